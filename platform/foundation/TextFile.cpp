@@ -1,0 +1,85 @@
+#include "platform/foundation/TextFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace foundation {
+
+namespace {
+
+// Reads from `fd` at offset 0 until end of file or `limit`, growing `out` as needed.
+bool readAll(int fd, std::size_t limit, std::string& out) {
+    out.resize(std::min<std::size_t>(limit, 4096));
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == out.size()) {
+            if (out.size() >= limit) break;
+            out.resize(std::min(limit, out.size() * 2));
+        }
+        ssize_t got = ::pread(fd, out.data() + filled, out.size() - filled,
+                              static_cast<off_t>(filled));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            out.clear();
+            return false;
+        }
+        if (got == 0) break;
+        filled += static_cast<std::size_t>(got);
+    }
+    out.resize(filled);
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string> readTextFile(const std::filesystem::path& path, std::size_t limit) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string contents;
+    bool ok = readAll(fd, limit, contents);
+    ::close(fd);
+    if (!ok) return std::nullopt;
+    return contents;
+}
+
+KeptFile::KeptFile(std::filesystem::path path, std::size_t limit)
+    : path_(std::move(path)), limit_(limit) {}
+
+KeptFile::~KeptFile() { close(); }
+
+KeptFile::KeptFile(KeptFile&& other) noexcept
+    : path_(std::move(other.path_)), limit_(other.limit_), fd_(std::exchange(other.fd_, -1)),
+      buffer_(std::move(other.buffer_)) {}
+
+KeptFile& KeptFile::operator=(KeptFile&& other) noexcept {
+    if (this != &other) {
+        close();
+        path_ = std::move(other.path_);
+        limit_ = other.limit_;
+        fd_ = std::exchange(other.fd_, -1);
+        buffer_ = std::move(other.buffer_);
+    }
+    return *this;
+}
+
+std::optional<std::string_view> KeptFile::read() {
+    if (fd_ < 0) {
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) return std::nullopt;
+    }
+    if (!readAll(fd_, limit_, buffer_)) {
+        close();
+        return std::nullopt;
+    }
+    return std::string_view(buffer_);
+}
+
+void KeptFile::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+} // namespace foundation
