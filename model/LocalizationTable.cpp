@@ -1,0 +1,93 @@
+#include "model/LocalizationTable.h"
+
+#include "platform/foundation/TextFile.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+namespace pulsedeck {
+
+namespace {
+
+// Large enough for every language's texts many times over; anything bigger is not our resource.
+constexpr std::size_t resourceSizeLimit = 8 << 20;
+
+std::filesystem::path executableDirectory() {
+    std::error_code error;
+    auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return {};
+    }
+    return executable.parent_path();
+}
+
+} // namespace
+
+std::optional<LocalizationTable> LocalizationTable::decode(std::string_view json) {
+    auto document = nlohmann::json::parse(json, nullptr, false);
+    if (document.is_discarded() || !document.is_object()) {
+        return std::nullopt;
+    }
+    Languages languages;
+    for (const auto& [code, texts] : document.items()) {
+        if (!texts.is_object()) {
+            return std::nullopt;
+        }
+        Texts decoded;
+        for (const auto& [key, value] : texts.items()) {
+            if (!value.is_string()) {
+                return std::nullopt;
+            }
+            decoded.emplace(key, value.get<std::string>());
+        }
+        languages.emplace(code, std::move(decoded));
+    }
+    return LocalizationTable(std::move(languages));
+}
+
+std::optional<LocalizationTable> LocalizationTable::load(const std::filesystem::path& path) {
+    auto contents = foundation::readTextFile(path, resourceSizeLimit);
+    if (!contents) {
+        return std::nullopt;
+    }
+    return decode(*contents);
+}
+
+std::string LocalizationTable::text(Copy key, AppLanguage language) const {
+    auto name = toString(key);
+    for (auto code : {toString(language), toString(AppLanguage::english)}) {
+        if (auto texts = languages_.find(code); texts != languages_.end()) {
+            if (auto found = texts->second.find(name); found != texts->second.end()) {
+                return found->second;
+            }
+        }
+    }
+    return std::string(name);
+}
+
+LocalizationTable loadLocalizationTableOrStop(const std::filesystem::path& path) {
+    auto table = LocalizationTable::load(path);
+    if (!table) {
+        std::fputs("Missing localization resource\n", stderr);
+        std::abort();
+    }
+    return std::move(*table);
+}
+
+std::filesystem::path localizationResourcePath() {
+    constexpr const char* name = "Localizations.json";
+    auto directory = executableDirectory();
+    for (const auto& candidate :
+         {directory / "resources" / name, directory.parent_path() / "resources" / name,
+          directory.parent_path() / "share" / "pulsedeck" / name}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) {
+            return candidate;
+        }
+    }
+    return directory / "resources" / name;
+}
+
+} // namespace pulsedeck

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "model/Localization.h"
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pulsedeck {
+
+// The texts of every language: language code → key name → text. Immutable once decoded.
+class LocalizationTable {
+public:
+    using Texts = std::map<std::string, std::string, std::less<>>;
+    using Languages = std::map<std::string, Texts, std::less<>>;
+
+    LocalizationTable() = default;
+    explicit LocalizationTable(Languages languages) : languages_(std::move(languages)) {}
+
+    // A JSON object of language codes, each an object of key names to strings. Any other shape
+    // (another type anywhere, bad JSON) gives nothing.
+    static std::optional<LocalizationTable> decode(std::string_view json);
+
+    // Reads and decodes a resource file; nothing when it is missing, unreadable or malformed.
+    static std::optional<LocalizationTable> load(const std::filesystem::path& path);
+
+    // The text in the language, else in English, else the key's raw name. An empty text is a text.
+    std::string text(Copy key, AppLanguage language) const;
+
+    const Languages& languages() const { return languages_; }
+
+private:
+    Languages languages_;
+};
+
+// Loads the resource or stops the process with "Missing localization resource": a build without
+// its texts is broken and must not run on with keys for words.
+LocalizationTable loadLocalizationTableOrStop(const std::filesystem::path& path);
+
+// Where the shipped resource lives: beside the executable (<exe dir>/resources), one level up for
+// test and benchmark programs in their own folders of the build tree, or the installed share dir.
+std::filesystem::path localizationResourcePath();
+
+} // namespace pulsedeck
