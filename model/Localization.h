@@ -11,56 +11,54 @@ namespace pulsedeck {
 
 // Every user-visible text, by key. The order is fixed; the raw name is the key in the text
 // resource.
-#define PULSEDECK_COPY_KEYS(X)                                                                                                  \
-    X(compact)                                                                                                                  \
-    X(feedbackMessage) X(feedbackSend) X(feedbackCopy) X(feedbackSupport) X(feedbackHint) X(                                    \
-        feedbackCopied) X(yellow) X(indigo) X(moduleColor) X(overview) X(detailView) X(viewLayout)                              \
-        X(sensorCompanion) X(sensorReady) X(sensorNeeded) X(sensorInvalid) X(sensorGet) X(                                      \
-            sensorRetry) X(sensorOpen) X(sortShort) X(deviceRemaining) X(deviceRateMaximumShort)                                \
-            X(devicesEnabled) X(noDevices) X(linkRate) X(maximumLinkRate) X(deviceRateUnknown) X(                               \
-                deviceRateHint) X(deviceCapacity) X(devicesShort) X(floating) X(floatingCopy)                                   \
-                X(floatingMove) X(returnToMenuBar) X(closeFloating) X(floatingModules) X(                                       \
-                    floatingAppearance) X(opacity) X(alwaysOnTop) X(hideInFullscreen) X(pressure)                               \
-                    X(physical) X(used) X(cached) X(swap) X(normal) X(elevated) X(high) X(unknown) X(                           \
-                        last60) X(launchAtLogin) X(loginPending) X(loginError) X(systemSettings) X(settings) X(appearanceTheme) \
-                        X(lightAppearance) X(darkAppearance) X(peak) X(computeEnabled) X(                                       \
-                            computeDisplay) X(bars) X(cpuUsage) X(gpuUsage) X(showChart) X(thermometer) X(chartAndValues)       \
-                            X(valuesOnly) X(checkUpdates) X(feedback) X(privacyPolicy) X(updatesUnavailable) X(                 \
-                                feedbackUnavailable) X(currentVersion) X(okay) X(automaticUpdates) X(everyWeek)                 \
-                                X(everyMonth) X(everyThreeMonths) X(neverUpdates) X(updateAvailable) X(                         \
-                                    updateAvailableMessage) X(updateNow) X(remindLater) X(upToDate)                             \
-                                    X(updatesFailed) X(updateRequiresSystem) X(followTheme) X(colorfulMode) X(                  \
-                                        networkColors) X(expandDetails) X(collapseDetails) X(sortModules)                       \
-                                        X(finishSorting) X(hideModule) X(fanAnimation) X(fanAnimationOff) X(                    \
-                                            efficient) X(smooth) X(teal) X(purple) X(pink) X(orange) X(red)                     \
-                                            X(reorder) X(colorful) X(interfaces) X(downloadPeak) X(                             \
-                                                uploadPeak) X(sensors) X(temperatureRange)                                      \
-                                                X(themeColor) X(chartLength) X(memoryEnabled) X(networkEnabled) X(              \
-                                                    temperatureEnabled) X(download) X(upload) X(shortTemperature)               \
-                                                    X(cpuTemperature) X(displaySections) X(                                     \
-                                                        display) X(allFour) X(swapOnly) X(normalColor)                          \
-                                                        X(green) X(blue) X(fixed) X(language) X(                                \
-                                                            systemLanguage) X(connect) X(reconnect) X(allowSync)                \
-                                                            X(systemReadings) X(syncReadings) X(open) X(quit) X(                \
-                                                                waiting) X(waitingPanel) X(waitingPermission)                   \
-                                                                X(synced) X(independent) X(sourceHint) X(                       \
-                                                                    permissionHint) X(statusCached) X(statusSwap)               \
-                                                                    X(shortPhysical) X(shortUsed) X(shortCached) X(             \
-                                                                        shortSwap) X(openShort) X(syncHelp) X(systemHelp)       \
-                                                                        X(returnSyncHelp) X(automatic) X(                       \
-                                                                            twoValues) X(automaticHint) X(pairHint)             \
-                                                                            X(fanEnabled) X(fanColor) X(                        \
-                                                                                singleMemory) X(singleSwap)                     \
-                                                                                X(singleUsed) X(welcomeTitle) X(                \
-                                                                                    welcomeBody) X(welcomeOK)                   \
-                                                                                    X(fan) X(fanShort) X(                       \
-                                                                                        fanDisplay) X(fanOff)                   \
-                                                                                        X(fanRing) X(                           \
-                                                                                            fanGraph) X(blockSpacing)           \
-                                                                                            X(fanUnavailable)                   \
-                                                                                                X(noFans) X(                    \
-                                                                                                    fanMaximum)                 \
-                                                                                                    X(fanHardwareHint)
+// clang-format off
+#define PULSEDECK_COPY_KEYS(X) \
+    X(compact) X(feedbackMessage) X(feedbackSend) X(feedbackCopy) \
+    X(feedbackSupport) X(feedbackHint) X(feedbackCopied) X(yellow) \
+    X(indigo) X(moduleColor) X(overview) X(detailView) \
+    X(viewLayout) X(sensorCompanion) X(sensorReady) X(sensorNeeded) \
+    X(sensorInvalid) X(sensorGet) X(sensorRetry) X(sensorOpen) \
+    X(sortShort) X(deviceRemaining) X(deviceRateMaximumShort) X(devicesEnabled) \
+    X(noDevices) X(linkRate) X(maximumLinkRate) X(deviceRateUnknown) \
+    X(deviceRateHint) X(deviceCapacity) X(devicesShort) X(floating) \
+    X(floatingCopy) X(floatingMove) X(returnToMenuBar) X(closeFloating) \
+    X(floatingModules) X(floatingAppearance) X(opacity) X(alwaysOnTop) \
+    X(hideInFullscreen) X(pressure) X(physical) X(used) \
+    X(cached) X(swap) X(normal) X(elevated) \
+    X(high) X(unknown) X(last60) X(launchAtLogin) \
+    X(loginPending) X(loginError) X(systemSettings) X(settings) \
+    X(appearanceTheme) X(lightAppearance) X(darkAppearance) X(peak) \
+    X(computeEnabled) X(computeDisplay) X(bars) X(cpuUsage) \
+    X(gpuUsage) X(showChart) X(thermometer) X(chartAndValues) \
+    X(valuesOnly) X(checkUpdates) X(feedback) X(privacyPolicy) \
+    X(updatesUnavailable) X(feedbackUnavailable) X(currentVersion) X(okay) \
+    X(automaticUpdates) X(everyWeek) X(everyMonth) X(everyThreeMonths) \
+    X(neverUpdates) X(updateAvailable) X(updateAvailableMessage) X(updateNow) \
+    X(remindLater) X(upToDate) X(updatesFailed) X(updateRequiresSystem) \
+    X(followTheme) X(colorfulMode) X(networkColors) X(expandDetails) \
+    X(collapseDetails) X(sortModules) X(finishSorting) X(hideModule) \
+    X(fanAnimation) X(fanAnimationOff) X(efficient) X(smooth) \
+    X(teal) X(purple) X(pink) X(orange) \
+    X(red) X(reorder) X(colorful) X(interfaces) \
+    X(downloadPeak) X(uploadPeak) X(sensors) X(temperatureRange) \
+    X(themeColor) X(chartLength) X(memoryEnabled) X(networkEnabled) \
+    X(temperatureEnabled) X(download) X(upload) X(shortTemperature) \
+    X(cpuTemperature) X(displaySections) X(display) X(allFour) \
+    X(swapOnly) X(normalColor) X(green) X(blue) \
+    X(fixed) X(language) X(systemLanguage) X(connect) \
+    X(reconnect) X(allowSync) X(systemReadings) X(syncReadings) \
+    X(open) X(quit) X(waiting) X(waitingPanel) \
+    X(waitingPermission) X(synced) X(independent) X(sourceHint) \
+    X(permissionHint) X(statusCached) X(statusSwap) X(shortPhysical) \
+    X(shortUsed) X(shortCached) X(shortSwap) X(openShort) \
+    X(syncHelp) X(systemHelp) X(returnSyncHelp) X(automatic) \
+    X(twoValues) X(automaticHint) X(pairHint) X(fanEnabled) \
+    X(fanColor) X(singleMemory) X(singleSwap) X(singleUsed) \
+    X(welcomeTitle) X(welcomeBody) X(welcomeOK) X(fan) \
+    X(fanShort) X(fanDisplay) X(fanOff) X(fanRing) \
+    X(fanGraph) X(blockSpacing) X(fanUnavailable) X(noFans) \
+    X(fanMaximum) X(fanHardwareHint)
+// clang-format on
 
 enum class Copy {
 #define PULSEDECK_COPY_CASE(name) name,
