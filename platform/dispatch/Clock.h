@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 namespace dispatch {
 
 // Seconds on one monotonic time line. The live clock is CLOCK_BOOTTIME, so a suspend shows up as
@@ -15,16 +17,17 @@ public:
     double now() const override;
 };
 
-// A clock that moves only when told to. Not thread-safe: step it from the thread that reads it.
+// A clock that moves only when told to. Reading it from other threads is safe (work posted from
+// a worker reads the time); step it from one thread.
 class VirtualClock final : public Clock {
 public:
     explicit VirtualClock(double start = 1000.0) : time_(start) {}
-    double now() const override { return time_; }
-    void set(double time) { time_ = time; }
-    void advance(double seconds) { time_ += seconds; }
+    double now() const override { return time_.load(std::memory_order_acquire); }
+    void set(double time) { time_.store(time, std::memory_order_release); }
+    void advance(double seconds) { set(now() + seconds); }
 
 private:
-    double time_;
+    std::atomic<double> time_;
 };
 
 // The live uptime clock shared by everything that is not handed another one.
