@@ -15,6 +15,8 @@ const Clock& uptimeClock() {
     return clock;
 }
 
-double systemUptime() { return uptimeClock().now(); }
+double systemUptime() {
+    return uptimeClock().now();
+}
 
 } // namespace dispatch

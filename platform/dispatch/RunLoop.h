@@ -104,6 +104,7 @@ private:
     friend class MainQueue;
     friend class Timer;
     void addTimed(std::shared_ptr<detail::TimedWork> entry);
+    int runPass(RunLoopMode mode, bool mayWait);
 
     const Clock& clock_;
     VirtualClock* virtualClock_ = nullptr;

@@ -27,25 +27,17 @@ public:
     // False once invalidated or once a one-shot timer has fired.
     bool isValid() const;
 
-    double interval() const { return interval_; }
-    bool repeats() const { return repeats_; }
-    double tolerance() const { return tolerance_; }
-    // Takes effect from the next fire.
+    double interval() const;
+    bool repeats() const;
+    double tolerance() const;
+    // Applies to the pending fire at once.
     void setTolerance(double tolerance);
-    // The next scheduled fire time on the loop's clock.
+    // The next scheduled fire time on the loop's clock (the last one once invalid).
     double fireDate() const;
 
 private:
-    void arm(double deadline);
-    void fired();
-
-    RunLoop& loop_;
-    double interval_;
-    bool repeats_;
-    double tolerance_ = 0.0;
-    RunLoopModes modes_;
-    std::function<void()> action_;
-    std::shared_ptr<detail::TimedWork> entry_;
+    struct Core;
+    std::shared_ptr<Core> core_;
 };
 
 } // namespace dispatch

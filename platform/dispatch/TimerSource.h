@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/Queue.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -32,9 +33,9 @@ public:
 
 private:
     struct State;
-    void arm();
+    static void arm(const std::shared_ptr<State>& state);
+    static void fire(const std::weak_ptr<State>& state, std::uint64_t generation);
 
-    Queue& target_;
     std::shared_ptr<State> state_;
 };
 
