@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+namespace gfx {
+
+// Blurs an 8-bit alpha mask in place with three passes of a box blur each way, which comes close
+// to a Gaussian of standard deviation about √(r(r+1)) at a cost independent of the radius.
+// Cairo has no blur; shadows are drawn through this.
+void blurAlphaMask(std::uint8_t* data, int width, int height, int stride, int radius);
+
+// The box radius (pixels) whose triple pass spreads like the platform's shadow blur radius.
+int boxRadiusForBlur(double blurPixels);
+
+} // namespace gfx

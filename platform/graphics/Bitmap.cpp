@@ -1,0 +1,116 @@
+#include "platform/graphics/Bitmap.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+namespace gfx {
+
+int pixelCount(double points, double scale) {
+    double pixels = points * scale;
+    if (!(pixels > 0)) {
+        return 0;
+    }
+    return static_cast<int>(std::ceil(pixels - 1e-6));
+}
+
+Bitmap::Bitmap(int pixelsWide, int pixelsHigh, Size pointSize)
+    : pixelsWide_(std::max(pixelsWide, 0)), pixelsHigh_(std::max(pixelsHigh, 0)),
+      pointSize_(pointSize) {
+    surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelsWide_, pixelsHigh_);
+}
+
+Bitmap Bitmap::forPointSize(Size pointSize, double scale) {
+    return Bitmap(pixelCount(pointSize.width, scale), pixelCount(pointSize.height, scale),
+                  pointSize);
+}
+
+std::optional<Bitmap> Bitmap::readPng(const std::string& path) {
+    cairo_surface_t* loaded = cairo_image_surface_create_from_png(path.c_str());
+    if (cairo_surface_status(loaded) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(loaded);
+        return std::nullopt;
+    }
+    int width = cairo_image_surface_get_width(loaded);
+    int height = cairo_image_surface_get_height(loaded);
+    Bitmap bitmap(width, height, Size{double(width), double(height)});
+    cairo_t* cr = cairo_create(bitmap.surface_);
+    cairo_set_source_surface(cr, loaded, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(loaded);
+    return bitmap;
+}
+
+Bitmap::Bitmap(Bitmap&& other) noexcept
+    : surface_(std::exchange(other.surface_, nullptr)),
+      pixelsWide_(std::exchange(other.pixelsWide_, 0)),
+      pixelsHigh_(std::exchange(other.pixelsHigh_, 0)), pointSize_(other.pointSize_) {}
+
+Bitmap& Bitmap::operator=(Bitmap&& other) noexcept {
+    if (this != &other) {
+        if (surface_) {
+            cairo_surface_destroy(surface_);
+        }
+        surface_ = std::exchange(other.surface_, nullptr);
+        pixelsWide_ = std::exchange(other.pixelsWide_, 0);
+        pixelsHigh_ = std::exchange(other.pixelsHigh_, 0);
+        pointSize_ = other.pointSize_;
+    }
+    return *this;
+}
+
+Bitmap::~Bitmap() {
+    if (surface_) {
+        cairo_surface_destroy(surface_);
+    }
+}
+
+Bitmap Bitmap::copy() const {
+    Bitmap duplicate(pixelsWide_, pixelsHigh_, pointSize_);
+    if (!surface_ || isEmpty()) {
+        return duplicate;
+    }
+    cairo_surface_flush(surface_);
+    int stride = cairo_image_surface_get_stride(surface_);
+    std::memcpy(cairo_image_surface_get_data(duplicate.surface_),
+                cairo_image_surface_get_data(surface_), std::size_t(stride) * pixelsHigh_);
+    cairo_surface_mark_dirty(duplicate.surface_);
+    return duplicate;
+}
+
+Rgba8 Bitmap::pixel(int column, int row) const {
+    if (!surface_ || column < 0 || row < 0 || column >= pixelsWide_ || row >= pixelsHigh_) {
+        return {};
+    }
+    cairo_surface_flush(surface_);
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    int stride = cairo_image_surface_get_stride(surface_);
+    std::uint32_t word;
+    std::memcpy(&word, data + std::size_t(row) * stride + std::size_t(column) * 4, 4);
+    return {std::uint8_t(word >> 16), std::uint8_t(word >> 8), std::uint8_t(word),
+            std::uint8_t(word >> 24)};
+}
+
+Rgba8 Bitmap::pixelAtPoint(Point point) const {
+    if (pointSize_.width <= 0 || pointSize_.height <= 0) {
+        return {};
+    }
+    double sx = pixelsWide_ / pointSize_.width;
+    double sy = pixelsHigh_ / pointSize_.height;
+    int column = int(std::floor(point.x * sx));
+    int row = int(std::floor((pointSize_.height - point.y) * sy));
+    return pixel(column, row);
+}
+
+bool Bitmap::writePng(const std::string& path) const {
+    if (!surface_) {
+        return false;
+    }
+    cairo_surface_flush(surface_);
+    return cairo_surface_write_to_png(surface_, path.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+} // namespace gfx

@@ -1,0 +1,342 @@
+#include "platform/graphics/Context.h"
+
+#include "platform/graphics/AlphaBlur.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/DrawingRecorder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace gfx {
+
+namespace {
+
+AffineTransform fromCairo(const cairo_matrix_t& m) {
+    return {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0};
+}
+
+cairo_line_cap_t cairoCap(LineCap cap) {
+    switch (cap) {
+    case LineCap::round:
+        return CAIRO_LINE_CAP_ROUND;
+    case LineCap::square:
+        return CAIRO_LINE_CAP_SQUARE;
+    case LineCap::butt:
+        break;
+    }
+    return CAIRO_LINE_CAP_BUTT;
+}
+
+cairo_line_join_t cairoJoin(LineJoin join) {
+    switch (join) {
+    case LineJoin::round:
+        return CAIRO_LINE_JOIN_ROUND;
+    case LineJoin::bevel:
+        return CAIRO_LINE_JOIN_BEVEL;
+    case LineJoin::miter:
+        break;
+    }
+    return CAIRO_LINE_JOIN_MITER;
+}
+
+cairo_fill_rule_t cairoRule(WindingRule rule) {
+    return rule == WindingRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING;
+}
+
+} // namespace
+
+cairo_operator_t cairoOperator(CompositingOperation operation) {
+    switch (operation) {
+    case CompositingOperation::copy:
+        return CAIRO_OPERATOR_SOURCE;
+    case CompositingOperation::clear:
+        return CAIRO_OPERATOR_CLEAR;
+    case CompositingOperation::sourceIn:
+        return CAIRO_OPERATOR_IN;
+    case CompositingOperation::sourceOut:
+        return CAIRO_OPERATOR_OUT;
+    case CompositingOperation::sourceAtop:
+        return CAIRO_OPERATOR_ATOP;
+    case CompositingOperation::destinationOver:
+        return CAIRO_OPERATOR_DEST_OVER;
+    case CompositingOperation::destinationIn:
+        return CAIRO_OPERATOR_DEST_IN;
+    case CompositingOperation::destinationOut:
+        return CAIRO_OPERATOR_DEST_OUT;
+    case CompositingOperation::destinationAtop:
+        return CAIRO_OPERATOR_DEST_ATOP;
+    case CompositingOperation::xorOperation:
+        return CAIRO_OPERATOR_XOR;
+    case CompositingOperation::plusLighter:
+        return CAIRO_OPERATOR_ADD;
+    case CompositingOperation::sourceOver:
+        break;
+    }
+    return CAIRO_OPERATOR_OVER;
+}
+
+void appendToCairo(cairo_t* cr, const Path& path) {
+    for (const Path::Element& e : path.elements()) {
+        switch (e.kind) {
+        case Path::ElementKind::moveTo:
+            cairo_move_to(cr, e.points[0].x, e.points[0].y);
+            break;
+        case Path::ElementKind::lineTo:
+            cairo_line_to(cr, e.points[0].x, e.points[0].y);
+            break;
+        case Path::ElementKind::curveTo:
+            cairo_curve_to(cr, e.points[0].x, e.points[0].y, e.points[1].x, e.points[1].y,
+                           e.points[2].x, e.points[2].y);
+            break;
+        case Path::ElementKind::closePath:
+            cairo_close_path(cr);
+            break;
+        }
+    }
+}
+
+Context::Context(Bitmap& bitmap, Appearance appearance) : appearance_(appearance) {
+    cr_.reset(cairo_create(bitmap.surface()));
+    Size size = bitmap.size();
+    double scale = size.height > 0  ? bitmap.pixelsHigh() / size.height
+                   : size.width > 0 ? bitmap.pixelsWide() / size.width
+                                    : 1.0;
+    setUp(size, scale);
+}
+
+Context::Context(cairo_t* cr, Size pointSize, double scale, Appearance appearance)
+    : appearance_(appearance) {
+    cr_.reset(cairo_reference(cr));
+    setUp(pointSize, scale);
+}
+
+Context::~Context() = default;
+
+void Context::setUp(Size pointSize, double scale) {
+    baseSize_ = pointSize;
+    scale_ = scale;
+    cairo_t* cr = cr_.get();
+    cairo_scale(cr, scale, scale);
+    cairo_translate(cr, 0, pointSize.height);
+    cairo_scale(cr, 1, -1);
+    cairo_get_matrix(cr, &baseMatrix_);
+}
+
+void Context::save() {
+    cairo_save(cr_.get());
+    savedStates_.push_back(state_);
+}
+
+void Context::restore() {
+    if (savedStates_.empty()) {
+        return;
+    }
+    cairo_restore(cr_.get());
+    state_ = std::move(savedStates_.back());
+    savedStates_.pop_back();
+}
+
+void Context::translate(double dx, double dy) {
+    cairo_translate(cr_.get(), dx, dy);
+}
+
+void Context::scale(double sx, double sy) {
+    cairo_scale(cr_.get(), sx, sy);
+}
+
+void Context::rotateRadians(double radians) {
+    cairo_rotate(cr_.get(), radians);
+}
+
+void Context::rotateDegrees(double degrees) {
+    concat(AffineTransform::rotationDegrees(degrees));
+}
+
+void Context::concat(const AffineTransform& t) {
+    cairo_matrix_t m{t.a, t.b, t.c, t.d, t.tx, t.ty};
+    cairo_transform(cr_.get(), &m);
+}
+
+AffineTransform Context::currentTransform() const {
+    cairo_matrix_t current;
+    cairo_get_matrix(cr_.get(), &current);
+    AffineTransform base = fromCairo(baseMatrix_);
+    return fromCairo(current).concatenating(base.inverted().value_or(AffineTransform{}));
+}
+
+void Context::setFillColor(const Color& color) {
+    state_.fillColor = color.resolved(appearance_);
+}
+
+void Context::setStrokeColor(const Color& color) {
+    state_.strokeColor = color.resolved(appearance_);
+}
+
+void Context::setColor(const Color& color) {
+    setFillColor(color);
+    setStrokeColor(color);
+}
+
+void Context::setLineDash(std::vector<double> lengths, double phase) {
+    state_.dash = std::move(lengths);
+    state_.dashPhase = phase;
+}
+
+void Context::setSourceColor(cairo_t* cr, const Color& color) const {
+    cairo_set_source_rgba(cr, color.red(), color.green(), color.blue(),
+                          color.alpha() * state_.alpha);
+}
+
+void Context::applyLineState(cairo_t* cr) const {
+    cairo_set_line_width(cr, state_.lineWidth);
+    cairo_set_line_cap(cr, cairoCap(state_.lineCap));
+    cairo_set_line_join(cr, cairoJoin(state_.lineJoin));
+    cairo_set_miter_limit(cr, state_.miterLimit);
+    cairo_set_dash(cr, state_.dash.data(), int(state_.dash.size()), state_.dashPhase);
+}
+
+void Context::applyOperation() const {
+    cairo_set_operator(cr_.get(), cairoOperator(state_.operation));
+}
+
+void Context::recordFill(const Path& path, const Color& color, CompositingOperation operation) {
+    if (recorder_) {
+        recorder_->record(
+            FillRecord{color, currentTransform().apply(path.bounds()), operation, state_.alpha});
+    }
+}
+
+void Context::fill(const Path& path, WindingRule rule) {
+    recordFill(path, state_.fillColor, state_.operation);
+    drawWithShadow(path.bounds(), [&](cairo_t* cr) {
+        cairo_new_path(cr);
+        appendToCairo(cr, path);
+        cairo_set_fill_rule(cr, cairoRule(rule));
+        setSourceColor(cr, state_.fillColor);
+        cairo_fill(cr);
+    });
+}
+
+void Context::stroke(const Path& path) {
+    if (recorder_) {
+        recorder_->record(StrokeRecord{state_.strokeColor, currentTransform().apply(path.bounds()),
+                                       state_.lineWidth, state_.alpha});
+    }
+    double outset = state_.lineWidth * std::max(1.0, state_.miterLimit) / 2;
+    drawWithShadow(path.bounds().insetBy(-outset, -outset), [&](cairo_t* cr) {
+        cairo_new_path(cr);
+        appendToCairo(cr, path);
+        applyLineState(cr);
+        setSourceColor(cr, state_.strokeColor);
+        cairo_stroke(cr);
+    });
+}
+
+void Context::fillRect(const Rect& rect) {
+    fill(Path::rect(rect));
+}
+
+void Context::fillRect(const Rect& rect, CompositingOperation operation) {
+    CompositingOperation previous = state_.operation;
+    state_.operation = operation;
+    fill(Path::rect(rect));
+    state_.operation = previous;
+}
+
+void Context::strokeRect(const Rect& rect) {
+    stroke(Path::rect(rect));
+}
+
+void Context::fillEllipse(const Rect& rect) {
+    fill(Path::oval(rect));
+}
+
+void Context::clearRect(const Rect& rect) {
+    if (recorder_) {
+        recorder_->record(ClearRecord{currentTransform().apply(rect)});
+    }
+    cairo_t* cr = cr_.get();
+    cairo_save(cr);
+    cairo_new_path(cr);
+    cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
+    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+    cairo_fill(cr);
+    cairo_restore(cr);
+}
+
+void Context::clip(const Path& path, WindingRule rule) {
+    cairo_t* cr = cr_.get();
+    cairo_new_path(cr);
+    appendToCairo(cr, path);
+    cairo_set_fill_rule(cr, cairoRule(rule));
+    cairo_clip(cr);
+}
+
+void Context::clipToRect(const Rect& rect) {
+    clip(Path::rect(rect));
+}
+
+Rect Context::clipBoundingBox() const {
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr_.get(), &x1, &y1, &x2, &y2);
+    return Rect{x1, y1, x2 - x1, y2 - y1}.standardized();
+}
+
+void Context::drawWithShadow(const Rect& userBounds, const std::function<void(cairo_t*)>& draw) {
+    cairo_t* cr = cr_.get();
+    const std::optional<Shadow>& shadow = state_.shadow;
+    bool casts =
+        shadow && shadow->color.alpha() > 0 && state_.operation != CompositingOperation::clear;
+    if (casts) {
+        // The shape's device-space box, widened by the blur's reach, limited to the clip.
+        cairo_matrix_t userToDevice;
+        cairo_get_matrix(cr, &userToDevice);
+        Rect device = fromCairo(userToDevice).apply(userBounds);
+        double blurPixels = shadow->blurRadius * scale_;
+        int radius = boxRadiusForBlur(blurPixels);
+        double reach = 3.0 * radius + 1;
+        device = device.insetBy(-reach, -reach);
+        double cx1, cy1, cx2, cy2;
+        cairo_save(cr);
+        cairo_identity_matrix(cr);
+        cairo_clip_extents(cr, &cx1, &cy1, &cx2, &cy2);
+        cairo_restore(cr);
+        double offsetX = shadow->offset.width, offsetY = shadow->offset.height;
+        cairo_matrix_transform_distance(&baseMatrix_, &offsetX, &offsetY);
+        // Only the part that lands inside the clip once shifted by the offset matters.
+        Rect visible = Rect{cx1 - offsetX, cy1 - offsetY, cx2 - cx1, cy2 - cy1}.standardized();
+        Rect region = device.intersection(visible).integral();
+        if (!region.isEmpty()) {
+            int width = int(region.width());
+            int height = int(region.height());
+            cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
+            cairo_t* maskContext = cairo_create(mask);
+            cairo_matrix_t shifted = userToDevice;
+            shifted.x0 -= region.x();
+            shifted.y0 -= region.y();
+            cairo_set_matrix(maskContext, &shifted);
+            draw(maskContext);
+            cairo_destroy(maskContext);
+            cairo_surface_flush(mask);
+            blurAlphaMask(cairo_image_surface_get_data(mask), width, height,
+                          cairo_image_surface_get_stride(mask), radius);
+            cairo_surface_mark_dirty(mask);
+
+            cairo_save(cr);
+            cairo_identity_matrix(cr);
+            applyOperation();
+            Color color = shadow->color.resolved(appearance_);
+            cairo_set_source_rgba(cr, color.red(), color.green(), color.blue(), color.alpha());
+            cairo_mask_surface(cr, mask, region.x() + offsetX, region.y() + offsetY);
+            cairo_restore(cr);
+            cairo_surface_destroy(mask);
+        }
+    }
+    cairo_save(cr);
+    applyOperation();
+    draw(cr);
+    cairo_restore(cr);
+}
+
+} // namespace gfx
