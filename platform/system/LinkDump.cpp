@@ -1,0 +1,163 @@
+#include "platform/system/LinkDump.h"
+
+#include <cerrno>
+#include <cstring>
+#include <linux/if_link.h>
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <optional>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace sys {
+
+namespace {
+
+// Large enough for the biggest chunk the kernel sends a dump reader (32 KiB).
+constexpr std::size_t receiveBufferSize = 32 * 1024;
+
+template <typename T> T load(std::span<const std::uint8_t> bytes, std::size_t offset) {
+    T value;
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
+
+// One RTM_NEWLINK message body (after the netlink header).
+std::optional<InterfaceLink> parseLink(std::span<const std::uint8_t> body) {
+    if (body.size() < sizeof(ifinfomsg))
+        return std::nullopt;
+    auto info = load<ifinfomsg>(body, 0);
+    InterfaceLink link;
+    link.index = static_cast<std::uint32_t>(info.ifi_index);
+    link.flags = info.ifi_flags;
+    link.linkType = info.ifi_type;
+    bool named = false;
+    bool counted = false;
+
+    std::size_t offset = NLMSG_ALIGN(sizeof(ifinfomsg));
+    while (offset + sizeof(rtattr) <= body.size()) {
+        auto attribute = load<rtattr>(body, offset);
+        if (attribute.rta_len < sizeof(rtattr) || attribute.rta_len > body.size() - offset)
+            break;
+        auto payload = body.subspan(offset + RTA_LENGTH(0), attribute.rta_len - RTA_LENGTH(0));
+        switch (attribute.rta_type & NLA_TYPE_MASK) {
+        case IFLA_IFNAME: {
+            auto* text = reinterpret_cast<const char*>(payload.data());
+            link.name.assign(text, ::strnlen(text, payload.size()));
+            named = !link.name.empty();
+            break;
+        }
+        case IFLA_STATS64:
+            if (payload.size() >= offsetof(rtnl_link_stats64, tx_bytes) + sizeof(__u64)) {
+                link.received = load<__u64>(payload, offsetof(rtnl_link_stats64, rx_bytes));
+                link.sent = load<__u64>(payload, offsetof(rtnl_link_stats64, tx_bytes));
+                counted = true;
+            }
+            break;
+        default:
+            break;
+        }
+        offset += RTA_ALIGN(attribute.rta_len);
+    }
+    if (!named || !counted)
+        return std::nullopt;
+    return link;
+}
+
+} // namespace
+
+LinkDumpProgress parseLinkMessages(std::span<const std::uint8_t> chunk, std::uint32_t sequence,
+                                   std::vector<InterfaceLink>& links) {
+    std::size_t offset = 0;
+    while (offset + sizeof(nlmsghdr) <= chunk.size()) {
+        auto header = load<nlmsghdr>(chunk, offset);
+        if (header.nlmsg_len < sizeof(nlmsghdr) || header.nlmsg_len > chunk.size() - offset)
+            return LinkDumpProgress::failed;
+        if (header.nlmsg_seq == sequence) {
+            if (header.nlmsg_type == NLMSG_DONE)
+                return LinkDumpProgress::done;
+            if (header.nlmsg_type == NLMSG_ERROR)
+                return LinkDumpProgress::failed;
+            if (header.nlmsg_type == RTM_NEWLINK) {
+                auto body = chunk.subspan(offset + NLMSG_HDRLEN, header.nlmsg_len - NLMSG_HDRLEN);
+                if (auto link = parseLink(body))
+                    links.push_back(std::move(*link));
+            }
+        }
+        offset += NLMSG_ALIGN(header.nlmsg_len);
+    }
+    return LinkDumpProgress::more;
+}
+
+NetlinkLinkDump::NetlinkLinkDump() : buffer_(receiveBufferSize) {}
+
+NetlinkLinkDump::~NetlinkLinkDump() {
+    close();
+}
+
+bool NetlinkLinkDump::open() {
+    fd_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    if (fd_ < 0)
+        return false;
+    // A reply that never comes must not hold the sampling queue for more than a moment.
+    timeval timeout{1, 0};
+    if (::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+void NetlinkLinkDump::close() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+bool NetlinkLinkDump::dump(std::vector<InterfaceLink>& links) {
+    links.clear();
+    if (fd_ < 0 && !open())
+        return false;
+
+    struct {
+        nlmsghdr header;
+        ifinfomsg info;
+    } request{};
+    request.header.nlmsg_len = sizeof request;
+    request.header.nlmsg_type = RTM_GETLINK;
+    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    request.header.nlmsg_seq = ++sequence_;
+    request.info.ifi_family = AF_UNSPEC;
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (::sendto(fd_, &request, sizeof request, 0, reinterpret_cast<const sockaddr*>(&kernel),
+                 sizeof kernel) != static_cast<ssize_t>(sizeof request)) {
+        close();
+        return false;
+    }
+
+    for (;;) {
+        ssize_t got = ::recv(fd_, buffer_.data(), buffer_.size(), MSG_TRUNC);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0 || static_cast<std::size_t>(got) > buffer_.size()) {
+            close();
+            links.clear();
+            return false;
+        }
+        auto chunk = std::span<const std::uint8_t>(buffer_.data(), static_cast<std::size_t>(got));
+        switch (parseLinkMessages(chunk, sequence_, links)) {
+        case LinkDumpProgress::done:
+            return true;
+        case LinkDumpProgress::failed:
+            close();
+            links.clear();
+            return false;
+        case LinkDumpProgress::more:
+            break;
+        }
+    }
+}
+
+} // namespace sys

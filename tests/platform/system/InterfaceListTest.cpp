@@ -1,0 +1,116 @@
+#include "platform/system/InterfaceList.h"
+
+#include "support/TestPaths.h"
+
+#include <gtest/gtest.h>
+#include <net/if_arp.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ScriptedDump final : public sys::LinkDumpSource {
+public:
+    explicit ScriptedDump(std::shared_ptr<std::optional<std::vector<sys::InterfaceLink>>> next)
+        : next_(std::move(next)) {}
+    bool dump(std::vector<sys::InterfaceLink>& links) override {
+        if (!*next_)
+            return false;
+        links = **next_;
+        return true;
+    }
+
+private:
+    std::shared_ptr<std::optional<std::vector<sys::InterfaceLink>>> next_;
+};
+
+constexpr std::uint32_t upRunning = sys::interfaceFlagUp | sys::interfaceFlagRunning;
+
+sys::InterfaceLink ether(std::uint32_t index, std::string name, std::uint32_t flags = upRunning,
+                         std::uint64_t received = 0, std::uint64_t sent = 0) {
+    return {index, std::move(name), flags, ARPHRD_ETHER, received, sent};
+}
+
+template <typename T> T loadLittleEndian(const std::uint8_t* at) {
+    T value = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i)
+        value |= static_cast<T>(at[i]) << (8 * i);
+    return value;
+}
+
+struct ListFixture {
+    explicit ListFixture(sys::SystemRoots roots)
+        : next(std::make_shared<std::optional<std::vector<sys::InterfaceLink>>>()),
+          list(std::move(roots), std::make_unique<ScriptedDump>(next)) {}
+    std::shared_ptr<std::optional<std::vector<sys::InterfaceLink>>> next;
+    sys::InterfaceList list;
+};
+
+TEST(InterfaceList, ListsOnlyEthernetInterfacesBackedByADevice) {
+    ListFixture fixture(sys::SystemRoots::under(testsupport::fixturePath("network")));
+    sys::InterfaceLink loopback = ether(1, "lo");
+    loopback.linkType = ARPHRD_LOOPBACK;
+    sys::InterfaceLink tunnel = ether(7, "tun0");
+    tunnel.linkType = ARPHRD_NONE;
+    *fixture.next = std::vector{loopback,
+                                ether(2, "eth0", upRunning, 1000, 2000),
+                                ether(3, "docker0"),
+                                ether(4, "veth12ab"),
+                                ether(5, "wlp2s0", sys::interfaceFlagUp, 7, 8),
+                                ether(6, "br0"),
+                                tunnel,
+                                ether(8, "enx001122334455")};
+    auto records = fixture.list.read();
+    ASSERT_TRUE(records);
+    ASSERT_EQ(records->size(), 3 * sys::interfacerecord::length);
+
+    using namespace sys::interfacerecord;
+    const std::uint8_t* first = records->data();
+    EXPECT_EQ(loadLittleEndian<std::uint16_t>(first + lengthOffset), length);
+    EXPECT_EQ(first[typeOffset], typeInterfaceInfo);
+    EXPECT_EQ(loadLittleEndian<std::uint32_t>(first + flagsOffset), upRunning);
+    EXPECT_EQ(loadLittleEndian<std::uint16_t>(first + indexOffset), 2);
+    EXPECT_EQ(loadLittleEndian<std::uint64_t>(first + receivedOffset), 1000u);
+    EXPECT_EQ(loadLittleEndian<std::uint64_t>(first + sentOffset), 2000u);
+    const std::uint8_t* second = first + length;
+    EXPECT_EQ(loadLittleEndian<std::uint32_t>(second + flagsOffset), sys::interfaceFlagUp)
+        << "flags are passed on as the kernel gave them";
+
+    EXPECT_EQ(fixture.list.name(2), "eth0");
+    EXPECT_EQ(fixture.list.name(5), "wlp2s0");
+    EXPECT_EQ(fixture.list.name(8), "enx001122334455");
+    EXPECT_FALSE(fixture.list.name(1)) << "unlisted interfaces have no name here";
+}
+
+TEST(InterfaceList, DeviceCheckIsCachedPerIndexAndForgottenWhenTheInterfaceGoes) {
+    testsupport::TemporaryDirectory dir;
+    fs::create_directories(dir.path() / "sys/class/net/eth1/device");
+    ListFixture fixture(sys::SystemRoots::under(dir.path()));
+    *fixture.next = std::vector{ether(3, "eth1")};
+    EXPECT_EQ(fixture.list.read()->size(), sys::interfacerecord::length);
+
+    // The answer for index 3 is kept: no sysfs lookup once an interface is known.
+    fs::remove_all(dir.path() / "sys/class/net/eth1");
+    EXPECT_EQ(fixture.list.read()->size(), sys::interfacerecord::length);
+
+    // Once the interface has left the list, a new one at that index is checked afresh.
+    *fixture.next = std::vector<sys::InterfaceLink>{};
+    EXPECT_TRUE(fixture.list.read()->empty());
+    *fixture.next = std::vector{ether(3, "eth1")};
+    EXPECT_TRUE(fixture.list.read()->empty());
+}
+
+TEST(InterfaceList, FailedDumpIsNoListAndNamesThatCannotBeSysfsFoldersAreRefused) {
+    ListFixture fixture(sys::SystemRoots::under(testsupport::fixturePath("network")));
+    EXPECT_FALSE(fixture.list.read());
+    *fixture.next = std::vector{ether(2, "eth0"), ether(3, "../net/eth0"), ether(4, ""),
+                                ether(5, "eth0/device"), ether(6, "a-name-that-is-too-long")};
+    auto records = fixture.list.read();
+    ASSERT_TRUE(records);
+    EXPECT_EQ(records->size(), sys::interfacerecord::length);
+    fixture.next->reset();
+    EXPECT_FALSE(fixture.list.read());
+    EXPECT_FALSE(fixture.list.name(2)) << "a failed read leaves no stale names";
+}
+
+} // namespace
