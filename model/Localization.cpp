@@ -3,6 +3,8 @@
 #include "model/LocalizationTable.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace pulsedeck {
 
@@ -39,8 +41,24 @@ std::string lowercasedASCII(std::string_view text) {
     return lowered;
 }
 
+// The main bundle; test and benchmark programs sit one folder down in the build tree, so for them
+// the build's resources are found beside their parent folder.
+foundation::Bundle localizationBundle() {
+    auto bundle = foundation::Bundle::main();
+    if (bundle.urlForResource("Localizations", "json")) {
+        return bundle;
+    }
+    std::error_code error;
+    auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return bundle;
+    }
+    return foundation::Bundle(foundation::Bundle::resourceDirectoryFor(
+        executable.parent_path().parent_path() / executable.filename()));
+}
+
 const LocalizationTable& sharedTable() {
-    static const LocalizationTable table = loadLocalizationTableOrStop(localizationResourcePath());
+    static const LocalizationTable table = loadLocalizationTableOrStop(localizationBundle());
     return table;
 }
 

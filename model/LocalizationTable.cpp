@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
-#include <system_error>
 
 namespace pulsedeck {
 
@@ -13,15 +12,6 @@ namespace {
 
 // Large enough for every language's texts many times over; anything bigger is not our resource.
 constexpr std::size_t resourceSizeLimit = 8 << 20;
-
-std::filesystem::path executableDirectory() {
-    std::error_code error;
-    auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return {};
-    }
-    return executable.parent_path();
-}
 
 } // namespace
 
@@ -67,27 +57,16 @@ std::string LocalizationTable::text(Copy key, AppLanguage language) const {
     return std::string(name);
 }
 
-LocalizationTable loadLocalizationTableOrStop(const std::filesystem::path& path) {
-    auto table = LocalizationTable::load(path);
+LocalizationTable loadLocalizationTableOrStop(const foundation::Bundle& bundle) {
+    std::optional<LocalizationTable> table;
+    if (auto path = bundle.urlForResource("Localizations", "json")) {
+        table = LocalizationTable::load(*path);
+    }
     if (!table) {
         std::fputs("Missing localization resource\n", stderr);
         std::abort();
     }
     return std::move(*table);
-}
-
-std::filesystem::path localizationResourcePath() {
-    constexpr const char* name = "Localizations.json";
-    auto directory = executableDirectory();
-    for (const auto& candidate :
-         {directory / "resources" / name, directory.parent_path() / "resources" / name,
-          directory.parent_path() / "share" / "pulsedeck" / name}) {
-        std::error_code error;
-        if (std::filesystem::is_regular_file(candidate, error)) {
-            return candidate;
-        }
-    }
-    return directory / "resources" / name;
 }
 
 } // namespace pulsedeck

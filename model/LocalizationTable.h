@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Localization.h"
+#include "platform/foundation/Bundle.h"
 
 #include <filesystem>
 #include <map>
@@ -35,12 +36,8 @@ private:
     Languages languages_;
 };
 
-// Loads the resource or stops the process with "Missing localization resource": a build without
-// its texts is broken and must not run on with keys for words.
-LocalizationTable loadLocalizationTableOrStop(const std::filesystem::path& path);
-
-// Where the shipped resource lives: beside the executable (<exe dir>/resources), one level up for
-// test and benchmark programs in their own folders of the build tree, or the installed share dir.
-std::filesystem::path localizationResourcePath();
+// The bundle's "Localizations.json", or a stop of the process with "Missing localization
+// resource": a build without its texts is broken and must not run on with keys for words.
+LocalizationTable loadLocalizationTableOrStop(const foundation::Bundle& bundle);
 
 } // namespace pulsedeck
