@@ -109,6 +109,30 @@ std::optional<PaletteColor> paletteColor(int rawValue) {
     return static_cast<PaletteColor>(rawValue);
 }
 
+gfx::Color toColor(PaletteColor color) {
+    switch (color) {
+    case PaletteColor::blue:
+        return gfx::Color::srgb(0.16, 0.58, 1.0);
+    case PaletteColor::green:
+        return gfx::Color::srgb(0.0, 0.82, 0.09);
+    case PaletteColor::teal:
+        return gfx::Color::srgb(0.19, 0.69, 0.78);
+    case PaletteColor::purple:
+        return gfx::Color::srgb(0.75, 0.35, 0.95);
+    case PaletteColor::pink:
+        return gfx::Color::srgb(1.0, 0.24, 0.64);
+    case PaletteColor::orange:
+        return gfx::Color::srgb(1.0, 0.62, 0.04);
+    case PaletteColor::red:
+        return gfx::Color::srgb(1.0, 0.23, 0.19);
+    case PaletteColor::yellow:
+        return gfx::Color::srgb(1.0, 0.84, 0.04);
+    case PaletteColor::indigo:
+        return gfx::Color::srgb(0.37, 0.36, 0.90);
+    }
+    return {};
+}
+
 std::string_view toString(AppearanceMode mode) {
     switch (mode) {
     case AppearanceMode::system:

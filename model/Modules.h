@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/graphics/Color.h"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -53,6 +55,9 @@ inline int rawValue(PaletteColor color) {
 
 // The colour with that raw value; nothing outside 0…8.
 std::optional<PaletteColor> paletteColor(int rawValue);
+
+// The palette colour as drawn: opaque sRGB.
+gfx::Color toColor(PaletteColor color);
 
 enum class AppearanceMode { system, light, dark };
 
