@@ -88,7 +88,7 @@ void FakeSmcTransport::resetCounts() {
 int FakeSmcTransport::answer(const SmcBlock& input, SmcBlock& output, std::size_t& outputSize) {
     std::uint8_t command = input[smc::commandOffset];
     ++calls_[command];
-    if (failingCalls_ > 0) {
+    if (failingCalls_ > 0 && (!failingCommand_ || *failingCommand_ == command)) {
         --failingCalls_;
         return smc::statusError;
     }

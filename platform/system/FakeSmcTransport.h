@@ -39,8 +39,11 @@ public:
 
     // The controller is missing: every open fails.
     void setAvailable(bool available) { available_ = available; }
-    // The next `count` calls fail at the transport level (non-zero status).
-    void failNextCalls(int count) { failingCalls_ = count; }
+    // The next `count` calls (of `command` only, when given) fail at the transport level.
+    void failNextCalls(int count, std::optional<std::uint8_t> command = std::nullopt) {
+        failingCalls_ = count;
+        failingCommand_ = command;
+    }
     // Every call returns this many bytes instead of a whole block.
     void setReplySize(std::optional<std::size_t> size) { replySize_ = size; }
 
@@ -60,6 +63,7 @@ private:
     std::vector<Entry> entries_;
     bool available_ = true;
     int failingCalls_ = 0;
+    std::optional<std::uint8_t> failingCommand_;
     std::optional<std::size_t> replySize_;
     int opens_ = 0;
     int closes_ = 0;
