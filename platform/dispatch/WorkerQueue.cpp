@@ -112,6 +112,9 @@ void WorkerQueue::shutDown(PendingWork pending) {
         std::swap(droppedTimed, timed_);
     }
     changed_.notify_all();
+    // Dropped work lets go of what it captured now, not after the running piece ends.
+    dropped.clear();
+    droppedTimed.clear();
     if (threads_.empty() && pending == PendingWork::drain) {
         runPending();
     }
