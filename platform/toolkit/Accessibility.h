@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+namespace ui {
+
+// Accessibility roles as the platform names them.
+namespace AccessibilityRole {
+inline constexpr const char* button = "AXButton";
+inline constexpr const char* group = "AXGroup";
+inline constexpr const char* staticText = "AXStaticText";
+inline constexpr const char* menu = "AXMenu";
+inline constexpr const char* menuItem = "AXMenuItem";
+inline constexpr const char* popover = "AXPopover";
+inline constexpr const char* window = "AXWindow";
+} // namespace AccessibilityRole
+
+// What an assistive client reads from a view.
+struct AccessibilityProperties {
+    bool element = false;
+    std::string role;
+    std::string label;
+    std::string value;
+
+    friend bool operator==(const AccessibilityProperties&,
+                           const AccessibilityProperties&) = default;
+};
+
+} // namespace ui

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/dispatch/Timer.h"
+#include "platform/graphics/Geometry.h"
+
+#include <memory>
+#include <string>
+
+namespace ui {
+
+class Application;
+class View;
+class Window;
+
+// Shows a view's tool tip in a small window once the pointer has rested over the view for the
+// usual delay, and hides it when the pointer leaves the view or a button goes down.
+class ToolTipController {
+public:
+    static constexpr double delay = 1.0;
+
+    explicit ToolTipController(Application& app);
+    ~ToolTipController();
+
+    // The view under the pointer that has a tool tip (or none), and where the pointer is.
+    void pointerOver(std::shared_ptr<View> view, gfx::Point screenLocation);
+    void hide();
+
+    // The tip on show, for tests: its window and text.
+    const std::shared_ptr<Window>& window() const { return window_; }
+    const std::string& shownText() const { return shownText_; }
+
+private:
+    void show();
+
+    Application& app_;
+    std::weak_ptr<View> view_;
+    gfx::Point location_;
+    std::unique_ptr<dispatch::Timer> timer_;
+    std::shared_ptr<Window> window_;
+    std::string shownText_;
+};
+
+} // namespace ui

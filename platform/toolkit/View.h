@@ -1,0 +1,223 @@
+#pragma once
+
+#include "platform/graphics/AffineTransform.h"
+#include "platform/graphics/Appearance.h"
+#include "platform/graphics/Geometry.h"
+#include "platform/toolkit/Accessibility.h"
+#include "platform/toolkit/Cursor.h"
+#include "platform/toolkit/Event.h"
+#include "platform/toolkit/TrackingArea.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace gfx {
+class Context;
+}
+
+namespace ui {
+
+class Window;
+
+// Autoresizing bits with the platform's values (18 is width and height sizable).
+using AutoresizingMask = unsigned;
+namespace Autoresizing {
+inline constexpr AutoresizingMask none = 0;
+inline constexpr AutoresizingMask minXMargin = 1;
+inline constexpr AutoresizingMask widthSizable = 2;
+inline constexpr AutoresizingMask maxXMargin = 4;
+inline constexpr AutoresizingMask minYMargin = 8;
+inline constexpr AutoresizingMask heightSizable = 16;
+inline constexpr AutoresizingMask maxYMargin = 32;
+} // namespace Autoresizing
+
+enum class Ordering { below = -1, above = 1 };
+
+// A rectangle of a window that draws itself and handles input. Views own their subviews; the
+// superview and window pointers are not owning.
+//
+// Geometry: the frame is in the superview's space, the bounds are the view's own space; a bounds
+// size that differs from the frame size scales the drawing. A flipped view has y growing down
+// from its top edge.
+//
+// Subclasses customise through protected hooks with empty defaults (drawRect, the mouse and key
+// handlers, resetCursorRects, ...). The mouse and key handlers' defaults pass the event on to the
+// superview, as the platform's responder chain does, so an override that does not call the base
+// swallows the event. The bookkeeping around them (dirty regions, clipping and translation into
+// child coordinates, tracking) lives in private wrappers.
+class View : public std::enable_shared_from_this<View> {
+public:
+    explicit View(const gfx::Rect& frame = {});
+    virtual ~View();
+    View(const View&) = delete;
+    View& operator=(const View&) = delete;
+
+    // Geometry. setFrame is setFrameOrigin then setFrameSize, so an override of either sees it;
+    // the base behaviour stays reachable as View::setFrameSize from a subclass or a caller that
+    // must bypass an override.
+    const gfx::Rect& frame() const { return frame_; }
+    void setFrame(const gfx::Rect& frame);
+    virtual void setFrameOrigin(gfx::Point origin);
+    virtual void setFrameSize(gfx::Size size);
+    const gfx::Rect& bounds() const { return bounds_; }
+    void setBounds(const gfx::Rect& bounds);
+    void setBoundsOrigin(gfx::Point origin);
+    virtual void setBoundsSize(gfx::Size size);
+    virtual bool isFlipped() const { return false; }
+    // The part of the bounds not clipped away by the superviews and the window.
+    gfx::Rect visibleRect() const;
+
+    AutoresizingMask autoresizingMask() const { return autoresizingMask_; }
+    void setAutoresizingMask(AutoresizingMask mask) { autoresizingMask_ = mask; }
+    bool autoresizesSubviews() const { return autoresizesSubviews_; }
+    void setAutoresizesSubviews(bool flag) { autoresizesSubviews_ = flag; }
+
+    // The tree.
+    View* superview() const { return superview_; }
+    Window* window() const { return window_; }
+    const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
+    void addSubview(std::shared_ptr<View> view);
+    void addSubview(std::shared_ptr<View> view, Ordering place, const View* relativeTo);
+    void setSubviews(std::vector<std::shared_ptr<View>> views);
+    void removeFromSuperview();
+    bool isDescendantOf(const View* view) const;
+
+    // Conversions; a null view means the window's base space.
+    gfx::Point convertPointToView(gfx::Point point, const View* view) const;
+    gfx::Point convertPointFromView(gfx::Point point, const View* view) const;
+    gfx::Rect convertRectToView(const gfx::Rect& rect, const View* view) const;
+    gfx::Rect convertRectFromView(const gfx::Rect& rect, const View* view) const;
+    // Bounds space → window base space.
+    gfx::AffineTransform transformToWindow() const;
+
+    // Display. Both invalidations are overridable, and every invalidation the toolkit makes goes
+    // through one of them; the base versions only record the dirty area.
+    bool needsDisplay() const { return !dirty_.isEmpty(); }
+    virtual void setNeedsDisplay(bool flag);
+    virtual void setNeedsDisplayInRect(const gfx::Rect& rect);
+    // Draws the view (and what it covers) into its window now, whether dirty or not.
+    void display();
+    void displayRect(const gfx::Rect& rect);
+    // The dirty area awaiting display, in bounds space.
+    const gfx::Rect& dirtyRect() const { return dirty_; }
+
+    bool isHidden() const { return hidden_; }
+    void setHidden(bool hidden);
+    bool isHiddenOrHasHiddenAncestor() const;
+    double alphaValue() const { return alpha_; }
+    void setAlphaValue(double alpha);
+    // A corner radius that clips the view and its subviews to a rounded bounds.
+    double cornerRadius() const { return cornerRadius_; }
+    void setCornerRadius(double radius);
+
+    // Appearance: an explicit one, else the superview's, else the window's, else the app's.
+    const std::optional<gfx::Appearance>& appearance() const { return appearance_; }
+    void setAppearance(std::optional<gfx::Appearance> appearance);
+    gfx::Appearance effectiveAppearance() const;
+
+    const std::string& toolTip() const { return toolTip_; }
+    void setToolTip(std::string toolTip) { toolTip_ = std::move(toolTip); }
+
+    // Accessibility.
+    const AccessibilityProperties& accessibility() const { return accessibility_; }
+    bool isAccessibilityElement() const { return accessibility_.element; }
+    void setAccessibilityElement(bool element) { accessibility_.element = element; }
+    void setAccessibilityRole(std::string role) { accessibility_.role = std::move(role); }
+    void setAccessibilityLabel(std::string label) { accessibility_.label = std::move(label); }
+    void setAccessibilityValue(std::string value) { accessibility_.value = std::move(value); }
+    // Called when an assistive client presses the view; the default runs
+    // accessibilityPressAction and reports whether there was one.
+    virtual bool accessibilityPerformPress();
+    std::function<void()> accessibilityPressAction;
+
+    // Input. hitTest takes a point in the superview's space and answers the deepest view there,
+    // or none (a view answering none lets the click through to what lies behind).
+    virtual View* hitTest(gfx::Point pointInSuperview);
+    // The one entry for events: picks the hook for the event's type.
+    void dispatchEvent(const Event& event);
+    virtual bool acceptsFirstResponder() const { return false; }
+
+    void addTrackingArea(std::shared_ptr<TrackingArea> area);
+    void removeTrackingArea(const std::shared_ptr<TrackingArea>& area);
+    const std::vector<std::shared_ptr<TrackingArea>>& trackingAreas() const {
+        return trackingAreas_;
+    }
+    // Called when the view's geometry or window changed; subclasses rebuild their areas here.
+    virtual void updateTrackingAreas() {}
+
+    // Cursor rectangles, in bounds space; only meaningful inside resetCursorRects.
+    void addCursorRect(const gfx::Rect& rect, Cursor cursor);
+    void discardCursorRects() { cursorRects_.clear(); }
+    struct CursorRect {
+        gfx::Rect rect;
+        Cursor cursor;
+    };
+    const std::vector<CursorRect>& cursorRects() const { return cursorRects_; }
+
+protected:
+    virtual void drawRect(gfx::Context& context, const gfx::Rect& dirtyRect);
+
+    virtual void mouseDown(const Event& event);
+    virtual void mouseUp(const Event& event);
+    virtual void mouseDragged(const Event& event);
+    virtual void mouseMoved(const Event& event);
+    virtual void mouseEntered(const Event& event);
+    virtual void mouseExited(const Event& event);
+    virtual void rightMouseDown(const Event& event);
+    virtual void rightMouseUp(const Event& event);
+    virtual void rightMouseDragged(const Event& event);
+    virtual void otherMouseDown(const Event& event);
+    virtual void otherMouseUp(const Event& event);
+    virtual void scrollWheel(const Event& event);
+    virtual void keyDown(const Event& event);
+    virtual void keyUp(const Event& event);
+
+    virtual void resetCursorRects() {}
+    virtual void viewDidChangeEffectiveAppearance() {}
+    virtual void viewDidMoveToWindow() {}
+    // Called after the frame size changed, with the old size; the default autoresizes the
+    // subviews when autoresizesSubviews is on.
+    virtual void resizeSubviewsWithOldSize(gfx::Size oldSize);
+    void resizeWithOldSuperviewSize(gfx::Size oldSize);
+
+private:
+    friend class Window;
+    friend class Application;
+
+    void setWindow(Window* window);
+    void attach(std::shared_ptr<View> view, std::size_t index);
+    void detach(View& view);
+    void invalidate(const gfx::Rect& rect);
+    // Bounds space → superview's bounds space.
+    gfx::AffineTransform transformToSuperview() const;
+    void effectiveAppearanceMayHaveChanged();
+    void geometryChanged();
+    // Draws this view and its subviews clipped to dirty; both the context's user space and
+    // dirty are in this view's bounds space.
+    void drawHierarchy(gfx::Context& context, const gfx::Rect& dirty);
+    void clearDirtyInTree();
+    void collectCursorRects();
+
+    gfx::Rect frame_;
+    gfx::Rect bounds_;
+    View* superview_ = nullptr;
+    Window* window_ = nullptr;
+    std::vector<std::shared_ptr<View>> subviews_;
+    AutoresizingMask autoresizingMask_ = Autoresizing::none;
+    bool autoresizesSubviews_ = true;
+    gfx::Rect dirty_;
+    bool hidden_ = false;
+    double alpha_ = 1;
+    double cornerRadius_ = 0;
+    std::optional<gfx::Appearance> appearance_;
+    std::optional<gfx::Appearance> shownAppearance_;
+    std::string toolTip_;
+    AccessibilityProperties accessibility_;
+    std::vector<std::shared_ptr<TrackingArea>> trackingAreas_;
+    std::vector<CursorRect> cursorRects_;
+};
+
+} // namespace ui

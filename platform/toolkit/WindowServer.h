@@ -1,0 +1,96 @@
+#pragma once
+
+#include "platform/graphics/Geometry.h"
+#include "platform/toolkit/Cursor.h"
+#include "platform/toolkit/Event.h"
+
+#include <cairo.h>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace ui {
+
+// A window as the window server knows it: a number, unique for the server's life.
+using NativeWindowId = std::uint64_t;
+
+// One display as the server reports it; geometry in the global y-up space whose origin is the
+// primary screen's bottom-left corner.
+struct ScreenDescription {
+    gfx::Rect frame;
+    // The frame less the bars other programs (and our own status bar) reserve.
+    gfx::Rect visibleFrame;
+    double safeAreaTop = 0;
+    int displayNumber = 0;
+    double backingScale = 1;
+
+    friend bool operator==(const ScreenDescription&, const ScreenDescription&) = default;
+};
+
+// What kind of surface a window is, so a backend can pick its window type and stacking hints.
+enum class WindowRole { normal, panel, statusBar, popover, menu, toolTip, alert };
+
+struct NativeWindowAttributes {
+    WindowRole role = WindowRole::normal;
+    bool nonActivating = false;
+    bool hasShadow = true;
+    bool opaque = true;
+};
+
+// An input event as the server delivers it, before the application finds its window. window is
+// the native window under the event (or holding the keyboard focus, for keys), none when the
+// event happened outside every window of ours.
+struct NativeEvent {
+    Event::Fields fields;
+    std::optional<NativeWindowId> window;
+};
+
+// The backend interface: everything the toolkit asks of a window system. The headless server
+// keeps it all in memory for tests; the X11 server maps it onto an X display. All calls come
+// from the main thread, and events are delivered on it.
+class WindowServer {
+public:
+    virtual ~WindowServer() = default;
+
+    virtual NativeWindowId createWindow(const gfx::Rect& frame,
+                                        const NativeWindowAttributes& attributes) = 0;
+    virtual void destroyWindow(NativeWindowId window) = 0;
+    virtual void setFrame(NativeWindowId window, const gfx::Rect& frame) = 0;
+    virtual void setLevel(NativeWindowId window, int level) = 0;
+    virtual void setAlpha(NativeWindowId window, double alpha) = 0;
+    virtual void setIgnoresMouseEvents(NativeWindowId window, bool ignores) = 0;
+    // Shows the window above the others of its level, or hides it.
+    virtual void orderFront(NativeWindowId window) = 0;
+    virtual void orderOut(NativeWindowId window) = 0;
+    virtual void makeKey(NativeWindowId window) = 0;
+    // Hands the server the window's freshly drawn backing (ARGB32 at the window's scale);
+    // dirty is the part that changed, in window points.
+    virtual void present(NativeWindowId window, cairo_surface_t* backing,
+                         const gfx::Rect& dirty) = 0;
+
+    virtual std::vector<ScreenDescription> screens() const = 0;
+    virtual gfx::Point pointerLocation() const = 0;
+    // Bit 0 left, bit 1 right, bit 2 other.
+    virtual unsigned pressedMouseButtons() const = 0;
+    virtual void setCursor(CursorKind cursor) = 0;
+
+    // Where the server sends input; the application installs itself here.
+    void setEventHandler(std::function<void(const NativeEvent&)> handler) {
+        eventHandler_ = std::move(handler);
+    }
+
+    // A modal session (an alert) began on the window; a backend may grab input for it.
+    virtual void modalSessionBegan(NativeWindowId) {}
+
+protected:
+    void deliver(const NativeEvent& event) {
+        if (eventHandler_)
+            eventHandler_(event);
+    }
+
+private:
+    std::function<void(const NativeEvent&)> eventHandler_;
+};
+
+} // namespace ui

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+enum class WorkspaceNotification { activeSpaceDidChange, didActivateApplication, didWake };
+
+// The desktop around the application: opening URLs and applications, the accessibility display
+// options, and the desktop's notifications. Opening runs a desktop helper (xdg-open, xdg-email,
+// gio launch) through the opener, which tests replace.
+class Workspace {
+public:
+    // Runs a program (argv[0] looked up on PATH, no shell) and answers whether it succeeded.
+    using Opener = std::function<bool(const std::vector<std::string>& argv)>;
+
+    Workspace();
+
+    static Workspace& shared();
+
+    void setOpener(Opener opener) { opener_ = std::move(opener); }
+    // Mail links go to xdg-email, application entries (file URLs of .desktop files) are
+    // launched, everything else goes to xdg-open. Answers false when the helper failed.
+    bool openURL(const std::string& url);
+
+    // The file URL of the application's desktop entry (<identifier>.desktop in the XDG data
+    // folders' applications/), or none when it is not installed.
+    std::optional<std::string> urlForApplication(const std::string& identifier) const;
+    // The folders searched, in order; by default $XDG_DATA_HOME then $XDG_DATA_DIRS.
+    void setDataDirectories(std::vector<std::filesystem::path> folders) {
+        dataDirectories_ = std::move(folders);
+    }
+
+    bool accessibilityDisplayShouldReduceMotion() const { return reduceMotion_; }
+    bool accessibilityDisplayShouldReduceTransparency() const { return reduceTransparency_; }
+    void setReduceMotion(bool flag) { reduceMotion_ = flag; }
+    void setReduceTransparency(bool flag) { reduceTransparency_ = flag; }
+
+    struct ObserverToken {
+        std::uint64_t id = 0;
+    };
+    ObserverToken addObserver(WorkspaceNotification name, std::function<void()> handler);
+    void removeObserver(ObserverToken token);
+    // Tells every observer of the notification; backends call it when the desktop reports one.
+    void post(WorkspaceNotification name);
+
+private:
+    Opener opener_;
+    std::vector<std::filesystem::path> dataDirectories_;
+    bool reduceMotion_ = false;
+    bool reduceTransparency_ = false;
+    struct Observer {
+        std::uint64_t id;
+        WorkspaceNotification name;
+        std::function<void()> handler;
+    };
+    std::vector<Observer> observers_;
+    std::uint64_t nextId_ = 1;
+};
+
+} // namespace ui

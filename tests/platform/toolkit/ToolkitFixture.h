@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/headless/HeadlessWindowServer.h"
+
+#include <gtest/gtest.h>
+
+namespace toolkittest {
+
+// A headless application on a virtual clock: one 1440 × 900 screen unless a test sets others.
+class ToolkitFixture : public ::testing::Test {
+protected:
+    dispatch::VirtualClock clock{1000.0};
+    dispatch::RunLoop loop{clock};
+    dispatch::ScopedMainRunLoop scopedLoop{loop};
+    ui::HeadlessWindowServer server{clock};
+    ui::Application app{server, loop};
+};
+
+} // namespace toolkittest
