@@ -15,6 +15,8 @@ struct Font::Shared {
     PangoFontDescription* description = nullptr;
     std::once_flag metricsOnce;
     FontMetrics metrics;
+    std::once_flag digitOnce;
+    double digitAdvance = 0;
 
     ~Shared() { pango_font_description_free(description); }
 };
@@ -105,6 +107,22 @@ FontMetrics Font::metrics() const {
         shared_->metrics.capHeight = double(ink.height) / PANGO_SCALE;
     });
     return shared_->metrics;
+}
+
+double Font::digitAdvance() const {
+    std::call_once(shared_->digitOnce, [this] {
+        std::unique_ptr<PangoLayout, LayoutDeleter> layout(pango_layout_new(shapingContext()));
+        pango_layout_set_font_description(layout.get(), shared_->description);
+        PangoAttrList* list = pango_attr_list_new();
+        pango_attr_list_insert(list, pango_attr_font_features_new("tnum 1"));
+        pango_layout_set_attributes(layout.get(), list);
+        pango_attr_list_unref(list);
+        pango_layout_set_text(layout.get(), "0", -1);
+        PangoRectangle logical;
+        pango_layout_get_extents(layout.get(), nullptr, &logical);
+        shared_->digitAdvance = double(logical.width) / PANGO_SCALE;
+    });
+    return shared_->digitAdvance;
 }
 
 std::string Font::resolvedFamily() const {

@@ -49,6 +49,9 @@ public:
     double descender() const { return metrics().descender; }
     double capHeight() const { return metrics().capHeight; }
     double lineHeight() const { return metrics().lineHeight; }
+    // The advance of a digit in the tabular form: that of "0", which every digit of a
+    // monospaced-digit font is given.
+    double digitAdvance() const;
     // The family fontconfig picks for Latin text with this description.
     std::string resolvedFamily() const;
 

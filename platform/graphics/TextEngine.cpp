@@ -1,7 +1,11 @@
 #include "platform/graphics/TextEngine.h"
 
-#include <memory>
+#include <cmath>
+#include <cstring>
+#include <list>
 #include <pango/pangocairo.h>
+#include <string>
+#include <unordered_map>
 
 namespace gfx {
 
@@ -25,11 +29,212 @@ std::unique_ptr<PangoContext, ContextDeleter> makeShapingContext() {
     return context;
 }
 
+void appendNumber(std::string& key, double value) {
+    char bytes[sizeof value];
+    std::memcpy(bytes, &value, sizeof value);
+    key.append(bytes, sizeof bytes);
+}
+
+bool hasSeveralColours(const std::vector<AttributedString::Run>& runs) {
+    for (const AttributedString::Run& run : runs) {
+        if (!(run.attributes.color == runs.front().attributes.color)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string cacheKey(const std::vector<AttributedString::Run>& runs, bool coloured,
+                     std::optional<double> maxWidth) {
+    std::string key;
+    appendNumber(key, maxWidth.value_or(-1));
+    for (const AttributedString::Run& run : runs) {
+        const TextAttributes& a = run.attributes;
+        appendNumber(key, double(run.text.size()));
+        key += run.text;
+        key += a.font.families();
+        key += '\0';
+        appendNumber(key, a.font.pointSize());
+        key += char('0' + int(a.font.weight()));
+        key += a.font.monospacedDigits() ? 't' : 'p';
+        appendNumber(key, a.kern);
+        appendNumber(key, a.baselineOffset);
+        if (coloured) {
+            Color c = a.color;
+            appendNumber(key, c.red());
+            appendNumber(key, c.green());
+            appendNumber(key, c.blue());
+            appendNumber(key, c.alpha());
+        }
+    }
+    return key;
+}
+
+guint16 colourChannel(double value) {
+    double clamped = value < 0 ? 0 : value > 1 ? 1 : value;
+    return guint16(clamped * 65535 + 0.5);
+}
+
+void addAttribute(PangoAttrList* list, PangoAttribute* attribute, guint start, guint end) {
+    attribute->start_index = start;
+    attribute->end_index = end;
+    pango_attr_list_insert(list, attribute);
+}
+
+// Tabular figures in a font may still differ by a unit or two (Inter's static instances do);
+// give every digit of a monospaced-digit run exactly the font's digit advance, centred, so that
+// changing numbers never shift. Done before anything measures the layout, which then sums the
+// adjusted advances.
+void equaliseTabularDigits(PangoLayout* layout, const std::string& text,
+                           const std::vector<AttributedString::Run>& runs,
+                           const std::vector<guint>& starts) {
+    bool anyTabular = false;
+    for (const AttributedString::Run& run : runs) {
+        anyTabular = anyTabular || run.attributes.font.monospacedDigits();
+    }
+    if (!anyTabular) {
+        return;
+    }
+    auto runAt = [&](std::size_t byte) -> const AttributedString::Run& {
+        std::size_t index = 0;
+        while (index + 1 < starts.size() && starts[index + 1] <= byte) {
+            ++index;
+        }
+        return runs[index];
+    };
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    do {
+        PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter);
+        if (!run) {
+            continue;
+        }
+        PangoGlyphString* glyphs = run->glyphs;
+        for (int i = 0; i < glyphs->num_glyphs; ++i) {
+            std::size_t byte = std::size_t(run->item->offset + glyphs->log_clusters[i]);
+            if (byte >= text.size() || text[byte] < '0' || text[byte] > '9') {
+                continue;
+            }
+            const Font& font = runAt(byte).attributes.font;
+            if (!font.monospacedDigits()) {
+                continue;
+            }
+            int target = int(std::lround(font.digitAdvance() * PANGO_SCALE));
+            PangoGlyphGeometry& geometry = glyphs->glyphs[i].geometry;
+            geometry.x_offset += (target - geometry.width) / 2;
+            geometry.width = target;
+        }
+    } while (pango_layout_iter_next_run(iter));
+    pango_layout_iter_free(iter);
+}
+
+std::shared_ptr<ShapedText> shape(const std::vector<AttributedString::Run>& runs, bool coloured,
+                                  std::optional<double> maxWidth) {
+    auto shaped = std::make_shared<ShapedText>();
+    shaped->coloured = coloured;
+    shaped->layout = pango_layout_new(shapingContext());
+    std::string text;
+    PangoAttrList* list = pango_attr_list_new();
+    std::vector<guint> starts;
+    for (const AttributedString::Run& run : runs) {
+        guint start = guint(text.size());
+        text += run.text;
+        guint end = guint(text.size());
+        starts.push_back(start);
+        const TextAttributes& a = run.attributes;
+        addAttribute(list, pango_attr_font_desc_new(a.font.description()), start, end);
+        if (a.font.monospacedDigits()) {
+            addAttribute(list, pango_attr_font_features_new("tnum 1"), start, end);
+        }
+        if (a.kern != 0) {
+            addAttribute(list, pango_attr_letter_spacing_new(int(a.kern * PANGO_SCALE)), start,
+                         end);
+        }
+        if (a.baselineOffset != 0) {
+            addAttribute(list, pango_attr_rise_new(int(a.baselineOffset * PANGO_SCALE)), start,
+                         end);
+        }
+        if (coloured) {
+            Color c = a.color;
+            addAttribute(list,
+                         pango_attr_foreground_new(colourChannel(c.red()), colourChannel(c.green()),
+                                                   colourChannel(c.blue())),
+                         start, end);
+            addAttribute(list, pango_attr_foreground_alpha_new(colourChannel(c.alpha())), start,
+                         end);
+        }
+    }
+    if (!runs.empty()) {
+        pango_layout_set_font_description(shaped->layout,
+                                          runs.front().attributes.font.description());
+    }
+    pango_layout_set_text(shaped->layout, text.c_str(), int(text.size()));
+    pango_layout_set_attributes(shaped->layout, list);
+    pango_attr_list_unref(list);
+    equaliseTabularDigits(shaped->layout, text, runs, starts);
+    if (maxWidth) {
+        pango_layout_set_width(shaped->layout, int(*maxWidth * PANGO_SCALE));
+        pango_layout_set_ellipsize(shaped->layout, PANGO_ELLIPSIZE_END);
+    }
+    PangoRectangle logical;
+    pango_layout_get_extents(shaped->layout, nullptr, &logical);
+    shaped->logicalX = double(logical.x) / PANGO_SCALE;
+    shaped->width = double(logical.width) / PANGO_SCALE;
+    shaped->height = double(logical.height) / PANGO_SCALE;
+    for (guint start : starts) {
+        PangoRectangle position;
+        pango_layout_index_to_pos(shaped->layout, int(start), &position);
+        shaped->runOffsets.push_back(double(position.x) / PANGO_SCALE - shaped->logicalX);
+    }
+    return shaped;
+}
+
+// Least recently used layouts of one thread. The strip draws a few dozen texts a second, most
+// of them unchanged from the second before.
+class ShapedTextCache {
+public:
+    std::shared_ptr<const ShapedText> find(const std::vector<AttributedString::Run>& runs,
+                                           std::optional<double> maxWidth) {
+        bool coloured = hasSeveralColours(runs);
+        std::string key = cacheKey(runs, coloured, maxWidth);
+        auto found = index_.find(key);
+        if (found != index_.end()) {
+            order_.splice(order_.begin(), order_, found->second);
+            return found->second->second;
+        }
+        std::shared_ptr<const ShapedText> shaped = shape(runs, coloured, maxWidth);
+        order_.emplace_front(key, shaped);
+        index_.emplace(std::move(key), order_.begin());
+        if (order_.size() > capacity) {
+            index_.erase(order_.back().first);
+            order_.pop_back();
+        }
+        return shaped;
+    }
+
+private:
+    static constexpr std::size_t capacity = 256;
+    using Entry = std::pair<std::string, std::shared_ptr<const ShapedText>>;
+    std::list<Entry> order_;
+    std::unordered_map<std::string, std::list<Entry>::iterator> index_;
+};
+
 } // namespace
+
+ShapedText::~ShapedText() {
+    if (layout) {
+        g_object_unref(layout);
+    }
+}
 
 PangoContext* shapingContext() {
     thread_local std::unique_ptr<PangoContext, ContextDeleter> context = makeShapingContext();
     return context.get();
+}
+
+std::shared_ptr<const ShapedText> shapeText(const std::vector<AttributedString::Run>& runs,
+                                            std::optional<double> maxWidth) {
+    thread_local ShapedTextCache cache;
+    return cache.find(runs, maxWidth);
 }
 
 } // namespace gfx

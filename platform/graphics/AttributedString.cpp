@@ -1,0 +1,122 @@
+#include "platform/graphics/AttributedString.h"
+
+#include "platform/graphics/Context.h"
+#include "platform/graphics/DrawingRecorder.h"
+#include "platform/graphics/TextEngine.h"
+
+#include <pango/pangocairo.h>
+
+namespace gfx {
+
+namespace {
+
+// Draws a shaped line with the bottom-left of its line box at origin (user space, y up).
+void drawShaped(Context& context, const std::vector<AttributedString::Run>& runs,
+                const ShapedText& shaped, Point origin, std::optional<Rect> clip) {
+    if (runs.empty()) {
+        return;
+    }
+    if (DrawingRecorder* recorder = context.recorder()) {
+        AffineTransform toBase = context.currentTransform();
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            const AttributedString::Run& run = runs[i];
+            double runWidth = (i + 1 < runs.size() ? shaped.runOffsets[i + 1] : shaped.width) -
+                              shaped.runOffsets[i];
+            Point runOrigin{origin.x + shaped.runOffsets[i], origin.y};
+            Rect box{runOrigin, Size{runWidth, shaped.height}};
+            recorder->record(TextRecord{
+                run.text, run.attributes.font, run.attributes.color.resolved(context.appearance()),
+                toBase.apply(runOrigin), toBase.apply(box), context.alpha()});
+        }
+    }
+    Color colour = runs.front().attributes.color.resolved(context.appearance());
+    double alpha = context.alpha();
+    Rect box{origin, Size{shaped.width, shaped.height}};
+    context.drawWithShadow(box, [&](cairo_t* cr) {
+        cairo_save(cr);
+        if (clip) {
+            cairo_rectangle(cr, clip->x(), clip->y(), clip->width(), clip->height());
+            cairo_clip(cr);
+        }
+        // Pango lays out downwards from the top-left; flip locally so glyphs stand upright.
+        cairo_translate(cr, origin.x - shaped.logicalX, origin.y + shaped.height);
+        cairo_scale(cr, 1, -1);
+        cairo_move_to(cr, 0, 0);
+        if (shaped.coloured && alpha < 1) {
+            cairo_push_group(cr);
+            pango_cairo_show_layout(cr, shaped.layout);
+            cairo_pop_group_to_source(cr);
+            cairo_paint_with_alpha(cr, alpha);
+        } else {
+            cairo_set_source_rgba(cr, colour.red(), colour.green(), colour.blue(),
+                                  colour.alpha() * alpha);
+            pango_cairo_show_layout(cr, shaped.layout);
+        }
+        cairo_restore(cr);
+    });
+}
+
+} // namespace
+
+AttributedString::AttributedString(std::string text, TextAttributes attributes) {
+    append(std::move(text), std::move(attributes));
+}
+
+void AttributedString::append(std::string text, TextAttributes attributes) {
+    if (text.empty()) {
+        return;
+    }
+    runs_.push_back({std::move(text), std::move(attributes)});
+}
+
+std::string AttributedString::string() const {
+    std::string text;
+    for (const Run& run : runs_) {
+        text += run.text;
+    }
+    return text;
+}
+
+bool AttributedString::isEmpty() const {
+    return runs_.empty();
+}
+
+Size AttributedString::size() const {
+    if (runs_.empty()) {
+        return {};
+    }
+    std::shared_ptr<const ShapedText> shaped = shapeText(runs_);
+    return {shaped->width, shaped->height};
+}
+
+void AttributedString::draw(Context& context, Point point) const {
+    if (runs_.empty()) {
+        return;
+    }
+    drawShaped(context, runs_, *shapeText(runs_), point, std::nullopt);
+}
+
+void AttributedString::draw(Context& context, const Rect& rect) const {
+    if (runs_.empty() || rect.isEmpty()) {
+        return;
+    }
+    Rect r = rect.standardized();
+    std::shared_ptr<const ShapedText> shaped = shapeText(runs_, r.width());
+    drawShaped(context, runs_, *shaped, Point{r.minX(), r.maxY() - shaped->height}, r);
+}
+
+Size textSize(std::string_view text, const TextAttributes& attributes) {
+    return AttributedString(std::string(text), attributes).size();
+}
+
+void drawText(Context& context, std::string_view text, Point point,
+              const TextAttributes& attributes) {
+    AttributedString(std::string(text), attributes).draw(context, point);
+}
+
+void drawText(Context& context, std::string_view text, const Rect& rect,
+              const TextAttributes& attributes) {
+    AttributedString(std::string(text), attributes).draw(context, rect);
+}
+
+} // namespace gfx

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/graphics/Color.h"
+#include "platform/graphics/Font.h"
+#include "platform/graphics/Geometry.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gfx {
+
+class Context;
+
+// The attributes of a run of text. Kerning adds that many points after every character; the
+// baseline offset raises the glyphs (y up) without moving the line box.
+struct TextAttributes {
+    Font font = Font::system(13);
+    Color color = Color::label();
+    double kern = 0;
+    double baselineOffset = 0;
+
+    friend bool operator==(const TextAttributes&, const TextAttributes&) = default;
+};
+
+// UTF-8 text in runs of attributes, measured and drawn on one line through pango, with the
+// platform's meanings: the size is the line box (advance width × line height); drawing at a point
+// puts the bottom-left corner of the line box there, glyphs upright in y-up space.
+//
+// Shaped layouts are kept in a small per-thread cache keyed by the text and its layout
+// attributes, so text that is redrawn every second with the same content is not reshaped.
+class AttributedString {
+public:
+    struct Run {
+        std::string text;
+        TextAttributes attributes;
+    };
+
+    AttributedString() = default;
+    AttributedString(std::string text, TextAttributes attributes);
+
+    void append(std::string text, TextAttributes attributes);
+    const std::vector<Run>& runs() const { return runs_; }
+    std::string string() const;
+    bool isEmpty() const;
+
+    Size size() const;
+    void draw(Context& context, Point point) const;
+    // Draws the first line at the top of the rect, cut at its right edge with "…" when wider.
+    void draw(Context& context, const Rect& rect) const;
+
+private:
+    std::vector<Run> runs_;
+};
+
+// The platform's string measuring and drawing with one set of attributes.
+Size textSize(std::string_view text, const TextAttributes& attributes);
+void drawText(Context& context, std::string_view text, Point point,
+              const TextAttributes& attributes);
+void drawText(Context& context, std::string_view text, const Rect& rect,
+              const TextAttributes& attributes);
+
+} // namespace gfx

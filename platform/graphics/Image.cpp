@@ -1,0 +1,168 @@
+#include "platform/graphics/Image.h"
+
+#include "platform/graphics/DrawingRecorder.h"
+
+#include <cmath>
+
+namespace gfx {
+
+struct Image::Content {
+    Size size;
+    bool flipped = false;
+    DrawingHandler handler;
+    std::optional<Bitmap> bitmap;
+};
+
+Image Image::withDrawingHandler(Size size, bool flipped, DrawingHandler handler) {
+    auto content = std::make_shared<Content>();
+    content->size = size;
+    content->flipped = flipped;
+    content->handler = std::move(handler);
+    return Image(std::move(content));
+}
+
+Image Image::withBitmap(Bitmap bitmap) {
+    auto content = std::make_shared<Content>();
+    content->size = bitmap.size();
+    content->bitmap = std::move(bitmap);
+    return Image(std::move(content));
+}
+
+std::optional<Image> Image::fromPngFile(const std::string& path, std::optional<Size> pointSize) {
+    std::optional<Bitmap> bitmap = Bitmap::readPng(path);
+    if (!bitmap) {
+        return std::nullopt;
+    }
+    if (pointSize) {
+        bitmap->setSize(*pointSize);
+    }
+    return withBitmap(std::move(*bitmap));
+}
+
+Size Image::size() const {
+    return content_->size;
+}
+
+bool Image::isFlipped() const {
+    return content_->flipped;
+}
+
+const Bitmap* Image::bitmap() const {
+    return content_->bitmap ? &*content_->bitmap : nullptr;
+}
+
+void Image::draw(Context& context, Point point, const ImageDrawOptions& options) const {
+    draw(context, Rect{point, size()}, options);
+}
+
+void Image::draw(Context& context, const Rect& rect, const ImageDrawOptions& options) const {
+    Rect source = options.source.value_or(Rect{Point{}, size()}).standardized();
+    if (rect.isEmpty() || source.isEmpty() || !(options.fraction > 0)) {
+        return;
+    }
+    if (DrawingRecorder* recorder = context.recorder()) {
+        recorder->record(ImageRecord{context.currentTransform().apply(rect.standardized()),
+                                     options.fraction, options.operation});
+    }
+    bool direct = options.fraction >= 1 && context.alpha() >= 1 && !context.shadow() &&
+                  options.operation == CompositingOperation::sourceOver;
+    if (direct) {
+        drawContent(context, rect, source, options.interpolation);
+        return;
+    }
+    // A fraction, an operation or a shadow applies to the image as a whole, so the image is
+    // drawn into a group first and the group composited once.
+    cairo_t* cr = context.cairo();
+    context.save();
+    context.setAlpha(1);
+    context.setShadow(std::nullopt);
+    context.setCompositingOperation(CompositingOperation::sourceOver);
+    cairo_push_group(cr);
+    drawContent(context, rect, source, options.interpolation);
+    cairo_pattern_t* group = cairo_pop_group(cr);
+    context.restore();
+
+    double alpha = options.fraction * context.alpha();
+    context.save();
+    context.setCompositingOperation(options.operation);
+    context.drawWithShadow(rect, [&](cairo_t* target) {
+        cairo_set_source(target, group);
+        cairo_new_path(target);
+        cairo_rectangle(target, rect.x(), rect.y(), rect.width(), rect.height());
+        cairo_clip(target);
+        cairo_paint_with_alpha(target, alpha);
+    });
+    context.restore();
+    cairo_pattern_destroy(group);
+}
+
+void Image::drawContent(Context& context, const Rect& rect, const Rect& source,
+                        ImageInterpolation interpolation) const {
+    const Content& content = *content_;
+    Size imageSize = content.size;
+    if (content.bitmap) {
+        const Bitmap& bitmap = *content.bitmap;
+        if (bitmap.isEmpty() || imageSize.width <= 0 || imageSize.height <= 0) {
+            return;
+        }
+        // User space → image points → bitmap pixels (rows counted from the top).
+        AffineTransform toPattern =
+            AffineTransform::translation(-rect.x(), -rect.y())
+                .concatenating(AffineTransform::scaling(source.width() / rect.width(),
+                                                        source.height() / rect.height()))
+                .concatenating(AffineTransform::translation(source.x(), source.y()))
+                .concatenating(AffineTransform{1, 0, 0, -1, 0, imageSize.height})
+                .concatenating(AffineTransform::scaling(bitmap.pixelsWide() / imageSize.width,
+                                                        bitmap.pixelsHigh() / imageSize.height));
+        cairo_t* cr = context.cairo();
+        cairo_pattern_t* pattern = cairo_pattern_create_for_surface(bitmap.surface());
+        cairo_matrix_t matrix{toPattern.a, toPattern.b,  toPattern.c,
+                              toPattern.d, toPattern.tx, toPattern.ty};
+        cairo_pattern_set_matrix(pattern, &matrix);
+        cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+        cairo_pattern_set_filter(pattern,
+                                 interpolation == ImageInterpolation::none  ? CAIRO_FILTER_NEAREST
+                                 : interpolation == ImageInterpolation::low ? CAIRO_FILTER_BILINEAR
+                                                                            : CAIRO_FILTER_GOOD);
+        cairo_save(cr);
+        cairo_set_source(cr, pattern);
+        cairo_new_path(cr);
+        cairo_rectangle(cr, rect.x(), rect.y(), rect.width(), rect.height());
+        cairo_fill(cr);
+        cairo_restore(cr);
+        cairo_pattern_destroy(pattern);
+        return;
+    }
+    if (!content.handler) {
+        return;
+    }
+    Context::SavedState saved(context);
+    context.clipToRect(rect);
+    context.translate(rect.x(), rect.y());
+    context.scale(rect.width() / source.width(), rect.height() / source.height());
+    context.translate(-source.x(), -source.y());
+    if (content.flipped) {
+        context.translate(0, imageSize.height);
+        context.scale(1, -1);
+    }
+    content.handler(context, Rect{Point{}, imageSize});
+}
+
+bool Image::writePng(const std::string& path, double scale) const {
+    if (const Bitmap* rep = bitmap()) {
+        return rep->writePng(path);
+    }
+    Image rendered = renderedBitmapImage(*this, scale);
+    return rendered.bitmap()->writePng(path);
+}
+
+Image renderedBitmapImage(const Image& image, double scale, Appearance appearance) {
+    Bitmap bitmap = Bitmap::forPointSize(image.size(), scale);
+    if (!bitmap.isEmpty()) {
+        Context context(bitmap, appearance);
+        image.draw(context, Rect{Point{}, image.size()});
+    }
+    return Image::withBitmap(std::move(bitmap));
+}
+
+} // namespace gfx

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Geometry.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace gfx {
+
+// Draws an image's content into rect (the image's bounds, in its own point space) and answers
+// whether it drew; the platform's lazy drawing handler.
+using DrawingHandler = std::function<bool(Context& context, const Rect& rect)>;
+
+enum class ImageInterpolation { none, low, high };
+
+struct ImageDrawOptions {
+    // The part of the image to draw, in its point space (y up); the whole image when absent.
+    std::optional<Rect> source = std::nullopt;
+    CompositingOperation operation = CompositingOperation::sourceOver;
+    // Multiplies the image's alpha.
+    double fraction = 1;
+    ImageInterpolation interpolation = ImageInterpolation::high;
+};
+
+// An image of a point size, backed by a drawing handler (called each time the image is drawn,
+// in y-up space unless made flipped) or by one bitmap representation. Copies share the content;
+// the template flag belongs to each copy.
+class Image {
+public:
+    static Image withDrawingHandler(Size size, bool flipped, DrawingHandler handler);
+    static Image withBitmap(Bitmap bitmap);
+    // A PNG file as an image of its pixel size in points, or of pointSize when given; nothing
+    // when the file is missing or not a PNG.
+    static std::optional<Image> fromPngFile(const std::string& path,
+                                            std::optional<Size> pointSize = std::nullopt);
+
+    Size size() const;
+    bool isTemplate() const { return isTemplate_; }
+    void setTemplate(bool isTemplate) { isTemplate_ = isTemplate; }
+    bool isFlipped() const;
+    // The bitmap representation, when the image has one.
+    const Bitmap* bitmap() const;
+
+    // Draws the image (or its source part) into rect, stretched to fill it, through the
+    // context's clip, transform, alpha and shadow.
+    void draw(Context& context, const Rect& rect, const ImageDrawOptions& options = {}) const;
+    // Draws at its own size with its bottom-left corner at point.
+    void draw(Context& context, Point point, const ImageDrawOptions& options = {}) const;
+
+    // Writes a PNG: the bitmap as it is, or the drawing rendered at the given scale.
+    bool writePng(const std::string& path, double scale = 2) const;
+
+private:
+    struct Content;
+    explicit Image(std::shared_ptr<const Content> content) : content_(std::move(content)) {}
+
+    void drawContent(Context& context, const Rect& rect, const Rect& source,
+                     ImageInterpolation interpolation) const;
+
+    std::shared_ptr<const Content> content_;
+    bool isTemplate_ = false;
+};
+
+// The image drawn once into a new bitmap at the scale: (width × scale) by (height × scale)
+// pixels rounded up, RGBA 8-bit premultiplied, representation size = the point size, not a
+// template. An image too small for one pixel gives an empty bitmap. Dynamic colours drawn by a
+// handler resolve against the given appearance.
+Image renderedBitmapImage(const Image& image, double scale,
+                          Appearance appearance = Appearance::light);
+
+} // namespace gfx
