@@ -1,0 +1,305 @@
+#include "platform/system/DeviceRegistry.h"
+
+#include "platform/foundation/TextFile.h"
+#include "platform/system/DeviceAttributes.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace sys {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int descendantDepthLimit = 16;
+constexpr std::size_t descendantCountLimit = 4096;
+constexpr std::int64_t sectorBytes = 512;
+
+template <typename T>
+std::optional<T> propertyAs(const RegistryProperties& properties, std::string_view key) {
+    const auto found = properties.find(key);
+    if (found == properties.end()) {
+        return std::nullopt;
+    }
+    if (const T* value = std::get_if<T>(&found->second)) {
+        return *value;
+    }
+    return std::nullopt;
+}
+
+bool isUnder(const fs::path& path, const fs::path& folder) {
+    const auto [folderEnd, pathAt] =
+        std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    return folderEnd == folder.end();
+}
+
+fs::path canonicalOrSame(const fs::path& path) {
+    std::error_code error;
+    fs::path resolved = fs::weakly_canonical(path, error);
+    return error ? path : resolved;
+}
+
+std::vector<fs::path> sortedChildren(const fs::path& folder) {
+    std::vector<fs::path> children;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        children.push_back(it->path());
+    }
+    std::sort(children.begin(), children.end());
+    return children;
+}
+
+void addUSBDeviceProperties(const fs::path& path, RegistryProperties& properties) {
+    if (auto product = deviceAttribute(path / "product")) {
+        properties.emplace("USB Product Name", std::move(*product));
+    }
+    if (auto vendor = deviceAttribute(path / "manufacturer")) {
+        properties.emplace("USB Vendor Name", std::move(*vendor));
+    }
+    // The kernel states the link speed in megabits per second ("1.5", "480", "5000").
+    if (auto megabits = deviceDecimal(path / "speed"); megabits && *megabits > 0) {
+        properties.emplace("UsbLinkSpeed", *megabits * 1e6);
+    }
+    if (auto deviceClass = deviceHex(path / "bDeviceClass")) {
+        properties.emplace("bDeviceClass", *deviceClass);
+    }
+    if (auto removable = deviceAttribute(path / "removable")) {
+        if (*removable == "fixed") {
+            properties.emplace("Built-In", true);
+        } else if (*removable == "removable") {
+            properties.emplace("Built-In", false);
+        }
+    }
+    if (auto connectType = deviceAttribute(path / "port" / "connect_type")) {
+        if (*connectType == "hardwired") {
+            properties.emplace("USBPortType", std::int64_t{2});
+        } else if (*connectType == "hotplug") {
+            properties.emplace("USBPortType", std::int64_t{0});
+        }
+    }
+}
+
+void addBlockProperties(const fs::path& path, RegistryProperties& properties) {
+    std::error_code error;
+    properties.emplace("Whole", !fs::exists(path / "partition", error));
+    properties.emplace("BSD Name", path.filename().string());
+    if (auto sectors = deviceInteger(path / "size");
+        sectors && *sectors >= 0 && *sectors <= INT64_MAX / sectorBytes) {
+        properties.emplace("Size", *sectors * sectorBytes);
+    }
+}
+
+} // namespace
+
+std::optional<double> numberProperty(const RegistryProperties& properties, std::string_view key) {
+    const auto found = properties.find(key);
+    if (found == properties.end()) {
+        return std::nullopt;
+    }
+    const RegistryValue& value = found->second;
+    if (const bool* flag = std::get_if<bool>(&value)) {
+        return *flag ? 1.0 : 0.0;
+    }
+    if (const std::int64_t* integer = std::get_if<std::int64_t>(&value)) {
+        return static_cast<double>(*integer);
+    }
+    if (const double* real = std::get_if<double>(&value)) {
+        return *real;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> integerProperty(const RegistryProperties& properties,
+                                            std::string_view key) {
+    const auto found = properties.find(key);
+    if (found == properties.end()) {
+        return std::nullopt;
+    }
+    const RegistryValue& value = found->second;
+    if (const bool* flag = std::get_if<bool>(&value)) {
+        return *flag ? 1 : 0;
+    }
+    if (const std::int64_t* integer = std::get_if<std::int64_t>(&value)) {
+        return *integer;
+    }
+    if (const double* real = std::get_if<double>(&value)) {
+        // Out of range or not a number has no integer value.
+        if (*real >= -9.2e18 && *real <= 9.2e18) {
+            return static_cast<std::int64_t>(*real);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> stringProperty(const RegistryProperties& properties,
+                                          std::string_view key) {
+    return propertyAs<std::string>(properties, key);
+}
+
+std::optional<RegistryData> dataProperty(const RegistryProperties& properties,
+                                         std::string_view key) {
+    return propertyAs<RegistryData>(properties, key);
+}
+
+std::uint64_t stableHash(std::string_view text) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+std::optional<RegistryEntry> DeviceRegistry::entryAt(const fs::path& path) const {
+    std::error_code error;
+    const fs::path resolved = fs::canonical(path, error);
+    if (error) {
+        return std::nullopt;
+    }
+    const fs::path sysRoot = canonicalOrSame(roots_.sys);
+    const fs::path devices = sysRoot / "devices";
+    if (resolved == devices || !isUnder(resolved, devices) ||
+        !fs::exists(resolved / "uevent", error)) {
+        return std::nullopt;
+    }
+    RegistryEntry entry;
+    entry.path = resolved;
+    entry.name = resolved.filename().string();
+    entry.id = stableHash(resolved.lexically_relative(sysRoot).generic_string());
+    return entry;
+}
+
+std::vector<RegistryEntry> DeviceRegistry::entriesIn(const fs::path& folder) const {
+    std::vector<RegistryEntry> entries;
+    for (const fs::path& child : sortedChildren(folder)) {
+        if (auto entry = entryAt(child)) {
+            entries.push_back(std::move(*entry));
+        }
+    }
+    return entries;
+}
+
+std::vector<RegistryEntry> DeviceRegistry::usbDevices() const {
+    std::vector<RegistryEntry> devices;
+    for (RegistryEntry& entry : entriesIn(roots_.sys / "bus/usb/devices")) {
+        // Interfaces are named "<device>:<config>.<interface>"; root hubs "usb<bus>".
+        if (entry.name.find(':') != std::string::npos || entry.name.starts_with("usb")) {
+            continue;
+        }
+        devices.push_back(std::move(entry));
+    }
+    return devices;
+}
+
+std::vector<RegistryEntry> DeviceRegistry::media() const {
+    return entriesIn(roots_.sys / "class/block");
+}
+
+std::optional<RegistryEntry> DeviceRegistry::mediaNamed(std::string_view deviceName) const {
+    if (deviceName.empty()) {
+        return std::nullopt;
+    }
+    // Device-mapper nodes such as /dev/mapper/vault are links to the kernel's name (dm-0).
+    fs::path kernelName = fs::path(deviceName).filename();
+    std::error_code error;
+    const fs::path node = roots_.dev / fs::path(deviceName);
+    if (fs::is_symlink(node, error)) {
+        kernelName = fs::read_symlink(node, error).filename();
+        if (error) {
+            return std::nullopt;
+        }
+    }
+    if (kernelName.empty() || kernelName == "." || kernelName == "..") {
+        return std::nullopt;
+    }
+    return entryAt(roots_.sys / "class/block" / kernelName);
+}
+
+RegistryProperties DeviceRegistry::properties(const RegistryEntry& entry) const {
+    RegistryProperties properties;
+    const std::string kind = subsystem(entry);
+    if (kind == "usb") {
+        const std::string type = deviceType(entry);
+        if (type == "usb_device") {
+            addUSBDeviceProperties(entry.path, properties);
+        } else if (type == "usb_interface") {
+            if (auto interfaceClass = deviceHex(entry.path / "bInterfaceClass")) {
+                properties.emplace("bInterfaceClass", *interfaceClass);
+            }
+        }
+    } else if (kind == "block") {
+        addBlockProperties(entry.path, properties);
+    }
+    return properties;
+}
+
+std::optional<RegistryEntry> DeviceRegistry::parent(const RegistryEntry& entry) const {
+    const fs::path sysRoot = canonicalOrSame(roots_.sys);
+    const fs::path devices = sysRoot / "devices";
+    std::error_code error;
+    for (fs::path folder = entry.path.parent_path(); folder != devices && isUnder(folder, devices);
+         folder = folder.parent_path()) {
+        if (fs::exists(folder / "uevent", error)) {
+            RegistryEntry parentEntry;
+            parentEntry.path = folder;
+            parentEntry.name = folder.filename().string();
+            parentEntry.id = stableHash(folder.lexically_relative(sysRoot).generic_string());
+            return parentEntry;
+        }
+        if (folder == folder.parent_path()) {
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<RegistryEntry> DeviceRegistry::ancestors(const RegistryEntry& entry,
+                                                     std::size_t limit) const {
+    std::vector<RegistryEntry> chain;
+    std::optional<RegistryEntry> current = parent(entry);
+    while (current && chain.size() < limit) {
+        std::optional<RegistryEntry> next = parent(*current);
+        chain.push_back(std::move(*current));
+        current = std::move(next);
+    }
+    return chain;
+}
+
+std::vector<RegistryEntry> DeviceRegistry::descendants(const RegistryEntry& entry) const {
+    std::vector<RegistryEntry> found;
+    const fs::path sysRoot = canonicalOrSame(roots_.sys);
+    std::error_code error;
+    fs::recursive_directory_iterator it(entry.path, error);
+    for (const fs::recursive_directory_iterator end; !error && it != end; it.increment(error)) {
+        if (it->is_symlink(error) || !it->is_directory(error)) {
+            continue;
+        }
+        if (it.depth() >= descendantDepthLimit) {
+            it.disable_recursion_pending();
+        }
+        if (fs::exists(it->path() / "uevent", error)) {
+            RegistryEntry child;
+            child.path = it->path();
+            child.name = child.path.filename().string();
+            child.id = stableHash(child.path.lexically_relative(sysRoot).generic_string());
+            found.push_back(std::move(child));
+            if (found.size() >= descendantCountLimit) {
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+std::string DeviceRegistry::subsystem(const RegistryEntry& entry) const {
+    std::error_code error;
+    const fs::path target = fs::read_symlink(entry.path / "subsystem", error);
+    return error ? std::string() : target.filename().string();
+}
+
+std::string DeviceRegistry::deviceType(const RegistryEntry& entry) const {
+    return ueventValue(entry.path / "uevent", "DEVTYPE").value_or(std::string());
+}
+
+} // namespace sys

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "platform/system/SystemRoots.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace sys {
+
+// A property value as the device registry hands it out: numbers (booleans are numbers too),
+// strings and raw data.
+using RegistryData = std::vector<std::uint8_t>;
+using RegistryValue = std::variant<bool, std::int64_t, double, std::string, RegistryData>;
+using RegistryProperties = std::map<std::string, RegistryValue, std::less<>>;
+
+// Typed reads of one property; a value of another type reads as absent.
+std::optional<double> numberProperty(const RegistryProperties& properties, std::string_view key);
+std::optional<std::int64_t> integerProperty(const RegistryProperties& properties,
+                                            std::string_view key);
+std::optional<std::string> stringProperty(const RegistryProperties& properties,
+                                          std::string_view key);
+std::optional<RegistryData> dataProperty(const RegistryProperties& properties,
+                                         std::string_view key);
+
+// One device in the registry: a device directory of sysfs. The id is a stable 64-bit hash of
+// the directory's path relative to the sys root, so it survives restarts and does not depend on
+// where a fixture tree lives.
+struct RegistryEntry {
+    std::uint64_t id = 0;
+    std::string name;
+    std::filesystem::path path;
+
+    bool operator==(const RegistryEntry&) const = default;
+};
+
+// FNV-1a, 64 bits.
+std::uint64_t stableHash(std::string_view text);
+
+// A read-only view of the machine's devices over sysfs. Entries are device directories (those
+// with a "uevent" file); an entry's parent is the nearest such directory above it.
+//
+// Properties by kind of entry:
+//   USB device     "USB Product Name", "USB Vendor Name" (strings), "UsbLinkSpeed" (bits per
+//                  second), "bDeviceClass", "Built-In" (the port is fixed), "USBPortType"
+//                  (0 hot-plug port, 2 hard-wired)
+//   USB interface  "bInterfaceClass"
+//   block device   "Whole" (not a partition), "Size" (bytes), "BSD Name"
+// Other entries have no properties. Stateless apart from its roots; safe on any thread.
+class DeviceRegistry {
+public:
+    explicit DeviceRegistry(SystemRoots roots) : roots_(std::move(roots)) {}
+
+    // Attached USB devices (root hubs and interfaces left out), in bus order.
+    std::vector<RegistryEntry> usbDevices() const;
+    // Every block device, whole disks and partitions, in name order.
+    std::vector<RegistryEntry> media() const;
+    // The block device behind a device node name ("sdb1", "mapper/vault").
+    std::optional<RegistryEntry> mediaNamed(std::string_view deviceName) const;
+
+    RegistryProperties properties(const RegistryEntry& entry) const;
+    std::optional<RegistryEntry> parent(const RegistryEntry& entry) const;
+    // The entry's parent, grandparent and so on, nearest first, at most `limit` of them.
+    std::vector<RegistryEntry> ancestors(const RegistryEntry& entry, std::size_t limit) const;
+    // Every device below the entry, depth first; bounded so a looping or huge tree ends.
+    std::vector<RegistryEntry> descendants(const RegistryEntry& entry) const;
+
+    // The kernel subsystem the entry belongs to ("usb", "block", "pci", "virtio", ...), empty
+    // when it has none.
+    std::string subsystem(const RegistryEntry& entry) const;
+    // The DEVTYPE of the entry's uevent ("usb_device", "disk", "partition", ...).
+    std::string deviceType(const RegistryEntry& entry) const;
+
+    // The entry for a device directory, given by any path that resolves to one.
+    std::optional<RegistryEntry> entryAt(const std::filesystem::path& path) const;
+
+    const SystemRoots& roots() const { return roots_; }
+
+private:
+    std::vector<RegistryEntry> entriesIn(const std::filesystem::path& folder) const;
+
+    SystemRoots roots_;
+};
+
+} // namespace sys

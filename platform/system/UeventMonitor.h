@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/dispatch/RunLoop.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sys {
+
+// One kernel device event: "add", "remove", "change", "bind", ... of a device path.
+struct Uevent {
+    std::string action;
+    std::string devicePath;
+    std::string subsystem;
+    std::string deviceType;
+
+    bool operator==(const Uevent&) const = default;
+
+    // A device appeared or went away: a USB device or a block device (disk or partition).
+    bool isDeviceArrivalOrRemoval() const;
+};
+
+// One kernel uevent datagram: "ACTION@DEVPATH" followed by NUL-separated KEY=VALUE fields.
+// Empty for anything else (udev's own re-broadcasts included, which start with "libudev").
+std::optional<Uevent> parseUevent(std::string_view datagram);
+
+// Hot-plug notifications: reads device events from a datagram socket on a run loop and hands
+// each one to the handler on that loop's thread.
+//
+// Linux backing: the kernel's uevent broadcast (a NETLINK_KOBJECT_UEVENT socket joined to the
+// kernel's multicast group). Tests hand in one end of a socketpair instead.
+class UeventMonitor {
+public:
+    using Handler = std::function<void(const Uevent&)>;
+
+    // The kernel's broadcast on `loop`; nothing when the socket cannot be opened.
+    static std::unique_ptr<UeventMonitor> openKernel(dispatch::RunLoop& loop, Handler handler);
+    // Events from a datagram socket the monitor takes over (and closes).
+    static std::unique_ptr<UeventMonitor> adopt(int socket, dispatch::RunLoop& loop,
+                                                Handler handler);
+
+    ~UeventMonitor();
+    UeventMonitor(const UeventMonitor&) = delete;
+    UeventMonitor& operator=(const UeventMonitor&) = delete;
+
+private:
+    UeventMonitor(int socket, dispatch::RunLoop& loop, Handler handler);
+    void drain();
+
+    int socket_;
+    Handler handler_;
+    dispatch::RunLoop::Registration registration_;
+};
+
+} // namespace sys

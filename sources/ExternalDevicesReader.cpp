@@ -1,0 +1,280 @@
+#include "sources/ExternalDevicesReader.h"
+
+#include "platform/system/AudioDevices.h"
+#include "platform/system/DiskDescription.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+namespace pulsedeck {
+
+namespace {
+
+constexpr double scanWindow = 5.0;
+constexpr double volumeSpaceInterval = 5.0;
+constexpr double thunderboltInterval = 30.0;
+constexpr std::size_t ancestorLimit = 32;
+constexpr std::int64_t billboardClass = 17;
+constexpr std::int64_t captivePort = 1;
+constexpr std::int64_t internalPort = 2;
+
+// Link speed codes of the "USBSpeed" property, in bits per second.
+constexpr std::array<std::pair<std::int64_t, double>, 6> usbSpeedCodes = {{
+    {1, 12'000'000},
+    {2, 1'500'000},
+    {3, 480'000'000},
+    {4, 5'000'000'000},
+    {5, 10'000'000'000},
+    {6, 20'000'000'000},
+}};
+
+bool isTrue(const sys::RegistryProperties& properties, std::string_view key) {
+    const auto value = sys::numberProperty(properties, key);
+    return value && *value != 0;
+}
+
+std::optional<std::string> firstString(const sys::RegistryProperties& properties,
+                                       std::string_view key, std::string_view fallbackKey) {
+    auto value = sys::stringProperty(properties, key);
+    return value ? value : sys::stringProperty(properties, fallbackKey);
+}
+
+std::optional<std::uint64_t> sizeOf(const sys::RegistryProperties& properties) {
+    const auto size = sys::integerProperty(properties, "Size");
+    if (!size || *size < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(*size);
+}
+
+} // namespace
+
+std::shared_ptr<ExternalDevicesReader> ExternalDevicesReader::create(ScanOverride scanOverride,
+                                                                     Environment environment) {
+    std::shared_ptr<ExternalDevicesReader> reader(
+        new ExternalDevicesReader(std::move(scanOverride), std::move(environment)));
+    if (!reader->scanOverride_) {
+        reader->registerNotifications();
+    }
+    return reader;
+}
+
+ExternalDevicesReader::ExternalDevicesReader(ScanOverride scanOverride, Environment environment)
+    : scanOverride_(std::move(scanOverride)), environment_(std::move(environment)),
+      registry_(environment_.roots) {}
+
+ExternalDevicesSnapshot ExternalDevicesReader::sample(double now) {
+    bool forced = false;
+    {
+        std::lock_guard lock(eventLock_);
+        forced = std::exchange(needsScan_, false);
+    }
+    if (!forced && nextRead_ > now) {
+        return cached_;
+    }
+    nextRead_ = now + scanWindow;
+    if (scanOverride_) {
+        cached_ = scanOverride_();
+        return cached_;
+    }
+
+    const std::vector<AudioEndpoint> endpoints = audioEndpoints();
+    std::vector<ExternalDevice> list;
+    std::map<std::uint64_t, ExternalDevice> usbByRegistryID;
+    std::map<std::uint64_t, std::string> mediaToDevice;
+    scanUSB(endpoints, list, usbByRegistryID);
+    scanStorage(usbByRegistryID, list, mediaToDevice);
+
+    bool spaceDue = false;
+    std::map<std::string, std::uint64_t> space;
+    {
+        std::lock_guard lock(spaceLock_);
+        spaceDue = nextSpaceRead_ <= now && !spaceInFlight_;
+        if (spaceDue) {
+            nextSpaceRead_ = now + volumeSpaceInterval;
+            spaceInFlight_ = true;
+        }
+        space = availableSpace_;
+    }
+    for (ExternalDevice& device : list) {
+        const auto found = space.find(device.id);
+        device.availableCapacity =
+            found == space.end() ? std::nullopt : std::optional(found->second);
+    }
+    if (spaceDue) {
+        startVolumeSpaceRead(std::move(mediaToDevice));
+    }
+
+    bool thunderboltDue = false;
+    std::vector<ExternalDevice> thunderbolt;
+    {
+        std::lock_guard lock(thunderboltLock_);
+        thunderboltDue = nextThunderboltRead_ <= now && !thunderboltInFlight_;
+        if (thunderboltDue) {
+            nextThunderboltRead_ = now + thunderboltInterval;
+            thunderboltInFlight_ = true;
+        }
+        thunderbolt = thunderbolt_;
+    }
+    if (thunderboltDue) {
+        startThunderboltRead();
+    }
+
+    mergeThunderbolt(thunderbolt, list);
+    cached_.devices = deduplicated(list);
+    return cached_;
+}
+
+std::vector<AudioEndpoint> ExternalDevicesReader::audioEndpoints() const {
+    std::vector<AudioEndpoint> endpoints;
+    for (const sys::AudioDevice& device : sys::audioDevices(environment_.roots)) {
+        endpoints.push_back({device.name + " " + device.uid, device.input, device.output});
+    }
+    return endpoints;
+}
+
+bool ExternalDevicesReader::isExternalUSBDevice(const sys::RegistryProperties& properties) {
+    if (isTrue(properties, "built-in") || isTrue(properties, "Built-In")) {
+        return false;
+    }
+    if (const auto portType = sys::numberProperty(properties, "USBPortType");
+        portType && (*portType == captivePort || *portType == internalPort)) {
+        return false;
+    }
+    const auto deviceClass = sys::numberProperty(properties, "bDeviceClass");
+    return !(deviceClass && *deviceClass == billboardClass);
+}
+
+std::optional<double>
+ExternalDevicesReader::usbLinkRate(const sys::RegistryProperties& properties) {
+    if (const auto linkSpeed = sys::numberProperty(properties, "UsbLinkSpeed");
+        linkSpeed && *linkSpeed > 0) {
+        return *linkSpeed;
+    }
+    if (const auto code = sys::integerProperty(properties, "USBSpeed")) {
+        for (const auto& [known, rate] : usbSpeedCodes) {
+            if (*code == known) {
+                return rate;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::set<int> ExternalDevicesReader::usbClasses(const sys::RegistryEntry& device) const {
+    std::set<int> classes;
+    if (const auto own = sys::integerProperty(registry_.properties(device), "bDeviceClass")) {
+        classes.insert(static_cast<int>(*own));
+    }
+    for (const sys::RegistryEntry& descendant : registry_.descendants(device)) {
+        if (const auto interfaceClass =
+                sys::integerProperty(registry_.properties(descendant), "bInterfaceClass")) {
+            classes.insert(static_cast<int>(*interfaceClass));
+        }
+    }
+    return classes;
+}
+
+std::vector<RegistryAncestor>
+ExternalDevicesReader::registryAncestors(const sys::DeviceRegistry& registry,
+                                         const sys::RegistryEntry& entry) {
+    std::vector<RegistryAncestor> chain;
+    for (const sys::RegistryEntry& ancestor : registry.ancestors(entry, ancestorLimit)) {
+        chain.emplace_back(ancestor.id, registry.properties(ancestor));
+    }
+    return chain;
+}
+
+void ExternalDevicesReader::scanUSB(
+    const std::vector<AudioEndpoint>& endpoints, std::vector<ExternalDevice>& list,
+    std::map<std::uint64_t, ExternalDevice>& usbByRegistryID) const {
+    for (const sys::RegistryEntry& entry : registry_.usbDevices()) {
+        const sys::RegistryProperties properties = registry_.properties(entry);
+        if (!isExternalUSBDevice(properties)) {
+            continue;
+        }
+        ExternalDevice device;
+        device.name =
+            firstString(properties, "USB Product Name", "kUSBProductString").value_or(entry.name);
+        device.id = "usb:" + std::to_string(entry.id);
+        device.connection = "USB";
+        device.bitsPerSecond = usbLinkRate(properties);
+        const std::string vendor =
+            firstString(properties, "USB Vendor Name", "kUSBVendorString").value_or(std::string());
+        device.kind = classify(device.name, usbClasses(entry), endpoints, vendor);
+        list.push_back(device);
+        usbByRegistryID.emplace(entry.id, std::move(device));
+    }
+}
+
+void ExternalDevicesReader::scanStorage(
+    const std::map<std::uint64_t, ExternalDevice>& usbByRegistryID,
+    std::vector<ExternalDevice>& list, std::map<std::uint64_t, std::string>& mediaToDevice) const {
+    for (const sys::RegistryEntry& media : registry_.media()) {
+        const sys::RegistryProperties properties = registry_.properties(media);
+        if (!isTrue(properties, "Whole")) {
+            continue;
+        }
+        const auto description = sys::describeDisk(registry_, media);
+        if (!description) {
+            continue;
+        }
+        const bool external =
+            description->deviceInternal.has_value() && !*description->deviceInternal;
+        const bool removable = description->mediaRemovable.value_or(false);
+        const std::string protocol = description->deviceProtocol.value_or(std::string());
+        if (!external && !removable) {
+            continue;
+        }
+        if (protocol == "Disk Image" || protocol == "Virtual Interface") {
+            continue;
+        }
+
+        const std::vector<RegistryAncestor> ancestors = registryAncestors(registry_, media);
+        const auto usbAncestor =
+            std::find_if(ancestors.begin(), ancestors.end(), [&](const RegistryAncestor& ancestor) {
+                return usbByRegistryID.contains(ancestor.first);
+            });
+        ExternalDevice device;
+        if (usbAncestor != ancestors.end()) {
+            device = usbByRegistryID.at(usbAncestor->first);
+            device.capacity = sizeOf(properties);
+            if (device.kind != ExternalDeviceKind::card &&
+                device.kind != ExternalDeviceKind::phone &&
+                device.kind != ExternalDeviceKind::portableTablet) {
+                device.kind = ExternalDeviceKind::storage;
+            }
+        } else {
+            device.id = "disk:" + std::to_string(media.id);
+            device.name = description->deviceModel.value_or(media.name);
+            device.connection = description->deviceProtocol.value_or("\u2014");
+            device.capacity = sizeOf(properties);
+            device.kind = removable ? ExternalDeviceKind::card : ExternalDeviceKind::storage;
+        }
+        device.upstreamID = upstreamID(ancestors);
+        mediaToDevice[media.id] = device.id;
+        list.push_back(std::move(device));
+    }
+}
+
+std::optional<std::string>
+ExternalDevicesReader::upstreamID(const std::vector<RegistryAncestor>& ancestors) {
+    constexpr std::size_t guidBytes = 8;
+    for (const auto& [id, properties] : ancestors) {
+        const auto guid = sys::dataProperty(properties, "Tunnel Endpoint GUID");
+        if (!guid || guid->size() != guidBytes) {
+            continue;
+        }
+        std::uint64_t value = 0;
+        for (std::size_t i = 0; i < guidBytes; ++i) {
+            value |= static_cast<std::uint64_t>((*guid)[i]) << (8 * i);
+        }
+        char buffer[17];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, 16).ptr;
+        return std::string(buffer, end);
+    }
+    return std::nullopt;
+}
+
+} // namespace pulsedeck

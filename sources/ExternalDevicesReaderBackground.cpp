@@ -1,0 +1,166 @@
+#include "platform/dispatch/GlobalQueue.h"
+#include "platform/dispatch/MainThread.h"
+#include "platform/dispatch/RunLoop.h"
+#include "sources/ExternalDevicesReader.h"
+
+namespace pulsedeck {
+
+namespace {
+
+constexpr std::string_view deviceNodePrefix = "/dev/";
+
+dispatch::Queue& workQueueOf(dispatch::Queue* configured) {
+    return configured ? *configured : dispatch::globalQueue();
+}
+
+} // namespace
+
+ExternalDevicesReader::~ExternalDevicesReader() {
+    // The last owner may be a background read finishing on a worker thread; the hot-plug
+    // monitor belongs to the main run loop and must end there.
+    if (hotPlug_ && !dispatch::isMainThread()) {
+        dispatch::mainQueue().async(
+            [monitor = std::shared_ptr<sys::UeventMonitor>(std::move(hotPlug_))] {});
+    }
+}
+
+void ExternalDevicesReader::registerNotifications() {
+    auto handler = [weak = weak_from_this()](const sys::Uevent& event) {
+        if (!event.isDeviceArrivalOrRemoval()) {
+            return;
+        }
+        if (auto reader = weak.lock()) {
+            reader->noteChange(true);
+        }
+    };
+    hotPlug_ = environment_.hotPlug
+                   ? environment_.hotPlug(std::move(handler))
+                   : sys::UeventMonitor::openKernel(dispatch::RunLoop::main(), std::move(handler));
+    if (!hotPlug_) {
+        return;
+    }
+    // The devices present now raise no event: the first sample lists them, and the Thunderbolt
+    // inventory is read with it.
+    {
+        std::lock_guard lock(eventLock_);
+        needsScan_ = true;
+    }
+    {
+        std::lock_guard lock(thunderboltLock_);
+        nextThunderboltRead_ = 0;
+    }
+    if (changedAction) {
+        changedAction();
+    }
+}
+
+void ExternalDevicesReader::noteChange(bool resetThunderbolt) {
+    {
+        std::lock_guard lock(eventLock_);
+        needsScan_ = true;
+    }
+    if (resetThunderbolt) {
+        std::lock_guard lock(thunderboltLock_);
+        nextThunderboltRead_ = 0;
+    }
+    if (changedAction) {
+        changedAction();
+    }
+}
+
+void ExternalDevicesReader::workerFinished() {
+    {
+        std::lock_guard lock(eventLock_);
+        needsScan_ = true;
+    }
+    if (changedAction) {
+        changedAction();
+    }
+}
+
+void ExternalDevicesReader::startVolumeSpaceRead(
+    std::map<std::uint64_t, std::string> mediaToDevice) {
+    // The read works on copies and holds the reader weakly: a reader that goes away meanwhile
+    // is not kept alive by it and receives nothing.
+    workQueueOf(environment_.workQueue)
+        .async([weak = weak_from_this(), registry = registry_, freeSpace = environment_.freeSpace,
+                mediaToDevice = std::move(mediaToDevice)] {
+            std::map<std::string, std::uint64_t> spaces =
+                volumeSpaces(registry, freeSpace, mediaToDevice);
+            auto reader = weak.lock();
+            if (!reader) {
+                return;
+            }
+            {
+                std::lock_guard lock(reader->spaceLock_);
+                reader->availableSpace_ = std::move(spaces);
+                reader->spaceInFlight_ = false;
+            }
+            dispatch::mainQueue().async([weak] {
+                if (auto reader = weak.lock()) {
+                    reader->workerFinished();
+                }
+            });
+        });
+}
+
+void ExternalDevicesReader::startThunderboltRead() {
+    workQueueOf(environment_.workQueue)
+        .async([weak = weak_from_this(), roots = environment_.roots] {
+            std::vector<ExternalDevice> inventory = readThunderboltInventory(roots);
+            auto reader = weak.lock();
+            if (!reader) {
+                return;
+            }
+            {
+                std::lock_guard lock(reader->thunderboltLock_);
+                reader->thunderbolt_ = std::move(inventory);
+                reader->thunderboltInFlight_ = false;
+            }
+            dispatch::mainQueue().async([weak] {
+                if (auto reader = weak.lock()) {
+                    reader->workerFinished();
+                }
+            });
+        });
+}
+
+std::map<std::string, std::uint64_t>
+ExternalDevicesReader::volumeSpaces(const sys::DeviceRegistry& registry,
+                                    const sys::VolumeSpaceProbe& freeSpace,
+                                    const std::map<std::uint64_t, std::string>& mediaToDevice) {
+    if (mediaToDevice.empty() || !freeSpace) {
+        return {};
+    }
+    std::vector<ExternalVolumeSpace> spaces;
+    for (const sys::MountedVolume& volume : sys::mountedVolumes(registry.roots())) {
+        if (!volume.source.starts_with(deviceNodePrefix)) {
+            continue;
+        }
+        const auto media =
+            registry.mediaNamed(std::string_view(volume.source).substr(deviceNodePrefix.size()));
+        if (!media) {
+            continue;
+        }
+        std::vector<RegistryAncestor> chain;
+        chain.emplace_back(media->id, registry.properties(*media));
+        for (RegistryAncestor& ancestor : registryAncestors(registry, *media)) {
+            chain.push_back(std::move(ancestor));
+        }
+        const auto owner =
+            std::find_if(chain.begin(), chain.end(), [&](const RegistryAncestor& link) {
+                return mediaToDevice.contains(link.first);
+            });
+        if (owner == chain.end()) {
+            continue;
+        }
+        const auto available = freeSpace(volume.mountPoint);
+        if (!available) {
+            continue;
+        }
+        spaces.push_back({mediaToDevice.at(owner->first), poolID(chain), *available});
+    }
+    return availableSpaceByDevice(spaces);
+}
+
+} // namespace pulsedeck

@@ -1,0 +1,289 @@
+#include "sources/ExternalDevicesReader.h"
+
+#include "platform/dispatch/RunLoop.h"
+#include "platform/dispatch/SerialQueue.h"
+#include "support/TestPaths.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace pulsedeck;
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint64_t gigabyte = 1'000'000'000;
+
+const std::map<fs::path, std::uint64_t> fixtureFreeSpace = {
+    {"/", 100 * gigabyte},
+    {"/media/user/KESTREL", 40 * gigabyte},
+    {"/media/user/SD CARD", 12'500'000'000},
+    {"/media/user/backup", 200 * gigabyte},
+    {"/media/user/snapshots", 199'500'000'000},
+    {"/media/user/archive", 50 * gigabyte},
+    {"/mnt/nas", 1000 * gigabyte},
+};
+
+std::optional<std::uint64_t> fixtureSpace(const fs::path& mountPoint) {
+    const auto found = fixtureFreeSpace.find(mountPoint);
+    return found == fixtureFreeSpace.end() ? std::nullopt : std::optional(found->second);
+}
+
+ExternalDevice device(std::string id, std::string name, std::string connection,
+                      std::optional<double> rate, std::optional<std::uint64_t> capacity,
+                      ExternalDeviceKind kind, std::optional<std::uint64_t> available,
+                      std::optional<std::string> upstream = std::nullopt) {
+    ExternalDevice result;
+    result.id = std::move(id);
+    result.name = std::move(name);
+    result.connection = std::move(connection);
+    result.bitsPerSecond = rate;
+    result.capacity = capacity;
+    result.kind = kind;
+    result.availableCapacity = available;
+    result.upstreamID = std::move(upstream);
+    return result;
+}
+
+// Every device of the fixture machine once both background reads have been merged, in order.
+std::vector<ExternalDevice> fixtureDevices() {
+    return {
+        device("usb:9515831964947518575", "Acme USB Headset", "USB", 12e6, std::nullopt,
+               ExternalDeviceKind::headphones, std::nullopt),
+        device("usb:9515833064459146786", "Corvid SD Reader", "USB", 480e6, 31'914'983'424,
+               ExternalDeviceKind::card, 12'500'000'000),
+        device("usb:12180476362909094510", "Granite Portable", "USB", 5e9, 1'000'204'886'016,
+               ExternalDeviceKind::storage, 249'500'000'000),
+        device("tb:d3010000-0082-8a18-2397-a1c10a8f3422", "Harbor TS4 Dock", "USB4", 40e9,
+               std::nullopt, ExternalDeviceKind::usb, std::nullopt,
+               "d3010000-0082-8a18-2397-a1c10a8f3422"),
+        device("usb:12180475263397466299", "Kestrel Flash 64", "USB", 5e9, 64'023'257'088,
+               ExternalDeviceKind::storage, 40 * gigabyte),
+        device("disk:17824369566553668624", "SD/MMC CRW", "USB", std::nullopt, 15'931'539'456,
+               ExternalDeviceKind::card, std::nullopt),
+    };
+}
+
+std::vector<std::string> names(const ExternalDevicesSnapshot& snapshot) {
+    std::vector<std::string> result;
+    for (const ExternalDevice& device : snapshot.devices) {
+        result.push_back(device.name);
+    }
+    return result;
+}
+
+void writeScript(const fs::path& path, const std::string& body) {
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    fs::permissions(path, fs::perms::owner_all);
+}
+
+// The fixture machine with its background reads run by hand: the work queue runs only when
+// the test says so, and the main queue is a loop on a virtual clock.
+class FixtureMachine : public ::testing::Test {
+protected:
+    FixtureMachine() : mainLoop(clock), scopedMain(mainLoop) {}
+
+    std::shared_ptr<ExternalDevicesReader> makeReader(const fs::path& root,
+                                                      fs::path profiler = {}) {
+        ExternalDevicesEnvironment environment;
+        environment.roots = sys::SystemRoots::under(root);
+        environment.roots.profilerCommand =
+            profiler.empty() ? testsupport::fixturePath("profiler/good.sh") : profiler;
+        environment.freeSpace = fixtureSpace;
+        environment.workQueue = &work;
+        environment.hotPlug = [this](sys::UeventMonitor::Handler handler) {
+            int ends[2];
+            if (::socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, ends) != 0) {
+                return std::unique_ptr<sys::UeventMonitor>();
+            }
+            kernelSide = ends[1];
+            return sys::UeventMonitor::adopt(ends[0], mainLoop, std::move(handler));
+        };
+        auto reader = ExternalDevicesReader::create({}, environment);
+        reader->changedAction = [this] { ++changes; };
+        return reader;
+    }
+
+    // Runs the background reads, then what they post to the main queue.
+    void finishBackgroundReads() {
+        work.runPending();
+        mainLoop.runUntilIdle();
+    }
+
+    void sendUevent(std::string_view datagram) {
+        ASSERT_EQ(::send(kernelSide, datagram.data(), datagram.size(), 0),
+                  static_cast<ssize_t>(datagram.size()));
+    }
+
+    ~FixtureMachine() override {
+        if (kernelSide >= 0) {
+            ::close(kernelSide);
+        }
+    }
+
+    dispatch::VirtualClock clock;
+    dispatch::RunLoop mainLoop;
+    dispatch::ScopedMainRunLoop scopedMain;
+    dispatch::SerialQueue work{"devices-test", dispatch::SerialQueue::Execution::manual};
+    int kernelSide = -1;
+    int changes = 0;
+};
+
+} // namespace
+
+TEST_F(FixtureMachine, ScanListsEveryExternalDeviceWithExactFields) {
+    auto reader = makeReader(testsupport::fixturePath("devices"));
+
+    // The first scan has no background results yet: no free space and no Thunderbolt entry.
+    const ExternalDevicesSnapshot first = reader->sample(100);
+    EXPECT_EQ(names(first),
+              (std::vector<std::string>{"Acme USB Headset", "Corvid SD Reader", "Granite Portable",
+                                        "Kestrel Flash 64", "SD/MMC CRW"}));
+    for (const ExternalDevice& listed : first.devices) {
+        EXPECT_FALSE(listed.availableCapacity) << listed.name;
+    }
+
+    finishBackgroundReads();
+    EXPECT_EQ(changes, 2) << "each finished background read reports a change";
+
+    const ExternalDevicesSnapshot merged = reader->sample(100.5);
+    const std::vector<ExternalDevice> expected = fixtureDevices();
+    ASSERT_EQ(merged.devices.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(merged.devices[i], expected[i]) << "device " << i << ": " << expected[i].name;
+    }
+}
+
+TEST_F(FixtureMachine, ServesTheCacheForFiveSecondsUnlessAnEventArrives) {
+    testsupport::TemporaryDirectory copy;
+    fs::copy(testsupport::fixturePath("devices"), copy.path(),
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    auto reader = makeReader(copy.path());
+    const ExternalDevicesSnapshot first = reader->sample(100);
+    ASSERT_EQ(first.devices.size(), 5u);
+
+    // Unplug the flash drive: its USB device and its disk leave the machine.
+    fs::remove(copy.path() / "sys/bus/usb/devices/2-1");
+    fs::remove(copy.path() / "sys/class/block/sda");
+    EXPECT_EQ(reader->sample(104.9), first) << "inside the window the cached list is served";
+
+    sendUevent("remove@/devices/pci0000:00/0000:00:14.0/usb2/2-1\0ACTION=remove\0"
+               "DEVPATH=/devices/pci0000:00/0000:00:14.0/usb2/2-1\0SUBSYSTEM=usb\0"
+               "DEVTYPE=usb_device\0"s);
+    mainLoop.runUntilIdle();
+    EXPECT_EQ(changes, 1) << "one change reported on the main queue";
+
+    const ExternalDevicesSnapshot after = reader->sample(104.95);
+    EXPECT_EQ(names(after), (std::vector<std::string>{"Acme USB Headset", "Corvid SD Reader",
+                                                      "Granite Portable", "SD/MMC CRW"}));
+    EXPECT_EQ(reader->sample(109.9), after) << "the event opened a new five-second window";
+}
+
+TEST_F(FixtureMachine, EventsOtherThanArrivalsAndRemovalsChangeNothing) {
+    auto reader = makeReader(testsupport::fixturePath("devices"));
+    reader->sample(100);
+    sendUevent("change@/devices/virtual/block/loop0\0ACTION=change\0SUBSYSTEM=block\0"s);
+    sendUevent("add@/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0\0"
+               "SUBSYSTEM=usb\0DEVTYPE=usb_interface\0"s);
+    sendUevent("not a uevent");
+    mainLoop.runUntilIdle();
+    EXPECT_EQ(changes, 0);
+}
+
+TEST_F(FixtureMachine, WindowStartsAtTheScanAndEndsAtFiveSeconds) {
+    int scans = 0;
+    auto reader = ExternalDevicesReader::create([&] {
+        ++scans;
+        return ExternalDevicesSnapshot{{device("usb:1", "One", "USB", std::nullopt, std::nullopt,
+                                               ExternalDeviceKind::usb, std::nullopt)}};
+    });
+    EXPECT_EQ(reader->sample(10).devices.size(), 1u);
+    reader->sample(14.999);
+    EXPECT_EQ(scans, 1);
+    reader->sample(15);
+    EXPECT_EQ(scans, 2) << "a call at the end of the window scans again";
+    reader->noteChange(false);
+    reader->sample(15.1);
+    EXPECT_EQ(scans, 3) << "a noted change forces the next call to scan";
+    EXPECT_EQ(work.runPending(), 0) << "an override never starts a background read";
+}
+
+TEST_F(FixtureMachine, VolumeSpaceIsReadAtMostEveryFiveSeconds) {
+    auto reader = makeReader(testsupport::fixturePath("devices"));
+    reader->sample(100);
+    EXPECT_EQ(work.runPending(), 2) << "one volume-space and one Thunderbolt read";
+    mainLoop.runUntilIdle();
+    reader->sample(101);
+    EXPECT_EQ(work.runPending(), 0) << "neither read is due again yet";
+    reader->noteChange(false);
+    reader->sample(105);
+    EXPECT_EQ(work.runPending(), 1) << "the volume space is due five seconds after the last read";
+    reader->noteChange(true);
+    reader->sample(105.5);
+    EXPECT_EQ(work.runPending(), 1) << "a hot-plug event makes the Thunderbolt read due at once";
+}
+
+TEST_F(FixtureMachine, ReadsDoNotOverlapAndWorkersOutlivingTheReaderDoNothing) {
+    auto reader = makeReader(testsupport::fixturePath("devices"));
+    reader->sample(100);
+    reader->noteChange(true);
+    reader->sample(200);
+    EXPECT_EQ(work.runPending(), 2) << "reads still in flight are not started a second time";
+    changes = 0;
+    mainLoop.runUntilIdle();
+    EXPECT_EQ(changes, 2);
+
+    reader->noteChange(true);
+    reader->sample(300);
+    std::weak_ptr<ExternalDevicesReader> weak = reader;
+    reader.reset();
+    EXPECT_TRUE(weak.expired()) << "queued reads hold the reader weakly";
+    changes = 0;
+    finishBackgroundReads();
+    EXPECT_EQ(changes, 0) << "reads finishing after the reader has gone report nothing";
+}
+
+TEST_F(FixtureMachine, HungProfilerEmptiesTheInventoryAndIsDueAgainThirtySecondsAfterItsStart) {
+    testsupport::TemporaryDirectory folder;
+    const fs::path runs = folder.path() / "runs";
+    const fs::path hangFlag = folder.path() / "hang";
+    writeScript(folder.path() / "profiler",
+                "echo run >> '" + runs.string() + "'\n" + "if [ -e '" + hangFlag.string() +
+                    "' ]; then exec '" + testsupport::fixturePath("profiler/hang.sh").string() +
+                    "'; fi\nexec '" + testsupport::fixturePath("profiler/good.sh").string() +
+                    "'\n");
+    auto reader = makeReader(testsupport::fixturePath("devices"), folder.path() / "profiler");
+    const auto runCount = [&] {
+        std::ifstream in(runs);
+        return std::count(std::istreambuf_iterator<char>(in), {}, '\n');
+    };
+
+    reader->sample(100);
+    finishBackgroundReads();
+    ASSERT_EQ(names(reader->sample(100.1)).size(), 6u) << "the dock is listed";
+
+    std::ofstream(hangFlag) << "hang";
+    reader->noteChange(true);
+    reader->sample(110);
+    finishBackgroundReads();
+    EXPECT_EQ(runCount(), 2);
+    const ExternalDevicesSnapshot afterHang = reader->sample(110.2);
+    EXPECT_EQ(afterHang.devices.size(), 5u) << "a hung profiler leaves an empty inventory";
+    int status = 0;
+    EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1) << "no child left, zombie or running";
+
+    reader->noteChange(false);
+    reader->sample(139.9);
+    work.runPending();
+    EXPECT_EQ(runCount(), 2) << "not due before 30 s after the start of the last read";
+    reader->noteChange(false);
+    reader->sample(140);
+    fs::remove(hangFlag);
+    finishBackgroundReads();
+    EXPECT_EQ(runCount(), 3);
+    EXPECT_EQ(reader->sample(140.1).devices.size(), 6u);
+}
