@@ -1,8 +1,6 @@
 #include "platform/system/ProcessorTicks.h"
 
 #include <charconv>
-#include <unistd.h>
-
 namespace sys {
 
 namespace {
@@ -50,11 +48,6 @@ std::optional<ProcessorLoadTicks> parseProcessorTicks(std::string_view procStat)
     ticks[tickIdle] = wrap(fields[idle] + fields[iowait]);
     ticks[tickNice] = wrap(fields[nice]);
     return ticks;
-}
-
-int onlineProcessorCount() {
-    long count = ::sysconf(_SC_NPROCESSORS_ONLN);
-    return count > 0 ? static_cast<int>(count) : 1;
 }
 
 ProcessorTicks::ProcessorTicks(const SystemRoots& roots, int processorCount)

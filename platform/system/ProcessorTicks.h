@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/ProcessInfo.h"
 #include "platform/foundation/TextFile.h"
 #include "platform/system/SystemRoots.h"
 
@@ -35,14 +36,12 @@ public:
     virtual int processorCount() const = 0;
 };
 
-// sysconf(_SC_NPROCESSORS_ONLN), at least 1.
-int onlineProcessorCount();
-
 // The live source: /proc/stat under the given roots, read with one pread of a kept descriptor;
 // the processor count is taken once, as the platform's process information does.
 class ProcessorTicks final : public ProcessorTicksSource {
 public:
-    explicit ProcessorTicks(const SystemRoots& roots, int processorCount = onlineProcessorCount());
+    explicit ProcessorTicks(const SystemRoots& roots,
+                            int processorCount = foundation::processInfo::processorCount());
 
     std::optional<ProcessorLoadTicks> loadTicks() override;
     int processorCount() const override { return processorCount_; }

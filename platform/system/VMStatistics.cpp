@@ -1,5 +1,7 @@
 #include "platform/system/VMStatistics.h"
 
+#include "platform/foundation/ProcessInfo.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
