@@ -1,0 +1,227 @@
+#include "platform/toolkit/Popover.h"
+
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Screen.h"
+
+#include <algorithm>
+
+namespace ui {
+
+namespace {
+
+constexpr double animationFrameInterval = 1.0 / 60.0;
+
+class PopoverWindow final : public Panel {
+public:
+    using Panel::Panel;
+    bool canBecomeKeyWindow() const override { return true; }
+
+protected:
+    WindowRole role() const override { return WindowRole::popover; }
+};
+
+RectEdge opposite(RectEdge edge) {
+    switch (edge) {
+    case RectEdge::minX:
+        return RectEdge::maxX;
+    case RectEdge::maxX:
+        return RectEdge::minX;
+    case RectEdge::minY:
+        return RectEdge::maxY;
+    case RectEdge::maxY:
+        return RectEdge::minY;
+    }
+    return edge;
+}
+
+gfx::Rect besideEdge(const gfx::Rect& anchor, gfx::Size size, RectEdge edge) {
+    switch (edge) {
+    case RectEdge::minY:
+        return {anchor.midX() - size.width / 2, anchor.minY() - size.height, size.width,
+                size.height};
+    case RectEdge::maxY:
+        return {anchor.midX() - size.width / 2, anchor.maxY(), size.width, size.height};
+    case RectEdge::minX:
+        return {anchor.minX() - size.width, anchor.midY() - size.height / 2, size.width,
+                size.height};
+    case RectEdge::maxX:
+        return {anchor.maxX(), anchor.midY() - size.height / 2, size.width, size.height};
+    }
+    return {};
+}
+
+bool fits(const gfx::Rect& frame, RectEdge edge, const gfx::Rect& area) {
+    switch (edge) {
+    case RectEdge::minY:
+        return frame.minY() >= area.minY();
+    case RectEdge::maxY:
+        return frame.maxY() <= area.maxY();
+    case RectEdge::minX:
+        return frame.minX() >= area.minX();
+    case RectEdge::maxX:
+        return frame.maxX() <= area.maxX();
+    }
+    return true;
+}
+
+double clampInto(double origin, double length, double low, double high) {
+    return std::max(low, std::min(origin, high - length));
+}
+
+} // namespace
+
+gfx::Rect popoverFrame(const gfx::Rect& anchor, gfx::Size contentSize, RectEdge preferredEdge,
+                       const std::optional<gfx::Rect>& visibleArea) {
+    gfx::Rect frame = besideEdge(anchor, contentSize, preferredEdge);
+    if (!visibleArea)
+        return frame;
+    const gfx::Rect& area = *visibleArea;
+    if (!fits(frame, preferredEdge, area)) {
+        const RectEdge other = opposite(preferredEdge);
+        const gfx::Rect flipped = besideEdge(anchor, contentSize, other);
+        if (fits(flipped, other, area))
+            frame = flipped;
+    }
+    if (preferredEdge == RectEdge::minY || preferredEdge == RectEdge::maxY)
+        frame.origin.x = clampInto(frame.x(), frame.width(), area.minX(), area.maxX());
+    else
+        frame.origin.y = clampInto(frame.y(), frame.height(), area.minY(), area.maxY());
+    return frame;
+}
+
+Popover::Popover() = default;
+
+Popover::~Popover() {
+    if (resizeTimer_)
+        resizeTimer_->invalidate();
+    if (window_)
+        window_->orderOut();
+}
+
+void Popover::setContentViewController(std::shared_ptr<ViewController> controller) {
+    controller_ = std::move(controller);
+    if (window_ && controller_ && controller_->view())
+        window_->setContentView(controller_->view());
+}
+
+void Popover::setAppearance(std::optional<gfx::Appearance> appearance) {
+    appearance_ = appearance;
+    if (window_)
+        window_->setAppearance(appearance);
+}
+
+gfx::Rect Popover::anchorOnScreen() const {
+    auto view = positioningView_.lock();
+    if (!view || !view->window())
+        return {};
+    return view->window()->convertRectToScreen(view->convertRectToView(positioningRect_, nullptr));
+}
+
+void Popover::place(gfx::Size size) {
+    if (!window_)
+        return;
+    auto view = positioningView_.lock();
+    RectEdge edge = edge_;
+    // The edge is named in the positioning view's space; a flipped view has minY at its top.
+    if (view && view->isFlipped() && (edge == RectEdge::minY || edge == RectEdge::maxY))
+        edge = opposite(edge);
+    const gfx::Rect anchor = anchorOnScreen();
+    std::optional<gfx::Rect> area;
+    for (const Screen& screen : Screen::screens()) {
+        if (screen.frame().contains(anchor.center())) {
+            area = screen.visibleFrame();
+            break;
+        }
+    }
+    window_->setFrame(popoverFrame(anchor, size, edge, area), false);
+}
+
+void Popover::showRelativeToRect(const gfx::Rect& rect, View* view, RectEdge preferredEdge) {
+    if (!view || !view->window() || !controller_ || !controller_->view())
+        return;
+    positioningRect_ = rect;
+    positioningView_ = view->weak_from_this();
+    edge_ = preferredEdge;
+    if (contentSize_.width <= 0 || contentSize_.height <= 0)
+        contentSize_ = controller_->view()->frame().size;
+    if (!window_) {
+        window_ = std::make_shared<PopoverWindow>(gfx::Rect{{0, 0}, contentSize_},
+                                                  Style::borderless | Style::nonactivatingPanel);
+        window_->setReleasedWhenClosed(false);
+        window_->setLevel(WindowLevel::popUpMenu);
+        window_->setOpaque(false);
+        window_->setBackgroundColor(
+            gfx::Color::dynamic(gfx::Color::grey(0.94), gfx::Color::grey(0.17)));
+        window_->setAppearance(appearance_);
+        window_->setContentView(controller_->view());
+    }
+    place(resize_ ? window_->frame().size : contentSize_);
+    shown_ = true;
+    window_->orderFront();
+}
+
+void Popover::setPositioningRect(const gfx::Rect& rect) {
+    positioningRect_ = rect;
+    if (shown_)
+        place(window_->frame().size);
+}
+
+void Popover::setContentSize(gfx::Size size) {
+    if (size == contentSize_)
+        return;
+    contentSize_ = size;
+    AnimationContext* group = AnimationContext::current();
+    if (shown_ && animates_ && group && group->duration() > 0) {
+        Application& app = Application::shared();
+        resize_ = Resize{
+            window_->frame().size,   size, app.now(), group->duration(), group->timingFunction(),
+            group->completionToken()};
+        if (resizeTimer_)
+            resizeTimer_->invalidate();
+        resizeTimer_ = std::make_unique<dispatch::Timer>(
+            animationFrameInterval, true, [this] { stepAnimation(); }, dispatch::commonModes,
+            app.runLoop());
+        return;
+    }
+    resize_.reset();
+    if (resizeTimer_)
+        resizeTimer_->invalidate();
+    if (shown_)
+        place(size);
+}
+
+void Popover::stepAnimation() {
+    if (!resize_ || !shown_)
+        return;
+    const double t = (Application::shared().now() - resize_->start) / resize_->duration;
+    const double progress = evaluateTiming(resize_->timing, std::min(t, 1.0));
+    const gfx::Size size{resize_->from.width + progress * (resize_->to.width - resize_->from.width),
+                         resize_->from.height +
+                             progress * (resize_->to.height - resize_->from.height)};
+    place(size);
+    if (t >= 1) {
+        resize_.reset();
+        resizeTimer_->invalidate();
+    }
+}
+
+void Popover::performClose() {
+    close();
+}
+
+void Popover::close() {
+    if (!shown_)
+        return;
+    shown_ = false;
+    resize_.reset();
+    if (resizeTimer_)
+        resizeTimer_->invalidate();
+    if (window_) {
+        window_->orderOut();
+        window_.reset();
+    }
+    if (auto delegate = delegate_.lock())
+        delegate->popoverDidClose(*this);
+}
+
+} // namespace ui
