@@ -21,7 +21,8 @@ public:
     virtual ~Queue() = default;
 
     virtual void async(Work work) = 0;
-    // Runs work once `seconds` have passed on the queue's clock.
+    // Runs work once `seconds` have passed on the queue's clock. A negative or NaN delay means at
+    // once; an infinite one never comes, so the work is dropped.
     void asyncAfter(double seconds, Work work);
 
     virtual const Clock& clock() const = 0;

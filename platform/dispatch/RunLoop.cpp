@@ -136,8 +136,9 @@ RunLoop& RunLoop::main() {
     if (RunLoop* installed = installedMainLoop().load(std::memory_order_acquire)) {
         return *installed;
     }
-    static RunLoop loop;
-    return loop;
+    // Never destroyed: a worker still finishing during exit may post to it.
+    static RunLoop* const loop = new RunLoop();
+    return *loop;
 }
 
 void RunLoop::addTimed(std::shared_ptr<detail::TimedWork> entry) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -54,7 +55,18 @@ void TimerSource::schedule(double start, double interval, double leeway) {
     if (state_->cancelled) {
         return;
     }
-    state_->nextDeadline = start;
+    if (start == std::numeric_limits<double>::infinity()) {
+        // "Never": the source stays scheduled-off until the next schedule call.
+        state_->scheduled = false;
+        if (state_->entry) {
+            state_->entry->cancelled = true;
+            state_->entry.reset();
+        }
+        return;
+    }
+    // A start that is no time at all means at once.
+    state_->nextDeadline =
+        std::isnan(start) || std::isinf(start) ? state_->target->clock().now() : start;
     state_->interval = std::isfinite(interval) && interval > 0.0 ? interval : 0.0;
     state_->leeway = std::isfinite(leeway) && leeway > 0.0 ? leeway : 0.0;
     state_->scheduled = true;

@@ -20,8 +20,9 @@ public:
     TimerSource(const TimerSource&) = delete;
     TimerSource& operator=(const TimerSource&) = delete;
 
-    // `start` is a time on the target queue's clock (clock().now() for "at once"); an interval
-    // of 0 fires once. `leeway` is how late a fire may be, so the system can batch wake-ups.
+    // `start` is a time on the target queue's clock (clock().now() for "at once"; infinity for
+    // "not until scheduled again"); an interval of 0 fires once. `leeway` is how late a fire may
+    // be, so the system can batch wake-ups.
     void schedule(double start, double interval, double leeway);
     void setHandler(std::function<void()> handler);
     void resume();

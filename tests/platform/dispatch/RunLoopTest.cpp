@@ -460,3 +460,15 @@ TEST(MainRunLoop, ScopedInstallRoutesTheMainQueueAndRestoresIt) {
     loop.runUntilIdle();
     EXPECT_TRUE(ran);
 }
+
+TEST(MainQueue, NegativeOrNaNDelayRunsAtOnceAndAnInfiniteOneNever) {
+    VirtualClock clock;
+    RunLoop loop(clock);
+    int ran = 0;
+    loop.queue().asyncAfter(-3.0, [&] { ++ran; });
+    loop.queue().asyncAfter(std::numeric_limits<double>::quiet_NaN(), [&] { ++ran; });
+    loop.queue().asyncAfter(std::numeric_limits<double>::infinity(), [&] { ran += 100; });
+    loop.runUntilIdle();
+    EXPECT_EQ(ran, 2);
+    EXPECT_EQ(loop.nextWakeTime(), std::numeric_limits<double>::infinity());
+}

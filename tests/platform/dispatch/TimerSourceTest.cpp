@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>
+#include <limits>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -201,4 +202,21 @@ TEST(TimerSource, RepeatsOnARealSerialQueue) {
     EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return fires >= 3; }));
     lock.unlock();
     source.cancel();
+}
+
+TEST(TimerSource, InfiniteStartHoldsFireUntilScheduledAgain) {
+    VirtualClock clock(1000.0);
+    RunLoop loop(clock);
+    std::vector<double> fires;
+    TimerSource source(loop.queue());
+    source.setHandler([&] { fires.push_back(clock.now()); });
+    source.schedule(clock.now(), 1.0, 0.0);
+    source.resume();
+    loop.runUntilIdle();
+    source.schedule(std::numeric_limits<double>::infinity(), 1.0, 0.0);
+    loop.advanceAndRunDue(5.0);
+    EXPECT_EQ(fires, (std::vector<double>{1000.0}));
+    source.schedule(std::numeric_limits<double>::quiet_NaN(), 0.0, 0.0);
+    loop.runUntilIdle();
+    EXPECT_EQ(fires, (std::vector<double>{1000.0, 1005.0}));
 }

@@ -1,6 +1,7 @@
 #include "platform/dispatch/Timer.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 #include <vector>
 
