@@ -1,0 +1,134 @@
+#include "platform/foundation/TextFile.h"
+#include "platform/system/InterfaceList.h"
+#include "platform/system/LinkDump.h"
+#include "platform/system/VMStatistics.h"
+#include "sources/ComputeReader.h"
+#include "sources/MemoryReader.h"
+#include "sources/NetworkReader.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <net/if_arp.h>
+#include <thread>
+
+namespace {
+
+using namespace pulsedeck;
+
+const auto live = sys::SystemRoots::live();
+
+void pause() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
+std::optional<std::string> eth0Unavailable() {
+    auto state = foundation::readTextFile(live.sys / "class/net/eth0/operstate");
+    if (!state)
+        return "this machine has no eth0";
+    if (*state != "up\n")
+        return "eth0 is not up here";
+    return std::nullopt;
+}
+
+TEST(KernelReadersLive, MemoryFiguresAreFilledAndUsedIsTotalMinusAvailable) {
+    SystemMemoryReader reader(live);
+    auto snapshot = reader.sample();
+    const std::string dash = "\u2014";
+    EXPECT_NE(snapshot.physical, dash);
+    EXPECT_NE(snapshot.used, dash);
+    EXPECT_NE(snapshot.cached, dash);
+    EXPECT_NE(snapshot.swap, dash);
+    EXPECT_EQ(snapshot.explanation, Copy::independent);
+    ASSERT_TRUE(snapshot.usedFraction);
+    ASSERT_TRUE(snapshot.height);
+    if (std::filesystem::exists("/proc/pressure/memory")) {
+        EXPECT_TRUE(snapshot.pressure) << "the kernel has PSI";
+    }
+
+    // The stand-in's page arithmetic against a fresh look at /proc/meminfo.
+    sys::VMStatistics statistics(live);
+    auto counters = statistics.read();
+    ASSERT_TRUE(counters.pages);
+    auto fields = sys::parseMeminfo(*foundation::readTextFile("/proc/meminfo"));
+    ASSERT_TRUE(fields.memTotal && fields.memAvailable);
+    const auto& pages = *counters.pages;
+    std::uint64_t total = counters.machine.physicalMemory / counters.machine.pageSize;
+    double usedBytes = static_cast<double>(
+        (total - (pages.freeCount - pages.speculativeCount) - pages.externalPageCount) *
+        counters.machine.pageSize);
+    double freeUsed = static_cast<double>(*fields.memTotal - *fields.memAvailable) * 1024;
+    double totalBytes = static_cast<double>(*fields.memTotal) * 1024;
+    EXPECT_NEAR(usedBytes, freeUsed, totalBytes * 0.01);
+    EXPECT_NEAR(*snapshot.usedFraction, freeUsed / totalBytes, 0.01);
+    EXPECT_EQ(counters.machine.physicalMemory, *fields.memTotal * 1024)
+        << "physical memory is what the kernel calls MemTotal";
+}
+
+TEST(KernelReadersLive, SecondComputeSampleHasALoadBetween0And100) {
+    ComputeReader reader(live);
+    auto first = reader.sample(true);
+    EXPECT_FALSE(first.cpu);
+    EXPECT_GE(first.cpuCores, 1);
+    pause();
+    auto second = reader.sample(true);
+    ASSERT_TRUE(second.cpu);
+    EXPECT_GE(*second.cpu, 0.0);
+    EXPECT_LE(*second.cpu, 100.0);
+    if (!std::filesystem::exists("/sys/class/drm")) {
+        EXPECT_FALSE(second.gpu);
+    }
+}
+
+TEST(KernelReadersLive, NetlinkDumpListsEveryInterfaceAndTheListKeepsHardwareOnly) {
+    sys::NetlinkLinkDump dump;
+    std::vector<sys::InterfaceLink> links;
+    ASSERT_TRUE(dump.dump(links));
+    auto loopback = std::find_if(links.begin(), links.end(),
+                                 [](const auto& link) { return link.name == "lo"; });
+    ASSERT_NE(loopback, links.end());
+    EXPECT_EQ(loopback->linkType, ARPHRD_LOOPBACK);
+    EXPECT_TRUE(loopback->flags & sys::interfaceFlagUp);
+    // The socket stays usable for the next sample.
+    std::vector<sys::InterfaceLink> again;
+    ASSERT_TRUE(dump.dump(again));
+    EXPECT_EQ(again.size(), links.size());
+
+    sys::InterfaceList list(live);
+    auto records = list.read();
+    ASSERT_TRUE(records);
+    EXPECT_FALSE(list.name(static_cast<std::uint16_t>(loopback->index)));
+    if (auto reason = eth0Unavailable())
+        GTEST_SKIP() << *reason;
+    auto eth0 = std::find_if(links.begin(), links.end(),
+                             [](const auto& link) { return link.name == "eth0"; });
+    ASSERT_NE(eth0, links.end());
+    EXPECT_EQ(list.name(static_cast<std::uint16_t>(eth0->index)), "eth0");
+    auto sysfsReceived = foundation::readTextFile("/sys/class/net/eth0/statistics/rx_bytes");
+    ASSERT_TRUE(sysfsReceived);
+    EXPECT_LE(eth0->received, std::stoull(*sysfsReceived)) << "counters only grow";
+    EXPECT_TRUE(eth0->flags & sys::interfaceFlagRunning);
+}
+
+TEST(KernelReadersLive, NetworkReaderCountsEth0AndReportsRatesFromTheSecondSample) {
+    if (auto reason = eth0Unavailable())
+        GTEST_SKIP() << *reason;
+    NetworkReader reader(live);
+    auto first = reader.sample(true);
+    EXPECT_NE(std::find(first.interfaces.begin(), first.interfaces.end(), "eth0"),
+              first.interfaces.end());
+    EXPECT_EQ(std::find(first.interfaces.begin(), first.interfaces.end(), "lo"),
+              first.interfaces.end());
+    EXPECT_FALSE(first.download);
+    pause();
+    auto second = reader.sample(true);
+    ASSERT_TRUE(second.download);
+    ASSERT_TRUE(second.upload);
+    EXPECT_GE(*second.download, 0.0);
+    EXPECT_GE(*second.upload, 0.0);
+    EXPECT_TRUE(std::isfinite(*second.download));
+}
+
+} // namespace
