@@ -1,0 +1,97 @@
+#include "platform/foundation/AtomicFile.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <fcntl.h>
+#include <signal.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace foundation {
+namespace {
+
+// Closes the descriptor on every path out.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now and reports whether the close succeeded (a late write error shows up here).
+    bool close() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd >= 0 && ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, std::string_view contents) {
+    while (!contents.empty()) {
+        ssize_t written = ::write(fd, contents.data(), contents.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        contents.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+std::string temporaryPrefix(const std::filesystem::path& path) {
+    return path.filename().string() + ".tmp-";
+}
+
+} // namespace
+
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view contents) {
+    auto folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    std::string temporary =
+        (folder / (temporaryPrefix(path) + std::to_string(::getpid()) + "-XXXXXX")).string();
+
+    // A fresh name, created exclusively with mode 0600.
+    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (file.get() < 0)
+        return false;
+    bool written = writeAll(file.get(), contents) && ::fsync(file.get()) == 0;
+    written = file.close() && written;
+    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    // The rename itself must reach the disk, or a crash could bring back the old name.
+    FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.get() >= 0)
+        ::fsync(directory.get());
+    return true;
+}
+
+void removeStaleTemporaryFiles(const std::filesystem::path& path) {
+    auto prefix = temporaryPrefix(path);
+    std::error_code error;
+    auto folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        auto name = entry.path().filename().string();
+        if (!name.starts_with(prefix))
+            continue;
+        std::string_view rest(name);
+        rest.remove_prefix(prefix.size());
+        pid_t pid = 0;
+        auto [end, parseError] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+        if (parseError != std::errc() || end == rest.data() + rest.size() || *end != '-')
+            continue;
+        if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+            std::filesystem::remove(entry.path(), error);
+    }
+}
+
+} // namespace foundation

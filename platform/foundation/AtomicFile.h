@@ -1,0 +1,20 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace foundation {
+
+// Replaces `path` with `contents` so that the path always holds either the old or the new file,
+// whole, even if the process is killed or the machine stops at any moment: the bytes go to a
+// temporary file in the same folder ("<name>.tmp-<pid>-<random>"), are flushed to disk, and the
+// temporary file is renamed over the target; then the folder itself is flushed. The file gets
+// mode 0600. False when any step fails; the target is then untouched and no temporary file is
+// left behind.
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view contents);
+
+// Removes the temporary files that writers of `path` left behind when they were killed mid-write
+// (those of processes that no longer run).
+void removeStaleTemporaryFiles(const std::filesystem::path& path);
+
+} // namespace foundation

@@ -1,0 +1,223 @@
+#include "platform/foundation/PropertyListCoding.h"
+
+#include "platform/foundation/JSON.h"
+
+#include <cmath>
+
+namespace foundation {
+namespace {
+
+using nlohmann::json;
+
+constexpr std::string_view realTag = "$real";
+constexpr std::string_view dateTag = "$date";
+constexpr std::string_view dataTag = "$data";
+
+constexpr std::string_view base64Alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+json tagged(std::string_view tag, json value) {
+    json object = json::object();
+    object[std::string(tag)] = std::move(value);
+    return object;
+}
+
+json encodeValue(const PropertyValue& value);
+
+json encodeDictionary(const PropertyDictionary& dictionary) {
+    json object = json::object();
+    for (const auto& [key, member] : dictionary)
+        object[key.starts_with('$') ? "$" + key : key] = encodeValue(member);
+    return object;
+}
+
+json encodeValue(const PropertyValue& value) {
+    struct Encoder {
+        json operator()(bool v) const { return v; }
+        json operator()(std::int64_t v) const { return v; }
+        json operator()(double v) const {
+            if (std::isnan(v))
+                return tagged(realTag, "nan");
+            if (std::isinf(v))
+                return tagged(realTag, v < 0 ? "-inf" : "inf");
+            return v;
+        }
+        json operator()(const std::string& v) const { return v; }
+        json operator()(const Date& v) const {
+            // A date from outside may not be finite; it is stored the way a real would be.
+            if (!std::isfinite(v.timeIntervalSince1970))
+                return tagged(dateTag, encodeValue(v.timeIntervalSince1970));
+            return tagged(dateTag, v.timeIntervalSince1970);
+        }
+        json operator()(const Data& v) const { return tagged(dataTag, encodeBase64(v)); }
+        json operator()(const PropertyArray& v) const {
+            json array = json::array();
+            for (const auto& element : v)
+                array.push_back(encodeValue(element));
+            return array;
+        }
+        json operator()(const PropertyDictionary& v) const { return encodeDictionary(v); }
+    };
+    return std::visit(Encoder{}, value.storage());
+}
+
+std::optional<PropertyValue> decodeValue(const json& value);
+
+std::optional<double> decodeReal(const json& value) {
+    if (value.is_number())
+        return value.get<double>();
+    if (value.is_object() && value.size() == 1 && value.contains(realTag)) {
+        const auto& word = value.at(std::string(realTag));
+        if (word == "inf")
+            return INFINITY;
+        if (word == "-inf")
+            return -INFINITY;
+        if (word == "nan")
+            return NAN;
+    }
+    return std::nullopt;
+}
+
+std::optional<PropertyValue> decodeTagged(const json& object) {
+    auto member = object.begin();
+    const std::string& tag = member.key();
+    const json& content = member.value();
+    if (tag == realTag) {
+        auto real = decodeReal(object);
+        return real ? std::optional<PropertyValue>(*real) : std::nullopt;
+    }
+    if (tag == dateTag) {
+        auto seconds = decodeReal(content);
+        return seconds ? std::optional<PropertyValue>(Date{*seconds}) : std::nullopt;
+    }
+    if (tag == dataTag && content.is_string()) {
+        auto data = decodeBase64(content.get_ref<const std::string&>());
+        return data ? std::optional<PropertyValue>(std::move(*data)) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<PropertyDictionary> decodeDictionary(const json& object) {
+    PropertyDictionary dictionary;
+    for (const auto& [key, member] : object.items()) {
+        auto value = decodeValue(member);
+        if (!value)
+            return std::nullopt;
+        dictionary.insert_or_assign(key.starts_with('$') ? key.substr(1) : key, std::move(*value));
+    }
+    return dictionary;
+}
+
+bool isTag(std::string_view key) {
+    return key == realTag || key == dateTag || key == dataTag;
+}
+
+std::optional<PropertyValue> decodeValue(const json& value) {
+    switch (value.type()) {
+    case json::value_t::boolean:
+        return PropertyValue(value.get<bool>());
+    case json::value_t::number_integer:
+        return PropertyValue(value.get<std::int64_t>());
+    case json::value_t::number_unsigned: {
+        auto number = value.get<std::uint64_t>();
+        if (number <= static_cast<std::uint64_t>(INT64_MAX))
+            return PropertyValue(static_cast<std::int64_t>(number));
+        return PropertyValue(static_cast<double>(number));
+    }
+    case json::value_t::number_float:
+        return PropertyValue(value.get<double>());
+    case json::value_t::string:
+        return PropertyValue(value.get<std::string>());
+    case json::value_t::array: {
+        PropertyArray array;
+        array.reserve(value.size());
+        for (const auto& element : value) {
+            auto decoded = decodeValue(element);
+            if (!decoded)
+                return std::nullopt;
+            array.push_back(std::move(*decoded));
+        }
+        return PropertyValue(std::move(array));
+    }
+    case json::value_t::object: {
+        if (value.size() == 1 && isTag(value.begin().key()))
+            return decodeTagged(value);
+        // Any other key that looks like a tag was escaped with a second "$" when written.
+        for (const auto& [key, member] : value.items())
+            if (key.starts_with('$') && !key.starts_with("$$"))
+                return std::nullopt;
+        auto dictionary = decodeDictionary(value);
+        return dictionary ? std::optional<PropertyValue>(std::move(*dictionary)) : std::nullopt;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+std::string encodePropertyList(const PropertyDictionary& dictionary) {
+    // Texts that are not valid UTF-8 cannot be JSON; their bad bytes become U+FFFD rather than
+    // losing the whole file.
+    return encodeDictionary(dictionary).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+std::optional<PropertyDictionary> decodePropertyList(std::string_view text, std::size_t maxDepth) {
+    auto parsed = parseJSON(text, maxDepth);
+    if (!parsed || !parsed->is_object())
+        return std::nullopt;
+    auto value = decodeValue(*parsed);
+    if (!value || !value->isDictionary())
+        return std::nullopt;
+    return *value->asDictionary();
+}
+
+std::string encodeBase64(const Data& data) {
+    std::string text;
+    text.reserve((data.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < data.size(); i += 3) {
+        std::uint32_t chunk = std::uint32_t{data[i]} << 16;
+        if (i + 1 < data.size())
+            chunk |= std::uint32_t{data[i + 1]} << 8;
+        if (i + 2 < data.size())
+            chunk |= data[i + 2];
+        text += base64Alphabet[(chunk >> 18) & 63];
+        text += base64Alphabet[(chunk >> 12) & 63];
+        text += i + 1 < data.size() ? base64Alphabet[(chunk >> 6) & 63] : '=';
+        text += i + 2 < data.size() ? base64Alphabet[chunk & 63] : '=';
+    }
+    return text;
+}
+
+std::optional<Data> decodeBase64(std::string_view text) {
+    if (text.size() % 4 != 0)
+        return std::nullopt;
+    Data data;
+    data.reserve(text.size() / 4 * 3);
+    for (std::size_t i = 0; i < text.size(); i += 4) {
+        std::uint32_t chunk = 0;
+        int padding = 0;
+        for (std::size_t j = 0; j < 4; ++j) {
+            char c = text[i + j];
+            std::uint32_t sextet = 0;
+            if (c == '=' && i + 4 == text.size() && j >= 2) {
+                ++padding;
+            } else {
+                auto found = base64Alphabet.find(c);
+                // No symbol may follow padding.
+                if (found == std::string_view::npos || padding > 0)
+                    return std::nullopt;
+                sextet = static_cast<std::uint32_t>(found);
+            }
+            chunk = (chunk << 6) | sextet;
+        }
+        data.push_back(static_cast<std::uint8_t>(chunk >> 16));
+        if (padding < 2)
+            data.push_back(static_cast<std::uint8_t>(chunk >> 8));
+        if (padding < 1)
+            data.push_back(static_cast<std::uint8_t>(chunk));
+    }
+    return data;
+}
+
+} // namespace foundation

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/foundation/PropertyValue.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace foundation {
+
+// The file form of a dictionary of property values: one JSON object. Booleans, integers, texts,
+// arrays and dictionaries are plain JSON; a real is always written with a fraction or exponent
+// (3.0), so it reads back as a real. What JSON cannot hold is a one-member object with a tag:
+//   {"$real": "inf"} / "-inf" / "nan"     {"$date": <seconds since 1970>}     {"$data": "<base64>"}
+// A dictionary key that begins with "$" is written with one more "$" in front, so no dictionary
+// is ever taken for a tag.
+//
+// Pure; any thread.
+std::string encodePropertyList(const PropertyDictionary& dictionary);
+
+// Empty for anything that is not such an object: bad JSON, a top level that is not an object, a
+// null, an unknown or malformed tag, nesting deeper than `maxDepth`, bad base64. An integer too
+// large for 64 bits reads as a real.
+std::optional<PropertyDictionary> decodePropertyList(std::string_view text,
+                                                     std::size_t maxDepth = 256);
+
+// Standard base64 with padding.
+std::string encodeBase64(const Data& data);
+std::optional<Data> decodeBase64(std::string_view text);
+
+} // namespace foundation

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "platform/foundation/PropertyValue.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace foundation {
+
+// The user's preferences: persistent domains of typed values, one JSON file per domain
+// ("<directory>/<domain>.json", see PropertyListCoding.h for the form), plus a registration
+// domain of defaults that is never stored.
+//
+// Every change is visible to every later read at once; the files are written by a worker thread,
+// coalesced (at most one write per `writeInterval`), each atomically (a reader or a crash sees
+// the old file or the new one, whole). synchronize() writes what is pending before it returns,
+// and so does the destructor; TerminationSignals.h flushes on SIGTERM and SIGINT.
+//
+// A file that does not parse is renamed aside to "<domain>.json.corrupt-<UTC time>" and its
+// domain starts empty, so nothing the user had is overwritten; when it cannot be moved aside the
+// domain starts empty and is never written.
+//
+// Every member is thread-safe.
+class UserDefaults {
+public:
+    struct Options {
+        // The least time between two writes of the files.
+        std::chrono::milliseconds writeInterval{250};
+        // How deeply arrays and dictionaries may nest in a file that is read.
+        std::size_t maxDepth = 256;
+    };
+
+    // "$XDG_CONFIG_HOME/pulsedeck", else "$HOME/.config/pulsedeck".
+    static std::filesystem::path defaultDirectory();
+
+    // The standard defaults of `domainName` (the bundle identifier) kept in `directory`, which
+    // is created when the first file is written.
+    UserDefaults(std::filesystem::path directory, std::string domainName);
+    UserDefaults(std::filesystem::path directory, std::string domainName, Options options);
+    ~UserDefaults();
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    const std::filesystem::path& directory() const { return directory_; }
+    const std::string& domainName() const { return domainName_; }
+
+    // The value under `key` in the application's domain, else in the registration domain.
+    std::optional<PropertyValue> objectForKey(std::string_view key) const;
+
+    // The typed getters: a missing key or a value of another kind gives false, 0, 0.0 or
+    // nothing (numbers convert as PropertyValue's readers say).
+    bool boolForKey(std::string_view key) const;
+    std::int64_t integerForKey(std::string_view key) const;
+    double doubleForKey(std::string_view key) const;
+    std::optional<std::string> stringForKey(std::string_view key) const;
+    std::optional<PropertyArray> arrayForKey(std::string_view key) const;
+    // Nothing unless every element is a text.
+    std::optional<std::vector<std::string>> stringArrayForKey(std::string_view key) const;
+    std::optional<PropertyDictionary> dictionaryForKey(std::string_view key) const;
+    std::optional<Data> dataForKey(std::string_view key) const;
+
+    void setObject(PropertyValue value, std::string_view key);
+    void setBool(bool value, std::string_view key) { setObject(PropertyValue(value), key); }
+    void setInteger(std::int64_t value, std::string_view key) {
+        setObject(PropertyValue(value), key);
+    }
+    void setDouble(double value, std::string_view key) { setObject(PropertyValue(value), key); }
+    void removeObjectForKey(std::string_view key);
+
+    // Adds to the registration domain, which answers for keys the application's domain lacks.
+    void registerDefaults(const PropertyDictionary& defaults);
+
+    // A whole persistent domain by name; nothing when it does not exist (never written, or
+    // removed) or the name cannot be a file name.
+    std::optional<PropertyDictionary> persistentDomainForName(std::string_view name) const;
+    // Replaces the whole domain (creating it); the application's own domain included.
+    void setPersistentDomain(PropertyDictionary domain, std::string_view name);
+    void removePersistentDomainForName(std::string_view name);
+
+    // Writes every pending change now and waits for it. False when a file could not be written
+    // (it stays pending and is tried again).
+    bool synchronize();
+
+private:
+    struct Domain {
+        PropertyDictionary values;
+        bool exists = false;
+        // False when an unreadable file could not be moved aside: it must not be overwritten.
+        bool writable = true;
+    };
+
+    static bool isValidDomainName(std::string_view name);
+    std::filesystem::path fileFor(std::string_view name) const;
+    // Under stateMutex_: the loaded domain, read from its file on first use.
+    Domain& domainLocked(std::string_view name) const;
+    Domain loadDomain(std::string_view name) const;
+    void changedLocked(std::string_view name);
+    bool writePending();
+    void runWorker();
+
+    const std::filesystem::path directory_;
+    const std::string domainName_;
+    const Options options_;
+
+    mutable std::mutex stateMutex_;
+    mutable std::map<std::string, Domain, std::less<>> domains_;
+    PropertyDictionary registered_;
+    std::set<std::string, std::less<>> pending_;
+    bool stopping_ = false;
+    std::condition_variable changed_;
+
+    // Held for a whole write, so snapshots reach the disk in the order they were taken.
+    std::mutex writeMutex_;
+    std::chrono::steady_clock::time_point lastWrite_{};
+
+    std::thread worker_;
+};
+
+} // namespace foundation
