@@ -283,26 +283,39 @@ int RunLoop::runPass(RunLoopMode mode, bool mayWait) {
         }
     }
 
-    std::vector<std::shared_ptr<detail::TimedWork>> due;
-    {
-        std::lock_guard lock(state.mutex);
-        due = state.timed.takeDue(clock.now(), mode);
-    }
-    for (auto& entry : due) {
-        // An earlier timer of this pass may have cancelled a later one.
+    // Timers and posted work are taken one at a time, so a nested run started by one of them
+    // serves the rest in order instead of leaving them behind in this pass.
+    double now = clock.now();
+    for (;;) {
+        std::shared_ptr<detail::TimedWork> entry;
+        {
+            std::lock_guard lock(state.mutex);
+            entry = state.timed.takeFirstDue(now, mode);
+        }
+        if (!entry) {
+            break;
+        }
         if (!entry->cancelled.load()) {
             entry->work();
             ++ran;
         }
     }
-    due.clear();
 
-    std::deque<Work> batch;
+    std::size_t postedBeforeNow = 0;
     {
         std::lock_guard lock(state.mutex);
-        batch.swap(state.posted);
+        postedBeforeNow = state.posted.size();
     }
-    for (auto& work : batch) {
+    for (std::size_t i = 0; i < postedBeforeNow; ++i) {
+        Work work;
+        {
+            std::lock_guard lock(state.mutex);
+            if (state.posted.empty()) {
+                break;
+            }
+            work = std::move(state.posted.front());
+            state.posted.pop_front();
+        }
         work();
         ++ran;
     }

@@ -48,4 +48,23 @@ std::vector<std::shared_ptr<TimedWork>> TimedWorkList::takeDue(double now, RunLo
     return due;
 }
 
+std::shared_ptr<TimedWork> TimedWorkList::takeFirstDue(double now, RunLoopMode mode) {
+    std::erase_if(entries_, [](const auto& entry) { return entry->cancelled.load(); });
+    auto first = entries_.end();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        const auto& entry = **it;
+        if (entry.deadline <= now && entry.modes.contains(mode) &&
+            (first == entries_.end() || entry.deadline < (*first)->deadline ||
+             (entry.deadline == (*first)->deadline && entry.order < (*first)->order))) {
+            first = it;
+        }
+    }
+    if (first == entries_.end()) {
+        return nullptr;
+    }
+    auto taken = std::move(*first);
+    entries_.erase(first);
+    return taken;
+}
+
 } // namespace dispatch::detail

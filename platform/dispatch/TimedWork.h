@@ -34,6 +34,8 @@ public:
     // Removes and returns the entries serviceable in `mode` whose deadline has passed at `now`,
     // earliest deadline first.
     std::vector<std::shared_ptr<TimedWork>> takeDue(double now, RunLoopMode mode);
+    // Removes and returns the earliest of them, or null.
+    std::shared_ptr<TimedWork> takeFirstDue(double now, RunLoopMode mode);
     void clear() { entries_.clear(); }
     bool empty() const { return entries_.empty(); }
 

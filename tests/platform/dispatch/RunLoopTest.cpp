@@ -472,3 +472,36 @@ TEST(MainQueue, NegativeOrNaNDelayRunsAtOnceAndAnInfiniteOneNever) {
     EXPECT_EQ(ran, 2);
     EXPECT_EQ(loop.nextWakeTime(), std::numeric_limits<double>::infinity());
 }
+
+TEST(RunLoopModes, NestedRunServesWorkAlreadyQueuedBeforeItInOrder) {
+    VirtualClock clock;
+    RunLoop loop(clock);
+    std::vector<std::string> order;
+    loop.queue().async([&] {
+        order.push_back("a");
+        loop.queue().async([&] { order.push_back("c"); });
+        loop.runNested(RunLoopMode::eventTracking, [&] { return order.size() < 3; });
+        order.push_back("a done");
+    });
+    loop.queue().async([&] { order.push_back("b"); });
+    loop.runUntilIdle();
+    EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "c", "a done"}));
+}
+
+TEST(RunLoopModes, NestedRunStartedByATimerServesTheTimersDueWithIt) {
+    VirtualClock clock;
+    RunLoop loop(clock);
+    bool secondFired = false;
+    bool nestedSawSecond = false;
+    Timer first(
+        1.0, false,
+        [&] {
+            loop.runNested(RunLoopMode::eventTracking, [&] { return !secondFired; });
+            nestedSawSecond = secondFired;
+        },
+        commonModes, loop);
+    Timer second(
+        1.0, false, [&] { secondFired = true; }, commonModes, loop);
+    loop.advanceAndRunDue(1.0);
+    EXPECT_TRUE(nestedSawSecond);
+}
