@@ -8,27 +8,74 @@ namespace gfx {
 
 namespace {
 
-// One box pass over n samples spaced step apart, through a scratch line; the window is clamped
-// to the line (outside counts as transparent).
-void boxPass(std::uint8_t* line, int n, int step, int radius, std::vector<std::uint8_t>& scratch) {
-    for (int i = 0; i < n; ++i) {
-        scratch[i] = line[std::size_t(i) * step];
+// Divides a window's sum by its size with a multiply and a shift, which the compiler can
+// vectorise; exact to within one level of 255.
+class Average {
+public:
+    explicit Average(int radius)
+        : multiplier_((1u << shift) / unsigned(2 * radius + 1)), half_(1u << (shift - 1)) {}
+    std::uint8_t operator()(int sum) const {
+        return std::uint8_t(std::min(255u, (unsigned(sum) * multiplier_ + half_) >> shift));
     }
-    int window = 2 * radius + 1;
+
+private:
+    static constexpr unsigned shift = 16;
+    unsigned multiplier_;
+    unsigned half_;
+};
+
+// One box pass along a row, through a scratch copy; the window is clamped to the row (outside
+// counts as transparent).
+void horizontalPass(std::uint8_t* row, int width, int radius, std::vector<std::uint8_t>& scratch) {
+    std::copy(row, row + width, scratch.begin());
+    Average average(radius);
     int sum = 0;
-    for (int i = 0; i < std::min(radius, n); ++i) {
+    for (int i = 0; i < std::min(radius, width); ++i) {
         sum += scratch[i];
     }
-    for (int i = 0; i < n; ++i) {
-        int entering = i + radius;
-        if (entering < n) {
-            sum += scratch[entering];
+    for (int i = 0; i < width; ++i) {
+        if (i + radius < width) {
+            sum += scratch[i + radius];
         }
-        int leaving = i - radius - 1;
-        if (leaving >= 0) {
-            sum -= scratch[leaving];
+        if (i - radius - 1 >= 0) {
+            sum -= scratch[i - radius - 1];
         }
-        line[std::size_t(i) * step] = std::uint8_t((sum + window / 2) / window);
+        row[i] = average(sum);
+    }
+}
+
+// One box pass down every column at once, row by row, so memory is walked in order.
+void verticalPass(std::uint8_t* data, int width, int height, int stride, int radius,
+                  std::vector<std::uint8_t>& copy, std::vector<int>& sums) {
+    for (int row = 0; row < height; ++row) {
+        std::copy(data + std::size_t(row) * stride, data + std::size_t(row) * stride + width,
+                  copy.begin() + std::size_t(row) * width);
+    }
+    std::fill(sums.begin(), sums.end(), 0);
+    Average average(radius);
+    for (int row = 0; row < std::min(radius, height); ++row) {
+        const std::uint8_t* source = copy.data() + std::size_t(row) * width;
+        for (int column = 0; column < width; ++column) {
+            sums[column] += source[column];
+        }
+    }
+    for (int row = 0; row < height; ++row) {
+        if (row + radius < height) {
+            const std::uint8_t* entering = copy.data() + std::size_t(row + radius) * width;
+            for (int column = 0; column < width; ++column) {
+                sums[column] += entering[column];
+            }
+        }
+        if (row - radius - 1 >= 0) {
+            const std::uint8_t* leaving = copy.data() + std::size_t(row - radius - 1) * width;
+            for (int column = 0; column < width; ++column) {
+                sums[column] -= leaving[column];
+            }
+        }
+        std::uint8_t* target = data + std::size_t(row) * stride;
+        for (int column = 0; column < width; ++column) {
+            target[column] = average(sums[column]);
+        }
     }
 }
 
@@ -38,13 +85,52 @@ void blurAlphaMask(std::uint8_t* data, int width, int height, int stride, int ra
     if (radius <= 0 || width <= 0 || height <= 0) {
         return;
     }
-    std::vector<std::uint8_t> scratch(std::size_t(std::max(width, height)));
+    std::vector<std::uint8_t> scratch(static_cast<std::size_t>(width));
+    std::vector<std::uint8_t> copy(std::size_t(width) * std::size_t(height));
+    std::vector<int> sums(static_cast<std::size_t>(width));
     for (int pass = 0; pass < 3; ++pass) {
         for (int row = 0; row < height; ++row) {
-            boxPass(data + std::size_t(row) * stride, width, 1, radius, scratch);
+            horizontalPass(data + std::size_t(row) * stride, width, radius, scratch);
         }
-        for (int column = 0; column < width; ++column) {
-            boxPass(data + column, height, stride, radius, scratch);
+        verticalPass(data, width, height, stride, radius, copy, sums);
+    }
+}
+
+void upsampleAlphaMask(const std::uint8_t* source, int sourceWidth, int sourceHeight,
+                       int sourceStride, int factor, std::uint8_t* target, int targetWidth,
+                       int targetHeight, int targetStride) {
+    if (sourceWidth <= 0 || sourceHeight <= 0 || factor <= 0) {
+        return;
+    }
+    // Source coordinate of each target column in 8-bit fixed point, with its two neighbours.
+    struct Tap {
+        int first, second, weight;
+    };
+    auto taps = [factor](int count, int sourceCount) {
+        std::vector<Tap> result(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            int position = ((2 * i + 1) * 256) / (2 * factor) - 128;
+            int first = position >> 8;
+            int weight = position & 255;
+            int second = first + 1;
+            result[i] = {std::clamp(first, 0, sourceCount - 1),
+                         std::clamp(second, 0, sourceCount - 1), weight};
+        }
+        return result;
+    };
+    std::vector<Tap> columns = taps(targetWidth, sourceWidth);
+    std::vector<Tap> rows = taps(targetHeight, sourceHeight);
+    std::vector<int> line(static_cast<std::size_t>(targetWidth));
+    for (int y = 0; y < targetHeight; ++y) {
+        const std::uint8_t* upper = source + std::size_t(rows[y].first) * sourceStride;
+        const std::uint8_t* lower = source + std::size_t(rows[y].second) * sourceStride;
+        int vertical = rows[y].weight;
+        std::uint8_t* out = target + std::size_t(y) * targetStride;
+        for (int x = 0; x < targetWidth; ++x) {
+            const Tap& tap = columns[x];
+            int top = upper[tap.first] * (256 - tap.weight) + upper[tap.second] * tap.weight;
+            int bottom = lower[tap.first] * (256 - tap.weight) + lower[tap.second] * tap.weight;
+            out[x] = std::uint8_t((top * (256 - vertical) + bottom * vertical + 32768) >> 16);
         }
     }
 }

@@ -9,6 +9,12 @@ namespace gfx {
 // Cairo has no blur; shadows are drawn through this.
 void blurAlphaMask(std::uint8_t* data, int width, int height, int stride, int radius);
 
+// Scales a mask up by a whole factor with bilinear filtering, sampling pixel centres, into a
+// target of the given size (edges repeat the nearest source pixel).
+void upsampleAlphaMask(const std::uint8_t* source, int sourceWidth, int sourceHeight,
+                       int sourceStride, int factor, std::uint8_t* target, int targetWidth,
+                       int targetHeight, int targetStride);
+
 // The box radius (pixels) whose triple pass spreads like the platform's shadow blur radius.
 int boxRadiusForBlur(double blurPixels);
 

@@ -308,28 +308,51 @@ void Context::drawWithShadow(const Rect& userBounds, const std::function<void(ca
         Rect visible = Rect{cx1 - offsetX, cy1 - offsetY, cx2 - cx1, cy2 - cy1}.standardized();
         Rect region = device.intersection(visible).integral();
         if (!region.isEmpty()) {
-            int width = int(region.width());
-            int height = int(region.height());
+            // A wide blur loses nothing when the mask is drawn and blurred at a fraction of the
+            // resolution and scaled back up with bilinear filtering: cheaper by its square.
+            int factor = std::max(1, radius / 2);
+            int reducedRadius =
+                radius > 0 ? std::max(1, int(std::lround(double(radius) / factor))) : 0;
+            int width = int(std::ceil(region.width() / factor)) + 1;
+            int height = int(std::ceil(region.height() / factor)) + 1;
             cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
             cairo_t* maskContext = cairo_create(mask);
-            cairo_matrix_t shifted = userToDevice;
-            shifted.x0 -= region.x();
-            shifted.y0 -= region.y();
-            cairo_set_matrix(maskContext, &shifted);
+            cairo_matrix_t reduced = userToDevice;
+            reduced.x0 -= region.x();
+            reduced.y0 -= region.y();
+            for (double* entry :
+                 {&reduced.xx, &reduced.yx, &reduced.xy, &reduced.yy, &reduced.x0, &reduced.y0}) {
+                *entry /= factor;
+            }
+            cairo_set_matrix(maskContext, &reduced);
             draw(maskContext);
             cairo_destroy(maskContext);
             cairo_surface_flush(mask);
             blurAlphaMask(cairo_image_surface_get_data(mask), width, height,
-                          cairo_image_surface_get_stride(mask), radius);
+                          cairo_image_surface_get_stride(mask), reducedRadius);
             cairo_surface_mark_dirty(mask);
 
+            cairo_surface_t* full = mask;
+            if (factor > 1) {
+                int fullWidth = int(region.width()), fullHeight = int(region.height());
+                full = cairo_image_surface_create(CAIRO_FORMAT_A8, fullWidth, fullHeight);
+                cairo_surface_flush(full);
+                upsampleAlphaMask(cairo_image_surface_get_data(mask), width, height,
+                                  cairo_image_surface_get_stride(mask), factor,
+                                  cairo_image_surface_get_data(full), fullWidth, fullHeight,
+                                  cairo_image_surface_get_stride(full));
+                cairo_surface_mark_dirty(full);
+            }
             cairo_save(cr);
             cairo_identity_matrix(cr);
             applyOperation();
             Color color = shadow->color.resolved(appearance_);
             cairo_set_source_rgba(cr, color.red(), color.green(), color.blue(), color.alpha());
-            cairo_mask_surface(cr, mask, region.x() + offsetX, region.y() + offsetY);
+            cairo_mask_surface(cr, full, region.x() + offsetX, region.y() + offsetY);
             cairo_restore(cr);
+            if (full != mask) {
+                cairo_surface_destroy(full);
+            }
             cairo_surface_destroy(mask);
         }
     }

@@ -128,6 +128,8 @@ TEST(ContextRender, ShadowReachesAboutItsBlurRadiusBeyondTheShape) {
     }
     // It fades outwards.
     EXPECT_GT(bitmap.pixelAtPoint({18.5, 30}).alpha, bitmap.pixelAtPoint({15, 30}).alpha);
+    EXPECT_GT(bitmap.pixelAtPoint({15, 30}).alpha, bitmap.pixelAtPoint({12, 30}).alpha);
+    bitmap.writePng(testsupport::artifactPath("shadow-blur-6.png").string());
 }
 
 TEST(ContextRender, ShadowOffsetIsInYUpPoints) {

@@ -1,0 +1,94 @@
+#include "platform/graphics/AttributedString.h"
+#include "platform/graphics/Image.h"
+#include "platform/graphics/Path.h"
+#include "platform/graphics/SymbolImage.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using namespace gfx;
+
+Image rotorFrame() {
+    Image frame = Image::withDrawingHandler({24, 24}, false, [](Context& context, const Rect&) {
+        context.setFillColor(Color::srgb(0.16, 0.58, 1));
+        context.fillEllipse({4, 4, 16, 16});
+        return true;
+    });
+    return renderedBitmapImage(frame, 2);
+}
+
+// A status image as the strip draws one every second: capsule, a chart path, a title and a value
+// in the strip's fonts, and one pre-rendered bitmap, rendered at scale 2.
+void BM_StatusImageAtScaleTwo(benchmark::State& state) {
+    Image rotor = rotorFrame();
+    TextAttributes title{.font = Font::system(8.3, FontWeight::medium),
+                         .color = Color::black().withAlpha(0.65)};
+    TextAttributes value{.font = Font::monospacedDigitSystem(10.2, FontWeight::medium),
+                         .color = Color::black()};
+    int second = 0;
+    for (auto _ : state) {
+        std::string reading = std::to_string(40 + second % 7) + ".2 GB";
+        Image image =
+            Image::withDrawingHandler({200, 24}, false, [&](Context& context, const Rect& rect) {
+                context.setFillColor(Color::black().withAlpha(0.06));
+                Path::roundedRect({1, 0, rect.width() - 2, 24}, 12, 12).fill(context);
+                Path chart;
+                chart.moveTo({5, 3});
+                for (int i = 0; i < 60; ++i) {
+                    chart.lineTo({5 + i * 1.4, 3 + 9 + 8 * ((i * 37 % 11) / 11.0 - 0.5)});
+                }
+                chart.lineTo({89, 3});
+                chart.close();
+                context.setFillColor(Color::srgb(0, 0.82, 0.09, 0.22));
+                chart.fill(context);
+                drawText(context, "Used", Point{150, 13}, title);
+                drawText(context, reading, Point{130, 2}, value);
+                rotor.draw(context, Rect{100, 0, 24, 24});
+                return true;
+            });
+        Image rendered = renderedBitmapImage(image, 2);
+        benchmark::DoNotOptimize(rendered.bitmap());
+        ++second;
+    }
+}
+BENCHMARK(BM_StatusImageAtScaleTwo)->Unit(benchmark::kMicrosecond);
+
+void BM_MeasureCachedText(benchmark::State& state) {
+    TextAttributes value{.font = Font::monospacedDigitSystem(10.2, FontWeight::medium)};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(textSize("12.3 GB", value));
+    }
+}
+BENCHMARK(BM_MeasureCachedText);
+
+void BM_MeasureNewText(benchmark::State& state) {
+    TextAttributes value{.font = Font::monospacedDigitSystem(10.2, FontWeight::medium)};
+    int n = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(textSize(std::to_string(n++) + " KB/s", value));
+    }
+}
+BENCHMARK(BM_MeasureNewText);
+
+void BM_ShadowedCapsule(benchmark::State& state) {
+    for (auto _ : state) {
+        Bitmap bitmap = Bitmap::forPointSize({60, 30}, 2);
+        Context context(bitmap);
+        context.setShadow(Shadow{Color::black().withAlpha(0.4), 6, {}});
+        Path::roundedRect({8, 8, 44, 14}, 7, 7).fill(context);
+        benchmark::DoNotOptimize(bitmap.surface());
+    }
+}
+BENCHMARK(BM_ShadowedCapsule)->Unit(benchmark::kMicrosecond);
+
+void BM_SymbolAtSixteenPoints(benchmark::State& state) {
+    for (auto _ : state) {
+        Image symbol =
+            *symbolImage("externaldrive", {.pointSize = 16, .palette = {Color::black()}});
+        benchmark::DoNotOptimize(renderedBitmapImage(symbol, 2).bitmap());
+    }
+}
+BENCHMARK(BM_SymbolAtSixteenPoints)->Unit(benchmark::kMicrosecond);
+
+} // namespace
