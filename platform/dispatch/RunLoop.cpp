@@ -279,6 +279,11 @@ int RunLoop::runPass(RunLoopMode mode, bool mayWait) {
             if (revents != 0 && !polled[i]->removed) {
                 polled[i]->callback(revents);
                 ++ran;
+                // A descriptor closed under its registration would report POLLNVAL on every
+                // pass and spin the loop: it is told once and then left out.
+                if ((revents & POLLNVAL) != 0) {
+                    state.remove(polled[i]->id);
+                }
             }
         }
     }

@@ -92,6 +92,8 @@ public:
 
     // Calls callback(revents) on the loop thread when poll() reports `events` (POLLIN, ...) on
     // fd in one of `modes`. The fd stays the caller's to close, after the registration ends.
+    // POLLHUP and POLLERR repeat on every pass until the callback ends the registration; a
+    // POLLNVAL (fd closed too early) is reported once and ends the source.
     [[nodiscard]] Registration addSource(int fd, short events, std::function<void(short)> callback,
                                          RunLoopModes modes = commonModes);
     // Calls callback each time the loop is about to sleep in `modes` (a window-system

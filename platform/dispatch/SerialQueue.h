@@ -19,7 +19,8 @@ enum class PendingWork {
 };
 
 // A FIFO queue with one worker thread: work runs one piece at a time, in the order it was sent.
-// With Execution::manual there is no thread; the test thread calls runPending() instead.
+// With Execution::manual there is no thread; the test thread calls runPending() instead (the
+// mode to pair with a VirtualClock: a worker thread waits for timed work in real time).
 class SerialQueue final : public Queue {
 public:
     enum class Execution { workerThread, manual };

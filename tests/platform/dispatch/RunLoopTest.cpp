@@ -505,3 +505,21 @@ TEST(RunLoopModes, NestedRunStartedByATimerServesTheTimersDueWithIt) {
     loop.advanceAndRunDue(1.0);
     EXPECT_TRUE(nestedSawSecond);
 }
+
+TEST(RunLoopSources, DescriptorClosedUnderItsRegistrationIsReportedOnceNotSpun) {
+    VirtualClock clock;
+    RunLoop loop(clock);
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    int calls = 0;
+    short seen = 0;
+    auto registration = loop.addSource(fds[0], POLLIN, [&](short revents) {
+        ++calls;
+        seen = revents;
+    });
+    close(fds[0]);
+    close(fds[1]);
+    loop.runUntilIdle();
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(seen & POLLNVAL);
+}
