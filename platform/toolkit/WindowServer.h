@@ -82,6 +82,9 @@ public:
 
     // A modal session (an alert) began on the window; a backend may grab input for it.
     virtual void modalSessionBegan(NativeWindowId) {}
+    // While a menu tracks, every pointer and key event should come to the application, wherever
+    // it happens.
+    virtual void setInputGrab(bool) {}
 
 protected:
     void deliver(const NativeEvent& event) {

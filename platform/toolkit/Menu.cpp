@@ -1,0 +1,99 @@
+#include "platform/toolkit/Menu.h"
+
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/MenuTracker.h"
+#include "platform/toolkit/Window.h"
+
+#include <algorithm>
+
+namespace ui {
+
+Menu::Menu(std::string title) : title_(std::move(title)) {}
+
+Menu::~Menu() {
+    for (auto& item : items_)
+        item->menu_ = nullptr;
+}
+
+void Menu::addItem(std::shared_ptr<MenuItem> item) {
+    insertItem(std::move(item), items_.size());
+}
+
+void Menu::insertItem(std::shared_ptr<MenuItem> item, std::size_t index) {
+    if (!item)
+        return;
+    if (item->menu_ && item->menu_ != this)
+        return;
+    item->menu_ = this;
+    index = std::min(index, items_.size());
+    items_.insert(items_.begin() + std::ptrdiff_t(index), std::move(item));
+    itemChanged();
+}
+
+void Menu::removeItem(const std::shared_ptr<MenuItem>& item) {
+    if (std::erase(items_, item) > 0) {
+        item->menu_ = nullptr;
+        itemChanged();
+    }
+}
+
+void Menu::removeAllItems() {
+    for (auto& item : items_)
+        item->menu_ = nullptr;
+    items_.clear();
+    itemChanged();
+}
+
+std::shared_ptr<MenuItem> Menu::itemWithTag(int tag) const {
+    for (const auto& item : items_) {
+        if (item->tag() == tag)
+            return item;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<MenuItem> Menu::itemAt(std::size_t index) const {
+    return index < items_.size() ? items_[index] : nullptr;
+}
+
+void Menu::setMinimumWidth(double width) {
+    minimumWidth_ = width;
+    itemChanged();
+}
+
+double Menu::width() const {
+    return MenuLayout::width(*this);
+}
+
+void Menu::itemChanged() {
+    if (tracker_)
+        tracker_->menuChanged(*this);
+}
+
+bool Menu::isTracking() const {
+    return tracker_ != nullptr;
+}
+
+void Menu::cancelTracking() {
+    if (tracker_)
+        tracker_->cancel();
+}
+
+std::shared_ptr<MenuItem> Menu::popUpContextMenu(const std::shared_ptr<Menu>& menu,
+                                                 const Event& event, View* view) {
+    if (!menu)
+        return nullptr;
+    Application& app = Application::shared();
+    gfx::Point location = event.screenLocation();
+    if (!event.isMouseEvent() && view && view->window())
+        location = view->window()->convertPointToScreen(
+            view->convertPointToView({view->bounds().minX(), view->bounds().minY()}, nullptr));
+    MenuTracker tracker(app);
+    auto chosen =
+        tracker.run(menu, location, view ? view->effectiveAppearance() : app.effectiveAppearance());
+    if (chosen && chosen->action())
+        chosen->action()(*chosen);
+    return chosen;
+}
+
+} // namespace ui

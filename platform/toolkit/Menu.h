@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/toolkit/Event.h"
+#include "platform/toolkit/MenuItem.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+class MenuTracker;
+class View;
+
+// A list of menu items. Popping one up blocks: it runs a nested event-tracking loop (timers in
+// the common modes and main-queue work keep running) until an item is chosen or the menu is
+// dismissed.
+class Menu : public std::enable_shared_from_this<Menu> {
+public:
+    explicit Menu(std::string title = {});
+    ~Menu();
+
+    const std::string& title() const { return title_; }
+    void setTitle(std::string title) { title_ = std::move(title); }
+
+    const std::vector<std::shared_ptr<MenuItem>>& items() const { return items_; }
+    std::size_t numberOfItems() const { return items_.size(); }
+    void addItem(std::shared_ptr<MenuItem> item);
+    void insertItem(std::shared_ptr<MenuItem> item, std::size_t index);
+    void removeItem(const std::shared_ptr<MenuItem>& item);
+    void removeAllItems();
+    std::shared_ptr<MenuItem> itemWithTag(int tag) const;
+    std::shared_ptr<MenuItem> itemAt(std::size_t index) const;
+
+    double minimumWidth() const { return minimumWidth_; }
+    void setMinimumWidth(double width);
+    // The menu's width as shown: its items' widest need, at least the minimum width.
+    double width() const;
+
+    // Pops the menu up at the event's location over view (or at the pointer), runs the tracking
+    // loop, runs the chosen item's action and answers that item; none when dismissed.
+    static std::shared_ptr<MenuItem> popUpContextMenu(const std::shared_ptr<Menu>& menu,
+                                                      const Event& event, View* view);
+    // Ends the tracking of this menu (and the menus it belongs to) as a dismissal.
+    void cancelTracking();
+    bool isTracking() const;
+
+    // Called by items when they change, so an open menu redraws and resizes.
+    void itemChanged();
+
+private:
+    friend class MenuTracker;
+    std::string title_;
+    std::vector<std::shared_ptr<MenuItem>> items_;
+    double minimumWidth_ = 0;
+    MenuTracker* tracker_ = nullptr;
+};
+
+} // namespace ui

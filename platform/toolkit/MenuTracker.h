@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/graphics/Appearance.h"
+#include "platform/graphics/Geometry.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Menu.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace ui {
+
+class MenuView;
+class Window;
+
+// Geometry of a shown menu, in the menu window's points (y up).
+namespace MenuLayout {
+inline constexpr double verticalPadding = 5;
+inline constexpr double itemHeight = 22;
+inline constexpr double separatorHeight = 11;
+inline constexpr double checkColumn = 22;
+inline constexpr double trailingInset = 14;
+inline constexpr double arrowColumn = 16;
+inline constexpr double keyEquivalentGap = 24;
+inline constexpr double fontSize = 13;
+
+double width(const Menu& menu);
+double height(const Menu& menu);
+// One rect per item, top to bottom, in a menu of the given width.
+std::vector<gfx::Rect> itemRects(const Menu& menu, double width);
+} // namespace MenuLayout
+
+// Runs one pop-up menu: a window per open level (the menu and its open submenus), the pointer
+// and keys while it is open, and the nested event-tracking loop.
+class MenuTracker final : public EventTrackingSession {
+public:
+    explicit MenuTracker(Application& app);
+    ~MenuTracker() override;
+    MenuTracker(const MenuTracker&) = delete;
+    MenuTracker& operator=(const MenuTracker&) = delete;
+
+    // Shows the menu with its top-left corner at the screen point and tracks until an item is
+    // chosen (answered) or the menu is dismissed (none).
+    std::shared_ptr<MenuItem> run(const std::shared_ptr<Menu>& menu, gfx::Point topLeft,
+                                  gfx::Appearance appearance);
+    void cancel();
+    void menuChanged(Menu& menu);
+
+    bool handleTrackingEvent(const Event& event) override;
+
+private:
+    struct Level {
+        std::shared_ptr<Menu> menu;
+        std::shared_ptr<Window> window;
+        std::shared_ptr<MenuView> view;
+    };
+    struct Hit {
+        std::size_t level;
+        std::size_t item;
+    };
+
+    void openLevel(const std::shared_ptr<Menu>& menu, gfx::Point topLeft,
+                   std::optional<gfx::Rect> parentFrame);
+    void closeLevelsAbove(std::size_t level);
+    std::optional<Hit> itemAt(gfx::Point screenPoint) const;
+    bool insideAnyMenu(gfx::Point screenPoint) const;
+    void highlight(std::size_t level, std::optional<std::size_t> item);
+    void pointerMovedTo(gfx::Point screenPoint, const Event& event);
+    void openSubmenu(std::size_t level, std::size_t item);
+    void moveHighlight(int step);
+    void choose(const std::shared_ptr<MenuItem>& item);
+    void finish(std::shared_ptr<MenuItem> chosen);
+    bool forwardToView(const Hit& hit, const Event& event);
+
+    Application& app_;
+    gfx::Appearance appearance_ = gfx::Appearance::light;
+    std::vector<Level> levels_;
+    bool finished_ = false;
+    std::shared_ptr<MenuItem> chosen_;
+    gfx::Point openedAt_;
+    bool pointerMoved_ = false;
+};
+
+} // namespace ui
