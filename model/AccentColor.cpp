@@ -1,5 +1,9 @@
 #include "model/AccentColor.h"
 
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/View.h"
+#include "platform/toolkit/Window.h"
+
 #include <cmath>
 
 namespace pulsedeck {
@@ -24,13 +28,27 @@ gfx::Color accentColor() {
     return sharedAccent();
 }
 
-bool replaceAccentColor(const gfx::Color& color) {
+bool applyAccentColor(const gfx::Color& color) {
     auto& accent = sharedAccent();
     if (accent == color) {
         return false;
     }
     accent = color;
+    if (auto* application = ui::Application::current()) {
+        for (const auto& window : application->windows()) {
+            if (const auto& content = window->contentView()) {
+                setNeedsDisplayRecursively(*content);
+            }
+        }
+    }
     return true;
+}
+
+void setNeedsDisplayRecursively(ui::View& view) {
+    view.setNeedsDisplay(true);
+    for (const auto& subview : view.subviews()) {
+        setNeedsDisplayRecursively(*subview);
+    }
 }
 
 gfx::Color contrastingTextColor(const gfx::Color& background) {

@@ -2,6 +2,10 @@
 
 #include "platform/graphics/Color.h"
 
+namespace ui {
+class View;
+}
+
 namespace pulsedeck {
 
 // The accent before the theme colour first replaces it (the palette's blue).
@@ -11,9 +15,13 @@ inline constexpr gfx::Color initialAccentColor = gfx::Color::srgb(0.16, 0.58, 1.
 // theme colour. Main thread only.
 gfx::Color accentColor();
 
-// Makes the colour the accent. True when it differs from the accent it replaces: the caller then
-// redraws every window, since each may paint the old accent somewhere.
-bool replaceAccentColor(const gfx::Color& color);
+// The one way to replace the accent. When the colour differs from the current accent it becomes
+// the accent and every window of the application is redrawn with all its views, since any of them
+// may paint the old accent; an equal colour changes nothing. True when the accent changed.
+bool applyAccentColor(const gfx::Color& color);
+
+// Marks the view and every descendant for redisplay, depth first in subview order.
+void setNeedsDisplayRecursively(ui::View& view);
 
 // Black or white, whichever reads on the colour (by its relative luminance).
 gfx::Color contrastingTextColor(const gfx::Color& background);

@@ -5,6 +5,10 @@
 
 #include <optional>
 
+namespace ui {
+class Event;
+}
+
 namespace pulsedeck {
 
 // A press on the status strip that has not yet become a click or a drag. Times are uptime
@@ -24,6 +28,12 @@ struct StatusPressSession {
     double lastActivationTime = 0;
 
     bool operator==(const StatusPressSession&) const = default;
+
+    // Where an event happened in global screen space (origin at the primary screen's bottom
+    // left): from the window system's own top-left location flipped against the primary screen,
+    // else from the event's window, else the pointer's current location (the event's own
+    // screen location when there is no application). Main thread only.
+    static gfx::Point screenLocation(const ui::Event& event);
 };
 
 } // namespace pulsedeck
