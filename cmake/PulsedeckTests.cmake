@@ -7,7 +7,7 @@
 file(GLOB_RECURSE support_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 add_library(pd_testsupport STATIC ${support_sources})
 target_include_directories(pd_testsupport PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
-target_link_libraries(pd_testsupport PUBLIC GTest::gtest GTest::gmock pd_graphics)
+target_link_libraries(pd_testsupport PUBLIC GTest::gtest GTest::gmock)
 target_compile_definitions(pd_testsupport PUBLIC
   PULSEDECK_FIXTURES="${CMAKE_SOURCE_DIR}/tests/fixtures"
   PULSEDECK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
