@@ -81,18 +81,24 @@ void addAttribute(PangoAttrList* list, PangoAttribute* attribute, guint start, g
     pango_attr_list_insert(list, attribute);
 }
 
-// Tabular figures in a font may still differ by a unit or two (Inter's static instances do);
-// give every digit of a monospaced-digit run exactly the font's digit advance, centred, so that
-// changing numbers never shift. Done before anything measures the layout, which then sums the
-// adjusted advances.
-void equaliseTabularDigits(PangoLayout* layout, const std::string& text,
-                           const std::vector<AttributedString::Run>& runs,
-                           const std::vector<guint>& starts) {
-    bool anyTabular = false;
+// Two adjustments pango has no attribute for, made on the glyphs before anything measures the
+// layout (which then sums the adjusted advances):
+// - tabular figures in a font may still differ by a unit or two (Inter's static instances do),
+//   so every digit of a monospaced-digit run gets exactly the font's digit advance, centred, and
+//   changing numbers never shift;
+// - the platform's kerning attribute adds its amount after every character, the last one
+//   included, where pango's letter spacing only goes between characters;
+// - a baseline offset raises the glyphs and leaves the line box alone, where pango's rise
+//   also reshapes the line's extents.
+void applyPlatformSpacing(PangoLayout* layout, const std::string& text,
+                          const std::vector<AttributedString::Run>& runs,
+                          const std::vector<guint>& starts) {
+    bool needed = false;
     for (const AttributedString::Run& run : runs) {
-        anyTabular = anyTabular || run.attributes.font.monospacedDigits();
+        needed = needed || run.attributes.font.monospacedDigits() || run.attributes.kern != 0 ||
+                 run.attributes.baselineOffset != 0;
     }
-    if (!anyTabular) {
+    if (!needed) {
         return;
     }
     auto runAt = [&](std::size_t byte) -> const AttributedString::Run& {
@@ -111,17 +117,22 @@ void equaliseTabularDigits(PangoLayout* layout, const std::string& text,
         PangoGlyphString* glyphs = run->glyphs;
         for (int i = 0; i < glyphs->num_glyphs; ++i) {
             std::size_t byte = std::size_t(run->item->offset + glyphs->log_clusters[i]);
-            if (byte >= text.size() || text[byte] < '0' || text[byte] > '9') {
+            if (byte >= text.size()) {
                 continue;
             }
-            const Font& font = runAt(byte).attributes.font;
-            if (!font.monospacedDigits()) {
-                continue;
-            }
-            int target = int(std::lround(font.digitAdvance() * PANGO_SCALE));
+            const TextAttributes& attributes = runAt(byte).attributes;
             PangoGlyphGeometry& geometry = glyphs->glyphs[i].geometry;
-            geometry.x_offset += (target - geometry.width) / 2;
-            geometry.width = target;
+            if (attributes.font.monospacedDigits() && text[byte] >= '0' && text[byte] <= '9') {
+                int target = int(std::lround(attributes.font.digitAdvance() * PANGO_SCALE));
+                geometry.x_offset += (target - geometry.width) / 2;
+                geometry.width = target;
+            }
+            bool endsCluster = i + 1 == glyphs->num_glyphs ||
+                               glyphs->log_clusters[i + 1] != glyphs->log_clusters[i];
+            if (attributes.kern != 0 && endsCluster) {
+                geometry.width += int(std::lround(attributes.kern * PANGO_SCALE));
+            }
+            geometry.y_offset -= int(std::lround(attributes.baselineOffset * PANGO_SCALE));
         }
     } while (pango_layout_iter_next_run(iter));
     pango_layout_iter_free(iter);
@@ -145,14 +156,6 @@ std::shared_ptr<ShapedText> shape(const std::vector<AttributedString::Run>& runs
         if (a.font.monospacedDigits()) {
             addAttribute(list, pango_attr_font_features_new("tnum 1"), start, end);
         }
-        if (a.kern != 0) {
-            addAttribute(list, pango_attr_letter_spacing_new(int(a.kern * PANGO_SCALE)), start,
-                         end);
-        }
-        if (a.baselineOffset != 0) {
-            addAttribute(list, pango_attr_rise_new(int(a.baselineOffset * PANGO_SCALE)), start,
-                         end);
-        }
         if (coloured) {
             Color c = a.color;
             addAttribute(list,
@@ -170,7 +173,7 @@ std::shared_ptr<ShapedText> shape(const std::vector<AttributedString::Run>& runs
     pango_layout_set_text(shaped->layout, text.c_str(), int(text.size()));
     pango_layout_set_attributes(shaped->layout, list);
     pango_attr_list_unref(list);
-    equaliseTabularDigits(shaped->layout, text, runs, starts);
+    applyPlatformSpacing(shaped->layout, text, runs, starts);
     if (maxWidth) {
         pango_layout_set_width(shaped->layout, int(*maxWidth * PANGO_SCALE));
         pango_layout_set_ellipsize(shaped->layout, PANGO_ELLIPSIZE_END);

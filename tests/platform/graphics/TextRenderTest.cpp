@@ -154,6 +154,28 @@ TEST(TextRender, FallbackCoversSymbolsAndTheEightLanguages) {
     }
 }
 
+TEST(TextRender, KerningAddsAfterEveryCharacter) {
+    TextAttributes plain{.font = Font::system(10)};
+    TextAttributes kerned = plain;
+    kerned.kern = 1.5;
+    EXPECT_NEAR(textSize("abcd", kerned).width, textSize("abcd", plain).width + 4 * 1.5, 0.01);
+    // A multi-byte character counts once.
+    EXPECT_NEAR(textSize("°C", kerned).width, textSize("°C", plain).width + 2 * 1.5, 0.01);
+}
+
+TEST(TextRender, BaselineOffsetRaisesTheGlyphs) {
+    auto inkBottom = [](double offset) {
+        Bitmap bitmap = Bitmap::forPointSize({40, 40}, 2);
+        Context context(bitmap);
+        drawText(context, "H", Point{5, 10},
+                 {.font = Font::system(12), .color = Color::black(), .baselineOffset = offset});
+        return inkBounds(bitmap).minY();
+    };
+    EXPECT_NEAR(inkBottom(3) - inkBottom(0), 3, 0.5);
+    EXPECT_EQ(textSize("H", {.font = Font::system(12), .baselineOffset = 3}),
+              textSize("H", {.font = Font::system(12)}));
+}
+
 TEST(TextRender, EmptyTextMeasuresZeroAndDrawsNothing) {
     RecordingContext context({10, 10});
     EXPECT_EQ(textSize("", {}), (Size{0, 0}));
