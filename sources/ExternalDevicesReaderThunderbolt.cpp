@@ -1,3 +1,4 @@
+#include "platform/foundation/JSON.h"
 #include "platform/system/SystemProfiler.h"
 #include "sources/ExternalDevicesReader.h"
 
@@ -13,6 +14,8 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr std::string_view receptaclePrefix = "receptacle_";
+// Real reports nest a dozen levels; a deeper one is unparsable rather than walked.
+constexpr std::size_t reportNestingLimit = 64;
 
 std::string lowercased(std::string_view text) {
     std::string lower(text);
@@ -146,7 +149,7 @@ void ExternalDevicesReader::collectThunderbolt(const Json& object,
 }
 
 std::vector<ExternalDevice> ExternalDevicesReader::parseThunderboltReport(std::string_view json) {
-    const std::optional<Json> report = sys::SystemProfiler::parseReport(json);
+    const std::optional<Json> report = foundation::parseJSON(json, reportNestingLimit);
     if (!report || !report->is_object()) {
         return {};
     }
