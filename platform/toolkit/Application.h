@@ -128,6 +128,7 @@ public:
     EventTrackingSession* trackingSession() const { return trackingSession_; }
     // While a modal window is set, events for other windows are dropped.
     void setModalWindow(Window* window) { modalWindow_ = window; }
+    Window* modalWindow() const { return modalWindow_; }
 
     // The cursor stack.
     void pushCursor(Cursor cursor);

@@ -1,5 +1,8 @@
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
 
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Window.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -111,8 +114,36 @@ void HeadlessWindowServer::present(NativeWindowId window, cairo_surface_t* backi
     ++it->second.presentCount;
 }
 
+namespace {
+
+View* buttonTitled(View& view, const std::string& title) {
+    if (view.accessibility().role == AccessibilityRole::button &&
+        view.accessibility().label == title)
+        return &view;
+    for (auto& subview : view.subviews()) {
+        if (View* found = buttonTitled(*subview, title))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 void HeadlessWindowServer::modalSessionBegan(NativeWindowId window) {
     modalSessions_.push_back(window);
+    Application* app = Application::current();
+    if (modalAnswers_.empty() || !app)
+        return;
+    std::string title = std::move(modalAnswers_.front());
+    modalAnswers_.pop_front();
+    app->runLoop().queue().async([window, title] {
+        Application* app = Application::current();
+        auto shown = app ? app->windowWithNumber(window) : nullptr;
+        if (!shown)
+            return;
+        if (View* button = buttonTitled(*shown->contentView(), title))
+            button->accessibilityPerformPress();
+    });
 }
 
 const HeadlessWindowServer::WindowState* HeadlessWindowServer::window(NativeWindowId window) const {

@@ -4,6 +4,7 @@
 #include "platform/graphics/Bitmap.h"
 #include "platform/toolkit/WindowServer.h"
 
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -68,6 +69,11 @@ public:
     CursorKind cursor() const { return cursor_; }
     // Modal sessions begun, oldest first.
     const std::vector<NativeWindowId>& modalSessions() const { return modalSessions_; }
+    // Scripted answers: each modal session that begins presses, right after it starts, the
+    // button titled with the next queued title, as an assistive client would.
+    void answerNextModal(std::string buttonTitle) {
+        modalAnswers_.push_back(std::move(buttonTitle));
+    }
 
     // Input. Mouse events go to the window under the point (drags and releases to the window
     // the press began in), keys to the key window; events outside every window are delivered
@@ -103,6 +109,7 @@ private:
     unsigned buttons_ = 0;
     CursorKind cursor_ = CursorKind::arrow;
     std::vector<NativeWindowId> modalSessions_;
+    std::deque<std::string> modalAnswers_;
 };
 
 } // namespace ui
