@@ -1,9 +1,8 @@
 #include "platform/foundation/TextFile.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
-
-#include <cerrno>
 #include <utility>
 
 namespace foundation {
@@ -16,17 +15,20 @@ bool readAll(int fd, std::size_t limit, std::string& out) {
     std::size_t filled = 0;
     for (;;) {
         if (filled == out.size()) {
-            if (out.size() >= limit) break;
+            if (out.size() >= limit)
+                break;
             out.resize(std::min(limit, out.size() * 2));
         }
-        ssize_t got = ::pread(fd, out.data() + filled, out.size() - filled,
-                              static_cast<off_t>(filled));
+        ssize_t got =
+            ::pread(fd, out.data() + filled, out.size() - filled, static_cast<off_t>(filled));
         if (got < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             out.clear();
             return false;
         }
-        if (got == 0) break;
+        if (got == 0)
+            break;
         filled += static_cast<std::size_t>(got);
     }
     out.resize(filled);
@@ -37,18 +39,22 @@ bool readAll(int fd, std::size_t limit, std::string& out) {
 
 std::optional<std::string> readTextFile(const std::filesystem::path& path, std::size_t limit) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0)
+        return std::nullopt;
     std::string contents;
     bool ok = readAll(fd, limit, contents);
     ::close(fd);
-    if (!ok) return std::nullopt;
+    if (!ok)
+        return std::nullopt;
     return contents;
 }
 
 KeptFile::KeptFile(std::filesystem::path path, std::size_t limit)
     : path_(std::move(path)), limit_(limit) {}
 
-KeptFile::~KeptFile() { close(); }
+KeptFile::~KeptFile() {
+    close();
+}
 
 KeptFile::KeptFile(KeptFile&& other) noexcept
     : path_(std::move(other.path_)), limit_(other.limit_), fd_(std::exchange(other.fd_, -1)),
@@ -68,7 +74,8 @@ KeptFile& KeptFile::operator=(KeptFile&& other) noexcept {
 std::optional<std::string_view> KeptFile::read() {
     if (fd_ < 0) {
         fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) return std::nullopt;
+        if (fd_ < 0)
+            return std::nullopt;
     }
     if (!readAll(fd_, limit_, buffer_)) {
         close();
@@ -78,7 +85,8 @@ std::optional<std::string_view> KeptFile::read() {
 }
 
 void KeptFile::close() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
     fd_ = -1;
 }
 

@@ -1,9 +1,9 @@
 #include "platform/foundation/TextFile.h"
+
 #include "support/TestPaths.h"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -34,7 +34,10 @@ TEST(KeptFile, SeesNewContentsAndRecoversWhenFileReturns) {
     write(path, "1 2 3\n");
     EXPECT_EQ(file.read().value(), "1 2 3\n");
     // Rewriting in place (as the kernel does for procfs) is seen through the same descriptor.
-    { std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary); f << "4 5"; }
+    {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f << "4 5";
+    }
     EXPECT_EQ(file.read().value(), "4 5 3\n");
 }
 
