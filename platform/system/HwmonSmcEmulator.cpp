@@ -63,10 +63,18 @@ void encode(std::string_view type, double value, SmcBlock& block) {
     }
 }
 
+// A sensor file slower than this to read is holding up the sampling queue (firmware behind it).
+constexpr double slowRead = 0.004;
+// After this many slow reads in a row the sensor is read only every few seconds, and its last
+// value serves in between.
+constexpr int slowReadsBeforeBackoff = 3;
+constexpr double backoffInterval = 5.0;
+
 class EmulatedConnection final : public SmcConnection {
 public:
-    explicit EmulatedConnection(std::shared_ptr<const std::vector<HwmonSmcEmulator::Key>> keys)
-        : keys_(std::move(keys)), files_(keys_->size()) {
+    EmulatedConnection(std::shared_ptr<const std::vector<HwmonSmcEmulator::Key>> keys,
+                       const dispatch::Clock& clock)
+        : keys_(std::move(keys)), clock_(clock), sensors_(keys_->size()) {
         for (std::size_t i = 0; i < keys_->size(); ++i)
             byCode_[codeOf((*keys_)[i].name)] = i;
     }
@@ -136,20 +144,35 @@ private:
         const auto& entry = (*keys_)[index];
         if (entry.path.empty())
             return entry.constant;
-        auto& file = files_[index];
-        if (!file)
-            file = std::make_unique<foundation::KeptFile>(entry.path, 64);
-        auto text = file->read();
-        if (!text)
-            return std::nullopt;
-        auto raw = parseReading(*text);
-        if (!raw)
-            return std::nullopt;
-        return *raw / entry.divisor;
+        Sensor& sensor = sensors_[index];
+        const double started = clock_.now();
+        if (started < sensor.quietUntil)
+            return sensor.last;
+        if (!sensor.file)
+            sensor.file = std::make_unique<foundation::KeptFile>(entry.path, 64);
+        std::optional<double> value;
+        if (auto text = sensor.file->read()) {
+            if (auto raw = parseReading(*text))
+                value = *raw / entry.divisor;
+        }
+        const double finished = clock_.now();
+        sensor.slowStreak = finished - started > slowRead ? sensor.slowStreak + 1 : 0;
+        if (sensor.slowStreak >= slowReadsBeforeBackoff)
+            sensor.quietUntil = finished + backoffInterval;
+        sensor.last = value;
+        return value;
     }
 
+    struct Sensor {
+        std::unique_ptr<foundation::KeptFile> file;
+        int slowStreak = 0;
+        double quietUntil = 0;
+        std::optional<double> last;
+    };
+
     std::shared_ptr<const std::vector<HwmonSmcEmulator::Key>> keys_;
-    std::vector<std::unique_ptr<foundation::KeptFile>> files_;
+    const dispatch::Clock& clock_;
+    std::vector<Sensor> sensors_;
     std::unordered_map<std::uint32_t, std::size_t> byCode_;
 };
 
@@ -197,7 +220,8 @@ std::vector<HwmonSmcEmulator::Key> emulatedKeys(const HwmonCatalog& catalog) {
     return keys;
 }
 
-HwmonSmcEmulator::HwmonSmcEmulator(SystemRoots roots) : roots_(std::move(roots)) {}
+HwmonSmcEmulator::HwmonSmcEmulator(SystemRoots roots, const dispatch::Clock& clock)
+    : roots_(std::move(roots)), clock_(clock) {}
 
 std::shared_ptr<const std::vector<HwmonSmcEmulator::Key>> HwmonSmcEmulator::keys() {
     std::lock_guard lock(mutex_);
@@ -209,7 +233,7 @@ std::shared_ptr<const std::vector<HwmonSmcEmulator::Key>> HwmonSmcEmulator::keys
 }
 
 std::unique_ptr<SmcConnection> HwmonSmcEmulator::open() {
-    return std::make_unique<EmulatedConnection>(keys());
+    return std::make_unique<EmulatedConnection>(keys(), clock_);
 }
 
 } // namespace sys

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/dispatch/Clock.h"
 #include "platform/system/HwmonCatalog.h"
 #include "platform/system/SmcTransport.h"
 #include "platform/system/SystemRoots.h"
@@ -20,7 +21,8 @@ namespace sys {
 //   "TC??"        flt   other processor temperatures, °C
 // and nothing else, in that index order. The hwmon tree is walked once, on the first open; every
 // connection then re-reads the same files through descriptors it keeps. Sensor files may block on
-// firmware, so connections are for the sampling queue only.
+// firmware, so connections are for the sampling queue only, every read is timed, and a sensor that
+// keeps taking more than a few milliseconds is read only every few seconds.
 class HwmonSmcEmulator final : public SmcTransport {
 public:
     // How a key gets its value.
@@ -37,7 +39,9 @@ public:
         std::string label{};
     };
 
-    explicit HwmonSmcEmulator(SystemRoots roots);
+    // `clock` times the reads and must outlive the emulator.
+    explicit HwmonSmcEmulator(SystemRoots roots,
+                              const dispatch::Clock& clock = dispatch::uptimeClock());
 
     std::unique_ptr<SmcConnection> open() override;
 
@@ -46,6 +50,7 @@ public:
 
 private:
     SystemRoots roots_;
+    const dispatch::Clock& clock_;
     std::mutex mutex_;
     std::shared_ptr<const std::vector<Key>> keys_;
 };

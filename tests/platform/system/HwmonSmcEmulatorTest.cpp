@@ -246,6 +246,50 @@ TEST(HwmonSmcEmulator, DiscoversOnceForEveryConnection) {
     EXPECT_EQ(call(*second, smc::readBytes, "TC03", 4).result(), smc::resultError);
 }
 
+// A clock on which every read seems to take `step` seconds.
+class SteppingClock final : public dispatch::Clock {
+public:
+    explicit SteppingClock(double step) : step_(step) {}
+    double now() const override { return time_ += step_; }
+    void advance(double seconds) { time_ += seconds; }
+
+private:
+    double step_;
+    mutable double time_ = 100;
+};
+
+TEST(HwmonSmcEmulator, ASlowSensorIsReadLessOften) {
+    MachineCopy machine("hwmon-desktop");
+    SteppingClock clock(0.010);
+    HwmonSmcEmulator emulator(machine.roots(), clock);
+    auto connection = emulator.open();
+    auto fan = [&] { return floatValue(call(*connection, smc::readBytes, "F0Ac", 4)); };
+    auto setFan = [&](std::string_view rpm) { write(machine.hwmon("hwmon0") / "fan1_input", rpm); };
+
+    setFan("1000\n");
+    EXPECT_FLOAT_EQ(fan(), 1000.0f);
+    setFan("1100\n");
+    EXPECT_FLOAT_EQ(fan(), 1100.0f);
+    setFan("1200\n");
+    EXPECT_FLOAT_EQ(fan(), 1200.0f); // the third slow read in a row
+    setFan("1300\n");
+    EXPECT_FLOAT_EQ(fan(), 1200.0f); // served from the last reading
+    clock.advance(5.0);
+    EXPECT_FLOAT_EQ(fan(), 1300.0f);
+}
+
+TEST(HwmonSmcEmulator, FastSensorsAreReadEveryTime) {
+    MachineCopy machine("hwmon-desktop");
+    SteppingClock clock(0.001);
+    HwmonSmcEmulator emulator(machine.roots(), clock);
+    auto connection = emulator.open();
+    for (int rpm = 1000; rpm < 1010; ++rpm) {
+        write(machine.hwmon("hwmon0") / "fan1_input", std::to_string(rpm));
+        EXPECT_FLOAT_EQ(floatValue(call(*connection, smc::readBytes, "F0Ac", 4)),
+                        static_cast<float>(rpm));
+    }
+}
+
 TEST(HwmonSmcEmulator, AMachineWithoutHwmonHasOnlyTheCounts) {
     testsupport::TemporaryDirectory root;
     HwmonSmcEmulator emulator(sys::SystemRoots::under(root.path()));
