@@ -1,0 +1,78 @@
+// One sample of each kernel reader on the live machine, and the reads beneath them, to keep the
+// once-a-second cost in view. Run with --benchmark_repetitions=10 for medians.
+#include "platform/foundation/TextFile.h"
+#include "platform/system/InterfaceList.h"
+#include "platform/system/LinkDump.h"
+#include "platform/system/ProcessorTicks.h"
+#include "platform/system/VMStatistics.h"
+#include "sources/ComputeReader.h"
+#include "sources/MemoryReader.h"
+#include "sources/NetworkReader.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using namespace pulsedeck;
+
+const sys::SystemRoots live = sys::SystemRoots::live();
+
+void MemorySample(benchmark::State& state) {
+    SystemMemoryReader reader(live);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(reader.sample());
+}
+BENCHMARK(MemorySample);
+
+void NetworkSample(benchmark::State& state) {
+    NetworkReader reader(live);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(reader.sample(true));
+}
+BENCHMARK(NetworkSample);
+
+void ComputeSample(benchmark::State& state) {
+    ComputeReader reader(live);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(reader.sample(true));
+}
+BENCHMARK(ComputeSample);
+
+// The pieces beneath the samples.
+void VMStatisticsRead(benchmark::State& state) {
+    sys::VMStatistics statistics(live);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(statistics.read());
+}
+BENCHMARK(VMStatisticsRead);
+
+void ProcessorTicksRead(benchmark::State& state) {
+    sys::ProcessorTicks ticks(live);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ticks.loadTicks());
+}
+BENCHMARK(ProcessorTicksRead);
+
+void NetlinkLinkDump(benchmark::State& state) {
+    sys::NetlinkLinkDump dump;
+    std::vector<sys::InterfaceLink> links;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(dump.dump(links));
+}
+BENCHMARK(NetlinkLinkDump);
+
+// Whether keeping the descriptor pays: the same file opened, read and closed each time.
+void MeminfoKeptDescriptor(benchmark::State& state) {
+    foundation::KeptFile file(live.proc / "meminfo");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(file.read());
+}
+BENCHMARK(MeminfoKeptDescriptor);
+
+void MeminfoOpenReadClose(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(foundation::readTextFile(live.proc / "meminfo"));
+}
+BENCHMARK(MeminfoOpenReadClose);
+
+} // namespace
