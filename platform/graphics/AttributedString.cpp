@@ -10,7 +10,8 @@ namespace gfx {
 
 namespace {
 
-// Draws a shaped line with the bottom-left of its line box at origin (user space, y up).
+// Draws a shaped line with its line box's origin corner at origin: the bottom-left in y-up
+// space, the top-left in a flipped context (the min-y corner either way, as on the platform).
 void drawShaped(Context& context, const std::vector<AttributedString::Run>& runs,
                 const ShapedText& shaped, Point origin, std::optional<Rect> clip) {
     if (runs.empty()) {
@@ -31,6 +32,7 @@ void drawShaped(Context& context, const std::vector<AttributedString::Run>& runs
     }
     Color colour = runs.front().attributes.color.resolved(context.appearance());
     double alpha = context.alpha();
+    bool flipped = context.isFlipped();
     Rect box{origin, Size{shaped.width, shaped.height}};
     context.drawWithShadow(box, [&](cairo_t* cr) {
         cairo_save(cr);
@@ -38,9 +40,14 @@ void drawShaped(Context& context, const std::vector<AttributedString::Run>& runs
             cairo_rectangle(cr, clip->x(), clip->y(), clip->width(), clip->height());
             cairo_clip(cr);
         }
-        // Pango lays out downwards from the top-left; flip locally so glyphs stand upright.
-        cairo_translate(cr, origin.x - shaped.logicalX, origin.y + shaped.height);
-        cairo_scale(cr, 1, -1);
+        // Pango lays out downwards from the top-left. In y-up space flip locally so glyphs
+        // stand upright; in a flipped context the point is already the line box's top-left.
+        if (flipped) {
+            cairo_translate(cr, origin.x - shaped.logicalX, origin.y);
+        } else {
+            cairo_translate(cr, origin.x - shaped.logicalX, origin.y + shaped.height);
+            cairo_scale(cr, 1, -1);
+        }
         cairo_move_to(cr, 0, 0);
         if (shaped.coloured && alpha < 1) {
             cairo_push_group(cr);
@@ -102,7 +109,8 @@ void AttributedString::draw(Context& context, const Rect& rect) const {
     }
     Rect r = rect.standardized();
     std::shared_ptr<const ShapedText> shaped = shapeText(runs_, r.width());
-    drawShaped(context, runs_, *shaped, Point{r.minX(), r.maxY() - shaped->height}, r);
+    double top = context.isFlipped() ? r.minY() : r.maxY() - shaped->height;
+    drawShaped(context, runs_, *shaped, Point{r.minX(), top}, r);
 }
 
 Size textSize(std::string_view text, const TextAttributes& attributes) {

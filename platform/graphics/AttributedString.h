@@ -25,7 +25,8 @@ struct TextAttributes {
 
 // UTF-8 text in runs of attributes, measured and drawn on one line through pango, with the
 // platform's meanings: the size is the line box (advance width × line height); drawing at a point
-// puts the bottom-left corner of the line box there, glyphs upright in y-up space.
+// puts the line box's min-y corner there — its bottom-left in y-up space, its top-left in a
+// flipped context — with the glyphs upright either way.
 //
 // Shaped layouts are kept in a small per-thread cache keyed by the text and its layout
 // attributes, so text that is redrawn every second with the same content is not reshaped.
@@ -46,7 +47,8 @@ public:
 
     Size size() const;
     void draw(Context& context, Point point) const;
-    // Draws the first line at the top of the rect, cut at its right edge with "…" when wider.
+    // Draws the first line at the top of the rect (as seen), cut at its right edge with "…" when
+    // wider.
     void draw(Context& context, const Rect& rect) const;
 
 private:

@@ -165,6 +165,11 @@ AffineTransform Context::currentTransform() const {
     return fromCairo(current).concatenating(base.inverted().value_or(AffineTransform{}));
 }
 
+bool Context::isFlipped() const {
+    AffineTransform t = currentTransform();
+    return t.a * t.d - t.b * t.c < 0;
+}
+
 void Context::setFillColor(const Color& color) {
     state_.fillColor = color.resolved(appearance_);
 }

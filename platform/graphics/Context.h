@@ -91,6 +91,9 @@ public:
     void concat(const AffineTransform& transform);
     // User space → base space (the y-up point space the context began with).
     AffineTransform currentTransform() const;
+    // Whether user space is mirrored against the base (a flipped view's drawing: y down). Text
+    // and images drawn with respectFlipped stay upright either way.
+    bool isFlipped() const;
     // The base space's size in points and its pixels per point.
     Size baseSize() const { return baseSize_; }
     double backingScale() const { return scale_; }

@@ -18,9 +18,10 @@ struct TextRecord {
     std::string text;
     Font font;
     Color color;
-    // The bottom-left corner of the line box, where the platform's draw-at-point puts it.
+    // The point the run was drawn at (the line box's min-y corner in user space: its
+    // bottom-left, or its top-left in a flipped context), in base space.
     Point origin;
-    // The line box.
+    // The line box in base space.
     Rect bounds;
     double alpha = 1;
 };

@@ -10,7 +10,7 @@ struct Image::Content {
     Size size;
     bool flipped = false;
     DrawingHandler handler;
-    std::optional<Bitmap> bitmap;
+    std::shared_ptr<const Bitmap> bitmap;
 };
 
 Image Image::withDrawingHandler(Size size, bool flipped, DrawingHandler handler) {
@@ -24,7 +24,7 @@ Image Image::withDrawingHandler(Size size, bool flipped, DrawingHandler handler)
 Image Image::withBitmap(Bitmap bitmap) {
     auto content = std::make_shared<Content>();
     content->size = bitmap.size();
-    content->bitmap = std::move(bitmap);
+    content->bitmap = std::make_shared<const Bitmap>(std::move(bitmap));
     return Image(std::move(content));
 }
 
@@ -43,12 +43,20 @@ Size Image::size() const {
     return content_->size;
 }
 
+Image Image::withSize(Size size) const {
+    auto content = std::make_shared<Content>(*content_);
+    content->size = size;
+    Image image(std::move(content));
+    image.isTemplate_ = isTemplate_;
+    return image;
+}
+
 bool Image::isFlipped() const {
     return content_->flipped;
 }
 
 const Bitmap* Image::bitmap() const {
-    return content_->bitmap ? &*content_->bitmap : nullptr;
+    return content_->bitmap.get();
 }
 
 void Image::draw(Context& context, Point point, const ImageDrawOptions& options) const {
@@ -64,16 +72,23 @@ void Image::draw(Context& context, const Rect& rect, const ImageDrawOptions& opt
         recorder->record(ImageRecord{context.currentTransform().apply(rect.standardized()),
                                      options.fraction, options.operation});
     }
-    bool direct = options.fraction >= 1 && context.alpha() >= 1 && !context.shadow() &&
-                  options.operation == CompositingOperation::sourceOver;
+    Context::SavedState outer(context);
+    if (options.respectFlipped && context.isFlipped()) {
+        context.translate(0, rect.minY() + rect.maxY());
+        context.scale(1, -1);
+    }
+    bool direct = content_->bitmap && options.fraction >= 1 && context.alpha() >= 1 &&
+                  !context.shadow() && options.operation == CompositingOperation::sourceOver;
     if (direct) {
         drawContent(context, rect, source, options.interpolation);
         return;
     }
-    // A fraction, an operation or a shadow applies to the image as a whole, so the image is
-    // drawn into a group first and the group composited once.
+    // The image is drawn into a group first and the group composited once: a fraction, an
+    // operation or a shadow applies to the image as a whole, and a handler's own operations
+    // stay inside the image.
     cairo_t* cr = context.cairo();
     context.save();
+    context.clipToRect(rect);
     context.setAlpha(1);
     context.setShadow(std::nullopt);
     context.setCompositingOperation(CompositingOperation::sourceOver);
@@ -83,7 +98,6 @@ void Image::draw(Context& context, const Rect& rect, const ImageDrawOptions& opt
     context.restore();
 
     double alpha = options.fraction * context.alpha();
-    context.save();
     context.setCompositingOperation(options.operation);
     context.drawWithShadow(rect, [&](cairo_t* target) {
         cairo_set_source(target, group);
@@ -92,7 +106,6 @@ void Image::draw(Context& context, const Rect& rect, const ImageDrawOptions& opt
         cairo_clip(target);
         cairo_paint_with_alpha(target, alpha);
     });
-    context.restore();
     cairo_pattern_destroy(group);
 }
 
@@ -159,8 +172,11 @@ bool Image::writePng(const std::string& path, double scale) const {
 Image renderedBitmapImage(const Image& image, double scale, Appearance appearance) {
     Bitmap bitmap = Bitmap::forPointSize(image.size(), scale);
     if (!bitmap.isEmpty()) {
+        // Into a fresh transparent bitmap the handler needs no isolating group: what it draws
+        // there is already the image alone.
         Context context(bitmap, appearance);
-        image.draw(context, Rect{Point{}, image.size()});
+        Rect bounds{Point{}, image.size()};
+        image.drawContent(context, bounds, bounds, ImageInterpolation::high);
     }
     return Image::withBitmap(std::move(bitmap));
 }

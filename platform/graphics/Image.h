@@ -24,11 +24,16 @@ struct ImageDrawOptions {
     // Multiplies the image's alpha.
     double fraction = 1;
     ImageInterpolation interpolation = ImageInterpolation::high;
+    // Keep the image upright in a flipped context; otherwise it is mirrored with the context,
+    // as the platform's plain draw-in-rect does.
+    bool respectFlipped = false;
 };
 
 // An image of a point size, backed by a drawing handler (called each time the image is drawn,
 // in y-up space unless made flipped) or by one bitmap representation. Copies share the content;
-// the template flag belongs to each copy.
+// the template flag belongs to each copy. A handler draws in isolation, as into the image's own
+// representation: its compositing operations (a source-atop tint, a clear) act on the image
+// only, never on what lies under it.
 class Image {
 public:
     static Image withDrawingHandler(Size size, bool flipped, DrawingHandler handler);
@@ -39,6 +44,8 @@ public:
                                             std::optional<Size> pointSize = std::nullopt);
 
     Size size() const;
+    // A copy shown at another point size; the content is scaled to fit it.
+    Image withSize(Size size) const;
     bool isTemplate() const { return isTemplate_; }
     void setTemplate(bool isTemplate) { isTemplate_ = isTemplate; }
     bool isFlipped() const;
@@ -55,6 +62,7 @@ public:
     bool writePng(const std::string& path, double scale = 2) const;
 
 private:
+    friend Image renderedBitmapImage(const Image& image, double scale, Appearance appearance);
     struct Content;
     explicit Image(std::shared_ptr<const Content> content) : content_(std::move(content)) {}
 

@@ -134,6 +134,51 @@ TEST(ImageRender, HandlerDrawingIsRecordedThroughTheImage) {
     EXPECT_EQ(context.log().fills()[0].bounds, Rect(15, 15, 20, 20));
 }
 
+TEST(ImageRender, RespectFlippedKeepsTheImageUpright) {
+    Image bands = twoBands(false);
+    for (bool respect : {false, true}) {
+        Bitmap target = Bitmap::forPointSize({10, 10}, 2);
+        Context context(target);
+        context.translate(0, 10);
+        context.scale(1, -1);
+        EXPECT_TRUE(context.isFlipped());
+        bands.draw(context, Rect{0, 0, 10, 10}, {.respectFlipped = respect});
+        // Seen from the base (y up): upright puts red at the bottom.
+        EXPECT_EQ(target.pixelAtPoint({5, 2}).red, respect ? 255 : 0);
+        EXPECT_EQ(target.pixelAtPoint({5, 8}).red, respect ? 0 : 255);
+    }
+}
+
+TEST(ImageRender, HandlerOperationsStayInsideTheImage) {
+    Bitmap target = Bitmap::forPointSize({20, 10}, 1);
+    Context context(target);
+    context.setFillColor(Color::srgb(0, 1, 0));
+    context.fillRect({0, 0, 20, 10});
+    // A tinted symbol the way menus tint one: fill over its own bounds with source-atop.
+    Image tinted = Image::withDrawingHandler({20, 10}, false, [](Context& c, const Rect& rect) {
+        c.setFillColor(Color::black());
+        c.fillRect({0, 0, 10, 10});
+        c.setFillColor(Color::srgb(0, 0, 1));
+        c.fillRect(rect, CompositingOperation::sourceAtop);
+        return true;
+    });
+    tinted.draw(context, Rect{0, 0, 20, 10});
+    EXPECT_EQ(target.pixelAtPoint({5, 5}), (Rgba8{0, 0, 255, 255}));
+    EXPECT_EQ(target.pixelAtPoint({15, 5}), (Rgba8{0, 255, 0, 255})) << "the background stays";
+}
+
+TEST(ImageRender, WithSizeRescalesTheContent) {
+    Image small = renderedBitmapImage(redSquare({10, 10}), 2);
+    Image large = small.withSize({20, 20});
+    EXPECT_EQ(large.size(), (Size{20, 20}));
+    EXPECT_EQ(small.size(), (Size{10, 10}));
+    Bitmap target = Bitmap::forPointSize({30, 30}, 1);
+    Context context(target);
+    large.draw(context, Point{5, 5});
+    EXPECT_EQ(target.pixelAtPoint({24, 24}).red, 255);
+    EXPECT_EQ(target.pixelAtPoint({26, 26}).alpha, 0);
+}
+
 TEST(ImageRender, TemplateFlagBelongsToTheCopy) {
     Image image = redSquare({4, 4});
     Image tinted = image;

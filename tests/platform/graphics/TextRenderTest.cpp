@@ -122,6 +122,26 @@ TEST(TextRender, RecordingContextSeesTheLineBoxOrigin) {
                 0.05);
 }
 
+TEST(TextRender, FlippedContextsDrawFromTheTopLeftAndUpright) {
+    constexpr double height = 40;
+    RecordingContext context({120, height}, 2);
+    context.translate(0, height);
+    context.scale(1, -1);
+    TextAttributes attributes{.font = Font::system(12), .color = Color::black()};
+    drawText(context, "Hy", Point{10, 5}, attributes);
+    const Font& font = attributes.font;
+    // Base space (y up): the line box hangs down from 5 pt below the top.
+    const TextRecord* record = context.log().text("Hy");
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->origin, (Point{10, height - 5}));
+    EXPECT_NEAR(record->bounds.maxY(), height - 5, 1e-9);
+    EXPECT_NEAR(record->bounds.height(), font.lineHeight(), 1e-9);
+    double baseline = height - 5 - font.ascender();
+    Rect ink = inkBounds(context.bitmap());
+    EXPECT_NEAR(ink.maxY(), baseline + font.capHeight(), 0.5) << "H stands on the baseline";
+    EXPECT_LT(ink.minY(), baseline - 1) << "y's tail hangs below it";
+}
+
 TEST(TextRender, RectDrawingTruncatesAtTheTail) {
     Bitmap bitmap = Bitmap::forPointSize({100, 30}, 2);
     Context context(bitmap);
