@@ -152,8 +152,10 @@ void SensorClient::exchange(SensorRequest request) {
     request_ = std::move(request);
     auto reply = connection_->call(encode(*request_));
     if (!reply) {
-        // The connection's handler has queued linkLost().
+        // The connection's handler has queued linkLost(); until it runs, polls already queued
+        // must not try the dead link again.
         request_.reset();
+        nextPoll_ = environment_.clock->now() + retryDelay_;
         return;
     }
     auto payload = decodeSensorPayload(*reply);

@@ -248,6 +248,18 @@ TEST_F(SensorClientTest, RetryDelayDoublesUntilAResetAndRetry) {
     EXPECT_EQ(client->currentState(), State::ready);
 }
 
+TEST_F(SensorClientTest, PollsQueuedBehindAFailureCountAsOneAttempt) {
+    client->poll(true, false, false);
+    client->poll(true, false, false);
+    settle();
+    EXPECT_EQ(client->currentState(), State::disconnected);
+
+    auto peer = goodPeer();
+    clock.advance(SensorClient::initialRetryDelay);
+    poll();
+    EXPECT_EQ(peer->requests(), 1);
+}
+
 TEST_F(SensorClientTest, ACompanionThatGoesAwayLeavesTheLinkDisconnected) {
     auto peer = goodPeer();
     poll();
