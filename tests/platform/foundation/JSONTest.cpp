@@ -1,6 +1,8 @@
 #include "platform/foundation/JSON.h"
 
 #include "platform/foundation/PropertyListCoding.h"
+#include "platform/foundation/TextFile.h"
+#include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -85,6 +87,24 @@ TEST(PropertyListCoding, HandWrittenValues) {
     EXPECT_TRUE(decoded->at("big").isReal());
     EXPECT_EQ(decoded->at("when"), foundation::PropertyValue(foundation::Date{0}));
     EXPECT_EQ(decoded->at("$d"), foundation::PropertyValue(1));
+}
+
+// The preference-file fuzz seeds: every one that decodes is written back unchanged in meaning.
+TEST(PropertyListCoding, FuzzSeedsSurviveASaveAndLoad) {
+    int decoded = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(testsupport::fixturePath("fuzz/UserDefaultsFuzz"))) {
+        auto values =
+            foundation::decodePropertyList(foundation::readTextFile(entry.path()).value());
+        if (!values)
+            continue;
+        auto written = foundation::encodePropertyList(*values);
+        auto again = foundation::decodePropertyList(written);
+        ASSERT_TRUE(again) << entry.path();
+        EXPECT_EQ(foundation::encodePropertyList(*again), written);
+        ++decoded;
+    }
+    EXPECT_GE(decoded, 3);
 }
 
 } // namespace

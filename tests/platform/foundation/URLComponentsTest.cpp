@@ -1,5 +1,8 @@
 #include "platform/foundation/URLComponents.h"
 
+#include "platform/foundation/TextFile.h"
+#include "support/TestPaths.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -211,6 +214,20 @@ TEST(URLComponents, PercentDecoding) {
     EXPECT_FALSE(foundation::percentDecode("%4"));
     EXPECT_FALSE(foundation::percentDecode("%g0"));
     EXPECT_EQ(foundation::percentDecode(""), "");
+}
+
+// The fuzz seeds hold the same invariant the fuzz target checks: a parsed text composes back.
+TEST(URLComponents, FuzzSeedsComposeBack) {
+    int seeds = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(testsupport::fixturePath("fuzz/URLComponentsFuzz"))) {
+        auto text = foundation::readTextFile(entry.path()).value();
+        auto url = URLComponents::parse(text);
+        ASSERT_TRUE(url) << entry.path();
+        EXPECT_EQ(url->string(), text);
+        ++seeds;
+    }
+    EXPECT_GT(seeds, 0);
 }
 
 } // namespace
