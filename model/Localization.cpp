@@ -10,6 +10,10 @@ namespace pulsedeck {
 
 namespace {
 
+#define PULSEDECK_COPY_ONE(name) +1
+static_assert(0 PULSEDECK_COPY_KEYS(PULSEDECK_COPY_ONE) == copyCount);
+#undef PULSEDECK_COPY_ONE
+
 constexpr std::array<std::string_view, copyCount> copyNames = {
 #define PULSEDECK_COPY_NAME(name) #name,
     PULSEDECK_COPY_KEYS(PULSEDECK_COPY_NAME)
