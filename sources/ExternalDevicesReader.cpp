@@ -1,7 +1,6 @@
 #include "sources/ExternalDevicesReader.h"
 
 #include "platform/system/AudioDevices.h"
-#include "platform/system/DiskDescription.h"
 
 #include <algorithm>
 #include <array>
@@ -29,18 +28,18 @@ constexpr std::array<std::pair<std::int64_t, double>, 6> usbSpeedCodes = {{
     {6, 20'000'000'000},
 }};
 
-bool isTrue(const sys::RegistryProperties& properties, std::string_view key) {
+bool isTrue(const sys::DeviceProperties& properties, std::string_view key) {
     const auto value = sys::numberProperty(properties, key);
     return value && *value != 0;
 }
 
-std::optional<std::string> firstString(const sys::RegistryProperties& properties,
+std::optional<std::string> firstString(const sys::DeviceProperties& properties,
                                        std::string_view key, std::string_view fallbackKey) {
     auto value = sys::stringProperty(properties, key);
     return value ? value : sys::stringProperty(properties, fallbackKey);
 }
 
-std::optional<std::uint64_t> sizeOf(const sys::RegistryProperties& properties) {
+std::optional<std::uint64_t> sizeOf(const sys::DeviceProperties& properties) {
     const auto size = sys::integerProperty(properties, "Size");
     if (!size || *size < 0) {
         return std::nullopt;
@@ -134,7 +133,24 @@ std::vector<AudioEndpoint> ExternalDevicesReader::audioEndpoints() const {
     return endpoints;
 }
 
-bool ExternalDevicesReader::isExternalUSBDevice(const sys::RegistryProperties& properties) {
+ExternalDevicesReader::DiskVerdict
+ExternalDevicesReader::storageVerdict(const sys::DiskDescription& description) {
+    const bool external = description.deviceInternal.has_value() && !*description.deviceInternal;
+    const bool removable = description.mediaRemovable.value_or(false);
+    if (!external && !removable) {
+        return DiskVerdict::internal;
+    }
+    const std::string protocol = description.deviceProtocol.value_or(std::string());
+    if (protocol == "Disk Image") {
+        return DiskVerdict::diskImage;
+    }
+    if (protocol == "Virtual Interface") {
+        return DiskVerdict::virtualInterface;
+    }
+    return DiskVerdict::listed;
+}
+
+bool ExternalDevicesReader::isExternalUSBDevice(const sys::DeviceProperties& properties) {
     if (isTrue(properties, "built-in") || isTrue(properties, "Built-In")) {
         return false;
     }
@@ -146,8 +162,7 @@ bool ExternalDevicesReader::isExternalUSBDevice(const sys::RegistryProperties& p
     return !(deviceClass && *deviceClass == billboardClass);
 }
 
-std::optional<double>
-ExternalDevicesReader::usbLinkRate(const sys::RegistryProperties& properties) {
+std::optional<double> ExternalDevicesReader::usbLinkRate(const sys::DeviceProperties& properties) {
     if (const auto linkSpeed = sys::numberProperty(properties, "UsbLinkSpeed");
         linkSpeed && *linkSpeed > 0) {
         return *linkSpeed;
@@ -190,7 +205,7 @@ void ExternalDevicesReader::scanUSB(
     const std::vector<AudioEndpoint>& endpoints, std::vector<ExternalDevice>& list,
     std::map<std::uint64_t, ExternalDevice>& usbByRegistryID) const {
     for (const sys::RegistryEntry& entry : registry_.usbDevices()) {
-        const sys::RegistryProperties properties = registry_.properties(entry);
+        const sys::DeviceProperties properties = registry_.properties(entry);
         if (!isExternalUSBDevice(properties)) {
             continue;
         }
@@ -212,7 +227,7 @@ void ExternalDevicesReader::scanStorage(
     const std::map<std::uint64_t, ExternalDevice>& usbByRegistryID,
     std::vector<ExternalDevice>& list, std::map<std::uint64_t, std::string>& mediaToDevice) const {
     for (const sys::RegistryEntry& media : registry_.media()) {
-        const sys::RegistryProperties properties = registry_.properties(media);
+        const sys::DeviceProperties properties = registry_.properties(media);
         if (!isTrue(properties, "Whole")) {
             continue;
         }
@@ -220,16 +235,10 @@ void ExternalDevicesReader::scanStorage(
         if (!description) {
             continue;
         }
-        const bool external =
-            description->deviceInternal.has_value() && !*description->deviceInternal;
+        if (storageVerdict(*description) != DiskVerdict::listed) {
+            continue;
+        }
         const bool removable = description->mediaRemovable.value_or(false);
-        const std::string protocol = description->deviceProtocol.value_or(std::string());
-        if (!external && !removable) {
-            continue;
-        }
-        if (protocol == "Disk Image" || protocol == "Virtual Interface") {
-            continue;
-        }
 
         const std::vector<RegistryAncestor> ancestors = registryAncestors(registry_, media);
         const auto usbAncestor =

@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/Queue.h"
 #include "platform/system/DeviceRegistry.h"
+#include "platform/system/DiskDescription.h"
 #include "platform/system/MountedVolumes.h"
 #include "platform/system/SystemRoots.h"
 #include "platform/system/UeventMonitor.h"
@@ -33,7 +34,7 @@ struct ExternalVolumeSpace {
 };
 
 // One ancestor of a registry entry: its id and properties.
-using RegistryAncestor = std::pair<std::uint64_t, sys::RegistryProperties>;
+using RegistryAncestor = std::pair<std::uint64_t, sys::DeviceProperties>;
 
 // Makes the hot-plug monitor that calls the handler on the main run loop; may give nothing.
 using ExternalDevicesHotPlugSource =
@@ -84,8 +85,12 @@ public:
 
     // --- Pure steps of the scan, exposed for the tests and the benchmark ---
 
-    static bool isExternalUSBDevice(const sys::RegistryProperties& properties);
-    static std::optional<double> usbLinkRate(const sys::RegistryProperties& properties);
+    // Whether a whole disk is listed, and if not, why.
+    enum class DiskVerdict { listed, internal, diskImage, virtualInterface };
+    static DiskVerdict storageVerdict(const sys::DiskDescription& description);
+
+    static bool isExternalUSBDevice(const sys::DeviceProperties& properties);
+    static std::optional<double> usbLinkRate(const sys::DeviceProperties& properties);
     // The upstream switch id from the first ancestor with an 8-byte tunnel endpoint GUID.
     static std::optional<std::string> upstreamID(const std::vector<RegistryAncestor>& ancestors);
     static std::string normalizedSwitchID(std::string_view identifier);

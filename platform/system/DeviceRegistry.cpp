@@ -17,7 +17,7 @@ constexpr std::size_t descendantCountLimit = 4096;
 constexpr std::int64_t sectorBytes = 512;
 
 template <typename T>
-std::optional<T> propertyAs(const RegistryProperties& properties, std::string_view key) {
+std::optional<T> propertyAs(const DeviceProperties& properties, std::string_view key) {
     const auto found = properties.find(key);
     if (found == properties.end()) {
         return std::nullopt;
@@ -50,7 +50,7 @@ std::vector<fs::path> sortedChildren(const fs::path& folder) {
     return children;
 }
 
-void addUSBDeviceProperties(const fs::path& path, RegistryProperties& properties) {
+void addUSBDeviceProperties(const fs::path& path, DeviceProperties& properties) {
     if (auto product = deviceAttribute(path / "product")) {
         properties.emplace("USB Product Name", std::move(*product));
     }
@@ -80,7 +80,7 @@ void addUSBDeviceProperties(const fs::path& path, RegistryProperties& properties
     }
 }
 
-void addBlockProperties(const fs::path& path, RegistryProperties& properties) {
+void addBlockProperties(const fs::path& path, DeviceProperties& properties) {
     std::error_code error;
     properties.emplace("Whole", !fs::exists(path / "partition", error));
     properties.emplace("BSD Name", path.filename().string());
@@ -92,12 +92,12 @@ void addBlockProperties(const fs::path& path, RegistryProperties& properties) {
 
 } // namespace
 
-std::optional<double> numberProperty(const RegistryProperties& properties, std::string_view key) {
+std::optional<double> numberProperty(const DeviceProperties& properties, std::string_view key) {
     const auto found = properties.find(key);
     if (found == properties.end()) {
         return std::nullopt;
     }
-    const RegistryValue& value = found->second;
+    const DeviceValue& value = found->second;
     if (const bool* flag = std::get_if<bool>(&value)) {
         return *flag ? 1.0 : 0.0;
     }
@@ -110,13 +110,13 @@ std::optional<double> numberProperty(const RegistryProperties& properties, std::
     return std::nullopt;
 }
 
-std::optional<std::int64_t> integerProperty(const RegistryProperties& properties,
+std::optional<std::int64_t> integerProperty(const DeviceProperties& properties,
                                             std::string_view key) {
     const auto found = properties.find(key);
     if (found == properties.end()) {
         return std::nullopt;
     }
-    const RegistryValue& value = found->second;
+    const DeviceValue& value = found->second;
     if (const bool* flag = std::get_if<bool>(&value)) {
         return *flag ? 1 : 0;
     }
@@ -132,14 +132,13 @@ std::optional<std::int64_t> integerProperty(const RegistryProperties& properties
     return std::nullopt;
 }
 
-std::optional<std::string> stringProperty(const RegistryProperties& properties,
+std::optional<std::string> stringProperty(const DeviceProperties& properties,
                                           std::string_view key) {
     return propertyAs<std::string>(properties, key);
 }
 
-std::optional<RegistryData> dataProperty(const RegistryProperties& properties,
-                                         std::string_view key) {
-    return propertyAs<RegistryData>(properties, key);
+std::optional<DeviceData> dataProperty(const DeviceProperties& properties, std::string_view key) {
+    return propertyAs<DeviceData>(properties, key);
 }
 
 std::uint64_t stableHash(std::string_view text) {
@@ -216,8 +215,8 @@ std::optional<RegistryEntry> DeviceRegistry::mediaNamed(std::string_view deviceN
     return entryAt(roots_.sys / "class/block" / kernelName);
 }
 
-RegistryProperties DeviceRegistry::properties(const RegistryEntry& entry) const {
-    RegistryProperties properties;
+DeviceProperties DeviceRegistry::properties(const RegistryEntry& entry) const {
+    DeviceProperties properties;
     const std::string kind = subsystem(entry);
     if (kind == "usb") {
         const std::string type = deviceType(entry);

@@ -16,18 +16,16 @@ namespace sys {
 
 // A property value as the device registry hands it out: numbers (booleans are numbers too),
 // strings and raw data.
-using RegistryData = std::vector<std::uint8_t>;
-using RegistryValue = std::variant<bool, std::int64_t, double, std::string, RegistryData>;
-using RegistryProperties = std::map<std::string, RegistryValue, std::less<>>;
+using DeviceData = std::vector<std::uint8_t>;
+using DeviceValue = std::variant<bool, std::int64_t, double, std::string, DeviceData>;
+using DeviceProperties = std::map<std::string, DeviceValue, std::less<>>;
 
 // Typed reads of one property; a value of another type reads as absent.
-std::optional<double> numberProperty(const RegistryProperties& properties, std::string_view key);
-std::optional<std::int64_t> integerProperty(const RegistryProperties& properties,
+std::optional<double> numberProperty(const DeviceProperties& properties, std::string_view key);
+std::optional<std::int64_t> integerProperty(const DeviceProperties& properties,
                                             std::string_view key);
-std::optional<std::string> stringProperty(const RegistryProperties& properties,
-                                          std::string_view key);
-std::optional<RegistryData> dataProperty(const RegistryProperties& properties,
-                                         std::string_view key);
+std::optional<std::string> stringProperty(const DeviceProperties& properties, std::string_view key);
+std::optional<DeviceData> dataProperty(const DeviceProperties& properties, std::string_view key);
 
 // One device in the registry: a device directory of sysfs. The id is a stable 64-bit hash of
 // the directory's path relative to the sys root, so it survives restarts and does not depend on
@@ -64,7 +62,7 @@ public:
     // The block device behind a device node name ("sdb1", "mapper/vault").
     std::optional<RegistryEntry> mediaNamed(std::string_view deviceName) const;
 
-    RegistryProperties properties(const RegistryEntry& entry) const;
+    DeviceProperties properties(const RegistryEntry& entry) const;
     std::optional<RegistryEntry> parent(const RegistryEntry& entry) const;
     // The entry's parent, grandparent and so on, nearest first, at most `limit` of them.
     std::vector<RegistryEntry> ancestors(const RegistryEntry& entry, std::size_t limit) const;

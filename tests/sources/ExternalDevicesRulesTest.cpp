@@ -137,45 +137,60 @@ TEST(ExternalDevice, EqualityComparesEveryField) {
 }
 
 TEST(ExternalDevicesRules, USBDevicesBuiltInOrOnInternalPortsAreNotExternal) {
-    using sys::RegistryProperties;
+    using sys::DeviceProperties;
     EXPECT_TRUE(Reader::isExternalUSBDevice({}));
-    EXPECT_FALSE(Reader::isExternalUSBDevice(RegistryProperties{{"built-in", true}}));
-    EXPECT_FALSE(Reader::isExternalUSBDevice(RegistryProperties{{"Built-In", std::int64_t{1}}}));
-    EXPECT_TRUE(Reader::isExternalUSBDevice(RegistryProperties{{"Built-In", std::string("yes")}}))
+    EXPECT_FALSE(Reader::isExternalUSBDevice(DeviceProperties{{"built-in", true}}));
+    EXPECT_FALSE(Reader::isExternalUSBDevice(DeviceProperties{{"Built-In", std::int64_t{1}}}));
+    EXPECT_TRUE(Reader::isExternalUSBDevice(DeviceProperties{{"Built-In", std::string("yes")}}))
         << "a value of the wrong type counts as missing";
-    EXPECT_FALSE(Reader::isExternalUSBDevice(RegistryProperties{{"USBPortType", std::int64_t{1}}}));
-    EXPECT_FALSE(Reader::isExternalUSBDevice(RegistryProperties{{"USBPortType", std::int64_t{2}}}));
-    EXPECT_TRUE(Reader::isExternalUSBDevice(RegistryProperties{{"USBPortType", std::int64_t{0}}}));
-    EXPECT_FALSE(
-        Reader::isExternalUSBDevice(RegistryProperties{{"bDeviceClass", std::int64_t{17}}}))
+    EXPECT_FALSE(Reader::isExternalUSBDevice(DeviceProperties{{"USBPortType", std::int64_t{1}}}));
+    EXPECT_FALSE(Reader::isExternalUSBDevice(DeviceProperties{{"USBPortType", std::int64_t{2}}}));
+    EXPECT_TRUE(Reader::isExternalUSBDevice(DeviceProperties{{"USBPortType", std::int64_t{0}}}));
+    EXPECT_FALSE(Reader::isExternalUSBDevice(DeviceProperties{{"bDeviceClass", std::int64_t{17}}}))
         << "billboard devices only describe alternate modes";
 }
 
+TEST(ExternalDevicesRules, OnlyExternalOrRemovableRealDisksAreListed) {
+    using Verdict = Reader::DiskVerdict;
+    using sys::DiskDescription;
+    EXPECT_EQ(Reader::storageVerdict(DiskDescription{false, false, "USB", {}}), Verdict::listed);
+    EXPECT_EQ(Reader::storageVerdict(DiskDescription{true, true, "SATA", {}}), Verdict::listed);
+    EXPECT_EQ(Reader::storageVerdict(DiskDescription{true, false, "USB", {}}), Verdict::internal);
+    EXPECT_EQ(Reader::storageVerdict(DiskDescription{{}, false, "USB", {}}), Verdict::internal)
+        << "a description without the internal key is not external";
+    EXPECT_EQ(Reader::storageVerdict(DiskDescription{{}, {}, {}, {}}), Verdict::internal);
+    EXPECT_EQ(Reader::storageVerdict(DiskDescription{false, true, "Disk Image", {}}),
+              Verdict::diskImage);
+    EXPECT_EQ(Reader::storageVerdict(DiskDescription{false, false, "Virtual Interface", {}}),
+              Verdict::virtualInterface);
+    EXPECT_EQ(Reader::storageVerdict(DiskDescription{false, false, {}, {}}), Verdict::listed);
+}
+
 TEST(ExternalDevicesRules, LinkRateFromLinkSpeedThenSpeedCode) {
-    using sys::RegistryProperties;
-    EXPECT_EQ(Reader::usbLinkRate(RegistryProperties{{"USBSpeed", std::int64_t{3}}}), 480e6);
-    EXPECT_EQ(Reader::usbLinkRate(RegistryProperties{{"USBSpeed", std::int64_t{2}}}), 1.5e6);
-    EXPECT_EQ(Reader::usbLinkRate(RegistryProperties{{"USBSpeed", std::int64_t{6}}}), 20e9);
-    EXPECT_FALSE(Reader::usbLinkRate(RegistryProperties{{"USBSpeed", std::int64_t{7}}}));
+    using sys::DeviceProperties;
+    EXPECT_EQ(Reader::usbLinkRate(DeviceProperties{{"USBSpeed", std::int64_t{3}}}), 480e6);
+    EXPECT_EQ(Reader::usbLinkRate(DeviceProperties{{"USBSpeed", std::int64_t{2}}}), 1.5e6);
+    EXPECT_EQ(Reader::usbLinkRate(DeviceProperties{{"USBSpeed", std::int64_t{6}}}), 20e9);
+    EXPECT_FALSE(Reader::usbLinkRate(DeviceProperties{{"USBSpeed", std::int64_t{7}}}));
     EXPECT_EQ(Reader::usbLinkRate(
-                  RegistryProperties{{"UsbLinkSpeed", 10e9}, {"USBSpeed", std::int64_t{3}}}),
+                  DeviceProperties{{"UsbLinkSpeed", 10e9}, {"USBSpeed", std::int64_t{3}}}),
               10e9);
-    EXPECT_EQ(Reader::usbLinkRate(
-                  RegistryProperties{{"UsbLinkSpeed", 0.0}, {"USBSpeed", std::int64_t{1}}}),
-              12e6)
+    EXPECT_EQ(
+        Reader::usbLinkRate(DeviceProperties{{"UsbLinkSpeed", 0.0}, {"USBSpeed", std::int64_t{1}}}),
+        12e6)
         << "a zero link speed falls back to the code";
 }
 
 TEST(ExternalDevicesRules, UpstreamIDFromTheNearestEightByteTunnelGUID) {
-    const sys::RegistryData guid = {0x21, 0x43, 0x65, 0x87, 0x00, 0x00, 0x00, 0x00};
+    const sys::DeviceData guid = {0x21, 0x43, 0x65, 0x87, 0x00, 0x00, 0x00, 0x00};
     const std::vector<RegistryAncestor> chain = {
         {1, {}},
-        {2, {{"Tunnel Endpoint GUID", sys::RegistryData{1, 2, 3}}}},
+        {2, {{"Tunnel Endpoint GUID", sys::DeviceData{1, 2, 3}}}},
         {3, {{"Tunnel Endpoint GUID", guid}}},
-        {4, {{"Tunnel Endpoint GUID", sys::RegistryData{9, 9, 9, 9, 9, 9, 9, 9}}}},
+        {4, {{"Tunnel Endpoint GUID", sys::DeviceData{9, 9, 9, 9, 9, 9, 9, 9}}}},
     };
     EXPECT_EQ(Reader::upstreamID(chain), "87654321");
-    EXPECT_EQ(Reader::upstreamID({{1, {{"Tunnel Endpoint GUID", sys::RegistryData(8, 0)}}}}), "0");
+    EXPECT_EQ(Reader::upstreamID({{1, {{"Tunnel Endpoint GUID", sys::DeviceData(8, 0)}}}}), "0");
     EXPECT_FALSE(Reader::upstreamID({chain[0], chain[1]}));
 }
 

@@ -59,7 +59,7 @@ TEST(DeviceRegistry, IdsAreAStableHashOfTheDevicePath) {
 TEST(DeviceRegistry, USBPropertiesComeFromTheDeviceAttributes) {
     const DeviceRegistry registry = fixtureRegistry();
     const auto devices = registry.usbDevices();
-    const sys::RegistryProperties headset = registry.properties(devices[0]);
+    const sys::DeviceProperties headset = registry.properties(devices[0]);
     EXPECT_EQ(sys::stringProperty(headset, "USB Product Name"), "Acme USB Headset");
     EXPECT_EQ(sys::stringProperty(headset, "USB Vendor Name"), "Acme");
     EXPECT_EQ(sys::numberProperty(headset, "UsbLinkSpeed"), 12e6);
@@ -67,7 +67,7 @@ TEST(DeviceRegistry, USBPropertiesComeFromTheDeviceAttributes) {
     EXPECT_EQ(sys::integerProperty(headset, "USBPortType"), 0);
     EXPECT_EQ(sys::numberProperty(headset, "Built-In"), 0.0);
 
-    const sys::RegistryProperties internal = registry.properties(devices[2]);
+    const sys::DeviceProperties internal = registry.properties(devices[2]);
     EXPECT_EQ(sys::integerProperty(internal, "USBPortType"), 2) << "a hard-wired port";
     EXPECT_EQ(sys::integerProperty(internal, "Built-In"), 1);
     EXPECT_FALSE(sys::stringProperty(internal, "Built-In")) << "typed reads never convert";
@@ -85,7 +85,7 @@ TEST(DeviceRegistry, USBPropertiesComeFromTheDeviceAttributes) {
 TEST(DeviceRegistry, BlockPropertiesAndTheWalkUpToTheBus) {
     const DeviceRegistry registry = fixtureRegistry();
     const RegistryEntry sda = media(registry, "sda");
-    const sys::RegistryProperties disk = registry.properties(sda);
+    const sys::DeviceProperties disk = registry.properties(sda);
     EXPECT_EQ(sys::numberProperty(disk, "Whole"), 1.0);
     EXPECT_EQ(sys::integerProperty(disk, "Size"), 125045424 * 512LL);
     EXPECT_EQ(sys::numberProperty(registry.properties(media(registry, "sda1")), "Whole"), 0.0);
