@@ -1,5 +1,6 @@
 #include "platform/system/LinkDump.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <linux/if_link.h>
@@ -14,8 +15,10 @@ namespace sys {
 
 namespace {
 
-// Large enough for the biggest chunk the kernel sends a dump reader (32 KiB).
+// Large enough for the biggest chunk the kernel sends a dump reader (32 KiB); a chunk that still
+// does not fit grows the buffer, up to the limit, for the next dump.
 constexpr std::size_t receiveBufferSize = 32 * 1024;
+constexpr std::size_t receiveBufferLimit = 1024 * 1024;
 
 template <typename T> T load(std::span<const std::uint8_t> bytes, std::size_t offset) {
     T value;
@@ -142,6 +145,8 @@ bool NetlinkLinkDump::dump(std::vector<InterfaceLink>& links) {
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0 || static_cast<std::size_t>(got) > buffer_.size()) {
+            if (got > 0)
+                buffer_.resize(std::min(static_cast<std::size_t>(got), receiveBufferLimit));
             close();
             links.clear();
             return false;
