@@ -1,5 +1,6 @@
 #include "platform/toolkit/Event.h"
 
+#include "platform/toolkit/Application.h"
 #include "platform/toolkit/Window.h"
 
 namespace ui {
@@ -9,6 +10,14 @@ Event::Event(Fields fields, std::weak_ptr<Window> window)
       locationInWindow_(fields_.screenLocation) {
     if (auto owner = window_.lock())
         locationInWindow_ = owner->convertPointFromScreen(fields_.screenLocation);
+}
+
+gfx::Point Event::mouseLocation() {
+    return Application::shared().mouseLocation();
+}
+
+unsigned Event::pressedMouseButtons() {
+    return Application::shared().pressedMouseButtons();
 }
 
 bool Event::isMouseEvent() const {

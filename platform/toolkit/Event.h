@@ -129,6 +129,11 @@ public:
     gfx::Point screenLocation() const { return fields_.screenLocation; }
     std::optional<gfx::Point> topLeftLocation() const { return fields_.topLeftLocation; }
 
+    // Where the pointer is now and which buttons are down (bit 0 left), on the shared
+    // application's window server.
+    static gfx::Point mouseLocation();
+    static unsigned pressedMouseButtons();
+
     bool isMouseEvent() const;
     bool isKeyEvent() const;
     bool matches(EventMask mask) const { return (mask & eventMaskFor(fields_.type)) != 0; }

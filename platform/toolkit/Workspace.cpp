@@ -1,35 +1,24 @@
 #include "platform/toolkit/Workspace.h"
 
+#include "platform/dispatch/GlobalQueue.h"
+#include "platform/foundation/ProcessRunner.h"
 #include "platform/toolkit/Application.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
-
-extern char** environ;
+#include <unistd.h>
 
 namespace ui {
 
 namespace {
 
-bool spawnAndWait(const std::vector<std::string>& argv) {
-    if (argv.empty())
-        return false;
-    std::vector<char*> arguments;
-    for (const std::string& argument : argv)
-        arguments.push_back(const_cast<char*>(argument.c_str()));
-    arguments.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, arguments[0], nullptr, nullptr, arguments.data(), environ) != 0)
-        return false;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return false;
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+// The desktop's launchers return once the program is on its way; their children may keep
+// running long after, so their output is not captured.
+bool runLauncher(const std::vector<std::string>& argv) {
+    foundation::ProcessOptions options;
+    options.captureOutput = false;
+    return foundation::runProcess(argv, options).succeeded();
 }
 
 std::vector<std::filesystem::path> xdgDataDirectories() {
@@ -58,20 +47,49 @@ bool endsWith(const std::string& text, std::string_view suffix) {
 
 } // namespace
 
-Workspace::Workspace() : opener_(spawnAndWait), dataDirectories_(xdgDataDirectories()) {}
+Workspace::Workspace() : opener_(runLauncher), dataDirectories_(xdgDataDirectories()) {}
 
 Workspace& Workspace::shared() {
     return Application::shared().workspace();
 }
 
-bool Workspace::openURL(const std::string& url) {
-    if (url.empty() || !opener_)
-        return false;
+namespace {
+
+bool isOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path && *path ? path : "/usr/local/bin:/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        if (!folder.empty() && ::access((folder + "/" + program).c_str(), X_OK) == 0)
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::string> helperFor(const std::string& url) {
     if (startsWith(url, "mailto:"))
-        return opener_({"xdg-email", url});
+        return {"xdg-email", url};
     if (startsWith(url, "file://") && endsWith(url, ".desktop"))
-        return opener_({"gio", "launch", url.substr(std::string_view("file://").size())});
-    return opener_({"xdg-open", url});
+        return {"gio", "launch", url.substr(std::string_view("file://").size())};
+    return {"xdg-open", url};
+}
+
+} // namespace
+
+bool Workspace::openURL(const std::string& url, std::function<void(bool)> completion) {
+    dispatch::MainQueue& main = Application::shared().runLoop().queue();
+    std::vector<std::string> argv = helperFor(url);
+    if (url.empty() || !opener_ || (checkHelperOnPath_ && !isOnPath(argv.front()))) {
+        if (completion)
+            main.async([completion] { completion(false); });
+        return false;
+    }
+    dispatch::globalQueue().async(
+        [opener = opener_, argv = std::move(argv), completion = std::move(completion), &main] {
+            const bool succeeded = opener(argv);
+            if (completion)
+                main.async([completion, succeeded] { completion(succeeded); });
+        });
+    return true;
 }
 
 std::optional<std::string> Workspace::urlForApplication(const std::string& identifier) const {

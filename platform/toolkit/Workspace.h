@@ -23,10 +23,17 @@ public:
 
     static Workspace& shared();
 
-    void setOpener(Opener opener) { opener_ = std::move(opener); }
+    // Replaces the opener; a replaced opener is trusted to find its programs itself.
+    void setOpener(Opener opener) {
+        opener_ = std::move(opener);
+        checkHelperOnPath_ = false;
+    }
     // Mail links go to xdg-email, application entries (file URLs of .desktop files) are
-    // launched, everything else goes to xdg-open. Answers false when the helper failed.
-    bool openURL(const std::string& url);
+    // launched, everything else goes to xdg-open. Answers at once whether the URL could be
+    // handed to its helper (not for an empty URL or a helper missing from PATH); the helper
+    // then runs off the main thread, and the completion, when given, learns on the main queue
+    // whether it succeeded (false at once when the URL was not handed on).
+    bool openURL(const std::string& url, std::function<void(bool succeeded)> completion = {});
 
     // The file URL of the application's desktop entry (<identifier>.desktop in the XDG data
     // folders' applications/), or none when it is not installed.
@@ -51,6 +58,7 @@ public:
 
 private:
     Opener opener_;
+    bool checkHelperOnPath_ = true;
     std::vector<std::filesystem::path> dataDirectories_;
     bool reduceMotion_ = false;
     bool reduceTransparency_ = false;

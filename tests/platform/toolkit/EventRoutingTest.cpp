@@ -75,7 +75,8 @@ TEST_F(EventRoutingTest, ClicksReachTheViewUnderThePointerWithItsWindowAndTime) 
 TEST_F(EventRoutingTest, DragsAndReleaseStayWithThePressedView) {
     server.mouseDown({150, 150});
     server.movePointer({260, 150});
-    EXPECT_EQ(app.pressedMouseButtons() & ui::MouseButton::left, ui::MouseButton::left);
+    EXPECT_EQ(ui::Event::pressedMouseButtons() & ui::MouseButton::left, ui::MouseButton::left);
+    EXPECT_EQ(ui::Event::mouseLocation(), (gfx::Point{260, 150}));
     server.mouseUp({260, 150});
     EXPECT_EQ(log, (std::vector<std::string>{"left:down", "left:dragged", "left:up"}));
     EXPECT_EQ(app.pressedMouseButtons(), 0u);
@@ -86,6 +87,16 @@ TEST_F(EventRoutingTest, UnhandledEventsTravelToTheSuperview) {
     auto inner = std::make_shared<PassingView>(gfx::Rect{10, 10, 20, 20});
     left->addSubview(inner);
     server.click({115, 115});
+    EXPECT_EQ(log, (std::vector<std::string>{"left:down", "left:up"}));
+}
+
+TEST_F(EventRoutingTest, ClicksPassThroughATransparentView) {
+    struct Glass : ui::View {
+        using View::View;
+        View* hitTest(gfx::Point) override { return nullptr; }
+    };
+    window->contentView()->addSubview(std::make_shared<Glass>(gfx::Rect{0, 0, 200, 100}));
+    server.click({150, 150});
     EXPECT_EQ(log, (std::vector<std::string>{"left:down", "left:up"}));
 }
 

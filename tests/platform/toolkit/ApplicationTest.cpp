@@ -1,0 +1,142 @@
+#include "ToolkitFixture.h"
+#include "platform/toolkit/ToolTipController.h"
+#include "platform/toolkit/Window.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using toolkittest::ToolkitFixture;
+
+struct RecordingDelegate : ui::ApplicationDelegate {
+    void applicationDidFinishLaunching() override { calls.push_back("launched"); }
+    bool applicationShouldHandleReopen(bool visible) override {
+        calls.push_back(visible ? "reopen visible" : "reopen hidden");
+        return false;
+    }
+    void applicationWillTerminate() override { calls.push_back("terminate"); }
+    std::vector<std::string> calls;
+};
+
+TEST_F(ToolkitFixture, RunLaunchesAndTerminateEndsTheLoopOnce) {
+    auto delegate = std::make_shared<RecordingDelegate>();
+    app.setDelegate(delegate);
+    EXPECT_EQ(&ui::Application::shared(), &app);
+    loop.queue().asyncAfter(0.5, [&] {
+        app.terminate();
+        app.terminate();
+    });
+    app.run();
+    EXPECT_EQ(delegate->calls, (std::vector<std::string>{"launched", "terminate"}));
+    EXPECT_TRUE(app.isTerminating());
+}
+
+TEST_F(ToolkitFixture, ReopenAsksTheDelegateWithTheWindowsVisibility) {
+    auto delegate = std::make_shared<RecordingDelegate>();
+    app.setDelegate(delegate);
+    EXPECT_FALSE(app.reopen());
+    auto window = std::make_shared<ui::Window>(gfx::Rect{0, 0, 50, 50}, ui::Style::titled);
+    window->orderFront();
+    app.reopen();
+    EXPECT_EQ(delegate->calls, (std::vector<std::string>{"reopen hidden", "reopen visible"}));
+}
+
+TEST_F(ToolkitFixture, ActivationPolicyAndDeactivationHideTheWindowsThatAsk) {
+    EXPECT_TRUE(app.setActivationPolicy(ui::ActivationPolicy::accessory));
+    EXPECT_EQ(app.activationPolicy(), ui::ActivationPolicy::accessory);
+    auto hiding = std::make_shared<ui::Window>(gfx::Rect{0, 0, 50, 50}, ui::Style::titled);
+    hiding->setHidesOnDeactivate(true);
+    auto staying = std::make_shared<ui::Window>(gfx::Rect{0, 0, 50, 50}, ui::Style::titled);
+    hiding->orderFront();
+    staying->orderFront();
+    app.activateIgnoringOtherApps(true);
+    EXPECT_TRUE(app.isActive());
+    app.deactivate();
+    EXPECT_FALSE(hiding->isVisible());
+    EXPECT_TRUE(staying->isVisible());
+}
+
+TEST_F(ToolkitFixture, WindowsListAndKeyWindowFollowTheirLives) {
+    auto panel =
+        std::make_shared<ui::Panel>(gfx::Rect{0, 0, 50, 50}, ui::Style::nonactivatingPanel);
+    auto titled = std::make_shared<ui::Window>(gfx::Rect{0, 0, 50, 50}, ui::Style::titled);
+    EXPECT_EQ(app.windows().size(), 2u);
+    panel->makeKeyAndOrderFront();
+    EXPECT_EQ(app.keyWindow(), nullptr);
+    titled->makeKeyAndOrderFront();
+    EXPECT_EQ(app.keyWindow(), titled.get());
+    EXPECT_EQ(server.keyWindow(), titled->windowNumber());
+    titled->close();
+    EXPECT_EQ(app.keyWindow(), nullptr);
+    EXPECT_EQ(app.windows().size(), 1u);
+    titled->setReleasedWhenClosed(false);
+    titled->orderFront();
+    EXPECT_EQ(app.windows().size(), 2u);
+    const auto number = *titled->windowNumber();
+    titled.reset();
+    EXPECT_EQ(server.window(number), nullptr);
+    EXPECT_EQ(app.windows().size(), 1u);
+}
+
+TEST_F(ToolkitFixture, WindowAttributesReachTheServer) {
+    auto panel =
+        std::make_shared<ui::Panel>(gfx::Rect{10, 20, 30, 40}, ui::Style::nonactivatingPanel);
+    panel->setLevel(ui::WindowLevel::status);
+    panel->setAlphaValue(0.5);
+    panel->setIgnoresMouseEvents(true);
+    panel->setCollectionBehavior(ui::Collection::transient | ui::Collection::ignoresCycle |
+                                 ui::Collection::fullScreenAuxiliary);
+    panel->orderFrontRegardless();
+    const auto* state = server.window(*panel->windowNumber());
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->level, 25);
+    EXPECT_EQ(state->alpha, 0.5);
+    EXPECT_TRUE(state->ignoresMouseEvents);
+    EXPECT_TRUE(state->attributes.nonActivating);
+    EXPECT_EQ(state->attributes.role, ui::WindowRole::panel);
+    EXPECT_EQ(panel->collectionBehavior(), 0x148u);
+    panel->setFrameOrigin({100, 200});
+    EXPECT_EQ(state->frame, (gfx::Rect{100, 200, 30, 40}));
+    EXPECT_EQ(panel->convertRectToScreen({1, 2, 3, 4}), (gfx::Rect{101, 202, 3, 4}));
+    EXPECT_EQ(panel->convertPointFromScreen({101, 202}), (gfx::Point{1, 2}));
+}
+
+TEST_F(ToolkitFixture, FrameConstraintIsOverridable) {
+    struct Free : ui::Window {
+        using Window::Window;
+        gfx::Rect constrainFrameRect(const gfx::Rect& frame,
+                                     const std::optional<ui::Screen>&) const override {
+            return frame;
+        }
+    };
+    auto constrained = std::make_shared<ui::Window>(gfx::Rect{0, 800, 100, 100}, ui::Style::titled);
+    auto free = std::make_shared<Free>(gfx::Rect{0, 800, 100, 100}, ui::Style::titled);
+    constrained->orderFront();
+    free->orderFront();
+    EXPECT_EQ(constrained->frame().maxY(), 876);
+    EXPECT_EQ(free->frame().maxY(), 900);
+}
+
+TEST_F(ToolkitFixture, ToolTipsShowAfterTheDelayAndHideOnLeaving) {
+    auto window = std::make_shared<ui::Window>(gfx::Rect{100, 100, 200, 100}, ui::Style::titled);
+    auto tipped = std::make_shared<ui::View>(gfx::Rect{0, 0, 100, 100});
+    tipped->setToolTip("Pulsedeck. Memory 8.1 GB used.");
+    window->contentView()->addSubview(tipped);
+    window->orderFront();
+
+    server.movePointer({150, 150});
+    loop.advanceAndRunDue(ui::ToolTipController::delay / 2);
+    EXPECT_EQ(app.toolTips().window(), nullptr);
+    server.movePointer({152, 150});
+    loop.advanceAndRunDue(ui::ToolTipController::delay / 2 + 0.01);
+    ASSERT_NE(app.toolTips().window(), nullptr);
+    EXPECT_EQ(app.toolTips().shownText(), "Pulsedeck. Memory 8.1 GB used.");
+    EXPECT_TRUE(app.toolTips().window()->isVisible());
+    EXPECT_LT(app.toolTips().window()->frame().maxY(), 150);
+
+    server.movePointer({250, 150});
+    EXPECT_EQ(app.toolTips().window(), nullptr);
+}
+
+} // namespace
