@@ -4,6 +4,7 @@
 #include "platform/graphics/DrawingRecorder.h"
 #include "platform/graphics/TextEngine.h"
 
+#include <cmath>
 #include <pango/pangocairo.h>
 
 namespace gfx {
@@ -14,7 +15,8 @@ namespace {
 // space, the top-left in a flipped context (the min-y corner either way, as on the platform).
 void drawShaped(Context& context, const std::vector<AttributedString::Run>& runs,
                 const ShapedText& shaped, Point origin, std::optional<Rect> clip) {
-    if (runs.empty()) {
+    if (runs.empty() || !std::isfinite(origin.x) || !std::isfinite(origin.y) ||
+        context.drawsNothing()) {
         return;
     }
     if (DrawingRecorder* recorder = context.recorder()) {
@@ -104,7 +106,8 @@ void AttributedString::draw(Context& context, Point point) const {
 }
 
 void AttributedString::draw(Context& context, const Rect& rect) const {
-    if (runs_.empty() || rect.isEmpty()) {
+    if (runs_.empty() || rect.isEmpty() || !std::isfinite(rect.width()) ||
+        !std::isfinite(rect.height())) {
         return;
     }
     Rect r = rect.standardized();

@@ -8,17 +8,25 @@
 namespace gfx {
 
 int pixelCount(double points, double scale) {
+    // Cairo's image surfaces end at 32767 pixels a side.
+    constexpr double largest = 32767;
     double pixels = points * scale;
     if (!(pixels > 0)) {
         return 0;
     }
-    return static_cast<int>(std::ceil(pixels - 1e-6));
+    return static_cast<int>(std::ceil(std::min(pixels, largest) - 1e-6));
 }
 
 Bitmap::Bitmap(int pixelsWide, int pixelsHigh, Size pointSize)
     : pixelsWide_(std::max(pixelsWide, 0)), pixelsHigh_(std::max(pixelsHigh, 0)),
       pointSize_(pointSize) {
     surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelsWide_, pixelsHigh_);
+    if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+        // Beyond cairo's size limit or out of memory: an empty bitmap rather than a dead one.
+        cairo_surface_destroy(surface_);
+        pixelsWide_ = pixelsHigh_ = 0;
+        surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 0, 0);
+    }
 }
 
 Bitmap Bitmap::forPointSize(Size pointSize, double scale) {

@@ -20,7 +20,8 @@ struct Rgba8 {
 // Backed by a cairo image surface. Move-only; copy() makes an independent copy.
 class Bitmap {
 public:
-    // A transparent bitmap. Negative pixel counts give an empty bitmap.
+    // A transparent bitmap. Negative pixel counts, or more than cairo can hold, give an empty
+    // bitmap.
     Bitmap(int pixelsWide, int pixelsHigh, Size pointSize);
     // A bitmap for a point size at a scale, the pixel size rounded up to whole pixels.
     static Bitmap forPointSize(Size pointSize, double scale);
@@ -59,7 +60,8 @@ private:
 };
 
 // Pixels needed for a length in points at a scale: rounded up, with a little tolerance so that a
-// length that is whole after scaling does not gain a pixel from floating-point noise.
+// length that is whole after scaling does not gain a pixel from floating-point noise. Zero for
+// a length that is not positive, at most cairo's limit of 32767.
 int pixelCount(double points, double scale);
 
 } // namespace gfx

@@ -138,15 +138,15 @@ void Context::restore() {
 }
 
 void Context::translate(double dx, double dy) {
-    cairo_translate(cr_.get(), dx, dy);
+    concat(AffineTransform::translation(dx, dy));
 }
 
 void Context::scale(double sx, double sy) {
-    cairo_scale(cr_.get(), sx, sy);
+    concat(AffineTransform::scaling(sx, sy));
 }
 
 void Context::rotateRadians(double radians) {
-    cairo_rotate(cr_.get(), radians);
+    concat(AffineTransform::rotationRadians(radians));
 }
 
 void Context::rotateDegrees(double degrees) {
@@ -154,8 +154,24 @@ void Context::rotateDegrees(double degrees) {
 }
 
 void Context::concat(const AffineTransform& t) {
+    if (state_.singular) {
+        return;
+    }
+    // A zero scale or a number that is not finite would put the cairo_t into a permanent error
+    // state; instead nothing is drawn until the state is restored, as with a zero scale on the
+    // platform.
     cairo_matrix_t m{t.a, t.b, t.c, t.d, t.tx, t.ty};
-    cairo_transform(cr_.get(), &m);
+    cairo_matrix_t current, combined;
+    cairo_get_matrix(cr_.get(), &current);
+    cairo_matrix_multiply(&combined, &m, &current);
+    double determinant = combined.xx * combined.yy - combined.yx * combined.xy;
+    bool usable = std::isfinite(combined.x0) && std::isfinite(combined.y0) &&
+                  std::isfinite(determinant) && determinant != 0;
+    if (!usable) {
+        state_.singular = true;
+        return;
+    }
+    cairo_set_matrix(cr_.get(), &combined);
 }
 
 AffineTransform Context::currentTransform() const {
@@ -213,6 +229,9 @@ void Context::recordFill(const Path& path, const Color& color, CompositingOperat
 }
 
 void Context::fill(const Path& path, WindingRule rule) {
+    if (!drawable(path)) {
+        return;
+    }
     recordFill(path, state_.fillColor, state_.operation);
     drawWithShadow(path.bounds(), [&](cairo_t* cr) {
         cairo_new_path(cr);
@@ -224,6 +243,9 @@ void Context::fill(const Path& path, WindingRule rule) {
 }
 
 void Context::stroke(const Path& path) {
+    if (!drawable(path) || !std::isfinite(state_.lineWidth)) {
+        return;
+    }
     if (recorder_) {
         recorder_->record(StrokeRecord{state_.strokeColor, currentTransform().apply(path.bounds()),
                                        state_.lineWidth, state_.alpha});
@@ -258,6 +280,9 @@ void Context::fillEllipse(const Rect& rect) {
 }
 
 void Context::clearRect(const Rect& rect) {
+    if (!drawable(Path::rect(rect))) {
+        return;
+    }
     if (recorder_) {
         recorder_->record(ClearRecord{currentTransform().apply(rect)});
     }
@@ -271,9 +296,14 @@ void Context::clearRect(const Rect& rect) {
 }
 
 void Context::clip(const Path& path, WindingRule rule) {
+    if (state_.singular) {
+        return;
+    }
     cairo_t* cr = cr_.get();
     cairo_new_path(cr);
-    appendToCairo(cr, path);
+    if (path.isFinite()) {
+        appendToCairo(cr, path);
+    }
     cairo_set_fill_rule(cr, cairoRule(rule));
     cairo_clip(cr);
 }
@@ -288,7 +318,14 @@ Rect Context::clipBoundingBox() const {
     return Rect{x1, y1, x2 - x1, y2 - y1}.standardized();
 }
 
+bool Context::drawable(const Path& path) const {
+    return !state_.singular && path.isFinite();
+}
+
 void Context::drawWithShadow(const Rect& userBounds, const std::function<void(cairo_t*)>& draw) {
+    if (state_.singular) {
+        return;
+    }
     cairo_t* cr = cr_.get();
     const std::optional<Shadow>& shadow = state_.shadow;
     bool casts =

@@ -88,7 +88,10 @@ public:
     void scale(double sx, double sy);
     void rotateRadians(double radians);
     void rotateDegrees(double degrees);
+    // A transform that is singular (a zero scale) or not finite makes everything drawn until the
+    // matching restore invisible.
     void concat(const AffineTransform& transform);
+    bool drawsNothing() const { return state_.singular; }
     // User space → base space (the y-up point space the context began with).
     AffineTransform currentTransform() const;
     // Whether user space is mirrored against the base (a flipped view's drawing: y down). Text
@@ -138,7 +141,8 @@ public:
     // Makes the rect fully transparent, whatever the state.
     void clearRect(const Rect& rect);
 
-    // The clip only ever shrinks until restore.
+    // The clip only ever shrinks until restore. A path with a coordinate that is not finite
+    // clips everything away.
     void clip(const Path& path, WindingRule rule = WindingRule::nonZero);
     void clipToRect(const Rect& rect);
     // The clip's bounding box in user space.
@@ -171,6 +175,7 @@ private:
         double alpha = 1;
         CompositingOperation operation = CompositingOperation::sourceOver;
         std::optional<Shadow> shadow;
+        bool singular = false;
     };
     struct CairoDeleter {
         void operator()(cairo_t* cr) const { cairo_destroy(cr); }
@@ -180,6 +185,9 @@ private:
     void setSourceColor(cairo_t* cr, const Color& color) const;
     void applyLineState(cairo_t* cr) const;
     void recordFill(const Path& path, const Color& color, CompositingOperation operation);
+    // False for a path with a coordinate that is not finite (it would put cairo into an error
+    // state) and while the transform is singular.
+    bool drawable(const Path& path) const;
 
     std::unique_ptr<cairo_t, CairoDeleter> cr_;
     Size baseSize_;

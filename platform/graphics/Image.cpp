@@ -1,6 +1,7 @@
 #include "platform/graphics/Image.h"
 
 #include "platform/graphics/DrawingRecorder.h"
+#include "platform/graphics/Path.h"
 
 #include <cmath>
 
@@ -65,7 +66,8 @@ void Image::draw(Context& context, Point point, const ImageDrawOptions& options)
 
 void Image::draw(Context& context, const Rect& rect, const ImageDrawOptions& options) const {
     Rect source = options.source.value_or(Rect{Point{}, size()}).standardized();
-    if (rect.isEmpty() || source.isEmpty() || !(options.fraction > 0)) {
+    if (rect.isEmpty() || source.isEmpty() || !(options.fraction > 0) ||
+        !Path::rect(rect).isFinite() || !Path::rect(source).isFinite() || context.drawsNothing()) {
         return;
     }
     if (DrawingRecorder* recorder = context.recorder()) {

@@ -130,6 +130,10 @@ std::optional<Point> Path::currentPoint() const {
 
 void Path::appendArc(Point center, double radius, double startDegrees, double endDegrees,
                      bool clockwise) {
+    if (!std::isfinite(center.x) || !std::isfinite(center.y) || !std::isfinite(radius) ||
+        !std::isfinite(startDegrees) || !std::isfinite(endDegrees)) {
+        return;
+    }
     double sweep = arcSweepDegrees(startDegrees, endDegrees, clockwise);
     appendArcSweep(center, radius, startDegrees * degreesToRadians, sweep * degreesToRadians);
 }
@@ -238,6 +242,18 @@ void Path::transform(const AffineTransform& t) {
     if (subpathStart_) {
         subpathStart_ = t.apply(*subpathStart_);
     }
+}
+
+bool Path::isFinite() const {
+    for (const Element& e : elements_) {
+        int count = e.kind == ElementKind::curveTo ? 3 : e.kind == ElementKind::closePath ? 0 : 1;
+        for (int i = 0; i < count; ++i) {
+            if (!std::isfinite(e.points[i].x) || !std::isfinite(e.points[i].y)) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 Path Path::transformed(const AffineTransform& t) const {

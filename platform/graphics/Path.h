@@ -40,7 +40,8 @@ public:
     // An arc about center; angles in degrees measured anticlockwise from +x in y-up space, so
     // clockwise means decreasing angles. A sweep of 360° or more either way is a full circle;
     // otherwise the sweep runs from start to end in the given direction (0…360°). The arc is
-    // joined to the current point by a line, or begins a subpath when there is none.
+    // joined to the current point by a line, or begins a subpath when there is none. Angles,
+    // centre or radius that are not finite add nothing.
     void appendArc(Point center, double radius, double startDegrees, double endDegrees,
                    bool clockwise);
     // The same with angles in radians (the plain path interface's form).
@@ -57,6 +58,8 @@ public:
     Path transformed(const AffineTransform& transform) const;
 
     bool isEmpty() const { return elements_.empty(); }
+    // Whether every coordinate is a finite number.
+    bool isFinite() const;
     const std::vector<Element>& elements() const { return elements_; }
     // The current point: the end of the last element, or the start of the last closed subpath.
     std::optional<Point> currentPoint() const;

@@ -229,6 +229,45 @@ TEST(ContextRender, DynamicColoursResolveAgainstTheContextAppearance) {
     EXPECT_GT(dark.bitmap().pixel(5, 5).red, 200);
 }
 
+TEST(ContextRender, BadNumbersDrawNothingAndLeaveTheContextWorking) {
+    double nan = std::nan("");
+    Bitmap bitmap = Bitmap::forPointSize({20, 20}, 2);
+    Context context(bitmap);
+    Path broken;
+    broken.moveTo({0, 0});
+    broken.lineTo({nan, 10});
+    broken.lineTo({10, 10});
+    context.fill(broken);
+    context.stroke(broken);
+    Path arc;
+    arc.appendArc({10, 10}, 5, nan, 90, true);
+    EXPECT_TRUE(arc.isEmpty());
+    context.fillRect({nan, 0, 5, 5});
+    context.save();
+    context.scale(0, 1);
+    EXPECT_TRUE(context.drawsNothing());
+    context.fillRect({0, 0, 20, 20});
+    context.restore();
+    context.save();
+    context.translate(nan, 0);
+    context.fillRect({0, 0, 20, 20});
+    context.restore();
+    EXPECT_EQ(bitmap.pixel(20, 20).alpha, 0) << "nothing was drawn so far";
+
+    context.setFillColor(Color::srgb(1, 0, 0));
+    context.fillRect({0, 0, 20, 20});
+    EXPECT_EQ(bitmap.pixel(20, 20), (Rgba8{255, 0, 0, 255})) << "the context still draws";
+    EXPECT_EQ(cairo_status(context.cairo()), CAIRO_STATUS_SUCCESS);
+}
+
+TEST(ContextRender, ImpossibleBitmapsAreEmpty) {
+    EXPECT_TRUE(Bitmap::forPointSize({1e12, 10}, 2).pixelsWide() == 32767);
+    Bitmap tooLarge(100000, 10, {1, 1});
+    EXPECT_TRUE(tooLarge.isEmpty());
+    EXPECT_EQ(tooLarge.pixel(0, 0).alpha, 0);
+    EXPECT_TRUE(Bitmap::forPointSize({std::nan(""), 10}, 2).isEmpty());
+}
+
 TEST(ContextRender, ContextOverForeignCairoFlipsOnce) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 20, 20);
     cairo_t* cr = cairo_create(surface);

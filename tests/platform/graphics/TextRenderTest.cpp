@@ -4,7 +4,9 @@
 #include "platform/graphics/TextEngine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace gfx {
 namespace {
@@ -158,15 +160,10 @@ TEST(TextRender, RectDrawingTruncatesAtTheTail) {
 }
 
 TEST(TextRender, FallbackCoversSymbolsAndTheEightLanguages) {
-    const char* samples[] = {"↓ ↑ — – − ° ? 99+",
-                             "Arbeitsspeicher",
-                             "Mémoire",
-                             "Memoria",
-                             "Память",
-                             "内存",
-                             "メモリ",
-                             "메모리",
-                             "記憶體"};
+    // Symbols the strip draws as text, and each language's own name and a word of it.
+    const char* samples[] = {"↓ ↑ — – − ° ? 99+",       "English Memory",   "简体中文 内存",
+                             "繁體中文 記憶體",         "日本語 メモリ",    "한국어 메모리",
+                             "Deutsch Arbeitsspeicher", "Français Mémoire", "Español Memoria"};
     for (const char* sample : samples) {
         auto shaped = shapeText({{sample, TextAttributes{.font = Font::system(10)}}});
         EXPECT_EQ(pango_layout_get_unknown_glyphs_count(shaped->layout), 0) << sample;
@@ -196,10 +193,13 @@ TEST(TextRender, BaselineOffsetRaisesTheGlyphs) {
               textSize("H", {.font = Font::system(12)}));
 }
 
-TEST(TextRender, EmptyTextMeasuresZeroAndDrawsNothing) {
+TEST(TextRender, EmptyTextOrBadPlacesDrawNothing) {
     RecordingContext context({10, 10});
     EXPECT_EQ(textSize("", {}), (Size{0, 0}));
     drawText(context, "", Point{1, 1}, {});
+    drawText(context, "x", Point{std::nan(""), 1}, {});
+    drawText(context, "x", Rect{0, 0, std::numeric_limits<double>::infinity(), 10}, {});
+    EXPECT_EQ(cairo_status(context.cairo()), CAIRO_STATUS_SUCCESS);
     EXPECT_TRUE(context.log().records().empty());
 }
 
