@@ -38,7 +38,7 @@ void ComputeSample(benchmark::State& state) {
 }
 BENCHMARK(ComputeSample);
 
-// The pieces beneath the samples.
+// The reads beneath the samples.
 void VMStatisticsRead(benchmark::State& state) {
     sys::VMStatistics statistics(live);
     for (auto _ : state)
