@@ -30,6 +30,8 @@ struct TextAttributes {
 //
 // Shaped layouts are kept in a small per-thread cache keyed by the text and its layout
 // attributes, so text that is redrawn every second with the same content is not reshaped.
+// Measuring works on any thread (pango's font map and the cache are per thread); drawing goes
+// with its context's thread.
 class AttributedString {
 public:
     struct Run {

@@ -215,7 +215,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t capacity = 256;
+    static constexpr std::size_t capacity = 128;
     using Entry = std::pair<std::string, std::shared_ptr<const ShapedText>>;
     std::list<Entry> order_;
     std::unordered_map<std::string, std::list<Entry>::iterator> index_;
