@@ -111,12 +111,19 @@ Context::Context(cairo_t* cr, Size pointSize, double scale, Appearance appearanc
     setUp(pointSize, scale);
 }
 
-Context::~Context() = default;
+Context::~Context() {
+    // Leave a borrowed cairo_t as it came: unwind saves left open, then the constructor's own.
+    for (std::size_t i = 0; i < savedStates_.size(); ++i) {
+        cairo_restore(cr_.get());
+    }
+    cairo_restore(cr_.get());
+}
 
 void Context::setUp(Size pointSize, double scale) {
     baseSize_ = pointSize;
     scale_ = scale;
     cairo_t* cr = cr_.get();
+    cairo_save(cr);
     cairo_scale(cr, scale, scale);
     cairo_translate(cr, 0, pointSize.height);
     cairo_scale(cr, 1, -1);

@@ -62,7 +62,8 @@ public:
     explicit Context(Bitmap& bitmap, Appearance appearance = Appearance::light);
     // A context over an existing cairo_t (a window surface, say) whose device space is
     // pointSize × scale pixels with the origin at the top left. The context takes its own
-    // reference to cr and sets the y-up transform on it.
+    // reference to cr, sets the y-up transform on it, and leaves cr's state as it found it
+    // when destroyed.
     Context(cairo_t* cr, Size pointSize, double scale, Appearance appearance = Appearance::light);
     virtual ~Context();
     Context(const Context&) = delete;

@@ -271,10 +271,20 @@ TEST(ContextRender, ImpossibleBitmapsAreEmpty) {
 TEST(ContextRender, ContextOverForeignCairoFlipsOnce) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 20, 20);
     cairo_t* cr = cairo_create(surface);
+    cairo_matrix_t before;
+    cairo_get_matrix(cr, &before);
     {
         Context context(cr, {10, 10}, 2);
         context.fillRect({0, 0, 5, 5});
+        context.save();
+        context.translate(3, 3);
+        context.clipToRect({0, 0, 1, 1});
     }
+    cairo_matrix_t after;
+    cairo_get_matrix(cr, &after);
+    EXPECT_EQ(after.xx, before.xx);
+    EXPECT_EQ(after.yy, before.yy);
+    EXPECT_EQ(after.y0, before.y0) << "the borrowed cairo_t is left as it was";
     cairo_destroy(cr);
     cairo_surface_flush(surface);
     const unsigned char* data = cairo_image_surface_get_data(surface);
