@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/graphics/Image.h"
+#include "sources/NetworkSnapshot.h"
+#include "statusbar/MetricStatusDrawing.h"
+
+#include <optional>
+#include <span>
+
+namespace pulsedeck {
+
+// What the network module's image shows.
+struct NetworkStatusContent {
+    bool dark = false;
+    bool showsGraph = true;
+    // Oldest first; only read while the image is drawn.
+    std::span<const NetworkSnapshot> history;
+    NetworkColors colors;
+    std::optional<double> download;
+    std::optional<double> upload;
+    double chartLength = 85;
+};
+
+// The width every rate text is given: the widest of "8888 B/s", "8888 KB/s", "8888 MB/s" and
+// "8888 GB/s" in the rates' font, rounded up.
+double networkRateBudget();
+
+// The network module's image as the strip shows it: the capsule around the network segment,
+// (budget + text column x + 29) × 24 pt, where the text column x is the graph's right edge
+// (5 + chart width) with the graph and −1 without; rendered at scale 2.
+gfx::Image networkStatusImage(const NetworkStatusContent& content);
+
+} // namespace pulsedeck

@@ -1,0 +1,54 @@
+#include "statusbar/PressureChart.h"
+
+#include "statusbar/HistorySegments.h"
+#include "statusbar/MetricStatusDrawing.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace pulsedeck {
+
+namespace {
+
+constexpr double pressureFillAlpha = 0.28;
+constexpr std::int32_t normalLevel = 1;
+
+} // namespace
+
+gfx::Color pressureLevelColor(std::optional<std::int32_t> level, bool blue,
+                              std::optional<gfx::Color> tint) {
+    if (level == normalLevel && tint) {
+        return *tint;
+    }
+    return MemorySnapshot::pressureColor(level, blue);
+}
+
+void drawPressureChart(gfx::Context& context, std::span<const PressurePoint> history, int capacity,
+                       bool blue, bool fullyRounded, std::optional<gfx::Color> tint,
+                       const gfx::Rect& rect) {
+    if (history.empty()) {
+        return;
+    }
+    gfx::Context::SavedState saved(context);
+    double radius = std::min(rect.height() / 2, 9.0);
+    gfx::Path clip =
+        fullyRounded ? gfx::Path::roundedRect(rect, radius, radius) : leftRoundedPath(rect);
+    clip.addClip(context);
+
+    std::vector<std::optional<double>> fractions;
+    fractions.reserve(history.size());
+    for (const PressurePoint& point : history) {
+        fractions.push_back(point.fraction);
+    }
+    std::size_t slots = static_cast<std::size_t>(std::max(capacity, 2));
+    std::vector<HistorySegment> segments = historySegments(fractions, slots, rect);
+    auto colorOf = [&](const HistorySegment& segment) {
+        return pressureLevelColor(history[segment.sample].level.value_or(normalLevel), blue, tint);
+    };
+    fillHistorySegments(context, segments, rect.minY(), [&](const HistorySegment& segment) {
+        return colorOf(segment).withAlpha(pressureFillAlpha);
+    });
+    strokeHistorySegments(context, segments, colorOf);
+}
+
+} // namespace pulsedeck

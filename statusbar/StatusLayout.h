@@ -1,0 +1,47 @@
+#pragma once
+
+#include "model/Localization.h"
+#include "sources/MemorySnapshot.h"
+#include "statusbar/MemoryDisplayMode.h"
+
+#include <string>
+#include <string_view>
+
+namespace pulsedeck {
+
+// The width of a module's history chart for the "chartLength" setting: the length rounded half
+// away from zero, clamped to 16…160; 85 when the setting is not a finite number.
+double statusChartWidth(double chartLength);
+
+// The memory segment's text column start: 6 without the chart; with it, the chart (from x 5)
+// plus 10 pt: statusChartWidth + 15.
+double chartColumnWidth(bool showsChart, double chartLength);
+
+// The text without its spaces and no-break spaces ("8.00 GB" → "8.00GB").
+std::string strippingBlanks(std::string_view text);
+
+// The swap figure as the rows show it: "—" when it is a zero amount.
+std::string swapRowText(const std::string& swap);
+
+// The memory segment's text columns and its total width, measured once per refresh: every
+// column takes the wider of a template ("88.88 GB" with the chart, "88.88GB" without) and the
+// current texts, so the segment does not twitch as figures change.
+struct StatusLayout {
+    // x where the text begins (right of the chart area).
+    double leftStart = 0;
+    // Right edge of the left column; its values are right-aligned to it.
+    double leftEnd = 0;
+    // Where the right column begins (grid style).
+    double rightStart = 0;
+    double rightEnd = 0;
+    // The memory image's width.
+    double width = 0;
+
+    friend bool operator==(const StatusLayout&, const StatusLayout&) = default;
+
+    static StatusLayout measure(DisplayMode style, AppLanguage language,
+                                const MemorySnapshot& snapshot, bool showsChart,
+                                double chartLength);
+};
+
+} // namespace pulsedeck
