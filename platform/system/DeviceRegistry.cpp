@@ -150,23 +150,26 @@ std::uint64_t stableHash(std::string_view text) {
     return hash;
 }
 
+DeviceRegistry::DeviceRegistry(SystemRoots roots)
+    : roots_(std::move(roots)), sysRoot_(canonicalOrSame(roots_.sys)),
+      devicesRoot_(sysRoot_ / "devices") {}
+
+RegistryEntry DeviceRegistry::entryFor(const fs::path& resolvedFolder) const {
+    RegistryEntry entry;
+    entry.path = resolvedFolder;
+    entry.name = resolvedFolder.filename().string();
+    entry.id = stableHash(resolvedFolder.lexically_relative(sysRoot_).generic_string());
+    return entry;
+}
+
 std::optional<RegistryEntry> DeviceRegistry::entryAt(const fs::path& path) const {
     std::error_code error;
     const fs::path resolved = fs::canonical(path, error);
-    if (error) {
-        return std::nullopt;
-    }
-    const fs::path sysRoot = canonicalOrSame(roots_.sys);
-    const fs::path devices = sysRoot / "devices";
-    if (resolved == devices || !isUnder(resolved, devices) ||
+    if (error || resolved == devicesRoot_ || !isUnder(resolved, devicesRoot_) ||
         !fs::exists(resolved / "uevent", error)) {
         return std::nullopt;
     }
-    RegistryEntry entry;
-    entry.path = resolved;
-    entry.name = resolved.filename().string();
-    entry.id = stableHash(resolved.lexically_relative(sysRoot).generic_string());
-    return entry;
+    return entryFor(resolved);
 }
 
 std::vector<RegistryEntry> DeviceRegistry::entriesIn(const fs::path& folder) const {
@@ -234,17 +237,11 @@ DeviceProperties DeviceRegistry::properties(const RegistryEntry& entry) const {
 }
 
 std::optional<RegistryEntry> DeviceRegistry::parent(const RegistryEntry& entry) const {
-    const fs::path sysRoot = canonicalOrSame(roots_.sys);
-    const fs::path devices = sysRoot / "devices";
     std::error_code error;
-    for (fs::path folder = entry.path.parent_path(); folder != devices && isUnder(folder, devices);
-         folder = folder.parent_path()) {
+    for (fs::path folder = entry.path.parent_path();
+         folder != devicesRoot_ && isUnder(folder, devicesRoot_); folder = folder.parent_path()) {
         if (fs::exists(folder / "uevent", error)) {
-            RegistryEntry parentEntry;
-            parentEntry.path = folder;
-            parentEntry.name = folder.filename().string();
-            parentEntry.id = stableHash(folder.lexically_relative(sysRoot).generic_string());
-            return parentEntry;
+            return entryFor(folder);
         }
         if (folder == folder.parent_path()) {
             break;
@@ -267,7 +264,6 @@ std::vector<RegistryEntry> DeviceRegistry::ancestors(const RegistryEntry& entry,
 
 std::vector<RegistryEntry> DeviceRegistry::descendants(const RegistryEntry& entry) const {
     std::vector<RegistryEntry> found;
-    const fs::path sysRoot = canonicalOrSame(roots_.sys);
     std::error_code error;
     fs::recursive_directory_iterator it(entry.path, error);
     for (const fs::recursive_directory_iterator end; !error && it != end; it.increment(error)) {
@@ -278,11 +274,7 @@ std::vector<RegistryEntry> DeviceRegistry::descendants(const RegistryEntry& entr
             it.disable_recursion_pending();
         }
         if (fs::exists(it->path() / "uevent", error)) {
-            RegistryEntry child;
-            child.path = it->path();
-            child.name = child.path.filename().string();
-            child.id = stableHash(child.path.lexically_relative(sysRoot).generic_string());
-            found.push_back(std::move(child));
+            found.push_back(entryFor(it->path()));
             if (found.size() >= descendantCountLimit) {
                 break;
             }

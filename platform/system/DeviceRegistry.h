@@ -53,7 +53,7 @@ std::uint64_t stableHash(std::string_view text);
 // Other entries have no properties. Stateless apart from its roots; safe on any thread.
 class DeviceRegistry {
 public:
-    explicit DeviceRegistry(SystemRoots roots) : roots_(std::move(roots)) {}
+    explicit DeviceRegistry(SystemRoots roots);
 
     // Attached USB devices (root hubs and interfaces left out), in bus order.
     std::vector<RegistryEntry> usbDevices() const;
@@ -79,11 +79,17 @@ public:
     std::optional<RegistryEntry> entryAt(const std::filesystem::path& path) const;
 
     const SystemRoots& roots() const { return roots_; }
+    // <sys>/devices with every link resolved: the folder all entries lie in.
+    const std::filesystem::path& devicesFolder() const { return devicesRoot_; }
 
 private:
     std::vector<RegistryEntry> entriesIn(const std::filesystem::path& folder) const;
+    RegistryEntry entryFor(const std::filesystem::path& resolvedFolder) const;
 
     SystemRoots roots_;
+    // The sys root and its devices folder with every link resolved, as entry paths are.
+    std::filesystem::path sysRoot_;
+    std::filesystem::path devicesRoot_;
 };
 
 } // namespace sys
