@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
@@ -215,7 +216,8 @@ ProcessResult runProcess(const std::vector<std::string>& arguments, const Proces
                 watched.push_back({stream.fd.get(), POLLIN, 0});
         if (exitWatch.get() >= 0)
             watched.push_back({exitWatch.get(), POLLIN, 0});
-        auto timeout = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+        auto timeout = std::min<std::chrono::milliseconds::rep>(
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count(), INT_MAX);
         if (exitWatch.get() < 0)
             timeout = std::min<decltype(timeout)>(timeout, 10);
         if (::poll(watched.data(), watched.size(), static_cast<int>(timeout)) < 0 && errno != EINTR)
