@@ -48,6 +48,7 @@ NativeWindowId Window::ensureNative() {
         attributes.nonActivating = (styleMask_ & Style::nonactivatingPanel) != 0;
         attributes.hasShadow = hasShadow_;
         attributes.opaque = opaque_;
+        attributes.collectionBehavior = collectionBehavior_;
         native_ = server.createWindow(frame_, attributes);
         server.setLevel(*native_, level_);
         server.setAlpha(*native_, alpha_);
@@ -138,6 +139,12 @@ void Window::setLevel(int level) {
     level_ = level;
     if (native_ && app_)
         app_->windowServer().setLevel(*native_, level);
+}
+
+void Window::setCollectionBehavior(CollectionBehavior behavior) {
+    collectionBehavior_ = behavior;
+    if (native_ && app_)
+        app_->windowServer().setCollectionBehavior(*native_, behavior);
 }
 
 void Window::setAlphaValue(double alpha) {

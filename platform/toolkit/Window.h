@@ -90,7 +90,7 @@ public:
     int level() const { return level_; }
     void setLevel(int level);
     CollectionBehavior collectionBehavior() const { return collectionBehavior_; }
-    void setCollectionBehavior(CollectionBehavior behavior) { collectionBehavior_ = behavior; }
+    void setCollectionBehavior(CollectionBehavior behavior);
     double alphaValue() const { return alpha_; }
     void setAlphaValue(double alpha);
     bool isOpaque() const { return opaque_; }

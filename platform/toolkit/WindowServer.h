@@ -36,6 +36,9 @@ struct NativeWindowAttributes {
     bool nonActivating = false;
     bool hasShadow = true;
     bool opaque = true;
+    // The platform's collection-behaviour bits (on every desktop, transient, ...), which a
+    // backend maps onto its window manager's states.
+    unsigned collectionBehavior = 0;
 };
 
 // An input event as the server delivers it, before the application finds its window. window is
@@ -60,6 +63,7 @@ public:
     virtual void setLevel(NativeWindowId window, int level) = 0;
     virtual void setAlpha(NativeWindowId window, double alpha) = 0;
     virtual void setIgnoresMouseEvents(NativeWindowId window, bool ignores) = 0;
+    virtual void setCollectionBehavior(NativeWindowId, unsigned) {}
     // Shows the window above the others of its level, or hides it.
     virtual void orderFront(NativeWindowId window) = 0;
     virtual void orderOut(NativeWindowId window) = 0;

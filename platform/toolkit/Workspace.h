@@ -32,7 +32,8 @@ public:
     // launched, everything else goes to xdg-open. Answers at once whether the URL could be
     // handed to its helper (not for an empty URL or a helper missing from PATH); the helper
     // then runs off the main thread, and the completion, when given, learns on the main queue
-    // whether it succeeded (false at once when the URL was not handed on).
+    // whether it succeeded (false at once when the URL was not handed on). The main run loop
+    // must outlive a pending completion.
     bool openURL(const std::string& url, std::function<void(bool succeeded)> completion = {});
 
     // The file URL of the application's desktop entry (<identifier>.desktop in the XDG data

@@ -77,6 +77,11 @@ void HeadlessWindowServer::setIgnoresMouseEvents(NativeWindowId window, bool ign
         it->second.ignoresMouseEvents = ignores;
 }
 
+void HeadlessWindowServer::setCollectionBehavior(NativeWindowId window, unsigned behavior) {
+    if (auto it = windows_.find(window); it != windows_.end())
+        it->second.attributes.collectionBehavior = behavior;
+}
+
 void HeadlessWindowServer::orderFront(NativeWindowId window) {
     if (auto it = windows_.find(window); it != windows_.end()) {
         it->second.visible = true;

@@ -38,6 +38,7 @@ public:
     void setLevel(NativeWindowId window, int level) override;
     void setAlpha(NativeWindowId window, double alpha) override;
     void setIgnoresMouseEvents(NativeWindowId window, bool ignores) override;
+    void setCollectionBehavior(NativeWindowId window, unsigned behavior) override;
     void orderFront(NativeWindowId window) override;
     void orderOut(NativeWindowId window) override;
     void makeKey(NativeWindowId window) override;

@@ -3,6 +3,7 @@
 #include "platform/toolkit/Window.h"
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -95,7 +96,7 @@ TEST_F(ToolkitFixture, WindowAttributesReachTheServer) {
     EXPECT_TRUE(state->ignoresMouseEvents);
     EXPECT_TRUE(state->attributes.nonActivating);
     EXPECT_EQ(state->attributes.role, ui::WindowRole::panel);
-    EXPECT_EQ(panel->collectionBehavior(), 0x148u);
+    EXPECT_EQ(state->attributes.collectionBehavior, 0x148u);
     panel->setFrameOrigin({100, 200});
     EXPECT_EQ(state->frame, (gfx::Rect{100, 200, 30, 40}));
     EXPECT_EQ(panel->convertRectToScreen({1, 2, 3, 4}), (gfx::Rect{101, 202, 3, 4}));
@@ -116,6 +117,13 @@ TEST_F(ToolkitFixture, FrameConstraintIsOverridable) {
     free->orderFront();
     EXPECT_EQ(constrained->frame().maxY(), 876);
     EXPECT_EQ(free->frame().maxY(), 900);
+}
+
+TEST_F(ToolkitFixture, UseOffTheMainThreadStopsTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(std::thread([] { ui::Application::assertMainThread(); }).join(),
+                 "off the main thread");
+    ui::Application::assertMainThread();
 }
 
 TEST_F(ToolkitFixture, ToolTipsShowAfterTheDelayAndHideOnLeaving) {

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "platform/toolkit/WindowServer.h"
+
+#include <vector>
+
+namespace ui::x11 {
+
+// A monitor in X root-window pixels (origin top-left, y down).
+struct MonitorArea {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool primary = false;
+
+    friend bool operator==(const MonitorArea&, const MonitorArea&) = default;
+};
+
+// One window's _NET_WM_STRUT_PARTIAL: how far it reserves each edge of the root window, and
+// over which span of that edge. A plain _NET_WM_STRUT reserves its edges over their full span.
+struct Strut {
+    long left = 0, right = 0, top = 0, bottom = 0;
+    long leftStartY = 0, leftEndY = 0, rightStartY = 0, rightEndY = 0;
+    long topStartX = 0, topEndX = 0, bottomStartX = 0, bottomEndX = 0;
+
+    static Strut fullSpan(long left, long right, long top, long bottom);
+    friend bool operator==(const Strut&, const Strut&) = default;
+};
+
+// How the root window's pixels map to the global point space: its origin is the primary
+// monitor's bottom-left corner, y up, and a point is `scale` pixels.
+class RootGeometry {
+public:
+    RootGeometry() = default;
+    RootGeometry(const MonitorArea& primary, int scale);
+
+    int scale() const { return scale_; }
+    gfx::Point pointFromPixel(double x, double y) const;
+    // A rect of root pixels (top-left corner and size) in points.
+    gfx::Rect rectFromPixels(double x, double y, double width, double height) const;
+    struct PixelRect {
+        int x = 0, y = 0, width = 0, height = 0;
+        friend bool operator==(const PixelRect&, const PixelRect&) = default;
+    };
+    // A rect in points as root pixels, rounded outwards; never smaller than one pixel.
+    PixelRect pixelsFromRect(const gfx::Rect& rect) const;
+
+private:
+    double left_ = 0;
+    double bottom_ = 0;
+    int scale_ = 1;
+};
+
+// The monitors with the primary first (the first monitor when none is marked primary).
+std::vector<MonitorArea> primaryFirst(std::vector<MonitorArea> monitors);
+
+// How many pixels the struts take off each edge of the monitor.
+struct EdgeInsets {
+    long left = 0, right = 0, top = 0, bottom = 0;
+    friend bool operator==(const EdgeInsets&, const EdgeInsets&) = default;
+};
+EdgeInsets reservedEdges(const MonitorArea& monitor, int rootWidth, int rootHeight,
+                         const std::vector<Strut>& struts);
+
+// The screens the toolkit sees: each monitor (the primary first), its visible frame less the
+// other docks' struts and, on the primary, our own status bar of `barThickness` points that sits
+// directly below whatever other panels reserve at its top.
+std::vector<ScreenDescription> describeScreens(std::vector<MonitorArea> monitors, int rootWidth,
+                                               int rootHeight, const std::vector<Strut>& struts,
+                                               int scale, double barThickness);
+
+} // namespace ui::x11

@@ -1,0 +1,184 @@
+#include "platform/toolkit/x11/SettingsPortal.h"
+
+#include <dbus/dbus.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <poll.h>
+#include <string>
+
+namespace ui::x11 {
+
+namespace {
+
+constexpr const char* portalService = "org.freedesktop.portal.Desktop";
+constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
+constexpr const char* settingsInterface = "org.freedesktop.portal.Settings";
+constexpr const char* appearanceNamespace = "org.freedesktop.appearance";
+constexpr const char* colorSchemeKey = "color-scheme";
+constexpr const char* interfaceNamespace = "org.gnome.desktop.interface";
+constexpr const char* animationsKey = "enable-animations";
+// The portal's colour-scheme values.
+constexpr unsigned prefersDarkScheme = 1;
+constexpr unsigned prefersLightScheme = 2;
+
+bool sessionBusReachable() {
+    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
+        return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::error_code error;
+    return runtime && *runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", error);
+}
+
+// Steps into variants (the portal's Read wraps its value in two) until a plain value.
+bool enterValue(DBusMessageIter& iter) {
+    while (dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_VARIANT) {
+        DBusMessageIter inner;
+        dbus_message_iter_recurse(&iter, &inner);
+        iter = inner;
+    }
+    return dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_INVALID;
+}
+
+struct PendingRead {
+    SettingsPortal* portal;
+    std::string nameSpace;
+    std::string key;
+};
+
+} // namespace
+
+std::unique_ptr<SettingsPortal> SettingsPortal::connect(dispatch::RunLoop& loop,
+                                                        std::function<void()> changed) {
+    if (!sessionBusReachable())
+        return nullptr;
+    DBusError error;
+    dbus_error_init(&error);
+    DBusConnection* connection = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+    if (!connection) {
+        dbus_error_free(&error);
+        return nullptr;
+    }
+    dbus_connection_set_exit_on_disconnect(connection, false);
+    std::unique_ptr<SettingsPortal> portal(new SettingsPortal(connection, std::move(changed)));
+    int fd = -1;
+    if (!dbus_connection_get_unix_fd(connection, &fd))
+        return nullptr;
+    SettingsPortal* self = portal.get();
+    portal->source_ = loop.addSource(fd, POLLIN, [self](short revents) {
+        if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            self->source_.reset();
+            return;
+        }
+        self->pump();
+    });
+    dbus_connection_add_filter(connection, &SettingsPortal::filter, self, nullptr);
+    const std::string rule = std::string("type='signal',interface='") + settingsInterface +
+                             "',member='SettingChanged',path='" + portalPath + "'";
+    dbus_bus_add_match(connection, rule.c_str(), nullptr);
+    portal->request(appearanceNamespace, colorSchemeKey);
+    portal->request(interfaceNamespace, animationsKey);
+    dbus_connection_flush(connection);
+    return portal;
+}
+
+SettingsPortal::SettingsPortal(DBusConnection* connection, std::function<void()> changed)
+    : connection_(connection), changed_(std::move(changed)) {}
+
+SettingsPortal::~SettingsPortal() {
+    source_.reset();
+    dbus_connection_remove_filter(connection_, &SettingsPortal::filter, this);
+    dbus_connection_close(connection_);
+    dbus_connection_unref(connection_);
+}
+
+void SettingsPortal::request(const char* nameSpace, const char* key) {
+    DBusMessage* message =
+        dbus_message_new_method_call(portalService, portalPath, settingsInterface, "Read");
+    if (!message)
+        return;
+    dbus_message_append_args(message, DBUS_TYPE_STRING, &nameSpace, DBUS_TYPE_STRING, &key,
+                              DBUS_TYPE_INVALID);
+    DBusPendingCall* pending = nullptr;
+    // A portal that never answers must not hold anything up; the reply just never comes.
+    constexpr int timeoutMilliseconds = 5000;
+    if (dbus_connection_send_with_reply(connection_, message, &pending, timeoutMilliseconds) &&
+        pending) {
+        auto* read = new PendingRead{this, nameSpace, key};
+        dbus_pending_call_set_notify(
+            pending,
+            [](DBusPendingCall* call, void* data) {
+                auto* read = static_cast<PendingRead*>(data);
+                if (DBusMessage* reply = dbus_pending_call_steal_reply(call)) {
+                    if (dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_METHOD_RETURN)
+                        read->portal->takeValue(read->nameSpace.c_str(), read->key.c_str(), reply,
+                                                false);
+                    dbus_message_unref(reply);
+                }
+            },
+            read, [](void* data) { delete static_cast<PendingRead*>(data); });
+        dbus_pending_call_unref(pending);
+    }
+    dbus_message_unref(message);
+}
+
+void SettingsPortal::takeValue(const char* nameSpace, const char* key, DBusMessage* message,
+                               bool fromSignal) {
+    DBusMessageIter iter;
+    if (!dbus_message_iter_init(message, &iter))
+        return;
+    // A signal carries the namespace and key before the value.
+    if (fromSignal && (!dbus_message_iter_next(&iter) || !dbus_message_iter_next(&iter)))
+        return;
+    if (!enterValue(iter))
+        return;
+    const int type = dbus_message_iter_get_arg_type(&iter);
+    bool updated = false;
+    if (std::strcmp(nameSpace, appearanceNamespace) == 0 && std::strcmp(key, colorSchemeKey) == 0 &&
+        type == DBUS_TYPE_UINT32) {
+        dbus_uint32_t scheme = 0;
+        dbus_message_iter_get_basic(&iter, &scheme);
+        std::optional<bool> dark;
+        if (scheme == prefersDarkScheme)
+            dark = true;
+        else if (scheme == prefersLightScheme)
+            dark = false;
+        updated = dark != prefersDark_;
+        prefersDark_ = dark;
+    } else if (std::strcmp(nameSpace, interfaceNamespace) == 0 &&
+               std::strcmp(key, animationsKey) == 0 && type == DBUS_TYPE_BOOLEAN) {
+        dbus_bool_t enabled = true;
+        dbus_message_iter_get_basic(&iter, &enabled);
+        updated = animationsEnabled_ != bool(enabled);
+        animationsEnabled_ = bool(enabled);
+    }
+    if (updated && changed_)
+        changed_();
+}
+
+int SettingsPortal::filter(DBusConnection*, DBusMessage* message, void* self) {
+    if (!dbus_message_is_signal(message, settingsInterface, "SettingChanged"))
+        return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
+    const char* nameSpace = nullptr;
+    const char* key = nullptr;
+    DBusMessageIter iter;
+    if (dbus_message_iter_init(message, &iter) &&
+        dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_STRING) {
+        dbus_message_iter_get_basic(&iter, &nameSpace);
+        if (dbus_message_iter_next(&iter) &&
+            dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_STRING) {
+            dbus_message_iter_get_basic(&iter, &key);
+            static_cast<SettingsPortal*>(self)->takeValue(nameSpace, key, message, true);
+        }
+    }
+    return DBUS_HANDLER_RESULT_HANDLED;
+}
+
+void SettingsPortal::pump() {
+    dbus_connection_read_write(connection_, 0);
+    while (dbus_connection_dispatch(connection_) == DBUS_DISPATCH_DATA_REMAINS) {
+    }
+}
+
+} // namespace ui::x11

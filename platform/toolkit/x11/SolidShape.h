@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cairo.h>
+#include <vector>
+
+namespace ui::x11 {
+
+// A horizontal run of kept pixels.
+struct PixelSpan {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    friend bool operator==(const PixelSpan&, const PixelSpan&) = default;
+};
+
+// Without a compositing manager an X window cannot be translucent: what is drawn clear would
+// show black. So a translucent window is drawn solid and shaped instead: pixels at least half
+// covered keep their colour at full opacity, the rest (clear areas, soft shadows, the outer half
+// of an antialiased edge) are cut out of the window's shape.
+//
+// Copies the `width` × `height` pixels at (x, y) of the ARGB32 surface `source` into the RGB24
+// or ARGB32 surface `solid` (at 0, 0; at least that large) as solid colour, and answers the runs
+// to keep, relative to (x, y).
+std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x, int y, int width,
+                                                 int height, cairo_surface_t* solid);
+
+} // namespace ui::x11

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/toolkit/WindowServer.h"
+#include "platform/toolkit/x11/ScreenLayout.h"
+#include "platform/toolkit/x11/XSettings.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct _XDisplay;
+
+namespace ui::x11 {
+
+class SettingsPortal;
+
+// The toolkit's windows on a real X display (Xlib, drawn through cairo-xlib).
+//
+// Window kinds: menus and the 1 × 1 anchor panel are override-redirect; the status bar is a dock
+// at the top right of the primary monitor with a partial strut; every other window is managed
+// with a fitting type and states. Without a compositing manager translucent windows are drawn
+// solid and shaped. The connection is a file-descriptor source of the run loop, flushed before
+// the loop sleeps. Events are stamped on the given clock when they are read. Global monitors see
+// XInput2 raw button events on the root window, and raw motion only while a button is down.
+//
+// The server also feeds the shared application the desktop's appearance (the settings portal
+// over D-Bus, else XSETTINGS) and reduce-motion setting, and the workspace its notifications
+// (current desktop, active window, wake).
+class X11WindowServer final : public WindowServer {
+public:
+    struct Options {
+        // The display to open; empty means $DISPLAY.
+        std::string displayName;
+        // Fixes the backing scale instead of reading it from the desktop.
+        std::optional<int> backingScale;
+        // Ask the settings portal on the session bus for the appearance.
+        bool usePortal = true;
+    };
+
+    // None when the display cannot be opened.
+    static std::unique_ptr<X11WindowServer> open(dispatch::RunLoop& loop, Options options,
+                                                 const dispatch::Clock& clock = dispatch::uptimeClock());
+    static std::unique_ptr<X11WindowServer> open(dispatch::RunLoop& loop) {
+        return open(loop, Options{});
+    }
+    ~X11WindowServer() override;
+    X11WindowServer(const X11WindowServer&) = delete;
+    X11WindowServer& operator=(const X11WindowServer&) = delete;
+
+    // WindowServer
+    NativeWindowId createWindow(const gfx::Rect& frame,
+                                const NativeWindowAttributes& attributes) override;
+    void destroyWindow(NativeWindowId window) override;
+    void setFrame(NativeWindowId window, const gfx::Rect& frame) override;
+    void setLevel(NativeWindowId window, int level) override;
+    void setAlpha(NativeWindowId window, double alpha) override;
+    void setIgnoresMouseEvents(NativeWindowId window, bool ignores) override;
+    void orderFront(NativeWindowId window) override;
+    void orderOut(NativeWindowId window) override;
+    void makeKey(NativeWindowId window) override;
+    void present(NativeWindowId window, cairo_surface_t* backing, const gfx::Rect& dirty) override;
+    std::vector<ScreenDescription> screens() const override;
+    gfx::Point pointerLocation() const override;
+    unsigned pressedMouseButtons() const override;
+    void setCursor(CursorKind cursor) override;
+    void setInputGrab(bool grab) override;
+
+    _XDisplay* display() const { return display_; }
+    // The X window behind a native window, for tests and diagnostics.
+    std::optional<unsigned long> xWindow(NativeWindowId window) const;
+    // Whether a compositing manager owns the screen (translucent windows are real then).
+    bool hasCompositor() const;
+    const RootGeometry& geometry() const { return geometry_; }
+    // Waits until the X server has handled every request sent, then handles every event it
+    // sent back.
+    void sync();
+
+private:
+    struct NativeWindow;
+    struct Atoms;
+
+    X11WindowServer(_XDisplay* display, dispatch::RunLoop& loop, const Options& options,
+                    const dispatch::Clock& clock);
+
+    NativeWindow* find(NativeWindowId window);
+    const NativeWindow* find(NativeWindowId window) const;
+    NativeWindowId windowFor(unsigned long xid) const;
+    bool isOurs(unsigned long xid) const;
+
+    void placeWindow(NativeWindow& window);
+    void setWindowProperties(NativeWindow& window);
+    void updateStrut(NativeWindow& window);
+    void restack();
+    void paint(NativeWindow& window, int x, int y, int width, int height, bool reshape);
+
+    void readDesktop();
+    void refreshScreens();
+    std::vector<Strut> otherStruts() const;
+    long statusBarOffset() const;
+    void applyDesktopSettings();
+    void readXSettings();
+
+    void drainEvents();
+    void handleEvent(void* event);
+    void handleRawEvent(void* cookie);
+    void selectRawMotion(bool select);
+    void deliverPointer(EventType type, std::optional<NativeWindowId> window, gfx::Point location,
+                        unsigned state, int button);
+    void checkWake();
+
+    _XDisplay* display_;
+    dispatch::RunLoop& loop_;
+    const dispatch::Clock& clock_;
+    Options options_;
+    std::unique_ptr<Atoms> atoms_;
+    int screenNumber_ = 0;
+    unsigned long root_ = 0;
+    int xinputOpcode_ = -1;
+    int randrEventBase_ = -1;
+    bool hasWindowManager_ = false;
+
+    std::map<NativeWindowId, std::unique_ptr<NativeWindow>> windows_;
+    NativeWindowId nextId_ = 1;
+    std::uint64_t nextStackOrder_ = 1;
+
+    std::vector<MonitorArea> monitors_;
+    int rootWidth_ = 0;
+    int rootHeight_ = 0;
+    RootGeometry geometry_;
+    mutable std::optional<std::vector<ScreenDescription>> screens_;
+
+    std::optional<XSettings> xsettings_;
+    unsigned long xsettingsOwner_ = 0;
+    std::unique_ptr<SettingsPortal> portal_;
+
+    std::map<CursorKind, unsigned long> cursors_;
+    CursorKind cursor_ = CursorKind::arrow;
+    bool grabbing_ = false;
+    bool rawMotionSelected_ = false;
+    unsigned rawButtonsDown_ = 0;
+    struct LastClick {
+        int button = 0;
+        double time = -1;
+        gfx::Point location;
+        int count = 0;
+    } lastClick_;
+    double bootMinusMonotonic_ = 0;
+
+    dispatch::RunLoop::Registration source_;
+    dispatch::RunLoop::Registration beforeWaiting_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+} // namespace ui::x11
