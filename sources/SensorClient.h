@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Localization.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/Queue.h"
 #include "platform/dispatch/SerialQueue.h"
@@ -13,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -93,6 +95,12 @@ public:
     // The alert's retry button: schedules resetAndRetry() and calls `changed` at once. Main
     // thread.
     void retryFromAlert();
+
+    // Explains the companion in a modal alert in `language` and acts on the button pressed:
+    // opens the companion's web page, retries the link, or launches the companion. Main thread.
+    void presentHelperAlert(AppLanguage language);
+    // The same with the texts from `texts`.
+    void presentHelperAlert(const std::function<std::string(Copy)>& texts);
 
     // Called on the main queue when the published link changes. Set and read on the main thread.
     std::function<void()> changed;

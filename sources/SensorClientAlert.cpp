@@ -1,0 +1,42 @@
+#include "model/SafeWebURL.h"
+#include "platform/toolkit/Alert.h"
+#include "platform/toolkit/Workspace.h"
+#include "sources/SensorClient.h"
+#include "sources/SensorHelperAlert.h"
+
+namespace pulsedeck {
+
+void SensorClient::presentHelperAlert(AppLanguage language) {
+    presentHelperAlert([language](Copy key) { return text(key, language); });
+}
+
+void SensorClient::presentHelperAlert(const std::function<std::string(Copy)>& texts) {
+    const auto contents = SensorHelperAlert::make(currentState(), locateHelper().has_value());
+    ui::Alert alert;
+    alert.setMessageText(texts(contents.message));
+    alert.setInformativeText(texts(contents.informative));
+    for (SensorAlertButton button : contents.buttons)
+        alert.addButton(texts(title(button)));
+
+    const long response = alert.runModal() - ui::ModalResponse::alertFirstButton;
+    if (response < 0)
+        return;
+    switch (contents.action(static_cast<std::size_t>(response))) {
+    case SensorAlertAction::openSensorsPage:
+        if (auto page = productPageURL("/sensors"))
+            ui::Workspace::shared().openURL(*page);
+        break;
+    case SensorAlertAction::retry:
+        retryFromAlert();
+        break;
+    case SensorAlertAction::launchCompanion:
+        // The companion may have gone while the alert was open.
+        if (auto entry = locateHelper())
+            ui::Workspace::shared().openURL("file://" + entry->string());
+        break;
+    case SensorAlertAction::nothing:
+        break;
+    }
+}
+
+} // namespace pulsedeck
