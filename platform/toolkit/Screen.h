@@ -23,7 +23,7 @@ public:
     const gfx::Rect& visibleFrame() const { return description_.visibleFrame; }
     // The platform's safeAreaInsets.top.
     double safeAreaTop() const { return description_.safeAreaTop; }
-    // The display number the platform files under "NSScreenNumber".
+    // The display number the platform files in the screen's device description.
     int displayNumber() const { return description_.displayNumber; }
     double backingScaleFactor() const { return description_.backingScale; }
 
