@@ -54,6 +54,25 @@ void BM_StatusImageAtScaleTwo(benchmark::State& state) {
 }
 BENCHMARK(BM_StatusImageAtScaleTwo)->Unit(benchmark::kMicrosecond);
 
+// The strip compositing one rendered status image into a window at backing scale 1, scaled by
+// 7/6 at a fractional position, filtered.
+void BM_CompositeStatusBitmap(benchmark::State& state) {
+    Image status = renderedBitmapImage(
+        Image::withDrawingHandler({200, 24}, false,
+                                  [](Context& context, const Rect& rect) {
+                                      context.setFillColor(Color::black().withAlpha(0.3));
+                                      Path::roundedRect(rect, 12, 12).fill(context);
+                                      return true;
+                                  }),
+        2);
+    Bitmap window = Bitmap::forPointSize({260, 30}, 1);
+    Context context(window);
+    for (auto _ : state) {
+        status.draw(context, Rect{3.4, 1.2, 200 * 7.0 / 6, 28});
+    }
+}
+BENCHMARK(BM_CompositeStatusBitmap)->Unit(benchmark::kMicrosecond);
+
 void BM_MeasureCachedText(benchmark::State& state) {
     TextAttributes value{.font = Font::monospacedDigitSystem(10.2, FontWeight::medium)};
     for (auto _ : state) {

@@ -89,6 +89,36 @@ Bitmap Bitmap::copy() const {
     return duplicate;
 }
 
+Bitmap Bitmap::halved() const {
+    Bitmap half((pixelsWide_ + 1) / 2, (pixelsHigh_ + 1) / 2, pointSize_);
+    if (isEmpty() || half.isEmpty()) {
+        return half;
+    }
+    cairo_surface_flush(surface_);
+    const unsigned char* from = cairo_image_surface_get_data(surface_);
+    int fromStride = cairo_image_surface_get_stride(surface_);
+    unsigned char* to = cairo_image_surface_get_data(half.surface_);
+    int toStride = cairo_image_surface_get_stride(half.surface_);
+    for (int row = 0; row < half.pixelsHigh_; ++row) {
+        // An odd last row or column stands in for its missing partner.
+        const unsigned char* upper = from + std::size_t(2 * row) * fromStride;
+        const unsigned char* lower =
+            from + std::size_t(std::min(2 * row + 1, pixelsHigh_ - 1)) * fromStride;
+        unsigned char* out = to + std::size_t(row) * toStride;
+        for (int column = 0; column < half.pixelsWide_; ++column) {
+            std::size_t left = std::size_t(2 * column) * 4;
+            std::size_t right = std::size_t(std::min(2 * column + 1, pixelsWide_ - 1)) * 4;
+            for (std::size_t channel = 0; channel < 4; ++channel) {
+                unsigned sum = upper[left + channel] + upper[right + channel] +
+                               lower[left + channel] + lower[right + channel];
+                out[std::size_t(column) * 4 + channel] = static_cast<unsigned char>((sum + 2) / 4);
+            }
+        }
+    }
+    cairo_surface_mark_dirty(half.surface_);
+    return half;
+}
+
 Rgba8 Bitmap::pixel(int column, int row) const {
     if (!surface_ || column < 0 || row < 0 || column >= pixelsWide_ || row >= pixelsHigh_) {
         return {};

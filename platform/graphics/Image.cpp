@@ -3,15 +3,39 @@
 #include "platform/graphics/DrawingRecorder.h"
 #include "platform/graphics/Path.h"
 
+#include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace gfx {
+
+namespace {
+
+// How far a draw shrinks the bitmap: device pixels per bitmap pixel, the smaller of the two axes.
+double shrinkFactor(cairo_t* cr, const Rect& rect, const Rect& source, const Bitmap& bitmap,
+                    Size imageSize) {
+    cairo_matrix_t userToDevice;
+    cairo_get_matrix(cr, &userToDevice);
+    double deviceWidth = std::hypot(userToDevice.xx, userToDevice.yx) * rect.width();
+    double deviceHeight = std::hypot(userToDevice.xy, userToDevice.yy) * rect.height();
+    double sourceWidth = source.width() * bitmap.pixelsWide() / imageSize.width;
+    double sourceHeight = source.height() * bitmap.pixelsHigh() / imageSize.height;
+    return std::min(deviceWidth / sourceWidth, deviceHeight / sourceHeight);
+}
+
+} // namespace
 
 struct Image::Content {
     Size size;
     bool flipped = false;
     DrawingHandler handler;
     std::shared_ptr<const Bitmap> bitmap;
+    // The bitmap at half its pixels, made on the first draw that shrinks it; shared by copies.
+    struct HalfBitmap {
+        std::once_flag once;
+        std::shared_ptr<const Bitmap> bitmap;
+    };
+    std::shared_ptr<HalfBitmap> half = std::make_shared<HalfBitmap>();
 };
 
 Image Image::withDrawingHandler(Size size, bool flipped, DrawingHandler handler) {
@@ -116,10 +140,34 @@ void Image::drawContent(Context& context, const Rect& rect, const Rect& source,
     const Content& content = *content_;
     Size imageSize = content.size;
     if (content.bitmap) {
-        const Bitmap& bitmap = *content.bitmap;
-        if (bitmap.isEmpty() || imageSize.width <= 0 || imageSize.height <= 0) {
+        if (content.bitmap->isEmpty() || imageSize.width <= 0 || imageSize.height <= 0) {
             return;
         }
+        cairo_t* cr = context.cairo();
+        // Bilinear sampling serves enlarging and shrinking to no less than half size; cairo's
+        // convolution filter, which any smaller size needs, costs ten times more. In between,
+        // the bitmap is first halved exactly (2 × 2 averages, once, kept) and then enlarged
+        // bilinearly, which does not alias. The strip shrinks its scale-2 images to between
+        // half and 7/12 of their pixels on a scale-1 screen, every frame of an animation.
+        const Bitmap* chosen = content.bitmap.get();
+        cairo_filter_t filter = CAIRO_FILTER_BILINEAR;
+        if (interpolation == ImageInterpolation::none) {
+            filter = CAIRO_FILTER_NEAREST;
+        } else if (interpolation == ImageInterpolation::high) {
+            double shrink = shrinkFactor(cr, rect, source, *chosen, imageSize);
+            constexpr double tolerance = 1e-9;
+            if (shrink < 0.5 - tolerance) {
+                filter = CAIRO_FILTER_GOOD;
+            } else if (shrink < 1 - tolerance && shrink > 0.5 + tolerance) {
+                std::call_once(content.half->once, [&] {
+                    content.half->bitmap = std::make_shared<const Bitmap>(chosen->halved());
+                });
+                if (!content.half->bitmap->isEmpty()) {
+                    chosen = content.half->bitmap.get();
+                }
+            }
+        }
+        const Bitmap& bitmap = *chosen;
         // User space → image points → bitmap pixels (rows counted from the top).
         AffineTransform toPattern =
             AffineTransform::translation(-rect.x(), -rect.y())
@@ -129,16 +177,12 @@ void Image::drawContent(Context& context, const Rect& rect, const Rect& source,
                 .concatenating(AffineTransform{1, 0, 0, -1, 0, imageSize.height})
                 .concatenating(AffineTransform::scaling(bitmap.pixelsWide() / imageSize.width,
                                                         bitmap.pixelsHigh() / imageSize.height));
-        cairo_t* cr = context.cairo();
         cairo_pattern_t* pattern = cairo_pattern_create_for_surface(bitmap.surface());
         cairo_matrix_t matrix{toPattern.a, toPattern.b,  toPattern.c,
                               toPattern.d, toPattern.tx, toPattern.ty};
         cairo_pattern_set_matrix(pattern, &matrix);
         cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-        cairo_pattern_set_filter(pattern,
-                                 interpolation == ImageInterpolation::none  ? CAIRO_FILTER_NEAREST
-                                 : interpolation == ImageInterpolation::low ? CAIRO_FILTER_BILINEAR
-                                                                            : CAIRO_FILTER_GOOD);
+        cairo_pattern_set_filter(pattern, filter);
         cairo_save(cr);
         cairo_set_source(cr, pattern);
         cairo_new_path(cr);

@@ -2,6 +2,7 @@
 #include "platform/graphics/RecordingContext.h"
 #include "support/TestPaths.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace gfx {
@@ -108,6 +109,34 @@ TEST(ImageRender, FilteredScalingBlendsEdges) {
     Rgba8 seam = target.pixelAtPoint({5, 15});
     EXPECT_GT(seam.red, 20);
     EXPECT_GT(seam.blue, 20);
+}
+
+TEST(ImageRender, ShrinkingAveragesInsteadOfPickingPixels) {
+    // A one-pixel checkerboard of black and clear: any filtered shrink shows even grey.
+    Bitmap checks(60, 60, {60, 60});
+    {
+        Context context(checks);
+        for (int row = 0; row < 60; ++row) {
+            for (int column = (row % 2); column < 60; column += 2) {
+                context.fillRect({double(column), double(row), 1, 1});
+            }
+        }
+    }
+    Image image = Image::withBitmap(std::move(checks));
+    for (double size : {30.0, 35.0, 40.0, 18.0}) {
+        Bitmap target = Bitmap::forPointSize({size, size}, 1);
+        Context context(target);
+        image.draw(context, Rect{0, 0, size, size});
+        int lowest = 255, highest = 0;
+        for (int row = 1; row + 1 < target.pixelsHigh(); ++row) {
+            for (int column = 1; column + 1 < target.pixelsWide(); ++column) {
+                lowest = std::min<int>(lowest, target.pixel(column, row).alpha);
+                highest = std::max<int>(highest, target.pixel(column, row).alpha);
+            }
+        }
+        EXPECT_GE(lowest, 118) << size;
+        EXPECT_LE(highest, 138) << size;
+    }
 }
 
 TEST(ImageRender, PngRoundTrip) {
