@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/GlobalQueue.h"
 #include "platform/foundation/ProcessRunner.h"
+#include "platform/foundation/TextFile.h"
 #include "platform/toolkit/Application.h"
 
 #include <algorithm>
@@ -34,6 +35,19 @@ std::vector<std::filesystem::path> xdgDataDirectories() {
             folders.emplace_back(folder);
     }
     return folders;
+}
+
+// Whether the desktop entry's main group says Hidden=true.
+bool isHidden(const std::string& entry) {
+    std::istringstream lines(entry);
+    bool inMainGroup = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.front() == '[')
+            inMainGroup = line.rfind("[Desktop Entry]", 0) == 0;
+        else if (inMainGroup && line.rfind("Hidden=", 0) == 0)
+            return line.substr(7) == "true";
+    }
+    return false;
 }
 
 bool startsWith(const std::string& text, std::string_view prefix) {
@@ -95,11 +109,17 @@ bool Workspace::openURL(const std::string& url, std::function<void(bool)> comple
 std::optional<std::string> Workspace::urlForApplication(const std::string& identifier) const {
     if (identifier.empty() || identifier.find('/') != std::string::npos)
         return std::nullopt;
+    // The first folder holding the entry decides; a hidden entry there means the application
+    // was removed for this user, even when a later folder still has it.
     for (const auto& folder : dataDirectories_) {
         const auto entry = folder / "applications" / (identifier + ".desktop");
         std::error_code error;
-        if (std::filesystem::is_regular_file(entry, error))
-            return "file://" + entry.string();
+        if (!std::filesystem::is_regular_file(entry, error))
+            continue;
+        const auto text = foundation::readTextFile(entry);
+        if (!text || isHidden(*text))
+            return std::nullopt;
+        return "file://" + entry.string();
     }
     return std::nullopt;
 }

@@ -67,6 +67,15 @@ TEST_F(WorkspaceTest, FindsApplicationsByIdentifierInTheDataFolders) {
     EXPECT_FALSE(
         workspace.urlForApplication("../applications/org.gnome.SystemMonitor").has_value());
     EXPECT_FALSE(workspace.urlForApplication("").has_value());
+
+    std::filesystem::create_directories(home.path() / "applications");
+    std::ofstream(home.path() / "applications" / "org.gnome.SystemMonitor.desktop")
+        << "[Desktop Entry]\nName=Monitor\nHidden=true\n";
+    EXPECT_FALSE(workspace.urlForApplication("org.gnome.SystemMonitor").has_value());
+    std::ofstream(home.path() / "applications" / "org.gnome.SystemMonitor.desktop")
+        << "[Desktop Entry]\nName=Monitor\n[Desktop Action New]\nHidden=true\n";
+    EXPECT_EQ(workspace.urlForApplication("org.gnome.SystemMonitor"),
+              "file://" + (home.path() / "applications/org.gnome.SystemMonitor.desktop").string());
 }
 
 TEST_F(ToolkitFixture, AMissingHelperIsReportedAtOnce) {
