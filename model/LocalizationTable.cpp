@@ -1,10 +1,10 @@
 #include "model/LocalizationTable.h"
 
+#include "platform/foundation/JSON.h"
 #include "platform/foundation/TextFile.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 
 namespace pulsedeck {
 
@@ -12,16 +12,18 @@ namespace {
 
 // Large enough for every language's texts many times over; anything bigger is not our resource.
 constexpr std::size_t resourceSizeLimit = 8 << 20;
+// Languages inside the document, texts inside each language.
+constexpr std::size_t resourceDepth = 2;
 
 } // namespace
 
 std::optional<LocalizationTable> LocalizationTable::decode(std::string_view json) {
-    auto document = nlohmann::json::parse(json, nullptr, false);
-    if (document.is_discarded() || !document.is_object()) {
+    auto document = foundation::parseJSON(json, resourceDepth);
+    if (!document || !document->is_object()) {
         return std::nullopt;
     }
     Languages languages;
-    for (const auto& [code, texts] : document.items()) {
+    for (const auto& [code, texts] : document->items()) {
         if (!texts.is_object()) {
             return std::nullopt;
         }

@@ -21,7 +21,7 @@ public:
     explicit LocalizationTable(Languages languages) : languages_(std::move(languages)) {}
 
     // A JSON object of language codes, each an object of key names to strings. Any other shape
-    // (another type anywhere, bad JSON) gives nothing.
+    // (another type anywhere, a key twice in one object, bad JSON or UTF-8) gives nothing.
     static std::optional<LocalizationTable> decode(std::string_view json);
 
     // Reads and decodes a resource file; nothing when it is missing, unreadable or malformed.

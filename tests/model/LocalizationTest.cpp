@@ -100,6 +100,8 @@ TEST(LocalizationTable, DecodesOnlyTheExpectedShape) {
     EXPECT_FALSE(LocalizationTable::decode(R"({"en": {"quit": null}})"));
     EXPECT_FALSE(LocalizationTable::decode(R"({"en": {"quit": {"text": "Quit"}}})"));
     EXPECT_FALSE(LocalizationTable::decode(R"({"en": {"quit": "Quit"}} trailing)"));
+    EXPECT_FALSE(LocalizationTable::decode(R"({"en": {"quit": "Quit", "quit": "Exit"}})"));
+    EXPECT_FALSE(LocalizationTable::decode("{\"en\": {\"quit\": \"Qu\xff\"}}"));
 }
 
 TEST(LocalizationTable, FallsBackToEnglishThenToTheKeyName) {
