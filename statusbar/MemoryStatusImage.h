@@ -19,13 +19,13 @@ struct MemoryStatusContent {
     bool dark = false;
     bool showChart = true;
     // Oldest first.
-    std::span<const PressurePoint> history;
+    std::span<const PressurePoint> history = {};
     int capacity = 60;
     // Blue rather than green for the normal pressure level.
     bool blue = true;
     // The memory slot's colour; without one the pressure colours are used.
-    std::optional<gfx::Color> tint;
-    MemorySnapshot snapshot;
+    std::optional<gfx::Color> tint = std::nullopt;
+    MemorySnapshot snapshot = {};
     DisplayMode mode = DisplayMode::automatic;
     AppLanguage language = AppLanguage::english;
     double chartLength = 85;

@@ -57,9 +57,9 @@ struct NetworkColors {
     bool blue = true;
     // The user's choice of separate download and upload colours.
     bool colored = false;
-    std::optional<gfx::Color> download;
-    std::optional<gfx::Color> upload;
-    std::optional<gfx::Color> module;
+    std::optional<gfx::Color> download = std::nullopt;
+    std::optional<gfx::Color> upload = std::nullopt;
+    std::optional<gfx::Color> module = std::nullopt;
 
     // Coloured: download or palette blue. Plain: the module colour, else blue or green.
     gfx::Color downloadColor() const;
@@ -76,10 +76,10 @@ void drawHistoryGraph(gfx::Context& context, std::span<const NetworkSnapshot> hi
 // What the network segment shows besides its colours.
 struct NetworkSegment {
     bool showsGraph = true;
-    gfx::Rect graphRect;
-    std::span<const NetworkSnapshot> history;
-    std::optional<double> download;
-    std::optional<double> upload;
+    gfx::Rect graphRect = {};
+    std::span<const NetworkSnapshot> history = {};
+    std::optional<double> download = std::nullopt;
+    std::optional<double> upload = std::nullopt;
     // x of the text column: the arrows stand 11 pt right of it.
     double textX = 0;
     // A rate text is measured in this font; wider than the budget, it is drawn smaller.

@@ -14,10 +14,10 @@ struct NetworkStatusContent {
     bool dark = false;
     bool showsGraph = true;
     // Oldest first; only read while the image is drawn.
-    std::span<const NetworkSnapshot> history;
-    NetworkColors colors;
-    std::optional<double> download;
-    std::optional<double> upload;
+    std::span<const NetworkSnapshot> history = {};
+    NetworkColors colors = {};
+    std::optional<double> download = std::nullopt;
+    std::optional<double> upload = std::nullopt;
     double chartLength = 85;
 };
 

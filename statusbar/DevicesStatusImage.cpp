@@ -1,0 +1,55 @@
+#include "statusbar/DevicesStatusImage.h"
+
+#include "detail/RenderedBitmapImage.h"
+#include "sources/DeviceDrawing.h"
+#include "statusbar/MetricStatusDrawing.h"
+
+#include <algorithm>
+
+namespace pulsedeck {
+
+namespace {
+
+constexpr double imageScale = 2;
+
+} // namespace
+
+gfx::Image devicesStatusImage(const std::vector<ExternalDevice>& devices, bool dark,
+                              std::optional<gfx::Color> tint) {
+    const gfx::Image drawing = gfx::Image::withDrawingHandler(
+        devicesImageSize, false,
+        [devices, dark, tint](gfx::Context& context, const gfx::Rect& rect) {
+            return drawCapsule(context, dark, rect,
+                               [&](const gfx::Color& foreground, const gfx::Rect&) {
+                                   drawDevicesIcon(context, foreground, tint, devices, dark);
+                               });
+        });
+    return renderedBitmapImage(drawing, imageScale, dark);
+}
+
+DevicesStatusUpdate updateDevicesStatus(const std::optional<std::set<std::string>>& previousIDs,
+                                        const std::optional<std::vector<ExternalDevice>>& devices,
+                                        bool dark, std::optional<gfx::Color> tint,
+                                        bool animationsEnabled, bool reduceMotion) {
+    DevicesStatusUpdate update;
+    if (!devices) {
+        update.stopsPulse = true;
+        return update;
+    }
+    std::set<std::string> ids;
+    for (const ExternalDevice& device : *devices) {
+        ids.insert(device.id);
+    }
+    const bool arrived =
+        previousIDs && std::any_of(ids.begin(), ids.end(), [&](const std::string& id) {
+            return !previousIDs->contains(id);
+        });
+    update.deviceIDs = std::move(ids);
+    if (!devices->empty()) {
+        update.image = devicesStatusImage(*devices, dark, tint);
+    }
+    update.startsPulse = arrived && animationsEnabled && !reduceMotion;
+    return update;
+}
+
+} // namespace pulsedeck

@@ -1,0 +1,151 @@
+#include "statusbar/MemoryStatusImage.h"
+#include "statusbar/MetricStatusDrawing.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+namespace pulsedeck {
+namespace {
+
+MemorySnapshot sample() {
+    MemorySnapshot snapshot;
+    snapshot.physical = "16.00 GB";
+    snapshot.used = "9.41 GB";
+    snapshot.cached = "3.20 GB";
+    snapshot.swap = "1.25 GB";
+    snapshot.pressure = 1;
+    snapshot.usedFraction = 0.5;
+    return snapshot;
+}
+
+gfx::Rgba8 probe(const gfx::Image& image, gfx::Point point) {
+    return image.bitmap()->pixelAtPoint(point);
+}
+
+// A point on the ring at an angle in degrees (anticlockwise from +x, y up).
+gfx::Point onRing(double degrees) {
+    double radians = degrees * std::numbers::pi / 180;
+    return {13 + 9.5 * std::cos(radians), 12 + 9.5 * std::sin(radians)};
+}
+
+gfx::Image ring(std::optional<double> fraction, bool dark = false) {
+    MemorySnapshot snapshot = sample();
+    snapshot.usedFraction = fraction;
+    return memoryStatusImage({.dark = dark,
+                              .showChart = false,
+                              .tint = gfx::Color::srgb(1, 0, 0),
+                              .snapshot = snapshot,
+                              .mode = DisplayMode::automatic});
+}
+
+bool isArcRed(gfx::Rgba8 pixel) {
+    return pixel.alpha > 200 && pixel.red > 200 && pixel.green < 60 && pixel.blue < 60;
+}
+
+TEST(MemoryStatusImageRender, RingAtOneIsAWholeCircle) {
+    gfx::Image image = ring(1.0);
+    ASSERT_EQ(image.bitmap()->pixelsWide(), 52);
+    for (double degrees = 0; degrees < 360; degrees += 15) {
+        EXPECT_TRUE(isArcRed(probe(image, onRing(degrees)))) << degrees;
+    }
+}
+
+TEST(MemoryStatusImageRender, RingQuarterRunsClockwiseFromTheTop) {
+    gfx::Image image = ring(0.25);
+    EXPECT_TRUE(isArcRed(probe(image, onRing(80))));
+    EXPECT_TRUE(isArcRed(probe(image, onRing(45))));
+    EXPECT_TRUE(isArcRed(probe(image, onRing(10))));
+    for (double degrees : {110.0, 180.0, 270.0, 340.0}) {
+        gfx::Rgba8 pixel = probe(image, onRing(degrees));
+        EXPECT_FALSE(isArcRed(pixel)) << degrees;
+        // Only the faint track (black at 0.14 over the capsule's 0.06).
+        EXPECT_LT(pixel.alpha, 70) << degrees;
+        EXPECT_GT(pixel.alpha, 20) << degrees;
+    }
+}
+
+TEST(MemoryStatusImageRender, UnusableFractionsDrawNoArc) {
+    for (std::optional<double> fraction :
+         {std::optional<double>(1.01), std::optional<double>(std::nan(""))}) {
+        gfx::Image image = ring(fraction, true);
+        for (double degrees = 0; degrees < 360; degrees += 30) {
+            gfx::Rgba8 pixel = probe(image, onRing(degrees));
+            // White track only: grey, faint.
+            EXPECT_EQ(pixel.red, pixel.green) << degrees;
+            EXPECT_LT(pixel.alpha, 90) << degrees;
+        }
+    }
+}
+
+TEST(MemoryStatusImageRender, CapsuleAlphaByAppearance) {
+    for (bool dark : {false, true}) {
+        gfx::Image image = memoryStatusImage(
+            {.dark = dark, .showChart = false, .snapshot = sample(), .mode = DisplayMode::pair});
+        double width = image.size().width;
+        // Right of the figures, inside the capsule.
+        gfx::Rgba8 pixel = probe(image, {width - 6, 12});
+        int expectedAlpha = static_cast<int>(std::lround((dark ? 0.10 : 0.06) * 255));
+        EXPECT_NEAR(pixel.alpha, expectedAlpha, 1) << dark;
+        EXPECT_EQ(pixel.red, dark ? pixel.alpha : 0);
+        // Outside the capsule's rounded end the image is clear.
+        EXPECT_EQ(probe(image, {width - 1.25, 0.5}).alpha, 0);
+        EXPECT_EQ(probe(image, {0.25, 12}).alpha, 0);
+    }
+}
+
+TEST(MemoryStatusImageRender, StatusDotAndSeparatorBesideTheChart) {
+    for (std::size_t count : {0u, 1u, 2u}) {
+        std::vector<PressurePoint> history(count, PressurePoint{0.1, 1});
+        gfx::Image image = memoryStatusImage({.history = history,
+                                              .blue = false,
+                                              .snapshot = sample(),
+                                              .mode = DisplayMode::pair,
+                                              .chartLength = 40});
+        // The dot at (w − 5, 9), 5 × 5, in the normal green.
+        gfx::Rgba8 dot = probe(image, {37.5, 11.5});
+        bool green = dot.alpha > 240 && dot.green > 180 && dot.red < 30;
+        EXPECT_EQ(green, count < 2) << count;
+        // The separator at 5 + w + 4, half a point wide: one pixel at scale 2.
+        gfx::Rgba8 separator = probe(image, {49.25, 12});
+        EXPECT_NEAR(separator.alpha, std::lround((0.06 + 0.15 * 0.94) * 255), 2);
+        EXPECT_NEAR(probe(image, {49.75, 12}).alpha, std::lround(0.06 * 255), 1);
+    }
+}
+
+TEST(MemoryStatusImageRender, GridSeparatorIsFaintWithoutTheChart) {
+    MemorySnapshot snapshot = sample();
+    for (bool chart : {false, true}) {
+        StatusLayout layout =
+            StatusLayout::measure(DisplayMode::four, AppLanguage::english, snapshot, chart, 85);
+        gfx::Image image = memoryStatusImage(
+            {.showChart = chart, .snapshot = snapshot, .mode = DisplayMode::four});
+        gfx::Rgba8 separator = probe(image, {layout.rightStart - 5.75, 20});
+        // Capsule fill twice without the chart; the 0.15 rule over it with the chart.
+        double alpha = chart ? 0.06 + 0.15 * 0.94 : 0.06 + 0.06 * 0.94;
+        EXPECT_NEAR(separator.alpha, std::lround(alpha * 255), 2) << chart;
+    }
+}
+
+TEST(MemoryStatusImageRender, ImageWidthIsTheMeasuredWidthAtScaleTwo) {
+    MemorySnapshot snapshot = sample();
+    for (DisplayMode mode : {DisplayMode::four, DisplayMode::automatic, DisplayMode::pair}) {
+        for (bool chart : {false, true}) {
+            StatusLayout layout =
+                StatusLayout::measure(mode, AppLanguage::french, snapshot, chart, 22);
+            gfx::Image image = memoryStatusImage({.showChart = chart,
+                                                  .snapshot = snapshot,
+                                                  .mode = mode,
+                                                  .language = AppLanguage::french,
+                                                  .chartLength = 22});
+            EXPECT_EQ(image.size(), (gfx::Size{layout.width, 24}));
+            EXPECT_EQ(image.bitmap()->pixelsWide(), static_cast<int>(std::ceil(layout.width * 2)));
+            EXPECT_EQ(image.bitmap()->pixelsHigh(), 48);
+        }
+    }
+}
+
+} // namespace
+} // namespace pulsedeck
