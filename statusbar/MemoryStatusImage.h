@@ -5,8 +5,8 @@
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
+#include "sources/DisplayMode.h"
 #include "sources/MemorySnapshot.h"
-#include "statusbar/MemoryDisplayMode.h"
 #include "statusbar/StatusLayout.h"
 
 #include <optional>

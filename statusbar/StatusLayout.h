@@ -1,8 +1,8 @@
 #pragma once
 
 #include "model/Localization.h"
+#include "sources/DisplayMode.h"
 #include "sources/MemorySnapshot.h"
-#include "statusbar/MemoryDisplayMode.h"
 
 #include <string>
 #include <string_view>
