@@ -137,6 +137,7 @@ void Window::pointerMoved(std::optional<gfx::Point> location, const Event& event
         return;
     if (!location) {
         app_->toolTips().pointerOver(nullptr, {});
+        app_->setRectCursor(Cursor::arrow());
         return;
     }
     updateCursor(*location);

@@ -231,6 +231,10 @@ TEST_F(EventRoutingTest, CursorRectsAndTheCursorStack) {
     EXPECT_EQ(server.cursor(), ui::CursorKind::closedHand);
     ui::Cursor::pop();
     EXPECT_EQ(server.cursor(), ui::CursorKind::arrow);
+    server.movePointer({130, 130});
+    EXPECT_EQ(server.cursor(), ui::CursorKind::openHand);
+    server.movePointer({700, 700});
+    EXPECT_EQ(server.cursor(), ui::CursorKind::arrow);
 }
 
 TEST_F(EventRoutingTest, CurrentEventIsTheOneBeingHandled) {
