@@ -1,0 +1,159 @@
+#include "app/Preferences.h"
+
+#include "platform/foundation/UserDefaults.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pulsedeck {
+
+namespace {
+
+std::optional<bool> storedBool(const foundation::UserDefaults& defaults, std::string_view key) {
+    auto value = defaults.objectForKey(key);
+    return value ? value->asBool() : std::nullopt;
+}
+
+std::optional<std::int64_t> storedInteger(const foundation::UserDefaults& defaults,
+                                          std::string_view key) {
+    auto value = defaults.objectForKey(key);
+    return value ? value->asInteger() : std::nullopt;
+}
+
+std::optional<double> storedDouble(const foundation::UserDefaults& defaults, std::string_view key) {
+    auto value = defaults.objectForKey(key);
+    return value ? value->asDouble() : std::nullopt;
+}
+
+std::map<std::string, std::string, std::less<>>
+decodeDockAnchors(const std::optional<foundation::PropertyDictionary>& stored) {
+    std::map<std::string, std::string, std::less<>> anchors;
+    if (!stored)
+        return anchors;
+    for (const auto& [key, value] : *stored) {
+        auto text = value.asString();
+        if (!text)
+            return {};
+        anchors.emplace(key, *text);
+    }
+    return anchors;
+}
+
+FanAnimationMode storedFanAnimation(std::optional<std::int64_t> stored) {
+    if (stored && *stored >= 0 && *stored <= 2)
+        if (auto mode = fanAnimationMode(static_cast<int>(*stored)))
+            return *mode;
+    return FanAnimationMode::smooth;
+}
+
+} // namespace
+
+double clampedChartLength(double value) {
+    constexpr double fallback = 85;
+    if (!std::isfinite(value))
+        return fallback;
+    return std::clamp(std::round(value), 16.0, 160.0);
+}
+
+double clampedFanGap(double value) {
+    if (std::isnan(value) || value < 0)
+        return 0;
+    return std::min(value, 32.0);
+}
+
+double clampedFloatingOpacity(double value) {
+    if (!std::isfinite(value))
+        return 1.0;
+    return std::clamp(value, 0.2, 1.0);
+}
+
+ModuleColors decodeModuleColors(const std::optional<foundation::PropertyDictionary>& stored) {
+    if (!stored)
+        return {};
+    std::map<std::string, std::int64_t, std::less<>> numbers;
+    for (const auto& [key, value] : *stored) {
+        auto number = value.asInteger();
+        if (!number)
+            return {};
+        numbers.emplace(key, *number);
+    }
+    return ModuleColors::fromStored(numbers);
+}
+
+DisplayMode storedDisplayMode(const foundation::UserDefaults& defaults) {
+    if (auto stored = storedInteger(defaults, PreferenceKey::displayMode))
+        if (auto mode = displayMode(*stored))
+            return *mode;
+    return defaults.boolForKey(PreferenceKey::swapOnly) ? DisplayMode::automatic
+                                                        : DisplayMode::four;
+}
+
+std::set<ModuleKind> storedCollapsedSections(const foundation::UserDefaults& defaults) {
+    std::set<ModuleKind> collapsed;
+    for (const auto& name : defaults.stringArrayForKey(PreferenceKey::collapsedSections)
+                                .value_or(std::vector<std::string>{}))
+        if (auto kind = parseModuleKind(name))
+            collapsed.insert(*kind);
+    return collapsed;
+}
+
+std::vector<std::string> rawNames(const std::set<ModuleKind>& modules) {
+    std::vector<std::string> names;
+    for (auto kind : modules)
+        names.emplace_back(toString(kind));
+    return names;
+}
+
+Preferences Preferences::read(const foundation::UserDefaults& defaults) {
+    namespace Key = PreferenceKey;
+    Preferences p;
+    p.devicesEnabled = storedBool(defaults, Key::devicesEnabled).value_or(true);
+    p.computeEnabled = storedBool(defaults, Key::computeEnabled).value_or(true);
+    p.memoryShowChart = storedBool(defaults, Key::memoryShowChart).value_or(true);
+    p.networkShowChart = storedBool(defaults, Key::networkShowChart).value_or(true);
+    p.temperatureMode = storedInteger(defaults, Key::temperatureDisplay).value_or(0) == 1
+                            ? TemperatureDisplayMode::thermometer
+                            : TemperatureDisplayMode::chart;
+    p.computeMode = computeDisplayMode(storedInteger(defaults, Key::computeDisplay).value_or(0));
+    p.memoryEnabled = storedBool(defaults, Key::memoryEnabled).value_or(true);
+    p.networkEnabled = storedBool(defaults, Key::networkEnabled).value_or(true);
+    p.temperatureEnabled = storedBool(defaults, Key::temperatureEnabled).value_or(true);
+
+    // Before the switch existed the fan was turned off by choosing the hidden style.
+    if (auto stored = storedBool(defaults, Key::fanEnabled))
+        p.fanEnabled = *stored;
+    else if (auto style = storedInteger(defaults, Key::fanDisplayMode))
+        p.fanEnabled = *style != 0;
+    else
+        p.fanEnabled = true;
+
+    p.moduleOrder = parseOrder(
+        defaults.stringArrayForKey(Key::moduleOrder).value_or(std::vector<std::string>{}));
+    p.moduleColors = decodeModuleColors(defaults.dictionaryForKey(Key::moduleColors));
+    p.detailPresentation = defaults.stringForKey(Key::detailPresentation) == "overview"
+                               ? DetailPresentation::overview
+                               : DetailPresentation::details;
+    p.networkColored = storedBool(defaults, Key::networkColored).value_or(false);
+    p.fanAnimation = storedFanAnimation(storedInteger(defaults, Key::fanAnimation));
+    p.fanMode = fanDisplayMode(storedInteger(defaults, Key::fanDisplayMode).value_or(1));
+    p.chartLength = clampedChartLength(storedDouble(defaults, Key::chartLength).value_or(85));
+    p.fanGap = clampedFanGap(storedDouble(defaults, Key::fanGap).value_or(8));
+    p.appearanceMode = parseAppearanceMode(defaults.stringForKey(Key::appAppearance).value_or(""))
+                           .value_or(AppearanceMode::system);
+    p.displayMode = storedDisplayMode(defaults);
+    if (auto stored = storedBool(defaults, Key::themeBlue))
+        p.normalBlue = *stored;
+    else
+        p.normalBlue = defaults.boolForKey(Key::normalBlue);
+    p.languageSelection = defaults.stringForKey(Key::language).value_or("system");
+    p.floatingMode = parseFloatingMode(defaults.stringForKey(Key::floatingMode).value_or(""))
+                         .value_or(FloatingMode::none);
+    p.floatingDockAnchors = decodeDockAnchors(defaults.dictionaryForKey(Key::floatingDockAnchors));
+    p.floatingOpacity =
+        clampedFloatingOpacity(storedDouble(defaults, Key::floatingOpacity).value_or(1.0));
+    p.floatingOnTop = storedBool(defaults, Key::floatingOnTop).value_or(true);
+    p.hideInFullscreen = defaults.boolForKey(Key::hideInFullscreen);
+    return p;
+}
+
+} // namespace pulsedeck

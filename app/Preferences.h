@@ -1,0 +1,123 @@
+#pragma once
+
+#include "floating/FloatingMode.h"
+#include "model/ModuleColors.h"
+#include "model/Modules.h"
+#include "platform/foundation/PropertyValue.h"
+#include "sources/ComputeDisplayMode.h"
+#include "sources/DisplayMode.h"
+#include "sources/FanDisplayMode.h"
+#include "sources/TemperatureDisplayMode.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace foundation {
+class UserDefaults;
+}
+
+namespace pulsedeck {
+
+// The user-default keys of the main settings and of the flags the controller keeps.
+namespace PreferenceKey {
+inline constexpr std::string_view devicesEnabled = "devicesEnabled";
+inline constexpr std::string_view computeEnabled = "computeEnabled";
+inline constexpr std::string_view memoryShowChart = "memoryShowChart";
+inline constexpr std::string_view networkShowChart = "networkShowChart";
+inline constexpr std::string_view temperatureDisplay = "temperatureDisplay";
+inline constexpr std::string_view computeDisplay = "computeDisplay";
+inline constexpr std::string_view memoryEnabled = "memoryEnabled";
+inline constexpr std::string_view networkEnabled = "networkEnabled";
+inline constexpr std::string_view temperatureEnabled = "temperatureEnabled";
+inline constexpr std::string_view fanEnabled = "fanEnabled";
+inline constexpr std::string_view moduleOrder = "moduleOrder";
+inline constexpr std::string_view moduleColors = "moduleColors";
+inline constexpr std::string_view detailPresentation = "detailPresentation";
+inline constexpr std::string_view networkColored = "networkColored";
+inline constexpr std::string_view fanAnimation = "fanAnimation";
+inline constexpr std::string_view fanDisplayMode = "fanDisplayMode";
+inline constexpr std::string_view chartLength = "chartLength";
+inline constexpr std::string_view fanGap = "fanGap";
+inline constexpr std::string_view appAppearance = "appAppearance";
+inline constexpr std::string_view displayMode = "displayMode";
+inline constexpr std::string_view themeBlue = "themeBlue";
+inline constexpr std::string_view language = "language";
+inline constexpr std::string_view floatingMode = "floatingMode";
+inline constexpr std::string_view floatingDockAnchors = "floatingDockAnchors";
+inline constexpr std::string_view floatingOpacity = "floatingOpacity";
+inline constexpr std::string_view floatingOnTop = "floatingOnTop";
+inline constexpr std::string_view hideInFullscreen = "hideInFullscreen";
+inline constexpr std::string_view collapsedSections = "collapsedSections";
+inline constexpr std::string_view menuBarTipShown = "menuBarTipShown";
+inline constexpr std::string_view hasLaunched = "hasLaunched";
+inline constexpr std::string_view didMigrateLegacyPreferences = "didMigrateLegacyPreferences";
+// Written by the first edition only; read as fallbacks.
+inline constexpr std::string_view swapOnly = "swapOnly";
+inline constexpr std::string_view normalBlue = "normalBlue";
+} // namespace PreferenceKey
+
+// The main settings as the controller holds them, each read once at start-up with its default,
+// clamp and legacy fallback. From then on the values are the truth; each change writes its key.
+struct Preferences {
+    bool devicesEnabled = true;
+    bool computeEnabled = true;
+    bool memoryShowChart = true;
+    bool networkShowChart = true;
+    TemperatureDisplayMode temperatureMode = TemperatureDisplayMode::chart;
+    ComputeDisplayMode computeMode = ComputeDisplayMode::bars;
+    bool memoryEnabled = true;
+    bool networkEnabled = true;
+    bool temperatureEnabled = true;
+    bool fanEnabled = true;
+    std::vector<ModuleKind> moduleOrder{allModuleKinds.begin(), allModuleKinds.end()};
+    ModuleColors moduleColors;
+    DetailPresentation detailPresentation = DetailPresentation::details;
+    bool networkColored = false;
+    FanAnimationMode fanAnimation = FanAnimationMode::smooth;
+    FanDisplayMode fanMode = FanDisplayMode::ring;
+    double chartLength = 85;
+    double fanGap = 8;
+    AppearanceMode appearanceMode = AppearanceMode::system;
+    DisplayMode displayMode = DisplayMode::four;
+    bool normalBlue = false;
+    // "system" or a language code; resolved at each use.
+    std::string languageSelection = "system";
+    FloatingMode floatingMode = FloatingMode::none;
+    std::map<std::string, std::string, std::less<>> floatingDockAnchors;
+    double floatingOpacity = 1.0;
+    bool floatingOnTop = true;
+    bool hideInFullscreen = false;
+
+    bool operator==(const Preferences&) const = default;
+
+    // Every key, in the order the controller reads them; what is absent or of another type
+    // reads as the default.
+    static Preferences read(const foundation::UserDefaults& defaults);
+};
+
+// 85 for a value that is not finite; else rounded half away from zero into 16…160.
+double clampedChartLength(double value);
+// Below 0 or NaN → 0; above 32 → 32.
+double clampedFanGap(double value);
+// 0.2…1.0; a value that is not finite reads as 1.0 (a NaN would pass a plain clamp and be
+// written back).
+double clampedFloatingOpacity(double value);
+
+// The stored colour map: nothing survives when any value is not an integer; of the rest only
+// known slots with a palette number are kept.
+ModuleColors decodeModuleColors(const std::optional<foundation::PropertyDictionary>& stored);
+
+// The memory style: a stored 0…2, else the first edition's "swapOnly" (on → automatic).
+DisplayMode storedDisplayMode(const foundation::UserDefaults& defaults);
+
+// "collapsedSections": the known module names among the stored texts.
+std::set<ModuleKind> storedCollapsedSections(const foundation::UserDefaults& defaults);
+
+// The modules' raw names, in the set's order.
+std::vector<std::string> rawNames(const std::set<ModuleKind>& modules);
+
+} // namespace pulsedeck
