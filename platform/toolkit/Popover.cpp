@@ -92,6 +92,7 @@ gfx::Rect popoverFrame(const gfx::Rect& anchor, gfx::Size contentSize, RectEdge 
 Popover::Popover() = default;
 
 Popover::~Popover() {
+    stopWatching();
     if (resizeTimer_)
         resizeTimer_->invalidate();
     if (window_)
@@ -156,8 +157,43 @@ void Popover::showRelativeToRect(const gfx::Rect& rect, View* view, RectEdge pre
         window_->setContentView(controller_->view());
     }
     place(resize_ ? window_->frame().size : contentSize_);
+    if (!shown_)
+        watchOutsidePresses();
     shown_ = true;
     window_->orderFront();
+}
+
+void Popover::watchOutsidePresses() {
+    if (behavior_ == PopoverBehavior::applicationDefined)
+        return;
+    Application& app = Application::shared();
+    constexpr EventMask presses =
+        EventMasks::leftMouseDown | EventMasks::rightMouseDown | EventMasks::otherMouseDown;
+    std::weak_ptr<Popover*> weak = self_;
+    monitors_.push_back(app.addLocalMonitor(presses, [weak](const Event& event) {
+        if (auto popover = weak.lock())
+            (*popover)->pressSeen(event);
+        return std::optional(event);
+    }));
+    if (behavior_ == PopoverBehavior::transient) {
+        monitors_.push_back(app.addGlobalMonitor(presses, [weak](const Event& event) {
+            if (auto popover = weak.lock())
+                (*popover)->pressSeen(event);
+        }));
+    }
+}
+
+void Popover::stopWatching() {
+    if (Application* app = Application::current()) {
+        for (EventMonitorToken token : monitors_)
+            app->removeMonitor(token);
+    }
+    monitors_.clear();
+}
+
+void Popover::pressSeen(const Event& event) {
+    if (shown_ && (!event.window() || event.window() != window_))
+        performClose();
 }
 
 void Popover::setPositioningRect(const gfx::Rect& rect) {
@@ -213,6 +249,7 @@ void Popover::close() {
     if (!shown_)
         return;
     shown_ = false;
+    stopWatching();
     resize_.reset();
     if (resizeTimer_)
         resizeTimer_->invalidate();

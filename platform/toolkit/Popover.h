@@ -4,6 +4,7 @@
 #include "platform/graphics/Appearance.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/toolkit/AnimationContext.h"
+#include "platform/toolkit/EventMonitors.h"
 #include "platform/toolkit/ViewController.h"
 #include "platform/toolkit/Window.h"
 
@@ -16,6 +17,8 @@ namespace ui {
 // Rectangle edges with the platform's numbers; minY is below in a plain (y-up) view.
 enum class RectEdge { minX = 0, minY = 1, maxX = 2, maxY = 3 };
 
+// Application-defined popovers close only when told; transient ones also close at a press
+// outside them anywhere, semitransient ones at a press in another window of the application.
 enum class PopoverBehavior { applicationDefined = 0, transient = 1, semitransient = 2 };
 
 class Popover;
@@ -71,6 +74,9 @@ public:
 
 private:
     gfx::Rect anchorOnScreen() const;
+    void watchOutsidePresses();
+    void stopWatching();
+    void pressSeen(const Event& event);
     void place(gfx::Size size);
     void stepAnimation();
 
@@ -85,6 +91,9 @@ private:
     std::weak_ptr<View> positioningView_;
     RectEdge edge_ = RectEdge::minY;
     std::shared_ptr<Window> window_;
+    std::vector<EventMonitorToken> monitors_;
+    // Lets monitor handlers find out that the popover is gone.
+    std::shared_ptr<Popover*> self_ = std::make_shared<Popover*>(this);
 
     struct Resize {
         gfx::Size from;

@@ -139,6 +139,9 @@ public:
     // The one entry for events: picks the hook for the event's type.
     void dispatchEvent(const Event& event);
     virtual bool acceptsFirstResponder() const { return false; }
+    // Escape, as the key handling turns it into an action; the default passes it on to the
+    // superview.
+    virtual void cancelOperation(const Event& event);
 
     void addTrackingArea(std::shared_ptr<TrackingArea> area);
     void removeTrackingArea(const std::shared_ptr<TrackingArea>& area);

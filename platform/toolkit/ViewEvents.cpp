@@ -108,7 +108,14 @@ void View::scrollWheel(const Event& event) {
     passOn(superview_, event);
 }
 void View::keyDown(const Event& event) {
-    passOn(superview_, event);
+    if (event.keyCode() == KeyCode::escape)
+        cancelOperation(event);
+    else
+        passOn(superview_, event);
+}
+void View::cancelOperation(const Event& event) {
+    if (superview_)
+        superview_->cancelOperation(event);
 }
 void View::keyUp(const Event& event) {
     passOn(superview_, event);

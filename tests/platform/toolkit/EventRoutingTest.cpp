@@ -107,6 +107,22 @@ TEST_F(EventRoutingTest, KeysGoToTheFirstResponderOfTheKeyWindow) {
     EXPECT_EQ(right->received.back().keyCode(), ui::KeyCode::escape);
 }
 
+TEST_F(EventRoutingTest, EscapeBecomesCancelOperationAlongTheSuperviews) {
+    struct Cancelling : ui::View {
+        using View::View;
+        void cancelOperation(const ui::Event&) override { ++cancels; }
+        int cancels = 0;
+    };
+    auto outer = std::make_shared<Cancelling>(gfx::Rect{0, 0, 200, 100});
+    auto inner = std::make_shared<PassingView>(gfx::Rect{0, 0, 10, 10});
+    window->contentView()->addSubview(outer);
+    outer->addSubview(inner);
+    window->makeFirstResponder(inner.get());
+    server.key(ui::KeyCode::escape, "\x1b");
+    server.key(ui::KeyCode::returnKey, "\r");
+    EXPECT_EQ(outer->cancels, 1);
+}
+
 TEST_F(EventRoutingTest, LocalMonitorsSeeEventsFirstAndMaySwallowThem) {
     std::vector<std::string> seen;
     app.addLocalMonitor(ui::EventMasks::leftMouseDown, [&](const ui::Event& event) {

@@ -137,6 +137,39 @@ TEST_F(PopoverTest, AFlippedViewsMinYEdgeIsItsTop) {
     EXPECT_EQ(shownFrame().minY(), 301);
 }
 
+TEST_F(PopoverTest, ATransientPopoverClosesAtAPressOutsideIt) {
+    auto other = std::make_shared<ui::Window>(gfx::Rect{100, 100, 200, 200}, ui::Style::titled);
+    other->orderFront();
+    popover.setBehavior(ui::PopoverBehavior::transient);
+    auto show = [&] {
+        popover.showRelativeToRect(anchor->contentView()->bounds(), anchor->contentView().get(),
+                                   ui::RectEdge::minY);
+    };
+    show();
+    server.click(shownFrame().center());
+    EXPECT_TRUE(popover.isShown());
+    server.click({150, 150});
+    EXPECT_FALSE(popover.isShown());
+    show();
+    server.click({1200, 200});
+    EXPECT_FALSE(popover.isShown());
+    EXPECT_EQ(delegate->closes, 2);
+
+    popover.setBehavior(ui::PopoverBehavior::semitransient);
+    show();
+    server.click({1200, 200});
+    EXPECT_TRUE(popover.isShown());
+    server.click({150, 150});
+    EXPECT_FALSE(popover.isShown());
+
+    popover.setBehavior(ui::PopoverBehavior::applicationDefined);
+    show();
+    server.click({150, 150});
+    server.click({1200, 200});
+    EXPECT_TRUE(popover.isShown());
+    EXPECT_EQ(delegate->closes, 3);
+}
+
 TEST(PopoverPlacement, PreferredEdgeFlipsOnlyWhenTheOtherSideHasRoom) {
     const gfx::Rect area{0, 0, 1000, 800};
     const gfx::Rect nearBottom{500, 100, 10, 10};
