@@ -66,7 +66,8 @@ public:
     using Environment = ExternalDevicesEnvironment;
 
     // With an override every sample returns its result and nothing else is ever read; without
-    // one the reader listens for hot-plug events from the start.
+    // one the reader listens for hot-plug events from the start, on the main run loop unless the
+    // environment says otherwise: create it on the main thread.
     static std::shared_ptr<ExternalDevicesReader> create(ScanOverride scanOverride = {},
                                                          Environment environment = Environment());
     ~ExternalDevicesReader();

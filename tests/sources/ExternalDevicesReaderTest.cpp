@@ -1,5 +1,6 @@
 #include "sources/ExternalDevicesReader.h"
 
+#include "platform/dispatch/MainThread.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/dispatch/SerialQueue.h"
 #include "support/TestPaths.h"
@@ -286,4 +287,32 @@ TEST_F(FixtureMachine, HungProfilerEmptiesTheInventoryAndIsDueAgainThirtySeconds
     finishBackgroundReads();
     EXPECT_EQ(runCount(), 3);
     EXPECT_EQ(reader->sample(140.1).devices.size(), 6u);
+}
+
+TEST(ExternalDevicesReaderThreads, BackgroundReadsOnTheGlobalQueueReportOnTheMainQueue) {
+    dispatch::RunLoop loop;
+    dispatch::ScopedMainRunLoop scopedMain(loop);
+    ExternalDevicesEnvironment environment;
+    environment.roots = sys::SystemRoots::under(testsupport::fixturePath("devices"));
+    environment.roots.profilerCommand = testsupport::fixturePath("profiler/good.sh");
+    environment.freeSpace = fixtureSpace;
+    environment.hotPlug = [](sys::UeventMonitor::Handler) {
+        return std::unique_ptr<sys::UeventMonitor>();
+    };
+    auto reader = ExternalDevicesReader::create({}, environment);
+    int changes = 0;
+    bool onMainThread = true;
+    reader->changedAction = [&] {
+        ++changes;
+        onMainThread = onMainThread && dispatch::isMainThread();
+    };
+
+    reader->sample(100);
+    const double deadline = dispatch::systemUptime() + 20;
+    dispatch::mainQueue().asyncAfter(20, [] {});
+    loop.runNested(dispatch::RunLoopMode::defaultMode,
+                   [&] { return changes < 2 && dispatch::systemUptime() < deadline; });
+    EXPECT_EQ(changes, 2);
+    EXPECT_TRUE(onMainThread);
+    EXPECT_EQ(reader->sample(100.5).devices, fixtureDevices());
 }
