@@ -316,3 +316,17 @@ TEST(ExternalDevicesReaderThreads, BackgroundReadsOnTheGlobalQueueReportOnTheMai
     EXPECT_TRUE(onMainThread);
     EXPECT_EQ(reader->sample(100.5).devices, fixtureDevices());
 }
+
+TEST(ThunderboltInventory, ProfilerScriptsGiveTheDockOrNothing) {
+    const auto inventory = [](const char* script) {
+        sys::SystemRoots roots = sys::SystemRoots::under(testsupport::fixturePath("devices"));
+        roots.profilerCommand = testsupport::fixturePath(std::string("profiler/") + script);
+        return ExternalDevicesReader::readThunderboltInventory(roots);
+    };
+    const std::vector<ExternalDevice> good = inventory("good.sh");
+    ASSERT_EQ(good.size(), 1u) << "the host router (route 0) is no device";
+    EXPECT_EQ(good[0], fixtureDevices()[3]);
+    EXPECT_TRUE(inventory("garbage.sh").empty());
+    EXPECT_TRUE(inventory("deep.sh").empty()) << "10,000 levels deep is unparsable";
+    EXPECT_TRUE(inventory("missing.sh").empty());
+}
