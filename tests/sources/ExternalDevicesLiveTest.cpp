@@ -1,4 +1,5 @@
 #include "platform/dispatch/Clock.h"
+#include "platform/dispatch/RunLoop.h"
 #include "platform/system/DiskDescription.h"
 #include "sources/ExternalDevicesReader.h"
 
@@ -54,4 +55,9 @@ TEST(ExternalDevicesLive, TheReaderListsNothingHere) {
     for (const ExternalDevice& device : snapshot.devices) {
         ADD_FAILURE() << device.id << " " << device.name;
     }
+}
+
+TEST(ExternalDevicesLive, TheKernelsHotPlugEventsCanBeHeard) {
+    dispatch::RunLoop loop;
+    EXPECT_TRUE(sys::UeventMonitor::openKernel(loop, [](const sys::Uevent&) {}));
 }
