@@ -184,6 +184,27 @@ TEST_F(FixtureMachine, ServesTheCacheForFiveSecondsUnlessAnEventArrives) {
     EXPECT_EQ(reader->sample(109.9), after) << "the event opened a new five-second window";
 }
 
+TEST_F(FixtureMachine, ADeviceWithoutReadablePropertiesIsListedByItsEntryName) {
+    testsupport::TemporaryDirectory copy;
+    fs::copy(testsupport::fixturePath("devices"), copy.path(),
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    const fs::path headset = copy.path() / "sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
+    for (const char* attribute :
+         {"product", "manufacturer", "speed", "bDeviceClass", "removable"}) {
+        fs::remove(headset / attribute);
+    }
+    fs::remove(headset / "port");
+    auto reader = makeReader(copy.path());
+    const ExternalDevicesSnapshot snapshot = reader->sample(100);
+    ASSERT_EQ(snapshot.devices.size(), 5u);
+    const ExternalDevice& unnamed = snapshot.devices.front();
+    EXPECT_EQ(unnamed.id, "usb:9515831964947518575");
+    EXPECT_EQ(unnamed.name, "1-1");
+    EXPECT_FALSE(unnamed.bitsPerSecond);
+    EXPECT_EQ(unnamed.kind, ExternalDeviceKind::usb)
+        << "no sound card names it, and its classes alone say audio without a telling name";
+}
+
 TEST_F(FixtureMachine, EventsOtherThanArrivalsAndRemovalsChangeNothing) {
     auto reader = makeReader(testsupport::fixturePath("devices"));
     reader->sample(100);
