@@ -182,7 +182,7 @@ std::set<int> ExternalDevicesReader::usbClasses(const sys::RegistryEntry& device
     if (const auto own = sys::integerProperty(registry_.properties(device), "bDeviceClass")) {
         classes.insert(static_cast<int>(*own));
     }
-    for (const sys::RegistryEntry& descendant : registry_.descendants(device)) {
+    for (const sys::RegistryEntry& descendant : registry_.descendants(device, "usb")) {
         if (const auto interfaceClass =
                 sys::integerProperty(registry_.properties(descendant), "bInterfaceClass")) {
             classes.insert(static_cast<int>(*interfaceClass));

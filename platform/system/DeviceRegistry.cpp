@@ -262,22 +262,31 @@ std::vector<RegistryEntry> DeviceRegistry::ancestors(const RegistryEntry& entry,
     return chain;
 }
 
-std::vector<RegistryEntry> DeviceRegistry::descendants(const RegistryEntry& entry) const {
+std::vector<RegistryEntry> DeviceRegistry::descendants(const RegistryEntry& entry,
+                                                       std::string_view withinSubsystem) const {
     std::vector<RegistryEntry> found;
-    std::error_code error;
-    fs::recursive_directory_iterator it(entry.path, error);
-    for (const fs::recursive_directory_iterator end; !error && it != end; it.increment(error)) {
+    std::error_code walkError;
+    fs::recursive_directory_iterator it(entry.path, walkError);
+    for (const fs::recursive_directory_iterator end; !walkError && it != end;
+         it.increment(walkError)) {
+        std::error_code error;
         if (it->is_symlink(error) || !it->is_directory(error)) {
             continue;
         }
         if (it.depth() >= descendantDepthLimit) {
             it.disable_recursion_pending();
         }
-        if (fs::exists(it->path() / "uevent", error)) {
-            found.push_back(entryFor(it->path()));
-            if (found.size() >= descendantCountLimit) {
-                break;
-            }
+        if (!fs::exists(it->path() / "uevent", error)) {
+            continue;
+        }
+        RegistryEntry child = entryFor(it->path());
+        if (!withinSubsystem.empty() && subsystem(child) != withinSubsystem) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        found.push_back(std::move(child));
+        if (found.size() >= descendantCountLimit) {
+            break;
         }
     }
     return found;

@@ -66,8 +66,11 @@ public:
     std::optional<RegistryEntry> parent(const RegistryEntry& entry) const;
     // The entry's parent, grandparent and so on, nearest first, at most `limit` of them.
     std::vector<RegistryEntry> ancestors(const RegistryEntry& entry, std::size_t limit) const;
-    // Every device below the entry, depth first; bounded so a looping or huge tree ends.
-    std::vector<RegistryEntry> descendants(const RegistryEntry& entry) const;
+    // Every device below the entry, depth first; bounded so a looping or huge tree ends. With a
+    // subsystem the walk leaves out devices of any other subsystem and everything below them
+    // (a USB device's interfaces never lie below its disk's queues and partitions).
+    std::vector<RegistryEntry> descendants(const RegistryEntry& entry,
+                                           std::string_view withinSubsystem = {}) const;
 
     // The kernel subsystem the entry belongs to ("usb", "block", "pci", "virtio", ...), empty
     // when it has none.

@@ -80,6 +80,13 @@ TEST(DeviceRegistry, USBPropertiesComeFromTheDeviceAttributes) {
     }
     EXPECT_EQ(interfaceClasses.size(), 4u);
     EXPECT_EQ(std::count(interfaceClasses.begin(), interfaceClasses.end(), 3), 1);
+
+    const RegistryEntry flashDrive = devices[3];
+    EXPECT_EQ(
+        names(registry.descendants(flashDrive)),
+        (std::vector<std::string>{"2-1:1.0", "host0", "target0:0:0", "0:0:0:0", "sda", "sda1"}));
+    EXPECT_EQ(names(registry.descendants(flashDrive, "usb")), (std::vector<std::string>{"2-1:1.0"}))
+        << "the walk stays within USB devices";
 }
 
 TEST(DeviceRegistry, BlockPropertiesAndTheWalkUpToTheBus) {
