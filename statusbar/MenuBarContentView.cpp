@@ -1,0 +1,394 @@
+#include "statusbar/MenuBarContentView.h"
+
+#include "model/MenuBarGeometry.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/foundation/ProcessInfo.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/StatusBar.h"
+#include "platform/toolkit/Window.h"
+#include "platform/toolkit/Workspace.h"
+#include "statusbar/StripPlacement.h"
+
+#include <algorithm>
+
+namespace pulsedeck {
+
+namespace {
+
+constexpr double frameInterval = 1.0 / 60.0;
+constexpr double selectionFadeDuration = 0.18;
+constexpr double devicePulseDuration = 0.72;
+constexpr double devicePulseTolerance = 0.002;
+// The pulse redraws the devices module with room for its glow.
+constexpr double devicePulseMargin = 4;
+
+// A repeating 1/60 s timer on the main loop in the common modes whose step holds the view
+// weakly: once the view is gone the step does nothing.
+std::unique_ptr<dispatch::Timer> frameTimer(ui::View& view,
+                                            std::function<void(MenuBarContentView&)> step) {
+    std::weak_ptr<ui::View> weak = view.weak_from_this();
+    return std::make_unique<dispatch::Timer>(
+        frameInterval, true,
+        [weak, step = std::move(step)] {
+            if (auto strong = weak.lock())
+                step(static_cast<MenuBarContentView&>(*strong));
+        },
+        dispatch::commonModes);
+}
+
+std::vector<gfx::Rect> screenFrames(const std::vector<ui::Screen>& screens) {
+    std::vector<gfx::Rect> frames;
+    for (const auto& screen : screens)
+        frames.push_back(screen.frame());
+    return frames;
+}
+
+const ui::Screen* screenContaining(const std::vector<ui::Screen>& screens, gfx::Point point) {
+    auto found = std::find_if(screens.begin(), screens.end(), [&](const ui::Screen& screen) {
+        return screen.frame().contains(point);
+    });
+    return found != screens.end() ? &*found : nullptr;
+}
+
+} // namespace
+
+MenuBarContentView::MenuBarContentView(const gfx::Rect& frame) : ui::View(frame) {
+    currentCompute.cpuCores = foundation::processInfo::processorCount();
+    phase.lastTime = now();
+    setAccessibilityElement(true);
+    setAccessibilityRole(ui::AccessibilityRole::button);
+}
+
+MenuBarContentView::~MenuBarContentView() {
+    ui::Application* app = ui::Application::current();
+    for (const auto& monitor : escapeMonitors) {
+        if (app)
+            app->removeMonitor(monitor);
+    }
+    escapeMonitors.clear();
+    deviceAttentionTimer_.reset();
+    animationTimer.reset();
+    if (morphTimer)
+        morphTimer->stop();
+    reorderTimer_.reset();
+    temperatureTimer.reset();
+    selectionTimer_.reset();
+    jiggleTimer.reset();
+    if (metricLink)
+        metricLink->stop();
+    normalPressTimer.reset();
+    if (pointerMonitor && app)
+        app->removeMonitor(*pointerMonitor);
+    pointerMonitor.reset();
+}
+
+double MenuBarContentView::now() const {
+    return dispatch::RunLoop::main().clock().now();
+}
+
+bool MenuBarContentView::reduceMotion() const {
+    ui::Application* app = ui::Application::current();
+    return app && app->workspace().accessibilityDisplayShouldReduceMotion();
+}
+
+bool MenuBarContentView::drawsDark() const {
+    return effectiveAppearance() == gfx::Appearance::dark;
+}
+
+double MenuBarContentView::stripHeight() const {
+    return presentationHeight.value_or(bounds().height());
+}
+
+// Invalidation.
+
+void MenuBarContentView::setNeedsDisplay(bool flag) {
+    View::setNeedsDisplay(flag);
+    if (needsDisplay() && editingDisplayAction)
+        editingDisplayAction();
+}
+
+void MenuBarContentView::setNeedsDisplayInRect(const gfx::Rect& rect) {
+    View::setNeedsDisplayInRect(rect);
+    if (editingRectAction)
+        editingRectAction(rect);
+    else if (editingDisplayAction)
+        editingDisplayAction();
+}
+
+void MenuBarContentView::redrawRegion(const gfx::Rect& rect) {
+    View::setNeedsDisplayInRect(rect);
+    if (editingRectAction)
+        editingRectAction(rect);
+    else if (editingDisplayAction)
+        editingDisplayAction();
+}
+
+void MenuBarContentView::setFrameSize(gfx::Size size) {
+    const double oldHeight = frame().height();
+    View::setFrameSize(size);
+    if (frame().height() != oldHeight)
+        relayout();
+}
+
+void MenuBarContentView::setBoundsSize(gfx::Size size) {
+    const double oldHeight = bounds().height();
+    View::setBoundsSize(size);
+    if (bounds().height() != oldHeight)
+        relayout();
+}
+
+// Sizes and layout.
+
+StripMetrics MenuBarContentView::metrics() const {
+    return {stripHeight(), edgePadding, displaysAppMark, fanGap};
+}
+
+std::optional<double> MenuBarContentView::moduleWidth(ModuleKind kind) const {
+    auto widthOf = [](const std::optional<gfx::Image>& image) -> std::optional<double> {
+        if (!image)
+            return std::nullopt;
+        return image->size().width;
+    };
+    switch (kind) {
+    case ModuleKind::memory:
+        return widthOf(memoryImage);
+    case ModuleKind::network:
+        return widthOf(networkImage);
+    case ModuleKind::temperature:
+        return widthOf(temperatureImage);
+    case ModuleKind::compute:
+        return widthOf(computeImage);
+    case ModuleKind::devices:
+        return widthOf(devicesImage);
+    case ModuleKind::fan:
+        if (fanMode == FanDisplayMode::hidden)
+            return std::nullopt;
+        return fanModuleWidth(chartLength, graphProgress);
+    }
+    return std::nullopt;
+}
+
+std::vector<std::pair<ModuleKind, double>> MenuBarContentView::shownModules() const {
+    std::vector<std::pair<ModuleKind, double>> shown;
+    for (ModuleKind kind : order) {
+        if (auto width = moduleWidth(kind))
+            shown.emplace_back(kind, *width);
+    }
+    return shown;
+}
+
+double MenuBarContentView::modulesWidth() const {
+    return metrics().modulesWidth(shownModules());
+}
+
+double MenuBarContentView::requiredWidth() const {
+    return metrics().requiredWidth(modulesWidth());
+}
+
+ModuleRects MenuBarContentView::layoutModuleRects() const {
+    return metrics().layout(shownModules());
+}
+
+gfx::Rect MenuBarContentView::rect(ModuleKind kind) const {
+    if (draggedModule == kind)
+        return draggedRect.value_or(gfx::Rect{});
+    if (auto shown = displayedRects.find(kind); shown != displayedRects.end())
+        return shown->second;
+    const ModuleRects layout = layoutModuleRects();
+    if (auto laid = layout.find(kind); laid != layout.end())
+        return laid->second;
+    return {};
+}
+
+void MenuBarContentView::updateDisplayedRects() {
+    const ModuleRects target = layoutModuleRects();
+    if (order == previousOrder) {
+        if (reorderTimer_ || draggedModule)
+            return;
+        displayedRects = target;
+        return;
+    }
+    previousOrder = order;
+    reorderTimer_.reset();
+    if (animationsEnabled && !displayedRects.empty()) {
+        glide_ = ReorderGlide{now(), displayedRects};
+        reorderTimer_ = frameTimer(*this, [](MenuBarContentView& view) { view.stepGlide(); });
+        return;
+    }
+    displayedRects = target;
+}
+
+void MenuBarContentView::stepGlide() {
+    const double time = now();
+    glide_.step(time, layoutModuleRects(), draggedModule, displayedRects);
+    setNeedsDisplay(true);
+    if (editingDisplayAction)
+        editingDisplayAction();
+    if (glide_.progress(time) < 1)
+        return;
+    reorderTimer_.reset();
+    displayedRects = layoutModuleRects();
+    if (ui::Window* host = window())
+        host->invalidateCursorRectsForView(this);
+}
+
+void MenuBarContentView::relayout() {
+    reorderTimer_.reset();
+    displayedRects = layoutModuleRects();
+    setNeedsDisplay(true);
+    if (widthChangedAction)
+        widthChangedAction();
+}
+
+// Where the strip is on screen.
+
+std::optional<gfx::Rect> MenuBarContentView::statusItemScreenRect() const {
+    ui::Window* host = window();
+    if (!host)
+        return std::nullopt;
+    const gfx::Rect rect = host->convertRectToScreen(convertRectToView(bounds(), nullptr));
+    const double thickness = std::max(ui::StatusBar::barThickness, host->frame().height());
+    if (!isInMenuBar(rect, screenFrames(ui::Screen::screens()), thickness))
+        return std::nullopt;
+    return rect;
+}
+
+std::optional<gfx::Rect> MenuBarContentView::stripFrame(const ui::Screen& target) const {
+    const auto item = statusItemScreenRect();
+    if (!item)
+        return std::nullopt;
+    const auto screens = ui::Screen::screens();
+    const ui::Screen* own = screenContaining(screens, item->center());
+    if (!own)
+        return std::nullopt;
+    std::optional<double> windowHeight;
+    if (target == *own && window())
+        windowHeight = window()->frame().height();
+    return pulsedeck::stripFrame(*item, own->frame(),
+                                 {target.frame(), target.visibleFrame(), target.safeAreaTop()},
+                                 windowHeight, requiredWidth(), stripHeight());
+}
+
+std::optional<gfx::Rect> MenuBarContentView::statusItemScreenFrame() const {
+    const auto item = statusItemScreenRect();
+    if (!item)
+        return std::nullopt;
+    const auto screens = ui::Screen::screens();
+    const ui::Screen* own = screenContaining(screens, item->center());
+    if (!own)
+        return std::nullopt;
+    return stripFrame(*own);
+}
+
+std::vector<gfx::Rect> MenuBarContentView::menuBarScreens() const {
+    const auto item = statusItemScreenRect();
+    if (!item)
+        return {};
+    std::vector<ScreenFrames> frames;
+    for (const auto& screen : ui::Screen::screens())
+        frames.push_back({screen.frame(), screen.visibleFrame()});
+    return menuBarScreenFrames(*item, frames);
+}
+
+std::optional<gfx::Rect> MenuBarContentView::menuBarFrame(gfx::Point point, double margin) const {
+    const std::vector<gfx::Rect> frames = menuBarScreens();
+    for (const auto& screen : ui::Screen::screens()) {
+        if (std::find(frames.begin(), frames.end(), screen.frame()) == frames.end())
+            continue;
+        const auto strip = stripFrame(screen);
+        if (strip && strip->insetBy(-margin, -margin).contains(point))
+            return strip;
+    }
+    return std::nullopt;
+}
+
+// Selection, pulse and transitions.
+
+void MenuBarContentView::setActiveModule(std::optional<ModuleKind> module) {
+    activeModule_ = module;
+    selectionTimer_.reset();
+    if (activeModule_ && animationsEnabled && !reduceMotion()) {
+        selectionOpacity = 0;
+        const double started = now();
+        selectionTimer_ = frameTimer(
+            *this, [started](MenuBarContentView& view) { view.stepSelectionFade(started); });
+    } else {
+        selectionOpacity = 1;
+    }
+    setNeedsDisplay(true);
+}
+
+void MenuBarContentView::stepSelectionFade(double started) {
+    const double t = std::min((now() - started) / selectionFadeDuration, 1.0);
+    selectionOpacity = smoothstep(t);
+    setNeedsDisplay(true);
+    if (t >= 1)
+        selectionTimer_.reset();
+}
+
+void MenuBarContentView::startDeviceAttentionPulse() {
+    deviceAttentionTimer_.reset();
+    deviceAttentionProgress = 0;
+    const double started = now();
+    deviceAttentionTimer_ =
+        frameTimer(*this, [started](MenuBarContentView& view) { view.stepDevicePulse(started); });
+    deviceAttentionTimer_->setTolerance(devicePulseTolerance);
+}
+
+void MenuBarContentView::stepDevicePulse(double started) {
+    deviceAttentionProgress = std::min((now() - started) / devicePulseDuration, 1.0);
+    redrawRegion(rect(ModuleKind::devices).insetBy(-devicePulseMargin, -devicePulseMargin));
+    if (deviceAttentionProgress >= 1)
+        deviceAttentionTimer_.reset();
+}
+
+std::optional<ui::Screen> MenuBarContentView::animationScreen() const {
+    if (ui::Window* host = window()) {
+        if (auto screen = host->screen())
+            return screen;
+    }
+    return ui::Screen::mainScreen();
+}
+
+void MenuBarContentView::startMetricLink() {
+    if (metricLink || !animationScreen())
+        return;
+    std::weak_ptr<ui::View> weak = weak_from_this();
+    metricLink = std::make_unique<AnimationFrameClock>([weak](double time) {
+        if (auto strong = weak.lock())
+            static_cast<MenuBarContentView&>(*strong).advanceMetricPlans(time);
+    });
+}
+
+void MenuBarContentView::advanceMetricPlans(double time) {
+    // A step may replace or add plans; it runs on a copy so the walk stays valid.
+    const std::map<ModuleKind, MetricPlan> running = metricPlans;
+    for (const auto& [kind, plan] : running) {
+        if (plan.step)
+            plan.step(plan.morph.value(time));
+    }
+    std::erase_if(metricPlans,
+                  [time](const auto& entry) { return entry.second.morph.isFinished(time); });
+    if (!reorderTimer_)
+        displayedRects = layoutModuleRects();
+    if (widthChangedAction)
+        widthChangedAction();
+    setNeedsDisplay(true);
+    if (metricPlans.empty() && metricLink) {
+        metricLink->stop();
+        metricLink.reset();
+    }
+}
+
+// Appearance.
+
+void MenuBarContentView::viewDidChangeEffectiveAppearance() {
+    View::viewDidChangeEffectiveAppearance();
+    const bool dark = drawsDark();
+    if (darkAppearance == dark)
+        return;
+    darkAppearance = dark;
+    setNeedsDisplay(true);
+}
+
+} // namespace pulsedeck

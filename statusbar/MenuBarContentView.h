@@ -1,0 +1,306 @@
+#pragma once
+
+#include "floating/AnimationFrameClock.h"
+#include "model/Localization.h"
+#include "model/Modules.h"
+#include "model/StatusPressSession.h"
+#include "platform/dispatch/Timer.h"
+#include "platform/graphics/Color.h"
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Image.h"
+#include "platform/graphics/Path.h"
+#include "platform/toolkit/Event.h"
+#include "platform/toolkit/EventMonitors.h"
+#include "platform/toolkit/Screen.h"
+#include "platform/toolkit/View.h"
+#include "sources/ComputeDisplayMode.h"
+#include "sources/ComputeSnapshot.h"
+#include "sources/ExternalDevice.h"
+#include "sources/FanDisplayMode.h"
+#include "sources/FanSnapshot.h"
+#include "sources/TemperatureDisplayMode.h"
+#include "sources/TemperatureSnapshot.h"
+#include "statusbar/FanMorph.h"
+#include "statusbar/FanPhaseClock.h"
+#include "statusbar/ReorderGlide.h"
+#include "statusbar/StripMetrics.h"
+
+#include <functional>
+#include <limits>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace pulsedeck {
+
+// One running transition of a module's picture on the strip's frame clock: its progress curve
+// and the step that applies a progress value.
+struct MetricPlan {
+    FanMorph morph;
+    std::function<void(double)> step;
+};
+
+// The row of module images in the menu bar (the strip), also drawn by the editing surfaces and
+// the floating bar. It owns the module images and the state they are drawn from, lays the
+// modules out left to right, reports the width it needs, knows where the status item sits on
+// screen, animates selection, reordering and device arrivals, and reports what happens to it
+// through its ...Action closures, which its owner fills. It never reads samples: the status
+// rebuild and the floating bar push state into it and then ask it to lay out or redraw.
+//
+// Make it with std::make_shared: its timers and frame clocks hold it weakly. Main thread only.
+//
+// The implementation is split by concern: MenuBarContentView.cpp (state, layout, screen
+// geometry, selection, pulse, transitions, appearance, teardown), MenuBarContentViewDrawing.cpp
+// (painting), and one file per module image and for presses and sorting.
+class MenuBarContentView : public ui::View {
+public:
+    explicit MenuBarContentView(const gfx::Rect& frame);
+    ~MenuBarContentView() override;
+
+    // Module images and device state. A module whose image is none takes no room; the fan has
+    // no image of its own (see fanMode).
+    std::optional<gfx::Image> memoryImage;
+    std::optional<gfx::Image> networkImage;
+    std::optional<gfx::Image> temperatureImage;
+    std::optional<gfx::Image> computeImage;
+    std::optional<gfx::Image> devicesImage;
+    // The identifiers of the devices last shown.
+    std::optional<std::set<std::string>> deviceIDs;
+    // 0…1 through the arrival pulse; 1 when no pulse runs.
+    double deviceAttentionProgress = 1;
+    // The strip background's opacity in the editing surface and the floating bar.
+    double stripOpacity = 1;
+    // 0…1 factor of the selection highlight while it fades in.
+    double selectionOpacity = 1;
+
+    // The module whose details are open, drawn highlighted; storing it restarts the fade in.
+    const std::optional<ModuleKind>& activeModule() const { return activeModule_; }
+    void setActiveModule(std::optional<ModuleKind> module);
+
+    // Temperature and compute state.
+    std::unique_ptr<dispatch::Timer> temperatureTimer;
+    // Steps metricPlans; whoever adds a plan starts it (with advanceMetricPlans) when it is none.
+    std::unique_ptr<AnimationFrameClock> metricLink;
+    std::map<ModuleKind, MetricPlan> metricPlans;
+    // 0 = thermometer, 1 = chart.
+    double temperatureProgress = 0;
+    std::optional<TemperatureDisplayMode> previousTemperatureMode;
+    std::vector<std::optional<double>> gaugeHistory;
+    double gaugeLength = 85;
+    // Bars (0) to chart (1), and main to compact (0 → 1).
+    double computeProgress = 0;
+    double compactComputeProgress = 0;
+    std::optional<ComputeDisplayMode> previousComputeMode;
+    ComputeSnapshot currentCompute;
+    std::vector<ComputeSnapshot> currentComputeHistory;
+    double computeLength = 85;
+    bool computeDark = true;
+    bool computeBlue = true;
+    std::optional<gfx::Color> computeCPUColor;
+    std::optional<gfx::Color> computeGPUColor;
+    // The thermometer's shown liquid level, 0…1.
+    std::optional<double> thermometerLiquid;
+    TemperatureSnapshot gaugeSnapshot;
+    AppLanguage gaugeLanguage = AppLanguage::english;
+    bool gaugeDark = true;
+    std::optional<gfx::Color> gaugeTint = gfx::Color::srgb(0.0, 0.82, 0.09);
+    bool gaugeActive = false;
+
+    // Fan state.
+    FanSnapshot fanSnapshot;
+    PaletteColor fanColor = PaletteColor::blue;
+    FanDisplayMode fanMode = FanDisplayMode::ring;
+    // The gap between adjacent modules (the "fanGap" setting), unscaled.
+    double fanGap = 8;
+    // Fan load per sample, 0…1, oldest first.
+    std::vector<std::optional<double>> fanHistory;
+    AppLanguage language = AppLanguage::english;
+    int historyCapacity = 60;
+    double chartLength = 85;
+    // False turns every animation of the view off.
+    bool animationsEnabled = true;
+    FanAnimationMode fanAnimation = FanAnimationMode::smooth;
+    // The rate of the running rotor timer.
+    int timerFrameRate = 0;
+    FanPhaseClock phase;
+    std::unique_ptr<dispatch::Timer> animationTimer;
+    std::unique_ptr<AnimationFrameClock> morphTimer;
+    std::optional<FanDisplayMode> previousMode;
+    // 0 = ring, 1 = graph.
+    double graphProgress = 0;
+    std::optional<gfx::Image> ringBackdrop;
+    std::optional<gfx::Image> graphBackdrop;
+    std::optional<gfx::Image> transitionBackdrop;
+    std::vector<gfx::Image> rotorFrames;
+    std::string rotorKey;
+    // The appearance the fan images were made for.
+    std::optional<bool> darkAppearance;
+
+    // Geometry and order.
+    // The height the strip is laid out for; none = the bounds height.
+    std::optional<double> presentationHeight;
+    // Drawn as the floating bar's mark: no edge padding.
+    bool displaysAppMark = false;
+    std::vector<ModuleKind> order{allModuleKinds.begin(), allModuleKinds.end()};
+    // The rectangles as shown now (they differ from the layout while gliding).
+    ModuleRects displayedRects;
+    // The order displayedRects belong to.
+    std::vector<ModuleKind> previousOrder{allModuleKinds.begin(), allModuleKinds.end()};
+    double edgePadding = 1.75;
+
+    // What the strip reports; each is skipped when not set.
+    std::function<void(std::optional<gfx::Point>)> clickAction;
+    std::function<void(const ui::Event&)> contextMenuAction;
+    std::function<void()> widthChangedAction;
+    std::function<void(std::optional<ModuleKind>)> moduleClickAction;
+    std::function<void(ModuleKind, gfx::Point)> moduleHoverAction;
+    std::function<bool()> hoverDetailsEnabled;
+    std::function<void()> editingDisplayAction;
+    std::function<void(const gfx::Rect&)> editingRectAction;
+    std::function<void(const std::vector<ModuleKind>&)> statusOrderAction;
+    std::function<void(ModuleKind)> statusHideAction;
+    std::function<void()> finishSortingAction;
+    // Press point, current point (screen coordinates), ended.
+    std::function<void(gfx::Point, gfx::Point, bool)> floatingDragAction;
+
+    // Sorting, press and drag state.
+    std::set<ModuleKind> editableModules{allModuleKinds.begin(), allModuleKinds.end()};
+    bool isSorting() const { return isSorting_; }
+    // Every store, of the same value too, runs the whole switch in and out of sorting.
+    void setSorting(bool sorting);
+    // True while an editing surface or the floating panel draws the strip instead of this view.
+    bool editingSurfacePresented = false;
+    std::unique_ptr<dispatch::Timer> jiggleTimer;
+    std::vector<ui::EventMonitorToken> escapeMonitors;
+    std::optional<ModuleKind> draggedModule;
+    std::optional<gfx::Rect> draggedRect;
+    double dragOffset = 0;
+    std::optional<ModuleKind> pressedClose;
+    bool cursorHeld = false;
+    bool sortPointerIsDown = false;
+    std::optional<gfx::Rect> sortPointerFrame;
+    std::optional<gfx::Point> sortPointerLastPoint;
+    bool sortUsesNative = false;
+    std::optional<ui::EventMonitorToken> pointerMonitor;
+    double lastPhysicalPress = -std::numeric_limits<double>::infinity();
+    StatusPressSession normalPress{std::nullopt, -std::numeric_limits<double>::infinity()};
+    std::unique_ptr<dispatch::Timer> normalPressTimer;
+    std::optional<ui::Event> normalPressEvent;
+    bool normalDragActive = false;
+    std::optional<gfx::Point> normalDragLastPoint;
+
+    // Geometry.
+    // The sizing rules for the current height, padding and gap.
+    StripMetrics metrics() const;
+    double heightScale() const { return metrics().heightScale(); }
+    // A module's unscaled width; none when it has nothing to show.
+    std::optional<double> moduleWidth(ModuleKind kind) const;
+    double modulesWidth() const;
+    // The width the status item must have.
+    double requiredWidth() const;
+    // The target rectangles of the shown modules, freshly laid out.
+    ModuleRects layoutModuleRects() const;
+    // Where a module is shown now: the dragged rectangle, else the displayed one, else the
+    // layout's; the zero rectangle for a module that is not shown.
+    gfx::Rect rect(ModuleKind kind) const;
+    // Brings displayedRects to the layout, gliding when the order changed.
+    void updateDisplayedRects();
+    // Lays out at once (stopping a glide), redraws and reports the width.
+    void relayout();
+    bool isGliding() const { return reorderTimer_ != nullptr; }
+
+    // Screen geometry; none without a window or off every menu bar.
+    std::optional<gfx::Rect> statusItemScreenRect() const;
+    std::optional<gfx::Rect> statusItemScreenFrame() const;
+    std::optional<gfx::Rect> stripFrame(const ui::Screen& screen) const;
+    std::vector<gfx::Rect> menuBarScreens() const;
+    std::optional<gfx::Rect> menuBarFrame(gfx::Point point, double margin) const;
+
+    // Animations.
+    void startDeviceAttentionPulse();
+    // The frame handler of metricLink.
+    void advanceMetricPlans(double time);
+    // Starts metricLink on advanceMetricPlans unless it runs; what adds a plan calls it. Needs
+    // a screen (animationScreen); without one nothing starts.
+    void startMetricLink();
+    // The screen animations run on: the window's, else the main screen; none without either.
+    std::optional<ui::Screen> animationScreen() const;
+
+    // Invalidation: the base marks the view; these then tell the surfaces that draw the strip
+    // (editingDisplayAction, editingRectAction). View::setNeedsDisplayInRect stays reachable to
+    // mark the view alone.
+    void setNeedsDisplay(bool flag) override;
+    void setNeedsDisplayInRect(const gfx::Rect& rect) override;
+    void setFrameSize(gfx::Size size) override;
+    void setBoundsSize(gfx::Size size) override;
+
+    // Painting.
+    // Paints the strip into the context in view coordinates; the flag enables the selection,
+    // the dragged module on top, the sorting jiggle and the close badges (every caller passes
+    // true).
+    void drawStrip(gfx::Context& context, bool highlightingSelection, const gfx::Rect& dirty);
+    void drawModule(gfx::Context& context, ModuleKind kind, const gfx::Rect& rect);
+    // Paints rotor frame index (2° per frame) into a 24 × 24 pt context.
+    static void renderRotorFrame(gfx::Context& context, int index, bool dark, bool loaded,
+                                 bool peak);
+    // One step of the rotor timer: redraws the fan module where the strip is shown.
+    void redrawFanModule();
+    // The fan graph's polyline, 2.2 pt wide as a ring thinning to 1 pt as a graph.
+    static gfx::Path fanGraphStrokePath(const std::vector<gfx::Point>& points, double progress);
+    // The appearance the strip paints its own highlight and badges for.
+    bool drawsDark() const;
+
+    // Module images (one implementation file each).
+    void renderComputeImage();
+    void updateTemperature(const std::optional<TemperatureSnapshot>& snapshot,
+                           const std::vector<std::optional<double>>& history,
+                           TemperatureDisplayMode mode, bool dark, AppLanguage language,
+                           std::optional<gfx::Color> tint, double length);
+    void renderTemperatureImage();
+    void updateDevices(const std::optional<std::vector<ExternalDevice>>& devices, bool dark,
+                       std::optional<gfx::Color> tint);
+    void renderFanImage();
+    void updateFanMorph();
+    void stepFanMorph(double time);
+
+    // Presses and sorting.
+    std::optional<ModuleKind> module(gfx::Point point) const;
+    std::optional<ModuleKind> closeBadge(gfx::Point point) const;
+    gfx::Point pressLocation(const ui::Event& event) const;
+    void handlePointerEvent(const ui::Event& event);
+    void beginPress(ModuleKind kind, const ui::Event& event, gfx::Point point);
+    void pressMoved(gfx::Point point);
+    void endPress();
+    void handleSortDrag(bool buttonDown, std::optional<gfx::Rect> frame, gfx::Point point);
+
+protected:
+    void drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) override;
+    void viewDidChangeEffectiveAppearance() override;
+
+private:
+    double now() const;
+    bool reduceMotion() const;
+    double stripHeight() const;
+    // The modules that have a width, in display order.
+    std::vector<std::pair<ModuleKind, double>> shownModules() const;
+    void stepGlide();
+    void stepSelectionFade(double started);
+    void stepDevicePulse(double started);
+    void drawCloseBadge(gfx::Context& context, ModuleKind kind, bool dark);
+    void drawDevices(gfx::Context& context, const gfx::Rect& moduleRect);
+    void drawFan(gfx::Context& context, const gfx::Rect& moduleRect);
+    // Marks a rectangle of the view alone, then tells the surfaces.
+    void redrawRegion(const gfx::Rect& rect);
+
+    std::optional<ModuleKind> activeModule_;
+    std::unique_ptr<dispatch::Timer> selectionTimer_;
+    std::unique_ptr<dispatch::Timer> deviceAttentionTimer_;
+    std::unique_ptr<dispatch::Timer> reorderTimer_;
+    ReorderGlide glide_;
+    bool isSorting_ = false;
+};
+
+} // namespace pulsedeck
