@@ -21,6 +21,9 @@ constexpr int receiveBufferBytes = 256 * 1024;
 } // namespace
 
 bool Uevent::isDeviceArrivalOrRemoval() const {
+    if (action == "change") {
+        return subsystem == "block" && mediaChange;
+    }
     if (action != "add" && action != "remove") {
         return false;
     }
@@ -52,6 +55,8 @@ std::optional<Uevent> parseUevent(std::string_view datagram) {
             event.deviceType = std::string(field.substr(8));
         } else if (field.starts_with("ACTION=")) {
             event.action = std::string(field.substr(7));
+        } else if (field == "DISK_MEDIA_CHANGE=1") {
+            event.mediaChange = true;
         }
     }
     return event;

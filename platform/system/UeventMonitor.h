@@ -16,10 +16,13 @@ struct Uevent {
     std::string devicePath;
     std::string subsystem;
     std::string deviceType;
+    // DISK_MEDIA_CHANGE=1: a card went into or out of a reader whose disk stays.
+    bool mediaChange = false;
 
     bool operator==(const Uevent&) const = default;
 
-    // A device appeared or went away: a USB device or a block device (disk or partition).
+    // A device appeared or went away: a USB device, a block device (disk or partition), a
+    // Thunderbolt switch, or the medium of a card reader.
     bool isDeviceArrivalOrRemoval() const;
 };
 

@@ -29,6 +29,12 @@ TEST(Uevent, OnlyDeviceArrivalsAndRemovalsCount) {
     EXPECT_TRUE(counts("add", "thunderbolt", "thunderbolt_device"));
     EXPECT_FALSE(counts("add", "usb", "usb_interface"));
     EXPECT_FALSE(counts("change", "block", "disk"));
+    const auto card = sys::parseUevent(
+        "change@/devices/x/block/sdb\0ACTION=change\0SUBSYSTEM=block\0DEVTYPE=disk\0"
+        "DISK_MEDIA_CHANGE=1\0"s);
+    ASSERT_TRUE(card);
+    EXPECT_TRUE(card->mediaChange);
+    EXPECT_TRUE(card->isDeviceArrivalOrRemoval()) << "a card put into a reader";
     EXPECT_FALSE(counts("bind", "usb", "usb_device"));
     EXPECT_FALSE(counts("add", "net", ""));
 }
