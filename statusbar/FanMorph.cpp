@@ -14,9 +14,13 @@ double easeOutCubic(double t) {
     return 1 - rest * rest * rest;
 }
 
+bool FanMotionProfile::measuresTravel() const {
+    return distances.size() >= 2 && distances.back() - distances.front() != 0;
+}
+
 double FanMotionProfile::distance(double progress) const {
     const double x = std::isnan(progress) ? 0 : std::clamp(progress, 0.0, 1.0);
-    if (distances.empty())
+    if (!measuresTravel())
         return x;
     const std::size_t last = distances.size() - 1;
     const double f = x * static_cast<double>(last);
@@ -30,10 +34,10 @@ double FanMotionProfile::progress(double distance) const {
         return 0;
     if (distance >= 1)
         return 1;
-    const std::size_t n = distances.size();
     // Too few samples, or a picture that never moves: nothing to measure against.
-    if (n < 2 || !(distances[n - 1] - distances[0] != 0))
+    if (!measuresTravel())
         return distance;
+    const std::size_t n = distances.size();
     const double steps = static_cast<double>(n - 1);
     if (n < 3)
         return (distance - distances[0]) / (distances[n - 1] - distances[0]) / steps;

@@ -16,12 +16,13 @@ double easeOutCubic(double t);
 struct FanMotionProfile {
     std::vector<double> distances;
 
-    // The distance at progress x (clamped to 0…1), interpolated between the samples; x itself
-    // for a profile without entries.
+    // Whether the profile has at least two samples and some total travel; one that does not
+    // maps distance and progress linearly (each is the other).
+    bool measuresTravel() const;
+    // The distance at progress x (clamped to 0…1), interpolated between the samples.
     double distance(double progress) const;
-    // The progress at which the distance v is reached (0 below 0, 1 from 1 on). A profile of
-    // fewer than two entries or with no total travel maps linearly; a segment that travels
-    // nothing answers its start.
+    // The progress at which the distance v is reached (0 below 0, 1 from 1 on); a segment that
+    // travels nothing answers its start.
     double progress(double distance) const;
 
     bool operator==(const FanMotionProfile&) const = default;

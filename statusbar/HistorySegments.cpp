@@ -38,36 +38,53 @@ std::vector<HistorySegment> historySegments(std::span<const std::optional<double
 
 namespace {
 
-// Paints runs of segments that share a colour, one path per run.
-template <typename AddSegment, typename Paint>
-void paintByColor(std::span<const HistorySegment> segments, const SegmentColor& color,
-                  AddSegment addSegment, Paint paint) {
-    if (segments.empty()) {
-        return;
-    }
-    gfx::Color runColor = color(segments.front());
+// Walks the segments as chains: a chain is a run of consecutive samples of one colour, which is
+// drawn as one polyline (and, for fills, one polygon) rather than as separate pieces. The shape
+// is the same, but a single outline is far cheaper to rasterise than sixty overlapping ones.
+// paint(path, colour) is called once per colour run with every chain of that run.
+template <typename BeginChain, typename EndChain, typename Paint>
+void paintChains(std::span<const HistorySegment> segments, const SegmentColor& color,
+                 BeginChain beginChain, EndChain endChain, Paint paint) {
     gfx::Path path;
+    gfx::Color runColor;
+    const HistorySegment* previous = nullptr;
     for (const HistorySegment& segment : segments) {
         gfx::Color segmentColor = color(segment);
-        if (!(segmentColor == runColor)) {
+        bool sameColor = previous && segmentColor == runColor;
+        bool continues = sameColor && segment.sample == previous->sample + 1;
+        if (previous && !continues) {
+            endChain(path, *previous);
+        }
+        if (previous && !sameColor) {
             paint(path, runColor);
             path = gfx::Path();
-            runColor = segmentColor;
         }
-        addSegment(path, segment);
+        if (!continues) {
+            beginChain(path, segment);
+        }
+        path.lineTo(segment.to);
+        runColor = segmentColor;
+        previous = &segment;
     }
-    paint(path, runColor);
+    if (previous) {
+        endChain(path, *previous);
+        paint(path, runColor);
+    }
 }
 
 } // namespace
 
 void fillHistorySegments(gfx::Context& context, std::span<const HistorySegment> segments,
                          double baseY, const SegmentColor& color) {
-    paintByColor(
+    paintChains(
         segments, color,
-        [baseY](gfx::Path& path, const HistorySegment& segment) {
-            path.appendPolygon(
-                {{segment.from.x, baseY}, segment.from, segment.to, {segment.to.x, baseY}});
+        [baseY](gfx::Path& path, const HistorySegment& first) {
+            path.moveTo({first.from.x, baseY});
+            path.lineTo(first.from);
+        },
+        [baseY](gfx::Path& path, const HistorySegment& last) {
+            path.lineTo({last.to.x, baseY});
+            path.close();
         },
         [&context](const gfx::Path& path, const gfx::Color& runColor) {
             context.setFillColor(runColor);
@@ -77,15 +94,16 @@ void fillHistorySegments(gfx::Context& context, std::span<const HistorySegment> 
 
 void strokeHistorySegments(gfx::Context& context, std::span<const HistorySegment> segments,
                            const SegmentColor& color) {
-    paintByColor(
+    paintChains(
         segments, color,
-        [](gfx::Path& path, const HistorySegment& segment) {
-            path.moveTo(segment.from);
-            path.lineTo(segment.to);
-        },
+        [](gfx::Path& path, const HistorySegment& first) { path.moveTo(first.from); },
+        [](gfx::Path&, const HistorySegment&) {},
         [&context](gfx::Path path, const gfx::Color& runColor) {
             context.setStrokeColor(runColor);
             path.setLineWidth(1);
+            // A bevel keeps each corner within the two 1-pt segments that meet there, as
+            // separately stroked segments would; a miter could spike out at a steep peak.
+            path.setLineJoin(gfx::LineJoin::bevel);
             path.stroke(context);
         });
 }

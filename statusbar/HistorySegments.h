@@ -33,12 +33,12 @@ std::vector<HistorySegment> historySegments(std::span<const std::optional<double
 
 using SegmentColor = std::function<gfx::Color(const HistorySegment&)>;
 
-// Fills the band under each segment down to baseY. Neighbouring segments of one colour are
-// filled as one path, so no seam shows between them.
+// Fills the band under each segment down to baseY. Consecutive segments of one colour are
+// filled as one polygon, so no seam shows between them.
 void fillHistorySegments(gfx::Context& context, std::span<const HistorySegment> segments,
                          double baseY, const SegmentColor& color);
 
-// Strokes each segment 1 pt wide; neighbouring segments of one colour go in one stroke.
+// Strokes each segment 1 pt wide; consecutive segments of one colour are one polyline.
 void strokeHistorySegments(gfx::Context& context, std::span<const HistorySegment> segments,
                            const SegmentColor& color);
 

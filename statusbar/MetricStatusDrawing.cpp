@@ -3,6 +3,7 @@
 #include "detail/RenderedBitmapImage.h"
 #include "platform/graphics/Path.h"
 #include "sources/NetworkReader.h"
+#include "statusbar/ClippedLayer.h"
 #include "statusbar/HistorySegments.h"
 #include "statusbar/StatusFonts.h"
 #include "statusbar/StatusText.h"
@@ -89,7 +90,6 @@ bool drawCapsule(gfx::Context& context, bool dark, const gfx::Rect& rect,
     gfx::Path capsule = gfx::Path::roundedRect(rect.insetBy(1, 0), capsuleRadius, capsuleRadius);
     context.setFillColor(foreground.withAlpha(dark ? capsuleAlphaDark : capsuleAlphaLight));
     capsule.fill(context);
-
     gfx::Context::SavedState saved(context);
     capsule.addClip(context);
     content(foreground, rect);
@@ -203,11 +203,9 @@ void drawSegmentSeparator(gfx::Context& context, const gfx::Color& foreground, d
 void drawNetwork(gfx::Context& context, const gfx::Color& foreground, const gfx::Rect& imageRect,
                  const NetworkSegment& segment, const NetworkColors& colors) {
     if (segment.showsGraph) {
-        {
-            gfx::Context::SavedState saved(context);
-            clipLeftRounded(context, segment.graphRect);
+        drawThroughClip(context, leftRoundedPath(segment.graphRect), [&] {
             drawHistoryGraph(context, segment.history, colors, segment.graphRect);
-        }
+        });
         drawSegmentSeparator(context, foreground, segment.graphRect.maxX() + 4);
     }
 
@@ -246,10 +244,8 @@ void drawGraphWithValue(gfx::Context& context, const gfx::Color& foreground,
                         std::span<const std::optional<double>> history,
                         std::optional<gfx::Color> base, AppLanguage language,
                         std::optional<double> celsius) {
-    {
-        gfx::Context::SavedState rounded(context);
-        clipLeftRounded(context, chartRect);
-        if (!history.empty()) {
+    if (!history.empty()) {
+        drawThroughClip(context, leftRoundedPath(chartRect), [&] {
             std::vector<std::optional<double>> heights;
             heights.reserve(history.size());
             for (const std::optional<double>& reading : history) {
@@ -268,7 +264,7 @@ void drawGraphWithValue(gfx::Context& context, const gfx::Color& foreground,
                 context, segments, chartRect.minY(),
                 [&](const HistorySegment& segment) { return fillOf(colorOf(segment)); });
             strokeHistorySegments(context, segments, colorOf);
-        }
+        });
     }
     drawSegmentSeparator(context, foreground, chartRect.maxX() + 4);
 

@@ -1,5 +1,6 @@
 #include "statusbar/PressureChart.h"
 
+#include "statusbar/ClippedLayer.h"
 #include "statusbar/HistorySegments.h"
 #include "statusbar/MetricStatusDrawing.h"
 
@@ -29,11 +30,9 @@ void drawPressureChart(gfx::Context& context, std::span<const PressurePoint> his
     if (history.empty()) {
         return;
     }
-    gfx::Context::SavedState saved(context);
     double radius = std::min(rect.height() / 2, 9.0);
     gfx::Path clip =
         fullyRounded ? gfx::Path::roundedRect(rect, radius, radius) : leftRoundedPath(rect);
-    clip.addClip(context);
 
     std::vector<std::optional<double>> fractions;
     fractions.reserve(history.size());
@@ -45,10 +44,12 @@ void drawPressureChart(gfx::Context& context, std::span<const PressurePoint> his
     auto colorOf = [&](const HistorySegment& segment) {
         return pressureLevelColor(history[segment.sample].level.value_or(normalLevel), blue, tint);
     };
-    fillHistorySegments(context, segments, rect.minY(), [&](const HistorySegment& segment) {
-        return colorOf(segment).withAlpha(pressureFillAlpha);
+    drawThroughClip(context, clip, [&] {
+        fillHistorySegments(context, segments, rect.minY(), [&](const HistorySegment& segment) {
+            return colorOf(segment).withAlpha(pressureFillAlpha);
+        });
+        strokeHistorySegments(context, segments, colorOf);
     });
-    strokeHistorySegments(context, segments, colorOf);
 }
 
 } // namespace pulsedeck

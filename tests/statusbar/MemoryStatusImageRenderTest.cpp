@@ -129,6 +129,28 @@ TEST(MemoryStatusImageRender, GridSeparatorIsFaintWithoutTheChart) {
     }
 }
 
+TEST(MemoryStatusImageRender, ChartIsRoundedOnTheLeftOnly) {
+    std::vector<PressurePoint> full(60, PressurePoint{1.0, 1});
+    gfx::Image image = memoryStatusImage({.history = full,
+                                          .blue = true,
+                                          .snapshot = sample(),
+                                          .mode = DisplayMode::pair,
+                                          .chartLength = 85});
+    int capsuleAlpha = static_cast<int>(std::lround(0.06 * 255));
+    // The corners left of the radius-9 rounding stay bare capsule.
+    EXPECT_NEAR(probe(image, {5.25, 3.25}).alpha, capsuleAlpha, 1);
+    EXPECT_NEAR(probe(image, {5.25, 20.75}).alpha, capsuleAlpha, 1);
+    // The chart fills its rect elsewhere: blue at 0.28 over the capsule, square on the right.
+    for (gfx::Point inside : {gfx::Point{5.25, 12}, gfx::Point{50, 10}, gfx::Point{89.75, 3.25}}) {
+        gfx::Rgba8 pixel = probe(image, inside);
+        EXPECT_NEAR(pixel.alpha, std::lround((0.28 + 0.06 * 0.72) * 255), 2)
+            << inside.x << "," << inside.y;
+        EXPECT_GT(pixel.blue, pixel.red);
+    }
+    // Nothing of it right of the chart's rect.
+    EXPECT_NEAR(probe(image, {90.25, 10}).alpha, capsuleAlpha, 1);
+}
+
 TEST(MemoryStatusImageRender, ImageWidthIsTheMeasuredWidthAtScaleTwo) {
     MemorySnapshot snapshot = sample();
     for (DisplayMode mode : {DisplayMode::four, DisplayMode::automatic, DisplayMode::pair}) {
