@@ -38,7 +38,7 @@ void drawFanBlades(gfx::Context& context, const gfx::Color& color, double rotati
     gfx::Context::SavedState glyph(context);
     context.translate(center.x, center.y);
     context.rotateDegrees(rotationDegrees);
-    context.setFillColor(color.withAlpha(color.alpha() * alpha));
+    context.setFillColor(color.withAlpha(alpha));
 
     gfx::Path blade = fanBladeOutline(size);
     for (double angle : bladeAngles) {

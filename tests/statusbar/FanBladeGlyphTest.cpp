@@ -36,7 +36,7 @@ TEST(FanBlades, ThreeBladesAndTheHubAboutTheCentre) {
     std::vector<gfx::FillRecord> fills = context.log().fills();
     ASSERT_EQ(fills.size(), 4u);
     for (const gfx::FillRecord& fill : fills) {
-        EXPECT_EQ(fill.color, gfx::Color::srgb(0.16, 0.58, 1.0, 0.4));
+        EXPECT_EQ(fill.color, gfx::Color::srgb(0.16, 0.58, 1.0, 0.5));
     }
     // The first blade's outline reaches past its tip at (29.7, 21.3).
     EXPECT_GE(fills[0].bounds.maxX(), 29.7 - 1e-9);

@@ -283,6 +283,10 @@ TEST(LeftRoundedClip, RoundsOnlyTheLeftCorners) {
     EXPECT_TRUE(tall.containsPoint({0.1, 20}));
     EXPECT_TRUE(tall.containsPoint({2.7, 2.7}));
     EXPECT_FALSE(tall.containsPoint({2.5, 2.5}));
+
+    gfx::RecordingContext context({80, 40});
+    clipLeftRounded(context, {10, 5, 50, 24});
+    EXPECT_EQ(context.clipBoundingBox(), (gfx::Rect{10, 5, 50, 24}));
 }
 
 TEST(AppMark, FrameAndStrokeInTheForeground) {
