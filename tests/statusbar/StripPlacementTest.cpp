@@ -29,13 +29,14 @@ TEST(StripPlacement, AnImplausibleBarFallsBackToTheInsetOrTheWindow) {
 TEST(StripPlacement, TheStripKeepsItsDistanceFromTheRightEdge) {
     const gfx::Rect own{0, 0, 1440, 900};
     const gfx::Rect item{1300, 876, 120, 24};
-    // On its own screen: 20 pt from the right edge, centred in the 24-pt bar.
+    // The strip starts where the item starts: its right end 40 pt from the screen's edge,
+    // centred in the 24-pt bar.
     EXPECT_EQ(stripFrame(item, own, screenWithBar(own, 24), 24.0, 100, 24),
-              (gfx::Rect{1320, 876, 100, 24}));
-    // A second screen to the right with a 30-pt bar.
+              (gfx::Rect{1300, 876, 100, 24}));
+    // On a second screen to the right with a 30-pt bar: 40 pt from its right edge too.
     const gfx::Rect second{1440, 100, 1920, 1080};
     EXPECT_EQ(stripFrame(item, own, screenWithBar(second, 30), std::nullopt, 100, 24),
-              (gfx::Rect{1440 + 1920 - 120, 1180 - 15 - 12, 100, 24}));
+              (gfx::Rect{1440 + 1920 - 40 - 100, 1180 - 15 - 12, 100, 24}));
 }
 
 } // namespace
