@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <string>
 #include <vector>
 
