@@ -1,0 +1,439 @@
+#include "statusbar/MenuBarContentView.h"
+
+#include "StripFixture.h"
+#include "platform/toolkit/StatusBar.h"
+#include "platform/toolkit/Window.h"
+#include "platform/toolkit/Workspace.h"
+
+#include <cmath>
+
+namespace pulsedeck {
+namespace {
+
+using striptest::StripFixture;
+
+// Memory 40, network 60, devices 34; the fan as a ring (24).
+void giveImages(MenuBarContentView& strip) {
+    strip.memoryImage = StripFixture::blankImage(40);
+    strip.networkImage = StripFixture::blankImage(60);
+    strip.devicesImage = StripFixture::blankImage(34);
+}
+
+TEST_F(StripFixture, RequiredWidthFollowsTheShownModules) {
+    auto strip = makeStrip();
+    strip->fanMode = FanDisplayMode::hidden;
+    EXPECT_EQ(strip->requiredWidth(), 24);
+    strip->memoryImage = blankImage(40);
+    EXPECT_EQ(strip->requiredWidth(), 36);
+    EXPECT_EQ(strip->moduleWidth(ModuleKind::memory), 40);
+    EXPECT_EQ(strip->moduleWidth(ModuleKind::fan), std::nullopt);
+    EXPECT_EQ(strip->moduleWidth(ModuleKind::compute), std::nullopt);
+
+    strip->presentationHeight = 40;
+    strip->memoryImage.reset();
+    EXPECT_EQ(strip->requiredWidth(), 32);
+}
+
+TEST_F(StripFixture, AHiddenFanTakesNoRoomAndNoGap) {
+    auto strip = makeStrip();
+    giveImages(*strip);
+    const double s = strip->heightScale();
+    EXPECT_DOUBLE_EQ(strip->modulesWidth(), 3 * 8 + (40 + 24 + 60 + 34) * s);
+    strip->fanMode = FanDisplayMode::hidden;
+    EXPECT_DOUBLE_EQ(strip->modulesWidth(), 2 * 8 + (40 + 60 + 34) * s);
+    EXPECT_FALSE(strip->layoutModuleRects().contains(ModuleKind::fan));
+    EXPECT_EQ(strip->rect(ModuleKind::fan), gfx::Rect{});
+
+    strip->fanMode = FanDisplayMode::graph;
+    strip->graphProgress = 0.5;
+    strip->chartLength = 10;
+    EXPECT_DOUBLE_EQ(*strip->moduleWidth(ModuleKind::fan), 24 + 0.5 * 88);
+}
+
+TEST_F(StripFixture, ModuleRectsFollowTheOrderAndTheScale) {
+    auto strip = makeStrip(30);
+    giveImages(*strip);
+    strip->order = {ModuleKind::network,     ModuleKind::memory,  ModuleKind::fan,
+                    ModuleKind::temperature, ModuleKind::compute, ModuleKind::devices};
+    const double s = 26.5 / 24;
+    const ModuleRects rects = strip->layoutModuleRects();
+    ASSERT_EQ(rects.size(), 4u);
+    const double x0 = (strip->requiredWidth() - strip->modulesWidth()) / 2;
+    EXPECT_DOUBLE_EQ(rects.at(ModuleKind::network).x(), x0);
+    EXPECT_DOUBLE_EQ(rects.at(ModuleKind::network).y(), 15 - 12 * s);
+    EXPECT_DOUBLE_EQ(rects.at(ModuleKind::memory).x(), x0 + 60 * s + 8);
+    EXPECT_DOUBLE_EQ(rects.at(ModuleKind::fan).x(), x0 + 100 * s + 16);
+    EXPECT_DOUBLE_EQ(rects.at(ModuleKind::devices).maxX(), x0 + 158 * s + 24);
+}
+
+TEST_F(StripFixture, TheCurrentRectPrefersDraggedThenDisplayedThenLayout) {
+    auto strip = makeStrip();
+    giveImages(*strip);
+    const ModuleRects layout = strip->layoutModuleRects();
+    EXPECT_EQ(strip->rect(ModuleKind::network), layout.at(ModuleKind::network));
+    strip->displayedRects[ModuleKind::network] = {5, 1, 50, 20};
+    EXPECT_EQ(strip->rect(ModuleKind::network), (gfx::Rect{5, 1, 50, 20}));
+    strip->draggedModule = ModuleKind::network;
+    EXPECT_EQ(strip->rect(ModuleKind::network), gfx::Rect{});
+    strip->draggedRect = gfx::Rect{70, 1, 50, 20};
+    EXPECT_EQ(strip->rect(ModuleKind::network), (gfx::Rect{70, 1, 50, 20}));
+    EXPECT_EQ(strip->rect(ModuleKind::compute), gfx::Rect{});
+}
+
+TEST_F(StripFixture, AnOrderChangeGlidesInXOnlyAndSparesTheDraggedModule) {
+    auto strip = makeStrip();
+    giveImages(*strip);
+    strip->relayout();
+    const ModuleRects before = strip->displayedRects;
+
+    // The height changes with the order: sizes and y jump, x glides.
+    strip->presentationHeight = 30;
+    strip->order = {ModuleKind::devices, ModuleKind::network,     ModuleKind::fan,
+                    ModuleKind::memory,  ModuleKind::temperature, ModuleKind::compute};
+    strip->draggedModule = ModuleKind::network;
+    strip->draggedRect = gfx::Rect{100, 0, 10, 10};
+    int widthReports = 0;
+    strip->widthChangedAction = [&] { ++widthReports; };
+    strip->updateDisplayedRects();
+    EXPECT_TRUE(strip->isGliding());
+    EXPECT_EQ(strip->displayedRects, before);
+
+    loop.advanceAndRunDue(0.1);
+    const ModuleRects target = strip->layoutModuleRects();
+    const gfx::Rect memory = strip->displayedRects.at(ModuleKind::memory);
+    EXPECT_EQ(memory.y(), target.at(ModuleKind::memory).y());
+    EXPECT_EQ(memory.size, target.at(ModuleKind::memory).size);
+    EXPECT_GT(memory.x(), before.at(ModuleKind::memory).x());
+    EXPECT_LT(memory.x(), target.at(ModuleKind::memory).x());
+    EXPECT_EQ(strip->displayedRects.at(ModuleKind::network), before.at(ModuleKind::network));
+
+    loop.advanceAndRunDue(0.3);
+    EXPECT_FALSE(strip->isGliding());
+    EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
+    EXPECT_EQ(widthReports, 0);
+    EXPECT_TRUE(loopIsIdle());
+}
+
+TEST_F(StripFixture, TheGlideEasesOutOver038Seconds) {
+    auto strip = makeStrip();
+    giveImages(*strip);
+    strip->relayout();
+    const double from = strip->displayedRects.at(ModuleKind::devices).x();
+    strip->order = {ModuleKind::devices, ModuleKind::memory,      ModuleKind::fan,
+                    ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    const double to = strip->layoutModuleRects().at(ModuleKind::devices).x();
+    const double started = clock.now();
+    strip->updateDisplayedRects();
+    loop.advanceAndRunDue(0.19);
+    // The last step ran on the frame grid at or before 0.19 s.
+    const double x = strip->displayedRects.at(ModuleKind::devices).x();
+    const double latest = easeOutCubic(std::min((clock.now() - started) / 0.38, 1.0));
+    const double earlier = easeOutCubic((clock.now() - started - 1.0 / 60) / 0.38);
+    EXPECT_LE(x, from + earlier * (to - from) + 1e-9);
+    EXPECT_GE(x, from + latest * (to - from) - 1e-9);
+}
+
+TEST_F(StripFixture, WithoutAnimationsOrAShownLayoutTheRectsJump) {
+    auto strip = makeStrip();
+    giveImages(*strip);
+    strip->order = {ModuleKind::devices, ModuleKind::memory,      ModuleKind::fan,
+                    ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    strip->updateDisplayedRects();
+    EXPECT_FALSE(strip->isGliding());
+    EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
+
+    strip->animationsEnabled = false;
+    strip->order = {ModuleKind::memory,  ModuleKind::devices,     ModuleKind::fan,
+                    ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    strip->updateDisplayedRects();
+    EXPECT_FALSE(strip->isGliding());
+    EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
+    EXPECT_TRUE(loopIsIdle());
+}
+
+TEST_F(StripFixture, TheSameOrderLeavesAGlideOrADragAlone) {
+    auto strip = makeStrip();
+    giveImages(*strip);
+    strip->relayout();
+    strip->displayedRects[ModuleKind::memory] = {1, 1, 1, 1};
+    strip->draggedModule = ModuleKind::fan;
+    strip->updateDisplayedRects();
+    EXPECT_EQ(strip->displayedRects.at(ModuleKind::memory), (gfx::Rect{1, 1, 1, 1}));
+    strip->draggedModule.reset();
+    strip->updateDisplayedRects();
+    EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
+}
+
+TEST_F(StripFixture, RelayoutStopsAGlideAndReportsTheWidth) {
+    auto strip = makeStrip();
+    giveImages(*strip);
+    strip->relayout();
+    strip->order = {ModuleKind::devices, ModuleKind::memory,      ModuleKind::fan,
+                    ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    strip->updateDisplayedRects();
+    int reports = 0;
+    strip->widthChangedAction = [&] { ++reports; };
+    strip->relayout();
+    EXPECT_FALSE(strip->isGliding());
+    EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
+    EXPECT_EQ(reports, 1);
+}
+
+TEST_F(StripFixture, OnlyAHeightChangeRelaysOut) {
+    auto strip = makeStrip();
+    int reports = 0;
+    strip->widthChangedAction = [&] { ++reports; };
+    strip->setFrameSize({200, 24});
+    EXPECT_EQ(reports, 0);
+    strip->setFrameSize({200, 30});
+    EXPECT_EQ(reports, 1);
+    strip->setBoundsSize({200, 30});
+    EXPECT_EQ(reports, 1);
+    strip->setBoundsSize({200, 22});
+    EXPECT_EQ(reports, 2);
+}
+
+TEST_F(StripFixture, InvalidationTellsTheSurfacesThatDrawTheStrip) {
+    auto strip = makeStrip();
+    int whole = 0;
+    std::vector<gfx::Rect> parts;
+    strip->editingDisplayAction = [&] { ++whole; };
+    strip->setNeedsDisplay(true);
+    EXPECT_TRUE(strip->needsDisplay());
+    EXPECT_EQ(whole, 1);
+    strip->setNeedsDisplayInRect({1, 2, 3, 4});
+    EXPECT_EQ(whole, 2);
+    strip->editingRectAction = [&](const gfx::Rect& rect) { parts.push_back(rect); };
+    strip->setNeedsDisplayInRect({1, 2, 3, 4});
+    EXPECT_EQ(whole, 2);
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(parts[0], (gfx::Rect{1, 2, 3, 4}));
+    // The base call stays reachable and marks the view alone.
+    strip->ui::View::setNeedsDisplayInRect({5, 5, 5, 5});
+    EXPECT_EQ(whole, 2);
+    EXPECT_EQ(parts.size(), 1u);
+    // Clearing the mark reports nothing.
+    strip->setNeedsDisplay(false);
+    EXPECT_EQ(whole, 2);
+}
+
+TEST_F(StripFixture, TheSelectionFadesInOverAFifthOfASecond) {
+    auto strip = makeStrip();
+    giveImages(*strip);
+    strip->setActiveModule(ModuleKind::network);
+    EXPECT_EQ(strip->activeModule(), ModuleKind::network);
+    EXPECT_EQ(strip->selectionOpacity, 0);
+    loop.advanceAndRunDue(0.09);
+    EXPECT_GT(strip->selectionOpacity, smoothstep(0.4));
+    EXPECT_LE(strip->selectionOpacity, 0.5);
+    loop.advanceAndRunDue(0.1);
+    EXPECT_EQ(strip->selectionOpacity, 1);
+    EXPECT_TRUE(loopIsIdle());
+}
+
+TEST_F(StripFixture, ClearingTheSelectionMidFadeShowsFullOpacity) {
+    auto strip = makeStrip();
+    strip->setActiveModule(ModuleKind::memory);
+    loop.advanceAndRunDue(0.05);
+    strip->setActiveModule(std::nullopt);
+    EXPECT_EQ(strip->selectionOpacity, 1);
+    EXPECT_TRUE(loopIsIdle());
+}
+
+TEST_F(StripFixture, ReducedMotionOrNoAnimationsShowTheSelectionAtOnce) {
+    auto strip = makeStrip();
+    app.workspace().setReduceMotion(true);
+    strip->setActiveModule(ModuleKind::memory);
+    EXPECT_EQ(strip->selectionOpacity, 1);
+    EXPECT_TRUE(loopIsIdle());
+    app.workspace().setReduceMotion(false);
+    strip->animationsEnabled = false;
+    strip->setActiveModule(ModuleKind::network);
+    EXPECT_EQ(strip->selectionOpacity, 1);
+    EXPECT_TRUE(loopIsIdle());
+}
+
+TEST_F(StripFixture, TheDevicePulseRedrawsOnlyTheDevicesModule) {
+    auto strip = makeStrip();
+    giveImages(*strip);
+    strip->relayout();
+    std::vector<gfx::Rect> parts;
+    int whole = 0;
+    strip->editingRectAction = [&](const gfx::Rect& rect) { parts.push_back(rect); };
+    strip->editingDisplayAction = [&] { ++whole; };
+    strip->startDeviceAttentionPulse();
+    EXPECT_EQ(strip->deviceAttentionProgress, 0);
+    loop.advanceAndRunDue(0.36);
+    EXPECT_NEAR(strip->deviceAttentionProgress, 0.5, 1.0 / 60 / 0.72 + 1e-9);
+    ASSERT_FALSE(parts.empty());
+    const gfx::Rect devices = strip->rect(ModuleKind::devices).insetBy(-4, -4);
+    for (const gfx::Rect& rect : parts)
+        EXPECT_EQ(rect, devices);
+    EXPECT_EQ(whole, 0);
+    loop.advanceAndRunDue(0.4);
+    EXPECT_EQ(strip->deviceAttentionProgress, 1);
+    EXPECT_TRUE(loopIsIdle());
+}
+
+TEST_F(StripFixture, MetricPlansStepToTheirEndsAndStopTheClock) {
+    auto strip = makeStrip();
+    giveImages(*strip);
+    std::vector<double> compute;
+    std::vector<double> temperature;
+    int reports = 0;
+    strip->widthChangedAction = [&] { ++reports; };
+    const double now = clock.now();
+    strip->metricPlans[ModuleKind::compute] = {FanMorph{0, 1, now, 0.5, std::nullopt},
+                                               [&](double value) { compute.push_back(value); }};
+    strip->metricPlans[ModuleKind::temperature] = {
+        FanMorph{1, 0, now, 0.2, std::nullopt},
+        [&](double value) { temperature.push_back(value); }};
+    strip->startMetricLink();
+    ASSERT_NE(strip->metricLink, nullptr);
+
+    loop.advanceAndRunDue(0.3);
+    EXPECT_FALSE(strip->metricPlans.contains(ModuleKind::temperature));
+    EXPECT_TRUE(strip->metricPlans.contains(ModuleKind::compute));
+    ASSERT_FALSE(temperature.empty());
+    EXPECT_EQ(temperature.back(), 0);
+    EXPECT_TRUE(std::is_sorted(compute.begin(), compute.end()));
+
+    loop.advanceAndRunDue(0.3);
+    EXPECT_TRUE(strip->metricPlans.empty());
+    EXPECT_EQ(strip->metricLink, nullptr);
+    ASSERT_FALSE(compute.empty());
+    EXPECT_EQ(compute.back(), 1);
+    EXPECT_EQ(reports, static_cast<int>(compute.size()));
+    EXPECT_TRUE(loopIsIdle());
+}
+
+TEST_F(StripFixture, AFrameSkipsTheLayoutWhileAGlideRuns) {
+    auto strip = makeStrip();
+    giveImages(*strip);
+    strip->relayout();
+    strip->order = {ModuleKind::devices, ModuleKind::memory,      ModuleKind::fan,
+                    ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    strip->updateDisplayedRects();
+    const ModuleRects shown = strip->displayedRects;
+    strip->advanceMetricPlans(clock.now());
+    EXPECT_EQ(strip->displayedRects, shown);
+}
+
+TEST_F(StripFixture, WithoutAScreenNoMetricClockStarts) {
+    server.setScreens({});
+    auto strip = makeStrip();
+    strip->startMetricLink();
+    EXPECT_EQ(strip->metricLink, nullptr);
+}
+
+TEST_F(StripFixture, TeardownStopsEveryTimerAndClock) {
+    auto strip = makeStrip();
+    giveImages(*strip);
+    strip->relayout();
+    strip->setActiveModule(ModuleKind::memory);
+    strip->startDeviceAttentionPulse();
+    strip->order = {ModuleKind::devices, ModuleKind::memory,      ModuleKind::fan,
+                    ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    strip->updateDisplayedRects();
+    strip->metricPlans[ModuleKind::compute] = {FanMorph{0, 1, clock.now(), 10, std::nullopt},
+                                               [](double) {}};
+    strip->startMetricLink();
+    EXPECT_FALSE(loopIsIdle());
+    strip.reset();
+    EXPECT_TRUE(loopIsIdle());
+    loop.advanceAndRunDue(1);
+}
+
+TEST_F(StripFixture, AnAppearanceChangeIsRecordedOnce) {
+    auto strip = makeStrip();
+    auto window = std::make_shared<ui::Window>(gfx::Rect{100, 100, 300, 24}, ui::Style::borderless);
+    window->setContentView(strip);
+    app.setAppearance(gfx::Appearance::dark);
+    EXPECT_EQ(strip->darkAppearance, true);
+    EXPECT_TRUE(strip->drawsDark());
+    app.setAppearance(gfx::Appearance::light);
+    EXPECT_EQ(strip->darkAppearance, false);
+}
+
+TEST_F(StripFixture, AccessibilitySeesAButton) {
+    auto strip = makeStrip();
+    EXPECT_TRUE(strip->isAccessibilityElement());
+    EXPECT_EQ(strip->accessibility().role, ui::AccessibilityRole::button);
+    EXPECT_GT(strip->currentCompute.cpuCores, 0);
+}
+
+// Screen geometry.
+
+class StripScreens : public StripFixture {
+protected:
+    std::shared_ptr<ui::StatusItem> item;
+    std::shared_ptr<MenuBarContentView> strip;
+
+    void install() {
+        strip = makeStrip();
+        giveImages(*strip);
+        strip->relayout();
+        strip->setFrameSize({strip->requiredWidth(), 24});
+        item = ui::StatusBar::system().statusItem(strip->requiredWidth());
+        item->setView(strip);
+    }
+};
+
+TEST_F(StripScreens, WithoutAWindowThereIsNoScreenGeometry) {
+    auto strip = makeStrip();
+    EXPECT_EQ(strip->statusItemScreenRect(), std::nullopt);
+    EXPECT_EQ(strip->statusItemScreenFrame(), std::nullopt);
+    EXPECT_TRUE(strip->menuBarScreens().empty());
+    EXPECT_EQ(strip->menuBarFrame({1400, 890}, 10), std::nullopt);
+    EXPECT_EQ(strip->stripFrame(ui::Screen::screens().front()), std::nullopt);
+}
+
+TEST_F(StripScreens, OneScreenPutsTheStripInItsMenuBar) {
+    install();
+    const double w = strip->requiredWidth();
+    const auto rect = strip->statusItemScreenRect();
+    ASSERT_TRUE(rect);
+    EXPECT_EQ(*rect, (gfx::Rect{1440 - w, 876, w, 24}));
+    EXPECT_EQ(strip->statusItemScreenFrame(), *rect);
+    EXPECT_EQ(strip->menuBarScreens(), (std::vector<gfx::Rect>{{0, 0, 1440, 900}}));
+    EXPECT_EQ(strip->menuBarFrame({1439, 899}, 0), *rect);
+    EXPECT_EQ(strip->menuBarFrame({1440 - w - 5, 890}, 0), std::nullopt);
+    EXPECT_EQ(strip->menuBarFrame({1440 - w - 5, 890}, 6), *rect);
+}
+
+TEST_F(StripScreens, ASecondScreenWithAMenuBarGetsTheStripAtTheSameRightDistance) {
+    server.setScreens({ui::HeadlessWindowServer::makeScreen({0, 0, 1440, 900}, 1),
+                       ui::HeadlessWindowServer::makeScreen({1440, 200, 1920, 1080}, 2, 30)});
+    install();
+    const double w = strip->requiredWidth();
+    const auto screens = ui::Screen::screens();
+    EXPECT_EQ(strip->menuBarScreens(),
+              (std::vector<gfx::Rect>{{0, 0, 1440, 900}, {1440, 200, 1920, 1080}}));
+    const auto second = strip->stripFrame(screens[1]);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(*second, (gfx::Rect{3360 - w, 1280 - 15 - 12, w, 24}));
+    EXPECT_EQ(strip->menuBarFrame(second->center(), 0), second);
+}
+
+TEST_F(StripScreens, AScreenWithoutAMenuBarIsLeftOut) {
+    server.setScreens({ui::HeadlessWindowServer::makeScreen({0, 0, 1440, 900}, 1),
+                       ui::HeadlessWindowServer::makeScreen({1440, 0, 1920, 1080}, 2, 0)});
+    install();
+    EXPECT_EQ(strip->menuBarScreens(), (std::vector<gfx::Rect>{{0, 0, 1440, 900}}));
+    // Asked directly, it still gets a strip in a bar of the standard height.
+    const auto screens = ui::Screen::screens();
+    const auto frame = strip->stripFrame(screens[1]);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->y(), 1080 - 12 - 12);
+}
+
+TEST_F(StripScreens, AStripOffTheMenuBarHasNoScreenRect) {
+    auto strip = makeStrip();
+    auto window = std::make_shared<ui::Window>(gfx::Rect{100, 400, 300, 24}, ui::Style::borderless);
+    window->setContentView(strip);
+    EXPECT_EQ(strip->statusItemScreenRect(), std::nullopt);
+    EXPECT_TRUE(strip->menuBarScreens().empty());
+}
+
+} // namespace
+} // namespace pulsedeck
