@@ -1,0 +1,118 @@
+#pragma once
+
+#include "detail/RenderedBitmapImage.h"
+#include "sources/ExternalDeviceKind.h"
+#include "statusbar/ComputeStatusImage.h"
+#include "statusbar/DevicesStatusImage.h"
+#include "statusbar/FanStatusImage.h"
+#include "statusbar/MemoryStatusImage.h"
+#include "statusbar/MenuBarContentView.h"
+#include "statusbar/MetricStatusDrawing.h"
+#include "statusbar/NetworkStatusImage.h"
+
+#include <cmath>
+#include <vector>
+
+namespace striptest {
+
+// Histories and readings that make every module show something, kept alive for the images'
+// lazy parts.
+struct SampleReadings {
+    std::vector<pulsedeck::PressurePoint> memoryHistory;
+    std::vector<pulsedeck::NetworkSnapshot> networkHistory;
+    std::vector<std::optional<double>> temperatureHistory;
+    std::vector<pulsedeck::ComputeSnapshot> computeHistory;
+    std::vector<std::optional<double>> fanHistory;
+
+    SampleReadings() {
+        for (int i = 0; i < 60; ++i) {
+            const double wave = 0.5 + 0.3 * std::sin(i / 6.0);
+            memoryHistory.push_back({wave, i > 48 ? 2 : 1});
+            networkHistory.push_back(
+                {40000 + 900000 * wave * wave, 12000 + 80000 * (1 - wave), {"eth0"}});
+            temperatureHistory.push_back(52 + 20 * wave);
+            computeHistory.push_back({100 * wave * 0.8, 40 * (1 - wave), 8, 32, "GPU"});
+            fanHistory.push_back(0.4 + 0.3 * wave);
+        }
+    }
+};
+
+// The temperature chart segment as a module image: the capsule around the chart and its value.
+// A stand-in drawn with the shared chart routine until the temperature image is in the tree.
+inline gfx::Image temperatureChartImage(const SampleReadings& readings, bool dark) {
+    const double width = 5 + 85 + 7 + 34 + 8;
+    gfx::Image drawn = gfx::Image::withDrawingHandler(
+        {width, 24}, false, [&readings, dark](gfx::Context& context, const gfx::Rect& rect) {
+            return pulsedeck::drawCapsule(
+                context, dark, rect, [&](const gfx::Color& foreground, const gfx::Rect& inner) {
+                    pulsedeck::drawGraphWithValue(context, foreground, inner, {5, 3, 85, 18},
+                                                  readings.temperatureHistory, std::nullopt,
+                                                  pulsedeck::AppLanguage::english, 67.0);
+                });
+        });
+    return pulsedeck::renderedBitmapImage(drawn, 2, dark);
+}
+
+// Fills a strip with all six modules: memory (pair with chart), the fan as a ring with its
+// rotor, network with its graph, the temperature chart, compute bars and two devices.
+inline void fillSampleStrip(pulsedeck::MenuBarContentView& strip, const SampleReadings& readings,
+                            bool dark) {
+    using namespace pulsedeck;
+    MemoryStatusContent memory;
+    memory.dark = dark;
+    memory.history = readings.memoryHistory;
+    memory.snapshot.physical = "32.00 GB";
+    memory.snapshot.used = "18.42 GB";
+    memory.snapshot.cached = "9.10 GB";
+    memory.snapshot.swap = "0.50 GB";
+    memory.snapshot.pressure = 1;
+    memory.snapshot.height = 0.58;
+    memory.snapshot.usedFraction = 0.58;
+    memory.mode = DisplayMode::pair;
+    strip.memoryImage = memoryStatusImage(memory);
+
+    NetworkStatusContent network;
+    network.dark = dark;
+    network.history = readings.networkHistory;
+    network.download = 1.2e6;
+    network.upload = 86000;
+    strip.networkImage = networkStatusImage(network);
+
+    strip.temperatureImage = temperatureChartImage(readings, dark);
+
+    ComputePicture compute;
+    compute.snapshot = {43.0, 12.0, 8, 32, "GPU"};
+    compute.history = readings.computeHistory;
+    compute.dark = dark;
+    strip.computeImage = computeStatusImage(compute);
+
+    std::vector<ExternalDevice> devices(2);
+    devices[0].id = "usb:1";
+    devices[0].name = "Keyboard";
+    devices[1].id = "disk:2";
+    devices[1].name = "Backup";
+    devices[1].kind = ExternalDeviceKind::storage;
+    strip.devicesImage = devicesStatusImage(devices, dark, std::nullopt);
+
+    FanPicture fan;
+    fan.snapshot.model = "Desktop";
+    fan.snapshot.fans = {{0, 2600.0, 5000.0}};
+    fan.snapshot.detectedCount = 1;
+    fan.history = readings.fanHistory;
+    fan.dark = dark;
+    strip.fanMode = FanDisplayMode::ring;
+    strip.ringBackdrop = fanRingImage(fan);
+    strip.rotorFrames.clear();
+    for (int index = 0; index < 60; ++index) {
+        gfx::Image frame = gfx::Image::withDrawingHandler(
+            {24, 24}, false, [index, dark](gfx::Context& context, const gfx::Rect&) {
+                MenuBarContentView::renderRotorFrame(context, index, dark, false, false);
+                return true;
+            });
+        strip.rotorFrames.push_back(renderedBitmapImage(frame, 2, dark));
+    }
+    strip.phase.phase = 17;
+    strip.relayout();
+}
+
+} // namespace striptest
