@@ -357,7 +357,7 @@ RotorLoad rotorLoad(const std::vector<FanReading>& fans) {
     return {turning && load && *load >= loadedFraction, load && *load >= peakFraction};
 }
 
-std::string rotorKey(bool dark, RotorLoad load) {
+std::string rotorFramesKey(bool dark, RotorLoad load) {
     auto word = [](bool flag) { return flag ? "true" : "false"; };
     return std::string(word(dark)) + "-" + word(load.loaded) + "-" + word(load.peak);
 }

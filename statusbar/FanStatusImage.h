@@ -102,7 +102,7 @@ struct RotorLoad {
 RotorLoad rotorLoad(const std::vector<FanReading>& fans);
 
 // The key the rotor frames are cached under: "dark-loaded-peak" as true/false words.
-std::string rotorKey(bool dark, RotorLoad load);
+std::string rotorFramesKey(bool dark, RotorLoad load);
 
 // The rotor's turns per second: 0 while hidden, with animation off or animations disabled;
 // otherwise 0.55 turns per 1,000 RPM of the busiest fan (0 without a speed).
