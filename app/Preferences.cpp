@@ -48,13 +48,6 @@ FanAnimationMode storedFanAnimation(std::optional<std::int64_t> stored) {
 
 } // namespace
 
-double clampedChartLength(double value) {
-    constexpr double fallback = 85;
-    if (!std::isfinite(value))
-        return fallback;
-    return std::clamp(std::round(value), 16.0, 160.0);
-}
-
 double clampedFanGap(double value) {
     if (std::isnan(value) || value < 0)
         return 0;

@@ -8,6 +8,7 @@
 #include "sources/DisplayMode.h"
 #include "sources/FanDisplayMode.h"
 #include "sources/TemperatureDisplayMode.h"
+#include "statusbar/StripMetrics.h"
 
 #include <map>
 #include <optional>
@@ -99,8 +100,6 @@ struct Preferences {
     static Preferences read(const foundation::UserDefaults& defaults);
 };
 
-// 85 for a value that is not finite; else rounded half away from zero into 16…160.
-double clampedChartLength(double value);
 // Below 0 or NaN → 0; above 32 → 32.
 double clampedFanGap(double value);
 // 0.2…1.0; a value that is not finite reads as 1.0 (a NaN would pass a plain clamp and be

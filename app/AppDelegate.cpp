@@ -1,0 +1,289 @@
+#include "app/AppDelegate.h"
+
+#include "app/ModuleActivity.h"
+#include "model/MenuBarGeometry.h"
+#include "platform/foundation/PreferredLanguages.h"
+#include "platform/foundation/UserDefaults.h"
+#include "sources/MachineIdentity.h"
+#include "sources/SensorClient.h"
+#include "statusbar/StatusLayout.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace pulsedeck {
+
+namespace {
+
+constexpr gfx::Rect stripFrame{0, 0, 300, 24};
+// A menu-bar height outside these bounds is not believed.
+constexpr double plausibleMenuBarMinimum = 18;
+constexpr double plausibleMenuBarMaximum = 80;
+
+std::string lowercased(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+} // namespace
+
+AppDelegate::Environment AppDelegate::Environment::live(foundation::UserDefaults& defaults) {
+    Environment environment;
+    environment.defaults = &defaults;
+    environment.fanless = MachineIdentity::current().isFanless();
+    environment.preferredLanguages = [] { return foundation::preferredLanguages(); };
+    environment.stopSensorClient = [] { SensorClient::shared().stop(); };
+    return environment;
+}
+
+double statusPresentationHeight(const std::vector<ui::Screen>& screens, double thickness) {
+    std::vector<double> heights;
+    for (const auto& screen : screens) {
+        double height = screen.frame().maxY() - screen.visibleFrame().maxY();
+        if (height < plausibleMenuBarMinimum || height > plausibleMenuBarMaximum) {
+            const double top = screen.safeAreaTop();
+            height = top < 24 ? std::max(thickness, 24.0) : std::max(top, thickness);
+        }
+        heights.push_back(height);
+    }
+    return statusHeight(heights);
+}
+
+bool statusItemVisible(FloatingMode mode, bool hideInFullscreen,
+                       const std::vector<int>& displayNumbers,
+                       const std::set<int>& fullscreenDisplays) {
+    if (mode == FloatingMode::detached)
+        return false;
+    const bool everyDisplayFullscreen =
+        std::all_of(displayNumbers.begin(), displayNumbers.end(),
+                    [&](int number) { return fullscreenDisplays.contains(number); });
+    return !(hideInFullscreen && everyDisplayFullscreen);
+}
+
+std::shared_ptr<AppDelegate> AppDelegate::create(Environment environment) {
+    return std::shared_ptr<AppDelegate>(new AppDelegate(std::move(environment)));
+}
+
+AppDelegate::AppDelegate(Environment environment)
+    : Preferences(Preferences::read(*environment.defaults)), environment_(std::move(environment)) {
+    popover = std::make_unique<ui::Popover>();
+    details = std::make_shared<DetailView>(DetailView::initialFrame);
+    auto resources = environment_.makeResources();
+    statusView = std::make_shared<MenuBarContentView>(stripFrame);
+    fanAvailable = !environment_.fanless;
+    sampler_ = std::make_unique<Sampler>(
+        std::move(resources), mainQueue(),
+        Sampler::Hooks{
+            .flags = [this] { return requestFlags(*this, floatingPreferences, fanAvailable); },
+            .apply = [this](const SampleResult& sample) { applySample(sample); }},
+        environment_.samplingExecution);
+    floatingView = std::make_shared<MenuBarContentView>(stripFrame);
+    floatingDetails = std::make_shared<DetailView>(DetailView::initialFrame);
+    floatingPopover = std::make_unique<ui::Popover>();
+}
+
+AppDelegate::~AppDelegate() {
+    // No reader may run while the controller is taken apart.
+    sampler_->stop();
+}
+
+ui::Application& AppDelegate::application() const {
+    return ui::Application::shared();
+}
+
+void AppDelegate::after(double seconds, std::function<void(AppDelegate&)> step) {
+    mainQueue().asyncAfter(seconds, [weak = weak_from_this(), step = std::move(step)] {
+        if (auto self = weak.lock())
+            step(*self);
+    });
+}
+
+AppLanguage AppDelegate::resolvedLanguage() const {
+    return resolve(languageSelection, environment_.preferredLanguages
+                                          ? environment_.preferredLanguages()
+                                          : std::vector<std::string>{});
+}
+
+UpdateController& AppDelegate::updates() {
+    if (!updates_)
+        updates_ = std::make_unique<UpdateController>(defaults());
+    return *updates_;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    ui::Application& app = application();
+    const std::weak_ptr<AppDelegate> weak = weak_from_this();
+
+    app.setActivationPolicy(ui::ActivationPolicy::accessory);
+    quitMonitor = app.addLocalMonitor(ui::EventMasks::keyDown,
+                                      [weak](const ui::Event& event) -> std::optional<ui::Event> {
+                                          if (auto self = weak.lock())
+                                              return self->handleQuitKey(event);
+                                          return event;
+                                      });
+
+    details->presentation = detailPresentation;
+    samplingResources()->devicesReader->setChangedAction([weak] {
+        if (auto self = weak.lock())
+            self->requestSample();
+    });
+
+    statusView->presentationHeight =
+        statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness());
+
+    const StatusLayout layout = StatusLayout::measure(displayMode, resolvedLanguage(), latest,
+                                                      memoryShowChart, chartLength);
+    item = app.statusBar().statusItem(layout.width);
+    item->setView(statusView);
+    if (auto* button = item->button()) {
+        if (auto* cell = button->cell())
+            cell->setHighlightsBy(0);
+        button->setBordered(false);
+    }
+
+    if (!defaults().boolForKey(PreferenceKey::menuBarTipShown))
+        after(menuBarTipDelay, [](AppDelegate& self) { self.showMenuBarTip(); });
+
+    statusView->widthChangedAction = [weak] {
+        if (auto self = weak.lock())
+            self->statusWidthChanged();
+    };
+
+    appearanceObservation = app.observeEffectiveAppearance([weak, this](gfx::Appearance) {
+        mainQueue().async([weak] {
+            if (auto self = weak.lock())
+                self->refreshStatus(false);
+        });
+    });
+
+    auto controller = std::make_shared<ui::ViewController>(details);
+    details->setAutoresizingMask(ui::Autoresizing::widthSizable | ui::Autoresizing::heightSizable);
+    popover->setContentViewController(controller);
+    popover->setContentSize(details->frame().size);
+    popover->setBehavior(ui::PopoverBehavior::applicationDefined);
+    popover->setAnimates(true);
+    popover->setDelegate(weak);
+
+    statusView->floatingDragAction = [weak](gfx::Point start, gfx::Point current, bool ended) {
+        if (auto self = weak.lock())
+            self->handleStatusDragOut(start, current, ended);
+    };
+    details->floatingAction = [weak](FloatingMode mode) {
+        if (auto self = weak.lock())
+            self->setFloatingMode(mode, std::nullopt);
+    };
+
+    details->collapsed = storedCollapsedSections(defaults());
+
+    refreshStatus(false);
+    startTimer();
+    updates().schedule();
+    after(surfacesReadyDelay, [](AppDelegate& self) { self.surfacesReady(); });
+
+    if (!defaults().boolForKey(PreferenceKey::hasLaunched)) {
+        defaults().setBool(true, PreferenceKey::hasLaunched);
+        after(firstLaunchDelay, [](AppDelegate& self) { self.presentFirstLaunchDetails(0); });
+    }
+}
+
+std::optional<ui::Event> AppDelegate::handleQuitKey(const ui::Event& event) {
+    const auto flags = event.modifierFlags() & ui::Modifier::deviceIndependentMask;
+    if (flags == ui::Modifier::command && lowercased(event.charactersIgnoringModifiers()) == "q") {
+        application().terminate();
+        return std::nullopt;
+    }
+    return event;
+}
+
+void AppDelegate::statusWidthChanged() {
+    updateItemLength();
+}
+
+void AppDelegate::updateItemLength() {
+    if (!item)
+        return;
+    const double width = statusView->requiredWidth();
+    if (item->length() != width)
+        item->setLength(width);
+    if (statusView->frame().width() != width)
+        statusView->View::setFrameSize({width, statusView->frame().height()});
+}
+
+void AppDelegate::surfacesReady() {
+    nativeSurfacesReady = true;
+    if (floatingMode != FloatingMode::none)
+        setFloatingMode(floatingMode, std::nullopt);
+}
+
+void AppDelegate::presentFirstLaunchDetails(int attempt) {
+    if (statusView->statusItemScreenFrame()) {
+        if (!popover->isShown())
+            showDetails(std::nullopt);
+        return;
+    }
+    if (attempt < firstLaunchAttempts)
+        after(firstLaunchRetryDelay,
+              [attempt](AppDelegate& self) { self.presentFirstLaunchDetails(attempt + 1); });
+}
+
+void AppDelegate::showMenuBarTip() {
+    defaults().setBool(true, PreferenceKey::menuBarTipShown);
+    menuBarTip = std::make_unique<MenuBarTipWindow>(resolvedLanguage());
+    menuBarTip->finish = [weak = weak_from_this()] {
+        if (auto self = weak.lock())
+            self->menuBarTip.reset();
+    };
+    application().activateIgnoringOtherApps(true);
+    menuBarTip->window()->makeKeyAndOrderFront();
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool) {
+    if (floatingMode == FloatingMode::detached) {
+        if (floatingPanel)
+            floatingPanel->orderFrontRegardless();
+    } else if (!popover->isShown()) {
+        showDetails(std::nullopt);
+    }
+    return false;
+}
+
+void AppDelegate::applicationWillTerminate() {
+    floatingMotion.stop();
+    if (environment_.stopSensorClient)
+        environment_.stopSensorClient();
+    // Cancels the timer, joins the sampling worker and drops a sample that is still on its way.
+    sampler_->stop();
+    removeOutsideClickMonitor();
+}
+
+void AppDelegate::removeOutsideClickMonitor() {
+    if (!outsideClickMonitor)
+        return;
+    application().removeMonitor(*outsideClickMonitor);
+    outsideClickMonitor.reset();
+}
+
+void AppDelegate::popoverDidClose(ui::Popover& closed) {
+    if (&closed == floatingPopover.get())
+        floatingView->setActiveModule(std::nullopt);
+}
+
+void AppDelegate::startTimer() {
+    sampler_->startTimer();
+}
+
+void AppDelegate::requestSample() {
+    sampler_->requestSample();
+}
+
+bool AppDelegate::isModuleActive(ModuleKind kind) const {
+    return pulsedeck::isModuleActive(kind, *this, floatingPreferences);
+}
+
+void AppDelegate::applySample(const SampleResult& sample) {
+    apply(sample, activeModules(*this, floatingPreferences), now());
+    refreshStatus(false);
+}
+
+} // namespace pulsedeck

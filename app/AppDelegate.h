@@ -1,0 +1,190 @@
+#pragma once
+
+#include "app/Preferences.h"
+#include "app/Sampler.h"
+#include "app/SamplingResources.h"
+#include "app/SamplingState.h"
+#include "detail/DetailView.h"
+#include "floating/FloatingLiquidAnimator.h"
+#include "floating/FloatingPreferences.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Popover.h"
+#include "platform/toolkit/StatusBar.h"
+#include "statusbar/MenuBarContentView.h"
+#include "updates/MenuBarTipWindow.h"
+#include "updates/UpdateController.h"
+#include "updates/UpdateNotifications.h"
+
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace foundation {
+class UserDefaults;
+}
+
+namespace pulsedeck {
+
+// The application controller: the one owner of every long-lived object (the status item and its
+// strip, the detail popover, the readers and the sampling loop, the floating bar's objects, the
+// update objects), the holder of the settings (Preferences) and of the latest snapshots and
+// histories (SamplingState). Views report to it through closures that hold it weakly.
+//
+// Made with create(); the constructor reads the settings and builds everything, shows nothing
+// and starts no timer. Main thread only, except what the sampling job does on its queue.
+class AppDelegate final : public ui::ApplicationDelegate,
+                          public ui::PopoverDelegate,
+                          public Preferences,
+                          public SamplingState,
+                          public std::enable_shared_from_this<AppDelegate> {
+public:
+    // What the controller runs on; tests replace the readers, the clock and the sampling thread.
+    struct Environment {
+        foundation::UserDefaults* defaults = nullptr;
+        // The main run loop: its queue takes the timer and the delayed steps, its clock is the
+        // uptime.
+        dispatch::RunLoop* loop = &dispatch::RunLoop::main();
+        std::function<std::shared_ptr<SamplingResources>()> makeResources =
+            &SamplingResources::live;
+        dispatch::SerialQueue::Execution samplingExecution =
+            dispatch::SerialQueue::Execution::workerThread;
+        // The machine has no fans worth asking for.
+        bool fanless = false;
+        std::function<std::vector<std::string>()> preferredLanguages;
+        // Stops the companion sensor link at termination.
+        std::function<void()> stopSensorClient;
+
+        // The live machine, the main run loop and the process's languages over `defaults`.
+        static Environment live(foundation::UserDefaults& defaults);
+    };
+
+    // Delays of the steps after launch, in seconds.
+    static constexpr double surfacesReadyDelay = 0.25;
+    static constexpr double firstLaunchDelay = 0.5;
+    static constexpr double firstLaunchRetryDelay = 0.1;
+    static constexpr int firstLaunchAttempts = 40;
+    static constexpr double menuBarTipDelay = 1.2;
+
+    static std::shared_ptr<AppDelegate> create(Environment environment);
+    ~AppDelegate() override;
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
+
+    // ui::ApplicationDelegate
+    void applicationDidFinishLaunching() override;
+    bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
+    void applicationWillTerminate() override;
+    // ui::PopoverDelegate
+    void popoverDidClose(ui::Popover& closed) override;
+
+    // Launch and shut-down.
+    // Command-Q (Control-Q on X11) terminates and is swallowed; every other key passes.
+    std::optional<ui::Event> handleQuitKey(const ui::Event& event);
+    // The status view's width report: the item's length follows the strip's required width.
+    void statusWidthChanged();
+    void updateItemLength();
+    void surfacesReady();
+    // The first launch's popover, retried while the status item has no place on screen.
+    void presentFirstLaunchDetails(int attempt);
+    void showMenuBarTip();
+
+    // The sampling loop.
+    void startTimer();
+    void requestSample();
+    bool isModuleActive(ModuleKind kind) const;
+    void applySample(const SampleResult& sample);
+
+    // Rebuilds the status item from the current state: menu-bar height, order, the memory,
+    // network and devices images, tooltip and length; then the detail view's readings.
+    void refreshStatus(bool animated);
+    // Opens the popover below the strip, focused on no module, unless it is shown.
+    void showDetails(std::optional<gfx::Point> point);
+
+    // The floating bar.
+    void setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame);
+    void applyFullscreenVisibility();
+    // Nothing to do while there is no floating panel.
+    void layoutFloatingPanel();
+    void refreshFloatingView();
+    void handleStatusDragOut(gfx::Point start, gfx::Point current, bool ended);
+
+    // The language the interface speaks now: the stored choice, else the user's languages.
+    AppLanguage resolvedLanguage() const;
+    UpdateController& updates();
+
+    Sampler& sampler() { return *sampler_; }
+    const std::shared_ptr<SamplingResources>& samplingResources() const {
+        return sampler_->resources();
+    }
+    dispatch::SerialQueue& samplingQueue() { return sampler_->samplingQueue(); }
+    const dispatch::TimerSource* timer() const { return sampler_->timer(); }
+    bool sampleInFlight() const { return sampler_->sampleInFlight(); }
+    foundation::UserDefaults& defaults() const { return *environment_.defaults; }
+
+    // The status item and its strip.
+    std::shared_ptr<ui::StatusItem> item;
+    std::shared_ptr<MenuBarContentView> statusView;
+    // The detail popover.
+    std::unique_ptr<ui::Popover> popover;
+    std::shared_ptr<DetailView> details;
+    std::optional<ModuleKind> clickedModule;
+    double lastStatusActivation = -std::numeric_limits<double>::infinity();
+    std::optional<ui::EventMonitorToken> outsideClickMonitor;
+    std::shared_ptr<ui::Window> anchorPanel;
+    std::optional<gfx::Rect> detailFloatingFrame;
+    // The appearance the last rebuild applied; none before the first.
+    std::optional<bool> renderedDark;
+    std::optional<bool> renderedPanelDark;
+    std::optional<ui::Application::Observation> appearanceObservation;
+    std::optional<ui::EventMonitorToken> quitMonitor;
+
+    // The floating bar.
+    std::shared_ptr<ui::Window> floatingPanel;
+    std::shared_ptr<MenuBarContentView> floatingView;
+    std::shared_ptr<DetailView> floatingDetails;
+    std::unique_ptr<ui::Popover> floatingPopover;
+    // None until the floating bar first loads its preferences.
+    std::optional<FloatingPreferences> floatingPreferences;
+    bool floatingDetailsReady = false;
+    std::optional<gfx::Rect> floatingDropFrame;
+    FloatingLiquidAnimator floatingMotion;
+    bool floatingDockArmed = false;
+    // Set 0.25 s after launch, once the status item has found its place.
+    bool nativeSurfacesReady = false;
+
+    UpdateNotifications updateNotifications;
+    std::unique_ptr<MenuBarTipWindow> menuBarTip;
+
+private:
+    explicit AppDelegate(Environment environment);
+    ui::Application& application() const;
+    dispatch::Queue& mainQueue() const { return environment_.loop->queue(); }
+    double now() const { return environment_.loop->clock().now(); }
+    // Runs `step` on the main queue after `seconds` while the controller still exists.
+    void after(double seconds, std::function<void(AppDelegate&)> step);
+    void removeOutsideClickMonitor();
+    bool isDark() const;
+    void handOffToDetails(bool animated, AppLanguage language);
+
+    Environment environment_;
+    std::unique_ptr<Sampler> sampler_;
+    std::unique_ptr<UpdateController> updates_;
+};
+
+// The strip height from every screen's menu-bar height (the frame's top less the visible
+// frame's), where one outside 18…80 is replaced by a fallback from the screen's safe-area top
+// and the status bar's thickness.
+double statusPresentationHeight(const std::vector<ui::Screen>& screens, double thickness);
+
+// Whether the status item shows: not while the floating bar stands in for it, nor, with
+// full-screen hiding on, while every display shows a full-screen window.
+bool statusItemVisible(FloatingMode mode, bool hideInFullscreen,
+                       const std::vector<int>& displayNumbers,
+                       const std::set<int>& fullscreenDisplays);
+
+} // namespace pulsedeck

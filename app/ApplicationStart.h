@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/AppDelegate.h"
+#include "platform/toolkit/WindowServer.h"
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace pulsedeck {
+
+// Which copy of the program keeps running: one per user and display.
+struct SingleInstanceOptions {
+    std::filesystem::path lockDirectory;
+    std::string identifier;
+    std::string display;
+};
+
+enum class StartOutcome {
+    // The application ran until it was terminated.
+    ran,
+    // Another copy runs: this one created nothing and quit.
+    anotherCopyRuns,
+};
+
+// Decides first, atomically, whether this copy may run; then makes the shared application over
+// `server`, the controller over `environment`, and runs the event loop until the application
+// terminates. The controller is taken apart (its sampling worker joined) before the application.
+// `running` is called with both once they exist, before the loop starts.
+StartOutcome
+startApplication(ui::WindowServer& server, AppDelegate::Environment environment,
+                 const SingleInstanceOptions& instance,
+                 const std::function<void(ui::Application&, AppDelegate&)>& running = {});
+
+} // namespace pulsedeck

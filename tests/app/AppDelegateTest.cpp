@@ -1,0 +1,355 @@
+#include "app/AppDelegate.h"
+
+#include "app/ApplicationStart.h"
+#include "app/FakeSampling.h"
+#include "platform/foundation/SingleInstanceLock.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/toolkit/headless/HeadlessWindowServer.h"
+#include "statusbar/StatusLayout.h"
+#include "support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+namespace pulsedeck {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// The controller on the headless window server, a virtual clock, the sampling queue run by
+// hand and fake readers; preferences in a temporary folder.
+class AppDelegateTest : public ::testing::Test {
+protected:
+    AppDelegate::Environment environment() {
+        AppDelegate::Environment environment;
+        environment.defaults = defaults_.get();
+        environment.loop = &loop_;
+        environment.makeResources = [this] {
+            ++resourcesMade_;
+            return readers_.make();
+        };
+        environment.samplingExecution = dispatch::SerialQueue::Execution::manual;
+        environment.preferredLanguages = [] { return std::vector<std::string>{"en-GB"}; };
+        environment.stopSensorClient = [this] {
+            // The sensor link stops before the timer is cancelled.
+            stops_.push_back(delegate_->timer() && !delegate_->timer()->isCancelled()
+                                 ? "sensor, timer running"
+                                 : "sensor, timer cancelled");
+        };
+        return environment;
+    }
+
+    void launch() {
+        delegate_ = AppDelegate::create(environment());
+        app_.setDelegate(delegate_);
+        app_.finishLaunching();
+    }
+
+    void pump() {
+        loop_.runUntilIdle();
+        delegate_->samplingQueue().runPending();
+        loop_.runUntilIdle();
+    }
+
+    void advance(double seconds) {
+        loop_.advanceAndRunDue(seconds);
+        pump();
+    }
+
+    testsupport::TemporaryDirectory config_;
+    std::unique_ptr<foundation::UserDefaults> defaults_ =
+        std::make_unique<foundation::UserDefaults>(config_.path(), "local.dorvettin.Pulsedeck");
+    dispatch::VirtualClock clock_{500};
+    dispatch::RunLoop loop_{clock_};
+    dispatch::ScopedMainRunLoop mainLoop_{loop_};
+    ui::HeadlessWindowServer server_{{ui::HeadlessWindowServer::makeScreen({0, 0, 1440, 900}, 1)},
+                                     clock_};
+    ui::Application app_{server_, loop_};
+    fakes::FakeReaders readers_;
+    int resourcesMade_ = 0;
+    Calls stops_;
+    std::shared_ptr<AppDelegate> delegate_;
+};
+
+TEST_F(AppDelegateTest, TheConstructorReadsTheSettingsAndShowsNothing) {
+    defaults_->setBool(false, PreferenceKey::networkEnabled);
+    delegate_ = AppDelegate::create(environment());
+    EXPECT_FALSE(delegate_->networkEnabled);
+    EXPECT_FALSE(delegate_->item);
+    EXPECT_TRUE(server_.visibleWindows().empty());
+    EXPECT_FALSE(delegate_->timer());
+    EXPECT_EQ(resourcesMade_, 1);
+    EXPECT_EQ(delegate_->latest.explanation, Copy::waiting);
+    EXPECT_GT(delegate_->computeSnapshot.cpuCores, 0);
+    EXPECT_EQ(delegate_->details->frame(), DetailView::initialFrame);
+    EXPECT_EQ(delegate_->statusView->frame(), (gfx::Rect{0, 0, 300, 24}));
+}
+
+TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce) {
+    launch();
+    EXPECT_EQ(app_.activationPolicy(), ui::ActivationPolicy::accessory);
+    ASSERT_TRUE(delegate_->item);
+    EXPECT_EQ(delegate_->item->view(), delegate_->statusView);
+    EXPECT_EQ(delegate_->item->button()->cell()->highlightsBy(), 0);
+    EXPECT_FALSE(delegate_->item->button()->isBordered());
+    EXPECT_EQ(server_.visibleWindows().size(), 1u) << "only the status bar";
+    EXPECT_EQ(delegate_->statusView->presentationHeight, 24);
+
+    // Before the first sample the strip is measured on the placeholder.
+    const double measured = StatusLayout::measure(DisplayMode::four, AppLanguage::english,
+                                                  memoryPlaceholder(), true, 85)
+                                .width;
+    ASSERT_TRUE(delegate_->statusView->memoryImage);
+    EXPECT_EQ(delegate_->statusView->memoryImage->size().width, measured);
+    EXPECT_EQ(delegate_->item->length(), delegate_->statusView->requiredWidth());
+    EXPECT_EQ(delegate_->statusView->frame().width(), delegate_->statusView->requiredWidth());
+
+    EXPECT_TRUE(delegate_->history.empty());
+    loop_.runUntilIdle();
+    EXPECT_TRUE(delegate_->sampleInFlight()) << "the timer fired at once";
+    pump();
+    EXPECT_EQ(delegate_->history.size(), 1u);
+    EXPECT_EQ(delegate_->latest.used, "1");
+    const std::string tip = delegate_->statusView->toolTip();
+    EXPECT_EQ(tip.rfind("Pulsedeck. ", 0), 0u);
+    EXPECT_NE(tip.find(" CPU: "), std::string::npos);
+    EXPECT_EQ(delegate_->statusView->accessibility().label, tip);
+    EXPECT_EQ(delegate_->details->snapshot.used, "1");
+    EXPECT_EQ(delegate_->item->length(), delegate_->statusView->requiredWidth());
+
+    advance(1);
+    EXPECT_EQ(delegate_->history.size(), 2u);
+}
+
+TEST_F(AppDelegateTest, EveryModuleOffShowsTheAppMark) {
+    for (auto key : {PreferenceKey::memoryEnabled, PreferenceKey::fanEnabled,
+                     PreferenceKey::networkEnabled, PreferenceKey::temperatureEnabled,
+                     PreferenceKey::computeEnabled, PreferenceKey::devicesEnabled})
+        defaults_->setBool(false, key);
+    launch();
+    pump();
+    EXPECT_TRUE(delegate_->statusView->displaysAppMark);
+    EXPECT_EQ(delegate_->statusView->toolTip(), "Pulsedeck. ");
+    ASSERT_TRUE(delegate_->statusView->memoryImage);
+    EXPECT_EQ(delegate_->statusView->memoryImage->size(), (gfx::Size{24, 24}));
+}
+
+TEST_F(AppDelegateTest, QuitKeyTerminatesWithTheStopsInOrderAndOtherChordsPass) {
+    launch();
+    pump();
+    app_.activateIgnoringOtherApps(true);
+    int passed = 0;
+    auto counter = app_.addLocalMonitor(ui::EventMasks::keyDown, [&](const ui::Event& event) {
+        ++passed;
+        return std::optional<ui::Event>(event);
+    });
+    using namespace ui::Modifier;
+    server_.key(ui::KeyCode::q, "Q", command | shift);
+    server_.key(ui::KeyCode::q, "q", command | option);
+    server_.key(ui::KeyCode::q, "q", command | capsLock);
+    server_.key(ui::KeyCode::q, "q", control);
+    EXPECT_EQ(passed, 4);
+    EXPECT_FALSE(app_.isTerminating());
+
+    // Device-dependent low bits do not count.
+    server_.key(ui::KeyCode::q, "q", command | 0x8);
+    EXPECT_EQ(passed, 4) << "swallowed";
+    EXPECT_TRUE(app_.isTerminating());
+    EXPECT_EQ(stops_, Calls{"sensor, timer running"});
+    ASSERT_TRUE(delegate_->timer());
+    EXPECT_TRUE(delegate_->timer()->isCancelled());
+    EXPECT_TRUE(delegate_->sampler().isStopped());
+    app_.removeMonitor(counter);
+}
+
+TEST_F(AppDelegateTest, ASampleCompletingAfterTerminationIsDropped) {
+    launch();
+    pump();
+    clock_.advance(1);
+    delegate_->requestSample();
+    delegate_->samplingQueue().runPending();
+    app_.terminate();
+    loop_.runUntilIdle();
+    EXPECT_EQ(delegate_->history.size(), 1u);
+    advance(5);
+    EXPECT_EQ(delegate_->history.size(), 1u);
+}
+
+TEST_F(AppDelegateTest, DelayedStepsFireOnTime) {
+    launch();
+    pump();
+    EXPECT_TRUE(defaults_->boolForKey(PreferenceKey::hasLaunched)) << "written at once";
+    EXPECT_FALSE(defaults_->boolForKey(PreferenceKey::menuBarTipShown));
+
+    advance(0.24);
+    EXPECT_FALSE(delegate_->nativeSurfacesReady);
+    advance(0.02);
+    EXPECT_TRUE(delegate_->nativeSurfacesReady);
+
+    EXPECT_FALSE(delegate_->popover->isShown());
+    advance(0.25);
+    EXPECT_TRUE(delegate_->popover->isShown()) << "the first launch opens the details at 0.5 s";
+
+    advance(0.68);
+    EXPECT_FALSE(delegate_->menuBarTip);
+    advance(0.02);
+    ASSERT_TRUE(delegate_->menuBarTip);
+    EXPECT_TRUE(delegate_->menuBarTip->window()->isVisible());
+    EXPECT_TRUE(defaults_->boolForKey(PreferenceKey::menuBarTipShown));
+    delegate_->menuBarTip->dismiss();
+    loop_.runUntilIdle();
+    EXPECT_FALSE(delegate_->menuBarTip);
+}
+
+TEST_F(AppDelegateTest, LaterLaunchesShowNeitherThePopoverNorTheTip) {
+    defaults_->setBool(true, PreferenceKey::hasLaunched);
+    defaults_->setBool(true, PreferenceKey::menuBarTipShown);
+    launch();
+    advance(3);
+    EXPECT_FALSE(delegate_->popover->isShown());
+    EXPECT_FALSE(delegate_->menuBarTip);
+}
+
+TEST_F(AppDelegateTest, FirstLaunchRetriesWhileTheItemHasNoPlaceThenGivesUp) {
+    // No screen: the status item has no frame on one.
+    server_.setScreens({});
+    launch();
+    advance(0.5 + 40 * 0.1 + 0.05);
+    // Now a screen appears, but the 41 tries are spent.
+    server_.setScreens({ui::HeadlessWindowServer::makeScreen({0, 0, 1440, 900}, 1)});
+    app_.statusBar().relayout();
+    advance(1);
+    EXPECT_FALSE(delegate_->popover->isShown());
+    EXPECT_TRUE(defaults_->boolForKey(PreferenceKey::hasLaunched));
+}
+
+TEST_F(AppDelegateTest, FirstLaunchFindsTheItemOnALaterTry) {
+    server_.setScreens({});
+    launch();
+    advance(0.5 + 10 * 0.1);
+    EXPECT_FALSE(delegate_->popover->isShown());
+    server_.setScreens({ui::HeadlessWindowServer::makeScreen({0, 0, 1440, 900}, 1)});
+    app_.statusBar().relayout();
+    advance(0.1);
+    EXPECT_TRUE(delegate_->popover->isShown());
+}
+
+TEST_F(AppDelegateTest, ReopenOpensThePopoverUnlessDetachedAndAnswersFalse) {
+    defaults_->setBool(true, PreferenceKey::hasLaunched);
+    launch();
+    pump();
+    EXPECT_FALSE(app_.reopen());
+    EXPECT_TRUE(delegate_->popover->isShown());
+    delegate_->popover->close();
+    delegate_->floatingMode = FloatingMode::detached;
+    EXPECT_FALSE(app_.reopen());
+    EXPECT_FALSE(delegate_->popover->isShown());
+}
+
+TEST_F(AppDelegateTest, HotPlugRequestsASampleAndFloatingModeIsStored) {
+    launch();
+    pump();
+    readers_.log->take();
+    ASSERT_TRUE(*readers_.devicesChanged);
+    (*readers_.devicesChanged)();
+    pump();
+    EXPECT_EQ(readers_.log->take().size(), 6u);
+
+    delegate_->details->floatingAction(FloatingMode::copy);
+    EXPECT_EQ(delegate_->floatingMode, FloatingMode::copy);
+    EXPECT_EQ(defaults_->stringForKey(PreferenceKey::floatingMode), "copy");
+    EXPECT_EQ(delegate_->details->floatingMode, FloatingMode::copy);
+}
+
+TEST_F(AppDelegateTest, ClosuresAndDelayedStepsDoNothingOnceTheControllerIsGone) {
+    launch();
+    auto changed = *readers_.devicesChanged;
+    auto width = delegate_->statusView->widthChangedAction;
+    delegate_.reset();
+    changed();
+    width();
+    loop_.advanceAndRunDue(2);
+    EXPECT_TRUE(defaults_->boolForKey(PreferenceKey::hasLaunched));
+    EXPECT_FALSE(defaults_->boolForKey(PreferenceKey::menuBarTipShown))
+        << "the tip's step found no controller";
+}
+
+TEST(StatusPresentationHeight, ImplausibleHeightsFallBack) {
+    auto screen = [](double menuBar, double safeTop) {
+        auto description = ui::HeadlessWindowServer::makeScreen({0, 0, 1000, 800}, 1, menuBar);
+        description.safeAreaTop = safeTop;
+        return ui::Screen(description);
+    };
+    EXPECT_EQ(statusPresentationHeight({screen(24, 0)}, 24), 24);
+    EXPECT_EQ(statusPresentationHeight({screen(22, 0), screen(26, 0)}, 24), 22);
+    // 17 and 81 are not believed: the thickness (at least 24) or the safe-area top stands in.
+    EXPECT_EQ(statusPresentationHeight({screen(17, 0)}, 22), 24);
+    EXPECT_EQ(statusPresentationHeight({screen(81, 32)}, 22), 28) << "32, kept within 18…28";
+    EXPECT_EQ(statusPresentationHeight({screen(81, 26)}, 22), 26);
+    EXPECT_EQ(statusPresentationHeight({}, 24), 24);
+}
+
+TEST(StatusItemVisibility, FollowsTheFloatingModeAndFullScreenHiding) {
+    EXPECT_TRUE(statusItemVisible(FloatingMode::none, false, {1, 2}, {1, 2}));
+    EXPECT_TRUE(statusItemVisible(FloatingMode::copy, true, {1, 2}, {1}));
+    EXPECT_FALSE(statusItemVisible(FloatingMode::copy, true, {1, 2}, {1, 2}));
+    EXPECT_FALSE(statusItemVisible(FloatingMode::detached, false, {1}, {}));
+}
+
+// Starting: a second copy quits before it makes anything.
+TEST(ApplicationStart, ASecondCopyCreatesNothing) {
+    testsupport::TemporaryDirectory runtime;
+    testsupport::TemporaryDirectory config;
+    foundation::UserDefaults defaults(config.path(), "local.dorvettin.Pulsedeck");
+    const auto first =
+        foundation::SingleInstanceLock::acquire(runtime.path(), "local.dorvettin.Pulsedeck", ":42");
+    ASSERT_EQ(first.outcome(), foundation::SingleInstanceLock::Outcome::acquired);
+
+    dispatch::VirtualClock clock;
+    dispatch::RunLoop loop{clock};
+    ui::HeadlessWindowServer server({ui::HeadlessWindowServer::makeScreen({0, 0, 800, 600}, 1)},
+                                    clock);
+    AppDelegate::Environment environment;
+    environment.defaults = &defaults;
+    environment.loop = &loop;
+    int made = 0;
+    environment.makeResources = [&] {
+        ++made;
+        return fakes::FakeReaders{}.make();
+    };
+    EXPECT_EQ(
+        startApplication(server, environment, {runtime.path(), "local.dorvettin.Pulsedeck", ":42"}),
+        StartOutcome::anotherCopyRuns);
+    EXPECT_EQ(made, 0);
+    EXPECT_EQ(ui::Application::current(), nullptr);
+    EXPECT_TRUE(server.visibleWindows().empty());
+}
+
+TEST(ApplicationStart, TheCopyHoldingTheLockRunsUntilTerminated) {
+    testsupport::TemporaryDirectory runtime;
+    testsupport::TemporaryDirectory config;
+    foundation::UserDefaults defaults(config.path(), "local.dorvettin.Pulsedeck");
+    // The live clock and the real sampling worker, for a little over one second.
+    dispatch::RunLoop loop;
+    dispatch::ScopedMainRunLoop main{loop};
+    ui::HeadlessWindowServer server({ui::HeadlessWindowServer::makeScreen({0, 0, 800, 600}, 1)},
+                                    loop.clock());
+    AppDelegate::Environment environment;
+    environment.defaults = &defaults;
+    environment.loop = &loop;
+    environment.makeResources = [] { return fakes::FakeReaders{}.make(); };
+    int applied = 0;
+    const auto outcome =
+        startApplication(server, environment, {runtime.path(), "local.dorvettin.Pulsedeck", ":43"},
+                         [&](ui::Application& app, AppDelegate& delegate) {
+                             loop.queue().asyncAfter(1.3, [&] {
+                                 applied = static_cast<int>(delegate.history.size());
+                                 app.terminate();
+                             });
+                         });
+    EXPECT_EQ(outcome, StartOutcome::ran);
+    EXPECT_GE(applied, 1);
+    EXPECT_TRUE(defaults.boolForKey(PreferenceKey::hasLaunched));
+}
+
+} // namespace
+} // namespace pulsedeck
