@@ -388,6 +388,7 @@ void MenuBarContentView::viewDidChangeEffectiveAppearance() {
     if (darkAppearance == dark)
         return;
     darkAppearance = dark;
+    renderFanImage();
     setNeedsDisplay(true);
 }
 

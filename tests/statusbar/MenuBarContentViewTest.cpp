@@ -344,15 +344,21 @@ TEST_F(StripFixture, TeardownStopsEveryTimerAndClock) {
     loop.advanceAndRunDue(1);
 }
 
-TEST_F(StripFixture, AnAppearanceChangeIsRecordedOnce) {
+TEST_F(StripFixture, AnAppearanceChangeRebuildsTheFanImages) {
     auto strip = makeStrip();
     auto window = std::make_shared<ui::Window>(gfx::Rect{100, 100, 300, 24}, ui::Style::borderless);
     window->setContentView(strip);
     app.setAppearance(gfx::Appearance::dark);
     EXPECT_EQ(strip->darkAppearance, true);
     EXPECT_TRUE(strip->drawsDark());
+    ASSERT_TRUE(strip->ringBackdrop);
+    const std::string darkKey = strip->rotorKey;
+    EXPECT_EQ(strip->rotorFrames.size(), 60u);
+
     app.setAppearance(gfx::Appearance::light);
     EXPECT_EQ(strip->darkAppearance, false);
+    EXPECT_NE(strip->rotorKey, darkKey);
+    EXPECT_TRUE(loopIsIdle());
 }
 
 TEST_F(StripFixture, AccessibilitySeesAButton) {
