@@ -1,0 +1,179 @@
+#include "statusbar/TemperatureStatusImage.h"
+
+#include "model/Localization.h"
+#include "platform/graphics/RecordingContext.h"
+#include "statusbar/MetricStatusDrawing.h"
+#include "statusbar/StatusFonts.h"
+#include "statusbar/StatusText.h"
+#include "statusbar/ThermometerLiquid.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+// fontconfig keeps the configuration pango loads for the life of the process; not our leak.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
+namespace pulsedeck {
+namespace {
+
+constexpr double inf = std::numeric_limits<double>::infinity();
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+TEST(TemperatureStatusImage, HeatFractionFillsAThirdAt55AndAllFrom95) {
+    EXPECT_DOUBLE_EQ(heatFraction(0.0), 0);
+    EXPECT_DOUBLE_EQ(heatFraction(-12.0), 0);
+    EXPECT_NEAR(heatFraction(27.5), 1.0 / 6, 1e-12);
+    EXPECT_NEAR(heatFraction(55.0), 1.0 / 3, 1e-12);
+    EXPECT_NEAR(heatFraction(75.0), 2.0 / 3, 1e-12);
+    EXPECT_DOUBLE_EQ(heatFraction(95.0), 1);
+    EXPECT_DOUBLE_EQ(heatFraction(140.0), 1);
+    EXPECT_DOUBLE_EQ(heatFraction(std::nullopt), 0);
+    EXPECT_DOUBLE_EQ(heatFraction(inf), 0);
+    EXPECT_DOUBLE_EQ(heatFraction(nan), 0);
+}
+
+// The texts a thermometer draws, with their fonts' sizes.
+std::vector<gfx::TextRecord> thermometerTexts(std::optional<double> celsius, double level,
+                                              std::size_t* strokes = nullptr) {
+    gfx::RecordingContext context({24, 24});
+    drawThermometer(context, true, celsius, std::nullopt, {0, 0, 24, 24}, level);
+    if (strokes) {
+        *strokes = context.log().strokes().size();
+    }
+    return context.log().texts();
+}
+
+std::string joined(const std::vector<gfx::TextRecord>& texts) {
+    std::string all;
+    for (const gfx::TextRecord& text : texts) {
+        all += text.text;
+    }
+    return all;
+}
+
+TEST(TemperatureStatusImage, AMissingReadingShowsTheTrackAnEmptyGlyphAndAnEnDash) {
+    std::size_t strokes = 0;
+    const auto texts = thermometerTexts(std::nullopt, 0.7, &strokes);
+    EXPECT_EQ(joined(texts), "\u2013");
+    // The track and the glyph's outline; no value arc even with a level.
+    EXPECT_EQ(strokes, 2u);
+}
+
+TEST(TemperatureStatusImage, ShortReadingsGetADegreeSignAndLongOnesASmallerFont) {
+    std::size_t strokes = 0;
+    const auto warm = thermometerTexts(64.4, heatFraction(64.4), &strokes);
+    EXPECT_EQ(joined(warm), "64\u00B0");
+    EXPECT_EQ(strokes, 3u);
+    ASSERT_FALSE(warm.empty());
+    EXPECT_DOUBLE_EQ(warm.front().font.pointSize(), 8.6);
+
+    const auto hot = thermometerTexts(99.6, 1);
+    EXPECT_EQ(joined(hot), "100");
+    EXPECT_DOUBLE_EQ(hot.front().font.pointSize(), 6.9);
+
+    // The number alone is centred on x 12.
+    const gfx::TextRecord& number = warm.front();
+    const double numberWidth = number.bounds.width();
+    EXPECT_NEAR(number.origin.x + numberWidth / 2, 12, 0.3);
+}
+
+TEST(TemperatureStatusImage, TheGlyphFillsToTheLevel) {
+    auto fillHeight = [](double level) {
+        gfx::RecordingContext context({24, 24});
+        drawThermometer(context, false, 50.0, std::nullopt, {0, 0, 24, 24}, level);
+        for (const gfx::FillRecord& fill : context.log().fills()) {
+            if (std::abs(fill.bounds.minX() - 10) < 1e-9 &&
+                std::abs(fill.bounds.minY() - 13) < 1e-9)
+                return fill.bounds.height();
+        }
+        return 0.0;
+    };
+    EXPECT_NEAR(fillHeight(0.5), 3.3, 1e-9);
+    EXPECT_NEAR(fillHeight(2), 6.6, 1e-9);
+    EXPECT_NEAR(fillHeight(-1), 0, 1e-9);
+}
+
+TEST(TemperatureStatusImage, ChartWidthDoesNotFollowAValueNoWiderThanItsTemplate) {
+    TemperaturePicture picture;
+    picture.chartLength = 60;
+    picture.celsius = 7;
+    const double width = temperatureChartWidth(picture);
+    const double texts =
+        std::max(textWidth("0 \u00B0C", statusValueFont()),
+                 textWidth(text(Copy::shortTemperature, AppLanguage::english), statusTitleFont()));
+    EXPECT_DOUBLE_EQ(width, 5 + 60 + 7 + std::ceil(texts) + 8);
+    picture.celsius = 3;
+    EXPECT_DOUBLE_EQ(temperatureChartWidth(picture), width);
+    // A wider value widens the image.
+    picture.celsius = 42;
+    EXPECT_GE(temperatureChartWidth(picture), width);
+    picture.celsius = 3;
+    picture.chartLength = inf;
+    EXPECT_DOUBLE_EQ(temperatureChartWidth(picture), width + 25);
+}
+
+TEST(TemperatureStatusImage, ImageWidthMovesFromTheGaugeToTheChart) {
+    TemperaturePicture picture;
+    picture.celsius = 61;
+    picture.history = {40.0, 50.0, std::nullopt, 61.0};
+    const double chart = temperatureChartWidth(picture);
+    EXPECT_DOUBLE_EQ(temperatureStatusImage(picture, 0, 0.4).size().width, 24);
+    EXPECT_DOUBLE_EQ(temperatureStatusImage(picture, -1, 0.4).size().width, 24);
+    EXPECT_DOUBLE_EQ(temperatureStatusImage(picture, 1, 0.4).size().width, chart);
+    EXPECT_DOUBLE_EQ(temperatureStatusImage(picture, 0.25, 0.4).size().width,
+                     24 + 0.25 * (chart - 24));
+}
+
+TEST(TemperatureStatusImage, TheMorphFadesTheGaugeOutAndTheTextsIn) {
+    TemperaturePicture picture;
+    picture.celsius = 70;
+    const double chart = temperatureChartWidth(picture);
+    auto frame = [&](double p) {
+        auto context = std::make_unique<gfx::RecordingContext>(gfx::Size{chart, 24});
+        drawTemperatureMorph(*context, picture, chart, {0, 0, 24 + p * (chart - 24), 24}, p,
+                             heatFraction(70.0));
+        return context;
+    };
+    auto early = frame(0.1);
+    ASSERT_EQ(early->log().images().size(), 1u);
+    EXPECT_GT(early->log().images()[0].fraction, 0.5);
+    const gfx::TextRecord* earlyValue = early->log().text("70 \u00B0C");
+    ASSERT_NE(earlyValue, nullptr);
+    EXPECT_DOUBLE_EQ(earlyValue->color.alpha(), 0);
+
+    auto late = frame(0.999);
+    EXPECT_TRUE(late->log().images().empty());
+    const gfx::TextRecord* lateValue = late->log().text("70 \u00B0C");
+    ASSERT_NE(lateValue, nullptr);
+    EXPECT_NEAR(lateValue->color.alpha(), 1, 1e-6);
+    EXPECT_NEAR(lateValue->bounds.maxX(), 24 + 0.999 * (chart - 24) - 8, 1e-6);
+}
+
+TEST(TemperatureStatusImage, TheProfileRisesFromZeroToOne) {
+    TemperaturePicture picture;
+    picture.celsius = 50;
+    picture.history = {30.0, 45.0, 50.0};
+    const FanMotionProfile profile = temperatureMotionProfile(picture, heatFraction(50.0));
+    ASSERT_EQ(profile.distances.size(), 181u);
+    EXPECT_DOUBLE_EQ(profile.distances.front(), 0);
+    EXPECT_DOUBLE_EQ(profile.distances.back(), 1);
+    for (std::size_t k = 1; k < profile.distances.size(); ++k) {
+        EXPECT_GT(profile.distances[k], profile.distances[k - 1]) << k;
+    }
+}
+
+TEST(TemperatureStatusImage, LiquidEasesFromTheShownLevelToTheTargetIn042Seconds) {
+    const ThermometerLiquid liquid{0.2, 0.8, 10};
+    EXPECT_DOUBLE_EQ(liquid.level(10), 0.2);
+    EXPECT_NEAR(liquid.level(10.21), 0.5, 1e-12);
+    EXPECT_DOUBLE_EQ(liquid.level(10.42), 0.8);
+    EXPECT_DOUBLE_EQ(liquid.level(11), 0.8);
+    EXPECT_FALSE(liquid.isFinished(10.41));
+    EXPECT_TRUE(liquid.isFinished(10.43));
+}
+
+} // namespace
+} // namespace pulsedeck
