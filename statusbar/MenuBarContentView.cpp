@@ -115,14 +115,6 @@ void MenuBarContentView::setNeedsDisplayInRect(const gfx::Rect& rect) {
         editingDisplayAction();
 }
 
-void MenuBarContentView::redrawRegion(const gfx::Rect& rect) {
-    View::setNeedsDisplayInRect(rect);
-    if (editingRectAction)
-        editingRectAction(rect);
-    else if (editingDisplayAction)
-        editingDisplayAction();
-}
-
 void MenuBarContentView::setFrameSize(gfx::Size size) {
     const double oldHeight = frame().height();
     View::setFrameSize(size);
@@ -337,7 +329,8 @@ void MenuBarContentView::startDeviceAttentionPulse() {
 
 void MenuBarContentView::stepDevicePulse(double started) {
     deviceAttentionProgress = std::min((now() - started) / devicePulseDuration, 1.0);
-    redrawRegion(rect(ModuleKind::devices).insetBy(-devicePulseMargin, -devicePulseMargin));
+    setNeedsDisplayInRect(
+        rect(ModuleKind::devices).insetBy(-devicePulseMargin, -devicePulseMargin));
     if (deviceAttentionProgress >= 1)
         deviceAttentionTimer_.reset();
 }

@@ -292,8 +292,6 @@ private:
     void drawCloseBadge(gfx::Context& context, ModuleKind kind, bool dark);
     void drawDevices(gfx::Context& context, const gfx::Rect& moduleRect);
     void drawFan(gfx::Context& context, const gfx::Rect& moduleRect);
-    // Marks a rectangle of the view alone, then tells the surfaces.
-    void redrawRegion(const gfx::Rect& rect);
 
     std::optional<ModuleKind> activeModule_;
     std::unique_ptr<dispatch::Timer> selectionTimer_;

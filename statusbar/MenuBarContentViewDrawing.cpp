@@ -225,7 +225,7 @@ void MenuBarContentView::redrawFanModule() {
         editingRectAction(fan);
         return;
     }
-    redrawRegion(fan);
+    setNeedsDisplayInRect(fan);
 }
 
 gfx::Path MenuBarContentView::fanGraphStrokePath(const std::vector<gfx::Point>& points,
