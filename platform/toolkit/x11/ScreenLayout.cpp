@@ -101,10 +101,10 @@ std::vector<ScreenDescription> describeScreens(std::vector<MonitorArea> monitors
         }
         ScreenDescription screen;
         screen.frame = geometry.rectFromPixels(monitor.x, monitor.y, monitor.width, monitor.height);
-        screen.visibleFrame = geometry.rectFromPixels(
-            monitor.x + insets.left, monitor.y + insets.top,
-            monitor.width - insets.left - insets.right,
-            monitor.height - insets.top - insets.bottom);
+        screen.visibleFrame =
+            geometry.rectFromPixels(monitor.x + insets.left, monitor.y + insets.top,
+                                    monitor.width - insets.left - insets.right,
+                                    monitor.height - insets.top - insets.bottom);
         screen.displayNumber = number++;
         screen.backingScale = geometry.scale();
         screens.push_back(screen);

@@ -1,9 +1,8 @@
 #include "platform/toolkit/x11/SettingsPortal.h"
 
-#include <dbus/dbus.h>
-
 #include <cstdlib>
 #include <cstring>
+#include <dbus/dbus.h>
 #include <filesystem>
 #include <poll.h>
 #include <string>
@@ -28,7 +27,8 @@ bool sessionBusReachable() {
         return true;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::error_code error;
-    return runtime && *runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", error);
+    return runtime && *runtime &&
+           std::filesystem::exists(std::filesystem::path(runtime) / "bus", error);
 }
 
 // Steps into variants (the portal's Read wraps its value in two) until a plain value.
@@ -39,6 +39,12 @@ bool enterValue(DBusMessageIter& iter) {
         iter = inner;
     }
     return dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_INVALID;
+}
+
+DBusHandlerResult portalFilter(DBusConnection*, DBusMessage* message, void* self) {
+    return static_cast<SettingsPortal*>(self)->takeSignal(message)
+               ? DBUS_HANDLER_RESULT_HANDLED
+               : DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
 }
 
 struct PendingRead {
@@ -73,7 +79,7 @@ std::unique_ptr<SettingsPortal> SettingsPortal::connect(dispatch::RunLoop& loop,
         }
         self->pump();
     });
-    dbus_connection_add_filter(connection, &SettingsPortal::filter, self, nullptr);
+    dbus_connection_add_filter(connection, &portalFilter, self, nullptr);
     const std::string rule = std::string("type='signal',interface='") + settingsInterface +
                              "',member='SettingChanged',path='" + portalPath + "'";
     dbus_bus_add_match(connection, rule.c_str(), nullptr);
@@ -88,7 +94,7 @@ SettingsPortal::SettingsPortal(DBusConnection* connection, std::function<void()>
 
 SettingsPortal::~SettingsPortal() {
     source_.reset();
-    dbus_connection_remove_filter(connection_, &SettingsPortal::filter, this);
+    dbus_connection_remove_filter(connection_, &portalFilter, this);
     dbus_connection_close(connection_);
     dbus_connection_unref(connection_);
 }
@@ -99,7 +105,7 @@ void SettingsPortal::request(const char* nameSpace, const char* key) {
     if (!message)
         return;
     dbus_message_append_args(message, DBUS_TYPE_STRING, &nameSpace, DBUS_TYPE_STRING, &key,
-                              DBUS_TYPE_INVALID);
+                             DBUS_TYPE_INVALID);
     DBusPendingCall* pending = nullptr;
     // A portal that never answers must not hold anything up; the reply just never comes.
     constexpr int timeoutMilliseconds = 5000;
@@ -157,9 +163,9 @@ void SettingsPortal::takeValue(const char* nameSpace, const char* key, DBusMessa
         changed_();
 }
 
-int SettingsPortal::filter(DBusConnection*, DBusMessage* message, void* self) {
+bool SettingsPortal::takeSignal(DBusMessage* message) {
     if (!dbus_message_is_signal(message, settingsInterface, "SettingChanged"))
-        return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
+        return false;
     const char* nameSpace = nullptr;
     const char* key = nullptr;
     DBusMessageIter iter;
@@ -169,10 +175,10 @@ int SettingsPortal::filter(DBusConnection*, DBusMessage* message, void* self) {
         if (dbus_message_iter_next(&iter) &&
             dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_STRING) {
             dbus_message_iter_get_basic(&iter, &key);
-            static_cast<SettingsPortal*>(self)->takeValue(nameSpace, key, message, true);
+            takeValue(nameSpace, key, message, true);
         }
     }
-    return DBUS_HANDLER_RESULT_HANDLED;
+    return true;
 }
 
 void SettingsPortal::pump() {

@@ -29,12 +29,14 @@ public:
     std::optional<bool> prefersDark() const { return prefersDark_; }
     std::optional<bool> animationsEnabled() const { return animationsEnabled_; }
 
+    // Takes a SettingChanged signal; answers whether the message was one.
+    bool takeSignal(DBusMessage* message);
+
 private:
     SettingsPortal(DBusConnection* connection, std::function<void()> changed);
     void request(const char* nameSpace, const char* key);
     void takeValue(const char* nameSpace, const char* key, DBusMessage* message, bool fromSignal);
     void pump();
-    static int filter(DBusConnection*, DBusMessage* message, void* self);
 
     DBusConnection* connection_;
     std::function<void()> changed_;

@@ -42,8 +42,9 @@ public:
     };
 
     // None when the display cannot be opened.
-    static std::unique_ptr<X11WindowServer> open(dispatch::RunLoop& loop, Options options,
-                                                 const dispatch::Clock& clock = dispatch::uptimeClock());
+    static std::unique_ptr<X11WindowServer>
+    open(dispatch::RunLoop& loop, Options options,
+         const dispatch::Clock& clock = dispatch::uptimeClock());
     static std::unique_ptr<X11WindowServer> open(dispatch::RunLoop& loop) {
         return open(loop, Options{});
     }
