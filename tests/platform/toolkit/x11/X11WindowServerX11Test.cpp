@@ -12,16 +12,20 @@
 #include "support/TestPaths.h"
 #include "support/XvfbServer.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
+
+// Xlib's macros (None, Bool, Status) must come after every other header.
+// clang-format off
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+// clang-format on
 
 namespace {
 
