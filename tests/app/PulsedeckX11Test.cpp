@@ -1,0 +1,247 @@
+#include "support/TestPaths.h"
+#include "support/XvfbServer.h"
+
+#include <gtest/gtest.h>
+
+// After gtest: the X headers define macros (None, Bool) that gtest's own names would hit.
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+// clang-format on
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The program the build makes beside the tests folder.
+std::filesystem::path programPath() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
+           "pulsedeck";
+}
+
+// One run of the program on the test's X server, with its own preferences folder.
+class Program {
+public:
+    Program(const testsupport::XvfbServer& server, const std::filesystem::path& config) {
+        std::vector<std::string> variables = {
+            "DISPLAY=" + server.displayName(), "XDG_CONFIG_HOME=" + config.string(),
+            "XDG_RUNTIME_DIR=" + server.runtimeDirectory().string(), "HOME=" + config.string(),
+            "LANG=en_US.UTF-8"};
+        std::vector<char*> envp;
+        for (auto& variable : variables)
+            envp.push_back(variable.data());
+        envp.push_back(nullptr);
+        std::string path = programPath().string();
+        char* argv[] = {path.data(), nullptr};
+        if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+            pid_ = -1;
+    }
+    ~Program() {
+        if (pid_ > 0 && !status_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    bool started() const { return pid_ > 0; }
+    // The wait status once the program has ended within `timeout`.
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!status_) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_)
+                status_ = status;
+            else if (std::chrono::steady_clock::now() >= deadline)
+                break;
+            else
+                std::this_thread::sleep_for(20ms);
+        }
+        return status_;
+    }
+    bool isRunning() { return !waitForExit(0ms); }
+    void signal(int number) { kill(pid_, number); }
+
+private:
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+struct DisplayCloser {
+    void operator()(Display* display) const { XCloseDisplay(display); }
+};
+
+// The top-level windows of the program: (window, geometry).
+struct TopLevel {
+    ::Window window;
+    int x, y;
+    unsigned width, height;
+    bool mapped;
+};
+
+std::vector<TopLevel> programWindows(Display* display) {
+    std::vector<TopLevel> found;
+    ::Window root = DefaultRootWindow(display), parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, root, &root, &parent, &children, &count))
+        return found;
+    for (unsigned i = 0; i < count; ++i) {
+        XClassHint hint{};
+        if (!XGetClassHint(display, children[i], &hint))
+            continue;
+        const bool ours = hint.res_name && std::string(hint.res_name) == "pulsedeck";
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+        XWindowAttributes attributes{};
+        if (ours && XGetWindowAttributes(display, children[i], &attributes))
+            found.push_back(
+                {children[i], attributes.x, attributes.y, static_cast<unsigned>(attributes.width),
+                 static_cast<unsigned>(attributes.height), attributes.map_state == IsViewable});
+    }
+    XFree(children);
+    return found;
+}
+
+// The status bar: our mapped window along the top edge, 24 points tall.
+std::optional<TopLevel> statusBar(Display* display) {
+    for (const auto& window : programWindows(display))
+        if (window.mapped && window.y == 0 && window.height == 24)
+            return window;
+    return std::nullopt;
+}
+
+std::optional<TopLevel> waitForStatusBar(Display* display, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (auto bar = statusBar(display))
+            return bar;
+        std::this_thread::sleep_for(50ms);
+    }
+    return std::nullopt;
+}
+
+std::vector<unsigned long> pixels(Display* display, const TopLevel& window) {
+    std::vector<unsigned long> result;
+    XImage* image =
+        XGetImage(display, window.window, 0, 0, window.width, window.height, AllPlanes, ZPixmap);
+    if (!image)
+        return result;
+    for (unsigned y = 0; y < window.height; ++y)
+        for (unsigned x = 0; x < window.width; ++x)
+            result.push_back(XGetPixel(image, static_cast<int>(x), static_cast<int>(y)));
+    XDestroyImage(image);
+    return result;
+}
+
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class PulsedeckX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
+        ASSERT_TRUE(xvfb_.isRunning()) << xvfb_.failure();
+        display_.reset(XOpenDisplay(xvfb_.displayName().c_str()));
+        ASSERT_TRUE(display_);
+    }
+
+    std::filesystem::path preferences() const {
+        return config_.path() / "pulsedeck" / "local.dorvettin.Pulsedeck.json";
+    }
+
+    void pressControlQ() {
+        Display* display = display_.get();
+        const auto control = XKeysymToKeycode(display, XK_Control_L);
+        const auto q = XKeysymToKeycode(display, XK_q);
+        XTestFakeKeyEvent(display, control, True, CurrentTime);
+        XTestFakeKeyEvent(display, q, True, CurrentTime);
+        XTestFakeKeyEvent(display, q, False, CurrentTime);
+        XTestFakeKeyEvent(display, control, False, CurrentTime);
+        XSync(display, False);
+    }
+
+    testsupport::XvfbServer xvfb_;
+    testsupport::TemporaryDirectory config_;
+    std::unique_ptr<Display, DisplayCloser> display_;
+};
+
+TEST_F(PulsedeckX11, RunsSamplesAndQuitsOnTheQuitKeyThenKeepsItsPreferences) {
+    {
+        Program first(xvfb_, config_.path());
+        ASSERT_TRUE(first.started());
+        auto bar = waitForStatusBar(display_.get(), 5s);
+        ASSERT_TRUE(bar) << "the status item shows";
+        EXPECT_EQ(bar->x + static_cast<int>(bar->width), xvfb_.width()) << "at the right end";
+
+        // Samples arrive once a second: the memory chart grows, so the strip's picture changes.
+        std::this_thread::sleep_for(1500ms);
+        const auto before = pixels(display_.get(), *statusBar(display_.get()));
+        std::this_thread::sleep_for(2000ms);
+        const auto after = pixels(display_.get(), *statusBar(display_.get()));
+        EXPECT_NE(before, after);
+        EXPECT_TRUE(first.isRunning());
+
+        // The first-run tip holds the keyboard; Control-Q reaches the application there.
+        pressControlQ();
+        auto status = first.waitForExit(5s);
+        ASSERT_TRUE(status) << "the quit key ends the program";
+        EXPECT_TRUE(WIFEXITED(*status));
+        EXPECT_EQ(WEXITSTATUS(*status), 0);
+    }
+    const std::string written = fileText(preferences());
+    EXPECT_NE(written.find("\"hasLaunched\": true"), std::string::npos) << written;
+    EXPECT_NE(written.find("\"menuBarTipShown\": true"), std::string::npos) << written;
+
+    Program second(xvfb_, config_.path());
+    ASSERT_TRUE(waitForStatusBar(display_.get(), 5s));
+    std::this_thread::sleep_for(2000ms);
+    // Not the first launch: neither the details nor the tip open again.
+    int mapped = 0;
+    for (const auto& window : programWindows(display_.get()))
+        mapped += window.mapped ? 1 : 0;
+    EXPECT_EQ(mapped, 1);
+    second.signal(SIGTERM);
+    auto status = second.waitForExit(5s);
+    ASSERT_TRUE(status) << "SIGTERM ends the program";
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM);
+    EXPECT_EQ(fileText(preferences()), written) << "every preference kept";
+}
+
+TEST_F(PulsedeckX11, OfTwoCopiesStartedTogetherExactlyOneStays) {
+    Program a(xvfb_, config_.path());
+    Program b(xvfb_, config_.path());
+    ASSERT_TRUE(a.started() && b.started());
+    ASSERT_TRUE(waitForStatusBar(display_.get(), 5s));
+    std::this_thread::sleep_for(1000ms);
+    EXPECT_NE(a.isRunning(), b.isRunning());
+    auto& loser = a.isRunning() ? b : a;
+    auto status = loser.waitForExit(0ms);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    int bars = 0;
+    for (const auto& window : programWindows(display_.get()))
+        bars += window.mapped && window.y == 0 && window.height == 24 ? 1 : 0;
+    EXPECT_EQ(bars, 1);
+}
+
+} // namespace
