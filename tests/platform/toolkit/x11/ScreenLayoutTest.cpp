@@ -1,0 +1,87 @@
+#include "platform/toolkit/x11/ScreenLayout.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace ui::x11;
+
+TEST(ScreenLayout, OneBareMonitorLosesOnlyTheStatusBar) {
+    const auto screens = describeScreens({{0, 0, 1280, 800, true}}, 1280, 800, {}, 1, 24);
+    ASSERT_EQ(screens.size(), 1u);
+    EXPECT_EQ(screens[0].frame, (gfx::Rect{0, 0, 1280, 800}));
+    EXPECT_EQ(screens[0].visibleFrame, (gfx::Rect{0, 0, 1280, 776}));
+    EXPECT_EQ(screens[0].displayNumber, 1);
+    EXPECT_EQ(screens[0].backingScale, 1);
+}
+
+TEST(ScreenLayout, ThePrimaryComesFirstAndOwnsTheOrigin) {
+    // A secondary monitor on the left, its top 200 pixels above the primary's.
+    const std::vector<MonitorArea> monitors = {{0, 0, 1024, 1000, false},
+                                               {1024, 200, 1920, 1080, true}};
+    const auto screens = describeScreens(monitors, 2944, 1280, {}, 1, 24);
+    ASSERT_EQ(screens.size(), 2u);
+    EXPECT_EQ(screens[0].frame, (gfx::Rect{0, 0, 1920, 1080}));
+    EXPECT_EQ(screens[0].visibleFrame.maxY(), 1080 - 24);
+    // In y-up space its bottom edge is 1000 - 1280 = -280 below the primary's.
+    EXPECT_EQ(screens[1].frame, (gfx::Rect{-1024, 280, 1024, 1000}));
+    EXPECT_EQ(screens[1].visibleFrame, screens[1].frame);
+}
+
+TEST(ScreenLayout, OtherDocksStrutsShrinkTheMonitorsTheyTouch) {
+    const std::vector<MonitorArea> monitors = {{0, 0, 1920, 1080, true},
+                                               {1920, 0, 1280, 1024, false}};
+    std::vector<Strut> struts;
+    // A 32-pixel top panel over the primary only.
+    Strut top;
+    top.top = 32;
+    top.topStartX = 0;
+    top.topEndX = 1919;
+    struts.push_back(top);
+    // A 48-pixel dock at the bottom of the right monitor: the root is 1080 high, so it reaches
+    // 48 + 56 pixels up from the root's bottom.
+    Strut bottom;
+    bottom.bottom = 48 + 56;
+    bottom.bottomStartX = 1920;
+    bottom.bottomEndX = 3199;
+    struts.push_back(bottom);
+    const auto screens = describeScreens(monitors, 3200, 1080, struts, 1, 24);
+    ASSERT_EQ(screens.size(), 2u);
+    EXPECT_EQ(screens[0].visibleFrame, (gfx::Rect{0, 0, 1920, 1080 - 32 - 24}));
+    EXPECT_EQ(screens[1].visibleFrame.minY(), screens[1].frame.minY() + 48);
+    EXPECT_EQ(screens[1].visibleFrame.maxY(), screens[1].frame.maxY());
+}
+
+TEST(ScreenLayout, ReservedEdgesIgnoreStrutsElsewhereAndClampToTheMonitor) {
+    const MonitorArea monitor{0, 0, 1000, 800, true};
+    Strut elsewhere;
+    elsewhere.top = 40;
+    elsewhere.topStartX = 1000;
+    elsewhere.topEndX = 1999;
+    EXPECT_EQ(reservedEdges(monitor, 2000, 800, {elsewhere}), EdgeInsets{});
+    EXPECT_EQ(reservedEdges(monitor, 1000, 800, {Strut::fullSpan(5000, 0, 0, 0)}).left, 1000);
+    EXPECT_EQ(reservedEdges(monitor, 1000, 800, {Strut::fullSpan(0, 30, 20, 10)}),
+              (EdgeInsets{0, 30, 20, 10}));
+}
+
+TEST(ScreenLayout, PointsAndPixelsAtScaleTwo) {
+    const RootGeometry geometry({0, 0, 2560, 1600, true}, 2);
+    EXPECT_EQ(geometry.pointFromPixel(0, 1600), (gfx::Point{0, 0}));
+    EXPECT_EQ(geometry.pointFromPixel(2560, 0), (gfx::Point{1280, 800}));
+    // A 60 × 24 pt bar at the top right.
+    EXPECT_EQ(geometry.pixelsFromRect({1220, 776, 60, 24}),
+              (RootGeometry::PixelRect{2440, 0, 120, 48}));
+    // Fractions round outwards; nothing is smaller than a pixel.
+    EXPECT_EQ(geometry.pixelsFromRect({10.3, 10, 0.1, 0}),
+              (RootGeometry::PixelRect{20, 1580, 1, 1}));
+    const auto screens = describeScreens({{0, 0, 2560, 1600, true}}, 2560, 1600, {}, 2, 24);
+    EXPECT_EQ(screens[0].frame, (gfx::Rect{0, 0, 1280, 800}));
+    EXPECT_EQ(screens[0].visibleFrame.maxY(), 776);
+    EXPECT_EQ(screens[0].backingScale, 2);
+}
+
+TEST(ScreenLayout, NoMonitorsNoScreens) {
+    EXPECT_TRUE(describeScreens({}, 0, 0, {}, 1, 24).empty());
+}
+
+} // namespace
