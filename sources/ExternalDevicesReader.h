@@ -61,8 +61,6 @@ struct ExternalDevicesEnvironment {
 class ExternalDevicesReader : public std::enable_shared_from_this<ExternalDevicesReader> {
 public:
     using ScanOverride = std::function<ExternalDevicesSnapshot()>;
-    using HotPlugSource = ExternalDevicesHotPlugSource;
-
     using Environment = ExternalDevicesEnvironment;
 
     // With an override every sample returns its result and nothing else is ever read; without
