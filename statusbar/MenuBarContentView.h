@@ -275,9 +275,25 @@ public:
     void pressMoved(gfx::Point point);
     void endPress();
     void handleSortDrag(bool buttonDown, std::optional<gfx::Rect> frame, gfx::Point point);
+    void beginSortDrag(ModuleKind kind, double x);
+    void moveSortDrag(double x);
+    void endSortDrag();
+    // Answers whether the key ended sorting (the local monitor then swallows it).
+    bool handleEscape(const ui::Event& event);
+    void requestFinishSorting();
+    void jiggleTick();
+
+    // Public so the editing surfaces can forward their own mouse events.
+    void mouseDown(const ui::Event& event) override;
+    void mouseDragged(const ui::Event& event) override;
+    void mouseUp(const ui::Event& event) override;
+    void rightMouseDown(const ui::Event& event) override;
+    void rightMouseUp(const ui::Event& event) override;
+    bool accessibilityPerformPress() override;
 
 protected:
     void drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) override;
+    void resetCursorRects() override;
     void viewDidChangeEffectiveAppearance() override;
 
 private:
