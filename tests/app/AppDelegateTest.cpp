@@ -260,6 +260,30 @@ TEST_F(AppDelegateTest, HotPlugRequestsASampleAndFloatingModeIsStored) {
     EXPECT_EQ(delegate_->details->floatingMode, FloatingMode::copy);
 }
 
+TEST_F(AppDelegateTest, TheStatusItemHidesWhileTheFloatingBarStandsInForIt) {
+    launch();
+    delegate_->applyFullscreenVisibility();
+    EXPECT_TRUE(delegate_->item->isVisible());
+    delegate_->floatingMode = FloatingMode::detached;
+    delegate_->applyFullscreenVisibility();
+    EXPECT_FALSE(delegate_->item->isVisible());
+    delegate_->floatingMode = FloatingMode::copy;
+    delegate_->hideInFullscreen = true;
+    delegate_->applyFullscreenVisibility();
+    EXPECT_TRUE(delegate_->item->isVisible()) << "no display shows a full-screen window";
+}
+
+TEST_F(AppDelegateTest, TheStoredFloatingModeIsRestoredWhenTheSurfacesAreReady) {
+    defaults_->setObject("copy", PreferenceKey::floatingMode);
+    launch();
+    EXPECT_EQ(delegate_->floatingMode, FloatingMode::copy);
+    EXPECT_EQ(delegate_->details->floatingMode, FloatingMode::copy);
+    defaults_->removeObjectForKey(PreferenceKey::floatingMode);
+    advance(0.3);
+    EXPECT_TRUE(delegate_->nativeSurfacesReady);
+    EXPECT_EQ(defaults_->stringForKey(PreferenceKey::floatingMode), "copy");
+}
+
 TEST_F(AppDelegateTest, ClosuresAndDelayedStepsDoNothingOnceTheControllerIsGone) {
     launch();
     auto changed = *readers_.devicesChanged;
