@@ -3,6 +3,7 @@
 #include "model/AccentColor.h"
 #include "platform/graphics/RecordingContext.h"
 #include "platform/toolkit/Window.h"
+#include "platform/toolkit/Workspace.h"
 #include "statusbar/MenuBarContentView.h"
 #include "statusbar/StripOrnaments.h"
 #include "support/TestPaths.h"
@@ -182,6 +183,51 @@ TEST_F(StripFixture, TheDraggedModuleIsPaintedLastAndOnlyDirtyModulesArePainted)
     ASSERT_EQ(images.size(), 3u);
     expectRect(images.front().destination, strip->layoutModuleRects().at(ModuleKind::memory));
     expectRect(images[1].destination, strip->layoutModuleRects().at(ModuleKind::network));
+}
+
+TEST_F(StripFixture, SortingDrawsEditableModulesSmallerWithCloseBadges) {
+    auto strip = makeStrip();
+    strip->memoryImage = blankImage(40);
+    strip->networkImage = blankImage(60);
+    strip->fanMode = FanDisplayMode::hidden;
+    strip->editableModules = {ModuleKind::network};
+    strip->relayout();
+    strip->setSorting(true);
+    const gfx::Rect memory = strip->rect(ModuleKind::memory);
+    const gfx::Rect network = strip->rect(ModuleKind::network);
+    const gfx::Rect badge = closeBadgeRect(network, 24);
+    EXPECT_EQ(badge.width(), 12);
+
+    // Reduce Motion: still, at 90 %, with the badge.
+    app.workspace().setReduceMotion(true);
+    gfx::RecordingContext still({200, 24});
+    strip->drawStrip(still, true, {0, 0, 200, 24});
+    auto images = still.log().images();
+    ASSERT_EQ(images.size(), 2u);
+    expectRect(images[0].destination, memory);
+    expectRect(images[1].destination,
+               jiggleTransform(network, 2, clock.now(), false).apply(network));
+    EXPECT_NEAR(images[1].destination.width(), network.width() * 0.9, 1e-9);
+    const auto fills = still.log().fills();
+    ASSERT_FALSE(fills.empty());
+    expectRect(fills.back().bounds, badge.insetBy(0.5, 0.5));
+    EXPECT_NEAR(fills.back().color.alpha(), 0.98, 1e-9);
+    EXPECT_NEAR(fills.back().color.red(), 0.97, 1e-9);
+    ASSERT_EQ(still.log().strokes().size(), 2u);
+
+    // With motion the module swings by its phase at the time of painting.
+    app.workspace().setReduceMotion(false);
+    loop.advanceAndRunDue(0.05);
+    gfx::RecordingContext moving({200, 24});
+    strip->drawStrip(moving, true, {0, 0, 200, 24});
+    images = moving.log().images();
+    ASSERT_EQ(images.size(), 2u);
+    expectRect(images[1].destination,
+               jiggleTransform(network, 2, clock.now(), true).apply(network));
+    EXPECT_NE(images[1].destination, jiggleTransform(network, 2, 0, false).apply(network));
+
+    strip->setSorting(false);
+    EXPECT_TRUE(loopIsIdle());
 }
 
 TEST_F(StripFixture, OffTheMenuBarTheStripIsCentredInTheView) {
