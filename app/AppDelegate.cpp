@@ -16,6 +16,8 @@ namespace pulsedeck {
 namespace {
 
 constexpr gfx::Rect stripFrame{0, 0, 300, 24};
+constexpr ui::EventMask pointerMonitorMask =
+    ui::EventMasks::leftMouseDown | ui::EventMasks::leftMouseUp | ui::EventMasks::leftMouseDragged;
 // A menu-bar height outside these bounds is not believed.
 constexpr double plausibleMenuBarMinimum = 18;
 constexpr double plausibleMenuBarMaximum = 80;
@@ -144,6 +146,16 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     if (!defaults().boolForKey(PreferenceKey::menuBarTipShown))
         after(menuBarTipDelay, [](AppDelegate& self) { self.showMenuBarTip(); });
+
+    // Presses outside our own windows reach the strip too (a press on the item while another
+    // application is active); the monitor holds the strip, not the controller.
+    if (!statusView->pointerMonitor)
+        statusView->pointerMonitor = app.addGlobalMonitor(
+            pointerMonitorMask,
+            [strip = std::weak_ptr<MenuBarContentView>(statusView)](const ui::Event& event) {
+                if (auto view = strip.lock())
+                    view->handlePointerEvent(event);
+            });
 
     statusView->widthChangedAction = [weak] {
         if (auto self = weak.lock())
