@@ -1,0 +1,134 @@
+#include "statusbar/EditingPanels.h"
+
+#include "statusbar/MenuBarContentView.h"
+#include "statusbar/StatusEditingSurface.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace pulsedeck {
+
+namespace {
+
+// The shortest text that reads back as the same number, with "." whatever the locale.
+std::string numberText(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+} // namespace
+
+EditingPanels::EditingPanels(const std::shared_ptr<MenuBarContentView>& strip) : strip_(strip) {}
+
+EditingPanels::~EditingPanels() {
+    for (auto& [key, panel] : panels_)
+        panel->orderOut();
+}
+
+std::string EditingPanels::frameKey(const gfx::Rect& frame) {
+    return "{{" + numberText(frame.x()) + ", " + numberText(frame.y()) + "}, {" +
+           numberText(frame.width()) + ", " + numberText(frame.height()) + "}}";
+}
+
+StatusEditingSurface* EditingPanels::surfaceOf(const StatusEditingPanel& panel) {
+    return dynamic_cast<StatusEditingSurface*>(panel.contentView().get());
+}
+
+std::shared_ptr<StatusEditingPanel> EditingPanels::makePanel(const gfx::Rect& frame) const {
+    auto panel = std::make_shared<StatusEditingPanel>(frame, ui::Style::nonactivatingPanel,
+                                                      ui::BackingStoreType::buffered, false);
+    panel->setReleasedWhenClosed(false);
+    panel->setOpaque(false);
+    panel->setBackgroundColor(gfx::Color::clear());
+    panel->setHasShadow(false);
+    panel->setHidesOnDeactivate(false);
+    panel->setAcceptsMouseMovedEvents(true);
+    panel->setLevel(panelLevel);
+    panel->setCollectionBehavior(panelCollection);
+    panel->setAccessibilityElement(true);
+    auto surface =
+        std::make_shared<StatusEditingSurface>(gfx::Rect{0, 0, frame.width(), frame.height()});
+    surface->owner = strip_;
+    surface->applyMaterial();
+    panel->setContentView(surface);
+    return panel;
+}
+
+void EditingPanels::refresh(const Conditions& conditions) {
+    const auto strip = strip_.lock();
+    if (!conditions.surfacesReady || !strip)
+        return;
+
+    const auto itemFrame = strip->statusItemScreenFrame();
+    if (conditions.statusHidden || !itemFrame) {
+        for (auto& [key, panel] : panels_)
+            panel->orderOut();
+        strip->editingSurfacePresented = false;
+        // The strip's invalidation also repaints whatever draws it elsewhere.
+        strip->setNeedsDisplay(true);
+        return;
+    }
+
+    const std::vector<ui::Screen> screens = ui::Screen::screens();
+    const gfx::Point centre = itemFrame->center();
+    if (std::none_of(screens.begin(), screens.end(),
+                     [&](const ui::Screen& screen) { return screen.frame().contains(centre); }))
+        return;
+
+    const std::vector<gfx::Rect> menuBars = strip->menuBarScreens();
+    std::set<std::string> keys;
+    for (const auto& frame : menuBars)
+        keys.insert(frameKey(frame));
+    std::erase_if(panels_, [&](auto& entry) {
+        if (keys.contains(entry.first))
+            return false;
+        entry.second->orderOut();
+        return true;
+    });
+
+    for (const auto& screen : screens) {
+        if (std::find(menuBars.begin(), menuBars.end(), screen.frame()) == menuBars.end())
+            continue;
+        const auto stripFrame = strip->stripFrame(screen);
+        if (!stripFrame)
+            continue;
+        if (stripPlacedAction)
+            stripPlacedAction(screen, *stripFrame);
+
+        auto& panel = panels_[frameKey(screen.frame())];
+        if (!panel)
+            panel = makePanel(*stripFrame);
+        panel->setFrame(*stripFrame, false);
+        if (StatusEditingSurface* surface = surfaceOf(*panel)) {
+            surface->applyMaterial();
+            surface->setNeedsDisplay(true);
+            // Sorting changes the cursors over the strip; the panel's must follow.
+            panel->invalidateCursorRectsForView(surface);
+        }
+        if (conditions.hideInFullscreen &&
+            conditions.fullscreenDisplays.contains(screen.displayNumber()))
+            panel->orderOut();
+        else
+            panel->orderFrontRegardless();
+    }
+
+    strip->editingSurfacePresented = true;
+    strip->setNeedsDisplay(true);
+}
+
+void EditingPanels::redrawSurfaces() {
+    for (auto& [key, panel] : panels_) {
+        if (StatusEditingSurface* surface = surfaceOf(*panel))
+            surface->redraw();
+    }
+}
+
+void EditingPanels::redrawSurfaces(const gfx::Rect& rect) {
+    for (auto& [key, panel] : panels_) {
+        if (StatusEditingSurface* surface = surfaceOf(*panel))
+            surface->redraw(rect);
+    }
+}
+
+} // namespace pulsedeck

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/graphics/Geometry.h"
+#include "platform/toolkit/Screen.h"
+#include "statusbar/StatusEditingPanel.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+namespace pulsedeck {
+
+class MenuBarContentView;
+class StatusEditingSurface;
+
+// The editing panels: one transparent panel per display that shows a menu bar, laid exactly
+// over the strip's place there, whose surface draws the status strip and forwards the pointer
+// to it. While they are shown the strip itself draws nothing (editingSurfacePresented).
+// The application controller owns one for the status strip. Main thread only.
+class EditingPanels {
+public:
+    // Window level 26, just above the menu bar.
+    static constexpr int panelLevel = 26;
+    // Every space, outside window cycling, beside full-screen windows.
+    static constexpr ui::CollectionBehavior panelCollection = ui::Collection::canJoinAllSpaces |
+                                                              ui::Collection::ignoresCycle |
+                                                              ui::Collection::fullScreenAuxiliary;
+
+    // What a refresh follows, from the controller's state.
+    struct Conditions {
+        // Nothing is shown before the status item has settled after launch.
+        bool surfacesReady = false;
+        // The floating bar stands in for the status item, or the item is not visible.
+        bool statusHidden = false;
+        bool hideInFullscreen = false;
+        // Display numbers that show a full-screen window.
+        std::set<int> fullscreenDisplays;
+    };
+
+    explicit EditingPanels(const std::shared_ptr<MenuBarContentView>& strip);
+    ~EditingPanels();
+    EditingPanels(const EditingPanels&) = delete;
+    EditingPanels& operator=(const EditingPanels&) = delete;
+
+    // Keeps one panel over the strip on every menu-bar display and tells the strip whether the
+    // panels draw it.
+    void refresh(const Conditions& conditions);
+    // Repaints every panel's strip, or only the column under a rect of the strip.
+    void redrawSurfaces();
+    void redrawSurfaces(const gfx::Rect& rect);
+
+    // Told, on each refresh, where the strip sits on each menu-bar display (the floating bar
+    // keeps its dock anchors from it).
+    std::function<void(const ui::Screen&, const gfx::Rect& strip)> stripPlacedAction;
+
+    // Panels by the text form of their display's frame.
+    const std::map<std::string, std::shared_ptr<StatusEditingPanel>>& panels() const {
+        return panels_;
+    }
+    static StatusEditingSurface* surfaceOf(const StatusEditingPanel& panel);
+
+    // The platform's text form of a rectangle, "{{x, y}, {w, h}}", that keys the panels.
+    static std::string frameKey(const gfx::Rect& frame);
+
+private:
+    std::shared_ptr<StatusEditingPanel> makePanel(const gfx::Rect& frame) const;
+
+    std::weak_ptr<MenuBarContentView> strip_;
+    std::map<std::string, std::shared_ptr<StatusEditingPanel>> panels_;
+};
+
+} // namespace pulsedeck

@@ -1,0 +1,288 @@
+#include "statusbar/StatusEditingSurface.h"
+
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Path.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Window.h"
+#include "platform/toolkit/Workspace.h"
+#include "statusbar/MenuBarContentView.h"
+#include "statusbar/PassiveStripMaterial.h"
+#include "statusbar/StripForeground.h"
+#include "statusbar/StripOrnaments.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pulsedeck {
+
+namespace {
+
+constexpr double appMarkCornerFactor = 0.23;
+constexpr double roundCornerFactor = 0.5;
+
+// The heads-up display material, blended with what is behind the window, always active.
+constexpr int behindWindowBlending = 0;
+constexpr int hudWindowMaterial = 13;
+constexpr int activeMaterialState = 1;
+
+constexpr double minimumOpacity = 0.2;
+constexpr double backgroundWhiteDark = 0.1;
+constexpr double backgroundWhiteLight = 0.94;
+constexpr double outlineAlpha = 0.12;
+constexpr double outlineWidth = 0.5;
+
+// redraw(in:) repaints this much beyond each side of the rect.
+constexpr double redrawMargin = 4;
+
+constexpr ui::TrackingOptions trackingOptions =
+    ui::Tracking::mouseEnteredAndExited | ui::Tracking::mouseMoved | ui::Tracking::activeAlways |
+    ui::Tracking::inVisibleRect;
+
+constexpr const char* accessibilityLabel = "Pulsedeck";
+
+double clampedOpacity(double opacity) {
+    return std::clamp(opacity, minimumOpacity, 1.0);
+}
+
+bool reduceTransparency() {
+    ui::Application* app = ui::Application::current();
+    return app && app->workspace().accessibilityDisplayShouldReduceTransparency();
+}
+
+bool anyMouseButtonDown() {
+    ui::Application* app = ui::Application::current();
+    return app && app->pressedMouseButtons() != 0;
+}
+
+} // namespace
+
+StatusEditingSurface::StatusEditingSurface(const gfx::Rect& frame)
+    : ui::View(frame), glass_(std::make_shared<PassiveStripMaterial>(bounds())),
+      foreground_(std::make_shared<StripForeground>(bounds())) {
+    setAccessibilityElement(true);
+    setAccessibilityRole(ui::AccessibilityRole::button);
+    setAccessibilityLabel(accessibilityLabel);
+    foreground_->surface = this;
+    for (const auto& layer : {std::static_pointer_cast<ui::View>(glass_),
+                              std::static_pointer_cast<ui::View>(foreground_)}) {
+        layer->setFrame(bounds());
+        layer->setAutoresizingMask(ui::Autoresizing::widthSizable |
+                                   ui::Autoresizing::heightSizable);
+        addSubview(layer);
+    }
+    applyMaterial();
+}
+
+StatusEditingSurface::~StatusEditingSurface() {
+    hoverTimer_.reset();
+    foreground_->surface = nullptr;
+}
+
+double StatusEditingSurface::cornerFactor() const {
+    const auto strip = owner.lock();
+    return strip && strip->displaysAppMark ? appMarkCornerFactor : roundCornerFactor;
+}
+
+gfx::Point StatusEditingSurface::stripOrigin() const {
+    return {};
+}
+
+bool StatusEditingSurface::showsHoverDetails() const {
+    const auto strip = owner.lock();
+    return strip && strip->hoverDetailsEnabled && strip->hoverDetailsEnabled() &&
+           !strip->isSorting() && !strip->draggedModule && !strip->normalPress.pending &&
+           !strip->normalDragActive;
+}
+
+void StatusEditingSurface::reportHover(ModuleKind kind, gfx::Point screenPoint) {
+    if (const auto strip = owner.lock(); strip && strip->moduleHoverAction)
+        strip->moduleHoverAction(kind, screenPoint);
+}
+
+void StatusEditingSurface::applyMaterial() {
+    const auto strip = owner.lock();
+    glass_->blendingMode = behindWindowBlending;
+    glass_->material = hudWindowMaterial;
+    glass_->state = activeMaterialState;
+    glass_->setAlphaValue(clampedOpacity(strip ? strip->stripOpacity : 1.0));
+    setAppearance(strip ? std::optional(strip->effectiveAppearance()) : std::nullopt);
+    setCornerRadius(bounds().height() * cornerFactor());
+    setNeedsDisplay(true);
+}
+
+void StatusEditingSurface::setFrameSize(gfx::Size size) {
+    View::setFrameSize(size);
+    setCornerRadius(size.height * cornerFactor());
+}
+
+void StatusEditingSurface::setNeedsDisplay(bool flag) {
+    View::setNeedsDisplay(flag);
+    if (needsDisplay())
+        redraw();
+}
+
+void StatusEditingSurface::redraw() {
+    foreground_->setNeedsDisplay(true);
+    if (ui::Window* host = window(); host && host->isVisible())
+        foreground_->display();
+}
+
+void StatusEditingSurface::redraw(const gfx::Rect& rect) {
+    const gfx::Rect layer = foreground_->bounds();
+    const gfx::Rect column = gfx::Rect{std::floor(rect.minX()) - redrawMargin, layer.minY(),
+                                       std::ceil(rect.width()) + 2 * redrawMargin, layer.height()}
+                                 .intersection(layer);
+    if (column.isEmpty())
+        return;
+    foreground_->setNeedsDisplayInRect(column);
+    if (ui::Window* host = window(); host && host->isVisible())
+        foreground_->displayRect(column);
+}
+
+void StatusEditingSurface::drawContent(gfx::Context& context, const gfx::Rect& rect) {
+    drawBackground(context, rect);
+    if (const auto strip = owner.lock())
+        strip->drawStrip(context, true, rect);
+}
+
+void StatusEditingSurface::drawBackground(gfx::Context& context, const gfx::Rect&) {
+    const auto strip = owner.lock();
+    if (!strip)
+        return;
+    const bool dark = strip->effectiveAppearance() == gfx::Appearance::dark;
+    const double alpha =
+        reduceTransparency() ? 1.0 : std::pow(clampedOpacity(strip->stripOpacity), 3);
+    const double radius = bounds().height() * cornerFactor();
+    const gfx::Path glassShape = gfx::Path::roundedRect(bounds().insetBy(0.5, 0.5), radius, radius);
+
+    gfx::Context::SavedState saved(context);
+    context.setFillColor(
+        gfx::Color::grey(dark ? backgroundWhiteDark : backgroundWhiteLight, alpha));
+    context.fill(glassShape);
+    context.setStrokeColor(dark ? gfx::Color::white().withAlpha(outlineAlpha)
+                                : gfx::Color::black().withAlpha(outlineAlpha));
+    context.setLineWidth(outlineWidth);
+    context.stroke(glassShape);
+}
+
+// Hover.
+
+void StatusEditingSurface::updateHover(gfx::Point point, bool held) {
+    const gfx::Point origin = stripOrigin();
+    const auto strip = owner.lock();
+    std::optional<ModuleKind> kind;
+    if (strip && showsHoverDetails() && !held)
+        kind = strip->module({point.x - origin.x, point.y - origin.y});
+    if (!kind) {
+        stopHover();
+        return;
+    }
+    // Moving inside the module keeps the running delay.
+    if (kind == hoveredModule_)
+        return;
+    hoverTimer_.reset();
+    hoveredModule_ = kind;
+    std::weak_ptr<ui::View> weak = weak_from_this();
+    hoverTimer_ = std::make_unique<dispatch::Timer>(
+        hoverDelay, false,
+        [weak, hovered = *kind] {
+            if (auto strong = weak.lock())
+                static_cast<StatusEditingSurface&>(*strong).hoverDelayExpired(hovered);
+        },
+        dispatch::commonModes);
+}
+
+void StatusEditingSurface::hoverDelayExpired(ModuleKind kind) {
+    const auto strip = owner.lock();
+    ui::Window* host = window();
+    if (!strip || !showsHoverDetails() || hoveredModule_ != kind || !host)
+        return;
+    hoverTimer_.reset();
+    const gfx::Point origin = stripOrigin();
+    const gfx::Rect inSurface = strip->rect(kind).offsetBy(origin.x, origin.y);
+    const gfx::Rect onScreen = host->convertRectToScreen(convertRectToView(inSurface, nullptr));
+    reportHover(kind, onScreen.center());
+}
+
+void StatusEditingSurface::stopHover() {
+    hoverTimer_.reset();
+    hoveredModule_.reset();
+}
+
+// The mouse, forwarded to the owner.
+
+void StatusEditingSurface::mouseDown(const ui::Event& event) {
+    stopHover();
+    if (const auto strip = owner.lock())
+        strip->mouseDown(event);
+}
+
+void StatusEditingSurface::mouseDragged(const ui::Event& event) {
+    const auto strip = owner.lock();
+    if (!strip)
+        return;
+    const gfx::Point point = strip->pressLocation(event);
+    if (strip->isSorting())
+        strip->handleSortDrag(true, strip->menuBarFrame(point, 0), point);
+    else
+        strip->pressMoved(point);
+}
+
+void StatusEditingSurface::mouseUp(const ui::Event& event) {
+    if (const auto strip = owner.lock())
+        strip->mouseUp(event);
+}
+
+void StatusEditingSurface::rightMouseDown(const ui::Event& event) {
+    stopHover();
+    if (const auto strip = owner.lock(); strip && strip->contextMenuAction)
+        strip->contextMenuAction(event);
+}
+
+void StatusEditingSurface::mouseEntered(const ui::Event& event) {
+    updateHover(convertPointFromView(event.locationInWindow(), nullptr), anyMouseButtonDown());
+}
+
+void StatusEditingSurface::mouseMoved(const ui::Event& event) {
+    updateHover(convertPointFromView(event.locationInWindow(), nullptr), anyMouseButtonDown());
+}
+
+void StatusEditingSurface::mouseExited(const ui::Event&) {
+    stopHover();
+}
+
+bool StatusEditingSurface::accessibilityPerformPress() {
+    const auto strip = owner.lock();
+    if (!strip)
+        return false;
+    strip->accessibilityPerformPress();
+    return true;
+}
+
+void StatusEditingSurface::updateTrackingAreas() {
+    if (tracking_)
+        removeTrackingArea(tracking_);
+    tracking_ = std::make_shared<ui::TrackingArea>(gfx::Rect{}, trackingOptions, this);
+    addTrackingArea(tracking_);
+    View::updateTrackingAreas();
+}
+
+void StatusEditingSurface::resetCursorRects() {
+    const auto strip = owner.lock();
+    if (!strip)
+        return;
+    if (!strip->isSorting()) {
+        addCursorRect(bounds(), ui::Cursor::pointingHand());
+        return;
+    }
+    const double height = strip->presentationHeight.value_or(strip->bounds().height());
+    for (ModuleKind kind : strip->order) {
+        if (!strip->moduleWidth(kind) || !strip->editableModules.contains(kind))
+            continue;
+        const gfx::Rect moduleRect = strip->rect(kind);
+        addCursorRect(moduleRect, ui::Cursor::openHand());
+        addCursorRect(closeBadgeRect(moduleRect, height), ui::Cursor::pointingHand());
+    }
+}
+
+} // namespace pulsedeck

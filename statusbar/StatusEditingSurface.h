@@ -1,0 +1,89 @@
+#pragma once
+
+#include "model/Modules.h"
+#include "platform/dispatch/Timer.h"
+#include "platform/toolkit/TrackingArea.h"
+#include "platform/toolkit/View.h"
+
+#include <memory>
+#include <optional>
+
+namespace pulsedeck {
+
+class MenuBarContentView;
+class PassiveStripMaterial;
+class StripForeground;
+
+// The content of an overlay that draws a strip a second time: a rounded frosted background,
+// the owner's modules on it, every mouse action forwarded to the owner (so presses, drags and
+// sorting behave as on the status item), hover over a module reported after a short delay, and
+// the cursors of sorting mode. The floating bar's surface derives from it and overrides some of
+// the virtual operations below.
+//
+// Make it with std::make_shared (its hover timer holds it weakly). Until the owner is set it
+// draws nothing, forwards nothing and refuses the accessibility press. Main thread only.
+class StatusEditingSurface : public ui::View {
+public:
+    // The hover delay.
+    static constexpr double hoverDelay = 0.09;
+
+    explicit StatusEditingSurface(const gfx::Rect& frame);
+    ~StatusEditingSurface() override;
+
+    const std::shared_ptr<PassiveStripMaterial>& glass() const { return glass_; }
+    const std::shared_ptr<StripForeground>& foreground() const { return foreground_; }
+    std::weak_ptr<MenuBarContentView> owner;
+    const std::optional<ModuleKind>& hoveredModule() const { return hoveredModule_; }
+    bool hoverPending() const { return hoverTimer_ != nullptr; }
+
+    // Where the owner's strip sits inside the surface.
+    virtual gfx::Point stripOrigin() const;
+    // Whether hover may be reported now.
+    virtual bool showsHoverDetails() const;
+    // Passes a hovered module and the screen point to report it at to the owner.
+    virtual void reportHover(ModuleKind kind, gfx::Point screenPoint);
+    // Material, opacity, appearance and corner radius from the owner.
+    virtual void applyMaterial();
+    // The rounded strip background.
+    virtual void drawBackground(gfx::Context& context, const gfx::Rect& rect);
+    // Repaints the whole foreground, at once when the window is on screen.
+    virtual void redraw();
+    // Repaints the column of the foreground under a rect of the strip (4 pt either side).
+    virtual void redraw(const gfx::Rect& rect);
+    // The background, then the owner's strip.
+    virtual void drawContent(gfx::Context& context, const gfx::Rect& rect);
+    // Hover tracking for a point in the surface, with whether a mouse button is held.
+    virtual void updateHover(gfx::Point point, bool held);
+
+    // 0.23 with the app mark, else 0.5 (fully round ends); the radius is the height times it.
+    double cornerFactor() const;
+
+    void setFrameSize(gfx::Size size) override;
+    void setNeedsDisplay(bool flag) override;
+    bool accessibilityPerformPress() override;
+    void updateTrackingAreas() override;
+
+    // The mouse, as the window delivers it; public so tests and the floating bar can drive it.
+    void mouseDown(const ui::Event& event) override;
+    void mouseDragged(const ui::Event& event) override;
+    void mouseUp(const ui::Event& event) override;
+    void rightMouseDown(const ui::Event& event) override;
+    void mouseEntered(const ui::Event& event) override;
+    void mouseMoved(const ui::Event& event) override;
+    void mouseExited(const ui::Event& event) override;
+
+protected:
+    void resetCursorRects() override;
+
+private:
+    void stopHover();
+    void hoverDelayExpired(ModuleKind kind);
+
+    std::shared_ptr<PassiveStripMaterial> glass_;
+    std::shared_ptr<StripForeground> foreground_;
+    std::shared_ptr<ui::TrackingArea> tracking_;
+    std::unique_ptr<dispatch::Timer> hoverTimer_;
+    std::optional<ModuleKind> hoveredModule_;
+};
+
+} // namespace pulsedeck

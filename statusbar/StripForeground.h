@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/toolkit/View.h"
+
+namespace pulsedeck {
+
+class StatusEditingSurface;
+
+// The transparent layer above an editing surface's glass that paints the strip through the
+// surface. The pointer passes through it.
+class StripForeground : public ui::View {
+public:
+    using ui::View::View;
+
+    // The surface that owns this layer; it clears the pointer when it goes away, so a stray
+    // reference to the layer never paints through a dead surface.
+    StatusEditingSurface* surface = nullptr;
+
+    ui::View* hitTest(gfx::Point) override { return nullptr; }
+
+protected:
+    void drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) override;
+};
+
+} // namespace pulsedeck
