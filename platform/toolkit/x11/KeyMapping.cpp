@@ -28,6 +28,31 @@ unsigned characterState(unsigned state, bool ignoringOption) {
     return cleared;
 }
 
+unsigned modifierMaskForKeysym(unsigned long keysym) {
+    switch (keysym) {
+    case XK_Shift_L:
+    case XK_Shift_R:
+        return ShiftMask;
+    case XK_Control_L:
+    case XK_Control_R:
+        return ControlMask;
+    case XK_Alt_L:
+    case XK_Alt_R:
+    case XK_Meta_L:
+    case XK_Meta_R:
+        return Mod1Mask;
+    case XK_Super_L:
+    case XK_Super_R:
+    case XK_Hyper_L:
+    case XK_Hyper_R:
+        return Mod4Mask;
+    case XK_Caps_Lock:
+        return LockMask;
+    default:
+        return 0;
+    }
+}
+
 namespace {
 
 // The platform's codes follow the keys' places on an ANSI keyboard, not the letters' order.

@@ -16,6 +16,11 @@ ModifierFlags modifierFlagsFromState(unsigned state);
 // Super, and Alt too when ignoringOption).
 unsigned characterState(unsigned state, bool ignoringOption);
 
+// The X modifier bit a modifier key sets (Shift, Control, Alt and Meta, Super and Hyper, Caps
+// Lock), or 0 for any other key. Pressing and releasing these report a change of flags, not a
+// key.
+unsigned modifierMaskForKeysym(unsigned long keysym);
+
 // The platform's virtual key code for the key that types this keysym without modifiers
 // (Escape is 53), or none for a key the toolkit has no code for.
 std::optional<int> keyCodeForKeysym(unsigned long keysym);

@@ -8,6 +8,7 @@
 #include "platform/toolkit/x11/SettingsPortal.h"
 #include "platform/toolkit/x11/SolidShape.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xcursor/Xcursor.h>
 #include <X11/Xlib.h>
@@ -229,6 +230,13 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
         XIEventMask mask{XIAllMasterDevices, sizeof(bits), bits};
         XISelectEvents(display_, root_, &mask, 1);
     }
+    // A settings manager that starts (or restarts) after us takes over the settings.
+    if (XFixesQueryExtension(display_, &xfixesEventBase_, &error))
+        XFixesSelectSelectionInput(display_, root_, atoms_->xsettingsSelection,
+                                   XFixesSetSelectionOwnerNotifyMask);
+    else
+        xfixesEventBase_ = -1;
+    XkbSetDetectableAutoRepeat(display_, True, nullptr);
 
     readXSettings();
     readDesktop();
@@ -255,8 +263,12 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
     beforeWaiting_ = loop_.addBeforeWaitingObserver([this] {
         // Replies read during round trips may have brought events along; poll() would not see
         // them again.
-        if (XEventsQueued(display_, QueuedAlready) > 0)
+        if (XEventsQueued(display_, QueuedAlready) > 0) {
             drainEvents();
+            // What those events changed (a menu that ended its tracking) must be seen by the
+            // loop's condition before it sleeps: posted work keeps this pass awake.
+            loop_.queue().async([] {});
+        }
         XFlush(display_);
         checkWake();
     });
@@ -567,18 +579,51 @@ void X11WindowServer::setWindowProperties(NativeWindow& window) {
     if (role != WindowRole::normal) {
         states.push_back((*atoms_)[stateSkipTaskbar]);
         states.push_back((*atoms_)[stateSkipPager]);
-        states.push_back((*atoms_)[stateSticky]);
     }
+    if (isSticky(window))
+        states.push_back((*atoms_)[stateSticky]);
     if (window.level > 0 || role == WindowRole::statusBar || role == WindowRole::popover ||
         role == WindowRole::toolTip)
         states.push_back((*atoms_)[stateAbove]);
     XChangeProperty(display_, xid, (*atoms_)[wmState], XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(states.data()), int(states.size()));
-    if (role == WindowRole::statusBar) {
+    if (isSticky(window)) {
         const long everyDesktop = 0xffffffffL;
         XChangeProperty(display_, xid, (*atoms_)[wmDesktop], XA_CARDINAL, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(&everyDesktop), 1);
     }
+}
+
+bool X11WindowServer::isSticky(const NativeWindow& window) const {
+    // The platform's "can join all spaces" is X's "on every desktop".
+    constexpr unsigned canJoinAllSpaces = 1u << 0;
+    return window.attributes.role == WindowRole::statusBar ||
+           (window.attributes.collectionBehavior & canJoinAllSpaces) != 0;
+}
+
+void X11WindowServer::setCollectionBehavior(NativeWindowId id, unsigned behavior) {
+    NativeWindow* window = find(id);
+    if (!window || window->attributes.collectionBehavior == behavior)
+        return;
+    const bool wasSticky = isSticky(*window);
+    window->attributes.collectionBehavior = behavior;
+    const bool sticky = isSticky(*window);
+    if (!window->mapped) {
+        setWindowProperties(*window);
+        return;
+    }
+    if (sticky == wasSticky || !hasWindowManager_ || window->overrideRedirect)
+        return;
+    // A mapped window's states belong to the window manager: ask it.
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = window->xid;
+    message.xclient.message_type = (*atoms_)[wmState];
+    message.xclient.format = 32;
+    message.xclient.data.l[0] = sticky ? 1 : 0; // add or remove
+    message.xclient.data.l[1] = long((*atoms_)[stateSticky]);
+    message.xclient.data.l[3] = 1; // from an application
+    XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &message);
 }
 
 void X11WindowServer::placeWindow(NativeWindow& window) {
@@ -615,6 +660,8 @@ void X11WindowServer::destroyWindow(NativeWindowId id) {
         return;
     const ::Window xid = it->second->xid;
     windows_.erase(it);
+    if (keyWindow_ == id)
+        keyWindow_.reset();
     XDestroyWindow(display_, xid);
 }
 
@@ -687,6 +734,8 @@ void X11WindowServer::orderOut(NativeWindowId id) {
         return;
     window->mapped = false;
     window->focusWhenMapped = false;
+    if (keyWindow_ == id)
+        keyWindow_.reset();
     if (window->overrideRedirect)
         XUnmapWindow(display_, window->xid);
     else
@@ -724,6 +773,7 @@ void X11WindowServer::makeKey(NativeWindowId id) {
     NativeWindow* window = find(id);
     if (!window)
         return;
+    keyWindow_ = id;
     if (!window->mapped) {
         window->focusWhenMapped = true;
         return;
@@ -869,20 +919,25 @@ void X11WindowServer::setCursor(CursorKind kind) {
 }
 
 void X11WindowServer::setInputGrab(bool grab) {
-    if (grab == grabbing_)
+    if (!grab) {
+        if (grabbing_) {
+            XUngrabPointer(display_, CurrentTime);
+            XUngrabKeyboard(display_, CurrentTime);
+            XFlush(display_);
+        }
+        grabbing_ = false;
         return;
-    grabbing_ = grab;
-    if (grab) {
-        // Events over our own windows still go to them; the rest come to the root, so a click
-        // anywhere else reaches the menu that tracks.
+    }
+    if (grabbing_)
+        return;
+    // Events over our own windows still go to them; the rest come to the root, so a press
+    // anywhere else reaches the menu that tracks. Should another program hold a grab, the raw
+    // events still bring presses elsewhere as events outside our windows.
+    const int pointer =
         XGrabPointer(display_, root_, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
                      GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-        XGrabKeyboard(display_, root_, True, GrabModeAsync, GrabModeAsync, CurrentTime);
-    } else {
-        XUngrabPointer(display_, CurrentTime);
-        XUngrabKeyboard(display_, CurrentTime);
-    }
-    XFlush(display_);
+    XGrabKeyboard(display_, root_, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+    grabbing_ = pointer == GrabSuccess;
 }
 
 // MARK: Events
@@ -970,6 +1025,13 @@ void X11WindowServer::handleEvent(void* raw) {
         refreshScreens();
         return;
     }
+    if (xfixesEventBase_ >= 0 && event.type == xfixesEventBase_ + XFixesSelectionNotify) {
+        readXSettings();
+        readDesktop();
+        refreshScreens();
+        applyDesktopSettings();
+        return;
+    }
     const NativeWindowId id = windowFor(event.xany.window);
     NativeWindow* window = id ? find(id) : nullptr;
     // Where an event inside one of our windows is, in global points: measured from the frame the
@@ -1043,11 +1105,23 @@ void X11WindowServer::handleEvent(void* raw) {
     case KeyPress:
     case KeyRelease: {
         XKeyEvent& key = event.xkey;
+        const bool press = event.type == KeyPress;
         NativeEvent native;
         Event::Fields& fields = native.fields;
-        fields.type = event.type == KeyPress ? EventType::keyDown : EventType::keyUp;
         fields.timestamp = clock_.now();
         fields.screenLocation = geometry_.pointFromPixel(key.x_root, key.y_root);
+        const KeySym plainSymbol = XLookupKeysym(&key, 0);
+        // The state is the one before this key; a modifier key reports the state after it.
+        if (const unsigned mask = modifierMaskForKeysym(plainSymbol)) {
+            const unsigned after = press ? (key.state | mask) : (key.state & ~mask);
+            fields.type = EventType::flagsChanged;
+            fields.modifierFlags = modifierFlagsFromState(mask == LockMask ? key.state : after);
+            fields.keyCode = keyCodeForKeysym(plainSymbol).value_or(-1);
+            native.window = keyWindow_ ? keyWindow_ : target();
+            deliver(native);
+            break;
+        }
+        fields.type = press ? EventType::keyDown : EventType::keyUp;
         fields.modifierFlags = modifierFlagsFromState(key.state);
         const unsigned original = key.state;
         KeySym typed = NoSymbol;
@@ -1060,11 +1134,17 @@ void X11WindowServer::handleEvent(void* raw) {
         XLookupString(&key, buffer, sizeof buffer, &plain, nullptr);
         fields.charactersIgnoringModifiers = charactersForKeysym(plain);
         key.state = original;
-        fields.keyCode = keyCodeForKeysym(XLookupKeysym(&key, 0)).value_or(-1);
-        // A key still held when the server reports its release and press together repeats.
-        if (event.type == KeyPress && XEventsQueued(display_, QueuedAlready) == 0)
-            fields.isARepeat = false;
-        native.window = target();
+        fields.keyCode = keyCodeForKeysym(plainSymbol).value_or(-1);
+        // With detectable auto-repeat a held key sends presses only, no releases between them.
+        const unsigned code = key.keycode & 0xffu;
+        if (press) {
+            fields.isARepeat = keysDown_.test(code);
+            keysDown_.set(code);
+        } else {
+            keysDown_.reset(code);
+        }
+        // Keys belong to the key window, as the platform's do, whatever X focused.
+        native.window = keyWindow_ ? keyWindow_ : target();
         deliver(native);
         break;
     }

@@ -6,6 +6,7 @@
 #include "platform/toolkit/x11/ScreenLayout.h"
 #include "platform/toolkit/x11/XSettings.h"
 
+#include <bitset>
 #include <map>
 #include <memory>
 #include <optional>
@@ -60,6 +61,7 @@ public:
     void setLevel(NativeWindowId window, int level) override;
     void setAlpha(NativeWindowId window, double alpha) override;
     void setIgnoresMouseEvents(NativeWindowId window, bool ignores) override;
+    void setCollectionBehavior(NativeWindowId window, unsigned behavior) override;
     void orderFront(NativeWindowId window) override;
     void orderOut(NativeWindowId window) override;
     void makeKey(NativeWindowId window) override;
@@ -92,6 +94,7 @@ private:
     NativeWindowId windowFor(unsigned long xid) const;
     bool isOurs(unsigned long xid) const;
 
+    bool isSticky(const NativeWindow& window) const;
     void placeWindow(NativeWindow& window);
     void setWindowProperties(NativeWindow& window);
     void updateStrut(NativeWindow& window);
@@ -122,6 +125,7 @@ private:
     unsigned long root_ = 0;
     int xinputOpcode_ = -1;
     int randrEventBase_ = -1;
+    int xfixesEventBase_ = -1;
     bool hasWindowManager_ = false;
 
     std::map<NativeWindowId, std::unique_ptr<NativeWindow>> windows_;
@@ -140,9 +144,11 @@ private:
 
     std::map<CursorKind, unsigned long> cursors_;
     CursorKind cursor_ = CursorKind::arrow;
+    std::optional<NativeWindowId> keyWindow_;
     bool grabbing_ = false;
     bool rawMotionSelected_ = false;
     unsigned rawButtonsDown_ = 0;
+    std::bitset<256> keysDown_;
     struct LastClick {
         int button = 0;
         double time = -1;

@@ -29,6 +29,16 @@ TEST(KeyMapping, CharacterStateDropsTheCommandKeysButKeepsShift) {
     EXPECT_EQ(characterState(Mod4Mask | Mod1Mask | LockMask, true), unsigned(LockMask));
 }
 
+TEST(KeyMapping, ModifierKeysNameTheirBits) {
+    EXPECT_EQ(modifierMaskForKeysym(XK_Control_R), unsigned(ControlMask));
+    EXPECT_EQ(modifierMaskForKeysym(XK_Super_L), unsigned(Mod4Mask));
+    EXPECT_EQ(modifierMaskForKeysym(XK_Alt_L), unsigned(Mod1Mask));
+    EXPECT_EQ(modifierMaskForKeysym(XK_Shift_R), unsigned(ShiftMask));
+    EXPECT_EQ(modifierMaskForKeysym(XK_Caps_Lock), unsigned(LockMask));
+    EXPECT_EQ(modifierMaskForKeysym(XK_a), 0u);
+    EXPECT_EQ(modifierMaskForKeysym(XK_Escape), 0u);
+}
+
 TEST(KeyMapping, KeysymsGiveThePlatformsKeyCodes) {
     EXPECT_EQ(keyCodeForKeysym(XK_Escape), 53);
     EXPECT_EQ(keyCodeForKeysym(XK_q), 12);

@@ -8,14 +8,18 @@
 #include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/View.h"
 #include "platform/toolkit/Window.h"
+#include "platform/toolkit/Workspace.h"
 #include "platform/toolkit/x11/X11WindowServer.h"
 #include "support/TestPaths.h"
 #include "support/XvfbServer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
 #include <vector>
 
 // Xlib's macros (None, Bool, Status) must come after every other header.
@@ -82,6 +86,7 @@ public:
     }
     void mouseDown(const ui::Event& event) override { events.push_back(event); }
     void mouseUp(const ui::Event& event) override { events.push_back(event); }
+    void keyDown(const ui::Event& event) override { events.push_back(event); }
     void rightMouseDown(const ui::Event& event) override {
         events.push_back(event);
         if (onRightMouseDown)
@@ -516,6 +521,174 @@ TEST_F(X11Server, StatusBarScreenshot) {
     EXPECT_TRUE(near(rgbOf(shot.pixel(wide - 90 + 5, 20)), {230, 51, 26}, 3));
     EXPECT_TRUE(near(rgbOf(shot.pixel(wide - 5, 3)), {26, 77, 230}, 3));
     EXPECT_EQ(rgbOf(shot.pixel(wide - 5, 40)), (Rgb{255, 255, 255}));
+}
+
+TEST_F(X11Server, KeysReachTheKeyWindowWithThePlatformsCodes) {
+    const gfx::Rect frame{300, 300, 160, 80};
+    auto window = std::make_shared<ui::Window>(frame, ui::Style::titled);
+    auto view = std::make_shared<RecordingView>(gfx::Rect{{0, 0}, frame.size});
+    window->setContentView(view);
+    window->makeKeyAndOrderFront();
+    ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
+    settle();
+
+    key(XK_Control_L, true);
+    key(XK_q, true);
+    key(XK_q, false);
+    key(XK_Control_L, false);
+    key(XK_Escape, true);
+    key(XK_Escape, false);
+    ASSERT_TRUE(runUntil([&] { return view->events.size() >= 2; }));
+    const ui::Event& quit = view->events[0];
+    EXPECT_EQ(quit.type(), ui::EventType::keyDown);
+    EXPECT_EQ(quit.keyCode(), ui::KeyCode::q);
+    EXPECT_EQ(quit.charactersIgnoringModifiers(), "q");
+    EXPECT_EQ(quit.modifierFlags() & ui::Modifier::deviceIndependentMask, ui::Modifier::command);
+    EXPECT_FALSE(quit.isARepeat());
+    EXPECT_EQ(view->events[1].keyCode(), ui::KeyCode::escape);
+    EXPECT_EQ(view->events[1].modifierFlags() & ui::Modifier::deviceIndependentMask, 0u);
+
+    // Shift changes the characters typed, not the characters ignoring modifiers' key code.
+    view->events.clear();
+    key(XK_Shift_L, true);
+    key(XK_a, true);
+    key(XK_a, false);
+    key(XK_Shift_L, false);
+    ASSERT_TRUE(runUntil([&] { return !view->events.empty(); }));
+    EXPECT_EQ(view->events[0].characters(), "A");
+    EXPECT_EQ(view->events[0].keyCode(), 0);
+    EXPECT_EQ(view->events[0].modifierFlags() & ui::Modifier::deviceIndependentMask,
+              ui::Modifier::shift);
+    EXPECT_FALSE(view->events[0].isARepeat());
+}
+
+TEST_F(X11Server, EscapeClosesAnOpenMenu) {
+    const gfx::Rect frame{100, 400, 200, 100};
+    auto window = std::make_shared<ui::Window>(frame, ui::Style::borderless);
+    auto view = std::make_shared<RecordingView>(gfx::Rect{{0, 0}, frame.size});
+    window->setContentView(view);
+    window->orderFront();
+    ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
+
+    auto menu = std::make_shared<ui::Menu>();
+    menu->addItem(std::make_shared<ui::MenuItem>("Only", [](ui::MenuItem&) {}));
+    bool returned = false;
+    bool pressed = false;
+    std::function<void()> act = [&] {
+        for (auto& shown : app->windows()) {
+            if (shown != window && shown->isVisible() && viewable(*shown) && !pressed) {
+                key(XK_Escape, true);
+                key(XK_Escape, false);
+                pressed = true;
+            }
+        }
+        if (!pressed)
+            loop.queue().asyncAfter(0.02, act);
+    };
+    view->onRightMouseDown = [&](const ui::Event& event) {
+        loop.queue().asyncAfter(0.02, act);
+        loop.queue().asyncAfter(4, [&] { menu->cancelTracking(); });
+        const double started = dispatch::systemUptime();
+        EXPECT_EQ(ui::Menu::popUpContextMenu(menu, event, view.get()), nullptr);
+        EXPECT_LT(dispatch::systemUptime() - started, 3.5) << "only the fallback ended the menu";
+        returned = true;
+    };
+    click(150, 350, 3);
+    EXPECT_TRUE(runUntil([&] { return returned; }, 5));
+    EXPECT_TRUE(pressed);
+}
+
+TEST_F(X11Server, DesktopChangesReachTheWorkspaceObservers) {
+    int spaces = 0, activations = 0;
+    auto spaceToken = app->workspace().addObserver(ui::WorkspaceNotification::activeSpaceDidChange,
+                                                   [&] { ++spaces; });
+    auto activeToken = app->workspace().addObserver(
+        ui::WorkspaceNotification::didActivateApplication, [&] { ++activations; });
+    const ::Window root = DefaultRootWindow(user);
+    const long desktop = 1;
+    XChangeProperty(user, root, XInternAtom(user, "_NET_CURRENT_DESKTOP", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&desktop), 1);
+    XFlush(user);
+    EXPECT_TRUE(runUntil([&] { return spaces == 1; }));
+    const long active = long(root);
+    XChangeProperty(user, root, XInternAtom(user, "_NET_ACTIVE_WINDOW", False), XA_WINDOW, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&active), 1);
+    XFlush(user);
+    EXPECT_TRUE(runUntil([&] { return activations == 1; }));
+    EXPECT_EQ(spaces, 1);
+    app->workspace().removeObserver(spaceToken);
+    app->workspace().removeObserver(activeToken);
+}
+
+// An XSETTINGS blob (little-endian) holding the theme name and the animations switch.
+std::vector<std::uint8_t> settingsBlob(const std::string& theme, int animations) {
+    std::vector<std::uint8_t> bytes = {0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0};
+    auto card32 = [&](std::uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(std::uint8_t(value >> (8 * i)));
+    };
+    auto padded = [&](const std::string& text) {
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        while (bytes.size() % 4)
+            bytes.push_back(0);
+    };
+    auto header = [&](std::uint8_t type, const std::string& name) {
+        bytes.push_back(type);
+        bytes.push_back(0);
+        bytes.push_back(std::uint8_t(name.size()));
+        bytes.push_back(0);
+        padded(name);
+        card32(1);
+    };
+    header(1, "Net/ThemeName");
+    card32(std::uint32_t(theme.size()));
+    padded(theme);
+    header(0, "Gtk/EnableAnimations");
+    card32(std::uint32_t(animations));
+    return bytes;
+}
+
+TEST_F(X11Server, AppearanceAndReduceMotionFollowTheSettingsManager) {
+    settle(0.05);
+    EXPECT_EQ(app->effectiveAppearance(), gfx::Appearance::light);
+    // A settings manager starts after us, with a dark theme and animations off.
+    const ::Window manager =
+        XCreateSimpleWindow(user, DefaultRootWindow(user), 0, 0, 1, 1, 0, 0, 0);
+    const Atom settings = XInternAtom(user, "_XSETTINGS_SETTINGS", False);
+    auto publish = [&](const std::vector<std::uint8_t>& blob) {
+        XChangeProperty(user, manager, settings, settings, 8, PropModeReplace, blob.data(),
+                        int(blob.size()));
+        XFlush(user);
+    };
+    publish(settingsBlob("Adwaita-dark", 0));
+    XSetSelectionOwner(user, XInternAtom(user, "_XSETTINGS_S0", False), manager, CurrentTime);
+    XFlush(user);
+    EXPECT_TRUE(runUntil([&] { return app->effectiveAppearance() == gfx::Appearance::dark; }));
+    EXPECT_TRUE(app->workspace().accessibilityDisplayShouldReduceMotion());
+    // The user picks a light theme and turns animations back on.
+    publish(settingsBlob("Adwaita", 1));
+    EXPECT_TRUE(runUntil([&] { return app->effectiveAppearance() == gfx::Appearance::light; }));
+    EXPECT_FALSE(app->workspace().accessibilityDisplayShouldReduceMotion());
+}
+
+TEST_F(X11Server, WindowsOnAllSpacesAreSticky) {
+    auto window = std::make_shared<ui::Panel>(gfx::Rect{10, 10, 50, 50}, ui::Style::borderless);
+    window->setCollectionBehavior(ui::Collection::canJoinAllSpaces);
+    window->orderFront();
+    ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
+    Display* display = server->display();
+    const ::Window xid = *server->xWindow(*window->windowNumber());
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, xid, XInternAtom(display, "_NET_WM_STATE", False), 0, 16, False,
+                       XA_ATOM, &type, &format, &count, &remaining, &data);
+    const Atom* states = reinterpret_cast<const Atom*>(data);
+    const Atom sticky = XInternAtom(display, "_NET_WM_STATE_STICKY", False);
+    EXPECT_TRUE(std::find(states, states + count, sticky) != states + count);
+    if (data)
+        XFree(data);
 }
 
 } // namespace
