@@ -83,6 +83,8 @@ AppDelegate::AppDelegate(Environment environment)
     floatingView = std::make_shared<MenuBarContentView>(stripFrame);
     floatingDetails = std::make_shared<DetailView>(DetailView::initialFrame);
     floatingPopover = std::make_unique<ui::Popover>();
+    fullscreenMonitor = std::make_unique<FullscreenMonitor>(
+        environment_.windowList, FullscreenMonitor::currentPID(), *environment_.loop);
 }
 
 AppDelegate::~AppDelegate() {

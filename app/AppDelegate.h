@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/LoginItem.h"
 #include "app/Preferences.h"
 #include "app/Sampler.h"
 #include "app/SamplingResources.h"
@@ -7,10 +8,12 @@
 #include "detail/DetailView.h"
 #include "floating/FloatingLiquidAnimator.h"
 #include "floating/FloatingPreferences.h"
+#include "floating/FullscreenMonitor.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Popover.h"
 #include "platform/toolkit/StatusBar.h"
+#include "platform/toolkit/WindowList.h"
 #include "statusbar/MenuBarContentView.h"
 #include "updates/MenuBarTipWindow.h"
 #include "updates/UpdateController.h"
@@ -22,6 +25,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace foundation {
@@ -58,6 +62,12 @@ public:
         std::function<std::vector<std::string>()> preferredLanguages;
         // Stops the companion sensor link at termination.
         std::function<void()> stopSensorClient;
+        // The windows on screen, for the full-screen monitor; none: nothing is ever full-screen.
+        std::shared_ptr<ui::WindowList> windowList;
+        // The login item; none: the service is not found and cannot be changed.
+        std::optional<LoginItem> loginItem;
+        // The "AppIcon" or "AppIconDark" resource; none, or none answered: the icon stays.
+        std::function<std::optional<gfx::Image>(bool dark)> appIcon;
 
         // The live machine, the main run loop and the process's languages over `defaults`.
         static Environment live(foundation::UserDefaults& defaults);
@@ -104,6 +114,50 @@ public:
     void refreshStatus(bool animated);
     // Opens the popover below the strip, focused on no module, unless it is shown.
     void showDetails(std::optional<gfx::Point> point);
+
+    // The settings actions: the bodies of the views' choice closures. Each stores the choice,
+    // writes its key at once and refreshes the status item.
+    void installSettingsActions();
+    void setDetailPresentation(DetailPresentation presentation);
+    void setModuleColor(ColorSlot slot, std::optional<PaletteColor> color);
+    void setHideInFullscreen(bool flag);
+    void showSensorHelp();
+    void beginSorting();
+    void setFloatingOpacity(double opacity);
+    void setModuleOrder(const std::vector<ModuleKind>& order);
+    void setCollapsedSections(const std::set<ModuleKind>& sections);
+    void setAppearanceMode(AppearanceMode mode);
+    void setBoolPreference(bool value, bool Preferences::*property, std::string_view key,
+                           bool animated);
+    void setNetworkShowChart(bool flag);
+    void setTemperatureMode(TemperatureDisplayMode mode);
+    void setIntPreference(int rawValue, std::string_view key);
+    void setChartLength(double length);
+    void setFanGap(double gap);
+    void setLanguage(const std::string& selection);
+    void setLaunchAtLogin(bool on);
+    void setModuleEnabled(ModuleKind kind, bool enabled);
+    void statusOrderChanged(const std::vector<ModuleKind>& order);
+    void hideModuleFromStatus(ModuleKind kind);
+    void finishSorting();
+    // The login item's status number; 3 (not found) without a login item.
+    int loginState() const;
+
+    // Clicks on the status item and the detail popover.
+    void installClickActions();
+    void setClickedModule(std::optional<ModuleKind> module);
+    // Opens, refocuses or closes the popover for a click at `point` (screen coordinates) on
+    // the strip, or beside `anchor` (the detached floating bar's frame).
+    void showDetails(std::optional<gfx::Point> point, std::optional<gfx::Rect> anchor);
+    bool hoverDetailsAllowed() const;
+    void hoverModule(ModuleKind module, gfx::Point point);
+    void showContextMenu(const ui::Event& event);
+    std::shared_ptr<ui::Menu> makeSettingsMenu();
+    void openActivityMonitor();
+    void dismissDetails(ui::Popover& shown);
+    void handleOutsideClick();
+    void scheduleOutsideClose();
+    void updatePopoverSize(double height, bool animated);
 
     // The floating bar.
     void setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame);
@@ -157,6 +211,10 @@ public:
     // Set 0.25 s after launch, once the status item has found its place.
     bool nativeSurfacesReady = false;
 
+    std::unique_ptr<FullscreenMonitor> fullscreenMonitor;
+    // The application's icon as the last appearance change set it.
+    std::optional<gfx::Image> applicationIcon;
+
     UpdateNotifications updateNotifications;
     std::unique_ptr<MenuBarTipWindow> menuBarTip;
 
@@ -170,6 +228,9 @@ private:
     void removeOutsideClickMonitor();
     bool isDark() const;
     void handOffToDetails(bool animated, AppLanguage language);
+    bool isShownFloating(ModuleKind kind) const;
+    void clearHistory(ModuleKind kind);
+    std::optional<ModuleKind> detailsModule(std::optional<gfx::Point> point) const;
 
     Environment environment_;
     std::unique_ptr<Sampler> sampler_;

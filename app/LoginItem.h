@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace pulsedeck {
+
+// The application's login item, an XDG autostart entry
+// ($XDG_CONFIG_HOME/autostart/pulsedeck.desktop) that starts the running executable when the
+// user logs in. Its status comes from the entry's presence, read afresh on every ask.
+class LoginItem {
+public:
+    // The platform's status numbers.
+    enum class Status { notRegistered = 0, enabled = 1, requiresApproval = 2, notFound = 3 };
+
+    LoginItem(std::filesystem::path entryFile, std::filesystem::path executable);
+
+    // The entry under $XDG_CONFIG_HOME (default ~/.config) for this process's executable.
+    static LoginItem live();
+    static constexpr const char* entryName = "pulsedeck.desktop";
+
+    Status status() const;
+    // Writes the entry atomically, making its folder when needed; false when it cannot be
+    // written (the reason in `error`).
+    bool registerItem(std::string* error = nullptr);
+    // Removes the entry; false when it is there and cannot be removed.
+    bool unregisterItem(std::string* error = nullptr);
+
+    const std::filesystem::path& entryFile() const { return entryFile_; }
+    // The entry's text: an application started by the executable's path, quoted.
+    std::string entryText() const;
+
+private:
+    std::filesystem::path entryFile_;
+    std::filesystem::path executable_;
+};
+
+// What asking for a login state did: whether a registering or unregistering call was made, and
+// whether it failed.
+struct LoginChange {
+    bool called = false;
+    bool failed = false;
+
+    bool operator==(const LoginChange&) const = default;
+};
+
+// Registers the item when `on` and it is not enabled, unregisters it when off and it is not
+// unregistered, and otherwise calls nothing.
+LoginChange setLaunchAtLogin(LoginItem& item, bool on);
+
+} // namespace pulsedeck
