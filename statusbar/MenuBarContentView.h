@@ -264,7 +264,6 @@ public:
                        std::optional<gfx::Color> tint);
     void renderFanImage();
     void updateFanMorph();
-    void stepFanMorph(double time);
 
     // Presses and sorting.
     std::optional<ModuleKind> module(gfx::Point point) const;
