@@ -16,11 +16,13 @@ constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
 constexpr const char* settingsInterface = "org.freedesktop.portal.Settings";
 constexpr const char* appearanceNamespace = "org.freedesktop.appearance";
 constexpr const char* colorSchemeKey = "color-scheme";
+constexpr const char* contrastKey = "contrast";
 constexpr const char* interfaceNamespace = "org.gnome.desktop.interface";
 constexpr const char* animationsKey = "enable-animations";
 // The portal's colour-scheme values.
 constexpr unsigned prefersDarkScheme = 1;
 constexpr unsigned prefersLightScheme = 2;
+constexpr unsigned higherContrastValue = 1;
 
 bool sessionBusReachable() {
     if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
@@ -84,6 +86,7 @@ std::unique_ptr<SettingsPortal> SettingsPortal::connect(dispatch::RunLoop& loop,
                              "',member='SettingChanged',path='" + portalPath + "'";
     dbus_bus_add_match(connection, rule.c_str(), nullptr);
     portal->request(appearanceNamespace, colorSchemeKey);
+    portal->request(appearanceNamespace, contrastKey);
     portal->request(interfaceNamespace, animationsKey);
     dbus_connection_flush(connection);
     return portal;
@@ -152,6 +155,13 @@ void SettingsPortal::takeValue(const char* nameSpace, const char* key, DBusMessa
             dark = false;
         updated = dark != prefersDark_;
         prefersDark_ = dark;
+    } else if (std::strcmp(nameSpace, appearanceNamespace) == 0 &&
+               std::strcmp(key, contrastKey) == 0 && type == DBUS_TYPE_UINT32) {
+        dbus_uint32_t contrast = 0;
+        dbus_message_iter_get_basic(&iter, &contrast);
+        const bool higher = contrast == higherContrastValue;
+        updated = higherContrast_ != higher;
+        higherContrast_ = higher;
     } else if (std::strcmp(nameSpace, interfaceNamespace) == 0 &&
                std::strcmp(key, animationsKey) == 0 && type == DBUS_TYPE_BOOLEAN) {
         dbus_bool_t enabled = true;

@@ -12,9 +12,9 @@ struct DBusMessage;
 namespace ui::x11 {
 
 // The desktop's settings portal (org.freedesktop.portal.Settings) on the session bus: its
-// colour-scheme preference and whether animations are on, read once at start without blocking
-// and followed through its SettingChanged signal. The bus connection is a source of the run
-// loop; nothing here waits for the bus.
+// colour-scheme and contrast preferences and whether animations are on, read once at start without
+// blocking and followed through its SettingChanged signal. The bus connection is a source of the
+// run loop; nothing here waits for the bus.
 class SettingsPortal {
 public:
     // None when there is no session bus to talk to (never starts one).
@@ -28,6 +28,8 @@ public:
     // preference.
     std::optional<bool> prefersDark() const { return prefersDark_; }
     std::optional<bool> animationsEnabled() const { return animationsEnabled_; }
+    // Whether the user asked for higher contrast; none while the portal has not answered.
+    std::optional<bool> prefersHigherContrast() const { return higherContrast_; }
 
     // Takes a SettingChanged signal; answers whether the message was one.
     bool takeSignal(DBusMessage* message);
@@ -42,6 +44,7 @@ private:
     std::function<void()> changed_;
     std::optional<bool> prefersDark_;
     std::optional<bool> animationsEnabled_;
+    std::optional<bool> higherContrast_;
     dispatch::RunLoop::Registration source_;
 };
 

@@ -417,6 +417,9 @@ void X11WindowServer::applyDesktopSettings() {
                                                                     : gfx::Appearance::light);
     std::optional<bool> animations = portal_ ? portal_->animationsEnabled() : std::nullopt;
     app->workspace().setReduceMotion(animations ? !*animations : animationsDisabled(xsettings_));
+    // Translucency costs contrast; a user who asked for more contrast gets solid backgrounds.
+    app->workspace().setReduceTransparency(portal_ &&
+                                           portal_->prefersHigherContrast().value_or(false));
 }
 
 void X11WindowServer::checkWake() {
@@ -1146,6 +1149,19 @@ void X11WindowServer::handleEvent(void* raw) {
         // Keys belong to the key window, as the platform's do, whatever X focused.
         native.window = keyWindow_ ? keyWindow_ : target();
         deliver(native);
+        break;
+    }
+    case FocusOut: {
+        const XFocusChangeEvent& focus = event.xfocus;
+        if (!window || focus.mode != NotifyNormal || focus.detail == NotifyInferior)
+            break;
+        // The focus went to another program: the application is no longer active.
+        ::Window focused = None;
+        int revert = 0;
+        XGetInputFocus(display_, &focused, &revert);
+        Application* app = Application::current();
+        if (app && !isOurs(focused))
+            app->deactivate();
         break;
     }
     case PropertyNotify: {
