@@ -1,12 +1,16 @@
 #include "app/Preferences.h"
 
 #include "app/LegacyMigration.h"
+#include "platform/foundation/PropertyListCoding.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TestPaths.h"
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <limits>
 #include <memory>
 
@@ -245,6 +249,37 @@ TEST_F(PreferencesTest, CollapsedSectionsDropUnknownNames) {
               (std::set<ModuleKind>{ModuleKind::compute, ModuleKind::memory}));
     EXPECT_EQ(rawNames({ModuleKind::compute, ModuleKind::memory}),
               (std::vector<std::string>{"memory", "compute"}));
+}
+
+TEST_F(PreferencesTest, DamagedFilesReadWithinEveryBound) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(testsupport::fixturePath("fuzz/PreferencesFuzz"))) {
+        std::ifstream file(entry.path());
+        const std::string text((std::istreambuf_iterator<char>(file)),
+                               std::istreambuf_iterator<char>());
+        auto domain = foundation::decodePropertyList(text);
+        ASSERT_TRUE(domain) << entry.path();
+        defaults_->setPersistentDomain(*domain, applicationIdentifier);
+        const auto p = Preferences::read(*defaults_);
+        EXPECT_GE(p.chartLength, 16) << entry.path();
+        EXPECT_LE(p.chartLength, 160) << entry.path();
+        EXPECT_GE(p.fanGap, 0) << entry.path();
+        EXPECT_LE(p.fanGap, 32) << entry.path();
+        EXPECT_GE(p.floatingOpacity, 0.2) << entry.path();
+        EXPECT_LE(p.floatingOpacity, 1.0) << entry.path();
+        EXPECT_EQ(std::set<ModuleKind>(p.moduleOrder.begin(), p.moduleOrder.end()).size(), 6u);
+        for (const auto& [slot, number] : p.moduleColors.values) {
+            EXPECT_TRUE(parseColorSlot(slot)) << slot;
+            EXPECT_TRUE(number >= 0 && number <= 8) << slot;
+        }
+    }
+    // The damaged one in particular falls back everywhere.
+    auto damaged = foundation::decodePropertyList(
+        R"({"chartLength": {"$real": "nan"}, "floatingOpacity": {"$real": "nan"}})");
+    ASSERT_TRUE(damaged);
+    defaults_->setPersistentDomain(*damaged, applicationIdentifier);
+    EXPECT_EQ(Preferences::read(*defaults_).chartLength, 85);
+    EXPECT_EQ(Preferences::read(*defaults_).floatingOpacity, 1.0);
 }
 
 // The legacy migration.
