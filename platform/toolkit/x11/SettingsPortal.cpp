@@ -4,6 +4,7 @@
 #include <cstring>
 #include <dbus/dbus.h>
 #include <filesystem>
+#include <optional>
 #include <poll.h>
 #include <string>
 
@@ -24,13 +25,19 @@ constexpr unsigned prefersDarkScheme = 1;
 constexpr unsigned prefersLightScheme = 2;
 constexpr unsigned higherContrastValue = 1;
 
-bool sessionBusReachable() {
+// The session bus's address from the environment, or the user's bus socket in the runtime
+// folder; none when neither exists (a bus is never started for us).
+std::optional<std::string> sessionBusAddress() {
     if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
-        return true;
+        return std::string(address);
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || !*runtime)
+        return std::nullopt;
+    const std::filesystem::path socket = std::filesystem::path(runtime) / "bus";
     std::error_code error;
-    return runtime && *runtime &&
-           std::filesystem::exists(std::filesystem::path(runtime) / "bus", error);
+    if (!std::filesystem::exists(socket, error))
+        return std::nullopt;
+    return "unix:path=" + socket.string();
 }
 
 // Steps into variants (the portal's Read wraps its value in two) until a plain value.
@@ -59,11 +66,19 @@ struct PendingRead {
 
 std::unique_ptr<SettingsPortal> SettingsPortal::connect(dispatch::RunLoop& loop,
                                                         std::function<void()> changed) {
-    if (!sessionBusReachable())
+    const auto address = sessionBusAddress();
+    if (!address)
         return nullptr;
+    // Opened by address rather than as "the session bus": libdbus would remember the first
+    // address it saw for the life of the process.
     DBusError error;
     dbus_error_init(&error);
-    DBusConnection* connection = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
+    DBusConnection* connection = dbus_connection_open_private(address->c_str(), &error);
+    if (connection && !dbus_bus_register(connection, &error)) {
+        dbus_connection_close(connection);
+        dbus_connection_unref(connection);
+        connection = nullptr;
+    }
     if (!connection) {
         dbus_error_free(&error);
         return nullptr;
