@@ -188,10 +188,19 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->setFloatingMode(mode, std::nullopt);
     };
 
+    installSettingsActions();
+    installClickActions();
+    fullscreenMonitor->changed = [weak] {
+        if (auto self = weak.lock())
+            self->applyFullscreenVisibility();
+    };
+
     details->collapsed = storedCollapsedSections(defaults());
 
     refreshStatus(false);
     startTimer();
+    if (hideInFullscreen)
+        fullscreenMonitor->setEnabled(true);
     updates().schedule();
     after(surfacesReadyDelay, [](AppDelegate& self) { self.surfacesReady(); });
 
@@ -266,6 +275,7 @@ void AppDelegate::applicationWillTerminate() {
     floatingMotion.stop();
     if (environment_.stopSensorClient)
         environment_.stopSensorClient();
+    fullscreenMonitor->stop();
     // Cancels the timer, joins the sampling worker and drops a sample that is still on its way.
     sampler_->stop();
     removeOutsideClickMonitor();
@@ -276,11 +286,6 @@ void AppDelegate::removeOutsideClickMonitor() {
         return;
     application().removeMonitor(*outsideClickMonitor);
     outsideClickMonitor.reset();
-}
-
-void AppDelegate::popoverDidClose(ui::Popover& closed) {
-    if (&closed == floatingPopover.get())
-        floatingView->setActiveModule(std::nullopt);
 }
 
 void AppDelegate::startTimer() {

@@ -112,8 +112,6 @@ public:
     // Rebuilds the status item from the current state: menu-bar height, order, the memory,
     // network and devices images, tooltip and length; then the detail view's readings.
     void refreshStatus(bool animated);
-    // Opens the popover below the strip, focused on no module, unless it is shown.
-    void showDetails(std::optional<gfx::Point> point);
 
     // The settings actions: the bodies of the views' choice closures. Each stores the choice,
     // writes its key at once and refreshes the status item.
@@ -148,7 +146,8 @@ public:
     void setClickedModule(std::optional<ModuleKind> module);
     // Opens, refocuses or closes the popover for a click at `point` (screen coordinates) on
     // the strip, or beside `anchor` (the detached floating bar's frame).
-    void showDetails(std::optional<gfx::Point> point, std::optional<gfx::Rect> anchor);
+    void showDetails(std::optional<gfx::Point> point,
+                     std::optional<gfx::Rect> anchor = std::nullopt);
     bool hoverDetailsAllowed() const;
     void hoverModule(ModuleKind module, gfx::Point point);
     void showContextMenu(const ui::Event& event);

@@ -219,14 +219,6 @@ void AppDelegate::handOffToDetails(bool animated, AppLanguage language) {
     view.displayChoice.selectedSegment = rawValue(displayMode);
 }
 
-void AppDelegate::showDetails(std::optional<gfx::Point>) {
-    if (popover->isShown())
-        return;
-    details->prioritize(std::nullopt);
-    refreshStatus(false);
-    popover->showRelativeToRect(statusView->bounds(), statusView.get(), ui::RectEdge::minY);
-}
-
 void AppDelegate::setFloatingMode(FloatingMode mode, std::optional<gfx::Rect>) {
     floatingMode = mode;
     defaults().setObject(std::string(toString(mode)), PreferenceKey::floatingMode);
@@ -236,9 +228,7 @@ void AppDelegate::setFloatingMode(FloatingMode mode, std::optional<gfx::Rect>) {
 void AppDelegate::applyFullscreenVisibility() {
     if (!item)
         return;
-    // No display is known to show a full-screen window until the full-screen monitor reports
-    // one.
-    const std::set<int> fullscreenDisplays;
+    const std::set<int>& fullscreenDisplays = fullscreenMonitor->displayIDs();
     std::vector<int> displayNumbers;
     for (const auto& screen : ui::Screen::screens())
         displayNumbers.push_back(screen.displayNumber());
