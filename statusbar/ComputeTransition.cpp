@@ -9,6 +9,11 @@ namespace pulsedeck {
 
 namespace {
 
+// Lands exactly on the target at the end, whatever rounding the blend would leave.
+double blend(double from, double to, double t) {
+    return t >= 1 ? to : from + t * (to - from);
+}
+
 void jumpTo(MenuBarContentView& view, ComputeTargets target) {
     view.metricPlans.erase(ModuleKind::compute);
     view.computeProgress = target.chart;
@@ -43,9 +48,9 @@ void showComputeModule(MenuBarContentView& view, ComputeDisplayMode mode, bool r
                                if (!strong)
                                    return;
                                auto& strip = static_cast<MenuBarContentView&>(*strong);
-                               strip.computeProgress = from.chart + t * (target.chart - from.chart);
+                               strip.computeProgress = blend(from.chart, target.chart, t);
                                strip.compactComputeProgress =
-                                   from.compact + t * (target.compact - from.compact);
+                                   blend(from.compact, target.compact, t);
                                strip.renderComputeImage();
                            }};
             view.startMetricLink();

@@ -339,6 +339,20 @@ TEST_F(AnimatedModules, ComputeTransitionsRunFromAndToTheirExactWidths) {
     EXPECT_TRUE(loopIsIdle());
 }
 
+TEST_F(AnimatedModules, ReversedComputeTransitionsEndExactlyOnTheirTargets) {
+    showComputeModule(*strip, ComputeDisplayMode::bars, false);
+    for (int round = 0; round < 6; ++round) {
+        const bool chart = round % 2 == 0;
+        showComputeModule(*strip, chart ? ComputeDisplayMode::chart : ComputeDisplayMode::bars,
+                          false);
+        loop.advanceAndRunDue((7 + 3 * round) * frame);
+    }
+    showComputeModule(*strip, ComputeDisplayMode::chart, false);
+    runMetricPlans();
+    EXPECT_EQ(strip->computeProgress, 1);
+    EXPECT_EQ(strip->computeImage->size().width, computeChartWidth(85));
+}
+
 TEST_F(AnimatedModules, TheSameComputeModeLetsARunningTransitionGoOnOrJumpsWithAnimationsOff) {
     showComputeModule(*strip, ComputeDisplayMode::bars, false);
     showComputeModule(*strip, ComputeDisplayMode::chart, false);
