@@ -1,0 +1,238 @@
+#include "StripPressFixture.h"
+#include "platform/toolkit/Workspace.h"
+#include "statusbar/MenuBarContentView.h"
+
+namespace pulsedeck {
+namespace {
+
+using striptest::StripPressFixture;
+
+const std::vector<ModuleKind> canonicalOrder{allModuleKinds.begin(), allModuleKinds.end()};
+
+class StripSorting : public StripPressFixture {
+protected:
+    void SetUp() override {
+        StripPressFixture::SetUp();
+        strip->setSorting(true);
+    }
+
+    // Where to press a module away from its close badge.
+    gfx::Point grip(ModuleKind kind) const { return onScreen(kind, 5, 4); }
+
+    // How far right memory must move for its centre to reach network's middle.
+    double memoryToNetwork() const {
+        const gfx::Rect memory = strip->rect(ModuleKind::memory);
+        return strip->layoutModuleRects().at(ModuleKind::network).midX() - memory.midX();
+    }
+};
+
+TEST_F(StripSorting, TheOrderChangesOnlyWhenTheCentreReachesANeighboursMiddle) {
+    const gfx::Point start = grip(ModuleKind::memory);
+    const double reach = memoryToNetwork();
+    server.mouseDown(start);
+    EXPECT_EQ(strip->draggedModule, ModuleKind::memory);
+    server.movePointer({start.x + reach - 0.01, start.y});
+    EXPECT_TRUE(orders.empty());
+    EXPECT_EQ(strip->order, canonicalOrder);
+
+    server.movePointer({start.x + reach + 0.01, start.y});
+    const std::vector<ModuleKind> swapped{ModuleKind::fan,     ModuleKind::network,
+                                          ModuleKind::memory,  ModuleKind::temperature,
+                                          ModuleKind::compute, ModuleKind::devices};
+    ASSERT_EQ(orders.size(), 1u);
+    EXPECT_EQ(orders[0], swapped);
+    EXPECT_EQ(strip->order, swapped);
+}
+
+TEST_F(StripSorting, EveryStepSendsTheWholeOrder) {
+    const gfx::Point start = grip(ModuleKind::memory);
+    server.mouseDown(start);
+    for (double dx = 2; dx < 200; dx += 2)
+        server.movePointer({start.x + dx, start.y});
+    ASSERT_EQ(orders.size(), 2u);
+    EXPECT_EQ(orders[1], (std::vector<ModuleKind>{ModuleKind::fan, ModuleKind::network,
+                                                  ModuleKind::temperature, ModuleKind::compute,
+                                                  ModuleKind::devices, ModuleKind::memory}));
+    server.mouseUp({start.x + 200, start.y});
+    EXPECT_EQ(strip->draggedModule, std::nullopt);
+    EXPECT_FALSE(strip->sortPointerIsDown);
+}
+
+TEST_F(StripSorting, TheDraggedModuleStaysInsideTheView) {
+    const gfx::Point start = grip(ModuleKind::network);
+    server.mouseDown(start);
+    server.movePointer({start.x + 400, start.y});
+    EXPECT_DOUBLE_EQ(strip->draggedRect->maxX(), strip->bounds().width());
+    server.movePointer({start.x - 400, start.y});
+    EXPECT_EQ(strip->draggedRect->minX(), 0);
+    // Only the x moves.
+    EXPECT_EQ(strip->draggedRect->y(), strip->layoutModuleRects().at(ModuleKind::network).y());
+}
+
+TEST_F(StripSorting, AModuleWiderThanTheViewIsPinnedAtTheLeftEdge) {
+    strip->View::setFrameSize({30, 24});
+    strip->beginSortDrag(ModuleKind::network, 10);
+    ASSERT_EQ(strip->draggedModule, ModuleKind::network);
+    strip->moveSortDrag(60);
+    EXPECT_EQ(strip->draggedRect->minX(), 0);
+}
+
+TEST_F(StripSorting, ReleasingSlidesTheModuleHomeFromWhereItWasDropped) {
+    const gfx::Point start = grip(ModuleKind::devices);
+    server.mouseDown(start);
+    server.movePointer({start.x - 3, start.y});
+    const gfx::Rect dropped = *strip->draggedRect;
+    server.mouseUp({start.x - 3, start.y});
+    EXPECT_EQ(strip->displayedRects.at(ModuleKind::devices), dropped);
+    EXPECT_TRUE(strip->isGliding());
+    runFor(0.5);
+    EXPECT_EQ(strip->displayedRects.at(ModuleKind::devices),
+              strip->layoutModuleRects().at(ModuleKind::devices));
+}
+
+TEST_F(StripSorting, TheClosedHandIsHeldThroughTheDrag) {
+    server.mouseDown(grip(ModuleKind::memory));
+    EXPECT_TRUE(strip->cursorHeld);
+    EXPECT_EQ(app.currentCursor(), ui::Cursor::closedHand());
+    server.mouseUp(grip(ModuleKind::memory));
+    EXPECT_FALSE(strip->cursorHeld);
+    EXPECT_NE(app.currentCursor(), ui::Cursor::closedHand());
+}
+
+class StripBadges : public StripSorting {
+protected:
+    // A point relative to network's badge square, in screen space.
+    gfx::Point nearBadge(double dx, double dy) const {
+        const gfx::Rect module = strip->rect(ModuleKind::network);
+        const gfx::Rect frame = stripScreenFrame();
+        return {frame.minX() + module.maxX() + dx, frame.minY() + 12 + dy};
+    }
+};
+
+TEST_F(StripBadges, APressJustOutsideTheBadgeAndAReleaseInsideHidesTheModule) {
+    server.mouseDown(nearBadge(2.9, 6));
+    EXPECT_EQ(strip->pressedClose, ModuleKind::network);
+    EXPECT_EQ(strip->draggedModule, std::nullopt);
+    server.mouseUp(nearBadge(-6, 6));
+    EXPECT_EQ(hidden, (std::vector<ModuleKind>{ModuleKind::network}));
+    EXPECT_EQ(strip->pressedClose, std::nullopt);
+}
+
+TEST_F(StripBadges, AReleaseOutsideTheExactBadgeHidesNothing) {
+    server.mouseDown(nearBadge(-6, 6));
+    server.mouseUp(nearBadge(1, 6));
+    EXPECT_TRUE(hidden.empty());
+}
+
+TEST_F(StripBadges, APressFurtherOutsideIsNotABadgePress) {
+    server.mouseDown(nearBadge(-6, -3.5));
+    EXPECT_EQ(strip->pressedClose, std::nullopt);
+    EXPECT_EQ(strip->draggedModule, ModuleKind::network);
+    server.mouseUp(nearBadge(-6, 6));
+    EXPECT_TRUE(hidden.empty());
+}
+
+TEST_F(StripBadges, ModulesThatCannotBeEditedHaveNoBadgeAndDoNotMove) {
+    strip->editableModules = {ModuleKind::memory, ModuleKind::devices};
+    EXPECT_EQ(strip->closeBadge(strip->rect(ModuleKind::network).center()), std::nullopt);
+    server.mouseDown(nearBadge(-6, 6));
+    EXPECT_EQ(strip->pressedClose, std::nullopt);
+    EXPECT_EQ(strip->draggedModule, std::nullopt);
+    server.mouseUp(nearBadge(-6, 6));
+    EXPECT_TRUE(hidden.empty());
+}
+
+TEST_F(StripBadges, OutsideSortingThereAreNoBadges) {
+    strip->setSorting(false);
+    const gfx::Rect module = strip->rect(ModuleKind::network);
+    EXPECT_EQ(strip->closeBadge({module.maxX() - 6, 18}), std::nullopt);
+}
+
+TEST_F(StripSorting, AnEscapeInAnotherApplicationEndsSorting) {
+    server.key(ui::KeyCode::escape, "\x1b");
+    EXPECT_EQ(finishRequests, 0);
+    loop.runUntilIdle();
+    EXPECT_EQ(finishRequests, 1);
+}
+
+TEST_F(StripSorting, EscapeInThisApplicationIsSwallowedWhileSorting) {
+    std::vector<int> seen;
+    const auto recorder = app.addLocalMonitor(ui::EventMasks::keyDown, [&](const ui::Event& event) {
+        seen.push_back(event.keyCode());
+        return std::optional<ui::Event>(event);
+    });
+    app.activateIgnoringOtherApps(true);
+    server.key(ui::KeyCode::escape, "\x1b");
+    server.key(ui::KeyCode::space, " ");
+    loop.runUntilIdle();
+    EXPECT_EQ(finishRequests, 1);
+    EXPECT_EQ(seen, (std::vector<int>{ui::KeyCode::space}));
+
+    strip->setSorting(false);
+    server.key(ui::KeyCode::escape, "\x1b");
+    loop.runUntilIdle();
+    EXPECT_EQ(finishRequests, 1);
+    EXPECT_EQ(seen, (std::vector<int>{ui::KeyCode::space, ui::KeyCode::escape}));
+    app.removeMonitor(recorder);
+}
+
+TEST_F(StripSorting, EveryStoreRunsTheWholeSwitch) {
+    strip->setActiveModule(ModuleKind::memory);
+    server.mouseDown(grip(ModuleKind::memory));
+    ASSERT_EQ(strip->draggedModule, ModuleKind::memory);
+    strip->setSorting(true);
+    EXPECT_EQ(strip->draggedModule, std::nullopt);
+    EXPECT_FALSE(strip->sortPointerIsDown);
+    EXPECT_FALSE(strip->cursorHeld);
+    EXPECT_EQ(strip->activeModule(), std::nullopt);
+    EXPECT_EQ(strip->escapeMonitors.size(), 2u);
+    EXPECT_NE(strip->jiggleTimer, nullptr);
+
+    strip->setSorting(false);
+    EXPECT_TRUE(strip->escapeMonitors.empty());
+    EXPECT_EQ(strip->jiggleTimer, nullptr);
+    server.mouseUp(grip(ModuleKind::memory));
+    runFor(1);
+    EXPECT_TRUE(loopIsIdle());
+}
+
+TEST_F(StripSorting, TheJiggleTickPollsThePointerAndRedraws) {
+    int redraws = 0;
+    strip->editingDisplayAction = [&] { ++redraws; };
+    // A press that no event of ours reports: only the poll sees it.
+    server.mouseDown({200, 200});
+    runFor(0.02);
+    EXPECT_TRUE(strip->sortPointerIsDown);
+    EXPECT_EQ(strip->sortPointerFrame, std::nullopt);
+    EXPECT_GT(redraws, 0);
+    server.mouseUp({200, 200});
+    runFor(0.02);
+    EXPECT_FALSE(strip->sortPointerIsDown);
+}
+
+TEST_F(StripSorting, WithReducedMotionTheTickStillPollsButDoesNotRedraw) {
+    app.workspace().setReduceMotion(true);
+    int redraws = 0;
+    strip->editingDisplayAction = [&] { ++redraws; };
+    server.mouseDown({200, 200});
+    runFor(0.1);
+    EXPECT_TRUE(strip->sortPointerIsDown);
+    EXPECT_EQ(redraws, 0);
+    server.mouseUp({200, 200});
+}
+
+TEST_F(StripSorting, CursorRectsShowTheOpenHandAndThePointingHandOnBadges) {
+    const gfx::Rect module = strip->rect(ModuleKind::memory);
+    server.movePointer(grip(ModuleKind::memory));
+    EXPECT_EQ(server.cursor(), ui::CursorKind::openHand);
+    const gfx::Rect frame = stripScreenFrame();
+    server.movePointer({frame.minX() + module.maxX() - 3, frame.minY() + 21});
+    EXPECT_EQ(server.cursor(), ui::CursorKind::pointingHand);
+
+    strip->setSorting(false);
+    server.movePointer(grip(ModuleKind::memory));
+    EXPECT_EQ(server.cursor(), ui::CursorKind::arrow);
+}
+
+} // namespace
+} // namespace pulsedeck
