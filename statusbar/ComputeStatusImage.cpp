@@ -133,7 +133,9 @@ std::string percentText(std::optional<double> value) {
 }
 
 double percentReferenceWidth() {
-    return textWidth("99%", valueFont());
+    // Measured once: every frame of a transition sizes its image and values by it.
+    static const double width = textWidth("99%", valueFont());
+    return width;
 }
 
 gfx::Font fittedPercentFont(std::string_view text) {
