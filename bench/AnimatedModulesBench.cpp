@@ -100,6 +100,14 @@ void BM_ComputeCrossFadeFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_ComputeCrossFadeFrame)->Arg(20)->Arg(50)->Arg(90)->Unit(benchmark::kMicrosecond);
 
+// A full load's text shrinks its font until it fits the room of "99%".
+void BM_FittedPercentFontOfAFullLoad(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(fittedPercentFont("100%").pointSize());
+    }
+}
+BENCHMARK(BM_FittedPercentFontOfAFullLoad)->Unit(benchmark::kMicrosecond);
+
 // Once per mode change: the 181-step profiles.
 void BM_FanMotionProfile(benchmark::State& state) {
     const FanPicture picture = fanPicture();
