@@ -1,0 +1,47 @@
+#include "app/Preferences.h"
+#include "platform/foundation/PropertyListCoding.h"
+#include "platform/foundation/UserDefaults.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string_view>
+
+namespace {
+
+foundation::UserDefaults& scratchDefaults() {
+    static foundation::UserDefaults defaults(
+        std::filesystem::temp_directory_path() / "pulsedeck-preferences-fuzz", "fuzz.domain");
+    return defaults;
+}
+
+bool within(double value, double low, double high) {
+    return value >= low && value <= high;
+}
+
+} // namespace
+
+// A preferences file from disk, whatever it holds, reads as settings inside their bounds.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    auto decoded =
+        foundation::decodePropertyList(std::string_view(reinterpret_cast<const char*>(data), size));
+    if (!decoded)
+        return 0;
+    auto& defaults = scratchDefaults();
+    defaults.setPersistentDomain(std::move(*decoded), defaults.domainName());
+    const auto settings = pulsedeck::Preferences::read(defaults);
+
+    const std::set<pulsedeck::ModuleKind> order(settings.moduleOrder.begin(),
+                                                settings.moduleOrder.end());
+    bool sound = settings.moduleOrder.size() == 6 && order.size() == 6 &&
+                 within(settings.chartLength, 16, 160) && within(settings.fanGap, 0, 32) &&
+                 within(settings.floatingOpacity, 0.2, 1.0);
+    for (const auto& [slot, number] : settings.moduleColors.values)
+        sound =
+            sound && pulsedeck::parseColorSlot(slot) && within(static_cast<double>(number), 0, 8);
+    if (!sound)
+        std::abort();
+    return 0;
+}
