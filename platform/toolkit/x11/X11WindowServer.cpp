@@ -79,6 +79,8 @@ constexpr const char* atomNames[] = {
     "_NET_SUPPORTING_WM_CHECK",
     "_XSETTINGS_SETTINGS",
     "RESOURCE_MANAGER",
+    "WM_PROTOCOLS",
+    "WM_DELETE_WINDOW",
 };
 
 enum AtomIndex {
@@ -109,6 +111,8 @@ enum AtomIndex {
     supportingWmCheck,
     xsettingsSettings,
     resourceManager,
+    wmProtocols,
+    wmDeleteWindow,
     atomCount
 };
 
@@ -556,6 +560,11 @@ void X11WindowServer::setWindowProperties(NativeWindow& window) {
     }
     XChangeProperty(display_, xid, (*atoms_)[wmWindowType], XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&type), 1);
+
+    // A window manager closes a window that does not take part in this protocol by killing the
+    // whole program; the request is taken and ignored instead, as our windows close themselves.
+    Atom protocols[] = {(*atoms_)[wmDeleteWindow]};
+    XSetWMProtocols(display_, xid, protocols, 1);
 
     // Our windows draw everything themselves; no window manager decoration.
     const long motif[5] = {2, 0, 0, 0, 0};
