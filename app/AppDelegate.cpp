@@ -190,6 +190,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     installSettingsActions();
     installClickActions();
+    installEditingPanels();
     fullscreenMonitor->changed = [weak] {
         if (auto self = weak.lock())
             self->applyFullscreenVisibility();
@@ -231,10 +232,12 @@ void AppDelegate::updateItemLength() {
         item->setLength(width);
     if (statusView->frame().width() != width)
         statusView->View::setFrameSize({width, statusView->frame().height()});
+    refreshEditingPanels();
 }
 
 void AppDelegate::surfacesReady() {
     nativeSurfacesReady = true;
+    refreshEditingPanels();
     if (floatingMode != FloatingMode::none)
         setFloatingMode(floatingMode, std::nullopt);
 }

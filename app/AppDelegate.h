@@ -14,6 +14,7 @@
 #include "platform/toolkit/Popover.h"
 #include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/WindowList.h"
+#include "statusbar/EditingPanels.h"
 #include "statusbar/MenuBarContentView.h"
 #include "updates/MenuBarTipWindow.h"
 #include "updates/UpdateController.h"
@@ -158,6 +159,10 @@ public:
     void scheduleOutsideClose();
     void updatePopoverSize(double height, bool animated);
 
+    // The editing panels over the strip, one per menu-bar display.
+    void installEditingPanels();
+    void refreshEditingPanels();
+
     // The floating bar.
     void setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame);
     void applyFullscreenVisibility();
@@ -210,6 +215,7 @@ public:
     // Set 0.25 s after launch, once the status item has found its place.
     bool nativeSurfacesReady = false;
 
+    std::unique_ptr<EditingPanels> editingPanels;
     std::unique_ptr<FullscreenMonitor> fullscreenMonitor;
     // The application's icon as the last appearance change set it.
     std::optional<gfx::Image> applicationIcon;

@@ -1,0 +1,274 @@
+#include "app/AppDelegate.h"
+#include "app/StatusToolTip.h"
+#include "model/AccentColor.h"
+#include "platform/toolkit/Workspace.h"
+#include "statusbar/ComputeTransition.h"
+#include "statusbar/MemoryStatusImage.h"
+#include "statusbar/MetricStatusDrawing.h"
+#include "statusbar/NetworkStatusImage.h"
+
+namespace pulsedeck {
+
+namespace {
+
+// The download rate's colour in the coloured network style.
+constexpr gfx::Color downloadColor = gfx::Color::srgb(0.16, 0.58, 1.0);
+
+struct Visibility {
+    bool memory, fan, network, temperature, compute, devices;
+};
+
+// The fan's mode on the strip: hidden while the fan is not shown; a stored hidden mode with the
+// fan switched on draws the ring.
+FanDisplayMode stripFanMode(bool fanVisible, FanDisplayMode stored) {
+    if (!fanVisible)
+        return FanDisplayMode::hidden;
+    return stored == FanDisplayMode::graph ? FanDisplayMode::graph : FanDisplayMode::ring;
+}
+
+} // namespace
+
+bool AppDelegate::isDark() const {
+    switch (appearanceMode) {
+    case AppearanceMode::light:
+        return false;
+    case AppearanceMode::dark:
+        return true;
+    case AppearanceMode::system:
+        return application().effectiveAppearance() == gfx::Appearance::dark;
+    }
+    return false;
+}
+
+void AppDelegate::refreshStatus(bool animated) {
+    if (!item)
+        return;
+    ui::Application& app = application();
+    statusView->presentationHeight =
+        statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness());
+
+    const Visibility visible{memoryEnabled,  fanAvailable && fanEnabled,
+                             networkEnabled, temperatureEnabled,
+                             computeEnabled, devicesEnabled};
+    const auto colorOf = [&](ColorSlot slot) {
+        return toColor(moduleColors.color(slot, normalBlue));
+    };
+    applyAccentColor(colorOf(ColorSlot::theme));
+
+    if (statusView->stripOpacity != floatingOpacity) {
+        statusView->stripOpacity = floatingOpacity;
+        statusView->setNeedsDisplay(true);
+    }
+    statusView->order.clear();
+    for (auto kind : moduleOrder)
+        if (kind != ModuleKind::fan || fanAvailable)
+            statusView->order.push_back(kind);
+    statusView->editableModules.clear();
+    for (auto [kind, shown] : {std::pair{ModuleKind::memory, visible.memory},
+                               {ModuleKind::fan, visible.fan},
+                               {ModuleKind::network, visible.network},
+                               {ModuleKind::temperature, visible.temperature},
+                               {ModuleKind::compute, visible.compute},
+                               {ModuleKind::devices, visible.devices}})
+        if (shown)
+            statusView->editableModules.insert(kind);
+
+    const bool dark = isDark();
+    if (renderedDark != dark || renderedPanelDark != dark) {
+        const auto appearance = dark ? gfx::Appearance::dark : gfx::Appearance::light;
+        statusView->setAppearance(appearance);
+        popover->setAppearance(appearance);
+        details->setAppearance(appearance);
+        if (environment_.appIcon)
+            if (auto icon = environment_.appIcon(dark))
+                applicationIcon = std::move(icon);
+    }
+    renderedDark = dark;
+    renderedPanelDark = dark;
+
+    const AppLanguage language = resolvedLanguage();
+    if (visible.memory) {
+        MemoryStatusContent content;
+        content.dark = dark;
+        content.showChart = memoryShowChart;
+        content.history = history;
+        content.capacity = static_cast<int>(historyCapacity);
+        content.blue = normalBlue;
+        content.tint = colorOf(ColorSlot::memory);
+        content.snapshot = latest;
+        content.mode = displayMode;
+        content.language = language;
+        content.chartLength = chartLength;
+        statusView->memoryImage = memoryStatusImage(content);
+    } else {
+        statusView->memoryImage.reset();
+    }
+
+    const FanDisplayMode fanModeShown = stripFanMode(visible.fan, fanMode);
+
+    if (visible.network) {
+        NetworkStatusContent content;
+        content.dark = dark;
+        content.showsGraph = networkShowChart;
+        content.history = networkHistory;
+        content.colors = NetworkColors{normalBlue, networkColored, downloadColor,
+                                       gfx::Color::systemRed(), colorOf(ColorSlot::network)};
+        content.download = networkSnapshot.download;
+        content.upload = networkSnapshot.upload;
+        content.chartLength = chartLength;
+        statusView->networkImage = networkStatusImage(content);
+    } else {
+        statusView->networkImage.reset();
+    }
+
+    statusView->updateTemperature(
+        visible.temperature ? std::optional(temperatureSnapshot) : std::nullopt, temperatureHistory,
+        temperatureMode, dark, language, colorOf(ColorSlot::temperature), chartLength);
+
+    const bool reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion();
+    statusView->computeCPUColor = colorOf(ColorSlot::cpu);
+    // The GPU takes only its own colour: no theme or default stands in for it.
+    const auto gpu = moduleColors.explicitColor(ColorSlot::gpu);
+    statusView->computeGPUColor = gpu ? std::optional(toColor(*gpu)) : std::nullopt;
+    if (visible.compute) {
+        statusView->currentCompute = computeSnapshot;
+        statusView->currentComputeHistory = computeHistory;
+        statusView->computeLength = chartLength;
+        statusView->computeDark = dark;
+        statusView->computeBlue = normalBlue;
+        showComputeModule(*statusView, computeMode, reduceMotion);
+    } else {
+        hideComputeModule(*statusView);
+    }
+
+    statusView->updateDevices(visible.devices ? std::optional(devicesSnapshot.devices)
+                                              : std::nullopt,
+                              dark, colorOf(ColorSlot::devices));
+
+    const bool nothingShown = !visible.memory && !visible.fan && !visible.network &&
+                              !visible.temperature && !visible.compute &&
+                              (!visible.devices || devicesSnapshot.devices.empty());
+    statusView->displaysAppMark = nothingShown;
+    if (nothingShown)
+        statusView->memoryImage = appMarkImage(dark);
+
+    statusView->fanAnimation = fanAnimation;
+    statusView->fanSnapshot = visible.fan ? fanSnapshot : FanSnapshot{};
+    statusView->fanColor = moduleColors.color(ColorSlot::fan, normalBlue);
+    statusView->fanMode = fanModeShown;
+    statusView->fanGap = fanGap;
+    statusView->fanHistory = visible.fan ? fanHistory : std::vector<std::optional<double>>{};
+    statusView->chartLength = chartLength;
+    statusView->language = resolvedLanguage();
+    statusView->historyCapacity = static_cast<int>(historyCapacity);
+    statusView->animationsEnabled = !reduceMotion;
+
+    StatusToolTipContent tip;
+    tip.language = language;
+    if (visible.memory)
+        tip.memory = latest;
+    if (visible.fan)
+        tip.fan = fanSnapshot;
+    if (visible.network)
+        tip.network = networkSnapshot;
+    if (visible.temperature)
+        tip.temperature = temperatureSnapshot;
+    if (visible.devices)
+        tip.devices = devicesSnapshot.devices;
+    if (visible.compute)
+        tip.compute = computeSnapshot;
+    const std::string text = statusToolTip(tip);
+    statusView->setToolTip(text);
+    statusView->setAccessibilityLabel(text);
+
+    statusView->renderFanImage();
+    statusView->updateDisplayedRects();
+    updateItemLength();
+
+    // The strip's own invalidation tells the editing surfaces that draw it.
+    statusView->setNeedsDisplay(true);
+    refreshEditingPanels();
+
+    handOffToDetails(animated, language);
+    updatePopoverSize(details->preferredHeight(), animated);
+    details->refreshControls();
+    refreshFloatingView();
+    details->setNeedsDisplay(true);
+}
+
+void AppDelegate::handOffToDetails(bool animated, AppLanguage language) {
+    const bool fanShown = fanAvailable && fanEnabled;
+    DetailView& view = *details;
+    view.memoryShowChart = memoryShowChart;
+    view.networkShowChart = networkShowChart;
+    view.temperatureMode = temperatureMode;
+    view.stripOpacity = floatingOpacity;
+    view.floatingMode = floatingMode;
+    layoutFloatingPanel();
+    view.devicesEnabled = devicesEnabled;
+    view.setDevicesSnapshot(devicesEnabled ? devicesSnapshot.devices
+                                           : std::vector<ExternalDevice>{});
+    view.computeEnabled = computeEnabled;
+    view.computeMode = computeMode;
+    view.computeSnapshot = computeEnabled ? computeSnapshot : computePlaceholder();
+    view.computeHistory = computeEnabled ? computeHistory : std::vector<ComputeSnapshot>{};
+    view.appearanceMode = appearanceMode;
+    view.hideInFullscreen = hideInFullscreen;
+    view.updateFrequency = updates().frequency();
+    view.moduleColors = moduleColors;
+    view.fanAnimation = fanAnimation;
+    view.order = moduleOrder;
+    view.fanAvailable = fanAvailable;
+    view.temperatureAvailable = true;
+    view.networkColored = networkColored;
+    if (animated)
+        view.animatedLayout = true;
+    view.memoryEnabled = memoryEnabled;
+    view.networkEnabled = networkEnabled;
+    view.temperatureEnabled = temperatureEnabled;
+    view.networkSnapshot = networkEnabled ? networkSnapshot : NetworkSnapshot{};
+    view.temperatureSnapshot = temperatureEnabled ? temperatureSnapshot : TemperatureSnapshot{};
+    view.networkHistory = networkEnabled ? networkHistory : std::vector<NetworkSnapshot>{};
+    view.temperatureHistory =
+        temperatureEnabled ? temperatureHistory : std::vector<std::optional<double>>{};
+    view.fanHistory = fanShown ? fanHistory : std::vector<std::optional<double>>{};
+    view.fanEnabled = fanShown;
+    view.fanSnapshot = fanShown ? fanSnapshot : FanSnapshot{};
+    view.fanMode = fanMode;
+    view.fanGap = fanGap;
+    view.snapshot = memoryEnabled ? latest : memoryPlaceholder();
+    view.history = memoryEnabled ? history : std::vector<PressurePoint>{};
+    view.normalBlue = normalBlue;
+    view.chartLength = chartLength;
+    view.language = language;
+    view.historyCapacity = static_cast<int>(historyCapacity);
+    view.languageSelection = languageSelection;
+    view.loginState = loginState();
+    view.displayChoice.selectedSegment = rawValue(displayMode);
+}
+
+void AppDelegate::installEditingPanels() {
+    editingPanels = std::make_unique<EditingPanels>(statusView);
+    const std::weak_ptr<AppDelegate> weak = weak_from_this();
+    statusView->editingDisplayAction = [weak] {
+        if (auto self = weak.lock(); self && self->editingPanels)
+            self->editingPanels->redrawSurfaces();
+    };
+    statusView->editingRectAction = [weak](const gfx::Rect& rect) {
+        if (auto self = weak.lock(); self && self->editingPanels)
+            self->editingPanels->redrawSurfaces(rect);
+    };
+}
+
+void AppDelegate::refreshEditingPanels() {
+    if (!editingPanels || !item)
+        return;
+    EditingPanels::Conditions conditions;
+    conditions.surfacesReady = nativeSurfacesReady;
+    conditions.statusHidden = floatingMode == FloatingMode::detached || !item->isVisible();
+    conditions.hideInFullscreen = hideInFullscreen;
+    conditions.fullscreenDisplays = fullscreenMonitor->displayIDs();
+    editingPanels->refresh(conditions);
+}
+
+} // namespace pulsedeck

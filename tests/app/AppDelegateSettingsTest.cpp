@@ -1,0 +1,347 @@
+#include "app/ControllerHarness.h"
+
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <limits>
+
+namespace pulsedeck {
+namespace {
+
+// One choice a view reports, and what it must have done.
+struct SettingsCase {
+    const char* name;
+    std::function<void(DetailView&)> choose;
+    std::function<bool(const AppDelegate&)> stored;
+    const char* key;
+    std::optional<foundation::PropertyValue> written;
+    bool animated;
+    // The history emptied by the choice, when one is.
+    std::optional<ModuleKind> clears;
+    bool samples;
+};
+
+std::vector<SettingsCase> settingsCases() {
+    using P = foundation::PropertyValue;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    return {
+        {"presentation", [](DetailView& v) { v.presentationAction(DetailPresentation::overview); },
+         [](const AppDelegate& d) { return d.detailPresentation == DetailPresentation::overview; },
+         "detailPresentation", P("overview"), true, std::nullopt, false},
+        {"colour",
+         [](DetailView& v) { v.moduleColorAction(ColorSlot::memory, PaletteColor::pink); },
+         [](const AppDelegate& d) { return d.moduleColors.values.at("memory") == 4; },
+         "moduleColors", P(foundation::PropertyDictionary{{"memory", 4}}), false, std::nullopt,
+         false},
+        {"opacity", [](DetailView& v) { v.opacityAction(0.05); },
+         [](const AppDelegate& d) { return d.floatingOpacity == 0.2; }, "floatingOpacity", P(0.2),
+         false, std::nullopt, false},
+        {"opacity NaN", [nan](DetailView& v) { v.opacityAction(nan); },
+         [](const AppDelegate& d) { return d.floatingOpacity == 1.0; }, "floatingOpacity", P(1.0),
+         false, std::nullopt, false},
+        {"order",
+         [](DetailView& v) {
+             v.orderAction({ModuleKind::network, ModuleKind::network, ModuleKind::compute});
+         },
+         [](const AppDelegate& d) {
+             return d.moduleOrder ==
+                    std::vector<ModuleKind>{ModuleKind::network,     ModuleKind::compute,
+                                            ModuleKind::memory,      ModuleKind::fan,
+                                            ModuleKind::temperature, ModuleKind::devices};
+         },
+         "moduleOrder",
+         P(foundation::PropertyArray{"network", "compute", "memory", "fan", "temperature",
+                                     "devices"}),
+         true, std::nullopt, false},
+        {"disclosure",
+         [](DetailView& v) {
+             v.disclosureAction({ModuleKind::memory, ModuleKind::compute});
+         },
+         [](const AppDelegate&) { return true; }, "collapsedSections",
+         P(foundation::PropertyArray{"compute", "memory"}), true, std::nullopt, false},
+        {"appearance", [](DetailView& v) { v.appearanceAction(AppearanceMode::dark); },
+         [](const AppDelegate& d) { return d.appearanceMode == AppearanceMode::dark; },
+         "appAppearance", P("dark"), false, std::nullopt, false},
+        {"memory chart", [](DetailView& v) { v.memoryChartAction(false); },
+         [](const AppDelegate& d) { return !d.memoryShowChart; }, "memoryShowChart", P(false),
+         false, std::nullopt, false},
+        {"network chart", [](DetailView& v) { v.networkChartAction(false); },
+         [](const AppDelegate& d) { return !d.networkShowChart; }, "networkShowChart", P(false),
+         false, std::nullopt, false},
+        {"network colour", [](DetailView& v) { v.networkColorAction(true); },
+         [](const AppDelegate& d) { return d.networkColored; }, "networkColored", P(true), true,
+         std::nullopt, false},
+        {"temperature style",
+         [](DetailView& v) { v.temperatureDisplayAction(TemperatureDisplayMode::thermometer); },
+         [](const AppDelegate& d) {
+             return d.temperatureMode == TemperatureDisplayMode::thermometer;
+         },
+         "temperatureDisplay", P(1), false, std::nullopt, false},
+        {"compute style",
+         [](DetailView& v) { v.computeDisplayAction(ComputeDisplayMode::compact); },
+         [](const AppDelegate& d) { return d.computeMode == ComputeDisplayMode::compact; },
+         "computeDisplay", P(2), false, std::nullopt, false},
+        {"memory style", [](DetailView& v) { v.displayAction(DisplayMode::pair); },
+         [](const AppDelegate& d) { return d.displayMode == DisplayMode::pair; }, "displayMode",
+         P(2), false, std::nullopt, false},
+        {"fan animation", [](DetailView& v) { v.fanAnimationAction(FanAnimationMode::off); },
+         [](const AppDelegate& d) { return d.fanAnimation == FanAnimationMode::off; },
+         "fanAnimation", P(0), false, std::nullopt, false},
+        {"fan style", [](DetailView& v) { v.fanAction(FanDisplayMode::graph); },
+         [](const AppDelegate& d) { return d.fanMode == FanDisplayMode::graph; }, "fanDisplayMode",
+         P(2), false, std::nullopt, false},
+        {"chart length 200", [](DetailView& v) { v.chartLengthAction(200); },
+         [](const AppDelegate& d) { return d.chartLength == 160; }, "chartLength", P(160.0), false,
+         std::nullopt, false},
+        {"chart length 15.5", [](DetailView& v) { v.chartLengthAction(15.5); },
+         [](const AppDelegate& d) { return d.chartLength == 16; }, "chartLength", P(16.0), false,
+         std::nullopt, false},
+        {"chart length NaN", [nan](DetailView& v) { v.chartLengthAction(nan); },
+         [](const AppDelegate& d) { return d.chartLength == 85; }, "chartLength", P(85.0), false,
+         std::nullopt, false},
+        {"gap NaN", [nan](DetailView& v) { v.gapAction(nan); },
+         [](const AppDelegate& d) { return d.fanGap == 0; }, "fanGap", P(0.0), false, std::nullopt,
+         false},
+        {"gap 40", [](DetailView& v) { v.gapAction(40); },
+         [](const AppDelegate& d) { return d.fanGap == 32; }, "fanGap", P(32.0), false,
+         std::nullopt, false},
+        {"language", [](DetailView& v) { v.languageAction("de"); },
+         [](const AppDelegate& d) { return d.languageSelection == "de"; }, "language", P("de"),
+         false, std::nullopt, false},
+        {"hide in full screen", [](DetailView& v) { v.hideInFullscreenAction(true); },
+         [](const AppDelegate& d) {
+             return d.hideInFullscreen && d.fullscreenMonitor->isEnabled();
+         },
+         "hideInFullscreen", P(true), false, std::nullopt, false},
+        {"memory off", [](DetailView& v) { v.memoryAction(false); },
+         [](const AppDelegate& d) { return !d.memoryEnabled && !d.details->memoryEnabled; },
+         "memoryEnabled", P(false), true, ModuleKind::memory, true},
+        {"fan off", [](DetailView& v) { v.enabledAction(false); },
+         [](const AppDelegate& d) { return !d.fanEnabled && !d.details->fanEnabled; }, "fanEnabled",
+         P(false), true, ModuleKind::fan, false},
+        {"network off", [](DetailView& v) { v.networkAction(false); },
+         [](const AppDelegate& d) {
+             return !d.networkEnabled && !d.networkSnapshot.download &&
+                    d.networkSnapshot.interfaces.empty();
+         },
+         "networkEnabled", P(false), true, ModuleKind::network, true},
+        {"temperature off", [](DetailView& v) { v.temperatureAction(false); },
+         [](const AppDelegate& d) { return !d.temperatureEnabled; }, "temperatureEnabled", P(false),
+         true, ModuleKind::temperature, true},
+        {"compute off", [](DetailView& v) { v.computeAction(false); },
+         [](const AppDelegate& d) { return !d.computeEnabled; }, "computeEnabled", P(false), true,
+         ModuleKind::compute, true},
+        {"devices off", [](DetailView& v) { v.devicesAction(false); },
+         [](const AppDelegate& d) { return !d.devicesEnabled; }, "devicesEnabled", P(false), true,
+         std::nullopt, true},
+    };
+}
+
+bool historyEmpty(const AppDelegate& d, ModuleKind kind) {
+    switch (kind) {
+    case ModuleKind::memory:
+        return d.history.empty();
+    case ModuleKind::fan:
+        return d.fanHistory.empty();
+    case ModuleKind::network:
+        return d.networkHistory.empty();
+    case ModuleKind::temperature:
+        return d.temperatureHistory.empty();
+    case ModuleKind::compute:
+        return d.computeHistory.empty();
+    case ModuleKind::devices:
+        break;
+    }
+    return false;
+}
+
+class AppDelegateSettingsTest : public testing::ControllerHarness {};
+
+TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamplesAsTold) {
+    int run = 0;
+    for (const auto& row : settingsCases()) {
+        SCOPED_TRACE(row.name);
+        freshPreferences("prefs-" + std::to_string(++run));
+        launch();
+        advance(1);
+        advance(1);
+        ASSERT_FALSE(delegate->history.empty());
+        ASSERT_FALSE(delegate->sampleInFlight());
+
+        DetailView& view = *delegate->details;
+        view.animatedLayout = false;
+        view.languageSelection = "unrefreshed";
+        row.choose(view);
+
+        EXPECT_TRUE(row.stored(*delegate));
+        EXPECT_NE(view.languageSelection, "unrefreshed") << "the status item was rebuilt";
+        EXPECT_EQ(view.animatedLayout, row.animated);
+        EXPECT_EQ(delegate->sampleInFlight(), row.samples);
+        for (auto kind : allModuleKinds) {
+            if (kind == ModuleKind::devices)
+                continue;
+            EXPECT_EQ(historyEmpty(*delegate, kind), row.clears == kind) << toString(kind);
+        }
+
+        const auto stored = reloaded().objectForKey(row.key);
+        ASSERT_TRUE(stored);
+        EXPECT_TRUE(*stored == *row.written);
+        delegate->applicationWillTerminate();
+        delegate.reset();
+    }
+}
+
+TEST_F(AppDelegateSettingsTest, WrittenChoicesReadBackAsTheSameSettings) {
+    launch();
+    DetailView& view = *delegate->details;
+    view.chartLengthAction(100.5);
+    view.gapAction(12);
+    view.memoryAction(false);
+    view.displayAction(DisplayMode::automatic);
+    view.orderAction({ModuleKind::devices});
+    view.moduleColorAction(ColorSlot::theme, PaletteColor::orange);
+    view.moduleColorAction(ColorSlot::theme, std::nullopt);
+    view.moduleColorAction(ColorSlot::gpu, PaletteColor::red);
+    const Preferences read = Preferences::read(reloaded());
+    EXPECT_EQ(read.chartLength, 101);
+    EXPECT_EQ(read.fanGap, 12);
+    EXPECT_FALSE(read.memoryEnabled);
+    EXPECT_EQ(read.displayMode, DisplayMode::automatic);
+    EXPECT_EQ(read.moduleOrder.front(), ModuleKind::devices);
+    EXPECT_EQ(read.moduleColors, delegate->moduleColors);
+    EXPECT_FALSE(read.moduleColors.values.contains("theme"));
+}
+
+TEST_F(AppDelegateSettingsTest, TheSamePresentationAgainDoesNothing) {
+    launch();
+    DetailView& view = *delegate->details;
+    view.languageSelection = "unrefreshed";
+    view.presentationAction(DetailPresentation::details);
+    EXPECT_EQ(view.languageSelection, "unrefreshed");
+    EXPECT_FALSE(reloaded().objectForKey(PreferenceKey::detailPresentation));
+}
+
+TEST_F(AppDelegateSettingsTest, AModuleShownFloatingKeepsItsHistoryAndIsStillSampled) {
+    launch();
+    advance(1);
+    delegate->floatingMode = FloatingMode::copy;
+    delegate->floatingPreferences = FloatingPreferences{};
+    delegate->details->memoryAction(false);
+    EXPECT_FALSE(delegate->memoryEnabled);
+    EXPECT_FALSE(delegate->history.empty());
+    EXPECT_TRUE(delegate->isModuleActive(ModuleKind::memory));
+
+    delegate->floatingPreferences->hidden = {ModuleKind::network};
+    delegate->details->networkAction(false);
+    EXPECT_TRUE(delegate->networkHistory.empty());
+}
+
+TEST_F(AppDelegateSettingsTest, SwitchingOnEmptiesTheHistoryExpandsTheSectionAndSamples) {
+    launch();
+    advance(1);
+    delegate->details->collapsed = {ModuleKind::compute};
+    std::optional<std::set<ModuleKind>> reported;
+    auto disclosure = delegate->details->disclosureAction;
+    delegate->details->disclosureAction = [&](const std::set<ModuleKind>& sections) {
+        reported = sections;
+        disclosure(sections);
+    };
+    delegate->computeEnabled = false;
+    delegate->details->computeAction(true);
+    EXPECT_TRUE(delegate->computeEnabled);
+    EXPECT_TRUE(delegate->computeHistory.empty());
+    EXPECT_TRUE(delegate->sampleInFlight());
+    ASSERT_TRUE(reported);
+    EXPECT_TRUE(reported->empty());
+
+    pump();
+    delegate->details->enabledAction(true);
+    EXPECT_TRUE(delegate->sampleInFlight()) << "the fan switched on samples";
+}
+
+TEST_F(AppDelegateSettingsTest, CollapsedSectionsAreWrittenEvenWhenTheControllerIsGone) {
+    launch();
+    auto view = delegate->details;
+    delegate->applicationWillTerminate();
+    delegate.reset();
+    view->disclosureAction({ModuleKind::network, ModuleKind::devices});
+    EXPECT_TRUE(*reloaded().objectForKey(PreferenceKey::collapsedSections) ==
+                foundation::PropertyValue(foundation::PropertyArray{"devices", "network"}));
+    // Every other closure does nothing.
+    view->chartLengthAction(20);
+    EXPECT_FALSE(reloaded().objectForKey(PreferenceKey::chartLength));
+}
+
+TEST_F(AppDelegateSettingsTest, SortingIsHandedOverBetweenTheDetailsAndTheStrip) {
+    launch();
+    DetailView& view = *delegate->details;
+    view.priority = ModuleKind::network;
+    view.isSorting = true;
+    view.animatedLayout = false;
+    view.sortingAction();
+    EXPECT_TRUE(delegate->statusView->isSorting());
+    EXPECT_FALSE(delegate->statusView->activeModule());
+    EXPECT_TRUE(view.animatedLayout);
+
+    // The strip's done press leaves sorting on both sides and brings the focus back.
+    view.priority = ModuleKind::network;
+    delegate->statusView->finishSortingAction();
+    EXPECT_FALSE(view.isSorting);
+    EXPECT_FALSE(delegate->statusView->isSorting());
+    EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::network);
+
+    // Not sorting: nothing to finish.
+    delegate->statusView->setActiveModule(std::nullopt);
+    delegate->statusView->finishSortingAction();
+    EXPECT_FALSE(delegate->statusView->activeModule());
+}
+
+TEST_F(AppDelegateSettingsTest, TheStripsOrderAndHidingReachTheDetailsOnlyWhileSorting) {
+    launch();
+    DetailView& view = *delegate->details;
+    delegate->statusView->statusOrderAction({ModuleKind::devices});
+    EXPECT_EQ(delegate->moduleOrder.front(), ModuleKind::memory);
+    delegate->statusView->statusHideAction(ModuleKind::memory);
+    EXPECT_TRUE(delegate->memoryEnabled);
+
+    view.isSorting = true;
+    delegate->statusView->statusOrderAction({ModuleKind::devices});
+    EXPECT_EQ(delegate->moduleOrder.front(), ModuleKind::devices);
+    delegate->statusView->statusHideAction(ModuleKind::memory);
+    EXPECT_FALSE(delegate->memoryEnabled);
+    EXPECT_FALSE(*reloaded().objectForKey(PreferenceKey::memoryEnabled)->asBool());
+}
+
+// The login item: a call only when the wanted state differs, and loginFailed exactly when a
+// call was made and failed.
+TEST_F(AppDelegateSettingsTest, LoginItemMatrix) {
+    launch();
+    DetailView& view = *delegate->details;
+    const auto entry = config.path() / "autostart" / LoginItem::entryName;
+
+    view.loginAction(true);
+    EXPECT_TRUE(std::filesystem::exists(entry));
+    EXPECT_FALSE(view.loginFailed);
+    EXPECT_EQ(view.loginState, 1);
+
+    view.loginAction(true);
+    EXPECT_FALSE(view.loginFailed) << "already enabled: no call";
+
+    view.loginAction(false);
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    EXPECT_FALSE(view.loginFailed);
+    EXPECT_EQ(view.loginState, 0);
+
+    view.loginAction(false);
+    EXPECT_FALSE(view.loginFailed) << "already off: no call";
+
+    // The autostart folder cannot be made: registering fails.
+    std::filesystem::remove_all(config.path() / "autostart");
+    std::ofstream(config.path() / "autostart") << "not a folder";
+    view.loginAction(true);
+    EXPECT_TRUE(view.loginFailed);
+    EXPECT_EQ(view.loginState, 0);
+}
+
+} // namespace
+} // namespace pulsedeck
