@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "app/AppIcon.h"
 #include "app/ModuleActivity.h"
 #include "model/MenuBarGeometry.h"
 #include "platform/foundation/PreferredLanguages.h"
@@ -36,6 +37,8 @@ AppDelegate::Environment AppDelegate::Environment::live(foundation::UserDefaults
     environment.fanless = MachineIdentity::current().isFanless();
     environment.preferredLanguages = [] { return foundation::preferredLanguages(); };
     environment.stopSensorClient = [] { SensorClient::shared().stop(); };
+    environment.loginItem = LoginItem::live();
+    environment.appIcon = [](bool dark) { return loadAppIcon(foundation::Bundle::main(), dark); };
     return environment;
 }
 

@@ -6,6 +6,7 @@
 #include "platform/foundation/TerminationSignals.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
+#include "platform/toolkit/x11/X11WindowList.h"
 #include "platform/toolkit/x11/X11WindowServer.h"
 
 #include <chrono>
@@ -60,12 +61,15 @@ int main() {
 
     const char* display = std::getenv("DISPLAY");
     std::unique_ptr<ui::WindowServer> server;
+    std::shared_ptr<ui::WindowList> windowList;
     if (display && *display) {
-        server = ui::x11::X11WindowServer::open(loop);
-        if (!server) {
+        auto x11 = ui::x11::X11WindowServer::open(loop);
+        if (!x11) {
             std::fprintf(stderr, "Pulsedeck: cannot open the display %s\n", display);
             return 1;
         }
+        windowList = std::make_shared<ui::x11::X11WindowList>(*x11);
+        server = std::move(x11);
     } else {
         server = std::make_unique<ui::HeadlessWindowServer>();
     }
@@ -75,7 +79,9 @@ int main() {
         shutdown->defaults = defaults;
         shutdown->running = true;
     }
-    const auto outcome = startApplication(*server, AppDelegate::Environment::live(*defaults),
+    auto environment = AppDelegate::Environment::live(*defaults);
+    environment.windowList = windowList;
+    const auto outcome = startApplication(*server, std::move(environment),
                                           {foundation::SingleInstanceLock::defaultDirectory(),
                                            bundle.identifier(), display ? display : ""});
     defaults->synchronize();
