@@ -256,8 +256,10 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
 
     source_ = loop_.addSource(ConnectionNumber(display_), POLLIN, [this](short revents) {
         if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            // The display is gone; nothing can be shown any more.
+            // The display is gone; nothing can be shown any more. Xlib ends the process at the
+            // next call that touches the connection, so the application ends first.
             source_.reset();
+            beforeWaiting_.reset();
             if (Application* app = Application::current())
                 app->terminate();
             return;
@@ -1055,11 +1057,7 @@ void X11WindowServer::handleEvent(void* raw) {
         return gfx::Point{window->frame.minX() + x / scale,
                           window->frame.minY() + window->frame.height() - y / scale};
     };
-    auto target = [&]() -> std::optional<NativeWindowId> {
-        if (id)
-            return id;
-        return std::nullopt;
-    };
+    auto target = [&]() { return id ? std::optional(id) : std::nullopt; };
 
     switch (event.type) {
     case Expose:
