@@ -55,12 +55,12 @@ void drawAppIcon(gfx::Context& context, const gfx::Rect& rect, bool dark) {
         return gfx::Point{tile.x() + px * unit, tile.y() + py * unit};
     };
     gfx::Path pulse;
-    pulse.moveTo(at(0.16, 0.74));
-    pulse.lineTo(at(0.38, 0.74));
-    pulse.lineTo(at(0.46, 0.64));
-    pulse.lineTo(at(0.56, 0.86));
-    pulse.lineTo(at(0.64, 0.74));
-    pulse.lineTo(at(0.84, 0.74));
+    pulse.moveTo(at(0.16, 0.78));
+    pulse.lineTo(at(0.38, 0.78));
+    pulse.lineTo(at(0.46, 0.7));
+    pulse.lineTo(at(0.56, 0.9));
+    pulse.lineTo(at(0.64, 0.78));
+    pulse.lineTo(at(0.84, 0.78));
     context.setStrokeColor(pulseColor);
     context.setLineWidth(pulseWidth * unit);
     context.setLineCap(gfx::LineCap::round);
