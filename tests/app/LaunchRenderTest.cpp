@@ -1,0 +1,81 @@
+#include "app/AppDelegate.h"
+#include "app/FakeSampling.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/toolkit/Alert.h"
+#include "platform/toolkit/headless/HeadlessWindowServer.h"
+#include "support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+namespace pulsedeck {
+namespace {
+
+bool isBlueish(gfx::Rgba8 pixel) {
+    return pixel.blue > 200 && pixel.red < 120 && pixel.alpha == 255;
+}
+
+// What a first launch puts on the screen once the delayed steps have run: the strip in the
+// status bar, the details below it and the tip.
+TEST(LaunchRender, FirstLaunchShowsTheStripTheDetailsAndTheTip) {
+    testsupport::TemporaryDirectory config;
+    foundation::UserDefaults defaults(config.path(), "local.dorvettin.Pulsedeck");
+    defaults.setObject("dark", PreferenceKey::appAppearance);
+    dispatch::VirtualClock clock{100};
+    dispatch::RunLoop loop{clock};
+    dispatch::ScopedMainRunLoop main{loop};
+    ui::HeadlessWindowServer server({ui::HeadlessWindowServer::makeScreen({0, 0, 1280, 800}, 1)},
+                                    clock);
+    ui::Application app(server, loop);
+    fakes::FakeReaders readers;
+    AppDelegate::Environment environment;
+    environment.defaults = &defaults;
+    environment.loop = &loop;
+    environment.makeResources = [&] { return readers.make(); };
+    environment.samplingExecution = dispatch::SerialQueue::Execution::manual;
+    environment.preferredLanguages = [] { return std::vector<std::string>{"en"}; };
+    auto delegate = AppDelegate::create(environment);
+    app.setDelegate(delegate);
+    app.finishLaunching();
+    for (int tick = 0; tick < 30; ++tick) {
+        loop.advanceAndRunDue(0.1);
+        delegate->samplingQueue().runPending();
+        loop.runUntilIdle();
+    }
+    for (const auto& window : app.windows())
+        window->displayIfNeeded();
+
+    const gfx::Bitmap screen = server.composeScreen(0);
+    ASSERT_TRUE(screen.writePng(testsupport::artifactPath("app-first-launch.png").string()));
+
+    // The strip: the status bar at the top right holds drawn figures.
+    const gfx::Rect bar = delegate->statusView->statusItemScreenFrame().value_or(gfx::Rect{});
+    ASSERT_FALSE(bar.isEmpty());
+    EXPECT_EQ(bar.maxX(), 1280);
+    int drawn = 0;
+    for (double x = bar.minX() + 1; x < bar.maxX(); x += 1)
+        for (double y = bar.minY() + 2; y < bar.maxY() - 2; y += 1) {
+            const auto pixel = screen.pixelAtPoint({x, y});
+            drawn += pixel.red > 150 && pixel.green > 150 && pixel.blue > 150 ? 1 : 0;
+        }
+    EXPECT_GT(drawn, 20) << "light figures on the dark strip";
+
+    // The details hang below the strip.
+    ASSERT_TRUE(delegate->popover->isShown());
+    const gfx::Rect details = delegate->popover->window()->frame();
+    EXPECT_LE(details.maxY(), bar.minY() + 1);
+
+    // The tip's OK button wears the accent.
+    ASSERT_TRUE(delegate->menuBarTip);
+    const auto& tip = delegate->menuBarTip->window();
+    ui::AlertButton* ok = nullptr;
+    for (const auto& child : tip->contentView()->subviews())
+        if (auto* button = dynamic_cast<ui::AlertButton*>(child.get()))
+            ok = button;
+    ASSERT_TRUE(ok);
+    const gfx::Point centre = tip->convertPointToScreen(
+        tip->contentView()->convertPointToView({ok->frame().midX(), ok->frame().midY()}, nullptr));
+    EXPECT_TRUE(isBlueish(screen.pixelAtPoint({centre.x - ok->frame().width() / 2 + 4, centre.y})));
+}
+
+} // namespace
+} // namespace pulsedeck
