@@ -1,0 +1,282 @@
+#include "app/ControllerHarness.h"
+#include "platform/toolkit/Menu.h"
+#include "platform/toolkit/Workspace.h"
+
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <mutex>
+
+namespace pulsedeck {
+namespace {
+
+// Clicks and hovers injected into the headless window server, with the editing panels up over
+// the strip as they are 0.25 s after launch.
+class AppDelegateClicksTest : public testing::ControllerHarness {
+protected:
+    void SetUp() override {
+        launch();
+        advance(0.3);
+        ASSERT_TRUE(delegate->statusView->statusItemScreenFrame());
+    }
+
+    gfx::Rect strip() const { return *delegate->statusView->statusItemScreenFrame(); }
+
+    // A moment after whatever came before, as no hand clicks twice at one instant.
+    void clickModule(ModuleKind kind) {
+        loop.advanceAndRunDue(0.02);
+        const gfx::Point point = moduleCenter(kind);
+        server.movePointer(point);
+        server.click(point);
+        loop.runUntilIdle();
+    }
+
+    bool shown() const { return delegate->popover->isShown(); }
+};
+
+TEST_F(AppDelegateClicksTest, AClickOnAModuleOpensThePopoverAnchoredUnderIt) {
+    const gfx::Point point = moduleCenter(ModuleKind::network);
+    clickModule(ModuleKind::network);
+    ASSERT_TRUE(shown());
+    EXPECT_EQ(delegate->details->priority, ModuleKind::network);
+    EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::network);
+    EXPECT_FALSE(delegate->details->animatedLayout);
+    EXPECT_FALSE(delegate->clickedModule) << "consumed by the showing";
+    EXPECT_EQ(delegate->lastStatusActivation, clock.now());
+
+    ASSERT_TRUE(delegate->anchorPanel);
+    const ui::Window& anchor = *delegate->anchorPanel;
+    EXPECT_EQ(anchor.frame(), (gfx::Rect{point.x - 0.5, strip().minY(), 1, 1}));
+    EXPECT_EQ(anchor.level(), ui::WindowLevel::status);
+    EXPECT_EQ(anchor.collectionBehavior(), 0x148u);
+    EXPECT_TRUE(anchor.ignoresMouseEvents());
+    EXPECT_EQ(anchor.styleMask(), ui::Style::nonactivatingPanel);
+    EXPECT_FALSE(anchor.isAccessibilityElement());
+    EXPECT_TRUE(delegate->outsideClickMonitor);
+
+    // The popover hangs below the menu bar, its top at the anchor.
+    const auto& window = delegate->popover->window();
+    ASSERT_TRUE(window);
+    EXPECT_LE(window->frame().maxY(), strip().minY() + 0.5);
+    EXPECT_LT(window->frame().minX(), point.x);
+    EXPECT_GT(window->frame().maxX(), point.x);
+}
+
+TEST_F(AppDelegateClicksTest, AnotherModuleRefocusesAndTheSameModuleCloses) {
+    clickModule(ModuleKind::network);
+    const auto anchor = delegate->anchorPanel;
+    const gfx::Point memory = moduleCenter(ModuleKind::memory);
+    clickModule(ModuleKind::memory);
+    ASSERT_TRUE(shown());
+    EXPECT_EQ(delegate->details->priority, ModuleKind::memory);
+    EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::memory);
+    EXPECT_TRUE(delegate->details->animatedLayout);
+    EXPECT_EQ(delegate->anchorPanel, anchor) << "the same anchor moves";
+    EXPECT_EQ(delegate->anchorPanel->frame().origin, (gfx::Point{memory.x - 0.5, strip().minY()}));
+
+    clickModule(ModuleKind::memory);
+    EXPECT_FALSE(shown());
+    EXPECT_FALSE(delegate->anchorPanel);
+    EXPECT_FALSE(delegate->outsideClickMonitor);
+    EXPECT_FALSE(delegate->statusView->activeModule());
+    EXPECT_FALSE(anchor->isVisible());
+}
+
+TEST_F(AppDelegateClicksTest, AClickElsewhereClosesAfterTheDelayUnlessTheStripSawAClick) {
+    clickModule(ModuleKind::network);
+    server.click({200, 200});
+    loop.runUntilIdle();
+    EXPECT_TRUE(shown());
+    loop.advanceAndRunDue(0.05);
+    EXPECT_TRUE(shown());
+    loop.advanceAndRunDue(0.011);
+    EXPECT_FALSE(shown());
+
+    // A status activation inside the delay keeps the popover.
+    clickModule(ModuleKind::network);
+    server.click({200, 200});
+    loop.advanceAndRunDue(0.03);
+    delegate->showDetails(moduleCenter(ModuleKind::memory), std::nullopt);
+    loop.advanceAndRunDue(0.1);
+    EXPECT_TRUE(shown());
+    EXPECT_EQ(delegate->details->priority, ModuleKind::memory);
+}
+
+TEST_F(AppDelegateClicksTest, PressesOnOrJustBesideTheStripOrInThePopoverAreNotOutside) {
+    clickModule(ModuleKind::network);
+    const gfx::Rect frame = strip();
+    for (gfx::Point point : {gfx::Point{frame.minX() - 1.5, frame.midY()},
+                             gfx::Point{frame.midX(), frame.minY() - 1.5},
+                             delegate->popover->window()->frame().center()}) {
+        server.movePointer(point);
+        delegate->handleOutsideClick();
+        loop.advanceAndRunDue(0.1);
+        EXPECT_TRUE(shown());
+    }
+    server.movePointer({frame.minX() - 3, frame.midY()});
+    delegate->handleOutsideClick();
+    loop.advanceAndRunDue(0.1);
+    EXPECT_FALSE(shown());
+}
+
+TEST_F(AppDelegateClicksTest, HoverRefocusesModuleByModuleOnlyWhileShownAndAllowed) {
+    // Closed: hovering opens nothing.
+    server.movePointer(moduleCenter(ModuleKind::memory));
+    loop.advanceAndRunDue(0.2);
+    EXPECT_FALSE(shown());
+
+    clickModule(ModuleKind::network);
+    server.movePointer(moduleCenter(ModuleKind::temperature));
+    loop.advanceAndRunDue(0.2);
+    EXPECT_EQ(delegate->details->priority, ModuleKind::temperature);
+    server.movePointer(moduleCenter(ModuleKind::compute));
+    loop.advanceAndRunDue(0.2);
+    EXPECT_EQ(delegate->details->priority, ModuleKind::compute);
+    EXPECT_TRUE(shown());
+
+    // While a press is tracked or the strip sorts, hovering does nothing.
+    delegate->statusView->normalDragActive = true;
+    delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
+    EXPECT_EQ(delegate->details->priority, ModuleKind::compute);
+    delegate->statusView->normalDragActive = false;
+    delegate->statusView->draggedModule = ModuleKind::memory;
+    delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
+    EXPECT_EQ(delegate->details->priority, ModuleKind::compute);
+    delegate->statusView->draggedModule.reset();
+    delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
+    EXPECT_EQ(delegate->details->priority, ModuleKind::memory);
+}
+
+TEST_F(AppDelegateClicksTest, TheSecondaryClickClosesThePopoverAndPopsTheSettingsMenu) {
+    clickModule(ModuleKind::network);
+    bool menuOpenWithPopoverClosed = false;
+    loop.queue().asyncAfter(0.2, [&] {
+        menuOpenWithPopoverClosed = app.trackingSession() != nullptr && !shown();
+        server.key(ui::KeyCode::escape, "\x1b");
+    });
+    server.rightClick(moduleCenter(ModuleKind::memory));
+    loop.runUntilIdle();
+    EXPECT_TRUE(menuOpenWithPopoverClosed);
+    EXPECT_EQ(app.trackingSession(), nullptr) << "Escape dismissed the menu";
+    EXPECT_FALSE(shown());
+}
+
+TEST_F(AppDelegateClicksTest, WhileSortingTheSecondaryClickLeavesThePopoverOpen) {
+    clickModule(ModuleKind::network);
+    delegate->details->isSorting = true;
+    bool popoverShownUnderMenu = false;
+    loop.queue().asyncAfter(0.2, [&] {
+        popoverShownUnderMenu = app.trackingSession() != nullptr && shown();
+        server.key(ui::KeyCode::escape, "\x1b");
+    });
+    server.rightClick(moduleCenter(ModuleKind::memory));
+    loop.runUntilIdle();
+    EXPECT_TRUE(popoverShownUnderMenu);
+}
+
+TEST_F(AppDelegateClicksTest, ClosingResetsSortingFocusSizeAndTheOutsideMonitor) {
+    clickModule(ModuleKind::network);
+    delegate->details->isSorting = true;
+    delegate->details->sortingAction();
+    ASSERT_TRUE(delegate->statusView->isSorting());
+    delegate->details->dismissAction();
+    EXPECT_FALSE(shown());
+    EXPECT_FALSE(delegate->details->isSorting);
+    EXPECT_FALSE(delegate->statusView->isSorting());
+    EXPECT_FALSE(delegate->statusView->activeModule());
+    EXPECT_FALSE(delegate->detailFloatingFrame);
+    EXPECT_FALSE(delegate->outsideClickMonitor);
+    EXPECT_EQ(delegate->popover->contentSize(),
+              (gfx::Size{delegate->details->contentWidth(), delegate->details->preferredHeight()}));
+}
+
+TEST_F(AppDelegateClicksTest, AClickBesideEveryModuleFallsBackToThePriority) {
+    clickModule(ModuleKind::network);
+    // No module under the point: the priority, which closes.
+    delegate->showDetails(gfx::Point{strip().maxX() + 40, strip().midY()}, std::nullopt);
+    EXPECT_FALSE(shown());
+    // Closed, no point: the priority when the strip shows it, else the first shown module.
+    delegate->details->priority = ModuleKind::compute;
+    delegate->showDetails(std::nullopt, std::nullopt);
+    EXPECT_TRUE(shown());
+    EXPECT_EQ(delegate->details->priority, ModuleKind::compute);
+    EXPECT_EQ(delegate->anchorPanel->frame().origin,
+              (gfx::Point{strip().midX() - 0.5, strip().minY()}));
+}
+
+TEST_F(AppDelegateClicksTest, NothingIsHighlightedWhenThereIsNoPlaceToShowThePopover) {
+    server.setScreens({});
+    delegate->showDetails(std::nullopt, std::nullopt);
+    EXPECT_FALSE(shown());
+    EXPECT_FALSE(delegate->anchorPanel);
+    EXPECT_FALSE(delegate->statusView->activeModule());
+    EXPECT_EQ(delegate->details->priority, ModuleKind::memory) << "the focus still moves";
+}
+
+TEST_F(AppDelegateClicksTest, ShownBesideAnAnchorRectangleThePopoverFitsTheRoomThere) {
+    const gfx::Rect bar{400, 500, 300, 30};
+    delegate->showDetails(std::nullopt, bar);
+    ASSERT_TRUE(shown());
+    EXPECT_EQ(delegate->detailFloatingFrame, bar);
+    EXPECT_EQ(delegate->anchorPanel->frame().x(), bar.midX() - 0.5);
+    // Below the bar is 500 − 0 points of room, less 20.
+    delegate->updatePopoverSize(2000, false);
+    EXPECT_EQ(delegate->popover->contentSize().height, 480);
+}
+
+TEST_F(AppDelegateClicksTest, SizeChangesAnimateOnlyWhenShownAndMotionIsAllowed) {
+    const gfx::Size before = delegate->popover->contentSize();
+    delegate->updatePopoverSize(before.height, true);
+    EXPECT_TRUE(delegate->popover->animates());
+
+    clickModule(ModuleKind::network);
+    app.workspace().setReduceMotion(true);
+    delegate->updatePopoverSize(delegate->popover->contentSize().height - 40, true);
+    EXPECT_FALSE(delegate->popover->animates());
+    app.workspace().setReduceMotion(false);
+    delegate->updatePopoverSize(delegate->popover->contentSize().height - 40, true);
+    EXPECT_TRUE(delegate->popover->animates());
+}
+
+TEST_F(AppDelegateClicksTest, TheActivityMonitorButtonOpensTheDesktopsSystemMonitor) {
+    // The opener runs on a worker thread.
+    std::mutex mutex;
+    std::vector<std::vector<std::string>> opened;
+    std::promise<void> first;
+    app.workspace().setOpener([&](const std::vector<std::string>& argv) {
+        std::lock_guard lock(mutex);
+        opened.push_back(argv);
+        if (opened.size() == 1)
+            first.set_value();
+        return true;
+    });
+    testsupport::TemporaryDirectory data;
+    app.workspace().setDataDirectories({data.path()});
+    delegate->details->openAction();
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_TRUE(opened.empty()) << "none installed: nothing is handed to the opener";
+    }
+
+    std::filesystem::create_directories(data.path() / "applications");
+    std::ofstream(data.path() / "applications" / "xfce4-taskmanager.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Task Manager\nExec=xfce4-taskmanager\n";
+    delegate->details->openAction();
+    ASSERT_EQ(first.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_NE(opened.front().back().find("xfce4-taskmanager.desktop"), std::string::npos);
+}
+
+TEST_F(AppDelegateClicksTest, TheSettingsMenuRebuildsItselfAndIsEmptyOnceTheControllerIsGone) {
+    auto menu = std::static_pointer_cast<LiveSettingsMenu>(delegate->makeSettingsMenu());
+    ASSERT_TRUE(menu);
+    ASSERT_TRUE(menu->rebuild);
+    EXPECT_FALSE(menu->rebuild()->items().empty());
+    delegate->applicationWillTerminate();
+    delegate.reset();
+    EXPECT_TRUE(menu->rebuild()->items().empty());
+}
+
+} // namespace
+} // namespace pulsedeck
