@@ -1,0 +1,224 @@
+#include "app/ControllerHarness.h"
+#include "model/AccentColor.h"
+#include "platform/toolkit/Workspace.h"
+
+namespace pulsedeck {
+namespace {
+
+// The rebuild driven from the controller's own state, without samples unless a test takes one.
+class AppDelegateRebuildTest : public testing::ControllerHarness {
+protected:
+    void SetUp() override { launch(); }
+
+    // Every module off but the given ones.
+    void only(std::initializer_list<ModuleKind> kinds) {
+        AppDelegate& d = *delegate;
+        d.memoryEnabled = d.fanEnabled = d.networkEnabled = d.temperatureEnabled =
+            d.computeEnabled = d.devicesEnabled = false;
+        for (auto kind : kinds) {
+            switch (kind) {
+            case ModuleKind::memory:
+                d.memoryEnabled = true;
+                break;
+            case ModuleKind::fan:
+                d.fanEnabled = true;
+                break;
+            case ModuleKind::network:
+                d.networkEnabled = true;
+                break;
+            case ModuleKind::temperature:
+                d.temperatureEnabled = true;
+                break;
+            case ModuleKind::compute:
+                d.computeEnabled = true;
+                break;
+            case ModuleKind::devices:
+                d.devicesEnabled = true;
+                break;
+            }
+        }
+        d.refreshStatus(false);
+    }
+
+    std::string tip() const { return delegate->statusView->toolTip(); }
+    static std::string words(Copy key) { return text(key, AppLanguage::english); }
+};
+
+TEST_F(AppDelegateRebuildTest, TooltipEdgeCases) {
+    only({});
+    EXPECT_EQ(tip(), "Pulsedeck. ");
+    EXPECT_EQ(delegate->statusView->accessibility().label, "Pulsedeck. ");
+    EXPECT_TRUE(delegate->statusView->displaysAppMark);
+
+    delegate->devicesSnapshot.devices.clear();
+    only({ModuleKind::devices});
+    EXPECT_EQ(tip(), "Pulsedeck.  ") << "devices on with none attached leave one blank";
+    EXPECT_TRUE(delegate->statusView->displaysAppMark);
+
+    ExternalDevice stick;
+    stick.id = "usb:1";
+    stick.name = "Stick";
+    stick.connection = "USB";
+    stick.bitsPerSecond = 4.8e8;
+    delegate->devicesSnapshot.devices = {stick};
+    only({ModuleKind::devices});
+    EXPECT_EQ(tip(), "Pulsedeck.  Stick: USB, 480 Mbps");
+    EXPECT_FALSE(delegate->statusView->displaysAppMark);
+
+    delegate->temperatureSnapshot = TemperatureSnapshot{};
+    only({ModuleKind::temperature});
+    EXPECT_EQ(tip(), "Pulsedeck.  " + words(Copy::cpuTemperature) + ": \u2014 \u00b0C.");
+    delegate->temperatureSnapshot.celsius = 61.6;
+    only({ModuleKind::temperature});
+    EXPECT_EQ(tip(), "Pulsedeck.  " + words(Copy::cpuTemperature) + ": 62 \u00b0C.");
+
+    delegate->networkSnapshot = NetworkSnapshot{};
+    only({ModuleKind::network});
+    EXPECT_EQ(tip(), "Pulsedeck.  " + words(Copy::download) + ": \u2014, " + words(Copy::upload) +
+                         ": \u2014.");
+
+    delegate->computeSnapshot.cpu = 12.4;
+    delegate->computeSnapshot.gpu.reset();
+    only({ModuleKind::compute});
+    EXPECT_EQ(tip(), "Pulsedeck.  CPU: 12%, GPU: \u2014.");
+
+    delegate->fanSnapshot =
+        FanSnapshot{.model = "Board", .fans = {FanReading{0, 1200.4, {}}}, .detectedCount = 1};
+    only({ModuleKind::fan});
+    EXPECT_EQ(tip(), "Pulsedeck.  Board. " + words(Copy::fanShort) + " 1: 1200 RPM, " +
+                         words(Copy::fanMaximum) + ": \u2014");
+
+    only({ModuleKind::memory});
+    EXPECT_EQ(tip(), "Pulsedeck. " + delegate->latest.summaryText(AppLanguage::english));
+}
+
+TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOrder) {
+    delegate->fanAvailable = false;
+    delegate->fanEnabled = true;
+    delegate->fanSnapshot =
+        FanSnapshot{.model = "Board", .fans = {FanReading{0, 1200, 3000}}, .detectedCount = 1};
+    delegate->refreshStatus(false);
+    const auto& strip = delegate->statusView->order;
+    EXPECT_EQ(std::count(strip.begin(), strip.end(), ModuleKind::fan), 0);
+    EXPECT_FALSE(delegate->statusView->editableModules.contains(ModuleKind::fan));
+    EXPECT_EQ(delegate->statusView->fanMode, FanDisplayMode::hidden);
+    EXPECT_EQ(tip().find("Board"), std::string::npos);
+    EXPECT_FALSE(delegate->details->fanEnabled);
+    const auto& order = delegate->details->order;
+    EXPECT_EQ(std::count(order.begin(), order.end(), ModuleKind::fan), 1);
+}
+
+TEST_F(AppDelegateRebuildTest, AStoredHiddenFanStyleWithTheFanOnDrawsTheRing) {
+    delegate->fanMode = FanDisplayMode::hidden;
+    delegate->refreshStatus(false);
+    EXPECT_EQ(delegate->statusView->fanMode, FanDisplayMode::ring);
+    delegate->fanMode = FanDisplayMode::graph;
+    delegate->refreshStatus(false);
+    EXPECT_EQ(delegate->statusView->fanMode, FanDisplayMode::graph);
+    delegate->fanEnabled = false;
+    delegate->refreshStatus(false);
+    EXPECT_EQ(delegate->statusView->fanMode, FanDisplayMode::hidden);
+}
+
+TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionElseAnimates) {
+    MenuBarContentView& strip = *delegate->statusView;
+    delegate->computeMode = ComputeDisplayMode::chart;
+    delegate->refreshStatus(false);
+    EXPECT_EQ(strip.computeProgress, 0) << "the module showed from launch in bars";
+    EXPECT_TRUE(strip.metricPlans.contains(ModuleKind::compute)) << "a change animates";
+
+    delegate->computeEnabled = false;
+    delegate->refreshStatus(false);
+    EXPECT_FALSE(strip.metricPlans.contains(ModuleKind::compute));
+    EXPECT_FALSE(strip.computeImage);
+    delegate->computeEnabled = true;
+    delegate->refreshStatus(false);
+    EXPECT_FALSE(strip.metricPlans.contains(ModuleKind::compute)) << "shown again: it jumps";
+    EXPECT_EQ(strip.computeProgress, 1);
+    EXPECT_TRUE(strip.computeImage);
+
+    app.workspace().setReduceMotion(true);
+    delegate->computeMode = ComputeDisplayMode::compact;
+    delegate->refreshStatus(false);
+    EXPECT_FALSE(strip.metricPlans.contains(ModuleKind::compute));
+    EXPECT_EQ(strip.compactComputeProgress, 1);
+    EXPECT_FALSE(strip.animationsEnabled);
+}
+
+TEST_F(AppDelegateRebuildTest, AppearanceAndIconFollowOnlyAFlipOfTheDarkFlag) {
+    EXPECT_EQ(iconRequests, std::vector<bool>{false}) << "the first run applies the icon";
+    EXPECT_TRUE(delegate->applicationIcon);
+    delegate->refreshStatus(false);
+    EXPECT_EQ(iconRequests.size(), 1u);
+
+    delegate->details->appearanceAction(AppearanceMode::dark);
+    EXPECT_EQ(iconRequests, (std::vector<bool>{false, true}));
+    EXPECT_EQ(delegate->statusView->appearance(), gfx::Appearance::dark);
+    EXPECT_EQ(delegate->popover->appearance(), gfx::Appearance::dark);
+
+    delegate->details->appearanceAction(AppearanceMode::light);
+    app.setSystemAppearance(gfx::Appearance::dark);
+    loop.runUntilIdle();
+    delegate->refreshStatus(false);
+    EXPECT_EQ(iconRequests, (std::vector<bool>{false, true, false}))
+        << "a light setting ignores the desktop's dark";
+    EXPECT_EQ(delegate->renderedDark, false);
+}
+
+TEST_F(AppDelegateRebuildTest, AMissingIconLeavesTheIconAndStillAppliesTheAppearance) {
+    delegate->details->appearanceAction(AppearanceMode::dark);
+    const auto icon = delegate->applicationIcon;
+    ASSERT_TRUE(icon);
+    delegate->applicationIcon.reset();
+    delegate->details->appearanceAction(AppearanceMode::light);
+    EXPECT_TRUE(delegate->applicationIcon) << "the light icon arrived";
+    EXPECT_EQ(delegate->renderedDark, false);
+}
+
+TEST_F(AppDelegateRebuildTest, TheAccentFollowsTheThemeAndTheGPUTakesOnlyItsOwnColour) {
+    delegate->details->moduleColorAction(ColorSlot::theme, PaletteColor::purple);
+    EXPECT_EQ(accentColor(), toColor(PaletteColor::purple));
+    EXPECT_EQ(delegate->statusView->computeCPUColor, toColor(PaletteColor::purple))
+        << "an unset slot takes the theme";
+    EXPECT_FALSE(delegate->statusView->computeGPUColor);
+    delegate->details->moduleColorAction(ColorSlot::gpu, PaletteColor::red);
+    EXPECT_EQ(delegate->statusView->computeGPUColor, toColor(PaletteColor::red));
+}
+
+TEST_F(AppDelegateRebuildTest, TheItemsLengthFollowsTheStripAndTheNetworkGraph) {
+    only({ModuleKind::network});
+    const double withGraph = delegate->statusView->networkImage->size().width;
+    EXPECT_EQ(delegate->item->length(), delegate->statusView->requiredWidth());
+    delegate->details->networkChartAction(false);
+    const double withoutGraph = delegate->statusView->networkImage->size().width;
+    EXPECT_EQ(withGraph - withoutGraph, 85 + 6) << "graph width plus its margins";
+    EXPECT_EQ(delegate->item->length(), delegate->statusView->requiredWidth());
+}
+
+TEST_F(AppDelegateRebuildTest, TheDetailsGetPlaceholdersForHiddenModulesAndTheLoginState) {
+    advance(1);
+    ASSERT_FALSE(delegate->history.empty());
+    delegate->memoryEnabled = false;
+    delegate->networkEnabled = false;
+    delegate->refreshStatus(false);
+    const DetailView& view = *delegate->details;
+    EXPECT_EQ(view.snapshot.used, "\u2014");
+    EXPECT_TRUE(view.history.empty());
+    EXPECT_FALSE(view.networkSnapshot.download);
+    EXPECT_TRUE(view.temperatureAvailable);
+    EXPECT_EQ(view.historyCapacity, 60);
+    EXPECT_EQ(view.loginState, 0);
+    EXPECT_EQ(delegate->popover->contentSize().height, view.preferredHeight());
+}
+
+TEST_F(AppDelegateRebuildTest, NothingIsTouchedBeforeTheItemExists) {
+    auto unlaunched = AppDelegate::create(environment());
+    unlaunched->refreshStatus(true);
+    EXPECT_FALSE(unlaunched->statusView->memoryImage);
+    EXPECT_TRUE(unlaunched->statusView->toolTip().empty());
+    EXPECT_FALSE(unlaunched->details->animatedLayout);
+    EXPECT_FALSE(unlaunched->renderedDark);
+}
+
+} // namespace
+} // namespace pulsedeck
