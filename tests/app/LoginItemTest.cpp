@@ -1,0 +1,78 @@
+#include "app/LoginItem.h"
+
+#include "platform/foundation/TextFile.h"
+#include "platform/system/DesktopEntry.h"
+#include "support/TestPaths.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace pulsedeck {
+namespace {
+
+TEST(LoginItem, RegisteringWritesAnAutostartEntryThatStartsTheExecutable) {
+    testsupport::TemporaryDirectory config;
+    LoginItem item(config.path() / "autostart" / LoginItem::entryName, "/opt/pulse deck/bin/run");
+    EXPECT_EQ(item.status(), LoginItem::Status::notRegistered);
+    std::string error;
+    ASSERT_TRUE(item.registerItem(&error)) << error;
+    EXPECT_EQ(item.status(), LoginItem::Status::enabled);
+
+    const auto text = foundation::readTextFile(item.entryFile());
+    ASSERT_TRUE(text);
+    const auto entry = sys::DesktopEntry::parse(*text);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->command, std::vector<std::string>{"/opt/pulse deck/bin/run"});
+
+    ASSERT_TRUE(item.unregisterItem(&error)) << error;
+    EXPECT_EQ(item.status(), LoginItem::Status::notRegistered);
+    EXPECT_TRUE(item.unregisterItem()) << "nothing to remove is no failure";
+}
+
+// The quoting rules escape " ` $ and \\ with a backslash inside the quotes, and the string
+// escape doubles every backslash again; % becomes %%.
+TEST(LoginItem, PathsWithReservedCharactersAreQuotedAsDesktopEntriesRequire) {
+    testsupport::TemporaryDirectory config;
+    LoginItem item(config.path() / LoginItem::entryName, "/tmp/a \"b\" $c `d` \\e 100%/run");
+    ASSERT_TRUE(item.registerItem());
+    const auto text = foundation::readTextFile(item.entryFile());
+    ASSERT_TRUE(text);
+    EXPECT_NE(text->find(R"(Exec="/tmp/a \\"b\\" \\$c \\`d\\` \\\\e 100%%/run")"
+                         "\n"),
+              std::string::npos)
+        << *text;
+}
+
+TEST(LoginItem, OnlyTheNeededCallIsMadeAndFailuresAreReported) {
+    testsupport::TemporaryDirectory config;
+    LoginItem item(config.path() / "autostart" / LoginItem::entryName, "/usr/bin/pulsedeck");
+    EXPECT_EQ(setLaunchAtLogin(item, false), (LoginChange{false, false}));
+    EXPECT_EQ(setLaunchAtLogin(item, true), (LoginChange{true, false}));
+    EXPECT_EQ(setLaunchAtLogin(item, true), (LoginChange{false, false}));
+    EXPECT_EQ(setLaunchAtLogin(item, false), (LoginChange{true, false}));
+
+    // A file where the autostart folder should be.
+    std::filesystem::remove_all(config.path() / "autostart");
+    std::ofstream(config.path() / "autostart") << "in the way";
+    std::string error;
+    EXPECT_FALSE(item.registerItem(&error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(setLaunchAtLogin(item, true), (LoginChange{true, true}));
+    EXPECT_EQ(item.status(), LoginItem::Status::notRegistered);
+}
+
+TEST(LoginItem, TheLiveEntryIsUnderTheConfigHome) {
+    testsupport::TemporaryDirectory config;
+    const char* previous = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = previous ? previous : "";
+    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    const LoginItem item = LoginItem::live();
+    EXPECT_EQ(item.entryFile(), config.path() / "autostart" / "pulsedeck.desktop");
+    if (previous)
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
+} // namespace pulsedeck
