@@ -29,7 +29,7 @@ TEST(LoginItem, RegisteringWritesAnAutostartEntryThatStartsTheExecutable) {
     EXPECT_TRUE(item.unregisterItem()) << "nothing to remove is no failure";
 }
 
-// The quoting rules escape " ` $ and \\ with a backslash inside the quotes, and the string
+// The quoting rules escape " ` $ and \ with a backslash inside the quotes, and the string
 // escape doubles every backslash again; % becomes %%.
 TEST(LoginItem, PathsWithReservedCharactersAreQuotedAsDesktopEntriesRequire) {
     testsupport::TemporaryDirectory config;
