@@ -277,7 +277,8 @@ public:
     void beginSortDrag(ModuleKind kind, double x);
     void moveSortDrag(double x);
     void endSortDrag();
-    // Answers whether the key ended sorting (the local monitor then swallows it).
+    // Answers whether the key is Escape during sorting: the finish is then requested on the main
+    // queue, and the local monitor swallows the key.
     bool handleEscape(const ui::Event& event);
     void requestFinishSorting();
     void jiggleTick();
