@@ -245,6 +245,17 @@ TEST_F(X11Server, ClickReachesTheViewWithLocationButtonModifiersAndUptimeStamp) 
     EXPECT_LE(down.timestamp(), after);
     EXPECT_EQ(view->events[1].type(), ui::EventType::leftMouseUp);
 
+    // A click far from the last starts counting again; a second one at once on the same spot
+    // is a double click.
+    view->events.clear();
+    click(320, 540);
+    click(250, 570);
+    click(250, 570);
+    ASSERT_TRUE(runUntil([&] { return view->events.size() >= 6; }));
+    EXPECT_EQ(view->events[2].clickCount(), 1);
+    EXPECT_EQ(view->events[4].clickCount(), 2);
+    EXPECT_EQ(view->events[5].clickCount(), 2);
+
     // Super is the platform's Control; with Alt, its Option.
     view->events.clear();
     key(XK_Super_L, true);
