@@ -95,12 +95,14 @@ std::vector<ScreenDescription> describeScreens(std::vector<MonitorArea> monitors
     int number = 1;
     for (const MonitorArea& monitor : monitors) {
         EdgeInsets insets = reservedEdges(monitor, rootWidth, rootHeight, struts);
+        ScreenDescription screen;
+        screen.frame = geometry.rectFromPixels(monitor.x, monitor.y, monitor.width, monitor.height);
         if (screens.empty()) {
+            screen.frame = geometry.rectFromPixels(monitor.x, monitor.y + insets.top, monitor.width,
+                                                   monitor.height - insets.top);
             const long bar = std::lround(barThickness * geometry.scale());
             insets.top = std::min(insets.top + bar, long(monitor.height) - insets.bottom);
         }
-        ScreenDescription screen;
-        screen.frame = geometry.rectFromPixels(monitor.x, monitor.y, monitor.width, monitor.height);
         screen.visibleFrame =
             geometry.rectFromPixels(monitor.x + insets.left, monitor.y + insets.top,
                                     monitor.width - insets.left - insets.right,

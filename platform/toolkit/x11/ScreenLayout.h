@@ -63,9 +63,11 @@ struct EdgeInsets {
 EdgeInsets reservedEdges(const MonitorArea& monitor, int rootWidth, int rootHeight,
                          const std::vector<Strut>& struts);
 
-// The screens the toolkit sees: each monitor (the primary first), its visible frame less the
-// other docks' struts and, on the primary, our own status bar of `barThickness` points that sits
-// directly below whatever other panels reserve at its top.
+// The screens the toolkit sees: each monitor (the primary first) less the other docks' struts
+// in its visible frame. The primary's frame begins below whatever other panels reserve at its top,
+// since that is where our status bar sits (the toolkit puts the bar at the frame's top), and its
+// visible frame also leaves out the bar's `barThickness` points: so frame top − visible-frame top
+// is the bar's thickness wherever the bar sits.
 std::vector<ScreenDescription> describeScreens(std::vector<MonitorArea> monitors, int rootWidth,
                                                int rootHeight, const std::vector<Strut>& struts,
                                                int scale, double barThickness);

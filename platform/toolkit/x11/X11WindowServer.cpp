@@ -347,11 +347,17 @@ void X11WindowServer::readDesktop() {
 }
 
 void X11WindowServer::refreshScreens() {
+    const auto before = screens_.value_or(std::vector<ScreenDescription>{});
     screens_.reset();
-    for (auto& [id, window] : windows_) {
-        if (window->attributes.role == WindowRole::statusBar)
-            placeWindow(*window);
-    }
+    if (screens() == before)
+        return;
+    // The bar follows the primary screen's top: another panel came or went, or the monitors
+    // changed.
+    const bool hasBar = std::any_of(windows_.begin(), windows_.end(), [](const auto& entry) {
+        return entry.second->attributes.role == WindowRole::statusBar;
+    });
+    if (Application* app = Application::current(); app && hasBar)
+        app->statusBar().relayout();
 }
 
 std::vector<Strut> X11WindowServer::otherStruts() const {
@@ -386,11 +392,6 @@ std::vector<Strut> X11WindowServer::otherStruts() const {
             struts.push_back(Strut::fullSpan(plain[0], plain[1], plain[2], plain[3]));
     }
     return struts;
-}
-
-long X11WindowServer::statusBarOffset() const {
-    const MonitorArea& primary = monitors_.front();
-    return reservedEdges(primary, rootWidth_, rootHeight_, otherStruts()).top;
 }
 
 std::vector<ScreenDescription> X11WindowServer::screens() const {
@@ -641,9 +642,7 @@ void X11WindowServer::setCollectionBehavior(NativeWindowId id, unsigned behavior
 }
 
 void X11WindowServer::placeWindow(NativeWindow& window) {
-    RootGeometry::PixelRect pixels = geometry_.pixelsFromRect(window.frame);
-    if (window.attributes.role == WindowRole::statusBar && !monitors_.empty())
-        pixels.y += int(statusBarOffset());
+    const RootGeometry::PixelRect pixels = geometry_.pixelsFromRect(window.frame);
     const bool resized =
         pixels.width != window.pixels.width || pixels.height != window.pixels.height;
     window.pixels = pixels;

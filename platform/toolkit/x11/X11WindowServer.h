@@ -104,7 +104,6 @@ private:
     void readDesktop();
     void refreshScreens();
     std::vector<Strut> otherStruts() const;
-    long statusBarOffset() const;
     void applyDesktopSettings();
     void readXSettings();
 

@@ -47,7 +47,11 @@ TEST(ScreenLayout, OtherDocksStrutsShrinkTheMonitorsTheyTouch) {
     struts.push_back(bottom);
     const auto screens = describeScreens(monitors, 3200, 1080, struts, 1, 24);
     ASSERT_EQ(screens.size(), 2u);
+    // The primary begins below the top panel, where our bar sits: the bar's 24 points are all
+    // that lies between the frame's top and the visible frame's.
+    EXPECT_EQ(screens[0].frame, (gfx::Rect{0, 0, 1920, 1080 - 32}));
     EXPECT_EQ(screens[0].visibleFrame, (gfx::Rect{0, 0, 1920, 1080 - 32 - 24}));
+    EXPECT_EQ(screens[1].frame, (gfx::Rect{1920, 1080 - 1024, 1280, 1024}));
     EXPECT_EQ(screens[1].visibleFrame.minY(), screens[1].frame.minY() + 48);
     EXPECT_EQ(screens[1].visibleFrame.maxY(), screens[1].frame.maxY());
 }

@@ -378,18 +378,33 @@ TEST_F(X11Server, StatusBarSitsBelowAnotherPanelsTopStrut) {
 
     auto item = app->statusBar().statusItem(40);
     auto bar = app->statusBar().window();
-    ASSERT_TRUE(runUntil([&] { return viewable(*bar); }));
-    ::Window child = 0;
-    int x = 0, y = 0;
-    XTranslateCoordinates(server->display(), *server->xWindow(*bar->windowNumber()),
-                          DefaultRootWindow(server->display()), 0, 0, &x, &y, &child);
-    EXPECT_EQ(x, 1240);
-    EXPECT_EQ(y, 30);
-    const auto screens = server->screens();
+    auto barTop = [&] {
+        ::Window child = 0;
+        int x = 0, y = 0;
+        XTranslateCoordinates(server->display(), *server->xWindow(*bar->windowNumber()),
+                              DefaultRootWindow(server->display()), 0, 0, &x, &y, &child);
+        return std::pair(x, y);
+    };
+    ASSERT_TRUE(runUntil([&] { return viewable(*bar) && barTop() == std::pair(1240, 30); }))
+        << barTop().first << ", " << barTop().second;
+    auto screens = server->screens();
     ASSERT_FALSE(screens.empty());
-    EXPECT_EQ(screens.front().visibleFrame.maxY(), 800 - 30 - 24);
+    EXPECT_EQ(screens.front().frame.maxY(), 800 - 30);
+    EXPECT_EQ(screens.front().frame.maxY() - screens.front().visibleFrame.maxY(), 24);
+    // Events in the bar read in the bar's own coordinates.
+    auto view = std::make_shared<RecordingView>(gfx::Rect{0, 0, 40, 24});
+    item->setView(view);
+    click(1250, 40);
+    ASSERT_TRUE(runUntil([&] { return !view->events.empty(); }));
+    EXPECT_EQ(view->events.front().locationInWindow(), (gfx::Point{10, 14}));
+
+    // The panel goes: the bar moves up to the top of the screen.
     XDestroyWindow(display, panel);
     XSync(display, False);
+    EXPECT_TRUE(runUntil([&] { return barTop() == std::pair(1240, 0); }))
+        << barTop().first << ", " << barTop().second;
+    screens = server->screens();
+    EXPECT_EQ(screens.front().frame.maxY(), 800);
 }
 
 TEST_F(X11Server, ContextMenuOpensTracksAndClosesOnAClickOutside) {
