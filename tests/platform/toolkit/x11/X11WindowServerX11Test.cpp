@@ -394,6 +394,8 @@ TEST_F(X11Server, StatusBarSitsBelowAnotherPanelsTopStrut) {
     // Events in the bar read in the bar's own coordinates.
     auto view = std::make_shared<RecordingView>(gfx::Rect{0, 0, 40, 24});
     item->setView(view);
+    // Without a compositor the bar takes clicks where it is drawn: wait for the view to show.
+    ASSERT_TRUE(runUntil([&] { return near(rootPixel(1250, 40), {242, 217, 51}, 3); }));
     click(1250, 40);
     ASSERT_TRUE(runUntil([&] { return !view->events.empty(); }));
     EXPECT_EQ(view->events.front().locationInWindow(), (gfx::Point{10, 14}));
