@@ -243,6 +243,7 @@ void AppDelegate::beginSorting() {
     statusView->setSorting(details->isSorting);
     statusView->setActiveModule(details->isSorting ? std::nullopt : details->priority);
     refreshStatus(true);
+    refreshEditingPanels();
 }
 
 void AppDelegate::setFloatingOpacity(double opacity) {

@@ -20,6 +20,9 @@ void AppDelegate::applyFullscreenVisibility() {
         statusItemVisible(floatingMode, hideInFullscreen, displayNumbers, fullscreenDisplays));
     if (floatingPanel && nativeSurfacesReady)
         floatingPanel->orderFront();
+    if (hideInFullscreen && popover->isShown() && anchorPanel &&
+        fullscreenMonitor->isFullscreen(anchorPanel->frame()))
+        popover->performClose();
     refreshEditingPanels();
 }
 

@@ -278,5 +278,22 @@ TEST_F(AppDelegateClicksTest, TheSettingsMenuRebuildsItselfAndIsEmptyOnceTheCont
     EXPECT_TRUE(menu->rebuild()->items().empty());
 }
 
+TEST_F(AppDelegateClicksTest, AFullScreenWindowHidesTheItemAndClosesThePopoverWhenHidingIsOn) {
+    clickModule(ModuleKind::network);
+    windows->setWindows({{.bounds = {0, 0, 1440, 900}, .ownerPID = 1}});
+    delegate->details->hideInFullscreenAction(true);
+    EXPECT_EQ(delegate->fullscreenMonitor->displayIDs(), std::set<int>{1});
+    EXPECT_FALSE(delegate->item->isVisible());
+    EXPECT_FALSE(shown());
+
+    windows->setWindows({});
+    loop.advanceAndRunDue(FullscreenMonitor::scanInterval + FullscreenMonitor::scanTolerance);
+    EXPECT_TRUE(delegate->fullscreenMonitor->displayIDs().empty());
+    EXPECT_TRUE(delegate->item->isVisible());
+
+    delegate->details->hideInFullscreenAction(false);
+    EXPECT_FALSE(delegate->fullscreenMonitor->isEnabled());
+}
+
 } // namespace
 } // namespace pulsedeck
