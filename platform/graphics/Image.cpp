@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <vector>
 
 namespace gfx {
 
@@ -30,12 +31,28 @@ struct Image::Content {
     bool flipped = false;
     DrawingHandler handler;
     std::shared_ptr<const Bitmap> bitmap;
-    // The bitmap at half its pixels, made on the first draw that shrinks it; shared by copies.
-    struct HalfBitmap {
-        std::once_flag once;
-        std::shared_ptr<const Bitmap> bitmap;
+    // The bitmap halved once, twice, …, each made on the first draw that needs it and kept;
+    // shared by copies.
+    struct Reductions {
+        std::mutex mutex;
+        std::vector<std::shared_ptr<const Bitmap>> levels;
     };
-    std::shared_ptr<HalfBitmap> half = std::make_shared<HalfBitmap>();
+    std::shared_ptr<Reductions> reductions = std::make_shared<Reductions>();
+
+    // The bitmap halved `level` times (at least once), or null when it cannot shrink that far.
+    const Bitmap* reduced(int level) const {
+        std::lock_guard lock(reductions->mutex);
+        auto& levels = reductions->levels;
+        while (int(levels.size()) < level) {
+            const Bitmap& larger = levels.empty() ? *bitmap : *levels.back();
+            if (larger.pixelsWide() < 2 || larger.pixelsHigh() < 2) {
+                return nullptr;
+            }
+            levels.push_back(std::make_shared<const Bitmap>(larger.halved()));
+        }
+        const Bitmap* chosen = levels[std::size_t(level - 1)].get();
+        return chosen->isEmpty() ? nullptr : chosen;
+    }
 };
 
 Image Image::withDrawingHandler(Size size, bool flipped, DrawingHandler handler) {
@@ -145,10 +162,11 @@ void Image::drawContent(Context& context, const Rect& rect, const Rect& source,
         }
         cairo_t* cr = context.cairo();
         // Bilinear sampling serves enlarging and shrinking to no less than half size; cairo's
-        // convolution filter, which any smaller size needs, costs ten times more. In between,
-        // the bitmap is first halved exactly (2 × 2 averages, once, kept) and then enlarged
-        // bilinearly, which does not alias. The strip shrinks its scale-2 images to between
-        // half and 7/12 of their pixels on a scale-1 screen, every frame of an animation.
+        // convolution filter, which any smaller size needs, costs ten times more. So the bitmap
+        // is halved exactly (2 × 2 averages, made once and kept) as often as it takes to bring
+        // the shrink to between half and whole, and that level drawn bilinearly. Between half
+        // and whole it is halved once and enlarged, which does not alias. The strip draws its
+        // scale-2 images at 0.43 of their pixels on a scale-1 screen, several times a second.
         const Bitmap* chosen = content.bitmap.get();
         cairo_filter_t filter = CAIRO_FILTER_BILINEAR;
         if (interpolation == ImageInterpolation::none) {
@@ -156,14 +174,16 @@ void Image::drawContent(Context& context, const Rect& rect, const Rect& source,
         } else if (interpolation == ImageInterpolation::high) {
             double shrink = shrinkFactor(cr, rect, source, *chosen, imageSize);
             constexpr double tolerance = 1e-9;
-            if (shrink < 0.5 - tolerance) {
-                filter = CAIRO_FILTER_GOOD;
-            } else if (shrink < 1 - tolerance && shrink > 0.5 + tolerance) {
-                std::call_once(content.half->once, [&] {
-                    content.half->bitmap = std::make_shared<const Bitmap>(chosen->halved());
-                });
-                if (!content.half->bitmap->isEmpty()) {
-                    chosen = content.half->bitmap.get();
+            constexpr int deepestLevel = 8;
+            if (shrink < 1 - tolerance) {
+                int level = 1;
+                while (level < deepestLevel && shrink * double(1 << (level + 1)) <= 1 + tolerance) {
+                    ++level;
+                }
+                if (const Bitmap* smaller = content.reduced(level)) {
+                    chosen = smaller;
+                } else {
+                    filter = CAIRO_FILTER_GOOD;
                 }
             }
         }
