@@ -174,6 +174,20 @@ TEST_F(AppDelegateClicksTest, WhileSortingTheSecondaryClickLeavesThePopoverOpen)
     EXPECT_TRUE(popoverShownUnderMenu);
 }
 
+TEST_F(AppDelegateClicksTest, EscapeWhileSortingEndsSortingOnBothSidesAndKeepsThePopover) {
+    clickModule(ModuleKind::network);
+    delegate->details->isSorting = true;
+    delegate->details->sortingAction();
+    ASSERT_TRUE(delegate->statusView->isSorting());
+    delegate->details->priority = ModuleKind::network;
+    server.key(ui::KeyCode::escape, "\x1b");
+    loop.runUntilIdle();
+    EXPECT_FALSE(delegate->details->isSorting);
+    EXPECT_FALSE(delegate->statusView->isSorting());
+    EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::network);
+    EXPECT_TRUE(shown());
+}
+
 TEST_F(AppDelegateClicksTest, ClosingResetsSortingFocusSizeAndTheOutsideMonitor) {
     clickModule(ModuleKind::network);
     delegate->details->isSorting = true;
