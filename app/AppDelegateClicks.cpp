@@ -3,6 +3,7 @@
 #include "model/StatusClick.h"
 #include "platform/toolkit/AnimationContext.h"
 #include "platform/toolkit/Workspace.h"
+#include "statusbar/StatusEditingSurface.h"
 
 namespace pulsedeck {
 
@@ -262,6 +263,11 @@ void AppDelegate::popoverDidClose(ui::Popover& closed) {
         floatingView->setActiveModule(std::nullopt);
         return;
     }
+    // The surfaces forget their hover: no hover survives a held button.
+    if (editingPanels)
+        for (const auto& [key, panel] : editingPanels->panels())
+            if (auto* surface = EditingPanels::surfaceOf(*panel))
+                surface->updateHover({}, true);
     detailFloatingFrame.reset();
     if (details->isSorting) {
         details->isSorting = false;

@@ -1,6 +1,7 @@
 #include "app/ControllerHarness.h"
 #include "platform/toolkit/Menu.h"
 #include "platform/toolkit/Workspace.h"
+#include "statusbar/StatusEditingSurface.h"
 
 #include <chrono>
 #include <fstream>
@@ -145,6 +146,16 @@ TEST_F(AppDelegateClicksTest, HoverRefocusesModuleByModuleOnlyWhileShownAndAllow
     delegate->statusView->draggedModule.reset();
     delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
     EXPECT_EQ(delegate->details->priority, ModuleKind::memory);
+
+    // Closing leaves no surface hovering.
+    server.movePointer(moduleCenter(ModuleKind::network));
+    loop.runUntilIdle();
+    ASSERT_FALSE(delegate->editingPanels->panels().empty());
+    const auto& panel = *delegate->editingPanels->panels().begin()->second;
+    ASSERT_TRUE(EditingPanels::surfaceOf(panel)->hoveredModule());
+    delegate->details->dismissAction();
+    EXPECT_FALSE(EditingPanels::surfaceOf(panel)->hoveredModule());
+    EXPECT_FALSE(EditingPanels::surfaceOf(panel)->hoverPending());
 }
 
 TEST_F(AppDelegateClicksTest, TheSecondaryClickClosesThePopoverAndPopsTheSettingsMenu) {
