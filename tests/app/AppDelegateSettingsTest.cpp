@@ -1,4 +1,5 @@
 #include "app/ControllerHarness.h"
+#include "sources/SensorHelperAlert.h"
 
 #include <cmath>
 #include <fstream>
@@ -310,6 +311,14 @@ TEST_F(AppDelegateSettingsTest, TheStripsOrderAndHidingReachTheDetailsOnlyWhileS
     delegate->statusView->statusHideAction(ModuleKind::memory);
     EXPECT_FALSE(delegate->memoryEnabled);
     EXPECT_FALSE(*reloaded().objectForKey(PreferenceKey::memoryEnabled)->asBool());
+}
+
+TEST_F(AppDelegateSettingsTest, SensorHelpShowsTheCompanionAlertInTheInterfaceLanguage) {
+    launch();
+    const auto before = server.modalSessions().size();
+    server.answerNextModal(text(title(SensorAlertButton::okay), AppLanguage::english));
+    delegate->details->sensorAction();
+    EXPECT_EQ(server.modalSessions().size(), before + 1);
 }
 
 // The login item: a call only when the wanted state differs, and loginFailed exactly when a
