@@ -110,8 +110,10 @@ public:
     bool isModuleActive(ModuleKind kind) const;
     void applySample(const SampleResult& sample);
 
-    // Rebuilds the status item from the current state: menu-bar height, order, the memory,
-    // network and devices images, tooltip and length; then the detail view's readings.
+    // Rebuilds the status item from the current state, with no dirty flags of its own: the
+    // strip's height, order, accent, appearance and every module image, the tooltip and the
+    // item's length, the editing panels; then hands everything to the detail view and sizes the
+    // popover. `animated` reaches only the detail view's layout and the popover's resize.
     void refreshStatus(bool animated);
 
     // The settings actions: the bodies of the views' choice closures. Each stores the choice,
