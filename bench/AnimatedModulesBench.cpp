@@ -138,9 +138,9 @@ void BM_FanBackdrops(benchmark::State& state) {
 BENCHMARK(BM_FanBackdrops)->Unit(benchmark::kMicrosecond);
 
 double processCPUSeconds() {
-    timespec spec{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &spec);
-    return static_cast<double>(spec.tv_sec) + static_cast<double>(spec.tv_nsec) * 1e-9;
+    timespec cpuTime{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpuTime);
+    return static_cast<double>(cpuTime.tv_sec) + static_cast<double>(cpuTime.tv_nsec) * 1e-9;
 }
 
 // One second of a turning rotor at the animation mode's rate (argument: off 0, efficient 1,
