@@ -1,0 +1,346 @@
+#include "SampleStrip.h"
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Context.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/StatusBar.h"
+#include "platform/toolkit/Window.h"
+#include "platform/toolkit/x11/X11WindowServer.h"
+#include "statusbar/MenuBarContentView.h"
+#include "support/TestPaths.h"
+#include "support/XvfbServer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Xlib's macros (None, Bool, Status) must come after every other header.
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+// clang-format on
+
+// fontconfig keeps the configuration pango loads for the life of the process; not our leak.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
+namespace pulsedeck {
+namespace {
+
+constexpr int screenWidth = 1280;
+constexpr int screenHeight = 800;
+// Channel difference allowed between the display and the headless render.
+constexpr int tolerance = 4;
+
+struct Rgb {
+    int red = 0, green = 0, blue = 0;
+    int luma() const { return (red * 3 + green * 6 + blue) / 10; }
+    int chroma() const { return std::max({red, green, blue}) - std::min({red, green, blue}); }
+};
+
+std::ostream& operator<<(std::ostream& out, const Rgb& rgb) {
+    return out << "rgb(" << rgb.red << ", " << rgb.green << ", " << rgb.blue << ")";
+}
+
+bool near(const Rgb& a, const Rgb& b) {
+    return std::abs(a.red - b.red) <= tolerance && std::abs(a.green - b.green) <= tolerance &&
+           std::abs(a.blue - b.blue) <= tolerance;
+}
+
+// The root's colour: a slate blue that neither appearance draws, so white text shows against it
+// and a cut-away pixel cannot pass for a drawn one.
+constexpr Rgb rootColour{64, 96, 128};
+
+// Without a compositing manager the bar is drawn solid and shaped: a pixel at least half covered
+// shows its own colour at full strength, anything fainter is cut away and the root shows.
+Rgb expectedOnDisplay(const gfx::Rgba8& pixel) {
+    if (pixel.alpha < 128)
+        return rootColour;
+    auto opaque = [&](int channel) {
+        return std::min(255, (channel * 255 + pixel.alpha / 2) / pixel.alpha);
+    };
+    return {opaque(pixel.red), opaque(pixel.green), opaque(pixel.blue)};
+}
+
+// Coverage so close to the cut-off that a rounding step could land it either side.
+bool nearTheCut(const gfx::Rgba8& pixel) {
+    return pixel.alpha > 110 && pixel.alpha < 146;
+}
+
+struct Look {
+    int scale;
+    bool dark;
+};
+
+void PrintTo(const Look& look, std::ostream* out) {
+    *out << "scale " << look.scale << (look.dark ? ", dark" : ", light");
+}
+
+std::string lookName(const ::testing::TestParamInfo<Look>& info) {
+    return "Scale" + std::to_string(info.param.scale) + (info.param.dark ? "Dark" : "Light");
+}
+
+// Opens the view's own painting, so the reference goes through the same entry the window uses.
+class PaintedStrip : public MenuBarContentView {
+public:
+    using MenuBarContentView::drawRect;
+    using MenuBarContentView::MenuBarContentView;
+};
+
+// The strip with all six modules in the status bar of a private X server (no compositor), read
+// back off the screen and set against the same view painted headless at the same scale.
+class StripOnX11 : public ::testing::TestWithParam<Look> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
+        ui::x11::X11WindowServer::Options options;
+        options.displayName = xvfb.displayName();
+        options.backingScale = GetParam().scale;
+        options.usePortal = false;
+        server = ui::x11::X11WindowServer::open(loop, options);
+        ASSERT_TRUE(server);
+        Display* display = server->display();
+        XSetWindowBackground(display, DefaultRootWindow(display),
+                             std::uint32_t(rootColour.red) << 16 |
+                                 std::uint32_t(rootColour.green) << 8 |
+                                 std::uint32_t(rootColour.blue));
+        XClearWindow(display, DefaultRootWindow(display));
+        XFlush(display);
+        app = std::make_unique<ui::Application>(*server, loop);
+
+        const bool dark = GetParam().dark;
+        strip = std::make_shared<PaintedStrip>(gfx::Rect{0, 0, 300, 24});
+        strip->setAppearance(dark ? gfx::Appearance::dark : gfx::Appearance::light);
+        striptest::fillSampleStrip(*strip, readings, dark);
+        strip->setFrameSize({strip->requiredWidth(), 24});
+        item = app->statusBar().statusItem(strip->requiredWidth());
+        item->setView(strip);
+    }
+
+    void TearDown() override {
+        strip.reset();
+        item.reset();
+        app.reset();
+        server.reset();
+    }
+
+    bool runUntil(const std::function<bool()>& done, double seconds = 3) {
+        const double deadline = dispatch::systemUptime() + seconds;
+        loop.runNested(dispatch::RunLoopMode::defaultMode, [&] {
+            if (done() || dispatch::systemUptime() > deadline)
+                return false;
+            loop.queue().asyncAfter(0.01, [] {});
+            return true;
+        });
+        return done();
+    }
+    void settle(double seconds = 0.3) {
+        const double until = dispatch::systemUptime() + seconds;
+        runUntil([&] { return dispatch::systemUptime() >= until; }, seconds + 1);
+    }
+
+    bool barViewable() {
+        const auto number = app->statusBar().window()->windowNumber();
+        const auto xid = number ? server->xWindow(*number) : std::nullopt;
+        XWindowAttributes attributes{};
+        return xid && XGetWindowAttributes(server->display(), *xid, &attributes) &&
+               attributes.map_state == IsViewable;
+    }
+
+    // The bar window's place on the root, in pixels.
+    struct PixelArea {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+    PixelArea barArea() {
+        Display* display = server->display();
+        const ::Window xid = *server->xWindow(*app->statusBar().window()->windowNumber());
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display, xid, &attributes);
+        ::Window child = 0;
+        PixelArea area;
+        XTranslateCoordinates(display, xid, DefaultRootWindow(display), 0, 0, &area.x, &area.y,
+                              &child);
+        area.width = attributes.width;
+        area.height = attributes.height;
+        return area;
+    }
+
+    // What the screen shows over the bar: the root's pixels, so whatever the bar's shape cuts
+    // away shows as the root does.
+    std::vector<Rgb> grabScreen(const PixelArea& area) {
+        std::vector<Rgb> pixels;
+        Display* display = server->display();
+        XImage* image = XGetImage(display, DefaultRootWindow(display), area.x, area.y,
+                                  unsigned(area.width), unsigned(area.height), AllPlanes, ZPixmap);
+        if (!image)
+            return pixels;
+        pixels.reserve(std::size_t(area.width) * std::size_t(area.height));
+        for (int row = 0; row < area.height; ++row) {
+            for (int column = 0; column < area.width; ++column) {
+                const unsigned long pixel = XGetPixel(image, column, row);
+                pixels.push_back(
+                    {int((pixel >> 16) & 0xff), int((pixel >> 8) & 0xff), int(pixel & 0xff)});
+            }
+        }
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    static gfx::Bitmap asBitmap(const std::vector<Rgb>& pixels, const PixelArea& area) {
+        gfx::Bitmap bitmap =
+            gfx::Bitmap::forPointSize({double(area.width), double(area.height)}, 1);
+        cairo_surface_flush(bitmap.surface());
+        unsigned char* data = cairo_image_surface_get_data(bitmap.surface());
+        const int stride = cairo_image_surface_get_stride(bitmap.surface());
+        for (int row = 0; row < area.height; ++row) {
+            auto* out = reinterpret_cast<std::uint32_t*>(data + row * stride);
+            for (int column = 0; column < area.width; ++column) {
+                const Rgb& rgb = pixels[std::size_t(row) * std::size_t(area.width) + column];
+                out[column] = 0xff000000u | std::uint32_t(rgb.red) << 16 |
+                              std::uint32_t(rgb.green) << 8 | std::uint32_t(rgb.blue);
+            }
+        }
+        cairo_surface_mark_dirty(bitmap.surface());
+        return bitmap;
+    }
+
+    gfx::Bitmap headlessRender() {
+        gfx::Bitmap bitmap = gfx::Bitmap::forPointSize(strip->bounds().size, GetParam().scale);
+        gfx::Context context(bitmap,
+                             GetParam().dark ? gfx::Appearance::dark : gfx::Appearance::light);
+        strip->drawRect(context, strip->bounds());
+        return bitmap;
+    }
+
+    testsupport::XvfbServer xvfb{screenWidth, screenHeight};
+    dispatch::RunLoop loop;
+    dispatch::ScopedMainRunLoop scopedLoop{loop};
+    std::unique_ptr<ui::x11::X11WindowServer> server;
+    std::unique_ptr<ui::Application> app;
+
+    striptest::SampleReadings readings;
+    std::shared_ptr<PaintedStrip> strip;
+    std::shared_ptr<ui::StatusItem> item;
+};
+
+TEST_P(StripOnX11, TheStripInTheStatusBarMatchesItsHeadlessRender) {
+    const int scale = GetParam().scale;
+    const bool dark = GetParam().dark;
+    ASSERT_TRUE(runUntil([&] { return barViewable(); }));
+    settle();
+
+    // The bar holds the one item, as wide as the strip, at the top right of the screen.
+    const PixelArea area = barArea();
+    const int wide = int(std::ceil(strip->requiredWidth() * scale - 1e-6));
+    EXPECT_EQ(area.y, 0);
+    EXPECT_EQ(area.height, 24 * scale);
+    EXPECT_NEAR(area.width, wide, 1);
+    EXPECT_EQ(area.x + area.width, screenWidth);
+
+    const std::vector<Rgb> shown = grabScreen(area);
+    ASSERT_EQ(shown.size(), std::size_t(area.width) * std::size_t(area.height));
+    const gfx::Bitmap reference = headlessRender();
+    const std::string stem = "strip-x11-" + std::to_string(scale) + (dark ? "-dark" : "-light");
+    EXPECT_TRUE(asBitmap(shown, area).writePng(testsupport::artifactPath(stem + ".png").string()));
+    EXPECT_TRUE(reference.writePng(testsupport::artifactPath(stem + "-headless.png").string()));
+
+    auto shownAt = [&](int column, int row) {
+        return shown[std::size_t(row) * std::size_t(area.width) + std::size_t(column)];
+    };
+    // A pixel of the render against the same pixel on the screen.
+    int compared = 0;
+    auto probe = [&](int column, int row, const std::string& what) {
+        const gfx::Rgba8 drawn = reference.pixel(column, row);
+        if (nearTheCut(drawn) || column >= area.width || row >= area.height)
+            return;
+        ++compared;
+        const Rgb expected = expectedOnDisplay(drawn);
+        const Rgb actual = shownAt(column, row);
+        EXPECT_TRUE(near(actual, expected))
+            << what << " at pixel (" << column << ", " << row << "): shown " << actual
+            << ", rendered " << expected << " (alpha " << int(drawn.alpha) << ")";
+    };
+
+    ASSERT_EQ(strip->order.size(), allModuleKinds.size());
+    for (ModuleKind kind : allModuleKinds) {
+        const std::string name(toString(kind));
+        // The strip fills the bar's height, so the view and the strip share coordinates.
+        const gfx::Rect rect = strip->rect(kind);
+        ASSERT_GT(rect.width(), 0) << name;
+        const int left = int(std::ceil(rect.minX() * scale));
+        const int right = int(std::floor(rect.maxX() * scale));
+        const int top = int(std::ceil((24 - rect.maxY()) * scale));
+        const int bottom = int(std::floor((24 - rect.minY()) * scale));
+
+        // Ink: the most contrasting solid pixel of the module (text and figures); colour: its
+        // most saturated solid pixel (charts, bars, the badge).
+        int inkColumn = -1, inkRow = -1, colourColumn = -1, colourRow = -1;
+        int inkContrast = -1, colourChroma = -1;
+        for (int row = top; row < bottom; ++row) {
+            for (int column = left; column < right; ++column) {
+                const gfx::Rgba8 drawn = reference.pixel(column, row);
+                if (drawn.alpha < 160)
+                    continue;
+                const Rgb solid = expectedOnDisplay(drawn);
+                const int contrast = dark ? solid.luma() : 255 - solid.luma();
+                if (contrast > inkContrast) {
+                    inkContrast = contrast;
+                    inkColumn = column;
+                    inkRow = row;
+                }
+                if (solid.chroma() > colourChroma) {
+                    colourChroma = solid.chroma();
+                    colourColumn = column;
+                    colourRow = row;
+                }
+            }
+        }
+        ASSERT_GE(inkColumn, 0) << name << " drew nothing solid";
+        EXPECT_GT(inkContrast, 110) << name << " has no ink that stands out";
+        probe(inkColumn, inkRow, name + " ink");
+        probe(colourColumn, colourRow, name + " colour");
+
+        // The capsule: a grid across the module, so an offset or a flip shows wherever the
+        // module has detail, and its quiet parts must match too.
+        for (double across : {0.1, 0.25, 0.4, 0.5, 0.6, 0.75, 0.9}) {
+            for (double down : {0.25, 0.5, 0.75}) {
+                probe(int(left + (right - left) * across), int(top + (bottom - top) * down),
+                      name + " capsule");
+            }
+        }
+    }
+
+    // Between neighbouring modules nothing is drawn: the root shows through the bar's shape.
+    int gaps = 0;
+    for (std::size_t index = 1; index < strip->order.size(); ++index) {
+        const gfx::Rect before = strip->rect(strip->order[index - 1]);
+        const gfx::Rect after = strip->rect(strip->order[index]);
+        const double middle = (before.maxX() + after.minX()) / 2;
+        if (after.minX() - before.maxX() < 2)
+            continue;
+        ++gaps;
+        const int column = int(middle * scale);
+        const int row = 12 * scale;
+        EXPECT_EQ(reference.pixel(column, row).alpha, 0) << "gap " << index;
+        EXPECT_TRUE(near(shownAt(column, row), rootColour))
+            << "gap " << index << ": " << shownAt(column, row);
+        probe(column, row, "gap " + std::to_string(index));
+    }
+    EXPECT_GE(gaps, 3);
+    EXPECT_GT(compared, int(allModuleKinds.size()) * 15);
+}
+
+INSTANTIATE_TEST_SUITE_P(Looks, StripOnX11,
+                         ::testing::Values(Look{1, false}, Look{1, true}, Look{2, false},
+                                           Look{2, true}),
+                         lookName);
+
+} // namespace
+} // namespace pulsedeck
