@@ -41,6 +41,9 @@ std::string unescapedValue(std::string_view value) {
         case 'r':
             out += '\r';
             break;
+        case '\\':
+            out += '\\';
+            break;
         default:
             out += '\\';
             out += next;
@@ -67,6 +70,8 @@ std::optional<std::vector<std::string>> splitDesktopExec(std::string_view value)
                 quoted = false;
             } else if (c == '\\' && i + 1 < value.size() &&
                        std::string_view("\"`$\\").find(value[i + 1]) != std::string_view::npos) {
+                current += value[++i];
+            } else if (c == '%' && i + 1 < value.size() && value[i + 1] == '%') {
                 current += value[++i];
             } else {
                 current += c;

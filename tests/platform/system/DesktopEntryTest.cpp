@@ -63,6 +63,17 @@ TEST(DesktopEntry, ParsesTheMainGroupOnly) {
     EXPECT_EQ(entry->command, (Arguments{"/opt/sensors/bin/sensors", "--quiet"}));
 }
 
+TEST(DesktopEntry, UndoesBothEscapeLayersOfAQuotedArgument) {
+    // As a writer stores the path /opt/a\b "c" 5%: quoted for Exec, then every backslash doubled
+    // once more by the value escape.
+    auto entry = DesktopEntry::parse("[Desktop Entry]\n"
+                                     "Type=Application\n"
+                                     R"(Exec="/opt/a\\\\b \\"c\\" 5%%" --flag)"
+                                     "\n");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->command, (Arguments{R"(/opt/a\b "c" 5%)", "--flag"}));
+}
+
 TEST(DesktopEntry, RefusesHiddenNonApplicationsAndEmptyCommands) {
     EXPECT_FALSE(DesktopEntry::parse("[Desktop Entry]\nType=Application\nHidden=true\nExec=a\n"));
     EXPECT_FALSE(DesktopEntry::parse("[Desktop Entry]\nType=Link\nExec=a\n"));
