@@ -17,7 +17,7 @@ using pulsedeck::MachineIdentity;
 using sys::FakeSmcTransport;
 namespace smc = sys::smc;
 
-MachineIdentity withFans(std::string identifier = "XPS 15 9520") {
+MachineIdentity withFans(std::string identifier = "Studio Tower 7") {
     return MachineIdentity{.identifier = std::move(identifier),
                            .productDescription = "",
                            .isAppleSilicon = false,
@@ -229,7 +229,7 @@ TEST_F(FanReaderTest, SampleReadsEachFan) {
     controller->set("F1Ac", "fpe2", {0x00, 0x00});
     controller->set("F1Mx", "fpe2", {0x1F, 0x40});
     auto snapshot = reader.sample();
-    EXPECT_EQ(snapshot.model, "XPS 15 9520");
+    EXPECT_EQ(snapshot.model, "Studio Tower 7");
     EXPECT_EQ(snapshot.detectedCount, 2);
     EXPECT_EQ(snapshot.fans, (std::vector<FanReading>{{0, 1200.0, 5000.0}, {1, 0.0, 2000.0}}));
 }
@@ -286,7 +286,7 @@ TEST(FanReaderHwmon, FixtureTreeGivesBothFansWithMaxima) {
     auto emulator = std::make_shared<sys::HwmonSmcEmulator>(roots);
     FanReader reader(emulator, MachineIdentity::read(roots));
     auto snapshot = reader.sample();
-    EXPECT_EQ(snapshot.model, "XPS 15 9520");
+    EXPECT_EQ(snapshot.model, "Studio Tower 7");
     EXPECT_EQ(snapshot.detectedCount, 2);
     EXPECT_EQ(snapshot.fans, (std::vector<FanReading>{{0, 2400.0, 4900.0}, {1, 1200.0, 3500.0}}));
     EXPECT_EQ(pulsedeck::fanLoadFraction(snapshot.fans), 2400.0 / 4900.0);
