@@ -1,0 +1,56 @@
+#include "platform/graphics/Bitmap.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using gfx::Bitmap;
+using gfx::Rgba8;
+
+// Writes one stored (premultiplied) pixel, row counted from the top.
+void put(Bitmap& bitmap, int column, int row, Rgba8 pixel) {
+    cairo_surface_flush(bitmap.surface());
+    unsigned char* data = cairo_image_surface_get_data(bitmap.surface());
+    auto* word = reinterpret_cast<std::uint32_t*>(
+        data + row * cairo_image_surface_get_stride(bitmap.surface()) + column * 4);
+    *word = std::uint32_t(pixel.alpha) << 24 | std::uint32_t(pixel.red) << 16 |
+            std::uint32_t(pixel.green) << 8 | pixel.blue;
+    cairo_surface_mark_dirty(bitmap.surface());
+}
+
+TEST(Bitmap, HalvingAveragesEachChannelOfTwoByTwoBlocksRoundingHalvesUp) {
+    Bitmap bitmap(2, 2, {1, 1});
+    put(bitmap, 0, 0, {255, 0, 1, 255});
+    put(bitmap, 1, 0, {255, 255, 1, 255});
+    put(bitmap, 0, 1, {254, 0, 0, 255});
+    put(bitmap, 1, 1, {254, 1, 0, 254});
+    Bitmap half = bitmap.halved();
+    ASSERT_EQ(half.pixelsWide(), 1);
+    ASSERT_EQ(half.pixelsHigh(), 1);
+    // (1018 + 2) / 4, (256 + 2) / 4, (2 + 2) / 4, (1019 + 2) / 4: no channel spills into the next.
+    EXPECT_EQ(half.pixel(0, 0), (Rgba8{255, 64, 1, 255}));
+    EXPECT_EQ(half.size(), (gfx::Size{1, 1}));
+}
+
+TEST(Bitmap, HalvingAnOddSizeLetsTheLastRowAndColumnStandInForTheirPartners) {
+    Bitmap bitmap(3, 3, {3, 3});
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column)
+            put(bitmap, column, row, {0, 0, 0, std::uint8_t(column == 2 || row == 2 ? 200 : 40)});
+    Bitmap half = bitmap.halved();
+    ASSERT_EQ(half.pixelsWide(), 2);
+    ASSERT_EQ(half.pixelsHigh(), 2);
+    EXPECT_EQ(half.pixel(0, 0).alpha, 40);
+    EXPECT_EQ(half.pixel(1, 0).alpha, 200);
+    EXPECT_EQ(half.pixel(0, 1).alpha, 200);
+    EXPECT_EQ(half.pixel(1, 1).alpha, 200);
+}
+
+TEST(Bitmap, HalvingOnePixelOrNothing) {
+    Bitmap single(1, 1, {1, 1});
+    put(single, 0, 0, {10, 20, 30, 40});
+    EXPECT_EQ(single.halved().pixel(0, 0), (Rgba8{10, 20, 30, 40}));
+    EXPECT_TRUE(Bitmap(0, 4, {0, 2}).halved().isEmpty());
+}
+
+} // namespace
