@@ -1,17 +1,15 @@
 #include "support/TestPaths.h"
-#include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
 
 // After gtest: the X headers define macros (None, Bool) that gtest's own names would hit.
 // clang-format off
-#include <X11/Xlib.h>
+#include "support/X11TestSupport.h"
 #include <X11/Xatom.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 // clang-format on
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
@@ -120,23 +118,10 @@ std::vector<TopLevel> programWindows(Display* display) {
 }
 
 bool isDock(Display* display, ::Window window) {
-    const Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
-    const Atom dock = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DOCK", False);
-    Atom actual = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    bool found = false;
-    if (XGetWindowProperty(display, window, type, 0, 8, False, XA_ATOM, &actual, &format, &count,
-                           &after, &data) == Success &&
-        data && format == 32) {
-        const auto* atoms = reinterpret_cast<const unsigned long*>(data);
-        for (unsigned long i = 0; i < count; ++i)
-            found = found || atoms[i] == dock;
-    }
-    if (data)
-        XFree(data);
-    return found;
+    const long dock = long(XInternAtom(display, "_NET_WM_WINDOW_TYPE_DOCK", False));
+    const auto types =
+        testsupport::windowProperty(display, window, "_NET_WM_WINDOW_TYPE", XA_ATOM, 8);
+    return std::find(types.begin(), types.end(), dock) != types.end();
 }
 
 // The status bar: our mapped dock window along the top edge, 24 points tall.
@@ -177,16 +162,9 @@ std::optional<TopLevel> stripWindow(Display* display, const TopLevel& bar) {
 }
 
 std::vector<unsigned long> pixels(Display* display, const TopLevel& window) {
-    std::vector<unsigned long> result;
-    XImage* image =
-        XGetImage(display, window.window, 0, 0, window.width, window.height, AllPlanes, ZPixmap);
-    if (!image)
-        return result;
-    for (unsigned y = 0; y < window.height; ++y)
-        for (unsigned x = 0; x < window.width; ++x)
-            result.push_back(XGetPixel(image, static_cast<int>(x), static_cast<int>(y)));
-    XDestroyImage(image);
-    return result;
+    return testsupport::capture(display, window.window, 0, 0, static_cast<int>(window.width),
+                                static_cast<int>(window.height))
+        .pixels;
 }
 
 std::string fileText(const std::filesystem::path& path) {
@@ -211,12 +189,10 @@ protected:
 
     void pressControlQ() {
         Display* display = display_.get();
-        const auto control = XKeysymToKeycode(display, XK_Control_L);
-        const auto q = XKeysymToKeycode(display, XK_q);
-        XTestFakeKeyEvent(display, control, True, CurrentTime);
-        XTestFakeKeyEvent(display, q, True, CurrentTime);
-        XTestFakeKeyEvent(display, q, False, CurrentTime);
-        XTestFakeKeyEvent(display, control, False, CurrentTime);
+        testsupport::fakeKey(display, XK_Control_L, true);
+        testsupport::fakeKey(display, XK_q, true);
+        testsupport::fakeKey(display, XK_q, false);
+        testsupport::fakeKey(display, XK_Control_L, false);
         XSync(display, False);
     }
 

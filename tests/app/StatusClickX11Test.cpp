@@ -1,23 +1,15 @@
 #include "app/AppDelegate.h"
-#include "platform/dispatch/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
-#include "platform/toolkit/Application.h"
 #include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/x11/X11WindowList.h"
-#include "platform/toolkit/x11/X11WindowServer.h"
 #include "support/TestPaths.h"
-#include "support/XvfbServer.h"
 
-#include <cairo.h>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
 // Xlib's macros must come after every other header.
 // clang-format off
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
+#include "support/X11TestSupport.h"
 // clang-format on
 
 extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
@@ -27,45 +19,11 @@ extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
 namespace pulsedeck {
 namespace {
 
-// Writes the root window of the display to a PNG.
-bool writeRootPng(Display* display, const std::filesystem::path& path) {
-    const ::Window root = DefaultRootWindow(display);
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(display, root, &attributes);
-    XImage* image =
-        XGetImage(display, root, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
-    if (!image)
-        return false;
-    cairo_surface_t* surface =
-        cairo_image_surface_create(CAIRO_FORMAT_RGB24, attributes.width, attributes.height);
-    auto* data = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < attributes.height; ++y)
-        for (int x = 0; x < attributes.width; ++x)
-            reinterpret_cast<std::uint32_t*>(data + y * stride)[x] =
-                static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xffffff);
-    cairo_surface_mark_dirty(surface);
-    const bool written = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(surface);
-    XDestroyImage(image);
-    return written;
-}
-
 // The controller with the live readers on a private X server, driven by the real clock.
-class StatusClickX11 : public ::testing::Test {
+class StatusClickX11 : public testsupport::X11Fixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
-        ui::x11::X11WindowServer::Options options;
-        options.displayName = xvfb.displayName();
-        options.backingScale = 1;
-        options.usePortal = false;
-        server = ui::x11::X11WindowServer::open(loop, options);
-        ASSERT_TRUE(server);
-        app = std::make_unique<ui::Application>(*server, loop);
-        user = XOpenDisplay(xvfb.displayName().c_str());
-        ASSERT_NE(user, nullptr);
-
+        ASSERT_NO_FATAL_FAILURE(X11Fixture::SetUp());
         defaults =
             std::make_unique<foundation::UserDefaults>(config.path(), "local.dorvettin.Pulsedeck");
         defaults->setBool(true, PreferenceKey::hasLaunched);
@@ -85,26 +43,7 @@ protected:
             delegate->applicationWillTerminate();
             delegate.reset();
         }
-        app.reset();
-        server.reset();
-        if (user)
-            XCloseDisplay(user);
-    }
-
-    // Runs the loop until done() holds or the time is up; answers done().
-    bool runUntil(const std::function<bool()>& done, double seconds) {
-        const double deadline = dispatch::systemUptime() + seconds;
-        loop.runNested(dispatch::RunLoopMode::defaultMode, [&] {
-            if (done() || dispatch::systemUptime() > deadline)
-                return false;
-            loop.queue().asyncAfter(0.01, [] {});
-            return true;
-        });
-        return done();
-    }
-
-    void runFor(double seconds) {
-        runUntil([] { return false; }, seconds);
+        X11Fixture::TearDown();
     }
 
     // A screen point as root pixels (the primary screen's bottom-left is the origin, y up).
@@ -113,13 +52,7 @@ protected:
         return {rect.x, rect.y};
     }
 
-    testsupport::XvfbServer xvfb{1280, 800};
     testsupport::TemporaryDirectory config;
-    dispatch::RunLoop loop;
-    dispatch::ScopedMainRunLoop mainLoop{loop};
-    std::unique_ptr<ui::x11::X11WindowServer> server;
-    std::unique_ptr<ui::Application> app;
-    Display* user = nullptr;
     std::unique_ptr<foundation::UserDefaults> defaults;
     std::shared_ptr<AppDelegate> delegate;
 };
@@ -127,7 +60,7 @@ protected:
 TEST_F(StatusClickX11, LiveFiguresAndAClickOpensThePopoverBelowTheModule) {
     // Two samples give the network and compute modules rates to show.
     ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }, 5));
-    runFor(0.4);
+    settle(0.4);
     const std::string tip = delegate->statusView->toolTip();
     EXPECT_NE(tip.find(" CPU: "), std::string::npos) << tip;
     EXPECT_NE(tip.find("%"), std::string::npos) << tip;
@@ -139,17 +72,14 @@ TEST_F(StatusClickX11, LiveFiguresAndAClickOpensThePopoverBelowTheModule) {
     const gfx::Rect network = delegate->statusView->rect(ModuleKind::network);
     const gfx::Point target{strip->x() + network.midX(), strip->y() + network.midY()};
     const auto [x, y] = pixel(target);
-    XTestFakeMotionEvent(user, -1, x, y, 0);
-    XTestFakeButtonEvent(user, 1, True, 0);
-    XTestFakeButtonEvent(user, 1, False, 0);
-    XFlush(user);
+    click(x, y);
     ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
-    runFor(0.5);
+    settle(0.5);
 
     EXPECT_EQ(delegate->details->priority, ModuleKind::network);
     const auto& window = delegate->popover->window();
     ASSERT_TRUE(window);
-    const auto xid = server->xWindow(*window->windowNumber());
+    const auto xid = xWindow(*window);
     ASSERT_TRUE(xid);
     XWindowAttributes attributes{};
     ASSERT_TRUE(XGetWindowAttributes(user, *xid, &attributes));
@@ -163,7 +93,8 @@ TEST_F(StatusClickX11, LiveFiguresAndAClickOpensThePopoverBelowTheModule) {
     EXPECT_LE(rootX, x);
     EXPECT_GE(rootX + attributes.width, x);
 
-    EXPECT_TRUE(writeRootPng(user, testsupport::artifactPath("StatusClickX11.png")));
+    EXPECT_TRUE(captureRoot(0, 0, screenWidth, screenHeight)
+                    .writePng(testsupport::artifactPath("StatusClickX11.png")));
 }
 
 } // namespace

@@ -1,37 +1,25 @@
 #include "floating/FullscreenMonitor.h"
-#include "platform/dispatch/RunLoop.h"
-#include "platform/toolkit/Application.h"
 #include "platform/toolkit/Window.h"
 #include "platform/toolkit/x11/X11WindowList.h"
-#include "platform/toolkit/x11/X11WindowServer.h"
-#include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 
 // Xlib's macros must come after every other header.
 // clang-format off
+#include "support/X11TestSupport.h"
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
 // clang-format on
 
 namespace pulsedeck {
 namespace {
 
-// Another client on a private X server, with the monitor over the X window list.
-class FullscreenMonitorX11 : public ::testing::Test {
+// Another client (the fixture's second connection) on a private X server, with the monitor over
+// the X window list.
+class FullscreenMonitorX11 : public testsupport::X11Fixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
-        ui::x11::X11WindowServer::Options options;
-        options.displayName = xvfb.displayName();
-        options.backingScale = 1;
-        options.usePortal = false;
-        server = ui::x11::X11WindowServer::open(loop, options);
-        ASSERT_TRUE(server);
-        app = std::make_unique<ui::Application>(*server, loop);
-        other = XOpenDisplay(xvfb.displayName().c_str());
-        ASSERT_NE(other, nullptr);
+        ASSERT_NO_FATAL_FAILURE(X11Fixture::SetUp());
         list = std::make_shared<ui::x11::X11WindowList>(*server);
         monitor = std::make_unique<FullscreenMonitor>(list, FullscreenMonitor::currentPID(), loop);
         monitor->changed = [this] { ++changes; };
@@ -39,36 +27,25 @@ protected:
 
     void TearDown() override {
         monitor.reset();
-        if (other)
-            XCloseDisplay(other);
-        app.reset();
-        server.reset();
+        X11Fixture::TearDown();
     }
 
     // A mapped window of the other client, in root pixels.
     ::Window mapOtherWindow(int x, int y, int width, int height) {
-        const ::Window root = DefaultRootWindow(other);
-        const ::Window window = XCreateSimpleWindow(other, root, x, y, width, height, 0, 0, 0);
-        const long pid = 1;
-        XChangeProperty(other, window, XInternAtom(other, "_NET_WM_PID", False), XA_CARDINAL, 32,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
-        XMapWindow(other, window);
-        XSync(other, False);
+        const ::Window root = DefaultRootWindow(user);
+        const ::Window window = XCreateSimpleWindow(user, root, x, y, width, height, 0, 0, 0);
+        testsupport::setWindowProperty(user, window, "_NET_WM_PID", XA_CARDINAL, {1});
+        XMapWindow(user, window);
+        XSync(user, False);
         return window;
     }
 
     void markAsDesktop(::Window window) {
-        const Atom type = XInternAtom(other, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
-        XChangeProperty(other, window, XInternAtom(other, "_NET_WM_WINDOW_TYPE", False), XA_ATOM,
-                        32, PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
-        XSync(other, False);
+        const Atom type = XInternAtom(user, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
+        testsupport::setWindowProperty(user, window, "_NET_WM_WINDOW_TYPE", XA_ATOM, {long(type)});
+        XSync(user, False);
     }
 
-    testsupport::XvfbServer xvfb{1280, 800};
-    dispatch::RunLoop loop;
-    std::unique_ptr<ui::x11::X11WindowServer> server;
-    std::unique_ptr<ui::Application> app;
-    Display* other = nullptr;
     std::shared_ptr<ui::x11::X11WindowList> list;
     std::unique_ptr<FullscreenMonitor> monitor;
     int changes = 0;
@@ -86,8 +63,8 @@ TEST_F(FullscreenMonitorX11, AScreenSizedWindowFlagsTheDisplayAndUnmappingClears
     EXPECT_TRUE(monitor->isFullscreen(screens.front()));
     EXPECT_EQ(changes, 1);
 
-    XUnmapWindow(other, window);
-    XSync(other, False);
+    XUnmapWindow(user, window);
+    XSync(user, False);
     monitor->scan();
     EXPECT_TRUE(monitor->displayIDs().empty());
     EXPECT_EQ(changes, 2);

@@ -1,25 +1,16 @@
 #include "SampleStrip.h"
-#include "platform/dispatch/Clock.h"
-#include "platform/dispatch/RunLoop.h"
 #include "platform/graphics/Bitmap.h"
-#include "platform/toolkit/Application.h"
 #include "platform/toolkit/StatusBar.h"
-#include "platform/toolkit/Window.h"
-#include "platform/toolkit/x11/X11WindowServer.h"
 #include "statusbar/EditingPanels.h"
 #include "statusbar/MenuBarContentView.h"
 #include "support/TestPaths.h"
-#include "support/XvfbServer.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
 // Xlib's macros (None, Bool, Status) must come after every other header.
 // clang-format off
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
+#include "support/X11TestSupport.h"
 // clang-format on
 
 // fontconfig keeps the configuration pango loads for the life of the process; not our leak.
@@ -30,24 +21,11 @@ extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
 namespace pulsedeck {
 namespace {
 
-constexpr int screenWidth = 1280;
-constexpr int screenHeight = 800;
-
 // The status strip with every module, sorted through its editing panel on a private X server.
-class EditingOverlayX11 : public ::testing::Test {
+class EditingOverlayX11 : public testsupport::X11Fixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
-        ui::x11::X11WindowServer::Options options;
-        options.displayName = xvfb.displayName();
-        options.backingScale = 1;
-        options.usePortal = false;
-        server = ui::x11::X11WindowServer::open(loop, options);
-        ASSERT_TRUE(server);
-        app = std::make_unique<ui::Application>(*server, loop);
-        user = XOpenDisplay(xvfb.displayName().c_str());
-        ASSERT_NE(user, nullptr);
-
+        ASSERT_NO_FATAL_FAILURE(X11Fixture::SetUp());
         strip = std::make_shared<MenuBarContentView>(gfx::Rect{0, 0, 300, 24});
         striptest::fillSampleStrip(*strip, readings, false);
         strip->setFrameSize({strip->requiredWidth(), 24});
@@ -65,10 +43,7 @@ protected:
         panels.reset();
         strip.reset();
         item.reset();
-        app.reset();
-        server.reset();
-        if (user)
-            XCloseDisplay(user);
+        X11Fixture::TearDown();
     }
 
     void refresh() {
@@ -77,73 +52,24 @@ protected:
         panels->refresh(conditions);
     }
 
-    bool runUntil(const std::function<bool()>& done, double seconds = 3) {
-        const double deadline = dispatch::systemUptime() + seconds;
-        loop.runNested(dispatch::RunLoopMode::defaultMode, [&] {
-            if (done() || dispatch::systemUptime() > deadline)
-                return false;
-            loop.queue().asyncAfter(0.01, [] {});
-            return true;
-        });
-        return done();
-    }
-    void settle(double seconds = 0.2) {
-        const double until = dispatch::systemUptime() + seconds;
-        runUntil([&] { return dispatch::systemUptime() >= until; }, seconds + 1);
-    }
-
     bool panelViewable() {
-        if (panels->panels().empty())
-            return false;
-        const auto number = panels->panels().begin()->second->windowNumber();
-        const auto xid = number ? server->xWindow(*number) : std::nullopt;
-        XWindowAttributes attributes{};
-        return xid && XGetWindowAttributes(server->display(), *xid, &attributes) &&
-               attributes.map_state == IsViewable;
+        return !panels->panels().empty() && viewable(*panels->panels().begin()->second);
     }
 
     // Root pixels for a point of the y-up screen space.
     int rootX(double x) const { return static_cast<int>(x); }
     int rootY(double y) const { return screenHeight - 1 - static_cast<int>(y); }
-    void moveTo(gfx::Point point) {
-        XTestFakeMotionEvent(user, 0, rootX(point.x), rootY(point.y), CurrentTime);
-        XFlush(user);
-    }
-    void button(bool down) {
-        XTestFakeButtonEvent(user, 1, down ? True : False, CurrentTime);
-        XFlush(user);
-    }
+    void moveTo(gfx::Point point) { X11Fixture::moveTo(rootX(point.x), rootY(point.y)); }
 
     // What the X server shows over a screen rect, as a bitmap.
     gfx::Bitmap grab(const gfx::Rect& rect) {
-        const int wide = static_cast<int>(rect.width());
-        const int high = static_cast<int>(rect.height());
-        gfx::Bitmap bitmap(wide, high, rect.size);
-        XImage* image =
-            XGetImage(server->display(), DefaultRootWindow(server->display()), rootX(rect.minX()),
-                      rootY(rect.maxY()) + 1, wide, high, AllPlanes, ZPixmap);
-        if (!image)
-            return bitmap;
-        gfx::Context context(bitmap);
-        for (int row = 0; row < high; ++row) {
-            for (int column = 0; column < wide; ++column) {
-                const unsigned long pixel = XGetPixel(image, column, row);
-                context.setFillColor(gfx::Color::srgb(((pixel >> 16) & 0xff) / 255.0,
-                                                      ((pixel >> 8) & 0xff) / 255.0,
-                                                      (pixel & 0xff) / 255.0));
-                context.fillRect({double(column), double(high - 1 - row), 1, 1});
-            }
-        }
-        XDestroyImage(image);
+        gfx::Bitmap bitmap =
+            captureRoot(rootX(rect.minX()), rootY(rect.maxY()) + 1, static_cast<int>(rect.width()),
+                        static_cast<int>(rect.height()))
+                .bitmap();
+        bitmap.setSize(rect.size);
         return bitmap;
     }
-
-    testsupport::XvfbServer xvfb{screenWidth, screenHeight};
-    dispatch::RunLoop loop;
-    dispatch::ScopedMainRunLoop scopedLoop{loop};
-    std::unique_ptr<ui::x11::X11WindowServer> server;
-    std::unique_ptr<ui::Application> app;
-    Display* user = nullptr;
 
     striptest::SampleReadings readings;
     std::shared_ptr<MenuBarContentView> strip;
@@ -157,7 +83,7 @@ TEST_F(EditingOverlayX11, AnXTestDragReordersTwoModulesInSortingMode) {
     ASSERT_TRUE(runUntil([&] { return panelViewable(); }));
     const auto frame = strip->statusItemScreenFrame();
     ASSERT_TRUE(frame);
-    settle();
+    settle(0.2);
     const gfx::Bitmap shown = grab(*frame);
     EXPECT_TRUE(shown.writePng(testsupport::artifactPath("editing-overlay-x11.png").string()));
     // Between the memory and fan modules lies bare glass: the light grey of the strip.
@@ -172,14 +98,14 @@ TEST_F(EditingOverlayX11, AnXTestDragReordersTwoModulesInSortingMode) {
     const double reach = strip->layoutModuleRects().at(ModuleKind::fan).midX() - memory.midX() + 2;
     moveTo(grip);
     settle(0.05);
-    button(true);
+    button(1, true);
     ASSERT_TRUE(runUntil([&] { return strip->draggedModule == ModuleKind::memory; }));
     for (double dx = 2; dx <= reach; dx += 2) {
         moveTo({grip.x + dx, grip.y});
         settle(0.01);
     }
     moveTo({grip.x + reach, grip.y});
-    button(false);
+    button(1, false);
     ASSERT_TRUE(runUntil([&] { return !strip->sortPointerIsDown && !orders.empty(); }));
     EXPECT_EQ(strip->order[0], ModuleKind::fan);
     EXPECT_EQ(strip->order[1], ModuleKind::memory);

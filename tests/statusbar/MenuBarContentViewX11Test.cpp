@@ -1,20 +1,13 @@
 #include "SampleStrip.h"
-#include "platform/dispatch/Clock.h"
-#include "platform/dispatch/RunLoop.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Context.h"
-#include "platform/toolkit/Application.h"
 #include "platform/toolkit/StatusBar.h"
-#include "platform/toolkit/Window.h"
-#include "platform/toolkit/x11/X11WindowServer.h"
 #include "statusbar/MenuBarContentView.h"
 #include "support/TestPaths.h"
-#include "support/XvfbServer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -22,8 +15,7 @@
 
 // Xlib's macros (None, Bool, Status) must come after every other header.
 // clang-format off
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "support/X11TestSupport.h"
 // clang-format on
 
 // fontconfig keeps the configuration pango loads for the life of the process; not our leak.
@@ -34,24 +26,17 @@ extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
 namespace pulsedeck {
 namespace {
 
-constexpr int screenWidth = 1280;
-constexpr int screenHeight = 800;
+using testsupport::Rgb;
+
 // Channel difference allowed between the display and the headless render.
 constexpr int tolerance = 4;
 
-struct Rgb {
-    int red = 0, green = 0, blue = 0;
-    int luma() const { return (red * 3 + green * 6 + blue) / 10; }
-    int chroma() const { return std::max({red, green, blue}) - std::min({red, green, blue}); }
-};
-
-std::ostream& operator<<(std::ostream& out, const Rgb& rgb) {
-    return out << "rgb(" << rgb.red << ", " << rgb.green << ", " << rgb.blue << ")";
+int luma(const Rgb& rgb) {
+    return (rgb.red * 3 + rgb.green * 6 + rgb.blue) / 10;
 }
 
-bool near(const Rgb& a, const Rgb& b) {
-    return std::abs(a.red - b.red) <= tolerance && std::abs(a.green - b.green) <= tolerance &&
-           std::abs(a.blue - b.blue) <= tolerance;
+int chroma(const Rgb& rgb) {
+    return std::max({rgb.red, rgb.green, rgb.blue}) - std::min({rgb.red, rgb.green, rgb.blue});
 }
 
 // The root's colour: a slate blue that neither appearance draws, so white text shows against it
@@ -96,16 +81,10 @@ public:
 
 // The strip with all six modules in the status bar of a private X server (no compositor), read
 // back off the screen and set against the same view painted headless at the same scale.
-class StripOnX11 : public ::testing::TestWithParam<Look> {
+class StripOnX11 : public testsupport::X11Fixture, public ::testing::WithParamInterface<Look> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
-        ui::x11::X11WindowServer::Options options;
-        options.displayName = xvfb.displayName();
-        options.backingScale = GetParam().scale;
-        options.usePortal = false;
-        server = ui::x11::X11WindowServer::open(loop, options);
-        ASSERT_TRUE(server);
+        ASSERT_NO_FATAL_FAILURE(openServer(GetParam().scale));
         Display* display = server->display();
         XSetWindowBackground(display, DefaultRootWindow(display),
                              std::uint32_t(rootColour.red) << 16 |
@@ -113,7 +92,6 @@ protected:
                                  std::uint32_t(rootColour.blue));
         XClearWindow(display, DefaultRootWindow(display));
         XFlush(display);
-        app = std::make_unique<ui::Application>(*server, loop);
 
         const bool dark = GetParam().dark;
         strip = std::make_shared<PaintedStrip>(gfx::Rect{0, 0, 300, 24});
@@ -127,88 +105,7 @@ protected:
     void TearDown() override {
         strip.reset();
         item.reset();
-        app.reset();
-        server.reset();
-    }
-
-    bool runUntil(const std::function<bool()>& done, double seconds = 3) {
-        const double deadline = dispatch::systemUptime() + seconds;
-        loop.runNested(dispatch::RunLoopMode::defaultMode, [&] {
-            if (done() || dispatch::systemUptime() > deadline)
-                return false;
-            loop.queue().asyncAfter(0.01, [] {});
-            return true;
-        });
-        return done();
-    }
-    void settle(double seconds = 0.3) {
-        const double until = dispatch::systemUptime() + seconds;
-        runUntil([&] { return dispatch::systemUptime() >= until; }, seconds + 1);
-    }
-
-    bool barViewable() {
-        const auto number = app->statusBar().window()->windowNumber();
-        const auto xid = number ? server->xWindow(*number) : std::nullopt;
-        XWindowAttributes attributes{};
-        return xid && XGetWindowAttributes(server->display(), *xid, &attributes) &&
-               attributes.map_state == IsViewable;
-    }
-
-    // The bar window's place on the root, in pixels.
-    struct PixelArea {
-        int x = 0, y = 0, width = 0, height = 0;
-    };
-    PixelArea barArea() {
-        Display* display = server->display();
-        const ::Window xid = *server->xWindow(*app->statusBar().window()->windowNumber());
-        XWindowAttributes attributes{};
-        XGetWindowAttributes(display, xid, &attributes);
-        ::Window child = 0;
-        PixelArea area;
-        XTranslateCoordinates(display, xid, DefaultRootWindow(display), 0, 0, &area.x, &area.y,
-                              &child);
-        area.width = attributes.width;
-        area.height = attributes.height;
-        return area;
-    }
-
-    // What the screen shows over the bar: the root's pixels, so whatever the bar's shape cuts
-    // away shows as the root does.
-    std::vector<Rgb> grabScreen(const PixelArea& area) {
-        std::vector<Rgb> pixels;
-        Display* display = server->display();
-        XImage* image = XGetImage(display, DefaultRootWindow(display), area.x, area.y,
-                                  unsigned(area.width), unsigned(area.height), AllPlanes, ZPixmap);
-        if (!image)
-            return pixels;
-        pixels.reserve(std::size_t(area.width) * std::size_t(area.height));
-        for (int row = 0; row < area.height; ++row) {
-            for (int column = 0; column < area.width; ++column) {
-                const unsigned long pixel = XGetPixel(image, column, row);
-                pixels.push_back(
-                    {int((pixel >> 16) & 0xff), int((pixel >> 8) & 0xff), int(pixel & 0xff)});
-            }
-        }
-        XDestroyImage(image);
-        return pixels;
-    }
-
-    static gfx::Bitmap asBitmap(const std::vector<Rgb>& pixels, const PixelArea& area) {
-        gfx::Bitmap bitmap =
-            gfx::Bitmap::forPointSize({double(area.width), double(area.height)}, 1);
-        cairo_surface_flush(bitmap.surface());
-        unsigned char* data = cairo_image_surface_get_data(bitmap.surface());
-        const int stride = cairo_image_surface_get_stride(bitmap.surface());
-        for (int row = 0; row < area.height; ++row) {
-            auto* out = reinterpret_cast<std::uint32_t*>(data + row * stride);
-            for (int column = 0; column < area.width; ++column) {
-                const Rgb& rgb = pixels[std::size_t(row) * std::size_t(area.width) + column];
-                out[column] = 0xff000000u | std::uint32_t(rgb.red) << 16 |
-                              std::uint32_t(rgb.green) << 8 | std::uint32_t(rgb.blue);
-            }
-        }
-        cairo_surface_mark_dirty(bitmap.surface());
-        return bitmap;
+        X11Fixture::TearDown();
     }
 
     gfx::Bitmap headlessRender() {
@@ -219,12 +116,6 @@ protected:
         return bitmap;
     }
 
-    testsupport::XvfbServer xvfb{screenWidth, screenHeight};
-    dispatch::RunLoop loop;
-    dispatch::ScopedMainRunLoop scopedLoop{loop};
-    std::unique_ptr<ui::x11::X11WindowServer> server;
-    std::unique_ptr<ui::Application> app;
-
     striptest::SampleReadings readings;
     std::shared_ptr<PaintedStrip> strip;
     std::shared_ptr<ui::StatusItem> item;
@@ -233,27 +124,26 @@ protected:
 TEST_P(StripOnX11, TheStripInTheStatusBarMatchesItsHeadlessRender) {
     const int scale = GetParam().scale;
     const bool dark = GetParam().dark;
-    ASSERT_TRUE(runUntil([&] { return barViewable(); }));
-    settle();
+    ASSERT_TRUE(runUntil([&] { return viewable(*app->statusBar().window()); }));
+    settle(0.3);
 
     // The bar holds the one item, as wide as the strip, at the top right of the screen.
-    const PixelArea area = barArea();
+    const testsupport::PixelArea area =
+        testsupport::rootArea(server->display(), *xWindow(*app->statusBar().window()));
     const int wide = int(std::ceil(strip->requiredWidth() * scale - 1e-6));
     EXPECT_EQ(area.y, 0);
     EXPECT_EQ(area.height, 24 * scale);
     EXPECT_NEAR(area.width, wide, 1);
     EXPECT_EQ(area.x + area.width, screenWidth);
 
-    const std::vector<Rgb> shown = grabScreen(area);
-    ASSERT_EQ(shown.size(), std::size_t(area.width) * std::size_t(area.height));
+    // The root's pixels, so whatever the bar's shape cuts away shows as the root does.
+    const testsupport::Capture shown = captureRoot(area.x, area.y, area.width, area.height);
+    ASSERT_EQ(shown.pixels.size(), std::size_t(area.width) * std::size_t(area.height));
     const gfx::Bitmap reference = headlessRender();
     const std::string stem = "strip-x11-" + std::to_string(scale) + (dark ? "-dark" : "-light");
-    EXPECT_TRUE(asBitmap(shown, area).writePng(testsupport::artifactPath(stem + ".png").string()));
+    EXPECT_TRUE(shown.writePng(testsupport::artifactPath(stem + ".png")));
     EXPECT_TRUE(reference.writePng(testsupport::artifactPath(stem + "-headless.png").string()));
 
-    auto shownAt = [&](int column, int row) {
-        return shown[std::size_t(row) * std::size_t(area.width) + std::size_t(column)];
-    };
     // A pixel of the render against the same pixel on the screen.
     int compared = 0;
     auto probe = [&](int column, int row, const std::string& what) {
@@ -262,8 +152,8 @@ TEST_P(StripOnX11, TheStripInTheStatusBarMatchesItsHeadlessRender) {
             return;
         ++compared;
         const Rgb expected = expectedOnDisplay(drawn);
-        const Rgb actual = shownAt(column, row);
-        EXPECT_TRUE(near(actual, expected))
+        const Rgb actual = shown.at(column, row);
+        EXPECT_TRUE(near(actual, expected, tolerance))
             << what << " at pixel (" << column << ", " << row << "): shown " << actual
             << ", rendered " << expected << " (alpha " << int(drawn.alpha) << ")";
     };
@@ -289,14 +179,14 @@ TEST_P(StripOnX11, TheStripInTheStatusBarMatchesItsHeadlessRender) {
                 if (drawn.alpha < 160)
                     continue;
                 const Rgb solid = expectedOnDisplay(drawn);
-                const int contrast = dark ? solid.luma() : 255 - solid.luma();
+                const int contrast = dark ? luma(solid) : 255 - luma(solid);
                 if (contrast > inkContrast) {
                     inkContrast = contrast;
                     inkColumn = column;
                     inkRow = row;
                 }
-                if (solid.chroma() > colourChroma) {
-                    colourChroma = solid.chroma();
+                if (chroma(solid) > colourChroma) {
+                    colourChroma = chroma(solid);
                     colourColumn = column;
                     colourRow = row;
                 }
@@ -329,8 +219,8 @@ TEST_P(StripOnX11, TheStripInTheStatusBarMatchesItsHeadlessRender) {
         const int column = int(middle * scale);
         const int row = 12 * scale;
         EXPECT_EQ(reference.pixel(column, row).alpha, 0) << "gap " << index;
-        EXPECT_TRUE(near(shownAt(column, row), rootColour))
-            << "gap " << index << ": " << shownAt(column, row);
+        EXPECT_TRUE(near(shown.at(column, row), rootColour, tolerance))
+            << "gap " << index << ": " << shown.at(column, row);
         probe(column, row, "gap " + std::to_string(index));
     }
     EXPECT_GE(gaps, 3);

@@ -1,7 +1,7 @@
 #include "platform/toolkit/x11/SettingsPortal.h"
 
-#include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
+#include "support/RunUntil.h"
 #include "support/TestPaths.h"
 
 #include <chrono>
@@ -11,7 +11,6 @@
 #include <cstring>
 #include <dbus/dbus.h>
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 #include <poll.h>
@@ -23,6 +22,7 @@
 
 namespace {
 
+using testsupport::runUntil;
 using ui::x11::SettingsPortal;
 
 // Sets an environment variable (or clears it) for the object's lifetime.
@@ -185,17 +185,6 @@ private:
     DBusConnection* service_ = nullptr;
     dispatch::RunLoop::Registration source_;
 };
-
-bool runUntil(dispatch::RunLoop& loop, const std::function<bool()>& done, double seconds = 3) {
-    const double deadline = dispatch::systemUptime() + seconds;
-    loop.runNested(dispatch::RunLoopMode::defaultMode, [&] {
-        if (done() || dispatch::systemUptime() > deadline)
-            return false;
-        loop.queue().asyncAfter(0.01, [] {});
-        return true;
-    });
-    return done();
-}
 
 TEST(SettingsPortal, ReadsThePreferencesAndFollowsTheirChanges) {
     PrivateBus bus;

@@ -11,10 +11,8 @@
 #include "platform/toolkit/Workspace.h"
 #include "platform/toolkit/x11/X11WindowServer.h"
 #include "support/TestPaths.h"
-#include "support/XvfbServer.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <gtest/gtest.h>
@@ -24,37 +22,14 @@
 
 // Xlib's macros (None, Bool, Status) must come after every other header.
 // clang-format off
+#include "support/X11TestSupport.h"
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 // clang-format on
 
 namespace {
 
-struct Rgb {
-    int red = 0, green = 0, blue = 0;
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Rgb& rgb) {
-    return out << "rgb(" << rgb.red << ", " << rgb.green << ", " << rgb.blue << ")";
-}
-
-bool near(const Rgb& a, const Rgb& b, int tolerance = 2) {
-    return std::abs(a.red - b.red) <= tolerance && std::abs(a.green - b.green) <= tolerance &&
-           std::abs(a.blue - b.blue) <= tolerance;
-}
-
-Rgb xPixel(Display* display, ::Window window, int x, int y) {
-    XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!image)
-        return {-1, -1, -1};
-    const unsigned long pixel = XGetPixel(image, 0, 0);
-    XDestroyImage(image);
-    return {int((pixel >> 16) & 0xff), int((pixel >> 8) & 0xff), int(pixel & 0xff)};
-}
+using testsupport::Rgb;
 
 Rgb rgbOf(const gfx::Rgba8& pixel) {
     return {pixel.red, pixel.green, pixel.blue};
@@ -104,90 +79,52 @@ public:
     }
 };
 
-class X11Server : public ::testing::Test {
+class X11Server : public testsupport::X11Fixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
-        ui::x11::X11WindowServer::Options options;
-        options.displayName = xvfb.displayName();
-        options.backingScale = 1;
-        options.usePortal = false;
-        server = ui::x11::X11WindowServer::open(loop, options);
-        ASSERT_TRUE(server);
-        app = std::make_unique<ui::Application>(*server, loop);
-        user = XOpenDisplay(xvfb.displayName().c_str());
-        ASSERT_NE(user, nullptr);
-    }
-
     void TearDown() override {
-        app.reset();
-        server.reset();
-        if (user)
-            XCloseDisplay(user);
+        // The windows go while the server they live on is still there.
+        window.reset();
+        view.reset();
+        X11Fixture::TearDown();
     }
 
-    // Runs the loop until done() holds or the time is up; answers done().
-    bool runUntil(const std::function<bool()>& done, double seconds = 3) {
-        const double deadline = dispatch::systemUptime() + seconds;
-        loop.runNested(dispatch::RunLoopMode::defaultMode, [&] {
-            if (done() || dispatch::systemUptime() > deadline)
-                return false;
-            loop.queue().asyncAfter(0.01, [] {});
-            return true;
+    // `window` over `frame` with `view`, a RecordingView, filling it; not yet shown.
+    void makeRecordingWindow(const gfx::Rect& frame, ui::StyleMask style = ui::Style::borderless) {
+        window = std::make_shared<ui::Window>(frame, style);
+        view = std::make_shared<RecordingView>(gfx::Rect{{0, 0}, frame.size});
+        window->setContentView(view);
+    }
+
+    // The status bar with one item as wide as `content`, showing it.
+    std::shared_ptr<ui::Window> statusBarShowing(std::shared_ptr<ui::View> content) {
+        app->statusBar().statusItem(content->bounds().width())->setView(std::move(content));
+        return app->statusBar().window();
+    }
+
+    // Records in `seen` what a global monitor for `mask` is handed; the test removes it.
+    ui::EventMonitorToken recordGlobally(ui::EventMask mask) {
+        return app->addGlobalMonitor(mask,
+                                     [this](const ui::Event& event) { seen.push_back(event); });
+    }
+
+    // Whether one of our windows other than `window` is on the display: an open menu.
+    bool anotherWindowShows() {
+        const auto windows = app->windows();
+        return std::any_of(windows.begin(), windows.end(), [&](const auto& shown) {
+            return shown != window && shown->isVisible() && viewable(*shown);
         });
-        return done();
     }
 
-    void settle(double seconds = 0.15) {
-        const double until = dispatch::systemUptime() + seconds;
-        runUntil([&] { return dispatch::systemUptime() >= until; }, seconds + 1);
-    }
-
-    bool viewable(const ui::Window& window) {
-        auto xid = server->xWindow(window.windowNumber().value_or(0));
-        if (!xid)
-            return false;
-        XWindowAttributes attributes{};
-        return XGetWindowAttributes(server->display(), *xid, &attributes) &&
-               attributes.map_state == IsViewable;
-    }
-
-    // The user's hand: XTest input from a connection of its own, in root pixels.
-    void moveTo(int x, int y) {
-        XTestFakeMotionEvent(user, 0, x, y, CurrentTime);
-        XFlush(user);
-    }
-    void button(unsigned number, bool down) {
-        XTestFakeButtonEvent(user, number, down ? True : False, CurrentTime);
-        XFlush(user);
-    }
-    void key(KeySym symbol, bool down) {
-        XTestFakeKeyEvent(user, XKeysymToKeycode(user, symbol), down ? True : False, CurrentTime);
-        XFlush(user);
-    }
-    void click(int x, int y, unsigned number = 1) {
-        moveTo(x, y);
-        button(number, true);
-        button(number, false);
-    }
-
-    Rgb rootPixel(int x, int y) {
-        return xPixel(server->display(), DefaultRootWindow(server->display()), x, y);
-    }
-
-    testsupport::XvfbServer xvfb{1280, 800};
-    dispatch::RunLoop loop;
-    dispatch::ScopedMainRunLoop scopedLoop{loop};
-    std::unique_ptr<ui::x11::X11WindowServer> server;
-    std::unique_ptr<ui::Application> app;
-    Display* user = nullptr;
+    std::shared_ptr<ui::Window> window;
+    std::shared_ptr<RecordingView> view;
+    std::vector<ui::Event> seen;
 };
 
 TEST_F(X11Server, DrawnViewShowsTheSamePixelsAsTheHeadlessRender) {
     const gfx::Rect frame{100, 300, 200, 120};
-    auto window = std::make_shared<ui::Window>(frame, ui::Style::borderless);
-    auto view = std::make_shared<PatternView>(gfx::Rect{{0, 0}, frame.size});
-    window->setContentView(view);
+    window = std::make_shared<ui::Window>(frame, ui::Style::borderless);
+    auto pattern = std::make_shared<PatternView>(gfx::Rect{{0, 0}, frame.size});
+    window->setContentView(pattern);
     window->orderFront();
     ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
     settle();
@@ -197,18 +134,18 @@ TEST_F(X11Server, DrawnViewShowsTheSamePixelsAsTheHeadlessRender) {
         gfx::Context context(reference);
         context.setFillColor(window->backgroundColor());
         context.fillRect({{0, 0}, frame.size});
-        view->drawRect(context, view->bounds());
+        pattern->drawRect(context, pattern->bounds());
     }
 
-    const ::Window xid = *server->xWindow(*window->windowNumber());
+    const ::Window xid = *xWindow(*window);
     const std::vector<gfx::Point> probes = {
         {10.5, 10.5},  {45.5, 25.5},  {190.5, 110.5}, {155.5, 95.5}, {100.5, 60.5},
         {100.5, 25.5}, {60.5, 110.5}, {5.5, 115.5},   {195.5, 5.5},
     };
     for (const gfx::Point& probe : probes) {
         const Rgb expected = rgbOf(reference.pixelAtPoint(probe));
-        const Rgb shown =
-            xPixel(server->display(), xid, int(probe.x), int(frame.height() - probe.y));
+        const Rgb shown = testsupport::pixelAt(server->display(), xid, int(probe.x),
+                                               int(frame.height() - probe.y));
         EXPECT_TRUE(near(shown, expected))
             << "at (" << probe.x << ", " << probe.y << "): " << shown << " vs " << expected;
     }
@@ -217,10 +154,7 @@ TEST_F(X11Server, DrawnViewShowsTheSamePixelsAsTheHeadlessRender) {
 }
 
 TEST_F(X11Server, ClickReachesTheViewWithLocationButtonModifiersAndUptimeStamp) {
-    const gfx::Rect frame{200, 200, 200, 100};
-    auto window = std::make_shared<ui::Window>(frame, ui::Style::borderless);
-    auto view = std::make_shared<RecordingView>(gfx::Rect{{0, 0}, frame.size});
-    window->setContentView(view);
+    makeRecordingWindow({200, 200, 200, 100});
     window->orderFront();
     ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
 
@@ -273,18 +207,12 @@ TEST_F(X11Server, ClickReachesTheViewWithLocationButtonModifiersAndUptimeStamp) 
 }
 
 TEST_F(X11Server, GlobalMonitorSeesClicksOutsideOurWindowsOnly) {
-    const gfx::Rect frame{100, 100, 200, 100};
-    auto window = std::make_shared<ui::Window>(frame, ui::Style::borderless);
-    auto view = std::make_shared<RecordingView>(gfx::Rect{{0, 0}, frame.size});
-    window->setContentView(view);
+    makeRecordingWindow({100, 100, 200, 100});
     window->orderFront();
     ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
 
-    std::vector<ui::Event> seen;
-    const ui::EventMask mask = ui::EventMasks::leftMouseDown | ui::EventMasks::leftMouseUp |
-                               ui::EventMasks::leftMouseDragged;
-    auto token =
-        app->addGlobalMonitor(mask, [&](const ui::Event& event) { seen.push_back(event); });
+    auto token = recordGlobally(ui::EventMasks::leftMouseDown | ui::EventMasks::leftMouseUp |
+                                ui::EventMasks::leftMouseDragged);
 
     // Positions come from the pointer when the server's report is read, so the hand waits for
     // each report as a person would.
@@ -315,42 +243,27 @@ TEST_F(X11Server, GlobalMonitorSeesClicksOutsideOurWindowsOnly) {
 }
 
 TEST_F(X11Server, StatusBarSitsAtTheTopRightWithTheItemsLengthAndAStrut) {
-    auto item = app->statusBar().statusItem(60);
-    item->setView(std::make_shared<RecordingView>(gfx::Rect{0, 0, 60, 24}));
-    auto bar = app->statusBar().window();
+    auto bar = statusBarShowing(std::make_shared<RecordingView>(gfx::Rect{0, 0, 60, 24}));
     ASSERT_TRUE(runUntil([&] { return viewable(*bar); }));
     settle();
 
     Display* display = server->display();
-    const ::Window xid = *server->xWindow(*bar->windowNumber());
-    ::Window child = 0;
-    int x = 0, y = 0;
-    XTranslateCoordinates(display, xid, DefaultRootWindow(display), 0, 0, &x, &y, &child);
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(display, xid, &attributes);
-    EXPECT_EQ(x, 1220);
-    EXPECT_EQ(y, 0);
-    EXPECT_EQ(attributes.width, 60);
-    EXPECT_EQ(attributes.height, 24);
+    const ::Window xid = *xWindow(*bar);
+    const testsupport::PixelArea area = testsupport::rootArea(display, xid);
+    EXPECT_EQ(area.x, 1220);
+    EXPECT_EQ(area.y, 0);
+    EXPECT_EQ(area.width, 60);
+    EXPECT_EQ(area.height, 24);
 
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(display, xid, XInternAtom(display, "_NET_WM_STRUT_PARTIAL", False), 0, 12,
-                       False, XA_CARDINAL, &type, &format, &count, &remaining, &data);
-    ASSERT_EQ(count, 12u);
-    const long* strut = reinterpret_cast<const long*>(data);
+    const auto strut =
+        testsupport::windowProperty(display, xid, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL, 12);
+    ASSERT_EQ(strut.size(), 12u);
     EXPECT_EQ(strut[2], 24);
     EXPECT_EQ(strut[8], 1220);
     EXPECT_EQ(strut[9], 1279);
-    XFree(data);
-    XGetWindowProperty(display, xid, XInternAtom(display, "_NET_WM_WINDOW_TYPE", False), 0, 1,
-                       False, XA_ATOM, &type, &format, &count, &remaining, &data);
-    ASSERT_EQ(count, 1u);
-    EXPECT_EQ(*reinterpret_cast<const Atom*>(data),
-              XInternAtom(display, "_NET_WM_WINDOW_TYPE_DOCK", False));
-    XFree(data);
+    const auto type = testsupport::windowProperty(display, xid, "_NET_WM_WINDOW_TYPE", XA_ATOM, 1);
+    ASSERT_EQ(type.size(), 1u);
+    EXPECT_EQ(Atom(type[0]), XInternAtom(display, "_NET_WM_WINDOW_TYPE_DOCK", False));
 
     // The menu-bar height the controller reads off the screen is the bar's thickness.
     const auto screens = server->screens();
@@ -369,21 +282,16 @@ TEST_F(X11Server, StatusBarSitsBelowAnotherPanelsTopStrut) {
     ::Window panel =
         XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1280, 30, 0, CopyFromParent,
                       InputOutput, CopyFromParent, CWOverrideRedirect, &set);
-    const long strut[12] = {0, 0, 30, 0, 0, 0, 0, 0, 0, 1279, 0, 0};
-    XChangeProperty(display, panel, XInternAtom(display, "_NET_WM_STRUT_PARTIAL", False),
-                    XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(strut),
-                    12);
+    testsupport::setWindowProperty(display, panel, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL,
+                                   {0, 0, 30, 0, 0, 0, 0, 0, 0, 1279, 0, 0});
     XMapWindow(display, panel);
     XSync(display, False);
 
     auto item = app->statusBar().statusItem(40);
     auto bar = app->statusBar().window();
     auto barTop = [&] {
-        ::Window child = 0;
-        int x = 0, y = 0;
-        XTranslateCoordinates(server->display(), *server->xWindow(*bar->windowNumber()),
-                              DefaultRootWindow(server->display()), 0, 0, &x, &y, &child);
-        return std::pair(x, y);
+        const auto area = testsupport::rootArea(server->display(), *xWindow(*bar));
+        return std::pair(area.x, area.y);
     };
     ASSERT_TRUE(runUntil([&] { return viewable(*bar) && barTop() == std::pair(1240, 30); }))
         << barTop().first << ", " << barTop().second;
@@ -410,10 +318,7 @@ TEST_F(X11Server, StatusBarSitsBelowAnotherPanelsTopStrut) {
 }
 
 TEST_F(X11Server, ContextMenuOpensTracksAndClosesOnAClickOutside) {
-    const gfx::Rect frame{100, 400, 200, 100};
-    auto window = std::make_shared<ui::Window>(frame, ui::Style::borderless);
-    auto view = std::make_shared<RecordingView>(gfx::Rect{{0, 0}, frame.size});
-    window->setContentView(view);
+    makeRecordingWindow({100, 400, 200, 100});
     window->orderFront();
     ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
 
@@ -432,10 +337,8 @@ TEST_F(X11Server, ContextMenuOpensTracksAndClosesOnAClickOutside) {
     const double giveUp = dispatch::systemUptime() + 3;
     std::function<void()> act = [&] {
         if (step == 0) {
-            for (auto& shown : app->windows()) {
-                if (shown != window && shown->isVisible() && viewable(*shown))
-                    opened = true;
-            }
+            if (anotherWindowShows())
+                opened = true;
             idle = rootPixel(190, 362);
             if (opened && idle != Rgb{255, 255, 255}) {
                 moveTo(190, 362);
@@ -465,11 +368,7 @@ TEST_F(X11Server, ContextMenuOpensTracksAndClosesOnAClickOutside) {
     EXPECT_EQ(answer, nullptr);
     EXPECT_FALSE(chosen);
     settle();
-    for (auto& shown : app->windows()) {
-        if (shown != window) {
-            EXPECT_FALSE(shown->isVisible() && viewable(*shown));
-        }
-    }
+    EXPECT_FALSE(anotherWindowShows());
     // Once the menu is gone, clicks reach the window again.
     view->events.clear();
     click(150, 350);
@@ -479,7 +378,7 @@ TEST_F(X11Server, ContextMenuOpensTracksAndClosesOnAClickOutside) {
 TEST_F(X11Server, NonCompositedServerShowsNoBlackWhereTheWindowIsClear) {
     ASSERT_FALSE(server->hasCompositor());
     const gfx::Rect frame{400, 300, 120, 120};
-    auto window = std::make_shared<ui::Window>(frame, ui::Style::borderless);
+    window = std::make_shared<ui::Window>(frame, ui::Style::borderless);
     window->setOpaque(false);
     window->setBackgroundColor(gfx::Color::clear());
     window->setContentView(std::make_shared<RoundedView>(gfx::Rect{{0, 0}, frame.size}));
@@ -496,25 +395,18 @@ TEST_F(X11Server, NonCompositedServerShowsNoBlackWhereTheWindowIsClear) {
     EXPECT_TRUE(near(rootPixel(460, 440), {51, 102, 204}, 3)) << rootPixel(460, 440);
 
     // Clicks on the clear corners fall through to whatever is below.
-    std::vector<ui::Event> seen;
-    auto token = app->addGlobalMonitor(ui::EventMasks::leftMouseDown,
-                                       [&](const ui::Event& event) { seen.push_back(event); });
+    auto token = recordGlobally(ui::EventMasks::leftMouseDown);
     click(402, 382);
     EXPECT_TRUE(runUntil([&] { return !seen.empty(); }));
     app->removeMonitor(token);
 }
 
 TEST_F(X11Server, WindowThatIgnoresMouseEventsLetsClicksThrough) {
-    const gfx::Rect frame{600, 100, 100, 100};
-    auto window = std::make_shared<ui::Window>(frame, ui::Style::borderless);
-    auto view = std::make_shared<RecordingView>(gfx::Rect{{0, 0}, frame.size});
-    window->setContentView(view);
+    makeRecordingWindow({600, 100, 100, 100});
     window->setIgnoresMouseEvents(true);
     window->orderFront();
     ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
-    std::vector<ui::Event> seen;
-    auto token = app->addGlobalMonitor(ui::EventMasks::leftMouseDown,
-                                       [&](const ui::Event& event) { seen.push_back(event); });
+    auto token = recordGlobally(ui::EventMasks::leftMouseDown);
     click(650, 650);
     EXPECT_TRUE(runUntil([&] { return !seen.empty(); }));
     EXPECT_TRUE(view->events.empty());
@@ -522,28 +414,14 @@ TEST_F(X11Server, WindowThatIgnoresMouseEventsLetsClicksThrough) {
 }
 
 TEST_F(X11Server, StatusBarScreenshot) {
-    auto item = app->statusBar().statusItem(90);
-    item->setView(std::make_shared<PatternView>(gfx::Rect{0, 0, 90, 24}));
-    auto bar = app->statusBar().window();
+    auto bar = statusBarShowing(std::make_shared<PatternView>(gfx::Rect{0, 0, 90, 24}));
     ASSERT_TRUE(runUntil([&] { return viewable(*bar); }));
     settle();
-    Display* display = server->display();
     // The top right corner of the screen, at twice the size so the bar is easy to see.
     constexpr int wide = 300, high = 60;
-    XImage* image = XGetImage(display, DefaultRootWindow(display), 1280 - wide, 0, wide, high,
-                              AllPlanes, ZPixmap);
-    ASSERT_NE(image, nullptr);
-    gfx::Bitmap shot = gfx::Bitmap::forPointSize({double(wide), double(high)}, 1);
-    cairo_surface_flush(shot.surface());
-    unsigned char* data = cairo_image_surface_get_data(shot.surface());
-    const int stride = cairo_image_surface_get_stride(shot.surface());
-    for (int row = 0; row < high; ++row) {
-        auto* out = reinterpret_cast<std::uint32_t*>(data + row * stride);
-        for (int column = 0; column < wide; ++column)
-            out[column] = 0xff000000u | (XGetPixel(image, column, row) & 0xffffffu);
-    }
-    XDestroyImage(image);
-    cairo_surface_mark_dirty(shot.surface());
+    const testsupport::Capture captured = captureRoot(1280 - wide, 0, wide, high);
+    ASSERT_FALSE(captured.pixels.empty());
+    const gfx::Bitmap shot = captured.bitmap();
     EXPECT_TRUE(shot.writePng(testsupport::artifactPath("x11-status-bar.png").string()));
     // The item's red block at its bottom left, its blue one at its top right.
     EXPECT_TRUE(near(rgbOf(shot.pixel(wide - 90 + 5, 20)), {230, 51, 26}, 3));
@@ -552,10 +430,7 @@ TEST_F(X11Server, StatusBarScreenshot) {
 }
 
 TEST_F(X11Server, KeysReachTheKeyWindowWithThePlatformsCodes) {
-    const gfx::Rect frame{300, 300, 160, 80};
-    auto window = std::make_shared<ui::Window>(frame, ui::Style::titled);
-    auto view = std::make_shared<RecordingView>(gfx::Rect{{0, 0}, frame.size});
-    window->setContentView(view);
+    makeRecordingWindow({300, 300, 160, 80}, ui::Style::titled);
     window->makeKeyAndOrderFront();
     ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
     settle();
@@ -591,10 +466,7 @@ TEST_F(X11Server, KeysReachTheKeyWindowWithThePlatformsCodes) {
 }
 
 TEST_F(X11Server, EscapeClosesAnOpenMenu) {
-    const gfx::Rect frame{100, 400, 200, 100};
-    auto window = std::make_shared<ui::Window>(frame, ui::Style::borderless);
-    auto view = std::make_shared<RecordingView>(gfx::Rect{{0, 0}, frame.size});
-    window->setContentView(view);
+    makeRecordingWindow({100, 400, 200, 100});
     window->orderFront();
     ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
 
@@ -603,17 +475,12 @@ TEST_F(X11Server, EscapeClosesAnOpenMenu) {
     bool returned = false;
     bool pressed = false;
     std::function<void()> act = [&] {
-        for (auto& shown : app->windows()) {
-            if (shown != window && shown->isVisible() && viewable(*shown) && !pressed) {
-                // Sent on the server's own connection, so the keys come after the grab the menu
-                // took; from a second connection Xvfb may hold them back until the grab ends.
-                Display* own = server->display();
-                const KeyCode escape = XKeysymToKeycode(own, XK_Escape);
-                XTestFakeKeyEvent(own, escape, True, CurrentTime);
-                XTestFakeKeyEvent(own, escape, False, CurrentTime);
-                XFlush(own);
-                pressed = true;
-            }
+        if (!pressed && anotherWindowShows()) {
+            // Sent on the server's own connection, so the keys come after the grab the menu
+            // took; from a second connection Xvfb may hold them back until the grab ends.
+            testsupport::fakeKey(server->display(), XK_Escape, true);
+            testsupport::fakeKey(server->display(), XK_Escape, false);
+            pressed = true;
         }
         if (!pressed)
             loop.queue().asyncAfter(0.02, act);
@@ -638,14 +505,10 @@ TEST_F(X11Server, DesktopChangesReachTheWorkspaceObservers) {
     auto activeToken = app->workspace().addObserver(
         ui::WorkspaceNotification::didActivateApplication, [&] { ++activations; });
     const ::Window root = DefaultRootWindow(user);
-    const long desktop = 1;
-    XChangeProperty(user, root, XInternAtom(user, "_NET_CURRENT_DESKTOP", False), XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(&desktop), 1);
+    testsupport::setWindowProperty(user, root, "_NET_CURRENT_DESKTOP", XA_CARDINAL, {1});
     XFlush(user);
     EXPECT_TRUE(runUntil([&] { return spaces == 1; }));
-    const long active = long(root);
-    XChangeProperty(user, root, XInternAtom(user, "_NET_ACTIVE_WINDOW", False), XA_WINDOW, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(&active), 1);
+    testsupport::setWindowProperty(user, root, "_NET_ACTIVE_WINDOW", XA_WINDOW, {long(root)});
     XFlush(user);
     EXPECT_TRUE(runUntil([&] { return activations == 1; }));
     EXPECT_EQ(spaces, 1);
@@ -705,23 +568,15 @@ TEST_F(X11Server, AppearanceAndReduceMotionFollowTheSettingsManager) {
 }
 
 TEST_F(X11Server, WindowsOnAllSpacesAreSticky) {
-    auto window = std::make_shared<ui::Panel>(gfx::Rect{10, 10, 50, 50}, ui::Style::borderless);
-    window->setCollectionBehavior(ui::Collection::canJoinAllSpaces);
-    window->orderFront();
-    ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
+    auto panel = std::make_shared<ui::Panel>(gfx::Rect{10, 10, 50, 50}, ui::Style::borderless);
+    panel->setCollectionBehavior(ui::Collection::canJoinAllSpaces);
+    panel->orderFront();
+    ASSERT_TRUE(runUntil([&] { return viewable(*panel); }));
     Display* display = server->display();
-    const ::Window xid = *server->xWindow(*window->windowNumber());
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(display, xid, XInternAtom(display, "_NET_WM_STATE", False), 0, 16, False,
-                       XA_ATOM, &type, &format, &count, &remaining, &data);
-    const Atom* states = reinterpret_cast<const Atom*>(data);
-    const Atom sticky = XInternAtom(display, "_NET_WM_STATE_STICKY", False);
-    EXPECT_TRUE(std::find(states, states + count, sticky) != states + count);
-    if (data)
-        XFree(data);
+    const auto states =
+        testsupport::windowProperty(display, *xWindow(*panel), "_NET_WM_STATE", XA_ATOM, 16);
+    const long sticky = long(XInternAtom(display, "_NET_WM_STATE_STICKY", False));
+    EXPECT_TRUE(std::find(states.begin(), states.end(), sticky) != states.end());
 }
 
 } // namespace
