@@ -24,4 +24,25 @@ struct PixelSpan {
 std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x, int y, int width,
                                                  int height, cairo_surface_t* solid);
 
+// The kept pixels last applied to a window's bounding shape, row by row, so that a present whose
+// kept pixels did not change sends no shape requests: each change makes the server expose the
+// window again. Coordinates are window pixels, never negative.
+class KeptPixels {
+public:
+    // Makes the runs inside the `width` × `height` area at (x, y) exactly `spans` (relative to
+    // (x, y), ordered by row then column, as solidifyTranslucentPixels answers them); answers
+    // whether that changed anything.
+    bool replace(int x, int y, int width, int height, const std::vector<PixelSpan>& spans);
+    // Every run, in window pixels, ordered by row then column; touching runs are joined.
+    std::vector<PixelSpan> spans() const;
+
+private:
+    struct Run {
+        int begin = 0;
+        int end = 0;
+        friend bool operator==(const Run&, const Run&) = default;
+    };
+    std::vector<std::vector<Run>> rows_;
+};
+
 } // namespace ui::x11

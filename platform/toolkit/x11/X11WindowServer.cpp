@@ -19,8 +19,10 @@
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/shape.h>
 #include <algorithm>
+#include <array>
 #include <cairo-xlib.h>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -177,12 +179,21 @@ struct X11WindowServer::NativeWindow {
     cairo_surface_t* surface = nullptr;
     // The last backing the toolkit presented, kept to answer exposures.
     cairo_surface_t* backing = nullptr;
+    // A shaped window's backing as last drawn solid (RGB24, the backing's size): exposures
+    // copy from it instead of solidifying again.
+    cairo_surface_t* solid = nullptr;
+    // What the window's bounding shape holds now, to send only shapes that change it.
+    KeptPixels shape;
+    // The union of an exposure series not yet repainted (x, y, right, bottom).
+    std::optional<std::array<int, 4>> exposed;
 
     ~NativeWindow() {
         if (surface)
             cairo_surface_destroy(surface);
         if (backing)
             cairo_surface_destroy(backing);
+        if (solid)
+            cairo_surface_destroy(solid);
     }
 };
 
@@ -816,6 +827,11 @@ void X11WindowServer::present(NativeWindowId id, cairo_surface_t* backing, const
         if (window->backing)
             cairo_surface_destroy(window->backing);
         window->backing = backing;
+        // Solid pixels drawn from another backing no longer answer exposures.
+        if (window->solid) {
+            cairo_surface_destroy(window->solid);
+            window->solid = nullptr;
+        }
     }
     const int wide = cairo_image_surface_get_width(backing);
     const int high = cairo_image_surface_get_height(backing);
@@ -838,33 +854,58 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
                             bool reshape) {
     if (!window.backing || width <= 0 || height <= 0)
         return;
+    std::vector<PixelSpan> spans;
+    if (window.shaped) {
+        const int wide = cairo_image_surface_get_width(window.backing);
+        const int high = cairo_image_surface_get_height(window.backing);
+        const int right = std::min(x + width, wide);
+        const int bottom = std::min(y + height, high);
+        x = std::max(x, 0);
+        y = std::max(y, 0);
+        width = right - x;
+        height = bottom - y;
+        if (width <= 0 || height <= 0)
+            return;
+        const bool whole = x == 0 && y == 0 && width == wide && height == high;
+        if (!window.solid) {
+            window.solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, wide, high);
+            // Exposures may ask for any part of it later.
+            if (!reshape || !whole)
+                solidifyTranslucentPixels(window.backing, 0, 0, wide, high, window.solid);
+        }
+        if (reshape) {
+            // Solidify straight into the area of the window's solid copy.
+            unsigned char* data = cairo_image_surface_get_data(window.solid);
+            const int stride = cairo_image_surface_get_stride(window.solid);
+            cairo_surface_t* area = cairo_image_surface_create_for_data(
+                data + std::ptrdiff_t(y) * stride + std::ptrdiff_t(x) * 4, CAIRO_FORMAT_RGB24,
+                width, height, stride);
+            spans = solidifyTranslucentPixels(window.backing, x, y, width, height, area);
+            cairo_surface_destroy(area);
+            cairo_surface_mark_dirty_rectangle(window.solid, x, y, width, height);
+        }
+    }
     cairo_t* cr = cairo_create(window.surface);
     cairo_rectangle(cr, x, y, width, height);
     cairo_clip(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    if (window.shaped) {
-        cairo_surface_t* solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-        const auto spans = solidifyTranslucentPixels(window.backing, x, y, width, height, solid);
-        cairo_set_source_surface(cr, solid, x, y);
-        cairo_paint(cr);
-        cairo_surface_destroy(solid);
-        if (reshape) {
-            XRectangle area{short(x), short(y), static_cast<unsigned short>(width),
-                            static_cast<unsigned short>(height)};
-            XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, &area, 1,
-                                    ShapeSubtract, Unsorted);
-            std::vector<XRectangle> kept;
-            kept.reserve(spans.size());
-            for (const PixelSpan& span : spans)
-                kept.push_back({short(x + span.x), short(y + span.y),
-                                static_cast<unsigned short>(span.width), 1});
-            if (!kept.empty())
-                XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, kept.data(),
-                                        int(kept.size()), ShapeUnion, YSorted);
-        }
-    } else {
-        cairo_set_source_surface(cr, window.backing, 0, 0);
-        cairo_paint(cr);
+    cairo_set_source_surface(cr, window.shaped ? window.solid : window.backing, 0, 0);
+    cairo_paint(cr);
+    // Every change of the bounding shape makes the server expose the window again, so the
+    // shape is sent only when the kept pixels differ from what it holds.
+    if (window.shaped && reshape && window.shape.replace(x, y, width, height, spans)) {
+        XRectangle area{short(x), short(y), static_cast<unsigned short>(width),
+                        static_cast<unsigned short>(height)};
+        XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, &area, 1, ShapeSubtract,
+                                Unsorted);
+        std::vector<XRectangle> kept;
+        kept.reserve(spans.size());
+        for (const PixelSpan& span : spans)
+            kept.push_back(
+                {short(x + span.x), short(y + span.y), static_cast<unsigned short>(span.width), 1});
+        if (!kept.empty())
+            XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, kept.data(),
+                                    int(kept.size()), ShapeUnion, YSorted);
     }
     cairo_destroy(cr);
     cairo_surface_flush(window.surface);
@@ -1060,9 +1101,23 @@ void X11WindowServer::handleEvent(void* raw) {
 
     switch (event.type) {
     case Expose:
-        if (window)
-            paint(*window, event.xexpose.x, event.xexpose.y, event.xexpose.width,
-                  event.xexpose.height, false);
+        // A shape change exposes many small rectangles at once; repaint their union once, when
+        // the last of the series arrives.
+        if (window) {
+            const XExposeEvent& expose = event.xexpose;
+            std::array<int, 4> area{expose.x, expose.y, expose.x + expose.width,
+                                    expose.y + expose.height};
+            if (window->exposed) {
+                const std::array<int, 4>& seen = *window->exposed;
+                area = {std::min(area[0], seen[0]), std::min(area[1], seen[1]),
+                        std::max(area[2], seen[2]), std::max(area[3], seen[3])};
+            }
+            window->exposed = area;
+            if (expose.count == 0) {
+                window->exposed.reset();
+                paint(*window, area[0], area[1], area[2] - area[0], area[3] - area[1], false);
+            }
+        }
         break;
     case MapNotify:
         if (event.xmap.event == root_) {

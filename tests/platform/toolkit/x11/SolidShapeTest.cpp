@@ -1,7 +1,9 @@
 #include "platform/toolkit/x11/SolidShape.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -51,6 +53,69 @@ TEST_F(SolidShape, SpansAreRelativeToTheAreaAndStayInsideBothSurfaces) {
     EXPECT_EQ(spans[0], (PixelSpan{0, 1, 3}));
     EXPECT_TRUE(solidifyTranslucentPixels(source, 9, 9, 4, 4, solid).empty());
     EXPECT_TRUE(solidifyTranslucentPixels(nullptr, 0, 0, 4, 4, solid).empty());
+}
+
+// Every alpha against every channel value (even those above the alpha, which no premultiplied
+// pixel should carry but a drawing may): the colour must match a plain division rounded to
+// nearest, and exactly the rows at least half covered are kept.
+TEST(SolidShapeColours, MatchAPlainUnpremultiplyForEveryAlphaAndChannel) {
+    cairo_surface_t* source = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 256, 256);
+    cairo_surface_t* solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 256, 256);
+    cairo_surface_flush(source);
+    for (std::uint32_t alpha = 0; alpha < 256; ++alpha)
+        for (std::uint32_t channel = 0; channel < 256; ++channel)
+            pixel(source, int(channel), int(alpha)) =
+                alpha << 24 | channel << 16 | (255 - channel) << 8 | (channel * 7 & 0xffu);
+    cairo_surface_mark_dirty(source);
+    const auto spans = solidifyTranslucentPixels(source, 0, 0, 256, 256, solid);
+
+    ASSERT_EQ(spans.size(), 128u);
+    for (int row = 128; row < 256; ++row)
+        EXPECT_EQ(spans[std::size_t(row - 128)], (PixelSpan{0, row, 256}));
+    int mismatches = 0;
+    for (std::uint32_t alpha = 128; alpha < 256; ++alpha)
+        for (std::uint32_t channel = 0; channel < 256; ++channel) {
+            const std::uint32_t in = pixel(source, int(channel), int(alpha));
+            std::uint32_t expected = 0;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const std::uint32_t value = (in >> shift) & 0xffu;
+                expected |= std::min<std::uint32_t>(255, (value * 255 + alpha / 2) / alpha)
+                            << shift;
+            }
+            const std::uint32_t got = pixel(solid, int(channel), int(alpha)) & 0xffffffu;
+            if (got != expected && ++mismatches <= 5)
+                ADD_FAILURE() << std::hex << "pixel " << in << " gave " << got << ", not "
+                              << expected;
+        }
+    EXPECT_EQ(mismatches, 0);
+    cairo_surface_destroy(source);
+    cairo_surface_destroy(solid);
+}
+
+TEST(KeptPixelsTest, AnswersWhetherAnAreaChangedAndKeepsWhatLiesOutsideIt) {
+    KeptPixels shape;
+    EXPECT_FALSE(shape.replace(0, 0, 10, 4, {})) << "a new window's shape is empty";
+    EXPECT_TRUE(shape.replace(0, 0, 10, 4, {{2, 1, 3}, {7, 1, 3}}));
+    EXPECT_FALSE(shape.replace(0, 0, 10, 4, {{2, 1, 3}, {7, 1, 3}}));
+    EXPECT_TRUE(shape.replace(0, 0, 10, 4, {{2, 1, 3}, {7, 2, 3}}));
+    EXPECT_EQ(shape.spans(), (std::vector<PixelSpan>{{2, 1, 3}, {7, 2, 3}}));
+
+    // An area in the middle: the runs it cuts keep their parts outside it.
+    EXPECT_TRUE(shape.replace(3, 1, 5, 2, {}));
+    EXPECT_EQ(shape.spans(), (std::vector<PixelSpan>{{2, 1, 1}, {8, 2, 2}}));
+    // Rows beyond what was ever shaped (a window grown by a resize) start empty.
+    EXPECT_FALSE(shape.replace(0, 10, 20, 5, {}));
+    EXPECT_TRUE(shape.replace(0, 10, 20, 5, {{19, 4, 1}}));
+    EXPECT_EQ(shape.spans().back(), (PixelSpan{19, 14, 1}));
+}
+
+TEST(KeptPixelsTest, RunsDrawnInNeighbouringAreasEqualOneRunAcrossBoth) {
+    KeptPixels shape;
+    EXPECT_TRUE(shape.replace(0, 0, 10, 1, {{5, 0, 5}}));
+    EXPECT_TRUE(shape.replace(10, 0, 10, 1, {{0, 0, 5}}));
+    EXPECT_EQ(shape.spans(), (std::vector<PixelSpan>{{5, 0, 10}}));
+    EXPECT_FALSE(shape.replace(0, 0, 20, 1, {{5, 0, 10}}));
+    EXPECT_TRUE(shape.replace(0, 0, 20, 1, {{5, 0, 9}}));
 }
 
 } // namespace

@@ -401,6 +401,54 @@ TEST_F(X11Server, NonCompositedServerShowsNoBlackWhereTheWindowIsClear) {
     app->removeMonitor(token);
 }
 
+// The shape is sent only when it changes and exposures repaint from what was drawn last: the
+// shape must still follow a resize, and a window uncovered must show its colour, not black.
+TEST_F(X11Server, ClearWindowKeepsItsShapeAcrossAResizeAndRepaintsWhenUncovered) {
+    auto clear = std::make_shared<ui::Window>(gfx::Rect{400, 300, 120, 120}, ui::Style::borderless);
+    clear->setOpaque(false);
+    clear->setBackgroundColor(gfx::Color::clear());
+    auto rounded = std::make_shared<RoundedView>(gfx::Rect{0, 0, 120, 120});
+    clear->setContentView(rounded);
+    clear->orderFront();
+    ASSERT_TRUE(runUntil([&] { return viewable(*clear); }));
+    settle();
+    // Drawn again unchanged: no new shape goes out, and the one there stays.
+    clear->display();
+    settle();
+    EXPECT_EQ(rootPixel(402, 382), (Rgb{255, 255, 255}));
+    EXPECT_TRUE(near(rootPixel(460, 440), {51, 102, 204}, 3)) << rootPixel(460, 440);
+
+    // Grown to 200 × 200 at the same top-left: the disc's middle moves to (500, 480).
+    const gfx::Rect grown{400, 220, 200, 200};
+    clear->setFrame(grown, true);
+    rounded->setFrame({{0, 0}, grown.size});
+    settle();
+    const Rgb white{255, 255, 255};
+    const Rgb blue{51, 102, 204};
+    EXPECT_EQ(rootPixel(402, 382), white);
+    EXPECT_EQ(rootPixel(597, 577), white);
+    EXPECT_EQ(rootPixel(402, 577), white);
+    EXPECT_TRUE(near(rootPixel(500, 480), blue, 3)) << rootPixel(500, 480);
+    EXPECT_TRUE(near(rootPixel(580, 480), blue, 3)) << rootPixel(580, 480);
+
+    // Covered by another client's black window and uncovered again.
+    XSetWindowAttributes set{};
+    set.override_redirect = True;
+    set.background_pixel = 0;
+    const ::Window cover =
+        XCreateWindow(user, DefaultRootWindow(user), 450, 400, 100, 100, 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &set);
+    XMapRaised(user, cover);
+    XSync(user, False);
+    settle();
+    ASSERT_EQ(rootPixel(500, 480), (Rgb{0, 0, 0}));
+    XDestroyWindow(user, cover);
+    XSync(user, False);
+    settle();
+    EXPECT_TRUE(near(rootPixel(500, 480), blue, 3)) << rootPixel(500, 480);
+    EXPECT_EQ(rootPixel(402, 382), white);
+}
+
 TEST_F(X11Server, WindowThatIgnoresMouseEventsLetsClicksThrough) {
     makeRecordingWindow({600, 100, 100, 100});
     window->setIgnoresMouseEvents(true);
