@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <type_traits>
 
 namespace pulsedeck {
 
@@ -106,6 +107,21 @@ void drawGraphTexts(gfx::Context& context, const FanPicture& picture, double rig
 gfx::Path capsulePath(const gfx::Rect& rect) {
     return gfx::Path::roundedRect(rect.insetBy(1, 0), capsuleRadius, capsuleRadius);
 }
+
+// Raw bytes rather than formatted text: a key is built on every status rebuild, and byte
+// equality of the figures is all it has to tell. Only scalars go in, so no padding does.
+struct BackdropKey {
+    std::string bytes;
+
+    template <typename T> void add(T value) {
+        static_assert(std::is_scalar_v<T>);
+        bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    }
+    void addOptional(std::optional<double> value) {
+        add(value.has_value());
+        add(value.value_or(0));
+    }
+};
 
 // Painted and rasterised at once, so the painter may refer to the caller's picture.
 gfx::Image rendered(const FanPicture& picture, double width,
@@ -348,6 +364,34 @@ gfx::Image fanTransitionImage(const FanPicture& picture, double graphProgress) {
                     [&picture, g](gfx::Context& context, const gfx::Rect& rect) {
                         drawFanMorph(context, picture, rect, g);
                     });
+}
+
+std::string fanRingKey(const FanPicture& picture) {
+    BackdropKey key;
+    key.add(picture.dark);
+    key.add(picture.color);
+    key.addOptional(picture.load());
+    const std::optional<FanReading> busiest = busiestFan(picture.snapshot.fans);
+    key.add(busiest && busiest->rpm);
+    key.add(picture.snapshot.detectedCount == 0);
+    return std::move(key.bytes);
+}
+
+std::string fanGraphKey(const FanPicture& picture) {
+    BackdropKey key;
+    key.add(picture.dark);
+    key.add(picture.color);
+    key.add(picture.language);
+    key.add(picture.capacity);
+    key.add(picture.chartLength);
+    const std::string speed = rpmText(picture.snapshot);
+    key.add(speed.size());
+    key.bytes += speed;
+    key.add(picture.history.size());
+    for (const std::optional<double>& value : picture.history) {
+        key.addOptional(value);
+    }
+    return std::move(key.bytes);
 }
 
 RotorLoad rotorLoad(const std::vector<FanReading>& fans) {

@@ -91,6 +91,13 @@ gfx::Image fanRingImage(const FanPicture& picture);
 gfx::Image fanGraphImage(const FanPicture& picture);
 gfx::Image fanTransitionImage(const FanPicture& picture, double graphProgress);
 
+// What the ring and the graph image are cached under: exactly the figures their painters read
+// (the ring's load, marker, colour and appearance; the graph's history, capacity, chart length,
+// speed text, language, colour and appearance). Equal keys paint equal pictures, so an unchanged
+// key needs no new rendering.
+std::string fanRingKey(const FanPicture& picture);
+std::string fanGraphKey(const FanPicture& picture);
+
 // When the rotor shows speed arcs: loaded = the busiest fan turns and works at 85 % or more;
 // peak = at 95 % or more (the faster arcs).
 struct RotorLoad {

@@ -134,6 +134,9 @@ public:
     std::optional<gfx::Image> ringBackdrop;
     std::optional<gfx::Image> graphBackdrop;
     std::optional<gfx::Image> transitionBackdrop;
+    // The fanRingKey and fanGraphKey the backdrops were last rendered for.
+    std::string ringBackdropKey;
+    std::string graphBackdropKey;
     std::vector<gfx::Image> rotorFrames;
     std::string rotorKey;
     // The appearance the fan images were made for.

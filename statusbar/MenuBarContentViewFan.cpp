@@ -56,8 +56,26 @@ void MenuBarContentView::renderFanImage() {
     const bool dark = drawsDark();
     darkAppearance = dark;
     const FanPicture picture = fanPicture(*this, dark);
-    ringBackdrop = fanRingImage(picture);
-    graphBackdrop = fanGraphImage(picture);
+    // Only the backdrops the strip can draw before the next rebuild: the one of the shown mode
+    // (where a morph or snap ends) and the one the current progress selects (shown until the
+    // morph's first frame). A hidden fan takes no room and draws nothing.
+    const bool shown = fanMode != FanDisplayMode::hidden;
+    const bool needsRing = shown && (fanMode == FanDisplayMode::ring || graphProgress <= 0);
+    const bool needsGraph = shown && (fanMode == FanDisplayMode::graph || graphProgress >= 1);
+    if (needsRing) {
+        std::string key = fanRingKey(picture);
+        if (key != ringBackdropKey) {
+            ringBackdropKey = std::move(key);
+            ringBackdrop = fanRingImage(picture);
+        }
+    }
+    if (needsGraph) {
+        std::string key = fanGraphKey(picture);
+        if (key != graphBackdropKey) {
+            graphBackdropKey = std::move(key);
+            graphBackdrop = fanGraphImage(picture);
+        }
+    }
 
     const RotorLoad load = rotorLoad(fanSnapshot.fans);
     const std::string key = rotorFramesKey(dark, load);
