@@ -121,10 +121,11 @@ void StatusEditingSurface::setNeedsDisplay(bool flag) {
         redraw();
 }
 
+// Both redraws only mark the foreground: one status rebuild asks for a redraw many times, and
+// drawing each time would paint and present the whole strip again for every ask. The window
+// draws what is marked once, on its next scheduled display.
 void StatusEditingSurface::redraw() {
     foreground_->setNeedsDisplay(true);
-    if (ui::Window* host = window(); host && host->isVisible())
-        foreground_->display();
 }
 
 void StatusEditingSurface::redraw(const gfx::Rect& rect) {
@@ -135,8 +136,6 @@ void StatusEditingSurface::redraw(const gfx::Rect& rect) {
     if (column.isEmpty())
         return;
     foreground_->setNeedsDisplayInRect(column);
-    if (ui::Window* host = window(); host && host->isVisible())
-        foreground_->displayRect(column);
 }
 
 void StatusEditingSurface::drawContent(gfx::Context& context, const gfx::Rect& rect) {

@@ -46,9 +46,9 @@ public:
     virtual void applyMaterial();
     // The rounded strip background.
     virtual void drawBackground(gfx::Context& context, const gfx::Rect& rect);
-    // Repaints the whole foreground, at once when the window is on screen.
+    // Marks the whole foreground for repainting; the window draws it on its next display.
     virtual void redraw();
-    // Repaints the column of the foreground under a rect of the strip (4 pt either side).
+    // Marks the column of the foreground under a rect of the strip (4 pt either side).
     virtual void redraw(const gfx::Rect& rect);
     // The background, then the owner's strip.
     virtual void drawContent(gfx::Context& context, const gfx::Rect& rect);
