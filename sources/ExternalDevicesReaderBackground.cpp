@@ -91,10 +91,17 @@ void ExternalDevicesReader::startVolumeSpaceRead(
             if (!reader) {
                 return;
             }
+            bool changed = false;
             {
                 std::lock_guard lock(reader->spaceLock_);
+                changed = reader->availableSpace_ != spaces;
                 reader->availableSpace_ = std::move(spaces);
                 reader->spaceInFlight_ = false;
+            }
+            // Unchanged figures would merge into the very list already shown: asking for a scan
+            // and a new sample then would redo every module's work for nothing.
+            if (!changed) {
+                return;
             }
             dispatch::mainQueue().async([weak] {
                 if (auto reader = weak.lock()) {
@@ -112,10 +119,15 @@ void ExternalDevicesReader::startThunderboltRead() {
             if (!reader) {
                 return;
             }
+            bool changed = false;
             {
                 std::lock_guard lock(reader->thunderboltLock_);
+                changed = reader->thunderbolt_ != inventory;
                 reader->thunderbolt_ = std::move(inventory);
                 reader->thunderboltInFlight_ = false;
+            }
+            if (!changed) {
+                return;
             }
             dispatch::mainQueue().async([weak] {
                 if (auto reader = weak.lock()) {

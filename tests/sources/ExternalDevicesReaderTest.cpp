@@ -94,7 +94,10 @@ protected:
         environment.roots = sys::SystemRoots::under(root);
         environment.roots.profilerCommand =
             profiler.empty() ? testsupport::fixturePath("profiler/good.sh") : profiler;
-        environment.freeSpace = fixtureSpace;
+        environment.freeSpace = [this](const fs::path& mountPoint) {
+            const std::optional<std::uint64_t> space = fixtureSpace(mountPoint);
+            return space ? std::optional(*space - filled) : std::nullopt;
+        };
         environment.workQueue = &work;
         environment.hotPlug = [this](sys::UeventMonitor::Handler handler) {
             int ends[2];
@@ -132,6 +135,8 @@ protected:
     dispatch::SerialQueue work{"devices-test", dispatch::SerialQueue::Execution::manual};
     int kernelSide = -1;
     int changes = 0;
+    // Bytes written to every volume since the fixture's figures were taken.
+    std::uint64_t filled = 0;
 };
 
 } // namespace
@@ -247,6 +252,40 @@ TEST_F(FixtureMachine, VolumeSpaceIsReadAtMostEveryFiveSeconds) {
     reader->noteChange(true);
     reader->sample(105.5);
     EXPECT_EQ(work.runPending(), 1) << "a hot-plug event makes the Thunderbolt read due at once";
+}
+
+TEST_F(FixtureMachine, BackgroundReadsReportOnlyResultsThatChanged) {
+    auto reader = makeReader(testsupport::fixturePath("devices"));
+    reader->sample(100);
+    finishBackgroundReads();
+    ASSERT_EQ(changes, 2);
+    const ExternalDevicesSnapshot merged = reader->sample(100.5);
+
+    reader->noteChange(true);
+    changes = 0;
+    reader->sample(105);
+    ASSERT_EQ(work.runPending(), 2) << "both reads ran again";
+    mainLoop.runUntilIdle();
+    EXPECT_EQ(changes, 0) << "the same free space and inventory ask for no new sample";
+    EXPECT_EQ(reader->sample(105.5), merged) << "and no new scan";
+
+    filled = gigabyte;
+    reader->sample(110);
+    ASSERT_EQ(work.runPending(), 1) << "only the volume space is due";
+    mainLoop.runUntilIdle();
+    EXPECT_EQ(changes, 1) << "a volume that filled up is reported";
+    const ExternalDevicesSnapshot after = reader->sample(110.1);
+    ASSERT_EQ(after.devices.size(), merged.devices.size());
+    for (std::size_t i = 0; i < after.devices.size(); ++i) {
+        const std::optional<std::uint64_t> before = merged.devices[i].availableCapacity;
+        const std::optional<std::uint64_t> now = after.devices[i].availableCapacity;
+        ASSERT_EQ(before.has_value(), now.has_value()) << after.devices[i].name;
+        if (before) {
+            // A device with several volumes loses a gigabyte on each.
+            EXPECT_EQ((*before - *now) % gigabyte, 0u) << after.devices[i].name;
+            EXPECT_GE(*before - *now, gigabyte) << after.devices[i].name;
+        }
+    }
 }
 
 TEST_F(FixtureMachine, ReadsDoNotOverlapAndWorkersOutlivingTheReaderDoNothing) {
