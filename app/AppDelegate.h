@@ -15,7 +15,10 @@
 #include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/WindowList.h"
 #include "statusbar/EditingPanels.h"
+#include "statusbar/KeptStatusImage.h"
+#include "statusbar/MemoryStatusImage.h"
 #include "statusbar/MenuBarContentView.h"
+#include "statusbar/NetworkStatusImage.h"
 #include "updates/MenuBarTipWindow.h"
 #include "updates/UpdateController.h"
 #include "updates/UpdateNotifications.h"
@@ -27,6 +30,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace foundation {
@@ -240,6 +244,11 @@ private:
     std::optional<ModuleKind> detailsModule(std::optional<gfx::Point> point) const;
 
     Environment environment_;
+    // The strip's memory and network images with what they were drawn from, and the app mark
+    // with its appearance: a rebuild draws only the ones whose content changed.
+    KeptStatusImage<MemoryStatusContent> keptMemoryImage_;
+    KeptStatusImage<NetworkStatusContent> keptNetworkImage_;
+    std::optional<std::pair<bool, gfx::Image>> appMark_;
     std::unique_ptr<Sampler> sampler_;
     std::unique_ptr<UpdateController> updates_;
 };

@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/StatusToolTip.h"
+#include "app/StripLook.h"
 #include "model/AccentColor.h"
 #include "platform/toolkit/Workspace.h"
 #include "statusbar/ComputeTransition.h"
@@ -44,6 +45,7 @@ void AppDelegate::refreshStatus(bool animated) {
     if (!item)
         return;
     ui::Application& app = application();
+    const StripLook before = StripLook::of(*statusView);
     statusView->presentationHeight =
         statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness());
 
@@ -99,7 +101,7 @@ void AppDelegate::refreshStatus(bool animated) {
         content.mode = displayMode;
         content.language = language;
         content.chartLength = chartLength;
-        statusView->memoryImage = memoryStatusImage(content);
+        statusView->memoryImage = keptMemoryImage_.image(content, memoryStatusImage);
     } else {
         statusView->memoryImage.reset();
     }
@@ -116,7 +118,7 @@ void AppDelegate::refreshStatus(bool animated) {
         content.download = networkSnapshot.download;
         content.upload = networkSnapshot.upload;
         content.chartLength = chartLength;
-        statusView->networkImage = networkStatusImage(content);
+        statusView->networkImage = keptNetworkImage_.image(content, networkStatusImage);
     } else {
         statusView->networkImage.reset();
     }
@@ -149,8 +151,11 @@ void AppDelegate::refreshStatus(bool animated) {
                               !visible.temperature && !visible.compute &&
                               (!visible.devices || devicesSnapshot.devices.empty());
     statusView->displaysAppMark = nothingShown;
-    if (nothingShown)
-        statusView->memoryImage = appMarkImage(dark);
+    if (nothingShown) {
+        if (!appMark_ || appMark_->first != dark)
+            appMark_.emplace(dark, appMarkImage(dark));
+        statusView->memoryImage = appMark_->second;
+    }
 
     statusView->fanAnimation = fanAnimation;
     statusView->fanSnapshot = visible.fan ? fanSnapshot : FanSnapshot{};
@@ -159,7 +164,7 @@ void AppDelegate::refreshStatus(bool animated) {
     statusView->fanGap = fanGap;
     statusView->fanHistory = visible.fan ? fanHistory : std::vector<std::optional<double>>{};
     statusView->chartLength = chartLength;
-    statusView->language = resolvedLanguage();
+    statusView->language = language;
     statusView->historyCapacity = static_cast<int>(historyCapacity);
     statusView->animationsEnabled = !reduceMotion;
 
@@ -185,8 +190,10 @@ void AppDelegate::refreshStatus(bool animated) {
     statusView->updateDisplayedRects();
     updateItemLength();
 
-    // The strip's own invalidation tells the editing surfaces that draw it.
-    statusView->setNeedsDisplay(true);
+    // The strip's own invalidation tells the editing surfaces that draw it; a rebuild that
+    // changed nothing the strip paints leaves its pixels as they are.
+    if (!StripLook::of(*statusView).sameAs(before))
+        statusView->setNeedsDisplay(true);
     refreshEditingPanels();
 
     handOffToDetails(animated, language);

@@ -102,15 +102,61 @@ std::shared_ptr<SamplingResources> steadyReaders() {
         std::make_unique<SteadyCompute>(), std::make_unique<SteadyDevices>());
 }
 
+// A machine where nothing moves from one second to the next: the same memory figures, an idle
+// link, no temperature sensor ("— °C"), an idle processor, the same stick.
+class QuietMemory final : public MemorySource {
+public:
+    MemorySnapshot sample() override {
+        MemorySnapshot snapshot;
+        snapshot.physical = "16.00 GB";
+        snapshot.used = "6.60 GB";
+        snapshot.cached = "3.20 GB";
+        snapshot.swap = "0 KB";
+        snapshot.pressure = 1;
+        snapshot.usedFraction = 0.41;
+        snapshot.height = snapshot.usedFraction;
+        snapshot.explanation = Copy::independent;
+        return snapshot;
+    }
+};
+
+class QuietNetwork final : public NetworkSource {
+public:
+    NetworkSnapshot sample(bool) override { return {0, 0, {"eth0"}}; }
+};
+
+class QuietTemperature final : public TemperatureSource {
+public:
+    TemperatureSnapshot sample() override { return {}; }
+};
+
+class QuietCompute final : public ComputeSource {
+public:
+    ComputeSnapshot sample(bool) override {
+        ComputeSnapshot snapshot;
+        snapshot.cpu = 2;
+        snapshot.cpuCores = 8;
+        return snapshot;
+    }
+};
+
+std::shared_ptr<SamplingResources> quietReaders() {
+    return std::make_shared<SamplingResources>(
+        std::make_unique<QuietMemory>(), std::make_unique<SteadyFans>(),
+        std::make_unique<QuietNetwork>(), std::make_unique<QuietTemperature>(),
+        std::make_unique<QuietCompute>(), std::make_unique<SteadyDevices>());
+}
+
 // The program as a user lives with it, on the headless server: every module on, the popover and
 // tip already seen, steady readings, a minute of history behind it.
 class WholeProgram {
 public:
-    WholeProgram() {
+    explicit WholeProgram(
+        std::function<std::shared_ptr<SamplingResources>()> readers = steadyReaders) {
         AppDelegate::Environment environment;
         environment.defaults = &defaults_;
         environment.loop = &loop_;
-        environment.makeResources = [] { return steadyReaders(); };
+        environment.makeResources = std::move(readers);
         environment.samplingExecution = dispatch::SerialQueue::Execution::manual;
         environment.preferredLanguages = [] { return std::vector<std::string>{"en"}; };
         defaults_.setBool(true, PreferenceKey::hasLaunched);
@@ -168,6 +214,14 @@ static void BM_OneSecondOfTheProgram(benchmark::State& state) {
         program.step();
 }
 BENCHMARK(BM_OneSecondOfTheProgram)->Unit(benchmark::kMicrosecond);
+
+// A second in which no reading moved: what the program pays just for looking again.
+static void BM_QuietSecondOfTheProgram(benchmark::State& state) {
+    WholeProgram program(quietReaders);
+    for (auto _ : state)
+        program.step();
+}
+BENCHMARK(BM_QuietSecondOfTheProgram)->Unit(benchmark::kMicrosecond);
 
 // One draw of the program's own status strip with all six modules into a window backing of the
 // given scale, as the status item's window paints it.

@@ -41,6 +41,8 @@ struct ComputeColors {
     // Palette blue rather than green for an unchosen CPU colour.
     bool blue = true;
 
+    bool operator==(const ComputeColors&) const = default;
+
     // The chosen CPU colour, else palette blue or green.
     gfx::Color cpuColor() const;
     // The chosen GPU colour, else the CPU colour at 0.45.
@@ -109,6 +111,8 @@ struct ComputePicture {
     // Main (0) to compact (1).
     double compactProgress = 0;
     double chartLength = 85;
+
+    bool operator==(const ComputePicture&) const = default;
 };
 
 // The width of the picture's image: the main width, moving linearly to the compact width as the

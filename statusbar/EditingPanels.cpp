@@ -55,12 +55,36 @@ std::shared_ptr<StatusEditingPanel> EditingPanels::makePanel(const gfx::Rect& fr
     return panel;
 }
 
+EditingPanels::Placement EditingPanels::placement(const Conditions& conditions,
+                                                  const MenuBarContentView& strip) const {
+    Placement placement;
+    placement.conditions = conditions;
+    placement.itemFrame = strip.statusItemScreenFrame();
+    placement.screens = ui::Screen::screens();
+    placement.menuBars = strip.menuBarScreens();
+    for (const auto& screen : placement.screens)
+        placement.stripFrames.push_back(strip.stripFrame(screen));
+    placement.opacity = strip.stripOpacity;
+    placement.appearance = strip.effectiveAppearance();
+    placement.appMark = strip.displaysAppMark;
+    placement.sorting = strip.isSorting();
+    placement.moduleRects = strip.displayedRects;
+    return placement;
+}
+
 void EditingPanels::refresh(const Conditions& conditions) {
     const auto strip = strip_.lock();
     if (!conditions.surfacesReady || !strip)
         return;
 
-    const auto itemFrame = strip->statusItemScreenFrame();
+    // The status rebuild refreshes every second; the panels are touched only when what they
+    // follow moved.
+    Placement current = placement(conditions, *strip);
+    if (applied_ == current)
+        return;
+    applied_ = std::move(current);
+
+    const std::optional<gfx::Rect>& itemFrame = applied_->itemFrame;
     if (conditions.statusHidden || !itemFrame) {
         for (auto& [key, panel] : panels_)
             panel->orderOut();
@@ -70,13 +94,13 @@ void EditingPanels::refresh(const Conditions& conditions) {
         return;
     }
 
-    const std::vector<ui::Screen> screens = ui::Screen::screens();
+    const std::vector<ui::Screen>& screens = applied_->screens;
     const gfx::Point centre = itemFrame->center();
     if (std::none_of(screens.begin(), screens.end(),
                      [&](const ui::Screen& screen) { return screen.frame().contains(centre); }))
         return;
 
-    const std::vector<gfx::Rect> menuBars = strip->menuBarScreens();
+    const std::vector<gfx::Rect>& menuBars = applied_->menuBars;
     std::set<std::string> keys;
     for (const auto& frame : menuBars)
         keys.insert(frameKey(frame));
@@ -87,10 +111,11 @@ void EditingPanels::refresh(const Conditions& conditions) {
         return true;
     });
 
-    for (const auto& screen : screens) {
+    for (std::size_t index = 0; index < screens.size(); ++index) {
+        const ui::Screen& screen = screens[index];
         if (std::find(menuBars.begin(), menuBars.end(), screen.frame()) == menuBars.end())
             continue;
-        const auto stripFrame = strip->stripFrame(screen);
+        const std::optional<gfx::Rect>& stripFrame = applied_->stripFrames[index];
         if (!stripFrame)
             continue;
         if (stripPlacedAction)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Modules.h"
+#include "platform/graphics/Appearance.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/toolkit/Screen.h"
 #include "statusbar/StatusEditingPanel.h"
@@ -7,8 +9,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace pulsedeck {
 
@@ -37,6 +41,8 @@ public:
         bool hideInFullscreen = false;
         // Display numbers that show a full-screen window.
         std::set<int> fullscreenDisplays;
+
+        bool operator==(const Conditions&) const = default;
     };
 
     explicit EditingPanels(const std::shared_ptr<MenuBarContentView>& strip);
@@ -65,9 +71,28 @@ public:
     static std::string frameKey(const gfx::Rect& frame);
 
 private:
+    // Everything one refresh acts on: when it equals the last refresh's, the panels already stand
+    // where they must, with the right material and cursors, and nothing is touched again.
+    struct Placement {
+        Conditions conditions;
+        std::optional<gfx::Rect> itemFrame;
+        std::vector<ui::Screen> screens;
+        std::vector<gfx::Rect> menuBars;
+        std::vector<std::optional<gfx::Rect>> stripFrames;
+        double opacity = 1;
+        gfx::Appearance appearance = gfx::Appearance::light;
+        bool appMark = false;
+        bool sorting = false;
+        std::map<ModuleKind, gfx::Rect> moduleRects;
+
+        bool operator==(const Placement&) const = default;
+    };
+    Placement placement(const Conditions& conditions, const MenuBarContentView& strip) const;
+
     std::shared_ptr<StatusEditingPanel> makePanel(const gfx::Rect& frame) const;
 
     std::weak_ptr<MenuBarContentView> strip_;
+    std::optional<Placement> applied_;
     std::map<std::string, std::shared_ptr<StatusEditingPanel>> panels_;
 };
 

@@ -8,6 +8,7 @@
 #include "statusbar/StatusFonts.h"
 #include "statusbar/StatusText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -185,6 +186,14 @@ gfx::Image memoryStatusImage(const MemoryStatusContent& content) {
             return drawMemoryStatus(context, content, layout, rect);
         });
     return renderedBitmapImage(image, 2, content.dark);
+}
+
+bool operator==(const MemoryStatusContent& left, const MemoryStatusContent& right) {
+    return left.dark == right.dark && left.showChart == right.showChart &&
+           left.capacity == right.capacity && left.blue == right.blue && left.tint == right.tint &&
+           left.mode == right.mode && left.language == right.language &&
+           left.chartLength == right.chartLength && left.snapshot == right.snapshot &&
+           std::ranges::equal(left.history, right.history);
 }
 
 } // namespace pulsedeck

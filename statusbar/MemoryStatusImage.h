@@ -31,6 +31,9 @@ struct MemoryStatusContent {
     double chartLength = 85;
 };
 
+// Equal when every field and every history point are: the same image would be drawn.
+bool operator==(const MemoryStatusContent& left, const MemoryStatusContent& right);
+
 // Paints the memory segment into rect (the image's bounds, y up, 24 pt high): the capsule, with
 // the chart the pressure chart, its status dot while fewer than 2 points exist and a separator,
 // then the figures in the layout's columns: one value under its title (automatic; without the

@@ -20,10 +20,12 @@
 #include "sources/FanSnapshot.h"
 #include "sources/TemperatureDisplayMode.h"
 #include "sources/TemperatureSnapshot.h"
+#include "statusbar/ComputeStatusImage.h"
 #include "statusbar/FanMorph.h"
 #include "statusbar/FanPhaseClock.h"
 #include "statusbar/ReorderGlide.h"
 #include "statusbar/StripMetrics.h"
+#include "statusbar/TemperatureStatusImage.h"
 
 #include <functional>
 #include <limits>
@@ -108,6 +110,28 @@ public:
     bool gaugeDark = true;
     std::optional<gfx::Color> gaugeTint = gfx::Color::srgb(0.0, 0.82, 0.09);
     bool gaugeActive = false;
+    // What the temperature and compute images were last rendered from: a render asked for with
+    // the same inputs keeps the image (and leaves the strip's pixels alone).
+    struct TemperatureInputs {
+        TemperaturePicture picture;
+        double progress = 0;
+        double level = 0;
+
+        bool operator==(const TemperatureInputs&) const = default;
+    };
+    std::optional<TemperatureInputs> temperatureRendered;
+    std::optional<ComputePicture> computeRendered;
+    // What the devices image was last made from while the module was shown; the accent is the
+    // symbol's colour when no tint is chosen.
+    struct DevicesInputs {
+        std::vector<ExternalDevice> devices;
+        bool dark = true;
+        std::optional<gfx::Color> tint;
+        gfx::Color accent;
+
+        bool operator==(const DevicesInputs&) const = default;
+    };
+    std::optional<DevicesInputs> devicesShown;
 
     // Fan state.
     FanSnapshot fanSnapshot;

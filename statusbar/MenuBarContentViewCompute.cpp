@@ -4,13 +4,22 @@
 namespace pulsedeck {
 
 void MenuBarContentView::renderComputeImage() {
-    computeImage = computeStatusImage({.snapshot = currentCompute,
-                                       .history = currentComputeHistory,
-                                       .dark = computeDark,
-                                       .colors = {computeCPUColor, computeGPUColor, computeBlue},
-                                       .progress = computeProgress,
-                                       .compactProgress = compactComputeProgress,
-                                       .chartLength = computeLength});
+    const ComputeColors colors{computeCPUColor, computeGPUColor, computeBlue};
+    // Compared field by field so an unchanged second copies no history.
+    if (computeImage && computeRendered && computeRendered->snapshot == currentCompute &&
+        computeRendered->history == currentComputeHistory && computeRendered->dark == computeDark &&
+        computeRendered->colors == colors && computeRendered->progress == computeProgress &&
+        computeRendered->compactProgress == compactComputeProgress &&
+        computeRendered->chartLength == computeLength)
+        return;
+    computeRendered = ComputePicture{.snapshot = currentCompute,
+                                     .history = currentComputeHistory,
+                                     .dark = computeDark,
+                                     .colors = colors,
+                                     .progress = computeProgress,
+                                     .compactProgress = compactComputeProgress,
+                                     .chartLength = computeLength};
+    computeImage = computeStatusImage(*computeRendered);
 }
 
 } // namespace pulsedeck

@@ -1,3 +1,4 @@
+#include "model/AccentColor.h"
 #include "statusbar/DevicesStatusImage.h"
 #include "statusbar/MenuBarContentView.h"
 
@@ -5,10 +6,19 @@ namespace pulsedeck {
 
 void MenuBarContentView::updateDevices(const std::optional<std::vector<ExternalDevice>>& devices,
                                        bool dark, std::optional<gfx::Color> tint) {
+    // The same list drawn the same way: no device arrived, no pulse changes, the image stands.
+    const gfx::Color accent = accentColor();
+    if (devices && devicesShown && devicesShown->devices == *devices &&
+        devicesShown->dark == dark && devicesShown->tint == tint && devicesShown->accent == accent)
+        return;
     DevicesStatusUpdate update =
         updateDevicesStatus(deviceIDs, devices, dark, tint, animationsEnabled, reduceMotion());
     devicesImage = std::move(update.image);
     deviceIDs = std::move(update.deviceIDs);
+    if (devices)
+        devicesShown = DevicesInputs{*devices, dark, tint, accent};
+    else
+        devicesShown.reset();
     if (update.stopsPulse) {
         deviceAttentionTimer_.reset();
         deviceAttentionProgress = 1;

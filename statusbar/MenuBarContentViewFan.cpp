@@ -62,11 +62,15 @@ void MenuBarContentView::renderFanImage() {
     const bool shown = fanMode != FanDisplayMode::hidden;
     const bool needsRing = shown && (fanMode == FanDisplayMode::ring || graphProgress <= 0);
     const bool needsGraph = shown && (fanMode == FanDisplayMode::graph || graphProgress >= 1);
+    // The fan module is repainted only when something it draws changed: a backdrop or the rotor
+    // frames rendered anew, the morph's progress, the layout, or the rotor's speed.
+    bool changed = false;
     if (needsRing) {
         std::string key = fanRingKey(picture);
         if (key != ringBackdropKey) {
             ringBackdropKey = std::move(key);
             ringBackdrop = fanRingImage(picture);
+            changed = true;
         }
     }
     if (needsGraph) {
@@ -74,6 +78,7 @@ void MenuBarContentView::renderFanImage() {
         if (key != graphBackdropKey) {
             graphBackdropKey = std::move(key);
             graphBackdrop = fanGraphImage(picture);
+            changed = true;
         }
     }
 
@@ -82,12 +87,17 @@ void MenuBarContentView::renderFanImage() {
     if (key != rotorKey) {
         rotorKey = key;
         rotorFrames = renderRotorFrames(dark, load);
+        changed = true;
     }
 
+    const double progressBefore = graphProgress;
+    const ModuleRects rectsBefore = displayedRects;
     updateFanMorph();
     updateDisplayedRects();
+    changed = changed || graphProgress != progressBefore || displayedRects != rectsBefore;
 
     const double speed = rotorSpeed(fanMode, fanAnimation, animationsEnabled, fanSnapshot.fans);
+    changed = changed || speed != phase.speed;
     rebasePhase(phase, now(), speed);
 
     const int rate = rotorFrameRate(fanAnimation);
@@ -108,7 +118,8 @@ void MenuBarContentView::renderFanImage() {
     } else if (!(speed > 0)) {
         animationTimer.reset();
     }
-    setNeedsDisplay(true);
+    if (changed)
+        setNeedsDisplay(true);
 }
 
 void MenuBarContentView::updateFanMorph() {

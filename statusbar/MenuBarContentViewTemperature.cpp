@@ -116,8 +116,12 @@ void MenuBarContentView::updateTemperature(const std::optional<TemperatureSnapsh
 }
 
 void MenuBarContentView::renderTemperatureImage() {
-    temperatureImage = temperatureStatusImage(gaugePicture(*this), temperatureProgress,
-                                              thermometerLiquid.value_or(0));
+    TemperatureInputs inputs{gaugePicture(*this), temperatureProgress,
+                             thermometerLiquid.value_or(0)};
+    if (temperatureImage && temperatureRendered == inputs)
+        return;
+    temperatureImage = temperatureStatusImage(inputs.picture, inputs.progress, inputs.level);
+    temperatureRendered = std::move(inputs);
     setNeedsDisplayInRect(rect(ModuleKind::temperature));
 }
 

@@ -61,6 +61,8 @@ struct NetworkColors {
     std::optional<gfx::Color> upload = std::nullopt;
     std::optional<gfx::Color> module = std::nullopt;
 
+    bool operator==(const NetworkColors&) const = default;
+
     // Coloured: download or palette blue. Plain: the module colour, else blue or green.
     gfx::Color downloadColor() const;
     // Coloured: upload or the system red. Plain: the download colour at alpha 0.4.

@@ -59,4 +59,11 @@ gfx::Image networkStatusImage(const NetworkStatusContent& content) {
     return renderedBitmapImage(image, 2, content.dark);
 }
 
+bool operator==(const NetworkStatusContent& left, const NetworkStatusContent& right) {
+    return left.dark == right.dark && left.showsGraph == right.showsGraph &&
+           left.colors == right.colors && left.download == right.download &&
+           left.upload == right.upload && left.chartLength == right.chartLength &&
+           std::ranges::equal(left.history, right.history);
+}
+
 } // namespace pulsedeck

@@ -21,6 +21,9 @@ struct NetworkStatusContent {
     double chartLength = 85;
 };
 
+// Equal when every field and every history sample are: the same image would be drawn.
+bool operator==(const NetworkStatusContent& left, const NetworkStatusContent& right);
+
 // The width every rate text is given: the widest of "8888 B/s", "8888 KB/s", "8888 MB/s" and
 // "8888 GB/s" in the rates' font, rounded up.
 double networkRateBudget();

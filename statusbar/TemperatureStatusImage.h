@@ -36,6 +36,8 @@ struct TemperaturePicture {
     bool dark = true;
     std::optional<gfx::Color> tint;
     double chartLength = 85;
+
+    bool operator==(const TemperaturePicture&) const = default;
 };
 
 // The chart image's width: 5 + the chart + 7 + the widest of the value, the title and "0 °C",
