@@ -1,6 +1,6 @@
 // The devices reader's two costs: the call the sampling loop makes every second, which serves
-// the cached list, and the full scan of the fixture machine that runs once per five seconds or
-// after a hot-plug event.
+// the cached list, and the full scan that runs once per five seconds or after a hot-plug event,
+// of the fixture machine and of this one.
 
 #include "platform/dispatch/SerialQueue.h"
 #include "sources/ExternalDevicesReader.h"
@@ -18,9 +18,10 @@ struct FixtureReader {
     dispatch::SerialQueue work{"devices-bench", dispatch::SerialQueue::Execution::manual};
     std::shared_ptr<ExternalDevicesReader> reader;
 
-    FixtureReader() {
+    explicit FixtureReader(
+        sys::SystemRoots roots = sys::SystemRoots::under(testsupport::fixturePath("devices"))) {
         ExternalDevicesEnvironment environment;
-        environment.roots = sys::SystemRoots::under(testsupport::fixturePath("devices"));
+        environment.roots = std::move(roots);
         environment.workQueue = &work;
         environment.hotPlug = [](sys::UeventMonitor::Handler) {
             return std::unique_ptr<sys::UeventMonitor>();
@@ -48,5 +49,16 @@ void fullScan(benchmark::State& state) {
     state.counters["devices"] = static_cast<double>(fixture.reader->sample(now).devices.size());
 }
 BENCHMARK(fullScan)->Unit(benchmark::kMicrosecond);
+
+void liveFullScan(benchmark::State& state) {
+    FixtureReader live(sys::SystemRoots::live());
+    double now = 100;
+    for (auto _ : state) {
+        now += 10;
+        benchmark::DoNotOptimize(live.reader->sample(now));
+    }
+    state.counters["devices"] = static_cast<double>(live.reader->sample(now).devices.size());
+}
+BENCHMARK(liveFullScan)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -39,14 +39,6 @@ std::optional<std::string> firstString(const sys::DeviceProperties& properties,
     return value ? value : sys::stringProperty(properties, fallbackKey);
 }
 
-std::optional<std::uint64_t> sizeOf(const sys::DeviceProperties& properties) {
-    const auto size = sys::integerProperty(properties, "Size");
-    if (!size || *size < 0) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint64_t>(*size);
-}
-
 } // namespace
 
 std::shared_ptr<ExternalDevicesReader> ExternalDevicesReader::create(ScanOverride scanOverride,
@@ -65,9 +57,14 @@ ExternalDevicesReader::ExternalDevicesReader(ScanOverride scanOverride, Environm
 
 ExternalDevicesSnapshot ExternalDevicesReader::sample(double now) {
     bool forced = false;
+    bool forgetMedia = false;
     {
         std::lock_guard lock(eventLock_);
         forced = std::exchange(needsScan_, false);
+        forgetMedia = std::exchange(forgetMedia_, false);
+    }
+    if (forgetMedia) {
+        knownMedia_.clear();
     }
     if (!forced && nextRead_ > now) {
         return cached_;
@@ -223,24 +220,50 @@ void ExternalDevicesReader::scanUSB(
     }
 }
 
+ExternalDevicesReader::KnownMedia
+ExternalDevicesReader::learnMedia(const std::filesystem::path& folder) const {
+    KnownMedia media;
+    // A disk without hardware behind it is a disk image or a virtual interface and never listed,
+    // whatever else it says: the folder alone tells, before anything is read.
+    if (registry_.isVirtualFolder(folder)) {
+        return media;
+    }
+    auto entry = registry_.entryAtFolder(folder);
+    if (!entry || registry_.subsystem(*entry) != "block" || registry_.isPartition(*entry)) {
+        return media;
+    }
+    media.placement = sys::diskPlacement(registry_, *entry);
+    media.entry = std::move(entry);
+    return media;
+}
+
 void ExternalDevicesReader::scanStorage(
     const std::map<std::uint64_t, ExternalDevice>& usbByRegistryID,
-    std::vector<ExternalDevice>& list, std::map<std::uint64_t, std::string>& mediaToDevice) const {
-    for (const sys::RegistryEntry& media : registry_.media()) {
-        const sys::DeviceProperties properties = registry_.properties(media);
-        if (!isTrue(properties, "Whole")) {
+    std::vector<ExternalDevice>& list, std::map<std::uint64_t, std::string>& mediaToDevice) {
+    std::map<std::filesystem::path, KnownMedia> known;
+    for (std::filesystem::path& folder : registry_.mediaFolders()) {
+        auto found = knownMedia_.find(folder);
+        KnownMedia facts =
+            found == knownMedia_.end() ? learnMedia(folder) : std::move(found->second);
+        const KnownMedia& media = known.emplace(std::move(folder), std::move(facts)).first->second;
+        if (!media.entry) {
             continue;
         }
-        const auto description = sys::describeDisk(registry_, media);
-        if (!description) {
+        const sys::RegistryEntry& entry = *media.entry;
+        const sys::DiskDescription description =
+            sys::describePlacedDisk(media.placement, entry, false);
+        if (storageVerdict(description) != DiskVerdict::listed) {
             continue;
         }
-        if (storageVerdict(*description) != DiskVerdict::listed) {
-            continue;
-        }
-        const bool removable = description->mediaRemovable.value_or(false);
+        const bool removable = description.mediaRemovable.value_or(false);
+        const auto size = registry_.mediaSize(entry);
+        const auto capacity =
+            size ? std::optional(static_cast<std::uint64_t>(*size)) : std::nullopt;
 
-        const std::vector<RegistryAncestor> ancestors = registryAncestors(registry_, media);
+        std::vector<RegistryAncestor> ancestors;
+        for (const auto& [ancestor, bus] : media.placement.ancestors) {
+            ancestors.emplace_back(ancestor.id, registry_.properties(ancestor, bus));
+        }
         const auto usbAncestor =
             std::find_if(ancestors.begin(), ancestors.end(), [&](const RegistryAncestor& ancestor) {
                 return usbByRegistryID.contains(ancestor.first);
@@ -248,23 +271,24 @@ void ExternalDevicesReader::scanStorage(
         ExternalDevice device;
         if (usbAncestor != ancestors.end()) {
             device = usbByRegistryID.at(usbAncestor->first);
-            device.capacity = sizeOf(properties);
+            device.capacity = capacity;
             if (device.kind != ExternalDeviceKind::card &&
                 device.kind != ExternalDeviceKind::phone &&
                 device.kind != ExternalDeviceKind::portableTablet) {
                 device.kind = ExternalDeviceKind::storage;
             }
         } else {
-            device.id = "disk:" + std::to_string(media.id);
-            device.name = description->deviceModel.value_or(media.name);
-            device.connection = description->deviceProtocol.value_or("\u2014");
-            device.capacity = sizeOf(properties);
+            device.id = "disk:" + std::to_string(entry.id);
+            device.name = sys::diskModel(entry).value_or(entry.name);
+            device.connection = description.deviceProtocol.value_or("\u2014");
+            device.capacity = capacity;
             device.kind = removable ? ExternalDeviceKind::card : ExternalDeviceKind::storage;
         }
         device.upstreamID = upstreamID(ancestors);
-        mediaToDevice[media.id] = device.id;
+        mediaToDevice[entry.id] = device.id;
         list.push_back(std::move(device));
     }
+    knownMedia_ = std::move(known);
 }
 
 std::optional<std::string>

@@ -9,6 +9,7 @@
 #include "sources/ExternalDevice.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -129,9 +130,17 @@ private:
                                                            const sys::RegistryEntry& entry);
     void scanUSB(const std::vector<AudioEndpoint>& endpoints, std::vector<ExternalDevice>& list,
                  std::map<std::uint64_t, ExternalDevice>& usbByRegistryID) const;
+    // What a scan keeps of one block device folder for the next: facts that hold while the
+    // device exists. Without an entry the folder is never listed (no device, not a block device,
+    // a partition or a disk without hardware behind it).
+    struct KnownMedia {
+        std::optional<sys::RegistryEntry> entry;
+        sys::DiskPlacement placement;
+    };
+    KnownMedia learnMedia(const std::filesystem::path& folder) const;
     void scanStorage(const std::map<std::uint64_t, ExternalDevice>& usbByRegistryID,
                      std::vector<ExternalDevice>& list,
-                     std::map<std::uint64_t, std::string>& mediaToDevice) const;
+                     std::map<std::uint64_t, std::string>& mediaToDevice);
 
     // Background reads (global queue) and their hand-back (main queue).
     void startVolumeSpaceRead(std::map<std::uint64_t, std::string> mediaToDevice);
@@ -144,6 +153,8 @@ private:
 
     ExternalDevicesSnapshot cached_;
     double nextRead_ = 0;
+    // By resolved folder; sampling queue only. Folders gone from the last scan are forgotten.
+    std::map<std::filesystem::path, KnownMedia> knownMedia_;
 
     std::mutex spaceLock_;
     std::map<std::string, std::uint64_t> availableSpace_;
@@ -157,6 +168,8 @@ private:
 
     std::mutex eventLock_;
     bool needsScan_ = false;
+    // A hot-plug event may have put another device where a known one was.
+    bool forgetMedia_ = false;
 
     std::unique_ptr<sys::UeventMonitor> hotPlug_;
 };

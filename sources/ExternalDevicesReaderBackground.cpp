@@ -58,6 +58,7 @@ void ExternalDevicesReader::noteChange(bool resetThunderbolt) {
     {
         std::lock_guard lock(eventLock_);
         needsScan_ = true;
+        forgetMedia_ = true;
     }
     if (resetThunderbolt) {
         std::lock_guard lock(thunderboltLock_);

@@ -4,7 +4,9 @@
 #include "platform/system/DeviceAttributes.h"
 
 #include <algorithm>
+#include <climits>
 #include <system_error>
+#include <unistd.h>
 
 namespace sys {
 
@@ -32,6 +34,17 @@ bool isUnder(const fs::path& path, const fs::path& folder) {
     const auto [folderEnd, pathAt] =
         std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
     return folderEnd == folder.end();
+}
+
+// The target of a symbolic link, by one readlink; empty when the path is no link or cannot be
+// read (std::filesystem looks at the file's status first, which doubles the path walks).
+std::optional<fs::path> linkTarget(const fs::path& link) {
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) {
+        return std::nullopt;
+    }
+    return fs::path(std::string_view(target, static_cast<std::size_t>(length)));
 }
 
 fs::path canonicalOrSame(const fs::path& path) {
@@ -77,16 +90,6 @@ void addUSBDeviceProperties(const fs::path& path, DeviceProperties& properties) 
         } else if (*connectType == "hotplug") {
             properties.emplace("USBPortType", std::int64_t{0});
         }
-    }
-}
-
-void addBlockProperties(const fs::path& path, DeviceProperties& properties) {
-    std::error_code error;
-    properties.emplace("Whole", !fs::exists(path / "partition", error));
-    properties.emplace("BSD Name", path.filename().string());
-    if (auto sectors = deviceInteger(path / "size");
-        sectors && *sectors >= 0 && *sectors <= INT64_MAX / sectorBytes) {
-        properties.emplace("Size", *sectors * sectorBytes);
     }
 }
 
@@ -172,14 +175,66 @@ std::optional<RegistryEntry> DeviceRegistry::entryAt(const fs::path& path) const
     return entryFor(resolved);
 }
 
+std::optional<RegistryEntry> DeviceRegistry::entryAtFolder(const fs::path& folder) const {
+    std::error_code error;
+    if (folder == devicesRoot_ || !isUnder(folder, devicesRoot_) ||
+        !fs::exists(folder / "uevent", error)) {
+        return std::nullopt;
+    }
+    return entryFor(folder);
+}
+
+std::vector<fs::path> DeviceRegistry::linkedFolders(const fs::path& folder) const {
+    std::error_code error;
+    const fs::path resolvedFolder = fs::canonical(folder, error);
+    if (error) {
+        return {};
+    }
+    std::vector<fs::path> folders;
+    for (const fs::path& child : sortedChildren(folder)) {
+        const auto target = linkTarget(child);
+        // Not a link (or gone meanwhile): the child is its own folder, and the entry check
+        // decides.
+        fs::path resolved = target ? (resolvedFolder / *target).lexically_normal()
+                                   : resolvedFolder / child.filename();
+        if (!resolved.has_filename()) {
+            resolved = resolved.parent_path();
+        }
+        folders.push_back(std::move(resolved));
+    }
+    return folders;
+}
+
 std::vector<RegistryEntry> DeviceRegistry::entriesIn(const fs::path& folder) const {
     std::vector<RegistryEntry> entries;
-    for (const fs::path& child : sortedChildren(folder)) {
-        if (auto entry = entryAt(child)) {
+    for (const fs::path& resolved : linkedFolders(folder)) {
+        if (auto entry = entryAtFolder(resolved)) {
             entries.push_back(std::move(*entry));
         }
     }
     return entries;
+}
+
+std::vector<fs::path> DeviceRegistry::mediaFolders() const {
+    return linkedFolders(roots_.sys / "class/block");
+}
+
+bool DeviceRegistry::isVirtualFolder(const fs::path& folder) const {
+    const fs::path relative = folder.lexically_relative(devicesRoot_);
+    return relative.begin() != relative.end() && *relative.begin() == "virtual";
+}
+
+bool DeviceRegistry::isPartition(const RegistryEntry& media) const {
+    std::error_code error;
+    return fs::exists(media.path / "partition", error);
+}
+
+std::optional<std::int64_t> DeviceRegistry::mediaSize(const RegistryEntry& media) const {
+    const auto sectors = deviceInteger(media.path / "size");
+    if (!sectors || *sectors < 0 || *sectors > INT64_MAX / sectorBytes) {
+        return std::nullopt;
+    }
+    return *sectors * sectorBytes;
 }
 
 std::vector<RegistryEntry> DeviceRegistry::usbDevices() const {
@@ -219,8 +274,12 @@ std::optional<RegistryEntry> DeviceRegistry::mediaNamed(std::string_view deviceN
 }
 
 DeviceProperties DeviceRegistry::properties(const RegistryEntry& entry) const {
+    return properties(entry, subsystem(entry));
+}
+
+DeviceProperties DeviceRegistry::properties(const RegistryEntry& entry,
+                                            std::string_view kind) const {
     DeviceProperties properties;
-    const std::string kind = subsystem(entry);
     if (kind == "usb") {
         const std::string type = deviceType(entry);
         if (type == "usb_device") {
@@ -231,7 +290,11 @@ DeviceProperties DeviceRegistry::properties(const RegistryEntry& entry) const {
             }
         }
     } else if (kind == "block") {
-        addBlockProperties(entry.path, properties);
+        properties.emplace("Whole", !isPartition(entry));
+        properties.emplace("BSD Name", entry.name);
+        if (auto size = mediaSize(entry)) {
+            properties.emplace("Size", *size);
+        }
     }
     return properties;
 }
@@ -293,9 +356,8 @@ std::vector<RegistryEntry> DeviceRegistry::descendants(const RegistryEntry& entr
 }
 
 std::string DeviceRegistry::subsystem(const RegistryEntry& entry) const {
-    std::error_code error;
-    const fs::path target = fs::read_symlink(entry.path / "subsystem", error);
-    return error ? std::string() : target.filename().string();
+    const auto target = linkTarget(entry.path / "subsystem");
+    return target ? target->filename().string() : std::string();
 }
 
 std::string DeviceRegistry::deviceType(const RegistryEntry& entry) const {

@@ -63,6 +63,8 @@ public:
     std::optional<RegistryEntry> mediaNamed(std::string_view deviceName) const;
 
     DeviceProperties properties(const RegistryEntry& entry) const;
+    // The same for an entry whose subsystem is already known.
+    DeviceProperties properties(const RegistryEntry& entry, std::string_view subsystem) const;
     std::optional<RegistryEntry> parent(const RegistryEntry& entry) const;
     // The entry's parent, grandparent and so on, nearest first, at most `limit` of them.
     std::vector<RegistryEntry> ancestors(const RegistryEntry& entry, std::size_t limit) const;
@@ -81,11 +83,26 @@ public:
     // The entry for a device directory, given by any path that resolves to one.
     std::optional<RegistryEntry> entryAt(const std::filesystem::path& path) const;
 
+    // The folders the links in <sys>/class/block point at, in name order; not yet checked to be
+    // entries. Each link is read once and joined to the resolved class folder: sysfs links point
+    // at real device folders, so that is their full resolution without a look at every step.
+    std::vector<std::filesystem::path> mediaFolders() const;
+    // The entry for a folder with every link already resolved; empty unless it lies below
+    // <sys>/devices and has a "uevent" file.
+    std::optional<RegistryEntry> entryAtFolder(const std::filesystem::path& folder) const;
+    // Whether a resolved folder has no hardware behind it: it lies below <sys>/devices/virtual.
+    bool isVirtualFolder(const std::filesystem::path& folder) const;
+    // Whether a block device entry is a partition rather than a whole disk.
+    bool isPartition(const RegistryEntry& media) const;
+    // A block device's size in bytes; empty when it cannot be read or does not fit.
+    std::optional<std::int64_t> mediaSize(const RegistryEntry& media) const;
+
     const SystemRoots& roots() const { return roots_; }
     // <sys>/devices with every link resolved: the folder all entries lie in.
     const std::filesystem::path& devicesFolder() const { return devicesRoot_; }
 
 private:
+    std::vector<std::filesystem::path> linkedFolders(const std::filesystem::path& folder) const;
     std::vector<RegistryEntry> entriesIn(const std::filesystem::path& folder) const;
     RegistryEntry entryFor(const std::filesystem::path& resolvedFolder) const;
 

@@ -2,22 +2,31 @@
 
 #include "platform/system/DeviceAttributes.h"
 
-namespace sys {
+#include <algorithm>
 
-namespace fs = std::filesystem;
+namespace sys {
 
 namespace {
 
 // Deep enough for any real bus path (a USB disk sits about ten levels below its controller).
 constexpr std::size_t busWalkLimit = 32;
 
-bool isVirtual(const DeviceRegistry& registry, const RegistryEntry& media) {
-    const fs::path relative =
-        media.path.lexically_relative(fs::weakly_canonical(registry.roots().sys) / "devices");
-    return relative.begin() != relative.end() && *relative.begin() == "virtual";
+} // namespace
+
+DiskPlacement diskPlacement(const DeviceRegistry& registry, const RegistryEntry& media) {
+    DiskPlacement placement;
+    placement.isVirtual = registry.isVirtualFolder(media.path);
+    if (placement.isVirtual) {
+        return placement;
+    }
+    for (RegistryEntry& ancestor : registry.ancestors(media, busWalkLimit)) {
+        std::string bus = registry.subsystem(ancestor);
+        placement.ancestors.push_back({std::move(ancestor), std::move(bus)});
+    }
+    return placement;
 }
 
-std::optional<std::string> modelOf(const RegistryEntry& media) {
+std::optional<std::string> diskModel(const RegistryEntry& media) {
     for (const char* attribute : {"model", "name"}) {
         if (auto model = deviceAttribute(media.path / "device" / attribute)) {
             return model;
@@ -26,33 +35,34 @@ std::optional<std::string> modelOf(const RegistryEntry& media) {
     return std::nullopt;
 }
 
-} // namespace
-
-std::optional<DiskDescription> describeDisk(const DeviceRegistry& registry,
-                                            const RegistryEntry& media) {
-    if (registry.subsystem(media) != "block") {
-        return std::nullopt;
-    }
+DiskDescription describePlacedDisk(const DiskPlacement& placement, const RegistryEntry& media,
+                                   bool withModel) {
     DiskDescription description;
     description.mediaRemovable = deviceInteger(media.path / "removable").value_or(0) == 1;
-    description.deviceModel = modelOf(media);
+    if (withModel) {
+        description.deviceModel = diskModel(media);
+    }
 
-    if (isVirtual(registry, media)) {
+    if (placement.isVirtual) {
         description.deviceInternal = false;
         description.deviceProtocol =
             media.name.starts_with("loop") ? "Disk Image" : "Virtual Interface";
         return description;
     }
 
-    bool onUSB = false;
+    // USB anywhere above decides the protocol and that the disk is external, whatever the PCI
+    // ports say; their flags are read only when they can matter.
+    const bool onUSB =
+        std::any_of(placement.ancestors.begin(), placement.ancestors.end(),
+                    [](const DiskAncestor& ancestor) { return ancestor.bus == "usb"; });
     bool behindExternalPort = false;
     std::optional<std::string> protocol;
-    for (const RegistryEntry& ancestor : registry.ancestors(media, busWalkLimit)) {
-        const std::string bus = registry.subsystem(ancestor);
+    for (const auto& [ancestor, bus] : placement.ancestors) {
         if (bus == "usb") {
-            onUSB = true;
-        } else if (bus == "thunderbolt" ||
-                   (bus == "pci" && deviceAttribute(ancestor.path / "removable") == "removable")) {
+            continue;
+        }
+        if (bus == "thunderbolt" || (bus == "pci" && !onUSB && !behindExternalPort &&
+                                     deviceAttribute(ancestor.path / "removable") == "removable")) {
             behindExternalPort = true;
         } else if (!protocol) {
             if (bus == "virtio") {
@@ -74,6 +84,14 @@ std::optional<DiskDescription> describeDisk(const DeviceRegistry& registry,
     description.deviceInternal = !onUSB && !behindExternalPort;
     description.deviceProtocol = protocol;
     return description;
+}
+
+std::optional<DiskDescription> describeDisk(const DeviceRegistry& registry,
+                                            const RegistryEntry& media) {
+    if (registry.subsystem(media) != "block") {
+        return std::nullopt;
+    }
+    return describePlacedDisk(diskPlacement(registry, media), media, true);
 }
 
 } // namespace sys

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace sys {
 
@@ -22,6 +23,35 @@ struct DiskDescription {
 
     bool operator==(const DiskDescription&) const = default;
 };
+
+// One device on a disk's way up to its bus, with the subsystem it belongs to.
+struct DiskAncestor {
+    RegistryEntry entry;
+    std::string bus;
+
+    bool operator==(const DiskAncestor&) const = default;
+};
+
+// Where a disk sits: whether it has hardware behind it and the devices above it. None of this
+// changes while the disk exists, so it may be kept between descriptions of the same disk.
+struct DiskPlacement {
+    bool isVirtual = false;
+    // Nearest first; empty for a virtual disk.
+    std::vector<DiskAncestor> ancestors;
+
+    bool operator==(const DiskPlacement&) const = default;
+};
+
+DiskPlacement diskPlacement(const DeviceRegistry& registry, const RegistryEntry& media);
+
+// The description of a disk at a known placement, from what may change while it exists: its
+// removable flag and whether a PCI port above it faces outwards. The model is read only when
+// asked for, as only a listed disk shows it.
+DiskDescription describePlacedDisk(const DiskPlacement& placement, const RegistryEntry& media,
+                                   bool withModel);
+
+// The model the disk's device states; empty when it states none.
+std::optional<std::string> diskModel(const RegistryEntry& media);
 
 // The description of a block device entry; empty when the entry is not a block device.
 std::optional<DiskDescription> describeDisk(const DeviceRegistry& registry,

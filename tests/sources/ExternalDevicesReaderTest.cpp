@@ -189,6 +189,51 @@ TEST_F(FixtureMachine, ServesTheCacheForFiveSecondsUnlessAnEventArrives) {
     EXPECT_EQ(reader->sample(109.9), after) << "the event opened a new five-second window";
 }
 
+TEST_F(FixtureMachine, LaterScansReadAgainWhatMayChangeWithoutAnEvent) {
+    testsupport::TemporaryDirectory copy;
+    fs::copy(testsupport::fixturePath("devices"), copy.path(),
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    auto reader = makeReader(copy.path());
+    const ExternalDevicesSnapshot first = reader->sample(100);
+    ASSERT_EQ(first.devices.back().name, "SD/MMC CRW");
+    EXPECT_EQ(first.devices.back().capacity, 15'931'539'456u);
+
+    // A card of another size goes into the reader, and the virtual disk's PCI slot turns out to
+    // face outwards; neither raises an arrival or a removal.
+    const fs::path sys = copy.path() / "sys/devices/pci0000:00";
+    std::ofstream(sys / "0000:00:14.0/usb1/1-3/1-3:1.0/host2/target2:0:0/2:0:0:0/block/sdd/size")
+        << "7812500\n";
+    std::ofstream(sys / "0000:00:02.0/removable") << "removable\n";
+    const ExternalDevicesSnapshot after = reader->sample(105);
+    EXPECT_EQ(names(after),
+              (std::vector<std::string>{"Acme USB Headset", "Corvid SD Reader", "Granite Portable",
+                                        "Kestrel Flash 64", "SD/MMC CRW", "vda"}));
+    EXPECT_EQ(after.devices[4].capacity, 4'000'000'000u);
+    EXPECT_EQ(after.devices[5].connection, "Thunderbolt");
+    EXPECT_EQ(after.devices[5].capacity, 274'877'906'944u);
+    EXPECT_EQ(after.devices[5].kind, ExternalDeviceKind::storage);
+}
+
+TEST_F(FixtureMachine, AHotPlugEventForgetsWhatWasKnownOfEachDisk) {
+    testsupport::TemporaryDirectory copy;
+    fs::copy(testsupport::fixturePath("devices"), copy.path(),
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    auto reader = makeReader(copy.path());
+    ASSERT_EQ(reader->sample(100).devices.size(), 5u);
+
+    // Another disk arrives where the virtual one was: its controller now sits on USB.
+    const fs::path controller = copy.path() / "sys/devices/pci0000:00/0000:00:02.0/virtio1";
+    fs::remove(controller / "subsystem");
+    fs::create_symlink("../../../../bus/usb", controller / "subsystem");
+    sendUevent("add@/devices/pci0000:00/0000:00:02.0/virtio1/block/vda\0ACTION=add\0"
+               "SUBSYSTEM=block\0DEVTYPE=disk\0"s);
+    mainLoop.runUntilIdle();
+    const ExternalDevicesSnapshot after = reader->sample(100.5);
+    ASSERT_EQ(after.devices.size(), 6u);
+    EXPECT_EQ(after.devices.back().name, "vda");
+    EXPECT_EQ(after.devices.back().connection, "USB");
+}
+
 TEST_F(FixtureMachine, ADeviceWithoutReadablePropertiesIsListedByItsEntryName) {
     testsupport::TemporaryDirectory copy;
     fs::copy(testsupport::fixturePath("devices"), copy.path(),

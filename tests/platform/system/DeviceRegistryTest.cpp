@@ -106,6 +106,56 @@ TEST(DeviceRegistry, BlockPropertiesAndTheWalkUpToTheBus) {
     EXPECT_EQ(registry.deviceType(chain[4]), "usb_device");
 }
 
+TEST(DeviceRegistry, MediaFoldersAreTheClassLinksResolvedAsTheSystemWould) {
+    const DeviceRegistry registry = fixtureRegistry();
+    const std::vector<fs::path> folders = registry.mediaFolders();
+    const std::vector<RegistryEntry> media = registry.media();
+    ASSERT_EQ(folders.size(), media.size());
+    std::vector<std::string> virtualOnes;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const fs::path link = registry.roots().sys / "class/block" / media[i].name;
+        EXPECT_EQ(folders[i], fs::canonical(link)) << link;
+        EXPECT_EQ(registry.entryAtFolder(folders[i]), registry.entryAt(link)) << link;
+        if (registry.isVirtualFolder(folders[i])) {
+            virtualOnes.push_back(media[i].name);
+        }
+    }
+    EXPECT_EQ(virtualOnes, (std::vector<std::string>{"loop0", "zram0"}));
+
+    const fs::path devices = registry.devicesFolder();
+    EXPECT_FALSE(registry.entryAtFolder(devices)) << "the devices folder itself";
+    EXPECT_FALSE(registry.entryAtFolder(devices / "pci0000:00/0000:00:02.0/virtio1/block"))
+        << "no uevent";
+    EXPECT_FALSE(registry.entryAtFolder(devices.parent_path() / "class/block")) << "outside";
+    EXPECT_FALSE(registry.entryAtFolder(devices / "pci0000:00/absent"));
+
+    EXPECT_TRUE(registry.isPartition(media[2]));
+    EXPECT_FALSE(registry.isPartition(media[1]));
+    EXPECT_EQ(registry.mediaSize(media[1]), 125045424 * 512LL);
+}
+
+TEST(DeviceRegistry, ClassLinksMayBeAbsoluteAndOnlyDeviceFoldersAreMedia) {
+    testsupport::TemporaryDirectory root;
+    const fs::path sys = root.path() / "sys";
+    const fs::path disk = sys / "devices/platform/card/block/mmcblk0";
+    fs::create_directories(disk);
+    std::ofstream(disk / "uevent") << "DEVTYPE=disk\n";
+    std::ofstream(disk / "size") << "not a number\n";
+    fs::create_directories(sys / "class/block/stray");
+    std::ofstream(sys / "class/block/stray/uevent") << "DEVTYPE=disk\n";
+    fs::create_symlink(disk, sys / "class/block/mmcblk0");
+    fs::create_symlink("../../devices/platform/gone", sys / "class/block/gone");
+    fs::create_symlink("../../devices/platform/card/block/mmcblk0/", sys / "class/block/slash");
+
+    const DeviceRegistry registry(sys::SystemRoots::under(root.path()));
+    EXPECT_EQ(names(registry.media()), (std::vector<std::string>{"mmcblk0", "mmcblk0"}))
+        << "a folder in the class folder lies outside the devices; a dangling link is nothing";
+    const auto entry = registry.entryAt(sys / "class/block/slash");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(registry.media()[1], *entry);
+    EXPECT_FALSE(registry.mediaSize(*entry));
+}
+
 TEST(DeviceRegistry, DeviceNodesResolveThroughTheirLinks) {
     testsupport::TemporaryDirectory root;
     fs::copy(testsupport::fixturePath("devices/sys"), root.path() / "sys",
@@ -153,4 +203,34 @@ TEST(DiskDescription, EachFixtureDiskSaysWhatItIs) {
     EXPECT_EQ(describe("loop0"), (sys::DiskDescription{false, false, "Disk Image", {}}));
     EXPECT_EQ(describe("zram0"), (sys::DiskDescription{false, false, "Virtual Interface", {}}));
     EXPECT_FALSE(sys::describeDisk(registry, registry.usbDevices()[0])) << "not a block device";
+}
+
+TEST(DiskDescription, APlacementKeptBetweenDescriptionsStillReadsWhatMayChange) {
+    testsupport::TemporaryDirectory root;
+    fs::copy(testsupport::fixturePath("devices/sys"), root.path() / "sys",
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    const DeviceRegistry registry(sys::SystemRoots::under(root.path()));
+    for (const RegistryEntry& disk : registry.media()) {
+        EXPECT_EQ(sys::describePlacedDisk(sys::diskPlacement(registry, disk), disk, true),
+                  sys::describeDisk(registry, disk))
+            << disk.name;
+    }
+
+    const RegistryEntry vda = media(registry, "vda");
+    const sys::DiskPlacement placement = sys::diskPlacement(registry, vda);
+    EXPECT_EQ(names({placement.ancestors[0].entry, placement.ancestors[1].entry}),
+              (std::vector<std::string>{"virtio1", "0000:00:02.0"}));
+    EXPECT_EQ(placement.ancestors[1].bus, "pci");
+    const fs::path slot = root.path() / "sys/devices/pci0000:00/0000:00:02.0";
+    std::ofstream(slot / "removable") << "removable\n";
+    std::ofstream(vda.path / "removable") << "1\n";
+    EXPECT_EQ(sys::describePlacedDisk(placement, vda, false),
+              (sys::DiskDescription{false, true, "Thunderbolt", {}}))
+        << "the slot's flag and the disk's own are read at each description";
+
+    const RegistryEntry sda = media(registry, "sda");
+    const sys::DiskPlacement usb = sys::diskPlacement(registry, sda);
+    std::ofstream(root.path() / "sys/devices/pci0000:00/0000:00:14.0/removable") << "removable\n";
+    EXPECT_EQ(sys::describePlacedDisk(usb, sda, false).deviceProtocol, "USB")
+        << "USB above the disk outweighs an outward-facing port";
 }
