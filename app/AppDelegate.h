@@ -5,6 +5,7 @@
 #include "app/Sampler.h"
 #include "app/SamplingResources.h"
 #include "app/SamplingState.h"
+#include "app/StatusToolTip.h"
 #include "detail/DetailView.h"
 #include "floating/FloatingLiquidAnimator.h"
 #include "floating/FloatingPreferences.h"
@@ -249,6 +250,11 @@ private:
     KeptStatusImage<MemoryStatusContent> keptMemoryImage_;
     KeptStatusImage<NetworkStatusContent> keptNetworkImage_;
     std::optional<std::pair<bool, gfx::Image>> appMark_;
+    // What the tooltip and accessibility label were last written from.
+    std::optional<StatusToolTipContent> toolTipShown_;
+    // Set while showDetails rebuilds for the popover it is about to open, so the details take
+    // the readings they skip while closed.
+    bool detailsOpening_ = false;
     std::unique_ptr<Sampler> sampler_;
     std::unique_ptr<UpdateController> updates_;
 };

@@ -104,7 +104,9 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
     if (refocus)
         details->animatedLayout = true;
     details->prioritize(module);
+    detailsOpening_ = true;
     refreshStatus(refocus);
+    detailsOpening_ = false;
     if (!canShow)
         return;
 

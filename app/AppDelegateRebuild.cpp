@@ -182,9 +182,12 @@ void AppDelegate::refreshStatus(bool animated) {
         tip.devices = devicesSnapshot.devices;
     if (visible.compute)
         tip.compute = computeSnapshot;
-    const std::string text = statusToolTip(tip);
-    statusView->setToolTip(text);
-    statusView->setAccessibilityLabel(text);
+    if (toolTipShown_ != tip) {
+        const std::string text = statusToolTip(tip);
+        statusView->setToolTip(text);
+        statusView->setAccessibilityLabel(text);
+        toolTipShown_ = std::move(tip);
+    }
 
     statusView->renderFanImage();
     statusView->updateDisplayedRects();
@@ -213,12 +216,14 @@ void AppDelegate::handOffToDetails(bool animated, AppLanguage language) {
     view.floatingMode = floatingMode;
     layoutFloatingPanel();
     view.devicesEnabled = devicesEnabled;
-    view.setDevicesSnapshot(devicesEnabled ? devicesSnapshot.devices
-                                           : std::vector<ExternalDevice>{});
+    // The list is handed on only when it differs: an equal list changes no arrival time.
+    const std::vector<ExternalDevice> noDevices;
+    const std::vector<ExternalDevice>& devices =
+        devicesEnabled ? devicesSnapshot.devices : noDevices;
+    if (view.devicesSnapshot() != devices)
+        view.setDevicesSnapshot(devices);
     view.computeEnabled = computeEnabled;
     view.computeMode = computeMode;
-    view.computeSnapshot = computeEnabled ? computeSnapshot : computePlaceholder();
-    view.computeHistory = computeEnabled ? computeHistory : std::vector<ComputeSnapshot>{};
     view.appearanceMode = appearanceMode;
     view.hideInFullscreen = hideInFullscreen;
     view.updateFrequency = updates().frequency();
@@ -233,25 +238,32 @@ void AppDelegate::handOffToDetails(bool animated, AppLanguage language) {
     view.memoryEnabled = memoryEnabled;
     view.networkEnabled = networkEnabled;
     view.temperatureEnabled = temperatureEnabled;
+    view.fanEnabled = fanShown;
+    view.fanMode = fanMode;
+    view.fanGap = fanGap;
+    view.normalBlue = normalBlue;
+    view.chartLength = chartLength;
+    view.language = language;
+    view.historyCapacity = static_cast<int>(historyCapacity);
+    view.languageSelection = languageSelection;
+    view.displayChoice.selectedSegment = rawValue(displayMode);
+
+    // The readings, their histories and the login item's state are shown only in the open
+    // popover; while it is closed they wait for the rebuild that opens it.
+    if (!popover->isShown() && !detailsOpening_)
+        return;
+    view.computeSnapshot = computeEnabled ? computeSnapshot : computePlaceholder();
+    view.computeHistory = computeEnabled ? computeHistory : std::vector<ComputeSnapshot>{};
     view.networkSnapshot = networkEnabled ? networkSnapshot : NetworkSnapshot{};
     view.temperatureSnapshot = temperatureEnabled ? temperatureSnapshot : TemperatureSnapshot{};
     view.networkHistory = networkEnabled ? networkHistory : std::vector<NetworkSnapshot>{};
     view.temperatureHistory =
         temperatureEnabled ? temperatureHistory : std::vector<std::optional<double>>{};
     view.fanHistory = fanShown ? fanHistory : std::vector<std::optional<double>>{};
-    view.fanEnabled = fanShown;
     view.fanSnapshot = fanShown ? fanSnapshot : FanSnapshot{};
-    view.fanMode = fanMode;
-    view.fanGap = fanGap;
     view.snapshot = memoryEnabled ? latest : memoryPlaceholder();
     view.history = memoryEnabled ? history : std::vector<PressurePoint>{};
-    view.normalBlue = normalBlue;
-    view.chartLength = chartLength;
-    view.language = language;
-    view.historyCapacity = static_cast<int>(historyCapacity);
-    view.languageSelection = languageSelection;
     view.loginState = loginState();
-    view.displayChoice.selectedSegment = rawValue(displayMode);
 }
 
 void AppDelegate::installEditingPanels() {

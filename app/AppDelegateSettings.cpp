@@ -329,6 +329,7 @@ void AppDelegate::setLaunchAtLogin(bool on) {
         // state already holds, which "not found" never is.
         details->loginFailed = true;
     }
+    details->loginState = loginState();
     refreshStatus(false);
 }
 

@@ -24,6 +24,8 @@ struct StatusToolTipContent {
     std::optional<TemperatureSnapshot> temperature;
     std::optional<std::vector<ExternalDevice>> devices;
     std::optional<ComputeSnapshot> compute;
+
+    bool operator==(const StatusToolTipContent&) const = default;
 };
 
 // "Pulsedeck. " then, in this order whatever the strip's: the memory summary, the fan model and

@@ -198,6 +198,8 @@ TEST_F(AppDelegateRebuildTest, TheItemsLengthFollowsTheStripAndTheNetworkGraph) 
 TEST_F(AppDelegateRebuildTest, TheDetailsGetPlaceholdersForHiddenModulesAndTheLoginState) {
     advance(1);
     ASSERT_FALSE(delegate->history.empty());
+    delegate->showDetails(std::nullopt);
+    ASSERT_TRUE(delegate->popover->isShown());
     delegate->memoryEnabled = false;
     delegate->networkEnabled = false;
     delegate->refreshStatus(false);
@@ -209,6 +211,112 @@ TEST_F(AppDelegateRebuildTest, TheDetailsGetPlaceholdersForHiddenModulesAndTheLo
     EXPECT_EQ(view.historyCapacity, 60);
     EXPECT_EQ(view.loginState, 0);
     EXPECT_EQ(delegate->popover->contentSize().height, view.preferredHeight());
+}
+
+// The pixels behind a module image: the same address while the image object is kept.
+const gfx::Bitmap* pixels(const std::optional<gfx::Image>& image) {
+    return image ? image->bitmap() : nullptr;
+}
+
+TEST_F(AppDelegateRebuildTest, AnUnchangedModuleKeepsItsImageAndAChangedOneIsDrawnAgain) {
+    advance(1);
+    MenuBarContentView& strip = *delegate->statusView;
+    // Held so that no new image can take a released one's address.
+    std::vector<std::optional<gfx::Image>> held;
+    auto images = [&] {
+        held.insert(held.end(), {strip.memoryImage, strip.networkImage, strip.temperatureImage,
+                                 strip.computeImage, strip.devicesImage, strip.ringBackdrop});
+        return std::vector{pixels(strip.memoryImage),      pixels(strip.networkImage),
+                           pixels(strip.temperatureImage), pixels(strip.computeImage),
+                           pixels(strip.devicesImage),     pixels(strip.ringBackdrop)};
+    };
+    const auto first = images();
+    for (const gfx::Bitmap* image : first)
+        ASSERT_NE(image, nullptr);
+
+    delegate->refreshStatus(false);
+    EXPECT_EQ(images(), first) << "nothing changed: every image is kept";
+
+    // One module's content at a time; only its image is drawn again.
+    const std::vector<std::function<void()>> changes = {
+        [&] { delegate->latest.used = "9.99 GB"; },
+        [&] { delegate->networkSnapshot.download = 123456.0; },
+        [&] { delegate->temperatureSnapshot.celsius = 77.0; },
+        [&] { delegate->computeSnapshot.cpu = 55.0; },
+        [&] { delegate->devicesSnapshot.devices.front().name = "Renamed"; },
+    };
+    auto previous = first;
+    for (std::size_t changed = 0; changed < changes.size(); ++changed) {
+        changes[changed]();
+        delegate->refreshStatus(false);
+        const auto now = images();
+        for (std::size_t module = 0; module < now.size(); ++module) {
+            if (module == changed)
+                EXPECT_NE(now[module], previous[module]) << "module " << module << " changed";
+            else
+                EXPECT_EQ(now[module], previous[module])
+                    << "module " << module << " after " << changed;
+        }
+        previous = now;
+    }
+
+    delegate->details->appearanceAction(AppearanceMode::dark);
+    const auto dark = images();
+    for (std::size_t module = 0; module < dark.size(); ++module)
+        EXPECT_NE(dark[module], previous[module]) << "module " << module << " in the dark";
+}
+
+TEST_F(AppDelegateRebuildTest, ARebuildThatChangedNothingLeavesTheStripUnmarked) {
+    advance(1);
+    loop.runUntilIdle();
+    MenuBarContentView& strip = *delegate->statusView;
+    ASSERT_FALSE(strip.needsDisplay()) << "the window drew the strip";
+
+    delegate->refreshStatus(false);
+    EXPECT_FALSE(strip.needsDisplay());
+
+    delegate->networkSnapshot.download = 654321.0;
+    delegate->refreshStatus(false);
+    EXPECT_TRUE(strip.needsDisplay()) << "a new network image is painted";
+}
+
+TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestFigures) {
+    advance(1);
+    delegate->showDetails(std::nullopt);
+    ASSERT_TRUE(delegate->popover->isShown());
+    delegate->popover->performClose();
+    ASSERT_FALSE(delegate->popover->isShown());
+
+    for (int second = 0; second < 3; ++second)
+        advance(1);
+    const double sampled = clock.now();
+    const std::string device = delegate->devicesSnapshot.devices.front().id;
+    // The login item is switched on behind the program's back, then time passes unsampled.
+    LoginItem(config.path() / "autostart" / LoginItem::entryName, "/opt/pulsedeck/bin/pulsedeck")
+        .registerItem();
+    clock.advance(30);
+
+    delegate->showDetails(std::nullopt);
+    ASSERT_TRUE(delegate->popover->isShown());
+    const DetailView& view = *delegate->details;
+    EXPECT_EQ(view.snapshot, delegate->latest);
+    EXPECT_EQ(view.history, delegate->history);
+    EXPECT_EQ(view.networkSnapshot, delegate->networkSnapshot);
+    EXPECT_EQ(view.networkHistory, delegate->networkHistory);
+    EXPECT_EQ(view.temperatureSnapshot, delegate->temperatureSnapshot);
+    EXPECT_EQ(view.temperatureHistory, delegate->temperatureHistory);
+    EXPECT_EQ(view.computeSnapshot, delegate->computeSnapshot);
+    EXPECT_EQ(view.computeHistory, delegate->computeHistory);
+    EXPECT_EQ(view.fanSnapshot, delegate->fanSnapshot);
+    EXPECT_EQ(view.fanHistory, delegate->fanHistory);
+    EXPECT_EQ(view.devicesSnapshot(), delegate->devicesSnapshot.devices);
+    EXPECT_EQ(view.deviceArrivals().at(device), sampled)
+        << "the device arrived with its sample, not when the popover opened";
+    EXPECT_EQ(view.loginState, 1);
+
+    advance(1);
+    EXPECT_EQ(view.snapshot, delegate->latest) << "the open popover follows every second";
+    EXPECT_EQ(view.history.size(), delegate->history.size());
 }
 
 TEST_F(AppDelegateRebuildTest, NothingIsTouchedBeforeTheItemExists) {

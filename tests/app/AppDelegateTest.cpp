@@ -115,7 +115,9 @@ TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce
     EXPECT_EQ(tip.rfind("Pulsedeck. ", 0), 0u);
     EXPECT_NE(tip.find(" CPU: "), std::string::npos);
     EXPECT_EQ(delegate_->statusView->accessibility().label, tip);
-    EXPECT_EQ(delegate_->details->snapshot.used, "1");
+    delegate_->showDetails(std::nullopt);
+    ASSERT_TRUE(delegate_->popover->isShown());
+    EXPECT_EQ(delegate_->details->snapshot.used, "1") << "the details open on the latest reading";
     EXPECT_EQ(delegate_->item->length(), delegate_->statusView->requiredWidth());
 
     advance(1);

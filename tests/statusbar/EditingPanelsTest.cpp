@@ -153,6 +153,30 @@ TEST_F(EditingPanelsTest, ThePanelsRepaintWhenTheStripChanges) {
     EXPECT_EQ(presents(), before + 1);
 }
 
+TEST_F(EditingPanelsTest, ARefreshWithNothingMovedLeavesThePanelsAlone) {
+    panels->refresh(ready());
+    const auto& panel = *panels->panels().begin()->second;
+    const auto presents = [&] { return server.window(*panel.windowNumber())->presentCount; };
+    runFor(0);
+    const int before = presents();
+
+    panels->refresh(ready());
+    runFor(0);
+    EXPECT_EQ(presents(), before) << "the same placement, material and cursors";
+    EXPECT_EQ(placements.size(), 1u);
+
+    strip->stripOpacity = 0.5;
+    panels->refresh(ready());
+    runFor(0);
+    EXPECT_EQ(presents(), before + 1) << "a new opacity is a new material";
+
+    EditingPanels::Conditions fullscreen = ready();
+    fullscreen.hideInFullscreen = true;
+    fullscreen.fullscreenDisplays = {1};
+    panels->refresh(fullscreen);
+    EXPECT_FALSE(visible(panel)) << "new conditions are followed at once";
+}
+
 TEST_F(EditingPanelsTest, RectKeysUseTheShortestNumbers) {
     EXPECT_EQ(EditingPanels::frameKey({0, -24.5, 1440, 900}), "{{0, -24.5}, {1440, 900}}");
 }
