@@ -3,13 +3,32 @@
 #include "platform/graphics/Context.h"
 #include "platform/graphics/DrawingRecorder.h"
 #include "platform/graphics/TextEngine.h"
+#include "platform/graphics/TextRasterCache.h"
 
+#include <algorithm>
 #include <cmath>
 #include <pango/pangocairo.h>
 
 namespace gfx {
 
 namespace {
+
+// Glyphs this many device pixels high and more are not drawn: FreeType fails on them somewhere
+// past 60000, and the failed font stays cached, so every later text on the thread would come out
+// blank.
+constexpr double largestDevicePointSize = 32768;
+
+bool drawableSize(const Context& context, const std::vector<AttributedString::Run>& runs) {
+    AffineTransform t = context.currentTransform();
+    double stretch = std::max({std::abs(t.a), std::abs(t.b), std::abs(t.c), std::abs(t.d)}) *
+                     context.backingScale();
+    for (const AttributedString::Run& run : runs) {
+        if (!(run.attributes.font.pointSize() * stretch < largestDevicePointSize)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // Draws a shaped line with its line box's origin corner at origin: the bottom-left in y-up
 // space, the top-left in a flipped context (the min-y corner either way, as on the platform).
@@ -31,6 +50,9 @@ void drawShaped(Context& context, const std::vector<AttributedString::Run>& runs
                 run.text, run.attributes.font, run.attributes.color.resolved(context.appearance()),
                 toBase.apply(runOrigin), toBase.apply(box), context.alpha()});
         }
+    }
+    if (!drawableSize(context, runs)) {
+        return;
     }
     Color colour = runs.front().attributes.color.resolved(context.appearance());
     double alpha = context.alpha();
@@ -59,7 +81,9 @@ void drawShaped(Context& context, const std::vector<AttributedString::Run>& runs
         } else {
             cairo_set_source_rgba(cr, colour.red(), colour.green(), colour.blue(),
                                   colour.alpha() * alpha);
-            pango_cairo_show_layout(cr, shaped.layout);
+            if (!TextRasterCache::forThisThread().paint(cr, shaped)) {
+                pango_cairo_show_layout(cr, shaped.layout);
+            }
         }
         cairo_restore(cr);
     });

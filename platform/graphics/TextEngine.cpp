@@ -139,9 +139,11 @@ void applyPlatformSpacing(PangoLayout* layout, const std::string& text,
 }
 
 std::shared_ptr<ShapedText> shape(const std::vector<AttributedString::Run>& runs, bool coloured,
-                                  std::optional<double> maxWidth) {
+                                  std::optional<double> maxWidth, const std::string& key) {
     auto shaped = std::make_shared<ShapedText>();
     shaped->coloured = coloured;
+    shaped->key = key;
+    shaped->keyHash = std::hash<std::string>{}(key);
     shaped->layout = pango_layout_new(shapingContext());
     std::string text;
     PangoAttrList* list = pango_attr_list_new();
@@ -204,7 +206,7 @@ public:
             order_.splice(order_.begin(), order_, found->second);
             return found->second->second;
         }
-        std::shared_ptr<const ShapedText> shaped = shape(runs, coloured, maxWidth);
+        std::shared_ptr<const ShapedText> shaped = shape(runs, coloured, maxWidth, key);
         order_.emplace_front(key, shaped);
         index_.emplace(std::move(key), order_.begin());
         if (order_.size() > capacity) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <pango/pango.h>
+#include <string>
 #include <vector>
 
 namespace gfx {
@@ -31,6 +32,10 @@ struct ShapedText {
     std::vector<double> runOffsets;
     // True when the runs carry their own colours (more than one colour among them).
     bool coloured = false;
+    // What the shaping depended on (texts, fonts, spacing, width, colours when coloured): equal
+    // keys shape alike, on any thread.
+    std::string key;
+    std::size_t keyHash = 0;
 };
 
 // The runs shaped on this thread, cut at maxWidth with an ellipsis when given. Results come
