@@ -193,10 +193,15 @@ void AppDelegate::refreshStatus(bool animated) {
     statusView->updateDisplayedRects();
     updateItemLength();
 
-    // The strip's own invalidation tells the editing surfaces that draw it; a rebuild that
-    // changed nothing the strip paints leaves its pixels as they are.
-    if (!StripLook::of(*statusView).sameAs(before))
+    // The strip's own invalidation tells the editing surfaces that draw it. A rebuild that only
+    // drew some module images anew repaints those modules; one that changed nothing the strip
+    // paints leaves its pixels as they are.
+    if (const auto changed = StripLook::of(*statusView).changedImagesOnly(before)) {
+        for (ModuleKind kind : *changed)
+            statusView->setNeedsDisplayInRect(statusView->rect(kind));
+    } else {
         statusView->setNeedsDisplay(true);
+    }
     refreshEditingPanels();
 
     handOffToDetails(animated, language);

@@ -34,13 +34,26 @@ StripLook StripLook::of(const MenuBarContentView& strip) {
     look.fanMode = strip.fanMode;
     look.fanGap = strip.fanGap;
     look.chartLength = strip.chartLength;
+    look.sorting = strip.isSorting();
     return look;
 }
 
 bool StripLook::sameAs(const StripLook& other) const {
+    const auto changed = changedImagesOnly(other);
+    return changed && changed->empty();
+}
+
+std::optional<std::vector<ModuleKind>> StripLook::changedImagesOnly(const StripLook& other) const {
+    if (!sameApartFromImages(other))
+        return std::nullopt;
+    std::vector<ModuleKind> changed;
     for (std::size_t i = 0; i < images.size(); ++i)
         if (!sameImage(images[i], other.images[i]))
-            return false;
+            changed.push_back(imageModules[i]);
+    return changed;
+}
+
+bool StripLook::sameApartFromImages(const StripLook& other) const {
     return sameImage(ringBackdrop, other.ringBackdrop) &&
            sameImage(graphBackdrop, other.graphBackdrop) && rotorKey == other.rotorKey &&
            displayedRects == other.displayedRects && order == other.order &&
@@ -48,7 +61,7 @@ bool StripLook::sameAs(const StripLook& other) const {
            presentationHeight == other.presentationHeight && size == other.size &&
            displaysAppMark == other.displaysAppMark && dark == other.dark &&
            graphProgress == other.graphProgress && fanMode == other.fanMode &&
-           fanGap == other.fanGap && chartLength == other.chartLength;
+           fanGap == other.fanGap && chartLength == other.chartLength && !sorting && !other.sorting;
 }
 
 } // namespace pulsedeck

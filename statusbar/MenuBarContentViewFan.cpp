@@ -62,8 +62,9 @@ void MenuBarContentView::renderFanImage() {
     const bool shown = fanMode != FanDisplayMode::hidden;
     const bool needsRing = shown && (fanMode == FanDisplayMode::ring || graphProgress <= 0);
     const bool needsGraph = shown && (fanMode == FanDisplayMode::graph || graphProgress >= 1);
-    // The fan module is repainted only when something it draws changed: a backdrop or the rotor
-    // frames rendered anew, the morph's progress, the layout, or the rotor's speed.
+    // Only what changed is repainted: the whole strip when the morph's progress or the layout
+    // moved, the fan module alone for a backdrop or rotor frames rendered anew or a new rotor
+    // speed, and nothing otherwise.
     bool changed = false;
     if (needsRing) {
         std::string key = fanRingKey(picture);
@@ -94,7 +95,7 @@ void MenuBarContentView::renderFanImage() {
     const ModuleRects rectsBefore = displayedRects;
     updateFanMorph();
     updateDisplayedRects();
-    changed = changed || graphProgress != progressBefore || displayedRects != rectsBefore;
+    const bool moved = graphProgress != progressBefore || displayedRects != rectsBefore;
 
     const double speed = rotorSpeed(fanMode, fanAnimation, animationsEnabled, fanSnapshot.fans);
     changed = changed || speed != phase.speed;
@@ -118,8 +119,10 @@ void MenuBarContentView::renderFanImage() {
     } else if (!(speed > 0)) {
         animationTimer.reset();
     }
-    if (changed)
+    if (moved)
         setNeedsDisplay(true);
+    else if (changed)
+        setNeedsDisplayInRect(rect(ModuleKind::fan));
 }
 
 void MenuBarContentView::updateFanMorph() {

@@ -278,6 +278,15 @@ TEST_F(AppDelegateRebuildTest, ARebuildThatChangedNothingLeavesTheStripUnmarked)
     delegate->networkSnapshot.download = 654321.0;
     delegate->refreshStatus(false);
     EXPECT_TRUE(strip.needsDisplay()) << "a new network image is painted";
+    const gfx::Rect network = strip.rect(ModuleKind::network);
+    EXPECT_NEAR(strip.dirtyRect().minX(), network.minX(), 1e-9) << "and nothing around it";
+    EXPECT_NEAR(strip.dirtyRect().maxX(), network.maxX(), 1e-9);
+    loop.runUntilIdle();
+
+    delegate->chartLength = 60;
+    delegate->refreshStatus(false);
+    EXPECT_TRUE(strip.dirtyRect().contains(strip.bounds()))
+        << "a new layout repaints the whole strip";
 }
 
 TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestFigures) {
