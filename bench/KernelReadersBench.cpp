@@ -61,6 +61,22 @@ void NetlinkLinkDump(benchmark::State& state) {
 }
 BENCHMARK(NetlinkLinkDump);
 
+// What a sample asks the kernel for once the list is known: the hardware interfaces alone.
+void NetlinkLinkRefresh(benchmark::State& state) {
+    sys::NetlinkLinkDump dump;
+    std::vector<sys::InterfaceLink> links;
+    dump.dump(links);
+    std::vector<std::uint32_t> hardware;
+    for (const sys::InterfaceLink& link : links) {
+        if (link.name == "eth0")
+            hardware.push_back(link.index);
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(dump.refresh(hardware, links));
+    state.counters["interfaces"] = static_cast<double>(hardware.size());
+}
+BENCHMARK(NetlinkLinkRefresh);
+
 // Whether keeping the descriptor pays: the same file opened, read and closed each time.
 void MeminfoKeptDescriptor(benchmark::State& state) {
     foundation::KeptFile file(live.proc / "meminfo");

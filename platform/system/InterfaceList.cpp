@@ -43,21 +43,29 @@ InterfaceList::InterfaceList(SystemRoots roots, std::unique_ptr<LinkDumpSource> 
 std::optional<std::span<const std::uint8_t>> InterfaceList::read() {
     records_.clear();
     names_.clear();
-    if (!source_->dump(links_)) {
-        links_.clear();
-        return std::nullopt;
+    if (!listed_ || !source_->refresh(hardware_, links_)) {
+        listed_ = false;
+        hardware_.clear();
+        if (!source_->dump(links_)) {
+            links_.clear();
+            return std::nullopt;
+        }
+        std::erase_if(hasDevice_, [&](const auto& entry) {
+            return std::none_of(links_.begin(), links_.end(), [&](const InterfaceLink& link) {
+                return link.index == entry.first;
+            });
+        });
     }
-    std::erase_if(hasDevice_, [&](const auto& entry) {
-        return std::none_of(links_.begin(), links_.end(),
-                            [&](const InterfaceLink& link) { return link.index == entry.first; });
-    });
+    hardware_.clear();
     for (const InterfaceLink& link : links_) {
         if (!isHardware(link))
             continue;
         auto index = static_cast<std::uint16_t>(link.index);
         appendInterfaceRecord(records_, index, link.flags, link.received, link.sent);
         names_.emplace_back(index, link.name);
+        hardware_.push_back(link.index);
     }
+    listed_ = true;
     return std::span<const std::uint8_t>(records_);
 }
 

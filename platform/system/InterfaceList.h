@@ -40,6 +40,9 @@ void appendInterfaceRecord(std::vector<std::uint8_t>& records, std::uint16_t ind
 // platform's Ethernet-family interfaces: link type Ethernet (Wi-Fi included) and a `device` link
 // in /sys/class/net/<name>, checked once per interface index. So eth0, enp3s0 and wlp2s0 are
 // listed, while lo, bridges, veth, tun and docker interfaces are not.
+// After a first full list, each read asks the source for the hardware interfaces of the last
+// list alone and lists them afresh, and lists everything again whenever the source says the
+// interfaces may have changed.
 class InterfaceList {
 public:
     explicit InterfaceList(SystemRoots roots, std::unique_ptr<LinkDumpSource> source =
@@ -60,6 +63,9 @@ private:
     std::vector<InterfaceLink> links_;
     std::vector<std::uint8_t> records_;
     std::vector<std::pair<std::uint16_t, std::string>> names_;
+    // The interface indexes of the last list's records; empty until a list was read.
+    std::vector<std::uint32_t> hardware_;
+    bool listed_ = false;
     // By interface index; entries of interfaces that left the list are dropped, so churning
     // virtual interfaces cannot grow it.
     std::unordered_map<std::uint32_t, bool> hasDevice_;

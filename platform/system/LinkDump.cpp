@@ -19,6 +19,8 @@ namespace {
 // does not fit grows the buffer, up to the limit, for the next dump.
 constexpr std::size_t receiveBufferSize = 32 * 1024;
 constexpr std::size_t receiveBufferLimit = 1024 * 1024;
+// Announcements read per call at most; a storm of them keeps the dumps going until it passes.
+constexpr std::size_t announcementReadLimit = 64;
 
 template <typename T> T load(std::span<const std::uint8_t> bytes, std::size_t offset) {
     T value;
@@ -68,10 +70,32 @@ std::optional<InterfaceLink> parseLink(std::span<const std::uint8_t> body) {
     return link;
 }
 
+void appendLinkRequest(std::vector<std::uint8_t>& request, std::uint32_t sequence,
+                       std::uint16_t flags, int index) {
+    struct {
+        nlmsghdr header;
+        ifinfomsg info;
+    } message{};
+    message.header.nlmsg_len = sizeof message;
+    message.header.nlmsg_type = RTM_GETLINK;
+    message.header.nlmsg_flags = flags;
+    message.header.nlmsg_seq = sequence;
+    message.info.ifi_family = AF_UNSPEC;
+    message.info.ifi_index = index;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&message);
+    request.insert(request.end(), bytes, bytes + sizeof message);
+}
+
 } // namespace
 
 LinkDumpProgress parseLinkMessages(std::span<const std::uint8_t> chunk, std::uint32_t sequence,
                                    std::vector<InterfaceLink>& links) {
+    std::size_t replies = 0;
+    return parseLinkMessages(chunk, sequence, links, replies);
+}
+
+LinkDumpProgress parseLinkMessages(std::span<const std::uint8_t> chunk, std::uint32_t sequence,
+                                   std::vector<InterfaceLink>& links, std::size_t& replies) {
     std::size_t offset = 0;
     while (offset + sizeof(nlmsghdr) <= chunk.size()) {
         auto header = load<nlmsghdr>(chunk, offset);
@@ -83,6 +107,7 @@ LinkDumpProgress parseLinkMessages(std::span<const std::uint8_t> chunk, std::uin
             if (header.nlmsg_type == NLMSG_ERROR)
                 return LinkDumpProgress::failed;
             if (header.nlmsg_type == RTM_NEWLINK) {
+                ++replies;
                 auto body = chunk.subspan(offset + NLMSG_HDRLEN, header.nlmsg_len - NLMSG_HDRLEN);
                 if (auto link = parseLink(body))
                     links.push_back(std::move(*link));
@@ -97,6 +122,8 @@ NetlinkLinkDump::NetlinkLinkDump() : buffer_(receiveBufferSize) {}
 
 NetlinkLinkDump::~NetlinkLinkDump() {
     close();
+    if (monitor_ >= 0)
+        ::close(monitor_);
 }
 
 bool NetlinkLinkDump::open() {
@@ -116,30 +143,50 @@ void NetlinkLinkDump::close() {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+    dumped_ = false;
 }
 
-bool NetlinkLinkDump::dump(std::vector<InterfaceLink>& links) {
-    links.clear();
-    if (fd_ < 0 && !open())
-        return false;
+bool NetlinkLinkDump::linksChanged() {
+    if (monitor_ < 0) {
+        monitor_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE);
+        if (monitor_ < 0)
+            return true;
+        sockaddr_nl address{};
+        address.nl_family = AF_NETLINK;
+        address.nl_groups = RTMGRP_LINK;
+        if (::bind(monitor_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            ::close(monitor_);
+            monitor_ = -1;
+        }
+        // Whatever happened before it listened is unknown.
+        return true;
+    }
+    bool changed = false;
+    for (std::size_t read = 0; read < announcementReadLimit; ++read) {
+        ssize_t got = ::recv(monitor_, buffer_.data(), buffer_.size(), MSG_DONTWAIT | MSG_TRUNC);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return changed;
+        // An announcement, or ENOBUFS: announcements were lost.
+        changed = true;
+    }
+    // Still more waiting: the next call reads on.
+    return true;
+}
 
-    struct {
-        nlmsghdr header;
-        ifinfomsg info;
-    } request{};
-    request.header.nlmsg_len = sizeof request;
-    request.header.nlmsg_type = RTM_GETLINK;
-    request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    request.header.nlmsg_seq = ++sequence_;
-    request.info.ifi_family = AF_UNSPEC;
+bool NetlinkLinkDump::send(std::span<const std::uint8_t> request) {
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
-    if (::sendto(fd_, &request, sizeof request, 0, reinterpret_cast<const sockaddr*>(&kernel),
-                 sizeof kernel) != static_cast<ssize_t>(sizeof request)) {
+    if (::sendto(fd_, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&kernel),
+                 sizeof kernel) != static_cast<ssize_t>(request.size())) {
         close();
         return false;
     }
+    return true;
+}
 
+std::optional<std::span<const std::uint8_t>> NetlinkLinkDump::receive() {
     for (;;) {
         ssize_t got = ::recv(fd_, buffer_.data(), buffer_.size(), MSG_TRUNC);
         if (got < 0 && errno == EINTR)
@@ -148,12 +195,32 @@ bool NetlinkLinkDump::dump(std::vector<InterfaceLink>& links) {
             if (got > 0)
                 buffer_.resize(std::min(static_cast<std::size_t>(got), receiveBufferLimit));
             close();
+            return std::nullopt;
+        }
+        return std::span<const std::uint8_t>(buffer_.data(), static_cast<std::size_t>(got));
+    }
+}
+
+bool NetlinkLinkDump::dump(std::vector<InterfaceLink>& links) {
+    links.clear();
+    // The announcements so far are answered by this dump; the monitor joins before the first
+    // one, so no change after a dump goes unseen.
+    linksChanged();
+    if (fd_ < 0 && !open())
+        return false;
+    request_.clear();
+    appendLinkRequest(request_, ++sequence_, NLM_F_REQUEST | NLM_F_DUMP, 0);
+    if (!send(request_))
+        return false;
+    for (;;) {
+        auto chunk = receive();
+        if (!chunk) {
             links.clear();
             return false;
         }
-        auto chunk = std::span<const std::uint8_t>(buffer_.data(), static_cast<std::size_t>(got));
-        switch (parseLinkMessages(chunk, sequence_, links)) {
+        switch (parseLinkMessages(*chunk, sequence_, links)) {
         case LinkDumpProgress::done:
+            dumped_ = monitor_ >= 0;
             return true;
         case LinkDumpProgress::failed:
             close();
@@ -163,6 +230,39 @@ bool NetlinkLinkDump::dump(std::vector<InterfaceLink>& links) {
             break;
         }
     }
+}
+
+bool NetlinkLinkDump::refresh(std::span<const std::uint32_t> indexes,
+                              std::vector<InterfaceLink>& links) {
+    links.clear();
+    if (!dumped_ || linksChanged())
+        return false;
+    if (indexes.empty())
+        return true;
+    request_.clear();
+    ++sequence_;
+    for (std::uint32_t index : indexes)
+        appendLinkRequest(request_, sequence_, NLM_F_REQUEST, static_cast<int>(index));
+    if (!send(request_))
+        return false;
+    std::size_t replies = 0;
+    while (replies < indexes.size()) {
+        auto chunk = receive();
+        // An error answers a link that has gone; the answers still to come would be stale.
+        if (!chunk ||
+            parseLinkMessages(*chunk, sequence_, links, replies) != LinkDumpProgress::more) {
+            close();
+            links.clear();
+            return false;
+        }
+    }
+    if (!std::equal(
+            indexes.begin(), indexes.end(), links.begin(), links.end(),
+            [](std::uint32_t index, const InterfaceLink& link) { return link.index == index; })) {
+        links.clear();
+        return false;
+    }
+    return true;
 }
 
 } // namespace sys

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -26,6 +28,16 @@ public:
     // Replaces `links` with every interface; false when the kernel could not be asked. Called
     // from one thread at a time.
     virtual bool dump(std::vector<InterfaceLink>& links) = 0;
+    // Replaces `links` with the interfaces of `indexes` alone, in that order, as long as no
+    // interface has come, gone or changed since the last dump. False when one may have, when one
+    // of them is missing, or when the source cannot tell, as a source that only dumps never can:
+    // the caller then dumps.
+    virtual bool refresh(std::span<const std::uint32_t> indexes,
+                         std::vector<InterfaceLink>& links) {
+        static_cast<void>(indexes);
+        links.clear();
+        return false;
+    }
 };
 
 enum class LinkDumpProgress { more, done, failed };
@@ -36,9 +48,16 @@ enum class LinkDumpProgress { more, done, failed };
 // error message or a message that does not fit the chunk.
 LinkDumpProgress parseLinkMessages(std::span<const std::uint8_t> chunk, std::uint32_t sequence,
                                    std::vector<InterfaceLink>& links);
+// The same, counting in `replies` every RTM_NEWLINK message of the sequence, including those left
+// out: the answers to single-link requests, which end without NLMSG_DONE.
+LinkDumpProgress parseLinkMessages(std::span<const std::uint8_t> chunk, std::uint32_t sequence,
+                                   std::vector<InterfaceLink>& links, std::size_t& replies);
 
-// The live list: one rtnetlink RTM_GETLINK dump per call over a socket kept open between calls.
-// A failure closes the socket, so the next call starts clean.
+// The live list over rtnetlink sockets kept open between calls. A dump is one RTM_GETLINK dump;
+// a refresh asks for the named links alone (RTM_GETLINK by index, all in one send), which spares
+// the kernel filling in every other interface, and is refused when the kernel announced a link
+// change (RTNLGRP_LINK, on a second socket joined before the first dump) since that dump. A
+// failure closes the request socket, so the next call starts clean.
 class NetlinkLinkDump final : public LinkDumpSource {
 public:
     NetlinkLinkDump();
@@ -47,14 +66,26 @@ public:
     NetlinkLinkDump& operator=(const NetlinkLinkDump&) = delete;
 
     bool dump(std::vector<InterfaceLink>& links) override;
+    bool refresh(std::span<const std::uint32_t> indexes,
+                 std::vector<InterfaceLink>& links) override;
 
 private:
     bool open();
     void close();
+    // Whether the kernel announced a link change since the last call; reads every announcement
+    // waiting. True when it cannot tell.
+    bool linksChanged();
+    bool send(std::span<const std::uint8_t> request);
+    // The next chunk of answers; empty (and the socket closed) when none came.
+    std::optional<std::span<const std::uint8_t>> receive();
 
     int fd_ = -1;
+    int monitor_ = -1;
+    // Whether the last dump succeeded with the monitor already listening.
+    bool dumped_ = false;
     std::uint32_t sequence_ = 0;
     std::vector<std::uint8_t> buffer_;
+    std::vector<std::uint8_t> request_;
 };
 
 } // namespace sys

@@ -9,10 +9,17 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <net/if.h>
 #include <net/if_arp.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -110,6 +117,68 @@ TEST(KernelReadersLive, NetlinkDumpListsEveryInterfaceAndTheListKeepsHardwareOnl
     ASSERT_TRUE(sysfsReceived);
     EXPECT_LE(eth0->received, std::stoull(*sysfsReceived)) << "counters only grow";
     EXPECT_TRUE(eth0->flags & sys::interfaceFlagRunning);
+}
+
+// Runs `body` on a thread of its own in a new network namespace (only lo, down), where the test
+// may change links without touching the machine's. Empty when such a namespace is not allowed.
+std::optional<std::string> inPrivateNetwork(const std::function<void()>& body) {
+    std::optional<std::string> refused;
+    std::thread([&] {
+        if (::unshare(CLONE_NEWNET) != 0) {
+            refused = std::string("no private network namespace here: ") + std::strerror(errno);
+            return;
+        }
+        body();
+    }).join();
+    return refused;
+}
+
+bool setLoopbackUp() {
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    ifreq request{};
+    std::strcpy(request.ifr_name, "lo");
+    bool done = ::ioctl(fd, SIOCGIFFLAGS, &request) == 0;
+    request.ifr_flags |= IFF_UP;
+    done = done && ::ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+    ::close(fd);
+    return done;
+}
+
+TEST(KernelReadersLive, NetlinkRefreshAsksForNamedLinksUntilTheKernelAnnouncesAChange) {
+    auto refused = inPrivateNetwork([] {
+        sys::NetlinkLinkDump dump;
+        std::vector<sys::InterfaceLink> links;
+        const std::uint32_t loopback[] = {1};
+        EXPECT_FALSE(dump.refresh(loopback, links)) << "no refresh before a dump";
+        ASSERT_TRUE(dump.dump(links));
+        ASSERT_EQ(links.size(), 1u);
+        EXPECT_EQ(links[0].name, "lo");
+        EXPECT_FALSE(links[0].flags & sys::interfaceFlagUp);
+
+        std::vector<sys::InterfaceLink> refreshed;
+        ASSERT_TRUE(dump.refresh(loopback, refreshed));
+        EXPECT_EQ(refreshed, links);
+        EXPECT_TRUE(dump.refresh({}, refreshed));
+        EXPECT_TRUE(refreshed.empty());
+
+        ASSERT_TRUE(setLoopbackUp());
+        EXPECT_FALSE(dump.refresh(loopback, refreshed)) << "the kernel announced lo going up";
+        ASSERT_TRUE(dump.dump(links));
+        EXPECT_TRUE(links[0].flags & sys::interfaceFlagUp);
+        ASSERT_TRUE(dump.refresh(loopback, refreshed));
+        EXPECT_EQ(refreshed, links);
+
+        const std::uint32_t missing[] = {1, 4242};
+        EXPECT_FALSE(dump.refresh(missing, refreshed)) << "an interface that is not there";
+        EXPECT_TRUE(refreshed.empty());
+        EXPECT_FALSE(dump.refresh(loopback, refreshed)) << "a failed refresh needs a dump";
+        ASSERT_TRUE(dump.dump(links));
+        EXPECT_TRUE(dump.refresh(loopback, refreshed));
+    });
+    if (refused)
+        GTEST_SKIP() << *refused;
 }
 
 TEST(KernelReadersLive, NetworkReaderCountsEth0AndReportsRatesFromTheSecondSample) {

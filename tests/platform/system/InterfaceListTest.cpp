@@ -24,6 +24,36 @@ private:
     std::shared_ptr<std::optional<std::vector<sys::InterfaceLink>>> next_;
 };
 
+// A source that answers refreshes from its list while told nothing changed, and records what it
+// was asked.
+class RefreshingDump final : public sys::LinkDumpSource {
+public:
+    bool dump(std::vector<sys::InterfaceLink>& links) override {
+        ++dumps;
+        links = current;
+        return true;
+    }
+    bool refresh(std::span<const std::uint32_t> indexes,
+                 std::vector<sys::InterfaceLink>& links) override {
+        asked.emplace_back(indexes.begin(), indexes.end());
+        links.clear();
+        if (changed)
+            return false;
+        for (std::uint32_t index : indexes) {
+            for (const sys::InterfaceLink& link : current) {
+                if (link.index == index)
+                    links.push_back(link);
+            }
+        }
+        return true;
+    }
+
+    std::vector<sys::InterfaceLink> current;
+    bool changed = false;
+    int dumps = 0;
+    std::vector<std::vector<std::uint32_t>> asked;
+};
+
 constexpr std::uint32_t upRunning = sys::interfaceFlagUp | sys::interfaceFlagRunning;
 
 sys::InterfaceLink ether(std::uint32_t index, std::string name, std::uint32_t flags = upRunning,
@@ -111,6 +141,65 @@ TEST(InterfaceList, FailedDumpIsNoListAndNamesThatCannotBeSysfsFoldersAreRefused
     fixture.next->reset();
     EXPECT_FALSE(fixture.list.read());
     EXPECT_FALSE(fixture.list.name(2)) << "a failed read leaves no stale names";
+}
+
+TEST(InterfaceList, AfterAFullListOnlyTheHardwareInterfacesAreAskedForUntilTheSetChanges) {
+    auto owned = std::make_unique<RefreshingDump>();
+    RefreshingDump& source = *owned;
+    sys::InterfaceList list(sys::SystemRoots::under(testsupport::fixturePath("network")),
+                            std::move(owned));
+    source.current = {ether(1, "lo"), ether(2, "eth0", upRunning, 10, 20), ether(3, "docker0"),
+                      ether(5, "wlp2s0", upRunning, 1, 2)};
+    ASSERT_EQ(list.read()->size(), 2 * sys::interfacerecord::length);
+    EXPECT_EQ(source.dumps, 1);
+    EXPECT_TRUE(source.asked.empty()) << "nothing to refresh before a first list";
+
+    source.current[1].received = 15;
+    source.current[3].flags = sys::interfaceFlagUp;
+    auto records = list.read();
+    ASSERT_TRUE(records);
+    EXPECT_EQ(source.dumps, 1);
+    ASSERT_EQ(source.asked.size(), 1u);
+    EXPECT_EQ(source.asked[0], (std::vector<std::uint32_t>{2, 5}));
+    ASSERT_EQ(records->size(), 2 * sys::interfacerecord::length);
+    using namespace sys::interfacerecord;
+    EXPECT_EQ(loadLittleEndian<std::uint64_t>(records->data() + receivedOffset), 15u);
+    EXPECT_EQ(loadLittleEndian<std::uint32_t>(records->data() + length + flagsOffset),
+              sys::interfaceFlagUp);
+    EXPECT_EQ(list.name(5), "wlp2s0");
+
+    // A new interface: the source says the set changed, and the list is read whole again.
+    source.current.push_back(ether(8, "enx001122334455"));
+    source.changed = true;
+    EXPECT_EQ(list.read()->size(), 3 * sys::interfacerecord::length);
+    EXPECT_EQ(source.dumps, 2);
+    source.changed = false;
+    list.read();
+    EXPECT_EQ(source.asked.back(), (std::vector<std::uint32_t>{2, 5, 8}));
+    EXPECT_EQ(source.dumps, 2);
+}
+
+TEST(InterfaceList, AMachineWithoutHardwareInterfacesAsksForNoneAndSourcesThatOnlyDumpStillWork) {
+    auto owned = std::make_unique<RefreshingDump>();
+    RefreshingDump& source = *owned;
+    sys::InterfaceList list(sys::SystemRoots::under(testsupport::fixturePath("network")),
+                            std::move(owned));
+    source.current = {ether(1, "lo"), ether(3, "docker0")};
+    EXPECT_TRUE(list.read()->empty());
+    EXPECT_TRUE(list.read()->empty());
+    EXPECT_EQ(source.dumps, 1);
+    ASSERT_EQ(source.asked.size(), 1u);
+    EXPECT_TRUE(source.asked[0].empty());
+
+    ListFixture dumping(sys::SystemRoots::under(testsupport::fixturePath("network")));
+    *dumping.next = std::vector{ether(2, "eth0", upRunning, 1, 2)};
+    EXPECT_EQ(dumping.list.read()->size(), sys::interfacerecord::length);
+    *dumping.next = std::vector{ether(2, "eth0", upRunning, 3, 4)};
+    auto records = dumping.list.read();
+    ASSERT_TRUE(records);
+    EXPECT_EQ(loadLittleEndian<std::uint64_t>(records->data() + sys::interfacerecord::sentOffset),
+              4u)
+        << "a source that cannot refresh is dumped every time";
 }
 
 } // namespace

@@ -83,6 +83,25 @@ TEST(LinkDump, ChunksContinueOtherSequencesAreIgnoredAndErrorsFail) {
     EXPECT_EQ(sys::parseLinkMessages(error.bytes, 7, links), sys::LinkDumpProgress::failed);
 }
 
+TEST(LinkDump, AnswersToSingleLinkRequestsAreCountedEvenWhenLeftOut) {
+    Messages answers;
+    answers.link(4, 2, "eth0", IFF_UP, {{1, 2}});
+    answers.link(4, 5, "wlan0", IFF_UP, std::nullopt);
+    answers.link(3, 6, "eth1", IFF_UP, {{1, 2}});
+    std::vector<sys::InterfaceLink> links;
+    std::size_t replies = 0;
+    EXPECT_EQ(sys::parseLinkMessages(answers.bytes, 4, links, replies),
+              sys::LinkDumpProgress::more);
+    EXPECT_EQ(replies, 2u) << "the link without statistics is an answer, another sequence not";
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0].index, 2u);
+
+    Messages gone;
+    gone.message(4, NLMSG_ERROR, std::vector<std::uint8_t>(sizeof(nlmsgerr)));
+    EXPECT_EQ(sys::parseLinkMessages(gone.bytes, 4, links, replies), sys::LinkDumpProgress::failed);
+    EXPECT_EQ(replies, 2u);
+}
+
 TEST(LinkDump, MalformedMessagesFailOrAreLeftOut) {
     std::vector<sys::InterfaceLink> links;
     Messages partial;
