@@ -1,7 +1,5 @@
 #include "statusbar/HistorySegments.h"
 
-#include "platform/graphics/Path.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -38,14 +36,16 @@ std::vector<HistorySegment> historySegments(std::span<const std::optional<double
 
 namespace {
 
+using Chains = std::vector<std::vector<gfx::Point>>;
+
 // Walks the segments as chains: a chain is a run of consecutive samples of one colour, which is
 // drawn as one polyline (and, for fills, one polygon) rather than as separate pieces. The shape
 // is the same, but a single outline is far cheaper to rasterise than sixty overlapping ones.
-// paint(path, colour) is called once per colour run with every chain of that run.
+// paint(chains, colour) is called once per colour run with every chain of that run.
 template <typename BeginChain, typename EndChain, typename Paint>
 void paintChains(std::span<const HistorySegment> segments, const SegmentColor& color,
                  BeginChain beginChain, EndChain endChain, Paint paint) {
-    gfx::Path path;
+    Chains chains;
     gfx::Color runColor;
     const HistorySegment* previous = nullptr;
     for (const HistorySegment& segment : segments) {
@@ -53,22 +53,23 @@ void paintChains(std::span<const HistorySegment> segments, const SegmentColor& c
         bool sameColor = previous && segmentColor == runColor;
         bool continues = sameColor && segment.sample == previous->sample + 1;
         if (previous && !continues) {
-            endChain(path, *previous);
+            endChain(chains.back(), *previous);
         }
         if (previous && !sameColor) {
-            paint(path, runColor);
-            path = gfx::Path();
+            paint(chains, runColor);
+            chains.clear();
         }
         if (!continues) {
-            beginChain(path, segment);
+            chains.emplace_back();
+            beginChain(chains.back(), segment);
         }
-        path.lineTo(segment.to);
+        chains.back().push_back(segment.to);
         runColor = segmentColor;
         previous = &segment;
     }
     if (previous) {
-        endChain(path, *previous);
-        paint(path, runColor);
+        endChain(chains.back(), *previous);
+        paint(chains, runColor);
     }
 }
 
@@ -78,17 +79,16 @@ void fillHistorySegments(gfx::Context& context, std::span<const HistorySegment> 
                          double baseY, const SegmentColor& color) {
     paintChains(
         segments, color,
-        [baseY](gfx::Path& path, const HistorySegment& first) {
-            path.moveTo({first.from.x, baseY});
-            path.lineTo(first.from);
+        [baseY](std::vector<gfx::Point>& chain, const HistorySegment& first) {
+            chain.push_back({first.from.x, baseY});
+            chain.push_back(first.from);
         },
-        [baseY](gfx::Path& path, const HistorySegment& last) {
-            path.lineTo({last.to.x, baseY});
-            path.close();
+        [baseY](std::vector<gfx::Point>& chain, const HistorySegment& last) {
+            chain.push_back({last.to.x, baseY});
         },
-        [&context](const gfx::Path& path, const gfx::Color& runColor) {
+        [&context](const Chains& chains, const gfx::Color& runColor) {
             context.setFillColor(runColor);
-            path.fill(context);
+            context.fillPolygons(chains);
         });
 }
 
@@ -96,15 +96,19 @@ void strokeHistorySegments(gfx::Context& context, std::span<const HistorySegment
                            const SegmentColor& color) {
     paintChains(
         segments, color,
-        [](gfx::Path& path, const HistorySegment& first) { path.moveTo(first.from); },
-        [](gfx::Path&, const HistorySegment&) {},
-        [&context](gfx::Path path, const gfx::Color& runColor) {
+        [](std::vector<gfx::Point>& chain, const HistorySegment& first) {
+            chain.push_back(first.from);
+        },
+        [](std::vector<gfx::Point>&, const HistorySegment&) {},
+        [&context](const Chains& chains, const gfx::Color& runColor) {
             context.setStrokeColor(runColor);
-            path.setLineWidth(1);
+            gfx::Context::SavedState saved(context);
+            context.setLineWidth(1);
+            context.setLineCap(gfx::LineCap::butt);
             // A bevel keeps each corner within the two 1-pt segments that meet there, as
             // separately stroked segments would; a miter could spike out at a steep peak.
-            path.setLineJoin(gfx::LineJoin::bevel);
-            path.stroke(context);
+            context.setLineJoin(gfx::LineJoin::bevel);
+            context.strokePolylines(chains);
         });
 }
 

@@ -2,7 +2,9 @@
 
 #include "platform/graphics/AlphaBlur.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/graphics/CoverageMask.h"
 #include "platform/graphics/DrawingRecorder.h"
+#include "platform/graphics/StrokeOutline.h"
 
 #include <algorithm>
 #include <cmath>
@@ -42,6 +44,86 @@ cairo_line_join_t cairoJoin(LineJoin join) {
 
 cairo_fill_rule_t cairoRule(WindingRule rule) {
     return rule == WindingRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING;
+}
+
+using PointLists = std::span<const std::vector<Point>>;
+
+bool allFinite(PointLists lists) {
+    for (const std::vector<Point>& points : lists) {
+        for (const Point& p : points) {
+            if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// As Path::bounds() of the path made of the lists: the zero rect when there are no points.
+Rect boundsOf(PointLists lists) {
+    bool any = false;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    for (const std::vector<Point>& points : lists) {
+        for (const Point& p : points) {
+            x0 = any ? std::min(x0, p.x) : p.x;
+            x1 = any ? std::max(x1, p.x) : p.x;
+            y0 = any ? std::min(y0, p.y) : p.y;
+            y1 = any ? std::max(y1, p.y) : p.y;
+            any = true;
+        }
+    }
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+void appendPointLists(cairo_t* cr, PointLists lists, bool closed) {
+    cairo_new_path(cr);
+    for (const std::vector<Point>& points : lists) {
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            if (i == 0) {
+                cairo_move_to(cr, points[i].x, points[i].y);
+            } else {
+                cairo_line_to(cr, points[i].x, points[i].y);
+            }
+        }
+        if (closed && !points.empty()) {
+            cairo_close_path(cr);
+        }
+    }
+}
+
+// Operators that change the destination outside the shape too (within the clip) are left to
+// cairo's own fill, whose extents they need.
+bool boundedByShape(cairo_operator_t op) {
+    switch (op) {
+    case CAIRO_OPERATOR_IN:
+    case CAIRO_OPERATOR_OUT:
+    case CAIRO_OPERATOR_DEST_IN:
+    case CAIRO_OPERATOR_DEST_ATOP:
+        return false;
+    default:
+        return true;
+    }
+}
+
+struct DeviceMask {
+    CoverageMask mask;
+    AffineTransform toDevice;
+};
+
+// A coverage mask for a shape within userBounds drawn through cr, when cr's transform keeps the
+// axes aligned (a scale, flip and translation) and its operator stays within the shape.
+std::optional<DeviceMask> deviceMask(cairo_t* cr, const Rect& userBounds) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy != 0 || m.yx != 0 || !boundedByShape(cairo_get_operator(cr))) {
+        return std::nullopt;
+    }
+    AffineTransform toDevice = fromCairo(m);
+    std::optional<CoverageMask> mask = CoverageMask::covering(cr, toDevice.apply(userBounds));
+    if (!mask) {
+        return std::nullopt;
+    }
+    return DeviceMask{std::move(*mask), toDevice};
 }
 
 } // namespace
@@ -284,6 +366,67 @@ void Context::strokeRect(const Rect& rect) {
 
 void Context::fillEllipse(const Rect& rect) {
     fill(Path::oval(rect));
+}
+
+void Context::fillPolygons(std::span<const std::vector<Point>> polygons) {
+    if (state_.singular || !allFinite(polygons)) {
+        return;
+    }
+    Rect bounds = boundsOf(polygons);
+    if (recorder_) {
+        recorder_->record(FillRecord{state_.fillColor, currentTransform().apply(bounds),
+                                     state_.operation, state_.alpha});
+    }
+    drawWithShadow(bounds, [&](cairo_t* cr) {
+        setSourceColor(cr, state_.fillColor);
+        if (std::optional<DeviceMask> device = deviceMask(cr, bounds)) {
+            for (const std::vector<Point>& polygon : polygons) {
+                device->mask.addPolygon(polygon, device->toDevice);
+            }
+            device->mask.paint(cr);
+            return;
+        }
+        appendPointLists(cr, polygons, true);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        cairo_fill(cr);
+    });
+}
+
+bool Context::strokesAsBevelOutline() const {
+    return state_.lineWidth > 0 && state_.lineCap == LineCap::butt &&
+           state_.lineJoin == LineJoin::bevel && state_.dash.empty();
+}
+
+void Context::strokePolylines(std::span<const std::vector<Point>> polylines) {
+    if (state_.singular || !allFinite(polylines) || !std::isfinite(state_.lineWidth)) {
+        return;
+    }
+    Rect bounds = boundsOf(polylines);
+    if (recorder_) {
+        recorder_->record(StrokeRecord{state_.strokeColor, currentTransform().apply(bounds),
+                                       state_.lineWidth, state_.alpha});
+    }
+    double outset = state_.lineWidth * std::max(1.0, state_.miterLimit) / 2;
+    bool outline = strokesAsBevelOutline();
+    drawWithShadow(bounds.insetBy(-outset, -outset), [&](cairo_t* cr) {
+        setSourceColor(cr, state_.strokeColor);
+        // A bevelled outline stays within half the width of the line's points.
+        double half = state_.lineWidth / 2;
+        std::optional<DeviceMask> device =
+            outline ? deviceMask(cr, bounds.insetBy(-half, -half)) : std::nullopt;
+        if (device) {
+            for (const std::vector<Point>& polyline : polylines) {
+                bevelStrokeOutline(polyline, state_.lineWidth, [&](std::span<const Point> piece) {
+                    device->mask.addPolygon(piece, device->toDevice);
+                });
+            }
+            device->mask.paint(cr);
+            return;
+        }
+        appendPointLists(cr, polylines, false);
+        applyLineState(cr);
+        cairo_stroke(cr);
+    });
 }
 
 void Context::clearRect(const Rect& rect) {

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/graphics/AffineTransform.h"
+#include "platform/graphics/Geometry.h"
+
+#include <cairo.h>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace gfx {
+
+// An anti-aliased coverage mask over a box of device pixels, rasterised the way font rasterisers
+// do it: every polygon edge adds its signed area and cover to the cells it crosses, and a running
+// sum along each row turns them into coverage. Areas are exact, not sampled, so an edge on a pixel
+// boundary gives full or no coverage and a pixel half covered gives half.
+//
+// Windings add up: coverage is the summed winding's magnitude clamped to one, which is the
+// non-zero rule for every pixel that lies wholly inside or outside each shape (a pixel straddling
+// the edges of two overlapping shapes of one direction may come out a little darker than their
+// union).
+//
+// Cairo's own scan converter costs far more for a long outline, which is why the charts' lines go
+// through this: a 60-point line is filled several times faster.
+class CoverageMask {
+public:
+    // An empty mask over the device pixels [x, x + width) × [y, y + height); a size below zero
+    // counts as zero.
+    CoverageMask(int x, int y, int width, int height);
+
+    // A mask over the whole pixels that both deviceBounds and cr's clip touch, or nothing when the
+    // two share more than maximumPixels (the caller draws some other way).
+    static std::optional<CoverageMask> covering(cairo_t* cr, const Rect& deviceBounds);
+    static constexpr long long maximumPixels = 1LL << 22;
+
+    int x() const { return x_; }
+    int y() const { return y_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool isEmpty() const { return width_ == 0 || height_ == 0; }
+
+    // A closed polygon, the last point joined to the first. A polygon with a point that is not a
+    // number adds nothing (nor does such an edge); infinite or huge coordinates are held to a
+    // finite range far beyond any surface.
+    void addPolygon(std::span<const Point> devicePoints);
+    // The same with points in a user space that toDevice maps to device space.
+    void addPolygon(std::span<const Point> points, const AffineTransform& toDevice);
+    void addEdge(Point from, Point to);
+
+    // Coverage 0…255 of each pixel, row after row, `stride` bytes apart from data.
+    void resolve(std::uint8_t* data, int stride) const;
+    std::vector<std::uint8_t> resolved() const;
+
+    // Paints cr's current source through the mask at its place in device space; cr's clip and
+    // operator apply as they would to a fill.
+    void paint(cairo_t* cr) const;
+
+private:
+    // One edge piece whose x lies within [0, width] and y within [0, height], box-relative, top
+    // to bottom (y0 < y1); winding is ±1.
+    void accumulate(double x0, double y0, double x1, double y1, float winding);
+
+    int x_ = 0;
+    int y_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+    // Two cells beyond each row's width: an edge on the right boundary puts its cover there,
+    // where no pixel reads it.
+    int cellStride_ = 2;
+    std::vector<float> cells_;
+};
+
+} // namespace gfx

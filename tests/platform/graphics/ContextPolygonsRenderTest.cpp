@@ -1,0 +1,251 @@
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Path.h"
+#include "platform/graphics/RecordingContext.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace gfx {
+namespace {
+
+using PointLists = std::vector<std::vector<Point>>;
+
+constexpr Size chartSize{90, 20};
+
+// Two chains of a history chart in points: ragged lines across the width with a gap between.
+PointLists chartLines(unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> height(2, 18);
+    PointLists lines(2);
+    for (int i = 0; i < 60; ++i) {
+        if (i == 30 || i == 31) {
+            continue;
+        }
+        lines[i < 30 ? 0 : 1].push_back({1 + i * (88.0 / 59), height(random)});
+    }
+    return lines;
+}
+
+PointLists filledUnder(PointLists lines, double baseY) {
+    for (std::vector<Point>& line : lines) {
+        Point first = line.front(), last = line.back();
+        line.insert(line.begin(), {first.x, baseY});
+        line.push_back({last.x, baseY});
+    }
+    return lines;
+}
+
+Path pathOf(const PointLists& lists, bool closed) {
+    Path path;
+    for (const std::vector<Point>& points : lists) {
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            i == 0 ? path.moveTo(points[i]) : path.lineTo(points[i]);
+        }
+        if (closed && !points.empty()) {
+            path.close();
+        }
+    }
+    return path;
+}
+
+void useChartLine(Context& context) {
+    context.setLineWidth(1);
+    context.setLineCap(LineCap::butt);
+    context.setLineJoin(LineJoin::bevel);
+}
+
+// The same drawing twice, once through the polygon calls and once through paths.
+struct Pair {
+    Bitmap polygons = Bitmap::forPointSize(chartSize, 2);
+    Bitmap paths = Bitmap::forPointSize(chartSize, 2);
+};
+
+Pair drawBoth(const std::function<void(Context&)>& setUp, const PointLists& fills,
+              const PointLists& strokes) {
+    Pair pair;
+    {
+        Context context(pair.polygons);
+        setUp(context);
+        context.fillPolygons(fills);
+        context.strokePolylines(strokes);
+    }
+    {
+        Context context(pair.paths);
+        setUp(context);
+        context.fill(pathOf(fills, true));
+        context.stroke(pathOf(strokes, false));
+    }
+    return pair;
+}
+
+int largestDifference(const Bitmap& a, const Bitmap& b) {
+    int largest = 0;
+    for (int row = 0; row < a.pixelsHigh(); ++row) {
+        for (int column = 0; column < a.pixelsWide(); ++column) {
+            Rgba8 p = a.pixel(column, row), q = b.pixel(column, row);
+            for (auto [x, y] : {std::pair{p.red, q.red}, std::pair{p.green, q.green},
+                                std::pair{p.blue, q.blue}, std::pair{p.alpha, q.alpha}}) {
+                largest = std::max(largest, std::abs(int(x) - int(y)));
+            }
+        }
+    }
+    return largest;
+}
+
+TEST(ContextPolygons, RecordTheSameAsTheirPaths) {
+    PointLists lines = chartLines(3);
+    PointLists areas = filledUnder(lines, 0);
+    auto setUp = [](Context& context) {
+        context.translate(4, 2);
+        context.scale(0.5, 1);
+        context.setAlpha(0.5);
+        context.setColor(Color::srgb(0.2, 0.4, 0.9));
+        context.setCompositingOperation(CompositingOperation::plusLighter);
+        context.setLineWidth(1.5);
+        context.setLineJoin(LineJoin::bevel);
+    };
+    RecordingContext polygons(chartSize, 2);
+    setUp(polygons);
+    polygons.fillPolygons(areas);
+    polygons.strokePolylines(lines);
+    polygons.fillPolygons({});
+    RecordingContext paths(chartSize, 2);
+    setUp(paths);
+    paths.fill(pathOf(areas, true));
+    paths.stroke(pathOf(lines, false));
+    paths.fill(Path());
+
+    std::vector<FillRecord> fills = polygons.log().fills();
+    std::vector<FillRecord> pathFills = paths.log().fills();
+    ASSERT_EQ(fills.size(), 2u);
+    ASSERT_EQ(pathFills.size(), 2u);
+    for (std::size_t i = 0; i < fills.size(); ++i) {
+        EXPECT_EQ(fills[i].color, pathFills[i].color);
+        EXPECT_EQ(fills[i].bounds, pathFills[i].bounds);
+        EXPECT_EQ(fills[i].operation, pathFills[i].operation);
+        EXPECT_EQ(fills[i].alpha, pathFills[i].alpha);
+    }
+    std::vector<StrokeRecord> strokes = polygons.log().strokes();
+    std::vector<StrokeRecord> pathStrokes = paths.log().strokes();
+    ASSERT_EQ(strokes.size(), 1u);
+    ASSERT_EQ(pathStrokes.size(), 1u);
+    EXPECT_EQ(strokes[0].color, pathStrokes[0].color);
+    EXPECT_EQ(strokes[0].bounds, pathStrokes[0].bounds);
+    EXPECT_EQ(strokes[0].lineWidth, 1.5);
+    EXPECT_EQ(strokes[0].alpha, pathStrokes[0].alpha);
+}
+
+TEST(ContextPolygons, NotANumberOrAZeroScaleDrawsAndRecordsNothing) {
+    double nan = std::numeric_limits<double>::quiet_NaN();
+    RecordingContext context(chartSize, 2);
+    context.fillPolygons(PointLists{{{0, 0}, {10, 0}, {10, nan}}});
+    context.strokePolylines(PointLists{{{0, 0}, {std::numeric_limits<double>::infinity(), 5}}});
+    context.save();
+    context.scale(0, 1);
+    context.fillPolygons(PointLists{{{0, 0}, {10, 0}, {10, 10}}});
+    context.restore();
+    EXPECT_TRUE(context.log().records().empty());
+    EXPECT_EQ(context.bitmap().pixel(4, 36).alpha, 0);
+}
+
+TEST(ContextPolygons, DrawWhatTheirPathsDrawOnAnAlignedTransform) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        PointLists lines = chartLines(seed);
+        Pair pair = drawBoth(
+            [](Context& context) {
+                useChartLine(context);
+                context.setFillColor(Color::srgb(0.1, 0.5, 1).withAlpha(0.3));
+                context.setStrokeColor(Color::srgb(0.1, 0.5, 1));
+            },
+            filledUnder(lines, 0), lines);
+        // Only anti-aliasing differs: cairo samples where the mask is exact.
+        EXPECT_LE(largestDifference(pair.polygons, pair.paths), 40) << seed;
+        // Inside the area, on the line and above it, they agree.
+        Point inside{lines[0][10].x, lines[0][10].y / 3};
+        EXPECT_EQ(pair.polygons.pixelAtPoint(inside), pair.paths.pixelAtPoint(inside));
+        EXPECT_EQ(pair.polygons.pixelAtPoint({inside.x, 19.8}).alpha, 0);
+        Point onLine = lines[1][5];
+        EXPECT_GT(pair.polygons.pixelAtPoint(onLine).alpha, 200);
+    }
+}
+
+TEST(ContextPolygons, AnyOtherTransformOrJoinDrawsThroughPaths) {
+    PointLists lines = chartLines(9);
+    PointLists areas = filledUnder(lines, 1);
+    auto colours = [](Context& context) {
+        context.setFillColor(Color::srgb(0.9, 0.3, 0.1).withAlpha(0.6));
+        context.setStrokeColor(Color::srgb(0.1, 0.2, 0.9));
+    };
+    std::vector<std::function<void(Context&)>> setUps{
+        [&](Context& context) {
+            colours(context);
+            useChartLine(context);
+            context.rotateDegrees(8);
+        },
+        [&](Context& context) {
+            colours(context);
+            context.setLineJoin(LineJoin::miter);
+        },
+        [&](Context& context) {
+            colours(context);
+            useChartLine(context);
+            context.setLineDash({2, 1});
+        },
+        [&](Context& context) {
+            colours(context);
+            useChartLine(context);
+            context.setLineCap(LineCap::round);
+        },
+    };
+    for (std::size_t i = 0; i < setUps.size(); ++i) {
+        Pair pair = drawBoth(setUps[i], i == 0 ? areas : PointLists{}, lines);
+        EXPECT_EQ(largestDifference(pair.polygons, pair.paths), 0) << i;
+    }
+
+    // An operator that reaches outside the shape is left to cairo too.
+    auto destinationIn = [&](Context& context) {
+        context.setFillColor(Color::white());
+        context.fillRect({0, 0, 90, 20});
+        colours(context);
+        context.setCompositingOperation(CompositingOperation::sourceIn);
+    };
+    Pair pair = drawBoth(destinationIn, areas, {});
+    EXPECT_EQ(largestDifference(pair.polygons, pair.paths), 0);
+    EXPECT_EQ(pair.polygons.pixelAtPoint({45, 19.5}).alpha, 0);
+}
+
+TEST(ContextPolygons, StayWithinTheClip) {
+    Bitmap bitmap = Bitmap::forPointSize(chartSize, 2);
+    Context context(bitmap);
+    context.clipToRect({10, 5, 20, 10});
+    context.fillPolygons(PointLists{{{0, 0}, {90, 0}, {90, 20}, {0, 20}}});
+    EXPECT_EQ(bitmap.pixelAtPoint({15, 10}).alpha, 255);
+    EXPECT_EQ(bitmap.pixelAtPoint({9.8, 10}).alpha, 0);
+    EXPECT_EQ(bitmap.pixelAtPoint({30.2, 10}).alpha, 0);
+    EXPECT_EQ(bitmap.pixelAtPoint({15, 4.8}).alpha, 0);
+    EXPECT_EQ(bitmap.pixelAtPoint({15, 15.2}).alpha, 0);
+}
+
+TEST(ContextPolygons, CastTheContextsShadow) {
+    PointLists lines{{{10, 14}, {40, 14}, {70, 16}}};
+    Pair pair = drawBoth(
+        [](Context& context) {
+            useChartLine(context);
+            context.setShadow(Shadow{Color::black().withAlpha(0.5), 1, {0, -4}});
+        },
+        filledUnder(lines, 12), lines);
+    // The shadow lies 4 pt below, under nothing else.
+    Point shaded{40, 9.5};
+    EXPECT_GT(pair.polygons.pixelAtPoint(shaded).alpha, 40);
+    EXPECT_NEAR(pair.polygons.pixelAtPoint(shaded).alpha, pair.paths.pixelAtPoint(shaded).alpha, 4);
+    EXPECT_LE(largestDifference(pair.polygons, pair.paths), 40);
+}
+
+} // namespace
+} // namespace gfx
