@@ -38,8 +38,11 @@ std::uint32_t opaqueColour(std::uint32_t pixel) {
 } // namespace
 
 std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x, int y, int width,
-                                                 int height, cairo_surface_t* solid) {
+                                                 int height, cairo_surface_t* solid,
+                                                 PixelBox* changed) {
     std::vector<PixelSpan> spans;
+    if (changed)
+        *changed = {};
     if (!source || !solid || cairo_image_surface_get_format(source) != CAIRO_FORMAT_ARGB32)
         return spans;
     const int sourceWidth = cairo_image_surface_get_width(source);
@@ -57,17 +60,25 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
     unsigned char* solidData = cairo_image_surface_get_data(solid);
     const int sourceStride = cairo_image_surface_get_stride(source);
     const int solidStride = cairo_image_surface_get_stride(solid);
+    // Columns and rows (absolute) of the first and past-the-last changed pixel.
+    int changedLeft = right, changedRight = left, changedTop = bottom, changedBottom = top;
     for (int row = top; row < bottom; ++row) {
         const auto* in = reinterpret_cast<const std::uint32_t*>(sourceData + row * sourceStride);
         auto* out = reinterpret_cast<std::uint32_t*>(solidData + (row - y) * solidStride);
         int runStart = -1;
+        int rowLeft = right, rowRight = left;
         for (int column = left; column <= right; ++column) {
             bool kept = false;
             if (column < right) {
                 const std::uint32_t pixel = in[column];
                 const std::uint32_t alpha = pixel >> 24;
                 kept = alpha >= keptAlpha;
-                out[column - x] = kept ? opaqueColour(pixel) : 0xff000000u;
+                const std::uint32_t colour = kept ? opaqueColour(pixel) : 0xff000000u;
+                if (out[column - x] != colour) {
+                    out[column - x] = colour;
+                    rowLeft = std::min(rowLeft, column);
+                    rowRight = column + 1;
+                }
             }
             if (kept && runStart < 0)
                 runStart = column;
@@ -76,7 +87,16 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
                 runStart = -1;
             }
         }
+        if (rowLeft < rowRight) {
+            changedLeft = std::min(changedLeft, rowLeft);
+            changedRight = std::max(changedRight, rowRight);
+            changedTop = std::min(changedTop, row);
+            changedBottom = row + 1;
+        }
     }
+    if (changed && changedLeft < changedRight)
+        *changed = {changedLeft - x, changedTop - y, changedRight - changedLeft,
+                    changedBottom - changedTop};
     cairo_surface_mark_dirty(solid);
     return spans;
 }

@@ -18,11 +18,24 @@ struct PixelSpan {
 // covered keep their colour at full opacity, the rest (clear areas, soft shadows, the outer half
 // of an antialiased edge) are cut out of the window's shape.
 //
+// A rectangle of pixels.
+struct PixelBox {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool isEmpty() const { return width <= 0 || height <= 0; }
+    friend bool operator==(const PixelBox&, const PixelBox&) = default;
+};
+
 // Copies the `width` × `height` pixels at (x, y) of the ARGB32 surface `source` into the RGB24
 // or ARGB32 surface `solid` (at 0, 0; at least that large) as solid colour, and answers the runs
-// to keep, relative to (x, y).
+// to keep, relative to (x, y). When `changed` is given it receives the smallest box (relative to
+// (x, y)) holding every pixel of `solid` that now differs from what it held: what the window
+// must be sent again. A present that changed nothing sends nothing.
 std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x, int y, int width,
-                                                 int height, cairo_surface_t* solid);
+                                                 int height, cairo_surface_t* solid,
+                                                 PixelBox* changed = nullptr);
 
 // The kept pixels last applied to a window's bounding shape, row by row, so that a present whose
 // kept pixels did not change sends no shape requests: each change makes the server expose the

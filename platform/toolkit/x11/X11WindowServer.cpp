@@ -855,6 +855,7 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
     if (!window.backing || width <= 0 || height <= 0)
         return;
     std::vector<PixelSpan> spans;
+    PixelBox paintArea{x, y, width, height};
     if (window.shaped) {
         const int wide = cairo_image_surface_get_width(window.backing);
         const int high = cairo_image_surface_get_height(window.backing);
@@ -866,8 +867,10 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
         height = bottom - y;
         if (width <= 0 || height <= 0)
             return;
+        paintArea = {x, y, width, height};
         const bool whole = x == 0 && y == 0 && width == wide && height == high;
-        if (!window.solid) {
+        const bool fresh = !window.solid;
+        if (fresh) {
             window.solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, wide, high);
             // Exposures may ask for any part of it later.
             if (!reshape || !whole)
@@ -880,17 +883,26 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
             cairo_surface_t* area = cairo_image_surface_create_for_data(
                 data + std::ptrdiff_t(y) * stride + std::ptrdiff_t(x) * 4, CAIRO_FORMAT_RGB24,
                 width, height, stride);
-            spans = solidifyTranslucentPixels(window.backing, x, y, width, height, area);
+            PixelBox changed;
+            spans = solidifyTranslucentPixels(window.backing, x, y, width, height, area, &changed);
             cairo_surface_destroy(area);
             cairo_surface_mark_dirty_rectangle(window.solid, x, y, width, height);
+            // The window already shows the solid copy as it was: only pixels that changed in it
+            // go to the server. A fresh copy was never sent.
+            if (!fresh)
+                paintArea = {x + changed.x, y + changed.y, changed.width, changed.height};
         }
     }
-    cairo_t* cr = cairo_create(window.surface);
-    cairo_rectangle(cr, x, y, width, height);
-    cairo_clip(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, window.shaped ? window.solid : window.backing, 0, 0);
-    cairo_paint(cr);
+    if (!paintArea.isEmpty()) {
+        cairo_t* cr = cairo_create(window.surface);
+        cairo_rectangle(cr, paintArea.x, paintArea.y, paintArea.width, paintArea.height);
+        cairo_clip(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_set_source_surface(cr, window.shaped ? window.solid : window.backing, 0, 0);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(window.surface);
+    }
     // Every change of the bounding shape makes the server expose the window again, so the
     // shape is sent only when the kept pixels differ from what it holds.
     if (window.shaped && reshape && window.shape.replace(x, y, width, height, spans)) {
@@ -907,8 +919,6 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
             XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, kept.data(),
                                     int(kept.size()), ShapeUnion, YSorted);
     }
-    cairo_destroy(cr);
-    cairo_surface_flush(window.surface);
 }
 
 // MARK: Pointer and cursor

@@ -55,6 +55,46 @@ TEST_F(SolidShape, SpansAreRelativeToTheAreaAndStayInsideBothSurfaces) {
     EXPECT_TRUE(solidifyTranslucentPixels(nullptr, 0, 0, 4, 4, solid).empty());
 }
 
+TEST_F(SolidShape, ReportsTheBoxOfPixelsThatChangedSinceTheLastSolidify) {
+    PixelBox changed{1, 1, 1, 1};
+    // The first pass turns the copy's unset pixels into cut black: all of them change.
+    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, &changed);
+    EXPECT_EQ(changed, (PixelBox{0, 0, 8, 4}));
+    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, &changed);
+    EXPECT_TRUE(changed.isEmpty());
+
+    // Two changes far apart: the box spans both; a faint pixel that stays cut changes nothing.
+    pixel(source, 1, 0) = 0xff102030u;
+    pixel(source, 6, 2) = 0x80400000u;
+    pixel(source, 7, 3) = 0x10000000u;
+    cairo_surface_mark_dirty(source);
+    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, &changed);
+    EXPECT_EQ(changed, (PixelBox{1, 0, 6, 3}));
+
+    // Relative to the area asked for (whose copy starts at the copy's corner): once settled,
+    // a change inside it is reported from the area's corner.
+    solidifyTranslucentPixels(source, 4, 2, 4, 2, solid, &changed);
+    solidifyTranslucentPixels(source, 4, 2, 4, 2, solid, &changed);
+    EXPECT_TRUE(changed.isEmpty());
+    pixel(source, 6, 3) = 0xff00ff00u;
+    cairo_surface_mark_dirty(source);
+    solidifyTranslucentPixels(source, 4, 2, 4, 2, solid, &changed);
+    EXPECT_EQ(changed, (PixelBox{2, 1, 1, 1}));
+}
+
+TEST_F(SolidShape, AnOpaquePixelChangingToAnotherIsSeenAndARepeatIsNot) {
+    PixelBox changed;
+    pixel(source, 3, 2) = 0xff000000u;
+    cairo_surface_mark_dirty(source);
+    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, &changed);
+    pixel(source, 3, 2) = 0xff000001u;
+    cairo_surface_mark_dirty(source);
+    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, &changed);
+    EXPECT_EQ(changed, (PixelBox{3, 2, 1, 1}));
+    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, &changed);
+    EXPECT_TRUE(changed.isEmpty());
+}
+
 // Every alpha against every channel value (even those above the alpha, which no premultiplied
 // pixel should carry but a drawing may): the colour must match a plain division rounded to
 // nearest, and exactly the rows at least half covered are kept.
