@@ -1,6 +1,7 @@
 #include "app/SampleJob.h"
 #include "app/SamplingResources.h"
 #include "app/SamplingState.h"
+#include "app/StatusToolTip.h"
 #include "platform/dispatch/Clock.h"
 
 #include <benchmark/benchmark.h>
@@ -37,3 +38,27 @@ static void BM_SampleJobLiveReaders(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SampleJobLiveReaders)->Unit(benchmark::kMicrosecond);
+
+// The status item's tooltip with every module shown: what a rebuild spends on it when the
+// figures changed.
+static void BM_StatusToolTipAllModules(benchmark::State& state) {
+    StatusToolTipContent content;
+    content.memory = MemorySnapshot{};
+    content.memory->used = "6.61 GB";
+    content.fan = FanSnapshot{"Bench", {{0, 1800, 6000}, {1, 1750, 6000}}, 2};
+    content.network = NetworkSnapshot{40e3, 8e3, {"eth0"}};
+    content.temperature = TemperatureSnapshot{.celsius = 48, .sensorCount = 4, .sensor = "Tp01"};
+    ExternalDevice stick;
+    stick.id = "usb:4100";
+    stick.name = "Stick";
+    stick.connection = "USB";
+    stick.bitsPerSecond = 480e6;
+    content.devices = std::vector{stick};
+    content.compute = ComputeSnapshot{};
+    content.compute->cpu = 9;
+    content.compute->gpu = 3;
+    content.compute->cpuCores = 8;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(statusToolTip(content));
+}
+BENCHMARK(BM_StatusToolTipAllModules);

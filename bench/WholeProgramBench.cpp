@@ -205,6 +205,17 @@ static void BM_StatusRebuildAllModules(benchmark::State& state) {
 }
 BENCHMARK(BM_StatusRebuildAllModules)->Unit(benchmark::kMicrosecond);
 
+// The same rebuild with the detail popover open: the details take every reading and history.
+static void BM_StatusRebuildDetailsOpen(benchmark::State& state) {
+    WholeProgram program;
+    program.delegate().showDetails(std::nullopt);
+    if (!program.delegate().popover->isShown())
+        state.SkipWithError("the popover did not open");
+    for (auto _ : state)
+        program.delegate().refreshStatus(false);
+}
+BENCHMARK(BM_StatusRebuildDetailsOpen)->Unit(benchmark::kMicrosecond);
+
 // A whole second of the main road: timer, sample job on steady readers, histories, rebuild and
 // every window drawn that the sample dirtied, with the rotor's frames of that second. What a
 // second costs apart from the live readers and the X server.
