@@ -110,4 +110,24 @@ void BM_SymbolAtSixteenPoints(benchmark::State& state) {
 }
 BENCHMARK(BM_SymbolAtSixteenPoints)->Unit(benchmark::kMicrosecond);
 
+// Halving one module image at scale 2 for the strip's scale-1 draw, as every new image is once.
+void BM_HalveModuleBitmap(benchmark::State& state) {
+    Bitmap bitmap =
+        renderedBitmapImage(
+            Image::withDrawingHandler({121, 24}, false,
+                                      [](Context& context, const Rect& rect) {
+                                          context.setFillColor(Color::srgb(0.2, 0.6, 0.9, 0.7));
+                                          Path::roundedRect(rect, 12, 12).fill(context);
+                                          return true;
+                                      }),
+            2)
+            .bitmap()
+            ->copy();
+    for (auto _ : state) {
+        Bitmap half = bitmap.halved();
+        benchmark::DoNotOptimize(half.surface());
+    }
+}
+BENCHMARK(BM_HalveModuleBitmap)->Unit(benchmark::kMicrosecond);
+
 } // namespace

@@ -33,6 +33,32 @@ void BM_FullStripDraw(benchmark::State& state) {
 }
 BENCHMARK(BM_FullStripDraw)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
+// Every module image as a sample leaves them: new images (copies of the same bitmaps, so
+// nothing halved before), drawn once at the given scale, as the strip's window does after each
+// status rebuild.
+void BM_FullStripDrawFreshImages(benchmark::State& state) {
+    const striptest::SampleReadings readings;
+    auto strip = sampleStrip(readings);
+    const double scale = static_cast<double>(state.range(0));
+    gfx::Bitmap backing = gfx::Bitmap::forPointSize(strip->bounds().size, scale);
+    auto fresh = [](std::optional<gfx::Image>& image) {
+        if (image && image->bitmap())
+            image = gfx::Image::withBitmap(image->bitmap()->copy());
+    };
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (auto* image : {&strip->memoryImage, &strip->networkImage, &strip->temperatureImage,
+                            &strip->computeImage, &strip->devicesImage, &strip->ringBackdrop})
+            fresh(*image);
+        state.ResumeTiming();
+        gfx::Context context(backing);
+        context.clearRect(strip->bounds());
+        strip->drawStrip(context, true, strip->bounds());
+        benchmark::DoNotOptimize(backing.surface());
+    }
+}
+BENCHMARK(BM_FullStripDrawFreshImages)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
 // The same while a device arrives: the glow adds a blurred shadow.
 void BM_FullStripDrawWithDeviceGlow(benchmark::State& state) {
     const striptest::SampleReadings readings;

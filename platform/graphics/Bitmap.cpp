@@ -6,6 +6,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace gfx {
 
 int pixelCount(double points, double scale) {
@@ -102,7 +106,7 @@ Bitmap Bitmap::halved() const {
     int toStride = cairo_image_surface_get_stride(half.surface_);
     // Two channels of a pixel at a time, each in a 16-bit lane: the sum of four stays below 1024,
     // and the shift that divides it by four moves nothing across into the kept bits of the
-    // neighbouring lane. Runs for every new module image of every sample.
+    // neighbouring lane.
     constexpr std::uint32_t lanes = 0x00ff00ffu;
     auto average = [](std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
         std::uint32_t even = (a & lanes) + (b & lanes) + (c & lanes) + (d & lanes);
@@ -112,6 +116,8 @@ Bitmap Bitmap::halved() const {
         odd = ((odd + 0x00020002u) >> 2) & lanes;
         return even | (odd << 8);
     };
+    // Output columns whose 2 × 2 block lies whole inside the bitmap.
+    const int wholeColumns = pixelsWide_ / 2;
     for (int row = 0; row < half.pixelsHigh_; ++row) {
         // An odd last row or column stands in for its missing partner.
         const auto* upper =
@@ -119,7 +125,35 @@ Bitmap Bitmap::halved() const {
         const auto* lower = reinterpret_cast<const std::uint32_t*>(
             from + std::size_t(std::min(2 * row + 1, pixelsHigh_ - 1)) * fromStride);
         auto* out = reinterpret_cast<std::uint32_t*>(to + std::size_t(row) * toStride);
-        for (int column = 0; column < half.pixelsWide_; ++column) {
+        int column = 0;
+#if defined(__SSE2__)
+        // Four output pixels at a time, every channel widened to 16 bits: the same sums, the
+        // same rounding. Runs for every new module image of every sample.
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i two = _mm_set1_epi16(2);
+        auto load = [](const std::uint32_t* pixels) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
+        };
+        // The four-pixel sums of the two blocks covered by four source columns.
+        auto blockSums = [&](__m128i top, __m128i bottom) {
+            const __m128i left =
+                _mm_add_epi16(_mm_unpacklo_epi8(top, zero), _mm_unpacklo_epi8(bottom, zero));
+            const __m128i right =
+                _mm_add_epi16(_mm_unpackhi_epi8(top, zero), _mm_unpackhi_epi8(bottom, zero));
+            const __m128i sums =
+                _mm_add_epi16(_mm_unpacklo_epi64(left, right), _mm_unpackhi_epi64(left, right));
+            return _mm_srli_epi16(_mm_add_epi16(sums, two), 2);
+        };
+        for (; column + 4 <= wholeColumns; column += 4) {
+            const std::uint32_t* top = upper + 2 * column;
+            const std::uint32_t* bottom = lower + 2 * column;
+            const __m128i first = blockSums(load(top), load(bottom));
+            const __m128i second = blockSums(load(top + 4), load(bottom + 4));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + column),
+                             _mm_packus_epi16(first, second));
+        }
+#endif
+        for (; column < half.pixelsWide_; ++column) {
             int left = 2 * column;
             int right = std::min(2 * column + 1, pixelsWide_ - 1);
             out[column] = average(upper[left], upper[right], lower[left], lower[right]);

@@ -1,5 +1,6 @@
 #include "platform/graphics/Bitmap.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -51,6 +52,47 @@ TEST(Bitmap, HalvingOnePixelOrNothing) {
     put(single, 0, 0, {10, 20, 30, 40});
     EXPECT_EQ(single.halved().pixel(0, 0), (Rgba8{10, 20, 30, 40}));
     EXPECT_TRUE(Bitmap(0, 4, {0, 2}).halved().isEmpty());
+}
+
+// Every width from one pixel to past several four-pixel steps, odd and even heights, pixels
+// from a fixed scramble that hits 0 and 255 in every channel: each halved pixel is the plain
+// rounded average of its block, with an odd edge standing in for its partner.
+TEST(Bitmap, HalvingMatchesAPlainAverageAtEveryWidthAndEdge) {
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        const std::uint8_t value = std::uint8_t(seed >> 16);
+        // A quarter of the samples at the extremes.
+        return (seed >> 30) == 0 ? std::uint8_t(value & 1 ? 255 : 0) : value;
+    };
+    for (int wide = 1; wide <= 21; ++wide) {
+        for (int high = 1; high <= 5; ++high) {
+            Bitmap bitmap(wide, high, {double(wide), double(high)});
+            for (int row = 0; row < high; ++row)
+                for (int column = 0; column < wide; ++column)
+                    put(bitmap, column, row, {next(), next(), next(), next()});
+            const Bitmap half = bitmap.halved();
+            ASSERT_EQ(half.pixelsWide(), (wide + 1) / 2);
+            ASSERT_EQ(half.pixelsHigh(), (high + 1) / 2);
+            for (int row = 0; row < half.pixelsHigh(); ++row) {
+                for (int column = 0; column < half.pixelsWide(); ++column) {
+                    const int left = 2 * column, right = std::min(2 * column + 1, wide - 1);
+                    const int top = 2 * row, bottom = std::min(2 * row + 1, high - 1);
+                    const Rgba8 a = bitmap.pixel(left, top), b = bitmap.pixel(right, top);
+                    const Rgba8 c = bitmap.pixel(left, bottom), d = bitmap.pixel(right, bottom);
+                    auto mean = [](int p, int q, int r, int s) {
+                        return std::uint8_t((p + q + r + s + 2) / 4);
+                    };
+                    const Rgba8 expected{mean(a.red, b.red, c.red, d.red),
+                                         mean(a.green, b.green, c.green, d.green),
+                                         mean(a.blue, b.blue, c.blue, d.blue),
+                                         mean(a.alpha, b.alpha, c.alpha, d.alpha)};
+                    ASSERT_EQ(half.pixel(column, row), expected)
+                        << wide << " x " << high << " at " << column << ", " << row;
+                }
+            }
+        }
+    }
 }
 
 } // namespace
