@@ -191,6 +191,7 @@ void AppDelegate::refreshStatus(bool animated) {
 
     statusView->renderFanImage();
     statusView->updateDisplayedRects();
+    // Also places the editing panels over the strip's new width.
     updateItemLength();
 
     // The strip's own invalidation tells the editing surfaces that draw it. A rebuild that only
@@ -202,7 +203,6 @@ void AppDelegate::refreshStatus(bool animated) {
     } else {
         statusView->setNeedsDisplay(true);
     }
-    refreshEditingPanels();
 
     handOffToDetails(animated, language);
     updatePopoverSize(details->preferredHeight(), animated);
