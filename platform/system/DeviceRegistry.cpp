@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <dirent.h>
+#include <memory>
 #include <system_error>
 #include <unistd.h>
 
@@ -53,13 +55,37 @@ fs::path canonicalOrSame(const fs::path& path) {
     return error ? path : resolved;
 }
 
-std::vector<fs::path> sortedChildren(const fs::path& folder) {
-    std::vector<fs::path> children;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        children.push_back(it->path());
+struct DirectoryCloser {
+    void operator()(DIR* directory) const { ::closedir(directory); }
+};
+
+// A folder's children by name, each with the target of its link when it is one. One readlinkat
+// beside the open folder per link: no walk from the root for every child.
+std::vector<std::pair<std::string, std::optional<fs::path>>>
+linkedChildren(const fs::path& folder) {
+    std::vector<std::pair<std::string, std::optional<fs::path>>> children;
+    const std::unique_ptr<DIR, DirectoryCloser> directory(::opendir(folder.c_str()));
+    if (!directory) {
+        return children;
     }
-    std::sort(children.begin(), children.end());
+    while (const dirent* child = ::readdir(directory.get())) {
+        const std::string_view name = child->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        std::optional<fs::path> target;
+        if (child->d_type == DT_LNK || child->d_type == DT_UNKNOWN) {
+            char text[PATH_MAX];
+            const ssize_t length =
+                ::readlinkat(::dirfd(directory.get()), child->d_name, text, sizeof text);
+            if (length > 0 && static_cast<std::size_t>(length) < sizeof text) {
+                target = fs::path(std::string_view(text, static_cast<std::size_t>(length)));
+            }
+        }
+        children.emplace_back(std::string(name), std::move(target));
+    }
+    std::sort(children.begin(), children.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
     return children;
 }
 
@@ -155,7 +181,8 @@ std::uint64_t stableHash(std::string_view text) {
 
 DeviceRegistry::DeviceRegistry(SystemRoots roots)
     : roots_(std::move(roots)), sysRoot_(canonicalOrSame(roots_.sys)),
-      devicesRoot_(sysRoot_ / "devices") {}
+      devicesRoot_(sysRoot_ / "devices"), blockClass_(canonicalOrSame(roots_.sys / "class/block")),
+      usbDevices_(canonicalOrSame(roots_.sys / "bus/usb/devices")) {}
 
 RegistryEntry DeviceRegistry::entryFor(const fs::path& resolvedFolder) const {
     RegistryEntry entry;
@@ -184,19 +211,14 @@ std::optional<RegistryEntry> DeviceRegistry::entryAtFolder(const fs::path& folde
     return entryFor(folder);
 }
 
-std::vector<fs::path> DeviceRegistry::linkedFolders(const fs::path& folder) const {
-    std::error_code error;
-    const fs::path resolvedFolder = fs::canonical(folder, error);
-    if (error) {
-        return {};
-    }
+std::vector<fs::path> DeviceRegistry::linkedFolders(const fs::path& folder,
+                                                    const fs::path& resolvedFolder) const {
     std::vector<fs::path> folders;
-    for (const fs::path& child : sortedChildren(folder)) {
-        const auto target = linkTarget(child);
+    for (auto& [name, target] : linkedChildren(folder)) {
         // Not a link (or gone meanwhile): the child is its own folder, and the entry check
         // decides.
-        fs::path resolved = target ? (resolvedFolder / *target).lexically_normal()
-                                   : resolvedFolder / child.filename();
+        fs::path resolved =
+            target ? (resolvedFolder / *target).lexically_normal() : resolvedFolder / name;
         if (!resolved.has_filename()) {
             resolved = resolved.parent_path();
         }
@@ -205,9 +227,10 @@ std::vector<fs::path> DeviceRegistry::linkedFolders(const fs::path& folder) cons
     return folders;
 }
 
-std::vector<RegistryEntry> DeviceRegistry::entriesIn(const fs::path& folder) const {
+std::vector<RegistryEntry> DeviceRegistry::entriesIn(const fs::path& folder,
+                                                     const fs::path& resolvedFolder) const {
     std::vector<RegistryEntry> entries;
-    for (const fs::path& resolved : linkedFolders(folder)) {
+    for (const fs::path& resolved : linkedFolders(folder, resolvedFolder)) {
         if (auto entry = entryAtFolder(resolved)) {
             entries.push_back(std::move(*entry));
         }
@@ -216,7 +239,7 @@ std::vector<RegistryEntry> DeviceRegistry::entriesIn(const fs::path& folder) con
 }
 
 std::vector<fs::path> DeviceRegistry::mediaFolders() const {
-    return linkedFolders(roots_.sys / "class/block");
+    return linkedFolders(roots_.sys / "class/block", blockClass_);
 }
 
 bool DeviceRegistry::isVirtualFolder(const fs::path& folder) const {
@@ -239,7 +262,7 @@ std::optional<std::int64_t> DeviceRegistry::mediaSize(const RegistryEntry& media
 
 std::vector<RegistryEntry> DeviceRegistry::usbDevices() const {
     std::vector<RegistryEntry> devices;
-    for (RegistryEntry& entry : entriesIn(roots_.sys / "bus/usb/devices")) {
+    for (RegistryEntry& entry : entriesIn(roots_.sys / "bus/usb/devices", usbDevices_)) {
         // Interfaces are named "<device>:<config>.<interface>"; root hubs "usb<bus>".
         if (entry.name.find(':') != std::string::npos || entry.name.starts_with("usb")) {
             continue;
@@ -250,7 +273,7 @@ std::vector<RegistryEntry> DeviceRegistry::usbDevices() const {
 }
 
 std::vector<RegistryEntry> DeviceRegistry::media() const {
-    return entriesIn(roots_.sys / "class/block");
+    return entriesIn(roots_.sys / "class/block", blockClass_);
 }
 
 std::optional<RegistryEntry> DeviceRegistry::mediaNamed(std::string_view deviceName) const {

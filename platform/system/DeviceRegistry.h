@@ -102,14 +102,22 @@ public:
     const std::filesystem::path& devicesFolder() const { return devicesRoot_; }
 
 private:
-    std::vector<std::filesystem::path> linkedFolders(const std::filesystem::path& folder) const;
-    std::vector<RegistryEntry> entriesIn(const std::filesystem::path& folder) const;
+    // The folders the children of `folder` stand for; `resolvedFolder` is `folder` with every
+    // link resolved.
+    std::vector<std::filesystem::path>
+    linkedFolders(const std::filesystem::path& folder,
+                  const std::filesystem::path& resolvedFolder) const;
+    std::vector<RegistryEntry> entriesIn(const std::filesystem::path& folder,
+                                         const std::filesystem::path& resolvedFolder) const;
     RegistryEntry entryFor(const std::filesystem::path& resolvedFolder) const;
 
     SystemRoots roots_;
     // The sys root and its devices folder with every link resolved, as entry paths are.
     std::filesystem::path sysRoot_;
     std::filesystem::path devicesRoot_;
+    // The listed folders, resolved once: sysfs never moves them.
+    std::filesystem::path blockClass_;
+    std::filesystem::path usbDevices_;
 };
 
 } // namespace sys
