@@ -40,3 +40,26 @@ TEST(MenuBarContentViewDevices, PulsesOnArrivalOnlyAndForgetsWhenHidden) {
     EXPECT_TRUE(view->devicesImage);
     EXPECT_EQ(view->deviceAttentionProgress, 1) << "animations off";
 }
+
+TEST(MenuBarContentViewDevices, TheSameListDrawnTheSameWayKeepsItsImage) {
+    auto view = std::make_shared<MenuBarContentView>(gfx::Rect(0, 0, 200, 24));
+    view->updateDevices(devicesWithIDs({"usb:1"}), false, std::nullopt);
+    const std::optional<gfx::Image> first = view->devicesImage;
+    ASSERT_TRUE(first);
+
+    view->updateDevices(devicesWithIDs({"usb:1"}), false, std::nullopt);
+    EXPECT_EQ(view->devicesImage->bitmap(), first->bitmap());
+
+    view->updateDevices(devicesWithIDs({"usb:1"}), false, gfx::Color::srgb(1, 0, 0));
+    const std::optional<gfx::Image> tinted = view->devicesImage;
+    EXPECT_NE(tinted->bitmap(), first->bitmap()) << "a new tint";
+    view->updateDevices(devicesWithIDs({"usb:1"}), true, gfx::Color::srgb(1, 0, 0));
+    EXPECT_NE(view->devicesImage->bitmap(), tinted->bitmap()) << "a new appearance";
+
+    view->updateDevices(std::nullopt, true, std::nullopt);
+    view->updateDevices(devicesWithIDs({"usb:1"}), true, std::nullopt);
+    EXPECT_TRUE(view->devicesImage) << "shown again after being hidden";
+    EXPECT_EQ(view->deviceAttentionProgress, 1) << "the first list after showing never pulses";
+    view->updateDevices(devicesWithIDs({"usb:1", "usb:2"}), true, std::nullopt);
+    EXPECT_EQ(view->deviceAttentionProgress, 0) << "an arrival still pulses";
+}
