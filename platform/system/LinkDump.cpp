@@ -70,6 +70,51 @@ std::optional<InterfaceLink> parseLink(std::span<const std::uint8_t> body) {
     return link;
 }
 
+// One RTM_NEWSTATS message body: the known link of its index with the body's byte counters.
+std::optional<InterfaceLink> parseStats(std::span<const std::uint8_t> body,
+                                        std::span<const InterfaceLink> known) {
+    if (body.size() < sizeof(if_stats_msg))
+        return std::nullopt;
+    auto header = load<if_stats_msg>(body, 0);
+    auto link = std::find_if(known.begin(), known.end(), [&](const InterfaceLink& candidate) {
+        return candidate.index == header.ifindex;
+    });
+    if (link == known.end())
+        return std::nullopt;
+    std::size_t offset = NLMSG_ALIGN(sizeof(if_stats_msg));
+    while (offset + sizeof(nlattr) <= body.size()) {
+        auto attribute = load<nlattr>(body, offset);
+        if (attribute.nla_len < sizeof(nlattr) || attribute.nla_len > body.size() - offset)
+            break;
+        auto payload = body.subspan(offset + NLA_HDRLEN, attribute.nla_len - NLA_HDRLEN);
+        if ((attribute.nla_type & NLA_TYPE_MASK) == IFLA_STATS_LINK_64 &&
+            payload.size() >= offsetof(rtnl_link_stats64, tx_bytes) + sizeof(__u64)) {
+            InterfaceLink counted = *link;
+            counted.received = load<__u64>(payload, offsetof(rtnl_link_stats64, rx_bytes));
+            counted.sent = load<__u64>(payload, offsetof(rtnl_link_stats64, tx_bytes));
+            return counted;
+        }
+        offset += NLA_ALIGN(attribute.nla_len);
+    }
+    return std::nullopt;
+}
+
+void appendStatsRequest(std::vector<std::uint8_t>& request, std::uint32_t sequence, int index) {
+    struct {
+        nlmsghdr header;
+        if_stats_msg stats;
+    } message{};
+    message.header.nlmsg_len = sizeof message;
+    message.header.nlmsg_type = RTM_GETSTATS;
+    message.header.nlmsg_flags = NLM_F_REQUEST;
+    message.header.nlmsg_seq = sequence;
+    message.stats.family = AF_UNSPEC;
+    message.stats.ifindex = static_cast<std::uint32_t>(index);
+    message.stats.filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&message);
+    request.insert(request.end(), bytes, bytes + sizeof message);
+}
+
 void appendLinkRequest(std::vector<std::uint8_t>& request, std::uint32_t sequence,
                        std::uint16_t flags, int index) {
     struct {
@@ -90,12 +135,6 @@ void appendLinkRequest(std::vector<std::uint8_t>& request, std::uint32_t sequenc
 
 LinkDumpProgress parseLinkMessages(std::span<const std::uint8_t> chunk, std::uint32_t sequence,
                                    std::vector<InterfaceLink>& links) {
-    std::size_t replies = 0;
-    return parseLinkMessages(chunk, sequence, links, replies);
-}
-
-LinkDumpProgress parseLinkMessages(std::span<const std::uint8_t> chunk, std::uint32_t sequence,
-                                   std::vector<InterfaceLink>& links, std::size_t& replies) {
     std::size_t offset = 0;
     while (offset + sizeof(nlmsghdr) <= chunk.size()) {
         auto header = load<nlmsghdr>(chunk, offset);
@@ -107,9 +146,31 @@ LinkDumpProgress parseLinkMessages(std::span<const std::uint8_t> chunk, std::uin
             if (header.nlmsg_type == NLMSG_ERROR)
                 return LinkDumpProgress::failed;
             if (header.nlmsg_type == RTM_NEWLINK) {
-                ++replies;
                 auto body = chunk.subspan(offset + NLMSG_HDRLEN, header.nlmsg_len - NLMSG_HDRLEN);
                 if (auto link = parseLink(body))
+                    links.push_back(std::move(*link));
+            }
+        }
+        offset += NLMSG_ALIGN(header.nlmsg_len);
+    }
+    return LinkDumpProgress::more;
+}
+
+LinkDumpProgress parseStatsMessages(std::span<const std::uint8_t> chunk, std::uint32_t sequence,
+                                    std::span<const InterfaceLink> known,
+                                    std::vector<InterfaceLink>& links, std::size_t& replies) {
+    std::size_t offset = 0;
+    while (offset + sizeof(nlmsghdr) <= chunk.size()) {
+        auto header = load<nlmsghdr>(chunk, offset);
+        if (header.nlmsg_len < sizeof(nlmsghdr) || header.nlmsg_len > chunk.size() - offset)
+            return LinkDumpProgress::failed;
+        if (header.nlmsg_seq == sequence) {
+            if (header.nlmsg_type == NLMSG_ERROR || header.nlmsg_type == NLMSG_DONE)
+                return LinkDumpProgress::failed;
+            if (header.nlmsg_type == RTM_NEWSTATS) {
+                ++replies;
+                auto body = chunk.subspan(offset + NLMSG_HDRLEN, header.nlmsg_len - NLMSG_HDRLEN);
+                if (auto link = parseStats(body, known))
                     links.push_back(std::move(*link));
             }
         }
@@ -221,6 +282,7 @@ bool NetlinkLinkDump::dump(std::vector<InterfaceLink>& links) {
         switch (parseLinkMessages(*chunk, sequence_, links)) {
         case LinkDumpProgress::done:
             dumped_ = monitor_ >= 0;
+            known_ = links;
             return true;
         case LinkDumpProgress::failed:
             close();
@@ -242,15 +304,15 @@ bool NetlinkLinkDump::refresh(std::span<const std::uint32_t> indexes,
     request_.clear();
     ++sequence_;
     for (std::uint32_t index : indexes)
-        appendLinkRequest(request_, sequence_, NLM_F_REQUEST, static_cast<int>(index));
+        appendStatsRequest(request_, sequence_, static_cast<int>(index));
     if (!send(request_))
         return false;
     std::size_t replies = 0;
     while (replies < indexes.size()) {
         auto chunk = receive();
         // An error answers a link that has gone; the answers still to come would be stale.
-        if (!chunk ||
-            parseLinkMessages(*chunk, sequence_, links, replies) != LinkDumpProgress::more) {
+        if (!chunk || parseStatsMessages(*chunk, sequence_, known_, links, replies) !=
+                          LinkDumpProgress::more) {
             close();
             links.clear();
             return false;

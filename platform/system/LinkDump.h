@@ -48,16 +48,23 @@ enum class LinkDumpProgress { more, done, failed };
 // error message or a message that does not fit the chunk.
 LinkDumpProgress parseLinkMessages(std::span<const std::uint8_t> chunk, std::uint32_t sequence,
                                    std::vector<InterfaceLink>& links);
-// The same, counting in `replies` every RTM_NEWLINK message of the sequence, including those left
-// out: the answers to single-link requests, which end without NLMSG_DONE.
-LinkDumpProgress parseLinkMessages(std::span<const std::uint8_t> chunk, std::uint32_t sequence,
-                                   std::vector<InterfaceLink>& links, std::size_t& replies);
 
-// The live list over rtnetlink sockets kept open between calls. A dump is one RTM_GETLINK dump;
-// a refresh asks for the named links alone (RTM_GETLINK by index, all in one send), which spares
-// the kernel filling in every other interface, and is refused when the kernel announced a link
-// change (RTNLGRP_LINK, on a second socket joined before the first dump) since that dump. A
-// failure closes the request socket, so the next call starts clean.
+// Appends, for each RTM_NEWSTATS answer of the sequence in one received chunk, the link of `known`
+// with the answer's interface index, carrying the answer's 64-bit byte counters. Every answer is
+// counted in `replies`; one for an unknown index or without those counters is left out. Messages
+// of other sequences are passed over; `failed` at an error message or a message that does not fit
+// the chunk, else `more` (single requests end without NLMSG_DONE).
+LinkDumpProgress parseStatsMessages(std::span<const std::uint8_t> chunk, std::uint32_t sequence,
+                                    std::span<const InterfaceLink> known,
+                                    std::vector<InterfaceLink>& links, std::size_t& replies);
+
+// The live list over rtnetlink sockets kept open between calls. A dump is one RTM_GETLINK dump.
+// A refresh asks the kernel only for the counters of the named links (RTM_GETSTATS with the
+// 64-bit link statistics, by index, all in one send), which spares it filling in every attribute
+// of every interface, and takes name, flags and link type from the last dump: any change to
+// those is announced (RTNLGRP_LINK, heard on a second socket joined before the first dump), and
+// an announcement, a missing link or a failure refuses the refresh until the next dump. A failure
+// closes the request socket, so the next call starts clean.
 class NetlinkLinkDump final : public LinkDumpSource {
 public:
     NetlinkLinkDump();
@@ -83,6 +90,8 @@ private:
     int monitor_ = -1;
     // Whether the last dump succeeded with the monitor already listening.
     bool dumped_ = false;
+    // The links of that dump.
+    std::vector<InterfaceLink> known_;
     std::uint32_t sequence_ = 0;
     std::vector<std::uint8_t> buffer_;
     std::vector<std::uint8_t> request_;

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <net/if.h>
 #include <net/if_arp.h>
+#include <netinet/in.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -146,6 +147,23 @@ bool setLoopbackUp() {
     return done;
 }
 
+// One UDP datagram of `size` bytes to the loopback address.
+bool sendToLoopback(std::size_t size) {
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(9);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<char> payload(size, 'x');
+    bool sent =
+        ::sendto(fd, payload.data(), payload.size(), 0, reinterpret_cast<const sockaddr*>(&address),
+                 sizeof address) == static_cast<ssize_t>(size);
+    ::close(fd);
+    return sent;
+}
+
 TEST(KernelReadersLive, NetlinkRefreshAsksForNamedLinksUntilTheKernelAnnouncesAChange) {
     auto refused = inPrivateNetwork([] {
         sys::NetlinkLinkDump dump;
@@ -169,6 +187,14 @@ TEST(KernelReadersLive, NetlinkRefreshAsksForNamedLinksUntilTheKernelAnnouncesAC
         EXPECT_TRUE(links[0].flags & sys::interfaceFlagUp);
         ASSERT_TRUE(dump.refresh(loopback, refreshed));
         EXPECT_EQ(refreshed, links);
+
+        ASSERT_TRUE(sendToLoopback(100));
+        ASSERT_TRUE(dump.refresh(loopback, refreshed));
+        ASSERT_EQ(refreshed.size(), 1u);
+        EXPECT_GE(refreshed[0].received, links[0].received + 100) << "fresh counters";
+        EXPECT_GE(refreshed[0].sent, links[0].sent + 100);
+        EXPECT_EQ(refreshed[0].flags, links[0].flags);
+        EXPECT_EQ(refreshed[0].name, "lo");
 
         const std::uint32_t missing[] = {1, 4242};
         EXPECT_FALSE(dump.refresh(missing, refreshed)) << "an interface that is not there";

@@ -30,6 +30,21 @@ public:
         }
         message(sequence, RTM_NEWLINK, body);
     }
+    void stats(std::uint32_t sequence, std::uint32_t index,
+               std::optional<std::pair<std::uint64_t, std::uint64_t>> bytes) {
+        std::vector<std::uint8_t> body(sizeof(if_stats_msg));
+        if_stats_msg header{};
+        header.ifindex = index;
+        header.filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
+        std::memcpy(body.data(), &header, sizeof header);
+        if (bytes) {
+            rtnl_link_stats64 counters{};
+            counters.rx_bytes = bytes->first;
+            counters.tx_bytes = bytes->second;
+            attribute(body, IFLA_STATS_LINK_64, &counters, sizeof counters);
+        }
+        message(sequence, RTM_NEWSTATS, body);
+    }
     void message(std::uint32_t sequence, std::uint16_t type,
                  const std::vector<std::uint8_t>& body = {}) {
         nlmsghdr header{};
@@ -83,23 +98,36 @@ TEST(LinkDump, ChunksContinueOtherSequencesAreIgnoredAndErrorsFail) {
     EXPECT_EQ(sys::parseLinkMessages(error.bytes, 7, links), sys::LinkDumpProgress::failed);
 }
 
-TEST(LinkDump, AnswersToSingleLinkRequestsAreCountedEvenWhenLeftOut) {
+TEST(LinkDump, StatisticsAnswersCarryTheKnownLinksWithFreshCounters) {
+    const std::vector<sys::InterfaceLink> known = {
+        {2, "eth0", IFF_UP | IFF_RUNNING, ARPHRD_ETHER, 1, 2},
+        {5, "wlan0", IFF_UP, ARPHRD_ETHER, 3, 4},
+    };
     Messages answers;
-    answers.link(4, 2, "eth0", IFF_UP, {{1, 2}});
-    answers.link(4, 5, "wlan0", IFF_UP, std::nullopt);
-    answers.link(3, 6, "eth1", IFF_UP, {{1, 2}});
+    answers.stats(4, 5, {{1ull << 40, 9}});
+    answers.stats(4, 2, std::nullopt);
+    answers.stats(4, 7, {{1, 1}});
+    answers.stats(3, 2, {{8, 8}});
+    answers.link(4, 2, "eth0", IFF_UP, {{6, 6}});
+    answers.message(4, RTM_NEWSTATS, std::vector<std::uint8_t>(4));
     std::vector<sys::InterfaceLink> links;
     std::size_t replies = 0;
-    EXPECT_EQ(sys::parseLinkMessages(answers.bytes, 4, links, replies),
+    EXPECT_EQ(sys::parseStatsMessages(answers.bytes, 4, known, links, replies),
               sys::LinkDumpProgress::more);
-    EXPECT_EQ(replies, 2u) << "the link without statistics is an answer, another sequence not";
+    EXPECT_EQ(replies, 4u) << "answers without counters or for unknown links count, others not";
     ASSERT_EQ(links.size(), 1u);
-    EXPECT_EQ(links[0].index, 2u);
+    EXPECT_EQ(links[0], (sys::InterfaceLink{5, "wlan0", IFF_UP, ARPHRD_ETHER, 1ull << 40, 9}));
 
     Messages gone;
     gone.message(4, NLMSG_ERROR, std::vector<std::uint8_t>(sizeof(nlmsgerr)));
-    EXPECT_EQ(sys::parseLinkMessages(gone.bytes, 4, links, replies), sys::LinkDumpProgress::failed);
-    EXPECT_EQ(replies, 2u);
+    EXPECT_EQ(sys::parseStatsMessages(gone.bytes, 4, known, links, replies),
+              sys::LinkDumpProgress::failed);
+    Messages cut;
+    cut.stats(4, 2, {{1, 2}});
+    EXPECT_EQ(sys::parseStatsMessages(std::span<const std::uint8_t>(cut.bytes).first(20), 4, known,
+                                      links, replies),
+              sys::LinkDumpProgress::failed);
+    EXPECT_EQ(links.size(), 1u);
 }
 
 TEST(LinkDump, MalformedMessagesFailOrAreLeftOut) {
