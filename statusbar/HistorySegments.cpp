@@ -36,48 +36,44 @@ std::vector<HistorySegment> historySegments(std::span<const std::optional<double
 
 namespace {
 
-using Chains = std::vector<std::vector<gfx::Point>>;
-
 // Walks the segments as chains: a chain is a run of consecutive samples of one colour, which is
 // drawn as one polyline (and, for fills, one polygon) rather than as separate pieces. The shape
 // is the same, but a single outline is far cheaper to rasterise than sixty overlapping ones.
-// paint(chains, colour) is called once per colour run with every chain of that run.
-template <typename BeginChain, typename EndChain, typename Paint>
-void paintChains(std::span<const HistorySegment> segments, const SegmentColor& color,
-                 BeginChain beginChain, EndChain endChain, Paint paint) {
-    Chains chains;
-    gfx::Color runColor;
+// Chains of one colour that follow each other (across a gap) share a run.
+template <typename BeginChain, typename EndChain>
+std::vector<gfx::ColoredPoints> colorRuns(std::span<const HistorySegment> segments,
+                                          const SegmentColor& color, BeginChain beginChain,
+                                          EndChain endChain) {
+    std::vector<gfx::ColoredPoints> runs;
     const HistorySegment* previous = nullptr;
     for (const HistorySegment& segment : segments) {
         gfx::Color segmentColor = color(segment);
-        bool sameColor = previous && segmentColor == runColor;
+        bool sameColor = previous && segmentColor == runs.back().color;
         bool continues = sameColor && segment.sample == previous->sample + 1;
         if (previous && !continues) {
-            endChain(chains.back(), *previous);
+            endChain(runs.back().lists.back(), *previous);
         }
-        if (previous && !sameColor) {
-            paint(chains, runColor);
-            chains.clear();
+        if (!sameColor) {
+            runs.push_back({segmentColor, {}});
         }
         if (!continues) {
-            chains.emplace_back();
-            beginChain(chains.back(), segment);
+            runs.back().lists.emplace_back();
+            beginChain(runs.back().lists.back(), segment);
         }
-        chains.back().push_back(segment.to);
-        runColor = segmentColor;
+        runs.back().lists.back().push_back(segment.to);
         previous = &segment;
     }
     if (previous) {
-        endChain(chains.back(), *previous);
-        paint(chains, runColor);
+        endChain(runs.back().lists.back(), *previous);
     }
+    return runs;
 }
 
 } // namespace
 
 void fillHistorySegments(gfx::Context& context, std::span<const HistorySegment> segments,
                          double baseY, const SegmentColor& color) {
-    paintChains(
+    std::vector<gfx::ColoredPoints> runs = colorRuns(
         segments, color,
         [baseY](std::vector<gfx::Point>& chain, const HistorySegment& first) {
             chain.push_back({first.from.x, baseY});
@@ -85,31 +81,25 @@ void fillHistorySegments(gfx::Context& context, std::span<const HistorySegment> 
         },
         [baseY](std::vector<gfx::Point>& chain, const HistorySegment& last) {
             chain.push_back({last.to.x, baseY});
-        },
-        [&context](const Chains& chains, const gfx::Color& runColor) {
-            context.setFillColor(runColor);
-            context.fillPolygons(chains);
         });
+    context.fillPolygonRuns(runs);
 }
 
 void strokeHistorySegments(gfx::Context& context, std::span<const HistorySegment> segments,
                            const SegmentColor& color) {
-    paintChains(
+    std::vector<gfx::ColoredPoints> runs = colorRuns(
         segments, color,
         [](std::vector<gfx::Point>& chain, const HistorySegment& first) {
             chain.push_back(first.from);
         },
-        [](std::vector<gfx::Point>&, const HistorySegment&) {},
-        [&context](const Chains& chains, const gfx::Color& runColor) {
-            context.setStrokeColor(runColor);
-            gfx::Context::SavedState saved(context);
-            context.setLineWidth(1);
-            context.setLineCap(gfx::LineCap::butt);
-            // A bevel keeps each corner within the two 1-pt segments that meet there, as
-            // separately stroked segments would; a miter could spike out at a steep peak.
-            context.setLineJoin(gfx::LineJoin::bevel);
-            context.strokePolylines(chains);
-        });
+        [](std::vector<gfx::Point>&, const HistorySegment&) {});
+    gfx::Context::SavedState saved(context);
+    context.setLineWidth(1);
+    context.setLineCap(gfx::LineCap::butt);
+    // A bevel keeps each corner within the two 1-pt segments that meet there, as separately
+    // stroked segments would; a miter could spike out at a steep peak.
+    context.setLineJoin(gfx::LineJoin::bevel);
+    context.strokePolylineRuns(runs);
 }
 
 } // namespace pulsedeck

@@ -429,6 +429,130 @@ void Context::strokePolylines(std::span<const std::vector<Point>> polylines) {
     });
 }
 
+void Context::fillPolygonRuns(std::span<const ColoredPoints> runs) {
+    if (drawRunsInOneLayer(runs, false)) {
+        setFillColor(runs.back().color);
+        return;
+    }
+    for (const ColoredPoints& run : runs) {
+        setFillColor(run.color);
+        fillPolygons(run.lists);
+    }
+}
+
+void Context::strokePolylineRuns(std::span<const ColoredPoints> runs) {
+    if (drawRunsInOneLayer(runs, true)) {
+        setStrokeColor(runs.back().color);
+        return;
+    }
+    for (const ColoredPoints& run : runs) {
+        setStrokeColor(run.color);
+        strokePolylines(run.lists);
+    }
+}
+
+bool Context::drawRunsInOneLayer(std::span<const ColoredPoints> runs, bool stroke) {
+    bool casts = state_.shadow && state_.shadow->color.alpha() > 0;
+    if (runs.size() < 2 || state_.singular || casts ||
+        state_.operation != CompositingOperation::sourceOver ||
+        (stroke && !(strokesAsBevelOutline() && std::isfinite(state_.lineWidth)))) {
+        return false;
+    }
+    cairo_t* cr = cr_.get();
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy != 0 || m.yx != 0) {
+        return false;
+    }
+    double outset = stroke ? state_.lineWidth / 2 : 0;
+    std::vector<Rect> bounds;
+    bounds.reserve(runs.size());
+    std::optional<Rect> all;
+    for (const ColoredPoints& run : runs) {
+        if (!allFinite(run.lists)) {
+            return false;
+        }
+        bounds.push_back(boundsOf(run.lists));
+        bool hasPoints =
+            std::any_of(run.lists.begin(), run.lists.end(),
+                        [](const std::vector<Point>& points) { return !points.empty(); });
+        if (hasPoints) {
+            // Not Rect::unionWith, which passes over a flat line's empty bounds.
+            const Rect& b = bounds.back();
+            double x0 = all ? std::min(all->minX(), b.minX()) : b.minX();
+            double y0 = all ? std::min(all->minY(), b.minY()) : b.minY();
+            double x1 = all ? std::max(all->maxX(), b.maxX()) : b.maxX();
+            double y1 = all ? std::max(all->maxY(), b.maxY()) : b.maxY();
+            all = Rect{x0, y0, x1 - x0, y1 - y0};
+        }
+    }
+    AffineTransform toDevice = fromCairo(m);
+    auto deviceBounds = [&](const Rect& user) {
+        return toDevice.apply(user.insetBy(-outset, -outset));
+    };
+    std::optional<CoverageMask::Box> layerBox =
+        CoverageMask::visibleBox(cr, deviceBounds(all.value_or(Rect{})));
+    if (!layerBox) {
+        return false;
+    }
+
+    std::vector<Color> colors;
+    colors.reserve(runs.size());
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        colors.push_back(runs[i].color.resolved(appearance_));
+        if (!recorder_) {
+            continue;
+        }
+        Rect recorded = currentTransform().apply(bounds[i]);
+        if (stroke) {
+            recorder_->record(StrokeRecord{colors[i], recorded, state_.lineWidth, state_.alpha});
+        } else {
+            recorder_->record(FillRecord{colors[i], recorded, state_.operation, state_.alpha});
+        }
+    }
+    if (layerBox->isEmpty()) {
+        return true;
+    }
+    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> layer(
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, layerBox->width, layerBox->height),
+        &cairo_surface_destroy);
+    if (cairo_surface_status(layer.get()) != CAIRO_STATUS_SUCCESS) {
+        return true;
+    }
+    cairo_surface_flush(layer.get());
+    std::uint8_t* data = cairo_image_surface_get_data(layer.get());
+    int stride = cairo_image_surface_get_stride(layer.get());
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        CoverageMask::Box runBox =
+            CoverageMask::Box::around(deviceBounds(bounds[i])).intersection(*layerBox);
+        if (runBox.isEmpty()) {
+            continue;
+        }
+        CoverageMask mask(runBox);
+        for (const std::vector<Point>& points : runs[i].lists) {
+            if (stroke) {
+                bevelStrokeOutline(points, state_.lineWidth, [&](std::span<const Point> piece) {
+                    mask.addPolygon(piece, toDevice);
+                });
+            } else {
+                mask.addPolygon(points, toDevice);
+            }
+        }
+        const Color& color = colors[i];
+        mask.blendOver(data, stride, *layerBox,
+                       CoverageMask::premultiplied(color.red(), color.green(), color.blue(),
+                                                   color.alpha() * state_.alpha));
+    }
+    cairo_surface_mark_dirty(layer.get());
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    cairo_set_source_surface(cr, layer.get(), layerBox->x, layerBox->y);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    return true;
+}
+
 void Context::clearRect(const Rect& rect) {
     if (!drawable(Path::rect(rect))) {
         return;

@@ -34,6 +34,13 @@ enum class CompositingOperation {
     plusLighter,
 };
 
+// Polygons or polylines to draw in one colour: one of the runs that fillPolygonRuns and
+// strokePolylineRuns draw in turn.
+struct ColoredPoints {
+    Color color;
+    std::vector<std::vector<Point>> lists;
+};
+
 struct Shadow {
     Color color = Color::black().withAlpha(1.0 / 3.0);
     // The blur radius and offset are in the context's base space (points), not affected by the
@@ -148,6 +155,13 @@ public:
     // joins and no dash.
     void fillPolygons(std::span<const std::vector<Point>> polygons);
     void strokePolylines(std::span<const std::vector<Point>> polylines);
+    // Each run in turn as setting its colour (fill or stroke) and calling the above: the same
+    // records, and the colour is the last run's afterwards. Several runs drawn source-over
+    // without a shadow on an axis-aligned transform are composited into one layer that is
+    // painted once, rather than each paying for its own trip through cairo; where two runs
+    // overlap a pixel may round one level differently.
+    void fillPolygonRuns(std::span<const ColoredPoints> runs);
+    void strokePolylineRuns(std::span<const ColoredPoints> runs);
     // Makes the rect fully transparent, whatever the state.
     void clearRect(const Rect& rect);
 
@@ -196,6 +210,8 @@ private:
     void applyLineState(cairo_t* cr) const;
     void recordFill(const Path& path, const Color& color, CompositingOperation operation);
     bool strokesAsBevelOutline() const;
+    // Whether the runs can be drawn through one layer (see fillPolygonRuns), and then draws them.
+    bool drawRunsInOneLayer(std::span<const ColoredPoints> runs, bool stroke);
     // False for a path with a coordinate that is not finite (it would put cairo into an error
     // state) and while the transform is singular.
     bool drawable(const Path& path) const;

@@ -17,6 +17,11 @@ double heldFinite(double value) {
     return std::clamp(value, -coordinateLimit, coordinateLimit);
 }
 
+// A cell row's running sum of cover as an 8-bit coverage: its winding's magnitude, at most one.
+std::uint32_t coverageLevel(float sum) {
+    return std::uint32_t(std::min(std::fabs(sum), 1.0f) * 255.0f + 0.5f);
+}
+
 struct SurfaceDeleter {
     void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
 };
@@ -27,26 +32,58 @@ CoverageMask::CoverageMask(int x, int y, int width, int height)
     : x_(x), y_(y), width_(std::max(width, 0)), height_(std::max(height, 0)),
       cellStride_(width_ + 2), cells_(std::size_t(cellStride_) * std::size_t(height_), 0.0f) {}
 
-std::optional<CoverageMask> CoverageMask::covering(cairo_t* cr, const Rect& deviceBounds) {
+CoverageMask::Box CoverageMask::Box::intersection(const Box& other) const {
+    int x0 = std::max(x, other.x), y0 = std::max(y, other.y);
+    int x1 = std::min(x + width, other.x + other.width);
+    int y1 = std::min(y + height, other.y + other.height);
+    if (x1 <= x0 || y1 <= y0) {
+        return {};
+    }
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+namespace {
+
+// The whole pixels that [x0, x1) × [y0, y1) touches, held to half of int's range each way so
+// that no width or right edge overflows (an unbounded surface's clip reaches to infinity).
+CoverageMask::Box pixelsSpanning(double x0, double y0, double x1, double y1) {
+    constexpr double limit = 1 << 29;
+    x0 = std::clamp(std::floor(x0), -limit, limit);
+    y0 = std::clamp(std::floor(y0), -limit, limit);
+    x1 = std::clamp(std::ceil(x1), -limit, limit);
+    y1 = std::clamp(std::ceil(y1), -limit, limit);
+    if (!(x1 > x0 && y1 > y0)) {
+        return {};
+    }
+    return {int(x0), int(y0), int(x1 - x0), int(y1 - y0)};
+}
+
+} // namespace
+
+CoverageMask::Box CoverageMask::Box::around(const Rect& deviceBounds) {
+    return pixelsSpanning(deviceBounds.minX(), deviceBounds.minY(), deviceBounds.maxX(),
+                          deviceBounds.maxY());
+}
+
+std::optional<CoverageMask::Box> CoverageMask::visibleBox(cairo_t* cr, const Rect& deviceBounds) {
     double cx1, cy1, cx2, cy2;
     cairo_save(cr);
     cairo_identity_matrix(cr);
     cairo_clip_extents(cr, &cx1, &cy1, &cx2, &cy2);
     cairo_restore(cr);
-    double x0 = std::fmax(std::floor(deviceBounds.minX()), std::floor(cx1));
-    double y0 = std::fmax(std::floor(deviceBounds.minY()), std::floor(cy1));
-    double x1 = std::fmin(std::ceil(deviceBounds.maxX()), std::ceil(cx2));
-    double y1 = std::fmin(std::ceil(deviceBounds.maxY()), std::ceil(cy2));
-    if (!(x1 > x0 && y1 > y0)) {
-        return CoverageMask(0, 0, 0, 0);
-    }
-    if ((x1 - x0) * (y1 - y0) > double(maximumPixels)) {
+    Box box = Box::around(deviceBounds).intersection(pixelsSpanning(cx1, cy1, cx2, cy2));
+    if (box.area() > maximumPixels) {
         return std::nullopt;
     }
-    constexpr double intLimit = std::numeric_limits<int>::max() / 2;
-    int left = int(std::clamp(x0, -intLimit, intLimit));
-    int top = int(std::clamp(y0, -intLimit, intLimit));
-    return CoverageMask(left, top, int(x1 - x0), int(y1 - y0));
+    return box;
+}
+
+std::optional<CoverageMask> CoverageMask::covering(cairo_t* cr, const Rect& deviceBounds) {
+    std::optional<Box> box = visibleBox(cr, deviceBounds);
+    if (!box) {
+        return std::nullopt;
+    }
+    return CoverageMask(*box);
 }
 
 namespace {
@@ -143,26 +180,27 @@ void CoverageMask::addEdge(Point from, Point to) {
 void CoverageMask::accumulate(double x0, double y0, double x1, double y1, float winding) {
     double width = width_;
     double dxdy = (x1 - x0) / (y1 - y0);
-    double x = x0;
+    // Coordinates are at least zero here, so truncation is the floor.
+    int row = int(y0);
     int rowEnd = std::min(height_, int(std::ceil(y1)));
-    for (int row = std::max(0, int(std::floor(y0))); row < rowEnd; ++row) {
-        float* cells = cells_.data() + std::size_t(row) * std::size_t(cellStride_);
-        double rowBottom = row + 1.0;
-        double dy = std::min(rowBottom, y1) - std::max(double(row), y0);
-        double xNext = rowBottom >= y1 ? x1 : std::clamp(x + dxdy * dy, 0.0, width);
-        double d = dy * winding;
+    double yTop = y0, x = x0;
+    float* cells = cells_.data() + std::size_t(row) * std::size_t(cellStride_);
+    for (; row < rowEnd; ++row, cells += cellStride_) {
+        double yBottom = std::min(row + 1.0, y1);
+        double xNext = yBottom == y1 ? x1 : std::clamp(x0 + (yBottom - y0) * dxdy, 0.0, width);
+        float d = float(yBottom - yTop) * winding;
         double xLow = std::min(x, xNext), xHigh = std::max(x, xNext);
         int low = int(xLow);
-        int high = int(std::ceil(xHigh));
-        if (high <= low + 1) {
+        if (xHigh <= low + 1) {
             // Within one column: the part of the cell right of the edge is covered, the rest
             // of the row from the next cell on fully.
-            double mid = 0.5 * (x + xNext) - low;
-            cells[low] += float(d * (1 - mid));
-            cells[low + 1] += float(d * mid);
+            float mid = float(0.5 * (x + xNext) - low);
+            cells[low] += d - d * mid;
+            cells[low + 1] += d * mid;
         } else {
             // Across several columns: each cell takes the cover of the edge's run through it,
             // the first and last as triangles, those between as equal steps.
+            int high = int(std::ceil(xHigh));
             double step = 1 / (xHigh - xLow);
             double firstFraction = xLow - low;
             double firstArea = 0.5 * step * (1 - firstFraction) * (1 - firstFraction);
@@ -174,8 +212,9 @@ void CoverageMask::accumulate(double x0, double y0, double x1, double y1, float 
             } else {
                 double secondArea = step * (1.5 - firstFraction);
                 cells[low + 1] += float(d * (secondArea - firstArea));
+                float middle = float(d * step);
                 for (int column = low + 2; column < high - 1; ++column) {
-                    cells[column] += float(d * step);
+                    cells[column] += middle;
                 }
                 double beforeLast = secondArea + (high - low - 3) * step;
                 cells[high - 1] += float(d * (1 - beforeLast - lastArea));
@@ -183,18 +222,43 @@ void CoverageMask::accumulate(double x0, double y0, double x1, double y1, float 
             cells[high] += float(d * lastArea);
         }
         x = xNext;
+        yTop = yBottom;
     }
 }
 
 void CoverageMask::resolve(std::uint8_t* data, int stride) const {
-    for (int row = 0; row < height_; ++row) {
+    auto level = [](float sum) { return std::uint8_t(coverageLevel(sum)); };
+    // Each row's running sum is a chain of dependent additions; four rows side by side keep
+    // four chains in flight at once.
+    int row = 0;
+    for (; row + 4 <= height_; row += 4) {
+        const float* c0 = cells_.data() + std::size_t(row) * std::size_t(cellStride_);
+        const float* c1 = c0 + cellStride_;
+        const float* c2 = c1 + cellStride_;
+        const float* c3 = c2 + cellStride_;
+        std::uint8_t* o0 = data + std::size_t(row) * std::size_t(stride);
+        std::uint8_t* o1 = o0 + stride;
+        std::uint8_t* o2 = o1 + stride;
+        std::uint8_t* o3 = o2 + stride;
+        float s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+        for (int column = 0; column < width_; ++column) {
+            s0 += c0[column];
+            s1 += c1[column];
+            s2 += c2[column];
+            s3 += c3[column];
+            o0[column] = level(s0);
+            o1[column] = level(s1);
+            o2[column] = level(s2);
+            o3[column] = level(s3);
+        }
+    }
+    for (; row < height_; ++row) {
         const float* cells = cells_.data() + std::size_t(row) * std::size_t(cellStride_);
         std::uint8_t* out = data + std::size_t(row) * std::size_t(stride);
         float sum = 0;
         for (int column = 0; column < width_; ++column) {
             sum += cells[column];
-            float coverage = std::min(std::fabs(sum), 1.0f);
-            out[column] = std::uint8_t(coverage * 255.0f + 0.5f);
+            out[column] = level(sum);
         }
     }
 }
@@ -221,6 +285,61 @@ void CoverageMask::paint(cairo_t* cr) const {
     cairo_identity_matrix(cr);
     cairo_mask_surface(cr, mask.get(), x_, y_);
     cairo_restore(cr);
+}
+
+namespace {
+
+// Each of the four 8-bit channels of x times a / 255, rounded, two channels at a time: the product
+// cairo's compositor uses.
+std::uint32_t multiplyChannels(std::uint32_t x, std::uint32_t a) {
+    std::uint32_t rb = (x & 0xff00ff) * a + 0x800080;
+    rb = ((rb + ((rb >> 8) & 0xff00ff)) >> 8) & 0xff00ff;
+    std::uint32_t ag = ((x >> 8) & 0xff00ff) * a + 0x800080;
+    ag = (ag + ((ag >> 8) & 0xff00ff)) & 0xff00ff00;
+    return rb | ag;
+}
+
+// Source over destination, both premultiplied: neither channel sum can pass 255.
+std::uint32_t over(std::uint32_t source, std::uint32_t destination) {
+    return source + multiplyChannels(destination, 255 - (source >> 24));
+}
+
+} // namespace
+
+std::uint32_t CoverageMask::premultiplied(double red, double green, double blue, double alpha) {
+    auto channel = [](double value) {
+        double held = std::clamp(value, 0.0, 1.0);
+        return std::uint32_t(held * 65535.0 + 0.5) >> 8;
+    };
+    double a = std::isnan(alpha) ? 0 : std::clamp(alpha, 0.0, 1.0);
+    return channel(a) << 24 | channel(red * a) << 16 | channel(green * a) << 8 | channel(blue * a);
+}
+
+void CoverageMask::blendOver(std::uint8_t* layer, int layerStride, const Box& layerBox,
+                             std::uint32_t color) const {
+    Box overlap = box().intersection(layerBox);
+    if (overlap.isEmpty() || color >> 24 == 0) {
+        return;
+    }
+    for (int row = overlap.y; row < overlap.y + overlap.height; ++row) {
+        const float* cells = cells_.data() + std::size_t(row - y_) * std::size_t(cellStride_);
+        auto* pixels = reinterpret_cast<std::uint32_t*>(layer + std::size_t(row - layerBox.y) *
+                                                                    std::size_t(layerStride));
+        float sum = 0;
+        for (int column = x_; column < overlap.x; ++column) {
+            sum += cells[column - x_];
+        }
+        for (int column = overlap.x; column < overlap.x + overlap.width; ++column) {
+            sum += cells[column - x_];
+            std::uint32_t level = coverageLevel(sum);
+            if (level == 0) {
+                continue;
+            }
+            std::uint32_t source = level == 255 ? color : multiplyChannels(color, level);
+            std::uint32_t& pixel = pixels[column - layerBox.x];
+            pixel = pixel == 0 ? source : over(source, pixel);
+        }
+    }
 }
 
 } // namespace gfx

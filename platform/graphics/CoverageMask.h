@@ -25,15 +25,35 @@ namespace gfx {
 // through this: a 60-point line is filled several times faster.
 class CoverageMask {
 public:
+    // The device pixels [x, x + width) × [y, y + height).
+    struct Box {
+        int x = 0;
+        int y = 0;
+        int width = 0;
+        int height = 0;
+
+        // The whole pixels a device-space rect touches, held within a range far beyond any
+        // surface; empty for an empty rect or one that is not a number.
+        static Box around(const Rect& deviceBounds);
+        bool isEmpty() const { return width <= 0 || height <= 0; }
+        long long area() const { return isEmpty() ? 0 : (long long)width * height; }
+        Box intersection(const Box& other) const;
+        friend bool operator==(const Box&, const Box&) = default;
+    };
+
     // An empty mask over the device pixels [x, x + width) × [y, y + height); a size below zero
     // counts as zero.
     CoverageMask(int x, int y, int width, int height);
+    explicit CoverageMask(const Box& box) : CoverageMask(box.x, box.y, box.width, box.height) {}
 
-    // A mask over the whole pixels that both deviceBounds and cr's clip touch, or nothing when the
-    // two share more than maximumPixels (the caller draws some other way).
+    // The whole pixels that both deviceBounds and cr's clip touch (an empty box when they share
+    // none), or nothing when they share more than maximumPixels: the caller draws some other way.
+    static std::optional<Box> visibleBox(cairo_t* cr, const Rect& deviceBounds);
+    // A mask over visibleBox.
     static std::optional<CoverageMask> covering(cairo_t* cr, const Rect& deviceBounds);
     static constexpr long long maximumPixels = 1LL << 22;
 
+    Box box() const { return {x_, y_, width_, height_}; }
     int x() const { return x_; }
     int y() const { return y_; }
     int width() const { return width_; }
@@ -55,6 +75,16 @@ public:
     // Paints cr's current source through the mask at its place in device space; cr's clip and
     // operator apply as they would to a fill.
     void paint(cairo_t* cr) const;
+
+    // Composites a solid colour through the mask, source over, onto a premultiplied 32-bit ARGB
+    // layer (cairo's ARGB32) whose first pixel is device pixel layerBox.x, layerBox.y; the part of
+    // the mask outside layerBox is left out. The colour is premultiplied 8-bit ARGB, and the
+    // arithmetic rounds as cairo's own compositing does, so that the layer composited in turn
+    // gives the pixels of compositing through this mask directly, wherever masks do not overlap.
+    void blendOver(std::uint8_t* layer, int layerStride, const Box& layerBox,
+                   std::uint32_t premultipliedColor) const;
+    // A colour as cairo gives it to its compositor: premultiplied, through 16 bits, to 8 bits.
+    static std::uint32_t premultiplied(double red, double green, double blue, double alpha);
 
 private:
     // One edge piece whose x lies within [0, width] and y within [0, height], box-relative, top

@@ -39,9 +39,10 @@ struct Segment {
 };
 
 // Where two segments meet: on the outer side the bevel, on the inner side the point where the
-// two segments' inner edges cross, so that neither piece reaches into the other. Each piece may
-// give up `trim` of its inner edge to the corner; when a piece is too short for that (a sharp
-// turn between short segments), the pieces keep their square ends and overlap instead.
+// two segments' inner edges cross, so that neither reaches into the other. Each segment gives up
+// `trim` of its inner edge to the corner; when one is too short for that (a sharp turn between
+// short segments) the corner is not trimmed: the segments keep their square ends and overlap,
+// with the bevel's triangle from the corner point between them.
 struct Join {
     bool turnsLeft = false;
     bool bends = false;
@@ -98,33 +99,51 @@ void bevelStrokeOutline(std::span<const Point> polyline, double width, const Out
                            joins[k].trim + joins[k + 1].trim <= segments[k].length;
     }
 
-    for (std::size_t k = 0; k < segments.size(); ++k) {
-        const Segment& s = segments[k];
-        Point leftStart = plus(s.from, s.normal), rightStart = minus(s.from, s.normal);
-        Point leftEnd = plus(s.to, s.normal), rightEnd = minus(s.to, s.normal);
-        const Join& start = joins[k];
-        const Join& end = joins[k + 1];
-        if (start.trimmed) {
-            (start.turnsLeft ? leftStart : rightStart) = start.inner;
+    // Each run of segments whose corners all meet inside is one polygon: down the left edges and
+    // back up the right ones, the bevels on the outer side and the crossing on the inner side.
+    // A run is a clockwise turn whatever its direction, as is every corner triangle between runs.
+    std::vector<Point> left, right, polygon;
+    for (std::size_t first = 0; first < segments.size();) {
+        std::size_t last = first;
+        while (last + 1 < segments.size() && joins[last + 1].trimmed) {
+            ++last;
         }
-        if (end.trimmed) {
-            (end.turnsLeft ? leftEnd : rightEnd) = end.inner;
+        left.assign({plus(segments[first].from, segments[first].normal)});
+        right.assign({minus(segments[first].from, segments[first].normal)});
+        for (std::size_t k = first + 1; k <= last; ++k) {
+            const Join& join = joins[k];
+            Point corner = segments[k].from;
+            Point in = segments[k - 1].normal, out = segments[k].normal;
+            if (join.turnsLeft) {
+                left.push_back(join.inner);
+                right.push_back(minus(corner, in));
+                right.push_back(minus(corner, out));
+            } else {
+                right.push_back(join.inner);
+                left.push_back(plus(corner, in));
+                left.push_back(plus(corner, out));
+            }
         }
-        // Along the left edge and back along the right: a clockwise turn whatever the direction.
-        Point quadrilateral[4] = {leftStart, leftEnd, rightEnd, rightStart};
-        piece(quadrilateral);
+        left.push_back(plus(segments[last].to, segments[last].normal));
+        right.push_back(minus(segments[last].to, segments[last].normal));
+        polygon.assign(left.begin(), left.end());
+        polygon.insert(polygon.end(), right.rbegin(), right.rend());
+        piece(polygon);
 
-        if (k + 1 < segments.size() && end.bends) {
-            const Segment& next = segments[k + 1];
-            Point a = end.turnsLeft ? minus(s.to, s.normal) : plus(s.to, s.normal);
-            Point b = end.turnsLeft ? minus(s.to, next.normal) : plus(s.to, next.normal);
-            Point apex = end.trimmed ? end.inner : s.to;
-            double area = signedArea(apex, a, b);
+        std::size_t next = last + 1;
+        if (next < segments.size() && joins[next].bends) {
+            const Join& join = joins[next];
+            Point corner = segments[next].from;
+            Point in = segments[last].normal, out = segments[next].normal;
+            Point a = join.turnsLeft ? minus(corner, in) : plus(corner, in);
+            Point b = join.turnsLeft ? minus(corner, out) : plus(corner, out);
+            double area = signedArea(corner, a, b);
             if (area != 0) {
-                Point triangle[3] = {apex, area < 0 ? a : b, area < 0 ? b : a};
+                Point triangle[3] = {corner, area < 0 ? a : b, area < 0 ? b : a};
                 piece(triangle);
             }
         }
+        first = next;
     }
 }
 

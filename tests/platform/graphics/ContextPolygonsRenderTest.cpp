@@ -247,5 +247,138 @@ TEST(ContextPolygons, CastTheContextsShadow) {
     EXPECT_LE(largestDifference(pair.polygons, pair.paths), 40);
 }
 
+// A chart drawn in a colour per sample, as the temperature chart is: one run per segment.
+std::vector<ColoredPoints> segmentRuns(const std::vector<Point>& line, double baseY, bool fill) {
+    std::vector<ColoredPoints> runs;
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        double hue = double(i) / double(line.size());
+        Color color = Color::srgb(hue, 0.8 - hue / 2, 1 - hue).withAlpha(fill ? 0.35 : 1);
+        std::vector<Point> points{line[i - 1], line[i]};
+        if (fill) {
+            points.insert(points.begin(), {line[i - 1].x, baseY});
+            points.push_back({line[i].x, baseY});
+        }
+        runs.push_back({color, {points}});
+    }
+    return runs;
+}
+
+Pair drawRunsBoth(const std::function<void(Context&)>& setUp,
+                  const std::vector<ColoredPoints>& fills,
+                  const std::vector<ColoredPoints>& strokes) {
+    Pair pair;
+    {
+        Context context(pair.polygons);
+        setUp(context);
+        context.fillPolygonRuns(fills);
+        context.strokePolylineRuns(strokes);
+    }
+    {
+        Context context(pair.paths);
+        setUp(context);
+        for (const ColoredPoints& run : fills) {
+            context.setFillColor(run.color);
+            context.fillPolygons(run.lists);
+        }
+        for (const ColoredPoints& run : strokes) {
+            context.setStrokeColor(run.color);
+            context.strokePolylines(run.lists);
+        }
+    }
+    return pair;
+}
+
+TEST(ContextPolygons, RunsRecordAndLeaveTheColourAsEachRunInTurnWould) {
+    std::vector<Point> line = chartLines(4)[0];
+    std::vector<ColoredPoints> fills = segmentRuns(line, 0, true);
+    std::vector<ColoredPoints> strokes = segmentRuns(line, 0, false);
+    RecordingContext together(chartSize, 2);
+    useChartLine(together);
+    together.fillPolygonRuns(fills);
+    together.strokePolylineRuns(strokes);
+    RecordingContext apart(chartSize, 2);
+    useChartLine(apart);
+    for (const ColoredPoints& run : fills) {
+        apart.setFillColor(run.color);
+        apart.fillPolygons(run.lists);
+    }
+    for (const ColoredPoints& run : strokes) {
+        apart.setStrokeColor(run.color);
+        apart.strokePolylines(run.lists);
+    }
+    std::vector<FillRecord> fillRecords = together.log().fills();
+    ASSERT_EQ(fillRecords.size(), fills.size());
+    for (std::size_t i = 0; i < fillRecords.size(); ++i) {
+        EXPECT_EQ(fillRecords[i].color, apart.log().fills()[i].color);
+        EXPECT_EQ(fillRecords[i].bounds, apart.log().fills()[i].bounds);
+    }
+    std::vector<StrokeRecord> strokeRecords = together.log().strokes();
+    ASSERT_EQ(strokeRecords.size(), strokes.size());
+    for (std::size_t i = 0; i < strokeRecords.size(); ++i) {
+        EXPECT_EQ(strokeRecords[i].color, apart.log().strokes()[i].color);
+        EXPECT_EQ(strokeRecords[i].bounds, apart.log().strokes()[i].bounds);
+    }
+    EXPECT_EQ(together.fillColor(), fills.back().color);
+    EXPECT_EQ(together.strokeColor(), strokes.back().color);
+}
+
+TEST(ContextPolygons, RunsInOneLayerDrawWhatEachRunDraws) {
+    for (unsigned seed : {5u, 6u}) {
+        // Samples 7.5 pt (15 pixels) apart, so that most columns lie inside one run.
+        std::vector<Point> line;
+        std::mt19937 random(seed);
+        for (int i = 0; i < 12; ++i) {
+            line.push_back({1 + i * 7.5, std::uniform_real_distribution<double>(2, 18)(random)});
+        }
+        auto setUp = [](Context& context) {
+            context.setFillColor(Color::srgb(0.5, 0.5, 0.5));
+            context.fillRect({0, 0, 90, 10});
+            context.clipToRect({0, 1, 90, 18});
+            useChartLine(context);
+        };
+        Pair pair = drawRunsBoth(setUp, segmentRuns(line, 1, true), segmentRuns(line, 1, false));
+        // Only where two runs share a pixel, next to the sample they meet at, may the rounding
+        // differ.
+        EXPECT_LE(largestDifference(pair.polygons, pair.paths), 2) << seed;
+        auto nearASample = [&](int column) {
+            return std::any_of(line.begin(), line.end(), [&](const Point& p) {
+                return std::fabs(p.x * 2 - (column + 0.5)) < 2.5;
+            });
+        };
+        for (int row = 0; row < pair.paths.pixelsHigh(); ++row) {
+            for (int column = 0; column < pair.paths.pixelsWide(); ++column) {
+                if (!nearASample(column)) {
+                    EXPECT_EQ(pair.polygons.pixel(column, row), pair.paths.pixel(column, row))
+                        << column << "," << row;
+                }
+            }
+        }
+        EXPECT_EQ(pair.polygons.pixelAtPoint({45, 0.5}), pair.paths.pixelAtPoint({45, 0.5}));
+    }
+}
+
+TEST(ContextPolygons, RunsWithAShadowOrAnotherOperatorDrawOneByOne) {
+    std::vector<Point> line = chartLines(8)[1];
+    std::vector<std::function<void(Context&)>> setUps{
+        [](Context& context) {
+            useChartLine(context);
+            context.setShadow(Shadow{Color::black().withAlpha(0.5), 1, {0, -2}});
+        },
+        [](Context& context) {
+            useChartLine(context);
+            context.setCompositingOperation(CompositingOperation::plusLighter);
+        },
+        [](Context& context) {
+            useChartLine(context);
+            context.rotateDegrees(3);
+        },
+    };
+    for (std::size_t i = 0; i < setUps.size(); ++i) {
+        Pair pair =
+            drawRunsBoth(setUps[i], segmentRuns(line, 2, true), segmentRuns(line, 2, false));
+        EXPECT_EQ(largestDifference(pair.polygons, pair.paths), 0) << i;
+    }
+}
+
 } // namespace
 } // namespace gfx

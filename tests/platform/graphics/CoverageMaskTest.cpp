@@ -267,7 +267,9 @@ TEST(CoverageMask, CoversTheShapesPixelsWithinTheClip) {
     cairo_surface_t* unbounded = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
     cairo_t* recording = cairo_create(unbounded);
     EXPECT_FALSE(CoverageMask::covering(recording, {0, 0, 1e6, 1e6}));
-    EXPECT_TRUE(CoverageMask::covering(recording, {0, 0, 100, 100}));
+    std::optional<CoverageMask> small = CoverageMask::covering(recording, {-20.5, 0, 100, 100});
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->box(), (CoverageMask::Box{-21, 0, 101, 100}));
     cairo_destroy(recording);
     cairo_surface_destroy(unbounded);
 }
