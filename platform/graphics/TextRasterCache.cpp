@@ -40,25 +40,42 @@ bool whole(double value) {
     return value == std::floor(value);
 }
 
-// Whether the clip is nothing or whole device pixels. Glyphs under a clip with partly covered
-// pixels are composited through a clip mask in another order than a mask is, and come out a
-// little differently.
-bool clipFollowsWholePixels(cairo_t* cr) {
+// How the clip meets a rect of whole device pixels (under the identity matrix).
+enum class ClipOver {
+    // No clip, or one that holds every pixel of the rect wholly: the clip changes nothing there.
+    nothing,
+    // Whole pixels in and whole pixels out.
+    wholePixels,
+    // Some pixel partly covered: glyphs are composited through it in another order than a mask is,
+    // and come out a little differently there.
+    partPixels,
+};
+
+ClipOver clipOver(cairo_t* cr, double x, double y, double width, double height) {
     constexpr double farAway = -1e7;
-    cairo_save(cr);
-    cairo_identity_matrix(cr);
-    bool follows = cairo_in_clip(cr, farAway, farAway);
-    if (!follows) {
-        cairo_rectangle_list_t* list = cairo_copy_clip_rectangle_list(cr);
-        follows = list->status == CAIRO_STATUS_SUCCESS;
-        for (int i = 0; follows && i < list->num_rectangles; ++i) {
-            const cairo_rectangle_t& r = list->rectangles[i];
-            follows = whole(r.x) && whole(r.y) && whole(r.width) && whole(r.height);
-        }
-        cairo_rectangle_list_destroy(list);
+    if (cairo_in_clip(cr, farAway, farAway)) {
+        return ClipOver::nothing;
     }
+    // A clip with curves (the capsule a figure sits in) is convex wherever a line is drawn in it:
+    // it holds the whole rect, every pixel wholly, when it holds the rect's corners with half a
+    // pixel to spare.
+    constexpr double spare = 0.5;
+    double left = x - spare, top = y - spare, right = x + width + spare,
+           bottom = y + height + spare;
+    if (cairo_in_clip(cr, left, top) && cairo_in_clip(cr, right, top) &&
+        cairo_in_clip(cr, left, bottom) && cairo_in_clip(cr, right, bottom)) {
+        return ClipOver::nothing;
+    }
+    // The clip cut down to the rect is a region (whole pixels) only if it was one over the rect.
+    cairo_save(cr);
+    cairo_new_path(cr);
+    cairo_rectangle(cr, x, y, width, height);
+    cairo_clip(cr);
+    cairo_rectangle_list_t* list = cairo_copy_clip_rectangle_list(cr);
+    bool region = list->status == CAIRO_STATUS_SUCCESS;
+    cairo_rectangle_list_destroy(list);
     cairo_restore(cr);
-    return follows;
+    return region ? ClipOver::wholePixels : ClipOver::partPixels;
 }
 
 std::size_t mix(std::size_t seed, std::size_t value) {
@@ -93,8 +110,7 @@ bool TextRasterCache::paint(cairo_t* cr, const ShapedText& shaped) {
     double deviceScaleX = 1, deviceScaleY = 1, offsetX = 0, offsetY = 0;
     cairo_surface_get_device_scale(target, &deviceScaleX, &deviceScaleY);
     cairo_surface_get_device_offset(target, &offsetX, &offsetY);
-    if (deviceScaleX != 1 || deviceScaleY != 1 || !whole(offsetX) || !whole(offsetY) ||
-        !clipFollowsWholePixels(cr)) {
+    if (deviceScaleX != 1 || deviceScaleY != 1 || !whole(offsetX) || !whole(offsetY)) {
         return false;
     }
     cairo_matrix_t m;
@@ -131,12 +147,28 @@ bool TextRasterCache::paint(cairo_t* cr, const ShapedText& shaped) {
     if (raster->drawDirectly) {
         return false;
     }
-    if (raster->mask) {
-        cairo_save(cr);
-        cairo_identity_matrix(cr);
-        cairo_mask_surface(cr, raster->mask.get(), pixelX + raster->left - offsetX,
-                           pixelY + raster->top - offsetY);
-        cairo_restore(cr);
+    if (!raster->mask) {
+        return true;
+    }
+    cairo_surface_t* mask = raster->mask.get();
+    double maskX = pixelX + raster->left - offsetX, maskY = pixelY + raster->top - offsetY;
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    ClipOver clip = clipOver(cr, maskX, maskY, cairo_image_surface_get_width(mask),
+                             cairo_image_surface_get_height(mask));
+    if (clip == ClipOver::nothing) {
+        // Compositing through a curved clip costs more than the glyphs did; where it holds the
+        // whole mask it can go.
+        cairo_reset_clip(cr);
+    }
+    if (clip != ClipOver::partPixels) {
+        cairo_mask_surface(cr, mask, maskX, maskY);
+    }
+    cairo_restore(cr);
+    if (clip == ClipOver::partPixels) {
+        // The clip test took the path: give the direct draw its current point back.
+        cairo_move_to(cr, 0, 0);
+        return false;
     }
     return true;
 }

@@ -29,10 +29,10 @@ struct ShapedText;
 // coverage is kept as one to draw directly.
 //
 // Where that reasoning does not hold the cache refuses and the caller draws directly: coloured
-// runs, rotated or sheared transforms, other scales, clips that cut pixels, targets that are not
-// image surfaces (an X server draws glyphs its own way), operators that reach outside the glyphs,
-// lines of thousands of pixels. A line is rendered into a mask the second time it is drawn alike,
-// so a figure that changes every second costs no more than before.
+// runs, rotated or sheared transforms, other scales, clips that cut pixels under the line,
+// targets that are not image surfaces (an X server draws glyphs its own way), operators that
+// reach outside the glyphs, lines of thousands of pixels. A line is rendered into a mask the
+// second time it is drawn alike, so a figure that changes every second costs no more than before.
 //
 // Least recently used masks are dropped beyond a byte budget. One per thread (forThisThread);
 // an instance is not shared between threads.

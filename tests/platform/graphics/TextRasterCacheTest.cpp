@@ -194,6 +194,15 @@ TEST(TextRasterCache, KeepsClipsTruncationAlphaColoursShadowsAndOperations) {
         context.clipToRect({12.3, 4.6, 30.35, 9.1});
         drawText(context, "Clipped 88.8", Point{8.6, 3.1}, valueStyle());
     });
+    add("fractional clip around the text", [](Context& context) {
+        context.clipToRect({0.3, 0.2, 150.35, 50.1});
+        drawText(context, "Inside 88.8", Point{20.6, 13.1}, valueStyle());
+    });
+    add("capsule around the text", [](Context& context) {
+        context.clip(Path::roundedRect({1, 0.5, 150.3, 40}, 12, 12));
+        drawText(context, "In a capsule 7.5 GB", Point{13.4, 12.3}, valueStyle());
+        drawText(context, "Corner", Point{0.4, 0.35}, titleStyle());
+    });
     add("rounded clip", [](Context& context) {
         context.clip(Path::roundedRect({20.2, 2.5, 40.4, 14.2}, 6, 6));
         drawText(context, "Round 4.20 GB", Point{14.4, 5.35}, valueStyle(Color::white()));
@@ -296,10 +305,49 @@ TEST(TextRasterCache, RefusesWhatAMaskCouldNotMatch) {
     cairo_destroy(cr);
     cairo_surface_destroy(recording);
 
+    // A clip that cuts pixels under the line; one that cuts pixels only away from it is fine.
+    auto clipTo = [](cairo_t* cr, double x, double y, double width, double height) {
+        cairo_matrix_t matrix;
+        cairo_get_matrix(cr, &matrix);
+        cairo_identity_matrix(cr);
+        cairo_rectangle(cr, x, y, width, height);
+        cairo_clip(cr);
+        cairo_set_matrix(cr, &matrix);
+        cairo_move_to(cr, 0, 0);
+    };
+    auto paintClipped = [&](double x, const std::string& text) {
+        Canvas canvas;
+        clipTo(canvas.cr, x, 0.5, 150.25, 59);
+        bool painted = cache.paint(canvas.cr, *shaped(text));
+        return std::pair{painted, inkedPixels(canvas.bitmap)};
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_EQ(paintClipped(40.5, "Clipped 12"), (std::pair{false, 0}));
+    }
+    paintClipped(0.5, "Clipped 34");
+    auto [painted, ink] = paintClipped(0.5, "Clipped 34");
+    EXPECT_TRUE(painted);
+    EXPECT_GT(ink, 50);
+
+    // So is a curved clip that holds the line wholly.
+    auto paintInCircle = [&](const std::string& text) {
+        Canvas canvas;
+        cairo_matrix_t matrix;
+        cairo_get_matrix(canvas.cr, &matrix);
+        cairo_identity_matrix(canvas.cr);
+        cairo_arc(canvas.cr, 80, 30, 79, 0, 2 * M_PI);
+        cairo_clip(canvas.cr);
+        cairo_set_matrix(canvas.cr, &matrix);
+        cairo_move_to(canvas.cr, 0, 0);
+        return cache.paint(canvas.cr, *shaped(text));
+    };
+    paintInCircle("Round 56");
+    EXPECT_TRUE(paintInCircle("Round 56"));
+
     cache.setEnabled(false);
     EXPECT_TRUE(refuses([](Canvas&) {}));
     cache.setEnabled(true);
-    EXPECT_EQ(cache.renderCount(), 0u);
+    std::size_t renders = cache.renderCount();
     // Drawn directly the first time, from a mask from then on.
     Canvas first;
     EXPECT_FALSE(cache.paint(first.cr, *shaped("Accepted 12")));
@@ -307,7 +355,7 @@ TEST(TextRasterCache, RefusesWhatAMaskCouldNotMatch) {
     Canvas second;
     EXPECT_TRUE(cache.paint(second.cr, *shaped("Accepted 12")));
     EXPECT_GT(inkedPixels(second.bitmap), 50);
-    EXPECT_EQ(cache.renderCount(), 1u);
+    EXPECT_EQ(cache.renderCount(), renders + 1);
 }
 
 TEST(TextRasterCache, DropsTheLeastRecentlyUsedBeyondItsBudget) {
