@@ -249,6 +249,8 @@ private:
     // with its appearance: a rebuild draws only the ones whose content changed.
     KeptStatusImage<MemoryStatusContent> keptMemoryImage_;
     KeptStatusImage<NetworkStatusContent> keptNetworkImage_;
+    // The memory image's layout, measured again only when its figures' texts change.
+    KeptStatusLayout keptMemoryLayout_;
     std::optional<std::pair<bool, gfx::Image>> appMark_;
     // What the tooltip and accessibility label were last written from.
     std::optional<StatusToolTipContent> toolTipShown_;

@@ -101,6 +101,8 @@ void AppDelegate::refreshStatus(bool animated) {
         content.mode = displayMode;
         content.language = language;
         content.chartLength = chartLength;
+        content.layout =
+            keptMemoryLayout_.measure(displayMode, language, latest, memoryShowChart, chartLength);
         statusView->memoryImage = keptMemoryImage_.image(content, memoryStatusImage);
     } else {
         statusView->memoryImage.reset();

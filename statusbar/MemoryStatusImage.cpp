@@ -178,8 +178,10 @@ bool drawMemoryStatus(gfx::Context& context, const MemoryStatusContent& content,
 }
 
 gfx::Image memoryStatusImage(const MemoryStatusContent& content) {
-    StatusLayout layout = StatusLayout::measure(content.mode, content.language, content.snapshot,
-                                                content.showChart, content.chartLength);
+    const StatusLayout layout =
+        content.layout ? *content.layout
+                       : StatusLayout::measure(content.mode, content.language, content.snapshot,
+                                               content.showChart, content.chartLength);
     gfx::Image image = gfx::Image::withDrawingHandler(
         {layout.width, imageHeight}, false,
         [&content, layout](gfx::Context& context, const gfx::Rect& rect) {
@@ -193,7 +195,7 @@ bool operator==(const MemoryStatusContent& left, const MemoryStatusContent& righ
            left.capacity == right.capacity && left.blue == right.blue && left.tint == right.tint &&
            left.mode == right.mode && left.language == right.language &&
            left.chartLength == right.chartLength && left.snapshot == right.snapshot &&
-           std::ranges::equal(left.history, right.history);
+           left.layout == right.layout && std::ranges::equal(left.history, right.history);
 }
 
 } // namespace pulsedeck

@@ -29,6 +29,8 @@ struct MemoryStatusContent {
     DisplayMode mode = DisplayMode::automatic;
     AppLanguage language = AppLanguage::english;
     double chartLength = 85;
+    // The layout measured for these figures; measured while drawing when none.
+    std::optional<StatusLayout> layout = std::nullopt;
 };
 
 // Equal when every field and every history point are: the same image would be drawn.

@@ -118,4 +118,16 @@ StatusLayout StatusLayout::measure(DisplayMode style, AppLanguage language,
     return {cw, leftEnd, rightStart, rightEnd, rightEnd + 10};
 }
 
+StatusLayout KeptStatusLayout::measure(DisplayMode style, AppLanguage language,
+                                       const MemorySnapshot& snapshot, bool showsChart,
+                                       double chartLength) {
+    Inputs inputs{style,         language,      showsChart,        chartLength,
+                  snapshot.used, snapshot.swap, snapshot.physical, snapshot.cached};
+    if (inputs_ != inputs) {
+        layout_ = StatusLayout::measure(style, language, snapshot, showsChart, chartLength);
+        inputs_ = std::move(inputs);
+    }
+    return layout_;
+}
+
 } // namespace pulsedeck

@@ -4,6 +4,7 @@
 #include "sources/DisplayMode.h"
 #include "sources/MemorySnapshot.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,32 @@ struct StatusLayout {
     static StatusLayout measure(DisplayMode style, AppLanguage language,
                                 const MemorySnapshot& snapshot, bool showsChart,
                                 double chartLength);
+};
+
+// StatusLayout::measure with its last answer kept: the same style, language, chart and memory
+// texts give the kept layout without measuring any text again (the chart may move every second
+// while the figures stand).
+class KeptStatusLayout {
+public:
+    StatusLayout measure(DisplayMode style, AppLanguage language, const MemorySnapshot& snapshot,
+                         bool showsChart, double chartLength);
+
+private:
+    // What measure reads.
+    struct Inputs {
+        DisplayMode style = DisplayMode::automatic;
+        AppLanguage language = AppLanguage::english;
+        bool showsChart = true;
+        double chartLength = 0;
+        std::string used;
+        std::string swap;
+        std::string physical;
+        std::string cached;
+
+        bool operator==(const Inputs&) const = default;
+    };
+    std::optional<Inputs> inputs_;
+    StatusLayout layout_;
 };
 
 } // namespace pulsedeck

@@ -178,5 +178,33 @@ TEST(StatusLayout, AutomaticWithTheChartTakesTheWidestOfTitleTemplateAndValue) {
     EXPECT_EQ(layout.width, std::ceil(31 + textWidth("123456.78 GB", statusValueFont())) + 8);
 }
 
+// The kept layout answers as a fresh measure does for every change of what is measured, and
+// keeps its answer while only figures that are not measured (the chart's fractions) move.
+TEST(StatusLayout, AKeptLayoutFollowsEveryMeasuredInput) {
+    KeptStatusLayout kept;
+    MemorySnapshot snapshot = sample();
+    auto same = [&](DisplayMode style, AppLanguage language, bool chart, double length) {
+        EXPECT_EQ(kept.measure(style, language, snapshot, chart, length),
+                  StatusLayout::measure(style, language, snapshot, chart, length));
+    };
+    same(DisplayMode::four, AppLanguage::english, true, 85);
+    snapshot.usedFraction = 0.7;
+    same(DisplayMode::four, AppLanguage::english, true, 85);
+    snapshot.used = "888.88 GB";
+    same(DisplayMode::four, AppLanguage::english, true, 85);
+    snapshot.physical = "1024.00 GB";
+    same(DisplayMode::four, AppLanguage::english, true, 85);
+    snapshot.cached = "999.99 GB";
+    same(DisplayMode::four, AppLanguage::english, true, 85);
+    snapshot.swap = "0 KB";
+    same(DisplayMode::automatic, AppLanguage::english, true, 85);
+    snapshot.swap = "777.77 GB";
+    same(DisplayMode::automatic, AppLanguage::english, true, 85);
+    same(DisplayMode::pair, AppLanguage::english, true, 85);
+    same(DisplayMode::pair, AppLanguage::german, true, 85);
+    same(DisplayMode::pair, AppLanguage::german, false, 85);
+    same(DisplayMode::pair, AppLanguage::german, false, 120);
+}
+
 } // namespace
 } // namespace pulsedeck
