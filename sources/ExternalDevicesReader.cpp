@@ -75,11 +75,10 @@ ExternalDevicesSnapshot ExternalDevicesReader::sample(double now) {
         return cached_;
     }
 
-    const std::vector<AudioEndpoint> endpoints = audioEndpoints();
     std::vector<ExternalDevice> list;
     std::map<std::uint64_t, ExternalDevice> usbByRegistryID;
     std::map<std::uint64_t, std::string> mediaToDevice;
-    scanUSB(endpoints, list, usbByRegistryID);
+    scanUSB(list, usbByRegistryID);
     scanStorage(usbByRegistryID, list, mediaToDevice);
 
     bool spaceDue = false;
@@ -89,7 +88,10 @@ ExternalDevicesSnapshot ExternalDevicesReader::sample(double now) {
         spaceDue = nextSpaceRead_ <= now && !spaceInFlight_;
         if (spaceDue) {
             nextSpaceRead_ = now + volumeSpaceInterval;
-            spaceInFlight_ = true;
+            // With no listed disk the read finds nothing; when it found nothing last time too,
+            // waking a worker for it would change nothing.
+            spaceDue = !mediaToDevice.empty() || !availableSpace_.empty();
+            spaceInFlight_ = spaceDue;
         }
         space = availableSpace_;
     }
@@ -199,8 +201,11 @@ ExternalDevicesReader::registryAncestors(const sys::DeviceRegistry& registry,
 }
 
 void ExternalDevicesReader::scanUSB(
-    const std::vector<AudioEndpoint>& endpoints, std::vector<ExternalDevice>& list,
+    std::vector<ExternalDevice>& list,
     std::map<std::uint64_t, ExternalDevice>& usbByRegistryID) const {
+    // Only an external USB device is told apart by the sound cards, so they are read for the
+    // first one and not at all on a machine without any.
+    std::optional<std::vector<AudioEndpoint>> endpoints;
     for (const sys::RegistryEntry& entry : registry_.usbDevices()) {
         const sys::DeviceProperties properties = registry_.properties(entry);
         if (!isExternalUSBDevice(properties)) {
@@ -214,7 +219,10 @@ void ExternalDevicesReader::scanUSB(
         device.bitsPerSecond = usbLinkRate(properties);
         const std::string vendor =
             firstString(properties, "USB Vendor Name", "kUSBVendorString").value_or(std::string());
-        device.kind = classify(device.name, usbClasses(entry), endpoints, vendor);
+        if (!endpoints) {
+            endpoints = audioEndpoints();
+        }
+        device.kind = classify(device.name, usbClasses(entry), *endpoints, vendor);
         list.push_back(device);
         usbByRegistryID.emplace(entry.id, std::move(device));
     }

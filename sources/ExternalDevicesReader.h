@@ -128,7 +128,7 @@ private:
     std::set<int> usbClasses(const sys::RegistryEntry& device) const;
     static std::vector<RegistryAncestor> registryAncestors(const sys::DeviceRegistry& registry,
                                                            const sys::RegistryEntry& entry);
-    void scanUSB(const std::vector<AudioEndpoint>& endpoints, std::vector<ExternalDevice>& list,
+    void scanUSB(std::vector<ExternalDevice>& list,
                  std::map<std::uint64_t, ExternalDevice>& usbByRegistryID) const;
     // What a scan keeps of one block device folder for the next: facts that hold while the
     // device exists. Without an entry the folder is never listed (no device, not a block device,

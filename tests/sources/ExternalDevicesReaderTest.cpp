@@ -299,6 +299,40 @@ TEST_F(FixtureMachine, VolumeSpaceIsReadAtMostEveryFiveSeconds) {
     EXPECT_EQ(work.runPending(), 1) << "a hot-plug event makes the Thunderbolt read due at once";
 }
 
+TEST_F(FixtureMachine, NoVolumeSpaceIsReadWhileNoDiskIsListedAndNoneWasBefore) {
+    testsupport::TemporaryDirectory copy;
+    fs::copy(testsupport::fixturePath("devices"), copy.path(),
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    auto reader = makeReader(copy.path());
+    reader->sample(100);
+    finishBackgroundReads();
+    ASSERT_TRUE(reader->sample(100.5).devices[1].availableCapacity);
+
+    // Every disk leaves: one more read finds their volumes gone, then none is due.
+    fs::remove_all(copy.path() / "sys/class/block");
+    reader->noteChange(true);
+    reader->sample(105);
+    EXPECT_EQ(work.runPending(), 2) << "the volume space and the Thunderbolt inventory";
+    mainLoop.runUntilIdle();
+    for (const ExternalDevice& listed : reader->sample(105.5).devices) {
+        EXPECT_FALSE(listed.availableCapacity) << listed.name;
+    }
+    reader->noteChange(false);
+    reader->sample(110);
+    EXPECT_EQ(work.runPending(), 0) << "nothing to read and nothing to clear";
+
+    fs::create_directories(copy.path() / "sys/class/block");
+    const std::string sda = "../../devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host0/"
+                            "target0:0:0/0:0:0:0/block/sda";
+    fs::create_symlink(sda, copy.path() / "sys/class/block/sda");
+    fs::create_symlink(sda + "/sda1", copy.path() / "sys/class/block/sda1");
+    reader->noteChange(false);
+    reader->sample(115);
+    EXPECT_EQ(work.runPending(), 1) << "a listed disk again";
+    mainLoop.runUntilIdle();
+    EXPECT_EQ(reader->sample(115.5).devices.back().availableCapacity, 40 * gigabyte);
+}
+
 TEST_F(FixtureMachine, BackgroundReadsReportOnlyResultsThatChanged) {
     auto reader = makeReader(testsupport::fixturePath("devices"));
     reader->sample(100);
