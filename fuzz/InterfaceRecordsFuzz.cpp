@@ -1,11 +1,13 @@
-// Feeds arbitrary bytes to both halves of the interface list: the rtnetlink message parser that
-// reads the kernel's link dump, and the record walk of the network reader. Neither may read out
+// Feeds arbitrary bytes to both halves of the interface list: the rtnetlink message parsers that
+// read the kernel's link dump and its statistics answers, and the record walk of the network
+// reader. Neither may read out
 // of bounds, and every name the walk produces must be well-formed UTF-8 of at most 15 bytes'
 // worth of characters.
 #include "platform/system/InterfaceList.h"
 #include "platform/system/LinkDump.h"
 #include "sources/NetworkReader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -64,5 +66,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (records.size() != links.size() * sys::interfacerecord::length)
         std::abort();
     pulsedeck::walkInterfaceRecords(records, nameOf);
+
+    // Statistics answers only ever name links the dump listed, and count every answer.
+    std::vector<sys::InterfaceLink> counted;
+    std::size_t replies = 0;
+    sys::parseStatsMessages(bytes, sequence, links, counted, replies);
+    if (counted.size() > replies)
+        std::abort();
+    for (const auto& link : counted) {
+        if (std::none_of(links.begin(), links.end(),
+                         [&](const auto& known) { return known.index == link.index; }))
+            std::abort();
+    }
     return 0;
 }
