@@ -1,3 +1,9 @@
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/StatusBar.h"
+#include "platform/toolkit/headless/HeadlessWindowServer.h"
+#include "statusbar/EditingPanels.h"
 #include "statusbar/MenuBarContentView.h"
 #include "statusbar/SampleStrip.h"
 
@@ -99,5 +105,65 @@ void BM_LayoutModuleRects(benchmark::State& state) {
         benchmark::DoNotOptimize(strip->layoutModuleRects());
 }
 BENCHMARK(BM_LayoutModuleRects);
+
+// The strip as the program shows it: drawn by an editing panel over the status item, on a
+// headless scale-1 screen.
+class PresentedStrip {
+public:
+    PresentedStrip() {
+        strip = std::make_shared<MenuBarContentView>(gfx::Rect{0, 0, 700, 24});
+        striptest::fillSampleStrip(*strip, readings, false);
+        strip->setFrameSize({strip->requiredWidth(), 24});
+        item = ui::StatusBar::system().statusItem(strip->requiredWidth());
+        item->setView(strip);
+        panels = std::make_unique<pulsedeck::EditingPanels>(strip);
+        strip->editingDisplayAction = [this] { panels->redrawSurfaces(); };
+        conditions.surfacesReady = true;
+        panels->refresh(conditions);
+        loop.runUntilIdle();
+    }
+    ~PresentedStrip() { panels.reset(); }
+
+    // What a status rebuild leaves: new images for the given modules, the whole strip asked
+    // for, the panels refreshed; then the windows draw what was marked.
+    void rebuild(std::initializer_list<std::optional<gfx::Image>*> changed) {
+        for (auto* image : changed)
+            if (*image && (*image)->bitmap())
+                *image = gfx::Image::withBitmap((*image)->bitmap()->copy());
+        strip->setNeedsDisplay(true);
+        panels->refresh(conditions);
+        loop.runUntilIdle();
+    }
+
+    dispatch::VirtualClock clock{1000.0};
+    dispatch::RunLoop loop{clock};
+    dispatch::ScopedMainRunLoop scopedLoop{loop};
+    ui::HeadlessWindowServer server{{ui::HeadlessWindowServer::makeScreen({0, 0, 1440, 900}, 1)},
+                                    clock};
+    ui::Application app{server, loop};
+    const striptest::SampleReadings readings;
+    std::shared_ptr<MenuBarContentView> strip;
+    std::shared_ptr<ui::StatusItem> item;
+    std::unique_ptr<pulsedeck::EditingPanels> panels;
+    pulsedeck::EditingPanels::Conditions conditions;
+};
+
+// One second of the strip's drawing at rest: the memory, network and compute images are new,
+// the others kept; the status bar's window and the editing panel draw and present.
+void BM_PresentedStripAfterRebuild(benchmark::State& state) {
+    PresentedStrip presented;
+    MenuBarContentView& strip = *presented.strip;
+    for (auto _ : state)
+        presented.rebuild({&strip.memoryImage, &strip.networkImage, &strip.computeImage});
+}
+BENCHMARK(BM_PresentedStripAfterRebuild)->Unit(benchmark::kMicrosecond);
+
+// The same when no module's picture changed.
+void BM_PresentedStripAfterQuietRebuild(benchmark::State& state) {
+    PresentedStrip presented;
+    for (auto _ : state)
+        presented.rebuild({});
+}
+BENCHMARK(BM_PresentedStripAfterQuietRebuild)->Unit(benchmark::kMicrosecond);
 
 } // namespace

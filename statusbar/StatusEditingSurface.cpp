@@ -115,17 +115,34 @@ void StatusEditingSurface::setFrameSize(gfx::Size size) {
     setCornerRadius(size.height * cornerFactor());
 }
 
+// The surface paints nothing of its own: its area shows its glass and foreground, which mark
+// themselves when what they draw changes. So a whole mark is kept only when the surface's own
+// geometry, clip, opacity or appearance changed (the toolkit asks on each such change); the
+// display asked for after every status rebuild repaints only the modules that changed.
 void StatusEditingSurface::setNeedsDisplay(bool flag) {
-    View::setNeedsDisplay(flag);
-    if (needsDisplay())
-        redraw();
+    if (!flag) {
+        View::setNeedsDisplay(false);
+        return;
+    }
+    const OwnLook look{window(),
+                       frame(),
+                       bounds(),
+                       cornerRadius(),
+                       alphaValue(),
+                       isHidden(),
+                       effectiveAppearance()};
+    if (markedLook_ != look) {
+        markedLook_ = look;
+        View::setNeedsDisplay(true);
+    }
+    redraw();
 }
 
 // Both redraws only mark the foreground: one status rebuild asks for a redraw many times, and
 // drawing each time would paint and present the whole strip again for every ask. The window
 // draws what is marked once, on its next scheduled display.
 void StatusEditingSurface::redraw() {
-    foreground_->setNeedsDisplay(true);
+    foreground_->redrawChanges();
 }
 
 void StatusEditingSurface::redraw(const gfx::Rect& rect) {
@@ -144,22 +161,28 @@ void StatusEditingSurface::drawContent(gfx::Context& context, const gfx::Rect& r
         strip->drawStrip(context, true, rect);
 }
 
-void StatusEditingSurface::drawBackground(gfx::Context& context, const gfx::Rect&) {
+StatusEditingSurface::BackgroundLook StatusEditingSurface::backgroundLook() const {
     const auto strip = owner.lock();
     if (!strip)
+        return {};
+    return {strip->effectiveAppearance() == gfx::Appearance::dark,
+            reduceTransparency() ? 1.0 : std::pow(clampedOpacity(strip->stripOpacity), 3),
+            bounds().height() * cornerFactor(), bounds()};
+}
+
+void StatusEditingSurface::drawBackground(gfx::Context& context, const gfx::Rect&) {
+    if (owner.expired())
         return;
-    const bool dark = strip->effectiveAppearance() == gfx::Appearance::dark;
-    const double alpha =
-        reduceTransparency() ? 1.0 : std::pow(clampedOpacity(strip->stripOpacity), 3);
-    const double radius = bounds().height() * cornerFactor();
-    const gfx::Path glassShape = gfx::Path::roundedRect(bounds().insetBy(0.5, 0.5), radius, radius);
+    const BackgroundLook look = backgroundLook();
+    const gfx::Path glassShape =
+        gfx::Path::roundedRect(look.bounds.insetBy(0.5, 0.5), look.radius, look.radius);
 
     gfx::Context::SavedState saved(context);
     context.setFillColor(
-        gfx::Color::grey(dark ? backgroundWhiteDark : backgroundWhiteLight, alpha));
+        gfx::Color::grey(look.dark ? backgroundWhiteDark : backgroundWhiteLight, look.alpha));
     context.fill(glassShape);
-    context.setStrokeColor(dark ? gfx::Color::white().withAlpha(outlineAlpha)
-                                : gfx::Color::black().withAlpha(outlineAlpha));
+    context.setStrokeColor(look.dark ? gfx::Color::white().withAlpha(outlineAlpha)
+                                     : gfx::Color::black().withAlpha(outlineAlpha));
     context.setLineWidth(outlineWidth);
     context.stroke(glassShape);
 }

@@ -44,9 +44,20 @@ public:
     virtual void reportHover(ModuleKind kind, gfx::Point screenPoint);
     // Material, opacity, appearance and corner radius from the owner.
     virtual void applyMaterial();
+    // What the rounded strip background is drawn from; two equal looks draw the same pixels.
+    // A surface that draws another background overrides both.
+    struct BackgroundLook {
+        bool dark = false;
+        double alpha = 1;
+        double radius = 0;
+        gfx::Rect bounds;
+        bool operator==(const BackgroundLook&) const = default;
+    };
+    virtual BackgroundLook backgroundLook() const;
     // The rounded strip background.
     virtual void drawBackground(gfx::Context& context, const gfx::Rect& rect);
-    // Marks the whole foreground for repainting; the window draws it on its next display.
+    // Asks the foreground to repaint what changed in the strip since it was last drawn; the
+    // window draws it on its next display.
     virtual void redraw();
     // Marks the column of the foreground under a rect of the strip (4 pt either side).
     virtual void redraw(const gfx::Rect& rect);
@@ -84,6 +95,19 @@ private:
     std::shared_ptr<ui::TrackingArea> tracking_;
     std::unique_ptr<dispatch::Timer> hoverTimer_;
     std::optional<ModuleKind> hoveredModule_;
+    // What the surface's own area depends on, as last marked for display: asking for a display
+    // with nothing of it changed repaints only what changed in the strip.
+    struct OwnLook {
+        const ui::Window* window = nullptr;
+        gfx::Rect frame;
+        gfx::Rect bounds;
+        double cornerRadius = 0;
+        double alpha = 1;
+        bool hidden = false;
+        gfx::Appearance appearance = gfx::Appearance::light;
+        bool operator==(const OwnLook&) const = default;
+    };
+    std::optional<OwnLook> markedLook_;
 };
 
 } // namespace pulsedeck

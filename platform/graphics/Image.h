@@ -51,6 +51,9 @@ public:
     bool isFlipped() const;
     // The bitmap representation, when the image has one.
     const Bitmap* bitmap() const;
+    // Whether both are copies of one image (and so draw the same pixels, whatever their
+    // template flags).
+    bool sharesContent(const Image& other) const { return content_ == other.content_; }
 
     // Draws the image (or its source part) into rect, stretched to fill it, through the
     // context's clip, transform, alpha and shadow.

@@ -178,6 +178,14 @@ protected:
     virtual void keyDown(const Event& event);
     virtual void keyUp(const Event& event);
 
+    // Called on every view of a window just before the window draws what views marked. A view
+    // that knows more than its marks say settles them here: replaceDirtyRect takes back the
+    // parts that would only draw the same pixels again.
+    virtual void viewWillDraw() {}
+    // Replaces the area awaiting display (bounds space) without telling the window; meant for
+    // viewWillDraw, where the window gathers the marks after every view has settled them.
+    void replaceDirtyRect(const gfx::Rect& rect);
+
     virtual void resetCursorRects() {}
     virtual void viewDidChangeEffectiveAppearance() {}
     virtual void viewDidMoveToWindow() {}
@@ -201,6 +209,9 @@ private:
     // Draws this view and its subviews clipped to dirty; both the context's user space and
     // dirty are in this view's bounds space.
     void drawHierarchy(gfx::Context& context, const gfx::Rect& dirty);
+    // Draws one area of the view (inside its bounds) and its subviews, clipped to the bounds,
+    // rounded or not.
+    void drawArea(gfx::Context& context, const gfx::Rect& area, bool rounded);
     void clearDirtyInTree();
     void collectCursorRects();
 

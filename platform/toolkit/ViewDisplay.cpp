@@ -3,6 +3,11 @@
 #include "platform/toolkit/View.h"
 #include "platform/toolkit/Window.h"
 
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
 namespace ui {
 
 void View::setNeedsDisplay(bool flag) {
@@ -25,6 +30,10 @@ void View::invalidate(const gfx::Rect& rect) {
         window_->viewInvalidated(*this, clipped);
 }
 
+void View::replaceDirtyRect(const gfx::Rect& rect) {
+    dirty_ = rect.intersection(bounds_);
+}
+
 void View::display() {
     displayRect(bounds_);
 }
@@ -42,14 +51,71 @@ void View::displayRect(const gfx::Rect& rect) {
 
 void View::drawRect(gfx::Context&, const gfx::Rect&) {}
 
+namespace {
+
+// Whether an area inside bounds reaches into one of the corners a radius rounds off. Away from
+// them the rounded clip cuts nothing a rectangle would not, so the cheaper rectangle serves: a
+// shape clip makes every fill beneath it go through a mask.
+bool reachesACorner(const gfx::Rect& area, const gfx::Rect& bounds, double radius) {
+    const double rx = std::clamp(radius, 0.0, bounds.width() / 2);
+    const double ry = std::clamp(radius, 0.0, bounds.height() / 2);
+    const bool betweenSides =
+        area.minX() >= bounds.minX() + rx && area.maxX() <= bounds.maxX() - rx;
+    const bool betweenEnds = area.minY() >= bounds.minY() + ry && area.maxY() <= bounds.maxY() - ry;
+    return !betweenSides && !betweenEnds;
+}
+
+// The parts of an area left of, between and right of a radius's rounded ends, split on whole
+// points, when the view sits on whole points of its window: each part then covers whole pixels
+// at every integer backing scale, so drawing the parts one by one lays down the same pixels as
+// drawing the area at once. Empty when the area cannot be split so.
+std::vector<gfx::Rect> splitAtRoundedEnds(const gfx::Rect& area, const gfx::Rect& bounds,
+                                          double radius, const gfx::AffineTransform& toWindow) {
+    const bool wholePoints = toWindow.a == 1 && toWindow.b == 0 && toWindow.c == 0 &&
+                             toWindow.d == 1 && toWindow.tx == std::floor(toWindow.tx) &&
+                             toWindow.ty == std::floor(toWindow.ty);
+    const double rx = std::clamp(radius, 0.0, bounds.width() / 2);
+    const double left = std::ceil(bounds.minX() + rx);
+    const double right = std::floor(bounds.maxX() - rx);
+    if (!wholePoints || area.minX() != std::floor(area.minX()) ||
+        area.maxX() != std::floor(area.maxX()) || !(left < right) || area.maxX() <= left ||
+        area.minX() >= right)
+        return {};
+    std::vector<gfx::Rect> parts;
+    for (const auto& [from, to] :
+         {std::pair{area.minX(), left}, std::pair{left, right}, std::pair{right, area.maxX()}}) {
+        const double begin = std::max(from, area.minX());
+        const double end = std::min(to, area.maxX());
+        if (begin < end)
+            parts.push_back({begin, area.minY(), end - begin, area.height()});
+    }
+    return parts.size() > 1 ? parts : std::vector<gfx::Rect>{};
+}
+
+} // namespace
+
 void View::drawHierarchy(gfx::Context& context, const gfx::Rect& dirty) {
     if (hidden_ || alpha_ <= 0)
         return;
     const gfx::Rect area = dirty.intersection(bounds_);
     if (area.isEmpty())
         return;
+    if (cornerRadius_ > 0 && reachesACorner(area, bounds_, cornerRadius_)) {
+        // The wide middle of a strip with round ends draws without the shape clip.
+        const std::vector<gfx::Rect> parts =
+            splitAtRoundedEnds(area, bounds_, cornerRadius_, transformToWindow());
+        for (const gfx::Rect& part : parts)
+            drawArea(context, part, reachesACorner(part, bounds_, cornerRadius_));
+        if (parts.empty())
+            drawArea(context, area, true);
+        return;
+    }
+    drawArea(context, area, false);
+}
+
+void View::drawArea(gfx::Context& context, const gfx::Rect& area, bool rounded) {
     gfx::Context::SavedState saved(context);
-    if (cornerRadius_ > 0)
+    if (rounded)
         context.clip(gfx::Path::roundedRect(bounds_, cornerRadius_, cornerRadius_));
     else
         context.clipToRect(bounds_);

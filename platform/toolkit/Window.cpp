@@ -69,6 +69,7 @@ void Window::setFrame(const gfx::Rect& frame, bool display) {
     if (resized) {
         contentView_->setFrameSize(frame_.size);
         dirty_ = {{0, 0}, frame_.size};
+        ownDirty_ = dirty_;
         if (display && visible_)
             this->display();
         else
@@ -284,15 +285,27 @@ void Window::scheduleDisplay() {
 void Window::display() {
     redraw({{0, 0}, frame_.size});
     dirty_ = {};
+    ownDirty_ = {};
     contentView_->clearDirtyInTree();
 }
 
 void Window::displayIfNeeded() {
-    if (dirty_.isEmpty() || !visible_)
+    if (dirty_.isEmpty() || !visible_ || !app_)
         return;
-    const gfx::Rect dirty = dirty_;
+    // The area is gathered from the views after each has settled its marks, so a view that
+    // took back a mark of pixels that did not change keeps them out of the redraw.
+    forEachView([](View& view) { view.viewWillDraw(); });
+    const gfx::Rect frameBounds{{0, 0}, frame_.size};
+    gfx::Rect area = ownDirty_;
+    forEachView([&](View& view) {
+        if (!view.dirty_.isEmpty())
+            area = area.unionWith(
+                view.transformToWindow().apply(view.dirty_).intersection(frameBounds));
+    });
     dirty_ = {};
-    redraw(dirty);
+    ownDirty_ = {};
+    if (!area.isEmpty())
+        redraw(area);
     contentView_->clearDirtyInTree();
 }
 

@@ -196,7 +196,10 @@ private:
     View* firstResponder_ = nullptr;
     View* mouseDownView_ = nullptr;
     View* rightMouseDownView_ = nullptr;
+    // Every mark since the last display, in window points: whether a display is due.
     gfx::Rect dirty_;
+    // Marks of the window's own (a resize), which no view holds.
+    gfx::Rect ownDirty_;
     bool displayScheduled_ = false;
     bool cursorRectsValid_ = false;
     bool cursorRefreshScheduled_ = false;

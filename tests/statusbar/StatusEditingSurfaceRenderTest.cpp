@@ -87,6 +87,80 @@ TEST_F(EditingSurfaceRender, ALowOpacityLetsTheTintedGlassThrough) {
     EXPECT_NEAR(image.pixelAtPoint(gapAfter(ModuleKind::memory)).alpha, 255 * expected, 3);
 }
 
+// Marks a pixel of the panel's backing behind the toolkit's back: it stays only where the
+// panel is not drawn again.
+void poison(const ui::Window& panel, gfx::Point point) {
+    cairo_surface_t* surface = panel.backing()->surface();
+    cairo_surface_flush(surface);
+    const int row = int(panel.frame().height() - point.y);
+    auto* pixels = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) +
+                                                    row * cairo_image_surface_get_stride(surface));
+    pixels[int(point.x)] = 0xffff00ffu;
+    cairo_surface_mark_dirty(surface);
+}
+
+TEST_F(EditingSurfaceRender, ARebuildRepaintsOnlyTheModulesWhosePicturesChanged) {
+    present(false, 1.0);
+    const ui::Window& panel = *panels->panels().begin()->second;
+    const gfx::Rgba8 magenta{255, 0, 255, 255};
+    const gfx::Point memory{strip->rect(ModuleKind::memory).midX(), 12};
+    const gfx::Point network{strip->rect(ModuleKind::network).midX(), 12};
+    poison(panel, memory);
+    poison(panel, network);
+
+    // A new memory image with the same size; everything else as it was. The rebuild asks for
+    // the whole strip and refreshes the panels, as it does every second.
+    ASSERT_TRUE(strip->memoryImage && strip->memoryImage->bitmap());
+    strip->memoryImage = gfx::Image::withBitmap(strip->memoryImage->bitmap()->copy());
+    strip->setNeedsDisplay(true);
+    EditingPanels::Conditions conditions;
+    conditions.surfacesReady = true;
+    panels->refresh(conditions);
+    loop.runUntilIdle();
+    EXPECT_NE(panel.backing()->pixelAtPoint(memory), magenta);
+    EXPECT_EQ(panel.backing()->pixelAtPoint(network), magenta);
+
+    // Nothing new at all: nothing is drawn again.
+    poison(panel, memory);
+    strip->setNeedsDisplay(true);
+    panels->refresh(conditions);
+    loop.runUntilIdle();
+    EXPECT_EQ(panel.backing()->pixelAtPoint(memory), magenta);
+
+    // What was drawn in part is what a whole draw gives, pixel for pixel, but where poisoned.
+    strip->memoryImage = gfx::Image::withBitmap(strip->memoryImage->bitmap()->copy());
+    strip->setNeedsDisplay(true);
+    loop.runUntilIdle();
+    const gfx::Bitmap redrawn = panel.backing()->copy();
+    panels->panels().begin()->second->display();
+    const gfx::Bitmap& whole = *panel.backing();
+    int differing = 0;
+    for (int row = 0; row < whole.pixelsHigh(); ++row)
+        for (int column = 0; column < whole.pixelsWide(); ++column)
+            differing += redrawn.pixel(column, row) != whole.pixel(column, row);
+    EXPECT_EQ(differing, 1);
+}
+
+TEST_F(EditingSurfaceRender, AMovedModuleAndAChangedLookRepaintWhatTheyTouch) {
+    present(false, 1.0);
+    const ui::Window& panel = *panels->panels().begin()->second;
+    const gfx::Rgba8 magenta{255, 0, 255, 255};
+    const gfx::Point network{strip->rect(ModuleKind::network).midX(), 12};
+    poison(panel, network);
+    // The strip's opacity changes the glass under every module.
+    strip->stripOpacity = 0.5;
+    panels->redrawSurfaces();
+    loop.runUntilIdle();
+    EXPECT_NE(panel.backing()->pixelAtPoint(network), magenta);
+
+    // The selection capsule under a module.
+    poison(panel, network);
+    strip->setActiveModule(ModuleKind::memory);
+    panels->redrawSurfaces();
+    loop.runUntilIdle();
+    EXPECT_NE(panel.backing()->pixelAtPoint(network), magenta);
+}
+
 TEST_F(EditingSurfaceRender, TheStripUnderThePanelDrawsNothingOfItsOwn) {
     present(false, 1.0);
     ASSERT_TRUE(strip->editingSurfacePresented);

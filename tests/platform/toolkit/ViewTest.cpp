@@ -4,6 +4,7 @@
 #include "platform/graphics/Context.h"
 #include "platform/toolkit/Window.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,62 @@ TEST_F(ViewDrawingTest, OnlyDirtyAreasRedraw) {
     EXPECT_EQ(log[0].dirty, (gfx::Rect{20, 20, 10, 10}));
     EXPECT_EQ(log[1].name, "child");
     EXPECT_EQ(log[1].dirty, (gfx::Rect{0, 0, 10, 10}));
+}
+
+// A view that knows which of its marks would draw the same pixels again takes them back just
+// before the window draws; only what is left (and what others marked) is drawn.
+class SettlingView : public PaintedView {
+public:
+    using PaintedView::PaintedView;
+    std::optional<gfx::Rect> settleTo;
+    int settled = 0;
+
+protected:
+    void viewWillDraw() override {
+        ++settled;
+        if (settleTo)
+            replaceDirtyRect(*settleTo);
+    }
+};
+
+TEST_F(ViewDrawingTest, AViewCanTakeBackItsMarksBeforeTheWindowDraws) {
+    auto settling =
+        std::make_shared<SettlingView>("settling", gfx::Rect{0, 80, 200, 20}, green, log);
+    window->contentView()->addSubview(settling);
+    window->displayIfNeeded();
+    log.clear();
+
+    // Narrowed to a column: the window draws that column only, under and over the view.
+    settling->settleTo = gfx::Rect{50, 0, 10, 20};
+    settling->setNeedsDisplay(true);
+    window->displayIfNeeded();
+    EXPECT_EQ(settling->settled, 2);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].name, "settling");
+    EXPECT_EQ(log[0].dirty, (gfx::Rect{50, 0, 10, 20}));
+    EXPECT_FALSE(window->viewsNeedDisplay());
+
+    // Taken back entirely: nothing is drawn, and nothing stays marked.
+    log.clear();
+    settling->settleTo = gfx::Rect{};
+    settling->setNeedsDisplay(true);
+    window->displayIfNeeded();
+    EXPECT_TRUE(log.empty());
+    EXPECT_FALSE(settling->needsDisplay());
+
+    // Another view's marks are drawn whatever this one settles, through the same area.
+    sibling->setNeedsDisplayInRect({0, 0, 10, 10});
+    settling->setNeedsDisplay(true);
+    window->displayIfNeeded();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].name, "sibling");
+
+    // A resize redraws the whole window, whatever the views settle.
+    log.clear();
+    window->setFrame({100, 100, 220, 100}, false);
+    settling->setNeedsDisplay(true);
+    window->displayIfNeeded();
+    EXPECT_EQ(log.size(), 4u);
 }
 
 TEST_F(ViewDrawingTest, MarksAreDisplayedByTheRunLoop) {
