@@ -77,6 +77,14 @@ void NetlinkLinkRefresh(benchmark::State& state) {
 }
 BENCHMARK(NetlinkLinkRefresh);
 
+// The user-side share of a memory sample: the parse of one meminfo text.
+void MeminfoParse(benchmark::State& state) {
+    const std::string text = foundation::readTextFile(live.proc / "meminfo").value_or("");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(sys::parseMeminfo(text));
+}
+BENCHMARK(MeminfoParse);
+
 // Whether keeping the descriptor pays: the same file opened, read and closed each time.
 void MeminfoKeptDescriptor(benchmark::State& state) {
     foundation::KeptFile file(live.proc / "meminfo");

@@ -64,11 +64,17 @@ MachineMemory MachineMemory::live() {
 
 MeminfoFields parseMeminfo(std::string_view text) {
     MeminfoFields fields;
-    auto assign = [](std::optional<std::uint64_t>& field, std::string_view value) {
-        if (!field)
+    // The fields sought come in the first half of the file; the rest is passed over once all
+    // eight have a value.
+    constexpr int fieldsSought = 8;
+    int found = 0;
+    auto assign = [&found](std::optional<std::uint64_t>& field, std::string_view value) {
+        if (!field) {
             field = parseKilobytes(value);
+            found += field ? 1 : 0;
+        }
     };
-    while (!text.empty()) {
+    while (!text.empty() && found < fieldsSought) {
         std::size_t newline = text.find('\n');
         std::string_view line = text.substr(0, newline);
         text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);

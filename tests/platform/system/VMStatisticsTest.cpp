@@ -109,6 +109,11 @@ TEST(VMStatistics, MeminfoEdgeValues) {
     // More available than total gives a level above 100, which the reader refuses.
     auto odd = sys::parseMeminfo("MemTotal: 100 kB\nMemAvailable: 150 kB\nMemTotal: 1 kB\n");
     EXPECT_EQ(odd.memTotal, 100u) << "the first occurrence counts";
+    auto retried = sys::parseMeminfo(
+        "MemTotal: 8 kB\nMemFree: 7 k\nMemAvailable: 6 kB\nBuffers: 1 kB\nCached: 2 kB\n"
+        "SReclaimable: 1 kB\nSwapTotal: 0 kB\nSwapFree: 0 kB\nMemFree: 5 kB\nMemTotal: 9 kB\n");
+    EXPECT_EQ(retried.memFree, 5u) << "a malformed line leaves the field to a later one";
+    EXPECT_EQ(retried.memTotal, 8u);
     EXPECT_EQ(sys::memoryStatusLevelFromMeminfo(odd), 150u);
     EXPECT_FALSE(sys::memoryStatusLevelFromMeminfo(sys::parseMeminfo("MemTotal: 0 kB\n"
                                                                      "MemAvailable: 0 kB\n")));
