@@ -20,6 +20,7 @@
 #include <X11/extensions/shape.h>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cairo-xlib.h>
 #include <cmath>
 #include <cstddef>
@@ -253,6 +254,23 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
         xfixesEventBase_ = -1;
     XkbSetDetectableAutoRepeat(display_, True, nullptr);
 
+    // Solid copies (RGB24, 32 bits a pixel in host order) go to the server as they are when the
+    // default visual stores pixels the same way.
+    const Visual* visual = DefaultVisual(display_, screenNumber_);
+    int formatCount = 0;
+    bool wordPixels = false;
+    if (XPixmapFormatValues* formats = XListPixmapFormats(display_, &formatCount)) {
+        for (int i = 0; i < formatCount; ++i)
+            if (formats[i].depth == 24 && formats[i].bits_per_pixel == 32)
+                wordPixels = true;
+        XFree(formats);
+    }
+    const int hostOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    if (DefaultDepth(display_, screenNumber_) == 24 && wordPixels &&
+        ImageByteOrder(display_) == hostOrder && visual->red_mask == 0xff0000 &&
+        visual->green_mask == 0xff00 && visual->blue_mask == 0xff)
+        solidGC_ = XCreateGC(display_, root_, 0, nullptr);
+
     readXSettings();
     readDesktop();
     bootMinusMonotonic_ = clockSeconds(CLOCK_BOOTTIME) - clockSeconds(CLOCK_MONOTONIC);
@@ -312,6 +330,8 @@ X11WindowServer::~X11WindowServer() {
     windows_.clear();
     for (auto& [kind, cursor] : cursors_)
         XFreeCursor(display_, cursor);
+    if (solidGC_)
+        XFreeGC(display_, solidGC_);
     XCloseDisplay(display_);
 }
 
@@ -891,6 +911,24 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
             // go to the server. A fresh copy was never sent.
             if (!fresh)
                 paintArea = {x + changed.x, y + changed.y, changed.width, changed.height};
+        }
+    }
+    if (!paintArea.isEmpty() && window.shaped && solidGC_) {
+        // Straight from the solid copy: no shared-memory upload, whose completion event would
+        // wake the loop once more for every present.
+        const int stride = cairo_image_surface_get_stride(window.solid);
+        XImage* image =
+            XCreateImage(display_, DefaultVisual(display_, screenNumber_), 24, ZPixmap, 0,
+                         reinterpret_cast<char*>(cairo_image_surface_get_data(window.solid)),
+                         unsigned(cairo_image_surface_get_width(window.solid)),
+                         unsigned(cairo_image_surface_get_height(window.solid)), 32, stride);
+        if (image) {
+            XPutImage(display_, window.xid, solidGC_, image, paintArea.x, paintArea.y, paintArea.x,
+                      paintArea.y, unsigned(paintArea.width), unsigned(paintArea.height));
+            // The pixels belong to the solid copy.
+            image->data = nullptr;
+            XDestroyImage(image);
+            paintArea = {};
         }
     }
     if (!paintArea.isEmpty()) {

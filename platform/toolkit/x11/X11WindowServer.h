@@ -14,6 +14,7 @@
 #include <vector>
 
 struct _XDisplay;
+struct _XGC;
 
 namespace ui::x11 {
 
@@ -126,6 +127,9 @@ private:
     int randrEventBase_ = -1;
     int xfixesEventBase_ = -1;
     bool hasWindowManager_ = false;
+    // Draws a shaped window's solid pixels with plain image requests; none when the server keeps
+    // pixels in another layout.
+    _XGC* solidGC_ = nullptr;
 
     std::map<NativeWindowId, std::unique_ptr<NativeWindow>> windows_;
     NativeWindowId nextId_ = 1;

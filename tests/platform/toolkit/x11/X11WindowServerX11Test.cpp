@@ -79,6 +79,21 @@ public:
     }
 };
 
+// Two rounded halves whose colours a test sets.
+class HalvesView : public ui::View {
+public:
+    using View::View;
+    gfx::Color left = gfx::Color(0.8, 0.2, 0.2);
+    gfx::Color right = gfx::Color(0.2, 0.4, 0.8);
+    void drawRect(gfx::Context& context, const gfx::Rect&) override {
+        const gfx::Rect inner = bounds().insetBy(10, 10);
+        context.setFillColor(left);
+        context.fillEllipse({inner.minX(), inner.minY(), inner.width() / 2, inner.height()});
+        context.setFillColor(right);
+        context.fillEllipse({inner.midX(), inner.minY(), inner.width() / 2, inner.height()});
+    }
+};
+
 class X11Server : public testsupport::X11Fixture {
 protected:
     void TearDown() override {
@@ -447,6 +462,35 @@ TEST_F(X11Server, ClearWindowKeepsItsShapeAcrossAResizeAndRepaintsWhenUncovered)
     settle();
     EXPECT_TRUE(near(rootPixel(500, 480), blue, 3)) << rootPixel(500, 480);
     EXPECT_EQ(rootPixel(402, 382), white);
+}
+
+// A shaped window is sent only the box of pixels that changed: what changed shows, what did
+// not keeps showing, and a whole redraw with nothing changed leaves the screen as it was.
+TEST_F(X11Server, AShapedWindowShowsWhatChangedAndKeepsWhatDidNot) {
+    auto clear = std::make_shared<ui::Window>(gfx::Rect{400, 300, 160, 80}, ui::Style::borderless);
+    clear->setOpaque(false);
+    clear->setBackgroundColor(gfx::Color::clear());
+    auto halves = std::make_shared<HalvesView>(gfx::Rect{0, 0, 160, 80});
+    clear->setContentView(halves);
+    clear->orderFront();
+    ASSERT_TRUE(runUntil([&] { return viewable(*clear); }));
+    settle();
+    // The window spans 400...559 across and 420...499 down; each half's middle.
+    const Rgb red{204, 51, 51}, blue{51, 102, 204}, green{51, 204, 51};
+    EXPECT_TRUE(near(rootPixel(445, 460), red, 3)) << rootPixel(445, 460);
+    EXPECT_TRUE(near(rootPixel(515, 460), blue, 3)) << rootPixel(515, 460);
+
+    halves->right = gfx::Color(0.2, 0.8, 0.2);
+    halves->setNeedsDisplay(true);
+    settle();
+    EXPECT_TRUE(near(rootPixel(445, 460), red, 3)) << rootPixel(445, 460);
+    EXPECT_TRUE(near(rootPixel(515, 460), green, 3)) << rootPixel(515, 460);
+    EXPECT_EQ(rootPixel(402, 422), (Rgb{255, 255, 255}));
+
+    clear->display();
+    settle();
+    EXPECT_TRUE(near(rootPixel(445, 460), red, 3)) << rootPixel(445, 460);
+    EXPECT_TRUE(near(rootPixel(515, 460), green, 3)) << rootPixel(515, 460);
 }
 
 TEST_F(X11Server, WindowThatIgnoresMouseEventsLetsClicksThrough) {
