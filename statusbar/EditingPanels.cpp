@@ -77,11 +77,17 @@ void EditingPanels::refresh(const Conditions& conditions) {
     if (!conditions.surfacesReady || !strip)
         return;
 
-    // The status rebuild refreshes every second; the panels are touched only when what they
-    // follow moved.
+    // The status rebuild refreshes every second; the panels are placed only when what they
+    // follow moved. They are still brought to the front each time, so that a window raised
+    // over them meanwhile does not hide the strip.
     Placement current = placement(conditions, *strip);
-    if (applied_ == current)
+    if (applied_ == current) {
+        for (auto& [key, panel] : panels_) {
+            if (panel->isVisible())
+                panel->orderFrontRegardless();
+        }
         return;
+    }
     applied_ = std::move(current);
 
     const std::optional<gfx::Rect>& itemFrame = applied_->itemFrame;

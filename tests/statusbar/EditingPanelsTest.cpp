@@ -160,10 +160,13 @@ TEST_F(EditingPanelsTest, ARefreshWithNothingMovedLeavesThePanelsAlone) {
     runFor(0);
     const int before = presents();
 
+    const std::uint64_t stacked = server.window(*panel.windowNumber())->stackOrder;
     panels->refresh(ready());
     runFor(0);
     EXPECT_EQ(presents(), before) << "the same placement, material and cursors";
     EXPECT_EQ(placements.size(), 1u);
+    EXPECT_GT(server.window(*panel.windowNumber())->stackOrder, stacked)
+        << "but brought to the front again, over whatever was raised meanwhile";
 
     strip->stripOpacity = 0.5;
     panels->refresh(ready());
