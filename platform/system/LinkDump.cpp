@@ -99,36 +99,37 @@ std::optional<InterfaceLink> parseStats(std::span<const std::uint8_t> body,
     return std::nullopt;
 }
 
-void appendStatsRequest(std::vector<std::uint8_t>& request, std::uint32_t sequence, int index) {
+// One request message: the netlink header, then the family's own header.
+template <typename Body>
+void appendRequest(std::vector<std::uint8_t>& request, std::uint16_t type, std::uint16_t flags,
+                   std::uint32_t sequence, const Body& body) {
     struct {
         nlmsghdr header;
-        if_stats_msg stats;
+        Body body;
     } message{};
     message.header.nlmsg_len = sizeof message;
-    message.header.nlmsg_type = RTM_GETSTATS;
-    message.header.nlmsg_flags = NLM_F_REQUEST;
+    message.header.nlmsg_type = type;
+    message.header.nlmsg_flags = flags;
     message.header.nlmsg_seq = sequence;
-    message.stats.family = AF_UNSPEC;
-    message.stats.ifindex = static_cast<std::uint32_t>(index);
-    message.stats.filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
+    message.body = body;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(&message);
     request.insert(request.end(), bytes, bytes + sizeof message);
 }
 
+void appendStatsRequest(std::vector<std::uint8_t>& request, std::uint32_t sequence, int index) {
+    if_stats_msg stats{};
+    stats.family = AF_UNSPEC;
+    stats.ifindex = static_cast<std::uint32_t>(index);
+    stats.filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
+    appendRequest(request, RTM_GETSTATS, NLM_F_REQUEST, sequence, stats);
+}
+
 void appendLinkRequest(std::vector<std::uint8_t>& request, std::uint32_t sequence,
                        std::uint16_t flags, int index) {
-    struct {
-        nlmsghdr header;
-        ifinfomsg info;
-    } message{};
-    message.header.nlmsg_len = sizeof message;
-    message.header.nlmsg_type = RTM_GETLINK;
-    message.header.nlmsg_flags = flags;
-    message.header.nlmsg_seq = sequence;
-    message.info.ifi_family = AF_UNSPEC;
-    message.info.ifi_index = index;
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&message);
-    request.insert(request.end(), bytes, bytes + sizeof message);
+    ifinfomsg info{};
+    info.ifi_family = AF_UNSPEC;
+    info.ifi_index = index;
+    appendRequest(request, RTM_GETLINK, flags, sequence, info);
 }
 
 } // namespace
