@@ -4,6 +4,7 @@
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/CoverageMask.h"
 #include "platform/graphics/DrawingRecorder.h"
+#include "platform/graphics/PathFlattening.h"
 #include "platform/graphics/StrokeOutline.h"
 
 #include <algorithm>
@@ -124,6 +125,120 @@ std::optional<DeviceMask> deviceMask(cairo_t* cr, const Rect& userBounds) {
         return std::nullopt;
     }
     return DeviceMask{std::move(*mask), toDevice};
+}
+
+// cr's user → device transform when it keeps the axes aligned (a scale, flip and translation)
+// and its operator stays within the shape: then a shape may be rasterised into a coverage mask.
+std::optional<AffineTransform> maskableTransform(cairo_t* cr) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy != 0 || m.yx != 0 || !boundedByShape(cairo_get_operator(cr))) {
+        return std::nullopt;
+    }
+    return fromCairo(m);
+}
+
+// Device-space polygons gathered to be filled together into one mask.
+class DevicePolygons {
+public:
+    void add(std::span<const Point> polygon) {
+        points_.insert(points_.end(), polygon.begin(), polygon.end());
+        ends_.push_back(points_.size());
+    }
+    Rect bounds() const { return boundsOf(std::span<const std::vector<Point>>(&points_, 1)); }
+    // Fills them through a coverage mask with cr's source; false when the mask would be too
+    // large and cairo has to draw instead.
+    bool paint(cairo_t* cr) const {
+        std::optional<CoverageMask> mask = CoverageMask::covering(cr, bounds());
+        if (!mask) {
+            return false;
+        }
+        std::size_t begin = 0;
+        for (std::size_t end : ends_) {
+            mask->addPolygon(std::span<const Point>(points_).subspan(begin, end - begin));
+            begin = end;
+        }
+        mask->paint(cr);
+        return true;
+    }
+
+private:
+    std::vector<Point> points_;
+    std::vector<std::size_t> ends_;
+};
+
+// A rect whose sides all lie on pixel boundaries: cairo fills that as whole pixels, which costs
+// less than a mask.
+bool isPixelAlignedRect(const FlatPath& flat) {
+    if (flat.subpaths().size() != 1) {
+        return false;
+    }
+    std::span<const Point> points = flat.points(flat.subpaths().front());
+    if (points.size() != 4) {
+        return false;
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        const Point& p = points[i];
+        const Point& q = points[(i + 1) % 4];
+        bool sideAligned = p.x == q.x || p.y == q.y;
+        if (!sideAligned || p.x != std::round(p.x) || p.y != std::round(p.y)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Fills path under the non-zero rule with cr's source through a coverage mask, when cr's state
+// allows it; false when cairo has to fill it instead.
+bool fillThroughMask(cairo_t* cr, const Path& path) {
+    std::optional<AffineTransform> toDevice = maskableTransform(cr);
+    if (!toDevice) {
+        return false;
+    }
+    FlatPath flat(path, *toDevice);
+    if (isPixelAlignedRect(flat)) {
+        return false;
+    }
+    DevicePolygons polygons;
+    for (const FlatPath::Subpath& subpath : flat.subpaths()) {
+        polygons.add(flat.points(subpath));
+    }
+    return polygons.paint(cr);
+}
+
+struct StrokeStyle {
+    double width;
+    LineCap cap;
+    LineJoin join;
+    double miterLimit;
+};
+
+// Strokes path with cr's source through a coverage mask where its outline can be built exactly:
+// closed subpaths that are convex, with any join, and open ones with butt caps and bevel joins,
+// under a transform that scales both axes alike. False when cairo has to stroke it instead.
+bool strokeThroughMask(cairo_t* cr, const Path& path, const StrokeStyle& style) {
+    std::optional<AffineTransform> toDevice = maskableTransform(cr);
+    if (!toDevice || std::fabs(toDevice->a) != std::fabs(toDevice->d) || !(style.width > 0)) {
+        return false;
+    }
+    double width = style.width * std::fabs(toDevice->a);
+    FlatPath flat(path, *toDevice);
+    DevicePolygons polygons;
+    auto collect = [&](std::span<const Point> piece) { polygons.add(piece); };
+    for (const FlatPath::Subpath& subpath : flat.subpaths()) {
+        std::span<const Point> points = flat.points(subpath);
+        if (subpath.closed) {
+            if (!convexRingStrokeOutline(points, width, style.join, style.miterLimit,
+                                         FlatPath::defaultTolerance, collect)) {
+                return false;
+            }
+        } else if (style.cap == LineCap::butt && style.join == LineJoin::bevel) {
+            bevelStrokeOutline(points, width, collect);
+        } else if (points.size() > 1 || style.cap != LineCap::butt) {
+            return false;
+        }
+    }
+    return polygons.paint(cr);
 }
 
 } // namespace
@@ -323,10 +438,13 @@ void Context::fill(const Path& path, WindingRule rule) {
     }
     recordFill(path, state_.fillColor, state_.operation);
     drawWithShadow(path.bounds(), [&](cairo_t* cr) {
+        setSourceColor(cr, state_.fillColor);
+        if (rule == WindingRule::nonZero && fillThroughMask(cr, path)) {
+            return;
+        }
         cairo_new_path(cr);
         appendToCairo(cr, path);
         cairo_set_fill_rule(cr, cairoRule(rule));
-        setSourceColor(cr, state_.fillColor);
         cairo_fill(cr);
     });
 }
@@ -341,10 +459,15 @@ void Context::stroke(const Path& path) {
     }
     double outset = state_.lineWidth * std::max(1.0, state_.miterLimit) / 2;
     drawWithShadow(path.bounds().insetBy(-outset, -outset), [&](cairo_t* cr) {
+        setSourceColor(cr, state_.strokeColor);
+        if (state_.dash.empty() &&
+            strokeThroughMask(
+                cr, path, {state_.lineWidth, state_.lineCap, state_.lineJoin, state_.miterLimit})) {
+            return;
+        }
         cairo_new_path(cr);
         appendToCairo(cr, path);
         applyLineState(cr);
-        setSourceColor(cr, state_.strokeColor);
         cairo_stroke(cr);
     });
 }

@@ -1,7 +1,9 @@
 #include "platform/graphics/StrokeOutline.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <vector>
 
 namespace gfx {
@@ -145,6 +147,98 @@ void bevelStrokeOutline(std::span<const Point> polyline, double width, const Out
         }
         first = next;
     }
+}
+
+bool convexRingStrokeOutline(std::span<const Point> polygon, double width, LineJoin join,
+                             double miterLimit, double tolerance, const OutlinePiece& piece) {
+    std::size_t n = polygon.size();
+    if (n < 3 || !(width > 0) || !std::isfinite(width)) {
+        return false;
+    }
+    double area = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        area += cross(polygon[i], polygon[(i + 1) % n]);
+    }
+    if (!(std::fabs(area) > 0)) {
+        return false;
+    }
+    // Walk the corners so that every turn is to the left (positive cross products).
+    auto corner = [&](std::size_t i) {
+        return area > 0 ? polygon[i % n] : polygon[(n - i % n) % n];
+    };
+    double half = width / 2;
+    std::vector<Point> directions(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        Point d = minus(corner(i + 1), corner(i));
+        double length = std::hypot(d.x, d.y);
+        if (!(length > 0)) {
+            return false;
+        }
+        directions[i] = {d.x / length, d.y / length};
+    }
+    // A convex polygon turns left at every corner and a whole turn in all. A corner within
+    // rounding of straight counts as straight.
+    double turning = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        Point in = directions[(i + n - 1) % n], out = directions[i];
+        double turn = cross(in, out);
+        if (turn < -1e-9) {
+            return false;
+        }
+        turning += std::atan2(std::max(turn, 0.0), dot(in, out));
+    }
+    if (std::fabs(turning - 2 * std::numbers::pi) > 1e-6) {
+        return false;
+    }
+
+    std::vector<Point> outer, inner;
+    outer.reserve(2 * n);
+    inner.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        Point in = directions[(i + n - 1) % n], out = directions[i];
+        Point at = corner(i);
+        // Outward is to the right of the direction of travel.
+        Point normalIn{in.y * half, -in.x * half}, normalOut{out.y * half, -out.x * half};
+        double along = 1 + dot(in, out);
+        if (!(along > 1e-12)) {
+            return false;
+        }
+        Point sum = plus(normalIn, normalOut);
+        inner.push_back({at.x - sum.x / along, at.y - sum.y / along});
+        double turn = std::max(cross(in, out), 0.0);
+        if (turn == 0) {
+            outer.push_back(plus(at, normalIn));
+            continue;
+        }
+        bool miters = join == LineJoin::miter && 2 <= miterLimit * miterLimit * along;
+        if (miters) {
+            outer.push_back({at.x + sum.x / along, at.y + sum.y / along});
+            continue;
+        }
+        outer.push_back(plus(at, normalIn));
+        if (join == LineJoin::round) {
+            double angle = std::atan2(turn, dot(in, out));
+            double step = 2 * std::acos(std::max(0.0, 1 - tolerance / half));
+            int chords = std::max(1, int(std::ceil(angle / std::max(step, 1e-3))));
+            double start = std::atan2(normalIn.y, normalIn.x);
+            for (int k = 1; k < chords; ++k) {
+                double a = start + angle * k / chords;
+                outer.push_back({at.x + half * std::cos(a), at.y + half * std::sin(a)});
+            }
+        }
+        outer.push_back(plus(at, normalOut));
+    }
+    // Pulled in by half the width, every side must keep its direction, or the hole has closed.
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!(dot(minus(inner[(i + 1) % n], inner[i]), directions[i]) > 0)) {
+            return false;
+        }
+    }
+    // Both rings turn left here; bevelStrokeOutline's pieces turn right.
+    std::reverse(outer.begin(), outer.end());
+    piece(outer);
+    piece(inner);
+    return true;
 }
 
 } // namespace gfx

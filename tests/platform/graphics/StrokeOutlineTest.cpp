@@ -95,5 +95,68 @@ TEST(StrokeOutline, NothingToOutline) {
     EXPECT_TRUE(outline({{0, 0}, {10, 0}}, std::nan("")).empty());
 }
 
+Pieces ring(std::vector<Point> polygon, double width, LineJoin join, double miterLimit = 10) {
+    Pieces pieces;
+    bool built = convexRingStrokeOutline(
+        polygon, width, join, miterLimit, 0.1,
+        [&](std::span<const Point> piece) { pieces.emplace_back(piece.begin(), piece.end()); });
+    EXPECT_EQ(built, !pieces.empty());
+    return pieces;
+}
+
+double ringArea(const Pieces& pieces) {
+    return pieces.size() == 2 ? std::fabs(signedArea(pieces[0])) - std::fabs(signedArea(pieces[1]))
+                              : 0;
+}
+
+TEST(StrokeOutline, AConvexPolygonsStrokeIsARingJoinedAsSet) {
+    std::vector<Point> square{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    // Mitred: the square grown and shrunk by 1.
+    Pieces mitred = ring(square, 2, LineJoin::miter);
+    ASSERT_EQ(mitred.size(), 2u);
+    EXPECT_NEAR(ringArea(mitred), 144 - 64, 1e-9);
+    // The outer ring turns as the open outline's pieces do, the inner one the other way, so the
+    // hole cancels and overlaps with other pieces add up.
+    EXPECT_LT(signedArea(mitred[0]), 0);
+    EXPECT_GT(signedArea(mitred[1]), 0);
+    // Bevelled: each corner loses half a square.
+    EXPECT_NEAR(ringArea(ring(square, 2, LineJoin::bevel)), 80 - 4 * 0.5, 1e-9);
+    // A limit below √2 turns right-angled miters into bevels, as cairo does.
+    EXPECT_NEAR(ringArea(ring(square, 2, LineJoin::miter, 1.4)), 78, 1e-9);
+    EXPECT_NEAR(ringArea(ring(square, 2, LineJoin::miter, 1.5)), 80, 1e-9);
+    // Round: each corner a quarter circle of radius 1 in chords, which lose at most the
+    // tolerance along its length.
+    double round = ringArea(ring(square, 2, LineJoin::round));
+    EXPECT_LE(round, 80 - 4 + M_PI);
+    EXPECT_GE(round, 80 - 4 + M_PI - 4 * (M_PI / 2) * 0.1);
+
+    // Either direction gives the same ring.
+    std::vector<Point> clockwise(square.rbegin(), square.rend());
+    Pieces reversed = ring(clockwise, 2, LineJoin::miter);
+    ASSERT_EQ(reversed.size(), 2u);
+    EXPECT_NEAR(ringArea(reversed), 80, 1e-9);
+    EXPECT_LT(signedArea(reversed[0]), 0);
+}
+
+TEST(StrokeOutline, OnlyConvexPolygonsWithAHoleMakeARing) {
+    // Not convex.
+    EXPECT_TRUE(ring({{0, 0}, {10, 0}, {5, 2}, {10, 10}, {0, 10}}, 1, LineJoin::miter).empty());
+    // Winding twice round (a pentagram's corners in star order turn left throughout).
+    std::vector<Point> star;
+    for (int i = 0; i < 5; ++i) {
+        double angle = 2 * M_PI * (2 * i) / 5;
+        star.push_back({10 * std::cos(angle), 10 * std::sin(angle)});
+    }
+    EXPECT_TRUE(ring(star, 1, LineJoin::miter).empty());
+    // Too narrow for the width: the stroke covers it whole.
+    EXPECT_TRUE(ring({{0, 0}, {10, 0}, {10, 1}, {0, 1}}, 2, LineJoin::miter).empty());
+    EXPECT_FALSE(ring({{0, 0}, {10, 0}, {10, 3}, {0, 3}}, 2, LineJoin::miter).empty());
+    // Too few corners, no width.
+    EXPECT_TRUE(ring({{0, 0}, {10, 0}}, 1, LineJoin::miter).empty());
+    EXPECT_TRUE(ring({{0, 0}, {10, 0}, {20, 0}}, 1, LineJoin::miter).empty());
+    EXPECT_TRUE(ring({{0, 0}, {10, 0}, {10, 10}}, 0, LineJoin::miter).empty());
+    EXPECT_TRUE(ring({{0, 0}, {10, 0}, {10, 10}}, std::nan(""), LineJoin::miter).empty());
+}
+
 } // namespace
 } // namespace gfx
