@@ -4,6 +4,7 @@
 #include "platform/graphics/SymbolImage.h"
 
 #include <benchmark/benchmark.h>
+#include <string>
 
 namespace {
 
@@ -89,6 +90,49 @@ void BM_MeasureNewText(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_MeasureNewText);
+
+// Figures as the status images show them, each new: a memory amount in the figure font, a
+// percentage in the ring font, a rate in the label font.
+std::string newFigure(int n, int kind) {
+    switch (kind) {
+    case 0:
+        return std::to_string(n / 100) + "." + std::to_string(10 + n % 90) + " GB";
+    case 1:
+        return std::to_string(n % 1000) + " %";
+    default:
+        return std::to_string(n % 1000) + "." + std::to_string(n % 10) + " KB/s";
+    }
+}
+
+const TextAttributes& figureStyle(int kind) {
+    static const TextAttributes styles[] = {
+        {.font = Font::monospacedDigitSystem(9.3, FontWeight::medium)},
+        {.font = Font::monospacedDigitSystem(7.12, FontWeight::semibold)},
+        {.font = Font::system(8.6, FontWeight::medium)}};
+    return styles[kind];
+}
+
+void BM_MeasureNewFigure(benchmark::State& state) {
+    int kind = int(state.range(0));
+    int n = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(textSize(newFigure(n++, kind), figureStyle(kind)));
+    }
+}
+BENCHMARK(BM_MeasureNewFigure)->DenseRange(0, 2);
+
+// A new figure measured and drawn at scale 2, as a status image does once a second.
+void BM_DrawNewFigure(benchmark::State& state) {
+    Bitmap bitmap = Bitmap::forPointSize({60, 16}, 2);
+    int n = 0;
+    for (auto _ : state) {
+        Context context(bitmap);
+        context.clearRect({0, 0, 60, 16});
+        drawText(context, newFigure(n++, 0), {2.5, 3}, figureStyle(0));
+        benchmark::DoNotOptimize(bitmap.surface());
+    }
+}
+BENCHMARK(BM_DrawNewFigure)->Unit(benchmark::kMicrosecond);
 
 void BM_ShadowedCapsule(benchmark::State& state) {
     for (auto _ : state) {

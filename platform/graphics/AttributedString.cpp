@@ -75,14 +75,14 @@ void drawShaped(Context& context, const std::vector<AttributedString::Run>& runs
         cairo_move_to(cr, 0, 0);
         if (shaped.coloured && alpha < 1) {
             cairo_push_group(cr);
-            pango_cairo_show_layout(cr, shaped.layout);
+            showShapedText(cr, shaped);
             cairo_pop_group_to_source(cr);
             cairo_paint_with_alpha(cr, alpha);
         } else {
             cairo_set_source_rgba(cr, colour.red(), colour.green(), colour.blue(),
                                   colour.alpha() * alpha);
             if (!TextRasterCache::forThisThread().paint(cr, shaped)) {
-                pango_cairo_show_layout(cr, shaped.layout);
+                showShapedText(cr, shaped);
             }
         }
         cairo_restore(cr);

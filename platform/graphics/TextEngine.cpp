@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <hb.h>
 #include <list>
 #include <pango/pangocairo.h>
 #include <string>
@@ -90,17 +91,18 @@ void addAttribute(PangoAttrList* list, PangoAttribute* attribute, guint start, g
 //   included, where pango's letter spacing only goes between characters;
 // - a baseline offset raises the glyphs and leaves the line box alone, where pango's rise
 //   also reshapes the line's extents.
-void applyPlatformSpacing(PangoLayout* layout, const std::string& text,
-                          const std::vector<AttributedString::Run>& runs,
-                          const std::vector<guint>& starts) {
-    bool needed = false;
+bool needsPlatformSpacing(const std::vector<AttributedString::Run>& runs) {
     for (const AttributedString::Run& run : runs) {
-        needed = needed || run.attributes.font.monospacedDigits() || run.attributes.kern != 0 ||
-                 run.attributes.baselineOffset != 0;
+        if (run.attributes.font.monospacedDigits() || run.attributes.kern != 0 ||
+            run.attributes.baselineOffset != 0) {
+            return true;
+        }
     }
-    if (!needed) {
-        return;
-    }
+    return false;
+}
+
+void spaceGlyphs(PangoGlyphString* glyphs, int itemOffset, const std::string& text,
+                 const std::vector<AttributedString::Run>& runs, const std::vector<guint>& starts) {
     auto runAt = [&](std::size_t byte) -> const AttributedString::Run& {
         std::size_t index = 0;
         while (index + 1 < starts.size() && starts[index + 1] <= byte) {
@@ -108,34 +110,122 @@ void applyPlatformSpacing(PangoLayout* layout, const std::string& text,
         }
         return runs[index];
     };
-    PangoLayoutIter* iter = pango_layout_get_iter(layout);
-    do {
-        PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter);
-        if (!run) {
+    for (int i = 0; i < glyphs->num_glyphs; ++i) {
+        std::size_t byte = std::size_t(itemOffset + glyphs->log_clusters[i]);
+        if (byte >= text.size()) {
             continue;
         }
-        PangoGlyphString* glyphs = run->glyphs;
-        for (int i = 0; i < glyphs->num_glyphs; ++i) {
-            std::size_t byte = std::size_t(run->item->offset + glyphs->log_clusters[i]);
-            if (byte >= text.size()) {
-                continue;
-            }
-            const TextAttributes& attributes = runAt(byte).attributes;
-            PangoGlyphGeometry& geometry = glyphs->glyphs[i].geometry;
-            if (attributes.font.monospacedDigits() && text[byte] >= '0' && text[byte] <= '9') {
-                int target = int(std::lround(attributes.font.digitAdvance() * PANGO_SCALE));
-                geometry.x_offset += (target - geometry.width) / 2;
-                geometry.width = target;
-            }
-            bool endsCluster = i + 1 == glyphs->num_glyphs ||
-                               glyphs->log_clusters[i + 1] != glyphs->log_clusters[i];
-            if (attributes.kern != 0 && endsCluster) {
-                geometry.width += int(std::lround(attributes.kern * PANGO_SCALE));
-            }
-            geometry.y_offset -= int(std::lround(attributes.baselineOffset * PANGO_SCALE));
+        const TextAttributes& attributes = runAt(byte).attributes;
+        PangoGlyphGeometry& geometry = glyphs->glyphs[i].geometry;
+        if (attributes.font.monospacedDigits() && text[byte] >= '0' && text[byte] <= '9') {
+            int target = int(std::lround(attributes.font.digitAdvance() * PANGO_SCALE));
+            geometry.x_offset += (target - geometry.width) / 2;
+            geometry.width = target;
+        }
+        bool endsCluster =
+            i + 1 == glyphs->num_glyphs || glyphs->log_clusters[i + 1] != glyphs->log_clusters[i];
+        if (attributes.kern != 0 && endsCluster) {
+            geometry.width += int(std::lround(attributes.kern * PANGO_SCALE));
+        }
+        geometry.y_offset -= int(std::lround(attributes.baselineOffset * PANGO_SCALE));
+    }
+}
+
+void applyPlatformSpacing(PangoLayout* layout, const std::string& text,
+                          const std::vector<AttributedString::Run>& runs,
+                          const std::vector<guint>& starts) {
+    if (!needsPlatformSpacing(runs)) {
+        return;
+    }
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    do {
+        if (PangoLayoutRun* run = pango_layout_iter_get_run_readonly(iter)) {
+            spaceGlyphs(run->glyphs, run->item->offset, text, runs, starts);
         }
     } while (pango_layout_iter_next_run(iter));
     pango_layout_iter_free(iter);
+}
+
+struct AttrListDeleter {
+    void operator()(PangoAttrList* list) const { pango_attr_list_unref(list); }
+};
+
+struct ItemsDeleter {
+    void operator()(GList* items) const {
+        g_list_free_full(items,
+                         [](gpointer item) { pango_item_free(static_cast<PangoItem*>(item)); });
+    }
+};
+
+// Controls, tabs and line breaks among them, are left to the layout.
+bool hasControls(const std::string& text) {
+    for (unsigned char byte : text) {
+        if (byte < 0x20 || byte == 0x7f) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// One run with no width to fit, in one font, left to right, into a glyph string; nothing when
+// the text needs the layout (several items, fallback fonts, missing glyphs, controls).
+std::shared_ptr<ShapedText> shapeGlyphs(const AttributedString::Run& run, const std::string& key) {
+    const std::string& text = run.text;
+    if (text.empty() || !g_utf8_validate(text.data(), gssize(text.size()), nullptr) ||
+        hasControls(text)) {
+        return nullptr;
+    }
+    const TextAttributes& a = run.attributes;
+    std::unique_ptr<PangoAttrList, AttrListDeleter> list(pango_attr_list_new());
+    pango_attr_list_insert(list.get(), pango_attr_font_desc_new(a.font.description()));
+    if (a.font.monospacedDigits()) {
+        pango_attr_list_insert(list.get(), pango_attr_font_features_new("tnum 1"));
+    }
+    std::unique_ptr<GList, ItemsDeleter> items(
+        pango_itemize(shapingContext(), text.c_str(), 0, int(text.size()), list.get(), nullptr));
+    if (!items || items->next) {
+        return nullptr;
+    }
+    PangoItem* item = static_cast<PangoItem*>(items->data);
+    if (item->length != int(text.size()) || item->analysis.level % 2 != 0 || !item->analysis.font) {
+        return nullptr;
+    }
+    hb_font_t* hbFont = pango_font_get_hb_font(item->analysis.font);
+    for (const char* p = text.c_str(); *p; p = g_utf8_next_char(p)) {
+        hb_codepoint_t glyph = 0;
+        if (!hbFont || !hb_font_get_nominal_glyph(hbFont, g_utf8_get_char(p), &glyph)) {
+            return nullptr;
+        }
+    }
+    auto shaped = std::make_shared<ShapedText>();
+    shaped->key = key;
+    shaped->keyHash = std::hash<std::string>{}(key);
+    shaped->glyphs = pango_glyph_string_new();
+    shaped->font = PANGO_FONT(g_object_ref(item->analysis.font));
+    pango_shape_item(item, text.c_str(), int(text.size()), nullptr, shaped->glyphs,
+                     PANGO_SHAPE_NONE);
+    for (int i = 0; i < shaped->glyphs->num_glyphs; ++i) {
+        if (shaped->glyphs->glyphs[i].glyph & PANGO_GLYPH_UNKNOWN_FLAG) {
+            return nullptr;
+        }
+    }
+    if (needsPlatformSpacing({run})) {
+        spaceGlyphs(shaped->glyphs, 0, text, {run}, {0});
+    }
+    PangoRectangle logical;
+    pango_glyph_string_extents(shaped->glyphs, shaped->font, nullptr, &logical);
+    shaped->logicalX = double(logical.x) / PANGO_SCALE;
+    shaped->width = double(logical.width) / PANGO_SCALE;
+    shaped->height = double(logical.height) / PANGO_SCALE;
+    shaped->baseline = double(-logical.y) / PANGO_SCALE;
+    shaped->runOffsets.push_back(0);
+    // Glyphs stand on the baseline, below the origin drawing starts from. The layout adds the
+    // two in pango units before converting; so must this form, or a glyph at a pixel's edge
+    // may round the other way.
+    for (int i = 0; i < shaped->glyphs->num_glyphs; ++i) {
+        shaped->glyphs->glyphs[i].geometry.y_offset -= logical.y;
+    }
+    return shaped;
 }
 
 std::shared_ptr<ShapedText> shape(const std::vector<AttributedString::Run>& runs, bool coloured,
@@ -206,7 +296,13 @@ public:
             order_.splice(order_.begin(), order_, found->second);
             return found->second->second;
         }
-        std::shared_ptr<const ShapedText> shaped = shape(runs, coloured, maxWidth, key);
+        std::shared_ptr<const ShapedText> shaped;
+        if (runs.size() == 1 && !maxWidth) {
+            shaped = shapeGlyphs(runs.front(), key);
+        }
+        if (!shaped) {
+            shaped = shape(runs, coloured, maxWidth, key);
+        }
         order_.emplace_front(key, shaped);
         index_.emplace(std::move(key), order_.begin());
         if (order_.size() > capacity) {
@@ -229,6 +325,12 @@ ShapedText::~ShapedText() {
     if (layout) {
         g_object_unref(layout);
     }
+    if (glyphs) {
+        pango_glyph_string_free(glyphs);
+    }
+    if (font) {
+        g_object_unref(font);
+    }
 }
 
 PangoContext* shapingContext() {
@@ -240,6 +342,36 @@ std::shared_ptr<const ShapedText> shapeText(const std::vector<AttributedString::
                                             std::optional<double> maxWidth) {
     thread_local ShapedTextCache cache;
     return cache.find(runs, maxWidth);
+}
+
+std::shared_ptr<const ShapedText> shapeTextInLayout(const std::vector<AttributedString::Run>& runs,
+                                                    std::optional<double> maxWidth) {
+    bool coloured = hasSeveralColours(runs);
+    return shape(runs, coloured, maxWidth, cacheKey(runs, coloured, maxWidth));
+}
+
+void showShapedText(cairo_t* cr, const ShapedText& shaped) {
+    if (shaped.layout) {
+        pango_cairo_show_layout(cr, shaped.layout);
+        return;
+    }
+    if (shaped.glyphs) {
+        pango_cairo_show_glyph_string(cr, shaped.font, shaped.glyphs);
+    }
+}
+
+PangoRectangle shapedInkExtents(const ShapedText& shaped) {
+    PangoRectangle ink{};
+    if (shaped.layout) {
+        pango_layout_get_extents(shaped.layout, &ink, nullptr);
+    } else if (shaped.glyphs) {
+        pango_glyph_string_extents(shaped.glyphs, shaped.font, &ink, nullptr);
+    }
+    return ink;
+}
+
+int unknownGlyphCount(const ShapedText& shaped) {
+    return shaped.layout ? pango_layout_get_unknown_glyphs_count(shaped.layout) : 0;
 }
 
 } // namespace gfx

@@ -2,6 +2,7 @@
 
 #include "platform/graphics/AttributedString.h"
 
+#include <cairo.h>
 #include <memory>
 #include <optional>
 #include <pango/pango.h>
@@ -16,7 +17,9 @@ namespace gfx {
 // thread, so this adds no sharing.
 PangoContext* shapingContext();
 
-// Runs shaped into a pango layout, with what measuring and drawing need from it.
+// Runs shaped into a pango layout, or for a single run that one font covers, left to right, into
+// one glyph string: figures change every second, and a layout costs several times the shaping.
+// Either form measures and draws alike.
 struct ShapedText {
     ShapedText() = default;
     ShapedText(const ShapedText&) = delete;
@@ -24,6 +27,11 @@ struct ShapedText {
     ~ShapedText();
 
     PangoLayout* layout = nullptr;
+    // Set instead of the layout: the line's glyphs in their font, placed from the layout
+    // origin (their offsets include the baseline, this far in points below the line box's top).
+    PangoFont* font = nullptr;
+    PangoGlyphString* glyphs = nullptr;
+    double baseline = 0;
     // The line box in points, its left edge at logicalX from the layout's origin.
     double logicalX = 0;
     double width = 0;
@@ -42,5 +50,20 @@ struct ShapedText {
 // from a small per-thread cache; the returned pointer stays valid while it is held.
 std::shared_ptr<const ShapedText> shapeText(const std::vector<AttributedString::Run>& runs,
                                             std::optional<double> maxWidth = std::nullopt);
+
+// The runs shaped into a layout whatever they are, uncached: what the glyph-string form must
+// equal.
+std::shared_ptr<const ShapedText> shapeTextInLayout(const std::vector<AttributedString::Run>& runs,
+                                                    std::optional<double> maxWidth = std::nullopt);
+
+// Draws the line with its layout origin (the line box's top-left less logicalX) at the current
+// point, in the source and colours the layout form would use.
+void showShapedText(cairo_t* cr, const ShapedText& shaped);
+
+// The ink rectangle in pango units from the layout origin.
+PangoRectangle shapedInkExtents(const ShapedText& shaped);
+
+// How many glyphs no font had, which pango draws as boxes.
+int unknownGlyphCount(const ShapedText& shaped);
 
 } // namespace gfx

@@ -100,7 +100,8 @@ TextRasterCache& TextRasterCache::forThisThread() {
 }
 
 bool TextRasterCache::paint(cairo_t* cr, const ShapedText& shaped) {
-    if (!enabled_ || shaped.coloured || !shaped.layout || !boundedByMask(cairo_get_operator(cr))) {
+    if (!enabled_ || shaped.coloured || (!shaped.layout && !shaped.glyphs) ||
+        !boundedByMask(cairo_get_operator(cr))) {
         return false;
     }
     cairo_surface_t* target = cairo_get_group_target(cr);
@@ -184,9 +185,9 @@ namespace {
 
 using SurfacePointer = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 
-// The layout drawn in opaque white onto a new surface of the format, with the layout's origin at
+// The line drawn in opaque white onto a new surface of the format, with the layout's origin at
 // (originX, originY) in its pixels.
-SurfacePointer drawLine(PangoLayout* layout, cairo_format_t format, int width, int height,
+SurfacePointer drawLine(const ShapedText& shaped, cairo_format_t format, int width, int height,
                         double xx, double yy, double originX, double originY) {
     SurfacePointer surface(cairo_image_surface_create(format, width, height),
                            cairo_surface_destroy);
@@ -195,7 +196,7 @@ SurfacePointer drawLine(PangoLayout* layout, cairo_format_t format, int width, i
     cairo_set_matrix(cr, &placed);
     cairo_move_to(cr, 0, 0);
     cairo_set_source_rgba(cr, 1, 1, 1, 1);
-    pango_cairo_show_layout(cr, layout);
+    showShapedText(cr, shaped);
     bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
     cairo_surface_flush(surface.get());
@@ -212,11 +213,10 @@ TextRasterCache::Raster TextRasterCache::render(const ShapedText& shaped, double
     Raster direct;
     direct.drawDirectly = true;
     // Boxes pango draws for glyphs no font has are paths, not glyphs: leave them to pango.
-    if (pango_layout_get_unknown_glyphs_count(shaped.layout) > 0) {
+    if (unknownGlyphCount(shaped) > 0) {
         return direct;
     }
-    PangoRectangle ink;
-    pango_layout_get_extents(shaped.layout, &ink, nullptr);
+    PangoRectangle ink = shapedInkExtents(shaped);
     if (ink.width <= 0 || ink.height <= 0) {
         return Raster{};
     }
@@ -236,10 +236,10 @@ TextRasterCache::Raster TextRasterCache::render(const ShapedText& shaped, double
     // An alpha-only surface sums the glyphs' coverage, as cairo's own masks do; a colour surface
     // composites them as a direct draw does. Where the two differ, glyphs share pixels one by
     // one and no single mask repeats that.
-    SurfacePointer summed = drawLine(shaped.layout, CAIRO_FORMAT_A8, width, height, xx, yy,
-                                     phaseX - left, phaseY - top);
-    SurfacePointer composited = drawLine(shaped.layout, CAIRO_FORMAT_ARGB32, width, height, xx, yy,
-                                         phaseX - left, phaseY - top);
+    SurfacePointer summed =
+        drawLine(shaped, CAIRO_FORMAT_A8, width, height, xx, yy, phaseX - left, phaseY - top);
+    SurfacePointer composited =
+        drawLine(shaped, CAIRO_FORMAT_ARGB32, width, height, xx, yy, phaseX - left, phaseY - top);
     if (!summed || !composited) {
         return direct;
     }
