@@ -138,6 +138,18 @@ std::optional<AffineTransform> maskableTransform(cairo_t* cr) {
     return fromCairo(m);
 }
 
+// A mask costs for every pixel of its box, where cairo's scan converter costs mostly for the
+// edges and fills whole spans cheaply: past a few thousand pixels (a 40 × 16 pt capsule at
+// scale 2 is 3,000) a shape's curves no longer make up for its area.
+constexpr long long maskPaysUpTo = 4096;
+
+// Whether a shape within userBounds is small enough on the device for a mask to pay: asked
+// before the path is flattened. The clip has no say, so that a shape drawn again in part (a
+// window redrawing a changed column) gets the very pixels it got when drawn whole.
+bool maskMayPay(const AffineTransform& toDevice, const Rect& userBounds) {
+    return CoverageMask::Box::around(toDevice.apply(userBounds)).area() <= maskPaysUpTo;
+}
+
 // Device-space polygons gathered to be filled together into one mask.
 class DevicePolygons {
 public:
@@ -167,9 +179,9 @@ private:
     std::vector<std::size_t> ends_;
 };
 
-// A rect whose sides all lie on pixel boundaries: cairo fills that as whole pixels, which costs
-// less than a mask.
-bool isPixelAlignedRect(const FlatPath& flat) {
+// A rect with its sides along the device's axes: cairo fills that as boxes, which costs less
+// than a mask wherever the sides lie.
+bool isAxisAlignedRect(const FlatPath& flat) {
     if (flat.subpaths().size() != 1) {
         return false;
     }
@@ -180,8 +192,7 @@ bool isPixelAlignedRect(const FlatPath& flat) {
     for (std::size_t i = 0; i < 4; ++i) {
         const Point& p = points[i];
         const Point& q = points[(i + 1) % 4];
-        bool sideAligned = p.x == q.x || p.y == q.y;
-        if (!sideAligned || p.x != std::round(p.x) || p.y != std::round(p.y)) {
+        if (p.x != q.x && p.y != q.y) {
             return false;
         }
     }
@@ -190,13 +201,13 @@ bool isPixelAlignedRect(const FlatPath& flat) {
 
 // Fills path under the non-zero rule with cr's source through a coverage mask, when cr's state
 // allows it; false when cairo has to fill it instead.
-bool fillThroughMask(cairo_t* cr, const Path& path) {
+bool fillThroughMask(cairo_t* cr, const Path& path, const Rect& userBounds) {
     std::optional<AffineTransform> toDevice = maskableTransform(cr);
-    if (!toDevice) {
+    if (!toDevice || !maskMayPay(*toDevice, userBounds)) {
         return false;
     }
     FlatPath flat(path, *toDevice);
-    if (isPixelAlignedRect(flat)) {
+    if (isAxisAlignedRect(flat)) {
         return false;
     }
     DevicePolygons polygons;
@@ -216,9 +227,11 @@ struct StrokeStyle {
 // Strokes path with cr's source through a coverage mask where its outline can be built exactly:
 // closed subpaths that are convex, with any join, and open ones with butt caps and bevel joins,
 // under a transform that scales both axes alike. False when cairo has to stroke it instead.
-bool strokeThroughMask(cairo_t* cr, const Path& path, const StrokeStyle& style) {
+bool strokeThroughMask(cairo_t* cr, const Path& path, const Rect& userBounds,
+                       const StrokeStyle& style) {
     std::optional<AffineTransform> toDevice = maskableTransform(cr);
-    if (!toDevice || std::fabs(toDevice->a) != std::fabs(toDevice->d) || !(style.width > 0)) {
+    if (!toDevice || std::fabs(toDevice->a) != std::fabs(toDevice->d) || !(style.width > 0) ||
+        !maskMayPay(*toDevice, userBounds)) {
         return false;
     }
     double width = style.width * std::fabs(toDevice->a);
@@ -437,9 +450,10 @@ void Context::fill(const Path& path, WindingRule rule) {
         return;
     }
     recordFill(path, state_.fillColor, state_.operation);
-    drawWithShadow(path.bounds(), [&](cairo_t* cr) {
+    Rect bounds = path.bounds();
+    drawWithShadow(bounds, [&](cairo_t* cr) {
         setSourceColor(cr, state_.fillColor);
-        if (rule == WindingRule::nonZero && fillThroughMask(cr, path)) {
+        if (rule == WindingRule::nonZero && fillThroughMask(cr, path, bounds)) {
             return;
         }
         cairo_new_path(cr);
@@ -453,16 +467,18 @@ void Context::stroke(const Path& path) {
     if (!drawable(path) || !std::isfinite(state_.lineWidth)) {
         return;
     }
+    Rect bounds = path.bounds();
     if (recorder_) {
-        recorder_->record(StrokeRecord{state_.strokeColor, currentTransform().apply(path.bounds()),
+        recorder_->record(StrokeRecord{state_.strokeColor, currentTransform().apply(bounds),
                                        state_.lineWidth, state_.alpha});
     }
     double outset = state_.lineWidth * std::max(1.0, state_.miterLimit) / 2;
-    drawWithShadow(path.bounds().insetBy(-outset, -outset), [&](cairo_t* cr) {
+    drawWithShadow(bounds.insetBy(-outset, -outset), [&](cairo_t* cr) {
         setSourceColor(cr, state_.strokeColor);
-        if (state_.dash.empty() &&
-            strokeThroughMask(
-                cr, path, {state_.lineWidth, state_.lineCap, state_.lineJoin, state_.miterLimit})) {
+        // The stroke covers at least the path's bounds.
+        if (state_.dash.empty() && strokeThroughMask(cr, path, bounds,
+                                                     {state_.lineWidth, state_.lineCap,
+                                                      state_.lineJoin, state_.miterLimit})) {
             return;
         }
         cairo_new_path(cr);
