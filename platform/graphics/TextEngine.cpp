@@ -167,6 +167,82 @@ bool hasControls(const std::string& text) {
     return false;
 }
 
+struct ItemDeleter {
+    void operator()(PangoItem* item) const { pango_item_free(item); }
+};
+using ItemPointer = std::unique_ptr<PangoItem, ItemDeleter>;
+
+// The text as the one item a layout would make of it, or nothing when it would make several, or
+// one running right to left.
+ItemPointer itemize(const std::string& text, const Font& font) {
+    std::unique_ptr<PangoAttrList, AttrListDeleter> list(pango_attr_list_new());
+    pango_attr_list_insert(list.get(), pango_attr_font_desc_new(font.description()));
+    if (font.monospacedDigits()) {
+        pango_attr_list_insert(list.get(), pango_attr_font_features_new("tnum 1"));
+    }
+    std::unique_ptr<GList, ItemsDeleter> items(
+        pango_itemize(shapingContext(), text.c_str(), 0, int(text.size()), list.get(), nullptr));
+    if (!items || items->next) {
+        return nullptr;
+    }
+    ItemPointer item(static_cast<PangoItem*>(items->data));
+    items->data = nullptr;
+    if (item->length != int(text.size()) || item->analysis.level % 2 != 0 || !item->analysis.font) {
+        return nullptr;
+    }
+    return item;
+}
+
+// Printable ASCII in one font itemizes alike whatever the characters, but for the script: Latin
+// with a letter in it, common without. When the font itemizing chose is the description's first
+// one, every character it has would get it again, so the item of one such text serves for
+// all others of the same script; whether the font has them all is checked after.
+class ItemTemplates {
+public:
+    ItemPointer itemFor(const std::string& text, const Font& font) {
+        bool latin = false;
+        for (unsigned char c : text) {
+            if (c < 0x20 || c >= 0x7f) {
+                return itemize(text, font);
+            }
+            latin = latin || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        }
+        for (const Template& entry : templates_) {
+            if (entry.latin == latin && entry.font == font) {
+                if (!entry.item) {
+                    return itemize(text, font);
+                }
+                ItemPointer item(pango_item_copy(entry.item.get()));
+                item->offset = 0;
+                item->length = int(text.size());
+                item->num_chars = int(text.size());
+                return item;
+            }
+        }
+        ItemPointer item = itemize(text, font);
+        if (templates_.size() < capacity) {
+            templates_.push_back(Template{font, latin, nullptr});
+            PangoFont* first = pango_context_load_font(shapingContext(), font.description());
+            if (item && first == item->analysis.font) {
+                templates_.back().item.reset(pango_item_copy(item.get()));
+            }
+            if (first) {
+                g_object_unref(first);
+            }
+        }
+        return item;
+    }
+
+private:
+    struct Template {
+        Font font;
+        bool latin = false;
+        ItemPointer item;
+    };
+    static constexpr std::size_t capacity = 32;
+    std::vector<Template> templates_;
+};
+
 // One run with no width to fit, in one font, left to right, into a glyph string; nothing when
 // the text needs the layout (several items, fallback fonts, missing glyphs, controls).
 std::shared_ptr<ShapedText> shapeGlyphs(const AttributedString::Run& run, const std::string& key) {
@@ -175,19 +251,10 @@ std::shared_ptr<ShapedText> shapeGlyphs(const AttributedString::Run& run, const 
         hasControls(text)) {
         return nullptr;
     }
-    const TextAttributes& a = run.attributes;
-    std::unique_ptr<PangoAttrList, AttrListDeleter> list(pango_attr_list_new());
-    pango_attr_list_insert(list.get(), pango_attr_font_desc_new(a.font.description()));
-    if (a.font.monospacedDigits()) {
-        pango_attr_list_insert(list.get(), pango_attr_font_features_new("tnum 1"));
-    }
-    std::unique_ptr<GList, ItemsDeleter> items(
-        pango_itemize(shapingContext(), text.c_str(), 0, int(text.size()), list.get(), nullptr));
-    if (!items || items->next) {
-        return nullptr;
-    }
-    PangoItem* item = static_cast<PangoItem*>(items->data);
-    if (item->length != int(text.size()) || item->analysis.level % 2 != 0 || !item->analysis.font) {
+    thread_local ItemTemplates templates;
+    ItemPointer single = templates.itemFor(text, run.attributes.font);
+    PangoItem* item = single.get();
+    if (!item) {
         return nullptr;
     }
     hb_font_t* hbFont = pango_font_get_hb_font(item->analysis.font);
