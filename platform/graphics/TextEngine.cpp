@@ -433,6 +433,11 @@ PangoRectangle shapedInkExtents(const ShapedText& shaped) {
         pango_layout_get_extents(shaped.layout, &ink, nullptr);
     } else if (shaped.glyphs) {
         pango_glyph_string_extents(shaped.glyphs, shaped.font, &ink, nullptr);
+        // Blank lines have no ink to carry the glyphs' offsets; the layout puts theirs on the
+        // baseline.
+        if (ink.width == 0 && ink.height == 0) {
+            ink.y = int(std::lround(shaped.baseline * PANGO_SCALE));
+        }
     }
     return ink;
 }

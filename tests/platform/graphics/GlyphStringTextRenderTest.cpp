@@ -79,6 +79,31 @@ TEST(GlyphStringText, MeasuresAsTheLayoutDoesToTheUnit) {
     EXPECT_GE(quick, int(figures().size() * 7));
 }
 
+// Printable ASCII reuses one itemization per font and script: every character, alone, among
+// digits and after a letter, in turns of the two scripts.
+TEST(GlyphStringText, EveryPrintableCharacterMeasuresAsInTheLayout) {
+    for (const Font& font : {Font::monospacedDigitSystem(9.3, FontWeight::medium),
+                             Font("No Such Face Anywhere, DejaVu Sans", 10)}) {
+        for (char c = ' '; c < 0x7f; ++c) {
+            for (const std::string& text :
+                 {std::string(1, c), "12" + std::string(1, c) + "3", "x" + std::string(1, c)}) {
+                auto runs = oneRun(text, {.font = font});
+                auto shaped = shapeText(runs);
+                auto reference = shapeTextInLayout(runs);
+                EXPECT_EQ(shaped->width, reference->width) << text;
+                EXPECT_EQ(shaped->height, reference->height) << text;
+                EXPECT_EQ(shaped->logicalX, reference->logicalX) << text;
+                PangoRectangle ink = shapedInkExtents(*shaped);
+                PangoRectangle referenceInk = shapedInkExtents(*reference);
+                EXPECT_EQ(ink.x, referenceInk.x) << text;
+                EXPECT_EQ(ink.y, referenceInk.y) << text;
+                EXPECT_EQ(ink.width, referenceInk.width) << text;
+                EXPECT_EQ(ink.height, referenceInk.height) << text;
+            }
+        }
+    }
+}
+
 TEST(GlyphStringText, LeavesWhatNeedsALayoutToTheLayout) {
     TextAttributes style{.font = Font::system(10)};
     for (const char* text :
