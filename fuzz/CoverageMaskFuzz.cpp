@@ -1,4 +1,6 @@
 #include "platform/graphics/CoverageMask.h"
+#include "platform/graphics/Path.h"
+#include "platform/graphics/PathFlattening.h"
 #include "platform/graphics/StrokeOutline.h"
 
 #include <cstddef>
@@ -8,8 +10,8 @@
 #include <vector>
 
 // Any coordinates at all, in any box: not numbers, infinities, huge and tiny values, boxes of
-// no size or off to one side. Nothing may crash, write outside the mask, or give a coverage
-// beyond full.
+// no size or off to one side, as polygons, stroke outlines and flattened paths. Nothing may
+// crash, write outside the mask, or give a coverage beyond full.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 4) {
         return 0;
@@ -30,6 +32,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     double strokeWidth = points.empty() ? 1 : points.front().x;
     gfx::bevelStrokeOutline(points, strokeWidth,
                             [&](std::span<const gfx::Point> piece) { mask.addPolygon(piece); });
+    for (gfx::LineJoin join : {gfx::LineJoin::miter, gfx::LineJoin::bevel, gfx::LineJoin::round}) {
+        gfx::convexRingStrokeOutline(
+            points, strokeWidth, join, strokeWidth, 0.1,
+            [&](std::span<const gfx::Point> piece) { mask.addPolygon(piece); });
+    }
+    // The same points as a path of lines and curves, flattened in device space.
+    gfx::Path path;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (i % 4 == 3 && i >= 3) {
+            path.curveTo(points[i], points[i - 2], points[i - 1]);
+        } else if (i % 5 == 4) {
+            path.close();
+        } else {
+            path.lineTo(points[i]);
+        }
+    }
+    gfx::FlatPath flat(path, gfx::AffineTransform{2, 0, 0, -2, 3, 40});
+    for (const gfx::FlatPath::Subpath& subpath : flat.subpaths()) {
+        mask.addPolygon(flat.points(subpath));
+    }
     std::vector<std::uint8_t> coverage = mask.resolved();
     if (coverage.size() != std::size_t(width) * std::size_t(height)) {
         __builtin_trap();
