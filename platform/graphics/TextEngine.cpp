@@ -157,10 +157,12 @@ struct ItemsDeleter {
     }
 };
 
-// Controls, tabs and line breaks among them, are left to the layout.
+// Controls and separators, which a layout may break lines at (tabs, newlines, next line, line
+// and paragraph separators), are left to the layout. The text is valid UTF-8.
 bool hasControls(const std::string& text) {
-    for (unsigned char byte : text) {
-        if (byte < 0x20 || byte == 0x7f) {
+    for (const char* p = text.c_str(); *p; p = g_utf8_next_char(p)) {
+        gunichar c = g_utf8_get_char(p);
+        if (c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029) {
             return true;
         }
     }

@@ -107,7 +107,8 @@ TEST(GlyphStringText, EveryPrintableCharacterMeasuresAsInTheLayout) {
 TEST(GlyphStringText, LeavesWhatNeedsALayoutToTheLayout) {
     TextAttributes style{.font = Font::system(10)};
     for (const char* text :
-         {"two\nlines", "tab\there", "שלום", "abc שלום", "日本語 text", "\x01"}) {
+         {"two\nlines", "tab\there", "line\u2028separator", "paragraph\u2029separator",
+          "next\u0085line", "שלום", "abc שלום", "日本語 text", "\x01"}) {
         auto shaped = shapeText(oneRun(text, style));
         EXPECT_NE(shaped->layout, nullptr) << text;
         EXPECT_EQ(shaped->glyphs, nullptr) << text;
