@@ -320,6 +320,7 @@ public:
 
 protected:
     void drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) override;
+    void viewWillDraw() override;
     void resetCursorRects() override;
     void viewDidChangeEffectiveAppearance() override;
 
@@ -342,6 +343,9 @@ private:
     std::unique_ptr<dispatch::Timer> reorderTimer_;
     ReorderGlide glide_;
     bool isSorting_ = false;
+    // The bounds a draw left wholly clear while a surface drew the strip: until either changes,
+    // the view's pixels stay clear whatever the strip shows, so its marks draw nothing new.
+    std::optional<gfx::Rect> clearedBounds_;
 };
 
 } // namespace pulsedeck
