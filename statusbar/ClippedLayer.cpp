@@ -56,10 +56,8 @@ void drawThroughClip(gfx::Context& context, const gfx::Path& clip,
     clipToPixels(cr, box);
     draw();
     cairo_pattern_t* layer = cairo_pop_group(cr);
-    clip.addClip(context);
     cairo_set_source(cr, layer);
-    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    cairo_paint(cr);
+    context.paintThrough(clip);
     cairo_pattern_destroy(layer);
 }
 

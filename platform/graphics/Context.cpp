@@ -2,9 +2,11 @@
 
 #include "platform/graphics/AlphaBlur.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/graphics/ClipOver.h"
 #include "platform/graphics/CoverageMask.h"
 #include "platform/graphics/DrawingRecorder.h"
 #include "platform/graphics/PathFlattening.h"
+#include "platform/graphics/ShapeMaskCache.h"
 #include "platform/graphics/StrokeOutline.h"
 
 #include <algorithm>
@@ -140,7 +142,8 @@ std::optional<AffineTransform> maskableTransform(cairo_t* cr) {
 
 // A mask costs for every pixel of its box, where cairo's scan converter costs mostly for the
 // edges and fills whole spans cheaply: past a few thousand pixels (a 40 × 16 pt capsule at
-// scale 2 is 3,000) a shape's curves no longer make up for its area.
+// scale 2 is 3,000) a shape's curves no longer make up for its area, even with the mask kept
+// from the last draw.
 constexpr long long maskPaysUpTo = 4096;
 
 // Whether a shape within userBounds is small enough on the device for a mask to pay: asked
@@ -196,6 +199,24 @@ bool isAxisAlignedRect(const FlatPath& flat) {
             return false;
         }
     }
+    return true;
+}
+
+// Paints cr's source through the shape's kept coverage mask (ShapeMaskCache.h); false when the
+// shape is not one to keep and cairo has to draw it.
+bool paintKeptMask(cairo_t* cr, const FlatPath& flat) {
+    std::optional<ShapeMaskCache::Mask> mask = ShapeMaskCache::forThisThread().mask(flat);
+    if (!mask) {
+        return false;
+    }
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    if (clipOver(cr, mask->x, mask->y, cairo_image_surface_get_width(mask->surface),
+                 cairo_image_surface_get_height(mask->surface)) == ClipOver::nothing) {
+        cairo_reset_clip(cr);
+    }
+    cairo_mask_surface(cr, mask->surface, mask->x, mask->y);
+    cairo_restore(cr);
     return true;
 }
 
@@ -729,6 +750,28 @@ Rect Context::clipBoundingBox() const {
     double x1, y1, x2, y2;
     cairo_clip_extents(cr_.get(), &x1, &y1, &x2, &y2);
     return Rect{x1, y1, x2 - x1, y2 - y1}.standardized();
+}
+
+void Context::paintThrough(const Path& path) {
+    if (state_.singular) {
+        return;
+    }
+    cairo_t* cr = cr_.get();
+    cairo_save(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    std::optional<AffineTransform> toDevice =
+        path.isFinite() && path.windingRule() == WindingRule::nonZero ? maskableTransform(cr)
+                                                                      : std::nullopt;
+    if (!toDevice || !paintKeptMask(cr, FlatPath(path, *toDevice))) {
+        cairo_new_path(cr);
+        if (path.isFinite()) {
+            appendToCairo(cr, path);
+        }
+        cairo_set_fill_rule(cr, cairoRule(path.windingRule()));
+        cairo_clip(cr);
+        cairo_paint(cr);
+    }
+    cairo_restore(cr);
 }
 
 bool Context::drawable(const Path& path) const {

@@ -171,6 +171,11 @@ public:
     void clipToRect(const Rect& rect);
     // The clip's bounding box in user space.
     Rect clipBoundingBox() const;
+    // Paints cairo's current source, source over, through the path's coverage under its winding
+    // rule: what clipping to the path and painting gives, but under the non-zero rule through a
+    // kept mask where the transform keeps the axes aligned, so that a curved clip that is the same
+    // every time costs only its compositing. A layer painted back through a rounded clip uses it.
+    void paintThrough(const Path& path);
 
     // Runs draw with a shadow under it when the state has one: draw is called once into a mask
     // for the shadow and once for the real drawing, each time with a cairo_t in this context's

@@ -1,5 +1,6 @@
 #include "platform/graphics/TextRasterCache.h"
 
+#include "platform/graphics/ClipOver.h"
 #include "platform/graphics/TextEngine.h"
 
 #include <algorithm>
@@ -38,44 +39,6 @@ bool boundedByMask(cairo_operator_t op) {
 
 bool whole(double value) {
     return value == std::floor(value);
-}
-
-// How the clip meets a rect of whole device pixels (under the identity matrix).
-enum class ClipOver {
-    // No clip, or one that holds every pixel of the rect wholly: the clip changes nothing there.
-    nothing,
-    // Whole pixels in and whole pixels out.
-    wholePixels,
-    // Some pixel partly covered: glyphs are composited through it in another order than a mask is,
-    // and come out a little differently there.
-    partPixels,
-};
-
-ClipOver clipOver(cairo_t* cr, double x, double y, double width, double height) {
-    constexpr double farAway = -1e7;
-    if (cairo_in_clip(cr, farAway, farAway)) {
-        return ClipOver::nothing;
-    }
-    // A clip with curves (the capsule a figure sits in) is convex wherever a line is drawn in it:
-    // it holds the whole rect, every pixel wholly, when it holds the rect's corners with half a
-    // pixel to spare.
-    constexpr double spare = 0.5;
-    double left = x - spare, top = y - spare, right = x + width + spare,
-           bottom = y + height + spare;
-    if (cairo_in_clip(cr, left, top) && cairo_in_clip(cr, right, top) &&
-        cairo_in_clip(cr, left, bottom) && cairo_in_clip(cr, right, bottom)) {
-        return ClipOver::nothing;
-    }
-    // The clip cut down to the rect is a region (whole pixels) only if it was one over the rect.
-    cairo_save(cr);
-    cairo_new_path(cr);
-    cairo_rectangle(cr, x, y, width, height);
-    cairo_clip(cr);
-    cairo_rectangle_list_t* list = cairo_copy_clip_rectangle_list(cr);
-    bool region = list->status == CAIRO_STATUS_SUCCESS;
-    cairo_rectangle_list_destroy(list);
-    cairo_restore(cr);
-    return region ? ClipOver::wholePixels : ClipOver::partPixels;
 }
 
 std::size_t mix(std::size_t seed, std::size_t value) {

@@ -2,6 +2,7 @@
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Path.h"
 #include "platform/graphics/RecordingContext.h"
+#include "platform/graphics/ShapeMaskCache.h"
 #include "support/TestPaths.h"
 
 #include <algorithm>
@@ -259,6 +260,86 @@ TEST(ContextPaths, WhatTheMaskDoesNotBuildIsLeftToCairo) {
     for (const Case& c : cases) {
         Pair pair = drawBoth(2, c.setUp, c.path, c.draw, c.rule);
         EXPECT_EQ(difference(pair.ours, pair.cairos).largest, 0) << c.name;
+    }
+}
+
+// A layer painted back through a rounded clip, as charts are, against clipping and painting.
+TEST(ContextPaths, PaintingThroughAPathIsClippingToIt) {
+    auto paint = [](const Path& path, bool rotated, bool throughPath) {
+        Bitmap bitmap = Bitmap::forPointSize(canvasSize, 2);
+        Context context(bitmap);
+        context.setFillColor(Color::grey(0.5, 0.4));
+        context.fillRect({0, 0, 60, 40});
+        if (rotated) {
+            context.rotateDegrees(5);
+        }
+        cairo_t* cr = context.cairo();
+        cairo_pattern_t* layer = cairo_pattern_create_linear(0, 0, 60, 0);
+        cairo_pattern_add_color_stop_rgba(layer, 0, 0.9, 0.2, 0.1, 0.8);
+        cairo_pattern_add_color_stop_rgba(layer, 1, 0.1, 0.3, 0.9, 0.5);
+        cairo_set_source(cr, layer);
+        if (throughPath) {
+            context.paintThrough(path);
+        } else {
+            cairo_save(cr);
+            path.addClip(context);
+            cairo_paint(cr);
+            cairo_restore(cr);
+        }
+        cairo_pattern_destroy(layer);
+        return bitmap;
+    };
+    Path rounded = Path::roundedRect({5.3, 3, 40, 18}, 9, 9);
+    Bitmap ours = paint(rounded, false, true);
+    Bitmap cairos = paint(rounded, false, false);
+    Difference d = difference(ours, cairos);
+    EXPECT_LE(d.largest, 24);
+    EXPECT_LT(d.overFew, 0.02);
+    EXPECT_GT(d.edgePixels, 0);
+    // Inside the layer, outside only what was under it.
+    for (Point point : {Point{25, 12}, Point{50, 12}, Point{5.6, 3.3}, Point{30, 30}}) {
+        EXPECT_EQ(ours.pixelAtPoint(point), cairos.pixelAtPoint(point))
+            << point.x << "," << point.y;
+    }
+    EXPECT_NE(ours.pixelAtPoint({25, 12}), ours.pixelAtPoint({50, 12}));
+
+    // The same path again comes from the kept mask, with the same pixels.
+    ShapeMaskCache& cache = ShapeMaskCache::forThisThread();
+    std::size_t renders = cache.renderCount();
+    EXPECT_EQ(difference(paint(rounded, false, true), ours).largest, 0);
+    EXPECT_EQ(cache.renderCount(), renders);
+
+    // Rotated, or under the even-odd rule, it is cairo's clip itself.
+    EXPECT_EQ(difference(paint(rounded, true, true), paint(rounded, true, false)).largest, 0);
+    Path holed = rounded;
+    holed.setWindingRule(WindingRule::evenOdd);
+    EXPECT_EQ(difference(paint(holed, false, true), paint(holed, false, false)).largest, 0);
+}
+
+// The chart's layer inside the capsule's clip: a clip that holds the path changes nothing, one
+// that cuts it still cuts.
+TEST(ContextPaths, PaintingThroughAPathKeepsTheClip) {
+    Path chart = Path::roundedRect({5.3, 3, 40, 18}, 9, 9);
+    auto paint = [&](const std::function<void(Context&)>& clip) {
+        Bitmap bitmap = Bitmap::forPointSize(canvasSize, 2);
+        Context context(bitmap);
+        clip(context);
+        cairo_set_source_rgba(context.cairo(), 0.1, 0.5, 0.9, 0.8);
+        context.paintThrough(chart);
+        return bitmap;
+    };
+    Bitmap free = paint([](Context&) {});
+    // The first holds the mask's whole box, the second only the path.
+    Bitmap inCapsule = paint([](Context& c) { c.clip(Path::roundedRect({0, 0, 60, 24}, 12, 12)); });
+    Bitmap inTight = paint([](Context& c) { c.clip(Path::roundedRect({1, 1, 58, 22}, 11, 11)); });
+    Bitmap cut = paint([](Context& c) { c.clipToRect({20, 0, 10, 40}); });
+    EXPECT_EQ(difference(inCapsule, free).largest, 0);
+    EXPECT_EQ(difference(inTight, free).largest, 0);
+    for (int row = 0; row < free.pixelsHigh(); ++row) {
+        for (int column = 0; column < free.pixelsWide(); ++column) {
+            Rgba8 expected = column >= 40 && column < 60 ? free.pixel(column, row) : Rgba8{};
+            ASSERT_EQ(cut.pixel(column, row), expected) << column << " " << row;
+        }
     }
 }
 

@@ -1,0 +1,91 @@
+#include "platform/graphics/ShapeMaskCache.h"
+
+#include "platform/graphics/CoverageMask.h"
+#include "platform/graphics/PathFlattening.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace gfx {
+
+namespace {
+
+// The shape's identity: every subpath's point count and points, bit for bit.
+std::string keyOf(const FlatPath& shape) {
+    std::string key;
+    for (const FlatPath::Subpath& subpath : shape.subpaths()) {
+        std::span<const Point> points = shape.points(subpath);
+        std::size_t count = points.size();
+        key.append(reinterpret_cast<const char*>(&count), sizeof count);
+        key.append(reinterpret_cast<const char*>(points.data()), points.size_bytes());
+    }
+    return key;
+}
+
+bool allFinite(const FlatPath& shape) {
+    for (const FlatPath::Subpath& subpath : shape.subpaths()) {
+        for (const Point& point : shape.points(subpath)) {
+            if (!std::isfinite(point.x) || !std::isfinite(point.y)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+ShapeMaskCache::ShapeMaskCache(std::size_t byteBudget) : byteBudget_(byteBudget) {}
+
+ShapeMaskCache& ShapeMaskCache::forThisThread() {
+    thread_local ShapeMaskCache cache;
+    return cache;
+}
+
+std::optional<ShapeMaskCache::Mask> ShapeMaskCache::mask(const FlatPath& shape) {
+    std::string key = keyOf(shape);
+    if (auto found = index_.find(key); found != index_.end()) {
+        order_.splice(order_.begin(), order_, found->second);
+        const Entry& entry = order_.front();
+        return Mask{entry.surface.get(), entry.x, entry.y};
+    }
+    if (!allFinite(shape)) {
+        return std::nullopt;
+    }
+    CoverageMask::Box box = CoverageMask::Box::around(shape.bounds());
+    if (box.isEmpty() || box.area() > largestArea) {
+        return std::nullopt;
+    }
+    CoverageMask coverage(box);
+    for (const FlatPath::Subpath& subpath : shape.subpaths()) {
+        coverage.addPolygon(shape.points(subpath));
+    }
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
+        cairo_image_surface_create(CAIRO_FORMAT_A8, box.width, box.height));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
+        return std::nullopt;
+    }
+    cairo_surface_flush(surface.get());
+    coverage.resolve(cairo_image_surface_get_data(surface.get()),
+                     cairo_image_surface_get_stride(surface.get()));
+    cairo_surface_mark_dirty(surface.get());
+    ++renders_;
+
+    std::size_t bytes =
+        std::size_t(cairo_image_surface_get_stride(surface.get())) * std::size_t(box.height) +
+        key.size() + sizeof(Entry);
+    order_.push_front(Entry{std::move(key), std::move(surface), box.x, box.y, bytes});
+    index_.emplace(order_.front().key, order_.begin());
+    bytes_ += bytes;
+    // The newest entry stays even alone over the budget: its surface is handed out.
+    while (bytes_ > byteBudget_ && order_.size() > 1) {
+        const Entry& oldest = order_.back();
+        bytes_ -= oldest.bytes;
+        index_.erase(oldest.key);
+        order_.pop_back();
+    }
+    const Entry& entry = order_.front();
+    return Mask{entry.surface.get(), entry.x, entry.y};
+}
+
+} // namespace gfx

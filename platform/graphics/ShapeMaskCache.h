@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cairo.h>
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+namespace gfx {
+
+class FlatPath;
+
+// Coverage masks of filled shapes, kept between draws. A status image is drawn anew into a new
+// bitmap every second, and its capsule and its chart's rounded clip are the very same shapes at
+// the very same device pixels each time: rasterising them again costs more than everything else
+// in the image but the text.
+//
+// A mask is the exact-area coverage of CoverageMask under the non-zero rule, over the whole device
+// pixels the shape's points touch. Shapes are told apart by their device-space points, bit for
+// bit, so a shape moved by any fraction of a pixel is another shape.
+//
+// Least recently used masks are dropped beyond a byte budget. One per thread (forThisThread);
+// an instance is not shared between threads.
+class ShapeMaskCache {
+public:
+    static constexpr std::size_t defaultByteBudget = 512 * 1024;
+    // A shape over more pixels than this is not kept: a card of the detail view, drawn once.
+    static constexpr long long largestArea = 64 * 1024;
+
+    // The coverage of a shape with its top-left pixel at device pixel (x, y). The surface stays
+    // valid until the next mask is asked of the same cache.
+    struct Mask {
+        cairo_surface_t* surface = nullptr;
+        int x = 0;
+        int y = 0;
+    };
+
+    explicit ShapeMaskCache(std::size_t byteBudget = defaultByteBudget);
+    ShapeMaskCache(const ShapeMaskCache&) = delete;
+    ShapeMaskCache& operator=(const ShapeMaskCache&) = delete;
+
+    // This thread's cache.
+    static ShapeMaskCache& forThisThread();
+
+    // The shape's coverage, every subpath closed: the kept one, or one rasterised now and kept.
+    // Nothing when the shape has no area, has a point that is not finite or covers more than
+    // largestArea pixels.
+    std::optional<Mask> mask(const FlatPath& shape);
+
+    std::size_t entryCount() const { return order_.size(); }
+    // Masks rasterised so far.
+    std::size_t renderCount() const { return renders_; }
+    // Memory held by the masks' pixels and their keys.
+    std::size_t byteSize() const { return bytes_; }
+
+private:
+    struct SurfaceDeleter {
+        void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+    };
+    struct Entry {
+        std::string key;
+        std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface;
+        int x = 0;
+        int y = 0;
+        std::size_t bytes = 0;
+    };
+
+    std::size_t byteBudget_;
+    std::size_t bytes_ = 0;
+    std::size_t renders_ = 0;
+    // Most recently used first; the index's keys view the entries' own keys.
+    std::list<Entry> order_;
+    std::unordered_map<std::string_view, std::list<Entry>::iterator> index_;
+};
+
+} // namespace gfx

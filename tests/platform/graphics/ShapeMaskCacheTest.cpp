@@ -1,0 +1,108 @@
+#include "platform/graphics/ShapeMaskCache.h"
+
+#include "platform/graphics/AffineTransform.h"
+#include "platform/graphics/CoverageMask.h"
+#include "platform/graphics/Path.h"
+#include "platform/graphics/PathFlattening.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <limits>
+#include <vector>
+
+namespace gfx {
+namespace {
+
+FlatPath capsuleAt(double x, double width = 100) {
+    return FlatPath(Path::roundedRect({x, 1.25, width, 24}, 12, 12),
+                    AffineTransform::scaling(2, 2));
+}
+
+std::vector<std::uint8_t> pixelsOf(const ShapeMaskCache::Mask& mask) {
+    cairo_surface_t* surface = mask.surface;
+    int width = cairo_image_surface_get_width(surface);
+    int height = cairo_image_surface_get_height(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    std::vector<std::uint8_t> pixels(std::size_t(width) * height);
+    for (int row = 0; row < height; ++row) {
+        std::memcpy(pixels.data() + std::size_t(row) * width,
+                    cairo_image_surface_get_data(surface) + std::size_t(row) * stride, width);
+    }
+    return pixels;
+}
+
+TEST(ShapeMaskCache, AMaskIsTheShapesCoverageOverTheWholePixelsItTouches) {
+    ShapeMaskCache cache;
+    FlatPath shape = capsuleAt(1.25);
+    std::optional<ShapeMaskCache::Mask> mask = cache.mask(shape);
+    ASSERT_TRUE(mask);
+    CoverageMask::Box box = CoverageMask::Box::around(shape.bounds());
+    EXPECT_EQ(mask->x, box.x);
+    EXPECT_EQ(mask->y, box.y);
+    ASSERT_EQ(cairo_image_surface_get_width(mask->surface), box.width);
+    ASSERT_EQ(cairo_image_surface_get_height(mask->surface), box.height);
+    CoverageMask coverage(box);
+    for (const FlatPath::Subpath& subpath : shape.subpaths()) {
+        coverage.addPolygon(shape.points(subpath));
+    }
+    EXPECT_EQ(pixelsOf(*mask), coverage.resolved());
+    // A pixel inside whole, one under the straight top edge at 2.5 pixels half covered.
+    EXPECT_EQ(pixelsOf(*mask)[std::size_t(24) * box.width + 100], 255);
+    EXPECT_NEAR(pixelsOf(*mask)[100], 128, 1);
+}
+
+TEST(ShapeMaskCache, TheSameShapeIsRasterisedOnceAndAMovedOneAgain) {
+    ShapeMaskCache cache;
+    ASSERT_TRUE(cache.mask(capsuleAt(1.25)));
+    ASSERT_TRUE(cache.mask(capsuleAt(1.25)));
+    EXPECT_EQ(cache.renderCount(), 1u);
+    EXPECT_EQ(cache.entryCount(), 1u);
+    ASSERT_TRUE(cache.mask(capsuleAt(1.3)));
+    EXPECT_EQ(cache.renderCount(), 2u);
+    EXPECT_EQ(cache.entryCount(), 2u);
+}
+
+TEST(ShapeMaskCache, TheLeastRecentlyUsedGoBeyondTheBudget) {
+    // Room for two capsules of about 200 × 49 pixels and their keys, not three.
+    ShapeMaskCache cache(2 * 210 * 48 + 8000);
+    ASSERT_TRUE(cache.mask(capsuleAt(1)));
+    ASSERT_TRUE(cache.mask(capsuleAt(2)));
+    ASSERT_TRUE(cache.mask(capsuleAt(1)));
+    ASSERT_TRUE(cache.mask(capsuleAt(3)));
+    EXPECT_EQ(cache.entryCount(), 2u);
+    EXPECT_LE(cache.byteSize(), 2 * 210 * 48 + 8000u);
+    std::size_t renders = cache.renderCount();
+    ASSERT_TRUE(cache.mask(capsuleAt(1)));
+    EXPECT_EQ(cache.renderCount(), renders);
+    ASSERT_TRUE(cache.mask(capsuleAt(2)));
+    EXPECT_EQ(cache.renderCount(), renders + 1);
+
+    // A shape larger than the budget is still handed out, alone.
+    ShapeMaskCache tiny(100);
+    std::optional<ShapeMaskCache::Mask> mask = tiny.mask(capsuleAt(1));
+    ASSERT_TRUE(mask);
+    EXPECT_EQ(cairo_image_surface_get_width(mask->surface),
+              CoverageMask::Box::around(capsuleAt(1).bounds()).width);
+    EXPECT_EQ(tiny.entryCount(), 1u);
+}
+
+TEST(ShapeMaskCache, NothingForShapesWithoutAreaTooLargeOrNotFinite) {
+    ShapeMaskCache cache;
+    EXPECT_FALSE(cache.mask(FlatPath(Path(), AffineTransform{})));
+    EXPECT_FALSE(cache.mask(FlatPath(Path::rect({5, 5, 0, 0}), AffineTransform{})));
+    EXPECT_FALSE(cache.mask(FlatPath(Path::rect({0, 0, 300, 300}), AffineTransform{})));
+    Path broken;
+    broken.moveTo({0, 0});
+    broken.lineTo({std::numeric_limits<double>::quiet_NaN(), 4});
+    broken.lineTo({4, 4});
+    EXPECT_FALSE(cache.mask(FlatPath(broken, AffineTransform{})));
+    Path far;
+    far.moveTo({0, 0});
+    far.lineTo({std::numeric_limits<double>::infinity(), 4});
+    far.lineTo({4, 4});
+    EXPECT_FALSE(cache.mask(FlatPath(far, AffineTransform{})));
+    EXPECT_EQ(cache.entryCount(), 0u);
+}
+
+} // namespace
+} // namespace gfx
