@@ -328,8 +328,12 @@ void Window::redraw(const gfx::Rect& area) {
         gfx::Context context(*backing_, effectiveAppearance());
         context.clipToRect(dirty);
         context.clearRect(dirty);
-        context.setFillColor(backgroundColor_);
-        context.fillRect(dirty);
+        // A clear background (every panel over the bar) would cost a pass over the area for
+        // nothing.
+        if (backgroundColor_.resolved(context.appearance()).alpha() > 0) {
+            context.setFillColor(backgroundColor_);
+            context.fillRect(dirty);
+        }
         context.concat(contentView_->transformToSuperview());
         const gfx::Rect inContent = contentView_->transformToSuperview()
                                         .inverted()
