@@ -2,6 +2,7 @@
 
 #include "detail/RenderedBitmapImage.h"
 #include "platform/graphics/Path.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/ClippedLayer.h"
 #include "statusbar/HistorySegments.h"
 #include "statusbar/MetricStatusDrawing.h"
@@ -317,41 +318,69 @@ double computeCompactWidth() {
            1 + std::ceil(percentReferenceWidth()) + compactTextInset;
 }
 
-gfx::Image drawCompute(const ComputeSnapshot& snapshot, std::span<const ComputeSnapshot> history,
-                       bool dark, const ComputeColors& colors, double progress,
-                       double chartLength) {
+namespace {
+
+// What an image draws over its capsule, and its size.
+struct CapsuleDrawing {
+    gfx::Size size;
+    OverCapsule over;
+};
+
+CapsuleDrawing mainDrawing(const ComputeSnapshot& snapshot,
+                           std::span<const ComputeSnapshot> history, bool dark,
+                           const ComputeColors& colors, double progress, double chartLength) {
     const double p = fraction(progress);
     const double width = computeMainWidth(p, chartLength);
     const gfx::Rect inner = computeInnerRect(p, chartLength);
     auto kept =
         std::make_shared<const std::vector<ComputeSnapshot>>(history.begin(), history.end());
+    return {{width, imageHeight},
+            [snapshot, kept, dark, colors, p, inner](gfx::Context& context, const gfx::Rect& rect) {
+                return drawInCapsule(context, dark, rect,
+                                     [&](const gfx::Color& foreground, const gfx::Rect& imageRect) {
+                                         if (p > 0 && p < 1) {
+                                             drawComputeMorph(context, foreground, colors, snapshot,
+                                                              *kept, imageRect, p, inner);
+                                         } else {
+                                             drawComputeSegment(context, foreground, colors, p >= 1,
+                                                                *kept, snapshot, imageRect, inner);
+                                         }
+                                     });
+            }};
+}
+
+CapsuleDrawing compactDrawing(const ComputeSnapshot& snapshot, bool dark,
+                              const ComputeColors& colors) {
+    return {{computeCompactWidth(), imageHeight},
+            [snapshot, dark, colors](gfx::Context& context, const gfx::Rect& rect) {
+                return drawInCapsule(context, dark, rect,
+                                     [&](const gfx::Color& foreground, const gfx::Rect& imageRect) {
+                                         drawComputeCompact(context, foreground, colors, snapshot,
+                                                            statusLabelFont(), imageRect);
+                                     });
+            }};
+}
+
+gfx::Image withCapsule(const CapsuleDrawing& drawing, bool dark) {
     return gfx::Image::withDrawingHandler(
-        {width, imageHeight}, false,
-        [snapshot, kept, dark, colors, p, inner](gfx::Context& context, const gfx::Rect& rect) {
-            return drawCapsule(context, dark, rect,
-                               [&](const gfx::Color& foreground, const gfx::Rect& imageRect) {
-                                   if (p > 0 && p < 1) {
-                                       drawComputeMorph(context, foreground, colors, snapshot,
-                                                        *kept, imageRect, p, inner);
-                                   } else {
-                                       drawComputeSegment(context, foreground, colors, p >= 1,
-                                                          *kept, snapshot, imageRect, inner);
-                                   }
-                               });
+        drawing.size, false,
+        [over = drawing.over, dark](gfx::Context& context, const gfx::Rect& rect) {
+            fillCapsule(context, dark, rect);
+            return over(context, rect);
         });
+}
+
+} // namespace
+
+gfx::Image drawCompute(const ComputeSnapshot& snapshot, std::span<const ComputeSnapshot> history,
+                       bool dark, const ComputeColors& colors, double progress,
+                       double chartLength) {
+    return withCapsule(mainDrawing(snapshot, history, dark, colors, progress, chartLength), dark);
 }
 
 gfx::Image computeCompactImage(const ComputeSnapshot& snapshot, bool dark,
                                const ComputeColors& colors) {
-    return gfx::Image::withDrawingHandler(
-        {computeCompactWidth(), imageHeight}, false,
-        [snapshot, dark, colors](gfx::Context& context, const gfx::Rect& rect) {
-            return drawCapsule(context, dark, rect,
-                               [&](const gfx::Color& foreground, const gfx::Rect& imageRect) {
-                                   drawComputeCompact(context, foreground, colors, snapshot,
-                                                      statusLabelFont(), imageRect);
-                               });
-        });
+    return withCapsule(compactDrawing(snapshot, dark, colors), dark);
 }
 
 ComputeTargets computeTargets(ComputeDisplayMode mode) {
@@ -380,25 +409,24 @@ double computeImageWidth(const ComputePicture& picture) {
 
 gfx::Image computeStatusImage(const ComputePicture& picture) {
     const double q = picture.compactProgress;
-    std::optional<gfx::Image> chosen;
-    if (!(q > 0)) {
-        chosen = drawCompute(picture.snapshot, picture.history, picture.dark, picture.colors,
-                             picture.progress, picture.chartLength);
-    } else if (q >= 1) {
-        chosen = computeCompactImage(picture.snapshot, picture.dark, picture.colors);
-    } else {
-        gfx::Image main = drawCompute(picture.snapshot, picture.history, picture.dark,
-                                      picture.colors, picture.progress, picture.chartLength);
-        gfx::Image compact = computeCompactImage(picture.snapshot, picture.dark, picture.colors);
-        chosen = gfx::Image::withDrawingHandler(
-            {computeImageWidth(picture), imageHeight}, false,
-            [main, compact, q](gfx::Context& context, const gfx::Rect& rect) {
-                main.draw(context, rect, {.fraction = 1 - q});
-                compact.draw(context, rect, {.fraction = q});
-                return true;
-            });
+    if (!(q > 0) || q >= 1) {
+        const CapsuleDrawing drawing =
+            q >= 1 ? compactDrawing(picture.snapshot, picture.dark, picture.colors)
+                   : mainDrawing(picture.snapshot, picture.history, picture.dark, picture.colors,
+                                 picture.progress, picture.chartLength);
+        return renderedCapsuleImage(drawing.size, picture.dark, drawing.over);
     }
-    return renderedBitmapImage(*chosen, 2, picture.dark);
+    gfx::Image main = drawCompute(picture.snapshot, picture.history, picture.dark, picture.colors,
+                                  picture.progress, picture.chartLength);
+    gfx::Image compact = computeCompactImage(picture.snapshot, picture.dark, picture.colors);
+    gfx::Image blend = gfx::Image::withDrawingHandler(
+        {computeImageWidth(picture), imageHeight}, false,
+        [main, compact, q](gfx::Context& context, const gfx::Rect& rect) {
+            main.draw(context, rect, {.fraction = 1 - q});
+            compact.draw(context, rect, {.fraction = q});
+            return true;
+        });
+    return renderedBitmapImage(blend, 2, picture.dark);
 }
 
 } // namespace pulsedeck

@@ -1,30 +1,23 @@
 #include "statusbar/DevicesStatusImage.h"
 
-#include "detail/RenderedBitmapImage.h"
 #include "sources/DeviceDrawing.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/MetricStatusDrawing.h"
 
 #include <algorithm>
 
 namespace pulsedeck {
 
-namespace {
-
-constexpr double imageScale = 2;
-
-} // namespace
-
 gfx::Image devicesStatusImage(const std::vector<ExternalDevice>& devices, bool dark,
                               std::optional<gfx::Color> tint) {
-    const gfx::Image drawing = gfx::Image::withDrawingHandler(
-        devicesImageSize, false,
-        [devices, dark, tint](gfx::Context& context, const gfx::Rect& rect) {
-            return drawCapsule(context, dark, rect,
-                               [&](const gfx::Color& foreground, const gfx::Rect&) {
-                                   drawDevicesIcon(context, foreground, tint, devices, dark);
-                               });
+    return renderedCapsuleImage(
+        devicesImageSize, dark,
+        [&devices, dark, tint](gfx::Context& context, const gfx::Rect& rect) {
+            return drawInCapsule(context, dark, rect,
+                                 [&](const gfx::Color& foreground, const gfx::Rect&) {
+                                     drawDevicesIcon(context, foreground, tint, devices, dark);
+                                 });
         });
-    return renderedBitmapImage(drawing, imageScale, dark);
 }
 
 DevicesStatusUpdate updateDevicesStatus(const std::optional<std::set<std::string>>& previousIDs,

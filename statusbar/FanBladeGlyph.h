@@ -15,8 +15,8 @@ gfx::Path fanBladeOutline(double size);
 gfx::Rect fanHubRect(double size);
 
 // Paints the fan glyph (three blades at 0°, 120° and 240° plus the rotation, and the hub) in
-// the colour with its alpha replaced by the given one, centred on center. Leaves the context's state as it found it.
-// The strip's rotor frames and the detail view's fan icon both draw with it.
+// the colour with its alpha replaced by the given one, centred on center. Leaves the context's
+// state as it found it. The strip's rotor frames and the detail view's fan icon both draw with it.
 void drawFanBlades(gfx::Context& context, const gfx::Color& color, double rotationDegrees,
                    double alpha, gfx::Point center, double size);
 

@@ -3,6 +3,7 @@
 #include "detail/CenteredTextOrigin.h"
 #include "detail/RenderedBitmapImage.h"
 #include "platform/graphics/Path.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "statusbar/PressureChart.h"
 #include "statusbar/StatusFonts.h"
@@ -18,7 +19,6 @@ namespace pulsedeck {
 namespace {
 
 constexpr double imageHeight = 24;
-constexpr double capsuleRadius = 12;
 constexpr double chartX = 5;
 constexpr double chartY = 3;
 constexpr double chartHeight = 18;
@@ -138,15 +138,10 @@ void drawGrid(gfx::Context& context, const Palette& palette, const MemoryStatusC
             layout.rightStart, layout.rightEnd, bottomRowY);
 }
 
-} // namespace
-
-bool drawMemoryStatus(gfx::Context& context, const MemoryStatusContent& content,
-                      const StatusLayout& layout, const gfx::Rect& rect) {
+// Everything of the image over its capsule.
+bool drawOverCapsule(gfx::Context& context, const MemoryStatusContent& content,
+                     const StatusLayout& layout) {
     Palette palette(content.dark);
-    context.setFillColor(palette.capsuleFill);
-    gfx::Path::roundedRect({1, 0, rect.width() - 2, imageHeight}, capsuleRadius, capsuleRadius)
-        .fill(context);
-
     double chartWidth = statusChartWidth(content.chartLength);
     if (content.showChart) {
         drawPressureChart(context, content.history, content.capacity, content.blue, false,
@@ -177,17 +172,23 @@ bool drawMemoryStatus(gfx::Context& context, const MemoryStatusContent& content,
     return true;
 }
 
+} // namespace
+
+bool drawMemoryStatus(gfx::Context& context, const MemoryStatusContent& content,
+                      const StatusLayout& layout, const gfx::Rect& rect) {
+    fillCapsule(context, content.dark, {rect.minX(), rect.minY(), rect.width(), imageHeight});
+    return drawOverCapsule(context, content, layout);
+}
+
 gfx::Image memoryStatusImage(const MemoryStatusContent& content) {
     const StatusLayout layout =
         content.layout ? *content.layout
                        : StatusLayout::measure(content.mode, content.language, content.snapshot,
                                                content.showChart, content.chartLength);
-    gfx::Image image = gfx::Image::withDrawingHandler(
-        {layout.width, imageHeight}, false,
-        [&content, layout](gfx::Context& context, const gfx::Rect& rect) {
-            return drawMemoryStatus(context, content, layout, rect);
-        });
-    return renderedBitmapImage(image, 2, content.dark);
+    return renderedCapsuleImage({layout.width, imageHeight}, content.dark,
+                                [&content, &layout](gfx::Context& context, const gfx::Rect&) {
+                                    return drawOverCapsule(context, content, layout);
+                                });
 }
 
 bool operator==(const MemoryStatusContent& left, const MemoryStatusContent& right) {

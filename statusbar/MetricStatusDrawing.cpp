@@ -55,6 +55,10 @@ double unitFraction(double value, double scale) {
     return std::min(fraction, 1.0);
 }
 
+gfx::Path capsulePath(const gfx::Rect& rect) {
+    return gfx::Path::roundedRect(rect.insetBy(1, 0), capsuleRadius, capsuleRadius);
+}
+
 gfx::Color fillOf(const gfx::Color& color) {
     return color.withAlpha(color.alpha() * graphFillAlpha);
 }
@@ -86,13 +90,21 @@ std::string celsiusText(std::optional<double> celsius) {
 
 bool drawCapsule(gfx::Context& context, bool dark, const gfx::Rect& rect,
                  const CapsuleContent& content) {
-    gfx::Color foreground = foregroundColor(dark);
-    gfx::Path capsule = gfx::Path::roundedRect(rect.insetBy(1, 0), capsuleRadius, capsuleRadius);
-    context.setFillColor(foreground.withAlpha(dark ? capsuleAlphaDark : capsuleAlphaLight));
-    capsule.fill(context);
+    fillCapsule(context, dark, rect);
+    return drawInCapsule(context, dark, rect, content);
+}
+
+void fillCapsule(gfx::Context& context, bool dark, const gfx::Rect& rect) {
+    context.setFillColor(
+        foregroundColor(dark).withAlpha(dark ? capsuleAlphaDark : capsuleAlphaLight));
+    capsulePath(rect).fill(context);
+}
+
+bool drawInCapsule(gfx::Context& context, bool dark, const gfx::Rect& rect,
+                   const CapsuleContent& content) {
     gfx::Context::SavedState saved(context);
-    capsule.addClip(context);
-    content(foreground, rect);
+    capsulePath(rect).addClip(context);
+    content(foregroundColor(dark), rect);
     return true;
 }
 

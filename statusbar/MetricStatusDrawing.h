@@ -36,6 +36,10 @@ using CapsuleContent = std::function<void(const gfx::Color& foreground, const gf
 // is drawn clipped to it. Always true (a drawing handler's answer).
 bool drawCapsule(gfx::Context& context, bool dark, const gfx::Rect& rect,
                  const CapsuleContent& content);
+// drawCapsule's two steps: the capsule's fill, and the content clipped to the capsule.
+void fillCapsule(gfx::Context& context, bool dark, const gfx::Rect& rect);
+bool drawInCapsule(gfx::Context& context, bool dark, const gfx::Rect& rect,
+                   const CapsuleContent& content);
 
 // The heat colour of a reading: the base (green when none or not convertible to sRGB) up to
 // 55 °C, blending to orange at 80 °C and to red at 95 °C; the secondary label colour without a

@@ -1,6 +1,6 @@
 #include "statusbar/NetworkStatusImage.h"
 
-#include "detail/RenderedBitmapImage.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/StatusFonts.h"
 #include "statusbar/StatusLayout.h"
 #include "statusbar/StatusText.h"
@@ -47,16 +47,15 @@ gfx::Image networkStatusImage(const NetworkStatusContent& content) {
         .referenceFont = statusFigureFont(),
         .valueBudget = budget,
     };
-    gfx::Image image = gfx::Image::withDrawingHandler(
-        {budget + textX + rowSurround, imageHeight}, false,
+    return renderedCapsuleImage(
+        {budget + textX + rowSurround, imageHeight}, content.dark,
         [&content, &segment](gfx::Context& context, const gfx::Rect& rect) {
-            return drawCapsule(context, content.dark, rect,
-                               [&](const gfx::Color& foreground, const gfx::Rect& imageRect) {
-                                   drawNetwork(context, foreground, imageRect, segment,
-                                               content.colors);
-                               });
+            return drawInCapsule(context, content.dark, rect,
+                                 [&](const gfx::Color& foreground, const gfx::Rect& imageRect) {
+                                     drawNetwork(context, foreground, imageRect, segment,
+                                                 content.colors);
+                                 });
         });
-    return renderedBitmapImage(image, 2, content.dark);
 }
 
 bool operator==(const NetworkStatusContent& left, const NetworkStatusContent& right) {

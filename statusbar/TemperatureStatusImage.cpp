@@ -3,6 +3,7 @@
 #include "detail/RenderedBitmapImage.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Path.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/FanModeMorph.h"
 #include "statusbar/MenuBarContentView.h"
 #include "statusbar/MetricStatusDrawing.h"
@@ -111,16 +112,16 @@ gfx::Path glyphOutline() {
 }
 
 gfx::Image chartImage(const TemperaturePicture& picture, double width) {
-    return gfx::Image::withDrawingHandler(
-        {width, gaugeSide}, false, [&picture](gfx::Context& context, const gfx::Rect& rect) {
+    return renderedCapsuleImage(
+        {width, gaugeSide}, picture.dark, [&picture](gfx::Context& context, const gfx::Rect& rect) {
             const gfx::Rect chart{chartX, plotBottom, statusChartWidth(picture.chartLength),
                                   plotHeight};
-            return drawCapsule(context, picture.dark, rect,
-                               [&](const gfx::Color& foreground, const gfx::Rect& imageRect) {
-                                   drawGraphWithValue(context, foreground, imageRect, chart,
-                                                      picture.history, picture.tint,
-                                                      picture.language, picture.celsius);
-                               });
+            return drawInCapsule(context, picture.dark, rect,
+                                 [&](const gfx::Color& foreground, const gfx::Rect& imageRect) {
+                                     drawGraphWithValue(context, foreground, imageRect, chart,
+                                                        picture.history, picture.tint,
+                                                        picture.language, picture.celsius);
+                                 });
         });
 }
 
@@ -294,7 +295,7 @@ gfx::Image temperatureStatusImage(const TemperaturePicture& picture, double prog
     }
     const double chartWidth = temperatureChartWidth(picture);
     if (p >= 1) {
-        return renderedBitmapImage(chartImage(picture, chartWidth), 2, picture.dark);
+        return chartImage(picture, chartWidth);
     }
     const gfx::Image morph = gfx::Image::withDrawingHandler(
         {gaugeSide + p * (chartWidth - gaugeSide), gaugeSide}, false,

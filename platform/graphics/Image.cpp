@@ -247,4 +247,14 @@ Image renderedBitmapImage(const Image& image, double scale, Appearance appearanc
     return Image::withBitmap(std::move(bitmap));
 }
 
+Image renderedBitmapImage(const Image& image, const Bitmap& backdrop, Appearance appearance) {
+    Bitmap bitmap = backdrop.copy();
+    if (!bitmap.isEmpty()) {
+        Context context(bitmap, appearance);
+        Rect bounds{Point{}, image.size()};
+        image.drawContent(context, bounds, bounds, ImageInterpolation::high);
+    }
+    return Image::withBitmap(std::move(bitmap));
+}
+
 } // namespace gfx

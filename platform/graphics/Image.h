@@ -66,6 +66,8 @@ public:
 
 private:
     friend Image renderedBitmapImage(const Image& image, double scale, Appearance appearance);
+    friend Image renderedBitmapImage(const Image& image, const Bitmap& backdrop,
+                                     Appearance appearance);
     struct Content;
     explicit Image(std::shared_ptr<const Content> content) : content_(std::move(content)) {}
 
@@ -82,5 +84,9 @@ private:
 // handler resolve against the given appearance.
 Image renderedBitmapImage(const Image& image, double scale,
                           Appearance appearance = Appearance::light);
+// The same, drawn over a copy of backdrop's pixels at backdrop's scale instead of into a cleared
+// bitmap: an image that always begins with the same picture (a module's capsule) copies it rather
+// than drawing it again. Backdrop's point size is the image's.
+Image renderedBitmapImage(const Image& image, const Bitmap& backdrop, Appearance appearance);
 
 } // namespace gfx
