@@ -67,13 +67,20 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
         auto* out = reinterpret_cast<std::uint32_t*>(solidData + (row - y) * solidStride);
         int runStart = -1;
         int rowLeft = right, rowRight = left;
+        // Most of a strip is its glass, one translucent value over and over: its colour is
+        // worked out once per run of it.
+        std::uint32_t lastPixel = 0, lastColour = 0xff000000u;
         for (int column = left; column <= right; ++column) {
             bool kept = false;
             if (column < right) {
                 const std::uint32_t pixel = in[column];
                 const std::uint32_t alpha = pixel >> 24;
                 kept = alpha >= keptAlpha;
-                const std::uint32_t colour = kept ? opaqueColour(pixel) : 0xff000000u;
+                if (pixel != lastPixel) {
+                    lastPixel = pixel;
+                    lastColour = kept ? opaqueColour(pixel) : 0xff000000u;
+                }
+                const std::uint32_t colour = lastColour;
                 if (out[column - x] != colour) {
                     out[column - x] = colour;
                     rowLeft = std::min(rowLeft, column);

@@ -44,6 +44,27 @@ TEST_F(SolidShape, ClearPixelsAreCutAndCoveredOnesKeepTheirFullColour) {
     EXPECT_EQ(pixel(solid, 3, 1) & 0xffffffu, 0x0000ffu);
 }
 
+TEST_F(SolidShape, RunsOfOneValueAndTheValuesAfterThemEachGetTheirOwnColour) {
+    // A translucent glass run, a different translucent value, the glass again, a cut pixel and an
+    // opaque one: the colour worked out once for a run must not leak into its neighbours.
+    const std::uint32_t glass = 0xc0303030u;
+    const std::vector<std::uint32_t> row{glass,       glass, 0xc0603000u, glass,
+                                         0x20101010u, glass, glass,       0xff0000ffu};
+    for (int x = 0; x < 8; ++x)
+        pixel(source, x, 2) = row[std::size_t(x)];
+    cairo_surface_mark_dirty(source);
+    const auto spans = solidifyTranslucentPixels(source, 0, 0, 8, 4, solid);
+    ASSERT_EQ(spans.size(), 2u);
+    EXPECT_EQ(spans[0], (PixelSpan{0, 2, 4}));
+    EXPECT_EQ(spans[1], (PixelSpan{5, 2, 3}));
+    const std::vector<std::uint32_t> expected{0x404040u, 0x404040u, 0x804000u, 0x404040u,
+                                              0x000000u, 0x404040u, 0x404040u, 0x0000ffu};
+    for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(pixel(solid, x, 2) & 0xffffffu, expected[std::size_t(x)]) << x;
+    // The rows around it stay cut.
+    EXPECT_EQ(pixel(solid, 3, 1) & 0xffffffu, 0u);
+}
+
 TEST_F(SolidShape, SpansAreRelativeToTheAreaAndStayInsideBothSurfaces) {
     for (int x = 0; x < 8; ++x)
         pixel(source, x, 3) = 0xff00ff00u;
