@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -33,6 +34,9 @@ Bitmap::Bitmap(int pixelsWide, int pixelsHigh, Size pointSize)
         surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 0, 0);
     }
 }
+
+Bitmap::Bitmap(cairo_surface_t* adopted, int pixelsWide, int pixelsHigh, Size pointSize)
+    : surface_(adopted), pixelsWide_(pixelsWide), pixelsHigh_(pixelsHigh), pointSize_(pointSize) {}
 
 Bitmap Bitmap::forPointSize(Size pointSize, double scale) {
     return Bitmap(pixelCount(pointSize.width, scale), pixelCount(pointSize.height, scale),
@@ -82,16 +86,30 @@ Bitmap::~Bitmap() {
 }
 
 Bitmap Bitmap::copy() const {
-    Bitmap duplicate(pixelsWide_, pixelsHigh_, pointSize_);
     if (!surface_ || isEmpty()) {
-        return duplicate;
+        return Bitmap(pixelsWide_, pixelsHigh_, pointSize_);
     }
     cairo_surface_flush(surface_);
+    // The pixels are copied into memory of their own rather than into a new surface, which
+    // would clear them first only to have every byte written again.
     int stride = cairo_image_surface_get_stride(surface_);
-    std::memcpy(cairo_image_surface_get_data(duplicate.surface_),
-                cairo_image_surface_get_data(surface_), std::size_t(stride) * pixelsHigh_);
-    cairo_surface_mark_dirty(duplicate.surface_);
-    return duplicate;
+    std::size_t bytes = std::size_t(stride) * std::size_t(pixelsHigh_);
+    auto* pixels = static_cast<unsigned char*>(std::malloc(bytes));
+    if (!pixels) {
+        return Bitmap(0, 0, pointSize_);
+    }
+    std::memcpy(pixels, cairo_image_surface_get_data(surface_), bytes);
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        pixels, CAIRO_FORMAT_ARGB32, pixelsWide_, pixelsHigh_, stride);
+    static const cairo_user_data_key_t ownedPixels{};
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS ||
+        cairo_surface_set_user_data(surface, &ownedPixels, pixels, std::free) !=
+            CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        std::free(pixels);
+        return Bitmap(0, 0, pointSize_);
+    }
+    return Bitmap(surface, pixelsWide_, pixelsHigh_, pointSize_);
 }
 
 Bitmap Bitmap::halved() const {

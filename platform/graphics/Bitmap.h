@@ -56,6 +56,9 @@ public:
     cairo_surface_t* surface() const { return surface_; }
 
 private:
+    // Takes over an ARGB32 image surface of that many pixels.
+    Bitmap(cairo_surface_t* adopted, int pixelsWide, int pixelsHigh, Size pointSize);
+
     cairo_surface_t* surface_ = nullptr;
     int pixelsWide_ = 0;
     int pixelsHigh_ = 0;

@@ -19,6 +19,35 @@ void put(Bitmap& bitmap, int column, int row, Rgba8 pixel) {
     cairo_surface_mark_dirty(bitmap.surface());
 }
 
+TEST(Bitmap, ACopyHasThePixelsAndSizesAndLivesApart) {
+    Bitmap original(5, 3, {2.5, 1.5});
+    put(original, 0, 0, {10, 20, 30, 40});
+    put(original, 4, 2, {1, 2, 3, 255});
+    Bitmap copy = original.copy();
+    ASSERT_EQ(copy.pixelsWide(), 5);
+    ASSERT_EQ(copy.pixelsHigh(), 3);
+    EXPECT_EQ(copy.size(), (gfx::Size{2.5, 1.5}));
+    EXPECT_EQ(copy.pixel(0, 0), (Rgba8{10, 20, 30, 40}));
+    EXPECT_EQ(copy.pixel(4, 2), (Rgba8{1, 2, 3, 255}));
+    EXPECT_EQ(copy.pixel(2, 1), Rgba8{});
+
+    // Drawn into, moved and outliving the original, it keeps its own pixels.
+    put(copy, 0, 0, {0, 0, 0, 255});
+    EXPECT_EQ(original.pixel(0, 0), (Rgba8{10, 20, 30, 40}));
+    cairo_t* cr = cairo_create(copy.surface());
+    cairo_set_source_rgba(cr, 1, 0, 0, 1);
+    cairo_rectangle(cr, 1, 1, 1, 1);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    Bitmap moved = std::move(copy);
+    original = Bitmap(1, 1, {1, 1});
+    EXPECT_EQ(moved.pixel(1, 1), (Rgba8{255, 0, 0, 255}));
+    EXPECT_EQ(moved.copy().pixel(1, 1), (Rgba8{255, 0, 0, 255}));
+
+    // Nothing to copy gives nothing.
+    EXPECT_TRUE(Bitmap(0, 0, {1, 1}).copy().isEmpty());
+}
+
 TEST(Bitmap, HalvingAveragesEachChannelOfTwoByTwoBlocksRoundingHalvesUp) {
     Bitmap bitmap(2, 2, {1, 1});
     put(bitmap, 0, 0, {255, 0, 1, 255});
