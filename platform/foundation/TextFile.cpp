@@ -9,8 +9,11 @@ namespace foundation {
 
 namespace {
 
-// Reads from `fd` at offset 0 until end of file or `limit`, growing `out` as needed.
-bool readAll(int fd, std::size_t limit, std::string& out) {
+// Reads from `fd` at offset 0 until end of file or `limit`, growing `out` as needed. With
+// `shortReadEnds`, a read that returns less than was asked for is taken as the end: a procfs or
+// sysfs file hands over all it has in one read, and asking again at the end makes the kernel
+// generate the whole text once more only to return nothing.
+bool readAll(int fd, std::size_t limit, std::string& out, bool shortReadEnds) {
     out.resize(std::min<std::size_t>(limit, 4096));
     std::size_t filled = 0;
     for (;;) {
@@ -29,7 +32,10 @@ bool readAll(int fd, std::size_t limit, std::string& out) {
         }
         if (got == 0)
             break;
+        const std::size_t asked = out.size() - filled;
         filled += static_cast<std::size_t>(got);
+        if (shortReadEnds && static_cast<std::size_t>(got) < asked)
+            break;
     }
     out.resize(filled);
     return true;
@@ -42,7 +48,7 @@ std::optional<std::string> readTextFile(const std::filesystem::path& path, std::
     if (fd < 0)
         return std::nullopt;
     std::string contents;
-    bool ok = readAll(fd, limit, contents);
+    bool ok = readAll(fd, limit, contents, false);
     ::close(fd);
     if (!ok)
         return std::nullopt;
@@ -77,7 +83,7 @@ std::optional<std::string_view> KeptFile::read() {
         if (fd_ < 0)
             return std::nullopt;
     }
-    if (!readAll(fd_, limit_, buffer_)) {
+    if (!readAll(fd_, limit_, buffer_, true)) {
         close();
         return std::nullopt;
     }

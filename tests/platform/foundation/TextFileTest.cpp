@@ -41,6 +41,35 @@ TEST(KeptFile, SeesNewContentsAndRecoversWhenFileReturns) {
     EXPECT_EQ(file.read().value(), "4 5 3\n");
 }
 
+TEST(KeptFile, ReadsFilesOfEverySizeAroundItsBufferWhole) {
+    testsupport::TemporaryDirectory dir;
+    auto path = dir.path() / "text";
+    foundation::KeptFile file(path);
+    // Exactly the first buffer, one byte more, many buffers, then shorter again and empty.
+    for (std::size_t size : {4096u, 4097u, 20000u, 3u, 0u}) {
+        std::string text(size, 'x');
+        if (size > 0)
+            text.back() = 'e';
+        write(path, text);
+        auto read = file.read();
+        ASSERT_TRUE(read) << size;
+        EXPECT_EQ(*read, text) << size;
+    }
+    foundation::KeptFile capped(path, 10);
+    write(path, std::string(100, 'y'));
+    EXPECT_EQ(capped.read()->size(), 10u);
+}
+
+TEST(KeptFile, ReadsLiveProcfsWhole) {
+    // A procfs text longer than a few lines, read in one go, ends where the kernel ends it.
+    foundation::KeptFile meminfo("/proc/meminfo");
+    auto text = meminfo.read();
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->substr(0, 9), "MemTotal:");
+    EXPECT_EQ(text->back(), '\n');
+    EXPECT_NE(text->find("SwapFree:"), std::string_view::npos);
+}
+
 TEST(KeptFile, ReadsLiveProcfs) {
     foundation::KeptFile stat("/proc/stat");
     auto first = stat.read();
