@@ -1,6 +1,5 @@
 #include "platform/graphics/CoverageMask.h"
 
-#include "platform/graphics/ClipOver.h"
 #include "platform/graphics/PixelBlend.h"
 
 #include <algorithm>
@@ -286,14 +285,7 @@ void CoverageMask::paint(cairo_t* cr) const {
     cairo_surface_mark_dirty(mask.get());
     cairo_save(cr);
     cairo_identity_matrix(cr);
-    // A curved clip around the mask (the capsule a bar or a chart sits in) would be rasterised
-    // again for this one paint; where it holds the whole mask it has no say, and a solid colour
-    // is then blended straight into the pixels.
-    bool blended = clipOver(cr, x_, y_, width_, height_) == ClipOver::nothing &&
-                   blendMaskOver(cr, mask.get(), x_, y_);
-    if (!blended) {
-        cairo_mask_surface(cr, mask.get(), x_, y_);
-    }
+    cairo_mask_surface(cr, mask.get(), x_, y_);
     cairo_restore(cr);
 }
 
