@@ -1,7 +1,5 @@
 #include "platform/graphics/CoverageMask.h"
 
-#include "platform/graphics/PixelBlend.h"
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -289,6 +287,25 @@ void CoverageMask::paint(cairo_t* cr) const {
     cairo_restore(cr);
 }
 
+namespace {
+
+// Each of the four 8-bit channels of x times a / 255, rounded, two channels at a time: the product
+// cairo's compositor uses.
+std::uint32_t multiplyChannels(std::uint32_t x, std::uint32_t a) {
+    std::uint32_t rb = (x & 0xff00ff) * a + 0x800080;
+    rb = ((rb + ((rb >> 8) & 0xff00ff)) >> 8) & 0xff00ff;
+    std::uint32_t ag = ((x >> 8) & 0xff00ff) * a + 0x800080;
+    ag = (ag + ((ag >> 8) & 0xff00ff)) & 0xff00ff00;
+    return rb | ag;
+}
+
+// Source over destination, both premultiplied: neither channel sum can pass 255.
+std::uint32_t over(std::uint32_t source, std::uint32_t destination) {
+    return source + multiplyChannels(destination, 255 - (source >> 24));
+}
+
+} // namespace
+
 std::uint32_t CoverageMask::premultiplied(double red, double green, double blue, double alpha) {
     auto channel = [](double value) {
         double held = std::clamp(value, 0.0, 1.0);
@@ -320,7 +337,7 @@ void CoverageMask::blendOver(std::uint8_t* layer, int layerStride, const Box& la
             }
             std::uint32_t source = level == 255 ? color : multiplyChannels(color, level);
             std::uint32_t& pixel = pixels[column - layerBox.x];
-            pixel = pixel == 0 ? source : sourceOver(source, pixel);
+            pixel = pixel == 0 ? source : over(source, pixel);
         }
     }
 }

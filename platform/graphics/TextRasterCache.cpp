@@ -1,7 +1,6 @@
 #include "platform/graphics/TextRasterCache.h"
 
 #include "platform/graphics/ClipOver.h"
-#include "platform/graphics/PixelBlend.h"
 #include "platform/graphics/TextEngine.h"
 
 #include <algorithm>
@@ -126,10 +125,7 @@ bool TextRasterCache::paint(cairo_t* cr, const ShapedText& shaped) {
         // whole mask it can go.
         cairo_reset_clip(cr);
     }
-    // Where the clip has no say the mask is blended straight into the pixels (the mask lies on
-    // whole device pixels); through cairo otherwise.
-    bool blended = clip == ClipOver::nothing && blendMaskOver(cr, mask, int(maskX), int(maskY));
-    if (!blended && clip != ClipOver::partPixels) {
+    if (clip != ClipOver::partPixels) {
         cairo_mask_surface(cr, mask, maskX, maskY);
     }
     cairo_restore(cr);
