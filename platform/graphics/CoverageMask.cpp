@@ -1,5 +1,7 @@
 #include "platform/graphics/CoverageMask.h"
 
+#include "platform/graphics/ClipOver.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -283,6 +285,11 @@ void CoverageMask::paint(cairo_t* cr) const {
     cairo_surface_mark_dirty(mask.get());
     cairo_save(cr);
     cairo_identity_matrix(cr);
+    // A curved clip around the mask (the capsule a bar or a chart sits in) would be rasterised
+    // again for this one paint; where it holds the whole mask it has no say.
+    if (clipOver(cr, x_, y_, width_, height_) == ClipOver::nothing) {
+        cairo_reset_clip(cr);
+    }
     cairo_mask_surface(cr, mask.get(), x_, y_);
     cairo_restore(cr);
 }

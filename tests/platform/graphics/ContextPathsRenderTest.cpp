@@ -394,6 +394,31 @@ TEST(ContextPaths, MaskedShapesKeepTheClipOperatorShadowAndRecords) {
     EXPECT_EQ(shadowed.pixelAtPoint({30, 35}).alpha, 0);
 }
 
+TEST(ContextPaths, ACurvedClipHoldingAMaskedShapeChangesNoneOfItsPixels) {
+    // A bar inside the capsule it is clipped to, and one the capsule cuts.
+    Path capsule = Path::roundedRect({1, 1, 58, 22}, 11, 11);
+    for (Rect bar : {Rect{20, 4, 6, 16}, Rect{2, 2, 6, 16}}) {
+        Path shape = Path::roundedRect(bar, 2, 2);
+        Bitmap free = Bitmap::forPointSize(canvasSize, 2);
+        Bitmap clipped = Bitmap::forPointSize(canvasSize, 2);
+        for (Bitmap* bitmap : {&free, &clipped}) {
+            Context context(*bitmap);
+            colours(context);
+            if (bitmap == &clipped) {
+                context.clip(capsule);
+            }
+            context.fill(shape);
+        }
+        int differing = difference(clipped, free).largest;
+        if (bar.minX() > 10) {
+            EXPECT_EQ(differing, 0);
+        } else {
+            EXPECT_GT(differing, 0);
+            EXPECT_EQ(clipped.pixelAtPoint({2.25, 2.25}).alpha, 0);
+        }
+    }
+}
+
 TEST(ContextPaths, APartDrawnAgainGetsThePixelsOfTheWhole) {
     // A small shape goes through the mask whatever the clip (how large it is on the device
     // decides, not how much of it shows), so a window that redraws one column of it gets what
