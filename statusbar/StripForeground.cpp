@@ -89,18 +89,18 @@ std::optional<StripForeground::Scene> StripForeground::currentScene() const {
     return scene;
 }
 
-gfx::Rect StripForeground::changedArea(const Scene& before, const Scene& after) {
+std::vector<gfx::Rect> StripForeground::changedArea(const Scene& before, const Scene& after) {
     const gfx::Rect whole = before.background.bounds.unionWith(after.background.bounds);
     if (before.unsettled || after.unsettled || before.background != after.background ||
         before.appearance != after.appearance || before.dark != after.dark ||
         before.stripHeight != after.stripHeight || before.highlight != after.highlight ||
         before.highlightOpacity != after.highlightOpacity)
-        return whole;
-    gfx::Rect area;
+        return {whole};
+    ui::DirtyRegion area;
     auto addColumn = [&](const gfx::Rect& rect) {
         const double left = std::floor(rect.minX()) - columnMargin;
         const double right = std::ceil(rect.maxX()) + columnMargin;
-        area = area.unionWith(gfx::Rect{left, whole.minY(), right - left, whole.height()});
+        area.add(gfx::Rect{left, whole.minY(), right - left, whole.height()}.intersection(whole));
     };
     auto find = [](const Scene& scene, ModuleKind kind) -> const Scene::Module* {
         for (const Scene::Module& module : scene.modules)
@@ -119,7 +119,7 @@ gfx::Rect StripForeground::changedArea(const Scene& before, const Scene& after) 
     for (const Scene::Module& old : before.modules)
         if (!find(after, old.kind))
             addColumn(old.rect);
-    return area.intersection(whole);
+    return area.parts();
 }
 
 void StripForeground::redrawChanges() {
@@ -128,23 +128,23 @@ void StripForeground::redrawChanges() {
 }
 
 void StripForeground::setNeedsDisplay(bool flag) {
+    kept_.clear();
     if (flag) {
-        kept_ = bounds();
+        kept_.add(bounds());
     } else {
-        kept_ = {};
         checking_ = false;
     }
     View::setNeedsDisplay(flag);
 }
 
 void StripForeground::setNeedsDisplayInRect(const gfx::Rect& rect) {
-    kept_ = kept_.unionWith(rect.intersection(bounds()));
+    kept_.add(rect.intersection(bounds()));
     View::setNeedsDisplayInRect(rect);
 }
 
 void StripForeground::viewWillDraw() {
     const bool checking = std::exchange(checking_, false);
-    const gfx::Rect kept = std::exchange(kept_, gfx::Rect{});
+    ui::DirtyRegion area = std::exchange(kept_, ui::DirtyRegion{});
     if (!checking)
         return;
     if (!shown_) {
@@ -156,7 +156,9 @@ void StripForeground::viewWillDraw() {
     std::optional<Scene> now = currentScene();
     if (!now)
         return;
-    replaceDirtyRect(kept.unionWith(changedArea(*shown_, *now)));
+    for (const gfx::Rect& column : changedArea(*shown_, *now))
+        area.add(column);
+    replaceDirtyRects(area.parts());
     // The draw that follows covers every difference, so the backing will show this scene.
     shown_ = std::move(now);
 }

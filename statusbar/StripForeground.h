@@ -2,6 +2,7 @@
 
 #include "model/Modules.h"
 #include "platform/graphics/Image.h"
+#include "platform/toolkit/DirtyRegion.h"
 #include "platform/toolkit/View.h"
 #include "statusbar/StatusEditingSurface.h"
 
@@ -63,9 +64,9 @@ public:
     // The scene the layer would draw now; none without a surface and owner.
     std::optional<Scene> currentScene() const;
     // The columns (in the layer's bounds) where two scenes differ, 4 pt beyond each changed
-    // module either side, as the surface's column redraws are; the whole bounds when either is
-    // unsettled or what they are drawn over differs.
-    static gfx::Rect changedArea(const Scene& before, const Scene& after);
+    // module either side, as the surface's column redraws are, columns that meet joined; the
+    // whole bounds when either is unsettled or what they are drawn over differs.
+    static std::vector<gfx::Rect> changedArea(const Scene& before, const Scene& after);
 
 protected:
     void drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) override;
@@ -75,7 +76,7 @@ private:
     // What the backing shows wherever the layer was drawn; none when unknown.
     std::optional<Scene> shown_;
     // Marks that are drawn whatever changed.
-    gfx::Rect kept_;
+    ui::DirtyRegion kept_;
     // A request to draw only what changed is pending.
     bool checking_ = false;
 };

@@ -277,7 +277,7 @@ void View::setWindow(Window* window) {
     if (window_) {
         window_->invalidateCursorRectsForView(this);
         if (needsDisplay())
-            window_->viewInvalidated(*this, dirty_);
+            window_->viewInvalidated(*this, dirty_.bounds());
     }
 }
 

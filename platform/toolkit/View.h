@@ -5,6 +5,7 @@
 #include "platform/graphics/Geometry.h"
 #include "platform/toolkit/Accessibility.h"
 #include "platform/toolkit/Cursor.h"
+#include "platform/toolkit/DirtyRegion.h"
 #include "platform/toolkit/Event.h"
 #include "platform/toolkit/TrackingArea.h"
 
@@ -101,8 +102,10 @@ public:
     // Draws the view (and what it covers) into its window now, whether dirty or not.
     void display();
     void displayRect(const gfx::Rect& rect);
-    // The dirty area awaiting display, in bounds space.
-    const gfx::Rect& dirtyRect() const { return dirty_; }
+    // The dirty area awaiting display, in bounds space: the union of its parts, which the window
+    // draws apart where they lie apart.
+    const gfx::Rect& dirtyRect() const { return dirty_.bounds(); }
+    const std::vector<gfx::Rect>& dirtyRects() const { return dirty_.parts(); }
 
     bool isHidden() const { return hidden_; }
     void setHidden(bool hidden);
@@ -185,6 +188,7 @@ protected:
     // Replaces the area awaiting display (bounds space) without telling the window; meant for
     // viewWillDraw, where the window gathers the marks after every view has settled them.
     void replaceDirtyRect(const gfx::Rect& rect);
+    void replaceDirtyRects(const std::vector<gfx::Rect>& rects);
 
     virtual void resetCursorRects() {}
     virtual void viewDidChangeEffectiveAppearance() {}
@@ -222,7 +226,7 @@ private:
     std::vector<std::shared_ptr<View>> subviews_;
     AutoresizingMask autoresizingMask_ = Autoresizing::none;
     bool autoresizesSubviews_ = true;
-    gfx::Rect dirty_;
+    DirtyRegion dirty_;
     bool hidden_ = false;
     double alpha_ = 1;
     double cornerRadius_ = 0;

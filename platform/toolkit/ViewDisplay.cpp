@@ -14,7 +14,7 @@ void View::setNeedsDisplay(bool flag) {
     if (flag)
         invalidate(bounds_);
     else
-        dirty_ = {};
+        dirty_.clear();
 }
 
 void View::setNeedsDisplayInRect(const gfx::Rect& rect) {
@@ -25,13 +25,19 @@ void View::invalidate(const gfx::Rect& rect) {
     const gfx::Rect clipped = rect.intersection(bounds_);
     if (clipped.isEmpty())
         return;
-    dirty_ = dirty_.unionWith(clipped);
+    dirty_.add(clipped);
     if (window_)
         window_->viewInvalidated(*this, clipped);
 }
 
 void View::replaceDirtyRect(const gfx::Rect& rect) {
-    dirty_ = rect.intersection(bounds_);
+    replaceDirtyRects({rect});
+}
+
+void View::replaceDirtyRects(const std::vector<gfx::Rect>& rects) {
+    dirty_.clear();
+    for (const gfx::Rect& rect : rects)
+        dirty_.add(rect.intersection(bounds_));
 }
 
 void View::display() {
@@ -45,8 +51,8 @@ void View::displayRect(const gfx::Rect& rect) {
     if (inWindow.isEmpty())
         return;
     window_->redraw(inWindow);
-    if (rect.contains(dirty_))
-        dirty_ = {};
+    if (rect.contains(dirty_.bounds()))
+        dirty_.clear();
 }
 
 void View::drawRect(gfx::Context&, const gfx::Rect&) {}
@@ -144,7 +150,7 @@ void View::drawArea(gfx::Context& context, const gfx::Rect& area, bool rounded) 
 }
 
 void View::clearDirtyInTree() {
-    dirty_ = {};
+    dirty_.clear();
     for (auto& subview : subviews_)
         subview->clearDirtyInTree();
 }

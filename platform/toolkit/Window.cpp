@@ -295,17 +295,20 @@ void Window::displayIfNeeded() {
     // The area is gathered from the views after each has settled its marks, so a view that
     // took back a mark of pixels that did not change keeps them out of the redraw.
     forEachView([](View& view) { view.viewWillDraw(); });
+    // Areas apart are drawn apart: a change at either end of a wide strip redraws two columns,
+    // not the modules between them.
     const gfx::Rect frameBounds{{0, 0}, frame_.size};
-    gfx::Rect area = ownDirty_;
+    DirtyRegion area;
+    area.add(ownDirty_);
     forEachView([&](View& view) {
-        if (!view.dirty_.isEmpty())
-            area = area.unionWith(
-                view.transformToWindow().apply(view.dirty_).intersection(frameBounds));
+        const gfx::AffineTransform toWindow = view.transformToWindow();
+        for (const gfx::Rect& part : view.dirty_.parts())
+            area.add(toWindow.apply(part).intersection(frameBounds));
     });
     dirty_ = {};
     ownDirty_ = {};
-    if (!area.isEmpty())
-        redraw(area);
+    for (const gfx::Rect& part : area.parts())
+        redraw(part);
     contentView_->clearDirtyInTree();
 }
 

@@ -185,6 +185,32 @@ TEST_F(ViewDrawingTest, AViewCanTakeBackItsMarksBeforeTheWindowDraws) {
     EXPECT_EQ(log.size(), 4u);
 }
 
+TEST_F(ViewDrawingTest, MarksApartAreDrawnApart) {
+    auto settling =
+        std::make_shared<SettlingView>("settling", gfx::Rect{0, 80, 200, 20}, green, log);
+    window->contentView()->addSubview(settling);
+    window->displayIfNeeded();
+    log.clear();
+
+    // Two columns at either end: each drawn alone, the view between them left as it was.
+    settling->setNeedsDisplayInRect({0, 0, 10, 20});
+    settling->setNeedsDisplayInRect({180, 0, 10, 20});
+    EXPECT_EQ(settling->dirtyRect(), (gfx::Rect{0, 0, 190, 20}));
+    window->displayIfNeeded();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].dirty, (gfx::Rect{0, 0, 10, 20}));
+    EXPECT_EQ(log[1].dirty, (gfx::Rect{180, 0, 10, 20}));
+    EXPECT_FALSE(window->viewsNeedDisplay());
+
+    // A whole mark is one draw.
+    log.clear();
+    settling->settleTo.reset();
+    settling->setNeedsDisplay(true);
+    window->displayIfNeeded();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].dirty, (gfx::Rect{0, 0, 200, 20}));
+}
+
 TEST_F(ViewDrawingTest, MarksAreDisplayedByTheRunLoop) {
     log.clear();
     sibling->setNeedsDisplay(true);
