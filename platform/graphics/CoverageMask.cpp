@@ -1,6 +1,7 @@
 #include "platform/graphics/CoverageMask.h"
 
 #include "platform/graphics/ClipOver.h"
+#include "platform/graphics/SurfacePointer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,10 +24,6 @@ double heldFinite(double value) {
 std::uint32_t coverageLevel(float sum) {
     return std::uint32_t(std::min(std::fabs(sum), 1.0f) * 255.0f + 0.5f);
 }
-
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
 
 } // namespace
 
@@ -275,8 +272,7 @@ void CoverageMask::paint(cairo_t* cr) const {
     if (isEmpty()) {
         return;
     }
-    std::unique_ptr<cairo_surface_t, SurfaceDeleter> mask(
-        cairo_image_surface_create(CAIRO_FORMAT_A8, width_, height_));
+    SurfacePointer mask(cairo_image_surface_create(CAIRO_FORMAT_A8, width_, height_));
     if (cairo_surface_status(mask.get()) != CAIRO_STATUS_SUCCESS) {
         return;
     }

@@ -60,8 +60,7 @@ std::optional<ShapeMaskCache::Mask> ShapeMaskCache::mask(const FlatPath& shape) 
     for (const FlatPath::Subpath& subpath : shape.subpaths()) {
         coverage.addPolygon(shape.points(subpath));
     }
-    std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface(
-        cairo_image_surface_create(CAIRO_FORMAT_A8, box.width, box.height));
+    SurfacePointer surface(cairo_image_surface_create(CAIRO_FORMAT_A8, box.width, box.height));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
         return std::nullopt;
     }

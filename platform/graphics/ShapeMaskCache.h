@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/graphics/SurfacePointer.h"
+
 #include <cairo.h>
 #include <cstddef>
 #include <list>
@@ -56,12 +58,9 @@ public:
     std::size_t byteSize() const { return bytes_; }
 
 private:
-    struct SurfaceDeleter {
-        void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-    };
     struct Entry {
         std::string key;
-        std::unique_ptr<cairo_surface_t, SurfaceDeleter> surface;
+        SurfacePointer surface;
         int x = 0;
         int y = 0;
         std::size_t bytes = 0;

@@ -146,14 +146,11 @@ bool TextRasterCache::seenBefore(std::size_t keyHash) {
 
 namespace {
 
-using SurfacePointer = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
-
 // The line drawn in opaque white onto a new surface of the format, with the layout's origin at
 // (originX, originY) in its pixels.
 SurfacePointer drawLine(const ShapedText& shaped, cairo_format_t format, int width, int height,
                         double xx, double yy, double originX, double originY) {
-    SurfacePointer surface(cairo_image_surface_create(format, width, height),
-                           cairo_surface_destroy);
+    SurfacePointer surface(cairo_image_surface_create(format, width, height));
     cairo_t* cr = cairo_create(surface.get());
     cairo_matrix_t placed{xx, 0, 0, yy, originX, originY};
     cairo_set_matrix(cr, &placed);
@@ -164,7 +161,7 @@ SurfacePointer drawLine(const ShapedText& shaped, cairo_format_t format, int wid
     cairo_destroy(cr);
     cairo_surface_flush(surface.get());
     if (!drawn || cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
-        return SurfacePointer(nullptr, cairo_surface_destroy);
+        return nullptr;
     }
     return surface;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/graphics/SurfacePointer.h"
+
 #include <array>
 #include <cairo.h>
 #include <cstddef>
@@ -64,14 +66,11 @@ public:
     std::size_t byteSize() const { return bytes_; }
 
 private:
-    struct SurfaceDeleter {
-        void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-    };
     // A mask and the offset of its top-left pixel from the whole device pixel at the layout's
     // origin (rounded down). No surface when the line has no ink, or when it is to be drawn
     // directly.
     struct Raster {
-        std::unique_ptr<cairo_surface_t, SurfaceDeleter> mask;
+        SurfacePointer mask;
         int left = 0;
         int top = 0;
         bool drawDirectly = false;
