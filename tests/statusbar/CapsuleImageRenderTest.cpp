@@ -1,7 +1,6 @@
 #include "detail/RenderedBitmapImage.h"
 #include "platform/graphics/AttributedString.h"
 #include "statusbar/CapsuleImage.h"
-#include "statusbar/MemoryStatusImage.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "support/TestPaths.h"
 
@@ -86,42 +85,6 @@ TEST(CapsuleImageRender, AnImageTooSmallForAPixelIsEmpty) {
         renderedCapsuleImage({0, 24}, false, [](gfx::Context&, const gfx::Rect&) { return true; });
     ASSERT_TRUE(image.bitmap());
     EXPECT_TRUE(image.bitmap()->isEmpty());
-}
-
-TEST(CapsuleImageRender, TheMemoryImageIsItsDrawingOnAFreshBitmap) {
-    MemorySnapshot snapshot;
-    snapshot.physical = "16.00 GB";
-    snapshot.used = "9.41 GB";
-    snapshot.cached = "3.20 GB";
-    snapshot.swap = "1.25 GB";
-    snapshot.pressure = 1;
-    snapshot.usedFraction = 0.588;
-    std::vector<PressurePoint> history;
-    for (int i = 0; i < 60; ++i) {
-        history.push_back({0.2 + 0.01 * i, i % 7 == 0 ? 2 : 1});
-    }
-    for (bool dark : {false, true}) {
-        MemoryStatusContent content{.dark = dark,
-                                    .history = history,
-                                    .snapshot = snapshot,
-                                    .mode = DisplayMode::four,
-                                    .chartLength = 85};
-        const StatusLayout layout = StatusLayout::measure(content.mode, content.language, snapshot,
-                                                          content.showChart, content.chartLength);
-        gfx::Image image = memoryStatusImage(content);
-        gfx::Image direct = renderedBitmapImage(
-            gfx::Image::withDrawingHandler({layout.width, 24}, false,
-                                           [&](gfx::Context& context, const gfx::Rect& rect) {
-                                               return drawMemoryStatus(context, content, layout,
-                                                                       rect);
-                                           }),
-            2, dark);
-        ASSERT_TRUE(image.bitmap() && direct.bitmap());
-        EXPECT_EQ(differingPixels(*image.bitmap(), *direct.bitmap()), 0) << dark;
-        EXPECT_TRUE(image.bitmap()->writePng(
-            testsupport::artifactPath(dark ? "capsule-memory-dark.png" : "capsule-memory.png")
-                .string()));
-    }
 }
 
 } // namespace

@@ -1,5 +1,7 @@
+#include "detail/RenderedBitmapImage.h"
 #include "statusbar/MemoryStatusImage.h"
 #include "statusbar/MetricStatusDrawing.h"
+#include "support/TestPaths.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -168,6 +170,44 @@ TEST(MemoryStatusImageRender, ImageWidthIsTheMeasuredWidthAtScaleTwo) {
             EXPECT_EQ(image.bitmap()->pixelsWide(), static_cast<int>(std::ceil(layout.width * 2)));
             EXPECT_EQ(image.bitmap()->pixelsHigh(), 48);
         }
+    }
+}
+
+TEST(MemoryStatusImageRender, TheImageIsItsDrawingOnAFreshBitmap) {
+    // Its capsule is copied from the one kept, not filled again.
+    MemorySnapshot snapshot = sample();
+    std::vector<PressurePoint> history;
+    for (int i = 0; i < 60; ++i) {
+        history.push_back({0.2 + 0.01 * i, i % 7 == 0 ? 2 : 1});
+    }
+    for (bool dark : {false, true}) {
+        MemoryStatusContent content{.dark = dark,
+                                    .history = history,
+                                    .snapshot = snapshot,
+                                    .mode = DisplayMode::four,
+                                    .chartLength = 85};
+        const StatusLayout layout = StatusLayout::measure(content.mode, content.language, snapshot,
+                                                          content.showChart, content.chartLength);
+        gfx::Image image = memoryStatusImage(content);
+        gfx::Image direct = renderedBitmapImage(
+            gfx::Image::withDrawingHandler({layout.width, 24}, false,
+                                           [&](gfx::Context& context, const gfx::Rect& rect) {
+                                               return drawMemoryStatus(context, content, layout,
+                                                                       rect);
+                                           }),
+            2, dark);
+        ASSERT_TRUE(image.bitmap() && direct.bitmap());
+        const gfx::Bitmap& kept = *image.bitmap();
+        const gfx::Bitmap& drawn = *direct.bitmap();
+        ASSERT_EQ(kept.pixelsWide(), drawn.pixelsWide());
+        ASSERT_EQ(kept.pixelsHigh(), drawn.pixelsHigh());
+        for (int row = 0; row < kept.pixelsHigh(); ++row)
+            for (int column = 0; column < kept.pixelsWide(); ++column)
+                ASSERT_EQ(kept.pixel(column, row), drawn.pixel(column, row))
+                    << dark << " " << column << " " << row;
+        EXPECT_TRUE(image.bitmap()->writePng(
+            testsupport::artifactPath(dark ? "capsule-memory-dark.png" : "capsule-memory.png")
+                .string()));
     }
 }
 
