@@ -14,10 +14,10 @@ namespace gfx {
 
 class FlatPath;
 
-// Coverage masks of filled shapes, kept between draws. A status image is drawn anew into a new
-// bitmap every second, and its capsule and its chart's rounded clip are the very same shapes at
-// the very same device pixels each time: rasterising them again costs more than everything else
-// in the image but the text.
+// Coverage masks of shapes, kept between draws. A status image is drawn anew into a new bitmap
+// every second, and the rounded clip its chart is painted through (Context::paintThrough) is the
+// very same shape at the very same device pixels each time: a cairo clip rasterised it again for
+// every chart.
 //
 // A mask is the exact-area coverage of CoverageMask under the non-zero rule, over the whole device
 // pixels the shape's points touch. Shapes are told apart by their device-space points, bit for
