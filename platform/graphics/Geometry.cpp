@@ -1,5 +1,7 @@
 #include "platform/graphics/Geometry.h"
 
+#include <algorithm>
+
 namespace gfx {
 
 Rect Rect::insetBy(double dx, double dy) const {
@@ -55,6 +57,20 @@ Rect Rect::integral() const {
     double x0 = std::floor(minX());
     double y0 = std::floor(minY());
     return {x0, y0, std::ceil(maxX()) - x0, std::ceil(maxY()) - y0};
+}
+
+Rect boundingRect(std::span<const Point> points) {
+    if (points.empty()) {
+        return {};
+    }
+    double x0 = points[0].x, x1 = x0, y0 = points[0].y, y1 = y0;
+    for (const Point& p : points) {
+        x0 = std::min(x0, p.x);
+        x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y);
+        y1 = std::max(y1, p.y);
+    }
+    return {x0, y0, x1 - x0, y1 - y0};
 }
 
 } // namespace gfx

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <span>
 
 // Points, sizes and rectangles in points. The platform's space has its origin at the bottom
 // left and y growing upwards; nothing here depends on that, except the names minY and maxY, which
@@ -73,5 +74,8 @@ struct Rect {
     // The smallest rectangle of whole numbers holding this one.
     Rect integral() const;
 };
+
+// The smallest rect holding every point; the zero rect when there are none.
+Rect boundingRect(std::span<const Point> points);
 
 } // namespace gfx

@@ -107,17 +107,7 @@ void FlatPath::finish(bool closed) {
 }
 
 Rect FlatPath::bounds() const {
-    if (points_.empty()) {
-        return {};
-    }
-    double x0 = points_[0].x, x1 = x0, y0 = points_[0].y, y1 = y0;
-    for (const Point& p : points_) {
-        x0 = std::min(x0, p.x);
-        x1 = std::max(x1, p.x);
-        y0 = std::min(y0, p.y);
-        y1 = std::max(y1, p.y);
-    }
-    return {x0, y0, x1 - x0, y1 - y0};
+    return boundingRect(points_);
 }
 
 } // namespace gfx

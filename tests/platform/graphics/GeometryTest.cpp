@@ -72,6 +72,14 @@ TEST(Geometry, RoundingTakesHalvesAwayFromZero) {
     EXPECT_EQ(roundHalfAwayFromZero(0.5), 1);
 }
 
+TEST(Geometry, BoundingRectHoldsEveryPointAndNoneGivesZero) {
+    const gfx::Point points[] = {{3, -1}, {-2, 4}, {5, 2}};
+    EXPECT_EQ(gfx::boundingRect(points), (gfx::Rect{-2, -1, 7, 5}));
+    const gfx::Point one[] = {{1, 2}};
+    EXPECT_EQ(gfx::boundingRect(one), (gfx::Rect{1, 2, 0, 0}));
+    EXPECT_EQ(gfx::boundingRect({}), gfx::Rect{});
+}
+
 TEST(AffineTransform, StepsApplyInThePlatformsOrder) {
     // translate then rotate, as a context's translateBy followed by rotateBy: the rotation
     // happens in the translated space.
