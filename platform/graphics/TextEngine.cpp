@@ -424,9 +424,38 @@ void showShapedText(cairo_t* cr, const ShapedText& shaped) {
         pango_cairo_show_layout(cr, shaped.layout);
         return;
     }
-    if (shaped.glyphs) {
-        pango_cairo_show_glyph_string(cr, shaped.font, shaped.glyphs);
+    if (!shaped.glyphs) {
+        return;
     }
+    // Straight to cairo, with cr's own source: pango's renderer is shared by the thread and keeps
+    // the colour and alpha of the last run it drew from a layout, which its glyph-string entry
+    // point would apply to these glyphs.
+    cairo_scaled_font_t* scaledFont =
+        pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(shaped.font));
+    if (!scaledFont) {
+        return;
+    }
+    double originX = 0, originY = 0;
+    cairo_get_current_point(cr, &originX, &originY);
+    std::vector<cairo_glyph_t> placed;
+    placed.reserve(std::size_t(shaped.glyphs->num_glyphs));
+    int advance = 0;
+    for (int i = 0; i < shaped.glyphs->num_glyphs; ++i) {
+        const PangoGlyphInfo& glyph = shaped.glyphs->glyphs[i];
+        if (glyph.glyph != PANGO_GLYPH_EMPTY) {
+            // Positions as pango's renderer computes them, so the pixels do not move.
+            double x = originX + double(advance + glyph.geometry.x_offset) / PANGO_SCALE;
+            double y = glyph.geometry.y_offset == 0
+                           ? originY
+                           : originY + double(glyph.geometry.y_offset) / PANGO_SCALE;
+            placed.push_back({glyph.glyph, x, y});
+        }
+        advance += glyph.geometry.width;
+    }
+    cairo_save(cr);
+    cairo_set_scaled_font(cr, scaledFont);
+    cairo_show_glyphs(cr, placed.data(), int(placed.size()));
+    cairo_restore(cr);
 }
 
 PangoRectangle shapedInkExtents(const ShapedText& shaped) {

@@ -57,7 +57,8 @@ std::shared_ptr<const ShapedText> shapeTextInLayout(const std::vector<Attributed
                                                     std::optional<double> maxWidth = std::nullopt);
 
 // Draws the line with its layout origin (the line box's top-left less logicalX) at the current
-// point, in the source and colours the layout form would use.
+// point, in the source and colours the layout form would use. The glyph form draws in cr's source
+// alone, whatever text the thread drew before.
 void showShapedText(cairo_t* cr, const ShapedText& shaped);
 
 // The ink rectangle in pango units from the layout origin.

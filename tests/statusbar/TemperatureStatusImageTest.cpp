@@ -1,12 +1,16 @@
 #include "statusbar/TemperatureStatusImage.h"
 
 #include "model/Localization.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Image.h"
 #include "platform/graphics/RecordingContext.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "statusbar/StatusFonts.h"
 #include "statusbar/StatusText.h"
 #include "statusbar/ThermometerLiquid.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -127,28 +131,52 @@ TEST(TemperatureStatusImage, ImageWidthMovesFromTheGaugeToTheChart) {
                      24 + 0.25 * (chart - 24));
 }
 
+// Pixels, not recorded colours: the thermometer before the morph draws its figure and degree sign
+// at two alphas, and the texts that follow must still show at their own.
 TEST(TemperatureStatusImage, TheMorphFadesTheGaugeOutAndTheTextsIn) {
     TemperaturePicture picture;
     picture.celsius = 70;
+    picture.dark = false;
     const double chart = temperatureChartWidth(picture);
-    auto frame = [&](double p) {
+    const double level = heatFraction(70.0);
+    auto placement = [&](double p) {
         auto context = std::make_unique<gfx::RecordingContext>(gfx::Size{chart, 24});
-        drawTemperatureMorph(*context, picture, chart, {0, 0, 24 + p * (chart - 24), 24}, p,
-                             heatFraction(70.0));
+        drawTemperatureMorph(*context, picture, chart, {0, 0, 24 + p * (chart - 24), 24}, p, level);
         return context;
     };
-    auto early = frame(0.1);
+    // The strongest ink over the value text, above the capsule's own alpha just left of it.
+    auto valueInk = [&](double p) {
+        const gfx::Image frame = temperatureStatusImage(picture, p, level);
+        gfx::Bitmap bitmap = gfx::Bitmap::forPointSize(frame.size(), 2);
+        gfx::Context context(bitmap);
+        frame.draw(context, gfx::Point{0, 0});
+        auto recorded = placement(p);
+        const gfx::TextRecord* value = recorded->log().text("70 \u00B0C");
+        EXPECT_NE(value, nullptr);
+        if (!value)
+            return 0;
+        const gfx::Rect box = value->bounds;
+        const int capsule = bitmap.pixelAtPoint({box.minX() - 3, box.midY()}).alpha;
+        int strongest = 0;
+        for (double y = box.minY() + 0.25; y < box.maxY(); y += 0.5) {
+            for (double x = box.minX() + 0.25; x < box.maxX(); x += 0.5) {
+                strongest = std::max(strongest, int(bitmap.pixelAtPoint({x, y}).alpha) - capsule);
+            }
+        }
+        return strongest;
+    };
+    ASSERT_TRUE(temperatureStatusImage(picture, 0, level).bitmap());
+    EXPECT_LE(valueInk(0.35), 2);
+    EXPECT_LE(valueInk(0.6), 2);
+    EXPECT_GT(valueInk(0.999), 150);
+
+    auto early = placement(0.1);
     ASSERT_EQ(early->log().images().size(), 1u);
     EXPECT_GT(early->log().images()[0].fraction, 0.5);
-    const gfx::TextRecord* earlyValue = early->log().text("70 \u00B0C");
-    ASSERT_NE(earlyValue, nullptr);
-    EXPECT_DOUBLE_EQ(earlyValue->color.alpha(), 0);
-
-    auto late = frame(0.999);
+    auto late = placement(0.999);
     EXPECT_TRUE(late->log().images().empty());
     const gfx::TextRecord* lateValue = late->log().text("70 \u00B0C");
     ASSERT_NE(lateValue, nullptr);
-    EXPECT_NEAR(lateValue->color.alpha(), 1, 1e-6);
     EXPECT_NEAR(lateValue->bounds.maxX(), 24 + 0.999 * (chart - 24) - 8, 1e-6);
 }
 

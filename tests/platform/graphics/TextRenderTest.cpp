@@ -193,6 +193,49 @@ TEST(TextRender, BaselineOffsetRaisesTheGlyphs) {
               textSize("H", {.font = Font::system(12)}));
 }
 
+int strongestAlpha(const Bitmap& bitmap) {
+    int strongest = 0;
+    for (int row = 0; row < bitmap.pixelsHigh(); ++row) {
+        for (int column = 0; column < bitmap.pixelsWide(); ++column) {
+            strongest = std::max(strongest, int(bitmap.pixel(column, row).alpha));
+        }
+    }
+    return strongest;
+}
+
+// A figure and its unit at two alphas (as the thermometer draws them) leave nothing behind: each
+// later single-colour text shows at its own alpha, drawn directly and from the raster cache, in
+// the colour asked.
+TEST(TextRender, TextsAfterATwoAlphaTextKeepTheirOwnAlpha) {
+    AttributedString twoAlphas("61", {.font = Font::system(11), .color = Color(0, 0, 0, 1)});
+    twoAlphas.append(" °C", {.font = Font::system(11), .color = Color(0, 0, 0, 0.35)});
+    struct Case {
+        const char* text;
+        double alpha;
+        int expected;
+    };
+    for (Case c : {Case{"Temp", 0, 0}, Case{"43%", 1, 255}, Case{"GPU", 0.5, 128}}) {
+        for (int sighting = 0; sighting < 3; ++sighting) {
+            Bitmap before = Bitmap::forPointSize({40, 20}, 2);
+            Context beforeContext(before);
+            twoAlphas.draw(beforeContext, Point{2, 2});
+            ASSERT_GT(strongestAlpha(before), 200);
+
+            Bitmap bitmap = Bitmap::forPointSize({40, 20}, 2);
+            Context context(bitmap);
+            drawText(context, c.text, Point{2, 2},
+                     {.font = Font::monospacedDigitSystem(11, FontWeight::medium),
+                      .color = Color(0, 0, 1, c.alpha)});
+            EXPECT_NEAR(strongestAlpha(bitmap), c.expected, 1) << c.text << " #" << sighting;
+            for (int row = 0; row < bitmap.pixelsHigh(); ++row) {
+                for (int column = 0; column < bitmap.pixelsWide(); ++column) {
+                    ASSERT_EQ(bitmap.pixel(column, row).red, 0) << c.text;
+                }
+            }
+        }
+    }
+}
+
 TEST(TextRender, EmptyTextOrBadPlacesDrawNothing) {
     RecordingContext context({10, 10});
     EXPECT_EQ(textSize("", {}), (Size{0, 0}));
