@@ -296,6 +296,10 @@ void URLComponents::setQueryItems(const std::vector<URLQueryItem>& items) {
     query = std::move(text);
 }
 
+std::string percentEncodeAllButUnreserved(std::string_view text) {
+    return percentEncode(text, isUnreserved);
+}
+
 void URLComponents::setDecodedPath(std::string_view decoded) {
     path = percentEncode(decoded, isDecodedPathChar);
 }

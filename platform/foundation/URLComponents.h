@@ -64,4 +64,8 @@ struct URLComponents {
 // "%41%e2%80%94" → "A—". Empty for a "%" not followed by two hex digits.
 std::optional<std::string> percentDecode(std::string_view text);
 
+// Every byte but the unreserved letters, digits, "-", ".", "_" and "~" as "%XX" (a space is
+// "%20", never "+"), so the text is inert in any part of any URL. percentDecode gives it back.
+std::string percentEncodeAllButUnreserved(std::string_view text);
+
 } // namespace foundation
