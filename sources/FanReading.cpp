@@ -19,18 +19,21 @@ double load(const FanReading& fan) {
 } // namespace
 
 std::optional<FanReading> busiestFan(const std::vector<FanReading>& fans) {
-    if (fans.empty())
-        return std::nullopt;
-    if (std::any_of(fans.begin(), fans.end(), [](const FanReading& f) { return !f.rpm; })) {
-        return std::nullopt;
+    std::vector<const FanReading*> readable;
+    for (const FanReading& fan : fans) {
+        if (fan.rpm)
+            readable.push_back(&fan);
     }
-    bool byLoad = std::all_of(fans.begin(), fans.end(), hasUsableLoad);
+    if (readable.empty())
+        return std::nullopt;
+    bool byLoad = std::all_of(readable.begin(), readable.end(),
+                              [](const FanReading* fan) { return hasUsableLoad(*fan); });
     auto measure = [byLoad](const FanReading& fan) { return byLoad ? load(fan) : *fan.rpm; };
 
-    const FanReading* busiest = &fans.front();
-    for (const FanReading& fan : fans) {
-        if (measure(fan) > measure(*busiest))
-            busiest = &fan;
+    const FanReading* busiest = readable.front();
+    for (const FanReading* fan : readable) {
+        if (measure(*fan) > measure(*busiest))
+            busiest = fan;
     }
     return *busiest;
 }

@@ -16,8 +16,9 @@ struct FanReading {
     bool operator==(const FanReading&) const = default;
 };
 
-// The fan working hardest: by load (speed over maximum) when every fan has a usable speed and
-// maximum, else by speed. The first of equal fans wins; nothing when any fan lacks a speed.
+// The fan working hardest among those that could be read: by load (speed over maximum) when every
+// such fan has a usable speed and maximum, else by speed. The first of equal fans wins; nothing
+// when no fan has a speed.
 std::optional<FanReading> busiestFan(const std::vector<FanReading>& fans);
 
 // The busiest fan's speed over its maximum, clamped to 0…1; nothing without a usable maximum.

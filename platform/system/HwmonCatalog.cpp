@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <system_error>
 
 namespace sys {
@@ -124,6 +125,49 @@ void collectNode(const fs::path& node, std::vector<FoundChannel>& fans,
     }
 }
 
+// Fans keep their chip's channel order (fan1, fan2, … fan10), chip by chip, so the first channels
+// of a board are the ones shown when there are more fans than can be named.
+bool fanLess(const HwmonChannel& a, const HwmonChannel& b) {
+    if (a.driver != b.driver)
+        return a.driver < b.driver;
+    if (a.device != b.device)
+        return a.device < b.device;
+    return naturalLess(a.input.filename().string(), b.input.filename().string());
+}
+
+bool isAmdProcessorDriver(const std::string& driver) {
+    return driver == "k10temp" || driver == "zenpower";
+}
+
+// An AMD processor's Tctl is the fan-control value and carries an offset on some models (+10 °C
+// or +20 °C on early Ryzen), and Tdie, Tctl and the CCD sensors all describe the same silicon.
+// Per processor: Tdie stands for the die when present, else the CCD sensors do, and Tctl only
+// when it is alone; the CCD sensors beside a Tdie remain other processor sensors.
+void settleAmdRoles(std::vector<FoundChannel>& temperatures) {
+    std::map<std::pair<std::string, std::string>, std::pair<bool, bool>> present;
+    for (const auto& found : temperatures) {
+        if (!isAmdProcessorDriver(found.channel.driver))
+            continue;
+        auto& [hasDie, hasCcd] = present[{found.channel.driver, found.channel.device}];
+        hasDie = hasDie || found.channel.label == "Tdie";
+        hasCcd = hasCcd || startsWith(found.channel.label, "Tccd");
+    }
+    std::erase_if(temperatures, [&present](const FoundChannel& found) {
+        if (!isAmdProcessorDriver(found.channel.driver) || found.channel.label != "Tctl")
+            return false;
+        auto [hasDie, hasCcd] = present[{found.channel.driver, found.channel.device}];
+        return hasDie || hasCcd;
+    });
+    for (auto& found : temperatures) {
+        if (!isAmdProcessorDriver(found.channel.driver) ||
+            !startsWith(found.channel.label, "Tccd")) {
+            continue;
+        }
+        bool hasDie = present[{found.channel.driver, found.channel.device}].first;
+        found.role = hasDie ? TemperatureRole::processor : TemperatureRole::package;
+    }
+}
+
 bool channelLess(const HwmonChannel& a, const HwmonChannel& b) {
     if (a.driver != b.driver)
         return a.driver < b.driver;
@@ -179,7 +223,9 @@ HwmonCatalog HwmonCatalog::discover(const SystemRoots& roots) {
     HwmonCatalog catalog;
     for (auto& found : fans)
         catalog.fans.push_back(std::move(found.channel));
-    std::sort(catalog.fans.begin(), catalog.fans.end(), channelLess);
+    std::sort(catalog.fans.begin(), catalog.fans.end(), fanLess);
+
+    settleAmdRoles(temperatures);
 
     std::stable_sort(temperatures.begin(), temperatures.end(),
                      [](const FoundChannel& a, const FoundChannel& b) {

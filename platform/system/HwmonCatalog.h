@@ -29,11 +29,13 @@ struct HwmonChannel {
 // <sys>/class/hwmon. Drive, NVMe, GPU, Wi-Fi and battery sensors are left out on purpose: they
 // must never stand in for the processor.
 struct HwmonCatalog {
+    // Chip by chip (driver, then device), each chip's fans in channel order.
     std::vector<HwmonChannel> fans;
-    // coretemp "Package id N", k10temp and zenpower "Tctl"/"Tdie".
+    // coretemp "Package id N"; k10temp and zenpower "Tdie", else their "Tccd" dies, else "Tctl"
+    // (which carries an offset on some models, so it serves only when alone).
     std::vector<HwmonChannel> packageTemperatures;
-    // Other processor sensors: coretemp cores, k10temp/zenpower dies, cpu and SoC thermal zones,
-    // then ACPI thermal zones last.
+    // Other processor sensors: coretemp cores, k10temp/zenpower dies beside a Tdie, cpu and SoC
+    // thermal zones, then ACPI thermal zones last.
     std::vector<HwmonChannel> processorTemperatures;
 
     // Reads only names and labels, never a sensor value, so it does not wake firmware.

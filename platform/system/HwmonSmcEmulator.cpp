@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::string_view keyDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
 constexpr std::size_t maxKeysPerFamily = keyDigits.size() * keyDigits.size();
+constexpr std::size_t maxFans = 10;
 
 std::uint32_t codeOf(std::string_view name) {
     std::uint32_t code = 0;
@@ -181,12 +182,13 @@ private:
 std::vector<HwmonSmcEmulator::Key> emulatedKeys(const HwmonCatalog& catalog) {
     using Key = HwmonSmcEmulator::Key;
     std::vector<Key> keys;
+    // Fan keys are named in decimal, so the controller offers the first ten fans and counts only
+    // those; a count above ten would be refused by its clients and blank every fan.
+    const std::size_t fanCount = std::min(catalog.fans.size(), maxFans);
     keys.push_back({.name = "#KEY", .type = "ui32"});
-    keys.push_back(
-        {.name = "FNum", .type = "ui8 ", .constant = static_cast<double>(catalog.fans.size())});
+    keys.push_back({.name = "FNum", .type = "ui8 ", .constant = static_cast<double>(fanCount)});
 
-    // Fan keys are named in decimal, so only the first ten fans can be addressed.
-    for (std::size_t i = 0; i < catalog.fans.size() && i < 10; ++i) {
+    for (std::size_t i = 0; i < fanCount; ++i) {
         const auto& fan = catalog.fans[i];
         std::string stem = "F" + std::to_string(i);
         keys.push_back({.name = stem + "Ac",

@@ -292,6 +292,28 @@ TEST(FanReaderHwmon, FixtureTreeGivesBothFansWithMaxima) {
     EXPECT_EQ(pulsedeck::fanLoadFraction(snapshot.fans), 2400.0 / 4900.0);
 }
 
+// A Ryzen desktop: the graphics card's fan, seven Super I/O headers (one of them failing to read)
+// and an eight-channel fan hub — sixteen fans where the controller can name ten.
+TEST(FanReaderHwmon, ManyFansShowTheFirstTenAndAnUnreadableOneIsPassedOver) {
+    auto roots = sys::SystemRoots::under(testsupport::fixturePath("hwmon-ryzen-desktop"));
+    FanReader reader(std::make_shared<sys::HwmonSmcEmulator>(roots), MachineIdentity::read(roots));
+    auto snapshot = reader.sample();
+    EXPECT_EQ(snapshot.detectedCount, 10);
+    EXPECT_EQ(snapshot.fans, (std::vector<FanReading>{{0, 0.0, 3300.0},
+                                                      {1, 1187.0, std::nullopt},
+                                                      {2, 0.0, std::nullopt},
+                                                      {3, 1034.0, std::nullopt},
+                                                      {4, 812.0, std::nullopt},
+                                                      {5, std::nullopt, std::nullopt},
+                                                      {6, 1450.0, std::nullopt},
+                                                      {7, 2011.0, std::nullopt},
+                                                      {8, 905.0, std::nullopt},
+                                                      {9, 910.0, std::nullopt}}))
+        << "amdgpu, then nct6798 fan1…fan7, then the hub's first two";
+    ASSERT_TRUE(pulsedeck::busiestFan(snapshot.fans));
+    EXPECT_EQ(pulsedeck::busiestFan(snapshot.fans)->id, 7);
+}
+
 TEST(FanReaderHwmon, MachineWithoutFanInputsIsFanless) {
     auto roots = sys::SystemRoots::under(testsupport::fixturePath("hwmon-drives-only"));
     FanReader reader(std::make_shared<sys::HwmonSmcEmulator>(roots), MachineIdentity::read(roots));

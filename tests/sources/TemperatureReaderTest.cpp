@@ -134,6 +134,24 @@ TEST(TemperatureReaderHwmon, DrivesAndWifiGiveNoTemperature) {
     EXPECT_EQ(reader.keys(), std::vector<std::string>{});
 }
 
+// k10temp's Tctl carries a fan-control offset on some models (+10 °C on a Ryzen 7 2700X), and
+// Tdie, Tctl and the CCD sensors describe the same silicon: one die is counted once.
+TEST(TemperatureReaderHwmon, RyzenDiesReadWithoutTheControlOffset) {
+    struct Case {
+        std::string_view fixture;
+        TemperatureSnapshot expected;
+    };
+    for (const Case& machineCase : {
+             Case{"hwmon-ryzen-tdie", {65.0, 1, "Tp00"}},
+             Case{"hwmon-ryzen-desktop", {60.25, 2, "Tp00"}},
+         }) {
+        auto roots = sys::SystemRoots::under(testsupport::fixturePath(machineCase.fixture));
+        dispatch::VirtualClock clock;
+        TemperatureReader reader(std::make_shared<sys::HwmonSmcEmulator>(roots), clock, machine);
+        EXPECT_EQ(reader.sample(), machineCase.expected) << machineCase.fixture;
+    }
+}
+
 TEST(TemperatureReaderHwmon, FanAndTemperatureReadersShareOneEmulator) {
     auto roots = sys::SystemRoots::under(testsupport::fixturePath("hwmon-desktop"));
     auto emulator = std::make_shared<sys::HwmonSmcEmulator>(roots);

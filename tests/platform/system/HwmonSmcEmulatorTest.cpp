@@ -138,7 +138,7 @@ TEST(HwmonCatalog, ClassifiesProcessorDriversAndThermalZones) {
         }
     };
     node("hwmon0", "k10temp", {{"temp", "Tctl"}, {"temp", "Tccd1"}, {"temp", "Tccd2"}});
-    node("hwmon1", "zenpower", {{"temp", "Tdie"}});
+    node("hwmon1", "zenpower", {{"temp", "Tctl"}, {"temp", "Tdie"}, {"temp", "Tccd1"}});
     node("hwmon2", "cpu_thermal", {{"temp", ""}});
     node("hwmon3", "acpitz", {{"temp", ""}});
     node("hwmon4", "soc_thermal", {{"temp", ""}});
@@ -149,12 +149,24 @@ TEST(HwmonCatalog, ClassifiesProcessorDriversAndThermalZones) {
 
     auto catalog = HwmonCatalog::discover(sys::SystemRoots::under(root.path()));
     EXPECT_EQ(identities(catalog.packageTemperatures),
-              (std::vector<std::string>{"k10temp/Tctl", "zenpower/Tdie"}));
+              (std::vector<std::string>{"k10temp/Tccd1", "k10temp/Tccd2", "zenpower/Tdie"}))
+        << "Tctl gives way to the dies";
     EXPECT_EQ(identities(catalog.processorTemperatures),
-              (std::vector<std::string>{"k10temp/Tccd1", "k10temp/Tccd2", "cpu_thermal/temp1",
-                                        "soc_thermal/temp1", "acpitz/temp1"}));
+              (std::vector<std::string>{"zenpower/Tccd1", "cpu_thermal/temp1", "soc_thermal/temp1",
+                                        "acpitz/temp1"}));
     EXPECT_EQ(identities(catalog.fans), (std::vector<std::string>{"nct6775/fan1", "nct6775/fan2"}));
     EXPECT_FALSE(catalog.fans[0].maximum.has_value());
+}
+
+TEST(HwmonCatalog, AnAmdTctlAloneStandsForTheProcessor) {
+    testsupport::TemporaryDirectory root;
+    fs::path folder = root.path() / "sys/class/hwmon/hwmon0";
+    fs::create_directories(folder);
+    write(folder / "name", "k10temp\n");
+    write(folder / "temp1_input", "48000\n");
+    write(folder / "temp1_label", "Tctl\n");
+    auto catalog = HwmonCatalog::discover(sys::SystemRoots::under(root.path()));
+    EXPECT_EQ(identities(catalog.packageTemperatures), std::vector<std::string>{"k10temp/Tctl"});
 }
 
 TEST(HwmonCatalog, MissingTreeGivesNothing) {
