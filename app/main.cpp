@@ -5,7 +5,6 @@
 #include "platform/foundation/SingleInstanceLock.h"
 #include "platform/foundation/TerminationSignals.h"
 #include "platform/foundation/UserDefaults.h"
-#include "platform/toolkit/headless/HeadlessWindowServer.h"
 #include "platform/toolkit/x11/X11WindowList.h"
 #include "platform/toolkit/x11/X11WindowServer.h"
 
@@ -49,30 +48,36 @@ struct Shutdown {
 
 int main() {
     using namespace pulsedeck;
+    // Checked before anything is read or written: a run without a display would sample unseen
+    // for ever and use up the first launch's details and tip.
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        std::fputs("Pulsedeck needs an X display, and DISPLAY is not set\n", stderr);
+        return 2;
+    }
+
     auto shutdown = std::make_shared<Shutdown>();
-    // Before any thread starts, so SIGTERM and SIGINT always come to the watcher.
+    // Before any thread starts, so SIGTERM, SIGINT and SIGHUP always come to the watcher.
     foundation::TerminationSignals signals([shutdown](int) { shutdown->terminateAndFlush(); });
 
     auto& loop = dispatch::RunLoop::main();
-    const auto bundle = foundation::Bundle::main();
-    auto defaults = std::make_shared<foundation::UserDefaults>(
-        foundation::UserDefaults::defaultDirectory(), bundle.identifier());
-    migrateLegacyPreferences(*defaults, bundle.identifier());
-
-    const char* display = std::getenv("DISPLAY");
-    std::unique_ptr<ui::WindowServer> server;
-    std::shared_ptr<ui::WindowList> windowList;
-    if (display && *display) {
-        auto x11 = ui::x11::X11WindowServer::open(loop);
-        if (!x11) {
-            std::fprintf(stderr, "Pulsedeck: cannot open the display %s\n", display);
-            return 1;
-        }
-        windowList = std::make_shared<ui::x11::X11WindowList>(*x11);
-        server = std::move(x11);
-    } else {
-        server = std::make_unique<ui::HeadlessWindowServer>();
+    auto x11 = ui::x11::X11WindowServer::open(loop);
+    if (!x11) {
+        std::fprintf(stderr, "Pulsedeck: cannot open the display %s\n", display);
+        return 1;
     }
+    auto windowList = std::make_shared<ui::x11::X11WindowList>(*x11);
+    std::unique_ptr<ui::WindowServer> server = std::move(x11);
+
+    const auto bundle = foundation::Bundle::main();
+    auto directory = foundation::UserDefaults::defaultDirectory();
+    if (!directory)
+        std::fputs("Pulsedeck: there is no home folder (HOME is not set and the user has none), so "
+                   "settings will not be saved\n",
+                   stderr);
+    auto defaults = std::make_shared<foundation::UserDefaults>(
+        directory.value_or(std::filesystem::path()), bundle.identifier());
+    migrateLegacyPreferences(*defaults, bundle.identifier());
 
     {
         std::lock_guard lock(shutdown->mutex);
@@ -81,9 +86,9 @@ int main() {
     }
     auto environment = AppDelegate::Environment::live(*defaults);
     environment.windowList = windowList;
-    const auto outcome = startApplication(*server, std::move(environment),
-                                          {foundation::SingleInstanceLock::defaultDirectory(),
-                                           bundle.identifier(), display ? display : ""});
+    const auto outcome = startApplication(
+        *server, std::move(environment),
+        {foundation::SingleInstanceLock::defaultDirectory(), bundle.identifier(), display});
     defaults->synchronize();
     {
         std::lock_guard lock(shutdown->mutex);

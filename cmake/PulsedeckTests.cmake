@@ -46,3 +46,11 @@ add_custom_target(unit_tests)
 if(PULSEDECK_UNIT_TESTS)
   add_dependencies(unit_tests ${PULSEDECK_UNIT_TESTS})
 endif()
+
+# `ninja pulsedeck` alone must give a program that starts: it depends on its resources.
+if(CMAKE_GENERATOR MATCHES "Ninja" AND TARGET pulsedeck AND TARGET pulsedeck_resources)
+  add_test(NAME build_ProgramDependsOnItsResources
+    COMMAND ${CMAKE_MAKE_PROGRAM} -C ${CMAKE_BINARY_DIR} -t query pulsedeck)
+  set_tests_properties(build_ProgramDependsOnItsResources PROPERTIES LABELS build
+    PASS_REGULAR_EXPRESSION "[|][|] pulsedeck_resources")
+endif()

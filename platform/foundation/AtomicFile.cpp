@@ -51,9 +51,28 @@ std::string temporaryPrefix(const std::filesystem::path& path) {
     return path.filename().string() + ".tmp-";
 }
 
+// Where a write of `path` lands: the file a chain of symbolic links ends at (a user who keeps
+// their settings in a dotfiles folder keeps the link), else `path` itself. A chain that loops or
+// runs longer than the kernel would follow gives `path`, whose rename then replaces the link.
+std::filesystem::path writeTarget(const std::filesystem::path& path) {
+    constexpr int maxLinks = 40;
+    std::filesystem::path current = path;
+    for (int hop = 0; hop < maxLinks; ++hop) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, error)))
+            return current;
+        auto next = std::filesystem::read_symlink(current, error);
+        if (error)
+            return path;
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    return path;
+}
+
 } // namespace
 
-bool writeFileAtomically(const std::filesystem::path& path, std::string_view contents) {
+bool writeFileAtomically(const std::filesystem::path& link, std::string_view contents) {
+    const auto path = writeTarget(link);
     auto folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
     std::string temporary =
         (folder / (temporaryPrefix(path) + std::to_string(::getpid()) + "-XXXXXX")).string();
@@ -75,7 +94,8 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view con
     return true;
 }
 
-void removeStaleTemporaryFiles(const std::filesystem::path& path) {
+void removeStaleTemporaryFiles(const std::filesystem::path& link) {
+    const auto path = writeTarget(link);
     auto prefix = temporaryPrefix(path);
     std::error_code error;
     auto folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();

@@ -9,8 +9,9 @@ namespace foundation {
 // whole, even if the process is killed or the machine stops at any moment: the bytes go to a
 // temporary file in the same folder ("<name>.tmp-<pid>-<random>"), are flushed to disk, and the
 // temporary file is renamed over the target; then the folder itself is flushed. The file gets
-// mode 0600. False when any step fails; the target is then untouched and no temporary file is
-// left behind.
+// mode 0600. A symbolic link is written through: the file it leads to is replaced and the link
+// stays. False when any step fails; the target is then untouched and no temporary file is left
+// behind.
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view contents);
 
 // Removes the temporary files that writers of `path` left behind when they were killed mid-write

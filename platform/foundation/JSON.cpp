@@ -34,15 +34,22 @@ std::size_t jsonNestingDepth(std::string_view text, std::size_t limit) {
     return deepest;
 }
 
-std::optional<nlohmann::json> parseJSON(std::string_view text, std::size_t maxDepth) {
+namespace {
+
+// Parses `text` within the depth limit; `repeated(topLevelKey)` is called for every key given a
+// second time in one object, with the top-level member it sits under ("" when the top level is
+// not an object).
+template <typename OnRepeatedKey>
+std::optional<nlohmann::json> parseCheckingKeys(std::string_view text, std::size_t maxDepth,
+                                                OnRepeatedKey repeated) {
     // The depth is checked before parsing, so a hostile text never builds a deep tree.
     if (jsonNestingDepth(text, maxDepth) > maxDepth)
         return std::nullopt;
 
     // The keys seen so far in each object that is still open.
     std::vector<std::set<std::string>> openObjects;
-    bool duplicateKey = false;
-    auto callback = [&](int, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
+    std::string topLevelKey;
+    auto callback = [&](int depth, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
         using Event = nlohmann::json::parse_event_t;
         switch (event) {
         case Event::object_start:
@@ -52,18 +59,41 @@ std::optional<nlohmann::json> parseJSON(std::string_view text, std::size_t maxDe
             if (!openObjects.empty())
                 openObjects.pop_back();
             break;
-        case Event::key:
-            if (!openObjects.empty() &&
-                !openObjects.back().insert(parsed.get<std::string>()).second)
-                duplicateKey = true;
+        case Event::key: {
+            auto key = parsed.get<std::string>();
+            if (depth == 1 && openObjects.size() == 1)
+                topLevelKey = key;
+            if (!openObjects.empty() && !openObjects.back().insert(std::move(key)).second)
+                repeated(topLevelKey);
             break;
+        }
         default:
             break;
         }
         return true;
     };
     auto value = nlohmann::json::parse(text.begin(), text.end(), callback, false);
-    if (value.is_discarded() || duplicateKey)
+    if (value.is_discarded())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::optional<nlohmann::json> parseJSON(std::string_view text, std::size_t maxDepth) {
+    bool repeatedKey = false;
+    auto value = parseCheckingKeys(text, maxDepth, [&](const std::string&) { repeatedKey = true; });
+    if (repeatedKey)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<nlohmann::json> parseJSONObject(std::string_view text, std::size_t maxDepth,
+                                              std::set<std::string>& ambiguousMembers) {
+    auto value = parseCheckingKeys(text, maxDepth, [&](const std::string& topLevelKey) {
+        ambiguousMembers.insert(topLevelKey);
+    });
+    if (!value || !value->is_object())
         return std::nullopt;
     return value;
 }

@@ -3,6 +3,7 @@
 #include "platform/foundation/JSON.h"
 
 #include <cmath>
+#include <set>
 
 namespace foundation {
 namespace {
@@ -163,13 +164,32 @@ std::string encodePropertyList(const PropertyDictionary& dictionary) {
 }
 
 std::optional<PropertyDictionary> decodePropertyList(std::string_view text, std::size_t maxDepth) {
-    auto parsed = parseJSON(text, maxDepth);
-    if (!parsed || !parsed->is_object())
+    auto entries = decodePropertyListEntries(text, maxDepth);
+    if (!entries || entries->droppedEntries > 0)
         return std::nullopt;
-    auto value = decodeValue(*parsed);
-    if (!value || !value->isDictionary())
+    return std::move(entries->values);
+}
+
+std::optional<DecodedPropertyList> decodePropertyListEntries(std::string_view text,
+                                                             std::size_t maxDepth) {
+    std::set<std::string> ambiguous;
+    auto parsed = parseJSONObject(text, maxDepth, ambiguous);
+    if (!parsed)
         return std::nullopt;
-    return *value->asDictionary();
+    DecodedPropertyList decoded;
+    for (const auto& [key, member] : parsed->items()) {
+        // A top-level key that looks like a tag was escaped when written; an unescaped one is
+        // not ours.
+        const bool unescapedTag = key.starts_with('$') && !key.starts_with("$$");
+        auto value = unescapedTag || ambiguous.contains(key) ? std::nullopt : decodeValue(member);
+        if (!value) {
+            ++decoded.droppedEntries;
+            continue;
+        }
+        decoded.values.insert_or_assign(key.starts_with('$') ? key.substr(1) : key,
+                                        std::move(*value));
+    }
+    return decoded;
 }
 
 std::string encodeBase64(const Data& data) {

@@ -25,6 +25,18 @@ std::string encodePropertyList(const PropertyDictionary& dictionary);
 std::optional<PropertyDictionary> decodePropertyList(std::string_view text,
                                                      std::size_t maxDepth = 256);
 
+// A preferences file read entry by entry: every top-level member that decodes, and how many did
+// not (a null, an unknown or malformed tag, a key given twice, bad base64 anywhere inside it).
+struct DecodedPropertyList {
+    PropertyDictionary values;
+    std::size_t droppedEntries = 0;
+};
+
+// Empty only when the text is not one JSON object (bad JSON, another kind at the top level,
+// nesting deeper than `maxDepth`); otherwise each member stands or falls on its own.
+std::optional<DecodedPropertyList> decodePropertyListEntries(std::string_view text,
+                                                             std::size_t maxDepth = 256);
+
 // Standard base64 with padding.
 std::string encodeBase64(const Data& data);
 std::optional<Data> decodeBase64(std::string_view text);

@@ -1,5 +1,7 @@
 #include "platform/foundation/SingleInstanceLock.h"
 
+#include "platform/foundation/HomeDirectory.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -31,8 +33,8 @@ std::filesystem::path SingleInstanceLock::defaultDirectory() {
         return runtime;
     if (auto cache = absoluteEnvironmentPath("XDG_CACHE_HOME"); !cache.empty())
         return cache / "pulsedeck";
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home && *home ? home : "/") / ".cache" / "pulsedeck";
+    auto home = homeDirectory();
+    return home ? *home / ".cache" / "pulsedeck" : std::filesystem::path();
 }
 
 SingleInstanceLock SingleInstanceLock::acquire(const std::filesystem::path& directory,

@@ -21,7 +21,8 @@ public:
         unavailable,
     };
 
-    // "$XDG_RUNTIME_DIR", else "$XDG_CACHE_HOME/pulsedeck" or "$HOME/.cache/pulsedeck".
+    // "$XDG_RUNTIME_DIR", else "$XDG_CACHE_HOME/pulsedeck" or "<home>/.cache/pulsedeck"; empty
+    // (no lock can be made) without any of them.
     static std::filesystem::path defaultDirectory();
 
     // `display` is the X display name ($DISPLAY); any character other than a letter, a digit,

@@ -14,6 +14,8 @@ sigset_t watchedSignals() {
     sigemptyset(&set);
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGINT);
+    // A closed terminal or a session that ends: as much a request to stop as SIGTERM.
+    sigaddset(&set, SIGHUP);
     return set;
 }
 

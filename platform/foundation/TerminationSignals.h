@@ -5,9 +5,9 @@
 
 namespace foundation {
 
-// Runs `beforeExit` when the process is asked to stop with SIGTERM or SIGINT, then lets the
-// signal end the process as it would have (so the exit status still tells why). The signals are
-// taken on a thread of this object's own, where `beforeExit` may lock and write freely — no
+// Runs `beforeExit` when the process is asked to stop with SIGTERM, SIGINT or SIGHUP, then lets
+// the signal end the process as it would have (so the exit status still tells why). The signals
+// are taken on a thread of this object's own, where `beforeExit` may lock and write freely — no
 // signal-handler limits apply. Typical use: flush the user defaults.
 //
 // Construct it in main() before any other thread starts: threads started later inherit the

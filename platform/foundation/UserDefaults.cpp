@@ -1,20 +1,33 @@
 #include "platform/foundation/UserDefaults.h"
 
 #include "platform/foundation/AtomicFile.h"
+#include "platform/foundation/HomeDirectory.h"
 #include "platform/foundation/PropertyListCoding.h"
 #include "platform/foundation/TextFile.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace foundation {
 namespace {
 
-// Larger than any preferences file; a bigger one is not ours and is treated as corrupt.
-constexpr std::size_t maxFileSize = 64u << 20;
+// A real preferences file is a few kilobytes; a far bigger one is not ours and is set aside
+// unread, since decoding it would cost many times its size in memory.
+constexpr std::size_t maxFileSize = 4u << 20;
+
+// A failed write is tried again after a wait that doubles from the first to the last, so a folder
+// that stays read-only, full or gone costs a wake-up a minute, not four a second.
+constexpr std::chrono::milliseconds firstRetryInterval = std::chrono::seconds(1);
+constexpr std::chrono::milliseconds lastRetryInterval = std::chrono::minutes(1);
 
 std::string utcTimestamp() {
     std::time_t now = std::time(nullptr);
@@ -25,29 +38,70 @@ std::string utcTimestamp() {
     return text;
 }
 
-// Moves a file that does not parse out of the way, under a name no other file has.
-bool moveAside(const std::filesystem::path& file) {
+// Moves a file that does not parse out of the way, under a name no other file has; the new name,
+// or nothing when it could not be moved.
+std::optional<std::filesystem::path> moveAside(const std::filesystem::path& file) {
     auto base = file.string() + ".corrupt-" + utcTimestamp();
     std::error_code error;
     for (int attempt = 1; attempt < 100; ++attempt) {
-        auto target = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        std::filesystem::path target = attempt == 1 ? base : base + "-" + std::to_string(attempt);
         if (std::filesystem::exists(target, error))
             continue;
         std::filesystem::rename(file, target, error);
-        return !error;
+        if (error)
+            return std::nullopt;
+        return target;
     }
-    return false;
+    return std::nullopt;
+}
+
+// What opening and reading a preferences file gave.
+struct FileRead {
+    enum class Result { missing, read, tooLarge, unreadable };
+    Result result;
+    std::string text;
+    // Why it could not be read, for the message.
+    std::string reason;
+};
+
+// Opens without blocking (a FIFO put in the file's place would block open() for ever) and reads
+// only a regular file.
+FileRead readPreferencesFile(const std::filesystem::path& file) {
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        // No such file, or no such folder (a file in the folder's place is found when writing).
+        if (errno == ENOENT || errno == ENOTDIR)
+            return {FileRead::Result::missing, {}, {}};
+        return {FileRead::Result::unreadable, {}, std::strerror(errno)};
+    }
+    struct stat info {};
+    bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    bool tooLarge = regular && static_cast<std::uint64_t>(info.st_size) > maxFileSize;
+    ::close(fd);
+    if (!regular)
+        return {FileRead::Result::unreadable, {}, "not a regular file"};
+    if (tooLarge)
+        return {FileRead::Result::tooLarge, {}, {}};
+    errno = 0;
+    auto text = readTextFile(file, maxFileSize + 1);
+    if (!text)
+        return {FileRead::Result::unreadable, {}, std::strerror(errno ? errno : EIO)};
+    if (text->size() > maxFileSize)
+        return {FileRead::Result::tooLarge, {}, {}};
+    return {FileRead::Result::read, std::move(*text), {}};
 }
 
 } // namespace
 
-std::filesystem::path UserDefaults::defaultDirectory() {
+std::optional<std::filesystem::path> UserDefaults::defaultDirectory() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     // The XDG rules ignore a relative path here.
     if (config && *config == '/')
         return std::filesystem::path(config) / "pulsedeck";
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home && *home ? home : "/") / ".config" / "pulsedeck";
+    auto home = homeDirectory();
+    if (!home)
+        return std::nullopt;
+    return *home / ".config" / "pulsedeck";
 }
 
 UserDefaults::UserDefaults(std::filesystem::path directory, std::string domainName)
@@ -60,6 +114,8 @@ UserDefaults::UserDefaults(std::filesystem::path directory, std::string domainNa
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &previous);
     worker_ = std::thread([this] { runWorker(); });
+    // Named so its wake-ups can be told apart from the other threads' (top -H, /proc).
+    pthread_setname_np(worker_.native_handle(), "pd-defaults");
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
@@ -83,23 +139,41 @@ std::filesystem::path UserDefaults::fileFor(std::string_view name) const {
 }
 
 UserDefaults::Domain UserDefaults::loadDomain(std::string_view name) const {
+    Domain domain;
+    if (directory_.empty()) {
+        domain.writable = false;
+        return domain;
+    }
     auto file = fileFor(name);
     removeStaleTemporaryFiles(file);
-    Domain domain;
-    std::error_code error;
-    auto status = std::filesystem::status(file, error);
-    if (status.type() == std::filesystem::file_type::not_found)
+    auto read = readPreferencesFile(file);
+    if (read.result == FileRead::Result::missing)
         return domain;
-    auto text = readTextFile(file, maxFileSize + 1);
-    std::optional<PropertyDictionary> values;
-    if (text && text->size() <= maxFileSize)
-        values = decodePropertyList(*text, options_.maxDepth);
-    if (values) {
-        domain.values = std::move(*values);
+    if (read.result == FileRead::Result::unreadable) {
+        // Nothing is known of what it holds, so it is neither moved nor overwritten.
+        std::fprintf(stderr, "%s cannot be read (%s): settings changed now will not be saved\n",
+                     file.c_str(), read.reason.c_str());
+        domain.writable = false;
+        return domain;
+    }
+    auto decoded = read.result == FileRead::Result::read
+                       ? decodePropertyListEntries(read.text, options_.maxDepth)
+                       : std::nullopt;
+    if (decoded) {
+        domain.values = std::move(decoded->values);
         domain.exists = true;
         return domain;
     }
-    domain.writable = moveAside(file);
+    auto aside = moveAside(file);
+    if (aside)
+        std::fprintf(stderr, "%s is not a preferences file: moved aside to %s\n", file.c_str(),
+                     aside->c_str());
+    else
+        std::fprintf(stderr,
+                     "%s is not a preferences file and cannot be moved aside: settings "
+                     "changed now will not be saved\n",
+                     file.c_str());
+    domain.writable = aside.has_value();
     return domain;
 }
 
@@ -249,12 +323,15 @@ bool UserDefaults::writePending() {
         std::optional<std::string> contents;
     };
     std::vector<Snapshot> snapshots;
+    bool unsaved = false;
     {
         std::lock_guard lock(stateMutex_);
         for (const auto& name : pending_) {
             const auto& domain = domains_.at(name);
-            if (!domain.writable)
+            if (!domain.writable) {
+                unsaved = true;
                 continue;
+            }
             snapshots.push_back({name, domain.exists
                                            ? std::optional(encodePropertyList(domain.values))
                                            : std::nullopt});
@@ -262,7 +339,7 @@ bool UserDefaults::writePending() {
         pending_.clear();
     }
     if (snapshots.empty())
-        return true;
+        return !unsaved;
 
     std::vector<std::string> failed;
     std::error_code error;
@@ -279,10 +356,16 @@ bool UserDefaults::writePending() {
 
     std::lock_guard lock(stateMutex_);
     lastWrite_ = std::chrono::steady_clock::now();
+    if (failed.empty())
+        retryInterval_ = std::chrono::milliseconds(0);
+    else
+        retryInterval_ =
+            std::min(lastRetryInterval,
+                     retryInterval_.count() == 0 ? firstRetryInterval : retryInterval_ * 2);
     // A failed domain is tried again, unless a newer change has already queued it.
     for (auto& name : failed)
         pending_.insert(std::move(name));
-    return failed.empty();
+    return failed.empty() && !unsaved;
 }
 
 void UserDefaults::runWorker() {
@@ -291,9 +374,9 @@ void UserDefaults::runWorker() {
         changed_.wait(lock, [&] { return stopping_ || !pending_.empty(); });
         if (stopping_)
             return;
-        // Changes that arrive within the interval join this write; a failed write waits too
+        // Changes that arrive within the interval join this write; a failed write waits longer
         // before it is tried again.
-        auto due = lastWrite_ + options_.writeInterval;
+        auto due = lastWrite_ + std::max(options_.writeInterval, retryInterval_);
         if (changed_.wait_until(lock, due, [&] { return stopping_; }))
             return;
         lock.unlock();

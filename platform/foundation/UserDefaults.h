@@ -22,12 +22,18 @@ namespace foundation {
 //
 // Every change is visible to every later read at once; the files are written by a worker thread,
 // coalesced (at most one write per `writeInterval`), each atomically (a reader or a crash sees
-// the old file or the new one, whole). synchronize() writes what is pending before it returns,
-// and so does the destructor; TerminationSignals.h flushes on SIGTERM and SIGINT.
+// the old file or the new one, whole; a symbolic link is written through to its target). A
+// failed write keeps the change and is tried again after a wait that grows to a minute.
+// synchronize() writes what is pending before it returns, and so does the destructor;
+// TerminationSignals.h flushes on SIGTERM, SIGINT and SIGHUP.
 //
-// A file that does not parse is renamed aside to "<domain>.json.corrupt-<UTC time>" and its
-// domain starts empty, so nothing the user had is overwritten; when it cannot be moved aside the
-// domain starts empty and is never written.
+// Reading a file keeps every top-level entry that decodes and drops only those that don't. A file
+// that is not one JSON object (or is larger than any preferences file) is renamed aside to
+// "<domain>.json.corrupt-<UTC time>", said once on standard error, and its domain starts empty,
+// so nothing the user had is overwritten; when it cannot be moved aside the domain is never
+// written. A file that cannot be read at all (no permission, no descriptors left, not a regular
+// file — a FIFO is never waited on) is left as it is: its domain starts empty and is not written
+// for the rest of the run, which is said once on standard error.
 //
 // Every member is thread-safe.
 class UserDefaults {
@@ -39,11 +45,13 @@ public:
         std::size_t maxDepth = 256;
     };
 
-    // "$XDG_CONFIG_HOME/pulsedeck", else "$HOME/.config/pulsedeck".
-    static std::filesystem::path defaultDirectory();
+    // "$XDG_CONFIG_HOME/pulsedeck", else "<home>/.config/pulsedeck"; nothing when the user has
+    // no home folder (HomeDirectory.h).
+    static std::optional<std::filesystem::path> defaultDirectory();
 
     // The standard defaults of `domainName` (the bundle identifier) kept in `directory`, which
-    // is created when the first file is written.
+    // is created when the first file is written. An empty `directory` keeps every domain in
+    // memory only: nothing is read or written.
     UserDefaults(std::filesystem::path directory, std::string domainName);
     UserDefaults(std::filesystem::path directory, std::string domainName, Options options);
     ~UserDefaults();
@@ -87,14 +95,15 @@ public:
     void removePersistentDomainForName(std::string_view name);
 
     // Writes every pending change now and waits for it. False when a file could not be written
-    // (it stays pending and is tried again).
+    // (it stays pending and is tried again) or a changed domain is never written (see above).
     bool synchronize();
 
 private:
     struct Domain {
         PropertyDictionary values;
         bool exists = false;
-        // False when an unreadable file could not be moved aside: it must not be overwritten.
+        // False when the file could not be read, or could not be moved aside: it must not be
+        // overwritten.
         bool writable = true;
     };
 
@@ -121,6 +130,8 @@ private:
     // Held for a whole write, so snapshots reach the disk in the order they were taken.
     std::mutex writeMutex_;
     std::chrono::steady_clock::time_point lastWrite_{};
+    // Zero after a write that succeeded; the wait before the next try after one that failed.
+    std::chrono::milliseconds retryInterval_{0};
 
     std::thread worker_;
 };

@@ -44,7 +44,7 @@ protected:
     }
 
     static std::unique_ptr<UserDefaults> open() {
-        return std::make_unique<UserDefaults>(UserDefaults::defaultDirectory(),
+        return std::make_unique<UserDefaults>(UserDefaults::defaultDirectory().value(),
                                               std::string(applicationIdentifier));
     }
 

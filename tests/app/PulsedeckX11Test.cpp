@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -35,22 +36,35 @@ std::filesystem::path programPath() {
            "pulsedeck";
 }
 
-// One run of the program on the test's X server, with its own preferences folder.
-class Program {
-public:
-    Program(const testsupport::XvfbServer& server, const std::filesystem::path& config) {
-        std::vector<std::string> variables = {
-            "DISPLAY=" + server.displayName(), "XDG_CONFIG_HOME=" + config.string(),
+// The variables of a run of the program on the test's X server, with its own preferences folder.
+std::vector<std::string> environmentFor(const testsupport::XvfbServer& server,
+                                        const std::filesystem::path& config,
+                                        const std::string& display) {
+    return {"DISPLAY=" + display, "XDG_CONFIG_HOME=" + config.string(),
             "XDG_RUNTIME_DIR=" + server.runtimeDirectory().string(), "HOME=" + config.string(),
             "LANG=en_US.UTF-8"};
+}
+
+// One run of the program; its standard error goes to `errors` when one is given.
+class Program {
+public:
+    Program(const testsupport::XvfbServer& server, const std::filesystem::path& config)
+        : Program(environmentFor(server, config, server.displayName())) {}
+    explicit Program(std::vector<std::string> variables, const std::filesystem::path& errors = {}) {
         std::vector<char*> envp;
         for (auto& variable : variables)
             envp.push_back(variable.data());
         envp.push_back(nullptr);
         std::string path = programPath().string();
         char* argv[] = {path.data(), nullptr};
-        if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (!errors.empty())
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, envp.data()) != 0)
             pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
     }
     ~Program() {
         if (pid_ > 0 && !status_) {
@@ -262,6 +276,24 @@ TEST_F(PulsedeckX11, OfTwoCopiesStartedTogetherExactlyOneStays) {
     for (const auto& window : programWindows(display_.get()))
         bars += window.mapped && isDock(display_.get(), window.window) ? 1 : 0;
     EXPECT_EQ(bars, 1);
+}
+
+TEST(Pulsedeck, WithoutADisplayItSaysSoAndEndsWritingNothing) {
+    ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
+    testsupport::TemporaryDirectory home;
+    const auto errors = home.path() / "errors";
+    Program program({"HOME=" + home.path().string(), "XDG_RUNTIME_DIR=" + home.path().string(),
+                     "LANG=en_US.UTF-8"},
+                    errors);
+    ASSERT_TRUE(program.started());
+    auto status = program.waitForExit(10s);
+    ASSERT_TRUE(status) << "it must not run unseen";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) != 0);
+    EXPECT_NE(fileText(errors).find("needs an X display"), std::string::npos) << fileText(errors);
+    std::vector<std::string> written;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.path()))
+        written.push_back(entry.path().filename().string());
+    EXPECT_EQ(written, std::vector<std::string>{"errors"});
 }
 
 } // namespace

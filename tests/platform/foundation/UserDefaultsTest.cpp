@@ -8,10 +8,15 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
+#include <pwd.h>
 #include <random>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -261,66 +266,270 @@ TEST(UserDefaults, ReadsAndReplacesPersistentDomains) {
               (std::vector<std::string>{"empty.json", "local.dorvettin.Pulsedeck.json"}));
 }
 
-TEST(UserDefaults, ACorruptFileIsKeptAsideAndTheDomainStartsEmpty) {
-    const char* broken[] = {
-        "{\"chartLength\": 40",               // cut short
-        "[1, 2]",                             // not a dictionary
-        "{\"a\": null}",                      // a kind that is never stored
-        "{\"a\": {\"$real\": \"infinite\"}}", // a malformed tag
-        "{\"a\": {\"$data\": \"***\"}}",      // bad base64
-        "{\"$unknown\": 1}",                  // an unescaped tag-like key
-        "{\"a\": 1, \"a\": 2}",               // the same key twice
-        "\xff\xfe{}",                         // not UTF-8
+// Runs `body` in a child process with its standard error going to `errors`; its exit status, or
+// nothing when it had not finished within `timeout` (it is then killed).
+std::optional<int> inChild(const fs::path& errors, std::chrono::milliseconds timeout,
+                           const std::function<int()>& body) {
+    pid_t child = fork();
+    if (child == 0) {
+        int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, STDERR_FILENO);
+        _exit(body());
+    }
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::size_t occurrences(const std::string& text, std::string_view part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+TEST(UserDefaults, AFileThatIsNotOneObjectIsKeptAsideSaidOnceAndTheDomainStartsEmpty) {
+    const std::string broken[] = {
+        "{\"chartLength\": 40",                                                 // cut short
+        "[1, 2]",                                                               // not a dictionary
+        "\xff\xfe{}",                                                           // not UTF-8
+        "{\"a\": " + std::string(300, '[') + "1" + std::string(300, ']') + "}", // too deep
+        "{\"a\": \"" + std::string(4u << 20, 'x') + "\"}",                      // too large
     };
-    for (const char* text : broken) {
+    for (const auto& text : broken) {
         testsupport::TemporaryDirectory dir;
         auto file = dir.path() / "local.dorvettin.Pulsedeck.json";
         std::ofstream(file, std::ios::binary) << text;
-        UserDefaults defaults(dir.path(), appDomain);
-        EXPECT_FALSE(defaults.persistentDomainForName(appDomain)) << text;
-        EXPECT_FALSE(defaults.objectForKey("chartLength")) << text;
+        const auto label = text.substr(0, 40);
+        auto status = inChild(dir.path() / "errors", std::chrono::seconds(20), [&] {
+            UserDefaults defaults(dir.path(), appDomain);
+            bool ok = !defaults.persistentDomainForName(appDomain) &&
+                      !defaults.objectForKey("chartLength");
+            defaults.objectForKey("again");
+            defaults.setDouble(50, "chartLength");
+            return ok && defaults.synchronize() ? 0 : 1;
+        });
+        EXPECT_EQ(status, 0) << label;
 
         auto names = filesIn(dir.path());
-        ASSERT_EQ(names.size(), 1u) << text;
-        EXPECT_TRUE(names[0].starts_with("local.dorvettin.Pulsedeck.json.corrupt-")) << names[0];
-        EXPECT_EQ(foundation::readTextFile(dir.path() / names[0]), text);
-
-        defaults.setDouble(50, "chartLength");
-        ASSERT_TRUE(defaults.synchronize());
+        ASSERT_EQ(names.size(), 3u) << label;
+        EXPECT_EQ(names[0], "errors");
+        EXPECT_EQ(names[1], "local.dorvettin.Pulsedeck.json");
+        EXPECT_TRUE(names[2].starts_with("local.dorvettin.Pulsedeck.json.corrupt-")) << names[2];
+        EXPECT_EQ(foundation::readTextFile(dir.path() / names[2], 8u << 20), text);
         EXPECT_EQ(fileContents(file)->at("chartLength"), PropertyValue(50.0));
-        EXPECT_EQ(filesIn(dir.path()).size(), 2u);
+        const auto errors = foundation::readTextFile(dir.path() / "errors").value_or("");
+        EXPECT_EQ(occurrences(errors, "moved aside"), 1u) << errors;
+        EXPECT_NE(errors.find(names[2]), std::string::npos) << errors;
     }
 }
 
-TEST(UserDefaults, NestingBeyondTheLimitIsCorrupt) {
-    testsupport::TemporaryDirectory dir;
-    std::string deep = "{\"a\": " + std::string(100000, '[') + std::string(100000, ']') + "}";
-    std::ofstream(dir.path() / "deep.json") << deep;
-    UserDefaults defaults(dir.path(), appDomain);
-    EXPECT_FALSE(defaults.persistentDomainForName("deep"));
+TEST(UserDefaults, AnEntryThatDoesNotDecodeIsDroppedAndTheOthersKept) {
+    const char* texts[] = {
+        "{\"a\": null, \"chartLength\": 40}",                      // a kind that is never stored
+        "{\"a\": {\"$real\": \"infinite\"}, \"chartLength\": 40}", // a malformed tag
+        "{\"a\": [{\"$unknown\": 1}], \"chartLength\": 40}",       // an unknown tag inside
+        "{\"a\": {\"$data\": \"***\"}, \"chartLength\": 40}",      // bad base64
+        "{\"$unknown\": 1, \"chartLength\": 40}",                  // an unescaped tag-like key
+        "{\"a\": 1, \"chartLength\": 40, \"a\": 2}",               // the same key twice
+        "{\"a\": {\"b\": 1, \"b\": 2}, \"chartLength\": 40}",      // twice, further in
+    };
+    for (const char* text : texts) {
+        testsupport::TemporaryDirectory dir;
+        std::ofstream(dir.path() / "local.dorvettin.Pulsedeck.json", std::ios::binary) << text;
+        UserDefaults defaults(dir.path(), appDomain);
+        EXPECT_EQ(defaults.persistentDomainForName(appDomain),
+                  (PropertyDictionary{{"chartLength", 40}}))
+            << text;
+        EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"local.dorvettin.Pulsedeck.json"});
+    }
 }
 
-TEST(UserDefaults, AnUnwritableFolderReportsFailureAndKeepsTheChange) {
+// A file that is there but cannot be read says nothing of what the user had: it is neither moved
+// nor overwritten, and the run goes on with defaults, saying so once.
+TEST(UserDefaults, AFileThatCannotBeReadIsLeftAloneAndNeverOverwritten) {
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path& file)> prepare;
+        // In the child, before the file is read; returns whether it could.
+        std::function<bool(const fs::path& folder)> beforeRead;
+    };
+    const std::string good = "{\"chartLength\": 40}";
+    const Case cases[] = {
+        {"no permission",
+         [&](const fs::path& file) {
+             std::ofstream(file) << good;
+             fs::permissions(file, fs::perms::none);
+         },
+         [](const fs::path& folder) {
+             // The superuser reads any file: run as nobody, who owns the folder but not the file.
+             if (geteuid() != 0)
+                 return true;
+             return chown(folder.c_str(), 65534, 65534) == 0 && setgid(65534) == 0 &&
+                    setuid(65534) == 0;
+         }},
+        {"no descriptors left", [&](const fs::path& file) { std::ofstream(file) << good; },
+         [](const fs::path&) {
+             rlimit limit{};
+             getrlimit(RLIMIT_NOFILE, &limit);
+             limit.rlim_cur = 64;
+             if (setrlimit(RLIMIT_NOFILE, &limit) != 0)
+                 return false;
+             while (::open("/dev/null", O_RDONLY) >= 0) {
+             }
+             return errno == EMFILE;
+         }},
+        {"a FIFO", [](const fs::path& file) { mkfifo(file.c_str(), 0600); },
+         [](const fs::path&) { return true; }},
+        {"a folder", [](const fs::path& file) { fs::create_directory(file); },
+         [](const fs::path&) { return true; }},
+    };
+    for (const auto& test : cases) {
+        testsupport::TemporaryDirectory dir;
+        const auto folder = dir.path() / "config";
+        fs::create_directory(folder);
+        auto file = folder / "local.dorvettin.Pulsedeck.json";
+        test.prepare(file);
+        auto status = inChild(dir.path() / "errors", std::chrono::seconds(10), [&] {
+            UserDefaults defaults(folder, appDomain, slowWrites());
+            if (!test.beforeRead(folder))
+                return 2;
+            if (defaults.objectForKey("chartLength") || defaults.objectForKey("again"))
+                return 3;
+            defaults.setDouble(50, "chartLength");
+            return defaults.synchronize() ? 4 : 0;
+        });
+        ASSERT_TRUE(status) << test.name << ": reading blocked";
+        EXPECT_EQ(*status, 0) << test.name;
+        EXPECT_EQ(filesIn(folder), std::vector<std::string>{"local.dorvettin.Pulsedeck.json"})
+            << test.name;
+        if (fs::is_regular_file(file)) {
+            fs::permissions(file, fs::perms::owner_read);
+            EXPECT_EQ(foundation::readTextFile(file), good) << test.name;
+        }
+        const auto errors = foundation::readTextFile(dir.path() / "errors").value_or("");
+        EXPECT_EQ(occurrences(errors, "cannot be read"), 1u) << test.name << ": " << errors;
+    }
+}
+
+TEST(UserDefaults, ASymbolicLinkIsWrittenThrough) {
     testsupport::TemporaryDirectory dir;
-    std::ofstream(dir.path() / "not-a-folder") << "x";
-    UserDefaults defaults(dir.path() / "not-a-folder", appDomain, slowWrites());
+    fs::create_directories(dir.path() / "dotfiles");
+    auto target = dir.path() / "dotfiles" / "pulsedeck.json";
+    std::ofstream(target) << "{\"chartLength\": 40}";
+    fs::create_directories(dir.path() / "config");
+    auto link = dir.path() / "config" / "local.dorvettin.Pulsedeck.json";
+    fs::create_symlink("../dotfiles/pulsedeck.json", link);
+
+    UserDefaults defaults(dir.path() / "config", appDomain);
+    EXPECT_EQ(defaults.integerForKey("chartLength"), 40);
+    defaults.setInteger(60, "chartLength");
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fileContents(target)->at("chartLength"), PropertyValue(60));
+    EXPECT_EQ(filesIn(dir.path() / "dotfiles"), std::vector<std::string>{"pulsedeck.json"});
+}
+
+// How often the preferences writer has woken up so far.
+long writerWakeUps() {
+    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+        if (foundation::readTextFile(task.path() / "comm") != "pd-defaults\n")
+            continue;
+        auto status = foundation::readTextFile(task.path() / "status").value_or("");
+        auto at = status.find("voluntary_ctxt_switches:");
+        return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 24);
+    }
+    return -1;
+}
+
+TEST(UserDefaults, AnUnwritableFolderKeepsTheChangeRetriesRarelyAndWritesOnceItCan) {
+    testsupport::TemporaryDirectory dir;
+    auto folder = dir.path() / "config";
+    std::ofstream(folder) << "x";
+    UserDefaults::Options quick;
+    quick.writeInterval = std::chrono::milliseconds(20);
+    UserDefaults defaults(folder, appDomain, quick);
     defaults.setBool(true, "hasLaunched");
     EXPECT_FALSE(defaults.synchronize());
     EXPECT_TRUE(defaults.boolForKey("hasLaunched"));
+
+    // Retrying at the write interval would wake it a hundred times in these two seconds.
+    const long before = writerWakeUps();
+    ASSERT_GE(before, 0);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_LE(writerWakeUps() - before, 6);
+
+    fs::remove(folder);
+    EXPECT_TRUE(defaults.synchronize());
+    EXPECT_TRUE(fileContents(folder / "local.dorvettin.Pulsedeck.json")->at("hasLaunched") ==
+                PropertyValue(true));
 }
 
-TEST(UserDefaults, DefaultDirectoryFollowsXdgConfigHome) {
-    const char* saved = std::getenv("XDG_CONFIG_HOME");
-    std::string previous = saved ? saved : "";
-    setenv("XDG_CONFIG_HOME", "/somewhere/config", 1);
-    EXPECT_EQ(UserDefaults::defaultDirectory(), fs::path("/somewhere/config/pulsedeck"));
-    setenv("XDG_CONFIG_HOME", "relative", 1);
-    setenv("HOME", "/home/someone", 1);
+TEST(UserDefaults, WithoutAFolderNothingIsReadOrWritten) {
+    testsupport::TemporaryDirectory dir;
+    const auto previous = fs::current_path();
+    fs::current_path(dir.path());
+    {
+        UserDefaults defaults({}, appDomain);
+        defaults.setBool(true, "hasLaunched");
+        EXPECT_TRUE(defaults.boolForKey("hasLaunched"));
+        EXPECT_FALSE(defaults.synchronize());
+    }
+    fs::current_path(previous);
+    EXPECT_TRUE(filesIn(dir.path()).empty());
+}
+
+// Sets an environment variable for one scope, then puts back what was there.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        if (const char* saved = std::getenv(name))
+            previous_ = saved;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedVariable() {
+        if (previous_)
+            setenv(name_, previous_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> previous_;
+};
+
+TEST(UserDefaults, DefaultDirectoryFollowsXdgConfigHomeThenTheHomeFolder) {
+    ScopedVariable home("HOME", "/home/someone");
+    {
+        ScopedVariable config("XDG_CONFIG_HOME", "/somewhere/config");
+        EXPECT_EQ(UserDefaults::defaultDirectory(), fs::path("/somewhere/config/pulsedeck"));
+    }
+    ScopedVariable config("XDG_CONFIG_HOME", "relative");
     EXPECT_EQ(UserDefaults::defaultDirectory(), fs::path("/home/someone/.config/pulsedeck"));
-    if (saved)
-        setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
-    else
-        unsetenv("XDG_CONFIG_HOME");
+
+    // Without HOME the password database names the folder; never the root of the file system.
+    for (const char* unusable : {static_cast<const char*>(nullptr), "", "relative"}) {
+        ScopedVariable noHome("HOME", unusable);
+        const passwd* user = getpwuid(getuid());
+        ASSERT_TRUE(user);
+        auto expected = fs::path(user->pw_dir) == "/"
+                            ? std::nullopt
+                            : std::optional(fs::path(user->pw_dir) / ".config" / "pulsedeck");
+        EXPECT_EQ(UserDefaults::defaultDirectory(), expected);
+        EXPECT_NE(UserDefaults::defaultDirectory(), fs::path("/.config/pulsedeck"));
+    }
 }
 
 // The payload that goes with counter n, so a reader can tell a torn or mixed file.
@@ -379,9 +588,9 @@ TEST(UserDefaults, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
     EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"local.dorvettin.Pulsedeck.json"});
 }
 
-TEST(TerminationSignals, SigtermFlushesTheDefaultsAndStillEndsTheProcess) {
+TEST(TerminationSignals, EachStopSignalFlushesTheDefaultsAndStillEndsTheProcess) {
     testsupport::TemporaryDirectory dir;
-    for (int signal : {SIGTERM, SIGINT}) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
