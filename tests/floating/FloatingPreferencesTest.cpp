@@ -1,0 +1,202 @@
+#include "floating/FloatingPreferences.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace pulsedeck {
+namespace {
+
+using foundation::PropertyArray;
+using foundation::PropertyDictionary;
+using foundation::PropertyValue;
+
+const double nan = std::numeric_limits<double>::quiet_NaN();
+const double infinity = std::numeric_limits<double>::infinity();
+
+// A fallback unlike the standard record in every field, so a field that fell back shows it.
+FloatingPreferences customFallback() {
+    FloatingPreferences p;
+    p.order = {ModuleKind::devices, ModuleKind::compute, ModuleKind::temperature,
+               ModuleKind::network, ModuleKind::fan,     ModuleKind::memory};
+    p.hidden = {ModuleKind::compute};
+    p.appearance = AppearanceMode::dark;
+    p.opacity = 0.5;
+    p.displayMode = DisplayMode::pair;
+    p.fanMode = FanDisplayMode::graph;
+    p.fanAnimation = FanAnimationMode::off;
+    p.computeMode = ComputeDisplayMode::compact;
+    p.temperatureMode = TemperatureDisplayMode::thermometer;
+    p.chartLength = 40;
+    p.gap = 12;
+    p.memoryShowChart = false;
+    p.networkShowChart = false;
+    p.networkColored = true;
+    p.colors.values = {{"memory", 4}};
+    p.presentation = DetailPresentation::overview;
+    p.hideInFullscreen = true;
+    return p;
+}
+
+struct ReadCase {
+    const char* name;
+    PropertyDictionary stored;
+    // The fallback with the fields the stored entries set changed.
+    std::function<void(FloatingPreferences&)> expected;
+};
+
+PropertyDictionary schemaOne(PropertyDictionary entries) {
+    entries.emplace("schema", PropertyValue(1));
+    return entries;
+}
+
+PropertyArray names(std::initializer_list<const char*> list) {
+    PropertyArray array;
+    for (auto name : list)
+        array.emplace_back(name);
+    return array;
+}
+
+std::vector<ReadCase> readCases() {
+    using P = FloatingPreferences;
+    return {
+        {"order normalised", schemaOne({{"order", names({"fan", "cpu", "fan", "memory"})}}),
+         [](P& p) {
+             p.order = {ModuleKind::fan,         ModuleKind::memory,  ModuleKind::network,
+                        ModuleKind::temperature, ModuleKind::compute, ModuleKind::devices};
+         }},
+        {"order not all texts", schemaOne({{"order", PropertyArray{"fan", 3}}}), [](P&) {}},
+        {"opacity below", schemaOne({{"opacity", 0.05}}), [](P& p) { p.opacity = 0.2; }},
+        {"opacity integer above", schemaOne({{"opacity", 3}}), [](P& p) { p.opacity = 1.0; }},
+        {"opacity Boolean", schemaOne({{"opacity", true}}), [](P&) {}},
+        {"opacity NaN", schemaOne({{"opacity", nan}}), [](P&) {}},
+        {"chartLength half up", schemaOne({{"chartLength", 16.5}}),
+         [](P& p) { p.chartLength = 17; }},
+        {"chartLength raised", schemaOne({{"chartLength", 15.4}}),
+         [](P& p) { p.chartLength = 16; }},
+        {"chartLength lowered", schemaOne({{"chartLength", 400}}),
+         [](P& p) { p.chartLength = 160; }},
+        {"chartLength infinite", schemaOne({{"chartLength", -infinity}}), [](P&) {}},
+        {"gap negative", schemaOne({{"gap", -4}}), [](P& p) { p.gap = 0; }},
+        {"gap above", schemaOne({{"gap", 50.0}}), [](P& p) { p.gap = 32; }},
+        {"temperature outside", schemaOne({{"temperature", 2}}), [](P&) {}},
+        {"fan negative", schemaOne({{"fan", -1}}), [](P&) {}},
+        {"display Boolean", schemaOne({{"display", true}}), [](P&) {}},
+        {"display integral real", schemaOne({{"display", 1.0}}),
+         [](P& p) { p.displayMode = DisplayMode::automatic; }},
+        {"compute fraction", schemaOne({{"compute", 1.5}}), [](P&) {}},
+        {"modes in range", schemaOne({{"fan", 0}, {"fanAnimation", 1}, {"compute", 1}}),
+         [](P& p) {
+             p.fanMode = FanDisplayMode::hidden;
+             p.fanAnimation = FanAnimationMode::efficient;
+             p.computeMode = ComputeDisplayMode::chart;
+         }},
+        {"Booleans", schemaOne({{"memoryChart", true}, {"networkColored", false}}),
+         [](P& p) {
+             p.memoryShowChart = true;
+             p.networkColored = false;
+         }},
+        {"Boolean as number", schemaOne({{"networkChart", 1}, {"hideInFullscreen", 0}}), [](P&) {}},
+        {"colors filtered",
+         schemaOne({{"colors",
+                     PropertyDictionary{
+                         {"theme", 3}, {"memory", 9}, {"fan", 2}, {"cpu", -1}, {"wallpaper", 1}}}}),
+         [](P& p) {
+             p.colors.values = {{"fan", 2}};
+         }},
+        {"colors with a Boolean", schemaOne({{"colors", PropertyDictionary{{"fan", true}}}}),
+         [](P&) {}},
+        {"hidden drops unknown names", schemaOne({{"hidden", names({"network", "cpu", "fan"})}}),
+         [](P& p) {
+             p.hidden = {ModuleKind::network, ModuleKind::fan};
+         }},
+        {"hidden mistyped", schemaOne({{"hidden", "network"}}), [](P&) {}},
+        {"collapsed read", schemaOne({{"collapsed", names({"devices"})}}),
+         [](P& p) { p.collapsed = {ModuleKind::devices}; }},
+        {"collapsed mistyped", schemaOne({{"collapsed", PropertyArray{1}}}),
+         [](P& p) { p.collapsed.clear(); }},
+        {"words", schemaOne({{"appearance", "light"}, {"presentation", "details"}}),
+         [](P& p) {
+             p.appearance = AppearanceMode::light;
+             p.presentation = DetailPresentation::details;
+         }},
+        {"words outside", schemaOne({{"appearance", "Dark"}, {"presentation", 1}}), [](P&) {}},
+        {"schema as integral real", {{"schema", 1.0}, {"gap", 3}}, [](P& p) { p.gap = 3; }},
+    };
+}
+
+TEST(FloatingPreferences, ReadsEachEntryOverTheFallback) {
+    auto fallback = customFallback();
+    fallback.collapsed = {ModuleKind::memory};
+    for (const auto& c : readCases()) {
+        auto expected = customFallback();
+        c.expected(expected);
+        EXPECT_EQ(FloatingPreferences(c.stored, fallback), expected) << c.name;
+    }
+}
+
+TEST(FloatingPreferences, AnotherSchemaGivesTheFallbackUnbounded) {
+    auto fallback = customFallback();
+    fallback.opacity = 7;
+    fallback.colors.values = {{"theme", 3}};
+    const std::vector<PropertyDictionary> others = {
+        {},
+        {{"gap", 3}},
+        {{"schema", 2}, {"gap", 3}},
+        {{"schema", "1"}, {"gap", 3}},
+        {{"schema", true}, {"gap", 3}},
+        {{"schema", 1.5}, {"gap", 3}},
+    };
+    for (const auto& stored : others)
+        EXPECT_EQ(FloatingPreferences(stored, fallback), fallback);
+}
+
+TEST(FloatingPreferences, FallbackValuesAreBoundedToo) {
+    auto fallback = customFallback();
+    fallback.opacity = 0.1;
+    fallback.chartLength = 15.4;
+    fallback.gap = 40;
+    fallback.colors.values = {{"theme", 3}, {"gpu", 12}, {"fan", 6}};
+    const FloatingPreferences read(schemaOne({}), fallback);
+    EXPECT_EQ(read.opacity, 0.2);
+    EXPECT_EQ(read.chartLength, 16);
+    EXPECT_EQ(read.gap, 32);
+    EXPECT_EQ(read.colors.values, (std::map<std::string, std::int64_t, std::less<>>{{"fan", 6}}));
+}
+
+// A damaged fallback's non-finite numbers must not reach the panel or be written back.
+TEST(FloatingPreferences, NonFiniteFallbackNumbersTakeTheStandardValues) {
+    auto fallback = customFallback();
+    fallback.opacity = nan;
+    fallback.chartLength = infinity;
+    fallback.gap = nan;
+    const FloatingPreferences read(schemaOne({{"opacity", nan}}), fallback);
+    EXPECT_EQ(read.opacity, 1.0);
+    EXPECT_EQ(read.chartLength, 85);
+    EXPECT_EQ(read.gap, 8);
+}
+
+TEST(FloatingPreferences, WritesNineteenEntriesThatReadBackAsTheRecord) {
+    EXPECT_EQ(FloatingPreferences::standard().dictionaryRepresentation().size(), 19u);
+
+    auto record = customFallback();
+    record.hidden = {ModuleKind::network, ModuleKind::fan};
+    record.collapsed = {ModuleKind::temperature, ModuleKind::compute};
+    record.colors.values = {{"theme", 2}, {"gpu", 7}};
+    const auto written = record.dictionaryRepresentation();
+    EXPECT_EQ(written.at("hidden"), PropertyValue(names({"fan", "network"})));
+    EXPECT_EQ(written.at("collapsed"), PropertyValue(names({"compute", "temperature"})));
+    EXPECT_EQ(written.at("colors"), PropertyValue(PropertyDictionary{{"gpu", 7}}));
+    EXPECT_EQ(written.at("presentation"), PropertyValue("overview"));
+    EXPECT_TRUE(written.at("opacity").isReal());
+    EXPECT_TRUE(written.at("chartLength").isReal());
+    EXPECT_TRUE(written.at("display").isInteger());
+
+    const FloatingPreferences read(written, FloatingPreferences::standard());
+    record.colors.values.erase("theme");
+    EXPECT_EQ(read, record);
+    EXPECT_EQ(FloatingPreferences(read.dictionaryRepresentation(), customFallback()), read);
+}
+
+} // namespace
+} // namespace pulsedeck
