@@ -1,23 +1,12 @@
 #include "statusbar/EditingPanels.h"
 
+#include "platform/graphics/RectText.h"
 #include "statusbar/MenuBarContentView.h"
 #include "statusbar/StatusEditingSurface.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace pulsedeck {
-
-namespace {
-
-// The shortest text that reads back as the same number, with "." whatever the locale.
-std::string numberText(double value) {
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
-} // namespace
 
 EditingPanels::EditingPanels(const std::shared_ptr<MenuBarContentView>& strip) : strip_(strip) {}
 
@@ -27,8 +16,7 @@ EditingPanels::~EditingPanels() {
 }
 
 std::string EditingPanels::frameKey(const gfx::Rect& frame) {
-    return "{{" + numberText(frame.x()) + ", " + numberText(frame.y()) + "}, {" +
-           numberText(frame.width()) + ", " + numberText(frame.height()) + "}}";
+    return gfx::stringFromRect(frame);
 }
 
 StatusEditingSurface* EditingPanels::surfaceOf(const StatusEditingPanel& panel) {
