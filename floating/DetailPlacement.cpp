@@ -1,8 +1,8 @@
 #include "floating/DetailPlacement.h"
 
+#include "floating/FloatingGeometry.h"
+
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 namespace pulsedeck {
 
@@ -11,29 +11,13 @@ namespace {
 constexpr double margin = 20;
 constexpr double minimumHeight = 120;
 
-const gfx::Rect& areaFor(gfx::Point centre, const std::vector<gfx::Rect>& areas) {
-    for (const auto& area : areas)
-        if (area.contains(centre))
-            return area;
-    const gfx::Rect* nearest = &areas.front();
-    double best = std::numeric_limits<double>::infinity();
-    for (const auto& area : areas) {
-        const double distance = std::hypot(area.midX() - centre.x, area.midY() - centre.y);
-        if (distance < best) {
-            best = distance;
-            nearest = &area;
-        }
-    }
-    return *nearest;
-}
-
 } // namespace
 
 DetailPlacementResult detailPlacement(const gfx::Rect& anchor, double preferredHeight,
                                       const std::vector<gfx::Rect>& areas) {
     if (areas.empty())
         return {anchor.minY(), ui::RectEdge::minY, preferredHeight};
-    const gfx::Rect& area = areaFor({anchor.midX(), anchor.midY()}, areas);
+    const gfx::Rect& area = areaNear({anchor.midX(), anchor.midY()}, areas);
     const double below = std::max(anchor.minY() - area.minY(), 0.0);
     const double above = area.maxY() - anchor.maxY();
     const double need = preferredHeight + margin;
