@@ -162,8 +162,9 @@ NetworkReader::NetworkReader(sys::InterfaceList list, const dispatch::Clock& clo
 
 NetworkSnapshot NetworkReader::sample(bool enabled) {
     if (enabled) {
+        // A list without a single link is still a list: no traffic, which is 0, not unknown.
         auto records = list_.read();
-        if (records && !records->empty()) {
+        if (records) {
             auto counters = walkInterfaceRecords(
                 *records, [this](std::uint16_t index) { return list_.name(index); });
             return formNetworkRates(state_, std::move(counters), clock_.now());

@@ -1,5 +1,7 @@
 #include "platform/system/InterfaceList.h"
 
+#include "platform/foundation/TextFile.h"
+
 #include <algorithm>
 #include <net/if_arp.h>
 #include <sys/stat.h>
@@ -20,6 +22,9 @@ bool isValidInterfaceName(std::string_view name) {
         return false;
     return name.find_first_of(std::string_view("/:\0", 3)) == std::string_view::npos;
 }
+
+// ARPHRD_RAWIP: a cellular modem's raw-IP link (not in every C library's header).
+constexpr std::uint16_t linkTypeRawIP = 519;
 
 } // namespace
 
@@ -50,7 +55,7 @@ std::optional<std::span<const std::uint8_t>> InterfaceList::read() {
             links_.clear();
             return std::nullopt;
         }
-        std::erase_if(hasDevice_, [&](const auto& entry) {
+        std::erase_if(counted_, [&](const auto& entry) {
             return std::none_of(links_.begin(), links_.end(), [&](const InterfaceLink& link) {
                 return link.index == entry.first;
             });
@@ -78,16 +83,45 @@ std::optional<std::string_view> InterfaceList::name(std::uint16_t index) const {
 }
 
 bool InterfaceList::isHardware(const InterfaceLink& link) {
-    if (link.linkType != ARPHRD_ETHER || !isValidInterfaceName(link.name))
+    if (!isValidInterfaceName(link.name))
         return false;
-    auto cached = hasDevice_.find(link.index);
-    if (cached != hasDevice_.end())
+    auto cached = counted_.find(link.index);
+    if (cached != counted_.end())
         return cached->second;
+    bool counted = false;
+    switch (link.linkType) {
+    case ARPHRD_ETHER:
+    case ARPHRD_NONE:
+    case linkTypeRawIP:
+        counted = hasDevice(link.name);
+        break;
+    case ARPHRD_PPP:
+        counted = !hasPppoeSession();
+        break;
+    default:
+        break;
+    }
+    counted_.emplace(link.index, counted);
+    return counted;
+}
+
+bool InterfaceList::hasDevice(const std::string& name) const {
     struct stat status {};
-    auto device = roots_.sys / "class/net" / link.name / "device";
-    bool hasDevice = ::lstat(device.c_str(), &status) == 0;
-    hasDevice_.emplace(link.index, hasDevice);
-    return hasDevice;
+    auto device = roots_.sys / "class/net" / name / "device";
+    return ::lstat(device.c_str(), &status) == 0;
+}
+
+// /proc/net/pppoe holds a header line, then one line per session.
+bool InterfaceList::hasPppoeSession() const {
+    constexpr std::size_t sessionTableLimit = 64 * 1024;
+    auto table = foundation::readTextFile(roots_.proc / "net/pppoe", sessionTableLimit);
+    if (!table)
+        return false;
+    std::string_view text = *table;
+    std::size_t headerEnd = text.find('\n');
+    if (headerEnd == std::string_view::npos)
+        return false;
+    return text.find_first_not_of(" \t\n", headerEnd) != std::string_view::npos;
 }
 
 } // namespace sys

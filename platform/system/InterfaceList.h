@@ -36,10 +36,13 @@ inline constexpr std::uint32_t interfaceFlagRunning = 0x40;
 void appendInterfaceRecord(std::vector<std::uint8_t>& records, std::uint16_t index,
                            std::uint32_t flags, std::uint64_t received, std::uint64_t sent);
 
-// The machine's hardware network interfaces as interface records. "Hardware" stands in for the
-// platform's Ethernet-family interfaces: link type Ethernet (Wi-Fi included) and a `device` link
-// in /sys/class/net/<name>, checked once per interface index. So eth0, enp3s0 and wlp2s0 are
-// listed, while lo, bridges, veth, tun and docker interfaces are not.
+// The machine's links that carry the user's own traffic, as interface records; they stand in for
+// the platform's Ethernet-family interfaces. Listed are links of type Ethernet (Wi-Fi included)
+// or a cellular modem's raw-IP type with a `device` link in /sys/class/net/<name>, and dial-up
+// (PPP) links unless a PPPoE session runs, whose traffic the Ethernet link below it already
+// counts. Each interface index is judged once. So eth0, enp3s0, wlp2s0, wwan0 and ppp0 are
+// listed, while lo, bridges, veth, tun, WireGuard and docker interfaces are not: their traffic
+// also crosses a listed link, or never leaves the machine.
 // After a first full list, each read asks the source for the hardware interfaces of the last
 // list alone and lists them afresh, and lists everything again whenever the source says the
 // interfaces may have changed.
@@ -57,6 +60,8 @@ public:
 
 private:
     bool isHardware(const InterfaceLink& link);
+    bool hasDevice(const std::string& name) const;
+    bool hasPppoeSession() const;
 
     SystemRoots roots_;
     std::unique_ptr<LinkDumpSource> source_;
@@ -66,9 +71,9 @@ private:
     // The interface indexes of the last list's records; empty until a list was read.
     std::vector<std::uint32_t> hardware_;
     bool listed_ = false;
-    // By interface index; entries of interfaces that left the list are dropped, so churning
-    // virtual interfaces cannot grow it.
-    std::unordered_map<std::uint32_t, bool> hasDevice_;
+    // Whether a link is listed, by interface index; entries of interfaces that left the list are
+    // dropped, so churning virtual interfaces cannot grow it.
+    std::unordered_map<std::uint32_t, bool> counted_;
 };
 
 } // namespace sys

@@ -140,10 +140,19 @@ TEST(NetworkReader, DisabledSamplesAndFailedListsClearTheBaseline) {
     EXPECT_EQ(machine.reader.sample(true), NetworkSnapshot{});
     EXPECT_FALSE(machine.sampleAfter(1, {link(2, "eth0", 40, 40)}).download);
     EXPECT_TRUE(machine.sampleAfter(1, {link(2, "eth0", 50, 50)}).download);
+}
 
-    // A machine without a single hardware interface has no list to walk.
-    EXPECT_EQ(machine.sampleAfter(1, {link(1, "lo", 60, 60)}), NetworkSnapshot{});
-    EXPECT_FALSE(machine.sampleAfter(1, {link(2, "eth0", 60, 60)}).download);
+TEST(NetworkReader, AMachineWithoutAHardwareLinkShowsNoTraffic) {
+    Machine machine;
+    EXPECT_EQ(machine.sampleAfter(0, {link(1, "lo", 60, 60), link(4, "docker0", 9, 9)}),
+              NetworkSnapshot{});
+    auto second = machine.sampleAfter(1, {link(1, "lo", 900, 900), link(4, "docker0", 99, 99)});
+    EXPECT_EQ(second.download, 0.0);
+    EXPECT_EQ(second.upload, 0.0);
+    EXPECT_TRUE(second.interfaces.empty());
+    EXPECT_FALSE(machine.sampleAfter(1, {link(2, "eth0", 60, 60)}).download)
+        << "a link that comes is new for one sample";
+    EXPECT_EQ(machine.sampleAfter(1, {link(2, "eth0", 160, 60)}).download, 100.0);
 }
 
 TEST(NetworkReader, RateText) {

@@ -2,6 +2,7 @@
 
 #include "support/TestPaths.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 #include <net/if_arp.h>
 
@@ -110,6 +111,63 @@ TEST(InterfaceList, ListsOnlyEthernetInterfacesBackedByADevice) {
     EXPECT_EQ(fixture.list.name(5), "wlp2s0");
     EXPECT_EQ(fixture.list.name(8), "enx001122334455");
     EXPECT_FALSE(fixture.list.name(1)) << "unlisted interfaces have no name here";
+}
+
+sys::InterfaceLink ofType(std::uint32_t index, std::string name, std::uint16_t linkType) {
+    sys::InterfaceLink link = ether(index, std::move(name));
+    link.linkType = linkType;
+    return link;
+}
+
+std::vector<std::string> listedNames(const ListFixture& fixture,
+                                     const std::vector<sys::InterfaceLink>& links) {
+    std::vector<std::string> names;
+    for (const auto& link : links) {
+        if (auto name = fixture.list.name(static_cast<std::uint16_t>(link.index)))
+            names.emplace_back(*name);
+    }
+    return names;
+}
+
+// A laptop on Wi-Fi with a cellular modem in raw-IP mode, a dial-up link, containers, a VPN and
+// a virtual machine's bridge.
+std::vector<sys::InterfaceLink> laptopLinks() {
+    constexpr std::uint16_t rawIP = 519;
+    return {ofType(1, "lo", ARPHRD_LOOPBACK),
+            ether(3, "wlp0s20f3"),
+            ofType(4, "wwan0", ARPHRD_NONE),
+            ofType(5, "ppp0", ARPHRD_PPP),
+            ether(6, "docker0"),
+            ether(7, "br-5f3a9c2e1d07"),
+            ether(8, "veth3c1a2b4"),
+            ofType(9, "tun0", ARPHRD_NONE),
+            ofType(10, "wg0", ARPHRD_NONE),
+            ether(11, "virbr0"),
+            ofType(12, "wwan1", rawIP)};
+}
+
+TEST(InterfaceList, CountsWifiCellularAndDialUpLinksButNoVirtualOnes) {
+    ListFixture fixture(sys::SystemRoots::under(testsupport::fixturePath("network-laptop")));
+    *fixture.next = laptopLinks();
+    auto records = fixture.list.read();
+    ASSERT_TRUE(records);
+    EXPECT_EQ(listedNames(fixture, laptopLinks()),
+              (std::vector<std::string>{"wlp0s20f3", "wwan0", "ppp0"}))
+        << "wwan1 has no device behind it";
+    EXPECT_EQ(records->size(), 3 * sys::interfacerecord::length);
+}
+
+TEST(InterfaceList, APppoeLinkIsNotCountedBesideTheEthernetItRidesOn) {
+    testsupport::TemporaryDirectory dir;
+    fs::copy(testsupport::fixturePath("network-laptop"), dir.path(),
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    std::ofstream(dir.path() / "proc/net/pppoe", std::ios::app)
+        << "00001234 a0:36:bc:11:22:33 enp2s0\n";
+    ListFixture fixture(sys::SystemRoots::under(dir.path()));
+    *fixture.next = laptopLinks();
+    ASSERT_TRUE(fixture.list.read());
+    EXPECT_EQ(listedNames(fixture, laptopLinks()),
+              (std::vector<std::string>{"wlp0s20f3", "wwan0"}));
 }
 
 TEST(InterfaceList, DeviceCheckIsCachedPerIndexAndForgottenWhenTheInterfaceGoes) {
