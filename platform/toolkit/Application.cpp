@@ -23,10 +23,14 @@ Application::Application(WindowServer& server, dispatch::RunLoop& loop)
       workspace_(std::make_unique<Workspace>()) {
     sharedApplication = this;
     server_.setEventHandler([this](const NativeEvent& event) { handleNativeEvent(event); });
+    server_.setNoticeHandler([this](ServerNotice notice) { handleServerNotice(notice); });
+    if (const auto settings = server_.desktopSettings())
+        applyDesktopSettings(*settings);
 }
 
 Application::~Application() {
     server_.setEventHandler({});
+    server_.setNoticeHandler({});
     statusBar_.reset();
     toolTips_.reset();
     for (Window* window : windows_) {
@@ -111,6 +115,42 @@ StatusBar& Application::statusBar() {
     if (!statusBar_)
         statusBar_ = std::make_unique<StatusBar>();
     return *statusBar_;
+}
+
+void Application::handleServerNotice(ServerNotice notice) {
+    switch (notice) {
+    case ServerNotice::connectionLost:
+        terminate();
+        break;
+    case ServerNotice::screensChanged:
+        // The bar follows the primary screen's top: another panel came or went, or the monitors
+        // changed.
+        if (statusBar_)
+            statusBar_->relayout();
+        break;
+    case ServerNotice::desktopSettingsChanged:
+        if (const auto settings = server_.desktopSettings())
+            applyDesktopSettings(*settings);
+        break;
+    case ServerNotice::activeSpaceChanged:
+        workspace_->post(WorkspaceNotification::activeSpaceDidChange);
+        break;
+    case ServerNotice::applicationActivated:
+        workspace_->post(WorkspaceNotification::didActivateApplication);
+        break;
+    case ServerNotice::didWake:
+        workspace_->post(WorkspaceNotification::didWake);
+        break;
+    case ServerNotice::focusLeftApplication:
+        deactivate();
+        break;
+    }
+}
+
+void Application::applyDesktopSettings(const DesktopSettings& settings) {
+    setSystemAppearance(settings.appearance);
+    workspace_->setReduceMotion(settings.reduceMotion);
+    workspace_->setReduceTransparency(settings.reduceTransparency);
 }
 
 // MARK: Windows

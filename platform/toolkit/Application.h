@@ -122,6 +122,8 @@ public:
     unsigned pressedMouseButtons() const { return server_.pressedMouseButtons(); }
     // Takes one event from the window server.
     void handleNativeEvent(const NativeEvent& native);
+    // Takes one notice from the window server.
+    void handleServerNotice(ServerNotice notice);
 
     // While a session is set, it sees every event first (menus tracking the pointer).
     void setTrackingSession(EventTrackingSession* session) { trackingSession_ = session; }
@@ -149,6 +151,7 @@ private:
     void unregisterWindow(Window* window);
     void setKeyWindow(Window* window);
     void appearanceChanged(gfx::Appearance before);
+    void applyDesktopSettings(const DesktopSettings& settings);
     void applyCursor();
     void deliver(const Event& event, const std::shared_ptr<Window>& window);
 

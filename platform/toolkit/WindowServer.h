@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/graphics/Appearance.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/toolkit/Cursor.h"
 #include "platform/toolkit/Event.h"
@@ -49,6 +50,30 @@ struct NativeEvent {
     std::optional<NativeWindowId> window;
 };
 
+// What the desktop asks of every application, as the backend reads it from the desktop.
+struct DesktopSettings {
+    gfx::Appearance appearance = gfx::Appearance::light;
+    bool reduceMotion = false;
+    bool reduceTransparency = false;
+
+    friend bool operator==(const DesktopSettings&, const DesktopSettings&) = default;
+};
+
+// News from the window server that is not input; the application acts on each.
+enum class ServerNotice {
+    // The display is gone: nothing can be shown any more, and the application must end.
+    connectionLost,
+    // The screens, or the space other panels reserve on them, changed.
+    screensChanged,
+    // The desktop's settings changed; desktopSettings() holds the new ones.
+    desktopSettingsChanged,
+    activeSpaceChanged,
+    applicationActivated,
+    didWake,
+    // The keyboard focus went from our windows to another program.
+    focusLeftApplication,
+};
+
 // The backend interface: everything the toolkit asks of a window system. The headless server
 // keeps it all in memory for tests; the X11 server maps it onto an X display. All calls come
 // from the main thread, and events are delivered on it.
@@ -79,9 +104,15 @@ public:
     virtual unsigned pressedMouseButtons() const = 0;
     virtual void setCursor(CursorKind cursor) = 0;
 
-    // Where the server sends input; the application installs itself here.
+    // What the desktop asks for now; none when the backend has no desktop to ask.
+    virtual std::optional<DesktopSettings> desktopSettings() const { return std::nullopt; }
+
+    // Where the server sends input and its notices; the application installs itself here.
     void setEventHandler(std::function<void(const NativeEvent&)> handler) {
         eventHandler_ = std::move(handler);
+    }
+    void setNoticeHandler(std::function<void(ServerNotice)> handler) {
+        noticeHandler_ = std::move(handler);
     }
 
     // A modal session (an alert) began on the window; a backend may grab input for it.
@@ -95,9 +126,14 @@ protected:
         if (eventHandler_)
             eventHandler_(event);
     }
+    void post(ServerNotice notice) {
+        if (noticeHandler_)
+            noticeHandler_(notice);
+    }
 
 private:
     std::function<void(const NativeEvent&)> eventHandler_;
+    std::function<void(ServerNotice)> noticeHandler_;
 };
 
 } // namespace ui

@@ -15,6 +15,7 @@
 
 struct _XDisplay;
 struct _XGC;
+union _XEvent;
 
 namespace ui::x11 {
 
@@ -29,9 +30,14 @@ class SettingsPortal;
 // the loop sleeps. Events are stamped on the given clock when they are read. Global monitors see
 // XInput2 raw button events on the root window, and raw motion only while a button is down.
 //
-// The server also feeds the shared application the desktop's appearance (the settings portal
-// over D-Bus, else XSETTINGS) and reduce-motion setting, and the workspace its notifications
-// (current desktop, active window, wake).
+// The server also reads the desktop's settings (the settings portal over D-Bus, else XSETTINGS)
+// and reports them, the screens' changes, the workspace's notices (current desktop, active
+// window, wake) and a lost connection as the server's notices. It knows nothing of the
+// application that installs itself as their handler.
+//
+// Implemented by concern: the connection (X11WindowServer.cpp), events
+// (X11WindowServerEvents.cpp), windows and presenting (X11WindowServerWindows.cpp), and the
+// desktop (X11WindowServerDesktop.cpp).
 class X11WindowServer final : public WindowServer {
 public:
     struct Options {
@@ -72,6 +78,7 @@ public:
     unsigned pressedMouseButtons() const override;
     void setCursor(CursorKind cursor) override;
     void setInputGrab(bool grab) override;
+    std::optional<DesktopSettings> desktopSettings() const override;
 
     _XDisplay* display() const { return display_; }
     // The X window behind a native window, for tests and diagnostics.
@@ -105,12 +112,21 @@ private:
     void readDesktop();
     void refreshScreens();
     std::vector<Strut> otherStruts() const;
-    void applyDesktopSettings();
     void readXSettings();
 
     void drainEvents();
-    void handleEvent(void* event);
+    void handleEvent(_XEvent& event);
+    void handleExpose(_XEvent& event);
+    void handlePointerEvent(_XEvent& event);
+    void handleKeyEvent(_XEvent& event);
+    void handleFocusOut(_XEvent& event);
+    void handlePropertyChange(_XEvent& event);
+    void handleStructureChange(_XEvent& event);
     void handleRawEvent(void* cookie);
+    // Where a pointer event at (x, y) in the X window xid is, in global points.
+    gfx::Point locate(unsigned long xid, int x, int y, int rootX, int rootY) const;
+    // Our window for an X window, none for any other.
+    std::optional<NativeWindowId> target(unsigned long xid) const;
     void selectRawMotion(bool select);
     void deliverPointer(EventType type, std::optional<NativeWindowId> window, gfx::Point location,
                         unsigned state, int button);

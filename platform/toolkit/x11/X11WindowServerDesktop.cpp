@@ -1,0 +1,180 @@
+#include "platform/toolkit/StatusBar.h"
+#include "platform/toolkit/x11/SettingsPortal.h"
+#include "platform/toolkit/x11/X11WindowServerPrivate.h"
+
+#include <X11/Xatom.h>
+#include <X11/extensions/Xrandr.h>
+#include <algorithm>
+#include <cstring>
+
+// The desktop around our windows: the monitors and what other panels reserve on them, the
+// desktop's settings, and the notices the desktop sends (space, activation, wake).
+
+namespace ui::x11 {
+
+namespace {
+
+// A suspend advances the boot-time clock but not the monotonic one; a jump between them larger
+// than this is a wake.
+constexpr double wakeJump = 2.0;
+
+} // namespace
+
+std::vector<unsigned char> windowProperty(Display* display, ::Window window, Atom property,
+                                          Atom type, int& format) {
+    std::vector<unsigned char> bytes;
+    Atom actualType = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    format = 0;
+    // Big enough for any strut, settings blob or client list we read.
+    constexpr long maximumLongs = 1 << 16;
+    if (XGetWindowProperty(display, window, property, 0, maximumLongs, False, type, &actualType,
+                           &format, &count, &remaining, &data) != Success)
+        return bytes;
+    if (data && count > 0 && (type == AnyPropertyType || actualType == type)) {
+        // Xlib hands 32-bit items back as longs.
+        const std::size_t itemSize = format == 32 ? sizeof(long) : std::size_t(format / 8);
+        bytes.assign(data, data + count * itemSize);
+    }
+    if (data)
+        XFree(data);
+    return bytes;
+}
+
+std::vector<long> cardinals(Display* display, ::Window window, Atom property, Atom type) {
+    int format = 0;
+    const auto bytes = windowProperty(display, window, property, type, format);
+    std::vector<long> values;
+    if (format != 32)
+        return values;
+    values.resize(bytes.size() / sizeof(long));
+    std::memcpy(values.data(), bytes.data(), values.size() * sizeof(long));
+    return values;
+}
+
+double clockSeconds(clockid_t clock) {
+    timespec time{};
+    clock_gettime(clock, &time);
+    return double(time.tv_sec) + double(time.tv_nsec) * 1e-9;
+}
+
+bool X11WindowServer::hasCompositor() const {
+    return XGetSelectionOwner(display_, atoms_->compositorSelection) != None;
+}
+
+void X11WindowServer::readDesktop() {
+    hasWindowManager_ =
+        !cardinals(display_, root_, (*atoms_)[supportingWmCheck], XA_WINDOW).empty();
+    rootWidth_ = DisplayWidth(display_, screenNumber_);
+    rootHeight_ = DisplayHeight(display_, screenNumber_);
+    monitors_.clear();
+    if (randrEventBase_ >= 0) {
+        int count = 0;
+        if (XRRMonitorInfo* info = XRRGetMonitors(display_, root_, True, &count)) {
+            for (int i = 0; i < count; ++i)
+                monitors_.push_back(
+                    {info[i].x, info[i].y, info[i].width, info[i].height, info[i].primary != 0});
+            XRRFreeMonitors(info);
+        }
+    }
+    if (monitors_.empty())
+        monitors_.push_back({0, 0, rootWidth_, rootHeight_, true});
+    monitors_ = primaryFirst(std::move(monitors_));
+    int scale = 1;
+    if (options_.backingScale) {
+        scale = std::max(1, *options_.backingScale);
+    } else {
+        std::optional<double> dpi;
+        if (const char* resources = XResourceManagerString(display_))
+            dpi = xftDpiFromResources(resources);
+        scale = backingScaleFrom(xsettings_, dpi);
+    }
+    geometry_ = RootGeometry(monitors_.front(), scale);
+    screens_.reset();
+}
+
+void X11WindowServer::refreshScreens() {
+    const auto before = screens_.value_or(std::vector<ScreenDescription>{});
+    screens_.reset();
+    if (screens() == before)
+        return;
+    post(ServerNotice::screensChanged);
+}
+
+std::vector<Strut> X11WindowServer::otherStruts() const {
+    std::vector<::Window> candidates;
+    const auto clients = cardinals(display_, root_, (*atoms_)[clientList], XA_WINDOW);
+    if (!clients.empty()) {
+        candidates.assign(clients.begin(), clients.end());
+    } else {
+        // Without a window manager the docks are the root's own children.
+        ::Window rootReturn = 0, parent = 0;
+        ::Window* children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(display_, root_, &rootReturn, &parent, &children, &count)) {
+            candidates.assign(children, children + count);
+            if (children)
+                XFree(children);
+        }
+    }
+    std::vector<Strut> struts;
+    for (::Window candidate : candidates) {
+        if (isOurs(candidate))
+            continue;
+        const auto partial = cardinals(display_, candidate, (*atoms_)[wmStrutPartial], XA_CARDINAL);
+        if (partial.size() >= 12) {
+            struts.push_back({partial[0], partial[1], partial[2], partial[3], partial[4],
+                              partial[5], partial[6], partial[7], partial[8], partial[9],
+                              partial[10], partial[11]});
+            continue;
+        }
+        const auto plain = cardinals(display_, candidate, (*atoms_)[wmStrut], XA_CARDINAL);
+        if (plain.size() >= 4)
+            struts.push_back(Strut::fullSpan(plain[0], plain[1], plain[2], plain[3]));
+    }
+    return struts;
+}
+
+std::vector<ScreenDescription> X11WindowServer::screens() const {
+    if (!screens_)
+        screens_ = describeScreens(monitors_, rootWidth_, rootHeight_, otherStruts(),
+                                   geometry_.scale(), StatusBar::barThickness);
+    return *screens_;
+}
+
+void X11WindowServer::readXSettings() {
+    xsettings_.reset();
+    xsettingsOwner_ = XGetSelectionOwner(display_, atoms_->xsettingsSelection);
+    if (xsettingsOwner_ == None)
+        return;
+    // Follow the manager's changes to its settings.
+    XSelectInput(display_, xsettingsOwner_, PropertyChangeMask | StructureNotifyMask);
+    int format = 0;
+    const auto bytes = windowProperty(display_, xsettingsOwner_, (*atoms_)[xsettingsSettings],
+                                      (*atoms_)[xsettingsSettings], format);
+    if (format == 8)
+        xsettings_ = parseXSettings(bytes);
+}
+
+std::optional<DesktopSettings> X11WindowServer::desktopSettings() const {
+    DesktopSettings settings;
+    const std::optional<bool> dark = portal_ ? portal_->prefersDark() : std::nullopt;
+    settings.appearance =
+        dark.value_or(themeIsDark(xsettings_)) ? gfx::Appearance::dark : gfx::Appearance::light;
+    const std::optional<bool> animations = portal_ ? portal_->animationsEnabled() : std::nullopt;
+    settings.reduceMotion = animations ? !*animations : animationsDisabled(xsettings_);
+    // Translucency costs contrast; a user who asked for more contrast gets solid backgrounds.
+    settings.reduceTransparency = portal_ && portal_->prefersHigherContrast().value_or(false);
+    return settings;
+}
+
+void X11WindowServer::checkWake() {
+    const double now = clockSeconds(CLOCK_BOOTTIME) - clockSeconds(CLOCK_MONOTONIC);
+    const bool woke = now - bootMinusMonotonic_ > wakeJump;
+    bootMinusMonotonic_ = now;
+    if (woke)
+        post(ServerNotice::didWake);
+}
+
+} // namespace ui::x11

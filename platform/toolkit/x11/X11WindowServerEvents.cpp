@@ -1,0 +1,402 @@
+#include "platform/toolkit/x11/KeyMapping.h"
+#include "platform/toolkit/x11/X11WindowServerPrivate.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
+#include <algorithm>
+
+// What the X server sends: input for our windows and the global monitors, and the desktop's
+// changes, turned into the toolkit's events and the server's notices.
+
+namespace ui::x11 {
+
+namespace {
+
+// The platform's double-click interval and how far the pointer may stray between the clicks.
+constexpr double doubleClickInterval = 0.5;
+constexpr double doubleClickDistance = 4;
+
+EventType pressType(int button) {
+    return button == 1 ? EventType::leftMouseDown
+                       : (button == 3 ? EventType::rightMouseDown : EventType::otherMouseDown);
+}
+
+EventType releaseType(int button) {
+    return button == 1 ? EventType::leftMouseUp
+                       : (button == 3 ? EventType::rightMouseUp : EventType::otherMouseUp);
+}
+
+// The platform's button numbers: 0 left, 1 right, 2 the middle one.
+int platformButton(unsigned xButton) {
+    return xButton == 1 ? 0 : (xButton == 3 ? 1 : 2);
+}
+
+EventType motionType(unsigned state) {
+    if (state & Button1Mask)
+        return EventType::leftMouseDragged;
+    if (state & Button3Mask)
+        return EventType::rightMouseDragged;
+    if (state & Button2Mask)
+        return EventType::otherMouseDragged;
+    return EventType::mouseMoved;
+}
+
+} // namespace
+
+void X11WindowServer::drainEvents() {
+    while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        handleEvent(event);
+    }
+}
+
+void X11WindowServer::deliverPointer(EventType type, std::optional<NativeWindowId> window,
+                                     gfx::Point location, unsigned state, int button) {
+    NativeEvent native;
+    Event::Fields& fields = native.fields;
+    fields.type = type;
+    fields.timestamp = clock_.now();
+    fields.screenLocation = location;
+    if (!monitors_.empty()) {
+        const gfx::Rect primary = screens().front().frame;
+        fields.topLeftLocation = gfx::Point{location.x, primary.maxY() - location.y};
+    }
+    fields.modifierFlags = modifierFlagsFromState(state);
+    fields.buttonNumber = button;
+    const bool press = type == EventType::leftMouseDown || type == EventType::rightMouseDown ||
+                       type == EventType::otherMouseDown;
+    const bool release = type == EventType::leftMouseUp || type == EventType::rightMouseUp ||
+                         type == EventType::otherMouseUp;
+    if (press) {
+        const bool again = lastClick_.button == button &&
+                           fields.timestamp - lastClick_.time <= doubleClickInterval &&
+                           location.distanceTo(lastClick_.location) <= doubleClickDistance;
+        lastClick_ = {button, fields.timestamp, location, again ? lastClick_.count + 1 : 1};
+        fields.clickCount = lastClick_.count;
+    } else if (release) {
+        fields.clickCount = lastClick_.button == button ? lastClick_.count : 1;
+    }
+    native.window = window;
+    deliver(native);
+}
+
+void X11WindowServer::handleEvent(XEvent& event) {
+    if (event.type == GenericEvent && event.xcookie.extension == xinputOpcode_) {
+        if (XGetEventData(display_, &event.xcookie)) {
+            handleRawEvent(&event.xcookie);
+            XFreeEventData(display_, &event.xcookie);
+        }
+        return;
+    }
+    if (randrEventBase_ >= 0 && (event.type == randrEventBase_ + RRScreenChangeNotify ||
+                                 event.type == randrEventBase_ + RRNotify)) {
+        XRRUpdateConfiguration(&event);
+        readDesktop();
+        refreshScreens();
+        return;
+    }
+    if (xfixesEventBase_ >= 0 && event.type == xfixesEventBase_ + XFixesSelectionNotify) {
+        readXSettings();
+        readDesktop();
+        refreshScreens();
+        post(ServerNotice::desktopSettingsChanged);
+        return;
+    }
+    switch (event.type) {
+    case Expose:
+        handleExpose(event);
+        break;
+    case ButtonPress:
+    case ButtonRelease:
+    case MotionNotify:
+    case EnterNotify:
+    case LeaveNotify:
+        handlePointerEvent(event);
+        break;
+    case KeyPress:
+    case KeyRelease:
+        handleKeyEvent(event);
+        break;
+    case FocusOut:
+        handleFocusOut(event);
+        break;
+    case PropertyNotify:
+        handlePropertyChange(event);
+        break;
+    case MapNotify:
+    case UnmapNotify:
+    case DestroyNotify:
+    case ConfigureNotify:
+        handleStructureChange(event);
+        break;
+    default:
+        break;
+    }
+}
+
+gfx::Point X11WindowServer::locate(unsigned long xid, int x, int y, int rootX, int rootY) const {
+    // Measured from the frame the toolkit gave the window, so a status bar moved below another
+    // panel still reads right.
+    const NativeWindow* window = find(windowFor(xid));
+    if (!window)
+        return geometry_.pointFromPixel(rootX, rootY);
+    const double scale = geometry_.scale();
+    return gfx::Point{window->frame.minX() + x / scale,
+                      window->frame.minY() + window->frame.height() - y / scale};
+}
+
+std::optional<NativeWindowId> X11WindowServer::target(unsigned long xid) const {
+    const NativeWindowId id = windowFor(xid);
+    return id ? std::optional(id) : std::nullopt;
+}
+
+void X11WindowServer::handleExpose(XEvent& event) {
+    NativeWindow* window = find(windowFor(event.xany.window));
+    if (!window)
+        return;
+    // A shape change exposes many small rectangles at once; repaint their union once, when the
+    // last of the series arrives.
+    const XExposeEvent& expose = event.xexpose;
+    std::array<int, 4> area{expose.x, expose.y, expose.x + expose.width, expose.y + expose.height};
+    if (window->exposed) {
+        const std::array<int, 4>& seen = *window->exposed;
+        area = {std::min(area[0], seen[0]), std::min(area[1], seen[1]), std::max(area[2], seen[2]),
+                std::max(area[3], seen[3])};
+    }
+    window->exposed = area;
+    if (expose.count == 0) {
+        window->exposed.reset();
+        paint(*window, area[0], area[1], area[2] - area[0], area[3] - area[1], false);
+    }
+}
+
+void X11WindowServer::handlePointerEvent(XEvent& event) {
+    switch (event.type) {
+    case ButtonPress:
+    case ButtonRelease: {
+        const XButtonEvent& button = event.xbutton;
+        if (button.button > 3)
+            break;
+        const gfx::Point location =
+            locate(button.window, button.x, button.y, button.x_root, button.y_root);
+        deliverPointer(event.type == ButtonPress ? pressType(int(button.button))
+                                                 : releaseType(int(button.button)),
+                       target(button.window), location, button.state,
+                       platformButton(button.button));
+        break;
+    }
+    case MotionNotify: {
+        // Only the latest position of a burst matters.
+        while (XCheckTypedWindowEvent(display_, event.xany.window, MotionNotify, &event)) {
+        }
+        const XMotionEvent& motion = event.xmotion;
+        deliverPointer(motionType(motion.state), target(motion.window),
+                       locate(motion.window, motion.x, motion.y, motion.x_root, motion.y_root),
+                       motion.state, 0);
+        break;
+    }
+    default: {
+        const XCrossingEvent& crossing = event.xcrossing;
+        if (crossing.mode != NotifyNormal)
+            break;
+        // Entering reports the position inside the window; leaving reports it as outside every
+        // window of ours, so the toolkit ends hover and tracking areas.
+        const bool entering = event.type == EnterNotify;
+        const gfx::Point location =
+            entering
+                ? locate(crossing.window, crossing.x, crossing.y, crossing.x_root, crossing.y_root)
+                : geometry_.pointFromPixel(crossing.x_root, crossing.y_root);
+        deliverPointer(motionType(crossing.state),
+                       entering ? target(crossing.window) : std::nullopt, location, crossing.state,
+                       0);
+        break;
+    }
+    }
+}
+
+void X11WindowServer::handleKeyEvent(XEvent& event) {
+    XKeyEvent& key = event.xkey;
+    const bool press = event.type == KeyPress;
+    NativeEvent native;
+    Event::Fields& fields = native.fields;
+    fields.timestamp = clock_.now();
+    fields.screenLocation = geometry_.pointFromPixel(key.x_root, key.y_root);
+    // Keys belong to the key window, as the platform's do, whatever X focused.
+    native.window = keyWindow_ ? keyWindow_ : target(key.window);
+    const KeySym plainSymbol = XLookupKeysym(&key, 0);
+    fields.keyCode = keyCodeForKeysym(plainSymbol).value_or(-1);
+    // The state is the one before this key; a modifier key reports the state after it.
+    if (const unsigned mask = modifierMaskForKeysym(plainSymbol)) {
+        const unsigned after = press ? (key.state | mask) : (key.state & ~mask);
+        fields.type = EventType::flagsChanged;
+        fields.modifierFlags = modifierFlagsFromState(mask == LockMask ? key.state : after);
+        deliver(native);
+        return;
+    }
+    fields.type = press ? EventType::keyDown : EventType::keyUp;
+    fields.modifierFlags = modifierFlagsFromState(key.state);
+    const unsigned original = key.state;
+    KeySym typed = NoSymbol;
+    char buffer[16];
+    key.state = characterState(original, false);
+    XLookupString(&key, buffer, sizeof buffer, &typed, nullptr);
+    fields.characters = charactersForKeysym(typed);
+    KeySym plain = NoSymbol;
+    key.state = characterState(original, true);
+    XLookupString(&key, buffer, sizeof buffer, &plain, nullptr);
+    fields.charactersIgnoringModifiers = charactersForKeysym(plain);
+    key.state = original;
+    // With detectable auto-repeat a held key sends presses only, no releases between them.
+    const unsigned code = key.keycode & 0xffu;
+    if (press) {
+        fields.isARepeat = keysDown_.test(code);
+        keysDown_.set(code);
+    } else {
+        keysDown_.reset(code);
+    }
+    deliver(native);
+}
+
+void X11WindowServer::handleFocusOut(XEvent& event) {
+    const XFocusChangeEvent& focus = event.xfocus;
+    if (!isOurs(focus.window) || focus.mode != NotifyNormal || focus.detail == NotifyInferior)
+        return;
+    ::Window focused = None;
+    int revert = 0;
+    XGetInputFocus(display_, &focused, &revert);
+    if (!isOurs(focused))
+        post(ServerNotice::focusLeftApplication);
+}
+
+void X11WindowServer::handlePropertyChange(XEvent& event) {
+    const Atom property = event.xproperty.atom;
+    if (event.xproperty.window == xsettingsOwner_ && property == (*atoms_)[xsettingsSettings]) {
+        readXSettings();
+        post(ServerNotice::desktopSettingsChanged);
+        return;
+    }
+    if (event.xproperty.window != root_)
+        return;
+    if (property == (*atoms_)[currentDesktop]) {
+        post(ServerNotice::activeSpaceChanged);
+    } else if (property == (*atoms_)[activeWindow]) {
+        post(ServerNotice::applicationActivated);
+    } else if (property == (*atoms_)[clientList] || property == (*atoms_)[workArea] ||
+               property == (*atoms_)[supportingWmCheck]) {
+        hasWindowManager_ =
+            !cardinals(display_, root_, (*atoms_)[supportingWmCheck], XA_WINDOW).empty();
+        refreshScreens();
+    } else if (property == (*atoms_)[resourceManager]) {
+        readDesktop();
+        refreshScreens();
+    }
+}
+
+void X11WindowServer::handleStructureChange(XEvent& event) {
+    // Another program's window that comes, goes or moves may be a dock whose strut moves the
+    // visible frames.
+    switch (event.type) {
+    case MapNotify:
+        if (event.xmap.event == root_) {
+            if (!event.xmap.override_redirect && !isOurs(event.xmap.window))
+                refreshScreens();
+        } else if (NativeWindow* window = find(windowFor(event.xmap.window));
+                   window && window->focusWhenMapped) {
+            window->focusWhenMapped = false;
+            XSetInputFocus(display_, window->xid, RevertToParent, CurrentTime);
+        }
+        break;
+    case UnmapNotify:
+        if (event.xunmap.event == root_ && !isOurs(event.xunmap.window))
+            refreshScreens();
+        break;
+    case DestroyNotify:
+        if (event.xdestroywindow.event == root_ && !isOurs(event.xdestroywindow.window))
+            refreshScreens();
+        if (event.xdestroywindow.window == xsettingsOwner_) {
+            readXSettings();
+            post(ServerNotice::desktopSettingsChanged);
+        }
+        break;
+    default:
+        if (event.xconfigure.window == root_ && randrEventBase_ < 0) {
+            readDesktop();
+            refreshScreens();
+        }
+        break;
+    }
+}
+
+void X11WindowServer::selectRawMotion(bool select) {
+    if (select == rawMotionSelected_ || xinputOpcode_ < 0)
+        return;
+    rawMotionSelected_ = select;
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_RawButtonPress);
+    XISetMask(bits, XI_RawButtonRelease);
+    if (select)
+        XISetMask(bits, XI_RawMotion);
+    XIEventMask mask{XIAllMasterDevices, sizeof(bits), bits};
+    XISelectEvents(display_, root_, &mask, 1);
+}
+
+void X11WindowServer::handleRawEvent(void* data) {
+    const XGenericEventCookie& cookie = *static_cast<XGenericEventCookie*>(data);
+    const auto* raw = static_cast<const XIRawEvent*>(cookie.data);
+    const bool press = cookie.evtype == XI_RawButtonPress;
+    const bool release = cookie.evtype == XI_RawButtonRelease;
+    const bool motion = cookie.evtype == XI_RawMotion;
+    if (!press && !release && !motion)
+        return;
+    const unsigned button = unsigned(raw->detail);
+    if ((press || release) && (button < 1 || button > 3))
+        return;
+    if (press)
+        rawButtonsDown_ |= 1u << button;
+    if (release)
+        rawButtonsDown_ &= ~(1u << button);
+    // Drags are watched only while a button is down: motion selected always would wake the
+    // process on every pointer move anywhere on the desktop.
+    selectRawMotion(rawButtonsDown_ != 0);
+    // While a menu grabs the pointer, the same click also arrives as a core event.
+    if (grabbing_)
+        return;
+
+    ::Window rootReturn = 0, child = 0;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned state = 0;
+    XQueryPointer(display_, root_, &rootReturn, &child, &rootX, &rootY, &x, &y, &state);
+    // The application's own windows get their events as core events; global monitors never see
+    // them. A window manager's frame holds our window one or two levels down.
+    auto ours = [&](::Window candidate) {
+        for (int depth = 0; depth < 3 && candidate != None; ++depth) {
+            if (isOurs(candidate))
+                return true;
+            ::Window pointerRoot = 0, inner = None;
+            int a = 0, b = 0, c = 0, d = 0;
+            unsigned m = 0;
+            XQueryPointer(display_, candidate, &pointerRoot, &inner, &a, &b, &c, &d, &m);
+            candidate = inner;
+        }
+        return false;
+    };
+    if (ours(child))
+        return;
+    // The state still holds the button while it is being released, and may not hold it yet
+    // while it is being pressed; the type says which.
+    const gfx::Point location = geometry_.pointFromPixel(rootX, rootY);
+    if (press)
+        deliverPointer(pressType(int(button)), std::nullopt, location, state,
+                       platformButton(button));
+    else if (release)
+        deliverPointer(releaseType(int(button)), std::nullopt, location, state,
+                       platformButton(button));
+    else
+        deliverPointer(motionType(state), std::nullopt, location, state, 0);
+}
+
+} // namespace ui::x11

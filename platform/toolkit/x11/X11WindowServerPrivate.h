@@ -1,0 +1,139 @@
+#pragma once
+
+// The X11 window server's own parts, shared by the files that implement it by concern. Brings
+// Xlib, whose macros (None, Bool, Status) break other headers: include it last.
+
+#include "platform/toolkit/x11/SolidShape.h"
+#include "platform/toolkit/x11/X11WindowServer.h"
+
+#include <array>
+#include <cairo.h>
+#include <ctime>
+#include <optional>
+#include <vector>
+
+// clang-format off
+#include <X11/Xlib.h>
+// clang-format on
+
+namespace ui::x11 {
+
+inline constexpr const char* atomNames[] = {
+    "_NET_WM_WINDOW_TYPE",
+    "_NET_WM_WINDOW_TYPE_NORMAL",
+    "_NET_WM_WINDOW_TYPE_DOCK",
+    "_NET_WM_WINDOW_TYPE_UTILITY",
+    "_NET_WM_WINDOW_TYPE_POPUP_MENU",
+    "_NET_WM_WINDOW_TYPE_TOOLTIP",
+    "_NET_WM_WINDOW_TYPE_DIALOG",
+    "_NET_WM_STATE",
+    "_NET_WM_STATE_ABOVE",
+    "_NET_WM_STATE_STICKY",
+    "_NET_WM_STATE_SKIP_TASKBAR",
+    "_NET_WM_STATE_SKIP_PAGER",
+    "_NET_WM_DESKTOP",
+    "_NET_WM_STRUT",
+    "_NET_WM_STRUT_PARTIAL",
+    "_NET_WM_WINDOW_OPACITY",
+    "_NET_WM_PID",
+    "_NET_WM_NAME",
+    "UTF8_STRING",
+    "_MOTIF_WM_HINTS",
+    "_NET_ACTIVE_WINDOW",
+    "_NET_CURRENT_DESKTOP",
+    "_NET_CLIENT_LIST",
+    "_NET_WORKAREA",
+    "_NET_SUPPORTING_WM_CHECK",
+    "_XSETTINGS_SETTINGS",
+    "RESOURCE_MANAGER",
+    "WM_PROTOCOLS",
+    "WM_DELETE_WINDOW",
+};
+
+enum AtomIndex {
+    wmWindowType,
+    typeNormal,
+    typeDock,
+    typeUtility,
+    typePopupMenu,
+    typeToolTip,
+    typeDialog,
+    wmState,
+    stateAbove,
+    stateSticky,
+    stateSkipTaskbar,
+    stateSkipPager,
+    wmDesktop,
+    wmStrut,
+    wmStrutPartial,
+    wmWindowOpacity,
+    wmPid,
+    wmName,
+    utf8String,
+    motifWmHints,
+    activeWindow,
+    currentDesktop,
+    clientList,
+    workArea,
+    supportingWmCheck,
+    xsettingsSettings,
+    resourceManager,
+    wmProtocols,
+    wmDeleteWindow,
+    atomCount
+};
+
+struct X11WindowServer::Atoms {
+    Atom atoms[atomCount] = {};
+    Atom compositorSelection = 0;
+    Atom xsettingsSelection = 0;
+    Atom operator[](AtomIndex index) const { return atoms[index]; }
+};
+
+struct X11WindowServer::NativeWindow {
+    ::Window xid = 0;
+    NativeWindowAttributes attributes;
+    // Where the toolkit put the window; the status bar alone may sit lower on the display.
+    gfx::Rect frame;
+    RootGeometry::PixelRect pixels;
+    int level = 0;
+    double alpha = 1;
+    bool ignoresMouseEvents = false;
+    bool mapped = false;
+    bool overrideRedirect = false;
+    // Drawn with alpha (a compositing manager blends it) or solid and shaped.
+    bool argb = false;
+    bool shaped = false;
+    bool focusWhenMapped = false;
+    std::uint64_t stackOrder = 0;
+    cairo_surface_t* surface = nullptr;
+    // The last backing the toolkit presented, kept to answer exposures.
+    cairo_surface_t* backing = nullptr;
+    // A shaped window's backing as last drawn solid (RGB24, the backing's size): exposures
+    // copy from it instead of solidifying again.
+    cairo_surface_t* solid = nullptr;
+    // What the window's bounding shape holds now, to send only shapes that change it.
+    KeptPixels shape;
+    // The union of an exposure series not yet repainted (x, y, right, bottom).
+    std::optional<std::array<int, 4>> exposed;
+
+    ~NativeWindow() {
+        if (surface)
+            cairo_surface_destroy(surface);
+        if (backing)
+            cairo_surface_destroy(backing);
+        if (solid)
+            cairo_surface_destroy(solid);
+    }
+};
+
+// A property of a window as raw bytes (32-bit items as longs, as Xlib hands them over); empty
+// when the window lacks it or holds it in another type.
+std::vector<unsigned char> windowProperty(Display* display, ::Window window, Atom property,
+                                          Atom type, int& format);
+// A property's 32-bit items; empty unless it holds them.
+std::vector<long> cardinals(Display* display, ::Window window, Atom property, Atom type);
+
+double clockSeconds(clockid_t clock);
+
+} // namespace ui::x11

@@ -1,0 +1,506 @@
+#include "platform/toolkit/x11/X11WindowServerPrivate.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/extensions/shape.h>
+#include <algorithm>
+#include <cairo-xlib.h>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <unistd.h>
+
+// Our windows on the X server: their kinds, hints and states, stacking and focus, and presenting
+// the toolkit's backings in them.
+
+namespace ui::x11 {
+
+X11WindowServer::NativeWindow* X11WindowServer::find(NativeWindowId window) {
+    auto it = windows_.find(window);
+    return it == windows_.end() ? nullptr : it->second.get();
+}
+
+const X11WindowServer::NativeWindow* X11WindowServer::find(NativeWindowId window) const {
+    auto it = windows_.find(window);
+    return it == windows_.end() ? nullptr : it->second.get();
+}
+
+NativeWindowId X11WindowServer::windowFor(unsigned long xid) const {
+    for (const auto& [id, window] : windows_) {
+        if (window->xid == xid)
+            return id;
+    }
+    return 0;
+}
+
+bool X11WindowServer::isOurs(unsigned long xid) const {
+    return xid != None && windowFor(xid) != 0;
+}
+
+std::optional<unsigned long> X11WindowServer::xWindow(NativeWindowId window) const {
+    if (const NativeWindow* found = find(window))
+        return found->xid;
+    return std::nullopt;
+}
+
+NativeWindowId X11WindowServer::createWindow(const gfx::Rect& frame,
+                                             const NativeWindowAttributes& attributes) {
+    auto window = std::make_unique<NativeWindow>();
+    window->attributes = attributes;
+    window->frame = frame;
+    window->pixels = geometry_.pixelsFromRect(frame);
+    // The anchor a popover hangs from is a 1 × 1 panel that takes no input; a window manager must
+    // not move, decorate or focus it.
+    const bool anchor =
+        attributes.role == WindowRole::panel && frame.width() <= 1 && frame.height() <= 1;
+    window->overrideRedirect = attributes.role == WindowRole::menu || anchor;
+
+    XVisualInfo visualInfo{};
+    const bool translucent = !attributes.opaque;
+    window->argb = translucent && hasCompositor() &&
+                   XMatchVisualInfo(display_, screenNumber_, 32, TrueColor, &visualInfo);
+    window->shaped = translucent && !window->argb;
+
+    XSetWindowAttributes set{};
+    unsigned long mask = CWEventMask | CWOverrideRedirect | CWBackPixmap | CWBitGravity;
+    set.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                     EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask |
+                     StructureNotifyMask | FocusChangeMask;
+    set.override_redirect = window->overrideRedirect ? True : False;
+    set.background_pixmap = None;
+    set.bit_gravity = NorthWestGravity;
+    Visual* visual = DefaultVisual(display_, screenNumber_);
+    int depth = DefaultDepth(display_, screenNumber_);
+    if (window->argb) {
+        visual = visualInfo.visual;
+        depth = 32;
+        set.colormap = XCreateColormap(display_, root_, visual, AllocNone);
+        set.border_pixel = 0;
+        set.background_pixel = 0;
+        mask = (mask & ~static_cast<unsigned long>(CWBackPixmap)) | CWColormap | CWBorderPixel |
+               CWBackPixel;
+    }
+    const RootGeometry::PixelRect& pixels = window->pixels;
+    window->xid = XCreateWindow(display_, root_, pixels.x, pixels.y, unsigned(pixels.width),
+                                unsigned(pixels.height), 0, depth, InputOutput, visual, mask, &set);
+    window->surface =
+        cairo_xlib_surface_create(display_, window->xid, visual, pixels.width, pixels.height);
+    if (window->shaped) {
+        // Nothing shows until something is drawn.
+        XShapeCombineRectangles(display_, window->xid, ShapeBounding, 0, 0, nullptr, 0, ShapeSet,
+                                Unsorted);
+    }
+    if (cursors_.count(cursor_))
+        XDefineCursor(display_, window->xid, cursors_[cursor_]);
+    const NativeWindowId id = nextId_++;
+    NativeWindow& stored = *window;
+    windows_[id] = std::move(window);
+    setWindowProperties(stored);
+    if (stored.attributes.role == WindowRole::statusBar)
+        placeWindow(stored);
+    return id;
+}
+
+void X11WindowServer::setWindowProperties(NativeWindow& window) {
+    const ::Window xid = window.xid;
+    XClassHint classHint{const_cast<char*>("pulsedeck"), const_cast<char*>("Pulsedeck")};
+    XSetClassHint(display_, xid, &classHint);
+    constexpr const char* title = "Pulsedeck";
+    XChangeProperty(display_, xid, (*atoms_)[wmName], (*atoms_)[utf8String], 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(title), int(std::strlen(title)));
+    const long pid = getpid();
+    XChangeProperty(display_, xid, (*atoms_)[wmPid], XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pid), 1);
+
+    const WindowRole role = window.attributes.role;
+    Atom type = (*atoms_)[typeUtility];
+    switch (role) {
+    case WindowRole::normal:
+        type = (*atoms_)[typeNormal];
+        break;
+    case WindowRole::alert:
+        type = (*atoms_)[typeDialog];
+        break;
+    case WindowRole::statusBar:
+        type = (*atoms_)[typeDock];
+        break;
+    case WindowRole::menu:
+    case WindowRole::popover:
+        type = (*atoms_)[typePopupMenu];
+        break;
+    case WindowRole::toolTip:
+        type = (*atoms_)[typeToolTip];
+        break;
+    case WindowRole::panel:
+        type = (*atoms_)[typeUtility];
+        break;
+    }
+    XChangeProperty(display_, xid, (*atoms_)[wmWindowType], XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&type), 1);
+
+    // A window manager closes a window that does not take part in this protocol by killing the
+    // whole program; the request is taken and ignored instead, as our windows close themselves.
+    Atom protocols[] = {(*atoms_)[wmDeleteWindow]};
+    XSetWMProtocols(display_, xid, protocols, 1);
+
+    // Our windows draw everything themselves; no window manager decoration.
+    const long motif[5] = {2, 0, 0, 0, 0};
+    XChangeProperty(display_, xid, (*atoms_)[motifWmHints], (*atoms_)[motifWmHints], 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(motif), 5);
+
+    XWMHints hints{};
+    hints.flags = InputHint;
+    hints.input = (window.attributes.nonActivating || role == WindowRole::statusBar ||
+                   role == WindowRole::toolTip)
+                      ? False
+                      : True;
+    XSetWMHints(display_, xid, &hints);
+
+    XSizeHints size{};
+    size.flags = USPosition | PPosition | USSize | PSize;
+    size.x = window.pixels.x;
+    size.y = window.pixels.y;
+    size.width = window.pixels.width;
+    size.height = window.pixels.height;
+    XSetWMNormalHints(display_, xid, &size);
+
+    std::vector<Atom> states;
+    if (role != WindowRole::normal) {
+        states.push_back((*atoms_)[stateSkipTaskbar]);
+        states.push_back((*atoms_)[stateSkipPager]);
+    }
+    if (isSticky(window))
+        states.push_back((*atoms_)[stateSticky]);
+    if (window.level > 0 || role == WindowRole::statusBar || role == WindowRole::popover ||
+        role == WindowRole::toolTip)
+        states.push_back((*atoms_)[stateAbove]);
+    XChangeProperty(display_, xid, (*atoms_)[wmState], XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(states.data()), int(states.size()));
+    if (isSticky(window)) {
+        const long everyDesktop = 0xffffffffL;
+        XChangeProperty(display_, xid, (*atoms_)[wmDesktop], XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&everyDesktop), 1);
+    }
+}
+
+bool X11WindowServer::isSticky(const NativeWindow& window) const {
+    // The platform's "can join all spaces" is X's "on every desktop".
+    constexpr unsigned canJoinAllSpaces = 1u << 0;
+    return window.attributes.role == WindowRole::statusBar ||
+           (window.attributes.collectionBehavior & canJoinAllSpaces) != 0;
+}
+
+void X11WindowServer::setCollectionBehavior(NativeWindowId id, unsigned behavior) {
+    NativeWindow* window = find(id);
+    if (!window || window->attributes.collectionBehavior == behavior)
+        return;
+    const bool wasSticky = isSticky(*window);
+    window->attributes.collectionBehavior = behavior;
+    const bool sticky = isSticky(*window);
+    if (!window->mapped) {
+        setWindowProperties(*window);
+        return;
+    }
+    if (sticky == wasSticky || !hasWindowManager_ || window->overrideRedirect)
+        return;
+    // A mapped window's states belong to the window manager: ask it.
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = window->xid;
+    message.xclient.message_type = (*atoms_)[wmState];
+    message.xclient.format = 32;
+    message.xclient.data.l[0] = sticky ? 1 : 0; // add or remove
+    message.xclient.data.l[1] = long((*atoms_)[stateSticky]);
+    message.xclient.data.l[3] = 1; // from an application
+    XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &message);
+}
+
+void X11WindowServer::placeWindow(NativeWindow& window) {
+    const RootGeometry::PixelRect pixels = geometry_.pixelsFromRect(window.frame);
+    const bool resized =
+        pixels.width != window.pixels.width || pixels.height != window.pixels.height;
+    window.pixels = pixels;
+    XMoveResizeWindow(display_, window.xid, pixels.x, pixels.y, unsigned(pixels.width),
+                      unsigned(pixels.height));
+    if (resized)
+        cairo_xlib_surface_set_size(window.surface, pixels.width, pixels.height);
+    if (window.attributes.role == WindowRole::statusBar)
+        updateStrut(window);
+}
+
+void X11WindowServer::updateStrut(NativeWindow& window) {
+    // left, right, top, bottom, then the start and end of each: the bar reserves the top edge
+    // down to its own bottom, over its own width only.
+    long strut[12] = {};
+    strut[2] = window.pixels.y + window.pixels.height;
+    strut[8] = window.pixels.x;
+    strut[9] = window.pixels.x + window.pixels.width - 1;
+    XChangeProperty(display_, window.xid, (*atoms_)[wmStrutPartial], XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(strut), 12);
+    XChangeProperty(display_, window.xid, (*atoms_)[wmStrut], XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(strut), 4);
+}
+
+void X11WindowServer::destroyWindow(NativeWindowId id) {
+    auto it = windows_.find(id);
+    if (it == windows_.end())
+        return;
+    const ::Window xid = it->second->xid;
+    windows_.erase(it);
+    if (keyWindow_ == id)
+        keyWindow_.reset();
+    XDestroyWindow(display_, xid);
+}
+
+void X11WindowServer::setFrame(NativeWindowId id, const gfx::Rect& frame) {
+    NativeWindow* window = find(id);
+    if (!window || window->frame == frame)
+        return;
+    window->frame = frame;
+    placeWindow(*window);
+}
+
+void X11WindowServer::setLevel(NativeWindowId id, int level) {
+    NativeWindow* window = find(id);
+    if (!window || window->level == level)
+        return;
+    window->level = level;
+    if (!window->mapped)
+        setWindowProperties(*window);
+    else
+        restack();
+}
+
+void X11WindowServer::setAlpha(NativeWindowId id, double alpha) {
+    NativeWindow* window = find(id);
+    if (!window)
+        return;
+    window->alpha = alpha;
+    if (alpha >= 1) {
+        XDeleteProperty(display_, window->xid, (*atoms_)[wmWindowOpacity]);
+        return;
+    }
+    const unsigned long opacity =
+        static_cast<unsigned long>(std::clamp(alpha, 0.0, 1.0) * double(0xffffffffu));
+    XChangeProperty(display_, window->xid, (*atoms_)[wmWindowOpacity], XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&opacity), 1);
+}
+
+void X11WindowServer::setIgnoresMouseEvents(NativeWindowId id, bool ignores) {
+    NativeWindow* window = find(id);
+    if (!window || window->ignoresMouseEvents == ignores)
+        return;
+    window->ignoresMouseEvents = ignores;
+    if (ignores) {
+        // An empty input shape: the pointer passes through to whatever lies below.
+        XserverRegion empty = XFixesCreateRegion(display_, nullptr, 0);
+        XFixesSetWindowShapeRegion(display_, window->xid, ShapeInput, 0, 0, empty);
+        XFixesDestroyRegion(display_, empty);
+    } else {
+        XShapeCombineMask(display_, window->xid, ShapeInput, 0, 0, None, ShapeSet);
+    }
+}
+
+void X11WindowServer::orderFront(NativeWindowId id) {
+    NativeWindow* window = find(id);
+    if (!window)
+        return;
+    window->stackOrder = nextStackOrder_++;
+    if (!window->mapped) {
+        setWindowProperties(*window);
+        placeWindow(*window);
+        XMapWindow(display_, window->xid);
+        window->mapped = true;
+    }
+    restack();
+}
+
+void X11WindowServer::orderOut(NativeWindowId id) {
+    NativeWindow* window = find(id);
+    if (!window || !window->mapped)
+        return;
+    window->mapped = false;
+    window->focusWhenMapped = false;
+    if (keyWindow_ == id)
+        keyWindow_.reset();
+    if (window->overrideRedirect)
+        XUnmapWindow(display_, window->xid);
+    else
+        XWithdrawWindow(display_, window->xid, screenNumber_);
+}
+
+void X11WindowServer::restack() {
+    std::vector<NativeWindow*> shown;
+    for (auto& [id, window] : windows_) {
+        if (window->mapped)
+            shown.push_back(window.get());
+    }
+    std::sort(shown.begin(), shown.end(), [](const NativeWindow* a, const NativeWindow* b) {
+        if (a->level != b->level)
+            return a->level > b->level;
+        return a->stackOrder > b->stackOrder;
+    });
+    if (shown.empty())
+        return;
+    // A window manager stacks its frames itself: raise from the bottom up and let it keep the
+    // levels through the "above" state; on a bare server restack our windows exactly.
+    if (hasWindowManager_) {
+        for (auto it = shown.rbegin(); it != shown.rend(); ++it)
+            XRaiseWindow(display_, (*it)->xid);
+        return;
+    }
+    XRaiseWindow(display_, shown.front()->xid);
+    std::vector<::Window> order;
+    for (NativeWindow* window : shown)
+        order.push_back(window->xid);
+    XRestackWindows(display_, order.data(), int(order.size()));
+}
+
+void X11WindowServer::makeKey(NativeWindowId id) {
+    NativeWindow* window = find(id);
+    if (!window)
+        return;
+    keyWindow_ = id;
+    if (!window->mapped) {
+        window->focusWhenMapped = true;
+        return;
+    }
+    if (hasWindowManager_ && !window->overrideRedirect) {
+        XEvent message{};
+        message.xclient.type = ClientMessage;
+        message.xclient.window = window->xid;
+        message.xclient.message_type = (*atoms_)[activeWindow];
+        message.xclient.format = 32;
+        message.xclient.data.l[0] = 1; // from an application
+        message.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask,
+                   &message);
+    }
+    XSetInputFocus(display_, window->xid, RevertToParent, CurrentTime);
+}
+
+// MARK: Drawing
+
+void X11WindowServer::present(NativeWindowId id, cairo_surface_t* backing, const gfx::Rect& dirty) {
+    NativeWindow* window = find(id);
+    if (!window || !backing)
+        return;
+    if (window->backing != backing) {
+        cairo_surface_reference(backing);
+        if (window->backing)
+            cairo_surface_destroy(window->backing);
+        window->backing = backing;
+        // Solid pixels drawn from another backing no longer answer exposures.
+        if (window->solid) {
+            cairo_surface_destroy(window->solid);
+            window->solid = nullptr;
+        }
+    }
+    const int wide = cairo_image_surface_get_width(backing);
+    const int high = cairo_image_surface_get_height(backing);
+    if (window->frame.width() <= 0 || window->frame.height() <= 0 || wide <= 0 || high <= 0)
+        return;
+    const double sx = wide / window->frame.width();
+    const double sy = high / window->frame.height();
+    // Window points are y-up from the bottom-left; the backing's rows run from the top.
+    const gfx::Rect area = dirty.standardized();
+    const int left = std::max(0, int(std::floor(area.minX() * sx)));
+    const int right = std::min(wide, int(std::ceil(area.maxX() * sx)));
+    const int top = std::max(0, int(std::floor((window->frame.height() - area.maxY()) * sy)));
+    const int bottom = std::min(high, int(std::ceil((window->frame.height() - area.minY()) * sy)));
+    if (left >= right || top >= bottom)
+        return;
+    paint(*window, left, top, right - left, bottom - top, true);
+}
+
+void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int height,
+                            bool reshape) {
+    if (!window.backing || width <= 0 || height <= 0)
+        return;
+    std::vector<PixelSpan> spans;
+    PixelBox paintArea{x, y, width, height};
+    if (window.shaped) {
+        const int wide = cairo_image_surface_get_width(window.backing);
+        const int high = cairo_image_surface_get_height(window.backing);
+        const int right = std::min(x + width, wide);
+        const int bottom = std::min(y + height, high);
+        x = std::max(x, 0);
+        y = std::max(y, 0);
+        width = right - x;
+        height = bottom - y;
+        if (width <= 0 || height <= 0)
+            return;
+        paintArea = {x, y, width, height};
+        const bool whole = x == 0 && y == 0 && width == wide && height == high;
+        const bool fresh = !window.solid;
+        if (fresh) {
+            window.solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, wide, high);
+            // Exposures may ask for any part of it later.
+            if (!reshape || !whole)
+                solidifyTranslucentPixels(window.backing, 0, 0, wide, high, window.solid);
+        }
+        if (reshape) {
+            // Solidify straight into the area of the window's solid copy.
+            unsigned char* data = cairo_image_surface_get_data(window.solid);
+            const int stride = cairo_image_surface_get_stride(window.solid);
+            cairo_surface_t* area = cairo_image_surface_create_for_data(
+                data + std::ptrdiff_t(y) * stride + std::ptrdiff_t(x) * 4, CAIRO_FORMAT_RGB24,
+                width, height, stride);
+            PixelBox changed;
+            spans = solidifyTranslucentPixels(window.backing, x, y, width, height, area, &changed);
+            cairo_surface_destroy(area);
+            cairo_surface_mark_dirty_rectangle(window.solid, x, y, width, height);
+            // The window already shows the solid copy as it was: only pixels that changed in it
+            // go to the server. A fresh copy was never sent.
+            if (!fresh)
+                paintArea = {x + changed.x, y + changed.y, changed.width, changed.height};
+        }
+    }
+    if (!paintArea.isEmpty() && window.shaped && solidGC_) {
+        // Straight from the solid copy: no shared-memory upload, whose completion event would
+        // wake the loop once more for every present.
+        const int stride = cairo_image_surface_get_stride(window.solid);
+        XImage* image =
+            XCreateImage(display_, DefaultVisual(display_, screenNumber_), 24, ZPixmap, 0,
+                         reinterpret_cast<char*>(cairo_image_surface_get_data(window.solid)),
+                         unsigned(cairo_image_surface_get_width(window.solid)),
+                         unsigned(cairo_image_surface_get_height(window.solid)), 32, stride);
+        if (image) {
+            XPutImage(display_, window.xid, solidGC_, image, paintArea.x, paintArea.y, paintArea.x,
+                      paintArea.y, unsigned(paintArea.width), unsigned(paintArea.height));
+            // The pixels belong to the solid copy.
+            image->data = nullptr;
+            XDestroyImage(image);
+            paintArea = {};
+        }
+    }
+    if (!paintArea.isEmpty()) {
+        cairo_t* cr = cairo_create(window.surface);
+        cairo_rectangle(cr, paintArea.x, paintArea.y, paintArea.width, paintArea.height);
+        cairo_clip(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_set_source_surface(cr, window.shaped ? window.solid : window.backing, 0, 0);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(window.surface);
+    }
+    // Every change of the bounding shape makes the server expose the window again, so the
+    // shape is sent only when the kept pixels differ from what it holds.
+    if (window.shaped && reshape && window.shape.replace(x, y, width, height, spans)) {
+        XRectangle area{short(x), short(y), static_cast<unsigned short>(width),
+                        static_cast<unsigned short>(height)};
+        XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, &area, 1, ShapeSubtract,
+                                Unsorted);
+        std::vector<XRectangle> kept;
+        kept.reserve(spans.size());
+        for (const PixelSpan& span : spans)
+            kept.push_back(
+                {short(x + span.x), short(y + span.y), static_cast<unsigned short>(span.width), 1});
+        if (!kept.empty())
+            XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, kept.data(),
+                                    int(kept.size()), ShapeUnion, YSorted);
+    }
+}
+
+} // namespace ui::x11
