@@ -32,11 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     double strokeWidth = points.empty() ? 1 : points.front().x;
     gfx::bevelStrokeOutline(points, strokeWidth,
                             [&](std::span<const gfx::Point> piece) { mask.addPolygon(piece); });
-    for (gfx::LineJoin join : {gfx::LineJoin::miter, gfx::LineJoin::bevel, gfx::LineJoin::round}) {
-        gfx::convexRingStrokeOutline(
-            points, strokeWidth, join, strokeWidth, 0.1,
-            [&](std::span<const gfx::Point> piece) { mask.addPolygon(piece); });
-    }
     // The same points as a path of lines and curves, flattened in device space.
     gfx::Path path;
     for (std::size_t i = 0; i < points.size(); ++i) {

@@ -82,7 +82,7 @@ void fillHistorySegments(gfx::Context& context, std::span<const HistorySegment> 
         [baseY](std::vector<gfx::Point>& chain, const HistorySegment& last) {
             chain.push_back({last.to.x, baseY});
         });
-    context.fillPolygonRuns(runs);
+    gfx::ChartPainter(context).fillPolygonRuns(runs);
 }
 
 void strokeHistorySegments(gfx::Context& context, std::span<const HistorySegment> segments,
@@ -99,7 +99,7 @@ void strokeHistorySegments(gfx::Context& context, std::span<const HistorySegment
     // A bevel keeps each corner within the two 1-pt segments that meet there, as separately
     // stroked segments would; a miter could spike out at a steep peak.
     context.setLineJoin(gfx::LineJoin::bevel);
-    context.strokePolylineRuns(runs);
+    gfx::ChartPainter(context).strokePolylineRuns(runs);
 }
 
 } // namespace pulsedeck

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/graphics/ChartPainter.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Geometry.h"

@@ -7,7 +7,6 @@
 #include "platform/graphics/DrawingRecorder.h"
 #include "platform/graphics/PathFlattening.h"
 #include "platform/graphics/ShapeMaskCache.h"
-#include "platform/graphics/StrokeOutline.h"
 
 #include <algorithm>
 #include <cmath>
@@ -49,159 +48,6 @@ cairo_fill_rule_t cairoRule(WindingRule rule) {
     return rule == WindingRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING;
 }
 
-using PointLists = std::span<const std::vector<Point>>;
-
-bool allFinite(PointLists lists) {
-    for (const std::vector<Point>& points : lists) {
-        for (const Point& p : points) {
-            if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-// As Path::bounds() of the path made of the lists: the zero rect when there are no points.
-Rect boundsOf(PointLists lists) {
-    bool any = false;
-    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    for (const std::vector<Point>& points : lists) {
-        for (const Point& p : points) {
-            x0 = any ? std::min(x0, p.x) : p.x;
-            x1 = any ? std::max(x1, p.x) : p.x;
-            y0 = any ? std::min(y0, p.y) : p.y;
-            y1 = any ? std::max(y1, p.y) : p.y;
-            any = true;
-        }
-    }
-    return {x0, y0, x1 - x0, y1 - y0};
-}
-
-void appendPointLists(cairo_t* cr, PointLists lists, bool closed) {
-    cairo_new_path(cr);
-    for (const std::vector<Point>& points : lists) {
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            if (i == 0) {
-                cairo_move_to(cr, points[i].x, points[i].y);
-            } else {
-                cairo_line_to(cr, points[i].x, points[i].y);
-            }
-        }
-        if (closed && !points.empty()) {
-            cairo_close_path(cr);
-        }
-    }
-}
-
-// Operators that change the destination outside the shape too (within the clip) are left to
-// cairo's own fill, whose extents they need.
-bool boundedByShape(cairo_operator_t op) {
-    switch (op) {
-    case CAIRO_OPERATOR_IN:
-    case CAIRO_OPERATOR_OUT:
-    case CAIRO_OPERATOR_DEST_IN:
-    case CAIRO_OPERATOR_DEST_ATOP:
-        return false;
-    default:
-        return true;
-    }
-}
-
-struct DeviceMask {
-    CoverageMask mask;
-    AffineTransform toDevice;
-};
-
-// A coverage mask for a shape within userBounds drawn through cr, when cr's transform keeps the
-// axes aligned (a scale, flip and translation) and its operator stays within the shape.
-std::optional<DeviceMask> deviceMask(cairo_t* cr, const Rect& userBounds) {
-    cairo_matrix_t m;
-    cairo_get_matrix(cr, &m);
-    if (m.xy != 0 || m.yx != 0 || !boundedByShape(cairo_get_operator(cr))) {
-        return std::nullopt;
-    }
-    AffineTransform toDevice = fromCairo(m);
-    std::optional<CoverageMask> mask = CoverageMask::covering(cr, toDevice.apply(userBounds));
-    if (!mask) {
-        return std::nullopt;
-    }
-    return DeviceMask{std::move(*mask), toDevice};
-}
-
-// cr's user → device transform when it keeps the axes aligned (a scale, flip and translation)
-// and its operator stays within the shape: then a shape may be rasterised into a coverage mask.
-std::optional<AffineTransform> maskableTransform(cairo_t* cr) {
-    cairo_matrix_t m;
-    cairo_get_matrix(cr, &m);
-    if (m.xy != 0 || m.yx != 0 || !boundedByShape(cairo_get_operator(cr))) {
-        return std::nullopt;
-    }
-    return fromCairo(m);
-}
-
-// A mask costs for every pixel of its box, where cairo's scan converter costs mostly for the
-// edges and fills whole spans cheaply: past a few thousand pixels (a 40 × 16 pt capsule at
-// scale 2 is 3,000) a shape's curves no longer make up for its area, even with the mask kept
-// from the last draw.
-constexpr long long maskPaysUpTo = 4096;
-
-// Whether a shape within userBounds is small enough on the device for a mask to pay: asked
-// before the path is flattened. The clip has no say, so that a shape drawn again in part (a
-// window redrawing a changed column) gets the very pixels it got when drawn whole.
-bool maskMayPay(const AffineTransform& toDevice, const Rect& userBounds) {
-    return CoverageMask::Box::around(toDevice.apply(userBounds)).area() <= maskPaysUpTo;
-}
-
-// Device-space polygons gathered to be filled together into one mask.
-class DevicePolygons {
-public:
-    void add(std::span<const Point> polygon) {
-        points_.insert(points_.end(), polygon.begin(), polygon.end());
-        ends_.push_back(points_.size());
-    }
-    Rect bounds() const { return boundsOf(std::span<const std::vector<Point>>(&points_, 1)); }
-    // Fills them through a coverage mask with cr's source; false when the mask would be too
-    // large and cairo has to draw instead.
-    bool paint(cairo_t* cr) const {
-        std::optional<CoverageMask> mask = CoverageMask::covering(cr, bounds());
-        if (!mask) {
-            return false;
-        }
-        std::size_t begin = 0;
-        for (std::size_t end : ends_) {
-            mask->addPolygon(std::span<const Point>(points_).subspan(begin, end - begin));
-            begin = end;
-        }
-        mask->paint(cr);
-        return true;
-    }
-
-private:
-    std::vector<Point> points_;
-    std::vector<std::size_t> ends_;
-};
-
-// A rect with its sides along the device's axes: cairo fills that as boxes, which costs less
-// than a mask wherever the sides lie.
-bool isAxisAlignedRect(const FlatPath& flat) {
-    if (flat.subpaths().size() != 1) {
-        return false;
-    }
-    std::span<const Point> points = flat.points(flat.subpaths().front());
-    if (points.size() != 4) {
-        return false;
-    }
-    for (std::size_t i = 0; i < 4; ++i) {
-        const Point& p = points[i];
-        const Point& q = points[(i + 1) % 4];
-        if (p.x != q.x && p.y != q.y) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Paints cr's source through the shape's kept coverage mask (ShapeMaskCache.h); false when the
 // shape is not one to keep and cairo has to draw it.
 bool paintKeptMask(cairo_t* cr, const FlatPath& flat) {
@@ -218,61 +64,6 @@ bool paintKeptMask(cairo_t* cr, const FlatPath& flat) {
     cairo_mask_surface(cr, mask->surface, mask->x, mask->y);
     cairo_restore(cr);
     return true;
-}
-
-// Fills path under the non-zero rule with cr's source through a coverage mask, when cr's state
-// allows it; false when cairo has to fill it instead.
-bool fillThroughMask(cairo_t* cr, const Path& path, const Rect& userBounds) {
-    std::optional<AffineTransform> toDevice = maskableTransform(cr);
-    if (!toDevice || !maskMayPay(*toDevice, userBounds)) {
-        return false;
-    }
-    FlatPath flat(path, *toDevice);
-    if (isAxisAlignedRect(flat)) {
-        return false;
-    }
-    DevicePolygons polygons;
-    for (const FlatPath::Subpath& subpath : flat.subpaths()) {
-        polygons.add(flat.points(subpath));
-    }
-    return polygons.paint(cr);
-}
-
-struct StrokeStyle {
-    double width;
-    LineCap cap;
-    LineJoin join;
-    double miterLimit;
-};
-
-// Strokes path with cr's source through a coverage mask where its outline can be built exactly:
-// closed subpaths that are convex, with any join, and open ones with butt caps and bevel joins,
-// under a transform that scales both axes alike. False when cairo has to stroke it instead.
-bool strokeThroughMask(cairo_t* cr, const Path& path, const Rect& userBounds,
-                       const StrokeStyle& style) {
-    std::optional<AffineTransform> toDevice = maskableTransform(cr);
-    if (!toDevice || std::fabs(toDevice->a) != std::fabs(toDevice->d) || !(style.width > 0) ||
-        !maskMayPay(*toDevice, userBounds)) {
-        return false;
-    }
-    double width = style.width * std::fabs(toDevice->a);
-    FlatPath flat(path, *toDevice);
-    DevicePolygons polygons;
-    auto collect = [&](std::span<const Point> piece) { polygons.add(piece); };
-    for (const FlatPath::Subpath& subpath : flat.subpaths()) {
-        std::span<const Point> points = flat.points(subpath);
-        if (subpath.closed) {
-            if (!convexRingStrokeOutline(points, width, style.join, style.miterLimit,
-                                         FlatPath::defaultTolerance, collect)) {
-                return false;
-            }
-        } else if (style.cap == LineCap::butt && style.join == LineJoin::bevel) {
-            bevelStrokeOutline(points, width, collect);
-        } else if (points.size() > 1 || style.cap != LineCap::butt) {
-            return false;
-        }
-    }
-    return polygons.paint(cr);
 }
 
 } // namespace
@@ -474,9 +265,6 @@ void Context::fill(const Path& path, WindingRule rule) {
     Rect bounds = path.bounds();
     drawWithShadow(bounds, [&](cairo_t* cr) {
         setSourceColor(cr, state_.fillColor);
-        if (rule == WindingRule::nonZero && fillThroughMask(cr, path, bounds)) {
-            return;
-        }
         cairo_new_path(cr);
         appendToCairo(cr, path);
         cairo_set_fill_rule(cr, cairoRule(rule));
@@ -496,12 +284,6 @@ void Context::stroke(const Path& path) {
     double outset = state_.lineWidth * std::max(1.0, state_.miterLimit) / 2;
     drawWithShadow(bounds.insetBy(-outset, -outset), [&](cairo_t* cr) {
         setSourceColor(cr, state_.strokeColor);
-        // The stroke covers at least the path's bounds.
-        if (state_.dash.empty() && strokeThroughMask(cr, path, bounds,
-                                                     {state_.lineWidth, state_.lineCap,
-                                                      state_.lineJoin, state_.miterLimit})) {
-            return;
-        }
         cairo_new_path(cr);
         appendToCairo(cr, path);
         applyLineState(cr);
@@ -526,191 +308,6 @@ void Context::strokeRect(const Rect& rect) {
 
 void Context::fillEllipse(const Rect& rect) {
     fill(Path::oval(rect));
-}
-
-void Context::fillPolygons(std::span<const std::vector<Point>> polygons) {
-    if (state_.singular || !allFinite(polygons)) {
-        return;
-    }
-    Rect bounds = boundsOf(polygons);
-    if (recorder_) {
-        recorder_->record(FillRecord{state_.fillColor, currentTransform().apply(bounds),
-                                     state_.operation, state_.alpha});
-    }
-    drawWithShadow(bounds, [&](cairo_t* cr) {
-        setSourceColor(cr, state_.fillColor);
-        if (std::optional<DeviceMask> device = deviceMask(cr, bounds)) {
-            for (const std::vector<Point>& polygon : polygons) {
-                device->mask.addPolygon(polygon, device->toDevice);
-            }
-            device->mask.paint(cr);
-            return;
-        }
-        appendPointLists(cr, polygons, true);
-        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
-        cairo_fill(cr);
-    });
-}
-
-bool Context::strokesAsBevelOutline() const {
-    return state_.lineWidth > 0 && state_.lineCap == LineCap::butt &&
-           state_.lineJoin == LineJoin::bevel && state_.dash.empty();
-}
-
-void Context::strokePolylines(std::span<const std::vector<Point>> polylines) {
-    if (state_.singular || !allFinite(polylines) || !std::isfinite(state_.lineWidth)) {
-        return;
-    }
-    Rect bounds = boundsOf(polylines);
-    if (recorder_) {
-        recorder_->record(StrokeRecord{state_.strokeColor, currentTransform().apply(bounds),
-                                       state_.lineWidth, state_.alpha});
-    }
-    double outset = state_.lineWidth * std::max(1.0, state_.miterLimit) / 2;
-    bool outline = strokesAsBevelOutline();
-    drawWithShadow(bounds.insetBy(-outset, -outset), [&](cairo_t* cr) {
-        setSourceColor(cr, state_.strokeColor);
-        // A bevelled outline stays within half the width of the line's points.
-        double half = state_.lineWidth / 2;
-        std::optional<DeviceMask> device =
-            outline ? deviceMask(cr, bounds.insetBy(-half, -half)) : std::nullopt;
-        if (device) {
-            for (const std::vector<Point>& polyline : polylines) {
-                bevelStrokeOutline(polyline, state_.lineWidth, [&](std::span<const Point> piece) {
-                    device->mask.addPolygon(piece, device->toDevice);
-                });
-            }
-            device->mask.paint(cr);
-            return;
-        }
-        appendPointLists(cr, polylines, false);
-        applyLineState(cr);
-        cairo_stroke(cr);
-    });
-}
-
-void Context::fillPolygonRuns(std::span<const ColoredPoints> runs) {
-    if (drawRunsInOneLayer(runs, false)) {
-        setFillColor(runs.back().color);
-        return;
-    }
-    for (const ColoredPoints& run : runs) {
-        setFillColor(run.color);
-        fillPolygons(run.lists);
-    }
-}
-
-void Context::strokePolylineRuns(std::span<const ColoredPoints> runs) {
-    if (drawRunsInOneLayer(runs, true)) {
-        setStrokeColor(runs.back().color);
-        return;
-    }
-    for (const ColoredPoints& run : runs) {
-        setStrokeColor(run.color);
-        strokePolylines(run.lists);
-    }
-}
-
-bool Context::drawRunsInOneLayer(std::span<const ColoredPoints> runs, bool stroke) {
-    bool casts = state_.shadow && state_.shadow->color.alpha() > 0;
-    if (runs.size() < 2 || state_.singular || casts ||
-        state_.operation != CompositingOperation::sourceOver ||
-        (stroke && !(strokesAsBevelOutline() && std::isfinite(state_.lineWidth)))) {
-        return false;
-    }
-    cairo_t* cr = cr_.get();
-    cairo_matrix_t m;
-    cairo_get_matrix(cr, &m);
-    if (m.xy != 0 || m.yx != 0) {
-        return false;
-    }
-    double outset = stroke ? state_.lineWidth / 2 : 0;
-    std::vector<Rect> bounds;
-    bounds.reserve(runs.size());
-    std::optional<Rect> all;
-    for (const ColoredPoints& run : runs) {
-        if (!allFinite(run.lists)) {
-            return false;
-        }
-        bounds.push_back(boundsOf(run.lists));
-        bool hasPoints =
-            std::any_of(run.lists.begin(), run.lists.end(),
-                        [](const std::vector<Point>& points) { return !points.empty(); });
-        if (hasPoints) {
-            // Not Rect::unionWith, which passes over a flat line's empty bounds.
-            const Rect& b = bounds.back();
-            double x0 = all ? std::min(all->minX(), b.minX()) : b.minX();
-            double y0 = all ? std::min(all->minY(), b.minY()) : b.minY();
-            double x1 = all ? std::max(all->maxX(), b.maxX()) : b.maxX();
-            double y1 = all ? std::max(all->maxY(), b.maxY()) : b.maxY();
-            all = Rect{x0, y0, x1 - x0, y1 - y0};
-        }
-    }
-    AffineTransform toDevice = fromCairo(m);
-    auto deviceBounds = [&](const Rect& user) {
-        return toDevice.apply(user.insetBy(-outset, -outset));
-    };
-    std::optional<CoverageMask::Box> layerBox =
-        CoverageMask::visibleBox(cr, deviceBounds(all.value_or(Rect{})));
-    if (!layerBox) {
-        return false;
-    }
-
-    std::vector<Color> colors;
-    colors.reserve(runs.size());
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        colors.push_back(runs[i].color.resolved(appearance_));
-        if (!recorder_) {
-            continue;
-        }
-        Rect recorded = currentTransform().apply(bounds[i]);
-        if (stroke) {
-            recorder_->record(StrokeRecord{colors[i], recorded, state_.lineWidth, state_.alpha});
-        } else {
-            recorder_->record(FillRecord{colors[i], recorded, state_.operation, state_.alpha});
-        }
-    }
-    if (layerBox->isEmpty()) {
-        return true;
-    }
-    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> layer(
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, layerBox->width, layerBox->height),
-        &cairo_surface_destroy);
-    if (cairo_surface_status(layer.get()) != CAIRO_STATUS_SUCCESS) {
-        return true;
-    }
-    cairo_surface_flush(layer.get());
-    std::uint8_t* data = cairo_image_surface_get_data(layer.get());
-    int stride = cairo_image_surface_get_stride(layer.get());
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        CoverageMask::Box runBox =
-            CoverageMask::Box::around(deviceBounds(bounds[i])).intersection(*layerBox);
-        if (runBox.isEmpty()) {
-            continue;
-        }
-        CoverageMask mask(runBox);
-        for (const std::vector<Point>& points : runs[i].lists) {
-            if (stroke) {
-                bevelStrokeOutline(points, state_.lineWidth, [&](std::span<const Point> piece) {
-                    mask.addPolygon(piece, toDevice);
-                });
-            } else {
-                mask.addPolygon(points, toDevice);
-            }
-        }
-        const Color& color = colors[i];
-        mask.blendOver(data, stride, *layerBox,
-                       CoverageMask::premultiplied(color.red(), color.green(), color.blue(),
-                                                   color.alpha() * state_.alpha));
-    }
-    cairo_surface_mark_dirty(layer.get());
-    cairo_save(cr);
-    cairo_identity_matrix(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    cairo_set_source_surface(cr, layer.get(), layerBox->x, layerBox->y);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    return true;
 }
 
 void Context::clearRect(const Rect& rect) {
@@ -760,8 +357,9 @@ void Context::paintThrough(const Path& path) {
     cairo_save(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     std::optional<AffineTransform> toDevice =
-        path.isFinite() && path.windingRule() == WindingRule::nonZero ? maskableTransform(cr)
-                                                                      : std::nullopt;
+        path.isFinite() && path.windingRule() == WindingRule::nonZero
+            ? CoverageMask::maskableTransform(cr)
+            : std::nullopt;
     if (!toDevice || !paintKeptMask(cr, FlatPath(path, *toDevice))) {
         cairo_new_path(cr);
         if (path.isFinite()) {

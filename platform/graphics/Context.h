@@ -10,7 +10,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <span>
 #include <vector>
 
 namespace gfx {
@@ -32,13 +31,6 @@ enum class CompositingOperation {
     destinationAtop,
     xorOperation,
     plusLighter,
-};
-
-// Polygons or polylines to draw in one colour: one of the runs that fillPolygonRuns and
-// strokePolylineRuns draw in turn.
-struct ColoredPoints {
-    Color color;
-    std::vector<std::vector<Point>> lists;
 };
 
 struct Shadow {
@@ -128,7 +120,9 @@ public:
     void setLineJoin(LineJoin join) { state_.lineJoin = join; }
     LineJoin lineJoin() const { return state_.lineJoin; }
     void setMiterLimit(double limit) { state_.miterLimit = limit; }
+    double miterLimit() const { return state_.miterLimit; }
     void setLineDash(std::vector<double> lengths, double phase = 0);
+    bool hasLineDash() const { return !state_.dash.empty(); }
 
     // Multiplies the alpha of everything drawn afterwards.
     void setAlpha(double alpha) { state_.alpha = alpha; }
@@ -139,7 +133,8 @@ public:
     void setShadow(std::optional<Shadow> shadow) { state_.shadow = shadow; }
     const std::optional<Shadow>& shadow() const { return state_.shadow; }
 
-    // Fills and strokes with the context's colours and line state.
+    // Fills and strokes with the context's colours and line state, through cairo at every size.
+    // The charts' long lines have a painter of their own (ChartPainter.h).
     void fill(const Path& path, WindingRule rule = WindingRule::nonZero);
     void stroke(const Path& path);
     void fillRect(const Rect& rect);
@@ -147,21 +142,6 @@ public:
     void fillRect(const Rect& rect, CompositingOperation operation);
     void strokeRect(const Rect& rect);
     void fillEllipse(const Rect& rect);
-    // Polygons (each closed back to its first point) filled together under the non-zero rule,
-    // and open polylines stroked together with the line state: the same pictures and records as
-    // fill() and stroke() of one path made of them. Where the transform keeps the axes aligned
-    // they are rasterised exactly into a coverage mask (CoverageMask.h), several times cheaper
-    // for a long line than cairo's scan converter; strokes take that way with butt caps, bevel
-    // joins and no dash.
-    void fillPolygons(std::span<const std::vector<Point>> polygons);
-    void strokePolylines(std::span<const std::vector<Point>> polylines);
-    // Each run in turn as setting its colour (fill or stroke) and calling the above: the same
-    // records, and the colour is the last run's afterwards. Several runs drawn source-over
-    // without a shadow on an axis-aligned transform are composited into one layer that is
-    // painted once, rather than each paying for its own trip through cairo; where two runs
-    // overlap a pixel may round one level differently.
-    void fillPolygonRuns(std::span<const ColoredPoints> runs);
-    void strokePolylineRuns(std::span<const ColoredPoints> runs);
     // Makes the rect fully transparent, whatever the state.
     void clearRect(const Rect& rect);
 
@@ -190,6 +170,10 @@ public:
     cairo_t* cairo() const { return cr_.get(); }
     // Prepares cairo for painting with the current state's operation.
     void applyOperation() const;
+    // Sets cr's source to the colour times the state's alpha.
+    void setSourceColor(cairo_t* cr, const Color& color) const;
+    // Sets cr's line width, cap, join, miter limit and dash from the state.
+    void applyLineState(cairo_t* cr) const;
 
 private:
     struct State {
@@ -211,12 +195,7 @@ private:
     };
 
     void setUp(Size pointSize, double scale);
-    void setSourceColor(cairo_t* cr, const Color& color) const;
-    void applyLineState(cairo_t* cr) const;
     void recordFill(const Path& path, const Color& color, CompositingOperation operation);
-    bool strokesAsBevelOutline() const;
-    // Whether the runs can be drawn through one layer (see fillPolygonRuns), and then draws them.
-    bool drawRunsInOneLayer(std::span<const ColoredPoints> runs, bool stroke);
     // False for a path with a coordinate that is not finite (it would put cairo into an error
     // state) and while the transform is singular.
     bool drawable(const Path& path) const;

@@ -77,6 +77,25 @@ std::optional<CoverageMask::Box> CoverageMask::visibleBox(cairo_t* cr, const Rec
     return box;
 }
 
+std::optional<AffineTransform> CoverageMask::maskableTransform(cairo_t* cr) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy != 0 || m.yx != 0) {
+        return std::nullopt;
+    }
+    // Operators that change the destination outside the shape too (within the clip) are left to
+    // cairo, whose extents they need.
+    switch (cairo_get_operator(cr)) {
+    case CAIRO_OPERATOR_IN:
+    case CAIRO_OPERATOR_OUT:
+    case CAIRO_OPERATOR_DEST_IN:
+    case CAIRO_OPERATOR_DEST_ATOP:
+        return std::nullopt;
+    default:
+        return AffineTransform{m.xx, m.yx, m.xy, m.yy, m.x0, m.y0};
+    }
+}
+
 std::optional<CoverageMask> CoverageMask::covering(cairo_t* cr, const Rect& deviceBounds) {
     std::optional<Box> box = visibleBox(cr, deviceBounds);
     if (!box) {

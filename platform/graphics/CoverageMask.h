@@ -52,6 +52,10 @@ public:
     // A mask over visibleBox.
     static std::optional<CoverageMask> covering(cairo_t* cr, const Rect& deviceBounds);
     static constexpr long long maximumPixels = 1LL << 22;
+    // cr's user → device transform when a mask may stand in for cairo's own fill there: the
+    // transform keeps the axes aligned (a scale, flip and translation) and cr's operator changes
+    // nothing outside the shape.
+    static std::optional<AffineTransform> maskableTransform(cairo_t* cr);
 
     Box box() const { return {x_, y_, width_, height_}; }
     int x() const { return x_; }

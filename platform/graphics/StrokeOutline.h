@@ -19,19 +19,3 @@ using OutlinePiece = std::function<void(std::span<const Point>)>;
 void bevelStrokeOutline(std::span<const Point> polyline, double width, const OutlinePiece& piece);
 
 } // namespace gfx
-
-#include "platform/graphics/Path.h"
-
-namespace gfx {
-
-// The outline of a closed convex polygon stroked `width` wide: the ring between the polygon
-// pushed out by half the width, its corners joined as `join` says (a miter beyond `miterLimit`
-// becomes a bevel, as cairo's does; a round join is an arc of chords within `tolerance`), and the
-// polygon pulled in by half the width, handed out as two polygons winding opposite ways, the
-// outer one turning as bevelStrokeOutline's pieces do. False, with nothing handed out, when the
-// polygon is not convex (or winds more than once), has fewer than three corners, or is too narrow
-// for the width to leave a hole: its stroke is not such a ring.
-bool convexRingStrokeOutline(std::span<const Point> polygon, double width, LineJoin join,
-                             double miterLimit, double tolerance, const OutlinePiece& piece);
-
-} // namespace gfx

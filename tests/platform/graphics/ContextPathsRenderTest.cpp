@@ -56,211 +56,9 @@ Difference difference(const Bitmap& a, const Bitmap& b) {
     return result;
 }
 
-// The same drawing through the context and straight through cairo on the context's cairo_t,
-// the way the context drew every path before it had masks of its own.
-struct Pair {
-    Bitmap ours;
-    Bitmap cairos;
-};
-
-enum class Draw { fill, stroke };
-
-Pair drawBoth(double scale, const std::function<void(Context&)>& setUp, const Path& path, Draw draw,
-              WindingRule rule = WindingRule::nonZero) {
-    Pair pair{Bitmap::forPointSize(canvasSize, scale), Bitmap::forPointSize(canvasSize, scale)};
-    {
-        Context context(pair.ours);
-        setUp(context);
-        draw == Draw::fill ? context.fill(path, rule) : context.stroke(path);
-    }
-    {
-        Context context(pair.cairos);
-        setUp(context);
-        cairo_t* cr = context.cairo();
-        cairo_save(cr);
-        context.applyOperation();
-        cairo_new_path(cr);
-        appendToCairo(cr, path);
-        Color color = draw == Draw::fill ? context.fillColor() : context.strokeColor();
-        cairo_set_source_rgba(cr, color.red(), color.green(), color.blue(),
-                              color.alpha() * context.alpha());
-        if (draw == Draw::fill) {
-            cairo_set_fill_rule(cr, rule == WindingRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD
-                                                                 : CAIRO_FILL_RULE_WINDING);
-            cairo_fill(cr);
-        } else {
-            cairo_set_line_width(cr, context.lineWidth());
-            cairo_set_line_cap(cr, context.lineCap() == LineCap::round    ? CAIRO_LINE_CAP_ROUND
-                                   : context.lineCap() == LineCap::square ? CAIRO_LINE_CAP_SQUARE
-                                                                          : CAIRO_LINE_CAP_BUTT);
-            cairo_set_line_join(cr, context.lineJoin() == LineJoin::round ? CAIRO_LINE_JOIN_ROUND
-                                    : context.lineJoin() == LineJoin::bevel
-                                        ? CAIRO_LINE_JOIN_BEVEL
-                                        : CAIRO_LINE_JOIN_MITER);
-            cairo_stroke(cr);
-        }
-        cairo_restore(cr);
-    }
-    return pair;
-}
-
-// Shapes the status images and the strip draw: rounded rects up to capsules, circles, a pie.
-Path randomShape(std::mt19937& random, int kind) {
-    std::uniform_real_distribution<double> x(2, 30), y(2, 18), size(4, 26), unit(0, 1);
-    Rect rect{x(random), y(random), size(random), size(random) * 0.7};
-    switch (kind % 4) {
-    case 0: {
-        double radius = unit(random) * std::min(rect.width(), rect.height()) / 2;
-        return Path::roundedRect(rect, radius, radius);
-    }
-    case 1: {
-        double radius = rect.height() / 2;
-        return Path::roundedRect(rect, radius, radius);
-    }
-    case 2:
-        return Path::oval({rect.x(), rect.y(), rect.height(), rect.height()});
-    default: {
-        Path pie;
-        Point center{rect.midX(), rect.midY()};
-        pie.moveTo(center);
-        pie.appendArc(center, rect.height() / 2, 90, 90 - 360 * unit(random), true);
-        pie.close();
-        return pie;
-    }
-    }
-}
-
 void colours(Context& context) {
     context.setFillColor(Color::srgb(0.2, 0.6, 0.9).withAlpha(0.7));
     context.setStrokeColor(Color::srgb(0.9, 0.3, 0.1).withAlpha(0.9));
-}
-
-TEST(ContextPaths, FillsAsCairoFillsWithinAntiAliasing) {
-    std::mt19937 random(5);
-    for (int trial = 0; trial < 40; ++trial) {
-        Path shape = randomShape(random, trial);
-        double scale = trial % 3 == 0 ? 1 : 2;
-        Pair pair = drawBoth(scale, colours, shape, Draw::fill);
-        Difference d = difference(pair.ours, pair.cairos);
-        // Cairo samples each edge pixel where the mask is exact: a few levels on edges only.
-        EXPECT_LE(d.largest, 24) << trial;
-        EXPECT_LT(d.overFew, 0.02) << trial;
-        EXPECT_LE(std::fabs(d.coverage), 0.06 * d.edgePixels) << trial << " " << d.edgePixels;
-        // Well inside, the colour is the same.
-        Rect bounds = shape.bounds();
-        Point middle{bounds.midX(), bounds.midY()};
-        if (shape.containsPoint(middle) && trial % 4 != 3) {
-            EXPECT_EQ(pair.ours.pixelAtPoint(middle), pair.cairos.pixelAtPoint(middle)) << trial;
-        }
-    }
-}
-
-TEST(ContextPaths, StrokesClosedConvexShapesAsCairoWithEveryJoin) {
-    std::mt19937 random(8);
-    std::uniform_real_distribution<double> width(0.5, 3);
-    for (int trial = 0; trial < 48; ++trial) {
-        Path shape = randomShape(random, trial);
-        double lineWidth = width(random);
-        LineJoin join = trial % 3 == 0   ? LineJoin::miter
-                        : trial % 3 == 1 ? LineJoin::bevel
-                                         : LineJoin::round;
-        auto setUp = [&](Context& context) {
-            colours(context);
-            context.setLineWidth(lineWidth);
-            context.setLineJoin(join);
-        };
-        double scale = trial % 2 ? 1 : 2;
-        Pair pair = drawBoth(scale, setUp, shape, Draw::stroke);
-        Difference d = difference(pair.ours, pair.cairos);
-        EXPECT_LE(d.largest, 40) << trial;
-        EXPECT_LT(d.overFew, 0.05) << trial;
-        EXPECT_LE(std::fabs(d.coverage), 0.06 * d.edgePixels) << trial << " " << d.edgePixels;
-    }
-}
-
-TEST(ContextPaths, TheStripOutlineMatchesCairo) {
-    // The strip's background: a rounded rect inset by half a point, filled and outlined 1 pt wide
-    // (a short one: a long one is left to cairo).
-    for (double scale : {1.0, 2.0}) {
-        Path glass = Path::roundedRect(Rect{0, 0, 30, 22}.insetBy(0.5, 0.5), 7, 7);
-        auto setUp = [](Context& context) {
-            context.setFillColor(Color::grey(0.95, 0.6));
-            context.setStrokeColor(Color::black().withAlpha(0.1));
-            context.setLineWidth(1);
-        };
-        for (Draw draw : {Draw::fill, Draw::stroke}) {
-            Pair pair = drawBoth(scale, setUp, glass, draw);
-            Difference d = difference(pair.ours, pair.cairos);
-            EXPECT_LE(d.largest, 12) << scale;
-            EXPECT_LE(std::fabs(d.coverage), 0.06 * d.edgePixels) << scale;
-            EXPECT_EQ(pair.ours.pixelAtPoint({15, 11}), pair.cairos.pixelAtPoint({15, 11}));
-        }
-        {
-            // The outline of a straight side covers whole pixels, at scale 1 and 2 alike: the
-            // same as cairo's, where the fill's edge half covers them and cairo's sampling
-            // strays a little from one half.
-            Pair pair = drawBoth(scale, setUp, glass, Draw::stroke);
-            EXPECT_EQ(pair.ours.pixelAtPoint({15, 0.5}), pair.cairos.pixelAtPoint({15, 0.5}));
-            EXPECT_EQ(pair.ours.pixelAtPoint({15, 0.5}).alpha, 25);
-        }
-        if (scale == 2) {
-            Pair pair = drawBoth(scale, setUp, glass, Draw::stroke);
-            pair.ours.writePng(
-                testsupport::artifactPath("context-paths-outline-mask.png").string());
-            pair.cairos.writePng(
-                testsupport::artifactPath("context-paths-outline-cairo.png").string());
-        }
-    }
-}
-
-TEST(ContextPaths, WhatTheMaskDoesNotBuildIsLeftToCairo) {
-    Path star;
-    for (int i = 0; i < 5; ++i) {
-        double angle = 2 * M_PI * (2 * i) / 5;
-        Point p{30 + 15 * std::cos(angle), 20 + 15 * std::sin(angle)};
-        i == 0 ? star.moveTo(p) : star.lineTo(p);
-    }
-    star.close();
-    Path arc;
-    arc.appendArc({30, 20}, 12, 200, -20, true);
-    Path capsule = Path::roundedRect({5, 5, 50, 10}, 5, 5);
-    Path thin = Path::roundedRect({5, 5, 50, 1}, 0.5, 0.5);
-    auto with = [](std::function<void(Context&)> extra) {
-        return [extra](Context& context) {
-            colours(context);
-            extra(context);
-        };
-    };
-    auto nothing = [](Context&) {};
-    struct Case {
-        const char* name;
-        std::function<void(Context&)> setUp;
-        Path path;
-        Draw draw;
-        WindingRule rule = WindingRule::nonZero;
-    };
-    std::vector<Case> cases{
-        {"even-odd", with(nothing), star, Draw::fill, WindingRule::evenOdd},
-        {"rotated", with([](Context& c) { c.rotateDegrees(7); }), capsule, Draw::fill},
-        {"rotated stroke", with([](Context& c) { c.rotateDegrees(7); }), capsule, Draw::stroke},
-        {"source in", with([](Context& c) {
-             c.fillRect({0, 0, 60, 40});
-             c.setCompositingOperation(CompositingOperation::sourceIn);
-         }),
-         capsule, Draw::fill},
-        {"stretched stroke", with([](Context& c) { c.scale(2, 1); }), capsule, Draw::stroke},
-        {"not convex", with(nothing), star, Draw::stroke},
-        {"no hole", with([](Context& c) { c.setLineWidth(3); }), thin, Draw::stroke},
-        {"round cap", with([](Context& c) { c.setLineCap(LineCap::round); }), arc, Draw::stroke},
-        {"miter open", with(nothing), arc, Draw::stroke},
-        {"pixel-aligned rect", with(nothing), Path::rect({3, 4, 20, 10}), Draw::fill},
-        {"rect", with(nothing), Path::rect({3.3, 4.2, 20, 10}), Draw::fill},
-        {"large", with(nothing), Path::roundedRect({1, 1, 58, 38}, 6, 6), Draw::fill},
-    };
-    for (const Case& c : cases) {
-        Pair pair = drawBoth(2, c.setUp, c.path, c.draw, c.rule);
-        EXPECT_EQ(difference(pair.ours, pair.cairos).largest, 0) << c.name;
-    }
 }
 
 // A layer painted back through a rounded clip, as charts are, against clipping and painting.
@@ -343,7 +141,7 @@ TEST(ContextPaths, PaintingThroughAPathKeepsTheClip) {
     }
 }
 
-TEST(ContextPaths, MaskedShapesKeepTheClipOperatorShadowAndRecords) {
+TEST(ContextPaths, FillsAndStrokesKeepTheClipOperatorShadowAndRecords) {
     Path capsule = Path::roundedRect({5, 5, 50, 10}, 5, 5);
 
     RecordingContext clipped(canvasSize, 2);
@@ -394,35 +192,8 @@ TEST(ContextPaths, MaskedShapesKeepTheClipOperatorShadowAndRecords) {
     EXPECT_EQ(shadowed.pixelAtPoint({30, 35}).alpha, 0);
 }
 
-TEST(ContextPaths, ACurvedClipHoldingAMaskedShapeChangesNoneOfItsPixels) {
-    // A bar inside the capsule it is clipped to, and one the capsule cuts.
-    Path capsule = Path::roundedRect({1, 1, 58, 22}, 11, 11);
-    for (Rect bar : {Rect{20, 4, 6, 16}, Rect{2, 2, 6, 16}}) {
-        Path shape = Path::roundedRect(bar, 2, 2);
-        Bitmap free = Bitmap::forPointSize(canvasSize, 2);
-        Bitmap clipped = Bitmap::forPointSize(canvasSize, 2);
-        for (Bitmap* bitmap : {&free, &clipped}) {
-            Context context(*bitmap);
-            colours(context);
-            if (bitmap == &clipped) {
-                context.clip(capsule);
-            }
-            context.fill(shape);
-        }
-        int differing = difference(clipped, free).largest;
-        if (bar.minX() > 10) {
-            EXPECT_EQ(differing, 0);
-        } else {
-            EXPECT_GT(differing, 0);
-            EXPECT_EQ(clipped.pixelAtPoint({2.25, 2.25}).alpha, 0);
-        }
-    }
-}
-
 TEST(ContextPaths, APartDrawnAgainGetsThePixelsOfTheWhole) {
-    // A small shape goes through the mask whatever the clip (how large it is on the device
-    // decides, not how much of it shows), so a window that redraws one column of it gets what
-    // drawing all of it gave there.
+    // A window that redraws one column of a shape gets what drawing all of it gave there.
     for (Path shape : {Path::roundedRect({5, 5, 20, 10}, 5, 5), Path::oval({3, 12, 10, 10})}) {
         Bitmap whole = Bitmap::forPointSize(canvasSize, 2);
         Bitmap part = Bitmap::forPointSize(canvasSize, 2);

@@ -1,4 +1,5 @@
 #include "platform/graphics/Bitmap.h"
+#include "platform/graphics/ChartPainter.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Path.h"
 #include "platform/graphics/RecordingContext.h"
@@ -72,8 +73,8 @@ Pair drawBoth(const std::function<void(Context&)>& setUp, const PointLists& fill
     {
         Context context(pair.polygons);
         setUp(context);
-        context.fillPolygons(fills);
-        context.strokePolylines(strokes);
+        ChartPainter(context).fillPolygons(fills);
+        ChartPainter(context).strokePolylines(strokes);
     }
     {
         Context context(pair.paths);
@@ -98,7 +99,7 @@ int largestDifference(const Bitmap& a, const Bitmap& b) {
     return largest;
 }
 
-TEST(ContextPolygons, RecordTheSameAsTheirPaths) {
+TEST(ChartPainter, RecordTheSameAsTheirPaths) {
     PointLists lines = chartLines(3);
     PointLists areas = filledUnder(lines, 0);
     auto setUp = [](Context& context) {
@@ -112,9 +113,9 @@ TEST(ContextPolygons, RecordTheSameAsTheirPaths) {
     };
     RecordingContext polygons(chartSize, 2);
     setUp(polygons);
-    polygons.fillPolygons(areas);
-    polygons.strokePolylines(lines);
-    polygons.fillPolygons({});
+    ChartPainter(polygons).fillPolygons(areas);
+    ChartPainter(polygons).strokePolylines(lines);
+    ChartPainter(polygons).fillPolygons({});
     RecordingContext paths(chartSize, 2);
     setUp(paths);
     paths.fill(pathOf(areas, true));
@@ -141,20 +142,21 @@ TEST(ContextPolygons, RecordTheSameAsTheirPaths) {
     EXPECT_EQ(strokes[0].alpha, pathStrokes[0].alpha);
 }
 
-TEST(ContextPolygons, NotANumberOrAZeroScaleDrawsAndRecordsNothing) {
+TEST(ChartPainter, NotANumberOrAZeroScaleDrawsAndRecordsNothing) {
     double nan = std::numeric_limits<double>::quiet_NaN();
     RecordingContext context(chartSize, 2);
-    context.fillPolygons(PointLists{{{0, 0}, {10, 0}, {10, nan}}});
-    context.strokePolylines(PointLists{{{0, 0}, {std::numeric_limits<double>::infinity(), 5}}});
+    ChartPainter(context).fillPolygons(PointLists{{{0, 0}, {10, 0}, {10, nan}}});
+    ChartPainter(context).strokePolylines(
+        PointLists{{{0, 0}, {std::numeric_limits<double>::infinity(), 5}}});
     context.save();
     context.scale(0, 1);
-    context.fillPolygons(PointLists{{{0, 0}, {10, 0}, {10, 10}}});
+    ChartPainter(context).fillPolygons(PointLists{{{0, 0}, {10, 0}, {10, 10}}});
     context.restore();
     EXPECT_TRUE(context.log().records().empty());
     EXPECT_EQ(context.bitmap().pixel(4, 36).alpha, 0);
 }
 
-TEST(ContextPolygons, DrawWhatTheirPathsDrawOnAnAlignedTransform) {
+TEST(ChartPainter, DrawWhatTheirPathsDrawOnAnAlignedTransform) {
     for (unsigned seed : {1u, 2u, 3u}) {
         PointLists lines = chartLines(seed);
         Pair pair = drawBoth(
@@ -175,7 +177,7 @@ TEST(ContextPolygons, DrawWhatTheirPathsDrawOnAnAlignedTransform) {
     }
 }
 
-TEST(ContextPolygons, AnyOtherTransformOrJoinDrawsThroughPaths) {
+TEST(ChartPainter, AnyOtherTransformOrJoinDrawsThroughPaths) {
     PointLists lines = chartLines(9);
     PointLists areas = filledUnder(lines, 1);
     auto colours = [](Context& context) {
@@ -220,11 +222,11 @@ TEST(ContextPolygons, AnyOtherTransformOrJoinDrawsThroughPaths) {
     EXPECT_EQ(pair.polygons.pixelAtPoint({45, 19.5}).alpha, 0);
 }
 
-TEST(ContextPolygons, StayWithinTheClip) {
+TEST(ChartPainter, StayWithinTheClip) {
     Bitmap bitmap = Bitmap::forPointSize(chartSize, 2);
     Context context(bitmap);
     context.clipToRect({10, 5, 20, 10});
-    context.fillPolygons(PointLists{{{0, 0}, {90, 0}, {90, 20}, {0, 20}}});
+    ChartPainter(context).fillPolygons(PointLists{{{0, 0}, {90, 0}, {90, 20}, {0, 20}}});
     EXPECT_EQ(bitmap.pixelAtPoint({15, 10}).alpha, 255);
     EXPECT_EQ(bitmap.pixelAtPoint({9.8, 10}).alpha, 0);
     EXPECT_EQ(bitmap.pixelAtPoint({30.2, 10}).alpha, 0);
@@ -232,7 +234,7 @@ TEST(ContextPolygons, StayWithinTheClip) {
     EXPECT_EQ(bitmap.pixelAtPoint({15, 15.2}).alpha, 0);
 }
 
-TEST(ContextPolygons, CastTheContextsShadow) {
+TEST(ChartPainter, CastTheContextsShadow) {
     PointLists lines{{{10, 14}, {40, 14}, {70, 16}}};
     Pair pair = drawBoth(
         [](Context& context) {
@@ -270,41 +272,41 @@ Pair drawRunsBoth(const std::function<void(Context&)>& setUp,
     {
         Context context(pair.polygons);
         setUp(context);
-        context.fillPolygonRuns(fills);
-        context.strokePolylineRuns(strokes);
+        ChartPainter(context).fillPolygonRuns(fills);
+        ChartPainter(context).strokePolylineRuns(strokes);
     }
     {
         Context context(pair.paths);
         setUp(context);
         for (const ColoredPoints& run : fills) {
             context.setFillColor(run.color);
-            context.fillPolygons(run.lists);
+            ChartPainter(context).fillPolygons(run.lists);
         }
         for (const ColoredPoints& run : strokes) {
             context.setStrokeColor(run.color);
-            context.strokePolylines(run.lists);
+            ChartPainter(context).strokePolylines(run.lists);
         }
     }
     return pair;
 }
 
-TEST(ContextPolygons, RunsRecordAndLeaveTheColourAsEachRunInTurnWould) {
+TEST(ChartPainter, RunsRecordAndLeaveTheColourAsEachRunInTurnWould) {
     std::vector<Point> line = chartLines(4)[0];
     std::vector<ColoredPoints> fills = segmentRuns(line, 0, true);
     std::vector<ColoredPoints> strokes = segmentRuns(line, 0, false);
     RecordingContext together(chartSize, 2);
     useChartLine(together);
-    together.fillPolygonRuns(fills);
-    together.strokePolylineRuns(strokes);
+    ChartPainter(together).fillPolygonRuns(fills);
+    ChartPainter(together).strokePolylineRuns(strokes);
     RecordingContext apart(chartSize, 2);
     useChartLine(apart);
     for (const ColoredPoints& run : fills) {
         apart.setFillColor(run.color);
-        apart.fillPolygons(run.lists);
+        ChartPainter(apart).fillPolygons(run.lists);
     }
     for (const ColoredPoints& run : strokes) {
         apart.setStrokeColor(run.color);
-        apart.strokePolylines(run.lists);
+        ChartPainter(apart).strokePolylines(run.lists);
     }
     std::vector<FillRecord> fillRecords = together.log().fills();
     ASSERT_EQ(fillRecords.size(), fills.size());
@@ -322,7 +324,7 @@ TEST(ContextPolygons, RunsRecordAndLeaveTheColourAsEachRunInTurnWould) {
     EXPECT_EQ(together.strokeColor(), strokes.back().color);
 }
 
-TEST(ContextPolygons, RunsInOneLayerDrawWhatEachRunDraws) {
+TEST(ChartPainter, RunsInOneLayerDrawWhatEachRunDraws) {
     for (unsigned seed : {5u, 6u}) {
         // Samples 7.5 pt (15 pixels) apart, so that most columns lie inside one run.
         std::vector<Point> line;
@@ -357,7 +359,7 @@ TEST(ContextPolygons, RunsInOneLayerDrawWhatEachRunDraws) {
     }
 }
 
-TEST(ContextPolygons, RunsWithAShadowOrAnotherOperatorDrawOneByOne) {
+TEST(ChartPainter, RunsWithAShadowOrAnotherOperatorDrawOneByOne) {
     std::vector<Point> line = chartLines(8)[1];
     std::vector<std::function<void(Context&)>> setUps{
         [](Context& context) {
