@@ -9,7 +9,7 @@
 
 namespace pulsedeck {
 
-// Which copy of the program keeps running: one per user and display.
+// Which copy of the program keeps running: one per user and X server.
 struct SingleInstanceOptions {
     std::filesystem::path lockDirectory;
     std::string identifier;
@@ -19,14 +19,16 @@ struct SingleInstanceOptions {
 enum class StartOutcome {
     // The application ran until it was terminated.
     ran,
-    // Another copy runs: this one created nothing and quit.
+    // Another copy runs: this one asked it to reopen (show its details), created nothing and quit.
     anotherCopyRuns,
 };
 
-// Decides first, atomically, whether this copy may run; then makes the shared application over
-// `server`, the controller over `environment`, and runs the event loop until the application
-// terminates. The controller is taken apart (its sampling worker joined) before the application.
-// `running` is called with both once they exist, before the loop starts.
+// Decides first, atomically, whether this copy may run (a second copy asks the running one to
+// reopen and returns); then makes the shared application over `server`, the controller over
+// `environment`, and runs the event loop until the application terminates. The controller is
+// taken apart (its sampling worker joined) before the application. While it runs, a later
+// start's request reopens the application. `running` is called with both once they exist, before
+// the loop starts.
 StartOutcome
 startApplication(ui::WindowServer& server, AppDelegate::Environment environment,
                  const SingleInstanceOptions& instance,

@@ -1,5 +1,6 @@
 #include "platform/foundation/SingleInstanceLock.h"
 
+#include "platform/foundation/DisplayName.h"
 #include "platform/foundation/HomeDirectory.h"
 
 #include <cerrno>
@@ -40,8 +41,10 @@ std::filesystem::path SingleInstanceLock::defaultDirectory() {
 SingleInstanceLock SingleInstanceLock::acquire(const std::filesystem::path& directory,
                                                std::string_view identifier,
                                                std::string_view display) {
+    char hostName[256] = {};
+    ::gethostname(hostName, sizeof hostName - 1);
     auto path = directory / (fileNameSafe(identifier) + "-" + std::to_string(::getuid()) + "-" +
-                             fileNameSafe(display) + ".lock");
+                             fileNameSafe(displayServerKey(display, hostName)) + ".lock");
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);

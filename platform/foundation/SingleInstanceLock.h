@@ -6,8 +6,10 @@
 
 namespace foundation {
 
-// Decides, atomically, which of two copies of the program started by one user on one display
-// keeps running: an advisory lock (flock) on "<directory>/<identifier>-<uid>-<display>.lock".
+// Decides, atomically, which of two copies of the program started by one user on one X server
+// keeps running: an advisory lock (flock) on "<directory>/<identifier>-<uid>-<server>.lock",
+// where <server> is the server the display name reaches (DisplayName.h), so ":0", ":0.0" and
+// "unix:0" are one.
 // The lock lives as long as this object (or the process) and is never passed to a spawned
 // program (the descriptor is close-on-exec).
 class SingleInstanceLock {
@@ -25,8 +27,9 @@ public:
     // (no lock can be made) without any of them.
     static std::filesystem::path defaultDirectory();
 
-    // `display` is the X display name ($DISPLAY); any character other than a letter, a digit,
-    // "." or "-" is written as "_" in the file name. The directory is created when missing.
+    // `display` is the X display name ($DISPLAY); in the file name, any character of its server
+    // key other than a letter, a digit, "." or "-" is written as "_". The directory is created
+    // when missing.
     static SingleInstanceLock acquire(const std::filesystem::path& directory,
                                       std::string_view identifier, std::string_view display);
 
@@ -38,6 +41,11 @@ public:
 
     Outcome outcome() const { return outcome_; }
     const std::filesystem::path& path() const { return path_; }
+    // Where the copy holding the lock listens for a second start (ReopenChannel.h): the lock's
+    // path ending in ".socket".
+    std::filesystem::path channelPath() const {
+        return std::filesystem::path(path_).replace_extension(".socket");
+    }
 
 private:
     SingleInstanceLock(Outcome outcome, std::filesystem::path path, int fd)

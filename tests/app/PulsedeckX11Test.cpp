@@ -45,12 +45,20 @@ std::vector<std::string> environmentFor(const testsupport::XvfbServer& server,
             "LANG=en_US.UTF-8"};
 }
 
-// One run of the program; its standard error goes to `errors` when one is given.
+// How the program is started.
+struct Start {
+    // Its standard error goes here when one is given.
+    std::filesystem::path errors;
+    // As a desktop's launcher starts it: a session of its own, no terminal, nothing to read.
+    bool fromLauncher = false;
+};
+
+// One run of the program.
 class Program {
 public:
     Program(const testsupport::XvfbServer& server, const std::filesystem::path& config)
         : Program(environmentFor(server, config, server.displayName())) {}
-    explicit Program(std::vector<std::string> variables, const std::filesystem::path& errors = {}) {
+    explicit Program(std::vector<std::string> variables, const Start& start = {}) {
         std::vector<char*> envp;
         for (auto& variable : variables)
             envp.push_back(variable.data());
@@ -59,11 +67,19 @@ public:
         char* argv[] = {path.data(), nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        if (!errors.empty())
-            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        if (!start.errors.empty())
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, start.errors.c_str(),
                                              O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, envp.data()) != 0)
+        if (start.fromLauncher) {
+            posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+        }
+        if (posix_spawn(&pid_, path.c_str(), &actions, &attributes, argv, envp.data()) != 0)
             pid_ = -1;
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
     }
     ~Program() {
@@ -278,13 +294,42 @@ TEST_F(PulsedeckX11, OfTwoCopiesStartedTogetherExactlyOneStays) {
     EXPECT_EQ(bars, 1);
 }
 
+TEST_F(PulsedeckX11, ASecondStartByAnyNameOfTheDisplayOpensTheRunningCopyAndEnds) {
+    // Not the first launch, so nothing opens below the bar on its own.
+    std::filesystem::create_directories(preferences().parent_path());
+    std::ofstream(preferences()) << "{\"hasLaunched\": true, \"menuBarTipShown\": true}";
+    Program running(xvfb_, config_.path());
+    ASSERT_TRUE(waitForStatusBar(display_.get(), 5s));
+    std::this_thread::sleep_for(1000ms);
+    ASSERT_EQ(windowsBelowTheBar(display_.get()), 0);
+
+    const auto number = xvfb_.displayName().substr(1);
+    for (const auto& name : {":" + number + ".0", "unix:" + number}) {
+        Program second(environmentFor(xvfb_, config_.path(), name),
+                       {.errors = {}, .fromLauncher = true});
+        auto status = second.waitForExit(5s);
+        ASSERT_TRUE(status) << name << ": the second copy ends";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << name;
+        const auto deadline = std::chrono::steady_clock::now() + 3s;
+        while (windowsBelowTheBar(display_.get()) == 0 &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(50ms);
+        EXPECT_EQ(windowsBelowTheBar(display_.get()), 1) << name << ": the details open";
+    }
+    EXPECT_TRUE(running.isRunning());
+    int bars = 0;
+    for (const auto& window : programWindows(display_.get()))
+        bars += window.mapped && isDock(display_.get(), window.window) ? 1 : 0;
+    EXPECT_EQ(bars, 1);
+}
+
 TEST(Pulsedeck, WithoutADisplayItSaysSoAndEndsWritingNothing) {
     ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
     testsupport::TemporaryDirectory home;
     const auto errors = home.path() / "errors";
     Program program({"HOME=" + home.path().string(), "XDG_RUNTIME_DIR=" + home.path().string(),
                      "LANG=en_US.UTF-8"},
-                    errors);
+                    {.errors = errors});
     ASSERT_TRUE(program.started());
     auto status = program.waitForExit(10s);
     ASSERT_TRUE(status) << "it must not run unseen";

@@ -22,13 +22,18 @@ TEST(SingleInstanceLock, OnlyOneCopyPerUserAndDisplay) {
     EXPECT_EQ(first.path().filename(),
               "local.dorvettin.Pulsedeck-" + std::to_string(getuid()) + "-_0.lock");
 
-    EXPECT_EQ(SingleInstanceLock::acquire(dir.path(), identifier, ":0").outcome(),
-              Outcome::heldElsewhere);
-    // Another display is another session.
+    // Every name of the same server is the same session.
+    for (const char* sameServer : {":0", ":0.0", "unix:0", "localhost:0.0"})
+        EXPECT_EQ(SingleInstanceLock::acquire(dir.path(), identifier, sameServer).outcome(),
+                  Outcome::heldElsewhere)
+            << sameServer;
+    // Another server is another session.
     auto other = SingleInstanceLock::acquire(dir.path(), identifier, "localhost:10.0");
     EXPECT_EQ(other.outcome(), Outcome::acquired);
     EXPECT_EQ(other.path().filename(),
-              "local.dorvettin.Pulsedeck-" + std::to_string(getuid()) + "-localhost_10.0.lock");
+              "local.dorvettin.Pulsedeck-" + std::to_string(getuid()) + "-_10.lock");
+    EXPECT_EQ(other.channelPath().filename(),
+              "local.dorvettin.Pulsedeck-" + std::to_string(getuid()) + "-_10.socket");
 
     // Moving keeps the lock; destroying releases it.
     SingleInstanceLock moved = std::move(first);
