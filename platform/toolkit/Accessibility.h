@@ -7,6 +7,12 @@ namespace ui {
 // Accessibility roles as the platform names them.
 namespace AccessibilityRole {
 inline constexpr const char* button = "AXButton";
+inline constexpr const char* checkBox = "AXCheckBox";
+inline constexpr const char* slider = "AXSlider";
+inline constexpr const char* radioGroup = "AXRadioGroup";
+inline constexpr const char* image = "AXImage";
+inline constexpr const char* scrollArea = "AXScrollArea";
+inline constexpr const char* scrollBar = "AXScrollBar";
 inline constexpr const char* group = "AXGroup";
 inline constexpr const char* staticText = "AXStaticText";
 inline constexpr const char* menu = "AXMenu";

@@ -2,56 +2,26 @@
 
 #include "platform/toolkit/Application.h"
 
-#include <algorithm>
-#include <cmath>
-
 namespace ui {
 
-namespace {
-
-struct Bezier {
-    double x1, y1, x2, y2;
-};
-
-Bezier curveOf(TimingFunction function) {
+anim::TimingFunction curveOf(TimingFunction function) {
     switch (function) {
     case TimingFunction::linear:
-        return {0, 0, 1, 1};
+        return anim::TimingFunction::linear();
     case TimingFunction::easeIn:
-        return {0.42, 0, 1, 1};
+        return anim::TimingFunction::easeIn();
     case TimingFunction::easeOut:
-        return {0, 0, 0.58, 1};
+        return anim::TimingFunction::easeOut();
     case TimingFunction::easeInEaseOut:
-        return {0.42, 0, 0.58, 1};
+        return anim::TimingFunction::easeInEaseOut();
     case TimingFunction::defaultTiming:
-        return {0.25, 0.1, 0.25, 1};
+        return anim::TimingFunction::defaultTiming();
     }
-    return {0, 0, 1, 1};
+    return anim::TimingFunction::linear();
 }
-
-double cubic(double a, double b, double s) {
-    const double u = 1 - s;
-    return 3 * u * u * s * a + 3 * u * s * s * b + s * s * s;
-}
-
-} // namespace
 
 double evaluateTiming(TimingFunction function, double t) {
-    if (!(t > 0))
-        return 0;
-    if (t >= 1)
-        return 1;
-    const Bezier curve = curveOf(function);
-    // Finds the curve parameter whose x is t by bisection (x is monotonic for these curves).
-    double low = 0, high = 1, s = t;
-    for (int i = 0; i < 60; ++i) {
-        s = (low + high) / 2;
-        if (cubic(curve.x1, curve.x2, s) < t)
-            low = s;
-        else
-            high = s;
-    }
-    return cubic(curve.y1, curve.y2, s);
+    return curveOf(function).value(t);
 }
 
 void AnimationContext::runAnimationGroup(const std::function<void(AnimationContext&)>& changes,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/animation/TimingFunction.h"
+
 #include <functional>
 #include <memory>
 
@@ -7,8 +9,9 @@ namespace ui {
 
 enum class TimingFunction { linear, easeIn, easeOut, easeInEaseOut, defaultTiming };
 
-// Progress at time fraction t (0…1) along the platform's cubic timing curves
-// (ease-in-ease-out is the bezier 0.42, 0, 0.58, 1).
+// The curve of a named timing.
+anim::TimingFunction curveOf(TimingFunction function);
+// Progress at time fraction t (0…1) along the named curve.
 double evaluateTiming(TimingFunction function, double t);
 
 // A group of animated changes: what a group's changes set animates over its duration with its

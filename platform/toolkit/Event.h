@@ -104,6 +104,11 @@ public:
         int clickCount = 0;
         int buttonNumber = 0;
         bool isARepeat = false;
+        // Scroll-wheel events: how far to scroll, positive up (towards the top of a document)
+        // and left; in points when precise, else in lines of the wheel.
+        double scrollingDeltaX = 0;
+        double scrollingDeltaY = 0;
+        bool hasPreciseScrollingDeltas = false;
     };
 
     Event() = default;
@@ -120,6 +125,9 @@ public:
     int clickCount() const { return fields_.clickCount; }
     int buttonNumber() const { return fields_.buttonNumber; }
     bool isARepeat() const { return fields_.isARepeat; }
+    double scrollingDeltaX() const { return fields_.scrollingDeltaX; }
+    double scrollingDeltaY() const { return fields_.scrollingDeltaY; }
+    bool hasPreciseScrollingDeltas() const { return fields_.hasPreciseScrollingDeltas; }
 
     // The window the event belongs to; none for an event outside the application's windows
     // (as a global monitor sees them) or once that window is gone.

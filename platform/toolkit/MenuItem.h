@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/toolkit/ControlState.h"
 #include "platform/toolkit/Event.h"
 #include "platform/toolkit/View.h"
 
@@ -11,9 +12,6 @@
 namespace ui {
 
 class Menu;
-
-// A check state with the platform's numbers.
-enum class ControlState { mixed = -1, off = 0, on = 1 };
 
 // One entry of a menu: a titled command (with its action, check state and key equivalent), a
 // separator, a submenu holder, or a custom view.

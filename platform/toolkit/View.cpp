@@ -178,6 +178,7 @@ gfx::Rect View::visibleRect() const {
 }
 
 void View::geometryChanged() {
+    syncLayerGeometry();
     updateTrackingAreas();
     if (window_)
         window_->invalidateCursorRectsForView(this);
@@ -305,10 +306,81 @@ bool View::isHiddenOrHasHiddenAncestor() const {
 
 void View::setAlphaValue(double alpha) {
     alpha = std::clamp(alpha, 0.0, 1.0);
-    if (alpha_ == alpha)
+    if (alphaValue() == alpha)
         return;
     alpha_ = alpha;
-    setNeedsDisplay(true);
+    if (layer_)
+        layer_->setOpacity(alpha);
+    else
+        setNeedsDisplay(true);
+}
+
+// MARK: Layer
+
+void View::setWantsLayer(bool wants) {
+    if (wants == wantsLayer())
+        return;
+    if (!wants) {
+        layer_.reset();
+        layerDisplayChanged();
+        return;
+    }
+    layer_ = std::make_unique<anim::Layer>();
+    layer_->setOpacity(alpha_);
+    syncLayerGeometry();
+    layerDrawnFrame_ = drawnFrame();
+    layer_->displayChangedAction = [this] { layerDisplayChanged(); };
+}
+
+void View::syncLayerGeometry() {
+    if (!layer_)
+        return;
+    layer_->setBounds({{0, 0}, frame_.size});
+    layer_->setPosition(frame_.origin);
+}
+
+gfx::Rect View::drawnFrame() const {
+    if (!layer_)
+        return frame_;
+    const anim::LayerValues shown = layer_->presentationValues();
+    gfx::Rect drawn{shown.position, shown.bounds.size};
+    const anim::LayerShadow& shadow = layer_->shadow();
+    if (shadow.opacity > 0) {
+        const double reach = 3 * shadow.radius + 1;
+        drawn = drawn.unionWith(
+            drawn.offsetBy(shadow.offset.width, shadow.offset.height).insetBy(-reach, -reach));
+    }
+    return drawn;
+}
+
+void View::layerDisplayChanged() {
+    const gfx::Rect drawn = drawnFrame();
+    if (superview_)
+        superview_->setNeedsDisplayInRect(layerDrawnFrame_.unionWith(drawn));
+    else
+        setNeedsDisplay(true);
+    layerDrawnFrame_ = drawn;
+}
+
+gfx::AffineTransform View::drawingTransformToSuperview() const {
+    const gfx::AffineTransform model = transformToSuperview();
+    if (!layer_ || !layer_->isAnimating())
+        return model;
+    const gfx::Point shown = layer_->presentationValues().position;
+    return model.concatenating(
+        gfx::AffineTransform::translation(shown.x - frame_.x(), shown.y - frame_.y()));
+}
+
+gfx::Rect View::presentedBoundsRect() const {
+    if (!layer_ || !layer_->isAnimating() || frame_.width() <= 0 || frame_.height() <= 0)
+        return bounds_;
+    const gfx::Size shown = layer_->presentationValues().bounds.size;
+    const double width = shown.width * bounds_.width() / frame_.width();
+    const double height = shown.height * bounds_.height() / frame_.height();
+    // The bounds origin sits at the frame origin unless the view runs its y axis the other way.
+    const bool superviewFlipped = superview_ && superview_->isFlipped();
+    const double y = isFlipped() != superviewFlipped ? bounds_.maxY() - height : bounds_.y();
+    return {bounds_.x(), y, width, height};
 }
 
 void View::setCornerRadius(double radius) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/animation/Layer.h"
 #include "platform/graphics/AffineTransform.h"
 #include "platform/graphics/Appearance.h"
 #include "platform/graphics/Geometry.h"
+#include "platform/graphics/Image.h"
 #include "platform/toolkit/Accessibility.h"
 #include "platform/toolkit/Cursor.h"
 #include "platform/toolkit/DirtyRegion.h"
@@ -21,7 +23,12 @@ class Context;
 
 namespace ui {
 
+class View;
 class Window;
+
+// An image of the view's drawing (its subviews included) at its bounds size, drawn at the scale
+// in the view's appearance; none when the bounds have no width or no height.
+std::optional<gfx::Image> snapshotImage(View& view, double scale = 2);
 
 // Autoresizing bits with the platform's values (18 is width and height sizable).
 using AutoresizingMask = unsigned;
@@ -65,7 +72,7 @@ public:
     virtual void setFrameSize(gfx::Size size);
     const gfx::Rect& bounds() const { return bounds_; }
     void setBounds(const gfx::Rect& bounds);
-    void setBoundsOrigin(gfx::Point origin);
+    virtual void setBoundsOrigin(gfx::Point origin);
     virtual void setBoundsSize(gfx::Size size);
     virtual bool isFlipped() const { return false; }
     // The part of the bounds not clipped away by the superviews and the window.
@@ -110,11 +117,23 @@ public:
     bool isHidden() const { return hidden_; }
     void setHidden(bool hidden);
     bool isHiddenOrHasHiddenAncestor() const;
-    double alphaValue() const { return alpha_; }
+    double alphaValue() const { return layer_ ? layer_->opacity() : alpha_; }
     void setAlphaValue(double alpha);
     // A corner radius that clips the view and its subviews to a rounded bounds.
     double cornerRadius() const { return cornerRadius_; }
     void setCornerRadius(double radius);
+
+    // Layer backing. A layer-backed view draws with its layer's presented opacity, position and
+    // size (so animations added to the layer show on screen while the model frame, which hit
+    // testing uses, is already the new one) and casts the layer's shadow. The layer's model
+    // bounds and position follow the frame (position = frame origin), and its opacity is the
+    // view's alpha value. Views always clip their drawing to their bounds, masking or not.
+    bool wantsLayer() const { return layer_ != nullptr; }
+    void setWantsLayer(bool wants);
+    anim::Layer* layer() const { return layer_.get(); }
+    // Where the view shows in the superview's space: the presented frame, widened by the reach
+    // of a shadow.
+    gfx::Rect drawnFrame() const;
 
     // Appearance: an explicit one, else the superview's, else the window's, else the app's.
     const std::optional<gfx::Appearance>& appearance() const { return appearance_; }
@@ -201,6 +220,7 @@ protected:
 private:
     friend class Window;
     friend class Application;
+    friend std::optional<gfx::Image> snapshotImage(View& view, double scale);
 
     void setWindow(Window* window);
     void attach(std::shared_ptr<View> view, std::size_t index);
@@ -217,6 +237,11 @@ private:
     // rounded or not.
     void drawArea(gfx::Context& context, const gfx::Rect& area, bool rounded);
     void clearDirtyInTree();
+    // The layer's presented frame against the model frame: where drawing goes.
+    gfx::AffineTransform drawingTransformToSuperview() const;
+    gfx::Rect presentedBoundsRect() const;
+    void layerDisplayChanged();
+    void syncLayerGeometry();
     void collectCursorRects();
 
     gfx::Rect frame_;
@@ -230,6 +255,9 @@ private:
     bool hidden_ = false;
     double alpha_ = 1;
     double cornerRadius_ = 0;
+    std::unique_ptr<anim::Layer> layer_;
+    // What the superview last had to redraw for the layer, in its space.
+    gfx::Rect layerDrawnFrame_;
     std::optional<gfx::Appearance> appearance_;
     std::optional<gfx::Appearance> shownAppearance_;
     std::string toolTip_;

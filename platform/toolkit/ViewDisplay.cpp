@@ -101,17 +101,21 @@ std::vector<gfx::Rect> splitAtRoundedEnds(const gfx::Rect& area, const gfx::Rect
 } // namespace
 
 void View::drawHierarchy(gfx::Context& context, const gfx::Rect& dirty) {
-    if (hidden_ || alpha_ <= 0)
+    if (hidden_ || (alphaValue() <= 0 && !(layer_ && layer_->isAnimating())))
         return;
-    const gfx::Rect area = dirty.intersection(bounds_);
+    // A shadow depends on the whole drawing, whatever part of it is dirty.
+    const bool casts = layer_ && layer_->shadow().opacity > 0;
+    const gfx::Rect shown = presentedBoundsRect();
+    const gfx::Rect area = casts ? shown : dirty.intersection(shown);
     if (area.isEmpty())
         return;
-    if (cornerRadius_ > 0 && reachesACorner(area, bounds_, cornerRadius_)) {
+    if (cornerRadius_ > 0 && reachesACorner(area, shown, cornerRadius_)) {
         // The wide middle of a strip with round ends draws without the shape clip.
         const std::vector<gfx::Rect> parts =
-            splitAtRoundedEnds(area, bounds_, cornerRadius_, transformToWindow());
+            casts ? std::vector<gfx::Rect>{}
+                  : splitAtRoundedEnds(area, shown, cornerRadius_, transformToWindow());
         for (const gfx::Rect& part : parts)
-            drawArea(context, part, reachesACorner(part, bounds_, cornerRadius_));
+            drawArea(context, part, reachesACorner(part, shown, cornerRadius_));
         if (parts.empty())
             drawArea(context, area, true);
         return;
@@ -121,31 +125,57 @@ void View::drawHierarchy(gfx::Context& context, const gfx::Rect& dirty) {
 
 void View::drawArea(gfx::Context& context, const gfx::Rect& area, bool rounded) {
     gfx::Context::SavedState saved(context);
-    if (rounded)
-        context.clip(gfx::Path::roundedRect(bounds_, cornerRadius_, cornerRadius_));
-    else
-        context.clipToRect(bounds_);
-    const bool translucent = alpha_ < 1;
-    if (translucent)
+    const gfx::Rect shown = presentedBoundsRect();
+    const auto clipToShown = [&] {
+        if (rounded)
+            context.clip(gfx::Path::roundedRect(shown, cornerRadius_, cornerRadius_));
+        else
+            context.clipToRect(shown);
+    };
+    const anim::LayerShadow* shadow =
+        layer_ && layer_->shadow().opacity > 0 ? &layer_->shadow() : nullptr;
+    const double opacity = layer_ ? layer_->presentationValues().opacity : alpha_;
+    // A shadow falls outside the bounds, so only the drawing inside the group is clipped.
+    if (!shadow)
+        clipToShown();
+    const bool grouped = opacity < 1 || shadow;
+    if (grouped)
         cairo_push_group(context.cairo());
+    if (shadow)
+        clipToShown();
     {
         gfx::Context::SavedState ownState(context);
         context.clipToRect(area);
         drawRect(context, area);
     }
     for (auto& subview : std::vector(subviews_)) {
-        const gfx::AffineTransform toSubview =
-            subview->transformToSuperview().inverted().value_or(gfx::AffineTransform::identity());
-        const gfx::Rect subviewDirty = toSubview.apply(area);
-        if (subviewDirty.intersects(subview->bounds_)) {
+        if (subview->hidden_)
+            continue;
+        const gfx::AffineTransform toSuperview = subview->drawingTransformToSuperview();
+        const gfx::Rect subviewDirty =
+            toSuperview.inverted().value_or(gfx::AffineTransform::identity()).apply(area);
+        if (subview->layer_ ? area.intersects(subview->drawnFrame())
+                            : subviewDirty.intersects(subview->bounds_)) {
             gfx::Context::SavedState childState(context);
-            context.concat(subview->transformToSuperview());
+            context.concat(toSuperview);
             subview->drawHierarchy(context, subviewDirty);
         }
     }
-    if (translucent) {
-        cairo_pop_group_to_source(context.cairo());
-        cairo_paint_with_alpha(context.cairo(), alpha_);
+    if (grouped) {
+        cairo_pattern_t* drawing = cairo_pop_group(context.cairo());
+        const auto paint = [&](cairo_t* cr) {
+            cairo_set_source(cr, drawing);
+            cairo_paint_with_alpha(cr, opacity);
+        };
+        if (shadow) {
+            context.setShadow(gfx::Shadow{
+                shadow->color.withAlpha(shadow->color.alpha() * shadow->opacity * opacity),
+                shadow->radius, shadow->offset});
+            context.drawWithShadow(shown, paint);
+        } else {
+            paint(context.cairo());
+        }
+        cairo_pattern_destroy(drawing);
     }
 }
 

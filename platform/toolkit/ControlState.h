@@ -1,0 +1,8 @@
+#pragma once
+
+namespace ui {
+
+// A check state with the platform's numbers: a menu item's mark, a button's state.
+enum class ControlState { mixed = -1, off = 0, on = 1 };
+
+} // namespace ui
