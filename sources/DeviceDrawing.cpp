@@ -1,6 +1,6 @@
 #include "sources/DeviceDrawing.h"
 
-#include "detail/CenteredTextOrigin.h"
+#include "drawing/CenteredTextOrigin.h"
 #include "model/AccentColor.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Font.h"

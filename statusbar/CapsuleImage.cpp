@@ -1,6 +1,6 @@
 #include "statusbar/CapsuleImage.h"
 
-#include "detail/RenderedBitmapImage.h"
+#include "drawing/RenderedBitmapImage.h"
 #include "statusbar/MetricStatusDrawing.h"
 
 #include <algorithm>

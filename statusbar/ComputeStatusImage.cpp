@@ -1,6 +1,6 @@
 #include "statusbar/ComputeStatusImage.h"
 
-#include "detail/RenderedBitmapImage.h"
+#include "drawing/RenderedBitmapImage.h"
 #include "platform/graphics/Path.h"
 #include "statusbar/CapsuleImage.h"
 #include "statusbar/ClippedLayer.h"

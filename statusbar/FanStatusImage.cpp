@@ -1,6 +1,6 @@
 #include "statusbar/FanStatusImage.h"
 
-#include "detail/RenderedBitmapImage.h"
+#include "drawing/RenderedBitmapImage.h"
 #include "platform/graphics/Path.h"
 #include "sources/FanReading.h"
 #include "statusbar/HistorySegments.h"

@@ -1,7 +1,7 @@
 #include "statusbar/MemoryStatusImage.h"
 
-#include "detail/CenteredTextOrigin.h"
-#include "detail/RenderedBitmapImage.h"
+#include "drawing/CenteredTextOrigin.h"
+#include "drawing/RenderedBitmapImage.h"
 #include "platform/graphics/Path.h"
 #include "statusbar/CapsuleImage.h"
 #include "statusbar/MetricStatusDrawing.h"

@@ -1,4 +1,4 @@
-#include "detail/RenderedBitmapImage.h"
+#include "drawing/RenderedBitmapImage.h"
 #include "platform/dispatch/Timer.h"
 #include "statusbar/FanModeMorph.h"
 #include "statusbar/FanStatusImage.h"

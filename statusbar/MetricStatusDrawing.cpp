@@ -1,6 +1,6 @@
 #include "statusbar/MetricStatusDrawing.h"
 
-#include "detail/RenderedBitmapImage.h"
+#include "drawing/RenderedBitmapImage.h"
 #include "platform/graphics/Path.h"
 #include "sources/NetworkReader.h"
 #include "statusbar/ClippedLayer.h"

@@ -1,6 +1,6 @@
 #include "statusbar/TemperatureStatusImage.h"
 
-#include "detail/RenderedBitmapImage.h"
+#include "drawing/RenderedBitmapImage.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Path.h"
 #include "statusbar/CapsuleImage.h"

@@ -1,4 +1,4 @@
-#include "detail/RenderedBitmapImage.h"
+#include "drawing/RenderedBitmapImage.h"
 #include "platform/graphics/AttributedString.h"
 #include "statusbar/CapsuleImage.h"
 #include "statusbar/MetricStatusDrawing.h"

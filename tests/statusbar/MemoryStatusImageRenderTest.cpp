@@ -1,4 +1,4 @@
-#include "detail/RenderedBitmapImage.h"
+#include "drawing/RenderedBitmapImage.h"
 #include "statusbar/MemoryStatusImage.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "support/TestPaths.h"

@@ -1,6 +1,6 @@
 #include "statusbar/MemoryStatusImage.h"
 
-#include "detail/CenteredTextOrigin.h"
+#include "drawing/CenteredTextOrigin.h"
 #include "platform/graphics/RecordingContext.h"
 #include "statusbar/PressureChart.h"
 #include "statusbar/StatusFonts.h"

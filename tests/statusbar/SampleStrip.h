@@ -1,6 +1,6 @@
 #pragma once
 
-#include "detail/RenderedBitmapImage.h"
+#include "drawing/RenderedBitmapImage.h"
 #include "sources/ExternalDeviceKind.h"
 #include "statusbar/ComputeStatusImage.h"
 #include "statusbar/DevicesStatusImage.h"

@@ -1,4 +1,4 @@
-#include "detail/RenderedBitmapImage.h"
+#include "drawing/RenderedBitmapImage.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Image.h"

@@ -1,4 +1,4 @@
-#include "detail/CenteredTextOrigin.h"
+#include "drawing/CenteredTextOrigin.h"
 
 #include "platform/graphics/AttributedString.h"
 

@@ -1,4 +1,4 @@
-#include "detail/RenderedBitmapImage.h"
+#include "drawing/RenderedBitmapImage.h"
 
 #include <cmath>
 
