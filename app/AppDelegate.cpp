@@ -39,6 +39,7 @@ AppDelegate::Environment AppDelegate::Environment::live(foundation::UserDefaults
     environment.stopSensorClient = [] { SensorClient::shared().stop(); };
     environment.loginItem = LoginItem::live();
     environment.appIcon = [](bool dark) { return loadAppIcon(foundation::Bundle::main(), dark); };
+    environment.fetchManifest = UpdateController::liveFetch();
     return environment;
 }
 
@@ -114,7 +115,7 @@ AppLanguage AppDelegate::resolvedLanguage() const {
 
 UpdateController& AppDelegate::updates() {
     if (!updates_)
-        updates_ = std::make_unique<UpdateController>(defaults());
+        updates_ = makeUpdateController();
     return *updates_;
 }
 
@@ -193,6 +194,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     installSettingsActions();
     installClickActions();
+    installUpdateActions();
     installEditingPanels();
     fullscreenMonitor->changed = [weak] {
         if (auto self = weak.lock())

@@ -74,6 +74,8 @@ public:
         std::optional<LoginItem> loginItem;
         // The "AppIcon" or "AppIconDark" resource; none, or none answered: the icon stays.
         std::function<std::optional<gfx::Image>(bool dark)> appIcon;
+        // Loads the release manifest; none: update checks never reach the network and fail.
+        ManifestFetch fetchManifest;
 
         // The live machine, the main run loop and the process's languages over `defaults`.
         static Environment live(foundation::UserDefaults& defaults);
@@ -181,6 +183,8 @@ public:
     // The language the interface speaks now: the stored choice, else the user's languages.
     AppLanguage resolvedLanguage() const;
     UpdateController& updates();
+    std::shared_ptr<UpdateController> makeUpdateController();
+    void installUpdateActions();
 
     Sampler& sampler() { return *sampler_; }
     const std::shared_ptr<SamplingResources>& samplingResources() const {
@@ -258,7 +262,7 @@ private:
     // the readings they skip while closed.
     bool detailsOpening_ = false;
     std::unique_ptr<Sampler> sampler_;
-    std::unique_ptr<UpdateController> updates_;
+    std::shared_ptr<UpdateController> updates_;
 };
 
 // The strip height from every screen's menu-bar height (the frame's top less the visible

@@ -7,11 +7,14 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/x11/X11WindowList.h"
 #include "platform/toolkit/x11/X11WindowServer.h"
+#include "updates/UpdateCheckCommand.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <memory>
 #include <mutex>
 
@@ -46,8 +49,12 @@ struct Shutdown {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     using namespace pulsedeck;
+    // A debugging aid: one update check against the given manifest, printed, and nothing else.
+    if (argc == 3 && std::strcmp(argv[1], "--check-updates") == 0)
+        return runUpdateCheckCommand(argv[2], UpdateController::liveFetch(), std::cout);
+
     // Checked before anything is read or written: a run without a display would sample unseen
     // for ever and use up the first launch's details and tip.
     const char* display = std::getenv("DISPLAY");

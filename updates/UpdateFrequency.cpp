@@ -1,6 +1,9 @@
 #include "updates/UpdateFrequency.h"
 
+#include "platform/foundation/Calendar.h"
 #include "platform/foundation/UserDefaults.h"
+
+#include <cmath>
 
 namespace pulsedeck {
 
@@ -29,6 +32,31 @@ std::optional<UpdateFrequency> parseUpdateFrequency(std::string_view rawName) {
 UpdateFrequency storedUpdateFrequency(const foundation::UserDefaults& defaults) {
     return parseUpdateFrequency(defaults.stringForKey(updateCheckFrequencyKey).value_or(""))
         .value_or(UpdateFrequency::weekly);
+}
+
+std::optional<foundation::Date> nextCheckDate(UpdateFrequency frequency,
+                                              foundation::Date lastAttempt) {
+    switch (frequency) {
+    case UpdateFrequency::weekly:
+        return foundation::dateByAdding(7, 0, lastAttempt);
+    case UpdateFrequency::monthly:
+        return foundation::dateByAdding(0, 1, lastAttempt);
+    case UpdateFrequency::quarterly:
+        return foundation::dateByAdding(0, 3, lastAttempt);
+    case UpdateFrequency::never:
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+bool isDue(UpdateFrequency frequency, std::optional<foundation::Date> lastAttempt,
+           foundation::Date now) {
+    if (frequency == UpdateFrequency::never)
+        return false;
+    if (!lastAttempt || !std::isfinite(lastAttempt->timeIntervalSince1970) || *lastAttempt > now)
+        return true;
+    const auto next = nextCheckDate(frequency, *lastAttempt);
+    return next && now >= *next;
 }
 
 } // namespace pulsedeck

@@ -73,4 +73,8 @@ int compareVersions(std::string_view a, std::string_view b) {
     return 0;
 }
 
+std::int64_t buildNumber(std::string_view text) {
+    return signedInteger(text).value_or(0);
+}
+
 } // namespace pulsedeck

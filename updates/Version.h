@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace pulsedeck {
@@ -13,5 +14,9 @@ bool isValidVersion(std::string_view text);
 // pieces that are not a signed 64-bit integer are dropped (so "1.x.3" compares as "1.3"); a
 // missing piece counts as 0 ("1.2" equals "1.2.0"). Pure; any thread.
 int compareVersions(std::string_view a, std::string_view b);
+
+// A build text as a number: decimal digits with an optional leading sign within the signed
+// 64-bit range, else 0 ("", "1.0.3", "57a"). Pure; any thread.
+std::int64_t buildNumber(std::string_view text);
 
 } // namespace pulsedeck

@@ -20,6 +20,10 @@ TEST(Bundle, IdentityIsFixedAndVersionComesFromTheBuild) {
     EXPECT_EQ(bundle.displayName(), "Pulsedeck");
     EXPECT_EQ(bundle.shortVersion(), PULSEDECK_VERSION);
     EXPECT_FALSE(bundle.shortVersion().empty());
+    ASSERT_TRUE(bundle.buildVersion());
+    EXPECT_EQ(*bundle.buildVersion(), PULSEDECK_BUILD);
+    EXPECT_FALSE(bundle.buildVersion()->empty());
+    EXPECT_EQ(bundle.buildVersion()->find_first_not_of("0123456789"), std::string::npos);
 }
 
 TEST(Bundle, ResourcesBesideTheExecutableWinOverTheInstalledFolder) {

@@ -1,0 +1,87 @@
+#include "updates/UpdateCheckCommand.h"
+
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/ProcessInfo.h"
+#include "platform/foundation/UserDefaults.h"
+#include "updates/Version.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace pulsedeck {
+
+namespace {
+
+// The fetch ends itself within 30 s; this only keeps a loader that never answers from hanging.
+constexpr double commandTimeLimit = 40;
+
+// A folder of its own for the check's preferences, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pulsedeck-check-XXXXXX");
+        if (mkdtemp(pattern.data()))
+            path_ = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace
+
+int runUpdateCheckCommand(const std::string& manifestURL, ManifestFetch fetch, std::ostream& out) {
+    ScratchFolder scratch;
+    if (scratch.path().empty()) {
+        out << "failed: no temporary folder\n";
+        return 1;
+    }
+    std::optional<UpdateOutcome> outcome;
+    {
+        foundation::UserDefaults defaults(scratch.path(), "check-updates");
+        const auto bundle = foundation::Bundle::main();
+        const auto system = foundation::OperatingSystemInfo::read().version;
+        auto& loop = dispatch::RunLoop::main();
+        UpdateController::Configuration configuration;
+        configuration.defaults = &defaults;
+        configuration.source = manifestURL;
+        configuration.version = bundle.shortVersion().empty() ? "0" : bundle.shortVersion();
+        configuration.build = buildNumber(bundle.buildVersion().value_or(""));
+        configuration.systemVersion = std::to_string(system.major) + "." +
+                                      std::to_string(system.minor) + "." +
+                                      std::to_string(system.patch);
+        configuration.fetch = std::move(fetch);
+        configuration.loop = &loop;
+        auto controller = UpdateController::create(std::move(configuration));
+        controller->present = [&outcome](const UpdateOutcome& shown) { outcome = shown; };
+        controller->check(true);
+        const double deadline = dispatch::systemUptime() + commandTimeLimit;
+        loop.runNested(dispatch::RunLoopMode::defaultMode, [&] {
+            if (outcome || dispatch::systemUptime() > deadline)
+                return false;
+            // Wakes the loop now and then to look at the deadline.
+            loop.queue().asyncAfter(1, [] {});
+            return true;
+        });
+    }
+    if (!outcome) {
+        out << "failed: no answer within " << commandTimeLimit << " s\n";
+        return 1;
+    }
+    out << describe(*outcome) << "\n";
+    const auto kind = outcome->kind;
+    return kind == UpdateOutcome::Kind::failed || kind == UpdateOutcome::Kind::unavailable ? 1 : 0;
+}
+
+} // namespace pulsedeck
