@@ -43,6 +43,17 @@ RootGeometry::PixelRect RootGeometry::pixelsFromRect(const gfx::Rect& rect) cons
     return pixels;
 }
 
+Strut clampedStrut(const Strut& strut, const RootGeometry::PixelRect& dock, int rootWidth,
+                   int rootHeight) {
+    auto within = [](long value, long limit) { return std::clamp(value, 0L, std::max(0L, limit)); };
+    Strut clamped = strut;
+    clamped.top = within(strut.top, std::min<long>(rootHeight, long(dock.y) + dock.height));
+    clamped.bottom = within(strut.bottom, std::min<long>(rootHeight, long(rootHeight) - dock.y));
+    clamped.left = within(strut.left, std::min<long>(rootWidth, long(dock.x) + dock.width));
+    clamped.right = within(strut.right, std::min<long>(rootWidth, long(rootWidth) - dock.x));
+    return clamped;
+}
+
 std::vector<MonitorArea> primaryFirst(std::vector<MonitorArea> monitors) {
     auto primary = std::find_if(monitors.begin(), monitors.end(),
                                 [](const MonitorArea& monitor) { return monitor.primary; });

@@ -52,6 +52,12 @@ private:
     int scale_ = 1;
 };
 
+// A strut as far as it can hold: no edge reserved beyond the root window, nor beyond the far side
+// of the dock that claims it (a dock reserves the space it covers, and a strut of 100,000 pixels
+// from a 30-pixel panel is a fault of that panel, not a screen to give away).
+Strut clampedStrut(const Strut& strut, const RootGeometry::PixelRect& dock, int rootWidth,
+                   int rootHeight);
+
 // The monitors with the primary first (the first monitor when none is marked primary).
 std::vector<MonitorArea> primaryFirst(std::vector<MonitorArea> monitors);
 

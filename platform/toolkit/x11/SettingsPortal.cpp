@@ -70,51 +70,90 @@ std::unique_ptr<SettingsPortal> SettingsPortal::connect(dispatch::RunLoop& loop,
     if (!address)
         return nullptr;
     // Opened by address rather than as "the session bus": libdbus would remember the first
-    // address it saw for the life of the process.
+    // address it saw for the life of the process. Opening only connects the socket; nothing is
+    // read from the bus until the loop finds its descriptor ready.
     DBusError error;
     dbus_error_init(&error);
     DBusConnection* connection = dbus_connection_open_private(address->c_str(), &error);
-    if (connection && !dbus_bus_register(connection, &error)) {
-        dbus_connection_close(connection);
-        dbus_connection_unref(connection);
-        connection = nullptr;
-    }
     if (!connection) {
         dbus_error_free(&error);
         return nullptr;
     }
     dbus_connection_set_exit_on_disconnect(connection, false);
-    std::unique_ptr<SettingsPortal> portal(new SettingsPortal(connection, std::move(changed)));
-    int fd = -1;
-    if (!dbus_connection_get_unix_fd(connection, &fd))
-        return nullptr;
+    std::unique_ptr<SettingsPortal> portal(
+        new SettingsPortal(connection, loop, std::move(changed)));
     SettingsPortal* self = portal.get();
-    portal->source_ = loop.addSource(fd, POLLIN, [self](short revents) {
-        if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            self->source_.reset();
-            return;
-        }
-        self->pump();
-    });
+    auto add = [](DBusWatch* watch, void* data) -> dbus_bool_t {
+        static_cast<SettingsPortal*>(data)->watch(watch);
+        return true;
+    };
+    auto remove = [](DBusWatch* watch, void* data) {
+        static_cast<SettingsPortal*>(data)->watches_.erase(watch);
+    };
+    auto toggled = [](DBusWatch* watch, void* data) {
+        static_cast<SettingsPortal*>(data)->watch(watch);
+    };
+    if (!dbus_connection_set_watch_functions(connection, add, remove, toggled, self, nullptr))
+        return nullptr;
     dbus_connection_add_filter(connection, &portalFilter, self, nullptr);
+
+    // The bus's Hello (what dbus_bus_register sends, without waiting for its answer); the bus
+    // takes the messages after it in order.
+    DBusMessage* hello = dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS,
+                                                      DBUS_INTERFACE_DBUS, "Hello");
+    if (!hello)
+        return nullptr;
+    dbus_connection_send(connection, hello, nullptr);
+    dbus_message_unref(hello);
     const std::string rule = std::string("type='signal',interface='") + settingsInterface +
                              "',member='SettingChanged',path='" + portalPath + "'";
+    // Without an error to fill, adding the match does not wait for the bus's answer.
     dbus_bus_add_match(connection, rule.c_str(), nullptr);
     portal->request(appearanceNamespace, colorSchemeKey);
     portal->request(appearanceNamespace, contrastKey);
     portal->request(interfaceNamespace, animationsKey);
-    dbus_connection_flush(connection);
     return portal;
 }
 
-SettingsPortal::SettingsPortal(DBusConnection* connection, std::function<void()> changed)
-    : connection_(connection), changed_(std::move(changed)) {}
+SettingsPortal::SettingsPortal(DBusConnection* connection, dispatch::RunLoop& loop,
+                               std::function<void()> changed)
+    : connection_(connection), changed_(std::move(changed)), loop_(loop) {}
 
 SettingsPortal::~SettingsPortal() {
-    source_.reset();
+    dbus_connection_set_watch_functions(connection_, nullptr, nullptr, nullptr, nullptr, nullptr);
+    watches_.clear();
     dbus_connection_remove_filter(connection_, &portalFilter, this);
     dbus_connection_close(connection_);
     dbus_connection_unref(connection_);
+}
+
+void SettingsPortal::watch(DBusWatch* watch) {
+    watches_.erase(watch);
+    if (!dbus_watch_get_enabled(watch))
+        return;
+    const unsigned flags = dbus_watch_get_flags(watch);
+    short events = 0;
+    if (flags & DBUS_WATCH_READABLE)
+        events |= POLLIN;
+    if (flags & DBUS_WATCH_WRITABLE)
+        events |= POLLOUT;
+    watches_[watch] =
+        loop_.addSource(dbus_watch_get_unix_fd(watch), events, [this, watch](short revents) {
+            unsigned ready = 0;
+            if (revents & POLLIN)
+                ready |= DBUS_WATCH_READABLE;
+            if (revents & POLLOUT)
+                ready |= DBUS_WATCH_WRITABLE;
+            if (revents & POLLERR)
+                ready |= DBUS_WATCH_ERROR;
+            if (revents & (POLLHUP | POLLNVAL))
+                ready |= DBUS_WATCH_HANGUP;
+            // A bus that went away keeps its descriptor in error; libdbus then removes the watch.
+            if (revents & (POLLHUP | POLLERR | POLLNVAL))
+                watches_.erase(watch);
+            dbus_watch_handle(watch, ready);
+            dispatch();
+        });
 }
 
 void SettingsPortal::request(const char* nameSpace, const char* key) {
@@ -206,8 +245,7 @@ bool SettingsPortal::takeSignal(DBusMessage* message) {
     return true;
 }
 
-void SettingsPortal::pump() {
-    dbus_connection_read_write(connection_, 0);
+void SettingsPortal::dispatch() {
     while (dbus_connection_dispatch(connection_) == DBUS_DISPATCH_DATA_REMAINS) {
     }
 }

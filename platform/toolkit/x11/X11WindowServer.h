@@ -112,6 +112,8 @@ private:
     void readDesktop();
     void refreshScreens();
     std::vector<Strut> otherStruts() const;
+    // Where an X window lies on the root, in pixels; none once it is gone.
+    std::optional<RootGeometry::PixelRect> rootArea(unsigned long xid) const;
     void readXSettings();
 
     void drainEvents();

@@ -122,18 +122,33 @@ std::vector<Strut> X11WindowServer::otherStruts() const {
     for (::Window candidate : candidates) {
         if (isOurs(candidate))
             continue;
+        std::optional<Strut> strut;
         const auto partial = cardinals(display_, candidate, (*atoms_)[wmStrutPartial], XA_CARDINAL);
         if (partial.size() >= 12) {
-            struts.push_back({partial[0], partial[1], partial[2], partial[3], partial[4],
-                              partial[5], partial[6], partial[7], partial[8], partial[9],
-                              partial[10], partial[11]});
-            continue;
+            strut = Strut{partial[0], partial[1], partial[2], partial[3], partial[4],  partial[5],
+                          partial[6], partial[7], partial[8], partial[9], partial[10], partial[11]};
+        } else if (const auto plain =
+                       cardinals(display_, candidate, (*atoms_)[wmStrut], XA_CARDINAL);
+                   plain.size() >= 4) {
+            strut = Strut::fullSpan(plain[0], plain[1], plain[2], plain[3]);
         }
-        const auto plain = cardinals(display_, candidate, (*atoms_)[wmStrut], XA_CARDINAL);
-        if (plain.size() >= 4)
-            struts.push_back(Strut::fullSpan(plain[0], plain[1], plain[2], plain[3]));
+        // A dock that vanished meanwhile reserves nothing.
+        if (const auto dock = strut ? rootArea(candidate) : std::nullopt)
+            struts.push_back(clampedStrut(*strut, *dock, rootWidth_, rootHeight_));
     }
     return struts;
+}
+
+std::optional<RootGeometry::PixelRect> X11WindowServer::rootArea(unsigned long xid) const {
+    XWindowAttributes attributes{};
+    ::Window child = None;
+    RootGeometry::PixelRect area;
+    if (!XGetWindowAttributes(display_, xid, &attributes) ||
+        !XTranslateCoordinates(display_, xid, root_, 0, 0, &area.x, &area.y, &child))
+        return std::nullopt;
+    area.width = attributes.width;
+    area.height = attributes.height;
+    return area;
 }
 
 std::vector<ScreenDescription> X11WindowServer::screens() const {

@@ -88,4 +88,40 @@ TEST(ScreenLayout, NoMonitorsNoScreens) {
     EXPECT_TRUE(describeScreens({}, 0, 0, {}, 1, 24).empty());
 }
 
+TEST(ScreenLayout, StrutsAreClampedToTheRootAndTheDockThatClaimsThem) {
+    struct Case {
+        const char* name;
+        RootGeometry::PixelRect dock;
+        Strut strut;
+        Strut expected;
+    };
+    const auto top = [](long pixels) { return Strut{0, 0, pixels, 0, 0, 0, 0, 0, 0, 1279, 0, 0}; };
+    const auto bottom = [](long pixels) {
+        return Strut{0, 0, 0, pixels, 0, 0, 0, 0, 0, 0, 0, 1279};
+    };
+    const Case cases[] = {
+        {"a panel reserving what it covers keeps it", {0, 0, 1280, 30}, top(30), top(30)},
+        {"a runaway top strut stops at the panel's bottom", {0, 0, 1280, 30}, top(100000), top(30)},
+        {"a panel below another reserves down to its own bottom",
+         {0, 24, 1280, 30},
+         top(100000),
+         top(54)},
+        {"a runaway bottom strut stops at the panel's top",
+         {0, 770, 1280, 30},
+         bottom(100000),
+         bottom(30)},
+        {"a negative strut reserves nothing", {0, 0, 1280, 30}, top(-5), top(0)},
+        {"a dock larger than the root reserves no more than the root",
+         {0, 0, 1280, 5000},
+         top(100000),
+         top(800)},
+        {"sides clamp alike",
+         {0, 0, 40, 800},
+         Strut{100000, 0, 0, 0, 0, 799, 0, 0, 0, 0, 0, 0},
+         Strut{40, 0, 0, 0, 0, 799, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(clampedStrut(c.strut, c.dock, 1280, 800), c.expected) << c.name;
+}
+
 } // namespace

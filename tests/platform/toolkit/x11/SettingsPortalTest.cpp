@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/RunLoop.h"
 #include "support/RunUntil.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestPaths.h"
 
 #include <chrono>
@@ -23,30 +24,8 @@
 namespace {
 
 using testsupport::runUntil;
+using testsupport::ScopedEnvironment;
 using ui::x11::SettingsPortal;
-
-// Sets an environment variable (or clears it) for the object's lifetime.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            previous_ = old;
-        if (value)
-            setenv(name, value->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnvironment() {
-        if (previous_)
-            setenv(name_, previous_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> previous_;
-};
 
 // A session bus of the test's own and a stand-in for the desktop's settings portal on it, which
 // answers Read with the values the test sets and can announce a change.

@@ -10,14 +10,21 @@
 #include "platform/toolkit/Window.h"
 #include "platform/toolkit/Workspace.h"
 #include "platform/toolkit/x11/X11WindowServer.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestPaths.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 // Xlib's macros (None, Bool, Status) must come after every other header.
@@ -330,6 +337,28 @@ TEST_F(X11Server, StatusBarSitsBelowAnotherPanelsTopStrut) {
         << barTop().first << ", " << barTop().second;
     screens = server->screens();
     EXPECT_EQ(screens.front().frame.maxY(), 800);
+}
+
+TEST_F(X11Server, StatusBarStaysAtTheTopBelowAPanelThatClaimsMoreThanTheScreen) {
+    // A 30-pixel panel whose top strut is 100,000 pixels.
+    XSetWindowAttributes set{};
+    set.override_redirect = True;
+    ::Window panel = XCreateWindow(user, DefaultRootWindow(user), 0, 0, 1280, 30, 0, CopyFromParent,
+                                   InputOutput, CopyFromParent, CWOverrideRedirect, &set);
+    testsupport::setWindowProperty(user, panel, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL,
+                                   {0, 0, 100000, 0, 0, 0, 0, 0, 0, 1279, 0, 0});
+    XMapWindow(user, panel);
+    XSync(user, False);
+    settle();
+
+    app->statusBar().statusItem(40);
+    auto bar = app->statusBar().window();
+    ASSERT_TRUE(runUntil([&] { return viewable(*bar); }));
+    const auto area = testsupport::rootArea(server->display(), *xWindow(*bar));
+    EXPECT_EQ(area.y, 30);
+    const auto screens = server->screens();
+    EXPECT_EQ(screens.front().frame.maxY(), 800 - 30);
+    EXPECT_EQ(screens.front().visibleFrame.height(), 800 - 30 - 24);
 }
 
 TEST_F(X11Server, ContextMenuOpensTracksAndClosesOnAClickOutside) {
@@ -657,6 +686,88 @@ TEST_F(X11Server, AppearanceAndReduceMotionFollowTheSettingsManager) {
     publish(settingsBlob("Adwaita", 1));
     EXPECT_TRUE(runUntil([&] { return app->effectiveAppearance() == gfx::Appearance::light; }));
     EXPECT_FALSE(app->workspace().accessibilityDisplayShouldReduceMotion());
+}
+
+// A session bus that takes connections and never says a word: the kernel completes each
+// connection on the listening socket, and nothing ever reads or answers it.
+class SilentBus {
+public:
+    SilentBus() {
+        const std::string path = (folder_.path() / "bus").string();
+        listener_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path.copy(address.sun_path, sizeof address.sun_path - 1);
+        if (listener_ >= 0 &&
+            bind(listener_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+            listen(listener_, 16) == 0)
+            address_ = "unix:path=" + path;
+    }
+    ~SilentBus() { hangUp(); }
+    SilentBus(const SilentBus&) = delete;
+    SilentBus& operator=(const SilentBus&) = delete;
+
+    const std::string& address() const { return address_; }
+    // Drops every connection the bus holds, so a client that waits on it is released.
+    void hangUp() {
+        if (listener_ >= 0)
+            close(listener_);
+        listener_ = -1;
+    }
+
+private:
+    testsupport::TemporaryDirectory folder_;
+    int listener_ = -1;
+    std::string address_;
+};
+
+TEST(X11StartUp, GoesOnWithTheSettingsManagersAppearanceWhileTheBusNeverAnswers) {
+    testsupport::XvfbServer xvfb;
+    ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
+    Display* user = XOpenDisplay(xvfb.displayName().c_str());
+    ASSERT_NE(user, nullptr);
+    const ::Window manager =
+        XCreateSimpleWindow(user, DefaultRootWindow(user), 0, 0, 1, 1, 0, 0, 0);
+    const Atom settings = XInternAtom(user, "_XSETTINGS_SETTINGS", False);
+    const auto blob = settingsBlob("Adwaita-dark", 1);
+    XChangeProperty(user, manager, settings, settings, 8, PropModeReplace, blob.data(),
+                    int(blob.size()));
+    XSetSelectionOwner(user, XInternAtom(user, "_XSETTINGS_S0", False), manager, CurrentTime);
+    XSync(user, False);
+
+    SilentBus bus;
+    ASSERT_FALSE(bus.address().empty());
+    testsupport::ScopedEnvironment address("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    dispatch::RunLoop loop;
+    dispatch::ScopedMainRunLoop scopedLoop(loop);
+    ui::x11::X11WindowServer::Options options;
+    options.displayName = xvfb.displayName();
+    options.backingScale = 1;
+    options.usePortal = true;
+    // Opened off the test's thread, so a start-up that waits on the bus fails here instead of
+    // hanging the test: hanging up the bus releases it.
+    std::packaged_task<std::unique_ptr<ui::x11::X11WindowServer>()> opening(
+        [&] { return ui::x11::X11WindowServer::open(loop, options); });
+    auto opened = opening.get_future();
+    std::thread opener(std::move(opening));
+    const bool started = opened.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!started)
+        bus.hangUp();
+    opener.join();
+    auto server = opened.get();
+    EXPECT_TRUE(started) << "start-up waited for a bus that never answers";
+    ASSERT_TRUE(server);
+
+    ui::Application app(*server, loop);
+    EXPECT_EQ(app.effectiveAppearance(), gfx::Appearance::dark);
+    // The loop goes on turning while the bus stays silent.
+    bool turned = false;
+    loop.queue().async([&] { turned = true; });
+    EXPECT_TRUE(testsupport::runUntil(
+        loop, [&] { return turned; }, 1));
+    testsupport::settle(loop, 0.2);
+    EXPECT_EQ(app.effectiveAppearance(), gfx::Appearance::dark);
+    XCloseDisplay(user);
 }
 
 TEST_F(X11Server, WindowsOnAllSpacesAreSticky) {
