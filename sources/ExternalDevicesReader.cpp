@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <system_error>
 
 namespace pulsedeck {
 
@@ -37,6 +38,14 @@ std::optional<std::string> firstString(const sys::DeviceProperties& properties,
                                        std::string_view key, std::string_view fallbackKey) {
     auto value = sys::stringProperty(properties, key);
     return value ? value : sys::stringProperty(properties, fallbackKey);
+}
+
+// Whether the machine has a Thunderbolt / USB4 bus with anything on it: a host router shows
+// as a domain there. One directory read, every 30 s at most.
+bool hasThunderboltBus(const sys::SystemRoots& roots) {
+    std::error_code error;
+    const std::filesystem::directory_iterator devices(roots.sys / "bus/thunderbolt/devices", error);
+    return !error && devices != std::filesystem::directory_iterator();
 }
 
 } // namespace
@@ -116,7 +125,16 @@ ExternalDevicesSnapshot ExternalDevicesReader::sample(double now) {
         thunderbolt = thunderbolt_;
     }
     if (thunderboltDue) {
-        startThunderboltRead();
+        if (hasThunderboltBus(environment_.roots)) {
+            startThunderboltRead();
+        } else {
+            // Nothing for the helper to report: it is not started, and a bus that went (its
+            // driver unloaded) takes its devices with it.
+            std::lock_guard lock(thunderboltLock_);
+            thunderbolt_.clear();
+            thunderboltInFlight_ = false;
+            thunderbolt.clear();
+        }
     }
 
     mergeThunderbolt(thunderbolt, list);

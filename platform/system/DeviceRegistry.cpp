@@ -89,6 +89,47 @@ linkedChildren(const fs::path& folder) {
     return children;
 }
 
+// Where a USB device meets the machine, as the firmware describes the ports on the way.
+enum class Attachment { unknown, pluggable, inside };
+
+// USB devices are named "<bus>-<port>[.<port>…]"; root hubs "usb<bus>".
+bool isUSBDeviceName(std::string_view name) {
+    const std::size_t dash = name.find('-');
+    return dash != std::string_view::npos && dash > 0 && name.find(':') == std::string_view::npos &&
+           std::all_of(name.begin(), name.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || c == '-' || c == '.'; });
+}
+
+// The nearest port from the device up to the root hub whose connect type is known decides: a
+// hot-plug port takes plugged-in things (a dock, and everything inside the dock), a hard-wired
+// port or one the firmware calls unused has something wired inside the case (a camera, a radio,
+// the board's own hub and all behind it). Hubs nest at most seven tiers.
+Attachment portAttachment(fs::path device) {
+    constexpr int hubTierLimit = 7;
+    for (int tier = 0; tier < hubTierLimit && isUSBDeviceName(device.filename().string()); ++tier) {
+        const std::optional<std::string> type = deviceAttribute(device / "port" / "connect_type");
+        if (type == "hotplug") {
+            return Attachment::pluggable;
+        }
+        if (type == "hardwired" || type == "not used") {
+            return Attachment::inside;
+        }
+        device = device.parent_path();
+    }
+    return Attachment::unknown;
+}
+
+// A Bluetooth radio (class e0, by the device or its first interface). Where the firmware tells
+// nothing of its port, it is the one on the laptop's Wi-Fi card far more often than a dongle.
+bool isWirelessController(const fs::path& device) {
+    constexpr std::int64_t wirelessControllerClass = 0xe0;
+    if (deviceHex(device / "bDeviceClass") == wirelessControllerClass) {
+        return true;
+    }
+    const fs::path firstInterface = device / (device.filename().string() + ":1.0");
+    return deviceHex(firstInterface / "bInterfaceClass") == wirelessControllerClass;
+}
+
 void addUSBDeviceProperties(const fs::path& path, DeviceProperties& properties) {
     if (auto product = deviceAttribute(path / "product")) {
         properties.emplace("USB Product Name", std::move(*product));
@@ -103,22 +144,17 @@ void addUSBDeviceProperties(const fs::path& path, DeviceProperties& properties) 
     if (auto deviceClass = deviceHex(path / "bDeviceClass")) {
         properties.emplace("bDeviceClass", *deviceClass);
     }
-    if (auto removable = deviceAttribute(path / "removable")) {
-        if (*removable == "fixed") {
-            properties.emplace("Built-In", true);
-        } else if (*removable == "removable") {
-            properties.emplace("Built-In", false);
-        }
+    const Attachment attachment = portAttachment(path);
+    if (attachment != Attachment::unknown) {
+        properties.emplace("USBPortType", std::int64_t{attachment == Attachment::inside ? 2 : 0});
     }
-    if (auto connectType = deviceAttribute(path / "port" / "connect_type")) {
-        if (*connectType == "hardwired") {
-            properties.emplace("USBPortType", std::int64_t{2});
-        } else if (*connectType == "hotplug") {
-            properties.emplace("USBPortType", std::int64_t{0});
-        }
+    const std::optional<std::string> removable = deviceAttribute(path / "removable");
+    if (attachment == Attachment::pluggable || removable == "removable") {
+        properties.emplace("Built-In", false);
+    } else if (removable == "fixed" || isWirelessController(path)) {
+        properties.emplace("Built-In", true);
     }
 }
-
 } // namespace
 
 std::optional<double> numberProperty(const DeviceProperties& properties, std::string_view key) {

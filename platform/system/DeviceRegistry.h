@@ -46,8 +46,10 @@ std::uint64_t stableHash(std::string_view text);
 //
 // Properties by kind of entry:
 //   USB device     "USB Product Name", "USB Vendor Name" (strings), "UsbLinkSpeed" (bits per
-//                  second), "bDeviceClass", "Built-In" (the port is fixed), "USBPortType"
-//                  (0 hot-plug port, 2 hard-wired)
+//                  second), "bDeviceClass", "USBPortType" (0 behind a hot-plug port, 2 behind a
+//                  hard-wired or unused one: the nearest port up to the root hub that says),
+//                  "Built-In" (false behind a hot-plug port or on a removable one, else true
+//                  on a fixed port or for a Bluetooth radio no port tells of)
 //   USB interface  "bInterfaceClass"
 //   block device   "Whole" (not a partition), "Size" (bytes), "BSD Name"
 // Other entries have no properties. Stateless apart from its roots; safe on any thread.

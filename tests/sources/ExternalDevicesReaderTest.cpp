@@ -164,6 +164,30 @@ TEST_F(FixtureMachine, ScanListsEveryExternalDeviceWithExactFields) {
     }
 }
 
+// A laptop whose camera, Bluetooth radio, fingerprint reader and board hub sit on USB ports
+// inside the case, with a mouse and a dock plugged in, and no Thunderbolt controller.
+TEST_F(FixtureMachine, ALaptopListsWhatIsPluggedInAndNothingBuiltIn) {
+    testsupport::TemporaryDirectory scratch;
+    const fs::path runs = scratch.path() / "runs";
+    const fs::path profiler = scratch.path() / "profiler.sh";
+    writeScript(profiler, "echo run >> '" + runs.string() + "'\necho '{}'\n");
+    auto reader = makeReader(testsupport::fixturePath("devices-laptop"), profiler);
+
+    const ExternalDevicesSnapshot snapshot = reader->sample(100);
+    EXPECT_EQ(names(snapshot), (std::vector<std::string>{"Pointer Optical Mouse",
+                                                         "USB3.0 Card Reader", "USB3.1 Hub"}))
+        << "the camera on an unused port, the radio, the board hub and what hangs from it are "
+           "inside; the dock's own card reader is plugged in with the dock";
+    ASSERT_EQ(snapshot.devices.size(), 3u);
+    EXPECT_EQ(snapshot.devices[1].kind, ExternalDeviceKind::card);
+
+    EXPECT_EQ(work.runPending(), 0) << "no disk to measure and no Thunderbolt bus to ask";
+    reader->noteChange(true);
+    reader->sample(140);
+    EXPECT_EQ(work.runPending(), 0);
+    EXPECT_FALSE(fs::exists(runs)) << "the Thunderbolt helper never started";
+}
+
 TEST_F(FixtureMachine, ServesTheCacheForFiveSecondsUnlessAnEventArrives) {
     testsupport::TemporaryDirectory copy;
     fs::copy(testsupport::fixturePath("devices"), copy.path(),
