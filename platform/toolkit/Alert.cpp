@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <pango/pango.h>
 #include <sstream>
+#include <string_view>
 
 namespace ui {
 
@@ -101,6 +103,34 @@ private:
     std::vector<std::shared_ptr<AlertButton>> buttons_;
 };
 
+// The paragraph cut where a line may end (the text engine's rules: after a space, between two
+// ideographs, never before a closing mark such as "。"); each piece keeps its trailing spaces.
+std::vector<std::string_view> breakablePieces(std::string_view paragraph) {
+    const int characters =
+        static_cast<int>(g_utf8_strlen(paragraph.data(), static_cast<gssize>(paragraph.size())));
+    std::vector<PangoLogAttr> attributes(static_cast<std::size_t>(characters) + 1);
+    pango_get_log_attrs(paragraph.data(), static_cast<int>(paragraph.size()), -1, nullptr,
+                        attributes.data(), static_cast<int>(attributes.size()));
+    std::vector<std::string_view> pieces;
+    std::size_t start = 0;
+    const char* at = paragraph.data();
+    for (int character = 1; character < characters; ++character) {
+        at = g_utf8_next_char(at);
+        if (!attributes[static_cast<std::size_t>(character)].is_line_break)
+            continue;
+        const auto offset = static_cast<std::size_t>(at - paragraph.data());
+        pieces.push_back(paragraph.substr(start, offset - start));
+        start = offset;
+    }
+    pieces.push_back(paragraph.substr(start));
+    return pieces;
+}
+
+std::string withoutTrailingSpaces(std::string line) {
+    line.erase(line.find_last_not_of(" \t") + 1);
+    return line;
+}
+
 } // namespace
 
 std::vector<std::string> wrapText(const std::string& text, double width,
@@ -108,18 +138,24 @@ std::vector<std::string> wrapText(const std::string& text, double width,
     std::vector<std::string> lines;
     std::istringstream paragraphs(text);
     for (std::string paragraph; std::getline(paragraphs, paragraph);) {
-        std::istringstream words(paragraph);
+        // Text that is not UTF-8 has no break rules to follow: one line.
+        if (!g_utf8_validate(paragraph.data(), static_cast<gssize>(paragraph.size()), nullptr)) {
+            lines.push_back(paragraph);
+            continue;
+        }
+        const auto leading = paragraph.find_first_not_of(" \t");
         std::string line;
-        for (std::string word; words >> word;) {
-            const std::string candidate = line.empty() ? word : line + " " + word;
-            if (!line.empty() && measure(candidate) > width) {
-                lines.push_back(line);
-                line = word;
+        for (auto piece : breakablePieces(
+                 std::string_view(paragraph).substr(std::min(leading, paragraph.size())))) {
+            std::string candidate = line + std::string(piece);
+            if (!line.empty() && measure(withoutTrailingSpaces(candidate)) > width) {
+                lines.push_back(withoutTrailingSpaces(std::move(line)));
+                line = std::string(piece);
             } else {
-                line = candidate;
+                line = std::move(candidate);
             }
         }
-        lines.push_back(line);
+        lines.push_back(withoutTrailingSpaces(std::move(line)));
     }
     return lines;
 }

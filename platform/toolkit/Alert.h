@@ -73,7 +73,10 @@ private:
     std::optional<long> response_;
 };
 
-// Greedy word wrap of text into lines no wider than width with the given measure.
+// Greedy wrap of text into lines no wider than width with the given measure, at the places the
+// text engine allows a line to end (spaces in most languages; between characters in Chinese and
+// Japanese, except before closing punctuation). A piece that cannot be cut and is wider than
+// width stands on a line of its own; "\n" ends a paragraph.
 std::vector<std::string> wrapText(const std::string& text, double width,
                                   const std::function<double(const std::string&)>& measure);
 

@@ -14,37 +14,46 @@ bool isBlueish(gfx::Rgba8 pixel) {
     return pixel.blue > 200 && pixel.red < 120 && pixel.alpha == 255;
 }
 
-// What a first launch puts on the screen once the delayed steps have run: the strip in the
-// status bar, the details below it and the tip.
-TEST(LaunchRender, FirstLaunchShowsTheStripTheDetailsAndTheTip) {
+// A first launch on a headless screen in `language`, once the delayed steps have run.
+struct FirstLaunch {
+    explicit FirstLaunch(std::string language) {
+        defaults.setObject("dark", PreferenceKey::appAppearance);
+        environment.defaults = &defaults;
+        environment.loop = &loop;
+        environment.makeResources = [&] { return readers.make(); };
+        environment.samplingExecution = dispatch::SerialQueue::Execution::manual;
+        environment.preferredLanguages = [language] { return std::vector<std::string>{language}; };
+        delegate = AppDelegate::create(environment);
+        app.setDelegate(delegate);
+        app.finishLaunching();
+        for (int tick = 0; tick < 30; ++tick) {
+            loop.advanceAndRunDue(0.1);
+            delegate->samplingQueue().runPending();
+            loop.runUntilIdle();
+        }
+        for (const auto& window : app.windows())
+            window->displayIfNeeded();
+    }
+
     testsupport::TemporaryDirectory config;
-    foundation::UserDefaults defaults(config.path(), "local.dorvettin.Pulsedeck");
-    defaults.setObject("dark", PreferenceKey::appAppearance);
+    foundation::UserDefaults defaults{config.path(), "local.dorvettin.Pulsedeck"};
     dispatch::VirtualClock clock{100};
     dispatch::RunLoop loop{clock};
     dispatch::ScopedMainRunLoop main{loop};
-    ui::HeadlessWindowServer server({ui::HeadlessWindowServer::makeScreen({0, 0, 1280, 800}, 1)},
-                                    clock);
-    ui::Application app(server, loop);
+    ui::HeadlessWindowServer server{{ui::HeadlessWindowServer::makeScreen({0, 0, 1280, 800}, 1)},
+                                    clock};
+    ui::Application app{server, loop};
     fakes::FakeReaders readers;
     AppDelegate::Environment environment;
-    environment.defaults = &defaults;
-    environment.loop = &loop;
-    environment.makeResources = [&] { return readers.make(); };
-    environment.samplingExecution = dispatch::SerialQueue::Execution::manual;
-    environment.preferredLanguages = [] { return std::vector<std::string>{"en"}; };
-    auto delegate = AppDelegate::create(environment);
-    app.setDelegate(delegate);
-    app.finishLaunching();
-    for (int tick = 0; tick < 30; ++tick) {
-        loop.advanceAndRunDue(0.1);
-        delegate->samplingQueue().runPending();
-        loop.runUntilIdle();
-    }
-    for (const auto& window : app.windows())
-        window->displayIfNeeded();
+    std::shared_ptr<AppDelegate> delegate;
+};
 
-    const gfx::Bitmap screen = server.composeScreen(0);
+// What a first launch puts on the screen once the delayed steps have run: the strip in the
+// status bar, the details below it and the tip.
+TEST(LaunchRender, FirstLaunchShowsTheStripTheDetailsAndTheTip) {
+    FirstLaunch launch("en");
+    auto& delegate = launch.delegate;
+    const gfx::Bitmap screen = launch.server.composeScreen(0);
     ASSERT_TRUE(screen.writePng(testsupport::artifactPath("app-first-launch.png").string()));
 
     // The strip: the status bar at the top right holds drawn figures.
@@ -75,6 +84,35 @@ TEST(LaunchRender, FirstLaunchShowsTheStripTheDetailsAndTheTip) {
     const gfx::Point centre = tip->convertPointToScreen(
         tip->contentView()->convertPointToView({ok->frame().midX(), ok->frame().midY()}, nullptr));
     EXPECT_TRUE(isBlueish(screen.pixelAtPoint({centre.x - ok->frame().width() / 2 + 4, centre.y})));
+}
+
+// Japanese has no spaces: the tip's body must still wrap inside the tip, on several lines, none
+// running into its right padding.
+TEST(LaunchRender, TheJapaneseTipWrapsItsBodyInsideTheTip) {
+    FirstLaunch launch("ja");
+    ASSERT_TRUE(launch.delegate->menuBarTip);
+    const auto& window = launch.delegate->menuBarTip->window();
+    const gfx::Bitmap tip = *launch.server.windowImage(*window->windowNumber());
+    ASSERT_TRUE(tip.writePng(testsupport::artifactPath("app-first-launch-tip-ja.png").string()));
+
+    // Rows of dark text on the light tip, between the title and the button, and how far right
+    // any of it reaches (pixels from the top left, at the window's scale).
+    const int scale = tip.pixelsWide() / static_cast<int>(window->frame().width());
+    int rowsWithText = 0;
+    int rightmost = 0;
+    for (int row = 55 * scale; row < tip.pixelsHigh() - 50 * scale; ++row) {
+        bool text = false;
+        for (int column = 0; column < tip.pixelsWide(); ++column) {
+            const auto pixel = tip.pixel(column, row);
+            if (pixel.alpha == 255 && pixel.red < 160 && pixel.green < 160 && pixel.blue < 160) {
+                text = true;
+                rightmost = std::max(rightmost, column);
+            }
+        }
+        rowsWithText += text ? 1 : 0;
+    }
+    EXPECT_GT(rowsWithText, 24 * scale) << "two lines of body text or more";
+    EXPECT_LT(rightmost, tip.pixelsWide() - 18 * scale) << "text within the right padding";
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "ToolkitFixture.h"
 #include "platform/dispatch/Timer.h"
 
+#include <algorithm>
+
 namespace {
 
 using toolkittest::ToolkitFixture;
@@ -87,6 +89,38 @@ TEST(AlertText, WrapsAtWordsWithinTheWidth) {
     EXPECT_EQ(ui::wrapText("first\n\nthird", 20, measure),
               (std::vector<std::string>{"first", "", "third"}));
     EXPECT_TRUE(ui::wrapText("", 20, measure).empty());
+    EXPECT_EQ(ui::wrapText("  indented  and   spaced ", 13, measure),
+              (std::vector<std::string>{"indented  and", "spaced"}));
+}
+
+// Chinese and Japanese have no spaces between words: lines end between characters, never before
+// closing punctuation, and nothing is lost.
+TEST(AlertText, WrapsChineseAndJapaneseBetweenCharacters) {
+    // Code points: every byte that does not continue a UTF-8 sequence.
+    auto characters = [](const std::string& text) {
+        return double(std::count_if(text.begin(), text.end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }));
+    };
+    const std::string texts[] = {
+        "メニューバーのアイコンをクリックすると、詳細が表示されます。右クリックで設定を開きます。",
+        "点击菜单栏中的图标即可查看详细信息。右键点击可打开设置，拖动可重新排列模块。",
+    };
+    for (const auto& text : texts) {
+        const auto lines = ui::wrapText(text, 10, characters);
+        ASSERT_GE(lines.size(), 4u) << text;
+        std::string joined;
+        for (const auto& line : lines) {
+            EXPECT_LE(characters(line), 10) << line;
+            EXPECT_FALSE(line.starts_with("。") || line.starts_with("、") || line.starts_with("，"))
+                << line;
+            joined += line;
+        }
+        EXPECT_EQ(joined, text);
+    }
+    // Latin words inside stay whole.
+    EXPECT_EQ(ui::wrapText("メモリ Memory 表示", 8, characters),
+              (std::vector<std::string>{"メモリ", "Memory 表", "示"}));
 }
 
 } // namespace
