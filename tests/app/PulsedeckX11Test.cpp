@@ -7,6 +7,7 @@
 #include "support/X11TestSupport.h"
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
+#include <X11/extensions/XTest.h>
 // clang-format on
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <random>
 #include <spawn.h>
 #include <sstream>
 #include <string>
@@ -40,9 +42,15 @@ std::filesystem::path programPath() {
 std::vector<std::string> environmentFor(const testsupport::XvfbServer& server,
                                         const std::filesystem::path& config,
                                         const std::string& display) {
-    return {"DISPLAY=" + display, "XDG_CONFIG_HOME=" + config.string(),
-            "XDG_RUNTIME_DIR=" + server.runtimeDirectory().string(), "HOME=" + config.string(),
-            "LANG=en_US.UTF-8"};
+    std::vector<std::string> variables = {"DISPLAY=" + display,
+                                          "XDG_CONFIG_HOME=" + config.string(),
+                                          "XDG_RUNTIME_DIR=" + server.runtimeDirectory().string(),
+                                          "HOME=" + config.string(), "LANG=en_US.UTF-8"};
+    // A sanitizer build of the program reports as the test run asks.
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+        if (const char* value = std::getenv(name))
+            variables.push_back(std::string(name) + "=" + value);
+    return variables;
 }
 
 // How the program is started.
@@ -321,6 +329,109 @@ TEST_F(PulsedeckX11, ASecondStartByAnyNameOfTheDisplayOpensTheRunningCopyAndEnds
     for (const auto& window : programWindows(display_.get()))
         bars += window.mapped && isDock(display_.get(), window.window) ? 1 : 0;
     EXPECT_EQ(bars, 1);
+}
+
+// A pointer button through XTest at root pixel (x, y).
+void fakeButton(Display* display, unsigned button, bool down) {
+    XTestFakeButtonEvent(display, button, down ? True : False, CurrentTime);
+    XFlush(display);
+}
+
+void fakeMotion(Display* display, int x, int y) {
+    XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+    XFlush(display);
+}
+
+// How long the scripted session runs: a few seconds in the suite, a minute in the sanitizer stage
+// of scripts/test.
+std::chrono::milliseconds sessionLength() {
+    const char* seconds = std::getenv("PULSEDECK_SESSION_SECONDS");
+    return std::chrono::seconds(seconds ? std::max(1, std::atoi(seconds)) : 6);
+}
+
+// What a sanitizer prints when it finds a fault.
+bool hasSanitizerReport(const std::string& errors) {
+    for (const char* mark : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                             "runtime error:", "WARNING: AddressSanitizer"})
+        if (errors.find(mark) != std::string::npos)
+            return true;
+    return false;
+}
+
+// Clicks, drags, menus and Escape at random over the strip, what it opens and the screen around,
+// from one seed so a failure replays; then Control-Q must end the program cleanly.
+TEST_F(PulsedeckX11, AScriptedSessionOfClicksDragsMenusAndEscapeEndsCleanlyOnTheQuitKey) {
+    std::filesystem::create_directories(preferences().parent_path());
+    std::ofstream(preferences()) << "{\"hasLaunched\": true, \"menuBarTipShown\": true}";
+    const auto errors = config_.path() / "errors";
+    Program program(environmentFor(xvfb_, config_.path(), xvfb_.displayName()),
+                    {.errors = errors, .fromLauncher = false});
+    auto bar = waitForStatusBar(display_.get(), 30s);
+    ASSERT_TRUE(bar) << fileText(errors);
+    Display* display = display_.get();
+
+    std::mt19937 random(20261207);
+    auto within = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, std::max(low, high))(random);
+    };
+    // A point on the strip, or in the area below it where the details and menus open.
+    auto somewhere = [&] {
+        const auto strip = stripWindow(display, *bar).value_or(*bar);
+        if (within(0, 2) > 0)
+            return std::pair{within(strip.x, strip.x + int(strip.width) - 1), within(2, 21)};
+        return std::pair{within(xvfb_.width() - 500, xvfb_.width() - 1), within(24, 600)};
+    };
+    const auto end = std::chrono::steady_clock::now() + sessionLength();
+    int steps = 0;
+    while (std::chrono::steady_clock::now() < end && program.isRunning()) {
+        const auto [x, y] = somewhere();
+        fakeMotion(display, x, y);
+        switch (within(0, 5)) {
+        case 0:
+        case 1:
+            fakeButton(display, 1, true);
+            fakeButton(display, 1, false);
+            break;
+        case 2: { // a drag
+            fakeButton(display, 1, true);
+            const auto [toX, toY] = somewhere();
+            for (int step = 1; step <= 5; ++step) {
+                fakeMotion(display, x + (toX - x) * step / 5, y + (toY - y) * step / 5);
+                std::this_thread::sleep_for(20ms);
+            }
+            fakeButton(display, 1, false);
+            break;
+        }
+        case 3: // a menu
+            fakeButton(display, 3, true);
+            fakeButton(display, 3, false);
+            break;
+        default:
+            testsupport::fakeKey(display, XK_Escape, true);
+            testsupport::fakeKey(display, XK_Escape, false);
+            break;
+        }
+        ++steps;
+        std::this_thread::sleep_for(std::chrono::milliseconds(within(60, 250)));
+    }
+    ASSERT_TRUE(program.isRunning()) << "it ended during the session: " << fileText(errors);
+    EXPECT_GT(steps, 10);
+
+    // Menus closed, then the quit key over the strip (keys go where the pointer is without a
+    // window manager).
+    for (int i = 0; i < 3; ++i) {
+        testsupport::fakeKey(display, XK_Escape, true);
+        testsupport::fakeKey(display, XK_Escape, false);
+        std::this_thread::sleep_for(200ms);
+    }
+    const auto strip = stripWindow(display, *bar).value_or(*bar);
+    fakeMotion(display, strip.x + int(strip.width) / 2, 12);
+    std::this_thread::sleep_for(200ms);
+    pressControlQ();
+    auto status = program.waitForExit(20s);
+    ASSERT_TRUE(status) << "the quit key ends the program";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << fileText(errors);
+    EXPECT_FALSE(hasSanitizerReport(fileText(errors))) << fileText(errors);
 }
 
 TEST(Pulsedeck, WithoutADisplayItSaysSoAndEndsWritingNothing) {
