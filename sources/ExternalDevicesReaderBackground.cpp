@@ -155,23 +155,39 @@ ExternalDevicesReader::volumeSpaces(const sys::DeviceRegistry& registry,
         if (!media) {
             continue;
         }
-        std::vector<RegistryAncestor> chain;
-        chain.emplace_back(media->id, registry.properties(*media));
-        for (RegistryAncestor& ancestor : registryAncestors(registry, *media)) {
-            chain.push_back(std::move(ancestor));
+        auto chainOf = [&registry](const sys::RegistryEntry& entry) {
+            std::vector<RegistryAncestor> chain;
+            chain.emplace_back(entry.id, registry.properties(entry));
+            for (RegistryAncestor& ancestor : registryAncestors(registry, entry)) {
+                chain.push_back(std::move(ancestor));
+            }
+            return chain;
+        };
+        auto ownerOf = [&mediaToDevice](const std::vector<RegistryAncestor>& chain) {
+            const auto owner =
+                std::find_if(chain.begin(), chain.end(), [&](const RegistryAncestor& link) {
+                    return mediaToDevice.contains(link.first);
+                });
+            return owner == chain.end() ? std::optional<std::string>()
+                                        : std::optional(mediaToDevice.at(owner->first));
+        };
+        const std::vector<RegistryAncestor> chain = chainOf(*media);
+        std::optional<std::string> device = ownerOf(chain);
+        // An encrypted or logical volume hangs from no hardware; the disk is beneath it.
+        for (const sys::RegistryEntry& lower :
+             device ? std::vector<sys::RegistryEntry>() : registry.underlyingMedia(*media)) {
+            if ((device = ownerOf(chainOf(lower)))) {
+                break;
+            }
         }
-        const auto owner =
-            std::find_if(chain.begin(), chain.end(), [&](const RegistryAncestor& link) {
-                return mediaToDevice.contains(link.first);
-            });
-        if (owner == chain.end()) {
+        if (!device) {
             continue;
         }
         const auto available = freeSpace(volume.mountPoint);
         if (!available) {
             continue;
         }
-        spaces.push_back({mediaToDevice.at(owner->first), poolID(chain), *available});
+        spaces.push_back({*device, poolID(chain), *available});
     }
     return availableSpaceByDevice(spaces);
 }

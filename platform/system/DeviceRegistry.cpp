@@ -332,6 +332,23 @@ std::optional<RegistryEntry> DeviceRegistry::mediaNamed(std::string_view deviceN
     return entryAt(roots_.sys / "class/block" / kernelName);
 }
 
+std::vector<RegistryEntry> DeviceRegistry::underlyingMedia(const RegistryEntry& media) const {
+    constexpr std::size_t underlyingLimit = 64;
+    std::vector<RegistryEntry> found;
+    std::vector<fs::path> seen{media.path};
+    for (std::size_t next = 0; next <= found.size() && found.size() < underlyingLimit; ++next) {
+        const fs::path holder = next == 0 ? media.path : found[next - 1].path;
+        for (RegistryEntry& lower : entriesIn(holder / "slaves", holder / "slaves")) {
+            if (std::find(seen.begin(), seen.end(), lower.path) != seen.end()) {
+                continue;
+            }
+            seen.push_back(lower.path);
+            found.push_back(std::move(lower));
+        }
+    }
+    return found;
+}
+
 DeviceProperties DeviceRegistry::properties(const RegistryEntry& entry) const {
     return properties(entry, subsystem(entry));
 }

@@ -63,6 +63,10 @@ public:
     std::vector<RegistryEntry> media() const;
     // The block device behind a device node name ("sdb1", "mapper/vault").
     std::optional<RegistryEntry> mediaNamed(std::string_view deviceName) const;
+    // The block devices a device-mapper or RAID device is built on (its `slaves`, theirs in
+    // turn: LVM inside an encrypted partition), nearest first; empty for any other device.
+    // Bounded, so a looping tree ends.
+    std::vector<RegistryEntry> underlyingMedia(const RegistryEntry& media) const;
 
     DeviceProperties properties(const RegistryEntry& entry) const;
     // The same for an entry whose subsystem is already known.

@@ -27,6 +27,9 @@ const std::map<fs::path, std::uint64_t> fixtureFreeSpace = {
     {"/media/user/snapshots", 199'500'000'000},
     {"/media/user/archive", 50 * gigabyte},
     {"/mnt/nas", 1000 * gigabyte},
+    {"/media/user/Vault", 300 * gigabyte},
+    {"/media/user/Projects", 120 * gigabyte},
+    {"/boot/efi", 500'000'000},
 };
 
 std::optional<std::uint64_t> fixtureSpace(const fs::path& mountPoint) {
@@ -186,6 +189,24 @@ TEST_F(FixtureMachine, ALaptopListsWhatIsPluggedInAndNothingBuiltIn) {
     reader->sample(140);
     EXPECT_EQ(work.runPending(), 0);
     EXPECT_FALSE(fs::exists(runs)) << "the Thunderbolt helper never started";
+}
+
+// The same laptop with an external SSD: one partition encrypted, LVM inside encryption on the
+// other; its own drive holds an encrypted LVM root.
+TEST_F(FixtureMachine, EncryptedAndLogicalVolumesCountForTheDiskBeneathThem) {
+    auto reader = makeReader(testsupport::fixturePath("devices-encrypted"));
+    reader->sample(100);
+    finishBackgroundReads();
+    const ExternalDevicesSnapshot snapshot = reader->sample(100.5);
+    const auto ssd = std::find_if(snapshot.devices.begin(), snapshot.devices.end(),
+                                  [](const ExternalDevice& d) { return d.name.ends_with("SSD"); });
+    ASSERT_NE(ssd, snapshot.devices.end());
+    EXPECT_EQ(ssd->kind, ExternalDeviceKind::storage);
+    EXPECT_EQ(ssd->capacity, 1'000'204'886'016u);
+    EXPECT_EQ(ssd->availableCapacity, 420 * gigabyte) << "both volumes, each once";
+    for (const ExternalDevice& listed : snapshot.devices) {
+        EXPECT_FALSE(listed.name.find("SN810") != std::string::npos) << "the internal drive";
+    }
 }
 
 TEST_F(FixtureMachine, ServesTheCacheForFiveSecondsUnlessAnEventArrives) {

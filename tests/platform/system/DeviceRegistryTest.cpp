@@ -171,6 +171,23 @@ TEST(DeviceRegistry, DeviceNodesResolveThroughTheirLinks) {
     EXPECT_FALSE(registry.mediaNamed(".."));
 }
 
+TEST(DeviceRegistry, MappedVolumesLeadToTheMediaBeneathThemAndLoopsEnd) {
+    testsupport::TemporaryDirectory root;
+    fs::copy(testsupport::fixturePath("devices-encrypted"), root.path(),
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    const DeviceRegistry registry(sys::SystemRoots::under(root.path()));
+    const auto logical = registry.mediaNamed("mapper/projects-data");
+    ASSERT_TRUE(logical);
+    EXPECT_EQ(names(registry.underlyingMedia(*logical)), (std::vector<std::string>{"dm-3", "sda2"}))
+        << "LVM inside LUKS inside a partition";
+    EXPECT_TRUE(registry.underlyingMedia(*registry.mediaNamed("sda2")).empty());
+
+    fs::create_directory_symlink("../../dm-4",
+                                 root.path() / "sys/devices/virtual/block/dm-3/slaves/dm-4");
+    EXPECT_EQ(names(registry.underlyingMedia(*logical)),
+              (std::vector<std::string>{"dm-3", "sda2"}));
+}
+
 TEST(DeviceRegistry, WalksEndOnLoopsAndMissingTrees) {
     testsupport::TemporaryDirectory root;
     const fs::path device = root.path() / "sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
