@@ -3,11 +3,10 @@
 #include "platform/dispatch/RunLoop.h"
 #include "platform/dispatch/Timer.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/ScopedTimeZone.h"
 #include "support/TestPaths.h"
 
 #include <cmath>
-#include <cstdlib>
-#include <ctime>
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>
@@ -28,34 +27,8 @@ std::string manifest(const std::string& version, std::int64_t build,
     return release.encode();
 }
 
-// Central European time as a POSIX rule, so the tests need no time-zone database.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* current = std::getenv("TZ"))
-            previous_ = current;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (previous_)
-            setenv("TZ", previous_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
-
 foundation::Date utc(int year, int month, int dayOfMonth, int hourOfDay) {
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = dayOfMonth;
-    fields.tm_hour = hourOfDay;
-    return foundation::Date{static_cast<double>(timegm(&fields))};
+    return foundation::Date{testsupport::utcSeconds(year, month, dayOfMonth, hourOfDay)};
 }
 
 // A controller on a virtual clock whose wall clock starts at `start`, with a loader that keeps
@@ -138,7 +111,7 @@ TEST_F(UpdateControllerTest, LaunchWithoutAnAttemptFetchesAtOnceAndRecordsTheAtt
 }
 
 TEST_F(UpdateControllerTest, AWeekIsSevenCalendarDaysAcrossTheChangeToSummerTime) {
-    ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    testsupport::ScopedTimeZone zone(testsupport::centralEuropeanTime);
     // 10:00 local on Monday 25 March; a week later is 10:00 summer time, 167 hours on.
     defaults.setObject(utc(2024, 3, 25, 9), updateLastAttemptKey);
     start = foundation::Date{utc(2024, 3, 25, 9).timeIntervalSince1970 + 166 * hour};
@@ -153,7 +126,7 @@ TEST_F(UpdateControllerTest, AWeekIsSevenCalendarDaysAcrossTheChangeToSummerTime
 }
 
 TEST_F(UpdateControllerTest, TheDueTestCountsCalendarMonthsAndDistrustsAFutureAttempt) {
-    ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    testsupport::ScopedTimeZone zone(testsupport::centralEuropeanTime);
     const auto minus = [](foundation::Date date, double seconds) {
         return foundation::Date{date.timeIntervalSince1970 - seconds};
     };
@@ -323,6 +296,17 @@ TEST_F(UpdateControllerTest, WithoutAUsableAddressOnlyAManualCheckAnswers) {
     }
     EXPECT_EQ(UpdateController::validatedSource("HTTPS://example.com/latest.json"),
               "HTTPS://example.com/latest.json");
+}
+
+TEST(UpdateControllerLimits, TheLiveFetchKeepsTheManifestLimits) {
+    const auto options = UpdateController::manifestRequestOptions();
+    EXPECT_EQ(options.connectTimeout, 20);
+    EXPECT_EQ(options.idleTimeout, 20);
+    EXPECT_EQ(options.totalTimeout, 30);
+    EXPECT_EQ(options.maximumBodySize, 262'144u);
+    EXPECT_EQ(options.maximumRedirects, 3);
+    EXPECT_FALSE(options.trustedCertificates);
+    EXPECT_TRUE(options.userAgent.starts_with("Pulsedeck/"));
 }
 
 TEST_F(UpdateControllerTest, ACompletionArrivesOnceOnTheLoopAndNeverAfterTheController) {

@@ -1,45 +1,22 @@
 #include "platform/foundation/Calendar.h"
 
+#include "support/ScopedTimeZone.h"
+
 #include <cmath>
-#include <cstdlib>
-#include <ctime>
 #include <gtest/gtest.h>
 #include <limits>
-#include <optional>
-#include <string>
 
 namespace foundation {
 namespace {
 
-// Central European time as a POSIX rule, so the test needs no time-zone database.
 class CalendarTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* zone = std::getenv("TZ"))
-            previous_ = zone;
-        setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (previous_)
-            setenv("TZ", previous_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-    static Date utc(int year, int month, int day, int hour, int minute = 0) {
-        std::tm fields{};
-        fields.tm_year = year - 1900;
-        fields.tm_mon = month - 1;
-        fields.tm_mday = day;
-        fields.tm_hour = hour;
-        fields.tm_min = minute;
-        return Date{static_cast<double>(timegm(&fields))};
+    static Date utc(int year, int month, int day, int hour) {
+        return Date{testsupport::utcSeconds(year, month, day, hour)};
     }
 
 private:
-    std::optional<std::string> previous_;
+    testsupport::ScopedTimeZone zone_{testsupport::centralEuropeanTime};
 };
 
 TEST_F(CalendarTest, AWeekKeepsTheTimeOfDayAcrossDaylightSavingChanges) {
