@@ -160,12 +160,18 @@ void FullscreenMonitor::scheduleScan() {
 void FullscreenMonitor::scan() {
     if (!timer_)
         return;
+    if (!windows_)
+        return;
+    // A full-screen window covers the whole display, the strips other panels reserve included,
+    // so it is compared with the display's bounds, not with the screen's frame those trim.
+    const auto bounds = windows_->displayBounds();
     std::map<int, gfx::Rect> displays;
     for (const auto& screen : ui::Screen::screens())
-        if (screen.displayNumber() != 0)
-            displays.emplace(screen.displayNumber(), screen.frame());
+        if (const auto found = bounds.find(screen.displayNumber());
+            screen.displayNumber() != 0 && found != bounds.end())
+            displays.emplace(*found);
 
-    const auto list = windows_ ? windows_->onScreenWindows() : std::nullopt;
+    const auto list = windows_->onScreenWindows();
     if (!list)
         return;
     std::vector<FullscreenWindowGeometry> windows;

@@ -34,7 +34,7 @@ struct FullscreenWindowGeometry {
 
 // The displays (by number) that some window of another process covers: an ordinary window
 // (layer 0), on screen, nearly opaque (alpha above 0.9), with a finite frame within 2 points of
-// the display's frame on each of x, y, width and height. Displays without area never count.
+// the display's bounds on each of x, y, width and height. Displays without area never count.
 std::set<int> fullscreenDisplayIDs(const std::vector<FullscreenWindowGeometry>& windows,
                                    const std::map<int, gfx::Rect>& displays, int ownPID);
 

@@ -1,5 +1,7 @@
 #include "platform/toolkit/WindowList.h"
 
+#include "platform/toolkit/Screen.h"
+
 #include <string>
 
 namespace ui {
@@ -14,6 +16,13 @@ foundation::PropertyDictionary windowInfo(const WindowListEntry& entry) {
             {std::string(WindowInfoKey::ownerPID), entry.ownerPID},
             {std::string(WindowInfoKey::alpha), entry.alpha},
             {std::string(WindowInfoKey::onScreen), entry.onScreen}};
+}
+
+std::map<int, gfx::Rect> WindowList::displayBounds() {
+    std::map<int, gfx::Rect> bounds;
+    for (const auto& screen : Screen::screens())
+        bounds.emplace(screen.displayNumber(), screen.frame());
+    return bounds;
 }
 
 } // namespace ui

@@ -3,6 +3,7 @@
 #include "platform/foundation/PropertyValue.h"
 #include "platform/graphics/Geometry.h"
 
+#include <map>
 #include <optional>
 #include <string_view>
 
@@ -51,6 +52,10 @@ public:
     virtual ~WindowList() = default;
     // None when the list cannot be had.
     virtual std::optional<foundation::PropertyArray> onScreenWindows() = 0;
+    // Each display's whole bounds by display number, in the space of the windows' bounds: what a
+    // full-screen window covers, panels and their reserved strips included. By default the
+    // screens' frames, which are whole displays where no panel trims them.
+    virtual std::map<int, gfx::Rect> displayBounds();
 };
 
 } // namespace ui

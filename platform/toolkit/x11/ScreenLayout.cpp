@@ -125,4 +125,17 @@ std::vector<ScreenDescription> describeScreens(std::vector<MonitorArea> monitors
     return screens;
 }
 
+std::map<int, gfx::Rect> describeDisplays(std::vector<MonitorArea> monitors, int scale) {
+    monitors = primaryFirst(std::move(monitors));
+    std::map<int, gfx::Rect> displays;
+    if (monitors.empty())
+        return displays;
+    const RootGeometry geometry(monitors.front(), scale);
+    int number = 1;
+    for (const MonitorArea& monitor : monitors)
+        displays.emplace(
+            number++, geometry.rectFromPixels(monitor.x, monitor.y, monitor.width, monitor.height));
+    return displays;
+}
+
 } // namespace ui::x11

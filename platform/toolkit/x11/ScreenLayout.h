@@ -2,6 +2,7 @@
 
 #include "platform/toolkit/WindowServer.h"
 
+#include <map>
 #include <vector>
 
 namespace ui::x11 {
@@ -77,5 +78,8 @@ EdgeInsets reservedEdges(const MonitorArea& monitor, int rootWidth, int rootHeig
 std::vector<ScreenDescription> describeScreens(std::vector<MonitorArea> monitors, int rootWidth,
                                                int rootHeight, const std::vector<Strut>& struts,
                                                int scale, double barThickness);
+
+// Each monitor's whole area in points, by the display number describeScreens gives its screen.
+std::map<int, gfx::Rect> describeDisplays(std::vector<MonitorArea> monitors, int scale);
 
 } // namespace ui::x11

@@ -114,4 +114,8 @@ std::optional<foundation::PropertyArray> X11WindowList::onScreenWindows() {
     return list;
 }
 
+std::map<int, gfx::Rect> X11WindowList::displayBounds() {
+    return describeDisplays(server_.monitors(), server_.geometry().scale());
+}
+
 } // namespace ui::x11

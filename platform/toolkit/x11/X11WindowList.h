@@ -17,6 +17,8 @@ public:
     explicit X11WindowList(X11WindowServer& server) : server_(server) {}
 
     std::optional<foundation::PropertyArray> onScreenWindows() override;
+    // The RandR monitors' whole areas, not the screens' frames that other panels' struts trim.
+    std::map<int, gfx::Rect> displayBounds() override;
 
 private:
     X11WindowServer& server_;

@@ -86,6 +86,8 @@ public:
     // Whether a compositing manager owns the screen (translucent windows are real then).
     bool hasCompositor() const;
     const RootGeometry& geometry() const { return geometry_; }
+    // The monitors in root pixels, the primary first.
+    const std::vector<MonitorArea>& monitors() const { return monitors_; }
     // Waits until the X server has handled every request sent, then handles every event it
     // sent back.
     void sync();

@@ -26,6 +26,9 @@ TEST(ScreenLayout, ThePrimaryComesFirstAndOwnsTheOrigin) {
     // In y-up space its bottom edge is 1000 - 1280 = -280 below the primary's.
     EXPECT_EQ(screens[1].frame, (gfx::Rect{-1024, 280, 1024, 1000}));
     EXPECT_EQ(screens[1].visibleFrame, screens[1].frame);
+    // The displays are numbered as their screens are.
+    EXPECT_EQ(describeDisplays(monitors, 1),
+              (std::map<int, gfx::Rect>{{1, screens[0].frame}, {2, screens[1].frame}}));
 }
 
 TEST(ScreenLayout, OtherDocksStrutsShrinkTheMonitorsTheyTouch) {
@@ -54,6 +57,9 @@ TEST(ScreenLayout, OtherDocksStrutsShrinkTheMonitorsTheyTouch) {
     EXPECT_EQ(screens[1].frame, (gfx::Rect{1920, 1080 - 1024, 1280, 1024}));
     EXPECT_EQ(screens[1].visibleFrame.minY(), screens[1].frame.minY() + 48);
     EXPECT_EQ(screens[1].visibleFrame.maxY(), screens[1].frame.maxY());
+    // A window covering the primary display covers the panel too: the display keeps its height.
+    EXPECT_EQ(describeDisplays(monitors, 1),
+              (std::map<int, gfx::Rect>{{1, {0, 0, 1920, 1080}}, {2, screens[1].frame}}));
 }
 
 TEST(ScreenLayout, ReservedEdgesIgnoreStrutsElsewhereAndClampToTheMonitor) {

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+namespace testsupport {
+
+// A helper program a test runs beside itself (a window manager, a panel), its output discarded.
+// It dies with the test process, and is stopped on destruction: SIGTERM, then SIGKILL if it has
+// not gone within a second; always reaped.
+class ChildProcess {
+public:
+    // Runs `arguments` (found on PATH) with the given variables added to the environment.
+    ChildProcess(const std::vector<std::string>& arguments,
+                 const std::vector<std::pair<std::string, std::string>>& environment = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // False once the program could not be started or has ended.
+    bool isRunning();
+
+private:
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+};
+
+} // namespace testsupport
