@@ -137,8 +137,8 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->requestSample();
     });
 
-    statusView->presentationHeight =
-        statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness());
+    statusView->setPresentationHeight(
+        statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness()));
 
     const StatusLayout layout = StatusLayout::measure(displayMode, resolvedLanguage(), latest,
                                                       memoryShowChart, chartLength);

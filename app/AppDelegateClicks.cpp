@@ -78,7 +78,7 @@ std::optional<ModuleKind> AppDelegate::detailsModule(std::optional<gfx::Point> p
     }
     if (details->priority && statusView->moduleWidth(*details->priority))
         return details->priority;
-    for (auto kind : statusView->order)
+    for (auto kind : statusView->order())
         if (statusView->moduleWidth(kind))
             return kind;
     return std::nullopt;

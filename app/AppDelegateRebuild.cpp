@@ -1,6 +1,5 @@
 #include "app/AppDelegate.h"
 #include "app/StatusToolTip.h"
-#include "app/StripLook.h"
 #include "model/AccentColor.h"
 #include "platform/toolkit/Workspace.h"
 #include "statusbar/ComputeTransition.h"
@@ -45,9 +44,8 @@ void AppDelegate::refreshStatus(bool animated) {
     if (!item)
         return;
     ui::Application& app = application();
-    const StripLook before = StripLook::of(*statusView);
-    statusView->presentationHeight =
-        statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness());
+    statusView->setPresentationHeight(
+        statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness()));
 
     const Visibility visible{memoryEnabled,  fanAvailable && fanEnabled,
                              networkEnabled, temperatureEnabled,
@@ -57,15 +55,13 @@ void AppDelegate::refreshStatus(bool animated) {
     };
     applyAccentColor(colorOf(ColorSlot::theme));
 
-    if (statusView->stripOpacity != floatingOpacity) {
-        statusView->stripOpacity = floatingOpacity;
-        statusView->setNeedsDisplay(true);
-    }
-    statusView->order.clear();
+    statusView->setStripOpacity(floatingOpacity);
+    std::vector<ModuleKind> order;
     for (auto kind : moduleOrder)
         if (kind != ModuleKind::fan || fanAvailable)
-            statusView->order.push_back(kind);
-    statusView->editableModules.clear();
+            order.push_back(kind);
+    statusView->setOrder(std::move(order));
+    std::set<ModuleKind> editable;
     for (auto [kind, shown] : {std::pair{ModuleKind::memory, visible.memory},
                                {ModuleKind::fan, visible.fan},
                                {ModuleKind::network, visible.network},
@@ -73,7 +69,8 @@ void AppDelegate::refreshStatus(bool animated) {
                                {ModuleKind::compute, visible.compute},
                                {ModuleKind::devices, visible.devices}})
         if (shown)
-            statusView->editableModules.insert(kind);
+            editable.insert(kind);
+    statusView->setEditableModules(std::move(editable));
 
     const bool dark = isDark();
     if (renderedDark != dark || renderedPanelDark != dark) {
@@ -89,6 +86,7 @@ void AppDelegate::refreshStatus(bool animated) {
     renderedPanelDark = dark;
 
     const AppLanguage language = resolvedLanguage();
+    std::optional<gfx::Image> memoryPicture;
     if (visible.memory) {
         MemoryStatusContent content;
         content.dark = dark;
@@ -103,9 +101,7 @@ void AppDelegate::refreshStatus(bool animated) {
         content.chartLength = chartLength;
         content.layout =
             keptMemoryLayout_.measure(displayMode, language, latest, memoryShowChart, chartLength);
-        statusView->memoryImage = keptMemoryImage_.image(content, memoryStatusImage);
-    } else {
-        statusView->memoryImage.reset();
+        memoryPicture = keptMemoryImage_.image(content, memoryStatusImage);
     }
 
     const FanDisplayMode fanModeShown = stripFanMode(visible.fan, fanMode);
@@ -120,9 +116,10 @@ void AppDelegate::refreshStatus(bool animated) {
         content.download = networkSnapshot.download;
         content.upload = networkSnapshot.upload;
         content.chartLength = chartLength;
-        statusView->networkImage = keptNetworkImage_.image(content, networkStatusImage);
+        statusView->setModuleImage(ModuleKind::network,
+                                   keptNetworkImage_.image(content, networkStatusImage));
     } else {
-        statusView->networkImage.reset();
+        statusView->setModuleImage(ModuleKind::network, std::nullopt);
     }
 
     statusView->updateTemperature(
@@ -152,20 +149,21 @@ void AppDelegate::refreshStatus(bool animated) {
     const bool nothingShown = !visible.memory && !visible.fan && !visible.network &&
                               !visible.temperature && !visible.compute &&
                               (!visible.devices || devicesSnapshot.devices.empty());
-    statusView->displaysAppMark = nothingShown;
+    statusView->setDisplaysAppMark(nothingShown);
     if (nothingShown) {
         if (!appMark_ || appMark_->first != dark)
             appMark_.emplace(dark, appMarkImage(dark));
-        statusView->memoryImage = appMark_->second;
+        memoryPicture = appMark_->second;
     }
+    statusView->setModuleImage(ModuleKind::memory, std::move(memoryPicture));
 
     statusView->fanAnimation = fanAnimation;
     statusView->fanSnapshot = visible.fan ? fanSnapshot : FanSnapshot{};
     statusView->fanColor = moduleColors.color(ColorSlot::fan, normalBlue);
-    statusView->fanMode = fanModeShown;
-    statusView->fanGap = fanGap;
+    statusView->setFanMode(fanModeShown);
+    statusView->setFanGap(fanGap);
     statusView->fanHistory = visible.fan ? fanHistory : std::vector<std::optional<double>>{};
-    statusView->chartLength = chartLength;
+    statusView->setChartLength(chartLength);
     statusView->language = language;
     statusView->historyCapacity = static_cast<int>(historyCapacity);
     statusView->animationsEnabled = !reduceMotion;
@@ -193,18 +191,9 @@ void AppDelegate::refreshStatus(bool animated) {
 
     statusView->renderFanImage();
     statusView->updateDisplayedRects();
-    // Also places the editing panels over the strip's new width.
+    // Also places the editing panels over the strip's new width. The strip's setters have
+    // marked what changed in it, and tell the editing surfaces that draw it.
     updateItemLength();
-
-    // The strip's own invalidation tells the editing surfaces that draw it. A rebuild that only
-    // drew some module images anew repaints those modules; one that changed nothing the strip
-    // paints leaves its pixels as they are.
-    if (const auto changed = StripLook::of(*statusView).changedImagesOnly(before)) {
-        for (ModuleKind kind : *changed)
-            statusView->setNeedsDisplayInRect(statusView->rect(kind));
-    } else {
-        statusView->setNeedsDisplay(true);
-    }
 
     handOffToDetails(animated, language);
     updatePopoverSize(details->preferredHeight(), animated);

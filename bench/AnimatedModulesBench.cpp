@@ -155,7 +155,7 @@ void BM_RotorSecond(benchmark::State& state) {
     ui::Application app{server, loop};
 
     auto strip = std::make_shared<MenuBarContentView>(gfx::Rect{0, 0, 60, 24});
-    strip->order = {ModuleKind::fan};
+    strip->setOrder({ModuleKind::fan});
     strip->fanSnapshot = fanPicture().snapshot;
     strip->fanAnimation = static_cast<FanAnimationMode>(state.range(0));
     gfx::Bitmap backing = gfx::Bitmap::forPointSize(strip->bounds().size, 2);

@@ -53,9 +53,13 @@ void BM_FullStripDrawFreshImages(benchmark::State& state) {
     };
     for (auto _ : state) {
         state.PauseTiming();
-        for (auto* image : {&strip->memoryImage, &strip->networkImage, &strip->temperatureImage,
-                            &strip->computeImage, &strip->devicesImage, &strip->ringBackdrop})
-            fresh(*image);
+        for (ModuleKind kind : {ModuleKind::memory, ModuleKind::network, ModuleKind::temperature,
+                                ModuleKind::compute, ModuleKind::devices}) {
+            std::optional<gfx::Image> image = strip->moduleImage(kind);
+            fresh(image);
+            strip->setModuleImage(kind, std::move(image));
+        }
+        fresh(strip->ringBackdrop);
         state.ResumeTiming();
         gfx::Context context(backing);
         context.clearRect(strip->bounds());
@@ -126,11 +130,11 @@ public:
 
     // What a status rebuild leaves: new images for the given modules, the whole strip asked
     // for, the panels refreshed; then the windows draw what was marked.
-    void rebuild(std::initializer_list<std::optional<gfx::Image>*> changed) {
-        for (auto* image : changed)
-            if (*image && (*image)->bitmap())
-                *image = gfx::Image::withBitmap((*image)->bitmap()->copy());
-        strip->setNeedsDisplay(true);
+    // The strip's setters mark the columns of the modules whose picture changed.
+    void rebuild(std::initializer_list<ModuleKind> changed) {
+        for (ModuleKind kind : changed)
+            if (const auto& image = strip->moduleImage(kind); image && image->bitmap())
+                strip->setModuleImage(kind, gfx::Image::withBitmap(image->bitmap()->copy()));
         panels->refresh(conditions);
         loop.runUntilIdle();
     }
@@ -152,9 +156,8 @@ public:
 // the others kept; the status bar's window and the editing panel draw and present.
 void BM_PresentedStripAfterRebuild(benchmark::State& state) {
     PresentedStrip presented;
-    MenuBarContentView& strip = *presented.strip;
     for (auto _ : state)
-        presented.rebuild({&strip.memoryImage, &strip.networkImage, &strip.computeImage});
+        presented.rebuild({ModuleKind::memory, ModuleKind::network, ModuleKind::compute});
 }
 BENCHMARK(BM_PresentedStripAfterRebuild)->Unit(benchmark::kMicrosecond);
 

@@ -25,7 +25,7 @@ void jumpTo(MenuBarContentView& view, ComputeTargets target) {
 void hideComputeModule(MenuBarContentView& view) {
     view.metricPlans.erase(ModuleKind::compute);
     view.previousComputeMode.reset();
-    view.computeImage.reset();
+    view.setModuleImage(ModuleKind::compute, std::nullopt);
 }
 
 void showComputeModule(MenuBarContentView& view, ComputeDisplayMode mode, bool reduceMotion) {

@@ -52,9 +52,9 @@ EditingPanels::Placement EditingPanels::placement(const Conditions& conditions,
     placement.menuBars = strip.menuBarScreens();
     for (const auto& screen : placement.screens)
         placement.stripFrames.push_back(strip.stripFrame(screen));
-    placement.opacity = strip.stripOpacity;
+    placement.opacity = strip.stripOpacity();
     placement.appearance = strip.effectiveAppearance();
-    placement.appMark = strip.displaysAppMark;
+    placement.appMark = strip.displaysAppMark();
     placement.sorting = strip.isSorting();
     placement.moduleRects = strip.displayedRects;
     return placement;

@@ -96,7 +96,7 @@ bool MenuBarContentView::drawsDark() const {
 }
 
 double MenuBarContentView::stripHeight() const {
-    return presentationHeight.value_or(bounds().height());
+    return presentationHeight_.value_or(bounds().height());
 }
 
 // Invalidation.
@@ -113,6 +113,100 @@ void MenuBarContentView::setNeedsDisplayInRect(const gfx::Rect& rect) {
         editingRectAction(rect);
     else if (editingDisplayAction)
         editingDisplayAction();
+}
+
+// What the strip paints.
+
+namespace {
+
+bool samePicture(const std::optional<gfx::Image>& a, const std::optional<gfx::Image>& b) {
+    if (!a || !b)
+        return a.has_value() == b.has_value();
+    return a->sharesContent(*b) && a->size() == b->size();
+}
+
+} // namespace
+
+const std::optional<gfx::Image>& MenuBarContentView::moduleImage(ModuleKind kind) const {
+    static const std::optional<gfx::Image> none;
+    switch (kind) {
+    case ModuleKind::memory:
+        return memoryImage_;
+    case ModuleKind::network:
+        return networkImage_;
+    case ModuleKind::temperature:
+        return temperatureImage_;
+    case ModuleKind::compute:
+        return computeImage_;
+    case ModuleKind::devices:
+        return devicesImage_;
+    case ModuleKind::fan:
+        break;
+    }
+    return none;
+}
+
+void MenuBarContentView::setModuleImage(ModuleKind kind, std::optional<gfx::Image> image) {
+    std::optional<gfx::Image>* slot = nullptr;
+    switch (kind) {
+    case ModuleKind::memory:
+        slot = &memoryImage_;
+        break;
+    case ModuleKind::network:
+        slot = &networkImage_;
+        break;
+    case ModuleKind::temperature:
+        slot = &temperatureImage_;
+        break;
+    case ModuleKind::compute:
+        slot = &computeImage_;
+        break;
+    case ModuleKind::devices:
+        slot = &devicesImage_;
+        break;
+    case ModuleKind::fan:
+        return;
+    }
+    if (samePicture(*slot, image))
+        return;
+    const std::optional<double> widthBefore = moduleWidth(kind);
+    *slot = std::move(image);
+    if (moduleWidth(kind) == widthBefore)
+        setNeedsDisplayInRect(rect(kind));
+    else
+        setNeedsDisplay(true);
+}
+
+void MenuBarContentView::setStripOpacity(double opacity) {
+    replaceWholeStripInput(stripOpacity_, opacity);
+}
+
+void MenuBarContentView::setPresentationHeight(std::optional<double> height) {
+    replaceWholeStripInput(presentationHeight_, height);
+}
+
+void MenuBarContentView::setDisplaysAppMark(bool displays) {
+    replaceWholeStripInput(displaysAppMark_, displays);
+}
+
+void MenuBarContentView::setOrder(std::vector<ModuleKind> order) {
+    replaceWholeStripInput(order_, std::move(order));
+}
+
+void MenuBarContentView::setEditableModules(std::set<ModuleKind> modules) {
+    replaceWholeStripInput(editableModules_, std::move(modules));
+}
+
+void MenuBarContentView::setFanGap(double gap) {
+    replaceWholeStripInput(fanGap_, gap);
+}
+
+void MenuBarContentView::setChartLength(double length) {
+    replaceWholeStripInput(chartLength_, length);
+}
+
+void MenuBarContentView::setFanMode(FanDisplayMode mode) {
+    replaceWholeStripInput(fanMode_, mode);
 }
 
 void MenuBarContentView::setFrameSize(gfx::Size size) {
@@ -132,7 +226,7 @@ void MenuBarContentView::setBoundsSize(gfx::Size size) {
 // Sizes and layout.
 
 StripMetrics MenuBarContentView::metrics() const {
-    return {stripHeight(), edgePadding, displaysAppMark, fanGap};
+    return {stripHeight(), edgePadding, displaysAppMark_, fanGap_};
 }
 
 std::optional<double> MenuBarContentView::moduleWidth(ModuleKind kind) const {
@@ -143,26 +237,26 @@ std::optional<double> MenuBarContentView::moduleWidth(ModuleKind kind) const {
     };
     switch (kind) {
     case ModuleKind::memory:
-        return widthOf(memoryImage);
+        return widthOf(memoryImage_);
     case ModuleKind::network:
-        return widthOf(networkImage);
+        return widthOf(networkImage_);
     case ModuleKind::temperature:
-        return widthOf(temperatureImage);
+        return widthOf(temperatureImage_);
     case ModuleKind::compute:
-        return widthOf(computeImage);
+        return widthOf(computeImage_);
     case ModuleKind::devices:
-        return widthOf(devicesImage);
+        return widthOf(devicesImage_);
     case ModuleKind::fan:
-        if (fanMode == FanDisplayMode::hidden)
+        if (fanMode_ == FanDisplayMode::hidden)
             return std::nullopt;
-        return fanModuleWidth(chartLength, graphProgress);
+        return fanModuleWidth(chartLength_, graphProgress);
     }
     return std::nullopt;
 }
 
 std::vector<std::pair<ModuleKind, double>> MenuBarContentView::shownModules() const {
     std::vector<std::pair<ModuleKind, double>> shown;
-    for (ModuleKind kind : order) {
+    for (ModuleKind kind : order_) {
         if (auto width = moduleWidth(kind))
             shown.emplace_back(kind, *width);
     }
@@ -194,13 +288,13 @@ gfx::Rect MenuBarContentView::rect(ModuleKind kind) const {
 
 void MenuBarContentView::updateDisplayedRects() {
     const ModuleRects target = layoutModuleRects();
-    if (order == previousOrder) {
+    if (order_ == previousOrder) {
         if (reorderTimer_ || draggedModule)
             return;
         displayedRects = target;
         return;
     }
-    previousOrder = order;
+    previousOrder = order_;
     reorderTimer_.reset();
     if (animationsEnabled && !displayedRects.empty()) {
         glide_ = ReorderGlide{now(), displayedRects};

@@ -34,6 +34,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pulsedeck {
@@ -62,19 +63,43 @@ public:
     explicit MenuBarContentView(const gfx::Rect& frame);
     ~MenuBarContentView() override;
 
-    // Module images and device state. A module whose image is none takes no room; the fan has
-    // no image of its own (see fanMode).
-    std::optional<gfx::Image> memoryImage;
-    std::optional<gfx::Image> networkImage;
-    std::optional<gfx::Image> temperatureImage;
-    std::optional<gfx::Image> computeImage;
-    std::optional<gfx::Image> devicesImage;
+    // What the strip paints and how it is laid out. Each setter compares the new value with the
+    // one it replaces and marks exactly what changes: a module's column when only its picture
+    // changed at the same width, the whole strip (and the surfaces that draw it) when the layout
+    // or the appearance moves, nothing when nothing changed. Pictures count by identity: an
+    // image kept from the last rebuild is the same picture.
+    //
+    // A module whose image is none takes no room; the fan has no image of its own (see fanMode)
+    // and answers none.
+    const std::optional<gfx::Image>& moduleImage(ModuleKind kind) const;
+    void setModuleImage(ModuleKind kind, std::optional<gfx::Image> image);
+    // The strip background's opacity in the editing surface and the floating bar.
+    double stripOpacity() const { return stripOpacity_; }
+    void setStripOpacity(double opacity);
+    // The height the strip is laid out for; none = the bounds height.
+    std::optional<double> presentationHeight() const { return presentationHeight_; }
+    void setPresentationHeight(std::optional<double> height);
+    // Drawn as the floating bar's mark: no edge padding.
+    bool displaysAppMark() const { return displaysAppMark_; }
+    void setDisplaysAppMark(bool displays);
+    // The modules left to right.
+    const std::vector<ModuleKind>& order() const { return order_; }
+    void setOrder(std::vector<ModuleKind> order);
+    // The modules the user may move and hide while sorting.
+    const std::set<ModuleKind>& editableModules() const { return editableModules_; }
+    void setEditableModules(std::set<ModuleKind> modules);
+    // The gap between adjacent modules (the "fanGap" setting), unscaled.
+    double fanGap() const { return fanGap_; }
+    void setFanGap(double gap);
+    double chartLength() const { return chartLength_; }
+    void setChartLength(double length);
+    FanDisplayMode fanMode() const { return fanMode_; }
+    void setFanMode(FanDisplayMode mode);
+
     // The identifiers of the devices last shown.
     std::optional<std::set<std::string>> deviceIDs;
     // 0…1 through the arrival pulse; 1 when no pulse runs.
     double deviceAttentionProgress = 1;
-    // The strip background's opacity in the editing surface and the floating bar.
-    double stripOpacity = 1;
     // 0…1 factor of the selection highlight while it fades in.
     double selectionOpacity = 1;
 
@@ -136,14 +161,10 @@ public:
     // Fan state.
     FanSnapshot fanSnapshot;
     PaletteColor fanColor = PaletteColor::blue;
-    FanDisplayMode fanMode = FanDisplayMode::ring;
-    // The gap between adjacent modules (the "fanGap" setting), unscaled.
-    double fanGap = 8;
     // Fan load per sample, 0…1, oldest first.
     std::vector<std::optional<double>> fanHistory;
     AppLanguage language = AppLanguage::english;
     int historyCapacity = 60;
-    double chartLength = 85;
     // False turns every animation of the view off.
     bool animationsEnabled = true;
     FanAnimationMode fanAnimation = FanAnimationMode::smooth;
@@ -167,11 +188,6 @@ public:
     std::optional<bool> darkAppearance;
 
     // Geometry and order.
-    // The height the strip is laid out for; none = the bounds height.
-    std::optional<double> presentationHeight;
-    // Drawn as the floating bar's mark: no edge padding.
-    bool displaysAppMark = false;
-    std::vector<ModuleKind> order{allModuleKinds.begin(), allModuleKinds.end()};
     // The rectangles as shown now (they differ from the layout while gliding).
     ModuleRects displayedRects;
     // The order displayedRects belong to.
@@ -194,7 +210,6 @@ public:
     std::function<void(gfx::Point, gfx::Point, bool)> floatingDragAction;
 
     // Sorting, press and drag state.
-    std::set<ModuleKind> editableModules{allModuleKinds.begin(), allModuleKinds.end()};
     bool isSorting() const { return isSorting_; }
     // Every store, of the same value too, runs the whole switch in and out of sorting.
     void setSorting(bool sorting);
@@ -325,6 +340,13 @@ protected:
     void viewDidChangeEffectiveAppearance() override;
 
 private:
+    // Marks the whole strip when a layout or appearance input moved from old to value.
+    template <typename T> void replaceWholeStripInput(T& old, T value) {
+        if (old == value)
+            return;
+        old = std::move(value);
+        setNeedsDisplay(true);
+    }
     double now() const;
     bool reduceMotion() const;
     double stripHeight() const;
@@ -336,6 +358,20 @@ private:
     void drawCloseBadge(gfx::Context& context, ModuleKind kind, bool dark);
     void drawDevices(gfx::Context& context, const gfx::Rect& moduleRect);
     void drawFan(gfx::Context& context, const gfx::Rect& moduleRect);
+
+    std::optional<gfx::Image> memoryImage_;
+    std::optional<gfx::Image> networkImage_;
+    std::optional<gfx::Image> temperatureImage_;
+    std::optional<gfx::Image> computeImage_;
+    std::optional<gfx::Image> devicesImage_;
+    double stripOpacity_ = 1;
+    std::optional<double> presentationHeight_;
+    bool displaysAppMark_ = false;
+    std::vector<ModuleKind> order_{allModuleKinds.begin(), allModuleKinds.end()};
+    std::set<ModuleKind> editableModules_{allModuleKinds.begin(), allModuleKinds.end()};
+    double fanGap_ = 8;
+    double chartLength_ = 85;
+    FanDisplayMode fanMode_ = FanDisplayMode::ring;
 
     std::optional<ModuleKind> activeModule_;
     std::unique_ptr<dispatch::Timer> selectionTimer_;

@@ -6,7 +6,7 @@ namespace pulsedeck {
 void MenuBarContentView::renderComputeImage() {
     const ComputeColors colors{computeCPUColor, computeGPUColor, computeBlue};
     // Compared field by field so an unchanged second copies no history.
-    if (computeImage && computeRendered && computeRendered->snapshot == currentCompute &&
+    if (computeImage_ && computeRendered && computeRendered->snapshot == currentCompute &&
         computeRendered->history == currentComputeHistory && computeRendered->dark == computeDark &&
         computeRendered->colors == colors && computeRendered->progress == computeProgress &&
         computeRendered->compactProgress == compactComputeProgress &&
@@ -19,7 +19,7 @@ void MenuBarContentView::renderComputeImage() {
                                      .progress = computeProgress,
                                      .compactProgress = compactComputeProgress,
                                      .chartLength = computeLength};
-    computeImage = computeStatusImage(*computeRendered);
+    setModuleImage(ModuleKind::compute, computeStatusImage(*computeRendered));
 }
 
 } // namespace pulsedeck

@@ -13,7 +13,7 @@ void MenuBarContentView::updateDevices(const std::optional<std::vector<ExternalD
         return;
     DevicesStatusUpdate update =
         updateDevicesStatus(deviceIDs, devices, dark, tint, animationsEnabled, reduceMotion());
-    devicesImage = std::move(update.image);
+    setModuleImage(ModuleKind::devices, std::move(update.image));
     deviceIDs = std::move(update.deviceIDs);
     if (devices)
         devicesShown = DevicesInputs{*devices, dark, tint, accent};

@@ -110,7 +110,7 @@ void MenuBarContentView::drawStrip(gfx::Context& context, bool highlightingSelec
         }
         if (!moduleRect.insetBy(-paintMargin, -paintMargin).intersects(dirty))
             continue;
-        const bool editing = highlightingSelection && isSorting_ && editableModules.contains(kind);
+        const bool editing = highlightingSelection && isSorting_ && editableModules_.contains(kind);
         {
             gfx::Context::SavedState saved(context);
             if (editing) {
@@ -155,16 +155,16 @@ void MenuBarContentView::drawModule(gfx::Context& context, ModuleKind kind,
     };
     switch (kind) {
     case ModuleKind::memory:
-        drawImage(memoryImage);
+        drawImage(memoryImage_);
         return;
     case ModuleKind::network:
-        drawImage(networkImage);
+        drawImage(networkImage_);
         return;
     case ModuleKind::temperature:
-        drawImage(temperatureImage);
+        drawImage(temperatureImage_);
         return;
     case ModuleKind::compute:
-        drawImage(computeImage);
+        drawImage(computeImage_);
         return;
     case ModuleKind::devices:
         drawDevices(context, moduleRect);
@@ -178,8 +178,8 @@ void MenuBarContentView::drawModule(gfx::Context& context, ModuleKind kind,
 void MenuBarContentView::drawDevices(gfx::Context& context, const gfx::Rect& moduleRect) {
     const double progress = deviceAttentionProgress;
     if (progress >= 1) {
-        if (devicesImage)
-            devicesImage->draw(context, moduleRect);
+        if (devicesImage_)
+            devicesImage_->draw(context, moduleRect);
         return;
     }
     const DeviceGlow glow = DeviceGlow::at(progress);
@@ -193,10 +193,10 @@ void MenuBarContentView::drawDevices(gfx::Context& context, const gfx::Rect& mod
         const double radius = moduleRect.height() / 2 - 1;
         context.fill(gfx::Path::roundedRect(capsule, radius, radius));
     }
-    if (devicesImage) {
+    if (devicesImage_) {
         gfx::ImageDrawOptions options;
         options.fraction = glow.imageFraction();
-        devicesImage->draw(context, glow.imageRect(moduleRect), options);
+        devicesImage_->draw(context, glow.imageRect(moduleRect), options);
     }
 }
 

@@ -28,8 +28,8 @@ std::vector<gfx::Image> renderRotorFrames(bool dark, RotorLoad load) {
 }
 
 FanPicture fanPicture(const MenuBarContentView& view, bool dark) {
-    return {view.fanSnapshot,     view.fanHistory, dark, view.language, view.fanColor,
-            view.historyCapacity, view.chartLength};
+    return {view.fanSnapshot,     view.fanHistory,   dark, view.language, view.fanColor,
+            view.historyCapacity, view.chartLength()};
 }
 
 // One frame of the ring ↔ graph morph: the progress of that moment, the picture of it from the
@@ -37,7 +37,7 @@ FanPicture fanPicture(const MenuBarContentView& view, bool dark) {
 void stepFanMorphFrame(MenuBarContentView& view, const FanMorph& morph, FanPicture picture,
                        double time) {
     view.graphProgress = morph.value(time);
-    picture.chartLength = view.chartLength;
+    picture.chartLength = view.chartLength();
     view.transitionBackdrop = fanTransitionImage(picture, view.graphProgress);
     if (!view.isGliding())
         view.displayedRects = view.layoutModuleRects();
@@ -59,9 +59,9 @@ void MenuBarContentView::renderFanImage() {
     // Only the backdrops the strip can draw before the next rebuild: the one of the shown mode
     // (where a morph or snap ends) and the one the current progress selects (shown until the
     // morph's first frame). A hidden fan takes no room and draws nothing.
-    const bool shown = fanMode != FanDisplayMode::hidden;
-    const bool needsRing = shown && (fanMode == FanDisplayMode::ring || graphProgress <= 0);
-    const bool needsGraph = shown && (fanMode == FanDisplayMode::graph || graphProgress >= 1);
+    const bool shown = fanMode_ != FanDisplayMode::hidden;
+    const bool needsRing = shown && (fanMode_ == FanDisplayMode::ring || graphProgress <= 0);
+    const bool needsGraph = shown && (fanMode_ == FanDisplayMode::graph || graphProgress >= 1);
     // Only what changed is repainted: the whole strip when the morph's progress or the layout
     // moved, the fan module alone for a backdrop or rotor frames rendered anew or a new rotor
     // speed, and nothing otherwise.
@@ -97,7 +97,7 @@ void MenuBarContentView::renderFanImage() {
     updateDisplayedRects();
     const bool moved = graphProgress != progressBefore || displayedRects != rectsBefore;
 
-    const double speed = rotorSpeed(fanMode, fanAnimation, animationsEnabled, fanSnapshot.fans);
+    const double speed = rotorSpeed(fanMode_, fanAnimation, animationsEnabled, fanSnapshot.fans);
     changed = changed || speed != phase.speed;
     rebasePhase(phase, now(), speed);
 
@@ -126,11 +126,11 @@ void MenuBarContentView::renderFanImage() {
 }
 
 void MenuBarContentView::updateFanMorph() {
-    const FanMorphDecision decision = decideFanMorph(previousMode, fanMode, animationsEnabled);
+    const FanMorphDecision decision = decideFanMorph(previousMode, fanMode_, animationsEnabled);
     if (decision.action == FanMorphDecision::Action::keep)
         return;
-    if (previousMode != fanMode) {
-        previousMode = fanMode;
+    if (previousMode != fanMode_) {
+        previousMode = fanMode_;
     }
     if (morphTimer) {
         morphTimer->stop();

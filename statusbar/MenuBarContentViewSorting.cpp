@@ -179,7 +179,7 @@ void MenuBarContentView::handleSortDrag(bool buttonDown, std::optional<gfx::Rect
 }
 
 void MenuBarContentView::beginSortDrag(ModuleKind kind, double x) {
-    if (!isSorting_ || !moduleWidth(kind) || !editableModules.contains(kind))
+    if (!isSorting_ || !moduleWidth(kind) || !editableModules_.contains(kind))
         return;
     const gfx::Rect start = rect(kind);
     draggedModule = kind;
@@ -191,21 +191,21 @@ void MenuBarContentView::beginSortDrag(ModuleKind kind, double x) {
 void MenuBarContentView::moveSortDrag(double x) {
     if (!isSorting_ || !draggedModule || !draggedRect)
         return;
-    const auto found = std::find(order.begin(), order.end(), *draggedModule);
-    if (found == order.end())
+    const auto found = std::find(order_.begin(), order_.end(), *draggedModule);
+    if (found == order_.end())
         return;
-    const auto index = static_cast<std::size_t>(found - order.begin());
+    const auto index = static_cast<std::size_t>(found - order_.begin());
     const double left = x - dragOffset;
     const double width = draggedRect->width();
     draggedRect->origin.x = clampedSortDragLeft(left, width, bounds().width());
-    const std::size_t target = sortDragTarget(order, index, left + width / 2, layoutModuleRects());
+    const std::size_t target = sortDragTarget(order_, index, left + width / 2, layoutModuleRects());
     if (target != index) {
         const ModuleKind moved = *draggedModule;
-        order.erase(order.begin() + static_cast<std::ptrdiff_t>(index));
-        order.insert(order.begin() + static_cast<std::ptrdiff_t>(target), moved);
+        order_.erase(order_.begin() + static_cast<std::ptrdiff_t>(index));
+        order_.insert(order_.begin() + static_cast<std::ptrdiff_t>(target), moved);
         updateDisplayedRects();
         if (statusOrderAction)
-            statusOrderAction(order);
+            statusOrderAction(order_);
     }
     setNeedsDisplay(true);
     if (editingDisplayAction)
@@ -221,7 +221,7 @@ std::optional<ModuleKind> MenuBarContentView::closeBadge(gfx::Point point) const
     if (!isSorting_)
         return std::nullopt;
     for (const auto& [kind, width] : shownModules()) {
-        if (editableModules.contains(kind) &&
+        if (editableModules_.contains(kind) &&
             closeBadgeHitRect(rect(kind), stripHeight()).contains(point))
             return kind;
     }
@@ -233,7 +233,7 @@ void MenuBarContentView::resetCursorRects() {
     if (!isSorting_)
         return;
     for (const auto& [kind, width] : shownModules()) {
-        if (!editableModules.contains(kind))
+        if (!editableModules_.contains(kind))
             continue;
         addCursorRect(rect(kind), ui::Cursor::openHand());
         addCursorRect(closeBadgeRect(rect(kind), stripHeight()), ui::Cursor::pointingHand());

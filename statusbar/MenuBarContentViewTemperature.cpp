@@ -36,7 +36,7 @@ void MenuBarContentView::updateTemperature(const std::optional<TemperatureSnapsh
         temperatureTimer.reset();
         thermometerLiquid.reset();
         gaugeActive = false;
-        temperatureImage.reset();
+        setModuleImage(ModuleKind::temperature, std::nullopt);
         return;
     }
 
@@ -118,11 +118,11 @@ void MenuBarContentView::updateTemperature(const std::optional<TemperatureSnapsh
 void MenuBarContentView::renderTemperatureImage() {
     TemperatureInputs inputs{gaugePicture(*this), temperatureProgress,
                              thermometerLiquid.value_or(0)};
-    if (temperatureImage && temperatureRendered == inputs)
+    if (temperatureImage_ && temperatureRendered == inputs)
         return;
-    temperatureImage = temperatureStatusImage(inputs.picture, inputs.progress, inputs.level);
-    temperatureRendered = std::move(inputs);
-    setNeedsDisplayInRect(rect(ModuleKind::temperature));
+    temperatureRendered = inputs;
+    setModuleImage(ModuleKind::temperature,
+                   temperatureStatusImage(inputs.picture, inputs.progress, inputs.level));
 }
 
 } // namespace pulsedeck

@@ -80,7 +80,7 @@ StatusEditingSurface::~StatusEditingSurface() {
 
 double StatusEditingSurface::cornerFactor() const {
     const auto strip = owner.lock();
-    return strip && strip->displaysAppMark ? appMarkCornerFactor : roundCornerFactor;
+    return strip && strip->displaysAppMark() ? appMarkCornerFactor : roundCornerFactor;
 }
 
 gfx::Point StatusEditingSurface::stripOrigin() const {
@@ -104,7 +104,7 @@ void StatusEditingSurface::applyMaterial() {
     glass_->blendingMode = behindWindowBlending;
     glass_->material = hudWindowMaterial;
     glass_->state = activeMaterialState;
-    glass_->setAlphaValue(clampedOpacity(strip ? strip->stripOpacity : 1.0));
+    glass_->setAlphaValue(clampedOpacity(strip ? strip->stripOpacity() : 1.0));
     setAppearance(strip ? std::optional(strip->effectiveAppearance()) : std::nullopt);
     setCornerRadius(bounds().height() * cornerFactor());
     setNeedsDisplay(true);
@@ -142,7 +142,7 @@ void StatusEditingSurface::setNeedsDisplay(bool flag) {
 // drawing each time would paint and present the whole strip again for every ask. The window
 // draws what is marked once, on its next scheduled display.
 void StatusEditingSurface::redraw() {
-    foreground_->redrawChanges();
+    foreground_->setNeedsDisplay(true);
 }
 
 void StatusEditingSurface::redraw(const gfx::Rect& rect) {
@@ -166,7 +166,7 @@ StatusEditingSurface::BackgroundLook StatusEditingSurface::backgroundLook() cons
     if (!strip)
         return {};
     return {strip->effectiveAppearance() == gfx::Appearance::dark,
-            reduceTransparency() ? 1.0 : std::pow(clampedOpacity(strip->stripOpacity), 3),
+            reduceTransparency() ? 1.0 : std::pow(clampedOpacity(strip->stripOpacity()), 3),
             bounds().height() * cornerFactor(), bounds()};
 }
 
@@ -304,9 +304,9 @@ void StatusEditingSurface::resetCursorRects() {
         addCursorRect(bounds(), ui::Cursor::pointingHand());
         return;
     }
-    const double height = strip->presentationHeight.value_or(strip->bounds().height());
-    for (ModuleKind kind : strip->order) {
-        if (!strip->moduleWidth(kind) || !strip->editableModules.contains(kind))
+    const double height = strip->presentationHeight().value_or(strip->bounds().height());
+    for (ModuleKind kind : strip->order()) {
+        if (!strip->moduleWidth(kind) || !strip->editableModules().contains(kind))
             continue;
         const gfx::Rect moduleRect = strip->rect(kind);
         addCursorRect(moduleRect, ui::Cursor::openHand());

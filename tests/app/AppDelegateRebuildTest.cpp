@@ -48,12 +48,12 @@ TEST_F(AppDelegateRebuildTest, TooltipEdgeCases) {
     only({});
     EXPECT_EQ(tip(), "Pulsedeck. ");
     EXPECT_EQ(delegate->statusView->accessibility().label, "Pulsedeck. ");
-    EXPECT_TRUE(delegate->statusView->displaysAppMark);
+    EXPECT_TRUE(delegate->statusView->displaysAppMark());
 
     delegate->devicesSnapshot.devices.clear();
     only({ModuleKind::devices});
     EXPECT_EQ(tip(), "Pulsedeck.  ") << "devices on with none attached leave one blank";
-    EXPECT_TRUE(delegate->statusView->displaysAppMark);
+    EXPECT_TRUE(delegate->statusView->displaysAppMark());
 
     ExternalDevice stick;
     stick.id = "usb:1";
@@ -63,7 +63,7 @@ TEST_F(AppDelegateRebuildTest, TooltipEdgeCases) {
     delegate->devicesSnapshot.devices = {stick};
     only({ModuleKind::devices});
     EXPECT_EQ(tip(), "Pulsedeck.  Stick: USB, 480 Mbps");
-    EXPECT_FALSE(delegate->statusView->displaysAppMark);
+    EXPECT_FALSE(delegate->statusView->displaysAppMark());
 
     delegate->temperatureSnapshot = TemperatureSnapshot{};
     only({ModuleKind::temperature});
@@ -98,10 +98,10 @@ TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOr
     delegate->fanSnapshot =
         FanSnapshot{.model = "Board", .fans = {FanReading{0, 1200, 3000}}, .detectedCount = 1};
     delegate->refreshStatus(false);
-    const auto& strip = delegate->statusView->order;
+    const auto& strip = delegate->statusView->order();
     EXPECT_EQ(std::count(strip.begin(), strip.end(), ModuleKind::fan), 0);
-    EXPECT_FALSE(delegate->statusView->editableModules.contains(ModuleKind::fan));
-    EXPECT_EQ(delegate->statusView->fanMode, FanDisplayMode::hidden);
+    EXPECT_FALSE(delegate->statusView->editableModules().contains(ModuleKind::fan));
+    EXPECT_EQ(delegate->statusView->fanMode(), FanDisplayMode::hidden);
     EXPECT_EQ(tip().find("Board"), std::string::npos);
     EXPECT_FALSE(delegate->details->fanEnabled);
     const auto& order = delegate->details->order;
@@ -111,13 +111,13 @@ TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOr
 TEST_F(AppDelegateRebuildTest, AStoredHiddenFanStyleWithTheFanOnDrawsTheRing) {
     delegate->fanMode = FanDisplayMode::hidden;
     delegate->refreshStatus(false);
-    EXPECT_EQ(delegate->statusView->fanMode, FanDisplayMode::ring);
+    EXPECT_EQ(delegate->statusView->fanMode(), FanDisplayMode::ring);
     delegate->fanMode = FanDisplayMode::graph;
     delegate->refreshStatus(false);
-    EXPECT_EQ(delegate->statusView->fanMode, FanDisplayMode::graph);
+    EXPECT_EQ(delegate->statusView->fanMode(), FanDisplayMode::graph);
     delegate->fanEnabled = false;
     delegate->refreshStatus(false);
-    EXPECT_EQ(delegate->statusView->fanMode, FanDisplayMode::hidden);
+    EXPECT_EQ(delegate->statusView->fanMode(), FanDisplayMode::hidden);
 }
 
 TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionElseAnimates) {
@@ -130,12 +130,12 @@ TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionEls
     delegate->computeEnabled = false;
     delegate->refreshStatus(false);
     EXPECT_FALSE(strip.metricPlans.contains(ModuleKind::compute));
-    EXPECT_FALSE(strip.computeImage);
+    EXPECT_FALSE(strip.moduleImage(ModuleKind::compute));
     delegate->computeEnabled = true;
     delegate->refreshStatus(false);
     EXPECT_FALSE(strip.metricPlans.contains(ModuleKind::compute)) << "shown again: it jumps";
     EXPECT_EQ(strip.computeProgress, 1);
-    EXPECT_TRUE(strip.computeImage);
+    EXPECT_TRUE(strip.moduleImage(ModuleKind::compute));
 
     app.workspace().setReduceMotion(true);
     delegate->computeMode = ComputeDisplayMode::compact;
@@ -187,10 +187,11 @@ TEST_F(AppDelegateRebuildTest, TheAccentFollowsTheThemeAndTheGPUTakesOnlyItsOwnC
 
 TEST_F(AppDelegateRebuildTest, TheItemsLengthFollowsTheStripAndTheNetworkGraph) {
     only({ModuleKind::network});
-    const double withGraph = delegate->statusView->networkImage->size().width;
+    const double withGraph = delegate->statusView->moduleImage(ModuleKind::network)->size().width;
     EXPECT_EQ(delegate->item->length(), delegate->statusView->requiredWidth());
     delegate->details->networkChartAction(false);
-    const double withoutGraph = delegate->statusView->networkImage->size().width;
+    const double withoutGraph =
+        delegate->statusView->moduleImage(ModuleKind::network)->size().width;
     EXPECT_EQ(withGraph - withoutGraph, 85 + 6) << "graph width plus its margins";
     EXPECT_EQ(delegate->item->length(), delegate->statusView->requiredWidth());
 }
@@ -224,11 +225,17 @@ TEST_F(AppDelegateRebuildTest, AnUnchangedModuleKeepsItsImageAndAChangedOneIsDra
     // Held so that no new image can take a released one's address.
     std::vector<std::optional<gfx::Image>> held;
     auto images = [&] {
-        held.insert(held.end(), {strip.memoryImage, strip.networkImage, strip.temperatureImage,
-                                 strip.computeImage, strip.devicesImage, strip.ringBackdrop});
-        return std::vector{pixels(strip.memoryImage),      pixels(strip.networkImage),
-                           pixels(strip.temperatureImage), pixels(strip.computeImage),
-                           pixels(strip.devicesImage),     pixels(strip.ringBackdrop)};
+        held.insert(held.end(),
+                    {strip.moduleImage(ModuleKind::memory), strip.moduleImage(ModuleKind::network),
+                     strip.moduleImage(ModuleKind::temperature),
+                     strip.moduleImage(ModuleKind::compute), strip.moduleImage(ModuleKind::devices),
+                     strip.ringBackdrop});
+        return std::vector{pixels(strip.moduleImage(ModuleKind::memory)),
+                           pixels(strip.moduleImage(ModuleKind::network)),
+                           pixels(strip.moduleImage(ModuleKind::temperature)),
+                           pixels(strip.moduleImage(ModuleKind::compute)),
+                           pixels(strip.moduleImage(ModuleKind::devices)),
+                           pixels(strip.ringBackdrop)};
     };
     const auto first = images();
     for (const gfx::Bitmap* image : first)
@@ -331,7 +338,7 @@ TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestF
 TEST_F(AppDelegateRebuildTest, NothingIsTouchedBeforeTheItemExists) {
     auto unlaunched = AppDelegate::create(environment());
     unlaunched->refreshStatus(true);
-    EXPECT_FALSE(unlaunched->statusView->memoryImage);
+    EXPECT_FALSE(unlaunched->statusView->moduleImage(ModuleKind::memory));
     EXPECT_TRUE(unlaunched->statusView->toolTip().empty());
     EXPECT_FALSE(unlaunched->details->animatedLayout);
     EXPECT_FALSE(unlaunched->renderedDark);

@@ -92,7 +92,7 @@ TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce
     EXPECT_EQ(delegate_->item->button()->cell()->highlightsBy(), 0);
     EXPECT_FALSE(delegate_->item->button()->isBordered());
     EXPECT_EQ(server_.visibleWindows().size(), 1u) << "only the status bar";
-    EXPECT_EQ(delegate_->statusView->presentationHeight, 24);
+    EXPECT_EQ(delegate_->statusView->presentationHeight(), 24);
     EXPECT_TRUE(delegate_->statusView->pointerMonitor) << "presses elsewhere reach the strip";
     EXPECT_TRUE(delegate_->quitMonitor);
 
@@ -100,8 +100,8 @@ TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce
     const double measured = StatusLayout::measure(DisplayMode::four, AppLanguage::english,
                                                   memoryPlaceholder(), true, 85)
                                 .width;
-    ASSERT_TRUE(delegate_->statusView->memoryImage);
-    EXPECT_EQ(delegate_->statusView->memoryImage->size().width, measured);
+    ASSERT_TRUE(delegate_->statusView->moduleImage(ModuleKind::memory));
+    EXPECT_EQ(delegate_->statusView->moduleImage(ModuleKind::memory)->size().width, measured);
     EXPECT_EQ(delegate_->item->length(), delegate_->statusView->requiredWidth());
     EXPECT_EQ(delegate_->statusView->frame().width(), delegate_->statusView->requiredWidth());
 
@@ -131,10 +131,10 @@ TEST_F(AppDelegateTest, EveryModuleOffShowsTheAppMark) {
         defaults_->setBool(false, key);
     launch();
     pump();
-    EXPECT_TRUE(delegate_->statusView->displaysAppMark);
+    EXPECT_TRUE(delegate_->statusView->displaysAppMark());
     EXPECT_EQ(delegate_->statusView->toolTip(), "Pulsedeck. ");
-    ASSERT_TRUE(delegate_->statusView->memoryImage);
-    EXPECT_EQ(delegate_->statusView->memoryImage->size(), (gfx::Size{24, 24}));
+    ASSERT_TRUE(delegate_->statusView->moduleImage(ModuleKind::memory));
+    EXPECT_EQ(delegate_->statusView->moduleImage(ModuleKind::memory)->size(), (gfx::Size{24, 24}));
 }
 
 TEST_F(AppDelegateTest, QuitKeyTerminatesWithTheStopsInOrderAndOtherChordsPass) {

@@ -216,7 +216,7 @@ protected:
 
     gfx::Bitmap paint(bool dark, double scale = 2) {
         MenuBarContentView& strip = *delegate->statusView;
-        const double height = strip.presentationHeight.value_or(strip.bounds().height());
+        const double height = strip.presentationHeight().value_or(strip.bounds().height());
         gfx::Bitmap bitmap = gfx::Bitmap::forPointSize({strip.requiredWidth(), height}, scale);
         gfx::Context context(bitmap, dark ? gfx::Appearance::dark : gfx::Appearance::light);
         context.setFillColor(gfx::Color::grey(dark ? 0.16 : 0.92));
@@ -304,7 +304,7 @@ TEST_F(FixtureStripRenderTest, TheReadersFiguresReachTheStrip) {
     // The rebuild put them on the strip: every module has its place, and the label says what
     // the images show.
     const MenuBarContentView& strip = *d.statusView;
-    EXPECT_EQ(strip.fanMode, FanDisplayMode::ring);
+    EXPECT_EQ(strip.fanMode(), FanDisplayMode::ring);
     for (ModuleKind kind : allModuleKinds)
         EXPECT_TRUE(strip.moduleWidth(kind)) << toString(kind);
     const std::string label = strip.toolTip();
@@ -318,7 +318,7 @@ TEST_F(FixtureStripRenderTest, EveryModuleDrawsItsFiguresLightAndDark) {
         delegate->setAppearanceMode(dark ? AppearanceMode::dark : AppearanceMode::light);
         pump();
         MenuBarContentView& strip = *delegate->statusView;
-        const double height = strip.presentationHeight.value_or(strip.bounds().height());
+        const double height = strip.presentationHeight().value_or(strip.bounds().height());
 
         // One image per module at its own rect, the fan as its ring with a rotor on it.
         gfx::RecordingContext recorded({strip.requiredWidth(), height}, 2,

@@ -64,8 +64,8 @@ TEST_F(StatusClickX11, LiveFiguresAndAClickOpensThePopoverBelowTheModule) {
     const std::string tip = delegate->statusView->toolTip();
     EXPECT_NE(tip.find(" CPU: "), std::string::npos) << tip;
     EXPECT_NE(tip.find("%"), std::string::npos) << tip;
-    ASSERT_TRUE(delegate->statusView->memoryImage);
-    ASSERT_TRUE(delegate->statusView->networkImage);
+    ASSERT_TRUE(delegate->statusView->moduleImage(ModuleKind::memory));
+    ASSERT_TRUE(delegate->statusView->moduleImage(ModuleKind::network));
     const auto strip = delegate->statusView->statusItemScreenFrame();
     ASSERT_TRUE(strip);
 

@@ -30,7 +30,7 @@ protected:
     }
 
     void setFanMode(FanDisplayMode mode) {
-        strip->fanMode = mode;
+        strip->setFanMode(mode);
         strip->renderFanImage();
     }
 
@@ -249,7 +249,7 @@ TEST_F(AnimatedModules, ThermometerLiquidJumpsUnderReduceMotionAndInChartMode) {
     // Taking the module away clears everything.
     strip->updateTemperature(std::nullopt, {}, TemperatureDisplayMode::chart, true,
                              AppLanguage::english, std::nullopt, 85);
-    EXPECT_FALSE(strip->temperatureImage.has_value());
+    EXPECT_FALSE(strip->moduleImage(ModuleKind::temperature).has_value());
     EXPECT_FALSE(strip->thermometerLiquid.has_value());
     EXPECT_FALSE(strip->gaugeActive);
     EXPECT_FALSE(strip->previousTemperatureMode.has_value());
@@ -257,16 +257,18 @@ TEST_F(AnimatedModules, ThermometerLiquidJumpsUnderReduceMotionAndInChartMode) {
 
 TEST_F(AnimatedModules, TemperatureMorphsOnTheMetricLinkAndSnapsWithoutAnimation) {
     updateTemperature(60, TemperatureDisplayMode::thermometer);
-    EXPECT_EQ(strip->temperatureImage->size().width, 24);
+    EXPECT_EQ(strip->moduleImage(ModuleKind::temperature)->size().width, 24);
     const double chart =
         temperatureChartWidth({60.0, {50.0, 55.0, 60.0}, AppLanguage::english, true, {}, 85});
 
     updateTemperature(60, TemperatureDisplayMode::chart);
     ASSERT_TRUE(strip->metricPlans.count(ModuleKind::temperature));
     ASSERT_NE(strip->metricLink, nullptr);
-    EXPECT_EQ(strip->temperatureImage->size().width, 24);
+    EXPECT_EQ(strip->moduleImage(ModuleKind::temperature)->size().width, 24);
     std::vector<double> widths;
-    strip->widthChangedAction = [&] { widths.push_back(strip->temperatureImage->size().width); };
+    strip->widthChangedAction = [&] {
+        widths.push_back(strip->moduleImage(ModuleKind::temperature)->size().width);
+    };
     runMetricPlans();
     EXPECT_EQ(strip->metricLink, nullptr);
     ASSERT_GE(widths.size(), 40u);
@@ -284,7 +286,7 @@ TEST_F(AnimatedModules, TemperatureMorphsOnTheMetricLinkAndSnapsWithoutAnimation
     updateTemperature(61, TemperatureDisplayMode::thermometer);
     EXPECT_EQ(strip->metricLink, nullptr);
     EXPECT_EQ(strip->temperatureProgress, 0);
-    EXPECT_EQ(strip->temperatureImage->size().width, 24);
+    EXPECT_EQ(strip->moduleImage(ModuleKind::temperature)->size().width, 24);
     app.workspace().setReduceMotion(false);
 
     strip->animationsEnabled = false;
@@ -299,13 +301,15 @@ TEST_F(AnimatedModules, ComputeTransitionsRunFromAndToTheirExactWidths) {
     strip->currentCompute.gpu = 12;
     showComputeModule(*strip, ComputeDisplayMode::bars, false);
     EXPECT_EQ(strip->metricLink, nullptr);
-    EXPECT_EQ(strip->computeImage->size().width, computeBarsWidth());
+    EXPECT_EQ(strip->moduleImage(ModuleKind::compute)->size().width, computeBarsWidth());
 
     showComputeModule(*strip, ComputeDisplayMode::chart, false);
     ASSERT_NE(strip->metricLink, nullptr);
-    EXPECT_EQ(strip->computeImage->size().width, computeBarsWidth());
+    EXPECT_EQ(strip->moduleImage(ModuleKind::compute)->size().width, computeBarsWidth());
     std::vector<double> widths;
-    strip->widthChangedAction = [&] { widths.push_back(strip->computeImage->size().width); };
+    strip->widthChangedAction = [&] {
+        widths.push_back(strip->moduleImage(ModuleKind::compute)->size().width);
+    };
     for (int i = 0; i < 23; ++i) {
         loop.advanceAndRunDue(frame);
     }
@@ -328,14 +332,14 @@ TEST_F(AnimatedModules, ComputeTransitionsRunFromAndToTheirExactWidths) {
     // Reduce Motion: the mode jumps in the same call.
     showComputeModule(*strip, ComputeDisplayMode::chart, true);
     EXPECT_EQ(strip->metricLink, nullptr);
-    EXPECT_EQ(strip->computeImage->size().width, computeChartWidth(85));
+    EXPECT_EQ(strip->moduleImage(ModuleKind::compute)->size().width, computeChartWidth(85));
 
     hideComputeModule(*strip);
-    EXPECT_FALSE(strip->computeImage.has_value());
+    EXPECT_FALSE(strip->moduleImage(ModuleKind::compute).has_value());
     // Shown again: straight to the mode.
     showComputeModule(*strip, ComputeDisplayMode::bars, false);
     EXPECT_EQ(strip->metricLink, nullptr);
-    EXPECT_EQ(strip->computeImage->size().width, computeBarsWidth());
+    EXPECT_EQ(strip->moduleImage(ModuleKind::compute)->size().width, computeBarsWidth());
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -350,7 +354,7 @@ TEST_F(AnimatedModules, ReversedComputeTransitionsEndExactlyOnTheirTargets) {
     showComputeModule(*strip, ComputeDisplayMode::chart, false);
     runMetricPlans();
     EXPECT_EQ(strip->computeProgress, 1);
-    EXPECT_EQ(strip->computeImage->size().width, computeChartWidth(85));
+    EXPECT_EQ(strip->moduleImage(ModuleKind::compute)->size().width, computeChartWidth(85));
 }
 
 TEST_F(AnimatedModules, TheSameComputeModeLetsARunningTransitionGoOnOrJumpsWithAnimationsOff) {

@@ -88,7 +88,7 @@ TEST_F(EditingOverlayX11, AnXTestDragReordersTwoModulesInSortingMode) {
     EXPECT_TRUE(shown.writePng(testsupport::artifactPath("editing-overlay-x11.png").string()));
     // Between the memory and fan modules lies bare glass: the light grey of the strip.
     const gfx::Rect memory = strip->rect(ModuleKind::memory);
-    const gfx::Rgba8 glass = shown.pixelAtPoint({memory.maxX() + strip->fanGap / 2, 12});
+    const gfx::Rgba8 glass = shown.pixelAtPoint({memory.maxX() + strip->fanGap() / 2, 12});
     EXPECT_NEAR(glass.red, 240, 3);
     EXPECT_NEAR(glass.blue, 240, 3);
 
@@ -107,9 +107,9 @@ TEST_F(EditingOverlayX11, AnXTestDragReordersTwoModulesInSortingMode) {
     moveTo({grip.x + reach, grip.y});
     button(1, false);
     ASSERT_TRUE(runUntil([&] { return !strip->sortPointerIsDown && !orders.empty(); }));
-    EXPECT_EQ(strip->order[0], ModuleKind::fan);
-    EXPECT_EQ(strip->order[1], ModuleKind::memory);
-    EXPECT_EQ(orders.back(), strip->order);
+    EXPECT_EQ(strip->order()[0], ModuleKind::fan);
+    EXPECT_EQ(strip->order()[1], ModuleKind::memory);
+    EXPECT_EQ(orders.back(), strip->order());
     EXPECT_EQ(strip->draggedModule, std::nullopt);
 
     settle(0.6);

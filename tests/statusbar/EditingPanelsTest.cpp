@@ -168,7 +168,7 @@ TEST_F(EditingPanelsTest, ARefreshWithNothingMovedLeavesThePanelsAlone) {
     EXPECT_GT(server.window(*panel.windowNumber())->stackOrder, stacked)
         << "but brought to the front again, over whatever was raised meanwhile";
 
-    strip->stripOpacity = 0.5;
+    strip->setStripOpacity(0.5);
     panels->refresh(ready());
     runFor(0);
     EXPECT_EQ(presents(), before + 1) << "a new opacity is a new material";

@@ -32,9 +32,9 @@ protected:
 
     // The picture a rebuild with the strip's current state paints.
     FanPicture currentPicture() const {
-        return {strip->fanSnapshot, strip->fanHistory, strip->darkAppearance.value_or(true),
-                strip->language,    strip->fanColor,   strip->historyCapacity,
-                strip->chartLength};
+        return {strip->fanSnapshot,  strip->fanHistory, strip->darkAppearance.value_or(true),
+                strip->language,     strip->fanColor,   strip->historyCapacity,
+                strip->chartLength()};
     }
 
     static bool samePixels(const gfx::Image& a, const gfx::Image& b) {
@@ -70,7 +70,7 @@ TEST_F(FanBackdropCache, TheRingIsRenderedOnlyWhenAFigureItDrawsChanges) {
     // The ring draws neither the history, the language nor the chart.
     strip->fanHistory.push_back(0.9);
     strip->language = AppLanguage::german;
-    strip->chartLength = 120;
+    strip->setChartLength(120);
     strip->renderFanImage();
     EXPECT_TRUE(sameImage(strip->ringBackdrop, ring));
     EXPECT_FALSE(strip->graphBackdrop);
@@ -103,7 +103,7 @@ TEST_F(FanBackdropCache, TheRingIsRenderedOnlyWhenAFigureItDrawsChanges) {
 }
 
 TEST_F(FanBackdropCache, TheGraphIsRenderedOnlyWhenAFigureItDrawsChanges) {
-    strip->fanMode = FanDisplayMode::graph;
+    strip->setFanMode(FanDisplayMode::graph);
     strip->renderFanImage();
     ASSERT_TRUE(strip->graphBackdrop);
     ASSERT_DOUBLE_EQ(strip->graphProgress, 1);
@@ -122,7 +122,7 @@ TEST_F(FanBackdropCache, TheGraphIsRenderedOnlyWhenAFigureItDrawsChanges) {
         {"history length", [](MenuBarContentView& s) { s.fanHistory.push_back(std::nullopt); }},
         {"speed", [](MenuBarContentView& s) { s.fanSnapshot = turningFan(3100); }},
         {"language", [](MenuBarContentView& s) { s.language = AppLanguage::german; }},
-        {"chart length", [](MenuBarContentView& s) { s.chartLength = 120; }},
+        {"chart length", [](MenuBarContentView& s) { s.setChartLength(120); }},
         {"capacity", [](MenuBarContentView& s) { s.historyCapacity = 30; }},
         {"colour", [](MenuBarContentView& s) { s.fanColor = PaletteColor::red; }},
     };
@@ -142,7 +142,7 @@ TEST_F(FanBackdropCache, TheGraphIsRenderedOnlyWhenAFigureItDrawsChanges) {
 }
 
 TEST_F(FanBackdropCache, ASwitchOfModeShowsBothEndsWithTheFiguresOfThatRebuild) {
-    strip->fanMode = FanDisplayMode::graph;
+    strip->setFanMode(FanDisplayMode::graph);
     strip->renderFanImage();
     ASSERT_DOUBLE_EQ(strip->graphProgress, 1);
 
@@ -150,7 +150,7 @@ TEST_F(FanBackdropCache, ASwitchOfModeShowsBothEndsWithTheFiguresOfThatRebuild) 
     // first frame and the ring where it ends, both of the new figures.
     strip->fanSnapshot = turningFan(5000);
     strip->fanColor = PaletteColor::green;
-    strip->fanMode = FanDisplayMode::ring;
+    strip->setFanMode(FanDisplayMode::ring);
     strip->renderFanImage();
     ASSERT_NE(strip->morphTimer, nullptr);
     ASSERT_TRUE(strip->ringBackdrop && strip->graphBackdrop);
@@ -167,14 +167,14 @@ TEST_F(FanBackdropCache, ASwitchOfModeShowsBothEndsWithTheFiguresOfThatRebuild) 
 }
 
 TEST_F(FanBackdropCache, AHiddenFanRendersNoBackdropUntilItShows) {
-    strip->fanMode = FanDisplayMode::hidden;
+    strip->setFanMode(FanDisplayMode::hidden);
     strip->renderFanImage();
     strip->fanSnapshot = turningFan(4000);
     strip->renderFanImage();
     EXPECT_FALSE(strip->ringBackdrop);
     EXPECT_FALSE(strip->graphBackdrop);
 
-    strip->fanMode = FanDisplayMode::ring;
+    strip->setFanMode(FanDisplayMode::ring);
     strip->renderFanImage();
     ASSERT_TRUE(strip->ringBackdrop);
     EXPECT_TRUE(samePixels(*strip->ringBackdrop, fanRingImage(currentPicture())));

@@ -21,7 +21,7 @@ std::vector<ExternalDevice> devicesWithIDs(std::initializer_list<const char*> id
 TEST(MenuBarContentViewDevices, PulsesOnArrivalOnlyAndForgetsWhenHidden) {
     auto view = std::make_shared<MenuBarContentView>(gfx::Rect(0, 0, 200, 24));
     view->updateDevices(devicesWithIDs({"usb:1"}), false, std::nullopt);
-    EXPECT_TRUE(view->devicesImage);
+    EXPECT_TRUE(view->moduleImage(ModuleKind::devices));
     EXPECT_EQ(view->deviceIDs, (std::set<std::string>{"usb:1"}));
     EXPECT_EQ(view->deviceAttentionProgress, 1) << "the devices present at start do not pulse";
 
@@ -29,36 +29,37 @@ TEST(MenuBarContentViewDevices, PulsesOnArrivalOnlyAndForgetsWhenHidden) {
     EXPECT_EQ(view->deviceAttentionProgress, 0) << "an arrival starts the pulse";
 
     view->updateDevices(std::nullopt, false, std::nullopt);
-    EXPECT_FALSE(view->devicesImage);
+    EXPECT_FALSE(view->moduleImage(ModuleKind::devices));
     EXPECT_FALSE(view->deviceIDs);
     EXPECT_EQ(view->deviceAttentionProgress, 1) << "hiding the module stops the pulse at rest";
 
     view->animationsEnabled = false;
     view->updateDevices(devicesWithIDs({}), true, std::nullopt);
-    EXPECT_FALSE(view->devicesImage) << "no devices, no room";
+    EXPECT_FALSE(view->moduleImage(ModuleKind::devices)) << "no devices, no room";
     view->updateDevices(devicesWithIDs({"usb:3"}), true, std::nullopt);
-    EXPECT_TRUE(view->devicesImage);
+    EXPECT_TRUE(view->moduleImage(ModuleKind::devices));
     EXPECT_EQ(view->deviceAttentionProgress, 1) << "animations off";
 }
 
 TEST(MenuBarContentViewDevices, TheSameListDrawnTheSameWayKeepsItsImage) {
     auto view = std::make_shared<MenuBarContentView>(gfx::Rect(0, 0, 200, 24));
     view->updateDevices(devicesWithIDs({"usb:1"}), false, std::nullopt);
-    const std::optional<gfx::Image> first = view->devicesImage;
+    const std::optional<gfx::Image> first = view->moduleImage(ModuleKind::devices);
     ASSERT_TRUE(first);
 
     view->updateDevices(devicesWithIDs({"usb:1"}), false, std::nullopt);
-    EXPECT_EQ(view->devicesImage->bitmap(), first->bitmap());
+    EXPECT_EQ(view->moduleImage(ModuleKind::devices)->bitmap(), first->bitmap());
 
     view->updateDevices(devicesWithIDs({"usb:1"}), false, gfx::Color::srgb(1, 0, 0));
-    const std::optional<gfx::Image> tinted = view->devicesImage;
+    const std::optional<gfx::Image> tinted = view->moduleImage(ModuleKind::devices);
     EXPECT_NE(tinted->bitmap(), first->bitmap()) << "a new tint";
     view->updateDevices(devicesWithIDs({"usb:1"}), true, gfx::Color::srgb(1, 0, 0));
-    EXPECT_NE(view->devicesImage->bitmap(), tinted->bitmap()) << "a new appearance";
+    EXPECT_NE(view->moduleImage(ModuleKind::devices)->bitmap(), tinted->bitmap())
+        << "a new appearance";
 
     view->updateDevices(std::nullopt, true, std::nullopt);
     view->updateDevices(devicesWithIDs({"usb:1"}), true, std::nullopt);
-    EXPECT_TRUE(view->devicesImage) << "shown again after being hidden";
+    EXPECT_TRUE(view->moduleImage(ModuleKind::devices)) << "shown again after being hidden";
     EXPECT_EQ(view->deviceAttentionProgress, 1) << "the first list after showing never pulses";
     view->updateDevices(devicesWithIDs({"usb:1", "usb:2"}), true, std::nullopt);
     EXPECT_EQ(view->deviceAttentionProgress, 0) << "an arrival still pulses";

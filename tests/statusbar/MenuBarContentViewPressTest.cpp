@@ -169,9 +169,9 @@ TEST_F(StripPress, AnAccessibilityPressOverAModuleReportsItAndThePoint) {
 }
 
 TEST_F(StripPress, AnAccessibilityPressWithNothingShownReportsNoModule) {
-    strip->memoryImage.reset();
-    strip->networkImage.reset();
-    strip->devicesImage.reset();
+    strip->setModuleImage(ModuleKind::memory, std::nullopt);
+    strip->setModuleImage(ModuleKind::network, std::nullopt);
+    strip->setModuleImage(ModuleKind::devices, std::nullopt);
     EXPECT_TRUE(strip->accessibilityPerformPress());
     EXPECT_EQ(moduleClicks, (std::vector<std::optional<ModuleKind>>{std::nullopt}));
 }

@@ -25,7 +25,7 @@ public:
 // The strip painted into a bitmap at scale 2 over a plain menu-bar background.
 gfx::Bitmap paint(MenuBarContentView& strip, bool dark, std::optional<gfx::Color> background) {
     gfx::Bitmap bitmap = gfx::Bitmap::forPointSize(
-        {strip.requiredWidth(), strip.presentationHeight.value_or(strip.bounds().height())}, 2);
+        {strip.requiredWidth(), strip.presentationHeight().value_or(strip.bounds().height())}, 2);
     gfx::Context context(bitmap, dark ? gfx::Appearance::dark : gfx::Appearance::light);
     if (background) {
         context.setFillColor(*background);
@@ -72,9 +72,9 @@ TEST_F(StripFixture, TheSelectionIsACapsuleUnderTheActiveModule) {
     for (bool dark : {false, true}) {
         auto strip = makeStrip();
         strip->setAppearance(dark ? gfx::Appearance::dark : gfx::Appearance::light);
-        strip->memoryImage = blankImage(40);
-        strip->networkImage = blankImage(60);
-        strip->fanMode = FanDisplayMode::hidden;
+        strip->setModuleImage(ModuleKind::memory, blankImage(40));
+        strip->setModuleImage(ModuleKind::network, blankImage(60));
+        strip->setFanMode(FanDisplayMode::hidden);
         strip->relayout();
         strip->setActiveModule(ModuleKind::network);
         loop.advanceAndRunDue(0.2);
@@ -96,9 +96,9 @@ TEST_F(StripFixture, TheSelectionIsACapsuleUnderTheActiveModule) {
 
 TEST_F(StripFixture, TheDeviceGlowRisesAroundTheModuleOnlyWhilePulsing) {
     auto strip = std::make_shared<MenuBarContentView>(gfx::Rect{0, 0, 300, 40});
-    strip->presentationHeight = 24;
-    strip->devicesImage = blankImage(34);
-    strip->fanMode = FanDisplayMode::hidden;
+    strip->setPresentationHeight(24);
+    strip->setModuleImage(ModuleKind::devices, blankImage(34));
+    strip->setFanMode(FanDisplayMode::hidden);
     strip->relayout();
     const gfx::Rect devices = strip->rect(ModuleKind::devices);
     auto paintTall = [&] {
@@ -129,8 +129,8 @@ TEST_F(StripFixture, TheDeviceGlowRisesAroundTheModuleOnlyWhilePulsing) {
 
 TEST_F(StripFixture, ThePulsingImageGrowsAndTurnsOpaqueInTheFirstPart) {
     auto strip = makeStrip();
-    strip->devicesImage = blankImage(34);
-    strip->fanMode = FanDisplayMode::hidden;
+    strip->setModuleImage(ModuleKind::devices, blankImage(34));
+    strip->setFanMode(FanDisplayMode::hidden);
     strip->relayout();
     const gfx::Rect devices = strip->rect(ModuleKind::devices);
     auto imageDrawn = [&](double progress) {
@@ -152,10 +152,10 @@ TEST_F(StripFixture, ThePulsingImageGrowsAndTurnsOpaqueInTheFirstPart) {
 
 TEST_F(StripFixture, TheDraggedModuleIsPaintedLastAndOnlyDirtyModulesArePainted) {
     auto strip = makeStrip();
-    strip->memoryImage = blankImage(40);
-    strip->networkImage = blankImage(60);
-    strip->computeImage = blankImage(50);
-    strip->fanMode = FanDisplayMode::hidden;
+    strip->setModuleImage(ModuleKind::memory, blankImage(40));
+    strip->setModuleImage(ModuleKind::network, blankImage(60));
+    strip->setModuleImage(ModuleKind::compute, blankImage(50));
+    strip->setFanMode(FanDisplayMode::hidden);
     strip->relayout();
     strip->draggedModule = ModuleKind::memory;
     strip->draggedRect = gfx::Rect{70, 1, 34, 20};
@@ -187,10 +187,10 @@ TEST_F(StripFixture, TheDraggedModuleIsPaintedLastAndOnlyDirtyModulesArePainted)
 
 TEST_F(StripFixture, SortingDrawsEditableModulesSmallerWithCloseBadges) {
     auto strip = makeStrip();
-    strip->memoryImage = blankImage(40);
-    strip->networkImage = blankImage(60);
-    strip->fanMode = FanDisplayMode::hidden;
-    strip->editableModules = {ModuleKind::network};
+    strip->setModuleImage(ModuleKind::memory, blankImage(40));
+    strip->setModuleImage(ModuleKind::network, blankImage(60));
+    strip->setFanMode(FanDisplayMode::hidden);
+    strip->setEditableModules({ModuleKind::network});
     strip->relayout();
     strip->setSorting(true);
     const gfx::Rect memory = strip->rect(ModuleKind::memory);
@@ -232,9 +232,9 @@ TEST_F(StripFixture, SortingDrawsEditableModulesSmallerWithCloseBadges) {
 
 TEST_F(StripFixture, OffTheMenuBarTheStripIsCentredInTheView) {
     auto strip = std::make_shared<PaintedStrip>(gfx::Rect{0, 0, 300, 30});
-    strip->presentationHeight = 24;
-    strip->memoryImage = blankImage(40);
-    strip->fanMode = FanDisplayMode::hidden;
+    strip->setPresentationHeight(24);
+    strip->setModuleImage(ModuleKind::memory, blankImage(40));
+    strip->setFanMode(FanDisplayMode::hidden);
     strip->relayout();
     gfx::RecordingContext context({300, 30});
     strip->drawRect(context, {0, 0, 300, 30});
@@ -245,8 +245,8 @@ TEST_F(StripFixture, OffTheMenuBarTheStripIsCentredInTheView) {
 
 TEST_F(StripFixture, WhileASurfaceShowsTheStripTheViewPaintsOnlyClearPixels) {
     auto strip = std::make_shared<PaintedStrip>(gfx::Rect{0, 0, 100, 24});
-    strip->memoryImage = blankImage(40);
-    strip->fanMode = FanDisplayMode::hidden;
+    strip->setModuleImage(ModuleKind::memory, blankImage(40));
+    strip->setFanMode(FanDisplayMode::hidden);
     strip->setActiveModule(ModuleKind::memory);
     strip->relayout();
     gfx::Bitmap bitmap = gfx::Bitmap::forPointSize({100, 24}, 2);

@@ -33,7 +33,7 @@ TEST_F(StripSorting, TheOrderChangesOnlyWhenTheCentreReachesANeighboursMiddle) {
     EXPECT_EQ(strip->draggedModule, ModuleKind::memory);
     server.movePointer({start.x + reach - 0.01, start.y});
     EXPECT_TRUE(orders.empty());
-    EXPECT_EQ(strip->order, canonicalOrder);
+    EXPECT_EQ(strip->order(), canonicalOrder);
 
     server.movePointer({start.x + reach + 0.01, start.y});
     const std::vector<ModuleKind> swapped{ModuleKind::fan,     ModuleKind::network,
@@ -41,7 +41,7 @@ TEST_F(StripSorting, TheOrderChangesOnlyWhenTheCentreReachesANeighboursMiddle) {
                                           ModuleKind::compute, ModuleKind::devices};
     ASSERT_EQ(orders.size(), 1u);
     EXPECT_EQ(orders[0], swapped);
-    EXPECT_EQ(strip->order, swapped);
+    EXPECT_EQ(strip->order(), swapped);
 }
 
 TEST_F(StripSorting, EveryStepSendsTheWholeOrder) {
@@ -133,7 +133,7 @@ TEST_F(StripBadges, APressFurtherOutsideIsNotABadgePress) {
 }
 
 TEST_F(StripBadges, ModulesThatCannotBeEditedHaveNoBadgeAndDoNotMove) {
-    strip->editableModules = {ModuleKind::memory, ModuleKind::devices};
+    strip->setEditableModules({ModuleKind::memory, ModuleKind::devices});
     EXPECT_EQ(strip->closeBadge(strip->rect(ModuleKind::network).center()), std::nullopt);
     server.mouseDown(nearBadge(-6, 6));
     EXPECT_EQ(strip->pressedClose, std::nullopt);

@@ -6,6 +6,9 @@
 #include "platform/toolkit/Workspace.h"
 
 #include <cmath>
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace pulsedeck {
 namespace {
@@ -14,23 +17,23 @@ using striptest::StripFixture;
 
 // Memory 40, network 60, devices 34; the fan as a ring (24).
 void giveImages(MenuBarContentView& strip) {
-    strip.memoryImage = StripFixture::blankImage(40);
-    strip.networkImage = StripFixture::blankImage(60);
-    strip.devicesImage = StripFixture::blankImage(34);
+    strip.setModuleImage(ModuleKind::memory, StripFixture::blankImage(40));
+    strip.setModuleImage(ModuleKind::network, StripFixture::blankImage(60));
+    strip.setModuleImage(ModuleKind::devices, StripFixture::blankImage(34));
 }
 
 TEST_F(StripFixture, RequiredWidthFollowsTheShownModules) {
     auto strip = makeStrip();
-    strip->fanMode = FanDisplayMode::hidden;
+    strip->setFanMode(FanDisplayMode::hidden);
     EXPECT_EQ(strip->requiredWidth(), 24);
-    strip->memoryImage = blankImage(40);
+    strip->setModuleImage(ModuleKind::memory, blankImage(40));
     EXPECT_EQ(strip->requiredWidth(), 36);
     EXPECT_EQ(strip->moduleWidth(ModuleKind::memory), 40);
     EXPECT_EQ(strip->moduleWidth(ModuleKind::fan), std::nullopt);
     EXPECT_EQ(strip->moduleWidth(ModuleKind::compute), std::nullopt);
 
-    strip->presentationHeight = 40;
-    strip->memoryImage.reset();
+    strip->setPresentationHeight(40);
+    strip->setModuleImage(ModuleKind::memory, std::nullopt);
     EXPECT_EQ(strip->requiredWidth(), 32);
 }
 
@@ -39,22 +42,22 @@ TEST_F(StripFixture, AHiddenFanTakesNoRoomAndNoGap) {
     giveImages(*strip);
     const double s = strip->heightScale();
     EXPECT_DOUBLE_EQ(strip->modulesWidth(), 3 * 8 + (40 + 24 + 60 + 34) * s);
-    strip->fanMode = FanDisplayMode::hidden;
+    strip->setFanMode(FanDisplayMode::hidden);
     EXPECT_DOUBLE_EQ(strip->modulesWidth(), 2 * 8 + (40 + 60 + 34) * s);
     EXPECT_FALSE(strip->layoutModuleRects().contains(ModuleKind::fan));
     EXPECT_EQ(strip->rect(ModuleKind::fan), gfx::Rect{});
 
-    strip->fanMode = FanDisplayMode::graph;
+    strip->setFanMode(FanDisplayMode::graph);
     strip->graphProgress = 0.5;
-    strip->chartLength = 10;
+    strip->setChartLength(10);
     EXPECT_DOUBLE_EQ(*strip->moduleWidth(ModuleKind::fan), 24 + 0.5 * 88);
 }
 
 TEST_F(StripFixture, ModuleRectsFollowTheOrderAndTheScale) {
     auto strip = makeStrip(30);
     giveImages(*strip);
-    strip->order = {ModuleKind::network,     ModuleKind::memory,  ModuleKind::fan,
-                    ModuleKind::temperature, ModuleKind::compute, ModuleKind::devices};
+    strip->setOrder({ModuleKind::network, ModuleKind::memory, ModuleKind::fan,
+                     ModuleKind::temperature, ModuleKind::compute, ModuleKind::devices});
     const double s = 26.5 / 24;
     const ModuleRects rects = strip->layoutModuleRects();
     ASSERT_EQ(rects.size(), 4u);
@@ -87,9 +90,9 @@ TEST_F(StripFixture, AnOrderChangeGlidesInXOnlyAndSparesTheDraggedModule) {
     const ModuleRects before = strip->displayedRects;
 
     // The height changes with the order: sizes and y jump, x glides.
-    strip->presentationHeight = 30;
-    strip->order = {ModuleKind::devices, ModuleKind::network,     ModuleKind::fan,
-                    ModuleKind::memory,  ModuleKind::temperature, ModuleKind::compute};
+    strip->setPresentationHeight(30);
+    strip->setOrder({ModuleKind::devices, ModuleKind::network, ModuleKind::fan, ModuleKind::memory,
+                     ModuleKind::temperature, ModuleKind::compute});
     strip->draggedModule = ModuleKind::network;
     strip->draggedRect = gfx::Rect{100, 0, 10, 10};
     int widthReports = 0;
@@ -119,8 +122,8 @@ TEST_F(StripFixture, TheGlideEasesOutOver038Seconds) {
     giveImages(*strip);
     strip->relayout();
     const double from = strip->displayedRects.at(ModuleKind::devices).x();
-    strip->order = {ModuleKind::devices, ModuleKind::memory,      ModuleKind::fan,
-                    ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    strip->setOrder({ModuleKind::devices, ModuleKind::memory, ModuleKind::fan, ModuleKind::network,
+                     ModuleKind::temperature, ModuleKind::compute});
     const double to = strip->layoutModuleRects().at(ModuleKind::devices).x();
     const double started = clock.now();
     strip->updateDisplayedRects();
@@ -136,15 +139,15 @@ TEST_F(StripFixture, TheGlideEasesOutOver038Seconds) {
 TEST_F(StripFixture, WithoutAnimationsOrAShownLayoutTheRectsJump) {
     auto strip = makeStrip();
     giveImages(*strip);
-    strip->order = {ModuleKind::devices, ModuleKind::memory,      ModuleKind::fan,
-                    ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    strip->setOrder({ModuleKind::devices, ModuleKind::memory, ModuleKind::fan, ModuleKind::network,
+                     ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
     EXPECT_FALSE(strip->isGliding());
     EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
 
     strip->animationsEnabled = false;
-    strip->order = {ModuleKind::memory,  ModuleKind::devices,     ModuleKind::fan,
-                    ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    strip->setOrder({ModuleKind::memory, ModuleKind::devices, ModuleKind::fan, ModuleKind::network,
+                     ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
     EXPECT_FALSE(strip->isGliding());
     EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
@@ -168,8 +171,8 @@ TEST_F(StripFixture, RelayoutStopsAGlideAndReportsTheWidth) {
     auto strip = makeStrip();
     giveImages(*strip);
     strip->relayout();
-    strip->order = {ModuleKind::devices, ModuleKind::memory,      ModuleKind::fan,
-                    ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    strip->setOrder({ModuleKind::devices, ModuleKind::memory, ModuleKind::fan, ModuleKind::network,
+                     ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
     int reports = 0;
     strip->widthChangedAction = [&] { ++reports; };
@@ -215,6 +218,59 @@ TEST_F(StripFixture, InvalidationTellsTheSurfacesThatDrawTheStrip) {
     // Clearing the mark reports nothing.
     strip->setNeedsDisplay(false);
     EXPECT_EQ(whole, 2);
+}
+
+// Each setter marks what its change moves: nothing for the same value (the same picture counts
+// by identity), the module's column for a new picture at the same width, the whole strip when the
+// layout or the appearance moves.
+TEST_F(StripFixture, SettersMarkExactlyWhatChanges) {
+    auto strip = makeStrip();
+    const gfx::Image memory = blankImage(40);
+    strip->setModuleImage(ModuleKind::memory, memory);
+    strip->setModuleImage(ModuleKind::network, blankImage(60));
+    strip->relayout();
+    int whole = 0;
+    std::vector<gfx::Rect> columns;
+    strip->editingDisplayAction = [&] { ++whole; };
+    strip->editingRectAction = [&](const gfx::Rect& rect) { columns.push_back(rect); };
+    auto marks = [&](const std::function<void()>& change) {
+        whole = 0;
+        columns.clear();
+        strip->setNeedsDisplay(false);
+        change();
+        return std::pair{whole, columns};
+    };
+    using Marks = std::pair<int, std::vector<gfx::Rect>>;
+    const gfx::Rect memoryColumn = strip->rect(ModuleKind::memory);
+
+    EXPECT_EQ(marks([&] { strip->setModuleImage(ModuleKind::memory, memory); }), (Marks{0, {}}));
+    EXPECT_EQ(marks([&] { strip->setModuleImage(ModuleKind::memory, blankImage(40)); }),
+              (Marks{0, {memoryColumn}}));
+    EXPECT_EQ(marks([&] { strip->setModuleImage(ModuleKind::memory, blankImage(44)); }).first, 1);
+    EXPECT_EQ(marks([&] { strip->setModuleImage(ModuleKind::memory, std::nullopt); }).first, 1);
+    EXPECT_EQ(marks([&] { strip->setModuleImage(ModuleKind::fan, blankImage(40)); }),
+              (Marks{0, {}}));
+    EXPECT_FALSE(strip->moduleImage(ModuleKind::fan));
+
+    const std::vector<std::pair<const char*, std::function<void()>>> layoutChanges{
+        {"order",
+         [&] {
+             strip->setOrder({ModuleKind::network, ModuleKind::memory});
+         }},
+        {"editable", [&] { strip->setEditableModules({ModuleKind::network}); }},
+        {"height", [&] { strip->setPresentationHeight(30); }},
+        {"app mark", [&] { strip->setDisplaysAppMark(true); }},
+        {"gap", [&] { strip->setFanGap(12); }},
+        {"chart", [&] { strip->setChartLength(120); }},
+        {"fan mode", [&] { strip->setFanMode(FanDisplayMode::graph); }},
+        {"opacity", [&] { strip->setStripOpacity(0.5); }},
+    };
+    for (const auto& [name, change] : layoutChanges) {
+        EXPECT_EQ(marks(change), (Marks{1, {}})) << name;
+        EXPECT_TRUE(strip->needsDisplay()) << name;
+        EXPECT_EQ(marks(change), (Marks{0, {}})) << name << " again";
+        EXPECT_FALSE(strip->needsDisplay()) << name << " again";
+    }
 }
 
 TEST_F(StripFixture, TheSelectionFadesInOverAFifthOfASecond) {
@@ -311,8 +367,8 @@ TEST_F(StripFixture, AFrameSkipsTheLayoutWhileAGlideRuns) {
     auto strip = makeStrip();
     giveImages(*strip);
     strip->relayout();
-    strip->order = {ModuleKind::devices, ModuleKind::memory,      ModuleKind::fan,
-                    ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    strip->setOrder({ModuleKind::devices, ModuleKind::memory, ModuleKind::fan, ModuleKind::network,
+                     ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
     const ModuleRects shown = strip->displayedRects;
     strip->advanceMetricPlans(clock.now());
@@ -332,8 +388,8 @@ TEST_F(StripFixture, TeardownStopsEveryTimerAndClock) {
     strip->relayout();
     strip->setActiveModule(ModuleKind::memory);
     strip->startDeviceAttentionPulse();
-    strip->order = {ModuleKind::devices, ModuleKind::memory,      ModuleKind::fan,
-                    ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    strip->setOrder({ModuleKind::devices, ModuleKind::memory, ModuleKind::fan, ModuleKind::network,
+                     ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
     strip->metricPlans[ModuleKind::compute] = {FanMorph{0, 1, clock.now(), 10, std::nullopt},
                                                [](double) {}};

@@ -158,7 +158,7 @@ TEST_P(StripOnX11, TheStripInTheStatusBarMatchesItsHeadlessRender) {
             << ", rendered " << expected << " (alpha " << int(drawn.alpha) << ")";
     };
 
-    ASSERT_EQ(strip->order.size(), allModuleKinds.size());
+    ASSERT_EQ(strip->order().size(), allModuleKinds.size());
     for (ModuleKind kind : allModuleKinds) {
         const std::string name(toString(kind));
         // The strip fills the bar's height, so the view and the strip share coordinates.
@@ -209,9 +209,9 @@ TEST_P(StripOnX11, TheStripInTheStatusBarMatchesItsHeadlessRender) {
 
     // Between neighbouring modules nothing is drawn: the root shows through the bar's shape.
     int gaps = 0;
-    for (std::size_t index = 1; index < strip->order.size(); ++index) {
-        const gfx::Rect before = strip->rect(strip->order[index - 1]);
-        const gfx::Rect after = strip->rect(strip->order[index]);
+    for (std::size_t index = 1; index < strip->order().size(); ++index) {
+        const gfx::Rect before = strip->rect(strip->order()[index - 1]);
+        const gfx::Rect after = strip->rect(strip->order()[index]);
         const double middle = (before.maxX() + after.minX()) / 2;
         if (after.minX() - before.maxX() < 2)
             continue;

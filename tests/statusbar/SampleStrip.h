@@ -69,22 +69,22 @@ inline void fillSampleStrip(pulsedeck::MenuBarContentView& strip, const SampleRe
     memory.snapshot.height = 0.58;
     memory.snapshot.usedFraction = 0.58;
     memory.mode = DisplayMode::pair;
-    strip.memoryImage = memoryStatusImage(memory);
+    strip.setModuleImage(ModuleKind::memory, memoryStatusImage(memory));
 
     NetworkStatusContent network;
     network.dark = dark;
     network.history = readings.networkHistory;
     network.download = 1.2e6;
     network.upload = 86000;
-    strip.networkImage = networkStatusImage(network);
+    strip.setModuleImage(ModuleKind::network, networkStatusImage(network));
 
-    strip.temperatureImage = temperatureChartImage(readings, dark);
+    strip.setModuleImage(ModuleKind::temperature, temperatureChartImage(readings, dark));
 
     ComputePicture compute;
     compute.snapshot = {43.0, 12.0, 8, 32, "GPU"};
     compute.history = readings.computeHistory;
     compute.dark = dark;
-    strip.computeImage = computeStatusImage(compute);
+    strip.setModuleImage(ModuleKind::compute, computeStatusImage(compute));
 
     std::vector<ExternalDevice> devices(2);
     devices[0].id = "usb:1";
@@ -92,7 +92,7 @@ inline void fillSampleStrip(pulsedeck::MenuBarContentView& strip, const SampleRe
     devices[1].id = "disk:2";
     devices[1].name = "Backup";
     devices[1].kind = ExternalDeviceKind::storage;
-    strip.devicesImage = devicesStatusImage(devices, dark, std::nullopt);
+    strip.setModuleImage(ModuleKind::devices, devicesStatusImage(devices, dark, std::nullopt));
 
     FanPicture fan;
     fan.snapshot.model = "Desktop";
@@ -100,7 +100,7 @@ inline void fillSampleStrip(pulsedeck::MenuBarContentView& strip, const SampleRe
     fan.snapshot.detectedCount = 1;
     fan.history = readings.fanHistory;
     fan.dark = dark;
-    strip.fanMode = FanDisplayMode::ring;
+    strip.setFanMode(FanDisplayMode::ring);
     strip.ringBackdrop = fanRingImage(fan);
     strip.rotorFrames.clear();
     for (int index = 0; index < 60; ++index) {

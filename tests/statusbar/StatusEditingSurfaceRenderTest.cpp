@@ -23,12 +23,13 @@ protected:
         strip = makeStrip();
         strip->setAppearance(dark ? gfx::Appearance::dark : gfx::Appearance::light);
         striptest::fillSampleStrip(*strip, readings, dark);
-        strip->stripOpacity = opacity;
+        strip->setStripOpacity(opacity);
         strip->setFrameSize({strip->requiredWidth(), 24});
         item = ui::StatusBar::system().statusItem(strip->requiredWidth());
         item->setView(strip);
         panels = std::make_unique<EditingPanels>(strip);
         strip->editingDisplayAction = [this] { panels->redrawSurfaces(); };
+        strip->editingRectAction = [this](const gfx::Rect& rect) { panels->redrawSurfaces(rect); };
         EditingPanels::Conditions conditions;
         conditions.surfacesReady = true;
         panels->refresh(conditions);
@@ -42,7 +43,7 @@ protected:
     gfx::Bitmap panelImage() const { return *server.windowImage(panelNumber()); }
     // The middle of the gap after a module, in panel points.
     gfx::Point gapAfter(ModuleKind kind) const {
-        return {strip->rect(kind).maxX() + strip->fanGap / 2, 12};
+        return {strip->rect(kind).maxX() + strip->fanGap() / 2, 12};
     }
     void save(const gfx::Bitmap& bitmap, const std::string& name) const {
         EXPECT_TRUE(bitmap.writePng(testsupport::artifactPath(name).string()));
@@ -108,11 +109,13 @@ TEST_F(EditingSurfaceRender, ARebuildRepaintsOnlyTheModulesWhosePicturesChanged)
     poison(panel, memory);
     poison(panel, network);
 
-    // A new memory image with the same size; everything else as it was. The rebuild asks for
-    // the whole strip and refreshes the panels, as it does every second.
-    ASSERT_TRUE(strip->memoryImage && strip->memoryImage->bitmap());
-    strip->memoryImage = gfx::Image::withBitmap(strip->memoryImage->bitmap()->copy());
-    strip->setNeedsDisplay(true);
+    // A new memory image with the same size; everything else as it was. The rebuild sets the
+    // strip's pictures and refreshes the panels, as it does every second.
+    ASSERT_TRUE(strip->moduleImage(ModuleKind::memory) &&
+                strip->moduleImage(ModuleKind::memory)->bitmap());
+    strip->setModuleImage(
+        ModuleKind::memory,
+        gfx::Image::withBitmap(strip->moduleImage(ModuleKind::memory)->bitmap()->copy()));
     EditingPanels::Conditions conditions;
     conditions.surfacesReady = true;
     panels->refresh(conditions);
@@ -122,14 +125,14 @@ TEST_F(EditingSurfaceRender, ARebuildRepaintsOnlyTheModulesWhosePicturesChanged)
 
     // Nothing new at all: nothing is drawn again.
     poison(panel, memory);
-    strip->setNeedsDisplay(true);
     panels->refresh(conditions);
     loop.runUntilIdle();
     EXPECT_EQ(panel.backing()->pixelAtPoint(memory), magenta);
 
     // What was drawn in part is what a whole draw gives, pixel for pixel, but where poisoned.
-    strip->memoryImage = gfx::Image::withBitmap(strip->memoryImage->bitmap()->copy());
-    strip->setNeedsDisplay(true);
+    strip->setModuleImage(
+        ModuleKind::memory,
+        gfx::Image::withBitmap(strip->moduleImage(ModuleKind::memory)->bitmap()->copy()));
     loop.runUntilIdle();
     const gfx::Bitmap redrawn = panel.backing()->copy();
     panels->panels().begin()->second->display();
@@ -148,7 +151,7 @@ TEST_F(EditingSurfaceRender, AMovedModuleAndAChangedLookRepaintWhatTheyTouch) {
     const gfx::Point network{strip->rect(ModuleKind::network).midX(), 12};
     poison(panel, network);
     // The strip's opacity changes the glass under every module.
-    strip->stripOpacity = 0.5;
+    strip->setStripOpacity(0.5);
     panels->redrawSurfaces();
     loop.runUntilIdle();
     EXPECT_NE(panel.backing()->pixelAtPoint(network), magenta);
@@ -191,7 +194,9 @@ TEST_F(EditingSurfaceRender, ModuleChangesUnderThePanelLeaveTheBarsClearPixelsAl
 
     // The strip under the panel is already clear: a changed module repaints the panel only.
     poison(bar, underMemory);
-    strip->memoryImage = gfx::Image::withBitmap(strip->memoryImage->bitmap()->copy());
+    strip->setModuleImage(
+        ModuleKind::memory,
+        gfx::Image::withBitmap(strip->moduleImage(ModuleKind::memory)->bitmap()->copy()));
     strip->setNeedsDisplayInRect(memory);
     strip->setNeedsDisplay(true);
     loop.runUntilIdle();

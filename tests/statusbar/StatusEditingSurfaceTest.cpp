@@ -61,7 +61,7 @@ protected:
 };
 
 TEST_F(EditingSurface, TheGlassAndTheBackgroundFollowTheStripOpacity) {
-    strip->stripOpacity = 0.05;
+    strip->setStripOpacity(0.05);
     surface().applyMaterial();
     EXPECT_DOUBLE_EQ(surface().glass()->alphaValue(), 0.2);
     EXPECT_EQ(surface().glass()->material, 13);
@@ -96,7 +96,7 @@ TEST_F(EditingSurface, ADarkStripGetsTheDarkGlass) {
 
 TEST_F(EditingSurface, TheEndsAreRoundUnlessTheAppMarkShows) {
     EXPECT_EQ(surface().cornerRadius(), 12);
-    strip->displaysAppMark = true;
+    strip->setDisplaysAppMark(true);
     surface().applyMaterial();
     EXPECT_NEAR(surface().cornerRadius(), 5.52, 1e-12);
     surface().setFrameSize({100, 30});
@@ -152,7 +152,7 @@ TEST_F(EditingSurface, SortingThroughThePanelReordersTheStrip) {
     server.movePointer({start.x + 150, start.y});
     server.mouseUp({start.x + 150, start.y});
     ASSERT_FALSE(orders.empty());
-    EXPECT_EQ(strip->order.back(), ModuleKind::memory);
+    EXPECT_EQ(strip->order().back(), ModuleKind::memory);
     EXPECT_FALSE(strip->sortUsesNative);
 }
 

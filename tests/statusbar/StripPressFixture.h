@@ -33,10 +33,10 @@ protected:
     void SetUp() override {
         using pulsedeck::ModuleKind;
         strip = makeStrip();
-        strip->memoryImage = blankImage(40);
-        strip->networkImage = blankImage(60);
-        strip->devicesImage = blankImage(34);
-        strip->fanMode = pulsedeck::FanDisplayMode::hidden;
+        strip->setModuleImage(ModuleKind::memory, blankImage(40));
+        strip->setModuleImage(ModuleKind::network, blankImage(60));
+        strip->setModuleImage(ModuleKind::devices, blankImage(34));
+        strip->setFanMode(pulsedeck::FanDisplayMode::hidden);
         strip->relayout();
         strip->setFrameSize({strip->requiredWidth(), 24});
         item = ui::StatusBar::system().statusItem(strip->requiredWidth());
