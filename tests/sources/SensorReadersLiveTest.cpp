@@ -3,6 +3,7 @@
 #include "sources/FanReader.h"
 #include "sources/TemperatureReader.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,9 +20,9 @@ TEST(SensorReadersLive, FansMatchWhatHwmonLists) {
             GTEST_SKIP() << "this machine lists no fans";
         return;
     }
-    if (catalog.fans.size() > 10)
-        GTEST_SKIP() << "more fans than the controller can address";
-    EXPECT_EQ(snapshot.detectedCount, static_cast<int>(catalog.fans.size()));
+    const auto shown = std::min<std::size_t>(catalog.fans.size(), 10);
+    EXPECT_EQ(snapshot.detectedCount, static_cast<int>(shown)) << "the first ten at most";
+    EXPECT_EQ(snapshot.fans.size(), shown);
     for (const auto& fan : snapshot.fans) {
         if (fan.rpm) {
             EXPECT_GE(*fan.rpm, 0);
