@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/graphics/Image.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -39,6 +41,10 @@ public:
     // The file URL of the application's desktop entry (<identifier>.desktop in the XDG data
     // folders' applications/), or none when it is not installed.
     std::optional<std::string> urlForApplication(const std::string& identifier) const;
+    // The icon of a file: for a desktop entry (a file URL or path), the PNG its Icon key names,
+    // an absolute path or a name looked up in the data folders' hicolor theme (largest size
+    // first) and pixmaps; none when the entry names none or no PNG is found.
+    std::optional<gfx::Image> iconForFile(const std::string& path) const;
     // The folders searched, in order; by default $XDG_DATA_HOME then $XDG_DATA_DIRS.
     void setDataDirectories(std::vector<std::filesystem::path> folders) {
         dataDirectories_ = std::move(folders);
