@@ -10,6 +10,7 @@
 #include "updates/UpdateCheckCommand.h"
 
 #include <chrono>
+#include <clocale>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +69,9 @@ int main(int argc, char** argv) {
     foundation::TerminationSignals signals([shutdown](int) { shutdown->terminateAndFlush(); });
 
     auto& loop = dispatch::RunLoop::main();
+    // The user's character set, for the X input method's compose tables; numbers keep the C
+    // locale's formatting.
+    std::setlocale(LC_CTYPE, "");
     auto x11 = ui::x11::X11WindowServer::open(loop);
     if (!x11) {
         std::fprintf(stderr, "Pulsedeck: cannot open the display %s\n", display);

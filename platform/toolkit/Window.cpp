@@ -53,8 +53,16 @@ NativeWindowId Window::ensureNative() {
         server.setLevel(*native_, level_);
         server.setAlpha(*native_, alpha_);
         server.setIgnoresMouseEvents(*native_, ignoresMouseEvents_);
+        if (!title_.empty())
+            server.setTitle(*native_, title_);
     }
     return native_.value_or(0);
+}
+
+void Window::setTitle(std::string title) {
+    title_ = std::move(title);
+    if (native_ && app_)
+        app_->windowServer().setTitle(*native_, title_);
 }
 
 // MARK: Geometry

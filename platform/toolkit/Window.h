@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace ui {
 
@@ -71,6 +72,8 @@ public:
     Window& operator=(const Window&) = delete;
 
     StyleMask styleMask() const { return styleMask_; }
+    const std::string& title() const { return title_; }
+    void setTitle(std::string title);
     BackingStoreType backingType() const { return backingType_; }
     bool isDeferred() const { return defer_; }
 
@@ -175,6 +178,7 @@ private:
     void viewWillLeave(View& view);
 
     StyleMask styleMask_;
+    std::string title_;
     BackingStoreType backingType_;
     bool defer_;
     gfx::Rect frame_;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace ui {
@@ -89,6 +90,8 @@ public:
     virtual void setAlpha(NativeWindowId window, double alpha) = 0;
     virtual void setIgnoresMouseEvents(NativeWindowId window, bool ignores) = 0;
     virtual void setCollectionBehavior(NativeWindowId, unsigned) {}
+    // The title the desktop shows for the window (task bar, window switcher).
+    virtual void setTitle(NativeWindowId, const std::string&) {}
     // Shows the window above the others of its level, or hides it.
     virtual void orderFront(NativeWindowId window) = 0;
     virtual void orderOut(NativeWindowId window) = 0;
@@ -115,6 +118,14 @@ public:
         noticeHandler_ = std::move(handler);
     }
 
+    // The desktop's clipboard: what the application puts there (none gives it up), and its text
+    // whoever put it there, handed to completion on the main queue. The base keeps it in memory,
+    // which is the headless server's clipboard.
+    virtual void setClipboardText(std::optional<std::string> text) { clipboard_ = std::move(text); }
+    virtual void requestClipboardText(std::function<void(std::optional<std::string>)> completion) {
+        completion(clipboard_);
+    }
+
     // A modal session (an alert) began on the window; a backend may grab input for it.
     virtual void modalSessionBegan(NativeWindowId) {}
     // While a menu tracks, every pointer and key event should come to the application, wherever
@@ -134,6 +145,7 @@ protected:
 private:
     std::function<void(const NativeEvent&)> eventHandler_;
     std::function<void(ServerNotice)> noticeHandler_;
+    std::optional<std::string> clipboard_;
 };
 
 } // namespace ui

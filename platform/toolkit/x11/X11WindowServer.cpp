@@ -1,4 +1,6 @@
+#include "platform/toolkit/x11/InputMethod.h"
 #include "platform/toolkit/x11/SettingsPortal.h"
+#include "platform/toolkit/x11/X11Clipboard.h"
 #include "platform/toolkit/x11/X11WindowServerPrivate.h"
 
 #include <X11/XKBlib.h>
@@ -98,6 +100,9 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
         visual->green_mask == 0xff00 && visual->blue_mask == 0xff)
         solidGC_ = XCreateGC(display_, root_, 0, nullptr);
 
+    clipboard_ = std::make_unique<X11Clipboard>(display_, root_, loop_);
+    inputMethod_ = InputMethod::open(display_);
+
     readXSettings();
     readDesktop();
     bootMinusMonotonic_ = clockSeconds(CLOCK_BOOTTIME) - clockSeconds(CLOCK_MONOTONIC);
@@ -139,6 +144,8 @@ X11WindowServer::~X11WindowServer() {
     source_.reset();
     beforeWaiting_.reset();
     portal_.reset();
+    clipboard_.reset();
+    inputMethod_.reset();
     for (auto& [id, window] : windows_) {
         if (window->surface) {
             cairo_surface_destroy(window->surface);
@@ -152,6 +159,15 @@ X11WindowServer::~X11WindowServer() {
     if (solidGC_)
         XFreeGC(display_, solidGC_);
     XCloseDisplay(display_);
+}
+
+void X11WindowServer::setClipboardText(std::optional<std::string> text) {
+    clipboard_->setText(std::move(text));
+}
+
+void X11WindowServer::requestClipboardText(
+    std::function<void(std::optional<std::string>)> completion) {
+    clipboard_->requestText(std::move(completion));
 }
 
 void X11WindowServer::sync() {

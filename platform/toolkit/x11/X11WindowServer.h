@@ -19,7 +19,9 @@ union _XEvent;
 
 namespace ui::x11 {
 
+class InputMethod;
 class SettingsPortal;
+class X11Clipboard;
 
 // The toolkit's windows on a real X display (Xlib, drawn through cairo-xlib).
 //
@@ -79,6 +81,9 @@ public:
     void setCursor(CursorKind cursor) override;
     void setInputGrab(bool grab) override;
     std::optional<DesktopSettings> desktopSettings() const override;
+    void setTitle(NativeWindowId window, const std::string& title) override;
+    void setClipboardText(std::optional<std::string> text) override;
+    void requestClipboardText(std::function<void(std::optional<std::string>)> completion) override;
 
     _XDisplay* display() const { return display_; }
     // The X window behind a native window, for tests and diagnostics.
@@ -164,6 +169,8 @@ private:
     std::optional<XSettings> xsettings_;
     unsigned long xsettingsOwner_ = 0;
     std::unique_ptr<SettingsPortal> portal_;
+    std::unique_ptr<X11Clipboard> clipboard_;
+    std::unique_ptr<InputMethod> inputMethod_;
 
     std::map<CursorKind, unsigned long> cursors_;
     CursorKind cursor_ = CursorKind::arrow;

@@ -1,4 +1,6 @@
+#include "platform/toolkit/x11/InputMethod.h"
 #include "platform/toolkit/x11/KeyMapping.h"
+#include "platform/toolkit/x11/X11Clipboard.h"
 #include "platform/toolkit/x11/X11WindowServerPrivate.h"
 
 #include <X11/Xatom.h>
@@ -85,6 +87,10 @@ void X11WindowServer::deliverPointer(EventType type, std::optional<NativeWindowI
 }
 
 void X11WindowServer::handleEvent(XEvent& event) {
+    if (inputMethod_ && inputMethod_->filter(event))
+        return;
+    if (clipboard_->handleEvent(event))
+        return;
     if (event.type == GenericEvent && event.xcookie.extension == xinputOpcode_) {
         if (XGetEventData(display_, &event.xcookie)) {
             handleRawEvent(&event.xcookie);
@@ -179,6 +185,19 @@ void X11WindowServer::handlePointerEvent(XEvent& event) {
     case ButtonPress:
     case ButtonRelease: {
         const XButtonEvent& button = event.xbutton;
+        // Buttons 4 and 5 are a wheel's steps up and down.
+        if ((button.button == 4 || button.button == 5) && event.type == ButtonPress) {
+            NativeEvent native;
+            native.fields.type = EventType::scrollWheel;
+            native.fields.timestamp = clock_.now();
+            native.fields.screenLocation =
+                locate(button.window, button.x, button.y, button.x_root, button.y_root);
+            native.fields.modifierFlags = modifierFlagsFromState(button.state);
+            native.fields.scrollingDeltaY = button.button == 4 ? 1 : -1;
+            native.window = target(button.window);
+            deliver(native);
+            break;
+        }
         if (button.button > 3)
             break;
         const gfx::Point location =
@@ -250,6 +269,15 @@ void X11WindowServer::handleKeyEvent(XEvent& event) {
     XLookupString(&key, buffer, sizeof buffer, &plain, nullptr);
     fields.charactersIgnoringModifiers = charactersForKeysym(plain);
     key.state = original;
+    // Typed text goes through the input method, which composes dead keys and sequences and
+    // commits what an input method server sends (as key presses without a key code). Keys with
+    // Control or Super held are commands and keep their plain characters.
+    if (press && inputMethod_ && characterState(original, false) == original) {
+        const auto composed = inputMethod_->lookup(event);
+        if (composed && !composed->empty() && static_cast<unsigned char>((*composed)[0]) >= 0x20 &&
+            (*composed)[0] != 0x7f)
+            fields.characters = *composed;
+    }
     // With detectable auto-repeat a held key sends presses only, no releases between them.
     const unsigned code = key.keycode & 0xffu;
     if (press) {

@@ -105,6 +105,7 @@ struct X11WindowServer::NativeWindow {
     bool argb = false;
     bool shaped = false;
     bool focusWhenMapped = false;
+    std::string title = "Pulsedeck";
     std::uint64_t stackOrder = 0;
     cairo_surface_t* surface = nullptr;
     // The last backing the toolkit presented, kept to answer exposures.

@@ -1,3 +1,4 @@
+#include "platform/toolkit/x11/InputMethod.h"
 #include "platform/toolkit/x11/X11WindowServerPrivate.h"
 
 #include <X11/Xatom.h>
@@ -106,9 +107,9 @@ void X11WindowServer::setWindowProperties(NativeWindow& window) {
     const ::Window xid = window.xid;
     XClassHint classHint{const_cast<char*>("pulsedeck"), const_cast<char*>("Pulsedeck")};
     XSetClassHint(display_, xid, &classHint);
-    constexpr const char* title = "Pulsedeck";
     XChangeProperty(display_, xid, (*atoms_)[wmName], (*atoms_)[utf8String], 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(title), int(std::strlen(title)));
+                    reinterpret_cast<const unsigned char*>(window.title.data()),
+                    int(window.title.size()));
     const long pid = getpid();
     XChangeProperty(display_, xid, (*atoms_)[wmPid], XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&pid), 1);
@@ -248,6 +249,8 @@ void X11WindowServer::destroyWindow(NativeWindowId id) {
         return;
     const ::Window xid = it->second->xid;
     windows_.erase(it);
+    if (inputMethod_)
+        inputMethod_->windowDestroyed(xid);
     if (keyWindow_ == id)
         keyWindow_.reset();
     XDestroyWindow(display_, xid);
@@ -378,6 +381,19 @@ void X11WindowServer::makeKey(NativeWindowId id) {
                    &message);
     }
     XSetInputFocus(display_, window->xid, RevertToParent, CurrentTime);
+    if (inputMethod_)
+        inputMethod_->windowGainedFocus(window->xid);
+}
+
+void X11WindowServer::setTitle(NativeWindowId id, const std::string& title) {
+    NativeWindow* window = find(id);
+    if (!window || window->title == title)
+        return;
+    window->title = title;
+    XChangeProperty(display_, window->xid, (*atoms_)[wmName], (*atoms_)[utf8String], 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
+                    int(title.size()));
+    XStoreName(display_, window->xid, title.c_str());
 }
 
 // MARK: Drawing
