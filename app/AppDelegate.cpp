@@ -8,6 +8,7 @@
 #include "sources/MachineIdentity.h"
 #include "sources/SensorClient.h"
 #include "statusbar/StatusLayout.h"
+#include "updates/SupportFeedback.h"
 
 #include <algorithm>
 #include <cctype>
@@ -111,6 +112,10 @@ AppLanguage AppDelegate::resolvedLanguage() const {
     return resolve(languageSelection, environment_.preferredLanguages
                                           ? environment_.preferredLanguages()
                                           : std::vector<std::string>{});
+}
+
+void AppDelegate::showFeedback() {
+    SupportFeedback::shared().show(resolvedLanguage());
 }
 
 UpdateController& AppDelegate::updates() {
