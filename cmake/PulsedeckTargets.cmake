@@ -58,6 +58,8 @@ function(pulsedeck_fuzz_targets)
   foreach(source IN LISTS targets)
     get_filename_component(stem ${source} NAME_WE)
     add_executable(fuzz_${stem} ${source})
+    # The harness brings the fuzzer's main; the libraries it links were built with
+    # -fsanitize=fuzzer-no-link (CMakeLists.txt).
     target_compile_options(fuzz_${stem} PRIVATE -fsanitize=fuzzer)
     target_link_options(fuzz_${stem} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(fuzz_${stem} PRIVATE pulsedeck_core)
