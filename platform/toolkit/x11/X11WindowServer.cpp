@@ -158,6 +158,11 @@ X11WindowServer::~X11WindowServer() {
         XFreeCursor(display_, cursor);
     if (solidGC_)
         XFreeGC(display_, solidGC_);
+    // cairo's own farewell to the display waits for the server, and the events that wait brings
+    // (our windows' destruction) would stay queued where XCloseDisplay never frees them: cairo
+    // says farewell first, and what is queued then is dropped.
+    cairoDevice_.reset();
+    XSync(display_, True);
     XCloseDisplay(display_);
 }
 

@@ -190,6 +190,14 @@ private:
     dispatch::RunLoop::Registration source_;
     dispatch::RunLoop::Registration beforeWaiting_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    // cairo's hold on the display, finished before the display is closed.
+    struct CairoDeviceRelease {
+        void operator()(cairo_device_t* device) const {
+            cairo_device_finish(device);
+            cairo_device_destroy(device);
+        }
+    };
+    std::unique_ptr<cairo_device_t, CairoDeviceRelease> cairoDevice_;
 };
 
 } // namespace ui::x11

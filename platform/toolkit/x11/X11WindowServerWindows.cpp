@@ -87,6 +87,8 @@ NativeWindowId X11WindowServer::createWindow(const gfx::Rect& frame,
                                 unsigned(pixels.height), 0, depth, InputOutput, visual, mask, &set);
     window->surface =
         cairo_xlib_surface_create(display_, window->xid, visual, pixels.width, pixels.height);
+    if (!cairoDevice_)
+        cairoDevice_.reset(cairo_device_reference(cairo_surface_get_device(window->surface)));
     if (window->shaped) {
         // Nothing shows until something is drawn.
         XShapeCombineRectangles(display_, window->xid, ShapeBounding, 0, 0, nullptr, 0, ShapeSet,
