@@ -36,7 +36,7 @@ protected:
         ui::Workspace::shared().setOpener([this](const std::vector<std::string>& argv) {
             std::lock_guard guard(mutex);
             launched.push_back(argv);
-            return true;
+            return opens;
         });
     }
 
@@ -85,6 +85,8 @@ protected:
     int changes = 0;
     std::mutex mutex;
     Launches launched;
+    // What the opener answers: false stands for a desktop without xdg-utils or a browser.
+    bool opens = true;
 };
 
 TEST_F(SensorClientAlertTest, WithoutACompanionOkayDoesNothing) {
@@ -128,6 +130,28 @@ TEST_F(SensorClientAlertTest, OpenLaunchesAnInstalledCompanion) {
 
     present(Copy::okay);
     EXPECT_EQ(launchesAfterWaiting(1).size(), 1u);
+}
+
+// On a desktop where nothing answers the opener, the user learns so and gets the address.
+TEST_F(SensorClientAlertTest, AnOpenThatFailsIsToldWithTheAddress) {
+    opens = false;
+    std::vector<std::string> shown;
+    auto texts = [&](Copy copy) {
+        shown.push_back(keyName(copy));
+        return keyName(copy);
+    };
+    server.answerNextModal(keyName(Copy::sensorGet));
+    client->presentHelperAlert(texts);
+    ASSERT_EQ(launchesAfterWaiting(1).size(), 1u);
+
+    server.answerNextModal(keyName(Copy::okay));
+    for (int i = 0; i < 200 && server.modalSessions().size() < 2; ++i) {
+        loop.runUntilIdle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(server.modalSessions().size(), 2u) << "a second alert tells of the failure";
+    EXPECT_EQ(std::vector<std::string>(shown.end() - 3, shown.end()),
+              (std::vector<std::string>{"linkOpenFailed", "linkOpenFailedInfo", "okay"}));
 }
 
 } // namespace
