@@ -46,7 +46,7 @@ std::shared_ptr<SensorClient> SensorClient::create(Environment environment) {
 
 SensorClient::SensorClient(Environment environment)
     : environment_(std::move(environment)),
-      queue_("Pulsedeck.sensor-connection", environment_.execution, *environment_.clock) {}
+      queue_("Pulsedeck.sensors", environment_.execution, *environment_.clock) {}
 
 SensorClient::~SensorClient() {
     queue_.shutDown(dispatch::PendingWork::discard);

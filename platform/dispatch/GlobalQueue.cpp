@@ -16,7 +16,7 @@ int poolSize() {
 
 class GlobalPool final : public Queue {
 public:
-    GlobalPool() : worker_("global", poolSize(), uptimeClock()) {}
+    GlobalPool() : worker_("global.pool", poolSize(), uptimeClock()) {}
 
     void async(Work work) override { worker_.async(std::move(work)); }
     const Clock& clock() const override { return worker_.clock(); }

@@ -2,14 +2,25 @@
 
 #include <chrono>
 #include <limits>
+#include <pthread.h>
 
 namespace dispatch::detail {
+
+std::string threadNameForLabel(std::string_view label) {
+    // Linux keeps 15 bytes of a thread's name; the label's last part says the job.
+    constexpr std::size_t longest = 15;
+    const std::size_t dot = label.rfind('.');
+    const std::string_view job = dot == std::string_view::npos ? label : label.substr(dot + 1);
+    return std::string(job.empty() ? label.substr(0, longest) : job.substr(0, longest));
+}
 
 WorkerQueue::WorkerQueue(std::string label, int threads, const Clock& clock)
     : label_(std::move(label)), clock_(clock) {
     threads_.reserve(static_cast<std::size_t>(threads));
     for (int i = 0; i < threads; ++i) {
         threads_.emplace_back([this] { workerLoop(); });
+        // Named after the queue's job, so a profiler or top shows which queue does what.
+        pthread_setname_np(threads_.back().native_handle(), threadNameForLabel(label_).c_str());
     }
 }
 

@@ -9,10 +9,15 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace dispatch::detail {
+
+// What a queue's worker threads are called: the label's last dot-separated part ("sampling" for
+// "Pulsedeck.sampling"), at most the 15 bytes Linux keeps.
+std::string threadNameForLabel(std::string_view label);
 
 // The engine under the serial queues and the global pool: a FIFO of work and a list of timed
 // work served by `threads` workers, or by runPending() on the caller's thread when there are

@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 #include <limits>
 #include <mutex>
+#include <pthread.h>
 #include <system_error>
 #include <thread>
 
@@ -196,6 +197,7 @@ void HTTPClient::get(std::string url, HTTPRequestOptions options,
                 (*finish)(result);
                 request->finished = true;
             });
+        pthread_setname_np(request->thread.native_handle(), "http");
     } catch (const std::system_error& error) {
         (*finish)(HTTPError{HTTPFailure::transport, 0,
                             std::string("no thread for the request: ") + error.what()});

@@ -42,6 +42,7 @@ TerminationSignals::TerminationSignals(std::function<void(int)> beforeExit)
             raise(signal);
         }
     });
+    pthread_setname_np(watcher_.native_handle(), "signals");
 }
 
 TerminationSignals::~TerminationSignals() {

@@ -1,11 +1,15 @@
 #include "platform/dispatch/SerialQueue.h"
 
+#include "platform/dispatch/WorkerQueue.h"
+
 #include <atomic>
 #include <chrono>
 #include <future>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -39,6 +43,24 @@ TEST(SerialQueue, RunsWorkOneAtATimeInOrderOnItsOwnThread) {
         EXPECT_EQ(id, threads.front());
     }
     EXPECT_NE(threads.front(), std::this_thread::get_id());
+}
+
+TEST(SerialQueue, ItsThreadIsNamedAfterTheQueuesJob) {
+    SerialQueue queue("Pulsedeck.sampling");
+    std::promise<std::string> named;
+    queue.async([&] {
+        char name[16] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        named.set_value(name);
+    });
+    auto future = named.get_future();
+    ASSERT_EQ(future.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(future.get(), "sampling");
+    // Linux keeps 15 bytes; a label without dots is the name as it stands.
+    EXPECT_EQ(dispatch::detail::threadNameForLabel("Pulsedeck.sensor-connection"),
+              "sensor-connecti");
+    EXPECT_EQ(dispatch::detail::threadNameForLabel("writer"), "writer");
+    EXPECT_EQ(dispatch::detail::threadNameForLabel("trailing."), "trailing.");
 }
 
 TEST(SerialQueue, WorkFromSeveralThreadsKeepsEachSendersOrder) {
