@@ -50,11 +50,8 @@ int canonicalIndex(ModuleKind kind) {
 void MenuBarContentView::drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) {
     if (editingSurfacePresented) {
         context.clearRect(dirtyRect);
-        if (dirtyRect.contains(bounds()))
-            clearedBounds_ = bounds();
         return;
     }
-    clearedBounds_.reset();
     double dy = (bounds().height() - stripHeight()) / 2;
     if (const auto item = statusItemScreenRect()) {
         if (const auto strip = statusItemScreenFrame())
@@ -63,11 +60,6 @@ void MenuBarContentView::drawRect(gfx::Context& context, const gfx::Rect& dirtyR
     gfx::Context::SavedState saved(context);
     context.translate(0, dy);
     drawStrip(context, true, dirtyRect.offsetBy(0, -dy));
-}
-
-void MenuBarContentView::viewWillDraw() {
-    if (editingSurfacePresented && clearedBounds_ == bounds())
-        replaceDirtyRect({});
 }
 
 void MenuBarContentView::drawStrip(gfx::Context& context, bool highlightingSelection,

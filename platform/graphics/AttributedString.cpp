@@ -3,7 +3,6 @@
 #include "platform/graphics/Context.h"
 #include "platform/graphics/DrawingRecorder.h"
 #include "platform/graphics/TextEngine.h"
-#include "platform/graphics/TextRasterCache.h"
 
 #include <algorithm>
 #include <cmath>
@@ -81,9 +80,7 @@ void drawShaped(Context& context, const std::vector<AttributedString::Run>& runs
         } else {
             cairo_set_source_rgba(cr, colour.red(), colour.green(), colour.blue(),
                                   colour.alpha() * alpha);
-            if (!TextRasterCache::forThisThread().paint(cr, shaped)) {
-                showShapedText(cr, shaped);
-            }
+            showShapedText(cr, shaped);
         }
         cairo_restore(cr);
     });

@@ -17,7 +17,8 @@ class FlatPath;
 // Coverage masks of shapes, kept between draws. A status image is drawn anew into a new bitmap
 // every second, and the rounded clip its chart is painted through (Context::paintThrough) is the
 // very same shape at the very same device pixels each time: a cairo clip rasterised it again for
-// every chart.
+// every chart, and a second of the whole program cost 984 µs instead of 937 steady and 494
+// instead of 477 quiet (bench/WholeProgramBench, medians of five runs).
 //
 // A mask is the exact-area coverage of CoverageMask under the non-zero rule, over the whole device
 // pixels the shape's points touch. Shapes are told apart by their device-space points, bit for

@@ -184,39 +184,5 @@ TEST_F(EditingSurfaceRender, TheStripUnderThePanelDrawsNothingOfItsOwn) {
     EXPECT_NE(drawnBar.pixelAtPoint({x, 12}), drawnBar.pixelAtPoint({x, 0.5}));
 }
 
-TEST_F(EditingSurfaceRender, ModuleChangesUnderThePanelLeaveTheBarsClearPixelsAlone) {
-    present(false, 1.0);
-    ui::Window& bar = *ui::StatusBar::system().window();
-    const gfx::Rect frame = *strip->statusItemScreenFrame();
-    const gfx::Rect memory = strip->rect(ModuleKind::memory);
-    const gfx::Point underMemory{frame.minX() - bar.frame().minX() + memory.midX(), 12};
-    const gfx::Rgba8 magenta{255, 0, 255, 255};
-
-    // The strip under the panel is already clear: a changed module repaints the panel only.
-    poison(bar, underMemory);
-    strip->setModuleImage(
-        ModuleKind::memory,
-        gfx::Image::withBitmap(strip->moduleImage(ModuleKind::memory)->bitmap()->copy()));
-    strip->setNeedsDisplayInRect(memory);
-    strip->setNeedsDisplay(true);
-    loop.runUntilIdle();
-    EXPECT_EQ(bar.backing()->pixelAtPoint(underMemory), magenta);
-
-    // A new width is a new view to clear.
-    strip->setFrameSize({strip->frame().width() + 4, 24});
-    strip->setNeedsDisplay(true);
-    loop.runUntilIdle();
-    EXPECT_NE(bar.backing()->pixelAtPoint(underMemory), magenta);
-
-    // Once the panel no longer draws the strip, the bar draws it again.
-    poison(bar, underMemory);
-    strip->editingSurfacePresented = false;
-    strip->setNeedsDisplay(true);
-    loop.runUntilIdle();
-    const gfx::Rgba8 drawn = bar.backing()->pixelAtPoint(underMemory);
-    EXPECT_NE(drawn, magenta);
-    EXPECT_GT(drawn.alpha, 0);
-}
-
 } // namespace
 } // namespace pulsedeck

@@ -1,6 +1,5 @@
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/TextEngine.h"
-#include "platform/graphics/TextRasterCache.h"
 #include "tests/support/TestPaths.h"
 
 #include <cairo.h>
@@ -126,8 +125,8 @@ TEST(GlyphStringText, LeavesWhatNeedsALayoutToTheLayout) {
 using SurfacePointer = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 
 // Draws every figure as the text drawing does: the layout origin at the line box's corner, less
-// logicalX, upright in y-up space by a local flip. Through the mask cache when masked.
-SurfacePointer drawAll(double scale, bool flipped, bool inLayout, bool masked) {
+// logicalX, upright in y-up space by a local flip.
+SurfacePointer drawAll(double scale, bool flipped, bool inLayout) {
     Size size{330, 140};
     SurfacePointer surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(size.width * scale),
                                                       int(size.height * scale)),
@@ -138,37 +137,26 @@ SurfacePointer drawAll(double scale, bool flipped, bool inLayout, bool masked) {
         cairo_translate(cr, 0, size.height);
         cairo_scale(cr, 1, -1);
     }
-    TextRasterCache cache;
-    // A line gets its mask the second time it is drawn.
-    for (int pass = masked ? 2 : 1; pass > 0; --pass) {
-        cairo_save(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_restore(cr);
-        int step = 0;
-        for (const TextAttributes& style : styles()) {
-            for (const std::string& text : figures()) {
-                auto runs = oneRun(text, style);
-                auto shaped = inLayout ? shapeTextInLayout(runs) : shapeText(runs);
-                Point origin{2 + std::fmod(step * 9.173, 290), 1 + std::fmod(step * 3.37, 120)};
-                ++step;
-                cairo_save(cr);
-                if (flipped) {
-                    cairo_translate(cr, origin.x - shaped->logicalX, origin.y);
-                } else {
-                    cairo_translate(cr, origin.x - shaped->logicalX, origin.y + shaped->height);
-                    cairo_scale(cr, 1, -1);
-                }
-                cairo_set_source_rgba(cr, 0.1, 0.2, 0.3, 0.9);
-                cairo_move_to(cr, 0, 0);
-                if (!masked || !cache.paint(cr, *shaped)) {
-                    showShapedText(cr, *shaped);
-                }
-                cairo_restore(cr);
+    int step = 0;
+    for (const TextAttributes& style : styles()) {
+        for (const std::string& text : figures()) {
+            auto runs = oneRun(text, style);
+            auto shaped = inLayout ? shapeTextInLayout(runs) : shapeText(runs);
+            Point origin{2 + std::fmod(step * 9.173, 290), 1 + std::fmod(step * 3.37, 120)};
+            ++step;
+            cairo_save(cr);
+            if (flipped) {
+                cairo_translate(cr, origin.x - shaped->logicalX, origin.y);
+            } else {
+                cairo_translate(cr, origin.x - shaped->logicalX, origin.y + shaped->height);
+                cairo_scale(cr, 1, -1);
             }
+            cairo_set_source_rgba(cr, 0.1, 0.2, 0.3, 0.9);
+            cairo_move_to(cr, 0, 0);
+            showShapedText(cr, *shaped);
+            cairo_restore(cr);
         }
     }
-    EXPECT_EQ(cache.renderCount() > 0, masked);
     cairo_destroy(cr);
     cairo_surface_flush(surface.get());
     return surface;
@@ -188,17 +176,13 @@ int differingPixels(cairo_surface_t* a, cairo_surface_t* b) {
 TEST(GlyphStringTextRender, DrawsTheLayoutsPixelsAtEveryScaleAndOrientation) {
     for (double scale : {1.0, 2.0}) {
         for (bool flipped : {false, true}) {
-            for (bool masked : {false, true}) {
-                SurfacePointer quick = drawAll(scale, flipped, false, masked);
-                SurfacePointer layout = drawAll(scale, flipped, true, masked);
-                std::string name = std::to_string(scale) + (flipped ? " flipped" : " y-up") +
-                                   (masked ? " masked" : " direct");
-                EXPECT_EQ(differingPixels(quick.get(), layout.get()), 0) << name;
-                if (scale == 2 && !flipped && !masked) {
-                    cairo_surface_write_to_png(
-                        quick.get(),
-                        testsupport::artifactPath("GlyphStringText-quick.png").c_str());
-                }
+            SurfacePointer quick = drawAll(scale, flipped, false);
+            SurfacePointer layout = drawAll(scale, flipped, true);
+            std::string name = std::to_string(scale) + (flipped ? " flipped" : " y-up");
+            EXPECT_EQ(differingPixels(quick.get(), layout.get()), 0) << name;
+            if (scale == 2 && !flipped) {
+                cairo_surface_write_to_png(
+                    quick.get(), testsupport::artifactPath("GlyphStringText-quick.png").c_str());
             }
         }
     }
