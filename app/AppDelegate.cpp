@@ -5,6 +5,7 @@
 #include "model/MenuBarGeometry.h"
 #include "platform/foundation/PreferredLanguages.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/system/DesktopNotificationCenter.h"
 #include "sources/MachineIdentity.h"
 #include "sources/SensorClient.h"
 #include "statusbar/StatusLayout.h"
@@ -41,6 +42,8 @@ AppDelegate::Environment AppDelegate::Environment::live(foundation::UserDefaults
     environment.loginItem = LoginItem::live();
     environment.appIcon = [](bool dark) { return loadAppIcon(foundation::Bundle::main(), dark); };
     environment.fetchManifest = UpdateController::liveFetch();
+    environment.notificationCenter =
+        std::make_shared<sys::DesktopNotificationCenter>(dispatch::RunLoop::main());
     return environment;
 }
 
@@ -76,6 +79,7 @@ AppDelegate::AppDelegate(Environment environment)
     : Preferences(Preferences::read(*environment.defaults)), environment_(std::move(environment)) {
     popover = std::make_unique<ui::Popover>();
     details = std::make_shared<DetailView>(DetailView::initialFrame);
+    updateNotifications.setCenter(environment_.notificationCenter);
     auto resources = environment_.makeResources();
     statusView = std::make_shared<MenuBarContentView>(stripFrame);
     fanAvailable = !environment_.fanless;

@@ -76,6 +76,8 @@ public:
         std::function<std::optional<gfx::Image>(bool dark)> appIcon;
         // Loads the release manifest; none: update checks never reach the network and fail.
         ManifestFetch fetchManifest;
+        // The desktop's notification centre; none: nothing is authorised and the alert shows.
+        std::shared_ptr<sys::NotificationCenter> notificationCenter;
 
         // The live machine, the main run loop and the process's languages over `defaults`.
         static Environment live(foundation::UserDefaults& defaults);
@@ -187,6 +189,13 @@ public:
     AppLanguage resolvedLanguage() const;
     UpdateController& updates();
     std::shared_ptr<UpdateController> makeUpdateController();
+    // The controller's `present`: closes the popover, runs the outcome's alert and opens the
+    // download when its first button accepts an acceptable release.
+    void presentUpdateOutcome(const UpdateOutcome& outcome);
+    // The controller's `notify`: a notification, else the alert.
+    void notifyUpdate(const AppRelease& release, const std::string& runningVersion);
+    // The alert in place of a notification, unless checks have meanwhile been turned off.
+    void notifyFallback(const AppRelease& release);
     void installUpdateActions();
 
     Sampler& sampler() { return *sampler_; }
