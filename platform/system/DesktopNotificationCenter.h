@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/SessionBusAddress.h"
 #include "platform/system/NotificationCenter.h"
 #include "platform/system/SessionBus.h"
 
@@ -27,7 +28,8 @@ class DesktopNotificationCenter final : public NotificationCenter {
 public:
     // The bus at the address (the session bus by default); none: never any service.
     explicit DesktopNotificationCenter(
-        dispatch::RunLoop& loop, std::optional<std::string> busAddress = SessionBus::address(),
+        dispatch::RunLoop& loop,
+        std::optional<std::string> busAddress = foundation::sessionBusAddress(),
         std::string applicationName = "Pulsedeck");
     ~DesktopNotificationCenter() override;
 

@@ -1,9 +1,7 @@
 #include "platform/system/SessionBus.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <dbus/dbus.h>
-#include <filesystem>
 #include <poll.h>
 
 namespace sys {
@@ -23,19 +21,6 @@ struct SessionBus::Pending {
     DBusPendingCall* call;
     std::function<void(DBusMessage*)> completion;
 };
-
-std::optional<std::string> SessionBus::address() {
-    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
-        return std::string(address);
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (!runtime || !*runtime)
-        return std::nullopt;
-    const std::filesystem::path socket = std::filesystem::path(runtime) / "bus";
-    std::error_code error;
-    if (!std::filesystem::exists(socket, error))
-        return std::nullopt;
-    return "unix:path=" + socket.string();
-}
 
 std::unique_ptr<SessionBus> SessionBus::connect(dispatch::RunLoop& loop,
                                                 const std::string& address) {

@@ -18,10 +18,6 @@ namespace sys {
 // a time limit after which it ends without a reply. Main thread only.
 class SessionBus {
 public:
-    // The session bus's address from the environment, or the user's bus socket in the runtime
-    // folder; none when there is neither (a bus is never started for us).
-    static std::optional<std::string> address();
-
     // None when the address cannot be connected to. The bus's greeting (Hello) is sent first and
     // answered through the loop like any call.
     static std::unique_ptr<SessionBus> connect(dispatch::RunLoop& loop, const std::string& address);

@@ -1,9 +1,9 @@
 #include "platform/toolkit/x11/SettingsPortal.h"
 
-#include <cstdlib>
+#include "platform/foundation/SessionBusAddress.h"
+
 #include <cstring>
 #include <dbus/dbus.h>
-#include <filesystem>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -24,21 +24,6 @@ constexpr const char* animationsKey = "enable-animations";
 constexpr unsigned prefersDarkScheme = 1;
 constexpr unsigned prefersLightScheme = 2;
 constexpr unsigned higherContrastValue = 1;
-
-// The session bus's address from the environment, or the user's bus socket in the runtime
-// folder; none when neither exists (a bus is never started for us).
-std::optional<std::string> sessionBusAddress() {
-    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
-        return std::string(address);
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (!runtime || !*runtime)
-        return std::nullopt;
-    const std::filesystem::path socket = std::filesystem::path(runtime) / "bus";
-    std::error_code error;
-    if (!std::filesystem::exists(socket, error))
-        return std::nullopt;
-    return "unix:path=" + socket.string();
-}
 
 // Steps into variants (the portal's Read wraps its value in two) until a plain value.
 bool enterValue(DBusMessageIter& iter) {
@@ -66,7 +51,7 @@ struct PendingRead {
 
 std::unique_ptr<SettingsPortal> SettingsPortal::connect(dispatch::RunLoop& loop,
                                                         std::function<void()> changed) {
-    const auto address = sessionBusAddress();
+    const auto address = foundation::sessionBusAddress();
     if (!address)
         return nullptr;
     // Opened by address rather than as "the session bus": libdbus would remember the first
