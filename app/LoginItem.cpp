@@ -1,19 +1,21 @@
 #include "app/LoginItem.h"
 
 #include "platform/foundation/AtomicFile.h"
+#include "platform/foundation/HomeDirectory.h"
 
 #include <cstdlib>
+#include <optional>
 #include <system_error>
 
 namespace pulsedeck {
 
 namespace {
 
-std::filesystem::path configHome() {
+std::optional<std::filesystem::path> configHome() {
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
         return config;
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home && *home ? home : "/") / ".config";
+    auto home = foundation::homeDirectory();
+    return home ? std::optional(*home / ".config") : std::nullopt;
 }
 
 // A desktop-entry Exec argument in double quotes: the characters the quoting rules reserve are
@@ -40,7 +42,9 @@ LoginItem::LoginItem(std::filesystem::path entryFile, std::filesystem::path exec
 LoginItem LoginItem::live() {
     std::error_code error;
     auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    return LoginItem(configHome() / "autostart" / entryName, error ? "pulsedeck" : executable);
+    auto config = configHome();
+    return LoginItem(config ? *config / "autostart" / entryName : std::filesystem::path(),
+                     error ? "pulsedeck" : executable);
 }
 
 LoginItem::Status LoginItem::status() const {
@@ -63,6 +67,11 @@ std::string LoginItem::entryText() const {
 }
 
 bool LoginItem::registerItem(std::string* error) {
+    if (entryFile_.empty()) {
+        if (error)
+            *error = "there is no home folder to keep the login item in";
+        return false;
+    }
     std::error_code code;
     std::filesystem::create_directories(entryFile_.parent_path(), code);
     if (code) {

@@ -16,7 +16,8 @@ public:
 
     LoginItem(std::filesystem::path entryFile, std::filesystem::path executable);
 
-    // The entry under $XDG_CONFIG_HOME (default ~/.config) for this process's executable.
+    // The entry under $XDG_CONFIG_HOME (default ~/.config) for this process's executable; an
+    // empty entry path, which cannot be registered, when the user has no home folder.
     static LoginItem live();
     static constexpr const char* entryName = "pulsedeck.desktop";
 

@@ -59,6 +59,13 @@ TEST(LoginItem, OnlyTheNeededCallIsMadeAndFailuresAreReported) {
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(setLaunchAtLogin(item, true), (LoginChange{true, true}));
     EXPECT_EQ(item.status(), LoginItem::Status::notRegistered);
+
+    // No home folder to keep it in: nothing is written anywhere, and the failure is reported.
+    LoginItem homeless({}, "/usr/bin/pulsedeck");
+    EXPECT_EQ(homeless.status(), LoginItem::Status::notRegistered);
+    error.clear();
+    EXPECT_FALSE(homeless.registerItem(&error));
+    EXPECT_NE(error.find("no home folder"), std::string::npos) << error;
 }
 
 TEST(LoginItem, TheLiveEntryIsUnderTheConfigHome) {
