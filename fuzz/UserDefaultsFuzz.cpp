@@ -5,14 +5,20 @@
 #include <cstdlib>
 #include <string_view>
 
-// A preferences file from disk: whatever decodes must be written back in a form that decodes to
-// the same values, so a load and a save never change what the user had.
+// A preferences file from disk, read entry by entry as the store reads it: whatever entries
+// decode must be written back in a form that decodes, whole, to the same values, so a load and a
+// save never change what the user had; and a file that decodes strictly loses no entry.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    auto decoded = foundation::decodePropertyList(text);
-    if (!decoded)
+    const auto entries = foundation::decodePropertyListEntries(text);
+    const auto strict = foundation::decodePropertyList(text);
+    if (strict && (!entries || entries->droppedEntries != 0 ||
+                   foundation::encodePropertyList(*strict) !=
+                       foundation::encodePropertyList(entries->values)))
+        std::abort();
+    if (!entries)
         return 0;
-    auto written = foundation::encodePropertyList(*decoded);
+    auto written = foundation::encodePropertyList(entries->values);
     auto again = foundation::decodePropertyList(written);
     if (!again || foundation::encodePropertyList(*again) != written)
         std::abort();
