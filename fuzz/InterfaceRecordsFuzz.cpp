@@ -1,8 +1,11 @@
-// Feeds arbitrary bytes to both halves of the interface list: the rtnetlink message parsers that
-// read the kernel's link dump and its statistics answers, and the record walk of the network
-// reader. Neither may read out
-// of bounds, and every name the walk produces must be well-formed UTF-8 of at most 15 bytes'
-// worth of characters.
+// Feeds arbitrary bytes to the kernel answers the kernel readers parse: both halves of the
+// interface list (the rtnetlink message parsers that read the kernel's link dump and its
+// statistics answers, and the record walk of the network reader) and the DRM clients' fdinfo
+// text behind the GPU load. None may read out of bounds; every name the walk produces must be
+// well-formed UTF-8 of at most 15 bytes' worth of characters; a parsed client always has a driver
+// and an id, and its load against itself is a percentage.
+#include "platform/system/AcceleratorRegistry.h"
+#include "platform/system/DrmFdinfo.h"
 #include "platform/system/InterfaceList.h"
 #include "platform/system/LinkDump.h"
 #include "sources/NetworkReader.h"
@@ -76,6 +79,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& link : counted) {
         if (std::none_of(links.begin(), links.end(),
                          [&](const auto& known) { return known.index == link.index; }))
+            std::abort();
+    }
+
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    if (auto client = sys::parseDrmFdinfo(text)) {
+        if (client->driver.empty() || client->clientID.empty())
+            std::abort();
+        // The same client read twice, and read against a second client parsed from the tail.
+        auto later = sys::parseDrmFdinfo(text.substr(size / 2));
+        std::vector<sys::DrmClientUsage> before{*client};
+        std::vector<sys::DrmClientUsage> after{*client};
+        if (later)
+            after.push_back(*later);
+        auto load = sys::engineTimeLoad(before, after, 1.0);
+        if (!load || !(*load >= 0 && *load <= 100))
             std::abort();
     }
     return 0;

@@ -93,7 +93,7 @@ AcceleratorChoice chooseAccelerator(const std::vector<sys::AcceleratorEntry>& ac
 
 ComputeReader::ComputeReader(const sys::SystemRoots& roots, const dispatch::Clock& clock)
     : ComputeReader(std::make_unique<sys::ProcessorTicks>(roots),
-                    std::make_unique<sys::AcceleratorRegistry>(roots), clock) {}
+                    std::make_unique<sys::AcceleratorRegistry>(roots, clock), clock) {}
 
 ComputeReader::ComputeReader(std::unique_ptr<sys::ProcessorTicksSource> processor,
                              std::unique_ptr<sys::AcceleratorRegistrySource> accelerators,

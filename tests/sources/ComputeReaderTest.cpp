@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <deque>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -139,6 +140,22 @@ TEST(ComputeReader, FailedCounterReadEmptiesTheState) {
     EXPECT_FALSE(machine.sampleAfter(1, Ticks{10, 0, 10, 0}).cpu);
     EXPECT_EQ(machine.sampleAfter(1, Ticks{20, 0, 20, 0}).cpu, 50.0);
     EXPECT_FALSE(machine.sampleAfter(6, Ticks{30, 0, 30, 0}).cpu) << "a 6 s gap";
+}
+
+TEST(ComputeReader, AnIntelLaptopHasAGpuLoad) {
+    testsupport::TemporaryDirectory dir;
+    std::filesystem::copy(testsupport::fixturePath("compute/intel-laptop"), dir.path(),
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::copy_symlinks);
+    dispatch::VirtualClock clock{50};
+    ComputeReader reader(sys::SystemRoots::under(dir.path()), clock);
+    EXPECT_EQ(reader.sample(true).gpu, 0.0) << "only the sleeping NVIDIA GPU has a figure yet";
+    // The compositor renders for 600 ms of the next second.
+    std::ofstream(dir.path() / "proc/1874/fdinfo/14", std::ios::trunc)
+        << "drm-driver:\ti915\ndrm-client-id:\t17\ndrm-pdev:\t0000:00:02.0\n"
+           "drm-engine-render:\t52918000000 ns\n";
+    clock.advance(1);
+    EXPECT_DOUBLE_EQ(reader.sample(true).gpu.value_or(-1), 60.0);
 }
 
 TEST(ComputeReader, BusiestAcceleratorWinsAndBringsItsCoresAndModel) {
