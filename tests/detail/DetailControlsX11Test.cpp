@@ -1,6 +1,9 @@
 #include "detail/CompactSwitch.h"
+#include "detail/DetailDocumentView.h"
+#include "detail/SlimScroller.h"
 #include "detail/ThemeSegments.h"
 #include "detail/ThemeSlider.h"
+#include "platform/toolkit/ScrollView.h"
 #include "platform/toolkit/Window.h"
 
 #include <algorithm>
@@ -36,7 +39,13 @@ protected:
             [this](ui::Control&) { chosen.push_back(segments->selectedSegment()); });
         segments->setFrame({10, 10, 150, 24});
         segments->setSelectedSegment(0);
-        for (const auto& view : std::vector<std::shared_ptr<ui::View>>{toggle, slider, segments})
+        scroll = std::make_shared<ui::ScrollView>(gfx::Rect{220, 10, 70, 100});
+        scroll->setScrollerStyle(ui::ScrollerStyle::legacy);
+        scroll->setHasVerticalScroller(true);
+        scroll->setVerticalScroller(std::make_shared<SlimScroller>());
+        scroll->setDocumentView(std::make_shared<DetailDocumentView>(gfx::Rect{0, 0, 62, 400}));
+        for (const auto& view :
+             std::vector<std::shared_ptr<ui::View>>{toggle, slider, segments, scroll})
             window->contentView()->addSubview(view);
         window->makeKeyAndOrderFront();
         ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
@@ -50,6 +59,7 @@ protected:
     std::shared_ptr<CompactSwitch> toggle;
     std::shared_ptr<ThemeSlider> slider;
     std::shared_ptr<ThemeSegments> segments;
+    std::shared_ptr<ui::ScrollView> scroll;
     std::vector<ui::ControlState> switchStates;
     std::vector<double> sliderValues;
     std::vector<int> chosen;
@@ -87,6 +97,16 @@ TEST_F(DetailControlsX11, ClicksAndDragsChangeValuesAndSendOncePerStep) {
     settle(0.2);
     EXPECT_EQ(chosen, std::vector<int>{1});
     EXPECT_EQ(switchStates.size(), 1u) << "nothing else reached the switch";
+}
+
+TEST_F(DetailControlsX11, TheWheelScrollsTheBodyAndTheScrollerFollows) {
+    const auto offset = [&] { return scroll->contentView().bounds().y(); };
+    click(column(250), row(60), 5);
+    click(column(250), row(60), 5);
+    ASSERT_TRUE(runUntil([&] { return offset() == 2 * ui::ScrollView::lineScroll; }));
+    EXPECT_DOUBLE_EQ(scroll->verticalScroller()->doubleValue(), offset() / 300);
+    click(column(250), row(60), 4);
+    EXPECT_TRUE(runUntil([&] { return offset() == ui::ScrollView::lineScroll; }));
 }
 
 } // namespace
