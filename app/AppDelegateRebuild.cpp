@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
+
 #include "app/StatusToolTip.h"
+#include "detail/ThemeSegments.h"
 #include "model/AccentColor.h"
 #include "platform/toolkit/Workspace.h"
 #include "statusbar/ComputeTransition.h"
@@ -242,7 +244,7 @@ void AppDelegate::handOffToDetails(bool animated, AppLanguage language) {
     view.language = language;
     view.historyCapacity = static_cast<int>(historyCapacity);
     view.languageSelection = languageSelection;
-    view.displayChoice.selectedSegment = rawValue(displayMode);
+    view.displayChoice->setSelectedSegment(rawValue(displayMode));
 
     // The readings, their histories and the login item's state are shown only in the open
     // popover; while it is closed they wait for the rebuild that opens it.

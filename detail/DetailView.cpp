@@ -1,7 +1,21 @@
 #include "detail/DetailView.h"
 
+#include "detail/ActivityIconButton.h"
+#include "detail/CompactSwitch.h"
+#include "detail/DetailDocumentView.h"
+#include "detail/ModuleColorButton.h"
+#include "detail/ModuleSectionView.h"
+#include "detail/SettingsIconButton.h"
+#include "detail/SlimScroller.h"
+#include "detail/ThemeSegments.h"
+#include "detail/ThemeSlider.h"
+#include "floating/AnimationFrameClock.h"
 #include "platform/dispatch/RunLoop.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/graphics/SymbolImage.h"
+#include "platform/toolkit/Application.h"
 #include "platform/toolkit/Screen.h"
+#include "platform/toolkit/Workspace.h"
 #include "platform/toolkit/Window.h"
 
 #include <algorithm>
@@ -11,42 +25,202 @@ namespace pulsedeck {
 
 namespace {
 
-// The top band (presentation switch, theme colour) above the cards.
-constexpr double topBandHeight = 112;
-constexpr double cardHeaderHeight = 40;
-constexpr double cardBodySpacing = 12;
-constexpr double colorRowsHeight = 36;
-constexpr double detailsWidth = 318;
-// The available width when there is no screen at all.
-constexpr double screenlessWidth = 1132;
+constexpr double cardChoiceFontSize = 11;
+constexpr double cardChoiceWidth282 = 282;
 
-// Details-column section heights without their colour rows; the overview's whole heights.
-double fixedSectionHeight(ModuleKind module, DetailPresentation presentation) {
-    const bool overview = presentation == DetailPresentation::overview;
-    switch (module) {
-    case ModuleKind::memory:
-        return overview ? 264 : 343 + colorRowsHeight;
-    case ModuleKind::fan:
-        return overview ? 224 : 154 + colorRowsHeight;
-    case ModuleKind::network:
-        return overview ? 234 : 231 + colorRowsHeight;
-    case ModuleKind::temperature:
-        return overview ? 204 : 201 + colorRowsHeight;
-    case ModuleKind::compute:
-        return overview ? 208 : 177 + 2 * colorRowsHeight;
-    case ModuleKind::devices:
-        return 0;
-    }
-    return 0;
+std::shared_ptr<ThemeSegments> makeSegments(int count) {
+    auto segments = std::make_shared<ThemeSegments>();
+    segments->setSegmentCount(count);
+    segments->setTrackingMode(ui::SegmentTracking::selectOne);
+    return segments;
 }
 
-double deviceCardHeight(const ExternalDevice& device) {
-    return device.capacity ? 68 : 56;
+std::shared_ptr<ThemeSlider> makeSlider(double value, double minimum, double maximum) {
+    auto slider = std::make_shared<ThemeSlider>();
+    slider->setMinValue(minimum);
+    slider->setMaxValue(maximum);
+    slider->setDoubleValue(value);
+    slider->setContinuous(true);
+    return slider;
+}
+
+std::shared_ptr<ui::TextField> makeLabel() {
+    auto label = std::make_shared<ui::TextField>();
+    label->setLineBreakMode(ui::LineBreakMode::truncatingTail);
+    return label;
 }
 
 } // namespace
 
-DetailView::DetailView(const gfx::Rect& frame) : View(frame) {}
+DetailView::DetailView(const gfx::Rect& frame)
+    : View(frame), deviceCardNow(dispatch::RunLoop::main().clock().now()) {
+    // 1. The controls, with empty texts; refreshControls gives them their words.
+    memorySwitch = std::make_shared<CompactSwitch>(gfx::Point{});
+    fanSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
+    networkSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
+    temperatureSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
+    computeSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
+    devicesSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
+    networkChartSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
+    presentationChoice = makeSegments(2);
+    memoryChartChoice = makeSegments(2);
+    temperatureChoice = makeSegments(2);
+    fanChoice = makeSegments(2);
+    networkColorChoice = makeSegments(2);
+    computeChoice = makeSegments(3);
+    animationChoice = makeSegments(3);
+    displayChoice = makeSegments(3);
+    sortDone = makeSegments(1);
+    sortDone->setTrackingMode(ui::SegmentTracking::momentary);
+    chartLengthSlider = makeSlider(85, 16, 160);
+    gapSlider = makeSlider(8, 0, 32);
+    opacitySlider = makeSlider(1, 0.2, 1);
+    syncStatus = makeLabel();
+    themeColorLabel = makeLabel();
+    activityIcon = std::make_shared<ActivityIconButton>(gfx::Rect{0, 0, 24, 24});
+    settingsButton = std::make_shared<SettingsIconButton>(gfx::Rect{0, 0, 26, 26});
+    scroll = std::make_shared<ui::ScrollView>();
+    slimScroller = std::make_shared<SlimScroller>();
+    body = std::make_shared<DetailDocumentView>();
+    const std::string bundleName = foundation::Bundle::main().displayName();
+    appTitle = bundleName.empty() ? "Pulsedeck" : bundleName;
+
+    // 3. The scroll view: no background, no border, a slim scroller that never hides itself.
+    scroll->setDrawsBackground(false);
+    scroll->setHasVerticalScroller(true);
+    scroll->setAutohidesScrollers(false);
+    scroll->setScrollerStyle(ui::ScrollerStyle::legacy);
+    scroll->setVerticalScroller(slimScroller);
+    scroll->setDocumentView(body);
+    addSubview(scroll);
+    scroll->contentView().setPostsBoundsChangedNotifications(true);
+    scroll->contentView().boundsChangedAction = [this] { syncScroller(); };
+
+    // 4. One card per module, each with its switch.
+    const std::pair<ModuleKind, std::shared_ptr<CompactSwitch>> toggles[] = {
+        {ModuleKind::memory, memorySwitch},   {ModuleKind::fan, fanSwitch},
+        {ModuleKind::network, networkSwitch}, {ModuleKind::temperature, temperatureSwitch},
+        {ModuleKind::compute, computeSwitch}, {ModuleKind::devices, devicesSwitch}};
+    for (const auto& [kind, toggle] : toggles) {
+        auto card = std::make_shared<ModuleSectionView>(kind, toggle, this);
+        cards.emplace(kind, card);
+        body->addSubview(card);
+    }
+
+    // 5. The memory card's status line and activity button.
+    ui::View& memoryContent = cards.at(ModuleKind::memory)->content();
+    syncStatus->setAlignment(ui::TextAlignment::right);
+    memoryContent.addSubview(syncStatus);
+    activityIcon->setImageScaling(ui::ImageScaling::proportionallyDown);
+    activityIcon->setBordered(false);
+    memoryContent.addSubview(activityIcon);
+
+    // 6. The cards' choices.
+    const std::pair<std::shared_ptr<ThemeSegments>, ModuleKind> choices[] = {
+        {displayChoice, ModuleKind::memory},     {memoryChartChoice, ModuleKind::memory},
+        {fanChoice, ModuleKind::fan},            {animationChoice, ModuleKind::fan},
+        {networkColorChoice, ModuleKind::network}, {computeChoice, ModuleKind::compute},
+        {temperatureChoice, ModuleKind::temperature}};
+    for (const auto& [choice, kind] : choices) {
+        cards.at(kind)->content().addSubview(choice);
+        choice->setFont(gfx::Font::system(cardChoiceFontSize));
+        for (int segment = 0; segment < choice->segmentCount(); ++segment)
+            choice->setWidth(cardChoiceWidth282 / choice->segmentCount(), segment);
+    }
+
+    // 7. The theme colour button and its caption.
+    colorChoice = std::make_shared<ModuleColorButton>(ColorSlot::theme, this);
+    body->addSubview(colorChoice);
+    themeColorLabel->setTextColor(gfx::Color::secondaryLabel());
+    body->addSubview(themeColorLabel);
+
+    // 8. Every control reports to its action method.
+    const std::pair<std::shared_ptr<ui::Control>, void (DetailView::*)()> targets[] = {
+        {memorySwitch, &DetailView::doMemory},
+        {fanSwitch, &DetailView::doEnabled},
+        {networkSwitch, &DetailView::doNetwork},
+        {temperatureSwitch, &DetailView::doTemperature},
+        {computeSwitch, &DetailView::doCompute},
+        {devicesSwitch, &DetailView::doDevices},
+        {displayChoice, &DetailView::doDisplay},
+        {fanChoice, &DetailView::doFan},
+        {animationChoice, &DetailView::doAnimation},
+        {networkColorChoice, &DetailView::doNetworkColor},
+        {memoryChartChoice, &DetailView::doMemoryChart},
+        {networkChartSwitch, &DetailView::doNetworkChart},
+        {temperatureChoice, &DetailView::doTemperatureDisplay},
+        {computeChoice, &DetailView::doComputeDisplay},
+        {chartLengthSlider, &DetailView::doChartLength},
+        {gapSlider, &DetailView::doGap},
+        {sortDone, &DetailView::doFinishSorting},
+        {opacitySlider, &DetailView::doOpacity},
+        {settingsButton, &DetailView::doSettings},
+        {presentationChoice, &DetailView::doPresentation},
+        {activityIcon, &DetailView::doOpen}};
+    for (const auto& [control, method] : targets)
+        control->setAction([this, method](ui::Control&) { (this->*method)(); });
+
+    // 9. The network card's chart switch, the small neutral kind.
+    networkChartSwitch->setSecondary(true);
+    networkChartSwitch->setFrameSize({34, 15});
+    cards.at(ModuleKind::network)->content().addSubview(networkChartSwitch);
+
+    // 10. The strip sliders live in the view (the layout places them).
+    addSubview(chartLengthSlider);
+    addSubview(gapSlider);
+
+    // 11. The finish-sorting button and the opacity slider.
+    sortDone->setFont(gfx::Font::system(cardChoiceFontSize));
+    sortDone->setWidth(56, 0);
+    addSubview(sortDone);
+    addSubview(opacitySlider);
+
+    // 12. The gear and the presentation switch.
+    settingsButton->setImage(gfx::symbolImage("gearshape", {.pointSize = 14}));
+    settingsButton->setBordered(false);
+    settingsButton->setImagePosition(ui::ImagePosition::imageOnly);
+    addSubview(settingsButton);
+    presentationChoice->setFont(gfx::Font::system(10));
+    addSubview(presentationChoice);
+
+    // 13. One colour button per module slot, on its module's card.
+    for (ModuleKind kind : allModuleKinds) {
+        for (ColorSlot slot : colorSlots(kind)) {
+            auto button = std::make_shared<ModuleColorButton>(slot, this);
+            colorButtons.emplace(slot, button);
+            cards.at(kind)->addSubview(button);
+        }
+    }
+
+    // 14.
+    layoutSections();
+}
+
+bool DetailView::reduceMotionOn() {
+    ui::Application* app = ui::Application::current();
+    return app && app->workspace().accessibilityDisplayShouldReduceMotion();
+}
+
+DetailView::~DetailView() {
+    stopDeviceCardClock();
+    scroll->contentView().boundsChangedAction = nullptr;
+    for (auto& control : allControls())
+        control->setAction(nullptr);
+    for (auto& [kind, card] : cards)
+        card->owner = nullptr;
+    for (auto& [slot, button] : colorButtons)
+        button->owner = nullptr;
+    colorChoice->owner = nullptr;
+}
+
+std::vector<std::shared_ptr<ui::Control>> DetailView::allControls() const {
+    return {memorySwitch,      fanSwitch,          networkSwitch,     temperatureSwitch,
+            computeSwitch,     devicesSwitch,      networkChartSwitch, presentationChoice,
+            displayChoice,     memoryChartChoice,  fanChoice,         animationChoice,
+            networkColorChoice, temperatureChoice, computeChoice,     sortDone,
+            chartLengthSlider, gapSlider,          opacitySlider,     activityIcon,
+            settingsButton};
+}
 
 void DetailView::setDevicesSnapshot(std::vector<ExternalDevice> devices) {
     const auto previous = std::exchange(devicesSnapshot_, std::move(devices));
@@ -62,6 +236,69 @@ void DetailView::setDevicesSnapshot(std::vector<ExternalDevice> devices) {
     for (const auto& id : currentIDs)
         if (!previousIDs.contains(id))
             deviceArrivals_.try_emplace(id, now);
+    startDeviceCardClock();
+}
+
+void DetailView::startDeviceCardClock() {
+    if (!window() || !isSectionExpanded(ModuleKind::devices) || deviceArrivals_.empty() ||
+        reduceMotionOn() || deviceCardClock_)
+        return;
+    if (!window()->screen() && !ui::Screen::mainScreen())
+        return;
+    // Ages are measured from the clock's frames: start from now, not from a frame long past.
+    deviceCardNow = dispatch::RunLoop::main().clock().now();
+    std::weak_ptr<View> weak = weak_from_this();
+    deviceCardClock_ = std::make_unique<AnimationFrameClock>([weak](double now) {
+        if (auto view = std::static_pointer_cast<DetailView>(weak.lock()))
+            view->tickDeviceCardClock(now);
+    });
+}
+
+void DetailView::tickDeviceCardClock(double now) {
+    deviceCardNow = now;
+    std::erase_if(deviceArrivals_, [now](const auto& entry) {
+        return now - entry.second >= deviceArrivalDuration;
+    });
+    cards.at(ModuleKind::devices)->content().setNeedsDisplay(true);
+    if (deviceArrivals_.empty() || !window() || !isSectionExpanded(ModuleKind::devices))
+        stopDeviceCardClock();
+}
+
+void DetailView::stopDeviceCardClock() {
+    if (!deviceCardClock_)
+        return;
+    deviceCardClock_->stop();
+    // Dropped on the next turn: this may run inside the clock's own handler.
+    dispatch::RunLoop::main().queue().async(
+        [clock = std::shared_ptr<AnimationFrameClock>(std::move(deviceCardClock_))] {});
+}
+
+void DetailView::viewDidMoveToWindow() {
+    if (window())
+        startDeviceCardClock();
+    else
+        stopDeviceCardClock();
+}
+
+void DetailView::cancelOperation(const ui::Event&) {
+    if (isSorting) {
+        isSorting = false;
+        refreshControls();
+        if (sortingAction)
+            sortingAction();
+        return;
+    }
+    if (dismissAction)
+        dismissAction();
+}
+
+void DetailView::setFrameSize(gfx::Size size) {
+    const bool changed = size != frame().size;
+    View::setFrameSize(size);
+    if (changed) {
+        layoutSections();
+        setNeedsDisplay(true);
+    }
 }
 
 void DetailView::prioritize(std::optional<ModuleKind> module) {
@@ -80,7 +317,9 @@ void DetailView::prioritize(std::optional<ModuleKind> module) {
         temporarilyCollapsed.clear();
     }
     animatedLayout = false;
-    setNeedsDisplay(true);
+    layoutSections();
+    scroll->scrollTo({0, 0});
+    syncScroller();
 }
 
 void DetailView::expandSection(ModuleKind module) {
@@ -100,11 +339,11 @@ void DetailView::adoptStatusOrder(const std::vector<ModuleKind>& newOrder) {
     if (orderAction)
         orderAction(order);
     animatedLayout = true;
-    setNeedsDisplay(true);
+    layoutSections();
 }
 
 void DetailView::hideModuleWhileSorting(ModuleKind module) {
-    if (!isSorting || !isEnabled(module))
+    if (!isSorting || !isModuleEnabled(module))
         return;
     const std::function<void(bool)>* action = nullptr;
     switch (module) {
@@ -131,123 +370,16 @@ void DetailView::hideModuleWhileSorting(ModuleKind module) {
         (*action)(false);
 }
 
-void DetailView::refreshControls() {
-    setNeedsDisplay(true);
-}
 
-bool DetailView::isEnabled(ModuleKind module) const {
-    switch (module) {
-    case ModuleKind::memory:
-        return memoryEnabled;
-    case ModuleKind::fan:
-        return fanEnabled;
-    case ModuleKind::network:
-        return networkEnabled;
-    case ModuleKind::temperature:
-        return temperatureEnabled;
-    case ModuleKind::compute:
-        return computeEnabled;
-    case ModuleKind::devices:
-        return devicesEnabled;
-    }
-    return false;
-}
 
-bool DetailView::isSectionExpanded(ModuleKind module) const {
-    if (!isEnabled(module))
-        return false;
-    if (presentation == DetailPresentation::overview)
-        return true;
-    return !collapsed.contains(module) && !temporarilyCollapsed.contains(module);
-}
 
-double DetailView::sectionHeight(ModuleKind module) const {
-    if (module != ModuleKind::devices)
-        return fixedSectionHeight(module, presentation);
-    const bool overview = presentation == DetailPresentation::overview;
-    if (devicesSnapshot_.empty())
-        return overview ? 120 : 88 + colorRowsHeight;
-    double height = overview ? 8 + 32 : 24 + colorRowsHeight;
-    for (const auto& device : devicesSnapshot_)
-        height += overview ? deviceCardHeight(device) - 12 + 8 : deviceCardHeight(device) + 8;
-    return height;
-}
 
-std::vector<ModuleKind> DetailView::availableModules() const {
-    std::vector<ModuleKind> modules;
-    for (auto kind : order) {
-        if (kind == ModuleKind::fan && !fanAvailable)
-            continue;
-        if (kind == ModuleKind::temperature && !temperatureAvailable)
-            continue;
-        modules.push_back(kind);
-    }
-    return modules;
-}
 
-int DetailView::visibleModuleCount() const {
-    const auto modules = availableModules();
-    return static_cast<int>(
-        std::count_if(modules.begin(), modules.end(), [&](auto kind) { return isEnabled(kind); }));
-}
 
-double DetailView::contentHeight() const {
-    const auto modules = availableModules();
-    if (presentation == DetailPresentation::details) {
-        if (modules.empty())
-            return 28;
-        double height = 16;
-        for (auto kind : modules)
-            height += isSectionExpanded(kind)
-                          ? sectionHeight(kind) + cardBodySpacing + cardHeaderHeight
-                          : cardHeaderHeight;
-        return height + 12;
-    }
-    if (modules.empty())
-        return 24;
-    const int columns = DetailLayout::contentWidth(2, bounds().width() - 8).columns;
-    double bottom = 0;
-    for (const auto& [kind, frame] : DetailLayout::cardFrames(modules, columns, *this))
-        bottom = std::max(bottom, frame.maxY());
-    return bottom + 12;
-}
 
-double DetailView::footerHeight() const {
-    const int visible = visibleModuleCount();
-    int rows = 0;
-    if (visible >= 1)
-        ++rows;
-    if (visible >= 2 && (presentation == DetailPresentation::details || contentWidth() < 480))
-        ++rows;
-    return 80 + 36 * rows;
-}
 
-std::optional<gfx::Rect> DetailView::screenVisibleFrame() const {
-    if (auto* owner = window())
-        if (auto screen = owner->screen())
-            return screen->visibleFrame();
-    if (auto screen = ui::Screen::mainScreen())
-        return screen->visibleFrame();
-    return std::nullopt;
-}
 
-double DetailView::preferredHeight() const {
-    const bool overview = presentation == DetailPresentation::overview;
-    double cap;
-    if (auto area = screenVisibleFrame())
-        cap = std::max(std::min(area->height() - 80, overview ? 860.0 : 760.0), 360.0);
-    else
-        cap = std::max(overview ? 820.0 : 760.0, 360.0);
-    return std::min(contentHeight() + topBandHeight + footerHeight(), cap);
-}
 
-double DetailView::contentWidth() const {
-    if (presentation == DetailPresentation::details)
-        return detailsWidth;
-    const auto area = screenVisibleFrame();
-    const double available = area ? area->width() - 60 - 8 : screenlessWidth;
-    return 8 + DetailLayout::contentWidth(2, available).width;
-}
 
 std::shared_ptr<LiveSettingsMenu> DetailView::makeSettingsMenu() {
     auto menu = LiveSettingsMenu::make(language);

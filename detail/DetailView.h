@@ -1,11 +1,15 @@
 #pragma once
 
+#include "detail/DetailGeometry.h"
 #include "detail/LiveSettingsMenu.h"
 #include "floating/FloatingMode.h"
 #include "model/DetailLayout.h"
 #include "model/Localization.h"
 #include "model/ModuleColors.h"
 #include "model/Modules.h"
+#include "platform/toolkit/Control.h"
+#include "platform/toolkit/ScrollView.h"
+#include "platform/toolkit/TextField.h"
 #include "platform/toolkit/View.h"
 #include "sources/ComputeDisplayMode.h"
 #include "sources/ComputeSnapshot.h"
@@ -19,6 +23,7 @@
 #include "sources/TemperatureSnapshot.h"
 #include "updates/UpdateFrequency.h"
 
+#include <any>
 #include <functional>
 #include <map>
 #include <memory>
@@ -29,20 +34,34 @@
 
 namespace pulsedeck {
 
-// The detail popover's content: the module cards, the settings they show and one closure per
-// choice the user can make. The view never stores preferences: the controller writes every
-// field below after each sample and each settings change, and fills the ...Action closures,
-// which the view calls when the user chooses.
+class ActivityIconButton;
+class CompactSwitch;
+class DetailDocumentView;
+class ModuleColorButton;
+class ModuleSectionView;
+class SettingsIconButton;
+class SlimScroller;
+class ThemeSegments;
+class ThemeSlider;
+class AnimationFrameClock;
+
+// The detail popover's content: a top band (title, presentation switch, theme colour), the
+// module cards in a scroll view, and a bottom band of strip sliders and the gear button. The view
+// never stores preferences: the controller writes every field below after each sample and each
+// settings change and then calls refreshControls(); each control reports through one ...Action
+// closure the controller fills (none: the choice does nothing).
 //
-// This edition holds the state, the focus, collapse and sorting rules and the geometry figures
-// the controller sizes the popover by; the cards, controls and drawing grow into it. Make it
-// with std::make_shared. Main thread only.
+// Every control is made once, here, with empty texts; refreshControls() gives them their texts
+// and values, and layoutSections() their places. Make it with std::make_shared. Main thread only.
 class DetailView : public ui::View, public DetailSectionMetrics {
 public:
     // The frame the controller makes both detail views with.
     static constexpr gfx::Rect initialFrame{0, 0, 318, 667};
+    // How long a newly listed device's card takes to come in, in seconds.
+    static constexpr double deviceArrivalDuration = 0.72;
 
     explicit DetailView(const gfx::Rect& frame);
+    ~DetailView() override;
 
     // What the view shows and how.
     DetailPresentation presentation = DetailPresentation::details;
@@ -75,12 +94,17 @@ public:
     bool fanAvailable = true;
     bool temperatureAvailable = true;
     bool hideInFullscreen = false;
-    // The next layout change animates; only the controller sets it.
+    // The next layout change animates; a one-shot request the layout consumes.
     bool animatedLayout = false;
+    // Whether the latest layout was asked to animate (it animates only in a window, after the
+    // first layout, without Reduce Motion).
+    bool lastLayoutRequestedAnimation() const { return lastLayoutRequestedAnimation_; }
     ModuleColors moduleColors;
     std::vector<ModuleKind> order{allModuleKinds.begin(), allModuleKinds.end()};
     AppLanguage language = AppLanguage::english;
     std::string languageSelection = "system";
+    // The title drawn in the top band: the bundle's display name.
+    std::string appTitle;
     UpdateFrequency updateFrequency = UpdateFrequency::weekly;
     // The login item's status: 0 not registered, 1 enabled, 2 requires approval, 3 not found.
     int loginState = 0;
@@ -97,17 +121,59 @@ public:
     FanSnapshot fanSnapshot;
     std::vector<std::optional<double>> fanHistory;
 
-    // The device list, observed: storing it notes when each newly listed device arrived.
+    // The device list, observed: storing it notes when each newly listed device arrived and
+    // starts the cards' entrance clock.
     const std::vector<ExternalDevice>& devicesSnapshot() const { return devicesSnapshot_; }
     void setDevicesSnapshot(std::vector<ExternalDevice> devices);
     // Uptime at which each listed device was first seen in a row of lists.
     const std::map<std::string, double>& deviceArrivals() const { return deviceArrivals_; }
+    // The uptime of the entrance clock's latest frame; device cards measure their age from it.
+    double deviceCardNow = 0;
+    bool deviceCardClockRunning() const { return deviceCardClock_ != nullptr; }
+    // Starts the device cards' entrance clock when it has work: in a window with a screen, the
+    // devices card expanded, an arrival pending, Reduce Motion off and no clock running.
+    void startDeviceCardClock();
 
-    // The memory style choice; its selected segment is the DisplayMode's number.
-    struct SegmentChoice {
-        int selectedSegment = 0;
-    };
-    SegmentChoice displayChoice;
+    // The controls. Module switches, then the choices, sliders, labels and buttons.
+    std::shared_ptr<CompactSwitch> memorySwitch;
+    std::shared_ptr<CompactSwitch> fanSwitch;
+    std::shared_ptr<CompactSwitch> networkSwitch;
+    std::shared_ptr<CompactSwitch> temperatureSwitch;
+    std::shared_ptr<CompactSwitch> computeSwitch;
+    std::shared_ptr<CompactSwitch> devicesSwitch;
+    std::shared_ptr<CompactSwitch> networkChartSwitch;
+    std::shared_ptr<ThemeSegments> presentationChoice;
+    // The memory style; the controller selects its segment (the DisplayMode's number).
+    std::shared_ptr<ThemeSegments> displayChoice;
+    std::shared_ptr<ThemeSegments> memoryChartChoice;
+    std::shared_ptr<ThemeSegments> fanChoice;
+    std::shared_ptr<ThemeSegments> animationChoice;
+    std::shared_ptr<ThemeSegments> networkColorChoice;
+    std::shared_ptr<ThemeSegments> temperatureChoice;
+    std::shared_ptr<ThemeSegments> computeChoice;
+    // Finishes sorting; kept hidden (the strip has its own finish button).
+    std::shared_ptr<ThemeSegments> sortDone;
+    std::shared_ptr<ThemeSlider> chartLengthSlider;
+    std::shared_ptr<ThemeSlider> gapSlider;
+    std::shared_ptr<ThemeSlider> opacitySlider;
+    std::shared_ptr<ui::TextField> syncStatus;
+    std::shared_ptr<ui::TextField> themeColorLabel;
+    std::shared_ptr<ActivityIconButton> activityIcon;
+    std::shared_ptr<SettingsIconButton> settingsButton;
+    std::shared_ptr<ModuleColorButton> colorChoice;
+    std::map<ColorSlot, std::shared_ptr<ModuleColorButton>> colorButtons;
+
+    // The scrolling card list.
+    std::shared_ptr<ui::ScrollView> scroll;
+    std::shared_ptr<SlimScroller> slimScroller;
+    std::shared_ptr<DetailDocumentView> body;
+    std::map<ModuleKind, std::shared_ptr<ModuleSectionView>> cards;
+    // Named rectangles of each card's content, in its content view's space; the cards draw in
+    // them.
+    std::map<ModuleKind, SectionRegions> sectionRegions;
+    // Transient image views over the cards (a drag ghost, a fading snapshot): the layout keeps
+    // them in the body until their owner removes them.
+    std::shared_ptr<ui::View> dragGhost;
 
     // The user's choices; each is skipped when not set.
     std::function<void(DetailPresentation)> presentationAction;
@@ -156,13 +222,22 @@ public:
     void adoptStatusOrder(const std::vector<ModuleKind>& order);
     // While sorting: switches a module that is on off through its switch's closure.
     void hideModuleWhileSorting(ModuleKind module);
-    // Applies the stored fields to what the view shows: marks it for redrawing.
+    // Brings every control in line with the stored fields and language, replaces the accent
+    // colour, lays out and redraws: the path by which new readings reach the screen.
     void refreshControls();
+
+    // Geometry.
+    // Places every card, control and region for the current state. A relayout of an unchanged
+    // state changes no view.
+    void layoutSections();
+    // The scroller's visibility, knob and value for the clip view's offset.
+    void syncScroller();
 
     // DetailSectionMetrics
     bool isSectionExpanded(ModuleKind module) const override;
     double sectionHeight(ModuleKind module) const override;
 
+    bool isModuleEnabled(ModuleKind module) const;
     // The order without the modules this machine cannot show.
     std::vector<ModuleKind> availableModules() const;
     // The available modules that are switched on.
@@ -179,12 +254,76 @@ public:
     // The settings menu for the current settings and language.
     std::shared_ptr<LiveSettingsMenu> makeSettingsMenu();
 
+    // The actions the controls and menu items run.
+    void doMemory();
+    void doEnabled();
+    void doNetwork();
+    void doTemperature();
+    void doCompute();
+    void doDevices();
+    void doNetworkChart();
+    void doDisplay();
+    void doComputeDisplay();
+    void doAnimation();
+    void doMemoryChart();
+    void doTemperatureDisplay();
+    void doFan();
+    void doNetworkColor();
+    void doChartLength();
+    void doGap();
+    void doOpacity();
+    void doPresentation();
+    void doSensors();
+    void doOpen();
+    void doFinishSorting();
+    void doCheckUpdates();
+    void doApproval();
+    void doFeedback();
+    void doPrivacy();
+    void doSettings();
+    void menuLogin();
+    void menuFullscreen();
+    // Menu items carry their choice as a text; a text that names no choice does nothing.
+    void menuLanguage(const std::any& representedObject);
+    void menuAppearance(const std::any& representedObject);
+    void doFloating(const std::any& representedObject);
+    void menuUpdateFrequency(const std::any& representedObject);
+
+    bool acceptsFirstResponder() const override { return true; }
+    // Escape: ends sorting, or else closes the popover.
+    void cancelOperation(const ui::Event& event) override;
+    void setFrameSize(gfx::Size size) override;
+
+protected:
+    void drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) override;
+    void viewDidMoveToWindow() override;
+
 private:
-    bool isEnabled(ModuleKind module) const;
+    static bool reduceMotionOn();
     std::optional<gfx::Rect> screenVisibleFrame() const;
+    std::vector<bool> devicesWithCapacity() const;
+    void layoutSection(ModuleKind kind, double width, bool animated);
+    void placeCardControls(ModuleKind kind, const SectionRegions& regions, double width);
+    void placeColorRows(ModuleKind kind, const SectionRegions& regions, double width);
+    std::vector<std::shared_ptr<ui::Control>> allControls() const;
+    void tickDeviceCardClock(double now);
+    void stopDeviceCardClock();
 
     std::vector<ExternalDevice> devicesSnapshot_;
     std::map<std::string, double> deviceArrivals_;
+    std::unique_ptr<AnimationFrameClock> deviceCardClock_;
+    bool initializedLayout_ = false;
+    bool lastLayoutRequestedAnimation_ = false;
 };
+
+// "63%" for 0.625: the fraction as a whole percentage, halves away from zero; "—" when not
+// finite.
+std::string percentText(double fraction);
+// "85 pt": the value cut to a whole number; "— pt" when not finite.
+std::string pointsText(double value);
+// The devices card's spoken text: per device its name, connection, rate and capacity, devices
+// apart by "; "; the no-devices text for none.
+std::string devicesAccessibilityLabel(const std::vector<ExternalDevice>& devices,
+                                      AppLanguage language);
 
 } // namespace pulsedeck

@@ -96,4 +96,18 @@ std::shared_ptr<MenuItem> Menu::popUpContextMenu(const std::shared_ptr<Menu>& me
     return chosen;
 }
 
+std::shared_ptr<MenuItem> Menu::popUp(const std::shared_ptr<Menu>& menu, gfx::Point point,
+                                     View& view) {
+    Window* window = view.window();
+    if (!menu || !window)
+        return nullptr;
+    MenuTracker tracker(Application::shared());
+    auto chosen = tracker.run(
+        menu, window->convertPointToScreen(view.convertPointToView(point, nullptr)),
+        view.effectiveAppearance());
+    if (chosen && chosen->action())
+        chosen->action()(*chosen);
+    return chosen;
+}
+
 } // namespace ui

@@ -42,6 +42,10 @@ public:
     // loop, runs the chosen item's action and answers that item; none when dismissed.
     static std::shared_ptr<MenuItem> popUpContextMenu(const std::shared_ptr<Menu>& menu,
                                                       const Event& event, View* view);
+    // Pops the menu up with its top-left corner at a point of view's space and runs it as
+    // popUpContextMenu does; none, and nothing shown, when the view is in no window.
+    static std::shared_ptr<MenuItem> popUp(const std::shared_ptr<Menu>& menu, gfx::Point point,
+                                           View& view);
     // Ends the tracking of this menu (and the menus it belongs to) as a dismissal.
     void cancelTracking();
     bool isTracking() const;

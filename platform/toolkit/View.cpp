@@ -178,6 +178,7 @@ gfx::Rect View::visibleRect() const {
 }
 
 void View::geometryChanged() {
+    ++mutations_;
     syncLayerGeometry();
     updateTrackingAreas();
     if (window_)
@@ -211,6 +212,7 @@ void View::addSubview(std::shared_ptr<View> view, Ordering place, const View* re
 
 void View::attach(std::shared_ptr<View> view, std::size_t index) {
     View& added = *view;
+    ++mutations_;
     subviews_.insert(subviews_.begin() + std::ptrdiff_t(index), std::move(view));
     added.superview_ = this;
     added.setWindow(window_);
@@ -225,6 +227,7 @@ void View::detach(View& view) {
         return;
     const std::shared_ptr<View> keep = *it;
     subviews_.erase(it);
+    ++mutations_;
     setNeedsDisplayInRect(view.frame_);
     view.superview_ = nullptr;
     view.setWindow(nullptr);
@@ -241,6 +244,8 @@ void View::setSubviews(std::vector<std::shared_ptr<View>> views) {
             view->removeFromSuperview();
     }
     const auto previous = subviews_;
+    if (previous != views)
+        ++mutations_;
     subviews_ = views;
     for (auto& view : views) {
         if (std::find(previous.begin(), previous.end(), view) != previous.end())
@@ -288,6 +293,7 @@ void View::setHidden(bool hidden) {
     if (hidden_ == hidden)
         return;
     hidden_ = hidden;
+    ++mutations_;
     if (superview_)
         superview_->setNeedsDisplayInRect(frame_);
     if (!hidden_)

@@ -11,6 +11,7 @@
 #include "platform/toolkit/Event.h"
 #include "platform/toolkit/TrackingArea.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -92,6 +93,9 @@ public:
     void setSubviews(std::vector<std::shared_ptr<View>> views);
     void removeFromSuperview();
     bool isDescendantOf(const View* view) const;
+    // How many times the view's geometry, visibility or subview list has actually changed: a
+    // measure for owners that must leave a steady tree alone.
+    std::uint64_t mutationCount() const { return mutations_; }
 
     // Conversions; a null view means the window's base space.
     gfx::Point convertPointToView(gfx::Point point, const View* view) const;
@@ -264,6 +268,7 @@ private:
     AccessibilityProperties accessibility_;
     std::vector<std::shared_ptr<TrackingArea>> trackingAreas_;
     std::vector<CursorRect> cursorRects_;
+    std::uint64_t mutations_ = 0;
 };
 
 } // namespace ui

@@ -41,7 +41,7 @@ TEST_F(AppDelegateClicksTest, AClickOnAModuleOpensThePopoverAnchoredUnderIt) {
     ASSERT_TRUE(shown());
     EXPECT_EQ(delegate->details->priority, ModuleKind::network);
     EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::network);
-    EXPECT_FALSE(delegate->details->animatedLayout);
+    EXPECT_FALSE(delegate->details->lastLayoutRequestedAnimation());
     EXPECT_FALSE(delegate->clickedModule) << "consumed by the showing";
     EXPECT_EQ(delegate->lastStatusActivation, clock.now());
 
@@ -71,7 +71,7 @@ TEST_F(AppDelegateClicksTest, AnotherModuleRefocusesAndTheSameModuleCloses) {
     ASSERT_TRUE(shown());
     EXPECT_EQ(delegate->details->priority, ModuleKind::memory);
     EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::memory);
-    EXPECT_TRUE(delegate->details->animatedLayout);
+    EXPECT_TRUE(delegate->details->lastLayoutRequestedAnimation());
     EXPECT_EQ(delegate->anchorPanel, anchor) << "the same anchor moves";
     EXPECT_EQ(delegate->anchorPanel->frame().origin, (gfx::Point{memory.x - 0.5, strip().minY()}));
 

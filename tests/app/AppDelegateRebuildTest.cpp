@@ -340,7 +340,7 @@ TEST_F(AppDelegateRebuildTest, NothingIsTouchedBeforeTheItemExists) {
     unlaunched->refreshStatus(true);
     EXPECT_FALSE(unlaunched->statusView->moduleImage(ModuleKind::memory));
     EXPECT_TRUE(unlaunched->statusView->toolTip().empty());
-    EXPECT_FALSE(unlaunched->details->animatedLayout);
+    EXPECT_FALSE(unlaunched->details->lastLayoutRequestedAnimation());
     EXPECT_FALSE(unlaunched->renderedDark);
 }
 

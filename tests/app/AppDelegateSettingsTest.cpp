@@ -176,7 +176,7 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
 
         EXPECT_TRUE(row.stored(*delegate));
         EXPECT_NE(view.languageSelection, "unrefreshed") << "the status item was rebuilt";
-        EXPECT_EQ(view.animatedLayout, row.animated);
+        EXPECT_EQ(view.lastLayoutRequestedAnimation(), row.animated);
         EXPECT_EQ(delegate->sampleInFlight(), row.samples);
         for (auto kind : allModuleKinds) {
             if (kind == ModuleKind::devices)
@@ -282,7 +282,7 @@ TEST_F(AppDelegateSettingsTest, SortingIsHandedOverBetweenTheDetailsAndTheStrip)
     view.sortingAction();
     EXPECT_TRUE(delegate->statusView->isSorting());
     EXPECT_FALSE(delegate->statusView->activeModule());
-    EXPECT_TRUE(view.animatedLayout);
+    EXPECT_TRUE(view.lastLayoutRequestedAnimation());
 
     // The strip's done press leaves sorting on both sides and brings the focus back.
     view.priority = ModuleKind::network;

@@ -73,7 +73,7 @@ TEST_F(DetailViewTest, StatusOrderAndHidingApplyOnlyWhileSorting) {
                                                   ModuleKind::memory, ModuleKind::network,
                                                   ModuleKind::temperature, ModuleKind::compute}));
     EXPECT_EQ(view->order, orders[0]);
-    EXPECT_TRUE(view->animatedLayout);
+    EXPECT_TRUE(view->lastLayoutRequestedAnimation());
     view->hideModuleWhileSorting(ModuleKind::compute);
     EXPECT_EQ(computeSwitches, std::vector<bool>{false});
     view->computeEnabled = false;

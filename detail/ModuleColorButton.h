@@ -1,0 +1,41 @@
+#pragma once
+
+#include "model/Localization.h"
+#include "model/Modules.h"
+#include "platform/toolkit/Button.h"
+
+#include <string>
+
+namespace pulsedeck {
+
+class DetailView;
+
+// The pill that shows one colour slot's colour (a dot and the colour's name) and, when pressed,
+// offers the palette in a menu; a choice reaches the owner's moduleColorAction. The owner (the
+// detail view that owns the button) clears `owner` before it goes.
+class ModuleColorButton : public ui::Button {
+public:
+    ModuleColorButton(ColorSlot slot, DetailView* owner);
+
+    ColorSlot slot() const { return slot_; }
+    // The colour shown: the slot's effective colour for the theme, else its own or the theme's.
+    PaletteColor shownColor() const;
+    // Renames the button after the slot's current colour, in the owner's language.
+    void updateTitle();
+    // Pops the palette up under the button.
+    void choose();
+
+    DetailView* owner = nullptr;
+
+protected:
+    void drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) override;
+
+private:
+    ColorSlot slot_;
+};
+
+// The name of a palette colour and of a colour slot, as the detail view shows them.
+Copy paletteColorName(PaletteColor color);
+Copy colorSlotName(ColorSlot slot);
+
+} // namespace pulsedeck

@@ -1,0 +1,96 @@
+#include "detail/ModuleSectionView.h"
+
+#include "detail/CompactSwitch.h"
+#include "detail/DetailGeometry.h"
+#include "detail/DetailView.h"
+#include "platform/graphics/AttributedString.h"
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Path.h"
+
+#include <algorithm>
+
+namespace pulsedeck {
+
+namespace {
+
+constexpr double titleX = 41;
+// The switch's room at the right edge of the header.
+constexpr double toggleInset = 58;
+constexpr double titleFontSize = 11;
+constexpr double overviewCornerRadius = 14;
+
+Copy titleKey(ModuleKind kind) {
+    switch (kind) {
+    case ModuleKind::memory:
+        return Copy::memoryEnabled;
+    case ModuleKind::fan:
+        return Copy::fanEnabled;
+    case ModuleKind::network:
+        return Copy::networkEnabled;
+    case ModuleKind::temperature:
+        return Copy::temperatureEnabled;
+    case ModuleKind::compute:
+        return Copy::computeEnabled;
+    case ModuleKind::devices:
+        return Copy::devicesEnabled;
+    }
+    return Copy::memoryEnabled;
+}
+
+} // namespace
+
+ModuleSectionView::ModuleSectionView(ModuleKind kind, std::shared_ptr<CompactSwitch> toggle,
+                                     DetailView* owner)
+    : View({0, 0, detailsColumnWidth, headerHeight}), owner(owner), kind_(kind),
+      content_(std::make_shared<ui::View>()), toggle_(std::move(toggle)) {
+    addSubview(content_);
+    if (toggle_) {
+        toggle_->setFrameOrigin({260, headerHeight / 2 - toggle_->frame().height() / 2});
+        addSubview(toggle_);
+    }
+}
+
+void ModuleSectionView::animateContent(bool, bool) {}
+
+void ModuleSectionView::animateCard(const gfx::Rect& frame, bool) {
+    setFrame(frame);
+}
+
+void ModuleSectionView::updateDisclosure() {
+    if (!toggle_)
+        return;
+    const gfx::Size size = toggle_->frame().size;
+    toggle_->setFrameOrigin({bounds().width() - toggleInset, headerHeight / 2 - size.height / 2});
+}
+
+void ModuleSectionView::drawRect(gfx::Context& context, const gfx::Rect&) {
+    const bool overview = owner && owner->presentation == DetailPresentation::overview;
+    const gfx::Rect card = bounds();
+    if (overview) {
+        const auto outline = gfx::Path::roundedRect(card.insetBy(0.5, 0.5), overviewCornerRadius,
+                                                    overviewCornerRadius);
+        context.setColor(gfx::Color::label().withAlpha(0.035));
+        context.fill(outline);
+        context.setStrokeColor(gfx::Color::separator().withAlpha(0.28));
+        context.setLineWidth(0.5);
+        context.stroke(outline);
+    }
+    if (owner) {
+        const std::string title = text(titleKey(kind_), owner->language);
+        const double room = std::max(50.0, card.width() - toggleInset - titleX - 4);
+        gfx::TextAttributes attributes{.font = gfx::Font::system(titleFontSize,
+                                                                 gfx::FontWeight::medium)};
+        attributes.font = gfx::Font::system(
+            fittedFontSize(gfx::textSize(title, attributes).width, room, titleFontSize),
+            gfx::FontWeight::medium);
+        const double height = std::min(gfx::textSize(title, attributes).height, headerHeight);
+        gfx::drawText(context, title, gfx::Rect(titleX, headerHeight / 2 - height / 2, room, height),
+                      attributes);
+    }
+    if (!overview) {
+        context.setColor(gfx::Color::separator().withAlpha(0.5));
+        context.fillRect({cardContentX, card.height() - 0.5, 282, 0.5});
+    }
+}
+
+} // namespace pulsedeck
