@@ -1,5 +1,4 @@
 #include "app/AppDelegate.h"
-
 #include "app/StatusToolTip.h"
 #include "detail/ThemeSegments.h"
 #include "model/AccentColor.h"

@@ -50,8 +50,9 @@ constexpr Row memoryRows[] = {
     {"memoryShowChart", 14, 6, 17, 15}, {"memoryChartChoice", 5, 3, 27, 25},
 };
 constexpr Row fanRows[] = {
-    {"fan0", 0, 8, 22, 22},          {"fan1", 0, 0, 22, 22},     {"fanTitle", 12, 12, 27, 27},
-    {"animationTitle", 12, 8, 17, 17}, {"animation", 5, 5, 27, 27},
+    {"fan0", 0, 8, 22, 22},       {"fan1", 0, 0, 22, 22},
+    {"fanTitle", 12, 12, 27, 27}, {"animationTitle", 12, 8, 17, 17},
+    {"animation", 5, 5, 27, 27},
 };
 constexpr Row networkRows[] = {
     {"networkChart", 0, 0, detailsChart, overviewChart},
@@ -100,9 +101,9 @@ void addDeviceRows(SectionRegions& regions, bool overview, double width,
             regions.emplace("deviceRow" + std::to_string(first),
                             gfx::Rect(0, cursor, width, rowHeight));
             for (std::size_t j = first; j < end; ++j)
-                regions.emplace("device" + std::to_string(j),
-                                gfx::Rect((half + deviceSpacing) * double(j - first), cursor, half,
-                                          rowHeight));
+                regions.emplace(
+                    "device" + std::to_string(j),
+                    gfx::Rect((half + deviceSpacing) * double(j - first), cursor, half, rowHeight));
             cursor -= deviceSpacing;
         }
         return;
@@ -110,8 +111,7 @@ void addDeviceRows(SectionRegions& regions, bool overview, double width,
     for (std::size_t j = 0; j < std::max<std::size_t>(count, 1); ++j) {
         const bool hasCapacity = j < count && devicesWithCapacity[j];
         const double height = deviceCardHeight(hasCapacity) - trim;
-        regions.emplace("device" + std::to_string(j),
-                        gfx::Rect(0, cursor - height, width, height));
+        regions.emplace("device" + std::to_string(j), gfx::Rect(0, cursor - height, width, height));
         cursor -= height + deviceSpacing;
     }
     if (!overview)
@@ -145,8 +145,8 @@ double detailSectionHeight(ModuleKind kind, DetailPresentation presentation,
         return overview ? 120 : 88 + colorRowsPerSlot;
     double height = overview ? 8 + 32 : 24 + colorRowsPerSlot;
     for (bool hasCapacity : devicesWithCapacity)
-        height += deviceCardHeight(hasCapacity) - (overview ? overviewDeviceTrim : 0) +
-                  deviceSpacing;
+        height +=
+            deviceCardHeight(hasCapacity) - (overview ? overviewDeviceTrim : 0) + deviceSpacing;
     return height;
 }
 

@@ -48,8 +48,7 @@ SectionRegions sectionRegions(ModuleKind kind, DetailPresentation presentation, 
                               double sectionHeight, const std::vector<bool>& devicesWithCapacity);
 
 // The bottom band's height: 80 plus a 36-point row per row of strip sliders.
-double detailFooterHeight(int visibleModules, DetailPresentation presentation,
-                          double contentWidth);
+double detailFooterHeight(int visibleModules, DetailPresentation presentation, double contentWidth);
 
 // Where the two strip sliders go in the view (y-up), and which show.
 struct StripSliderFrames {

@@ -15,8 +15,8 @@
 #include "platform/graphics/SymbolImage.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Screen.h"
-#include "platform/toolkit/Workspace.h"
 #include "platform/toolkit/Window.h"
+#include "platform/toolkit/Workspace.h"
 
 #include <algorithm>
 #include <utility>
@@ -117,9 +117,12 @@ DetailView::DetailView(const gfx::Rect& frame)
 
     // 6. The cards' choices.
     const std::pair<std::shared_ptr<ThemeSegments>, ModuleKind> choices[] = {
-        {displayChoice, ModuleKind::memory},     {memoryChartChoice, ModuleKind::memory},
-        {fanChoice, ModuleKind::fan},            {animationChoice, ModuleKind::fan},
-        {networkColorChoice, ModuleKind::network}, {computeChoice, ModuleKind::compute},
+        {displayChoice, ModuleKind::memory},
+        {memoryChartChoice, ModuleKind::memory},
+        {fanChoice, ModuleKind::fan},
+        {animationChoice, ModuleKind::fan},
+        {networkColorChoice, ModuleKind::network},
+        {computeChoice, ModuleKind::compute},
         {temperatureChoice, ModuleKind::temperature}};
     for (const auto& [choice, kind] : choices) {
         cards.at(kind)->content().addSubview(choice);
@@ -214,11 +217,11 @@ DetailView::~DetailView() {
 }
 
 std::vector<std::shared_ptr<ui::Control>> DetailView::allControls() const {
-    return {memorySwitch,      fanSwitch,          networkSwitch,     temperatureSwitch,
-            computeSwitch,     devicesSwitch,      networkChartSwitch, presentationChoice,
-            displayChoice,     memoryChartChoice,  fanChoice,         animationChoice,
-            networkColorChoice, temperatureChoice, computeChoice,     sortDone,
-            chartLengthSlider, gapSlider,          opacitySlider,     activityIcon,
+    return {memorySwitch,       fanSwitch,         networkSwitch,      temperatureSwitch,
+            computeSwitch,      devicesSwitch,     networkChartSwitch, presentationChoice,
+            displayChoice,      memoryChartChoice, fanChoice,          animationChoice,
+            networkColorChoice, temperatureChoice, computeChoice,      sortDone,
+            chartLengthSlider,  gapSlider,         opacitySlider,      activityIcon,
             settingsButton};
 }
 
@@ -256,9 +259,8 @@ void DetailView::startDeviceCardClock() {
 
 void DetailView::tickDeviceCardClock(double now) {
     deviceCardNow = now;
-    std::erase_if(deviceArrivals_, [now](const auto& entry) {
-        return now - entry.second >= deviceArrivalDuration;
-    });
+    std::erase_if(deviceArrivals_,
+                  [now](const auto& entry) { return now - entry.second >= deviceArrivalDuration; });
     cards.at(ModuleKind::devices)->content().setNeedsDisplay(true);
     if (deviceArrivals_.empty() || !window() || !isSectionExpanded(ModuleKind::devices))
         stopDeviceCardClock();
@@ -369,17 +371,6 @@ void DetailView::hideModuleWhileSorting(ModuleKind module) {
     if (action && *action)
         (*action)(false);
 }
-
-
-
-
-
-
-
-
-
-
-
 
 std::shared_ptr<LiveSettingsMenu> DetailView::makeSettingsMenu() {
     auto menu = LiveSettingsMenu::make(language);

@@ -34,8 +34,7 @@ bool isOn(const CompactSwitch& toggle) {
     return toggle.state() == ui::ControlState::on;
 }
 
-template <typename Value>
-void report(const std::function<void(Value)>& action, Value value) {
+template <typename Value> void report(const std::function<void(Value)>& action, Value value) {
     if (action)
         action(value);
 }
@@ -60,15 +59,15 @@ std::string versionText() {
 
 // A text fitted to a rectangle: shrunk (never below 8 points), cut at the tail, centred on the
 // rectangle's middle.
-void drawCaption(gfx::Context& context, const std::string& text, const gfx::Rect& rect,
-                 double size, gfx::FontWeight weight, const gfx::Color& color) {
+void drawCaption(gfx::Context& context, const std::string& text, const gfx::Rect& rect, double size,
+                 gfx::FontWeight weight, const gfx::Color& color) {
     const double natural = gfx::textSize(text, {.font = gfx::Font::system(size, weight)}).width;
     const gfx::TextAttributes attributes{
         .font = gfx::Font::system(fittedFontSize(natural, rect.width(), size), weight),
         .color = color};
     const double height = std::min(gfx::textSize(text, attributes).height, rect.height());
-    gfx::drawText(context, text, gfx::Rect(rect.minX(), rect.midY() - height / 2, rect.width(),
-                                           height),
+    gfx::drawText(context, text,
+                  gfx::Rect(rect.minX(), rect.midY() - height / 2, rect.width(), height),
                   attributes);
 }
 

@@ -186,8 +186,8 @@ void DetailView::placeCardControls(ModuleKind kind, const SectionRegions& region
     const bool off = !isModuleEnabled(kind);
     ui::View& content = cards.at(kind)->content();
     auto rightChoice = [&](ThemeSegments& choice, std::string_view name, double segmentWidth) {
-        choice.setFrame({width - cardChoiceWidth, region(regions, name).minY(), cardChoiceWidth,
-                         27});
+        choice.setFrame(
+            {width - cardChoiceWidth, region(regions, name).minY(), cardChoiceWidth, 27});
         setSegmentWidths(choice, segmentWidth);
     };
     switch (kind) {
@@ -213,8 +213,7 @@ void DetailView::placeCardControls(ModuleKind kind, const SectionRegions& region
         networkColorChoice->setFrame(region(regions, "networkColorChoice"));
         const gfx::Rect& row = region(regions, "networkShowChart");
         const gfx::Size size = networkChartSwitch->frame().size;
-        networkChartSwitch->setFrameOrigin(
-            {width - size.width, row.midY() - size.height / 2});
+        networkChartSwitch->setFrameOrigin({width - size.width, row.midY() - size.height / 2});
         networkColorChoice->setHidden(off);
         networkChartSwitch->setHidden(off);
         break;
@@ -282,8 +281,8 @@ void DetailView::layoutSections() {
     const bool overview = presentation == DetailPresentation::overview;
     std::map<ModuleKind, gfx::Rect> grid;
     if (overview)
-        grid = DetailLayout::cardFrames(
-            modules, DetailLayout::contentWidth(2, width - 8).columns, *this);
+        grid = DetailLayout::cardFrames(modules, DetailLayout::contentWidth(2, width - 8).columns,
+                                        *this);
     double top = 8;
     for (ModuleKind kind : modules) {
         auto gridFrame = grid.find(kind);
@@ -294,10 +293,9 @@ void DetailView::layoutSections() {
             if (frame)
                 card.animateCard(*frame, animated);
         } else {
-            const double cardHeight = isSectionExpanded(kind) ? cardHeaderHeight +
-                                                                    sectionHeight(kind) +
-                                                                    cardBottomSpacing
-                                                              : cardHeaderHeight;
+            const double cardHeight =
+                isSectionExpanded(kind) ? cardHeaderHeight + sectionHeight(kind) + cardBottomSpacing
+                                        : cardHeaderHeight;
             card.animateCard({0, top, detailsColumnWidth, cardHeight}, animated);
             top += cardHeight;
         }
@@ -309,8 +307,7 @@ void DetailView::layoutSections() {
     settingsButton->setFrame({width - 44, 9, 26, 26});
     opacitySlider->setFrame({132, 49, std::max(width - 192, 50.0), 22});
     const ui::ClipView& clip = scroll->contentView();
-    const double offset =
-        clampedScrollOffset(remembered, documentHeight, clip.bounds().height());
+    const double offset = clampedScrollOffset(remembered, documentHeight, clip.bounds().height());
     if (clip.bounds().minY() != offset)
         scroll->scrollTo({clip.bounds().minX(), offset});
     syncScroller();
@@ -328,8 +325,7 @@ void DetailView::layoutSections() {
     moveInto(*this, themeColorLabel);
     moveInto(*this, colorChoice);
     colorChoice->setFrame({width - 180, height - 105, 162, 26});
-    themeColorLabel->setFrame(
-        {18, colorChoice->frame().minY() + 5, themeLabelWidth, 17});
+    themeColorLabel->setFrame({18, colorChoice->frame().minY() + 5, themeLabelWidth, 17});
     const gfx::Font natural = gfx::Font::system(themeLabelFontSize, gfx::FontWeight::medium);
     const double labelWidth =
         gfx::textSize(themeColorLabel->stringValue(), {.font = natural}).width;

@@ -35,8 +35,8 @@ std::string devicesAccessibilityLabel(const std::vector<ExternalDevice>& devices
     for (const auto& device : devices) {
         if (!label.empty())
             label += "; ";
-        label += device.name + ", " + device.connection + ", " + device.rateText(language) +
-                 ", " + device.capacityText(language).value_or("");
+        label += device.name + ", " + device.connection + ", " + device.rateText(language) + ", " +
+                 device.capacityText(language).value_or("");
     }
     return label;
 }

@@ -109,9 +109,8 @@ void ModuleColorButton::choose() {
         return;
     const AppLanguage language = owner->language;
     auto menu = std::make_shared<ui::Menu>();
-    const auto current = slot_ == ColorSlot::theme
-                             ? std::optional<PaletteColor>(shownColor())
-                             : owner->moduleColors.explicitColor(slot_);
+    const auto current = slot_ == ColorSlot::theme ? std::optional<PaletteColor>(shownColor())
+                                                   : owner->moduleColors.explicitColor(slot_);
     auto report = [owner = owner, slot = slot_](ui::MenuItem& item) {
         if (owner && owner->moduleColorAction)
             owner->moduleColorAction(slot, paletteColor(item.tag()));
@@ -123,7 +122,8 @@ void ModuleColorButton::choose() {
         menu->addItem(item);
     }
     for (int raw = 0; auto color = paletteColor(raw); ++raw) {
-        auto item = std::make_shared<ui::MenuItem>(text(paletteColorName(*color), language), report);
+        auto item =
+            std::make_shared<ui::MenuItem>(text(paletteColorName(*color), language), report);
         item->setTag(raw);
         item->setState(current == color ? ui::ControlState::on : ui::ControlState::off);
         menu->addItem(item);

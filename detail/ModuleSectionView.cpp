@@ -78,14 +78,14 @@ void ModuleSectionView::drawRect(gfx::Context& context, const gfx::Rect&) {
     if (owner) {
         const std::string title = text(titleKey(kind_), owner->language);
         const double room = std::max(50.0, card.width() - toggleInset - titleX - 4);
-        gfx::TextAttributes attributes{.font = gfx::Font::system(titleFontSize,
-                                                                 gfx::FontWeight::medium)};
+        gfx::TextAttributes attributes{
+            .font = gfx::Font::system(titleFontSize, gfx::FontWeight::medium)};
         attributes.font = gfx::Font::system(
             fittedFontSize(gfx::textSize(title, attributes).width, room, titleFontSize),
             gfx::FontWeight::medium);
         const double height = std::min(gfx::textSize(title, attributes).height, headerHeight);
-        gfx::drawText(context, title, gfx::Rect(titleX, headerHeight / 2 - height / 2, room, height),
-                      attributes);
+        gfx::drawText(context, title,
+                      gfx::Rect(titleX, headerHeight / 2 - height / 2, room, height), attributes);
     }
     if (!overview) {
         context.setColor(gfx::Color::separator().withAlpha(0.5));

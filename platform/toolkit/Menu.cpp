@@ -97,14 +97,14 @@ std::shared_ptr<MenuItem> Menu::popUpContextMenu(const std::shared_ptr<Menu>& me
 }
 
 std::shared_ptr<MenuItem> Menu::popUp(const std::shared_ptr<Menu>& menu, gfx::Point point,
-                                     View& view) {
+                                      View& view) {
     Window* window = view.window();
     if (!menu || !window)
         return nullptr;
     MenuTracker tracker(Application::shared());
-    auto chosen = tracker.run(
-        menu, window->convertPointToScreen(view.convertPointToView(point, nullptr)),
-        view.effectiveAppearance());
+    auto chosen =
+        tracker.run(menu, window->convertPointToScreen(view.convertPointToView(point, nullptr)),
+                    view.effectiveAppearance());
     if (chosen && chosen->action())
         chosen->action()(*chosen);
     return chosen;
