@@ -85,9 +85,10 @@ public:
 
 protected:
     void resetCursorRects() override;
+    // Ends any hover: the delay stops and no module counts as hovered.
+    void stopHover();
 
 private:
-    void stopHover();
     void hoverDelayExpired(ModuleKind kind);
 
     std::shared_ptr<PassiveStripMaterial> glass_;

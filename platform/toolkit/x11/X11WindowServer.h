@@ -110,6 +110,10 @@ private:
     bool isOurs(unsigned long xid) const;
 
     bool isSticky(const NativeWindow& window) const;
+    // Whether the window manager should keep the window above normal ones.
+    bool keepsAbove(const NativeWindow& window) const;
+    // Asks the window manager to add or remove a _NET_WM_STATE of a mapped window.
+    void askWindowManagerState(NativeWindow& window, unsigned long state, bool add);
     void placeWindow(NativeWindow& window);
     void setWindowProperties(NativeWindow& window);
     void updateStrut(NativeWindow& window);

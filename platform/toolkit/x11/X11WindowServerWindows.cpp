@@ -175,8 +175,7 @@ void X11WindowServer::setWindowProperties(NativeWindow& window) {
     }
     if (isSticky(window))
         states.push_back((*atoms_)[stateSticky]);
-    if (window.level > 0 || role == WindowRole::statusBar || role == WindowRole::popover ||
-        role == WindowRole::toolTip)
+    if (keepsAbove(window))
         states.push_back((*atoms_)[stateAbove]);
     XChangeProperty(display_, xid, (*atoms_)[wmState], XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(states.data()), int(states.size()));
@@ -185,6 +184,12 @@ void X11WindowServer::setWindowProperties(NativeWindow& window) {
         XChangeProperty(display_, xid, (*atoms_)[wmDesktop], XA_CARDINAL, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(&everyDesktop), 1);
     }
+}
+
+bool X11WindowServer::keepsAbove(const NativeWindow& window) const {
+    const WindowRole role = window.attributes.role;
+    return window.level > 0 || role == WindowRole::statusBar || role == WindowRole::popover ||
+           role == WindowRole::toolTip;
 }
 
 bool X11WindowServer::isSticky(const NativeWindow& window) const {
@@ -205,16 +210,21 @@ void X11WindowServer::setCollectionBehavior(NativeWindowId id, unsigned behavior
         setWindowProperties(*window);
         return;
     }
-    if (sticky == wasSticky || !hasWindowManager_ || window->overrideRedirect)
+    if (sticky != wasSticky)
+        askWindowManagerState(*window, (*atoms_)[stateSticky], sticky);
+}
+
+void X11WindowServer::askWindowManagerState(NativeWindow& window, unsigned long state, bool add) {
+    if (!hasWindowManager_ || window.overrideRedirect)
         return;
     // A mapped window's states belong to the window manager: ask it.
     XEvent message{};
     message.xclient.type = ClientMessage;
-    message.xclient.window = window->xid;
+    message.xclient.window = window.xid;
     message.xclient.message_type = (*atoms_)[wmState];
     message.xclient.format = 32;
-    message.xclient.data.l[0] = sticky ? 1 : 0; // add or remove
-    message.xclient.data.l[1] = long((*atoms_)[stateSticky]);
+    message.xclient.data.l[0] = add ? 1 : 0; // add or remove
+    message.xclient.data.l[1] = long(state);
     message.xclient.data.l[3] = 1; // from an application
     XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &message);
 }
@@ -270,11 +280,17 @@ void X11WindowServer::setLevel(NativeWindowId id, int level) {
     NativeWindow* window = find(id);
     if (!window || window->level == level)
         return;
+    const bool wasAbove = keepsAbove(*window);
     window->level = level;
-    if (!window->mapped)
+    if (!window->mapped) {
         setWindowProperties(*window);
-    else
-        restack();
+        return;
+    }
+    // Under a window manager the level lives on as the "above" state (a bar taken off the
+    // floating level must drop it while shown).
+    if (keepsAbove(*window) != wasAbove)
+        askWindowManagerState(*window, (*atoms_)[stateAbove], !wasAbove);
+    restack();
 }
 
 void X11WindowServer::setAlpha(NativeWindowId id, double alpha) {

@@ -1,0 +1,14 @@
+#include "floating/FloatingReadings.h"
+
+#include "app/SampleJob.h"
+
+namespace pulsedeck {
+
+FloatingReadings FloatingReadings::placeholder() {
+    FloatingReadings readings;
+    readings.memory = memoryPlaceholder();
+    readings.compute = computePlaceholder();
+    return readings;
+}
+
+} // namespace pulsedeck
