@@ -30,15 +30,8 @@ FanDisplayMode stripFanMode(bool fanVisible, FanDisplayMode stored) {
 } // namespace
 
 bool AppDelegate::isDark() const {
-    switch (appearanceMode) {
-    case AppearanceMode::light:
-        return false;
-    case AppearanceMode::dark:
-        return true;
-    case AppearanceMode::system:
-        return application().effectiveAppearance() == gfx::Appearance::dark;
-    }
-    return false;
+    return appearsDark(appearanceMode,
+                       application().effectiveAppearance() == gfx::Appearance::dark);
 }
 
 void AppDelegate::refreshStatus(bool animated) {

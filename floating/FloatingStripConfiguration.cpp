@@ -21,18 +21,6 @@ constexpr int historyCapacity = 60;
 // The download rate's colour in the coloured network style.
 constexpr gfx::Color downloadColor = gfx::Color::srgb(0.16, 0.58, 1.0);
 
-bool isDark(AppearanceMode appearance, bool systemDark) {
-    switch (appearance) {
-    case AppearanceMode::light:
-        return false;
-    case AppearanceMode::dark:
-        return true;
-    case AppearanceMode::system:
-        return systemDark;
-    }
-    return systemDark;
-}
-
 bool reduceMotion() {
     ui::Application* app = ui::Application::current();
     return app && app->workspace().accessibilityDisplayShouldReduceMotion();
@@ -42,7 +30,7 @@ bool reduceMotion() {
 
 void configureFloating(MenuBarContentView& view, const FloatingPreferences& preferences,
                        const FloatingReadings& readings, const FloatingStripContext& context) {
-    const bool dark = isDark(preferences.appearance, context.systemDark);
+    const bool dark = appearsDark(preferences.appearance, context.systemDark);
     const bool blueTheme = context.theme == PaletteColor::blue;
     // The bar has no theme colour of its own: the main theme stands in for every slot without
     // a colour, and green for none at all.

@@ -150,6 +150,18 @@ std::optional<AppearanceMode> parseAppearanceMode(std::string_view rawName) {
         rawName, std::array{AppearanceMode::system, AppearanceMode::light, AppearanceMode::dark});
 }
 
+bool appearsDark(AppearanceMode mode, bool systemDark) {
+    switch (mode) {
+    case AppearanceMode::light:
+        return false;
+    case AppearanceMode::dark:
+        return true;
+    case AppearanceMode::system:
+        return systemDark;
+    }
+    return systemDark;
+}
+
 std::string_view toString(DetailPresentation presentation) {
     switch (presentation) {
     case DetailPresentation::details:

@@ -63,6 +63,8 @@ enum class AppearanceMode { system, light, dark };
 
 std::string_view toString(AppearanceMode mode);
 std::optional<AppearanceMode> parseAppearanceMode(std::string_view rawName);
+// Whether the mode draws dark: light never, dark always, system as the system does.
+bool appearsDark(AppearanceMode mode, bool systemDark);
 
 enum class DetailPresentation { details, overview };
 
