@@ -42,6 +42,16 @@ foreach(source IN LISTS test_sources)
   set_tests_properties(${flat} PROPERTIES LABELS ${label} TIMEOUT 600
     ENVIRONMENT "PULSEDECK_ARTIFACTS=${CMAKE_BINARY_DIR}/test-artifacts")
 endforeach()
+# A stand-in for NVIDIA's management library, which the graphics registry opens at run time.
+add_library(fake_nvidia_ml MODULE tests/platform/system/nvidia-ml/FakeNvidiaManagementLibrary.cpp)
+set_target_properties(fake_nvidia_ml PROPERTIES LIBRARY_OUTPUT_DIRECTORY
+  ${CMAKE_BINARY_DIR}/tests/nvidia-ml)
+if(TARGET test_platform_system_AcceleratorRegistryTest)
+  add_dependencies(test_platform_system_AcceleratorRegistryTest fake_nvidia_ml)
+  target_compile_definitions(test_platform_system_AcceleratorRegistryTest PRIVATE
+    PULSEDECK_FAKE_NVIDIA_ML="$<TARGET_FILE:fake_nvidia_ml>")
+endif()
+
 add_custom_target(unit_tests)
 if(PULSEDECK_UNIT_TESTS)
   add_dependencies(unit_tests ${PULSEDECK_UNIT_TESTS})

@@ -184,10 +184,17 @@ TEST(AcceleratorRegistry, EngineTimeLoadCountsOnlyWhatPassedBetweenTwoReads) {
         EXPECT_EQ(sys::engineTimeLoad(c.before, c.after, c.seconds), c.load) << c.what;
 }
 
-TEST(AcceleratorRegistry, AMissingManagementLibraryIsNoReading) {
-    sys::NvidiaManagementLibrary library("/nonexistent/libnvidia-ml.so.1");
-    EXPECT_FALSE(library.read("0000:01:00.0"));
-    EXPECT_FALSE(library.read("0000:01:00.0")) << "and it is not looked for again";
+TEST(AcceleratorRegistry, TheManagementLibraryIsOpenedWhenPresent) {
+    sys::NvidiaManagementLibrary library(PULSEDECK_FAKE_NVIDIA_ML);
+    auto reading = library.read("0000:01:00.0");
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->utilization, 63.0);
+    EXPECT_EQ(reading->name, "GeForce Test 16");
+    EXPECT_FALSE(library.read("0000:02:00.0")) << "a GPU the library does not know";
+
+    sys::NvidiaManagementLibrary missing("/nonexistent/libnvidia-ml.so.1");
+    EXPECT_FALSE(missing.read("0000:01:00.0"));
+    EXPECT_FALSE(missing.read("0000:01:00.0")) << "and it is not looked for again";
 }
 
 TEST(AcceleratorRegistry, MachineWithoutDrmHasNoAccelerators) {
