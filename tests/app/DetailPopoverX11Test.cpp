@@ -1,0 +1,148 @@
+#include "app/AppDelegate.h"
+#include "detail/CompactSwitch.h"
+#include "detail/ThemeSegments.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/toolkit/ViewController.h"
+#include "platform/toolkit/Window.h"
+#include "platform/toolkit/x11/X11WindowList.h"
+#include "support/TestPaths.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+// Xlib's macros must come after every other header.
+// clang-format off
+#include "support/X11TestSupport.h"
+#include <X11/keysym.h>
+// clang-format on
+
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
+namespace pulsedeck {
+namespace {
+
+// The whole program on a private X server: the user clicks the status item, works the popover's
+// controls and closes it with Escape.
+class DetailPopoverX11 : public testsupport::X11Fixture {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(X11Fixture::SetUp());
+        defaults = std::make_unique<foundation::UserDefaults>(config.path(), domain);
+        defaults->setBool(true, PreferenceKey::hasLaunched);
+        defaults->setBool(true, PreferenceKey::menuBarTipShown);
+        AppDelegate::Environment environment;
+        environment.defaults = defaults.get();
+        environment.loop = &loop;
+        environment.preferredLanguages = [] { return std::vector<std::string>{"en"}; };
+        environment.windowList = std::make_shared<ui::x11::X11WindowList>(*server);
+        delegate = AppDelegate::create(environment);
+        app->setDelegate(delegate);
+        app->finishLaunching();
+    }
+
+    void TearDown() override {
+        if (delegate) {
+            delegate->applicationWillTerminate();
+            delegate.reset();
+        }
+        X11Fixture::TearDown();
+    }
+
+    std::pair<int, int> pixel(gfx::Point point) const {
+        const auto rect = server->geometry().pixelsFromRect({point.x, point.y, 1, 1});
+        return {rect.x, rect.y};
+    }
+    // A click on the middle of a view, through the X server like the user's.
+    void clickView(const ui::View& view) {
+        const gfx::Rect bounds = view.bounds();
+        const gfx::Point centre = view.window()->convertPointToScreen(
+            view.convertPointToView({bounds.midX(), bounds.midY()}, nullptr));
+        const auto [x, y] = pixel(centre);
+        click(x, y);
+    }
+    void clickPoint(const ui::View& view, gfx::Point point) {
+        const auto [x, y] =
+            pixel(view.window()->convertPointToScreen(view.convertPointToView(point, nullptr)));
+        click(x, y);
+    }
+    gfx::Size popoverSize() const { return delegate->popover->window()->frame().size; }
+    void photograph(const std::string& name) {
+        const gfx::Rect frame = delegate->popover->window()->frame();
+        const auto pixels = server->geometry().pixelsFromRect(frame);
+        EXPECT_TRUE(captureRoot(pixels.x, pixels.y, pixels.width, pixels.height)
+                        .writePng(testsupport::artifactPath(name)));
+    }
+    std::optional<bool> storedMemorySwitch() const {
+        std::ifstream file(config.path() / (std::string(domain) + ".json"));
+        const auto stored = nlohmann::json::parse(file, nullptr, false);
+        if (!stored.is_object() || !stored.contains("memoryEnabled"))
+            return std::nullopt;
+        return stored["memoryEnabled"].is_boolean()
+                   ? std::optional<bool>(stored["memoryEnabled"].get<bool>())
+                   : std::nullopt;
+    }
+
+    static constexpr const char* domain = "local.dorvettin.Pulsedeck";
+    testsupport::TemporaryDirectory config;
+    std::unique_ptr<foundation::UserDefaults> defaults;
+    std::shared_ptr<AppDelegate> delegate;
+};
+
+TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgram) {
+    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }, 5));
+    const auto strip = delegate->statusView->statusItemScreenFrame();
+    ASSERT_TRUE(strip);
+    const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
+    const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
+    click(x, y);
+    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
+    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }, 3));
+    settle(0.5);
+
+    DetailView& view = *delegate->details;
+    EXPECT_EQ(delegate->popover->contentViewController()->view().get(), &view);
+    EXPECT_EQ(view.window(), delegate->popover->window().get());
+    EXPECT_EQ(popoverSize().width, 318);
+    EXPECT_EQ(popoverSize().height, view.preferredHeight());
+    photograph("DetailPopoverX11-details-light.png");
+
+    // The memory card's switch turns the module off on the strip and in the preferences file.
+    ASSERT_TRUE(view.memorySwitch->window());
+    clickView(*view.memorySwitch);
+    ASSERT_TRUE(runUntil([&] { return !delegate->memoryEnabled; }, 3));
+    EXPECT_FALSE(delegate->statusView->moduleWidth(ModuleKind::memory));
+    EXPECT_EQ(view.memorySwitch->state(), ui::ControlState::off);
+    EXPECT_TRUE(runUntil([&] { return storedMemorySwitch() == false; }, 5));
+    EXPECT_TRUE(delegate->popover->isShown()) << "the popover stays open for the next choice";
+
+    // The overview asks for a wider popover.
+    const gfx::Rect choice = view.presentationChoice->bounds();
+    clickPoint(*view.presentationChoice, {choice.maxX() - 20, choice.midY()});
+    ASSERT_TRUE(
+        runUntil([&] { return delegate->detailPresentation == DetailPresentation::overview; }, 3));
+    ASSERT_TRUE(runUntil([&] { return popoverSize().width == view.contentWidth(); }, 3));
+    EXPECT_GT(popoverSize().width, 318);
+    EXPECT_EQ(defaults->stringForKey(PreferenceKey::detailPresentation), "overview");
+    settle(0.4);
+    photograph("DetailPopoverX11-overview-light.png");
+
+    delegate->setAppearanceMode(AppearanceMode::dark);
+    settle(0.4);
+    photograph("DetailPopoverX11-overview-dark.png");
+    clickPoint(*view.presentationChoice, {20, view.presentationChoice->bounds().midY()});
+    ASSERT_TRUE(runUntil([&] { return popoverSize().width == 318; }, 3));
+    settle(0.4);
+    photograph("DetailPopoverX11-details-dark.png");
+
+    // Escape closes it.
+    key(XK_Escape, true);
+    key(XK_Escape, false);
+    EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }, 3));
+}
+
+} // namespace
+} // namespace pulsedeck
