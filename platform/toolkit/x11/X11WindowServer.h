@@ -118,6 +118,19 @@ private:
     void setWindowProperties(NativeWindow& window);
     void updateStrut(NativeWindow& window);
     void restack();
+    void setSizeHints(NativeWindow& window);
+    // The status bar that holds the whole of the window's frame, for a panel laid over it.
+    NativeWindowId hostFor(const NativeWindow& window) const;
+    // Whether the window has guests drawn inside it.
+    bool hasGuests(NativeWindowId host) const;
+    // Repaints the part of a guest's host that the guest covers (all of it, or a dirty rect in
+    // the guest's points).
+    void repaintHostUnder(const NativeWindow& guest, std::optional<gfx::Rect> dirty = {});
+    // The host's backing with its guests over it, brought up to date in the pixel box (grown to
+    // the whole window when it is made afresh); the backing itself when it has none.
+    cairo_surface_t* shownPixels(NativeWindow& window, int& x, int& y, int& width, int& height);
+    // The guest under a point of a host's frame that takes the pointer there.
+    std::optional<NativeWindowId> guestAt(NativeWindowId host, gfx::Point location) const;
     void paint(NativeWindow& window, int x, int y, int width, int height, bool reshape);
 
     void readDesktop();
@@ -140,6 +153,9 @@ private:
     gfx::Point locate(unsigned long xid, int x, int y, int rootX, int rootY) const;
     // Our window for an X window, none for any other.
     std::optional<NativeWindowId> target(unsigned long xid) const;
+    // The window a pointer event at a global point in an X window goes to: a guest drawn there,
+    // else the window itself.
+    std::optional<NativeWindowId> pointerTarget(unsigned long xid, gfx::Point location) const;
     void selectRawMotion(bool select);
     void deliverPointer(EventType type, std::optional<NativeWindowId> window, gfx::Point location,
                         unsigned state, int button);
@@ -179,6 +195,8 @@ private:
     std::map<CursorKind, unsigned long> cursors_;
     CursorKind cursor_ = CursorKind::arrow;
     std::optional<NativeWindowId> keyWindow_;
+    // The guest a press went to: the drag and the release follow it, wherever they go.
+    std::optional<NativeWindowId> pressedGuest_;
     bool grabbing_ = false;
     bool rawMotionSelected_ = false;
     unsigned rawButtonsDown_ = 0;

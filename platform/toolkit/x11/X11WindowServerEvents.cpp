@@ -9,6 +9,7 @@
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/Xrandr.h>
 #include <algorithm>
+#include <utility>
 
 // What the X server sends: input for our windows and the global monitors, and the desktop's
 // changes, turned into the toolkit's events and the server's notices.
@@ -160,6 +161,17 @@ std::optional<NativeWindowId> X11WindowServer::target(unsigned long xid) const {
     return id ? std::optional(id) : std::nullopt;
 }
 
+std::optional<NativeWindowId> X11WindowServer::pointerTarget(unsigned long xid,
+                                                             gfx::Point location) const {
+    const std::optional<NativeWindowId> window = target(xid);
+    if (!window)
+        return window;
+    // A panel drawn inside the status bar takes the pointer where it lies, as a window above it.
+    if (const auto guest = guestAt(*window, location))
+        return guest;
+    return window;
+}
+
 void X11WindowServer::handleExpose(XEvent& event) {
     NativeWindow* window = find(windowFor(event.xany.window));
     if (!window)
@@ -202,10 +214,16 @@ void X11WindowServer::handlePointerEvent(XEvent& event) {
             break;
         const gfx::Point location =
             locate(button.window, button.x, button.y, button.x_root, button.y_root);
+        std::optional<NativeWindowId> window = pointerTarget(button.window, location);
+        if (event.type == ButtonPress) {
+            if (window && find(*window) && find(*window)->host)
+                pressedGuest_ = window;
+        } else if (pressedGuest_) {
+            window = std::exchange(pressedGuest_, std::nullopt);
+        }
         deliverPointer(event.type == ButtonPress ? pressType(int(button.button))
                                                  : releaseType(int(button.button)),
-                       target(button.window), location, button.state,
-                       platformButton(button.button));
+                       window, location, button.state, platformButton(button.button));
         break;
     }
     case MotionNotify: {
@@ -213,9 +231,11 @@ void X11WindowServer::handlePointerEvent(XEvent& event) {
         while (XCheckTypedWindowEvent(display_, event.xany.window, MotionNotify, &event)) {
         }
         const XMotionEvent& motion = event.xmotion;
-        deliverPointer(motionType(motion.state), target(motion.window),
-                       locate(motion.window, motion.x, motion.y, motion.x_root, motion.y_root),
-                       motion.state, 0);
+        const gfx::Point location =
+            locate(motion.window, motion.x, motion.y, motion.x_root, motion.y_root);
+        deliverPointer(motionType(motion.state),
+                       pressedGuest_ ? pressedGuest_ : pointerTarget(motion.window, location),
+                       location, motion.state, 0);
         break;
     }
     default: {
@@ -230,8 +250,8 @@ void X11WindowServer::handlePointerEvent(XEvent& event) {
                 ? locate(crossing.window, crossing.x, crossing.y, crossing.x_root, crossing.y_root)
                 : geometry_.pointFromPixel(crossing.x_root, crossing.y_root);
         deliverPointer(motionType(crossing.state),
-                       entering ? target(crossing.window) : std::nullopt, location, crossing.state,
-                       0);
+                       entering ? pointerTarget(crossing.window, location) : std::nullopt, location,
+                       crossing.state, 0);
         break;
     }
     }

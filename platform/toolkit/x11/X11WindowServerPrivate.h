@@ -91,6 +91,7 @@ struct X11WindowServer::Atoms {
 };
 
 struct X11WindowServer::NativeWindow {
+    NativeWindowId id = 0;
     ::Window xid = 0;
     NativeWindowAttributes attributes;
     // Where the toolkit put the window; the status bar alone may sit lower on the display.
@@ -115,6 +116,12 @@ struct X11WindowServer::NativeWindow {
     cairo_surface_t* solid = nullptr;
     // What the window's bounding shape holds now, to send only shapes that change it.
     KeptPixels shape;
+    // The status bar this window is drawn inside (none: it is a window of its own on the
+    // server). A panel laid over the bar is drawn into the bar's own pixels, so no window manager
+    // places it, hides it or offers actions for it.
+    NativeWindowId host = 0;
+    // A host's backing with its guests drawn over it (the backing's size), what the host shows.
+    cairo_surface_t* composed = nullptr;
     // The union of an exposure series not yet repainted (x, y, right, bottom).
     std::optional<std::array<int, 4>> exposed;
 
@@ -125,6 +132,8 @@ struct X11WindowServer::NativeWindow {
             cairo_surface_destroy(backing);
         if (solid)
             cairo_surface_destroy(solid);
+        if (composed)
+            cairo_surface_destroy(composed);
     }
 };
 

@@ -40,8 +40,10 @@ bool X11WindowServer::isOurs(unsigned long xid) const {
 }
 
 std::optional<unsigned long> X11WindowServer::xWindow(NativeWindowId window) const {
-    if (const NativeWindow* found = find(window))
-        return found->xid;
+    if (const NativeWindow* found = find(window)) {
+        const NativeWindow* host = found->host ? find(found->host) : nullptr;
+        return host ? host->xid : found->xid;
+    }
     return std::nullopt;
 }
 
@@ -97,6 +99,7 @@ NativeWindowId X11WindowServer::createWindow(const gfx::Rect& frame,
     if (cursors_.count(cursor_))
         XDefineCursor(display_, window->xid, cursors_[cursor_]);
     const NativeWindowId id = nextId_++;
+    window->id = id;
     NativeWindow& stored = *window;
     windows_[id] = std::move(window);
     setWindowProperties(stored);
@@ -160,13 +163,7 @@ void X11WindowServer::setWindowProperties(NativeWindow& window) {
                       : True;
     XSetWMHints(display_, xid, &hints);
 
-    XSizeHints size{};
-    size.flags = USPosition | PPosition | USSize | PSize;
-    size.x = window.pixels.x;
-    size.y = window.pixels.y;
-    size.width = window.pixels.width;
-    size.height = window.pixels.height;
-    XSetWMNormalHints(display_, xid, &size);
+    setSizeHints(window);
 
     std::vector<Atom> states;
     if (role != WindowRole::normal) {
@@ -236,10 +233,137 @@ void X11WindowServer::placeWindow(NativeWindow& window) {
     window.pixels = pixels;
     XMoveResizeWindow(display_, window.xid, pixels.x, pixels.y, unsigned(pixels.width),
                       unsigned(pixels.height));
-    if (resized)
+    if (resized) {
         cairo_xlib_surface_set_size(window.surface, pixels.width, pixels.height);
+        // A window manager keeps a dock to the size its hints give.
+        setSizeHints(window);
+    }
     if (window.attributes.role == WindowRole::statusBar)
         updateStrut(window);
+}
+
+void X11WindowServer::setSizeHints(NativeWindow& window) {
+    XSizeHints size{};
+    size.flags = USPosition | PPosition | USSize | PSize;
+    size.x = window.pixels.x;
+    size.y = window.pixels.y;
+    size.width = window.pixels.width;
+    size.height = window.pixels.height;
+    if (window.attributes.role == WindowRole::statusBar) {
+        size.flags |= PMinSize | PMaxSize;
+        size.min_width = size.max_width = window.pixels.width;
+        size.min_height = size.max_height = window.pixels.height;
+    }
+    XSetWMNormalHints(display_, window.xid, &size);
+}
+
+NativeWindowId X11WindowServer::hostFor(const NativeWindow& window) const {
+    if (window.attributes.role != WindowRole::panel || window.overrideRedirect)
+        return 0;
+    // Half a point of slack for frames rounded on their way through the layout.
+    constexpr double slack = 0.5;
+    for (const auto& [id, candidate] : windows_) {
+        if (candidate->attributes.role != WindowRole::statusBar || !candidate->mapped)
+            continue;
+        if (candidate->frame.insetBy(-slack, -slack).contains(window.frame))
+            return id;
+    }
+    return 0;
+}
+
+bool X11WindowServer::hasGuests(NativeWindowId host) const {
+    return std::any_of(windows_.begin(), windows_.end(), [host](const auto& entry) {
+        return entry.second->host == host && entry.second->mapped;
+    });
+}
+
+void X11WindowServer::repaintHostUnder(const NativeWindow& guest, std::optional<gfx::Rect> dirty) {
+    NativeWindow* host = find(guest.host);
+    if (!host || !host->backing || host->frame.width() <= 0 || host->frame.height() <= 0)
+        return;
+    gfx::Rect area = guest.frame;
+    if (dirty) {
+        const gfx::Rect local = dirty->standardized();
+        area = {{guest.frame.minX() + local.minX(), guest.frame.minY() + local.minY()}, local.size};
+    }
+    const double sx = cairo_image_surface_get_width(host->backing) / host->frame.width();
+    const double sy = cairo_image_surface_get_height(host->backing) / host->frame.height();
+    const int left = int(std::floor((area.minX() - host->frame.minX()) * sx));
+    const int right = int(std::ceil((area.maxX() - host->frame.minX()) * sx));
+    const int top = int(std::floor((host->frame.maxY() - area.maxY()) * sy));
+    const int bottom = int(std::ceil((host->frame.maxY() - area.minY()) * sy));
+    paint(*host, left, top, right - left, bottom - top, true);
+}
+
+cairo_surface_t* X11WindowServer::shownPixels(NativeWindow& window, int& x, int& y, int& width,
+                                              int& height) {
+    const NativeWindowId id = window.id;
+    if (!hasGuests(id)) {
+        if (window.composed) {
+            cairo_surface_destroy(window.composed);
+            window.composed = nullptr;
+        }
+        return window.backing;
+    }
+    const int wide = cairo_image_surface_get_width(window.backing);
+    const int high = cairo_image_surface_get_height(window.backing);
+    if (window.composed && (cairo_image_surface_get_width(window.composed) != wide ||
+                            cairo_image_surface_get_height(window.composed) != high)) {
+        cairo_surface_destroy(window.composed);
+        window.composed = nullptr;
+    }
+    if (!window.composed) {
+        window.composed = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wide, high);
+        x = 0;
+        y = 0;
+        width = wide;
+        height = high;
+    }
+    std::vector<const NativeWindow*> guests;
+    for (const auto& [guestId, guest] : windows_) {
+        if (guest->host == id && guest->mapped && guest->backing)
+            guests.push_back(guest.get());
+    }
+    std::sort(guests.begin(), guests.end(), [](const NativeWindow* a, const NativeWindow* b) {
+        return a->level != b->level ? a->level < b->level : a->stackOrder < b->stackOrder;
+    });
+    const double sx = wide / window.frame.width();
+    const double sy = high / window.frame.height();
+    cairo_t* cr = cairo_create(window.composed);
+    cairo_rectangle(cr, x, y, width, height);
+    cairo_clip(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, window.backing, 0, 0);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    for (const NativeWindow* guest : guests) {
+        const double left = (guest->frame.minX() - window.frame.minX()) * sx;
+        const double top = (window.frame.maxY() - guest->frame.maxY()) * sy;
+        cairo_set_source_surface(cr, guest->backing, std::round(left), std::round(top));
+        cairo_paint_with_alpha(cr, std::clamp(guest->alpha, 0.0, 1.0));
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(window.composed);
+    return window.composed;
+}
+
+std::optional<NativeWindowId> X11WindowServer::guestAt(NativeWindowId host,
+                                                       gfx::Point location) const {
+    std::optional<NativeWindowId> found;
+    int level = 0;
+    std::uint64_t order = 0;
+    for (const auto& [id, guest] : windows_) {
+        if (guest->host != host || !guest->mapped || guest->ignoresMouseEvents ||
+            !guest->frame.contains(location))
+            continue;
+        if (!found || guest->level > level ||
+            (guest->level == level && guest->stackOrder > order)) {
+            found = id;
+            level = guest->level;
+            order = guest->stackOrder;
+        }
+    }
+    return found;
 }
 
 void X11WindowServer::updateStrut(NativeWindow& window) {
@@ -260,7 +384,14 @@ void X11WindowServer::destroyWindow(NativeWindowId id) {
     if (it == windows_.end())
         return;
     const ::Window xid = it->second->xid;
+    const std::unique_ptr<NativeWindow> gone = std::move(it->second);
     windows_.erase(it);
+    if (pressedGuest_ == id)
+        pressedGuest_.reset();
+    if (gone->host && gone->mapped) {
+        gone->mapped = false;
+        repaintHostUnder(*gone);
+    }
     if (inputMethod_)
         inputMethod_->windowDestroyed(xid);
     if (keyWindow_ == id)
@@ -272,8 +403,36 @@ void X11WindowServer::setFrame(NativeWindowId id, const gfx::Rect& frame) {
     NativeWindow* window = find(id);
     if (!window || window->frame == frame)
         return;
+    if (window->host && window->mapped) {
+        // A guest moves within its host, or leaves it for a window of its own.
+        repaintHostUnder(*window);
+        window->frame = frame;
+        window->pixels = geometry_.pixelsFromRect(frame);
+        if (hostFor(*window) == window->host) {
+            repaintHostUnder(*window);
+            return;
+        }
+        orderOut(id);
+        orderFront(id);
+        return;
+    }
     window->frame = frame;
     placeWindow(*window);
+    if (window->attributes.role != WindowRole::statusBar)
+        return;
+    // The bar moved: its guests are drawn where they lie in it, and a guest it no longer holds
+    // becomes a window of its own.
+    std::vector<NativeWindowId> guests;
+    for (const auto& [guestId, guest] : windows_) {
+        if (guest->host == id && guest->mapped)
+            guests.push_back(guestId);
+    }
+    for (NativeWindowId guestId : guests) {
+        if (hostFor(*find(guestId)) != id) {
+            orderOut(guestId);
+            orderFront(guestId);
+        }
+    }
 }
 
 void X11WindowServer::setLevel(NativeWindowId id, int level) {
@@ -298,6 +457,10 @@ void X11WindowServer::setAlpha(NativeWindowId id, double alpha) {
     if (!window)
         return;
     window->alpha = alpha;
+    if (window->host && window->mapped) {
+        repaintHostUnder(*window);
+        return;
+    }
     if (alpha >= 1) {
         XDeleteProperty(display_, window->xid, (*atoms_)[wmWindowOpacity]);
         return;
@@ -328,6 +491,16 @@ void X11WindowServer::orderFront(NativeWindowId id) {
     if (!window)
         return;
     window->stackOrder = nextStackOrder_++;
+    if (!window->mapped && (window->host = hostFor(*window))) {
+        window->pixels = geometry_.pixelsFromRect(window->frame);
+        window->mapped = true;
+        repaintHostUnder(*window);
+        return;
+    }
+    if (window->host) {
+        repaintHostUnder(*window);
+        return;
+    }
     if (!window->mapped) {
         setWindowProperties(*window);
         placeWindow(*window);
@@ -345,6 +518,13 @@ void X11WindowServer::orderOut(NativeWindowId id) {
     window->focusWhenMapped = false;
     if (keyWindow_ == id)
         keyWindow_.reset();
+    if (pressedGuest_ == id)
+        pressedGuest_.reset();
+    if (window->host) {
+        repaintHostUnder(*window);
+        window->host = 0;
+        return;
+    }
     if (window->overrideRedirect)
         XUnmapWindow(display_, window->xid);
     else
@@ -354,7 +534,7 @@ void X11WindowServer::orderOut(NativeWindowId id) {
 void X11WindowServer::restack() {
     std::vector<NativeWindow*> shown;
     for (auto& [id, window] : windows_) {
-        if (window->mapped)
+        if (window->mapped && !window->host)
             shown.push_back(window.get());
     }
     std::sort(shown.begin(), shown.end(), [](const NativeWindow* a, const NativeWindow* b) {
@@ -431,6 +611,11 @@ void X11WindowServer::present(NativeWindowId id, cairo_surface_t* backing, const
             window->solid = nullptr;
         }
     }
+    if (window->host) {
+        if (window->mapped)
+            repaintHostUnder(*window, dirty);
+        return;
+    }
     const int wide = cairo_image_surface_get_width(backing);
     const int high = cairo_image_surface_get_height(backing);
     if (window->frame.width() <= 0 || window->frame.height() <= 0 || wide <= 0 || high <= 0)
@@ -452,11 +637,12 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
                             bool reshape) {
     if (!window.backing || width <= 0 || height <= 0)
         return;
+    cairo_surface_t* pixels = shownPixels(window, x, y, width, height);
     std::vector<PixelSpan> spans;
     PixelBox paintArea{x, y, width, height};
     if (window.shaped) {
-        const int wide = cairo_image_surface_get_width(window.backing);
-        const int high = cairo_image_surface_get_height(window.backing);
+        const int wide = cairo_image_surface_get_width(pixels);
+        const int high = cairo_image_surface_get_height(pixels);
         const int right = std::min(x + width, wide);
         const int bottom = std::min(y + height, high);
         x = std::max(x, 0);
@@ -472,7 +658,7 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
             window.solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, wide, high);
             // Exposures may ask for any part of it later.
             if (!reshape || !whole)
-                solidifyTranslucentPixels(window.backing, 0, 0, wide, high, window.solid);
+                solidifyTranslucentPixels(pixels, 0, 0, wide, high, window.solid);
         }
         if (reshape) {
             // Solidify straight into the area of the window's solid copy.
@@ -482,7 +668,7 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
                 data + std::ptrdiff_t(y) * stride + std::ptrdiff_t(x) * 4, CAIRO_FORMAT_RGB24,
                 width, height, stride);
             PixelBox changed;
-            spans = solidifyTranslucentPixels(window.backing, x, y, width, height, area, &changed);
+            spans = solidifyTranslucentPixels(pixels, x, y, width, height, area, &changed);
             cairo_surface_destroy(area);
             cairo_surface_mark_dirty_rectangle(window.solid, x, y, width, height);
             // The window already shows the solid copy as it was: only pixels that changed in it
@@ -514,7 +700,7 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
         cairo_rectangle(cr, paintArea.x, paintArea.y, paintArea.width, paintArea.height);
         cairo_clip(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr, window.shaped ? window.solid : window.backing, 0, 0);
+        cairo_set_source_surface(cr, window.shaped ? window.solid : pixels, 0, 0);
         cairo_paint(cr);
         cairo_destroy(cr);
         cairo_surface_flush(window.surface);

@@ -361,6 +361,41 @@ TEST_F(X11Server, StatusBarStaysAtTheTopBelowAPanelThatClaimsMoreThanTheScreen) 
     EXPECT_EQ(screens.front().visibleFrame.height(), 800 - 30 - 24);
 }
 
+TEST_F(X11Server, APanelOverTheStatusBarIsDrawnInsideItAndTakesItsClicks) {
+    auto bar = statusBarShowing(std::make_shared<PatternView>(gfx::Rect{0, 0, 90, 24}));
+    ASSERT_TRUE(runUntil([&] { return viewable(*bar); }));
+    // A clear panel over the bar's right half with a rounded block of its own.
+    const gfx::Rect barFrame = bar->frame();
+    auto panel = std::make_shared<ui::Panel>(
+        gfx::Rect{barFrame.minX() + 45, barFrame.minY(), 45, 24}, ui::Style::borderless);
+    panel->setOpaque(false);
+    panel->setBackgroundColor(gfx::Color::clear());
+    auto content = std::make_shared<RecordingView>(gfx::Rect{0, 0, 45, 24});
+    panel->setContentView(content);
+    panel->setLevel(26);
+    panel->orderFront();
+    // The panel shows in the bar's pixels, and its place on the screen is exactly where it asked.
+    ASSERT_TRUE(runUntil([&] {
+        return near(rootPixel(1280 - 20, 12), {242, 217, 51}, 3);
+    })) << rootPixel(1280 - 20, 12);
+    EXPECT_EQ(xWindow(*panel), xWindow(*bar));
+    // Nothing but the bar is on the server: no window of the panel's own for a manager to place.
+    const auto shown = app->windows();
+    EXPECT_TRUE(std::none_of(shown.begin(), shown.end(), [&](const auto& window) {
+        return window != bar && window != panel && viewable(*window);
+    }));
+    // The bar's own drawing still shows beside it.
+    EXPECT_TRUE(near(rootPixel(1280 - 90 + 5, 20), {230, 51, 26}, 3)) << rootPixel(1195, 20);
+
+    click(1280 - 20, 12);
+    ASSERT_TRUE(runUntil([&] { return !content->events.empty(); }));
+    EXPECT_EQ(content->events.front().locationInWindow(), (gfx::Point{25, 12}));
+
+    // Ordered out, the bar shows its own pixels there again.
+    panel->orderOut();
+    EXPECT_TRUE(runUntil([&] { return !near(rootPixel(1280 - 20, 12), {242, 217, 51}, 3); }));
+}
+
 TEST_F(X11Server, ContextMenuOpensTracksAndClosesOnAClickOutside) {
     makeRecordingWindow({100, 400, 200, 100});
     window->orderFront();
