@@ -174,16 +174,24 @@ void StatusEditingSurface::drawBackground(gfx::Context& context, const gfx::Rect
     if (owner.expired())
         return;
     const BackgroundLook look = backgroundLook();
-    const gfx::Path glassShape =
-        gfx::Path::roundedRect(look.bounds.insetBy(0.5, 0.5), look.radius, look.radius);
-    gfx::Context::SavedState saved(context);
-    context.setFillColor(
-        gfx::Color::grey(look.dark ? backgroundWhiteDark : backgroundWhiteLight, look.alpha));
-    context.fill(glassShape);
-    context.setStrokeColor(look.dark ? gfx::Color::white().withAlpha(outlineAlpha)
-                                     : gfx::Color::black().withAlpha(outlineAlpha));
-    context.setLineWidth(outlineWidth);
-    context.stroke(glassShape);
+    const auto paint = [&look](gfx::Context& target) {
+        const gfx::Path glassShape =
+            gfx::Path::roundedRect(look.bounds.insetBy(0.5, 0.5), look.radius, look.radius);
+        gfx::Context::SavedState saved(target);
+        target.setFillColor(
+            gfx::Color::grey(look.dark ? backgroundWhiteDark : backgroundWhiteLight, look.alpha));
+        target.fill(glassShape);
+        target.setStrokeColor(look.dark ? gfx::Color::white().withAlpha(outlineAlpha)
+                                        : gfx::Color::black().withAlpha(outlineAlpha));
+        target.setLineWidth(outlineWidth);
+        target.stroke(glassShape);
+    };
+    // Every partial repaint of the strip draws the background under it; the whole rounded
+    // outline would be stroked again for a column of a few points.
+    const bool changed = keptLook_ != look;
+    keptLook_ = look;
+    if (!keptBackground_.draw(context, look.bounds, changed, paint))
+        paint(context);
 }
 
 // Hover.

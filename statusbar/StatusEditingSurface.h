@@ -4,6 +4,7 @@
 #include "platform/dispatch/Timer.h"
 #include "platform/toolkit/TrackingArea.h"
 #include "platform/toolkit/View.h"
+#include "statusbar/KeptLayer.h"
 
 #include <memory>
 #include <optional>
@@ -32,6 +33,8 @@ public:
 
     const std::shared_ptr<PassiveStripMaterial>& glass() const { return glass_; }
     const std::shared_ptr<StripForeground>& foreground() const { return foreground_; }
+    // The background kept as device pixels between repaints.
+    const KeptLayer& keptBackground() const { return keptBackground_; }
     std::weak_ptr<MenuBarContentView> owner;
     const std::optional<ModuleKind>& hoveredModule() const { return hoveredModule_; }
     bool hoverPending() const { return hoverTimer_ != nullptr; }
@@ -44,8 +47,8 @@ public:
     virtual void reportHover(ModuleKind kind, gfx::Point screenPoint);
     // Material, opacity, appearance and corner radius from the owner.
     virtual void applyMaterial();
-    // What the rounded strip background is drawn from. A surface that draws another background
-    // overrides both.
+    // What the rounded strip background is drawn from; two equal looks draw the same pixels.
+    // A surface that draws another background overrides both.
     struct BackgroundLook {
         bool dark = false;
         double alpha = 1;
@@ -109,6 +112,9 @@ private:
         bool operator==(const OwnLook&) const = default;
     };
     std::optional<OwnLook> markedLook_;
+    // The background as device pixels, and the look they were painted from.
+    KeptLayer keptBackground_;
+    std::optional<BackgroundLook> keptLook_;
 };
 
 } // namespace pulsedeck
