@@ -329,7 +329,7 @@ bool UserDefaults::writePending() {
         for (const auto& name : pending_) {
             const auto& domain = domains_.at(name);
             if (!domain.writable) {
-                unsaved = true;
+                unsavedDomains_.insert(name);
                 continue;
             }
             snapshots.push_back({name, domain.exists
@@ -337,6 +337,7 @@ bool UserDefaults::writePending() {
                                            : std::nullopt});
         }
         pending_.clear();
+        unsaved = !unsavedDomains_.empty();
     }
     if (snapshots.empty())
         return !unsaved;

@@ -124,6 +124,8 @@ private:
     mutable std::map<std::string, Domain, std::less<>> domains_;
     PropertyDictionary registered_;
     std::set<std::string, std::less<>> pending_;
+    // Domains changed in this run that are never written (see above).
+    std::set<std::string, std::less<>> unsavedDomains_;
     bool stopping_ = false;
     std::condition_variable changed_;
 
