@@ -228,7 +228,7 @@ void View::detach(View& view) {
     const std::shared_ptr<View> keep = *it;
     subviews_.erase(it);
     ++mutations_;
-    setNeedsDisplayInRect(view.frame_);
+    setNeedsDisplayInRect(view.drawnFrame());
     view.superview_ = nullptr;
     view.setWindow(nullptr);
     view.effectiveAppearanceMayHaveChanged();
@@ -295,7 +295,7 @@ void View::setHidden(bool hidden) {
     hidden_ = hidden;
     ++mutations_;
     if (superview_)
-        superview_->setNeedsDisplayInRect(frame_);
+        superview_->setNeedsDisplayInRect(drawnFrame());
     if (!hidden_)
         setNeedsDisplay(true);
     if (window_)

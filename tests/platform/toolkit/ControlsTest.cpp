@@ -364,6 +364,11 @@ TEST_F(ControlsTest, LayerBackedViewsDrawTheirPresentation) {
     window->displayIfNeeded();
     EXPECT_LT(window->backing()->pixelAtPoint({20, 8}).green, 200) << "the shadow falls below";
     EXPECT_EQ(window->backing()->pixelAtPoint({20, 20}), (gfx::Rgba8{255, 0, 0, 255}));
+
+    const gfx::Rgba8 background = window->backing()->pixelAtPoint({60, 60});
+    swatch->removeFromSuperview();
+    window->displayIfNeeded();
+    EXPECT_EQ(window->backing()->pixelAtPoint({20, 8}), background) << "the shadow goes too";
 }
 
 } // namespace
