@@ -227,15 +227,14 @@ TEST(KernelReadersLive, NetlinkRefreshAsksForNamedLinksUntilTheKernelAnnouncesAC
         GTEST_SKIP() << *refused;
 }
 
-TEST(KernelReadersLive, NetworkReaderCountsEth0AndReportsRatesFromTheSecondSample) {
-    if (auto reason = eth0Unavailable())
-        GTEST_SKIP() << *reason;
+// Holds on any machine: one with no network link at all shows rates of 0.
+TEST(KernelReadersLive, NetworkReaderCountsTheMachinesLinksAndReportsRatesFromTheSecondSample) {
     NetworkReader reader(live);
     auto first = reader.sample(true);
-    EXPECT_NE(std::find(first.interfaces.begin(), first.interfaces.end(), "eth0"),
-              first.interfaces.end());
     EXPECT_EQ(std::find(first.interfaces.begin(), first.interfaces.end(), "lo"),
               first.interfaces.end());
+    for (const std::string& name : first.interfaces)
+        EXPECT_TRUE(std::filesystem::exists(live.sys / "class/net" / name)) << name;
     EXPECT_FALSE(first.download);
     pause();
     auto second = reader.sample(true);
