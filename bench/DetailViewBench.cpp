@@ -1,0 +1,44 @@
+#include "detail/DetailView.h"
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Window.h"
+#include "platform/toolkit/headless/HeadlessWindowServer.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using pulsedeck::DetailPresentation;
+using pulsedeck::DetailView;
+
+// What every sample costs the open popover: the controller's refresh (texts, values, layout)
+// and the window drawing what it marked. Argument: 0 details, 1 overview.
+void BM_DetailRefreshAndRedraw(benchmark::State& state) {
+    dispatch::VirtualClock clock{1000};
+    dispatch::RunLoop loop{clock};
+    dispatch::ScopedMainRunLoop scopedLoop{loop};
+    ui::HeadlessWindowServer server{clock};
+    ui::Application app{server, loop};
+    auto view = std::make_shared<DetailView>(DetailView::initialFrame);
+    view->presentation =
+        state.range(0) == 1 ? DetailPresentation::overview : DetailPresentation::details;
+    auto window = std::make_shared<ui::Window>(
+        gfx::Rect{100, 100, view->contentWidth(), view->preferredHeight()}, ui::Style::borderless);
+    window->setContentView(view);
+    window->makeKeyAndOrderFront();
+    view->refreshControls();
+    window->displayIfNeeded();
+    for (auto _ : state) {
+        view->refreshControls();
+        window->displayIfNeeded();
+    }
+}
+BENCHMARK(BM_DetailRefreshAndRedraw)
+    ->Arg(0)
+    ->Arg(1)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
+
+} // namespace
