@@ -1,0 +1,89 @@
+#include "detail/DetailView.h"
+#include "platform/toolkit/ToolkitFixture.h"
+#include "platform/toolkit/Window.h"
+#include "platform/toolkit/Workspace.h"
+
+#include <gtest/gtest.h>
+
+namespace pulsedeck {
+namespace {
+
+ExternalDevice device(std::string id) {
+    ExternalDevice listed;
+    listed.id = std::move(id);
+    listed.name = "Disk";
+    return listed;
+}
+
+// The device cards' entrance clock of a detail view shown in a window.
+class DetailDeviceClockTest : public toolkittest::ToolkitFixture {
+protected:
+    void SetUp() override {
+        window = std::make_shared<ui::Window>(gfx::Rect{100, 100, 318, 667}, ui::Style::borderless);
+        window->setContentView(view);
+        window->makeKeyAndOrderFront();
+    }
+
+    std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
+    std::shared_ptr<ui::Window> window;
+};
+
+TEST_F(DetailDeviceClockTest, AnArrivalRunsTheClockUntilItIsOlderThanItsEntrance) {
+    view->setDevicesSnapshot({device("a")});
+    ASSERT_TRUE(view->deviceCardClockRunning());
+    EXPECT_EQ(view->deviceArrivals().at("a"), 1000);
+    loop.advanceAndRunDue(0.5);
+    EXPECT_TRUE(view->deviceCardClockRunning());
+    EXPECT_NEAR(view->deviceCardNow, 1000.5, 1.0 / 30);
+    view->setDevicesSnapshot({device("a"), device("b")});
+    EXPECT_EQ(view->deviceArrivals().at("b"), 1000.5) << "a known device keeps its arrival";
+    loop.advanceAndRunDue(0.4);
+    EXPECT_FALSE(view->deviceArrivals().contains("a")) << "dropped once 0.72 s old";
+    EXPECT_TRUE(view->deviceCardClockRunning());
+    loop.advanceAndRunDue(0.4);
+    EXPECT_TRUE(view->deviceArrivals().empty());
+    EXPECT_FALSE(view->deviceCardClockRunning()) << "stopped on the tick that drops the last";
+}
+
+TEST_F(DetailDeviceClockTest, NoClockWithoutSomethingToShow) {
+    app.workspace().setReduceMotion(true);
+    view->setDevicesSnapshot({device("a")});
+    EXPECT_FALSE(view->deviceCardClockRunning()) << "Reduce Motion";
+    app.workspace().setReduceMotion(false);
+
+    view->collapsed = {ModuleKind::devices};
+    view->setDevicesSnapshot({device("b")});
+    EXPECT_FALSE(view->deviceCardClockRunning()) << "collapsed";
+    view->collapsed.clear();
+    view->devicesEnabled = false;
+    view->setDevicesSnapshot({device("c")});
+    EXPECT_FALSE(view->deviceCardClockRunning()) << "switched off";
+    view->devicesEnabled = true;
+
+    auto alone = std::make_shared<DetailView>(DetailView::initialFrame);
+    alone->setDevicesSnapshot({device("d")});
+    EXPECT_FALSE(alone->deviceCardClockRunning()) << "in no window";
+    EXPECT_EQ(alone->deviceArrivals().size(), 1u) << "the arrival is still noted";
+
+    // Shown again with an arrival pending: the clock starts from now, not from a stale frame.
+    view->startDeviceCardClock();
+    EXPECT_TRUE(view->deviceCardClockRunning());
+    EXPECT_EQ(view->deviceCardNow, 1000);
+    window->setContentView(nullptr);
+    EXPECT_FALSE(view->deviceCardClockRunning()) << "leaving the window stops it";
+}
+
+TEST_F(DetailDeviceClockTest, SettingsOpenOnlyFromAViewInAWindow) {
+    auto alone = std::make_shared<DetailView>(DetailView::initialFrame);
+    int asked = 0;
+    alone->settingsMenuProvider = [&] {
+        ++asked;
+        return std::make_shared<ui::Menu>();
+    };
+    alone->doSettings();
+    loop.advanceAndRunDue(0.1);
+    EXPECT_EQ(asked, 1) << "the menu is built, then dropped: no window to show it in";
+}
+
+} // namespace
+} // namespace pulsedeck
