@@ -1,6 +1,5 @@
 #include "detail/SlimScroller.h"
 
-#include "detail/HoverHighlight.h"
 #include "platform/graphics/Path.h"
 
 #include <algorithm>
@@ -42,27 +41,13 @@ void SlimScroller::drawKnob(gfx::Context& context) {
     if (isHidden() || knobProportion() >= everythingFits)
         return;
     const gfx::Rect knob = rectForPart(ui::ScrollerPart::knob);
-    context.setFillColor(gfx::Color::label().withAlpha(hovered_ ? 0.4 : 0.2));
+    context.setFillColor(gfx::Color::label().withAlpha(isHovered() ? 0.4 : 0.2));
     context.fill(gfx::Path::roundedRect(
         {bounds().maxX() - barFromRight, knob.minY(), barWidth, knob.height()}, 1, 1));
 }
 
 void SlimScroller::drawRect(gfx::Context& context, const gfx::Rect&) {
     drawKnob(context);
-}
-
-void SlimScroller::updateTrackingAreas() {
-    replaceHoverTrackingArea(*this, tracking_);
-}
-
-void SlimScroller::mouseEntered(const ui::Event&) {
-    hovered_ = true;
-    setNeedsDisplay(true);
-}
-
-void SlimScroller::mouseExited(const ui::Event&) {
-    hovered_ = false;
-    setNeedsDisplay(true);
 }
 
 } // namespace pulsedeck

@@ -1,9 +1,7 @@
 #pragma once
 
+#include "detail/HoverTracking.h"
 #include "platform/toolkit/Scroller.h"
-#include "platform/toolkit/TrackingArea.h"
-
-#include <memory>
 
 namespace pulsedeck {
 
@@ -18,25 +16,17 @@ gfx::Rect slimScrollerKnobRect(const gfx::Rect& bounds, double proportion, doubl
 // 2-point bar 1 point from the right edge for the knob, darker while the pointer is over the
 // scroller. Nothing shows when everything fits (knob proportion 0.9999 or more). Dragging the
 // knob and pressing the slot work as the standard scroller's.
-class SlimScroller : public ui::Scroller {
+class SlimScroller : public HoverTracking<ui::Scroller> {
 public:
-    using Scroller::Scroller;
+    using HoverTracking::HoverTracking;
 
     double scrollerWidth() const override { return 8; }
     gfx::Rect rectForPart(ui::ScrollerPart part) const override;
-    bool isHovered() const { return hovered_; }
 
 protected:
     void drawKnobSlot(gfx::Context& context, const gfx::Rect& slot, bool highlight) override;
     void drawKnob(gfx::Context& context) override;
     void drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) override;
-    void updateTrackingAreas() override;
-    void mouseEntered(const ui::Event& event) override;
-    void mouseExited(const ui::Event& event) override;
-
-private:
-    bool hovered_ = false;
-    std::shared_ptr<ui::TrackingArea> tracking_;
 };
 
 } // namespace pulsedeck
