@@ -174,6 +174,29 @@ TEST_F(FloatingSurfaceTest, AccessibilityPressesTheFirstShownModuleAndRightClick
     EXPECT_FALSE(surface->accessibilityPerformPress());
 }
 
+TEST_F(FloatingSurfaceTest, HoverReportsTheModuleUnlessAPressIsUnderWayAndCursorsFollowTheMode) {
+    strip->hoverDetailsEnabled = [] { return true; };
+    // The bar's padding grabs; its modules point.
+    server.movePointer({300.5, 410});
+    EXPECT_EQ(app.currentCursor(), ui::Cursor::openHand());
+    server.movePointer(memoryPoint());
+    EXPECT_EQ(app.currentCursor(), ui::Cursor::pointingHand());
+    loop.advanceAndRunDue(0.2);
+    ASSERT_EQ(modules.size(), 1u);
+    EXPECT_EQ(modules[0].module, ModuleKind::memory);
+    EXPECT_TRUE(modules[0].hovering);
+
+    press(memoryPoint());
+    EXPECT_FALSE(surface->showsHoverDetails());
+    release(memoryPoint());
+    EXPECT_TRUE(surface->showsHoverDetails());
+
+    strip->setSorting(true);
+    panel->invalidateCursorRectsForView(surface.get());
+    server.movePointer({memoryPoint().x + 1, memoryPoint().y});
+    EXPECT_EQ(app.currentCursor(), ui::Cursor::openHand());
+}
+
 TEST(FloatingOpacityRow, ShowsTheRoundedPercentageAndReportsEachChange) {
     EXPECT_EQ(FloatingOpacityRow::percentText(0.555), "56%");
     EXPECT_EQ(FloatingOpacityRow::percentText(0.2), "20%");
