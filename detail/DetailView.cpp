@@ -161,7 +161,7 @@ DetailView::DetailView(const gfx::Rect& frame)
         {presentationChoice, &DetailView::doPresentation},
         {activityIcon, &DetailView::doOpen}};
     for (const auto& [control, method] : targets)
-        control->setAction([this, method](ui::Control&) { (this->*method)(); });
+        control->setAction([this, method = method](ui::Control&) { (this->*method)(); });
 
     // 9. The network card's chart switch, the small neutral kind.
     networkChartSwitch->setSecondary(true);
