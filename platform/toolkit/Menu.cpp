@@ -5,6 +5,7 @@
 #include "platform/toolkit/Window.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace ui {
 
@@ -42,6 +43,40 @@ void Menu::removeAllItems() {
         item->menu_ = nullptr;
     items_.clear();
     itemChanged();
+}
+
+std::shared_ptr<MenuItem> Menu::itemForKeyEquivalent(const Event& event) const {
+    if (event.type() != EventType::keyDown)
+        return nullptr;
+    const std::string pressed = event.charactersIgnoringModifiers();
+    if (pressed.empty())
+        return nullptr;
+    constexpr ModifierFlags considered =
+        Modifier::shift | Modifier::control | Modifier::option | Modifier::command;
+    const ModifierFlags held = event.modifierFlags() & considered;
+    auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    };
+    for (const auto& item : items_) {
+        if (!item->isEnabled() || item->isSeparatorItem())
+            continue;
+        if (item->hasSubmenu()) {
+            if (auto found = item->submenu()->itemForKeyEquivalent(event))
+                return found;
+            continue;
+        }
+        const std::string& key = item->keyEquivalent();
+        if (key.empty() || item->view())
+            continue;
+        ModifierFlags wanted = item->keyEquivalentModifierMask() & considered;
+        if (lower(key) != key)
+            wanted |= Modifier::shift;
+        if (lower(key) == lower(pressed) && held == wanted)
+            return item;
+    }
+    return nullptr;
 }
 
 std::shared_ptr<MenuItem> Menu::itemWithTag(int tag) const {

@@ -32,6 +32,9 @@ public:
     void removeAllItems();
     std::shared_ptr<MenuItem> itemWithTag(int tag) const;
     std::shared_ptr<MenuItem> itemAt(std::size_t index) const;
+    // The enabled item, here or in a submenu, whose key equivalent a key-down event presses:
+    // its key, with exactly its modifiers (an upper-case key adds Shift); none when no item has it.
+    std::shared_ptr<MenuItem> itemForKeyEquivalent(const Event& event) const;
 
     double minimumWidth() const { return minimumWidth_; }
     void setMinimumWidth(double width);

@@ -430,6 +430,9 @@ bool MenuTracker::handleTrackingEvent(const Event& event) {
                 closeLevelsAbove(levels_.size() - 2);
             break;
         default:
+            // An open menu answers its items' key equivalents, as the menu bar's would.
+            if (auto item = levels_.front().menu->itemForKeyEquivalent(event))
+                finish(item);
             break;
         }
         break;

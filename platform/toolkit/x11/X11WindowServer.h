@@ -119,6 +119,11 @@ private:
     void updateStrut(NativeWindow& window);
     void restack();
     void setSizeHints(NativeWindow& window);
+    // Gives a shown window the keyboard focus (through the window manager where there is one).
+    void focus(NativeWindow& window);
+    // Hands the focus back to the window that held it before ours took it, when the window
+    // leaving (an X window) or another of ours holds it now.
+    void giveFocusBack(unsigned long leaving);
     // The status bar that holds the whole of the window's frame, for a panel laid over it.
     NativeWindowId hostFor(const NativeWindow& window) const;
     // Whether the window has guests drawn inside it.
@@ -197,6 +202,8 @@ private:
     std::optional<NativeWindowId> keyWindow_;
     // The guest a press went to: the drag and the release follow it, wherever they go.
     std::optional<NativeWindowId> pressedGuest_;
+    // Another program's window that held the focus before ours took it.
+    unsigned long previousFocus_ = 0;
     bool grabbing_ = false;
     bool rawMotionSelected_ = false;
     unsigned rawButtonsDown_ = 0;

@@ -186,6 +186,9 @@ void X11WindowServer::handleExpose(XEvent& event) {
                 std::max(area[3], seen[3])};
     }
     window->exposed = area;
+    // Exposed means shown: a window waiting for the focus can take it now.
+    if (window->focusWhenMapped && keyWindow_ == window->id)
+        focus(*window);
     if (expose.count == 0) {
         window->exposed.reset();
         paint(*window, area[0], area[1], area[2] - area[0], area[3] - area[1], false);
@@ -354,8 +357,10 @@ void X11WindowServer::handleStructureChange(XEvent& event) {
                 refreshScreens();
         } else if (NativeWindow* window = find(windowFor(event.xmap.window));
                    window && window->focusWhenMapped) {
-            window->focusWhenMapped = false;
-            XSetInputFocus(display_, window->xid, RevertToParent, CurrentTime);
+            XWindowAttributes attributes{};
+            if (XGetWindowAttributes(display_, window->xid, &attributes) &&
+                attributes.map_state == IsViewable)
+                focus(*window);
         }
         break;
     case UnmapNotify:

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstring>
 #include <unistd.h>
+#include <utility>
 
 // Our windows on the X server: their kinds, hints and states, stacking and focus, and presenting
 // the toolkit's backings in them.
@@ -394,8 +395,10 @@ void X11WindowServer::destroyWindow(NativeWindowId id) {
     }
     if (inputMethod_)
         inputMethod_->windowDestroyed(xid);
-    if (keyWindow_ == id)
+    if (keyWindow_ == id) {
         keyWindow_.reset();
+        giveFocusBack(xid);
+    }
     XDestroyWindow(display_, xid);
 }
 
@@ -516,8 +519,10 @@ void X11WindowServer::orderOut(NativeWindowId id) {
         return;
     window->mapped = false;
     window->focusWhenMapped = false;
-    if (keyWindow_ == id)
+    if (keyWindow_ == id) {
         keyWindow_.reset();
+        giveFocusBack(window->xid);
+    }
     if (pressedGuest_ == id)
         pressedGuest_.reset();
     if (window->host) {
@@ -563,14 +568,43 @@ void X11WindowServer::makeKey(NativeWindowId id) {
     if (!window)
         return;
     keyWindow_ = id;
-    if (!window->mapped) {
+    // The focus goes back where it was when our windows give it up.
+    ::Window focused = None;
+    int revert = 0;
+    XGetInputFocus(display_, &focused, &revert);
+    if (focused != None && focused != PointerRoot && !isOurs(focused))
+        previousFocus_ = focused;
+    // The server refuses the focus to a window that is not yet viewable (a window manager maps
+    // its frame after the window): it is given once the window shows.
+    XWindowAttributes attributes{};
+    if (!window->mapped || !XGetWindowAttributes(display_, window->xid, &attributes) ||
+        attributes.map_state != IsViewable) {
         window->focusWhenMapped = true;
         return;
     }
-    if (hasWindowManager_ && !window->overrideRedirect) {
+    focus(*window);
+}
+
+void X11WindowServer::giveFocusBack(unsigned long leaving) {
+    ::Window focused = None;
+    int revert = 0;
+    XGetInputFocus(display_, &focused, &revert);
+    const ::Window previous = std::exchange(previousFocus_, None);
+    if (focused != leaving && !isOurs(focused))
+        return;
+    XWindowAttributes attributes{};
+    if (previous == None || !XGetWindowAttributes(display_, previous, &attributes) ||
+        attributes.map_state != IsViewable)
+        return;
+    XSetInputFocus(display_, previous, RevertToPointerRoot, CurrentTime);
+}
+
+void X11WindowServer::focus(NativeWindow& window) {
+    window.focusWhenMapped = false;
+    if (hasWindowManager_ && !window.overrideRedirect) {
         XEvent message{};
         message.xclient.type = ClientMessage;
-        message.xclient.window = window->xid;
+        message.xclient.window = window.xid;
         message.xclient.message_type = (*atoms_)[activeWindow];
         message.xclient.format = 32;
         message.xclient.data.l[0] = 1; // from an application
@@ -578,9 +612,9 @@ void X11WindowServer::makeKey(NativeWindowId id) {
         XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask,
                    &message);
     }
-    XSetInputFocus(display_, window->xid, RevertToParent, CurrentTime);
+    XSetInputFocus(display_, window.xid, RevertToParent, CurrentTime);
     if (inputMethod_)
-        inputMethod_->windowGainedFocus(window->xid);
+        inputMethod_->windowGainedFocus(window.xid);
 }
 
 void X11WindowServer::setTitle(NativeWindowId id, const std::string& title) {

@@ -99,6 +99,40 @@ TEST_F(MenuTest, EscapeDismissesWithNothingChosen) {
     EXPECT_TRUE(performed.empty());
 }
 
+TEST_F(MenuTest, AnOpenMenuAnswersItsItemsKeyEquivalents) {
+    deep->setKeyEquivalent("D");
+    gamma->setKeyEquivalent("g");
+    struct Case {
+        const char* name;
+        std::string characters;
+        ui::ModifierFlags modifiers;
+        std::shared_ptr<ui::MenuItem> chosen;
+    };
+    using namespace ui::Modifier;
+    const Case cases[] = {
+        {"the item's key with its modifier", "q", command, beta},
+        {"the key alone is no equivalent", "q", 0, nullptr},
+        {"an extra modifier is another key", "q", command | option, nullptr},
+        {"caps lock does not count", "q", command | capsLock, beta},
+        {"an upper-case equivalent asks for Shift, in a submenu too", "D", command | shift, deep},
+        {"a disabled item is never chosen", "g", command, nullptr},
+    };
+    for (const Case& c : cases) {
+        performed.clear();
+        loop.queue().asyncAfter(0.2, [&] {
+            // A letter key; its characters are what an equivalent matches.
+            constexpr int letterKey = 12;
+            server.key(letterKey, c.characters, c.modifiers);
+            // Still open when nothing answered: end it as the user would.
+            if (menu->isTracking())
+                server.key(ui::KeyCode::escape, "\x1b");
+        });
+        const auto chosen = popUp();
+        EXPECT_EQ(chosen, c.chosen) << c.name << ": " << (chosen ? chosen->title() : "nothing");
+        EXPECT_EQ(performed.size(), c.chosen ? 1u : 0u) << c.name;
+    }
+}
+
 TEST_F(MenuTest, ReleasingWhereTheMenuOpenedKeepsItOpen) {
     loop.queue().asyncAfter(0.1, [&] { server.inject(ui::EventType::rightMouseUp, origin); });
     loop.queue().asyncAfter(0.2, [&] {

@@ -1,0 +1,327 @@
+// The whole program on a real desktop: openbox with a tint2 panel at the top or the bottom of
+// the screen, and picom compositing. Each test starts its own X server and desktop programs and
+// ends them.
+
+#include "support/DesktopProcess.h"
+#include "support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+// After gtest: the X headers define macros (None, Bool) that gtest's own names would hit.
+// clang-format off
+#include "PulsedeckProgram.h"
+#include "support/X11TestSupport.h"
+#include <X11/Xatom.h>
+#include <X11/keysym.h>
+#include <X11/extensions/XTest.h>
+// clang-format on
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace pulsedecktest;
+using testsupport::DesktopProcess;
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+// A managed or unmanaged window of the program, found through the window manager's client list
+// (a manager holds its clients inside frames of its own) or among the root's children.
+struct ProgramWindow {
+    ::Window window = 0;
+    testsupport::PixelArea area;
+    bool viewable = false;
+    bool dock = false;
+};
+
+std::vector<ProgramWindow> ourWindows(Display* display) {
+    std::vector<::Window> candidates;
+    for (long client : testsupport::windowProperty(display, DefaultRootWindow(display),
+                                                   "_NET_CLIENT_LIST", XA_WINDOW, 1024))
+        candidates.push_back(::Window(client));
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+        candidates.insert(candidates.end(), children, children + count);
+        XFree(children);
+    }
+    std::vector<ProgramWindow> found;
+    for (::Window candidate : candidates) {
+        XClassHint hint{};
+        if (!XGetClassHint(display, candidate, &hint))
+            continue;
+        const bool ours = hint.res_name && std::string(hint.res_name) == "pulsedeck";
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+        XWindowAttributes attributes{};
+        if (!ours || !XGetWindowAttributes(display, candidate, &attributes))
+            continue;
+        if (std::any_of(found.begin(), found.end(),
+                        [&](const ProgramWindow& seen) { return seen.window == candidate; }))
+            continue;
+        found.push_back({candidate, testsupport::rootArea(display, candidate),
+                         attributes.map_state == IsViewable, isDock(display, candidate)});
+    }
+    return found;
+}
+
+std::optional<ProgramWindow> ourDock(Display* display) {
+    for (const auto& window : ourWindows(display))
+        if (window.dock && window.viewable)
+            return window;
+    return std::nullopt;
+}
+
+// Our viewable windows that are neither the dock nor the few-pixel anchor: the details, the tip.
+int ourShownPanels(Display* display) {
+    int count = 0;
+    for (const auto& window : ourWindows(display))
+        count += window.viewable && !window.dock && window.area.height > 2 ? 1 : 0;
+    return count;
+}
+
+// How many pixels of a root row are pure black.
+int blackInRow(const testsupport::Capture& captured, int row) {
+    int black = 0;
+    for (int column = 0; column < captured.width; ++column)
+        black += captured.at(column, row) == testsupport::Rgb{0, 0, 0} ? 1 : 0;
+    return black;
+}
+
+// How many pixels of a row show the bare desktop (Xvfb's white root).
+int desktopInRow(const testsupport::Capture& captured, int row) {
+    int desktop = 0;
+    for (int column = 0; column < captured.width; ++column)
+        desktop += captured.at(column, row) == testsupport::Rgb{255, 255, 255} ? 1 : 0;
+    return desktop;
+}
+
+void sendToRoot(Display* display, ::Window window, const char* message, std::vector<long> data) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, message, False);
+    event.xclient.format = 32;
+    for (std::size_t i = 0; i < data.size() && i < 5; ++i)
+        event.xclient.data.l[i] = data[i];
+    XSendEvent(display, DefaultRootWindow(display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(display);
+}
+
+enum class PanelEdge { top, bottom };
+
+class PulsedeckDesktop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
+        ASSERT_TRUE(xvfb_.isRunning()) << xvfb_.failure();
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        display_.reset(XOpenDisplay(xvfb_.displayName().c_str()));
+        ASSERT_TRUE(display_);
+    }
+
+    Display* display() const { return display_.get(); }
+
+    // openbox, with its configuration and caches in the test's folder.
+    void startWindowManager() {
+        setenv("HOME", home_.path().c_str(), 1);
+        manager_ = std::make_unique<DesktopProcess>(
+            xvfb_.displayName(), std::vector<std::string>{"openbox", "--sm-disable"});
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return !testsupport::windowProperty(display(), DefaultRootWindow(display()),
+                                                    "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1)
+                            .empty();
+            },
+            10s))
+            << "openbox manages the screen";
+    }
+
+    // A tint2 panel 30 pixels high along one edge, reserving it.
+    void startPanel(PanelEdge edge) {
+        const auto config = home_.path() / "tint2rc";
+        std::ofstream(config) << "panel_items = T\n"
+                              << "panel_position = " << (edge == PanelEdge::top ? "top" : "bottom")
+                              << " center horizontal\n"
+                              << "panel_size = 100% 30\n"
+                              << "strut_policy = follow_size\n"
+                              << "panel_background_id = 0\n";
+        panel_ = std::make_unique<DesktopProcess>(
+            xvfb_.displayName(), std::vector<std::string>{"tint2", "-c", config.string()});
+        ASSERT_TRUE(waitFor([&] { return panelStrut(edge) == 30; }, 10s)) << "tint2 reserves 30 px";
+    }
+
+    long panelStrut(PanelEdge edge) {
+        for (long client : testsupport::windowProperty(display(), DefaultRootWindow(display()),
+                                                       "_NET_CLIENT_LIST", XA_WINDOW, 1024)) {
+            const auto strut = testsupport::windowProperty(
+                display(), ::Window(client), "_NET_WM_STRUT_PARTIAL", XA_CARDINAL, 12);
+            if (strut.size() == 12 && !isOurs(::Window(client)))
+                return edge == PanelEdge::top ? strut[2] : strut[3];
+        }
+        return 0;
+    }
+
+    bool isOurs(::Window window) {
+        for (const auto& ours : ourWindows(display()))
+            if (ours.window == window)
+                return true;
+        return false;
+    }
+
+    // A run that is not the first: no details or tip open by themselves.
+    void markLaunchedBefore() {
+        const auto folder = config_.path() / "pulsedeck";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "local.dorvettin.Pulsedeck.json")
+            << R"({"hasLaunched": true, "menuBarTipShown": true})";
+    }
+
+    void press(KeySym symbol, bool down) { testsupport::fakeKey(display(), symbol, down); }
+    void clickAt(int x, int y) {
+        XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
+        XFlush(display());
+        std::this_thread::sleep_for(100ms);
+        XTestFakeButtonEvent(display(), 1, True, CurrentTime);
+        XTestFakeButtonEvent(display(), 1, False, CurrentTime);
+        XFlush(display());
+    }
+
+    void screenshot(const char* name) {
+        const auto captured = testsupport::capture(display(), DefaultRootWindow(display()), 0, 0,
+                                                   xvfb_.width(), xvfb_.height());
+        EXPECT_TRUE(captured.writePng(testsupport::artifactPath(name)));
+    }
+
+    testsupport::XvfbServer xvfb_{1280, 800};
+    testsupport::TemporaryDirectory home_;
+    testsupport::TemporaryDirectory config_;
+    std::unique_ptr<Display, DisplayCloser> display_;
+    std::unique_ptr<DesktopProcess> manager_;
+    std::unique_ptr<DesktopProcess> panel_;
+};
+
+// The strip where the dock is, drawn from its top row; "show desktop" keeps it; a maximised window
+// starts below the space it reserves.
+class PulsedeckDesktopPanel : public PulsedeckDesktop,
+                              public ::testing::WithParamInterface<PanelEdge> {};
+
+TEST_P(PulsedeckDesktopPanel, UnderOpenboxTheStripSitsAtTheTopAndStaysThere) {
+    const PanelEdge edge = GetParam();
+    const int expectedTop = edge == PanelEdge::top ? 30 : 0;
+    const std::string name = edge == PanelEdge::top ? "top" : "bottom";
+    ASSERT_NO_FATAL_FAILURE(startWindowManager());
+    ASSERT_NO_FATAL_FAILURE(startPanel(edge));
+    markLaunchedBefore();
+    Program program(xvfb_, config_.path());
+    ASSERT_TRUE(program.started());
+    std::optional<ProgramWindow> dock;
+    ASSERT_TRUE(waitFor([&] { return (dock = ourDock(display())).has_value(); }, 10s));
+    // Directly below tint2, with no window of ours laid over it for the manager to move.
+    EXPECT_TRUE(waitFor([&] { return ourDock(display())->area.y == expectedTop; }, 5s))
+        << ourDock(display())->area.y;
+    std::this_thread::sleep_for(1500ms);
+    dock = ourDock(display());
+    ASSERT_TRUE(dock);
+    EXPECT_EQ(ourShownPanels(display()), 0);
+    const auto strip = testsupport::capture(display(), DefaultRootWindow(display()), dock->area.x,
+                                            dock->area.y, dock->area.width, dock->area.height);
+    EXPECT_EQ(blackInRow(strip, 0), 0) << "the strip's top row shows the strip";
+    EXPECT_EQ(blackInRow(strip, dock->area.height / 2), 0);
+    screenshot(("desktop-openbox-tint2-" + name + ".png").c_str());
+
+    // "Show desktop" hides windows, not the docks.
+    sendToRoot(display(), DefaultRootWindow(display()), "_NET_SHOWING_DESKTOP", {1});
+    std::this_thread::sleep_for(700ms);
+    dock = ourDock(display());
+    ASSERT_TRUE(dock) << "the strip stays on show desktop";
+    const auto shown = testsupport::capture(display(), DefaultRootWindow(display()), dock->area.x,
+                                            dock->area.y, dock->area.width, dock->area.height);
+    // The figures move on with each sample; the strip is still what shows there.
+    EXPECT_EQ(blackInRow(shown, dock->area.height / 2), 0);
+    EXPECT_LT(desktopInRow(shown, dock->area.height / 2), dock->area.width / 4);
+    screenshot(("desktop-openbox-tint2-" + name + "-show-desktop.png").c_str());
+    sendToRoot(display(), DefaultRootWindow(display()), "_NET_SHOWING_DESKTOP", {0});
+
+    // A maximised window starts below the strip.
+    const ::Window other = XCreateSimpleWindow(display(), DefaultRootWindow(display()), 100, 300,
+                                               400, 200, 0, 0, 0x336699);
+    XMapWindow(display(), other);
+    XSync(display(), False);
+    std::this_thread::sleep_for(300ms);
+    sendToRoot(display(), other, "_NET_WM_STATE",
+               {1, long(XInternAtom(display(), "_NET_WM_STATE_MAXIMIZED_VERT", False)),
+                long(XInternAtom(display(), "_NET_WM_STATE_MAXIMIZED_HORZ", False)), 1});
+    EXPECT_TRUE(waitFor([&] { return testsupport::rootArea(display(), other).width > 1000; }, 5s));
+    const auto maximised = testsupport::rootArea(display(), other);
+    EXPECT_GE(maximised.y, dock->area.y + dock->area.height) << "below the strip";
+    if (edge == PanelEdge::bottom) {
+        EXPECT_LE(maximised.y + maximised.height, xvfb_.height() - 30) << "above the panel";
+    }
+    screenshot(("desktop-openbox-tint2-" + name + "-maximised.png").c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(PanelEdges, PulsedeckDesktopPanel,
+                         ::testing::Values(PanelEdge::top, PanelEdge::bottom),
+                         [](const auto& info) {
+                             return info.param == PanelEdge::top ? "PanelAtTheTop"
+                                                                 : "PanelAtTheBottom";
+                         });
+
+// The details open on a click of the strip and hold the keyboard: Escape closes them, and
+// Control-Q quits with the preferences saved.
+TEST_F(PulsedeckDesktop, UnderOpenboxTheDetailsTakeTheKeyboardForEscapeAndTheQuitKey) {
+    ASSERT_NO_FATAL_FAILURE(startWindowManager());
+    markLaunchedBefore();
+    Program program(xvfb_, config_.path());
+    ASSERT_TRUE(program.started());
+    std::optional<ProgramWindow> dock;
+    ASSERT_TRUE(waitFor([&] { return (dock = ourDock(display())).has_value(); }, 10s));
+    std::this_thread::sleep_for(1500ms);
+    dock = ourDock(display());
+    const int stripX = dock->area.x + dock->area.width - 40;
+    const int stripY = dock->area.y + dock->area.height / 2;
+
+    clickAt(stripX, stripY);
+    ASSERT_TRUE(waitFor([&] { return ourShownPanels(display()) == 1; }, 5s)) << "details open";
+    std::this_thread::sleep_for(800ms);
+    screenshot("desktop-openbox-details.png");
+    press(XK_Escape, true);
+    press(XK_Escape, false);
+    EXPECT_TRUE(waitFor([&] { return ourShownPanels(display()) == 0; }, 5s))
+        << "Escape closes the details";
+
+    clickAt(stripX, stripY);
+    ASSERT_TRUE(waitFor([&] { return ourShownPanels(display()) == 1; }, 5s)) << "details open";
+    std::this_thread::sleep_for(800ms);
+    press(XK_Control_L, true);
+    press(XK_q, true);
+    press(XK_q, false);
+    press(XK_Control_L, false);
+    const auto status = program.waitForExit(5s);
+    ASSERT_TRUE(status) << "Control-Q quits";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    EXPECT_NE(fileText(config_.path() / "pulsedeck" / "local.dorvettin.Pulsedeck.json")
+                  .find("\"hasLaunched\": true"),
+              std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,213 @@
+#pragma once
+
+// Runs of the whole program on a test's X server, and what the tests look for on that server.
+// Brings Xlib through the X11 test support: include it after every other header.
+
+#include "support/TestPaths.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <optional>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+// clang-format off
+#include "support/X11TestSupport.h"
+#include <X11/Xatom.h>
+// clang-format on
+
+namespace pulsedecktest {
+
+using namespace std::chrono_literals;
+
+// The program the build makes beside the tests folder.
+inline std::filesystem::path programPath() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
+           "pulsedeck";
+}
+
+// The variables of a run of the program on the test's X server, with its own preferences folder.
+inline std::vector<std::string> environmentFor(const testsupport::XvfbServer& server,
+                                               const std::filesystem::path& config,
+                                               const std::string& display) {
+    std::vector<std::string> variables = {"DISPLAY=" + display,
+                                          "XDG_CONFIG_HOME=" + config.string(),
+                                          "XDG_RUNTIME_DIR=" + server.runtimeDirectory().string(),
+                                          "HOME=" + config.string(), "LANG=en_US.UTF-8"};
+    // A sanitizer build of the program reports as the test run asks.
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+        if (const char* value = std::getenv(name))
+            variables.push_back(std::string(name) + "=" + value);
+    return variables;
+}
+
+// How the program is started.
+struct Start {
+    // Its standard error goes here when one is given.
+    std::filesystem::path errors;
+    // As a desktop's launcher starts it: a session of its own, no terminal, nothing to read.
+    bool fromLauncher = false;
+};
+
+// One run of the program.
+class Program {
+public:
+    Program(const testsupport::XvfbServer& server, const std::filesystem::path& config)
+        : Program(environmentFor(server, config, server.displayName())) {}
+    explicit Program(std::vector<std::string> variables, const Start& start = {}) {
+        std::vector<char*> envp;
+        for (auto& variable : variables)
+            envp.push_back(variable.data());
+        envp.push_back(nullptr);
+        std::string path = programPath().string();
+        char* argv[] = {path.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        if (!start.errors.empty())
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, start.errors.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (start.fromLauncher) {
+            posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+        }
+        if (posix_spawn(&pid_, path.c_str(), &actions, &attributes, argv, envp.data()) != 0)
+            pid_ = -1;
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Program() {
+        if (pid_ > 0 && !status_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    bool started() const { return pid_ > 0; }
+    // The wait status once the program has ended within `timeout`.
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!status_) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_)
+                status_ = status;
+            else if (std::chrono::steady_clock::now() >= deadline)
+                break;
+            else
+                std::this_thread::sleep_for(20ms);
+        }
+        return status_;
+    }
+    bool isRunning() { return !waitForExit(0ms); }
+    void signal(int number) { kill(pid_, number); }
+
+private:
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+struct DisplayCloser {
+    void operator()(Display* display) const { XCloseDisplay(display); }
+};
+
+// The top-level windows of the program: (window, geometry).
+struct TopLevel {
+    ::Window window;
+    int x, y;
+    unsigned width, height;
+    bool mapped;
+};
+
+inline std::vector<TopLevel> programWindows(Display* display) {
+    std::vector<TopLevel> found;
+    ::Window root = DefaultRootWindow(display), parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, root, &root, &parent, &children, &count))
+        return found;
+    for (unsigned i = 0; i < count; ++i) {
+        XClassHint hint{};
+        if (!XGetClassHint(display, children[i], &hint))
+            continue;
+        const bool ours = hint.res_name && std::string(hint.res_name) == "pulsedeck";
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+        XWindowAttributes attributes{};
+        if (ours && XGetWindowAttributes(display, children[i], &attributes))
+            found.push_back(
+                {children[i], attributes.x, attributes.y, static_cast<unsigned>(attributes.width),
+                 static_cast<unsigned>(attributes.height), attributes.map_state == IsViewable});
+    }
+    XFree(children);
+    return found;
+}
+
+inline bool isDock(Display* display, ::Window window) {
+    const long dock = long(XInternAtom(display, "_NET_WM_WINDOW_TYPE_DOCK", False));
+    const auto types =
+        testsupport::windowProperty(display, window, "_NET_WM_WINDOW_TYPE", XA_ATOM, 8);
+    return std::find(types.begin(), types.end(), dock) != types.end();
+}
+
+// The status bar: our mapped dock window along the top edge, 24 points tall.
+inline std::optional<TopLevel> statusBar(Display* display) {
+    for (const auto& window : programWindows(display))
+        if (window.mapped && window.y == 0 && window.height == 24 && isDock(display, window.window))
+            return window;
+    return std::nullopt;
+}
+
+// Our mapped windows below the menu bar: the details and the tip.
+inline int windowsBelowTheBar(Display* display) {
+    int count = 0;
+    for (const auto& window : programWindows(display))
+        count += window.mapped && window.y >= 24 ? 1 : 0;
+    return count;
+}
+
+inline std::optional<TopLevel> waitForStatusBar(Display* display,
+                                                std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (auto bar = statusBar(display))
+            return bar;
+        std::this_thread::sleep_for(50ms);
+    }
+    return std::nullopt;
+}
+
+// The topmost of our windows over the status bar: the bar itself, or the editing panel laid over
+// it, which then draws the strip. (Query order is bottom to top.) Both grow and shrink at their
+// left edge as the figures change width, so only the right edge and the height identify them.
+inline std::optional<TopLevel> stripWindow(Display* display, const TopLevel& bar) {
+    std::optional<TopLevel> top;
+    for (const auto& window : programWindows(display))
+        if (window.mapped && window.y == bar.y && window.height == bar.height &&
+            window.x + static_cast<int>(window.width) == bar.x + static_cast<int>(bar.width))
+            top = window;
+    return top;
+}
+
+inline std::vector<unsigned long> pixels(Display* display, const TopLevel& window) {
+    return testsupport::capture(display, window.window, 0, 0, static_cast<int>(window.width),
+                                static_cast<int>(window.height))
+        .pixels;
+}
+
+inline std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace pulsedecktest
