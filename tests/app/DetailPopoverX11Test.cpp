@@ -119,7 +119,8 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     EXPECT_TRUE(runUntil([&] { return storedMemorySwitch() == false; }, 5));
     EXPECT_TRUE(delegate->popover->isShown()) << "the popover stays open for the next choice";
 
-    // The overview asks for a wider popover.
+    // The overview asks for a wider popover (once the popover has taken its new height).
+    settle(0.5);
     const gfx::Rect choice = view.presentationChoice->bounds();
     clickPoint(*view.presentationChoice, {choice.maxX() - 20, choice.midY()});
     ASSERT_TRUE(
