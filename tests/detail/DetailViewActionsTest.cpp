@@ -177,6 +177,17 @@ TEST_F(DetailViewActionsTest, LaunchAtLoginTogglesFromTheLoginState) {
     }
 }
 
+TEST_F(DetailViewActionsTest, CheckingForUpdatesFallsBackToAnAlertOnlyWithoutTheChecker) {
+    server.answerNextModal(text(Copy::okay, AppLanguage::english));
+    view->doCheckUpdates();
+    EXPECT_EQ(server.modalSessions().size(), 1u) << "no checker: the alert says so";
+    int checks = 0;
+    view->checkUpdatesAction = [&] { ++checks; };
+    view->doCheckUpdates();
+    EXPECT_EQ(checks, 1);
+    EXPECT_EQ(server.modalSessions().size(), 1u);
+}
+
 TEST_F(DetailViewActionsTest, EscapeEndsSortingFirstThenCloses) {
     recorder.install(*view);
     view->isSorting = true;
