@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/graphics/Image.h"
 #include "statusbar/FrostedMaterial.h"
+
+#include <optional>
 
 namespace pulsedeck {
 
@@ -10,7 +13,14 @@ class PassiveStripMaterial : public FrostedMaterial {
 public:
     using FrostedMaterial::FrostedMaterial;
 
+    // The glass shows only where this image (drawn over the bounds) is opaque; everywhere when
+    // there is none.
+    std::optional<gfx::Image> maskImage;
+
     ui::View* hitTest(gfx::Point) override { return nullptr; }
+
+protected:
+    void drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) override;
 };
 
 } // namespace pulsedeck

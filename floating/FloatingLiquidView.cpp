@@ -1,0 +1,52 @@
+#include "floating/FloatingLiquidView.h"
+
+#include "platform/graphics/Context.h"
+#include "platform/toolkit/Workspace.h"
+#include "statusbar/PassiveStripMaterial.h"
+
+#include <algorithm>
+
+namespace pulsedeck {
+namespace {
+
+constexpr int behindWindowBlending = 0;
+constexpr int hudWindowMaterial = 13;
+constexpr int alwaysActive = 1;
+
+} // namespace
+
+FloatingLiquidView::FloatingLiquidView(const gfx::Rect& frame)
+    : ui::View(frame), material_(std::make_shared<PassiveStripMaterial>(bounds())) {
+    setWantsLayer(true);
+    material_->blendingMode = behindWindowBlending;
+    material_->material = hudWindowMaterial;
+    material_->state = alwaysActive;
+    material_->setAutoresizingMask(ui::Autoresizing::widthSizable |
+                                   ui::Autoresizing::heightSizable);
+    addSubview(material_);
+}
+
+void FloatingLiquidView::applyScene() {
+    if (!scene)
+        return;
+    material_->setAlphaValue(std::clamp(opacity, 0.2, 1.0));
+    material_->maskImage = gfx::Image::withDrawingHandler(
+        bounds().size, false, [paths = scene->outline()](gfx::Context& context, const gfx::Rect&) {
+            context.setFillColor(gfx::Color::black());
+            for (const gfx::Path& path : paths)
+                context.fill(path);
+            return true;
+        });
+    material_->setNeedsDisplay(true);
+    setNeedsDisplay(true);
+}
+
+void FloatingLiquidInkView::drawRect(gfx::Context& context, const gfx::Rect&) {
+    if (!scene)
+        return;
+    const bool dark = effectiveAppearance() == gfx::Appearance::dark;
+    scene->draw(context, image ? &*image : nullptr, dark, opacity,
+                ui::Workspace::shared().accessibilityDisplayShouldReduceTransparency());
+}
+
+} // namespace pulsedeck

@@ -1,0 +1,91 @@
+#include "floating/LiquidScene.h"
+#include "platform/graphics/Context.h"
+#include "platform/graphics/Image.h"
+#include "platform/graphics/TransparencyLayer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pulsedeck {
+namespace {
+
+constexpr double shadowBlur = 9;
+constexpr double shadowDrop = 3;
+constexpr double rimAlpha = 0.12;
+constexpr double ringStartLife = 0.7;
+
+gfx::Path pill(const gfx::Rect& rect, double radius) {
+    return gfx::Path::roundedRect(rect, radius, radius);
+}
+
+// A soft shadow around the body, with the body's own area erased so a translucent tint over it
+// does not darken.
+void drawShadow(gfx::Context& context, const gfx::Rect& body, bool dark) {
+    const double h = body.height();
+    context.setShadow(gfx::Shadow{
+        gfx::Color::black().withAlpha(dark ? 0.42 : 0.2), shadowBlur, {0, -shadowDrop}});
+    context.setFillColor(gfx::Color::black());
+    context.fill(pill(body.insetBy(1, 1), h / 2 - 1));
+    context.setCompositingOperation(gfx::CompositingOperation::clear);
+    context.setShadow(std::nullopt);
+    context.fill(pill(body.insetBy(0.5, 0.5), h / 2));
+}
+
+// A hairline around the shape, kept only outside it and away from the anchor, so the shape
+// flows out of the menu bar without a seam.
+void drawRim(gfx::Context& context, const std::vector<gfx::Path>& paths, const gfx::Rect& anchor,
+             bool dark) {
+    context.setStrokeColor(dark ? gfx::Color::white() : gfx::Color::black());
+    context.setLineWidth(1);
+    for (const gfx::Path& path : paths)
+        context.stroke(path);
+    context.setCompositingOperation(gfx::CompositingOperation::clear);
+    for (const gfx::Path& path : paths)
+        context.fill(path);
+    context.fill(pill(anchor.insetBy(-0.5, -0.5), anchor.height() / 2));
+}
+
+} // namespace
+
+void LiquidScene::draw(gfx::Context& context, const gfx::Image* image, bool dark, double opacity,
+                       bool reduceTransparency) const {
+    const std::vector<gfx::Path> paths = outline();
+    const gfx::Rect shape = body();
+
+    if (showsShadow) {
+        gfx::TransparencyLayer layer(context, 1);
+        drawShadow(context, shape, dark);
+    }
+
+    const double level = dark ? 0.1 : 0.94;
+    const double tintAlpha = reduceTransparency ? 1 : std::pow(std::clamp(opacity, 0.2, 1.0), 3);
+    {
+        gfx::TransparencyLayer layer(context, tintAlpha);
+        context.setFillColor(gfx::Color::srgb(level, level, level, 1));
+        for (const gfx::Path& path : paths)
+            context.fill(path);
+    }
+
+    {
+        gfx::TransparencyLayer layer(context, rimAlpha);
+        drawRim(context, paths, anchor, dark);
+    }
+
+    if (image) {
+        gfx::ImageDrawOptions options;
+        options.interpolation = gfx::ImageInterpolation::high;
+        image->draw(context, shape, options);
+    }
+
+    if (bubble && bubble->life >= ringStartLife && bubble->life < 1) {
+        const double p = (bubble->life - ringStartLife) / (1 - ringStartLife);
+        const double r = bubble->radius * 1.35 * (1 + 1.4 * p);
+        gfx::Context::SavedState saved(context);
+        context.setStrokeColor(
+            (dark ? gfx::Color::white() : gfx::Color::black()).withAlpha((1 - p) * 0.28));
+        context.setLineWidth(0.8 * (1 - 0.5 * p));
+        context.stroke(gfx::Path::oval({bubble->center.x - r, bubble->center.y - r, 2 * r, 2 * r}));
+    }
+}
+
+} // namespace pulsedeck
