@@ -411,7 +411,10 @@ void X11WindowServer::setFrame(NativeWindowId id, const gfx::Rect& frame) {
         repaintHostUnder(*window);
         window->frame = frame;
         window->pixels = geometry_.pixelsFromRect(frame);
-        if (hostFor(*window) == window->host) {
+        // A guest follows its bar through a change of width a moment apart from it, drawn
+        // clipped meanwhile; only one moved off the bar altogether becomes a window of its own.
+        const NativeWindow* host = find(window->host);
+        if (host && host->frame.intersects(frame)) {
             repaintHostUnder(*window);
             return;
         }
@@ -421,20 +424,10 @@ void X11WindowServer::setFrame(NativeWindowId id, const gfx::Rect& frame) {
     }
     window->frame = frame;
     placeWindow(*window);
-    if (window->attributes.role != WindowRole::statusBar)
-        return;
-    // The bar moved: its guests are drawn where they lie in it, and a guest it no longer holds
-    // becomes a window of its own.
-    std::vector<NativeWindowId> guests;
-    for (const auto& [guestId, guest] : windows_) {
-        if (guest->host == id && guest->mapped)
-            guests.push_back(guestId);
-    }
-    for (NativeWindowId guestId : guests) {
-        if (hostFor(*find(guestId)) != id) {
-            orderOut(guestId);
-            orderFront(guestId);
-        }
+    // A panel of its own that now lies over the bar becomes its guest.
+    if (window->mapped && hostFor(*window)) {
+        orderOut(id);
+        orderFront(id);
     }
 }
 

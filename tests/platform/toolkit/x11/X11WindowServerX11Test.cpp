@@ -396,6 +396,47 @@ TEST_F(X11Server, APanelOverTheStatusBarIsDrawnInsideItAndTakesItsClicks) {
     EXPECT_TRUE(runUntil([&] { return !near(rootPixel(1280 - 20, 12), {242, 217, 51}, 3); }));
 }
 
+TEST_F(X11Server, TheStatusBarNeverShowsBlackThroughWidthChanges) {
+    // As the strip is shown: the bar's own view draws nothing, and a clear panel laid over it
+    // draws rounded capsules; the width moves by two pixels back and forth, as a figure crossing
+    // a unit moves it, and the panel follows the bar a moment later.
+    auto content = std::make_shared<ui::View>(gfx::Rect{0, 0, 120, 24});
+    auto item = app->statusBar().statusItem(120);
+    item->setView(content);
+    auto bar = app->statusBar().window();
+    ASSERT_TRUE(runUntil([&] { return viewable(*bar); }));
+    auto panel = std::make_shared<ui::Panel>(bar->frame(), ui::Style::borderless);
+    panel->setOpaque(false);
+    panel->setBackgroundColor(gfx::Color::clear());
+    auto capsules = std::make_shared<HalvesView>(gfx::Rect{{0, 0}, bar->frame().size});
+    panel->setContentView(capsules);
+    panel->setLevel(26);
+    panel->orderFront();
+    settle(0.3);
+    ASSERT_EQ(xWindow(*panel), xWindow(*bar)) << "the panel is drawn inside the bar";
+    int blackSeen = 0;
+    for (int change = 0; change < 12; ++change) {
+        const double width = change % 2 ? 120 : 122;
+        content->setFrameSize({width, 24});
+        item->setLength(width);
+        // Poll what the screen shows right through the change, as the loop turns.
+        for (int look = 0; look < 6; ++look) {
+            if (look == 2) {
+                panel->setFrame(bar->frame(), false);
+                capsules->setFrameSize(bar->frame().size);
+            }
+            settle(0.01);
+            const auto shown = captureRoot(1280 - 130, 0, 130, 24);
+            for (int row = 0; row < shown.height; ++row)
+                for (int column = 0; column < shown.width; ++column)
+                    blackSeen += shown.at(column, row) == Rgb{0, 0, 0} ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(blackSeen, 0) << "black pixels seen in the bar's area through the changes";
+    EXPECT_EQ(xWindow(*panel), xWindow(*bar)) << "still drawn inside the bar";
+    EXPECT_TRUE(near(rootPixel(1280 - 100, 12), {204, 51, 51}, 3)) << rootPixel(1180, 12);
+}
+
 TEST_F(X11Server, ContextMenuOpensTracksAndClosesOnAClickOutside) {
     makeRecordingWindow({100, 400, 200, 100});
     window->orderFront();
