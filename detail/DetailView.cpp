@@ -26,7 +26,8 @@ namespace pulsedeck {
 namespace {
 
 constexpr double cardChoiceFontSize = 11;
-constexpr double cardChoiceWidth282 = 282;
+// The details column's content width, which a card's choice segments share at first.
+constexpr double fullChoiceWidth = 282;
 
 std::shared_ptr<ThemeSegments> makeSegments(int count) {
     auto segments = std::make_shared<ThemeSegments>();
@@ -128,7 +129,7 @@ DetailView::DetailView(const gfx::Rect& frame)
         cards.at(kind)->content().addSubview(choice);
         choice->setFont(gfx::Font::system(cardChoiceFontSize));
         for (int segment = 0; segment < choice->segmentCount(); ++segment)
-            choice->setWidth(cardChoiceWidth282 / choice->segmentCount(), segment);
+            choice->setWidth(fullChoiceWidth / choice->segmentCount(), segment);
     }
 
     // 7. The theme colour button and its caption.
