@@ -1,4 +1,6 @@
 #include "app/AppDelegate.h"
+
+#include "detail/PersistentMenuOption.h"
 #include "floating/DetailPlacement.h"
 #include "model/StatusClick.h"
 #include "platform/toolkit/AnimationContext.h"
@@ -227,6 +229,7 @@ std::shared_ptr<ui::Menu> AppDelegate::makeSettingsMenu() {
             return self->makeSettingsMenu();
         return std::make_shared<ui::Menu>();
     };
+    fitMenuWidth(*menu);
     return menu;
 }
 

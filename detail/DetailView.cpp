@@ -6,10 +6,12 @@
 #include "detail/ModuleColorButton.h"
 #include "detail/ModuleSectionView.h"
 #include "detail/SettingsIconButton.h"
+#include "detail/SettingsMenu.h"
 #include "detail/SlimScroller.h"
 #include "detail/ThemeSegments.h"
 #include "detail/ThemeSlider.h"
 #include "floating/AnimationFrameClock.h"
+#include "model/SafeWebURL.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/graphics/SymbolImage.h"
@@ -374,14 +376,8 @@ void DetailView::hideModuleWhileSorting(ModuleKind module) {
 }
 
 std::shared_ptr<LiveSettingsMenu> DetailView::makeSettingsMenu() {
-    auto menu = LiveSettingsMenu::make(language);
-    menu->rebuild = [weakView =
-                         std::weak_ptr<View>(weak_from_this())]() -> std::shared_ptr<ui::Menu> {
-        if (auto view = std::static_pointer_cast<DetailView>(weakView.lock()))
-            return view->makeSettingsMenu();
-        return std::make_shared<LiveSettingsMenu>();
-    };
-    return menu;
+    return pulsedeck::makeSettingsMenu(std::static_pointer_cast<DetailView>(weak_from_this().lock()),
+                                       productPageURL("/privacy").has_value());
 }
 
 } // namespace pulsedeck

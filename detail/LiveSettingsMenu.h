@@ -1,6 +1,5 @@
 #pragma once
 
-#include "model/Localization.h"
 #include "platform/toolkit/Menu.h"
 
 #include <functional>
@@ -8,17 +7,14 @@
 
 namespace pulsedeck {
 
-// The settings menu. While it stays open it replaces its items with a fresh copy from `rebuild`
-// when an option changes. This edition offers only Quit; the settings grow into it.
+// A menu that can build a fresh copy of itself from the live settings: an option that returns to
+// this menu shows that copy in its place (the new texts and items included).
 class LiveSettingsMenu : public ui::Menu {
 public:
-    LiveSettingsMenu();
+    explicit LiveSettingsMenu(std::string title = {});
 
-    // Builds a fresh copy of the menu for the current settings.
+    // Set by whoever builds the menu.
     std::function<std::shared_ptr<ui::Menu>()> rebuild;
-
-    // The menu for `language`: Quit (Command-Q), which terminates the shared application.
-    static std::shared_ptr<LiveSettingsMenu> make(AppLanguage language);
 };
 
 } // namespace pulsedeck

@@ -1,12 +1,14 @@
 #include "detail/ModuleColorButton.h"
 
 #include "detail/DetailView.h"
+#include "detail/PersistentMenuOption.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Path.h"
 #include "platform/toolkit/Menu.h"
 
 #include <algorithm>
+#include <any>
 
 namespace pulsedeck {
 
@@ -104,32 +106,79 @@ void ModuleColorButton::updateTitle() {
                           text(Copy::moduleColor, language) + " · " + title);
 }
 
+namespace {
+
+// The palette's swatch beside each choice, as the item's image.
+gfx::Image swatchImage(const gfx::Color& color) {
+    return gfx::Image::withDrawingHandler({16, 16}, false,
+                                          [color](gfx::Context& context, const gfx::Rect& rect) {
+                                              context.setFillColor(color);
+                                              context.fillEllipse(rect.insetBy(2, 2));
+                                              return true;
+                                          });
+}
+
+} // namespace
+
+std::shared_ptr<ui::Menu> ModuleColorButton::makeColorMenu() {
+    auto menu = std::make_shared<ui::Menu>();
+    if (!owner)
+        return menu;
+    const AppLanguage language = owner->language;
+    const std::weak_ptr<View> weak = weak_from_this();
+    // The button, while it is still its owner's.
+    auto live = [weak]() -> ModuleColorButton* {
+        auto view = std::static_pointer_cast<ModuleColorButton>(weak.lock());
+        return view && view->owner ? view.get() : nullptr;
+    };
+    auto select = [live](ui::MenuItem& item) {
+        if (auto* button = live())
+            button->selectColor(item);
+    };
+    auto current = [live]() -> std::optional<PaletteColor> {
+        auto* button = live();
+        if (!button)
+            return std::nullopt;
+        if (button->slot() == ColorSlot::theme)
+            return button->shownColor();
+        return button->owner->moduleColors.explicitColor(button->slot());
+    };
+    auto add = [&](std::string title, int tag, PaletteColor swatch,
+                   std::function<bool()> checked) {
+        auto item = std::make_shared<ui::MenuItem>(std::move(title), select);
+        item->setTag(tag);
+        item->setRepresentedObject(std::string(toString(slot_)));
+        item->setImage(swatchImage(toColor(swatch)));
+        PersistentMenuOption::attach(item, toColor(swatch), false, std::move(checked));
+        menu->addItem(item);
+    };
+    if (slot_ != ColorSlot::theme)
+        add(text(Copy::followTheme, language), followThemeTag,
+            owner->moduleColors.color(ColorSlot::theme, owner->normalBlue), [live, current] {
+                return live() && !current();
+            });
+    for (int raw = 0; auto color = paletteColor(raw); ++raw)
+        add(text(paletteColorName(*color), language), raw, *color,
+            [current, color] { return current() == color; });
+    fitMenuWidth(*menu);
+    return menu;
+}
+
+void ModuleColorButton::selectColor(const ui::MenuItem& item) {
+    if (!owner)
+        return;
+    ColorSlot slot = slot_;
+    if (const auto* name = std::any_cast<std::string>(&item.representedObject()))
+        slot = parseColorSlot(*name).value_or(slot_);
+    if (owner->moduleColorAction)
+        owner->moduleColorAction(slot, paletteColor(item.tag()));
+}
+
 void ModuleColorButton::choose() {
     if (!owner)
         return;
-    const AppLanguage language = owner->language;
-    auto menu = std::make_shared<ui::Menu>();
-    const auto current = slot_ == ColorSlot::theme ? std::optional<PaletteColor>(shownColor())
-                                                   : owner->moduleColors.explicitColor(slot_);
-    auto report = [owner = owner, slot = slot_](ui::MenuItem& item) {
-        if (owner && owner->moduleColorAction)
-            owner->moduleColorAction(slot, paletteColor(item.tag()));
-    };
-    if (slot_ != ColorSlot::theme) {
-        auto item = std::make_shared<ui::MenuItem>(text(Copy::followTheme, language), report);
-        item->setTag(followThemeTag);
-        item->setState(current ? ui::ControlState::off : ui::ControlState::on);
-        menu->addItem(item);
-    }
-    for (int raw = 0; auto color = paletteColor(raw); ++raw) {
-        auto item =
-            std::make_shared<ui::MenuItem>(text(paletteColorName(*color), language), report);
-        item->setTag(raw);
-        item->setState(current == color ? ui::ControlState::on : ui::ControlState::off);
-        menu->addItem(item);
-    }
     // Not flipped: the menu hangs from just below the pill.
-    ui::Menu::popUp(menu, {0, bounds().minY() - menuGap}, *this);
+    ui::Menu::popUp(makeColorMenu(), {0, bounds().minY() - menuGap}, *this);
 }
 
 void ModuleColorButton::drawRect(gfx::Context& context, const gfx::Rect&) {

@@ -3,7 +3,9 @@
 #include "model/Localization.h"
 #include "model/Modules.h"
 #include "platform/toolkit/Button.h"
+#include "platform/toolkit/Menu.h"
 
+#include <memory>
 #include <string>
 
 namespace pulsedeck {
@@ -24,6 +26,12 @@ public:
     void updateTitle();
     // Pops the palette up under the button.
     void choose();
+    // The palette for the slot: follow-the-theme first for a module's slot, then the nine
+    // colours, each a swatch option checked while it is the slot's colour; empty once the owner
+    // has gone.
+    std::shared_ptr<ui::Menu> makeColorMenu();
+    // Reports the item's colour (its tag; follow the theme for none) for the slot it names.
+    void selectColor(const ui::MenuItem& item);
 
     DetailView* owner = nullptr;
 

@@ -12,8 +12,11 @@ namespace ui {
 Menu::Menu(std::string title) : title_(std::move(title)) {}
 
 Menu::~Menu() {
-    for (auto& item : items_)
+    for (auto& item : items_) {
         item->menu_ = nullptr;
+        if (item->submenu_ && item->submenu_->supermenu_ == this)
+            item->submenu_->supermenu_ = nullptr;
+    }
 }
 
 void Menu::addItem(std::shared_ptr<MenuItem> item) {
@@ -26,6 +29,8 @@ void Menu::insertItem(std::shared_ptr<MenuItem> item, std::size_t index) {
     if (item->menu_ && item->menu_ != this)
         return;
     item->menu_ = this;
+    if (item->submenu_)
+        item->submenu_->supermenu_ = this;
     index = std::min(index, items_.size());
     items_.insert(items_.begin() + std::ptrdiff_t(index), std::move(item));
     itemChanged();
@@ -34,13 +39,18 @@ void Menu::insertItem(std::shared_ptr<MenuItem> item, std::size_t index) {
 void Menu::removeItem(const std::shared_ptr<MenuItem>& item) {
     if (std::erase(items_, item) > 0) {
         item->menu_ = nullptr;
+        if (item->submenu_ && item->submenu_->supermenu_ == this)
+            item->submenu_->supermenu_ = nullptr;
         itemChanged();
     }
 }
 
 void Menu::removeAllItems() {
-    for (auto& item : items_)
+    for (auto& item : items_) {
         item->menu_ = nullptr;
+        if (item->submenu_ && item->submenu_->supermenu_ == this)
+            item->submenu_->supermenu_ = nullptr;
+    }
     items_.clear();
     itemChanged();
 }
@@ -109,6 +119,14 @@ bool Menu::isTracking() const {
     return tracker_ != nullptr;
 }
 
+std::optional<gfx::Rect> Menu::frameOnScreen() const {
+    return tracker_ ? tracker_->frameOf(*this) : std::nullopt;
+}
+
+gfx::Appearance Menu::trackingAppearance() const {
+    return tracker_ ? tracker_->appearance() : Application::shared().effectiveAppearance();
+}
+
 void Menu::cancelTracking() {
     if (tracker_)
         tracker_->cancel();
@@ -140,6 +158,17 @@ std::shared_ptr<MenuItem> Menu::popUp(const std::shared_ptr<Menu>& menu, gfx::Po
     auto chosen =
         tracker.run(menu, window->convertPointToScreen(view.convertPointToView(point, nullptr)),
                     view.effectiveAppearance());
+    if (chosen && chosen->action())
+        chosen->action()(*chosen);
+    return chosen;
+}
+
+std::shared_ptr<MenuItem> Menu::popUpAtScreenPoint(const std::shared_ptr<Menu>& menu,
+                                                  gfx::Point topLeft, gfx::Appearance appearance) {
+    if (!menu)
+        return nullptr;
+    MenuTracker tracker(Application::shared());
+    auto chosen = tracker.run(menu, topLeft, appearance);
     if (chosen && chosen->action())
         chosen->action()(*chosen);
     return chosen;

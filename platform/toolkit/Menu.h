@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/graphics/Appearance.h"
+#include "platform/graphics/Geometry.h"
 #include "platform/toolkit/Event.h"
 #include "platform/toolkit/MenuItem.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +22,7 @@ class View;
 class Menu : public std::enable_shared_from_this<Menu> {
 public:
     explicit Menu(std::string title = {});
-    ~Menu();
+    virtual ~Menu();
 
     const std::string& title() const { return title_; }
     void setTitle(std::string title) { title_ = std::move(title); }
@@ -36,6 +39,13 @@ public:
     // its key, with exactly its modifiers (an upper-case key adds Shift); none when no item has it.
     std::shared_ptr<MenuItem> itemForKeyEquivalent(const Event& event) const;
 
+    // The menu holding the item whose submenu this is, while one does.
+    Menu* supermenu() const { return supermenu_; }
+    // Items here are never enabled or disabled on the menu's own account; the flag is kept so a
+    // copy of the menu says the same.
+    bool autoenablesItems() const { return autoenablesItems_; }
+    void setAutoenablesItems(bool flag) { autoenablesItems_ = flag; }
+
     double minimumWidth() const { return minimumWidth_; }
     void setMinimumWidth(double width);
     // The menu's width as shown: its items' widest need, at least the minimum width.
@@ -49,16 +59,29 @@ public:
     // popUpContextMenu does; none, and nothing shown, when the view is in no window.
     static std::shared_ptr<MenuItem> popUp(const std::shared_ptr<Menu>& menu, gfx::Point point,
                                            View& view);
+    // Pops the menu up with its top-left corner at a screen point, drawn in the appearance, and
+    // runs it as popUp does: for a menu reopened where an earlier one stood.
+    static std::shared_ptr<MenuItem> popUpAtScreenPoint(const std::shared_ptr<Menu>& menu,
+                                                        gfx::Point topLeft,
+                                                        gfx::Appearance appearance);
     // Ends the tracking of this menu (and the menus it belongs to) as a dismissal.
     void cancelTracking();
+    // The same without a closing fade; ours never fades, so the two differ only in name.
+    void cancelTrackingWithoutAnimation() { cancelTracking(); }
     bool isTracking() const;
+    // Where the menu's window stands on screen and how it is drawn, while it is open.
+    std::optional<gfx::Rect> frameOnScreen() const;
+    gfx::Appearance trackingAppearance() const;
 
     // Called by items when they change, so an open menu redraws and resizes.
     void itemChanged();
 
 private:
     friend class MenuTracker;
+    friend class MenuItem;
     std::string title_;
+    Menu* supermenu_ = nullptr;
+    bool autoenablesItems_ = true;
     std::vector<std::shared_ptr<MenuItem>> items_;
     double minimumWidth_ = 0;
     MenuTracker* tracker_ = nullptr;

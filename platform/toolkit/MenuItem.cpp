@@ -2,6 +2,7 @@
 
 #include "platform/toolkit/Menu.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace ui {
@@ -47,8 +48,22 @@ void MenuItem::setKeyEquivalentModifierMask(ModifierFlags mask) {
     changed();
 }
 
+void MenuItem::setImage(std::optional<gfx::Image> image) {
+    image_ = std::move(image);
+    changed();
+}
+
+void MenuItem::setIndentationLevel(int level) {
+    indentationLevel_ = std::clamp(level, 0, 15);
+    changed();
+}
+
 void MenuItem::setSubmenu(std::shared_ptr<Menu> submenu) {
+    if (submenu_ && menu_ && submenu_->supermenu_ == menu_)
+        submenu_->supermenu_ = nullptr;
     submenu_ = std::move(submenu);
+    if (submenu_ && menu_)
+        submenu_->supermenu_ = menu_;
     changed();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/graphics/Image.h"
 #include "platform/toolkit/ControlState.h"
 #include "platform/toolkit/Event.h"
 #include "platform/toolkit/View.h"
@@ -7,6 +8,7 @@
 #include <any>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace ui {
@@ -36,6 +38,11 @@ public:
     bool isEnabled() const { return enabled_; }
     void setEnabled(bool enabled);
     bool isSeparatorItem() const { return separator_; }
+    // Drawn before the title (a colour swatch, say).
+    const std::optional<gfx::Image>& image() const { return image_; }
+    void setImage(std::optional<gfx::Image> image);
+    int indentationLevel() const { return indentationLevel_; }
+    void setIndentationLevel(int level);
     const std::string& toolTip() const { return toolTip_; }
     void setToolTip(std::string toolTip) { toolTip_ = std::move(toolTip); }
 
@@ -70,6 +77,8 @@ private:
     ControlState state_ = ControlState::off;
     bool enabled_ = true;
     bool separator_ = false;
+    std::optional<gfx::Image> image_;
+    int indentationLevel_ = 0;
     std::string toolTip_;
     std::string keyEquivalent_;
     ModifierFlags keyModifiers_ = Modifier::command;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace ui {
 
@@ -28,6 +29,11 @@ double rowHeight(const MenuItem& item) {
 
 bool isChoosable(const MenuItem& item) {
     return item.isEnabled() && !item.isSeparatorItem() && !item.view();
+}
+
+// Keys reach what the pointer can: choosable items, enabled submenu holders and item views.
+bool isKeyReachable(const MenuItem& item) {
+    return item.isEnabled() && !item.isSeparatorItem();
 }
 
 class MenuWindow final : public Panel {
@@ -163,10 +169,23 @@ private:
 MenuTracker::MenuTracker(Application& app) : app_(app) {}
 
 MenuTracker::~MenuTracker() {
-    for (auto& level : levels_) {
-        level.menu->tracker_ = nullptr;
-        level.window->orderOut();
+    for (auto& level : levels_)
+        closeLevel(level);
+}
+
+void MenuTracker::closeLevel(Level& level) {
+    if (pressedWindow_ == level.window)
+        pressedWindow_.reset();
+    level.menu->tracker_ = nullptr;
+    level.window->orderOut();
+}
+
+std::optional<gfx::Rect> MenuTracker::frameOf(const Menu& menu) const {
+    for (const Level& level : levels_) {
+        if (level.menu.get() == &menu)
+            return level.window->frame();
     }
+    return std::nullopt;
 }
 
 std::shared_ptr<MenuItem> MenuTracker::run(const std::shared_ptr<Menu>& menu, gfx::Point topLeft,
@@ -183,8 +202,7 @@ std::shared_ptr<MenuItem> MenuTracker::run(const std::shared_ptr<Menu>& menu, gf
     app_.setTrackingSession(outer);
     closeLevelsAbove(0);
     if (!levels_.empty()) {
-        levels_.front().menu->tracker_ = nullptr;
-        levels_.front().window->orderOut();
+        closeLevel(levels_.front());
         levels_.clear();
     }
     return chosen_;
@@ -230,9 +248,7 @@ void MenuTracker::openLevel(const std::shared_ptr<Menu>& menu, gfx::Point topLef
 
 void MenuTracker::closeLevelsAbove(std::size_t level) {
     while (levels_.size() > level + 1) {
-        Level& top = levels_.back();
-        top.menu->tracker_ = nullptr;
-        top.window->orderOut();
+        closeLevel(levels_.back());
         levels_.pop_back();
     }
 }
@@ -287,8 +303,13 @@ bool MenuTracker::insideAnyMenu(gfx::Point screenPoint) const {
 
 void MenuTracker::highlight(std::size_t level, std::optional<std::size_t> item) {
     MenuView& view = *levels_[level].view;
-    for (std::size_t i = 0; i < levels_[level].menu->items().size(); ++i)
-        levels_[level].menu->items()[i]->highlighted_ = item == i;
+    for (std::size_t i = 0; i < levels_[level].menu->items().size(); ++i) {
+        MenuItem& entry = *levels_[level].menu->items()[i];
+        const bool lit = item == i;
+        if (entry.highlighted_ != lit && entry.view())
+            entry.view()->setNeedsDisplay(true);
+        entry.highlighted_ = lit;
+    }
     if (view.highlighted != item) {
         view.highlighted = item;
         view.setNeedsDisplay(true);
@@ -355,8 +376,7 @@ void MenuTracker::moveHighlight(int step) {
         index += step;
         if (index < 0 || index >= count)
             return;
-        const MenuItem& candidate = *items[std::size_t(index)];
-        if (isChoosable(candidate) || (candidate.hasSubmenu() && candidate.isEnabled())) {
+        if (isKeyReachable(*items[std::size_t(index)])) {
             highlight(level, std::size_t(index));
             return;
         }
@@ -368,8 +388,14 @@ bool MenuTracker::handleTrackingEvent(const Event& event) {
         return true;
     const gfx::Point location = event.screenLocation();
     switch (event.type()) {
-    case EventType::mouseMoved:
     case EventType::leftMouseDragged:
+        if (pressedWindow_) {
+            pressedWindow_->sendEvent(event.withWindow(pressedWindow_));
+            break;
+        }
+        pointerMovedTo(location, event);
+        break;
+    case EventType::mouseMoved:
     case EventType::rightMouseDragged:
         pointerMovedTo(location, event);
         break;
@@ -380,10 +406,18 @@ bool MenuTracker::handleTrackingEvent(const Event& event) {
             finish(nullptr);
         } else if (auto hit = itemAt(location);
                    hit && levels_[hit->level].menu->items()[hit->item]->view()) {
+            if (event.type() == EventType::leftMouseDown)
+                pressedWindow_ = levels_[hit->level].window;
             forwardToView(*hit, event);
         }
         break;
     case EventType::leftMouseUp:
+        if (pressedWindow_) {
+            const auto window = std::exchange(pressedWindow_, nullptr);
+            window->sendEvent(event.withWindow(window));
+            break;
+        }
+        [[fallthrough]];
     case EventType::rightMouseUp:
     case EventType::otherMouseUp: {
         const auto hit = itemAt(location);
@@ -406,8 +440,13 @@ bool MenuTracker::handleTrackingEvent(const Event& event) {
         case KeyCode::returnKey:
         case KeyCode::space: {
             const Level& deepest = levels_.back();
-            if (deepest.view->highlighted)
-                choose(deepest.menu->items()[*deepest.view->highlighted]);
+            if (!deepest.view->highlighted)
+                break;
+            const auto& item = deepest.menu->items()[*deepest.view->highlighted];
+            if (item->view())
+                item->view()->accessibilityPerformPress();
+            else
+                choose(item);
             break;
         }
         case KeyCode::downArrow:

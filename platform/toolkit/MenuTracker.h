@@ -46,6 +46,9 @@ public:
                                   gfx::Appearance appearance);
     void cancel();
     void menuChanged(Menu& menu);
+    // The screen frame of the open level showing the menu; none when it is not open.
+    std::optional<gfx::Rect> frameOf(const Menu& menu) const;
+    gfx::Appearance appearance() const { return appearance_; }
 
     bool handleTrackingEvent(const Event& event) override;
 
@@ -63,6 +66,7 @@ private:
     void openLevel(const std::shared_ptr<Menu>& menu, gfx::Point topLeft,
                    std::optional<gfx::Rect> parentFrame);
     void closeLevelsAbove(std::size_t level);
+    void closeLevel(Level& level);
     std::optional<Hit> itemAt(gfx::Point screenPoint) const;
     bool insideAnyMenu(gfx::Point screenPoint) const;
     void highlight(std::size_t level, std::optional<std::size_t> item);
@@ -80,6 +84,9 @@ private:
     std::shared_ptr<MenuItem> chosen_;
     gfx::Point openedAt_;
     bool pointerMoved_ = false;
+    // The window of the item view a press went to: it sees the press's drags and release
+    // wherever the pointer goes, until the release or until its level closes.
+    std::shared_ptr<Window> pressedWindow_;
 };
 
 } // namespace ui

@@ -161,18 +161,5 @@ TEST_F(DetailViewTest, SizeFollowsTheScreen) {
     EXPECT_EQ(view->preferredHeight(), 360) << "never below 360";
 }
 
-TEST_F(DetailViewTest, SettingsMenuHoldsQuitAndRebuildsItself) {
-    view->language = AppLanguage::german;
-    auto menu = view->makeSettingsMenu();
-    ASSERT_EQ(menu->numberOfItems(), 1u);
-    EXPECT_EQ(menu->itemAt(0)->title(), text(Copy::quit, AppLanguage::german));
-    EXPECT_EQ(menu->itemAt(0)->keyEquivalent(), "q");
-    EXPECT_EQ(menu->itemAt(0)->keyEquivalentModifierMask(), ui::Modifier::command);
-    ASSERT_TRUE(menu->rebuild);
-    EXPECT_EQ(menu->rebuild()->numberOfItems(), 1u);
-    view.reset();
-    EXPECT_EQ(menu->rebuild()->numberOfItems(), 0u) << "an empty menu once the view is gone";
-}
-
 } // namespace
 } // namespace pulsedeck
