@@ -1,5 +1,4 @@
 #include "app/AppDelegate.h"
-
 #include "detail/PersistentMenuOption.h"
 #include "floating/DetailPlacement.h"
 #include "model/StatusClick.h"

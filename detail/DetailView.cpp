@@ -376,8 +376,9 @@ void DetailView::hideModuleWhileSorting(ModuleKind module) {
 }
 
 std::shared_ptr<LiveSettingsMenu> DetailView::makeSettingsMenu() {
-    return pulsedeck::makeSettingsMenu(std::static_pointer_cast<DetailView>(weak_from_this().lock()),
-                                       productPageURL("/privacy").has_value());
+    return pulsedeck::makeSettingsMenu(
+        std::static_pointer_cast<DetailView>(weak_from_this().lock()),
+        productPageURL("/privacy").has_value());
 }
 
 } // namespace pulsedeck

@@ -143,8 +143,7 @@ std::shared_ptr<ui::Menu> ModuleColorButton::makeColorMenu() {
             return button->shownColor();
         return button->owner->moduleColors.explicitColor(button->slot());
     };
-    auto add = [&](std::string title, int tag, PaletteColor swatch,
-                   std::function<bool()> checked) {
+    auto add = [&](std::string title, int tag, PaletteColor swatch, std::function<bool()> checked) {
         auto item = std::make_shared<ui::MenuItem>(std::move(title), select);
         item->setTag(tag);
         item->setRepresentedObject(std::string(toString(slot_)));
@@ -154,9 +153,8 @@ std::shared_ptr<ui::Menu> ModuleColorButton::makeColorMenu() {
     };
     if (slot_ != ColorSlot::theme)
         add(text(Copy::followTheme, language), followThemeTag,
-            owner->moduleColors.color(ColorSlot::theme, owner->normalBlue), [live, current] {
-                return live() && !current();
-            });
+            owner->moduleColors.color(ColorSlot::theme, owner->normalBlue),
+            [live, current] { return live() && !current(); });
     for (int raw = 0; auto color = paletteColor(raw); ++raw)
         add(text(paletteColorName(*color), language), raw, *color,
             [current, color] { return current() == color; });

@@ -46,9 +46,8 @@ PersistentMenuOption::PersistentMenuOption(const std::shared_ptr<ui::MenuItem>& 
     setTitle(item ? item->title() : "");
     setBordered(false);
     setButtonType(ui::ButtonType::momentaryChange);
-    setAction([](ui::Control& sender) {
-        static_cast<PersistentMenuOption&>(sender).activateOption();
-    });
+    setAction(
+        [](ui::Control& sender) { static_cast<PersistentMenuOption&>(sender).activateOption(); });
     setAccessibilityRole(ui::AccessibilityRole::checkBox);
     setAccessibilityLabel(title());
     syncCheckState();
@@ -75,10 +74,11 @@ void PersistentMenuOption::syncCheckState() {
 void PersistentMenuOption::updateTrackingAreas() {
     for (auto area : std::vector(trackingAreas()))
         removeTrackingArea(area);
-    addTrackingArea(std::make_shared<ui::TrackingArea>(
-        gfx::Rect{}, ui::Tracking::mouseEnteredAndExited | ui::Tracking::activeAlways |
-                         ui::Tracking::inVisibleRect,
-        this));
+    addTrackingArea(std::make_shared<ui::TrackingArea>(gfx::Rect{},
+                                                       ui::Tracking::mouseEnteredAndExited |
+                                                           ui::Tracking::activeAlways |
+                                                           ui::Tracking::inVisibleRect,
+                                                       this));
 }
 
 void PersistentMenuOption::viewDidMoveToWindow() {
@@ -128,8 +128,8 @@ void PersistentMenuOption::setHovering(bool hovering) {
 void PersistentMenuOption::updateHover(gfx::Point screenPoint) {
     View* container = superview();
     if (window() && window()->isVisible() && container) {
-        const gfx::Point local = container->convertPointFromView(
-            window()->convertPointFromScreen(screenPoint), nullptr);
+        const gfx::Point local =
+            container->convertPointFromView(window()->convertPointFromScreen(screenPoint), nullptr);
         if (frame().contains(local)) {
             setHovering(container->visibleRect().contains(local));
             return;
@@ -233,9 +233,9 @@ void PersistentMenuOption::drawRect(gfx::Context& context, const gfx::Rect&) {
     if (!isEnabled())
         textColor = textColor.withAlpha(0.4);
     if (item && item->state() == ui::ControlState::on && checked_ && checked_()) {
-        if (auto mark = gfx::symbolImage("checkmark", {.pointSize = 12,
-                                                       .weight = gfx::FontWeight::semibold,
-                                                       .palette = {textColor}}))
+        if (auto mark = gfx::symbolImage(
+                "checkmark",
+                {.pointSize = 12, .weight = gfx::FontWeight::semibold, .palette = {textColor}}))
             mark->draw(context, gfx::Rect{11, (area.height() - 13) / 2, 13, 13});
     }
     if (swatch_) {
@@ -245,8 +245,7 @@ void PersistentMenuOption::drawRect(gfx::Context& context, const gfx::Rect&) {
     const gfx::TextAttributes attributes{.font = menuFont(), .color = textColor};
     const double textHeight = gfx::textSize(title(), attributes).height;
     gfx::drawText(context, title(),
-                  {swatch_ ? swatchTitleX : plainTitleX, area.midY() - textHeight / 2},
-                  attributes);
+                  {swatch_ ? swatchTitleX : plainTitleX, area.midY() - textHeight / 2}, attributes);
 }
 
 void fitMenuWidth(ui::Menu& menu) {
@@ -276,8 +275,8 @@ std::shared_ptr<ui::Menu> copyMenu(const ui::Menu& menu) {
             copy->addItem(ui::MenuItem::separator());
             continue;
         }
-        auto item =
-            std::make_shared<ui::MenuItem>(source->title(), source->action(), source->keyEquivalent());
+        auto item = std::make_shared<ui::MenuItem>(source->title(), source->action(),
+                                                   source->keyEquivalent());
         item->setRepresentedObject(source->representedObject());
         item->setState(source->state());
         item->setEnabled(source->isEnabled());

@@ -29,10 +29,11 @@ std::shared_ptr<ui::MenuItem> viewItem(const WeakView& weak, std::string title,
 std::shared_ptr<ui::MenuItem> choiceItem(const WeakView& weak, std::string title,
                                          std::string choice,
                                          void (DetailView::*action)(const std::any&)) {
-    auto item = std::make_shared<ui::MenuItem>(std::move(title), [weak, action](ui::MenuItem& sender) {
-        if (auto view = weak.lock())
-            (view.get()->*action)(sender.representedObject());
-    });
+    auto item =
+        std::make_shared<ui::MenuItem>(std::move(title), [weak, action](ui::MenuItem& sender) {
+            if (auto view = weak.lock())
+                (view.get()->*action)(sender.representedObject());
+        });
     item->setRepresentedObject(std::move(choice));
     return item;
 }
@@ -97,8 +98,8 @@ std::shared_ptr<ui::Menu> floatingMenu(const WeakView& weak, const DetailView& v
     auto menu = plainSubmenu();
     const AppLanguage language = view.language;
     auto add = [&](Copy key, FloatingMode mode) {
-        auto item =
-            choiceItem(weak, text(key, language), std::string(toString(mode)), &DetailView::doFloating);
+        auto item = choiceItem(weak, text(key, language), std::string(toString(mode)),
+                               &DetailView::doFloating);
         item->setState(mode != FloatingMode::none && view.floatingMode == mode
                            ? ui::ControlState::on
                            : ui::ControlState::off);
@@ -151,11 +152,12 @@ std::shared_ptr<LiveSettingsMenu> makeSettingsMenu(const std::shared_ptr<DetailV
         return menu;
     const AppLanguage language = view->language;
 
-    addOption(*menu, viewItem(weak, text(Copy::launchAtLogin, language), &DetailView::menuLogin),
-              false,
-              whileViewLives(weak, [](const DetailView& live) { return loginOn(live.loginState); }));
+    addOption(
+        *menu, viewItem(weak, text(Copy::launchAtLogin, language), &DetailView::menuLogin), false,
+        whileViewLives(weak, [](const DetailView& live) { return loginOn(live.loginState); }));
     if (view->loginState == 2)
-        menu->addItem(viewItem(weak, text(Copy::systemSettings, language), &DetailView::doApproval));
+        menu->addItem(
+            viewItem(weak, text(Copy::systemSettings, language), &DetailView::doApproval));
     if (view->loginFailed) {
         auto error = std::make_shared<ui::MenuItem>(text(Copy::loginError, language));
         error->setEnabled(false);
@@ -164,11 +166,9 @@ std::shared_ptr<LiveSettingsMenu> makeSettingsMenu(const std::shared_ptr<DetailV
     menu->addItem(holder(text(Copy::language, language), languageMenu(weak, language)));
     menu->addItem(holder(text(Copy::appearanceTheme, language), appearanceMenu(weak, language)));
     menu->addItem(holder(text(Copy::floating, language), floatingMenu(weak, *view)));
-    addOption(*menu,
-              viewItem(weak, text(Copy::hideInFullscreen, language), &DetailView::menuFullscreen),
-              false, whileViewLives(weak, [](const DetailView& live) {
-                  return live.hideInFullscreen;
-              }));
+    addOption(
+        *menu, viewItem(weak, text(Copy::hideInFullscreen, language), &DetailView::menuFullscreen),
+        false, whileViewLives(weak, [](const DetailView& live) { return live.hideInFullscreen; }));
     menu->addItem(viewItem(weak, text(Copy::checkUpdates, language), &DetailView::doCheckUpdates));
     menu->addItem(holder(text(Copy::automaticUpdates, language), updatesMenu(weak, language)));
     auto privacy = viewItem(weak, text(Copy::privacyPolicy, language), &DetailView::doPrivacy);

@@ -164,7 +164,7 @@ std::shared_ptr<MenuItem> Menu::popUp(const std::shared_ptr<Menu>& menu, gfx::Po
 }
 
 std::shared_ptr<MenuItem> Menu::popUpAtScreenPoint(const std::shared_ptr<Menu>& menu,
-                                                  gfx::Point topLeft, gfx::Appearance appearance) {
+                                                   gfx::Point topLeft, gfx::Appearance appearance) {
     if (!menu)
         return nullptr;
     MenuTracker tracker(Application::shared());
