@@ -1,0 +1,158 @@
+#include "../statusbar/SampleStrip.h"
+#include "../statusbar/StripFixture.h"
+#include "floating/FloatingLiquidAnimator.h"
+#include "floating/FloatingLiquidView.h"
+#include "floating/FloatingPanel.h"
+#include "floating/FloatingSurface.h"
+#include "platform/graphics/Context.h"
+#include "support/TestPaths.h"
+
+namespace pulsedeck {
+namespace {
+
+constexpr gfx::Color wallpaper = gfx::Color::srgb(0.18, 0.42, 0.58);
+
+// The desktop behind the overlay: a flat wallpaper under a menu bar 24 pt high.
+class Desktop : public ui::View {
+public:
+    Desktop(const gfx::Rect& frame, bool dark) : ui::View(frame), dark_(dark) {}
+
+protected:
+    void drawRect(gfx::Context& context, const gfx::Rect&) override {
+        context.setFillColor(wallpaper);
+        context.fillRect(bounds());
+        context.setFillColor(gfx::Color::grey(dark_ ? 0.2 : 0.9));
+        context.fillRect({0, bounds().maxY() - 24, bounds().width(), 24});
+    }
+
+private:
+    bool dark_;
+};
+
+// A pull-out of the full sample strip from the menu bar of a 1440 × 900 screen at scale 2,
+// composed over the desktop as the user would see it.
+class LiquidSceneRender : public striptest::StripFixture {
+protected:
+    const striptest::SampleReadings readings;
+    std::shared_ptr<MenuBarContentView> strip = makeStrip();
+    std::shared_ptr<FloatingPanel> panel;
+    std::shared_ptr<ui::Window> desktop;
+    FloatingLiquidAnimator animator;
+    gfx::Rect anchor;
+
+    void present(bool dark) {
+        server.setScreens({ui::HeadlessWindowServer::makeScreen({0, 0, 1440, 900}, 1, 24, 2)});
+        const gfx::Appearance appearance = dark ? gfx::Appearance::dark : gfx::Appearance::light;
+        strip->setAppearance(appearance);
+        striptest::fillSampleStrip(*strip, readings, dark);
+        const double width = strip->requiredWidth();
+        strip->setFrameSize({width, 24});
+        anchor = {1400 - width, 876, width, 24};
+
+        desktop = std::make_shared<ui::Window>(gfx::Rect{0, 0, 1440, 900}, ui::Style::borderless);
+        desktop->setContentView(std::make_shared<Desktop>(gfx::Rect{0, 0, 1440, 900}, dark));
+        desktop->orderFront();
+
+        panel = std::make_shared<FloatingPanel>(anchor, ui::Style::nonactivatingPanel);
+        auto surface = std::make_shared<FloatingSurface>(gfx::Rect{{}, anchor.size});
+        surface->owner = strip;
+        surface->setAppearance(appearance);
+        panel->setContentView(surface);
+        panel->orderFront();
+    }
+
+    void pullTo(double dx, double dy) {
+        panel->setFrame(anchor.offsetBy(dx, dy), false);
+        animator.update(panel, anchor, 0.3, true);
+    }
+    void frames(double seconds) {
+        for (double t = 0; t < seconds; t += 1.0 / 60) {
+            clock.advance(1.0 / 60);
+            animator.tick();
+        }
+    }
+
+    // The screen, in screen points; the part around the anchor is written as a PNG.
+    gfx::Bitmap capture(const std::string& name) {
+        loop.runUntilIdle();
+        gfx::Bitmap screen = server.composeScreen(0);
+        const gfx::Rect region =
+            gfx::Rect{anchor.minX() - 280, 560, anchor.width() + 320, 340}.integral();
+        gfx::Bitmap part = gfx::Bitmap::forPointSize(region.size, 2);
+        gfx::Context context(part);
+        gfx::ImageDrawOptions options;
+        options.source = region;
+        gfx::Image::withBitmap(screen.copy()).draw(context, {{}, region.size}, options);
+        EXPECT_TRUE(part.writePng(testsupport::artifactPath(name).string()));
+        return screen;
+    }
+};
+
+bool isWallpaper(gfx::Rgba8 pixel) {
+    const auto near = [](int value, double expected) {
+        return std::abs(value - expected * 255) < 4;
+    };
+    return near(pixel.red, wallpaper.red()) && near(pixel.green, wallpaper.green()) &&
+           near(pixel.blue, wallpaper.blue());
+}
+
+// Dark liquid is near black, light liquid near white.
+void expectLiquid(gfx::Rgba8 pixel, bool dark) {
+    if (dark)
+        EXPECT_LT(pixel.red, 70);
+    else
+        EXPECT_GT(pixel.red, 200);
+    EXPECT_FALSE(isWallpaper(pixel));
+}
+
+TEST_F(LiquidSceneRender, StretchedTornAndDockingInLightAndDark) {
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark);
+        present(dark);
+        const std::string suffix = dark ? "-dark.png" : "-light.png";
+
+        // Stretched: the strip hangs on a thinning neck below its place in the bar.
+        pullTo(-30, -90);
+        frames(0.3);
+        ASSERT_EQ(animator.phase(), FloatingLiquidAnimator::Phase::attached);
+        const gfx::Bitmap stretched = capture("liquid-stretched" + suffix);
+        const LiquidScene hanging = animator.scene(clock.now());
+        const gfx::Point waist{(hanging.anchorAttachment().x + hanging.stripAttachmentX()) / 2,
+                               (hanging.anchorAttachment().y + hanging.stripAttachmentY()) / 2};
+        expectLiquid(stretched.pixelAtPoint(waist), dark);
+        EXPECT_TRUE(isWallpaper(stretched.pixelAtPoint(waist.offsetBy(-40, 0))));
+        EXPECT_TRUE(isWallpaper(stretched.pixelAtPoint(waist.offsetBy(40, 0))));
+        // The real panel is hidden; the overlay stands in for it above the bar.
+        EXPECT_EQ(panel->alphaValue(), 0);
+        EXPECT_GT(animator.overlay()->level(), ui::WindowLevel::status);
+
+        // Torn: no neck any more, a bubble left between bar and strip.
+        pullTo(-60, -220);
+        frames(0.1);
+        ASSERT_EQ(animator.phase(), FloatingLiquidAnimator::Phase::breaking);
+        const gfx::Bitmap torn = capture("liquid-torn" + suffix);
+        const LiquidScene broken = animator.scene(clock.now());
+        ASSERT_TRUE(broken.bubble);
+        expectLiquid(torn.pixelAtPoint(broken.bubble->center), dark);
+        const double gapY = (broken.anchor.minY() + broken.body().maxY()) / 2;
+        EXPECT_TRUE(isWallpaper(torn.pixelAtPoint({broken.bubble->center.x + 30, gapY})));
+        expectLiquid(torn.pixelAtPoint(broken.body().center().offsetBy(0, 10.5)), dark);
+        EXPECT_TRUE(animator.cancel());
+
+        // Docking: halfway through the flight into the anchor.
+        ASSERT_TRUE(animator.begin(panel));
+        const double started = clock.now();
+        animator.startDocking(anchor.offsetBy(-200, -160), anchor, [] {});
+        clock.set(started + 0.4);
+        animator.tick();
+        const gfx::Bitmap docking = capture("liquid-docking" + suffix);
+        const LiquidScene flying = animator.scene(clock.now());
+        expectLiquid(docking.pixelAtPoint(flying.body().center().offsetBy(0, 10)), dark);
+        EXPECT_TRUE(isWallpaper(docking.pixelAtPoint(flying.body().center().offsetBy(0, -60))));
+        animator.stop();
+        EXPECT_EQ(panel->alphaValue(), 1);
+    }
+}
+
+} // namespace
+} // namespace pulsedeck
