@@ -195,6 +195,49 @@ protected:
             << R"({"hasLaunched": true, "menuBarTipShown": true})";
     }
 
+    // picom compositing the screen, with no configuration of the user's.
+    void startCompositor() {
+        compositor_ = std::make_unique<DesktopProcess>(
+            xvfb_.displayName(),
+            std::vector<std::string>{"picom", "--backend", "xrender", "--config", "/dev/null"});
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return XGetSelectionOwner(display(),
+                                          XInternAtom(display(), "_NET_WM_CM_S0", False)) != None;
+            },
+            10s))
+            << "picom owns the screen";
+    }
+
+    // A desktop picture of one colour, set as desktops set theirs (a compositor paints it).
+    void setDesktopColour(unsigned long colour) {
+        const ::Window root = DefaultRootWindow(display());
+        const Pixmap picture =
+            XCreatePixmap(display(), root, 16, 16, unsigned(DefaultDepth(display(), 0)));
+        GC gc = XCreateGC(display(), picture, 0, nullptr);
+        XSetForeground(display(), gc, colour);
+        XFillRectangle(display(), picture, gc, 0, 0, 16, 16);
+        XFreeGC(display(), gc);
+        const long id = long(picture);
+        for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"})
+            XChangeProperty(display(), root, XInternAtom(display(), name, False), XA_PIXMAP, 32,
+                            PropModeReplace, reinterpret_cast<const unsigned char*>(&id), 1);
+        XSetWindowBackgroundPixmap(display(), root, picture);
+        XClearWindow(display(), root);
+        XSync(display(), False);
+    }
+
+    // The four corners of the dock's area, where the strip's rounded ends leave the desktop.
+    std::vector<testsupport::Rgb> dockCorners(const ProgramWindow& dock) {
+        const auto shown =
+            testsupport::capture(display(), DefaultRootWindow(display()), dock.area.x, dock.area.y,
+                                 dock.area.width, dock.area.height);
+        if (shown.pixels.empty())
+            return {};
+        return {shown.at(0, 0), shown.at(shown.width - 1, 0), shown.at(0, shown.height - 1),
+                shown.at(shown.width - 1, shown.height - 1)};
+    }
+
     void press(KeySym symbol, bool down) { testsupport::fakeKey(display(), symbol, down); }
     void clickAt(int x, int y) {
         XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
@@ -217,6 +260,7 @@ protected:
     std::unique_ptr<Display, DisplayCloser> display_;
     std::unique_ptr<DesktopProcess> manager_;
     std::unique_ptr<DesktopProcess> panel_;
+    std::unique_ptr<DesktopProcess> compositor_;
 };
 
 // The strip where the dock is, drawn from its top row; "show desktop" keeps it; a maximised window
@@ -323,5 +367,45 @@ TEST_F(PulsedeckDesktop, UnderOpenboxTheDetailsTakeTheKeyboardForEscapeAndTheQui
                   .find("\"hasLaunched\": true"),
               std::string::npos);
 }
+
+// Under picom the strip is blended over the desktop: around its rounded ends the desktop shows,
+// whether picom was there first or came after.
+class PulsedeckComposited : public PulsedeckDesktop, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(PulsedeckComposited, AroundTheStripTheDesktopShows) {
+    const bool compositorFirst = GetParam();
+    constexpr unsigned long desktop = 0x2e6b8f;
+    const testsupport::Rgb desktopColour{0x2e, 0x6b, 0x8f};
+    setDesktopColour(desktop);
+    if (compositorFirst) {
+        ASSERT_NO_FATAL_FAILURE(startCompositor());
+    }
+    markLaunchedBefore();
+    Program program(xvfb_, config_.path());
+    ASSERT_TRUE(program.started());
+    std::optional<ProgramWindow> dock;
+    ASSERT_TRUE(waitFor([&] { return (dock = ourDock(display())).has_value(); }, 10s));
+    std::this_thread::sleep_for(1500ms);
+    if (!compositorFirst) {
+        ASSERT_NO_FATAL_FAILURE(startCompositor());
+        std::this_thread::sleep_for(1500ms);
+    }
+    ASSERT_TRUE(dock = ourDock(display()));
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display(), dock->window, &attributes);
+    EXPECT_EQ(attributes.depth, 32) << "the strip's window has alpha for the compositor";
+    for (const auto& corner : dockCorners(*dock))
+        EXPECT_TRUE(testsupport::near(corner, desktopColour, 6)) << corner;
+    const auto strip = testsupport::capture(display(), DefaultRootWindow(display()), dock->area.x,
+                                            dock->area.y, dock->area.width, dock->area.height);
+    EXPECT_EQ(blackInRow(strip, 0), 0);
+    EXPECT_EQ(blackInRow(strip, dock->area.height - 1), 0);
+    screenshot(compositorFirst ? "desktop-picom-first.png" : "desktop-picom-after.png");
+}
+
+INSTANTIATE_TEST_SUITE_P(CompositorOrder, PulsedeckComposited, ::testing::Values(true, false),
+                         [](const auto& info) {
+                             return info.param ? "PicomStartedFirst" : "PicomStartedAfter";
+                         });
 
 } // namespace

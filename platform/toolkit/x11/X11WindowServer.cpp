@@ -76,10 +76,15 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
         XISelectEvents(display_, root_, &mask, 1);
     }
     // A settings manager that starts (or restarts) after us takes over the settings.
-    if (XFixesQueryExtension(display_, &xfixesEventBase_, &error))
+    // So does a compositing manager, which makes translucent windows real.
+    if (XFixesQueryExtension(display_, &xfixesEventBase_, &error)) {
         XFixesSelectSelectionInput(display_, root_, atoms_->xsettingsSelection,
                                    XFixesSetSelectionOwnerNotifyMask);
-    else
+        XFixesSelectSelectionInput(display_, root_, atoms_->compositorSelection,
+                                   XFixesSetSelectionOwnerNotifyMask |
+                                       XFixesSelectionWindowDestroyNotifyMask |
+                                       XFixesSelectionClientCloseNotifyMask);
+    } else
         xfixesEventBase_ = -1;
     XkbSetDetectableAutoRepeat(display_, True, nullptr);
 
@@ -103,6 +108,7 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
     clipboard_ = std::make_unique<X11Clipboard>(display_, root_, loop_);
     inputMethod_ = InputMethod::open(display_);
 
+    composited_ = hasCompositor();
     readXSettings();
     readDesktop();
     bootMinusMonotonic_ = clockSeconds(CLOCK_BOOTTIME) - clockSeconds(CLOCK_MONOTONIC);

@@ -119,6 +119,10 @@ private:
     void updateStrut(NativeWindow& window);
     void restack();
     void setSizeHints(NativeWindow& window);
+    // Makes the X window behind a native window, with alpha where a compositor blends it.
+    void makeXWindow(NativeWindow& window);
+    // A compositor started or stopped: translucent windows are made again to match.
+    void followCompositor();
     // Gives a shown window the keyboard focus (through the window manager where there is one).
     void focus(NativeWindow& window);
     // Hands the focus back to the window that held it before ours took it, when the window
@@ -177,6 +181,8 @@ private:
     int randrEventBase_ = -1;
     int xfixesEventBase_ = -1;
     bool hasWindowManager_ = false;
+    // Whether a compositing manager owned the screen when last looked.
+    bool composited_ = false;
     // Draws a shaped window's solid pixels with plain image requests; none when the server keeps
     // pixels in another layout.
     _XGC* solidGC_ = nullptr;

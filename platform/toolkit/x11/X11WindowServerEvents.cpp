@@ -107,6 +107,11 @@ void X11WindowServer::handleEvent(XEvent& event) {
         return;
     }
     if (xfixesEventBase_ >= 0 && event.type == xfixesEventBase_ + XFixesSelectionNotify) {
+        const auto& notify = reinterpret_cast<const XFixesSelectionNotifyEvent&>(event);
+        if (notify.selection == atoms_->compositorSelection) {
+            followCompositor();
+            return;
+        }
         readXSettings();
         readDesktop();
         refreshScreens();

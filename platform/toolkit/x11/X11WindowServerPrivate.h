@@ -105,6 +105,8 @@ struct X11WindowServer::NativeWindow {
     // Drawn with alpha (a compositing manager blends it) or solid and shaped.
     bool argb = false;
     bool shaped = false;
+    // The colormap an alpha window's visual needs, made with it.
+    unsigned long colormap = 0;
     bool focusWhenMapped = false;
     std::string title = "Pulsedeck";
     std::uint64_t stackOrder = 0;

@@ -60,45 +60,7 @@ NativeWindowId X11WindowServer::createWindow(const gfx::Rect& frame,
         attributes.role == WindowRole::panel && frame.width() <= 1 && frame.height() <= 1;
     window->overrideRedirect = attributes.role == WindowRole::menu || anchor;
 
-    XVisualInfo visualInfo{};
-    const bool translucent = !attributes.opaque;
-    window->argb = translucent && hasCompositor() &&
-                   XMatchVisualInfo(display_, screenNumber_, 32, TrueColor, &visualInfo);
-    window->shaped = translucent && !window->argb;
-
-    XSetWindowAttributes set{};
-    unsigned long mask = CWEventMask | CWOverrideRedirect | CWBackPixmap | CWBitGravity;
-    set.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                     EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask |
-                     StructureNotifyMask | FocusChangeMask;
-    set.override_redirect = window->overrideRedirect ? True : False;
-    set.background_pixmap = None;
-    set.bit_gravity = NorthWestGravity;
-    Visual* visual = DefaultVisual(display_, screenNumber_);
-    int depth = DefaultDepth(display_, screenNumber_);
-    if (window->argb) {
-        visual = visualInfo.visual;
-        depth = 32;
-        set.colormap = XCreateColormap(display_, root_, visual, AllocNone);
-        set.border_pixel = 0;
-        set.background_pixel = 0;
-        mask = (mask & ~static_cast<unsigned long>(CWBackPixmap)) | CWColormap | CWBorderPixel |
-               CWBackPixel;
-    }
-    const RootGeometry::PixelRect& pixels = window->pixels;
-    window->xid = XCreateWindow(display_, root_, pixels.x, pixels.y, unsigned(pixels.width),
-                                unsigned(pixels.height), 0, depth, InputOutput, visual, mask, &set);
-    window->surface =
-        cairo_xlib_surface_create(display_, window->xid, visual, pixels.width, pixels.height);
-    if (!cairoDevice_)
-        cairoDevice_.reset(cairo_device_reference(cairo_surface_get_device(window->surface)));
-    if (window->shaped) {
-        // Nothing shows until something is drawn.
-        XShapeCombineRectangles(display_, window->xid, ShapeBounding, 0, 0, nullptr, 0, ShapeSet,
-                                Unsorted);
-    }
-    if (cursors_.count(cursor_))
-        XDefineCursor(display_, window->xid, cursors_[cursor_]);
+    makeXWindow(*window);
     const NativeWindowId id = nextId_++;
     window->id = id;
     NativeWindow& stored = *window;
@@ -107,6 +69,98 @@ NativeWindowId X11WindowServer::createWindow(const gfx::Rect& frame,
     if (stored.attributes.role == WindowRole::statusBar)
         placeWindow(stored);
     return id;
+}
+
+void X11WindowServer::makeXWindow(NativeWindow& window) {
+    XVisualInfo visualInfo{};
+    const bool translucent = !window.attributes.opaque;
+    window.argb = translucent && composited_ &&
+                  XMatchVisualInfo(display_, screenNumber_, 32, TrueColor, &visualInfo);
+    window.shaped = translucent && !window.argb;
+
+    XSetWindowAttributes set{};
+    unsigned long mask = CWEventMask | CWOverrideRedirect | CWBackPixmap | CWBitGravity;
+    set.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                     EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask |
+                     StructureNotifyMask | FocusChangeMask;
+    set.override_redirect = window.overrideRedirect ? True : False;
+    set.background_pixmap = None;
+    set.bit_gravity = NorthWestGravity;
+    Visual* visual = DefaultVisual(display_, screenNumber_);
+    int depth = DefaultDepth(display_, screenNumber_);
+    if (window.argb) {
+        visual = visualInfo.visual;
+        depth = 32;
+        window.colormap = XCreateColormap(display_, root_, visual, AllocNone);
+        set.colormap = window.colormap;
+        set.border_pixel = 0;
+        set.background_pixel = 0;
+        mask = (mask & ~static_cast<unsigned long>(CWBackPixmap)) | CWColormap | CWBorderPixel |
+               CWBackPixel;
+    }
+    const RootGeometry::PixelRect& pixels = window.pixels;
+    window.xid = XCreateWindow(display_, root_, pixels.x, pixels.y, unsigned(pixels.width),
+                               unsigned(pixels.height), 0, depth, InputOutput, visual, mask, &set);
+    window.surface =
+        cairo_xlib_surface_create(display_, window.xid, visual, pixels.width, pixels.height);
+    if (!cairoDevice_)
+        cairoDevice_.reset(cairo_device_reference(cairo_surface_get_device(window.surface)));
+    if (window.shaped) {
+        // Nothing shows until something is drawn.
+        XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, nullptr, 0, ShapeSet,
+                                Unsorted);
+    }
+    if (cursors_.count(cursor_))
+        XDefineCursor(display_, window.xid, cursors_[cursor_]);
+}
+
+void X11WindowServer::followCompositor() {
+    const bool composited = hasCompositor();
+    if (composited == composited_)
+        return;
+    composited_ = composited;
+    std::vector<NativeWindowId> translucent;
+    for (const auto& [id, window] : windows_) {
+        if (!window->attributes.opaque)
+            translucent.push_back(id);
+    }
+    // A window's visual is fixed when it is made: each translucent window is made again, with
+    // alpha now that a compositor blends it, or solid and shaped now that none does.
+    for (NativeWindowId id : translucent) {
+        NativeWindow& window = *find(id);
+        const ::Window old = window.xid;
+        const unsigned long oldColormap = std::exchange(window.colormap, 0);
+        cairo_surface_destroy(std::exchange(window.surface, nullptr));
+        if (window.solid)
+            cairo_surface_destroy(std::exchange(window.solid, nullptr));
+        window.shape = KeptPixels{};
+        window.exposed.reset();
+        makeXWindow(window);
+        setWindowProperties(window);
+        if (window.ignoresMouseEvents) {
+            window.ignoresMouseEvents = false;
+            setIgnoresMouseEvents(id, true);
+        }
+        if (window.alpha < 1)
+            setAlpha(id, window.alpha);
+        if (window.attributes.role == WindowRole::statusBar)
+            updateStrut(window);
+        if (window.mapped && !window.host) {
+            XMapWindow(display_, window.xid);
+            if (keyWindow_ == id)
+                window.focusWhenMapped = true;
+            // The new window's shape (and, once shown, its pixels) from the last backing.
+            if (window.backing)
+                paint(window, 0, 0, cairo_image_surface_get_width(window.backing),
+                      cairo_image_surface_get_height(window.backing), true);
+        }
+        if (inputMethod_)
+            inputMethod_->windowDestroyed(old);
+        XDestroyWindow(display_, old);
+        if (oldColormap)
+            XFreeColormap(display_, oldColormap);
+    }
+    restack();
 }
 
 void X11WindowServer::setWindowProperties(NativeWindow& window) {
@@ -386,6 +440,8 @@ void X11WindowServer::destroyWindow(NativeWindowId id) {
         return;
     const ::Window xid = it->second->xid;
     const std::unique_ptr<NativeWindow> gone = std::move(it->second);
+    if (gone->colormap)
+        XFreeColormap(display_, gone->colormap);
     windows_.erase(it);
     if (pressedGuest_ == id)
         pressedGuest_.reset();

@@ -437,6 +437,39 @@ TEST_F(X11Server, TheStatusBarNeverShowsBlackThroughWidthChanges) {
     EXPECT_TRUE(near(rootPixel(1280 - 100, 12), {204, 51, 51}, 3)) << rootPixel(1180, 12);
 }
 
+TEST_F(X11Server, TranslucentWindowsFollowACompositorThatStartsAndStops) {
+    auto panel = std::make_shared<ui::Panel>(gfx::Rect{200, 400, 120, 80}, ui::Style::borderless);
+    panel->setOpaque(false);
+    panel->setBackgroundColor(gfx::Color::clear());
+    panel->setContentView(std::make_shared<RoundedView>(gfx::Rect{0, 0, 120, 80}));
+    panel->orderFront();
+    ASSERT_TRUE(runUntil([&] { return viewable(*panel); }));
+    auto depth = [&] {
+        XWindowAttributes attributes{};
+        const auto xid = xWindow(*panel);
+        return xid && XGetWindowAttributes(server->display(), *xid, &attributes)
+                   ? attributes.depth
+                   : 0;
+    };
+    EXPECT_EQ(depth(), 24) << "solid and shaped on a bare server";
+    EXPECT_FALSE(server->hasCompositor());
+
+    // A compositing manager takes the screen: the window is made again with alpha.
+    const ::Window compositor =
+        XCreateSimpleWindow(user, DefaultRootWindow(user), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(user, XInternAtom(user, "_NET_WM_CM_S0", False), compositor, CurrentTime);
+    XSync(user, False);
+    EXPECT_TRUE(runUntil([&] { return depth() == 32 && viewable(*panel); })) << depth();
+
+    // It stops: solid and shaped again, with no black where the window is clear.
+    XDestroyWindow(user, compositor);
+    XSync(user, False);
+    EXPECT_TRUE(runUntil([&] { return depth() == 24 && viewable(*panel); })) << depth();
+    settle(0.2);
+    EXPECT_EQ(rootPixel(202, 800 - 480 + 2), (Rgb{255, 255, 255})) << "the corner is cut out";
+    EXPECT_TRUE(near(rootPixel(260, 800 - 440), {51, 102, 204}, 3)) << rootPixel(260, 360);
+}
+
 TEST_F(X11Server, ContextMenuOpensTracksAndClosesOnAClickOutside) {
     makeRecordingWindow({100, 400, 200, 100});
     window->orderFront();
