@@ -2,7 +2,7 @@
 
 namespace ui {
 
-enum class CursorKind { arrow, openHand, closedHand, pointingHand };
+enum class CursorKind { arrow, openHand, closedHand, pointingHand, iBeam };
 
 // A cursor shape. push() and pop() work the application's cursor stack: while the stack holds a
 // cursor it wins over the cursor rectangles of the view under the pointer.
@@ -14,6 +14,7 @@ public:
     static constexpr Cursor openHand() { return Cursor(CursorKind::openHand); }
     static constexpr Cursor closedHand() { return Cursor(CursorKind::closedHand); }
     static constexpr Cursor pointingHand() { return Cursor(CursorKind::pointingHand); }
+    static constexpr Cursor iBeam() { return Cursor(CursorKind::iBeam); }
 
     CursorKind kind() const { return kind_; }
 

@@ -382,6 +382,10 @@ void TextView::mouseDragged(const Event& event) {
     moveCaret(offsetAt(local), true);
 }
 
+void TextView::resetCursorRects() {
+    addCursorRect(bounds(), Cursor::iBeam());
+}
+
 void TextView::scrollWheel(const Event& event) {
     const double lineHeight = font_.pointSize() * 1.25;
     scrollTo(scrollOffset_ - event.scrollingDeltaY() * wheelLines * lineHeight);

@@ -58,6 +58,7 @@ protected:
     void mouseDragged(const Event& event) override;
     void keyDown(const Event& event) override;
     void scrollWheel(const Event& event) override;
+    void resetCursorRects() override;
 
 private:
     PangoLayout* layout();

@@ -4,6 +4,7 @@
 #include "support/X11TestSupport.h"
 #include "updates/SupportFeedback.h"
 
+#include <clocale>
 #include <cstdlib>
 #include <fstream>
 #include <future>
@@ -111,6 +112,45 @@ TEST_F(SupportFeedbackX11Test, TypedMessageIsCopiedToTheClipboardAndPastedBack) 
         << feedback.message().string();
     runUntil([&] { return offer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
              6);
+}
+
+// A dead key and the letter after it compose one character through the input method, with the
+// locale's compose table (C.UTF-8 uses the one of en_US.UTF-8).
+class ComposeX11Test : public SupportFeedbackX11Test {
+protected:
+    void SetUp() override {
+        previous_ = std::setlocale(LC_CTYPE, nullptr);
+        ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+        ASSERT_NO_FATAL_FAILURE(openServer(1));
+    }
+    void TearDown() override {
+        SupportFeedbackX11Test::TearDown();
+        std::setlocale(LC_CTYPE, previous_.c_str());
+    }
+
+private:
+    std::string previous_;
+};
+
+TEST_F(ComposeX11Test, ADeadKeyComposesWithTheNextLetter) {
+    SupportFeedback feedback("2.1.0", "Debian GNU/Linux 12 (bookworm)");
+    feedback.show(AppLanguage::english);
+    ASSERT_TRUE(runUntil([&] { return viewable(*feedback.panel()); }));
+    settle(0.2);
+    int low = 0, high = 0;
+    XDisplayKeycodes(user, &low, &high);
+    KeySym dead = XK_dead_acute;
+    const KeyCode deadKey = KeyCode(high - 1);
+    XChangeKeyboardMapping(user, deadKey, 1, &dead, 1);
+    XSync(user, False);
+    settle(0.1);
+    XTestFakeKeyEvent(user, deadKey, True, CurrentTime);
+    XTestFakeKeyEvent(user, deadKey, False, CurrentTime);
+    XFlush(user);
+    settle(0.05);
+    type("e");
+    EXPECT_TRUE(runUntil([&] { return feedback.message().string() == "é"; }))
+        << "typed: " << feedback.message().string();
 }
 
 } // namespace

@@ -231,6 +231,9 @@ void X11WindowServer::setCursor(CursorKind kind) {
         case CursorKind::pointingHand:
             names = {{"pointer", "hand2", "pointing_hand"}, XC_hand2};
             break;
+        case CursorKind::iBeam:
+            names = {{"text", "xterm", "ibeam"}, XC_xterm};
+            break;
         }
         ::Cursor cursor = None;
         for (const char* name : names.names) {

@@ -95,6 +95,8 @@ TEST_F(TextViewTest, ClipboardCopyCutAndPaste) {
 
 TEST_F(TextViewTest, ClicksPlaceTheCaretAndDoubleClicksSelectAWord) {
     view->setString("alpha beta gamma");
+    server.movePointer(screenPoint({13, 20}));
+    EXPECT_EQ(server.cursor(), CursorKind::iBeam);
     server.click(screenPoint({13, 20}));
     EXPECT_EQ(view->selectedRange(), (TextSelection{0, 0}));
     server.click(screenPoint({290, 20}));
