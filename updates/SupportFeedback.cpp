@@ -166,9 +166,12 @@ SupportFeedback::~SupportFeedback() {
 }
 
 SupportFeedback& SupportFeedback::shared() {
-    static SupportFeedback feedback(foundation::Bundle::main().shortVersion(),
-                                    foundation::OperatingSystemInfo::read().versionString);
-    return feedback;
+    // Never destroyed: its panel belongs to the application, which is gone by the time static
+    // objects are.
+    static auto* feedback =
+        new SupportFeedback(foundation::Bundle::main().shortVersion(),
+                            foundation::OperatingSystemInfo::read().versionString);
+    return *feedback;
 }
 
 std::string SupportFeedback::report() const {
