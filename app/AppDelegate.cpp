@@ -9,7 +9,6 @@
 #include "sources/MachineIdentity.h"
 #include "sources/SensorClient.h"
 #include "statusbar/StatusLayout.h"
-#include "updates/SupportFeedback.h"
 
 #include <algorithm>
 #include <cctype>
@@ -116,10 +115,6 @@ AppLanguage AppDelegate::resolvedLanguage() const {
     return resolve(languageSelection, environment_.preferredLanguages
                                           ? environment_.preferredLanguages()
                                           : std::vector<std::string>{});
-}
-
-void AppDelegate::showFeedback() {
-    SupportFeedback::shared().show(resolvedLanguage());
 }
 
 UpdateController& AppDelegate::updates() {

@@ -165,9 +165,6 @@ public:
     void showContextMenu(const ui::Event& event);
     std::shared_ptr<ui::Menu> makeSettingsMenu();
     void openActivityMonitor();
-    // The feedback panel in the interface's language; what the feedback items of the settings
-    // menu and of the floating bar's context menu run.
-    void showFeedback();
     void dismissDetails(ui::Popover& shown);
     void handleOutsideClick();
     void scheduleOutsideClose();
