@@ -54,4 +54,28 @@ void BM_LiquidFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_LiquidFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
+// The ink alone, the larger of the overlay's two drawings: a stretched 560 pt strip on its neck
+// with shadow, tint, rim and snapshot, into an overlay backing of the given scale.
+void BM_LiquidInk(benchmark::State& state) {
+    const double scale = static_cast<double>(state.range(0));
+    LiquidScene scene;
+    scene.anchor = {60, 200, 560, 24};
+    scene.strip = {40, 120, 560, 24};
+    scene.grab = 0.3;
+    scene.neck = 0.4;
+    scene.jelly = 0.06;
+    const gfx::Image snapshot =
+        gfx::Image::withBitmap(gfx::Bitmap::forPointSize(scene.strip.size, 2));
+    const gfx::Rect frame = scene.bounds().insetBy(-60, -60);
+    gfx::Bitmap backing = gfx::Bitmap::forPointSize(frame.size, scale);
+    for (auto _ : state) {
+        gfx::Context context(backing);
+        context.clearRect({{}, frame.size});
+        context.translate(-frame.x(), -frame.y());
+        scene.draw(context, &snapshot, false, 1, false);
+        benchmark::DoNotOptimize(backing.surface());
+    }
+}
+BENCHMARK(BM_LiquidInk)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
 } // namespace

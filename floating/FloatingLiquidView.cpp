@@ -30,13 +30,23 @@ void FloatingLiquidView::applyScene() {
     if (!scene)
         return;
     material_->setAlphaValue(std::clamp(opacity, 0.2, 1.0));
-    material_->maskImage = gfx::Image::withDrawingHandler(
-        bounds().size, false, [paths = scene->outline()](gfx::Context& context, const gfx::Rect&) {
-            context.setFillColor(gfx::Color::black());
-            for (const gfx::Path& path : paths)
-                context.fill(path);
-            return true;
-        });
+    std::vector<gfx::Path> paths = scene->outline();
+    gfx::Rect extent;
+    for (const gfx::Path& path : paths)
+        extent = extent.unionWith(path.bounds());
+    // The mask covers only the shape; the glass shows nowhere else anyway.
+    extent = extent.integral().intersection(bounds());
+    material_->maskRect = extent;
+    material_->maskImage =
+        gfx::Image::withDrawingHandler(extent.size, false,
+                                       [paths = std::move(paths), origin = extent.origin](
+                                           gfx::Context& context, const gfx::Rect&) {
+                                           context.translate(-origin.x, -origin.y);
+                                           context.setFillColor(gfx::Color::black());
+                                           for (const gfx::Path& path : paths)
+                                               context.fill(path);
+                                           return true;
+                                       });
     material_->setNeedsDisplay(true);
     setNeedsDisplay(true);
 }

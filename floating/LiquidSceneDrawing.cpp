@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace pulsedeck {
 namespace {
@@ -13,6 +14,8 @@ constexpr double shadowBlur = 9;
 constexpr double shadowDrop = 3;
 constexpr double rimAlpha = 0.12;
 constexpr double ringStartLife = 0.7;
+// How far beyond the body the blurred, dropped shadow can reach.
+constexpr double shadowReach = 3 * shadowBlur + shadowDrop + 2;
 
 gfx::Path pill(const gfx::Rect& rect, double radius) {
     return gfx::Path::roundedRect(rect, radius, radius);
@@ -51,23 +54,32 @@ void LiquidScene::draw(gfx::Context& context, const gfx::Image* image, bool dark
                        bool reduceTransparency) const {
     const std::vector<gfx::Path> paths = outline();
     const gfx::Rect shape = body();
+    gfx::Rect extent;
+    for (const gfx::Path& path : paths)
+        extent = extent.unionWith(path.bounds());
+    // Room for the rim's stroke and the anchor it is erased along.
+    const gfx::Rect inked = extent.unionWith(anchor).insetBy(-2, -2);
 
     if (showsShadow) {
-        gfx::TransparencyLayer layer(context, 1);
+        gfx::TransparencyLayer layer(context, 1, shape.insetBy(-shadowReach, -shadowReach));
         drawShadow(context, shape, dark);
     }
 
     const double level = dark ? 0.1 : 0.94;
     const double tintAlpha = reduceTransparency ? 1 : std::pow(std::clamp(opacity, 0.2, 1.0), 3);
     {
-        gfx::TransparencyLayer layer(context, tintAlpha);
+        // Opaque, the overlapping fills look the same without setting the layer aside.
+        std::optional<gfx::TransparencyLayer> layer;
+        if (tintAlpha < 1)
+            layer.emplace(context, tintAlpha, inked);
+        gfx::Context::SavedState saved(context);
         context.setFillColor(gfx::Color::srgb(level, level, level, 1));
         for (const gfx::Path& path : paths)
             context.fill(path);
     }
 
     {
-        gfx::TransparencyLayer layer(context, rimAlpha);
+        gfx::TransparencyLayer layer(context, rimAlpha, inked);
         drawRim(context, paths, anchor, dark);
     }
 

@@ -9,11 +9,14 @@ void PassiveStripMaterial::drawRect(gfx::Context& context, const gfx::Rect& dirt
         FrostedMaterial::drawRect(context, dirtyRect);
         return;
     }
-    gfx::TransparencyLayer layer(context, 1);
-    FrostedMaterial::drawRect(context, dirtyRect);
+    const gfx::Rect area = dirtyRect.intersection(maskRect);
+    if (area.isEmpty())
+        return;
+    gfx::TransparencyLayer layer(context, 1, area);
+    FrostedMaterial::drawRect(context, area);
     gfx::ImageDrawOptions options;
     options.operation = gfx::CompositingOperation::destinationIn;
-    maskImage->draw(context, bounds(), options);
+    maskImage->draw(context, maskRect, options);
 }
 
 } // namespace pulsedeck

@@ -13,9 +13,11 @@ class PassiveStripMaterial : public FrostedMaterial {
 public:
     using FrostedMaterial::FrostedMaterial;
 
-    // The glass shows only where this image (drawn over the bounds) is opaque; everywhere when
-    // there is none.
+    // The glass shows only where this image, drawn into maskRect of the bounds, is opaque
+    // (nowhere outside maskRect); everywhere when there is none. A mask smaller than the view
+    // keeps the redraw to the part that can show.
     std::optional<gfx::Image> maskImage;
+    gfx::Rect maskRect;
 
     ui::View* hitTest(gfx::Point) override { return nullptr; }
 

@@ -4,9 +4,11 @@
 
 namespace gfx {
 
-TransparencyLayer::TransparencyLayer(Context& context, double alpha)
+TransparencyLayer::TransparencyLayer(Context& context, double alpha, std::optional<Rect> bounds)
     : context_(context), alpha_(alpha * context.alpha()) {
     context_.save();
+    if (bounds)
+        context_.clipToRect(*bounds);
     cairo_push_group(context_.cairo());
     context_.setAlpha(1);
     context_.setCompositingOperation(CompositingOperation::sourceOver);

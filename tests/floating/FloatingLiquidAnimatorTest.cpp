@@ -50,6 +50,10 @@ TEST_F(FloatingLiquidAnimatorTest, TheStripTearsOffAtTheTearingDistanceAndNotBef
     EXPECT_EQ(panel->alphaValue(), 0);
     ASSERT_TRUE(animator.overlay());
     EXPECT_TRUE(animator.overlay()->ignoresMouseEvents());
+    const gfx::Rect overlayFrame = animator.overlay()->frame();
+    EXPECT_EQ(animator.overlay()->contentView()->hitTest(
+                  {overlayFrame.width() / 2, overlayFrame.height() / 2}),
+              nullptr);
     EXPECT_FALSE(animator.bubble());
 
     pullTo(0, -124);

@@ -154,5 +154,56 @@ TEST_F(LiquidSceneRender, StretchedTornAndDockingInLightAndDark) {
     }
 }
 
+// A bare pill 100 × 20 below its anchor, no shadow, neck, bumps or snapshot, drawn at scale 2.
+gfx::Bitmap bareScene(double jelly, double opacity, bool reduceTransparency) {
+    LiquidScene scene;
+    scene.anchor = {20, 60, 100, 20};
+    scene.strip = {20, 10, 100, 20};
+    scene.jelly = jelly;
+    scene.showsShadow = false;
+    gfx::Bitmap bitmap = gfx::Bitmap::forPointSize({140, 100}, 2);
+    gfx::Context context(bitmap);
+    scene.draw(context, nullptr, false, opacity, reduceTransparency);
+    return bitmap;
+}
+
+TEST(LiquidSceneDraw, TheTintFollowsOpacityCubedUnlessTransparencyIsReduced) {
+    const gfx::Point inside{70, 20};
+    EXPECT_NEAR(bareScene(0, 0.5, false).pixelAtPoint(inside).alpha, 0.125 * 255, 1.5);
+    EXPECT_EQ(bareScene(0, 0.5, true).pixelAtPoint(inside).alpha, 255);
+    // Below the 0.2 floor the tint stays at 0.2 cubed.
+    EXPECT_NEAR(bareScene(0, 0.05, false).pixelAtPoint(inside).alpha, 0.008 * 255, 1.5);
+}
+
+TEST(LiquidSceneDraw, TheRimIsAFaintLineOutsideTheShapeOnly) {
+    const gfx::Bitmap bitmap = bareScene(0, 1, false);
+    // The pill's edge is at 29.5; the stroke's inner half is erased and the tint covers it.
+    const gfx::Rgba8 rim = bitmap.pixelAtPoint({70, 29.75});
+    EXPECT_NEAR(rim.alpha, 0.12 * 255, 4);
+    EXPECT_LT(rim.red, 3);
+    const gfx::Rgba8 tint = bitmap.pixelAtPoint({70, 29.25});
+    EXPECT_EQ(tint.alpha, 255);
+    EXPECT_GT(tint.red, 230);
+    EXPECT_EQ(bitmap.pixelAtPoint({70, 31}).alpha, 0);
+}
+
+TEST(LiquidSceneDraw, JellyBeyondItsClampDrawsAsTheClamp) {
+    for (const double jelly : {0.5, -0.5}) {
+        const gfx::Bitmap beyond = bareScene(jelly, 0.7, false);
+        const gfx::Bitmap clamped = bareScene(jelly > 0 ? 0.2 : -0.2, 0.7, false);
+        const gfx::Bitmap plain = bareScene(0, 0.7, false);
+        int differences = 0;
+        int changed = 0;
+        for (int row = 0; row < beyond.pixelsHigh(); ++row) {
+            for (int column = 0; column < beyond.pixelsWide(); ++column) {
+                differences += beyond.pixel(column, row) != clamped.pixel(column, row);
+                changed += beyond.pixel(column, row) != plain.pixel(column, row);
+            }
+        }
+        EXPECT_EQ(differences, 0);
+        EXPECT_GT(changed, 100);
+    }
+}
+
 } // namespace
 } // namespace pulsedeck
