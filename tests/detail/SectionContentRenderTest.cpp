@@ -1,0 +1,208 @@
+#include "detail/ModuleFigures.h"
+#include "detail/SectionContentDrawing.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Context.h"
+#include "support/TestPaths.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace pulsedeck {
+namespace {
+
+// Readings of a busy laptop over the last minute.
+struct Fixture {
+    std::string name;
+    MemorySnapshot memory;
+    std::vector<PressurePoint> memoryHistory;
+    FanSnapshot fan;
+    std::vector<std::optional<double>> fanHistory;
+    NetworkSnapshot network;
+    std::vector<NetworkSnapshot> networkHistory;
+    ComputeSnapshot compute;
+    std::vector<ComputeSnapshot> computeHistory;
+    TemperatureSnapshot temperature;
+    std::vector<std::optional<double>> temperatureHistory;
+
+    SectionContent content(ModuleKind kind, DetailPresentation presentation) const {
+        SectionContent c;
+        c.presentation = presentation;
+        c.width = cardContentWidth(presentation, nullptr);
+        c.regions = sectionRegions(kind, presentation, c.width,
+                                   detailSectionHeight(kind, presentation, {}), {});
+        c.memory = memory;
+        c.memoryHistory = memoryHistory;
+        c.fan = fan;
+        c.fanHistory = fanHistory;
+        c.network = network;
+        c.networkHistory = networkHistory;
+        c.compute = compute;
+        c.computeHistory = computeHistory;
+        c.temperature = temperature;
+        c.temperatureHistory = temperatureHistory;
+        return c;
+    }
+};
+
+Fixture liveFixture() {
+    Fixture f;
+    f.name = "live";
+    f.memory.physical = "16.00 GB";
+    f.memory.used = "9.42 GB";
+    f.memory.cached = "3.10 GB";
+    f.memory.swap = "0.0 MB";
+    f.fan.fans = {{0, 1850.0, 5900.0}, {1, 1920.0, 5900.0}};
+    f.fan.detectedCount = 2;
+    for (int i = 0; i < 60; ++i) {
+        const double wave = 0.5 + 0.4 * std::sin(i / 7.0);
+        f.memoryHistory.push_back({0.35 + 0.3 * wave, i > 40 && i < 50 ? 2 : 1});
+        f.fanHistory.push_back(i == 30 ? std::nullopt : std::optional(0.2 + 0.5 * wave));
+        NetworkSnapshot rate;
+        rate.download = 40'000 + 900'000 * wave * wave;
+        rate.upload = 20'000 + 150'000 * (1 - wave);
+        f.networkHistory.push_back(rate);
+        ComputeSnapshot load;
+        load.cpu = 10 + 70 * wave;
+        load.gpu = 5 + 30 * (1 - wave);
+        f.computeHistory.push_back(load);
+        f.temperatureHistory.push_back(45 + 50 * wave);
+    }
+    f.network = f.networkHistory.back();
+    f.compute = f.computeHistory.back();
+    f.temperature.celsius = f.temperatureHistory.back();
+    f.temperature.sensorCount = 7;
+    return f;
+}
+
+// A machine whose readers gave nothing yet.
+Fixture emptyFixture() {
+    Fixture f;
+    f.name = "dashes";
+    return f;
+}
+
+Fixture fanlessFixture() {
+    Fixture f = liveFixture();
+    f.name = "fanless";
+    f.fan = {};
+    f.fan.detectedCount = 0;
+    f.fanHistory.clear();
+    return f;
+}
+
+void fillBackdrop(gfx::Context& context, const gfx::Rect& rect) {
+    context.setFillColor(gfx::Color::dynamic(gfx::Color::grey(0.94), gfx::Color::grey(0.17)));
+    context.fillRect(rect);
+}
+
+// Every module's content, one column per fixture, each section on a faint card as in the view.
+gfx::Bitmap renderSheet(DetailPresentation presentation, gfx::Appearance appearance,
+                        const std::vector<Fixture>& fixtures) {
+    const double width = cardContentWidth(presentation, nullptr);
+    double height = 20;
+    for (const ModuleKind kind : allModuleKinds)
+        height += detailSectionHeight(kind, presentation, {}) + 20;
+    const double columnWidth = width + 36;
+    gfx::Bitmap bitmap = gfx::Bitmap::forPointSize({columnWidth * fixtures.size(), height}, 2);
+    gfx::Context context(bitmap, appearance);
+    fillBackdrop(context, {0, 0, columnWidth * fixtures.size(), height});
+    for (std::size_t column = 0; column < fixtures.size(); ++column) {
+        double top = height - 20;
+        for (const ModuleKind kind : allModuleKinds) {
+            const double section = detailSectionHeight(kind, presentation, {});
+            gfx::Context::SavedState saved(context);
+            context.translate(columnWidth * column + 18, top - section);
+            context.setFillColor(gfx::Color::label().withAlpha(0.035));
+            context.fill(gfx::Path::roundedRect({-10, -6, width + 20, section + 12}, 12, 12));
+            drawSectionContent(context, kind, fixtures[column].content(kind, presentation));
+            top -= section + 20;
+        }
+    }
+    return bitmap;
+}
+
+int channelDistance(gfx::Rgba8 a, gfx::Rgba8 b) {
+    return std::max({std::abs(a.red - b.red), std::abs(a.green - b.green),
+                     std::abs(a.blue - b.blue), std::abs(a.alpha - b.alpha)});
+}
+
+TEST(SectionContentRenderTest, SheetsOfEveryCardInBothPresentationsLightAndDark) {
+    const std::vector<Fixture> fixtures{liveFixture(), emptyFixture(), fanlessFixture()};
+    for (const auto presentation : {DetailPresentation::details, DetailPresentation::overview}) {
+        for (const auto appearance : {gfx::Appearance::light, gfx::Appearance::dark}) {
+            const gfx::Bitmap sheet = renderSheet(presentation, appearance, fixtures);
+            const std::string name = "section-content-" + std::string(toString(presentation)) +
+                                     (appearance == gfx::Appearance::dark ? "-dark" : "-light") +
+                                     ".png";
+            ASSERT_TRUE(sheet.writePng(testsupport::artifactPath(name).string()));
+        }
+    }
+}
+
+// One chart card alone on white (light) or black (dark), at scale 1.
+struct ProbedCard {
+    gfx::Bitmap bitmap = gfx::Bitmap::forPointSize({300, 200}, 1);
+    gfx::Rect card;
+
+    ProbedCard(const SectionContent& content, ModuleKind kind, gfx::Appearance appearance) {
+        gfx::Context context(bitmap, appearance);
+        context.setFillColor(appearance == gfx::Appearance::dark ? gfx::Color::black()
+                                                                 : gfx::Color::white());
+        context.fillRect({0, 0, 300, 200});
+        drawSectionContent(context, kind, content);
+    }
+    gfx::Rgba8 at(double x, double y) const { return bitmap.pixelAtPoint({x, y}); }
+};
+
+SectionContent chartOnly(const char* region, DetailPresentation presentation) {
+    SectionContent content;
+    content.presentation = presentation;
+    content.regions = {{region, gfx::Rect{20, 20, 200, 120}}};
+    return content;
+}
+
+TEST(SectionContentRenderTest, TheCardFillAndTheChartBandAreFaintOnScreen) {
+    for (const auto appearance : {gfx::Appearance::light, gfx::Appearance::dark}) {
+        const bool dark = appearance == gfx::Appearance::dark;
+        SectionContent content = chartOnly("temperatureChart", DetailPresentation::overview);
+        const std::vector<std::optional<double>> steady(60, 55.0);
+        content.temperatureHistory = steady;
+        const ProbedCard probe(content, ModuleKind::temperature, appearance);
+        // The card at 0.04 of the label colour over the window.
+        const std::uint8_t card = dark ? 10 : 245;
+        EXPECT_LE(channelDistance(probe.at(120, 130), {card, card, card, 255}), 1);
+        // Under the 55 °C line (half the height) the band is the base colour at 0.22.
+        const gfx::Color green = toColor(PaletteColor::green);
+        const auto blend = [&](double c) {
+            return std::uint8_t(std::lround(card + (c * 255 - card) * 0.22));
+        };
+        EXPECT_LE(channelDistance(probe.at(120, 40), {blend(green.red()), blend(green.green()),
+                                                      blend(green.blue()), 255}),
+                  2);
+    }
+}
+
+TEST(SectionContentRenderTest, AChartIsClippedToItsRoundedCard) {
+    SectionContent content = chartOnly("temperatureChart", DetailPresentation::overview);
+    const std::vector<std::optional<double>> hot(60, 120.0);
+    content.temperatureHistory = hot;
+    const ProbedCard probe(content, ModuleKind::temperature, gfx::Appearance::light);
+    const gfx::Rgba8 white{255, 255, 255, 255};
+    // Outside the 10-pt corners the window shows; along the top edge the chart reaches the card.
+    EXPECT_EQ(probe.at(20.5, 139.5), white);
+    EXPECT_EQ(probe.at(219.5, 139.5), white);
+    EXPECT_EQ(probe.at(20.5, 20.5), white);
+    EXPECT_GT(channelDistance(probe.at(120, 139.5), white), 40);
+    // Nothing beyond the card.
+    EXPECT_EQ(probe.at(120, 141), white);
+    EXPECT_EQ(probe.at(221, 80), white);
+
+    // In details the top 25 pt are the title's band: no chart there.
+    content.presentation = DetailPresentation::details;
+    const ProbedCard titled(content, ModuleKind::temperature, gfx::Appearance::light);
+    EXPECT_LE(channelDistance(titled.at(200, 130), {245, 245, 245, 255}), 1);
+    EXPECT_GT(channelDistance(titled.at(200, 110), {245, 245, 245, 255}), 40);
+}
+
+} // namespace
+} // namespace pulsedeck
