@@ -78,6 +78,12 @@ StatusEditingSurface::~StatusEditingSurface() {
     foreground_->surface = nullptr;
 }
 
+const std::string& StatusEditingSurface::toolTip() const {
+    if (const auto strip = owner.lock())
+        return strip->toolTip();
+    return View::toolTip();
+}
+
 double StatusEditingSurface::cornerFactor() const {
     const auto strip = owner.lock();
     return strip && strip->displaysAppMark() ? appMarkCornerFactor : roundCornerFactor;

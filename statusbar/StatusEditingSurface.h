@@ -36,6 +36,8 @@ public:
     // The background kept as device pixels between repaints.
     const KeptLayer& keptBackground() const { return keptBackground_; }
     std::weak_ptr<MenuBarContentView> owner;
+    // The strip's own tool tip: the pointer rests on the surface drawn over it.
+    const std::string& toolTip() const override;
     const std::optional<ModuleKind>& hoveredModule() const { return hoveredModule_; }
     bool hoverPending() const { return hoverTimer_ != nullptr; }
 

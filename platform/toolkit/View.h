@@ -144,7 +144,8 @@ public:
     void setAppearance(std::optional<gfx::Appearance> appearance);
     gfx::Appearance effectiveAppearance() const;
 
-    const std::string& toolTip() const { return toolTip_; }
+    // A view that shows another's content (a stand-in drawn over it) may answer with that one's.
+    virtual const std::string& toolTip() const { return toolTip_; }
     void setToolTip(std::string toolTip) { toolTip_ = std::move(toolTip); }
 
     // Accessibility.

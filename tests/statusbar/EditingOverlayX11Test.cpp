@@ -1,6 +1,7 @@
 #include "SampleStrip.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/toolkit/StatusBar.h"
+#include "platform/toolkit/ToolTipController.h"
 #include "statusbar/EditingPanels.h"
 #include "statusbar/MenuBarContentView.h"
 #include "support/TestPaths.h"
@@ -115,6 +116,22 @@ TEST_F(EditingOverlayX11, AnXTestDragReordersTwoModulesInSortingMode) {
     settle(0.6);
     EXPECT_TRUE(grab(*frame).writePng(
         testsupport::artifactPath("editing-overlay-x11-sorted.png").string()));
+}
+
+TEST_F(EditingOverlayX11, TheStripsToolTipShowsAfterTheHoverDelay) {
+    strip->setToolTip("Memory used: 18.4 GB");
+    refresh();
+    ASSERT_TRUE(runUntil([&] { return panelViewable(); }));
+    const auto frame = strip->statusItemScreenFrame();
+    ASSERT_TRUE(frame);
+    const gfx::Point over{frame->minX() + strip->rect(ModuleKind::memory).midX(), frame->midY()};
+    moveTo(over);
+    settle(0.05);
+    moveTo({over.x + 2, over.y});
+    ASSERT_TRUE(runUntil([&] { return app->toolTips().window() != nullptr; }, 3))
+        << "a tip after the usual delay";
+    EXPECT_EQ(app->toolTips().shownText(), "Memory used: 18.4 GB");
+    EXPECT_TRUE(runUntil([&] { return viewable(*app->toolTips().window()); }));
 }
 
 } // namespace
