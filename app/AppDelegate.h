@@ -180,7 +180,12 @@ public:
     // Nothing to do while there is no floating panel.
     void layoutFloatingPanel();
     void refreshFloatingView();
+    // A module dragged out of the status item: a preview of the strip follows the pointer and
+    // the liquid pull-out stretches it from the menu bar, tears it off or springs it back.
     void handleStatusDragOut(gfx::Point start, gfx::Point current, bool ended);
+    // The drag-out preview: a floating panel drawing the status strip, click-through.
+    std::shared_ptr<ui::Window> makeFloatingPreview(const gfx::Rect& frame);
+    void clearFloatingPreview();
 
     // The language the interface speaks now: the stored choice, else the user's languages.
     AppLanguage resolvedLanguage() const;
@@ -230,6 +235,7 @@ public:
     std::optional<FloatingPreferences> floatingPreferences;
     bool floatingDetailsReady = false;
     std::optional<gfx::Rect> floatingDropFrame;
+    std::shared_ptr<ui::Window> floatingPreview;
     FloatingLiquidAnimator floatingMotion;
     bool floatingDockArmed = false;
     // Set 0.25 s after launch, once the status item has found its place.
