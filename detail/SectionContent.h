@@ -5,11 +5,13 @@
 #include "model/ModuleColors.h"
 #include "model/Modules.h"
 #include "sources/ComputeSnapshot.h"
+#include "sources/ExternalDevice.h"
 #include "sources/FanSnapshot.h"
 #include "sources/MemorySnapshot.h"
 #include "sources/NetworkSnapshot.h"
 #include "sources/TemperatureSnapshot.h"
 
+#include <map>
 #include <optional>
 #include <span>
 
@@ -43,6 +45,14 @@ struct SectionContent {
     TemperatureSnapshot temperature;
     // Degrees Celsius.
     std::span<const std::optional<double>> temperatureHistory;
+
+    std::span<const ExternalDevice> devices;
+    // Uptime at which each device came in, by id; a device without an entry is drawn at rest.
+    std::map<std::string, double> deviceArrivals;
+    // The uptime device ages are measured against: the entrance clock's latest frame, or now
+    // when no clock runs.
+    double deviceCardNow = 0;
+    bool reduceMotion = false;
 };
 
 } // namespace pulsedeck

@@ -1,5 +1,6 @@
 #include "detail/SectionContentDrawing.h"
 
+#include "detail/DeviceCards.h"
 #include "detail/ModuleFigures.h"
 #include "drawing/CenteredTextOrigin.h"
 #include "platform/graphics/AttributedString.h"
@@ -114,6 +115,7 @@ void drawSectionContent(gfx::Context& context, ModuleKind kind, const SectionCon
     drawColorRowLabels(context, kind, content);
     const SectionColors colors;
     if (kind == ModuleKind::devices) {
+        drawDeviceCards(context, content, colors);
         drawRegionLabel(context, content.regions, "deviceHint", Copy::deviceRateHint,
                         content.language, colors.muted);
     }

@@ -139,6 +139,94 @@ TEST(SectionContentRenderTest, SheetsOfEveryCardInBothPresentationsLightAndDark)
     }
 }
 
+std::vector<ExternalDevice> deviceFixture(std::size_t count) {
+    const struct {
+        const char* name;
+        const char* connection;
+        ExternalDeviceKind kind;
+        std::optional<double> bits;
+        std::optional<std::uint64_t> capacity;
+        std::optional<std::uint64_t> available;
+    } rows[] = {
+        {"Archive SSD", "Thunderbolt 4", ExternalDeviceKind::storage, 40e9, 2'000'000'000'000,
+         1'250'000'000'000},
+        {"Studio Microphone", "USB", ExternalDeviceKind::microphone, 480e6, std::nullopt,
+         std::nullopt},
+        {"Camera Card", "SD Card Reader", ExternalDeviceKind::card, std::nullopt, 64'000'000'000,
+         std::nullopt},
+        {"Wireless Headphones", "USB 2.0", ExternalDeviceKind::headphones, 12e6, std::nullopt,
+         std::nullopt},
+        {"Keyboard", "USB", ExternalDeviceKind::usb, 1.5e6, std::nullopt, std::nullopt},
+    };
+    std::vector<ExternalDevice> devices;
+    for (std::size_t i = 0; i < count && i < std::size(rows); ++i) {
+        ExternalDevice d;
+        d.id = "usb:" + std::to_string(i);
+        d.name = rows[i].name;
+        d.connection = rows[i].connection;
+        d.kind = rows[i].kind;
+        d.bitsPerSecond = rows[i].bits;
+        d.capacity = rows[i].capacity;
+        d.availableCapacity = rows[i].available;
+        devices.push_back(d);
+    }
+    return devices;
+}
+
+// The devices card with 0, 1 and 5 devices side by side; in the last column the newest device
+// is a third of the way into its entrance.
+gfx::Bitmap renderDevicesSheet(DetailPresentation presentation, gfx::Appearance appearance) {
+    const double width = cardContentWidth(presentation, nullptr);
+    const std::vector<std::vector<ExternalDevice>> lists{deviceFixture(0), deviceFixture(1),
+                                                         deviceFixture(5)};
+    const auto capacities = [](const std::vector<ExternalDevice>& devices) {
+        std::vector<bool> flags;
+        for (const ExternalDevice& d : devices)
+            flags.push_back(d.capacity.has_value());
+        return flags;
+    };
+    double height = 0;
+    for (const auto& list : lists)
+        height = std::max(height,
+                          detailSectionHeight(ModuleKind::devices, presentation, capacities(list)));
+    const double columnWidth = width + 36;
+    gfx::Bitmap bitmap = gfx::Bitmap::forPointSize({columnWidth * lists.size(), height + 32}, 2);
+    gfx::Context context(bitmap, appearance);
+    fillBackdrop(context, {0, 0, columnWidth * lists.size(), height + 32});
+    for (std::size_t column = 0; column < lists.size(); ++column) {
+        const double section =
+            detailSectionHeight(ModuleKind::devices, presentation, capacities(lists[column]));
+        SectionContent content;
+        content.presentation = presentation;
+        content.width = width;
+        content.regions = sectionRegions(ModuleKind::devices, presentation, width, section,
+                                         capacities(lists[column]));
+        content.devices = lists[column];
+        if (lists[column].size() == 5) {
+            content.deviceCardNow = 100;
+            content.deviceArrivals["usb:4"] = 100 - 0.24;
+        }
+        gfx::Context::SavedState saved(context);
+        context.translate(columnWidth * column + 18, height + 16 - section);
+        context.setFillColor(gfx::Color::label().withAlpha(0.035));
+        context.fill(gfx::Path::roundedRect({-10, -6, width + 20, section + 12}, 12, 12));
+        drawSectionContent(context, ModuleKind::devices, content);
+    }
+    return bitmap;
+}
+
+TEST(SectionContentRenderTest, DeviceCardsWithNoneOneAndFiveDevices) {
+    for (const auto presentation : {DetailPresentation::details, DetailPresentation::overview}) {
+        for (const auto appearance : {gfx::Appearance::light, gfx::Appearance::dark}) {
+            const std::string name = "device-cards-" + std::string(toString(presentation)) +
+                                     (appearance == gfx::Appearance::dark ? "-dark" : "-light") +
+                                     ".png";
+            ASSERT_TRUE(renderDevicesSheet(presentation, appearance)
+                            .writePng(testsupport::artifactPath(name).string()));
+        }
+    }
+}
+
 // One chart card alone on white (light) or black (dark), at scale 1.
 struct ProbedCard {
     gfx::Bitmap bitmap = gfx::Bitmap::forPointSize({300, 200}, 1);
