@@ -3,6 +3,7 @@
 #include "detail/CompactSwitch.h"
 #include "detail/DetailGeometry.h"
 #include "detail/DetailView.h"
+#include "detail/SectionContentView.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Path.h"
@@ -42,12 +43,24 @@ Copy titleKey(ModuleKind kind) {
 ModuleSectionView::ModuleSectionView(ModuleKind kind, std::shared_ptr<CompactSwitch> toggle,
                                      DetailView* owner)
     : View({0, 0, detailsColumnWidth, headerHeight}), owner(owner), kind_(kind),
-      content_(std::make_shared<ui::View>()), toggle_(std::move(toggle)) {
+      content_(std::make_shared<SectionContentView>(kind, this)), toggle_(std::move(toggle)) {
     addSubview(content_);
     if (toggle_) {
         toggle_->setFrameOrigin({260, headerHeight / 2 - toggle_->frame().height() / 2});
         addSubview(toggle_);
     }
+}
+
+ModuleSectionView::~ModuleSectionView() {
+    content_->card = nullptr;
+}
+
+ui::View& ModuleSectionView::content() const {
+    return *content_;
+}
+
+std::shared_ptr<ui::View> ModuleSectionView::contentView() const {
+    return content_;
 }
 
 void ModuleSectionView::animateContent(bool, bool) {}

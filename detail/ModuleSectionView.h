@@ -9,6 +9,7 @@ namespace pulsedeck {
 
 class CompactSwitch;
 class DetailView;
+class SectionContentView;
 
 // One module's card in the detail view: a 40-point header with the module's title and its
 // switch, and below it the content view the owner lays out and the card drawing fills. Flipped.
@@ -19,13 +20,14 @@ public:
     static constexpr double headerHeight = 40;
 
     ModuleSectionView(ModuleKind kind, std::shared_ptr<CompactSwitch> toggle, DetailView* owner);
+    ~ModuleSectionView() override;
 
     bool isFlipped() const override { return true; }
 
     ModuleKind kind() const { return kind_; }
     // The module's figures and controls, y-up, placed by the owner.
-    ui::View& content() const { return *content_; }
-    const std::shared_ptr<ui::View>& contentView() const { return content_; }
+    ui::View& content() const;
+    std::shared_ptr<ui::View> contentView() const;
     const std::shared_ptr<CompactSwitch>& toggle() const { return toggle_; }
 
     // Shows the section's new state; the owner hides or shows the content itself.
@@ -42,7 +44,7 @@ protected:
 
 private:
     ModuleKind kind_;
-    std::shared_ptr<ui::View> content_;
+    std::shared_ptr<SectionContentView> content_;
     std::shared_ptr<CompactSwitch> toggle_;
 };
 

@@ -1,0 +1,69 @@
+#include "detail/SectionContentView.h"
+
+#include "detail/DetailView.h"
+#include "detail/ModuleSectionView.h"
+#include "detail/SectionContentDrawing.h"
+#include "platform/graphics/Image.h"
+#include "platform/graphics/RecordingContext.h"
+#include "platform/toolkit/ToolkitFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace pulsedeck {
+namespace {
+
+class SectionContentViewTest : public toolkittest::ToolkitFixture {
+protected:
+    std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
+};
+
+TEST_F(SectionContentViewTest, ADeviceThatCameInWithoutAClockIsDrawnAtItsTrueAge) {
+    ExternalDevice disk;
+    disk.id = "disk:1";
+    disk.name = "Disk";
+    view->setDevicesSnapshot({disk});
+    // Not in a window: no entrance clock runs, so the view's frame time stays where it was.
+    ASSERT_FALSE(view->deviceCardClockRunning());
+    loop.advanceAndRunDue(1.0);
+    view->refreshControls();
+    const double now = clock.now();
+    const SectionContent content = sectionContent(*view, ModuleKind::devices, 282, now);
+    EXPECT_EQ(content.deviceCardNow, now);
+    ASSERT_EQ(content.devices.size(), 1u);
+
+    gfx::RecordingContext context({282, 400});
+    drawSectionContent(context, ModuleKind::devices, content);
+    const gfx::Rect card = content.regions.at("device0");
+    ASSERT_FALSE(context.log().fills().empty());
+    EXPECT_EQ(context.log().fills().front().bounds, card) << "at rest, not entering";
+    EXPECT_EQ(context.log().fills().front().alpha, 1);
+}
+
+TEST_F(SectionContentViewTest, TheCardsContentDrawsTheViewsFiguresUntilTheOwnerGoes) {
+    view->snapshot.physical = "32.00 GB";
+    view->refreshControls();
+    const SectionContent content = sectionContent(*view, ModuleKind::memory, 282, 0);
+    EXPECT_EQ(content.memory.physical, "32.00 GB");
+    ASSERT_TRUE(content.regions.contains("memoryRow0"));
+    const gfx::Rect row = content.regions.at("memoryRow0");
+
+    ModuleSectionView& card = *view->cards.at(ModuleKind::memory);
+    const auto inkInRow = [&] {
+        const std::optional<gfx::Image> image = ui::snapshotImage(card.content(), 1);
+        if (!image)
+            return 0;
+        const gfx::Bitmap& bitmap = *image->bitmap();
+        int ink = 0;
+        for (double x = 0; x < card.content().bounds().width(); x += 1) {
+            for (double y = row.minY(); y < row.maxY(); y += 1)
+                ink += bitmap.pixelAtPoint({x + 0.5, y + 0.5}).alpha > 0;
+        }
+        return ink;
+    };
+    EXPECT_GT(inkInRow(), 20);
+    card.owner = nullptr;
+    EXPECT_EQ(inkInRow(), 0);
+}
+
+} // namespace
+} // namespace pulsedeck
