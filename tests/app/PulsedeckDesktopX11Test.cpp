@@ -209,24 +209,6 @@ protected:
             << "picom owns the screen";
     }
 
-    // A desktop picture of one colour, set as desktops set theirs (a compositor paints it).
-    void setDesktopColour(unsigned long colour) {
-        const ::Window root = DefaultRootWindow(display());
-        const Pixmap picture =
-            XCreatePixmap(display(), root, 16, 16, unsigned(DefaultDepth(display(), 0)));
-        GC gc = XCreateGC(display(), picture, 0, nullptr);
-        XSetForeground(display(), gc, colour);
-        XFillRectangle(display(), picture, gc, 0, 0, 16, 16);
-        XFreeGC(display(), gc);
-        const long id = long(picture);
-        for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"})
-            XChangeProperty(display(), root, XInternAtom(display(), name, False), XA_PIXMAP, 32,
-                            PropModeReplace, reinterpret_cast<const unsigned char*>(&id), 1);
-        XSetWindowBackgroundPixmap(display(), root, picture);
-        XClearWindow(display(), root);
-        XSync(display(), False);
-    }
-
     // The four corners of the dock's area, where the strip's rounded ends leave the desktop.
     std::vector<testsupport::Rgb> dockCorners(const ProgramWindow& dock) {
         const auto shown =
@@ -376,7 +358,7 @@ TEST_P(PulsedeckComposited, AroundTheStripTheDesktopShows) {
     const bool compositorFirst = GetParam();
     constexpr unsigned long desktop = 0x2e6b8f;
     const testsupport::Rgb desktopColour{0x2e, 0x6b, 0x8f};
-    setDesktopColour(desktop);
+    testsupport::setDesktopColour(display(), desktop);
     if (compositorFirst) {
         ASSERT_NO_FATAL_FAILURE(startCompositor());
     }

@@ -22,6 +22,7 @@
 #include <vector>
 
 // clang-format off
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -143,6 +144,23 @@ inline void setWindowProperty(Display* display, ::Window window, const char* nam
                               const std::vector<long>& items) {
     XChangeProperty(display, window, XInternAtom(display, name, False), type, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(items.data()), int(items.size()));
+}
+
+// A desktop picture of one colour, set as desktops set theirs (a compositor paints it).
+inline void setDesktopColour(Display* display, unsigned long colour) {
+    const ::Window root = DefaultRootWindow(display);
+    const Pixmap picture = XCreatePixmap(display, root, 16, 16, unsigned(DefaultDepth(display, 0)));
+    GC gc = XCreateGC(display, picture, 0, nullptr);
+    XSetForeground(display, gc, colour);
+    XFillRectangle(display, picture, gc, 0, 0, 16, 16);
+    XFreeGC(display, gc);
+    const long id = long(picture);
+    for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"})
+        XChangeProperty(display, root, XInternAtom(display, name, False), XA_PIXMAP, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&id), 1);
+    XSetWindowBackgroundPixmap(display, root, picture);
+    XClearWindow(display, root);
+    XSync(display, False);
 }
 
 // A key as the keyboard would send it, through the given connection.
