@@ -2,6 +2,7 @@
 
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Context.h"
+#include "platform/graphics/SymbolImage.h"
 #include "platform/toolkit/Screen.h"
 #include "platform/toolkit/Window.h"
 
@@ -146,9 +147,17 @@ private:
         const auto attributes = textAttributes(text);
         const double textHeight = gfx::textSize(item.title(), attributes).height;
         const double y = row.minY() + (row.height() - textHeight) / 2;
-        if (item.state() != ControlState::off)
-            gfx::drawText(context, item.state() == ControlState::on ? "✓" : "–", {8, y},
-                          attributes);
+        const auto mark = item.state() == ControlState::on
+                              ? gfx::symbolImage("checkmark", {.pointSize = 12,
+                                                               .weight = gfx::FontWeight::semibold,
+                                                               .palette = {text}})
+                              : std::nullopt;
+        if (mark)
+            mark->draw(context, {MenuLayout::checkMarkX,
+                                 row.minY() + (row.height() - MenuLayout::checkMarkSide) / 2,
+                                 MenuLayout::checkMarkSide, MenuLayout::checkMarkSide});
+        else if (item.state() == ControlState::mixed)
+            gfx::drawText(context, "–", {MenuLayout::checkMarkX + 2, y}, attributes);
         gfx::drawText(context, item.title(), {MenuLayout::checkColumn, y}, attributes);
         double right = row.maxX() - MenuLayout::trailingInset;
         if (item.hasSubmenu()) {

@@ -19,7 +19,11 @@ namespace MenuLayout {
 inline constexpr double verticalPadding = 5;
 inline constexpr double itemHeight = 22;
 inline constexpr double separatorHeight = 11;
-inline constexpr double checkColumn = 22;
+// Titles start here and check marks sit in (11, 13 wide) before them, where item views that draw
+// their own options put theirs, so plain items and options line up in one menu.
+inline constexpr double checkColumn = 29;
+inline constexpr double checkMarkX = 11;
+inline constexpr double checkMarkSide = 13;
 inline constexpr double trailingInset = 14;
 inline constexpr double arrowColumn = 16;
 inline constexpr double keyEquivalentGap = 24;

@@ -1,0 +1,296 @@
+#include "app/AppDelegate.h"
+#include "detail/ModuleColorButton.h"
+#include "detail/PersistentMenuOption.h"
+#include "detail/SettingsIconButton.h"
+#include "model/AccentColor.h"
+#include "platform/dispatch/Timer.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/toolkit/Accessibility.h"
+#include "platform/toolkit/MenuTracker.h"
+#include "platform/toolkit/Screen.h"
+#include "platform/toolkit/Window.h"
+#include "platform/toolkit/x11/X11WindowList.h"
+#include "support/TestPaths.h"
+
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+// Xlib's macros must come after every other header.
+// clang-format off
+#include "support/X11TestSupport.h"
+#include <X11/keysym.h>
+// clang-format on
+
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
+namespace pulsedeck {
+namespace {
+
+// The whole program on a private X server: the user opens the settings menu from the popover's
+// gear and works it with the pointer while it stays open.
+class SettingsMenuX11 : public testsupport::X11Fixture {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(X11Fixture::SetUp());
+        defaults = std::make_unique<foundation::UserDefaults>(config.path(), domain);
+        defaults->setBool(true, PreferenceKey::hasLaunched);
+        defaults->setBool(true, PreferenceKey::menuBarTipShown);
+        AppDelegate::Environment environment;
+        environment.defaults = defaults.get();
+        environment.loop = &loop;
+        environment.preferredLanguages = [] { return std::vector<std::string>{"en"}; };
+        environment.windowList = std::make_shared<ui::x11::X11WindowList>(*server);
+        environment.loginItem.emplace(autostart(), "/usr/bin/true");
+        delegate = AppDelegate::create(environment);
+        app->setDelegate(delegate);
+        app->finishLaunching();
+    }
+
+    void TearDown() override {
+        if (delegate) {
+            delegate->applicationWillTerminate();
+            delegate.reset();
+        }
+        X11Fixture::TearDown();
+    }
+
+    std::filesystem::path autostart() const {
+        return config.path() / "autostart" / LoginItem::entryName;
+    }
+
+    std::pair<int, int> pixel(gfx::Point point) const {
+        const auto rect = server->geometry().pixelsFromRect({point.x, point.y, 1, 1});
+        return {rect.x, rect.y};
+    }
+    void clickScreen(gfx::Point point) {
+        const auto [x, y] = pixel(point);
+        click(x, y);
+    }
+    void moveScreen(gfx::Point point) {
+        const auto [x, y] = pixel(point);
+        moveTo(x, y);
+    }
+    static gfx::Point centreOnScreen(const ui::View& view) {
+        const gfx::Rect bounds = view.bounds();
+        return view.window()->convertPointToScreen(
+            view.convertPointToView({bounds.midX(), bounds.midY()}, nullptr));
+    }
+
+    // The open menu windows, top level first.
+    std::vector<std::shared_ptr<ui::Window>> menuWindows() const {
+        std::vector<std::shared_ptr<ui::Window>> open;
+        for (const auto& window : app->windows())
+            if (window->level() == ui::WindowLevel::popUpMenu && window->isVisible() &&
+                window->contentView() &&
+                window->contentView()->accessibility().role == ui::AccessibilityRole::menu)
+                open.push_back(window);
+        return open;
+    }
+    // The option titled so in an open menu window.
+    std::shared_ptr<PersistentMenuOption> option(const std::string& title) const {
+        for (const auto& window : menuWindows())
+            for (const auto& view : window->contentView()->subviews())
+                if (auto found = std::dynamic_pointer_cast<PersistentMenuOption>(view);
+                    found && found->title() == title)
+                    return found;
+        return nullptr;
+    }
+    // The screen centre of a plain item of the menu that holds `sibling`.
+    static std::optional<gfx::Point> itemCentre(const PersistentMenuOption& sibling,
+                                                const std::string& title) {
+        const auto item = sibling.menuItem();
+        ui::Menu* menu = item ? item->menu() : nullptr;
+        const auto frame = menu ? menu->frameOnScreen() : std::nullopt;
+        if (!frame)
+            return std::nullopt;
+        const auto rects = ui::MenuLayout::itemRects(*menu, frame->width());
+        for (std::size_t i = 0; i < rects.size(); ++i)
+            if (menu->itemAt(i)->title() == title)
+                return gfx::Point{frame->minX() + rects[i].midX(), frame->minY() + rects[i].midY()};
+        return std::nullopt;
+    }
+    void photographMenus(const std::string& name) {
+        std::optional<gfx::Rect> all;
+        for (const auto& window : menuWindows())
+            all = all ? all->unionWith(window->frame()) : window->frame();
+        ASSERT_TRUE(all);
+        gfx::Rect area = all->insetBy(-8, -8);
+        if (auto screen = ui::Screen::mainScreen())
+            area = area.intersection(screen->frame());
+        const auto pixels = server->geometry().pixelsFromRect(area);
+        EXPECT_TRUE(captureRoot(pixels.x, pixels.y, pixels.width, pixels.height)
+                        .writePng(testsupport::artifactPath(name)));
+    }
+
+    // Steps run in order from a common-modes timer, so they go on inside a menu's tracking loop:
+    // each waits for its condition, then acts.
+    struct Step {
+        std::string what;
+        std::function<bool()> ready;
+        std::function<void()> act;
+    };
+    void play(std::vector<Step> steps, double seconds) {
+        std::size_t next = 0;
+        double readySince = -1;
+        const double deadline = loop.clock().now() + seconds;
+        // The runs below cannot end while a menu tracks, so the steps end with the menus closed
+        // and a stuck run closes them itself.
+        steps.push_back({"Escape closes the menus", [] { return true; }, [&] { escape(); }});
+        steps.push_back({"the menus are closed", [&] { return menuWindows().empty(); }, [] {}});
+        dispatch::Timer timer(
+            0.02, true,
+            [&] {
+                if (next >= steps.size())
+                    return;
+                if (loop.clock().now() > deadline) {
+                    ADD_FAILURE() << "stuck at: " << steps[next].what << " with "
+                                  << menuWindows().size() << " menu windows, tracking "
+                                  << (app->trackingSession() != nullptr);
+                    next = steps.size();
+                    dismiss();
+                    return;
+                }
+                if (!steps[next].ready()) {
+                    readySince = -1;
+                    return;
+                }
+                // A condition that holds for two ticks in a row lets drawing catch up.
+                if (readySince < 0) {
+                    readySince = loop.clock().now();
+                    return;
+                }
+                steps[next++].act();
+                readySince = -1;
+            },
+            dispatch::commonModes, loop);
+        runUntil([&] { return next >= steps.size() && menuWindows().empty(); }, seconds + 2);
+    }
+    void escape() {
+        key(XK_Escape, true);
+        key(XK_Escape, false);
+    }
+    void dismiss() {
+        const auto screen = ui::Screen::mainScreen();
+        clickScreen(screen ? gfx::Point{screen->frame().minX() + 4, screen->frame().minY() + 4}
+                           : gfx::Point{4, 4});
+    }
+
+    std::string text(Copy key) const { return pulsedeck::text(key, delegate->details->language); }
+
+    static constexpr const char* domain = "local.dorvettin.Pulsedeck";
+    testsupport::TemporaryDirectory config;
+    std::unique_ptr<foundation::UserDefaults> defaults;
+    std::shared_ptr<AppDelegate> delegate;
+};
+
+TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLanguage) {
+    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }, 5));
+    const auto strip = delegate->statusView->statusItemScreenFrame();
+    ASSERT_TRUE(strip);
+    const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
+    clickScreen({strip->x() + memory.midX(), strip->y() + memory.midY()});
+    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
+    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }, 3));
+    settle(0.5);
+    DetailView& view = *delegate->details;
+    const std::string english = text(Copy::hideInFullscreen);
+    const std::string germanLogin = pulsedeck::text(Copy::launchAtLogin, AppLanguage::german);
+    std::optional<gfx::Rect> firstFrame;
+    double chosenAt = 0, reopenedAt = 0;
+
+    std::vector<Step> steps = {
+        {"the gear opens the menu", [] { return true; },
+         [&] { clickScreen(centreOnScreen(*view.settingsButton)); }},
+        {"the menu is shown", [&] { return option(english) != nullptr; },
+         [&] {
+             firstFrame = menuWindows().front()->frame();
+             photographMenus("SettingsMenuX11-menu-light.png");
+             clickScreen(centreOnScreen(*option(english)));
+         }},
+        {"full-screen hiding is on and the menu stays",
+         [&] {
+             auto hide = option(english);
+             return view.hideInFullscreen && hide &&
+                    hide->menuItem()->state() == ui::ControlState::on;
+         },
+         [&] {
+             EXPECT_TRUE(delegate->hideInFullscreen);
+             auto centre = itemCentre(*option(english), text(Copy::language));
+             ASSERT_TRUE(centre);
+             moveScreen(*centre);
+         }},
+        {"the language submenu opens", [&] { return option("Deutsch") != nullptr; },
+         [&] {
+             moveScreen(centreOnScreen(*option("Deutsch")));
+             photographMenus("SettingsMenuX11-language-light.png");
+             clickScreen(centreOnScreen(*option("Deutsch")));
+             chosenAt = loop.clock().now();
+         }},
+        {"the menu reopens in German", [&] { return option(germanLogin) != nullptr; },
+         [&] {
+             reopenedAt = loop.clock().now();
+             EXPECT_EQ(view.language, AppLanguage::german);
+             EXPECT_EQ(menuWindows().front()->frame().origin.x, firstFrame->origin.x);
+             EXPECT_EQ(menuWindows().front()->frame().maxY(), firstFrame->maxY());
+             EXPECT_FALSE(std::filesystem::exists(autostart()));
+             clickScreen(centreOnScreen(*option(germanLogin)));
+         }},
+        {"launch at login writes the autostart entry",
+         [&] { return std::filesystem::exists(autostart()) && view.loginState == 1; },
+         [&] { clickScreen(centreOnScreen(*option(germanLogin))); }},
+        {"and removes it", [&] { return !std::filesystem::exists(autostart()); },
+         [&] {
+             EXPECT_TRUE(option(germanLogin)) << "the menu stayed open";
+             delegate->setAppearanceMode(AppearanceMode::dark);
+         }},
+        {"dark", [] { return true; }, [&] { photographMenus("SettingsMenuX11-menu-dark.png"); }},
+    };
+    play(std::move(steps), 20);
+    EXPECT_GE(reopenedAt - chosenAt, PersistentMenuOption::reopenDelay);
+    EXPECT_EQ(delegate->statusView->language, AppLanguage::german);
+}
+
+TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip) {
+    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }, 5));
+    const auto strip = delegate->statusView->statusItemScreenFrame();
+    ASSERT_TRUE(strip);
+    const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
+    clickScreen({strip->x() + memory.midX(), strip->y() + memory.midY()});
+    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
+    settle(0.5);
+    DetailView& view = *delegate->details;
+    ASSERT_TRUE(view.colorChoice->window());
+    const std::string red = text(Copy::red);
+    std::vector<Step> steps = {
+        {"the pill opens the palette", [] { return true; },
+         [&] { clickScreen(centreOnScreen(*view.colorChoice)); }},
+        {"the palette is shown", [&] { return option(red) != nullptr; },
+         [&] {
+             moveScreen(centreOnScreen(*option(red)));
+             photographMenus("SettingsMenuX11-colours-light.png");
+             clickScreen(centreOnScreen(*option(red)));
+         }},
+        {"red is chosen and checked in the open palette",
+         [&] {
+             auto choice = option(red);
+             return choice && choice->menuItem()->state() == ui::ControlState::on;
+         },
+         [&] {
+             EXPECT_EQ(view.moduleColors.color(view.colorChoice->slot(), view.normalBlue),
+                       PaletteColor::red);
+             EXPECT_EQ(delegate->moduleColors.color(ColorSlot::theme, delegate->normalBlue),
+                       PaletteColor::red);
+             EXPECT_EQ(accentColor(), toColor(PaletteColor::red)) << "the accent follows";
+             delegate->setAppearanceMode(AppearanceMode::dark);
+         }},
+        {"dark", [] { return true; }, [&] { photographMenus("SettingsMenuX11-colours-dark.png"); }},
+    };
+    play(std::move(steps), 15);
+}
+
+} // namespace
+} // namespace pulsedeck
