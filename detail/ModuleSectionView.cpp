@@ -3,6 +3,7 @@
 #include "detail/CompactSwitch.h"
 #include "detail/DetailGeometry.h"
 #include "detail/DetailView.h"
+#include "detail/ModuleIcon.h"
 #include "detail/SectionContentView.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Context.h"
@@ -17,6 +18,10 @@ namespace {
 constexpr double titleX = 41;
 // The switch's room at the right edge of the header.
 constexpr double toggleInset = 58;
+// The toggle's column, which the title and the header's press area leave free.
+constexpr double toggleColumn = 62;
+constexpr gfx::Rect iconBox{18, 11, 18, 18};
+constexpr double iconFraction = 0.72;
 constexpr double titleFontSize = 11;
 constexpr double overviewCornerRadius = 14;
 
@@ -88,9 +93,21 @@ void ModuleSectionView::drawRect(gfx::Context& context, const gfx::Rect&) {
         context.setLineWidth(0.5);
         context.stroke(outline);
     }
+    if (const std::optional<gfx::Image> icon = moduleIcon(kind_, gfx::Color::label())) {
+        const gfx::Size size = icon->size();
+        gfx::Rect place{iconBox.center(), gfx::Size{}};
+        if (size.width > 0 && size.height > 0) {
+            const double scale =
+                std::min(iconBox.width() / size.width, iconBox.height() / size.height);
+            const gfx::Size scaled{size.width * scale, size.height * scale};
+            place = {iconBox.midX() - scaled.width / 2, iconBox.midY() - scaled.height / 2,
+                     scaled.width, scaled.height};
+        }
+        icon->draw(context, place, {.fraction = iconFraction, .respectFlipped = true});
+    }
     if (owner) {
         const std::string title = text(titleKey(kind_), owner->language);
-        const double room = std::max(50.0, card.width() - toggleInset - titleX - 4);
+        const double room = std::max(50.0, card.width() - toggleColumn - titleX - 4);
         gfx::TextAttributes attributes{
             .font = gfx::Font::system(titleFontSize, gfx::FontWeight::medium)};
         attributes.font = gfx::Font::system(

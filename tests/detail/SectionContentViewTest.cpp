@@ -1,6 +1,7 @@
 #include "detail/SectionContentView.h"
 
 #include "detail/DetailView.h"
+#include "detail/ModuleIcon.h"
 #include "detail/ModuleSectionView.h"
 #include "detail/SectionContentDrawing.h"
 #include "platform/graphics/Image.h"
@@ -63,6 +64,35 @@ TEST_F(SectionContentViewTest, TheCardsContentDrawsTheViewsFiguresUntilTheOwnerG
     EXPECT_GT(inkInRow(), 20);
     card.owner = nullptr;
     EXPECT_EQ(inkInRow(), 0);
+}
+
+TEST_F(SectionContentViewTest, EveryHeaderShowsItsModulesIconFaintlyInTheIconBox) {
+    for (const ModuleKind kind : allModuleKinds) {
+        const std::optional<gfx::Image> icon = moduleIcon(kind, gfx::Color::black());
+        ASSERT_TRUE(icon) << toString(kind);
+        EXPECT_GT(icon->size().width, 0);
+
+        ModuleSectionView& card = *view->cards.at(kind);
+        const std::optional<gfx::Image> image = ui::snapshotImage(card, 1);
+        ASSERT_TRUE(image);
+        // The card is flipped: rows from the top are its y.
+        int darkest = 255;
+        int outside = 0;
+        for (int x = 0; x < 40; ++x) {
+            for (int y = 0; y < 40; ++y) {
+                const gfx::Rgba8 pixel = image->bitmap()->pixel(x, y);
+                const bool inBox = x >= 18 && x < 36 && y >= 11 && y < 29;
+                if (inBox)
+                    darkest = std::min(darkest, 255 - int(pixel.alpha));
+                else
+                    outside += pixel.alpha > 0;
+            }
+        }
+        // Drawn at 0.72 of the label colour: visible, never fully opaque.
+        EXPECT_LT(darkest, 255 - 100) << toString(kind);
+        EXPECT_GT(darkest, 255 - 0.85 * 0.9 * 255 - 2) << toString(kind);
+        EXPECT_EQ(outside, 0) << toString(kind);
+    }
 }
 
 } // namespace
