@@ -87,7 +87,7 @@ std::shared_ptr<ui::Menu> appearanceMenu(const WeakView& weak, AppLanguage langu
         addOption(*menu,
                   choiceItem(weak, text(key, language), std::string(toString(mode)),
                              &DetailView::menuAppearance),
-                  true, whileViewLives(weak, [mode](const DetailView& view) {
+                  true, whileViewLives(weak, [mode = mode](const DetailView& view) {
                       return view.appearanceMode == mode;
                   }));
     }
@@ -125,7 +125,7 @@ std::shared_ptr<ui::Menu> updatesMenu(const WeakView& weak, AppLanguage language
         addOption(*menu,
                   choiceItem(weak, text(key, language), std::string(toString(frequency)),
                              &DetailView::menuUpdateFrequency),
-                  false, whileViewLives(weak, [frequency](const DetailView& view) {
+                  false, whileViewLives(weak, [frequency = frequency](const DetailView& view) {
                       return view.updateFrequency == frequency;
                   }));
     }
