@@ -2,7 +2,7 @@
 // the screen, and picom compositing. Each test starts its own X server and desktop programs and
 // ends them.
 
-#include "support/DesktopProcess.h"
+#include "support/ChildProcess.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -24,13 +24,14 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using namespace std::chrono_literals;
 using namespace pulsedecktest;
-using testsupport::DesktopProcess;
+using testsupport::ChildProcess;
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -142,9 +143,10 @@ protected:
 
     // openbox, with its configuration and caches in the test's folder.
     void startWindowManager() {
-        setenv("HOME", home_.path().c_str(), 1);
-        manager_ = std::make_unique<DesktopProcess>(
-            xvfb_.displayName(), std::vector<std::string>{"openbox", "--sm-disable"});
+        manager_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"openbox", "--sm-disable"},
+            std::vector<std::pair<std::string, std::string>>{{"DISPLAY", xvfb_.displayName()},
+                                                             {"HOME", home_.path().string()}});
         ASSERT_TRUE(waitFor(
             [&] {
                 return !testsupport::windowProperty(display(), DefaultRootWindow(display()),
@@ -164,8 +166,10 @@ protected:
                               << "panel_size = 100% 30\n"
                               << "strut_policy = follow_size\n"
                               << "panel_background_id = 0\n";
-        panel_ = std::make_unique<DesktopProcess>(
-            xvfb_.displayName(), std::vector<std::string>{"tint2", "-c", config.string()});
+        panel_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"tint2", "-c", config.string()},
+            std::vector<std::pair<std::string, std::string>>{{"DISPLAY", xvfb_.displayName()},
+                                                             {"HOME", home_.path().string()}});
         ASSERT_TRUE(waitFor([&] { return panelStrut(edge) == 30; }, 10s)) << "tint2 reserves 30 px";
     }
 
@@ -197,9 +201,9 @@ protected:
 
     // picom compositing the screen, with no configuration of the user's.
     void startCompositor() {
-        compositor_ = std::make_unique<DesktopProcess>(
-            xvfb_.displayName(),
-            std::vector<std::string>{"picom", "--backend", "xrender", "--config", "/dev/null"});
+        compositor_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"picom", "--backend", "xrender", "--config", "/dev/null"},
+            std::vector<std::pair<std::string, std::string>>{{"DISPLAY", xvfb_.displayName()}});
         ASSERT_TRUE(waitFor(
             [&] {
                 return XGetSelectionOwner(display(),
@@ -240,9 +244,9 @@ protected:
     testsupport::TemporaryDirectory home_;
     testsupport::TemporaryDirectory config_;
     std::unique_ptr<Display, DisplayCloser> display_;
-    std::unique_ptr<DesktopProcess> manager_;
-    std::unique_ptr<DesktopProcess> panel_;
-    std::unique_ptr<DesktopProcess> compositor_;
+    std::unique_ptr<ChildProcess> manager_;
+    std::unique_ptr<ChildProcess> panel_;
+    std::unique_ptr<ChildProcess> compositor_;
 };
 
 // The strip where the dock is, drawn from its top row; "show desktop" keeps it; a maximised window
