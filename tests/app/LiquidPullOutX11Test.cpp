@@ -2,7 +2,7 @@
 // XTest on a private Xvfb composited by picom (the real panel hides by its alpha while the
 // overlay stands in for it), the screen below the bar recorded at each step into a filmstrip.
 
-#include "support/DesktopProcess.h"
+#include "support/ChildProcess.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -58,8 +58,8 @@ TEST(LiquidPullOutX11, AModuleDraggedOutStretchesTearsOffAndLeavesTheBarClean) {
     ASSERT_TRUE(connection);
     Display* display = connection.get();
     testsupport::setDesktopColour(display, 0x2e6b8f);
-    testsupport::DesktopProcess compositor(
-        xvfb.displayName(), {"picom", "--backend", "xrender", "--config", "/dev/null"});
+    testsupport::ChildProcess compositor({"picom", "--backend", "xrender", "--config", "/dev/null"},
+                                         {{"DISPLAY", xvfb.displayName()}});
     const Atom compositorSelection = XInternAtom(display, "_NET_WM_CM_S0", False);
     for (int wait = 0; wait < 200 && XGetSelectionOwner(display, compositorSelection) == None;
          ++wait)
