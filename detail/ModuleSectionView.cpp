@@ -5,8 +5,12 @@
 #include "detail/DetailView.h"
 #include "detail/ModuleIcon.h"
 #include "detail/SectionContentView.h"
+#include "platform/animation/BasicAnimation.h"
+#include "platform/animation/Layer.h"
+#include "platform/dispatch/RunLoop.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Context.h"
+#include "platform/graphics/Image.h"
 #include "platform/graphics/Path.h"
 
 #include <algorithm>
@@ -22,6 +26,12 @@ constexpr double toggleInset = 58;
 constexpr double toggleColumn = 62;
 constexpr gfx::Rect iconBox{18, 11, 18, 18};
 constexpr double iconFraction = 0.72;
+constexpr double revealDuration = 0.26;
+constexpr double dismissDuration = 0.22;
+// The fading snapshot goes a little after its fade has ended.
+constexpr double dismissRemoval = 0.34;
+constexpr double glideDuration = 0.32;
+constexpr anim::TimingFunction glideTiming{0.22, 0.8, 0.24, 1.0};
 constexpr double titleFontSize = 11;
 constexpr double overviewCornerRadius = 14;
 
@@ -43,12 +53,27 @@ Copy titleKey(ModuleKind kind) {
     return Copy::memoryEnabled;
 }
 
+anim::BasicAnimation animation(const char* keyPath, anim::AnimationValue from,
+                               anim::AnimationValue to, double duration,
+                               anim::TimingFunction timing) {
+    anim::BasicAnimation made;
+    made.keyPath = keyPath;
+    made.fromValue = std::move(from);
+    made.toValue = std::move(to);
+    made.duration = duration;
+    made.timingFunction = timing;
+    return made;
+}
+
 } // namespace
 
 ModuleSectionView::ModuleSectionView(ModuleKind kind, std::shared_ptr<CompactSwitch> toggle,
                                      DetailView* owner)
     : View({0, 0, detailsColumnWidth, headerHeight}), owner(owner), kind_(kind),
       content_(std::make_shared<SectionContentView>(kind, this)), toggle_(std::move(toggle)) {
+    setWantsLayer(true);
+    layer()->setMasksToBounds(true);
+    setAccessibilityElement(false);
     addSubview(content_);
     if (toggle_) {
         toggle_->setFrameOrigin({260, headerHeight / 2 - toggle_->frame().height() / 2});
@@ -68,10 +93,68 @@ std::shared_ptr<ui::View> ModuleSectionView::contentView() const {
     return content_;
 }
 
-void ModuleSectionView::animateContent(bool, bool) {}
+void ModuleSectionView::animateContent(bool expanded, bool animated) {
+    ui::View& content = *content_;
+    if (expanded) {
+        if (closingImage_) {
+            closingImage_->removeFromSuperview();
+            closingImage_.reset();
+        }
+        if (animated && content.isHidden()) {
+            content.setWantsLayer(true);
+            content.layer()->addAnimation(animation(anim::KeyPath::opacity, 0.0, 1.0,
+                                                    revealDuration,
+                                                    anim::TimingFunction::easeInEaseOut()),
+                                          "contentReveal");
+        }
+        return;
+    }
+    if (!animated || content.isHidden())
+        return;
+    std::optional<gfx::Image> snapshot = ui::snapshotImage(content);
+    if (!snapshot)
+        return;
+    auto image = std::make_shared<ui::ImageView>(content.frame());
+    image->setImage(std::move(snapshot));
+    image->setImageScaling(ui::ImageScaling::axesIndependently);
+    image->setIgnoresMouseEvents(true);
+    image->setAccessibilityElement(false);
+    image->setWantsLayer(true);
+    addSubview(image, ui::Ordering::below, toggle_.get());
+    closingImage_ = image;
+    image->layer()->setOpacity(0);
+    image->layer()->addAnimation(animation(anim::KeyPath::opacity, 1.0, 0.0, dismissDuration,
+                                           anim::TimingFunction::linear()),
+                                 "contentDismiss");
+    std::weak_ptr<ui::ImageView> weakImage = image;
+    std::weak_ptr<View> weakCard = weak_from_this();
+    dispatch::mainQueue().asyncAfter(dismissRemoval, [weakImage, weakCard] {
+        const std::shared_ptr<ui::ImageView> shown = weakImage.lock();
+        if (!shown)
+            return;
+        shown->removeFromSuperview();
+        if (auto card = std::static_pointer_cast<ModuleSectionView>(weakCard.lock());
+            card && card->closingImage_ == shown)
+            card->closingImage_.reset();
+    });
+}
 
-void ModuleSectionView::animateCard(const gfx::Rect& frame, bool) {
+void ModuleSectionView::animateCard(const gfx::Rect& frame, bool animated) {
+    if (this->frame() == frame)
+        return;
+    const anim::LayerValues start = layer()->presentationValues();
     setFrame(frame);
+    if (!animated) {
+        layer()->removeAnimation("cardBounds");
+        layer()->removeAnimation("cardPosition");
+        return;
+    }
+    layer()->addAnimation(animation(anim::KeyPath::bounds, start.bounds, layer()->bounds(),
+                                    glideDuration, glideTiming),
+                          "cardBounds");
+    layer()->addAnimation(animation(anim::KeyPath::position, start.position, layer()->position(),
+                                    glideDuration, glideTiming),
+                          "cardPosition");
 }
 
 void ModuleSectionView::updateDisclosure() {

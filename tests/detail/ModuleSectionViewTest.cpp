@@ -1,0 +1,109 @@
+#include "detail/ModuleSectionView.h"
+
+#include "platform/animation/Layer.h"
+#include "platform/toolkit/ToolkitFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace pulsedeck {
+namespace {
+
+// A card on its own, its content placed and shown as the owner's layout does.
+class ModuleSectionViewTest : public toolkittest::ToolkitFixture {
+protected:
+    void SetUp() override {
+        card->setFrame({0, 0, 318, 200});
+        card->content().setFrame({18, 40, 282, 148});
+    }
+    // What the owner's layout does for a section's new state.
+    void setExpanded(bool expanded, bool animated) {
+        card->animateContent(expanded, animated);
+        card->content().setHidden(!expanded);
+    }
+    bool showsInCard(const std::shared_ptr<ui::ImageView>& image) const {
+        return image && image->superview() == card.get();
+    }
+
+    std::shared_ptr<ModuleSectionView> card =
+        std::make_shared<ModuleSectionView>(ModuleKind::memory, nullptr, nullptr);
+};
+
+TEST_F(ModuleSectionViewTest, OpeningFadesTheContentInAndOnlyAnimatedChangesLeaveASnapshot) {
+    setExpanded(false, false);
+    EXPECT_FALSE(card->closingImage());
+    setExpanded(true, true);
+    ASSERT_TRUE(card->content().layer());
+    EXPECT_DOUBLE_EQ(card->content().layer()->presentationValues().opacity, 0);
+    loop.advanceAndRunDue(0.13);
+    const double midway = card->content().layer()->presentationValues().opacity;
+    EXPECT_GT(midway, 0.2);
+    EXPECT_LT(midway, 0.8);
+    loop.advanceAndRunDue(0.2);
+    EXPECT_DOUBLE_EQ(card->content().layer()->presentationValues().opacity, 1);
+
+    setExpanded(false, true);
+    const auto snapshot = card->closingImage();
+    ASSERT_TRUE(showsInCard(snapshot));
+    EXPECT_EQ(snapshot->frame(), card->content().frame());
+    EXPECT_EQ(snapshot->hitTest({100, 100}), nullptr) << "clicks pass through";
+    EXPECT_DOUBLE_EQ(snapshot->layer()->presentationValues().opacity, 1);
+    loop.advanceAndRunDue(0.11);
+    EXPECT_NEAR(snapshot->layer()->presentationValues().opacity, 0.5, 0.05);
+    // Expanding without animation still takes a snapshot on screen away.
+    setExpanded(true, false);
+    EXPECT_FALSE(card->closingImage());
+    EXPECT_FALSE(showsInCard(snapshot));
+}
+
+TEST_F(ModuleSectionViewTest, AQuickCloseOpenCloseLeavesOnlyTheLatestSnapshotToItsOwnRemoval) {
+    setExpanded(false, true);
+    const auto first = card->closingImage();
+    ASSERT_TRUE(first);
+    loop.advanceAndRunDue(0.1);
+    setExpanded(true, true);
+    EXPECT_FALSE(showsInCard(first)) << "the opening removes the first snapshot at once";
+    loop.advanceAndRunDue(0.1);
+    setExpanded(false, true);
+    const auto second = card->closingImage();
+    ASSERT_TRUE(second);
+    ASSERT_NE(second, first);
+    // 0.34 s after the first closing: its removal leaves the second alone.
+    loop.advanceAndRunDue(0.15);
+    EXPECT_TRUE(showsInCard(second));
+    EXPECT_EQ(card->closingImage(), second);
+    loop.advanceAndRunDue(0.2);
+    EXPECT_FALSE(showsInCard(second));
+    EXPECT_FALSE(card->closingImage());
+}
+
+TEST_F(ModuleSectionViewTest, ContentWithoutAreaClosesWithoutASnapshot) {
+    card->content().setFrame({18, 40, 282, 0});
+    setExpanded(false, true);
+    EXPECT_FALSE(card->closingImage());
+}
+
+TEST_F(ModuleSectionViewTest, TheCardGlidesFromWhereItIsOnScreen) {
+    card->animateCard(card->frame(), true);
+    EXPECT_TRUE(card->layer()->animationKeys().empty()) << "same frame: nothing to animate";
+
+    card->animateCard({0, 100, 318, 200}, true);
+    EXPECT_EQ(card->frame(), (gfx::Rect{0, 100, 318, 200}));
+    EXPECT_EQ(card->layer()->presentationValues().position, (gfx::Point{0, 0}));
+    loop.advanceAndRunDue(0.1);
+    const gfx::Point midway = card->layer()->presentationValues().position;
+    EXPECT_GT(midway.y, 30);
+    EXPECT_LT(midway.y, 100);
+    // A new target mid-glide starts from the on-screen place, not from the last target.
+    card->animateCard({0, 300, 318, 200}, true);
+    EXPECT_NEAR(card->layer()->presentationValues().position.y, midway.y, 0.5);
+    loop.advanceAndRunDue(0.4);
+    EXPECT_EQ(card->layer()->presentationValues().position, (gfx::Point{0, 300}));
+
+    card->animateCard({0, 400, 318, 240}, true);
+    card->animateCard({0, 0, 318, 240}, false);
+    EXPECT_TRUE(card->layer()->animationKeys().empty());
+    EXPECT_EQ(card->layer()->presentationValues().position, (gfx::Point{0, 0}));
+}
+
+} // namespace
+} // namespace pulsedeck
