@@ -124,6 +124,7 @@ std::shared_ptr<ui::Menu> ModuleColorButton::makeColorMenu() {
     auto menu = std::make_shared<ui::Menu>();
     if (!owner)
         return menu;
+    menu->setHighlight(accentHighlight());
     const AppLanguage language = owner->language;
     const std::weak_ptr<View> weak = weak_from_this();
     // The button, while it is still its owner's.

@@ -248,6 +248,10 @@ void PersistentMenuOption::drawRect(gfx::Context& context, const gfx::Rect&) {
                   {swatch_ ? swatchTitleX : plainTitleX, area.midY() - textHeight / 2}, attributes);
 }
 
+ui::Menu::Highlight accentHighlight() {
+    return {accentColor(), contrastingTextColor()};
+}
+
 void fitMenuWidth(ui::Menu& menu) {
     double width = std::max(menu.minimumWidth(), PersistentMenuOption::minimumWidth);
     for (const auto& item : menu.items()) {
@@ -270,6 +274,7 @@ std::shared_ptr<ui::Menu> copyMenu(const ui::Menu& menu) {
     auto copy = std::make_shared<ui::Menu>(menu.title());
     copy->setAutoenablesItems(menu.autoenablesItems());
     copy->setMinimumWidth(menu.minimumWidth());
+    copy->setHighlight(menu.highlight());
     for (const auto& source : menu.items()) {
         if (source->isSeparatorItem()) {
             copy->addItem(ui::MenuItem::separator());

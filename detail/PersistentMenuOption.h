@@ -3,6 +3,7 @@
 #include "platform/dispatch/Timer.h"
 #include "platform/graphics/Color.h"
 #include "platform/toolkit/Button.h"
+#include "platform/toolkit/Menu.h"
 #include "platform/toolkit/MenuItem.h"
 
 #include <functional>
@@ -74,6 +75,9 @@ private:
     bool pressed_ = false;
     std::unique_ptr<dispatch::Timer> hoverTimer_;
 };
+
+// Lit rows as options light themselves: the accent, written in its contrasting colour.
+ui::Menu::Highlight accentHighlight();
 
 // Gives a menu, and each of its submenus on its own, one width: the widest of 180 points, its
 // minimum width, its item views and its titles (plus 56, or 76 beside a swatch), rounded up;

@@ -142,6 +142,7 @@ std::shared_ptr<LiveSettingsMenu> makeSettingsMenu(const std::shared_ptr<DetailV
                                                    bool privacyLinkSafe) {
     auto menu = std::make_shared<LiveSettingsMenu>();
     menu->setAutoenablesItems(false);
+    menu->setHighlight(accentHighlight());
     const WeakView weak = view;
     menu->rebuild = [weak, privacyLinkSafe]() -> std::shared_ptr<ui::Menu> {
         if (auto live = weak.lock())

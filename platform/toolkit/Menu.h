@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/graphics/Appearance.h"
+#include "platform/graphics/Color.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/toolkit/Event.h"
 #include "platform/toolkit/MenuItem.h"
@@ -46,6 +47,16 @@ public:
     bool autoenablesItems() const { return autoenablesItems_; }
     void setAutoenablesItems(bool flag) { autoenablesItems_ = flag; }
 
+    // What a lit row is filled with and written in, for this menu and the submenus it opens;
+    // none for the toolkit's blue and white. Menus whose item views light themselves in another
+    // colour set it so every row lights alike.
+    struct Highlight {
+        gfx::Color fill;
+        gfx::Color text;
+    };
+    const std::optional<Highlight>& highlight() const { return highlight_; }
+    void setHighlight(std::optional<Highlight> highlight) { highlight_ = highlight; }
+
     double minimumWidth() const { return minimumWidth_; }
     void setMinimumWidth(double width);
     // The menu's width as shown: its items' widest need, at least the minimum width.
@@ -82,6 +93,7 @@ private:
     std::string title_;
     Menu* supermenu_ = nullptr;
     bool autoenablesItems_ = true;
+    std::optional<Highlight> highlight_;
     std::vector<std::shared_ptr<MenuItem>> items_;
     double minimumWidth_ = 0;
     MenuTracker* tracker_ = nullptr;

@@ -14,7 +14,7 @@ namespace ui {
 
 namespace {
 
-const gfx::Color highlightColor = gfx::Color::srgb(0.16, 0.58, 1.0);
+const Menu::Highlight standardHighlight{gfx::Color::srgb(0.16, 0.58, 1.0), gfx::Color::white()};
 constexpr double menuCornerRadius = 6;
 constexpr double highlightInset = 5;
 
@@ -92,8 +92,8 @@ std::vector<gfx::Rect> MenuLayout::itemRects(const Menu& menu, double width) {
 // Draws one level of an open menu; custom item views sit on it as subviews.
 class MenuView final : public View {
 public:
-    MenuView(std::shared_ptr<Menu> menu, const gfx::Rect& frame)
-        : View(frame), menu_(std::move(menu)) {
+    MenuView(std::shared_ptr<Menu> menu, const gfx::Rect& frame, Menu::Highlight highlight)
+        : View(frame), menu_(std::move(menu)), highlight_(highlight) {
         setAccessibilityElement(true);
         setAccessibilityRole(AccessibilityRole::menu);
         placeItemViews();
@@ -140,9 +140,9 @@ private:
         }
         gfx::Color text = item.isEnabled() ? gfx::Color::label() : gfx::Color::tertiaryLabel();
         if (lit && item.isEnabled()) {
-            context.setFillColor(highlightColor);
+            context.setFillColor(highlight_.fill);
             context.fill(gfx::Path::roundedRect(row.insetBy(highlightInset, 0), 4, 4));
-            text = gfx::Color::white();
+            text = highlight_.text;
         }
         const auto attributes = textAttributes(text);
         const double textHeight = gfx::textSize(item.title(), attributes).height;
@@ -173,6 +173,7 @@ private:
     }
 
     std::shared_ptr<Menu> menu_;
+    Menu::Highlight highlight_;
 };
 
 MenuTracker::MenuTracker(Application& app) : app_(app) {}
@@ -248,7 +249,10 @@ void MenuTracker::openLevel(const std::shared_ptr<Menu>& menu, gfx::Point topLef
     window->setBackgroundColor(gfx::Color::clear());
     window->setReleasedWhenClosed(false);
     window->setAppearance(appearance_);
-    auto view = std::make_shared<MenuView>(menu, gfx::Rect{{0, 0}, size});
+    // Submenus light their rows as the menu they open from.
+    const Menu& root = levels_.empty() ? *menu : *levels_.front().menu;
+    auto view = std::make_shared<MenuView>(menu, gfx::Rect{{0, 0}, size},
+                                           root.highlight().value_or(standardHighlight));
     window->setContentView(view);
     menu->tracker_ = this;
     levels_.push_back({menu, window, view});

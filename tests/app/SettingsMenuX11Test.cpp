@@ -247,7 +247,17 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
              EXPECT_TRUE(option(germanLogin)) << "the menu stayed open";
              delegate->setAppearanceMode(AppearanceMode::dark);
          }},
-        {"dark", [] { return true; }, [&] { photographMenus("SettingsMenuX11-menu-dark.png"); }},
+        {"dark", [] { return true; },
+         [&] {
+             photographMenus("SettingsMenuX11-menu-dark.png");
+             auto centre = itemCentre(*option(germanLogin),
+                                      pulsedeck::text(Copy::automaticUpdates, AppLanguage::german));
+             ASSERT_TRUE(centre);
+             moveScreen(*centre);
+         }},
+        {"the updates submenu opens",
+         [&] { return option(pulsedeck::text(Copy::everyMonth, AppLanguage::german)) != nullptr; },
+         [&] { photographMenus("SettingsMenuX11-updates-dark.png"); }},
     };
     play(std::move(steps), 20);
     EXPECT_GE(reopenedAt - chosenAt, PersistentMenuOption::reopenDelay);
@@ -264,6 +274,8 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
     settle(0.5);
     DetailView& view = *delegate->details;
     ASSERT_TRUE(view.colorChoice->window());
+    const auto memoryPill = view.colorButtons.at(ColorSlot::memory);
+    ASSERT_TRUE(memoryPill->window()) << "the memory card shows its colour row";
     const std::string red = text(Copy::red);
     std::vector<Step> steps = {
         {"the pill opens the palette", [] { return true; },
@@ -287,7 +299,21 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
              EXPECT_EQ(accentColor(), toColor(PaletteColor::red)) << "the accent follows";
              delegate->setAppearanceMode(AppearanceMode::dark);
          }},
-        {"dark", [] { return true; }, [&] { photographMenus("SettingsMenuX11-colours-dark.png"); }},
+        {"dark", [] { return true; },
+         [&] {
+             photographMenus("SettingsMenuX11-colours-dark.png");
+             escape();
+         }},
+        {"the theme palette closes", [&] { return menuWindows().empty(); },
+         [&] { clickScreen(centreOnScreen(*memoryPill)); }},
+        {"the memory palette offers the theme first",
+         [&] { return option(text(Copy::followTheme)) != nullptr; },
+         [&] {
+             auto follow = option(text(Copy::followTheme));
+             EXPECT_EQ(follow->menuItem()->menu()->numberOfItems(), 10u);
+             EXPECT_EQ(follow->menuItem()->state(), ui::ControlState::on);
+             photographMenus("SettingsMenuX11-module-colours-dark.png");
+         }},
     };
     play(std::move(steps), 15);
 }
