@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "detail/CompactSwitch.h"
+#include "detail/ModuleSectionView.h"
 #include "detail/ThemeSegments.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/ViewController.h"
@@ -140,6 +141,47 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     photograph("DetailPopoverX11-details-dark.png");
 
     // Escape closes it.
+    key(XK_Escape, true);
+    key(XK_Escape, false);
+    EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }, 3));
+}
+
+TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
+    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }, 5));
+    const auto strip = delegate->statusView->statusItemScreenFrame();
+    ASSERT_TRUE(strip);
+    const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
+    const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
+    click(x, y);
+    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
+    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }, 3));
+    settle(0.5);
+
+    DetailView& view = *delegate->details;
+    // The memory card's figures are the machine's, not the empty dashes.
+    EXPECT_NE(view.snapshot.physical, "\u2014");
+    const std::size_t samples = view.history.size();
+    const gfx::Rect frame = delegate->popover->window()->frame();
+    const auto pixels = server->geometry().pixelsFromRect(frame);
+    const auto first = captureRoot(pixels.x, pixels.y, pixels.width, pixels.height);
+    EXPECT_TRUE(first.bitmap().writePng(testsupport::artifactPath("DetailCardsX11-first.png")));
+    ASSERT_TRUE(runUntil([&] { return view.history.size() >= samples + 3; }, 6));
+    settle(0.3);
+    const auto later = captureRoot(pixels.x, pixels.y, pixels.width, pixels.height);
+    EXPECT_TRUE(later.bitmap().writePng(testsupport::artifactPath("DetailCardsX11-later.png")));
+
+    // The memory chart took three more samples: its card shows them.
+    const gfx::Rect chart = view.sectionRegions.at(ModuleKind::memory).at("memoryChart");
+    const ui::View& content = view.cards.at(ModuleKind::memory)->content();
+    const gfx::Rect onScreen =
+        delegate->popover->window()->convertRectToScreen(content.convertRectToView(chart, nullptr));
+    const auto area = server->geometry().pixelsFromRect(onScreen);
+    int changed = 0;
+    for (int row = area.y - pixels.y; row < area.y - pixels.y + area.height; ++row) {
+        for (int column = area.x - pixels.x; column < area.x - pixels.x + area.width; ++column)
+            changed += !(first.at(column, row) == later.at(column, row));
+    }
+    EXPECT_GT(changed, 10);
     key(XK_Escape, true);
     key(XK_Escape, false);
     EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }, 3));
