@@ -111,10 +111,10 @@ TEST(DeviceCardsTest, TheLinkIconFollowsTheConnection) {
         const DevicesCard card({device("tb:1", c.connection, ExternalDeviceKind::phone)});
         const auto log = card.draw();
         const gfx::Rect r = card.content.regions.at("device0");
-        const gfx::TextRecord* rate = nullptr;
+        std::optional<gfx::TextRecord> rate;
         for (const gfx::TextRecord& t : log.texts()) {
             if (t.font.monospacedDigits())
-                rate = &t;
+                rate = t;
         }
         ASSERT_TRUE(rate) << c.connection;
         EXPECT_NEAR(rate->bounds.maxX(), r.maxX() - 10, 0.01);
