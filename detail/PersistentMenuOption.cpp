@@ -192,8 +192,6 @@ void PersistentMenuOption::activateOption() {
     ui::Menu* parent = returnsToParent_ && menu ? menu->supermenu() : nullptr;
     const std::optional<gfx::Rect> parentFrame =
         parent ? parent->frameOnScreen() : std::optional<gfx::Rect>();
-    const gfx::Appearance appearance =
-        parent ? parent->trackingAppearance() : gfx::Appearance::light;
 
     item->action()(*item);
 
@@ -215,8 +213,10 @@ void PersistentMenuOption::activateOption() {
         reopened = copyMenu(*parent);
     parent->cancelTrackingWithoutAnimation();
     const gfx::Point topLeft{parentFrame->minX(), parentFrame->maxY()};
-    dispatch::RunLoop::main().queue().asyncAfter(reopenDelay, [reopened, topLeft, appearance] {
-        ui::Menu::popUpAtScreenPoint(reopened, topLeft, appearance);
+    // The appearance is read when the menu reopens: the choice may have been the appearance.
+    dispatch::RunLoop::main().queue().asyncAfter(reopenDelay, [reopened, topLeft] {
+        if (ui::Application* app = ui::Application::current())
+            ui::Menu::popUpAtScreenPoint(reopened, topLeft, app->effectiveAppearance());
     });
 }
 

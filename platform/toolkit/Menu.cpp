@@ -123,10 +123,6 @@ std::optional<gfx::Rect> Menu::frameOnScreen() const {
     return tracker_ ? tracker_->frameOf(*this) : std::nullopt;
 }
 
-gfx::Appearance Menu::trackingAppearance() const {
-    return tracker_ ? tracker_->appearance() : Application::shared().effectiveAppearance();
-}
-
 void Menu::cancelTracking() {
     if (tracker_)
         tracker_->cancel();

@@ -80,9 +80,8 @@ public:
     // The same without a closing fade; ours never fades, so the two differ only in name.
     void cancelTrackingWithoutAnimation() { cancelTracking(); }
     bool isTracking() const;
-    // Where the menu's window stands on screen and how it is drawn, while it is open.
+    // Where the menu's window stands on screen, while it is open.
     std::optional<gfx::Rect> frameOnScreen() const;
-    gfx::Appearance trackingAppearance() const;
 
     // Called by items when they change, so an open menu redraws and resizes.
     void itemChanged();

@@ -143,6 +143,11 @@ TEST_F(PersistentMenuOptionTest, KeysReachOptionsAndReturnActivatesThem) {
 }
 
 TEST_F(PersistentMenuOptionTest, AReturningOptionReopensTheRebuiltParentAtItsTopLeft) {
+    // The choice is the appearance: the reopened menu is drawn in the new one.
+    submenu->itemAt(1)->setAction([this](ui::MenuItem&) {
+        selected = 4;
+        app.setAppearance(gfx::Appearance::dark);
+    });
     std::optional<gfx::Rect> parentFrame;
     loop.queue().asyncAfter(0.1, [&] {
         parentFrame = menu->frameOnScreen();
@@ -167,6 +172,11 @@ TEST_F(PersistentMenuOptionTest, AReturningOptionReopensTheRebuiltParentAtItsTop
         for (auto id : server.visibleWindows()) {
             reopened = server.window(id)->frame;
             reopenedAfter = clock.now() - closedAt;
+        }
+        for (const auto& window : app.windows()) {
+            if (window->isVisible()) {
+                EXPECT_EQ(window->appearance(), gfx::Appearance::dark);
+            }
         }
         server.key(ui::KeyCode::escape, "\x1b");
     });
