@@ -123,6 +123,8 @@ private:
     void makeXWindow(NativeWindow& window);
     // A compositor started or stopped: translucent windows are made again to match.
     void followCompositor();
+    // Hides a window at alpha 0 where no compositor blends it, and shows it again at any other.
+    void applyAlphaVisibility(NativeWindow& window);
     // Gives a shown window the keyboard focus (through the window manager where there is one).
     void focus(NativeWindow& window);
     // Hands the focus back to the window that held it before ours took it, when the window

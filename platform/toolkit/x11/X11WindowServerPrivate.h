@@ -105,6 +105,9 @@ struct X11WindowServer::NativeWindow {
     // Drawn with alpha (a compositing manager blends it) or solid and shaped.
     bool argb = false;
     bool shaped = false;
+    // Without a compositor nothing blends a window's alpha, so a window at alpha 0 would still
+    // show at full strength: it is given an empty bounding shape instead.
+    bool hiddenByAlpha = false;
     // The colormap an alpha window's visual needs, made with it.
     unsigned long colormap = 0;
     bool focusWhenMapped = false;

@@ -136,6 +136,7 @@ void X11WindowServer::followCompositor() {
         window.shape = KeptPixels{};
         window.exposed.reset();
         makeXWindow(window);
+        window.hiddenByAlpha = false;
         setWindowProperties(window);
         if (window.ignoresMouseEvents) {
             window.ignoresMouseEvents = false;
@@ -160,6 +161,10 @@ void X11WindowServer::followCompositor() {
         if (oldColormap)
             XFreeColormap(display_, oldColormap);
     }
+    // The windows that kept their X window follow too: alpha 0 hides them only where nothing
+    // blends it.
+    for (const auto& [id, window] : windows_)
+        applyAlphaVisibility(*window);
     restack();
 }
 
@@ -515,12 +520,32 @@ void X11WindowServer::setAlpha(NativeWindowId id, double alpha) {
     }
     if (alpha >= 1) {
         XDeleteProperty(display_, window->xid, (*atoms_)[wmWindowOpacity]);
-        return;
+    } else {
+        const unsigned long opacity =
+            static_cast<unsigned long>(std::clamp(alpha, 0.0, 1.0) * double(0xffffffffu));
+        XChangeProperty(display_, window->xid, (*atoms_)[wmWindowOpacity], XA_CARDINAL, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&opacity), 1);
     }
-    const unsigned long opacity =
-        static_cast<unsigned long>(std::clamp(alpha, 0.0, 1.0) * double(0xffffffffu));
-    XChangeProperty(display_, window->xid, (*atoms_)[wmWindowOpacity], XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(&opacity), 1);
+    applyAlphaVisibility(*window);
+}
+
+void X11WindowServer::applyAlphaVisibility(NativeWindow& window) {
+    const bool hide = !composited_ && window.alpha <= 0;
+    if (hide == window.hiddenByAlpha)
+        return;
+    window.hiddenByAlpha = hide;
+    if (hide) {
+        XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, nullptr, 0, ShapeSet,
+                                Unsorted);
+    } else if (!window.shaped) {
+        XShapeCombineMask(display_, window.xid, ShapeBounding, 0, 0, None, ShapeSet);
+    } else {
+        // A shaped window's outline comes back from the pixels it last showed.
+        window.shape = KeptPixels{};
+        if (window.backing)
+            paint(window, 0, 0, cairo_image_surface_get_width(window.backing),
+                  cairo_image_surface_get_height(window.backing), true);
+    }
 }
 
 void X11WindowServer::setIgnoresMouseEvents(NativeWindowId id, bool ignores) {
@@ -790,7 +815,8 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
     }
     // Every change of the bounding shape makes the server expose the window again, so the
     // shape is sent only when the kept pixels differ from what it holds.
-    if (window.shaped && reshape && window.shape.replace(x, y, width, height, spans)) {
+    if (window.shaped && reshape && !window.hiddenByAlpha &&
+        window.shape.replace(x, y, width, height, spans)) {
         XRectangle area{short(x), short(y), static_cast<unsigned short>(width),
                         static_cast<unsigned short>(height)};
         XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, &area, 1, ShapeSubtract,

@@ -554,6 +554,40 @@ TEST_F(X11Server, NonCompositedServerShowsNoBlackWhereTheWindowIsClear) {
     app->removeMonitor(token);
 }
 
+// Nothing blends alpha on a bare server: a window faded to 0 (a preview that hands over to
+// another window) must not go on showing at full strength, and must come back when faded in.
+TEST_F(X11Server, NonCompositedServerHidesAWindowAtAlphaZero) {
+    ASSERT_FALSE(server->hasCompositor());
+    const Rgb white{255, 255, 255};
+    const Rgb blue{51, 102, 204};
+    for (const bool opaque : {true, false}) {
+        SCOPED_TRACE(opaque ? "opaque" : "clear");
+        const gfx::Rect frame{400, 300, 120, 120};
+        auto faded = std::make_shared<ui::Window>(frame, ui::Style::borderless);
+        faded->setOpaque(opaque);
+        faded->setBackgroundColor(opaque ? gfx::Color(1, 1, 1) : gfx::Color::clear());
+        faded->setContentView(std::make_shared<RoundedView>(gfx::Rect{{0, 0}, frame.size}));
+        faded->orderFront();
+        ASSERT_TRUE(runUntil([&] { return viewable(*faded); }));
+        settle();
+        ASSERT_TRUE(near(rootPixel(460, 440), blue, 3)) << rootPixel(460, 440);
+
+        faded->setAlphaValue(0);
+        settle();
+        EXPECT_EQ(rootPixel(460, 440), white);
+        // Drawn again while hidden: still nothing shows.
+        faded->display();
+        settle();
+        EXPECT_EQ(rootPixel(460, 440), white);
+
+        faded->setAlphaValue(1);
+        settle();
+        EXPECT_TRUE(near(rootPixel(460, 440), blue, 3)) << rootPixel(460, 440);
+        faded->orderOut();
+        settle();
+    }
+}
+
 // The shape is sent only when it changes and exposures repaint from what was drawn last: the
 // shape must still follow a resize, and a window uncovered must show its colour, not black.
 TEST_F(X11Server, ClearWindowKeepsItsShapeAcrossAResizeAndRepaintsWhenUncovered) {
