@@ -12,10 +12,14 @@
 #include "platform/toolkit/x11/X11WindowList.h"
 #include "support/TestPaths.h"
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <utility>
+#include <vector>
 
 // Xlib's macros must come after every other header.
 // clang-format off
@@ -124,6 +128,46 @@ protected:
         const auto pixels = server->geometry().pixelsFromRect(area);
         EXPECT_TRUE(captureRoot(pixels.x, pixels.y, pixels.width, pixels.height)
                         .writePng(testsupport::artifactPath(name)));
+    }
+
+    // The status strip as the screen shows it.
+    testsupport::Capture captureStrip() const {
+        const auto strip = delegate->statusView->statusItemScreenFrame();
+        if (!strip)
+            return {};
+        const auto pixels = server->geometry().pixelsFromRect(*strip);
+        return captureRoot(pixels.x, pixels.y, pixels.width, pixels.height);
+    }
+    // The places in the strip's pixels drawn in `color`, whole or blended with the strip's grey.
+    // Blending with a grey keeps a colour's hue, so anti-aliased text counts as well as a full
+    // bar, and a figure that is small when the machine is idle still shows.
+    static std::vector<std::pair<int, int>> pixelsTinted(const testsupport::Capture& strip,
+                                                         const gfx::Color& color) {
+        const auto srgb = color.usingSRGB();
+        if (!srgb)
+            return {};
+        const double wanted = hue(srgb->red() * 255, srgb->green() * 255, srgb->blue() * 255);
+        std::vector<std::pair<int, int>> found;
+        for (int row = 0; row < strip.height; ++row)
+            for (int column = 0; column < strip.width; ++column) {
+                const testsupport::Rgb pixel = strip.at(column, row);
+                const int chroma = std::max({pixel.red, pixel.green, pixel.blue}) -
+                                   std::min({pixel.red, pixel.green, pixel.blue});
+                const double off = std::abs(hue(pixel.red, pixel.green, pixel.blue) - wanted);
+                if (chroma >= 48 && std::min(off, 360 - off) <= 8)
+                    found.emplace_back(column, row);
+            }
+        return found;
+    }
+    static double hue(double red, double green, double blue) {
+        const double top = std::max({red, green, blue});
+        const double chroma = top - std::min({red, green, blue});
+        if (chroma <= 0)
+            return 0;
+        const double sixths = top == red     ? std::fmod((green - blue) / chroma + 6, 6)
+                              : top == green ? (blue - red) / chroma + 2
+                                             : (red - green) / chroma + 4;
+        return sixths * 60;
     }
 
     // Steps run in order from a common-modes timer, so they go on inside a menu's tracking loop:
@@ -277,6 +321,15 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
     const auto memoryPill = view.colorButtons.at(ColorSlot::memory);
     ASSERT_TRUE(memoryPill->window()) << "the memory card shows its colour row";
     const std::string red = text(Copy::red);
+    const gfx::Color chosen = toColor(PaletteColor::red);
+    const gfx::Color previous =
+        toColor(delegate->moduleColors.color(ColorSlot::theme, delegate->normalBlue));
+    ASSERT_NE(previous, chosen);
+    const std::size_t figure = 24;
+    const testsupport::Capture before = captureStrip();
+    EXPECT_TRUE(before.writePng(testsupport::artifactPath("SettingsMenuX11-strip-before.png")));
+    EXPECT_GE(pixelsTinted(before, previous).size(), figure) << "the strip shows the theme";
+    EXPECT_LT(pixelsTinted(before, chosen).size(), figure) << "and nothing red";
     std::vector<Step> steps = {
         {"the pill opens the palette", [] { return true; },
          [&] { clickScreen(centreOnScreen(*view.colorChoice)); }},
@@ -296,7 +349,17 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
                        PaletteColor::red);
              EXPECT_EQ(delegate->moduleColors.color(ColorSlot::theme, delegate->normalBlue),
                        PaletteColor::red);
-             EXPECT_EQ(accentColor(), toColor(PaletteColor::red)) << "the accent follows";
+             EXPECT_EQ(accentColor(), chosen) << "the accent follows";
+         }},
+        // The strip's figures that follow the theme turn red: enough pixels of that hue to be a
+        // figure, not a stray edge, and the old colour's figures are gone.
+        {"the strip's figures turn red",
+         [&] { return pixelsTinted(captureStrip(), chosen).size() >= figure; },
+         [&] {
+             const testsupport::Capture after = captureStrip();
+             EXPECT_TRUE(
+                 after.writePng(testsupport::artifactPath("SettingsMenuX11-strip-after.png")));
+             EXPECT_LT(pixelsTinted(after, previous).size(), figure);
              delegate->setAppearanceMode(AppearanceMode::dark);
          }},
         {"dark", [] { return true; },
