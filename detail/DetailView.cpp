@@ -323,8 +323,28 @@ void DetailView::prioritize(std::optional<ModuleKind> module) {
     }
     animatedLayout = false;
     layoutSections();
-    scroll->scrollTo({0, 0});
+    // The focused card's top goes to the top of the visible area as far as the document allows.
+    double offset = 0;
+    if (module && cards.contains(*module) && cards.at(*module)->superview())
+        offset = std::max(0.0, std::min(contentHeight() - scroll->contentView().bounds().height(),
+                                        cards.at(*module)->frame().minY()));
+    scroll->scrollTo({0, offset});
     syncScroller();
+}
+
+void DetailView::toggleSection(ModuleKind module) {
+    if (!isModuleEnabled(module) || presentation != DetailPresentation::details)
+        return;
+    if (isSectionExpanded(module)) {
+        collapsed.insert(module);
+    } else {
+        temporarilyCollapsed.erase(module);
+        collapsed.erase(module);
+    }
+    if (disclosureAction)
+        disclosureAction(collapsed);
+    animatedLayout = true;
+    layoutSections();
 }
 
 void DetailView::expandSection(ModuleKind module) {

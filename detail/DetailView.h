@@ -216,6 +216,9 @@ public:
     // Focuses the details on one module (collapsing the others for now) or on none; leaves
     // sorting first.
     void prioritize(std::optional<ModuleKind> module);
+    // The chevron: closes an open section or opens a closed one of a module that is on, in the
+    // details only; reports the stored collapsed set and relays out with animation.
+    void toggleSection(ModuleKind module);
     // Shows a module's section again; reports the stored collapsed set when it changed.
     void expandSection(ModuleKind module);
     // While sorting: takes the strip's new order and reports it.

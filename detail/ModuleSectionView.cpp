@@ -12,8 +12,11 @@
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/Path.h"
+#include "platform/graphics/SymbolImage.h"
 
 #include <algorithm>
+#include <cmath>
+#include <string>
 
 namespace pulsedeck {
 
@@ -34,6 +37,25 @@ constexpr double glideDuration = 0.32;
 constexpr anim::TimingFunction glideTiming{0.22, 0.8, 0.24, 1.0};
 constexpr double titleFontSize = 11;
 constexpr double overviewCornerRadius = 14;
+constexpr double disclosureSide = 24;
+constexpr double disclosureGap = 4;
+
+// The title's room and its font fitted to it: the drawing and the chevron's place agree on both.
+struct FittedTitle {
+    std::string text;
+    gfx::TextAttributes attributes;
+    double room = 0;
+};
+
+FittedTitle fittedTitle(const std::string& title, double cardWidth) {
+    FittedTitle fitted{title,
+                       {.font = gfx::Font::system(titleFontSize, gfx::FontWeight::medium)},
+                       std::max(50.0, cardWidth - toggleColumn - titleX - disclosureGap)};
+    fitted.attributes.font = gfx::Font::system(
+        fittedFontSize(gfx::textSize(title, fitted.attributes).width, fitted.room, titleFontSize),
+        gfx::FontWeight::medium);
+    return fitted;
+}
 
 Copy titleKey(ModuleKind kind) {
     switch (kind) {
@@ -70,7 +92,8 @@ anim::BasicAnimation animation(const char* keyPath, anim::AnimationValue from,
 ModuleSectionView::ModuleSectionView(ModuleKind kind, std::shared_ptr<CompactSwitch> toggle,
                                      DetailView* owner)
     : View({0, 0, detailsColumnWidth, headerHeight}), owner(owner), kind_(kind),
-      content_(std::make_shared<SectionContentView>(kind, this)), toggle_(std::move(toggle)) {
+      content_(std::make_shared<SectionContentView>(kind, this)), toggle_(std::move(toggle)),
+      disclosure_(std::make_shared<ui::Button>()) {
     setWantsLayer(true);
     layer()->setMasksToBounds(true);
     setAccessibilityElement(false);
@@ -79,6 +102,11 @@ ModuleSectionView::ModuleSectionView(ModuleKind kind, std::shared_ptr<CompactSwi
         toggle_->setFrameOrigin({260, headerHeight / 2 - toggle_->frame().height() / 2});
         addSubview(toggle_);
     }
+    addSubview(disclosure_);
+    disclosure_->setBordered(false);
+    disclosure_->setImagePosition(ui::ImagePosition::imageOnly);
+    ModuleSectionView* card = this;
+    disclosure_->setAction([card](ui::Control&) { card->toggleDetails(); });
 }
 
 ModuleSectionView::~ModuleSectionView() {
@@ -157,11 +185,31 @@ void ModuleSectionView::animateCard(const gfx::Rect& frame, bool animated) {
                           "cardPosition");
 }
 
+void ModuleSectionView::toggleDetails() {
+    if (owner)
+        owner->toggleSection(kind_);
+}
+
 void ModuleSectionView::updateDisclosure() {
-    if (!toggle_)
-        return;
-    const gfx::Size size = toggle_->frame().size;
-    toggle_->setFrameOrigin({bounds().width() - toggleInset, headerHeight / 2 - size.height / 2});
+    disclosure_->setHidden(owner && owner->presentation == DetailPresentation::overview);
+    const bool expanded = owner && owner->isSectionExpanded(kind_);
+    disclosure_->setImage(gfx::symbolImage(expanded ? "chevron.down" : "chevron.right",
+                                           {.pointSize = 10, .weight = gfx::FontWeight::medium}));
+    if (toggle_) {
+        const gfx::Size size = toggle_->frame().size;
+        toggle_->setFrameOrigin(
+            {bounds().width() - toggleInset, headerHeight / 2 - size.height / 2});
+    }
+    const AppLanguage language = owner ? owner->language : AppLanguage::english;
+    const FittedTitle title = fittedTitle(text(titleKey(kind_), language), bounds().width());
+    const double titleWidth = std::ceil(gfx::textSize(title.text, title.attributes).width);
+    const double x = std::min(titleWidth, title.room) + titleX + disclosureGap;
+    const gfx::Rect place{x, 8, disclosureSide, disclosureSide};
+    if (disclosure_->frame() != place)
+        disclosure_->setFrame(place);
+    disclosure_->setEnabled(owner && owner->isModuleEnabled(kind_));
+    disclosure_->setAccessibilityLabel(
+        text(expanded ? Copy::collapseDetails : Copy::expandDetails, language) + " " + title.text);
 }
 
 void ModuleSectionView::drawRect(gfx::Context& context, const gfx::Rect&) {
@@ -189,16 +237,12 @@ void ModuleSectionView::drawRect(gfx::Context& context, const gfx::Rect&) {
         icon->draw(context, place, {.fraction = iconFraction, .respectFlipped = true});
     }
     if (owner) {
-        const std::string title = text(titleKey(kind_), owner->language);
-        const double room = std::max(50.0, card.width() - toggleColumn - titleX - 4);
-        gfx::TextAttributes attributes{
-            .font = gfx::Font::system(titleFontSize, gfx::FontWeight::medium)};
-        attributes.font = gfx::Font::system(
-            fittedFontSize(gfx::textSize(title, attributes).width, room, titleFontSize),
-            gfx::FontWeight::medium);
-        const double height = std::min(gfx::textSize(title, attributes).height, headerHeight);
-        gfx::drawText(context, title,
-                      gfx::Rect(titleX, headerHeight / 2 - height / 2, room, height), attributes);
+        const FittedTitle title = fittedTitle(text(titleKey(kind_), owner->language), card.width());
+        const double height =
+            std::min(gfx::textSize(title.text, title.attributes).height, headerHeight);
+        gfx::drawText(context, title.text,
+                      gfx::Rect(titleX, headerHeight / 2 - height / 2, title.room, height),
+                      title.attributes);
     }
     if (!overview) {
         context.setColor(gfx::Color::separator().withAlpha(0.5));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Modules.h"
+#include "platform/toolkit/Button.h"
 #include "platform/toolkit/ImageView.h"
 #include "platform/toolkit/View.h"
 
@@ -12,10 +13,10 @@ class CompactSwitch;
 class DetailView;
 class SectionContentView;
 
-// One module's card in the detail view: a 40-point header with the module's title and its
-// switch, and below it the content view the owner lays out and the card drawing fills. Flipped.
-// The card owns no state of its own; it reads the module's state from its owner, the detail
-// view, which owns the card and clears `owner` before it goes.
+// One module's card in the detail view: a 40-point header with the module's title, a chevron
+// that opens and closes the section, and its switch, and below it the content view the owner lays
+// out and the card drawing fills. Flipped. The card owns no state of its own; it reads the module's
+// state from its owner, the detail view, which owns the card and clears `owner` before it goes.
 class ModuleSectionView : public ui::View {
 public:
     static constexpr double headerHeight = 40;
@@ -40,8 +41,13 @@ public:
     void animateCard(const gfx::Rect& frame, bool animated);
     // The snapshot of the content fading out while the section closes; none otherwise.
     const std::shared_ptr<ui::ImageView>& closingImage() const { return closingImage_; }
-    // Keeps the switch at the header's right edge, centred on it.
+    // Points the chevron down or right for the section's state, places it after the title,
+    // enables it only while the module is on and hides it in the overview; keeps the switch at
+    // the header's right edge, centred on it.
     void updateDisclosure();
+    // Opens or closes the section through the owner.
+    void toggleDetails();
+    const std::shared_ptr<ui::Button>& disclosure() const { return disclosure_; }
 
     DetailView* owner = nullptr;
 
@@ -52,6 +58,7 @@ private:
     ModuleKind kind_;
     std::shared_ptr<SectionContentView> content_;
     std::shared_ptr<CompactSwitch> toggle_;
+    std::shared_ptr<ui::Button> disclosure_;
     std::shared_ptr<ui::ImageView> closingImage_;
 };
 
