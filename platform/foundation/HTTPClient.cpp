@@ -1,8 +1,9 @@
 #include "platform/foundation/HTTPClient.h"
 
+#include "platform/foundation/Libcurl.h"
+
 #include <algorithm>
 #include <atomic>
-#include <curl/curl.h>
 #include <limits>
 #include <mutex>
 #include <pthread.h>
@@ -17,19 +18,13 @@ namespace {
 constexpr int pollMilliseconds = 1000;
 
 struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+    const Libcurl* curl;
+    void operator()(CURL* easy) const { curl->easyCleanup(easy); }
 };
 struct MultiDeleter {
-    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+    const Libcurl* curl;
+    void operator()(CURLM* multi) const { curl->multiCleanup(multi); }
 };
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-
-void initialiseLibcurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 long milliseconds(double seconds) {
     return static_cast<long>(std::clamp(seconds, 0.001, 86400.0) * 1000);
@@ -53,8 +48,8 @@ std::size_t receiveBody(char* data, std::size_t size, std::size_t count, void* c
     return length;
 }
 
-HTTPError transportError(CURLcode code, const char* detail) {
-    std::string description = curl_easy_strerror(code);
+HTTPError transportError(const Libcurl& curl, CURLcode code, const char* detail) {
+    std::string description = curl.easyStrerror(code);
     if (detail && *detail)
         description += std::string(": ") + detail;
     return {HTTPFailure::transport, static_cast<int>(code), description};
@@ -69,12 +64,13 @@ struct HTTPClient::Request {
     // The transfer's multi handle while it runs, so a cancellation can wake its wait.
     std::mutex mutex;
     CURLM* running = nullptr;
+    const Libcurl* runningCurl = nullptr;
 
     void cancel() {
         cancelled = true;
         std::lock_guard lock(mutex);
         if (running)
-            curl_multi_wakeup(running);
+            runningCurl->multiWakeup(running);
     }
 
     HTTPResult perform(const std::string& url, const HTTPRequestOptions& options);
@@ -82,53 +78,59 @@ struct HTTPClient::Request {
 
 HTTPResult HTTPClient::Request::perform(const std::string& url, const HTTPRequestOptions& options) {
     const HTTPError cancellation{HTTPFailure::cancelled, 0, "cancelled"};
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+    std::string failure;
+    const Libcurl* library = Libcurl::shared(failure);
+    if (!library)
+        return HTTPError{HTTPFailure::transport, static_cast<int>(CURLE_FAILED_INIT), failure};
+    const Libcurl& curl = *library;
+    std::unique_ptr<CURL, EasyDeleter> easy(curl.easyInit(), EasyDeleter{library});
+    std::unique_ptr<CURLM, MultiDeleter> multi(curl.multiInit(), MultiDeleter{library});
     if (!easy || !multi)
-        return transportError(CURLE_OUT_OF_MEMORY, nullptr);
+        return transportError(curl, CURLE_OUT_OF_MEMORY, nullptr);
 
     Receipt receipt;
     receipt.maximumBodySize = options.maximumBodySize;
     char detail[CURL_ERROR_SIZE] = {};
     CURL* handle = easy.get();
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, std::max(options.maximumRedirects, 0L));
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(handle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    curl.easySetopt(handle, CURLOPT_URL, url.c_str());
+    curl.easySetopt(handle, CURLOPT_HTTPGET, 1L);
+    curl.easySetopt(handle, CURLOPT_PROTOCOLS_STR, "https");
+    curl.easySetopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    curl.easySetopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl.easySetopt(handle, CURLOPT_MAXREDIRS, std::max(options.maximumRedirects, 0L));
+    curl.easySetopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl.easySetopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl.easySetopt(handle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
     if (options.trustedCertificates)
-        curl_easy_setopt(handle, CURLOPT_CAINFO, options.trustedCertificates->c_str());
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, milliseconds(options.connectTimeout));
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, milliseconds(options.totalTimeout));
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME,
-                     std::max(1L, milliseconds(options.idleTimeout) / 1000));
+        curl.easySetopt(handle, CURLOPT_CAINFO, options.trustedCertificates->c_str());
+    curl.easySetopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl.easySetopt(handle, CURLOPT_CONNECTTIMEOUT_MS, milliseconds(options.connectTimeout));
+    curl.easySetopt(handle, CURLOPT_TIMEOUT_MS, milliseconds(options.totalTimeout));
+    curl.easySetopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl.easySetopt(handle, CURLOPT_LOW_SPEED_TIME,
+                    std::max(1L, milliseconds(options.idleTimeout) / 1000));
     if (options.maximumBodySize < static_cast<std::size_t>(std::numeric_limits<curl_off_t>::max()))
-        curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
-                         static_cast<curl_off_t>(options.maximumBodySize));
+        curl.easySetopt(handle, CURLOPT_MAXFILESIZE_LARGE,
+                        static_cast<curl_off_t>(options.maximumBodySize));
     if (!options.userAgent.empty())
-        curl_easy_setopt(handle, CURLOPT_USERAGENT, options.userAgent.c_str());
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receiveBody);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &receipt);
-    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, detail);
+        curl.easySetopt(handle, CURLOPT_USERAGENT, options.userAgent.c_str());
+    curl.easySetopt(handle, CURLOPT_WRITEFUNCTION, receiveBody);
+    curl.easySetopt(handle, CURLOPT_WRITEDATA, &receipt);
+    curl.easySetopt(handle, CURLOPT_ERRORBUFFER, detail);
 
-    if (curl_multi_add_handle(multi.get(), handle) != CURLM_OK)
-        return transportError(CURLE_FAILED_INIT, nullptr);
+    if (curl.multiAddHandle(multi.get(), handle) != CURLM_OK)
+        return transportError(curl, CURLE_FAILED_INIT, nullptr);
     {
         std::lock_guard lock(mutex);
+        runningCurl = library;
         running = multi.get();
     }
     int active = 1;
     CURLMcode state = CURLM_OK;
     while (active && state == CURLM_OK && !cancelled) {
-        state = curl_multi_perform(multi.get(), &active);
+        state = curl.multiPerform(multi.get(), &active);
         if (active && state == CURLM_OK)
-            state = curl_multi_poll(multi.get(), nullptr, 0, pollMilliseconds, nullptr);
+            state = curl.multiPoll(multi.get(), nullptr, 0, pollMilliseconds, nullptr);
     }
     {
         std::lock_guard lock(mutex);
@@ -137,32 +139,30 @@ HTTPResult HTTPClient::Request::perform(const std::string& url, const HTTPReques
     CURLcode outcome = CURLE_OK;
     bool done = false;
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued))
+    while (CURLMsg* message = curl.multiInfoRead(multi.get(), &queued))
         if (message->msg == CURLMSG_DONE) {
             outcome = message->data.result;
             done = true;
         }
-    curl_multi_remove_handle(multi.get(), handle);
+    curl.multiRemoveHandle(multi.get(), handle);
 
     if (cancelled && !done)
         return cancellation;
     if (state != CURLM_OK)
         return HTTPError{HTTPFailure::transport, static_cast<int>(CURLE_FAILED_INIT),
-                         curl_multi_strerror(state)};
+                         curl.multiStrerror(state)};
     if (receipt.tooLarge || outcome == CURLE_FILESIZE_EXCEEDED)
         return HTTPError{HTTPFailure::bodyTooLarge, static_cast<int>(outcome),
                          "the body is longer than " + std::to_string(options.maximumBodySize) +
                              " bytes"};
     if (outcome != CURLE_OK)
-        return transportError(outcome, detail);
+        return transportError(curl, outcome, detail);
     long status = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    curl.easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     return HTTPResponse{status, std::move(receipt.body)};
 }
 
-HTTPClient::HTTPClient() {
-    initialiseLibcurlOnce();
-}
+HTTPClient::HTTPClient() = default;
 
 HTTPClient::~HTTPClient() {
     for (const auto& request : requests_)
