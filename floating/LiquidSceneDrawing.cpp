@@ -14,8 +14,10 @@ constexpr double shadowBlur = 9;
 constexpr double shadowDrop = 3;
 constexpr double rimAlpha = 0.12;
 constexpr double ringStartLife = 0.7;
-// How far beyond the body the blurred, dropped shadow can reach.
-constexpr double shadowReach = 3 * shadowBlur + shadowDrop + 2;
+// How far beyond the body the blurred, dropped shadow can reach: the blur's three box passes
+// spread at most about 1.5 times its radius plus a pixel or two of rounding. A layer no larger
+// than that keeps the per-frame clearing and compositing to what the shadow touches.
+constexpr double shadowReach = 1.5 * shadowBlur + shadowDrop + 3;
 
 gfx::Path pill(const gfx::Rect& rect, double radius) {
     return gfx::Path::roundedRect(rect, radius, radius);
