@@ -279,10 +279,13 @@ void DetailView::stopDeviceCardClock() {
 }
 
 void DetailView::viewDidMoveToWindow() {
-    if (window())
+    if (window()) {
         startDeviceCardClock();
-    else
-        stopDeviceCardClock();
+        return;
+    }
+    stopDeviceCardClock();
+    // The release of a drag cut short by the popover closing never comes.
+    endCardDrag();
 }
 
 void DetailView::cancelOperation(const ui::Event&) {

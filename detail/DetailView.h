@@ -174,6 +174,10 @@ public:
     // Transient image views over the cards (a drag ghost, a fading snapshot): the layout keeps
     // them in the body until their owner removes them.
     std::shared_ptr<ui::View> dragGhost;
+    // The card being dragged to a new place in the order; none between drags.
+    std::optional<ModuleKind> draggedModule;
+    // Where the pointer holds the dragged card, from the card's top-left.
+    gfx::Point dragOffset;
 
     // The user's choices; each is skipped when not set.
     std::function<void(DetailPresentation)> presentationAction;
@@ -225,6 +229,14 @@ public:
     void adoptStatusOrder(const std::vector<ModuleKind>& order);
     // While sorting: switches a module that is on off through its switch's closure.
     void hideModuleWhileSorting(ModuleKind module);
+    // A card's header was dragged from a point in the body: the card dims, a picture of it
+    // follows the pointer. False while another drag is under way or for a module without a card.
+    bool beginCardDrag(ModuleKind module, gfx::Point point);
+    // Moves the picture; crossing another card moves the dragged module to that card's place,
+    // relays out with animation and reports the new order at once.
+    void moveCardDrag(gfx::Point point);
+    // Drops the picture back onto the card's place; nothing without a drag.
+    void endCardDrag();
     // Brings every control in line with the stored fields and language, replaces the accent
     // colour, lays out and redraws: the path by which new readings reach the screen.
     void refreshControls();

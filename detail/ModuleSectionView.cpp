@@ -1,6 +1,7 @@
 #include "detail/ModuleSectionView.h"
 
 #include "detail/CompactSwitch.h"
+#include "detail/DetailDocumentView.h"
 #include "detail/DetailGeometry.h"
 #include "detail/DetailView.h"
 #include "detail/ModuleIcon.h"
@@ -13,6 +14,9 @@
 #include "platform/graphics/Image.h"
 #include "platform/graphics/Path.h"
 #include "platform/graphics/SymbolImage.h"
+#include "platform/toolkit/Cursor.h"
+#include "platform/toolkit/Event.h"
+#include "platform/toolkit/ScrollView.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,6 +43,8 @@ constexpr double titleFontSize = 11;
 constexpr double overviewCornerRadius = 14;
 constexpr double disclosureSide = 24;
 constexpr double disclosureGap = 4;
+// How far a header press must move before it becomes a drag.
+constexpr double dragThreshold = 4;
 
 // The title's room and its font fitted to it: the drawing and the chevron's place agree on both.
 struct FittedTitle {
@@ -210,6 +216,54 @@ void ModuleSectionView::updateDisclosure() {
     disclosure_->setEnabled(owner && owner->isModuleEnabled(kind_));
     disclosure_->setAccessibilityLabel(
         text(expanded ? Copy::collapseDetails : Copy::expandDetails, language) + " " + title.text);
+}
+
+void ModuleSectionView::mouseDown(const ui::Event& event) {
+    pressStart_.reset();
+    const gfx::Point local = convertPointFromView(event.locationInWindow(), nullptr);
+    if (local.y < 0 || local.y >= headerHeight || local.x >= bounds().width() - toggleColumn) {
+        View::mouseDown(event);
+        return;
+    }
+    if (!owner || !owner->window())
+        return;
+    pressStart_ = owner->body->convertPointFromView(event.locationInWindow(), nullptr);
+}
+
+void ModuleSectionView::mouseDragged(const ui::Event& event) {
+    if (!pressStart_ || !owner) {
+        View::mouseDragged(event);
+        return;
+    }
+    if (!owner->draggedModule) {
+        const gfx::Point point =
+            owner->body->convertPointFromView(event.locationInWindow(), nullptr);
+        if (std::hypot(point.x - pressStart_->x, point.y - pressStart_->y) < dragThreshold)
+            return;
+        if (!owner->beginCardDrag(kind_, *pressStart_)) {
+            pressStart_.reset();
+            return;
+        }
+    }
+    owner->scroll->autoscroll(event);
+    owner->moveCardDrag(owner->body->convertPointFromView(event.locationInWindow(), nullptr));
+}
+
+void ModuleSectionView::mouseUp(const ui::Event& event) {
+    if (!pressStart_) {
+        View::mouseUp(event);
+        return;
+    }
+    pressStart_.reset();
+    if (owner)
+        owner->endCardDrag();
+}
+
+void ModuleSectionView::resetCursorRects() {
+    const double end =
+        disclosure_->isHidden() ? bounds().width() - toggleColumn : disclosure_->frame().minX();
+    addCursorRect({cardContentX, 0, std::max(0.0, end - cardContentX), headerHeight},
+                  ui::Cursor::openHand());
 }
 
 void ModuleSectionView::drawRect(gfx::Context& context, const gfx::Rect&) {

@@ -6,6 +6,7 @@
 #include "platform/toolkit/View.h"
 
 #include <memory>
+#include <optional>
 
 namespace pulsedeck {
 
@@ -53,8 +54,16 @@ public:
 
 protected:
     void drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) override;
+    // A press on the header, away from the switch, that moves 4 points hands the card to the
+    // owner's drag, which then follows the pointer until the release.
+    void mouseDown(const ui::Event& event) override;
+    void mouseDragged(const ui::Event& event) override;
+    void mouseUp(const ui::Event& event) override;
+    void resetCursorRects() override;
 
 private:
+    // Where the header press began, in the owner's body; none outside a header press.
+    std::optional<gfx::Point> pressStart_;
     ModuleKind kind_;
     std::shared_ptr<SectionContentView> content_;
     std::shared_ptr<CompactSwitch> toggle_;

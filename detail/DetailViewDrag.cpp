@@ -1,0 +1,114 @@
+#include "detail/DetailDocumentView.h"
+#include "detail/DetailView.h"
+#include "detail/ModuleSectionView.h"
+#include "platform/animation/Layer.h"
+#include "platform/toolkit/AnimationContext.h"
+#include "platform/toolkit/Cursor.h"
+#include "platform/toolkit/ImageView.h"
+#include "platform/toolkit/ViewAnimator.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace pulsedeck {
+
+namespace {
+
+constexpr double ghostAlpha = 0.92;
+constexpr double draggedCardAlpha = 0.2;
+constexpr double dropDuration = 0.2;
+
+} // namespace
+
+bool DetailView::beginCardDrag(ModuleKind module, gfx::Point point) {
+    if (draggedModule)
+        return false;
+    const std::vector<ModuleKind> available = availableModules();
+    if (std::find(available.begin(), available.end(), module) == available.end() ||
+        !cards.contains(module))
+        return false;
+    ModuleSectionView& card = *cards.at(module);
+    draggedModule = module;
+    dragOffset = {point.x - card.frame().minX(), point.y - card.frame().minY()};
+    // Without a picture of the card the drag still reorders; only the ghost is missing.
+    if (std::optional<gfx::Image> picture = ui::snapshotImage(card)) {
+        auto ghost = std::make_shared<ui::ImageView>(card.frame());
+        ghost->setImage(std::move(picture));
+        ghost->setImageScaling(ui::ImageScaling::axesIndependently);
+        ghost->setIgnoresMouseEvents(true);
+        ghost->setAccessibilityElement(false);
+        ghost->setWantsLayer(true);
+        ghost->setAlphaValue(ghostAlpha);
+        ghost->layer()->setShadow({.opacity = 0.24, .radius = 10});
+        body->addSubview(ghost);
+        dragGhost = std::move(ghost);
+    }
+    card.setAlphaValue(draggedCardAlpha);
+    ui::Cursor::closedHand().push();
+    return true;
+}
+
+void DetailView::moveCardDrag(gfx::Point point) {
+    if (!draggedModule || !cards.contains(*draggedModule))
+        return;
+    const ModuleSectionView& dragged = *cards.at(*draggedModule);
+    if (dragGhost)
+        dragGhost->setFrameOrigin({point.x - dragOffset.x, point.y - dragOffset.y});
+    // In one column only the height counts, so a pointer beside the cards still sorts them.
+    const gfx::Point probe = presentation == DetailPresentation::overview
+                                 ? point
+                                 : gfx::Point{dragged.frame().midX(), point.y};
+    std::optional<ModuleKind> target;
+    for (ModuleKind kind : availableModules())
+        if (kind != *draggedModule && cards.contains(kind) &&
+            cards.at(kind)->frame().contains(probe)) {
+            target = kind;
+            break;
+        }
+    if (!target)
+        return;
+    const auto from = std::find(order.begin(), order.end(), *draggedModule);
+    const auto to = std::find(order.begin(), order.end(), *target);
+    if (from == order.end() || to == order.end() || from == to)
+        return;
+    const auto toIndex = to - order.begin();
+    order.erase(from);
+    order.insert(order.begin() + toIndex, *draggedModule);
+    animatedLayout = true;
+    layoutSections();
+    if (orderAction)
+        orderAction(order);
+}
+
+void DetailView::endCardDrag() {
+    if (!draggedModule)
+        return;
+    const ModuleKind module = *std::exchange(draggedModule, std::nullopt);
+    const std::shared_ptr<ModuleSectionView> card =
+        cards.contains(module) ? cards.at(module) : nullptr;
+    if (card)
+        card->setAlphaValue(1);
+    ui::Cursor::pop();
+    const std::shared_ptr<ui::View> ghost = std::exchange(dragGhost, nullptr);
+    if (!ghost)
+        return;
+    if (!card || reduceMotionOn()) {
+        ghost->removeFromSuperview();
+        return;
+    }
+    const gfx::Rect home = card->frame();
+    std::weak_ptr<ui::View> weakGhost = ghost;
+    ui::AnimationContext::runAnimationGroup(
+        [&](ui::AnimationContext& group) {
+            group.setDuration(dropDuration);
+            group.setTimingFunction(ui::TimingFunction::easeOut);
+            ui::animator(*ghost).setFrame(home);
+            ui::animator(*ghost).setAlphaValue(0);
+        },
+        [weakGhost] {
+            if (auto shown = weakGhost.lock())
+                shown->removeFromSuperview();
+        });
+}
+
+} // namespace pulsedeck
