@@ -209,6 +209,7 @@ void AppDelegate::clearHistory(ModuleKind kind) {
 void AppDelegate::setDetailPresentation(DetailPresentation presentation) {
     if (presentation == detailPresentation)
         return;
+    details->fadeFromSnapshot();
     detailPresentation = presentation;
     details->presentation = presentation;
     defaults().setObject(std::string(toString(presentation)), PreferenceKey::detailPresentation);

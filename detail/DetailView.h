@@ -237,6 +237,10 @@ public:
     void moveCardDrag(gfx::Point point);
     // Drops the picture back onto the card's place; nothing without a drag.
     void endCardDrag();
+    // Lays a picture of the cards as they are over them and fades it out, so the presentation
+    // the caller switches to next shows through it; nothing outside a window or under Reduce
+    // Motion.
+    void fadeFromSnapshot();
     // Brings every control in line with the stored fields and language, replaces the accent
     // colour, lays out and redraws: the path by which new readings reach the screen.
     void refreshControls();

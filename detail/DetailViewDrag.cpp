@@ -1,10 +1,10 @@
 #include "detail/DetailDocumentView.h"
 #include "detail/DetailView.h"
 #include "detail/ModuleSectionView.h"
+#include "detail/TransitionImageView.h"
 #include "platform/animation/Layer.h"
 #include "platform/toolkit/AnimationContext.h"
 #include "platform/toolkit/Cursor.h"
-#include "platform/toolkit/ImageView.h"
 #include "platform/toolkit/ViewAnimator.h"
 
 #include <algorithm>
@@ -32,12 +32,7 @@ bool DetailView::beginCardDrag(ModuleKind module, gfx::Point point) {
     dragOffset = {point.x - card.frame().minX(), point.y - card.frame().minY()};
     // Without a picture of the card the drag still reorders; only the ghost is missing.
     if (std::optional<gfx::Image> picture = ui::snapshotImage(card)) {
-        auto ghost = std::make_shared<ui::ImageView>(card.frame());
-        ghost->setImage(std::move(picture));
-        ghost->setImageScaling(ui::ImageScaling::axesIndependently);
-        ghost->setIgnoresMouseEvents(true);
-        ghost->setAccessibilityElement(false);
-        ghost->setWantsLayer(true);
+        auto ghost = makeTransitionImageView(card.frame(), std::move(*picture));
         ghost->setAlphaValue(ghostAlpha);
         ghost->layer()->setShadow({.opacity = 0.24, .radius = 10});
         body->addSubview(ghost);

@@ -6,6 +6,7 @@
 #include "detail/DetailView.h"
 #include "detail/ModuleIcon.h"
 #include "detail/SectionContentView.h"
+#include "detail/TransitionImageView.h"
 #include "platform/animation/BasicAnimation.h"
 #include "platform/animation/Layer.h"
 #include "platform/dispatch/RunLoop.h"
@@ -148,12 +149,7 @@ void ModuleSectionView::animateContent(bool expanded, bool animated) {
     std::optional<gfx::Image> snapshot = ui::snapshotImage(content);
     if (!snapshot)
         return;
-    auto image = std::make_shared<ui::ImageView>(content.frame());
-    image->setImage(std::move(snapshot));
-    image->setImageScaling(ui::ImageScaling::axesIndependently);
-    image->setIgnoresMouseEvents(true);
-    image->setAccessibilityElement(false);
-    image->setWantsLayer(true);
+    auto image = makeTransitionImageView(content.frame(), std::move(*snapshot));
     addSubview(image, ui::Ordering::below, toggle_.get());
     closingImage_ = image;
     image->layer()->setOpacity(0);
