@@ -333,6 +333,7 @@ void DetailView::prioritize(std::optional<ModuleKind> module) {
                                         cards.at(*module)->frame().minY()));
     scroll->scrollTo({0, offset});
     syncScroller();
+    startDeviceCardClock();
 }
 
 void DetailView::toggleSection(ModuleKind module) {
@@ -348,6 +349,8 @@ void DetailView::toggleSection(ModuleKind module) {
         disclosureAction(collapsed);
     animatedLayout = true;
     layoutSections();
+    // A device that arrived while its card was closed still comes in when the card opens.
+    startDeviceCardClock();
 }
 
 void DetailView::expandSection(ModuleKind module) {

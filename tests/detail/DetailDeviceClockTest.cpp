@@ -85,5 +85,29 @@ TEST_F(DetailDeviceClockTest, SettingsOpenOnlyFromAViewInAWindow) {
     EXPECT_EQ(asked, 1) << "the menu is built, then dropped: no window to show it in";
 }
 
+TEST_F(DetailDeviceClockTest, OpeningOrFocusingTheDevicesCardStartsAPendingEntrance) {
+    view->refreshControls();
+    view->collapsed = {ModuleKind::devices};
+    view->setDevicesSnapshot({device("a")});
+    ASSERT_FALSE(view->deviceCardClockRunning());
+    view->toggleSection(ModuleKind::devices);
+    EXPECT_TRUE(view->deviceCardClockRunning()) << "opened with the arrival still young";
+    view->toggleSection(ModuleKind::devices);
+    loop.advanceAndRunDue(0.05);
+    EXPECT_FALSE(view->deviceCardClockRunning()) << "closed: the next tick stops it";
+
+    view->prioritize(ModuleKind::devices);
+    EXPECT_TRUE(view->deviceCardClockRunning()) << "focused on the devices";
+    view->prioritize(ModuleKind::memory);
+    loop.advanceAndRunDue(0.05);
+    EXPECT_FALSE(view->deviceCardClockRunning());
+    loop.advanceAndRunDue(1);
+    view->prioritize(std::nullopt);
+    EXPECT_TRUE(view->isSectionExpanded(ModuleKind::devices)) << "focusing took it from collapsed";
+    loop.advanceAndRunDue(0.05);
+    EXPECT_TRUE(view->deviceArrivals().empty()) << "the arrival is old by now";
+    EXPECT_FALSE(view->deviceCardClockRunning());
+}
+
 } // namespace
 } // namespace pulsedeck
