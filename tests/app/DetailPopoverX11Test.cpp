@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "detail/CompactSwitch.h"
+#include "detail/DetailDocumentView.h"
 #include "detail/ModuleSectionView.h"
 #include "detail/ThemeSegments.h"
 #include "platform/foundation/UserDefaults.h"
@@ -182,6 +183,77 @@ TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
             changed += !(first.at(column, row) == later.at(column, row));
     }
     EXPECT_GT(changed, 10);
+    key(XK_Escape, true);
+    key(XK_Escape, false);
+    EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }, 3));
+}
+
+TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
+    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }, 5));
+    const auto strip = delegate->statusView->statusItemScreenFrame();
+    ASSERT_TRUE(strip);
+    const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
+    const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
+    click(x, y);
+    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
+    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }, 3));
+    settle(0.5);
+
+    // Focused on memory, the other cards show only their headers; the chevron closes memory's.
+    DetailView& view = *delegate->details;
+    ModuleSectionView& memoryCard = *view.cards.at(ModuleKind::memory);
+    clickView(*memoryCard.disclosure());
+    ASSERT_TRUE(runUntil([&] { return !view.isSectionExpanded(ModuleKind::memory); }, 3));
+    settle(0.5);
+    photograph("CardDragX11-0-headers.png");
+
+    // Press on the memory header's icon and drag it over the fan's header, then the network's.
+    auto onScreen = [&](gfx::Point inBody) {
+        return pixel(
+            view.window()->convertPointToScreen(view.body->convertPointToView(inBody, nullptr)));
+    };
+    auto headerOf = [&](ModuleKind kind) {
+        return gfx::Point{27, view.cards.at(kind)->frame().minY() + 20};
+    };
+    const gfx::Point start = headerOf(ModuleKind::memory);
+    const gfx::Point overFan = headerOf(ModuleKind::fan);
+    const gfx::Point overNetwork = headerOf(ModuleKind::network);
+    const auto [startX, startY] = onScreen(start);
+    moveTo(startX, startY);
+    button(1, true);
+    settle(0.1);
+    for (gfx::Point step : {gfx::Point{start.x, start.y + 2}, gfx::Point{start.x, start.y + 8},
+                            overFan, overNetwork}) {
+        const auto [stepX, stepY] = onScreen(step);
+        moveTo(stepX, stepY);
+        settle(0.15);
+        if (step == overFan)
+            photograph("CardDragX11-1-over-fan.png");
+    }
+    EXPECT_EQ(view.draggedModule, ModuleKind::memory);
+    photograph("CardDragX11-2-over-network.png");
+    button(1, false);
+    ASSERT_TRUE(runUntil([&] { return !view.draggedModule; }, 3));
+    settle(0.4);
+    photograph("CardDragX11-3-dropped.png");
+
+    const std::vector<ModuleKind> leading{ModuleKind::fan, ModuleKind::network, ModuleKind::memory};
+    ASSERT_GE(view.order.size(), 3u);
+    EXPECT_EQ(std::vector<ModuleKind>(view.order.begin(), view.order.begin() + 3), leading);
+    EXPECT_TRUE(runUntil(
+        [&] {
+            const auto stored = defaults->stringArrayForKey(PreferenceKey::moduleOrder);
+            return stored && stored->size() >= 3 && (*stored)[0] == "fan" &&
+                   (*stored)[1] == "network" && (*stored)[2] == "memory";
+        },
+        3));
+    EXPECT_TRUE(runUntil(
+        [&] {
+            return delegate->statusView->rect(ModuleKind::network).minX() <
+                   delegate->statusView->rect(ModuleKind::memory).minX();
+        },
+        3))
+        << "the strip follows";
     key(XK_Escape, true);
     key(XK_Escape, false);
     EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }, 3));
