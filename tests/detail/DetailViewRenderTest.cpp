@@ -1,13 +1,16 @@
 #include "detail/CompactSwitch.h"
 #include "detail/DetailView.h"
+#include "detail/ModuleSectionView.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Image.h"
 #include "platform/toolkit/ToolkitFixture.h"
 #include "platform/toolkit/Window.h"
+#include "support/DetailReadings.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
+#include <map>
 
 namespace pulsedeck {
 namespace {
@@ -44,7 +47,36 @@ protected:
         const gfx::Point at = of.convertPointToView(point, view.get());
         return image.bitmap()->pixel(int(at.x), int(view->bounds().height() - at.y));
     }
-
+    void show(const detailreadings::Readings& r, std::size_t deviceCount) {
+        view->snapshot = r.memory;
+        view->history = r.memoryHistory;
+        view->fanSnapshot = r.fan;
+        view->fanHistory = r.fanHistory;
+        view->networkSnapshot = r.network;
+        view->networkHistory = r.networkHistory;
+        view->computeSnapshot = r.compute;
+        view->computeHistory = r.computeHistory;
+        view->temperatureSnapshot = r.temperature;
+        view->temperatureHistory = r.temperatureHistory;
+        view->setDevicesSnapshot(detailreadings::deviceFixture(deviceCount));
+    }
+    // The widest channel spread over the half of a chart region away from its title: a flat
+    // card fill spreads by a few steps, a plotted line or area by far more.
+    int inkIn(const gfx::Image& image, ModuleKind kind, std::string_view region) const {
+        const ui::View& content = view->cards.at(kind)->content();
+        const gfx::Rect* r = findRegion(view->sectionRegions.at(kind), region);
+        if (r == nullptr)
+            return -1;
+        int low = 255;
+        int high = 0;
+        for (double x = r->minX() + 14; x < r->maxX() - 14; x += 2)
+            for (double y = r->minY() + 4; y < r->midY() - 2; y += 2) {
+                const gfx::Rgba8 p = pixelAt(image, content, {x, y});
+                low = std::min({low, int(p.red), int(p.green), int(p.blue)});
+                high = std::max({high, int(p.red), int(p.green), int(p.blue)});
+            }
+        return high - low;
+    }
     std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
     std::shared_ptr<PopoverBackdrop> backdrop =
         std::make_shared<PopoverBackdrop>(DetailView::initialFrame);
@@ -52,36 +84,58 @@ protected:
         std::make_shared<ui::Window>(gfx::Rect{0, 0, 318, 667}, ui::Style::borderless);
 };
 
-TEST_F(DetailViewRenderTest, BothPresentationsInLightAndDark) {
+TEST_F(DetailViewRenderTest, BothPresentationsInLightAndDarkOverEveryReadingsFixture) {
     backdrop->addSubview(view);
     window->setContentView(backdrop);
     view->networkEnabled = false;
     const struct {
-        DetailPresentation presentation;
-        gfx::Appearance appearance;
         const char* name;
-    } cases[] = {
-        {DetailPresentation::details, gfx::Appearance::light, "DetailView-details-light.png"},
-        {DetailPresentation::details, gfx::Appearance::dark, "DetailView-details-dark.png"},
-        {DetailPresentation::overview, gfx::Appearance::light, "DetailView-overview-light.png"},
-        {DetailPresentation::overview, gfx::Appearance::dark, "DetailView-overview-dark.png"},
+        detailreadings::Readings readings;
+        std::size_t devices;
+    } fixtures[] = {
+        {"live", detailreadings::liveReadings(), 1},
+        {"devices0", detailreadings::liveReadings(), 0},
+        {"devices5", detailreadings::liveReadings(), 5},
+        {"fanless", detailreadings::fanlessReadings(), 1},
+        {"dashes", detailreadings::dashReadings(), 0},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto rendered = render(c.presentation, c.appearance);
-        ASSERT_TRUE(rendered && rendered->bitmap());
-        const gfx::Image& image = *rendered;
-        EXPECT_TRUE(image.writePng(testsupport::artifactPath(c.name), 1));
-        // The scroller has nothing to do when the whole document shows.
-        EXPECT_FALSE(view->scroll->hasVerticalScroller());
-        // A switch that is on fills its track with the theme's green; one that is off does not.
-        const auto& on = *view->memorySwitch;
-        const auto& off = *view->networkSwitch;
-        const gfx::Point trackLeft{on.bounds().minX() + 8, on.bounds().midY()};
-        const gfx::Rgba8 lit = pixelAt(image, on, trackLeft);
-        EXPECT_GT(lit.green, lit.red + 60);
-        const gfx::Rgba8 unlit = pixelAt(image, off, trackLeft);
-        EXPECT_LT(unlit.green, unlit.red + 30);
+    std::map<std::pair<DetailPresentation, std::size_t>, double> devicesCardHeight;
+    for (const auto& f : fixtures) {
+        show(f.readings, f.devices);
+        for (const auto presentation : {DetailPresentation::details, DetailPresentation::overview})
+            for (const auto appearance : {gfx::Appearance::light, gfx::Appearance::dark}) {
+                const std::string name =
+                    "DetailView-" + std::string(f.name) + "-" +
+                    std::string(toString(presentation)) +
+                    (appearance == gfx::Appearance::dark ? "-dark" : "-light") + ".png";
+                SCOPED_TRACE(name);
+                const auto rendered = render(presentation, appearance);
+                ASSERT_TRUE(rendered && rendered->bitmap());
+                const gfx::Image& image = *rendered;
+                EXPECT_TRUE(image.writePng(testsupport::artifactPath(name), 1));
+                // The scroller has nothing to do when the whole document shows.
+                EXPECT_FALSE(view->scroll->hasVerticalScroller());
+                // A switch that is on fills its track with the theme's green; one that is off
+                // does not.
+                const auto& on = *view->memorySwitch;
+                const auto& off = *view->networkSwitch;
+                const gfx::Point trackLeft{on.bounds().minX() + 8, on.bounds().midY()};
+                const gfx::Rgba8 lit = pixelAt(image, on, trackLeft);
+                EXPECT_GT(lit.green, lit.red + 60);
+                const gfx::Rgba8 unlit = pixelAt(image, off, trackLeft);
+                EXPECT_LT(unlit.green, unlit.red + 30);
+                devicesCardHeight[{presentation, f.devices}] =
+                    view->cards.at(ModuleKind::devices)->frame().height();
+                // Without readings the charts stay bare; with them they carry ink.
+                const int ink = inkIn(image, ModuleKind::compute, "computeChart");
+                if (f.readings.computeHistory.empty())
+                    EXPECT_LT(ink, 12);
+                else
+                    EXPECT_GT(ink, 60);
+            }
+    }
+    for (const auto presentation : {DetailPresentation::details, DetailPresentation::overview}) {
+        EXPECT_GT((devicesCardHeight[{presentation, 5}]), (devicesCardHeight[{presentation, 1}]));
     }
 }
 
