@@ -34,6 +34,8 @@ protected:
         view->presentation = presentation;
         backdrop->setAppearance(appearance);
         view->refreshControls();
+        // The overview's column count follows the width, so the width settles before the height.
+        view->setFrameSize({view->contentWidth(), view->frame().height()});
         view->setFrameSize(
             {view->contentWidth(), view->contentHeight() + 112 + view->footerHeight()});
         backdrop->setFrameSize(view->frame().size);
