@@ -224,22 +224,22 @@ void SupportFeedback::build() {
     message_->setAccessibilityLabel(text(Copy::feedbackMessage, language_));
     content->addSubview(message_);
 
-    struct ButtonSpec {
+    struct ButtonLayout {
         Copy title;
         void (SupportFeedback::*action)();
         double x, width;
         bool primary;
     };
-    const ButtonSpec buttons[] = {
+    const ButtonLayout buttons[] = {
         {Copy::feedbackSend, &SupportFeedback::send, 24, 178, true},
         {Copy::feedbackCopy, &SupportFeedback::copyReport, 210, 136, false},
         {Copy::feedbackSupport, &SupportFeedback::openSupport, 354, 102, false},
     };
-    for (const auto& spec : buttons) {
+    for (const auto& layout : buttons) {
         auto button = std::make_shared<FeedbackButton>(
-            gfx::Rect{spec.x, 50, spec.width, 34}, text(spec.title, language_),
-            [this, action = spec.action] { (this->*action)(); });
-        button->primary = spec.primary;
+            gfx::Rect{layout.x, 50, layout.width, 34}, text(layout.title, language_),
+            [this, action = layout.action] { (this->*action)(); });
+        button->primary = layout.primary;
         content->addSubview(button);
     }
     content->addSubview(statusLabel_);

@@ -1,3 +1,4 @@
+#include "ProgramX11Fixture.h"
 #include "app/AppDelegate.h"
 #include "detail/CompactSwitch.h"
 #include "detail/DetailDocumentView.h"
@@ -29,35 +30,8 @@ namespace {
 
 // The whole program on a private X server: the user clicks the status item, works the popover's
 // controls and closes it with Escape.
-class DetailPopoverX11 : public testsupport::X11Fixture {
+class DetailPopoverX11 : public testing::ProgramX11Fixture {
 protected:
-    void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(X11Fixture::SetUp());
-        defaults = std::make_unique<foundation::UserDefaults>(config.path(), domain);
-        defaults->setBool(true, PreferenceKey::hasLaunched);
-        defaults->setBool(true, PreferenceKey::menuBarTipShown);
-        AppDelegate::Environment environment;
-        environment.defaults = defaults.get();
-        environment.loop = &loop;
-        environment.preferredLanguages = [] { return std::vector<std::string>{"en"}; };
-        environment.windowList = std::make_shared<ui::x11::X11WindowList>(*server);
-        delegate = AppDelegate::create(environment);
-        app->setDelegate(delegate);
-        app->finishLaunching();
-    }
-
-    void TearDown() override {
-        if (delegate) {
-            delegate->applicationWillTerminate();
-            delegate.reset();
-        }
-        X11Fixture::TearDown();
-    }
-
-    std::pair<int, int> pixel(gfx::Point point) const {
-        const auto rect = server->geometry().pixelsFromRect({point.x, point.y, 1, 1});
-        return {rect.x, rect.y};
-    }
     // A click on the middle of a view, through the X server like the user's.
     void clickView(const ui::View& view) {
         const gfx::Rect bounds = view.bounds();
@@ -87,11 +61,6 @@ protected:
                    ? std::optional<bool>(stored["memoryEnabled"].get<bool>())
                    : std::nullopt;
     }
-
-    static constexpr const char* domain = "local.dorvettin.Pulsedeck";
-    testsupport::TemporaryDirectory config;
-    std::unique_ptr<foundation::UserDefaults> defaults;
-    std::shared_ptr<AppDelegate> delegate;
 };
 
 TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgram) {

@@ -1,3 +1,4 @@
+#include "ProgramX11Fixture.h"
 #include "app/AppDelegate.h"
 #include "detail/ModuleColorButton.h"
 #include "detail/PersistentMenuOption.h"
@@ -36,40 +37,16 @@ namespace {
 
 // The whole program on a private X server: the user opens the settings menu from the popover's
 // gear and works it with the pointer while it stays open.
-class SettingsMenuX11 : public testsupport::X11Fixture {
+class SettingsMenuX11 : public testing::ProgramX11Fixture {
 protected:
-    void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(X11Fixture::SetUp());
-        defaults = std::make_unique<foundation::UserDefaults>(config.path(), domain);
-        defaults->setBool(true, PreferenceKey::hasLaunched);
-        defaults->setBool(true, PreferenceKey::menuBarTipShown);
-        AppDelegate::Environment environment;
-        environment.defaults = defaults.get();
-        environment.loop = &loop;
-        environment.preferredLanguages = [] { return std::vector<std::string>{"en"}; };
-        environment.windowList = std::make_shared<ui::x11::X11WindowList>(*server);
+    void prepare(AppDelegate::Environment& environment) override {
         environment.loginItem.emplace(autostart(), "/usr/bin/true");
-        delegate = AppDelegate::create(environment);
-        app->setDelegate(delegate);
-        app->finishLaunching();
-    }
-
-    void TearDown() override {
-        if (delegate) {
-            delegate->applicationWillTerminate();
-            delegate.reset();
-        }
-        X11Fixture::TearDown();
     }
 
     std::filesystem::path autostart() const {
         return config.path() / "autostart" / LoginItem::entryName;
     }
 
-    std::pair<int, int> pixel(gfx::Point point) const {
-        const auto rect = server->geometry().pixelsFromRect({point.x, point.y, 1, 1});
-        return {rect.x, rect.y};
-    }
     void clickScreen(gfx::Point point) {
         const auto [x, y] = pixel(point);
         click(x, y);
@@ -224,11 +201,6 @@ protected:
     }
 
     std::string text(Copy key) const { return pulsedeck::text(key, delegate->details->language); }
-
-    static constexpr const char* domain = "local.dorvettin.Pulsedeck";
-    testsupport::TemporaryDirectory config;
-    std::unique_ptr<foundation::UserDefaults> defaults;
-    std::shared_ptr<AppDelegate> delegate;
 };
 
 TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLanguage) {

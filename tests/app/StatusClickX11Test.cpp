@@ -1,3 +1,4 @@
+#include "ProgramX11Fixture.h"
 #include "app/AppDelegate.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/StatusBar.h"
@@ -20,42 +21,7 @@ namespace pulsedeck {
 namespace {
 
 // The controller with the live readers on a private X server, driven by the real clock.
-class StatusClickX11 : public testsupport::X11Fixture {
-protected:
-    void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(X11Fixture::SetUp());
-        defaults =
-            std::make_unique<foundation::UserDefaults>(config.path(), "local.dorvettin.Pulsedeck");
-        defaults->setBool(true, PreferenceKey::hasLaunched);
-        defaults->setBool(true, PreferenceKey::menuBarTipShown);
-        AppDelegate::Environment environment;
-        environment.defaults = defaults.get();
-        environment.loop = &loop;
-        environment.preferredLanguages = [] { return std::vector<std::string>{"en"}; };
-        environment.windowList = std::make_shared<ui::x11::X11WindowList>(*server);
-        delegate = AppDelegate::create(environment);
-        app->setDelegate(delegate);
-        app->finishLaunching();
-    }
-
-    void TearDown() override {
-        if (delegate) {
-            delegate->applicationWillTerminate();
-            delegate.reset();
-        }
-        X11Fixture::TearDown();
-    }
-
-    // A screen point as root pixels (the primary screen's bottom-left is the origin, y up).
-    std::pair<int, int> pixel(gfx::Point point) const {
-        const auto rect = server->geometry().pixelsFromRect({point.x, point.y, 1, 1});
-        return {rect.x, rect.y};
-    }
-
-    testsupport::TemporaryDirectory config;
-    std::unique_ptr<foundation::UserDefaults> defaults;
-    std::shared_ptr<AppDelegate> delegate;
-};
+class StatusClickX11 : public testing::ProgramX11Fixture {};
 
 TEST_F(StatusClickX11, LiveFiguresAndAClickOpensThePopoverBelowTheModule) {
     // Two samples give the network and compute modules rates to show.
