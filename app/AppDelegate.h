@@ -9,6 +9,7 @@
 #include "detail/DetailView.h"
 #include "floating/FloatingLiquidAnimator.h"
 #include "floating/FloatingPreferences.h"
+#include "floating/FloatingReadings.h"
 #include "floating/FullscreenMonitor.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/toolkit/Application.h"
@@ -39,6 +40,8 @@ class UserDefaults;
 }
 
 namespace pulsedeck {
+
+class FloatingSurface;
 
 // The application controller: the one owner of every long-lived object (the status item and its
 // strip, the detail popover, the readers and the sampling loop, the floating bar's objects, the
@@ -133,7 +136,8 @@ public:
     void setHideInFullscreen(bool flag);
     void showSensorHelp();
     void beginSorting();
-    void setFloatingOpacity(double opacity);
+    // The menu-bar strip's opacity, kept under "floatingOpacity".
+    void setStripOpacity(double opacity);
     void setModuleOrder(const std::vector<ModuleKind>& order);
     void setCollapsedSections(const std::set<ModuleKind>& sections);
     void setAppearanceMode(AppearanceMode mode);
@@ -174,12 +178,47 @@ public:
     void installEditingPanels();
     void refreshEditingPanels();
 
-    // The floating bar.
+    // The floating bar
     void setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame);
     void applyFullscreenVisibility();
-    // Nothing to do while there is no floating panel.
-    void layoutFloatingPanel();
+    // The bar's own settings: loaded once (from the stored record over the main settings) and
+    // written whole after every change. Each setter works in every mode, also with no bar shown.
+    void loadFloatingPreferences();
+    void hideFloatingModule(ModuleKind kind);
+    void setFloatingOrder(const std::vector<ModuleKind>& order);
+    void setFloatingModule(ModuleKind kind, bool enabled);
+    // The detail view's slider: clamped to 0.2…1.0. The context menu's row: as its slider gives.
+    void setFloatingOpacity(double opacity);
+    void setFloatingOpacityFromRow(double opacity);
+    void setFloatingDisplayMode(DisplayMode mode);
+    void setFloatingFanMode(FanDisplayMode mode);
+    void setFloatingFanAnimation(FanAnimationMode mode);
+    void setFloatingComputeMode(ComputeDisplayMode mode);
+    void setFloatingTemperatureMode(TemperatureDisplayMode mode);
+    void setFloatingMemoryChart(bool flag);
+    void setFloatingNetworkChart(bool flag);
+    void setFloatingNetworkColored(bool flag);
+    void setFloatingChartLength(double length);
+    void setFloatingGap(double gap);
+    void setFloatingHideInFullscreen(bool flag);
+    void setFloatingCollapsed(const std::set<ModuleKind>& sections);
+    void setFloatingPresentation(DetailPresentation presentation);
+    void setFloatingColor(ColorSlot slot, std::optional<PaletteColor> color);
+    void setFloatingAppearance(AppearanceMode mode);
+    void toggleFloatingModule(ModuleKind kind);
+    // The floating details' colour choice: the theme is the menu bar's, shared with the bar, so
+    // it changes the main colours; every other slot changes the bar's own.
+    void chooseFloatingColor(ColorSlot slot, std::optional<PaletteColor> color);
+    void copyMainSettingsToFloating();
+    void copyFloatingToMainSettings();
+    // The latest readings and histories, at most one chart's worth each.
+    FloatingReadings makeFloatingReadings() const;
     void refreshFloatingView();
+    // Sizes the panel to the floating strip and keeps it on screen; nothing while there is no
+    // panel or the liquid animation moves it.
+    void layoutFloatingPanel();
+    // The floating panel's content; none without a panel.
+    FloatingSurface* floatingSurface() const;
     // A module dragged out of the status item: a preview of the strip follows the pointer and
     // the liquid pull-out stretches it from the menu bar, tears it off or springs it back.
     void handleStatusDragOut(gfx::Point start, gfx::Point current, bool ended);
@@ -262,6 +301,11 @@ private:
     bool isShownFloating(ModuleKind kind) const;
     void clearHistory(ModuleKind kind);
     std::optional<ModuleKind> detailsModule(std::optional<gfx::Point> point) const;
+    // The floating bar's settings: the setters' common steps around their one change.
+    void changeFloatingPreferences(const std::function<void(FloatingPreferences&)>& change);
+    void writeFloatingPreferences();
+    // The monitor runs while the strip, or a shown floating bar, hides for full-screen windows.
+    void updateFullscreenMonitoring();
 
     Environment environment_;
     // The strip's memory and network images with what they were drawn from, and the app mark

@@ -9,42 +9,6 @@ namespace pulsedeck {
 
 namespace {
 
-std::string_view enabledKey(ModuleKind kind) {
-    switch (kind) {
-    case ModuleKind::memory:
-        return PreferenceKey::memoryEnabled;
-    case ModuleKind::fan:
-        return PreferenceKey::fanEnabled;
-    case ModuleKind::network:
-        return PreferenceKey::networkEnabled;
-    case ModuleKind::temperature:
-        return PreferenceKey::temperatureEnabled;
-    case ModuleKind::compute:
-        return PreferenceKey::computeEnabled;
-    case ModuleKind::devices:
-        return PreferenceKey::devicesEnabled;
-    }
-    return PreferenceKey::memoryEnabled;
-}
-
-bool Preferences::*enabledSwitch(ModuleKind kind) {
-    switch (kind) {
-    case ModuleKind::memory:
-        return &Preferences::memoryEnabled;
-    case ModuleKind::fan:
-        return &Preferences::fanEnabled;
-    case ModuleKind::network:
-        return &Preferences::networkEnabled;
-    case ModuleKind::temperature:
-        return &Preferences::temperatureEnabled;
-    case ModuleKind::compute:
-        return &Preferences::computeEnabled;
-    case ModuleKind::devices:
-        return &Preferences::devicesEnabled;
-    }
-    return &Preferences::memoryEnabled;
-}
-
 bool DetailView::*detailSwitch(ModuleKind kind) {
     switch (kind) {
     case ModuleKind::memory:
@@ -96,7 +60,7 @@ void AppDelegate::installSettingsActions() {
     view.sensorAction = action([](AppDelegate& self) { self.showSensorHelp(); });
     view.sortingAction = action([](AppDelegate& self) { self.beginSorting(); });
     view.opacityAction =
-        action([](AppDelegate& self, double value) { self.setFloatingOpacity(value); });
+        action([](AppDelegate& self, double value) { self.setStripOpacity(value); });
     view.orderAction = action([](AppDelegate& self, const std::vector<ModuleKind>& order) {
         self.setModuleOrder(order);
     });
@@ -229,9 +193,7 @@ void AppDelegate::setModuleColor(ColorSlot slot, std::optional<PaletteColor> col
 void AppDelegate::setHideInFullscreen(bool flag) {
     hideInFullscreen = flag;
     defaults().setBool(flag, PreferenceKey::hideInFullscreen);
-    const bool floatingHides = floatingMode != FloatingMode::none && floatingPreferences &&
-                               floatingPreferences->hideInFullscreen;
-    fullscreenMonitor->setEnabled(flag || floatingHides);
+    updateFullscreenMonitoring();
     applyFullscreenVisibility();
     refreshStatus(false);
 }
@@ -247,7 +209,7 @@ void AppDelegate::beginSorting() {
     refreshEditingPanels();
 }
 
-void AppDelegate::setFloatingOpacity(double opacity) {
+void AppDelegate::setStripOpacity(double opacity) {
     floatingOpacity = clampedFloatingOpacity(opacity);
     defaults().setDouble(floatingOpacity, PreferenceKey::floatingOpacity);
     refreshStatus(false);

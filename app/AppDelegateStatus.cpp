@@ -29,11 +29,6 @@ void AppDelegate::applyFullscreenVisibility() {
     refreshEditingPanels();
 }
 
-// The floating bar has no panel yet: there is nothing to lay out, refresh or pull out.
-void AppDelegate::layoutFloatingPanel() {}
-
-void AppDelegate::refreshFloatingView() {}
-
 void AppDelegate::handleStatusDragOut(gfx::Point start, gfx::Point current, bool ended) {
     if (ended) {
         // Dropped after tearing off, the strip will offer a floating bar once there is one; until

@@ -90,6 +90,42 @@ std::set<ModuleKind> storedCollapsedSections(const foundation::UserDefaults& def
     return collapsed;
 }
 
+bool Preferences::*enabledSwitch(ModuleKind kind) {
+    switch (kind) {
+    case ModuleKind::memory:
+        return &Preferences::memoryEnabled;
+    case ModuleKind::fan:
+        return &Preferences::fanEnabled;
+    case ModuleKind::network:
+        return &Preferences::networkEnabled;
+    case ModuleKind::temperature:
+        return &Preferences::temperatureEnabled;
+    case ModuleKind::compute:
+        return &Preferences::computeEnabled;
+    case ModuleKind::devices:
+        return &Preferences::devicesEnabled;
+    }
+    return &Preferences::memoryEnabled;
+}
+
+std::string_view enabledKey(ModuleKind kind) {
+    switch (kind) {
+    case ModuleKind::memory:
+        return PreferenceKey::memoryEnabled;
+    case ModuleKind::fan:
+        return PreferenceKey::fanEnabled;
+    case ModuleKind::network:
+        return PreferenceKey::networkEnabled;
+    case ModuleKind::temperature:
+        return PreferenceKey::temperatureEnabled;
+    case ModuleKind::compute:
+        return PreferenceKey::computeEnabled;
+    case ModuleKind::devices:
+        return PreferenceKey::devicesEnabled;
+    }
+    return PreferenceKey::memoryEnabled;
+}
+
 std::vector<std::string> rawNames(const std::set<ModuleKind>& modules) {
     std::vector<std::string> names;
     for (auto kind : modules)

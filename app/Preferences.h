@@ -100,6 +100,10 @@ struct Preferences {
     static Preferences read(const foundation::UserDefaults& defaults);
 };
 
+// A module's main switch and the key it is stored under.
+bool Preferences::*enabledSwitch(ModuleKind kind);
+std::string_view enabledKey(ModuleKind kind);
+
 // Below 0 or NaN → 0; above 32 → 32.
 double clampedFanGap(double value);
 // 0.2…1.0; a value that is not finite reads as 1.0 (a NaN would pass a plain clamp and be

@@ -1,0 +1,282 @@
+#include "app/ControllerHarness.h"
+#include "app/FloatingSettingsTransfer.h"
+#include "platform/foundation/PropertyListCoding.h"
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace pulsedeck {
+
+void PrintTo(const FloatingPreferences& record, std::ostream* out) {
+    *out << foundation::encodePropertyList(record.dictionaryRepresentation());
+}
+
+namespace {
+
+using Record = FloatingPreferences;
+
+// One floating setter and the record it must leave behind, starting from the standard record.
+struct SetterCase {
+    const char* name;
+    std::function<void(AppDelegate&)> set;
+    std::function<void(Record&)> expected;
+};
+
+std::vector<SetterCase> setterCases() {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    using K = ModuleKind;
+    return {
+        {"chart length 200", [](AppDelegate& d) { d.setFloatingChartLength(200); },
+         [](Record& r) { r.chartLength = 160; }},
+        {"chart length 15.4", [](AppDelegate& d) { d.setFloatingChartLength(15.4); },
+         [](Record& r) { r.chartLength = 16; }},
+        {"chart length 100.6", [](AppDelegate& d) { d.setFloatingChartLength(100.6); },
+         [](Record& r) { r.chartLength = 101; }},
+        {"chart length NaN", [nan](AppDelegate& d) { d.setFloatingChartLength(nan); },
+         [](Record& r) { r.chartLength = 85; }},
+        {"gap -3", [](AppDelegate& d) { d.setFloatingGap(-3); }, [](Record& r) { r.gap = 0; }},
+        {"gap 40", [](AppDelegate& d) { d.setFloatingGap(40); }, [](Record& r) { r.gap = 32; }},
+        {"gap 12.5", [](AppDelegate& d) { d.setFloatingGap(12.5); },
+         [](Record& r) { r.gap = 12.5; }},
+        {"detail opacity 0.1", [](AppDelegate& d) { d.setFloatingOpacity(0.1); },
+         [](Record& r) { r.opacity = 0.2; }},
+        {"detail opacity 1.5", [](AppDelegate& d) { d.setFloatingOpacity(1.5); },
+         [](Record& r) { r.opacity = 1.0; }},
+        {"row opacity 0.1", [](AppDelegate& d) { d.setFloatingOpacityFromRow(0.1); },
+         [](Record& r) { r.opacity = 0.1; }},
+        {"order",
+         [](AppDelegate& d) {
+             d.setFloatingOrder({K::network, K::network, K::devices});
+         },
+         [](Record& r) {
+             r.order = {K::network, K::devices, K::memory, K::fan, K::temperature, K::compute};
+         }},
+        {"hide", [](AppDelegate& d) { d.hideFloatingModule(K::network); },
+         [](Record& r) { r.hidden = {K::network}; }},
+        {"module off then on",
+         [](AppDelegate& d) {
+             d.setFloatingModule(K::compute, false);
+             d.setFloatingModule(K::fan, false);
+             d.setFloatingModule(K::compute, true);
+         },
+         [](Record& r) { r.hidden = {K::fan}; }},
+        {"toggle twice and once",
+         [](AppDelegate& d) {
+             d.toggleFloatingModule(K::memory);
+             d.toggleFloatingModule(K::devices);
+             d.toggleFloatingModule(K::memory);
+         },
+         [](Record& r) { r.hidden = {K::devices}; }},
+        {"styles",
+         [](AppDelegate& d) {
+             d.setFloatingDisplayMode(DisplayMode::pair);
+             d.setFloatingFanMode(FanDisplayMode::graph);
+             d.setFloatingFanAnimation(FanAnimationMode::off);
+             d.setFloatingComputeMode(ComputeDisplayMode::compact);
+             d.setFloatingTemperatureMode(TemperatureDisplayMode::thermometer);
+         },
+         [](Record& r) {
+             r.displayMode = DisplayMode::pair;
+             r.fanMode = FanDisplayMode::graph;
+             r.fanAnimation = FanAnimationMode::off;
+             r.computeMode = ComputeDisplayMode::compact;
+             r.temperatureMode = TemperatureDisplayMode::thermometer;
+         }},
+        {"flags",
+         [](AppDelegate& d) {
+             d.setFloatingMemoryChart(false);
+             d.setFloatingNetworkChart(false);
+             d.setFloatingNetworkColored(true);
+             d.setFloatingHideInFullscreen(true);
+         },
+         [](Record& r) {
+             r.memoryShowChart = false;
+             r.networkShowChart = false;
+             r.networkColored = true;
+             r.hideInFullscreen = true;
+         }},
+        {"colour set and removed",
+         [](AppDelegate& d) {
+             d.setFloatingColor(ColorSlot::cpu, PaletteColor::pink);
+             d.setFloatingColor(ColorSlot::network, PaletteColor::red);
+             d.setFloatingColor(ColorSlot::network, std::nullopt);
+         },
+         [](Record& r) { r.colors.setColor(PaletteColor::pink, ColorSlot::cpu); }},
+        {"details",
+         [](AppDelegate& d) {
+             d.setFloatingCollapsed({K::memory, K::network});
+             d.setFloatingPresentation(DetailPresentation::overview);
+             d.setFloatingAppearance(AppearanceMode::dark);
+         },
+         [](Record& r) {
+             r.collapsed = {K::memory, K::network};
+             r.presentation = DetailPresentation::overview;
+             r.appearance = AppearanceMode::dark;
+         }},
+    };
+}
+
+class AppDelegateFloatingSettingsTest : public testing::ControllerHarness {
+protected:
+    std::optional<foundation::PropertyDictionary> storedRecord() {
+        return reloaded().dictionaryForKey(FloatingPreferences::defaultsKey);
+    }
+};
+
+// Each setter changes its one field by its rule, writes the whole record, asks the floating
+// details to animate and requests a sample, with no bar shown.
+TEST_F(AppDelegateFloatingSettingsTest, EverySetterFollowsItsValueRuleAndTheCommonSteps) {
+    int run = 0;
+    for (const auto& row : setterCases()) {
+        SCOPED_TRACE(row.name);
+        freshPreferences("prefs-" + std::to_string(++run));
+        launch();
+        advance(1);
+        ASSERT_FALSE(delegate->sampleInFlight());
+        delegate->floatingDetails->animatedLayout = false;
+
+        row.set(*delegate);
+
+        Record expected;
+        row.expected(expected);
+        ASSERT_TRUE(delegate->floatingPreferences);
+        EXPECT_EQ(*delegate->floatingPreferences, expected);
+        const auto stored = storedRecord();
+        ASSERT_TRUE(stored);
+        EXPECT_TRUE(*stored == expected.dictionaryRepresentation());
+        EXPECT_TRUE(delegate->floatingDetails->animatedLayout);
+        EXPECT_TRUE(delegate->sampleInFlight());
+        EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+        delegate->applicationWillTerminate();
+        delegate.reset();
+    }
+}
+
+TEST_F(AppDelegateFloatingSettingsTest, TheFirstChangeBuildsTheRecordFromTheMainSettings) {
+    defaults->setBool(false, PreferenceKey::fanEnabled);
+    defaults->setDouble(120, PreferenceKey::chartLength);
+    defaults->setObject(std::string("dark"), PreferenceKey::appAppearance);
+    defaults->setDouble(0.6, PreferenceKey::floatingOpacity);
+    defaults->setBool(true, PreferenceKey::hideInFullscreen);
+    defaults->setObject(foundation::PropertyDictionary{{"theme", 0}, {"memory", 3}},
+                        PreferenceKey::moduleColors);
+    launch();
+    EXPECT_FALSE(delegate->floatingPreferences) << "nothing is loaded before it is needed";
+
+    delegate->setFloatingGap(5);
+
+    const auto stored = storedRecord();
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->size(), 19u);
+    Record expected;
+    expected.hidden = {ModuleKind::fan};
+    expected.chartLength = 120;
+    expected.appearance = AppearanceMode::dark;
+    expected.opacity = 0.6;
+    expected.hideInFullscreen = true;
+    expected.colors.setColor(PaletteColor::purple, ColorSlot::memory);
+    expected.gap = 5;
+    EXPECT_EQ(*delegate->floatingPreferences, expected);
+    EXPECT_EQ(Record(*stored, Record{}), expected);
+}
+
+TEST_F(AppDelegateFloatingSettingsTest, AStoredRecordWinsOverTheMainSettingsAndIsWrittenBack) {
+    Record kept;
+    kept.gap = 20;
+    kept.presentation = DetailPresentation::overview;
+    auto stored = kept.dictionaryRepresentation();
+    stored.insert_or_assign("chartLength", foundation::PropertyValue("long"));
+    defaults->setObject(std::move(stored), FloatingPreferences::defaultsKey);
+    defaults->setDouble(40, PreferenceKey::chartLength);
+    launch();
+
+    delegate->loadFloatingPreferences();
+    Record expected = kept;
+    expected.chartLength = 40; // the unreadable entry falls back to the main setting
+    EXPECT_EQ(*delegate->floatingPreferences, expected);
+    EXPECT_EQ(Record(*storedRecord(), Record{}), expected);
+
+    // Loaded once: a later stored record is not read again.
+    defaults->removeObjectForKey(FloatingPreferences::defaultsKey);
+    delegate->loadFloatingPreferences();
+    EXPECT_FALSE(storedRecord());
+}
+
+TEST_F(AppDelegateFloatingSettingsTest, TheThemeColourIsTheMenuBarsAndLeavesTheRecordAlone) {
+    launch();
+    delegate->loadFloatingPreferences();
+    const Record before = *delegate->floatingPreferences;
+
+    delegate->chooseFloatingColor(ColorSlot::theme, PaletteColor::purple);
+    EXPECT_EQ(*delegate->floatingPreferences, before);
+    EXPECT_EQ(delegate->moduleColors.explicitColor(ColorSlot::theme), PaletteColor::purple);
+    EXPECT_TRUE(*reloaded().objectForKey(PreferenceKey::moduleColors) ==
+                foundation::PropertyValue(
+                    foundation::PropertyDictionary{{"theme", rawValue(PaletteColor::purple)}}));
+
+    delegate->chooseFloatingColor(ColorSlot::fan, PaletteColor::red);
+    EXPECT_EQ(delegate->floatingPreferences->colors.explicitColor(ColorSlot::fan),
+              PaletteColor::red);
+    EXPECT_FALSE(delegate->moduleColors.explicitColor(ColorSlot::fan));
+}
+
+// The seed on detaching and the copy back on returning, as pure transfers.
+TEST(FloatingSettingsTransfer, SeedKeepsTheBarsOwnAndTheCopyBackWritesEighteenKeysInOrder) {
+    Preferences main;
+    main.fanEnabled = false;
+    main.moduleOrder = {ModuleKind::devices, ModuleKind::memory,      ModuleKind::fan,
+                        ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
+    main.moduleColors.values = {{"theme", 2}, {"memory", 5}};
+    main.chartLength = 60;
+
+    Record floating;
+    floating.hidden = {ModuleKind::network};
+    floating.appearance = AppearanceMode::light;
+    floating.opacity = 0.5;
+    floating.colors.values = {{"theme", 7}, {"cpu", 1}};
+    floating.hideInFullscreen = true;
+    seedFloating(floating, main);
+    EXPECT_EQ(floating.hidden, std::set<ModuleKind>{ModuleKind::fan});
+    EXPECT_EQ(floating.order, main.moduleOrder);
+    EXPECT_EQ(floating.chartLength, 60);
+    EXPECT_EQ(floating.appearance, AppearanceMode::light);
+    EXPECT_EQ(floating.opacity, 0.5);
+    EXPECT_TRUE(floating.hideInFullscreen);
+    EXPECT_EQ(floating.colors.values,
+              (std::map<std::string, std::int64_t, std::less<>>{{"theme", 7}, {"memory", 5}}));
+
+    // The fan shown on the bar comes back switched on; the strip keeps its own theme.
+    floating.hidden = {ModuleKind::devices};
+    floating.gap = 3;
+    floating.fanMode = FanDisplayMode::graph;
+    const auto entries = returnFloatingToMain(floating, main);
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : entries)
+        keys.emplace_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{
+                        "moduleOrder", "memoryEnabled", "fanEnabled", "networkEnabled",
+                        "temperatureEnabled", "computeEnabled", "devicesEnabled", "displayMode",
+                        "fanDisplayMode", "fanAnimation", "computeDisplay", "temperatureDisplay",
+                        "chartLength", "fanGap", "memoryShowChart", "networkShowChart",
+                        "networkColored", "moduleColors"}));
+    EXPECT_TRUE(entries[2].second == foundation::PropertyValue(true));
+    EXPECT_TRUE(entries[6].second == foundation::PropertyValue(false));
+    EXPECT_TRUE(entries[8].second == foundation::PropertyValue(2));
+    EXPECT_TRUE(entries[13].second == foundation::PropertyValue(3.0));
+    EXPECT_TRUE(entries[17].second == foundation::PropertyValue(foundation::PropertyDictionary{
+                                          {"theme", 2}, {"memory", 5}}));
+    EXPECT_TRUE(main.fanEnabled);
+    EXPECT_FALSE(main.devicesEnabled);
+    EXPECT_EQ(main.fanMode, FanDisplayMode::graph);
+    EXPECT_EQ(main.fanGap, 3);
+
+    // A strip without a theme gets none back from the bar.
+    main.moduleColors.values.clear();
+    floating.colors.values = {{"theme", 7}};
+    EXPECT_TRUE(returnFloatingToMain(floating, main).back().second ==
+                foundation::PropertyValue(foundation::PropertyDictionary{}));
+}
+
+} // namespace
+} // namespace pulsedeck
