@@ -174,11 +174,7 @@ public:
     void scheduleOutsideClose();
     void updatePopoverSize(double height, bool animated);
 
-    // The editing panels over the strip, one per menu-bar display.
-    void installEditingPanels();
-    void refreshEditingPanels();
-
-    // The floating bar
+    // The floating bar.
     void setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame);
     void applyFullscreenVisibility();
     // The bar's own settings: loaded once (from the stored record over the main settings) and
@@ -219,12 +215,34 @@ public:
     void layoutFloatingPanel();
     // The floating panel's content; none without a panel.
     FloatingSurface* floatingSurface() const;
+    // The drag-out preview: a floating panel drawing the status strip, click-through.
+    std::shared_ptr<ui::Window> makeFloatingPreview(const gfx::Rect& frame);
+
+    // The editing panels over the strip (one per menu-bar display), the dock anchors they leave
+    // behind, docking the floating bar back into the menu bar and dragging a module out of it.
+    void installEditingPanels();
+    // Keeps the panels over the strip and the anchors where the strip now sits.
+    void refreshEditingPanels();
+    // Stores where the strip sits on the screen, when that changed.
+    void recordDockAnchor(const ui::Screen& screen, const gfx::Rect& strip);
+    // Where the floating bar, at its current size, docks on the screen; none without a
+    // plausible stored anchor or while the screen shows a full-screen window and hiding is on.
+    std::optional<gfx::Rect> dockAnchorFrame(const ui::Screen& screen) const;
+    // Every screen's anchor, in screen order.
+    std::vector<gfx::Rect> dockAnchorFrames() const;
+    // A move of the floating bar began: docking is armed only when it began off every anchor.
+    void floatingDragBegan();
+    // True when the floating bar at `frame` docks into an anchor (the mode then becomes none,
+    // after the docking animation unless Reduce Motion is on).
+    bool dockFloatingPanel(const gfx::Rect& frame);
     // A module dragged out of the status item: a preview of the strip follows the pointer and
     // the liquid pull-out stretches it from the menu bar, tears it off or springs it back.
     void handleStatusDragOut(gfx::Point start, gfx::Point current, bool ended);
-    // The drag-out preview: a floating panel drawing the status strip, click-through.
-    std::shared_ptr<ui::Window> makeFloatingPreview(const gfx::Rect& frame);
     void clearFloatingPreview();
+    // Repaint the strip wherever the editing panels and the drag-out preview draw it: all of
+    // it, or the column under a rect of the strip.
+    void redrawEditingSurfaces();
+    void redrawEditingSurfaces(const gfx::Rect& rect);
 
     // The language the interface speaks now: the stored choice, else the user's languages.
     AppLanguage resolvedLanguage() const;

@@ -256,28 +256,4 @@ void AppDelegate::handOffToDetails(bool animated, AppLanguage language) {
     view.loginState = loginState();
 }
 
-void AppDelegate::installEditingPanels() {
-    editingPanels = std::make_unique<EditingPanels>(statusView);
-    const std::weak_ptr<AppDelegate> weak = weak_from_this();
-    statusView->editingDisplayAction = [weak] {
-        if (auto self = weak.lock(); self && self->editingPanels)
-            self->editingPanels->redrawSurfaces();
-    };
-    statusView->editingRectAction = [weak](const gfx::Rect& rect) {
-        if (auto self = weak.lock(); self && self->editingPanels)
-            self->editingPanels->redrawSurfaces(rect);
-    };
-}
-
-void AppDelegate::refreshEditingPanels() {
-    if (!editingPanels || !item)
-        return;
-    EditingPanels::Conditions conditions;
-    conditions.surfacesReady = nativeSurfacesReady;
-    conditions.statusHidden = floatingMode == FloatingMode::detached || !item->isVisible();
-    conditions.hideInFullscreen = hideInFullscreen;
-    conditions.fullscreenDisplays = fullscreenMonitor->displayIDs();
-    editingPanels->refresh(conditions);
-}
-
 } // namespace pulsedeck

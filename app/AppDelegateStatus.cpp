@@ -29,40 +29,6 @@ void AppDelegate::applyFullscreenVisibility() {
     refreshEditingPanels();
 }
 
-void AppDelegate::handleStatusDragOut(gfx::Point start, gfx::Point current, bool ended) {
-    if (ended) {
-        // Dropped after tearing off, the strip will offer a floating bar once there is one; until
-        // then every drop lets the preview go (a short pull still springs back on the overlay).
-        floatingMotion.cancel();
-        clearFloatingPreview();
-        return;
-    }
-    const std::optional<gfx::Rect> itemFrame = statusView->statusItemScreenFrame();
-    if (!itemFrame)
-        return;
-    const gfx::Rect source = statusView->menuBarFrame(start, 0).value_or(*itemFrame);
-    const gfx::Size size{statusView->requiredWidth(),
-                         statusView->presentationHeight().value_or(statusView->bounds().height())};
-    std::vector<gfx::Rect> screens;
-    for (const auto& screen : ui::Screen::screens())
-        screens.push_back(screen.frame());
-    const gfx::Rect frame = clampFrame(
-        {{current.x - (start.x - source.minX()), current.y - (start.y - source.minY())}, size},
-        screens);
-
-    if (!floatingPreview) {
-        if (popover && popover->isShown())
-            popover->performClose();
-        floatingMotion.stop();
-        floatingMotion.setHasBrokenFree(false);
-        floatingPreview = makeFloatingPreview(frame);
-    }
-    floatingPreview->setFrame(frame, true);
-    floatingPreview->orderFrontRegardless();
-    const double grab = source.width() > 0 ? (start.x - source.minX()) / source.width() : 0.5;
-    floatingMotion.update(floatingPreview, source, grab,
-                          !application().workspace().accessibilityDisplayShouldReduceMotion());
-}
 
 std::shared_ptr<ui::Window> AppDelegate::makeFloatingPreview(const gfx::Rect& frame) {
     auto panel = std::make_shared<FloatingPanel>(frame, ui::Style::nonactivatingPanel,
@@ -83,13 +49,6 @@ std::shared_ptr<ui::Window> AppDelegate::makeFloatingPreview(const gfx::Rect& fr
     surface->applyMaterial();
     panel->setContentView(surface);
     return panel;
-}
-
-void AppDelegate::clearFloatingPreview() {
-    if (floatingPreview)
-        floatingPreview->orderOut();
-    floatingPreview.reset();
-    floatingDropFrame.reset();
 }
 
 } // namespace pulsedeck

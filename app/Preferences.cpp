@@ -25,20 +25,6 @@ std::optional<double> storedDouble(const foundation::UserDefaults& defaults, std
     return value ? value->asDouble() : std::nullopt;
 }
 
-std::map<std::string, std::string, std::less<>>
-decodeDockAnchors(const std::optional<foundation::PropertyDictionary>& stored) {
-    std::map<std::string, std::string, std::less<>> anchors;
-    if (!stored)
-        return anchors;
-    for (const auto& [key, value] : *stored) {
-        auto text = value.asString();
-        if (!text)
-            return {};
-        anchors.emplace(key, *text);
-    }
-    return anchors;
-}
-
 FanAnimationMode storedFanAnimation(std::optional<std::int64_t> stored) {
     if (stored && *stored >= 0 && *stored <= 2)
         if (auto mode = fanAnimationMode(static_cast<int>(*stored)))

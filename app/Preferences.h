@@ -1,5 +1,6 @@
 #pragma once
 
+#include "floating/DockAnchors.h"
 #include "floating/FloatingMode.h"
 #include "model/ModuleColors.h"
 #include "model/Modules.h"
@@ -88,7 +89,7 @@ struct Preferences {
     // "system" or a language code; resolved at each use.
     std::string languageSelection = "system";
     FloatingMode floatingMode = FloatingMode::none;
-    std::map<std::string, std::string, std::less<>> floatingDockAnchors;
+    DockAnchorTexts floatingDockAnchors;
     double floatingOpacity = 1.0;
     bool floatingOnTop = true;
     bool hideInFullscreen = false;

@@ -1,7 +1,9 @@
 #include "app/Preferences.h"
+#include "floating/DockAnchors.h"
 #include "platform/foundation/PropertyListCoding.h"
 #include "platform/foundation/UserDefaults.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -41,6 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& [slot, number] : settings.moduleColors.values)
         sound =
             sound && pulsedeck::parseColorSlot(slot) && within(static_cast<double>(number), 0, 8);
+    // A stored anchor either reads as a plausible place that docks a bar at a finite frame, or
+    // not at all.
+    for (const auto& [key, text] : settings.floatingDockAnchors) {
+        const auto anchor = pulsedeck::DockAnchor::parse(text);
+        if (!anchor)
+            continue;
+        const gfx::Rect frame = anchor->frame({0, 0, 1440, 900}, {240, 29});
+        sound = sound && anchor->isPlausible() && std::isfinite(frame.x()) &&
+                std::isfinite(frame.y()) && pulsedeck::DockAnchor::parse(anchor->text()) == anchor;
+    }
     if (!sound)
         std::abort();
     return 0;

@@ -1,0 +1,118 @@
+#include "app/ControllerHarness.h"
+#include "floating/DockAnchors.h"
+#include "floating/FloatingSurface.h"
+#include "platform/toolkit/StatusBar.h"
+
+namespace pulsedeck {
+namespace {
+
+// The controller 0.25 s after launch, with its editing panels up and the strip's anchors stored.
+class AppDelegateDockingTest : public testing::ControllerHarness {
+protected:
+    void SetUp() override {
+        launch();
+        advance(0.3);
+        ASSERT_TRUE(delegate->statusView->statusItemScreenFrame());
+    }
+
+    void twoDisplays() {
+        server.setScreens({ui::HeadlessWindowServer::makeScreen({0, 0, 1440, 900}, 1),
+                           ui::HeadlessWindowServer::makeScreen({1440, -180, 1920, 1080}, 2)});
+        ui::StatusBar::system().relayout();
+        delegate->refreshEditingPanels();
+    }
+
+    std::optional<DockAnchor> storedAnchor(const std::string& key) {
+        const auto stored = reloaded().dictionaryForKey(PreferenceKey::floatingDockAnchors);
+        if (!stored || !stored->contains(key))
+            return std::nullopt;
+        const std::string* text = stored->at(key).asString();
+        return text ? DockAnchor::parse(*text) : std::nullopt;
+    }
+
+    // A bar of the floating strip's size, standing in for the one the mode switch makes.
+    void barAt(gfx::Point origin) {
+        const gfx::Rect anchor = delegate->dockAnchorFrames().at(0);
+        delegate->floatingPanel = delegate->makeFloatingPreview({origin, anchor.size});
+        delegate->floatingMode = FloatingMode::copy;
+    }
+};
+
+TEST_F(AppDelegateDockingTest, EveryMenuBarDisplayGetsAPanelAndAStoredAnchorAtItsStrip) {
+    twoDisplays();
+    EXPECT_EQ(delegate->editingPanels->panels().size(), 2u);
+    const std::vector<ui::Screen> screens = ui::Screen::screens();
+    const std::vector<gfx::Rect> frames = delegate->dockAnchorFrames();
+    ASSERT_EQ(frames.size(), 2u);
+    for (std::size_t index = 0; index < 2; ++index) {
+        const auto anchor = storedAnchor("Optional(" + std::to_string(index + 1) + ")");
+        ASSERT_TRUE(anchor) << index;
+        const gfx::Rect strip = *delegate->statusView->stripFrame(screens[index]);
+        EXPECT_EQ(*anchor, DockAnchor::measure(screens[index].frame(), strip));
+        // A bar docked there ends where the strip ends, level with its middle.
+        EXPECT_DOUBLE_EQ(frames[index].maxX(), strip.maxX());
+        EXPECT_DOUBLE_EQ(frames[index].midY(), strip.midY());
+    }
+}
+
+TEST_F(AppDelegateDockingTest, AnAnchorOutsideTheMenuBarOrUnderAFullScreenWindowIsNone) {
+    const ui::Screen screen = ui::Screen::screens().at(0);
+    for (const auto& [text, accepted] :
+         {std::pair{"{{10, 0}, {200, 24}}", false}, std::pair{"{{10, 80}, {200, 24}}", false},
+          std::pair{"{{10, 79.5}, {200, 24}}", true}, std::pair{"{{-1, 12}, {200, 24}}", false}}) {
+        delegate->floatingDockAnchors["Optional(1)"] = text;
+        EXPECT_EQ(delegate->dockAnchorFrame(screen).has_value(), accepted) << text;
+    }
+
+    twoDisplays();
+    windows->setWindows({{.bounds = {1440, -180, 1920, 1080}, .ownerPID = 1}});
+    delegate->details->hideInFullscreenAction(true);
+    ASSERT_EQ(delegate->fullscreenMonitor->displayIDs(), std::set<int>{2});
+    const std::vector<gfx::Rect> frames = delegate->dockAnchorFrames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_LE(frames[0].maxX(), 1440);
+    EXPECT_TRUE(delegate->editingPanels->panels().at("{{0, 0}, {1440, 900}}")->isVisible());
+    EXPECT_FALSE(delegate->editingPanels->panels().at("{{1440, -180}, {1920, 1080}}")->isVisible());
+}
+
+TEST_F(AppDelegateDockingTest, ADragBegunOnTheAnchorDocksOnlyAfterLeavingIt) {
+    app.workspace().setReduceMotion(true);
+    const gfx::Rect anchor = delegate->dockAnchorFrames().at(0);
+    const gfx::Rect nearby = anchor.offsetBy(-8, -20);
+    const gfx::Rect away = anchor.offsetBy(-300, -300);
+    barAt(nearby.origin);
+
+    delegate->floatingDragBegan();
+    EXPECT_FALSE(delegate->floatingDockArmed);
+    EXPECT_FALSE(delegate->dockFloatingPanel(nearby));
+    EXPECT_FALSE(delegate->dockFloatingPanel(anchor));
+    EXPECT_FALSE(delegate->dockFloatingPanel(away));
+    EXPECT_TRUE(delegate->floatingDockArmed);
+    EXPECT_EQ(delegate->floatingMode, FloatingMode::copy);
+
+    EXPECT_TRUE(delegate->dockFloatingPanel(nearby));
+    EXPECT_FALSE(delegate->floatingDockArmed);
+    EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+}
+
+TEST_F(AppDelegateDockingTest, ADragBegunAwayDocksWithTheLiquidAndEndsTheBarAfterIt) {
+    const gfx::Rect anchor = delegate->dockAnchorFrames().at(0);
+    barAt(anchor.origin.offsetBy(0, -200));
+    delegate->floatingDragBegan();
+    EXPECT_TRUE(delegate->floatingDockArmed);
+
+    const gfx::Rect dropped = anchor.offsetBy(10, -15);
+    EXPECT_TRUE(delegate->dockFloatingPanel(dropped));
+    EXPECT_EQ(delegate->floatingMotion.phase(), FloatingLiquidAnimator::Phase::docking);
+    EXPECT_EQ(delegate->floatingMode, FloatingMode::copy);
+    // While the liquid runs nothing else docks.
+    delegate->floatingDockArmed = true;
+    EXPECT_FALSE(delegate->dockFloatingPanel(dropped));
+
+    advance(1.2);
+    EXPECT_FALSE(delegate->floatingMotion.isRunning());
+    EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+}
+
+} // namespace
+} // namespace pulsedeck
