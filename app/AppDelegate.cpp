@@ -264,7 +264,8 @@ void AppDelegate::presentFirstLaunchDetails(int attempt) {
 
 void AppDelegate::showMenuBarTip() {
     defaults().setBool(true, PreferenceKey::menuBarTipShown);
-    menuBarTip = std::make_unique<MenuBarTipWindow>(resolvedLanguage());
+    menuBarTip = std::make_unique<MenuBarTipWindow>(
+        resolvedLanguage(), applicationIcon.value_or(appIconImage(isDark())));
     menuBarTip->finish = [weak = weak_from_this()] {
         if (auto self = weak.lock())
             self->menuBarTip.reset();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Localization.h"
+#include "platform/graphics/Image.h"
 #include "platform/toolkit/Window.h"
 
 #include <functional>
@@ -8,12 +9,17 @@
 
 namespace pulsedeck {
 
-// The first-run tip: a plain window with the welcome title, its text and an OK button. The
-// window is made at once and shown by the owner (makeKeyAndOrderFront); OK closes it and then,
-// on the main queue, calls `finish`. Main thread.
+class MenuBarTipDemo;
+
+// The first-run tip: the application's icon, a title, a short text, the animated menu-bar demo
+// and one button, stacked in a floating window 420 pt wide. The owner shows the window
+// (makeKeyAndOrderFront). Main thread.
+//
+// However the window goes away — the button, Return, the window manager's close, or being
+// ordered out — the demo's clock stops at once and `finish` runs once, on the main queue.
 class MenuBarTipWindow {
 public:
-    explicit MenuBarTipWindow(AppLanguage language);
+    MenuBarTipWindow(AppLanguage language, gfx::Image icon);
     ~MenuBarTipWindow();
     MenuBarTipWindow(const MenuBarTipWindow&) = delete;
     MenuBarTipWindow& operator=(const MenuBarTipWindow&) = delete;
@@ -22,12 +28,16 @@ public:
     std::function<void()> finish;
 
     const std::shared_ptr<ui::Window>& window() const { return window_; }
+    MenuBarTipDemo& demo() const { return *demo_; }
 
-    // What OK does.
-    void dismiss();
+    // What the button does: closes the window, which then runs `finish`.
+    void done();
 
 private:
+    void windowOrderedOut();
+
     std::shared_ptr<ui::Window> window_;
+    std::shared_ptr<MenuBarTipDemo> demo_;
 };
 
 } // namespace pulsedeck

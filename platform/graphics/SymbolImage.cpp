@@ -269,6 +269,74 @@ void xmarkCircle(const Pen& pen) {
     pen.polyline({{8.3, 15.7}, {15.7, 8.3}});
 }
 
+void fruitMark(const Pen& pen) {
+    // A round fruit with a stalk and a leaf: the mark at the left end of a menu bar.
+    Path fruit;
+    fruit.moveTo({12, 17.2});
+    fruit.curveTo({20.6, 13.4}, {16.4, 19.6}, {21.4, 18.2});
+    fruit.curveTo({12, 2}, {20, 6.2}, {16.4, 2});
+    fruit.curveTo({3.4, 13.4}, {7.6, 2}, {4, 6.2});
+    fruit.curveTo({12, 17.2}, {2.6, 18.2}, {7.6, 19.6});
+    fruit.close();
+    pen.fill(fruit);
+    pen.polyline({{12, 17}, {12.6, 20.4}}, 0, 0.8);
+    Path leaf;
+    leaf.moveTo({13, 20.2});
+    leaf.curveTo({18.4, 22.8}, {14.6, 22.8}, {16.6, 23.4});
+    leaf.curveTo({13, 20.2}, {17.6, 20.4}, {15, 19.6});
+    leaf.close();
+    pen.fill(leaf);
+}
+
+void wifi(const Pen& pen) {
+    constexpr Point source{12, 4};
+    pen.dot(source, 1.9);
+    for (double radius : {6.2, 10.9, 15.6}) {
+        Path arc;
+        arc.appendArc(source, radius, 50, 130, false);
+        pen.stroke(arc);
+    }
+}
+
+void cloud(const Pen& pen) {
+    // One outline over three puffs: the base, a small puff right, a tall one in the middle and
+    // a small one left.
+    Path outline;
+    outline.moveTo({6.2, 4.7});
+    outline.lineTo({17.6, 4.7});
+    outline.appendArc({17.6, 9}, 4.3, 270, 420, false);
+    outline.appendArc({12.2, 11.8}, 6.2, 20, 160, false);
+    outline.appendArc({6.2, 8.4}, 3.9, 110, 270, false);
+    outline.close();
+    pen.stroke(outline);
+}
+
+void musicNote(const Pen& pen) {
+    Path head = Path::oval({-3.9, -2.9, 7.8, 5.8});
+    head.transform(AffineTransform::rotationDegrees(-22).concatenating(
+        AffineTransform::translation(8.4, 5.6)));
+    pen.fill(head);
+    pen.polyline({{11.9, 6.4}, {11.9, 21.6}});
+    Path flag;
+    flag.moveTo({11.9, 21.6});
+    flag.curveTo({17.6, 13.2}, {15.4, 19.8}, {19.2, 17.4});
+    pen.stroke(flag);
+}
+
+void bubbleLeft(const Pen& pen) {
+    // A rounded balloon whose tail leaves its lower left corner.
+    Path balloon;
+    balloon.moveTo({7.4, 7.2});
+    balloon.lineTo({17, 7.2});
+    balloon.appendArc({17, 12.2}, 5, 270, 450, false);
+    balloon.lineTo({7, 17.2});
+    balloon.appendArc({7, 12.2}, 5, 90, 200, false);
+    balloon.lineTo({2.6, 3.2});
+    balloon.lineTo({7.4, 7.2});
+    balloon.close();
+    pen.stroke(balloon);
+}
+
 struct Definition {
     std::string_view name;
     // The design box in grid units; its width sets the image's aspect.
@@ -296,6 +364,11 @@ constexpr std::array definitions{
     Definition{"cpu", {24, 24}, processor},
     Definition{"bolt.fill", {17, 24}, boltFill},
     Definition{"xmark.circle", {24, 24}, xmarkCircle},
+    Definition{"apple.logo", {24, 24}, fruitMark},
+    Definition{"wifi", {24, 24}, wifi},
+    Definition{"cloud", {24, 24}, cloud},
+    Definition{"music.note", {24, 24}, musicNote},
+    Definition{"bubble.left", {24, 24}, bubbleLeft},
 };
 
 } // namespace

@@ -24,6 +24,10 @@ Application::Application(WindowServer& server, dispatch::RunLoop& loop)
     sharedApplication = this;
     server_.setEventHandler([this](const NativeEvent& event) { handleNativeEvent(event); });
     server_.setNoticeHandler([this](ServerNotice notice) { handleServerNotice(notice); });
+    server_.setCloseRequestHandler([this](NativeWindowId number) {
+        if (auto window = windowWithNumber(number))
+            window->performClose();
+    });
     if (const auto settings = server_.desktopSettings())
         applyDesktopSettings(*settings);
 }
@@ -31,6 +35,7 @@ Application::Application(WindowServer& server, dispatch::RunLoop& loop)
 Application::~Application() {
     server_.setEventHandler({});
     server_.setNoticeHandler({});
+    server_.setCloseRequestHandler({});
     statusBar_.reset();
     toolTips_.reset();
     for (Window* window : windows_) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/graphics/Image.h"
+
 namespace ui {
 
 enum class CursorKind { arrow, openHand, closedHand, pointingHand, iBeam };
@@ -22,6 +24,10 @@ public:
     static void pop();
     // Shows this cursor now; the next pointer move over a cursor rectangle replaces it.
     void set() const;
+
+    // The arrow as a picture, for drawings that show a pointer: black with a white rim, its tip
+    // at the top left of a 10 × 15 pt image.
+    static gfx::Image arrowImage();
 
     friend bool operator==(const Cursor&, const Cursor&) = default;
 

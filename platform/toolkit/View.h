@@ -217,6 +217,8 @@ protected:
     virtual void resetCursorRects() {}
     virtual void viewDidChangeEffectiveAppearance() {}
     virtual void viewDidMoveToWindow() {}
+    // Called when the view's window begins or stops showing (ordered front or out, closed).
+    virtual void viewDidChangeWindowVisibility() {}
     // Called after the frame size changed, with the old size; the default autoresizes the
     // subviews when autoresizesSubviews is on.
     virtual void resizeSubviewsWithOldSize(gfx::Size oldSize);

@@ -197,6 +197,7 @@ void Window::orderFront() {
         visible_ = true;
         closed_ = false;
         display();
+        visibilityChanged();
     }
     app_->windowServer().orderFront(*native_);
 }
@@ -215,6 +216,13 @@ void Window::orderOut() {
         app_->setKeyWindow(nullptr);
     if (app_ && app_->pointerWindow_ == this)
         pointerMoved(std::nullopt, Event());
+    visibilityChanged();
+    if (orderedOutAction)
+        orderedOutAction();
+}
+
+void Window::visibilityChanged() {
+    forEachView([](View& view) { view.viewDidChangeWindowVisibility(); });
 }
 
 void Window::makeKeyWindow() {
@@ -244,6 +252,11 @@ bool Window::canBecomeMainWindow() const {
 void Window::close() {
     orderOut();
     closed_ = releasedWhenClosed_;
+}
+
+void Window::performClose() {
+    if (styleMask_ & Style::closable)
+        close();
 }
 
 bool Window::makeFirstResponder(View* view) {
@@ -325,7 +338,9 @@ void Window::redraw(const gfx::Rect& area) {
         return;
     ensureNative();
     const double scale = backingScaleFactor();
-    gfx::Rect dirty = area.intersection({{0, 0}, frame_.size});
+    // Whole points: a pixel only partly inside would be cleared and painted over in part, and an
+    // edge redrawn every frame of an animation would wear the background through there.
+    gfx::Rect dirty = area.integral().intersection({{0, 0}, frame_.size});
     const int wide = gfx::pixelCount(frame_.width(), scale);
     const int high = gfx::pixelCount(frame_.height(), scale);
     if (!backing_ || backing_->pixelsWide() != wide || backing_->pixelsHigh() != high ||

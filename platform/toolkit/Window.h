@@ -8,6 +8,7 @@
 #include "platform/toolkit/View.h"
 #include "platform/toolkit/WindowServer.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -132,6 +133,13 @@ public:
     // Hides the window; a window released when closed also leaves the application's list.
     void close();
     bool isClosed() const { return closed_; }
+    // What the window's close control and the window manager's close ask for: closes a window
+    // whose style mask has the closable bit and ignores the request otherwise.
+    void performClose();
+    // Runs each time the window stops showing: ordered out, or closed by any route (a close
+    // orders the window out). It must not release the window; work that may do so goes on the
+    // main queue.
+    std::function<void()> orderedOutAction;
 
     View* firstResponder() const { return firstResponder_; }
     bool makeFirstResponder(View* view);
@@ -176,6 +184,7 @@ private:
     void pointerMoved(std::optional<gfx::Point> location, const Event& event);
     void updateCursor(gfx::Point location);
     void viewWillLeave(View& view);
+    void visibilityChanged();
 
     StyleMask styleMask_;
     std::string title_;

@@ -117,6 +117,11 @@ public:
     void setNoticeHandler(std::function<void(ServerNotice)> handler) {
         noticeHandler_ = std::move(handler);
     }
+    // Where the server sends the desktop's requests to close one of our windows (a window
+    // manager's close button, its close key or a task bar's close entry).
+    void setCloseRequestHandler(std::function<void(NativeWindowId)> handler) {
+        closeRequestHandler_ = std::move(handler);
+    }
 
     // The desktop's clipboard: what the application puts there (none gives it up), and its text
     // whoever put it there, handed to completion on the main queue. The base keeps it in memory,
@@ -141,10 +146,15 @@ protected:
         if (noticeHandler_)
             noticeHandler_(notice);
     }
+    void requestClose(NativeWindowId window) {
+        if (closeRequestHandler_)
+            closeRequestHandler_(window);
+    }
 
 private:
     std::function<void(const NativeEvent&)> eventHandler_;
     std::function<void(ServerNotice)> noticeHandler_;
+    std::function<void(NativeWindowId)> closeRequestHandler_;
     std::optional<std::string> clipboard_;
 };
 

@@ -199,7 +199,7 @@ TEST_F(AppDelegateTest, DelayedStepsFireOnTime) {
     ASSERT_TRUE(delegate_->menuBarTip);
     EXPECT_TRUE(delegate_->menuBarTip->window()->isVisible());
     EXPECT_TRUE(defaults_->boolForKey(PreferenceKey::menuBarTipShown));
-    delegate_->menuBarTip->dismiss();
+    delegate_->menuBarTip->done();
     loop_.runUntilIdle();
     EXPECT_FALSE(delegate_->menuBarTip);
 }

@@ -77,12 +77,13 @@ TEST(LaunchRender, FirstLaunchShowsTheStripTheDetailsAndTheTip) {
     ASSERT_TRUE(delegate->menuBarTip);
     const auto& tip = delegate->menuBarTip->window();
     ui::AlertButton* ok = nullptr;
-    for (const auto& child : tip->contentView()->subviews())
-        if (auto* button = dynamic_cast<ui::AlertButton*>(child.get()))
-            ok = button;
+    for (const auto& row : tip->contentView()->subviews())
+        for (const auto& child : row->subviews())
+            if (auto* button = dynamic_cast<ui::AlertButton*>(child.get()))
+                ok = button;
     ASSERT_TRUE(ok);
     const gfx::Point centre = tip->convertPointToScreen(
-        tip->contentView()->convertPointToView({ok->frame().midX(), ok->frame().midY()}, nullptr));
+        ok->convertPointToView({ok->bounds().midX(), ok->bounds().midY()}, nullptr));
     EXPECT_TRUE(isBlueish(screen.pixelAtPoint({centre.x - ok->frame().width() / 2 + 4, centre.y})));
 }
 

@@ -88,6 +88,8 @@ public:
     void key(int keyCode, std::string characters, ModifierFlags modifiers = 0);
     // Any event as given; only the missing time stamp and top-left location are filled in.
     void inject(NativeEvent event);
+    // The desktop asks to close the window, as a window manager's close does.
+    void closeFromDesktop(NativeWindowId window) { requestClose(window); }
 
     // Composition: the screen's desktop with every visible window on it, by level and order.
     gfx::Bitmap composeScreen(std::size_t index) const;

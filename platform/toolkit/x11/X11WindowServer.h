@@ -157,6 +157,7 @@ private:
     void handlePointerEvent(_XEvent& event);
     void handleKeyEvent(_XEvent& event);
     void handleFocusOut(_XEvent& event);
+    void handleClientMessage(_XEvent& event);
     void handlePropertyChange(_XEvent& event);
     void handleStructureChange(_XEvent& event);
     void handleRawEvent(void* cookie);

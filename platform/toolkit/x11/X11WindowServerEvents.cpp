@@ -136,6 +136,9 @@ void X11WindowServer::handleEvent(XEvent& event) {
     case FocusOut:
         handleFocusOut(event);
         break;
+    case ClientMessage:
+        handleClientMessage(event);
+        break;
     case PropertyNotify:
         handlePropertyChange(event);
         break;
@@ -175,6 +178,15 @@ std::optional<NativeWindowId> X11WindowServer::pointerTarget(unsigned long xid,
     if (const auto guest = guestAt(*window, location))
         return guest;
     return window;
+}
+
+void X11WindowServer::handleClientMessage(XEvent& event) {
+    const XClientMessageEvent& message = event.xclient;
+    if (message.message_type != (*atoms_)[wmProtocols] || message.format != 32 ||
+        Atom(message.data.l[0]) != (*atoms_)[wmDeleteWindow])
+        return;
+    if (const NativeWindowId window = windowFor(message.window))
+        requestClose(window);
 }
 
 void X11WindowServer::handleExpose(XEvent& event) {

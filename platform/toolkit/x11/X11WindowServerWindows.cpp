@@ -206,7 +206,7 @@ void X11WindowServer::setWindowProperties(NativeWindow& window) {
                     reinterpret_cast<const unsigned char*>(&type), 1);
 
     // A window manager closes a window that does not take part in this protocol by killing the
-    // whole program; the request is taken and ignored instead, as our windows close themselves.
+    // whole program; taking part, the request reaches the window, which closes only if closable.
     Atom protocols[] = {(*atoms_)[wmDeleteWindow]};
     XSetWMProtocols(display_, xid, protocols, 1);
 

@@ -26,7 +26,12 @@ const char* const usedByTheProgram[] = {"externaldrive",
                                         "thermometer.medium",
                                         "cpu",
                                         "bolt.fill",
-                                        "xmark.circle"};
+                                        "xmark.circle",
+                                        "apple.logo",
+                                        "wifi",
+                                        "cloud",
+                                        "music.note",
+                                        "bubble.left"};
 
 struct Ink {
     int pixels = 0;
