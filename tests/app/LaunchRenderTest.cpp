@@ -88,7 +88,7 @@ TEST(LaunchRender, FirstLaunchShowsTheStripTheDetailsAndTheTip) {
 }
 
 // Japanese has no spaces: the tip's body must still wrap inside the tip, on several lines, none
-// running into its right padding.
+// running into its right inset.
 TEST(LaunchRender, TheJapaneseTipWrapsItsBodyInsideTheTip) {
     FirstLaunch launch("ja");
     ASSERT_TRUE(launch.delegate->menuBarTip);
@@ -96,12 +96,15 @@ TEST(LaunchRender, TheJapaneseTipWrapsItsBodyInsideTheTip) {
     const gfx::Bitmap tip = *launch.server.windowImage(*window->windowNumber());
     ASSERT_TRUE(tip.writePng(testsupport::artifactPath("app-first-launch-tip-ja.png").string()));
 
-    // Rows of dark text on the light tip, between the title and the button, and how far right
-    // any of it reaches (pixels from the top left, at the window's scale).
+    // Rows of dark text in the body's row of the tip, and how far right any of it reaches
+    // (pixels from the top left, at the window's scale).
     const int scale = tip.pixelsWide() / static_cast<int>(window->frame().width());
+    const gfx::Rect body = window->contentView()->subviews().at(2)->frame();
+    const double height = window->frame().height();
     int rowsWithText = 0;
     int rightmost = 0;
-    for (int row = 55 * scale; row < tip.pixelsHigh() - 50 * scale; ++row) {
+    for (int row = int((height - body.maxY()) * scale); row < int((height - body.minY()) * scale);
+         ++row) {
         bool text = false;
         for (int column = 0; column < tip.pixelsWide(); ++column) {
             const auto pixel = tip.pixel(column, row);
@@ -113,7 +116,7 @@ TEST(LaunchRender, TheJapaneseTipWrapsItsBodyInsideTheTip) {
         rowsWithText += text ? 1 : 0;
     }
     EXPECT_GT(rowsWithText, 24 * scale) << "two lines of body text or more";
-    EXPECT_LT(rightmost, tip.pixelsWide() - 18 * scale) << "text within the right padding";
+    EXPECT_LT(rightmost, tip.pixelsWide() - 28 * scale) << "text within the right inset";
 }
 
 } // namespace
