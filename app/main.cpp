@@ -2,6 +2,7 @@
 #include "app/LegacyMigration.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/foundation/Bundle.h"
+#include "platform/foundation/HTTPHelper.h"
 #include "platform/foundation/SingleInstanceLock.h"
 #include "platform/foundation/TerminationSignals.h"
 #include "platform/foundation/UserDefaults.h"
@@ -18,6 +19,7 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <span>
 
 namespace {
 
@@ -52,6 +54,10 @@ struct Shutdown {
 
 int main(int argc, char** argv) {
     using namespace pulsedeck;
+    // The child an update check starts for its download, so that libcurl and TLS never load into
+    // the long-lived program.
+    if (argc >= 2 && argv[1] == foundation::httpHelperMode)
+        return foundation::runHTTPHelper(std::span<const char* const>(argv + 2, argc - 2), stdout);
     // A debugging aid: one update check against the given manifest, printed, and nothing else.
     if (argc == 3 && std::strcmp(argv[1], "--check-updates") == 0)
         return runUpdateCheckCommand(argv[2], UpdateController::liveFetch(), std::cout);

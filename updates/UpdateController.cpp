@@ -98,7 +98,8 @@ foundation::HTTPRequestOptions UpdateController::manifestRequestOptions() {
     return options;
 }
 
-void UpdateController::fetchManifest(foundation::HTTPClient& client, const std::string& source,
+void UpdateController::fetchManifest(foundation::HTTPProcessClient& client,
+                                     const std::string& source,
                                      const foundation::HTTPRequestOptions& options,
                                      ManifestCompletion completion) {
     client.get(source, options,
@@ -121,8 +122,9 @@ void UpdateController::fetchManifest(foundation::HTTPClient& client, const std::
                });
 }
 
-ManifestFetch UpdateController::liveFetch(foundation::HTTPRequestOptions options) {
-    auto client = std::make_shared<foundation::HTTPClient>();
+ManifestFetch UpdateController::liveFetch(foundation::HTTPRequestOptions options,
+                                          std::vector<std::string> helper) {
+    auto client = std::make_shared<foundation::HTTPProcessClient>(std::move(helper));
     return [client, options](const std::string& source, ManifestCompletion completion) {
         fetchManifest(*client, source, options, std::move(completion));
     };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/foundation/Date.h"
-#include "platform/foundation/HTTPClient.h"
+#include "platform/foundation/HTTPProcessClient.h"
 #include "updates/AppRelease.h"
 #include "updates/UpdateFrequency.h"
 #include "updates/UpdateOutcome.h"
@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace dispatch {
 class RunLoop;
@@ -78,16 +79,18 @@ public:
     // The manifest over HTTPS through `client`, with the manifest's limits: a 2xx response with a
     // body of 1 to maximumManifestSize bytes is the manifest; a transport error is passed on as
     // it is, anything else is the checker's own error.
-    static void fetchManifest(foundation::HTTPClient& client, const std::string& source,
+    static void fetchManifest(foundation::HTTPProcessClient& client, const std::string& source,
                               const foundation::HTTPRequestOptions& options,
                               ManifestCompletion completion);
     // 20 s to connect and at most 20 s without data, 30 s in all, at most three https
     // redirects, at most maximumManifestSize bytes.
     static foundation::HTTPRequestOptions manifestRequestOptions();
     // A fetch over a client of its own, which the returned closure keeps: dropping the last copy
-    // cancels a fetch in flight and joins its thread.
+    // cancels a fetch in flight, ending its helper process, and joins its thread. `helper` runs
+    // the request (HTTPProcessClient).
     static ManifestFetch
-    liveFetch(foundation::HTTPRequestOptions options = manifestRequestOptions());
+    liveFetch(foundation::HTTPRequestOptions options = manifestRequestOptions(),
+              std::vector<std::string> helper = foundation::HTTPProcessClient::thisProgram());
 
     // The stored "updateCheckFrequency"; weekly when missing or unknown.
     UpdateFrequency frequency() const;

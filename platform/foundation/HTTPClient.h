@@ -33,6 +33,8 @@ struct HTTPRequestOptions {
 struct HTTPResponse {
     long statusCode = 0;
     std::string body;
+
+    bool operator==(const HTTPResponse&) const = default;
 };
 
 enum class HTTPFailure {
@@ -48,6 +50,8 @@ struct HTTPError {
     HTTPFailure failure = HTTPFailure::transport;
     int code = 0;
     std::string description;
+
+    bool operator==(const HTTPError&) const = default;
 };
 
 using HTTPResult = std::variant<HTTPResponse, HTTPError>;

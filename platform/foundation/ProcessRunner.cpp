@@ -192,6 +192,7 @@ ProcessResult runProcess(const std::vector<std::string>& arguments, const Proces
     // Readable once the child has ended; without it the loop looks every 10 ms.
     FileDescriptor exitWatch(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
 
+    const ProcessCancellation* cancellation = options.cancellation;
     const auto deadline = std::chrono::steady_clock::now() + options.timeLimit;
     int status = 0;
     bool exited = false;
@@ -205,6 +206,10 @@ ProcessResult runProcess(const std::vector<std::string>& arguments, const Proces
                     readAvailable(stream, options.outputLimit, result.outputTruncated);
             break;
         }
+        if (cancellation && cancellation->isCancelled()) {
+            result.cancelled = true;
+            break;
+        }
         auto now = std::chrono::steady_clock::now();
         if (now >= deadline) {
             result.timedOut = true;
@@ -216,9 +221,12 @@ ProcessResult runProcess(const std::vector<std::string>& arguments, const Proces
                 watched.push_back({stream.fd.get(), POLLIN, 0});
         if (exitWatch.get() >= 0)
             watched.push_back({exitWatch.get(), POLLIN, 0});
+        const int cancelWatch = cancellation ? cancellation->descriptor() : -1;
+        if (cancelWatch >= 0)
+            watched.push_back({cancelWatch, POLLIN, 0});
         auto timeout = std::min<std::chrono::milliseconds::rep>(
             std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count(), INT_MAX);
-        if (exitWatch.get() < 0)
+        if (exitWatch.get() < 0 || (cancellation && cancelWatch < 0))
             timeout = std::min<decltype(timeout)>(timeout, 10);
         if (::poll(watched.data(), watched.size(), static_cast<int>(timeout)) < 0 && errno != EINTR)
             break;
@@ -228,8 +236,8 @@ ProcessResult runProcess(const std::vector<std::string>& arguments, const Proces
     }
 
     if (!exited) {
-        // Past the time limit (or poll failed): kill it and wait, so it never lingers as a
-        // zombie.
+        // Past the time limit, cancelled, or poll failed: kill it and wait, so it never lingers
+        // as a zombie.
         killGroup(pid);
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/foundation/ProcessCancellation.h"
+
 #include <chrono>
 #include <cstddef>
 #include <optional>
@@ -18,6 +20,8 @@ struct ProcessOptions {
     // False sends standard output and error to /dev/null (a launcher such as xdg-open, whose
     // children may hold the pipes open long after it has finished).
     bool captureOutput = true;
+    // Ends the child early when cancelled from another thread; none: only the time limit does.
+    const ProcessCancellation* cancellation = nullptr;
 };
 
 struct ProcessResult {
@@ -30,6 +34,8 @@ struct ProcessResult {
     // Set when a signal ended it, our own kill at the time limit included.
     std::optional<int> terminationSignal;
     bool timedOut = false;
+    // Ended through ProcessOptions::cancellation.
+    bool cancelled = false;
     std::string standardOutput;
     std::string standardError;
     bool outputTruncated = false;
@@ -44,8 +50,8 @@ struct ProcessResult {
 // descriptor of ours but its three standard ones. Whatever happens, the child has been reaped
 // when this returns: no zombie is left.
 //
-// Blocks the calling thread until the child ends or the time limit passes; call it off the main
-// thread. Any thread.
+// Blocks the calling thread until the child ends, the time limit passes or the cancellation
+// comes; call it off the main thread. Any thread.
 ProcessResult runProcess(const std::vector<std::string>& arguments,
                          const ProcessOptions& options = {});
 

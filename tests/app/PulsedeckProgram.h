@@ -28,11 +28,7 @@ namespace pulsedecktest {
 
 using namespace std::chrono_literals;
 
-// The program the build makes beside the tests folder.
-inline std::filesystem::path programPath() {
-    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
-           "pulsedeck";
-}
+using testsupport::programPath;
 
 // The variables of a run of the program on the test's X server, with its own preferences folder.
 inline std::vector<std::string> environmentFor(const testsupport::XvfbServer& server,

@@ -17,9 +17,16 @@ std::filesystem::path artifactPath(std::string_view name) {
     return dir / name;
 }
 
+std::filesystem::path programPath() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
+           "pulsedeck";
+}
+
 TemporaryDirectory::TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pulsedeck-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "pulsedeck-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
 

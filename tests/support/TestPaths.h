@@ -11,6 +11,9 @@ std::filesystem::path fixturePath(std::string_view relative);
 // A path for a file a test writes for people to look at (PNG sheets, logs); its folder exists.
 std::filesystem::path artifactPath(std::string_view name);
 
+// The program the build makes beside the tests folder.
+std::filesystem::path programPath();
+
 // A fresh, empty folder that is removed with the object.
 class TemporaryDirectory {
 public:

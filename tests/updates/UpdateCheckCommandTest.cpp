@@ -25,8 +25,11 @@ std::string padded(std::string body, std::size_t size) {
 }
 
 // The whole path of one check, manifest address to printed outcome, against the loopback
-// server: the running build is this build (version 0.1.0).
+// server, the download made by the built program's helper process as in a real run: the running
+// build is this build (version 0.1.0).
 TEST(UpdateCheckCommand, PrintsTheOutcomeOfOneCheck) {
+    ASSERT_TRUE(std::filesystem::exists(testsupport::programPath()))
+        << "build the pulsedeck target";
     const auto server = testsupport::LoopbackHTTPSServer::start();
     if (!server)
         GTEST_SKIP() << "python3 with ssl and openssl are needed for the HTTPS server";
@@ -69,7 +72,9 @@ TEST(UpdateCheckCommand, PrintsTheOutcomeOfOneCheck) {
     options.totalTimeout = 5;
     for (const auto& c : cases) {
         std::ostringstream out;
-        const int status = runUpdateCheckCommand(c.url, UpdateController::liveFetch(options), out);
+        const int status = runUpdateCheckCommand(
+            c.url, UpdateController::liveFetch(options, {testsupport::programPath().string()}),
+            out);
         EXPECT_EQ(status, c.status) << c.url;
         EXPECT_TRUE(out.str().starts_with(c.printed)) << c.url << " printed " << out.str();
         EXPECT_TRUE(out.str().ends_with("\n"));
