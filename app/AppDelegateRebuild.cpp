@@ -3,7 +3,6 @@
 #include "detail/ThemeSegments.h"
 #include "model/AccentColor.h"
 #include "platform/toolkit/Workspace.h"
-#include "statusbar/ComputeTransition.h"
 #include "statusbar/MemoryStatusImage.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "statusbar/NetworkStatusImage.h"
@@ -121,19 +120,19 @@ void AppDelegate::refreshStatus(bool animated) {
         temperatureMode, dark, language, colorOf(ColorSlot::temperature), chartLength);
 
     const bool reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion();
-    statusView->computeCPUColor = colorOf(ColorSlot::cpu);
-    // The GPU takes only its own colour: no theme or default stands in for it.
-    const auto gpu = moduleColors.explicitColor(ColorSlot::gpu);
-    statusView->computeGPUColor = gpu ? std::optional(toColor(*gpu)) : std::nullopt;
     if (visible.compute) {
-        statusView->currentCompute = computeSnapshot;
-        statusView->currentComputeHistory = computeHistory;
-        statusView->computeLength = chartLength;
-        statusView->computeDark = dark;
-        statusView->computeBlue = normalBlue;
-        showComputeModule(*statusView, computeMode, reduceMotion);
+        // The GPU takes only its own colour: no theme or default stands in for it.
+        const auto gpu = moduleColors.explicitColor(ColorSlot::gpu);
+        statusView->showCompute(
+            {.snapshot = computeSnapshot,
+             .history = computeHistory,
+             .dark = dark,
+             .colors = {colorOf(ColorSlot::cpu), gpu ? std::optional(toColor(*gpu)) : std::nullopt,
+                        normalBlue},
+             .chartLength = chartLength},
+            computeMode, reduceMotion);
     } else {
-        hideComputeModule(*statusView);
+        statusView->hideCompute();
     }
 
     statusView->updateDevices(visible.devices ? std::optional(devicesSnapshot.devices)
@@ -151,16 +150,17 @@ void AppDelegate::refreshStatus(bool animated) {
     }
     statusView->setModuleImage(ModuleKind::memory, std::move(memoryPicture));
 
-    statusView->fanAnimation = fanAnimation;
-    statusView->fanSnapshot = visible.fan ? fanSnapshot : FanSnapshot{};
-    statusView->fanColor = moduleColors.color(ColorSlot::fan, normalBlue);
     statusView->setFanMode(fanModeShown);
     statusView->setFanGap(fanGap);
-    statusView->fanHistory = visible.fan ? fanHistory : std::vector<std::optional<double>>{};
     statusView->setChartLength(chartLength);
-    statusView->language = language;
-    statusView->historyCapacity = static_cast<int>(historyCapacity);
-    statusView->animationsEnabled = !reduceMotion;
+    statusView->setAnimationsEnabled(!reduceMotion);
+    statusView->setFanInputs(
+        {.snapshot = visible.fan ? fanSnapshot : FanSnapshot{},
+         .history = visible.fan ? fanHistory : std::vector<std::optional<double>>{},
+         .color = moduleColors.color(ColorSlot::fan, normalBlue),
+         .animation = fanAnimation,
+         .language = language,
+         .historyCapacity = static_cast<int>(historyCapacity)});
 
     StatusToolTipContent tip;
     tip.language = language;

@@ -3,7 +3,6 @@
 #include "model/ModuleColors.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Workspace.h"
-#include "statusbar/ComputeTransition.h"
 #include "statusbar/MemoryStatusImage.h"
 #include "statusbar/MenuBarContentView.h"
 #include "statusbar/MetricStatusDrawing.h"
@@ -44,15 +43,13 @@ void configureFloating(MenuBarContentView& view, const FloatingPreferences& pref
             visible.insert(kind);
     const auto shows = [&visible](ModuleKind kind) { return visible.contains(kind); };
 
-    view.edgePadding = floatingEdgePadding;
+    view.setEdgePadding(floatingEdgePadding);
     view.setPresentationHeight(context.height + extraHeight);
     view.setStripOpacity(preferences.opacity);
     view.setAppearance(dark ? gfx::Appearance::dark : gfx::Appearance::light);
     view.setOrder(preferences.order);
     view.setEditableModules(visible);
-    view.language = context.language;
-    view.animationsEnabled = context.animated;
-    view.historyCapacity = historyCapacity;
+    view.setAnimationsEnabled(context.animated);
     view.setChartLength(preferences.chartLength);
     view.setFanGap(preferences.gap);
 
@@ -92,34 +89,36 @@ void configureFloating(MenuBarContentView& view, const FloatingPreferences& pref
         readings.temperatureHistory, preferences.temperatureMode, dark, context.language,
         colorOf(ColorSlot::temperature), preferences.chartLength);
 
-    view.computeCPUColor = colorOf(ColorSlot::cpu);
-    // The GPU takes only its own colour: no theme stands in for it.
-    const auto gpu = colors.explicitColor(ColorSlot::gpu);
-    view.computeGPUColor = gpu ? std::optional(toColor(*gpu)) : std::nullopt;
     if (shows(ModuleKind::compute)) {
-        view.currentCompute = readings.compute;
-        view.currentComputeHistory = readings.computeHistory;
-        view.computeLength = preferences.chartLength;
-        view.computeDark = dark;
-        view.computeBlue = blueTheme;
-        showComputeModule(view, preferences.computeMode, reduceMotion());
+        // The GPU takes only its own colour: no theme stands in for it.
+        const auto gpu = colors.explicitColor(ColorSlot::gpu);
+        view.showCompute({.snapshot = readings.compute,
+                          .history = readings.computeHistory,
+                          .dark = dark,
+                          .colors = {colorOf(ColorSlot::cpu),
+                                     gpu ? std::optional(toColor(*gpu)) : std::nullopt, blueTheme},
+                          .chartLength = preferences.chartLength},
+                         preferences.computeMode, reduceMotion());
     } else {
-        hideComputeModule(view);
+        view.hideCompute();
     }
 
     view.updateDevices(shows(ModuleKind::devices) ? std::optional(readings.devices) : std::nullopt,
                        dark, colorOf(ColorSlot::devices));
 
     const bool fanShown = shows(ModuleKind::fan);
-    view.fanSnapshot = fanShown ? readings.fan : FanSnapshot{};
     FanDisplayMode fanMode = FanDisplayMode::hidden;
     if (fanShown)
         fanMode = preferences.fanMode == FanDisplayMode::graph ? FanDisplayMode::graph
                                                                : FanDisplayMode::ring;
     view.setFanMode(fanMode);
-    view.fanAnimation = preferences.fanAnimation;
-    view.fanColor = colors.color(ColorSlot::fan, false);
-    view.fanHistory = fanShown ? readings.fanHistory : std::vector<std::optional<double>>{};
+    view.setFanInputs(
+        {.snapshot = fanShown ? readings.fan : FanSnapshot{},
+         .history = fanShown ? readings.fanHistory : std::vector<std::optional<double>>{},
+         .color = colors.color(ColorSlot::fan, false),
+         .animation = preferences.fanAnimation,
+         .language = context.language,
+         .historyCapacity = historyCapacity});
 
     const bool appMark = visible.empty() || (visible == std::set<ModuleKind>{ModuleKind::devices} &&
                                              readings.devices.empty());

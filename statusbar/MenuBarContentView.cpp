@@ -2,7 +2,6 @@
 
 #include "model/MenuBarGeometry.h"
 #include "platform/dispatch/RunLoop.h"
-#include "platform/foundation/ProcessInfo.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/Window.h"
@@ -53,8 +52,7 @@ const ui::Screen* screenContaining(const std::vector<ui::Screen>& screens, gfx::
 } // namespace
 
 MenuBarContentView::MenuBarContentView(const gfx::Rect& frame) : ui::View(frame) {
-    currentCompute.cpuCores = foundation::processInfo::processorCount();
-    phase.lastTime = now();
+    phase_.lastTime = now();
     setAccessibilityElement(true);
     setAccessibilityRole(ui::AccessibilityRole::button);
 }
@@ -67,15 +65,15 @@ MenuBarContentView::~MenuBarContentView() {
     }
     escapeMonitors.clear();
     deviceAttentionTimer_.reset();
-    animationTimer.reset();
-    if (morphTimer)
-        morphTimer->stop();
+    animationTimer_.reset();
+    if (morphTimer_)
+        morphTimer_->stop();
     reorderTimer_.reset();
     temperatureTimer.reset();
     selectionTimer_.reset();
     jiggleTimer.reset();
-    if (metricLink)
-        metricLink->stop();
+    if (metricLink_)
+        metricLink_->stop();
     normalPressTimer.reset();
     if (pointerMonitor && app)
         app->removeMonitor(*pointerMonitor);
@@ -209,6 +207,14 @@ void MenuBarContentView::setFanMode(FanDisplayMode mode) {
     replaceWholeStripInput(fanMode_, mode);
 }
 
+void MenuBarContentView::setEdgePadding(double padding) {
+    replaceWholeStripInput(edgePadding_, padding);
+}
+
+void MenuBarContentView::setAnimationsEnabled(bool enabled) {
+    animationsEnabled_ = enabled;
+}
+
 void MenuBarContentView::setFrameSize(gfx::Size size) {
     const double oldHeight = frame().height();
     View::setFrameSize(size);
@@ -226,7 +232,7 @@ void MenuBarContentView::setBoundsSize(gfx::Size size) {
 // Sizes and layout.
 
 StripMetrics MenuBarContentView::metrics() const {
-    return {stripHeight(), edgePadding, displaysAppMark_, fanGap_};
+    return {stripHeight(), edgePadding_, displaysAppMark_, fanGap_};
 }
 
 std::optional<double> MenuBarContentView::moduleWidth(ModuleKind kind) const {
@@ -249,7 +255,7 @@ std::optional<double> MenuBarContentView::moduleWidth(ModuleKind kind) const {
     case ModuleKind::fan:
         if (fanMode_ == FanDisplayMode::hidden)
             return std::nullopt;
-        return fanModuleWidth(chartLength_, graphProgress);
+        return fanModuleWidth(chartLength_, graphProgress_);
     }
     return std::nullopt;
 }
@@ -296,7 +302,7 @@ void MenuBarContentView::updateDisplayedRects() {
     }
     previousOrder = order_;
     reorderTimer_.reset();
-    if (animationsEnabled && !displayedRects.empty()) {
+    if (animationsEnabled_ && !displayedRects.empty()) {
         glide_ = ReorderGlide{now(), displayedRects};
         reorderTimer_ = frameTimer(*this, [](MenuBarContentView& view) { view.stepGlide(); });
         return;
@@ -393,7 +399,7 @@ std::optional<gfx::Rect> MenuBarContentView::menuBarFrame(gfx::Point point, doub
 void MenuBarContentView::setActiveModule(std::optional<ModuleKind> module) {
     activeModule_ = module;
     selectionTimer_.reset();
-    if (activeModule_ && animationsEnabled && !reduceMotion()) {
+    if (activeModule_ && animationsEnabled_ && !reduceMotion()) {
         selectionOpacity = 0;
         const double started = now();
         selectionTimer_ = frameTimer(
@@ -437,11 +443,21 @@ std::optional<ui::Screen> MenuBarContentView::animationScreen() const {
     return ui::Screen::mainScreen();
 }
 
+void MenuBarContentView::runMetricPlan(ModuleKind kind, MetricPlan plan) {
+    metricPlans_[kind] = std::move(plan);
+    startMetricLink();
+}
+
+const MetricPlan* MenuBarContentView::metricPlan(ModuleKind kind) const {
+    const auto found = metricPlans_.find(kind);
+    return found != metricPlans_.end() ? &found->second : nullptr;
+}
+
 void MenuBarContentView::startMetricLink() {
-    if (metricLink || !animationScreen())
+    if (metricLink_ || !animationScreen())
         return;
     std::weak_ptr<ui::View> weak = weak_from_this();
-    metricLink = std::make_unique<AnimationFrameClock>([weak](double time) {
+    metricLink_ = std::make_unique<AnimationFrameClock>([weak](double time) {
         if (auto strong = weak.lock())
             static_cast<MenuBarContentView&>(*strong).advanceMetricPlans(time);
     });
@@ -449,21 +465,21 @@ void MenuBarContentView::startMetricLink() {
 
 void MenuBarContentView::advanceMetricPlans(double time) {
     // A step may replace or add plans; it runs on a copy so the walk stays valid.
-    const std::map<ModuleKind, MetricPlan> running = metricPlans;
+    const std::map<ModuleKind, MetricPlan> running = metricPlans_;
     for (const auto& [kind, plan] : running) {
         if (plan.step)
             plan.step(plan.morph.value(time));
     }
-    std::erase_if(metricPlans,
+    std::erase_if(metricPlans_,
                   [time](const auto& entry) { return entry.second.morph.isFinished(time); });
     if (!reorderTimer_)
         displayedRects = layoutModuleRects();
     if (widthChangedAction)
         widthChangedAction();
     setNeedsDisplay(true);
-    if (metricPlans.empty() && metricLink) {
-        metricLink->stop();
-        metricLink.reset();
+    if (metricPlans_.empty() && metricLink_) {
+        metricLink_->stop();
+        metricLink_.reset();
     }
 }
 
@@ -472,9 +488,9 @@ void MenuBarContentView::advanceMetricPlans(double time) {
 void MenuBarContentView::viewDidChangeEffectiveAppearance() {
     View::viewDidChangeEffectiveAppearance();
     const bool dark = drawsDark();
-    if (darkAppearance == dark)
+    if (darkAppearance_ == dark)
         return;
-    darkAppearance = dark;
+    darkAppearance_ = dark;
     renderFanImage();
     setNeedsDisplay(true);
 }

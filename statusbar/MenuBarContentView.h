@@ -23,6 +23,7 @@
 #include "statusbar/ComputeStatusImage.h"
 #include "statusbar/FanMorph.h"
 #include "statusbar/FanPhaseClock.h"
+#include "statusbar/FanStatusImage.h"
 #include "statusbar/ReorderGlide.h"
 #include "statusbar/StripMetrics.h"
 #include "statusbar/TemperatureStatusImage.h"
@@ -107,27 +108,64 @@ public:
     const std::optional<ModuleKind>& activeModule() const { return activeModule_; }
     void setActiveModule(std::optional<ModuleKind> module);
 
-    // Temperature and compute state.
+    // False turns every animation of the view off; it marks nothing, as the pictures stay.
+    bool animationsEnabled() const { return animationsEnabled_; }
+    void setAnimationsEnabled(bool enabled);
+    // The room left and right of the modules, unscaled.
+    double edgePadding() const { return edgePadding_; }
+    void setEdgePadding(double padding);
+
+    // What the fan module is drawn from besides its mode, the chart length and the appearance.
+    struct FanInputs {
+        FanSnapshot snapshot;
+        // Load per sample, 0…1, oldest first.
+        std::vector<std::optional<double>> history;
+        PaletteColor color = PaletteColor::blue;
+        FanAnimationMode animation = FanAnimationMode::smooth;
+        AppLanguage language = AppLanguage::english;
+        int historyCapacity = 60;
+
+        bool operator==(const FanInputs&) const = default;
+    };
+    const FanInputs& fanInputs() const { return fan_; }
+    // New inputs render the fan anew (see renderFanImage); the same inputs do nothing.
+    void setFanInputs(FanInputs inputs);
+
+    // What the compute module is drawn from besides its display mode.
+    struct ComputeInputs {
+        ComputeSnapshot snapshot;
+        std::vector<ComputeSnapshot> history;
+        bool dark = true;
+        ComputeColors colors;
+        double chartLength = 85;
+
+        bool operator==(const ComputeInputs&) const = default;
+    };
+    // The compute module is shown in `mode`. The first showing jumps to the mode; a new mode
+    // moves both transition values from where they stand to the mode's targets over 0.78 s (or
+    // at once with animations off, Reduce Motion on or no screen); the same mode again lets a
+    // running transition go on, or jumps with animations off. The image is rendered in every
+    // case, and kept when nothing it is drawn from changed.
+    void showCompute(ComputeInputs inputs, ComputeDisplayMode mode, bool reduceMotion);
+    // The compute module is not shown: its transition ends, the next showing starts without
+    // one, and it has no image.
+    void hideCompute();
+
+    // Transitions of the module pictures run on the strip's frame clock, one per module: running
+    // a plan replaces the module's plan and starts the clock (when there is a screen); the clock
+    // stops when the last plan finishes.
+    void runMetricPlan(ModuleKind kind, MetricPlan plan);
+    // The module's running plan; none when it has none.
+    const MetricPlan* metricPlan(ModuleKind kind) const;
+    bool metricClockRuns() const { return metricLink_ != nullptr; }
+
+    // Temperature state.
     std::unique_ptr<dispatch::Timer> temperatureTimer;
-    // Steps metricPlans; whoever adds a plan starts it (with advanceMetricPlans) when it is none.
-    std::unique_ptr<AnimationFrameClock> metricLink;
-    std::map<ModuleKind, MetricPlan> metricPlans;
     // 0 = thermometer, 1 = chart.
     double temperatureProgress = 0;
     std::optional<TemperatureDisplayMode> previousTemperatureMode;
     std::vector<std::optional<double>> gaugeHistory;
     double gaugeLength = 85;
-    // Bars (0) to chart (1), and main to compact (0 → 1).
-    double computeProgress = 0;
-    double compactComputeProgress = 0;
-    std::optional<ComputeDisplayMode> previousComputeMode;
-    ComputeSnapshot currentCompute;
-    std::vector<ComputeSnapshot> currentComputeHistory;
-    double computeLength = 85;
-    bool computeDark = true;
-    bool computeBlue = true;
-    std::optional<gfx::Color> computeCPUColor;
-    std::optional<gfx::Color> computeGPUColor;
     // The thermometer's shown liquid level, 0…1.
     std::optional<double> thermometerLiquid;
     TemperatureSnapshot gaugeSnapshot;
@@ -147,7 +185,6 @@ public:
         bool operator==(const TemperatureInputs&) const = default;
     };
     std::optional<TemperatureInputs> temperatureRendered;
-    std::optional<ComputePicture> computeRendered;
     // What the devices image was last made from while the module was shown; the accent is the
     // symbol's colour when no tint is chosen.
     struct DevicesInputs {
@@ -160,45 +197,29 @@ public:
     };
     std::optional<DevicesInputs> devicesShown;
 
-    // Fan state.
-    FanSnapshot fanSnapshot;
-    PaletteColor fanColor = PaletteColor::blue;
-    // Fan load per sample, 0…1, oldest first.
-    std::vector<std::optional<double>> fanHistory;
-    AppLanguage language = AppLanguage::english;
-    int historyCapacity = 60;
-    // False turns every animation of the view off.
-    bool animationsEnabled = true;
-    FanAnimationMode fanAnimation = FanAnimationMode::smooth;
-    // The rate of the running rotor timer.
-    int timerFrameRate = 0;
-    FanPhaseClock phase;
-    std::unique_ptr<dispatch::Timer> animationTimer;
-    std::unique_ptr<AnimationFrameClock> morphTimer;
-    std::optional<FanDisplayMode> previousMode;
+    // What tests and benches observe of the animations and the caches.
+    // The compute inputs with the transition's progress values.
+    const ComputePicture& computePicture() const { return compute_; }
     // 0 = ring, 1 = graph.
-    double graphProgress = 0;
-    std::optional<gfx::Image> ringBackdrop;
-    std::optional<gfx::Image> graphBackdrop;
-    std::optional<gfx::Image> transitionBackdrop;
-    // The fanRingKey and fanGraphKey the backdrops were last rendered for: drawing the backdrops
-    // every second costs 970–1,030 µs a second of the program instead of 900–940, 517 instead
-    // of 477 quiet (bench/WholeProgramBench).
-    std::string ringBackdropKey;
-    std::string graphBackdropKey;
-    // The rotor's 60 frames and what they were rendered for: rendering them every second costs
-    // 2,820 µs a second of the program instead of 900 (bench/WholeProgramBench).
-    std::vector<gfx::Image> rotorFrames;
-    std::string rotorKey;
-    // The appearance the fan images were made for.
-    std::optional<bool> darkAppearance;
+    double fanGraphProgress() const { return graphProgress_; }
+    bool fanMorphRuns() const { return morphTimer_ != nullptr; }
+    // The picture of the morph's last frame.
+    const std::optional<gfx::Image>& fanTransitionBackdrop() const { return transitionBackdrop_; }
+    const std::optional<gfx::Image>& fanRingBackdrop() const { return ringBackdrop_; }
+    const std::optional<gfx::Image>& fanGraphBackdrop() const { return graphBackdrop_; }
+    // The rotor's frames, what they were rendered for, its timer (none while it stands) and
+    // the rate that timer runs at.
+    const std::vector<gfx::Image>& rotorFrames() const { return rotorFrames_; }
+    const std::string& rotorKey() const { return rotorKey_; }
+    const dispatch::Timer* rotorTimer() const { return animationTimer_.get(); }
+    int rotorTimerRate() const { return timerFrameRate_; }
+    const FanPhaseClock& rotorPhase() const { return phase_; }
 
     // Geometry and order.
     // The rectangles as shown now (they differ from the layout while gliding).
     ModuleRects displayedRects;
     // The order displayedRects belong to.
     std::vector<ModuleKind> previousOrder{allModuleKinds.begin(), allModuleKinds.end()};
-    double edgePadding = 1.75;
 
     // What the strip reports; each is skipped when not set.
     std::function<void(std::optional<gfx::Point>)> clickAction;
@@ -269,11 +290,6 @@ public:
 
     // Animations.
     void startDeviceAttentionPulse();
-    // The frame handler of metricLink.
-    void advanceMetricPlans(double time);
-    // Starts metricLink on advanceMetricPlans unless it runs; what adds a plan calls it. Needs
-    // a screen (animationScreen); without one nothing starts.
-    void startMetricLink();
     // The screen animations run on: the window's, else the main screen; none without either.
     std::optional<ui::Screen> animationScreen() const;
 
@@ -302,7 +318,6 @@ public:
     bool drawsDark() const;
 
     // Module images (one implementation file each).
-    void renderComputeImage();
     void updateTemperature(const std::optional<TemperatureSnapshot>& snapshot,
                            const std::vector<std::optional<double>>& history,
                            TemperatureDisplayMode mode, bool dark, AppLanguage language,
@@ -310,8 +325,11 @@ public:
     void renderTemperatureImage();
     void updateDevices(const std::optional<std::vector<ExternalDevice>>& devices, bool dark,
                        std::optional<gfx::Color> tint);
+    // Brings the fan's pictures, its ring ↔ graph morph and its rotor to the inputs, the mode,
+    // the chart length and the appearance; marks the fan's column for new pictures or a new
+    // rotor speed, the whole strip when its width moved, and nothing otherwise. The owner calls
+    // it after storing a rebuild's inputs.
     void renderFanImage();
-    void updateFanMorph();
 
     // Presses and sorting.
     std::optional<ModuleKind> module(gfx::Point point) const;
@@ -354,6 +372,15 @@ private:
     }
     double now() const;
     bool reduceMotion() const;
+    // The frame handler of metricLink_.
+    void advanceMetricPlans(double time);
+    // Starts metricLink_ on advanceMetricPlans unless it runs. Needs a screen (animationScreen);
+    // without one nothing starts.
+    void startMetricLink();
+    void renderComputeImage();
+    void updateFanMorph();
+    // One frame of the ring ↔ graph morph.
+    void stepFanMorph(const FanMorph& morph, FanPicture picture, double time);
     double stripHeight() const;
     // The modules that have a width, in display order.
     std::vector<std::pair<ModuleKind, double>> shownModules() const;
@@ -377,6 +404,43 @@ private:
     double fanGap_ = 8;
     double chartLength_ = 85;
     FanDisplayMode fanMode_ = FanDisplayMode::ring;
+
+    bool animationsEnabled_ = true;
+    double edgePadding_ = 1.75;
+
+    FanInputs fan_;
+    // The rate of the running rotor timer.
+    int timerFrameRate_ = 0;
+    FanPhaseClock phase_;
+    std::unique_ptr<dispatch::Timer> animationTimer_;
+    std::unique_ptr<AnimationFrameClock> morphTimer_;
+    std::optional<FanDisplayMode> previousMode_;
+    double graphProgress_ = 0;
+    std::optional<gfx::Image> ringBackdrop_;
+    std::optional<gfx::Image> graphBackdrop_;
+    std::optional<gfx::Image> transitionBackdrop_;
+    // The fanRingKey and fanGraphKey the backdrops were last rendered for: drawing the backdrops
+    // every second costs 970–1,030 µs a second of the program instead of 900–940, 517 instead
+    // of 477 quiet (bench/WholeProgramBench).
+    std::string ringBackdropKey_;
+    std::string graphBackdropKey_;
+    // The rotor's 60 frames and what they were rendered for: rendering them every second costs
+    // 2,820 µs a second of the program instead of 900 (bench/WholeProgramBench).
+    std::vector<gfx::Image> rotorFrames_;
+    std::string rotorKey_;
+    // The appearance the fan images were made for.
+    std::optional<bool> darkAppearance_;
+
+    // The compute inputs with the transition's progress values: bars (0) to chart (1), main to
+    // compact (0 → 1).
+    ComputePicture compute_;
+    std::optional<ComputeDisplayMode> previousComputeMode_;
+    // What the compute image was last rendered from (see TemperatureInputs).
+    std::optional<ComputePicture> computeRendered_;
+
+    // Steps metricPlans_ on the screen's frames while any runs.
+    std::unique_ptr<AnimationFrameClock> metricLink_;
+    std::map<ModuleKind, MetricPlan> metricPlans_;
 
     std::optional<ModuleKind> activeModule_;
     std::unique_ptr<dispatch::Timer> selectionTimer_;

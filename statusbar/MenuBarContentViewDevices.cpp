@@ -12,7 +12,7 @@ void MenuBarContentView::updateDevices(const std::optional<std::vector<ExternalD
         devicesShown->dark == dark && devicesShown->tint == tint && devicesShown->accent == accent)
         return;
     DevicesStatusUpdate update =
-        updateDevicesStatus(deviceIDs, devices, dark, tint, animationsEnabled, reduceMotion());
+        updateDevicesStatus(deviceIDs, devices, dark, tint, animationsEnabled_, reduceMotion());
     setModuleImage(ModuleKind::devices, std::move(update.image));
     deviceIDs = std::move(update.deviceIDs);
     if (devices)

@@ -87,7 +87,7 @@ void MenuBarContentView::drawStrip(gfx::Context& context, bool highlightingSelec
         auto found = layout.find(kind);
         return found != layout.end() ? found->second : gfx::Rect{};
     };
-    const bool jiggles = animationsEnabled && !reduceMotion();
+    const bool jiggles = animationsEnabled_ && !reduceMotion();
     const double time = now();
     for (ModuleKind kind : painted) {
         gfx::Rect moduleRect;
@@ -193,16 +193,16 @@ void MenuBarContentView::drawDevices(gfx::Context& context, const gfx::Rect& mod
 }
 
 void MenuBarContentView::drawFan(gfx::Context& context, const gfx::Rect& moduleRect) {
-    const double g = graphProgress;
+    const double g = graphProgress_;
     const std::optional<gfx::Image>& backdrop =
-        g <= 0 ? ringBackdrop : (g >= 1 ? graphBackdrop : transitionBackdrop);
+        g <= 0 ? ringBackdrop_ : (g >= 1 ? graphBackdrop_ : transitionBackdrop_);
     if (backdrop)
         backdrop->draw(context, moduleRect);
-    if (rotorFrames.empty())
+    if (rotorFrames_.empty())
         return;
-    const int index = rotorFrameIndex(phase.angle(now()), static_cast<int>(rotorFrames.size()));
-    rotorFrames[static_cast<std::size_t>(index)].draw(context,
-                                                      rotorRect(moduleRect, g, heightScale()));
+    const int index = rotorFrameIndex(phase_.angle(now()), static_cast<int>(rotorFrames_.size()));
+    rotorFrames_[static_cast<std::size_t>(index)].draw(context,
+                                                       rotorRect(moduleRect, g, heightScale()));
 }
 
 void MenuBarContentView::renderRotorFrame(gfx::Context& context, int index, bool dark, bool loaded,

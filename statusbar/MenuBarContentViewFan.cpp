@@ -28,96 +28,104 @@ std::vector<gfx::Image> renderRotorFrames(bool dark, RotorLoad load) {
 }
 
 FanPicture fanPicture(const MenuBarContentView& view, bool dark) {
-    return {view.fanSnapshot,     view.fanHistory,   dark, view.language, view.fanColor,
-            view.historyCapacity, view.chartLength()};
-}
-
-// One frame of the ring ↔ graph morph: the progress of that moment, the picture of it from the
-// figures captured when the morph began (at the current chart length), the strip laid out anew.
-void stepFanMorphFrame(MenuBarContentView& view, const FanMorph& morph, FanPicture picture,
-                       double time) {
-    view.graphProgress = morph.value(time);
-    picture.chartLength = view.chartLength();
-    view.transitionBackdrop = fanTransitionImage(picture, view.graphProgress);
-    if (!view.isGliding())
-        view.displayedRects = view.layoutModuleRects();
-    if (view.widthChangedAction)
-        view.widthChangedAction();
-    view.setNeedsDisplay(true);
-    if (morph.isFinished(time) && view.morphTimer) {
-        view.morphTimer->stop();
-        view.morphTimer.reset();
-    }
+    const MenuBarContentView::FanInputs& fan = view.fanInputs();
+    return {fan.snapshot,        fan.history,       dark, fan.language, fan.color,
+            fan.historyCapacity, view.chartLength()};
 }
 
 } // namespace
 
+void MenuBarContentView::setFanInputs(FanInputs inputs) {
+    if (inputs == fan_)
+        return;
+    fan_ = std::move(inputs);
+    renderFanImage();
+}
+
+// One frame of the ring ↔ graph morph: the progress of that moment, the picture of it from the
+// figures captured when the morph began (at the current chart length), the strip laid out anew.
+void MenuBarContentView::stepFanMorph(const FanMorph& morph, FanPicture picture, double time) {
+    graphProgress_ = morph.value(time);
+    picture.chartLength = chartLength_;
+    transitionBackdrop_ = fanTransitionImage(picture, graphProgress_);
+    if (!isGliding())
+        displayedRects = layoutModuleRects();
+    if (widthChangedAction)
+        widthChangedAction();
+    setNeedsDisplay(true);
+    if (morph.isFinished(time) && morphTimer_) {
+        morphTimer_->stop();
+        morphTimer_.reset();
+    }
+}
+
 void MenuBarContentView::renderFanImage() {
     const bool dark = drawsDark();
-    darkAppearance = dark;
+    darkAppearance_ = dark;
     const FanPicture picture = fanPicture(*this, dark);
     // Only the backdrops the strip can draw before the next rebuild: the one of the shown mode
     // (where a morph or snap ends) and the one the current progress selects (shown until the
     // morph's first frame). A hidden fan takes no room and draws nothing.
     const bool shown = fanMode_ != FanDisplayMode::hidden;
-    const bool needsRing = shown && (fanMode_ == FanDisplayMode::ring || graphProgress <= 0);
-    const bool needsGraph = shown && (fanMode_ == FanDisplayMode::graph || graphProgress >= 1);
+    const bool needsRing = shown && (fanMode_ == FanDisplayMode::ring || graphProgress_ <= 0);
+    const bool needsGraph = shown && (fanMode_ == FanDisplayMode::graph || graphProgress_ >= 1);
     // Only what changed is repainted: the whole strip when the morph's progress or the layout
     // moved, the fan module alone for a backdrop or rotor frames rendered anew or a new rotor
     // speed, and nothing otherwise.
     bool changed = false;
     if (needsRing) {
         std::string key = fanRingKey(picture);
-        if (key != ringBackdropKey) {
-            ringBackdropKey = std::move(key);
-            ringBackdrop = fanRingImage(picture);
+        if (key != ringBackdropKey_) {
+            ringBackdropKey_ = std::move(key);
+            ringBackdrop_ = fanRingImage(picture);
             changed = true;
         }
     }
     if (needsGraph) {
         std::string key = fanGraphKey(picture);
-        if (key != graphBackdropKey) {
-            graphBackdropKey = std::move(key);
-            graphBackdrop = fanGraphImage(picture);
+        if (key != graphBackdropKey_) {
+            graphBackdropKey_ = std::move(key);
+            graphBackdrop_ = fanGraphImage(picture);
             changed = true;
         }
     }
 
-    const RotorLoad load = rotorLoad(fanSnapshot.fans);
+    const RotorLoad load = rotorLoad(fan_.snapshot.fans);
     const std::string key = rotorFramesKey(dark, load);
-    if (key != rotorKey) {
-        rotorKey = key;
-        rotorFrames = renderRotorFrames(dark, load);
+    if (key != rotorKey_) {
+        rotorKey_ = key;
+        rotorFrames_ = renderRotorFrames(dark, load);
         changed = true;
     }
 
-    const double progressBefore = graphProgress;
+    const double progressBefore = graphProgress_;
     const ModuleRects rectsBefore = displayedRects;
     updateFanMorph();
     updateDisplayedRects();
-    const bool moved = graphProgress != progressBefore || displayedRects != rectsBefore;
+    const bool moved = graphProgress_ != progressBefore || displayedRects != rectsBefore;
 
-    const double speed = rotorSpeed(fanMode_, fanAnimation, animationsEnabled, fanSnapshot.fans);
-    changed = changed || speed != phase.speed;
-    rebasePhase(phase, now(), speed);
+    const double speed =
+        rotorSpeed(fanMode_, fan_.animation, animationsEnabled_, fan_.snapshot.fans);
+    changed = changed || speed != phase_.speed;
+    rebasePhase(phase_, now(), speed);
 
-    const int rate = rotorFrameRate(fanAnimation);
-    if (timerFrameRate != rate) {
-        animationTimer.reset();
-        timerFrameRate = rate;
+    const int rate = rotorFrameRate(fan_.animation);
+    if (timerFrameRate_ != rate) {
+        animationTimer_.reset();
+        timerFrameRate_ = rate;
     }
-    if (speed > 0 && !animationTimer) {
+    if (speed > 0 && !animationTimer_) {
         std::weak_ptr<ui::View> weak = weak_from_this();
-        animationTimer = std::make_unique<dispatch::Timer>(
+        animationTimer_ = std::make_unique<dispatch::Timer>(
             rotorTimerInterval(rate), true,
             [weak] {
                 if (auto strong = weak.lock())
                     static_cast<MenuBarContentView&>(*strong).redrawFanModule();
             },
             dispatch::commonModes);
-        animationTimer->setTolerance(rotorTimerTolerance);
+        animationTimer_->setTolerance(rotorTimerTolerance);
     } else if (!(speed > 0)) {
-        animationTimer.reset();
+        animationTimer_.reset();
     }
     if (moved)
         setNeedsDisplay(true);
@@ -126,18 +134,18 @@ void MenuBarContentView::renderFanImage() {
 }
 
 void MenuBarContentView::updateFanMorph() {
-    const FanMorphDecision decision = decideFanMorph(previousMode, fanMode_, animationsEnabled);
+    const FanMorphDecision decision = decideFanMorph(previousMode_, fanMode_, animationsEnabled_);
     if (decision.action == FanMorphDecision::Action::keep)
         return;
-    if (previousMode != fanMode_) {
-        previousMode = fanMode_;
+    if (previousMode_ != fanMode_) {
+        previousMode_ = fanMode_;
     }
-    if (morphTimer) {
-        morphTimer->stop();
-        morphTimer.reset();
+    if (morphTimer_) {
+        morphTimer_->stop();
+        morphTimer_.reset();
     }
     auto settle = [&] {
-        graphProgress = decision.target;
+        graphProgress_ = decision.target;
         if (widthChangedAction)
             widthChangedAction();
     };
@@ -146,13 +154,13 @@ void MenuBarContentView::updateFanMorph() {
         return;
     }
 
-    const FanPicture picture = fanPicture(*this, darkAppearance.value_or(true));
-    const FanMorph morph{graphProgress, decision.target, now(), modeMorphDuration,
+    const FanPicture picture = fanPicture(*this, darkAppearance_.value_or(true));
+    const FanMorph morph{graphProgress_, decision.target, now(), modeMorphDuration,
                          fanMotionProfile(picture)};
     std::weak_ptr<ui::View> weak = weak_from_this();
-    morphTimer = std::make_unique<AnimationFrameClock>([weak, morph, picture](double time) {
+    morphTimer_ = std::make_unique<AnimationFrameClock>([weak, morph, picture](double time) {
         if (auto strong = weak.lock())
-            stepFanMorphFrame(static_cast<MenuBarContentView&>(*strong), morph, picture, time);
+            static_cast<MenuBarContentView&>(*strong).stepFanMorph(morph, picture, time);
     });
 }
 

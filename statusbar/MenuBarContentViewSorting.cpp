@@ -118,7 +118,7 @@ void MenuBarContentView::jiggleTick() {
         const gfx::Point point = pointerLocation();
         handleSortDrag(leftButtonDown(), menuBarFrame(point, 0), point);
     }
-    if (jiggleTimer && animationsEnabled && !reduceMotion()) {
+    if (jiggleTimer && animationsEnabled_ && !reduceMotion()) {
         setNeedsDisplay(true);
         if (editingDisplayAction)
             editingDisplayAction();

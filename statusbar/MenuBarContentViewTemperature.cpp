@@ -31,7 +31,7 @@ void MenuBarContentView::updateTemperature(const std::optional<TemperatureSnapsh
                                            AppLanguage language, std::optional<gfx::Color> tint,
                                            double length) {
     if (!snapshot) {
-        metricPlans.erase(ModuleKind::temperature);
+        metricPlans_.erase(ModuleKind::temperature);
         previousTemperatureMode.reset();
         temperatureTimer.reset();
         thermometerLiquid.reset();
@@ -58,7 +58,7 @@ void MenuBarContentView::updateTemperature(const std::optional<TemperatureSnapsh
     if (changed) {
         temperatureTimer.reset();
         if (mode == TemperatureDisplayMode::thermometer && snapshot->celsius && thermometerLiquid &&
-            animationsEnabled && !reduceMotion() && std::abs(shown - target) > liquidEpsilon) {
+            animationsEnabled_ && !reduceMotion() && std::abs(shown - target) > liquidEpsilon) {
             const ThermometerLiquid liquid{shown, target, now()};
             std::weak_ptr<ui::View> weak = weak_from_this();
             temperatureTimer = std::make_unique<dispatch::Timer>(
@@ -83,21 +83,21 @@ void MenuBarContentView::updateTemperature(const std::optional<TemperatureSnapsh
     const double morphTarget = mode == TemperatureDisplayMode::chart ? 1 : 0;
     const std::optional<TemperatureDisplayMode> previous = previousTemperatureMode;
     previousTemperatureMode = mode;
-    if (previous == mode && animationsEnabled) {
+    if (previous == mode && animationsEnabled_) {
         renderTemperatureImage();
         return;
     }
-    metricPlans.erase(ModuleKind::temperature);
+    metricPlans_.erase(ModuleKind::temperature);
     if (!previous || previous == mode) {
         temperatureProgress = morphTarget;
         renderTemperatureImage();
         return;
     }
 
-    if (animationsEnabled && !reduceMotion() && animationScreen() &&
+    if (animationsEnabled_ && !reduceMotion() && animationScreen() &&
         std::abs(temperatureProgress - morphTarget) > progressEpsilon) {
         std::weak_ptr<ui::View> weak = weak_from_this();
-        metricPlans[ModuleKind::temperature] =
+        metricPlans_[ModuleKind::temperature] =
             MetricPlan{FanMorph{temperatureProgress, morphTarget, now(), modeMorphDuration,
                                 temperatureMotionProfile(gaugePicture(*this), target)},
                        [weak](double progress) {

@@ -124,25 +124,25 @@ TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionEls
     MenuBarContentView& strip = *delegate->statusView;
     delegate->computeMode = ComputeDisplayMode::chart;
     delegate->refreshStatus(false);
-    EXPECT_EQ(strip.computeProgress, 0) << "the module showed from launch in bars";
-    EXPECT_TRUE(strip.metricPlans.contains(ModuleKind::compute)) << "a change animates";
+    EXPECT_EQ(strip.computePicture().progress, 0) << "the module showed from launch in bars";
+    EXPECT_TRUE(strip.metricPlan(ModuleKind::compute)) << "a change animates";
 
     delegate->computeEnabled = false;
     delegate->refreshStatus(false);
-    EXPECT_FALSE(strip.metricPlans.contains(ModuleKind::compute));
+    EXPECT_FALSE(strip.metricPlan(ModuleKind::compute));
     EXPECT_FALSE(strip.moduleImage(ModuleKind::compute));
     delegate->computeEnabled = true;
     delegate->refreshStatus(false);
-    EXPECT_FALSE(strip.metricPlans.contains(ModuleKind::compute)) << "shown again: it jumps";
-    EXPECT_EQ(strip.computeProgress, 1);
+    EXPECT_FALSE(strip.metricPlan(ModuleKind::compute)) << "shown again: it jumps";
+    EXPECT_EQ(strip.computePicture().progress, 1);
     EXPECT_TRUE(strip.moduleImage(ModuleKind::compute));
 
     app.workspace().setReduceMotion(true);
     delegate->computeMode = ComputeDisplayMode::compact;
     delegate->refreshStatus(false);
-    EXPECT_FALSE(strip.metricPlans.contains(ModuleKind::compute));
-    EXPECT_EQ(strip.compactComputeProgress, 1);
-    EXPECT_FALSE(strip.animationsEnabled);
+    EXPECT_FALSE(strip.metricPlan(ModuleKind::compute));
+    EXPECT_EQ(strip.computePicture().compactProgress, 1);
+    EXPECT_FALSE(strip.animationsEnabled());
 }
 
 TEST_F(AppDelegateRebuildTest, AppearanceAndIconFollowOnlyAFlipOfTheDarkFlag) {
@@ -178,11 +178,11 @@ TEST_F(AppDelegateRebuildTest, AMissingIconLeavesTheIconAndStillAppliesTheAppear
 TEST_F(AppDelegateRebuildTest, TheAccentFollowsTheThemeAndTheGPUTakesOnlyItsOwnColour) {
     delegate->details->moduleColorAction(ColorSlot::theme, PaletteColor::purple);
     EXPECT_EQ(accentColor(), toColor(PaletteColor::purple));
-    EXPECT_EQ(delegate->statusView->computeCPUColor, toColor(PaletteColor::purple))
+    EXPECT_EQ(delegate->statusView->computePicture().colors.cpu, toColor(PaletteColor::purple))
         << "an unset slot takes the theme";
-    EXPECT_FALSE(delegate->statusView->computeGPUColor);
+    EXPECT_FALSE(delegate->statusView->computePicture().colors.gpu);
     delegate->details->moduleColorAction(ColorSlot::gpu, PaletteColor::red);
-    EXPECT_EQ(delegate->statusView->computeGPUColor, toColor(PaletteColor::red));
+    EXPECT_EQ(delegate->statusView->computePicture().colors.gpu, toColor(PaletteColor::red));
 }
 
 TEST_F(AppDelegateRebuildTest, TheItemsLengthFollowsTheStripAndTheNetworkGraph) {
@@ -229,13 +229,13 @@ TEST_F(AppDelegateRebuildTest, AnUnchangedModuleKeepsItsImageAndAChangedOneIsDra
                     {strip.moduleImage(ModuleKind::memory), strip.moduleImage(ModuleKind::network),
                      strip.moduleImage(ModuleKind::temperature),
                      strip.moduleImage(ModuleKind::compute), strip.moduleImage(ModuleKind::devices),
-                     strip.ringBackdrop});
+                     strip.fanRingBackdrop()});
         return std::vector{pixels(strip.moduleImage(ModuleKind::memory)),
                            pixels(strip.moduleImage(ModuleKind::network)),
                            pixels(strip.moduleImage(ModuleKind::temperature)),
                            pixels(strip.moduleImage(ModuleKind::compute)),
                            pixels(strip.moduleImage(ModuleKind::devices)),
-                           pixels(strip.ringBackdrop)};
+                           pixels(strip.fanRingBackdrop())};
     };
     const auto first = images();
     for (const gfx::Bitmap* image : first)

@@ -277,7 +277,7 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
     };
     play(std::move(steps), 20);
     EXPECT_GE(reopenedAt - chosenAt, PersistentMenuOption::reopenDelay);
-    EXPECT_EQ(delegate->statusView->language, AppLanguage::german);
+    EXPECT_EQ(delegate->statusView->fanInputs().language, AppLanguage::german);
 }
 
 TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip) {

@@ -78,47 +78,47 @@ TEST_F(FloatingStripConfiguration, AHiddenFanStyleShowsAsTheRing) {
 
 TEST_F(FloatingStripConfiguration, AComputeStyleChangeStartsOneMorph) {
     configure();
-    EXPECT_FALSE(strip->metricPlans.contains(ModuleKind::compute)) << "the first showing jumps";
+    EXPECT_FALSE(strip->metricPlan(ModuleKind::compute)) << "the first showing jumps";
 
     preferences.computeMode = ComputeDisplayMode::chart;
     configure();
-    ASSERT_TRUE(strip->metricPlans.contains(ModuleKind::compute));
-    const FanMorph morph = strip->metricPlans.at(ModuleKind::compute).morph;
+    ASSERT_TRUE(strip->metricPlan(ModuleKind::compute));
+    const FanMorph morph = strip->metricPlan(ModuleKind::compute)->morph;
     EXPECT_DOUBLE_EQ(morph.duration, 0.78);
-    EXPECT_TRUE(strip->metricLink);
+    EXPECT_TRUE(strip->metricClockRuns());
 
     loop.advanceAndRunDue(0.3);
     configure();
-    ASSERT_TRUE(strip->metricPlans.contains(ModuleKind::compute));
-    EXPECT_EQ(strip->metricPlans.at(ModuleKind::compute).morph.started, morph.started)
+    ASSERT_TRUE(strip->metricPlan(ModuleKind::compute));
+    EXPECT_EQ(strip->metricPlan(ModuleKind::compute)->morph.started, morph.started)
         << "the same style again leaves the running morph alone";
     loop.advanceAndRunDue(0.6);
-    EXPECT_EQ(strip->computeProgress, 1);
+    EXPECT_EQ(strip->computePicture().progress, 1);
 
     app.workspace().setReduceMotion(true);
     preferences.computeMode = ComputeDisplayMode::compact;
     configure();
-    EXPECT_FALSE(strip->metricPlans.contains(ModuleKind::compute));
-    EXPECT_EQ(strip->computeProgress, 0);
-    EXPECT_EQ(strip->compactComputeProgress, 1);
+    EXPECT_FALSE(strip->metricPlan(ModuleKind::compute));
+    EXPECT_EQ(strip->computePicture().progress, 0);
+    EXPECT_EQ(strip->computePicture().compactProgress, 1);
 }
 
 TEST_F(FloatingStripConfiguration, SlotsWithoutAColourTakeTheMainThemeAndTheGPUNone) {
     preferences.colors.values = {{"network", 5}};
     context.theme = PaletteColor::blue;
     configure();
-    EXPECT_EQ(strip->computeCPUColor, toColor(PaletteColor::blue));
-    EXPECT_EQ(strip->computeGPUColor, std::nullopt);
-    EXPECT_EQ(strip->fanColor, PaletteColor::blue);
-    EXPECT_TRUE(strip->computeBlue);
+    EXPECT_EQ(strip->computePicture().colors.cpu, toColor(PaletteColor::blue));
+    EXPECT_EQ(strip->computePicture().colors.gpu, std::nullopt);
+    EXPECT_EQ(strip->fanInputs().color, PaletteColor::blue);
+    EXPECT_TRUE(strip->computePicture().colors.blue);
 
     preferences.colors.values = {{"gpu", 6}, {"fan", 3}};
     context.theme = PaletteColor::teal;
     configure();
-    EXPECT_EQ(strip->computeCPUColor, toColor(PaletteColor::teal));
-    EXPECT_EQ(strip->computeGPUColor, toColor(PaletteColor::red));
-    EXPECT_EQ(strip->fanColor, PaletteColor::purple);
-    EXPECT_FALSE(strip->computeBlue);
+    EXPECT_EQ(strip->computePicture().colors.cpu, toColor(PaletteColor::teal));
+    EXPECT_EQ(strip->computePicture().colors.gpu, toColor(PaletteColor::red));
+    EXPECT_EQ(strip->fanInputs().color, PaletteColor::purple);
+    EXPECT_FALSE(strip->computePicture().colors.blue);
 }
 
 TEST_F(FloatingStripConfiguration, TheNetworkSegmentIsItsRateTextPlusTheChart) {
@@ -141,12 +141,12 @@ TEST_F(FloatingStripConfiguration, TheStripIsTallerPaddedAndFollowsTheBarsLook) 
     context.height = 24;
     configure();
     EXPECT_EQ(strip->presentationHeight(), 29);
-    EXPECT_EQ(strip->edgePadding, 2.5);
+    EXPECT_EQ(strip->edgePadding(), 2.5);
     EXPECT_EQ(strip->stripOpacity(), 0.4);
     EXPECT_EQ(strip->effectiveAppearance(), gfx::Appearance::dark);
     EXPECT_EQ(strip->order(), preferences.order);
     EXPECT_EQ(strip->fanGap(), 3);
-    EXPECT_EQ(strip->historyCapacity, 60);
+    EXPECT_EQ(strip->fanInputs().historyCapacity, 60);
 
     preferences.appearance = AppearanceMode::system;
     context.systemDark = false;

@@ -44,7 +44,7 @@ protected:
         server.setScreens({ui::HeadlessWindowServer::makeScreen({0, 0, 1440, 900}, 1, 24, 2)});
         const gfx::Appearance appearance = dark ? gfx::Appearance::dark : gfx::Appearance::light;
         strip->setAppearance(appearance);
-        striptest::fillSampleStrip(*strip, readings, dark);
+        striptest::fillSampleStrip(*strip, readings, dark, &clock);
         const double width = strip->requiredWidth();
         strip->setFrameSize({width, 24});
         anchor = {1400 - width, 876, width, 24};

@@ -1,6 +1,5 @@
 #include "platform/toolkit/Workspace.h"
 #include "statusbar/ComputeStatusImage.h"
-#include "statusbar/ComputeTransition.h"
 #include "statusbar/FanModeMorph.h"
 #include "statusbar/StripFixture.h"
 #include "statusbar/TemperatureStatusImage.h"
@@ -36,18 +35,32 @@ protected:
 
     // Steps the clock frame by frame until the fan morph's clock has stopped (at most 2 s).
     void runFanMorph() {
-        for (int i = 0; i < 120 && strip->morphTimer; ++i) {
+        for (int i = 0; i < 120 && strip->fanMorphRuns(); ++i) {
             loop.advanceAndRunDue(frame);
         }
     }
 
     void runMetricPlans() {
-        for (int i = 0; i < 120 && strip->metricLink; ++i) {
+        for (int i = 0; i < 120 && strip->metricClockRuns(); ++i) {
             loop.advanceAndRunDue(frame);
         }
     }
 
     static FanSnapshot turningFan(double rpm) { return {"Test", {{0, rpm, 6000}}, 1}; }
+
+    void showFan(double rpm, FanAnimationMode animation = FanAnimationMode::smooth) {
+        MenuBarContentView::FanInputs fan;
+        fan.snapshot = turningFan(rpm);
+        fan.animation = animation;
+        strip->setFanInputs(fan);
+        strip->renderFanImage();
+    }
+
+    void showCompute(ComputeDisplayMode mode, bool reduceMotion = false) {
+        MenuBarContentView::ComputeInputs compute;
+        compute.snapshot = {35, 12, 8, 32, "GPU"};
+        strip->showCompute(compute, mode, reduceMotion);
+    }
 
     static TemperatureSnapshot reading(std::optional<double> celsius) {
         TemperatureSnapshot snapshot;
@@ -68,21 +81,21 @@ TEST_F(AnimatedModules, RingToGraphRunsFromExactly24ToExactly181) {
     fanWidths.clear();
 
     setFanMode(FanDisplayMode::graph);
-    ASSERT_NE(strip->morphTimer, nullptr);
+    ASSERT_TRUE(strip->fanMorphRuns());
     EXPECT_EQ(strip->moduleWidth(ModuleKind::fan), 24);
     runFanMorph();
-    EXPECT_EQ(strip->morphTimer, nullptr);
+    EXPECT_FALSE(strip->fanMorphRuns());
     ASSERT_GE(fanWidths.size(), 40u);
     EXPECT_EQ(fanWidths.back(), 181);
-    EXPECT_EQ(strip->graphProgress, 1);
+    EXPECT_EQ(strip->fanGraphProgress(), 1);
     for (std::size_t i = 1; i < fanWidths.size(); ++i) {
         EXPECT_GE(fanWidths[i], fanWidths[i - 1]);
         EXPECT_GT(fanWidths[i - 1], 24);
         EXPECT_LT(fanWidths[i - 1], 181);
     }
     // The morph's picture is kept for each frame; the strip then paints the graph itself.
-    ASSERT_TRUE(strip->transitionBackdrop.has_value());
-    EXPECT_EQ(strip->transitionBackdrop->size().width, 181);
+    ASSERT_TRUE(strip->fanTransitionBackdrop().has_value());
+    EXPECT_EQ(strip->fanTransitionBackdrop()->size().width, 181);
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -92,13 +105,13 @@ TEST_F(AnimatedModules, AReversalMidwayStartsFromTheCurrentProgress) {
     for (int i = 0; i < 23; ++i) {
         loop.advanceAndRunDue(frame);
     }
-    const double midway = strip->graphProgress;
+    const double midway = strip->fanGraphProgress();
     ASSERT_GT(midway, 0.2);
     ASSERT_LT(midway, 0.9);
 
     setFanMode(FanDisplayMode::ring);
-    ASSERT_NE(strip->morphTimer, nullptr);
-    EXPECT_EQ(strip->graphProgress, midway);
+    ASSERT_TRUE(strip->fanMorphRuns());
+    EXPECT_EQ(strip->fanGraphProgress(), midway);
     fanWidths.clear();
     loop.advanceAndRunDue(frame);
     ASSERT_FALSE(fanWidths.empty());
@@ -106,22 +119,25 @@ TEST_F(AnimatedModules, AReversalMidwayStartsFromTheCurrentProgress) {
     EXPECT_GT(fanWidths.front(), fanModuleWidth(85, midway) - 10);
     runFanMorph();
     EXPECT_EQ(fanWidths.back(), 24);
-    EXPECT_EQ(strip->graphProgress, 0);
+    EXPECT_EQ(strip->fanGraphProgress(), 0);
 }
 
 TEST_F(AnimatedModules, TheSameModeAgainChangesNothing) {
     setFanMode(FanDisplayMode::ring);
     setFanMode(FanDisplayMode::graph);
     loop.advanceAndRunDue(5 * frame);
-    const AnimationFrameClock* running = strip->morphTimer.get();
-    const double progress = strip->graphProgress;
+    const double progress = strip->fanGraphProgress();
     widthReports = 0;
     setFanMode(FanDisplayMode::graph);
-    EXPECT_EQ(strip->morphTimer.get(), running);
-    EXPECT_EQ(strip->graphProgress, progress);
+    EXPECT_TRUE(strip->fanMorphRuns());
+    EXPECT_EQ(strip->fanGraphProgress(), progress);
     EXPECT_EQ(widthReports, 0);
-    runFanMorph();
-    EXPECT_EQ(strip->graphProgress, 1);
+    // The morph begun five frames ago ends on time: it was not started again.
+    int frames = 0;
+    for (; frames < 120 && strip->fanMorphRuns(); ++frames)
+        loop.advanceAndRunDue(frame);
+    EXPECT_LE(5 + frames, std::ceil(modeMorphDuration / frame) + 1);
+    EXPECT_EQ(strip->fanGraphProgress(), 1);
 }
 
 TEST_F(AnimatedModules, HiddenToAnythingAndBackDoesNotMorph) {
@@ -131,25 +147,24 @@ TEST_F(AnimatedModules, HiddenToAnythingAndBackDoesNotMorph) {
                                 FanDisplayMode::hidden}) {
         widthReports = 0;
         setFanMode(mode);
-        EXPECT_EQ(strip->morphTimer, nullptr);
-        EXPECT_EQ(strip->graphProgress, mode == FanDisplayMode::graph ? 1 : 0);
+        EXPECT_FALSE(strip->fanMorphRuns());
+        EXPECT_EQ(strip->fanGraphProgress(), mode == FanDisplayMode::graph ? 1 : 0);
         EXPECT_EQ(widthReports, 1);
     }
 }
 
 TEST_F(AnimatedModules, WithAnimationsOffTheModeJumpsAndReportsTheWidthOnce) {
     setFanMode(FanDisplayMode::ring);
-    strip->animationsEnabled = false;
+    strip->setAnimationsEnabled(false);
     widthReports = 0;
     setFanMode(FanDisplayMode::graph);
-    EXPECT_EQ(strip->morphTimer, nullptr);
-    EXPECT_EQ(strip->graphProgress, 1);
+    EXPECT_FALSE(strip->fanMorphRuns());
+    EXPECT_EQ(strip->fanGraphProgress(), 1);
     EXPECT_EQ(widthReports, 1);
     EXPECT_EQ(fanWidths.back(), 181);
 }
 
 TEST_F(AnimatedModules, TheRotorRedrawsAtTheRateOfItsAnimationMode) {
-    strip->fanSnapshot = turningFan(3000);
     struct Case {
         FanAnimationMode mode;
         int redrawsPerSecond;
@@ -157,15 +172,14 @@ TEST_F(AnimatedModules, TheRotorRedrawsAtTheRateOfItsAnimationMode) {
     for (const Case& rate :
          {Case{FanAnimationMode::smooth, 30}, Case{FanAnimationMode::efficient, 12},
           Case{FanAnimationMode::off, 0}, Case{FanAnimationMode::smooth, 30}}) {
-        strip->fanAnimation = rate.mode;
-        strip->renderFanImage();
-        EXPECT_EQ(strip->timerFrameRate, rate.redrawsPerSecond);
+        showFan(3000, rate.mode);
+        EXPECT_EQ(strip->rotorTimerRate(), rate.redrawsPerSecond);
         if (rate.redrawsPerSecond == 0) {
-            EXPECT_EQ(strip->animationTimer, nullptr);
+            EXPECT_FALSE(strip->rotorTimer());
         } else {
-            ASSERT_NE(strip->animationTimer, nullptr);
-            EXPECT_DOUBLE_EQ(strip->animationTimer->interval(), 1.0 / rate.redrawsPerSecond);
-            EXPECT_DOUBLE_EQ(strip->animationTimer->tolerance(), 0.002);
+            ASSERT_TRUE(strip->rotorTimer());
+            EXPECT_DOUBLE_EQ(strip->rotorTimer()->interval(), 1.0 / rate.redrawsPerSecond);
+            EXPECT_DOUBLE_EQ(strip->rotorTimer()->tolerance(), 0.002);
         }
         rectRedraws = 0;
         // A second, and a hair more for the rounding of twelve twelfths.
@@ -173,34 +187,30 @@ TEST_F(AnimatedModules, TheRotorRedrawsAtTheRateOfItsAnimationMode) {
         EXPECT_EQ(rectRedraws, rate.redrawsPerSecond);
     }
     // 3000 RPM turn the rotor 1.65 times a second.
-    EXPECT_DOUBLE_EQ(strip->phase.speed, 1.65);
+    EXPECT_DOUBLE_EQ(strip->rotorPhase().speed, 1.65);
 
     // A stopped fan stops the timer; so does hiding the module.
-    strip->fanSnapshot = turningFan(0);
-    strip->renderFanImage();
-    EXPECT_EQ(strip->animationTimer, nullptr);
-    strip->fanSnapshot = turningFan(3000);
-    strip->renderFanImage();
-    ASSERT_NE(strip->animationTimer, nullptr);
+    showFan(0);
+    EXPECT_FALSE(strip->rotorTimer());
+    showFan(3000);
+    ASSERT_TRUE(strip->rotorTimer());
     setFanMode(FanDisplayMode::hidden);
-    EXPECT_EQ(strip->animationTimer, nullptr);
+    EXPECT_FALSE(strip->rotorTimer());
     EXPECT_TRUE(loopIsIdle());
 }
 
 TEST_F(AnimatedModules, RotorFramesAreRebuiltOnlyWhenTheirKeyChanges) {
-    strip->fanSnapshot = turningFan(3000);
-    strip->renderFanImage();
-    ASSERT_EQ(strip->rotorFrames.size(), 60u);
-    EXPECT_EQ(strip->rotorKey, "false-false-false");
-    const gfx::Bitmap* first = strip->rotorFrames[0].bitmap();
-    strip->fanSnapshot = turningFan(3100);
-    strip->renderFanImage();
-    EXPECT_EQ(strip->rotorFrames[0].bitmap(), first);
-    strip->fanSnapshot = turningFan(5900);
-    strip->renderFanImage();
-    EXPECT_EQ(strip->rotorKey, "false-true-true");
-    EXPECT_NE(strip->rotorFrames[0].bitmap(), first);
-    strip->animationTimer.reset();
+    showFan(3000);
+    ASSERT_EQ(strip->rotorFrames().size(), 60u);
+    EXPECT_EQ(strip->rotorKey(), "false-false-false");
+    const gfx::Bitmap* first = strip->rotorFrames()[0].bitmap();
+    showFan(3100);
+    EXPECT_EQ(strip->rotorFrames()[0].bitmap(), first);
+    showFan(5900);
+    EXPECT_EQ(strip->rotorKey(), "false-true-true");
+    EXPECT_NE(strip->rotorFrames()[0].bitmap(), first);
+    setFanMode(FanDisplayMode::hidden);
+    EXPECT_TRUE(loopIsIdle());
 }
 
 TEST_F(AnimatedModules, ThermometerLiquidTicksThirtyTimesASecondAndStops) {
@@ -262,15 +272,15 @@ TEST_F(AnimatedModules, TemperatureMorphsOnTheMetricLinkAndSnapsWithoutAnimation
         temperatureChartWidth({60.0, {50.0, 55.0, 60.0}, AppLanguage::english, true, {}, 85});
 
     updateTemperature(60, TemperatureDisplayMode::chart);
-    ASSERT_TRUE(strip->metricPlans.count(ModuleKind::temperature));
-    ASSERT_NE(strip->metricLink, nullptr);
+    ASSERT_TRUE(strip->metricPlan(ModuleKind::temperature));
+    ASSERT_TRUE(strip->metricClockRuns());
     EXPECT_EQ(strip->moduleImage(ModuleKind::temperature)->size().width, 24);
     std::vector<double> widths;
     strip->widthChangedAction = [&] {
         widths.push_back(strip->moduleImage(ModuleKind::temperature)->size().width);
     };
     runMetricPlans();
-    EXPECT_EQ(strip->metricLink, nullptr);
+    EXPECT_FALSE(strip->metricClockRuns());
     ASSERT_GE(widths.size(), 40u);
     EXPECT_EQ(widths.back(), chart);
     EXPECT_EQ(strip->temperatureProgress, 1);
@@ -280,31 +290,29 @@ TEST_F(AnimatedModules, TemperatureMorphsOnTheMetricLinkAndSnapsWithoutAnimation
 
     // The same mode again: no new plan.
     updateTemperature(61, TemperatureDisplayMode::chart);
-    EXPECT_FALSE(strip->metricPlans.count(ModuleKind::temperature));
+    EXPECT_FALSE(strip->metricPlan(ModuleKind::temperature));
 
     app.workspace().setReduceMotion(true);
     updateTemperature(61, TemperatureDisplayMode::thermometer);
-    EXPECT_EQ(strip->metricLink, nullptr);
+    EXPECT_FALSE(strip->metricClockRuns());
     EXPECT_EQ(strip->temperatureProgress, 0);
     EXPECT_EQ(strip->moduleImage(ModuleKind::temperature)->size().width, 24);
     app.workspace().setReduceMotion(false);
 
-    strip->animationsEnabled = false;
+    strip->setAnimationsEnabled(false);
     updateTemperature(61, TemperatureDisplayMode::chart);
-    EXPECT_EQ(strip->metricLink, nullptr);
+    EXPECT_FALSE(strip->metricClockRuns());
     EXPECT_EQ(strip->temperatureProgress, 1);
     EXPECT_TRUE(loopIsIdle());
 }
 
 TEST_F(AnimatedModules, ComputeTransitionsRunFromAndToTheirExactWidths) {
-    strip->currentCompute.cpu = 35;
-    strip->currentCompute.gpu = 12;
-    showComputeModule(*strip, ComputeDisplayMode::bars, false);
-    EXPECT_EQ(strip->metricLink, nullptr);
+    showCompute(ComputeDisplayMode::bars);
+    EXPECT_FALSE(strip->metricClockRuns());
     EXPECT_EQ(strip->moduleImage(ModuleKind::compute)->size().width, computeBarsWidth());
 
-    showComputeModule(*strip, ComputeDisplayMode::chart, false);
-    ASSERT_NE(strip->metricLink, nullptr);
+    showCompute(ComputeDisplayMode::chart);
+    ASSERT_TRUE(strip->metricClockRuns());
     EXPECT_EQ(strip->moduleImage(ModuleKind::compute)->size().width, computeBarsWidth());
     std::vector<double> widths;
     strip->widthChangedAction = [&] {
@@ -313,65 +321,64 @@ TEST_F(AnimatedModules, ComputeTransitionsRunFromAndToTheirExactWidths) {
     for (int i = 0; i < 23; ++i) {
         loop.advanceAndRunDue(frame);
     }
-    const double midway = strip->computeProgress;
+    const double midway = strip->computePicture().progress;
     ASSERT_GT(midway, 0.1);
     ASSERT_LT(midway, 0.9);
 
     // Compact midway: the chart value returns to 0 from where it stands while the cross-fade
     // runs in.
-    showComputeModule(*strip, ComputeDisplayMode::compact, false);
-    EXPECT_EQ(strip->computeProgress, midway);
+    showCompute(ComputeDisplayMode::compact);
+    EXPECT_EQ(strip->computePicture().progress, midway);
     widths.clear();
     runMetricPlans();
-    EXPECT_EQ(strip->metricLink, nullptr);
-    EXPECT_EQ(strip->computeProgress, 0);
-    EXPECT_EQ(strip->compactComputeProgress, 1);
+    EXPECT_FALSE(strip->metricClockRuns());
+    EXPECT_EQ(strip->computePicture().progress, 0);
+    EXPECT_EQ(strip->computePicture().compactProgress, 1);
     ASSERT_FALSE(widths.empty());
     EXPECT_EQ(widths.back(), computeCompactWidth());
 
     // Reduce Motion: the mode jumps in the same call.
-    showComputeModule(*strip, ComputeDisplayMode::chart, true);
-    EXPECT_EQ(strip->metricLink, nullptr);
+    showCompute(ComputeDisplayMode::chart, true);
+    EXPECT_FALSE(strip->metricClockRuns());
     EXPECT_EQ(strip->moduleImage(ModuleKind::compute)->size().width, computeChartWidth(85));
 
-    hideComputeModule(*strip);
+    strip->hideCompute();
     EXPECT_FALSE(strip->moduleImage(ModuleKind::compute).has_value());
     // Shown again: straight to the mode.
-    showComputeModule(*strip, ComputeDisplayMode::bars, false);
-    EXPECT_EQ(strip->metricLink, nullptr);
+    showCompute(ComputeDisplayMode::bars);
+    EXPECT_FALSE(strip->metricClockRuns());
     EXPECT_EQ(strip->moduleImage(ModuleKind::compute)->size().width, computeBarsWidth());
     EXPECT_TRUE(loopIsIdle());
 }
 
 TEST_F(AnimatedModules, ReversedComputeTransitionsEndExactlyOnTheirTargets) {
-    showComputeModule(*strip, ComputeDisplayMode::bars, false);
+    showCompute(ComputeDisplayMode::bars);
     for (int round = 0; round < 6; ++round) {
         const bool chart = round % 2 == 0;
-        showComputeModule(*strip, chart ? ComputeDisplayMode::chart : ComputeDisplayMode::bars,
-                          false);
+        showCompute(chart ? ComputeDisplayMode::chart : ComputeDisplayMode::bars);
         loop.advanceAndRunDue((7 + 3 * round) * frame);
     }
-    showComputeModule(*strip, ComputeDisplayMode::chart, false);
+    showCompute(ComputeDisplayMode::chart);
     runMetricPlans();
-    EXPECT_EQ(strip->computeProgress, 1);
+    EXPECT_EQ(strip->computePicture().progress, 1);
     EXPECT_EQ(strip->moduleImage(ModuleKind::compute)->size().width, computeChartWidth(85));
 }
 
 TEST_F(AnimatedModules, TheSameComputeModeLetsARunningTransitionGoOnOrJumpsWithAnimationsOff) {
-    showComputeModule(*strip, ComputeDisplayMode::bars, false);
-    showComputeModule(*strip, ComputeDisplayMode::chart, false);
+    showCompute(ComputeDisplayMode::bars);
+    showCompute(ComputeDisplayMode::chart);
     loop.advanceAndRunDue(5 * frame);
-    const double progress = strip->computeProgress;
-    showComputeModule(*strip, ComputeDisplayMode::chart, false);
-    EXPECT_TRUE(strip->metricPlans.count(ModuleKind::compute));
-    EXPECT_EQ(strip->computeProgress, progress);
+    const double progress = strip->computePicture().progress;
+    showCompute(ComputeDisplayMode::chart);
+    EXPECT_TRUE(strip->metricPlan(ModuleKind::compute));
+    EXPECT_EQ(strip->computePicture().progress, progress);
 
-    strip->animationsEnabled = false;
-    showComputeModule(*strip, ComputeDisplayMode::chart, false);
-    EXPECT_FALSE(strip->metricPlans.count(ModuleKind::compute));
-    EXPECT_EQ(strip->computeProgress, 1);
+    strip->setAnimationsEnabled(false);
+    showCompute(ComputeDisplayMode::chart);
+    EXPECT_FALSE(strip->metricPlan(ModuleKind::compute));
+    EXPECT_EQ(strip->computePicture().progress, 1);
     loop.advanceAndRunDue(frame);
-    EXPECT_EQ(strip->metricLink, nullptr);
+    EXPECT_FALSE(strip->metricClockRuns());
 }
 
 } // namespace

@@ -18,23 +18,40 @@ class FanBackdropCache : public StripFixture {
 protected:
     std::shared_ptr<MenuBarContentView> strip = makeStrip();
 
-    void SetUp() override {
-        strip->fanSnapshot = turningFan(3000);
-        strip->fanHistory = std::vector<std::optional<double>>(30, 0.5);
+    // The fan stands still so no rotor timer outlives the test.
+    MenuBarContentView::FanInputs inputs = standingFan();
+
+    // Stores the changed inputs without rendering, as a rebuild does before renderFanImage.
+    void change(const std::function<void(MenuBarContentView::FanInputs&)>& apply) {
+        apply(inputs);
+        fresh = true;
     }
 
-    void TearDown() override {
-        strip->animationTimer.reset();
-        strip->morphTimer.reset();
+    // Renders the fan, handing over inputs changed since the last render.
+    void render() {
+        if (fresh)
+            strip->setFanInputs(inputs);
+        fresh = false;
+        strip->renderFanImage();
     }
+
+    bool fresh = true;
 
     static FanSnapshot turningFan(double rpm) { return {"Test", {{0, rpm, 6000}}, 1}; }
 
+    static MenuBarContentView::FanInputs standingFan() {
+        MenuBarContentView::FanInputs fan;
+        fan.snapshot = turningFan(3000);
+        fan.history = std::vector<std::optional<double>>(30, 0.5);
+        fan.animation = FanAnimationMode::off;
+        return fan;
+    }
+
     // The picture a rebuild with the strip's current state paints.
     FanPicture currentPicture() const {
-        return {strip->fanSnapshot,  strip->fanHistory, strip->darkAppearance.value_or(true),
-                strip->language,     strip->fanColor,   strip->historyCapacity,
-                strip->chartLength()};
+        const MenuBarContentView::FanInputs& fan = strip->fanInputs();
+        return {fan.snapshot, fan.history,         strip->drawsDark(),  fan.language,
+                fan.color,    fan.historyCapacity, strip->chartLength()};
     }
 
     static bool samePixels(const gfx::Image& a, const gfx::Image& b) {
@@ -58,142 +75,146 @@ protected:
 };
 
 TEST_F(FanBackdropCache, TheRingIsRenderedOnlyWhenAFigureItDrawsChanges) {
-    strip->renderFanImage();
-    ASSERT_TRUE(strip->ringBackdrop);
+    render();
+    ASSERT_TRUE(strip->fanRingBackdrop());
     // The graph is not the shown mode and the progress is at the ring: nothing draws it.
-    EXPECT_FALSE(strip->graphBackdrop);
-    gfx::Image ring = *strip->ringBackdrop;
+    EXPECT_FALSE(strip->fanGraphBackdrop());
+    gfx::Image ring = *strip->fanRingBackdrop();
 
-    strip->renderFanImage();
-    EXPECT_TRUE(sameImage(strip->ringBackdrop, ring));
+    render();
+    EXPECT_TRUE(sameImage(strip->fanRingBackdrop(), ring));
 
     // The ring draws neither the history, the language nor the chart.
-    strip->fanHistory.push_back(0.9);
-    strip->language = AppLanguage::german;
+    change([](auto& fan) {
+        fan.history.push_back(0.9);
+        fan.language = AppLanguage::german;
+    });
     strip->setChartLength(120);
-    strip->renderFanImage();
-    EXPECT_TRUE(sameImage(strip->ringBackdrop, ring));
-    EXPECT_FALSE(strip->graphBackdrop);
+    render();
+    EXPECT_TRUE(sameImage(strip->fanRingBackdrop(), ring));
+    EXPECT_FALSE(strip->fanGraphBackdrop());
 
     struct Change {
         const char* what;
-        std::function<void(MenuBarContentView&)> apply;
+        std::function<void(MenuBarContentView::FanInputs&)> apply;
     };
     const std::vector<Change> changes{
-        {"load", [](MenuBarContentView& s) { s.fanSnapshot = turningFan(4500); }},
-        {"colour", [](MenuBarContentView& s) { s.fanColor = PaletteColor::red; }},
-        {"no speed", [](MenuBarContentView& s) { s.fanSnapshot.fans[0].rpm.reset(); }},
+        {"load", [](auto& fan) { fan.snapshot = turningFan(4500); }},
+        {"colour", [](auto& fan) { fan.color = PaletteColor::red; }},
+        {"no speed", [](auto& fan) { fan.snapshot.fans[0].rpm.reset(); }},
         {"fanless",
-         [](MenuBarContentView& s) {
-             s.fanSnapshot = {"Test", {}, 0};
+         [](auto& fan) {
+             fan.snapshot = {"Test", {}, 0};
          }},
-        {"count unknown", [](MenuBarContentView& s) { s.fanSnapshot.detectedCount.reset(); }},
+        {"count unknown", [](auto& fan) { fan.snapshot.detectedCount.reset(); }},
     };
-    for (const Change& change : changes) {
-        SCOPED_TRACE(change.what);
-        change.apply(*strip);
-        strip->renderFanImage();
-        ASSERT_TRUE(strip->ringBackdrop);
-        EXPECT_FALSE(sameImage(strip->ringBackdrop, ring));
-        EXPECT_TRUE(samePixels(*strip->ringBackdrop, fanRingImage(currentPicture())));
-        ring = *strip->ringBackdrop;
-        strip->renderFanImage();
-        EXPECT_TRUE(sameImage(strip->ringBackdrop, ring));
+    for (const Change& step : changes) {
+        SCOPED_TRACE(step.what);
+        this->change(step.apply);
+        render();
+        ASSERT_TRUE(strip->fanRingBackdrop());
+        EXPECT_FALSE(sameImage(strip->fanRingBackdrop(), ring));
+        EXPECT_TRUE(samePixels(*strip->fanRingBackdrop(), fanRingImage(currentPicture())));
+        ring = *strip->fanRingBackdrop();
+        render();
+        EXPECT_TRUE(sameImage(strip->fanRingBackdrop(), ring));
     }
 }
 
 TEST_F(FanBackdropCache, TheGraphIsRenderedOnlyWhenAFigureItDrawsChanges) {
     strip->setFanMode(FanDisplayMode::graph);
-    strip->renderFanImage();
-    ASSERT_TRUE(strip->graphBackdrop);
-    ASSERT_DOUBLE_EQ(strip->graphProgress, 1);
-    gfx::Image graph = *strip->graphBackdrop;
-    const gfx::Image ring = *strip->ringBackdrop;
+    render();
+    ASSERT_TRUE(strip->fanGraphBackdrop());
+    ASSERT_DOUBLE_EQ(strip->fanGraphProgress(), 1);
+    gfx::Image graph = *strip->fanGraphBackdrop();
+    const gfx::Image ring = *strip->fanRingBackdrop();
 
-    strip->renderFanImage();
-    EXPECT_TRUE(sameImage(strip->graphBackdrop, graph));
+    render();
+    EXPECT_TRUE(sameImage(strip->fanGraphBackdrop(), graph));
 
     struct Change {
         const char* what;
-        std::function<void(MenuBarContentView&)> apply;
+        std::function<void(MenuBarContentView::FanInputs&)> apply;
     };
     const std::vector<Change> changes{
-        {"history value", [](MenuBarContentView& s) { s.fanHistory.back() = 0.25; }},
-        {"history length", [](MenuBarContentView& s) { s.fanHistory.push_back(std::nullopt); }},
-        {"speed", [](MenuBarContentView& s) { s.fanSnapshot = turningFan(3100); }},
-        {"language", [](MenuBarContentView& s) { s.language = AppLanguage::german; }},
-        {"chart length", [](MenuBarContentView& s) { s.setChartLength(120); }},
-        {"capacity", [](MenuBarContentView& s) { s.historyCapacity = 30; }},
-        {"colour", [](MenuBarContentView& s) { s.fanColor = PaletteColor::red; }},
+        {"history value", [](auto& fan) { fan.history.back() = 0.25; }},
+        {"history length", [](auto& fan) { fan.history.push_back(std::nullopt); }},
+        {"speed", [](auto& fan) { fan.snapshot = turningFan(3100); }},
+        {"language", [](auto& fan) { fan.language = AppLanguage::german; }},
+        {"chart length", [this](auto&) { strip->setChartLength(120); }},
+        {"capacity", [](auto& fan) { fan.historyCapacity = 30; }},
+        {"colour", [](auto& fan) { fan.color = PaletteColor::red; }},
     };
-    for (const Change& change : changes) {
-        SCOPED_TRACE(change.what);
-        change.apply(*strip);
-        strip->renderFanImage();
-        ASSERT_TRUE(strip->graphBackdrop);
-        EXPECT_FALSE(sameImage(strip->graphBackdrop, graph));
-        EXPECT_TRUE(samePixels(*strip->graphBackdrop, fanGraphImage(currentPicture())));
-        graph = *strip->graphBackdrop;
-        strip->renderFanImage();
-        EXPECT_TRUE(sameImage(strip->graphBackdrop, graph));
+    for (const Change& step : changes) {
+        SCOPED_TRACE(step.what);
+        this->change(step.apply);
+        render();
+        ASSERT_TRUE(strip->fanGraphBackdrop());
+        EXPECT_FALSE(sameImage(strip->fanGraphBackdrop(), graph));
+        EXPECT_TRUE(samePixels(*strip->fanGraphBackdrop(), fanGraphImage(currentPicture())));
+        graph = *strip->fanGraphBackdrop();
+        render();
+        EXPECT_TRUE(sameImage(strip->fanGraphBackdrop(), graph));
     }
     // The ring is not drawn while the graph shows, so none of that rendered it again.
-    EXPECT_TRUE(sameImage(strip->ringBackdrop, ring));
+    EXPECT_TRUE(sameImage(strip->fanRingBackdrop(), ring));
 }
 
 TEST_F(FanBackdropCache, ASwitchOfModeShowsBothEndsWithTheFiguresOfThatRebuild) {
     strip->setFanMode(FanDisplayMode::graph);
-    strip->renderFanImage();
-    ASSERT_DOUBLE_EQ(strip->graphProgress, 1);
+    render();
+    ASSERT_DOUBLE_EQ(strip->fanGraphProgress(), 1);
 
     // New figures and the switch to the ring in one rebuild: the graph shows until the morph's
     // first frame and the ring where it ends, both of the new figures.
-    strip->fanSnapshot = turningFan(5000);
-    strip->fanColor = PaletteColor::green;
+    change([](auto& fan) {
+        fan.snapshot = turningFan(5000);
+        fan.color = PaletteColor::green;
+    });
     strip->setFanMode(FanDisplayMode::ring);
-    strip->renderFanImage();
-    ASSERT_NE(strip->morphTimer, nullptr);
-    ASSERT_TRUE(strip->ringBackdrop && strip->graphBackdrop);
-    EXPECT_TRUE(samePixels(*strip->graphBackdrop, fanGraphImage(currentPicture())));
-    EXPECT_TRUE(samePixels(*strip->ringBackdrop, fanRingImage(currentPicture())));
-    const gfx::Image ring = *strip->ringBackdrop;
-    for (int i = 0; i < 120 && strip->morphTimer; ++i)
+    render();
+    ASSERT_TRUE(strip->fanMorphRuns());
+    ASSERT_TRUE(strip->fanRingBackdrop() && strip->fanGraphBackdrop());
+    EXPECT_TRUE(samePixels(*strip->fanGraphBackdrop(), fanGraphImage(currentPicture())));
+    EXPECT_TRUE(samePixels(*strip->fanRingBackdrop(), fanRingImage(currentPicture())));
+    const gfx::Image ring = *strip->fanRingBackdrop();
+    for (int i = 0; i < 120 && strip->fanMorphRuns(); ++i)
         loop.advanceAndRunDue(1.0 / 60);
-    ASSERT_DOUBLE_EQ(strip->graphProgress, 0);
+    ASSERT_DOUBLE_EQ(strip->fanGraphProgress(), 0);
 
     // Back at the ring and nothing changed: the ring kept is the one drawn.
-    strip->renderFanImage();
-    EXPECT_TRUE(sameImage(strip->ringBackdrop, ring));
+    render();
+    EXPECT_TRUE(sameImage(strip->fanRingBackdrop(), ring));
 }
 
 TEST_F(FanBackdropCache, AHiddenFanRendersNoBackdropUntilItShows) {
     strip->setFanMode(FanDisplayMode::hidden);
-    strip->renderFanImage();
-    strip->fanSnapshot = turningFan(4000);
-    strip->renderFanImage();
-    EXPECT_FALSE(strip->ringBackdrop);
-    EXPECT_FALSE(strip->graphBackdrop);
+    render();
+    change([](auto& fan) { fan.snapshot = turningFan(4000); });
+    render();
+    EXPECT_FALSE(strip->fanRingBackdrop());
+    EXPECT_FALSE(strip->fanGraphBackdrop());
 
     strip->setFanMode(FanDisplayMode::ring);
-    strip->renderFanImage();
-    ASSERT_TRUE(strip->ringBackdrop);
-    EXPECT_TRUE(samePixels(*strip->ringBackdrop, fanRingImage(currentPicture())));
+    render();
+    ASSERT_TRUE(strip->fanRingBackdrop());
+    EXPECT_TRUE(samePixels(*strip->fanRingBackdrop(), fanRingImage(currentPicture())));
 }
 
 TEST_F(FanBackdropCache, AnAppearanceChangeRendersTheShownBackdropAgain) {
     auto window = std::make_shared<ui::Window>(gfx::Rect{100, 100, 300, 24}, ui::Style::borderless);
     window->setContentView(strip);
     app.setAppearance(gfx::Appearance::dark);
-    strip->renderFanImage();
-    ASSERT_EQ(strip->darkAppearance, true);
-    const gfx::Image dark = *strip->ringBackdrop;
+    render();
+    ASSERT_TRUE(strip->drawsDark());
+    const gfx::Image dark = *strip->fanRingBackdrop();
 
     app.setAppearance(gfx::Appearance::light);
-    ASSERT_EQ(strip->darkAppearance, false);
-    ASSERT_TRUE(strip->ringBackdrop);
-    EXPECT_FALSE(sameImage(strip->ringBackdrop, dark));
-    EXPECT_TRUE(samePixels(*strip->ringBackdrop, fanRingImage(currentPicture())));
-    EXPECT_FALSE(samePixels(*strip->ringBackdrop, dark));
+    ASSERT_FALSE(strip->drawsDark());
+    ASSERT_TRUE(strip->fanRingBackdrop());
+    EXPECT_FALSE(sameImage(strip->fanRingBackdrop(), dark));
+    EXPECT_TRUE(samePixels(*strip->fanRingBackdrop(), fanRingImage(currentPicture())));
+    EXPECT_FALSE(samePixels(*strip->fanRingBackdrop(), dark));
 }
 
 } // namespace

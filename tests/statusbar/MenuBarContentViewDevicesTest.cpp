@@ -33,7 +33,7 @@ TEST(MenuBarContentViewDevices, PulsesOnArrivalOnlyAndForgetsWhenHidden) {
     EXPECT_FALSE(view->deviceIDs);
     EXPECT_EQ(view->deviceAttentionProgress, 1) << "hiding the module stops the pulse at rest";
 
-    view->animationsEnabled = false;
+    view->setAnimationsEnabled(false);
     view->updateDevices(devicesWithIDs({}), true, std::nullopt);
     EXPECT_FALSE(view->moduleImage(ModuleKind::devices)) << "no devices, no room";
     view->updateDevices(devicesWithIDs({"usb:3"}), true, std::nullopt);

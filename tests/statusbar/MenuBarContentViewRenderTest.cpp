@@ -53,9 +53,11 @@ TEST_F(StripFixture, TheWholeStripWithASelectionAndADeviceGlow) {
         for (bool dark : {false, true}) {
             auto strip = std::make_shared<MenuBarContentView>(gfx::Rect{0, 0, 600, height});
             strip->setAppearance(dark ? gfx::Appearance::dark : gfx::Appearance::light);
-            striptest::fillSampleStrip(*strip, readings, dark);
+            striptest::fillSampleStrip(*strip, readings, dark, &clock);
+            // Halfway through the arrival pulse.
+            strip->startDeviceAttentionPulse();
+            loop.advanceAndRunDue(0.36);
             strip->setActiveModule(ModuleKind::network);
-            strip->deviceAttentionProgress = 0.5;
             for (ModuleKind kind : allModuleKinds)
                 ASSERT_TRUE(strip->moduleWidth(kind)) << toString(kind);
 
@@ -262,26 +264,30 @@ TEST_F(StripFixture, WhileASurfaceShowsTheStripTheViewPaintsOnlyClearPixels) {
 
 TEST_F(StripFixture, TheRotorFrameFollowsThePhaseClockAndTheGraphProgress) {
     auto strip = makeStrip();
-    strip->graphProgress = 0.5;
-    strip->transitionBackdrop = blankImage(fanModuleWidth(85, 0.5));
-    strip->ringBackdrop = blankImage(24);
-    for (int i = 0; i < 60; ++i)
-        strip->rotorFrames.push_back(blankImage(24 + i));
-    strip->phase = {1, 10, clock.now()};
+    // 3000 RPM turn the rotor 1.65 times a second; midway through the morph to the graph.
+    MenuBarContentView::FanInputs turning;
+    turning.snapshot = {"Test", {{0, 3000.0, 6000.0}}, 1};
+    strip->setFanInputs(turning);
+    strip->setFanMode(FanDisplayMode::graph);
+    strip->renderFanImage();
     strip->relayout();
     loop.advanceAndRunDue(0.1);
+    const double progress = strip->fanGraphProgress();
+    ASSERT_GT(progress, 0);
+    ASSERT_LT(progress, 1);
     const gfx::Rect fan = strip->rect(ModuleKind::fan);
 
-    gfx::RecordingContext context({200, 24});
-    strip->drawStrip(context, true, {0, 0, 200, 24});
+    gfx::RecordingContext context({400, 24});
+    strip->drawStrip(context, true, {0, 0, 400, 24});
     const auto images = context.log().images();
     ASSERT_EQ(images.size(), 2u);
     expectRect(images[0].destination, fan);
-    // 10° + 0.1 s × 1 turn/s = 46°: frame 23.
-    const gfx::Rect rotor = rotorRect(fan, 0.5, strip->heightScale());
+    const gfx::Rect rotor = rotorRect(fan, progress, strip->heightScale());
     expectRect(images[1].destination, rotor);
-    EXPECT_NEAR(rotor.width(), 7.55 * 24 / 7.1 * strip->heightScale(), 1e-9);
-    EXPECT_EQ(rotorFrameIndex(strip->phase.angle(clock.now()), 60), 23);
+    // 0.1 s × 1.65 turns/s = 59.4°: frame 29.
+    EXPECT_EQ(rotorFrameIndex(strip->rotorPhase().angle(clock.now()), 60), 29);
+    strip->setFanMode(FanDisplayMode::hidden);
+    strip->renderFanImage();
 }
 
 TEST_F(StripFixture, ARotorFrameHasThreefoldSymmetryAndArcsWhenLoaded) {

@@ -47,10 +47,11 @@ TEST_F(StripFixture, AHiddenFanTakesNoRoomAndNoGap) {
     EXPECT_FALSE(strip->layoutModuleRects().contains(ModuleKind::fan));
     EXPECT_EQ(strip->rect(ModuleKind::fan), gfx::Rect{});
 
+    strip->setAnimationsEnabled(false);
     strip->setFanMode(FanDisplayMode::graph);
-    strip->graphProgress = 0.5;
     strip->setChartLength(10);
-    EXPECT_DOUBLE_EQ(*strip->moduleWidth(ModuleKind::fan), 24 + 0.5 * 88);
+    strip->renderFanImage();
+    EXPECT_DOUBLE_EQ(*strip->moduleWidth(ModuleKind::fan), 24 + 88);
 }
 
 TEST_F(StripFixture, ModuleRectsFollowTheOrderAndTheScale) {
@@ -145,7 +146,7 @@ TEST_F(StripFixture, WithoutAnimationsOrAShownLayoutTheRectsJump) {
     EXPECT_FALSE(strip->isGliding());
     EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
 
-    strip->animationsEnabled = false;
+    strip->setAnimationsEnabled(false);
     strip->setOrder({ModuleKind::memory, ModuleKind::devices, ModuleKind::fan, ModuleKind::network,
                      ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
@@ -303,7 +304,7 @@ TEST_F(StripFixture, ReducedMotionOrNoAnimationsShowTheSelectionAtOnce) {
     EXPECT_EQ(strip->selectionOpacity, 1);
     EXPECT_TRUE(loopIsIdle());
     app.workspace().setReduceMotion(false);
-    strip->animationsEnabled = false;
+    strip->setAnimationsEnabled(false);
     strip->setActiveModule(ModuleKind::network);
     EXPECT_EQ(strip->selectionOpacity, 1);
     EXPECT_TRUE(loopIsIdle());
@@ -339,24 +340,23 @@ TEST_F(StripFixture, MetricPlansStepToTheirEndsAndStopTheClock) {
     int reports = 0;
     strip->widthChangedAction = [&] { ++reports; };
     const double now = clock.now();
-    strip->metricPlans[ModuleKind::compute] = {FanMorph{0, 1, now, 0.5, std::nullopt},
-                                               [&](double value) { compute.push_back(value); }};
-    strip->metricPlans[ModuleKind::temperature] = {
-        FanMorph{1, 0, now, 0.2, std::nullopt},
-        [&](double value) { temperature.push_back(value); }};
-    strip->startMetricLink();
-    ASSERT_NE(strip->metricLink, nullptr);
+    strip->runMetricPlan(ModuleKind::compute, {FanMorph{0, 1, now, 0.5, std::nullopt},
+                                               [&](double value) { compute.push_back(value); }});
+    strip->runMetricPlan(ModuleKind::temperature,
+                         {FanMorph{1, 0, now, 0.2, std::nullopt},
+                          [&](double value) { temperature.push_back(value); }});
+    ASSERT_TRUE(strip->metricClockRuns());
 
     loop.advanceAndRunDue(0.3);
-    EXPECT_FALSE(strip->metricPlans.contains(ModuleKind::temperature));
-    EXPECT_TRUE(strip->metricPlans.contains(ModuleKind::compute));
+    EXPECT_FALSE(strip->metricPlan(ModuleKind::temperature));
+    EXPECT_TRUE(strip->metricPlan(ModuleKind::compute));
     ASSERT_FALSE(temperature.empty());
     EXPECT_EQ(temperature.back(), 0);
     EXPECT_TRUE(std::is_sorted(compute.begin(), compute.end()));
 
     loop.advanceAndRunDue(0.3);
-    EXPECT_TRUE(strip->metricPlans.empty());
-    EXPECT_EQ(strip->metricLink, nullptr);
+    EXPECT_FALSE(strip->metricPlan(ModuleKind::compute));
+    EXPECT_FALSE(strip->metricClockRuns());
     ASSERT_FALSE(compute.empty());
     EXPECT_EQ(compute.back(), 1);
     EXPECT_EQ(reports, static_cast<int>(compute.size()));
@@ -370,16 +370,19 @@ TEST_F(StripFixture, AFrameSkipsTheLayoutWhileAGlideRuns) {
     strip->setOrder({ModuleKind::devices, ModuleKind::memory, ModuleKind::fan, ModuleKind::network,
                      ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
-    const ModuleRects shown = strip->displayedRects;
-    strip->advanceMetricPlans(clock.now());
-    EXPECT_EQ(strip->displayedRects, shown);
+    strip->runMetricPlan(ModuleKind::compute,
+                         {FanMorph{0, 1, clock.now(), 1, std::nullopt}, [](double) {}});
+    loop.advanceAndRunDue(1.0 / 60);
+    ASSERT_TRUE(strip->isGliding());
+    EXPECT_NE(strip->displayedRects, strip->layoutModuleRects());
 }
 
 TEST_F(StripFixture, WithoutAScreenNoMetricClockStarts) {
     server.setScreens({});
     auto strip = makeStrip();
-    strip->startMetricLink();
-    EXPECT_EQ(strip->metricLink, nullptr);
+    strip->runMetricPlan(ModuleKind::compute,
+                         {FanMorph{0, 1, clock.now(), 1, std::nullopt}, [](double) {}});
+    EXPECT_FALSE(strip->metricClockRuns());
 }
 
 TEST_F(StripFixture, TeardownStopsEveryTimerAndClock) {
@@ -391,9 +394,8 @@ TEST_F(StripFixture, TeardownStopsEveryTimerAndClock) {
     strip->setOrder({ModuleKind::devices, ModuleKind::memory, ModuleKind::fan, ModuleKind::network,
                      ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
-    strip->metricPlans[ModuleKind::compute] = {FanMorph{0, 1, clock.now(), 10, std::nullopt},
-                                               [](double) {}};
-    strip->startMetricLink();
+    strip->runMetricPlan(ModuleKind::compute,
+                         {FanMorph{0, 1, clock.now(), 10, std::nullopt}, [](double) {}});
     EXPECT_FALSE(loopIsIdle());
     strip.reset();
     EXPECT_TRUE(loopIsIdle());
@@ -405,15 +407,15 @@ TEST_F(StripFixture, AnAppearanceChangeRebuildsTheFanImages) {
     auto window = std::make_shared<ui::Window>(gfx::Rect{100, 100, 300, 24}, ui::Style::borderless);
     window->setContentView(strip);
     app.setAppearance(gfx::Appearance::dark);
-    EXPECT_EQ(strip->darkAppearance, true);
+
     EXPECT_TRUE(strip->drawsDark());
-    ASSERT_TRUE(strip->ringBackdrop);
-    const std::string darkKey = strip->rotorKey;
-    EXPECT_EQ(strip->rotorFrames.size(), 60u);
+    ASSERT_TRUE(strip->fanRingBackdrop());
+    const std::string darkKey = strip->rotorKey();
+    EXPECT_EQ(strip->rotorFrames().size(), 60u);
 
     app.setAppearance(gfx::Appearance::light);
-    EXPECT_EQ(strip->darkAppearance, false);
-    EXPECT_NE(strip->rotorKey, darkKey);
+    EXPECT_FALSE(strip->drawsDark());
+    EXPECT_NE(strip->rotorKey(), darkKey);
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -421,7 +423,6 @@ TEST_F(StripFixture, AccessibilitySeesAButton) {
     auto strip = makeStrip();
     EXPECT_TRUE(strip->isAccessibilityElement());
     EXPECT_EQ(strip->accessibility().role, ui::AccessibilityRole::button);
-    EXPECT_GT(strip->currentCompute.cpuCores, 0);
 }
 
 // Screen geometry.

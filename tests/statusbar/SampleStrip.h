@@ -1,6 +1,7 @@
 #pragma once
 
 #include "drawing/RenderedBitmapImage.h"
+#include "platform/dispatch/Clock.h"
 #include "sources/ExternalDeviceKind.h"
 #include "statusbar/ComputeStatusImage.h"
 #include "statusbar/DevicesStatusImage.h"
@@ -54,9 +55,10 @@ inline gfx::Image temperatureChartImage(const SampleReadings& readings, bool dar
 }
 
 // Fills a strip with all six modules: memory (pair with chart), the fan as a ring with its
-// rotor, network with its graph, the temperature chart, compute bars and two devices.
+// rotor, network with its graph, the temperature chart, compute bars and two devices. The fan is
+// drawn for the strip's own appearance.
 inline void fillSampleStrip(pulsedeck::MenuBarContentView& strip, const SampleReadings& readings,
-                            bool dark) {
+                            bool dark, dispatch::VirtualClock* clock = nullptr) {
     using namespace pulsedeck;
     MemoryStatusContent memory;
     memory.dark = dark;
@@ -94,24 +96,21 @@ inline void fillSampleStrip(pulsedeck::MenuBarContentView& strip, const SampleRe
     devices[1].kind = ExternalDeviceKind::storage;
     strip.setModuleImage(ModuleKind::devices, devicesStatusImage(devices, dark, std::nullopt));
 
-    FanPicture fan;
+    MenuBarContentView::FanInputs fan;
     fan.snapshot.model = "Desktop";
     fan.snapshot.fans = {{0, 2600.0, 5000.0}};
     fan.snapshot.detectedCount = 1;
     fan.history = readings.fanHistory;
-    fan.dark = dark;
+    fan.animation = FanAnimationMode::off;
     strip.setFanMode(FanDisplayMode::ring);
-    strip.ringBackdrop = fanRingImage(fan);
-    strip.rotorFrames.clear();
-    for (int index = 0; index < 60; ++index) {
-        gfx::Image frame = gfx::Image::withDrawingHandler(
-            {24, 24}, false, [index, dark](gfx::Context& context, const gfx::Rect&) {
-                MenuBarContentView::renderRotorFrame(context, index, dark, false, false);
-                return true;
-            });
-        strip.rotorFrames.push_back(renderedBitmapImage(frame, 2, dark));
+    // The rotor stands still so pictures hold; on a virtual clock it first turns to 17°.
+    if (clock) {
+        fan.animation = FanAnimationMode::smooth;
+        strip.setFanInputs(fan);
+        clock->advance(17.0 / 360 / strip.rotorPhase().speed);
+        fan.animation = FanAnimationMode::off;
     }
-    strip.phase.phase = 17;
+    strip.setFanInputs(fan);
     strip.relayout();
 }
 

@@ -22,7 +22,7 @@ protected:
     void present(bool dark, double opacity) {
         strip = makeStrip();
         strip->setAppearance(dark ? gfx::Appearance::dark : gfx::Appearance::light);
-        striptest::fillSampleStrip(*strip, readings, dark);
+        striptest::fillSampleStrip(*strip, readings, dark, &clock);
         strip->setStripOpacity(opacity);
         strip->setFrameSize({strip->requiredWidth(), 24});
         item = ui::StatusBar::system().statusItem(strip->requiredWidth());
