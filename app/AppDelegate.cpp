@@ -266,6 +266,7 @@ void AppDelegate::showMenuBarTip() {
     defaults().setBool(true, PreferenceKey::menuBarTipShown);
     menuBarTip = std::make_unique<MenuBarTipWindow>(
         resolvedLanguage(), applicationIcon.value_or(appIconImage(isDark())));
+    menuBarTip->window()->setAppearance(isDark() ? gfx::Appearance::dark : gfx::Appearance::light);
     menuBarTip->finish = [weak = weak_from_this()] {
         if (auto self = weak.lock())
             self->menuBarTip.reset();

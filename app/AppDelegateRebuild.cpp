@@ -71,6 +71,8 @@ void AppDelegate::refreshStatus(bool animated) {
         statusView->setAppearance(appearance);
         popover->setAppearance(appearance);
         details->setAppearance(appearance);
+        if (menuBarTip)
+            menuBarTip->window()->setAppearance(appearance);
         if (environment_.appIcon)
             if (auto icon = environment_.appIcon(dark))
                 applicationIcon = std::move(icon);

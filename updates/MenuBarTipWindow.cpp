@@ -7,6 +7,7 @@
 #include "platform/toolkit/ImageView.h"
 #include "platform/toolkit/Screen.h"
 #include "updates/MenuBarTipDemo.h"
+#include "updates/WindowCloseButton.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,6 +29,7 @@ constexpr double spacingAfterBody = 16;
 constexpr double spacingAfterDemo = 18;
 constexpr double iconSize = 56;
 constexpr gfx::Size demoSize{364, 101.92};
+constexpr gfx::Point closeButtonInset{12, 12};
 
 // Centred lines wrapped to the column at the places the text engine allows a break, so
 // Chinese and Japanese, which have no spaces, wrap too.
@@ -143,6 +145,7 @@ MenuBarTipWindow::MenuBarTipWindow(AppLanguage language, gfx::Image icon) {
                                                {body, spacingAfterBody},
                                                {demo_, spacingAfterDemo},
                                                {buttonRow, 0}});
+    content->addSubview(std::make_shared<WindowCloseButton>(*content, closeButtonInset));
 
     gfx::Rect frame{0, 0, tipWidth, height};
     if (auto screen = ui::Screen::mainScreen()) {

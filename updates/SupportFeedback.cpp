@@ -4,7 +4,6 @@
 #include "platform/foundation/ProcessInfo.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Context.h"
-#include "platform/graphics/Path.h"
 #include "platform/toolkit/Alert.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Pasteboard.h"
@@ -14,6 +13,7 @@
 #include "platform/toolkit/Workspace.h"
 #include "updates/FeedbackButton.h"
 #include "updates/FeedbackReport.h"
+#include "updates/WindowCloseButton.h"
 
 #include <cmath>
 #include <glib.h>
@@ -26,7 +26,7 @@ constexpr gfx::Size contentSize{480, 370};
 // Our windows carry no decoration of the window manager's: the panel draws its own title bar
 // above the content.
 constexpr double titleBarHeight = 28;
-constexpr gfx::Rect closeButtonFrame{10, 7, 14, 14};
+constexpr gfx::Point closeButtonInset{10, 7};
 
 gfx::Color panelBackground() {
     return gfx::Color::dynamic(gfx::Color::grey(0.95), gfx::Color::grey(0.17));
@@ -67,25 +67,14 @@ private:
 // The panel's title, centred, and a close button at its left end.
 class TitleBar final : public ui::View {
 public:
-    TitleBar(const gfx::Rect& frame, std::string title, std::function<void()> close)
-        : View(frame), title_(std::move(title)), close_(std::move(close)) {}
+    TitleBar(const gfx::Rect& frame, std::string title) : View(frame), title_(std::move(title)) {
+        addSubview(std::make_shared<WindowCloseButton>(*this, closeButtonInset));
+    }
 
 protected:
     void drawRect(gfx::Context& context, const gfx::Rect&) override {
         context.setFillColor(gfx::Color::separator());
         context.fillRect({0, 0, bounds().width(), 1});
-        context.setFillColor(gfx::Color::dynamic(gfx::Color::srgb(1.0, 0.37, 0.34),
-                                                 gfx::Color::srgb(1.0, 0.37, 0.34)));
-        context.fillEllipse(closeFrame());
-        context.setStrokeColor(gfx::Color::grey(0, 0.5));
-        context.setLineWidth(1.2);
-        const gfx::Rect cross = closeFrame().insetBy(4, 4);
-        gfx::Path path;
-        path.moveTo({cross.minX(), cross.minY()});
-        path.lineTo({cross.maxX(), cross.maxY()});
-        path.moveTo({cross.minX(), cross.maxY()});
-        path.lineTo({cross.maxX(), cross.minY()});
-        context.stroke(path);
         const gfx::TextAttributes attributes{gfx::Font::system(13, gfx::FontWeight::semibold),
                                              gfx::Color::label()};
         const gfx::Size size = gfx::textSize(title_, attributes);
@@ -95,21 +84,10 @@ protected:
             attributes);
     }
 
-    void mouseUp(const ui::Event& event) override {
-        const gfx::Point point = convertPointFromView(event.locationInWindow(), nullptr);
-        if (closeFrame().insetBy(-3, -3).contains(point) && close_)
-            close_();
-    }
     void mouseDown(const ui::Event&) override {}
 
 private:
-    gfx::Rect closeFrame() const {
-        return {closeButtonFrame.minX(), bounds().height() - closeButtonFrame.maxY(),
-                closeButtonFrame.width(), closeButtonFrame.height()};
-    }
-
     std::string title_;
-    std::function<void()> close_;
 };
 
 // The panel's background; Escape anywhere in it closes the panel.
@@ -207,7 +185,7 @@ void SupportFeedback::build() {
     };
     auto content = std::make_shared<PanelContentView>(frame, close);
     content->addSubview(std::make_shared<TitleBar>(
-        gfx::Rect{0, contentSize.height, contentSize.width, titleBarHeight}, title, close));
+        gfx::Rect{0, contentSize.height, contentSize.width, titleBarHeight}, title));
 
     auto heading = std::make_shared<TextLabel>(
         gfx::Rect{24, 312, 430, 28},

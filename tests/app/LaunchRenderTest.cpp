@@ -5,6 +5,7 @@
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
 #include "support/TestPaths.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace pulsedeck {
@@ -96,11 +97,14 @@ TEST(LaunchRender, TheJapaneseTipWrapsItsBodyInsideTheTip) {
     const gfx::Bitmap tip = *launch.server.windowImage(*window->windowNumber());
     ASSERT_TRUE(tip.writePng(testsupport::artifactPath("app-first-launch-tip-ja.png").string()));
 
-    // Rows of dark text in the body's row of the tip, and how far right any of it reaches
+    // Rows of text in the body's row of the tip, and how far right any of it reaches
     // (pixels from the top left, at the window's scale).
     const int scale = tip.pixelsWide() / static_cast<int>(window->frame().width());
     const gfx::Rect body = window->contentView()->subviews().at(2)->frame();
     const double height = window->frame().height();
+    // The tip follows the chosen dark appearance: light text on a dark background.
+    const gfx::Rgba8 background = tip.pixel(2, tip.pixelsHigh() - 2);
+    EXPECT_LT(background.red, 80);
     int rowsWithText = 0;
     int rightmost = 0;
     for (int row = int((height - body.maxY()) * scale); row < int((height - body.minY()) * scale);
@@ -108,7 +112,7 @@ TEST(LaunchRender, TheJapaneseTipWrapsItsBodyInsideTheTip) {
         bool text = false;
         for (int column = 0; column < tip.pixelsWide(); ++column) {
             const auto pixel = tip.pixel(column, row);
-            if (pixel.alpha == 255 && pixel.red < 160 && pixel.green < 160 && pixel.blue < 160) {
+            if (pixel.alpha == 255 && std::abs(pixel.red - background.red) > 60) {
                 text = true;
                 rightmost = std::max(rightmost, column);
             }

@@ -14,6 +14,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pulsedeck {
 namespace {
@@ -70,8 +71,9 @@ TEST_F(MenuBarTipWindowTest, StacksIconTitleBodyDemoAndButtonInAFloatingWindow) 
 
     // Top down: 28 above the icon, 10 between rows, 16 after the body, 18 after the demo and
     // 22 below the button; every row within the 364-pt column.
-    const auto& rows = window->contentView()->subviews();
-    ASSERT_EQ(rows.size(), 5u);
+    const auto& views = window->contentView()->subviews();
+    ASSERT_EQ(views.size(), 6u) << "five rows and the close button";
+    const std::vector<std::shared_ptr<ui::View>> rows(views.begin(), views.begin() + 5);
     const gfx::Rect icon = rows[0]->frame();
     EXPECT_EQ(icon, (gfx::Rect{182, frame.height() - 28 - 56, 56, 56}));
     const double gaps[] = {10, 10, 16, 18};
@@ -107,6 +109,11 @@ TEST_F(MenuBarTipWindowTest, EveryWayOfClosingStopsTheDemoAndFinishesOnce) {
         {"Return", [&](MenuBarTipWindow&) { server.key(ui::KeyCode::returnKey, "\r"); }},
         {"the window manager's close",
          [&](MenuBarTipWindow& tip) { server.closeFromDesktop(*tip.window()->windowNumber()); }},
+        {"the close button",
+         [&](MenuBarTipWindow& tip) {
+             const auto& views = tip.window()->contentView()->subviews();
+             server.click(screenCentre(*views.back()));
+         }},
         {"being ordered out", [](MenuBarTipWindow& tip) { tip.window()->orderOut(); }},
         {"a close by the program", [](MenuBarTipWindow& tip) { tip.window()->close(); }},
     };
