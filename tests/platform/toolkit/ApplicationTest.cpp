@@ -80,6 +80,38 @@ TEST_F(ToolkitFixture, WindowsListAndKeyWindowFollowTheirLives) {
     EXPECT_EQ(app.windows().size(), 1u);
 }
 
+// The desktop's close (a window manager's close key, a task bar's close entry) closes only
+// windows that are closable: the status bar, menus and panels stay. Whoever keeps something
+// running for a shown window hears every ordering out, and its views hear both directions.
+TEST_F(ToolkitFixture, TheDesktopsCloseReachesOnlyClosableWindows) {
+    struct VisibilityView : ui::View {
+        using View::View;
+        void viewDidChangeWindowVisibility() override {
+            seen.push_back(window() && window()->isVisible());
+        }
+        std::vector<bool> seen;
+    };
+    for (const ui::StyleMask style :
+         {ui::Style::titled | ui::Style::closable, ui::Style::titled, ui::Style::borderless}) {
+        SCOPED_TRACE(style);
+        auto window = std::make_shared<ui::Window>(gfx::Rect{0, 0, 50, 50}, style);
+        window->setReleasedWhenClosed(false);
+        auto view = std::make_shared<VisibilityView>(gfx::Rect{0, 0, 10, 10});
+        window->contentView()->addSubview(view);
+        int orderedOut = 0;
+        window->orderedOutAction = [&] { ++orderedOut; };
+        window->orderFront();
+        server.closeFromDesktop(*window->windowNumber());
+        const bool closable = (style & ui::Style::closable) != 0;
+        EXPECT_EQ(window->isVisible(), !closable);
+        EXPECT_EQ(orderedOut, closable ? 1 : 0);
+        window->orderOut();
+        window->orderOut();
+        EXPECT_EQ(orderedOut, 1) << "once per ordering out";
+        EXPECT_EQ(view->seen, (std::vector<bool>{true, false}));
+    }
+}
+
 TEST_F(ToolkitFixture, WindowAttributesReachTheServer) {
     auto panel =
         std::make_shared<ui::Panel>(gfx::Rect{10, 20, 30, 40}, ui::Style::nonactivatingPanel);
