@@ -59,14 +59,15 @@ double statusPresentationHeight(const std::vector<ui::Screen>& screens, double t
     return statusHeight(heights);
 }
 
-bool statusItemVisible(FloatingMode mode, bool hideInFullscreen,
+bool statusItemVisible(bool floatingBarStandsIn, bool hideInFullscreen,
                        const std::vector<int>& displayNumbers,
                        const std::set<int>& fullscreenDisplays) {
-    if (mode == FloatingMode::detached)
+    if (floatingBarStandsIn)
         return false;
     const bool everyDisplayFullscreen =
+        !displayNumbers.empty() &&
         std::all_of(displayNumbers.begin(), displayNumbers.end(),
-                    [&](int number) { return fullscreenDisplays.contains(number); });
+                    [&](int number) { return number != 0 && fullscreenDisplays.contains(number); });
     return !(hideInFullscreen && everyDisplayFullscreen);
 }
 

@@ -25,6 +25,7 @@
 #include "updates/UpdateController.h"
 #include "updates/UpdateNotifications.h"
 
+#include <any>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -41,6 +42,7 @@ class UserDefaults;
 
 namespace pulsedeck {
 
+class FloatingPanel;
 class FloatingSurface;
 
 // The application controller: the one owner of every long-lived object (the status item and its
@@ -174,9 +176,26 @@ public:
     void scheduleOutsideClose();
     void updatePopoverSize(double height, bool animated);
 
-    // The floating bar.
+    // The floating bar
+    // The only way the mode changes: seeds or returns the bar's settings on the way into or out
+    // of detached, then drops the panel, or places it (at the drop frame, where it was, where it
+    // was last saved, else below the status item) and saves where it ended.
     void setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame);
+    // A floating panel; a preview draws the status strip and lets every click through.
+    std::shared_ptr<FloatingPanel> makeFloatingPanel(bool preview, const gfx::Rect& frame);
+    // The closures of a floating panel's surface, each holding the controller weakly.
+    void installFloatingSurfaceActions(FloatingSurface& surface);
+    // The surface's report of a moved panel.
+    void saveFloatingFrame(const gfx::Rect& frame);
+    // The status item, the bar and the popover after the full-screen state, the mode or a
+    // setting changed.
     void applyFullscreenVisibility();
+    // In detached mode a shown bar replaces the status item.
+    bool floatingBarStandsIn() const;
+    // Menu actions: close the bar; choose the mode named by the item's represented object
+    // ("none", "copy", "detached"; anything else does nothing).
+    void closeFloating();
+    void chooseFloating(const std::any& representedObject);
     // The bar's own settings: loaded once (from the stored record over the main settings) and
     // written whole after every change. Each setter works in every mode, also with no bar shown.
     void loadFloatingPreferences();
@@ -215,8 +234,6 @@ public:
     void layoutFloatingPanel();
     // The floating panel's content; none without a panel.
     FloatingSurface* floatingSurface() const;
-    // The drag-out preview: a floating panel drawing the status strip, click-through.
-    std::shared_ptr<ui::Window> makeFloatingPreview(const gfx::Rect& frame);
 
     // The editing panels over the strip (one per menu-bar display), the dock anchors they leave
     // behind, docking the floating bar back into the menu bar and dragging a module out of it.
@@ -324,6 +341,7 @@ private:
     void writeFloatingPreferences();
     // The monitor runs while the strip, or a shown floating bar, hides for full-screen windows.
     void updateFullscreenMonitoring();
+    void showFloatingPanel(std::optional<gfx::Rect> dropFrame);
 
     Environment environment_;
     // The strip's memory and network images with what they were drawn from, and the app mark
@@ -348,8 +366,9 @@ private:
 double statusPresentationHeight(const std::vector<ui::Screen>& screens, double thickness);
 
 // Whether the status item shows: not while the floating bar stands in for it, nor, with
-// full-screen hiding on, while every display shows a full-screen window.
-bool statusItemVisible(FloatingMode mode, bool hideInFullscreen,
+// full-screen hiding on, while every display (at least one; a display without a number never
+// counts as full-screen) shows a full-screen window.
+bool statusItemVisible(bool floatingBarStandsIn, bool hideInFullscreen,
                        const std::vector<int>& displayNumbers,
                        const std::set<int>& fullscreenDisplays);
 

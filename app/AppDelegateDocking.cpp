@@ -150,7 +150,7 @@ void AppDelegate::handleStatusDragOut(gfx::Point start, gfx::Point current, bool
             popover->performClose();
         floatingMotion.stop();
         floatingMotion.setHasBrokenFree(false);
-        floatingPreview = makeFloatingPreview(frame);
+        floatingPreview = makeFloatingPanel(true, frame);
         if (!floatingPreview)
             return;
     }

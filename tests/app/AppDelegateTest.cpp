@@ -264,19 +264,6 @@ TEST_F(AppDelegateTest, HotPlugRequestsASampleAndFloatingModeIsStored) {
     EXPECT_EQ(delegate_->details->floatingMode, FloatingMode::copy);
 }
 
-TEST_F(AppDelegateTest, TheStatusItemHidesWhileTheFloatingBarStandsInForIt) {
-    launch();
-    delegate_->applyFullscreenVisibility();
-    EXPECT_TRUE(delegate_->item->isVisible());
-    delegate_->floatingMode = FloatingMode::detached;
-    delegate_->applyFullscreenVisibility();
-    EXPECT_FALSE(delegate_->item->isVisible());
-    delegate_->floatingMode = FloatingMode::copy;
-    delegate_->hideInFullscreen = true;
-    delegate_->applyFullscreenVisibility();
-    EXPECT_TRUE(delegate_->item->isVisible()) << "no display shows a full-screen window";
-}
-
 TEST_F(AppDelegateTest, TheStoredFloatingModeIsRestoredWhenTheSurfacesAreReady) {
     defaults_->setObject("copy", PreferenceKey::floatingMode);
     launch();
@@ -316,11 +303,14 @@ TEST(StatusPresentationHeight, ImplausibleHeightsFallBack) {
     EXPECT_EQ(statusPresentationHeight({}, 24), 24);
 }
 
-TEST(StatusItemVisibility, FollowsTheFloatingModeAndFullScreenHiding) {
-    EXPECT_TRUE(statusItemVisible(FloatingMode::none, false, {1, 2}, {1, 2}));
-    EXPECT_TRUE(statusItemVisible(FloatingMode::copy, true, {1, 2}, {1}));
-    EXPECT_FALSE(statusItemVisible(FloatingMode::copy, true, {1, 2}, {1, 2}));
-    EXPECT_FALSE(statusItemVisible(FloatingMode::detached, false, {1}, {}));
+TEST(StatusItemVisibility, FollowsTheFloatingBarAndFullScreenHiding) {
+    EXPECT_TRUE(statusItemVisible(false, false, {1, 2}, {1, 2}));
+    EXPECT_TRUE(statusItemVisible(false, true, {1, 2}, {1}));
+    EXPECT_FALSE(statusItemVisible(false, true, {1, 2}, {1, 2}));
+    EXPECT_FALSE(statusItemVisible(true, false, {1}, {}));
+    // No screen, or one without a number, is never all full-screen.
+    EXPECT_TRUE(statusItemVisible(false, true, {}, {}));
+    EXPECT_TRUE(statusItemVisible(false, true, {0, 1}, {0, 1}));
 }
 
 // Starting: a second copy quits before it makes anything.

@@ -1,0 +1,239 @@
+#include "app/ControllerHarness.h"
+#include "floating/FloatingGeometry.h"
+#include "floating/FloatingSurface.h"
+#include "platform/graphics/RectText.h"
+
+#include <any>
+
+namespace pulsedeck {
+namespace {
+
+constexpr gfx::Rect leftScreen{0, 0, 1440, 900};
+constexpr gfx::Rect rightScreen{1440, 0, 1280, 800};
+
+class AppDelegateFloatingTest : public testing::ControllerHarness {
+protected:
+    std::optional<gfx::Rect> storedFrame() {
+        const auto text = defaults->stringForKey("floatingFrame");
+        return text ? gfx::rectFromString(*text) : std::nullopt;
+    }
+    void useTwoScreens() {
+        server.setScreens({ui::HeadlessWindowServer::makeScreen(leftScreen, 1),
+                           ui::HeadlessWindowServer::makeScreen(rightScreen, 2)});
+    }
+    // Other applications' windows covering these screens, seen at the monitor's next scan.
+    void fullscreenOn(const std::vector<gfx::Rect>& screens) {
+        std::vector<ui::WindowListEntry> entries;
+        for (const auto& frame : screens)
+            entries.push_back({.bounds = frame, .ownerPID = 1});
+        windows->setWindows(entries);
+        loop.advanceAndRunDue(FullscreenMonitor::scanInterval + FullscreenMonitor::scanTolerance);
+    }
+    bool barShown() const {
+        return delegate->floatingPanel && delegate->floatingPanel->isVisible();
+    }
+};
+
+// copy → detached seeds the bar from the strip, detached → copy leaves both alone, and
+// detached → none hands the bar's settings back, rebuilds the strip and samples.
+TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
+    defaults->setBool(false, PreferenceKey::fanEnabled);
+    launch();
+    advance(1);
+
+    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    ASSERT_TRUE(barShown());
+    const auto panel = delegate->floatingPanel;
+    EXPECT_TRUE(delegate->item->isVisible());
+    EXPECT_EQ(delegate->floatingPreferences->hidden, std::set<ModuleKind>{ModuleKind::fan});
+    delegate->setFloatingGap(3);
+    delegate->details->chartLengthAction(40);
+
+    delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
+    EXPECT_EQ(delegate->floatingPanel, panel) << "the panel survives the switch";
+    EXPECT_FALSE(delegate->item->isVisible());
+    EXPECT_EQ(delegate->floatingPreferences->chartLength, 40) << "seeded";
+    EXPECT_EQ(delegate->floatingPreferences->gap, 8) << "seeded";
+
+    delegate->setFloatingModule(ModuleKind::fan, true);
+    delegate->setFloatingGap(3);
+    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    EXPECT_TRUE(delegate->item->isVisible());
+    EXPECT_EQ(delegate->floatingPreferences->gap, 3) << "not seeded";
+    EXPECT_FALSE(delegate->fanEnabled) << "not written back";
+    EXPECT_EQ(delegate->fanGap, 8);
+
+    delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
+    delegate->setFloatingModule(ModuleKind::fan, true);
+    delegate->setFloatingGap(3);
+    delegate->setFloatingMemoryChart(false);
+    pump();
+    ASSERT_FALSE(delegate->sampleInFlight());
+    delegate->details->languageSelection = "unrefreshed";
+
+    delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+    EXPECT_FALSE(delegate->floatingPanel);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(delegate->item->isVisible());
+    EXPECT_TRUE(delegate->fanEnabled);
+    EXPECT_EQ(delegate->fanGap, 3);
+    EXPECT_FALSE(delegate->memoryShowChart);
+    const auto read = reloaded();
+    EXPECT_TRUE(read.boolForKey(PreferenceKey::fanEnabled));
+    EXPECT_EQ(read.doubleForKey(PreferenceKey::fanGap), 3);
+    EXPECT_FALSE(read.boolForKey(PreferenceKey::memoryShowChart));
+    EXPECT_EQ(read.stringForKey(PreferenceKey::floatingMode), "none");
+    EXPECT_NE(delegate->details->languageSelection, "unrefreshed") << "the strip was rebuilt";
+    EXPECT_TRUE(delegate->sampleInFlight());
+    EXPECT_EQ(delegate->floatingView->fanMode(), FanDisplayMode::hidden);
+    EXPECT_TRUE(delegate->floatingPreferences) << "kept for the next bar";
+}
+
+TEST_F(AppDelegateFloatingTest, TheBarsOriginComesFromTheDropTheOldPanelTheStoreOrTheItem) {
+    launch();
+    const auto size = [&] { return delegate->floatingPanel->frame().size; };
+
+    defaults->setObject(gfx::stringFromRect({300, 200, 5, 5}), "floatingFrame");
+    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    EXPECT_EQ(delegate->floatingPanel->frame().origin, (gfx::Point{300, 200}));
+    EXPECT_EQ(size(), (gfx::Size{delegate->floatingView->requiredWidth(),
+                                 *delegate->floatingView->presentationHeight()}))
+        << "the size follows the strip, never the store";
+
+    // Choosing the mode again keeps the panel where it is and saves that place.
+    delegate->floatingPanel->setFrame({{500, 300}, size()}, false);
+    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    EXPECT_EQ(delegate->floatingPanel->frame().origin, (gfx::Point{500, 300}));
+    EXPECT_EQ(storedFrame(), delegate->floatingPanel->frame());
+
+    delegate->setFloatingMode(FloatingMode::detached, gfx::Rect{100, 400, 1, 1});
+    EXPECT_EQ(delegate->floatingPanel->frame().origin, (gfx::Point{100, 400}));
+    EXPECT_EQ(storedFrame()->origin, (gfx::Point{100, 400}));
+
+    // Without a stored place: 60 points below the status item, left-aligned with it as far as
+    // the screen allows.
+    delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+    defaults->removeObjectForKey("floatingFrame");
+    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    const auto item = delegate->statusView->statusItemScreenFrame();
+    ASSERT_TRUE(item);
+    EXPECT_EQ(delegate->floatingPanel->frame(),
+              keepFrameOnScreen({{item->minX(), item->minY() - 60}, size()}));
+    EXPECT_EQ(delegate->floatingPanel->frame().minY(), item->minY() - 60);
+
+    // Unreadable text is the origin (0, 0), then kept on the screen's usable area.
+    delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+    for (const char* text : {"{{nan, 3}, {1, 1}}", "somewhere"}) {
+        defaults->setObject(std::string(text), "floatingFrame");
+        delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+        EXPECT_EQ(delegate->floatingPanel->frame(), keepFrameOnScreen({{0, 0}, size()})) << text;
+        EXPECT_EQ(delegate->floatingPanel->frame().origin, (gfx::Point{6, 6})) << text;
+        delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+    }
+
+    // A drop off every screen is brought back onto one.
+    delegate->setFloatingMode(FloatingMode::copy, gfx::Rect{-5000, 5000, 1, 1});
+    const gfx::Rect frame = delegate->floatingPanel->frame();
+    EXPECT_TRUE(leftScreen.contains(frame.origin));
+}
+
+// With full-screen hiding on, the item hides only when every screen is full-screen; the bar
+// stands in for it in detached mode whatever the screens show.
+TEST_F(AppDelegateFloatingTest, FullScreenVisibilityOverTwoScreens) {
+    useTwoScreens();
+    launch();
+    delegate->details->hideInFullscreenAction(true);
+
+    fullscreenOn({leftScreen});
+    EXPECT_EQ(delegate->fullscreenMonitor->displayIDs(), std::set<int>{1});
+    EXPECT_TRUE(delegate->item->isVisible());
+    fullscreenOn({leftScreen, rightScreen});
+    EXPECT_FALSE(delegate->item->isVisible());
+    fullscreenOn({});
+    EXPECT_TRUE(delegate->item->isVisible());
+
+    delegate->setFloatingMode(FloatingMode::detached, gfx::Rect{100, 100, 1, 1});
+    EXPECT_FALSE(delegate->item->isVisible());
+    fullscreenOn({rightScreen});
+    EXPECT_FALSE(delegate->item->isVisible());
+
+    // The bar's own hiding: out while its screen is full-screen, back when it no longer is.
+    delegate->floatingMotion.stop();
+    delegate->nativeSurfacesReady = true;
+    delegate->setFloatingHideInFullscreen(true);
+    EXPECT_TRUE(barShown()) << "the bar sits on the left screen";
+    fullscreenOn({leftScreen});
+    EXPECT_FALSE(barShown());
+    fullscreenOn({});
+    EXPECT_TRUE(barShown());
+}
+
+TEST_F(AppDelegateFloatingTest, TheBarsOwnFullScreenHidingRunsTheMonitorOnlyWhileABarShows) {
+    launch();
+    delegate->setFloatingHideInFullscreen(true);
+    EXPECT_FALSE(delegate->fullscreenMonitor->isEnabled());
+    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    EXPECT_TRUE(delegate->fullscreenMonitor->isEnabled());
+    delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+    EXPECT_FALSE(delegate->fullscreenMonitor->isEnabled());
+    delegate->details->hideInFullscreenAction(true);
+    EXPECT_TRUE(delegate->fullscreenMonitor->isEnabled());
+}
+
+// Detached hides the status item only while a bar can stand in for it: before the bar is
+// restored, and when there is no screen to show it on, the item stays.
+TEST_F(AppDelegateFloatingTest, TheStatusItemComesBackWhenNoBarCanStandInForIt) {
+    defaults->setObject(std::string("detached"), PreferenceKey::floatingMode);
+    launch();
+    delegate->applyFullscreenVisibility();
+    EXPECT_TRUE(delegate->item->isVisible()) << "no bar yet";
+    advance(AppDelegate::surfacesReadyDelay);
+    ASSERT_TRUE(barShown()) << "restored";
+    EXPECT_FALSE(delegate->item->isVisible());
+    EXPECT_EQ(defaults->stringForKey(PreferenceKey::floatingMode), "detached");
+
+    server.setScreens({});
+    delegate->applyFullscreenVisibility();
+    EXPECT_TRUE(delegate->item->isVisible());
+    delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
+    EXPECT_TRUE(delegate->item->isVisible());
+}
+
+TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
+    launch();
+    delegate->floatingDropFrame = gfx::Rect{400, 300, 1, 1};
+    for (const std::any& object : {std::any(), std::any(3), std::any(std::string("sideways")),
+                                   std::any(std::string_view("copy"))}) {
+        delegate->chooseFloating(object);
+        EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+        EXPECT_FALSE(delegate->floatingPanel);
+    }
+    delegate->chooseFloating(std::string("copy"));
+    ASSERT_TRUE(barShown());
+    EXPECT_EQ(delegate->floatingPanel->frame().origin, (gfx::Point{400, 300}));
+    delegate->floatingMotion.stop();
+
+    FloatingSurface* surface = delegate->floatingSurface();
+    ASSERT_TRUE(surface);
+    EXPECT_EQ(surface->owner.lock(), delegate->floatingView);
+    EXPECT_FALSE(delegate->floatingPanel->ignoresMouseEvents());
+    EXPECT_EQ(delegate->floatingPanel->level(), ui::WindowLevel::floating);
+    ASSERT_TRUE(surface->movedAction);
+    surface->movedAction({250, 150, 90, 29});
+    EXPECT_EQ(storedFrame(), (gfx::Rect{250, 150, 90, 29}));
+
+    MenuBarContentView& strip = *delegate->floatingView;
+    strip.statusOrderAction({ModuleKind::devices});
+    EXPECT_EQ(delegate->floatingPreferences->order.front(), ModuleKind::devices);
+    strip.statusHideAction(ModuleKind::network);
+    EXPECT_TRUE(delegate->floatingPreferences->hidden.contains(ModuleKind::network));
+    EXPECT_FALSE(strip.hoverDetailsEnabled());
+    EXPECT_EQ(strip.accessibility().label, "Pulsedeck · Floating Bar");
+
+    delegate->closeFloating();
+    EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+    EXPECT_FALSE(delegate->floatingPanel);
+}
+
+} // namespace
+} // namespace pulsedeck

@@ -1,0 +1,73 @@
+#include "ProgramX11Fixture.h"
+#include "floating/FloatingSurface.h"
+#include "platform/graphics/RectText.h"
+
+#include <gtest/gtest.h>
+
+// Xlib's macros must come after every other header.
+// clang-format off
+#include "support/X11TestSupport.h"
+// clang-format on
+
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
+namespace pulsedeck {
+namespace {
+
+// The whole program on a private X server, started by a user who left a floating bar beside
+// the status item last time.
+class FloatingBarX11 : public testing::ProgramX11Fixture {
+protected:
+    void prepare(AppDelegate::Environment&) override {
+        defaults->setObject(std::string("copy"), PreferenceKey::floatingMode);
+        defaults->setObject(gfx::stringFromRect({200, 300, 10, 10}), "floatingFrame");
+    }
+};
+
+TEST_F(FloatingBarX11, ABarLeftOutLastTimeComesBackWhereItWasShowingTheLiveStrip) {
+    ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }, 3));
+    const auto panel = delegate->floatingPanel;
+    ASSERT_TRUE(runUntil([&] { return viewable(*panel) && delegate->history.size() >= 2; }, 5));
+    settle(0.5);
+
+    EXPECT_TRUE(delegate->item->isVisible()) << "a copy leaves the status item in place";
+    EXPECT_EQ(panel->frame().origin, (gfx::Point{200, 300}));
+    EXPECT_EQ(panel->frame().width(), delegate->floatingView->requiredWidth());
+    ASSERT_TRUE(delegate->floatingView->moduleImage(ModuleKind::memory));
+    ASSERT_TRUE(delegate->floatingView->moduleImage(ModuleKind::network));
+
+    // The bar's window on the root: drawn over the desktop, with lighter and darker ink than
+    // its own background (figures and charts), while the desktop beside it stays plain.
+    const auto xid = xWindow(*panel);
+    ASSERT_TRUE(xid);
+    XWindowAttributes attributes{};
+    ASSERT_TRUE(XGetWindowAttributes(user, *xid, &attributes));
+    int rootX = 0, rootY = 0;
+    ::Window child = 0;
+    XTranslateCoordinates(user, *xid, DefaultRootWindow(user), 0, 0, &rootX, &rootY, &child);
+    const auto [expectedX, expectedTop] = pixel({200, panel->frame().maxY()});
+    EXPECT_EQ(rootX, expectedX);
+    EXPECT_NEAR(rootY, expectedTop, 1) << "a fractional height rounds either way";
+
+    const int margin = 12;
+    const auto shot =
+        testsupport::capture(user, DefaultRootWindow(user), rootX - margin, rootY - margin,
+                             attributes.width + 2 * margin, attributes.height + 2 * margin);
+    ASSERT_FALSE(shot.pixels.empty());
+    EXPECT_TRUE(shot.writePng(testsupport::artifactPath("floating-bar-x11.png")));
+    const testsupport::Rgb desktop = shot.at(2, 2);
+    const testsupport::Rgb background = shot.at(margin + attributes.height / 2, margin + 2);
+    EXPECT_NE(background, desktop) << "the bar's own background";
+    int ink = 0;
+    for (int row = margin + 3; row < margin + attributes.height - 3; ++row)
+        for (int column = margin + attributes.height; column < margin + attributes.width - 8;
+             ++column)
+            if (!testsupport::near(shot.at(column, row), background, 40))
+                ++ink;
+    EXPECT_GT(ink, 200) << "figures and charts on the bar";
+}
+
+} // namespace
+} // namespace pulsedeck
