@@ -42,7 +42,6 @@ class UserDefaults;
 
 namespace pulsedeck {
 
-class FloatingPanel;
 class FloatingSurface;
 
 // The application controller: the one owner of every long-lived object (the status item and its
@@ -182,7 +181,7 @@ public:
     // was last saved, else below the status item) and saves where it ended.
     void setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame);
     // A floating panel; a preview draws the status strip and lets every click through.
-    std::shared_ptr<FloatingPanel> makeFloatingPanel(bool preview, const gfx::Rect& frame);
+    std::shared_ptr<ui::Window> makeFloatingPanel(bool preview, const gfx::Rect& frame);
     // The closures of a floating panel's surface, each holding the controller weakly.
     void installFloatingSurfaceActions(FloatingSurface& surface);
     // The surface's report of a moved panel.

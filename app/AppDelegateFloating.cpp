@@ -124,8 +124,7 @@ void AppDelegate::showFloatingPanel(std::optional<gfx::Rect> dropFrame) {
     }
 }
 
-std::shared_ptr<FloatingPanel> AppDelegate::makeFloatingPanel(bool preview,
-                                                              const gfx::Rect& frame) {
+std::shared_ptr<ui::Window> AppDelegate::makeFloatingPanel(bool preview, const gfx::Rect& frame) {
     auto panel = std::make_shared<FloatingPanel>(frame, ui::Style::nonactivatingPanel,
                                                  ui::BackingStoreType::buffered, false);
     panel->setReleasedWhenClosed(false);

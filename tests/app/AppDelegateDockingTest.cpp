@@ -33,7 +33,7 @@ protected:
     // A bar of the floating strip's size, standing in for the one the mode switch makes.
     void barAt(gfx::Point origin) {
         const gfx::Rect anchor = delegate->dockAnchorFrames().at(0);
-        delegate->floatingPanel = delegate->makeFloatingPreview({origin, anchor.size});
+        delegate->floatingPanel = delegate->makeFloatingPanel(true, {origin, anchor.size});
         delegate->floatingMode = FloatingMode::copy;
     }
 };
