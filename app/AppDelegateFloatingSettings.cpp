@@ -45,7 +45,6 @@ void AppDelegate::loadFloatingPreferences() {
         if (!surface)
             return;
         surface->redraw();
-        surface->setNeedsDisplay(true);
         if (self->floatingPanel->isVisible())
             self->floatingPanel->displayIfNeeded();
     };

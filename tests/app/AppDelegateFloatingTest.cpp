@@ -64,6 +64,7 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     EXPECT_EQ(delegate->fanGap, 8);
 
     delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
+    EXPECT_TRUE(delegate->floatingPreferences->hidden.contains(ModuleKind::fan)) << "seeded";
     delegate->setFloatingModule(ModuleKind::fan, true);
     delegate->setFloatingGap(3);
     delegate->setFloatingMemoryChart(false);

@@ -7,6 +7,7 @@
 // Xlib's macros must come after every other header.
 // clang-format off
 #include "support/X11TestSupport.h"
+#include <X11/Xatom.h>
 // clang-format on
 
 extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
@@ -67,6 +68,30 @@ TEST_F(FloatingBarX11, ABarLeftOutLastTimeComesBackWhereItWasShowingTheLiveStrip
             if (!testsupport::near(shot.at(column, row), background, 40))
                 ++ink;
     EXPECT_GT(ink, 200) << "figures and charts on the bar";
+}
+
+// Another application goes full screen over the bar, which the user asked to step aside then;
+// the status item stays, since the menu bar's own hiding is off.
+TEST_F(FloatingBarX11, ABarHidingInFullScreenStepsAsideAndComesBack) {
+    ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }, 3));
+    const auto panel = delegate->floatingPanel;
+    ASSERT_TRUE(runUntil([&] { return viewable(*panel); }, 3));
+    delegate->setFloatingHideInFullscreen(true);
+    ASSERT_TRUE(delegate->fullscreenMonitor->isEnabled());
+
+    const ::Window other = XCreateSimpleWindow(user, DefaultRootWindow(user), 0, 0, screenWidth,
+                                               screenHeight, 0, 0, 0);
+    testsupport::setWindowProperty(user, other, "_NET_WM_PID", XA_CARDINAL, {1});
+    XMapWindow(user, other);
+    XSync(user, False);
+    EXPECT_TRUE(runUntil([&] { return !viewable(*panel); }, 3));
+    EXPECT_TRUE(delegate->item->isVisible());
+
+    XUnmapWindow(user, other);
+    XSync(user, False);
+    EXPECT_TRUE(runUntil([&] { return viewable(*panel); }, 3));
+    XDestroyWindow(user, other);
+    XSync(user, False);
 }
 
 } // namespace
