@@ -68,6 +68,28 @@ TEST_F(FloatingBarX11, ABarLeftOutLastTimeComesBackWhereItWasShowingTheLiveStrip
             if (!testsupport::near(shot.at(column, row), background, 40))
                 ++ink;
     EXPECT_GT(ink, 200) << "figures and charts on the bar";
+
+    // The user drags the bar by its middle; it follows and its new place is kept.
+    const gfx::Point start{panel->frame().midX(), panel->frame().midY()};
+    const auto [fromX, fromY] = pixel(start);
+    moveTo(fromX, fromY);
+    button(1, true);
+    for (int step = 1; step <= 10; ++step) {
+        moveTo(fromX + 15 * step, fromY + 8 * step);
+        settle(0.02);
+    }
+    button(1, false);
+    ASSERT_TRUE(runUntil(
+        [&] {
+            return panel->frame().origin == gfx::Point{350, 220};
+        },
+        3))
+        << panel->frame().x() << ", " << panel->frame().y();
+    settle(0.2);
+    const auto stored = defaults->stringForKey("floatingFrame");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(gfx::rectFromString(*stored), panel->frame());
+    EXPECT_TRUE(viewable(*panel));
 }
 
 // Another application goes full screen over the bar, which the user asked to step aside then;
