@@ -158,15 +158,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (!defaults().boolForKey(PreferenceKey::menuBarTipShown))
         after(menuBarTipDelay, [](AppDelegate& self) { self.showMenuBarTip(); });
 
-    // Presses outside our own windows reach the strip too (a press on the item while another
-    // application is active); the monitor holds the strip, not the controller.
-    if (!statusView->pointerMonitor)
-        statusView->pointerMonitor = app.addGlobalMonitor(
-            pointerMonitorMask,
-            [strip = std::weak_ptr<MenuBarContentView>(statusView)](const ui::Event& event) {
-                if (auto view = strip.lock())
-                    view->handlePointerEvent(event);
-            });
+    statusView->monitorPointerEverywhere(app, pointerMonitorMask);
 
     statusView->widthChangedAction = [weak] {
         if (auto self = weak.lock())

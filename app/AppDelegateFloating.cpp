@@ -143,9 +143,9 @@ std::shared_ptr<ui::Window> AppDelegate::makeFloatingPanel(bool preview, const g
 
     auto surface = std::make_shared<FloatingSurface>(gfx::Rect{{}, frame.size});
     if (preview)
-        surface->owner = statusView;
+        surface->setOwner(statusView);
     else
-        surface->owner = floatingView;
+        surface->setOwner(floatingView);
     surface->applyMaterial();
     panel->setContentView(surface);
     if (!preview)

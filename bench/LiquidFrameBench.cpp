@@ -33,7 +33,7 @@ void BM_LiquidFrame(benchmark::State& state) {
     strip->setFrameSize(anchor.size);
     auto panel = std::make_shared<FloatingPanel>(anchor, ui::Style::nonactivatingPanel);
     auto surface = std::make_shared<FloatingSurface>(gfx::Rect{{}, anchor.size});
-    surface->owner = strip;
+    surface->setOwner(strip);
     panel->setContentView(surface);
     panel->orderFront();
 

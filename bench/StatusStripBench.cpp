@@ -70,9 +70,15 @@ BENCHMARK(BM_FullStripDrawFreshImages)->Arg(1)->Arg(2)->Unit(benchmark::kMicrose
 
 // The same while a device arrives: the glow adds a blurred shadow.
 void BM_FullStripDrawWithDeviceGlow(benchmark::State& state) {
+    dispatch::VirtualClock clock{1000.0};
+    dispatch::RunLoop loop{clock};
+    dispatch::ScopedMainRunLoop scopedLoop{loop};
     const striptest::SampleReadings readings;
     auto strip = sampleStrip(readings);
-    strip->deviceAttentionProgress = 0.5;
+    // Halfway through the pulse.
+    strip->startDeviceAttentionPulse();
+    clock.advance(0.36);
+    loop.advanceAndRunDue(0);
     const double scale = static_cast<double>(state.range(0));
     gfx::Bitmap backing = gfx::Bitmap::forPointSize(strip->bounds().size, scale);
     for (auto _ : state) {

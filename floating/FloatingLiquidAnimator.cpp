@@ -95,7 +95,7 @@ bool FloatingLiquidAnimator::begin(const std::shared_ptr<ui::Window>& panel) {
         return false;
 
     const gfx::Appearance appearance = surface->effectiveAppearance();
-    const std::shared_ptr<MenuBarContentView> owner = surface->owner.lock();
+    const std::shared_ptr<MenuBarContentView> owner = surface->owner();
     gfx::Bitmap snapshot = gfx::Bitmap::forPointSize(panel->frame().size, snapshotScale);
     if (owner) {
         gfx::Context context(snapshot, appearance);

@@ -42,7 +42,7 @@ FloatingSurface::FloatingSurface(const gfx::Rect& frame) : StatusEditingSurface(
 }
 
 gfx::Rect FloatingSurface::stripScreenFrame() const {
-    const auto strip = owner.lock();
+    const auto strip = owner();
     const gfx::Point origin = window()->frame().origin;
     return {origin.x, origin.y, strip->requiredWidth(),
             strip->presentationHeight().value_or(strip->bounds().height())};
@@ -69,13 +69,13 @@ void FloatingSurface::mouseDown(const ui::Event& event) {
     const gfx::Point point = StatusPressSession::screenLocation(event);
     stopHover();
     settle_.stop();
-    const auto strip = owner.lock();
+    const auto strip = owner();
     ui::Window* panel = window();
     if (!strip || !panel)
         return;
     if (strip->isSorting()) {
         sortingPress_ = true;
-        strip->sortUsesNative = true;
+        strip->setSortUsesNative(true);
         strip->handleSortDrag(true, stripScreenFrame(), point);
         return;
     }
@@ -88,7 +88,7 @@ void FloatingSurface::mouseDown(const ui::Event& event) {
 void FloatingSurface::mouseDragged(const ui::Event& event) {
     const gfx::Point point = StatusPressSession::screenLocation(event);
     if (sortingPress_) {
-        if (const auto strip = owner.lock())
+        if (const auto strip = owner())
             strip->handleSortDrag(true, std::nullopt, point);
         return;
     }
@@ -115,9 +115,9 @@ void FloatingSurface::mouseUp(const ui::Event& event) {
     const gfx::Point point = StatusPressSession::screenLocation(event);
     if (sortingPress_) {
         sortingPress_ = false;
-        if (const auto strip = owner.lock()) {
+        if (const auto strip = owner()) {
             strip->handleSortDrag(false, std::nullopt, point);
-            strip->sortUsesNative = false;
+            strip->setSortUsesNative(false);
         }
         return;
     }
@@ -165,7 +165,7 @@ void FloatingSurface::rightMouseDown(const ui::Event& event) {
 }
 
 void FloatingSurface::pressModule(gfx::Point point, bool hovering) {
-    const auto strip = owner.lock();
+    const auto strip = owner();
     ui::Window* panel = window();
     if (!strip || !panel || strip->isSorting())
         return;
@@ -177,7 +177,7 @@ void FloatingSurface::pressModule(gfx::Point point, bool hovering) {
 }
 
 bool FloatingSurface::accessibilityPerformPress() {
-    const auto strip = owner.lock();
+    const auto strip = owner();
     if (!strip || strip->isSorting())
         return false;
     for (ModuleKind kind : strip->order()) {
@@ -199,7 +199,7 @@ void FloatingSurface::reportHover(ModuleKind kind, gfx::Point screenPoint) {
 }
 
 void FloatingSurface::resetCursorRects() {
-    const auto strip = owner.lock();
+    const auto strip = owner();
     if (!strip)
         return;
     addCursorRect(bounds(), ui::Cursor::openHand());
@@ -208,17 +208,7 @@ void FloatingSurface::resetCursorRects() {
     for (ModuleKind kind : strip->order()) {
         if (!strip->moduleWidth(kind))
             continue;
-        gfx::Rect moduleRect;
-        if (strip->draggedModule == kind) {
-            moduleRect = strip->draggedRect.value_or(gfx::Rect{});
-        } else if (const auto shown = strip->displayedRects.find(kind);
-                   shown != strip->displayedRects.end()) {
-            moduleRect = shown->second;
-        } else {
-            const auto laidOut = strip->layoutModuleRects();
-            const auto found = laidOut.find(kind);
-            moduleRect = found != laidOut.end() ? found->second : gfx::Rect{};
-        }
+        const gfx::Rect moduleRect = strip->rect(kind);
         addCursorRect(moduleRect, sorting ? ui::Cursor::openHand() : ui::Cursor::pointingHand());
         if (sorting)
             addCursorRect(closeBadgeRect(moduleRect, height), ui::Cursor::pointingHand());

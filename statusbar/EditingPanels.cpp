@@ -37,7 +37,7 @@ std::shared_ptr<StatusEditingPanel> EditingPanels::makePanel(const gfx::Rect& fr
     panel->setAccessibilityElement(true);
     auto surface =
         std::make_shared<StatusEditingSurface>(gfx::Rect{0, 0, frame.width(), frame.height()});
-    surface->owner = strip_;
+    surface->setOwner(strip_);
     surface->applyMaterial();
     panel->setContentView(surface);
     return panel;
@@ -82,7 +82,7 @@ void EditingPanels::refresh(const Conditions& conditions) {
     if (conditions.statusHidden || !itemFrame) {
         for (auto& [key, panel] : panels_)
             panel->orderOut();
-        strip->editingSurfacePresented = false;
+        strip->setEditingSurfacePresented(false);
         // The strip's invalidation also repaints whatever draws it elsewhere.
         strip->setNeedsDisplay(true);
         return;
@@ -132,7 +132,7 @@ void EditingPanels::refresh(const Conditions& conditions) {
             panel->orderFrontRegardless();
     }
 
-    strip->editingSurfacePresented = true;
+    strip->setEditingSurfacePresented(true);
     strip->setNeedsDisplay(true);
 }
 

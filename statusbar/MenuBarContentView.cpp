@@ -69,15 +69,15 @@ MenuBarContentView::~MenuBarContentView() {
     if (morphTimer_)
         morphTimer_->stop();
     reorderTimer_.reset();
-    temperatureTimer.reset();
+    temperatureTimer_.reset();
     selectionTimer_.reset();
     jiggleTimer.reset();
     if (metricLink_)
         metricLink_->stop();
     normalPressTimer.reset();
-    if (pointerMonitor && app)
-        app->removeMonitor(*pointerMonitor);
-    pointerMonitor.reset();
+    if (pointerMonitor_ && app)
+        app->removeMonitor(*pointerMonitor_);
+    pointerMonitor_.reset();
 }
 
 double MenuBarContentView::now() const {
@@ -209,6 +209,20 @@ void MenuBarContentView::setFanMode(FanDisplayMode mode) {
 
 void MenuBarContentView::setEdgePadding(double padding) {
     replaceWholeStripInput(edgePadding_, padding);
+}
+
+void MenuBarContentView::setEditingSurfacePresented(bool presented) {
+    replaceWholeStripInput(editingSurfacePresented_, presented);
+}
+
+void MenuBarContentView::monitorPointerEverywhere(ui::Application& app, ui::EventMask mask) {
+    if (pointerMonitor_)
+        return;
+    std::weak_ptr<ui::View> weak = weak_from_this();
+    pointerMonitor_ = app.addGlobalMonitor(mask, [weak](const ui::Event& event) {
+        if (auto strong = weak.lock())
+            static_cast<MenuBarContentView&>(*strong).handlePointerEvent(event);
+    });
 }
 
 void MenuBarContentView::setAnimationsEnabled(bool enabled) {
@@ -400,19 +414,19 @@ void MenuBarContentView::setActiveModule(std::optional<ModuleKind> module) {
     activeModule_ = module;
     selectionTimer_.reset();
     if (activeModule_ && animationsEnabled_ && !reduceMotion()) {
-        selectionOpacity = 0;
+        selectionOpacity_ = 0;
         const double started = now();
         selectionTimer_ = frameTimer(
             *this, [started](MenuBarContentView& view) { view.stepSelectionFade(started); });
     } else {
-        selectionOpacity = 1;
+        selectionOpacity_ = 1;
     }
     setNeedsDisplay(true);
 }
 
 void MenuBarContentView::stepSelectionFade(double started) {
     const double t = std::min((now() - started) / selectionFadeDuration, 1.0);
-    selectionOpacity = smoothstep(t);
+    selectionOpacity_ = smoothstep(t);
     setNeedsDisplay(true);
     if (t >= 1)
         selectionTimer_.reset();
@@ -420,7 +434,7 @@ void MenuBarContentView::stepSelectionFade(double started) {
 
 void MenuBarContentView::startDeviceAttentionPulse() {
     deviceAttentionTimer_.reset();
-    deviceAttentionProgress = 0;
+    deviceAttentionProgress_ = 0;
     const double started = now();
     deviceAttentionTimer_ =
         frameTimer(*this, [started](MenuBarContentView& view) { view.stepDevicePulse(started); });
@@ -428,10 +442,10 @@ void MenuBarContentView::startDeviceAttentionPulse() {
 }
 
 void MenuBarContentView::stepDevicePulse(double started) {
-    deviceAttentionProgress = std::min((now() - started) / devicePulseDuration, 1.0);
+    deviceAttentionProgress_ = std::min((now() - started) / devicePulseDuration, 1.0);
     setNeedsDisplayInRect(
         rect(ModuleKind::devices).insetBy(-devicePulseMargin, -devicePulseMargin));
-    if (deviceAttentionProgress >= 1)
+    if (deviceAttentionProgress_ >= 1)
         deviceAttentionTimer_.reset();
 }
 

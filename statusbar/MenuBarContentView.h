@@ -38,6 +38,10 @@
 #include <utility>
 #include <vector>
 
+namespace ui {
+class Application;
+}
+
 namespace pulsedeck {
 
 // One running transition of a module's picture on the strip's frame clock: its progress curve
@@ -97,13 +101,6 @@ public:
     FanDisplayMode fanMode() const { return fanMode_; }
     void setFanMode(FanDisplayMode mode);
 
-    // The identifiers of the devices last shown.
-    std::optional<std::set<std::string>> deviceIDs;
-    // 0…1 through the arrival pulse; 1 when no pulse runs.
-    double deviceAttentionProgress = 1;
-    // 0…1 factor of the selection highlight while it fades in.
-    double selectionOpacity = 1;
-
     // The module whose details are open, drawn highlighted; storing it restarts the fade in.
     const std::optional<ModuleKind>& activeModule() const { return activeModule_; }
     void setActiveModule(std::optional<ModuleKind> module);
@@ -159,45 +156,17 @@ public:
     const MetricPlan* metricPlan(ModuleKind kind) const;
     bool metricClockRuns() const { return metricLink_ != nullptr; }
 
-    // Temperature state.
-    std::unique_ptr<dispatch::Timer> temperatureTimer;
-    // 0 = thermometer, 1 = chart.
-    double temperatureProgress = 0;
-    std::optional<TemperatureDisplayMode> previousTemperatureMode;
-    std::vector<std::optional<double>> gaugeHistory;
-    double gaugeLength = 85;
-    // The thermometer's shown liquid level, 0…1.
-    std::optional<double> thermometerLiquid;
-    TemperatureSnapshot gaugeSnapshot;
-    AppLanguage gaugeLanguage = AppLanguage::english;
-    bool gaugeDark = true;
-    std::optional<gfx::Color> gaugeTint = gfx::Color::srgb(0.0, 0.82, 0.09);
-    bool gaugeActive = false;
-    // What the temperature, compute and devices images were last rendered from: a render asked
-    // for with the same inputs keeps the image (and leaves the strip's pixels alone). Without
-    // these checks a second of the program costs 1,120 µs instead of 940 steady and 725 instead
-    // of 477 quiet (bench/WholeProgramBench, CPU per second of the program).
-    struct TemperatureInputs {
-        TemperaturePicture picture;
-        double progress = 0;
-        double level = 0;
-
-        bool operator==(const TemperatureInputs&) const = default;
-    };
-    std::optional<TemperatureInputs> temperatureRendered;
-    // What the devices image was last made from while the module was shown; the accent is the
-    // symbol's colour when no tint is chosen.
-    struct DevicesInputs {
-        std::vector<ExternalDevice> devices;
-        bool dark = true;
-        std::optional<gfx::Color> tint;
-        gfx::Color accent;
-
-        bool operator==(const DevicesInputs&) const = default;
-    };
-    std::optional<DevicesInputs> devicesShown;
-
     // What tests and benches observe of the animations and the caches.
+    // 0…1 factor of the selection highlight while it fades in.
+    double selectionOpacity() const { return selectionOpacity_; }
+    // 0…1 through the devices' arrival pulse; 1 when no pulse runs.
+    double deviceAttentionProgress() const { return deviceAttentionProgress_; }
+    // The thermometer's shown liquid level, 0…1; none while the module is not shown.
+    const std::optional<double>& thermometerLiquid() const { return thermometerLiquid_; }
+    // Whether the liquid is moving to a new level.
+    bool liquidMoves() const { return temperatureTimer_ != nullptr; }
+    // 0 = thermometer, 1 = chart.
+    double temperatureProgress() const { return temperatureProgress_; }
     // The compute inputs with the transition's progress values.
     const ComputePicture& computePicture() const { return compute_; }
     // 0 = ring, 1 = graph.
@@ -240,8 +209,18 @@ public:
     bool isSorting() const { return isSorting_; }
     // Every store, of the same value too, runs the whole switch in and out of sorting.
     void setSorting(bool sorting);
-    // True while an editing surface or the floating panel draws the strip instead of this view.
-    bool editingSurfacePresented = false;
+    // True while an editing surface or the floating panel draws the strip instead of this view;
+    // a change marks the whole strip.
+    bool editingSurfacePresented() const { return editingSurfacePresented_; }
+    void setEditingSurfacePresented(bool presented);
+    // Presses outside our own windows reach the strip too (a press on the item while another
+    // application is active): the strip keeps one global monitor for them while it lives.
+    void monitorPointerEverywhere(ui::Application& app, ui::EventMask mask);
+    bool monitorsPointerEverywhere() const { return pointerMonitor_.has_value(); }
+    // Set while a sorting press arrives through a panel's own events rather than the pointer
+    // poll, for as long as the button is down.
+    bool sortUsesNative() const { return sortUsesNative_; }
+    void setSortUsesNative(bool native) { sortUsesNative_ = native; }
     std::unique_ptr<dispatch::Timer> jiggleTimer;
     std::vector<ui::EventMonitorToken> escapeMonitors;
     std::optional<ModuleKind> draggedModule;
@@ -252,8 +231,6 @@ public:
     bool sortPointerIsDown = false;
     std::optional<gfx::Rect> sortPointerFrame;
     std::optional<gfx::Point> sortPointerLastPoint;
-    bool sortUsesNative = false;
-    std::optional<ui::EventMonitorToken> pointerMonitor;
     double lastPhysicalPress = -std::numeric_limits<double>::infinity();
     StatusPressSession normalPress{std::nullopt, -std::numeric_limits<double>::infinity()};
     std::unique_ptr<dispatch::Timer> normalPressTimer;
@@ -322,7 +299,6 @@ public:
                            const std::vector<std::optional<double>>& history,
                            TemperatureDisplayMode mode, bool dark, AppLanguage language,
                            std::optional<gfx::Color> tint, double length);
-    void renderTemperatureImage();
     void updateDevices(const std::optional<std::vector<ExternalDevice>>& devices, bool dark,
                        std::optional<gfx::Color> tint);
     // Brings the fan's pictures, its ring ↔ graph morph and its rotor to the inputs, the mode,
@@ -378,6 +354,7 @@ private:
     // without one nothing starts.
     void startMetricLink();
     void renderComputeImage();
+    void renderTemperatureImage();
     void updateFanMorph();
     // One frame of the ring ↔ graph morph.
     void stepFanMorph(const FanMorph& morph, FanPicture picture, double time);
@@ -435,13 +412,52 @@ private:
     // compact (0 → 1).
     ComputePicture compute_;
     std::optional<ComputeDisplayMode> previousComputeMode_;
-    // What the compute image was last rendered from (see TemperatureInputs).
+    // What the compute image was last rendered from (see temperatureRendered_).
     std::optional<ComputePicture> computeRendered_;
 
     // Steps metricPlans_ on the screen's frames while any runs.
     std::unique_ptr<AnimationFrameClock> metricLink_;
     std::map<ModuleKind, MetricPlan> metricPlans_;
 
+    // Temperature state.
+    std::unique_ptr<dispatch::Timer> temperatureTimer_;
+    double temperatureProgress_ = 0;
+    std::optional<TemperatureDisplayMode> previousTemperatureMode_;
+    std::optional<double> thermometerLiquid_;
+    TemperaturePicture gauge_;
+    bool gaugeActive_ = false;
+    // What the temperature, compute and devices images were last rendered from: a render asked
+    // for with the same inputs keeps the image (and leaves the strip's pixels alone). Without
+    // these checks a second of the program costs 1,120 µs instead of 940 steady and 725 instead
+    // of 477 quiet (bench/WholeProgramBench, CPU per second of the program).
+    struct TemperatureInputs {
+        TemperaturePicture picture;
+        double progress = 0;
+        double level = 0;
+
+        bool operator==(const TemperatureInputs&) const = default;
+    };
+    std::optional<TemperatureInputs> temperatureRendered_;
+
+    // The identifiers of the devices last shown.
+    std::optional<std::set<std::string>> deviceIDs_;
+    double deviceAttentionProgress_ = 1;
+    // What the devices image was last made from while the module was shown; the accent is the
+    // symbol's colour when no tint is chosen.
+    struct DevicesInputs {
+        std::vector<ExternalDevice> devices;
+        bool dark = true;
+        std::optional<gfx::Color> tint;
+        gfx::Color accent;
+
+        bool operator==(const DevicesInputs&) const = default;
+    };
+    std::optional<DevicesInputs> devicesShown_;
+
+    bool editingSurfacePresented_ = false;
+    std::optional<ui::EventMonitorToken> pointerMonitor_;
+    bool sortUsesNative_ = false;
+    double selectionOpacity_ = 1;
     std::optional<ModuleKind> activeModule_;
     std::unique_ptr<dispatch::Timer> selectionTimer_;
     std::unique_ptr<dispatch::Timer> deviceAttentionTimer_;

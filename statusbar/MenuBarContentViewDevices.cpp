@@ -8,20 +8,21 @@ void MenuBarContentView::updateDevices(const std::optional<std::vector<ExternalD
                                        bool dark, std::optional<gfx::Color> tint) {
     // The same list drawn the same way: no device arrived, no pulse changes, the image stands.
     const gfx::Color accent = accentColor();
-    if (devices && devicesShown && devicesShown->devices == *devices &&
-        devicesShown->dark == dark && devicesShown->tint == tint && devicesShown->accent == accent)
+    if (devices && devicesShown_ && devicesShown_->devices == *devices &&
+        devicesShown_->dark == dark && devicesShown_->tint == tint &&
+        devicesShown_->accent == accent)
         return;
     DevicesStatusUpdate update =
-        updateDevicesStatus(deviceIDs, devices, dark, tint, animationsEnabled_, reduceMotion());
+        updateDevicesStatus(deviceIDs_, devices, dark, tint, animationsEnabled_, reduceMotion());
     setModuleImage(ModuleKind::devices, std::move(update.image));
-    deviceIDs = std::move(update.deviceIDs);
+    deviceIDs_ = std::move(update.deviceIDs);
     if (devices)
-        devicesShown = DevicesInputs{*devices, dark, tint, accent};
+        devicesShown_ = DevicesInputs{*devices, dark, tint, accent};
     else
-        devicesShown.reset();
+        devicesShown_.reset();
     if (update.stopsPulse) {
         deviceAttentionTimer_.reset();
-        deviceAttentionProgress = 1;
+        deviceAttentionProgress_ = 1;
     }
     if (update.startsPulse) {
         startDeviceAttentionPulse();

@@ -48,7 +48,7 @@ int canonicalIndex(ModuleKind kind) {
 } // namespace
 
 void MenuBarContentView::drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) {
-    if (editingSurfacePresented) {
+    if (editingSurfacePresented_) {
         context.clearRect(dirtyRect);
         return;
     }
@@ -67,8 +67,8 @@ void MenuBarContentView::drawStrip(gfx::Context& context, bool highlightingSelec
     const bool dark = drawsDark();
     if (highlightingSelection && activeModule_ && moduleWidth(*activeModule_)) {
         const gfx::Color highlight =
-            dark ? gfx::Color::white().withAlpha(selectionAlphaDark * selectionOpacity)
-                 : gfx::Color::black().withAlpha(selectionAlphaLight * selectionOpacity);
+            dark ? gfx::Color::white().withAlpha(selectionAlphaDark * selectionOpacity_)
+                 : gfx::Color::black().withAlpha(selectionAlphaLight * selectionOpacity_);
         const gfx::Rect capsule = rect(*activeModule_).insetBy(0.5, 0);
         context.setFillColor(highlight);
         context.fill(gfx::Path::roundedRect(capsule, capsule.height() / 2, capsule.height() / 2));
@@ -168,7 +168,7 @@ void MenuBarContentView::drawModule(gfx::Context& context, ModuleKind kind,
 }
 
 void MenuBarContentView::drawDevices(gfx::Context& context, const gfx::Rect& moduleRect) {
-    const double progress = deviceAttentionProgress;
+    const double progress = deviceAttentionProgress_;
     if (progress >= 1) {
         if (devicesImage_)
             devicesImage_->draw(context, moduleRect);
@@ -221,7 +221,7 @@ void MenuBarContentView::renderRotorFrame(gfx::Context& context, int index, bool
 
 void MenuBarContentView::redrawFanModule() {
     const gfx::Rect fan = rect(ModuleKind::fan);
-    if (editingSurfacePresented && editingRectAction) {
+    if (editingSurfacePresented_ && editingRectAction) {
         editingRectAction(fan);
         return;
     }

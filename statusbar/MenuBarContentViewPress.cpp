@@ -54,7 +54,7 @@ void MenuBarContentView::mouseDown(const ui::Event& event) {
     const gfx::Point point = pressLocation(event);
     const auto frame = menuBarFrame(point, 0);
     if (isSorting_) {
-        sortUsesNative = cameThroughEditingPanel(event);
+        sortUsesNative_ = cameThroughEditingPanel(event);
         handleSortDrag(true, frame, point);
         return;
     }
@@ -81,7 +81,7 @@ void MenuBarContentView::mouseDragged(const ui::Event& event) {
 void MenuBarContentView::mouseUp(const ui::Event& event) {
     if (isSorting_) {
         handleSortDrag(false, std::nullopt, pressLocation(event));
-        sortUsesNative = false;
+        sortUsesNative_ = false;
         return;
     }
     if (normalPress.pending)

@@ -51,7 +51,7 @@ void MenuBarContentView::setSorting(bool sorting) {
     sortPointerFrame.reset();
     sortPointerLastPoint.reset();
     pressedClose.reset();
-    sortUsesNative = false;
+    sortUsesNative_ = false;
 
     jiggleTimer.reset();
     ui::Application* app = ui::Application::current();
@@ -114,7 +114,7 @@ void MenuBarContentView::requestFinishSorting() {
 }
 
 void MenuBarContentView::jiggleTick() {
-    if (!sortUsesNative) {
+    if (!sortUsesNative_) {
         const gfx::Point point = pointerLocation();
         handleSortDrag(leftButtonDown(), menuBarFrame(point, 0), point);
     }

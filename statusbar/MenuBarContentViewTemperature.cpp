@@ -14,15 +14,6 @@ namespace {
 constexpr double liquidEpsilon = 0.0001;
 constexpr double progressEpsilon = 0.00001;
 
-TemperaturePicture gaugePicture(const MenuBarContentView& view) {
-    return {view.gaugeSnapshot.celsius,
-            view.gaugeHistory,
-            view.gaugeLanguage,
-            view.gaugeDark,
-            view.gaugeTint,
-            view.gaugeLength};
-}
-
 } // namespace
 
 void MenuBarContentView::updateTemperature(const std::optional<TemperatureSnapshot>& snapshot,
@@ -32,36 +23,32 @@ void MenuBarContentView::updateTemperature(const std::optional<TemperatureSnapsh
                                            double length) {
     if (!snapshot) {
         metricPlans_.erase(ModuleKind::temperature);
-        previousTemperatureMode.reset();
-        temperatureTimer.reset();
-        thermometerLiquid.reset();
-        gaugeActive = false;
+        previousTemperatureMode_.reset();
+        temperatureTimer_.reset();
+        thermometerLiquid_.reset();
+        gaugeActive_ = false;
         setModuleImage(ModuleKind::temperature, std::nullopt);
         return;
     }
 
-    const bool changed = !gaugeActive || snapshot->celsius != gaugeSnapshot.celsius;
-    gaugeActive = true;
-    gaugeSnapshot = *snapshot;
-    gaugeLanguage = language;
-    gaugeDark = dark;
-    gaugeTint = tint;
-    gaugeHistory = history;
-    gaugeLength = length;
+    const bool changed = !gaugeActive_ || snapshot->celsius != gauge_.celsius;
+    gaugeActive_ = true;
+    gauge_ = {snapshot->celsius, history, language, dark, tint, length};
 
     const double target = heatFraction(snapshot->celsius);
-    const double shown = thermometerLiquid.value_or(target);
+    const double shown = thermometerLiquid_.value_or(target);
     if (mode == TemperatureDisplayMode::chart) {
-        temperatureTimer.reset();
-        thermometerLiquid = target;
+        temperatureTimer_.reset();
+        thermometerLiquid_ = target;
     }
     if (changed) {
-        temperatureTimer.reset();
-        if (mode == TemperatureDisplayMode::thermometer && snapshot->celsius && thermometerLiquid &&
-            animationsEnabled_ && !reduceMotion() && std::abs(shown - target) > liquidEpsilon) {
+        temperatureTimer_.reset();
+        if (mode == TemperatureDisplayMode::thermometer && snapshot->celsius &&
+            thermometerLiquid_ && animationsEnabled_ && !reduceMotion() &&
+            std::abs(shown - target) > liquidEpsilon) {
             const ThermometerLiquid liquid{shown, target, now()};
             std::weak_ptr<ui::View> weak = weak_from_this();
-            temperatureTimer = std::make_unique<dispatch::Timer>(
+            temperatureTimer_ = std::make_unique<dispatch::Timer>(
                 ThermometerLiquid::tickInterval, true,
                 [weak, liquid] {
                     auto strong = weak.lock();
@@ -69,58 +56,57 @@ void MenuBarContentView::updateTemperature(const std::optional<TemperatureSnapsh
                         return;
                     auto& strip = static_cast<MenuBarContentView&>(*strong);
                     const double time = strip.now();
-                    strip.thermometerLiquid = liquid.level(time);
+                    strip.thermometerLiquid_ = liquid.level(time);
                     strip.renderTemperatureImage();
                     if (liquid.isFinished(time))
-                        strip.temperatureTimer.reset();
+                        strip.temperatureTimer_.reset();
                 },
                 dispatch::commonModes);
         } else {
-            thermometerLiquid = target;
+            thermometerLiquid_ = target;
         }
     }
 
     const double morphTarget = mode == TemperatureDisplayMode::chart ? 1 : 0;
-    const std::optional<TemperatureDisplayMode> previous = previousTemperatureMode;
-    previousTemperatureMode = mode;
+    const std::optional<TemperatureDisplayMode> previous = previousTemperatureMode_;
+    previousTemperatureMode_ = mode;
     if (previous == mode && animationsEnabled_) {
         renderTemperatureImage();
         return;
     }
     metricPlans_.erase(ModuleKind::temperature);
     if (!previous || previous == mode) {
-        temperatureProgress = morphTarget;
+        temperatureProgress_ = morphTarget;
         renderTemperatureImage();
         return;
     }
 
     if (animationsEnabled_ && !reduceMotion() && animationScreen() &&
-        std::abs(temperatureProgress - morphTarget) > progressEpsilon) {
+        std::abs(temperatureProgress_ - morphTarget) > progressEpsilon) {
         std::weak_ptr<ui::View> weak = weak_from_this();
         metricPlans_[ModuleKind::temperature] =
-            MetricPlan{FanMorph{temperatureProgress, morphTarget, now(), modeMorphDuration,
-                                temperatureMotionProfile(gaugePicture(*this), target)},
+            MetricPlan{FanMorph{temperatureProgress_, morphTarget, now(), modeMorphDuration,
+                                temperatureMotionProfile(gauge_, target)},
                        [weak](double progress) {
                            auto strong = weak.lock();
                            if (!strong)
                                return;
                            auto& strip = static_cast<MenuBarContentView&>(*strong);
-                           strip.temperatureProgress = progress;
+                           strip.temperatureProgress_ = progress;
                            strip.renderTemperatureImage();
                        }};
         startMetricLink();
     } else {
-        temperatureProgress = morphTarget;
+        temperatureProgress_ = morphTarget;
     }
     renderTemperatureImage();
 }
 
 void MenuBarContentView::renderTemperatureImage() {
-    TemperatureInputs inputs{gaugePicture(*this), temperatureProgress,
-                             thermometerLiquid.value_or(0)};
-    if (temperatureImage_ && temperatureRendered == inputs)
+    TemperatureInputs inputs{gauge_, temperatureProgress_, thermometerLiquid_.value_or(0)};
+    if (temperatureImage_ && temperatureRendered_ == inputs)
         return;
-    temperatureRendered = inputs;
+    temperatureRendered_ = inputs;
     setModuleImage(ModuleKind::temperature,
                    temperatureStatusImage(inputs.picture, inputs.progress, inputs.level));
 }

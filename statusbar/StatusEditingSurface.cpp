@@ -78,14 +78,22 @@ StatusEditingSurface::~StatusEditingSurface() {
     foreground_->surface = nullptr;
 }
 
+void StatusEditingSurface::setOwner(std::weak_ptr<MenuBarContentView> owner) {
+    // The same strip, alive or gone, is the same owner.
+    if (!owner_.owner_before(owner) && !owner.owner_before(owner_))
+        return;
+    owner_ = std::move(owner);
+    setNeedsDisplay(true);
+}
+
 const std::string& StatusEditingSurface::toolTip() const {
-    if (const auto strip = owner.lock())
+    if (const auto strip = owner())
         return strip->toolTip();
     return View::toolTip();
 }
 
 double StatusEditingSurface::cornerFactor() const {
-    const auto strip = owner.lock();
+    const auto strip = owner();
     return strip && strip->displaysAppMark() ? appMarkCornerFactor : roundCornerFactor;
 }
 
@@ -94,19 +102,19 @@ gfx::Point StatusEditingSurface::stripOrigin() const {
 }
 
 bool StatusEditingSurface::showsHoverDetails() const {
-    const auto strip = owner.lock();
+    const auto strip = owner();
     return strip && strip->hoverDetailsEnabled && strip->hoverDetailsEnabled() &&
            !strip->isSorting() && !strip->draggedModule && !strip->normalPress.pending &&
            !strip->normalDragActive;
 }
 
 void StatusEditingSurface::reportHover(ModuleKind kind, gfx::Point screenPoint) {
-    if (const auto strip = owner.lock(); strip && strip->moduleHoverAction)
+    if (const auto strip = owner(); strip && strip->moduleHoverAction)
         strip->moduleHoverAction(kind, screenPoint);
 }
 
 void StatusEditingSurface::applyMaterial() {
-    const auto strip = owner.lock();
+    const auto strip = owner();
     glass_->blendingMode = behindWindowBlending;
     glass_->material = hudWindowMaterial;
     glass_->state = activeMaterialState;
@@ -163,12 +171,12 @@ void StatusEditingSurface::redraw(const gfx::Rect& rect) {
 
 void StatusEditingSurface::drawContent(gfx::Context& context, const gfx::Rect& rect) {
     drawBackground(context, rect);
-    if (const auto strip = owner.lock())
+    if (const auto strip = owner())
         strip->drawStrip(context, true, rect);
 }
 
 StatusEditingSurface::BackgroundLook StatusEditingSurface::backgroundLook() const {
-    const auto strip = owner.lock();
+    const auto strip = owner();
     if (!strip)
         return {};
     return {strip->effectiveAppearance() == gfx::Appearance::dark,
@@ -177,7 +185,7 @@ StatusEditingSurface::BackgroundLook StatusEditingSurface::backgroundLook() cons
 }
 
 void StatusEditingSurface::drawBackground(gfx::Context& context, const gfx::Rect&) {
-    if (owner.expired())
+    if (owner_.expired())
         return;
     const BackgroundLook look = backgroundLook();
     const auto paint = [&look](gfx::Context& target) {
@@ -204,7 +212,7 @@ void StatusEditingSurface::drawBackground(gfx::Context& context, const gfx::Rect
 
 void StatusEditingSurface::updateHover(gfx::Point point, bool held) {
     const gfx::Point origin = stripOrigin();
-    const auto strip = owner.lock();
+    const auto strip = owner();
     std::optional<ModuleKind> kind;
     if (strip && showsHoverDetails() && !held)
         kind = strip->module({point.x - origin.x, point.y - origin.y});
@@ -228,7 +236,7 @@ void StatusEditingSurface::updateHover(gfx::Point point, bool held) {
 }
 
 void StatusEditingSurface::hoverDelayExpired(ModuleKind kind) {
-    const auto strip = owner.lock();
+    const auto strip = owner();
     ui::Window* host = window();
     if (!strip || !showsHoverDetails() || hoveredModule_ != kind || !host)
         return;
@@ -248,12 +256,12 @@ void StatusEditingSurface::stopHover() {
 
 void StatusEditingSurface::mouseDown(const ui::Event& event) {
     stopHover();
-    if (const auto strip = owner.lock())
+    if (const auto strip = owner())
         strip->mouseDown(event);
 }
 
 void StatusEditingSurface::mouseDragged(const ui::Event& event) {
-    const auto strip = owner.lock();
+    const auto strip = owner();
     if (!strip)
         return;
     const gfx::Point point = strip->pressLocation(event);
@@ -264,13 +272,13 @@ void StatusEditingSurface::mouseDragged(const ui::Event& event) {
 }
 
 void StatusEditingSurface::mouseUp(const ui::Event& event) {
-    if (const auto strip = owner.lock())
+    if (const auto strip = owner())
         strip->mouseUp(event);
 }
 
 void StatusEditingSurface::rightMouseDown(const ui::Event& event) {
     stopHover();
-    if (const auto strip = owner.lock(); strip && strip->contextMenuAction)
+    if (const auto strip = owner(); strip && strip->contextMenuAction)
         strip->contextMenuAction(event);
 }
 
@@ -287,7 +295,7 @@ void StatusEditingSurface::mouseExited(const ui::Event&) {
 }
 
 bool StatusEditingSurface::accessibilityPerformPress() {
-    const auto strip = owner.lock();
+    const auto strip = owner();
     if (!strip)
         return false;
     strip->accessibilityPerformPress();
@@ -303,7 +311,7 @@ void StatusEditingSurface::updateTrackingAreas() {
 }
 
 void StatusEditingSurface::resetCursorRects() {
-    const auto strip = owner.lock();
+    const auto strip = owner();
     if (!strip)
         return;
     if (!strip->isSorting()) {

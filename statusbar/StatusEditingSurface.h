@@ -35,7 +35,10 @@ public:
     const std::shared_ptr<StripForeground>& foreground() const { return foreground_; }
     // The background kept as device pixels between repaints.
     const KeptLayer& keptBackground() const { return keptBackground_; }
-    std::weak_ptr<MenuBarContentView> owner;
+    // The strip the surface draws and forwards to; none once it is gone. A new owner redraws
+    // the surface.
+    std::shared_ptr<MenuBarContentView> owner() const { return owner_.lock(); }
+    void setOwner(std::weak_ptr<MenuBarContentView> owner);
     // The strip's own tool tip: the pointer rests on the surface drawn over it.
     const std::string& toolTip() const override;
     const std::optional<ModuleKind>& hoveredModule() const { return hoveredModule_; }
@@ -96,6 +99,7 @@ protected:
 private:
     void hoverDelayExpired(ModuleKind kind);
 
+    std::weak_ptr<MenuBarContentView> owner_;
     std::shared_ptr<PassiveStripMaterial> glass_;
     std::shared_ptr<StripForeground> foreground_;
     std::shared_ptr<ui::TrackingArea> tracking_;

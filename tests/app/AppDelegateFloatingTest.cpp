@@ -216,7 +216,7 @@ TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
 
     FloatingSurface* surface = delegate->floatingSurface();
     ASSERT_TRUE(surface);
-    EXPECT_EQ(surface->owner.lock(), delegate->floatingView);
+    EXPECT_EQ(surface->owner(), delegate->floatingView);
     EXPECT_FALSE(delegate->floatingPanel->ignoresMouseEvents());
     EXPECT_EQ(delegate->floatingPanel->level(), ui::WindowLevel::floating);
     ASSERT_TRUE(surface->movedAction);

@@ -93,7 +93,8 @@ TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce
     EXPECT_FALSE(delegate_->item->button()->isBordered());
     EXPECT_EQ(server_.visibleWindows().size(), 1u) << "only the status bar";
     EXPECT_EQ(delegate_->statusView->presentationHeight(), 24);
-    EXPECT_TRUE(delegate_->statusView->pointerMonitor) << "presses elsewhere reach the strip";
+    EXPECT_TRUE(delegate_->statusView->monitorsPointerEverywhere())
+        << "presses elsewhere reach the strip";
     EXPECT_TRUE(delegate_->quitMonitor);
 
     // Before the first sample the strip is measured on the placeholder.

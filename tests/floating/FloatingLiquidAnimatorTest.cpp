@@ -23,7 +23,7 @@ protected:
     void SetUp() override {
         panel = std::make_shared<FloatingPanel>(anchor, ui::Style::nonactivatingPanel);
         auto surface = std::make_shared<FloatingSurface>(gfx::Rect{{}, anchor.size});
-        surface->owner = strip;
+        surface->setOwner(strip);
         panel->setContentView(surface);
         panel->orderFront();
     }

@@ -63,8 +63,8 @@ protected:
         panel->setOpaque(false);
         panel->setBackgroundColor(gfx::Color::clear());
         auto surface = std::make_shared<FloatingSurface>(gfx::Rect{{}, frame.size});
-        surface->owner = strip;
-        strip->editingSurfacePresented = true;
+        surface->setOwner(strip);
+        strip->setEditingSurfacePresented(true);
         strip->editingDisplayAction = [surface] { surface->redraw(); };
         surface->applyMaterial();
         panel->setContentView(surface);

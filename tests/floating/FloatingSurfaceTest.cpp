@@ -39,7 +39,7 @@ protected:
         const gfx::Rect frame{300, 400, strip->requiredWidth(), 29};
         panel = std::make_shared<FloatingPanel>(frame, ui::Style::nonactivatingPanel);
         surface = std::make_shared<FloatingSurface>(gfx::Rect{{}, frame.size});
-        surface->owner = strip;
+        surface->setOwner(strip);
         panel->setContentView(surface);
         panel->orderFront();
         surface->moduleAction = [this](std::optional<ModuleKind> kind, bool hovering,
@@ -146,13 +146,13 @@ TEST_F(FloatingSurfaceTest, ReorderModeHandsThePressToTheStripsSorting) {
     strip->setSorting(true);
     press(memoryPoint());
     EXPECT_TRUE(surface->sortingPress());
-    EXPECT_TRUE(strip->sortUsesNative);
+    EXPECT_TRUE(strip->sortUsesNative());
     EXPECT_FALSE(surface->pressPoint());
     drag({memoryPoint().x + 60, memoryPoint().y});
     EXPECT_EQ(strip->draggedModule, ModuleKind::memory);
     release({memoryPoint().x + 60, memoryPoint().y});
     EXPECT_FALSE(surface->sortingPress());
-    EXPECT_FALSE(strip->sortUsesNative);
+    EXPECT_FALSE(strip->sortUsesNative());
     EXPECT_EQ(panel->frame().origin, (gfx::Point{300, 400}));
     EXPECT_TRUE(modules.empty());
     EXPECT_FALSE(surface->accessibilityPerformPress()) << "no press while sorting";

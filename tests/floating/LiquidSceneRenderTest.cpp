@@ -55,7 +55,7 @@ protected:
 
         panel = std::make_shared<FloatingPanel>(anchor, ui::Style::nonactivatingPanel);
         auto surface = std::make_shared<FloatingSurface>(gfx::Rect{{}, anchor.size});
-        surface->owner = strip;
+        surface->setOwner(strip);
         surface->setAppearance(appearance);
         panel->setContentView(surface);
         panel->orderFront();

@@ -216,29 +216,28 @@ TEST_F(AnimatedModules, RotorFramesAreRebuiltOnlyWhenTheirKeyChanges) {
 TEST_F(AnimatedModules, ThermometerLiquidTicksThirtyTimesASecondAndStops) {
     updateTemperature(40, TemperatureDisplayMode::thermometer);
     // The first reading fills at once.
-    EXPECT_EQ(strip->thermometerLiquid, heatFraction(40.0));
-    EXPECT_EQ(strip->temperatureTimer, nullptr);
+    EXPECT_EQ(strip->thermometerLiquid(), heatFraction(40.0));
+    EXPECT_FALSE(strip->liquidMoves());
 
     updateTemperature(85, TemperatureDisplayMode::thermometer);
-    ASSERT_NE(strip->temperatureTimer, nullptr);
-    EXPECT_DOUBLE_EQ(strip->temperatureTimer->interval(), 1.0 / 30);
-    EXPECT_EQ(strip->thermometerLiquid, heatFraction(40.0));
+    ASSERT_TRUE(strip->liquidMoves());
+    EXPECT_EQ(strip->thermometerLiquid(), heatFraction(40.0));
     rectRedraws = 0;
     loop.advanceAndRunDue(0.2);
     EXPECT_EQ(rectRedraws, 6);
-    const double shown = *strip->thermometerLiquid;
+    const double shown = *strip->thermometerLiquid();
     EXPECT_GT(shown, heatFraction(40.0));
     EXPECT_LT(shown, heatFraction(85.0));
 
     // A new reading restarts from the level shown.
     updateTemperature(90, TemperatureDisplayMode::thermometer);
-    EXPECT_EQ(strip->thermometerLiquid, shown);
+    EXPECT_EQ(strip->thermometerLiquid(), shown);
     rectRedraws = 0;
     loop.advanceAndRunDue(1.0);
     // 13 ticks reach 0.42 s; then the timer is gone.
     EXPECT_EQ(rectRedraws, 13);
-    EXPECT_EQ(strip->temperatureTimer, nullptr);
-    EXPECT_DOUBLE_EQ(*strip->thermometerLiquid, heatFraction(90.0));
+    EXPECT_FALSE(strip->liquidMoves());
+    EXPECT_DOUBLE_EQ(*strip->thermometerLiquid(), heatFraction(90.0));
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -246,23 +245,27 @@ TEST_F(AnimatedModules, ThermometerLiquidJumpsUnderReduceMotionAndInChartMode) {
     updateTemperature(40, TemperatureDisplayMode::thermometer);
     app.workspace().setReduceMotion(true);
     updateTemperature(85, TemperatureDisplayMode::thermometer);
-    EXPECT_EQ(strip->temperatureTimer, nullptr);
-    EXPECT_EQ(strip->thermometerLiquid, heatFraction(85.0));
+    EXPECT_FALSE(strip->liquidMoves());
+    EXPECT_EQ(strip->thermometerLiquid(), heatFraction(85.0));
     app.workspace().setReduceMotion(false);
 
     updateTemperature(40, TemperatureDisplayMode::thermometer);
-    ASSERT_NE(strip->temperatureTimer, nullptr);
+    ASSERT_TRUE(strip->liquidMoves());
     updateTemperature(40, TemperatureDisplayMode::chart);
-    EXPECT_EQ(strip->temperatureTimer, nullptr);
-    EXPECT_EQ(strip->thermometerLiquid, heatFraction(40.0));
+    EXPECT_FALSE(strip->liquidMoves());
+    EXPECT_EQ(strip->thermometerLiquid(), heatFraction(40.0));
 
     // Taking the module away clears everything.
     strip->updateTemperature(std::nullopt, {}, TemperatureDisplayMode::chart, true,
                              AppLanguage::english, std::nullopt, 85);
     EXPECT_FALSE(strip->moduleImage(ModuleKind::temperature).has_value());
-    EXPECT_FALSE(strip->thermometerLiquid.has_value());
-    EXPECT_FALSE(strip->gaugeActive);
-    EXPECT_FALSE(strip->previousTemperatureMode.has_value());
+    EXPECT_FALSE(strip->thermometerLiquid().has_value());
+    // Shown again: the first reading fills at once and the mode shows without a transition.
+    updateTemperature(70, TemperatureDisplayMode::thermometer);
+    EXPECT_EQ(strip->thermometerLiquid(), heatFraction(70.0));
+    EXPECT_FALSE(strip->liquidMoves());
+    EXPECT_FALSE(strip->metricPlan(ModuleKind::temperature));
+    EXPECT_EQ(strip->temperatureProgress(), 0);
 }
 
 TEST_F(AnimatedModules, TemperatureMorphsOnTheMetricLinkAndSnapsWithoutAnimation) {
@@ -283,7 +286,7 @@ TEST_F(AnimatedModules, TemperatureMorphsOnTheMetricLinkAndSnapsWithoutAnimation
     EXPECT_FALSE(strip->metricClockRuns());
     ASSERT_GE(widths.size(), 40u);
     EXPECT_EQ(widths.back(), chart);
-    EXPECT_EQ(strip->temperatureProgress, 1);
+    EXPECT_EQ(strip->temperatureProgress(), 1);
     for (std::size_t i = 1; i < widths.size(); ++i) {
         EXPECT_GE(widths[i], widths[i - 1]);
     }
@@ -295,14 +298,14 @@ TEST_F(AnimatedModules, TemperatureMorphsOnTheMetricLinkAndSnapsWithoutAnimation
     app.workspace().setReduceMotion(true);
     updateTemperature(61, TemperatureDisplayMode::thermometer);
     EXPECT_FALSE(strip->metricClockRuns());
-    EXPECT_EQ(strip->temperatureProgress, 0);
+    EXPECT_EQ(strip->temperatureProgress(), 0);
     EXPECT_EQ(strip->moduleImage(ModuleKind::temperature)->size().width, 24);
     app.workspace().setReduceMotion(false);
 
     strip->setAnimationsEnabled(false);
     updateTemperature(61, TemperatureDisplayMode::chart);
     EXPECT_FALSE(strip->metricClockRuns());
-    EXPECT_EQ(strip->temperatureProgress, 1);
+    EXPECT_EQ(strip->temperatureProgress(), 1);
     EXPECT_TRUE(loopIsIdle());
 }
 

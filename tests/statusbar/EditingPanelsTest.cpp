@@ -37,7 +37,7 @@ protected:
 TEST_F(EditingPanelsTest, NothingIsShownBeforeTheSurfacesAreReady) {
     panels->refresh(EditingPanels::Conditions{});
     EXPECT_TRUE(panels->panels().empty());
-    EXPECT_FALSE(strip->editingSurfacePresented);
+    EXPECT_FALSE(strip->editingSurfacePresented());
 }
 
 TEST_F(EditingPanelsTest, OnePanelLiesExactlyOverTheStrip) {
@@ -61,9 +61,9 @@ TEST_F(EditingPanelsTest, OnePanelLiesExactlyOverTheStrip) {
 
     StatusEditingSurface* surface = EditingPanels::surfaceOf(*panel);
     ASSERT_NE(surface, nullptr);
-    EXPECT_EQ(surface->owner.lock(), strip);
+    EXPECT_EQ(surface->owner(), strip);
     EXPECT_EQ(surface->frame(), (gfx::Rect{0, 0, stripScreenFrame().width(), 24}));
-    EXPECT_TRUE(strip->editingSurfacePresented);
+    EXPECT_TRUE(strip->editingSurfacePresented());
     ASSERT_EQ(placements.size(), 1u);
     EXPECT_EQ(placements[0], std::make_pair(1, stripScreenFrame()));
 }
@@ -102,12 +102,12 @@ TEST_F(EditingPanelsTest, AHiddenStatusItemHidesThePanelsAndTheStripDrawsAgain) 
     panels->refresh(hidden);
     ASSERT_EQ(panels->panels().size(), 1u);
     EXPECT_FALSE(visible(*panels->panels().begin()->second));
-    EXPECT_FALSE(strip->editingSurfacePresented);
+    EXPECT_FALSE(strip->editingSurfacePresented());
     EXPECT_GT(redraws, 0);
 
     panels->refresh(ready());
     EXPECT_TRUE(visible(*panels->panels().begin()->second));
-    EXPECT_TRUE(strip->editingSurfacePresented);
+    EXPECT_TRUE(strip->editingSurfacePresented());
 }
 
 TEST_F(EditingPanelsTest, AFullScreenDisplayHasItsPanelOrderedOut) {

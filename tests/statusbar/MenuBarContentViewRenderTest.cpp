@@ -43,6 +43,16 @@ void expectRect(const gfx::Rect& actual, const gfx::Rect& expected) {
     EXPECT_NEAR(actual.height(), expected.height(), 1e-9);
 }
 
+// The devices' arrival pulse `progress` of its way through, on the fixture's virtual clock.
+void pulseTo(MenuBarContentView& strip, dispatch::VirtualClock& clock, dispatch::RunLoop& loop,
+             double progress) {
+    strip.startDeviceAttentionPulse();
+    if (progress <= 0)
+        return;
+    clock.advance(progress * 0.72);
+    loop.advanceAndRunDue(0);
+}
+
 double alphaAt(const gfx::Bitmap& bitmap, gfx::Point point) {
     return bitmap.pixelAtPoint(point).alpha / 255.0;
 }
@@ -54,9 +64,7 @@ TEST_F(StripFixture, TheWholeStripWithASelectionAndADeviceGlow) {
             auto strip = std::make_shared<MenuBarContentView>(gfx::Rect{0, 0, 600, height});
             strip->setAppearance(dark ? gfx::Appearance::dark : gfx::Appearance::light);
             striptest::fillSampleStrip(*strip, readings, dark, &clock);
-            // Halfway through the arrival pulse.
-            strip->startDeviceAttentionPulse();
-            loop.advanceAndRunDue(0.36);
+            pulseTo(*strip, clock, loop, 0.5);
             strip->setActiveModule(ModuleKind::network);
             for (ModuleKind kind : allModuleKinds)
                 ASSERT_TRUE(strip->moduleWidth(kind)) << toString(kind);
@@ -90,7 +98,11 @@ TEST_F(StripFixture, TheSelectionIsACapsuleUnderTheActiveModule) {
         EXPECT_EQ(alphaAt(bitmap, {network.minX() + 0.75, network.minY() + 0.25}), 0);
         EXPECT_EQ(alphaAt(bitmap, strip->rect(ModuleKind::memory).center()), 0);
 
-        strip->selectionOpacity = 0.5;
+        // Halfway through the fade in.
+        strip->setActiveModule(ModuleKind::network);
+        clock.advance(0.09);
+        loop.advanceAndRunDue(0);
+        ASSERT_NEAR(strip->selectionOpacity(), 0.5, 1e-9);
         EXPECT_NEAR(alphaAt(paint(*strip, dark, std::nullopt), network.center()),
                     (dark ? 0.13 : 0.08) / 2, 0.01);
     }
@@ -111,12 +123,12 @@ TEST_F(StripFixture, TheDeviceGlowRisesAroundTheModuleOnlyWhilePulsing) {
     };
     const gfx::Point above{devices.midX(), devices.maxY() + 2};
 
-    strip->deviceAttentionProgress = 1;
     const gfx::Bitmap rest = paintTall();
     EXPECT_EQ(alphaAt(rest, above), 0);
     EXPECT_EQ(alphaAt(rest, devices.center()), 0);
 
-    strip->deviceAttentionProgress = 0.5;
+    pulseTo(*strip, clock, loop, 0.5);
+    ASSERT_NEAR(strip->deviceAttentionProgress(), 0.5, 1e-9);
     const gfx::Bitmap peak = paintTall();
     EXPECT_GT(alphaAt(peak, above), 0);
     const gfx::Rgba8 inside = peak.pixelAtPoint(devices.center());
@@ -125,7 +137,7 @@ TEST_F(StripFixture, TheDeviceGlowRisesAroundTheModuleOnlyWhilePulsing) {
     EXPECT_LE(inside.alpha / 255.0, 0.3);
     EXPECT_GT(inside.blue, inside.red);
 
-    strip->deviceAttentionProgress = 0.05;
+    pulseTo(*strip, clock, loop, 0.05);
     EXPECT_LT(alphaAt(paintTall(), above), alphaAt(peak, above));
 }
 
@@ -136,7 +148,7 @@ TEST_F(StripFixture, ThePulsingImageGrowsAndTurnsOpaqueInTheFirstPart) {
     strip->relayout();
     const gfx::Rect devices = strip->rect(ModuleKind::devices);
     auto imageDrawn = [&](double progress) {
-        strip->deviceAttentionProgress = progress;
+        pulseTo(*strip, clock, loop, progress);
         gfx::RecordingContext context({60, 24});
         strip->drawStrip(context, true, {0, 0, 60, 24});
         const auto images = context.log().images();
@@ -255,7 +267,7 @@ TEST_F(StripFixture, WhileASurfaceShowsTheStripTheViewPaintsOnlyClearPixels) {
     gfx::Context context(bitmap);
     context.setFillColor(gfx::Color::black());
     context.fillRect({0, 0, 100, 24});
-    strip->editingSurfacePresented = true;
+    strip->setEditingSurfacePresented(true);
     strip->drawRect(context, {0, 0, 60, 24});
     EXPECT_EQ(alphaAt(bitmap, {10, 12}), 0);
     EXPECT_EQ(alphaAt(bitmap, {59.5, 0.5}), 0);
@@ -337,10 +349,13 @@ TEST_F(StripFixture, RotorStepsRedrawOnlyTheFanModule) {
     EXPECT_EQ(parts[0], strip->rect(ModuleKind::fan));
     EXPECT_TRUE(strip->needsDisplay());
 
+    // Drawn elsewhere, the view clears itself once; then the steps go to the surfaces only.
+    strip->setEditingSurfacePresented(true);
+    EXPECT_TRUE(strip->needsDisplay());
     strip->setNeedsDisplay(false);
-    strip->editingSurfacePresented = true;
+    parts.clear();
     strip->redrawFanModule();
-    EXPECT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts, std::vector<gfx::Rect>{strip->rect(ModuleKind::fan)});
     EXPECT_FALSE(strip->needsDisplay());
 }
 

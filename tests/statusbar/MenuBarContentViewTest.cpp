@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <functional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -265,6 +266,8 @@ TEST_F(StripFixture, SettersMarkExactlyWhatChanges) {
         {"chart", [&] { strip->setChartLength(120); }},
         {"fan mode", [&] { strip->setFanMode(FanDisplayMode::graph); }},
         {"opacity", [&] { strip->setStripOpacity(0.5); }},
+        {"padding", [&] { strip->setEdgePadding(3); }},
+        {"drawn elsewhere", [&] { strip->setEditingSurfacePresented(true); }},
     };
     for (const auto& [name, change] : layoutChanges) {
         EXPECT_EQ(marks(change), (Marks{1, {}})) << name;
@@ -274,17 +277,95 @@ TEST_F(StripFixture, SettersMarkExactlyWhatChanges) {
     }
 }
 
+// A new reading of one module repaints that module's column and nothing else; the same reading
+// again repaints nothing.
+TEST_F(StripFixture, AModulesNewInputMarksOnlyItsColumn) {
+    auto strip = makeStrip();
+    strip->setModuleImage(ModuleKind::memory, blankImage(40));
+    strip->setModuleImage(ModuleKind::network, blankImage(60));
+    MenuBarContentView::FanInputs fan;
+    fan.snapshot = {"Test", {{0, 3000.0, 6000.0}}, 1};
+    fan.animation = FanAnimationMode::off;
+    strip->setFanInputs(fan);
+    MenuBarContentView::ComputeInputs compute;
+    compute.snapshot = {35, 12, 8, 32, "GPU"};
+    strip->showCompute(compute, ComputeDisplayMode::bars, false);
+    auto temperature = [&](double celsius) {
+        TemperatureSnapshot reading;
+        reading.celsius = celsius;
+        reading.sensorCount = 1;
+        strip->updateTemperature(reading, {}, TemperatureDisplayMode::thermometer, true,
+                                 AppLanguage::english, std::nullopt, 85);
+    };
+    temperature(50);
+    std::vector<ExternalDevice> devices(1);
+    devices[0].id = "usb:1";
+    devices[0].name = "Keyboard";
+    strip->updateDevices(devices, true, std::nullopt);
+    strip->relayout();
+
+    int whole = 0;
+    std::vector<gfx::Rect> columns;
+    strip->editingDisplayAction = [&] { ++whole; };
+    strip->editingRectAction = [&](const gfx::Rect& rect) { columns.push_back(rect); };
+    using Marks = std::pair<int, std::vector<gfx::Rect>>;
+    auto marks = [&](const std::function<void()>& change) {
+        whole = 0;
+        columns.clear();
+        strip->setNeedsDisplay(false);
+        change();
+        return Marks{whole, columns};
+    };
+
+    const std::vector<std::tuple<const char*, ModuleKind, std::function<void()>>> changes{
+        {"memory picture", ModuleKind::memory,
+         [&] { strip->setModuleImage(ModuleKind::memory, blankImage(40)); }},
+        {"fan speed", ModuleKind::fan,
+         [&] {
+             fan.snapshot.fans[0].rpm = 4500;
+             strip->setFanInputs(fan);
+         }},
+        {"fan colour", ModuleKind::fan,
+         [&] {
+             fan.color = PaletteColor::red;
+             strip->setFanInputs(fan);
+         }},
+        {"compute load", ModuleKind::compute,
+         [&] {
+             compute.snapshot.cpu = 80;
+             strip->showCompute(compute, ComputeDisplayMode::bars, false);
+         }},
+        {"compute colour", ModuleKind::compute,
+         [&] {
+             compute.colors.cpu = gfx::Color::systemRed();
+             strip->showCompute(compute, ComputeDisplayMode::bars, false);
+         }},
+        {"temperature", ModuleKind::temperature, [&] { temperature(60); }},
+        {"devices tint", ModuleKind::devices,
+         [&] { strip->updateDevices(devices, true, gfx::Color::systemRed()); }},
+    };
+    for (const auto& [name, kind, change] : changes) {
+        const gfx::Rect column = strip->rect(kind);
+        ASSERT_GT(column.width(), 0) << name;
+        EXPECT_EQ(marks(change), (Marks{0, {column}})) << name;
+        // A new blank picture is a new picture every time; the readings are the same again.
+        if (kind != ModuleKind::memory) {
+            EXPECT_EQ(marks(change), (Marks{0, {}})) << name << " again";
+        }
+    }
+}
+
 TEST_F(StripFixture, TheSelectionFadesInOverAFifthOfASecond) {
     auto strip = makeStrip();
     giveImages(*strip);
     strip->setActiveModule(ModuleKind::network);
     EXPECT_EQ(strip->activeModule(), ModuleKind::network);
-    EXPECT_EQ(strip->selectionOpacity, 0);
+    EXPECT_EQ(strip->selectionOpacity(), 0);
     loop.advanceAndRunDue(0.09);
-    EXPECT_GT(strip->selectionOpacity, smoothstep(0.4));
-    EXPECT_LE(strip->selectionOpacity, 0.5);
+    EXPECT_GT(strip->selectionOpacity(), smoothstep(0.4));
+    EXPECT_LE(strip->selectionOpacity(), 0.5);
     loop.advanceAndRunDue(0.1);
-    EXPECT_EQ(strip->selectionOpacity, 1);
+    EXPECT_EQ(strip->selectionOpacity(), 1);
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -293,7 +374,7 @@ TEST_F(StripFixture, ClearingTheSelectionMidFadeShowsFullOpacity) {
     strip->setActiveModule(ModuleKind::memory);
     loop.advanceAndRunDue(0.05);
     strip->setActiveModule(std::nullopt);
-    EXPECT_EQ(strip->selectionOpacity, 1);
+    EXPECT_EQ(strip->selectionOpacity(), 1);
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -301,12 +382,12 @@ TEST_F(StripFixture, ReducedMotionOrNoAnimationsShowTheSelectionAtOnce) {
     auto strip = makeStrip();
     app.workspace().setReduceMotion(true);
     strip->setActiveModule(ModuleKind::memory);
-    EXPECT_EQ(strip->selectionOpacity, 1);
+    EXPECT_EQ(strip->selectionOpacity(), 1);
     EXPECT_TRUE(loopIsIdle());
     app.workspace().setReduceMotion(false);
     strip->setAnimationsEnabled(false);
     strip->setActiveModule(ModuleKind::network);
-    EXPECT_EQ(strip->selectionOpacity, 1);
+    EXPECT_EQ(strip->selectionOpacity(), 1);
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -319,16 +400,16 @@ TEST_F(StripFixture, TheDevicePulseRedrawsOnlyTheDevicesModule) {
     strip->editingRectAction = [&](const gfx::Rect& rect) { parts.push_back(rect); };
     strip->editingDisplayAction = [&] { ++whole; };
     strip->startDeviceAttentionPulse();
-    EXPECT_EQ(strip->deviceAttentionProgress, 0);
+    EXPECT_EQ(strip->deviceAttentionProgress(), 0);
     loop.advanceAndRunDue(0.36);
-    EXPECT_NEAR(strip->deviceAttentionProgress, 0.5, 1.0 / 60 / 0.72 + 1e-9);
+    EXPECT_NEAR(strip->deviceAttentionProgress(), 0.5, 1.0 / 60 / 0.72 + 1e-9);
     ASSERT_FALSE(parts.empty());
     const gfx::Rect devices = strip->rect(ModuleKind::devices).insetBy(-4, -4);
     for (const gfx::Rect& rect : parts)
         EXPECT_EQ(rect, devices);
     EXPECT_EQ(whole, 0);
     loop.advanceAndRunDue(0.4);
-    EXPECT_EQ(strip->deviceAttentionProgress, 1);
+    EXPECT_EQ(strip->deviceAttentionProgress(), 1);
     EXPECT_TRUE(loopIsIdle());
 }
 

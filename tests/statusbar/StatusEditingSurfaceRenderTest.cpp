@@ -166,7 +166,7 @@ TEST_F(EditingSurfaceRender, AMovedModuleAndAChangedLookRepaintWhatTheyTouch) {
 
 TEST_F(EditingSurfaceRender, TheStripUnderThePanelDrawsNothingOfItsOwn) {
     present(false, 1.0);
-    ASSERT_TRUE(strip->editingSurfacePresented);
+    ASSERT_TRUE(strip->editingSurfacePresented());
     const ui::Window* bar = ui::StatusBar::system().window().get();
     const gfx::Bitmap barImage = *server.windowImage(*bar->windowNumber());
     const gfx::Bitmap screen = server.composeScreen(0);
@@ -178,7 +178,7 @@ TEST_F(EditingSurfaceRender, TheStripUnderThePanelDrawsNothingOfItsOwn) {
     const gfx::Rgba8 barBackground = barImage.pixelAtPoint({x, 0.5});
     EXPECT_EQ(underMemory, barBackground);
 
-    strip->editingSurfacePresented = false;
+    strip->setEditingSurfacePresented(false);
     ui::StatusBar::system().window()->display();
     const gfx::Bitmap drawnBar = *server.windowImage(*bar->windowNumber());
     EXPECT_NE(drawnBar.pixelAtPoint({x, 12}), drawnBar.pixelAtPoint({x, 0.5}));

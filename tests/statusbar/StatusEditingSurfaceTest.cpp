@@ -148,12 +148,12 @@ TEST_F(EditingSurface, SortingThroughThePanelReordersTheStrip) {
     refresh();
     const gfx::Point start = onScreen(ModuleKind::memory, 5, 4);
     server.mouseDown(start);
-    EXPECT_TRUE(strip->sortUsesNative);
+    EXPECT_TRUE(strip->sortUsesNative());
     server.movePointer({start.x + 150, start.y});
     server.mouseUp({start.x + 150, start.y});
     ASSERT_FALSE(orders.empty());
     EXPECT_EQ(strip->order().back(), ModuleKind::memory);
-    EXPECT_FALSE(strip->sortUsesNative);
+    EXPECT_FALSE(strip->sortUsesNative());
 }
 
 TEST_F(EditingSurface, HoverIsReportedAfterTheDelayAtTheModulesScreenCentre) {
