@@ -189,7 +189,7 @@ public:
     // The status item, the bar and the popover after the full-screen state, the mode or a
     // setting changed.
     void applyFullscreenVisibility();
-    // In detached mode a shown bar replaces the status item.
+    // In detached mode the bar replaces the status item, while there is a bar and a screen.
     bool floatingBarStandsIn() const;
     // Menu actions: close the bar; choose the mode named by the item's represented object
     // ("none", "copy", "detached"; anything else does nothing).
