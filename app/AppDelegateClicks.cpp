@@ -203,9 +203,7 @@ bool AppDelegate::hoverDetailsAllowed() const {
 
 void AppDelegate::hoverModule(ModuleKind module, gfx::Point point) {
     const auto& allowed = statusView->hoverDetailsEnabled;
-    if (!allowed || !allowed() || statusView->isSorting() || statusView->draggedModule ||
-        statusView->normalPress.pending || statusView->normalDragActive ||
-        details->priority == module)
+    if (!allowed || !allowed() || statusView->holdsPointer() || details->priority == module)
         return;
     clickedModule = module;
     showDetails(point, std::nullopt);

@@ -56,7 +56,7 @@ EditingPanels::Placement EditingPanels::placement(const Conditions& conditions,
     placement.appearance = strip.effectiveAppearance();
     placement.appMark = strip.displaysAppMark();
     placement.sorting = strip.isSorting();
-    placement.moduleRects = strip.displayedRects;
+    placement.moduleRects = strip.displayedRects();
     return placement;
 }
 

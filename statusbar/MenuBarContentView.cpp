@@ -59,11 +59,11 @@ MenuBarContentView::MenuBarContentView(const gfx::Rect& frame) : ui::View(frame)
 
 MenuBarContentView::~MenuBarContentView() {
     ui::Application* app = ui::Application::current();
-    for (const auto& monitor : escapeMonitors) {
+    for (const auto& monitor : escapeMonitors_) {
         if (app)
             app->removeMonitor(monitor);
     }
-    escapeMonitors.clear();
+    escapeMonitors_.clear();
     deviceAttentionTimer_.reset();
     animationTimer_.reset();
     if (morphTimer_)
@@ -71,10 +71,10 @@ MenuBarContentView::~MenuBarContentView() {
     reorderTimer_.reset();
     temperatureTimer_.reset();
     selectionTimer_.reset();
-    jiggleTimer.reset();
+    jiggleTimer_.reset();
     if (metricLink_)
         metricLink_->stop();
-    normalPressTimer.reset();
+    normalPressTimer_.reset();
     if (pointerMonitor_ && app)
         app->removeMonitor(*pointerMonitor_);
     pointerMonitor_.reset();
@@ -296,9 +296,9 @@ ModuleRects MenuBarContentView::layoutModuleRects() const {
 }
 
 gfx::Rect MenuBarContentView::rect(ModuleKind kind) const {
-    if (draggedModule == kind)
-        return draggedRect.value_or(gfx::Rect{});
-    if (auto shown = displayedRects.find(kind); shown != displayedRects.end())
+    if (draggedModule_ == kind)
+        return draggedRect_.value_or(gfx::Rect{});
+    if (auto shown = displayedRects_.find(kind); shown != displayedRects_.end())
         return shown->second;
     const ModuleRects layout = layoutModuleRects();
     if (auto laid = layout.find(kind); laid != layout.end())
@@ -308,39 +308,39 @@ gfx::Rect MenuBarContentView::rect(ModuleKind kind) const {
 
 void MenuBarContentView::updateDisplayedRects() {
     const ModuleRects target = layoutModuleRects();
-    if (order_ == previousOrder) {
-        if (reorderTimer_ || draggedModule)
+    if (order_ == previousOrder_) {
+        if (reorderTimer_ || draggedModule_)
             return;
-        displayedRects = target;
+        displayedRects_ = target;
         return;
     }
-    previousOrder = order_;
+    previousOrder_ = order_;
     reorderTimer_.reset();
-    if (animationsEnabled_ && !displayedRects.empty()) {
-        glide_ = ReorderGlide{now(), displayedRects};
+    if (animationsEnabled_ && !displayedRects_.empty()) {
+        glide_ = ReorderGlide{now(), displayedRects_};
         reorderTimer_ = frameTimer(*this, [](MenuBarContentView& view) { view.stepGlide(); });
         return;
     }
-    displayedRects = target;
+    displayedRects_ = target;
 }
 
 void MenuBarContentView::stepGlide() {
     const double time = now();
-    glide_.step(time, layoutModuleRects(), draggedModule, displayedRects);
+    glide_.step(time, layoutModuleRects(), draggedModule_, displayedRects_);
     setNeedsDisplay(true);
     if (editingDisplayAction)
         editingDisplayAction();
     if (glide_.progress(time) < 1)
         return;
     reorderTimer_.reset();
-    displayedRects = layoutModuleRects();
+    displayedRects_ = layoutModuleRects();
     if (ui::Window* host = window())
         host->invalidateCursorRectsForView(this);
 }
 
 void MenuBarContentView::relayout() {
     reorderTimer_.reset();
-    displayedRects = layoutModuleRects();
+    displayedRects_ = layoutModuleRects();
     setNeedsDisplay(true);
     if (widthChangedAction)
         widthChangedAction();
@@ -487,7 +487,7 @@ void MenuBarContentView::advanceMetricPlans(double time) {
     std::erase_if(metricPlans_,
                   [time](const auto& entry) { return entry.second.morph.isFinished(time); });
     if (!reorderTimer_)
-        displayedRects = layoutModuleRects();
+        displayedRects_ = layoutModuleRects();
     if (widthChangedAction)
         widthChangedAction();
     setNeedsDisplay(true);

@@ -184,11 +184,8 @@ public:
     int rotorTimerRate() const { return timerFrameRate_; }
     const FanPhaseClock& rotorPhase() const { return phase_; }
 
-    // Geometry and order.
     // The rectangles as shown now (they differ from the layout while gliding).
-    ModuleRects displayedRects;
-    // The order displayedRects belong to.
-    std::vector<ModuleKind> previousOrder{allModuleKinds.begin(), allModuleKinds.end()};
+    const ModuleRects& displayedRects() const { return displayedRects_; }
 
     // What the strip reports; each is skipped when not set.
     std::function<void(std::optional<gfx::Point>)> clickAction;
@@ -221,22 +218,26 @@ public:
     // poll, for as long as the button is down.
     bool sortUsesNative() const { return sortUsesNative_; }
     void setSortUsesNative(bool native) { sortUsesNative_ = native; }
-    std::unique_ptr<dispatch::Timer> jiggleTimer;
-    std::vector<ui::EventMonitorToken> escapeMonitors;
-    std::optional<ModuleKind> draggedModule;
-    std::optional<gfx::Rect> draggedRect;
-    double dragOffset = 0;
-    std::optional<ModuleKind> pressedClose;
-    bool cursorHeld = false;
-    bool sortPointerIsDown = false;
-    std::optional<gfx::Rect> sortPointerFrame;
-    std::optional<gfx::Point> sortPointerLastPoint;
-    double lastPhysicalPress = -std::numeric_limits<double>::infinity();
-    StatusPressSession normalPress{std::nullopt, -std::numeric_limits<double>::infinity()};
-    std::unique_ptr<dispatch::Timer> normalPressTimer;
-    std::optional<ui::Event> normalPressEvent;
-    bool normalDragActive = false;
-    std::optional<gfx::Point> normalDragLastPoint;
+    // The module dragged in sorting and where it is drawn meanwhile.
+    const std::optional<ModuleKind>& draggedModule() const { return draggedModule_; }
+    const std::optional<gfx::Rect>& draggedRect() const { return draggedRect_; }
+    // Whether sorting, a press or a drag of the strip holds the pointer: hover reports nothing
+    // meanwhile.
+    bool holdsPointer() const {
+        return isSorting_ || draggedModule_ || normalPress_.pending || normalDragActive_;
+    }
+    // What tests observe of presses and sorting: a press waiting for its release, the poll that
+    // follows a press no event reports, a drag out of the strip, the sorting press, the close
+    // badge it began on, the closed hand it shows, and sorting's Escape monitors and jiggle.
+    bool pressPending() const { return normalPress_.pending.has_value(); }
+    bool pressPolls() const { return normalPressTimer_ != nullptr; }
+    bool dragsStripOut() const { return normalDragActive_; }
+    bool sortPointerIsDown() const { return sortPointerIsDown_; }
+    const std::optional<gfx::Rect>& sortPointerFrame() const { return sortPointerFrame_; }
+    const std::optional<ModuleKind>& pressedClose() const { return pressedClose_; }
+    bool holdsClosedHand() const { return cursorHeld_; }
+    std::size_t escapeMonitorCount() const { return escapeMonitors_.size(); }
+    bool jiggles() const { return jiggleTimer_ != nullptr; }
 
     // Geometry.
     // The sizing rules for the current height, padding and gap.
@@ -367,6 +368,8 @@ private:
     void drawCloseBadge(gfx::Context& context, ModuleKind kind, bool dark);
     void drawDevices(gfx::Context& context, const gfx::Rect& moduleRect);
     void drawFan(gfx::Context& context, const gfx::Rect& moduleRect);
+    // Lets go of the module dragged in sorting: it slides home from where it was dropped.
+    void dropDraggedModule();
 
     std::optional<gfx::Image> memoryImage_;
     std::optional<gfx::Image> networkImage_;
@@ -464,6 +467,27 @@ private:
     std::unique_ptr<dispatch::Timer> reorderTimer_;
     ReorderGlide glide_;
     bool isSorting_ = false;
+
+    ModuleRects displayedRects_;
+    // The order displayedRects_ belong to.
+    std::vector<ModuleKind> previousOrder_{allModuleKinds.begin(), allModuleKinds.end()};
+
+    std::unique_ptr<dispatch::Timer> jiggleTimer_;
+    std::vector<ui::EventMonitorToken> escapeMonitors_;
+    std::optional<ModuleKind> draggedModule_;
+    std::optional<gfx::Rect> draggedRect_;
+    double dragOffset_ = 0;
+    std::optional<ModuleKind> pressedClose_;
+    bool cursorHeld_ = false;
+    bool sortPointerIsDown_ = false;
+    std::optional<gfx::Rect> sortPointerFrame_;
+    std::optional<gfx::Point> sortPointerLastPoint_;
+    double lastPhysicalPress_ = -std::numeric_limits<double>::infinity();
+    StatusPressSession normalPress_{std::nullopt, -std::numeric_limits<double>::infinity()};
+    std::unique_ptr<dispatch::Timer> normalPressTimer_;
+    std::optional<ui::Event> normalPressEvent_;
+    bool normalDragActive_ = false;
+    std::optional<gfx::Point> normalDragLastPoint_;
 };
 
 } // namespace pulsedeck

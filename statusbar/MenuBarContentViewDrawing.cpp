@@ -77,9 +77,9 @@ void MenuBarContentView::drawStrip(gfx::Context& context, bool highlightingSelec
     std::vector<ModuleKind> painted;
     for (const auto& [kind, width] : shownModules())
         painted.push_back(kind);
-    if (highlightingSelection && draggedModule) {
-        std::erase(painted, *draggedModule);
-        painted.push_back(*draggedModule);
+    if (highlightingSelection && draggedModule_) {
+        std::erase(painted, *draggedModule_);
+        painted.push_back(*draggedModule_);
     }
 
     const ModuleRects layout = layoutModuleRects();
@@ -93,9 +93,9 @@ void MenuBarContentView::drawStrip(gfx::Context& context, bool highlightingSelec
         gfx::Rect moduleRect;
         if (!highlightingSelection) {
             moduleRect = laidOut(kind);
-        } else if (draggedModule == kind) {
-            moduleRect = draggedRect.value_or(gfx::Rect{});
-        } else if (auto shown = displayedRects.find(kind); shown != displayedRects.end()) {
+        } else if (draggedModule_ == kind) {
+            moduleRect = draggedRect_.value_or(gfx::Rect{});
+        } else if (auto shown = displayedRects_.find(kind); shown != displayedRects_.end()) {
             moduleRect = shown->second;
         } else {
             moduleRect = laidOut(kind);
@@ -107,7 +107,7 @@ void MenuBarContentView::drawStrip(gfx::Context& context, bool highlightingSelec
             gfx::Context::SavedState saved(context);
             if (editing) {
                 context.concat(jiggleTransform(moduleRect, canonicalIndex(kind), time,
-                                               jiggles && draggedModule != kind));
+                                               jiggles && draggedModule_ != kind));
             }
             drawModule(context, kind, moduleRect);
         }

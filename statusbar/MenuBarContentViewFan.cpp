@@ -49,7 +49,7 @@ void MenuBarContentView::stepFanMorph(const FanMorph& morph, FanPicture picture,
     picture.chartLength = chartLength_;
     transitionBackdrop_ = fanTransitionImage(picture, graphProgress_);
     if (!isGliding())
-        displayedRects = layoutModuleRects();
+        displayedRects_ = layoutModuleRects();
     if (widthChangedAction)
         widthChangedAction();
     setNeedsDisplay(true);
@@ -99,10 +99,10 @@ void MenuBarContentView::renderFanImage() {
     }
 
     const double progressBefore = graphProgress_;
-    const ModuleRects rectsBefore = displayedRects;
+    const ModuleRects rectsBefore = displayedRects_;
     updateFanMorph();
     updateDisplayedRects();
-    const bool moved = graphProgress_ != progressBefore || displayedRects != rectsBefore;
+    const bool moved = graphProgress_ != progressBefore || displayedRects_ != rectsBefore;
 
     const double speed =
         rotorSpeed(fanMode_, fan_.animation, animationsEnabled_, fan_.snapshot.fans);

@@ -84,7 +84,7 @@ void MenuBarContentView::mouseUp(const ui::Event& event) {
         sortUsesNative_ = false;
         return;
     }
-    if (normalPress.pending)
+    if (normalPress_.pending)
         pressMoved(pressLocation(event));
     endPress();
 }
@@ -122,16 +122,16 @@ void MenuBarContentView::handlePointerEvent(const ui::Event& event) {
 
 void MenuBarContentView::beginPress(ModuleKind kind, const ui::Event& event, gfx::Point point) {
     // One physical press may arrive through several doors; only the first one starts it.
-    if (normalPress.pending || !(normalPress.lastActivationTime < event.timestamp()))
+    if (normalPress_.pending || !(normalPress_.lastActivationTime < event.timestamp()))
         return;
-    normalPress.pending = StatusPressSession::Pending{point, kind, event.timestamp()};
-    normalPressEvent = event;
-    normalDragLastPoint = point;
+    normalPress_.pending = StatusPressSession::Pending{point, kind, event.timestamp()};
+    normalPressEvent_ = event;
+    normalDragLastPoint_ = point;
     // The overlay's own drag and release events carry the press on.
     if (cameThroughEditingPanel(event))
         return;
     std::weak_ptr<ui::View> weak = weak_from_this();
-    normalPressTimer = std::make_unique<dispatch::Timer>(
+    normalPressTimer_ = std::make_unique<dispatch::Timer>(
         pressPollInterval, true,
         [weak] {
             auto strong = weak.lock();
@@ -147,34 +147,34 @@ void MenuBarContentView::beginPress(ModuleKind kind, const ui::Event& event, gfx
 }
 
 void MenuBarContentView::pressMoved(gfx::Point point) {
-    if (!normalPress.pending)
+    if (!normalPress_.pending)
         return;
-    normalDragLastPoint = point;
-    const gfx::Point start = normalPress.pending->point;
-    if (!normalDragActive) {
+    normalDragLastPoint_ = point;
+    const gfx::Point start = normalPress_.pending->point;
+    if (!normalDragActive_) {
         if (!exceedsDragThreshold(start, point))
             return;
-        normalDragActive = true;
+        normalDragActive_ = true;
     }
     if (floatingDragAction)
         floatingDragAction(start, point, false);
 }
 
 void MenuBarContentView::endPress() {
-    if (!normalPress.pending)
+    if (!normalPress_.pending)
         return;
-    const StatusPressSession::Pending press = *normalPress.pending;
-    normalPress.pending.reset();
-    normalPress.lastActivationTime = std::max(now(), press.started);
-    normalPressTimer.reset();
-    const std::optional<ui::Event> event = std::move(normalPressEvent);
-    normalPressEvent.reset();
-    lastPhysicalPress = normalPress.lastActivationTime;
+    const StatusPressSession::Pending press = *normalPress_.pending;
+    normalPress_.pending.reset();
+    normalPress_.lastActivationTime = std::max(now(), press.started);
+    normalPressTimer_.reset();
+    const std::optional<ui::Event> event = std::move(normalPressEvent_);
+    normalPressEvent_.reset();
+    lastPhysicalPress_ = normalPress_.lastActivationTime;
 
-    if (normalDragActive) {
-        normalDragActive = false;
+    if (normalDragActive_) {
+        normalDragActive_ = false;
         if (floatingDragAction)
-            floatingDragAction(press.point, normalDragLastPoint.value_or(pointerLocation()), true);
+            floatingDragAction(press.point, normalDragLastPoint_.value_or(pointerLocation()), true);
         return;
     }
     // The context menu follows Control as it was when the press began.
@@ -195,13 +195,13 @@ bool MenuBarContentView::accessibilityPerformPress() {
         handleSortDrag(leftButtonDown(), menuBarFrame(point, 0), point);
         return true;
     }
-    if (normalPress.pending) {
+    if (normalPress_.pending) {
         if (!leftButtonDown())
             endPress();
         return true;
     }
     const double time = now();
-    if (time - lastPhysicalPress < accessibilityEchoWindow)
+    if (time - lastPhysicalPress_ < accessibilityEchoWindow)
         return true;
 
     std::optional<ModuleKind> kind;
@@ -215,9 +215,9 @@ bool MenuBarContentView::accessibilityPerformPress() {
         }
     }
 
-    lastPhysicalPress = time;
-    if (time > normalPress.lastActivationTime)
-        normalPress.lastActivationTime = time;
+    lastPhysicalPress_ = time;
+    if (time > normalPress_.lastActivationTime)
+        normalPress_.lastActivationTime = time;
     std::optional<ModuleKind> reported = kind;
     if (!reported) {
         const auto shown = shownModules();

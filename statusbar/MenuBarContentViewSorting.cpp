@@ -24,42 +24,25 @@ bool leftButtonDown() {
     return app && (app->pressedMouseButtons() & ui::MouseButton::left) != 0;
 }
 
-// Lets go of the module dragged in sorting mode: it slides home from where it was dropped.
-void dropDraggedModule(MenuBarContentView& strip) {
-    const std::optional<ModuleKind> dragged = strip.draggedModule;
-    if (dragged && strip.draggedRect)
-        strip.displayedRects[*dragged] = *strip.draggedRect;
-    strip.draggedModule.reset();
-    strip.draggedRect.reset();
-    if (strip.cursorHeld) {
-        ui::Cursor::pop();
-        strip.cursorHeld = false;
-    }
-    if (dragged) {
-        strip.previousOrder.clear();
-        strip.updateDisplayedRects();
-    }
-}
-
 } // namespace
 
 void MenuBarContentView::setSorting(bool sorting) {
     isSorting_ = sorting;
     endSortDrag();
     setActiveModule(std::nullopt);
-    sortPointerIsDown = false;
-    sortPointerFrame.reset();
-    sortPointerLastPoint.reset();
-    pressedClose.reset();
+    sortPointerIsDown_ = false;
+    sortPointerFrame_.reset();
+    sortPointerLastPoint_.reset();
+    pressedClose_.reset();
     sortUsesNative_ = false;
 
-    jiggleTimer.reset();
+    jiggleTimer_.reset();
     ui::Application* app = ui::Application::current();
-    for (const auto& monitor : escapeMonitors) {
+    for (const auto& monitor : escapeMonitors_) {
         if (app)
             app->removeMonitor(monitor);
     }
-    escapeMonitors.clear();
+    escapeMonitors_.clear();
 
     if (isSorting_) {
         std::weak_ptr<ui::View> weak = weak_from_this();
@@ -68,20 +51,20 @@ void MenuBarContentView::setSorting(bool sorting) {
             return strong ? static_cast<MenuBarContentView*>(strong.get()) : nullptr;
         };
         if (app) {
-            escapeMonitors.push_back(app->addLocalMonitor(
+            escapeMonitors_.push_back(app->addLocalMonitor(
                 ui::EventMasks::keyDown,
                 [strip](const ui::Event& event) -> std::optional<ui::Event> {
                     if (MenuBarContentView* view = strip(); view && view->handleEscape(event))
                         return std::nullopt;
                     return event;
                 }));
-            escapeMonitors.push_back(
+            escapeMonitors_.push_back(
                 app->addGlobalMonitor(ui::EventMasks::keyDown, [strip](const ui::Event& event) {
                     if (MenuBarContentView* view = strip())
                         view->handleEscape(event);
                 }));
         }
-        jiggleTimer = std::make_unique<dispatch::Timer>(
+        jiggleTimer_ = std::make_unique<dispatch::Timer>(
             jiggleInterval, true,
             [strip] {
                 if (MenuBarContentView* view = strip())
@@ -118,7 +101,7 @@ void MenuBarContentView::jiggleTick() {
         const gfx::Point point = pointerLocation();
         handleSortDrag(leftButtonDown(), menuBarFrame(point, 0), point);
     }
-    if (jiggleTimer && animationsEnabled_ && !reduceMotion()) {
+    if (jiggleTimer_ && animationsEnabled_ && !reduceMotion()) {
         setNeedsDisplay(true);
         if (editingDisplayAction)
             editingDisplayAction();
@@ -130,51 +113,51 @@ void MenuBarContentView::handleSortDrag(bool buttonDown, std::optional<gfx::Rect
     if (!isSorting_)
         return;
     if (buttonDown) {
-        if (!sortPointerIsDown) {
-            sortPointerIsDown = true;
-            sortPointerFrame = frame;
-            sortPointerLastPoint.reset();
+        if (!sortPointerIsDown_) {
+            sortPointerIsDown_ = true;
+            sortPointerFrame_ = frame;
+            sortPointerLastPoint_.reset();
             if (!frame)
                 return;
             const gfx::Point local{point.x - frame->minX(), point.y - frame->minY()};
-            pressedClose = closeBadge(local);
-            if (!pressedClose) {
+            pressedClose_ = closeBadge(local);
+            if (!pressedClose_) {
                 if (const auto kind = module(local)) {
                     beginSortDrag(*kind, local.x);
                     if (window()) {
                         ui::Cursor::closedHand().push();
-                        cursorHeld = true;
+                        cursorHeld_ = true;
                     }
                 }
             }
         }
-        if (sortPointerFrame && draggedModule) {
-            if (sortPointerLastPoint == point)
+        if (sortPointerFrame_ && draggedModule_) {
+            if (sortPointerLastPoint_ == point)
                 return;
-            sortPointerLastPoint = point;
-            moveSortDrag(point.x - sortPointerFrame->minX());
+            sortPointerLastPoint_ = point;
+            moveSortDrag(point.x - sortPointerFrame_->minX());
         }
         return;
     }
 
-    if (!sortPointerIsDown)
+    if (!sortPointerIsDown_)
         return;
     // The release clears the press below; what it needs of the press is read first.
-    const std::optional<gfx::Rect> pressFrame = sortPointerFrame;
-    const std::optional<ModuleKind> badgePressed = pressedClose;
-    if (pressFrame && draggedModule)
+    const std::optional<gfx::Rect> pressFrame = sortPointerFrame_;
+    const std::optional<ModuleKind> badgePressed = pressedClose_;
+    if (pressFrame && draggedModule_)
         moveSortDrag(point.x - pressFrame->minX());
-    sortPointerIsDown = false;
-    sortPointerFrame.reset();
-    sortPointerLastPoint.reset();
-    pressedClose.reset();
-    lastPhysicalPress = now();
-    if (pressFrame && !draggedModule && badgePressed) {
+    sortPointerIsDown_ = false;
+    sortPointerFrame_.reset();
+    sortPointerLastPoint_.reset();
+    pressedClose_.reset();
+    lastPhysicalPress_ = now();
+    if (pressFrame && !draggedModule_ && badgePressed) {
         const gfx::Point local{point.x - pressFrame->minX(), point.y - pressFrame->minY()};
         if (closeBadgeRect(rect(*badgePressed), stripHeight()).contains(local) && statusHideAction)
             statusHideAction(*badgePressed);
     }
-    dropDraggedModule(*this);
+    dropDraggedModule();
     setNeedsDisplay(true);
 }
 
@@ -182,25 +165,25 @@ void MenuBarContentView::beginSortDrag(ModuleKind kind, double x) {
     if (!isSorting_ || !moduleWidth(kind) || !editableModules_.contains(kind))
         return;
     const gfx::Rect start = rect(kind);
-    draggedModule = kind;
-    draggedRect = start;
-    dragOffset = x - start.minX();
+    draggedModule_ = kind;
+    draggedRect_ = start;
+    dragOffset_ = x - start.minX();
     reorderTimer_.reset();
 }
 
 void MenuBarContentView::moveSortDrag(double x) {
-    if (!isSorting_ || !draggedModule || !draggedRect)
+    if (!isSorting_ || !draggedModule_ || !draggedRect_)
         return;
-    const auto found = std::find(order_.begin(), order_.end(), *draggedModule);
+    const auto found = std::find(order_.begin(), order_.end(), *draggedModule_);
     if (found == order_.end())
         return;
     const auto index = static_cast<std::size_t>(found - order_.begin());
-    const double left = x - dragOffset;
-    const double width = draggedRect->width();
-    draggedRect->origin.x = clampedSortDragLeft(left, width, bounds().width());
+    const double left = x - dragOffset_;
+    const double width = draggedRect_->width();
+    draggedRect_->origin.x = clampedSortDragLeft(left, width, bounds().width());
     const std::size_t target = sortDragTarget(order_, index, left + width / 2, layoutModuleRects());
     if (target != index) {
-        const ModuleKind moved = *draggedModule;
+        const ModuleKind moved = *draggedModule_;
         order_.erase(order_.begin() + static_cast<std::ptrdiff_t>(index));
         order_.insert(order_.begin() + static_cast<std::ptrdiff_t>(target), moved);
         updateDisplayedRects();
@@ -212,8 +195,24 @@ void MenuBarContentView::moveSortDrag(double x) {
         editingDisplayAction();
 }
 
+void MenuBarContentView::dropDraggedModule() {
+    const std::optional<ModuleKind> dragged = draggedModule_;
+    if (dragged && draggedRect_)
+        displayedRects_[*dragged] = *draggedRect_;
+    draggedModule_.reset();
+    draggedRect_.reset();
+    if (cursorHeld_) {
+        ui::Cursor::pop();
+        cursorHeld_ = false;
+    }
+    if (dragged) {
+        previousOrder_.clear();
+        updateDisplayedRects();
+    }
+}
+
 void MenuBarContentView::endSortDrag() {
-    dropDraggedModule(*this);
+    dropDraggedModule();
     setNeedsDisplay(true);
 }
 

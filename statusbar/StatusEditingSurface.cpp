@@ -104,8 +104,7 @@ gfx::Point StatusEditingSurface::stripOrigin() const {
 bool StatusEditingSurface::showsHoverDetails() const {
     const auto strip = owner();
     return strip && strip->hoverDetailsEnabled && strip->hoverDetailsEnabled() &&
-           !strip->isSorting() && !strip->draggedModule && !strip->normalPress.pending &&
-           !strip->normalDragActive;
+           !strip->holdsPointer();
 }
 
 void StatusEditingSurface::reportHover(ModuleKind kind, gfx::Point screenPoint) {

@@ -136,14 +136,11 @@ TEST_F(AppDelegateClicksTest, HoverRefocusesModuleByModuleOnlyWhileShownAndAllow
     EXPECT_TRUE(shown());
 
     // While a press is tracked or the strip sorts, hovering does nothing.
-    delegate->statusView->normalDragActive = true;
+    delegate->statusView->setSorting(true);
+    ASSERT_TRUE(delegate->statusView->holdsPointer());
     delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
     EXPECT_EQ(delegate->details->priority, ModuleKind::compute);
-    delegate->statusView->normalDragActive = false;
-    delegate->statusView->draggedModule = ModuleKind::memory;
-    delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
-    EXPECT_EQ(delegate->details->priority, ModuleKind::compute);
-    delegate->statusView->draggedModule.reset();
+    delegate->statusView->setSorting(false);
     delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
     EXPECT_EQ(delegate->details->priority, ModuleKind::memory);
 

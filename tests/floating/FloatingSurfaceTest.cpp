@@ -149,7 +149,7 @@ TEST_F(FloatingSurfaceTest, ReorderModeHandsThePressToTheStripsSorting) {
     EXPECT_TRUE(strip->sortUsesNative());
     EXPECT_FALSE(surface->pressPoint());
     drag({memoryPoint().x + 60, memoryPoint().y});
-    EXPECT_EQ(strip->draggedModule, ModuleKind::memory);
+    EXPECT_EQ(strip->draggedModule(), ModuleKind::memory);
     release({memoryPoint().x + 60, memoryPoint().y});
     EXPECT_FALSE(surface->sortingPress());
     EXPECT_FALSE(strip->sortUsesNative());

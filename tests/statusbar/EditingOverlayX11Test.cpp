@@ -100,18 +100,18 @@ TEST_F(EditingOverlayX11, AnXTestDragReordersTwoModulesInSortingMode) {
     moveTo(grip);
     settle(0.05);
     button(1, true);
-    ASSERT_TRUE(runUntil([&] { return strip->draggedModule == ModuleKind::memory; }));
+    ASSERT_TRUE(runUntil([&] { return strip->draggedModule() == ModuleKind::memory; }));
     for (double dx = 2; dx <= reach; dx += 2) {
         moveTo({grip.x + dx, grip.y});
         settle(0.01);
     }
     moveTo({grip.x + reach, grip.y});
     button(1, false);
-    ASSERT_TRUE(runUntil([&] { return !strip->sortPointerIsDown && !orders.empty(); }));
+    ASSERT_TRUE(runUntil([&] { return !strip->sortPointerIsDown() && !orders.empty(); }));
     EXPECT_EQ(strip->order()[0], ModuleKind::fan);
     EXPECT_EQ(strip->order()[1], ModuleKind::memory);
     EXPECT_EQ(orders.back(), strip->order());
-    EXPECT_EQ(strip->draggedModule, std::nullopt);
+    EXPECT_EQ(strip->draggedModule(), std::nullopt);
 
     settle(0.6);
     EXPECT_TRUE(grab(*frame).writePng(

@@ -28,8 +28,8 @@ TEST_F(StripPress, AMoveOfExactlyEightPointsIsAClick) {
     EXPECT_EQ(moduleClicks[0], ModuleKind::network);
     ASSERT_EQ(clicks.size(), 1u);
     EXPECT_EQ(clicks[0], start);
-    EXPECT_FALSE(strip->normalPress.pending);
-    EXPECT_EQ(strip->normalPressTimer, nullptr);
+    EXPECT_FALSE(strip->pressPending());
+    EXPECT_FALSE(strip->pressPolls());
 }
 
 TEST_F(StripPress, JustPastEightPointsIsADragThatEndsWithoutAClick) {
@@ -42,7 +42,7 @@ TEST_F(StripPress, JustPastEightPointsIsADragThatEndsWithoutAClick) {
     EXPECT_EQ(drags[0].start, start);
     EXPECT_EQ(drags[0].current, first);
     EXPECT_FALSE(drags[0].ended);
-    EXPECT_TRUE(strip->normalDragActive);
+    EXPECT_TRUE(strip->dragsStripOut());
 
     server.movePointer(away);
     server.mouseUp(away);
@@ -53,7 +53,7 @@ TEST_F(StripPress, JustPastEightPointsIsADragThatEndsWithoutAClick) {
     EXPECT_EQ(std::count_if(drags.begin(), drags.end(), [](auto& d) { return d.ended; }), 1);
     EXPECT_TRUE(moduleClicks.empty());
     EXPECT_TRUE(clicks.empty());
-    EXPECT_FALSE(strip->normalDragActive);
+    EXPECT_FALSE(strip->dragsStripOut());
 }
 
 TEST_F(StripPress, ControlGivesOnlyTheContextMenu) {
@@ -85,7 +85,7 @@ TEST_F(StripPress, TheRightButtonOpensTheMenuAtOnce) {
     server.rightClick(centreOf(ModuleKind::devices));
     ASSERT_EQ(contextMenus.size(), 1u);
     EXPECT_EQ(contextMenus[0].type(), ui::EventType::rightMouseDown);
-    EXPECT_FALSE(strip->normalPress.pending);
+    EXPECT_FALSE(strip->pressPending());
     EXPECT_TRUE(moduleClicks.empty());
 }
 
@@ -93,17 +93,16 @@ TEST_F(StripPress, OnePressThroughTheViewAndTheMonitorStartsOnce) {
     const gfx::Point start = centreOf(ModuleKind::network);
     server.mouseDown(start);
     const double pressed = clock.now();
-    const auto pending = strip->normalPress.pending;
-    ASSERT_TRUE(pending);
+    ASSERT_TRUE(strip->pressPending());
     strip->handlePointerEvent(outsideCopy(ui::EventType::leftMouseDown, start, pressed));
-    EXPECT_EQ(strip->normalPress.pending, pending);
+    EXPECT_TRUE(strip->pressPending());
 
     clock.advance(0.05);
     server.mouseUp(start);
     strip->handlePointerEvent(outsideCopy(ui::EventType::leftMouseUp, start, clock.now()));
     // The monitor's copy of the press arriving late starts nothing either.
     strip->handlePointerEvent(outsideCopy(ui::EventType::leftMouseDown, start, pressed));
-    EXPECT_FALSE(strip->normalPress.pending);
+    EXPECT_FALSE(strip->pressPending());
     EXPECT_EQ(moduleClicks.size(), 1u);
     EXPECT_EQ(clicks.size(), 1u);
 }
@@ -112,7 +111,7 @@ TEST_F(StripPress, OnePressThroughTheMonitorAndThenTheViewStartsOnce) {
     const gfx::Point start = centreOf(ModuleKind::memory);
     server.movePointer(start);
     strip->handlePointerEvent(outsideCopy(ui::EventType::leftMouseDown, start, clock.now()));
-    ASSERT_TRUE(strip->normalPress.pending);
+    ASSERT_TRUE(strip->pressPending());
     server.mouseDown(start);
     server.mouseUp(start);
     strip->handlePointerEvent(outsideCopy(ui::EventType::leftMouseUp, start, clock.now()));
@@ -126,7 +125,7 @@ TEST_F(StripPress, TheButtonPollCarriesAndEndsAPressNoEventReports) {
     server.mouseDown(outside);
     strip->beginPress(ModuleKind::network,
                       outsideCopy(ui::EventType::leftMouseDown, start, clock.now()), start);
-    ASSERT_NE(strip->normalPressTimer, nullptr);
+    ASSERT_TRUE(strip->pressPolls());
     server.movePointer({start.x, start.y - 20});
     runFor(0.02);
     ASSERT_EQ(drags.size(), 1u);
@@ -137,7 +136,7 @@ TEST_F(StripPress, TheButtonPollCarriesAndEndsAPressNoEventReports) {
     ASSERT_EQ(drags.size(), 2u);
     EXPECT_TRUE(drags[1].ended);
     EXPECT_EQ(drags[1].current, (gfx::Point{start.x, start.y - 20}));
-    EXPECT_EQ(strip->normalPressTimer, nullptr);
+    EXPECT_FALSE(strip->pressPolls());
     EXPECT_TRUE(clicks.empty());
 }
 
@@ -180,7 +179,7 @@ TEST_F(StripPress, APressOnTheGapStartsNothing) {
     const gfx::Point gap =
         onScreen(ModuleKind::memory, strip->rect(ModuleKind::memory).width() + 4, 12);
     server.click(gap);
-    EXPECT_FALSE(strip->normalPress.pending);
+    EXPECT_FALSE(strip->pressPending());
     EXPECT_TRUE(moduleClicks.empty());
 }
 

@@ -170,19 +170,32 @@ TEST_F(StripFixture, TheDraggedModuleIsPaintedLastAndOnlyDirtyModulesArePainted)
     strip->setModuleImage(ModuleKind::network, blankImage(60));
     strip->setModuleImage(ModuleKind::compute, blankImage(50));
     strip->setFanMode(FanDisplayMode::hidden);
+    strip->setEditableModules({ModuleKind::memory});
     strip->relayout();
-    strip->draggedModule = ModuleKind::memory;
-    strip->draggedRect = gfx::Rect{70, 1, 34, 20};
+    // Memory dragged 30 points right, over the network module.
+    strip->setSorting(true);
+    const double grip = strip->rect(ModuleKind::memory).midX();
+    strip->beginSortDrag(ModuleKind::memory, grip);
+    strip->moveSortDrag(grip + 30);
+    ASSERT_TRUE(strip->draggedRect());
+    const gfx::Rect dragged = *strip->draggedRect();
+    std::vector<ModuleKind> shown;
+    for (ModuleKind kind : strip->order())
+        if (strip->moduleWidth(kind))
+            shown.push_back(kind);
+    ASSERT_EQ(shown.size(), 3u);
+    const ModuleKind firstStill = shown[0] == ModuleKind::memory ? shown[1] : shown[0];
 
     gfx::RecordingContext context({200, 24});
     strip->drawStrip(context, true, {0, 0, 200, 24});
     auto images = context.log().images();
     ASSERT_EQ(images.size(), 3u);
-    expectRect(images.back().destination, (gfx::Rect{70, 1, 34, 20}));
-    expectRect(images.front().destination, strip->rect(ModuleKind::network));
+    // The dragged module lies still at 90 % where the drag holds it.
+    expectRect(images.back().destination,
+               jiggleTransform(dragged, 0, clock.now(), false).apply(dragged));
+    expectRect(images.front().destination, strip->rect(firstStill));
 
     context.log().clear();
-    strip->draggedModule.reset();
     strip->drawStrip(context, true, strip->rect(ModuleKind::compute));
     images = context.log().images();
     ASSERT_EQ(images.size(), 1u);
@@ -190,13 +203,12 @@ TEST_F(StripFixture, TheDraggedModuleIsPaintedLastAndOnlyDirtyModulesArePainted)
 
     // Without the flag the layout decides, whatever is dragged or shown.
     context.log().clear();
-    strip->draggedModule = ModuleKind::memory;
-    strip->displayedRects[ModuleKind::network] = {0, 0, 1, 1};
     strip->drawStrip(context, false, {0, 0, 200, 24});
     images = context.log().images();
     ASSERT_EQ(images.size(), 3u);
-    expectRect(images.front().destination, strip->layoutModuleRects().at(ModuleKind::memory));
-    expectRect(images[1].destination, strip->layoutModuleRects().at(ModuleKind::network));
+    expectRect(images.front().destination, strip->layoutModuleRects().at(shown[0]));
+    expectRect(images[1].destination, strip->layoutModuleRects().at(shown[1]));
+    strip->setSorting(false);
 }
 
 TEST_F(StripFixture, SortingDrawsEditableModulesSmallerWithCloseBadges) {

@@ -30,7 +30,7 @@ TEST_F(StripSorting, TheOrderChangesOnlyWhenTheCentreReachesANeighboursMiddle) {
     const gfx::Point start = grip(ModuleKind::memory);
     const double reach = memoryToNetwork();
     server.mouseDown(start);
-    EXPECT_EQ(strip->draggedModule, ModuleKind::memory);
+    EXPECT_EQ(strip->draggedModule(), ModuleKind::memory);
     server.movePointer({start.x + reach - 0.01, start.y});
     EXPECT_TRUE(orders.empty());
     EXPECT_EQ(strip->order(), canonicalOrder);
@@ -54,48 +54,48 @@ TEST_F(StripSorting, EveryStepSendsTheWholeOrder) {
                                                   ModuleKind::temperature, ModuleKind::compute,
                                                   ModuleKind::devices, ModuleKind::memory}));
     server.mouseUp({start.x + 200, start.y});
-    EXPECT_EQ(strip->draggedModule, std::nullopt);
-    EXPECT_FALSE(strip->sortPointerIsDown);
+    EXPECT_EQ(strip->draggedModule(), std::nullopt);
+    EXPECT_FALSE(strip->sortPointerIsDown());
 }
 
 TEST_F(StripSorting, TheDraggedModuleStaysInsideTheView) {
     const gfx::Point start = grip(ModuleKind::network);
     server.mouseDown(start);
     server.movePointer({start.x + 400, start.y});
-    EXPECT_DOUBLE_EQ(strip->draggedRect->maxX(), strip->bounds().width());
+    EXPECT_DOUBLE_EQ(strip->draggedRect()->maxX(), strip->bounds().width());
     server.movePointer({start.x - 400, start.y});
-    EXPECT_EQ(strip->draggedRect->minX(), 0);
+    EXPECT_EQ(strip->draggedRect()->minX(), 0);
     // Only the x moves.
-    EXPECT_EQ(strip->draggedRect->y(), strip->layoutModuleRects().at(ModuleKind::network).y());
+    EXPECT_EQ(strip->draggedRect()->y(), strip->layoutModuleRects().at(ModuleKind::network).y());
 }
 
 TEST_F(StripSorting, AModuleWiderThanTheViewIsPinnedAtTheLeftEdge) {
     strip->View::setFrameSize({30, 24});
     strip->beginSortDrag(ModuleKind::network, 10);
-    ASSERT_EQ(strip->draggedModule, ModuleKind::network);
+    ASSERT_EQ(strip->draggedModule(), ModuleKind::network);
     strip->moveSortDrag(60);
-    EXPECT_EQ(strip->draggedRect->minX(), 0);
+    EXPECT_EQ(strip->draggedRect()->minX(), 0);
 }
 
 TEST_F(StripSorting, ReleasingSlidesTheModuleHomeFromWhereItWasDropped) {
     const gfx::Point start = grip(ModuleKind::devices);
     server.mouseDown(start);
     server.movePointer({start.x - 3, start.y});
-    const gfx::Rect dropped = *strip->draggedRect;
+    const gfx::Rect dropped = *strip->draggedRect();
     server.mouseUp({start.x - 3, start.y});
-    EXPECT_EQ(strip->displayedRects.at(ModuleKind::devices), dropped);
+    EXPECT_EQ(strip->displayedRects().at(ModuleKind::devices), dropped);
     EXPECT_TRUE(strip->isGliding());
     runFor(0.5);
-    EXPECT_EQ(strip->displayedRects.at(ModuleKind::devices),
+    EXPECT_EQ(strip->displayedRects().at(ModuleKind::devices),
               strip->layoutModuleRects().at(ModuleKind::devices));
 }
 
 TEST_F(StripSorting, TheClosedHandIsHeldThroughTheDrag) {
     server.mouseDown(grip(ModuleKind::memory));
-    EXPECT_TRUE(strip->cursorHeld);
+    EXPECT_TRUE(strip->holdsClosedHand());
     EXPECT_EQ(app.currentCursor(), ui::Cursor::closedHand());
     server.mouseUp(grip(ModuleKind::memory));
-    EXPECT_FALSE(strip->cursorHeld);
+    EXPECT_FALSE(strip->holdsClosedHand());
     EXPECT_NE(app.currentCursor(), ui::Cursor::closedHand());
 }
 
@@ -111,11 +111,11 @@ protected:
 
 TEST_F(StripBadges, APressJustOutsideTheBadgeAndAReleaseInsideHidesTheModule) {
     server.mouseDown(nearBadge(2.9, 6));
-    EXPECT_EQ(strip->pressedClose, ModuleKind::network);
-    EXPECT_EQ(strip->draggedModule, std::nullopt);
+    EXPECT_EQ(strip->pressedClose(), ModuleKind::network);
+    EXPECT_EQ(strip->draggedModule(), std::nullopt);
     server.mouseUp(nearBadge(-6, 6));
     EXPECT_EQ(hidden, (std::vector<ModuleKind>{ModuleKind::network}));
-    EXPECT_EQ(strip->pressedClose, std::nullopt);
+    EXPECT_EQ(strip->pressedClose(), std::nullopt);
 }
 
 TEST_F(StripBadges, AReleaseOutsideTheExactBadgeHidesNothing) {
@@ -126,8 +126,8 @@ TEST_F(StripBadges, AReleaseOutsideTheExactBadgeHidesNothing) {
 
 TEST_F(StripBadges, APressFurtherOutsideIsNotABadgePress) {
     server.mouseDown(nearBadge(-6, -3.5));
-    EXPECT_EQ(strip->pressedClose, std::nullopt);
-    EXPECT_EQ(strip->draggedModule, ModuleKind::network);
+    EXPECT_EQ(strip->pressedClose(), std::nullopt);
+    EXPECT_EQ(strip->draggedModule(), ModuleKind::network);
     server.mouseUp(nearBadge(-6, 6));
     EXPECT_TRUE(hidden.empty());
 }
@@ -136,8 +136,8 @@ TEST_F(StripBadges, ModulesThatCannotBeEditedHaveNoBadgeAndDoNotMove) {
     strip->setEditableModules({ModuleKind::memory, ModuleKind::devices});
     EXPECT_EQ(strip->closeBadge(strip->rect(ModuleKind::network).center()), std::nullopt);
     server.mouseDown(nearBadge(-6, 6));
-    EXPECT_EQ(strip->pressedClose, std::nullopt);
-    EXPECT_EQ(strip->draggedModule, std::nullopt);
+    EXPECT_EQ(strip->pressedClose(), std::nullopt);
+    EXPECT_EQ(strip->draggedModule(), std::nullopt);
     server.mouseUp(nearBadge(-6, 6));
     EXPECT_TRUE(hidden.empty());
 }
@@ -179,18 +179,18 @@ TEST_F(StripSorting, EscapeInThisApplicationIsSwallowedWhileSorting) {
 TEST_F(StripSorting, EveryStoreRunsTheWholeSwitch) {
     strip->setActiveModule(ModuleKind::memory);
     server.mouseDown(grip(ModuleKind::memory));
-    ASSERT_EQ(strip->draggedModule, ModuleKind::memory);
+    ASSERT_EQ(strip->draggedModule(), ModuleKind::memory);
     strip->setSorting(true);
-    EXPECT_EQ(strip->draggedModule, std::nullopt);
-    EXPECT_FALSE(strip->sortPointerIsDown);
-    EXPECT_FALSE(strip->cursorHeld);
+    EXPECT_EQ(strip->draggedModule(), std::nullopt);
+    EXPECT_FALSE(strip->sortPointerIsDown());
+    EXPECT_FALSE(strip->holdsClosedHand());
     EXPECT_EQ(strip->activeModule(), std::nullopt);
-    EXPECT_EQ(strip->escapeMonitors.size(), 2u);
-    EXPECT_NE(strip->jiggleTimer, nullptr);
+    EXPECT_EQ(strip->escapeMonitorCount(), 2u);
+    EXPECT_TRUE(strip->jiggles());
 
     strip->setSorting(false);
-    EXPECT_TRUE(strip->escapeMonitors.empty());
-    EXPECT_EQ(strip->jiggleTimer, nullptr);
+    EXPECT_EQ(strip->escapeMonitorCount(), 0u);
+    EXPECT_FALSE(strip->jiggles());
     server.mouseUp(grip(ModuleKind::memory));
     runFor(1);
     EXPECT_TRUE(loopIsIdle());
@@ -202,12 +202,12 @@ TEST_F(StripSorting, TheJiggleTickPollsThePointerAndRedraws) {
     // A press that no event of ours reports: only the poll sees it.
     server.mouseDown({200, 200});
     runFor(0.02);
-    EXPECT_TRUE(strip->sortPointerIsDown);
-    EXPECT_EQ(strip->sortPointerFrame, std::nullopt);
+    EXPECT_TRUE(strip->sortPointerIsDown());
+    EXPECT_EQ(strip->sortPointerFrame(), std::nullopt);
     EXPECT_GT(redraws, 0);
     server.mouseUp({200, 200});
     runFor(0.02);
-    EXPECT_FALSE(strip->sortPointerIsDown);
+    EXPECT_FALSE(strip->sortPointerIsDown());
 }
 
 TEST_F(StripSorting, WithReducedMotionTheTickStillPollsButDoesNotRedraw) {
@@ -216,7 +216,7 @@ TEST_F(StripSorting, WithReducedMotionTheTickStillPollsButDoesNotRedraw) {
     strip->editingDisplayAction = [&] { ++redraws; };
     server.mouseDown({200, 200});
     runFor(0.1);
-    EXPECT_TRUE(strip->sortPointerIsDown);
+    EXPECT_TRUE(strip->sortPointerIsDown());
     EXPECT_EQ(redraws, 0);
     server.mouseUp({200, 200});
 }

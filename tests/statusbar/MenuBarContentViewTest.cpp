@@ -74,48 +74,60 @@ TEST_F(StripFixture, ModuleRectsFollowTheOrderAndTheScale) {
 TEST_F(StripFixture, TheCurrentRectPrefersDraggedThenDisplayedThenLayout) {
     auto strip = makeStrip();
     giveImages(*strip);
-    const ModuleRects layout = strip->layoutModuleRects();
-    EXPECT_EQ(strip->rect(ModuleKind::network), layout.at(ModuleKind::network));
-    strip->displayedRects[ModuleKind::network] = {5, 1, 50, 20};
-    EXPECT_EQ(strip->rect(ModuleKind::network), (gfx::Rect{5, 1, 50, 20}));
-    strip->draggedModule = ModuleKind::network;
-    EXPECT_EQ(strip->rect(ModuleKind::network), gfx::Rect{});
-    strip->draggedRect = gfx::Rect{70, 1, 50, 20};
-    EXPECT_EQ(strip->rect(ModuleKind::network), (gfx::Rect{70, 1, 50, 20}));
+    EXPECT_EQ(strip->rect(ModuleKind::network), strip->layoutModuleRects().at(ModuleKind::network));
+    strip->relayout();
+    // Gliding to a new order, the shown rectangles lag the layout.
+    strip->setOrder({ModuleKind::network, ModuleKind::memory, ModuleKind::fan,
+                     ModuleKind::temperature, ModuleKind::compute, ModuleKind::devices});
+    strip->updateDisplayedRects();
+    const gfx::Rect shown = strip->displayedRects().at(ModuleKind::network);
+    ASSERT_NE(shown, strip->layoutModuleRects().at(ModuleKind::network));
+    EXPECT_EQ(strip->rect(ModuleKind::network), shown);
+    // Dragged in sorting, a module is where the drag holds it.
+    strip->setSorting(true);
+    strip->beginSortDrag(ModuleKind::network, shown.minX() + 5);
+    strip->moveSortDrag(shown.minX() + 7);
+    ASSERT_TRUE(strip->draggedRect());
+    EXPECT_EQ(strip->rect(ModuleKind::network), *strip->draggedRect());
+    EXPECT_EQ(strip->rect(ModuleKind::network).minX(), shown.minX() + 2);
     EXPECT_EQ(strip->rect(ModuleKind::compute), gfx::Rect{});
+    strip->setSorting(false);
 }
 
 TEST_F(StripFixture, AnOrderChangeGlidesInXOnlyAndSparesTheDraggedModule) {
     auto strip = makeStrip();
     giveImages(*strip);
     strip->relayout();
-    const ModuleRects before = strip->displayedRects;
+    const ModuleRects before = strip->displayedRects();
 
     // The height changes with the order: sizes and y jump, x glides.
+    strip->setSorting(true);
+    strip->beginSortDrag(ModuleKind::network, strip->rect(ModuleKind::network).midX());
+    ASSERT_EQ(strip->draggedModule(), ModuleKind::network);
     strip->setPresentationHeight(30);
     strip->setOrder({ModuleKind::devices, ModuleKind::network, ModuleKind::fan, ModuleKind::memory,
                      ModuleKind::temperature, ModuleKind::compute});
-    strip->draggedModule = ModuleKind::network;
-    strip->draggedRect = gfx::Rect{100, 0, 10, 10};
     int widthReports = 0;
     strip->widthChangedAction = [&] { ++widthReports; };
     strip->updateDisplayedRects();
     EXPECT_TRUE(strip->isGliding());
-    EXPECT_EQ(strip->displayedRects, before);
+    EXPECT_EQ(strip->displayedRects(), before);
 
     loop.advanceAndRunDue(0.1);
     const ModuleRects target = strip->layoutModuleRects();
-    const gfx::Rect memory = strip->displayedRects.at(ModuleKind::memory);
+    const gfx::Rect memory = strip->displayedRects().at(ModuleKind::memory);
     EXPECT_EQ(memory.y(), target.at(ModuleKind::memory).y());
     EXPECT_EQ(memory.size, target.at(ModuleKind::memory).size);
     EXPECT_GT(memory.x(), before.at(ModuleKind::memory).x());
     EXPECT_LT(memory.x(), target.at(ModuleKind::memory).x());
-    EXPECT_EQ(strip->displayedRects.at(ModuleKind::network), before.at(ModuleKind::network));
+    EXPECT_EQ(strip->displayedRects().at(ModuleKind::network), before.at(ModuleKind::network));
 
     loop.advanceAndRunDue(0.3);
     EXPECT_FALSE(strip->isGliding());
-    EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
+    EXPECT_EQ(strip->displayedRects(), strip->layoutModuleRects());
     EXPECT_EQ(widthReports, 0);
+    strip->setSorting(false);
+    loop.advanceAndRunDue(0.4);
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -123,7 +135,7 @@ TEST_F(StripFixture, TheGlideEasesOutOver038Seconds) {
     auto strip = makeStrip();
     giveImages(*strip);
     strip->relayout();
-    const double from = strip->displayedRects.at(ModuleKind::devices).x();
+    const double from = strip->displayedRects().at(ModuleKind::devices).x();
     strip->setOrder({ModuleKind::devices, ModuleKind::memory, ModuleKind::fan, ModuleKind::network,
                      ModuleKind::temperature, ModuleKind::compute});
     const double to = strip->layoutModuleRects().at(ModuleKind::devices).x();
@@ -131,7 +143,7 @@ TEST_F(StripFixture, TheGlideEasesOutOver038Seconds) {
     strip->updateDisplayedRects();
     loop.advanceAndRunDue(0.19);
     // The last step ran on the frame grid at or before 0.19 s.
-    const double x = strip->displayedRects.at(ModuleKind::devices).x();
+    const double x = strip->displayedRects().at(ModuleKind::devices).x();
     const double latest = easeOutCubic(std::min((clock.now() - started) / 0.38, 1.0));
     const double earlier = easeOutCubic((clock.now() - started - 1.0 / 60) / 0.38);
     EXPECT_LE(x, from + earlier * (to - from) + 1e-9);
@@ -145,14 +157,14 @@ TEST_F(StripFixture, WithoutAnimationsOrAShownLayoutTheRectsJump) {
                      ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
     EXPECT_FALSE(strip->isGliding());
-    EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
+    EXPECT_EQ(strip->displayedRects(), strip->layoutModuleRects());
 
     strip->setAnimationsEnabled(false);
     strip->setOrder({ModuleKind::memory, ModuleKind::devices, ModuleKind::fan, ModuleKind::network,
                      ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
     EXPECT_FALSE(strip->isGliding());
-    EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
+    EXPECT_EQ(strip->displayedRects(), strip->layoutModuleRects());
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -160,13 +172,25 @@ TEST_F(StripFixture, TheSameOrderLeavesAGlideOrADragAlone) {
     auto strip = makeStrip();
     giveImages(*strip);
     strip->relayout();
-    strip->displayedRects[ModuleKind::memory] = {1, 1, 1, 1};
-    strip->draggedModule = ModuleKind::fan;
+    const ModuleRects shown = strip->displayedRects();
+    strip->setSorting(true);
+    strip->beginSortDrag(ModuleKind::fan, strip->rect(ModuleKind::fan).midX());
+    ASSERT_EQ(strip->draggedModule(), ModuleKind::fan);
+    // A new height moves the layout but not the order: the drag keeps what is shown.
+    strip->setPresentationHeight(30);
+    ASSERT_NE(strip->layoutModuleRects(), shown);
     strip->updateDisplayedRects();
-    EXPECT_EQ(strip->displayedRects.at(ModuleKind::memory), (gfx::Rect{1, 1, 1, 1}));
-    strip->draggedModule.reset();
+    EXPECT_EQ(strip->displayedRects(), shown);
+    // Dropped, the modules glide to the layout, which the same order leaves alone.
+    strip->endSortDrag();
+    ASSERT_TRUE(strip->isGliding());
+    loop.advanceAndRunDue(0.1);
+    const ModuleRects gliding = strip->displayedRects();
     strip->updateDisplayedRects();
-    EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
+    EXPECT_EQ(strip->displayedRects(), gliding);
+    loop.advanceAndRunDue(0.3);
+    EXPECT_EQ(strip->displayedRects(), strip->layoutModuleRects());
+    strip->setSorting(false);
 }
 
 TEST_F(StripFixture, RelayoutStopsAGlideAndReportsTheWidth) {
@@ -180,7 +204,7 @@ TEST_F(StripFixture, RelayoutStopsAGlideAndReportsTheWidth) {
     strip->widthChangedAction = [&] { ++reports; };
     strip->relayout();
     EXPECT_FALSE(strip->isGliding());
-    EXPECT_EQ(strip->displayedRects, strip->layoutModuleRects());
+    EXPECT_EQ(strip->displayedRects(), strip->layoutModuleRects());
     EXPECT_EQ(reports, 1);
 }
 
@@ -455,7 +479,7 @@ TEST_F(StripFixture, AFrameSkipsTheLayoutWhileAGlideRuns) {
                          {FanMorph{0, 1, clock.now(), 1, std::nullopt}, [](double) {}});
     loop.advanceAndRunDue(1.0 / 60);
     ASSERT_TRUE(strip->isGliding());
-    EXPECT_NE(strip->displayedRects, strip->layoutModuleRects());
+    EXPECT_NE(strip->displayedRects(), strip->layoutModuleRects());
 }
 
 TEST_F(StripFixture, WithoutAScreenNoMetricClockStarts) {

@@ -122,9 +122,9 @@ TEST_F(EditingSurface, AClickThroughThePanelIsAClickOnTheStrip) {
     const gfx::Point start = centreOf(ModuleKind::network);
     ASSERT_EQ(server.windowAt(start), panel().windowNumber());
     server.mouseDown(start);
-    EXPECT_TRUE(strip->normalPress.pending);
+    EXPECT_TRUE(strip->pressPending());
     // The panel's own events carry the press; no poll runs.
-    EXPECT_EQ(strip->normalPressTimer, nullptr);
+    EXPECT_FALSE(strip->pressPolls());
     server.mouseUp(start);
     EXPECT_EQ(moduleClicks, (std::vector<std::optional<ModuleKind>>{ModuleKind::network}));
     ASSERT_EQ(clicks.size(), 1u);
@@ -199,13 +199,15 @@ TEST_F(EditingSurface, NoHoverWhileHeldSortingPressingDraggingOrNotWanted) {
     expectNoHover("sorting", false);
     strip->setSorting(false);
 
-    strip->normalPress.pending = StatusPressSession::Pending{{0, 0}, ModuleKind::memory, 0};
+    const gfx::Point start = centreOf(ModuleKind::memory);
+    server.mouseDown(start);
+    ASSERT_TRUE(strip->pressPending());
     expectNoHover("a press is pending", false);
-    strip->normalPress.pending.reset();
-
-    strip->normalDragActive = true;
+    server.movePointer({start.x, start.y - 20});
+    ASSERT_TRUE(strip->dragsStripOut());
     expectNoHover("dragging", false);
-    strip->normalDragActive = false;
+    server.mouseUp({start.x, start.y - 20});
+    ASSERT_FALSE(strip->holdsPointer());
 
     hoverEnabled = false;
     expectNoHover("hover details are off", false);
