@@ -46,7 +46,29 @@ protected:
     WindowRole role() const override { return WindowRole::menu; }
 };
 
+// A template image (a symbol) takes the colour of the item's title.
+void drawItemImage(gfx::Context& context, const gfx::Image& image, const gfx::Rect& box,
+                   const gfx::Color& tint) {
+    if (!image.isTemplate()) {
+        image.draw(context, box, {.respectFlipped = true});
+        return;
+    }
+    gfx::Context::SavedState saved(context);
+    cairo_push_group(context.cairo());
+    image.draw(context, box, {.respectFlipped = true});
+    context.setFillColor(tint);
+    context.fillRect(box, gfx::CompositingOperation::sourceIn);
+    cairo_pop_group_to_source(context.cairo());
+    cairo_paint(context.cairo());
+}
+
 } // namespace
+
+double MenuLayout::titleX(const MenuItem& item) {
+    if (!item.image())
+        return checkColumn;
+    return checkColumn + item.image()->size().width + imageGap;
+}
 
 double MenuLayout::width(const Menu& menu) {
     double widest = menu.minimumWidth();
@@ -57,7 +79,7 @@ double MenuLayout::width(const Menu& menu) {
         }
         if (item->isSeparatorItem())
             continue;
-        double need = checkColumn +
+        double need = titleX(*item) +
                       gfx::textSize(item->title(), textAttributes(gfx::Color::label())).width +
                       trailingInset;
         const std::string key = item->keyEquivalentLabel();
@@ -158,7 +180,14 @@ private:
                                  MenuLayout::checkMarkSide, MenuLayout::checkMarkSide});
         else if (item.state() == ControlState::mixed)
             gfx::drawText(context, "–", {MenuLayout::checkMarkX + 2, y}, attributes);
-        gfx::drawText(context, item.title(), {MenuLayout::checkColumn, y}, attributes);
+        if (const auto& image = item.image()) {
+            const gfx::Size size = image->size();
+            drawItemImage(context, *image,
+                          {MenuLayout::checkColumn, row.minY() + (row.height() - size.height) / 2,
+                           size.width, size.height},
+                          text);
+        }
+        gfx::drawText(context, item.title(), {MenuLayout::titleX(item), y}, attributes);
         double right = row.maxX() - MenuLayout::trailingInset;
         if (item.hasSubmenu()) {
             gfx::drawText(context, "▸", {row.maxX() - MenuLayout::arrowColumn, y}, attributes);

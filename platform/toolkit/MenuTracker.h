@@ -24,12 +24,16 @@ inline constexpr double separatorHeight = 11;
 inline constexpr double checkColumn = 29;
 inline constexpr double checkMarkX = 11;
 inline constexpr double checkMarkSide = 13;
+// Between an item's image, drawn where titles start, and its title.
+inline constexpr double imageGap = 6;
 inline constexpr double trailingInset = 14;
 inline constexpr double arrowColumn = 16;
 inline constexpr double keyEquivalentGap = 24;
 inline constexpr double fontSize = 13;
 
 double width(const Menu& menu);
+// Where an item's title starts: after its image, when it has one.
+double titleX(const MenuItem& item);
 double height(const Menu& menu);
 // One rect per item, top to bottom, in a menu of the given width.
 std::vector<gfx::Rect> itemRects(const Menu& menu, double width);

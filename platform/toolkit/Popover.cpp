@@ -192,8 +192,16 @@ void Popover::stopWatching() {
 }
 
 void Popover::pressSeen(const Event& event) {
-    if (shown_ && (!event.window() || event.window() != window_))
-        performClose();
+    if (!shown_)
+        return;
+    const std::shared_ptr<Window> pressed = event.window();
+    if (pressed && pressed == window_)
+        return;
+    // A press in the window the popover hangs from is left to that window, so a second click on
+    // the anchor can close the popover instead of closing and reopening it.
+    if (auto view = positioningView_.lock(); pressed && view && pressed.get() == view->window())
+        return;
+    performClose();
 }
 
 void Popover::setPositioningRect(const gfx::Rect& rect) {
