@@ -189,7 +189,7 @@ public:
     // The status item, the bar and the popover after the full-screen state, the mode or a
     // setting changed.
     void applyFullscreenVisibility();
-    // In detached mode the bar replaces the status item, while there is a bar and a screen.
+    // In detached mode a shown bar replaces the status item.
     bool floatingBarStandsIn() const;
     // Menu actions: close the bar; choose the mode named by the item's represented object
     // ("none", "copy", "detached"; anything else does nothing).
@@ -259,6 +259,28 @@ public:
     // it, or the column under a rect of the strip.
     void redrawEditingSurfaces();
     void redrawEditingSurfaces(const gfx::Rect& rect);
+
+    // The floating bar's own details popover and context menu.
+    // Wires the floating details and their popover; once.
+    void makeFloatingPopover();
+    // Feeds the floating details from the bar's record and the latest readings; nothing before
+    // the popover is prepared or the record loaded.
+    void refreshFloatingDetails();
+    // Opens the floating details on `module` beside the bar (`panelFrame`) under `point` (screen
+    // coordinates); a second click on the module shown closes them.
+    void toggleFloatingDetails(ModuleKind module, gfx::Point point, const gfx::Rect& panelFrame);
+    // The floating surface's report of a module clicked or hovered: nothing while the bar sorts;
+    // a hover only moves details that are open to another module.
+    void floatingModulePressed(std::optional<ModuleKind> module, bool hovering, gfx::Point point,
+                               const gfx::Rect& panelFrame);
+    std::shared_ptr<LiveSettingsMenu> makeFloatingMenu();
+    void showFloatingMenu(const ui::Event& event);
+    // Menu items carry their choice as a raw name; one that names no choice does nothing.
+    void floatingAppearance(const std::any& representedObject);
+    void floatingModule(const std::any& representedObject);
+    void toggleFloatingTop();
+    void floatingFeedback();
+    void sortFloating();
 
     // The language the interface speaks now: the stored choice, else the user's languages.
     AppLanguage resolvedLanguage() const;

@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "detail/PersistentMenuOption.h"
 #include "floating/DetailPlacement.h"
+#include "floating/FloatingGeometry.h"
 #include "model/StatusClick.h"
 #include "platform/toolkit/AnimationContext.h"
 #include "platform/toolkit/Workspace.h"
@@ -21,13 +22,6 @@ constexpr double popoverResizeDuration = 0.24;
 constexpr const char* activityMonitors[] = {"org.gnome.SystemMonitor", "gnome-system-monitor",
                                             "org.kde.plasma-systemmonitor", "xfce4-taskmanager",
                                             "lxtask"};
-
-std::vector<gfx::Rect> visibleFrames() {
-    std::vector<gfx::Rect> frames;
-    for (const auto& screen : ui::Screen::screens())
-        frames.push_back(screen.visibleFrame());
-    return frames;
-}
 
 } // namespace
 
@@ -122,7 +116,7 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
         }
     } else {
         const auto placement =
-            detailPlacement(*anchor, popover->contentSize().height, visibleFrames());
+            detailPlacement(*anchor, popover->contentSize().height, visibleScreenFrames());
         origin = {point ? point->x : anchor->midX(), placement.edgeY};
         edge = placement.edge;
     }
@@ -246,7 +240,7 @@ void AppDelegate::dismissDetails(ui::Popover& shown) {
 
 void AppDelegate::updatePopoverSize(double height, bool animated) {
     if (detailFloatingFrame)
-        height = detailPlacement(*detailFloatingFrame, height, visibleFrames()).height;
+        height = detailPlacement(*detailFloatingFrame, height, visibleScreenFrames()).height;
     const gfx::Size size{details->contentWidth(), height};
     if (popover->contentSize() == size)
         return;
@@ -262,6 +256,11 @@ void AppDelegate::updatePopoverSize(double height, bool animated) {
 
 void AppDelegate::popoverDidClose(ui::Popover& closed) {
     if (&closed == floatingPopover.get()) {
+        // A hover already under way must not bring the details straight back.
+        if (floatingPanel)
+            if (auto* surface =
+                    dynamic_cast<StatusEditingSurface*>(floatingPanel->contentView().get()))
+                surface->updateHover({}, true);
         floatingView->setActiveModule(std::nullopt);
         return;
     }

@@ -71,6 +71,7 @@ void AppDelegate::setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dr
 
 void AppDelegate::showFloatingPanel(std::optional<gfx::Rect> dropFrame) {
     loadFloatingPreferences();
+    makeFloatingPopover();
     refreshFloatingView();
 
     const gfx::Size size{floatingView->requiredWidth(), floatingView->presentationHeight().value_or(
@@ -168,6 +169,15 @@ void AppDelegate::installFloatingSurfaceActions(FloatingSurface& surface) {
     surface.dockingAction = [weak](const gfx::Rect& frame) {
         auto self = weak.lock();
         return self && self->dockFloatingPanel(frame);
+    };
+    surface.moduleAction = [weak](std::optional<ModuleKind> module, bool hovering, gfx::Point point,
+                                  const gfx::Rect& panelFrame) {
+        if (auto self = weak.lock())
+            self->floatingModulePressed(module, hovering, point, panelFrame);
+    };
+    surface.contextAction = [weak](const ui::Event& event) {
+        if (auto self = weak.lock())
+            self->showFloatingMenu(event);
     };
 }
 

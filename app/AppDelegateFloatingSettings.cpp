@@ -261,6 +261,7 @@ void AppDelegate::refreshFloatingView() {
     floatingView->setAccessibilityLabel("Pulsedeck · " +
                                         std::string(text(Copy::floating, context.language)));
     layoutFloatingPanel();
+    refreshFloatingDetails();
 }
 
 void AppDelegate::layoutFloatingPanel() {

@@ -108,30 +108,9 @@ void AppDelegate::installSettingsActions() {
     view.languageAction = action(
         [](AppDelegate& self, const std::string& selection) { self.setLanguage(selection); });
     view.loginAction = action([](AppDelegate& self, bool on) { self.setLaunchAtLogin(on); });
-    for (auto kind : allModuleKinds) {
-        auto toggle =
+    for (auto kind : allModuleKinds)
+        view.switchAction(kind) =
             action([kind](AppDelegate& self, bool on) { self.setModuleEnabled(kind, on); });
-        switch (kind) {
-        case ModuleKind::memory:
-            view.memoryAction = toggle;
-            break;
-        case ModuleKind::fan:
-            view.enabledAction = toggle;
-            break;
-        case ModuleKind::network:
-            view.networkAction = toggle;
-            break;
-        case ModuleKind::temperature:
-            view.temperatureAction = toggle;
-            break;
-        case ModuleKind::compute:
-            view.computeAction = toggle;
-            break;
-        case ModuleKind::devices:
-            view.devicesAction = toggle;
-            break;
-        }
-    }
 
     statusView->statusOrderAction =
         action([](AppDelegate& self, const std::vector<ModuleKind>& order) {

@@ -216,6 +216,8 @@ public:
     std::function<void(bool)> loginAction;
     // The floating bar's details only: the settings menu its gear button shows.
     std::function<std::shared_ptr<ui::Menu>()> settingsMenuProvider;
+    // The switch closure of a module's card: memoryAction, …, enabledAction for the fan.
+    std::function<void(bool)>& switchAction(ModuleKind module);
 
     // Focuses the details on one module (collapsing the others for now) or on none; leaves
     // sorting first.

@@ -211,6 +211,24 @@ void DetailView::doApproval() {
         app->workspace().openURL("file://" + LoginItem::live().entryFile().parent_path().string());
 }
 
+std::function<void(bool)>& DetailView::switchAction(ModuleKind module) {
+    switch (module) {
+    case ModuleKind::memory:
+        return memoryAction;
+    case ModuleKind::fan:
+        return enabledAction;
+    case ModuleKind::network:
+        return networkAction;
+    case ModuleKind::temperature:
+        return temperatureAction;
+    case ModuleKind::compute:
+        return computeAction;
+    case ModuleKind::devices:
+        return devicesAction;
+    }
+    return memoryAction;
+}
+
 void DetailView::doFeedback() {
     SupportFeedback::shared().show(language);
 }

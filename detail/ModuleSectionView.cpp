@@ -64,7 +64,21 @@ FittedTitle fittedTitle(const std::string& title, double cardWidth) {
     return fitted;
 }
 
-Copy titleKey(ModuleKind kind) {
+anim::BasicAnimation animation(const char* keyPath, anim::AnimationValue from,
+                               anim::AnimationValue to, double duration,
+                               anim::TimingFunction timing) {
+    anim::BasicAnimation made;
+    made.keyPath = keyPath;
+    made.fromValue = std::move(from);
+    made.toValue = std::move(to);
+    made.duration = duration;
+    made.timingFunction = timing;
+    return made;
+}
+
+} // namespace
+
+Copy moduleTitleKey(ModuleKind kind) {
     switch (kind) {
     case ModuleKind::memory:
         return Copy::memoryEnabled;
@@ -81,20 +95,6 @@ Copy titleKey(ModuleKind kind) {
     }
     return Copy::memoryEnabled;
 }
-
-anim::BasicAnimation animation(const char* keyPath, anim::AnimationValue from,
-                               anim::AnimationValue to, double duration,
-                               anim::TimingFunction timing) {
-    anim::BasicAnimation made;
-    made.keyPath = keyPath;
-    made.fromValue = std::move(from);
-    made.toValue = std::move(to);
-    made.duration = duration;
-    made.timingFunction = timing;
-    return made;
-}
-
-} // namespace
 
 ModuleSectionView::ModuleSectionView(ModuleKind kind, std::shared_ptr<CompactSwitch> toggle,
                                      DetailView* owner)
@@ -203,7 +203,7 @@ void ModuleSectionView::updateDisclosure() {
             {bounds().width() - toggleInset, headerHeight / 2 - size.height / 2});
     }
     const AppLanguage language = owner ? owner->language : AppLanguage::english;
-    const FittedTitle title = fittedTitle(text(titleKey(kind_), language), bounds().width());
+    const FittedTitle title = fittedTitle(text(moduleTitleKey(kind_), language), bounds().width());
     const double titleWidth = std::ceil(gfx::textSize(title.text, title.attributes).width);
     const double x = std::min(titleWidth, title.room) + titleX + disclosureGap;
     const gfx::Rect place{x, 8, disclosureSide, disclosureSide};
@@ -287,7 +287,8 @@ void ModuleSectionView::drawRect(gfx::Context& context, const gfx::Rect&) {
         icon->draw(context, place, {.fraction = iconFraction, .respectFlipped = true});
     }
     if (owner) {
-        const FittedTitle title = fittedTitle(text(titleKey(kind_), owner->language), card.width());
+        const FittedTitle title =
+            fittedTitle(text(moduleTitleKey(kind_), owner->language), card.width());
         const double height =
             std::min(gfx::textSize(title.text, title.attributes).height, headerHeight);
         gfx::drawText(context, title.text,

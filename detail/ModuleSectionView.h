@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/Localization.h"
 #include "model/Modules.h"
 #include "platform/toolkit/Button.h"
 #include "platform/toolkit/ImageView.h"
@@ -70,5 +71,8 @@ private:
     std::shared_ptr<ui::Button> disclosure_;
     std::shared_ptr<ui::ImageView> closingImage_;
 };
+
+// The text key naming a module wherever it can be switched on or off.
+Copy moduleTitleKey(ModuleKind kind);
 
 } // namespace pulsedeck

@@ -86,6 +86,13 @@ std::vector<gfx::Rect> usableScreenAreas() {
     return areas;
 }
 
+std::vector<gfx::Rect> visibleScreenFrames() {
+    std::vector<gfx::Rect> frames;
+    for (const auto& screen : ui::Screen::screens())
+        frames.push_back(screen.visibleFrame());
+    return frames;
+}
+
 gfx::Rect keepFrame(const gfx::Rect& frame, const std::vector<gfx::Rect>& screens,
                     const std::vector<gfx::Rect>& areas) {
     const auto holding = std::find_if(screens.begin(), screens.end(), [&](const gfx::Rect& screen) {

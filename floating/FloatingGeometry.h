@@ -29,6 +29,8 @@ gfx::Rect usableArea(const ui::Screen& screen, double statusBarThickness);
 
 // usableArea of every screen, in the system's screen order.
 std::vector<gfx::Rect> usableScreenAreas();
+// Every screen's visible frame, in the system's screen order: where details beside the bar fit.
+std::vector<gfx::Rect> visibleScreenFrames();
 
 // `frame` clamped into the usable area of the screen holding its centre, or into all of them
 // when no screen does (`screens` and `areas` pair by index).

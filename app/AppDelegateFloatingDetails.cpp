@@ -1,0 +1,213 @@
+#include "app/AppDelegate.h"
+#include "detail/ThemeSegments.h"
+#include "floating/DetailPlacement.h"
+#include "floating/FloatingGeometry.h"
+#include "platform/toolkit/Workspace.h"
+
+#include <algorithm>
+
+namespace pulsedeck {
+
+void AppDelegate::makeFloatingPopover() {
+    if (floatingDetailsReady)
+        return;
+    floatingDetailsReady = true;
+    const std::weak_ptr<AppDelegate> weak = weak_from_this();
+
+    floatingDetails->setAutoresizingMask(ui::Autoresizing::widthSizable |
+                                         ui::Autoresizing::heightSizable);
+    floatingPopover->setContentViewController(
+        std::make_shared<ui::ViewController>(floatingDetails));
+    floatingPopover->setContentSize(floatingDetails->frame().size);
+    floatingPopover->setBehavior(ui::PopoverBehavior::transient);
+    floatingPopover->setDelegate(weak);
+    floatingPopover->setAnimates(
+        !application().workspace().accessibilityDisplayShouldReduceMotion());
+
+    DetailView& view = *floatingDetails;
+    view.settingsMenuProvider = [weak]() -> std::shared_ptr<ui::Menu> {
+        if (auto self = weak.lock())
+            return self->makeFloatingMenu();
+        return std::make_shared<ui::Menu>();
+    };
+    view.dismissAction = [weak] {
+        if (auto self = weak.lock())
+            self->floatingPopover->performClose();
+    };
+    view.openAction = details->openAction;
+    view.sensorAction = details->sensorAction;
+
+    // Wraps a member call in a closure that holds the controller weakly.
+    auto action = [weak](auto body) {
+        return [weak, body](auto&&... arguments) {
+            if (auto self = weak.lock())
+                body(*self, arguments...);
+        };
+    };
+    view.orderAction = action([](AppDelegate& self, const std::vector<ModuleKind>& order) {
+        self.setFloatingOrder(order);
+    });
+    for (auto kind : allModuleKinds)
+        view.switchAction(kind) =
+            action([kind](AppDelegate& self, bool on) { self.setFloatingModule(kind, on); });
+    view.opacityAction =
+        action([](AppDelegate& self, double opacity) { self.setFloatingOpacity(opacity); });
+    view.appearanceAction =
+        action([](AppDelegate& self, AppearanceMode mode) { self.setFloatingAppearance(mode); });
+    view.displayAction =
+        action([](AppDelegate& self, DisplayMode mode) { self.setFloatingDisplayMode(mode); });
+    view.fanAction =
+        action([](AppDelegate& self, FanDisplayMode mode) { self.setFloatingFanMode(mode); });
+    view.fanAnimationAction = action(
+        [](AppDelegate& self, FanAnimationMode mode) { self.setFloatingFanAnimation(mode); });
+    view.computeDisplayAction = action(
+        [](AppDelegate& self, ComputeDisplayMode mode) { self.setFloatingComputeMode(mode); });
+    view.temperatureDisplayAction = action([](AppDelegate& self, TemperatureDisplayMode mode) {
+        self.setFloatingTemperatureMode(mode);
+    });
+    view.memoryChartAction =
+        action([](AppDelegate& self, bool flag) { self.setFloatingMemoryChart(flag); });
+    view.networkChartAction =
+        action([](AppDelegate& self, bool flag) { self.setFloatingNetworkChart(flag); });
+    view.networkColorAction =
+        action([](AppDelegate& self, bool flag) { self.setFloatingNetworkColored(flag); });
+    view.chartLengthAction =
+        action([](AppDelegate& self, double length) { self.setFloatingChartLength(length); });
+    view.gapAction = action([](AppDelegate& self, double gap) { self.setFloatingGap(gap); });
+    view.hideInFullscreenAction =
+        action([](AppDelegate& self, bool flag) { self.setFloatingHideInFullscreen(flag); });
+    view.disclosureAction = action([](AppDelegate& self, const std::set<ModuleKind>& sections) {
+        self.setFloatingCollapsed(sections);
+    });
+    view.presentationAction = action([](AppDelegate& self, DetailPresentation presentation) {
+        self.floatingDetails->fadeFromSnapshot();
+        self.setFloatingPresentation(presentation);
+    });
+    view.sortingAction = [weak] {
+        auto self = weak.lock();
+        if (self && self->floatingView->isSorting() != self->floatingDetails->isSorting)
+            self->floatingView->setSorting(self->floatingDetails->isSorting);
+    };
+    view.moduleColorAction =
+        action([](AppDelegate& self, ColorSlot slot, std::optional<PaletteColor> color) {
+            self.chooseFloatingColor(slot, color);
+        });
+}
+
+void AppDelegate::refreshFloatingDetails() {
+    if (!floatingDetailsReady || !floatingPreferences)
+        return;
+    const FloatingPreferences& record = *floatingPreferences;
+    DetailView& view = *floatingDetails;
+    view.setAppearance(floatingView->appearance());
+    floatingPopover->setAppearance(floatingView->appearance());
+
+    view.appearanceMode = record.appearance;
+    view.presentation = record.presentation;
+    view.order = record.order;
+    view.collapsed = record.collapsed;
+    view.fanAvailable = fanAvailable;
+    view.temperatureAvailable = true;
+    const auto shown = [&](ModuleKind kind) { return !record.hidden.contains(kind); };
+    view.memoryEnabled = shown(ModuleKind::memory);
+    view.fanEnabled = shown(ModuleKind::fan) && fanAvailable;
+    view.networkEnabled = shown(ModuleKind::network);
+    view.temperatureEnabled = shown(ModuleKind::temperature);
+    view.computeEnabled = shown(ModuleKind::compute);
+    view.devicesEnabled = shown(ModuleKind::devices);
+
+    // A module the bar hides shows no figure and no chart, whatever the menu bar samples for it.
+    FloatingReadings readings = makeFloatingReadings();
+    view.snapshot = view.memoryEnabled ? std::move(readings.memory) : memoryPlaceholder();
+    view.history =
+        view.memoryEnabled ? std::move(readings.memoryHistory) : std::vector<PressurePoint>{};
+    view.fanSnapshot = view.fanEnabled ? std::move(readings.fan) : FanSnapshot{};
+    view.fanHistory =
+        view.fanEnabled ? std::move(readings.fanHistory) : std::vector<std::optional<double>>{};
+    view.networkSnapshot = view.networkEnabled ? std::move(readings.network) : NetworkSnapshot{};
+    view.networkHistory =
+        view.networkEnabled ? std::move(readings.networkHistory) : std::vector<NetworkSnapshot>{};
+    view.temperatureSnapshot =
+        view.temperatureEnabled ? std::move(readings.temperature) : TemperatureSnapshot{};
+    view.temperatureHistory = view.temperatureEnabled ? std::move(readings.temperatureHistory)
+                                                      : std::vector<std::optional<double>>{};
+    view.computeSnapshot = view.computeEnabled ? std::move(readings.compute) : computePlaceholder();
+    view.computeHistory =
+        view.computeEnabled ? std::move(readings.computeHistory) : std::vector<ComputeSnapshot>{};
+    // Handed on only when it differs: an equal list changes no arrival time.
+    std::vector<ExternalDevice> devices =
+        view.devicesEnabled ? std::move(readings.devices) : std::vector<ExternalDevice>{};
+    if (view.devicesSnapshot() != devices)
+        view.setDevicesSnapshot(std::move(devices));
+
+    view.displayChoice->setSelectedSegment(rawValue(record.displayMode));
+    view.fanMode = record.fanMode;
+    view.fanAnimation = record.fanAnimation;
+    view.computeMode = record.computeMode;
+    view.temperatureMode = record.temperatureMode;
+    view.memoryShowChart = record.memoryShowChart;
+    view.networkShowChart = record.networkShowChart;
+    view.networkColored = record.networkColored;
+
+    // The theme is the menu bar's: the bar has no theme colour of its own.
+    view.moduleColors = record.colors;
+    view.moduleColors.setColor(moduleColors.color(ColorSlot::theme, normalBlue), ColorSlot::theme);
+    view.stripOpacity = record.opacity;
+    view.chartLength = record.chartLength;
+    view.fanGap = record.gap;
+    view.historyCapacity = static_cast<int>(historyCapacity);
+    view.normalBlue = normalBlue;
+    view.language = resolvedLanguage();
+    view.floatingMode = floatingMode;
+    view.hideInFullscreen = record.hideInFullscreen;
+    view.refreshControls();
+
+    if (!floatingPopover->isShown())
+        return;
+    const gfx::Rect anchor = floatingPanel ? floatingPanel->frame() : gfx::Rect{};
+    const auto placement = detailPlacement(anchor, view.preferredHeight(), visibleScreenFrames());
+    floatingPopover->setAnimates(
+        !application().workspace().accessibilityDisplayShouldReduceMotion());
+    floatingPopover->setContentSize({view.contentWidth(), placement.height});
+}
+
+void AppDelegate::toggleFloatingDetails(ModuleKind module, gfx::Point point,
+                                        const gfx::Rect& panelFrame) {
+    if (!floatingPanel || !floatingPanel->contentView())
+        return;
+    makeFloatingPopover();
+    popover->performClose();
+    if (floatingPopover->isShown() && floatingDetails->priority == module) {
+        floatingPopover->performClose();
+        return;
+    }
+
+    floatingDetails->prioritize(module);
+    floatingView->setActiveModule(module);
+    floatingDetails->animatedLayout = true;
+    refreshFloatingDetails();
+
+    const auto placement =
+        detailPlacement(panelFrame, floatingDetails->preferredHeight(), visibleScreenFrames());
+    floatingPopover->setContentSize({floatingDetails->contentWidth(), placement.height});
+    // A point's width above or below the module pressed, inside the bar.
+    const double x = std::clamp(point.x - panelFrame.minX(), 0.0, panelFrame.width());
+    const double y = placement.edge == ui::RectEdge::minY ? 0 : panelFrame.height();
+    ui::View* surface = floatingPanel->contentView().get();
+    floatingPopover->showRelativeToRect({x, y, 1, 1}, surface, placement.edge);
+    if (ui::Window* window = floatingDetails->window()) {
+        window->makeKeyWindow();
+        window->makeFirstResponder(floatingDetails.get());
+    }
+}
+
+void AppDelegate::floatingModulePressed(std::optional<ModuleKind> module, bool hovering,
+                                        gfx::Point point, const gfx::Rect& panelFrame) {
+    if (!module || floatingView->isSorting())
+        return;
+    if (hovering && (!floatingPopover->isShown() || floatingDetails->priority == module))
+        return;
+    toggleFloatingDetails(*module, point, panelFrame);
+}
+
+} // namespace pulsedeck

@@ -1,0 +1,358 @@
+#include "app/ControllerHarness.h"
+#include "detail/ModuleSectionView.h"
+#include "detail/PersistentMenuOption.h"
+#include "floating/FloatingOpacityRow.h"
+#include "floating/FloatingSurface.h"
+
+#include <any>
+
+namespace pulsedeck {
+namespace {
+
+class AppDelegateFloatingDetailsTest : public testing::ControllerHarness {
+protected:
+    void showBar() {
+        delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+        for (int tick = 0; tick < 4; ++tick)
+            advance(1.0);
+        ASSERT_TRUE(delegate->floatingPanel);
+    }
+
+    FloatingSurface& surface() const {
+        return dynamic_cast<FloatingSurface&>(*delegate->floatingPanel->contentView());
+    }
+
+    gfx::Point onBar(ModuleKind kind) const {
+        const gfx::Rect panel = delegate->floatingPanel->frame();
+        const gfx::Rect rect = delegate->floatingView->rect(kind);
+        return {panel.x() + rect.midX(), panel.y() + rect.midY()};
+    }
+
+    void click(ModuleKind kind) {
+        server.click(onBar(kind));
+        pump();
+    }
+
+    void hover(ModuleKind kind) {
+        surface().reportHover(kind, onBar(kind));
+        pump();
+    }
+
+    std::optional<ModuleKind> shownDetails() const {
+        if (!delegate->floatingPopover->isShown())
+            return std::nullopt;
+        return delegate->floatingDetails->priority;
+    }
+
+    const FloatingPreferences& record() const { return *delegate->floatingPreferences; }
+};
+
+TEST_F(AppDelegateFloatingDetailsTest,
+       AClickOpensTheModuleBesideTheBarTheSameClosesAnotherSwitches) {
+    launch();
+    showBar();
+    // Away from the menu bar's details, which hang where a new bar first appears.
+    delegate->floatingPanel->setFrameOrigin({200, 600});
+    delegate->showDetails(std::nullopt);
+    ASSERT_TRUE(delegate->popover->isShown());
+
+    click(ModuleKind::network);
+    EXPECT_EQ(shownDetails(), ModuleKind::network);
+    EXPECT_FALSE(delegate->popover->isShown()) << "the menu bar's details make way";
+    EXPECT_EQ(delegate->floatingView->activeModule(), ModuleKind::network);
+    const gfx::Rect bar = delegate->floatingPanel->frame();
+    const gfx::Rect shown = delegate->floatingPopover->window()->frame();
+    EXPECT_EQ(shown.maxY(), bar.minY()) << "hangs from the bar's lower edge";
+    EXPECT_NEAR(shown.midX(), onBar(ModuleKind::network).x, 1);
+    EXPECT_EQ(shown.width(), delegate->floatingDetails->contentWidth());
+    EXPECT_TRUE(delegate->floatingPopover->window()->isKeyWindow());
+
+    click(ModuleKind::memory);
+    EXPECT_EQ(shownDetails(), ModuleKind::memory);
+    EXPECT_EQ(delegate->floatingView->activeModule(), ModuleKind::memory);
+
+    click(ModuleKind::memory);
+    EXPECT_FALSE(delegate->floatingPopover->isShown());
+    EXPECT_EQ(delegate->floatingView->activeModule(), std::nullopt);
+
+    // Near the bottom of the screen they open above the bar, from just over its top edge.
+    delegate->floatingPanel->setFrameOrigin({300, 40});
+    click(ModuleKind::compute);
+    EXPECT_EQ(delegate->floatingPopover->window()->frame().minY(),
+              delegate->floatingPanel->frame().maxY() + 1);
+}
+
+TEST_F(AppDelegateFloatingDetailsTest, HoverMovesOnlyOpenDetailsAndSortingTakesNoClicks) {
+    launch();
+    showBar();
+    hover(ModuleKind::network);
+    EXPECT_EQ(shownDetails(), std::nullopt) << "hovering never opens the details";
+
+    click(ModuleKind::memory);
+    hover(ModuleKind::network);
+    EXPECT_EQ(shownDetails(), ModuleKind::network);
+    hover(ModuleKind::network);
+    EXPECT_EQ(shownDetails(), ModuleKind::network) << "hovering never closes them";
+
+    delegate->sortFloating();
+    EXPECT_FALSE(delegate->floatingPopover->isShown());
+    EXPECT_TRUE(delegate->floatingView->isSorting());
+    EXPECT_TRUE(delegate->floatingDetails->isSorting);
+    EXPECT_EQ(delegate->floatingView->activeModule(), std::nullopt);
+    delegate->floatingModulePressed(ModuleKind::memory, false, onBar(ModuleKind::memory),
+                                    delegate->floatingPanel->frame());
+    EXPECT_EQ(shownDetails(), std::nullopt) << "a sorting bar opens nothing";
+
+    delegate->sortFloating();
+    EXPECT_FALSE(delegate->floatingView->isSorting());
+    EXPECT_FALSE(delegate->floatingDetails->isSorting);
+    click(ModuleKind::memory);
+    EXPECT_EQ(shownDetails(), ModuleKind::memory);
+}
+
+// What the floating details show of one module: its figures and history, or nothing.
+struct ModuleReadings {
+    ModuleKind kind;
+    std::function<bool(const DetailView&)> hasFigures;
+    std::function<bool(const DetailView&)> hasHistory;
+};
+
+TEST_F(AppDelegateFloatingDetailsTest, AModuleTheBarHidesShowsNoFiguresAndNoHistory) {
+    launch();
+    showBar();
+    const std::vector<ModuleReadings> modules = {
+        {ModuleKind::memory, [](const DetailView& v) { return v.snapshot.used != "—"; },
+         [](const DetailView& v) { return !v.history.empty(); }},
+        {ModuleKind::fan, [](const DetailView& v) { return !v.fanSnapshot.fans.empty(); },
+         [](const DetailView& v) { return !v.fanHistory.empty(); }},
+        {ModuleKind::network,
+         [](const DetailView& v) { return v.networkSnapshot.download.has_value(); },
+         [](const DetailView& v) { return !v.networkHistory.empty(); }},
+        {ModuleKind::temperature,
+         [](const DetailView& v) { return v.temperatureSnapshot.celsius.has_value(); },
+         [](const DetailView& v) { return !v.temperatureHistory.empty(); }},
+        {ModuleKind::compute, [](const DetailView& v) { return v.computeSnapshot.cpu.has_value(); },
+         [](const DetailView& v) { return !v.computeHistory.empty(); }},
+        // The devices keep no history.
+        {ModuleKind::devices, [](const DetailView& v) { return !v.devicesSnapshot().empty(); },
+         nullptr},
+    };
+    // Every other module hidden, then the other half: each module is seen both ways.
+    for (bool hideEven : {true, false}) {
+        for (std::size_t i = 0; i < modules.size(); ++i) {
+            const bool hide = (i % 2 == 0) == hideEven;
+            if (record().hidden.contains(modules[i].kind) != hide)
+                delegate->toggleFloatingModule(modules[i].kind);
+        }
+        advance(1.0);
+        const DetailView& view = *delegate->floatingDetails;
+        for (const auto& module : modules) {
+            const bool shown = !record().hidden.contains(module.kind);
+            SCOPED_TRACE(std::string(toString(module.kind)) + (shown ? " shown" : " hidden"));
+            EXPECT_EQ(view.isModuleEnabled(module.kind), shown);
+            EXPECT_EQ(module.hasFigures(view), shown);
+            if (module.hasHistory) {
+                EXPECT_EQ(module.hasHistory(view), shown);
+            }
+        }
+        if (record().hidden.contains(ModuleKind::compute)) {
+            EXPECT_EQ(view.computeSnapshot, computePlaceholder()) << "the core count stays";
+        }
+    }
+}
+
+TEST_F(AppDelegateFloatingDetailsTest, WithoutFansTheFanIsNeitherListedNorOnInTheDetails) {
+    defaults->setBool(true, PreferenceKey::hasLaunched);
+    defaults->setBool(true, PreferenceKey::menuBarTipShown);
+    auto fanless = environment();
+    fanless.fanless = true;
+    delegate = AppDelegate::create(fanless);
+    app.setDelegate(delegate);
+    app.finishLaunching();
+    pump();
+    showBar();
+    ASSERT_FALSE(record().hidden.contains(ModuleKind::fan));
+
+    auto menu = delegate->makeFloatingMenu();
+    std::vector<std::string> listed;
+    for (const auto& item : menu->itemAt(6)->submenu()->items())
+        listed.push_back(std::any_cast<std::string>(item->representedObject()));
+    EXPECT_EQ(listed,
+              (std::vector<std::string>{"memory", "network", "temperature", "compute", "devices"}));
+
+    click(ModuleKind::memory);
+    EXPECT_FALSE(delegate->floatingDetails->fanEnabled);
+    EXPECT_TRUE(delegate->floatingDetails->cards.at(ModuleKind::fan)->isHidden());
+}
+
+// One row of the context menu as it is shown.
+struct Row {
+    std::string title;
+    bool separator = false;
+    bool enabled = true;
+    ui::ControlState state = ui::ControlState::off;
+    bool option = false;
+    bool submenu = false;
+    bool image = false;
+};
+
+TEST_F(AppDelegateFloatingDetailsTest, TheContextMenuListsItsItemsInOrderWithTheirStates) {
+    launch();
+    showBar();
+    delegate->setFloatingAppearance(AppearanceMode::dark);
+    delegate->setFloatingOrder({ModuleKind::compute, ModuleKind::memory});
+    delegate->setFloatingModule(ModuleKind::network, false);
+    const auto t = [](Copy key) { return text(key, AppLanguage::english); };
+
+    auto menu = delegate->makeFloatingMenu();
+    EXPECT_EQ(menu->title(), t(Copy::floating));
+    EXPECT_FALSE(menu->autoenablesItems());
+    const std::vector<Row> expected = {
+        {t(Copy::opacity)},
+        {"", true},
+        {t(Copy::floatingAppearance), false, false},
+        {t(Copy::appearanceTheme), false, true, ui::ControlState::off, false, true},
+        {t(Copy::alwaysOnTop), false, true, ui::ControlState::on, true},
+        {"", true},
+        {t(Copy::floatingModules), false, true, ui::ControlState::off, false, true},
+        {"", true},
+        {t(Copy::feedback)},
+        {"", true},
+        {t(Copy::closeFloating), false, true, ui::ControlState::off, false, false, true},
+    };
+    ASSERT_EQ(menu->numberOfItems(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto& item = *menu->itemAt(i);
+        const Row& row = expected[i];
+        SCOPED_TRACE("item " + std::to_string(i + 1));
+        EXPECT_EQ(item.isSeparatorItem(), row.separator);
+        if (row.separator)
+            continue;
+        EXPECT_EQ(item.title(), row.title);
+        EXPECT_EQ(item.isEnabled(), row.enabled);
+        EXPECT_EQ(item.state(), row.state);
+        EXPECT_EQ(dynamic_cast<PersistentMenuOption*>(item.view().get()) != nullptr, row.option);
+        EXPECT_EQ(item.hasSubmenu(), row.submenu);
+        EXPECT_EQ(item.image().has_value(), row.image);
+    }
+    auto* opacity = dynamic_cast<FloatingOpacityRow*>(menu->itemAt(0)->view().get());
+    ASSERT_TRUE(opacity);
+    EXPECT_EQ(opacity->slider()->doubleValue(), record().opacity);
+
+    const auto& appearance = menu->itemAt(3)->submenu();
+    EXPECT_FALSE(appearance->autoenablesItems());
+    std::vector<std::pair<std::string, ui::ControlState>> modes;
+    for (const auto& item : appearance->items()) {
+        modes.emplace_back(std::any_cast<std::string>(item->representedObject()), item->state());
+        auto* option = dynamic_cast<PersistentMenuOption*>(item->view().get());
+        ASSERT_TRUE(option);
+        EXPECT_TRUE(option->returnsToParent());
+    }
+    EXPECT_EQ(modes, (std::vector<std::pair<std::string, ui::ControlState>>{
+                         {"system", ui::ControlState::off},
+                         {"light", ui::ControlState::off},
+                         {"dark", ui::ControlState::on}}));
+
+    std::vector<std::pair<std::string, ui::ControlState>> listed;
+    for (const auto& item : menu->itemAt(6)->submenu()->items()) {
+        listed.emplace_back(std::any_cast<std::string>(item->representedObject()), item->state());
+        EXPECT_FALSE(dynamic_cast<PersistentMenuOption&>(*item->view()).returnsToParent());
+    }
+    const auto on = ui::ControlState::on;
+    EXPECT_EQ(listed, (std::vector<std::pair<std::string, ui::ControlState>>{
+                          {"compute", on},
+                          {"memory", on},
+                          {"fan", on},
+                          {"network", ui::ControlState::off},
+                          {"temperature", on},
+                          {"devices", on}}));
+}
+
+TEST_F(AppDelegateFloatingDetailsTest, TheContextMenusChoicesChangeTheBarAndUnknownOnesNothing) {
+    launch();
+    showBar();
+    auto menu = delegate->makeFloatingMenu();
+    const auto appearanceItem = menu->itemAt(3)->submenu()->itemAt(0);
+    const auto moduleItem = menu->itemAt(6)->submenu()->itemAt(0);
+    struct Case {
+        std::shared_ptr<ui::MenuItem> item;
+        std::any object;
+        std::function<void(FloatingPreferences&)> change;
+    };
+    const std::vector<Case> cases = {
+        {appearanceItem, std::string("light"),
+         [](FloatingPreferences& r) { r.appearance = AppearanceMode::light; }},
+        {appearanceItem, std::string("dark"),
+         [](FloatingPreferences& r) { r.appearance = AppearanceMode::dark; }},
+        {appearanceItem, std::string("system"),
+         [](FloatingPreferences& r) { r.appearance = AppearanceMode::system; }},
+        {appearanceItem, std::string("Dark"), [](FloatingPreferences&) {}},
+        {appearanceItem, std::string("memory"), [](FloatingPreferences&) {}},
+        {appearanceItem, 2, [](FloatingPreferences&) {}},
+        {moduleItem, std::string("network"),
+         [](FloatingPreferences& r) { r.hidden.insert(ModuleKind::network); }},
+        {moduleItem, std::string("network"),
+         [](FloatingPreferences& r) { r.hidden.erase(ModuleKind::network); }},
+        {moduleItem, std::string("devices"),
+         [](FloatingPreferences& r) { r.hidden.insert(ModuleKind::devices); }},
+        {moduleItem, std::string("cpu"), [](FloatingPreferences&) {}},
+        {moduleItem, std::string("dark"), [](FloatingPreferences&) {}},
+        {moduleItem, std::any(), [](FloatingPreferences&) {}},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        FloatingPreferences expected = record();
+        cases[i].change(expected);
+        cases[i].item->setRepresentedObject(cases[i].object);
+        cases[i].item->action()(*cases[i].item);
+        EXPECT_EQ(record(), expected);
+    }
+
+    // The checks follow the record while the menu stays open.
+    auto fresh = delegate->makeFloatingMenu();
+    auto* devices = dynamic_cast<PersistentMenuOption*>(
+        fresh->itemAt(6)->submenu()->items().back()->view().get());
+    ASSERT_TRUE(devices);
+    EXPECT_FALSE(devices->checked()());
+    devices->activateOption();
+    EXPECT_TRUE(devices->checked()());
+    EXPECT_FALSE(record().hidden.contains(ModuleKind::devices));
+
+    const auto onTop = fresh->itemAt(4);
+    for (bool expected : {false, true, false}) {
+        onTop->action()(*onTop);
+        EXPECT_EQ(delegate->floatingOnTop, expected);
+        EXPECT_EQ(delegate->floatingPanel->level(),
+                  expected ? ui::WindowLevel::floating : ui::WindowLevel::normal);
+        EXPECT_EQ(reloaded().boolForKey(PreferenceKey::floatingOnTop), expected);
+        EXPECT_EQ(dynamic_cast<PersistentMenuOption&>(*onTop->view()).checked()(), expected);
+    }
+
+    const auto close = fresh->itemAt(10);
+    close->action()(*close);
+    EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+    EXPECT_FALSE(delegate->floatingPanel);
+}
+
+TEST_F(AppDelegateFloatingDetailsTest, ARightClickClosesTheDetailsAndTheMenuRebuildsItself) {
+    launch();
+    showBar();
+    click(ModuleKind::memory);
+    ASSERT_TRUE(delegate->floatingPopover->isShown());
+    loop.queue().asyncAfter(0.1, [&] { server.key(ui::KeyCode::escape, "\x1b"); });
+    server.rightClick(onBar(ModuleKind::network));
+    EXPECT_FALSE(delegate->floatingPopover->isShown());
+
+    auto menu = delegate->makeFloatingMenu();
+    ASSERT_TRUE(menu->rebuild);
+    EXPECT_EQ(menu->rebuild()->numberOfItems(), 11u);
+    std::weak_ptr<AppDelegate> gone = delegate;
+    delegate.reset();
+    ASSERT_TRUE(gone.expired());
+    EXPECT_EQ(menu->rebuild()->numberOfItems(), 0u);
+    auto* onTop = dynamic_cast<PersistentMenuOption*>(menu->itemAt(4)->view().get());
+    EXPECT_TRUE(onTop->checked()()) << "always on top counts as on without the controller";
+}
+
+} // namespace
+} // namespace pulsedeck
