@@ -391,6 +391,23 @@ TEST_F(X11Server, APanelOverTheStatusBarIsDrawnInsideItAndTakesItsClicks) {
     ASSERT_TRUE(runUntil([&] { return !content->events.empty(); }));
     EXPECT_EQ(content->events.front().locationInWindow(), (gfx::Point{25, 12}));
 
+    // A second panel over the first covers it; raising either shows it on top, and raising the
+    // one on top again changes nothing.
+    auto cover = std::make_shared<ui::Panel>(panel->frame(), ui::Style::borderless);
+    cover->setContentView(std::make_shared<PatternView>(gfx::Rect{0, 0, 45, 24}));
+    cover->setLevel(26);
+    const Rgb yellow{242, 217, 51}, green{51, 179, 76};
+    for (const auto& [raised, shown] : {std::pair{cover, green},
+                                        {panel, yellow},
+                                        {panel, yellow},
+                                        {cover, green},
+                                        {cover, green}}) {
+        raised->orderFront();
+        EXPECT_TRUE(runUntil([&] { return near(rootPixel(1280 - 20, 12), shown, 3); }))
+            << rootPixel(1280 - 20, 12);
+    }
+    cover->orderOut();
+
     // Ordered out, the bar shows its own pixels there again.
     panel->orderOut();
     EXPECT_TRUE(runUntil([&] { return !near(rootPixel(1280 - 20, 12), {242, 217, 51}, 3); }));
@@ -447,9 +464,8 @@ TEST_F(X11Server, TranslucentWindowsFollowACompositorThatStartsAndStops) {
     auto depth = [&] {
         XWindowAttributes attributes{};
         const auto xid = xWindow(*panel);
-        return xid && XGetWindowAttributes(server->display(), *xid, &attributes)
-                   ? attributes.depth
-                   : 0;
+        return xid && XGetWindowAttributes(server->display(), *xid, &attributes) ? attributes.depth
+                                                                                 : 0;
     };
     EXPECT_EQ(depth(), 24) << "solid and shaped on a bare server";
     EXPECT_FALSE(server->hasCompositor());
