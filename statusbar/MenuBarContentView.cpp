@@ -106,7 +106,11 @@ void MenuBarContentView::setNeedsDisplay(bool flag) {
 }
 
 void MenuBarContentView::setNeedsDisplayInRect(const gfx::Rect& rect) {
-    View::setNeedsDisplayInRect(rect);
+    // Under the surfaces the strip shows nothing of its own, cleared whole when they were
+    // presented, so a column that changes is theirs alone to redraw: clearing it again composed
+    // and solidified the bar's pixels twice a second for nothing.
+    if (!editingSurfacePresented_ || !editingRectAction)
+        View::setNeedsDisplayInRect(rect);
     if (editingRectAction)
         editingRectAction(rect);
     else if (editingDisplayAction)
