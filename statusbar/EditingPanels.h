@@ -21,7 +21,7 @@ class StatusEditingSurface;
 
 // The editing panels: one transparent panel per display that shows a menu bar, laid exactly
 // over the strip's place there, whose surface draws the status strip and forwards the pointer
-// to it. While they are shown the strip itself draws nothing (editingSurfacePresented).
+// to it. While they are shown the strip itself draws nothing (setEditingSurfacePresented).
 // The application controller owns one for the status strip. Main thread only.
 class EditingPanels {
 public:
