@@ -47,66 +47,6 @@ protected:
         return config.path() / "autostart" / LoginItem::entryName;
     }
 
-    void clickScreen(gfx::Point point) {
-        const auto [x, y] = pixel(point);
-        click(x, y);
-    }
-    void moveScreen(gfx::Point point) {
-        const auto [x, y] = pixel(point);
-        moveTo(x, y);
-    }
-    static gfx::Point centreOnScreen(const ui::View& view) {
-        const gfx::Rect bounds = view.bounds();
-        return view.window()->convertPointToScreen(
-            view.convertPointToView({bounds.midX(), bounds.midY()}, nullptr));
-    }
-
-    // The open menu windows, top level first.
-    std::vector<std::shared_ptr<ui::Window>> menuWindows() const {
-        std::vector<std::shared_ptr<ui::Window>> open;
-        for (const auto& window : app->windows())
-            if (window->level() == ui::WindowLevel::popUpMenu && window->isVisible() &&
-                window->contentView() &&
-                window->contentView()->accessibility().role == ui::AccessibilityRole::menu)
-                open.push_back(window);
-        return open;
-    }
-    // The option titled so in an open menu window.
-    std::shared_ptr<PersistentMenuOption> option(const std::string& title) const {
-        for (const auto& window : menuWindows())
-            for (const auto& view : window->contentView()->subviews())
-                if (auto found = std::dynamic_pointer_cast<PersistentMenuOption>(view);
-                    found && found->title() == title)
-                    return found;
-        return nullptr;
-    }
-    // The screen centre of a plain item of the menu that holds `sibling`.
-    static std::optional<gfx::Point> itemCentre(const PersistentMenuOption& sibling,
-                                                const std::string& title) {
-        const auto item = sibling.menuItem();
-        ui::Menu* menu = item ? item->menu() : nullptr;
-        const auto frame = menu ? menu->frameOnScreen() : std::nullopt;
-        if (!frame)
-            return std::nullopt;
-        const auto rects = ui::MenuLayout::itemRects(*menu, frame->width());
-        for (std::size_t i = 0; i < rects.size(); ++i)
-            if (menu->itemAt(i)->title() == title)
-                return gfx::Point{frame->minX() + rects[i].midX(), frame->minY() + rects[i].midY()};
-        return std::nullopt;
-    }
-    void photographMenus(const std::string& name) {
-        std::optional<gfx::Rect> all;
-        for (const auto& window : menuWindows())
-            all = all ? all->unionWith(window->frame()) : window->frame();
-        ASSERT_TRUE(all);
-        gfx::Rect area = all->insetBy(-8, -8);
-        if (auto screen = ui::Screen::mainScreen())
-            area = area.intersection(screen->frame());
-        const auto pixels = server->geometry().pixelsFromRect(area);
-        EXPECT_TRUE(captureRoot(pixels.x, pixels.y, pixels.width, pixels.height)
-                        .writePng(testsupport::artifactPath(name)));
-    }
-
     // The status strip as the screen shows it.
     testsupport::Capture captureStrip() const {
         const auto strip = delegate->statusView->statusItemScreenFrame();
@@ -145,59 +85,6 @@ protected:
                               : top == green ? (blue - red) / chroma + 2
                                              : (red - green) / chroma + 4;
         return sixths * 60;
-    }
-
-    // Steps run in order from a common-modes timer, so they go on inside a menu's tracking loop:
-    // each waits for its condition, then acts.
-    struct Step {
-        std::string what;
-        std::function<bool()> ready;
-        std::function<void()> act;
-    };
-    void play(std::vector<Step> steps, double seconds) {
-        std::size_t next = 0;
-        double readySince = -1;
-        const double deadline = loop.clock().now() + seconds;
-        // The runs below cannot end while a menu tracks, so the steps end with the menus closed
-        // and a stuck run closes them itself.
-        steps.push_back({"Escape closes the menus", [] { return true; }, [&] { escape(); }});
-        steps.push_back({"the menus are closed", [&] { return menuWindows().empty(); }, [] {}});
-        dispatch::Timer timer(
-            0.02, true,
-            [&] {
-                if (next >= steps.size())
-                    return;
-                if (loop.clock().now() > deadline) {
-                    ADD_FAILURE() << "stuck at: " << steps[next].what << " with "
-                                  << menuWindows().size() << " menu windows, tracking "
-                                  << (app->trackingSession() != nullptr);
-                    next = steps.size();
-                    dismiss();
-                    return;
-                }
-                if (!steps[next].ready()) {
-                    readySince = -1;
-                    return;
-                }
-                // A condition that holds for two ticks in a row lets drawing catch up.
-                if (readySince < 0) {
-                    readySince = loop.clock().now();
-                    return;
-                }
-                steps[next++].act();
-                readySince = -1;
-            },
-            dispatch::commonModes, loop);
-        runUntil([&] { return next >= steps.size() && menuWindows().empty(); }, seconds + 2);
-    }
-    void escape() {
-        key(XK_Escape, true);
-        key(XK_Escape, false);
-    }
-    void dismiss() {
-        const auto screen = ui::Screen::mainScreen();
-        clickScreen(screen ? gfx::Point{screen->frame().minX() + 4, screen->frame().minY() + 4}
-                           : gfx::Point{4, 4});
     }
 
     std::string text(Copy key) const { return pulsedeck::text(key, delegate->details->language); }

@@ -1,0 +1,79 @@
+#include "ProgramX11Fixture.h"
+#include "platform/graphics/RectText.h"
+
+#include <gtest/gtest.h>
+
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+
+namespace pulsedeck {
+namespace {
+
+// The whole program on a private X server with a floating bar beside the status item; the user
+// clicks and right-clicks its modules.
+class FloatingDetailsX11 : public testing::ProgramX11Fixture {
+protected:
+    void prepare(AppDelegate::Environment&) override {
+        defaults->setObject(std::string("copy"), PreferenceKey::floatingMode);
+        defaults->setObject(gfx::stringFromRect({200, 400, 10, 10}), "floatingFrame");
+    }
+
+    gfx::Point onBar(ModuleKind kind) const {
+        const gfx::Rect panel = delegate->floatingPanel->frame();
+        const gfx::Rect rect = delegate->floatingView->rect(kind);
+        return {panel.x() + rect.midX(), panel.y() + rect.midY()};
+    }
+
+    void rightClickScreen(gfx::Point point) {
+        const auto [x, y] = pixel(point);
+        click(x, y, 3);
+    }
+};
+
+TEST_F(FloatingDetailsX11, ClicksOnTheBarOpenAndCloseItsDetailsAndARightClickItsMenu) {
+    ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }, 3));
+    const auto panel = delegate->floatingPanel;
+    ASSERT_TRUE(runUntil([&] { return viewable(*panel) && delegate->history.size() >= 2; }, 5));
+    settle(0.3);
+
+    clickScreen(onBar(ModuleKind::network));
+    const auto& details = *delegate->floatingPopover;
+    ASSERT_TRUE(runUntil([&] { return details.isShown() && viewable(*details.window()); }, 3));
+    settle(0.4);
+    EXPECT_EQ(delegate->floatingDetails->priority, ModuleKind::network);
+    const gfx::Rect shown = details.window()->frame();
+    EXPECT_EQ(shown.maxY(), panel->frame().minY()) << "hangs from the bar";
+    const gfx::Rect both = shown.unionWith(panel->frame()).insetBy(-8, -8);
+    const auto pixels = server->geometry().pixelsFromRect(both);
+    EXPECT_TRUE(captureRoot(pixels.x, pixels.y, pixels.width, pixels.height)
+                    .writePng(testsupport::artifactPath("floating-details-x11.png")));
+
+    // The press on the bar is the bar's: the same module closes the details, none reopen.
+    clickScreen(onBar(ModuleKind::network));
+    ASSERT_TRUE(runUntil([&] { return !details.isShown(); }, 3));
+    settle(0.3);
+    EXPECT_FALSE(details.isShown());
+
+    const std::string onTop = text(Copy::alwaysOnTop, AppLanguage::english);
+    std::vector<Step> steps = {
+        {"a right click opens the menu", [] { return true; },
+         [&] { rightClickScreen(onBar(ModuleKind::memory)); }},
+        {"the menu is shown", [&] { return option(onTop) != nullptr; },
+         [&] {
+             photographMenus("floating-context-menu-x11.png");
+             clickScreen(centreOnScreen(*option(onTop)));
+         }},
+        {"the bar leaves the top and the menu stays", [&] { return !delegate->floatingOnTop; },
+         [&] {
+             EXPECT_EQ(panel->level(), ui::WindowLevel::normal);
+             ASSERT_TRUE(option(onTop));
+             EXPECT_EQ(option(onTop)->menuItem()->state(), ui::ControlState::off);
+         }},
+    };
+    play(std::move(steps), 10);
+    EXPECT_FALSE(defaults->boolForKey(PreferenceKey::floatingOnTop));
+}
+
+} // namespace
+} // namespace pulsedeck
