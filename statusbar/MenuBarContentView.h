@@ -105,7 +105,8 @@ public:
     const std::optional<ModuleKind>& activeModule() const { return activeModule_; }
     void setActiveModule(std::optional<ModuleKind> module);
 
-    // False turns every animation of the view off; it marks nothing, as the pictures stay.
+    // False turns every animation of the view off from the next transition on; the rotor stops at
+    // the next renderFanImage. It marks nothing, as no picture changes with it.
     bool animationsEnabled() const { return animationsEnabled_; }
     void setAnimationsEnabled(bool enabled);
     // The room left and right of the modules, unscaled.
