@@ -252,8 +252,12 @@ public:
     // after the docking animation unless Reduce Motion is on).
     bool dockFloatingPanel(const gfx::Rect& frame);
     // A module dragged out of the status item: a preview of the strip follows the pointer and
-    // the liquid pull-out stretches it from the menu bar, tears it off or springs it back.
+    // the liquid pull-out stretches it from the menu bar, tears it off or springs it back. A
+    // strip torn off and dropped away from the menu bar (anywhere, in detached mode) offers a
+    // floating bar there.
     void handleStatusDragOut(gfx::Point start, gfx::Point current, bool ended);
+    // The modal copy-or-move menu at a drop point.
+    void offerFloatingDrop(gfx::Point point);
     void clearFloatingPreview();
     // Repaint the strip wherever the editing panels and the drag-out preview draw it: all of
     // it, or the column under a rect of the strip.

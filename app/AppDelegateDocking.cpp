@@ -3,10 +3,14 @@
 #include "floating/FloatingGeometry.h"
 #include "floating/FloatingSurface.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/toolkit/Menu.h"
 
 namespace pulsedeck {
 
 namespace {
+
+// A drop this close to a strip still counts as a drop on it.
+constexpr double stripDropMargin = 2;
 
 gfx::Size stripSize(const MenuBarContentView& strip) {
     return {strip.requiredWidth(), strip.presentationHeight().value_or(strip.bounds().height())};
@@ -139,8 +143,12 @@ void AppDelegate::handleStatusDragOut(gfx::Point start, gfx::Point current, bool
                    screens);
 
     if (ended) {
-        // A drop lets the preview go; a short pull still springs back on the overlay.
-        floatingMotion.cancel();
+        const bool brokeFree = floatingMotion.cancel();
+        if (brokeFree && (floatingMode == FloatingMode::detached ||
+                          !statusView->menuBarFrame(current, stripDropMargin))) {
+            floatingDropFrame = frame;
+            offerFloatingDrop(current);
+        }
         clearFloatingPreview();
         return;
     }
@@ -159,6 +167,25 @@ void AppDelegate::handleStatusDragOut(gfx::Point start, gfx::Point current, bool
     const double grab = source.width() > 0 ? (start.x - source.minX()) / source.width() : 0.5;
     floatingMotion.update(floatingPreview, source, grab,
                           !application().workspace().accessibilityDisplayShouldReduceMotion());
+}
+
+void AppDelegate::offerFloatingDrop(gfx::Point point) {
+    auto menu = std::make_shared<ui::Menu>();
+    menu->setAutoenablesItems(false);
+    const AppLanguage language = resolvedLanguage();
+    const std::weak_ptr<AppDelegate> weak = weak_from_this();
+    for (const auto& [key, mode] : {std::pair{Copy::floatingCopy, FloatingMode::copy},
+                                    std::pair{Copy::floatingMove, FloatingMode::detached}}) {
+        auto item =
+            std::make_shared<ui::MenuItem>(text(key, language), [weak](ui::MenuItem& sender) {
+                if (auto self = weak.lock())
+                    self->chooseFloating(sender.representedObject());
+            });
+        item->setRepresentedObject(std::string(toString(mode)));
+        menu->addItem(item);
+    }
+    // Runs modally: the choice reaches chooseFloating while the drop frame is still set.
+    ui::Menu::popUpAtScreenPoint(menu, point, statusView->effectiveAppearance());
 }
 
 void AppDelegate::clearFloatingPreview() {

@@ -30,12 +30,13 @@ protected:
         return text ? DockAnchor::parse(*text) : std::nullopt;
     }
 
-    // A bar of the floating strip's size, standing in for the one the mode switch makes.
-    void barAt(gfx::Point origin) {
-        const gfx::Rect anchor = delegate->dockAnchorFrames().at(0);
-        delegate->floatingPanel = delegate->makeFloatingPanel(true, {origin, anchor.size});
-        delegate->floatingMode = FloatingMode::copy;
+    // The floating bar, made by choosing it; its anchor at its own size.
+    gfx::Rect makeBar() {
+        delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+        EXPECT_TRUE(delegate->floatingPanel);
+        return delegate->dockAnchorFrames().at(0);
     }
+    void moveBar(const gfx::Rect& frame) { delegate->floatingPanel->setFrame(frame, false); }
 };
 
 TEST_F(AppDelegateDockingTest, EveryMenuBarDisplayGetsAPanelAndAStoredAnchorAtItsStrip) {
@@ -77,10 +78,10 @@ TEST_F(AppDelegateDockingTest, AnAnchorOutsideTheMenuBarOrUnderAFullScreenWindow
 
 TEST_F(AppDelegateDockingTest, ADragBegunOnTheAnchorDocksOnlyAfterLeavingIt) {
     app.workspace().setReduceMotion(true);
-    const gfx::Rect anchor = delegate->dockAnchorFrames().at(0);
+    const gfx::Rect anchor = makeBar();
     const gfx::Rect nearby = anchor.offsetBy(-8, -20);
     const gfx::Rect away = anchor.offsetBy(-300, -300);
-    barAt(nearby.origin);
+    moveBar(nearby);
 
     delegate->floatingDragBegan();
     EXPECT_FALSE(delegate->floatingDockArmed);
@@ -93,11 +94,12 @@ TEST_F(AppDelegateDockingTest, ADragBegunOnTheAnchorDocksOnlyAfterLeavingIt) {
     EXPECT_TRUE(delegate->dockFloatingPanel(nearby));
     EXPECT_FALSE(delegate->floatingDockArmed);
     EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+    EXPECT_FALSE(delegate->floatingPanel);
 }
 
 TEST_F(AppDelegateDockingTest, ADragBegunAwayDocksWithTheLiquidAndEndsTheBarAfterIt) {
-    const gfx::Rect anchor = delegate->dockAnchorFrames().at(0);
-    barAt(anchor.origin.offsetBy(0, -200));
+    const gfx::Rect anchor = makeBar();
+    moveBar(anchor.offsetBy(0, -200));
     delegate->floatingDragBegan();
     EXPECT_TRUE(delegate->floatingDockArmed);
 
@@ -109,9 +111,12 @@ TEST_F(AppDelegateDockingTest, ADragBegunAwayDocksWithTheLiquidAndEndsTheBarAfte
     delegate->floatingDockArmed = true;
     EXPECT_FALSE(delegate->dockFloatingPanel(dropped));
 
+    const std::weak_ptr<ui::Window> bar = delegate->floatingPanel;
     advance(1.2);
     EXPECT_FALSE(delegate->floatingMotion.isRunning());
     EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+    EXPECT_FALSE(delegate->floatingPanel);
+    EXPECT_TRUE(bar.expired());
 }
 
 } // namespace

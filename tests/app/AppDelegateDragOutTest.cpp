@@ -1,4 +1,5 @@
 #include "app/ControllerHarness.h"
+#include "floating/FloatingGeometry.h"
 #include "floating/FloatingPanel.h"
 #include "floating/FloatingSurface.h"
 
@@ -29,7 +30,29 @@ protected:
         advance(0.05);
     }
 
+    // Releases the drag at its current point; a menu offered for the drop is looked at and then
+    // answered with `keys`. Whether it was offered.
+    bool releaseAnswering(std::vector<int> keys) {
+        bool offered = false;
+        loop.queue().asyncAfter(0.1, [&, keys] {
+            phaseAfterRelease = delegate->floatingMotion.phase();
+            offered = app.trackingSession() != nullptr;
+            if (!offered)
+                return;
+            offeredDropFrame = delegate->floatingDropFrame;
+            for (int key : keys)
+                server.key(key, key == ui::KeyCode::returnKey ? "\r" : "");
+        });
+        release();
+        advance(0.2);
+        EXPECT_EQ(app.trackingSession(), nullptr);
+        return offered;
+    }
+    bool releaseDismissing() { return releaseAnswering({ui::KeyCode::escape}); }
+
     gfx::Point start;
+    std::optional<gfx::Rect> offeredDropFrame;
+    FloatingLiquidAnimator::Phase phaseAfterRelease = FloatingLiquidAnimator::Phase::free;
 };
 
 TEST_F(AppDelegateDragOutTest, APreviewOfTheStripHangsFromTheMenuBarAndTearsOff) {
@@ -49,32 +72,70 @@ TEST_F(AppDelegateDragOutTest, APreviewOfTheStripHangsFromTheMenuBarAndTearsOff)
 
     dragBy(-40, -200);
     EXPECT_EQ(delegate->floatingMotion.phase(), FloatingLiquidAnimator::Phase::breaking);
-    release();
+    const gfx::Rect torn = delegate->floatingPreview->frame();
+    EXPECT_TRUE(releaseDismissing());
+    EXPECT_EQ(offeredDropFrame, torn);
+    EXPECT_FALSE(delegate->floatingDropFrame);
     EXPECT_FALSE(delegate->floatingPreview);
+    EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
     EXPECT_FALSE(delegate->floatingMotion.isRunning());
     EXPECT_FALSE(delegate->floatingMotion.overlay());
 }
 
-TEST_F(AppDelegateDragOutTest, AShortPullSpringsBackAfterTheRelease) {
+TEST_F(AppDelegateDragOutTest, AShortPullSpringsBackAfterTheReleaseAndOffersNothing) {
     dragBy(0, -50);
     ASSERT_TRUE(delegate->floatingPreview);
-    release();
+    EXPECT_FALSE(releaseDismissing());
     EXPECT_FALSE(delegate->floatingPreview);
-    EXPECT_EQ(delegate->floatingMotion.phase(), FloatingLiquidAnimator::Phase::returning);
-    EXPECT_TRUE(delegate->floatingMotion.overlay()->isVisible());
+    EXPECT_EQ(phaseAfterRelease, FloatingLiquidAnimator::Phase::returning);
     advance(2);
     EXPECT_FALSE(delegate->floatingMotion.isRunning());
     EXPECT_FALSE(delegate->floatingMotion.overlay());
 }
 
-TEST_F(AppDelegateDragOutTest, UnderReduceMotionThePreviewFollowsWithoutLiquid) {
+TEST_F(AppDelegateDragOutTest, UnderReduceMotionThePreviewFollowsWithoutLiquidAndAnyDropOffers) {
     app.workspace().setReduceMotion(true);
     dragBy(0, -60);
     ASSERT_TRUE(delegate->floatingPreview);
     EXPECT_EQ(delegate->floatingPreview->alphaValue(), 1);
     EXPECT_FALSE(delegate->floatingMotion.isRunning());
-    release();
+    EXPECT_TRUE(releaseDismissing());
     EXPECT_FALSE(delegate->floatingPreview);
+}
+
+TEST_F(AppDelegateDragOutTest, ADropOnTheStripOffersABarOnlyWhenTheBarWouldReplaceIt) {
+    // Without the liquid every release counts as torn off; the drop point alone decides.
+    app.workspace().setReduceMotion(true);
+    const gfx::Rect strip = *delegate->statusView->statusItemScreenFrame();
+    const gfx::Point onStrip{strip.minX() + 1, strip.maxY() + 1.5};
+    for (const auto& [mode, offered] :
+         {std::pair{FloatingMode::none, false}, std::pair{FloatingMode::copy, false},
+          std::pair{FloatingMode::detached, true}}) {
+        delegate->floatingMode = mode;
+        server.movePointer(start);
+        server.mouseDown(start);
+        loop.runUntilIdle();
+        dragBy(0, -60);
+        server.movePointer(onStrip);
+        advance(0.05);
+        EXPECT_EQ(releaseDismissing(), offered) << toString(mode);
+        EXPECT_FALSE(delegate->floatingPreview);
+    }
+}
+
+TEST_F(AppDelegateDragOutTest, TheChosenBarIsMadeWhileTheDropFrameIsStillSet) {
+    dragBy(-40, -200);
+    dragBy(-500, -200);
+    advance(0.6);
+    const gfx::Rect dropped = delegate->floatingPreview->frame();
+    EXPECT_TRUE(releaseAnswering({ui::KeyCode::downArrow, ui::KeyCode::returnKey}));
+    EXPECT_EQ(delegate->floatingMode, FloatingMode::copy);
+    ASSERT_TRUE(delegate->floatingPanel);
+    // The bar has its own strip's size; where that fits, it stands where the preview fell.
+    const gfx::Rect bar = delegate->floatingPanel->frame();
+    EXPECT_EQ(bar.origin, keepFrameOnScreen({dropped.origin, bar.size}).origin);
+    EXPECT_EQ(bar.origin, dropped.origin);
+    EXPECT_FALSE(delegate->floatingDropFrame);
 }
 
 } // namespace
