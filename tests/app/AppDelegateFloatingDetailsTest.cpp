@@ -3,6 +3,7 @@
 #include "detail/PersistentMenuOption.h"
 #include "floating/FloatingOpacityRow.h"
 #include "floating/FloatingSurface.h"
+#include "updates/SupportFeedback.h"
 
 #include <any>
 
@@ -327,6 +328,11 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenusChoicesChangeTheBarAndUnkn
         EXPECT_EQ(reloaded().boolForKey(PreferenceKey::floatingOnTop), expected);
         EXPECT_EQ(dynamic_cast<PersistentMenuOption&>(*onTop->view()).checked()(), expected);
     }
+
+    const auto feedback = fresh->itemAt(8);
+    feedback->action()(*feedback);
+    ASSERT_TRUE(SupportFeedback::shared().panel());
+    EXPECT_TRUE(SupportFeedback::shared().panel()->isVisible());
 
     const auto close = fresh->itemAt(10);
     close->action()(*close);
