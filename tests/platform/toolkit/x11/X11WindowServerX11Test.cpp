@@ -397,11 +397,13 @@ TEST_F(X11Server, APanelOverTheStatusBarIsDrawnInsideItAndTakesItsClicks) {
     cover->setContentView(std::make_shared<PatternView>(gfx::Rect{0, 0, 45, 24}));
     cover->setLevel(26);
     const Rgb yellow{242, 217, 51}, green{51, 179, 76};
-    for (const auto& [raised, shown] : {std::pair{cover, green},
-                                        {panel, yellow},
-                                        {panel, yellow},
-                                        {cover, green},
-                                        {cover, green}}) {
+    for (const auto& step : {std::pair{cover, green},
+                             {panel, yellow},
+                             {panel, yellow},
+                             {cover, green},
+                             {cover, green}}) {
+        const auto& [raised, colour] = step;
+        const Rgb shown = colour;
         raised->orderFront();
         EXPECT_TRUE(runUntil([&] { return near(rootPixel(1280 - 20, 12), shown, 3); }))
             << rootPixel(1280 - 20, 12);
