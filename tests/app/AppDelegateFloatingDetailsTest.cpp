@@ -338,6 +338,8 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenusChoicesChangeTheBarAndUnkn
     close->action()(*close);
     EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
     EXPECT_FALSE(delegate->floatingPanel);
+    delegate->toggleFloatingDetails(ModuleKind::memory, {300, 300}, {200, 280, 400, 29});
+    EXPECT_FALSE(delegate->floatingPopover->isShown()) << "no bar, no details";
 }
 
 TEST_F(AppDelegateFloatingDetailsTest, ARightClickClosesTheDetailsAndTheMenuRebuildsItself) {
