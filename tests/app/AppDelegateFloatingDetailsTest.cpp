@@ -111,6 +111,69 @@ TEST_F(AppDelegateFloatingDetailsTest, HoverMovesOnlyOpenDetailsAndSortingTakesN
     EXPECT_EQ(shownDetails(), ModuleKind::memory);
 }
 
+TEST_F(AppDelegateFloatingDetailsTest, TheDetailsChoicesReachTheBarsOwnSettings) {
+    launch();
+    showBar();
+    DetailView& v = *delegate->floatingDetails;
+    using K = ModuleKind;
+    using Change = std::function<void(FloatingPreferences&)>;
+    const std::vector<std::pair<std::function<void()>, Change>> cases = {
+        {[&] { v.orderAction({K::devices}); },
+         [](auto& r) {
+             r.order = {K::devices, K::memory, K::fan, K::network, K::temperature, K::compute};
+         }},
+        {[&] { v.memoryAction(false); }, [](auto& r) { r.hidden.insert(K::memory); }},
+        {[&] { v.enabledAction(false); }, [](auto& r) { r.hidden.insert(K::fan); }},
+        {[&] { v.networkAction(false); }, [](auto& r) { r.hidden.insert(K::network); }},
+        {[&] { v.temperatureAction(false); }, [](auto& r) { r.hidden.insert(K::temperature); }},
+        {[&] { v.computeAction(false); }, [](auto& r) { r.hidden.insert(K::compute); }},
+        {[&] { v.devicesAction(false); }, [](auto& r) { r.hidden.insert(K::devices); }},
+        {[&] { v.memoryAction(true); }, [](auto& r) { r.hidden.erase(K::memory); }},
+        {[&] { v.opacityAction(0.1); }, [](auto& r) { r.opacity = 0.2; }},
+        {[&] { v.appearanceAction(AppearanceMode::light); },
+         [](auto& r) { r.appearance = AppearanceMode::light; }},
+        {[&] { v.displayAction(DisplayMode::pair); },
+         [](auto& r) { r.displayMode = DisplayMode::pair; }},
+        {[&] { v.fanAction(FanDisplayMode::graph); },
+         [](auto& r) { r.fanMode = FanDisplayMode::graph; }},
+        {[&] { v.fanAnimationAction(FanAnimationMode::off); },
+         [](auto& r) { r.fanAnimation = FanAnimationMode::off; }},
+        {[&] { v.computeDisplayAction(ComputeDisplayMode::compact); },
+         [](auto& r) { r.computeMode = ComputeDisplayMode::compact; }},
+        {[&] { v.temperatureDisplayAction(TemperatureDisplayMode::thermometer); },
+         [](auto& r) { r.temperatureMode = TemperatureDisplayMode::thermometer; }},
+        {[&] { v.memoryChartAction(false); }, [](auto& r) { r.memoryShowChart = false; }},
+        {[&] { v.networkChartAction(false); }, [](auto& r) { r.networkShowChart = false; }},
+        {[&] { v.networkColorAction(true); }, [](auto& r) { r.networkColored = true; }},
+        {[&] { v.chartLengthAction(200); }, [](auto& r) { r.chartLength = 160; }},
+        {[&] { v.gapAction(40); }, [](auto& r) { r.gap = 32; }},
+        {[&] { v.hideInFullscreenAction(true); }, [](auto& r) { r.hideInFullscreen = true; }},
+        {[&] { v.disclosureAction({K::fan}); }, [](auto& r) { r.collapsed = {K::fan}; }},
+        {[&] { v.presentationAction(DetailPresentation::overview); },
+         [](auto& r) { r.presentation = DetailPresentation::overview; }},
+        {[&] { v.moduleColorAction(ColorSlot::cpu, PaletteColor::pink); },
+         [](auto& r) { r.colors.setColor(PaletteColor::pink, ColorSlot::cpu); }},
+        // The theme is the menu bar's: the bar's record stays as it was.
+        {[&] { v.moduleColorAction(ColorSlot::theme, PaletteColor::purple); }, [](auto&) {}},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        FloatingPreferences expected = record();
+        cases[i].second(expected);
+        cases[i].first();
+        EXPECT_EQ(record(), expected) << "choice " << i;
+    }
+    EXPECT_EQ(delegate->moduleColors.explicitColor(ColorSlot::theme), PaletteColor::purple);
+
+    v.isSorting = true;
+    v.sortingAction();
+    EXPECT_TRUE(delegate->floatingView->isSorting());
+
+    // The context menu's row stores what its slider gives, unclamped.
+    auto menu = delegate->makeFloatingMenu();
+    dynamic_cast<FloatingOpacityRow&>(*menu->itemAt(0)->view()).changed(0.1);
+    EXPECT_EQ(record().opacity, 0.1);
+}
+
 // What the floating details show of one module: its figures and history, or nothing.
 struct ModuleReadings {
     ModuleKind kind;
