@@ -80,6 +80,16 @@ protected:
 
     std::filesystem::path errors() const { return config.path() / "errors"; }
 
+    // Ends the program as a logout would; a sanitizer build must have found nothing.
+    void stop() {
+        program->signal(SIGTERM);
+        ASSERT_TRUE(program->waitForExit(10s));
+        const std::string said = fileText(errors());
+        for (const char* mark :
+             {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:"})
+            EXPECT_EQ(said.find(mark), std::string::npos) << said;
+    }
+
     // Our mapped windows that are neither the status bar nor over it.
     std::vector<TopLevel> shownBelowTheBar() const {
         std::vector<TopLevel> found;
@@ -255,8 +265,7 @@ TEST_F(FloatingBarSessionX11, AModuleDroppedOffTheBarFloatsMovesDocksAndComesBac
     ASSERT_TRUE(waitFor([&] { return floatingBar().has_value(); }, 5s));
     std::this_thread::sleep_for(1200ms);
     const TopLevel remade = *floatingBar();
-    program->signal(SIGTERM);
-    ASSERT_TRUE(program->waitForExit(10s));
+    ASSERT_NO_FATAL_FAILURE(stop());
     EXPECT_FALSE(floatingBar());
     ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_TRUE(waitFor([&] { return floatingBar().has_value(); }, 5s)) << fileText(errors());
@@ -289,6 +298,7 @@ TEST_F(FloatingBarSessionX11, AModuleDroppedOffTheBarFloatsMovesDocksAndComesBac
     EXPECT_GT(coveredShare(*floatingBar()), 0.8);
 
     EXPECT_TRUE(program->isRunning()) << fileText(errors());
+    stop();
 }
 
 } // namespace
