@@ -1,5 +1,6 @@
 #include "app/ControllerHarness.h"
 #include "floating/DockAnchors.h"
+#include "floating/FloatingGeometry.h"
 #include "floating/FloatingSurface.h"
 #include "platform/toolkit/StatusBar.h"
 
@@ -76,25 +77,42 @@ TEST_F(AppDelegateDockingTest, AnAnchorOutsideTheMenuBarOrUnderAFullScreenWindow
     EXPECT_FALSE(delegate->editingPanels->panels().at("{{1440, -180}, {1920, 1080}}")->isVisible());
 }
 
-TEST_F(AppDelegateDockingTest, ADragBegunOnTheAnchorDocksOnlyAfterLeavingIt) {
+TEST_F(AppDelegateDockingTest, ABarPickedUpAtItsAnchorDocksOnlyOnceItHasLeftIt) {
     app.workspace().setReduceMotion(true);
     const gfx::Rect anchor = makeBar();
-    const gfx::Rect nearby = anchor.offsetBy(-8, -20);
-    const gfx::Rect away = anchor.offsetBy(-300, -300);
-    moveBar(nearby);
+    // Where a bar sits when a screen's menu bar is deeper than ours: within reach of the anchor.
+    const gfx::Rect resting = anchor.offsetBy(-8, -20);
+    moveBar(resting);
+    ASSERT_TRUE(dockAnchor(resting, {anchor}));
 
-    delegate->floatingDragBegan();
-    EXPECT_FALSE(delegate->floatingDockArmed);
-    EXPECT_FALSE(delegate->dockFloatingPanel(nearby));
-    EXPECT_FALSE(delegate->dockFloatingPanel(anchor));
-    EXPECT_FALSE(delegate->dockFloatingPanel(away));
-    EXPECT_TRUE(delegate->floatingDockArmed);
+    const gfx::Point grip = resting.center();
+    server.movePointer(grip);
+    server.mouseDown(grip);
+    auto dragBy = [&](double dx, double dy) {
+        server.movePointer(grip.offsetBy(dx, dy));
+        loop.runUntilIdle();
+    };
+    const double toAnchorX = anchor.midX() - resting.midX();
+    const double toAnchorY = anchor.midY() - resting.midY();
+    // Picked up and nudged onto the anchor: it moves over the menu bar and stays a bar.
+    dragBy(0, 10);
+    dragBy(toAnchorX, toAnchorY);
     EXPECT_EQ(delegate->floatingMode, FloatingMode::copy);
+    ASSERT_TRUE(delegate->floatingPanel);
+    const gfx::Rect held = delegate->floatingPanel->frame();
+    EXPECT_GT(held.maxY(), ui::Screen::screens().at(0).visibleFrame().maxY());
+    EXPECT_TRUE(dockAnchor(held, {anchor}));
 
-    EXPECT_TRUE(delegate->dockFloatingPanel(nearby));
-    EXPECT_FALSE(delegate->floatingDockArmed);
+    // Away and back: it docks at once under Reduce Motion, and the press ends there.
+    dragBy(-300, -300);
+    EXPECT_TRUE(delegate->floatingDockArmed);
+    dragBy(toAnchorX - 8, toAnchorY - 4);
     EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
     EXPECT_FALSE(delegate->floatingPanel);
+    EXPECT_FALSE(delegate->floatingDockArmed);
+    server.mouseUp(grip);
+    loop.runUntilIdle();
+    EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
 }
 
 TEST_F(AppDelegateDockingTest, ADragBegunAwayDocksWithTheLiquidAndEndsTheBarAfterIt) {
