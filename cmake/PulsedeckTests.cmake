@@ -52,6 +52,11 @@ if(TARGET test_platform_system_AcceleratorRegistryTest)
     PULSEDECK_FAKE_NVIDIA_ML="$<TARGET_FILE:fake_nvidia_ml>")
 endif()
 
+# The update check's download runs in a child of the built program.
+if(TARGET test_updates_UpdateCheckCommandTest AND TARGET pulsedeck)
+  add_dependencies(test_updates_UpdateCheckCommandTest pulsedeck)
+endif()
+
 add_custom_target(unit_tests)
 if(PULSEDECK_UNIT_TESTS)
   add_dependencies(unit_tests ${PULSEDECK_UNIT_TESTS})
