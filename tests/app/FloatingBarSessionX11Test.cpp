@@ -34,16 +34,6 @@ namespace {
 using namespace std::chrono_literals;
 using namespace pulsedecktest;
 
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
-
 class FloatingBarSessionX11 : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -33,16 +33,6 @@ using namespace std::chrono_literals;
 using namespace pulsedecktest;
 using testsupport::ChildProcess;
 
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
-
 // A managed or unmanaged window of the program, found through the window manager's client list
 // (a manager holds its clients inside frames of its own) or among the root's children.
 struct ProgramWindow {

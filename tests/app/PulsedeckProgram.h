@@ -10,6 +10,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <spawn.h>
 #include <sstream>
@@ -111,6 +112,17 @@ private:
     pid_t pid_ = -1;
     std::optional<int> status_;
 };
+
+// Polls `done` until it holds or `timeout` has passed; whether it held.
+inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
 
 struct DisplayCloser {
     void operator()(Display* display) const { XCloseDisplay(display); }
