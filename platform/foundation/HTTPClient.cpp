@@ -6,9 +6,6 @@
 #include <atomic>
 #include <limits>
 #include <mutex>
-#include <pthread.h>
-#include <system_error>
-#include <thread>
 
 namespace foundation {
 
@@ -58,9 +55,7 @@ HTTPError transportError(const Libcurl& curl, CURLcode code, const char* detail)
 } // namespace
 
 struct HTTPClient::Request {
-    std::thread thread;
     std::atomic<bool> cancelled{false};
-    std::atomic<bool> finished{false};
     // The transfer's multi handle while it runs, so a cancellation can wake its wait.
     std::mutex mutex;
     CURLM* running = nullptr;
@@ -164,46 +159,20 @@ HTTPResult HTTPClient::Request::perform(const std::string& url, const HTTPReques
 
 HTTPClient::HTTPClient() = default;
 
-HTTPClient::~HTTPClient() {
-    for (const auto& request : requests_)
-        request->cancel();
-    for (const auto& request : requests_)
-        if (request->thread.joinable())
-            request->thread.join();
-}
-
-void HTTPClient::joinFinished() {
-    std::erase_if(requests_, [](const std::shared_ptr<Request>& request) {
-        if (!request->finished)
-            return false;
-        request->thread.join();
-        return true;
-    });
-}
+HTTPClient::~HTTPClient() = default;
 
 void HTTPClient::get(std::string url, HTTPRequestOptions options,
                      std::function<void(HTTPResult)> completion) {
-    joinFinished();
     auto request = std::make_shared<Request>();
     // Shared, so the completion is still at hand if no thread can be made for it.
     auto finish = std::make_shared<std::function<void(HTTPResult)>>(std::move(completion));
-    try {
-        request->thread =
-            std::thread([request, finish, url = std::move(url), options = std::move(options)] {
-                const HTTPResult result =
-                    request->cancelled
-                        ? HTTPResult(HTTPError{HTTPFailure::cancelled, 0, "cancelled"})
-                        : request->perform(url, options);
-                (*finish)(result);
-                request->finished = true;
-            });
-        pthread_setname_np(request->thread.native_handle(), "http");
-    } catch (const std::system_error& error) {
-        (*finish)(HTTPError{HTTPFailure::transport, 0,
-                            std::string("no thread for the request: ") + error.what()});
-        return;
-    }
-    requests_.push_back(std::move(request));
+    const auto failure = requests_.start(request, [request, finish, url = std::move(url),
+                                                   options = std::move(options)] {
+        (*finish)(request->cancelled ? HTTPResult(HTTPError{HTTPFailure::cancelled, 0, "cancelled"})
+                                     : request->perform(url, options));
+    });
+    if (failure)
+        (*finish)(HTTPError{HTTPFailure::transport, 0, "no thread for the request: " + *failure});
 }
 
 } // namespace foundation

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/foundation/RequestThreads.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -75,9 +77,7 @@ public:
 
 private:
     struct Request;
-    void joinFinished();
-
-    std::vector<std::shared_ptr<Request>> requests_;
+    RequestThreads<Request> requests_;
 };
 
 } // namespace foundation

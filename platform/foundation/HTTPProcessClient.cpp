@@ -8,9 +8,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <pthread.h>
-#include <system_error>
-#include <thread>
 
 namespace foundation {
 
@@ -36,38 +33,22 @@ ProcessOptions processOptions(const HTTPRequestOptions& request,
 } // namespace
 
 struct HTTPProcessClient::Request {
-    std::thread thread;
     ProcessCancellation cancellation;
-    std::atomic<bool> finished{false};
+
+    void cancel() { cancellation.cancel(); }
 };
 
 HTTPProcessClient::HTTPProcessClient(std::vector<std::string> helper)
     : helper_(std::move(helper)) {}
 
-HTTPProcessClient::~HTTPProcessClient() {
-    for (const auto& request : requests_)
-        request->cancellation.cancel();
-    for (const auto& request : requests_)
-        if (request->thread.joinable())
-            request->thread.join();
-}
+HTTPProcessClient::~HTTPProcessClient() = default;
 
 std::vector<std::string> HTTPProcessClient::thisProgram() {
     return {"/proc/self/exe"};
 }
 
-void HTTPProcessClient::joinFinished() {
-    std::erase_if(requests_, [](const std::shared_ptr<Request>& request) {
-        if (!request->finished)
-            return false;
-        request->thread.join();
-        return true;
-    });
-}
-
 void HTTPProcessClient::get(std::string url, HTTPRequestOptions options,
                             std::function<void(HTTPResult)> completion) {
-    joinFinished();
     auto request = std::make_shared<Request>();
     std::vector<std::string> arguments = helper_;
     arguments.emplace_back(httpHelperMode);
@@ -75,21 +56,14 @@ void HTTPProcessClient::get(std::string url, HTTPRequestOptions options,
         arguments.push_back(std::move(argument));
     // Shared, so the completion is still at hand if no thread can be made for it.
     auto finish = std::make_shared<std::function<void(HTTPResult)>>(std::move(completion));
-    try {
-        request->thread = std::thread(
-            [request, finish, arguments = std::move(arguments), options = std::move(options)] {
-                const auto process =
-                    runProcess(arguments, processOptions(options, request->cancellation));
-                (*finish)(httpResultOfHelper(process, options.maximumBodySize));
-                request->finished = true;
-            });
-        pthread_setname_np(request->thread.native_handle(), "http");
-    } catch (const std::system_error& error) {
-        (*finish)(HTTPError{HTTPFailure::transport, 0,
-                            std::string("no thread for the request: ") + error.what()});
-        return;
-    }
-    requests_.push_back(std::move(request));
+    const auto failure = requests_.start(
+        request, [request, finish, arguments = std::move(arguments), options = std::move(options)] {
+            const auto process =
+                runProcess(arguments, processOptions(options, request->cancellation));
+            (*finish)(httpResultOfHelper(process, options.maximumBodySize));
+        });
+    if (failure)
+        (*finish)(HTTPError{HTTPFailure::transport, 0, "no thread for the request: " + *failure});
 }
 
 } // namespace foundation

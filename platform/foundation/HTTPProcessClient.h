@@ -40,10 +40,9 @@ public:
 
 private:
     struct Request;
-    void joinFinished();
 
     std::vector<std::string> helper_;
-    std::vector<std::shared_ptr<Request>> requests_;
+    RequestThreads<Request> requests_;
 };
 
 } // namespace foundation
