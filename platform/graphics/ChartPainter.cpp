@@ -1,5 +1,6 @@
 #include "platform/graphics/ChartPainter.h"
 
+#include "platform/graphics/CairoPointLimit.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/CoverageMask.h"
 #include "platform/graphics/DrawingRecorder.h"
@@ -45,12 +46,14 @@ Rect boundsOf(PointLists lists) {
 
 void appendPointLists(cairo_t* cr, PointLists lists, bool closed) {
     cairo_new_path(cr);
+    const CairoPointLimit limit(cr);
     for (const std::vector<Point>& points : lists) {
         for (std::size_t i = 0; i < points.size(); ++i) {
+            Point p = limit(points[i]);
             if (i == 0) {
-                cairo_move_to(cr, points[i].x, points[i].y);
+                cairo_move_to(cr, p.x, p.y);
             } else {
-                cairo_line_to(cr, points[i].x, points[i].y);
+                cairo_line_to(cr, p.x, p.y);
             }
         }
         if (closed && !points.empty()) {

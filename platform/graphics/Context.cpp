@@ -2,6 +2,7 @@
 
 #include "platform/graphics/AlphaBlur.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/graphics/CairoPointLimit.h"
 #include "platform/graphics/ClipOver.h"
 #include "platform/graphics/CoverageMask.h"
 #include "platform/graphics/DrawingRecorder.h"
@@ -99,18 +100,24 @@ cairo_operator_t cairoOperator(CompositingOperation operation) {
 }
 
 void appendToCairo(cairo_t* cr, const Path& path) {
+    const CairoPointLimit limit(cr);
     for (const Path::Element& e : path.elements()) {
         switch (e.kind) {
-        case Path::ElementKind::moveTo:
-            cairo_move_to(cr, e.points[0].x, e.points[0].y);
+        case Path::ElementKind::moveTo: {
+            Point p = limit(e.points[0]);
+            cairo_move_to(cr, p.x, p.y);
             break;
-        case Path::ElementKind::lineTo:
-            cairo_line_to(cr, e.points[0].x, e.points[0].y);
+        }
+        case Path::ElementKind::lineTo: {
+            Point p = limit(e.points[0]);
+            cairo_line_to(cr, p.x, p.y);
             break;
-        case Path::ElementKind::curveTo:
-            cairo_curve_to(cr, e.points[0].x, e.points[0].y, e.points[1].x, e.points[1].y,
-                           e.points[2].x, e.points[2].y);
+        }
+        case Path::ElementKind::curveTo: {
+            Point c1 = limit(e.points[0]), c2 = limit(e.points[1]), p = limit(e.points[2]);
+            cairo_curve_to(cr, c1.x, c1.y, c2.x, c2.y, p.x, p.y);
             break;
+        }
         case Path::ElementKind::closePath:
             cairo_close_path(cr);
             break;

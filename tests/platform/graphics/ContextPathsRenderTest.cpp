@@ -192,6 +192,30 @@ TEST(ContextPaths, FillsAndStrokesKeepTheClipOperatorShadowAndRecords) {
     EXPECT_EQ(shadowed.pixelAtPoint({30, 35}).alpha, 0);
 }
 
+// Coordinates far past what cairo's fixed point holds once crashed its clipper; the visible part
+// of such a shape must still be drawn as it would be.
+TEST(ContextPaths, ShapesReachingFarOutsideKeepTheirVisiblePart) {
+    Bitmap bitmap = Bitmap::forPointSize(canvasSize, 2);
+    {
+        Context context(bitmap);
+        context.clip(Path::rect({10, 5, 1e300, 1e300}));
+        context.setShadow(Shadow{Color::black(), 0, {0, -2}});
+        context.fillRect({0, 0, 1e12, 1e12});
+        context.setStrokeColor(Color::srgb(1, 0, 0));
+        context.setLineWidth(2);
+        Path line;
+        line.moveTo({-1e300, 20});
+        line.lineTo({1e300, 20});
+        context.stroke(line);
+    }
+    EXPECT_EQ(bitmap.pixelAtPoint({30, 30}).alpha, 255);
+    EXPECT_EQ(bitmap.pixelAtPoint({5, 30}).alpha, 0);
+    EXPECT_EQ(bitmap.pixelAtPoint({30, 3}).alpha, 0);
+    Rgba8 stroked = bitmap.pixelAtPoint({30, 20});
+    EXPECT_EQ(stroked.red, 255);
+    EXPECT_EQ(stroked.green, 0);
+}
+
 TEST(ContextPaths, APartDrawnAgainGetsThePixelsOfTheWhole) {
     // A window that redraws one column of a shape gets what drawing all of it gave there.
     for (Path shape : {Path::roundedRect({5, 5, 20, 10}, 5, 5), Path::oval({3, 12, 10, 10})}) {
