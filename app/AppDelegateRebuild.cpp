@@ -192,10 +192,17 @@ void AppDelegate::refreshStatus(bool animated) {
     updateItemLength();
 
     handOffToDetails(animated, language);
-    updatePopoverSize(details->preferredHeight(), animated);
-    details->refreshControls();
+    // Closed, the details take only their settings: refreshing and laying out every control
+    // each second for nobody cost a twentieth of the program. The rebuild that opens them brings
+    // the controls up to date before they are measured.
+    if (popover->isShown() || detailsOpening_) {
+        if (!popover->isShown())
+            details->refreshControls();
+        updatePopoverSize(details->preferredHeight(), animated);
+        details->refreshControls();
+        details->setNeedsDisplay(true);
+    }
     refreshFloatingView();
-    details->setNeedsDisplay(true);
 }
 
 void AppDelegate::handOffToDetails(bool animated, AppLanguage language) {

@@ -1,4 +1,5 @@
 #include "app/ControllerHarness.h"
+#include "detail/ThemeSegments.h"
 #include "model/AccentColor.h"
 #include "platform/toolkit/Workspace.h"
 #include "statusbar/EditingPanels.h"
@@ -214,6 +215,23 @@ TEST_F(AppDelegateRebuildTest, TheDetailsGetPlaceholdersForHiddenModulesAndTheLo
     EXPECT_TRUE(view.temperatureAvailable);
     EXPECT_EQ(view.historyCapacity, 60);
     EXPECT_EQ(view.loginState, 0);
+    EXPECT_EQ(delegate->popover->contentSize().height, view.preferredHeight());
+}
+
+// Closed, the details take the settings but leave their controls alone; the rebuild that opens
+// them brings the controls up to date before the popover is sized.
+TEST_F(AppDelegateRebuildTest, ClosedDetailsCatchUpWhenOpened) {
+    advance(1);
+    const DetailView& view = *delegate->details;
+    ASSERT_FALSE(view.animationChoice->isHidden());
+    delegate->fanEnabled = false;
+    delegate->refreshStatus(false);
+    EXPECT_FALSE(view.fanEnabled);
+    EXPECT_FALSE(view.animationChoice->isHidden()) << "no control refreshed for nobody";
+
+    delegate->showDetails(std::nullopt);
+    ASSERT_TRUE(delegate->popover->isShown());
+    EXPECT_TRUE(view.animationChoice->isHidden());
     EXPECT_EQ(delegate->popover->contentSize().height, view.preferredHeight());
 }
 

@@ -168,6 +168,9 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
         advance(1);
         ASSERT_FALSE(delegate->history.empty());
         ASSERT_FALSE(delegate->sampleInFlight());
+        // The choices are made in the open details.
+        delegate->showDetails(std::nullopt);
+        ASSERT_TRUE(delegate->popover->isShown());
 
         DetailView& view = *delegate->details;
         view.animatedLayout = false;
@@ -187,6 +190,9 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
         const auto stored = reloaded().objectForKey(row.key);
         ASSERT_TRUE(stored);
         EXPECT_TRUE(*stored == *row.written);
+        // The next launch's item takes this one's place on the bar, where the details hang.
+        delegate->popover->close();
+        app.statusBar().removeStatusItem(delegate->item);
         delegate->applicationWillTerminate();
         delegate.reset();
     }
@@ -275,6 +281,8 @@ TEST_F(AppDelegateSettingsTest, CollapsedSectionsAreWrittenEvenWhenTheController
 
 TEST_F(AppDelegateSettingsTest, SortingIsHandedOverBetweenTheDetailsAndTheStrip) {
     launch();
+    delegate->showDetails(std::nullopt);
+    ASSERT_TRUE(delegate->popover->isShown());
     DetailView& view = *delegate->details;
     view.priority = ModuleKind::network;
     view.isSorting = true;
