@@ -3,6 +3,7 @@
 #include "drawing/RenderedBitmapImage.h"
 #include "platform/graphics/Path.h"
 #include "sources/FanReading.h"
+#include "statusbar/ClippedLayer.h"
 #include "statusbar/HistorySegments.h"
 #include "statusbar/MenuBarContentView.h"
 #include "statusbar/StatusFonts.h"
@@ -308,41 +309,44 @@ void drawFanMorph(gfx::Context& context, const FanPicture& picture, const gfx::R
     const gfx::Color base = baseColor(picture.dark);
 
     const gfx::Path capsule = capsulePath(local);
-    capsule.addClip(context);
-    context.setFillColor(base.withAlpha(p * (picture.dark ? capsuleAlphaDark : capsuleAlphaLight)));
-    capsule.fill(context);
+    drawThroughClip(context, capsule, [&] {
+        context.setFillColor(
+            base.withAlpha(p * (picture.dark ? capsuleAlphaDark : capsuleAlphaLight)));
+        capsule.fill(context);
 
-    const FanOutlineInput input = picture.outlineInput();
-    const double trackAlphaNow = (1 - smootherstep(p / 0.22)) * trackAlpha;
-    if (trackAlphaNow > 0) {
-        context.setStrokeColor(base.withAlpha(trackAlphaNow));
-        MenuBarContentView::fanGraphStrokePath(fanOutlinePoints(input, p, 1.0), p).stroke(context);
-    }
-
-    const std::optional<double> load = input.current;
-    const bool anyHistory = std::any_of(picture.history.begin(), picture.history.end(),
-                                        [](const std::optional<double>& v) { return v; });
-    if (load || anyHistory) {
-        const std::vector<gfx::Point> points = fanOutlinePoints(input, p, load.value_or(0));
-        const gfx::Path path = MenuBarContentView::fanGraphStrokePath(points, p);
-        const gfx::Color colour = toColor(picture.color);
-        if (p > 0.62 && !points.empty()) {
-            gfx::Path area = path;
-            area.lineTo({points.back().x, plotBottom});
-            area.lineTo({points.front().x, plotBottom});
-            area.close();
-            context.setFillColor(
-                colour.withAlpha(smootherstep((p - 0.62) / 0.32) * graphFillAlpha));
-            area.fill(context);
+        const FanOutlineInput input = picture.outlineInput();
+        const double trackAlphaNow = (1 - smootherstep(p / 0.22)) * trackAlpha;
+        if (trackAlphaNow > 0) {
+            context.setStrokeColor(base.withAlpha(trackAlphaNow));
+            MenuBarContentView::fanGraphStrokePath(fanOutlinePoints(input, p, 1.0), p)
+                .stroke(context);
         }
-        context.setStrokeColor(colour);
-        path.stroke(context);
-    }
 
-    const double textAlpha = std::clamp((p - 0.9) / 0.1, 0.0, 1.0);
-    if (textAlpha > 0) {
-        drawGraphTexts(context, picture, local.width() - textInset, 0, textAlpha);
-    }
+        const std::optional<double> load = input.current;
+        const bool anyHistory = std::any_of(picture.history.begin(), picture.history.end(),
+                                            [](const std::optional<double>& v) { return v; });
+        if (load || anyHistory) {
+            const std::vector<gfx::Point> points = fanOutlinePoints(input, p, load.value_or(0));
+            const gfx::Path path = MenuBarContentView::fanGraphStrokePath(points, p);
+            const gfx::Color colour = toColor(picture.color);
+            if (p > 0.62 && !points.empty()) {
+                gfx::Path area = path;
+                area.lineTo({points.back().x, plotBottom});
+                area.lineTo({points.front().x, plotBottom});
+                area.close();
+                context.setFillColor(
+                    colour.withAlpha(smootherstep((p - 0.62) / 0.32) * graphFillAlpha));
+                area.fill(context);
+            }
+            context.setStrokeColor(colour);
+            path.stroke(context);
+        }
+
+        const double textAlpha = std::clamp((p - 0.9) / 0.1, 0.0, 1.0);
+        if (textAlpha > 0) {
+            drawGraphTexts(context, picture, local.width() - textInset, 0, textAlpha);
+        }
+    });
 }
 
 gfx::Image fanRingImage(const FanPicture& picture) {

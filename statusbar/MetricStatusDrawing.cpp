@@ -100,11 +100,13 @@ void fillCapsule(gfx::Context& context, bool dark, const gfx::Rect& rect) {
     capsulePath(rect).fill(context);
 }
 
+// The content goes through one layer composited through the capsule: under the capsule as a clip,
+// cairo rasterised its round ends again for every bar, text and separator. A second of the whole
+// program went from 1021 to 956 µs (bench/WholeProgramBench, medians of six alternating runs; the
+// quiet second, which redraws no module image, within its noise), a morph frame to about half.
 bool drawInCapsule(gfx::Context& context, bool dark, const gfx::Rect& rect,
                    const CapsuleContent& content) {
-    gfx::Context::SavedState saved(context);
-    capsulePath(rect).addClip(context);
-    content(foregroundColor(dark), rect);
+    drawThroughClip(context, capsulePath(rect), [&] { content(foregroundColor(dark), rect); });
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Path.h"
 #include "statusbar/CapsuleImage.h"
+#include "statusbar/ClippedLayer.h"
 #include "statusbar/FanModeMorph.h"
 #include "statusbar/MenuBarContentView.h"
 #include "statusbar/MetricStatusDrawing.h"
@@ -231,53 +232,53 @@ bool drawTemperatureMorph(gfx::Context& context, const TemperaturePicture& pictu
         gfx::Path::roundedRect(rect.insetBy(1, 0), capsuleRadius, capsuleRadius);
     context.setFillColor(base.withAlpha(p * (picture.dark ? capsuleAlphaDark : capsuleAlphaLight)));
     capsule.fill(context);
-    gfx::Context::SavedState clipped(context);
-    capsule.addClip(context);
+    drawThroughClip(context, capsule, [&] {
+        const std::vector<gfx::Point> line =
+            temperatureOutlinePoints(picture, chartWidth, p, level);
+        const std::vector<gfx::Point> track = temperatureOutlinePoints(picture, chartWidth, p, 1);
 
-    const std::vector<gfx::Point> line = temperatureOutlinePoints(picture, chartWidth, p, level);
-    const std::vector<gfx::Point> track = temperatureOutlinePoints(picture, chartWidth, p, 1);
+        const double trackFade = trackAlpha * (1 - smootherstep(p / 0.22));
+        if (trackFade > 0) {
+            context.setStrokeColor(base.withAlpha(trackFade));
+            MenuBarContentView::fanGraphStrokePath(track, p).stroke(context);
+        }
 
-    const double trackFade = trackAlpha * (1 - smootherstep(p / 0.22));
-    if (trackFade > 0) {
-        context.setStrokeColor(base.withAlpha(trackFade));
-        MenuBarContentView::fanGraphStrokePath(track, p).stroke(context);
-    }
+        const gfx::Color heat = temperatureColor(picture.celsius, picture.tint);
+        const gfx::Path path = MenuBarContentView::fanGraphStrokePath(line, p);
+        if (p > 0.62 && !line.empty()) {
+            gfx::Path area = path;
+            area.lineTo({line.back().x, plotBottom});
+            area.lineTo({line.front().x, plotBottom});
+            area.close();
+            context.setFillColor(heat.withAlpha(lineFillAlpha * smootherstep((p - 0.62) / 0.32)));
+            area.fill(context);
+        }
+        context.setStrokeColor(heat);
+        path.stroke(context);
 
-    const gfx::Color heat = temperatureColor(picture.celsius, picture.tint);
-    const gfx::Path path = MenuBarContentView::fanGraphStrokePath(line, p);
-    if (p > 0.62 && !line.empty()) {
-        gfx::Path area = path;
-        area.lineTo({line.back().x, plotBottom});
-        area.lineTo({line.front().x, plotBottom});
-        area.close();
-        context.setFillColor(heat.withAlpha(lineFillAlpha * smootherstep((p - 0.62) / 0.32)));
-        area.fill(context);
-    }
-    context.setStrokeColor(heat);
-    path.stroke(context);
+        const double gaugeFade = 1 - smootherstep(p / 0.3);
+        if (gaugeFade > 0) {
+            gfx::Context::SavedState fading(context);
+            context.clipToRect(fadingGaugeClip);
+            const gfx::Image gauge = gfx::Image::withDrawingHandler(
+                {gaugeSide, gaugeSide}, false,
+                [&picture, level](gfx::Context& inner, const gfx::Rect& gaugeRect) {
+                    return drawThermometer(inner, picture.dark, picture.celsius, picture.tint,
+                                           gaugeRect, level);
+                });
+            gauge.draw(context, gfx::Rect{0, 0, gaugeSide, gaugeSide}, {.fraction = gaugeFade});
+        }
 
-    const double gaugeFade = 1 - smootherstep(p / 0.3);
-    if (gaugeFade > 0) {
-        gfx::Context::SavedState fading(context);
-        context.clipToRect(fadingGaugeClip);
-        const gfx::Image gauge = gfx::Image::withDrawingHandler(
-            {gaugeSide, gaugeSide}, false,
-            [&picture, level](gfx::Context& inner, const gfx::Rect& gaugeRect) {
-                return drawThermometer(inner, picture.dark, picture.celsius, picture.tint,
-                                       gaugeRect, level);
-            });
-        gauge.draw(context, gfx::Rect{0, 0, gaugeSide, gaugeSide}, {.fraction = gaugeFade});
-    }
-
-    const double textFade = smootherstep((p - 0.75) * 4);
-    const double right = rect.width() - textInset;
-    drawTextEndingAt(context, text(Copy::shortTemperature, picture.language), statusTitleFont(),
-                     base.withAlpha(titleAlpha * textFade), right, titleY);
-    drawTextEndingAt(context, celsiusValueText(picture.celsius), statusValueFont(),
-                     base.withAlpha(textFade), right, valueY);
-    context.setFillColor(base.withAlpha(separatorAlpha * textFade));
-    context.fillRect({statusChartWidth(picture.chartLength) + 9, 4, 0.5, 16},
-                     context.compositingOperation());
+        const double textFade = smootherstep((p - 0.75) * 4);
+        const double right = rect.width() - textInset;
+        drawTextEndingAt(context, text(Copy::shortTemperature, picture.language), statusTitleFont(),
+                         base.withAlpha(titleAlpha * textFade), right, titleY);
+        drawTextEndingAt(context, celsiusValueText(picture.celsius), statusValueFont(),
+                         base.withAlpha(textFade), right, valueY);
+        context.setFillColor(base.withAlpha(separatorAlpha * textFade));
+        context.fillRect({statusChartWidth(picture.chartLength) + 9, 4, 0.5, 16},
+                         context.compositingOperation());
+    });
     return true;
 }
 

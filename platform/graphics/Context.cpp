@@ -49,6 +49,20 @@ cairo_fill_rule_t cairoRule(WindingRule rule) {
     return rule == WindingRule::evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING;
 }
 
+// Runs paint with cr's clip cut down to the box (device pixels, identity matrix); an empty box
+// paints nothing.
+template <typename Paint> void paintInside(cairo_t* cr, const CoverageMask::Box& box, Paint paint) {
+    if (box.isEmpty()) {
+        return;
+    }
+    cairo_save(cr);
+    cairo_new_path(cr);
+    cairo_rectangle(cr, box.x, box.y, box.width, box.height);
+    cairo_clip(cr);
+    paint();
+    cairo_restore(cr);
+}
+
 // Paints cr's source through the shape's kept coverage mask (ShapeMaskCache.h); false when the
 // shape is not one to keep and cairo has to draw it.
 bool paintKeptMask(cairo_t* cr, const FlatPath& flat) {
@@ -62,7 +76,28 @@ bool paintKeptMask(cairo_t* cr, const FlatPath& flat) {
                  cairo_image_surface_get_height(mask->surface)) == ClipOver::nothing) {
         cairo_reset_clip(cr);
     }
-    cairo_mask_surface(cr, mask->surface, mask->x, mask->y);
+    // Compositing through a mask is several times dearer than a plain one, and a capsule's mask
+    // is solid but for its round ends: only the pixels around the solid core pay for the mask.
+    // Painted whole through the mask, a module's capsule layer cost more than the clipping it
+    // saved (the network image with its graph 85 → 105 µs).
+    const CoverageMask::Box whole{mask->x, mask->y, cairo_image_surface_get_width(mask->surface),
+                                  cairo_image_surface_get_height(mask->surface)};
+    const CoverageMask::Box& core = mask->solid;
+    if (core.isEmpty()) {
+        cairo_mask_surface(cr, mask->surface, mask->x, mask->y);
+    } else {
+        paintInside(cr, core, [cr] { cairo_paint(cr); });
+        const int coreRight = core.x + core.width, coreBottom = core.y + core.height;
+        const CoverageMask::Box rim[] = {
+            {whole.x, whole.y, whole.width, core.y - whole.y},
+            {whole.x, coreBottom, whole.width, whole.y + whole.height - coreBottom},
+            {whole.x, core.y, core.x - whole.x, core.height},
+            {coreRight, core.y, whole.x + whole.width - coreRight, core.height},
+        };
+        for (const CoverageMask::Box& part : rim) {
+            paintInside(cr, part, [&] { cairo_mask_surface(cr, mask->surface, mask->x, mask->y); });
+        }
+    }
     cairo_restore(cr);
     return true;
 }

@@ -4,7 +4,9 @@
 #include "platform/graphics/PathFlattening.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace gfx {
 
@@ -33,6 +35,38 @@ bool allFinite(const FlatPath& shape) {
     return true;
 }
 
+// The largest rect of fully covered pixels, in device pixels: the largest rectangle under the
+// histogram of covered run heights, row by row.
+CoverageMask::Box solidBox(const std::uint8_t* pixels, int stride, const CoverageMask::Box& box) {
+    std::vector<int> heights(std::size_t(box.width) + 1, 0);
+    std::vector<int> starts;
+    CoverageMask::Box best;
+    for (int row = 0; row < box.height; ++row) {
+        const std::uint8_t* line = pixels + std::ptrdiff_t(row) * stride;
+        for (int column = 0; column < box.width; ++column) {
+            heights[std::size_t(column)] =
+                line[column] == 255 ? heights[std::size_t(column)] + 1 : 0;
+        }
+        starts.clear();
+        for (int column = 0; column <= box.width; ++column) {
+            int start = column;
+            while (!starts.empty() &&
+                   heights[std::size_t(starts.back())] >= heights[std::size_t(column)]) {
+                int tallest = heights[std::size_t(starts.back())];
+                starts.pop_back();
+                start = starts.empty() ? 0 : starts.back() + 1;
+                CoverageMask::Box candidate{box.x + start, box.y + row - tallest + 1,
+                                            column - start, tallest};
+                if (candidate.area() > best.area()) {
+                    best = candidate;
+                }
+            }
+            starts.push_back(column);
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 ShapeMaskCache::ShapeMaskCache(std::size_t byteBudget) : byteBudget_(byteBudget) {}
@@ -47,7 +81,7 @@ std::optional<ShapeMaskCache::Mask> ShapeMaskCache::mask(const FlatPath& shape) 
     if (auto found = index_.find(key); found != index_.end()) {
         order_.splice(order_.begin(), order_, found->second);
         const Entry& entry = order_.front();
-        return Mask{entry.surface.get(), entry.x, entry.y};
+        return Mask{entry.surface.get(), entry.x, entry.y, entry.solid};
     }
     if (!allFinite(shape)) {
         return std::nullopt;
@@ -69,11 +103,13 @@ std::optional<ShapeMaskCache::Mask> ShapeMaskCache::mask(const FlatPath& shape) 
                      cairo_image_surface_get_stride(surface.get()));
     cairo_surface_mark_dirty(surface.get());
     ++renders_;
+    CoverageMask::Box solid = solidBox(cairo_image_surface_get_data(surface.get()),
+                                       cairo_image_surface_get_stride(surface.get()), box);
 
     std::size_t bytes =
         std::size_t(cairo_image_surface_get_stride(surface.get())) * std::size_t(box.height) +
         key.size() + sizeof(Entry);
-    order_.push_front(Entry{std::move(key), std::move(surface), box.x, box.y, bytes});
+    order_.push_front(Entry{std::move(key), std::move(surface), box.x, box.y, solid, bytes});
     index_.emplace(order_.front().key, order_.begin());
     bytes_ += bytes;
     // The newest entry stays even alone over the budget: its surface is handed out.
@@ -84,7 +120,7 @@ std::optional<ShapeMaskCache::Mask> ShapeMaskCache::mask(const FlatPath& shape) 
         order_.pop_back();
     }
     const Entry& entry = order_.front();
-    return Mask{entry.surface.get(), entry.x, entry.y};
+    return Mask{entry.surface.get(), entry.x, entry.y, entry.solid};
 }
 
 } // namespace gfx

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/graphics/CoverageMask.h"
 #include "platform/graphics/SurfacePointer.h"
 
 #include <cairo.h>
@@ -38,6 +39,9 @@ public:
         cairo_surface_t* surface = nullptr;
         int x = 0;
         int y = 0;
+        // The largest rect of device pixels the shape covers wholly: painting through the mask
+        // changes nothing there, so a painter can composite it without the mask.
+        CoverageMask::Box solid;
     };
 
     explicit ShapeMaskCache(std::size_t byteBudget = defaultByteBudget);
@@ -64,6 +68,7 @@ private:
         SurfacePointer surface;
         int x = 0;
         int y = 0;
+        CoverageMask::Box solid;
         std::size_t bytes = 0;
     };
 

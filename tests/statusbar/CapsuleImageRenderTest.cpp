@@ -60,6 +60,10 @@ TEST(CapsuleImageRender, TheKeptCapsuleGivesThePixelsOfFillingItAgain) {
             // The capsule is there, and the content on it.
             EXPECT_GT(kept.bitmap()->pixelAtPoint({width / 2 + 20, 2}).alpha, 0);
             EXPECT_EQ(kept.bitmap()->pixelAtPoint({0.25, 0.25}).alpha, 0);
+            // The bar stops at the capsule: nothing left of it, nor outside its round end.
+            EXPECT_GT(kept.bitmap()->pixelAtPoint({8, 12}).blue, 100);
+            EXPECT_EQ(kept.bitmap()->pixelAtPoint({0.25, 12}).alpha, 0);
+            EXPECT_EQ(kept.bitmap()->pixelAtPoint({1.25, 6.5}).alpha, 0);
         }
     }
 }

@@ -86,6 +86,38 @@ TEST(ShapeMaskCache, TheLeastRecentlyUsedGoBeyondTheBudget) {
     EXPECT_EQ(tiny.entryCount(), 1u);
 }
 
+TEST(ShapeMaskCache, TheSolidCoreIsWhollyCoveredAndAsLargeAsTheShapeAllows) {
+    ShapeMaskCache cache;
+    FlatPath capsule = capsuleAt(1.25);
+    std::optional<ShapeMaskCache::Mask> mask = cache.mask(capsule);
+    ASSERT_TRUE(mask);
+    const CoverageMask::Box& solid = mask->solid;
+    int width = cairo_image_surface_get_width(mask->surface);
+    std::vector<std::uint8_t> pixels = pixelsOf(*mask);
+    ASSERT_FALSE(solid.isEmpty());
+    for (int row = solid.y; row < solid.y + solid.height; ++row) {
+        for (int column = solid.x; column < solid.x + solid.width; ++column) {
+            ASSERT_EQ(pixels[std::size_t(row - mask->y) * width + std::size_t(column - mask->x)],
+                      255)
+                << column << ", " << row;
+        }
+    }
+    // At least the straight part between the round ends, short of the half-covered top and
+    // bottom rows (the capsule spans 2.5…202.5 × 2.5…50.5 pixels, its ends 24 pixels deep).
+    CoverageMask::Box straight{27, 4, 151, 44};
+    EXPECT_EQ(solid.intersection(straight), straight);
+
+    // A rect on whole pixels is solid throughout; one thinner than a pixel nowhere.
+    std::optional<ShapeMaskCache::Mask> whole =
+        cache.mask(FlatPath(Path::rect({2, 3, 10, 5}), AffineTransform{}));
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->solid, (CoverageMask::Box{2, 3, 10, 5}));
+    std::optional<ShapeMaskCache::Mask> sliver =
+        cache.mask(FlatPath(Path::rect({2, 3.25, 10, 0.5}), AffineTransform{}));
+    ASSERT_TRUE(sliver);
+    EXPECT_TRUE(sliver->solid.isEmpty());
+}
+
 TEST(ShapeMaskCache, NothingForShapesWithoutAreaTooLargeOrNotFinite) {
     ShapeMaskCache cache;
     EXPECT_FALSE(cache.mask(FlatPath(Path(), AffineTransform{})));
