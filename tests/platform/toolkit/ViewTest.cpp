@@ -239,6 +239,34 @@ TEST_F(ViewDrawingTest, CornerRadiusMasksToBounds) {
     EXPECT_TRUE(isColor(pixel({60, 15}), red));
 }
 
+// A round end is drawn aside and laid down once through the shape: with the view's opacity
+// applied once, a child reaching into the end cut at the corner, and a repaint of part of an end
+// touching nothing outside its dirty area.
+TEST_F(ViewDrawingTest, TranslucentRoundEndsRepaintInPlace) {
+    parent->setCornerRadius(20);
+    parent->setAlphaValue(0.5);
+    window->display();
+    const auto halfOverWhite = [](gfx::Color color) {
+        return gfx::Color::srgb((1 + color.red()) / 2, (1 + color.green()) / 2,
+                                (1 + color.blue()) / 2);
+    };
+    EXPECT_TRUE(isColor(pixel({15, 40}), halfOverWhite(red)));
+    EXPECT_TRUE(isColor(pixel({105, 60}), halfOverWhite(blue)));
+    for (const gfx::Point corner : {gfx::Point{10.5, 10.5}, gfx::Point{109.5, 69.5}})
+        EXPECT_TRUE(isColor(pixel(corner), gfx::Color::white()));
+
+    const gfx::Bitmap whole = window->backing()->copy();
+    for (int repaint = 0; repaint < 3; ++repaint) {
+        parent->setNeedsDisplayInRect({91, 25, 7, 35});
+        window->displayIfNeeded();
+    }
+    int changed = 0;
+    for (int row = 0; row < whole.pixelsHigh(); ++row)
+        for (int column = 0; column < whole.pixelsWide(); ++column)
+            changed += window->backing()->pixel(column, row) != whole.pixel(column, row);
+    EXPECT_EQ(changed, 0);
+}
+
 TEST_F(ViewDrawingTest, ImmediateDisplayDrawsWithoutMarks) {
     log.clear();
     sibling->display();
