@@ -1,5 +1,7 @@
 #include "platform/graphics/ShapedLayer.h"
 
+#include "platform/graphics/AffineTransform.h"
+
 #include <cairo.h>
 #include <cmath>
 #include <utility>
@@ -12,21 +14,22 @@ struct PixelRect {
     double left = 0, top = 0, right = 0, bottom = 0;
 };
 
-// The device pixels the user-space rect touches that lie within the clip's extents. fmax and
-// fmin drop a coordinate that is not a number in favour of the clip's.
+// The device pixels the user-space rect touches that lie within the clip's extents (whole
+// pixels: cairo keeps the extents as integers). fmax and fmin drop a coordinate that is not a
+// number in favour of the clip's.
 PixelRect shownPixels(cairo_t* cr, const Rect& bounds) {
-    double x0 = bounds.minX(), y0 = bounds.minY(), x1 = bounds.maxX(), y1 = bounds.maxY();
-    cairo_user_to_device(cr, &x0, &y0);
-    cairo_user_to_device(cr, &x1, &y1);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    const Rect device = AffineTransform{m.xx, m.yx, m.xy, m.yy, m.x0, m.y0}.apply(bounds);
     double cx0, cy0, cx1, cy1;
     cairo_save(cr);
     cairo_identity_matrix(cr);
     cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
     cairo_restore(cr);
-    PixelRect pixels{std::fmax(std::floor(std::fmin(x0, x1)), cx0),
-                     std::fmax(std::floor(std::fmin(y0, y1)), cy0),
-                     std::fmin(std::ceil(std::fmax(x0, x1)), cx1),
-                     std::fmin(std::ceil(std::fmax(y0, y1)), cy1)};
+    PixelRect pixels{std::fmax(std::floor(device.minX()), std::floor(cx0)),
+                     std::fmax(std::floor(device.minY()), std::floor(cy0)),
+                     std::fmin(std::ceil(device.maxX()), std::ceil(cx1)),
+                     std::fmin(std::ceil(device.maxY()), std::ceil(cy1))};
     if (!(pixels.right > pixels.left && pixels.bottom > pixels.top))
         return {};
     return pixels;
