@@ -138,7 +138,11 @@ void AttributedString::draw(Context& context, const Rect& rect) const {
 }
 
 Size textSize(std::string_view text, const TextAttributes& attributes) {
-    return AttributedString(std::string(text), attributes).size();
+    if (text.empty()) {
+        return {};
+    }
+    std::shared_ptr<const ShapedText> shaped = shapeText(text, attributes);
+    return {shaped->width, shaped->height};
 }
 
 void drawText(Context& context, std::string_view text, Point point,

@@ -7,6 +7,7 @@
 #include <optional>
 #include <pango/pango.h>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace gfx {
@@ -40,16 +41,17 @@ struct ShapedText {
     std::vector<double> runOffsets;
     // True when the runs carry their own colours (more than one colour among them).
     bool coloured = false;
-    // What the shaping depended on (texts, fonts, spacing, width, colours when coloured): equal
-    // keys shape alike, on any thread.
-    std::string key;
-    std::size_t keyHash = 0;
 };
 
 // The runs shaped on this thread, cut at maxWidth with an ellipsis when given. Results come
 // from a small per-thread cache; the returned pointer stays valid while it is held.
 std::shared_ptr<const ShapedText> shapeText(const std::vector<AttributedString::Run>& runs,
                                             std::optional<double> maxWidth = std::nullopt);
+
+// One run of non-empty text shaped on this thread, from the same cache, without copying the text
+// unless it is new: measuring wrappers ask this for every label and figure.
+std::shared_ptr<const ShapedText> shapeText(std::string_view text,
+                                            const TextAttributes& attributes);
 
 // The runs shaped into a layout whatever they are, uncached: what the glyph-string form must
 // equal.

@@ -62,7 +62,6 @@ TEST(GlyphStringText, MeasuresAsTheLayoutDoesToTheUnit) {
             EXPECT_EQ(shaped->logicalX, reference->logicalX) << name;
             EXPECT_EQ(shaped->runOffsets, reference->runOffsets) << name;
             EXPECT_EQ(shaped->coloured, reference->coloured) << name;
-            EXPECT_EQ(shaped->key, reference->key) << name;
             PangoRectangle ink = shapedInkExtents(*shaped),
                            referenceInk = shapedInkExtents(*reference);
             EXPECT_EQ(ink.x, referenceInk.x) << name;
