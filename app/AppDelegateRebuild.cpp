@@ -96,7 +96,10 @@ void AppDelegate::refreshStatus(bool animated) {
         content.chartLength = chartLength;
         content.layout =
             keptMemoryLayout_.measure(displayMode, language, latest, memoryShowChart, chartLength);
-        memoryPicture = keptMemoryImage_.image(content, memoryStatusImage);
+        memoryPicture = keptMemoryImage_.image(
+            content, [](const MemoryStatusContent& drawn) { return memoryStatusImage(drawn); },
+            [](const MemoryStatusContent& drawn, const MemoryStatusContent& before,
+               const gfx::Image& image) { return memoryStatusImage(drawn, before, image); });
     }
 
     const FanDisplayMode fanModeShown = stripFanMode(visible.fan, fanMode);

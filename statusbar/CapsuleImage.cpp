@@ -1,9 +1,12 @@
 #include "statusbar/CapsuleImage.h"
 
 #include "drawing/RenderedBitmapImage.h"
+#include "platform/graphics/AffineTransform.h"
+#include "platform/graphics/Path.h"
 #include "statusbar/MetricStatusDrawing.h"
 
 #include <algorithm>
+#include <cairo.h>
 #include <list>
 
 namespace pulsedeck {
@@ -54,6 +57,40 @@ gfx::Image renderedCapsuleImage(gfx::Size size, bool dark, const OverCapsule& ov
                                         dark ? gfx::Appearance::dark : gfx::Appearance::light);
     }
     return renderedBitmapImage(image, imageScale, dark);
+}
+
+std::optional<gfx::Image> redrawnCapsuleAreas(const gfx::Image& previous, bool dark,
+                                              std::span<const gfx::Rect> areas,
+                                              const OverCapsule& over) {
+    const gfx::Size size = previous.size();
+    const gfx::Bitmap* before = previous.bitmap();
+    const gfx::Bitmap* capsule = keptCapsule(size, dark);
+    if (!before || !capsule || before->pixelsWide() != capsule->pixelsWide() ||
+        before->pixelsHigh() != capsule->pixelsHigh() || before->size() != size) {
+        return std::nullopt;
+    }
+    gfx::Bitmap bitmap = before->copy();
+    {
+        gfx::Context context(bitmap, dark ? gfx::Appearance::dark : gfx::Appearance::light);
+        // Whole pixels, so that the capsule comes back whole in each and nothing is drawn over
+        // what was already there.
+        const auto toPixels = gfx::AffineTransform::scaling(imageScale, imageScale);
+        const auto toPoints = gfx::AffineTransform::scaling(1 / imageScale, 1 / imageScale);
+        gfx::Path clip;
+        for (const gfx::Rect& area : areas) {
+            clip.appendRect(toPoints.apply(toPixels.apply(area).integral()));
+        }
+        context.clip(clip);
+        cairo_t* cr = context.cairo();
+        cairo_save(cr);
+        cairo_identity_matrix(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_set_source_surface(cr, capsule->surface(), 0, 0);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        over(context, {gfx::Point{}, size});
+    }
+    return gfx::Image::withBitmap(std::move(bitmap));
 }
 
 } // namespace pulsedeck

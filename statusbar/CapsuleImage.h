@@ -5,6 +5,8 @@
 #include "platform/graphics/Image.h"
 
 #include <functional>
+#include <optional>
+#include <span>
 
 namespace pulsedeck {
 
@@ -18,5 +20,14 @@ using OverCapsule = std::function<bool(gfx::Context& context, const gfx::Rect& r
 // drawn anew every second, each on the same capsule: filling it each time costs 990 µs a second
 // of the program instead of 900 (bench/WholeProgramBench). Main thread.
 gfx::Image renderedCapsuleImage(gfx::Size size, bool dark, const OverCapsule& over);
+
+// `previous`, an image renderedCapsuleImage made at the same appearance, with the pixels the
+// areas touch turned back to the bare capsule and `over` drawn again, clipped to them; the rest of
+// its pixels kept. `over` must draw the whole image: whatever it draws outside the areas is cut
+// away, so the areas must hold every pixel that differs from `previous`. Nothing when `previous`
+// has no pixels of its own at that scale.
+std::optional<gfx::Image> redrawnCapsuleAreas(const gfx::Image& previous, bool dark,
+                                              std::span<const gfx::Rect> areas,
+                                              const OverCapsule& over);
 
 } // namespace pulsedeck

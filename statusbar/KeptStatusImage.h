@@ -31,6 +31,22 @@ public:
         return *image_;
     }
 
+    // As above, but a content that changed is drawn by redraw(content, kept content, kept image),
+    // which may keep what the kept image already shows.
+    template <typename Draw, typename Redraw>
+    const gfx::Image& image(const Content& content, Draw&& draw, Redraw&& redraw) {
+        if (image_ && content == content_) {
+            return *image_;
+        }
+        gfx::Image drawn = image_ ? std::forward<Redraw>(redraw)(content, content_, *image_)
+                                  : std::forward<Draw>(draw)(content);
+        image_ = std::move(drawn);
+        history_.assign(content.history.begin(), content.history.end());
+        content_ = content;
+        content_.history = history_;
+        return *image_;
+    }
+
 private:
     using Element = std::remove_cv_t<typename decltype(Content::history)::element_type>;
 

@@ -2,6 +2,7 @@
 
 #include "drawing/CenteredTextOrigin.h"
 #include "drawing/RenderedBitmapImage.h"
+#include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Path.h"
 #include "statusbar/CapsuleImage.h"
 #include "statusbar/MetricStatusDrawing.h"
@@ -13,6 +14,8 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace pulsedeck {
 
@@ -56,21 +59,73 @@ std::string rowLabel(Copy key, AppLanguage language) {
     return text(key, language) + ":";
 }
 
-// A label at the column's start and its figure right-aligned to the column's end.
-void drawRow(gfx::Context& context, const Palette& palette, const std::string& label,
-             const std::string& value, double start, double end, double y) {
-    drawTextAt(context, label, statusLabelFont(), palette.label, start, y);
-    drawTextEndingAt(context, value, statusFigureFont(), palette.foreground, end, y - figureDrop);
+// A text of the figures: its line box starting at x, or ending there.
+struct FigureText {
+    std::string text;
+    const gfx::Font* font = nullptr;
+    gfx::Color color;
+    double x = 0;
+    double y = 0;
+    bool endsAtX = false;
+    friend bool operator==(const FigureText&, const FigureText&) = default;
+};
+
+// Where a figure's pixels may fall: its line box, with room for glyphs that reach past it.
+gfx::Rect inkArea(const FigureText& figure) {
+    constexpr double overhang = 1.5;
+    const gfx::Size box = gfx::textSize(figure.text, {.font = *figure.font});
+    const double x = figure.endsAtX ? figure.x - box.width : figure.x;
+    return gfx::Rect{x, figure.y, box.width, box.height}.insetBy(-overhang, -overhang);
 }
 
-void drawAutomatic(gfx::Context& context, const Palette& palette,
-                   const MemoryStatusContent& content, const StatusLayout& layout) {
+// A label at the column's start and its figure right-aligned to the column's end.
+void addRow(std::vector<FigureText>& texts, const Palette& palette, std::string label,
+            std::string value, double start, double end, double y) {
+    texts.push_back({std::move(label), &statusLabelFont(), palette.label, start, y, false});
+    texts.push_back(
+        {std::move(value), &statusFigureFont(), palette.foreground, end, y - figureDrop, true});
+}
+
+// The texts beside the chart, in the layout's columns: one value under its title (automatic),
+// used and swap rows (pair) or a 2 × 2 grid (four). The ring gauge draws its own.
+std::vector<FigureText> figureTexts(const MemoryStatusContent& content, const Palette& palette,
+                                    const StatusLayout& layout) {
+    std::vector<FigureText> texts;
     const MemorySnapshot& snapshot = content.snapshot;
-    const std::string& value = isZeroAmountText(snapshot.swap) ? snapshot.used : snapshot.swap;
-    drawTextEndingAt(context, snapshot.secondaryLabel(content.language), statusTitleFont(),
-                     palette.automaticTitle, layout.leftEnd, automaticTitleY);
-    drawTextEndingAt(context, value, statusValueFont(), palette.foreground, layout.leftEnd,
-                     automaticValueY);
+    const AppLanguage language = content.language;
+    switch (content.mode) {
+    case DisplayMode::automatic:
+        if (content.showChart) {
+            const std::string& value =
+                isZeroAmountText(snapshot.swap) ? snapshot.used : snapshot.swap;
+            texts.push_back({snapshot.secondaryLabel(language), &statusTitleFont(),
+                             palette.automaticTitle, layout.leftEnd, automaticTitleY, true});
+            texts.push_back({value, &statusValueFont(), palette.foreground, layout.leftEnd,
+                             automaticValueY, true});
+        }
+        break;
+    case DisplayMode::pair: {
+        auto figure = [&](const std::string& text) {
+            return content.showChart ? text : strippingBlanks(text);
+        };
+        addRow(texts, palette, rowLabel(Copy::shortUsed, language), figure(snapshot.used),
+               layout.leftStart, layout.leftEnd, topRowY);
+        addRow(texts, palette, rowLabel(Copy::shortSwap, language),
+               figure(swapRowText(snapshot.swap)), layout.leftStart, layout.leftEnd, bottomRowY);
+        break;
+    }
+    case DisplayMode::four:
+        addRow(texts, palette, rowLabel(Copy::shortPhysical, language), snapshot.physical,
+               layout.leftStart, layout.leftEnd, topRowY);
+        addRow(texts, palette, rowLabel(Copy::shortCached, language), snapshot.cached,
+               layout.leftStart, layout.leftEnd, bottomRowY);
+        addRow(texts, palette, rowLabel(Copy::shortUsed, language), snapshot.used,
+               layout.rightStart, layout.rightEnd, topRowY);
+        addRow(texts, palette, rowLabel(Copy::shortSwap, language), swapRowText(snapshot.swap),
+               layout.rightStart, layout.rightEnd, bottomRowY);
+        break;
+    }
+    return texts;
 }
 
 // The used fraction as a number, when it is one the ring can show.
@@ -109,67 +164,58 @@ void drawRing(gfx::Context& context, const Palette& palette, const MemoryStatusC
                centeredTextOriginY(label, font, ringTextRect));
 }
 
-void drawPair(gfx::Context& context, const Palette& palette, const MemoryStatusContent& content,
-              const StatusLayout& layout) {
-    auto figure = [&](const std::string& text) {
-        return content.showChart ? text : strippingBlanks(text);
-    };
-    drawRow(context, palette, rowLabel(Copy::shortUsed, content.language),
-            figure(content.snapshot.used), layout.leftStart, layout.leftEnd, topRowY);
-    drawRow(context, palette, rowLabel(Copy::shortSwap, content.language),
-            figure(swapRowText(content.snapshot.swap)), layout.leftStart, layout.leftEnd,
-            bottomRowY);
+gfx::Rect chartRect(const MemoryStatusContent& content) {
+    return {chartX, chartY, statusChartWidth(content.chartLength), chartHeight};
 }
 
-void drawGrid(gfx::Context& context, const Palette& palette, const MemoryStatusContent& content,
-              const StatusLayout& layout) {
-    context.setFillColor(content.showChart ? palette.separator : palette.capsuleFill);
-    context.fillRect({layout.rightStart - 6, 4, 0.5, 16}, context.compositingOperation());
-
-    const MemorySnapshot& snapshot = content.snapshot;
-    AppLanguage language = content.language;
-    drawRow(context, palette, rowLabel(Copy::shortPhysical, language), snapshot.physical,
-            layout.leftStart, layout.leftEnd, topRowY);
-    drawRow(context, palette, rowLabel(Copy::shortCached, language), snapshot.cached,
-            layout.leftStart, layout.leftEnd, bottomRowY);
-    drawRow(context, palette, rowLabel(Copy::shortUsed, language), snapshot.used, layout.rightStart,
-            layout.rightEnd, topRowY);
-    drawRow(context, palette, rowLabel(Copy::shortSwap, language), swapRowText(snapshot.swap),
-            layout.rightStart, layout.rightEnd, bottomRowY);
-}
-
-// Everything of the image over its capsule.
-bool drawOverCapsule(gfx::Context& context, const MemoryStatusContent& content,
-                     const StatusLayout& layout) {
-    Palette palette(content.dark);
-    double chartWidth = statusChartWidth(content.chartLength);
-    if (content.showChart) {
-        drawPressureChart(context, content.history, content.capacity, content.blue, false,
-                          content.tint, {chartX, chartY, chartWidth, chartHeight});
-        if (content.history.size() < 2) {
-            context.setFillColor(
-                pressureLevelColor(content.snapshot.pressure, content.blue, content.tint));
-            context.fillEllipse({chartX + chartWidth - 2 * dotSide, dotY, dotSide, dotSide});
-        }
-        drawSegmentSeparator(context, palette.foreground, chartX + chartWidth + 4);
+// The pressure chart and, while it has fewer than two points, its status dot: everything the
+// image draws inside the chart's rect.
+void drawChart(gfx::Context& context, const MemoryStatusContent& content) {
+    const gfx::Rect chart = chartRect(content);
+    drawPressureChart(context, content.history, content.capacity, content.blue, false, content.tint,
+                      chart);
+    if (content.history.size() < 2) {
+        context.setFillColor(
+            pressureLevelColor(content.snapshot.pressure, content.blue, content.tint));
+        context.fillEllipse({chart.maxX() - 2 * dotSide, dotY, dotSide, dotSide});
     }
+}
 
-    switch (content.mode) {
-    case DisplayMode::automatic:
-        if (content.showChart) {
-            drawAutomatic(context, palette, content, layout);
-        } else {
-            drawRing(context, palette, content);
+// Everything of the image over its capsule; with `only`, the figures that fall outside those
+// areas are left out.
+bool drawOverCapsule(gfx::Context& context, const MemoryStatusContent& content,
+                     const StatusLayout& layout, std::span<const gfx::Rect> only = {}) {
+    Palette palette(content.dark);
+    if (content.showChart) {
+        drawChart(context, content);
+        drawSegmentSeparator(context, palette.foreground, chartRect(content).maxX() + 4);
+    }
+    if (content.mode == DisplayMode::automatic && !content.showChart) {
+        drawRing(context, palette, content);
+    }
+    if (content.mode == DisplayMode::four) {
+        context.setFillColor(content.showChart ? palette.separator : palette.capsuleFill);
+        context.fillRect({layout.rightStart - 6, 4, 0.5, 16}, context.compositingOperation());
+    }
+    for (const FigureText& figure : figureTexts(content, palette, layout)) {
+        if (!only.empty() && std::ranges::none_of(only, [&figure](const gfx::Rect& area) {
+                return area.intersects(inkArea(figure));
+            })) {
+            continue;
         }
-        break;
-    case DisplayMode::pair:
-        drawPair(context, palette, content, layout);
-        break;
-    case DisplayMode::four:
-        drawGrid(context, palette, content, layout);
-        break;
+        if (figure.endsAtX) {
+            drawTextEndingAt(context, figure.text, *figure.font, figure.color, figure.x, figure.y);
+        } else {
+            drawTextAt(context, figure.text, *figure.font, figure.color, figure.x, figure.y);
+        }
     }
     return true;
+}
+
+StatusLayout layoutOf(const MemoryStatusContent& content) {
+    return content.layout ? *content.layout
+                          : StatusLayout::measure(content.mode, content.language, content.snapshot,
+                                                  content.showChart, content.chartLength);
 }
 
 } // namespace
@@ -181,14 +227,42 @@ bool drawMemoryStatus(gfx::Context& context, const MemoryStatusContent& content,
 }
 
 gfx::Image memoryStatusImage(const MemoryStatusContent& content) {
-    const StatusLayout layout =
-        content.layout ? *content.layout
-                       : StatusLayout::measure(content.mode, content.language, content.snapshot,
-                                               content.showChart, content.chartLength);
+    const StatusLayout layout = layoutOf(content);
     return renderedCapsuleImage({layout.width, imageHeight}, content.dark,
                                 [&content, &layout](gfx::Context& context, const gfx::Rect&) {
                                     return drawOverCapsule(context, content, layout);
                                 });
+}
+
+gfx::Image memoryStatusImage(const MemoryStatusContent& content,
+                             const MemoryStatusContent& previous, const gfx::Image& previousImage) {
+    const StatusLayout layout = layoutOf(content);
+    const bool sameFrame = content.showChart && previous.showChart &&
+                           content.dark == previous.dark && content.mode == previous.mode &&
+                           content.chartLength == previous.chartLength &&
+                           layout == layoutOf(previous);
+    if (sameFrame) {
+        const Palette palette(content.dark);
+        const std::vector<FigureText> texts = figureTexts(content, palette, layout);
+        const std::vector<FigureText> before = figureTexts(previous, palette, layout);
+        // The chart moves every second; of the figures, only those that read differently.
+        std::vector<gfx::Rect> areas{chartRect(content)};
+        for (std::size_t index = 0; index < texts.size() && index < before.size(); ++index) {
+            if (texts[index] != before[index]) {
+                areas.push_back(inkArea(texts[index]));
+                areas.push_back(inkArea(before[index]));
+            }
+        }
+        std::optional<gfx::Image> image = redrawnCapsuleAreas(
+            previousImage, content.dark, areas,
+            [&content, &layout, &areas](gfx::Context& context, const gfx::Rect&) {
+                return drawOverCapsule(context, content, layout, areas);
+            });
+        if (image) {
+            return std::move(*image);
+        }
+    }
+    return memoryStatusImage(content);
 }
 
 bool operator==(const MemoryStatusContent& left, const MemoryStatusContent& right) {

@@ -211,5 +211,64 @@ TEST(MemoryStatusImageRender, TheImageIsItsDrawingOnAFreshBitmap) {
     }
 }
 
+// The image a second draws from the one before shows what a fresh image would, pixel for pixel:
+// the chart moves, its dot goes, its colour turns, and a figure that reads differently brings
+// the whole image back.
+TEST(MemoryStatusImageRender, AnImageDrawnFromThePreviousOneShowsTheNewSecond) {
+    struct Second {
+        std::vector<PressurePoint> history;
+        std::string used;
+    };
+    const std::vector<Second> seconds{
+        {{{0.40, 1}}, "9.41 GB"},
+        {{{0.40, 1}, {0.42, 1}}, "9.41 GB"},
+        {{{0.40, 1}, {0.42, 1}, {0.90, 2}}, "9.41 GB"},
+        {{{0.42, 1}, {0.90, 2}, {0.95, 4}}, "9.41 GB"},
+        {{{0.90, 2}, {0.95, 4}, {0.30, 1}}, "9.52 GB"},
+        {{{0.95, 4}, {0.30, 1}, {0.31, 1}}, "9.52 GB"},
+        {{{0.30, 1}, {0.31, 1}, {0.30, 1}}, "95 MB"},
+        {{{0.30, 1}, {0.31, 1}, {0.31, 1}}, "1023.0 MB"},
+        {{{0.31, 1}, {0.31, 1}, {0.29, 1}}, "1017.4 MB"},
+    };
+    for (DisplayMode mode : {DisplayMode::automatic, DisplayMode::pair, DisplayMode::four}) {
+        for (bool dark : {false, true}) {
+            std::optional<MemoryStatusContent> previous;
+            std::optional<gfx::Image> previousImage;
+            for (std::size_t second = 0; second < seconds.size(); ++second) {
+                MemorySnapshot snapshot = sample();
+                snapshot.used = seconds[second].used;
+                snapshot.usedFraction = seconds[second].history.back().fraction;
+                const MemoryStatusContent content{.dark = dark,
+                                                  .history = seconds[second].history,
+                                                  .tint = std::nullopt,
+                                                  .snapshot = snapshot,
+                                                  .mode = mode,
+                                                  .chartLength = 40};
+                const gfx::Image fresh = memoryStatusImage(content);
+                const gfx::Image image =
+                    previousImage ? memoryStatusImage(content, *previous, *previousImage) : fresh;
+                ASSERT_TRUE(image.bitmap() && fresh.bitmap());
+                ASSERT_EQ(image.size(), fresh.size());
+                auto differingFrom = [&image](const gfx::Image& other) {
+                    int differing = 0;
+                    for (int row = 0; row < other.bitmap()->pixelsHigh(); ++row)
+                        for (int column = 0; column < other.bitmap()->pixelsWide(); ++column)
+                            differing += image.bitmap()->pixel(column, row) !=
+                                         other.bitmap()->pixel(column, row);
+                    return differing;
+                };
+                EXPECT_EQ(differingFrom(fresh), 0) << int(mode) << " " << dark << " " << second;
+                // Each second changes what the image shows.
+                if (previousImage && previousImage->size() == image.size()) {
+                    EXPECT_GT(differingFrom(*previousImage), 0)
+                        << int(mode) << " " << dark << " " << second;
+                }
+                previous = content;
+                previousImage = image;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace pulsedeck
