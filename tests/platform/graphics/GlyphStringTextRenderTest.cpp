@@ -77,14 +77,26 @@ TEST(GlyphStringText, MeasuresAsTheLayoutDoesToTheUnit) {
     EXPECT_GE(quick, int(figures().size() * 7));
 }
 
-// Printable ASCII reuses one itemization per font and script: every character, alone, among
-// digits and after a letter, in turns of the two scripts.
-TEST(GlyphStringText, EveryPrintableCharacterMeasuresAsInTheLayout) {
+// Plain characters (printable ASCII and Latin-1, dashes, the ellipsis) reuse one itemization per
+// font and script; their neighbours (the soft hyphen, other punctuation, arrows) do not. Every
+// one alone, among digits and after a letter, in turns of the two scripts, in a font that has
+// them and in one found only after a missing family.
+TEST(GlyphStringText, EveryPlainCharacterMeasuresAsInTheLayout) {
+    std::vector<gunichar> characters;
+    for (gunichar c = ' '; c <= 0x17f; ++c) {
+        if (c < 0x7f || c >= 0xa0) {
+            characters.push_back(c);
+        }
+    }
+    for (gunichar c : {0x2012, 0x2013, 0x2014, 0x2015, 0x2026, 0x2191, 0x2212}) {
+        characters.push_back(c);
+    }
     for (const Font& font : {Font::monospacedDigitSystem(9.3, FontWeight::medium),
                              Font("No Such Face Anywhere, DejaVu Sans", 10)}) {
-        for (char c = ' '; c < 0x7f; ++c) {
-            for (const std::string& text :
-                 {std::string(1, c), "12" + std::string(1, c) + "3", "x" + std::string(1, c)}) {
+        for (gunichar c : characters) {
+            char bytes[8] = {};
+            std::string character(bytes, std::size_t(g_unichar_to_utf8(c, bytes)));
+            for (const std::string& text : {character, "12" + character + "3", "x" + character}) {
                 auto runs = oneRun(text, {.font = font});
                 auto shaped = shapeText(runs);
                 auto reference = shapeTextInLayout(runs);
@@ -104,9 +116,9 @@ TEST(GlyphStringText, EveryPrintableCharacterMeasuresAsInTheLayout) {
 
 TEST(GlyphStringText, LeavesWhatNeedsALayoutToTheLayout) {
     TextAttributes style{.font = Font::system(10)};
-    for (const char* text :
-         {"two\nlines", "tab\there", "line\u2028separator", "paragraph\u2029separator",
-          "next\u0085line", "שלום", "abc שלום", "日本語 text", "\x01"}) {
+    for (const char* text : {"two\nlines", "tab\there", "line\u2028separator",
+                             "paragraph\u2029separator", "next\u0085line", "שלום", "abc שלום",
+                             "日本語 text", "\x01", "12 \U0001F642", "5 \u0378"}) {
         auto shaped = shapeText(oneRun(text, style));
         EXPECT_NE(shaped->layout, nullptr) << text;
         EXPECT_EQ(shaped->glyphs, nullptr) << text;
