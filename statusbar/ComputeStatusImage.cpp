@@ -1,6 +1,7 @@
 #include "statusbar/ComputeStatusImage.h"
 
 #include "drawing/RenderedBitmapImage.h"
+#include "platform/foundation/NumberFormatting.h"
 #include "platform/graphics/Path.h"
 #include "statusbar/CapsuleImage.h"
 #include "statusbar/ClippedLayer.h"
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <memory>
 
 namespace pulsedeck {
@@ -128,9 +128,7 @@ std::string percentText(std::optional<double> value) {
     if (!accepted) {
         return "\u2014";
     }
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%.0f%%", *accepted);
-    return buffer;
+    return foundation::formatFixed(*accepted, 0) + "%";
 }
 
 double percentReferenceWidth() {

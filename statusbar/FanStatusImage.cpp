@@ -1,6 +1,7 @@
 #include "statusbar/FanStatusImage.h"
 
 #include "drawing/RenderedBitmapImage.h"
+#include "platform/foundation/NumberFormatting.h"
 #include "platform/graphics/Path.h"
 #include "sources/FanReading.h"
 #include "statusbar/ClippedLayer.h"
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 #include <type_traits>
 
@@ -91,9 +91,7 @@ std::string rpmText(const FanSnapshot& snapshot) {
     if (!busiest || !busiest->rpm) {
         return "\u2014 RPM";
     }
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "%.0f RPM", *busiest->rpm);
-    return buffer;
+    return foundation::formatFixed(*busiest->rpm, 0) + " RPM";
 }
 
 void drawGraphTexts(gfx::Context& context, const FanPicture& picture, double rightX, double bottomY,

@@ -2,6 +2,7 @@
 
 #include "drawing/CenteredTextOrigin.h"
 #include "drawing/RenderedBitmapImage.h"
+#include "platform/foundation/NumberFormatting.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Path.h"
 #include "statusbar/CapsuleImage.h"
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -146,9 +146,7 @@ void drawRing(gfx::Context& context, const Palette& palette, const MemoryStatusC
     std::optional<double> fraction = ringFraction(content.snapshot.usedFraction);
     std::string label = "\u2014";
     if (fraction) {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.0f", *fraction * 100);
-        label = buffer;
+        label = foundation::formatFixed(*fraction * 100, 0);
         if (*fraction > 0) {
             gfx::Path arc;
             arc.appendArc(ringCenter, ringRadius, 90, 90 - 360 * *fraction, true);

@@ -1,6 +1,7 @@
 #include "statusbar/MetricStatusDrawing.h"
 
 #include "drawing/RenderedBitmapImage.h"
+#include "platform/foundation/NumberFormatting.h"
 #include "platform/graphics/Path.h"
 #include "sources/NetworkReader.h"
 #include "statusbar/ClippedLayer.h"
@@ -10,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -81,9 +81,7 @@ std::string celsiusText(std::optional<double> celsius) {
     if (!celsius || !std::isfinite(*celsius)) {
         return "\u2014 \u00B0C";
     }
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.0f \u00B0C", *celsius);
-    return buffer;
+    return foundation::formatFixed(*celsius, 0) + " \u00B0C";
 }
 
 } // namespace

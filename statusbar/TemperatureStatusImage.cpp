@@ -1,6 +1,7 @@
 #include "statusbar/TemperatureStatusImage.h"
 
 #include "drawing/RenderedBitmapImage.h"
+#include "platform/foundation/NumberFormatting.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Path.h"
 #include "statusbar/CapsuleImage.h"
@@ -14,7 +15,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace pulsedeck {
 
@@ -76,9 +76,7 @@ std::string celsiusValueText(std::optional<double> celsius) {
     if (!finite(celsius)) {
         return "\u2014 \u00B0C";
     }
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "%.0f \u00B0C", *celsius);
-    return buffer;
+    return foundation::formatFixed(*celsius, 0) + " \u00B0C";
 }
 
 std::size_t characterCount(const std::string& text) {
@@ -172,9 +170,7 @@ bool drawThermometer(gfx::Context& context, bool dark, std::optional<double> cel
 
     std::string number = "\u2013";
     if (reading) {
-        char buffer[48];
-        std::snprintf(buffer, sizeof buffer, "%.0f", *reading);
-        number = buffer;
+        number = foundation::formatFixed(*reading, 0);
     }
     const bool shortNumber = characterCount(number) < 3;
     const gfx::Font numberFont =
