@@ -3,11 +3,15 @@
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
+#include "platform/toolkit/x11/SolidShape.h"
 #include "statusbar/EditingPanels.h"
 #include "statusbar/MenuBarContentView.h"
 #include "statusbar/SampleStrip.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -105,6 +109,85 @@ void BM_SingleModuleRedraw(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SingleModuleRedraw)->Unit(benchmark::kMicrosecond);
+
+// The strip as a window without a compositor presents it each second: the glass with the strip
+// over it, made solid and shaped column by column. Two seconds' pictures alternate, so each pass
+// sees what one more sample changes: the charts move, the glass and the other modules stay.
+// Arguments: the memory or the compute column; whether the seconds alternate (0: the same
+// picture again); whether the copy comes cold.
+void BM_SolidifyStripColumns(benchmark::State& state) {
+    striptest::SampleReadings readings[2];
+    std::rotate(readings[1].memoryHistory.begin(), readings[1].memoryHistory.begin() + 1,
+                readings[1].memoryHistory.end());
+    std::rotate(readings[1].computeHistory.begin(), readings[1].computeHistory.begin() + 1,
+                readings[1].computeHistory.end());
+    std::vector<gfx::Bitmap> seconds;
+    seconds.reserve(2);
+    gfx::Rect columns[2];
+    for (const auto& reading : readings) {
+        auto strip = sampleStrip(reading);
+        gfx::Bitmap& backing =
+            seconds.emplace_back(gfx::Bitmap::forPointSize(strip->bounds().size, 1));
+        gfx::Context context(backing);
+        context.clearRect(strip->bounds());
+        const double radius = strip->bounds().height() / 2;
+        const gfx::Path glass =
+            gfx::Path::roundedRect(strip->bounds().insetBy(0.5, 0.5), radius, radius);
+        context.setFillColor(gfx::Color::grey(0.94, 1));
+        context.fill(glass);
+        context.setStrokeColor(gfx::Color::black().withAlpha(0.12));
+        context.setLineWidth(0.5);
+        context.stroke(glass);
+        strip->drawStrip(context, true, strip->bounds());
+        // The columns the strip marks: each module's with a few points either side.
+        int index = 0;
+        for (ModuleKind kind : {ModuleKind::memory, ModuleKind::compute}) {
+            const gfx::Rect module = strip->rect(kind);
+            columns[index++] = gfx::Rect{std::floor(module.minX()) - 4, 0,
+                                         std::ceil(module.width()) + 8, strip->bounds().height()}
+                                   .intersection(strip->bounds());
+        }
+    }
+    const gfx::Rect column = columns[state.range(0)];
+    const int x = int(column.minX()), width = int(column.width()), height = int(column.height());
+    // The window's solid copy, with the column's area inside it as a present makes one.
+    cairo_surface_t* window = cairo_image_surface_create(
+        CAIRO_FORMAT_RGB24, cairo_image_surface_get_width(seconds[0].surface()), height);
+    const int stride = cairo_image_surface_get_stride(window);
+    cairo_surface_t* solid = cairo_image_surface_create_for_data(
+        cairo_image_surface_get_data(window) + x * 4, CAIRO_FORMAT_RGB24, width, height, stride);
+    // The program presents once a second: by then other work has pushed the copy out of the
+    // core's caches, while the pixels to present were composed just before.
+    const bool cold = state.range(2) != 0;
+    std::vector<std::uint32_t> elsewhere(std::size_t{1} << 20);
+    std::size_t second = 0;
+    for (auto _ : state) {
+        if (cold) {
+            state.PauseTiming();
+            for (std::uint32_t& word : elsewhere)
+                word += 1;
+            benchmark::DoNotOptimize(elsewhere.data());
+            cairo_surface_t* shown = seconds[second].surface();
+            for (int row = 0; row < height; ++row) {
+                const unsigned char* line = cairo_image_surface_get_data(shown) +
+                                            row * cairo_image_surface_get_stride(shown) + x * 4;
+                benchmark::DoNotOptimize(std::accumulate(line, line + width * 4, 0));
+            }
+            state.ResumeTiming();
+        }
+        ui::x11::PixelBox changed;
+        auto spans = ui::x11::solidifyTranslucentPixels(seconds[second].surface(), x, 0, width,
+                                                        height, solid, &changed);
+        benchmark::DoNotOptimize(spans.data());
+        second ^= state.range(1);
+    }
+    state.counters["pixels"] = width * height;
+    cairo_surface_destroy(solid);
+    cairo_surface_destroy(window);
+}
+BENCHMARK(BM_SolidifyStripColumns)->Args({0, 1, 0})->Args({1, 1, 0})->Args({0, 0, 0});
+// Each cold pass first pushes the copy out: a fixed count keeps the pauses short.
+BENCHMARK(BM_SolidifyStripColumns)->Args({0, 1, 1})->Args({1, 1, 1})->Iterations(4000);
 
 // Layout alone: what every sample's relayout costs.
 void BM_LayoutModuleRects(benchmark::State& state) {

@@ -153,6 +153,60 @@ TEST(SolidShapeColours, MatchAPlainUnpremultiplyForEveryAlphaAndChannel) {
     cairo_surface_destroy(solid);
 }
 
+// A second present over the same copy passes what it already shows in blocks: the spans must
+// still come out whole and the box must hold exactly the pixels edited in between. The width
+// is no multiple of four, runs start and end inside blocks and at the right edge, and the
+// edits leave the rows between them alone.
+TEST(SolidShapeSettledCopy, KeepsSpansAndFindsEachEditAmongShownPixels) {
+    constexpr std::uint32_t o = 0xff808080u, c = 0, faint = 0x7f7f7f7fu, half = 0x80400000u;
+    const std::vector<std::vector<std::uint32_t>> rows{{o, o, o, o, o, o, o, o, o, o, o},
+                                                       {c, c, c, c, o, o, o, o, o, o, o},
+                                                       {o, o, o, o, faint, half, half, c, c, c, c},
+                                                       {o, o, o, o, c, c, c, c, o, o, o}};
+    cairo_surface_t* source = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 11, 4);
+    cairo_surface_t* solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 11, 4);
+    cairo_surface_flush(source);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 11; ++x)
+            pixel(source, x, y) = rows[std::size_t(y)][std::size_t(x)];
+    struct Edit {
+        int x, y;
+        std::uint32_t value;
+    };
+    struct Pass {
+        std::vector<Edit> edits;
+        std::vector<PixelSpan> spans;
+        PixelBox changed;
+    };
+    const std::vector<PixelSpan> first{{0, 0, 11}, {4, 1, 7}, {0, 2, 4},
+                                       {5, 2, 2},  {0, 3, 4}, {8, 3, 3}};
+    const std::vector<Pass> passes{
+        {{}, first, {0, 0, 11, 4}},
+        {{}, first, {}},
+        {{{9, 0, 0xff102030u}, {2, 3, c}},
+         {{0, 0, 11}, {4, 1, 7}, {0, 2, 4}, {5, 2, 2}, {0, 3, 2}, {3, 3, 1}, {8, 3, 3}},
+         {2, 0, 8, 4}},
+        {{{10, 1, faint}, {6, 2, c}},
+         {{0, 0, 11}, {4, 1, 6}, {0, 2, 4}, {5, 2, 1}, {0, 3, 2}, {3, 3, 1}, {8, 3, 3}},
+         {6, 1, 5, 2}},
+    };
+    for (std::size_t index = 0; index < passes.size(); ++index) {
+        for (const Edit& edit : passes[index].edits)
+            pixel(source, edit.x, edit.y) = edit.value;
+        cairo_surface_mark_dirty(source);
+        PixelBox changed{1, 1, 1, 1};
+        EXPECT_EQ(solidifyTranslucentPixels(source, 0, 0, 11, 4, solid, &changed),
+                  passes[index].spans)
+            << "pass " << index;
+        EXPECT_EQ(changed, passes[index].changed) << "pass " << index;
+    }
+    EXPECT_EQ(pixel(solid, 9, 0) & 0xffffffu, 0x102030u);
+    EXPECT_EQ(pixel(solid, 5, 2) & 0xffffffu, 0x800000u);
+    EXPECT_EQ(pixel(solid, 10, 1) & 0xffffffu, 0u);
+    cairo_surface_destroy(source);
+    cairo_surface_destroy(solid);
+}
+
 TEST(KeptPixelsTest, AnswersWhetherAnAreaChangedAndKeepsWhatLiesOutsideIt) {
     KeptPixels shape;
     EXPECT_FALSE(shape.replace(0, 0, 10, 4, {})) << "a new window's shape is empty";
