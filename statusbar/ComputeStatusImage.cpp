@@ -4,7 +4,6 @@
 #include "platform/foundation/NumberFormatting.h"
 #include "platform/graphics/Path.h"
 #include "statusbar/CapsuleImage.h"
-#include "statusbar/ClippedLayer.h"
 #include "statusbar/HistorySegments.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "statusbar/StatusFonts.h"
@@ -160,29 +159,35 @@ gfx::Color ComputeColors::gpuColor() const {
     return gpu.value_or(cpuColor().withAlpha(fallbackGPUAlpha));
 }
 
+namespace {
+
+// The CPU series' area and line, then the GPU series' line, through the painter's clip.
+void drawComputeSeries(gfx::ChartPainter& painter, std::span<const ComputeSnapshot> history,
+                       const ComputeColors& colors, const gfx::Rect& rect) {
+    const gfx::Color cpu = colors.cpuColor();
+    const gfx::Color cpuFill = cpu.withAlpha(cpu.alpha() * chartFillAlpha);
+    const gfx::Color gpu = colors.gpuColor();
+    std::vector<HistorySegment> cpuSegments =
+        historySegments(seriesFractions(history, &ComputeSnapshot::cpu), chartSlots, rect);
+    fillHistorySegments(painter, cpuSegments, rect.minY(),
+                        [&](const HistorySegment&) { return cpuFill; });
+    strokeHistorySegments(painter, cpuSegments, [&](const HistorySegment&) { return cpu; });
+    std::vector<HistorySegment> gpuSegments =
+        historySegments(seriesFractions(history, &ComputeSnapshot::gpu), chartSlots, rect);
+    strokeHistorySegments(painter, gpuSegments, [&](const HistorySegment&) { return gpu; });
+}
+
+} // namespace
+
 void drawComputeHistory(gfx::Context& context, std::span<const ComputeSnapshot> history,
                         const ComputeColors& colors, const gfx::Rect& rect) {
     if (history.empty()) {
         return;
     }
-    const gfx::Color cpu = colors.cpuColor();
-    const gfx::Color cpuFill = cpu.withAlpha(cpu.alpha() * chartFillAlpha);
-    const gfx::Color gpu = colors.gpuColor();
-
-    std::vector<HistorySegment> cpuSegments =
-        historySegments(seriesFractions(history, &ComputeSnapshot::cpu), chartSlots, rect);
-    {
-        gfx::Context::SavedState saved(context);
-        context.clipToRect(rect);
-        fillHistorySegments(context, cpuSegments, rect.minY(),
-                            [&](const HistorySegment&) { return cpuFill; });
-        strokeHistorySegments(context, cpuSegments, [&](const HistorySegment&) { return cpu; });
-    }
-    std::vector<HistorySegment> gpuSegments =
-        historySegments(seriesFractions(history, &ComputeSnapshot::gpu), chartSlots, rect);
     gfx::Context::SavedState saved(context);
     context.clipToRect(rect);
-    strokeHistorySegments(context, gpuSegments, [&](const HistorySegment&) { return gpu; });
+    gfx::ChartPainter painter(context);
+    drawComputeSeries(painter, history, colors, rect);
 }
 
 void drawComputeSegment(gfx::Context& context, const gfx::Color& foreground,
@@ -190,8 +195,10 @@ void drawComputeSegment(gfx::Context& context, const gfx::Color& foreground,
                         std::span<const ComputeSnapshot> history, const ComputeSnapshot& snapshot,
                         const gfx::Rect& imageRect, const gfx::Rect& inner) {
     if (chart) {
-        drawThroughClip(context, leftRoundedPath(inner),
-                        [&] { drawComputeHistory(context, history, colors, inner); });
+        if (!history.empty()) {
+            gfx::ChartPainter painter(context, leftRoundedPath(inner));
+            drawComputeSeries(painter, history, colors, inner);
+        }
     } else {
         struct Bar {
             double x;

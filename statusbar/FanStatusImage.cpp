@@ -290,10 +290,11 @@ void drawFanGraph(gfx::Context& context, const FanPicture& picture, const gfx::R
     {
         gfx::Context::SavedState saved(context);
         context.clipToRect(chart);
-        fillHistorySegments(context, segments, chart.minY(), [&](const HistorySegment&) {
+        gfx::ChartPainter painter(context);
+        fillHistorySegments(painter, segments, chart.minY(), [&](const HistorySegment&) {
             return colour.withAlpha(graphFillAlpha);
         });
-        strokeHistorySegments(context, segments, [&](const HistorySegment&) { return colour; });
+        strokeHistorySegments(painter, segments, [&](const HistorySegment&) { return colour; });
     }
     drawGraphTexts(context, picture, rect.maxX() - textInset, rect.minY(), 1);
 }

@@ -71,7 +71,7 @@ std::vector<gfx::ColoredPoints> colorRuns(std::span<const HistorySegment> segmen
 
 } // namespace
 
-void fillHistorySegments(gfx::Context& context, std::span<const HistorySegment> segments,
+void fillHistorySegments(gfx::ChartPainter& painter, std::span<const HistorySegment> segments,
                          double baseY, const SegmentColor& color) {
     std::vector<gfx::ColoredPoints> runs = colorRuns(
         segments, color,
@@ -82,10 +82,10 @@ void fillHistorySegments(gfx::Context& context, std::span<const HistorySegment> 
         [baseY](std::vector<gfx::Point>& chain, const HistorySegment& last) {
             chain.push_back({last.to.x, baseY});
         });
-    gfx::ChartPainter(context).fillPolygonRuns(runs);
+    painter.fillPolygonRuns(runs);
 }
 
-void strokeHistorySegments(gfx::Context& context, std::span<const HistorySegment> segments,
+void strokeHistorySegments(gfx::ChartPainter& painter, std::span<const HistorySegment> segments,
                            const SegmentColor& color) {
     std::vector<gfx::ColoredPoints> runs = colorRuns(
         segments, color,
@@ -93,13 +93,14 @@ void strokeHistorySegments(gfx::Context& context, std::span<const HistorySegment
             chain.push_back(first.from);
         },
         [](std::vector<gfx::Point>&, const HistorySegment&) {});
+    gfx::Context& context = painter.context();
     gfx::Context::SavedState saved(context);
     context.setLineWidth(1);
     context.setLineCap(gfx::LineCap::butt);
     // A bevel keeps each corner within the two 1-pt segments that meet there, as separately
     // stroked segments would; a miter could spike out at a steep peak.
     context.setLineJoin(gfx::LineJoin::bevel);
-    gfx::ChartPainter(context).strokePolylineRuns(runs);
+    painter.strokePolylineRuns(runs);
 }
 
 } // namespace pulsedeck

@@ -36,11 +36,11 @@ using SegmentColor = std::function<gfx::Color(const HistorySegment&)>;
 
 // Fills the band under each segment down to baseY. Consecutive segments of one colour are
 // filled as one polygon, so no seam shows between them.
-void fillHistorySegments(gfx::Context& context, std::span<const HistorySegment> segments,
+void fillHistorySegments(gfx::ChartPainter& painter, std::span<const HistorySegment> segments,
                          double baseY, const SegmentColor& color);
 
 // Strokes each segment 1 pt wide; consecutive segments of one colour are one polyline.
-void strokeHistorySegments(gfx::Context& context, std::span<const HistorySegment> segments,
+void strokeHistorySegments(gfx::ChartPainter& painter, std::span<const HistorySegment> segments,
                            const SegmentColor& color);
 
 } // namespace pulsedeck

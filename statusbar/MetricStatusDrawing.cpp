@@ -180,31 +180,35 @@ gfx::Color NetworkColors::uploadColor() const {
     return downloadColor().withAlpha(plainUploadAlpha);
 }
 
-void drawHistoryGraph(gfx::Context& context, std::span<const NetworkSnapshot> history,
-                      const NetworkColors& colors, const gfx::Rect& rect) {
+namespace {
+
+// The download series' area and line, then the upload series' line, through the painter's clip.
+void drawNetworkSeries(gfx::ChartPainter& painter, std::span<const NetworkSnapshot> history,
+                       const NetworkColors& colors, const gfx::Rect& rect) {
     double scale = networkScale(history);
     if (!(scale > 0) || history.empty()) {
         return;
     }
     gfx::Color downloadColor = colors.downloadColor();
     gfx::Color uploadColor = colors.uploadColor();
-
     std::vector<HistorySegment> downloads =
         historySegments(scaledRates(history, &NetworkSnapshot::download, scale), graphSlots, rect);
-    {
-        gfx::Context::SavedState saved(context);
-        context.clipToRect(rect);
-        fillHistorySegments(context, downloads, rect.minY(),
-                            [&](const HistorySegment&) { return fillOf(downloadColor); });
-        strokeHistorySegments(context, downloads,
-                              [&](const HistorySegment&) { return downloadColor; });
-    }
-
+    fillHistorySegments(painter, downloads, rect.minY(),
+                        [&](const HistorySegment&) { return fillOf(downloadColor); });
+    strokeHistorySegments(painter, downloads, [&](const HistorySegment&) { return downloadColor; });
     std::vector<HistorySegment> uploads =
         historySegments(scaledRates(history, &NetworkSnapshot::upload, scale), graphSlots, rect);
+    strokeHistorySegments(painter, uploads, [&](const HistorySegment&) { return uploadColor; });
+}
+
+} // namespace
+
+void drawHistoryGraph(gfx::Context& context, std::span<const NetworkSnapshot> history,
+                      const NetworkColors& colors, const gfx::Rect& rect) {
     gfx::Context::SavedState saved(context);
     context.clipToRect(rect);
-    strokeHistorySegments(context, uploads, [&](const HistorySegment&) { return uploadColor; });
+    gfx::ChartPainter painter(context);
+    drawNetworkSeries(painter, history, colors, rect);
 }
 
 void drawSegmentSeparator(gfx::Context& context, const gfx::Color& foreground, double x) {
@@ -215,9 +219,8 @@ void drawSegmentSeparator(gfx::Context& context, const gfx::Color& foreground, d
 void drawNetwork(gfx::Context& context, const gfx::Color& foreground, const gfx::Rect& imageRect,
                  const NetworkSegment& segment, const NetworkColors& colors) {
     if (segment.showsGraph) {
-        drawThroughClip(context, leftRoundedPath(segment.graphRect), [&] {
-            drawHistoryGraph(context, segment.history, colors, segment.graphRect);
-        });
+        gfx::ChartPainter painter(context, leftRoundedPath(segment.graphRect));
+        drawNetworkSeries(painter, segment.history, colors, segment.graphRect);
         drawSegmentSeparator(context, foreground, segment.graphRect.maxX() + 4);
     }
 
@@ -257,26 +260,22 @@ void drawGraphWithValue(gfx::Context& context, const gfx::Color& foreground,
                         std::optional<gfx::Color> base, AppLanguage language,
                         std::optional<double> celsius) {
     if (!history.empty()) {
-        drawThroughClip(context, leftRoundedPath(chartRect), [&] {
-            std::vector<std::optional<double>> heights;
-            heights.reserve(history.size());
-            for (const std::optional<double>& reading : history) {
-                heights.push_back(
-                    reading && !std::isnan(*reading)
-                        ? std::optional<double>(unitFraction(*reading, temperatureScale))
-                        : std::nullopt);
-            }
-            std::vector<HistorySegment> segments = historySegments(heights, graphSlots, chartRect);
-            auto colorOf = [&](const HistorySegment& segment) {
-                return temperatureColor(history[segment.sample], base);
-            };
-            gfx::Context::SavedState clipped(context);
-            context.clipToRect(chartRect);
-            fillHistorySegments(
-                context, segments, chartRect.minY(),
-                [&](const HistorySegment& segment) { return fillOf(colorOf(segment)); });
-            strokeHistorySegments(context, segments, colorOf);
-        });
+        std::vector<std::optional<double>> heights;
+        heights.reserve(history.size());
+        for (const std::optional<double>& reading : history) {
+            heights.push_back(reading && !std::isnan(*reading)
+                                  ? std::optional<double>(unitFraction(*reading, temperatureScale))
+                                  : std::nullopt);
+        }
+        std::vector<HistorySegment> segments = historySegments(heights, graphSlots, chartRect);
+        auto colorOf = [&](const HistorySegment& segment) {
+            return temperatureColor(history[segment.sample], base);
+        };
+        gfx::ChartPainter painter(context, leftRoundedPath(chartRect));
+        fillHistorySegments(
+            painter, segments, chartRect.minY(),
+            [&](const HistorySegment& segment) { return fillOf(colorOf(segment)); });
+        strokeHistorySegments(painter, segments, colorOf);
     }
     drawSegmentSeparator(context, foreground, chartRect.maxX() + 4);
 

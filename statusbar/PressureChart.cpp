@@ -1,6 +1,5 @@
 #include "statusbar/PressureChart.h"
 
-#include "statusbar/ClippedLayer.h"
 #include "statusbar/HistorySegments.h"
 #include "statusbar/MetricStatusDrawing.h"
 
@@ -44,12 +43,11 @@ void drawPressureChart(gfx::Context& context, std::span<const PressurePoint> his
     auto colorOf = [&](const HistorySegment& segment) {
         return pressureLevelColor(history[segment.sample].level.value_or(normalLevel), blue, tint);
     };
-    drawThroughClip(context, clip, [&] {
-        fillHistorySegments(context, segments, rect.minY(), [&](const HistorySegment& segment) {
-            return colorOf(segment).withAlpha(pressureFillAlpha);
-        });
-        strokeHistorySegments(context, segments, colorOf);
+    gfx::ChartPainter painter(context, clip);
+    fillHistorySegments(painter, segments, rect.minY(), [&](const HistorySegment& segment) {
+        return colorOf(segment).withAlpha(pressureFillAlpha);
     });
+    strokeHistorySegments(painter, segments, colorOf);
 }
 
 } // namespace pulsedeck

@@ -4,6 +4,7 @@
 #include "platform/graphics/Context.h"
 #include "platform/graphics/CoverageMask.h"
 #include "platform/graphics/DrawingRecorder.h"
+#include "platform/graphics/ShapeMaskCache.h"
 #include "platform/graphics/StrokeOutline.h"
 
 #include <algorithm>
@@ -81,9 +82,65 @@ std::optional<DeviceMask> deviceMask(cairo_t* cr, const Rect& userBounds) {
     return DeviceMask{std::move(*mask), *toDevice};
 }
 
+// The device pixels a run's points reach, a stroke's (a width above 0) by half its width.
+Rect deviceBounds(const Rect& userBounds, double strokeWidth, const AffineTransform& toDevice) {
+    double outset = strokeWidth / 2;
+    return toDevice.apply(userBounds.insetBy(-outset, -outset));
+}
+
+void recordRun(Context& context, const Color& color, const Rect& userBounds, bool stroke) {
+    DrawingRecorder* recorder = context.recorder();
+    if (!recorder) {
+        return;
+    }
+    Rect recorded = context.currentTransform().apply(userBounds);
+    if (stroke) {
+        recorder->record(StrokeRecord{color, recorded, context.lineWidth(), context.alpha()});
+    } else {
+        recorder->record(
+            FillRecord{color, recorded, context.compositingOperation(), context.alpha()});
+    }
+}
+
+std::uint32_t premultipliedColor(const Color& resolved, double alpha) {
+    return CoverageMask::premultiplied(resolved.red(), resolved.green(), resolved.blue(),
+                                       resolved.alpha() * alpha);
+}
+
+// A premultiplied ARGB32 layer whose first pixel is device pixel box.x, box.y.
+struct LayerPixels {
+    std::uint8_t* data;
+    int stride;
+    CoverageMask::Box box;
+};
+
+// One run's coverage composited source over onto the layer in the premultiplied colour: the
+// polygons filled, or with a stroke width above 0 the polylines stroked with butt caps and bevel
+// joins.
+void blendRun(PointLists lists, const Rect& userBounds, std::uint32_t color, double strokeWidth,
+              const AffineTransform& toDevice, const LayerPixels& layer) {
+    CoverageMask::Box box =
+        CoverageMask::Box::around(deviceBounds(userBounds, strokeWidth, toDevice))
+            .intersection(layer.box);
+    if (box.isEmpty()) {
+        return;
+    }
+    CoverageMask mask(box);
+    for (const std::vector<Point>& points : lists) {
+        if (strokeWidth > 0) {
+            bevelStrokeOutline(points, strokeWidth, [&](std::span<const Point> piece) {
+                mask.addPolygon(piece, toDevice);
+            });
+        } else {
+            mask.addPolygon(points, toDevice);
+        }
+    }
+    mask.blendOver(layer.data, layer.stride, layer.box, color);
+}
+
 } // namespace
 
-void ChartPainter::fillPolygons(std::span<const std::vector<Point>> polygons) {
+void ChartPainter::fillUnclipped(std::span<const std::vector<Point>> polygons) {
     Context& context = context_;
     if (context.drawsNothing() || !allFinite(polygons)) {
         return;
@@ -113,7 +170,7 @@ bool ChartPainter::strokesAsBevelOutline() const {
            context_.lineJoin() == LineJoin::bevel && !context_.hasLineDash();
 }
 
-void ChartPainter::strokePolylines(std::span<const std::vector<Point>> polylines) {
+void ChartPainter::strokeUnclipped(std::span<const std::vector<Point>> polylines) {
     Context& context = context_;
     double width = context.lineWidth();
     if (context.drawsNothing() || !allFinite(polylines) || !std::isfinite(width)) {
@@ -148,25 +205,71 @@ void ChartPainter::strokePolylines(std::span<const std::vector<Point>> polylines
     });
 }
 
-void ChartPainter::fillPolygonRuns(std::span<const ColoredPoints> runs) {
-    if (drawRunsInOneLayer(runs, false)) {
-        context_.setFillColor(runs.back().color);
+void ChartPainter::fillPolygons(std::span<const std::vector<Point>> polygons) {
+    if (!clipLayer_) {
+        fillUnclipped(polygons);
         return;
     }
-    for (const ColoredPoints& run : runs) {
-        context_.setFillColor(run.color);
-        fillPolygons(run.lists);
+    const ColoredPoints run{context_.fillColor(), {polygons.begin(), polygons.end()}};
+    drawRuns(std::span(&run, 1), false);
+}
+
+void ChartPainter::strokePolylines(std::span<const std::vector<Point>> polylines) {
+    if (!clipLayer_) {
+        strokeUnclipped(polylines);
+        return;
     }
+    const ColoredPoints run{context_.strokeColor(), {polylines.begin(), polylines.end()}};
+    drawRuns(std::span(&run, 1), true);
+}
+
+void ChartPainter::fillPolygonRuns(std::span<const ColoredPoints> runs) {
+    drawRuns(runs, false);
 }
 
 void ChartPainter::strokePolylineRuns(std::span<const ColoredPoints> runs) {
-    if (drawRunsInOneLayer(runs, true)) {
+    drawRuns(runs, true);
+}
+
+void ChartPainter::drawRuns(std::span<const ColoredPoints> runs, bool stroke) {
+    if (runs.empty()) {
+        return;
+    }
+    if (!clipLayer_) {
+        drawRunsUnclipped(runs, stroke);
+        return;
+    }
+    if (!drawRunsInClipLayer(runs, stroke)) {
+        // What the layer cannot take is drawn under a clip of the shape, after what it holds.
+        compositeClipLayer();
+        Context::SavedState saved(context_);
+        clipLayer_->shape.addClip(context_);
+        drawRunsUnclipped(runs, stroke);
+    }
+    if (stroke) {
         context_.setStrokeColor(runs.back().color);
+    } else {
+        context_.setFillColor(runs.back().color);
+    }
+}
+
+void ChartPainter::drawRunsUnclipped(std::span<const ColoredPoints> runs, bool stroke) {
+    if (drawRunsInOneLayer(runs, stroke)) {
+        if (stroke) {
+            context_.setStrokeColor(runs.back().color);
+        } else {
+            context_.setFillColor(runs.back().color);
+        }
         return;
     }
     for (const ColoredPoints& run : runs) {
-        context_.setStrokeColor(run.color);
-        strokePolylines(run.lists);
+        if (stroke) {
+            context_.setStrokeColor(run.color);
+            strokeUnclipped(run.lists);
+        } else {
+            context_.setFillColor(run.color);
+            fillUnclipped(run.lists);
+        }
     }
 }
 
@@ -186,7 +289,7 @@ bool ChartPainter::drawRunsInOneLayer(std::span<const ColoredPoints> runs, bool 
     if (m.xy != 0 || m.yx != 0) {
         return false;
     }
-    double outset = stroke ? width / 2 : 0;
+    double strokeWidth = stroke ? width : 0;
     std::vector<Rect> bounds;
     bounds.reserve(runs.size());
     std::optional<Rect> all;
@@ -209,63 +312,32 @@ bool ChartPainter::drawRunsInOneLayer(std::span<const ColoredPoints> runs, bool 
         }
     }
     AffineTransform toDevice{m.xx, m.yx, m.xy, m.yy, m.x0, m.y0};
-    auto deviceBounds = [&](const Rect& user) {
-        return toDevice.apply(user.insetBy(-outset, -outset));
-    };
     std::optional<CoverageMask::Box> layerBox =
-        CoverageMask::visibleBox(cr, deviceBounds(all.value_or(Rect{})));
+        CoverageMask::visibleBox(cr, deviceBounds(all.value_or(Rect{}), strokeWidth, toDevice));
     if (!layerBox) {
         return false;
     }
 
     std::vector<Color> colors;
     colors.reserve(runs.size());
-    DrawingRecorder* recorder = context.recorder();
     for (std::size_t i = 0; i < runs.size(); ++i) {
         colors.push_back(runs[i].color.resolved(context.appearance()));
-        if (!recorder) {
-            continue;
-        }
-        Rect recorded = context.currentTransform().apply(bounds[i]);
-        if (stroke) {
-            recorder->record(StrokeRecord{colors[i], recorded, width, context.alpha()});
-        } else {
-            recorder->record(
-                FillRecord{colors[i], recorded, context.compositingOperation(), context.alpha()});
-        }
+        recordRun(context, colors[i], bounds[i], stroke);
     }
     if (layerBox->isEmpty()) {
         return true;
     }
-    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> layer(
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, layerBox->width, layerBox->height),
-        &cairo_surface_destroy);
+    SurfacePointer layer(
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, layerBox->width, layerBox->height));
     if (cairo_surface_status(layer.get()) != CAIRO_STATUS_SUCCESS) {
         return true;
     }
     cairo_surface_flush(layer.get());
-    std::uint8_t* data = cairo_image_surface_get_data(layer.get());
-    int stride = cairo_image_surface_get_stride(layer.get());
+    const LayerPixels pixels{cairo_image_surface_get_data(layer.get()),
+                             cairo_image_surface_get_stride(layer.get()), *layerBox};
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        CoverageMask::Box runBox =
-            CoverageMask::Box::around(deviceBounds(bounds[i])).intersection(*layerBox);
-        if (runBox.isEmpty()) {
-            continue;
-        }
-        CoverageMask mask(runBox);
-        for (const std::vector<Point>& points : runs[i].lists) {
-            if (stroke) {
-                bevelStrokeOutline(points, width, [&](std::span<const Point> piece) {
-                    mask.addPolygon(piece, toDevice);
-                });
-            } else {
-                mask.addPolygon(points, toDevice);
-            }
-        }
-        const Color& color = colors[i];
-        mask.blendOver(data, stride, *layerBox,
-                       CoverageMask::premultiplied(color.red(), color.green(), color.blue(),
-                                                   color.alpha() * context.alpha()));
+        blendRun(runs[i].lists, bounds[i], premultipliedColor(colors[i], context.alpha()),
+                 strokeWidth, toDevice, pixels);
     }
     cairo_surface_mark_dirty(layer.get());
     cairo_save(cr);
@@ -275,6 +347,120 @@ bool ChartPainter::drawRunsInOneLayer(std::span<const ColoredPoints> runs, bool 
     cairo_paint(cr);
     cairo_restore(cr);
     return true;
+}
+
+ChartPainter::ChartPainter(Context& context, const Path& clip) : context_(context) {
+    const std::optional<Shadow>& shadow = context.shadow();
+    cairo_t* cr = context.cairo();
+    std::optional<AffineTransform> toDevice =
+        context.drawsNothing() || (shadow && shadow->color.alpha() > 0) ||
+                context.compositingOperation() != CompositingOperation::sourceOver ||
+                !clip.isFinite() || clip.windingRule() != WindingRule::nonZero
+            ? std::nullopt
+            : CoverageMask::maskableTransform(cr);
+    if (toDevice) {
+        FlatPath deviceShape(clip, *toDevice);
+        Rect deviceBounds = deviceShape.bounds();
+        if (std::optional<CoverageMask::Box> box = CoverageMask::visibleBox(cr, deviceBounds)) {
+            cairo_matrix_t m;
+            cairo_get_matrix(cr, &m);
+            clipLayer_.emplace(
+                ClipLayer{clip, std::move(deviceShape), deviceBounds, m, *box, nullptr});
+            return;
+        }
+    }
+    shapedLayer_.emplace(context, clip, clip.bounds());
+}
+
+ChartPainter::~ChartPainter() {
+    if (clipLayer_) {
+        compositeClipLayer();
+    }
+}
+
+bool ChartPainter::drawRunsInClipLayer(std::span<const ColoredPoints> runs, bool stroke) {
+    Context& context = context_;
+    if (context.drawsNothing()) {
+        return true;
+    }
+    const std::optional<Shadow>& shadow = context.shadow();
+    double width = context.lineWidth();
+    if ((shadow && shadow->color.alpha() > 0) ||
+        context.compositingOperation() != CompositingOperation::sourceOver ||
+        (stroke && !(strokesAsBevelOutline() && std::isfinite(width)))) {
+        return false;
+    }
+    ClipLayer& layer = *clipLayer_;
+    cairo_t* cr = context.cairo();
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    const cairo_matrix_t& l = layer.toDevice;
+    if (m.xx != l.xx || m.yx != l.yx || m.xy != l.xy || m.yy != l.yy || m.x0 != l.x0 ||
+        m.y0 != l.y0 || CoverageMask::visibleBox(cr, layer.deviceBounds) != layer.box) {
+        return false;
+    }
+    const AffineTransform toDevice{m.xx, m.yx, m.xy, m.yy, m.x0, m.y0};
+    double strokeWidth = stroke ? width : 0;
+    for (const ColoredPoints& run : runs) {
+        if (!allFinite(run.lists)) {
+            continue;
+        }
+        Rect bounds = boundsOf(run.lists);
+        Color color = run.color.resolved(context.appearance());
+        // One run records its colour as given, as fill() and stroke() would.
+        recordRun(context, runs.size() < 2 ? run.color : color, bounds, stroke);
+        if (layer.box.isEmpty()) {
+            continue;
+        }
+        if (!layer.pixels) {
+            layer.pixels.reset(
+                cairo_image_surface_create(CAIRO_FORMAT_ARGB32, layer.box.width, layer.box.height));
+            cairo_surface_flush(layer.pixels.get());
+        }
+        if (cairo_surface_status(layer.pixels.get()) != CAIRO_STATUS_SUCCESS) {
+            continue;
+        }
+        blendRun(run.lists, bounds, premultipliedColor(color, context.alpha()), strokeWidth,
+                 toDevice,
+                 LayerPixels{cairo_image_surface_get_data(layer.pixels.get()),
+                             cairo_image_surface_get_stride(layer.pixels.get()), layer.box});
+    }
+    return true;
+}
+
+void ChartPainter::compositeClipLayer() {
+    ClipLayer& layer = *clipLayer_;
+    SurfacePointer pixels = std::move(layer.pixels);
+    if (!pixels || cairo_surface_status(pixels.get()) != CAIRO_STATUS_SUCCESS) {
+        return;
+    }
+    cairo_t* cr = context_.cairo();
+    cairo_save(cr);
+    if (std::optional<ShapeMaskCache::Mask> mask =
+            ShapeMaskCache::forThisThread().mask(layer.deviceShape)) {
+        const CoverageMask::Box coverage{mask->x, mask->y,
+                                         cairo_image_surface_get_width(mask->surface),
+                                         cairo_image_surface_get_height(mask->surface)};
+        cairo_surface_flush(mask->surface);
+        CoverageMask::multiplyByCoverage(cairo_image_surface_get_data(pixels.get()),
+                                         cairo_image_surface_get_stride(pixels.get()), layer.box,
+                                         cairo_image_surface_get_data(mask->surface),
+                                         cairo_image_surface_get_stride(mask->surface), coverage,
+                                         mask->solid);
+        cairo_surface_mark_dirty(pixels.get());
+        cairo_identity_matrix(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        cairo_set_source_surface(cr, pixels.get(), layer.box.x, layer.box.y);
+        cairo_paint(cr);
+    } else {
+        // A shape too large to keep: cairo clips to it.
+        cairo_surface_mark_dirty(pixels.get());
+        cairo_identity_matrix(cr);
+        cairo_set_source_surface(cr, pixels.get(), layer.box.x, layer.box.y);
+        cairo_set_matrix(cr, &layer.toDevice);
+        context_.paintThrough(layer.shape);
+    }
+    cairo_restore(cr);
 }
 
 } // namespace gfx

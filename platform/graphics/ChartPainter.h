@@ -1,8 +1,15 @@
 #pragma once
 
+#include "platform/graphics/AffineTransform.h"
 #include "platform/graphics/Color.h"
+#include "platform/graphics/CoverageMask.h"
 #include "platform/graphics/Geometry.h"
+#include "platform/graphics/Path.h"
+#include "platform/graphics/PathFlattening.h"
+#include "platform/graphics/ShapedLayer.h"
+#include "platform/graphics/SurfacePointer.h"
 
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -28,6 +35,22 @@ struct ColoredPoints {
 class ChartPainter {
 public:
     explicit ChartPainter(Context& context) : context_(context) {}
+    // A painter whose drawings are all clipped to the shape, with the pixels of a ShapedLayer
+    // over it: composited once through the shape when the painter goes, so that the shape's
+    // anti-aliased rim is covered once. Source over without a shadow on an axis-aligned
+    // transform, the runs are composited into a layer of the painter's own, whose pixels that the
+    // shape does not wholly cover are multiplied by the shape's kept coverage (ShapeMaskCache)
+    // before the layer is painted plainly: a chart cost two nested offscreen layers and a masked
+    // composite a second. Any other state draws through a ShapedLayer.
+    //
+    // A clip added to the context while the painter lives counts in whole device pixels only,
+    // and ends the painter's layer for what follows.
+    ChartPainter(Context& context, const Path& clip);
+    ~ChartPainter();
+    ChartPainter(const ChartPainter&) = delete;
+    ChartPainter& operator=(const ChartPainter&) = delete;
+
+    Context& context() const { return context_; }
 
     // Polygons (each closed back to its first point) filled together under the non-zero rule.
     void fillPolygons(std::span<const std::vector<Point>> polygons);
@@ -41,11 +64,31 @@ public:
     void strokePolylineRuns(std::span<const ColoredPoints> runs);
 
 private:
+    // The layer of a clipped painter, over the device pixels of the clip's shape.
+    struct ClipLayer {
+        Path shape;
+        FlatPath deviceShape;
+        Rect deviceBounds;
+        cairo_matrix_t toDevice;
+        CoverageMask::Box box;
+        SurfacePointer pixels;
+    };
+
+    void drawRuns(std::span<const ColoredPoints> runs, bool stroke);
+    void drawRunsUnclipped(std::span<const ColoredPoints> runs, bool stroke);
+    void fillUnclipped(std::span<const std::vector<Point>> polygons);
+    void strokeUnclipped(std::span<const std::vector<Point>> polylines);
     bool strokesAsBevelOutline() const;
     // Whether the runs can be drawn through one layer, and then draws them.
     bool drawRunsInOneLayer(std::span<const ColoredPoints> runs, bool stroke);
+    // Whether the runs can be drawn into the clip layer, and then draws them.
+    bool drawRunsInClipLayer(std::span<const ColoredPoints> runs, bool stroke);
+    // Composites what the clip layer holds through its shape and empties it.
+    void compositeClipLayer();
 
     Context& context_;
+    std::optional<ClipLayer> clipLayer_;
+    std::optional<ShapedLayer> shapedLayer_;
 };
 
 } // namespace gfx

@@ -364,4 +364,36 @@ void CoverageMask::blendOver(std::uint8_t* layer, int layerStride, const Box& la
     }
 }
 
+void CoverageMask::multiplyByCoverage(std::uint8_t* layer, int layerStride, const Box& layerBox,
+                                      const std::uint8_t* coverage, int coverageStride,
+                                      const Box& coverageBox, const Box& whole) {
+    const Box covered = layerBox.intersection(coverageBox);
+    const Box kept = covered.intersection(whole);
+    for (int row = layerBox.y; row < layerBox.y + layerBox.height; ++row) {
+        auto* pixels = reinterpret_cast<std::uint32_t*>(layer + std::size_t(row - layerBox.y) *
+                                                                    std::size_t(layerStride));
+        auto at = [&](int column) -> std::uint32_t& { return pixels[column - layerBox.x]; };
+        if (row < covered.y || row >= covered.y + covered.height) {
+            std::fill(&at(layerBox.x), &at(layerBox.x) + layerBox.width, 0u);
+            continue;
+        }
+        std::fill(&at(layerBox.x), &at(covered.x), 0u);
+        std::fill(&at(covered.x + covered.width), &at(layerBox.x) + layerBox.width, 0u);
+        const std::uint8_t* levels =
+            coverage + std::size_t(row - coverageBox.y) * std::size_t(coverageStride);
+        bool keptRow = row >= kept.y && row < kept.y + kept.height;
+        for (int column = covered.x; column < covered.x + covered.width; ++column) {
+            if (keptRow && column == kept.x) {
+                column += kept.width - 1;
+                continue;
+            }
+            std::uint32_t level = levels[column - coverageBox.x];
+            std::uint32_t& pixel = at(column);
+            if (level != 255 && pixel != 0) {
+                pixel = multiplyChannels(pixel, level);
+            }
+        }
+    }
+}
+
 } // namespace gfx

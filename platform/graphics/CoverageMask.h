@@ -87,6 +87,12 @@ public:
     // gives the pixels of compositing through this mask directly, wherever masks do not overlap.
     void blendOver(std::uint8_t* layer, int layerStride, const Box& layerBox,
                    std::uint32_t premultipliedColor) const;
+    // Multiplies each pixel of such a layer by an 8-bit coverage over coverageBox (rows
+    // coverageStride bytes apart), rounding as compositing the layer through that coverage does:
+    // pixels outside coverageBox are cleared, and those within `whole`, wholly covered, are left.
+    static void multiplyByCoverage(std::uint8_t* layer, int layerStride, const Box& layerBox,
+                                   const std::uint8_t* coverage, int coverageStride,
+                                   const Box& coverageBox, const Box& whole);
     // A colour as cairo gives it to its compositor: premultiplied, through 16 bits, to 8 bits.
     static std::uint32_t premultiplied(double red, double green, double blue, double alpha);
 

@@ -82,8 +82,9 @@ TEST(HistorySegments, RunsOfOneColourArePaintedTogether) {
     gfx::Color red = gfx::Color::srgb(1, 0, 0);
     gfx::Color blue = gfx::Color::srgb(0, 0, 1);
     auto colorOf = [&](const HistorySegment& segment) { return segment.sample < 3 ? red : blue; };
-    fillHistorySegments(context, segments, 0, colorOf);
-    strokeHistorySegments(context, segments, colorOf);
+    gfx::ChartPainter painter(context);
+    fillHistorySegments(painter, segments, 0, colorOf);
+    strokeHistorySegments(painter, segments, colorOf);
 
     std::vector<gfx::FillRecord> fills = context.log().fills();
     ASSERT_EQ(fills.size(), 2u);
