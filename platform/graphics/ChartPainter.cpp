@@ -114,16 +114,16 @@ struct LayerPixels {
     CoverageMask::Box box;
 };
 
-// One run's coverage composited source over onto the layer in the premultiplied colour: the
-// polygons filled, or with a stroke width above 0 the polylines stroked with butt caps and bevel
-// joins.
-void blendRun(PointLists lists, const Rect& userBounds, std::uint32_t color, double strokeWidth,
-              const AffineTransform& toDevice, const LayerPixels& layer) {
+// One run's coverage within the box: the polygons filled, or with a stroke width above 0 the
+// polylines stroked with butt caps and bevel joins. Nothing when they reach no pixel of it.
+std::optional<CoverageMask> runMask(PointLists lists, const Rect& userBounds, double strokeWidth,
+                                    const AffineTransform& toDevice,
+                                    const CoverageMask::Box& within) {
     CoverageMask::Box box =
         CoverageMask::Box::around(deviceBounds(userBounds, strokeWidth, toDevice))
-            .intersection(layer.box);
+            .intersection(within);
     if (box.isEmpty()) {
-        return;
+        return std::nullopt;
     }
     CoverageMask mask(box);
     for (const std::vector<Point>& points : lists) {
@@ -135,7 +135,7 @@ void blendRun(PointLists lists, const Rect& userBounds, std::uint32_t color, dou
             mask.addPolygon(points, toDevice);
         }
     }
-    mask.blendOver(layer.data, layer.stride, layer.box, color);
+    return mask;
 }
 
 } // namespace
@@ -206,21 +206,31 @@ void ChartPainter::strokeUnclipped(std::span<const std::vector<Point>> polylines
 }
 
 void ChartPainter::fillPolygons(std::span<const std::vector<Point>> polygons) {
-    if (!clipLayer_) {
-        fillUnclipped(polygons);
-        return;
-    }
-    const ColoredPoints run{context_.fillColor(), {polygons.begin(), polygons.end()}};
-    drawRuns(std::span(&run, 1), false);
+    drawLists(polygons, false);
 }
 
 void ChartPainter::strokePolylines(std::span<const std::vector<Point>> polylines) {
-    if (!clipLayer_) {
-        strokeUnclipped(polylines);
-        return;
+    drawLists(polylines, true);
+}
+
+void ChartPainter::drawLists(std::span<const std::vector<Point>> lists, bool stroke) {
+    if (clipLayer_) {
+        const ColoredPoints run{stroke ? context_.strokeColor() : context_.fillColor(),
+                                {lists.begin(), lists.end()}};
+        drawRuns(std::span(&run, 1), stroke);
+    } else if (stroke) {
+        strokeUnclipped(lists);
+    } else {
+        fillUnclipped(lists);
     }
-    const ColoredPoints run{context_.strokeColor(), {polylines.begin(), polylines.end()}};
-    drawRuns(std::span(&run, 1), true);
+}
+
+void ChartPainter::setColor(const Color& color, bool stroke) {
+    if (stroke) {
+        context_.setStrokeColor(color);
+    } else {
+        context_.setFillColor(color);
+    }
 }
 
 void ChartPainter::fillPolygonRuns(std::span<const ColoredPoints> runs) {
@@ -246,28 +256,19 @@ void ChartPainter::drawRuns(std::span<const ColoredPoints> runs, bool stroke) {
         clipLayer_->shape.addClip(context_);
         drawRunsUnclipped(runs, stroke);
     }
-    if (stroke) {
-        context_.setStrokeColor(runs.back().color);
-    } else {
-        context_.setFillColor(runs.back().color);
-    }
+    setColor(runs.back().color, stroke);
 }
 
 void ChartPainter::drawRunsUnclipped(std::span<const ColoredPoints> runs, bool stroke) {
     if (drawRunsInOneLayer(runs, stroke)) {
-        if (stroke) {
-            context_.setStrokeColor(runs.back().color);
-        } else {
-            context_.setFillColor(runs.back().color);
-        }
+        setColor(runs.back().color, stroke);
         return;
     }
     for (const ColoredPoints& run : runs) {
+        setColor(run.color, stroke);
         if (stroke) {
-            context_.setStrokeColor(run.color);
             strokeUnclipped(run.lists);
         } else {
-            context_.setFillColor(run.color);
             fillUnclipped(run.lists);
         }
     }
@@ -336,8 +337,11 @@ bool ChartPainter::drawRunsInOneLayer(std::span<const ColoredPoints> runs, bool 
     const LayerPixels pixels{cairo_image_surface_get_data(layer.get()),
                              cairo_image_surface_get_stride(layer.get()), *layerBox};
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        blendRun(runs[i].lists, bounds[i], premultipliedColor(colors[i], context.alpha()),
-                 strokeWidth, toDevice, pixels);
+        if (std::optional<CoverageMask> mask =
+                runMask(runs[i].lists, bounds[i], strokeWidth, toDevice, *layerBox)) {
+            mask->blendOver(pixels.data, pixels.stride, pixels.box,
+                            premultipliedColor(colors[i], context.alpha()));
+        }
     }
     cairo_surface_mark_dirty(layer.get());
     cairo_save(cr);
@@ -364,8 +368,8 @@ ChartPainter::ChartPainter(Context& context, const Path& clip) : context_(contex
         if (std::optional<CoverageMask::Box> box = CoverageMask::visibleBox(cr, deviceBounds)) {
             cairo_matrix_t m;
             cairo_get_matrix(cr, &m);
-            clipLayer_.emplace(
-                ClipLayer{clip, std::move(deviceShape), deviceBounds, m, *box, nullptr});
+            clipLayer_.emplace(ClipLayer{clip, std::move(deviceShape), deviceBounds, m, *box,
+                                         CairoPointer(nullptr, &cairo_destroy)});
             return;
         }
     }
@@ -407,33 +411,52 @@ bool ChartPainter::drawRunsInClipLayer(std::span<const ColoredPoints> runs, bool
         }
         Rect bounds = boundsOf(run.lists);
         Color color = run.color.resolved(context.appearance());
-        // One run records its colour as given, as fill() and stroke() would.
-        recordRun(context, runs.size() < 2 ? run.color : color, bounds, stroke);
-        if (layer.box.isEmpty()) {
+        recordRun(context, color, bounds, stroke);
+        cairo_t* target = layer.box.isEmpty() ? nullptr : clipLayerCairo();
+        std::optional<CoverageMask> mask =
+            target ? runMask(run.lists, bounds, strokeWidth, toDevice, layer.box) : std::nullopt;
+        if (!mask) {
             continue;
         }
-        if (!layer.pixels) {
-            layer.pixels.reset(
-                cairo_image_surface_create(CAIRO_FORMAT_ARGB32, layer.box.width, layer.box.height));
-            cairo_surface_flush(layer.pixels.get());
-        }
-        if (cairo_surface_status(layer.pixels.get()) != CAIRO_STATUS_SUCCESS) {
+        if (runs.size() < 2) {
+            // One colour goes through an A8 mask and pixman's compositing, as it would onto the
+            // context: blending it pixel by pixel made a network chart 72 → 85 µs.
+            cairo_set_source_rgba(target, color.red(), color.green(), color.blue(),
+                                  color.alpha() * context.alpha());
+            mask->paint(target);
             continue;
         }
-        blendRun(run.lists, bounds, premultipliedColor(color, context.alpha()), strokeWidth,
-                 toDevice,
-                 LayerPixels{cairo_image_surface_get_data(layer.pixels.get()),
-                             cairo_image_surface_get_stride(layer.pixels.get()), layer.box});
+        cairo_surface_t* pixels = cairo_get_target(target);
+        cairo_surface_flush(pixels);
+        mask->blendOver(cairo_image_surface_get_data(pixels),
+                        cairo_image_surface_get_stride(pixels), layer.box,
+                        premultipliedColor(color, context.alpha()));
+        cairo_surface_mark_dirty(pixels);
     }
     return true;
 }
 
+cairo_t* ChartPainter::clipLayerCairo() {
+    ClipLayer& layer = *clipLayer_;
+    if (!layer.drawing) {
+        SurfacePointer pixels(
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, layer.box.width, layer.box.height));
+        // Device space is the context's: the layer's first pixel is device pixel box.x, box.y.
+        cairo_surface_set_device_offset(pixels.get(), -layer.box.x, -layer.box.y);
+        layer.drawing.reset(cairo_create(pixels.get()));
+    }
+    return cairo_status(layer.drawing.get()) == CAIRO_STATUS_SUCCESS ? layer.drawing.get()
+                                                                     : nullptr;
+}
+
 void ChartPainter::compositeClipLayer() {
     ClipLayer& layer = *clipLayer_;
-    SurfacePointer pixels = std::move(layer.pixels);
-    if (!pixels || cairo_surface_status(pixels.get()) != CAIRO_STATUS_SUCCESS) {
+    CairoPointer drawing = std::move(layer.drawing);
+    cairo_surface_t* pixels = drawing ? cairo_get_target(drawing.get()) : nullptr;
+    if (!pixels || cairo_surface_status(pixels) != CAIRO_STATUS_SUCCESS) {
         return;
     }
+    cairo_surface_flush(pixels);
     cairo_t* cr = context_.cairo();
     cairo_save(cr);
     if (std::optional<ShapeMaskCache::Mask> mask =
@@ -442,21 +465,20 @@ void ChartPainter::compositeClipLayer() {
                                          cairo_image_surface_get_width(mask->surface),
                                          cairo_image_surface_get_height(mask->surface)};
         cairo_surface_flush(mask->surface);
-        CoverageMask::multiplyByCoverage(cairo_image_surface_get_data(pixels.get()),
-                                         cairo_image_surface_get_stride(pixels.get()), layer.box,
-                                         cairo_image_surface_get_data(mask->surface),
-                                         cairo_image_surface_get_stride(mask->surface), coverage,
-                                         mask->solid);
-        cairo_surface_mark_dirty(pixels.get());
+        CoverageMask::multiplyByCoverage(
+            cairo_image_surface_get_data(pixels), cairo_image_surface_get_stride(pixels), layer.box,
+            cairo_image_surface_get_data(mask->surface),
+            cairo_image_surface_get_stride(mask->surface), coverage, mask->solid);
+        cairo_surface_mark_dirty(pixels);
         cairo_identity_matrix(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-        cairo_set_source_surface(cr, pixels.get(), layer.box.x, layer.box.y);
+        cairo_set_source_surface(cr, pixels, 0, 0);
         cairo_paint(cr);
     } else {
         // A shape too large to keep: cairo clips to it.
-        cairo_surface_mark_dirty(pixels.get());
+        cairo_surface_mark_dirty(pixels);
         cairo_identity_matrix(cr);
-        cairo_set_source_surface(cr, pixels.get(), layer.box.x, layer.box.y);
+        cairo_set_source_surface(cr, pixels, 0, 0);
         cairo_set_matrix(cr, &layer.toDevice);
         context_.paintThrough(layer.shape);
     }

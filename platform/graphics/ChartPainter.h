@@ -9,6 +9,7 @@
 #include "platform/graphics/ShapedLayer.h"
 #include "platform/graphics/SurfacePointer.h"
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -43,8 +44,9 @@ public:
     // before the layer is painted plainly: a chart cost two nested offscreen layers and a masked
     // composite a second. Any other state draws through a ShapedLayer.
     //
-    // A clip added to the context while the painter lives counts in whole device pixels only,
-    // and ends the painter's layer for what follows.
+    // A clip added to the context while the painter lives is seen only where it changes which
+    // device pixels of the shape it shows; what is drawn after it goes to cairo under the clip of
+    // the shape, once the layer so far is composited.
     ChartPainter(Context& context, const Path& clip);
     ~ChartPainter();
     ChartPainter(const ChartPainter&) = delete;
@@ -64,6 +66,7 @@ public:
     void strokePolylineRuns(std::span<const ColoredPoints> runs);
 
 private:
+    using CairoPointer = std::unique_ptr<cairo_t, void (*)(cairo_t*)>;
     // The layer of a clipped painter, over the device pixels of the clip's shape.
     struct ClipLayer {
         Path shape;
@@ -71,18 +74,25 @@ private:
         Rect deviceBounds;
         cairo_matrix_t toDevice;
         CoverageMask::Box box;
-        SurfacePointer pixels;
+        // Draws into the layer's pixels, in the context's device space; made at the first
+        // drawing.
+        CairoPointer drawing;
     };
 
+    void drawLists(std::span<const std::vector<Point>> lists, bool stroke);
     void drawRuns(std::span<const ColoredPoints> runs, bool stroke);
     void drawRunsUnclipped(std::span<const ColoredPoints> runs, bool stroke);
     void fillUnclipped(std::span<const std::vector<Point>> polygons);
     void strokeUnclipped(std::span<const std::vector<Point>> polylines);
+    void setColor(const Color& color, bool stroke);
     bool strokesAsBevelOutline() const;
     // Whether the runs can be drawn through one layer, and then draws them.
     bool drawRunsInOneLayer(std::span<const ColoredPoints> runs, bool stroke);
     // Whether the runs can be drawn into the clip layer, and then draws them.
     bool drawRunsInClipLayer(std::span<const ColoredPoints> runs, bool stroke);
+    // The clip layer's drawing context, made with its pixels when first asked; nothing when
+    // cairo cannot make them.
+    cairo_t* clipLayerCairo();
     // Composites what the clip layer holds through its shape and empties it.
     void compositeClipLayer();
 

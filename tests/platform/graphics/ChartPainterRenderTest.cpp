@@ -382,5 +382,72 @@ TEST(ChartPainter, RunsWithAShadowOrAnotherOperatorDrawOneByOne) {
     }
 }
 
+// A chart filled to the top and a line near its top edge, clipped to a capsule round at its left
+// end (centre (13, 10), radius 8), in each state the painter meets: its own layer, and the ways
+// it hands a drawing to a shaped layer or to cairo's clip.
+TEST(ChartPainter, ClippedDrawingsStopAtTheRoundEnd) {
+    const Rect chart{5, 2, 80, 16};
+    Path leftRounded;
+    leftRounded.moveTo({13, 2});
+    leftRounded.lineTo({85, 2});
+    leftRounded.lineTo({85, 18});
+    leftRounded.lineTo({13, 18});
+    leftRounded.appendArc({13, 10}, 8, 90, 270, false);
+    leftRounded.close();
+    const Color area = Color::srgb(1, 0, 0);
+    const Color line = Color::srgb(0, 0, 1);
+    struct Case {
+        const char* name;
+        std::function<void(Context&)> setUp;
+        // Whether the line is drawn with a state the layer cannot take, after the area.
+        bool roundLine = false;
+    };
+    const Case cases[] = {
+        {"own layer", [](Context&) {}},
+        {"flipped", [](Context& c) { c.translate(0, 20), c.scale(1, -1); }},
+        {"rotated",
+         [](Context& c) { c.translate(45, 10), c.rotateDegrees(2), c.translate(-45, -10); }},
+        {"shadow",
+         [](Context& c) {
+             c.setShadow(Shadow{Color::black(), 1, {0, -30}});
+         }},
+        {"line after the layer", [](Context&) {}, true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        Bitmap bitmap = Bitmap::forPointSize(chartSize, 2);
+        AffineTransform toBase;
+        {
+            Context context(bitmap);
+            test.setUp(context);
+            toBase = context.currentTransform();
+            ChartPainter painter(context, leftRounded);
+            context.setFillColor(area);
+            painter.fillPolygons(PointLists{{{0, 0}, {90, 0}, {90, 20}, {0, 20}}});
+            useChartLine(context);
+            if (test.roundLine) {
+                context.setLineJoin(LineJoin::round);
+            }
+            context.setStrokeColor(line);
+            painter.strokePolylines(PointLists{{{0, 3}, {45, 3}, {90, 3}}});
+        }
+        auto at = [&](Point point) { return bitmap.pixelAtPoint(toBase.apply(point)); };
+        // Outside the curve, where the line crosses the round end and at both left corners.
+        for (Point outside : {Point{6, 3}, Point{7.5, 3}, Point{6, 17}, Point{4, 10}}) {
+            EXPECT_EQ(at(outside).alpha, 0) << outside.x << ", " << outside.y;
+        }
+        // Just inside the curve the area is whole, and the line is drawn once it is past it.
+        Rgba8 inside = at({9, 6});
+        EXPECT_EQ(inside.alpha, 255);
+        EXPECT_EQ(inside.red, 255);
+        Rgba8 onLine = at({12, 3});
+        EXPECT_EQ(onLine.alpha, 255);
+        EXPECT_EQ(onLine.blue, 255);
+        // The right end is square: a corner a round end would leave out is whole.
+        EXPECT_EQ(at({84, 16.5}).alpha, 255);
+        EXPECT_EQ(at({86, 10}).alpha, 0);
+    }
+}
+
 } // namespace
 } // namespace gfx
