@@ -6,6 +6,7 @@
 #include "platform/graphics/DrawingRecorder.h"
 #include "platform/graphics/ShapeMaskCache.h"
 #include "platform/graphics/StrokeOutline.h"
+#include "platform/graphics/SurfacePointer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -420,7 +421,8 @@ bool ChartPainter::drawRunsInClipLayer(std::span<const ColoredPoints> runs, bool
         }
         if (runs.size() < 2) {
             // One colour goes through an A8 mask and pixman's compositing, as it would onto the
-            // context: blending it pixel by pixel made a network chart 72 → 85 µs.
+            // context: blended pixel by pixel, the network image took 85 µs instead of 72
+            // (bench/StatusImagesBench).
             cairo_set_source_rgba(target, color.red(), color.green(), color.blue(),
                                   color.alpha() * context.alpha());
             mask->paint(target);
