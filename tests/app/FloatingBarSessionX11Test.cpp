@@ -160,6 +160,9 @@ protected:
     // Drags the module at the strip's left out to (x, y) and answers the drop menu's first
     // item, "Copy to Floating Bar". The grab point's offset from the strip's corner.
     std::pair<int, int> dragOutAndCopy(int x, int y, const std::string& picture) {
+        // The strip's width follows the live figures, and its right end stays put: where it
+        // starts now, not at launch, is where the grab is measured from.
+        strip = stripWindow(display, bar).value_or(strip);
         const int pressX = strip.x + 14;
         const int pressY = strip.y + int(strip.height) / 2;
         drag(pressX, pressY, x, y);
