@@ -22,13 +22,10 @@ public:
     // The image of `content`: the kept one when the content equals the one it was drawn from,
     // else draw(content), which is then kept.
     template <typename Draw> const gfx::Image& image(const Content& content, Draw&& draw) {
-        if (!image_ || !(content == content_)) {
-            image_ = std::forward<Draw>(draw)(content);
-            history_.assign(content.history.begin(), content.history.end());
-            content_ = content;
-            content_.history = history_;
-        }
-        return *image_;
+        return image(content, draw,
+                     [&draw](const Content& changed, const Content&, const gfx::Image&) {
+                         return draw(changed);
+                     });
     }
 
     // As above, but a content that changed is drawn by redraw(content, kept content, kept image),
