@@ -57,8 +57,12 @@ struct ExternalDevicesEnvironment {
 // sample() runs on the sampling queue and scans at most once per 5 s unless a hot-plug event or a
 // finished background read asks for a scan. Volume free space and the Thunderbolt inventory are
 // read on the global queue and merged into later scans; hot-plug events arrive on the main run
-// loop. Owned through a shared_ptr: the background reads and the hot-plug handler hold it weakly
-// and do nothing once it has gone.
+// loop. While the kernel's device events reach the reader, a scan walks the device folders only
+// after one arrived (any event, then again one window later, when the kernel has surely finished
+// with the folders); other scans reuse what the last walk found and read again only what changes
+// without an event (a listed disk's size). Without them every scan walks. Owned through a
+// shared_ptr: the background reads and the hot-plug handler hold it weakly and do nothing once it
+// has gone.
 class ExternalDevicesReader : public std::enable_shared_from_this<ExternalDevicesReader> {
 public:
     using ScanOverride = std::function<ExternalDevicesSnapshot()>;
@@ -130,17 +134,24 @@ private:
                                                            const sys::RegistryEntry& entry);
     void scanUSB(std::vector<ExternalDevice>& list,
                  std::map<std::uint64_t, ExternalDevice>& usbByRegistryID) const;
+    // Whether this scan walks the device folders; takes one pending walk.
+    bool takeWalk();
     // What a scan keeps of one block device folder for the next: facts that hold while the
     // device exists. Without an entry the folder is never listed (no device, not a block device,
     // a partition or a disk without hardware behind it).
     struct KnownMedia {
         std::optional<sys::RegistryEntry> entry;
         sys::DiskPlacement placement;
+        // The disk's and its ports' flags: the kernel sets them when it adds the devices, so
+        // they are read again only at each walk.
+        sys::DiskDescription description;
     };
     KnownMedia learnMedia(const std::filesystem::path& folder) const;
+    // Learns the block device folders anew (what it knew of a folder still there is kept).
+    void walkMedia();
     void scanStorage(const std::map<std::uint64_t, ExternalDevice>& usbByRegistryID,
                      std::vector<ExternalDevice>& list,
-                     std::map<std::uint64_t, std::string>& mediaToDevice);
+                     std::map<std::uint64_t, std::string>& mediaToDevice) const;
 
     // Background reads (global queue) and their hand-back (main queue).
     void startVolumeSpaceRead(std::map<std::uint64_t, std::string> mediaToDevice);
@@ -153,8 +164,12 @@ private:
 
     ExternalDevicesSnapshot cached_;
     double nextRead_ = 0;
-    // By resolved folder; sampling queue only. Folders gone from the last scan are forgotten.
+    // What the last walk found; sampling queue only. Media by resolved folder, with the folders
+    // in the order the walk met them; folders gone at a walk are forgotten.
+    std::vector<ExternalDevice> walkedUSB_;
+    std::map<std::uint64_t, ExternalDevice> walkedUSBByRegistryID_;
     std::map<std::filesystem::path, KnownMedia> knownMedia_;
+    std::vector<std::filesystem::path> mediaOrder_;
 
     std::mutex spaceLock_;
     std::map<std::string, std::uint64_t> availableSpace_;
@@ -170,6 +185,10 @@ private:
     bool needsScan_ = false;
     // A hot-plug event may have put another device where a known one was.
     bool forgetMedia_ = false;
+    // Set once the kernel's device events are heard; until then every scan walks.
+    bool hearsDeviceEvents_ = false;
+    // Scans still to walk the device folders since the last event.
+    int pendingWalks_ = 1;
 
     std::unique_ptr<sys::UeventMonitor> hotPlug_;
 };

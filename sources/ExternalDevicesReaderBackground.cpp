@@ -8,6 +8,9 @@ namespace pulsedeck {
 namespace {
 
 constexpr std::string_view deviceNodePrefix = "/dev/";
+// The kernel tells of a removal before the device's folders go: the scan at once may still see
+// them, the one a window later does not.
+constexpr int walksAfterEvent = 2;
 
 dispatch::Queue& workQueueOf(dispatch::Queue* configured) {
     return configured ? *configured : dispatch::globalQueue();
@@ -26,12 +29,18 @@ ExternalDevicesReader::~ExternalDevicesReader() {
 
 void ExternalDevicesReader::registerNotifications() {
     auto handler = [weak = weak_from_this()](const sys::Uevent& event) {
-        if (!event.isDeviceArrivalOrRemoval()) {
+        auto reader = weak.lock();
+        if (!reader) {
             return;
         }
-        if (auto reader = weak.lock()) {
+        if (event.isDeviceArrivalOrRemoval() || event.eventsLost) {
             reader->noteChange(true);
+            return;
         }
+        // A sound card, a USB interface or a disk's new size: nothing to show at once, but the
+        // next scans walk the folders again.
+        std::lock_guard lock(reader->eventLock_);
+        reader->pendingWalks_ = walksAfterEvent;
     };
     hotPlug_ = environment_.hotPlug
                    ? environment_.hotPlug(std::move(handler))
@@ -44,6 +53,7 @@ void ExternalDevicesReader::registerNotifications() {
     {
         std::lock_guard lock(eventLock_);
         needsScan_ = true;
+        hearsDeviceEvents_ = true;
     }
     {
         std::lock_guard lock(thunderboltLock_);
@@ -59,6 +69,7 @@ void ExternalDevicesReader::noteChange(bool resetThunderbolt) {
         std::lock_guard lock(eventLock_);
         needsScan_ = true;
         forgetMedia_ = true;
+        pendingWalks_ = walksAfterEvent;
     }
     if (resetThunderbolt) {
         std::lock_guard lock(thunderboltLock_);

@@ -1,10 +1,16 @@
 #include "platform/system/UeventMonitor.h"
 
 #include <array>
+#include <cerrno>
+#include <fcntl.h>
 #include <linux/netlink.h>
+#include <linux/nsfs.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace sys {
@@ -17,8 +23,37 @@ constexpr unsigned kernelGroup = 1;
 constexpr std::size_t datagramLimit = 8192;
 // Enough to absorb a burst (a dock with a dozen devices) without flooding the loop.
 constexpr int receiveBufferBytes = 256 * 1024;
+// The inode every kernel gives the initial user namespace (PROC_USER_INIT_INO).
+constexpr ino_t initialUserNamespace = 0xEFFFFFFD;
+
+class NamespaceHandle {
+public:
+    explicit NamespaceHandle(int fd) : fd_(fd) {}
+    ~NamespaceHandle() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    NamespaceHandle(const NamespaceHandle&) = delete;
+    NamespaceHandle& operator=(const NamespaceHandle&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
 
 } // namespace
+
+bool kernelDeviceEventsReachUs() {
+    const NamespaceHandle network(::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC));
+    if (network.fd() < 0) {
+        return false;
+    }
+    const NamespaceHandle owner(::ioctl(network.fd(), NS_GET_USERNS));
+    struct stat status {};
+    return owner.fd() >= 0 && ::fstat(owner.fd(), &status) == 0 &&
+           status.st_ino == initialUserNamespace;
+}
 
 bool Uevent::isDeviceArrivalOrRemoval() const {
     if (action == "change") {
@@ -63,6 +98,9 @@ std::optional<Uevent> parseUevent(std::string_view datagram) {
 }
 
 std::unique_ptr<UeventMonitor> UeventMonitor::openKernel(dispatch::RunLoop& loop, Handler handler) {
+    if (!kernelDeviceEventsReachUs()) {
+        return nullptr;
+    }
     const int fd =
         ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_KOBJECT_UEVENT);
     if (fd < 0) {
@@ -104,6 +142,12 @@ void UeventMonitor::drain() {
     std::array<char, datagramLimit> buffer;
     for (;;) {
         const ssize_t received = ::recv(socket_, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        if (received < 0 && errno == ENOBUFS) {
+            Uevent lost;
+            lost.eventsLost = true;
+            events.push_back(std::move(lost));
+            continue;
+        }
         if (received <= 0) {
             break;
         }

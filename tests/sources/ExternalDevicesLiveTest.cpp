@@ -134,6 +134,9 @@ TEST(ExternalDevicesLive, TheReaderListsOnlyWhatThisMachineHasAttached) {
 }
 
 TEST(ExternalDevicesLive, TheKernelsHotPlugEventsCanBeHeard) {
+    if (!sys::kernelDeviceEventsReachUs()) {
+        GTEST_SKIP() << "the kernel sends this network namespace no device events";
+    }
     dispatch::RunLoop loop;
     EXPECT_TRUE(sys::UeventMonitor::openKernel(loop, [](const sys::Uevent&) {}));
 }

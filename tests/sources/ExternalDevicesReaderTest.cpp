@@ -80,6 +80,11 @@ std::vector<std::string> names(const ExternalDevicesSnapshot& snapshot) {
     return result;
 }
 
+void copyFixtureMachine(const fs::path& to) {
+    fs::copy(testsupport::fixturePath("devices"), to,
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+}
+
 void writeScript(const fs::path& path, const std::string& body) {
     std::ofstream(path) << "#!/bin/sh\n" << body;
     fs::permissions(path, fs::perms::owner_all);
@@ -91,8 +96,8 @@ class FixtureMachine : public ::testing::Test {
 protected:
     FixtureMachine() : mainLoop(clock), scopedMain(mainLoop) {}
 
-    std::shared_ptr<ExternalDevicesReader> makeReader(const fs::path& root,
-                                                      fs::path profiler = {}) {
+    std::shared_ptr<ExternalDevicesReader> makeReader(const fs::path& root, fs::path profiler = {},
+                                                      bool hearsEvents = true) {
         ExternalDevicesEnvironment environment;
         environment.roots = sys::SystemRoots::under(root);
         environment.roots.profilerCommand =
@@ -102,12 +107,13 @@ protected:
             return space ? std::optional(*space - filled) : std::nullopt;
         };
         environment.workQueue = &work;
-        environment.hotPlug = [this](sys::UeventMonitor::Handler handler) {
+        environment.hotPlug = [this, hearsEvents](sys::UeventMonitor::Handler handler) {
             int ends[2];
-            if (::socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, ends) != 0) {
+            if (!hearsEvents || ::socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, ends) != 0) {
                 return std::unique_ptr<sys::UeventMonitor>();
             }
             kernelSide = ends[1];
+            deliver = handler;
             return sys::UeventMonitor::adopt(ends[0], mainLoop, std::move(handler));
         };
         auto reader = ExternalDevicesReader::create({}, environment);
@@ -137,6 +143,8 @@ protected:
     dispatch::ScopedMainRunLoop scopedMain;
     dispatch::SerialQueue work{"devices-test", dispatch::SerialQueue::Execution::manual};
     int kernelSide = -1;
+    // The monitor's handler, for what a socket pair cannot carry.
+    sys::UeventMonitor::Handler deliver;
     int changes = 0;
     // Bytes written to every volume since the fixture's figures were taken.
     std::uint64_t filled = 0;
@@ -211,8 +219,7 @@ TEST_F(FixtureMachine, EncryptedAndLogicalVolumesCountForTheDiskBeneathThem) {
 
 TEST_F(FixtureMachine, ServesTheCacheForFiveSecondsUnlessAnEventArrives) {
     testsupport::TemporaryDirectory copy;
-    fs::copy(testsupport::fixturePath("devices"), copy.path(),
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    copyFixtureMachine(copy.path());
     auto reader = makeReader(copy.path());
     const ExternalDevicesSnapshot first = reader->sample(100);
     ASSERT_EQ(first.devices.size(), 5u);
@@ -234,22 +241,27 @@ TEST_F(FixtureMachine, ServesTheCacheForFiveSecondsUnlessAnEventArrives) {
     EXPECT_EQ(reader->sample(109.9), after) << "the event opened a new five-second window";
 }
 
-TEST_F(FixtureMachine, LaterScansReadAgainWhatMayChangeWithoutAnEvent) {
+TEST_F(FixtureMachine, LaterScansReadAgainWhatMayChangeWithoutAnEventAndTheFlagsAtAnyEvent) {
     testsupport::TemporaryDirectory copy;
-    fs::copy(testsupport::fixturePath("devices"), copy.path(),
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    copyFixtureMachine(copy.path());
     auto reader = makeReader(copy.path());
     const ExternalDevicesSnapshot first = reader->sample(100);
     ASSERT_EQ(first.devices.back().name, "SD/MMC CRW");
     EXPECT_EQ(first.devices.back().capacity, 15'931'539'456u);
 
-    // A card of another size goes into the reader, and the virtual disk's PCI slot turns out to
-    // face outwards; neither raises an arrival or a removal.
+    // A card of another size goes into the reader: its size is read at every scan.
     const fs::path sys = copy.path() / "sys/devices/pci0000:00";
     std::ofstream(sys / "0000:00:14.0/usb1/1-3/1-3:1.0/host2/target2:0:0/2:0:0:0/block/sdd/size")
         << "7812500\n";
+    EXPECT_EQ(reader->sample(105).devices.back().capacity, 4'000'000'000u);
+
+    // The virtual disk's PCI slot turns out to face outwards: the kernel sets that flag when it
+    // adds the slot, so it is read again after an event, of whatever kind.
     std::ofstream(sys / "0000:00:02.0/removable") << "removable\n";
-    const ExternalDevicesSnapshot after = reader->sample(105);
+    EXPECT_EQ(reader->sample(110).devices.size(), 5u);
+    sendUevent("change@/devices/pci0000:00/0000:00:02.0\0ACTION=change\0SUBSYSTEM=pci\0"s);
+    mainLoop.runUntilIdle();
+    const ExternalDevicesSnapshot after = reader->sample(115);
     EXPECT_EQ(names(after),
               (std::vector<std::string>{"Acme USB Headset", "Corvid SD Reader", "Granite Portable",
                                         "Kestrel Flash 64", "SD/MMC CRW", "vda"}));
@@ -261,8 +273,7 @@ TEST_F(FixtureMachine, LaterScansReadAgainWhatMayChangeWithoutAnEvent) {
 
 TEST_F(FixtureMachine, AHotPlugEventForgetsWhatWasKnownOfEachDisk) {
     testsupport::TemporaryDirectory copy;
-    fs::copy(testsupport::fixturePath("devices"), copy.path(),
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    copyFixtureMachine(copy.path());
     auto reader = makeReader(copy.path());
     ASSERT_EQ(reader->sample(100).devices.size(), 5u);
 
@@ -279,10 +290,62 @@ TEST_F(FixtureMachine, AHotPlugEventForgetsWhatWasKnownOfEachDisk) {
     EXPECT_EQ(after.devices.back().connection, "USB");
 }
 
+TEST_F(FixtureMachine, TheDeviceFoldersAreWalkedAgainOnlyAfterAKernelEvent) {
+    testsupport::TemporaryDirectory copy;
+    copyFixtureMachine(copy.path());
+    auto reader = makeReader(copy.path());
+    const ExternalDevicesSnapshot first = reader->sample(100);
+    ASSERT_EQ(first.devices.size(), 5u);
+
+    // The kernel tells of the flash drive's removal before its folders go: the scan at once
+    // still finds them, the one a window later does not.
+    sendUevent("remove@/devices/pci0000:00/0000:00:14.0/usb2/2-1\0ACTION=remove\0"
+               "SUBSYSTEM=usb\0DEVTYPE=usb_device\0"s);
+    mainLoop.runUntilIdle();
+    ASSERT_EQ(changes, 1);
+    EXPECT_EQ(reader->sample(100.5), first);
+    fs::remove(copy.path() / "sys/bus/usb/devices/2-1");
+    fs::remove(copy.path() / "sys/class/block/sda");
+    EXPECT_EQ(names(reader->sample(105.5)),
+              (std::vector<std::string>{"Acme USB Headset", "Corvid SD Reader", "Granite Portable",
+                                        "SD/MMC CRW"}));
+
+    // A headset that goes without a word stays listed, until any event at all: a sound card's
+    // asks for no sample at once, and the next window walks.
+    fs::remove(copy.path() / "sys/bus/usb/devices/1-1");
+    EXPECT_EQ(reader->sample(110.5).devices.size(), 4u);
+    sendUevent("remove@/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/sound/card1\0"
+               "ACTION=remove\0SUBSYSTEM=sound\0"s);
+    mainLoop.runUntilIdle();
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(names(reader->sample(115.5)),
+              (std::vector<std::string>{"Corvid SD Reader", "Granite Portable", "SD/MMC CRW"}));
+}
+
+TEST_F(FixtureMachine, EveryScanWalksWhenEventsWereLostOrCannotBeHeard) {
+    for (const bool hearsEvents : {true, false}) {
+        SCOPED_TRACE(hearsEvents ? "events lost" : "no events");
+        testsupport::TemporaryDirectory copy;
+        copyFixtureMachine(copy.path());
+        changes = 0;
+        auto reader = makeReader(copy.path(), {}, hearsEvents);
+        ASSERT_EQ(reader->sample(100).devices.size(), 5u);
+        reader->sample(105);
+        fs::remove(copy.path() / "sys/bus/usb/devices/2-1");
+        fs::remove(copy.path() / "sys/class/block/sda");
+        if (hearsEvents) {
+            sys::Uevent lost;
+            lost.eventsLost = true;
+            deliver(lost);
+            EXPECT_EQ(changes, 1) << "what was lost may have been an arrival";
+        }
+        EXPECT_EQ(reader->sample(110).devices.size(), 4u) << "the flash drive has gone";
+    }
+}
+
 TEST_F(FixtureMachine, ADeviceWithoutReadablePropertiesIsListedByItsEntryName) {
     testsupport::TemporaryDirectory copy;
-    fs::copy(testsupport::fixturePath("devices"), copy.path(),
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    copyFixtureMachine(copy.path());
     const fs::path headset = copy.path() / "sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
     for (const char* attribute :
          {"product", "manufacturer", "speed", "bDeviceClass", "removable"}) {
@@ -346,8 +409,7 @@ TEST_F(FixtureMachine, VolumeSpaceIsReadAtMostEveryFiveSeconds) {
 
 TEST_F(FixtureMachine, NoVolumeSpaceIsReadWhileNoDiskIsListedAndNoneWasBefore) {
     testsupport::TemporaryDirectory copy;
-    fs::copy(testsupport::fixturePath("devices"), copy.path(),
-             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    copyFixtureMachine(copy.path());
     auto reader = makeReader(copy.path());
     reader->sample(100);
     finishBackgroundReads();

@@ -1,7 +1,9 @@
 #include "platform/system/UeventMonitor.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace std::string_literals;
@@ -79,4 +81,27 @@ TEST(UeventMonitor, DeliversEachDatagramOnTheLoopUntilItEnds) {
     EXPECT_EQ(seen.size(), 2u);
     ::close(ends[1]);
     EXPECT_FALSE(sys::UeventMonitor::adopt(-1, loop, {}));
+}
+
+TEST(UeventMonitor, ANetworkOfAnotherUserNamespaceHearsNoDeviceEvents) {
+    if (!sys::kernelDeviceEventsReachUs()) {
+        GTEST_SKIP() << "this process already runs where no device event arrives";
+    }
+    constexpr int unshareRefused = 2;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // What a rootless container with a network of its own does.
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
+            ::_exit(unshareRefused);
+        }
+        ::_exit(sys::kernelDeviceEventsReachUs() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == unshareRefused) {
+        GTEST_SKIP() << "this machine allows no user namespaces";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
