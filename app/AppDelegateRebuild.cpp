@@ -99,7 +99,7 @@ void AppDelegate::refreshStatus(bool animated) {
         memoryPicture = keptMemoryImage_.image(
             content, [](const MemoryStatusContent& drawn) { return memoryStatusImage(drawn); },
             [](const MemoryStatusContent& drawn, const MemoryStatusContent& before,
-               const gfx::Image& image) { return memoryStatusImage(drawn, before, image); });
+               gfx::Image image) { return memoryStatusImage(drawn, before, std::move(image)); });
     }
 
     const FanDisplayMode fanModeShown = stripFanMode(visible.fan, fanMode);

@@ -59,7 +59,7 @@ gfx::Image renderedCapsuleImage(gfx::Size size, bool dark, const OverCapsule& ov
     return renderedBitmapImage(image, imageScale, dark);
 }
 
-std::optional<gfx::Image> redrawnCapsuleAreas(const gfx::Image& previous, bool dark,
+std::optional<gfx::Image> redrawnCapsuleAreas(gfx::Image previous, bool dark,
                                               std::span<const gfx::Rect> areas,
                                               const OverCapsule& over) {
     const gfx::Size size = previous.size();
@@ -69,7 +69,7 @@ std::optional<gfx::Image> redrawnCapsuleAreas(const gfx::Image& previous, bool d
         before->pixelsHigh() != capsule->pixelsHigh() || before->size() != size) {
         return std::nullopt;
     }
-    gfx::Bitmap bitmap = before->copy();
+    gfx::Bitmap bitmap = std::move(previous).takeBitmap();
     {
         gfx::Context context(bitmap, dark ? gfx::Appearance::dark : gfx::Appearance::light);
         // Whole pixels, so that the capsule comes back whole in each and nothing is drawn over

@@ -24,9 +24,10 @@ gfx::Image renderedCapsuleImage(gfx::Size size, bool dark, const OverCapsule& ov
 // `previous`, an image renderedCapsuleImage made at the same appearance, with the pixels the
 // areas touch turned back to the bare capsule and `over` drawn again, clipped to them; the rest of
 // its pixels kept. `over` must draw the whole image: whatever it draws outside the areas is cut
-// away, so the areas must hold every pixel that differs from `previous`. Nothing when `previous`
-// has no pixels of its own at that scale.
-std::optional<gfx::Image> redrawnCapsuleAreas(const gfx::Image& previous, bool dark,
+// away, so the areas must hold every pixel that differs from `previous`. The pixels are drawn
+// over where they lie when no other copy of `previous` shows them, else in a copy. Nothing when
+// `previous` has no pixels of its own at that scale.
+std::optional<gfx::Image> redrawnCapsuleAreas(gfx::Image previous, bool dark,
                                               std::span<const gfx::Rect> areas,
                                               const OverCapsule& over);
 

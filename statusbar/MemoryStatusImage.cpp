@@ -233,7 +233,7 @@ gfx::Image memoryStatusImage(const MemoryStatusContent& content) {
 }
 
 gfx::Image memoryStatusImage(const MemoryStatusContent& content,
-                             const MemoryStatusContent& previous, const gfx::Image& previousImage) {
+                             const MemoryStatusContent& previous, gfx::Image previousImage) {
     const StatusLayout layout = layoutOf(content);
     const bool sameFrame = content.showChart && previous.showChart &&
                            content.dark == previous.dark && content.mode == previous.mode &&
@@ -252,7 +252,7 @@ gfx::Image memoryStatusImage(const MemoryStatusContent& content,
             }
         }
         std::optional<gfx::Image> image = redrawnCapsuleAreas(
-            previousImage, content.dark, areas,
+            std::move(previousImage), content.dark, areas,
             [&content, &layout, &areas](gfx::Context& context, const gfx::Rect&) {
                 return drawOverCapsule(context, content, layout, areas);
             });

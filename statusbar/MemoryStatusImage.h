@@ -51,11 +51,12 @@ gfx::Image memoryStatusImage(const MemoryStatusContent& content);
 // The same image, given the one last drawn for `previous`. From one second to the next the chart
 // moves and a figure or two reads differently while the layout and the look stay: then the
 // previous image's pixels are kept but for the chart's rect and the changed figures, which are
-// drawn again (redrawnCapsuleAreas). Kept because it pays on a machine at work: over a minute of
+// drawn again (redrawnCapsuleAreas), over the previous image's own pixels when nothing else shows
+// them. Kept because it pays on a machine at work: over a minute of
 // the program on an X server, beside the same build without it, the memory image took 27.2 M
 // instructions instead of 34.2 M and the whole program 153.8 M instead of 165.5 M (callgrind,
 // one core busy a random 0–400 ms a second); the hot-cache bench cannot tell them apart.
 gfx::Image memoryStatusImage(const MemoryStatusContent& content,
-                             const MemoryStatusContent& previous, const gfx::Image& previousImage);
+                             const MemoryStatusContent& previous, gfx::Image previousImage);
 
 } // namespace pulsedeck

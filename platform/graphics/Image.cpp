@@ -66,7 +66,8 @@ Image Image::withDrawingHandler(Size size, bool flipped, DrawingHandler handler)
 Image Image::withBitmap(Bitmap bitmap) {
     auto content = std::make_shared<Content>();
     content->size = bitmap.size();
-    content->bitmap = std::make_shared<const Bitmap>(std::move(bitmap));
+    // Not a const object, so that its last holder may take it back (takeBitmap).
+    content->bitmap = std::make_shared<Bitmap>(std::move(bitmap));
     return Image(std::move(content));
 }
 
@@ -99,6 +100,22 @@ bool Image::isFlipped() const {
 
 const Bitmap* Image::bitmap() const {
     return content_->bitmap.get();
+}
+
+bool Image::sharesBitmap() const {
+    return content_.use_count() > 1 || content_->bitmap.use_count() > 1;
+}
+
+Bitmap Image::takeBitmap() && {
+    std::shared_ptr<const Content> content = std::move(content_);
+    if (!content->bitmap) {
+        return Bitmap(0, 0, content->size);
+    }
+    if (content.use_count() > 1 || content->bitmap.use_count() > 1) {
+        return content->bitmap->copy();
+    }
+    // Sole holder of both, through a value we own: no other thread can reach them.
+    return std::move(const_cast<Bitmap&>(*content->bitmap));
 }
 
 void Image::draw(Context& context, Point point, const ImageDrawOptions& options) const {

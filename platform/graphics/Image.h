@@ -51,6 +51,12 @@ public:
     bool isFlipped() const;
     // The bitmap representation, when the image has one.
     const Bitmap* bitmap() const;
+    // Whether another copy, or a copy at another size, shows this image's bitmap.
+    bool sharesBitmap() const;
+    // The bitmap to draw a changed picture over: the pixels themselves when no other copy shows
+    // them, so nobody sees them change, else a copy. Empty when the image has no bitmap. The
+    // image is spent.
+    Bitmap takeBitmap() &&;
     // Whether both are copies of one image (and so draw the same pixels, whatever their
     // template flags).
     bool sharesContent(const Image& other) const { return content_ == other.content_; }
