@@ -27,6 +27,15 @@ TEST(NumberFormatting, FixedDigitsLikePrintfInTheCLocale) {
         std::snprintf(expected, sizeof expected, "%.2f", value);
         EXPECT_EQ(foundation::formatFixed(value, 2), expected) << value;
     }
+    // The largest values with fractions long enough to outgrow any fixed buffer.
+    const double largest = std::numeric_limits<double>::max();
+    for (double value : {-largest, largest, 0.1, -1e-300}) {
+        for (int digits : {0, 1, 40, 41, 42, 43, 60, 400}) {
+            char expected[800];
+            std::snprintf(expected, sizeof expected, "%.*f", digits, value);
+            EXPECT_EQ(foundation::formatFixed(value, digits), expected) << value << " " << digits;
+        }
+    }
 }
 
 TEST(NumberFormatting, Grouping) {
