@@ -127,6 +127,8 @@ struct X11WindowServer::NativeWindow {
     NativeWindowId host = 0;
     // A host's backing with its guests drawn over it (the backing's size), what the host shows.
     cairo_surface_t* composed = nullptr;
+    // Whether every pixel of the backing is clear, worked out when first asked after a present.
+    std::optional<bool> backingClear;
     // The union of an exposure series not yet repainted (x, y, right, bottom).
     std::optional<std::array<int, 4>> exposed;
 

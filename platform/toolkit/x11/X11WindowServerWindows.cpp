@@ -18,6 +18,24 @@
 
 namespace ui::x11 {
 
+namespace {
+
+// Whether every pixel of an ARGB32 image surface is fully transparent.
+bool isClear(cairo_surface_t* surface) {
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    const auto rowBytes = std::size_t(cairo_image_surface_get_width(surface)) * 4;
+    for (int row = 0; row < cairo_image_surface_get_height(surface); ++row) {
+        const unsigned char* pixels = data + std::ptrdiff_t(row) * stride;
+        if (std::any_of(pixels, pixels + rowBytes, [](unsigned char byte) { return byte != 0; }))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 X11WindowServer::NativeWindow* X11WindowServer::find(NativeWindowId window) {
     auto it = windows_.find(window);
     return it == windows_.end() ? nullptr : it->second.get();
@@ -358,15 +376,43 @@ void X11WindowServer::repaintHostUnder(const NativeWindow& guest, std::optional<
 cairo_surface_t* X11WindowServer::shownPixels(NativeWindow& window, int& x, int& y, int& width,
                                               int& height) {
     const NativeWindowId id = window.id;
-    if (!hasGuests(id)) {
+    const auto dropComposed = [&window] {
         if (window.composed) {
             cairo_surface_destroy(window.composed);
             window.composed = nullptr;
         }
+    };
+    if (!hasGuests(id)) {
+        dropComposed();
         return window.backing;
     }
     const int wide = cairo_image_surface_get_width(window.backing);
     const int high = cairo_image_surface_get_height(window.backing);
+    std::vector<const NativeWindow*> guests;
+    for (const auto& [guestId, guest] : windows_) {
+        if (guest->host == id && guest->mapped && guest->backing)
+            guests.push_back(guest.get());
+    }
+    const double sx = wide / window.frame.width();
+    const double sy = high / window.frame.height();
+    const auto pixelOrigin = [&](const NativeWindow& guest) {
+        return std::pair{std::round((guest.frame.minX() - window.frame.minX()) * sx),
+                         std::round((window.frame.maxY() - guest.frame.maxY()) * sy)};
+    };
+    // The strip's editing panel lies over the whole of a bar that shows nothing of its own:
+    // composed, the bar would be its panel's pixels exactly, copied once more every second over
+    // a copy of the bar's clear ones. Shown straight from the panel, presenting fell from 6.9 %
+    // to 4.9 % of the running program's time (composing from 2.2 % to 0.3 %; perf of two copies
+    // side by side, a minute each).
+    if (!window.backingClear)
+        window.backingClear = isClear(window.backing);
+    if (guests.size() == 1 && *window.backingClear && guests[0]->alpha >= 1 &&
+        cairo_image_surface_get_width(guests[0]->backing) == wide &&
+        cairo_image_surface_get_height(guests[0]->backing) == high &&
+        pixelOrigin(*guests[0]) == std::pair{0.0, 0.0}) {
+        dropComposed();
+        return guests[0]->backing;
+    }
     if (window.composed && (cairo_image_surface_get_width(window.composed) != wide ||
                             cairo_image_surface_get_height(window.composed) != high)) {
         cairo_surface_destroy(window.composed);
@@ -379,16 +425,9 @@ cairo_surface_t* X11WindowServer::shownPixels(NativeWindow& window, int& x, int&
         width = wide;
         height = high;
     }
-    std::vector<const NativeWindow*> guests;
-    for (const auto& [guestId, guest] : windows_) {
-        if (guest->host == id && guest->mapped && guest->backing)
-            guests.push_back(guest.get());
-    }
     std::sort(guests.begin(), guests.end(), [](const NativeWindow* a, const NativeWindow* b) {
         return a->level != b->level ? a->level < b->level : a->stackOrder < b->stackOrder;
     });
-    const double sx = wide / window.frame.width();
-    const double sy = high / window.frame.height();
     cairo_t* cr = cairo_create(window.composed);
     cairo_rectangle(cr, x, y, width, height);
     cairo_clip(cr);
@@ -397,9 +436,8 @@ cairo_surface_t* X11WindowServer::shownPixels(NativeWindow& window, int& x, int&
     cairo_paint(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     for (const NativeWindow* guest : guests) {
-        const double left = (guest->frame.minX() - window.frame.minX()) * sx;
-        const double top = (window.frame.maxY() - guest->frame.maxY()) * sy;
-        cairo_set_source_surface(cr, guest->backing, std::round(left), std::round(top));
+        const auto [left, top] = pixelOrigin(*guest);
+        cairo_set_source_surface(cr, guest->backing, left, top);
         cairo_paint_with_alpha(cr, std::clamp(guest->alpha, 0.0, 1.0));
     }
     cairo_destroy(cr);
@@ -732,6 +770,7 @@ void X11WindowServer::present(NativeWindowId id, cairo_surface_t* backing, const
             window->solid = nullptr;
         }
     }
+    window->backingClear.reset();
     if (window->host) {
         if (window->mapped)
             repaintHostUnder(*window, dirty);

@@ -20,6 +20,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -98,6 +99,19 @@ public:
         context.fillEllipse({inner.minX(), inner.minY(), inner.width() / 2, inner.height()});
         context.setFillColor(right);
         context.fillEllipse({inner.midX(), inner.minY(), inner.width() / 2, inner.height()});
+    }
+};
+
+// Fills its bounds with a colour a test sets, or draws nothing.
+class SwitchedFillView : public ui::View {
+public:
+    using View::View;
+    std::optional<gfx::Color> fill;
+    void drawRect(gfx::Context& context, const gfx::Rect&) override {
+        if (!fill)
+            return;
+        context.setFillColor(*fill);
+        context.fillRect(bounds());
     }
 };
 
@@ -454,6 +468,43 @@ TEST_F(X11Server, TheStatusBarNeverShowsBlackThroughWidthChanges) {
     EXPECT_EQ(blackSeen, 0) << "black pixels seen in the bar's area through the changes";
     EXPECT_EQ(xWindow(*panel), xWindow(*bar)) << "still drawn inside the bar";
     EXPECT_TRUE(near(rootPixel(1280 - 100, 12), {204, 51, 51}, 3)) << rootPixel(1180, 12);
+}
+
+TEST_F(X11Server, APanelOverAWholeClearBarGivesWayToWhatTheBarOrItsAlphaChanges) {
+    // The strip as shown: a panel over the whole of a bar that draws nothing of its own.
+    auto content = std::make_shared<SwitchedFillView>(gfx::Rect{0, 0, 120, 24});
+    auto bar = statusBarShowing(content);
+    ASSERT_TRUE(runUntil([&] { return viewable(*bar); }));
+    auto panel = std::make_shared<ui::Panel>(bar->frame(), ui::Style::borderless);
+    panel->setOpaque(false);
+    panel->setBackgroundColor(gfx::Color::clear());
+    panel->setContentView(std::make_shared<HalvesView>(gfx::Rect{{0, 0}, bar->frame().size}));
+    panel->setLevel(26);
+    panel->orderFront();
+    const int left = 1280 - 120;
+    const Rgb red{204, 51, 51}, green{51, 179, 76};
+    ASSERT_TRUE(runUntil([&] { return near(rootPixel(left + 20, 12), red, 3); }))
+        << rootPixel(left + 20, 12);
+    ASSERT_EQ(xWindow(*panel), xWindow(*bar));
+
+    // The bar draws under the panel's clear corner, then stops drawing there again.
+    content->fill = gfx::Color(0.2, 0.7, 0.3);
+    content->setNeedsDisplay(true);
+    EXPECT_TRUE(runUntil([&] { return near(rootPixel(left + 2, 2), green, 3); }))
+        << rootPixel(left + 2, 2);
+    // A change of shape exposes the window again, repainted a moment later.
+    EXPECT_TRUE(runUntil([&] { return near(rootPixel(left + 20, 12), red, 3); }))
+        << rootPixel(left + 20, 12);
+    content->fill.reset();
+    content->setNeedsDisplay(true);
+    EXPECT_TRUE(runUntil([&] { return !near(rootPixel(left + 2, 2), green, 3); }));
+    EXPECT_TRUE(runUntil([&] { return near(rootPixel(left + 20, 12), red, 3); }))
+        << rootPixel(left + 20, 12);
+
+    // A faint panel is cut away where nothing blends it, though it covers the bar whole.
+    panel->setAlphaValue(0.4);
+    EXPECT_TRUE(runUntil([&] { return !near(rootPixel(left + 20, 12), red, 3); }))
+        << rootPixel(left + 20, 12);
 }
 
 TEST_F(X11Server, TranslucentWindowsFollowACompositorThatStartsAndStops) {
