@@ -9,14 +9,24 @@
 #include <array>
 #include <cairo.h>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <vector>
 
 // clang-format off
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 // clang-format on
 
 namespace ui::x11 {
+
+// Frees an image header over pixels it does not own.
+struct ImageHeaderRelease {
+    void operator()(XImage* image) const {
+        image->data = nullptr;
+        XDestroyImage(image);
+    }
+};
 
 inline constexpr const char* atomNames[] = {
     "_NET_WM_WINDOW_TYPE",
@@ -119,6 +129,8 @@ struct X11WindowServer::NativeWindow {
     // A shaped window's backing as last drawn solid (RGB24, the backing's size): exposures
     // copy from it instead of solidifying again.
     cairo_surface_t* solid = nullptr;
+    // The solid copy as an image the server is sent from, made again when the copy is.
+    std::unique_ptr<XImage, ImageHeaderRelease> solidImage;
     // What the window's bounding shape holds now, to send only shapes that change it.
     KeptPixels shape;
     // The status bar this window is drawn inside (none: it is a window of its own on the

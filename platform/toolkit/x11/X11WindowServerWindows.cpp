@@ -840,18 +840,23 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
     if (!paintArea.isEmpty() && window.shaped && solidGC_) {
         // Straight from the solid copy: no shared-memory upload, whose completion event would
         // wake the loop once more for every present.
+        // The image header is kept with the copy: made for every present it cost 0.3 % of the
+        // running program's time (perf of two copies side by side, a minute each).
         const int stride = cairo_image_surface_get_stride(window.solid);
-        XImage* image =
-            XCreateImage(display_, DefaultVisual(display_, screenNumber_), 24, ZPixmap, 0,
-                         reinterpret_cast<char*>(cairo_image_surface_get_data(window.solid)),
-                         unsigned(cairo_image_surface_get_width(window.solid)),
-                         unsigned(cairo_image_surface_get_height(window.solid)), 32, stride);
+        auto* data = reinterpret_cast<char*>(cairo_image_surface_get_data(window.solid));
+        const int wide = cairo_image_surface_get_width(window.solid);
+        const int high = cairo_image_surface_get_height(window.solid);
+        XImage* image = window.solidImage.get();
+        if (!image || image->data != data || image->width != wide || image->height != high ||
+            image->bytes_per_line != stride) {
+            window.solidImage.reset(XCreateImage(display_, DefaultVisual(display_, screenNumber_),
+                                                 24, ZPixmap, 0, data, unsigned(wide),
+                                                 unsigned(high), 32, stride));
+            image = window.solidImage.get();
+        }
         if (image) {
             XPutImage(display_, window.xid, solidGC_, image, paintArea.x, paintArea.y, paintArea.x,
                       paintArea.y, unsigned(paintArea.width), unsigned(paintArea.height));
-            // The pixels belong to the solid copy.
-            image->data = nullptr;
-            XDestroyImage(image);
             paintArea = {};
         }
     }
