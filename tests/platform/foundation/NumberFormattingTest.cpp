@@ -22,10 +22,16 @@ TEST(NumberFormatting, FixedDigitsLikePrintfInTheCLocale) {
     EXPECT_EQ(foundation::formatFixed(std::numeric_limits<double>::infinity(), 2), "inf");
     EXPECT_EQ(foundation::formatFixed(-std::numeric_limits<double>::infinity(), 2), "-inf");
     EXPECT_EQ(foundation::formatFixed(std::numeric_limits<double>::quiet_NaN(), 2), "nan");
-    for (double value : {0.0, 0.05, 2.675, 1e-7, 123456.789, 1e15 + 0.3}) {
-        char expected[64];
-        std::snprintf(expected, sizeof expected, "%.2f", value);
-        EXPECT_EQ(foundation::formatFixed(value, 2), expected) << value;
+    // Ties of the binary value go to the even digit; what only looks like a tie does not.
+    const double exactLimit = 0x1p53;
+    for (double value :
+         {0.0, -0.0, 0.05, 2.675, 1e-7, 123456.789, 1e15 + 0.3, 0.125, 0.375, -2.5, 0.0625, 1.0005,
+          0.015, 4.9e-324, -1e-300, exactLimit - 1, exactLimit - 0.5, exactLimit, 1e19 + 0.5}) {
+        for (int digits : {0, 1, 2, 3, 4}) {
+            char expected[64];
+            std::snprintf(expected, sizeof expected, "%.*f", digits, value);
+            EXPECT_EQ(foundation::formatFixed(value, digits), expected) << value << " " << digits;
+        }
     }
     // The largest values with fractions long enough to outgrow any fixed buffer.
     const double largest = std::numeric_limits<double>::max();
