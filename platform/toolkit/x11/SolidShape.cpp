@@ -61,10 +61,13 @@ bool cutAndShown(const std::uint32_t* in, const std::uint32_t* out) {
 
 std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x, int y, int width,
                                                  int height, cairo_surface_t* solid,
-                                                 PixelBox* changed) {
+                                                 PixelBox* changed,
+                                                 std::vector<PixelBox>* changedParts) {
     std::vector<PixelSpan> spans;
     if (changed)
         *changed = {};
+    if (changedParts)
+        changedParts->clear();
     if (!source || !solid || cairo_image_surface_get_format(source) != CAIRO_FORMAT_ARGB32)
         return spans;
     const int sourceWidth = cairo_image_surface_get_width(source);
@@ -89,6 +92,12 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
     // Both rows are walked from the area's first column inside the surfaces.
     const int count = right - left;
     const int spanOffset = left - x;
+    // The first and past-the-last changed row of each column, for the parts.
+    std::vector<int> columnTop, columnBottom;
+    if (changedParts) {
+        columnTop.assign(std::size_t(count), bottom);
+        columnBottom.assign(std::size_t(count), top);
+    }
     for (int row = top; row < bottom; ++row) {
         const auto* in =
             reinterpret_cast<const std::uint32_t*>(sourceData + row * sourceStride) + left;
@@ -142,6 +151,11 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
                     out[column] = colour;
                     rowLeft = std::min(rowLeft, column);
                     rowRight = column + 1;
+                    if (changedParts) {
+                        auto& columnFirst = columnTop[std::size_t(column)];
+                        columnFirst = std::min(columnFirst, row);
+                        columnBottom[std::size_t(column)] = row + 1;
+                    }
                 }
                 if (kept && runStart < 0) {
                     runStart = column;
@@ -163,6 +177,43 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
     if (changed && changedLeft < changedRight)
         *changed = {changedLeft - x, changedTop - y, changedRight - changedLeft,
                     changedBottom - changedTop};
+    if (changedParts && changedLeft < changedRight) {
+        // Columns of change, joined across short gaps.
+        std::vector<PixelBox>& parts = *changedParts;
+        for (int column = changedLeft - left; column < changedRight - left; ++column) {
+            const int first = columnTop[std::size_t(column)];
+            const int last = columnBottom[std::size_t(column)];
+            if (first >= last)
+                continue;
+            PixelBox* open = parts.empty() ? nullptr : &parts.back();
+            if (open && column + spanOffset - (open->x + open->width) <= changedPartsGap) {
+                const int openBottom = open->y + open->height;
+                open->y = std::min(open->y, first - y);
+                open->height = std::max(openBottom, last - y) - open->y;
+                open->width = column + spanOffset + 1 - open->x;
+            } else {
+                parts.push_back({column + spanOffset, first - y, 1, last - first});
+            }
+        }
+        // Past the most, the two neighbours with the narrowest gap become one.
+        while (parts.size() > changedPartsMost) {
+            std::size_t narrowest = 0;
+            for (std::size_t index = 1; index + 1 < parts.size(); ++index) {
+                const auto gap = [&](std::size_t at) {
+                    return parts[at + 1].x - (parts[at].x + parts[at].width);
+                };
+                if (gap(index) < gap(narrowest))
+                    narrowest = index;
+            }
+            PixelBox& kept = parts[narrowest];
+            const PixelBox& next = parts[narrowest + 1];
+            const int keptBottom = std::max(kept.y + kept.height, next.y + next.height);
+            kept.y = std::min(kept.y, next.y);
+            kept.height = keptBottom - kept.y;
+            kept.width = next.x + next.width - kept.x;
+            parts.erase(parts.begin() + std::ptrdiff_t(narrowest) + 1);
+        }
+    }
     cairo_surface_mark_dirty(solid);
     return spans;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cairo.h>
+#include <cstddef>
 #include <vector>
 
 namespace ui::x11 {
@@ -32,10 +33,16 @@ struct PixelBox {
 // or ARGB32 surface `solid` (at 0, 0; at least that large) as solid colour, and answers the runs
 // to keep, relative to (x, y). When `changed` is given it receives the smallest box (relative to
 // (x, y)) holding every pixel of `solid` that now differs from what it held: what the window
-// must be sent again. A present that changed nothing sends nothing.
+// must be sent again. A present that changed nothing sends nothing. When `changedParts` is given
+// it receives the same pixels as a few boxes side by side (at most changedPartsMost, left to
+// right), split where more than changedPartsGap columns between them changed nothing: a second
+// of the strip changes a few figures far apart.
+inline constexpr int changedPartsGap = 16;
+inline constexpr std::size_t changedPartsMost = 8;
 std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x, int y, int width,
                                                  int height, cairo_surface_t* solid,
-                                                 PixelBox* changed = nullptr);
+                                                 PixelBox* changed = nullptr,
+                                                 std::vector<PixelBox>* changedParts = nullptr);
 
 // The kept pixels last applied to a window's bounding shape, row by row, so that a present whose
 // kept pixels did not change sends no shape requests: each change makes the server expose the

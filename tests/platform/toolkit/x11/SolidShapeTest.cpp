@@ -103,6 +103,57 @@ TEST_F(SolidShape, ReportsTheBoxOfPixelsThatChangedSinceTheLastSolidify) {
     EXPECT_EQ(changed, (PixelBox{2, 1, 1, 1}));
 }
 
+TEST(SolidShapeParts, ChangesFarApartAreSentAsFewBoxesThatHoldEveryChangedPixel) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, int>> changes; // column, row
+        std::vector<PixelBox> parts;
+    };
+    const std::vector<Case> cases{
+        {"nothing changed", {}, {}},
+        {"two figures far apart", {{2, 0}, {40, 3}}, {{2, 0, 1, 1}, {40, 3, 1, 1}}},
+        {"a gap no wider than the limit joins",
+         {{2, 1}, {3 + changedPartsGap, 2}},
+         {{2, 1, 2 + changedPartsGap, 2}}},
+        {"one column more splits",
+         {{2, 1}, {4 + changedPartsGap, 2}},
+         {{2, 1, 1, 1}, {4 + changedPartsGap, 2, 1, 1}}},
+        {"past the most, the narrowest gaps join first",
+         {{0, 0}, {20, 0}, {40, 0}, {60, 0}, {80, 0}, {100, 0}, {120, 0}, {140, 0}, {159, 3}},
+         {{0, 0, 1, 1},
+          {20, 0, 1, 1},
+          {40, 0, 1, 1},
+          {60, 0, 1, 1},
+          {80, 0, 1, 1},
+          {100, 0, 1, 1},
+          {120, 0, 1, 1},
+          {140, 0, 20, 4}}},
+    };
+    for (const Case& test : cases) {
+        cairo_surface_t* source = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 4);
+        cairo_surface_t* solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 200, 4);
+        std::vector<PixelBox> parts{{9, 9, 9, 9}};
+        // The first pass settles the copy: every pixel of it changes, as one box.
+        solidifyTranslucentPixels(source, 0, 0, 200, 4, solid, nullptr, &parts);
+        EXPECT_EQ(parts, (std::vector<PixelBox>{{0, 0, 200, 4}})) << test.name;
+        for (const auto& [column, row] : test.changes)
+            pixel(source, column, row) = 0xff204060u;
+        cairo_surface_mark_dirty(source);
+        PixelBox box;
+        solidifyTranslucentPixels(source, 0, 0, 200, 4, solid, &box, &parts);
+        EXPECT_EQ(parts, test.parts) << test.name;
+        for (const auto& [column, row] : test.changes)
+            EXPECT_TRUE(std::any_of(parts.begin(), parts.end(), [&](const PixelBox& part) {
+                return column >= part.x && column < part.x + part.width && row >= part.y &&
+                       row < part.y + part.height;
+            })) << test.name;
+        EXPECT_LE(parts.size(), changedPartsMost) << test.name;
+        EXPECT_EQ(parts.empty(), box.isEmpty()) << test.name;
+        cairo_surface_destroy(source);
+        cairo_surface_destroy(solid);
+    }
+}
+
 TEST_F(SolidShape, AnOpaquePixelChangingToAnotherIsSeenAndARepeatIsNot) {
     PixelBox changed;
     pixel(source, 3, 2) = 0xff000000u;
