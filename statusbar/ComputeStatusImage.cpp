@@ -4,6 +4,7 @@
 #include "platform/foundation/NumberFormatting.h"
 #include "platform/graphics/Path.h"
 #include "statusbar/CapsuleImage.h"
+#include "statusbar/FigureText.h"
 #include "statusbar/HistorySegments.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "statusbar/StatusFonts.h"
@@ -13,6 +14,9 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <span>
+#include <string>
+#include <vector>
 
 namespace pulsedeck {
 
@@ -79,9 +83,10 @@ std::vector<std::optional<double>> seriesFractions(std::span<const ComputeSnapsh
     return heights;
 }
 
-void drawRows(gfx::Context& context, const gfx::Color& foreground, const ComputeColors& colors,
-              const ComputeSnapshot& snapshot, const gfx::Font& labelFont, double labelX,
-              double valueRight) {
+// The "CPU" and "GPU" rows: each label at labelX and its figure ending at valueRight.
+std::vector<FigureText> rowTexts(const gfx::Color& foreground, const ComputeColors& colors,
+                                 const ComputeSnapshot& snapshot, const gfx::Font& labelFont,
+                                 double labelX, double valueRight) {
     struct Row {
         const char* label;
         double y;
@@ -92,11 +97,34 @@ void drawRows(gfx::Context& context, const gfx::Color& foreground, const Compute
         {"CPU", cpuRowY, snapshot.cpu, colors.cpuColor()},
         {"GPU", gpuRowY, snapshot.gpu, colors.gpuColor()},
     };
+    std::vector<FigureText> texts;
     for (const Row& row : rows) {
-        drawTextAt(context, row.label, labelFont, row.color, labelX, row.y);
+        texts.push_back({row.label, labelFont, row.color, labelX, row.y, false});
         std::string value = percentText(row.value);
-        drawTextEndingAt(context, value, fittedPercentFont(value), foreground, valueRight,
-                         row.y - valueDrop);
+        gfx::Font font = fittedPercentFont(value);
+        texts.push_back(
+            {std::move(value), std::move(font), foreground, valueRight, row.y - valueDrop, true});
+    }
+    return texts;
+}
+
+std::vector<FigureText> segmentTexts(const gfx::Color& foreground, const ComputeColors& colors,
+                                     const ComputeSnapshot& snapshot, const gfx::Rect& imageRect,
+                                     const gfx::Rect& inner) {
+    return rowTexts(foreground, colors, snapshot, statusLabelFont(),
+                    inner.maxX() + segmentLabelOffset, imageRect.maxX() - segmentTextInset);
+}
+
+std::vector<FigureText> compactTexts(const gfx::Color& foreground, const ComputeColors& colors,
+                                     const ComputeSnapshot& snapshot, const gfx::Font& labelFont,
+                                     const gfx::Rect& imageRect) {
+    return rowTexts(foreground, colors, snapshot, labelFont, compactLabelX,
+                    imageRect.maxX() - compactTextInset);
+}
+
+void drawTexts(gfx::Context& context, std::span<const FigureText> texts) {
+    for (const FigureText& text : texts) {
+        drawFigureText(context, text);
     }
 }
 
@@ -104,8 +132,7 @@ void drawSegmentTexts(gfx::Context& context, const gfx::Color& foreground,
                       const ComputeColors& colors, const ComputeSnapshot& snapshot,
                       const gfx::Rect& imageRect, const gfx::Rect& inner) {
     drawSegmentSeparator(context, foreground, inner.maxX() + 4);
-    drawRows(context, foreground, colors, snapshot, statusLabelFont(),
-             inner.maxX() + segmentLabelOffset, imageRect.maxX() - segmentTextInset);
+    drawTexts(context, segmentTexts(foreground, colors, snapshot, imageRect, inner));
 }
 
 void fillBarFrame(gfx::Context& context, const gfx::Rect& frame, const gfx::Color& color) {
@@ -285,8 +312,7 @@ void drawComputeMorph(gfx::Context& context, const gfx::Color& foreground,
 void drawComputeCompact(gfx::Context& context, const gfx::Color& foreground,
                         const ComputeColors& colors, const ComputeSnapshot& snapshot,
                         const gfx::Font& labelFont, const gfx::Rect& imageRect) {
-    drawRows(context, foreground, colors, snapshot, labelFont, compactLabelX,
-             imageRect.maxX() - compactTextInset);
+    drawTexts(context, compactTexts(foreground, colors, snapshot, labelFont, imageRect));
 }
 
 double computeBarsWidth() {
@@ -341,16 +367,17 @@ CapsuleDrawing mainDrawing(const ComputeSnapshot& snapshot,
         std::make_shared<const std::vector<ComputeSnapshot>>(history.begin(), history.end());
     return {{width, imageHeight},
             [snapshot, kept, dark, colors, p, inner](gfx::Context& context, const gfx::Rect& rect) {
-                return drawInCapsule(context, dark, rect,
-                                     [&](const gfx::Color& foreground, const gfx::Rect& imageRect) {
-                                         if (p > 0 && p < 1) {
-                                             drawComputeMorph(context, foreground, colors, snapshot,
-                                                              *kept, imageRect, p, inner);
-                                         } else {
-                                             drawComputeSegment(context, foreground, colors, p >= 1,
-                                                                *kept, snapshot, imageRect, inner);
-                                         }
-                                     });
+                if (p > 0 && p < 1) {
+                    return drawInCapsule(
+                        context, dark, rect,
+                        [&](const gfx::Color& foreground, const gfx::Rect& imageRect) {
+                            drawComputeMorph(context, foreground, colors, snapshot, *kept,
+                                             imageRect, p, inner);
+                        });
+                }
+                drawComputeSegment(context, foregroundColor(dark), colors, p >= 1, *kept, snapshot,
+                                   rect, inner);
+                return true;
             }};
 }
 
@@ -358,12 +385,43 @@ CapsuleDrawing compactDrawing(const ComputeSnapshot& snapshot, bool dark,
                               const ComputeColors& colors) {
     return {{computeCompactWidth(), imageHeight},
             [snapshot, dark, colors](gfx::Context& context, const gfx::Rect& rect) {
-                return drawInCapsule(context, dark, rect,
-                                     [&](const gfx::Color& foreground, const gfx::Rect& imageRect) {
-                                         drawComputeCompact(context, foreground, colors, snapshot,
-                                                            statusLabelFont(), imageRect);
-                                     });
+                drawComputeCompact(context, foregroundColor(dark), colors, snapshot,
+                                   statusLabelFont(), rect);
+                return true;
             }};
+}
+
+// The drawing of a picture at rest in the main or the compact mode.
+CapsuleDrawing restingDrawing(const ComputePicture& picture) {
+    return picture.compactProgress >= 1
+               ? compactDrawing(picture.snapshot, picture.dark, picture.colors)
+               : mainDrawing(picture.snapshot, picture.history, picture.dark, picture.colors,
+                             picture.progress, picture.chartLength);
+}
+
+// What a picture at rest draws that may read differently from one second to the next: the rect
+// of its bars or chart (none when compact) and its texts. Nothing while it moves between modes.
+struct RestingFigures {
+    std::optional<gfx::Rect> plot;
+    std::vector<FigureText> texts;
+};
+
+std::optional<RestingFigures> restingFigures(const ComputePicture& picture) {
+    const gfx::Color foreground = foregroundColor(picture.dark);
+    if (picture.compactProgress >= 1) {
+        return RestingFigures{std::nullopt,
+                              compactTexts(foreground, picture.colors, picture.snapshot,
+                                           statusLabelFont(),
+                                           {0, 0, computeCompactWidth(), imageHeight})};
+    }
+    const double p = fraction(picture.progress);
+    if (picture.compactProgress > 0 || (p > 0 && p < 1)) {
+        return std::nullopt;
+    }
+    const gfx::Rect inner = computeInnerRect(p, picture.chartLength);
+    const gfx::Rect imageRect{0, 0, computeMainWidth(p, picture.chartLength), imageHeight};
+    return RestingFigures{
+        inner, segmentTexts(foreground, picture.colors, picture.snapshot, imageRect, inner)};
 }
 
 gfx::Image withCapsule(const CapsuleDrawing& drawing, bool dark) {
@@ -415,10 +473,7 @@ double computeImageWidth(const ComputePicture& picture) {
 gfx::Image computeStatusImage(const ComputePicture& picture) {
     const double q = picture.compactProgress;
     if (!(q > 0) || q >= 1) {
-        const CapsuleDrawing drawing =
-            q >= 1 ? compactDrawing(picture.snapshot, picture.dark, picture.colors)
-                   : mainDrawing(picture.snapshot, picture.history, picture.dark, picture.colors,
-                                 picture.progress, picture.chartLength);
+        const CapsuleDrawing drawing = restingDrawing(picture);
         return renderedCapsuleImage(drawing.size, picture.dark, drawing.over);
     }
     gfx::Image main = drawCompute(picture.snapshot, picture.history, picture.dark, picture.colors,
@@ -432,6 +487,30 @@ gfx::Image computeStatusImage(const ComputePicture& picture) {
             return true;
         });
     return renderedBitmapImage(blend, 2, picture.dark);
+}
+
+gfx::Image computeStatusImage(const ComputePicture& picture, const ComputePicture& previous,
+                              gfx::Image previousImage) {
+    if (picture.dark == previous.dark && picture.colors == previous.colors &&
+        picture.progress == previous.progress &&
+        picture.compactProgress == previous.compactProgress &&
+        picture.chartLength == previous.chartLength) {
+        const std::optional<RestingFigures> now = restingFigures(picture);
+        const std::optional<RestingFigures> before = restingFigures(previous);
+        if (now && before) {
+            std::vector<gfx::Rect> areas;
+            if (now->plot) {
+                areas.push_back(*now->plot);
+            }
+            addChangedFigureAreas(areas, now->texts, before->texts);
+            std::optional<gfx::Image> image = redrawnCapsuleAreas(
+                std::move(previousImage), picture.dark, areas, restingDrawing(picture).over);
+            if (image) {
+                return std::move(*image);
+            }
+        }
+    }
+    return computeStatusImage(picture);
 }
 
 } // namespace pulsedeck

@@ -123,4 +123,12 @@ double computeImageWidth(const ComputePicture& picture);
 // scaled to the width between them; rendered at scale 2.
 gfx::Image computeStatusImage(const ComputePicture& picture);
 
+// The same image, given the one drawn for `previous`. From one second to the next at rest in a
+// mode, the bars or the chart move and a figure or two reads differently: then only those are
+// drawn again, over the previous image's own pixels when nothing else shows them
+// (redrawnCapsuleAreas). Kept because it pays under load: with the load changing every second,
+// the compute image took X % of the program's processor time instead of Y % (perf).
+gfx::Image computeStatusImage(const ComputePicture& picture, const ComputePicture& previous,
+                              gfx::Image previousImage);
+
 } // namespace pulsedeck

@@ -3,6 +3,7 @@
 #include "platform/graphics/Image.h"
 
 #include <optional>
+#include <span>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -14,9 +15,9 @@ namespace pulsedeck {
 //
 // A module image kept beside the complete content it was drawn from, so a rebuild whose content
 // did not change hands back the same image object instead of drawing it again. `Content` is a
-// status image's content with a `history` span and an equality that compares the history's
-// elements; the kept content points into a copy of that history, so the caller's storage may
-// change freely between rebuilds.
+// status image's content with a `history` and an equality that compares the history's elements.
+// A history that is a span is kept as a copy the kept content points into, so the caller's
+// storage may change freely between rebuilds.
 //
 // The image before the latest is kept too. The strip lets it go when the latest arrives, so a
 // redraw can take its pixels over instead of copying the latest's: on an X server with the
@@ -53,13 +54,18 @@ public:
             drawn = draw(content);
         }
         latest_ = Kept{content, {}, std::move(*drawn)};
-        latest_->history.assign(content.history.begin(), content.history.end());
-        latest_->content.history = latest_->history;
+        if constexpr (viewsHistory) {
+            latest_->history.assign(content.history.begin(), content.history.end());
+            latest_->content.history = latest_->history;
+        }
         return latest_->image;
     }
 
 private:
-    using Element = std::remove_cv_t<typename decltype(Content::history)::element_type>;
+    using History = decltype(Content::history);
+    using Element = typename History::value_type;
+    static constexpr bool viewsHistory = std::is_same_v<History, std::span<const Element>> ||
+                                         std::is_same_v<History, std::span<Element>>;
 
     struct Kept {
         Content content;

@@ -6,6 +6,7 @@
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Path.h"
 #include "statusbar/CapsuleImage.h"
+#include "statusbar/FigureText.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "statusbar/PressureChart.h"
 #include "statusbar/StatusFonts.h"
@@ -59,31 +60,12 @@ std::string rowLabel(Copy key, AppLanguage language) {
     return text(key, language) + ":";
 }
 
-// A text of the figures: its line box starting at x, or ending there.
-struct FigureText {
-    std::string text;
-    const gfx::Font* font = nullptr;
-    gfx::Color color;
-    double x = 0;
-    double y = 0;
-    bool endsAtX = false;
-    friend bool operator==(const FigureText&, const FigureText&) = default;
-};
-
-// Where a figure's pixels may fall: its line box, with room for glyphs that reach past it.
-gfx::Rect inkArea(const FigureText& figure) {
-    constexpr double overhang = 1.5;
-    const gfx::Size box = gfx::textSize(figure.text, {.font = *figure.font});
-    const double x = figure.endsAtX ? figure.x - box.width : figure.x;
-    return gfx::Rect{x, figure.y, box.width, box.height}.insetBy(-overhang, -overhang);
-}
-
 // A label at the column's start and its figure right-aligned to the column's end.
 void addRow(std::vector<FigureText>& texts, const Palette& palette, std::string label,
             std::string value, double start, double end, double y) {
-    texts.push_back({std::move(label), &statusLabelFont(), palette.label, start, y, false});
+    texts.push_back({std::move(label), statusLabelFont(), palette.label, start, y, false});
     texts.push_back(
-        {std::move(value), &statusFigureFont(), palette.foreground, end, y - figureDrop, true});
+        {std::move(value), statusFigureFont(), palette.foreground, end, y - figureDrop, true});
 }
 
 // The texts beside the chart, in the layout's columns: one value under its title (automatic),
@@ -98,9 +80,9 @@ std::vector<FigureText> figureTexts(const MemoryStatusContent& content, const Pa
         if (content.showChart) {
             const std::string& value =
                 isZeroAmountText(snapshot.swap) ? snapshot.used : snapshot.swap;
-            texts.push_back({snapshot.secondaryLabel(language), &statusTitleFont(),
+            texts.push_back({snapshot.secondaryLabel(language), statusTitleFont(),
                              palette.automaticTitle, layout.leftEnd, automaticTitleY, true});
-            texts.push_back({value, &statusValueFont(), palette.foreground, layout.leftEnd,
+            texts.push_back({value, statusValueFont(), palette.foreground, layout.leftEnd,
                              automaticValueY, true});
         }
         break;
@@ -201,11 +183,7 @@ bool drawOverCapsule(gfx::Context& context, const MemoryStatusContent& content,
             })) {
             continue;
         }
-        if (figure.endsAtX) {
-            drawTextEndingAt(context, figure.text, *figure.font, figure.color, figure.x, figure.y);
-        } else {
-            drawTextAt(context, figure.text, *figure.font, figure.color, figure.x, figure.y);
-        }
+        drawFigureText(context, figure);
     }
     return true;
 }
@@ -245,12 +223,7 @@ gfx::Image memoryStatusImage(const MemoryStatusContent& content,
         const std::vector<FigureText> before = figureTexts(previous, palette, layout);
         // The chart moves every second; of the figures, only those that read differently.
         std::vector<gfx::Rect> areas{chartRect(content)};
-        for (std::size_t index = 0; index < texts.size() && index < before.size(); ++index) {
-            if (texts[index] != before[index]) {
-                areas.push_back(inkArea(texts[index]));
-                areas.push_back(inkArea(before[index]));
-            }
-        }
+        addChangedFigureAreas(areas, texts, before);
         std::optional<gfx::Image> image = redrawnCapsuleAreas(
             std::move(previousImage), content.dark, areas,
             [&content, &layout, &areas](gfx::Context& context, const gfx::Rect&) {

@@ -24,6 +24,7 @@
 #include "statusbar/FanMorph.h"
 #include "statusbar/FanPhaseClock.h"
 #include "statusbar/FanStatusImage.h"
+#include "statusbar/KeptStatusImage.h"
 #include "statusbar/ReorderGlide.h"
 #include "statusbar/StripMetrics.h"
 #include "statusbar/TemperatureStatusImage.h"
@@ -418,6 +419,7 @@ private:
     std::optional<ComputeDisplayMode> previousComputeMode_;
     // What the compute image was last rendered from (see temperatureRendered_).
     std::optional<ComputePicture> computeRendered_;
+    KeptStatusImage<ComputePicture> keptComputeImage_;
 
     // Steps metricPlans_ on the screen's frames while any runs.
     std::unique_ptr<AnimationFrameClock> metricLink_;

@@ -68,7 +68,13 @@ void MenuBarContentView::renderComputeImage() {
     if (computeImage_ && computeRendered_ == compute_)
         return;
     computeRendered_ = compute_;
-    setModuleImage(ModuleKind::compute, computeStatusImage(*computeRendered_));
+    setModuleImage(
+        ModuleKind::compute,
+        keptComputeImage_.image(
+            compute_, [](const ComputePicture& picture) { return computeStatusImage(picture); },
+            [](const ComputePicture& picture, const ComputePicture& before, gfx::Image image) {
+                return computeStatusImage(picture, before, std::move(image));
+            }));
 }
 
 } // namespace pulsedeck

@@ -42,10 +42,6 @@ constexpr double temperatureTitleY = 13.0;
 constexpr double temperatureTitleAlpha = 0.4;
 constexpr double temperatureValueY = 2.0;
 
-gfx::Color foregroundColor(bool dark) {
-    return dark ? gfx::Color::white() : gfx::Color::black();
-}
-
 // A fraction of the height, 0…1; a negative or not-a-number fraction gives 0.
 double unitFraction(double value, double scale) {
     double fraction = value / scale;
@@ -90,6 +86,10 @@ bool drawCapsule(gfx::Context& context, bool dark, const gfx::Rect& rect,
                  const CapsuleContent& content) {
     fillCapsule(context, dark, rect);
     return drawInCapsule(context, dark, rect, content);
+}
+
+gfx::Color foregroundColor(bool dark) {
+    return dark ? gfx::Color::white() : gfx::Color::black();
 }
 
 void fillCapsule(gfx::Context& context, bool dark, const gfx::Rect& rect) {

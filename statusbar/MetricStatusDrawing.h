@@ -27,6 +27,9 @@ inline constexpr gfx::Color temperatureGreen = gfx::Color::srgb(0.12, 0.8, 0.32)
 inline constexpr gfx::Color temperatureOrange = gfx::Color::srgb(1.0, 0.58, 0.12);
 inline constexpr gfx::Color temperatureRed = gfx::Color::srgb(1.0, 0.22, 0.23);
 
+// White when dark, black when light, at full alpha: the figures' and separators' colour.
+gfx::Color foregroundColor(bool dark);
+
 // Content drawn inside a capsule: the foreground (white when dark, black when light, full
 // alpha) and the image rect.
 using CapsuleContent = std::function<void(const gfx::Color& foreground, const gfx::Rect& rect)>;
