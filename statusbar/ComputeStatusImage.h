@@ -126,8 +126,10 @@ gfx::Image computeStatusImage(const ComputePicture& picture);
 // The same image, given the one drawn for `previous`. From one second to the next at rest in a
 // mode, the bars or the chart move and a figure or two reads differently: then only those are
 // drawn again, over the previous image's own pixels when nothing else shows them
-// (redrawnCapsuleAreas). Kept because it pays under load: with the load changing every second,
-// the compute image took X % of the program's processor time instead of Y % (perf).
+// (redrawnCapsuleAreas). Kept because it pays under load: with one core busy a random 0–400 ms
+// of each second, the compute image took 245 → 189 and 165 → 147 perf samples of the program on
+// an X server (two runs side by side with the build without it), 6.5–7.5 % of its processor
+// time instead of 8.0–8.2 %.
 gfx::Image computeStatusImage(const ComputePicture& picture, const ComputePicture& previous,
                               gfx::Image previousImage);
 
