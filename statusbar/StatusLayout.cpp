@@ -70,9 +70,19 @@ std::string swapRowText(const std::string& swap) {
     return isZeroAmountText(swap) ? "\u2014" : swap;
 }
 
-StatusLayout StatusLayout::measure(DisplayMode style, AppLanguage language,
-                                   const MemorySnapshot& snapshot, bool showsChart,
-                                   double chartLength) {
+StatusLabelWidths StatusLabelWidths::measure(AppLanguage language, bool showsChart) {
+    const gfx::Font& labels = statusLabelFont();
+    return {
+        widest(labels, {label(Copy::shortUsed, language), label(Copy::shortSwap, language)}),
+        widest(labels, {label(Copy::shortPhysical, language), label(Copy::shortCached, language)}),
+        textWidth(showsChart ? templateWithChart : templateWithoutChart, statusFigureFont())};
+}
+
+namespace {
+
+// The layout with the labels measured (none in the automatic style, which has no columns).
+StatusLayout layoutWith(const StatusLabelWidths& labels, DisplayMode style, AppLanguage language,
+                        const MemorySnapshot& snapshot, bool showsChart, double chartLength) {
     double cw = chartColumnWidth(showsChart, chartLength);
 
     if (style == DisplayMode::automatic) {
@@ -91,31 +101,36 @@ StatusLayout StatusLayout::measure(DisplayMode style, AppLanguage language,
     auto figure = [showsChart](const std::string& text) {
         return showsChart ? text : strippingBlanks(text);
     };
-    std::string_view valueTemplate = showsChart ? templateWithChart : templateWithoutChart;
     double gap = showsChart ? 6 : 3;
-    const gfx::Font& labels = statusLabelFont();
     const gfx::Font& values = statusFigureFont();
 
     std::string used = figure(snapshot.used);
     std::string swap = figure(swapRowText(snapshot.swap));
-    double usedSwapLabels =
-        widest(labels, {label(Copy::shortUsed, language), label(Copy::shortSwap, language)});
-    double usedSwapValues = widest(values, {valueTemplate, used, swap});
+    double usedSwapValues = std::max(labels.valueTemplate, widest(values, {used, swap}));
 
     if (style == DisplayMode::pair) {
-        double t = std::ceil(cw + usedSwapLabels + gap + usedSwapValues);
+        double t = std::ceil(cw + labels.usedSwapLabels + gap + usedSwapValues);
         return {cw, t, t, t, t + 10};
     }
 
     double columnGap = showsChart ? 12 : 7;
-    double leftLabels =
-        widest(labels, {label(Copy::shortPhysical, language), label(Copy::shortCached, language)});
-    double leftValues =
-        widest(values, {valueTemplate, figure(snapshot.physical), figure(snapshot.cached)});
-    double leftEnd = std::ceil(cw + leftLabels + gap + leftValues);
+    double leftValues = std::max(
+        labels.valueTemplate, widest(values, {figure(snapshot.physical), figure(snapshot.cached)}));
+    double leftEnd = std::ceil(cw + labels.physicalCachedLabels + gap + leftValues);
     double rightStart = leftEnd + columnGap;
-    double rightEnd = std::ceil(rightStart + usedSwapLabels + gap + usedSwapValues);
+    double rightEnd = std::ceil(rightStart + labels.usedSwapLabels + gap + usedSwapValues);
     return {cw, leftEnd, rightStart, rightEnd, rightEnd + 10};
+}
+
+} // namespace
+
+StatusLayout StatusLayout::measure(DisplayMode style, AppLanguage language,
+                                   const MemorySnapshot& snapshot, bool showsChart,
+                                   double chartLength) {
+    StatusLabelWidths labels = style == DisplayMode::automatic
+                                   ? StatusLabelWidths{}
+                                   : StatusLabelWidths::measure(language, showsChart);
+    return layoutWith(labels, style, language, snapshot, showsChart, chartLength);
 }
 
 StatusLayout KeptStatusLayout::measure(DisplayMode style, AppLanguage language,
@@ -124,7 +139,11 @@ StatusLayout KeptStatusLayout::measure(DisplayMode style, AppLanguage language,
     Inputs inputs{style,         language,      showsChart,        chartLength,
                   snapshot.used, snapshot.swap, snapshot.physical, snapshot.cached};
     if (inputs_ != inputs) {
-        layout_ = StatusLayout::measure(style, language, snapshot, showsChart, chartLength);
+        if (style != DisplayMode::automatic && labelsFor_ != std::pair{language, showsChart}) {
+            labels_ = StatusLabelWidths::measure(language, showsChart);
+            labelsFor_ = std::pair{language, showsChart};
+        }
+        layout_ = layoutWith(labels_, style, language, snapshot, showsChart, chartLength);
         inputs_ = std::move(inputs);
     }
     return layout_;
