@@ -114,8 +114,15 @@ void AppDelegate::refreshStatus(bool animated) {
         content.download = networkSnapshot.download;
         content.upload = networkSnapshot.upload;
         content.chartLength = chartLength;
-        statusView->setModuleImage(ModuleKind::network,
-                                   keptNetworkImage_.image(content, networkStatusImage));
+        statusView->setModuleImage(
+            ModuleKind::network,
+            keptNetworkImage_.image(
+                content,
+                [](const NetworkStatusContent& drawn) { return networkStatusImage(drawn); },
+                [](const NetworkStatusContent& drawn, const NetworkStatusContent& before,
+                   gfx::Image image) {
+                    return networkStatusImage(drawn, before, std::move(image));
+                }));
     } else {
         statusView->setModuleImage(ModuleKind::network, std::nullopt);
     }

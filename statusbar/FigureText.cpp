@@ -24,9 +24,13 @@ void drawFigureText(gfx::Context& context, const FigureText& figure) {
 
 void addChangedFigureAreas(std::vector<gfx::Rect>& areas, std::span<const FigureText> now,
                            std::span<const FigureText> before) {
-    for (std::size_t index = 0; index < std::min(now.size(), before.size()); ++index) {
-        if (now[index] != before[index]) {
+    for (std::size_t index = 0; index < std::max(now.size(), before.size()); ++index) {
+        const bool differs =
+            index >= now.size() || index >= before.size() || now[index] != before[index];
+        if (differs && index < now.size()) {
             areas.push_back(inkArea(now[index]));
+        }
+        if (differs && index < before.size()) {
             areas.push_back(inkArea(before[index]));
         }
     }

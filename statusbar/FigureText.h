@@ -30,7 +30,7 @@ gfx::Rect inkArea(const FigureText& figure);
 void drawFigureText(gfx::Context& context, const FigureText& figure);
 
 // The areas of the texts that read differently between two lists of one layout, as they were
-// and as they are, appended to `areas`.
+// and as they are, appended to `areas`; a text only one list has counts as changed.
 void addChangedFigureAreas(std::vector<gfx::Rect>& areas, std::span<const FigureText> now,
                            std::span<const FigureText> before);
 

@@ -5,6 +5,7 @@
 #include "platform/graphics/Path.h"
 #include "sources/NetworkReader.h"
 #include "statusbar/ClippedLayer.h"
+#include "statusbar/FigureText.h"
 #include "statusbar/HistorySegments.h"
 #include "statusbar/StatusFonts.h"
 #include "statusbar/StatusText.h"
@@ -216,14 +217,8 @@ void drawSegmentSeparator(gfx::Context& context, const gfx::Color& foreground, d
     context.fillRect({x, 4, 0.5, 16}, context.compositingOperation());
 }
 
-void drawNetwork(gfx::Context& context, const gfx::Color& foreground, const gfx::Rect& imageRect,
-                 const NetworkSegment& segment, const NetworkColors& colors) {
-    if (segment.showsGraph) {
-        gfx::ChartPainter painter(context, leftRoundedPath(segment.graphRect));
-        drawNetworkSeries(painter, segment.history, colors, segment.graphRect);
-        drawSegmentSeparator(context, foreground, segment.graphRect.maxX() + 4);
-    }
-
+std::vector<FigureText> networkTexts(const gfx::Color& foreground, const gfx::Rect& imageRect,
+                                     const NetworkSegment& segment, const NetworkColors& colors) {
     struct Row {
         const char* arrow;
         double y;
@@ -238,10 +233,10 @@ void drawNetwork(gfx::Context& context, const gfx::Color& foreground, const gfx:
          colors.colored ? colors.uploadColor() : plainBase.withAlpha(plainUploadAlpha)},
     };
     double valueRight = imageRect.maxX() - textInset;
+    std::vector<FigureText> texts;
     for (const Row& row : rows) {
-        drawTextAt(context, row.arrow, statusArrowFont(), row.arrowColor,
-                   segment.textX + arrowOffset, row.y);
-
+        texts.push_back(
+            {row.arrow, statusArrowFont(), row.arrowColor, segment.textX + arrowOffset, row.y});
         std::string value = NetworkReader::rateText(row.rate);
         double measured = textWidth(value, segment.referenceFont);
         double factor = std::min(1.0, segment.valueBudget / std::max(measured, 1.0));
@@ -250,7 +245,21 @@ void drawNetwork(gfx::Context& context, const gfx::Color& foreground, const gfx:
         }
         gfx::Font font =
             factor < 1 ? statusFigureFont().withPointSize(9.3 * factor) : statusFigureFont();
-        drawTextEndingAt(context, value, font, foreground, valueRight, row.y - rateDrop);
+        texts.push_back(
+            {std::move(value), std::move(font), foreground, valueRight, row.y - rateDrop, true});
+    }
+    return texts;
+}
+
+void drawNetwork(gfx::Context& context, const gfx::Color& foreground, const gfx::Rect& imageRect,
+                 const NetworkSegment& segment, const NetworkColors& colors) {
+    if (segment.showsGraph) {
+        gfx::ChartPainter painter(context, leftRoundedPath(segment.graphRect));
+        drawNetworkSeries(painter, segment.history, colors, segment.graphRect);
+        drawSegmentSeparator(context, foreground, segment.graphRect.maxX() + 4);
+    }
+    for (const FigureText& text : networkTexts(foreground, imageRect, segment, colors)) {
+        drawFigureText(context, text);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
 #include "sources/NetworkSnapshot.h"
+#include "statusbar/FigureText.h"
 #include "statusbar/StatusFonts.h"
 
 #include <functional>
@@ -100,6 +101,9 @@ struct NetworkSegment {
 // their rates right-aligned 8 pt inside the image's right edge.
 void drawNetwork(gfx::Context& context, const gfx::Color& foreground, const gfx::Rect& imageRect,
                  const NetworkSegment& segment, const NetworkColors& colors);
+// The texts of those rows: each arrow, then its rate.
+std::vector<FigureText> networkTexts(const gfx::Color& foreground, const gfx::Rect& imageRect,
+                                     const NetworkSegment& segment, const NetworkColors& colors);
 
 // The temperature chart segment: the readings (last 60, 110 °C at full height, each step in
 // its heat colour) in chartRect, a separator, the title and "%.0f °C" (or "— °C") right-aligned

@@ -1,12 +1,15 @@
 #include "statusbar/NetworkStatusImage.h"
 
 #include "statusbar/CapsuleImage.h"
+#include "statusbar/FigureText.h"
 #include "statusbar/StatusFonts.h"
 #include "statusbar/StatusLayout.h"
 #include "statusbar/StatusText.h"
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace pulsedeck {
 
@@ -33,29 +36,63 @@ double networkRateBudget() {
     return budget;
 }
 
-gfx::Image networkStatusImage(const NetworkStatusContent& content) {
-    double budget = networkRateBudget();
-    gfx::Rect graphRect{graphX, graphY, statusChartWidth(content.chartLength), graphHeight};
-    double textX = content.showsGraph ? graphRect.maxX() : textColumnWithoutGraph;
-    NetworkSegment segment{
+namespace {
+
+NetworkSegment segmentOf(const NetworkStatusContent& content) {
+    const gfx::Rect graphRect{graphX, graphY, statusChartWidth(content.chartLength), graphHeight};
+    return {
         .showsGraph = content.showsGraph,
         .graphRect = graphRect,
         .history = content.history,
         .download = content.download,
         .upload = content.upload,
-        .textX = textX,
+        .textX = content.showsGraph ? graphRect.maxX() : textColumnWithoutGraph,
         .referenceFont = statusFigureFont(),
-        .valueBudget = budget,
+        .valueBudget = networkRateBudget(),
     };
-    return renderedCapsuleImage(
-        {budget + textX + rowSurround, imageHeight}, content.dark,
-        [&content, &segment](gfx::Context& context, const gfx::Rect& rect) {
-            return drawInCapsule(context, content.dark, rect,
-                                 [&](const gfx::Color& foreground, const gfx::Rect& imageRect) {
-                                     drawNetwork(context, foreground, imageRect, segment,
-                                                 content.colors);
-                                 });
-        });
+}
+
+gfx::Size imageSize(const NetworkSegment& segment) {
+    return {segment.valueBudget + segment.textX + rowSurround, imageHeight};
+}
+
+// Nothing the segment draws comes near the capsule's round ends, so it is drawn straight over the
+// capsule rather than through a layer clipped to it.
+OverCapsule drawingOver(const NetworkStatusContent& content, const NetworkSegment& segment) {
+    return [&content, &segment](gfx::Context& context, const gfx::Rect& rect) {
+        drawNetwork(context, foregroundColor(content.dark), rect, segment, content.colors);
+        return true;
+    };
+}
+
+} // namespace
+
+gfx::Image networkStatusImage(const NetworkStatusContent& content) {
+    const NetworkSegment segment = segmentOf(content);
+    return renderedCapsuleImage(imageSize(segment), content.dark, drawingOver(content, segment));
+}
+
+gfx::Image networkStatusImage(const NetworkStatusContent& content,
+                              const NetworkStatusContent& previous, gfx::Image previousImage) {
+    if (content.dark == previous.dark && content.showsGraph == previous.showsGraph &&
+        content.colors == previous.colors && content.chartLength == previous.chartLength) {
+        const NetworkSegment segment = segmentOf(content);
+        const gfx::Rect imageRect{{}, imageSize(segment)};
+        const gfx::Color foreground = foregroundColor(content.dark);
+        std::vector<gfx::Rect> areas;
+        if (segment.showsGraph) {
+            areas.push_back(segment.graphRect);
+        }
+        addChangedFigureAreas(
+            areas, networkTexts(foreground, imageRect, segment, content.colors),
+            networkTexts(foreground, imageRect, segmentOf(previous), previous.colors));
+        std::optional<gfx::Image> image = redrawnCapsuleAreas(
+            std::move(previousImage), content.dark, areas, drawingOver(content, segment));
+        if (image) {
+            return std::move(*image);
+        }
+    }
+    return networkStatusImage(content);
 }
 
 bool operator==(const NetworkStatusContent& left, const NetworkStatusContent& right) {

@@ -33,4 +33,11 @@ double networkRateBudget();
 // (5 + chart width) with the graph and −1 without; rendered at scale 2.
 gfx::Image networkStatusImage(const NetworkStatusContent& content);
 
+// The same image, given the one drawn for `previous`. While a machine is at work the graph moves
+// and a rate or two reads differently every second, the rest stays: then only those are drawn
+// again, over the previous image's own pixels when nothing else shows them (redrawnCapsuleAreas).
+// Kept because it pays on a network in use: FIGURE.
+gfx::Image networkStatusImage(const NetworkStatusContent& content,
+                              const NetworkStatusContent& previous, gfx::Image previousImage);
+
 } // namespace pulsedeck
