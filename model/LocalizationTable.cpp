@@ -47,16 +47,28 @@ std::optional<LocalizationTable> LocalizationTable::load(const std::filesystem::
     return decode(*contents);
 }
 
-std::string LocalizationTable::text(Copy key, AppLanguage language) const {
-    auto name = toString(key);
-    for (auto code : {toString(language), toString(AppLanguage::english)}) {
-        if (auto texts = languages_.find(code); texts != languages_.end()) {
-            if (auto found = texts->second.find(name); found != texts->second.end()) {
-                return found->second;
+LocalizationTable::LocalizationTable(Languages languages)
+    : languages_(std::move(languages)), resolved_(appLanguageCount * copyCount) {
+    for (std::size_t language = 0; language < appLanguageCount; ++language) {
+        for (Copy key : allCopies()) {
+            const auto name = toString(key);
+            for (auto code : {toString(AppLanguage(language)), toString(AppLanguage::english)}) {
+                const auto texts = languages_.find(code);
+                if (texts == languages_.end()) {
+                    continue;
+                }
+                if (auto found = texts->second.find(name); found != texts->second.end()) {
+                    resolved_[language * copyCount + std::size_t(key)] = &found->second;
+                    break;
+                }
             }
         }
     }
-    return std::string(name);
+}
+
+std::string LocalizationTable::text(Copy key, AppLanguage language) const {
+    const std::string* found = resolved_[std::size_t(language) * copyCount + std::size_t(key)];
+    return found ? *found : std::string(toString(key));
 }
 
 LocalizationTable loadLocalizationTableOrStop(const foundation::Bundle& bundle) {
