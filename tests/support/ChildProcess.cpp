@@ -29,6 +29,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent)
             _exit(127);
+        // Its own group, so stopping it also stops what it started (a session bus, a bar).
+        setpgid(0, 0);
         if (devNull >= 0) {
             dup2(devNull, STDIN_FILENO);
             dup2(devNull, STDOUT_FILENO);
@@ -39,6 +41,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
         execvp(argv[0], argv.data());
         _exit(127);
     }
+    if (pid_ > 0)
+        setpgid(pid_, pid_);
     if (devNull >= 0)
         close(devNull);
 }
@@ -55,15 +59,17 @@ bool ChildProcess::isRunning() {
 ChildProcess::~ChildProcess() {
     if (pid_ <= 0 || reaped_)
         return;
-    kill(pid_, SIGTERM);
+    kill(-pid_, SIGTERM);
     for (int waited = 0; waited < stopPatienceMilliseconds; waited += 10) {
         int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_)
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            kill(-pid_, SIGKILL);
             return;
+        }
         const timespec pause{0, 10'000'000};
         nanosleep(&pause, nullptr);
     }
-    kill(pid_, SIGKILL);
+    kill(-pid_, SIGKILL);
     int status = 0;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }

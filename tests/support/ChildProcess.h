@@ -8,8 +8,9 @@
 namespace testsupport {
 
 // A helper program a test runs beside itself (a window manager, a panel), its output discarded.
-// It dies with the test process, and is stopped on destruction: SIGTERM, then SIGKILL if it has
-// not gone within a second; always reaped.
+// It dies with the test process, and is stopped on destruction with every process it started
+// (its own process group): SIGTERM, then SIGKILL if it has not gone within a second; always
+// reaped.
 class ChildProcess {
 public:
     // Runs `arguments` (found on PATH) with the given variables added to the environment.

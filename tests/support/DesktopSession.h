@@ -6,7 +6,9 @@
 #include "support/TestPaths.h"
 #include "support/XvfbServer.h"
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -19,44 +21,79 @@
 
 namespace testsupport {
 
-// A real desktop on a private X server: openbox as the window manager and tint2 as a panel along
-// the top edge, reserving `panelHeight` pixels there with its strut. Both are started at
+// The desktops a user may run Pulsedeck on, each on a private X server.
+enum class Desktop {
+    // openbox, with tint2 as a panel along the top edge reserving `panelHeight` pixels.
+    openboxWithPanel,
+    // openbox alone: a stacking manager with "show desktop" and no compositor.
+    openbox,
+    // xfwm4 with its compositor off.
+    xfwm4WithoutCompositor,
+    // i3, a tiling manager, with i3bar docked along the top edge.
+    i3WithBar,
+    // No window manager at all: every window stacks and places itself.
+    bare,
+};
+
+// A real desktop on a private X server. Its window manager (and panel) are started at
 // construction and ready (or reported failed) within a bound, and stopped with the object; they
 // never read the user's own configuration.
 class DesktopSession {
 public:
     static constexpr int panelHeight = 30;
 
-    explicit DesktopSession(const XvfbServer& xvfb) {
+    explicit DesktopSession(const XvfbServer& xvfb, Desktop desktop = Desktop::openboxWithPanel) {
+        const auto runtime = home_.path() / "run";
+        std::filesystem::create_directory(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
         const std::vector<std::pair<std::string, std::string>> environment = {
             {"DISPLAY", xvfb.displayName()},
             {"HOME", home_.path().string()},
-            {"XDG_CONFIG_HOME", (home_.path() / "config").string()}};
+            {"XDG_CONFIG_HOME", (home_.path() / "config").string()},
+            {"XDG_RUNTIME_DIR", runtime.string()}};
         Display* display = XOpenDisplay(xvfb.displayName().c_str());
         if (!display) {
             failure_ = "cannot open " + xvfb.displayName();
             return;
         }
-        windowManager_.emplace(std::vector<std::string>{"openbox", "--sm-disable"}, environment);
-        if (!waitFor([&] { return hasWindowManager(display); })) {
-            failure_ = "openbox did not take over the display";
-        } else {
-            const auto config = home_.path() / "tint2rc";
-            std::ofstream(config) << "panel_items = T\n"
-                                  << "panel_size = 100% " << panelHeight << "\n"
-                                  << "panel_position = top center horizontal\n"
-                                  << "panel_layer = top\n"
-                                  << "strut_policy = follow_size\n"
-                                  << "autohide = 0\n";
-            panel_.emplace(std::vector<std::string>{"tint2", "-c", config.string()}, environment);
-            if (!waitFor([&] { return reservesTop(display); }))
-                failure_ = "tint2 reserved no strip along the top";
+        switch (desktop) {
+        case Desktop::openboxWithPanel:
+        case Desktop::openbox:
+            startWindowManager(display, {"openbox", "--sm-disable"}, environment);
+            if (isReady() && desktop == Desktop::openboxWithPanel)
+                startTint2(display, environment);
+            break;
+        case Desktop::xfwm4WithoutCompositor:
+            // xfwm4 reads its settings over a session bus and gives up without one.
+            startWindowManager(
+                display,
+                {"dbus-run-session", "--", "xfwm4", "--compositor=off", "--sm-client-disable"},
+                environment);
+            break;
+        case Desktop::i3WithBar: {
+            const auto config = home_.path() / "i3config";
+            std::ofstream(config) << "# i3 config file (v4)\n"
+                                  << "font pango:DejaVu Sans 9\n"
+                                  << "bar {\n  position top\n  status_command true\n"
+                                  << "  tray_output none\n}\n";
+            startWindowManager(display, {"i3", "-c", config.string()}, environment);
+            if (isReady() && !waitFor([&] {
+                    topReserved_ = topReserved(display, 1);
+                    return topReserved_ > 0;
+                }))
+                failure_ = "i3bar reserved no strip along the top";
+            break;
+        }
+        case Desktop::bare:
+            break;
         }
         XCloseDisplay(display);
     }
 
     bool isReady() const { return failure_.empty(); }
     const std::string& failure() const { return failure_; }
+    // How many pixels the desktop's own panel reserves along the top edge: 0 without one.
+    int topReserved() const { return topReserved_; }
 
 private:
     static constexpr auto patience = std::chrono::seconds(10);
@@ -89,26 +126,73 @@ private:
         return items;
     }
 
+    void startWindowManager(Display* display, std::vector<std::string> arguments,
+                            const std::vector<std::pair<std::string, std::string>>& environment) {
+        const std::string name = arguments.front();
+        windowManager_.emplace(std::move(arguments), environment);
+        if (!waitFor([&] { return hasWindowManager(display); }))
+            failure_ = name + " did not take over the display";
+    }
+
+    void startTint2(Display* display,
+                    const std::vector<std::pair<std::string, std::string>>& environment) {
+        const auto config = home_.path() / "tint2rc";
+        std::ofstream(config) << "panel_items = T\n"
+                              << "panel_size = 100% " << panelHeight << "\n"
+                              << "panel_position = top center horizontal\n"
+                              << "panel_layer = top\n"
+                              << "strut_policy = follow_size\n"
+                              << "autohide = 0\n";
+        panel_.emplace(std::vector<std::string>{"tint2", "-c", config.string()}, environment);
+        if (waitFor([&] { return topReserved(display, panelHeight) >= panelHeight; }))
+            topReserved_ = panelHeight;
+        else
+            failure_ = "tint2 reserved no strip along the top";
+    }
+
     static bool hasWindowManager(Display* display) {
         return !property(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW)
                     .empty();
     }
 
-    static bool reservesTop(Display* display) {
+    static int topStrutBelow(Display* display, ::Window window, int depth) {
+        int largest = 0;
+        ::Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        if (depth == 0 || !XQueryTree(display, window, &root, &parent, &children, &count))
+            return 0;
+        for (unsigned i = 0; i < count; ++i) {
+            const auto strut = property(display, children[i], "_NET_WM_STRUT_PARTIAL", XA_CARDINAL);
+            largest = std::max(largest, strut.size() >= 4
+                                            ? int(strut[2])
+                                            : topStrutBelow(display, children[i], depth - 1));
+        }
+        if (children)
+            XFree(children);
+        return largest;
+    }
+
+    // The largest top strut a client reserves, once one reserves at least `atLeast` pixels.
+    static int topReserved(Display* display, int atLeast) {
+        int largest = 0;
         for (long client :
              property(display, DefaultRootWindow(display), "_NET_CLIENT_LIST", XA_WINDOW)) {
             const auto strut =
                 property(display, ::Window(client), "_NET_WM_STRUT_PARTIAL", XA_CARDINAL);
-            if (strut.size() >= 4 && strut[2] >= panelHeight)
-                return true;
+            if (strut.size() >= 4)
+                largest = std::max(largest, int(strut[2]));
         }
-        return false;
+        // i3 lists no docks among its clients and reparents them: look two levels down.
+        if (largest == 0)
+            largest = topStrutBelow(display, DefaultRootWindow(display), 2);
+        return largest >= atLeast ? largest : 0;
     }
 
     TemporaryDirectory home_;
     std::optional<ChildProcess> windowManager_;
     std::optional<ChildProcess> panel_;
     std::string failure_;
+    int topReserved_ = 0;
 };
 
 } // namespace testsupport
