@@ -25,14 +25,15 @@ bool within(double value, double low, double high) {
 
 } // namespace
 
-// A preferences file from disk, whatever it holds, reads as settings inside their bounds.
+// A preferences file from disk, whatever it holds, reads entry by entry as the store reads it,
+// as settings inside their bounds.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    auto decoded =
-        foundation::decodePropertyList(std::string_view(reinterpret_cast<const char*>(data), size));
+    auto decoded = foundation::decodePropertyListEntries(
+        std::string_view(reinterpret_cast<const char*>(data), size));
     if (!decoded)
         return 0;
     auto& defaults = scratchDefaults();
-    defaults.setPersistentDomain(std::move(*decoded), defaults.domainName());
+    defaults.setPersistentDomain(std::move(decoded->values), defaults.domainName());
     const auto settings = pulsedeck::Preferences::read(defaults);
 
     const std::set<pulsedeck::ModuleKind> order(settings.moduleOrder.begin(),

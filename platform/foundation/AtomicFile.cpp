@@ -84,7 +84,9 @@ bool writeFileAtomically(const std::filesystem::path& link, std::string_view con
     bool written = writeAll(file.get(), contents) && ::fsync(file.get()) == 0;
     written = file.close() && written;
     if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int reason = errno;
         ::unlink(temporary.c_str());
+        errno = reason;
         return false;
     }
     // The rename itself must reach the disk, or a crash could bring back the old name.

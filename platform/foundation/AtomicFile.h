@@ -10,8 +10,8 @@ namespace foundation {
 // temporary file in the same folder ("<name>.tmp-<pid>-<random>"), are flushed to disk, and the
 // temporary file is renamed over the target; then the folder itself is flushed. The file gets
 // mode 0600. A symbolic link is written through: the file it leads to is replaced and the link
-// stays. False when any step fails; the target is then untouched and no temporary file is left
-// behind.
+// stays. False when any step fails, with errno saying why; the target is then untouched and no
+// temporary file is left behind.
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view contents);
 
 // Removes the temporary files that writers of `path` left behind when they were killed mid-write

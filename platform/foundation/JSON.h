@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace foundation {
 
@@ -16,12 +16,18 @@ namespace foundation {
 // Pure; any thread.
 std::optional<nlohmann::json> parseJSON(std::string_view text, std::size_t maxDepth = 64);
 
-// As parseJSON for a text that must be one object, except that a key given twice does not void
-// the whole text: the top-level members where that happens (the repeated key itself, or the
-// member whose value holds the repetition) are added to `ambiguousMembers`, and what the parse
-// kept for them is not to be trusted.
-std::optional<nlohmann::json> parseJSONObject(std::string_view text, std::size_t maxDepth,
-                                              std::set<std::string>& ambiguousMembers);
+// One member of a JSON object as written: its key with the quotes, and its value.
+struct JSONMemberText {
+    std::string_view key;
+    std::string_view value;
+};
+
+// The members of a text that is one JSON object, found by a scan that checks only the object's
+// own punctuation and steps over what each member holds: texts with any bytes in them, nesting
+// of any depth. None when the text is not one object (no braces, a member without its key or
+// colon, a text or bracket left open, anything after the closing brace). Each part is for
+// parseJSON on its own, so one bad value costs only its own member.
+std::optional<std::vector<JSONMemberText>> splitJSONObject(std::string_view text);
 
 // How deeply arrays and objects nest in `text` (brackets inside strings do not count); stops
 // counting once past `limit` and answers limit + 1.

@@ -3,6 +3,7 @@
 #include "platform/foundation/JSON.h"
 
 #include <cmath>
+#include <map>
 #include <set>
 
 namespace foundation {
@@ -172,16 +173,36 @@ std::optional<PropertyDictionary> decodePropertyList(std::string_view text, std:
 
 std::optional<DecodedPropertyList> decodePropertyListEntries(std::string_view text,
                                                              std::size_t maxDepth) {
-    std::set<std::string> ambiguous;
-    auto parsed = parseJSONObject(text, maxDepth, ambiguous);
-    if (!parsed)
+    const auto members = splitJSONObject(text);
+    if (!members)
         return std::nullopt;
+    // Each member is parsed on its own, so a bad text, a lone surrogate or too deep a nesting
+    // in one of them costs only that one; the object itself counts as one level.
+    std::map<std::string, std::optional<nlohmann::json>, std::less<>> parsed;
+    std::set<std::string, std::less<>> repeated;
     DecodedPropertyList decoded;
-    for (const auto& [key, member] : parsed->items()) {
+    for (const auto& member : *members) {
+        const auto key = parseJSON(member.key, 0);
+        if (!key || !key->is_string()) {
+            ++decoded.droppedEntries;
+            continue;
+        }
+        auto name = key->get<std::string>();
+        // A key given twice is ambiguous: neither of its values is trusted.
+        if (parsed.contains(name)) {
+            ++decoded.droppedEntries;
+            repeated.insert(std::move(name));
+            continue;
+        }
+        parsed.emplace(std::move(name),
+                       maxDepth > 0 ? parseJSON(member.value, maxDepth - 1) : std::nullopt);
+    }
+    for (const auto& [key, member] : parsed) {
         // A top-level key that looks like a tag was escaped when written; an unescaped one is
         // not ours.
         const bool unescapedTag = key.starts_with('$') && !key.starts_with("$$");
-        auto value = unescapedTag || ambiguous.contains(key) ? std::nullopt : decodeValue(member);
+        auto value =
+            unescapedTag || repeated.contains(key) || !member ? std::nullopt : decodeValue(*member);
         if (!value) {
             ++decoded.droppedEntries;
             continue;

@@ -26,14 +26,17 @@ std::optional<PropertyDictionary> decodePropertyList(std::string_view text,
                                                      std::size_t maxDepth = 256);
 
 // A preferences file read entry by entry: every top-level member that decodes, and how many did
-// not (a null, an unknown or malformed tag, a key given twice, bad base64 anywhere inside it).
+// not (a text that is not UTF-8 or holds a lone surrogate, nesting deeper than `maxDepth` counting
+// the object itself, a null, an unknown or malformed tag, a key given twice, bad base64 anywhere
+// inside it).
 struct DecodedPropertyList {
     PropertyDictionary values;
     std::size_t droppedEntries = 0;
 };
 
-// Empty only when the text is not one JSON object (bad JSON, another kind at the top level,
-// nesting deeper than `maxDepth`); otherwise each member stands or falls on its own.
+// Empty only when the text is not one JSON object at all (JSON.h's splitJSONObject: another kind
+// at the top level, braces or a text left open, anything after it); otherwise each member stands
+// or falls on its own.
 std::optional<DecodedPropertyList> decodePropertyListEntries(std::string_view text,
                                                              std::size_t maxDepth = 256);
 

@@ -160,6 +160,11 @@ UserDefaults::Domain UserDefaults::loadDomain(std::string_view name) const {
                        ? decodePropertyListEntries(read.text, options_.maxDepth)
                        : std::nullopt;
     if (decoded) {
+        if (decoded->droppedEntries > 0)
+            std::fprintf(stderr, "%s: %zu %s could not be read and %s left out\n", file.c_str(),
+                         decoded->droppedEntries,
+                         decoded->droppedEntries == 1 ? "setting" : "settings",
+                         decoded->droppedEntries == 1 ? "is" : "are");
         domain.values = std::move(decoded->values);
         domain.exists = true;
         return domain;
@@ -349,10 +354,25 @@ bool UserDefaults::writePending() {
         ::chmod(directory_.c_str(), 0700);
     for (const auto& snapshot : snapshots) {
         auto file = fileFor(snapshot.name);
-        bool done = snapshot.contents ? writeFileAtomically(file, *snapshot.contents)
-                                      : (std::filesystem::remove(file, error), !error);
-        if (!done)
-            failed.push_back(snapshot.name);
+        std::string reason;
+        if (snapshot.contents) {
+            errno = 0;
+            if (!writeFileAtomically(file, *snapshot.contents))
+                reason = std::strerror(errno ? errno : EIO);
+        } else if (std::filesystem::remove(file, error), error) {
+            reason = error.message();
+        }
+        if (reason.empty()) {
+            failingFiles_.erase(snapshot.name);
+            continue;
+        }
+        failed.push_back(snapshot.name);
+        // Said at the first failure only: the retries that follow would repeat it every minute.
+        if (failingFiles_.insert(snapshot.name).second)
+            std::fprintf(stderr,
+                         "%s cannot be saved (%s): settings are kept in memory and saving is "
+                         "tried again\n",
+                         file.c_str(), reason.c_str());
     }
 
     std::lock_guard lock(stateMutex_);

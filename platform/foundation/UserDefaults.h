@@ -23,12 +23,15 @@ namespace foundation {
 // Every change is visible to every later read at once; the files are written by a worker thread,
 // coalesced (at most one write per `writeInterval`), each atomically (a reader or a crash sees
 // the old file or the new one, whole; a symbolic link is written through to its target). A
-// failed write keeps the change and is tried again after a wait that grows to a minute.
+// failed write keeps the change and is tried again after a wait that grows to a minute; the first
+// failure of a run of them is said on standard error, with the file and the reason.
 // synchronize() writes what is pending before it returns, and so does the destructor;
 // TerminationSignals.h flushes on SIGTERM, SIGINT and SIGHUP.
 //
-// Reading a file keeps every top-level entry that decodes and drops only those that don't. A file
-// that is not one JSON object (or is larger than any preferences file) is renamed aside to
+// Reading a file keeps every top-level entry that decodes and drops only those that don't (a bad
+// text, a lone surrogate or too deep a nesting costs only its own entry), saying how many on
+// standard error. A file that is not one JSON object at all (or is larger than any preferences
+// file) is renamed aside to
 // "<domain>.json.corrupt-<UTC time>", said once on standard error, and its domain starts empty,
 // so nothing the user had is overwritten; when it cannot be moved aside the domain is never
 // written. A file that cannot be read at all (no permission, no descriptors left, not a regular
@@ -134,6 +137,8 @@ private:
     std::chrono::steady_clock::time_point lastWrite_{};
     // Zero after a write that succeeded; the wait before the next try after one that failed.
     std::chrono::milliseconds retryInterval_{0};
+    // Under writeMutex_: the domains whose last write failed, each said once on standard error.
+    std::set<std::string, std::less<>> failingFiles_;
 
     std::thread worker_;
 };

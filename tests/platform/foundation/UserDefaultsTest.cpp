@@ -5,9 +5,11 @@
 #include "platform/foundation/TextFile.h"
 #include "support/TestPaths.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
@@ -298,11 +300,14 @@ std::size_t occurrences(const std::string& text, std::string_view part) {
 
 TEST(UserDefaults, AFileThatIsNotOneObjectIsKeptAsideSaidOnceAndTheDomainStartsEmpty) {
     const std::string broken[] = {
-        "{\"chartLength\": 40",                                                 // cut short
-        "[1, 2]",                                                               // not a dictionary
-        "\xff\xfe{}",                                                           // not UTF-8
-        "{\"a\": " + std::string(300, '[') + "1" + std::string(300, ']') + "}", // too deep
-        "{\"a\": \"" + std::string(4u << 20, 'x') + "\"}",                      // too large
+        "{\"chartLength\": 40",                            // cut short
+        "[1, 2]",                                          // not a dictionary
+        "\xff\xfe{}",                                      // not UTF-8 outside any text
+        "{\"a\": 1} {}",                                   // more after the object
+        "{\"a\": \"open, \"chartLength\": 40}",            // a text left open
+        "{\"a\" 1, \"chartLength\": 40}",                  // no colon
+        "{\"a\": [[1], \"chartLength\": 40}",              // a bracket left open
+        "{\"a\": \"" + std::string(4u << 20, 'x') + "\"}", // too large
     };
     for (const auto& text : broken) {
         testsupport::TemporaryDirectory dir;
@@ -332,8 +337,19 @@ TEST(UserDefaults, AFileThatIsNotOneObjectIsKeptAsideSaidOnceAndTheDomainStartsE
     }
 }
 
+// One bad value costs only its own entry: every other setting, the floating bar's place and the
+// first-launch flags included, is kept, and nothing is moved aside.
 TEST(UserDefaults, AnEntryThatDoesNotDecodeIsDroppedAndTheOthersKept) {
-    const char* texts[] = {
+    const std::string deep = std::string(300, '[') + "1" + std::string(300, ']');
+    const std::string texts[] = {
+        "{\"a\": \"caf\xe9\", \"chartLength\": 40}",               // a text that is not UTF-8
+        "{\"caf\xe9\": 1, \"chartLength\": 40}",                   // a key that is not UTF-8
+        "{\"a\": \"\\ud800\", \"chartLength\": 40}",               // a lone surrogate escape
+        "{\"a\": [\"\\udc00x\"], \"chartLength\": 40}",            // one further in
+        "{\"a\": \"\xed\xa0\x80\", \"chartLength\": 40}",          // an encoded surrogate
+        "{\"a\": " + deep + ", \"chartLength\": 40}",              // nested deeper than 256
+        "{\"a\": \"tab\there\", \"chartLength\": 40}",             // a raw control character
+        "{\"a\": tru, \"chartLength\": 40}",                       // not a JSON value
         "{\"a\": null, \"chartLength\": 40}",                      // a kind that is never stored
         "{\"a\": {\"$real\": \"infinite\"}, \"chartLength\": 40}", // a malformed tag
         "{\"a\": [{\"$unknown\": 1}], \"chartLength\": 40}",       // an unknown tag inside
@@ -342,13 +358,18 @@ TEST(UserDefaults, AnEntryThatDoesNotDecodeIsDroppedAndTheOthersKept) {
         "{\"a\": 1, \"chartLength\": 40, \"a\": 2}",               // the same key twice
         "{\"a\": {\"b\": 1, \"b\": 2}, \"chartLength\": 40}",      // twice, further in
     };
-    for (const char* text : texts) {
+    const std::string kept = R"("hasLaunched": true, "floatingDockAnchors": {"1": "top-left"})";
+    for (const auto& text : texts) {
         testsupport::TemporaryDirectory dir;
-        std::ofstream(dir.path() / "local.dorvettin.Pulsedeck.json", std::ios::binary) << text;
+        std::ofstream(dir.path() / "local.dorvettin.Pulsedeck.json", std::ios::binary)
+            << text.substr(0, text.size() - 1) << ", " << kept << "}";
         UserDefaults defaults(dir.path(), appDomain);
-        EXPECT_EQ(defaults.persistentDomainForName(appDomain),
-                  (PropertyDictionary{{"chartLength", 40}}))
-            << text;
+        EXPECT_EQ(
+            defaults.persistentDomainForName(appDomain),
+            (PropertyDictionary{{"chartLength", 40},
+                                {"hasLaunched", true},
+                                {"floatingDockAnchors", PropertyDictionary{{"1", "top-left"}}}}))
+            << text.substr(0, 40);
         EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"local.dorvettin.Pulsedeck.json"});
     }
 }
@@ -471,6 +492,26 @@ TEST(UserDefaults, AnUnwritableFolderKeepsTheChangeRetriesRarelyAndWritesOnceItC
     EXPECT_TRUE(defaults.synchronize());
     EXPECT_TRUE(fileContents(folder / "local.dorvettin.Pulsedeck.json")->at("hasLaunched") ==
                 PropertyValue(true));
+}
+
+TEST(UserDefaults, ASaveThatKeepsFailingIsSaidOnceWithThePathAndTheReason) {
+    testsupport::TemporaryDirectory dir;
+    const auto folder = dir.path() / "config";
+    std::ofstream(folder) << "x";
+    const auto errors = dir.path() / "errors";
+    auto status = inChild(errors, std::chrono::seconds(20), [&] {
+        UserDefaults defaults(folder, appDomain);
+        bool failed = true;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            defaults.setInteger(attempt, "chartLength");
+            failed = !defaults.synchronize() && failed;
+        }
+        return failed ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    const auto said = foundation::readTextFile(errors).value_or("");
+    EXPECT_EQ(occurrences(said, (folder / "local.dorvettin.Pulsedeck.json").string()), 1u) << said;
+    EXPECT_NE(said.find(std::strerror(ENOTDIR)), std::string::npos) << said;
 }
 
 TEST(UserDefaults, WithoutAFolderNothingIsReadOrWritten) {
