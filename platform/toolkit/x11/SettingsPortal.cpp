@@ -90,13 +90,18 @@ std::unique_ptr<SettingsPortal> SettingsPortal::connect(dispatch::RunLoop& loop,
         return nullptr;
     dbus_connection_send(connection, hello, nullptr);
     dbus_message_unref(hello);
-    const std::string rule = std::string("type='signal',interface='") + settingsInterface +
+    // The bus routes the signal only from the name's owner (never while nobody owns it); a
+    // client can still send one to us directly, which takeSignal drops.
+    const std::string rule = std::string("type='signal',sender='") + portalService +
+                             "',interface='" + settingsInterface +
                              "',member='SettingChanged',path='" + portalPath + "'";
-    // Without an error to fill, adding the match does not wait for the bus's answer.
+    const std::string ownerRule = std::string("type='signal',sender='") + DBUS_SERVICE_DBUS +
+                                  "',interface='" + DBUS_INTERFACE_DBUS +
+                                  "',member='NameOwnerChanged',arg0='" + portalService + "'";
+    // Without an error to fill, adding a match does not wait for the bus's answer.
     dbus_bus_add_match(connection, rule.c_str(), nullptr);
-    portal->request(appearanceNamespace, colorSchemeKey);
-    portal->request(appearanceNamespace, contrastKey);
-    portal->request(interfaceNamespace, animationsKey);
+    dbus_bus_add_match(connection, ownerRule.c_str(), nullptr);
+    portal->requestAll();
     return portal;
 }
 
@@ -141,6 +146,12 @@ void SettingsPortal::watch(DBusWatch* watch) {
         });
 }
 
+void SettingsPortal::requestAll() {
+    request(appearanceNamespace, colorSchemeKey);
+    request(appearanceNamespace, contrastKey);
+    request(interfaceNamespace, animationsKey);
+}
+
 void SettingsPortal::request(const char* nameSpace, const char* key) {
     DBusMessage* message =
         dbus_message_new_method_call(portalService, portalPath, settingsInterface, "Read");
@@ -159,9 +170,13 @@ void SettingsPortal::request(const char* nameSpace, const char* key) {
             [](DBusPendingCall* call, void* data) {
                 auto* read = static_cast<PendingRead*>(data);
                 if (DBusMessage* reply = dbus_pending_call_steal_reply(call)) {
-                    if (dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_METHOD_RETURN)
+                    const char* sender = dbus_message_get_sender(reply);
+                    if (dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_METHOD_RETURN && sender) {
+                        // The bus writes the sender: whoever answered owns the name.
+                        read->portal->owner_ = sender;
                         read->portal->takeValue(read->nameSpace.c_str(), read->key.c_str(), reply,
                                                 false);
+                    }
                     dbus_message_unref(reply);
                 }
             },
@@ -208,13 +223,43 @@ void SettingsPortal::takeValue(const char* nameSpace, const char* key, DBusMessa
         updated = animationsEnabled_ != bool(enabled);
         animationsEnabled_ = bool(enabled);
     }
-    if (updated && changed_)
-        changed_();
+    if (!updated || !changed_ || (changeNotice_ && changeNotice_->isValid()))
+        return;
+    changeNotice_ = std::make_unique<dispatch::Timer>(
+        changeCoalescing, false,
+        [this] {
+            if (changed_)
+                changed_();
+        },
+        dispatch::commonModes, loop_);
+}
+
+void SettingsPortal::takeOwnerChange(DBusMessage* message) {
+    const char* name = nullptr;
+    const char* previous = nullptr;
+    const char* current = nullptr;
+    if (!dbus_message_get_args(message, nullptr, DBUS_TYPE_STRING, &name, DBUS_TYPE_STRING,
+                               &previous, DBUS_TYPE_STRING, &current, DBUS_TYPE_INVALID) ||
+        std::strcmp(name, portalService) != 0)
+        return;
+    owner_ = current;
+    // A portal that starts (or restarts) may hold other values than the last one told.
+    if (!owner_.empty())
+        requestAll();
 }
 
 bool SettingsPortal::takeSignal(DBusMessage* message) {
+    const char* sender = dbus_message_get_sender(message);
+    if (dbus_message_is_signal(message, DBUS_INTERFACE_DBUS, "NameOwnerChanged")) {
+        // Only the bus itself speaks for its names.
+        if (sender && std::strcmp(sender, DBUS_SERVICE_DBUS) == 0)
+            takeOwnerChange(message);
+        return true;
+    }
     if (!dbus_message_is_signal(message, settingsInterface, "SettingChanged"))
         return false;
+    if (!sender || owner_.empty() || owner_ != sender)
+        return true;
     const char* nameSpace = nullptr;
     const char* key = nullptr;
     DBusMessageIter iter;

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "platform/dispatch/RunLoop.h"
+#include "platform/dispatch/Timer.h"
 
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 struct DBusConnection;
 struct DBusMessage;
@@ -18,6 +20,10 @@ namespace ui::x11 {
 // followed through its SettingChanged signal. Nothing here waits for the bus: connecting,
 // authenticating, the bus's Hello and the reads all go on as the bus's descriptor becomes ready
 // in the run loop, so a bus that accepts and never answers costs nothing but the answers.
+// Signals count only from the portal's current owner (the unique name that answered Read, kept
+// up to date through the bus's NameOwnerChanged): any client of the bus can send a signal on the
+// portal's path. Changes are told to the owner of this object at most once per
+// `changeCoalescing`, so a flood of signals costs their decoding and nothing more.
 class SettingsPortal {
 public:
     // None when there is no session bus to talk to (never starts one).
@@ -34,14 +40,19 @@ public:
     // Whether the user asked for higher contrast; none while the portal has not answered.
     std::optional<bool> prefersHigherContrast() const { return higherContrast_; }
 
-    // Takes a SettingChanged signal; answers whether the message was one.
+    static constexpr double changeCoalescing = 0.1;
+
+    // Takes a SettingChanged signal of the portal's owner, or the bus's word that the portal's
+    // owner changed; answers whether the message was one of those (taken or not).
     bool takeSignal(DBusMessage* message);
 
 private:
     SettingsPortal(DBusConnection* connection, dispatch::RunLoop& loop,
                    std::function<void()> changed);
     void request(const char* nameSpace, const char* key);
+    void requestAll();
     void takeValue(const char* nameSpace, const char* key, DBusMessage* message, bool fromSignal);
+    void takeOwnerChange(DBusMessage* message);
     void watch(DBusWatch* watch);
     void dispatch();
 
@@ -50,7 +61,11 @@ private:
     std::optional<bool> prefersDark_;
     std::optional<bool> animationsEnabled_;
     std::optional<bool> higherContrast_;
+    // The unique name of the portal's owner; empty while none is known.
+    std::string owner_;
     dispatch::RunLoop& loop_;
+    // Pending while a change waits to be told.
+    std::unique_ptr<dispatch::Timer> changeNotice_;
     // The descriptors libdbus asks to watch, each a source of the loop while enabled.
     std::map<DBusWatch*, dispatch::RunLoop::Registration> watches_;
 };

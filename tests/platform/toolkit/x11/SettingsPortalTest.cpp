@@ -10,9 +10,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dbus/dbus.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -20,12 +22,33 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 using testsupport::runUntil;
 using testsupport::ScopedEnvironment;
 using ui::x11::SettingsPortal;
+
+// A SettingChanged signal of the colour scheme from `connection`, to everyone or to
+// `destination` alone; queued, not flushed.
+void sendColorScheme(DBusConnection* connection, std::uint32_t scheme, const char* destination) {
+    DBusMessage* signal = dbus_message_new_signal(
+        "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings", "SettingChanged");
+    const char* nameSpace = "org.freedesktop.appearance";
+    const char* key = "color-scheme";
+    DBusMessageIter iter, variant;
+    dbus_message_iter_init_append(signal, &iter);
+    dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &nameSpace);
+    dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &key);
+    dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "u", &variant);
+    dbus_message_iter_append_basic(&variant, DBUS_TYPE_UINT32, &scheme);
+    dbus_message_iter_close_container(&iter, &variant);
+    if (destination)
+        dbus_message_set_destination(signal, destination);
+    dbus_connection_send(connection, signal, nullptr);
+    dbus_message_unref(signal);
+}
 
 // A session bus of the test's own and a stand-in for the desktop's settings portal on it, which
 // answers Read with the values the test sets and can announce a change.
@@ -107,21 +130,10 @@ public:
 
     void announceColorScheme(std::uint32_t scheme) {
         colorScheme = scheme;
-        DBusMessage* signal = dbus_message_new_signal(
-            "/org/freedesktop/portal/desktop", "org.freedesktop.portal.Settings", "SettingChanged");
-        const char* nameSpace = "org.freedesktop.appearance";
-        const char* key = "color-scheme";
-        DBusMessageIter iter, variant;
-        dbus_message_iter_init_append(signal, &iter);
-        dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &nameSpace);
-        dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, &key);
-        dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, "u", &variant);
-        dbus_message_iter_append_basic(&variant, DBUS_TYPE_UINT32, &scheme);
-        dbus_message_iter_close_container(&iter, &variant);
-        dbus_connection_send(service_, signal, nullptr);
+        sendColorScheme(service_, scheme, nullptr);
         dbus_connection_flush(service_);
-        dbus_message_unref(signal);
     }
+    DBusConnection* service() const { return service_; }
 
 private:
     static DBusHandlerResult answer(DBusConnection* connection, DBusMessage* message, void* data) {
@@ -187,16 +199,173 @@ TEST(SettingsPortal, ReadsThePreferencesAndFollowsTheirChanges) {
     EXPECT_EQ(portal->animationsEnabled(), false);
     EXPECT_EQ(portal->prefersHigherContrast(), true);
     EXPECT_EQ(bus.reads, 3);
-    EXPECT_GE(changes, 1);
+    EXPECT_TRUE(runUntil(loop, [&] { return changes >= 1; }));
 
     const int before = changes;
     bus.announceColorScheme(2);
     ASSERT_TRUE(runUntil(loop, [&] { return portal->prefersDark() == false; }));
-    EXPECT_EQ(changes, before + 1);
+    EXPECT_TRUE(runUntil(loop, [&] { return changes == before + 1; }));
     // "No preference" leaves the choice to the other sources.
     bus.announceColorScheme(0);
     ASSERT_TRUE(runUntil(loop, [&] { return !portal->prefersDark(); }));
-    EXPECT_EQ(changes, before + 2);
+    EXPECT_TRUE(runUntil(loop, [&] { return changes == before + 2; }));
+}
+
+// Another client of the bus: sends what it likes, to everyone and to each connection by name.
+class Forger {
+public:
+    explicit Forger(const std::string& address) {
+        DBusError error;
+        dbus_error_init(&error);
+        connection_ = dbus_connection_open_private(address.c_str(), &error);
+        if (connection_ && !dbus_bus_register(connection_, &error)) {
+            dbus_connection_close(connection_);
+            dbus_connection_unref(connection_);
+            connection_ = nullptr;
+        }
+        dbus_error_free(&error);
+    }
+    ~Forger() {
+        if (connection_) {
+            dbus_connection_close(connection_);
+            dbus_connection_unref(connection_);
+        }
+    }
+    bool isConnected() const { return connection_ != nullptr; }
+
+    // The other connections' unique names (the bus's ListNames, less our own).
+    std::vector<std::string> others() {
+        std::vector<std::string> names;
+        DBusMessage* call = dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS,
+                                                         DBUS_INTERFACE_DBUS, "ListNames");
+        DBusMessage* reply =
+            dbus_connection_send_with_reply_and_block(connection_, call, 5000, nullptr);
+        dbus_message_unref(call);
+        if (!reply)
+            return names;
+        char** list = nullptr;
+        int count = 0;
+        if (dbus_message_get_args(reply, nullptr, DBUS_TYPE_ARRAY, DBUS_TYPE_STRING, &list, &count,
+                                  DBUS_TYPE_INVALID)) {
+            for (int i = 0; i < count; ++i)
+                if (list[i][0] == ':' &&
+                    std::strcmp(list[i], dbus_bus_get_unique_name(connection_)) != 0)
+                    names.emplace_back(list[i]);
+            dbus_free_string_array(list);
+        }
+        dbus_message_unref(reply);
+        return names;
+    }
+
+    // `count` colour-scheme signals, alternating dark and light and ending on `last`, to each of
+    // `destinations` and to everyone.
+    void flood(const std::vector<std::string>& destinations, int count, std::uint32_t last) {
+        for (int i = count - 1; i >= 0; --i) {
+            const std::uint32_t scheme = i % 2 == 0 ? last : 3 - last;
+            sendColorScheme(connection_, scheme, nullptr);
+            for (const auto& destination : destinations)
+                sendColorScheme(connection_, scheme, destination.c_str());
+        }
+        dbus_connection_flush(connection_);
+    }
+
+    // Pings `destination` after everything sent before and runs `loop` until it answers: the
+    // bus keeps each sender's messages in order, so the answer means every earlier one has been
+    // dispatched there.
+    bool pingThrough(dispatch::RunLoop& loop, const std::string& destination) {
+        DBusMessage* ping =
+            dbus_message_new_method_call(destination.c_str(), "/", DBUS_INTERFACE_PEER, "Ping");
+        DBusPendingCall* pending = nullptr;
+        dbus_connection_send_with_reply(connection_, ping, &pending, 60000);
+        dbus_message_unref(ping);
+        if (!pending)
+            return false;
+        const bool answered = runUntil(
+            loop,
+            [&] {
+                dbus_connection_read_write_dispatch(connection_, 0);
+                return bool(dbus_pending_call_get_completed(pending));
+            },
+            60);
+        dbus_pending_call_unref(pending);
+        return answered;
+    }
+
+private:
+    DBusConnection* connection_ = nullptr;
+};
+
+double threadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Any client can send SettingChanged on the portal's path; only the portal's owner is heard,
+// whether a portal runs or not, and a flood of forgeries costs their decoding only.
+TEST(SettingsPortal, OnlyThePortalsOwnerIsHeardAndAFloodCostsLittle) {
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    ScopedEnvironment address("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    dispatch::RunLoop loop;
+    int changes = 0;
+    auto portal = SettingsPortal::connect(loop, [&] { ++changes; });
+    ASSERT_TRUE(portal);
+    Forger forger(bus.address());
+    ASSERT_TRUE(forger.isConnected());
+    // Our connection has said Hello once the bus lists it.
+    std::vector<std::string> others;
+    ASSERT_TRUE(runUntil(loop, [&] { return !(others = forger.others()).empty(); }));
+    ASSERT_EQ(others.size(), 1u);
+    const auto reader = others;
+
+    // No portal on the bus: nothing a client sends is a preference.
+    forger.flood(reader, 10, 1);
+    ASSERT_TRUE(forger.pingThrough(loop, reader[0]));
+    EXPECT_FALSE(portal->prefersDark());
+
+    // A portal: its answer and its own signals count, another client's never do.
+    ASSERT_TRUE(bus.servePortal(loop));
+    bus.colorScheme = 2;
+    ASSERT_TRUE(runUntil(loop, [&] { return portal->prefersDark() == false; }));
+    constexpr int burst = 100000;
+    forger.flood(reader, burst, 1);
+    const double before = threadSeconds();
+    ASSERT_TRUE(forger.pingThrough(loop, reader[0]));
+    std::cout << "reading " << burst << " forged signals took " << threadSeconds() - before
+              << " s of CPU\n";
+    EXPECT_EQ(portal->prefersDark(), false);
+
+    bus.announceColorScheme(1);
+    EXPECT_TRUE(runUntil(loop, [&] { return portal->prefersDark() == true; }));
+}
+
+// A flood from the portal itself changes the preference as often as it says, but tells the
+// program at most once per coalescing interval.
+TEST(SettingsPortal, ABurstOfChangesIsToldInFewNotices) {
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    ScopedEnvironment address("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    dispatch::RunLoop loop;
+    ASSERT_TRUE(bus.servePortal(loop));
+    bus.colorScheme = 2;
+    int changes = 0;
+    auto portal = SettingsPortal::connect(loop, [&] { ++changes; });
+    ASSERT_TRUE(portal);
+    ASSERT_TRUE(runUntil(loop, [&] { return portal->prefersDark() == false && changes == 1; }));
+
+    constexpr int burst = 100000;
+    for (int i = burst - 1; i >= 0; --i)
+        sendColorScheme(bus.service(), i % 2 == 0 ? 1 : 2, nullptr);
+    dbus_connection_flush(bus.service());
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(runUntil(
+        loop, [&] { return portal->prefersDark() == true; }, 60));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ASSERT_TRUE(runUntil(loop, [&] { return changes >= 2; }));
+    EXPECT_LE(changes - 1, 2 + int(seconds / SettingsPortal::changeCoalescing))
+        << "over " << seconds << " s";
 }
 
 TEST(SettingsPortal, NoSessionBusMeansNoPortalAndNoBusStarted) {
