@@ -7,10 +7,6 @@
 #include "platform/foundation/UserDefaults.h"
 #include "updates/Version.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <system_error>
-
 namespace pulsedeck {
 
 namespace {
@@ -18,38 +14,13 @@ namespace {
 // The fetch ends itself within 30 s; this only keeps a loader that never answers from hanging.
 constexpr double commandTimeLimit = 40;
 
-// A folder of its own for the check's preferences, removed afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pulsedeck-check-XXXXXX");
-        if (mkdtemp(pattern.data()))
-            path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 } // namespace
 
 int runUpdateCheckCommand(const std::string& manifestURL, ManifestFetch fetch, std::ostream& out) {
-    ScratchFolder scratch;
-    if (scratch.path().empty()) {
-        out << "failed: no temporary folder\n";
-        return 1;
-    }
     std::optional<UpdateOutcome> outcome;
     {
-        foundation::UserDefaults defaults(scratch.path(), "check-updates");
+        // In memory only: no folder of its own that a kill could leave behind.
+        foundation::UserDefaults defaults({}, "check-updates");
         const auto bundle = foundation::Bundle::main();
         const auto system = foundation::OperatingSystemInfo::read().version;
         auto& loop = dispatch::RunLoop::main();

@@ -5,10 +5,13 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <curl/curl.h>
 #include <future>
+#include <sys/prctl.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace foundation {
 
@@ -178,13 +181,19 @@ HTTPResult httpResultOfHelper(const ProcessResult& process, std::size_t maximumB
 }
 
 int runHTTPHelper(std::span<const char* const> arguments, std::FILE* out) {
-    const auto request = parseHTTPHelperArguments(arguments);
+    const auto parent = arguments.empty() ? std::nullopt : decimal(arguments[0]);
+    const auto request = parent ? parseHTTPHelperArguments(arguments.subspan(1))
+                                : std::optional<HTTPHelperRequest>();
     if (!request) {
-        std::fputs("usage: --http-get URL CONNECT IDLE TOTAL MAX-BODY MAX-REDIRECTS USER-AGENT "
-                   "CA-FILE\n",
+        std::fputs("usage: --http-get PARENT URL CONNECT IDLE TOTAL MAX-BODY MAX-REDIRECTS "
+                   "USER-AGENT CA-FILE\n",
                    stderr);
         return 2;
     }
+    // A download nobody waits for any more must not run on to its own time limit. The parent
+    // may have gone before the signal was asked for: it is then no longer our parent.
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != static_cast<pid_t>(*parent))
+        return 1;
     std::promise<HTTPResult> finished;
     auto answer = finished.get_future();
     HTTPClient client;

@@ -13,8 +13,9 @@
 
 namespace foundation {
 
-// The exchange between HTTPProcessClient and the child it starts for each request: the request
-// goes down as arguments, the result comes back on the child's standard output as one reply.
+// The exchange between HTTPProcessClient and the child it starts for each request: the parent's
+// process id and the request go down as arguments, the result comes back on the child's standard
+// output as one reply.
 //
 // A reply is one header line, then exactly the bytes it announces and nothing after:
 //   "response <status> <body length>\n<body>"
@@ -46,10 +47,11 @@ std::optional<HTTPResult> decodeHTTPReply(std::string_view reply, std::size_t ma
 // transport error saying what went wrong (never a response), or `cancelled`.
 HTTPResult httpResultOfHelper(const ProcessResult& process, std::size_t maximumBodySize);
 
-// The child's side: performs the request described by `arguments` (those after httpHelperMode)
-// over HTTPClient and writes its reply to `out`. Answers the exit status: 0 when a reply was
-// written, 2 for arguments of another shape (said on standard error). Blocks until the request
-// ends, which its own time-outs bound.
+// The child's side: `arguments` (those after httpHelperMode) are the parent's process id, then
+// the request. Dies with the parent (SIGKILL when it ends; 1 at once when it has already gone),
+// performs the request over HTTPClient and writes its reply to `out`. Answers the exit status:
+// 0 when a reply was written, 2 for arguments of another shape (said on standard error). Blocks
+// until the request ends, which its own time-outs bound.
 int runHTTPHelper(std::span<const char* const> arguments, std::FILE* out);
 
 } // namespace foundation

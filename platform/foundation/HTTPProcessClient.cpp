@@ -8,6 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <string>
+#include <unistd.h>
 
 namespace foundation {
 
@@ -52,6 +54,7 @@ void HTTPProcessClient::get(std::string url, HTTPRequestOptions options,
     auto request = std::make_shared<Request>();
     std::vector<std::string> arguments = helper_;
     arguments.emplace_back(httpHelperMode);
+    arguments.push_back(std::to_string(::getpid()));
     for (auto& argument : httpHelperArguments({std::move(url), options}))
         arguments.push_back(std::move(argument));
     // Shared, so the completion is still at hand if no thread can be made for it.

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace foundation {
@@ -37,12 +38,13 @@ HTTPResult fetch(HTTPProcessClient& client) {
 }
 
 TEST(HTTPProcessClient, TheChildsReplyIsTheResultAndAnythingElseAFailure) {
-    // The mode and the request follow the helper's own arguments.
+    // The mode, this process and the request follow the helper's own arguments.
     HTTPProcessClient echo(
-        shell(R"(body="$1 $2 $6"; printf 'response 200 %s\n%s' "${#body}" "$body")"));
+        shell(R"(body="$1 $2 $3 $7"; printf 'response 200 %s\n%s' "${#body}" "$body")"));
     const auto answered = fetch(echo);
     ASSERT_TRUE(std::holds_alternative<HTTPResponse>(answered));
-    EXPECT_EQ(std::get<HTTPResponse>(answered).body, "--http-get https://example.org/x 64");
+    EXPECT_EQ(std::get<HTTPResponse>(answered).body,
+              "--http-get " + std::to_string(getpid()) + " https://example.org/x 64");
 
     for (const auto& script :
          {"printf 'response 200 5\\nhel'", "printf 'response 200 80\\n%080d' 0", "kill -SEGV $$",
