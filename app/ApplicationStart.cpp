@@ -1,8 +1,7 @@
 #include "app/ApplicationStart.h"
 
 #include "platform/dispatch/MainThread.h"
-#include "platform/foundation/ReopenChannel.h"
-#include "platform/foundation/SingleInstanceLock.h"
+#include "platform/foundation/SingleInstance.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,15 +17,26 @@ constexpr std::chrono::seconds reopenTimeout{3};
 StartOutcome startApplication(ui::WindowServer& server, AppDelegate::Environment environment,
                               const SingleInstanceOptions& instance,
                               const std::function<void(ui::Application&, AppDelegate&)>& running) {
-    // Taken before anything is made, so of two copies started together exactly one stays.
-    // Without any way to lock (no folder) nothing is known of other copies: this one runs.
-    const auto lock = foundation::SingleInstanceLock::acquire(
-        instance.lockDirectory, instance.identifier, instance.display);
-    if (lock.outcome() == foundation::SingleInstanceLock::Outcome::heldElsewhere) {
+    // Claimed before anything is made, so of two copies started together exactly one stays.
+    // Without a socket (no descriptors) nothing is known of other copies: this one runs.
+    using foundation::SingleInstance;
+    auto instanceName = SingleInstance::claim(instance.identifier, instance.display);
+    if (instanceName.outcome() == SingleInstance::Outcome::heldElsewhere) {
         // As a desktop reopens an application that runs: the running copy shows its details.
-        if (!foundation::requestReopen(lock.channelPath(), reopenTimeout))
+        switch (instanceName.requestReopen(reopenTimeout)) {
+        case SingleInstance::ReopenAnswer::answered:
+            return StartOutcome::anotherCopyRuns;
+        case SingleInstance::ReopenAnswer::noAnswer:
             std::fputs("Pulsedeck is already running on this display\n", stderr);
-        return StartOutcome::anotherCopyRuns;
+            return StartOutcome::anotherCopyRuns;
+        case SingleInstance::ReopenAnswer::heldByAnotherUser:
+            // Any user can take an abstract name; one who does must not keep us from running.
+            std::fprintf(stderr,
+                         "Pulsedeck: the name @%s is held by another user; starting without "
+                         "knowing whether a copy already runs on this display\n",
+                         instanceName.name().c_str());
+            break;
+        }
     }
 
     if (!dispatch::isMainThread()) {
@@ -37,8 +47,7 @@ StartOutcome startApplication(ui::WindowServer& server, AppDelegate::Environment
     ui::Application application(server, loop);
     auto delegate = AppDelegate::create(std::move(environment));
     application.setDelegate(delegate);
-    const auto listener = foundation::ReopenListener::listen(
-        lock.channelPath(), loop, [&application] { application.reopen(); });
+    instanceName.serveReopenRequests(loop, [&application] { application.reopen(); });
     if (running)
         running(application, *delegate);
     application.run();

@@ -3,15 +3,13 @@
 #include "app/AppDelegate.h"
 #include "platform/toolkit/WindowServer.h"
 
-#include <filesystem>
 #include <functional>
 #include <string>
 
 namespace pulsedeck {
 
-// Which copy of the program keeps running: one per user and X server.
+// Which copy of the program keeps running: one per user and X server (SingleInstance.h).
 struct SingleInstanceOptions {
-    std::filesystem::path lockDirectory;
     std::string identifier;
     std::string display;
 };

@@ -3,7 +3,7 @@
 #include "platform/dispatch/RunLoop.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/HTTPHelper.h"
-#include "platform/foundation/SingleInstanceLock.h"
+#include "platform/foundation/OpenFileLimit.h"
 #include "platform/foundation/TerminationSignals.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/x11/X11WindowList.h"
@@ -22,6 +22,10 @@
 #include <span>
 
 namespace {
+
+// What a run holds open at its busiest (the display, the run loop's and workers' descriptors,
+// the bus connections, the kept counter files, a download's pipes), with room to spare.
+constexpr std::size_t neededDescriptors = 256;
 
 // What the signal thread shares with the main thread: the preferences to flush, and whether the
 // application has finished terminating.
@@ -58,6 +62,16 @@ int main(int argc, char** argv) {
     // the long-lived program.
     if (argc >= 2 && argv[1] == foundation::httpHelperMode)
         return foundation::runHTTPHelper(std::span<const char* const>(argv + 2, argc - 2), stdout);
+    // Checked before anything is opened: a limit too low would fail some read or write at
+    // random later on (the texts, the display, the preferences) instead of saying why.
+    if (const auto limit = foundation::raiseOpenFileLimit(neededDescriptors);
+        limit < neededDescriptors) {
+        std::fprintf(stderr,
+                     "Pulsedeck needs to open %zu files at once, and this session allows %zu "
+                     "(ulimit -n): it does not start\n",
+                     neededDescriptors, limit);
+        return 1;
+    }
     // A debugging aid: one update check against the given manifest, printed, and nothing else.
     if (argc == 3 && std::strcmp(argv[1], "--check-updates") == 0)
         return runUpdateCheckCommand(argv[2], UpdateController::liveFetch(), std::cout);
@@ -103,9 +117,8 @@ int main(int argc, char** argv) {
     }
     auto environment = AppDelegate::Environment::live(*defaults);
     environment.windowList = windowList;
-    const auto outcome = startApplication(
-        *server, std::move(environment),
-        {foundation::SingleInstanceLock::defaultDirectory(), bundle.identifier(), display});
+    const auto outcome =
+        startApplication(*server, std::move(environment), {bundle.identifier(), display});
     defaults->synchronize();
     {
         std::lock_guard lock(shutdown->mutex);

@@ -2,7 +2,7 @@
 
 #include "app/ApplicationStart.h"
 #include "app/FakeSampling.h"
-#include "platform/foundation/SingleInstanceLock.h"
+#include "platform/foundation/SingleInstance.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
 #include "statusbar/StatusLayout.h"
@@ -316,12 +316,10 @@ TEST(StatusItemVisibility, FollowsTheFloatingBarAndFullScreenHiding) {
 
 // Starting: a second copy quits before it makes anything.
 TEST(ApplicationStart, ASecondCopyCreatesNothing) {
-    testsupport::TemporaryDirectory runtime;
     testsupport::TemporaryDirectory config;
     foundation::UserDefaults defaults(config.path(), "local.dorvettin.Pulsedeck");
-    const auto first =
-        foundation::SingleInstanceLock::acquire(runtime.path(), "local.dorvettin.Pulsedeck", ":42");
-    ASSERT_EQ(first.outcome(), foundation::SingleInstanceLock::Outcome::acquired);
+    const auto first = foundation::SingleInstance::claim("test.ApplicationStart", ":42");
+    ASSERT_EQ(first.outcome(), foundation::SingleInstance::Outcome::acquired);
 
     dispatch::VirtualClock clock;
     dispatch::RunLoop loop{clock};
@@ -335,16 +333,14 @@ TEST(ApplicationStart, ASecondCopyCreatesNothing) {
         ++made;
         return fakes::FakeReaders{}.make();
     };
-    EXPECT_EQ(
-        startApplication(server, environment, {runtime.path(), "local.dorvettin.Pulsedeck", ":42"}),
-        StartOutcome::anotherCopyRuns);
+    EXPECT_EQ(startApplication(server, environment, {"test.ApplicationStart", ":42"}),
+              StartOutcome::anotherCopyRuns);
     EXPECT_EQ(made, 0);
     EXPECT_EQ(ui::Application::current(), nullptr);
     EXPECT_TRUE(server.visibleWindows().empty());
 }
 
 TEST(ApplicationStart, TheCopyHoldingTheLockRunsUntilTerminated) {
-    testsupport::TemporaryDirectory runtime;
     testsupport::TemporaryDirectory config;
     foundation::UserDefaults defaults(config.path(), "local.dorvettin.Pulsedeck");
     // The live clock and the real sampling worker, for a little over one second.
@@ -357,14 +353,14 @@ TEST(ApplicationStart, TheCopyHoldingTheLockRunsUntilTerminated) {
     environment.loop = &loop;
     environment.makeResources = [] { return fakes::FakeReaders{}.make(); };
     int applied = 0;
-    const auto outcome =
-        startApplication(server, environment, {runtime.path(), "local.dorvettin.Pulsedeck", ":43"},
-                         [&](ui::Application& app, AppDelegate& delegate) {
-                             loop.queue().asyncAfter(1.3, [&] {
-                                 applied = static_cast<int>(delegate.history.size());
-                                 app.terminate();
-                             });
-                         });
+    const auto outcome = startApplication(server, environment, {"test.ApplicationStart", ":43"},
+                                          [&](ui::Application& app, AppDelegate& delegate) {
+                                              loop.queue().asyncAfter(1.3, [&] {
+                                                  applied =
+                                                      static_cast<int>(delegate.history.size());
+                                                  app.terminate();
+                                              });
+                                          });
     EXPECT_EQ(outcome, StartOutcome::ran);
     EXPECT_GE(applied, 1);
     EXPECT_TRUE(defaults.boolForKey(PreferenceKey::hasLaunched));

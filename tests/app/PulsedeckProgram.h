@@ -52,6 +52,12 @@ struct Start {
     std::filesystem::path errors;
     // As a desktop's launcher starts it: a session of its own, no terminal, nothing to read.
     bool fromLauncher = false;
+    // What follows the program's name.
+    std::vector<std::string> arguments = {};
+    // A program that starts it ("prlimit", "--nofile=5", "--"), found on PATH.
+    std::vector<std::string> launcher = {};
+    // Its working folder; the test's own when empty.
+    std::filesystem::path workingFolder = {};
 };
 
 // One run of the program.
@@ -64,8 +70,13 @@ public:
         for (auto& variable : variables)
             envp.push_back(variable.data());
         envp.push_back(nullptr);
-        std::string path = programPath().string();
-        char* argv[] = {path.data(), nullptr};
+        std::vector<std::string> words = start.launcher;
+        words.push_back(programPath().string());
+        words.insert(words.end(), start.arguments.begin(), start.arguments.end());
+        std::vector<char*> argv;
+        for (auto& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawnattr_t attributes;
@@ -73,12 +84,14 @@ public:
         if (!start.errors.empty())
             posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, start.errors.c_str(),
                                              O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (!start.workingFolder.empty())
+            posix_spawn_file_actions_addchdir_np(&actions, start.workingFolder.c_str());
         if (start.fromLauncher) {
             posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
             posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
             posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
         }
-        if (posix_spawn(&pid_, path.c_str(), &actions, &attributes, argv, envp.data()) != 0)
+        if (posix_spawnp(&pid_, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0)
             pid_ = -1;
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
@@ -91,6 +104,7 @@ public:
     }
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     // The wait status once the program has ended within `timeout`.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;

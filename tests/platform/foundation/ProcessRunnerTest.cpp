@@ -1,6 +1,6 @@
 #include "platform/foundation/ProcessRunner.h"
 
-#include "platform/foundation/SingleInstanceLock.h"
+#include "platform/foundation/SingleInstance.h"
 #include "support/TestPaths.h"
 
 #include <cerrno>
@@ -128,9 +128,8 @@ TEST(ProcessRunner, ALauncherWhoseChildKeepsRunningIsNotWaitedFor) {
 }
 
 TEST(ProcessRunner, TheChildInheritsNoDescriptorAndNoBlockedSignal) {
-    testsupport::TemporaryDirectory dir;
-    auto lock = foundation::SingleInstanceLock::acquire(dir.path(), "runner", ":0");
-    ASSERT_EQ(lock.outcome(), foundation::SingleInstanceLock::Outcome::acquired);
+    const auto held = foundation::SingleInstance::claim("test.ProcessRunner", ":0");
+    ASSERT_EQ(held.outcome(), foundation::SingleInstance::Outcome::acquired);
     sigset_t blocked, previous;
     sigemptyset(&blocked);
     sigaddset(&blocked, SIGTERM);

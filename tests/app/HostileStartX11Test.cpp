@@ -1,0 +1,252 @@
+#include "support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+// After gtest: the X headers define macros (None, Bool) that gtest's own names would hit.
+// clang-format off
+#include "PulsedeckProgram.h"
+#include "support/X11TestSupport.h"
+#include <X11/keysym.h>
+// clang-format on
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <netinet/in.h>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+// Starts of the whole program in environments a user may well have: launches that see other
+// runtime folders, no home at all, a tight descriptor limit, a check interrupted mid-download.
+namespace {
+
+using namespace std::chrono_literals;
+using namespace pulsedecktest;
+
+std::vector<std::string> entriesOf(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+class HostileStart : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
+        ASSERT_TRUE(xvfb_.isRunning()) << xvfb_.failure();
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        display_.reset(XOpenDisplay(xvfb_.displayName().c_str()));
+        ASSERT_TRUE(display_);
+    }
+
+    int docks() {
+        int count = 0;
+        for (const auto& window : programWindows(display_.get()))
+            count += window.mapped && isDock(display_.get(), window.window) ? 1 : 0;
+        return count;
+    }
+
+    testsupport::XvfbServer xvfb_;
+    testsupport::TemporaryDirectory config_;
+    std::unique_ptr<Display, DisplayCloser> display_;
+};
+
+// Every launch finds the running copy by the user and the display alone, whatever runtime folder
+// it was given, and hands its request over.
+TEST_F(HostileStart, OneCopyRunsWhateverRuntimeFolderALaunchSees) {
+    std::filesystem::create_directories(config_.path() / "pulsedeck");
+    std::ofstream(config_.path() / "pulsedeck" / "local.dorvettin.Pulsedeck.json")
+        << R"({"hasLaunched": true, "menuBarTipShown": true})";
+    Program running(xvfb_, config_.path());
+    ASSERT_TRUE(waitForStatusBar(display_.get(), 5s));
+
+    testsupport::TemporaryDirectory otherRuntime;
+    const auto base = environmentFor(xvfb_, config_.path(), xvfb_.displayName());
+    auto withRuntime = [&](std::optional<std::string> runtime) {
+        std::vector<std::string> variables;
+        for (const auto& variable : base)
+            if (!variable.starts_with("XDG_RUNTIME_DIR="))
+                variables.push_back(variable);
+        if (runtime)
+            variables.push_back("XDG_RUNTIME_DIR=" + *runtime);
+        return variables;
+    };
+    for (const auto& runtime :
+         {std::optional<std::string>(otherRuntime.path().string()), std::optional<std::string>()}) {
+        const auto label = runtime.value_or("no runtime folder");
+        Program second(withRuntime(runtime), {.errors = {}, .fromLauncher = true});
+        const auto status = second.waitForExit(10s);
+        ASSERT_TRUE(status) << label << ": the second copy ends";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << label;
+        // The request reached the running copy: its details open below the bar.
+        EXPECT_TRUE(waitFor([&] { return windowsBelowTheBar(display_.get()) == 1; }, 5s)) << label;
+        EXPECT_TRUE(running.isRunning());
+        EXPECT_EQ(docks(), 1) << label;
+        // Closed again, so the next launch's request is seen.
+        testsupport::fakeKey(display_.get(), XK_Escape, true);
+        testsupport::fakeKey(display_.get(), XK_Escape, false);
+        XSync(display_.get(), False);
+        ASSERT_TRUE(waitFor([&] { return windowsBelowTheBar(display_.get()) == 0; }, 5s));
+    }
+    EXPECT_TRUE(entriesOf(otherRuntime.path()).empty());
+}
+
+// No HOME, no XDG variables and no password entry: the program runs without saving, and creates
+// nothing in the folder it was started from, while it runs or after.
+TEST_F(HostileStart, WithoutAHomeNothingIsCreatedInTheWorkingFolder) {
+    if (getuid() != 0)
+        GTEST_SKIP() << "a user without a password entry needs root to act out";
+    testsupport::TemporaryDirectory working;
+    ASSERT_EQ(chmod(working.path().c_str(), 0777), 0);
+    const auto errors = config_.path() / "errors";
+    const std::vector<std::string> launcher = {"setpriv", "--reuid=54321", "--regid=54321",
+                                               "--clear-groups", "--"};
+    const std::vector<std::string> variables = {"DISPLAY=" + xvfb_.displayName(),
+                                                "LANG=en_US.UTF-8"};
+    Program running(variables, {.errors = errors,
+                                .fromLauncher = false,
+                                .arguments = {},
+                                .launcher = launcher,
+                                .workingFolder = working.path()});
+    ASSERT_TRUE(waitForStatusBar(display_.get(), 10s)) << fileText(errors);
+    // A second start of the same user, from the same folder, hands over.
+    Program second(variables, {.errors = {},
+                               .fromLauncher = false,
+                               .arguments = {},
+                               .launcher = launcher,
+                               .workingFolder = working.path()});
+    const auto handedOver = second.waitForExit(10s);
+    ASSERT_TRUE(handedOver);
+    EXPECT_TRUE(WIFEXITED(*handedOver) && WEXITSTATUS(*handedOver) == 0);
+    EXPECT_EQ(docks(), 1);
+    EXPECT_TRUE(entriesOf(working.path()).empty());
+
+    running.signal(SIGTERM);
+    const auto status = running.waitForExit(10s);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(entriesOf(working.path()).empty());
+    EXPECT_NE(fileText(errors).find("settings will not be saved"), std::string::npos)
+        << fileText(errors);
+}
+
+// The descriptor limit: too low even for its hard limit, the program says so and ends; a low
+// soft limit under a higher hard one is raised and the program runs.
+TEST_F(HostileStart, TooFewDescriptorsEndCleanlyWithAMessage) {
+    const auto errors = config_.path() / "errors";
+    Program starved(environmentFor(xvfb_, config_.path(), xvfb_.displayName()),
+                    {.errors = errors,
+                     .fromLauncher = false,
+                     .arguments = {},
+                     .launcher = {"prlimit", "--nofile=5", "--"}});
+    const auto status = starved.waitForExit(10s);
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << fileText(errors);
+    EXPECT_NE(fileText(errors).find("ulimit -n"), std::string::npos) << fileText(errors);
+    EXPECT_EQ(docks(), 0);
+
+    Program raised(environmentFor(xvfb_, config_.path(), xvfb_.displayName()),
+                   {.errors = errors,
+                    .fromLauncher = false,
+                    .arguments = {},
+                    .launcher = {"prlimit", "--nofile=5:4096", "--"}});
+    EXPECT_TRUE(waitForStatusBar(display_.get(), 10s)) << fileText(errors);
+    raised.signal(SIGTERM);
+    const auto ended = raised.waitForExit(10s);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(WIFSIGNALED(*ended) && WTERMSIG(*ended) == SIGTERM);
+}
+
+// The processes whose parent is `parent`.
+std::vector<pid_t> childrenOf(pid_t parent) {
+    std::vector<pid_t> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const auto name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // "pid (name) state ppid ...": the name may hold spaces, not a ")".
+        const auto close = line.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(close + 1));
+        char state = 0;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == parent)
+            children.push_back(std::stoi(name));
+    }
+    return children;
+}
+
+// Gone, or a zombie waiting for whoever adopted it.
+bool hasEnded(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return true;
+    const auto close = line.rfind(')');
+    return close != std::string::npos && line.size() > close + 2 && line[close + 2] == 'Z';
+}
+
+// A server that takes connections and never says a word: the download hangs in its handshake.
+class SilentServer {
+public:
+    SilentServer() {
+        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(fd_, 8) == 0 &&
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~SilentServer() { close(fd_); }
+    int port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+TEST(UpdateCheckInterrupted, LeavesNoProcessAndNoFolder) {
+    ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
+    SilentServer server;
+    ASSERT_GT(server.port(), 0);
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        testsupport::TemporaryDirectory scratch;
+        const auto url = "https://127.0.0.1:" + std::to_string(server.port()) + "/latest.json";
+        Program check({"HOME=" + scratch.path().string(), "TMPDIR=" + scratch.path().string(),
+                       "LANG=en_US.UTF-8"},
+                      {.errors = {},
+                       .fromLauncher = false,
+                       .arguments = {"--check-updates", url},
+                       .launcher = {},
+                       .workingFolder = scratch.path()});
+        ASSERT_TRUE(check.started());
+        std::vector<pid_t> downloads;
+        ASSERT_TRUE(waitFor([&] { return !(downloads = childrenOf(check.pid())).empty(); }, 10s))
+            << "the download starts";
+        check.signal(signal);
+        ASSERT_TRUE(check.waitForExit(5s)) << strsignal(signal);
+        for (const pid_t download : downloads)
+            EXPECT_TRUE(waitFor([&] { return hasEnded(download); }, 5s))
+                << strsignal(signal) << ": the download ends with its parent";
+        EXPECT_TRUE(entriesOf(scratch.path()).empty()) << strsignal(signal);
+    }
+}
+
+} // namespace

@@ -1,0 +1,149 @@
+#include "platform/foundation/SingleInstance.h"
+
+#include "support/RunUntil.h"
+#include "support/ScopedEnvironment.h"
+
+#include <csignal>
+#include <cstddef>
+#include <cstring>
+#include <future>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using foundation::SingleInstance;
+using Outcome = SingleInstance::Outcome;
+using Answer = SingleInstance::ReopenAnswer;
+using testsupport::ScopedEnvironment;
+
+// Names of the tests' own, so a copy of the program running on this machine is never met.
+const std::string identifier = "test.SingleInstance-" + std::to_string(getpid());
+
+TEST(SingleInstance, OneCopyPerUserAndServerWhateverTheEnvironment) {
+    {
+        const auto first = SingleInstance::claim(identifier, ":0");
+        ASSERT_EQ(first.outcome(), Outcome::acquired);
+        EXPECT_EQ(first.name(), identifier + "-" + std::to_string(getuid()) + "-_0");
+
+        // Every name of the same server is the same session, whatever folders a start was given.
+        ScopedEnvironment runtime("XDG_RUNTIME_DIR", "/nonexistent/runtime");
+        ScopedEnvironment home("HOME", std::nullopt);
+        ScopedEnvironment cache("XDG_CACHE_HOME", std::nullopt);
+        for (const char* sameServer : {":0", ":0.0", "unix:0", "localhost:0.0"})
+            EXPECT_EQ(SingleInstance::claim(identifier, sameServer).outcome(),
+                      Outcome::heldElsewhere)
+                << sameServer;
+        // Another server is another session.
+        EXPECT_EQ(SingleInstance::claim(identifier, "localhost:10.0").outcome(), Outcome::acquired);
+    }
+    // Released with its holder.
+    EXPECT_EQ(SingleInstance::claim(identifier, ":0").outcome(), Outcome::acquired);
+
+    // A remote server whose name would not fit a socket address still has one name of its own.
+    const std::string longHost(120, 'h');
+    const auto hashed = SingleInstance::nameFor(identifier, longHost + ":3");
+    EXPECT_LE(hashed.size(), sizeof(sockaddr_un::sun_path) - 1);
+    EXPECT_EQ(hashed, SingleInstance::nameFor(identifier, longHost + ":3.1"));
+    EXPECT_NE(hashed, SingleInstance::nameFor(identifier, longHost + ":4"));
+    auto remote = SingleInstance::claim(identifier, longHost + ":3");
+    EXPECT_EQ(remote.outcome(), Outcome::acquired);
+    EXPECT_EQ(SingleInstance::claim(identifier, longHost + ":3").outcome(), Outcome::heldElsewhere);
+}
+
+TEST(SingleInstance, AKilledHolderFreesTheNameAtOnce) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const auto held = SingleInstance::claim(identifier, ":1");
+        const char byte = held.outcome() == Outcome::acquired ? 'y' : 'n';
+        (void)!write(ready[1], &byte, 1);
+        pause();
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 'y');
+    EXPECT_EQ(SingleInstance::claim(identifier, ":1").outcome(), Outcome::heldElsewhere);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(SingleInstance::claim(identifier, ":1").outcome(), Outcome::acquired);
+    close(ready[0]);
+    close(ready[1]);
+}
+
+TEST(SingleInstance, EachRequestReopensTheRunningCopyOnItsLoop) {
+    dispatch::RunLoop loop;
+    auto running = SingleInstance::claim(identifier, ":2");
+    ASSERT_EQ(running.outcome(), Outcome::acquired);
+    const auto second = SingleInstance::claim(identifier, ":2");
+    ASSERT_EQ(second.outcome(), Outcome::heldElsewhere);
+
+    // A copy still starting has not served yet: the request waits within its bound.
+    auto early = std::async(std::launch::async, [&] { return second.requestReopen(3s); });
+    std::this_thread::sleep_for(100ms);
+    int reopened = 0;
+    running.serveReopenRequests(loop, [&] { ++reopened; });
+    EXPECT_TRUE(testsupport::runUntil(loop, [&] { return reopened == 1; }));
+    EXPECT_EQ(early.get(), Answer::answered);
+
+    auto later = std::async(std::launch::async, [&] { return second.requestReopen(3s); });
+    EXPECT_TRUE(testsupport::runUntil(loop, [&] { return reopened == 2; }));
+    EXPECT_EQ(later.get(), Answer::answered);
+
+    // A holder that never serves (a copy that hangs) ends the request at its bound.
+    const auto frozen = SingleInstance::claim(identifier, ":5");
+    const auto asking = SingleInstance::claim(identifier, ":5");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(asking.requestReopen(300ms), Answer::noAnswer);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+}
+
+TEST(SingleInstance, ANameTakenByAnotherUserIsNotTakenForACopy) {
+    if (getuid() != 0)
+        GTEST_SKIP() << "taking the name as another user needs root";
+    const auto name = SingleInstance::nameFor(identifier, ":6");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A squatter: another user binds our name before we start, and answers every request.
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(1);
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path + 1, name.data(), name.size());
+        const auto length =
+            static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+        const bool bound =
+            bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(fd, 4) == 0;
+        const char byte = bound ? 'y' : 'n';
+        (void)!write(ready[1], &byte, 1);
+        while (true) {
+            const int peer = accept(fd, nullptr, nullptr);
+            (void)!write(peer, "!", 1);
+            close(peer);
+        }
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 'y');
+    const auto starting = SingleInstance::claim(identifier, ":6");
+    EXPECT_EQ(starting.outcome(), Outcome::heldElsewhere);
+    EXPECT_EQ(starting.requestReopen(1s), Answer::heldByAnotherUser);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+}
+
+} // namespace
