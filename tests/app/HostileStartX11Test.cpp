@@ -40,27 +40,7 @@ std::vector<std::string> entriesOf(const std::filesystem::path& folder) {
     return names;
 }
 
-class HostileStart : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
-        ASSERT_TRUE(xvfb_.isRunning()) << xvfb_.failure();
-        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        display_.reset(XOpenDisplay(xvfb_.displayName().c_str()));
-        ASSERT_TRUE(display_);
-    }
-
-    int docks() {
-        int count = 0;
-        for (const auto& window : programWindows(display_.get()))
-            count += window.mapped && isDock(display_.get(), window.window) ? 1 : 0;
-        return count;
-    }
-
-    testsupport::XvfbServer xvfb_;
-    testsupport::TemporaryDirectory config_;
-    std::unique_ptr<Display, DisplayCloser> display_;
-};
+using HostileStart = ProgramOnDisplay;
 
 // Every launch finds the running copy by the user and the display alone, whatever runtime folder
 // it was given, and hands its request over.
@@ -92,7 +72,7 @@ TEST_F(HostileStart, OneCopyRunsWhateverRuntimeFolderALaunchSees) {
         // The request reached the running copy: its details open below the bar.
         EXPECT_TRUE(waitFor([&] { return windowsBelowTheBar(display_.get()) == 1; }, 5s)) << label;
         EXPECT_TRUE(running.isRunning());
-        EXPECT_EQ(docks(), 1) << label;
+        EXPECT_EQ(mappedDocks(), 1) << label;
         // Closed again, so the next launch's request is seen.
         testsupport::fakeKey(display_.get(), XK_Escape, true);
         testsupport::fakeKey(display_.get(), XK_Escape, false);
@@ -129,7 +109,7 @@ TEST_F(HostileStart, WithoutAHomeNothingIsCreatedInTheWorkingFolder) {
     const auto handedOver = second.waitForExit(10s);
     ASSERT_TRUE(handedOver);
     EXPECT_TRUE(WIFEXITED(*handedOver) && WEXITSTATUS(*handedOver) == 0);
-    EXPECT_EQ(docks(), 1);
+    EXPECT_EQ(mappedDocks(), 1);
     EXPECT_TRUE(entriesOf(working.path()).empty());
 
     running.signal(SIGTERM);
@@ -153,7 +133,7 @@ TEST_F(HostileStart, TooFewDescriptorsEndCleanlyWithAMessage) {
     ASSERT_TRUE(status);
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << fileText(errors);
     EXPECT_NE(fileText(errors).find("ulimit -n"), std::string::npos) << fileText(errors);
-    EXPECT_EQ(docks(), 0);
+    EXPECT_EQ(mappedDocks(), 0);
 
     Program raised(environmentFor(xvfb_, config_.path(), xvfb_.displayName()),
                    {.errors = errors,

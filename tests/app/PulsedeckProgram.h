@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 #include <spawn.h>
 #include <sstream>
@@ -179,6 +181,33 @@ inline bool isDock(Display* display, ::Window window) {
         testsupport::windowProperty(display, window, "_NET_WM_WINDOW_TYPE", XA_ATOM, 8);
     return std::find(types.begin(), types.end(), dock) != types.end();
 }
+
+// A test that runs the built program on an X server of its own, with a preferences folder of its
+// own, and looks at the server through a connection of its own.
+class ProgramOnDisplay : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
+        ASSERT_TRUE(xvfb_.isRunning()) << xvfb_.failure();
+        // The program's windows come and go while they are looked at: a window gone before its
+        // property is read is no fault of the test's.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        display_.reset(XOpenDisplay(xvfb_.displayName().c_str()));
+        ASSERT_TRUE(display_);
+    }
+
+    // Our mapped dock windows: one per running copy.
+    int mappedDocks() {
+        int count = 0;
+        for (const auto& window : programWindows(display_.get()))
+            count += window.mapped && isDock(display_.get(), window.window) ? 1 : 0;
+        return count;
+    }
+
+    testsupport::XvfbServer xvfb_;
+    testsupport::TemporaryDirectory config_;
+    std::unique_ptr<Display, DisplayCloser> display_;
+};
 
 // The status bar: our mapped dock window along the top edge, 24 points tall.
 inline std::optional<TopLevel> statusBar(Display* display) {

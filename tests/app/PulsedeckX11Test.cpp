@@ -34,18 +34,8 @@ namespace {
 using namespace std::chrono_literals;
 using namespace pulsedecktest;
 
-class PulsedeckX11 : public ::testing::Test {
+class PulsedeckX11 : public ProgramOnDisplay {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
-        ASSERT_TRUE(xvfb_.isRunning()) << xvfb_.failure();
-        // The program's windows come and go while they are looked at: a window gone before its
-        // property is read is no fault of the test's.
-        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        display_.reset(XOpenDisplay(xvfb_.displayName().c_str()));
-        ASSERT_TRUE(display_);
-    }
-
     std::filesystem::path preferences() const {
         return config_.path() / "pulsedeck" / "local.dorvettin.Pulsedeck.json";
     }
@@ -58,10 +48,6 @@ protected:
         testsupport::fakeKey(display, XK_Control_L, false);
         XSync(display, False);
     }
-
-    testsupport::XvfbServer xvfb_;
-    testsupport::TemporaryDirectory config_;
-    std::unique_ptr<Display, DisplayCloser> display_;
 };
 
 TEST_F(PulsedeckX11, RunsSamplesAndQuitsOnTheQuitKeyThenKeepsItsPreferences) {
@@ -131,10 +117,7 @@ TEST_F(PulsedeckX11, OfTwoCopiesStartedTogetherExactlyOneStays) {
     auto status = loser.waitForExit(0ms);
     ASSERT_TRUE(status);
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
-    int bars = 0;
-    for (const auto& window : programWindows(display_.get()))
-        bars += window.mapped && isDock(display_.get(), window.window) ? 1 : 0;
-    EXPECT_EQ(bars, 1);
+    EXPECT_EQ(mappedDocks(), 1);
 }
 
 TEST_F(PulsedeckX11, ASecondStartByAnyNameOfTheDisplayOpensTheRunningCopyAndEnds) {
@@ -160,10 +143,7 @@ TEST_F(PulsedeckX11, ASecondStartByAnyNameOfTheDisplayOpensTheRunningCopyAndEnds
         EXPECT_EQ(windowsBelowTheBar(display_.get()), 1) << name << ": the details open";
     }
     EXPECT_TRUE(running.isRunning());
-    int bars = 0;
-    for (const auto& window : programWindows(display_.get()))
-        bars += window.mapped && isDock(display_.get(), window.window) ? 1 : 0;
-    EXPECT_EQ(bars, 1);
+    EXPECT_EQ(mappedDocks(), 1);
 }
 
 // A pointer button through XTest at root pixel (x, y).
