@@ -41,8 +41,10 @@ AppDelegate::Environment AppDelegate::Environment::live(foundation::UserDefaults
     environment.loginItem = LoginItem::live();
     environment.appIcon = [](bool dark) { return loadAppIcon(foundation::Bundle::main(), dark); };
     environment.fetchManifest = UpdateController::liveFetch();
-    environment.notificationCenter =
-        std::make_shared<sys::DesktopNotificationCenter>(dispatch::RunLoop::main());
+    const foundation::Bundle bundle = foundation::Bundle::main();
+    environment.notificationCenter = std::make_shared<sys::DesktopNotificationCenter>(
+        dispatch::RunLoop::main(), foundation::sessionBusAddress(),
+        sys::NotificationSender{bundle.displayName(), appIconURI(bundle), bundle.identifier()});
     return environment;
 }
 
@@ -129,6 +131,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     const std::weak_ptr<AppDelegate> weak = weak_from_this();
 
     app.setActivationPolicy(ui::ActivationPolicy::accessory);
+    // Drawn at each size the desktop is given, so even the task list's 16 pixels stay sharp.
+    app.setApplicationIconImage(appIconImage(false));
     quitMonitor = app.addLocalMonitor(ui::EventMasks::keyDown,
                                       [weak](const ui::Event& event) -> std::optional<ui::Event> {
                                           if (auto self = weak.lock())

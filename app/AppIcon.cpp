@@ -1,5 +1,6 @@
 #include "app/AppIcon.h"
 
+#include "platform/foundation/URLComponents.h"
 #include "platform/graphics/Path.h"
 
 namespace pulsedeck {
@@ -81,6 +82,16 @@ std::optional<gfx::Image> loadAppIcon(const foundation::Bundle& bundle, bool dar
     if (!path)
         return std::nullopt;
     return gfx::Image::fromPngFile(path->string());
+}
+
+std::string appIconURI(const foundation::Bundle& bundle) {
+    const auto path = bundle.urlForResource("AppIcon", "png");
+    if (!path)
+        return {};
+    std::string uri = "file://";
+    for (const auto& segment : path->relative_path())
+        uri += "/" + foundation::percentEncodeAllButUnreserved(segment.string());
+    return uri;
 }
 
 } // namespace pulsedeck

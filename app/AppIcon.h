@@ -5,6 +5,7 @@
 #include "platform/graphics/Image.h"
 
 #include <optional>
+#include <string>
 
 namespace pulsedeck {
 
@@ -18,5 +19,9 @@ gfx::Image appIconImage(bool dark, double size = 256);
 // The bundle's "AppIcon" (light) or "AppIconDark" (dark) picture; none when the resource is
 // missing or cannot be read.
 std::optional<gfx::Image> loadAppIcon(const foundation::Bundle& bundle, bool dark);
+
+// The bundle's light "AppIcon" picture as a file:// URI, each path segment percent-encoded, as
+// notification services take an icon; empty when the resource is missing.
+std::string appIconURI(const foundation::Bundle& bundle);
 
 } // namespace pulsedeck

@@ -1,8 +1,11 @@
 #include "app/LoginItem.h"
 
 #include "platform/foundation/AtomicFile.h"
+#include "platform/foundation/Bundle.h"
 #include "platform/foundation/HomeDirectory.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <optional>
 #include <system_error>
@@ -18,9 +21,19 @@ std::optional<std::filesystem::path> configHome() {
     return home ? std::optional(*home / ".config") : std::nullopt;
 }
 
-// A desktop-entry Exec argument in double quotes: the characters the quoting rules reserve are
-// escaped, and the value escape of the backslash doubles every backslash once more.
+bool needsNoQuotes(const std::string& argument) {
+    return !argument.empty() && std::all_of(argument.begin(), argument.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '.' || c == '_' ||
+               c == '-' || c == '+';
+    });
+}
+
+// A desktop-entry Exec argument, in double quotes unless it holds only plain characters: the
+// characters the quoting rules reserve are escaped, and the value escape of the backslash doubles
+// every backslash once more.
 std::string quotedExecArgument(const std::string& argument) {
+    if (needsNoQuotes(argument))
+        return argument;
     std::string quoted = "\"";
     for (char c : argument) {
         if (c == '"' || c == '`' || c == '$')
@@ -36,15 +49,42 @@ std::string quotedExecArgument(const std::string& argument) {
 
 } // namespace
 
-LoginItem::LoginItem(std::filesystem::path entryFile, std::filesystem::path executable)
-    : entryFile_(std::move(entryFile)), executable_(std::move(executable)) {}
+LoginItem::LoginItem(std::filesystem::path entryFile, std::filesystem::path command)
+    : entryFile_(std::move(entryFile)), command_(std::move(command)) {}
 
 LoginItem LoginItem::live() {
     std::error_code error;
     auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
     auto config = configHome();
+    const char* searchPath = std::getenv("PATH");
     return LoginItem(config ? *config / "autostart" / entryName : std::filesystem::path(),
-                     error ? "pulsedeck" : executable);
+                     error ? "pulsedeck" : commandFor(executable, searchPath ? searchPath : ""));
+}
+
+std::filesystem::path LoginItem::commandFor(const std::filesystem::path& executable,
+                                            std::string_view searchPath) {
+    const auto prefix = executable.parent_path().parent_path();
+    const bool installed =
+        executable.parent_path().filename() == "bin" &&
+        foundation::Bundle::resourceDirectoryFor(executable) == prefix / "share" / "pulsedeck";
+    if (!installed)
+        return executable;
+    const auto name = executable.filename();
+    while (!searchPath.empty()) {
+        const auto colon = searchPath.find(':');
+        const std::string_view folder = searchPath.substr(0, colon);
+        searchPath =
+            colon == std::string_view::npos ? std::string_view() : searchPath.substr(colon + 1);
+        // Relative folders depend on where the session starts; they find nothing certain.
+        if (folder.empty() || folder.front() != '/')
+            continue;
+        const auto candidate = std::filesystem::path(folder) / name;
+        std::error_code error;
+        if (!std::filesystem::exists(candidate, error))
+            continue;
+        return std::filesystem::equivalent(candidate, executable, error) ? name : executable;
+    }
+    return executable;
 }
 
 LoginItem::Status LoginItem::status() const {
@@ -59,7 +99,7 @@ std::string LoginItem::entryText() const {
            "Name=Pulsedeck\n"
            "Comment=System monitor in the menu bar\n"
            "Exec=" +
-           quotedExecArgument(executable_.string()) +
+           quotedExecArgument(command_.string()) +
            "\n"
            "Terminal=false\n"
            "NoDisplay=true\n"

@@ -3,22 +3,31 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace pulsedeck {
 
 // The application's login item, an XDG autostart entry
-// ($XDG_CONFIG_HOME/autostart/pulsedeck.desktop) that starts the running executable when the
-// user logs in. Its status comes from the entry's presence, read afresh on every ask.
+// ($XDG_CONFIG_HOME/autostart/pulsedeck.desktop) that starts the program when the user logs in:
+// by its command name when it runs installed and the PATH finds it there, else by the running
+// executable's path. Its status comes from the entry's presence, read afresh on every ask.
 class LoginItem {
 public:
     // The platform's status numbers.
     enum class Status { notRegistered = 0, enabled = 1, requiresApproval = 2, notFound = 3 };
 
-    LoginItem(std::filesystem::path entryFile, std::filesystem::path executable);
+    // `command`: the program's path, or a bare name the login session's PATH finds.
+    LoginItem(std::filesystem::path entryFile, std::filesystem::path command);
 
     // The entry under $XDG_CONFIG_HOME (default ~/.config) for this process's executable; an
     // empty entry path, which cannot be registered, when the user has no home folder.
     static LoginItem live();
+    // What starts the program at `executable`: its bare name when it is installed (as
+    // "<prefix>/bin/<name>" beside "<prefix>/share/pulsedeck") and the first folder of
+    // `searchPath` (a colon list) holding that name holds this very file — so an entry survives
+    // the package's upgrades and moves; else the executable's own path (a build folder).
+    static std::filesystem::path commandFor(const std::filesystem::path& executable,
+                                            std::string_view searchPath);
     static constexpr const char* entryName = "pulsedeck.desktop";
 
     Status status() const;
@@ -29,12 +38,12 @@ public:
     bool unregisterItem(std::string* error = nullptr);
 
     const std::filesystem::path& entryFile() const { return entryFile_; }
-    // The entry's text: an application started by the executable's path, quoted.
+    // The entry's text: an application started by the command, quoted where it needs to be.
     std::string entryText() const;
 
 private:
     std::filesystem::path entryFile_;
-    std::filesystem::path executable_;
+    std::filesystem::path command_;
 };
 
 // What asking for a login state did: whether a registering or unregistering call was made, and

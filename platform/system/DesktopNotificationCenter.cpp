@@ -22,12 +22,24 @@ bool isValidText(const std::string& text) {
     return dbus_validate_utf8(text.c_str(), nullptr) && text.find('\0') == std::string::npos;
 }
 
+void appendTextHint(DBusMessageIter& hints, const char* key, const std::string& text) {
+    DBusMessageIter entry, variant;
+    const char* value = text.c_str();
+    dbus_message_iter_open_container(&hints, DBUS_TYPE_DICT_ENTRY, nullptr, &entry);
+    dbus_message_iter_append_basic(&entry, DBUS_TYPE_STRING, &key);
+    dbus_message_iter_open_container(&entry, DBUS_TYPE_VARIANT, DBUS_TYPE_STRING_AS_STRING,
+                                     &variant);
+    dbus_message_iter_append_basic(&variant, DBUS_TYPE_STRING, &value);
+    dbus_message_iter_close_container(&entry, &variant);
+    dbus_message_iter_close_container(&hints, &entry);
+}
+
 } // namespace
 
 DesktopNotificationCenter::DesktopNotificationCenter(dispatch::RunLoop& loop,
                                                      std::optional<std::string> busAddress,
-                                                     std::string applicationName)
-    : loop_(loop), address_(std::move(busAddress)), applicationName_(std::move(applicationName)) {}
+                                                     NotificationSender sender)
+    : loop_(loop), address_(std::move(busAddress)), sender_(std::move(sender)) {}
 
 DesktopNotificationCenter::~DesktopNotificationCenter() = default;
 
@@ -135,7 +147,8 @@ void DesktopNotificationCenter::add(NotificationRequest request,
         const bool markup = std::find(capabilities->begin(), capabilities->end(), "body-markup") !=
                             capabilities->end();
         const std::string body = markup ? escapeMarkup(request.body) : request.body;
-        if (!isValidText(request.title) || !isValidText(body) || !isValidText(applicationName_)) {
+        if (!isValidText(request.title) || !isValidText(body) || !isValidText(sender_.name) ||
+            !isValidText(sender_.icon) || !isValidText(sender_.desktopEntry)) {
             completion("the notification's text is not valid UTF-8");
             return;
         }
@@ -145,8 +158,8 @@ void DesktopNotificationCenter::add(NotificationRequest request,
         DBusMessage* message = newCall("Notify");
         DBusMessageIter iter, actions, hints;
         dbus_message_iter_init_append(message, &iter);
-        const char* application = applicationName_.c_str();
-        const char* icon = "";
+        const char* application = sender_.name.c_str();
+        const char* icon = sender_.icon.c_str();
         const char* title = request.title.c_str();
         const char* text = body.c_str();
         const char* action = defaultAction;
@@ -160,6 +173,8 @@ void DesktopNotificationCenter::add(NotificationRequest request,
         dbus_message_iter_append_basic(&actions, DBUS_TYPE_STRING, &title);
         dbus_message_iter_close_container(&iter, &actions);
         dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "{sv}", &hints);
+        if (!sender_.desktopEntry.empty())
+            appendTextHint(hints, "desktop-entry", sender_.desktopEntry);
         dbus_message_iter_close_container(&iter, &hints);
         dbus_message_iter_append_basic(&iter, DBUS_TYPE_INT32, &serverChoosesTimeout);
 

@@ -13,6 +13,16 @@
 
 namespace sys {
 
+// Who the notifications come from, as the service shows them.
+struct NotificationSender {
+    std::string name = "Pulsedeck";
+    // The app_icon: an icon theme's name or a file:// URI; empty for none.
+    std::string icon;
+    // The desktop entry's name without ".desktop" (the "desktop-entry" hint), through which a
+    // service finds the application's own icon and settings; empty for none.
+    std::string desktopEntry;
+};
+
 // The notification centre over the session bus's notification service
 // (org.freedesktop.Notifications). Nothing connects until the first question; every call is
 // bounded by a time limit and none blocks the loop.
@@ -30,7 +40,7 @@ public:
     explicit DesktopNotificationCenter(
         dispatch::RunLoop& loop,
         std::optional<std::string> busAddress = foundation::sessionBusAddress(),
-        std::string applicationName = "Pulsedeck");
+        NotificationSender sender = {});
     ~DesktopNotificationCenter() override;
 
     void getAuthorization(std::function<void(NotificationAuthorization)> completion) override;
@@ -50,7 +60,7 @@ private:
 
     dispatch::RunLoop& loop_;
     std::optional<std::string> address_;
-    std::string applicationName_;
+    NotificationSender sender_;
     std::unique_ptr<SessionBus> bus_;
     std::optional<std::vector<std::string>> capabilities_;
     // The unique bus name of the service that took our notifications.

@@ -13,7 +13,7 @@ namespace sys {
 //
 // Linux backing: our own pulsedeck-profiler, which builds the report from
 // /sys/bus/thunderbolt/devices of the roots' sys tree; its path is SystemRoots::profilerCommand
-// (tests put scripts there), or the program beside the running executable when that is empty.
+// (tests put scripts there), or the one that came with the running executable when that is empty.
 // Blocks for up to runTimeLimit seconds: never call it on the sampling queue.
 class SystemProfiler {
 public:
@@ -24,8 +24,10 @@ public:
     // always reaped and its pipes closed.
     static std::optional<std::string> run(const SystemRoots& roots);
 
-    // The path of pulsedeck-profiler beside the running executable.
-    static std::filesystem::path besideExecutable();
+    // Where pulsedeck-profiler is for the program at `executable`: beside it in a build folder,
+    // else in "<prefix>/lib/pulsedeck" for a program installed as "<prefix>/bin/<name>" (a
+    // helper no user runs stays off the PATH); the path beside it when neither is a file.
+    static std::filesystem::path pathFor(const std::filesystem::path& executable);
 };
 
 } // namespace sys

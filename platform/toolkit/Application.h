@@ -78,6 +78,8 @@ public:
 
     bool setActivationPolicy(ActivationPolicy policy);
     ActivationPolicy activationPolicy() const { return policy_; }
+    // The picture the desktop shows for the application's windows and in its task lists.
+    void setApplicationIconImage(const gfx::Image& image) { server_.setApplicationIcon(image); }
     void activateIgnoringOtherApps(bool flag);
     void deactivate();
     bool isActive() const { return active_; }

@@ -2,6 +2,7 @@
 
 #include "platform/graphics/Appearance.h"
 #include "platform/graphics/Geometry.h"
+#include "platform/graphics/Image.h"
 #include "platform/toolkit/Cursor.h"
 #include "platform/toolkit/Event.h"
 
@@ -92,6 +93,8 @@ public:
     virtual void setCollectionBehavior(NativeWindowId, unsigned) {}
     // The title the desktop shows for the window (task bar, window switcher).
     virtual void setTitle(NativeWindowId, const std::string&) {}
+    // The picture the desktop shows for every window of the application, those made later too.
+    virtual void setApplicationIcon(const gfx::Image&) {}
     // Shows the window above the others of its level, or hides it.
     virtual void orderFront(NativeWindowId window) = 0;
     virtual void orderOut(NativeWindowId window) = 0;

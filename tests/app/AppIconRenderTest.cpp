@@ -70,6 +70,14 @@ TEST(AppIcon, ImagesAndBundledResources) {
     ASSERT_TRUE(light);
     ASSERT_TRUE(dark);
     EXPECT_GT(light->size().width, 0);
+
+    // Notification services take the icon as a URI: a space in the path is escaped there.
+    EXPECT_EQ(appIconURI(empty), "");
+    const auto spaced = folder.path() / "Pulse deck";
+    std::filesystem::create_directories(spaced);
+    std::filesystem::copy_file(*shipped.urlForResource("AppIcon", "png"), spaced / "AppIcon.png");
+    EXPECT_EQ(appIconURI(foundation::Bundle(spaced)),
+              "file://" + folder.path().string() + "/Pulse%20deck/AppIcon.png");
 }
 
 } // namespace

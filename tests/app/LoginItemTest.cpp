@@ -43,6 +43,50 @@ TEST(LoginItem, PathsWithReservedCharactersAreQuotedAsDesktopEntriesRequire) {
         << *text;
 }
 
+// Installed, the entry names the command, so it outlives an upgrade that moves nothing and a
+// reinstall under another prefix on the same PATH; from a build folder it names that build.
+TEST(LoginItem, AnInstalledProgramOnThePathIsStartedByNameAndAnyOtherByItsPath) {
+    testsupport::TemporaryDirectory root;
+    namespace fs = std::filesystem;
+    const auto program = [&](const fs::path& relative, bool installed) {
+        const auto path = root.path() / relative;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << "#!/bin/sh\n";
+        fs::create_directories(installed ? path.parent_path().parent_path() / "share/pulsedeck"
+                                         : path.parent_path() / "resources");
+        return path;
+    };
+    const auto usr = program("usr/bin/pulsedeck", true);
+    const auto build = program("src/build/pulsedeck", false);
+    const auto local = program("usr/local/bin/pulsedeck", true);
+    const auto opt = program("opt/pulsedeck/bin/pulsedeck", true);
+    fs::create_directory_symlink(root.path() / "usr/bin", root.path() / "bin");
+    const std::string usrBin = (root.path() / "usr/bin").string();
+    const std::string bin = (root.path() / "bin").string();
+    const std::string localBin = (root.path() / "usr/local/bin").string();
+
+    const struct {
+        fs::path executable;
+        std::string searchPath;
+        fs::path command;
+    } cases[] = {
+        {usr, usrBin, "pulsedeck"},
+        {usr, "relative/bin:" + bin + ":" + localBin, "pulsedeck"},
+        {usr, localBin + ":" + usrBin, usr},
+        {usr, "", usr},
+        {local, localBin + ":" + usrBin, "pulsedeck"},
+        {opt, usrBin, opt},
+        {build, (root.path() / "src/build").string(), build},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.executable.string() + " on " + test.searchPath);
+        EXPECT_EQ(LoginItem::commandFor(test.executable, test.searchPath), test.command);
+    }
+
+    const LoginItem item(root.path() / LoginItem::entryName, LoginItem::commandFor(usr, usrBin));
+    EXPECT_NE(item.entryText().find("\nExec=pulsedeck\n"), std::string::npos) << item.entryText();
+}
+
 TEST(LoginItem, OnlyTheNeededCallIsMadeAndFailuresAreReported) {
     testsupport::TemporaryDirectory config;
     LoginItem item(config.path() / "autostart" / LoginItem::entryName, "/usr/bin/pulsedeck");

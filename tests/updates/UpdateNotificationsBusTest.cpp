@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <dbus/dbus.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -50,9 +51,12 @@ private:
 struct NotifyCall {
     std::string application;
     std::uint32_t replaces = 0;
+    std::string icon;
     std::string summary;
     std::string body;
     std::vector<std::string> actions;
+    // The text hints, by name.
+    std::map<std::string, std::string> hints;
     std::int32_t timeout = 0;
 };
 
@@ -126,7 +130,7 @@ private:
         call.application = text();
         dbus_message_iter_get_basic(&iter, &call.replaces);
         dbus_message_iter_next(&iter);
-        text();
+        call.icon = text();
         call.summary = text();
         call.body = text();
         dbus_message_iter_recurse(&iter, &items);
@@ -137,6 +141,21 @@ private:
             dbus_message_iter_next(&items);
         }
         dbus_message_iter_next(&iter);
+        dbus_message_iter_recurse(&iter, &items);
+        while (dbus_message_iter_get_arg_type(&items) == DBUS_TYPE_DICT_ENTRY) {
+            DBusMessageIter entry, variant;
+            dbus_message_iter_recurse(&items, &entry);
+            const char* name = nullptr;
+            dbus_message_iter_get_basic(&entry, &name);
+            dbus_message_iter_next(&entry);
+            dbus_message_iter_recurse(&entry, &variant);
+            if (dbus_message_iter_get_arg_type(&variant) == DBUS_TYPE_STRING) {
+                const char* value = nullptr;
+                dbus_message_iter_get_basic(&variant, &value);
+                call.hints[name] = value;
+            }
+            dbus_message_iter_next(&items);
+        }
         dbus_message_iter_next(&iter);
         dbus_message_iter_get_basic(&iter, &call.timeout);
         dbus_uint32_t id = call.replaces;
@@ -188,7 +207,9 @@ protected:
 
 TEST_F(DesktopNotificationCenterTest, PostsReplacesAndHandsBackClicks) {
     FakeNotificationServer server(bus.address());
-    DesktopNotificationCenter center(loop, bus.address());
+    DesktopNotificationCenter center(
+        loop, bus.address(),
+        {"Pulsedeck", "file:///usr/share/pulsedeck/AppIcon.png", "local.dorvettin.Pulsedeck"});
     std::vector<foundation::PropertyDictionary> clicks;
     center.defaultActionHandler = [&](const foundation::PropertyDictionary& userInfo) {
         clicks.push_back(userInfo);
@@ -204,6 +225,9 @@ TEST_F(DesktopNotificationCenterTest, PostsReplacesAndHandsBackClicks) {
     const auto calls = server.calls();
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].application, "Pulsedeck");
+    EXPECT_EQ(calls[0].icon, "file:///usr/share/pulsedeck/AppIcon.png");
+    EXPECT_EQ(calls[0].hints,
+              (std::map<std::string, std::string>{{"desktop-entry", "local.dorvettin.Pulsedeck"}}));
     EXPECT_EQ(calls[0].replaces, 0u);
     EXPECT_EQ(calls[0].summary, "Update Available");
     EXPECT_EQ(calls[0].body, "&lt;b&gt;2.1.0&lt;/b&gt; &amp; more") << "the service renders markup";

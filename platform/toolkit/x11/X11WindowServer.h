@@ -82,6 +82,7 @@ public:
     void setInputGrab(bool grab) override;
     std::optional<DesktopSettings> desktopSettings() const override;
     void setTitle(NativeWindowId window, const std::string& title) override;
+    void setApplicationIcon(const gfx::Image& image) override;
     void setClipboardText(std::optional<std::string> text) override;
     void requestClipboardText(std::function<void(std::optional<std::string>)> completion) override;
 
@@ -116,6 +117,8 @@ private:
     void askWindowManagerState(NativeWindow& window, unsigned long state, bool add);
     void placeWindow(NativeWindow& window);
     void setWindowProperties(NativeWindow& window);
+    // _NET_WM_ICON from the application's icon (X11WindowServerIcon.cpp).
+    void setIconProperty(const NativeWindow& window);
     void updateStrut(NativeWindow& window);
     void restack();
     void setSizeHints(NativeWindow& window);
@@ -209,6 +212,8 @@ private:
     std::map<CursorKind, unsigned long> cursors_;
     CursorKind cursor_ = CursorKind::arrow;
     std::optional<NativeWindowId> keyWindow_;
+    // The application's icon as _NET_WM_ICON's value; empty until one is set.
+    std::vector<long> iconCardinals_;
     // The guest a press went to: the drag and the release follow it, wherever they go.
     std::optional<NativeWindowId> pressedGuest_;
     // Another program's window that held the focus before ours took it.

@@ -259,6 +259,7 @@ void X11WindowServer::setWindowProperties(NativeWindow& window) {
         XChangeProperty(display_, xid, (*atoms_)[wmDesktop], XA_CARDINAL, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(&everyDesktop), 1);
     }
+    setIconProperty(window);
 }
 
 bool X11WindowServer::keepsAbove(const NativeWindow& window) const {

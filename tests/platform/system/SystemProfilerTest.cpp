@@ -62,6 +62,27 @@ TEST(SystemProfiler, AMissingProgramGivesNothing) {
         << "a folder is no program";
 }
 
+// A build folder keeps the helper beside the program; an installed program finds it under
+// <prefix>/lib/pulsedeck; the first wins where both are.
+TEST(SystemProfiler, TheHelperIsFoundBesideABuiltProgramAndUnderAnInstalledOnesPrefix) {
+    testsupport::TemporaryDirectory root;
+    const auto place = [&](const fs::path& relative) {
+        fs::create_directories((root.path() / relative).parent_path());
+        std::ofstream(root.path() / relative) << "#!/bin/sh\n";
+        return root.path() / relative;
+    };
+    const fs::path program = root.path() / "usr/bin/pulsedeck";
+    EXPECT_EQ(SystemProfiler::pathFor(program), root.path() / "usr/bin/pulsedeck-profiler")
+        << "neither: the path beside it, which then fails to start";
+    const auto installed = place("usr/lib/pulsedeck/pulsedeck-profiler");
+    EXPECT_EQ(SystemProfiler::pathFor(program), installed);
+    const auto beside = place("usr/bin/pulsedeck-profiler");
+    EXPECT_EQ(SystemProfiler::pathFor(program), beside);
+    fs::remove(beside);
+    fs::create_directories(beside);
+    EXPECT_EQ(SystemProfiler::pathFor(program), installed) << "a folder there is no program";
+}
+
 TEST(SystemProfiler, AHangingProgramIsKilledAtTheLimitAndReaped) {
     const std::size_t descriptorsBefore = openDescriptors();
     const double start = dispatch::systemUptime();
