@@ -14,6 +14,8 @@
 #include "model/SafeWebURL.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/foundation/Bundle.h"
+#include "platform/foundation/PreferredLanguages.h"
+#include "platform/foundation/ProcessInfo.h"
 #include "platform/graphics/SymbolImage.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Screen.h"
@@ -57,6 +59,11 @@ std::shared_ptr<ui::TextField> makeLabel() {
 
 DetailView::DetailView(const gfx::Rect& frame)
     : View(frame), deviceCardNow(dispatch::RunLoop::main().clock().now()) {
+    // Until the controller feeds it, the view speaks the desktop's language and describes an
+    // empty reading of this machine taken now.
+    language = resolve("system", foundation::preferredLanguages());
+    snapshot.sampledAt = std::chrono::system_clock::now();
+    computeSnapshot.cpuCores = foundation::processInfo::processorCount();
     // 1. The controls, with empty texts; refreshControls gives them their words.
     memorySwitch = std::make_shared<CompactSwitch>(gfx::Point{});
     fanSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
@@ -305,6 +312,10 @@ void DetailView::setFrameSize(gfx::Size size) {
     View::setFrameSize(size);
     if (changed) {
         layoutSections();
+        if (focusAwaitsWidth_ && size.width == contentWidth()) {
+            focusAwaitsWidth_ = false;
+            scrollToPriority();
+        }
         setNeedsDisplay(true);
     }
 }
@@ -326,14 +337,20 @@ void DetailView::prioritize(std::optional<ModuleKind> module) {
     }
     animatedLayout = false;
     layoutSections();
-    // The focused card's top goes to the top of the visible area as far as the document allows.
+    scrollToPriority();
+    // A presentation change asks for a new width after this: the overview's grid places the
+    // card anew at that width, and only then is its place known.
+    focusAwaitsWidth_ = bounds().width() != contentWidth();
+    startDeviceCardClock();
+}
+
+void DetailView::scrollToPriority() {
     double offset = 0;
-    if (module && cards.contains(*module) && cards.at(*module)->superview())
+    if (priority && cards.contains(*priority) && cards.at(*priority)->superview())
         offset = std::max(0.0, std::min(contentHeight() - scroll->contentView().bounds().height(),
-                                        cards.at(*module)->frame().minY()));
+                                        cards.at(*priority)->frame().minY()));
     scroll->scrollTo({0, offset});
     syncScroller();
-    startDeviceCardClock();
 }
 
 void DetailView::toggleSection(ModuleKind module) {

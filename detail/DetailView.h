@@ -328,6 +328,9 @@ private:
     void placeColorRows(ModuleKind kind, const SectionRegions& regions, double width);
     std::vector<std::shared_ptr<ui::Control>> allControls() const;
     void tickDeviceCardClock(double now);
+    // Scrolls the focused card's top to the top of the visible area as far as the document
+    // allows; to the top without a focused card.
+    void scrollToPriority();
     void stopDeviceCardClock();
 
     std::vector<ExternalDevice> devicesSnapshot_;
@@ -335,6 +338,9 @@ private:
     std::unique_ptr<AnimationFrameClock> deviceCardClock_;
     bool initializedLayout_ = false;
     bool lastLayoutRequestedAnimation_ = false;
+    // A focus asked for before the view had the presentation's width: the cards move when the
+    // width arrives, so the scroll to the focused card waits for it.
+    bool focusAwaitsWidth_ = false;
 };
 
 // "63%" for 0.625: the fraction as a whole percentage, halves away from zero; "—" when not

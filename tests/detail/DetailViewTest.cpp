@@ -1,8 +1,10 @@
 #include "detail/DetailView.h"
 
 #include "platform/dispatch/RunLoop.h"
+#include "platform/foundation/ProcessInfo.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
+#include "support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,20 @@ class DetailViewTest : public ::testing::Test {
 protected:
     std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
 };
+
+// Before the controller feeds it, a view speaks the desktop's language, dates its empty memory
+// reading now and counts this machine's processors.
+TEST(DetailViewDefaults, LanguageTimeAndCoresComeFromTheMachine) {
+    testsupport::ScopedEnvironment language("LANGUAGE", "de_DE.UTF-8");
+    const auto before = std::chrono::system_clock::now();
+    const DetailView view(DetailView::initialFrame);
+    const auto after = std::chrono::system_clock::now();
+    EXPECT_EQ(view.language, AppLanguage::german);
+    EXPECT_GE(view.snapshot.sampledAt, before);
+    EXPECT_LE(view.snapshot.sampledAt, after);
+    EXPECT_EQ(view.computeSnapshot.cpuCores, foundation::processInfo::processorCount());
+    EXPECT_GT(view.computeSnapshot.cpuCores, 0);
+}
 
 TEST_F(DetailViewTest, FocusCollapsesTheOthersForNowAndLeavesSorting) {
     view->collapsed = {ModuleKind::network, ModuleKind::fan};
