@@ -146,6 +146,12 @@ std::shared_ptr<LiveSettingsMenu> AppDelegate::makeFloatingMenu() {
             return self->makeFloatingMenu();
         return std::make_shared<ui::Menu>();
     };
+    // The menu shows over the bar, in the bar's own appearance.
+    menu->appearance = [weak] {
+        if (auto self = weak.lock())
+            return self->floatingView->effectiveAppearance();
+        return ui::Application::shared().effectiveAppearance();
+    };
     return menu;
 }
 

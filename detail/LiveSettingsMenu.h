@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/graphics/Appearance.h"
 #include "platform/toolkit/Menu.h"
 
 #include <functional>
@@ -15,6 +16,9 @@ public:
 
     // Set by whoever builds the menu.
     std::function<std::shared_ptr<ui::Menu>()> rebuild;
+    // The appearance the app draws in now, read when the copy shows: a choice in the menu may
+    // just have changed it, and it may differ from the desktop's. The desktop's when unset.
+    std::function<gfx::Appearance()> appearance;
 };
 
 } // namespace pulsedeck

@@ -24,6 +24,10 @@ constexpr double swatchTitleGap = 56;
 constexpr double swatchTitleExtra = 76;
 constexpr double plainTitleX = 29;
 constexpr double swatchTitleX = 48;
+// The lit shape of an option, which the menu's plain rows take too.
+constexpr double litInsetX = 4;
+constexpr double litInsetY = 1;
+constexpr double litRadius = 5;
 
 gfx::Font menuFont() {
     return gfx::Font::system(ui::MenuLayout::fontSize);
@@ -215,8 +219,13 @@ void PersistentMenuOption::activateOption() {
     const gfx::Point topLeft{parentFrame->minX(), parentFrame->maxY()};
     // The appearance is read when the menu reopens: the choice may have been the appearance.
     dispatch::RunLoop::main().queue().asyncAfter(reopenDelay, [reopened, topLeft] {
-        if (ui::Application* app = ui::Application::current())
-            ui::Menu::popUpAtScreenPoint(reopened, topLeft, app->effectiveAppearance());
+        ui::Application* app = ui::Application::current();
+        if (!app)
+            return;
+        const auto* live = dynamic_cast<const LiveSettingsMenu*>(reopened.get());
+        ui::Menu::popUpAtScreenPoint(reopened, topLeft,
+                                     live && live->appearance ? live->appearance()
+                                                              : app->effectiveAppearance());
     });
 }
 
@@ -227,7 +236,8 @@ void PersistentMenuOption::drawRect(gfx::Context& context, const gfx::Rect&) {
     gfx::Color textColor = gfx::Color::label();
     if (lit) {
         context.setFillColor(accentColor());
-        context.fill(gfx::Path::roundedRect(area.insetBy(4, 1), 5, 5));
+        context.fill(
+            gfx::Path::roundedRect(area.insetBy(litInsetX, litInsetY), litRadius, litRadius));
         textColor = contrastingTextColor();
     }
     if (!isEnabled())
@@ -249,7 +259,7 @@ void PersistentMenuOption::drawRect(gfx::Context& context, const gfx::Rect&) {
 }
 
 ui::Menu::Highlight accentHighlight() {
-    return {accentColor(), contrastingTextColor()};
+    return {accentColor(), contrastingTextColor(), litInsetX, litInsetY, litRadius};
 }
 
 void fitMenuWidth(ui::Menu& menu) {
@@ -262,12 +272,25 @@ void fitMenuWidth(ui::Menu& menu) {
     }
     width = std::ceil(width);
     menu.setMinimumWidth(width);
-    for (const auto& item : menu.items()) {
-        if (auto option = std::dynamic_pointer_cast<PersistentMenuOption>(item->view()))
-            option->setFrameSize({width, option->frame().height()});
+    // Plain rows stand as tall as the options beside them.
+    menu.setItemHeight(PersistentMenuOption::height);
+    auto options = [&menu](auto&& apply) {
+        for (const auto& item : menu.items())
+            if (auto option = std::dynamic_pointer_cast<PersistentMenuOption>(item->view()))
+                apply(*option);
+    };
+    options([width](PersistentMenuOption& option) {
+        option.setFrameSize({width, option.frame().height()});
+    });
+    // Options follow the menu's width, which a plain row's key equivalent or submenu arrow may
+    // make wider than the options ask for.
+    const double shown = ui::MenuLayout::width(menu);
+    options([shown](PersistentMenuOption& option) {
+        option.setFrameSize({shown, option.frame().height()});
+    });
+    for (const auto& item : menu.items())
         if (item->submenu())
             fitMenuWidth(*item->submenu());
-    }
 }
 
 std::shared_ptr<ui::Menu> copyMenu(const ui::Menu& menu) {

@@ -149,6 +149,12 @@ std::shared_ptr<LiveSettingsMenu> makeSettingsMenu(const std::shared_ptr<DetailV
             return makeSettingsMenu(live, privacyLinkSafe);
         return std::make_shared<ui::Menu>();
     };
+    // The view takes the app's appearance, whatever the desktop's.
+    menu->appearance = [weak] {
+        if (auto live = weak.lock())
+            return live->effectiveAppearance();
+        return ui::Application::shared().effectiveAppearance();
+    };
     if (!view)
         return menu;
     const AppLanguage language = view->language;

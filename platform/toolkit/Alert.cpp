@@ -267,6 +267,9 @@ long Alert::runModal() {
     window_->setReleasedWhenClosed(false);
     auto content = std::make_shared<AlertContentView>(gfx::Rect{{0, 0}, frame.size}, message,
                                                       informative, buttons_);
+    // What the alert says, for assistive clients: it draws its text itself.
+    content->setAccessibilityLabel(messageText_);
+    content->setAccessibilityValue(informativeText_);
     double right = alertWidth - padding;
     for (auto& button : buttons_) {
         right -= button->frame().width();

@@ -53,9 +53,18 @@ public:
     struct Highlight {
         gfx::Color fill;
         gfx::Color text;
+        // The lit shape: the row inset by these, its corners rounded by the radius.
+        double horizontalInset = 5;
+        double verticalInset = 0;
+        double cornerRadius = 4;
     };
     const std::optional<Highlight>& highlight() const { return highlight_; }
     void setHighlight(std::optional<Highlight> highlight) { highlight_ = highlight; }
+
+    // The height of each plain item's row, for a menu whose item views are taller than the
+    // toolkit's rows; none for the toolkit's.
+    const std::optional<double>& itemHeight() const { return itemHeight_; }
+    void setItemHeight(std::optional<double> height) { itemHeight_ = height; }
 
     double minimumWidth() const { return minimumWidth_; }
     void setMinimumWidth(double width);
@@ -93,6 +102,7 @@ private:
     Menu* supermenu_ = nullptr;
     bool autoenablesItems_ = true;
     std::optional<Highlight> highlight_;
+    std::optional<double> itemHeight_;
     std::vector<std::shared_ptr<MenuItem>> items_;
     double minimumWidth_ = 0;
     MenuTracker* tracker_ = nullptr;

@@ -16,16 +16,16 @@ namespace {
 
 const Menu::Highlight standardHighlight{gfx::Color::srgb(0.16, 0.58, 1.0), gfx::Color::white()};
 constexpr double menuCornerRadius = 6;
-constexpr double highlightInset = 5;
 
 gfx::TextAttributes textAttributes(const gfx::Color& color) {
     return {gfx::Font::system(MenuLayout::fontSize), color};
 }
 
-double rowHeight(const MenuItem& item) {
+double rowHeight(const Menu& menu, const MenuItem& item) {
     if (item.view())
         return item.view()->frame().height();
-    return item.isSeparatorItem() ? MenuLayout::separatorHeight : MenuLayout::itemHeight;
+    return item.isSeparatorItem() ? MenuLayout::separatorHeight
+                                  : menu.itemHeight().value_or(MenuLayout::itemHeight);
 }
 
 bool isChoosable(const MenuItem& item) {
@@ -96,7 +96,7 @@ double MenuLayout::width(const Menu& menu) {
 double MenuLayout::height(const Menu& menu) {
     double total = 2 * verticalPadding;
     for (const auto& item : menu.items())
-        total += rowHeight(*item);
+        total += rowHeight(menu, *item);
     return total;
 }
 
@@ -104,7 +104,7 @@ std::vector<gfx::Rect> MenuLayout::itemRects(const Menu& menu, double width) {
     std::vector<gfx::Rect> rects;
     double top = height(menu) - verticalPadding;
     for (const auto& item : menu.items()) {
-        const double h = rowHeight(*item);
+        const double h = rowHeight(menu, *item);
         top -= h;
         rects.push_back({0, top, width, h});
     }
@@ -163,7 +163,9 @@ private:
         gfx::Color text = item.isEnabled() ? gfx::Color::label() : gfx::Color::tertiaryLabel();
         if (lit && item.isEnabled()) {
             context.setFillColor(highlight_.fill);
-            context.fill(gfx::Path::roundedRect(row.insetBy(highlightInset, 0), 4, 4));
+            context.fill(gfx::Path::roundedRect(
+                row.insetBy(highlight_.horizontalInset, highlight_.verticalInset),
+                highlight_.cornerRadius, highlight_.cornerRadius));
             text = highlight_.text;
         }
         const auto attributes = textAttributes(text);

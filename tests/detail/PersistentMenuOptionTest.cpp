@@ -143,10 +143,18 @@ TEST_F(PersistentMenuOptionTest, KeysReachOptionsAndReturnActivatesThem) {
 }
 
 TEST_F(PersistentMenuOptionTest, AReturningOptionReopensTheRebuiltParentAtItsTopLeft) {
-    // The choice is the appearance: the reopened menu is drawn in the new one.
-    submenu->itemAt(1)->setAction([this](ui::MenuItem&) {
+    // The choice is the app's appearance, on a desktop that stays light: the reopened menu is
+    // drawn in the app's new one.
+    gfx::Appearance chosen = gfx::Appearance::light;
+    auto rebuild = menu->rebuild;
+    menu->rebuild = [&chosen, rebuild] {
+        auto fresh = std::static_pointer_cast<LiveSettingsMenu>(rebuild());
+        fresh->appearance = [&chosen] { return chosen; };
+        return std::shared_ptr<ui::Menu>(fresh);
+    };
+    submenu->itemAt(1)->setAction([&](ui::MenuItem&) {
         selected = 4;
-        app.setAppearance(gfx::Appearance::dark);
+        chosen = gfx::Appearance::dark;
     });
     std::optional<gfx::Rect> parentFrame;
     loop.queue().asyncAfter(0.1, [&] {
@@ -178,6 +186,7 @@ TEST_F(PersistentMenuOptionTest, AReturningOptionReopensTheRebuiltParentAtItsTop
                 EXPECT_EQ(window->appearance(), gfx::Appearance::dark);
             }
         }
+        EXPECT_EQ(app.effectiveAppearance(), gfx::Appearance::light);
         server.key(ui::KeyCode::escape, "\x1b");
     });
     loop.advanceAndRunDue(PersistentMenuOption::reopenDelay - 0.01);
@@ -270,6 +279,53 @@ TEST(FitMenuWidthTest, OneWidthPerMenuFromTitlesViewsAndSwatches) {
     fitMenuWidth(*parent);
     EXPECT_EQ(parent->minimumWidth(), 180) << "a submenu's width stays its own";
     EXPECT_EQ(child->minimumWidth(), std::ceil(menuTitleWidth(longTitle) + 56));
+}
+
+// A plain row wider than every option (a key equivalent) beside the options: every row is
+// one height and lights alike, end to end, whichever kind it is.
+TEST_F(PersistentMenuOptionTest, PlainRowsAndOptionsLightAlikeAcrossTheMenu) {
+    auto quit = std::make_shared<ui::MenuItem>("Quit the whole program now", nullptr, "q");
+    menu->addItem(quit);
+    menu->setHighlight(accentHighlight());
+    fitMenuWidth(*menu);
+    const double width = ui::MenuLayout::width(*menu);
+    EXPECT_GT(width, menu->minimumWidth()) << "the key equivalent widens the menu";
+    for (const auto& option : options)
+        EXPECT_EQ(option->frame().width(), width) << "options span the menu";
+    for (const gfx::Rect& row : ui::MenuLayout::itemRects(*menu, width))
+        EXPECT_EQ(row.height(), PersistentMenuOption::height);
+
+    // The columns lit on a row through its middle.
+    auto litSpan = [&](std::size_t index) {
+        std::pair<double, double> span{1e9, -1e9};
+        for (const auto& window : app.windows()) {
+            if (!window->isVisible())
+                continue;
+            window->displayIfNeeded();
+            const gfx::Rect frame = window->frame();
+            const double y = centreOf(index).y - frame.minY();
+            for (double x = 0.5; x < frame.width(); x += 1) {
+                const gfx::Rgba8 p = window->backing()->pixelAtPoint({x, y});
+                if (p.blue > 150 && p.red < 120) {
+                    span.first = std::min(span.first, x);
+                    span.second = std::max(span.second, x);
+                }
+            }
+        }
+        return span;
+    };
+    std::pair<double, double> plain, option;
+    loop.queue().asyncAfter(0.1, [&] {
+        server.movePointer(centreOf(4));
+        plain = litSpan(4);
+        server.movePointer(centreOf(1));
+        loop.advanceAndRunDue(PersistentMenuOption::hoverInterval);
+        option = litSpan(1);
+        server.key(ui::KeyCode::escape, "\x1b");
+    });
+    popUp();
+    EXPECT_LT(plain.first, plain.second) << "the plain row lit";
+    EXPECT_EQ(plain, option);
 }
 
 TEST(CopyMenuTest, CopiesItemsOptionsAndSubmenusButNoOtherViews) {
