@@ -1,5 +1,6 @@
 #include "detail/ModuleColorButton.h"
 
+#include "detail/DetailGeometry.h"
 #include "detail/DetailView.h"
 #include "detail/PersistentMenuOption.h"
 #include "platform/graphics/AttributedString.h"
@@ -15,15 +16,19 @@ namespace pulsedeck {
 namespace {
 
 constexpr double pillRadius = 6;
-constexpr double dotDiameter = 10;
-constexpr double dotX = 9;
+constexpr double pillAlpha = 0.07;
+constexpr double dotDiameter = 8;
+constexpr double dotX = 10;
 constexpr double titleX = 25;
+// The title's room is the pill's width less this.
+constexpr double titleRoomInset = 32;
+constexpr double titleFontSize = 10;
 constexpr double menuGap = 4;
 // The tag of the follow-the-theme item; the palette's items carry their raw values.
 constexpr int followThemeTag = -1;
 
-gfx::Font titleFont() {
-    return gfx::Font::system(10, gfx::FontWeight::medium);
+gfx::Font titleFont(double size = titleFontSize) {
+    return gfx::Font::system(size, gfx::FontWeight::medium);
 }
 
 } // namespace
@@ -108,14 +113,19 @@ void ModuleColorButton::updateTitle() {
 
 namespace {
 
-// The palette's swatch beside each choice, as the item's image.
+// The palette's swatch beside each choice, as the item's image: a disc with a faint ring, so a
+// colour close to the menu's own still shows its edge.
 gfx::Image swatchImage(const gfx::Color& color) {
-    return gfx::Image::withDrawingHandler({16, 16}, false,
-                                          [color](gfx::Context& context, const gfx::Rect& rect) {
-                                              context.setFillColor(color);
-                                              context.fillEllipse(rect.insetBy(2, 2));
-                                              return true;
-                                          });
+    return gfx::Image::withDrawingHandler(
+        {16, 16}, false, [color](gfx::Context& context, const gfx::Rect& rect) {
+            const gfx::Rect disc = rect.insetBy(2, 2);
+            context.setFillColor(color);
+            context.fillEllipse(disc);
+            context.setStrokeColor(gfx::Color::label().withAlpha(0.2));
+            context.setLineWidth(0.5);
+            context.stroke(gfx::Path::oval(disc));
+            return true;
+        });
 }
 
 } // namespace
@@ -174,23 +184,26 @@ void ModuleColorButton::selectColor(const ui::MenuItem& item) {
 }
 
 void ModuleColorButton::choose() {
-    if (!owner)
-        return;
-    // Not flipped: the menu hangs from just below the pill.
+    // Not flipped: the menu hangs from just below the pill. Without an owner it is empty.
     ui::Menu::popUp(makeColorMenu(), {0, bounds().minY() - menuGap}, *this);
 }
 
 void ModuleColorButton::drawRect(gfx::Context& context, const gfx::Rect&) {
     const gfx::Rect pill = bounds();
-    context.setColor(gfx::Color::label().withAlpha(0.07));
+    const gfx::Color background = gfx::Color::label().withAlpha(pillAlpha);
+    context.setColor(background);
     context.fill(gfx::Path::roundedRect(pill, pillRadius, pillRadius));
-    context.setColor(toColor(shownColor()));
+    context.setColor(owner ? toColor(shownColor()) : background);
     context.fillEllipse({dotX, pill.midY() - dotDiameter / 2, dotDiameter, dotDiameter});
-    const gfx::TextAttributes attributes{.font = titleFont(), .color = gfx::Color::label()};
-    const double height = gfx::textSize(title(), attributes).height;
-    gfx::drawText(context, title(),
-                  gfx::Rect(titleX, pill.midY() - height / 2,
-                            std::max(0.0, pill.width() - titleX - 6), height),
+
+    // A long name shrinks toward 8 pt before it is cut.
+    const double room = std::max(0.0, pill.width() - titleRoomInset);
+    const double natural = gfx::textSize(title(), {.font = titleFont()}).width;
+    const gfx::TextAttributes attributes{
+        .font = titleFont(fittedFontSize(natural, room, titleFontSize)),
+        .color = gfx::Color::label()};
+    const double height = std::min(gfx::textSize(title(), attributes).height, pill.height());
+    gfx::drawText(context, title(), gfx::Rect(titleX, pill.midY() - height / 2, room, height),
                   attributes);
 }
 

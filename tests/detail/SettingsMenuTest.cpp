@@ -1,7 +1,6 @@
 #include "detail/SettingsMenu.h"
 
 #include "detail/DetailView.h"
-#include "detail/ModuleColorButton.h"
 #include "detail/PersistentMenuOption.h"
 #include "floating/FloatingMode.h"
 #include "platform/toolkit/MenuTracker.h"
@@ -162,48 +161,6 @@ TEST_F(SettingsMenuTest, WithTheViewGoneTheMenuRebuildsEmptyAndOptionsReadUnchec
     EXPECT_FALSE(option->checked()());
     EXPECT_TRUE(menu->rebuild()->items().empty());
     hide->action()(*hide);
-}
-
-class ColorMenuTest : public SettingsMenuTest {};
-
-TEST_F(ColorMenuTest, ModuleSlotsOfferTheThemeFirstAndTheThemeSlotOnlyColours) {
-    auto shared = std::make_shared<ModuleColorButton>(ColorSlot::fan, view.get());
-    auto menu = shared->makeColorMenu();
-    ASSERT_EQ(menu->numberOfItems(), 10u);
-    EXPECT_EQ(menu->itemAt(0)->title(), t(Copy::followTheme));
-    EXPECT_EQ(menu->itemAt(0)->state(), ui::ControlState::on) << "no colour of its own";
-    for (const auto& item : menu->items()) {
-        ASSERT_TRUE(item->image());
-        EXPECT_EQ(item->image()->size(), (gfx::Size{16, 16}));
-        auto option = std::dynamic_pointer_cast<PersistentMenuOption>(item->view());
-        ASSERT_TRUE(option);
-        EXPECT_TRUE(option->swatch());
-        EXPECT_FALSE(option->returnsToParent());
-        EXPECT_EQ(std::any_cast<std::string>(item->representedObject()), "fan");
-    }
-
-    std::vector<std::pair<ColorSlot, std::optional<PaletteColor>>> reports;
-    view->moduleColorAction = [&](ColorSlot slot, std::optional<PaletteColor> color) {
-        reports.emplace_back(slot, color);
-        view->moduleColors.setColor(color, slot);
-    };
-    const auto& red = menu->itemAt(1 + std::size_t(PaletteColor::red));
-    std::dynamic_pointer_cast<PersistentMenuOption>(red->view())->activateOption();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0], std::make_pair(ColorSlot::fan, std::optional(PaletteColor::red)));
-    EXPECT_EQ(red->state(), ui::ControlState::on) << "the check moves in the open menu";
-    EXPECT_EQ(menu->itemAt(0)->state(), ui::ControlState::off);
-
-    auto theme = std::make_shared<ModuleColorButton>(ColorSlot::theme, view.get());
-    auto palette = theme->makeColorMenu();
-    ASSERT_EQ(palette->numberOfItems(), 9u);
-    const PaletteColor themeDefault = view->normalBlue ? PaletteColor::blue : PaletteColor::green;
-    EXPECT_EQ(palette->itemAt(std::size_t(themeDefault))->state(), ui::ControlState::on);
-
-    shared->owner = nullptr;
-    EXPECT_EQ(shared->makeColorMenu()->numberOfItems(), 0u);
-    red->action()(*red);
-    EXPECT_EQ(reports.size(), 1u) << "no report once the owner has gone";
 }
 
 } // namespace
