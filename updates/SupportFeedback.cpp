@@ -1,5 +1,6 @@
 #include "updates/SupportFeedback.h"
 
+#include "model/LinkOpening.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/ProcessInfo.h"
 #include "platform/graphics/AttributedString.h"
@@ -248,7 +249,8 @@ void SupportFeedback::copyReport() {
 
 void SupportFeedback::openSupport() {
     if (auto url = supportPageURL())
-        ui::Workspace::shared().openURL(*url);
+        openLinkTellingOfFailure(*url,
+                                 [language = language_](Copy key) { return text(key, language); });
 }
 
 void SupportFeedback::putOnClipboard(const std::string& report) {

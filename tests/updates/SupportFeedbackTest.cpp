@@ -30,7 +30,8 @@ protected:
         app.workspace().setOpener([this](const std::vector<std::string>& argv) {
             std::lock_guard lock(mutex);
             launched.push_back(argv);
-            return !(argv.front() == "xdg-email" && mailFails);
+            return !(argv.front() == "xdg-email" && mailFails) &&
+                   !(argv.front() == "xdg-open" && browserFails);
         });
     }
 
@@ -69,6 +70,7 @@ protected:
     std::mutex mutex;
     std::vector<std::vector<std::string>> launched;
     bool mailFails = false;
+    bool browserFails = false;
 };
 
 TEST_F(SupportFeedbackTest, ABlankMessageOnlyReturnsTheCaretToIt) {
@@ -106,6 +108,33 @@ TEST_F(SupportFeedbackTest, WithoutAMailHandlerTheReportGoesToTheClipboardAndSup
     const auto calls = launches();
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[1], (std::vector<std::string>{"xdg-open", *supportPageURL()}));
+    EXPECT_EQ(clipboard(), feedback.report());
+    EXPECT_EQ(feedback.status(), text(Copy::feedbackCopied, AppLanguage::english));
+}
+
+// Where nothing opens links, the support page's address reaches the user in an alert, as the
+// other links' failures do; the report stays on the clipboard.
+TEST_F(SupportFeedbackTest, ASupportPageNothingOpensIsToldWithItsAddress) {
+    mailFails = true;
+    browserFails = true;
+    feedback.show(AppLanguage::english);
+    feedback.message().setString("It froze");
+    std::optional<ui::AccessibilityProperties> told;
+    std::function<void()> look = [&] {
+        if (ui::Window* alert = app.modalWindow()) {
+            told = alert->contentView()->accessibility();
+            server.key(ui::KeyCode::returnKey, "\r");
+            return;
+        }
+        loop.queue().asyncAfter(0.01, look);
+    };
+    look();
+    feedback.send();
+    ASSERT_TRUE(testsupport::runUntil(loop, [&] { return told.has_value(); }));
+    EXPECT_EQ(told->label, text(Copy::linkOpenFailed, AppLanguage::english));
+    EXPECT_EQ(told->value,
+              text(Copy::linkOpenFailedInfo, AppLanguage::english) + "\n" + *supportPageURL());
+    EXPECT_EQ(server.modalSessions().size(), 1u);
     EXPECT_EQ(clipboard(), feedback.report());
     EXPECT_EQ(feedback.status(), text(Copy::feedbackCopied, AppLanguage::english));
 }
