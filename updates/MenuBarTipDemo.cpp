@@ -47,6 +47,8 @@ constexpr std::array<MenuPill, 3> menuPills{{{30, 18}, {57, 14}, {80, 14}}};
 constexpr std::array<std::string_view, 3> statusIcons{"bubble.left", "music.note", "cloud"};
 constexpr std::string_view draggedIcon = "music.note";
 constexpr double firstIconX = 234;
+// The key held while dragging an icon off the bar: Control stands in for Command here.
+constexpr std::string_view heldKey = "Ctrl";
 
 bool reduceMotion() {
     ui::Application* app = ui::Application::current();
@@ -185,7 +187,7 @@ void MenuBarTipDemo::drawRect(gfx::Context& context, const gfx::Rect&) {
     context.setFillColor(foreground.withAlpha(dark ? 0.08 : 0.05));
     context.fill(gfx::Path::roundedRect(menuBar, 7, 7));
 
-    drawSymbol(context, "apple.logo", foreground, {16, barCentreY}, 0.85);
+    drawSymbol(context, "launcher.grid", foreground, {16, barCentreY}, 0.85);
     context.setFillColor(foreground.withAlpha(0.22));
     for (const MenuPill& pill : menuPills)
         context.fill(gfx::Path::roundedRect({pill.x, barCentreY - 3, pill.width, 6}, 3, 3));
@@ -237,7 +239,7 @@ void MenuBarTipDemo::drawRect(gfx::Context& context, const gfx::Rect&) {
 
     if (time > 0.3 && time < 1.75) {
         ui::Cursor::arrowImage().draw(context, gfx::Rect{held.x + 2, held.y - 16, 10, 15});
-        gfx::drawText(context, "\u2318", gfx::Point{held.x + 12, held.y - 21},
+        gfx::drawText(context, heldKey, gfx::Point{held.x + 12, held.y - 21},
                       {gfx::Font::system(8.5, gfx::FontWeight::bold), foreground.withAlpha(0.75)});
     }
 }

@@ -9,7 +9,7 @@ namespace pulsedeck {
 
 inline constexpr double menuBarTipLoop = 4.2;
 // The frame shown instead of the loop under Reduce Motion: the icon almost fully dragged out,
-// with the pointer and the Command key.
+// with the pointer and the key held for it.
 inline constexpr double menuBarTipStillTime = 1.5;
 
 // x²·(3 − 2x) of x clamped to 0…1.

@@ -269,23 +269,11 @@ void xmarkCircle(const Pen& pen) {
     pen.polyline({{8.3, 15.7}, {15.7, 8.3}});
 }
 
-void fruitMark(const Pen& pen) {
-    // A round fruit with a stalk and a leaf: the mark at the left end of a menu bar.
-    Path fruit;
-    fruit.moveTo({12, 17.2});
-    fruit.curveTo({20.6, 13.4}, {16.4, 19.6}, {21.4, 18.2});
-    fruit.curveTo({12, 2}, {20, 6.2}, {16.4, 2});
-    fruit.curveTo({3.4, 13.4}, {7.6, 2}, {4, 6.2});
-    fruit.curveTo({12, 17.2}, {2.6, 18.2}, {7.6, 19.6});
-    fruit.close();
-    pen.fill(fruit);
-    pen.polyline({{12, 17}, {12.6, 20.4}}, 0, 0.8);
-    Path leaf;
-    leaf.moveTo({13, 20.2});
-    leaf.curveTo({18.4, 22.8}, {14.6, 22.8}, {16.6, 23.4});
-    leaf.curveTo({13, 20.2}, {17.6, 20.4}, {15, 19.6});
-    leaf.close();
-    pen.fill(leaf);
+void launcherGrid(const Pen& pen) {
+    // Four rounded tiles: the application launcher at the left end of a desktop's top bar.
+    for (double x : {3.0, 14.0})
+        for (double y : {3.0, 14.0})
+            pen.fill(Path::roundedRect({x, y, 7, 7}, 2, 2));
 }
 
 void wifi(const Pen& pen) {
@@ -364,7 +352,7 @@ constexpr std::array definitions{
     Definition{"cpu", {24, 24}, processor},
     Definition{"bolt.fill", {17, 24}, boltFill},
     Definition{"xmark.circle", {24, 24}, xmarkCircle},
-    Definition{"apple.logo", {24, 24}, fruitMark},
+    Definition{"launcher.grid", {24, 24}, launcherGrid},
     Definition{"wifi", {24, 24}, wifi},
     Definition{"cloud", {24, 24}, cloud},
     Definition{"music.note", {24, 24}, musicNote},

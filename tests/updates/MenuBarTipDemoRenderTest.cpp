@@ -97,17 +97,28 @@ TEST_F(MenuBarTipDemoRenderTest, FramesFollowTheStory) {
     frameAt(3, gfx::Appearance::dark, "tip-window-3s-dark.png");
 
     // 0.5 s: the note still in its slot at x 212 with the pointer's arrow below-right of it and
-    // "⌘" beside the arrow; the strip peeks out dimly right of the menus, cut off left of 103.
+    // "Ctrl", the key that stands in for Command here, beside the arrow; the strip peeks out
+    // dimly right of the menus, cut off left of 103.
     EXPECT_GT(inkIn(early, 209, 63, 215, 69), ink) << "note in its slot";
     EXPECT_GT(inkIn(early, 215, 55, 218, 59), ink) << "arrow";
-    EXPECT_GT(inkIn(early, 224, 45, 231, 53), ink) << "Command key";
+    EXPECT_GT(inkIn(early, 224, 45, 231, 53), ink) << "Ctrl, its first letters";
+    EXPECT_GT(inkIn(early, 236, 45, 239, 53), ink) << "Ctrl, its last letter";
+    EXPECT_LT(inkIn(early, 246, 42, 252, 56), blank) << "nothing after the key";
+
+    // At the bar's left end our launcher mark: four tiles around an empty middle.
+    for (double dx : {-2.5, 2.5})
+        for (double dy : {-2.5, 2.5})
+            EXPECT_GT(inkIn(early, 16 + dx - 0.5, 66 + dy - 0.5, 16 + dx + 0.5, 66 + dy + 0.5),
+                      ink / 2)
+                << "a tile at " << dx << ", " << dy;
+    EXPECT_LT(inkIn(early, 15.75, 65.75, 16.25, 66.25), blank) << "the gap between the tiles";
     EXPECT_LT(inkIn(early, 95, 56, 102.5, 76), blank) << "strip clipped behind the menus";
 
     // 1.5 s: the note dragged down and left, to about (198, 29), the pointer still holding it;
     // its slot empty, the gap not closed yet.
     EXPECT_GT(inkIn(held, 195, 26, 201, 32), ink) << "note dragged out";
     EXPECT_GT(inkIn(held, 202, 19, 205, 23), ink) << "arrow";
-    EXPECT_GT(inkIn(held, 210, 8, 217, 16), ink) << "Command key";
+    EXPECT_GT(inkIn(held, 210, 8, 217, 16), ink) << "Ctrl";
     EXPECT_LT(inkIn(held, 209, 60, 215, 72), blank) << "empty slot";
     EXPECT_GT(inkIn(held, 187, 63, 193, 69), ink) << "cloud not moved yet";
 
