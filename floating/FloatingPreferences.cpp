@@ -54,15 +54,21 @@ public:
         return value ? strictInteger(*value) : std::nullopt;
     }
 
-    std::optional<double> real(std::string_view key) const {
+    // Any stored number, ±∞ and NaN included.
+    std::optional<double> number(std::string_view key) const {
         auto value = find(key);
         if (!value)
             return std::nullopt;
         if (auto number = std::get_if<std::int64_t>(&value->storage()))
             return static_cast<double>(*number);
-        if (auto number = std::get_if<double>(&value->storage()); number && std::isfinite(*number))
+        if (auto number = std::get_if<double>(&value->storage()))
             return *number;
         return std::nullopt;
+    }
+
+    std::optional<double> real(std::string_view key) const {
+        auto stored = number(key);
+        return stored && std::isfinite(*stored) ? stored : std::nullopt;
     }
 
     std::optional<bool> boolean(std::string_view key) const {
@@ -214,7 +220,9 @@ FloatingPreferences::FloatingPreferences(const foundation::PropertyDictionary& d
     hideInFullscreen = stored.boolean(Key::hideInFullscreen).value_or(fallback.hideInFullscreen);
 
     opacity = boundedOpacity(stored.real(Key::opacity).value_or(fallback.opacity));
-    chartLength = boundedChartLength(stored.real(Key::chartLength).value_or(fallback.chartLength));
+    // A stored ±∞ or NaN reads as the standard length, not as the fallback's.
+    chartLength =
+        boundedChartLength(stored.number(Key::chartLength).value_or(fallback.chartLength));
     gap = boundedGap(stored.real(Key::gap).value_or(fallback.gap));
 
     if (auto numbers = stored.integers(Key::colors))
