@@ -1,4 +1,5 @@
 #include "app/ControllerHarness.h"
+#include "detail/ModuleSectionView.h"
 #include "platform/toolkit/Menu.h"
 #include "platform/toolkit/Workspace.h"
 #include "statusbar/StatusEditingSurface.h"
@@ -210,6 +211,22 @@ TEST_F(AppDelegateClicksTest, ClosingResetsSortingFocusSizeAndTheOutsideMonitor)
     EXPECT_FALSE(delegate->outsideClickMonitor);
     EXPECT_EQ(delegate->popover->contentSize(),
               (gfx::Size{delegate->details->contentWidth(), delegate->details->preferredHeight()}));
+}
+
+TEST_F(AppDelegateClicksTest, ClosingMidCardDragEndsTheDrag) {
+    clickModule(ModuleKind::network);
+    DetailView& view = *delegate->details;
+    const ModuleSectionView& card = *view.cards.at(ModuleKind::memory);
+    ASSERT_TRUE(
+        view.beginCardDrag(ModuleKind::memory, {card.frame().midX(), card.frame().minY() + 8}));
+    ASSERT_EQ(card.alphaValue(), 0.2);
+    delegate->details->dismissAction();
+    EXPECT_FALSE(shown());
+    EXPECT_FALSE(view.draggedModule);
+    EXPECT_EQ(card.alphaValue(), 1);
+    EXPECT_TRUE(view.beginCardDrag(ModuleKind::memory, {card.frame().midX(), 8}))
+        << "a new drag may begin";
+    view.endCardDrag();
 }
 
 TEST_F(AppDelegateClicksTest, AClickBesideEveryModuleFallsBackToThePriority) {

@@ -138,6 +138,32 @@ TEST_F(AppDelegateFloatingTest, TheBarsOriginComesFromTheDropTheOldPanelTheStore
     EXPECT_TRUE(leftScreen.contains(frame.origin));
 }
 
+// A bar dropped from a drag-out settles into place from 3 points above it; under Reduce Motion
+// it stands there at once.
+TEST_F(AppDelegateFloatingTest, ADroppedBarSettlesFromJustAboveUnlessMotionIsReduced) {
+    launch();
+    for (bool reduceMotion : {false, true}) {
+        SCOPED_TRACE(reduceMotion);
+        app.workspace().setReduceMotion(reduceMotion);
+        delegate->setFloatingMode(FloatingMode::copy, gfx::Rect{400, 500, 1, 1});
+        const gfx::Rect frame = delegate->floatingPanel->frame();
+        EXPECT_EQ(frame.origin, (gfx::Point{400, 500}));
+        const FloatingLiquidAnimator& motion = delegate->floatingMotion;
+        EXPECT_EQ(motion.isRunning(), !reduceMotion);
+        if (!reduceMotion) {
+            EXPECT_EQ(motion.phase(), FloatingLiquidAnimator::Phase::handoff);
+            EXPECT_EQ(motion.spring().position, (gfx::Point{400, 503}));
+            EXPECT_EQ(delegate->floatingPanel->alphaValue(), 0) << "the liquid shows it meanwhile";
+        }
+        for (int frames = 0; frames < 120 && motion.isRunning(); ++frames)
+            advance(1.0 / 60);
+        EXPECT_FALSE(motion.isRunning());
+        EXPECT_EQ(delegate->floatingPanel->frame(), frame);
+        EXPECT_EQ(delegate->floatingPanel->alphaValue(), 1);
+        delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+    }
+}
+
 // With full-screen hiding on, the item hides only when every screen is full-screen; the bar
 // stands in for it in detached mode whatever the screens show.
 TEST_F(AppDelegateFloatingTest, FullScreenVisibilityOverTwoScreens) {

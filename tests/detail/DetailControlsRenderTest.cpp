@@ -19,6 +19,8 @@
 #include "platform/toolkit/Window.h"
 #include "support/TestPaths.h"
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -250,13 +252,45 @@ protected:
     }
 };
 
+// A point of a cell's window, found on the sheet by the cell's caption.
+gfx::Rgba8 cellPixel(const gfx::Bitmap& sheet, const std::string& caption, gfx::Point point) {
+    const std::vector<Cell> all = cells();
+    const auto found = std::find_if(all.begin(), all.end(),
+                                    [&](const Cell& cell) { return cell.caption == caption; });
+    EXPECT_NE(found, all.end()) << caption;
+    const auto i = std::size_t(found - all.begin());
+    const double x = double(i % columns) * cellWidth;
+    const double top = sheet.size().height - double(i / columns) * (cellHeight + captionHeight);
+    return sheet.pixelAtPoint({x + point.x, top - captionHeight - cellHeight + point.y});
+}
+
+bool isAccent(gfx::Rgba8 pixel) {
+    const gfx::Color accent = accentColor();
+    auto near = [](int channel, double component) {
+        return std::abs(channel - int(std::lround(component * 255))) <= 30;
+    };
+    return near(pixel.red, accent.red()) && near(pixel.green, accent.green()) &&
+           near(pixel.blue, accent.blue());
+}
+
 TEST_F(DetailControlsRenderTest, GalleryInBothAppearancesAtBothScales) {
     for (const double scale : {1.0, 2.0}) {
         for (const auto appearance : {gfx::Appearance::light, gfx::Appearance::dark}) {
+            SCOPED_TRACE(std::string(gfx::toString(appearance)) + " @" + std::to_string(scale));
             const gfx::Bitmap sheet = render(appearance, scale);
             const std::string name = "detail-controls-" + std::string(gfx::toString(appearance)) +
                                      "@" + std::to_string(int(scale)) + "x.png";
             EXPECT_TRUE(sheet.writePng(testsupport::artifactPath(name).string()));
+
+            // The slider's track, a quarter of the way along: filled with the accent up to the
+            // knob at 0.6, bare at 0.2; a switch's track lit only when on.
+            const gfx::Point track{8 + 25, 12 + 10};
+            EXPECT_TRUE(isAccent(cellPixel(sheet, "slider 0.6", track)));
+            EXPECT_TRUE(isAccent(cellPixel(sheet, "slider dragging", track)));
+            EXPECT_FALSE(isAccent(cellPixel(sheet, "slider 0.2", track)));
+            const gfx::Point switchTrack{12 + 27 * 40.0 / 54, 13 + 12 * 18.0 / 24};
+            EXPECT_TRUE(isAccent(cellPixel(sheet, "switch on", switchTrack)));
+            EXPECT_FALSE(isAccent(cellPixel(sheet, "switch off", switchTrack)));
         }
     }
 }

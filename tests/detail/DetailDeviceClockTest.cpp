@@ -73,16 +73,27 @@ TEST_F(DetailDeviceClockTest, NoClockWithoutSomethingToShow) {
     EXPECT_FALSE(view->deviceCardClockRunning()) << "leaving the window stops it";
 }
 
+// The gear's menu shows under the gear of a view in a window; from a view in none, nothing shows.
 TEST_F(DetailDeviceClockTest, SettingsOpenOnlyFromAViewInAWindow) {
     auto alone = std::make_shared<DetailView>(DetailView::initialFrame);
-    int asked = 0;
-    alone->settingsMenuProvider = [&] {
-        ++asked;
-        return std::make_shared<ui::Menu>();
-    };
-    alone->doSettings();
-    loop.advanceAndRunDue(0.1);
-    EXPECT_EQ(asked, 1) << "the menu is built, then dropped: no window to show it in";
+    for (const auto& asking : {view, alone}) {
+        const bool inWindow = asking == view;
+        SCOPED_TRACE(inWindow);
+        std::optional<gfx::Rect> menuFrame;
+        loop.queue().asyncAfter(0.1, [&] {
+            for (const auto& shown : app.windows())
+                if (shown->level() == ui::WindowLevel::popUpMenu && shown->isVisible())
+                    menuFrame = shown->frame();
+            server.key(ui::KeyCode::escape, "\x1b");
+        });
+        asking->doSettings();
+        loop.advanceAndRunDue(0.2);
+        EXPECT_EQ(menuFrame.has_value(), inWindow);
+        if (menuFrame) {
+            EXPECT_TRUE(menuFrame->intersects(window->frame())) << "over the view's window";
+        }
+        EXPECT_EQ(app.trackingSession(), nullptr);
+    }
 }
 
 TEST_F(DetailDeviceClockTest, OpeningOrFocusingTheDevicesCardStartsAPendingEntrance) {

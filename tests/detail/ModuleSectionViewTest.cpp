@@ -1,6 +1,10 @@
 #include "detail/ModuleSectionView.h"
 
+#include "detail/DetailView.h"
 #include "platform/animation/Layer.h"
+#include "platform/graphics/AttributedString.h"
+#include "platform/graphics/RecordingContext.h"
+#include "platform/toolkit/Button.h"
 #include "platform/toolkit/ToolkitFixture.h"
 
 #include <gtest/gtest.h>
@@ -103,6 +107,47 @@ TEST_F(ModuleSectionViewTest, TheCardGlidesFromWhereItIsOnScreen) {
     card->animateCard({0, 0, 318, 240}, false);
     EXPECT_TRUE(card->layer()->animationKeys().empty());
     EXPECT_EQ(card->layer()->presentationValues().position, (gfx::Point{0, 0}));
+}
+
+class DrawnCard : public ModuleSectionView {
+public:
+    using ModuleSectionView::drawRect;
+    using ModuleSectionView::ModuleSectionView;
+};
+
+// The header's title fills the room M between the icon and the switch: a long one ("Arbeits-
+// speicher") shrinks to 8 pt, then is cut, and the chevron follows it but never passes M + 45.
+TEST_F(ModuleSectionViewTest, ALongTitleShrinksToEightPointsAndTheChevronStopsAtItsRoom) {
+    auto owner = std::make_shared<DetailView>(DetailView::initialFrame);
+    owner->language = AppLanguage::german;
+    const gfx::Font natural = gfx::Font::system(11, gfx::FontWeight::medium);
+    const std::string title = text(Copy::memoryEnabled, owner->language);
+    const double width = gfx::textSize(title, {.font = natural}).width;
+    struct Case {
+        const char* name;
+        double cardWidth;
+        double size;
+    };
+    // Room M = card width − 107, and never below 50.
+    const Case cases[] = {
+        {"fits", 318, 11}, {"shrinks", 107 + width * 10 / 11, 10}, {"8 pt and cut", 107 + 50, 8}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto drawn = std::make_shared<DrawnCard>(ModuleKind::memory, nullptr, owner.get());
+        drawn->setFrame({0, 0, c.cardWidth, 200});
+        drawn->updateDisclosure();
+        gfx::RecordingContext context(drawn->bounds().size);
+        drawn->drawRect(context, drawn->bounds());
+        const gfx::TextRecord* run = context.log().text(title);
+        ASSERT_TRUE(run);
+        EXPECT_NEAR(run->font.pointSize(), c.size, 0.05);
+        const double room = std::max(50.0, c.cardWidth - 107);
+        const double chevron = drawn->disclosure()->frame().minX();
+        // A title that had to shrink fills its room: the chevron stands at M + 45.
+        const double drawnWidth = std::ceil(gfx::textSize(title, {.font = run->font}).width);
+        EXPECT_NEAR(chevron, c.size < 11 ? room + 45 : drawnWidth + 45, 1e-9);
+        EXPECT_LE(chevron, room + 45);
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "support/DetailReadings.h"
 #include "support/TestPaths.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace pulsedeck {
@@ -13,6 +14,19 @@ namespace {
 void fillBackdrop(gfx::Context& context, const gfx::Rect& rect) {
     context.setFillColor(gfx::Color::dynamic(gfx::Color::grey(0.94), gfx::Color::grey(0.17)));
     context.fillRect(rect);
+}
+
+// Pixels of a rectangle (in points) that stand out from the backdrop colour at its corner.
+int inkIn(const gfx::Bitmap& bitmap, const gfx::Rect& rect) {
+    const gfx::Rgba8 backdrop = bitmap.pixelAtPoint({rect.minX() + 0.5, rect.minY() + 0.5});
+    int count = 0;
+    for (double x = rect.minX() + 0.25; x < rect.maxX(); x += 0.5)
+        for (double y = rect.minY() + 0.25; y < rect.maxY(); y += 0.5) {
+            const gfx::Rgba8 p = bitmap.pixelAtPoint({x, y});
+            count += std::max({std::abs(p.red - backdrop.red), std::abs(p.green - backdrop.green),
+                               std::abs(p.blue - backdrop.blue)}) > 60;
+        }
+    return count;
 }
 
 // Every module's content, one column per fixture, each section on a faint card as in the view.
@@ -57,6 +71,19 @@ TEST(SectionContentRenderTest, SheetsOfEveryCardInBothPresentationsLightAndDark)
                                      (appearance == gfx::Appearance::dark ? "-dark" : "-light") +
                                      ".png";
             ASSERT_TRUE(sheet.writePng(testsupport::artifactPath(name).string()));
+
+            // Each section of each column shows its figures, labels and controls' places.
+            const double width = cardContentWidth(presentation, nullptr);
+            double top = sheet.size().height - 20;
+            for (const ModuleKind kind : allModuleKinds) {
+                const double section = detailSectionHeight(kind, presentation, {});
+                for (std::size_t column = 0; column < fixtures.size(); ++column)
+                    EXPECT_GT(inkIn(sheet, {(width + 36) * double(column) + 18, top - section,
+                                            width, section}),
+                              40)
+                        << toString(kind) << " column " << column;
+                top -= section + 20;
+            }
         }
     }
 }
@@ -110,8 +137,17 @@ TEST(SectionContentRenderTest, DeviceCardsWithNoneOneAndFiveDevices) {
             const std::string name = "device-cards-" + std::string(toString(presentation)) +
                                      (appearance == gfx::Appearance::dark ? "-dark" : "-light") +
                                      ".png";
-            ASSERT_TRUE(renderDevicesSheet(presentation, appearance)
-                            .writePng(testsupport::artifactPath(name).string()));
+            const gfx::Bitmap sheet = renderDevicesSheet(presentation, appearance);
+            ASSERT_TRUE(sheet.writePng(testsupport::artifactPath(name).string()));
+            // More devices, more rows drawn: none, one, five.
+            const double columnWidth = cardContentWidth(presentation, nullptr) + 36;
+            int before = -1;
+            for (int column = 0; column < 3; ++column) {
+                const int ink = inkIn(sheet, {columnWidth * column + 18, 16, columnWidth - 36,
+                                              sheet.size().height - 32});
+                EXPECT_GT(ink, before) << "column " << column;
+                before = ink;
+            }
         }
     }
 }

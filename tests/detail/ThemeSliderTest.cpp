@@ -46,6 +46,11 @@ TEST_F(ThemeSliderTest, APressGrabsTheKnobWithin11PointsOfItsDrawnCentre) {
         {"on the knob's edge", 114, 0, 100, 50, 68, 50},
         {"just off the knob", 114, 0, 100, 50, 68.5, 61.5},
         {"left of the knob", 114, 0, 100, 50, 45.5, 38.5},
+        // Away from the middle the drawn centre (7 + 100 × fraction) and the plain fraction of
+        // the width part: presses 10 points inside the knob, 17 from the plain point, keep it.
+        {"on the knob at 25 %", 114, 0, 100, 25, 42, 25},
+        {"on the knob at 0", 114, 0, 100, 0, 17, 0},
+        {"on the knob at the end", 114, 0, 100, 100, 97, 100},
         // The opacity slider, 0.2…1: the knob is drawn at 63 for 0.6, where a press keeps it.
         {"range below 1", 126, 0.2, 1, 0.6, 60, 0.6},
         {"range below 1, off the knob", 126, 0.2, 1, 0.6, 7, 0.2},

@@ -5,6 +5,7 @@
 #include "floating/FloatingPanel.h"
 #include "platform/toolkit/Workspace.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace pulsedeck {
@@ -195,6 +196,28 @@ TEST_F(FloatingSurfaceTest, HoverReportsTheModuleUnlessAPressIsUnderWayAndCursor
     panel->invalidateCursorRectsForView(surface.get());
     server.movePointer({memoryPoint().x + 1, memoryPoint().y});
     EXPECT_EQ(app.currentCursor(), ui::Cursor::openHand());
+}
+
+// In reorder mode the cursors stand where the modules are shown: the dragged one where it is
+// dragged to, the others where they glide, never at the plain laid-out places.
+TEST_F(FloatingSurfaceTest, CursorRectanglesFollowTheDraggedAndShownModules) {
+    strip->setSorting(true);
+    press(memoryPoint());
+    drag({memoryPoint().x + 30, memoryPoint().y});
+    ASSERT_EQ(strip->draggedModule(), ModuleKind::memory);
+    ASSERT_TRUE(strip->draggedRect());
+    panel->invalidateCursorRectsForView(surface.get());
+    auto has = [&](const gfx::Rect& rect, ui::Cursor cursor) {
+        return std::any_of(
+            surface->cursorRects().begin(), surface->cursorRects().end(),
+            [&](const auto& entry) { return entry.rect == rect && entry.cursor == cursor; });
+    };
+    const gfx::Rect laidOut = strip->layoutModuleRects().at(ModuleKind::memory);
+    ASSERT_NE(*strip->draggedRect(), laidOut);
+    EXPECT_TRUE(has(*strip->draggedRect(), ui::Cursor::openHand()));
+    EXPECT_FALSE(has(laidOut, ui::Cursor::openHand()));
+    EXPECT_TRUE(has(strip->rect(ModuleKind::network), ui::Cursor::openHand()));
+    release({memoryPoint().x + 30, memoryPoint().y});
 }
 
 TEST(FloatingOpacityRow, ShowsTheRoundedPercentageAndReportsEachChange) {

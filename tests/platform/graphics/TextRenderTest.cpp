@@ -204,17 +204,19 @@ int strongestAlpha(const Bitmap& bitmap) {
 }
 
 // A figure and its unit at two alphas (as the thermometer draws them) leave nothing behind: each
-// later single-colour text shows at its own alpha, drawn directly and from the raster cache, in
-// the colour asked.
-TEST(TextRender, TextsAfterATwoAlphaTextKeepTheirOwnAlpha) {
+// later single-colour text shows at its own alpha times the context's (a fade), drawn directly
+// and from the raster cache, in the colour asked.
+TEST(TextRender, TextsAfterATwoAlphaTextKeepTheirOwnAlphaUnderTheContexts) {
     AttributedString twoAlphas("61", {.font = Font::system(11), .color = Color(0, 0, 0, 1)});
     twoAlphas.append(" °C", {.font = Font::system(11), .color = Color(0, 0, 0, 0.35)});
     struct Case {
         const char* text;
         double alpha;
+        double contextAlpha;
         int expected;
     };
-    for (Case c : {Case{"Temp", 0, 0}, Case{"43%", 1, 255}, Case{"GPU", 0.5, 128}}) {
+    for (Case c : {Case{"Temp", 0, 1, 0}, Case{"43%", 1, 1, 255}, Case{"GPU", 0.5, 1, 128},
+                   Case{"43%", 1, 0.25, 64}, Case{"GPU", 0.5, 0.5, 64}}) {
         for (int sighting = 0; sighting < 3; ++sighting) {
             Bitmap before = Bitmap::forPointSize({40, 20}, 2);
             Context beforeContext(before);
@@ -223,6 +225,7 @@ TEST(TextRender, TextsAfterATwoAlphaTextKeepTheirOwnAlpha) {
 
             Bitmap bitmap = Bitmap::forPointSize({40, 20}, 2);
             Context context(bitmap);
+            context.setAlpha(c.contextAlpha);
             drawText(context, c.text, Point{2, 2},
                      {.font = Font::monospacedDigitSystem(11, FontWeight::medium),
                       .color = Color(0, 0, 1, c.alpha)});
