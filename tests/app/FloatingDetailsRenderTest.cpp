@@ -112,6 +112,9 @@ TEST_F(FloatingDetailsRender, TheContextMenuShowsTheOpacityRowChecksAndTheCloseS
     ASSERT_TRUE(shot && frame);
 
     auto menu = delegate->makeFloatingMenu();
+    ASSERT_TRUE(menu->appearance);
+    EXPECT_EQ(menu->appearance(), gfx::Appearance::dark)
+        << "reopened, the menu keeps the bar's dark over the light desktop";
     const auto rows = ui::MenuLayout::itemRects(*menu, frame->width());
     ASSERT_EQ(rows.size(), 11u);
     auto onScreen = [&](const gfx::Rect& row) {
