@@ -16,8 +16,9 @@ public:
 
     // Set by whoever builds the menu.
     std::function<std::shared_ptr<ui::Menu>()> rebuild;
-    // The appearance the app draws in now, read when the copy shows: a choice in the menu may
-    // just have changed it, and it may differ from the desktop's. The desktop's when unset.
+    // The appearance of what the menu shows over (the app's, the floating bar's), read when a
+    // fresh copy shows: a choice in the menu may just have changed it, and it may differ from
+    // the desktop's. The desktop's when unset.
     std::function<gfx::Appearance()> appearance;
 };
 

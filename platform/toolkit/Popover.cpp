@@ -239,9 +239,12 @@ void Popover::stepAnimation() {
         return;
     const double t = (Application::shared().now() - resize_->start) / resize_->duration;
     const double progress = evaluateTiming(resize_->timing, std::min(t, 1.0));
-    const gfx::Size size{resize_->from.width + progress * (resize_->to.width - resize_->from.width),
-                         resize_->from.height +
-                             progress * (resize_->to.height - resize_->from.height)};
+    // The last frame is the asked size itself, not one rounded on the way there.
+    const gfx::Size size =
+        t >= 1 ? resize_->to
+               : gfx::Size{
+                     resize_->from.width + progress * (resize_->to.width - resize_->from.width),
+                     resize_->from.height + progress * (resize_->to.height - resize_->from.height)};
     place(size);
     if (t >= 1) {
         resize_.reset();
