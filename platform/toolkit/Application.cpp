@@ -28,6 +28,10 @@ Application::Application(WindowServer& server, dispatch::RunLoop& loop)
         if (auto window = windowWithNumber(number))
             window->performClose();
     });
+    server_.setFramePlacedHandler([this](NativeWindowId number, const gfx::Rect& frame) {
+        if (auto window = windowWithNumber(number))
+            window->serverPlacedWindow(frame);
+    });
     if (const auto settings = server_.desktopSettings())
         applyDesktopSettings(*settings);
 }
@@ -36,6 +40,7 @@ Application::~Application() {
     server_.setEventHandler({});
     server_.setNoticeHandler({});
     server_.setCloseRequestHandler({});
+    server_.setFramePlacedHandler({});
     statusBar_.reset();
     toolTips_.reset();
     for (Window* window : windows_) {

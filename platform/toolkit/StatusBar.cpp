@@ -34,9 +34,14 @@ StatusBar::StatusBar()
     window_->setCollectionBehavior(Collection::canJoinAllSpaces | Collection::stationary |
                                    Collection::ignoresCycle);
     window_->setReleasedWhenClosed(false);
+    // A window manager may stretch the bar (a tiling one gives docks the screen's whole width):
+    // the items keep to its right end, the rest shows the bar's clear background.
+    window_->frameChangedAction = [this] { layoutItems(); };
 }
 
-StatusBar::~StatusBar() = default;
+StatusBar::~StatusBar() {
+    window_->frameChangedAction = nullptr;
+}
 
 std::shared_ptr<StatusItem> StatusBar::statusItem(double length) {
     auto item = std::make_shared<StatusItem>(*this, length);
@@ -67,7 +72,12 @@ void StatusBar::relayout() {
     const gfx::Rect primary = screens.front().frame();
     window_->setFrame({primary.maxX() - total, primary.maxY() - barThickness, total, barThickness},
                       false);
-    double right = total;
+    layoutItems();
+    window_->orderFrontRegardless();
+}
+
+void StatusBar::layoutItems() {
+    double right = window_->frame().width();
     for (auto& item : items_) {
         item->slot()->setHidden(!item->isVisible());
         if (!item->isVisible())
@@ -75,7 +85,6 @@ void StatusBar::relayout() {
         right -= item->width();
         item->slot()->setFrame({right, 0, item->width(), barThickness});
     }
-    window_->orderFrontRegardless();
 }
 
 StatusItem::StatusItem(StatusBar& bar, double length)

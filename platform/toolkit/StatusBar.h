@@ -35,6 +35,9 @@ public:
     const std::shared_ptr<Window>& window() const { return window_; }
 
 private:
+    // The items side by side from the right end of the bar's window, wherever it is.
+    void layoutItems();
+
     std::shared_ptr<Window> window_;
     std::vector<std::shared_ptr<StatusItem>> items_;
 };

@@ -11,7 +11,7 @@ namespace ui {
 Window::Window(const gfx::Rect& contentRect, StyleMask styleMask, BackingStoreType backing,
                bool defer)
     : styleMask_(styleMask), backingType_(backing), defer_(defer), frame_(contentRect),
-      app_(Application::current()) {
+      requestedFrame_(contentRect), app_(Application::current()) {
     if (app_)
         app_->registerWindow(this);
     setContentView(std::make_shared<View>(gfx::Rect{{0, 0}, contentRect.size}));
@@ -68,12 +68,19 @@ void Window::setTitle(std::string title) {
 // MARK: Geometry
 
 void Window::setFrame(const gfx::Rect& frame, bool display) {
-    const bool resized = frame.size != frame_.size;
-    if (!resized && frame.origin == frame_.origin)
+    // Asked again for a frame the window manager chose to change: the window stays where it was
+    // put, and asking once more would only start the same exchange with the manager again.
+    if (frame == frame_ || frame == requestedFrame_)
         return;
-    frame_ = frame;
+    requestedFrame_ = frame;
     if (native_ && app_)
-        app_->windowServer().setFrame(*native_, frame_);
+        app_->windowServer().setFrame(*native_, frame);
+    takeFrame(frame, display);
+}
+
+void Window::takeFrame(const gfx::Rect& frame, bool display) {
+    const bool resized = frame.size != frame_.size;
+    frame_ = frame;
     if (resized) {
         contentView_->setFrameSize(frame_.size);
         dirty_ = {{0, 0}, frame_.size};
@@ -83,6 +90,14 @@ void Window::setFrame(const gfx::Rect& frame, bool display) {
         else
             scheduleDisplay();
     }
+}
+
+void Window::serverPlacedWindow(const gfx::Rect& frame) {
+    if (frame == frame_)
+        return;
+    takeFrame(frame, false);
+    if (frameChangedAction)
+        frameChangedAction();
 }
 
 void Window::setFrameOrigin(gfx::Point origin) {

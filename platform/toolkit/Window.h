@@ -82,8 +82,12 @@ public:
     // The view is sized to the window's content rect.
     void setContentView(std::shared_ptr<View> view);
 
+    // Where the window is: what the program last asked for, or where the window system put it
+    // instead (a window manager may move or stretch a window).
     const gfx::Rect& frame() const { return frame_; }
     void setFrame(const gfx::Rect& frame, bool display);
+    // Runs when the window system moved or resized the window by itself.
+    std::function<void()> frameChangedAction;
     void setFrameOrigin(gfx::Point origin);
     void setContentSize(gfx::Size size);
     // Where a frame may go on a screen; the default keeps a titled window's top edge below the
@@ -177,6 +181,9 @@ private:
     friend class Application;
 
     NativeWindowId ensureNative();
+    void takeFrame(const gfx::Rect& frame, bool display);
+    // The window system reports where the window really is.
+    void serverPlacedWindow(const gfx::Rect& frame);
     void viewInvalidated(const View& view, const gfx::Rect& rectInView);
     void scheduleDisplay();
     void redraw(const gfx::Rect& dirty);
@@ -191,6 +198,8 @@ private:
     BackingStoreType backingType_;
     bool defer_;
     gfx::Rect frame_;
+    // The frame the program last asked for.
+    gfx::Rect requestedFrame_;
     std::shared_ptr<View> contentView_;
     int level_ = WindowLevel::normal;
     CollectionBehavior collectionBehavior_ = 0;

@@ -125,6 +125,11 @@ public:
     void setCloseRequestHandler(std::function<void(NativeWindowId)> handler) {
         closeRequestHandler_ = std::move(handler);
     }
+    // Where the server reports a window it found elsewhere than the application put it (a window
+    // manager moved or stretched it), with its frame in global points.
+    void setFramePlacedHandler(std::function<void(NativeWindowId, const gfx::Rect&)> handler) {
+        framePlacedHandler_ = std::move(handler);
+    }
 
     // The desktop's clipboard: what the application puts there (none gives it up), and its text
     // whoever put it there, handed to completion on the main queue. The base keeps it in memory,
@@ -153,11 +158,16 @@ protected:
         if (closeRequestHandler_)
             closeRequestHandler_(window);
     }
+    void reportFrame(NativeWindowId window, const gfx::Rect& frame) {
+        if (framePlacedHandler_)
+            framePlacedHandler_(window, frame);
+    }
 
 private:
     std::function<void(const NativeEvent&)> eventHandler_;
     std::function<void(ServerNotice)> noticeHandler_;
     std::function<void(NativeWindowId)> closeRequestHandler_;
+    std::function<void(NativeWindowId, const gfx::Rect&)> framePlacedHandler_;
     std::optional<std::string> clipboard_;
 };
 

@@ -95,9 +95,24 @@ EdgeInsets reservedEdges(const MonitorArea& monitor, int rootWidth, int rootHeig
     return insets;
 }
 
+long statusBarTop(const MonitorArea& primary, std::vector<Dock> docks,
+                  std::optional<long> windowlessTop) {
+    long top = std::max<long>(primary.y, windowlessTop.value_or(primary.y));
+    std::sort(docks.begin(), docks.end(),
+              [](const Dock& a, const Dock& b) { return a.area.y < b.area.y; });
+    for (const Dock& dock : docks) {
+        const Strut& strut = dock.strut;
+        if (strut.top > top && dock.area.y <= top &&
+            spansOverlap(strut.topStartX, strut.topEndX, primary.x, primary.width))
+            top = strut.top;
+    }
+    return std::min<long>(top, long(primary.y) + primary.height);
+}
+
 std::vector<ScreenDescription> describeScreens(std::vector<MonitorArea> monitors, int rootWidth,
                                                int rootHeight, const std::vector<Strut>& struts,
-                                               int scale, double barThickness) {
+                                               int scale, double barThickness,
+                                               std::optional<long> barTop) {
     monitors = primaryFirst(std::move(monitors));
     std::vector<ScreenDescription> screens;
     if (monitors.empty())
@@ -109,6 +124,8 @@ std::vector<ScreenDescription> describeScreens(std::vector<MonitorArea> monitors
         ScreenDescription screen;
         screen.frame = geometry.rectFromPixels(monitor.x, monitor.y, monitor.width, monitor.height);
         if (screens.empty()) {
+            if (barTop)
+                insets.top = std::clamp(*barTop - monitor.y, 0L, long(monitor.height));
             screen.frame = geometry.rectFromPixels(monitor.x, monitor.y + insets.top, monitor.width,
                                                    monitor.height - insets.top);
             const long bar = std::lround(barThickness * geometry.scale());

@@ -3,6 +3,7 @@
 #include "platform/toolkit/WindowServer.h"
 
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace ui::x11 {
@@ -70,14 +71,30 @@ struct EdgeInsets {
 EdgeInsets reservedEdges(const MonitorArea& monitor, int rootWidth, int rootHeight,
                          const std::vector<Strut>& struts);
 
+// Another program's dock: what it reserves, and where its window lies.
+struct Dock {
+    Strut strut;
+    RootGeometry::PixelRect area;
+};
+
+// The root row where the status bar's top belongs on the primary monitor: below the top struts of
+// the docks that lie at or above that row, and below a panel without a window of its own that
+// reserves the rows above `windowlessTop` (read from the work area). A dock lying lower (another
+// status bar, placed below ours) is not honoured: each bar honouring the other's strut would push
+// both down the screen.
+long statusBarTop(const MonitorArea& primary, std::vector<Dock> docks,
+                  std::optional<long> windowlessTop);
+
 // The screens the toolkit sees: each monitor (the primary first) less the other docks' struts
-// in its visible frame. The primary's frame begins below whatever other panels reserve at its top,
-// since that is where our status bar sits (the toolkit puts the bar at the frame's top), and its
-// visible frame also leaves out the bar's `barThickness` points: so frame top − visible-frame top
-// is the bar's thickness wherever the bar sits.
+// in its visible frame. The primary's frame begins at `barTop` (a root row; below whatever other
+// panels reserve at its top when none is given), since that is where our status bar sits (the
+// toolkit puts the bar at the frame's top), and its visible frame leaves out the bar's
+// `barThickness` points: so frame top − visible-frame top is the bar's thickness wherever the bar
+// sits.
 std::vector<ScreenDescription> describeScreens(std::vector<MonitorArea> monitors, int rootWidth,
                                                int rootHeight, const std::vector<Strut>& struts,
-                                               int scale, double barThickness);
+                                               int scale, double barThickness,
+                                               std::optional<long> barTop = std::nullopt);
 
 // Each monitor's whole area in points, by the display number describeScreens gives its screen.
 std::map<int, gfx::Rect> describeDisplays(std::vector<MonitorArea> monitors, int scale);

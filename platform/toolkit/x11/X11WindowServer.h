@@ -149,7 +149,13 @@ private:
 
     void readDesktop();
     void refreshScreens();
-    std::vector<Strut> otherStruts() const;
+    std::vector<Dock> otherDocks() const;
+    // The top of the primary monitor's work area where no dock's strut accounts for it: a panel
+    // without an X window reserves the rows above it.
+    std::optional<long> windowlessTop(const std::vector<Dock>& docks) const;
+    // Takes where the server shows one of our windows as its frame, telling the application when
+    // that is not where it put it.
+    void followPlacement(NativeWindow& window);
     // Where an X window lies on the root, in pixels; none once it is gone.
     std::optional<RootGeometry::PixelRect> rootArea(unsigned long xid) const;
     void readXSettings();
@@ -202,6 +208,12 @@ private:
     int rootHeight_ = 0;
     RootGeometry geometry_;
     mutable std::optional<std::vector<ScreenDescription>> screens_;
+    // Worked out with the screens, which are read lazily: what a windowless panel was last seen
+    // to reserve, the bar's top that the docks and that panel give, and the top a window manager
+    // put the bar at instead (a tiling manager stacks docks itself).
+    mutable std::optional<long> windowlessTop_;
+    mutable long reservedBarTop_ = -1;
+    mutable std::optional<long> placedBarTop_;
 
     std::optional<XSettings> xsettings_;
     unsigned long xsettingsOwner_ = 0;

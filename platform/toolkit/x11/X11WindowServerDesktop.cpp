@@ -102,7 +102,7 @@ void X11WindowServer::refreshScreens() {
     post(ServerNotice::screensChanged);
 }
 
-std::vector<Strut> X11WindowServer::otherStruts() const {
+std::vector<Dock> X11WindowServer::otherDocks() const {
     std::vector<::Window> candidates;
     const auto clients = cardinals(display_, root_, (*atoms_)[clientList], XA_WINDOW);
     if (!clients.empty()) {
@@ -118,7 +118,7 @@ std::vector<Strut> X11WindowServer::otherStruts() const {
                 XFree(children);
         }
     }
-    std::vector<Strut> struts;
+    std::vector<Dock> docks;
     for (::Window candidate : candidates) {
         if (isOurs(candidate))
             continue;
@@ -133,10 +133,34 @@ std::vector<Strut> X11WindowServer::otherStruts() const {
             strut = Strut::fullSpan(plain[0], plain[1], plain[2], plain[3]);
         }
         // A dock that vanished meanwhile reserves nothing.
-        if (const auto dock = strut ? rootArea(candidate) : std::nullopt)
-            struts.push_back(clampedStrut(*strut, *dock, rootWidth_, rootHeight_));
+        if (const auto area = strut ? rootArea(candidate) : std::nullopt)
+            docks.push_back({clampedStrut(*strut, *area, rootWidth_, rootHeight_), *area});
     }
-    return struts;
+    return docks;
+}
+
+std::optional<long> X11WindowServer::windowlessTop(const std::vector<Dock>& docks) const {
+    const MonitorArea& primary = monitors_.front();
+    const auto desktop = cardinals(display_, root_, (*atoms_)[currentDesktop], XA_CARDINAL);
+    const auto areas = cardinals(display_, root_, (*atoms_)[workArea], XA_CARDINAL);
+    const std::size_t first = 4 * std::size_t(desktop.empty() ? 0 : std::max(0L, desktop[0]));
+    if (areas.size() < first + 4 || areas[first + 1] <= primary.y ||
+        areas[first] >= primary.x + primary.width || areas[first] + areas[first + 2] <= primary.x) {
+        windowlessTop_.reset();
+        return windowlessTop_;
+    }
+    // The work area leaves out every strut, ours included: a top where some dock's strut ends
+    // says nothing of a panel without a window, and what such a panel was seen to reserve stands.
+    const long top = areas[first + 1];
+    bool explained = std::any_of(docks.begin(), docks.end(),
+                                 [top](const Dock& dock) { return dock.strut.top == top; });
+    for (const auto& [id, window] : windows_)
+        explained =
+            explained || (window->attributes.role == WindowRole::statusBar && window->mapped &&
+                          window->pixels.y + window->pixels.height == top);
+    if (!explained)
+        windowlessTop_ = top;
+    return windowlessTop_;
 }
 
 std::optional<RootGeometry::PixelRect> X11WindowServer::rootArea(unsigned long xid) const {
@@ -152,9 +176,20 @@ std::optional<RootGeometry::PixelRect> X11WindowServer::rootArea(unsigned long x
 }
 
 std::vector<ScreenDescription> X11WindowServer::screens() const {
-    if (!screens_)
-        screens_ = describeScreens(monitors_, rootWidth_, rootHeight_, otherStruts(),
-                                   geometry_.scale(), StatusBar::barThickness);
+    if (!screens_) {
+        const std::vector<Dock> docks = otherDocks();
+        std::vector<Strut> struts;
+        for (const Dock& dock : docks)
+            struts.push_back(dock.strut);
+        const long top = statusBarTop(monitors_.front(), docks, windowlessTop(docks));
+        // Where the window manager put the bar holds until what reserves the top changes.
+        if (top != reservedBarTop_) {
+            reservedBarTop_ = top;
+            placedBarTop_.reset();
+        }
+        screens_ = describeScreens(monitors_, rootWidth_, rootHeight_, struts, geometry_.scale(),
+                                   StatusBar::barThickness, placedBarTop_.value_or(top));
+    }
     return *screens_;
 }
 

@@ -146,6 +146,7 @@ void X11WindowServer::handleEvent(XEvent& event) {
     case UnmapNotify:
     case DestroyNotify:
     case ConfigureNotify:
+    case ReparentNotify:
         handleStructureChange(event);
         break;
     default:
@@ -372,8 +373,10 @@ void X11WindowServer::handleStructureChange(XEvent& event) {
         if (event.xmap.event == root_) {
             if (!event.xmap.override_redirect && !isOurs(event.xmap.window))
                 refreshScreens();
-        } else if (NativeWindow* window = find(windowFor(event.xmap.window));
-                   window && window->focusWhenMapped) {
+        } else if (NativeWindow* window = find(windowFor(event.xmap.window))) {
+            followPlacement(*window);
+            if (!window->focusWhenMapped)
+                break;
             XWindowAttributes attributes{};
             if (XGetWindowAttributes(display_, window->xid, &attributes) &&
                 attributes.map_state == IsViewable)
@@ -392,10 +395,18 @@ void X11WindowServer::handleStructureChange(XEvent& event) {
             post(ServerNotice::desktopSettingsChanged);
         }
         break;
+    case ReparentNotify:
+        if (NativeWindow* window = find(windowFor(event.xreparent.window)))
+            followPlacement(*window);
+        break;
     default:
         if (event.xconfigure.window == root_ && randrEventBase_ < 0) {
             readDesktop();
             refreshScreens();
+        } else if (NativeWindow* window = find(windowFor(event.xconfigure.window))) {
+            // Real or sent by a window manager (which tells of a move of its frame so), a
+            // configure says where the window is now.
+            followPlacement(*window);
         }
         break;
     }

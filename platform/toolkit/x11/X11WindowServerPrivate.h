@@ -104,9 +104,14 @@ struct X11WindowServer::NativeWindow {
     NativeWindowId id = 0;
     ::Window xid = 0;
     NativeWindowAttributes attributes;
-    // Where the toolkit put the window; the status bar alone may sit lower on the display.
+    // Where the window is, as the toolkit knows it: where it asked for it to be, until the server
+    // shows it elsewhere (a window manager may move or stretch it).
     gfx::Rect frame;
     RootGeometry::PixelRect pixels;
+    // Whether pixels holds a request of ours rather than a place the server reported.
+    bool pixelsAsked = true;
+    // Earlier requests whose answers may still come, overtaken by the one in pixels.
+    std::vector<RootGeometry::PixelRect> pendingPlaces;
     int level = 0;
     double alpha = 1;
     bool ignoresMouseEvents = false;

@@ -309,7 +309,15 @@ void X11WindowServer::placeWindow(NativeWindow& window) {
     const RootGeometry::PixelRect pixels = geometry_.pixelsFromRect(window.frame);
     const bool resized =
         pixels.width != window.pixels.width || pixels.height != window.pixels.height;
+    // A bound on the answers kept in mind: a window manager that never answers must not grow it.
+    constexpr std::size_t pendingLimit = 16;
+    if (window.pixelsAsked && window.pixels != pixels) {
+        if (window.pendingPlaces.size() == pendingLimit)
+            window.pendingPlaces.erase(window.pendingPlaces.begin());
+        window.pendingPlaces.push_back(window.pixels);
+    }
     window.pixels = pixels;
+    window.pixelsAsked = true;
     XMoveResizeWindow(display_, window.xid, pixels.x, pixels.y, unsigned(pixels.width),
                       unsigned(pixels.height));
     if (resized) {
@@ -319,6 +327,42 @@ void X11WindowServer::placeWindow(NativeWindow& window) {
     }
     if (window.attributes.role == WindowRole::statusBar)
         updateStrut(window);
+}
+
+void X11WindowServer::followPlacement(NativeWindow& window) {
+    if (window.host || !window.mapped)
+        return;
+    // Measured on the root: a window manager holds a managed window inside a frame of its own.
+    const std::optional<RootGeometry::PixelRect> shown = rootArea(window.xid);
+    if (!shown || *shown == window.pixels) {
+        if (shown)
+            window.pendingPlaces.clear();
+        return;
+    }
+    // The answer to an earlier request of ours that a later one overtook: its own answer follows.
+    const auto earlier =
+        std::find(window.pendingPlaces.begin(), window.pendingPlaces.end(), *shown);
+    if (earlier != window.pendingPlaces.end()) {
+        window.pendingPlaces.erase(window.pendingPlaces.begin(), earlier + 1);
+        return;
+    }
+    window.pendingPlaces.clear();
+    const bool resized =
+        shown->width != window.pixels.width || shown->height != window.pixels.height;
+    if (window.attributes.role == WindowRole::statusBar && shown->y != window.pixels.y) {
+        // The window manager stacks docks itself: the screen's top follows the bar.
+        placedBarTop_ = shown->y;
+        screens_.reset();
+    }
+    window.pixels = *shown;
+    window.pixelsAsked = false;
+    window.frame = geometry_.rectFromPixels(shown->x, shown->y, shown->width, shown->height);
+    if (resized)
+        cairo_xlib_surface_set_size(window.surface, shown->width, shown->height);
+    if (window.attributes.role == WindowRole::statusBar)
+        updateStrut(window);
+    reportFrame(window.id, window.frame);
+    refreshScreens();
 }
 
 void X11WindowServer::setSizeHints(NativeWindow& window) {

@@ -130,4 +130,38 @@ TEST(ScreenLayout, StrutsAreClampedToTheRootAndTheDockThatClaimsThem) {
         EXPECT_EQ(clampedStrut(c.strut, c.dock, 1280, 800), c.expected) << c.name;
 }
 
+TEST(ScreenLayout, TheStatusBarsTopHonoursDocksAboveItAndAWindowlessPanel) {
+    const MonitorArea primary{0, 0, 1440, 900, true};
+    const auto dock = [](int y, int height, long startX = 0, long endX = 1439) {
+        Strut strut;
+        strut.top = y + height;
+        strut.topStartX = startX;
+        strut.topEndX = endX;
+        return Dock{strut, {int(startX), y, int(endX - startX + 1), height}};
+    };
+    struct Case {
+        const char* name;
+        std::vector<Dock> docks;
+        std::optional<long> windowless;
+        long expected;
+    };
+    const Case cases[] = {
+        {"a bare screen", {}, std::nullopt, 0},
+        {"below a panel at the top", {dock(0, 30)}, std::nullopt, 30},
+        {"below two panels stacked, in any order", {dock(30, 20), dock(0, 30)}, std::nullopt, 50},
+        {"another bar placed below ours does not push it", {dock(24, 24, 850)}, std::nullopt, 0},
+        {"the other bar, placed first, is honoured once", {dock(0, 24, 850)}, std::nullopt, 24},
+        {"a panel over another monitor's top", {dock(0, 30, 1440, 2000)}, std::nullopt, 0},
+        {"a panel without a window", {}, 32, 32},
+        {"a dock below the windowless panel", {dock(32, 20)}, 32, 52},
+        {"a work area beyond the monitor", {}, 5000, 900},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(statusBarTop(primary, c.docks, c.windowless), c.expected) << c.name;
+    // The screens begin at the top they are given.
+    const auto screens = describeScreens({primary}, 1440, 900, {}, 1, 24, 32);
+    EXPECT_EQ(screens.front().frame, (gfx::Rect{0, 0, 1440, 900 - 32}));
+    EXPECT_EQ(screens.front().visibleFrame.maxY(), 900 - 32 - 24);
+}
+
 } // namespace

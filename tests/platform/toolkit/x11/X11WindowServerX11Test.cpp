@@ -2,6 +2,7 @@
 #include "platform/dispatch/RunLoop.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Context.h"
+#include "platform/graphics/RectText.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Menu.h"
 #include "platform/toolkit/MenuItem.h"
@@ -373,6 +374,68 @@ TEST_F(X11Server, StatusBarStaysAtTheTopBelowAPanelThatClaimsMoreThanTheScreen) 
     const auto screens = server->screens();
     EXPECT_EQ(screens.front().frame.maxY(), 800 - 30);
     EXPECT_EQ(screens.front().visibleFrame.height(), 800 - 30 - 24);
+}
+
+// A window manager that stacks docks itself (a tiling one) moves the bar below its own bar and
+// stretches it over the screen's width: the bar is where the server shows it, its items at its
+// right end, clicks read there, and the screen's top follows it.
+TEST_F(X11Server, AStatusBarTheWindowManagerMovesAndStretchesKeepsItsItemsAtTheRightEnd) {
+    auto content = std::make_shared<RecordingView>(gfx::Rect{0, 0, 60, 24});
+    auto bar = statusBarShowing(content);
+    ASSERT_TRUE(runUntil([&] { return viewable(*bar); }));
+    // The manager answers every request of the bar with the place it chose.
+    const auto managed = [&] {
+        const auto area = testsupport::rootArea(user, *xWindow(*bar));
+        if (area.x != 0 || area.y != 21 || area.width != 1280) {
+            XMoveResizeWindow(user, *xWindow(*bar), 0, 21, 1280, 24);
+            XSync(user, False);
+        }
+        return bar->frame() == gfx::Rect{0, 800 - 21 - 24, 1280, 24};
+    };
+    ASSERT_TRUE(runUntil(managed)) << gfx::stringFromRect(bar->frame());
+    settle();
+    ASSERT_TRUE(runUntil(managed)) << gfx::stringFromRect(bar->frame());
+    const gfx::Rect item =
+        bar->convertRectToScreen(content->convertRectToView(content->bounds(), nullptr));
+    EXPECT_EQ(item, (gfx::Rect{1220, 800 - 21 - 24, 60, 24}));
+    EXPECT_EQ(server->screens().front().frame.maxY(), 800 - 21);
+    EXPECT_TRUE(runUntil([&] {
+        return near(rootPixel(1250, 21 + 12), {242, 217, 51}, 3);
+    })) << rootPixel(1250, 33);
+    // Another item changes the bar's width: asked for its own width again, the manager's answer
+    // holds, and the first item stays at the right end.
+    app->statusBar().statusItem(30);
+    settle();
+    ASSERT_TRUE(runUntil(managed)) << gfx::stringFromRect(bar->frame());
+    settle();
+    ASSERT_TRUE(runUntil(managed)) << gfx::stringFromRect(bar->frame());
+    click(1230, 21 + 10);
+    ASSERT_TRUE(runUntil([&] { return !content->events.empty(); }));
+    EXPECT_EQ(content->events.front().locationInWindow(), (gfx::Point{1230, 14}));
+}
+
+// A desktop whose panel has no X window of its own (a shell drawing its bar itself) says so only
+// in the work area: the bar sits below it, and a dock lying lower than the bar does not push it.
+TEST_F(X11Server, StatusBarSitsBelowTheWorkAreasTopAndAboveALowerDock) {
+    testsupport::setWindowProperty(user, DefaultRootWindow(user), "_NET_WORKAREA", XA_CARDINAL,
+                                   {0, 32, 1280, 768});
+    // Another copy's bar, placed below ours.
+    XSetWindowAttributes set{};
+    set.override_redirect = True;
+    ::Window lower =
+        XCreateWindow(user, DefaultRootWindow(user), 1100, 56, 180, 24, 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWOverrideRedirect, &set);
+    testsupport::setWindowProperty(user, lower, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL,
+                                   {0, 0, 80, 0, 0, 0, 0, 0, 1100, 1279, 0, 0});
+    XMapWindow(user, lower);
+    XSync(user, False);
+    settle();
+    auto bar = statusBarShowing(std::make_shared<RecordingView>(gfx::Rect{0, 0, 60, 24}));
+    ASSERT_TRUE(runUntil([&] {
+        return viewable(*bar) && testsupport::rootArea(user, *xWindow(*bar)).y == 32;
+    })) << testsupport::rootArea(user, *xWindow(*bar)).y;
+    EXPECT_EQ(server->screens().front().frame.maxY(), 800 - 32);
+    EXPECT_EQ(server->screens().front().visibleFrame.maxY(), 800 - 32 - 24);
 }
 
 TEST_F(X11Server, APanelOverTheStatusBarIsDrawnInsideItAndTakesItsClicks) {
