@@ -1,0 +1,351 @@
+// Where the whole program's windows land on desktops that place the strip themselves: a tiling
+// manager that stretches its dock, a work area that a panel without a window reserves, and two
+// copies of the program sharing one display.
+
+#include "support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+// After gtest: the X headers define macros (None, Bool) that gtest's own names would hit.
+// clang-format off
+#include "PulsedeckProgram.h"
+#include "support/DesktopSession.h"
+#include "support/X11TestSupport.h"
+#include <X11/Xatom.h>
+#include <X11/keysym.h>
+#include <X11/extensions/XTest.h>
+// clang-format on
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <memory>
+#include <optional>
+#include <pwd.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace pulsedecktest;
+using testsupport::Desktop;
+
+struct Placed {
+    ::Window window = 0;
+    testsupport::PixelArea area;
+    bool dock = false;
+};
+
+// Our viewable windows, however deep a window manager holds them in frames of its own (a tiling
+// manager reparents its docks and lists none of them among its clients).
+void collect(Display* display, ::Window parent, int depth, std::vector<Placed>& found) {
+    ::Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    if (depth == 0 || !XQueryTree(display, parent, &root, &up, &children, &count))
+        return;
+    for (unsigned i = 0; i < count; ++i) {
+        XClassHint hint{};
+        XWindowAttributes attributes{};
+        const bool ours = XGetClassHint(display, children[i], &hint) && hint.res_name &&
+                          std::string(hint.res_name) == "pulsedeck";
+        if (hint.res_name)
+            XFree(hint.res_name);
+        if (hint.res_class)
+            XFree(hint.res_class);
+        if (ours && XGetWindowAttributes(display, children[i], &attributes) &&
+            attributes.map_state == IsViewable)
+            found.push_back({children[i], testsupport::rootArea(display, children[i]),
+                             isDock(display, children[i])});
+        else if (!ours)
+            collect(display, children[i], depth - 1, found);
+    }
+    if (children)
+        XFree(children);
+}
+
+std::vector<Placed> placedWindows(Display* display) {
+    std::vector<Placed> found;
+    collect(display, DefaultRootWindow(display), 3, found);
+    return found;
+}
+
+std::vector<Placed> docks(Display* display) {
+    std::vector<Placed> found;
+    for (const auto& window : placedWindows(display))
+        if (window.dock)
+            found.push_back(window);
+    return found;
+}
+
+// Our shown windows that are neither a dock nor the few-pixel anchor: menus, previews, panels.
+std::vector<Placed> shownPanels(Display* display) {
+    std::vector<Placed> found;
+    for (const auto& window : placedWindows(display))
+        if (!window.dock && window.area.height > 2)
+            found.push_back(window);
+    return found;
+}
+
+bool contains(const testsupport::PixelArea& area, int x, int y) {
+    return x >= area.x && x < area.x + area.width && y >= area.y && y < area.y + area.height;
+}
+
+// A run that is not the first, so nothing opens by itself.
+void markLaunchedBefore(const std::filesystem::path& config) {
+    std::filesystem::create_directories(config / "pulsedeck");
+    std::ofstream(config / "pulsedeck" / "local.dorvettin.Pulsedeck.json")
+        << R"({"hasLaunched": true, "menuBarTipShown": true})";
+}
+
+class DesktopPlacement : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
+        ASSERT_TRUE(xvfb_.isRunning()) << xvfb_.failure();
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        display_.reset(XOpenDisplay(xvfb_.displayName().c_str()));
+        ASSERT_TRUE(display_);
+        markLaunchedBefore(config_.path());
+    }
+
+    Display* display() const { return display_.get(); }
+
+    void moveTo(int x, int y) {
+        XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
+        XFlush(display());
+    }
+    void button(unsigned number, bool down) {
+        XTestFakeButtonEvent(display(), number, down ? True : False, CurrentTime);
+        XFlush(display());
+    }
+    // A hand's move: small steps a few milliseconds apart, as a drag arrives.
+    void glide(int fromX, int fromY, int toX, int toY) {
+        constexpr int steps = 20;
+        for (int step = 1; step <= steps; ++step) {
+            moveTo(fromX + (toX - fromX) * step / steps, fromY + (toY - fromY) * step / steps);
+            std::this_thread::sleep_for(15ms);
+        }
+    }
+
+    void screenshot(const std::string& name) {
+        const auto captured = testsupport::capture(display(), DefaultRootWindow(display()), 0, 0,
+                                                   xvfb_.width(), xvfb_.height());
+        EXPECT_TRUE(captured.writePng(testsupport::artifactPath(name)));
+    }
+
+    // The one dock of ours, once it has stayed where it is for a moment.
+    std::optional<Placed> settledDock() {
+        std::optional<Placed> dock;
+        waitFor(
+            [&] {
+                const auto found = docks(display());
+                if (found.size() != 1)
+                    return false;
+                const bool still = dock && dock->area.x == found[0].area.x &&
+                                   dock->area.y == found[0].area.y &&
+                                   dock->area.width == found[0].area.width;
+                dock = found[0];
+                return still;
+            },
+            10s);
+        return dock;
+    }
+
+    testsupport::XvfbServer xvfb_{1440, 900};
+    testsupport::TemporaryDirectory config_;
+    std::unique_ptr<Display, DisplayCloser> display_;
+};
+
+// i3 stacks its docks under its own bar and stretches each over the screen's width: the strip
+// keeps to the right end of the window it has, a right click opens the menu at the pointer, a
+// module dragged out comes along under the pointer, and dropped back on the strip it docks.
+TEST_F(DesktopPlacement, UnderI3TheStretchedDockKeepsMenusAndDragsAtThePointer) {
+    testsupport::DesktopSession desktop(xvfb_, Desktop::i3WithBar);
+    ASSERT_TRUE(desktop.isReady()) << desktop.failure();
+    Program program(xvfb_, config_.path());
+    ASSERT_TRUE(program.started());
+    std::optional<Placed> dock;
+    ASSERT_TRUE(waitFor([&] { return (dock = settledDock()) && dock->area.width == 1440; }, 10s))
+        << "i3 stretches the dock";
+    EXPECT_EQ(dock->area.y, desktop.topReserved()) << "below i3's bar";
+    // Give the strip a sample's figures before looking at it.
+    std::this_thread::sleep_for(1500ms);
+    const auto strip = testsupport::capture(display(), DefaultRootWindow(display()), 0,
+                                            dock->area.y, 1440, dock->area.height);
+    const int middle = dock->area.height / 2;
+    int lit = 0;
+    for (int column = 0; column < 1440; ++column)
+        lit += strip.at(column, middle) != testsupport::Rgb{0, 0, 0} ? 1 : 0;
+    ASSERT_GT(lit, 200) << "the strip shows";
+    int leftmost = 1440;
+    for (int column = 1439; column >= 0; --column)
+        if (strip.at(column, middle) != testsupport::Rgb{0, 0, 0})
+            leftmost = column;
+    EXPECT_GT(leftmost, 1440 / 2) << "the strip keeps to the right end";
+    screenshot("placement-i3-strip.png");
+
+    // A right click on the strip's first module.
+    const int pressX = leftmost + 40;
+    const int pressY = dock->area.y + dock->area.height / 2;
+    moveTo(pressX, pressY);
+    std::this_thread::sleep_for(100ms);
+    button(3, true);
+    button(3, false);
+    std::vector<Placed> menu;
+    ASSERT_TRUE(waitFor([&] { return !(menu = shownPanels(display())).empty(); }, 5s))
+        << "a menu opens";
+    std::this_thread::sleep_for(300ms);
+    menu = shownPanels(display());
+    ASSERT_EQ(menu.size(), 1u);
+    // At the pointer, hanging from the strip's real bottom edge as a menu bar's menus do.
+    EXPECT_LE(std::abs(menu[0].area.x - pressX), 4) << menu[0].area.x;
+    EXPECT_EQ(menu[0].area.y, dock->area.y + dock->area.height);
+    screenshot("placement-i3-menu.png");
+    testsupport::fakeKey(display(), XK_Escape, true);
+    testsupport::fakeKey(display(), XK_Escape, false);
+    ASSERT_TRUE(waitFor([&] { return shownPanels(display()).empty(); }, 5s)) << "Escape closes it";
+
+    // The module dragged down and to the left: the preview comes along under the pointer.
+    moveTo(pressX, pressY);
+    std::this_thread::sleep_for(100ms);
+    button(1, true);
+    glide(pressX, pressY, pressX - 200, pressY + 160);
+    std::vector<Placed> preview;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            preview = shownPanels(display());
+            return preview.size() == 1 && contains(preview[0].area, pressX - 200, pressY + 160);
+        },
+        5s))
+        << (preview.empty()
+                ? std::string("no preview")
+                : std::to_string(preview[0].area.x) + ", " + std::to_string(preview[0].area.y));
+    screenshot("placement-i3-drag.png");
+    // Back over the strip's real place and let go: it docks, and nothing floats.
+    glide(pressX - 200, pressY + 160, pressX, pressY);
+    std::this_thread::sleep_for(100ms);
+    button(1, false);
+    EXPECT_TRUE(waitFor([&] { return shownPanels(display()).empty(); }, 5s))
+        << shownPanels(display()).size() << " windows still shown";
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(docks(display()).size(), 1u);
+    screenshot("placement-i3-docked.png");
+}
+
+// A bare server whose work area leaves the top 32 rows to a panel that has no window of its own.
+TEST_F(DesktopPlacement, OnABareServerTheStripSitsBelowTheWorkAreasTop) {
+    testsupport::setWindowProperty(display(), DefaultRootWindow(display()), "_NET_WORKAREA",
+                                   XA_CARDINAL, {0, 32, 1440, 868});
+    Program program(xvfb_, config_.path());
+    ASSERT_TRUE(program.started());
+    const auto dock = settledDock();
+    ASSERT_TRUE(dock);
+    EXPECT_EQ(dock->area.y, 32);
+    EXPECT_EQ(dock->area.x + dock->area.width, 1440);
+    // Once the strip has faded in and shows a sample's figures.
+    std::this_thread::sleep_for(1500ms);
+    screenshot("placement-bare-workarea.png");
+}
+
+// The environment of a copy of the program run by the user `nobody`, in folders of its own.
+class OtherUser {
+public:
+    OtherUser() {
+        const passwd* entry = getpwnam("nobody");
+        if (geteuid() != 0 || !entry)
+            return;
+        uid_ = entry->pw_uid;
+        gid_ = entry->pw_gid;
+        for (const char* folder : {"config", "run"}) {
+            std::filesystem::create_directories(home_.path() / folder);
+            if (chown((home_.path() / folder).c_str(), uid_, gid_) != 0)
+                return;
+        }
+        std::filesystem::permissions(home_.path() / "run", std::filesystem::perms::owner_all);
+        markLaunchedBefore(home_.path() / "config");
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(home_.path()))
+            if (chown(entry.path().c_str(), uid_, gid_) != 0)
+                return;
+        if (chown(home_.path().c_str(), uid_, gid_) != 0)
+            return;
+        ready_ = true;
+    }
+    ~OtherUser() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    bool isReady() const { return ready_; }
+
+    bool start(const testsupport::XvfbServer& xvfb) {
+        std::vector<std::string> variables = {
+            "DISPLAY=" + xvfb.displayName(), "HOME=" + home_.path().string(),
+            "XDG_CONFIG_HOME=" + (home_.path() / "config").string(),
+            "XDG_RUNTIME_DIR=" + (home_.path() / "run").string(), "LANG=en_US.UTF-8"};
+        std::vector<char*> envp;
+        for (auto& variable : variables)
+            envp.push_back(variable.data());
+        envp.push_back(nullptr);
+        std::string path = programPath().string();
+        char* argv[] = {path.data(), nullptr};
+        pid_ = fork();
+        if (pid_ == 0) {
+            if (setgroups(0, nullptr) != 0 || setgid(gid_) != 0 || setuid(uid_) != 0)
+                _exit(126);
+            execve(path.c_str(), argv, envp.data());
+            _exit(127);
+        }
+        return pid_ > 0;
+    }
+
+private:
+    testsupport::TemporaryDirectory home_;
+    uid_t uid_ = 0;
+    gid_t gid_ = 0;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+// Two users' copies on one display under openbox: each honours the other's strut once, so the
+// strips settle one above the other within a second and stay there.
+TEST_F(DesktopPlacement, TwoCopiesOnOneDisplaySettleAndStayOnScreen) {
+    OtherUser other;
+    if (!other.isReady())
+        GTEST_SKIP() << "a second user's copy needs root to run as nobody";
+    testsupport::DesktopSession desktop(xvfb_, Desktop::openbox);
+    ASSERT_TRUE(desktop.isReady()) << desktop.failure();
+    Program first(xvfb_, config_.path());
+    ASSERT_TRUE(first.started());
+    ASSERT_TRUE(waitFor([&] { return docks(display()).size() == 1; }, 10s));
+    ASSERT_TRUE(other.start(xvfb_));
+    ASSERT_TRUE(waitFor([&] { return docks(display()).size() == 2; }, 10s)) << "both strips show";
+    std::this_thread::sleep_for(1s);
+    const auto settled = docks(display());
+    ASSERT_EQ(settled.size(), 2u);
+    // Every few hundred milliseconds for ten seconds, both stay on the screen where they were.
+    for (int look = 0; look < 20; ++look) {
+        std::this_thread::sleep_for(500ms);
+        const auto now = docks(display());
+        ASSERT_EQ(now.size(), 2u);
+        for (std::size_t i = 0; i < now.size(); ++i) {
+            EXPECT_EQ(now[i].area.y, settled[i].area.y) << "strip " << i << " moved";
+            EXPECT_GE(now[i].area.y, 0);
+            EXPECT_LE(now[i].area.y + now[i].area.height, 900);
+        }
+        if (HasFailure())
+            break;
+    }
+    EXPECT_NE(settled[0].area.y, settled[1].area.y) << "one above the other";
+    EXPECT_LE(std::max(settled[0].area.y, settled[1].area.y), 24);
+    screenshot("placement-two-copies.png");
+}
+
+} // namespace
