@@ -396,19 +396,25 @@ void X11WindowServer::handleStructureChange(XEvent& event) {
         }
         break;
     case ReparentNotify:
+        if (event.xreparent.event != event.xreparent.window)
+            break;
         if (NativeWindow* window = find(windowFor(event.xreparent.window)))
             followPlacement(*window);
         break;
-    default:
-        if (event.xconfigure.window == root_ && randrEventBase_ < 0) {
+    default: {
+        const XConfigureEvent& configure = event.xconfigure;
+        if (configure.window == root_ && randrEventBase_ < 0) {
             readDesktop();
             refreshScreens();
-        } else if (NativeWindow* window = find(windowFor(event.xconfigure.window))) {
-            // Real or sent by a window manager (which tells of a move of its frame so), a
-            // configure says where the window is now.
-            followPlacement(*window);
+            break;
         }
+        // A window's own configure, real or sent by a window manager (which tells of a move of
+        // its frame so), says where it is now; the root's copy of the same is left aside.
+        NativeWindow* window = find(windowFor(configure.window));
+        if (window && configure.event == configure.window)
+            followPlacement(*window);
         break;
+    }
     }
 }
 
