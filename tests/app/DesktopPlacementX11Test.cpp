@@ -20,12 +20,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <grp.h>
 #include <memory>
 #include <optional>
 #include <pwd.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -103,14 +101,12 @@ void markLaunchedBefore(const std::filesystem::path& config) {
         << R"({"hasLaunched": true, "menuBarTipShown": true})";
 }
 
-class DesktopPlacement : public ::testing::Test {
+class DesktopPlacement : public ProgramOnDisplay {
 protected:
+    DesktopPlacement() : ProgramOnDisplay(1440, 900) {}
+
     void SetUp() override {
-        ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
-        ASSERT_TRUE(xvfb_.isRunning()) << xvfb_.failure();
-        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        display_.reset(XOpenDisplay(xvfb_.displayName().c_str()));
-        ASSERT_TRUE(display_);
+        ASSERT_NO_FATAL_FAILURE(ProgramOnDisplay::SetUp());
         markLaunchedBefore(config_.path());
     }
 
@@ -156,10 +152,6 @@ protected:
             10s);
         return dock;
     }
-
-    testsupport::XvfbServer xvfb_{1440, 900};
-    testsupport::TemporaryDirectory config_;
-    std::unique_ptr<Display, DisplayCloser> display_;
 };
 
 // i3 stacks its docks under its own bar and stretches each over the screen's width: the strip
@@ -253,64 +245,40 @@ TEST_F(DesktopPlacement, OnABareServerTheStripSitsBelowTheWorkAreasTop) {
     screenshot("placement-bare-workarea.png");
 }
 
-// The environment of a copy of the program run by the user `nobody`, in folders of its own.
+// Folders of its own for a copy of the program run by the user `nobody`.
 class OtherUser {
 public:
     OtherUser() {
         const passwd* entry = getpwnam("nobody");
         if (geteuid() != 0 || !entry)
             return;
-        uid_ = entry->pw_uid;
-        gid_ = entry->pw_gid;
-        for (const char* folder : {"config", "run"}) {
-            std::filesystem::create_directories(home_.path() / folder);
-            if (chown((home_.path() / folder).c_str(), uid_, gid_) != 0)
-                return;
-        }
+        ids_ = {entry->pw_uid, entry->pw_gid};
+        std::filesystem::create_directories(home_.path() / "run");
         std::filesystem::permissions(home_.path() / "run", std::filesystem::perms::owner_all);
-        markLaunchedBefore(home_.path() / "config");
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(home_.path()))
-            if (chown(entry.path().c_str(), uid_, gid_) != 0)
-                return;
-        if (chown(home_.path().c_str(), uid_, gid_) != 0)
+        markLaunchedBefore(home_.path());
+        if (chown(home_.path().c_str(), ids_.first, ids_.second) != 0)
             return;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(home_.path()))
+            if (chown(entry.path().c_str(), ids_.first, ids_.second) != 0)
+                return;
         ready_ = true;
-    }
-    ~OtherUser() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
     }
 
     bool isReady() const { return ready_; }
 
-    bool start(const testsupport::XvfbServer& xvfb) {
-        std::vector<std::string> variables = {
-            "DISPLAY=" + xvfb.displayName(), "HOME=" + home_.path().string(),
-            "XDG_CONFIG_HOME=" + (home_.path() / "config").string(),
-            "XDG_RUNTIME_DIR=" + (home_.path() / "run").string(), "LANG=en_US.UTF-8"};
-        std::vector<char*> envp;
+    std::unique_ptr<Program> start(const testsupport::XvfbServer& xvfb) const {
+        auto variables = environmentFor(xvfb, home_.path(), xvfb.displayName());
         for (auto& variable : variables)
-            envp.push_back(variable.data());
-        envp.push_back(nullptr);
-        std::string path = programPath().string();
-        char* argv[] = {path.data(), nullptr};
-        pid_ = fork();
-        if (pid_ == 0) {
-            if (setgroups(0, nullptr) != 0 || setgid(gid_) != 0 || setuid(uid_) != 0)
-                _exit(126);
-            execve(path.c_str(), argv, envp.data());
-            _exit(127);
-        }
-        return pid_ > 0;
+            if (variable.starts_with("XDG_RUNTIME_DIR="))
+                variable = "XDG_RUNTIME_DIR=" + (home_.path() / "run").string();
+        Start start;
+        start.user = ids_;
+        return std::make_unique<Program>(std::move(variables), start);
     }
 
 private:
     testsupport::TemporaryDirectory home_;
-    uid_t uid_ = 0;
-    gid_t gid_ = 0;
-    pid_t pid_ = -1;
+    std::pair<uid_t, gid_t> ids_;
     bool ready_ = false;
 };
 
@@ -325,7 +293,8 @@ TEST_F(DesktopPlacement, TwoCopiesOnOneDisplaySettleAndStayOnScreen) {
     Program first(xvfb_, config_.path());
     ASSERT_TRUE(first.started());
     ASSERT_TRUE(waitFor([&] { return docks(display()).size() == 1; }, 10s));
-    ASSERT_TRUE(other.start(xvfb_));
+    const auto second = other.start(xvfb_);
+    ASSERT_TRUE(second->started());
     ASSERT_TRUE(waitFor([&] { return docks(display()).size() == 2; }, 10s)) << "both strips show";
     std::this_thread::sleep_for(1s);
     const auto settled = docks(display());

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -60,6 +61,9 @@ struct Start {
     std::vector<std::string> launcher = {};
     // Its working folder; the test's own when empty.
     std::filesystem::path workingFolder = {};
+    // Another user's run (the test must be root): that user's and group's ids. Nothing else
+    // above applies to it but the arguments and the launcher.
+    std::optional<std::pair<uid_t, gid_t>> user = {};
 };
 
 // One run of the program.
@@ -79,6 +83,17 @@ public:
         for (auto& word : words)
             argv.push_back(word.data());
         argv.push_back(nullptr);
+        if (start.user) {
+            pid_ = fork();
+            if (pid_ == 0) {
+                if (setgroups(0, nullptr) != 0 || setgid(start.user->second) != 0 ||
+                    setuid(start.user->first) != 0)
+                    _exit(126);
+                execvpe(argv[0], argv.data(), envp.data());
+                _exit(127);
+            }
+            return;
+        }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawnattr_t attributes;
@@ -186,6 +201,8 @@ inline bool isDock(Display* display, ::Window window) {
 // own, and looks at the server through a connection of its own.
 class ProgramOnDisplay : public ::testing::Test {
 protected:
+    explicit ProgramOnDisplay(int width = 1280, int height = 800) : xvfb_(width, height) {}
+
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
         ASSERT_TRUE(xvfb_.isRunning()) << xvfb_.failure();
