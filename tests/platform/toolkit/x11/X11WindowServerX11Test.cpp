@@ -138,6 +138,21 @@ protected:
         return app->statusBar().window();
     }
 
+    // Another program's panel over root pixels, shown, reserving the top edge down to `top` over
+    // its own x-range.
+    ::Window otherPanel(int x, int y, int width, int height, long top) {
+        XSetWindowAttributes set{};
+        set.override_redirect = True;
+        const ::Window panel =
+            XCreateWindow(user, DefaultRootWindow(user), x, y, unsigned(width), unsigned(height), 0,
+                          CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &set);
+        testsupport::setWindowProperty(user, panel, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL,
+                                       {0, 0, top, 0, 0, 0, 0, 0, x, x + width - 1, 0, 0});
+        XMapWindow(user, panel);
+        XSync(user, False);
+        return panel;
+    }
+
     // Records in `seen` what a global monitor for `mask` is handed; the test removes it.
     ui::EventMonitorToken recordGlobally(ui::EventMask mask) {
         return app->addGlobalMonitor(mask,
@@ -314,15 +329,7 @@ TEST_F(X11Server, StatusBarSitsAtTheTopRightWithTheItemsLengthAndAStrut) {
 TEST_F(X11Server, StatusBarSitsBelowAnotherPanelsTopStrut) {
     // Another program's panel along the top, 30 pixels high, reserving it.
     Display* display = user;
-    XSetWindowAttributes set{};
-    set.override_redirect = True;
-    ::Window panel =
-        XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1280, 30, 0, CopyFromParent,
-                      InputOutput, CopyFromParent, CWOverrideRedirect, &set);
-    testsupport::setWindowProperty(display, panel, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL,
-                                   {0, 0, 30, 0, 0, 0, 0, 0, 0, 1279, 0, 0});
-    XMapWindow(display, panel);
-    XSync(display, False);
+    const ::Window panel = otherPanel(0, 0, 1280, 30, 30);
 
     auto item = app->statusBar().statusItem(40);
     auto bar = app->statusBar().window();
@@ -356,14 +363,7 @@ TEST_F(X11Server, StatusBarSitsBelowAnotherPanelsTopStrut) {
 
 TEST_F(X11Server, StatusBarStaysAtTheTopBelowAPanelThatClaimsMoreThanTheScreen) {
     // A 30-pixel panel whose top strut is 100,000 pixels.
-    XSetWindowAttributes set{};
-    set.override_redirect = True;
-    ::Window panel = XCreateWindow(user, DefaultRootWindow(user), 0, 0, 1280, 30, 0, CopyFromParent,
-                                   InputOutput, CopyFromParent, CWOverrideRedirect, &set);
-    testsupport::setWindowProperty(user, panel, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL,
-                                   {0, 0, 100000, 0, 0, 0, 0, 0, 0, 1279, 0, 0});
-    XMapWindow(user, panel);
-    XSync(user, False);
+    otherPanel(0, 0, 1280, 30, 100000);
     settle();
 
     app->statusBar().statusItem(40);
@@ -420,15 +420,7 @@ TEST_F(X11Server, StatusBarSitsBelowTheWorkAreasTopAndAboveALowerDock) {
     testsupport::setWindowProperty(user, DefaultRootWindow(user), "_NET_WORKAREA", XA_CARDINAL,
                                    {0, 32, 1280, 768});
     // Another copy's bar, placed below ours.
-    XSetWindowAttributes set{};
-    set.override_redirect = True;
-    ::Window lower =
-        XCreateWindow(user, DefaultRootWindow(user), 1100, 56, 180, 24, 0, CopyFromParent,
-                      InputOutput, CopyFromParent, CWOverrideRedirect, &set);
-    testsupport::setWindowProperty(user, lower, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL,
-                                   {0, 0, 80, 0, 0, 0, 0, 0, 1100, 1279, 0, 0});
-    XMapWindow(user, lower);
-    XSync(user, False);
+    otherPanel(1100, 56, 180, 24, 80);
     settle();
     auto bar = statusBarShowing(std::make_shared<RecordingView>(gfx::Rect{0, 0, 60, 24}));
     ASSERT_TRUE(runUntil([&] {
