@@ -239,6 +239,7 @@ void AppDelegate::updateItemLength() {
     if (statusView->frame().width() != width)
         statusView->View::setFrameSize({width, statusView->frame().height()});
     refreshEditingPanels();
+    followDetailsAnchor();
 }
 
 void AppDelegate::surfacesReady() {
@@ -265,8 +266,13 @@ void AppDelegate::showMenuBarTip() {
         resolvedLanguage(), applicationIcon.value_or(appIconImage(isDark())));
     menuBarTip->window()->setAppearance(isDark() ? gfx::Appearance::dark : gfx::Appearance::light);
     menuBarTip->finish = [weak = weak_from_this()] {
-        if (auto self = weak.lock())
-            self->menuBarTip.reset();
+        auto self = weak.lock();
+        if (!self)
+            return;
+        self->menuBarTip.reset();
+        // The first-launch details wait under the tip for the keyboard.
+        if (self->popover->isShown())
+            self->makeDetailsKey();
     };
     application().activateIgnoringOtherApps(true);
     menuBarTip->window()->makeKeyAndOrderFront();

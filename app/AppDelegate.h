@@ -103,6 +103,7 @@ public:
     void applicationDidFinishLaunching() override;
     bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
     void applicationWillTerminate() override;
+    void applicationDidResignActive() override;
     // ui::PopoverDelegate
     void popoverDidClose(ui::Popover& closed) override;
 
@@ -173,6 +174,12 @@ public:
     void dismissDetails(ui::Popover& shown);
     void handleOutsideClick();
     void scheduleOutsideClose();
+    // The details take the keyboard, so Escape and the quit key reach them.
+    void makeDetailsKey();
+    // Where the shown module's left edge is on screen, as its layout puts it.
+    std::optional<double> moduleScreenLeft(ModuleKind module) const;
+    // Moves the open details with their module when the strip changes width or order.
+    void followDetailsAnchor();
     void updatePopoverSize(double height, bool animated);
 
     // The floating bar
@@ -318,6 +325,9 @@ public:
     double lastStatusActivation = -std::numeric_limits<double>::infinity();
     std::optional<ui::EventMonitorToken> outsideClickMonitor;
     std::shared_ptr<ui::Window> anchorPanel;
+    // How far right of the left edge of the module they show the details hang from the strip;
+    // none when they hang from elsewhere.
+    std::optional<double> detailsAnchorOffset;
     std::optional<gfx::Rect> detailFloatingFrame;
     // The appearance the last rebuild applied; none before the first.
     std::optional<bool> renderedDark;

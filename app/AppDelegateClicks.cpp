@@ -121,14 +121,13 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
         edge = placement.edge;
     }
     const gfx::Point panelOrigin{origin.x - 0.5, origin.y};
+    detailsAnchorOffset.reset();
+    if (const auto shown = statusView->activeModule(); shown && !anchor)
+        if (const auto left = moduleScreenLeft(*shown))
+            detailsAnchorOffset = panelOrigin.x - *left;
 
-    auto makeDetailsKey = [this] {
-        if (ui::Window* window = details->window()) {
-            window->makeKeyWindow();
-            window->makeFirstResponder(details.get());
-        }
-    };
-
+    // Each opening takes the keyboard, so the user's going to another program closes it again.
+    application().activateIgnoringOtherApps(true);
     if (anchorPanel) {
         anchorPanel->setFrameOrigin(panelOrigin);
         ui::View* anchorView = anchorPanel->contentView().get();
@@ -157,7 +156,6 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
     anchorPanel = panel;
     panel->orderFrontRegardless();
 
-    application().activateIgnoringOtherApps(true);
     popover->setAnimates(!application().workspace().accessibilityDisplayShouldReduceMotion());
     popover->showRelativeToRect(anchorView->bounds(), anchorView.get(), edge);
     makeDetailsKey();
@@ -170,6 +168,47 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
             if (auto self = weak.lock())
                 self->handleOutsideClick();
         });
+}
+
+void AppDelegate::makeDetailsKey() {
+    if (ui::Window* window = details->window()) {
+        window->makeKeyWindow();
+        window->makeFirstResponder(details.get());
+    }
+}
+
+std::optional<double> AppDelegate::moduleScreenLeft(ModuleKind module) const {
+    const ui::Window* window = statusView->window();
+    const auto rects = statusView->layoutModuleRects();
+    const auto found = rects.find(module);
+    if (!window || found == rects.end())
+        return std::nullopt;
+    return window->convertRectToScreen(statusView->convertRectToView(found->second, nullptr))
+        .minX();
+}
+
+void AppDelegate::followDetailsAnchor() {
+    const auto module = statusView->activeModule();
+    if (!popover->isShown() || !anchorPanel || detailFloatingFrame || !detailsAnchorOffset ||
+        !module)
+        return;
+    const auto left = moduleScreenLeft(*module);
+    if (!left)
+        return;
+    const gfx::Point origin{*left + *detailsAnchorOffset, anchorPanel->frame().minY()};
+    if (origin == anchorPanel->frame().origin)
+        return;
+    anchorPanel->setFrameOrigin(origin);
+    popover->setPositioningRect(anchorPanel->contentView()->bounds());
+}
+
+void AppDelegate::applicationDidResignActive() {
+    // Under XWayland a click on a native window reaches none of ours: the focus leaving is what
+    // tells that the user went elsewhere.
+    if (popover->isShown())
+        popover->performClose();
+    if (floatingPopover && floatingPopover->isShown())
+        floatingPopover->performClose();
 }
 
 void AppDelegate::handleOutsideClick() {

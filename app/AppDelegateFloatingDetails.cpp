@@ -195,6 +195,7 @@ void AppDelegate::toggleFloatingDetails(ModuleKind module, gfx::Point point,
     const double y = placement.edge == ui::RectEdge::minY ? 0 : panelFrame.height();
     ui::View* surface = floatingPanel->contentView().get();
     floatingPopover->showRelativeToRect({x, y, 1, 1}, surface, placement.edge);
+    application().activateIgnoringOtherApps(true);
     if (ui::Window* window = floatingDetails->window()) {
         window->makeKeyWindow();
         window->makeFirstResponder(floatingDetails.get());

@@ -112,6 +112,10 @@ void Application::activateIgnoringOtherApps(bool) {
 }
 
 void Application::deactivate() {
+    // A menu is dismissed when the user goes to another program, even one opened while another
+    // program was in front.
+    if (trackingSession_)
+        trackingSession_->cancel();
     if (!active_)
         return;
     active_ = false;
@@ -119,6 +123,8 @@ void Application::deactivate() {
         if (window->hidesOnDeactivate())
             window->orderOut();
     }
+    if (auto delegate = delegate_.lock())
+        delegate->applicationDidResignActive();
 }
 
 StatusBar& Application::statusBar() {

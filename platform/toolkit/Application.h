@@ -34,6 +34,8 @@ public:
         return true;
     }
     virtual void applicationWillTerminate() {}
+    // The user went to another program (the keyboard focus left our windows).
+    virtual void applicationDidResignActive() {}
 };
 
 // Something that takes every event while it runs its own loop (a menu being tracked). It
@@ -42,6 +44,8 @@ class EventTrackingSession {
 public:
     virtual ~EventTrackingSession() = default;
     virtual bool handleTrackingEvent(const Event& event) = 0;
+    // Ends the session as if dismissed.
+    virtual void cancel() = 0;
 };
 
 // The shared application: the window server connection, the list of windows, event routing and

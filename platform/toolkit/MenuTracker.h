@@ -52,7 +52,7 @@ public:
     // chosen (answered) or the menu is dismissed (none).
     std::shared_ptr<MenuItem> run(const std::shared_ptr<Menu>& menu, gfx::Point topLeft,
                                   gfx::Appearance appearance);
-    void cancel();
+    void cancel() override;
     void menuChanged(Menu& menu);
     // The screen frame of the open level showing the menu; none when it is not open.
     std::optional<gfx::Rect> frameOf(const Menu& menu) const;

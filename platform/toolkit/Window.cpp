@@ -46,6 +46,7 @@ NativeWindowId Window::ensureNative() {
         NativeWindowAttributes attributes;
         attributes.role = role();
         attributes.nonActivating = (styleMask_ & Style::nonactivatingPanel) != 0;
+        attributes.resizable = (styleMask_ & Style::resizable) != 0;
         attributes.hasShadow = hasShadow_;
         attributes.opaque = opaque_;
         attributes.collectionBehavior = collectionBehavior_;

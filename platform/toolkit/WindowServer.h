@@ -39,6 +39,8 @@ struct NativeWindowAttributes {
     bool nonActivating = false;
     bool hasShadow = true;
     bool opaque = true;
+    // The user may resize it (style bit resizable); other windows keep the size they are given.
+    bool resizable = false;
     // The platform's collection-behaviour bits (on every desktop, transient, ...), which a
     // backend maps onto its window manager's states.
     unsigned collectionBehavior = 0;

@@ -4,6 +4,7 @@
 #include "platform/toolkit/x11/X11WindowServerPrivate.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xcursor/Xcursor.h>
 #include <X11/cursorfont.h>
 #include <X11/extensions/XInput2.h>
@@ -55,6 +56,9 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
     // Substructure changes tell when another dock comes or goes, which moves the visible frames.
     XSelectInput(display_, root_,
                  PropertyChangeMask | StructureNotifyMask | SubstructureNotifyMask);
+    if (const auto active = cardinals(display_, root_, (*atoms_)[activeWindow], XA_WINDOW);
+        !active.empty())
+        activeWindow_ = static_cast<unsigned long>(active.front());
 
     int event = 0, error = 0;
     if (XQueryExtension(display_, "XInputExtension", &xinputOpcode_, &event, &error)) {

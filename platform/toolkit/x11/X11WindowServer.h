@@ -22,6 +22,7 @@ namespace ui::x11 {
 class InputMethod;
 class SettingsPortal;
 class X11Clipboard;
+struct WindowKind;
 
 // The toolkit's windows on a real X display (Xlib, drawn through cairo-xlib).
 //
@@ -110,6 +111,8 @@ private:
     NativeWindowId windowFor(unsigned long xid) const;
     bool isOurs(unsigned long xid) const;
 
+    // How the window presents itself to a window manager (WindowKind.h).
+    WindowKind kindOf(const NativeWindow& window) const;
     bool isSticky(const NativeWindow& window) const;
     // Whether the window manager should keep the window above normal ones.
     bool keepsAbove(const NativeWindow& window) const;
@@ -166,6 +169,11 @@ private:
     void handlePointerEvent(_XEvent& event);
     void handleKeyEvent(_XEvent& event);
     void handleFocusOut(_XEvent& event);
+    // Gives the key window the focus again when a window manager took it away just after one of
+    // our managed windows went; whether it did.
+    bool retakeFocus();
+    // Tells the application when the window manager makes another program's window active.
+    void followActiveWindow();
     void handleClientMessage(_XEvent& event);
     void handlePropertyChange(_XEvent& event);
     void handleStructureChange(_XEvent& event);
@@ -230,6 +238,16 @@ private:
     std::optional<NativeWindowId> pressedGuest_;
     // Another program's window that held the focus before ours took it.
     unsigned long previousFocus_ = 0;
+    // The window manager's active window when last read.
+    unsigned long activeWindow_ = 0;
+    // How long after one of our managed windows was withdrawn a window manager's change of the
+    // focus is undone.
+    struct FocusSettling {
+        static constexpr double duration = 0.5;
+        static constexpr int maximumRetakes = 3;
+        double until = -1;
+        int retakes = 0;
+    } focusSettling_;
     bool grabbing_ = false;
     bool rawMotionSelected_ = false;
     unsigned rawButtonsDown_ = 0;

@@ -332,13 +332,42 @@ void X11WindowServer::handleKeyEvent(XEvent& event) {
 
 void X11WindowServer::handleFocusOut(XEvent& event) {
     const XFocusChangeEvent& focus = event.xfocus;
-    if (!isOurs(focus.window) || focus.mode != NotifyNormal || focus.detail == NotifyInferior)
+    // A focus change while a menu grabs the keyboard still moves the focus.
+    const bool moved = focus.mode == NotifyNormal || focus.mode == NotifyWhileGrabbed;
+    if (!isOurs(focus.window) || !moved || focus.detail == NotifyInferior)
         return;
     ::Window focused = None;
     int revert = 0;
     XGetInputFocus(display_, &focused, &revert);
-    if (!isOurs(focused))
-        post(ServerNotice::focusLeftApplication);
+    if (isOurs(focused) || retakeFocus())
+        return;
+    post(ServerNotice::focusLeftApplication);
+}
+
+bool X11WindowServer::retakeFocus() {
+    // Just after one of our managed windows was withdrawn, its window manager may still hand the
+    // focus to its next window after our key window took it: that is no choice of the user's,
+    // and the key window takes the focus back, a few times.
+    NativeWindow* key = keyWindow_ ? find(*keyWindow_) : nullptr;
+    if (!key || !key->mapped || clock_.now() > focusSettling_.until ||
+        focusSettling_.retakes >= FocusSettling::maximumRetakes)
+        return false;
+    ++focusSettling_.retakes;
+    XSetInputFocus(display_, key->xid, RevertToParent, CurrentTime);
+    return true;
+}
+
+void X11WindowServer::followActiveWindow() {
+    const auto active = cardinals(display_, root_, (*atoms_)[activeWindow], XA_WINDOW);
+    const unsigned long now = active.empty() ? None : static_cast<unsigned long>(active.front());
+    const unsigned long before = std::exchange(activeWindow_, now);
+    // Under XWayland a click on a native window reaches no X window of ours; the manager's
+    // active window is what tells that the user went to another program.
+    if (now == before || now == None || isOurs(now) || (!keyWindow_ && !grabbing_))
+        return;
+    if (keyWindow_ && clock_.now() <= focusSettling_.until)
+        return;
+    post(ServerNotice::focusLeftApplication);
 }
 
 void X11WindowServer::handlePropertyChange(XEvent& event) {
@@ -354,6 +383,7 @@ void X11WindowServer::handlePropertyChange(XEvent& event) {
         post(ServerNotice::activeSpaceChanged);
     } else if (property == (*atoms_)[activeWindow]) {
         post(ServerNotice::applicationActivated);
+        followActiveWindow();
     } else if (property == (*atoms_)[clientList] || property == (*atoms_)[workArea] ||
                property == (*atoms_)[supportingWmCheck]) {
         hasWindowManager_ =

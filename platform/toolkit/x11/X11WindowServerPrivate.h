@@ -4,6 +4,7 @@
 // Xlib, whose macros (None, Bool, Status) break other headers: include it last.
 
 #include "platform/toolkit/x11/SolidShape.h"
+#include "platform/toolkit/x11/WindowKind.h"
 #include "platform/toolkit/x11/X11WindowServer.h"
 
 #include <array>
@@ -36,6 +37,8 @@ inline constexpr const char* atomNames[] = {
     "_NET_WM_WINDOW_TYPE_POPUP_MENU",
     "_NET_WM_WINDOW_TYPE_TOOLTIP",
     "_NET_WM_WINDOW_TYPE_DIALOG",
+    "_NET_WM_WINDOW_TYPE_DND",
+    "_NET_WM_USER_TIME",
     "_NET_WM_STATE",
     "_NET_WM_STATE_ABOVE",
     "_NET_WM_STATE_STICKY",
@@ -58,6 +61,7 @@ inline constexpr const char* atomNames[] = {
     "RESOURCE_MANAGER",
     "WM_PROTOCOLS",
     "WM_DELETE_WINDOW",
+    "WM_TAKE_FOCUS",
 };
 
 enum AtomIndex {
@@ -68,6 +72,8 @@ enum AtomIndex {
     typePopupMenu,
     typeToolTip,
     typeDialog,
+    typeDragPreview,
+    wmUserTime,
     wmState,
     stateAbove,
     stateSticky,
@@ -90,6 +96,7 @@ enum AtomIndex {
     resourceManager,
     wmProtocols,
     wmDeleteWindow,
+    wmTakeFocus,
     atomCount
 };
 

@@ -72,11 +72,7 @@ NativeWindowId X11WindowServer::createWindow(const gfx::Rect& frame,
     window->attributes = attributes;
     window->frame = frame;
     window->pixels = geometry_.pixelsFromRect(frame);
-    // The anchor a popover hangs from is a 1 × 1 panel that takes no input; a window manager must
-    // not move, decorate or focus it.
-    const bool anchor =
-        attributes.role == WindowRole::panel && frame.width() <= 1 && frame.height() <= 1;
-    window->overrideRedirect = attributes.role == WindowRole::menu || anchor;
+    window->overrideRedirect = windowKind(attributes, frame.size, false).overrideRedirect;
 
     makeXWindow(*window);
     const NativeWindowId id = nextId_++;
@@ -198,35 +194,38 @@ void X11WindowServer::setWindowProperties(NativeWindow& window) {
                     reinterpret_cast<const unsigned char*>(&pid), 1);
 
     const WindowRole role = window.attributes.role;
-    Atom type = (*atoms_)[typeUtility];
-    switch (role) {
-    case WindowRole::normal:
-        type = (*atoms_)[typeNormal];
-        break;
-    case WindowRole::alert:
-        type = (*atoms_)[typeDialog];
-        break;
-    case WindowRole::statusBar:
-        type = (*atoms_)[typeDock];
-        break;
-    case WindowRole::menu:
-    case WindowRole::popover:
-        type = (*atoms_)[typePopupMenu];
-        break;
-    case WindowRole::toolTip:
-        type = (*atoms_)[typeToolTip];
-        break;
-    case WindowRole::panel:
-        type = (*atoms_)[typeUtility];
-        break;
-    }
+    const WindowKind kind = kindOf(window);
+    const AtomIndex types[] = {typeNormal,  typeDock,   typeUtility,    typePopupMenu,
+                               typeToolTip, typeDialog, typeDragPreview};
+    const Atom type = (*atoms_)[types[static_cast<int>(kind.type)]];
     XChangeProperty(display_, xid, (*atoms_)[wmWindowType], XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&type), 1);
+    const NativeWindow* statusBar = nullptr;
+    for (const auto& [id, candidate] : windows_)
+        if (candidate->attributes.role == WindowRole::statusBar)
+            statusBar = candidate.get();
+    if (kind.transientForStatusBar && statusBar && statusBar != &window)
+        XSetTransientForHint(display_, xid, statusBar->xid);
+    else
+        XDeleteProperty(display_, xid, XA_WM_TRANSIENT_FOR);
+    // A window that must not take the focus when it shows says so with a user time of 0; a
+    // manager that honours no input hint honours this (the user's window keeps the keyboard
+    // after a drag-out).
+    if (kind.noFocusOnMap) {
+        const long never = 0;
+        XChangeProperty(display_, xid, (*atoms_)[wmUserTime], XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&never), 1);
+    } else {
+        XDeleteProperty(display_, xid, (*atoms_)[wmUserTime]);
+    }
 
     // A window manager closes a window that does not take part in this protocol by killing the
     // whole program; taking part, the request reaches the window, which closes only if closable.
-    Atom protocols[] = {(*atoms_)[wmDeleteWindow]};
-    XSetWMProtocols(display_, xid, protocols, 1);
+    // A window that never takes the keyboard is "globally active" (input hint false, with
+    // WM_TAKE_FOCUS): a manager that focuses it anyway (i3 when the pointer enters it) only asks,
+    // and the request is left unanswered, so the user's window keeps the focus.
+    Atom protocols[] = {(*atoms_)[wmDeleteWindow], (*atoms_)[wmTakeFocus]};
+    XSetWMProtocols(display_, xid, protocols, kind.acceptsFocus ? 1 : 2);
 
     // Our windows draw everything themselves; no window manager decoration.
     const long motif[5] = {2, 0, 0, 0, 0};
@@ -235,10 +234,7 @@ void X11WindowServer::setWindowProperties(NativeWindow& window) {
 
     XWMHints hints{};
     hints.flags = InputHint;
-    hints.input = (window.attributes.nonActivating || role == WindowRole::statusBar ||
-                   role == WindowRole::toolTip)
-                      ? False
-                      : True;
+    hints.input = kind.acceptsFocus ? True : False;
     XSetWMHints(display_, xid, &hints);
 
     setSizeHints(window);
@@ -260,6 +256,10 @@ void X11WindowServer::setWindowProperties(NativeWindow& window) {
                         reinterpret_cast<const unsigned char*>(&everyDesktop), 1);
     }
     setIconProperty(window);
+}
+
+WindowKind X11WindowServer::kindOf(const NativeWindow& window) const {
+    return windowKind(window.attributes, window.frame.size, window.ignoresMouseEvents);
 }
 
 bool X11WindowServer::keepsAbove(const NativeWindow& window) const {
@@ -318,13 +318,14 @@ void X11WindowServer::placeWindow(NativeWindow& window) {
     }
     window.pixels = pixels;
     window.pixelsAsked = true;
+    // A window manager keeps a window of fixed size to the size its hints give, so they change
+    // before the size does.
+    if (resized)
+        setSizeHints(window);
     XMoveResizeWindow(display_, window.xid, pixels.x, pixels.y, unsigned(pixels.width),
                       unsigned(pixels.height));
-    if (resized) {
+    if (resized)
         cairo_xlib_surface_set_size(window.surface, pixels.width, pixels.height);
-        // A window manager keeps a dock to the size its hints give.
-        setSizeHints(window);
-    }
     if (window.attributes.role == WindowRole::statusBar)
         updateStrut(window);
 }
@@ -372,7 +373,7 @@ void X11WindowServer::setSizeHints(NativeWindow& window) {
     size.y = window.pixels.y;
     size.width = window.pixels.width;
     size.height = window.pixels.height;
-    if (window.attributes.role == WindowRole::statusBar) {
+    if (kindOf(window).fixedSize) {
         size.flags |= PMinSize | PMaxSize;
         size.min_width = size.max_width = window.pixels.width;
         size.min_height = size.max_height = window.pixels.height;
@@ -381,7 +382,8 @@ void X11WindowServer::setSizeHints(NativeWindow& window) {
 }
 
 NativeWindowId X11WindowServer::hostFor(const NativeWindow& window) const {
-    if (window.attributes.role != WindowRole::panel || window.overrideRedirect)
+    if (window.attributes.role != WindowRole::panel ||
+        isAnchor(window.attributes, window.frame.size))
         return 0;
     // Half a point of slack for frames rounded on their way through the layout.
     constexpr double slack = 0.5;
@@ -675,6 +677,14 @@ void X11WindowServer::orderFront(NativeWindowId id) {
     }
     window->stackOrder = nextStackOrder_++;
     if (!window->mapped) {
+        // Whether a panel only shows something under the pointer is known once it is made.
+        if (const bool overrideRedirect = kindOf(*window).overrideRedirect;
+            overrideRedirect != window->overrideRedirect) {
+            window->overrideRedirect = overrideRedirect;
+            XSetWindowAttributes set{};
+            set.override_redirect = overrideRedirect ? True : False;
+            XChangeWindowAttributes(display_, window->xid, CWOverrideRedirect, &set);
+        }
         setWindowProperties(*window);
         placeWindow(*window);
         XMapWindow(display_, window->xid);
@@ -700,10 +710,14 @@ void X11WindowServer::orderOut(NativeWindowId id) {
         window->host = 0;
         return;
     }
-    if (window->overrideRedirect)
+    if (window->overrideRedirect) {
         XUnmapWindow(display_, window->xid);
-    else
-        XWithdrawWindow(display_, window->xid, screenNumber_);
+        return;
+    }
+    XWithdrawWindow(display_, window->xid, screenNumber_);
+    // The manager may still hand the focus to its next window after ours took it.
+    if (hasWindowManager_)
+        focusSettling_ = {clock_.now() + FocusSettling::duration, 0};
 }
 
 void X11WindowServer::restack() {
@@ -722,8 +736,11 @@ void X11WindowServer::restack() {
     // A window manager stacks its frames itself: raise from the bottom up and let it keep the
     // levels through the "above" state; on a bare server restack our windows exactly.
     if (hasWindowManager_) {
+        // A raise request reads as an activation to some managers (i3), which would take the
+        // user's focus for a window that never takes it; those stack by their states alone.
         for (auto it = shown.rbegin(); it != shown.rend(); ++it)
-            XRaiseWindow(display_, (*it)->xid);
+            if ((*it)->overrideRedirect || !kindOf(**it).noFocusOnMap)
+                XRaiseWindow(display_, (*it)->xid);
         return;
     }
     XRaiseWindow(display_, shown.front()->xid);
