@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <mutex>
 
@@ -82,6 +83,47 @@ TEST_F(AppDelegateClicksTest, AnotherModuleRefocusesAndTheSameModuleCloses) {
     EXPECT_FALSE(delegate->outsideClickMonitor);
     EXPECT_FALSE(delegate->statusView->activeModule());
     EXPECT_FALSE(anchor->isVisible());
+}
+
+TEST_F(AppDelegateClicksTest, TheOpenPopoverFollowsItsModuleWhenTheStripChangesWidthOrOrder) {
+    struct Change {
+        const char* what;
+        std::function<void(AppDelegate&)> apply;
+    };
+    const std::vector<Change> changes = {
+        {"a module right of it switched off",
+         [](AppDelegate& app) { app.setModuleEnabled(ModuleKind::compute, false); }},
+        {"the module right of it switched on again",
+         [](AppDelegate& app) { app.setModuleEnabled(ModuleKind::compute, true); }},
+        {"moved to the right end",
+         [](AppDelegate& app) {
+             app.setModuleOrder({ModuleKind::memory, ModuleKind::fan, ModuleKind::temperature,
+                                 ModuleKind::compute, ModuleKind::devices, ModuleKind::network});
+         }},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.what);
+        const gfx::Point before = moduleCenter(ModuleKind::network);
+        // A click right of the module's centre: the anchor keeps that offset within it.
+        server.movePointer({before.x + 3, before.y});
+        server.click({before.x + 3, before.y});
+        loop.runUntilIdle();
+        ASSERT_TRUE(shown());
+
+        change.apply(*delegate);
+        advance(1);
+        ASSERT_TRUE(shown());
+        const gfx::Point after = moduleCenter(ModuleKind::network);
+        EXPECT_NE(after.x, before.x) << "the module moved";
+        EXPECT_DOUBLE_EQ(delegate->anchorPanel->frame().minX(), after.x + 3 - 0.5);
+        // Beside its anchor, moved in from the screen's edge where it would pass it.
+        const gfx::Rect popover = delegate->popover->window()->frame();
+        EXPECT_LE(popover.minX(), delegate->anchorPanel->frame().minX());
+        EXPECT_GE(popover.maxX(), delegate->anchorPanel->frame().maxX());
+
+        delegate->popover->performClose();
+        loop.runUntilIdle();
+    }
 }
 
 TEST_F(AppDelegateClicksTest, AClickElsewhereClosesAfterTheDelayUnlessTheStripSawAClick) {
