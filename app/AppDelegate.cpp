@@ -266,13 +266,8 @@ void AppDelegate::showMenuBarTip() {
         resolvedLanguage(), applicationIcon.value_or(appIconImage(isDark())));
     menuBarTip->window()->setAppearance(isDark() ? gfx::Appearance::dark : gfx::Appearance::light);
     menuBarTip->finish = [weak = weak_from_this()] {
-        auto self = weak.lock();
-        if (!self)
-            return;
-        self->menuBarTip.reset();
-        // The first-launch details wait under the tip for the keyboard.
-        if (self->popover->isShown())
-            self->makeDetailsKey();
+        if (auto self = weak.lock())
+            self->menuBarTip.reset();
     };
     application().activateIgnoringOtherApps(true);
     menuBarTip->window()->makeKeyAndOrderFront();

@@ -177,6 +177,7 @@ void Application::registerWindow(Window* window) {
 
 void Application::unregisterWindow(Window* window) {
     std::erase(windows_, window);
+    std::erase(formerKeyWindows_, window);
     if (keyWindow_ == window)
         keyWindow_ = nullptr;
     if (pointerWindow_ == window)
@@ -203,7 +204,19 @@ std::shared_ptr<Window> Application::windowWithNumber(NativeWindowId number) con
 }
 
 void Application::setKeyWindow(Window* window) {
+    std::erase(formerKeyWindows_, window);
+    if (keyWindow_ && keyWindow_ != window) {
+        std::erase(formerKeyWindows_, keyWindow_);
+        formerKeyWindows_.push_back(keyWindow_);
+    }
     keyWindow_ = window;
+}
+
+Window* Application::formerKeyWindow(const Window* leaving) const {
+    for (auto it = formerKeyWindows_.rbegin(); it != formerKeyWindows_.rend(); ++it)
+        if (*it != leaving && (*it)->isVisible() && (*it)->canBecomeKeyWindow())
+            return *it;
+    return nullptr;
 }
 
 // MARK: Appearance

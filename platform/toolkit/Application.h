@@ -91,6 +91,8 @@ public:
     // Windows.
     std::vector<std::shared_ptr<Window>> windows() const;
     Window* keyWindow() const { return keyWindow_; }
+    // The most recent window that was key before `leaving` and could be key again now.
+    Window* formerKeyWindow(const Window* leaving) const;
     std::shared_ptr<Window> windowWithNumber(NativeWindowId number) const;
 
     // Appearance: an explicit one, else the desktop's.
@@ -173,6 +175,8 @@ private:
     bool active_ = false;
     std::vector<Window*> windows_;
     Window* keyWindow_ = nullptr;
+    // The windows that were key before the key window, the most recent last.
+    std::vector<Window*> formerKeyWindows_;
     Window* pointerWindow_ = nullptr;
     Window* modalWindow_ = nullptr;
     std::optional<gfx::Appearance> appearance_;

@@ -226,6 +226,12 @@ void Window::orderOut() {
     if (!visible_)
         return;
     visible_ = false;
+    // As on the platform, the window that was key before takes the keyboard back while the
+    // application is active (the details under the first-run tip), before this one leaves the
+    // screen, so the focus never passes through another program.
+    if (app_ && app_->keyWindow() == this && app_->isActive())
+        if (Window* former = app_->formerKeyWindow(this))
+            former->makeKeyWindow();
     if (native_ && app_)
         app_->windowServer().orderOut(*native_);
     if (app_ && app_->keyWindow() == this)

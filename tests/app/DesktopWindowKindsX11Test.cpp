@@ -310,19 +310,6 @@ TEST_P(DesktopWindowKinds, NothingOfOursIsTiledOrHiddenAndTheKeyboardGoesWhereTh
     EXPECT_EQ(usersWindowWidth(), usersWidth) << "a tool tip takes no room from the user's window";
     screenshot("3-tool-tip");
 
-    // A click opens the details with the keyboard; the user going to the other program (its
-    // manager activating it, or only the server's focus, as under XWayland) closes them.
-    giveUsersWindowTheFocus();
-    ASSERT_TRUE(waitFor([&] { return usersWindowHasFocus(); }, 5s));
-    click(left + 30, middle);
-    ASSERT_TRUE(waitFor([&] { return details() && focused() == details()->window; }, 5s))
-        << "the details open with the keyboard";
-    EXPECT_EQ(usersWindowWidth(), usersWidth);
-    screenshot("4-details");
-    giveUsersWindowTheFocus();
-    EXPECT_TRUE(waitFor([&] { return !details(); }, 5s)) << "the focus leaving closes the details";
-    EXPECT_TRUE(usersWindowHasFocus());
-
     // A module dragged out and copied: a floating bar at its own height, and the user's window
     // keeps the keyboard.
     ASSERT_TRUE(waitFor([&] { return usersWindowHasFocus(); }, 5s));
@@ -340,7 +327,7 @@ TEST_P(DesktopWindowKinds, NothingOfOursIsTiledOrHiddenAndTheKeyboardGoesWhereTh
     ASSERT_TRUE(
         waitFor([&] { return (dropMenu = shown(display, "POPUP_MENU", 40)).has_value(); }, 5s))
         << "the drop menu";
-    screenshot("5-drop-menu");
+    screenshot("4-drop-menu");
     click(dropMenu->area.x + 40, dropMenu->area.y + 5 + 11); // "Copy to Floating Bar"
     std::optional<ClientWindow> floating;
     ASSERT_TRUE(waitFor([&] { return (floating = shown(display, "UTILITY", 10)).has_value(); }, 5s))
@@ -354,7 +341,20 @@ TEST_P(DesktopWindowKinds, NothingOfOursIsTiledOrHiddenAndTheKeyboardGoesWhereTh
         << "the floating bar shows 29 px, not " << visibleHeight(display, floating->window);
     EXPECT_TRUE(usersWindowHasFocus()) << "the user's window keeps the keyboard";
     EXPECT_EQ(usersWindowWidth(), usersWidth);
-    screenshot("6-floating-bar");
+    screenshot("5-floating-bar");
+
+    // A click opens the details with the keyboard; the user going to the other program (its
+    // manager activating it, or only the server's focus, as under XWayland) closes them.
+    giveUsersWindowTheFocus();
+    ASSERT_TRUE(waitFor([&] { return usersWindowHasFocus(); }, 5s));
+    click(left + 30, middle);
+    ASSERT_TRUE(waitFor([&] { return details() && focused() == details()->window; }, 5s))
+        << "the details open with the keyboard";
+    EXPECT_EQ(usersWindowWidth(), usersWidth);
+    screenshot("6-details");
+    giveUsersWindowTheFocus();
+    EXPECT_TRUE(waitFor([&] { return !details(); }, 5s)) << "the focus leaving closes the details";
+    EXPECT_TRUE(usersWindowHasFocus());
 
     if (GetParam().showsDesktop) {
         // "Show desktop" on: a click on the strip still shows the details.

@@ -240,11 +240,12 @@ private:
     unsigned long previousFocus_ = 0;
     // The window manager's active window when last read.
     unsigned long activeWindow_ = 0;
-    // How long after one of our managed windows was withdrawn a window manager's change of the
-    // focus is undone.
+    // How long after one of our managed windows that held the focus (or was the manager's active
+    // window) was withdrawn a window manager's change of the focus is undone.
     struct FocusSettling {
-        static constexpr double duration = 0.5;
-        static constexpr int maximumRetakes = 3;
+        // Long enough for a manager under load.
+        static constexpr double duration = 1.5;
+        static constexpr int maximumRetakes = 2;
         double until = -1;
         int retakes = 0;
     } focusSettling_;

@@ -345,9 +345,9 @@ void X11WindowServer::handleFocusOut(XEvent& event) {
 }
 
 bool X11WindowServer::retakeFocus() {
-    // Just after one of our managed windows was withdrawn, its window manager may still hand the
-    // focus to its next window after our key window took it: that is no choice of the user's,
-    // and the key window takes the focus back, a few times.
+    // Just after one of our managed windows that held the focus was withdrawn, its window manager
+    // may still hand the focus to its next window after our key window took it: that is no
+    // choice of the user's, and the key window takes the focus back, at most twice.
     NativeWindow* key = keyWindow_ ? find(*keyWindow_) : nullptr;
     if (!key || !key->mapped || clock_.now() > focusSettling_.until ||
         focusSettling_.retakes >= FocusSettling::maximumRetakes)
@@ -365,8 +365,12 @@ void X11WindowServer::followActiveWindow() {
     // active window is what tells that the user went to another program.
     if (now == before || now == None || isOurs(now) || (!keyWindow_ && !grabbing_))
         return;
-    if (keyWindow_ && clock_.now() <= focusSettling_.until)
+    // The manager naming its next window active is the end of its handing over after one of ours
+    // was withdrawn: that one change is no choice of the user's, the next is.
+    if (keyWindow_ && clock_.now() <= focusSettling_.until) {
+        focusSettling_.until = -1;
         return;
+    }
     post(ServerNotice::focusLeftApplication);
 }
 

@@ -714,10 +714,14 @@ void X11WindowServer::orderOut(NativeWindowId id) {
         XUnmapWindow(display_, window->xid);
         return;
     }
-    XWithdrawWindow(display_, window->xid, screenNumber_);
-    // The manager may still hand the focus to its next window after ours took it.
-    if (hasWindowManager_)
+    // A manager hands the focus of the window it held active to its next window when that one is
+    // withdrawn, perhaps after another of ours took it.
+    ::Window focused = None;
+    int revert = 0;
+    XGetInputFocus(display_, &focused, &revert);
+    if (hasWindowManager_ && (focused == window->xid || activeWindow_ == window->xid))
         focusSettling_ = {clock_.now() + FocusSettling::duration, 0};
+    XWithdrawWindow(display_, window->xid, screenNumber_);
 }
 
 void X11WindowServer::restack() {
