@@ -130,8 +130,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
         ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
-        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        connection.reset(XOpenDisplay(xvfb.displayName().c_str()));
+        connection = lookingConnection(xvfb);
         ASSERT_TRUE(connection);
         display = connection.get();
         testsupport::setDesktopColour(display, 0x2e6b8f);

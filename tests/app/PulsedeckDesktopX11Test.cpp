@@ -124,8 +124,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
         ASSERT_TRUE(xvfb_.isRunning()) << xvfb_.failure();
-        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        display_.reset(XOpenDisplay(xvfb_.displayName().c_str()));
+        display_ = lookingConnection(xvfb_);
         ASSERT_TRUE(display_);
     }
 

@@ -159,6 +159,14 @@ struct DisplayCloser {
     void operator()(Display* display) const { XCloseDisplay(display); }
 };
 
+// A connection of the test's own to the program's server, as the user's side looks at it: windows
+// come and go while they are looked at, so errors about vanished ones are ignored.
+inline std::unique_ptr<Display, DisplayCloser>
+lookingConnection(const testsupport::XvfbServer& server) {
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    return std::unique_ptr<Display, DisplayCloser>(XOpenDisplay(server.displayName().c_str()));
+}
+
 // The top-level windows of the program: (window, geometry).
 struct TopLevel {
     ::Window window;

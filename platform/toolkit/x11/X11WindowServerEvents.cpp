@@ -365,12 +365,10 @@ void X11WindowServer::followActiveWindow() {
     // active window is what tells that the user went to another program.
     if (now == before || now == None || isOurs(now) || (!keyWindow_ && !grabbing_))
         return;
-    // The manager naming its next window active is the end of its handing over after one of ours
-    // was withdrawn: that one change is no choice of the user's, the next is.
-    if (keyWindow_ && clock_.now() <= focusSettling_.until) {
-        focusSettling_.until = -1;
+    // The manager naming its next window active after one of ours was withdrawn is no choice of
+    // the user's.
+    if (keyWindow_ && clock_.now() <= focusSettling_.until)
         return;
-    }
     post(ServerNotice::focusLeftApplication);
 }
 
