@@ -104,6 +104,9 @@ void MenuBarContentView::handlePointerEvent(const ui::Event& event) {
     }
     switch (event.type()) {
     case ui::EventType::leftMouseDown:
+        // A window of another program over the strip takes its own clicks.
+        if (event.overAnotherProgram())
+            break;
         if (const auto frame = menuBarFrame(point, 0)) {
             if (const auto kind = module(relativeTo(point, *frame)))
                 beginPress(*kind, event, point);

@@ -109,6 +109,10 @@ public:
         double scrollingDeltaX = 0;
         double scrollingDeltaY = 0;
         bool hasPreciseScrollingDeltas = false;
+        // An event outside the application's windows (as a global monitor sees it) that went to
+        // another program's window under the pointer, not to the desktop: a window of ours may
+        // lie at the same place beneath it.
+        bool overAnotherProgram = false;
     };
 
     Event() = default;
@@ -128,6 +132,7 @@ public:
     double scrollingDeltaX() const { return fields_.scrollingDeltaX; }
     double scrollingDeltaY() const { return fields_.scrollingDeltaY; }
     bool hasPreciseScrollingDeltas() const { return fields_.hasPreciseScrollingDeltas; }
+    bool overAnotherProgram() const { return fields_.overAnotherProgram; }
 
     // The window the event belongs to; none for an event outside the application's windows
     // (as a global monitor sees them) or once that window is gone.

@@ -9,32 +9,20 @@
 namespace ui::x11 {
 
 namespace {
-constexpr std::uint32_t keptAlpha = 128;
-// What a cut pixel holds in the solid copy.
-constexpr std::uint32_t cutColour = 0xff000000u;
+constexpr std::uint32_t opaque = 0xff000000u;
 
-// Dividing by the alpha is most of the work of a translucent pixel, so it multiplies by a
-// reciprocal: ceil(2^32 / alpha). For a numerator n below 2^16 (every channel × 255 + alpha / 2 is)
-// the product's error, n × (ceil(2^32 / alpha) × alpha − 2^32) / alpha < 2^32 / alpha, never
-// reaches the next multiple, so (n × reciprocal) >> 32 is exactly n / alpha.
-constexpr std::array<std::uint64_t, 256> reciprocals = [] {
-    std::array<std::uint64_t, 256> table{};
-    for (std::uint64_t alpha = 1; alpha < 256; ++alpha)
-        table[alpha] = ((std::uint64_t{1} << 32) + alpha - 1) / alpha;
-    return table;
-}();
-
-// Un-premultiplies a kept pixel: the colour at full coverage, rounded to nearest.
-std::uint32_t opaqueColour(std::uint32_t pixel) {
-    const std::uint32_t alpha = pixel >> 24;
-    const std::uint64_t reciprocal = reciprocals[alpha];
-    std::uint32_t opaque = 0xff000000u;
+// A premultiplied pixel laid over an opaque one: each channel plus the one below times what the
+// pixel leaves uncovered, divided by 255 and rounded to nearest ((t + (t >> 8)) >> 8 with
+// t = v × rest + 128 is exact for every v and rest up to 255).
+std::uint32_t over(std::uint32_t pixel, std::uint32_t under) {
+    const std::uint32_t rest = 255 - (pixel >> 24);
+    std::uint32_t colour = opaque;
     for (int shift = 0; shift < 24; shift += 8) {
-        const std::uint64_t channel = (pixel >> shift) & 0xffu;
-        const auto full = std::uint32_t(((channel * 255 + alpha / 2) * reciprocal) >> 32);
-        opaque |= std::min<std::uint32_t>(255, full) << shift;
+        const std::uint32_t below = ((under >> shift) & 0xffu) * rest + 128;
+        const std::uint32_t value = ((pixel >> shift) & 0xffu) + ((below + (below >> 8)) >> 8);
+        colour |= std::min<std::uint32_t>(255, value) << shift;
     }
-    return opaque;
+    return colour;
 }
 
 // Two pixels at once: a strip's rows are compared eight bytes at a time.
@@ -44,24 +32,24 @@ std::uint64_t pair(const std::uint32_t* pixels) {
     return both;
 }
 
-constexpr std::uint64_t cutPair = std::uint64_t{cutColour} << 32 | cutColour;
+constexpr std::uint64_t opaquePair = std::uint64_t{opaque} << 32 | opaque;
 
 // Whether the four pixels at `in` are solid and `out` already holds each unchanged.
 bool solidAndShown(const std::uint32_t* in, const std::uint32_t* out) {
     const std::uint64_t first = pair(in), second = pair(in + 2);
-    return ((first ^ pair(out)) | (second ^ pair(out + 2)) | (~(first & second) & cutPair)) == 0;
+    return ((first ^ pair(out)) | (second ^ pair(out + 2)) | (~(first & second) & opaquePair)) == 0;
 }
 
-// Whether the four pixels at `in` are all cut and `out` already holds them so.
-bool cutAndShown(const std::uint32_t* in, const std::uint32_t* out) {
-    return (((pair(in) | pair(in + 2)) & 0x8000000080000000u) | (pair(out) ^ cutPair) |
-            (pair(out + 2) ^ cutPair)) == 0;
+// Whether the four pixels at `in` are wholly clear and `out` already holds the backdrop there.
+bool clearAndShown(const std::uint32_t* in, const std::uint32_t* out, const std::uint32_t* under) {
+    return (((pair(in) | pair(in + 2)) & opaquePair) | (pair(out) ^ (pair(under) | opaquePair)) |
+            (pair(out + 2) ^ (pair(under + 2) | opaquePair))) == 0;
 }
 } // namespace
 
 std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x, int y, int width,
                                                  int height, cairo_surface_t* solid,
-                                                 PixelBox* changed,
+                                                 const Backdrop& backdrop, PixelBox* changed,
                                                  std::vector<PixelBox>* changedParts) {
     std::vector<PixelSpan> spans;
     if (changed)
@@ -85,6 +73,17 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
     unsigned char* solidData = cairo_image_surface_get_data(solid);
     const int sourceStride = cairo_image_surface_get_stride(source);
     const int solidStride = cairo_image_surface_get_stride(solid);
+    // The backdrop's row under the source's, read at column × step: a picture steps along, one
+    // colour is four of the same that every column reads.
+    cairo_surface_t* picture = backdrop.picture;
+    if (picture && (cairo_image_surface_get_width(picture) < right ||
+                    cairo_image_surface_get_height(picture) < bottom))
+        picture = nullptr;
+    const std::uint32_t uniform[4] = {backdrop.colour, backdrop.colour, backdrop.colour,
+                                      backdrop.colour};
+    const int underStep = picture ? 1 : 0;
+    if (picture)
+        cairo_surface_flush(picture);
     // A strip's rows are mostly one run of kept pixels, a round end some two.
     spans.reserve(std::size_t(bottom - top) * 2);
     // Columns and rows (absolute) of the first and past-the-last changed pixel.
@@ -103,10 +102,16 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
             reinterpret_cast<const std::uint32_t*>(sourceData + row * sourceStride) + left;
         auto* out =
             reinterpret_cast<std::uint32_t*>(solidData + (row - y) * solidStride) + spanOffset;
+        const std::uint32_t* under =
+            picture ? reinterpret_cast<const std::uint32_t*>(
+                          cairo_image_surface_get_data(picture) +
+                          std::ptrdiff_t(row) * cairo_image_surface_get_stride(picture)) +
+                          left
+                    : uniform;
         int runStart = -1;
         int rowLeft = count, rowRight = 0;
         // Translucent glass is one value over and over: its colour is worked out once per run.
-        std::uint32_t lastPixel = 0, lastColour = cutColour;
+        std::uint32_t lastPixel = 0, lastUnder = 0, lastColour = over(0, 0);
         int column = 0;
         while (column < count) {
             // Between the few pixels a second changes, the copy already holds what the last
@@ -123,7 +128,8 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
                 column = passed;
                 continue;
             }
-            while (passed + 4 <= count && cutAndShown(in + passed, out + passed))
+            while (passed + 4 <= count &&
+                   clearAndShown(in + passed, out + passed, under + passed * underStep))
                 passed += 4;
             if (passed > column) {
                 if (runStart >= 0) {
@@ -136,14 +142,16 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
             // The four that were not passed, one by one.
             for (const int end = std::min(column + 4, count); column < end; ++column) {
                 const std::uint32_t pixel = in[column];
-                const bool kept = pixel >> 24 >= keptAlpha;
-                std::uint32_t colour = cutColour;
-                if (pixel >> 24 == 255) {
-                    colour = pixel;
-                } else if (kept) {
-                    if (pixel != lastPixel) {
-                        lastPixel = pixel;
-                        lastColour = opaqueColour(pixel);
+                const bool kept = (pixel >> 24) != 0;
+                std::uint32_t colour = pixel;
+                if (pixel >> 24 != 255) {
+                    // A wholly clear pixel shows the desktop, whatever colour it carries.
+                    const std::uint32_t below = under[column * underStep];
+                    const std::uint32_t blended = kept ? pixel : 0;
+                    if (blended != lastPixel || below != lastUnder) {
+                        lastPixel = blended;
+                        lastUnder = below;
+                        lastColour = over(blended, below);
                     }
                     colour = lastColour;
                 }

@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace ui::x11 {
@@ -15,9 +16,10 @@ struct PixelSpan {
 };
 
 // Without a compositing manager an X window cannot be translucent: what is drawn clear would
-// show black. So a translucent window is drawn solid and shaped instead: pixels at least half
-// covered keep their colour at full opacity, the rest (clear areas, soft shadows, the outer half
-// of an antialiased edge) are cut out of the window's shape.
+// show black. So a translucent window is drawn solid over what a compositor would have blended it
+// with where nothing else lies under it, the desktop's own background (as panels have long drawn
+// themselves "pseudo-transparent"), and shaped to the pixels it covers at all: a faint glass
+// stays whole and takes clicks, and only wholly clear pixels are cut.
 //
 // A rectangle of pixels.
 struct PixelBox {
@@ -29,18 +31,27 @@ struct PixelBox {
     friend bool operator==(const PixelBox&, const PixelBox&) = default;
 };
 
+// What lies under a window's pixels: the desktop's picture as RGB24 pixels in the window's own
+// place (the window's size), or, without one, a single colour (0xRRGGBB) throughout.
+struct Backdrop {
+    cairo_surface_t* picture = nullptr;
+    std::uint32_t colour = 0;
+};
+
 // Copies the `width` × `height` pixels at (x, y) of the ARGB32 surface `source` into the RGB24
-// or ARGB32 surface `solid` (at 0, 0; at least that large) as solid colour, and answers the runs
-// to keep, relative to (x, y). When `changed` is given it receives the smallest box (relative to
-// (x, y)) holding every pixel of `solid` that now differs from what it held: what the window
-// must be sent again. A present that changed nothing sends nothing. When `changedParts` is given
-// it receives the same pixels as a few boxes side by side (at most changedPartsMost, left to
-// right), split where more than changedPartsGap columns between them changed nothing: a second
-// of the strip changes a few figures far apart.
+// or ARGB32 surface `solid` (at 0, 0; at least that large) as solid colour, each laid over the
+// backdrop's pixel at the same place of `source`, and answers the runs to keep (every pixel not
+// wholly clear), relative to (x, y). When `changed` is given it receives the smallest box
+// (relative to (x, y)) holding every pixel of `solid` that now differs from what it held: what
+// the window must be sent again. A present that changed nothing sends nothing. When
+// `changedParts` is given it receives the same pixels as a few boxes side by side (at most
+// changedPartsMost, left to right), split where more than changedPartsGap columns between them
+// changed nothing: a second of the strip changes a few figures far apart.
 inline constexpr int changedPartsGap = 16;
 inline constexpr std::size_t changedPartsMost = 8;
 std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x, int y, int width,
                                                  int height, cairo_surface_t* solid,
+                                                 const Backdrop& backdrop,
                                                  PixelBox* changed = nullptr,
                                                  std::vector<PixelBox>* changedParts = nullptr);
 

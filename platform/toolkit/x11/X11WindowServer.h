@@ -4,9 +4,11 @@
 #include "platform/dispatch/RunLoop.h"
 #include "platform/toolkit/WindowServer.h"
 #include "platform/toolkit/x11/ScreenLayout.h"
+#include "platform/toolkit/x11/SolidShape.h"
 #include "platform/toolkit/x11/XSettings.h"
 
 #include <bitset>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -119,11 +121,32 @@ private:
     // Asks the window manager to add or remove a _NET_WM_STATE of a mapped window.
     void askWindowManagerState(NativeWindow& window, unsigned long state, bool add);
     void placeWindow(NativeWindow& window);
+    // Asks for the window's place and size (with the hints and strut that follow them).
+    void sendGeometry(NativeWindow& window, RootGeometry::PixelRect pixels);
+    // Whether the window and every guest drawn in it were last drawn at their frames' sizes.
+    bool drawnAtFrame(const NativeWindow& window) const;
+    // A pending resize lands: `pixels` (the window's whole new pixels) become its background,
+    // which the server paints as it resizes the window, and the outline goes with them.
+    void landResize(NativeWindow& window, cairo_surface_t* pixels,
+                    const std::vector<PixelSpan>& spans);
+    // What lies under a shaped window: the desktop's picture where it is, else its colour.
+    // `renewed` is set when the picture had to be read again (every pixel then changes).
+    Backdrop backdropFor(NativeWindow& window, bool& renewed);
+    // Reads the desktop's own background: the picture a desktop setter published on the root,
+    // else the colour the server paints the root with.
+    void readDesktopBackground();
+    // The desktop's background changed: shaped windows are drawn over it again.
+    void desktopBackgroundChanged();
     void setWindowProperties(NativeWindow& window);
     // _NET_WM_ICON from the application's icon (X11WindowServerIcon.cpp).
     void setIconProperty(const NativeWindow& window);
     void updateStrut(NativeWindow& window);
-    void restack();
+    // Stacks our shown windows by level, then order; without a window manager, only those kept
+    // above normal windows when `keptAboveOnly`.
+    void restack(bool keptAboveOnly = false);
+    // Whether another program's window (not a pop-up of its own) lies over ours, on a server
+    // without a window manager.
+    bool coveredByAnotherProgram(const NativeWindow& window) const;
     void setSizeHints(NativeWindow& window);
     // Makes the X window behind a native window, with alpha where a compositor blends it.
     void makeXWindow(NativeWindow& window);
@@ -178,6 +201,7 @@ private:
     void handlePropertyChange(_XEvent& event);
     void handleStructureChange(_XEvent& event);
     void handleRawEvent(void* cookie);
+    void handleVisibility(_XEvent& event);
     // Where a pointer event at (x, y) in the X window xid is, in global points.
     gfx::Point locate(unsigned long xid, int x, int y, int rootX, int rootY) const;
     // Our window for an X window, none for any other.
@@ -187,7 +211,7 @@ private:
     std::optional<NativeWindowId> pointerTarget(unsigned long xid, gfx::Point location) const;
     void selectRawMotion(bool select);
     void deliverPointer(EventType type, std::optional<NativeWindowId> window, gfx::Point location,
-                        unsigned state, int button);
+                        unsigned state, int button, bool overAnotherProgram = false);
     void checkWake();
 
     _XDisplay* display_;
@@ -201,6 +225,12 @@ private:
     int randrEventBase_ = -1;
     int xfixesEventBase_ = -1;
     bool hasWindowManager_ = false;
+    // The desktop's background: read when first needed and again when a setter publishes
+    // another picture; each reading has its serial.
+    bool desktopRead_ = false;
+    std::uint64_t desktopSerial_ = 0;
+    unsigned long desktopPicture_ = 0;
+    std::uint32_t desktopColour_ = 0;
     // Whether a compositing manager owned the screen when last looked.
     bool composited_ = false;
     // Draws a shaped window's solid pixels with plain image requests; none when the server keeps

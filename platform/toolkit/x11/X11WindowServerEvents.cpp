@@ -58,10 +58,12 @@ void X11WindowServer::drainEvents() {
 }
 
 void X11WindowServer::deliverPointer(EventType type, std::optional<NativeWindowId> window,
-                                     gfx::Point location, unsigned state, int button) {
+                                     gfx::Point location, unsigned state, int button,
+                                     bool overAnotherProgram) {
     NativeEvent native;
     Event::Fields& fields = native.fields;
     fields.type = type;
+    fields.overAnotherProgram = overAnotherProgram;
     fields.timestamp = clock_.now();
     fields.screenLocation = location;
     if (!monitors_.empty()) {
@@ -135,6 +137,9 @@ void X11WindowServer::handleEvent(XEvent& event) {
         break;
     case FocusOut:
         handleFocusOut(event);
+        break;
+    case VisibilityNotify:
+        handleVisibility(event);
         break;
     case ClientMessage:
         handleClientMessage(event);
@@ -394,6 +399,8 @@ void X11WindowServer::handlePropertyChange(XEvent& event) {
     } else if (property == (*atoms_)[resourceManager]) {
         readDesktop();
         refreshScreens();
+    } else if (property == (*atoms_)[rootPicture] || property == (*atoms_)[rootPictureSetter]) {
+        desktopBackgroundChanged();
     }
 }
 
@@ -506,16 +513,31 @@ void X11WindowServer::handleRawEvent(void* data) {
     if (ours(child))
         return;
     // The state still holds the button while it is being released, and may not hold it yet
-    // while it is being pressed; the type says which.
+    // while it is being pressed; the type says which. Over another program's window the event
+    // went to that window, wherever ours lie beneath it.
     const gfx::Point location = geometry_.pointFromPixel(rootX, rootY);
+    const bool overAnotherProgram = child != None;
     if (press)
         deliverPointer(pressType(int(button)), std::nullopt, location, state,
-                       platformButton(button));
+                       platformButton(button), overAnotherProgram);
     else if (release)
         deliverPointer(releaseType(int(button)), std::nullopt, location, state,
-                       platformButton(button));
+                       platformButton(button), overAnotherProgram);
     else
-        deliverPointer(motionType(state), std::nullopt, location, state, 0);
+        deliverPointer(motionType(state), std::nullopt, location, state, 0, overAnotherProgram);
+}
+
+void X11WindowServer::handleVisibility(XEvent& event) {
+    const XVisibilityEvent& visibility = event.xvisibility;
+    NativeWindow* window = find(windowFor(visibility.window));
+    // A window manager keeps docks and "above" windows over the others; without one, nothing
+    // does: when another program raises a window of its own over one of ours kept above, ours
+    // go back over it. Its pop-ups (override-redirect) may lie over ours, as over everything.
+    if (!window || hasWindowManager_ || !window->mapped || window->host ||
+        visibility.state == VisibilityUnobscured || !keepsAbove(*window) ||
+        !coveredByAnotherProgram(*window))
+        return;
+    restack(true);
 }
 
 } // namespace ui::x11

@@ -62,6 +62,8 @@ inline constexpr const char* atomNames[] = {
     "WM_PROTOCOLS",
     "WM_DELETE_WINDOW",
     "WM_TAKE_FOCUS",
+    "_XROOTPMAP_ID",
+    "ESETROOT_PMAP_ID",
 };
 
 enum AtomIndex {
@@ -97,6 +99,8 @@ enum AtomIndex {
     wmProtocols,
     wmDeleteWindow,
     wmTakeFocus,
+    rootPicture,
+    rootPictureSetter,
     atomCount
 };
 
@@ -124,7 +128,7 @@ struct X11WindowServer::NativeWindow {
     bool ignoresMouseEvents = false;
     bool mapped = false;
     bool overrideRedirect = false;
-    // Drawn with alpha (a compositing manager blends it) or solid and shaped.
+    // Drawn with alpha (a compositing manager blends it) or solid over the desktop and shaped.
     bool argb = false;
     bool shaped = false;
     // Without a compositor nothing blends a window's alpha, so a window at alpha 0 would still
@@ -135,6 +139,18 @@ struct X11WindowServer::NativeWindow {
     bool focusWhenMapped = false;
     std::string title = "Pulsedeck";
     std::uint64_t stackOrder = 0;
+    // A place and size the toolkit gave that wait for pixels drawn at that size: the next
+    // present at it sends both together.
+    std::optional<RootGeometry::PixelRect> pendingPixels;
+    // The frame's size when the toolkit last presented a backing.
+    gfx::Size drawnSize;
+    // The pixels of the last resize, held by the server as the window's background.
+    unsigned long backgroundPixmap = 0;
+    // The desktop's picture under a shaped window (RGB24, the window's size), where it lies and
+    // for which reading of the desktop.
+    cairo_surface_t* backdrop = nullptr;
+    RootGeometry::PixelRect backdropArea;
+    std::uint64_t backdropSerial = 0;
     cairo_surface_t* surface = nullptr;
     // The last backing the toolkit presented, kept to answer exposures.
     cairo_surface_t* backing = nullptr;
@@ -165,6 +181,8 @@ struct X11WindowServer::NativeWindow {
             cairo_surface_destroy(solid);
         if (composed)
             cairo_surface_destroy(composed);
+        if (backdrop)
+            cairo_surface_destroy(backdrop);
     }
 };
 

@@ -96,10 +96,12 @@ void X11WindowServer::makeXWindow(NativeWindow& window) {
     unsigned long mask = CWEventMask | CWOverrideRedirect | CWBackPixmap | CWBitGravity;
     set.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                      EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask |
-                     StructureNotifyMask | FocusChangeMask;
+                     StructureNotifyMask | FocusChangeMask | VisibilityChangeMask;
     set.override_redirect = window.overrideRedirect ? True : False;
     set.background_pixmap = None;
-    set.bit_gravity = NorthWestGravity;
+    // A resize forgets the contents and paints the background, which holds the pixels drawn for
+    // the new size by then (landResize): old pixels never show at a new offset.
+    set.bit_gravity = ForgetGravity;
     Visual* visual = DefaultVisual(display_, screenNumber_);
     int depth = DefaultDepth(display_, screenNumber_);
     if (window.argb) {
@@ -149,6 +151,8 @@ void X11WindowServer::followCompositor() {
             cairo_surface_destroy(std::exchange(window.solid, nullptr));
         window.shape = KeptPixels{};
         window.exposed.reset();
+        if (window.backgroundPixmap)
+            XFreePixmap(display_, std::exchange(window.backgroundPixmap, 0));
         makeXWindow(window);
         window.hiddenByAlpha = false;
         setWindowProperties(window);
@@ -307,8 +311,25 @@ void X11WindowServer::askWindowManagerState(NativeWindow& window, unsigned long 
 
 void X11WindowServer::placeWindow(NativeWindow& window) {
     const RootGeometry::PixelRect pixels = geometry_.pixelsFromRect(window.frame);
-    const bool resized =
-        pixels.width != window.pixels.width || pixels.height != window.pixels.height;
+    const RootGeometry::PixelRect& before = window.pendingPixels.value_or(window.pixels);
+    const bool resized = pixels.width != before.width || pixels.height != before.height;
+    const bool moved = pixels.x != before.x || pixels.y != before.y;
+    // A window on show takes a new size only with the pixels drawn at it: the next present at
+    // that size sends both (paint). Sent apart, the screen showed the old pixels at the new
+    // size, with the desktop or black where they did not reach.
+    if (window.pendingPixels || (resized && window.mapped && window.backing && !window.host)) {
+        window.pendingPixels = pixels;
+        return;
+    }
+    sendGeometry(window, pixels);
+    // Moved over another part of the desktop's picture, a shaped window is drawn over that.
+    if (moved && window.shaped && window.mapped && window.backing && desktopPicture_)
+        paint(window, 0, 0, cairo_image_surface_get_width(window.backing),
+              cairo_image_surface_get_height(window.backing), true);
+}
+
+void X11WindowServer::sendGeometry(NativeWindow& window, RootGeometry::PixelRect pixels) {
+    window.pendingPixels.reset();
     // A bound on the answers kept in mind: a window manager that never answers must not grow it.
     constexpr std::size_t pendingLimit = 16;
     if (window.pixelsAsked && window.pixels != pixels) {
@@ -318,6 +339,8 @@ void X11WindowServer::placeWindow(NativeWindow& window) {
     }
     window.pixels = pixels;
     window.pixelsAsked = true;
+    const bool resized = cairo_xlib_surface_get_width(window.surface) != pixels.width ||
+                         cairo_xlib_surface_get_height(window.surface) != pixels.height;
     // A window manager keeps a window of fixed size to the size its hints give, so they change
     // before the size does.
     if (resized)
@@ -348,6 +371,8 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         return;
     }
     window.pendingPlaces.clear();
+    // The window manager's place wins over a resize still waiting for its pixels.
+    window.pendingPixels.reset();
     const bool resized =
         shown->width != window.pixels.width || shown->height != window.pixels.height;
     if (window.attributes.role == WindowRole::statusBar && shown->y != window.pixels.y) {
@@ -364,6 +389,61 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         updateStrut(window);
     reportFrame(window.id, window.frame);
     refreshScreens();
+}
+
+bool X11WindowServer::drawnAtFrame(const NativeWindow& window) const {
+    if (window.drawnSize != window.frame.size)
+        return false;
+    return std::none_of(windows_.begin(), windows_.end(), [&](const auto& entry) {
+        const NativeWindow& guest = *entry.second;
+        return guest.host == window.id && guest.mapped && guest.backing &&
+               guest.drawnSize != guest.frame.size;
+    });
+}
+
+void X11WindowServer::landResize(NativeWindow& window, cairo_surface_t* pixels,
+                                 const std::vector<PixelSpan>& spans) {
+    const int wide = cairo_image_surface_get_width(pixels);
+    const int high = cairo_image_surface_get_height(pixels);
+    // The server paints a window's background in the very request that resizes it, whoever
+    // sends that request: we, or a window manager once it has handled ours.
+    const Pixmap background = XCreatePixmap(display_, window.xid, unsigned(wide), unsigned(high),
+                                            unsigned(cairo_xlib_surface_get_depth(window.surface)));
+    cairo_surface_t* target = cairo_xlib_surface_create(
+        display_, background, cairo_xlib_surface_get_visual(window.surface), wide, high);
+    cairo_t* cr = cairo_create(target);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, pixels, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_finish(target);
+    cairo_surface_destroy(target);
+    XSetWindowBackgroundPixmap(display_, window.xid, background);
+    if (window.backgroundPixmap)
+        XFreePixmap(display_, window.backgroundPixmap);
+    window.backgroundPixmap = background;
+
+    const bool outlined = window.shaped && !window.hiddenByAlpha;
+    if (outlined)
+        window.shape.replace(0, 0, wide, high, spans);
+    // Where nothing stands between us and the server, the outline and the size go as one step
+    // that no other program can look between.
+    const bool atOnce = outlined && (!hasWindowManager_ || window.overrideRedirect);
+    if (atOnce)
+        XGrabServer(display_);
+    if (outlined) {
+        std::vector<XRectangle> kept;
+        kept.reserve(spans.size());
+        for (const PixelSpan& span : spans)
+            kept.push_back(
+                {short(span.x), short(span.y), static_cast<unsigned short>(span.width), 1});
+        XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, kept.data(),
+                                int(kept.size()), ShapeSet, YSorted);
+    }
+    sendGeometry(window, *window.pendingPixels);
+    if (atOnce)
+        XUngrabServer(display_);
+    XFlush(display_);
 }
 
 void X11WindowServer::setSizeHints(NativeWindow& window) {
@@ -532,6 +612,8 @@ void X11WindowServer::destroyWindow(NativeWindowId id) {
     const std::unique_ptr<NativeWindow> gone = std::move(it->second);
     if (gone->colormap)
         XFreeColormap(display_, gone->colormap);
+    if (gone->backgroundPixmap)
+        XFreePixmap(display_, gone->backgroundPixmap);
     windows_.erase(it);
     if (pressedGuest_ == id)
         pressedGuest_.reset();
@@ -689,6 +771,11 @@ void X11WindowServer::orderFront(NativeWindowId id) {
         placeWindow(*window);
         XMapWindow(display_, window->xid);
         window->mapped = true;
+        // What was presented before the window showed went nowhere: where nothing redirects
+        // the map, the window is on show now and gets its pixels at once, not at its exposure.
+        if (window->backing && (!hasWindowManager_ || window->overrideRedirect))
+            paint(*window, 0, 0, cairo_image_surface_get_width(window->backing),
+                  cairo_image_surface_get_height(window->backing), false);
     }
     restack();
 }
@@ -699,6 +786,8 @@ void X11WindowServer::orderOut(NativeWindowId id) {
         return;
     window->mapped = false;
     window->focusWhenMapped = false;
+    if (window->pendingPixels)
+        sendGeometry(*window, *window->pendingPixels);
     if (keyWindow_ == id) {
         keyWindow_.reset();
         giveFocusBack(window->xid);
@@ -724,10 +813,10 @@ void X11WindowServer::orderOut(NativeWindowId id) {
     XWithdrawWindow(display_, window->xid, screenNumber_);
 }
 
-void X11WindowServer::restack() {
+void X11WindowServer::restack(bool keptAboveOnly) {
     std::vector<NativeWindow*> shown;
     for (auto& [id, window] : windows_) {
-        if (window->mapped && !window->host)
+        if (window->mapped && !window->host && (!keptAboveOnly || keepsAbove(*window)))
             shown.push_back(window.get());
     }
     std::sort(shown.begin(), shown.end(), [](const NativeWindow* a, const NativeWindow* b) {
@@ -752,6 +841,33 @@ void X11WindowServer::restack() {
     for (NativeWindow* window : shown)
         order.push_back(window->xid);
     XRestackWindows(display_, order.data(), int(order.size()));
+}
+
+bool X11WindowServer::coveredByAnotherProgram(const NativeWindow& window) const {
+    ::Window rootReturn = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display_, root_, &rootReturn, &parent, &children, &count))
+        return false;
+    const RootGeometry::PixelRect& ours = window.pixels;
+    bool covered = false;
+    bool above = false;
+    // Children come bottom to top: only those above ours can cover it.
+    for (unsigned i = 0; i < count && !covered; ++i) {
+        if (children[i] == window.xid) {
+            above = true;
+            continue;
+        }
+        XWindowAttributes attributes{};
+        if (!above || isOurs(children[i]) ||
+            !XGetWindowAttributes(display_, children[i], &attributes) ||
+            attributes.map_state != IsViewable || attributes.override_redirect)
+            continue;
+        covered = attributes.x < ours.x + ours.width && ours.x < attributes.x + attributes.width &&
+                  attributes.y < ours.y + ours.height && ours.y < attributes.y + attributes.height;
+    }
+    if (children)
+        XFree(children);
+    return covered;
 }
 
 void X11WindowServer::makeKey(NativeWindowId id) {
@@ -821,6 +937,98 @@ void X11WindowServer::setTitle(NativeWindowId id, const std::string& title) {
 
 // MARK: Drawing
 
+void X11WindowServer::readDesktopBackground() {
+    desktopRead_ = true;
+    ++desktopSerial_;
+    desktopPicture_ = 0;
+    const int depth = DefaultDepth(display_, screenNumber_);
+    for (AtomIndex name : {rootPicture, rootPictureSetter}) {
+        const std::vector<long> ids = cardinals(display_, root_, (*atoms_)[name], XA_PIXMAP);
+        ::Window pictureRoot = 0;
+        int x = 0, y = 0;
+        unsigned width = 0, height = 0, border = 0, pictureDepth = 0;
+        // A setter that went away may have left its picture's id behind.
+        if (!ids.empty() &&
+            XGetGeometry(display_, Pixmap(ids.front()), &pictureRoot, &x, &y, &width, &height,
+                         &border, &pictureDepth) &&
+            int(pictureDepth) == depth) {
+            desktopPicture_ = Pixmap(ids.front());
+            break;
+        }
+    }
+    // Without a picture the root is painted with a colour (or a pattern) no property tells: a
+    // pixel-sized window whose background is its parent's shows it, for the moment it is read.
+    XSetWindowAttributes set{};
+    set.background_pixmap = ParentRelative;
+    set.override_redirect = True;
+    const ::Window probe =
+        XCreateWindow(display_, root_, 0, 0, 1, 1, 0, CopyFromParent, InputOutput, CopyFromParent,
+                      CWBackPixmap | CWOverrideRedirect, &set);
+    XMapRaised(display_, probe);
+    if (XImage* image = XGetImage(display_, probe, 0, 0, 1, 1, AllPlanes, ZPixmap)) {
+        desktopColour_ = std::uint32_t(XGetPixel(image, 0, 0)) & 0xffffffu;
+        XDestroyImage(image);
+    }
+    XDestroyWindow(display_, probe);
+}
+
+void X11WindowServer::desktopBackgroundChanged() {
+    desktopRead_ = false;
+    for (auto& [id, window] : windows_)
+        if (window->shaped && window->mapped && !window->host && window->backing)
+            paint(*window, 0, 0, cairo_image_surface_get_width(window->backing),
+                  cairo_image_surface_get_height(window->backing), true);
+}
+
+Backdrop X11WindowServer::backdropFor(NativeWindow& window, bool& renewed) {
+    if (!desktopRead_) {
+        readDesktopBackground();
+        renewed = true;
+    }
+    const RootGeometry::PixelRect area = window.pendingPixels.value_or(window.pixels);
+    if (!desktopPicture_) {
+        if (window.backdrop)
+            cairo_surface_destroy(std::exchange(window.backdrop, nullptr));
+        return {nullptr, desktopColour_};
+    }
+    if (window.backdrop && window.backdropArea == area && window.backdropSerial == desktopSerial_)
+        return {window.backdrop, desktopColour_};
+    renewed = true;
+    if (window.backdrop)
+        cairo_surface_destroy(std::exchange(window.backdrop, nullptr));
+    // The picture tiles the root from its corner, as the root shows it.
+    const unsigned depth = unsigned(DefaultDepth(display_, screenNumber_));
+    const Pixmap scratch =
+        XCreatePixmap(display_, root_, unsigned(area.width), unsigned(area.height), depth);
+    XGCValues values{};
+    values.fill_style = FillTiled;
+    values.tile = desktopPicture_;
+    values.ts_x_origin = -area.x;
+    values.ts_y_origin = -area.y;
+    GC tiler = XCreateGC(display_, scratch,
+                         GCFillStyle | GCTile | GCTileStipXOrigin | GCTileStipYOrigin, &values);
+    XFillRectangle(display_, scratch, tiler, 0, 0, unsigned(area.width), unsigned(area.height));
+    XFreeGC(display_, tiler);
+    XImage* image = XGetImage(display_, scratch, 0, 0, unsigned(area.width), unsigned(area.height),
+                              AllPlanes, ZPixmap);
+    XFreePixmap(display_, scratch);
+    if (!image)
+        return {nullptr, desktopColour_};
+    window.backdrop = cairo_image_surface_create(CAIRO_FORMAT_RGB24, area.width, area.height);
+    unsigned char* data = cairo_image_surface_get_data(window.backdrop);
+    const int stride = cairo_image_surface_get_stride(window.backdrop);
+    for (int row = 0; row < area.height; ++row) {
+        auto* out = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(row) * stride);
+        for (int column = 0; column < area.width; ++column)
+            out[column] = std::uint32_t(XGetPixel(image, column, row)) & 0xffffffu;
+    }
+    XDestroyImage(image);
+    cairo_surface_mark_dirty(window.backdrop);
+    window.backdropArea = area;
+    window.backdropSerial = desktopSerial_;
+    return {window.backdrop, desktopColour_};
+}
+
 void X11WindowServer::present(NativeWindowId id, cairo_surface_t* backing, const gfx::Rect& dirty) {
     NativeWindow* window = find(id);
     if (!window || !backing)
@@ -837,6 +1045,7 @@ void X11WindowServer::present(NativeWindowId id, cairo_surface_t* backing, const
         }
     }
     window->backingClear.reset();
+    window->drawnSize = window->frame.size;
     if (window->host) {
         if (window->mapped)
             repaintHostUnder(*window, dirty);
@@ -863,6 +1072,23 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
                             bool reshape) {
     if (!window.backing || width <= 0 || height <= 0)
         return;
+    const bool landing = window.pendingPixels.has_value();
+    bool renewed = false;
+    const Backdrop backdrop = window.shaped ? backdropFor(window, renewed) : Backdrop{};
+    if (landing || renewed) {
+        // Until every part of a resized window has been drawn at its new size, the screen keeps
+        // what it shows; then the whole window goes at once. Over a desktop read again, every
+        // pixel changes.
+        if (landing && !drawnAtFrame(window))
+            return;
+        x = 0;
+        y = 0;
+        width = cairo_image_surface_get_width(window.backing);
+        height = cairo_image_surface_get_height(window.backing);
+        reshape = true;
+        if (window.solid)
+            cairo_surface_destroy(std::exchange(window.solid, nullptr));
+    }
     cairo_surface_t* pixels = shownPixels(window, x, y, width, height);
     std::vector<PixelSpan> spans;
     PixelBox paintArea{x, y, width, height};
@@ -886,7 +1112,7 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
             window.solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, wide, high);
             // Exposures may ask for any part of it later.
             if (!reshape || !whole)
-                solidifyTranslucentPixels(pixels, 0, 0, wide, high, window.solid);
+                solidifyTranslucentPixels(pixels, 0, 0, wide, high, window.solid, backdrop);
         }
         if (reshape) {
             // Solidify straight into the area of the window's solid copy.
@@ -896,7 +1122,7 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
                 data + std::ptrdiff_t(y) * stride + std::ptrdiff_t(x) * 4, CAIRO_FORMAT_RGB24,
                 width, height, stride);
             PixelBox changed;
-            spans = solidifyTranslucentPixels(pixels, x, y, width, height, area, &changed,
+            spans = solidifyTranslucentPixels(pixels, x, y, width, height, area, backdrop, &changed,
                                               fresh ? nullptr : &paintParts);
             cairo_surface_destroy(area);
             cairo_surface_mark_dirty_rectangle(window.solid, x, y, width, height);
@@ -909,6 +1135,10 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
                 part.y += y;
             }
         }
+    }
+    if (landing) {
+        landResize(window, window.shaped ? window.solid : pixels, spans);
+        return;
     }
     if (!paintArea.isEmpty() && window.shaped && solidGC_) {
         // Straight from the solid copy: no shared-memory upload, whose completion event would

@@ -29,77 +29,92 @@ protected:
     }
     cairo_surface_t* source = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 4);
     cairo_surface_t* solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 8, 4);
+    const Backdrop desktop{nullptr, 0x204060u};
 };
 
-TEST_F(SolidShape, ClearPixelsAreCutAndCoveredOnesKeepTheirFullColour) {
-    // Row 1: an opaque red pixel, a half-covered blue (premultiplied), a faint shadow.
+TEST_F(SolidShape, ClearPixelsAreCutAndCoveredOnesAreLaidOverTheDesktop) {
+    // Row 1: an opaque red pixel, a half-covered blue (premultiplied), a faint shadow, a clear
+    // pixel, a glass of a fifth; over a desktop of 0x204060.
     pixel(source, 2, 1) = 0xffff0000u;
     pixel(source, 3, 1) = 0x80000080u;
     pixel(source, 4, 1) = 0x10000000u;
+    pixel(source, 6, 1) = 0x33333333u;
     cairo_surface_mark_dirty(source);
-    const auto spans = solidifyTranslucentPixels(source, 0, 0, 8, 4, solid);
-    ASSERT_EQ(spans.size(), 1u);
-    EXPECT_EQ(spans[0], (PixelSpan{2, 1, 2}));
+    const auto spans = solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, desktop);
+    ASSERT_EQ(spans.size(), 2u);
+    EXPECT_EQ(spans[0], (PixelSpan{2, 1, 3}));
+    EXPECT_EQ(spans[1], (PixelSpan{6, 1, 1}));
     EXPECT_EQ(pixel(solid, 2, 1) & 0xffffffu, 0xff0000u);
-    EXPECT_EQ(pixel(solid, 3, 1) & 0xffffffu, 0x0000ffu);
+    EXPECT_EQ(pixel(solid, 3, 1) & 0xffffffu, 0x1020b0u); // the blue plus 0x204060 × 127 / 255
+    EXPECT_EQ(pixel(solid, 4, 1) & 0xffffffu, 0x1e3c5au);
+    EXPECT_EQ(pixel(solid, 5, 1) & 0xffffffu, 0x204060u);
+    EXPECT_EQ(pixel(solid, 6, 1) & 0xffffffu, 0x4d6680u);
 }
 
 TEST_F(SolidShape, RunsOfOneValueAndTheValuesAfterThemEachGetTheirOwnColour) {
-    // A translucent glass run, a different translucent value, the glass again, a cut pixel and an
-    // opaque one: the colour worked out once for a run must not leak into its neighbours.
+    // A translucent glass run, a different translucent value, the glass again, a clear pixel, the
+    // glass over another part of the desktop's picture, and an opaque one: the colour worked out
+    // once for a run must not leak into its neighbours.
     const std::uint32_t glass = 0xc0303030u;
-    const std::vector<std::uint32_t> row{glass,       glass, 0xc0603000u, glass,
-                                         0x20101010u, glass, glass,       0xff0000ffu};
+    const std::vector<std::uint32_t> row{glass, glass, 0xc0603000u, glass,
+                                         0,     glass, glass,       0xff0000ffu};
     for (int x = 0; x < 8; ++x)
         pixel(source, x, 2) = row[std::size_t(x)];
     cairo_surface_mark_dirty(source);
-    const auto spans = solidifyTranslucentPixels(source, 0, 0, 8, 4, solid);
+    cairo_surface_t* picture = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 8, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            pixel(picture, x, y) = x < 6 ? 0x000000u : 0xffffffu;
+    cairo_surface_mark_dirty(picture);
+    const auto spans = solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, {picture, 0x123456u});
     ASSERT_EQ(spans.size(), 2u);
     EXPECT_EQ(spans[0], (PixelSpan{0, 2, 4}));
     EXPECT_EQ(spans[1], (PixelSpan{5, 2, 3}));
-    const std::vector<std::uint32_t> expected{0x404040u, 0x404040u, 0x804000u, 0x404040u,
-                                              0x000000u, 0x404040u, 0x404040u, 0x0000ffu};
+    const std::vector<std::uint32_t> expected{0x303030u, 0x303030u, 0x603000u, 0x303030u,
+                                              0x000000u, 0x303030u, 0x6f6f6fu, 0x0000ffu};
     for (int x = 0; x < 8; ++x)
         EXPECT_EQ(pixel(solid, x, 2) & 0xffffffu, expected[std::size_t(x)]) << x;
-    // The rows around it stay cut.
+    // The rows around it show the picture.
     EXPECT_EQ(pixel(solid, 3, 1) & 0xffffffu, 0u);
+    EXPECT_EQ(pixel(solid, 7, 1) & 0xffffffu, 0xffffffu);
+    cairo_surface_destroy(picture);
 }
 
 TEST_F(SolidShape, SpansAreRelativeToTheAreaAndStayInsideBothSurfaces) {
     for (int x = 0; x < 8; ++x)
         pixel(source, x, 3) = 0xff00ff00u;
     cairo_surface_mark_dirty(source);
-    const auto spans = solidifyTranslucentPixels(source, 5, 2, 10, 10, solid);
+    const auto spans = solidifyTranslucentPixels(source, 5, 2, 10, 10, solid, desktop);
     ASSERT_EQ(spans.size(), 1u);
     EXPECT_EQ(spans[0], (PixelSpan{0, 1, 3}));
-    EXPECT_TRUE(solidifyTranslucentPixels(source, 9, 9, 4, 4, solid).empty());
-    EXPECT_TRUE(solidifyTranslucentPixels(nullptr, 0, 0, 4, 4, solid).empty());
+    EXPECT_TRUE(solidifyTranslucentPixels(source, 9, 9, 4, 4, solid, desktop).empty());
+    EXPECT_TRUE(solidifyTranslucentPixels(nullptr, 0, 0, 4, 4, solid, desktop).empty());
 }
 
 TEST_F(SolidShape, ReportsTheBoxOfPixelsThatChangedSinceTheLastSolidify) {
     PixelBox changed{1, 1, 1, 1};
-    // The first pass turns the copy's unset pixels into cut black: all of them change.
-    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, &changed);
+    // The first pass turns the copy's unset pixels into the desktop: all of them change.
+    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, desktop, &changed);
     EXPECT_EQ(changed, (PixelBox{0, 0, 8, 4}));
-    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, &changed);
+    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, desktop, &changed);
     EXPECT_TRUE(changed.isEmpty());
 
-    // Two changes far apart: the box spans both; a faint pixel that stays cut changes nothing.
+    // Two changes far apart: the box spans both; a pixel that stays clear changes nothing.
     pixel(source, 1, 0) = 0xff102030u;
     pixel(source, 6, 2) = 0x80400000u;
-    pixel(source, 7, 3) = 0x10000000u;
+    pixel(source, 7, 3) = 0x00102030u;
     cairo_surface_mark_dirty(source);
-    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, &changed);
+    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, desktop, &changed);
     EXPECT_EQ(changed, (PixelBox{1, 0, 6, 3}));
 
     // Relative to the area asked for (whose copy starts at the copy's corner): once settled,
     // a change inside it is reported from the area's corner.
-    solidifyTranslucentPixels(source, 4, 2, 4, 2, solid, &changed);
-    solidifyTranslucentPixels(source, 4, 2, 4, 2, solid, &changed);
+    solidifyTranslucentPixels(source, 4, 2, 4, 2, solid, desktop, &changed);
+    solidifyTranslucentPixels(source, 4, 2, 4, 2, solid, desktop, &changed);
     EXPECT_TRUE(changed.isEmpty());
     pixel(source, 6, 3) = 0xff00ff00u;
     cairo_surface_mark_dirty(source);
-    solidifyTranslucentPixels(source, 4, 2, 4, 2, solid, &changed);
+    solidifyTranslucentPixels(source, 4, 2, 4, 2, solid, desktop, &changed);
     EXPECT_EQ(changed, (PixelBox{2, 1, 1, 1}));
 }
 
@@ -134,13 +149,13 @@ TEST(SolidShapeParts, ChangesFarApartAreSentAsFewBoxesThatHoldEveryChangedPixel)
         cairo_surface_t* solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 200, 4);
         std::vector<PixelBox> parts{{9, 9, 9, 9}};
         // The first pass settles the copy: every pixel of it changes, as one box.
-        solidifyTranslucentPixels(source, 0, 0, 200, 4, solid, nullptr, &parts);
+        solidifyTranslucentPixels(source, 0, 0, 200, 4, solid, {}, nullptr, &parts);
         EXPECT_EQ(parts, (std::vector<PixelBox>{{0, 0, 200, 4}})) << test.name;
         for (const auto& [column, row] : test.changes)
             pixel(source, column, row) = 0xff204060u;
         cairo_surface_mark_dirty(source);
         PixelBox box;
-        solidifyTranslucentPixels(source, 0, 0, 200, 4, solid, &box, &parts);
+        solidifyTranslucentPixels(source, 0, 0, 200, 4, solid, {}, &box, &parts);
         EXPECT_EQ(parts, test.parts) << test.name;
         for (const auto& [column, row] : test.changes)
             EXPECT_TRUE(std::any_of(parts.begin(), parts.end(), [&](const PixelBox& part) {
@@ -158,19 +173,20 @@ TEST_F(SolidShape, AnOpaquePixelChangingToAnotherIsSeenAndARepeatIsNot) {
     PixelBox changed;
     pixel(source, 3, 2) = 0xff000000u;
     cairo_surface_mark_dirty(source);
-    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, &changed);
+    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, desktop, &changed);
     pixel(source, 3, 2) = 0xff000001u;
     cairo_surface_mark_dirty(source);
-    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, &changed);
+    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, desktop, &changed);
     EXPECT_EQ(changed, (PixelBox{3, 2, 1, 1}));
-    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, &changed);
+    solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, desktop, &changed);
     EXPECT_TRUE(changed.isEmpty());
 }
 
 // Every alpha against every channel value (even those above the alpha, which no premultiplied
-// pixel should carry but a drawing may): the colour must match a plain division rounded to
-// nearest, and exactly the rows at least half covered are kept.
-TEST(SolidShapeColours, MatchAPlainUnpremultiplyForEveryAlphaAndChannel) {
+// pixel should carry but a drawing may), over two desktops: the colour must match the pixel
+// plus the desktop times what the pixel leaves uncovered, rounded to nearest (at most 255), a
+// wholly clear pixel shows the desktop alone, and every row but the wholly clear one is kept.
+TEST(SolidShapeColours, MatchAPlainBlendOverTheDesktopForEveryAlphaAndChannel) {
     cairo_surface_t* source = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 256, 256);
     cairo_surface_t* solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 256, 256);
     cairo_surface_flush(source);
@@ -179,27 +195,30 @@ TEST(SolidShapeColours, MatchAPlainUnpremultiplyForEveryAlphaAndChannel) {
             pixel(source, int(channel), int(alpha)) =
                 alpha << 24 | channel << 16 | (255 - channel) << 8 | (channel * 7 & 0xffu);
     cairo_surface_mark_dirty(source);
-    const auto spans = solidifyTranslucentPixels(source, 0, 0, 256, 256, solid);
-
-    ASSERT_EQ(spans.size(), 128u);
-    for (int row = 128; row < 256; ++row)
-        EXPECT_EQ(spans[std::size_t(row - 128)], (PixelSpan{0, row, 256}));
-    int mismatches = 0;
-    for (std::uint32_t alpha = 128; alpha < 256; ++alpha)
-        for (std::uint32_t channel = 0; channel < 256; ++channel) {
-            const std::uint32_t in = pixel(source, int(channel), int(alpha));
-            std::uint32_t expected = 0;
-            for (int shift = 0; shift < 24; shift += 8) {
-                const std::uint32_t value = (in >> shift) & 0xffu;
-                expected |= std::min<std::uint32_t>(255, (value * 255 + alpha / 2) / alpha)
-                            << shift;
+    for (const std::uint32_t under : {0x000000u, 0xc0208fu}) {
+        const auto spans = solidifyTranslucentPixels(source, 0, 0, 256, 256, solid, {{}, under});
+        ASSERT_EQ(spans.size(), 255u);
+        for (int row = 1; row < 256; ++row)
+            EXPECT_EQ(spans[std::size_t(row - 1)], (PixelSpan{0, row, 256}));
+        int mismatches = 0;
+        for (std::uint32_t alpha = 0; alpha < 256; ++alpha)
+            for (std::uint32_t channel = 0; channel < 256; ++channel) {
+                const std::uint32_t in = pixel(source, int(channel), int(alpha));
+                std::uint32_t expected = 0;
+                for (int shift = 0; shift < 24; shift += 8) {
+                    const std::uint32_t below = (under >> shift) & 0xffu;
+                    const std::uint32_t own = alpha == 0 ? 0 : (in >> shift) & 0xffu;
+                    const std::uint32_t value =
+                        alpha == 255 ? own : own + (below * (255 - alpha) * 2 + 255) / 510;
+                    expected |= std::min<std::uint32_t>(255, value) << shift;
+                }
+                const std::uint32_t got = pixel(solid, int(channel), int(alpha)) & 0xffffffu;
+                if (got != expected && ++mismatches <= 5)
+                    ADD_FAILURE() << std::hex << "pixel " << in << " over " << under << " gave "
+                                  << got << ", not " << expected;
             }
-            const std::uint32_t got = pixel(solid, int(channel), int(alpha)) & 0xffffffu;
-            if (got != expected && ++mismatches <= 5)
-                ADD_FAILURE() << std::hex << "pixel " << in << " gave " << got << ", not "
-                              << expected;
-        }
-    EXPECT_EQ(mismatches, 0);
+        EXPECT_EQ(mismatches, 0);
+    }
     cairo_surface_destroy(source);
     cairo_surface_destroy(solid);
 }
@@ -229,16 +248,15 @@ TEST(SolidShapeSettledCopy, KeepsSpansAndFindsEachEditAmongShownPixels) {
         std::vector<PixelSpan> spans;
         PixelBox changed;
     };
-    const std::vector<PixelSpan> first{{0, 0, 11}, {4, 1, 7}, {0, 2, 4},
-                                       {5, 2, 2},  {0, 3, 4}, {8, 3, 3}};
+    const std::vector<PixelSpan> first{{0, 0, 11}, {4, 1, 7}, {0, 2, 7}, {0, 3, 4}, {8, 3, 3}};
     const std::vector<Pass> passes{
         {{}, first, {0, 0, 11, 4}},
         {{}, first, {}},
         {{{9, 0, 0xff102030u}, {2, 3, c}},
-         {{0, 0, 11}, {4, 1, 7}, {0, 2, 4}, {5, 2, 2}, {0, 3, 2}, {3, 3, 1}, {8, 3, 3}},
+         {{0, 0, 11}, {4, 1, 7}, {0, 2, 7}, {0, 3, 2}, {3, 3, 1}, {8, 3, 3}},
          {2, 0, 8, 4}},
         {{{10, 1, faint}, {6, 2, c}},
-         {{0, 0, 11}, {4, 1, 6}, {0, 2, 4}, {5, 2, 1}, {0, 3, 2}, {3, 3, 1}, {8, 3, 3}},
+         {{0, 0, 11}, {4, 1, 7}, {0, 2, 6}, {0, 3, 2}, {3, 3, 1}, {8, 3, 3}},
          {6, 1, 5, 2}},
     };
     for (std::size_t index = 0; index < passes.size(); ++index) {
@@ -246,14 +264,14 @@ TEST(SolidShapeSettledCopy, KeepsSpansAndFindsEachEditAmongShownPixels) {
             pixel(source, edit.x, edit.y) = edit.value;
         cairo_surface_mark_dirty(source);
         PixelBox changed{1, 1, 1, 1};
-        EXPECT_EQ(solidifyTranslucentPixels(source, 0, 0, 11, 4, solid, &changed),
+        EXPECT_EQ(solidifyTranslucentPixels(source, 0, 0, 11, 4, solid, {}, &changed),
                   passes[index].spans)
             << "pass " << index;
         EXPECT_EQ(changed, passes[index].changed) << "pass " << index;
     }
     EXPECT_EQ(pixel(solid, 9, 0) & 0xffffffu, 0x102030u);
-    EXPECT_EQ(pixel(solid, 5, 2) & 0xffffffu, 0x800000u);
-    EXPECT_EQ(pixel(solid, 10, 1) & 0xffffffu, 0u);
+    EXPECT_EQ(pixel(solid, 5, 2) & 0xffffffu, 0x400000u);
+    EXPECT_EQ(pixel(solid, 10, 1) & 0xffffffu, 0x7f7f7fu);
     cairo_surface_destroy(source);
     cairo_surface_destroy(solid);
 }
