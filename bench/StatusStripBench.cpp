@@ -176,8 +176,8 @@ void BM_SolidifyStripColumns(benchmark::State& state) {
             state.ResumeTiming();
         }
         ui::x11::PixelBox changed;
-        auto spans = ui::x11::solidifyTranslucentPixels(seconds[second].surface(), x, 0, width,
-                                                        height, solid, &changed);
+        auto spans = ui::x11::solidifyTranslucentPixels(
+            seconds[second].surface(), x, 0, width, height, solid, {nullptr, 0x2e6b8f}, &changed);
         benchmark::DoNotOptimize(spans.data());
         second ^= state.range(1);
     }

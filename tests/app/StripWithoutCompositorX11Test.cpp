@@ -5,6 +5,7 @@
 #include "detail/DetailView.h"
 #include "detail/SliderTracking.h"
 #include "detail/ThemeSlider.h"
+#include "floating/FloatingMode.h"
 #include "sources/DisplayMode.h"
 #include "statusbar/MenuBarContentView.h"
 
@@ -20,6 +21,7 @@
 // clang-format off
 #include "ProgramX11Fixture.h"
 #include "support/DesktopSession.h"
+#include <X11/extensions/shape.h>
 // clang-format on
 
 namespace pulsedeck {
@@ -128,14 +130,15 @@ std::string desktopName(Desktop desktop) {
     }
 }
 
-class StripWithoutCompositor : public testing::ProgramX11Fixture,
-                               public ::testing::WithParamInterface<Desktop> {
+// The program on a desktop of one colour, as `xsetroot -solid` sets it: no picture to read.
+class WithoutCompositor : public testing::ProgramX11Fixture {
 protected:
+    virtual Desktop desktopKind() const { return Desktop::bare; }
+
     void SetUp() override {
         ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
-        desktop.emplace(xvfb, GetParam());
+        desktop.emplace(xvfb, desktopKind());
         ASSERT_TRUE(desktop->isReady()) << desktop->failure();
-        // The desktop in one colour, as `xsetroot -solid` sets it: no picture to read.
         Display* setter = XOpenDisplay(xvfb.displayName().c_str());
         ASSERT_NE(setter, nullptr);
         XSetWindowBackground(setter, DefaultRootWindow(setter), rootColour);
@@ -156,11 +159,17 @@ protected:
 
     void photograph(const std::string& name) {
         EXPECT_TRUE(captureRoot(screenWidth - 700, 0, 700, 60)
-                        .writePng(testsupport::artifactPath(name + "-" + desktopName(GetParam()) +
-                                                            ".png")));
+                        .writePng(testsupport::artifactPath(name + "-" +
+                                                            desktopName(desktopKind()) + ".png")));
     }
 
     std::optional<testsupport::DesktopSession> desktop;
+};
+
+class StripWithoutCompositor : public WithoutCompositor,
+                               public ::testing::WithParamInterface<Desktop> {
+protected:
+    Desktop desktopKind() const override { return GetParam(); }
 };
 
 // Twelve changes of the memory figure's style and a drag of the chart-length slider change the
@@ -219,7 +228,7 @@ TEST_P(StripWithoutCompositor, WidthChangesNeverShowForeignPixels) {
         ADD_FAILURE() << "first fault: " << found.black << " black, " << found.desktop
                       << " desktop, " << found.stray << " stray pixels";
         fault->writePng(testsupport::artifactPath("strip-no-compositor-fault-" +
-                                                  desktopName(GetParam()) + ".png"));
+                                                  desktopName(desktopKind()) + ".png"));
     }
 }
 
@@ -227,6 +236,107 @@ INSTANTIATE_TEST_SUITE_P(Desktops, StripWithoutCompositor,
                          ::testing::Values(Desktop::bare, Desktop::openbox,
                                            Desktop::xfwm4WithoutCompositor),
                          [](const auto& info) { return desktopName(info.param); });
+
+// Whether a window's shape of the given kind holds every pixel of a rectangle (window pixels).
+bool shapeHolds(Display* display, ::Window window, int kind, int x, int y, int width, int height) {
+    int count = 0, ordering = 0;
+    XRectangle* rectangles = XShapeGetRectangles(display, window, kind, &count, &ordering);
+    bool holds = true;
+    for (int row = y; row < y + height && holds; ++row)
+        for (int column = x; column < x + width && holds; ++column)
+            holds = std::any_of(rectangles, rectangles + count, [&](const XRectangle& r) {
+                return column >= r.x && column < r.x + r.width && row >= r.y &&
+                       row < r.y + r.height;
+            });
+    if (rectangles)
+        XFree(rectangles);
+    return holds;
+}
+
+// A floating bar at 37 % opacity, where its glass covers each pixel far less than half: the whole
+// of its rounded rectangle is shown and takes clicks, and a right click between two modules opens
+// its menu.
+TEST_F(WithoutCompositor, AFaintFloatingBarStaysWholeAndTakesItsClicks) {
+    ASSERT_TRUE(runUntil([&] { return stripShown(); }, 10));
+    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    delegate->setFloatingOpacity(0.37);
+    ASSERT_TRUE(
+        runUntil([&] { return delegate->floatingPanel && viewable(*delegate->floatingPanel); }));
+    settle(0.5);
+    const ::Window xid = *xWindow(*delegate->floatingPanel);
+    const auto area = testsupport::rootArea(user, xid);
+    // The rounded rectangle: the band through its middle from end to end, and every row
+    // between its round ends.
+    const int radius = area.height / 2;
+    for (const int kind : {ShapeBounding, ShapeInput}) {
+        EXPECT_TRUE(shapeHolds(user, xid, kind, 1, radius - 2, area.width - 2, 4)) << kind;
+        EXPECT_TRUE(
+            shapeHolds(user, xid, kind, radius, 1, area.width - 2 * radius, area.height - 2))
+            << kind;
+    }
+    EXPECT_TRUE(captureRoot(area.x - 20, area.y - 20, area.width + 40, area.height + 40)
+                    .writePng(testsupport::artifactPath("floating-bar-37-BareServer.png")));
+
+    // Between the first two modules, where only the glass is.
+    std::vector<gfx::Rect> modules;
+    for (const auto& [kind, rect] : delegate->floatingView->displayedRects())
+        modules.push_back(rect);
+    ASSERT_GE(modules.size(), 2u);
+    std::sort(modules.begin(), modules.end(),
+              [](const gfx::Rect& a, const gfx::Rect& b) { return a.minX() < b.minX(); });
+    const int x = area.x + int((modules[0].maxX() + modules[1].minX()) / 2);
+    const int y = area.y + area.height / 2;
+    EXPECT_FALSE(near(rootPixel(x, y), rootRgb, 8)) << "the glass shows between the modules";
+    bool opened = false;
+    play({{"the click", [] { return true; }, [&] { click(x, y, 3); }},
+          {"the bar's menu", [&] { return !menuWindows().empty(); }, [&] { opened = true; }}},
+         4);
+    EXPECT_TRUE(opened) << "a right click between the modules opens the bar's menu";
+}
+
+// A click on another program's window over the strip is that window's; a window it raises over
+// the strip sees the strip come back above it.
+TEST_F(WithoutCompositor, AClickOnAWindowOverTheStripIsThatWindowsAndTheStripComesBackAbove) {
+    ASSERT_TRUE(runUntil([&] { return stripShown(); }, 10));
+    const auto stripArea = testsupport::rootArea(user, *xWindow(*app->statusBar().window()));
+    const int x = stripArea.x + stripArea.width - 30;
+    const int y = stripArea.y + stripArea.height / 2;
+
+    // A pop-up of the other program's (override-redirect) lies over everything, ours too.
+    XSetWindowAttributes set{};
+    set.override_redirect = True;
+    set.background_pixel = 0x2060c0;
+    const ::Window popUp = XCreateWindow(
+        user, DefaultRootWindow(user), stripArea.x - 20, 0, unsigned(stripArea.width + 20), 60, 0,
+        CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &set);
+    XMapRaised(user, popUp);
+    XSync(user, False);
+    ASSERT_TRUE(runUntil([&] { return near(rootPixel(x, y), {0x20, 0x60, 0xc0}, 2); }));
+    click(x, y);
+    settle(0.5);
+    EXPECT_FALSE(delegate->popover->isShown()) << "a click on the other window opened the details";
+    EXPECT_TRUE(captureRoot(screenWidth - 700, 0, 700, 80)
+                    .writePng(testsupport::artifactPath("strip-under-pop-up-BareServer.png")));
+    XDestroyWindow(user, popUp);
+    XSync(user, False);
+
+    // An ordinary window raised over the strip: the strip goes back over it.
+    const ::Window other = XCreateSimpleWindow(user, DefaultRootWindow(user), stripArea.x - 20, 0,
+                                               unsigned(stripArea.width + 20), 60, 0, 0, 0x20c060);
+    XMapRaised(user, other);
+    XSync(user, False);
+    EXPECT_TRUE(runUntil([&] {
+        return !near(rootPixel(x, y), {0x20, 0xc0, 0x60}, 2) &&
+               near(rootPixel(stripArea.x - 10, 40), {0x20, 0xc0, 0x60}, 2);
+    })) << "the strip is back above the window";
+    EXPECT_TRUE(captureRoot(screenWidth - 700, 0, 700, 80)
+                    .writePng(testsupport::artifactPath("strip-back-above-BareServer.png")));
+    click(x, y);
+    EXPECT_TRUE(runUntil([&] { return delegate->popover->isShown(); }))
+        << "clicked there now, the strip answers";
+    XDestroyWindow(user, other);
+    XSync(user, False);
+}
 
 } // namespace
 } // namespace pulsedeck
