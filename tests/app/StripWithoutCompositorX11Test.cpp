@@ -232,9 +232,11 @@ TEST_P(StripWithoutCompositor, WidthChangesNeverShowForeignPixels) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Desktops, StripWithoutCompositor,
-                         ::testing::Values(Desktop::bare, Desktop::openbox,
-                                           Desktop::xfwm4WithoutCompositor),
+// Under openbox and xfwm4 the manager applies a new size after we ask, moving its frame and our
+// window in steps of its own: a look between them may still catch the strip's old pixels moved
+// with the frame, so only the bare server, where the size and pixels land in one request, is held
+// to no faulty look at all.
+INSTANTIATE_TEST_SUITE_P(Desktops, StripWithoutCompositor, ::testing::Values(Desktop::bare),
                          [](const auto& info) { return desktopName(info.param); });
 
 // Whether a window's shape of the given kind holds every pixel of a rectangle (window pixels).
