@@ -323,7 +323,14 @@ TEST_P(DesktopWindowKinds, NothingOfOursIsTiledOrHiddenAndTheKeyboardGoesWhereTh
     std::optional<ClientWindow> floating;
     ASSERT_TRUE(waitFor([&] { return (floating = shown(display, "UTILITY", 10)).has_value(); }, 5s))
         << "the floating bar";
-    const auto floatingSize = fixedSize(display, floating->window);
+    // The bar may first map at the strip's height and take its own with its first drawing.
+    auto floatingSize = fixedSize(display, floating->window);
+    waitFor(
+        [&] {
+            floatingSize = fixedSize(display, floating->window);
+            return floatingSize && floatingSize->second == 29;
+        },
+        5s);
     ASSERT_TRUE(floatingSize) << "the floating bar's size is fixed";
     EXPECT_EQ(floatingSize->second, 29);
     const int expectedHeight = std::max(29, GetParam().floatingMinimum);
