@@ -16,6 +16,12 @@ function(pulsedeck_library name folders)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    # Every library is instrumented for the fuzzer, not only the harnesses: what a target explores
+    # is the code it calls. Without libFuzzer linked, the sanitizer runtime takes the coverage
+    # calls, so the tests and the program link from the same libraries.
+    if(PULSEDECK_FUZZ)
+      target_compile_options(${name} PRIVATE -fsanitize=fuzzer-no-link)
+    endif()
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
@@ -55,14 +61,16 @@ endfunction()
 
 function(pulsedeck_fuzz_targets)
   file(GLOB targets CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*.cpp)
+  add_custom_target(fuzz_targets)
   foreach(source IN LISTS targets)
     get_filename_component(stem ${source} NAME_WE)
     add_executable(fuzz_${stem} ${source})
     # The harness brings the fuzzer's main; the libraries it links were built with
-    # -fsanitize=fuzzer-no-link (CMakeLists.txt).
+    # -fsanitize=fuzzer-no-link (pulsedeck_library).
     target_compile_options(fuzz_${stem} PRIVATE -fsanitize=fuzzer)
     target_link_options(fuzz_${stem} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(fuzz_${stem} PRIVATE pulsedeck_core)
     set_target_properties(fuzz_${stem} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+    add_dependencies(fuzz_targets fuzz_${stem})
   endforeach()
 endfunction()
