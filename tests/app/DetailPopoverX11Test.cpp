@@ -64,14 +64,14 @@ protected:
 };
 
 TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgram) {
-    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }, 5));
+    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }));
     const auto strip = delegate->statusView->statusItemScreenFrame();
     ASSERT_TRUE(strip);
     const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
     const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
     click(x, y);
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
-    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }, 3));
+    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
+    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }));
     settle(0.5);
 
     DetailView& view = *delegate->details;
@@ -84,10 +84,10 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     // The memory card's switch turns the module off on the strip and in the preferences file.
     ASSERT_TRUE(view.memorySwitch->window());
     clickView(*view.memorySwitch);
-    ASSERT_TRUE(runUntil([&] { return !delegate->memoryEnabled; }, 3));
+    ASSERT_TRUE(runUntil([&] { return !delegate->memoryEnabled; }));
     EXPECT_FALSE(delegate->statusView->moduleWidth(ModuleKind::memory));
     EXPECT_EQ(view.memorySwitch->state(), ui::ControlState::off);
-    EXPECT_TRUE(runUntil([&] { return storedMemorySwitch() == false; }, 5));
+    EXPECT_TRUE(runUntil([&] { return storedMemorySwitch() == false; }));
     EXPECT_TRUE(delegate->popover->isShown()) << "the popover stays open for the next choice";
 
     // The overview asks for a wider popover (once the popover has taken its new height).
@@ -96,7 +96,7 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     clickPoint(*view.presentationChoice, {choice.maxX() - 20, choice.midY()});
     ASSERT_TRUE(
         runUntil([&] { return delegate->detailPresentation == DetailPresentation::overview; }, 3));
-    ASSERT_TRUE(runUntil([&] { return popoverSize().width == view.contentWidth(); }, 3));
+    ASSERT_TRUE(runUntil([&] { return popoverSize().width == view.contentWidth(); }));
     EXPECT_GT(popoverSize().width, 318);
     EXPECT_EQ(defaults->stringForKey(PreferenceKey::detailPresentation), "overview");
     settle(0.4);
@@ -106,25 +106,25 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     settle(0.4);
     photograph("DetailPopoverX11-overview-dark.png");
     clickPoint(*view.presentationChoice, {20, view.presentationChoice->bounds().midY()});
-    ASSERT_TRUE(runUntil([&] { return popoverSize().width == 318; }, 3));
+    ASSERT_TRUE(runUntil([&] { return popoverSize().width == 318; }));
     settle(0.4);
     photograph("DetailPopoverX11-details-dark.png");
 
     // Escape closes it.
     key(XK_Escape, true);
     key(XK_Escape, false);
-    EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }, 3));
+    EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }));
 }
 
 TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
-    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }, 5));
+    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }));
     const auto strip = delegate->statusView->statusItemScreenFrame();
     ASSERT_TRUE(strip);
     const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
     const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
     click(x, y);
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
-    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }, 3));
+    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
+    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }));
     settle(0.5);
 
     DetailView& view = *delegate->details;
@@ -154,25 +154,25 @@ TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
     EXPECT_GT(changed, 10);
     key(XK_Escape, true);
     key(XK_Escape, false);
-    EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }, 3));
+    EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }));
 }
 
 TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
-    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }, 5));
+    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }));
     const auto strip = delegate->statusView->statusItemScreenFrame();
     ASSERT_TRUE(strip);
     const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
     const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
     click(x, y);
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
-    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }, 3));
+    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
+    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }));
     settle(0.5);
 
     // Focused on memory, the other cards show only their headers; the chevron closes memory's.
     DetailView& view = *delegate->details;
     ModuleSectionView& memoryCard = *view.cards.at(ModuleKind::memory);
     clickView(*memoryCard.disclosure());
-    ASSERT_TRUE(runUntil([&] { return !view.isSectionExpanded(ModuleKind::memory); }, 3));
+    ASSERT_TRUE(runUntil([&] { return !view.isSectionExpanded(ModuleKind::memory); }));
     settle(0.5);
     photograph("CardDragX11-0-headers.png");
 
@@ -202,7 +202,7 @@ TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
     EXPECT_EQ(view.draggedModule, ModuleKind::memory);
     photograph("CardDragX11-2-over-network.png");
     button(1, false);
-    ASSERT_TRUE(runUntil([&] { return !view.draggedModule; }, 3));
+    ASSERT_TRUE(runUntil([&] { return !view.draggedModule; }));
     settle(0.4);
     photograph("CardDragX11-3-dropped.png");
 
@@ -225,7 +225,7 @@ TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
         << "the strip follows";
     key(XK_Escape, true);
     key(XK_Escape, false);
-    EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }, 3));
+    EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }));
 }
 
 } // namespace

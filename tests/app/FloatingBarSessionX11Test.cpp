@@ -17,9 +17,11 @@
 #include <X11/extensions/XTest.h>
 // clang-format on
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -62,7 +64,7 @@ protected:
         bar = *found;
         // The editing panels come 0.25 s after launch and the strip settles its width with the
         // first samples.
-        std::this_thread::sleep_for(1500ms);
+        EXPECT_TRUE(waitForSample(display, bar, bound)) << "the strip shows live figures";
         strip = stripWindow(display, bar).value_or(bar);
     }
 
@@ -106,17 +108,31 @@ protected:
 
     void moveTo(int x, int y) {
         XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
-        XFlush(display);
+        XSync(display, False);
     }
     void button(unsigned number, bool down) {
         XTestFakeButtonEvent(display, number, down ? True : False, CurrentTime);
-        XFlush(display);
+        XSync(display, False);
+    }
+    // The time a hand takes between two steps. Meanwhile it notes where the strip starts: the
+    // strip's left edge follows the live figures, and the program measures a drag's grab from the
+    // strip it has when it handles the drag, which the test cannot know but is one of these.
+    void pace(std::chrono::milliseconds duration) {
+        const auto until = std::chrono::steady_clock::now() + duration;
+        do {
+            noteStrip();
+            std::this_thread::sleep_for(10ms);
+        } while (std::chrono::steady_clock::now() < until);
+    }
+    void noteStrip() {
+        if (const auto now = stripWindow(display, bar))
+            stripLefts.push_back(now->x);
     }
     void click(int x, int y, unsigned number = 1) {
         moveTo(x, y);
-        std::this_thread::sleep_for(60ms);
+        pace(60ms);
         button(number, true);
-        std::this_thread::sleep_for(60ms);
+        pace(60ms);
         button(number, false);
     }
     void escape() {
@@ -126,14 +142,14 @@ protected:
     // A press at `from`, moved in steps to `to` and released there.
     void drag(int fromX, int fromY, int toX, int toY, int steps = 12) {
         moveTo(fromX, fromY);
-        std::this_thread::sleep_for(80ms);
+        pace(80ms);
         button(1, true);
-        std::this_thread::sleep_for(120ms);
+        pace(120ms);
         for (int step = 1; step <= steps; ++step) {
             moveTo(fromX + (toX - fromX) * step / steps, fromY + (toY - fromY) * step / steps);
-            std::this_thread::sleep_for(60ms);
+            pace(60ms);
         }
-        std::this_thread::sleep_for(150ms);
+        pace(150ms);
         button(1, false);
     }
 
@@ -148,6 +164,39 @@ protected:
         return shot.pixels.empty() ? 0 : double(covered) / double(shot.width * shot.height);
     }
 
+    // Waits (bounded) until the floating bar has come to rest, drawn where it stands.
+    std::optional<TopLevel> restingBar() const {
+        std::optional<TopLevel> last;
+        int still = 0;
+        waitFor(
+            [&] {
+                const auto now = floatingBar();
+                still = now && last && now->x == last->x && now->y == last->y &&
+                                now->width == last->width && coveredShare(*now) > 0.8
+                            ? still + 1
+                            : 0;
+                last = now;
+                return still >= 3;
+            },
+            bound);
+        return last;
+    }
+
+    // Waits (bounded) until the screen stops changing, for a picture of what was just opened.
+    void waitForStillScreen() {
+        std::vector<unsigned long> last;
+        waitFor(
+            [&] {
+                auto now = testsupport::capture(display, DefaultRootWindow(display), 0, 0,
+                                                xvfb.width(), xvfb.height())
+                               .pixels;
+                const bool still = now == last;
+                last = std::move(now);
+                return still;
+            },
+            bound);
+    }
+
     void screenshot(const std::string& name) {
         EXPECT_TRUE(testsupport::capture(display, DefaultRootWindow(display), 0, 0, xvfb.width(),
                                          xvfb.height())
@@ -155,26 +204,52 @@ protected:
             << name;
     }
 
+    // Where the program says a drag out of the strip ended (its drop menu opens there), and the
+    // grab offsets from the strip's corner it may have measured while the strip changed width.
+    struct Drop {
+        int x = 0, y = 0;
+        std::vector<int> grabsX;
+        int grabY = 0;
+
+        // Whether a bar at `left` stands where the drop leaves one: at the drop, less a grab.
+        bool placesAt(int left) const {
+            return std::any_of(grabsX.begin(), grabsX.end(),
+                               [&](int grab) { return std::abs(left - (x - grab)) <= 3; });
+        }
+    };
+
     // Drags the module at the strip's left out to (x, y) and answers the drop menu's first
-    // item, "Copy to Floating Bar". The grab point's offset from the strip's corner.
-    std::pair<int, int> dragOutAndCopy(int x, int y, const std::string& picture) {
+    // item, "Copy to Floating Bar".
+    Drop dragOutAndCopy(int x, int y, const std::string& picture) {
         // The strip's width follows the live figures, and its right end stays put: where it
-        // starts now, not at launch, is where the grab is measured from.
+        // starts now, not at launch, is where the press goes.
         strip = stripWindow(display, bar).value_or(strip);
         const int pressX = strip.x + 14;
         const int pressY = strip.y + int(strip.height) / 2;
+        stripLefts = {strip.x};
         drag(pressX, pressY, x, y);
-        const bool offered = waitFor([&] { return openedOver(40).has_value(); }, 5s);
+        const bool offered = waitFor(
+            [&] {
+                noteStrip();
+                return openedOver(40).has_value();
+            },
+            bound);
         EXPECT_TRUE(offered) << "the drop menu";
+        Drop drop{x, y, {}, pressY - strip.y};
+        for (int left : stripLefts)
+            drop.grabsX.push_back(pressX - left);
+        waitForStillScreen();
         screenshot(picture);
         if (offered) {
             const TopLevel menu = *openedOver(40);
             EXPECT_NEAR(menu.x, x, 2);
             EXPECT_NEAR(menu.y, y, 2);
+            drop.x = menu.x;
+            drop.y = menu.y;
             // The first of its two rows.
             click(menu.x + 40, menu.y + 5 + 11);
         }
-        return {pressX - strip.x, pressY - strip.y};
+        return drop;
     }
 
     testsupport::XvfbServer xvfb;
@@ -184,7 +259,10 @@ protected:
     std::unique_ptr<Program> program;
     TopLevel bar{};
     TopLevel strip{};
+    std::vector<int> stripLefts;
     const testsupport::Rgb desktop{0x2e, 0x6b, 0x8f};
+    // Long enough for a loaded two-core machine; a wait ends as soon as its condition holds.
+    static constexpr std::chrono::milliseconds bound = 20s;
 };
 
 TEST_F(FloatingBarSessionX11, AModuleDroppedOffTheBarFloatsMovesDocksAndComesBackAfterARestart) {
@@ -194,45 +272,49 @@ TEST_F(FloatingBarSessionX11, AModuleDroppedOffTheBarFloatsMovesDocksAndComesBac
     // Dropped 300 pixels down and well to the left: the menu, then a bar where it fell.
     const int dropX = strip.x - 260;
     const int dropY = 300;
-    const auto [grabX, grabY] = dragOutAndCopy(dropX, dropY, "1-drop-menu");
-    ASSERT_TRUE(waitFor([&] { return floatingBar().has_value(); }, 5s)) << fileText(errors());
-    std::this_thread::sleep_for(1200ms);
-    TopLevel floating = *floatingBar();
+    const Drop drop = dragOutAndCopy(dropX, dropY, "1-drop-menu");
+    ASSERT_TRUE(waitFor([&] { return floatingBar().has_value(); }, bound)) << fileText(errors());
+    const auto rested = restingBar();
+    ASSERT_TRUE(rested);
+    const TopLevel floating = *rested;
     screenshot("2-floating-bar");
     EXPECT_GT(coveredShare(floating), 0.8) << "the bar is drawn where it stands";
-    EXPECT_NEAR(floating.x, dropX - grabX, 3);
-    EXPECT_NEAR(floating.y + int(floating.height), dropY - grabY + int(strip.height), 8);
+    EXPECT_TRUE(drop.placesAt(floating.x))
+        << "bar at x " << floating.x << ", dropped at x " << drop.x << " with grabs "
+        << testing::PrintToString(drop.grabsX);
+    EXPECT_NEAR(floating.y + int(floating.height), drop.y - drop.grabY + int(strip.height), 8);
     EXPECT_TRUE(stripWindow(display, bar)) << "a copy: the status bar keeps its strip";
     EXPECT_NE(fileText(preferences()).find(R"("floatingMode": "copy")"), std::string::npos);
 
     // Live: its figures change with the samples.
     const auto before = pixels(display, floating);
-    EXPECT_TRUE(waitFor([&] { return pixels(display, *floatingBar()) != before; }, 5s));
+    EXPECT_TRUE(waitFor([&] { return pixels(display, *floatingBar()) != before; }, bound));
 
     // A click on a module opens the bar's own details; Escape closes them.
     click(floating.x + 14, floating.y + int(floating.height) / 2);
-    EXPECT_TRUE(waitFor([&] { return openedOver(150).has_value(); }, 5s)) << "the details";
-    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(waitFor([&] { return openedOver(150).has_value(); }, bound)) << "the details";
+    waitForStillScreen();
     screenshot("3-details");
     escape();
     click(floating.x + 14, floating.y + int(floating.height) / 2);
-    EXPECT_TRUE(waitFor([&] { return !openedOver(150); }, 5s)) << "the details close";
+    EXPECT_TRUE(waitFor([&] { return !openedOver(150); }, bound)) << "the details close";
 
     // A right click opens its menu.
     click(floating.x + 14, floating.y + int(floating.height) / 2, 3);
-    EXPECT_TRUE(waitFor([&] { return openedOver(100).has_value(); }, 5s)) << "the context menu";
-    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(waitFor([&] { return openedOver(100).has_value(); }, bound)) << "the context menu";
+    waitForStillScreen();
     screenshot("4-context-menu");
     escape();
-    EXPECT_TRUE(waitFor([&] { return !openedOver(100); }, 5s));
+    EXPECT_TRUE(waitFor([&] { return !openedOver(100); }, bound));
 
     // Dragged by its body it follows the pointer.
     const int holdX = floating.x + int(floating.width) / 2;
     const int holdY = floating.y + int(floating.height) / 2;
     drag(holdX, holdY, holdX - 180, holdY + 140);
-    ASSERT_TRUE(waitFor([&] { return floatingBar() && floatingBar()->x != floating.x; }, 5s));
-    std::this_thread::sleep_for(500ms);
-    const TopLevel moved = *floatingBar();
+    ASSERT_TRUE(waitFor([&] { return floatingBar() && floatingBar()->x != floating.x; }, bound));
+    const auto movedBar = restingBar();
+    ASSERT_TRUE(movedBar);
+    const TopLevel moved = *movedBar;
     screenshot("5-moved");
     EXPECT_NEAR(moved.x, floating.x - 180, 3);
     EXPECT_NEAR(moved.y, floating.y + 140, 3);
@@ -241,30 +323,32 @@ TEST_F(FloatingBarSessionX11, AModuleDroppedOffTheBarFloatsMovesDocksAndComesBac
     const int anchorRight = strip.x + int(strip.width);
     drag(moved.x + int(moved.width) / 2, moved.y + int(moved.height) / 2,
          anchorRight - int(moved.width) / 2, int(strip.height) / 2, 16);
-    EXPECT_TRUE(waitFor([&] { return !floatingBar(); }, 5s)) << "docked";
+    EXPECT_TRUE(waitFor([&] { return !floatingBar(); }, bound)) << "docked";
     EXPECT_TRUE(waitFor(
         [&] {
             return fileText(preferences()).find(R"("floatingMode": "none")") != std::string::npos;
         },
-        5s));
-    std::this_thread::sleep_for(500ms);
+        bound));
+    waitForStillScreen();
     screenshot("6-docked");
     EXPECT_TRUE(stripWindow(display, bar));
 
     // Made again, it outlives a restart at the same place.
     dragOutAndCopy(strip.x - 400, 420, "7-drop-menu-again");
-    ASSERT_TRUE(waitFor([&] { return floatingBar().has_value(); }, 5s));
-    std::this_thread::sleep_for(1200ms);
-    const TopLevel remade = *floatingBar();
+    ASSERT_TRUE(waitFor([&] { return floatingBar().has_value(); }, bound));
+    const auto remadeBar = restingBar();
+    ASSERT_TRUE(remadeBar);
+    const TopLevel remade = *remadeBar;
     ASSERT_NO_FATAL_FAILURE(stop());
     EXPECT_FALSE(floatingBar());
     ASSERT_NO_FATAL_FAILURE(start());
-    ASSERT_TRUE(waitFor([&] { return floatingBar().has_value(); }, 5s)) << fileText(errors());
-    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(waitFor([&] { return floatingBar().has_value(); }, bound)) << fileText(errors());
+    const auto restored = restingBar();
+    ASSERT_TRUE(restored);
     screenshot("8-after-restart");
-    EXPECT_GT(coveredShare(*floatingBar()), 0.8);
-    EXPECT_EQ(floatingBar()->x, remade.x);
-    EXPECT_EQ(floatingBar()->y, remade.y);
+    EXPECT_GT(coveredShare(*restored), 0.8);
+    EXPECT_EQ(restored->x, remade.x);
+    EXPECT_EQ(restored->y, remade.y);
 
     // A full-screen window of another program hides it (and the status bar); it comes back when
     // that window goes.
@@ -276,17 +360,18 @@ TEST_F(FloatingBarSessionX11, AModuleDroppedOffTheBarFloatsMovesDocksAndComesBac
                                    {long(XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False))});
     XMapWindow(display, fullscreen);
     XSync(display, False);
-    EXPECT_TRUE(waitFor([&] { return !floatingBar(); }, 5s)) << "hidden behind full screen";
-    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(waitFor([&] { return !floatingBar(); }, bound)) << "hidden behind full screen";
+    waitForStillScreen();
     screenshot("9-fullscreen");
     EXPECT_FALSE(statusBar(display)) << "the status bar steps aside too";
     XDestroyWindow(display, fullscreen);
     XSync(display, False);
-    ASSERT_TRUE(waitFor([&] { return floatingBar().has_value(); }, 5s)) << "back";
-    EXPECT_TRUE(waitForStatusBar(display, 5s));
-    std::this_thread::sleep_for(800ms);
+    ASSERT_TRUE(waitFor([&] { return floatingBar().has_value(); }, bound)) << "back";
+    EXPECT_TRUE(waitForStatusBar(display, bound));
+    const auto back = restingBar();
+    ASSERT_TRUE(back);
     screenshot("10-back");
-    EXPECT_GT(coveredShare(*floatingBar()), 0.8);
+    EXPECT_GT(coveredShare(*back), 0.8);
 
     EXPECT_TRUE(program->isRunning()) << fileText(errors());
     stop();

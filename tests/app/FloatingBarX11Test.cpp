@@ -28,9 +28,9 @@ protected:
 };
 
 TEST_F(FloatingBarX11, ABarLeftOutLastTimeComesBackWhereItWasShowingTheLiveStrip) {
-    ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }, 3));
+    ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }));
     const auto panel = delegate->floatingPanel;
-    ASSERT_TRUE(runUntil([&] { return viewable(*panel) && delegate->history.size() >= 2; }, 5));
+    ASSERT_TRUE(runUntil([&] { return viewable(*panel) && delegate->history.size() >= 2; }));
     settle(0.5);
 
     EXPECT_TRUE(delegate->item->isVisible()) << "a copy leaves the status item in place";
@@ -95,9 +95,9 @@ TEST_F(FloatingBarX11, ABarLeftOutLastTimeComesBackWhereItWasShowingTheLiveStrip
 // Another application goes full screen over the bar, which the user asked to step aside then;
 // the status item stays, since the menu bar's own hiding is off.
 TEST_F(FloatingBarX11, ABarHidingInFullScreenStepsAsideAndComesBack) {
-    ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }, 3));
+    ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }));
     const auto panel = delegate->floatingPanel;
-    ASSERT_TRUE(runUntil([&] { return viewable(*panel); }, 3));
+    ASSERT_TRUE(runUntil([&] { return viewable(*panel); }));
     delegate->setFloatingHideInFullscreen(true);
     ASSERT_TRUE(delegate->fullscreenMonitor->isEnabled());
 
@@ -106,12 +106,12 @@ TEST_F(FloatingBarX11, ABarHidingInFullScreenStepsAsideAndComesBack) {
     testsupport::setWindowProperty(user, other, "_NET_WM_PID", XA_CARDINAL, {1});
     XMapWindow(user, other);
     XSync(user, False);
-    EXPECT_TRUE(runUntil([&] { return !viewable(*panel); }, 3));
+    EXPECT_TRUE(runUntil([&] { return !viewable(*panel); }));
     EXPECT_TRUE(delegate->item->isVisible());
 
     XUnmapWindow(user, other);
     XSync(user, False);
-    EXPECT_TRUE(runUntil([&] { return viewable(*panel); }, 3));
+    EXPECT_TRUE(runUntil([&] { return viewable(*panel); }));
     XDestroyWindow(user, other);
     XSync(user, False);
 }

@@ -32,14 +32,14 @@ protected:
 };
 
 TEST_F(FloatingDetailsX11, ClicksOnTheBarOpenAndCloseItsDetailsAndARightClickItsMenu) {
-    ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }, 3));
+    ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }));
     const auto panel = delegate->floatingPanel;
-    ASSERT_TRUE(runUntil([&] { return viewable(*panel) && delegate->history.size() >= 2; }, 5));
+    ASSERT_TRUE(runUntil([&] { return viewable(*panel) && delegate->history.size() >= 2; }));
     settle(0.3);
 
     clickScreen(onBar(ModuleKind::network));
     const auto& details = *delegate->floatingPopover;
-    ASSERT_TRUE(runUntil([&] { return details.isShown() && viewable(*details.window()); }, 3));
+    ASSERT_TRUE(runUntil([&] { return details.isShown() && viewable(*details.window()); }));
     settle(0.4);
     EXPECT_EQ(delegate->floatingDetails->priority, ModuleKind::network);
     const gfx::Rect shown = details.window()->frame();
@@ -51,7 +51,7 @@ TEST_F(FloatingDetailsX11, ClicksOnTheBarOpenAndCloseItsDetailsAndARightClickIts
 
     // The press on the bar is the bar's: the same module closes the details, none reopen.
     clickScreen(onBar(ModuleKind::network));
-    ASSERT_TRUE(runUntil([&] { return !details.isShown(); }, 3));
+    ASSERT_TRUE(runUntil([&] { return !details.isShown(); }));
     settle(0.3);
     EXPECT_FALSE(details.isShown());
 

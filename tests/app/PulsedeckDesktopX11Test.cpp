@@ -142,7 +142,7 @@ protected:
                                                     "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1)
                             .empty();
             },
-            10s))
+            20s))
             << "openbox manages the screen";
     }
 
@@ -159,7 +159,7 @@ protected:
             std::vector<std::string>{"tint2", "-c", config.string()},
             std::vector<std::pair<std::string, std::string>>{{"DISPLAY", xvfb_.displayName()},
                                                              {"HOME", home_.path().string()}});
-        ASSERT_TRUE(waitFor([&] { return panelStrut(edge) == 30; }, 10s)) << "tint2 reserves 30 px";
+        ASSERT_TRUE(waitFor([&] { return panelStrut(edge) == 30; }, 20s)) << "tint2 reserves 30 px";
     }
 
     long panelStrut(PanelEdge edge) {
@@ -198,7 +198,7 @@ protected:
                 return XGetSelectionOwner(display(),
                                           XInternAtom(display(), "_NET_WM_CM_S0", False)) != None;
             },
-            10s))
+            20s))
             << "picom owns the screen";
     }
 
@@ -253,9 +253,9 @@ TEST_P(PulsedeckDesktopPanel, UnderOpenboxTheStripSitsAtTheTopAndStaysThere) {
     Program program(xvfb_, config_.path());
     ASSERT_TRUE(program.started());
     std::optional<ProgramWindow> dock;
-    ASSERT_TRUE(waitFor([&] { return (dock = ourDock(display())).has_value(); }, 10s));
+    ASSERT_TRUE(waitFor([&] { return (dock = ourDock(display())).has_value(); }, 20s));
     // Directly below tint2, with no window of ours laid over it for the manager to move.
-    EXPECT_TRUE(waitFor([&] { return ourDock(display())->area.y == expectedTop; }, 5s))
+    EXPECT_TRUE(waitFor([&] { return ourDock(display())->area.y == expectedTop; }, 20s))
         << ourDock(display())->area.y;
     std::this_thread::sleep_for(1500ms);
     dock = ourDock(display());
@@ -289,7 +289,7 @@ TEST_P(PulsedeckDesktopPanel, UnderOpenboxTheStripSitsAtTheTopAndStaysThere) {
     sendToRoot(display(), other, "_NET_WM_STATE",
                {1, long(XInternAtom(display(), "_NET_WM_STATE_MAXIMIZED_VERT", False)),
                 long(XInternAtom(display(), "_NET_WM_STATE_MAXIMIZED_HORZ", False)), 1});
-    EXPECT_TRUE(waitFor([&] { return testsupport::rootArea(display(), other).width > 1000; }, 5s));
+    EXPECT_TRUE(waitFor([&] { return testsupport::rootArea(display(), other).width > 1000; }, 20s));
     const auto maximised = testsupport::rootArea(display(), other);
     EXPECT_GE(maximised.y, dock->area.y + dock->area.height) << "below the strip";
     if (edge == PanelEdge::bottom) {
@@ -313,29 +313,29 @@ TEST_F(PulsedeckDesktop, UnderOpenboxTheDetailsTakeTheKeyboardForEscapeAndTheQui
     Program program(xvfb_, config_.path());
     ASSERT_TRUE(program.started());
     std::optional<ProgramWindow> dock;
-    ASSERT_TRUE(waitFor([&] { return (dock = ourDock(display())).has_value(); }, 10s));
+    ASSERT_TRUE(waitFor([&] { return (dock = ourDock(display())).has_value(); }, 20s));
     std::this_thread::sleep_for(1500ms);
     dock = ourDock(display());
     const int stripX = dock->area.x + dock->area.width - 40;
     const int stripY = dock->area.y + dock->area.height / 2;
 
     clickAt(stripX, stripY);
-    ASSERT_TRUE(waitFor([&] { return ourShownPanels(display()) == 1; }, 5s)) << "details open";
+    ASSERT_TRUE(waitFor([&] { return ourShownPanels(display()) == 1; }, 20s)) << "details open";
     std::this_thread::sleep_for(800ms);
     screenshot("desktop-openbox-details.png");
     press(XK_Escape, true);
     press(XK_Escape, false);
-    EXPECT_TRUE(waitFor([&] { return ourShownPanels(display()) == 0; }, 5s))
+    EXPECT_TRUE(waitFor([&] { return ourShownPanels(display()) == 0; }, 20s))
         << "Escape closes the details";
 
     clickAt(stripX, stripY);
-    ASSERT_TRUE(waitFor([&] { return ourShownPanels(display()) == 1; }, 5s)) << "details open";
+    ASSERT_TRUE(waitFor([&] { return ourShownPanels(display()) == 1; }, 20s)) << "details open";
     std::this_thread::sleep_for(800ms);
     press(XK_Control_L, true);
     press(XK_q, true);
     press(XK_q, false);
     press(XK_Control_L, false);
-    const auto status = program.waitForExit(5s);
+    const auto status = program.waitForExit(20s);
     ASSERT_TRUE(status) << "Control-Q quits";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
     EXPECT_NE(fileText(config_.path() / "pulsedeck" / "local.dorvettin.Pulsedeck.json")
@@ -359,7 +359,7 @@ TEST_P(PulsedeckComposited, AroundTheStripTheDesktopShows) {
     Program program(xvfb_, config_.path());
     ASSERT_TRUE(program.started());
     std::optional<ProgramWindow> dock;
-    ASSERT_TRUE(waitFor([&] { return (dock = ourDock(display())).has_value(); }, 10s));
+    ASSERT_TRUE(waitFor([&] { return (dock = ourDock(display())).has_value(); }, 20s));
     std::this_thread::sleep_for(1500ms);
     if (!compositorFirst) {
         ASSERT_NO_FATAL_FAILURE(startCompositor());

@@ -279,6 +279,20 @@ inline std::vector<unsigned long> pixels(Display* display, const TopLevel& windo
         .pixels;
 }
 
+// Waits (bounded) until the strip shows a new sample, which arrive once a second: the program is
+// up and has laid its strip out with live figures.
+inline bool waitForSample(Display* display, const TopLevel& bar,
+                          std::chrono::milliseconds timeout) {
+    const auto first = stripWindow(display, bar);
+    const auto before = first ? pixels(display, *first) : std::vector<unsigned long>{};
+    return waitFor(
+        [&] {
+            const auto now = stripWindow(display, bar);
+            return now && pixels(display, *now) != before;
+        },
+        timeout);
+}
+
 inline std::string fileText(const std::filesystem::path& path) {
     std::ifstream in(path);
     std::stringstream text;

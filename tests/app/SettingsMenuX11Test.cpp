@@ -91,13 +91,13 @@ protected:
 };
 
 TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLanguage) {
-    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }, 5));
+    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }));
     const auto strip = delegate->statusView->statusItemScreenFrame();
     ASSERT_TRUE(strip);
     const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
     clickScreen({strip->x() + memory.midX(), strip->y() + memory.midY()});
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
-    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }, 3));
+    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
+    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }));
     settle(0.5);
     DetailView& view = *delegate->details;
     const std::string english = text(Copy::hideInFullscreen);
@@ -168,12 +168,12 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
 }
 
 TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip) {
-    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }, 5));
+    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }));
     const auto strip = delegate->statusView->statusItemScreenFrame();
     ASSERT_TRUE(strip);
     const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
     clickScreen({strip->x() + memory.midX(), strip->y() + memory.midY()});
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
+    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
     settle(0.5);
     DetailView& view = *delegate->details;
     ASSERT_TRUE(view.colorChoice->window());

@@ -25,7 +25,7 @@ class StatusClickX11 : public testing::ProgramX11Fixture {};
 
 TEST_F(StatusClickX11, LiveFiguresAndAClickOpensThePopoverBelowTheModule) {
     // Two samples give the network and compute modules rates to show.
-    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }, 5));
+    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }));
     settle(0.4);
     const std::string tip = delegate->statusView->toolTip();
     EXPECT_NE(tip.find(" CPU: "), std::string::npos) << tip;
@@ -39,7 +39,7 @@ TEST_F(StatusClickX11, LiveFiguresAndAClickOpensThePopoverBelowTheModule) {
     const gfx::Point target{strip->x() + network.midX(), strip->y() + network.midY()};
     const auto [x, y] = pixel(target);
     click(x, y);
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
+    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
     settle(0.5);
 
     EXPECT_EQ(delegate->details->priority, ModuleKind::network);

@@ -73,7 +73,7 @@ protected:
 
     bool withDesktop() const { return GetParam(); }
 
-    bool runUntil(const std::function<bool()>& done, double seconds = 5) {
+    bool runUntil(const std::function<bool()>& done, double seconds = testsupport::patience) {
         return testsupport::runUntil(loop, done, seconds);
     }
 

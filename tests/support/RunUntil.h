@@ -10,9 +10,13 @@
 
 namespace testsupport {
 
+// How long a wait for a condition may take by default: enough for a loaded two-core machine.
+// A wait ends as soon as its condition holds, so a passing test never pays it.
+inline constexpr double patience = 20;
+
 // Runs the loop until done() holds or the time is up; answers done().
 inline bool runUntil(dispatch::RunLoop& loop, const std::function<bool()>& done,
-                     double seconds = 3) {
+                     double seconds = patience) {
     const double deadline = dispatch::systemUptime() + seconds;
     loop.runNested(dispatch::RunLoopMode::defaultMode, [&] {
         if (done() || dispatch::systemUptime() > deadline)

@@ -199,7 +199,7 @@ protected:
             XCloseDisplay(user);
     }
 
-    bool runUntil(const std::function<bool()>& done, double seconds = 3) {
+    bool runUntil(const std::function<bool()>& done, double seconds = patience) {
         return testsupport::runUntil(loop, done, seconds);
     }
     void settle(double seconds = 0.15) { testsupport::settle(loop, seconds); }

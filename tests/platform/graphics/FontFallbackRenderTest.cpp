@@ -12,32 +12,26 @@ namespace {
 
 constexpr const char* dejaVuFolder = "/usr/share/fonts/truetype/dejavu";
 
-// A machine without Inter: fontconfig is pointed, before anything in this process touches it,
-// at a configuration that knows only the DejaVu fonts.
-class WithoutInter {
-public:
-    WithoutInter() {
-        std::filesystem::path config = folder_.path() / "fonts.conf";
-        std::ofstream(config) << "<?xml version=\"1.0\"?>\n"
-                              << "<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n"
-                              << "<fontconfig>\n"
-                              << "  <dir>" << dejaVuFolder << "</dir>\n"
-                              << "  <cachedir>" << (folder_.path() / "cache").string()
-                              << "</cachedir>\n"
-                              << "</fontconfig>\n";
-        setenv("FONTCONFIG_FILE", config.c_str(), 1);
-    }
+// The checks on a machine without Inter, in a process of their own: fontconfig reads its
+// configuration once per process, and the other tests of this executable use Inter. A death test
+// in the "threadsafe" style runs them in a fresh copy of the program, which points fontconfig,
+// before anything touches it, at a configuration that knows only the DejaVu fonts. Answers the
+// exit status: 0 when every check held.
+int checkedWithoutInter(void (*checks)()) {
+    testsupport::TemporaryDirectory folder;
+    const std::filesystem::path config = folder.path() / "fonts.conf";
+    std::ofstream(config) << "<?xml version=\"1.0\"?>\n"
+                          << "<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n"
+                          << "<fontconfig>\n"
+                          << "  <dir>" << dejaVuFolder << "</dir>\n"
+                          << "  <cachedir>" << (folder.path() / "cache").string() << "</cachedir>\n"
+                          << "</fontconfig>\n";
+    setenv("FONTCONFIG_FILE", config.c_str(), 1);
+    checks();
+    return ::testing::Test::HasFailure() ? 1 : 0;
+}
 
-private:
-    testsupport::TemporaryDirectory folder_;
-};
-
-const WithoutInter withoutInter;
-
-TEST(FontFallbackRender, SystemFontFallsBackToDejaVuSans) {
-    if (!std::filesystem::exists(dejaVuFolder)) {
-        GTEST_SKIP() << "DejaVu fonts are not installed here";
-    }
+void fallbackChecks() {
     Font font = Font::system(12, FontWeight::semibold);
     EXPECT_EQ(font.resolvedFamily(), "DejaVu Sans");
     EXPECT_GT(font.ascender(), 0);
@@ -59,6 +53,16 @@ TEST(FontFallbackRender, SystemFontFallsBackToDejaVuSans) {
         }
     }
     EXPECT_GT(inked, 50) << "the text is drawn in the fallback font";
+}
+
+TEST(FontFallbackRender, SystemFontFallsBackToDejaVuSans) {
+    if (!std::filesystem::exists(dejaVuFolder)) {
+        GTEST_SKIP() << "DejaVu fonts are not installed here";
+    }
+    const std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(checkedWithoutInter(fallbackChecks)), ::testing::ExitedWithCode(0), "");
+    GTEST_FLAG_SET(death_test_style, style);
 }
 
 } // namespace

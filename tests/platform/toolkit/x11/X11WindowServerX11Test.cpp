@@ -882,7 +882,7 @@ TEST_F(X11Server, EscapeClosesAnOpenMenu) {
         returned = true;
     };
     click(150, 350, 3);
-    EXPECT_TRUE(runUntil([&] { return returned; }, 5));
+    EXPECT_TRUE(runUntil([&] { return returned; }));
     EXPECT_TRUE(pressed);
 }
 
