@@ -296,7 +296,6 @@ TEST_F(FloatingBarSessionX11, AModuleDroppedOffTheBarFloatsMovesDocksAndComesBac
     waitForStillScreen();
     screenshot("3-details");
     escape();
-    click(floating.x + 14, floating.y + int(floating.height) / 2);
     EXPECT_TRUE(waitFor([&] { return !openedOver(150); }, bound)) << "the details close";
 
     // A right click opens its menu.
