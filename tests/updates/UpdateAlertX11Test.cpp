@@ -42,7 +42,7 @@ TEST_F(UpdateAlertX11Test, AnAvailableReleaseAlertIsShownAndItsFirstButtonAnswer
     };
     loop.queue().asyncAfter(0.6, pressWhenShown);
     // A bound for the modal session, should the press never arrive.
-    loop.queue().asyncAfter(8, [&] {
+    loop.queue().asyncAfter(testsupport::patience, [&] {
         if (!alert->buttons().empty())
             alert->buttons().back()->accessibilityPerformPress();
     });

@@ -158,10 +158,12 @@ TEST(SolidShapeParts, ChangesFarApartAreSentAsFewBoxesThatHoldEveryChangedPixel)
         solidifyTranslucentPixels(source, 0, 0, 200, 4, solid, {}, &box, &parts);
         EXPECT_EQ(parts, test.parts) << test.name;
         for (const auto& [column, row] : test.changes)
-            EXPECT_TRUE(std::any_of(parts.begin(), parts.end(), [&](const PixelBox& part) {
-                return column >= part.x && column < part.x + part.width && row >= part.y &&
-                       row < part.y + part.height;
-            })) << test.name;
+            EXPECT_TRUE(std::any_of(parts.begin(), parts.end(),
+                                    [column = column, row = row](const PixelBox& part) {
+                                        return column >= part.x && column < part.x + part.width &&
+                                               row >= part.y && row < part.y + part.height;
+                                    }))
+                << test.name;
         EXPECT_LE(parts.size(), changedPartsMost) << test.name;
         EXPECT_EQ(parts.empty(), box.isEmpty()) << test.name;
         cairo_surface_destroy(source);

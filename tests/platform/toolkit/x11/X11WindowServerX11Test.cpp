@@ -611,7 +611,7 @@ TEST_F(X11Server, ContextMenuOpensTracksAndClosesOnAClickOutside) {
     // first item (the menu's top-left is where the click was, root 150, 350), wait for the
     // highlight, then click far outside.
     int step = 0;
-    const double giveUp = dispatch::systemUptime() + 3;
+    const double giveUp = dispatch::systemUptime() + testsupport::patience / 2;
     std::function<void()> act = [&] {
         if (step == 0) {
             if (anotherWindowShows())
@@ -634,12 +634,12 @@ TEST_F(X11Server, ContextMenuOpensTracksAndClosesOnAClickOutside) {
     view->onRightMouseDown = [&](const ui::Event& event) {
         loop.queue().asyncAfter(0.02, act);
         // Should the click outside never arrive, the test fails instead of hanging.
-        loop.queue().asyncAfter(4, [&] { menu->cancelTracking(); });
+        loop.queue().asyncAfter(testsupport::patience, [&] { menu->cancelTracking(); });
         answer = ui::Menu::popUpContextMenu(menu, event, view.get());
     };
     // 50 points in, 50 up: root (150, 350).
     click(150, 350, 3);
-    ASSERT_TRUE(runUntil([&] { return !answer || answer->title() != "unset"; }, 4));
+    ASSERT_TRUE(runUntil([&] { return !answer || answer->title() != "unset"; }));
     EXPECT_TRUE(opened);
     EXPECT_NE(idle, highlighted) << "the pointer's item did not highlight";
     EXPECT_EQ(answer, nullptr);
@@ -875,10 +875,11 @@ TEST_F(X11Server, EscapeClosesAnOpenMenu) {
     };
     view->onRightMouseDown = [&](const ui::Event& event) {
         loop.queue().asyncAfter(0.02, act);
-        loop.queue().asyncAfter(4, [&] { menu->cancelTracking(); });
+        loop.queue().asyncAfter(testsupport::patience, [&] { menu->cancelTracking(); });
         const double started = dispatch::systemUptime();
         EXPECT_EQ(ui::Menu::popUpContextMenu(menu, event, view.get()), nullptr);
-        EXPECT_LT(dispatch::systemUptime() - started, 3.5) << "only the fallback ended the menu";
+        EXPECT_LT(dispatch::systemUptime() - started, testsupport::patience - 0.5)
+            << "only the fallback ended the menu";
         returned = true;
     };
     click(150, 350, 3);
