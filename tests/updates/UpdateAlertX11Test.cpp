@@ -18,27 +18,32 @@ TEST_F(UpdateAlertX11Test, AnAvailableReleaseAlertIsShownAndItsFirstButtonAnswer
         makeUpdateAlert(UpdateOutcome::available(release), AppLanguage::english, "2.0.0");
 
     bool captured = false;
-    // While the alert runs and once the server shows it (a loaded machine may take a while):
-    // photograph it, then press its first button as the user would.
+    // Once the server shows the alert where its frame says (a loaded machine may take a while):
+    // photograph it, then press its first button as the user would. A press the loaded machine
+    // lost is made again a second later; the first that lands ends the modal session.
     std::function<void()> pressWhenShown = [&] {
         const auto& window = alert->window();
-        if (!window || !viewable(*window)) {
+        const auto xid = window ? xWindow(*window) : std::nullopt;
+        const gfx::Rect frame = window ? window->frame() : gfx::Rect{};
+        const int top = int(screenHeight - frame.maxY());
+        const auto shown =
+            xid ? testsupport::rootArea(server->display(), *xid) : testsupport::PixelArea{};
+        if (!xid || !viewable(*window) || shown.x != int(frame.minX()) || shown.y != top) {
             loop.queue().asyncAfter(0.1, pressWhenShown);
             return;
         }
-        const gfx::Rect frame = window->frame();
-        const int top = int(screenHeight - frame.maxY());
-        captured = captureRoot(int(frame.minX()), top, int(frame.width()), int(frame.height()))
-                       .writePng(testsupport::artifactPath("update-alert-x11.png"));
+        captured =
+            captured || captureRoot(int(frame.minX()), top, int(frame.width()), int(frame.height()))
+                            .writePng(testsupport::artifactPath("update-alert-x11.png"));
         const auto& first = alert->buttons().front();
         const gfx::Point centre = window->convertPointToScreen(
             first->convertPointToView({first->bounds().midX(), first->bounds().midY()}, nullptr));
-        // The pointer arrives first, and the press a moment later, as a hand would.
+        // The pointer arrives first, and the press once the server has taken the motion in.
         moveTo(int(centre.x), int(screenHeight - centre.y));
-        loop.queue().asyncAfter(0.15, [&] {
-            button(1, true);
-            button(1, false);
-        });
+        XSync(user, False);
+        button(1, true);
+        button(1, false);
+        loop.queue().asyncAfter(1, pressWhenShown);
     };
     loop.queue().asyncAfter(0.6, pressWhenShown);
     // A bound for the modal session, should the press never arrive.

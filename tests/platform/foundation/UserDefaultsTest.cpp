@@ -381,6 +381,18 @@ TEST(UserDefaults, AnEntryThatDoesNotDecodeIsDroppedAndTheOthersKept) {
     }
 }
 
+// How often the preferences writer has woken up so far.
+long writerWakeUps() {
+    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+        if (foundation::readTextFile(task.path() / "comm") != "pd-defaults\n")
+            continue;
+        auto status = foundation::readTextFile(task.path() / "status").value_or("");
+        auto at = status.find("voluntary_ctxt_switches:");
+        return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 24);
+    }
+    return -1;
+}
+
 // A file that is there but cannot be read says nothing of what the user had: it is neither moved
 // nor overwritten, and the run goes on with defaults, saying so once.
 TEST(UserDefaults, AFileThatCannotBeReadIsLeftAloneAndNeverOverwritten) {
@@ -406,6 +418,11 @@ TEST(UserDefaults, AFileThatCannotBeReadIsLeftAloneAndNeverOverwritten) {
          }},
         {"no descriptors left", [&](const fs::path& file) { std::ofstream(file) << good; },
          [](const fs::path&) {
+             // The writer has started and waits: a sanitizer's check of a thread's start needs a
+             // descriptor of its own.
+             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+             while (writerWakeUps() < 1 && std::chrono::steady_clock::now() < deadline)
+                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
              rlimit limit{};
              getrlimit(RLIMIT_NOFILE, &limit);
              limit.rlim_cur = 64;
@@ -464,18 +481,6 @@ TEST(UserDefaults, ASymbolicLinkIsWrittenThrough) {
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(fileContents(target)->at("chartLength"), PropertyValue(60));
     EXPECT_EQ(filesIn(dir.path() / "dotfiles"), std::vector<std::string>{"pulsedeck.json"});
-}
-
-// How often the preferences writer has woken up so far.
-long writerWakeUps() {
-    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
-        if (foundation::readTextFile(task.path() / "comm") != "pd-defaults\n")
-            continue;
-        auto status = foundation::readTextFile(task.path() / "status").value_or("");
-        auto at = status.find("voluntary_ctxt_switches:");
-        return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 24);
-    }
-    return -1;
 }
 
 TEST(UserDefaults, AnUnwritableFolderKeepsTheChangeRetriesRarelyAndWritesOnceItCan) {
