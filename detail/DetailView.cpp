@@ -205,7 +205,6 @@ DetailView::DetailView(const gfx::Rect& frame)
         }
     }
 
-    // 14.
     layoutSections();
 }
 

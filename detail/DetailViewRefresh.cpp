@@ -56,7 +56,7 @@ void DetailView::refreshControls() {
     setLabels(*presentationChoice, {Copy::detailView, Copy::overview}, lang);
     presentationChoice->setAccessibilityLabel(say(Copy::viewLayout));
 
-    // 5.
+    // The colour buttons name their colour in the language just set.
     for (auto& [slot, button] : colorButtons)
         button->updateTitle();
 
@@ -107,7 +107,7 @@ void DetailView::refreshControls() {
         card.setNeedsDisplay(true);
     }
 
-    // 13–18.
+    // The shared controls: their values, labels and spoken names in the current language.
     networkColorChoice->setSelectedSegment(networkColored ? 1 : 0);
     setLabels(*networkColorChoice, {Copy::followTheme, Copy::colorfulMode}, lang);
     networkColorChoice->setAccessibilityLabel(say(Copy::networkColors));
