@@ -1,6 +1,7 @@
 #include "detail/PersistentMenuOption.h"
 
 #include "detail/LiveSettingsMenu.h"
+#include "model/AccentColor.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/toolkit/MenuTracker.h"
 #include "platform/toolkit/ToolkitFixture.h"
@@ -284,6 +285,8 @@ TEST(FitMenuWidthTest, OneWidthPerMenuFromTitlesViewsAndSwatches) {
 // A plain row wider than every option (a key equivalent) beside the options: every row is
 // one height and lights alike, end to end, whichever kind it is.
 TEST_F(PersistentMenuOptionTest, PlainRowsAndOptionsLightAlikeAcrossTheMenu) {
+    // The lit columns are found by the blue accent; an earlier test may have left another.
+    applyAccentColor(initialAccentColor);
     auto quit = std::make_shared<ui::MenuItem>("Quit the whole program now", nullptr, "q");
     menu->addItem(quit);
     menu->setHighlight(accentHighlight());
