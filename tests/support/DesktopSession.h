@@ -130,8 +130,37 @@ private:
                             const std::vector<std::pair<std::string, std::string>>& environment) {
         const std::string name = arguments.front();
         windowManager_.emplace(std::move(arguments), environment);
-        if (!waitFor([&] { return hasWindowManager(display); }))
+        if (!waitFor([&] { return hasWindowManager(display); })) {
             failure_ = name + " did not take over the display";
+            return;
+        }
+        // A stacking manager announces itself before it manages: a window mapped in between may
+        // never be shown. Ready means a probe window has been taken into its client list. (i3
+        // takes windows at once, and its bar shows when it is ready.)
+        if (name == "i3")
+            return;
+        const ::Window probe =
+            XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+        XMapWindow(display, probe);
+        XFlush(display);
+        int looks = 0;
+        const bool manages = waitFor([&] {
+            const auto clients =
+                property(display, DefaultRootWindow(display), "_NET_CLIENT_LIST", XA_WINDOW);
+            if (std::find(clients.begin(), clients.end(), long(probe)) != clients.end())
+                return true;
+            // A map request it dropped while starting is asked again.
+            if (++looks % 10 == 0) {
+                XUnmapWindow(display, probe);
+                XMapWindow(display, probe);
+                XFlush(display);
+            }
+            return false;
+        });
+        XDestroyWindow(display, probe);
+        XSync(display, False);
+        if (!manages)
+            failure_ = name + " manages no window";
     }
 
     void startTint2(Display* display,
