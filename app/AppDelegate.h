@@ -17,10 +17,7 @@
 #include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/WindowList.h"
 #include "statusbar/EditingPanels.h"
-#include "statusbar/KeptStatusImage.h"
-#include "statusbar/MemoryStatusImage.h"
 #include "statusbar/MenuBarContentView.h"
-#include "statusbar/NetworkStatusImage.h"
 #include "updates/MenuBarTipWindow.h"
 #include "updates/UpdateController.h"
 #include "updates/UpdateNotifications.h"
@@ -379,13 +376,6 @@ private:
     void showFloatingPanel(std::optional<gfx::Rect> dropFrame);
 
     Environment environment_;
-    // The strip's memory and network images with what they were drawn from, and the app mark
-    // with its appearance: a rebuild draws only the ones whose content changed.
-    KeptStatusImage<MemoryStatusContent> keptMemoryImage_;
-    KeptStatusImage<NetworkStatusContent> keptNetworkImage_;
-    // The memory image's layout, measured again only when its figures' texts change.
-    KeptStatusLayout keptMemoryLayout_;
-    std::optional<std::pair<bool, gfx::Image>> appMark_;
     // What the tooltip and accessibility label were last written from.
     std::optional<StatusToolTipContent> toolTipShown_;
     // Set while showDetails rebuilds for the popover it is about to open, so the details take

@@ -1,10 +1,11 @@
 #include "app/AppDelegate.h"
 #include "app/FloatingSettingsTransfer.h"
 #include "floating/FloatingGeometry.h"
-#include "floating/FloatingStripConfiguration.h"
+#include "floating/FloatingStripSettings.h"
 #include "floating/FloatingSurface.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/Workspace.h"
+#include "statusbar/StripInputs.h"
 #include "statusbar/StripMetrics.h"
 
 #include <algorithm>
@@ -245,21 +246,20 @@ FloatingReadings AppDelegate::makeFloatingReadings() const {
 void AppDelegate::refreshFloatingView() {
     if (floatingMode == FloatingMode::none || !floatingPreferences)
         return;
-    // Without fans the bar leaves the fan out, whatever its own settings say.
-    FloatingPreferences shown = *floatingPreferences;
-    if (!fanAvailable)
-        shown.hidden.insert(ModuleKind::fan);
-
     ui::Application& app = application();
-    FloatingStripContext context;
-    context.theme = moduleColors.color(ColorSlot::theme, normalBlue);
-    context.language = resolvedLanguage();
-    context.height = statusView->presentationHeight().value_or(statusView->bounds().height());
-    context.animated = !app.workspace().accessibilityDisplayShouldReduceMotion();
-    context.systemDark = app.effectiveAppearance() == gfx::Appearance::dark;
-    configureFloating(*floatingView, shown, makeFloatingReadings(), context);
+    StripEnvironment environment = floatingStripEnvironment(
+        statusView->presentationHeight().value_or(statusView->bounds().height()));
+    environment.systemDark = app.effectiveAppearance() == gfx::Appearance::dark;
+    environment.reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion();
+    environment.language = resolvedLanguage();
+    const StripReadings readings = stripReadings();
+    floatingView->setStripOpacity(floatingPreferences->opacity);
+    floatingView->setInputs(stripInputs(
+        floatingStripSettings(*floatingPreferences,
+                              moduleColors.color(ColorSlot::theme, normalBlue), fanAvailable),
+        readings, environment));
     floatingView->setAccessibilityLabel("Pulsedeck · " +
-                                        std::string(text(Copy::floating, context.language)));
+                                        std::string(text(Copy::floating, environment.language)));
     layoutFloatingPanel();
     refreshFloatingDetails();
 }

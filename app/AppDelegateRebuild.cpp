@@ -3,30 +3,9 @@
 #include "detail/ThemeSegments.h"
 #include "model/AccentColor.h"
 #include "platform/toolkit/Workspace.h"
-#include "statusbar/MemoryStatusImage.h"
-#include "statusbar/MetricStatusDrawing.h"
-#include "statusbar/NetworkStatusImage.h"
+#include "statusbar/StripInputs.h"
 
 namespace pulsedeck {
-
-namespace {
-
-// The download rate's colour in the coloured network style.
-constexpr gfx::Color downloadColor = gfx::Color::srgb(0.16, 0.58, 1.0);
-
-struct Visibility {
-    bool memory, fan, network, temperature, compute, devices;
-};
-
-// The fan's mode on the strip: hidden while the fan is not shown; a stored hidden mode with the
-// fan switched on draws the ring.
-FanDisplayMode stripFanMode(bool fanVisible, FanDisplayMode stored) {
-    if (!fanVisible)
-        return FanDisplayMode::hidden;
-    return stored == FanDisplayMode::graph ? FanDisplayMode::graph : FanDisplayMode::ring;
-}
-
-} // namespace
 
 bool AppDelegate::isDark() const {
     return appearsDark(appearanceMode,
@@ -37,38 +16,13 @@ void AppDelegate::refreshStatus(bool animated) {
     if (!item)
         return;
     ui::Application& app = application();
-    statusView->setPresentationHeight(
-        statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness()));
-
-    const Visibility visible{memoryEnabled,  fanAvailable && fanEnabled,
-                             networkEnabled, temperatureEnabled,
-                             computeEnabled, devicesEnabled};
-    const auto colorOf = [&](ColorSlot slot) {
-        return toColor(moduleColors.color(slot, normalBlue));
-    };
-    applyAccentColor(colorOf(ColorSlot::theme));
-
+    const StripSettings settings = statusStripSettings(*this, fanAvailable);
+    applyAccentColor(toColor(moduleColors.color(ColorSlot::theme, normalBlue)));
     statusView->setStripOpacity(floatingOpacity);
-    std::vector<ModuleKind> order;
-    for (auto kind : moduleOrder)
-        if (kind != ModuleKind::fan || fanAvailable)
-            order.push_back(kind);
-    statusView->setOrder(std::move(order));
-    std::set<ModuleKind> editable;
-    for (auto [kind, shown] : {std::pair{ModuleKind::memory, visible.memory},
-                               {ModuleKind::fan, visible.fan},
-                               {ModuleKind::network, visible.network},
-                               {ModuleKind::temperature, visible.temperature},
-                               {ModuleKind::compute, visible.compute},
-                               {ModuleKind::devices, visible.devices}})
-        if (shown)
-            editable.insert(kind);
-    statusView->setEditableModules(std::move(editable));
 
     const bool dark = isDark();
     if (renderedDark != dark || renderedPanelDark != dark) {
         const auto appearance = dark ? gfx::Appearance::dark : gfx::Appearance::light;
-        statusView->setAppearance(appearance);
         popover->setAppearance(appearance);
         details->setAppearance(appearance);
         if (menuBarTip)
@@ -81,112 +35,29 @@ void AppDelegate::refreshStatus(bool animated) {
     renderedPanelDark = dark;
 
     const AppLanguage language = resolvedLanguage();
-    std::optional<gfx::Image> memoryPicture;
-    if (visible.memory) {
-        MemoryStatusContent content;
-        content.dark = dark;
-        content.showChart = memoryShowChart;
-        content.history = history;
-        content.capacity = static_cast<int>(historyCapacity);
-        content.blue = normalBlue;
-        content.tint = colorOf(ColorSlot::memory);
-        content.snapshot = latest;
-        content.mode = displayMode;
-        content.language = language;
-        content.chartLength = chartLength;
-        content.layout =
-            keptMemoryLayout_.measure(displayMode, language, latest, memoryShowChart, chartLength);
-        memoryPicture = keptMemoryImage_.image(
-            content, [](const MemoryStatusContent& drawn) { return memoryStatusImage(drawn); },
-            [](const MemoryStatusContent& drawn, const MemoryStatusContent& before,
-               gfx::Image image) { return memoryStatusImage(drawn, before, std::move(image)); });
-    }
-
-    const FanDisplayMode fanModeShown = stripFanMode(visible.fan, fanMode);
-
-    if (visible.network) {
-        NetworkStatusContent content;
-        content.dark = dark;
-        content.showsGraph = networkShowChart;
-        content.history = networkHistory;
-        content.colors = NetworkColors{normalBlue, networkColored, downloadColor,
-                                       gfx::Color::systemRed(), colorOf(ColorSlot::network)};
-        content.download = networkSnapshot.download;
-        content.upload = networkSnapshot.upload;
-        content.chartLength = chartLength;
-        statusView->setModuleImage(
-            ModuleKind::network,
-            keptNetworkImage_.image(
-                content,
-                [](const NetworkStatusContent& drawn) { return networkStatusImage(drawn); },
-                [](const NetworkStatusContent& drawn, const NetworkStatusContent& before,
-                   gfx::Image image) {
-                    return networkStatusImage(drawn, before, std::move(image));
-                }));
-    } else {
-        statusView->setModuleImage(ModuleKind::network, std::nullopt);
-    }
-
-    statusView->updateTemperature(
-        visible.temperature ? std::optional(temperatureSnapshot) : std::nullopt, temperatureHistory,
-        temperatureMode, dark, language, colorOf(ColorSlot::temperature), chartLength);
-
-    const bool reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion();
-    if (visible.compute) {
-        // The GPU takes only its own colour: no theme or default stands in for it.
-        const auto gpu = moduleColors.explicitColor(ColorSlot::gpu);
-        statusView->showCompute(
-            {.snapshot = computeSnapshot,
-             .history = computeHistory,
-             .dark = dark,
-             .colors = {colorOf(ColorSlot::cpu), gpu ? std::optional(toColor(*gpu)) : std::nullopt,
-                        normalBlue},
-             .chartLength = chartLength},
-            computeMode, reduceMotion);
-    } else {
-        statusView->hideCompute();
-    }
-
-    statusView->updateDevices(visible.devices ? std::optional(devicesSnapshot.devices)
-                                              : std::nullopt,
-                              dark, colorOf(ColorSlot::devices));
-
-    const bool nothingShown = !visible.memory && !visible.fan && !visible.network &&
-                              !visible.temperature && !visible.compute &&
-                              (!visible.devices || devicesSnapshot.devices.empty());
-    statusView->setDisplaysAppMark(nothingShown);
-    if (nothingShown) {
-        if (!appMark_ || appMark_->first != dark)
-            appMark_.emplace(dark, appMarkImage(dark));
-        memoryPicture = appMark_->second;
-    }
-    statusView->setModuleImage(ModuleKind::memory, std::move(memoryPicture));
-
-    statusView->setFanMode(fanModeShown);
-    statusView->setFanGap(fanGap);
-    statusView->setChartLength(chartLength);
-    statusView->setAnimationsEnabled(!reduceMotion);
-    statusView->setFanInputs(
-        {.snapshot = visible.fan ? fanSnapshot : FanSnapshot{},
-         .history = visible.fan ? fanHistory : std::vector<std::optional<double>>{},
-         .color = moduleColors.color(ColorSlot::fan, normalBlue),
-         .animation = fanAnimation,
+    const StripReadings readings = stripReadings();
+    statusView->setInputs(stripInputs(
+        settings, readings,
+        {.height = statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness()),
+         .systemDark = app.effectiveAppearance() == gfx::Appearance::dark,
+         .reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion(),
          .language = language,
-         .historyCapacity = static_cast<int>(historyCapacity)});
+         .historyCapacity = static_cast<int>(historyCapacity)}));
 
+    const auto shows = [&settings](ModuleKind kind) { return settings.shown.contains(kind); };
     StatusToolTipContent tip;
     tip.language = language;
-    if (visible.memory)
+    if (shows(ModuleKind::memory))
         tip.memory = latest;
-    if (visible.fan)
+    if (shows(ModuleKind::fan))
         tip.fan = fanSnapshot;
-    if (visible.network)
+    if (shows(ModuleKind::network))
         tip.network = networkSnapshot;
-    if (visible.temperature)
+    if (shows(ModuleKind::temperature))
         tip.temperature = temperatureSnapshot;
-    if (visible.devices)
+    if (shows(ModuleKind::devices))
         tip.devices = devicesSnapshot.devices;
-    if (visible.compute)
+    if (shows(ModuleKind::compute))
         tip.compute = computeSnapshot;
     if (toolTipShown_ != tip) {
         const std::string text = statusToolTip(tip);
@@ -195,8 +66,6 @@ void AppDelegate::refreshStatus(bool animated) {
         toolTipShown_ = std::move(tip);
     }
 
-    statusView->renderFanImage();
-    statusView->updateDisplayedRects();
     // Also places the editing panels over the strip's new width. The strip's setters have
     // marked what changed in it, and tell the editing surfaces that draw it.
     updateItemLength();

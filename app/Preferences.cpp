@@ -171,4 +171,28 @@ Preferences Preferences::read(const foundation::UserDefaults& defaults) {
     return p;
 }
 
+StripSettings statusStripSettings(const Preferences& preferences, bool fanAvailable) {
+    StripSettings settings;
+    for (ModuleKind kind : allModuleKinds)
+        if (preferences.*enabledSwitch(kind) && (kind != ModuleKind::fan || fanAvailable))
+            settings.shown.insert(kind);
+    for (ModuleKind kind : preferences.moduleOrder)
+        if (kind != ModuleKind::fan || fanAvailable)
+            settings.order.push_back(kind);
+    settings.colors = preferences.moduleColors;
+    settings.normalBlue = preferences.normalBlue;
+    settings.memoryMode = preferences.displayMode;
+    settings.memoryShowChart = preferences.memoryShowChart;
+    settings.networkShowChart = preferences.networkShowChart;
+    settings.networkColored = preferences.networkColored;
+    settings.temperatureMode = preferences.temperatureMode;
+    settings.computeMode = preferences.computeMode;
+    settings.fanMode = preferences.fanMode;
+    settings.fanAnimation = preferences.fanAnimation;
+    settings.chartLength = preferences.chartLength;
+    settings.gap = preferences.fanGap;
+    settings.appearance = preferences.appearanceMode;
+    return settings;
+}
+
 } // namespace pulsedeck

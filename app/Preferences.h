@@ -10,6 +10,7 @@
 #include "sources/FanDisplayMode.h"
 #include "sources/TemperatureDisplayMode.h"
 #include "statusbar/StripMetrics.h"
+#include "statusbar/StripSettings.h"
 
 #include <map>
 #include <optional>
@@ -100,6 +101,10 @@ struct Preferences {
     // reads as the default.
     static Preferences read(const foundation::UserDefaults& defaults);
 };
+
+// The status strip's settings: the modules switched on (the fan only on a machine with fans) in
+// the stored order, less the fan where there is none.
+StripSettings statusStripSettings(const Preferences& preferences, bool fanAvailable);
 
 // A module's main switch and the key it is stored under.
 bool Preferences::*enabledSwitch(ModuleKind kind);

@@ -60,4 +60,18 @@ bool SamplingState::apply(const SampleResult& sample, const SampleFlags& activeN
     return true;
 }
 
+StripReadings SamplingState::stripReadings() const {
+    return {.memory = latest,
+            .memoryHistory = history,
+            .fan = fanSnapshot,
+            .fanHistory = fanHistory,
+            .network = networkSnapshot,
+            .networkHistory = networkHistory,
+            .temperature = temperatureSnapshot,
+            .temperatureHistory = temperatureHistory,
+            .compute = computeSnapshot,
+            .computeHistory = computeHistory,
+            .devices = devicesSnapshot.devices};
+}
+
 } // namespace pulsedeck

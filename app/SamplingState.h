@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/SampleJob.h"
+#include "statusbar/StripSettings.h"
 
 #include <cstddef>
 #include <limits>
@@ -41,6 +42,9 @@ struct SamplingState {
     // (checked only while the memory history holds something), keeping the last
     // historyCapacity entries. Answers whether the histories grew. `now` is the uptime.
     bool apply(const SampleResult& sample, const SampleFlags& activeNow, double now);
+
+    // The latest snapshots with views into the histories, for building a strip.
+    StripReadings stripReadings() const;
 };
 
 } // namespace pulsedeck

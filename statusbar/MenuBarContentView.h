@@ -25,6 +25,8 @@
 #include "statusbar/FanPhaseClock.h"
 #include "statusbar/FanStatusImage.h"
 #include "statusbar/KeptStatusImage.h"
+#include "statusbar/MemoryStatusImage.h"
+#include "statusbar/NetworkStatusImage.h"
 #include "statusbar/ReorderGlide.h"
 #include "statusbar/StripMetrics.h"
 #include "statusbar/TemperatureStatusImage.h"
@@ -44,6 +46,8 @@ class Application;
 }
 
 namespace pulsedeck {
+
+struct StripInputs;
 
 // One running transition of a module's picture on the strip's frame clock: its progress curve
 // and the step that applies a progress value.
@@ -68,6 +72,12 @@ class MenuBarContentView : public ui::View {
 public:
     explicit MenuBarContentView(const gfx::Rect& frame);
     ~MenuBarContentView() override;
+
+    // Brings the strip to inputs made by stripInputs, each part through the comparing setter
+    // below that marks only what it changes. The memory and network images and the app mark are
+    // drawn again only when what they show changed, and the memory figures measured again only
+    // when their texts did.
+    void setInputs(StripInputs inputs);
 
     // What the strip paints and how it is laid out. Each setter compares the new value with the
     // one it replaces and marks exactly what changes: a module's column when only its picture
@@ -375,6 +385,12 @@ private:
 
     std::optional<gfx::Image> memoryImage_;
     std::optional<gfx::Image> networkImage_;
+    // The memory and network images with what they were drawn from, the memory image's layout,
+    // and the app mark with its appearance.
+    KeptStatusImage<MemoryStatusContent> keptMemoryImage_;
+    KeptStatusImage<NetworkStatusContent> keptNetworkImage_;
+    KeptStatusLayout keptMemoryLayout_;
+    std::optional<std::pair<bool, gfx::Image>> appMark_;
     std::optional<gfx::Image> temperatureImage_;
     std::optional<gfx::Image> computeImage_;
     std::optional<gfx::Image> devicesImage_;

@@ -1,10 +1,12 @@
 #include "../statusbar/SampleStrip.h"
 #include "../statusbar/StripFixture.h"
+#include "app/SampleJob.h"
 #include "floating/FloatingPanel.h"
-#include "floating/FloatingStripConfiguration.h"
+#include "floating/FloatingStripSettings.h"
 #include "floating/FloatingSurface.h"
 #include "platform/foundation/PropertyListCoding.h"
 #include "platform/foundation/TextFile.h"
+#include "statusbar/StripInputs.h"
 #include "support/TestPaths.h"
 
 namespace pulsedeck {
@@ -28,8 +30,9 @@ protected:
         preferences = FloatingPreferences(*dictionary, FloatingPreferences::standard());
     }
 
-    FloatingReadings readings() const {
-        FloatingReadings readings = FloatingReadings::placeholder();
+    StripReadings readings() const {
+        StripReadings readings;
+        readings.memory = memoryPlaceholder();
         readings.memory.physical = "32.00 GB";
         readings.memory.used = "18.42 GB";
         readings.memory.cached = "9.10 GB";
@@ -53,10 +56,11 @@ protected:
     }
 
     gfx::Bitmap present(bool systemDark) {
-        FloatingStripContext context;
-        context.theme = PaletteColor::blue;
-        context.systemDark = systemDark;
-        configureFloating(*strip, preferences, readings(), context);
+        StripEnvironment environment = floatingStripEnvironment(24);
+        environment.systemDark = systemDark;
+        strip->setStripOpacity(preferences.opacity);
+        strip->setInputs(stripInputs(floatingStripSettings(preferences, PaletteColor::blue, true),
+                                     readings(), environment));
         const gfx::Rect frame{200, 500, strip->requiredWidth(), *strip->presentationHeight()};
         strip->setFrameSize(frame.size);
         panel = std::make_shared<FloatingPanel>(frame, ui::Style::nonactivatingPanel);

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "model/Localization.h"
+#include "model/ModuleColors.h"
+#include "model/Modules.h"
+#include "sources/ComputeDisplayMode.h"
+#include "sources/ComputeSnapshot.h"
+#include "sources/DisplayMode.h"
+#include "sources/ExternalDevice.h"
+#include "sources/FanDisplayMode.h"
+#include "sources/FanSnapshot.h"
+#include "sources/MemorySnapshot.h"
+#include "sources/NetworkSnapshot.h"
+#include "sources/TemperatureDisplayMode.h"
+#include "sources/TemperatureSnapshot.h"
+
+#include <optional>
+#include <set>
+#include <span>
+#include <vector>
+
+namespace pulsedeck {
+
+// What one preference set says about a strip: the menu bar's settings for the status strip, the
+// bar's own record for the floating strip.
+struct StripSettings {
+    std::set<ModuleKind> shown;
+    // Left to right; a module not shown takes no room.
+    std::vector<ModuleKind> order;
+    ModuleColors colors;
+    // A slot without a colour of its own, nor a theme, is blue rather than green; also the
+    // blue rather than green normal level of the memory and network pictures.
+    bool normalBlue = false;
+    DisplayMode memoryMode = DisplayMode::four;
+    bool memoryShowChart = true;
+    bool networkShowChart = true;
+    bool networkColored = false;
+    TemperatureDisplayMode temperatureMode = TemperatureDisplayMode::thermometer;
+    ComputeDisplayMode computeMode = ComputeDisplayMode::bars;
+    FanDisplayMode fanMode = FanDisplayMode::ring;
+    FanAnimationMode fanAnimation = FanAnimationMode::smooth;
+    double chartLength = 85;
+    double gap = 8;
+    AppearanceMode appearance = AppearanceMode::system;
+};
+
+// The latest readings and their histories, oldest first. The histories are views into the
+// sampler's storage: they must outlive the inputs built from them until those are applied.
+struct StripReadings {
+    MemorySnapshot memory;
+    std::span<const PressurePoint> memoryHistory;
+    FanSnapshot fan;
+    std::span<const std::optional<double>> fanHistory;
+    NetworkSnapshot network;
+    std::span<const NetworkSnapshot> networkHistory;
+    TemperatureSnapshot temperature;
+    std::span<const std::optional<double>> temperatureHistory;
+    ComputeSnapshot compute;
+    std::span<const ComputeSnapshot> computeHistory;
+    std::vector<ExternalDevice> devices;
+};
+
+// Where the strip is shown and what the desktop says about it.
+struct StripEnvironment {
+    double height = 24;
+    // The room left and right of the modules.
+    double edgePadding = 1.75;
+    bool systemDark = false;
+    bool reduceMotion = false;
+    AppLanguage language = AppLanguage::english;
+    int historyCapacity = 60;
+};
+
+} // namespace pulsedeck

@@ -1,0 +1,221 @@
+#include "statusbar/StripInputs.h"
+
+#include "StripFixture.h"
+
+#include <functional>
+
+namespace pulsedeck {
+namespace {
+
+ExternalDevice drive() {
+    ExternalDevice device;
+    device.id = "disk:1";
+    device.name = "Backup";
+    device.kind = ExternalDeviceKind::storage;
+    return device;
+}
+
+StripSettings everyModule() {
+    StripSettings settings;
+    settings.shown = {allModuleKinds.begin(), allModuleKinds.end()};
+    settings.order = {allModuleKinds.begin(), allModuleKinds.end()};
+    return settings;
+}
+
+// One table over the builder: each case changes the settings, readings or surface of a strip
+// that shows every module and checks what the strip is then given.
+TEST(StripInputs, FollowSettingsReadingsAndSurface) {
+    struct Case {
+        const char* name;
+        std::function<void(StripSettings&, StripReadings&, StripEnvironment&)> change;
+        std::function<void(const StripInputs&)> check;
+    };
+    const std::vector<PressurePoint> memoryHistory(3);
+    const Case cases[] = {
+        {"every module", [](auto&, auto&, auto&) {},
+         [&](const StripInputs& in) {
+             EXPECT_FALSE(in.appMark);
+             ASSERT_TRUE(in.memory && in.network && in.temperature && in.compute && in.devices);
+             EXPECT_EQ(in.editable.size(), allModuleKinds.size());
+             EXPECT_EQ(in.memory->history.size(), 3u) << "the memory chart reads the history";
+             EXPECT_EQ(in.fanMode, FanDisplayMode::ring);
+             EXPECT_EQ(in.fan.historyCapacity, 60);
+         }},
+        {"nothing", [](StripSettings& s, auto&, auto&) { s.shown.clear(); },
+         [](const StripInputs& in) {
+             EXPECT_TRUE(in.appMark);
+             EXPECT_FALSE(in.memory || in.network || in.temperature || in.compute || in.devices);
+             EXPECT_EQ(in.fanMode, FanDisplayMode::hidden);
+             EXPECT_EQ(in.fan.snapshot, FanSnapshot{}) << "no fan figure for nobody";
+             EXPECT_TRUE(in.fan.history.empty());
+             EXPECT_TRUE(in.editable.empty());
+         }},
+        {"only devices, none attached",
+         [](StripSettings& s, auto&, auto&) { s.shown = {ModuleKind::devices}; },
+         [](const StripInputs& in) {
+             EXPECT_TRUE(in.appMark);
+             EXPECT_EQ(in.devices, std::vector<ExternalDevice>{});
+         }},
+        {"only devices, one attached",
+         [](StripSettings& s, StripReadings& r, auto&) {
+             s.shown = {ModuleKind::devices};
+             r.devices = {drive()};
+         },
+         [](const StripInputs& in) { EXPECT_FALSE(in.appMark); }},
+        {"a hidden fan style shows as the ring",
+         [](StripSettings& s, auto&, auto&) { s.fanMode = FanDisplayMode::hidden; },
+         [](const StripInputs& in) { EXPECT_EQ(in.fanMode, FanDisplayMode::ring); }},
+        {"the graph fan style",
+         [](StripSettings& s, auto&, auto&) { s.fanMode = FanDisplayMode::graph; },
+         [](const StripInputs& in) { EXPECT_EQ(in.fanMode, FanDisplayMode::graph); }},
+        {"slots without a colour take the theme, the GPU none",
+         [](StripSettings& s, auto&, auto&) {
+             s.colors.values = {{"theme", rawValue(PaletteColor::teal)},
+                                {"fan", rawValue(PaletteColor::purple)}};
+         },
+         [](const StripInputs& in) {
+             EXPECT_EQ(in.compute->colors.cpu, toColor(PaletteColor::teal));
+             EXPECT_EQ(in.compute->colors.gpu, std::nullopt);
+             EXPECT_EQ(in.memory->tint, toColor(PaletteColor::teal));
+             EXPECT_EQ(in.fan.color, PaletteColor::purple);
+             EXPECT_FALSE(in.compute->colors.blue);
+         }},
+        {"the GPU's own colour",
+         [](StripSettings& s, auto&, auto&) {
+             s.colors.values = {{"gpu", rawValue(PaletteColor::red)}};
+         },
+         [](const StripInputs& in) {
+             EXPECT_EQ(in.compute->colors.gpu, toColor(PaletteColor::red));
+         }},
+        {"blue by default", [](StripSettings& s, auto&, auto&) { s.normalBlue = true; },
+         [](const StripInputs& in) {
+             EXPECT_EQ(in.devicesTint, toColor(PaletteColor::blue));
+             EXPECT_TRUE(in.memory->blue);
+             EXPECT_TRUE(in.network->colors.blue);
+             EXPECT_EQ(in.fan.color, PaletteColor::blue);
+         }},
+        {"the system's dark appearance",
+         [](auto&, auto&, StripEnvironment& f) { f.systemDark = true; },
+         [](const StripInputs& in) {
+             EXPECT_TRUE(in.dark);
+             EXPECT_TRUE(in.memory->dark && in.network->dark && in.compute->dark);
+         }},
+        {"light whatever the system says",
+         [](StripSettings& s, auto&, StripEnvironment& f) {
+             s.appearance = AppearanceMode::light;
+             f.systemDark = true;
+         },
+         [](const StripInputs& in) { EXPECT_FALSE(in.dark); }},
+        {"reduce motion", [](auto&, auto&, StripEnvironment& f) { f.reduceMotion = true; },
+         [](const StripInputs& in) {
+             EXPECT_FALSE(in.animationsEnabled);
+             EXPECT_TRUE(in.reduceMotion);
+         }},
+        {"the layout settings",
+         [](StripSettings& s, auto&, StripEnvironment& f) {
+             s.order = {ModuleKind::network, ModuleKind::memory};
+             s.gap = 3;
+             s.chartLength = 40;
+             s.memoryMode = DisplayMode::pair;
+             f.height = 29;
+             f.edgePadding = 2.5;
+         },
+         [](const StripInputs& in) {
+             EXPECT_EQ(in.order, (std::vector{ModuleKind::network, ModuleKind::memory}));
+             EXPECT_EQ(in.gap, 3);
+             EXPECT_EQ(in.chartLength, 40);
+             EXPECT_EQ(in.network->chartLength, 40);
+             EXPECT_EQ(in.compute->chartLength, 40);
+             EXPECT_EQ(in.memory->mode, DisplayMode::pair);
+             EXPECT_EQ(in.presentationHeight, 29);
+             EXPECT_EQ(in.edgePadding, 2.5);
+         }},
+    };
+    for (const auto& c : cases) {
+        StripSettings settings = everyModule();
+        StripReadings readings;
+        readings.memoryHistory = memoryHistory;
+        StripEnvironment environment;
+        c.change(settings, readings, environment);
+        SCOPED_TRACE(c.name);
+        c.check(stripInputs(settings, readings, environment));
+    }
+}
+
+class StripInputsApplied : public striptest::StripFixture {
+protected:
+    std::shared_ptr<MenuBarContentView> strip = makeStrip();
+    StripSettings settings = everyModule();
+    StripReadings readings;
+    std::vector<PressurePoint> memoryHistory;
+
+    void apply() { strip->setInputs(stripInputs(settings, readings, {})); }
+};
+
+// Applied again, the same inputs mark nothing and keep every picture; a new memory reading marks
+// the memory column alone; a new style marks the whole strip.
+TEST_F(StripInputsApplied, OnlyWhatChangedIsRedrawn) {
+    settings.fanAnimation = FanAnimationMode::off;
+    readings.memory.used = "8.00 GB";
+    memoryHistory = {{0.4, 1}, {0.5, 1}};
+    readings.memoryHistory = memoryHistory;
+    apply();
+    int whole = 0;
+    std::vector<gfx::Rect> columns;
+    strip->editingDisplayAction = [&] { ++whole; };
+    strip->editingRectAction = [&](const gfx::Rect& rect) { columns.push_back(rect); };
+    const auto marks = [&](const std::function<void()>& change) {
+        whole = 0;
+        columns.clear();
+        strip->setNeedsDisplay(false);
+        change();
+        return std::pair{whole, columns};
+    };
+    using Marks = std::pair<int, std::vector<gfx::Rect>>;
+    const gfx::Image memory = *strip->moduleImage(ModuleKind::memory);
+
+    EXPECT_EQ(marks([&] { apply(); }), (Marks{0, {}}));
+    EXPECT_TRUE(strip->moduleImage(ModuleKind::memory)->sharesContent(memory));
+
+    memoryHistory.push_back({0.6, 1});
+    readings.memoryHistory = memoryHistory;
+    EXPECT_EQ(marks([&] { apply(); }), (Marks{0, {strip->rect(ModuleKind::memory)}}));
+
+    settings.memoryMode = DisplayMode::automatic;
+    EXPECT_GE(marks([&] { apply(); }).first, 1);
+
+    settings.shown.clear();
+    apply();
+    const gfx::Image mark = *strip->moduleImage(ModuleKind::memory);
+    EXPECT_TRUE(strip->displaysAppMark());
+    EXPECT_EQ(mark.size(), (gfx::Size{24, 24}));
+    EXPECT_EQ(marks([&] { apply(); }), (Marks{0, {}})) << "the app mark is kept";
+    EXPECT_TRUE(strip->moduleImage(ModuleKind::memory)->sharesContent(mark));
+}
+
+TEST_F(StripInputsApplied, AComputeStyleChangeStartsOneMorph) {
+    apply();
+    EXPECT_FALSE(strip->metricPlan(ModuleKind::compute)) << "the first showing jumps";
+
+    settings.computeMode = ComputeDisplayMode::chart;
+    apply();
+    ASSERT_TRUE(strip->metricPlan(ModuleKind::compute));
+    const FanMorph morph = strip->metricPlan(ModuleKind::compute)->morph;
+    EXPECT_DOUBLE_EQ(morph.duration, 0.78);
+
+    loop.advanceAndRunDue(0.3);
+    apply();
+    ASSERT_TRUE(strip->metricPlan(ModuleKind::compute));
+    EXPECT_EQ(strip->metricPlan(ModuleKind::compute)->morph.started, morph.started)
+        << "the same style again leaves the running morph alone";
+    loop.advanceAndRunDue(0.6);
+    EXPECT_EQ(strip->computePicture().progress, 1);
+
+    settings.computeMode = ComputeDisplayMode::compact;
+    strip->setInputs(stripInputs(settings, readings, {.reduceMotion = true}));
+    EXPECT_FALSE(strip->metricPlan(ModuleKind::compute));
+    EXPECT_EQ(strip->computePicture().compactProgress, 1);
+}
+
+} // namespace
+} // namespace pulsedeck
