@@ -135,12 +135,13 @@ protected:
         EXPECT_TRUE(captured.writePng(testsupport::artifactPath(name)));
     }
 
-    // The one dock of ours, once it has stayed where it is for a moment.
-    std::optional<Placed> settledDock() {
+    // The one dock of ours (on the program's display when it is not the test's), once it has
+    // stayed where it is for a moment.
+    std::optional<Placed> settledDock(Display* programs = nullptr) {
         std::optional<Placed> dock;
         waitFor(
             [&] {
-                const auto found = docks(display());
+                const auto found = docks(programs ? programs : display());
                 if (found.size() != 1)
                     return false;
                 const bool still = dock && dock->area.x == found[0].area.x &&
@@ -243,6 +244,102 @@ TEST_F(DesktopPlacement, OnABareServerTheStripSitsBelowTheWorkAreasTop) {
     // Once the strip has faded in and shows a sample's figures.
     std::this_thread::sleep_for(1500ms);
     screenshot("placement-bare-workarea.png");
+}
+
+// weston's XWayland, weston drawing on the test's X server: its window manager keeps a window
+// where it first maps it, so the strip must map at its place and width. The user's pointer and
+// keys go through weston, as on a Wayland desktop; the program's windows are looked at on
+// XWayland's display. A right click opens the menu at the pointer, a click the details under
+// the strip, and the keyboard passing to a program of the compositor's closes them.
+TEST_F(DesktopPlacement, UnderWestonsXWaylandTheStripMenuAndDetailsLandWhereTheyBelong) {
+    testsupport::DesktopSession desktop(xvfb_, Desktop::westonXWayland);
+    ASSERT_TRUE(desktop.isReady()) << desktop.failure();
+    const std::unique_ptr<Display, DisplayCloser> xwayland(
+        XOpenDisplay(desktop.displayName().c_str()));
+    ASSERT_TRUE(xwayland);
+    Program program(environmentFor(xvfb_, config_.path(), desktop.displayName()));
+    ASSERT_TRUE(program.started());
+    const auto dock = settledDock(xwayland.get());
+    ASSERT_TRUE(dock);
+    // Whole at the top right.
+    EXPECT_EQ(dock->area.y, 0);
+    EXPECT_EQ(dock->area.x + dock->area.width, 1440);
+    EXPECT_GT(dock->area.x, 0);
+    // What weston shows on the X server, and whether it shows the desktop's colour at a point.
+    const auto shownAt = [&](int x, int y) {
+        return testsupport::pixelAt(display(), DefaultRootWindow(display()), x, y);
+    };
+    const auto desktopAt = [&](const testsupport::PixelArea& area) {
+        return shownAt(area.x + area.width / 2, area.y + area.height / 2) == shownAt(8, 890);
+    };
+    // Once it has faded in, weston shows it there, whole, with the desktop's colour beside it
+    // (past the shadow weston draws around a window without decorations).
+    const int middle = dock->area.height / 2;
+    int drawn = 0, beside = 0;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto desktopColour = shownAt(8, 890);
+            const auto row =
+                testsupport::capture(display(), DefaultRootWindow(display()), 0, middle, 1440, 1);
+            drawn = beside = 0;
+            for (int column = dock->area.x - 200; column < 1440; ++column) {
+                const int shown = row.at(column, 0) != desktopColour ? 1 : 0;
+                if (column >= dock->area.x)
+                    drawn += shown;
+                else if (column < dock->area.x - 16)
+                    beside += shown;
+            }
+            return drawn >= dock->area.width - 4 && beside == 0;
+        },
+        5s))
+        << drawn << " of the strip's " << dock->area.width << " columns show, " << beside
+        << " beside it";
+    screenshot("placement-weston-strip.png");
+
+    // A right click on the strip's first module: the menu at the pointer, under the strip.
+    const int pressX = dock->area.x + 40;
+    moveTo(pressX, middle);
+    std::this_thread::sleep_for(100ms);
+    button(3, true);
+    button(3, false);
+    std::vector<Placed> menu;
+    ASSERT_TRUE(waitFor([&] { return !(menu = shownPanels(xwayland.get())).empty(); }, 5s))
+        << "a menu opens";
+    EXPECT_LE(std::abs(menu[0].area.x - pressX), 4) << menu[0].area.x;
+    EXPECT_EQ(menu[0].area.y, dock->area.y + dock->area.height);
+    EXPECT_TRUE(waitFor([&] { return !desktopAt(menu[0].area); }, 5s)) << "weston shows the menu";
+    screenshot("placement-weston-menu.png");
+    testsupport::fakeKey(display(), XK_Escape, true);
+    testsupport::fakeKey(display(), XK_Escape, false);
+    ASSERT_TRUE(waitFor([&] { return shownPanels(xwayland.get()).empty(); }, 5s))
+        << "Escape closes it";
+    EXPECT_TRUE(waitFor([&] { return desktopAt(menu[0].area); }, 5s)) << "and weston shows that";
+
+    // A program of weston's own, and a click that opens the details under the strip.
+    moveTo(pressX, middle);
+    std::this_thread::sleep_for(100ms);
+    button(1, true);
+    button(1, false);
+    std::vector<Placed> details;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            details = shownPanels(xwayland.get());
+            return details.size() == 1 && details[0].area.height > 150;
+        },
+        5s))
+        << "the details open";
+    EXPECT_EQ(details[0].area.y, dock->area.y + dock->area.height);
+    EXPECT_LE(details[0].area.x, pressX);
+    EXPECT_GT(details[0].area.x + details[0].area.width, pressX);
+    EXPECT_TRUE(waitFor([&] { return !desktopAt(details[0].area); }, 5s))
+        << "weston shows the details";
+    screenshot("placement-weston-details.png");
+    // A program of weston's own opens and takes the keyboard: the details close.
+    testsupport::ChildProcess other({"weston-flower"}, desktop.waylandEnvironment());
+    EXPECT_TRUE(waitFor([&] { return shownPanels(xwayland.get()).empty(); }, 5s))
+        << "the details close when the keyboard leaves for another program";
+    EXPECT_TRUE(waitFor([&] { return desktopAt(details[0].area); }, 5s)) << "and weston shows that";
+    screenshot("placement-weston-other-program.png");
 }
 
 // Folders of its own for a copy of the program run by the user `nobody`.

@@ -10,9 +10,13 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 
 // clang-format off
 #include <X11/Xatom.h>
@@ -33,6 +37,11 @@ enum class Desktop {
     i3WithBar,
     // No window manager at all: every window stacks and places itself.
     bare,
+    // weston, a Wayland compositor, drawing its output on the X server (its X11 back end) with
+    // XWayland: X programs run on XWayland's own display (displayName()), weston's window manager
+    // places their windows, and the user's pointer and keys and the pictures of the screen are
+    // the X server's.
+    westonXWayland,
 };
 
 // A real desktop on a private X server. Its window manager (and panel) are started at
@@ -42,7 +51,8 @@ class DesktopSession {
 public:
     static constexpr int panelHeight = 30;
 
-    explicit DesktopSession(const XvfbServer& xvfb, Desktop desktop = Desktop::openboxWithPanel) {
+    explicit DesktopSession(const XvfbServer& xvfb, Desktop desktop = Desktop::openboxWithPanel)
+        : displayName_(xvfb.displayName()) {
         const auto runtime = home_.path() / "run";
         std::filesystem::create_directory(runtime);
         std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
@@ -86,10 +96,19 @@ public:
         }
         case Desktop::bare:
             break;
+        case Desktop::westonXWayland:
+            startWeston(xvfb, environment);
+            break;
         }
         XCloseDisplay(display);
     }
 
+    // The display programs of this desktop run on: the X server's own, or XWayland's.
+    const std::string& displayName() const { return displayName_; }
+    // The variables a native Wayland program needs to show on this desktop (weston's only).
+    const std::vector<std::pair<std::string, std::string>>& waylandEnvironment() const {
+        return waylandEnvironment_;
+    }
     bool isReady() const { return failure_.empty(); }
     const std::string& failure() const { return failure_; }
     // How many pixels the desktop's own panel reserves along the top edge: 0 without one.
@@ -97,6 +116,7 @@ public:
 
 private:
     static constexpr auto patience = std::chrono::seconds(10);
+    static constexpr const char* waylandSocket = "wayland-desktop";
 
     template <typename Condition> bool waitFor(Condition condition) {
         const auto deadline = std::chrono::steady_clock::now() + patience;
@@ -179,6 +199,101 @@ private:
             failure_ = "tint2 reserved no strip along the top";
     }
 
+    void startWeston(const XvfbServer& xvfb,
+                     const std::vector<std::pair<std::string, std::string>>& environment) {
+        const auto config = home_.path() / "weston.ini";
+        const auto log = home_.path() / "weston.log";
+        // Never idle: weston would lock the screen after five minutes.
+        std::ofstream(config) << "[core]\nxwayland=true\nidle-time=0\n"
+                              << "[shell]\npanel-position=none\nbackground-color=0xff2e6b8f\n"
+                              << "startup-animation=none\n"
+                              << "[input-method]\npath=\n";
+        windowManager_.emplace(
+            std::vector<std::string>{"weston", "--backend=x11-backend.so", "--xwayland",
+                                     "--socket=" + std::string(waylandSocket),
+                                     "--config=" + config.string(), "--log=" + log.string(),
+                                     "--width=" + std::to_string(xvfb.width()),
+                                     "--height=" + std::to_string(xvfb.height())},
+            environment);
+        // weston names XWayland's display in its log once it listens there, and starts
+        // XWayland when a first client knocks.
+        const std::string listening = "xserver listening on display ";
+        if (!waitFor([&] {
+                const std::string text = fileText(log);
+                const auto at = text.find(listening);
+                if (at == std::string::npos)
+                    return false;
+                const auto end = text.find('\n', at);
+                if (end == std::string::npos)
+                    return false;
+                displayName_ = text.substr(at + listening.size(), end - at - listening.size());
+                return true;
+            })) {
+            failure_ = "weston offered no XWayland display";
+            return;
+        }
+        if (!knock(displayName_) ||
+            !waitFor([&] { return fileText(log).find("created wm") != std::string::npos; })) {
+            failure_ = "XWayland did not start on " + displayName_;
+            return;
+        }
+        Display* display = XOpenDisplay(displayName_.c_str());
+        if (!display) {
+            failure_ = "cannot open XWayland's display " + displayName_;
+            return;
+        }
+        if (!waitFor([&] { return hasWindowManager(display); }))
+            failure_ = "weston's window manager did not take XWayland's display";
+        XCloseDisplay(display);
+        waylandEnvironment_ = {{"WAYLAND_DISPLAY", waylandSocket}};
+        for (const auto& variable : environment)
+            if (variable.first == "XDG_RUNTIME_DIR")
+                waylandEnvironment_.push_back(variable);
+        enterOutput(xvfb);
+    }
+
+    // weston follows the X server's pointer over its output from the moment it enters there:
+    // the pointer leaves for a window of the session's own and comes back.
+    static void enterOutput(const XvfbServer& xvfb) {
+        Display* display = XOpenDisplay(xvfb.displayName().c_str());
+        if (!display)
+            return;
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        const ::Window aside =
+            XCreateWindow(display, DefaultRootWindow(display), 0, 0, 4, 4, 0, CopyFromParent,
+                          InputOnly, CopyFromParent, CWOverrideRedirect, &attributes);
+        XMapRaised(display, aside);
+        XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, 1, 1);
+        XSync(display, False);
+        XDestroyWindow(display, aside);
+        XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, xvfb.width() / 2,
+                     xvfb.height() / 2);
+        XCloseDisplay(display);
+    }
+
+    static std::string fileText(const std::filesystem::path& path) {
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // Connects to a display's socket and leaves at once: enough for a server started on demand.
+    static bool knock(const std::string& displayName) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const std::string path = "/tmp/.X11-unix/X" + displayName.substr(1);
+        if (path.size() >= sizeof(address.sun_path))
+            return false;
+        std::copy(path.begin(), path.end(), address.sun_path);
+        const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (socket < 0)
+            return false;
+        const bool connected =
+            connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+        close(socket);
+        return connected;
+    }
+
     static bool hasWindowManager(Display* display) {
         return !property(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW)
                     .empty();
@@ -218,6 +333,8 @@ private:
     }
 
     TemporaryDirectory home_;
+    std::string displayName_;
+    std::vector<std::pair<std::string, std::string>> waylandEnvironment_;
     std::optional<ChildProcess> windowManager_;
     std::optional<ChildProcess> panel_;
     std::string failure_;

@@ -145,6 +145,7 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
             // loop's condition before it sleeps: posted work keeps this pass awake.
             loop_.queue().async([] {});
         }
+        mapHeldWindows();
         XFlush(display_);
         checkWake();
     });

@@ -150,6 +150,13 @@ private:
     void setSizeHints(NativeWindow& window);
     // Makes the X window behind a native window, with alpha where a compositor blends it.
     void makeXWindow(NativeWindow& window);
+    // Maps a shown window's X window, made again first where it was never shown at its place.
+    void mapXWindow(NativeWindow& window);
+    // Maps the windows first shown during the loop's turn, now that their places are known.
+    void mapHeldWindows();
+    // Makes the window's X window again as it stands (shown again if it is shown), and lets
+    // the old one go.
+    void remakeXWindow(NativeWindow& window);
     // A compositor started or stopped: translucent windows are made again to match.
     void followCompositor();
     // Hides a window at alpha 0 where no compositor blends it, and shows it again at any other.

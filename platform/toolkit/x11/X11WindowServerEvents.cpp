@@ -437,8 +437,13 @@ void X11WindowServer::handleStructureChange(XEvent& event) {
     case ReparentNotify:
         if (event.xreparent.event != event.xreparent.window)
             break;
-        if (NativeWindow* window = find(windowFor(event.xreparent.window)))
+        if (NativeWindow* window = find(windowFor(event.xreparent.window))) {
+            const ::Window frame = event.xreparent.parent == root_ ? 0 : event.xreparent.parent;
+            if (frame && frame != window->managerFrame)
+                XSelectInput(display_, frame, StructureNotifyMask);
+            window->managerFrame = frame;
             followPlacement(*window);
+        }
         break;
     default: {
         const XConfigureEvent& configure = event.xconfigure;
@@ -449,9 +454,15 @@ void X11WindowServer::handleStructureChange(XEvent& event) {
         }
         // A window's own configure, real or sent by a window manager (which tells of a move of
         // its frame so), says where it is now; the root's copy of the same is left aside.
-        NativeWindow* window = find(windowFor(configure.window));
-        if (window && configure.event == configure.window)
+        if (configure.event != configure.window)
+            break;
+        if (NativeWindow* window = find(windowFor(configure.window))) {
             followPlacement(*window);
+            break;
+        }
+        for (auto& [id, window] : windows_)
+            if (window->managerFrame == configure.window)
+                followPlacement(*window);
         break;
     }
     }

@@ -123,6 +123,15 @@ struct X11WindowServer::NativeWindow {
     bool pixelsAsked = true;
     // Earlier requests whose answers may still come, overtaken by the one in pixels.
     std::vector<RootGeometry::PixelRect> pendingPlaces;
+    // Where the X window was made, or last sent while it has never been shown.
+    RootGeometry::PixelRect sentPixels;
+    // Whether the window has been mapped on its own at least once.
+    bool everShown = false;
+    // Shown to the toolkit, and mapped on the server at the end of the loop's turn.
+    bool mapHeld = false;
+    // The window manager's frame that holds the window, watched for its moves: a manager may
+    // move its frame without telling the window (weston's).
+    unsigned long managerFrame = 0;
     int level = 0;
     double alpha = 1;
     bool ignoresMouseEvents = false;

@@ -115,6 +115,7 @@ void X11WindowServer::makeXWindow(NativeWindow& window) {
                CWBackPixel;
     }
     const RootGeometry::PixelRect& pixels = window.pixels;
+    window.sentPixels = pixels;
     window.xid = XCreateWindow(display_, root_, pixels.x, pixels.y, unsigned(pixels.width),
                                unsigned(pixels.height), 0, depth, InputOutput, visual, mask, &set);
     window.surface =
@@ -142,48 +143,50 @@ void X11WindowServer::followCompositor() {
     }
     // A window's visual is fixed when it is made: each translucent window is made again, with
     // alpha now that a compositor blends it, or solid and shaped now that none does.
-    for (NativeWindowId id : translucent) {
-        NativeWindow& window = *find(id);
-        const ::Window old = window.xid;
-        const unsigned long oldColormap = std::exchange(window.colormap, 0);
-        cairo_surface_destroy(std::exchange(window.surface, nullptr));
-        if (window.solid)
-            cairo_surface_destroy(std::exchange(window.solid, nullptr));
-        window.shape = KeptPixels{};
-        window.exposed.reset();
-        if (window.backgroundPixmap)
-            XFreePixmap(display_, std::exchange(window.backgroundPixmap, 0));
-        makeXWindow(window);
-        window.hiddenByAlpha = false;
-        setWindowProperties(window);
-        if (window.ignoresMouseEvents) {
-            window.ignoresMouseEvents = false;
-            setIgnoresMouseEvents(id, true);
-        }
-        if (window.alpha < 1)
-            setAlpha(id, window.alpha);
-        if (window.attributes.role == WindowRole::statusBar)
-            updateStrut(window);
-        if (window.mapped && !window.host) {
-            XMapWindow(display_, window.xid);
-            if (keyWindow_ == id)
-                window.focusWhenMapped = true;
-            // The new window's shape (and, once shown, its pixels) from the last backing.
-            if (window.backing)
-                paint(window, 0, 0, cairo_image_surface_get_width(window.backing),
-                      cairo_image_surface_get_height(window.backing), true);
-        }
-        if (inputMethod_)
-            inputMethod_->windowDestroyed(old);
-        XDestroyWindow(display_, old);
-        if (oldColormap)
-            XFreeColormap(display_, oldColormap);
-    }
+    for (NativeWindowId id : translucent)
+        remakeXWindow(*find(id));
     // The windows that kept their X window follow too: alpha 0 hides them only where nothing
     // blends it.
     for (const auto& [id, window] : windows_)
         applyAlphaVisibility(*window);
     restack();
+}
+
+void X11WindowServer::remakeXWindow(NativeWindow& window) {
+    const ::Window old = window.xid;
+    const unsigned long oldColormap = std::exchange(window.colormap, 0);
+    cairo_surface_destroy(std::exchange(window.surface, nullptr));
+    if (window.solid)
+        cairo_surface_destroy(std::exchange(window.solid, nullptr));
+    window.shape = KeptPixels{};
+    window.exposed.reset();
+    if (window.backgroundPixmap)
+        XFreePixmap(display_, std::exchange(window.backgroundPixmap, 0));
+    makeXWindow(window);
+    window.hiddenByAlpha = false;
+    setWindowProperties(window);
+    if (window.ignoresMouseEvents) {
+        window.ignoresMouseEvents = false;
+        setIgnoresMouseEvents(window.id, true);
+    }
+    if (window.alpha < 1)
+        setAlpha(window.id, window.alpha);
+    if (window.attributes.role == WindowRole::statusBar)
+        updateStrut(window);
+    if (window.mapped && !window.host && !window.mapHeld) {
+        XMapWindow(display_, window.xid);
+        if (keyWindow_ == window.id)
+            window.focusWhenMapped = true;
+        // The new window's shape (and, once shown, its pixels) from the last backing.
+        if (window.backing)
+            paint(window, 0, 0, cairo_image_surface_get_width(window.backing),
+                  cairo_image_surface_get_height(window.backing), true);
+    }
+    if (inputMethod_)
+        inputMethod_->windowDestroyed(old);
+    XDestroyWindow(display_, old);
+    if (oldColormap)
+        XFreeColormap(display_, oldColormap);
 }
 
 void X11WindowServer::setWindowProperties(NativeWindow& window) {
@@ -330,9 +333,14 @@ void X11WindowServer::placeWindow(NativeWindow& window) {
 
 void X11WindowServer::sendGeometry(NativeWindow& window, RootGeometry::PixelRect pixels) {
     window.pendingPixels.reset();
+    // A window manager may answer a request for a window it does not manage yet as it likes
+    // (weston's puts it at its frame's inner corner, then maps it there and keeps it there): a
+    // window never shown is made again where it first shows instead (mapXWindow), as toolkits
+    // make their windows when first shown.
+    const bool send = window.everShown || !hasWindowManager_ || window.overrideRedirect;
     // A bound on the answers kept in mind: a window manager that never answers must not grow it.
     constexpr std::size_t pendingLimit = 16;
-    if (window.pixelsAsked && window.pixels != pixels) {
+    if (send && window.pixelsAsked && window.pixels != pixels) {
         if (window.pendingPlaces.size() == pendingLimit)
             window.pendingPlaces.erase(window.pendingPlaces.begin());
         window.pendingPlaces.push_back(window.pixels);
@@ -345,8 +353,11 @@ void X11WindowServer::sendGeometry(NativeWindow& window, RootGeometry::PixelRect
     // before the size does.
     if (resized)
         setSizeHints(window);
-    XMoveResizeWindow(display_, window.xid, pixels.x, pixels.y, unsigned(pixels.width),
-                      unsigned(pixels.height));
+    if (send) {
+        window.sentPixels = pixels;
+        XMoveResizeWindow(display_, window.xid, pixels.x, pixels.y, unsigned(pixels.width),
+                          unsigned(pixels.height));
+    }
     if (resized)
         cairo_xlib_surface_set_size(window.surface, pixels.width, pixels.height);
     if (window.attributes.role == WindowRole::statusBar)
@@ -769,8 +780,14 @@ void X11WindowServer::orderFront(NativeWindowId id) {
         }
         setWindowProperties(*window);
         placeWindow(*window);
-        XMapWindow(display_, window->xid);
         window->mapped = true;
+        // A window manager may keep a window where it first maps it (weston's moves it no more):
+        // the first map waits for the end of the turn, when the place and size a window opening
+        // is given (a strip whose items come one by one) are all in.
+        if (!window->everShown && hasWindowManager_ && !window->overrideRedirect)
+            window->mapHeld = true;
+        else
+            mapXWindow(*window);
         // What was presented before the window showed went nowhere: where nothing redirects
         // the map, the window is on show now and gets its pixels at once, not at its exposure.
         if (window->backing && (!hasWindowManager_ || window->overrideRedirect))
@@ -778,6 +795,28 @@ void X11WindowServer::orderFront(NativeWindowId id) {
                   cairo_image_surface_get_height(window->backing), false);
     }
     restack();
+}
+
+void X11WindowServer::mapXWindow(NativeWindow& window) {
+    window.mapHeld = false;
+    if (window.pendingPixels)
+        sendGeometry(window, *window.pendingPixels);
+    const bool firstShown = !std::exchange(window.everShown, true);
+    if (firstShown && window.sentPixels != window.pixels)
+        remakeXWindow(window);
+    else
+        XMapWindow(display_, window.xid);
+}
+
+void X11WindowServer::mapHeldWindows() {
+    bool mappedAny = false;
+    for (auto& [id, window] : windows_)
+        if (window->mapHeld) {
+            mapXWindow(*window);
+            mappedAny = true;
+        }
+    if (mappedAny)
+        restack();
 }
 
 void X11WindowServer::orderOut(NativeWindowId id) {
@@ -797,6 +836,10 @@ void X11WindowServer::orderOut(NativeWindowId id) {
     if (window->host) {
         repaintHostUnder(*window);
         window->host = 0;
+        return;
+    }
+    if (window->mapHeld) {
+        window->mapHeld = false;
         return;
     }
     if (window->overrideRedirect) {
