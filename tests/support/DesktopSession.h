@@ -61,6 +61,9 @@ public:
             {"HOME", home_.path().string()},
             {"XDG_CONFIG_HOME", (home_.path() / "config").string()},
             {"XDG_RUNTIME_DIR", runtime.string()}};
+        // Other programs' windows come and go while they are looked at (a panel starting): a
+        // window gone before its property is read is nobody's fault.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         Display* display = XOpenDisplay(xvfb.displayName().c_str());
         if (!display) {
             failure_ = "cannot open " + xvfb.displayName();
