@@ -7,6 +7,7 @@
 #include "statusbar/EditingPanels.h"
 #include "statusbar/MenuBarContentView.h"
 #include "statusbar/SampleStrip.h"
+#include "support/MenuBarContentViewProbe.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -14,6 +15,8 @@
 #include <numeric>
 
 namespace {
+
+using Probe = pulsedeck::MenuBarContentViewProbe;
 
 using pulsedeck::MenuBarContentView;
 using pulsedeck::ModuleKind;
@@ -80,7 +83,7 @@ void BM_FullStripDrawWithDeviceGlow(benchmark::State& state) {
     const striptest::SampleReadings readings;
     auto strip = sampleStrip(readings);
     // Halfway through the pulse.
-    strip->startDeviceAttentionPulse();
+    Probe::startDeviceAttentionPulse(*strip);
     clock.advance(0.36);
     loop.advanceAndRunDue(0);
     const double scale = static_cast<double>(state.range(0));

@@ -160,42 +160,6 @@ public:
     // one, and it has no image.
     void hideCompute();
 
-    // Transitions of the module pictures run on the strip's frame clock, one per module: running
-    // a plan replaces the module's plan and starts the clock (when there is a screen); the clock
-    // stops when the last plan finishes.
-    void runMetricPlan(ModuleKind kind, MetricPlan plan);
-    // The module's running plan; none when it has none.
-    const MetricPlan* metricPlan(ModuleKind kind) const;
-    bool metricClockRuns() const { return metricLink_ != nullptr; }
-
-    // What tests and benches observe of the animations and the caches.
-    // 0…1 factor of the selection highlight while it fades in.
-    double selectionOpacity() const { return selectionOpacity_; }
-    // 0…1 through the devices' arrival pulse; 1 when no pulse runs.
-    double deviceAttentionProgress() const { return deviceAttentionProgress_; }
-    // The thermometer's shown liquid level, 0…1; none while the module is not shown.
-    const std::optional<double>& thermometerLiquid() const { return thermometerLiquid_; }
-    // Whether the liquid is moving to a new level.
-    bool liquidMoves() const { return temperatureTimer_ != nullptr; }
-    // 0 = thermometer, 1 = chart.
-    double temperatureProgress() const { return temperatureProgress_; }
-    // The compute inputs with the transition's progress values.
-    const ComputePicture& computePicture() const { return compute_; }
-    // 0 = ring, 1 = graph.
-    double fanGraphProgress() const { return graphProgress_; }
-    bool fanMorphRuns() const { return morphTimer_ != nullptr; }
-    // The picture of the morph's last frame.
-    const std::optional<gfx::Image>& fanTransitionBackdrop() const { return transitionBackdrop_; }
-    const std::optional<gfx::Image>& fanRingBackdrop() const { return ringBackdrop_; }
-    const std::optional<gfx::Image>& fanGraphBackdrop() const { return graphBackdrop_; }
-    // The rotor's frames, what they were rendered for, its timer (none while it stands) and
-    // the rate that timer runs at.
-    const std::vector<gfx::Image>& rotorFrames() const { return rotorFrames_; }
-    const std::string& rotorKey() const { return rotorKey_; }
-    const dispatch::Timer* rotorTimer() const { return animationTimer_.get(); }
-    int rotorTimerRate() const { return timerFrameRate_; }
-    const FanPhaseClock& rotorPhase() const { return phase_; }
-
     // The rectangles as shown now (they differ from the layout while gliding).
     const ModuleRects& displayedRects() const { return displayedRects_; }
 
@@ -225,39 +189,20 @@ public:
     // Presses outside our own windows reach the strip too (a press on the item while another
     // application is active): the strip keeps one global monitor for them while it lives.
     void monitorPointerEverywhere(ui::Application& app, ui::EventMask mask);
-    bool monitorsPointerEverywhere() const { return pointerMonitor_.has_value(); }
     // Set while a sorting press arrives through a panel's own events rather than the pointer
     // poll, for as long as the button is down.
-    bool sortUsesNative() const { return sortUsesNative_; }
     void setSortUsesNative(bool native) { sortUsesNative_ = native; }
-    // The module dragged in sorting and where it is drawn meanwhile.
+    // The module dragged in sorting.
     const std::optional<ModuleKind>& draggedModule() const { return draggedModule_; }
-    const std::optional<gfx::Rect>& draggedRect() const { return draggedRect_; }
     // Whether sorting, a press or a drag of the strip holds the pointer: hover reports nothing
     // meanwhile.
     bool holdsPointer() const {
         return isSorting_ || draggedModule_ || normalPress_.pending || normalDragActive_;
     }
-    // What tests observe of presses and sorting: a press waiting for its release, the poll that
-    // follows a press no event reports, a drag out of the strip, the sorting press, the close
-    // badge it began on, the closed hand it shows, and sorting's Escape monitors and jiggle.
-    bool pressPending() const { return normalPress_.pending.has_value(); }
-    bool pressPolls() const { return normalPressTimer_ != nullptr; }
-    bool dragsStripOut() const { return normalDragActive_; }
-    bool sortPointerIsDown() const { return sortPointerIsDown_; }
-    const std::optional<gfx::Rect>& sortPointerFrame() const { return sortPointerFrame_; }
-    const std::optional<ModuleKind>& pressedClose() const { return pressedClose_; }
-    bool holdsClosedHand() const { return cursorHeld_; }
-    std::size_t escapeMonitorCount() const { return escapeMonitors_.size(); }
-    bool jiggles() const { return jiggleTimer_ != nullptr; }
 
     // Geometry.
-    // The sizing rules for the current height, padding and gap.
-    StripMetrics metrics() const;
-    double heightScale() const { return metrics().heightScale(); }
     // A module's unscaled width; none when it has nothing to show.
     std::optional<double> moduleWidth(ModuleKind kind) const;
-    double modulesWidth() const;
     // The width the status item must have.
     double requiredWidth() const;
     // The target rectangles of the shown modules, freshly laid out.
@@ -269,19 +214,12 @@ public:
     void updateDisplayedRects();
     // Lays out at once (stopping a glide), redraws and reports the width.
     void relayout();
-    bool isGliding() const { return reorderTimer_ != nullptr; }
 
     // Screen geometry; none without a window or off every menu bar.
-    std::optional<gfx::Rect> statusItemScreenRect() const;
     std::optional<gfx::Rect> statusItemScreenFrame() const;
     std::optional<gfx::Rect> stripFrame(const ui::Screen& screen) const;
     std::vector<gfx::Rect> menuBarScreens() const;
     std::optional<gfx::Rect> menuBarFrame(gfx::Point point, double margin) const;
-
-    // Animations.
-    void startDeviceAttentionPulse();
-    // The screen animations run on: the window's, else the main screen; none without either.
-    std::optional<ui::Screen> animationScreen() const;
 
     // Invalidation: the base marks the view; these then tell the surfaces that draw the strip
     // (editingDisplayAction, editingRectAction). View::setNeedsDisplayInRect stays reachable to
@@ -296,16 +234,11 @@ public:
     // the dragged module on top, the sorting jiggle and the close badges (every caller passes
     // true).
     void drawStrip(gfx::Context& context, bool highlightingSelection, const gfx::Rect& dirty);
-    void drawModule(gfx::Context& context, ModuleKind kind, const gfx::Rect& rect);
     // Paints rotor frame index (2° per frame) into a 24 × 24 pt context.
     static void renderRotorFrame(gfx::Context& context, int index, bool dark, bool loaded,
                                  bool peak);
-    // One step of the rotor timer: redraws the fan module where the strip is shown.
-    void redrawFanModule();
     // The fan graph's polyline, 2.2 pt wide as a ring thinning to 1 pt as a graph.
     static gfx::Path fanGraphStrokePath(const std::vector<gfx::Point>& points, double progress);
-    // The appearance the strip paints its own highlight and badges for.
-    bool drawsDark() const;
 
     // Module images (one implementation file each).
     void updateTemperature(const std::optional<TemperatureSnapshot>& snapshot,
@@ -322,21 +255,9 @@ public:
 
     // Presses and sorting.
     std::optional<ModuleKind> module(gfx::Point point) const;
-    std::optional<ModuleKind> closeBadge(gfx::Point point) const;
     gfx::Point pressLocation(const ui::Event& event) const;
-    void handlePointerEvent(const ui::Event& event);
-    void beginPress(ModuleKind kind, const ui::Event& event, gfx::Point point);
     void pressMoved(gfx::Point point);
-    void endPress();
     void handleSortDrag(bool buttonDown, std::optional<gfx::Rect> frame, gfx::Point point);
-    void beginSortDrag(ModuleKind kind, double x);
-    void moveSortDrag(double x);
-    void endSortDrag();
-    // Answers whether the key is Escape during sorting: the finish is then requested on the main
-    // queue, and the local monitor swallows the key.
-    bool handleEscape(const ui::Event& event);
-    void requestFinishSorting();
-    void jiggleTick();
 
     // Public so the editing surfaces can forward their own mouse events.
     void mouseDown(const ui::Event& event) override;
@@ -352,6 +273,8 @@ protected:
     void viewDidChangeEffectiveAppearance() override;
 
 private:
+    friend class MenuBarContentViewProbe;
+
     // Marks the whole strip when a layout or appearance input moved from old to value.
     template <typename T> void replaceWholeStripInput(T& old, T value) {
         if (old == value)
@@ -361,6 +284,22 @@ private:
     }
     double now() const;
     bool reduceMotion() const;
+    // The sizing rules for the current height, padding and gap.
+    StripMetrics metrics() const;
+    double heightScale() const { return metrics().heightScale(); }
+    double modulesWidth() const;
+    bool isGliding() const { return reorderTimer_ != nullptr; }
+    std::optional<gfx::Rect> statusItemScreenRect() const;
+    // The screen animations run on: the window's, else the main screen; none without either.
+    std::optional<ui::Screen> animationScreen() const;
+    // The appearance the strip paints its own highlight and badges for.
+    bool drawsDark() const;
+    // Transitions of the module pictures run on the strip's frame clock, one per module: running
+    // a plan replaces the module's plan and starts the clock (when there is a screen); the clock
+    // stops when the last plan finishes.
+    void runMetricPlan(ModuleKind kind, MetricPlan plan);
+    const MetricPlan* metricPlan(ModuleKind kind) const;
+    void startDeviceAttentionPulse();
     // The frame handler of metricLink_.
     void advanceMetricPlans(double time);
     // Starts metricLink_ on advanceMetricPlans unless it runs. Needs a screen (animationScreen);
@@ -377,11 +316,26 @@ private:
     void stepGlide();
     void stepSelectionFade(double started);
     void stepDevicePulse(double started);
+    void drawModule(gfx::Context& context, ModuleKind kind, const gfx::Rect& rect);
+    // One step of the rotor timer: redraws the fan module where the strip is shown.
+    void redrawFanModule();
     void drawCloseBadge(gfx::Context& context, ModuleKind kind, bool dark);
     void drawDevices(gfx::Context& context, const gfx::Rect& moduleRect);
     void drawFan(gfx::Context& context, const gfx::Rect& moduleRect);
     // Lets go of the module dragged in sorting: it slides home from where it was dropped.
     void dropDraggedModule();
+    std::optional<ModuleKind> closeBadge(gfx::Point point) const;
+    void handlePointerEvent(const ui::Event& event);
+    void beginPress(ModuleKind kind, const ui::Event& event, gfx::Point point);
+    void endPress();
+    void beginSortDrag(ModuleKind kind, double x);
+    void moveSortDrag(double x);
+    void endSortDrag();
+    // Answers whether the key is Escape during sorting: the finish is then requested on the main
+    // queue, and the local monitor swallows the key.
+    bool handleEscape(const ui::Event& event);
+    void requestFinishSorting();
+    void jiggleTick();
 
     std::optional<gfx::Image> memoryImage_;
     std::optional<gfx::Image> networkImage_;

@@ -5,9 +5,12 @@
 #include "statusbar/EditingPanels.h"
 #include "statusbar/StatusEditingSurface.h"
 #include "statusbar/StripForeground.h"
+#include "support/MenuBarContentViewProbe.h"
 
 namespace pulsedeck {
 namespace {
+
+using Probe = MenuBarContentViewProbe;
 
 // The rebuild driven from the controller's own state, without samples unless a test takes one.
 class AppDelegateRebuildTest : public testing::ControllerHarness {
@@ -128,24 +131,24 @@ TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionEls
     MenuBarContentView& strip = *delegate->statusView;
     delegate->computeMode = ComputeDisplayMode::chart;
     delegate->refreshStatus(false);
-    EXPECT_EQ(strip.computePicture().progress, 0) << "the module showed from launch in bars";
-    EXPECT_TRUE(strip.metricPlan(ModuleKind::compute)) << "a change animates";
+    EXPECT_EQ(Probe::computePicture(strip).progress, 0) << "the module showed from launch in bars";
+    EXPECT_TRUE(Probe::metricPlan(strip, ModuleKind::compute)) << "a change animates";
 
     delegate->computeEnabled = false;
     delegate->refreshStatus(false);
-    EXPECT_FALSE(strip.metricPlan(ModuleKind::compute));
+    EXPECT_FALSE(Probe::metricPlan(strip, ModuleKind::compute));
     EXPECT_FALSE(strip.moduleImage(ModuleKind::compute));
     delegate->computeEnabled = true;
     delegate->refreshStatus(false);
-    EXPECT_FALSE(strip.metricPlan(ModuleKind::compute)) << "shown again: it jumps";
-    EXPECT_EQ(strip.computePicture().progress, 1);
+    EXPECT_FALSE(Probe::metricPlan(strip, ModuleKind::compute)) << "shown again: it jumps";
+    EXPECT_EQ(Probe::computePicture(strip).progress, 1);
     EXPECT_TRUE(strip.moduleImage(ModuleKind::compute));
 
     app.workspace().setReduceMotion(true);
     delegate->computeMode = ComputeDisplayMode::compact;
     delegate->refreshStatus(false);
-    EXPECT_FALSE(strip.metricPlan(ModuleKind::compute));
-    EXPECT_EQ(strip.computePicture().compactProgress, 1);
+    EXPECT_FALSE(Probe::metricPlan(strip, ModuleKind::compute));
+    EXPECT_EQ(Probe::computePicture(strip).compactProgress, 1);
     EXPECT_FALSE(strip.animationsEnabled());
 }
 
@@ -182,11 +185,12 @@ TEST_F(AppDelegateRebuildTest, AMissingIconLeavesTheIconAndStillAppliesTheAppear
 TEST_F(AppDelegateRebuildTest, TheAccentFollowsTheThemeAndTheGPUTakesOnlyItsOwnColour) {
     delegate->details->moduleColorAction(ColorSlot::theme, PaletteColor::purple);
     EXPECT_EQ(accentColor(), toColor(PaletteColor::purple));
-    EXPECT_EQ(delegate->statusView->computePicture().colors.cpu, toColor(PaletteColor::purple))
+    EXPECT_EQ(Probe::computePicture(*delegate->statusView).colors.cpu,
+              toColor(PaletteColor::purple))
         << "an unset slot takes the theme";
-    EXPECT_FALSE(delegate->statusView->computePicture().colors.gpu);
+    EXPECT_FALSE(Probe::computePicture(*delegate->statusView).colors.gpu);
     delegate->details->moduleColorAction(ColorSlot::gpu, PaletteColor::red);
-    EXPECT_EQ(delegate->statusView->computePicture().colors.gpu, toColor(PaletteColor::red));
+    EXPECT_EQ(Probe::computePicture(*delegate->statusView).colors.gpu, toColor(PaletteColor::red));
 }
 
 TEST_F(AppDelegateRebuildTest, TheItemsLengthFollowsTheStripAndTheNetworkGraph) {
@@ -250,13 +254,13 @@ TEST_F(AppDelegateRebuildTest, AnUnchangedModuleKeepsItsImageAndAChangedOneIsDra
                     {strip.moduleImage(ModuleKind::memory), strip.moduleImage(ModuleKind::network),
                      strip.moduleImage(ModuleKind::temperature),
                      strip.moduleImage(ModuleKind::compute), strip.moduleImage(ModuleKind::devices),
-                     strip.fanRingBackdrop()});
+                     Probe::fanRingBackdrop(strip)});
         return std::vector{pixels(strip.moduleImage(ModuleKind::memory)),
                            pixels(strip.moduleImage(ModuleKind::network)),
                            pixels(strip.moduleImage(ModuleKind::temperature)),
                            pixels(strip.moduleImage(ModuleKind::compute)),
                            pixels(strip.moduleImage(ModuleKind::devices)),
-                           pixels(strip.fanRingBackdrop())};
+                           pixels(Probe::fanRingBackdrop(strip))};
     };
     const auto first = images();
     for (const gfx::Bitmap* image : first)

@@ -6,12 +6,15 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
 #include "statusbar/StatusLayout.h"
+#include "support/MenuBarContentViewProbe.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
 namespace pulsedeck {
 namespace {
+
+using Probe = MenuBarContentViewProbe;
 
 using Calls = std::vector<std::string>;
 
@@ -93,7 +96,7 @@ TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce
     EXPECT_FALSE(delegate_->item->button()->isBordered());
     EXPECT_EQ(server_.visibleWindows().size(), 1u) << "only the status bar";
     EXPECT_EQ(delegate_->statusView->presentationHeight(), 24);
-    EXPECT_TRUE(delegate_->statusView->monitorsPointerEverywhere())
+    EXPECT_TRUE(Probe::monitorsPointerEverywhere(*delegate_->statusView))
         << "presses elsewhere reach the strip";
     EXPECT_TRUE(delegate_->quitMonitor);
 

@@ -4,12 +4,15 @@
 #include "floating/FloatingOpacityRow.h"
 #include "floating/FloatingPanel.h"
 #include "platform/toolkit/Workspace.h"
+#include "support/MenuBarContentViewProbe.h"
 
 #include <algorithm>
 #include <vector>
 
 namespace pulsedeck {
 namespace {
+
+using Probe = MenuBarContentViewProbe;
 
 // The floating strip (memory 40 pt, network 60 pt) in its panel at (300, 400) on the 1440 × 900
 // screen, with every action it reports recorded.
@@ -147,13 +150,13 @@ TEST_F(FloatingSurfaceTest, ReorderModeHandsThePressToTheStripsSorting) {
     strip->setSorting(true);
     press(memoryPoint());
     EXPECT_TRUE(surface->sortingPress());
-    EXPECT_TRUE(strip->sortUsesNative());
+    EXPECT_TRUE(Probe::sortUsesNative(*strip));
     EXPECT_FALSE(surface->pressPoint());
     drag({memoryPoint().x + 60, memoryPoint().y});
     EXPECT_EQ(strip->draggedModule(), ModuleKind::memory);
     release({memoryPoint().x + 60, memoryPoint().y});
     EXPECT_FALSE(surface->sortingPress());
-    EXPECT_FALSE(strip->sortUsesNative());
+    EXPECT_FALSE(Probe::sortUsesNative(*strip));
     EXPECT_EQ(panel->frame().origin, (gfx::Point{300, 400}));
     EXPECT_TRUE(modules.empty());
     EXPECT_FALSE(surface->accessibilityPerformPress()) << "no press while sorting";
@@ -205,7 +208,7 @@ TEST_F(FloatingSurfaceTest, CursorRectanglesFollowTheDraggedAndShownModules) {
     press(memoryPoint());
     drag({memoryPoint().x + 30, memoryPoint().y});
     ASSERT_EQ(strip->draggedModule(), ModuleKind::memory);
-    ASSERT_TRUE(strip->draggedRect());
+    ASSERT_TRUE(Probe::draggedRect(*strip));
     panel->invalidateCursorRectsForView(surface.get());
     auto has = [&](const gfx::Rect& rect, ui::Cursor cursor) {
         return std::any_of(
@@ -213,8 +216,8 @@ TEST_F(FloatingSurfaceTest, CursorRectanglesFollowTheDraggedAndShownModules) {
             [&](const auto& entry) { return entry.rect == rect && entry.cursor == cursor; });
     };
     const gfx::Rect laidOut = strip->layoutModuleRects().at(ModuleKind::memory);
-    ASSERT_NE(*strip->draggedRect(), laidOut);
-    EXPECT_TRUE(has(*strip->draggedRect(), ui::Cursor::openHand()));
+    ASSERT_NE(*Probe::draggedRect(*strip), laidOut);
+    EXPECT_TRUE(has(*Probe::draggedRect(*strip), ui::Cursor::openHand()));
     EXPECT_FALSE(has(laidOut, ui::Cursor::openHand()));
     EXPECT_TRUE(has(strip->rect(ModuleKind::network), ui::Cursor::openHand()));
     release({memoryPoint().x + 30, memoryPoint().y});

@@ -4,6 +4,7 @@
 #include "platform/toolkit/ToolTipController.h"
 #include "statusbar/EditingPanels.h"
 #include "statusbar/MenuBarContentView.h"
+#include "support/MenuBarContentViewProbe.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,8 @@ extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
 
 namespace pulsedeck {
 namespace {
+
+using Probe = MenuBarContentViewProbe;
 
 // The status strip with every module, sorted through its editing panel on a private X server.
 class EditingOverlayX11 : public testsupport::X11Fixture {
@@ -107,7 +110,7 @@ TEST_F(EditingOverlayX11, AnXTestDragReordersTwoModulesInSortingMode) {
     }
     moveTo({grip.x + reach, grip.y});
     button(1, false);
-    ASSERT_TRUE(runUntil([&] { return !strip->sortPointerIsDown() && !orders.empty(); }));
+    ASSERT_TRUE(runUntil([&] { return !Probe::sortPointerIsDown(*strip) && !orders.empty(); }));
     EXPECT_EQ(strip->order()[0], ModuleKind::fan);
     EXPECT_EQ(strip->order()[1], ModuleKind::memory);
     EXPECT_EQ(orders.back(), strip->order());

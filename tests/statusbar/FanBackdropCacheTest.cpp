@@ -2,12 +2,15 @@
 #include "platform/toolkit/Window.h"
 #include "statusbar/FanStatusImage.h"
 #include "statusbar/MenuBarContentView.h"
+#include "support/MenuBarContentViewProbe.h"
 
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace pulsedeck {
 namespace {
+
+using Probe = MenuBarContentViewProbe;
 
 using striptest::StripFixture;
 
@@ -50,7 +53,7 @@ protected:
     // The picture a rebuild with the strip's current state paints.
     FanPicture currentPicture() const {
         const MenuBarContentView::FanInputs& fan = strip->fanInputs();
-        return {fan.snapshot, fan.history,         strip->drawsDark(),  fan.language,
+        return {fan.snapshot, fan.history,         Probe::drawsDark(*strip), fan.language,
                 fan.color,    fan.historyCapacity, strip->chartLength()};
     }
 
@@ -76,13 +79,13 @@ protected:
 
 TEST_F(FanBackdropCache, TheRingIsRenderedOnlyWhenAFigureItDrawsChanges) {
     render();
-    ASSERT_TRUE(strip->fanRingBackdrop());
+    ASSERT_TRUE(Probe::fanRingBackdrop(*strip));
     // The graph is not the shown mode and the progress is at the ring: nothing draws it.
-    EXPECT_FALSE(strip->fanGraphBackdrop());
-    gfx::Image ring = *strip->fanRingBackdrop();
+    EXPECT_FALSE(Probe::fanGraphBackdrop(*strip));
+    gfx::Image ring = *Probe::fanRingBackdrop(*strip);
 
     render();
-    EXPECT_TRUE(sameImage(strip->fanRingBackdrop(), ring));
+    EXPECT_TRUE(sameImage(Probe::fanRingBackdrop(*strip), ring));
 
     // The ring draws neither the history, the language nor the chart.
     change([](auto& fan) {
@@ -91,8 +94,8 @@ TEST_F(FanBackdropCache, TheRingIsRenderedOnlyWhenAFigureItDrawsChanges) {
     });
     strip->setChartLength(120);
     render();
-    EXPECT_TRUE(sameImage(strip->fanRingBackdrop(), ring));
-    EXPECT_FALSE(strip->fanGraphBackdrop());
+    EXPECT_TRUE(sameImage(Probe::fanRingBackdrop(*strip), ring));
+    EXPECT_FALSE(Probe::fanGraphBackdrop(*strip));
 
     struct Change {
         const char* what;
@@ -112,25 +115,25 @@ TEST_F(FanBackdropCache, TheRingIsRenderedOnlyWhenAFigureItDrawsChanges) {
         SCOPED_TRACE(step.what);
         this->change(step.apply);
         render();
-        ASSERT_TRUE(strip->fanRingBackdrop());
-        EXPECT_FALSE(sameImage(strip->fanRingBackdrop(), ring));
-        EXPECT_TRUE(samePixels(*strip->fanRingBackdrop(), fanRingImage(currentPicture())));
-        ring = *strip->fanRingBackdrop();
+        ASSERT_TRUE(Probe::fanRingBackdrop(*strip));
+        EXPECT_FALSE(sameImage(Probe::fanRingBackdrop(*strip), ring));
+        EXPECT_TRUE(samePixels(*Probe::fanRingBackdrop(*strip), fanRingImage(currentPicture())));
+        ring = *Probe::fanRingBackdrop(*strip);
         render();
-        EXPECT_TRUE(sameImage(strip->fanRingBackdrop(), ring));
+        EXPECT_TRUE(sameImage(Probe::fanRingBackdrop(*strip), ring));
     }
 }
 
 TEST_F(FanBackdropCache, TheGraphIsRenderedOnlyWhenAFigureItDrawsChanges) {
     strip->setFanMode(FanDisplayMode::graph);
     render();
-    ASSERT_TRUE(strip->fanGraphBackdrop());
-    ASSERT_DOUBLE_EQ(strip->fanGraphProgress(), 1);
-    gfx::Image graph = *strip->fanGraphBackdrop();
-    const gfx::Image ring = *strip->fanRingBackdrop();
+    ASSERT_TRUE(Probe::fanGraphBackdrop(*strip));
+    ASSERT_DOUBLE_EQ(Probe::fanGraphProgress(*strip), 1);
+    gfx::Image graph = *Probe::fanGraphBackdrop(*strip);
+    const gfx::Image ring = *Probe::fanRingBackdrop(*strip);
 
     render();
-    EXPECT_TRUE(sameImage(strip->fanGraphBackdrop(), graph));
+    EXPECT_TRUE(sameImage(Probe::fanGraphBackdrop(*strip), graph));
 
     struct Change {
         const char* what;
@@ -149,21 +152,21 @@ TEST_F(FanBackdropCache, TheGraphIsRenderedOnlyWhenAFigureItDrawsChanges) {
         SCOPED_TRACE(step.what);
         this->change(step.apply);
         render();
-        ASSERT_TRUE(strip->fanGraphBackdrop());
-        EXPECT_FALSE(sameImage(strip->fanGraphBackdrop(), graph));
-        EXPECT_TRUE(samePixels(*strip->fanGraphBackdrop(), fanGraphImage(currentPicture())));
-        graph = *strip->fanGraphBackdrop();
+        ASSERT_TRUE(Probe::fanGraphBackdrop(*strip));
+        EXPECT_FALSE(sameImage(Probe::fanGraphBackdrop(*strip), graph));
+        EXPECT_TRUE(samePixels(*Probe::fanGraphBackdrop(*strip), fanGraphImage(currentPicture())));
+        graph = *Probe::fanGraphBackdrop(*strip);
         render();
-        EXPECT_TRUE(sameImage(strip->fanGraphBackdrop(), graph));
+        EXPECT_TRUE(sameImage(Probe::fanGraphBackdrop(*strip), graph));
     }
     // The ring is not drawn while the graph shows, so none of that rendered it again.
-    EXPECT_TRUE(sameImage(strip->fanRingBackdrop(), ring));
+    EXPECT_TRUE(sameImage(Probe::fanRingBackdrop(*strip), ring));
 }
 
 TEST_F(FanBackdropCache, ASwitchOfModeShowsBothEndsWithTheFiguresOfThatRebuild) {
     strip->setFanMode(FanDisplayMode::graph);
     render();
-    ASSERT_DOUBLE_EQ(strip->fanGraphProgress(), 1);
+    ASSERT_DOUBLE_EQ(Probe::fanGraphProgress(*strip), 1);
 
     // New figures and the switch to the ring in one rebuild: the graph shows until the morph's
     // first frame and the ring where it ends, both of the new figures.
@@ -173,18 +176,18 @@ TEST_F(FanBackdropCache, ASwitchOfModeShowsBothEndsWithTheFiguresOfThatRebuild) 
     });
     strip->setFanMode(FanDisplayMode::ring);
     render();
-    ASSERT_TRUE(strip->fanMorphRuns());
-    ASSERT_TRUE(strip->fanRingBackdrop() && strip->fanGraphBackdrop());
-    EXPECT_TRUE(samePixels(*strip->fanGraphBackdrop(), fanGraphImage(currentPicture())));
-    EXPECT_TRUE(samePixels(*strip->fanRingBackdrop(), fanRingImage(currentPicture())));
-    const gfx::Image ring = *strip->fanRingBackdrop();
-    for (int i = 0; i < 120 && strip->fanMorphRuns(); ++i)
+    ASSERT_TRUE(Probe::fanMorphRuns(*strip));
+    ASSERT_TRUE(Probe::fanRingBackdrop(*strip) && Probe::fanGraphBackdrop(*strip));
+    EXPECT_TRUE(samePixels(*Probe::fanGraphBackdrop(*strip), fanGraphImage(currentPicture())));
+    EXPECT_TRUE(samePixels(*Probe::fanRingBackdrop(*strip), fanRingImage(currentPicture())));
+    const gfx::Image ring = *Probe::fanRingBackdrop(*strip);
+    for (int i = 0; i < 120 && Probe::fanMorphRuns(*strip); ++i)
         loop.advanceAndRunDue(1.0 / 60);
-    ASSERT_DOUBLE_EQ(strip->fanGraphProgress(), 0);
+    ASSERT_DOUBLE_EQ(Probe::fanGraphProgress(*strip), 0);
 
     // Back at the ring and nothing changed: the ring kept is the one drawn.
     render();
-    EXPECT_TRUE(sameImage(strip->fanRingBackdrop(), ring));
+    EXPECT_TRUE(sameImage(Probe::fanRingBackdrop(*strip), ring));
 }
 
 TEST_F(FanBackdropCache, AHiddenFanRendersNoBackdropUntilItShows) {
@@ -192,13 +195,13 @@ TEST_F(FanBackdropCache, AHiddenFanRendersNoBackdropUntilItShows) {
     render();
     change([](auto& fan) { fan.snapshot = turningFan(4000); });
     render();
-    EXPECT_FALSE(strip->fanRingBackdrop());
-    EXPECT_FALSE(strip->fanGraphBackdrop());
+    EXPECT_FALSE(Probe::fanRingBackdrop(*strip));
+    EXPECT_FALSE(Probe::fanGraphBackdrop(*strip));
 
     strip->setFanMode(FanDisplayMode::ring);
     render();
-    ASSERT_TRUE(strip->fanRingBackdrop());
-    EXPECT_TRUE(samePixels(*strip->fanRingBackdrop(), fanRingImage(currentPicture())));
+    ASSERT_TRUE(Probe::fanRingBackdrop(*strip));
+    EXPECT_TRUE(samePixels(*Probe::fanRingBackdrop(*strip), fanRingImage(currentPicture())));
 }
 
 TEST_F(FanBackdropCache, AnAppearanceChangeRendersTheShownBackdropAgain) {
@@ -206,15 +209,15 @@ TEST_F(FanBackdropCache, AnAppearanceChangeRendersTheShownBackdropAgain) {
     window->setContentView(strip);
     app.setAppearance(gfx::Appearance::dark);
     render();
-    ASSERT_TRUE(strip->drawsDark());
-    const gfx::Image dark = *strip->fanRingBackdrop();
+    ASSERT_TRUE(Probe::drawsDark(*strip));
+    const gfx::Image dark = *Probe::fanRingBackdrop(*strip);
 
     app.setAppearance(gfx::Appearance::light);
-    ASSERT_FALSE(strip->drawsDark());
-    ASSERT_TRUE(strip->fanRingBackdrop());
-    EXPECT_FALSE(sameImage(strip->fanRingBackdrop(), dark));
-    EXPECT_TRUE(samePixels(*strip->fanRingBackdrop(), fanRingImage(currentPicture())));
-    EXPECT_FALSE(samePixels(*strip->fanRingBackdrop(), dark));
+    ASSERT_FALSE(Probe::drawsDark(*strip));
+    ASSERT_TRUE(Probe::fanRingBackdrop(*strip));
+    EXPECT_FALSE(sameImage(Probe::fanRingBackdrop(*strip), dark));
+    EXPECT_TRUE(samePixels(*Probe::fanRingBackdrop(*strip), fanRingImage(currentPicture())));
+    EXPECT_FALSE(samePixels(*Probe::fanRingBackdrop(*strip), dark));
 }
 
 } // namespace

@@ -1,10 +1,13 @@
 #include "statusbar/MenuBarContentView.h"
+#include "support/MenuBarContentViewProbe.h"
 
 #include <gtest/gtest.h>
 
 using namespace pulsedeck;
 
 namespace {
+
+using Probe = MenuBarContentViewProbe;
 
 std::vector<ExternalDevice> devicesWithIDs(std::initializer_list<const char*> ids) {
     std::vector<ExternalDevice> devices;
@@ -22,21 +25,23 @@ TEST(MenuBarContentViewDevices, PulsesOnArrivalOnlyAndForgetsWhenHidden) {
     auto view = std::make_shared<MenuBarContentView>(gfx::Rect(0, 0, 200, 24));
     view->updateDevices(devicesWithIDs({"usb:1"}), false, std::nullopt);
     EXPECT_TRUE(view->moduleImage(ModuleKind::devices));
-    EXPECT_EQ(view->deviceAttentionProgress(), 1) << "the devices present at start do not pulse";
+    EXPECT_EQ(Probe::deviceAttentionProgress(*view), 1)
+        << "the devices present at start do not pulse";
 
     view->updateDevices(devicesWithIDs({"usb:1", "usb:2"}), false, std::nullopt);
-    EXPECT_EQ(view->deviceAttentionProgress(), 0) << "an arrival starts the pulse";
+    EXPECT_EQ(Probe::deviceAttentionProgress(*view), 0) << "an arrival starts the pulse";
 
     view->updateDevices(std::nullopt, false, std::nullopt);
     EXPECT_FALSE(view->moduleImage(ModuleKind::devices));
-    EXPECT_EQ(view->deviceAttentionProgress(), 1) << "hiding the module stops the pulse at rest";
+    EXPECT_EQ(Probe::deviceAttentionProgress(*view), 1)
+        << "hiding the module stops the pulse at rest";
 
     view->setAnimationsEnabled(false);
     view->updateDevices(devicesWithIDs({}), true, std::nullopt);
     EXPECT_FALSE(view->moduleImage(ModuleKind::devices)) << "no devices, no room";
     view->updateDevices(devicesWithIDs({"usb:3"}), true, std::nullopt);
     EXPECT_TRUE(view->moduleImage(ModuleKind::devices));
-    EXPECT_EQ(view->deviceAttentionProgress(), 1) << "animations off";
+    EXPECT_EQ(Probe::deviceAttentionProgress(*view), 1) << "animations off";
 }
 
 TEST(MenuBarContentViewDevices, TheSameListDrawnTheSameWayKeepsItsImage) {
@@ -58,7 +63,8 @@ TEST(MenuBarContentViewDevices, TheSameListDrawnTheSameWayKeepsItsImage) {
     view->updateDevices(std::nullopt, true, std::nullopt);
     view->updateDevices(devicesWithIDs({"usb:1"}), true, std::nullopt);
     EXPECT_TRUE(view->moduleImage(ModuleKind::devices)) << "shown again after being hidden";
-    EXPECT_EQ(view->deviceAttentionProgress(), 1) << "the first list after showing never pulses";
+    EXPECT_EQ(Probe::deviceAttentionProgress(*view), 1)
+        << "the first list after showing never pulses";
     view->updateDevices(devicesWithIDs({"usb:1", "usb:2"}), true, std::nullopt);
-    EXPECT_EQ(view->deviceAttentionProgress(), 0) << "an arrival still pulses";
+    EXPECT_EQ(Probe::deviceAttentionProgress(*view), 0) << "an arrival still pulses";
 }

@@ -1,8 +1,11 @@
 #include "StripPressFixture.h"
 #include "statusbar/MenuBarContentView.h"
+#include "support/MenuBarContentViewProbe.h"
 
 namespace pulsedeck {
 namespace {
+
+using Probe = MenuBarContentViewProbe;
 
 using striptest::StripPressFixture;
 
@@ -28,8 +31,8 @@ TEST_F(StripPress, AMoveOfExactlyEightPointsIsAClick) {
     EXPECT_EQ(moduleClicks[0], ModuleKind::network);
     ASSERT_EQ(clicks.size(), 1u);
     EXPECT_EQ(clicks[0], start);
-    EXPECT_FALSE(strip->pressPending());
-    EXPECT_FALSE(strip->pressPolls());
+    EXPECT_FALSE(Probe::pressPending(*strip));
+    EXPECT_FALSE(Probe::pressPolls(*strip));
 }
 
 TEST_F(StripPress, JustPastEightPointsIsADragThatEndsWithoutAClick) {
@@ -42,7 +45,7 @@ TEST_F(StripPress, JustPastEightPointsIsADragThatEndsWithoutAClick) {
     EXPECT_EQ(drags[0].start, start);
     EXPECT_EQ(drags[0].current, first);
     EXPECT_FALSE(drags[0].ended);
-    EXPECT_TRUE(strip->dragsStripOut());
+    EXPECT_TRUE(Probe::dragsStripOut(*strip));
 
     server.movePointer(away);
     server.mouseUp(away);
@@ -53,7 +56,7 @@ TEST_F(StripPress, JustPastEightPointsIsADragThatEndsWithoutAClick) {
     EXPECT_EQ(std::count_if(drags.begin(), drags.end(), [](auto& d) { return d.ended; }), 1);
     EXPECT_TRUE(moduleClicks.empty());
     EXPECT_TRUE(clicks.empty());
-    EXPECT_FALSE(strip->dragsStripOut());
+    EXPECT_FALSE(Probe::dragsStripOut(*strip));
 }
 
 TEST_F(StripPress, ControlGivesOnlyTheContextMenu) {
@@ -85,7 +88,7 @@ TEST_F(StripPress, TheRightButtonOpensTheMenuAtOnce) {
     server.rightClick(centreOf(ModuleKind::devices));
     ASSERT_EQ(contextMenus.size(), 1u);
     EXPECT_EQ(contextMenus[0].type(), ui::EventType::rightMouseDown);
-    EXPECT_FALSE(strip->pressPending());
+    EXPECT_FALSE(Probe::pressPending(*strip));
     EXPECT_TRUE(moduleClicks.empty());
 }
 
@@ -93,16 +96,16 @@ TEST_F(StripPress, OnePressThroughTheViewAndTheMonitorStartsOnce) {
     const gfx::Point start = centreOf(ModuleKind::network);
     server.mouseDown(start);
     const double pressed = clock.now();
-    ASSERT_TRUE(strip->pressPending());
-    strip->handlePointerEvent(outsideCopy(ui::EventType::leftMouseDown, start, pressed));
-    EXPECT_TRUE(strip->pressPending());
+    ASSERT_TRUE(Probe::pressPending(*strip));
+    Probe::handlePointerEvent(*strip, outsideCopy(ui::EventType::leftMouseDown, start, pressed));
+    EXPECT_TRUE(Probe::pressPending(*strip));
 
     clock.advance(0.05);
     server.mouseUp(start);
-    strip->handlePointerEvent(outsideCopy(ui::EventType::leftMouseUp, start, clock.now()));
+    Probe::handlePointerEvent(*strip, outsideCopy(ui::EventType::leftMouseUp, start, clock.now()));
     // The monitor's copy of the press arriving late starts nothing either.
-    strip->handlePointerEvent(outsideCopy(ui::EventType::leftMouseDown, start, pressed));
-    EXPECT_FALSE(strip->pressPending());
+    Probe::handlePointerEvent(*strip, outsideCopy(ui::EventType::leftMouseDown, start, pressed));
+    EXPECT_FALSE(Probe::pressPending(*strip));
     EXPECT_EQ(moduleClicks.size(), 1u);
     EXPECT_EQ(clicks.size(), 1u);
 }
@@ -110,11 +113,12 @@ TEST_F(StripPress, OnePressThroughTheViewAndTheMonitorStartsOnce) {
 TEST_F(StripPress, OnePressThroughTheMonitorAndThenTheViewStartsOnce) {
     const gfx::Point start = centreOf(ModuleKind::memory);
     server.movePointer(start);
-    strip->handlePointerEvent(outsideCopy(ui::EventType::leftMouseDown, start, clock.now()));
-    ASSERT_TRUE(strip->pressPending());
+    Probe::handlePointerEvent(*strip,
+                              outsideCopy(ui::EventType::leftMouseDown, start, clock.now()));
+    ASSERT_TRUE(Probe::pressPending(*strip));
     server.mouseDown(start);
     server.mouseUp(start);
-    strip->handlePointerEvent(outsideCopy(ui::EventType::leftMouseUp, start, clock.now()));
+    Probe::handlePointerEvent(*strip, outsideCopy(ui::EventType::leftMouseUp, start, clock.now()));
     EXPECT_EQ(moduleClicks, (std::vector<std::optional<ModuleKind>>{ModuleKind::memory}));
 }
 
@@ -123,9 +127,9 @@ TEST_F(StripPress, TheButtonPollCarriesAndEndsAPressNoEventReports) {
     const gfx::Point outside{200, 200};
     // The button goes down somewhere else; only the poll sees what follows.
     server.mouseDown(outside);
-    strip->beginPress(ModuleKind::network,
+    Probe::beginPress(*strip, ModuleKind::network,
                       outsideCopy(ui::EventType::leftMouseDown, start, clock.now()), start);
-    ASSERT_TRUE(strip->pressPolls());
+    ASSERT_TRUE(Probe::pressPolls(*strip));
     server.movePointer({start.x, start.y - 20});
     runFor(0.02);
     ASSERT_EQ(drags.size(), 1u);
@@ -136,7 +140,7 @@ TEST_F(StripPress, TheButtonPollCarriesAndEndsAPressNoEventReports) {
     ASSERT_EQ(drags.size(), 2u);
     EXPECT_TRUE(drags[1].ended);
     EXPECT_EQ(drags[1].current, (gfx::Point{start.x, start.y - 20}));
-    EXPECT_FALSE(strip->pressPolls());
+    EXPECT_FALSE(Probe::pressPolls(*strip));
     EXPECT_TRUE(clicks.empty());
 }
 
@@ -179,7 +183,7 @@ TEST_F(StripPress, APressOnTheGapStartsNothing) {
     const gfx::Point gap =
         onScreen(ModuleKind::memory, strip->rect(ModuleKind::memory).width() + 4, 12);
     server.click(gap);
-    EXPECT_FALSE(strip->pressPending());
+    EXPECT_FALSE(Probe::pressPending(*strip));
     EXPECT_TRUE(moduleClicks.empty());
 }
 

@@ -6,12 +6,15 @@
 #include "platform/toolkit/Workspace.h"
 #include "statusbar/MenuBarContentView.h"
 #include "statusbar/StripOrnaments.h"
+#include "support/MenuBarContentViewProbe.h"
 #include "support/TestPaths.h"
 
 #include <cmath>
 
 namespace pulsedeck {
 namespace {
+
+using Probe = MenuBarContentViewProbe;
 
 using striptest::StripFixture;
 
@@ -46,7 +49,7 @@ void expectRect(const gfx::Rect& actual, const gfx::Rect& expected) {
 // The devices' arrival pulse `progress` of its way through, on the fixture's virtual clock.
 void pulseTo(MenuBarContentView& strip, dispatch::VirtualClock& clock, dispatch::RunLoop& loop,
              double progress) {
-    strip.startDeviceAttentionPulse();
+    Probe::startDeviceAttentionPulse(strip);
     if (progress <= 0)
         return;
     clock.advance(progress * 0.72);
@@ -102,7 +105,7 @@ TEST_F(StripFixture, TheSelectionIsACapsuleUnderTheActiveModule) {
         strip->setActiveModule(ModuleKind::network);
         clock.advance(0.09);
         loop.advanceAndRunDue(0);
-        ASSERT_NEAR(strip->selectionOpacity(), 0.5, 1e-9);
+        ASSERT_NEAR(Probe::selectionOpacity(*strip), 0.5, 1e-9);
         EXPECT_NEAR(alphaAt(paint(*strip, dark, std::nullopt), network.center()),
                     (dark ? 0.13 : 0.08) / 2, 0.01);
     }
@@ -128,7 +131,7 @@ TEST_F(StripFixture, TheDeviceGlowRisesAroundTheModuleOnlyWhilePulsing) {
     EXPECT_EQ(alphaAt(rest, devices.center()), 0);
 
     pulseTo(*strip, clock, loop, 0.5);
-    ASSERT_NEAR(strip->deviceAttentionProgress(), 0.5, 1e-9);
+    ASSERT_NEAR(Probe::deviceAttentionProgress(*strip), 0.5, 1e-9);
     const gfx::Bitmap peak = paintTall();
     EXPECT_GT(alphaAt(peak, above), 0);
     const gfx::Rgba8 inside = peak.pixelAtPoint(devices.center());
@@ -175,10 +178,10 @@ TEST_F(StripFixture, TheDraggedModuleIsPaintedLastAndOnlyDirtyModulesArePainted)
     // Memory dragged 30 points right, over the network module.
     strip->setSorting(true);
     const double grip = strip->rect(ModuleKind::memory).midX();
-    strip->beginSortDrag(ModuleKind::memory, grip);
-    strip->moveSortDrag(grip + 30);
-    ASSERT_TRUE(strip->draggedRect());
-    const gfx::Rect dragged = *strip->draggedRect();
+    Probe::beginSortDrag(*strip, ModuleKind::memory, grip);
+    Probe::moveSortDrag(*strip, grip + 30);
+    ASSERT_TRUE(Probe::draggedRect(*strip));
+    const gfx::Rect dragged = *Probe::draggedRect(*strip);
     std::vector<ModuleKind> shown;
     for (ModuleKind kind : strip->order())
         if (strip->moduleWidth(kind))
@@ -296,7 +299,7 @@ TEST_F(StripFixture, TheRotorFrameFollowsThePhaseClockAndTheGraphProgress) {
     strip->renderFanImage();
     strip->relayout();
     loop.advanceAndRunDue(0.1);
-    const double progress = strip->fanGraphProgress();
+    const double progress = Probe::fanGraphProgress(*strip);
     ASSERT_GT(progress, 0);
     ASSERT_LT(progress, 1);
     const gfx::Rect fan = strip->rect(ModuleKind::fan);
@@ -306,10 +309,10 @@ TEST_F(StripFixture, TheRotorFrameFollowsThePhaseClockAndTheGraphProgress) {
     const auto images = context.log().images();
     ASSERT_EQ(images.size(), 2u);
     expectRect(images[0].destination, fan);
-    const gfx::Rect rotor = rotorRect(fan, progress, strip->heightScale());
+    const gfx::Rect rotor = rotorRect(fan, progress, Probe::heightScale(*strip));
     expectRect(images[1].destination, rotor);
     // 0.1 s × 1.65 turns/s = 59.4°: frame 29.
-    EXPECT_EQ(rotorFrameIndex(strip->rotorPhase().angle(clock.now()), 60), 29);
+    EXPECT_EQ(rotorFrameIndex(Probe::rotorPhase(*strip).angle(clock.now()), 60), 29);
     strip->setFanMode(FanDisplayMode::hidden);
     strip->renderFanImage();
 }
@@ -356,7 +359,7 @@ TEST_F(StripFixture, RotorStepsRedrawOnlyTheFanModule) {
     strip->relayout();
     std::vector<gfx::Rect> parts;
     strip->editingRectAction = [&](const gfx::Rect& rect) { parts.push_back(rect); };
-    strip->redrawFanModule();
+    Probe::redrawFanModule(*strip);
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0], strip->rect(ModuleKind::fan));
     EXPECT_TRUE(strip->needsDisplay());
@@ -366,7 +369,7 @@ TEST_F(StripFixture, RotorStepsRedrawOnlyTheFanModule) {
     EXPECT_TRUE(strip->needsDisplay());
     strip->setNeedsDisplay(false);
     parts.clear();
-    strip->redrawFanModule();
+    Probe::redrawFanModule(*strip);
     EXPECT_EQ(parts, std::vector<gfx::Rect>{strip->rect(ModuleKind::fan)});
     EXPECT_FALSE(strip->needsDisplay());
 }

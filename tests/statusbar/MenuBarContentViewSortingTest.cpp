@@ -1,9 +1,12 @@
 #include "StripPressFixture.h"
 #include "platform/toolkit/Workspace.h"
 #include "statusbar/MenuBarContentView.h"
+#include "support/MenuBarContentViewProbe.h"
 
 namespace pulsedeck {
 namespace {
+
+using Probe = MenuBarContentViewProbe;
 
 using striptest::StripPressFixture;
 
@@ -55,36 +58,37 @@ TEST_F(StripSorting, EveryStepSendsTheWholeOrder) {
                                                   ModuleKind::devices, ModuleKind::memory}));
     server.mouseUp({start.x + 200, start.y});
     EXPECT_EQ(strip->draggedModule(), std::nullopt);
-    EXPECT_FALSE(strip->sortPointerIsDown());
+    EXPECT_FALSE(Probe::sortPointerIsDown(*strip));
 }
 
 TEST_F(StripSorting, TheDraggedModuleStaysInsideTheView) {
     const gfx::Point start = grip(ModuleKind::network);
     server.mouseDown(start);
     server.movePointer({start.x + 400, start.y});
-    EXPECT_DOUBLE_EQ(strip->draggedRect()->maxX(), strip->bounds().width());
+    EXPECT_DOUBLE_EQ(Probe::draggedRect(*strip)->maxX(), strip->bounds().width());
     server.movePointer({start.x - 400, start.y});
-    EXPECT_EQ(strip->draggedRect()->minX(), 0);
+    EXPECT_EQ(Probe::draggedRect(*strip)->minX(), 0);
     // Only the x moves.
-    EXPECT_EQ(strip->draggedRect()->y(), strip->layoutModuleRects().at(ModuleKind::network).y());
+    EXPECT_EQ(Probe::draggedRect(*strip)->y(),
+              strip->layoutModuleRects().at(ModuleKind::network).y());
 }
 
 TEST_F(StripSorting, AModuleWiderThanTheViewIsPinnedAtTheLeftEdge) {
     strip->View::setFrameSize({30, 24});
-    strip->beginSortDrag(ModuleKind::network, 10);
+    Probe::beginSortDrag(*strip, ModuleKind::network, 10);
     ASSERT_EQ(strip->draggedModule(), ModuleKind::network);
-    strip->moveSortDrag(60);
-    EXPECT_EQ(strip->draggedRect()->minX(), 0);
+    Probe::moveSortDrag(*strip, 60);
+    EXPECT_EQ(Probe::draggedRect(*strip)->minX(), 0);
 }
 
 TEST_F(StripSorting, ReleasingSlidesTheModuleHomeFromWhereItWasDropped) {
     const gfx::Point start = grip(ModuleKind::devices);
     server.mouseDown(start);
     server.movePointer({start.x - 3, start.y});
-    const gfx::Rect dropped = *strip->draggedRect();
+    const gfx::Rect dropped = *Probe::draggedRect(*strip);
     server.mouseUp({start.x - 3, start.y});
     EXPECT_EQ(strip->displayedRects().at(ModuleKind::devices), dropped);
-    EXPECT_TRUE(strip->isGliding());
+    EXPECT_TRUE(Probe::isGliding(*strip));
     runFor(0.5);
     EXPECT_EQ(strip->displayedRects().at(ModuleKind::devices),
               strip->layoutModuleRects().at(ModuleKind::devices));
@@ -92,10 +96,10 @@ TEST_F(StripSorting, ReleasingSlidesTheModuleHomeFromWhereItWasDropped) {
 
 TEST_F(StripSorting, TheClosedHandIsHeldThroughTheDrag) {
     server.mouseDown(grip(ModuleKind::memory));
-    EXPECT_TRUE(strip->holdsClosedHand());
+    EXPECT_TRUE(Probe::holdsClosedHand(*strip));
     EXPECT_EQ(app.currentCursor(), ui::Cursor::closedHand());
     server.mouseUp(grip(ModuleKind::memory));
-    EXPECT_FALSE(strip->holdsClosedHand());
+    EXPECT_FALSE(Probe::holdsClosedHand(*strip));
     EXPECT_NE(app.currentCursor(), ui::Cursor::closedHand());
 }
 
@@ -111,11 +115,11 @@ protected:
 
 TEST_F(StripBadges, APressJustOutsideTheBadgeAndAReleaseInsideHidesTheModule) {
     server.mouseDown(nearBadge(2.9, 6));
-    EXPECT_EQ(strip->pressedClose(), ModuleKind::network);
+    EXPECT_EQ(Probe::pressedClose(*strip), ModuleKind::network);
     EXPECT_EQ(strip->draggedModule(), std::nullopt);
     server.mouseUp(nearBadge(-6, 6));
     EXPECT_EQ(hidden, (std::vector<ModuleKind>{ModuleKind::network}));
-    EXPECT_EQ(strip->pressedClose(), std::nullopt);
+    EXPECT_EQ(Probe::pressedClose(*strip), std::nullopt);
 }
 
 TEST_F(StripBadges, AReleaseOutsideTheExactBadgeHidesNothing) {
@@ -126,7 +130,7 @@ TEST_F(StripBadges, AReleaseOutsideTheExactBadgeHidesNothing) {
 
 TEST_F(StripBadges, APressFurtherOutsideIsNotABadgePress) {
     server.mouseDown(nearBadge(-6, -3.5));
-    EXPECT_EQ(strip->pressedClose(), std::nullopt);
+    EXPECT_EQ(Probe::pressedClose(*strip), std::nullopt);
     EXPECT_EQ(strip->draggedModule(), ModuleKind::network);
     server.mouseUp(nearBadge(-6, 6));
     EXPECT_TRUE(hidden.empty());
@@ -134,9 +138,9 @@ TEST_F(StripBadges, APressFurtherOutsideIsNotABadgePress) {
 
 TEST_F(StripBadges, ModulesThatCannotBeEditedHaveNoBadgeAndDoNotMove) {
     strip->setEditableModules({ModuleKind::memory, ModuleKind::devices});
-    EXPECT_EQ(strip->closeBadge(strip->rect(ModuleKind::network).center()), std::nullopt);
+    EXPECT_EQ(Probe::closeBadge(*strip, strip->rect(ModuleKind::network).center()), std::nullopt);
     server.mouseDown(nearBadge(-6, 6));
-    EXPECT_EQ(strip->pressedClose(), std::nullopt);
+    EXPECT_EQ(Probe::pressedClose(*strip), std::nullopt);
     EXPECT_EQ(strip->draggedModule(), std::nullopt);
     server.mouseUp(nearBadge(-6, 6));
     EXPECT_TRUE(hidden.empty());
@@ -145,7 +149,7 @@ TEST_F(StripBadges, ModulesThatCannotBeEditedHaveNoBadgeAndDoNotMove) {
 TEST_F(StripBadges, OutsideSortingThereAreNoBadges) {
     strip->setSorting(false);
     const gfx::Rect module = strip->rect(ModuleKind::network);
-    EXPECT_EQ(strip->closeBadge({module.maxX() - 6, 18}), std::nullopt);
+    EXPECT_EQ(Probe::closeBadge(*strip, {module.maxX() - 6, 18}), std::nullopt);
 }
 
 TEST_F(StripSorting, AnEscapeInAnotherApplicationEndsSorting) {
@@ -182,15 +186,15 @@ TEST_F(StripSorting, EveryStoreRunsTheWholeSwitch) {
     ASSERT_EQ(strip->draggedModule(), ModuleKind::memory);
     strip->setSorting(true);
     EXPECT_EQ(strip->draggedModule(), std::nullopt);
-    EXPECT_FALSE(strip->sortPointerIsDown());
-    EXPECT_FALSE(strip->holdsClosedHand());
+    EXPECT_FALSE(Probe::sortPointerIsDown(*strip));
+    EXPECT_FALSE(Probe::holdsClosedHand(*strip));
     EXPECT_EQ(strip->activeModule(), std::nullopt);
-    EXPECT_EQ(strip->escapeMonitorCount(), 2u);
-    EXPECT_TRUE(strip->jiggles());
+    EXPECT_EQ(Probe::escapeMonitorCount(*strip), 2u);
+    EXPECT_TRUE(Probe::jiggles(*strip));
 
     strip->setSorting(false);
-    EXPECT_EQ(strip->escapeMonitorCount(), 0u);
-    EXPECT_FALSE(strip->jiggles());
+    EXPECT_EQ(Probe::escapeMonitorCount(*strip), 0u);
+    EXPECT_FALSE(Probe::jiggles(*strip));
     server.mouseUp(grip(ModuleKind::memory));
     runFor(1);
     EXPECT_TRUE(loopIsIdle());
@@ -202,12 +206,12 @@ TEST_F(StripSorting, TheJiggleTickPollsThePointerAndRedraws) {
     // A press that no event of ours reports: only the poll sees it.
     server.mouseDown({200, 200});
     runFor(0.02);
-    EXPECT_TRUE(strip->sortPointerIsDown());
-    EXPECT_EQ(strip->sortPointerFrame(), std::nullopt);
+    EXPECT_TRUE(Probe::sortPointerIsDown(*strip));
+    EXPECT_EQ(Probe::sortPointerFrame(*strip), std::nullopt);
     EXPECT_GT(redraws, 0);
     server.mouseUp({200, 200});
     runFor(0.02);
-    EXPECT_FALSE(strip->sortPointerIsDown());
+    EXPECT_FALSE(Probe::sortPointerIsDown(*strip));
 }
 
 TEST_F(StripSorting, WithReducedMotionTheTickStillPollsButDoesNotRedraw) {
@@ -216,7 +220,7 @@ TEST_F(StripSorting, WithReducedMotionTheTickStillPollsButDoesNotRedraw) {
     strip->editingDisplayAction = [&] { ++redraws; };
     server.mouseDown({200, 200});
     runFor(0.1);
-    EXPECT_TRUE(strip->sortPointerIsDown());
+    EXPECT_TRUE(Probe::sortPointerIsDown(*strip));
     EXPECT_EQ(redraws, 0);
     server.mouseUp({200, 200});
 }

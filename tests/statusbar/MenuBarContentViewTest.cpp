@@ -4,6 +4,7 @@
 #include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/Window.h"
 #include "platform/toolkit/Workspace.h"
+#include "support/MenuBarContentViewProbe.h"
 
 #include <cmath>
 #include <functional>
@@ -13,6 +14,8 @@
 
 namespace pulsedeck {
 namespace {
+
+using Probe = MenuBarContentViewProbe;
 
 using striptest::StripFixture;
 
@@ -41,10 +44,10 @@ TEST_F(StripFixture, RequiredWidthFollowsTheShownModules) {
 TEST_F(StripFixture, AHiddenFanTakesNoRoomAndNoGap) {
     auto strip = makeStrip();
     giveImages(*strip);
-    const double s = strip->heightScale();
-    EXPECT_DOUBLE_EQ(strip->modulesWidth(), 3 * 8 + (40 + 24 + 60 + 34) * s);
+    const double s = Probe::heightScale(*strip);
+    EXPECT_DOUBLE_EQ(Probe::modulesWidth(*strip), 3 * 8 + (40 + 24 + 60 + 34) * s);
     strip->setFanMode(FanDisplayMode::hidden);
-    EXPECT_DOUBLE_EQ(strip->modulesWidth(), 2 * 8 + (40 + 60 + 34) * s);
+    EXPECT_DOUBLE_EQ(Probe::modulesWidth(*strip), 2 * 8 + (40 + 60 + 34) * s);
     EXPECT_FALSE(strip->layoutModuleRects().contains(ModuleKind::fan));
     EXPECT_EQ(strip->rect(ModuleKind::fan), gfx::Rect{});
 
@@ -63,7 +66,7 @@ TEST_F(StripFixture, ModuleRectsFollowTheOrderAndTheScale) {
     const double s = 26.5 / 24;
     const ModuleRects rects = strip->layoutModuleRects();
     ASSERT_EQ(rects.size(), 4u);
-    const double x0 = (strip->requiredWidth() - strip->modulesWidth()) / 2;
+    const double x0 = (strip->requiredWidth() - Probe::modulesWidth(*strip)) / 2;
     EXPECT_DOUBLE_EQ(rects.at(ModuleKind::network).x(), x0);
     EXPECT_DOUBLE_EQ(rects.at(ModuleKind::network).y(), 15 - 12 * s);
     EXPECT_DOUBLE_EQ(rects.at(ModuleKind::memory).x(), x0 + 60 * s + 8);
@@ -85,10 +88,10 @@ TEST_F(StripFixture, TheCurrentRectPrefersDraggedThenDisplayedThenLayout) {
     EXPECT_EQ(strip->rect(ModuleKind::network), shown);
     // Dragged in sorting, a module is where the drag holds it.
     strip->setSorting(true);
-    strip->beginSortDrag(ModuleKind::network, shown.minX() + 5);
-    strip->moveSortDrag(shown.minX() + 7);
-    ASSERT_TRUE(strip->draggedRect());
-    EXPECT_EQ(strip->rect(ModuleKind::network), *strip->draggedRect());
+    Probe::beginSortDrag(*strip, ModuleKind::network, shown.minX() + 5);
+    Probe::moveSortDrag(*strip, shown.minX() + 7);
+    ASSERT_TRUE(Probe::draggedRect(*strip));
+    EXPECT_EQ(strip->rect(ModuleKind::network), *Probe::draggedRect(*strip));
     EXPECT_EQ(strip->rect(ModuleKind::network).minX(), shown.minX() + 2);
     EXPECT_EQ(strip->rect(ModuleKind::compute), gfx::Rect{});
     strip->setSorting(false);
@@ -102,7 +105,7 @@ TEST_F(StripFixture, AnOrderChangeGlidesInXOnlyAndSparesTheDraggedModule) {
 
     // The height changes with the order: sizes and y jump, x glides.
     strip->setSorting(true);
-    strip->beginSortDrag(ModuleKind::network, strip->rect(ModuleKind::network).midX());
+    Probe::beginSortDrag(*strip, ModuleKind::network, strip->rect(ModuleKind::network).midX());
     ASSERT_EQ(strip->draggedModule(), ModuleKind::network);
     strip->setPresentationHeight(30);
     strip->setOrder({ModuleKind::devices, ModuleKind::network, ModuleKind::fan, ModuleKind::memory,
@@ -110,7 +113,7 @@ TEST_F(StripFixture, AnOrderChangeGlidesInXOnlyAndSparesTheDraggedModule) {
     int widthReports = 0;
     strip->widthChangedAction = [&] { ++widthReports; };
     strip->updateDisplayedRects();
-    EXPECT_TRUE(strip->isGliding());
+    EXPECT_TRUE(Probe::isGliding(*strip));
     EXPECT_EQ(strip->displayedRects(), before);
 
     loop.advanceAndRunDue(0.1);
@@ -123,7 +126,7 @@ TEST_F(StripFixture, AnOrderChangeGlidesInXOnlyAndSparesTheDraggedModule) {
     EXPECT_EQ(strip->displayedRects().at(ModuleKind::network), before.at(ModuleKind::network));
 
     loop.advanceAndRunDue(0.3);
-    EXPECT_FALSE(strip->isGliding());
+    EXPECT_FALSE(Probe::isGliding(*strip));
     EXPECT_EQ(strip->displayedRects(), strip->layoutModuleRects());
     EXPECT_EQ(widthReports, 0);
     strip->setSorting(false);
@@ -156,14 +159,14 @@ TEST_F(StripFixture, WithoutAnimationsOrAShownLayoutTheRectsJump) {
     strip->setOrder({ModuleKind::devices, ModuleKind::memory, ModuleKind::fan, ModuleKind::network,
                      ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
-    EXPECT_FALSE(strip->isGliding());
+    EXPECT_FALSE(Probe::isGliding(*strip));
     EXPECT_EQ(strip->displayedRects(), strip->layoutModuleRects());
 
     strip->setAnimationsEnabled(false);
     strip->setOrder({ModuleKind::memory, ModuleKind::devices, ModuleKind::fan, ModuleKind::network,
                      ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
-    EXPECT_FALSE(strip->isGliding());
+    EXPECT_FALSE(Probe::isGliding(*strip));
     EXPECT_EQ(strip->displayedRects(), strip->layoutModuleRects());
     EXPECT_TRUE(loopIsIdle());
 }
@@ -174,7 +177,7 @@ TEST_F(StripFixture, TheSameOrderLeavesAGlideOrADragAlone) {
     strip->relayout();
     const ModuleRects shown = strip->displayedRects();
     strip->setSorting(true);
-    strip->beginSortDrag(ModuleKind::fan, strip->rect(ModuleKind::fan).midX());
+    Probe::beginSortDrag(*strip, ModuleKind::fan, strip->rect(ModuleKind::fan).midX());
     ASSERT_EQ(strip->draggedModule(), ModuleKind::fan);
     // A new height moves the layout but not the order: the drag keeps what is shown.
     strip->setPresentationHeight(30);
@@ -182,8 +185,8 @@ TEST_F(StripFixture, TheSameOrderLeavesAGlideOrADragAlone) {
     strip->updateDisplayedRects();
     EXPECT_EQ(strip->displayedRects(), shown);
     // Dropped, the modules glide to the layout, which the same order leaves alone.
-    strip->endSortDrag();
-    ASSERT_TRUE(strip->isGliding());
+    Probe::endSortDrag(*strip);
+    ASSERT_TRUE(Probe::isGliding(*strip));
     loop.advanceAndRunDue(0.1);
     const ModuleRects gliding = strip->displayedRects();
     strip->updateDisplayedRects();
@@ -203,7 +206,7 @@ TEST_F(StripFixture, RelayoutStopsAGlideAndReportsTheWidth) {
     int reports = 0;
     strip->widthChangedAction = [&] { ++reports; };
     strip->relayout();
-    EXPECT_FALSE(strip->isGliding());
+    EXPECT_FALSE(Probe::isGliding(*strip));
     EXPECT_EQ(strip->displayedRects(), strip->layoutModuleRects());
     EXPECT_EQ(reports, 1);
 }
@@ -384,12 +387,12 @@ TEST_F(StripFixture, TheSelectionFadesInOverAFifthOfASecond) {
     giveImages(*strip);
     strip->setActiveModule(ModuleKind::network);
     EXPECT_EQ(strip->activeModule(), ModuleKind::network);
-    EXPECT_EQ(strip->selectionOpacity(), 0);
+    EXPECT_EQ(Probe::selectionOpacity(*strip), 0);
     loop.advanceAndRunDue(0.09);
-    EXPECT_GT(strip->selectionOpacity(), smoothstep(0.4));
-    EXPECT_LE(strip->selectionOpacity(), 0.5);
+    EXPECT_GT(Probe::selectionOpacity(*strip), smoothstep(0.4));
+    EXPECT_LE(Probe::selectionOpacity(*strip), 0.5);
     loop.advanceAndRunDue(0.1);
-    EXPECT_EQ(strip->selectionOpacity(), 1);
+    EXPECT_EQ(Probe::selectionOpacity(*strip), 1);
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -398,7 +401,7 @@ TEST_F(StripFixture, ClearingTheSelectionMidFadeShowsFullOpacity) {
     strip->setActiveModule(ModuleKind::memory);
     loop.advanceAndRunDue(0.05);
     strip->setActiveModule(std::nullopt);
-    EXPECT_EQ(strip->selectionOpacity(), 1);
+    EXPECT_EQ(Probe::selectionOpacity(*strip), 1);
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -406,12 +409,12 @@ TEST_F(StripFixture, ReducedMotionOrNoAnimationsShowTheSelectionAtOnce) {
     auto strip = makeStrip();
     app.workspace().setReduceMotion(true);
     strip->setActiveModule(ModuleKind::memory);
-    EXPECT_EQ(strip->selectionOpacity(), 1);
+    EXPECT_EQ(Probe::selectionOpacity(*strip), 1);
     EXPECT_TRUE(loopIsIdle());
     app.workspace().setReduceMotion(false);
     strip->setAnimationsEnabled(false);
     strip->setActiveModule(ModuleKind::network);
-    EXPECT_EQ(strip->selectionOpacity(), 1);
+    EXPECT_EQ(Probe::selectionOpacity(*strip), 1);
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -423,17 +426,17 @@ TEST_F(StripFixture, TheDevicePulseRedrawsOnlyTheDevicesModule) {
     int whole = 0;
     strip->editingRectAction = [&](const gfx::Rect& rect) { parts.push_back(rect); };
     strip->editingDisplayAction = [&] { ++whole; };
-    strip->startDeviceAttentionPulse();
-    EXPECT_EQ(strip->deviceAttentionProgress(), 0);
+    Probe::startDeviceAttentionPulse(*strip);
+    EXPECT_EQ(Probe::deviceAttentionProgress(*strip), 0);
     loop.advanceAndRunDue(0.36);
-    EXPECT_NEAR(strip->deviceAttentionProgress(), 0.5, 1.0 / 60 / 0.72 + 1e-9);
+    EXPECT_NEAR(Probe::deviceAttentionProgress(*strip), 0.5, 1.0 / 60 / 0.72 + 1e-9);
     ASSERT_FALSE(parts.empty());
     const gfx::Rect devices = strip->rect(ModuleKind::devices).insetBy(-4, -4);
     for (const gfx::Rect& rect : parts)
         EXPECT_EQ(rect, devices);
     EXPECT_EQ(whole, 0);
     loop.advanceAndRunDue(0.4);
-    EXPECT_EQ(strip->deviceAttentionProgress(), 1);
+    EXPECT_EQ(Probe::deviceAttentionProgress(*strip), 1);
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -445,23 +448,24 @@ TEST_F(StripFixture, MetricPlansStepToTheirEndsAndStopTheClock) {
     int reports = 0;
     strip->widthChangedAction = [&] { ++reports; };
     const double now = clock.now();
-    strip->runMetricPlan(ModuleKind::compute, {FanMorph{0, 1, now, 0.5, std::nullopt},
-                                               [&](double value) { compute.push_back(value); }});
-    strip->runMetricPlan(ModuleKind::temperature,
+    Probe::runMetricPlan(
+        *strip, ModuleKind::compute,
+        {FanMorph{0, 1, now, 0.5, std::nullopt}, [&](double value) { compute.push_back(value); }});
+    Probe::runMetricPlan(*strip, ModuleKind::temperature,
                          {FanMorph{1, 0, now, 0.2, std::nullopt},
                           [&](double value) { temperature.push_back(value); }});
-    ASSERT_TRUE(strip->metricClockRuns());
+    ASSERT_TRUE(Probe::metricClockRuns(*strip));
 
     loop.advanceAndRunDue(0.3);
-    EXPECT_FALSE(strip->metricPlan(ModuleKind::temperature));
-    EXPECT_TRUE(strip->metricPlan(ModuleKind::compute));
+    EXPECT_FALSE(Probe::metricPlan(*strip, ModuleKind::temperature));
+    EXPECT_TRUE(Probe::metricPlan(*strip, ModuleKind::compute));
     ASSERT_FALSE(temperature.empty());
     EXPECT_EQ(temperature.back(), 0);
     EXPECT_TRUE(std::is_sorted(compute.begin(), compute.end()));
 
     loop.advanceAndRunDue(0.3);
-    EXPECT_FALSE(strip->metricPlan(ModuleKind::compute));
-    EXPECT_FALSE(strip->metricClockRuns());
+    EXPECT_FALSE(Probe::metricPlan(*strip, ModuleKind::compute));
+    EXPECT_FALSE(Probe::metricClockRuns(*strip));
     ASSERT_FALSE(compute.empty());
     EXPECT_EQ(compute.back(), 1);
     EXPECT_EQ(reports, static_cast<int>(compute.size()));
@@ -475,19 +479,19 @@ TEST_F(StripFixture, AFrameSkipsTheLayoutWhileAGlideRuns) {
     strip->setOrder({ModuleKind::devices, ModuleKind::memory, ModuleKind::fan, ModuleKind::network,
                      ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
-    strip->runMetricPlan(ModuleKind::compute,
+    Probe::runMetricPlan(*strip, ModuleKind::compute,
                          {FanMorph{0, 1, clock.now(), 1, std::nullopt}, [](double) {}});
     loop.advanceAndRunDue(1.0 / 60);
-    ASSERT_TRUE(strip->isGliding());
+    ASSERT_TRUE(Probe::isGliding(*strip));
     EXPECT_NE(strip->displayedRects(), strip->layoutModuleRects());
 }
 
 TEST_F(StripFixture, WithoutAScreenNoMetricClockStarts) {
     server.setScreens({});
     auto strip = makeStrip();
-    strip->runMetricPlan(ModuleKind::compute,
+    Probe::runMetricPlan(*strip, ModuleKind::compute,
                          {FanMorph{0, 1, clock.now(), 1, std::nullopt}, [](double) {}});
-    EXPECT_FALSE(strip->metricClockRuns());
+    EXPECT_FALSE(Probe::metricClockRuns(*strip));
 }
 
 TEST_F(StripFixture, TeardownStopsEveryTimerAndClock) {
@@ -495,11 +499,11 @@ TEST_F(StripFixture, TeardownStopsEveryTimerAndClock) {
     giveImages(*strip);
     strip->relayout();
     strip->setActiveModule(ModuleKind::memory);
-    strip->startDeviceAttentionPulse();
+    Probe::startDeviceAttentionPulse(*strip);
     strip->setOrder({ModuleKind::devices, ModuleKind::memory, ModuleKind::fan, ModuleKind::network,
                      ModuleKind::temperature, ModuleKind::compute});
     strip->updateDisplayedRects();
-    strip->runMetricPlan(ModuleKind::compute,
+    Probe::runMetricPlan(*strip, ModuleKind::compute,
                          {FanMorph{0, 1, clock.now(), 10, std::nullopt}, [](double) {}});
     EXPECT_FALSE(loopIsIdle());
     strip.reset();
@@ -513,14 +517,14 @@ TEST_F(StripFixture, AnAppearanceChangeRebuildsTheFanImages) {
     window->setContentView(strip);
     app.setAppearance(gfx::Appearance::dark);
 
-    EXPECT_TRUE(strip->drawsDark());
-    ASSERT_TRUE(strip->fanRingBackdrop());
-    const std::string darkKey = strip->rotorKey();
-    EXPECT_EQ(strip->rotorFrames().size(), 60u);
+    EXPECT_TRUE(Probe::drawsDark(*strip));
+    ASSERT_TRUE(Probe::fanRingBackdrop(*strip));
+    const std::string darkKey = Probe::rotorKey(*strip);
+    EXPECT_EQ(Probe::rotorFrames(*strip).size(), 60u);
 
     app.setAppearance(gfx::Appearance::light);
-    EXPECT_FALSE(strip->drawsDark());
-    EXPECT_NE(strip->rotorKey(), darkKey);
+    EXPECT_FALSE(Probe::drawsDark(*strip));
+    EXPECT_NE(Probe::rotorKey(*strip), darkKey);
     EXPECT_TRUE(loopIsIdle());
 }
 
@@ -549,7 +553,7 @@ protected:
 
 TEST_F(StripScreens, WithoutAWindowThereIsNoScreenGeometry) {
     auto strip = makeStrip();
-    EXPECT_EQ(strip->statusItemScreenRect(), std::nullopt);
+    EXPECT_EQ(Probe::statusItemScreenRect(*strip), std::nullopt);
     EXPECT_EQ(strip->statusItemScreenFrame(), std::nullopt);
     EXPECT_TRUE(strip->menuBarScreens().empty());
     EXPECT_EQ(strip->menuBarFrame({1400, 890}, 10), std::nullopt);
@@ -559,7 +563,7 @@ TEST_F(StripScreens, WithoutAWindowThereIsNoScreenGeometry) {
 TEST_F(StripScreens, OneScreenPutsTheStripInItsMenuBar) {
     install();
     const double w = strip->requiredWidth();
-    const auto rect = strip->statusItemScreenRect();
+    const auto rect = Probe::statusItemScreenRect(*strip);
     ASSERT_TRUE(rect);
     EXPECT_EQ(*rect, (gfx::Rect{1440 - w, 876, w, 24}));
     EXPECT_EQ(strip->statusItemScreenFrame(), *rect);
@@ -599,7 +603,7 @@ TEST_F(StripScreens, AStripOffTheMenuBarHasNoScreenRect) {
     auto strip = makeStrip();
     auto window = std::make_shared<ui::Window>(gfx::Rect{100, 400, 300, 24}, ui::Style::borderless);
     window->setContentView(strip);
-    EXPECT_EQ(strip->statusItemScreenRect(), std::nullopt);
+    EXPECT_EQ(Probe::statusItemScreenRect(*strip), std::nullopt);
     EXPECT_TRUE(strip->menuBarScreens().empty());
 }
 

@@ -10,6 +10,7 @@
 #include "statusbar/MenuBarContentView.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "statusbar/NetworkStatusImage.h"
+#include "support/MenuBarContentViewProbe.h"
 
 #include <cmath>
 #include <vector>
@@ -107,7 +108,7 @@ inline void fillSampleStrip(pulsedeck::MenuBarContentView& strip, const SampleRe
     if (clock) {
         fan.animation = FanAnimationMode::smooth;
         strip.setFanInputs(fan);
-        clock->advance(17.0 / 360 / strip.rotorPhase().speed);
+        clock->advance(17.0 / 360 / pulsedeck::MenuBarContentViewProbe::rotorPhase(strip).speed);
         fan.animation = FanAnimationMode::off;
     }
     strip.setFanInputs(fan);

@@ -6,11 +6,14 @@
 #include "statusbar/EditingPanels.h"
 #include "statusbar/PassiveStripMaterial.h"
 #include "statusbar/StripForeground.h"
+#include "support/MenuBarContentViewProbe.h"
 
 #include <cmath>
 
 namespace pulsedeck {
 namespace {
+
+using Probe = MenuBarContentViewProbe;
 
 using striptest::StripPressFixture;
 
@@ -122,9 +125,9 @@ TEST_F(EditingSurface, AClickThroughThePanelIsAClickOnTheStrip) {
     const gfx::Point start = centreOf(ModuleKind::network);
     ASSERT_EQ(server.windowAt(start), panel().windowNumber());
     server.mouseDown(start);
-    EXPECT_TRUE(strip->pressPending());
+    EXPECT_TRUE(Probe::pressPending(*strip));
     // The panel's own events carry the press; no poll runs.
-    EXPECT_FALSE(strip->pressPolls());
+    EXPECT_FALSE(Probe::pressPolls(*strip));
     server.mouseUp(start);
     EXPECT_EQ(moduleClicks, (std::vector<std::optional<ModuleKind>>{ModuleKind::network}));
     ASSERT_EQ(clicks.size(), 1u);
@@ -148,12 +151,12 @@ TEST_F(EditingSurface, SortingThroughThePanelReordersTheStrip) {
     refresh();
     const gfx::Point start = onScreen(ModuleKind::memory, 5, 4);
     server.mouseDown(start);
-    EXPECT_TRUE(strip->sortUsesNative());
+    EXPECT_TRUE(Probe::sortUsesNative(*strip));
     server.movePointer({start.x + 150, start.y});
     server.mouseUp({start.x + 150, start.y});
     ASSERT_FALSE(orders.empty());
     EXPECT_EQ(strip->order().back(), ModuleKind::memory);
-    EXPECT_FALSE(strip->sortUsesNative());
+    EXPECT_FALSE(Probe::sortUsesNative(*strip));
 }
 
 TEST_F(EditingSurface, HoverIsReportedAfterTheDelayAtTheModulesScreenCentre) {
@@ -201,10 +204,10 @@ TEST_F(EditingSurface, NoHoverWhileHeldSortingPressingDraggingOrNotWanted) {
 
     const gfx::Point start = centreOf(ModuleKind::memory);
     server.mouseDown(start);
-    ASSERT_TRUE(strip->pressPending());
+    ASSERT_TRUE(Probe::pressPending(*strip));
     expectNoHover("a press is pending", false);
     server.movePointer({start.x, start.y - 20});
-    ASSERT_TRUE(strip->dragsStripOut());
+    ASSERT_TRUE(Probe::dragsStripOut(*strip));
     expectNoHover("dragging", false);
     server.mouseUp({start.x, start.y - 20});
     ASSERT_FALSE(strip->holdsPointer());

@@ -1,11 +1,14 @@
 #include "statusbar/StripInputs.h"
 
 #include "StripFixture.h"
+#include "support/MenuBarContentViewProbe.h"
 
 #include <functional>
 
 namespace pulsedeck {
 namespace {
+
+using Probe = MenuBarContentViewProbe;
 
 ExternalDevice drive() {
     ExternalDevice device;
@@ -195,26 +198,26 @@ TEST_F(StripInputsApplied, OnlyWhatChangedIsRedrawn) {
 
 TEST_F(StripInputsApplied, AComputeStyleChangeStartsOneMorph) {
     apply();
-    EXPECT_FALSE(strip->metricPlan(ModuleKind::compute)) << "the first showing jumps";
+    EXPECT_FALSE(Probe::metricPlan(*strip, ModuleKind::compute)) << "the first showing jumps";
 
     settings.computeMode = ComputeDisplayMode::chart;
     apply();
-    ASSERT_TRUE(strip->metricPlan(ModuleKind::compute));
-    const FanMorph morph = strip->metricPlan(ModuleKind::compute)->morph;
+    ASSERT_TRUE(Probe::metricPlan(*strip, ModuleKind::compute));
+    const FanMorph morph = Probe::metricPlan(*strip, ModuleKind::compute)->morph;
     EXPECT_DOUBLE_EQ(morph.duration, 0.78);
 
     loop.advanceAndRunDue(0.3);
     apply();
-    ASSERT_TRUE(strip->metricPlan(ModuleKind::compute));
-    EXPECT_EQ(strip->metricPlan(ModuleKind::compute)->morph.started, morph.started)
+    ASSERT_TRUE(Probe::metricPlan(*strip, ModuleKind::compute));
+    EXPECT_EQ(Probe::metricPlan(*strip, ModuleKind::compute)->morph.started, morph.started)
         << "the same style again leaves the running morph alone";
     loop.advanceAndRunDue(0.6);
-    EXPECT_EQ(strip->computePicture().progress, 1);
+    EXPECT_EQ(Probe::computePicture(*strip).progress, 1);
 
     settings.computeMode = ComputeDisplayMode::compact;
     strip->setInputs(stripInputs(settings, readings, {.reduceMotion = true}));
-    EXPECT_FALSE(strip->metricPlan(ModuleKind::compute));
-    EXPECT_EQ(strip->computePicture().compactProgress, 1);
+    EXPECT_FALSE(Probe::metricPlan(*strip, ModuleKind::compute));
+    EXPECT_EQ(Probe::computePicture(*strip).compactProgress, 1);
 }
 
 } // namespace
