@@ -42,6 +42,7 @@ void AppDelegate::refreshEditingPanels() {
     conditions.surfacesReady = nativeSurfacesReady;
     conditions.statusHidden = floatingMode == FloatingMode::detached || !item->isVisible();
     conditions.hideInFullscreen = hideInFullscreen;
+    conditions.opacity = floatingOpacity;
     conditions.fullscreenDisplays = fullscreenMonitor->displayIDs();
     editingPanels->refresh(conditions);
 }

@@ -93,6 +93,8 @@ void AppDelegate::showFloatingPanel(std::optional<gfx::Rect> dropFrame) {
 
     if (!floatingPanel)
         floatingPanel = makeFloatingPanel(false, frame);
+    else if (FloatingSurface* surface = floatingSurface())
+        surface->setOpacity(floatingPreferences->opacity);
     floatingPanel->setFrame(frame, true);
     floatingPanel->orderFrontRegardless();
 
@@ -143,10 +145,14 @@ std::shared_ptr<ui::Window> AppDelegate::makeFloatingPanel(bool preview, const g
     panel->setAccessibilityElement(true);
 
     auto surface = std::make_shared<FloatingSurface>(gfx::Rect{{}, frame.size});
-    if (preview)
+    // A preview draws the status strip, over the menu bar's opacity.
+    if (preview) {
         surface->setOwner(statusView);
-    else
+        surface->setOpacity(floatingOpacity);
+    } else {
         surface->setOwner(floatingView);
+        surface->setOpacity(floatingPreferences ? floatingPreferences->opacity : 1.0);
+    }
     surface->applyMaterial();
     panel->setContentView(surface);
     if (!preview)

@@ -97,13 +97,19 @@ void AppDelegate::updateFullscreenMonitoring() {
 void AppDelegate::changeFloatingPreferences(
     const std::function<void(FloatingPreferences&)>& change) {
     loadFloatingPreferences();
+    const std::set<ModuleKind> hiddenBefore = floatingPreferences->hidden;
     change(*floatingPreferences);
     writeFloatingPreferences();
+    if (FloatingSurface* surface = floatingSurface())
+        surface->setOpacity(floatingPreferences->opacity);
     floatingDetails->animatedLayout = true;
     updateFullscreenMonitoring();
     refreshFloatingView();
     applyFullscreenVisibility();
-    requestSample();
+    // Only a module the bar shows or hides may change what is sampled: a purely visual setting
+    // reads no sensor.
+    if (floatingPreferences->hidden != hiddenBefore)
+        requestSample();
 }
 
 void AppDelegate::hideFloatingModule(ModuleKind kind) {
@@ -253,7 +259,6 @@ void AppDelegate::refreshFloatingView() {
     environment.reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion();
     environment.language = resolvedLanguage();
     const StripReadings readings = stripReadings();
-    floatingView->setStripOpacity(floatingPreferences->opacity);
     floatingView->setInputs(stripInputs(
         floatingStripSettings(*floatingPreferences,
                               moduleColors.color(ColorSlot::theme, normalBlue), fanAvailable),

@@ -18,7 +18,6 @@ void AppDelegate::refreshStatus(bool animated) {
     ui::Application& app = application();
     const StripSettings settings = statusStripSettings(*this, fanAvailable);
     applyAccentColor(toColor(moduleColors.color(ColorSlot::theme, normalBlue)));
-    statusView->setStripOpacity(floatingOpacity);
 
     const bool dark = isDark();
     if (renderedDark != dark || renderedPanelDark != dark) {

@@ -124,7 +124,7 @@ bool FloatingLiquidAnimator::begin(const std::shared_ptr<ui::Window>& panel) {
 
     image_ = gfx::Image::withBitmap(std::move(snapshot));
     view_->setAppearance(appearance);
-    view_->opacity = owner ? owner->stripOpacity() : 1.0;
+    view_->opacity = surface->opacity();
 
     hiddenPanel_ = panel;
     panel->setAlphaValue(0);

@@ -52,7 +52,6 @@ EditingPanels::Placement EditingPanels::placement(const Conditions& conditions,
     placement.menuBars = strip.menuBarScreens();
     for (const auto& screen : placement.screens)
         placement.stripFrames.push_back(strip.stripFrame(screen));
-    placement.opacity = strip.stripOpacity();
     placement.appearance = strip.effectiveAppearance();
     placement.appMark = strip.displaysAppMark();
     placement.sorting = strip.isSorting();
@@ -120,6 +119,7 @@ void EditingPanels::refresh(const Conditions& conditions) {
             panel = makePanel(*stripFrame);
         panel->setFrame(*stripFrame, false);
         if (StatusEditingSurface* surface = surfaceOf(*panel)) {
+            surface->setOpacity(conditions.opacity);
             surface->applyMaterial();
             surface->setNeedsDisplay(true);
             // Sorting changes the cursors over the strip; the panel's must follow.

@@ -39,6 +39,8 @@ public:
         // The floating bar stands in for the status item, or the item is not visible.
         bool statusHidden = false;
         bool hideInFullscreen = false;
+        // The surfaces' background opacity.
+        double opacity = 1;
         // Display numbers that show a full-screen window.
         std::set<int> fullscreenDisplays;
 
@@ -79,7 +81,6 @@ private:
         std::vector<ui::Screen> screens;
         std::vector<gfx::Rect> menuBars;
         std::vector<std::optional<gfx::Rect>> stripFrames;
-        double opacity = 1;
         gfx::Appearance appearance = gfx::Appearance::light;
         bool appMark = false;
         bool sorting = false;

@@ -179,10 +179,6 @@ void MenuBarContentView::setModuleImage(ModuleKind kind, std::optional<gfx::Imag
         setNeedsDisplay(true);
 }
 
-void MenuBarContentView::setStripOpacity(double opacity) {
-    replaceWholeStripInput(stripOpacity_, opacity);
-}
-
 void MenuBarContentView::setPresentationHeight(std::optional<double> height) {
     replaceWholeStripInput(presentationHeight_, height);
 }

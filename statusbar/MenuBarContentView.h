@@ -89,9 +89,6 @@ public:
     // and answers none.
     const std::optional<gfx::Image>& moduleImage(ModuleKind kind) const;
     void setModuleImage(ModuleKind kind, std::optional<gfx::Image> image);
-    // The strip background's opacity in the editing surface and the floating bar.
-    double stripOpacity() const { return stripOpacity_; }
-    void setStripOpacity(double opacity);
     // The height the strip is laid out for; none = the bounds height.
     std::optional<double> presentationHeight() const { return presentationHeight_; }
     void setPresentationHeight(std::optional<double> height);
@@ -348,7 +345,6 @@ private:
     std::optional<gfx::Image> temperatureImage_;
     std::optional<gfx::Image> computeImage_;
     std::optional<gfx::Image> devicesImage_;
-    double stripOpacity_ = 1;
     std::optional<double> presentationHeight_;
     bool displaysAppMark_ = false;
     std::vector<ModuleKind> order_{allModuleKinds.begin(), allModuleKinds.end()};

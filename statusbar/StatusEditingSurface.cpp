@@ -112,12 +112,19 @@ void StatusEditingSurface::reportHover(ModuleKind kind, gfx::Point screenPoint) 
         strip->moduleHoverAction(kind, screenPoint);
 }
 
+void StatusEditingSurface::setOpacity(double opacity) {
+    if (opacity_ == opacity)
+        return;
+    opacity_ = opacity;
+    applyMaterial();
+}
+
 void StatusEditingSurface::applyMaterial() {
     const auto strip = owner();
     glass_->blendingMode = behindWindowBlending;
     glass_->material = hudWindowMaterial;
     glass_->state = activeMaterialState;
-    glass_->setAlphaValue(clampedOpacity(strip ? strip->stripOpacity() : 1.0));
+    glass_->setAlphaValue(clampedOpacity(opacity_));
     setAppearance(strip ? std::optional(strip->effectiveAppearance()) : std::nullopt);
     setCornerRadius(bounds().height() * cornerFactor());
     setNeedsDisplay(true);
@@ -179,7 +186,7 @@ StatusEditingSurface::BackgroundLook StatusEditingSurface::backgroundLook() cons
     if (!strip)
         return {};
     return {strip->effectiveAppearance() == gfx::Appearance::dark,
-            reduceTransparency() ? 1.0 : std::pow(clampedOpacity(strip->stripOpacity()), 3),
+            reduceTransparency() ? 1.0 : std::pow(clampedOpacity(opacity_), 3),
             bounds().height() * cornerFactor(), bounds()};
 }
 

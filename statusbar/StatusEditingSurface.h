@@ -50,7 +50,11 @@ public:
     virtual bool showsHoverDetails() const;
     // Passes a hovered module and the screen point to report it at to the owner.
     virtual void reportHover(ModuleKind kind, gfx::Point screenPoint);
-    // Material, opacity, appearance and corner radius from the owner.
+    // The background's opacity, as the surface's settings give it (drawn clamped to 0…1); a new
+    // value applies the material again.
+    double opacity() const { return opacity_; }
+    void setOpacity(double opacity);
+    // Material and opacity, with the owner's appearance and corner radius.
     virtual void applyMaterial();
     // What the rounded strip background is drawn from; two equal looks draw the same pixels.
     // A surface that draws another background overrides both.
@@ -100,6 +104,7 @@ private:
     void hoverDelayExpired(ModuleKind kind);
 
     std::weak_ptr<MenuBarContentView> owner_;
+    double opacity_ = 1;
     std::shared_ptr<PassiveStripMaterial> glass_;
     std::shared_ptr<StripForeground> foreground_;
     std::shared_ptr<ui::TrackingArea> tracking_;

@@ -2,6 +2,7 @@
 #include "floating/FloatingGeometry.h"
 #include "floating/FloatingSurface.h"
 #include "platform/graphics/RectText.h"
+#include "statusbar/PassiveStripMaterial.h"
 
 #include <any>
 
@@ -248,6 +249,14 @@ TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
     ASSERT_TRUE(surface->movedAction);
     surface->movedAction({250, 150, 90, 29});
     EXPECT_EQ(storedFrame(), (gfx::Rect{250, 150, 90, 29}));
+    // The bar's opacity is its surface's; the menu bar's is the editing panels' and the
+    // preview's.
+    EXPECT_EQ(surface->opacity(), delegate->floatingPreferences->opacity);
+    delegate->setFloatingOpacity(0.5);
+    EXPECT_EQ(surface->opacity(), 0.5);
+    EXPECT_DOUBLE_EQ(surface->glass()->alphaValue(), 0.5);
+    delegate->setStripOpacity(0.3);
+    EXPECT_EQ(surface->opacity(), 0.5);
 
     MenuBarContentView& strip = *delegate->floatingView;
     strip.statusOrderAction({ModuleKind::devices});

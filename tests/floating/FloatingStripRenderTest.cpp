@@ -58,7 +58,6 @@ protected:
     gfx::Bitmap present(bool systemDark) {
         StripEnvironment environment = floatingStripEnvironment(24);
         environment.systemDark = systemDark;
-        strip->setStripOpacity(preferences.opacity);
         strip->setInputs(stripInputs(floatingStripSettings(preferences, PaletteColor::blue, true),
                                      readings(), environment));
         const gfx::Rect frame{200, 500, strip->requiredWidth(), *strip->presentationHeight()};
@@ -68,6 +67,7 @@ protected:
         panel->setBackgroundColor(gfx::Color::clear());
         auto surface = std::make_shared<FloatingSurface>(gfx::Rect{{}, frame.size});
         surface->setOwner(strip);
+        surface->setOpacity(preferences.opacity);
         strip->setEditingSurfacePresented(true);
         strip->editingDisplayAction = [surface] { surface->redraw(); };
         surface->applyMaterial();

@@ -168,8 +168,9 @@ TEST_F(EditingPanelsTest, ARefreshWithNothingMovedLeavesThePanelsAlone) {
     EXPECT_GT(server.window(*panel.windowNumber())->stackOrder, stacked)
         << "but brought to the front again, over whatever was raised meanwhile";
 
-    strip->setStripOpacity(0.5);
-    panels->refresh(ready());
+    EditingPanels::Conditions faint = ready();
+    faint.opacity = 0.5;
+    panels->refresh(faint);
     runFor(0);
     EXPECT_EQ(presents(), before + 1) << "a new opacity is a new material";
 

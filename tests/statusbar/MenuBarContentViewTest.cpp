@@ -292,7 +292,6 @@ TEST_F(StripFixture, SettersMarkExactlyWhatChanges) {
         {"gap", [&] { strip->setFanGap(12); }},
         {"chart", [&] { strip->setChartLength(120); }},
         {"fan mode", [&] { strip->setFanMode(FanDisplayMode::graph); }},
-        {"opacity", [&] { strip->setStripOpacity(0.5); }},
         {"padding", [&] { strip->setEdgePadding(3); }},
         {"drawn elsewhere", [&] { strip->setEditingSurfacePresented(true); }},
     };

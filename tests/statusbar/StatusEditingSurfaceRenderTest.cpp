@@ -23,7 +23,6 @@ protected:
         strip = makeStrip();
         strip->setAppearance(dark ? gfx::Appearance::dark : gfx::Appearance::light);
         striptest::fillSampleStrip(*strip, readings, dark, &clock);
-        strip->setStripOpacity(opacity);
         strip->setFrameSize({strip->requiredWidth(), 24});
         item = ui::StatusBar::system().statusItem(strip->requiredWidth());
         item->setView(strip);
@@ -32,6 +31,7 @@ protected:
         strip->editingRectAction = [this](const gfx::Rect& rect) { panels->redrawSurfaces(rect); };
         EditingPanels::Conditions conditions;
         conditions.surfacesReady = true;
+        conditions.opacity = opacity;
         panels->refresh(conditions);
         loop.runUntilIdle();
     }
@@ -150,8 +150,8 @@ TEST_F(EditingSurfaceRender, AMovedModuleAndAChangedLookRepaintWhatTheyTouch) {
     const gfx::Rgba8 magenta{255, 0, 255, 255};
     const gfx::Point network{strip->rect(ModuleKind::network).midX(), 12};
     poison(panel, network);
-    // The strip's opacity changes the glass under every module.
-    strip->setStripOpacity(0.5);
+    // The opacity changes the glass under every module.
+    EditingPanels::surfaceOf(*panels->panels().begin()->second)->setOpacity(0.5);
     panels->redrawSurfaces();
     loop.runUntilIdle();
     EXPECT_NE(panel.backing()->pixelAtPoint(network), magenta);

@@ -63,9 +63,8 @@ protected:
     StatusEditingSurface& surface() { return *EditingPanels::surfaceOf(panel()); }
 };
 
-TEST_F(EditingSurface, TheGlassAndTheBackgroundFollowTheStripOpacity) {
-    strip->setStripOpacity(0.05);
-    surface().applyMaterial();
+TEST_F(EditingSurface, TheGlassAndTheBackgroundFollowTheSurfacesOpacity) {
+    surface().setOpacity(0.05);
     EXPECT_DOUBLE_EQ(surface().glass()->alphaValue(), 0.2);
     EXPECT_EQ(surface().glass()->material, 13);
     EXPECT_EQ(surface().glass()->blendingMode, 0);
