@@ -51,13 +51,13 @@ public:
     bool showsHoverDetails() const override;
     void reportHover(ModuleKind kind, gfx::Point screenPoint) override;
 
+    bool accessibilityPerformPress() override;
+
+protected:
     void mouseDown(const ui::Event& event) override;
     void mouseDragged(const ui::Event& event) override;
     void mouseUp(const ui::Event& event) override;
     void rightMouseDown(const ui::Event& event) override;
-    bool accessibilityPerformPress() override;
-
-protected:
     void resetCursorRects() override;
 
 private:

@@ -256,15 +256,15 @@ public:
     void pressMoved(gfx::Point point);
     void handleSortDrag(bool buttonDown, std::optional<gfx::Rect> frame, gfx::Point point);
 
-    // Public so the editing surfaces can forward their own mouse events.
+    bool accessibilityPerformPress() override;
+
+protected:
+    // The editing surfaces forward their own presses through dispatchEvent.
     void mouseDown(const ui::Event& event) override;
     void mouseDragged(const ui::Event& event) override;
     void mouseUp(const ui::Event& event) override;
     void rightMouseDown(const ui::Event& event) override;
     void rightMouseUp(const ui::Event& event) override;
-    bool accessibilityPerformPress() override;
-
-protected:
     void drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) override;
     void resetCursorRects() override;
     void viewDidChangeEffectiveAppearance() override;

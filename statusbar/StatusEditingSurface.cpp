@@ -263,7 +263,7 @@ void StatusEditingSurface::stopHover() {
 void StatusEditingSurface::mouseDown(const ui::Event& event) {
     stopHover();
     if (const auto strip = owner())
-        strip->mouseDown(event);
+        strip->dispatchEvent(event);
 }
 
 void StatusEditingSurface::mouseDragged(const ui::Event& event) {
@@ -279,7 +279,7 @@ void StatusEditingSurface::mouseDragged(const ui::Event& event) {
 
 void StatusEditingSurface::mouseUp(const ui::Event& event) {
     if (const auto strip = owner())
-        strip->mouseUp(event);
+        strip->dispatchEvent(event);
 }
 
 void StatusEditingSurface::rightMouseDown(const ui::Event& event) {

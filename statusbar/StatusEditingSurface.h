@@ -86,7 +86,7 @@ public:
     bool accessibilityPerformPress() override;
     void updateTrackingAreas() override;
 
-    // The mouse, as the window delivers it; public so tests and the floating bar can drive it.
+protected:
     void mouseDown(const ui::Event& event) override;
     void mouseDragged(const ui::Event& event) override;
     void mouseUp(const ui::Event& event) override;
@@ -94,8 +94,6 @@ public:
     void mouseEntered(const ui::Event& event) override;
     void mouseMoved(const ui::Event& event) override;
     void mouseExited(const ui::Event& event) override;
-
-protected:
     void resetCursorRects() override;
     // Ends any hover: the delay stops and no module counts as hovered.
     void stopHover();
