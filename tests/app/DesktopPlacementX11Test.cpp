@@ -259,12 +259,6 @@ TEST_F(DesktopPlacement, UnderWestonsXWaylandTheStripMenuAndDetailsLandWhereThey
     ASSERT_TRUE(xwayland);
     Program program(environmentFor(xvfb_, config_.path(), desktop.displayName()));
     ASSERT_TRUE(program.started());
-    const auto dock = settledDock(xwayland.get());
-    ASSERT_TRUE(dock);
-    // Whole at the top right.
-    EXPECT_EQ(dock->area.y, 0);
-    EXPECT_EQ(dock->area.x + dock->area.width, 1440);
-    EXPECT_GT(dock->area.x, 0);
     // What weston shows on the X server, and whether it shows the desktop's colour at a point.
     const auto shownAt = [&](int x, int y) {
         return testsupport::pixelAt(display(), DefaultRootWindow(display()), x, y);
@@ -272,28 +266,37 @@ TEST_F(DesktopPlacement, UnderWestonsXWaylandTheStripMenuAndDetailsLandWhereThey
     const auto desktopAt = [&](const testsupport::PixelArea& area) {
         return shownAt(area.x + area.width / 2, area.y + area.height / 2) == shownAt(8, 890);
     };
-    // Once it has faded in, weston shows it there, whole, with the desktop's colour beside it
-    // (past the shadow weston draws around a window without decorations).
+    // The strip whole at the top right, and (once it has faded in) weston showing it there with
+    // the desktop's colour beside it, past the shadow weston draws around a window without
+    // decorations.
+    const auto expectWholeAtTheTopRight = [&](const std::optional<Placed>& strip) {
+        ASSERT_TRUE(strip);
+        EXPECT_EQ(strip->area.y, 0);
+        EXPECT_EQ(strip->area.x + strip->area.width, 1440);
+        EXPECT_GT(strip->area.x, 0);
+        int drawn = 0, beside = 0;
+        EXPECT_TRUE(waitFor(
+            [&] {
+                const auto desktopColour = shownAt(8, 890);
+                const auto row = testsupport::capture(display(), DefaultRootWindow(display()), 0,
+                                                      strip->area.height / 2, 1440, 1);
+                drawn = beside = 0;
+                for (int column = strip->area.x - 200; column < 1440; ++column) {
+                    const int shown = row.at(column, 0) != desktopColour ? 1 : 0;
+                    if (column >= strip->area.x)
+                        drawn += shown;
+                    else if (column < strip->area.x - 16)
+                        beside += shown;
+                }
+                return drawn >= strip->area.width - 4 && beside == 0;
+            },
+            5s))
+            << drawn << " of the strip's " << strip->area.width << " columns show, " << beside
+            << " beside it";
+    };
+    const auto dock = settledDock(xwayland.get());
+    ASSERT_NO_FATAL_FAILURE(expectWholeAtTheTopRight(dock));
     const int middle = dock->area.height / 2;
-    int drawn = 0, beside = 0;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            const auto desktopColour = shownAt(8, 890);
-            const auto row =
-                testsupport::capture(display(), DefaultRootWindow(display()), 0, middle, 1440, 1);
-            drawn = beside = 0;
-            for (int column = dock->area.x - 200; column < 1440; ++column) {
-                const int shown = row.at(column, 0) != desktopColour ? 1 : 0;
-                if (column >= dock->area.x)
-                    drawn += shown;
-                else if (column < dock->area.x - 16)
-                    beside += shown;
-            }
-            return drawn >= dock->area.width - 4 && beside == 0;
-        },
-        5s))
-        << drawn << " of the strip's " << dock->area.width << " columns show, " << beside
-        << " beside it";
     screenshot("placement-weston-strip.png");
 
     // A right click on the strip's first module: the menu at the pointer, under the strip.
@@ -340,6 +343,37 @@ TEST_F(DesktopPlacement, UnderWestonsXWaylandTheStripMenuAndDetailsLandWhereThey
         << "the details close when the keyboard leaves for another program";
     EXPECT_TRUE(waitFor([&] { return desktopAt(details[0].area); }, 5s)) << "and weston shows that";
     screenshot("placement-weston-other-program.png");
+
+    // The memory module's "Two Values" (in the details' layout) narrows the strip: weston moves
+    // no shown window, yet the strip keeps to the top right.
+    moveTo(pressX, middle);
+    std::this_thread::sleep_for(100ms);
+    button(1, true);
+    button(1, false);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            details = shownPanels(xwayland.get());
+            return details.size() == 1 && details[0].area.height > 150;
+        },
+        5s))
+        << "the details open again";
+    moveTo(details[0].area.x + 243, details[0].area.y + 439);
+    std::this_thread::sleep_for(100ms);
+    button(1, true);
+    button(1, false);
+    std::optional<Placed> narrower;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            narrower = settledDock(xwayland.get());
+            return narrower && narrower->area.width < dock->area.width &&
+                   narrower->area.x + narrower->area.width == 1440;
+        },
+        10s))
+        << (narrower ? std::to_string(narrower->area.x) + " + " +
+                           std::to_string(narrower->area.width)
+                     : std::string("no strip"));
+    expectWholeAtTheTopRight(narrower);
+    screenshot("placement-weston-narrower.png");
 }
 
 // Folders of its own for a copy of the program run by the user `nobody`.

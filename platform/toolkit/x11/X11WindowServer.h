@@ -189,6 +189,9 @@ private:
     // Takes where the server shows one of our windows as its frame, telling the application when
     // that is not where it put it.
     void followPlacement(NativeWindow& window);
+    // The status bar is made again at the place its manager refused, if it still stands where
+    // the manager kept it.
+    void placeRefused(NativeWindowId id);
     // Where an X window lies on the root, in pixels; none once it is gone.
     std::optional<RootGeometry::PixelRect> rootArea(unsigned long xid) const;
     void readXSettings();

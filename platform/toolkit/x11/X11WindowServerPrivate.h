@@ -129,6 +129,12 @@ struct X11WindowServer::NativeWindow {
     bool everShown = false;
     // Shown to the toolkit, and mapped on the server at the end of the loop's turn.
     bool mapHeld = false;
+    // Where the server last showed the window.
+    std::optional<RootGeometry::PixelRect> lastShown;
+    // A place asked for the shown status bar that its manager answered with the size alone,
+    // keeping the bar where it was: a manager that moves no shown window (weston's) places a
+    // window only when it maps.
+    std::optional<RootGeometry::PixelRect> refusedPlace;
     // The window manager's frame that holds the window, watched for its moves: a manager may
     // move its frame without telling the window (weston's).
     unsigned long managerFrame = 0;

@@ -20,6 +20,10 @@ namespace ui::x11 {
 
 namespace {
 
+// How long a manager's answer that kept a shown window in place must stand before the window is
+// made again where it was asked: a manager may resize a window and move it in two steps.
+constexpr double refusalPatience = 0.3;
+
 // Whether every pixel of an ARGB32 image surface is fully transparent.
 bool isClear(cairo_surface_t* surface) {
     cairo_surface_flush(surface);
@@ -369,9 +373,11 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         return;
     // Measured on the root: a window manager holds a managed window inside a frame of its own.
     const std::optional<RootGeometry::PixelRect> shown = rootArea(window.xid);
-    if (!shown || *shown == window.pixels) {
-        if (shown)
-            window.pendingPlaces.clear();
+    if (!shown)
+        return;
+    const std::optional<RootGeometry::PixelRect> before = std::exchange(window.lastShown, shown);
+    if (*shown == window.pixels) {
+        window.pendingPlaces.clear();
         return;
     }
     // The answer to an earlier request of ours that a later one overtook: its own answer follows.
@@ -382,6 +388,21 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         return;
     }
     window.pendingPlaces.clear();
+    // Resized as asked but left where it was: a manager that moves no shown window. A moment
+    // later, if nothing has moved it meanwhile, the bar is made again where it belongs, and the
+    // manager places it there as it maps it.
+    window.refusedPlace.reset();
+    if (window.attributes.role == WindowRole::statusBar && window.pixelsAsked && before &&
+        shown->x == before->x && shown->y == before->y && shown->width == window.pixels.width &&
+        shown->height == window.pixels.height &&
+        (before->width != shown->width || before->height != shown->height)) {
+        window.refusedPlace = window.pixels;
+        loop_.queue().asyncAfter(refusalPatience, [this, alive = std::weak_ptr<int>(alive_),
+                                                   id = window.id] {
+            if (!alive.expired())
+                placeRefused(id);
+        });
+    }
     // The window manager's place wins over a resize still waiting for its pixels.
     window.pendingPixels.reset();
     const bool resized =
@@ -399,6 +420,20 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
     if (window.attributes.role == WindowRole::statusBar)
         updateStrut(window);
     reportFrame(window.id, window.frame);
+    refreshScreens();
+}
+
+void X11WindowServer::placeRefused(NativeWindowId id) {
+    NativeWindow* window = find(id);
+    if (!window || !window->refusedPlace || !window->mapped || window->lastShown != window->pixels)
+        return;
+    window->pixels = *std::exchange(window->refusedPlace, std::nullopt);
+    window->pixelsAsked = true;
+    window->pendingPlaces.clear();
+    window->frame = geometry_.rectFromPixels(window->pixels.x, window->pixels.y,
+                                             window->pixels.width, window->pixels.height);
+    remakeXWindow(*window);
+    reportFrame(id, window->frame);
     refreshScreens();
 }
 
