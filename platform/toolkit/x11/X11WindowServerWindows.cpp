@@ -397,11 +397,11 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         shown->height == window.pixels.height &&
         (before->width != shown->width || before->height != shown->height)) {
         window.refusedPlace = window.pixels;
-        loop_.queue().asyncAfter(refusalPatience, [this, alive = std::weak_ptr<int>(alive_),
-                                                   id = window.id] {
-            if (!alive.expired())
-                placeRefused(id);
-        });
+        loop_.queue().asyncAfter(refusalPatience,
+                                 [this, alive = std::weak_ptr<int>(alive_), id = window.id] {
+                                     if (!alive.expired())
+                                         placeRefused(id);
+                                 });
     }
     // The window manager's place wins over a resize still waiting for its pixels.
     window.pendingPixels.reset();
