@@ -11,6 +11,7 @@
 #include "support/RunUntil.h"
 #include "support/XvfbServer.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <cstdint>
 #include <cstdlib>
@@ -232,10 +233,15 @@ protected:
         button(number, false);
     }
 
-    // What the screen shows, whichever window drew it.
+    // What the screen shows, whichever window drew it. The server refuses a rectangle that
+    // leaves the screen, so a margin around a window at an edge is cut at the edge.
     Capture captureRoot(int x, int y, int width, int height) const {
-        return capture(server->display(), DefaultRootWindow(server->display()), x, y, width,
-                       height);
+        const int left = std::max(x, 0);
+        const int top = std::max(y, 0);
+        const int right = std::min(x + width, screenWidth);
+        const int bottom = std::min(y + height, screenHeight);
+        return capture(server->display(), DefaultRootWindow(server->display()), left, top,
+                       std::max(right - left, 0), std::max(bottom - top, 0));
     }
     Rgb rootPixel(int x, int y) const {
         return pixelAt(server->display(), DefaultRootWindow(server->display()), x, y);
