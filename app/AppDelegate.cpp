@@ -78,18 +78,22 @@ std::shared_ptr<AppDelegate> AppDelegate::create(Environment environment) {
 }
 
 AppDelegate::AppDelegate(Environment environment)
-    : Preferences(Preferences::read(*environment.defaults)), environment_(std::move(environment)) {
+    : environment_(std::move(environment)),
+      settings_(std::make_shared<SettingsStore>(*environment_.defaults)) {
     popover = std::make_unique<ui::Popover>();
     details = std::make_shared<DetailView>(DetailView::initialFrame);
     updateNotifications.setCenter(environment_.notificationCenter);
     auto resources = environment_.makeResources();
     statusView = std::make_shared<MenuBarContentView>(stripFrame);
-    fanAvailable = !environment_.fanless;
+    sampling_.fanAvailable = !environment_.fanless;
     sampler_ = std::make_unique<Sampler>(
         std::move(resources), mainQueue(),
-        Sampler::Hooks{
-            .flags = [this] { return requestFlags(*this, floatingPreferences, fanAvailable); },
-            .apply = [this](const SampleResult& sample) { applySample(sample); }},
+        Sampler::Hooks{.flags =
+                           [this] {
+                               return requestFlags(prefs(), settings_->floating(),
+                                                   sampling_.fanAvailable);
+                           },
+                       .apply = [this](const SampleResult& sample) { applySample(sample); }},
         environment_.samplingExecution);
     floatingView = std::make_shared<MenuBarContentView>(stripFrame);
     floatingDetails = std::make_shared<DetailView>(DetailView::initialFrame);
@@ -115,9 +119,9 @@ void AppDelegate::after(double seconds, std::function<void(AppDelegate&)> step) 
 }
 
 AppLanguage AppDelegate::resolvedLanguage() const {
-    return resolve(languageSelection, environment_.preferredLanguages
-                                          ? environment_.preferredLanguages()
-                                          : std::vector<std::string>{});
+    return resolve(prefs().languageSelection, environment_.preferredLanguages
+                                                  ? environment_.preferredLanguages()
+                                                  : std::vector<std::string>{});
 }
 
 UpdateController& AppDelegate::updates() {
@@ -140,7 +144,7 @@ void AppDelegate::applicationDidFinishLaunching() {
                                           return event;
                                       });
 
-    details->presentation = detailPresentation;
+    details->presentation = prefs().detailPresentation;
     samplingResources()->devicesReader->setChangedAction([weak] {
         if (auto self = weak.lock())
             self->requestSample();
@@ -149,8 +153,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     statusView->setPresentationHeight(
         statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness()));
 
-    const StatusLayout layout = StatusLayout::measure(displayMode, resolvedLanguage(), latest,
-                                                      memoryShowChart, chartLength);
+    const StatusLayout layout =
+        StatusLayout::measure(prefs().displayMode, resolvedLanguage(), sampling_.latest,
+                              prefs().memoryShowChart, prefs().chartLength);
     item = app.statusBar().statusItem(layout.width);
     item->setView(statusView);
     if (auto* button = item->button()) {
@@ -202,11 +207,15 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->applyFullscreenVisibility();
     };
 
-    details->collapsed = storedCollapsedSections(defaults());
+    details->collapsed = prefs().collapsedSections;
+    settings_->observe([weak](const SettingsChange& change) {
+        if (auto self = weak.lock())
+            self->settingsChanged(change);
+    });
 
     refreshStatus(false);
     startTimer();
-    if (hideInFullscreen)
+    if (prefs().hideInFullscreen)
         fullscreenMonitor->setEnabled(true);
     updates().schedule();
     after(surfacesReadyDelay, [](AppDelegate& self) { self.surfacesReady(); });
@@ -245,8 +254,8 @@ void AppDelegate::updateItemLength() {
 void AppDelegate::surfacesReady() {
     nativeSurfacesReady = true;
     refreshEditingPanels();
-    if (floatingMode != FloatingMode::none)
-        setFloatingMode(floatingMode, std::nullopt);
+    if (prefs().floatingMode != FloatingMode::none)
+        setFloatingMode(prefs().floatingMode, std::nullopt);
 }
 
 void AppDelegate::presentFirstLaunchDetails(int attempt) {
@@ -274,7 +283,7 @@ void AppDelegate::showMenuBarTip() {
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool) {
-    if (floatingMode == FloatingMode::detached) {
+    if (prefs().floatingMode == FloatingMode::detached) {
         if (floatingPanel)
             floatingPanel->orderFrontRegardless();
     } else if (!popover->isShown()) {
@@ -309,11 +318,11 @@ void AppDelegate::requestSample() {
 }
 
 bool AppDelegate::isModuleActive(ModuleKind kind) const {
-    return pulsedeck::isModuleActive(kind, *this, floatingPreferences);
+    return pulsedeck::isModuleActive(kind, prefs(), settings_->floating());
 }
 
 void AppDelegate::applySample(const SampleResult& sample) {
-    apply(sample, activeModules(*this, floatingPreferences), now());
+    sampling_.apply(sample, activeModules(prefs(), settings_->floating()), now());
     refreshStatus(false);
 }
 

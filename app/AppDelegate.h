@@ -5,6 +5,7 @@
 #include "app/Sampler.h"
 #include "app/SamplingResources.h"
 #include "app/SamplingState.h"
+#include "app/SettingsStore.h"
 #include "app/StatusToolTip.h"
 #include "detail/DetailView.h"
 #include "floating/FloatingLiquidAnimator.h"
@@ -40,18 +41,20 @@ class UserDefaults;
 namespace pulsedeck {
 
 class FloatingSurface;
+namespace testing {
+struct AppDelegateProbe;
+}
 
 // The application controller: the one owner of every long-lived object (the status item and its
 // strip, the detail popover, the readers and the sampling loop, the floating bar's objects, the
-// update objects), the holder of the settings (Preferences) and of the latest snapshots and
-// histories (SamplingState). Views report to it through closures that hold it weakly.
+// update objects, the settings store) and the holder of the latest snapshots and histories
+// (SamplingState). Views report to it through closures that hold it weakly; settings changes
+// reach it from the store.
 //
 // Made with create(); the constructor reads the settings and builds everything, shows nothing
 // and starts no timer. Main thread only, except what the sampling job does on its queue.
 class AppDelegate final : public ui::ApplicationDelegate,
                           public ui::PopoverDelegate,
-                          public Preferences,
-                          public SamplingState,
                           public std::enable_shared_from_this<AppDelegate> {
 public:
     // What the controller runs on; tests replace the readers, the clock and the sampling thread.
@@ -127,29 +130,18 @@ public:
     // popover. `animated` reaches only the detail view's layout and the popover's resize.
     void refreshStatus(bool animated);
 
-    // The settings actions: the bodies of the views' choice closures. Each stores the choice,
-    // writes its key at once and refreshes the status item.
+    // Both preference sets; every change of a setting goes through it.
+    SettingsStore& settings() { return *settings_; }
+    const SettingsStore& settings() const { return *settings_; }
+    // The latest snapshots and histories.
+    const SamplingState& sampling() const { return sampling_; }
+
+    // The settings actions: the views' choice closures change the store; what a change brings
+    // about follows in settingsChanged.
     void installSettingsActions();
-    void setDetailPresentation(DetailPresentation presentation);
-    void setModuleColor(ColorSlot slot, std::optional<PaletteColor> color);
-    void setHideInFullscreen(bool flag);
     void showSensorHelp();
     void beginSorting();
-    // The menu-bar strip's opacity, kept under "floatingOpacity".
-    void setStripOpacity(double opacity);
-    void setModuleOrder(const std::vector<ModuleKind>& order);
-    void setCollapsedSections(const std::set<ModuleKind>& sections);
-    void setAppearanceMode(AppearanceMode mode);
-    void setBoolPreference(bool value, bool Preferences::*property, std::string_view key,
-                           bool animated);
-    void setNetworkShowChart(bool flag);
-    void setTemperatureMode(TemperatureDisplayMode mode);
-    void setIntPreference(int rawValue, std::string_view key);
-    void setChartLength(double length);
-    void setFanGap(double gap);
-    void setLanguage(const std::string& selection);
     void setLaunchAtLogin(bool on);
-    void setModuleEnabled(ModuleKind kind, bool enabled);
     void statusOrderChanged(const std::vector<ModuleKind>& order);
     void hideModuleFromStatus(ModuleKind kind);
     void finishSorting();
@@ -199,36 +191,12 @@ public:
     // ("none", "copy", "detached"; anything else does nothing).
     void closeFloating();
     void chooseFloating(const std::any& representedObject);
-    // The bar's own settings: loaded once (from the stored record over the main settings) and
-    // written whole after every change. Each setter works in every mode, also with no bar shown.
+    // The bar's own settings record, loaded once by the store; the floating strip's closures,
+    // wired once.
     void loadFloatingPreferences();
-    void hideFloatingModule(ModuleKind kind);
-    void setFloatingOrder(const std::vector<ModuleKind>& order);
-    void setFloatingModule(ModuleKind kind, bool enabled);
-    // The detail view's slider: clamped to 0.2…1.0. The context menu's row: as its slider gives.
-    void setFloatingOpacity(double opacity);
-    void setFloatingOpacityFromRow(double opacity);
-    void setFloatingDisplayMode(DisplayMode mode);
-    void setFloatingFanMode(FanDisplayMode mode);
-    void setFloatingFanAnimation(FanAnimationMode mode);
-    void setFloatingComputeMode(ComputeDisplayMode mode);
-    void setFloatingTemperatureMode(TemperatureDisplayMode mode);
-    void setFloatingMemoryChart(bool flag);
-    void setFloatingNetworkChart(bool flag);
-    void setFloatingNetworkColored(bool flag);
-    void setFloatingChartLength(double length);
-    void setFloatingGap(double gap);
-    void setFloatingHideInFullscreen(bool flag);
-    void setFloatingCollapsed(const std::set<ModuleKind>& sections);
-    void setFloatingPresentation(DetailPresentation presentation);
-    void setFloatingColor(ColorSlot slot, std::optional<PaletteColor> color);
-    void setFloatingAppearance(AppearanceMode mode);
-    void toggleFloatingModule(ModuleKind kind);
     // The floating details' colour choice: the theme is the menu bar's, shared with the bar, so
     // it changes the main colours; every other slot changes the bar's own.
     void chooseFloatingColor(ColorSlot slot, std::optional<PaletteColor> color);
-    void copyMainSettingsToFloating();
-    void copyFloatingToMainSettings();
     // The latest readings and histories, at most one chart's worth each.
     FloatingReadings makeFloatingReadings() const;
     void refreshFloatingView();
@@ -337,8 +305,6 @@ public:
     std::shared_ptr<MenuBarContentView> floatingView;
     std::shared_ptr<DetailView> floatingDetails;
     std::unique_ptr<ui::Popover> floatingPopover;
-    // None until the floating bar first loads its preferences.
-    std::optional<FloatingPreferences> floatingPreferences;
     bool floatingDetailsReady = false;
     std::optional<gfx::Rect> floatingDropFrame;
     std::shared_ptr<ui::Window> floatingPreview;
@@ -356,6 +322,7 @@ public:
     std::unique_ptr<MenuBarTipWindow> menuBarTip;
 
 private:
+    friend struct testing::AppDelegateProbe;
     explicit AppDelegate(Environment environment);
     ui::Application& application() const;
     dispatch::Queue& mainQueue() const { return environment_.loop->queue(); }
@@ -363,19 +330,28 @@ private:
     // Runs `step` on the main queue after `seconds` while the controller still exists.
     void after(double seconds, std::function<void(AppDelegate&)> step);
     void removeOutsideClickMonitor();
+    const Preferences& prefs() const { return settings_->main(); }
+    // The steps a settings change brings about beyond the rebuild.
+    void settingsChanged(const SettingsChange& change);
+    void floatingSettingsChanged(const SettingsChange& change);
     bool isDark() const;
     void handOffToDetails(bool animated, AppLanguage language);
     bool isShownFloating(ModuleKind kind) const;
     void clearHistory(ModuleKind kind);
     std::optional<ModuleKind> detailsModule(std::optional<gfx::Point> point) const;
-    // The floating bar's settings: the setters' common steps around their one change.
-    void changeFloatingPreferences(const std::function<void(FloatingPreferences&)>& change);
-    void writeFloatingPreferences();
     // The monitor runs while the strip, or a shown floating bar, hides for full-screen windows.
     void updateFullscreenMonitoring();
     void showFloatingPanel(std::optional<gfx::Rect> dropFrame);
 
     Environment environment_;
+    // Shared with the detail view's disclosure closure, which stores its sections even while the
+    // controller is being taken apart.
+    std::shared_ptr<SettingsStore> settings_;
+    SamplingState sampling_;
+    bool floatingStripWired_ = false;
+    // Set while setFloatingMode carries out a change of mode, which applies the settings it
+    // changes itself.
+    bool changingFloatingMode_ = false;
     // What the tooltip and accessibility label were last written from.
     std::optional<StatusToolTipContent> toolTipShown_;
     // Set while showDetails rebuilds for the popover it is about to open, so the details take

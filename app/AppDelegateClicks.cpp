@@ -213,7 +213,8 @@ void AppDelegate::applicationDidResignActive() {
 
 void AppDelegate::handleOutsideClick() {
     const gfx::Point location = application().mouseLocation();
-    if (floatingMode != FloatingMode::detached && statusView->menuBarFrame(location, stripMargin))
+    if (prefs().floatingMode != FloatingMode::detached &&
+        statusView->menuBarFrame(location, stripMargin))
         return;
     if (floatingPanel && floatingPanel->frame().contains(location))
         return;

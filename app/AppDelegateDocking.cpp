@@ -40,31 +40,25 @@ void AppDelegate::refreshEditingPanels() {
         return;
     EditingPanels::Conditions conditions;
     conditions.surfacesReady = nativeSurfacesReady;
-    conditions.statusHidden = floatingMode == FloatingMode::detached || !item->isVisible();
-    conditions.hideInFullscreen = hideInFullscreen;
-    conditions.opacity = floatingOpacity;
+    conditions.statusHidden = prefs().floatingMode == FloatingMode::detached || !item->isVisible();
+    conditions.hideInFullscreen = prefs().hideInFullscreen;
+    conditions.opacity = prefs().floatingOpacity;
     conditions.fullscreenDisplays = fullscreenMonitor->displayIDs();
     editingPanels->refresh(conditions);
 }
 
 void AppDelegate::recordDockAnchor(const ui::Screen& screen, const gfx::Rect& strip) {
     std::string text = DockAnchor::measure(screen.frame(), strip).text();
-    auto [entry, added] =
-        floatingDockAnchors.try_emplace(dockAnchorKey(screen.displayNumber()), text);
-    if (!added) {
-        if (entry->second == text)
-            return;
-        entry->second = std::move(text);
-    }
-    defaults().setObject(encodeDockAnchors(floatingDockAnchors),
-                         PreferenceKey::floatingDockAnchors);
+    settings_->change([&](Preferences& p) {
+        p.floatingDockAnchors.insert_or_assign(dockAnchorKey(screen.displayNumber()), text);
+    });
 }
 
 std::optional<gfx::Rect> AppDelegate::dockAnchorFrame(const ui::Screen& screen) const {
-    if (hideInFullscreen && fullscreenMonitor->isFullscreen(screen))
+    if (prefs().hideInFullscreen && fullscreenMonitor->isFullscreen(screen))
         return std::nullopt;
-    const auto entry = floatingDockAnchors.find(dockAnchorKey(screen.displayNumber()));
-    if (entry == floatingDockAnchors.end())
+    const auto entry = prefs().floatingDockAnchors.find(dockAnchorKey(screen.displayNumber()));
+    if (entry == prefs().floatingDockAnchors.end())
         return std::nullopt;
     const std::optional<DockAnchor> anchor = DockAnchor::parse(entry->second);
     if (!anchor)
@@ -145,7 +139,7 @@ void AppDelegate::handleStatusDragOut(gfx::Point start, gfx::Point current, bool
 
     if (ended) {
         const bool brokeFree = floatingMotion.cancel();
-        if (brokeFree && (floatingMode == FloatingMode::detached ||
+        if (brokeFree && (prefs().floatingMode == FloatingMode::detached ||
                           !statusView->menuBarFrame(current, stripDropMargin))) {
             floatingDropFrame = frame;
             offerFloatingDrop(current);

@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/FloatingSettingsTransfer.h"
 #include "floating/FloatingGeometry.h"
 #include "floating/FloatingPanel.h"
 #include "floating/FloatingSurface.h"
@@ -24,19 +25,31 @@ constexpr gfx::Rect screenlessBase{0, 0, 800, 600};
 
 void AppDelegate::setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame) {
     floatingMotion.stop();
-    const FloatingMode old = floatingMode;
+    const FloatingMode old = prefs().floatingMode;
+    // The steps below apply what the mode's settings changes bring along.
+    const auto quietly = [this](auto change) {
+        changingFloatingMode_ = true;
+        change();
+        changingFloatingMode_ = false;
+    };
     if (mode == FloatingMode::detached && old != FloatingMode::detached) {
+        // Detaching, the bar takes over the strip's modules and styles.
         loadFloatingPreferences();
-        copyMainSettingsToFloating();
-    } else if (mode == FloatingMode::none && old == FloatingMode::detached) {
-        copyFloatingToMainSettings();
+        quietly([this] {
+            settings_->changeFloating([this](FloatingPreferences& p) { seedFloating(p, prefs()); });
+        });
+    } else if (mode == FloatingMode::none && old == FloatingMode::detached &&
+               settings_->floating()) {
+        quietly([this] {
+            settings_->change(
+                [this](Preferences& p) { returnFloatingToMain(*settings_->floating(), p); });
+        });
     }
     if (mode == FloatingMode::none && detailFloatingFrame && popover->isShown())
         popover->performClose();
 
-    floatingMode = mode;
+    quietly([this, mode] { settings_->change([mode](Preferences& p) { p.floatingMode = mode; }); });
     details->floatingMode = mode;
-    defaults().setObject(std::string(toString(mode)), PreferenceKey::floatingMode);
 
     if (mode == FloatingMode::none) {
         floatingPopover->close();
@@ -63,7 +76,7 @@ void AppDelegate::setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dr
     if (mode == FloatingMode::none && old == FloatingMode::detached) {
         refreshStatus(false);
         requestSample();
-        fullscreenMonitor->setEnabled(hideInFullscreen);
+        fullscreenMonitor->setEnabled(prefs().hideInFullscreen);
     } else {
         updateFullscreenMonitoring();
     }
@@ -94,7 +107,7 @@ void AppDelegate::showFloatingPanel(std::optional<gfx::Rect> dropFrame) {
     if (!floatingPanel)
         floatingPanel = makeFloatingPanel(false, frame);
     else if (FloatingSurface* surface = floatingSurface())
-        surface->setOpacity(floatingPreferences->opacity);
+        surface->setOpacity(settings_->floating()->opacity);
     floatingPanel->setFrame(frame, true);
     floatingPanel->orderFrontRegardless();
 
@@ -115,7 +128,7 @@ void AppDelegate::showFloatingPanel(std::optional<gfx::Rect> dropFrame) {
     defaults().setObject(gfx::stringFromRect(frame), floatingFrameKey);
     applyFullscreenVisibility();
 
-    if (floatingMode == FloatingMode::detached) {
+    if (prefs().floatingMode == FloatingMode::detached) {
         popover->performClose();
         if (details->isSorting) {
             details->isSorting = false;
@@ -135,7 +148,7 @@ std::shared_ptr<ui::Window> AppDelegate::makeFloatingPanel(bool preview, const g
     panel->setBackgroundColor(gfx::Color::clear());
     panel->setHasShadow(true);
     panel->setHidesOnDeactivate(false);
-    panel->setLevel(floatingOnTop ? ui::WindowLevel::floating : ui::WindowLevel::normal);
+    panel->setLevel(prefs().floatingOnTop ? ui::WindowLevel::floating : ui::WindowLevel::normal);
     panel->setAlphaValue(1.0);
     panel->setCollectionBehavior(ui::Collection::canJoinAllSpaces | ui::Collection::ignoresCycle |
                                  ui::Collection::fullScreenAuxiliary);
@@ -148,10 +161,10 @@ std::shared_ptr<ui::Window> AppDelegate::makeFloatingPanel(bool preview, const g
     // A preview draws the status strip, over the menu bar's opacity.
     if (preview) {
         surface->setOwner(statusView);
-        surface->setOpacity(floatingOpacity);
+        surface->setOpacity(prefs().floatingOpacity);
     } else {
         surface->setOwner(floatingView);
-        surface->setOpacity(floatingPreferences ? floatingPreferences->opacity : 1.0);
+        surface->setOpacity(settings_->floating() ? settings_->floating()->opacity : 1.0);
     }
     surface->applyMaterial();
     panel->setContentView(surface);
@@ -195,7 +208,7 @@ void AppDelegate::saveFloatingFrame(const gfx::Rect& frame) {
 bool AppDelegate::floatingBarStandsIn() const {
     // Without a bar to show, or a screen to show it on, the status item is the only way back to
     // the program, so it stays.
-    return floatingMode == FloatingMode::detached && floatingPanel &&
+    return prefs().floatingMode == FloatingMode::detached && floatingPanel &&
            !ui::Screen::screens().empty();
 }
 
@@ -205,13 +218,13 @@ void AppDelegate::applyFullscreenVisibility() {
     std::vector<int> displayNumbers;
     for (const auto& screen : ui::Screen::screens())
         displayNumbers.push_back(screen.displayNumber());
-    const bool itemVisible = statusItemVisible(floatingBarStandsIn(), hideInFullscreen,
+    const bool itemVisible = statusItemVisible(floatingBarStandsIn(), prefs().hideInFullscreen,
                                                displayNumbers, fullscreenMonitor->displayIDs());
     if (item->isVisible() != itemVisible)
         item->setVisible(itemVisible);
 
     if (floatingPanel) {
-        const bool barHides = floatingPreferences && floatingPreferences->hideInFullscreen &&
+        const bool barHides = settings_->floating() && settings_->floating()->hideInFullscreen &&
                               fullscreenMonitor->isFullscreen(floatingPanel->frame());
         if (barHides)
             floatingPanel->orderOut();
@@ -229,7 +242,7 @@ void AppDelegate::applyFullscreenVisibility() {
             refreshEditingPanels();
             return;
         }
-        if (hideInFullscreen && fullscreenMonitor->isFullscreen(*shownAt))
+        if (prefs().hideInFullscreen && fullscreenMonitor->isFullscreen(*shownAt))
             popover->performClose();
     }
     refreshEditingPanels();

@@ -37,67 +37,69 @@ void AppDelegate::makeFloatingPopover() {
     view.openAction = details->openAction;
     view.sensorAction = details->sensorAction;
 
-    // Wraps a member call in a closure that holds the controller weakly.
-    auto action = [weak](auto body) {
-        return [weak, body](auto&&... arguments) {
-            if (auto self = weak.lock())
-                body(*self, arguments...);
-        };
-    };
-    view.orderAction = action([](AppDelegate& self, const std::vector<ModuleKind>& order) {
-        self.setFloatingOrder(order);
+    auto choice = [this](auto edit) { return floatingChoice(settings_, edit); };
+    view.orderAction = choice([](FloatingPreferences& p, const std::vector<ModuleKind>& order) {
+        p.order = completeOrder(order);
     });
     for (auto kind : allModuleKinds)
-        view.switchAction(kind) =
-            action([kind](AppDelegate& self, bool on) { self.setFloatingModule(kind, on); });
-    view.opacityAction =
-        action([](AppDelegate& self, double opacity) { self.setFloatingOpacity(opacity); });
+        view.switchAction(kind) = choice([kind](FloatingPreferences& p, bool on) {
+            if (on)
+                p.hidden.erase(kind);
+            else
+                p.hidden.insert(kind);
+        });
+    view.opacityAction = choice([](FloatingPreferences& p, double opacity) {
+        p.opacity = clampedFloatingOpacity(opacity);
+    });
     view.appearanceAction =
-        action([](AppDelegate& self, AppearanceMode mode) { self.setFloatingAppearance(mode); });
+        choice([](FloatingPreferences& p, AppearanceMode mode) { p.appearance = mode; });
     view.displayAction =
-        action([](AppDelegate& self, DisplayMode mode) { self.setFloatingDisplayMode(mode); });
-    view.fanAction =
-        action([](AppDelegate& self, FanDisplayMode mode) { self.setFloatingFanMode(mode); });
-    view.fanAnimationAction = action(
-        [](AppDelegate& self, FanAnimationMode mode) { self.setFloatingFanAnimation(mode); });
-    view.computeDisplayAction = action(
-        [](AppDelegate& self, ComputeDisplayMode mode) { self.setFloatingComputeMode(mode); });
-    view.temperatureDisplayAction = action([](AppDelegate& self, TemperatureDisplayMode mode) {
-        self.setFloatingTemperatureMode(mode);
-    });
+        choice([](FloatingPreferences& p, DisplayMode mode) { p.displayMode = mode; });
+    view.fanAction = choice([](FloatingPreferences& p, FanDisplayMode mode) { p.fanMode = mode; });
+    view.fanAnimationAction =
+        choice([](FloatingPreferences& p, FanAnimationMode mode) { p.fanAnimation = mode; });
+    view.computeDisplayAction =
+        choice([](FloatingPreferences& p, ComputeDisplayMode mode) { p.computeMode = mode; });
+    view.temperatureDisplayAction = choice(
+        [](FloatingPreferences& p, TemperatureDisplayMode mode) { p.temperatureMode = mode; });
     view.memoryChartAction =
-        action([](AppDelegate& self, bool flag) { self.setFloatingMemoryChart(flag); });
+        choice([](FloatingPreferences& p, bool on) { p.memoryShowChart = on; });
     view.networkChartAction =
-        action([](AppDelegate& self, bool flag) { self.setFloatingNetworkChart(flag); });
+        choice([](FloatingPreferences& p, bool on) { p.networkShowChart = on; });
     view.networkColorAction =
-        action([](AppDelegate& self, bool flag) { self.setFloatingNetworkColored(flag); });
-    view.chartLengthAction =
-        action([](AppDelegate& self, double length) { self.setFloatingChartLength(length); });
-    view.gapAction = action([](AppDelegate& self, double gap) { self.setFloatingGap(gap); });
+        choice([](FloatingPreferences& p, bool on) { p.networkColored = on; });
+    view.chartLengthAction = choice(
+        [](FloatingPreferences& p, double length) { p.chartLength = clampedChartLength(length); });
+    view.gapAction = choice([](FloatingPreferences& p, double gap) { p.gap = clampedFanGap(gap); });
     view.hideInFullscreenAction =
-        action([](AppDelegate& self, bool flag) { self.setFloatingHideInFullscreen(flag); });
-    view.disclosureAction = action([](AppDelegate& self, const std::set<ModuleKind>& sections) {
-        self.setFloatingCollapsed(sections);
-    });
-    view.presentationAction = action([](AppDelegate& self, DetailPresentation presentation) {
-        self.floatingDetails->fadeFromSnapshot();
-        self.setFloatingPresentation(presentation);
-    });
+        choice([](FloatingPreferences& p, bool on) { p.hideInFullscreen = on; });
+    view.disclosureAction =
+        choice([](FloatingPreferences& p, const std::set<ModuleKind>& sections) {
+            p.collapsed = sections;
+        });
+    view.presentationAction = [weak](DetailPresentation presentation) {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        self->floatingDetails->fadeFromSnapshot();
+        self->settings_->changeFloating(
+            [presentation](FloatingPreferences& p) { p.presentation = presentation; });
+    };
     view.sortingAction = [weak] {
         auto self = weak.lock();
         if (self && self->floatingView->isSorting() != self->floatingDetails->isSorting)
             self->floatingView->setSorting(self->floatingDetails->isSorting);
     };
-    view.moduleColorAction =
-        action([](AppDelegate& self, ColorSlot slot, std::optional<PaletteColor> color) {
-            self.chooseFloatingColor(slot, color);
-        });
+    view.moduleColorAction = [weak](ColorSlot slot, std::optional<PaletteColor> color) {
+        if (auto self = weak.lock())
+            self->chooseFloatingColor(slot, color);
+    };
 }
 
 void AppDelegate::refreshFloatingDetails() {
-    if (!floatingDetailsReady || !floatingPreferences)
+    if (!floatingDetailsReady || !settings_->floating())
         return;
-    const FloatingPreferences& record = *floatingPreferences;
+    const FloatingPreferences& record = *settings_->floating();
     DetailView& view = *floatingDetails;
     view.setAppearance(floatingView->appearance());
     floatingPopover->setAppearance(floatingView->appearance());
@@ -106,11 +108,11 @@ void AppDelegate::refreshFloatingDetails() {
     view.presentation = record.presentation;
     view.order = record.order;
     view.collapsed = record.collapsed;
-    view.fanAvailable = fanAvailable;
+    view.fanAvailable = sampling_.fanAvailable;
     view.temperatureAvailable = true;
     const auto shown = [&](ModuleKind kind) { return !record.hidden.contains(kind); };
     view.memoryEnabled = shown(ModuleKind::memory);
-    view.fanEnabled = shown(ModuleKind::fan) && fanAvailable;
+    view.fanEnabled = shown(ModuleKind::fan) && sampling_.fanAvailable;
     view.networkEnabled = shown(ModuleKind::network);
     view.temperatureEnabled = shown(ModuleKind::temperature);
     view.computeEnabled = shown(ModuleKind::compute);
@@ -151,14 +153,15 @@ void AppDelegate::refreshFloatingDetails() {
 
     // The theme is the menu bar's: the bar has no theme colour of its own.
     view.moduleColors = record.colors;
-    view.moduleColors.setColor(moduleColors.color(ColorSlot::theme, normalBlue), ColorSlot::theme);
+    view.moduleColors.setColor(prefs().moduleColors.color(ColorSlot::theme, prefs().normalBlue),
+                               ColorSlot::theme);
     view.stripOpacity = record.opacity;
     view.chartLength = record.chartLength;
     view.fanGap = record.gap;
-    view.historyCapacity = static_cast<int>(historyCapacity);
-    view.normalBlue = normalBlue;
+    view.historyCapacity = static_cast<int>(sampling_.historyCapacity);
+    view.normalBlue = prefs().normalBlue;
     view.language = resolvedLanguage();
-    view.floatingMode = floatingMode;
+    view.floatingMode = prefs().floatingMode;
     view.hideInFullscreen = record.hideInFullscreen;
     view.refreshControls();
 

@@ -37,8 +37,8 @@ std::shared_ptr<ui::MenuItem> choiceItem(const WeakDelegate& weak, std::string t
 // The record as the delegate holds it now: an open menu outlives the state it was built from.
 FloatingPreferences currentRecord(const WeakDelegate& weak) {
     auto self = weak.lock();
-    return self && self->floatingPreferences ? *self->floatingPreferences
-                                             : FloatingPreferences::standard();
+    return self && self->settings().floating() ? *self->settings().floating()
+                                               : FloatingPreferences::standard();
 }
 
 ui::ControlState stateFor(bool on) {
@@ -96,7 +96,7 @@ std::shared_ptr<ui::MenuItem> holder(std::string title, std::shared_ptr<ui::Menu
 
 std::shared_ptr<LiveSettingsMenu> AppDelegate::makeFloatingMenu() {
     loadFloatingPreferences();
-    const FloatingPreferences record = *floatingPreferences;
+    const FloatingPreferences record = *settings_->floating();
     const AppLanguage language = resolvedLanguage();
     const WeakDelegate weak = weak_from_this();
 
@@ -108,7 +108,7 @@ std::shared_ptr<LiveSettingsMenu> AppDelegate::makeFloatingMenu() {
     auto row = std::make_shared<FloatingOpacityRow>(language, record.opacity);
     row->changed = [weak](double value) {
         if (auto self = weak.lock())
-            self->setFloatingOpacityFromRow(value);
+            self->settings_->changeFloating([value](FloatingPreferences& p) { p.opacity = value; });
     };
     opacity->setView(row);
     menu->addItem(opacity);
@@ -121,16 +121,16 @@ std::shared_ptr<LiveSettingsMenu> AppDelegate::makeFloatingMenu() {
         holder(text(Copy::appearanceTheme, language), appearanceMenu(weak, record, language)));
     auto onTop =
         delegateItem(weak, text(Copy::alwaysOnTop, language), &AppDelegate::toggleFloatingTop);
-    onTop->setState(stateFor(floatingOnTop));
+    onTop->setState(stateFor(prefs().floatingOnTop));
     PersistentMenuOption::attach(onTop, std::nullopt, false, [weak] {
         auto self = weak.lock();
-        return !self || self->floatingOnTop;
+        return !self || self->prefs().floatingOnTop;
     });
     menu->addItem(onTop);
     menu->addItem(ui::MenuItem::separator());
 
     menu->addItem(holder(text(Copy::floatingModules, language),
-                         modulesMenu(weak, record, fanAvailable, language)));
+                         modulesMenu(weak, record, sampling_.fanAvailable, language)));
     menu->addItem(ui::MenuItem::separator());
     menu->addItem(
         delegateItem(weak, text(Copy::feedback, language), &AppDelegate::floatingFeedback));
@@ -167,21 +167,20 @@ void AppDelegate::showFloatingMenu(const ui::Event& event) {
 void AppDelegate::floatingAppearance(const std::any& representedObject) {
     if (const auto* name = std::any_cast<std::string>(&representedObject))
         if (auto mode = parseAppearanceMode(*name))
-            setFloatingAppearance(*mode);
+            settings_->changeFloating([mode](FloatingPreferences& p) { p.appearance = *mode; });
 }
 
 void AppDelegate::floatingModule(const std::any& representedObject) {
     if (const auto* name = std::any_cast<std::string>(&representedObject))
         if (auto kind = parseModuleKind(*name))
-            toggleFloatingModule(*kind);
+            settings_->changeFloating([kind](FloatingPreferences& p) {
+                if (!p.hidden.erase(*kind))
+                    p.hidden.insert(*kind);
+            });
 }
 
 void AppDelegate::toggleFloatingTop() {
-    floatingOnTop = !floatingOnTop;
-    if (floatingPanel)
-        floatingPanel->setLevel(floatingOnTop ? ui::WindowLevel::floating
-                                              : ui::WindowLevel::normal);
-    defaults().setBool(floatingOnTop, PreferenceKey::floatingOnTop);
+    settings_->change([](Preferences& p) { p.floatingOnTop = !p.floatingOnTop; });
 }
 
 void AppDelegate::floatingFeedback() {

@@ -31,12 +31,10 @@ FloatingSurface* AppDelegate::floatingSurface() const {
 }
 
 void AppDelegate::loadFloatingPreferences() {
-    if (floatingPreferences)
+    settings_->loadFloating();
+    if (floatingStripWired_)
         return;
-    const FloatingPreferences fallback = floatingFallback(*this);
-    const auto stored = defaults().dictionaryForKey(FloatingPreferences::defaultsKey);
-    floatingPreferences = stored ? FloatingPreferences(*stored, fallback) : fallback;
-    writeFloatingPreferences();
+    floatingStripWired_ = true;
 
     const std::weak_ptr<AppDelegate> weak = weak_from_this();
     MenuBarContentView& strip = *floatingView;
@@ -58,14 +56,12 @@ void AppDelegate::loadFloatingPreferences() {
         if (auto self = weak.lock())
             self->layoutFloatingPanel();
     };
-    strip.statusOrderAction = [weak](const std::vector<ModuleKind>& order) {
-        if (auto self = weak.lock())
-            self->setFloatingOrder(order);
-    };
-    strip.statusHideAction = [weak](ModuleKind kind) {
-        if (auto self = weak.lock())
-            self->hideFloatingModule(kind);
-    };
+    strip.statusOrderAction =
+        floatingChoice(settings_, [](FloatingPreferences& p, const std::vector<ModuleKind>& order) {
+            p.order = completeOrder(order);
+        });
+    strip.statusHideAction = floatingChoice(
+        settings_, [](FloatingPreferences& p, ModuleKind kind) { p.hidden.insert(kind); });
     strip.finishSortingAction = [weak] {
         auto self = weak.lock();
         if (!self)
@@ -83,174 +79,53 @@ void AppDelegate::loadFloatingPreferences() {
     };
 }
 
-void AppDelegate::writeFloatingPreferences() {
-    defaults().setObject(floatingPreferences->dictionaryRepresentation(),
-                         FloatingPreferences::defaultsKey);
-}
-
 void AppDelegate::updateFullscreenMonitoring() {
-    const bool floatingHides = floatingMode != FloatingMode::none && floatingPreferences &&
-                               floatingPreferences->hideInFullscreen;
-    fullscreenMonitor->setEnabled(hideInFullscreen || floatingHides);
+    const bool floatingHides = prefs().floatingMode != FloatingMode::none &&
+                               settings_->floating() && settings_->floating()->hideInFullscreen;
+    fullscreenMonitor->setEnabled(prefs().hideInFullscreen || floatingHides);
 }
 
-void AppDelegate::changeFloatingPreferences(
-    const std::function<void(FloatingPreferences&)>& change) {
+void AppDelegate::floatingSettingsChanged(const SettingsChange& change) {
+    if (changingFloatingMode_)
+        return;
     loadFloatingPreferences();
-    const std::set<ModuleKind> hiddenBefore = floatingPreferences->hidden;
-    change(*floatingPreferences);
-    writeFloatingPreferences();
     if (FloatingSurface* surface = floatingSurface())
-        surface->setOpacity(floatingPreferences->opacity);
+        surface->setOpacity(settings_->floating()->opacity);
     floatingDetails->animatedLayout = true;
     updateFullscreenMonitoring();
     refreshFloatingView();
     applyFullscreenVisibility();
     // Only a module the bar shows or hides may change what is sampled: a purely visual setting
     // reads no sensor.
-    if (floatingPreferences->hidden != hiddenBefore)
+    if (change.floatingEntries.contains("hidden"))
         requestSample();
-}
-
-void AppDelegate::hideFloatingModule(ModuleKind kind) {
-    changeFloatingPreferences([kind](FloatingPreferences& p) { p.hidden.insert(kind); });
-}
-
-void AppDelegate::setFloatingOrder(const std::vector<ModuleKind>& order) {
-    std::vector<std::string> names;
-    for (ModuleKind kind : order)
-        names.emplace_back(toString(kind));
-    changeFloatingPreferences(
-        [order = parseOrder(names)](FloatingPreferences& p) { p.order = order; });
-}
-
-void AppDelegate::setFloatingModule(ModuleKind kind, bool enabled) {
-    changeFloatingPreferences([kind, enabled](FloatingPreferences& p) {
-        if (enabled)
-            p.hidden.erase(kind);
-        else
-            p.hidden.insert(kind);
-    });
-}
-
-void AppDelegate::setFloatingOpacity(double opacity) {
-    changeFloatingPreferences(
-        [value = clampedFloatingOpacity(opacity)](FloatingPreferences& p) { p.opacity = value; });
-}
-
-void AppDelegate::setFloatingOpacityFromRow(double opacity) {
-    changeFloatingPreferences([opacity](FloatingPreferences& p) { p.opacity = opacity; });
-}
-
-void AppDelegate::setFloatingDisplayMode(DisplayMode mode) {
-    changeFloatingPreferences([mode](FloatingPreferences& p) { p.displayMode = mode; });
-}
-
-void AppDelegate::setFloatingFanMode(FanDisplayMode mode) {
-    changeFloatingPreferences([mode](FloatingPreferences& p) { p.fanMode = mode; });
-}
-
-void AppDelegate::setFloatingFanAnimation(FanAnimationMode mode) {
-    changeFloatingPreferences([mode](FloatingPreferences& p) { p.fanAnimation = mode; });
-}
-
-void AppDelegate::setFloatingComputeMode(ComputeDisplayMode mode) {
-    changeFloatingPreferences([mode](FloatingPreferences& p) { p.computeMode = mode; });
-}
-
-void AppDelegate::setFloatingTemperatureMode(TemperatureDisplayMode mode) {
-    changeFloatingPreferences([mode](FloatingPreferences& p) { p.temperatureMode = mode; });
-}
-
-void AppDelegate::setFloatingMemoryChart(bool flag) {
-    changeFloatingPreferences([flag](FloatingPreferences& p) { p.memoryShowChart = flag; });
-}
-
-void AppDelegate::setFloatingNetworkChart(bool flag) {
-    changeFloatingPreferences([flag](FloatingPreferences& p) { p.networkShowChart = flag; });
-}
-
-void AppDelegate::setFloatingNetworkColored(bool flag) {
-    changeFloatingPreferences([flag](FloatingPreferences& p) { p.networkColored = flag; });
-}
-
-void AppDelegate::setFloatingChartLength(double length) {
-    changeFloatingPreferences(
-        [value = clampedChartLength(length)](FloatingPreferences& p) { p.chartLength = value; });
-}
-
-void AppDelegate::setFloatingGap(double gap) {
-    changeFloatingPreferences(
-        [value = clampedFanGap(gap)](FloatingPreferences& p) { p.gap = value; });
-}
-
-void AppDelegate::setFloatingHideInFullscreen(bool flag) {
-    changeFloatingPreferences([flag](FloatingPreferences& p) { p.hideInFullscreen = flag; });
-}
-
-void AppDelegate::setFloatingCollapsed(const std::set<ModuleKind>& sections) {
-    changeFloatingPreferences([sections](FloatingPreferences& p) { p.collapsed = sections; });
-}
-
-void AppDelegate::setFloatingPresentation(DetailPresentation presentation) {
-    changeFloatingPreferences(
-        [presentation](FloatingPreferences& p) { p.presentation = presentation; });
-}
-
-void AppDelegate::setFloatingColor(ColorSlot slot, std::optional<PaletteColor> color) {
-    changeFloatingPreferences(
-        [slot, color](FloatingPreferences& p) { p.colors.setColor(color, slot); });
-}
-
-void AppDelegate::setFloatingAppearance(AppearanceMode mode) {
-    changeFloatingPreferences([mode](FloatingPreferences& p) { p.appearance = mode; });
-}
-
-void AppDelegate::toggleFloatingModule(ModuleKind kind) {
-    changeFloatingPreferences([kind](FloatingPreferences& p) {
-        if (!p.hidden.erase(kind))
-            p.hidden.insert(kind);
-    });
 }
 
 void AppDelegate::chooseFloatingColor(ColorSlot slot, std::optional<PaletteColor> color) {
     if (slot == ColorSlot::theme)
-        setModuleColor(slot, color);
+        settings_->change([&](Preferences& p) { p.moduleColors.setColor(color, slot); });
     else
-        setFloatingColor(slot, color);
-}
-
-void AppDelegate::copyMainSettingsToFloating() {
-    loadFloatingPreferences();
-    seedFloating(*floatingPreferences, *this);
-    writeFloatingPreferences();
-}
-
-void AppDelegate::copyFloatingToMainSettings() {
-    if (!floatingPreferences)
-        return;
-    for (auto& [key, value] : returnFloatingToMain(*floatingPreferences, *this))
-        defaults().setObject(std::move(value), key);
+        settings_->changeFloating([&](FloatingPreferences& p) { p.colors.setColor(color, slot); });
 }
 
 FloatingReadings AppDelegate::makeFloatingReadings() const {
     FloatingReadings readings = FloatingReadings::placeholder();
-    readings.memory = latest;
-    readings.fan = fanSnapshot;
-    readings.network = networkSnapshot;
-    readings.temperature = temperatureSnapshot;
-    readings.compute = computeSnapshot;
-    readings.devices = devicesSnapshot.devices;
-    readings.memoryHistory = lastEntries(history);
-    readings.fanHistory = lastEntries(fanHistory);
-    readings.networkHistory = lastEntries(networkHistory);
-    readings.temperatureHistory = lastEntries(temperatureHistory);
-    readings.computeHistory = lastEntries(computeHistory);
+    readings.memory = sampling_.latest;
+    readings.fan = sampling_.fanSnapshot;
+    readings.network = sampling_.networkSnapshot;
+    readings.temperature = sampling_.temperatureSnapshot;
+    readings.compute = sampling_.computeSnapshot;
+    readings.devices = sampling_.devicesSnapshot.devices;
+    readings.memoryHistory = lastEntries(sampling_.history);
+    readings.fanHistory = lastEntries(sampling_.fanHistory);
+    readings.networkHistory = lastEntries(sampling_.networkHistory);
+    readings.temperatureHistory = lastEntries(sampling_.temperatureHistory);
+    readings.computeHistory = lastEntries(sampling_.computeHistory);
     return readings;
 }
 
 void AppDelegate::refreshFloatingView() {
-    if (floatingMode == FloatingMode::none || !floatingPreferences)
+    if (prefs().floatingMode == FloatingMode::none || !settings_->floating())
         return;
     ui::Application& app = application();
     StripEnvironment environment = floatingStripEnvironment(
@@ -258,10 +133,11 @@ void AppDelegate::refreshFloatingView() {
     environment.systemDark = app.effectiveAppearance() == gfx::Appearance::dark;
     environment.reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion();
     environment.language = resolvedLanguage();
-    const StripReadings readings = stripReadings();
+    const StripReadings readings = sampling_.stripReadings();
     floatingView->setInputs(stripInputs(
-        floatingStripSettings(*floatingPreferences,
-                              moduleColors.color(ColorSlot::theme, normalBlue), fanAvailable),
+        floatingStripSettings(*settings_->floating(),
+                              prefs().moduleColors.color(ColorSlot::theme, prefs().normalBlue),
+                              sampling_.fanAvailable),
         readings, environment));
     floatingView->setAccessibilityLabel("Pulsedeck · " +
                                         std::string(text(Copy::floating, environment.language)));
@@ -298,7 +174,7 @@ void AppDelegate::layoutFloatingPanel() {
         content->setNeedsDisplay(true);
         floatingPanel->invalidateCursorRectsForView(content.get());
     }
-    if (floatingPreferences && floatingPreferences->hideInFullscreen &&
+    if (settings_->floating() && settings_->floating()->hideInFullscreen &&
         fullscreenMonitor->isFullscreen(floatingPanel->frame()))
         floatingPanel->orderOut();
 }

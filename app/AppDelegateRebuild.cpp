@@ -8,7 +8,7 @@
 namespace pulsedeck {
 
 bool AppDelegate::isDark() const {
-    return appearsDark(appearanceMode,
+    return appearsDark(prefs().appearanceMode,
                        application().effectiveAppearance() == gfx::Appearance::dark);
 }
 
@@ -16,8 +16,8 @@ void AppDelegate::refreshStatus(bool animated) {
     if (!item)
         return;
     ui::Application& app = application();
-    const StripSettings settings = statusStripSettings(*this, fanAvailable);
-    applyAccentColor(toColor(moduleColors.color(ColorSlot::theme, normalBlue)));
+    const StripSettings settings = statusStripSettings(prefs(), sampling_.fanAvailable);
+    applyAccentColor(toColor(prefs().moduleColors.color(ColorSlot::theme, prefs().normalBlue)));
 
     const bool dark = isDark();
     if (renderedDark != dark || renderedPanelDark != dark) {
@@ -34,30 +34,30 @@ void AppDelegate::refreshStatus(bool animated) {
     renderedPanelDark = dark;
 
     const AppLanguage language = resolvedLanguage();
-    const StripReadings readings = stripReadings();
+    const StripReadings readings = sampling_.stripReadings();
     statusView->setInputs(stripInputs(
         settings, readings,
         {.height = statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness()),
          .systemDark = app.effectiveAppearance() == gfx::Appearance::dark,
          .reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion(),
          .language = language,
-         .historyCapacity = static_cast<int>(historyCapacity)}));
+         .historyCapacity = static_cast<int>(sampling_.historyCapacity)}));
 
     const auto shows = [&settings](ModuleKind kind) { return settings.shown.contains(kind); };
     StatusToolTipContent tip;
     tip.language = language;
     if (shows(ModuleKind::memory))
-        tip.memory = latest;
+        tip.memory = sampling_.latest;
     if (shows(ModuleKind::fan))
-        tip.fan = fanSnapshot;
+        tip.fan = sampling_.fanSnapshot;
     if (shows(ModuleKind::network))
-        tip.network = networkSnapshot;
+        tip.network = sampling_.networkSnapshot;
     if (shows(ModuleKind::temperature))
-        tip.temperature = temperatureSnapshot;
+        tip.temperature = sampling_.temperatureSnapshot;
     if (shows(ModuleKind::devices))
-        tip.devices = devicesSnapshot.devices;
+        tip.devices = sampling_.devicesSnapshot.devices;
     if (shows(ModuleKind::compute))
-        tip.compute = computeSnapshot;
+        tip.compute = sampling_.computeSnapshot;
     if (toolTipShown_ != tip) {
         const std::string text = statusToolTip(tip);
         statusView->setToolTip(text);
@@ -84,62 +84,66 @@ void AppDelegate::refreshStatus(bool animated) {
 }
 
 void AppDelegate::handOffToDetails(bool animated, AppLanguage language) {
-    const bool fanShown = fanAvailable && fanEnabled;
+    const bool fanShown = sampling_.fanAvailable && prefs().fanEnabled;
     DetailView& view = *details;
-    view.memoryShowChart = memoryShowChart;
-    view.networkShowChart = networkShowChart;
-    view.temperatureMode = temperatureMode;
-    view.stripOpacity = floatingOpacity;
-    view.floatingMode = floatingMode;
+    view.memoryShowChart = prefs().memoryShowChart;
+    view.networkShowChart = prefs().networkShowChart;
+    view.temperatureMode = prefs().temperatureMode;
+    view.stripOpacity = prefs().floatingOpacity;
+    view.floatingMode = prefs().floatingMode;
     layoutFloatingPanel();
-    view.devicesEnabled = devicesEnabled;
+    view.devicesEnabled = prefs().devicesEnabled;
     // The list is handed on only when it differs: an equal list changes no arrival time.
     const std::vector<ExternalDevice> noDevices;
     const std::vector<ExternalDevice>& devices =
-        devicesEnabled ? devicesSnapshot.devices : noDevices;
+        prefs().devicesEnabled ? sampling_.devicesSnapshot.devices : noDevices;
     if (view.devicesSnapshot() != devices)
         view.setDevicesSnapshot(devices);
-    view.computeEnabled = computeEnabled;
-    view.computeMode = computeMode;
-    view.appearanceMode = appearanceMode;
-    view.hideInFullscreen = hideInFullscreen;
+    view.computeEnabled = prefs().computeEnabled;
+    view.computeMode = prefs().computeMode;
+    view.appearanceMode = prefs().appearanceMode;
+    view.hideInFullscreen = prefs().hideInFullscreen;
     view.updateFrequency = updates().frequency();
-    view.moduleColors = moduleColors;
-    view.fanAnimation = fanAnimation;
-    view.order = moduleOrder;
-    view.fanAvailable = fanAvailable;
+    view.moduleColors = prefs().moduleColors;
+    view.fanAnimation = prefs().fanAnimation;
+    view.order = prefs().moduleOrder;
+    view.fanAvailable = sampling_.fanAvailable;
     view.temperatureAvailable = true;
-    view.networkColored = networkColored;
+    view.networkColored = prefs().networkColored;
     if (animated)
         view.animatedLayout = true;
-    view.memoryEnabled = memoryEnabled;
-    view.networkEnabled = networkEnabled;
-    view.temperatureEnabled = temperatureEnabled;
+    view.memoryEnabled = prefs().memoryEnabled;
+    view.networkEnabled = prefs().networkEnabled;
+    view.temperatureEnabled = prefs().temperatureEnabled;
     view.fanEnabled = fanShown;
-    view.fanMode = fanMode;
-    view.fanGap = fanGap;
-    view.normalBlue = normalBlue;
-    view.chartLength = chartLength;
+    view.fanMode = prefs().fanMode;
+    view.fanGap = prefs().fanGap;
+    view.normalBlue = prefs().normalBlue;
+    view.chartLength = prefs().chartLength;
     view.language = language;
-    view.historyCapacity = static_cast<int>(historyCapacity);
-    view.languageSelection = languageSelection;
-    view.displayChoice->setSelectedSegment(rawValue(displayMode));
+    view.historyCapacity = static_cast<int>(sampling_.historyCapacity);
+    view.languageSelection = prefs().languageSelection;
+    view.displayChoice->setSelectedSegment(rawValue(prefs().displayMode));
 
     // The readings, their histories and the login item's state are shown only in the open
     // popover; while it is closed they wait for the rebuild that opens it.
     if (!popover->isShown() && !detailsOpening_)
         return;
-    view.computeSnapshot = computeEnabled ? computeSnapshot : computePlaceholder();
-    view.computeHistory = computeEnabled ? computeHistory : std::vector<ComputeSnapshot>{};
-    view.networkSnapshot = networkEnabled ? networkSnapshot : NetworkSnapshot{};
-    view.temperatureSnapshot = temperatureEnabled ? temperatureSnapshot : TemperatureSnapshot{};
-    view.networkHistory = networkEnabled ? networkHistory : std::vector<NetworkSnapshot>{};
-    view.temperatureHistory =
-        temperatureEnabled ? temperatureHistory : std::vector<std::optional<double>>{};
-    view.fanHistory = fanShown ? fanHistory : std::vector<std::optional<double>>{};
-    view.fanSnapshot = fanShown ? fanSnapshot : FanSnapshot{};
-    view.snapshot = memoryEnabled ? latest : memoryPlaceholder();
-    view.history = memoryEnabled ? history : std::vector<PressurePoint>{};
+    view.computeSnapshot =
+        prefs().computeEnabled ? sampling_.computeSnapshot : computePlaceholder();
+    view.computeHistory =
+        prefs().computeEnabled ? sampling_.computeHistory : std::vector<ComputeSnapshot>{};
+    view.networkSnapshot = prefs().networkEnabled ? sampling_.networkSnapshot : NetworkSnapshot{};
+    view.temperatureSnapshot =
+        prefs().temperatureEnabled ? sampling_.temperatureSnapshot : TemperatureSnapshot{};
+    view.networkHistory =
+        prefs().networkEnabled ? sampling_.networkHistory : std::vector<NetworkSnapshot>{};
+    view.temperatureHistory = prefs().temperatureEnabled ? sampling_.temperatureHistory
+                                                         : std::vector<std::optional<double>>{};
+    view.fanHistory = fanShown ? sampling_.fanHistory : std::vector<std::optional<double>>{};
+    view.fanSnapshot = fanShown ? sampling_.fanSnapshot : FanSnapshot{};
+    view.snapshot = prefs().memoryEnabled ? sampling_.latest : memoryPlaceholder();
+    view.history = prefs().memoryEnabled ? sampling_.history : std::vector<PressurePoint>{};
     view.loginState = loginState();
 }
 

@@ -27,15 +27,6 @@ bool DetailView::*detailSwitch(ModuleKind kind) {
     return &DetailView::memoryEnabled;
 }
 
-// "collapsedSections": the raw names in ascending order.
-void writeCollapsedSections(foundation::UserDefaults& defaults,
-                            const std::set<ModuleKind>& sections) {
-    auto names = rawNames(sections);
-    std::sort(names.begin(), names.end());
-    foundation::PropertyArray stored(names.begin(), names.end());
-    defaults.setObject(std::move(stored), PreferenceKey::collapsedSections);
-}
-
 } // namespace
 
 void AppDelegate::installSettingsActions() {
@@ -47,70 +38,50 @@ void AppDelegate::installSettingsActions() {
                 body(*self, arguments...);
         };
     };
+    auto choice = [this](auto edit) { return mainChoice(settings_, edit); };
     DetailView& view = *details;
 
     view.presentationAction =
-        action([](AppDelegate& self, DetailPresentation p) { self.setDetailPresentation(p); });
+        choice([](Preferences& p, DetailPresentation chosen) { p.detailPresentation = chosen; });
     view.moduleColorAction =
-        action([](AppDelegate& self, ColorSlot slot, std::optional<PaletteColor> color) {
-            self.setModuleColor(slot, color);
+        choice([](Preferences& p, ColorSlot slot, std::optional<PaletteColor> color) {
+            p.moduleColors.setColor(color, slot);
         });
-    view.hideInFullscreenAction =
-        action([](AppDelegate& self, bool flag) { self.setHideInFullscreen(flag); });
+    view.hideInFullscreenAction = choice([](Preferences& p, bool on) { p.hideInFullscreen = on; });
     view.sensorAction = action([](AppDelegate& self) { self.showSensorHelp(); });
     view.sortingAction = action([](AppDelegate& self) { self.beginSorting(); });
-    view.opacityAction =
-        action([](AppDelegate& self, double value) { self.setStripOpacity(value); });
-    view.orderAction = action([](AppDelegate& self, const std::vector<ModuleKind>& order) {
-        self.setModuleOrder(order);
+    // The menu-bar strip's opacity, kept under "floatingOpacity".
+    view.opacityAction = choice([](Preferences& p, double opacity) {
+        p.floatingOpacity = clampedFloatingOpacity(opacity);
     });
-    // The collapsed sections are written even when the controller is gone.
-    view.disclosureAction =
-        [weak, defaults = environment_.defaults](const std::set<ModuleKind>& sections) {
-            if (auto self = weak.lock())
-                self->setCollapsedSections(sections);
-            else
-                writeCollapsedSections(*defaults, sections);
-        };
+    view.orderAction = choice([](Preferences& p, const std::vector<ModuleKind>& order) {
+        p.moduleOrder = completeOrder(order);
+    });
+    view.disclosureAction = choice([](Preferences& p, const std::set<ModuleKind>& sections) {
+        p.collapsedSections = sections;
+    });
     view.appearanceAction =
-        action([](AppDelegate& self, AppearanceMode mode) { self.setAppearanceMode(mode); });
-    view.memoryChartAction = action([](AppDelegate& self, bool flag) {
-        self.setBoolPreference(flag, &Preferences::memoryShowChart, PreferenceKey::memoryShowChart,
-                               false);
-    });
-    view.networkChartAction =
-        action([](AppDelegate& self, bool flag) { self.setNetworkShowChart(flag); });
-    view.networkColorAction = action([](AppDelegate& self, bool flag) {
-        self.setBoolPreference(flag, &Preferences::networkColored, PreferenceKey::networkColored,
-                               true);
-    });
-    view.temperatureDisplayAction = action(
-        [](AppDelegate& self, TemperatureDisplayMode mode) { self.setTemperatureMode(mode); });
-    view.computeDisplayAction = action([](AppDelegate& self, ComputeDisplayMode mode) {
-        self.computeMode = mode;
-        self.setIntPreference(rawValue(mode), PreferenceKey::computeDisplay);
-    });
-    view.displayAction = action([](AppDelegate& self, DisplayMode mode) {
-        self.displayMode = mode;
-        self.setIntPreference(rawValue(mode), PreferenceKey::displayMode);
-    });
-    view.fanAnimationAction = action([](AppDelegate& self, FanAnimationMode mode) {
-        self.fanAnimation = mode;
-        self.setIntPreference(rawValue(mode), PreferenceKey::fanAnimation);
-    });
-    view.fanAction = action([](AppDelegate& self, FanDisplayMode mode) {
-        self.fanMode = mode;
-        self.setIntPreference(rawValue(mode), PreferenceKey::fanDisplayMode);
-    });
+        choice([](Preferences& p, AppearanceMode mode) { p.appearanceMode = mode; });
+    view.memoryChartAction = choice([](Preferences& p, bool on) { p.memoryShowChart = on; });
+    view.networkChartAction = choice([](Preferences& p, bool on) { p.networkShowChart = on; });
+    view.networkColorAction = choice([](Preferences& p, bool on) { p.networkColored = on; });
+    view.temperatureDisplayAction =
+        choice([](Preferences& p, TemperatureDisplayMode mode) { p.temperatureMode = mode; });
+    view.computeDisplayAction =
+        choice([](Preferences& p, ComputeDisplayMode mode) { p.computeMode = mode; });
+    view.displayAction = choice([](Preferences& p, DisplayMode mode) { p.displayMode = mode; });
+    view.fanAnimationAction =
+        choice([](Preferences& p, FanAnimationMode mode) { p.fanAnimation = mode; });
+    view.fanAction = choice([](Preferences& p, FanDisplayMode mode) { p.fanMode = mode; });
     view.chartLengthAction =
-        action([](AppDelegate& self, double length) { self.setChartLength(length); });
-    view.gapAction = action([](AppDelegate& self, double gap) { self.setFanGap(gap); });
-    view.languageAction = action(
-        [](AppDelegate& self, const std::string& selection) { self.setLanguage(selection); });
+        choice([](Preferences& p, double length) { p.chartLength = clampedChartLength(length); });
+    view.gapAction = choice([](Preferences& p, double gap) { p.fanGap = clampedFanGap(gap); });
+    view.languageAction = choice(
+        [](Preferences& p, const std::string& selection) { p.languageSelection = selection; });
     view.loginAction = action([](AppDelegate& self, bool on) { self.setLaunchAtLogin(on); });
     for (auto kind : allModuleKinds)
         view.switchAction(kind) =
-            action([kind](AppDelegate& self, bool on) { self.setModuleEnabled(kind, on); });
+            choice([kind](Preferences& p, bool on) { p.*enabledSwitch(kind) = on; });
 
     statusView->statusOrderAction =
         action([](AppDelegate& self, const std::vector<ModuleKind>& order) {
@@ -121,60 +92,80 @@ void AppDelegate::installSettingsActions() {
     statusView->finishSortingAction = action([](AppDelegate& self) { self.finishSorting(); });
 }
 
+void AppDelegate::settingsChanged(const SettingsChange& change) {
+    namespace Key = PreferenceKey;
+    if (!change.floatingEntries.empty())
+        floatingSettingsChanged(change);
+    // The mode's own steps apply what a change of mode brings along.
+    if (change.keys.empty() || changingFloatingMode_)
+        return;
+    if (change.touches(Key::floatingOnTop) && floatingPanel)
+        floatingPanel->setLevel(prefs().floatingOnTop ? ui::WindowLevel::floating
+                                                      : ui::WindowLevel::normal);
+    if (change.touches(Key::detailPresentation)) {
+        details->fadeFromSnapshot();
+        details->presentation = prefs().detailPresentation;
+        details->prioritize(details->priority);
+    }
+    if (change.touches(Key::collapsedSections))
+        statusView->setActiveModule(details->priority);
+    bool sampleNow = false;
+    bool moduleSwitched = false;
+    for (auto kind : allModuleKinds) {
+        if (!change.touches(enabledKey(kind)))
+            continue;
+        moduleSwitched = true;
+        const bool enabled = prefs().*enabledSwitch(kind);
+        details.get()->*detailSwitch(kind) = enabled;
+        if (enabled)
+            details->expandSection(kind);
+        if (!isShownFloating(kind))
+            clearHistory(kind);
+        sampleNow = sampleNow || kind != ModuleKind::fan || enabled;
+    }
+    if (change.touches(Key::hideInFullscreen)) {
+        updateFullscreenMonitoring();
+        applyFullscreenVisibility();
+    }
+
+    // Where the bar stands and the anchors it docks into show nowhere on the strip.
+    const bool stripShowsIt = std::any_of(change.keys.begin(), change.keys.end(), [](auto& key) {
+        return key != Key::floatingOnTop && key != Key::floatingDockAnchors;
+    });
+    if (stripShowsIt)
+        refreshStatus(moduleSwitched ||
+                      change.touchesAny({Key::moduleOrder, Key::detailPresentation,
+                                         Key::collapsedSections, Key::networkColored}));
+    if (sampleNow)
+        requestSample();
+}
+
 bool AppDelegate::isShownFloating(ModuleKind kind) const {
-    return floatingMode != FloatingMode::none && floatingPreferences &&
-           !floatingPreferences->hidden.contains(kind);
+    return prefs().floatingMode != FloatingMode::none && settings_->floating() &&
+           !settings_->floating()->hidden.contains(kind);
 }
 
 void AppDelegate::clearHistory(ModuleKind kind) {
     switch (kind) {
     case ModuleKind::memory:
-        history.clear();
+        sampling_.history.clear();
         break;
     case ModuleKind::fan:
-        fanHistory.clear();
+        sampling_.fanHistory.clear();
         break;
     case ModuleKind::network:
-        networkHistory.clear();
-        networkSnapshot = NetworkSnapshot{};
+        sampling_.networkHistory.clear();
+        sampling_.networkSnapshot = NetworkSnapshot{};
         break;
     case ModuleKind::temperature:
-        temperatureHistory.clear();
+        sampling_.temperatureHistory.clear();
         break;
     case ModuleKind::compute:
-        computeHistory.clear();
+        sampling_.computeHistory.clear();
         break;
     case ModuleKind::devices:
         break;
     }
-}
-
-void AppDelegate::setDetailPresentation(DetailPresentation presentation) {
-    if (presentation == detailPresentation)
-        return;
-    details->fadeFromSnapshot();
-    detailPresentation = presentation;
-    details->presentation = presentation;
-    defaults().setObject(std::string(toString(presentation)), PreferenceKey::detailPresentation);
-    details->prioritize(details->priority);
-    refreshStatus(true);
-}
-
-void AppDelegate::setModuleColor(ColorSlot slot, std::optional<PaletteColor> color) {
-    moduleColors.setColor(color, slot);
-    foundation::PropertyDictionary stored;
-    for (const auto& [name, value] : moduleColors.values)
-        stored.emplace(name, value);
-    defaults().setObject(std::move(stored), PreferenceKey::moduleColors);
-    refreshStatus(false);
-}
-
-void AppDelegate::setHideInFullscreen(bool flag) {
-    hideInFullscreen = flag;
-    defaults().setBool(flag, PreferenceKey::hideInFullscreen);
-    updateFullscreenMonitoring();
-    applyFullscreenVisibility();
-    refreshStatus(false);
 }
 
 void AppDelegate::showSensorHelp() {
@@ -186,76 +177,6 @@ void AppDelegate::beginSorting() {
     statusView->setActiveModule(details->isSorting ? std::nullopt : details->priority);
     refreshStatus(true);
     refreshEditingPanels();
-}
-
-void AppDelegate::setStripOpacity(double opacity) {
-    floatingOpacity = clampedFloatingOpacity(opacity);
-    defaults().setDouble(floatingOpacity, PreferenceKey::floatingOpacity);
-    refreshStatus(false);
-}
-
-void AppDelegate::setModuleOrder(const std::vector<ModuleKind>& order) {
-    std::vector<std::string> names;
-    for (auto kind : order)
-        names.emplace_back(toString(kind));
-    moduleOrder = parseOrder(names);
-    foundation::PropertyArray stored;
-    for (auto kind : moduleOrder)
-        stored.emplace_back(std::string(toString(kind)));
-    defaults().setObject(std::move(stored), PreferenceKey::moduleOrder);
-    refreshStatus(true);
-}
-
-void AppDelegate::setCollapsedSections(const std::set<ModuleKind>& sections) {
-    writeCollapsedSections(defaults(), sections);
-    statusView->setActiveModule(details->priority);
-    refreshStatus(true);
-}
-
-void AppDelegate::setAppearanceMode(AppearanceMode mode) {
-    appearanceMode = mode;
-    defaults().setObject(std::string(toString(mode)), PreferenceKey::appAppearance);
-    refreshStatus(false);
-}
-
-void AppDelegate::setBoolPreference(bool value, bool Preferences::*property, std::string_view key,
-                                    bool animated) {
-    this->*property = value;
-    defaults().setBool(value, key);
-    refreshStatus(animated);
-}
-
-void AppDelegate::setNetworkShowChart(bool flag) {
-    setBoolPreference(flag, &Preferences::networkShowChart, PreferenceKey::networkShowChart, false);
-}
-
-void AppDelegate::setTemperatureMode(TemperatureDisplayMode mode) {
-    temperatureMode = mode;
-    defaults().setInteger(rawValue(mode), PreferenceKey::temperatureDisplay);
-    refreshStatus(false);
-}
-
-void AppDelegate::setIntPreference(int value, std::string_view key) {
-    defaults().setInteger(value, key);
-    refreshStatus(false);
-}
-
-void AppDelegate::setChartLength(double length) {
-    chartLength = clampedChartLength(length);
-    defaults().setDouble(chartLength, PreferenceKey::chartLength);
-    refreshStatus(false);
-}
-
-void AppDelegate::setFanGap(double gap) {
-    fanGap = clampedFanGap(gap);
-    defaults().setDouble(fanGap, PreferenceKey::fanGap);
-    refreshStatus(false);
-}
-
-void AppDelegate::setLanguage(const std::string& selection) {
-    languageSelection = selection;
-    defaults().setObject(selection, PreferenceKey::language);
-    refreshStatus(false);
 }
 
 int AppDelegate::loginState() const {
@@ -273,19 +194,6 @@ void AppDelegate::setLaunchAtLogin(bool on) {
     }
     details->loginState = loginState();
     refreshStatus(false);
-}
-
-void AppDelegate::setModuleEnabled(ModuleKind kind, bool enabled) {
-    this->*enabledSwitch(kind) = enabled;
-    details.get()->*detailSwitch(kind) = enabled;
-    if (enabled)
-        details->expandSection(kind);
-    defaults().setBool(enabled, enabledKey(kind));
-    if (!isShownFloating(kind))
-        clearHistory(kind);
-    refreshStatus(true);
-    if (kind != ModuleKind::fan || enabled)
-        requestSample();
 }
 
 void AppDelegate::statusOrderChanged(const std::vector<ModuleKind>& order) {

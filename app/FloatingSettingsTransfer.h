@@ -2,11 +2,6 @@
 
 #include "app/Preferences.h"
 #include "floating/FloatingPreferences.h"
-#include "platform/foundation/PropertyValue.h"
-
-#include <string_view>
-#include <utility>
-#include <vector>
 
 namespace pulsedeck {
 
@@ -21,12 +16,7 @@ FloatingPreferences floatingFallback(const Preferences& main);
 // On detaching, the bar takes over the strip's modules and styles.
 void seedFloating(FloatingPreferences& floating, const Preferences& main);
 
-// One user default to write, with its value.
-using PreferenceEntry = std::pair<std::string_view, foundation::PropertyValue>;
-
-// On returning from detached to the menu bar, the strip takes over the bar's modules and styles:
-// `main` changes in place, and the 18 defaults come back in the order they are to be written.
-std::vector<PreferenceEntry> returnFloatingToMain(const FloatingPreferences& floating,
-                                                  Preferences& main);
+// On returning from detached to the menu bar, the strip takes over the bar's modules and styles.
+void returnFloatingToMain(const FloatingPreferences& floating, Preferences& main);
 
 } // namespace pulsedeck

@@ -112,6 +112,13 @@ std::string_view enabledKey(ModuleKind kind) {
     return PreferenceKey::memoryEnabled;
 }
 
+std::vector<ModuleKind> completeOrder(const std::vector<ModuleKind>& order) {
+    std::vector<std::string> names;
+    for (auto kind : order)
+        names.emplace_back(toString(kind));
+    return parseOrder(names);
+}
+
 std::vector<std::string> rawNames(const std::set<ModuleKind>& modules) {
     std::vector<std::string> names;
     for (auto kind : modules)
@@ -168,6 +175,7 @@ Preferences Preferences::read(const foundation::UserDefaults& defaults) {
         clampedFloatingOpacity(storedDouble(defaults, Key::floatingOpacity).value_or(1.0));
     p.floatingOnTop = storedBool(defaults, Key::floatingOnTop).value_or(true);
     p.hideInFullscreen = defaults.boolForKey(Key::hideInFullscreen);
+    p.collapsedSections = storedCollapsedSections(defaults);
     return p;
 }
 
@@ -193,6 +201,49 @@ StripSettings statusStripSettings(const Preferences& preferences, bool fanAvaila
     settings.gap = preferences.fanGap;
     settings.appearance = preferences.appearanceMode;
     return settings;
+}
+
+foundation::PropertyDictionary Preferences::storedForm() const {
+    namespace Key = PreferenceKey;
+    using foundation::PropertyValue;
+    foundation::PropertyDictionary stored;
+    const auto put = [&stored](std::string_view key, PropertyValue value) {
+        stored.insert_or_assign(std::string(key), std::move(value));
+    };
+    for (ModuleKind kind : allModuleKinds)
+        put(enabledKey(kind), this->*enabledSwitch(kind));
+    put(Key::memoryShowChart, memoryShowChart);
+    put(Key::networkShowChart, networkShowChart);
+    put(Key::temperatureDisplay, std::int64_t{rawValue(temperatureMode)});
+    put(Key::computeDisplay, std::int64_t{rawValue(computeMode)});
+    foundation::PropertyArray order;
+    for (ModuleKind kind : moduleOrder)
+        order.emplace_back(std::string(toString(kind)));
+    put(Key::moduleOrder, std::move(order));
+    foundation::PropertyDictionary colors;
+    for (const auto& [slot, color] : moduleColors.values)
+        colors.emplace(slot, color);
+    put(Key::moduleColors, std::move(colors));
+    put(Key::detailPresentation, std::string(toString(detailPresentation)));
+    put(Key::networkColored, networkColored);
+    put(Key::fanAnimation, std::int64_t{rawValue(fanAnimation)});
+    put(Key::fanDisplayMode, std::int64_t{rawValue(fanMode)});
+    put(Key::chartLength, chartLength);
+    put(Key::fanGap, fanGap);
+    put(Key::appAppearance, std::string(toString(appearanceMode)));
+    put(Key::displayMode, std::int64_t{rawValue(displayMode)});
+    put(Key::themeBlue, normalBlue);
+    put(Key::language, languageSelection);
+    put(Key::floatingMode, std::string(toString(floatingMode)));
+    put(Key::floatingDockAnchors, encodeDockAnchors(floatingDockAnchors));
+    put(Key::floatingOpacity, floatingOpacity);
+    put(Key::floatingOnTop, floatingOnTop);
+    put(Key::hideInFullscreen, hideInFullscreen);
+    // Ascending, so one set always writes one array.
+    auto names = rawNames(collapsedSections);
+    std::sort(names.begin(), names.end());
+    put(Key::collapsedSections, foundation::PropertyArray(names.begin(), names.end()));
+    return stored;
 }
 
 } // namespace pulsedeck

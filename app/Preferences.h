@@ -63,8 +63,8 @@ inline constexpr std::string_view swapOnly = "swapOnly";
 inline constexpr std::string_view normalBlue = "normalBlue";
 } // namespace PreferenceKey
 
-// The main settings as the controller holds them, each read once at start-up with its default,
-// clamp and legacy fallback. From then on the values are the truth; each change writes its key.
+// The main settings, each read once at start-up with its default, clamp and legacy fallback.
+// From then on the values are the truth; the settings store writes the key of each change.
 struct Preferences {
     bool devicesEnabled = true;
     bool computeEnabled = true;
@@ -94,12 +94,16 @@ struct Preferences {
     double floatingOpacity = 1.0;
     bool floatingOnTop = true;
     bool hideInFullscreen = false;
+    std::set<ModuleKind> collapsedSections;
 
     bool operator==(const Preferences&) const = default;
 
     // Every key, in the order the controller reads them; what is absent or of another type
     // reads as the default.
     static Preferences read(const foundation::UserDefaults& defaults);
+
+    // Every key with the value it is stored as; the first edition's keys are never written.
+    foundation::PropertyDictionary storedForm() const;
 };
 
 // The status strip's settings: the modules switched on (the fan only on a machine with fans) in
@@ -125,6 +129,9 @@ DisplayMode storedDisplayMode(const foundation::UserDefaults& defaults);
 
 // "collapsedSections": the known module names among the stored texts.
 std::set<ModuleKind> storedCollapsedSections(const foundation::UserDefaults& defaults);
+
+// An order as it is stored: every module once, the missing ones appended.
+std::vector<ModuleKind> completeOrder(const std::vector<ModuleKind>& order);
 
 // The modules' raw names, in the set's order.
 std::vector<std::string> rawNames(const std::set<ModuleKind>& modules);

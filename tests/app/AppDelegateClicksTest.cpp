@@ -92,13 +92,14 @@ TEST_F(AppDelegateClicksTest, TheOpenPopoverFollowsItsModuleWhenTheStripChangesW
     };
     const std::vector<Change> changes = {
         {"a module right of it switched off",
-         [](AppDelegate& app) { app.setModuleEnabled(ModuleKind::compute, false); }},
+         [](AppDelegate& app) { app.details->switchAction(ModuleKind::compute)(false); }},
         {"the module right of it switched on again",
-         [](AppDelegate& app) { app.setModuleEnabled(ModuleKind::compute, true); }},
+         [](AppDelegate& app) { app.details->switchAction(ModuleKind::compute)(true); }},
         {"moved to the right end",
          [](AppDelegate& app) {
-             app.setModuleOrder({ModuleKind::memory, ModuleKind::fan, ModuleKind::temperature,
-                                 ModuleKind::compute, ModuleKind::devices, ModuleKind::network});
+             app.details->orderAction({ModuleKind::memory, ModuleKind::fan, ModuleKind::temperature,
+                                       ModuleKind::compute, ModuleKind::devices,
+                                       ModuleKind::network});
          }},
     };
     for (const auto& change : changes) {

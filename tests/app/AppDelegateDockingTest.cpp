@@ -62,7 +62,8 @@ TEST_F(AppDelegateDockingTest, AnAnchorOutsideTheMenuBarOrUnderAFullScreenWindow
     for (const auto& [text, accepted] :
          {std::pair{"{{10, 0}, {200, 24}}", false}, std::pair{"{{10, 80}, {200, 24}}", false},
           std::pair{"{{10, 79.5}, {200, 24}}", true}, std::pair{"{{-1, 12}, {200, 24}}", false}}) {
-        delegate->floatingDockAnchors["Optional(1)"] = text;
+        delegate->settings().change(
+            [text](Preferences& p) { p.floatingDockAnchors["Optional(1)"] = text; });
         EXPECT_EQ(delegate->dockAnchorFrame(screen).has_value(), accepted) << text;
     }
 
@@ -97,7 +98,7 @@ TEST_F(AppDelegateDockingTest, ABarPickedUpAtItsAnchorDocksOnlyOnceItHasLeftIt) 
     // Picked up and nudged onto the anchor: it moves over the menu bar and stays a bar.
     dragBy(0, 10);
     dragBy(toAnchorX, toAnchorY);
-    EXPECT_EQ(delegate->floatingMode, FloatingMode::copy);
+    EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::copy);
     ASSERT_TRUE(delegate->floatingPanel);
     const gfx::Rect held = delegate->floatingPanel->frame();
     EXPECT_GT(held.maxY(), ui::Screen::screens().at(0).visibleFrame().maxY());
@@ -107,12 +108,12 @@ TEST_F(AppDelegateDockingTest, ABarPickedUpAtItsAnchorDocksOnlyOnceItHasLeftIt) 
     dragBy(-300, -300);
     EXPECT_TRUE(delegate->floatingDockArmed);
     dragBy(toAnchorX - 8, toAnchorY - 4);
-    EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+    EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
     EXPECT_FALSE(delegate->floatingPanel);
     EXPECT_FALSE(delegate->floatingDockArmed);
     server.mouseUp(grip);
     loop.runUntilIdle();
-    EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+    EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
 }
 
 TEST_F(AppDelegateDockingTest, ADragBegunAwayDocksWithTheLiquidAndEndsTheBarAfterIt) {
@@ -124,7 +125,7 @@ TEST_F(AppDelegateDockingTest, ADragBegunAwayDocksWithTheLiquidAndEndsTheBarAfte
     const gfx::Rect dropped = anchor.offsetBy(10, -15);
     EXPECT_TRUE(delegate->dockFloatingPanel(dropped));
     EXPECT_EQ(delegate->floatingMotion.phase(), FloatingLiquidAnimator::Phase::docking);
-    EXPECT_EQ(delegate->floatingMode, FloatingMode::copy);
+    EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::copy);
     // While the liquid runs nothing else docks.
     delegate->floatingDockArmed = true;
     EXPECT_FALSE(delegate->dockFloatingPanel(dropped));
@@ -132,7 +133,7 @@ TEST_F(AppDelegateDockingTest, ADragBegunAwayDocksWithTheLiquidAndEndsTheBarAfte
     const std::weak_ptr<ui::Window> bar = delegate->floatingPanel;
     advance(1.2);
     EXPECT_FALSE(delegate->floatingMotion.isRunning());
-    EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+    EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
     EXPECT_FALSE(delegate->floatingPanel);
     EXPECT_TRUE(bar.expired());
 }

@@ -83,7 +83,7 @@ TEST_F(AppDelegateDragOutTest, APreviewOfTheStripHangsFromTheMenuBarAndTearsOff)
     EXPECT_EQ(offeredDropFrame, torn);
     EXPECT_FALSE(delegate->floatingDropFrame);
     EXPECT_FALSE(delegate->floatingPreview);
-    EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+    EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
     EXPECT_FALSE(delegate->floatingMotion.isRunning());
     EXPECT_FALSE(delegate->floatingMotion.overlay());
 }
@@ -117,7 +117,7 @@ TEST_F(AppDelegateDragOutTest, ADropOnTheStripOffersABarOnlyWhenTheBarWouldRepla
     for (const auto& [mode, offered] :
          {std::pair{FloatingMode::none, false}, std::pair{FloatingMode::copy, false},
           std::pair{FloatingMode::detached, true}}) {
-        delegate->floatingMode = mode;
+        delegate->settings().change([mode](Preferences& p) { p.floatingMode = mode; });
         server.movePointer(start);
         server.mouseDown(start);
         loop.runUntilIdle();
@@ -135,7 +135,7 @@ TEST_F(AppDelegateDragOutTest, TheChosenBarIsMadeWhileTheDropFrameIsStillSet) {
     advance(0.6);
     const gfx::Rect dropped = delegate->floatingPreview->frame();
     EXPECT_TRUE(releaseAnswering({ui::KeyCode::downArrow, ui::KeyCode::returnKey}));
-    EXPECT_EQ(delegate->floatingMode, FloatingMode::copy);
+    EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::copy);
     ASSERT_TRUE(delegate->floatingPanel);
     // The bar has its own strip's size; where that fits, it stands where the preview fell.
     const gfx::Rect bar = delegate->floatingPanel->frame();

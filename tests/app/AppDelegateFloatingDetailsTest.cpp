@@ -45,7 +45,7 @@ protected:
         return delegate->floatingDetails->priority;
     }
 
-    const FloatingPreferences& record() const { return *delegate->floatingPreferences; }
+    const FloatingPreferences& record() const { return *delegate->settings().floating(); }
 };
 
 TEST_F(AppDelegateFloatingDetailsTest,
@@ -162,7 +162,8 @@ TEST_F(AppDelegateFloatingDetailsTest, TheDetailsChoicesReachTheBarsOwnSettings)
         cases[i].first();
         EXPECT_EQ(record(), expected) << "choice " << i;
     }
-    EXPECT_EQ(delegate->moduleColors.explicitColor(ColorSlot::theme), PaletteColor::purple);
+    EXPECT_EQ(delegate->settings().main().moduleColors.explicitColor(ColorSlot::theme),
+              PaletteColor::purple);
 
     v.isSorting = true;
     v.sortingAction();
@@ -206,7 +207,7 @@ TEST_F(AppDelegateFloatingDetailsTest, AModuleTheBarHidesShowsNoFiguresAndNoHist
         for (std::size_t i = 0; i < modules.size(); ++i) {
             const bool hide = (i % 2 == 0) == hideEven;
             if (record().hidden.contains(modules[i].kind) != hide)
-                delegate->toggleFloatingModule(modules[i].kind);
+                delegate->floatingDetails->switchAction(modules[i].kind)(!hide);
         }
         advance(1.0);
         const DetailView& view = *delegate->floatingDetails;
@@ -263,9 +264,13 @@ struct Row {
 TEST_F(AppDelegateFloatingDetailsTest, TheContextMenuListsItsItemsInOrderWithTheirStates) {
     launch();
     showBar();
-    delegate->setFloatingAppearance(AppearanceMode::dark);
-    delegate->setFloatingOrder({ModuleKind::compute, ModuleKind::memory});
-    delegate->setFloatingModule(ModuleKind::network, false);
+    delegate->settings().changeFloating(
+        [](FloatingPreferences& p) { p.appearance = AppearanceMode::dark; });
+    delegate->settings().changeFloating([](FloatingPreferences& p) {
+        p.order = completeOrder({ModuleKind::compute, ModuleKind::memory});
+    });
+    delegate->settings().changeFloating(
+        [](FloatingPreferences& p) { p.hidden.insert(ModuleKind::network); });
     const auto t = [](Copy key) { return text(key, AppLanguage::english); };
 
     auto menu = delegate->makeFloatingMenu();
@@ -385,7 +390,7 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenusChoicesChangeTheBarAndUnkn
     const auto onTop = fresh->itemAt(4);
     for (bool expected : {false, true, false}) {
         onTop->action()(*onTop);
-        EXPECT_EQ(delegate->floatingOnTop, expected);
+        EXPECT_EQ(delegate->settings().main().floatingOnTop, expected);
         EXPECT_EQ(delegate->floatingPanel->level(),
                   expected ? ui::WindowLevel::floating : ui::WindowLevel::normal);
         EXPECT_EQ(reloaded().boolForKey(PreferenceKey::floatingOnTop), expected);
@@ -399,7 +404,7 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenusChoicesChangeTheBarAndUnkn
 
     const auto close = fresh->itemAt(10);
     close->action()(*close);
-    EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+    EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
     EXPECT_FALSE(delegate->floatingPanel);
     delegate->toggleFloatingDetails(ModuleKind::memory, {300, 300}, {200, 280, 400, 29});
     EXPECT_FALSE(delegate->floatingPopover->isShown()) << "no bar, no details";

@@ -16,65 +16,54 @@ namespace {
 
 using Record = FloatingPreferences;
 
-// One floating setter and the record it must leave behind, starting from the standard record.
-struct SetterCase {
+// One choice in the floating details and the record it must leave behind, starting from the
+// standard record.
+struct ChoiceCase {
     const char* name;
-    std::function<void(AppDelegate&)> set;
+    std::function<void(DetailView&)> choose;
     std::function<void(Record&)> expected;
 };
 
-std::vector<SetterCase> setterCases() {
+std::vector<ChoiceCase> choiceCases() {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     using K = ModuleKind;
     return {
-        {"chart length 200", [](AppDelegate& d) { d.setFloatingChartLength(200); },
+        {"chart length 200", [](DetailView& v) { v.chartLengthAction(200); },
          [](Record& r) { r.chartLength = 160; }},
-        {"chart length 15.4", [](AppDelegate& d) { d.setFloatingChartLength(15.4); },
+        {"chart length 15.4", [](DetailView& v) { v.chartLengthAction(15.4); },
          [](Record& r) { r.chartLength = 16; }},
-        {"chart length 100.6", [](AppDelegate& d) { d.setFloatingChartLength(100.6); },
+        {"chart length 100.6", [](DetailView& v) { v.chartLengthAction(100.6); },
          [](Record& r) { r.chartLength = 101; }},
-        {"chart length NaN", [nan](AppDelegate& d) { d.setFloatingChartLength(nan); },
+        {"chart length NaN", [nan](DetailView& v) { v.chartLengthAction(nan); },
          [](Record& r) { r.chartLength = 85; }},
-        {"gap -3", [](AppDelegate& d) { d.setFloatingGap(-3); }, [](Record& r) { r.gap = 0; }},
-        {"gap 40", [](AppDelegate& d) { d.setFloatingGap(40); }, [](Record& r) { r.gap = 32; }},
-        {"gap 12.5", [](AppDelegate& d) { d.setFloatingGap(12.5); },
-         [](Record& r) { r.gap = 12.5; }},
-        {"detail opacity 0.1", [](AppDelegate& d) { d.setFloatingOpacity(0.1); },
+        {"gap -3", [](DetailView& v) { v.gapAction(-3); }, [](Record& r) { r.gap = 0; }},
+        {"gap 40", [](DetailView& v) { v.gapAction(40); }, [](Record& r) { r.gap = 32; }},
+        {"gap 12.5", [](DetailView& v) { v.gapAction(12.5); }, [](Record& r) { r.gap = 12.5; }},
+        {"opacity 0.1", [](DetailView& v) { v.opacityAction(0.1); },
          [](Record& r) { r.opacity = 0.2; }},
-        {"detail opacity 1.5", [](AppDelegate& d) { d.setFloatingOpacity(1.5); },
+        {"opacity 1.5", [](DetailView& v) { v.opacityAction(1.5); },
          [](Record& r) { r.opacity = 1.0; }},
-        {"row opacity 0.1", [](AppDelegate& d) { d.setFloatingOpacityFromRow(0.1); },
-         [](Record& r) { r.opacity = 0.1; }},
         {"order",
-         [](AppDelegate& d) {
-             d.setFloatingOrder({K::network, K::network, K::devices});
+         [](DetailView& v) {
+             v.orderAction({K::network, K::network, K::devices});
          },
          [](Record& r) {
              r.order = {K::network, K::devices, K::memory, K::fan, K::temperature, K::compute};
          }},
-        {"hide", [](AppDelegate& d) { d.hideFloatingModule(K::network); },
-         [](Record& r) { r.hidden = {K::network}; }},
         {"module off then on",
-         [](AppDelegate& d) {
-             d.setFloatingModule(K::compute, false);
-             d.setFloatingModule(K::fan, false);
-             d.setFloatingModule(K::compute, true);
+         [](DetailView& v) {
+             v.switchAction(K::compute)(false);
+             v.switchAction(K::fan)(false);
+             v.switchAction(K::compute)(true);
          },
          [](Record& r) { r.hidden = {K::fan}; }},
-        {"toggle twice and once",
-         [](AppDelegate& d) {
-             d.toggleFloatingModule(K::memory);
-             d.toggleFloatingModule(K::devices);
-             d.toggleFloatingModule(K::memory);
-         },
-         [](Record& r) { r.hidden = {K::devices}; }},
         {"styles",
-         [](AppDelegate& d) {
-             d.setFloatingDisplayMode(DisplayMode::pair);
-             d.setFloatingFanMode(FanDisplayMode::graph);
-             d.setFloatingFanAnimation(FanAnimationMode::off);
-             d.setFloatingComputeMode(ComputeDisplayMode::compact);
-             d.setFloatingTemperatureMode(TemperatureDisplayMode::thermometer);
+         [](DetailView& v) {
+             v.displayAction(DisplayMode::pair);
+             v.fanAction(FanDisplayMode::graph);
+             v.fanAnimationAction(FanAnimationMode::off);
+             v.computeDisplayAction(ComputeDisplayMode::compact);
+             v.temperatureDisplayAction(TemperatureDisplayMode::thermometer);
          },
          [](Record& r) {
              r.displayMode = DisplayMode::pair;
@@ -84,11 +73,11 @@ std::vector<SetterCase> setterCases() {
              r.temperatureMode = TemperatureDisplayMode::thermometer;
          }},
         {"flags",
-         [](AppDelegate& d) {
-             d.setFloatingMemoryChart(false);
-             d.setFloatingNetworkChart(false);
-             d.setFloatingNetworkColored(true);
-             d.setFloatingHideInFullscreen(true);
+         [](DetailView& v) {
+             v.memoryChartAction(false);
+             v.networkChartAction(false);
+             v.networkColorAction(true);
+             v.hideInFullscreenAction(true);
          },
          [](Record& r) {
              r.memoryShowChart = false;
@@ -97,17 +86,17 @@ std::vector<SetterCase> setterCases() {
              r.hideInFullscreen = true;
          }},
         {"colour set and removed",
-         [](AppDelegate& d) {
-             d.setFloatingColor(ColorSlot::cpu, PaletteColor::pink);
-             d.setFloatingColor(ColorSlot::network, PaletteColor::red);
-             d.setFloatingColor(ColorSlot::network, std::nullopt);
+         [](DetailView& v) {
+             v.moduleColorAction(ColorSlot::cpu, PaletteColor::pink);
+             v.moduleColorAction(ColorSlot::network, PaletteColor::red);
+             v.moduleColorAction(ColorSlot::network, std::nullopt);
          },
          [](Record& r) { r.colors.setColor(PaletteColor::pink, ColorSlot::cpu); }},
         {"details",
-         [](AppDelegate& d) {
-             d.setFloatingCollapsed({K::memory, K::network});
-             d.setFloatingPresentation(DetailPresentation::overview);
-             d.setFloatingAppearance(AppearanceMode::dark);
+         [](DetailView& v) {
+             v.disclosureAction({K::memory, K::network});
+             v.presentationAction(DetailPresentation::overview);
+             v.appearanceAction(AppearanceMode::dark);
          },
          [](Record& r) {
              r.collapsed = {K::memory, K::network};
@@ -124,30 +113,33 @@ protected:
     }
 };
 
-// Each setter changes its one field by its rule, writes the whole record and asks the floating
+// Each choice changes its one field by its rule, writes the whole record and asks the floating
 // details to animate, with no bar shown; only a change of the modules shown asks for a sample.
-TEST_F(AppDelegateFloatingSettingsTest, EverySetterFollowsItsValueRuleAndTheCommonSteps) {
+TEST_F(AppDelegateFloatingSettingsTest, EveryChoiceFollowsItsValueRuleAndTheCommonSteps) {
     int run = 0;
-    for (const auto& row : setterCases()) {
+    for (const auto& row : choiceCases()) {
         SCOPED_TRACE(row.name);
         freshPreferences("prefs-" + std::to_string(++run));
         launch();
         advance(1);
         ASSERT_FALSE(delegate->sampleInFlight());
+        delegate->makeFloatingPopover();
         delegate->floatingDetails->animatedLayout = false;
 
-        row.set(*delegate);
+        row.choose(*delegate->floatingDetails);
 
         Record expected;
         row.expected(expected);
-        ASSERT_TRUE(delegate->floatingPreferences);
-        EXPECT_EQ(*delegate->floatingPreferences, expected);
+        ASSERT_TRUE(delegate->settings().floating());
+        EXPECT_EQ(*delegate->settings().floating(), expected);
         const auto stored = storedRecord();
         ASSERT_TRUE(stored);
         EXPECT_TRUE(*stored == expected.dictionaryRepresentation());
-        EXPECT_TRUE(delegate->floatingDetails->animatedLayout);
+        // A choice that changes nothing does nothing else either.
+        const bool changed = expected != Record{};
+        EXPECT_EQ(delegate->floatingDetails->animatedLayout, changed);
         EXPECT_EQ(delegate->sampleInFlight(), expected.hidden != Record{}.hidden);
-        EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+        EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
         delegate->applicationWillTerminate();
         delegate.reset();
     }
@@ -162,9 +154,9 @@ TEST_F(AppDelegateFloatingSettingsTest, TheFirstChangeBuildsTheRecordFromTheMain
     defaults->setObject(foundation::PropertyDictionary{{"theme", 0}, {"memory", 3}},
                         PreferenceKey::moduleColors);
     launch();
-    EXPECT_FALSE(delegate->floatingPreferences) << "nothing is loaded before it is needed";
+    EXPECT_FALSE(delegate->settings().floating()) << "nothing is loaded before it is needed";
 
-    delegate->setFloatingGap(5);
+    delegate->settings().changeFloating([](Record& r) { r.gap = 5; });
 
     const auto stored = storedRecord();
     ASSERT_TRUE(stored);
@@ -177,7 +169,7 @@ TEST_F(AppDelegateFloatingSettingsTest, TheFirstChangeBuildsTheRecordFromTheMain
     expected.hideInFullscreen = true;
     expected.colors.setColor(PaletteColor::purple, ColorSlot::memory);
     expected.gap = 5;
-    EXPECT_EQ(*delegate->floatingPreferences, expected);
+    EXPECT_EQ(*delegate->settings().floating(), expected);
     EXPECT_EQ(Record(*stored, Record{}), expected);
 }
 
@@ -194,7 +186,7 @@ TEST_F(AppDelegateFloatingSettingsTest, AStoredRecordWinsOverTheMainSettingsAndI
     delegate->loadFloatingPreferences();
     Record expected = kept;
     expected.chartLength = 40; // the unreadable entry falls back to the main setting
-    EXPECT_EQ(*delegate->floatingPreferences, expected);
+    EXPECT_EQ(*delegate->settings().floating(), expected);
     EXPECT_EQ(Record(*storedRecord(), Record{}), expected);
 
     // Loaded once: a later stored record is not read again.
@@ -206,23 +198,24 @@ TEST_F(AppDelegateFloatingSettingsTest, AStoredRecordWinsOverTheMainSettingsAndI
 TEST_F(AppDelegateFloatingSettingsTest, TheThemeColourIsTheMenuBarsAndLeavesTheRecordAlone) {
     launch();
     delegate->loadFloatingPreferences();
-    const Record before = *delegate->floatingPreferences;
+    const Record before = *delegate->settings().floating();
 
     delegate->chooseFloatingColor(ColorSlot::theme, PaletteColor::purple);
-    EXPECT_EQ(*delegate->floatingPreferences, before);
-    EXPECT_EQ(delegate->moduleColors.explicitColor(ColorSlot::theme), PaletteColor::purple);
+    EXPECT_EQ(*delegate->settings().floating(), before);
+    EXPECT_EQ(delegate->settings().main().moduleColors.explicitColor(ColorSlot::theme),
+              PaletteColor::purple);
     EXPECT_TRUE(*reloaded().objectForKey(PreferenceKey::moduleColors) ==
                 foundation::PropertyValue(
                     foundation::PropertyDictionary{{"theme", rawValue(PaletteColor::purple)}}));
 
     delegate->chooseFloatingColor(ColorSlot::fan, PaletteColor::red);
-    EXPECT_EQ(delegate->floatingPreferences->colors.explicitColor(ColorSlot::fan),
+    EXPECT_EQ(delegate->settings().floating()->colors.explicitColor(ColorSlot::fan),
               PaletteColor::red);
-    EXPECT_FALSE(delegate->moduleColors.explicitColor(ColorSlot::fan));
+    EXPECT_FALSE(delegate->settings().main().moduleColors.explicitColor(ColorSlot::fan));
 }
 
 // The seed on detaching and the copy back on returning, as pure transfers.
-TEST(FloatingSettingsTransfer, SeedKeepsTheBarsOwnAndTheCopyBackWritesEighteenKeysInOrder) {
+TEST(FloatingSettingsTransfer, SeedKeepsTheBarsOwnAndTheCopyBackKeepsTheStripsTheme) {
     Preferences main;
     main.fanEnabled = false;
     main.moduleOrder = {ModuleKind::devices, ModuleKind::memory,      ModuleKind::fan,
@@ -250,32 +243,19 @@ TEST(FloatingSettingsTransfer, SeedKeepsTheBarsOwnAndTheCopyBackWritesEighteenKe
     floating.hidden = {ModuleKind::devices};
     floating.gap = 3;
     floating.fanMode = FanDisplayMode::graph;
-    const auto entries = returnFloatingToMain(floating, main);
-    std::vector<std::string> keys;
-    for (const auto& [key, value] : entries)
-        keys.emplace_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{
-                        "moduleOrder", "memoryEnabled", "fanEnabled", "networkEnabled",
-                        "temperatureEnabled", "computeEnabled", "devicesEnabled", "displayMode",
-                        "fanDisplayMode", "fanAnimation", "computeDisplay", "temperatureDisplay",
-                        "chartLength", "fanGap", "memoryShowChart", "networkShowChart",
-                        "networkColored", "moduleColors"}));
-    EXPECT_TRUE(entries[2].second == foundation::PropertyValue(true));
-    EXPECT_TRUE(entries[6].second == foundation::PropertyValue(false));
-    EXPECT_TRUE(entries[8].second == foundation::PropertyValue(2));
-    EXPECT_TRUE(entries[13].second == foundation::PropertyValue(3.0));
-    EXPECT_TRUE(entries[17].second == foundation::PropertyValue(foundation::PropertyDictionary{
-                                          {"theme", 2}, {"memory", 5}}));
+    returnFloatingToMain(floating, main);
     EXPECT_TRUE(main.fanEnabled);
     EXPECT_FALSE(main.devicesEnabled);
     EXPECT_EQ(main.fanMode, FanDisplayMode::graph);
     EXPECT_EQ(main.fanGap, 3);
+    EXPECT_EQ(main.moduleColors.values,
+              (std::map<std::string, std::int64_t, std::less<>>{{"theme", 2}, {"memory", 5}}));
 
     // A strip without a theme gets none back from the bar.
     main.moduleColors.values.clear();
     floating.colors.values = {{"theme", 7}};
-    EXPECT_TRUE(returnFloatingToMain(floating, main).back().second ==
-                foundation::PropertyValue(foundation::PropertyDictionary{}));
+    returnFloatingToMain(floating, main);
+    EXPECT_TRUE(main.moduleColors.values.empty());
 }
 
 } // namespace

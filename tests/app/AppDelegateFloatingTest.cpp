@@ -46,29 +46,31 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     ASSERT_TRUE(barShown());
     const auto panel = delegate->floatingPanel;
     EXPECT_TRUE(delegate->item->isVisible());
-    EXPECT_EQ(delegate->floatingPreferences->hidden, std::set<ModuleKind>{ModuleKind::fan});
-    delegate->setFloatingGap(3);
+    EXPECT_EQ(delegate->settings().floating()->hidden, std::set<ModuleKind>{ModuleKind::fan});
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
     delegate->details->chartLengthAction(40);
 
     delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
     EXPECT_EQ(delegate->floatingPanel, panel) << "the panel survives the switch";
     EXPECT_FALSE(delegate->item->isVisible());
-    EXPECT_EQ(delegate->floatingPreferences->chartLength, 40) << "seeded";
-    EXPECT_EQ(delegate->floatingPreferences->gap, 8) << "seeded";
+    EXPECT_EQ(delegate->settings().floating()->chartLength, 40) << "seeded";
+    EXPECT_EQ(delegate->settings().floating()->gap, 8) << "seeded";
 
-    delegate->setFloatingModule(ModuleKind::fan, true);
-    delegate->setFloatingGap(3);
+    delegate->settings().changeFloating(
+        [](FloatingPreferences& p) { p.hidden.erase(ModuleKind::fan); });
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
     delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
     EXPECT_TRUE(delegate->item->isVisible());
-    EXPECT_EQ(delegate->floatingPreferences->gap, 3) << "not seeded";
-    EXPECT_FALSE(delegate->fanEnabled) << "not written back";
-    EXPECT_EQ(delegate->fanGap, 8);
+    EXPECT_EQ(delegate->settings().floating()->gap, 3) << "not seeded";
+    EXPECT_FALSE(delegate->settings().main().fanEnabled) << "not written back";
+    EXPECT_EQ(delegate->settings().main().fanGap, 8);
 
     delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
-    EXPECT_TRUE(delegate->floatingPreferences->hidden.contains(ModuleKind::fan)) << "seeded";
-    delegate->setFloatingModule(ModuleKind::fan, true);
-    delegate->setFloatingGap(3);
-    delegate->setFloatingMemoryChart(false);
+    EXPECT_TRUE(delegate->settings().floating()->hidden.contains(ModuleKind::fan)) << "seeded";
+    delegate->settings().changeFloating(
+        [](FloatingPreferences& p) { p.hidden.erase(ModuleKind::fan); });
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.memoryShowChart = false; });
     pump();
     ASSERT_FALSE(delegate->sampleInFlight());
     delegate->details->languageSelection = "unrefreshed";
@@ -77,9 +79,9 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     EXPECT_FALSE(delegate->floatingPanel);
     EXPECT_FALSE(panel->isVisible());
     EXPECT_TRUE(delegate->item->isVisible());
-    EXPECT_TRUE(delegate->fanEnabled);
-    EXPECT_EQ(delegate->fanGap, 3);
-    EXPECT_FALSE(delegate->memoryShowChart);
+    EXPECT_TRUE(delegate->settings().main().fanEnabled);
+    EXPECT_EQ(delegate->settings().main().fanGap, 3);
+    EXPECT_FALSE(delegate->settings().main().memoryShowChart);
     const auto read = reloaded();
     EXPECT_TRUE(read.boolForKey(PreferenceKey::fanEnabled));
     EXPECT_EQ(read.doubleForKey(PreferenceKey::fanGap), 3);
@@ -88,7 +90,7 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     EXPECT_NE(delegate->details->languageSelection, "unrefreshed") << "the strip was rebuilt";
     EXPECT_TRUE(delegate->sampleInFlight());
     EXPECT_EQ(delegate->floatingView->fanMode(), FanDisplayMode::hidden);
-    EXPECT_TRUE(delegate->floatingPreferences) << "kept for the next bar";
+    EXPECT_TRUE(delegate->settings().floating()) << "kept for the next bar";
 }
 
 TEST_F(AppDelegateFloatingTest, TheBarsOriginComesFromTheDropTheOldPanelTheStoreOrTheItem) {
@@ -188,7 +190,7 @@ TEST_F(AppDelegateFloatingTest, FullScreenVisibilityOverTwoScreens) {
     // The bar's own hiding: out while its screen is full-screen, back when it no longer is.
     delegate->floatingMotion.stop();
     delegate->nativeSurfacesReady = true;
-    delegate->setFloatingHideInFullscreen(true);
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.hideInFullscreen = true; });
     EXPECT_TRUE(barShown()) << "the bar sits on the left screen";
     fullscreenOn({leftScreen});
     EXPECT_FALSE(barShown());
@@ -198,7 +200,7 @@ TEST_F(AppDelegateFloatingTest, FullScreenVisibilityOverTwoScreens) {
 
 TEST_F(AppDelegateFloatingTest, TheBarsOwnFullScreenHidingRunsTheMonitorOnlyWhileABarShows) {
     launch();
-    delegate->setFloatingHideInFullscreen(true);
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.hideInFullscreen = true; });
     EXPECT_FALSE(delegate->fullscreenMonitor->isEnabled());
     delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
     EXPECT_TRUE(delegate->fullscreenMonitor->isEnabled());
@@ -233,7 +235,7 @@ TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
     for (const std::any& object : {std::any(), std::any(3), std::any(std::string("sideways")),
                                    std::any(std::string_view("copy"))}) {
         delegate->chooseFloating(object);
-        EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+        EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
         EXPECT_FALSE(delegate->floatingPanel);
     }
     delegate->chooseFloating(std::string("copy"));
@@ -251,23 +253,23 @@ TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
     EXPECT_EQ(storedFrame(), (gfx::Rect{250, 150, 90, 29}));
     // The bar's opacity is its surface's; the menu bar's is the editing panels' and the
     // preview's.
-    EXPECT_EQ(surface->opacity(), delegate->floatingPreferences->opacity);
-    delegate->setFloatingOpacity(0.5);
+    EXPECT_EQ(surface->opacity(), delegate->settings().floating()->opacity);
+    delegate->floatingDetails->opacityAction(0.5);
     EXPECT_EQ(surface->opacity(), 0.5);
     EXPECT_DOUBLE_EQ(surface->glass()->alphaValue(), 0.5);
-    delegate->setStripOpacity(0.3);
+    delegate->details->opacityAction(0.3);
     EXPECT_EQ(surface->opacity(), 0.5);
 
     MenuBarContentView& strip = *delegate->floatingView;
     strip.statusOrderAction({ModuleKind::devices});
-    EXPECT_EQ(delegate->floatingPreferences->order.front(), ModuleKind::devices);
+    EXPECT_EQ(delegate->settings().floating()->order.front(), ModuleKind::devices);
     strip.statusHideAction(ModuleKind::network);
-    EXPECT_TRUE(delegate->floatingPreferences->hidden.contains(ModuleKind::network));
+    EXPECT_TRUE(delegate->settings().floating()->hidden.contains(ModuleKind::network));
     EXPECT_FALSE(strip.hoverDetailsEnabled());
     EXPECT_EQ(strip.accessibility().label, "Pulsedeck · Floating Bar");
 
     delegate->closeFloating();
-    EXPECT_EQ(delegate->floatingMode, FloatingMode::none);
+    EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
     EXPECT_FALSE(delegate->floatingPanel);
 }
 

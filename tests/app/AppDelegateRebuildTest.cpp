@@ -5,6 +5,7 @@
 #include "statusbar/EditingPanels.h"
 #include "statusbar/StatusEditingSurface.h"
 #include "statusbar/StripForeground.h"
+#include "support/AppDelegateProbe.h"
 #include "support/MenuBarContentViewProbe.h"
 
 namespace pulsedeck {
@@ -19,33 +20,18 @@ protected:
 
     // Every module off but the given ones.
     void only(std::initializer_list<ModuleKind> kinds) {
-        AppDelegate& d = *delegate;
-        d.memoryEnabled = d.fanEnabled = d.networkEnabled = d.temperatureEnabled =
-            d.computeEnabled = d.devicesEnabled = false;
-        for (auto kind : kinds) {
-            switch (kind) {
-            case ModuleKind::memory:
-                d.memoryEnabled = true;
-                break;
-            case ModuleKind::fan:
-                d.fanEnabled = true;
-                break;
-            case ModuleKind::network:
-                d.networkEnabled = true;
-                break;
-            case ModuleKind::temperature:
-                d.temperatureEnabled = true;
-                break;
-            case ModuleKind::compute:
-                d.computeEnabled = true;
-                break;
-            case ModuleKind::devices:
-                d.devicesEnabled = true;
-                break;
-            }
-        }
-        d.refreshStatus(false);
+        change([&](Preferences& p) {
+            for (auto kind : allModuleKinds)
+                p.*enabledSwitch(kind) = std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
+        });
+        delegate->refreshStatus(false);
     }
+
+    void change(const std::function<void(Preferences&)>& edit) {
+        delegate->settings().change(edit);
+    }
+
+    SamplingState& sampled() { return testing::AppDelegateProbe::sampling(*delegate); }
 
     std::string tip() const { return delegate->statusView->toolTip(); }
     static std::string words(Copy key) { return text(key, AppLanguage::english); }
@@ -57,7 +43,7 @@ TEST_F(AppDelegateRebuildTest, TooltipEdgeCases) {
     EXPECT_EQ(delegate->statusView->accessibility().label, "Pulsedeck. ");
     EXPECT_TRUE(delegate->statusView->displaysAppMark());
 
-    delegate->devicesSnapshot.devices.clear();
+    sampled().devicesSnapshot.devices.clear();
     only({ModuleKind::devices});
     EXPECT_EQ(tip(), "Pulsedeck.  ") << "devices on with none attached leave one blank";
     EXPECT_TRUE(delegate->statusView->displaysAppMark());
@@ -67,42 +53,41 @@ TEST_F(AppDelegateRebuildTest, TooltipEdgeCases) {
     stick.name = "Stick";
     stick.connection = "USB";
     stick.bitsPerSecond = 4.8e8;
-    delegate->devicesSnapshot.devices = {stick};
+    sampled().devicesSnapshot.devices = {stick};
     only({ModuleKind::devices});
     EXPECT_EQ(tip(), "Pulsedeck.  Stick: USB, 480 Mbps");
     EXPECT_FALSE(delegate->statusView->displaysAppMark());
 
-    delegate->temperatureSnapshot = TemperatureSnapshot{};
+    sampled().temperatureSnapshot = TemperatureSnapshot{};
     only({ModuleKind::temperature});
     EXPECT_EQ(tip(), "Pulsedeck.  " + words(Copy::cpuTemperature) + ": \u2014 \u00b0C.");
-    delegate->temperatureSnapshot.celsius = 61.6;
+    sampled().temperatureSnapshot.celsius = 61.6;
     only({ModuleKind::temperature});
     EXPECT_EQ(tip(), "Pulsedeck.  " + words(Copy::cpuTemperature) + ": 62 \u00b0C.");
 
-    delegate->networkSnapshot = NetworkSnapshot{};
+    sampled().networkSnapshot = NetworkSnapshot{};
     only({ModuleKind::network});
     EXPECT_EQ(tip(), "Pulsedeck.  " + words(Copy::download) + ": \u2014, " + words(Copy::upload) +
                          ": \u2014.");
 
-    delegate->computeSnapshot.cpu = 12.4;
-    delegate->computeSnapshot.gpu.reset();
+    sampled().computeSnapshot.cpu = 12.4;
+    sampled().computeSnapshot.gpu.reset();
     only({ModuleKind::compute});
     EXPECT_EQ(tip(), "Pulsedeck.  CPU: 12%, GPU: \u2014.");
 
-    delegate->fanSnapshot =
+    sampled().fanSnapshot =
         FanSnapshot{.model = "Board", .fans = {FanReading{0, 1200.4, {}}}, .detectedCount = 1};
     only({ModuleKind::fan});
     EXPECT_EQ(tip(), "Pulsedeck.  Board. " + words(Copy::fanShort) + " 1: 1200 RPM, " +
                          words(Copy::fanMaximum) + ": \u2014");
 
     only({ModuleKind::memory});
-    EXPECT_EQ(tip(), "Pulsedeck. " + delegate->latest.summaryText(AppLanguage::english));
+    EXPECT_EQ(tip(), "Pulsedeck. " + delegate->sampling().latest.summaryText(AppLanguage::english));
 }
 
 TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOrder) {
-    delegate->fanAvailable = false;
-    delegate->fanEnabled = true;
-    delegate->fanSnapshot =
+    sampled().fanAvailable = false;
+    sampled().fanSnapshot =
         FanSnapshot{.model = "Board", .fans = {FanReading{0, 1200, 3000}}, .detectedCount = 1};
     delegate->refreshStatus(false);
     const auto& strip = delegate->statusView->order();
@@ -116,37 +101,30 @@ TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOr
 }
 
 TEST_F(AppDelegateRebuildTest, AStoredHiddenFanStyleWithTheFanOnDrawsTheRing) {
-    delegate->fanMode = FanDisplayMode::hidden;
-    delegate->refreshStatus(false);
+    change([](Preferences& p) { p.fanMode = FanDisplayMode::hidden; });
     EXPECT_EQ(delegate->statusView->fanMode(), FanDisplayMode::ring);
-    delegate->fanMode = FanDisplayMode::graph;
-    delegate->refreshStatus(false);
+    change([](Preferences& p) { p.fanMode = FanDisplayMode::graph; });
     EXPECT_EQ(delegate->statusView->fanMode(), FanDisplayMode::graph);
-    delegate->fanEnabled = false;
-    delegate->refreshStatus(false);
+    change([](Preferences& p) { p.fanEnabled = false; });
     EXPECT_EQ(delegate->statusView->fanMode(), FanDisplayMode::hidden);
 }
 
 TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionElseAnimates) {
     MenuBarContentView& strip = *delegate->statusView;
-    delegate->computeMode = ComputeDisplayMode::chart;
-    delegate->refreshStatus(false);
+    change([](Preferences& p) { p.computeMode = ComputeDisplayMode::chart; });
     EXPECT_EQ(Probe::computePicture(strip).progress, 0) << "the module showed from launch in bars";
     EXPECT_TRUE(Probe::metricPlan(strip, ModuleKind::compute)) << "a change animates";
 
-    delegate->computeEnabled = false;
-    delegate->refreshStatus(false);
+    change([](Preferences& p) { p.computeEnabled = false; });
     EXPECT_FALSE(Probe::metricPlan(strip, ModuleKind::compute));
     EXPECT_FALSE(strip.moduleImage(ModuleKind::compute));
-    delegate->computeEnabled = true;
-    delegate->refreshStatus(false);
+    change([](Preferences& p) { p.computeEnabled = true; });
     EXPECT_FALSE(Probe::metricPlan(strip, ModuleKind::compute)) << "shown again: it jumps";
     EXPECT_EQ(Probe::computePicture(strip).progress, 1);
     EXPECT_TRUE(strip.moduleImage(ModuleKind::compute));
 
     app.workspace().setReduceMotion(true);
-    delegate->computeMode = ComputeDisplayMode::compact;
-    delegate->refreshStatus(false);
+    change([](Preferences& p) { p.computeMode = ComputeDisplayMode::compact; });
     EXPECT_FALSE(Probe::metricPlan(strip, ModuleKind::compute));
     EXPECT_EQ(Probe::computePicture(strip).compactProgress, 1);
     EXPECT_FALSE(strip.animationsEnabled());
@@ -206,12 +184,10 @@ TEST_F(AppDelegateRebuildTest, TheItemsLengthFollowsTheStripAndTheNetworkGraph) 
 
 TEST_F(AppDelegateRebuildTest, TheDetailsGetPlaceholdersForHiddenModulesAndTheLoginState) {
     advance(1);
-    ASSERT_FALSE(delegate->history.empty());
+    ASSERT_FALSE(delegate->sampling().history.empty());
     delegate->showDetails(std::nullopt);
     ASSERT_TRUE(delegate->popover->isShown());
-    delegate->memoryEnabled = false;
-    delegate->networkEnabled = false;
-    delegate->refreshStatus(false);
+    change([](Preferences& p) { p.memoryEnabled = p.networkEnabled = false; });
     const DetailView& view = *delegate->details;
     EXPECT_EQ(view.snapshot.used, "\u2014");
     EXPECT_TRUE(view.history.empty());
@@ -228,8 +204,7 @@ TEST_F(AppDelegateRebuildTest, ClosedDetailsCatchUpWhenOpened) {
     advance(1);
     const DetailView& view = *delegate->details;
     ASSERT_FALSE(view.animationChoice->isHidden());
-    delegate->fanEnabled = false;
-    delegate->refreshStatus(false);
+    change([](Preferences& p) { p.fanEnabled = false; });
     EXPECT_FALSE(view.fanEnabled);
     EXPECT_FALSE(view.animationChoice->isHidden()) << "no control refreshed for nobody";
 
@@ -271,11 +246,11 @@ TEST_F(AppDelegateRebuildTest, AnUnchangedModuleKeepsItsImageAndAChangedOneIsDra
 
     // One module's content at a time; only its image is drawn again.
     const std::vector<std::function<void()>> changes = {
-        [&] { delegate->latest.used = "9.99 GB"; },
-        [&] { delegate->networkSnapshot.download = 123456.0; },
-        [&] { delegate->temperatureSnapshot.celsius = 77.0; },
-        [&] { delegate->computeSnapshot.cpu = 55.0; },
-        [&] { delegate->devicesSnapshot.devices.front().name = "Renamed"; },
+        [&] { sampled().latest.used = "9.99 GB"; },
+        [&] { sampled().networkSnapshot.download = 123456.0; },
+        [&] { sampled().temperatureSnapshot.celsius = 77.0; },
+        [&] { sampled().computeSnapshot.cpu = 55.0; },
+        [&] { sampled().devicesSnapshot.devices.front().name = "Renamed"; },
     };
     auto previous = first;
     for (std::size_t changed = 0; changed < changes.size(); ++changed) {
@@ -314,7 +289,7 @@ TEST_F(AppDelegateRebuildTest, ARebuildThatChangedNothingLeavesTheStripUnmarked)
     delegate->refreshStatus(false);
     EXPECT_FALSE(strip.needsDisplay() || painted.needsDisplay());
 
-    delegate->networkSnapshot.download = 654321.0;
+    sampled().networkSnapshot.download = 654321.0;
     delegate->refreshStatus(false);
     EXPECT_TRUE(painted.needsDisplay()) << "a new network image is painted";
     EXPECT_FALSE(strip.needsDisplay()) << "by the surfaces alone";
@@ -326,8 +301,7 @@ TEST_F(AppDelegateRebuildTest, ARebuildThatChangedNothingLeavesTheStripUnmarked)
     EXPECT_LE(painted.dirtyRect().maxX(), network.maxX() + 6);
     loop.runUntilIdle();
 
-    delegate->chartLength = 60;
-    delegate->refreshStatus(false);
+    change([](Preferences& p) { p.chartLength = 60; });
     EXPECT_TRUE(strip.dirtyRect().contains(strip.bounds()))
         << "a new layout repaints the whole strip";
 }
@@ -342,7 +316,7 @@ TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestF
     for (int second = 0; second < 3; ++second)
         advance(1);
     const double sampled = clock.now();
-    const std::string device = delegate->devicesSnapshot.devices.front().id;
+    const std::string device = delegate->sampling().devicesSnapshot.devices.front().id;
     // The login item is switched on behind the program's back, then time passes unsampled.
     LoginItem(config.path() / "autostart" / LoginItem::entryName, "/opt/pulsedeck/bin/pulsedeck")
         .registerItem();
@@ -351,24 +325,25 @@ TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestF
     delegate->showDetails(std::nullopt);
     ASSERT_TRUE(delegate->popover->isShown());
     const DetailView& view = *delegate->details;
-    EXPECT_EQ(view.snapshot, delegate->latest);
-    EXPECT_EQ(view.history, delegate->history);
-    EXPECT_EQ(view.networkSnapshot, delegate->networkSnapshot);
-    EXPECT_EQ(view.networkHistory, delegate->networkHistory);
-    EXPECT_EQ(view.temperatureSnapshot, delegate->temperatureSnapshot);
-    EXPECT_EQ(view.temperatureHistory, delegate->temperatureHistory);
-    EXPECT_EQ(view.computeSnapshot, delegate->computeSnapshot);
-    EXPECT_EQ(view.computeHistory, delegate->computeHistory);
-    EXPECT_EQ(view.fanSnapshot, delegate->fanSnapshot);
-    EXPECT_EQ(view.fanHistory, delegate->fanHistory);
-    EXPECT_EQ(view.devicesSnapshot(), delegate->devicesSnapshot.devices);
+    EXPECT_EQ(view.snapshot, delegate->sampling().latest);
+    EXPECT_EQ(view.history, delegate->sampling().history);
+    EXPECT_EQ(view.networkSnapshot, delegate->sampling().networkSnapshot);
+    EXPECT_EQ(view.networkHistory, delegate->sampling().networkHistory);
+    EXPECT_EQ(view.temperatureSnapshot, delegate->sampling().temperatureSnapshot);
+    EXPECT_EQ(view.temperatureHistory, delegate->sampling().temperatureHistory);
+    EXPECT_EQ(view.computeSnapshot, delegate->sampling().computeSnapshot);
+    EXPECT_EQ(view.computeHistory, delegate->sampling().computeHistory);
+    EXPECT_EQ(view.fanSnapshot, delegate->sampling().fanSnapshot);
+    EXPECT_EQ(view.fanHistory, delegate->sampling().fanHistory);
+    EXPECT_EQ(view.devicesSnapshot(), delegate->sampling().devicesSnapshot.devices);
     EXPECT_EQ(view.deviceArrivals().at(device), sampled)
         << "the device arrived with its sample, not when the popover opened";
     EXPECT_EQ(view.loginState, 1);
 
     advance(1);
-    EXPECT_EQ(view.snapshot, delegate->latest) << "the open popover follows every second";
-    EXPECT_EQ(view.history.size(), delegate->history.size());
+    EXPECT_EQ(view.snapshot, delegate->sampling().latest)
+        << "the open popover follows every second";
+    EXPECT_EQ(view.history.size(), delegate->sampling().history.size());
 }
 
 TEST_F(AppDelegateRebuildTest, NothingIsTouchedBeforeTheItemExists) {

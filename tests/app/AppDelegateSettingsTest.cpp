@@ -15,6 +15,7 @@ struct SettingsCase {
     std::function<void(DetailView&)> choose;
     std::function<bool(const AppDelegate&)> stored;
     const char* key;
+    // None: the choice changed nothing, so nothing is written or rebuilt.
     std::optional<foundation::PropertyValue> written;
     bool animated;
     // The history emptied by the choice, when one is.
@@ -27,25 +28,29 @@ std::vector<SettingsCase> settingsCases() {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     return {
         {"presentation", [](DetailView& v) { v.presentationAction(DetailPresentation::overview); },
-         [](const AppDelegate& d) { return d.detailPresentation == DetailPresentation::overview; },
+         [](const AppDelegate& d) {
+             return d.settings().main().detailPresentation == DetailPresentation::overview;
+         },
          "detailPresentation", P("overview"), true, std::nullopt, false},
         {"colour",
          [](DetailView& v) { v.moduleColorAction(ColorSlot::memory, PaletteColor::pink); },
-         [](const AppDelegate& d) { return d.moduleColors.values.at("memory") == 4; },
+         [](const AppDelegate& d) {
+             return d.settings().main().moduleColors.values.at("memory") == 4;
+         },
          "moduleColors", P(foundation::PropertyDictionary{{"memory", 4}}), false, std::nullopt,
          false},
         {"opacity", [](DetailView& v) { v.opacityAction(0.05); },
-         [](const AppDelegate& d) { return d.floatingOpacity == 0.2; }, "floatingOpacity", P(0.2),
-         false, std::nullopt, false},
+         [](const AppDelegate& d) { return d.settings().main().floatingOpacity == 0.2; },
+         "floatingOpacity", P(0.2), false, std::nullopt, false},
         {"opacity NaN", [nan](DetailView& v) { v.opacityAction(nan); },
-         [](const AppDelegate& d) { return d.floatingOpacity == 1.0; }, "floatingOpacity", P(1.0),
-         false, std::nullopt, false},
+         [](const AppDelegate& d) { return d.settings().main().floatingOpacity == 1.0; },
+         "floatingOpacity", std::nullopt, false, std::nullopt, false},
         {"order",
          [](DetailView& v) {
              v.orderAction({ModuleKind::network, ModuleKind::network, ModuleKind::compute});
          },
          [](const AppDelegate& d) {
-             return d.moduleOrder ==
+             return d.settings().main().moduleOrder ==
                     std::vector<ModuleKind>{ModuleKind::network,     ModuleKind::compute,
                                             ModuleKind::memory,      ModuleKind::fan,
                                             ModuleKind::temperature, ModuleKind::devices};
@@ -61,95 +66,105 @@ std::vector<SettingsCase> settingsCases() {
          [](const AppDelegate&) { return true; }, "collapsedSections",
          P(foundation::PropertyArray{"compute", "memory"}), true, std::nullopt, false},
         {"appearance", [](DetailView& v) { v.appearanceAction(AppearanceMode::dark); },
-         [](const AppDelegate& d) { return d.appearanceMode == AppearanceMode::dark; },
+         [](const AppDelegate& d) {
+             return d.settings().main().appearanceMode == AppearanceMode::dark;
+         },
          "appAppearance", P("dark"), false, std::nullopt, false},
         {"memory chart", [](DetailView& v) { v.memoryChartAction(false); },
-         [](const AppDelegate& d) { return !d.memoryShowChart; }, "memoryShowChart", P(false),
-         false, std::nullopt, false},
+         [](const AppDelegate& d) { return !d.settings().main().memoryShowChart; },
+         "memoryShowChart", P(false), false, std::nullopt, false},
         {"network chart", [](DetailView& v) { v.networkChartAction(false); },
-         [](const AppDelegate& d) { return !d.networkShowChart; }, "networkShowChart", P(false),
-         false, std::nullopt, false},
+         [](const AppDelegate& d) { return !d.settings().main().networkShowChart; },
+         "networkShowChart", P(false), false, std::nullopt, false},
         {"network colour", [](DetailView& v) { v.networkColorAction(true); },
-         [](const AppDelegate& d) { return d.networkColored; }, "networkColored", P(true), true,
-         std::nullopt, false},
+         [](const AppDelegate& d) { return d.settings().main().networkColored; }, "networkColored",
+         P(true), true, std::nullopt, false},
         {"temperature style",
          [](DetailView& v) { v.temperatureDisplayAction(TemperatureDisplayMode::thermometer); },
          [](const AppDelegate& d) {
-             return d.temperatureMode == TemperatureDisplayMode::thermometer;
+             return d.settings().main().temperatureMode == TemperatureDisplayMode::thermometer;
          },
          "temperatureDisplay", P(1), false, std::nullopt, false},
         {"compute style",
          [](DetailView& v) { v.computeDisplayAction(ComputeDisplayMode::compact); },
-         [](const AppDelegate& d) { return d.computeMode == ComputeDisplayMode::compact; },
+         [](const AppDelegate& d) {
+             return d.settings().main().computeMode == ComputeDisplayMode::compact;
+         },
          "computeDisplay", P(2), false, std::nullopt, false},
         {"memory style", [](DetailView& v) { v.displayAction(DisplayMode::pair); },
-         [](const AppDelegate& d) { return d.displayMode == DisplayMode::pair; }, "displayMode",
-         P(2), false, std::nullopt, false},
+         [](const AppDelegate& d) { return d.settings().main().displayMode == DisplayMode::pair; },
+         "displayMode", P(2), false, std::nullopt, false},
         {"fan animation", [](DetailView& v) { v.fanAnimationAction(FanAnimationMode::off); },
-         [](const AppDelegate& d) { return d.fanAnimation == FanAnimationMode::off; },
+         [](const AppDelegate& d) {
+             return d.settings().main().fanAnimation == FanAnimationMode::off;
+         },
          "fanAnimation", P(0), false, std::nullopt, false},
         {"fan style", [](DetailView& v) { v.fanAction(FanDisplayMode::graph); },
-         [](const AppDelegate& d) { return d.fanMode == FanDisplayMode::graph; }, "fanDisplayMode",
-         P(2), false, std::nullopt, false},
+         [](const AppDelegate& d) { return d.settings().main().fanMode == FanDisplayMode::graph; },
+         "fanDisplayMode", P(2), false, std::nullopt, false},
         {"chart length 200", [](DetailView& v) { v.chartLengthAction(200); },
-         [](const AppDelegate& d) { return d.chartLength == 160; }, "chartLength", P(160.0), false,
-         std::nullopt, false},
+         [](const AppDelegate& d) { return d.settings().main().chartLength == 160; }, "chartLength",
+         P(160.0), false, std::nullopt, false},
         {"chart length 15.5", [](DetailView& v) { v.chartLengthAction(15.5); },
-         [](const AppDelegate& d) { return d.chartLength == 16; }, "chartLength", P(16.0), false,
-         std::nullopt, false},
+         [](const AppDelegate& d) { return d.settings().main().chartLength == 16; }, "chartLength",
+         P(16.0), false, std::nullopt, false},
         {"chart length NaN", [nan](DetailView& v) { v.chartLengthAction(nan); },
-         [](const AppDelegate& d) { return d.chartLength == 85; }, "chartLength", P(85.0), false,
-         std::nullopt, false},
+         [](const AppDelegate& d) { return d.settings().main().chartLength == 85; }, "chartLength",
+         std::nullopt, false, std::nullopt, false},
         {"gap NaN", [nan](DetailView& v) { v.gapAction(nan); },
-         [](const AppDelegate& d) { return d.fanGap == 0; }, "fanGap", P(0.0), false, std::nullopt,
-         false},
-        {"gap 40", [](DetailView& v) { v.gapAction(40); },
-         [](const AppDelegate& d) { return d.fanGap == 32; }, "fanGap", P(32.0), false,
-         std::nullopt, false},
-        {"language", [](DetailView& v) { v.languageAction("de"); },
-         [](const AppDelegate& d) { return d.languageSelection == "de"; }, "language", P("de"),
+         [](const AppDelegate& d) { return d.settings().main().fanGap == 0; }, "fanGap", P(0.0),
          false, std::nullopt, false},
+        {"gap 40", [](DetailView& v) { v.gapAction(40); },
+         [](const AppDelegate& d) { return d.settings().main().fanGap == 32; }, "fanGap", P(32.0),
+         false, std::nullopt, false},
+        {"language", [](DetailView& v) { v.languageAction("de"); },
+         [](const AppDelegate& d) { return d.settings().main().languageSelection == "de"; },
+         "language", P("de"), false, std::nullopt, false},
         {"hide in full screen", [](DetailView& v) { v.hideInFullscreenAction(true); },
          [](const AppDelegate& d) {
-             return d.hideInFullscreen && d.fullscreenMonitor->isEnabled();
+             return d.settings().main().hideInFullscreen && d.fullscreenMonitor->isEnabled();
          },
          "hideInFullscreen", P(true), false, std::nullopt, false},
         {"memory off", [](DetailView& v) { v.memoryAction(false); },
-         [](const AppDelegate& d) { return !d.memoryEnabled && !d.details->memoryEnabled; },
+         [](const AppDelegate& d) {
+             return !d.settings().main().memoryEnabled && !d.details->memoryEnabled;
+         },
          "memoryEnabled", P(false), true, ModuleKind::memory, true},
         {"fan off", [](DetailView& v) { v.enabledAction(false); },
-         [](const AppDelegate& d) { return !d.fanEnabled && !d.details->fanEnabled; }, "fanEnabled",
-         P(false), true, ModuleKind::fan, false},
+         [](const AppDelegate& d) {
+             return !d.settings().main().fanEnabled && !d.details->fanEnabled;
+         },
+         "fanEnabled", P(false), true, ModuleKind::fan, false},
         {"network off", [](DetailView& v) { v.networkAction(false); },
          [](const AppDelegate& d) {
-             return !d.networkEnabled && !d.networkSnapshot.download &&
-                    d.networkSnapshot.interfaces.empty();
+             return !d.settings().main().networkEnabled && !d.sampling().networkSnapshot.download &&
+                    d.sampling().networkSnapshot.interfaces.empty();
          },
          "networkEnabled", P(false), true, ModuleKind::network, true},
         {"temperature off", [](DetailView& v) { v.temperatureAction(false); },
-         [](const AppDelegate& d) { return !d.temperatureEnabled; }, "temperatureEnabled", P(false),
-         true, ModuleKind::temperature, true},
+         [](const AppDelegate& d) { return !d.settings().main().temperatureEnabled; },
+         "temperatureEnabled", P(false), true, ModuleKind::temperature, true},
         {"compute off", [](DetailView& v) { v.computeAction(false); },
-         [](const AppDelegate& d) { return !d.computeEnabled; }, "computeEnabled", P(false), true,
-         ModuleKind::compute, true},
+         [](const AppDelegate& d) { return !d.settings().main().computeEnabled; }, "computeEnabled",
+         P(false), true, ModuleKind::compute, true},
         {"devices off", [](DetailView& v) { v.devicesAction(false); },
-         [](const AppDelegate& d) { return !d.devicesEnabled; }, "devicesEnabled", P(false), true,
-         std::nullopt, true},
+         [](const AppDelegate& d) { return !d.settings().main().devicesEnabled; }, "devicesEnabled",
+         P(false), true, std::nullopt, true},
     };
 }
 
 bool historyEmpty(const AppDelegate& d, ModuleKind kind) {
     switch (kind) {
     case ModuleKind::memory:
-        return d.history.empty();
+        return d.sampling().history.empty();
     case ModuleKind::fan:
-        return d.fanHistory.empty();
+        return d.sampling().fanHistory.empty();
     case ModuleKind::network:
-        return d.networkHistory.empty();
+        return d.sampling().networkHistory.empty();
     case ModuleKind::temperature:
-        return d.temperatureHistory.empty();
+        return d.sampling().temperatureHistory.empty();
     case ModuleKind::compute:
-        return d.computeHistory.empty();
+        return d.sampling().computeHistory.empty();
     case ModuleKind::devices:
         break;
     }
@@ -166,7 +181,7 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
         launch();
         advance(1);
         advance(1);
-        ASSERT_FALSE(delegate->history.empty());
+        ASSERT_FALSE(delegate->sampling().history.empty());
         ASSERT_FALSE(delegate->sampleInFlight());
         // The choices are made in the open details.
         delegate->showDetails(std::nullopt);
@@ -178,7 +193,8 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
         row.choose(view);
 
         EXPECT_TRUE(row.stored(*delegate));
-        EXPECT_NE(view.languageSelection, "unrefreshed") << "the status item was rebuilt";
+        EXPECT_EQ(view.languageSelection != "unrefreshed", row.written.has_value())
+            << "the status item was rebuilt";
         EXPECT_EQ(view.lastLayoutRequestedAnimation(), row.animated);
         EXPECT_EQ(delegate->sampleInFlight(), row.samples);
         for (auto kind : allModuleKinds) {
@@ -188,8 +204,10 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
         }
 
         const auto stored = reloaded().objectForKey(row.key);
-        ASSERT_TRUE(stored);
-        EXPECT_TRUE(*stored == *row.written);
+        ASSERT_EQ(stored.has_value(), row.written.has_value());
+        if (stored) {
+            EXPECT_TRUE(*stored == *row.written);
+        }
         // The next launch's item takes this one's place on the bar, where the details hang.
         delegate->popover->close();
         app.statusBar().removeStatusItem(delegate->item);
@@ -215,7 +233,7 @@ TEST_F(AppDelegateSettingsTest, WrittenChoicesReadBackAsTheSameSettings) {
     EXPECT_FALSE(read.memoryEnabled);
     EXPECT_EQ(read.displayMode, DisplayMode::automatic);
     EXPECT_EQ(read.moduleOrder.front(), ModuleKind::devices);
-    EXPECT_EQ(read.moduleColors, delegate->moduleColors);
+    EXPECT_EQ(read.moduleColors, delegate->settings().main().moduleColors);
     EXPECT_FALSE(read.moduleColors.values.contains("theme"));
 }
 
@@ -231,16 +249,17 @@ TEST_F(AppDelegateSettingsTest, TheSamePresentationAgainDoesNothing) {
 TEST_F(AppDelegateSettingsTest, AModuleShownFloatingKeepsItsHistoryAndIsStillSampled) {
     launch();
     advance(1);
-    delegate->floatingMode = FloatingMode::copy;
-    delegate->floatingPreferences = FloatingPreferences{};
+    delegate->settings().change([](Preferences& p) { p.floatingMode = FloatingMode::copy; });
+    delegate->settings().changeFloating([](FloatingPreferences&) {});
     delegate->details->memoryAction(false);
-    EXPECT_FALSE(delegate->memoryEnabled);
-    EXPECT_FALSE(delegate->history.empty());
+    EXPECT_FALSE(delegate->settings().main().memoryEnabled);
+    EXPECT_FALSE(delegate->sampling().history.empty());
     EXPECT_TRUE(delegate->isModuleActive(ModuleKind::memory));
 
-    delegate->floatingPreferences->hidden = {ModuleKind::network};
+    delegate->settings().changeFloating(
+        [](FloatingPreferences& p) { p.hidden = {ModuleKind::network}; });
     delegate->details->networkAction(false);
-    EXPECT_TRUE(delegate->networkHistory.empty());
+    EXPECT_TRUE(delegate->sampling().networkHistory.empty());
 }
 
 TEST_F(AppDelegateSettingsTest, SwitchingOnEmptiesTheHistoryExpandsTheSectionAndSamples) {
@@ -253,20 +272,21 @@ TEST_F(AppDelegateSettingsTest, SwitchingOnEmptiesTheHistoryExpandsTheSectionAnd
         reported = sections;
         disclosure(sections);
     };
-    delegate->computeEnabled = false;
+    delegate->settings().change([](Preferences& p) { p.computeEnabled = false; });
     delegate->details->computeAction(true);
-    EXPECT_TRUE(delegate->computeEnabled);
-    EXPECT_TRUE(delegate->computeHistory.empty());
+    EXPECT_TRUE(delegate->settings().main().computeEnabled);
+    EXPECT_TRUE(delegate->sampling().computeHistory.empty());
     EXPECT_TRUE(delegate->sampleInFlight());
     ASSERT_TRUE(reported);
     EXPECT_TRUE(reported->empty());
 
+    delegate->details->enabledAction(false);
     pump();
     delegate->details->enabledAction(true);
     EXPECT_TRUE(delegate->sampleInFlight()) << "the fan switched on samples";
 }
 
-TEST_F(AppDelegateSettingsTest, CollapsedSectionsAreWrittenEvenWhenTheControllerIsGone) {
+TEST_F(AppDelegateSettingsTest, ChoicesAreWrittenEvenWhenTheControllerIsGone) {
     launch();
     auto view = delegate->details;
     delegate->applicationWillTerminate();
@@ -274,9 +294,10 @@ TEST_F(AppDelegateSettingsTest, CollapsedSectionsAreWrittenEvenWhenTheController
     view->disclosureAction({ModuleKind::network, ModuleKind::devices});
     EXPECT_TRUE(*reloaded().objectForKey(PreferenceKey::collapsedSections) ==
                 foundation::PropertyValue(foundation::PropertyArray{"devices", "network"}));
-    // Every other closure does nothing.
+    // Every other choice is kept as well.
     view->chartLengthAction(20);
-    EXPECT_FALSE(reloaded().objectForKey(PreferenceKey::chartLength));
+    EXPECT_TRUE(*reloaded().objectForKey(PreferenceKey::chartLength) ==
+                foundation::PropertyValue(20.0));
 }
 
 TEST_F(AppDelegateSettingsTest, SortingIsHandedOverBetweenTheDetailsAndTheStrip) {
@@ -309,15 +330,15 @@ TEST_F(AppDelegateSettingsTest, TheStripsOrderAndHidingReachTheDetailsOnlyWhileS
     launch();
     DetailView& view = *delegate->details;
     delegate->statusView->statusOrderAction({ModuleKind::devices});
-    EXPECT_EQ(delegate->moduleOrder.front(), ModuleKind::memory);
+    EXPECT_EQ(delegate->settings().main().moduleOrder.front(), ModuleKind::memory);
     delegate->statusView->statusHideAction(ModuleKind::memory);
-    EXPECT_TRUE(delegate->memoryEnabled);
+    EXPECT_TRUE(delegate->settings().main().memoryEnabled);
 
     view.isSorting = true;
     delegate->statusView->statusOrderAction({ModuleKind::devices});
-    EXPECT_EQ(delegate->moduleOrder.front(), ModuleKind::devices);
+    EXPECT_EQ(delegate->settings().main().moduleOrder.front(), ModuleKind::devices);
     delegate->statusView->statusHideAction(ModuleKind::memory);
-    EXPECT_FALSE(delegate->memoryEnabled);
+    EXPECT_FALSE(delegate->settings().main().memoryEnabled);
     EXPECT_FALSE(*reloaded().objectForKey(PreferenceKey::memoryEnabled)->asBool());
 }
 

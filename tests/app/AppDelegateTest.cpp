@@ -76,13 +76,13 @@ protected:
 TEST_F(AppDelegateTest, TheConstructorReadsTheSettingsAndShowsNothing) {
     defaults_->setBool(false, PreferenceKey::networkEnabled);
     delegate_ = AppDelegate::create(environment());
-    EXPECT_FALSE(delegate_->networkEnabled);
+    EXPECT_FALSE(delegate_->settings().main().networkEnabled);
     EXPECT_FALSE(delegate_->item);
     EXPECT_TRUE(server_.visibleWindows().empty());
     EXPECT_FALSE(delegate_->timer());
     EXPECT_EQ(resourcesMade_, 1);
-    EXPECT_EQ(delegate_->latest.explanation, Copy::waiting);
-    EXPECT_GT(delegate_->computeSnapshot.cpuCores, 0);
+    EXPECT_EQ(delegate_->sampling().latest.explanation, Copy::waiting);
+    EXPECT_GT(delegate_->sampling().computeSnapshot.cpuCores, 0);
     EXPECT_EQ(delegate_->details->frame(), DetailView::initialFrame);
     EXPECT_EQ(delegate_->statusView->frame(), (gfx::Rect{0, 0, 300, 24}));
 }
@@ -109,12 +109,12 @@ TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce
     EXPECT_EQ(delegate_->item->length(), delegate_->statusView->requiredWidth());
     EXPECT_EQ(delegate_->statusView->frame().width(), delegate_->statusView->requiredWidth());
 
-    EXPECT_TRUE(delegate_->history.empty());
+    EXPECT_TRUE(delegate_->sampling().history.empty());
     loop_.runUntilIdle();
     EXPECT_TRUE(delegate_->sampleInFlight()) << "the timer fired at once";
     pump();
-    EXPECT_EQ(delegate_->history.size(), 1u);
-    EXPECT_EQ(delegate_->latest.used, "1");
+    EXPECT_EQ(delegate_->sampling().history.size(), 1u);
+    EXPECT_EQ(delegate_->sampling().latest.used, "1");
     const std::string tip = delegate_->statusView->toolTip();
     EXPECT_EQ(tip.rfind("Pulsedeck. ", 0), 0u);
     EXPECT_NE(tip.find(" CPU: "), std::string::npos);
@@ -125,7 +125,7 @@ TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce
     EXPECT_EQ(delegate_->item->length(), delegate_->statusView->requiredWidth());
 
     advance(1);
-    EXPECT_EQ(delegate_->history.size(), 2u);
+    EXPECT_EQ(delegate_->sampling().history.size(), 2u);
 }
 
 TEST_F(AppDelegateTest, EveryModuleOffShowsTheAppMark) {
@@ -177,9 +177,9 @@ TEST_F(AppDelegateTest, ASampleCompletingAfterTerminationIsDropped) {
     delegate_->samplingQueue().runPending();
     app_.terminate();
     loop_.runUntilIdle();
-    EXPECT_EQ(delegate_->history.size(), 1u);
+    EXPECT_EQ(delegate_->sampling().history.size(), 1u);
     advance(5);
-    EXPECT_EQ(delegate_->history.size(), 1u);
+    EXPECT_EQ(delegate_->sampling().history.size(), 1u);
 }
 
 TEST_F(AppDelegateTest, DelayedStepsFireOnTime) {
@@ -248,7 +248,7 @@ TEST_F(AppDelegateTest, ReopenOpensThePopoverUnlessDetachedAndAnswersFalse) {
     EXPECT_FALSE(app_.reopen());
     EXPECT_TRUE(delegate_->popover->isShown());
     delegate_->popover->close();
-    delegate_->floatingMode = FloatingMode::detached;
+    delegate_->settings().change([](Preferences& p) { p.floatingMode = FloatingMode::detached; });
     EXPECT_FALSE(app_.reopen());
     EXPECT_FALSE(delegate_->popover->isShown());
 }
@@ -263,7 +263,7 @@ TEST_F(AppDelegateTest, HotPlugRequestsASampleAndFloatingModeIsStored) {
     EXPECT_EQ(readers_.log->take().size(), 6u);
 
     delegate_->details->floatingAction(FloatingMode::copy);
-    EXPECT_EQ(delegate_->floatingMode, FloatingMode::copy);
+    EXPECT_EQ(delegate_->settings().main().floatingMode, FloatingMode::copy);
     EXPECT_EQ(defaults_->stringForKey(PreferenceKey::floatingMode), "copy");
     EXPECT_EQ(delegate_->details->floatingMode, FloatingMode::copy);
 }
@@ -271,12 +271,12 @@ TEST_F(AppDelegateTest, HotPlugRequestsASampleAndFloatingModeIsStored) {
 TEST_F(AppDelegateTest, TheStoredFloatingModeIsRestoredWhenTheSurfacesAreReady) {
     defaults_->setObject("copy", PreferenceKey::floatingMode);
     launch();
-    EXPECT_EQ(delegate_->floatingMode, FloatingMode::copy);
+    EXPECT_EQ(delegate_->settings().main().floatingMode, FloatingMode::copy);
     EXPECT_EQ(delegate_->details->floatingMode, FloatingMode::copy);
-    defaults_->removeObjectForKey(PreferenceKey::floatingMode);
+    EXPECT_FALSE(delegate_->floatingPanel);
     advance(0.3);
     EXPECT_TRUE(delegate_->nativeSurfacesReady);
-    EXPECT_EQ(defaults_->stringForKey(PreferenceKey::floatingMode), "copy");
+    EXPECT_TRUE(delegate_->floatingPanel);
 }
 
 TEST_F(AppDelegateTest, ClosuresAndDelayedStepsDoNothingOnceTheControllerIsGone) {
@@ -356,14 +356,14 @@ TEST(ApplicationStart, TheCopyHoldingTheLockRunsUntilTerminated) {
     environment.loop = &loop;
     environment.makeResources = [] { return fakes::FakeReaders{}.make(); };
     int applied = 0;
-    const auto outcome = startApplication(server, environment, {"test.ApplicationStart", ":43"},
-                                          [&](ui::Application& app, AppDelegate& delegate) {
-                                              loop.queue().asyncAfter(1.3, [&] {
-                                                  applied =
-                                                      static_cast<int>(delegate.history.size());
-                                                  app.terminate();
-                                              });
-                                          });
+    const auto outcome =
+        startApplication(server, environment, {"test.ApplicationStart", ":43"},
+                         [&](ui::Application& app, AppDelegate& delegate) {
+                             loop.queue().asyncAfter(1.3, [&] {
+                                 applied = static_cast<int>(delegate.sampling().history.size());
+                                 app.terminate();
+                             });
+                         });
     EXPECT_EQ(outcome, StartOutcome::ran);
     EXPECT_GE(applied, 1);
     EXPECT_TRUE(defaults.boolForKey(PreferenceKey::hasLaunched));

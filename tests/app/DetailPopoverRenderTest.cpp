@@ -115,7 +115,7 @@ TEST_F(DetailPopoverRender, TheReopenedSettingsMenuTakesTheAppsAppearance) {
     ui::Menu::popUp(menu, {0, 0}, *view.settingsButton);
     loop.advanceAndRunDue(1.0);
 
-    EXPECT_EQ(delegate->appearanceMode, AppearanceMode::dark);
+    EXPECT_EQ(delegate->settings().main().appearanceMode, AppearanceMode::dark);
     EXPECT_EQ(app.effectiveAppearance(), gfx::Appearance::light) << "the desktop stays light";
     ASSERT_TRUE(reopened) << "the menu came back";
     EXPECT_EQ(*reopened, gfx::Appearance::dark);

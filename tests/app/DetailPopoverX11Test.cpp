@@ -64,7 +64,7 @@ protected:
 };
 
 TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgram) {
-    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }));
+    ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
     const auto strip = delegate->statusView->statusItemScreenFrame();
     ASSERT_TRUE(strip);
     const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
@@ -84,7 +84,7 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     // The memory card's switch turns the module off on the strip and in the preferences file.
     ASSERT_TRUE(view.memorySwitch->window());
     clickView(*view.memorySwitch);
-    ASSERT_TRUE(runUntil([&] { return !delegate->memoryEnabled; }));
+    ASSERT_TRUE(runUntil([&] { return !delegate->settings().main().memoryEnabled; }));
     EXPECT_FALSE(delegate->statusView->moduleWidth(ModuleKind::memory));
     EXPECT_EQ(view.memorySwitch->state(), ui::ControlState::off);
     EXPECT_TRUE(runUntil([&] { return storedMemorySwitch() == false; }));
@@ -94,15 +94,18 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     settle(0.5);
     const gfx::Rect choice = view.presentationChoice->bounds();
     clickPoint(*view.presentationChoice, {choice.maxX() - 20, choice.midY()});
-    ASSERT_TRUE(
-        runUntil([&] { return delegate->detailPresentation == DetailPresentation::overview; }, 3));
+    ASSERT_TRUE(runUntil(
+        [&] {
+            return delegate->settings().main().detailPresentation == DetailPresentation::overview;
+        },
+        3));
     ASSERT_TRUE(runUntil([&] { return popoverSize().width == view.contentWidth(); }));
     EXPECT_GT(popoverSize().width, 318);
     EXPECT_EQ(defaults->stringForKey(PreferenceKey::detailPresentation), "overview");
     settle(0.4);
     photograph("DetailPopoverX11-overview-light.png");
 
-    delegate->setAppearanceMode(AppearanceMode::dark);
+    delegate->details->appearanceAction(AppearanceMode::dark);
     settle(0.4);
     photograph("DetailPopoverX11-overview-dark.png");
     clickPoint(*view.presentationChoice, {20, view.presentationChoice->bounds().midY()});
@@ -117,7 +120,7 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
 }
 
 TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
-    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }));
+    ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
     const auto strip = delegate->statusView->statusItemScreenFrame();
     ASSERT_TRUE(strip);
     const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
@@ -158,7 +161,7 @@ TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
 }
 
 TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
-    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }));
+    ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
     const auto strip = delegate->statusView->statusItemScreenFrame();
     ASSERT_TRUE(strip);
     const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);

@@ -281,7 +281,7 @@ protected:
 };
 
 TEST_F(FixtureStripRenderTest, TheReadersFiguresReachTheStrip) {
-    const AppDelegate& d = *delegate;
+    const SamplingState& d = delegate->sampling();
     // Two fans of the desktop fixture with their maxima, the package sensor, 43 % of the
     // processor and the busiest awake accelerator, the scripted eth0 rates, and the fixture's
     // external devices once the background reads have been merged.
@@ -303,7 +303,7 @@ TEST_F(FixtureStripRenderTest, TheReadersFiguresReachTheStrip) {
 
     // The rebuild put them on the strip: every module has its place, and the label says what
     // the images show.
-    const MenuBarContentView& strip = *d.statusView;
+    const MenuBarContentView& strip = *delegate->statusView;
     EXPECT_EQ(strip.fanMode(), FanDisplayMode::ring);
     for (ModuleKind kind : allModuleKinds)
         EXPECT_TRUE(strip.moduleWidth(kind)) << toString(kind);
@@ -315,7 +315,7 @@ TEST_F(FixtureStripRenderTest, TheReadersFiguresReachTheStrip) {
 
 TEST_F(FixtureStripRenderTest, EveryModuleDrawsItsFiguresLightAndDark) {
     for (bool dark : {false, true}) {
-        delegate->setAppearanceMode(dark ? AppearanceMode::dark : AppearanceMode::light);
+        delegate->details->appearanceAction(dark ? AppearanceMode::dark : AppearanceMode::light);
         pump();
         MenuBarContentView& strip = *delegate->statusView;
         const double height = strip.presentationHeight().value_or(strip.bounds().height());

@@ -30,7 +30,8 @@ protected:
 TEST_F(FloatingBarX11, ABarLeftOutLastTimeComesBackWhereItWasShowingTheLiveStrip) {
     ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }));
     const auto panel = delegate->floatingPanel;
-    ASSERT_TRUE(runUntil([&] { return viewable(*panel) && delegate->history.size() >= 2; }));
+    ASSERT_TRUE(
+        runUntil([&] { return viewable(*panel) && delegate->sampling().history.size() >= 2; }));
     settle(0.5);
 
     EXPECT_TRUE(delegate->item->isVisible()) << "a copy leaves the status item in place";
@@ -98,7 +99,7 @@ TEST_F(FloatingBarX11, ABarHidingInFullScreenStepsAsideAndComesBack) {
     ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }));
     const auto panel = delegate->floatingPanel;
     ASSERT_TRUE(runUntil([&] { return viewable(*panel); }));
-    delegate->setFloatingHideInFullscreen(true);
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.hideInFullscreen = true; });
     ASSERT_TRUE(delegate->fullscreenMonitor->isEnabled());
 
     const ::Window other = XCreateSimpleWindow(user, DefaultRootWindow(user), 0, 0, screenWidth,

@@ -38,11 +38,14 @@ protected:
     void SetUp() override {
         defaults->setObject("light", PreferenceKey::appAppearance);
         launch();
-        delegate->setModuleColor(ColorSlot::theme, PaletteColor::orange);
+        delegate->details->moduleColorAction(ColorSlot::theme, PaletteColor::orange);
         delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
-        delegate->setFloatingAppearance(AppearanceMode::dark);
+        delegate->settings().changeFloating(
+            [](FloatingPreferences& p) { p.appearance = AppearanceMode::dark; });
         // The bar never shows a theme of its own: the menu bar's stands.
-        delegate->setFloatingColor(ColorSlot::theme, PaletteColor::pink);
+        delegate->settings().changeFloating([](FloatingPreferences& p) {
+            p.colors.setColor(PaletteColor::pink, ColorSlot::theme);
+        });
         delegate->floatingPanel->setFrameOrigin({420, 640});
         for (int tick = 0; tick < 5; ++tick)
             advance(1.0);

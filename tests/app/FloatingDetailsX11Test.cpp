@@ -34,7 +34,8 @@ protected:
 TEST_F(FloatingDetailsX11, ClicksOnTheBarOpenAndCloseItsDetailsAndARightClickItsMenu) {
     ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }));
     const auto panel = delegate->floatingPanel;
-    ASSERT_TRUE(runUntil([&] { return viewable(*panel) && delegate->history.size() >= 2; }));
+    ASSERT_TRUE(
+        runUntil([&] { return viewable(*panel) && delegate->sampling().history.size() >= 2; }));
     settle(0.3);
 
     clickScreen(onBar(ModuleKind::network));
@@ -64,7 +65,8 @@ TEST_F(FloatingDetailsX11, ClicksOnTheBarOpenAndCloseItsDetailsAndARightClickIts
              photographMenus("floating-context-menu-x11.png");
              clickScreen(centreOnScreen(*option(onTop)));
          }},
-        {"the bar leaves the top and the menu stays", [&] { return !delegate->floatingOnTop; },
+        {"the bar leaves the top and the menu stays",
+         [&] { return !delegate->settings().main().floatingOnTop; },
          [&] {
              EXPECT_EQ(panel->level(), ui::WindowLevel::normal);
              ASSERT_TRUE(option(onTop));

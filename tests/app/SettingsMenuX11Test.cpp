@@ -91,7 +91,7 @@ protected:
 };
 
 TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLanguage) {
-    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }));
+    ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
     const auto strip = delegate->statusView->statusItemScreenFrame();
     ASSERT_TRUE(strip);
     const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
@@ -121,7 +121,7 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
                     hide->menuItem()->state() == ui::ControlState::on;
          },
          [&] {
-             EXPECT_TRUE(delegate->hideInFullscreen);
+             EXPECT_TRUE(delegate->settings().main().hideInFullscreen);
              auto centre = itemCentre(*option(english), text(Copy::language));
              ASSERT_TRUE(centre);
              moveScreen(*centre);
@@ -148,7 +148,7 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
         {"and removes it", [&] { return !std::filesystem::exists(autostart()); },
          [&] {
              EXPECT_TRUE(option(germanLogin)) << "the menu stayed open";
-             delegate->setAppearanceMode(AppearanceMode::dark);
+             delegate->details->appearanceAction(AppearanceMode::dark);
          }},
         {"dark", [] { return true; },
          [&] {
@@ -168,7 +168,7 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
 }
 
 TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip) {
-    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }));
+    ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
     const auto strip = delegate->statusView->statusItemScreenFrame();
     ASSERT_TRUE(strip);
     const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
@@ -181,8 +181,8 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
     ASSERT_TRUE(memoryPill->window()) << "the memory card shows its colour row";
     const std::string red = text(Copy::red);
     const gfx::Color chosen = toColor(PaletteColor::red);
-    const gfx::Color previous =
-        toColor(delegate->moduleColors.color(ColorSlot::theme, delegate->normalBlue));
+    const gfx::Color previous = toColor(delegate->settings().main().moduleColors.color(
+        ColorSlot::theme, delegate->settings().main().normalBlue));
     ASSERT_NE(previous, chosen);
     const std::size_t figure = 24;
     const testsupport::Capture before = captureStrip();
@@ -206,7 +206,8 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
          [&] {
              EXPECT_EQ(view.moduleColors.color(view.colorChoice->slot(), view.normalBlue),
                        PaletteColor::red);
-             EXPECT_EQ(delegate->moduleColors.color(ColorSlot::theme, delegate->normalBlue),
+             EXPECT_EQ(delegate->settings().main().moduleColors.color(
+                           ColorSlot::theme, delegate->settings().main().normalBlue),
                        PaletteColor::red);
              EXPECT_EQ(accentColor(), chosen) << "the accent follows";
          }},
@@ -219,7 +220,7 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
              EXPECT_TRUE(
                  after.writePng(testsupport::artifactPath("SettingsMenuX11-strip-after.png")));
              EXPECT_LT(pixelsTinted(after, previous).size(), figure);
-             delegate->setAppearanceMode(AppearanceMode::dark);
+             delegate->details->appearanceAction(AppearanceMode::dark);
          }},
         {"dark", [] { return true; },
          [&] {

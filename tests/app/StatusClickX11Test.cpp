@@ -25,7 +25,7 @@ class StatusClickX11 : public testing::ProgramX11Fixture {};
 
 TEST_F(StatusClickX11, LiveFiguresAndAClickOpensThePopoverBelowTheModule) {
     // Two samples give the network and compute modules rates to show.
-    ASSERT_TRUE(runUntil([&] { return delegate->history.size() >= 2; }));
+    ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
     settle(0.4);
     const std::string tip = delegate->statusView->toolTip();
     EXPECT_NE(tip.find(" CPU: "), std::string::npos) << tip;

@@ -261,7 +261,7 @@ bool shapeHolds(Display* display, ::Window window, int kind, int x, int y, int w
 TEST_F(WithoutCompositor, AFaintFloatingBarStaysWholeAndTakesItsClicks) {
     ASSERT_TRUE(runUntil([&] { return stripShown(); }, 10));
     delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
-    delegate->setFloatingOpacity(0.37);
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.opacity = 0.37; });
     ASSERT_TRUE(
         runUntil([&] { return delegate->floatingPanel && viewable(*delegate->floatingPanel); }));
     settle(0.5);

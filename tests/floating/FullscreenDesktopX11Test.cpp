@@ -120,7 +120,7 @@ TEST_P(FullscreenDesktopX11, AFullScreenWindowHidesTheStatusBarUntilItCloses) {
     // Under the panel the screen's frame stops at the panel; the display still has 900 rows.
     EXPECT_EQ(screens.front().frame().height(),
               displayHeight - (withDesktop() ? testsupport::DesktopSession::panelHeight : 0));
-    ASSERT_TRUE(runUntil([&] { return barShows() && !delegate->history.empty(); }));
+    ASSERT_TRUE(runUntil([&] { return barShows() && !delegate->sampling().history.empty(); }));
     testsupport::settle(loop, 0.3);
     EXPECT_TRUE(
         testsupport::capture(server->display(), DefaultRootWindow(server->display()), 0, 0,

@@ -1,0 +1,79 @@
+#include "app/SettingsStore.h"
+
+#include "app/FloatingSettingsTransfer.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace pulsedeck {
+
+bool SettingsChange::touchesAny(std::initializer_list<std::string_view> some) const {
+    for (std::string_view key : some)
+        if (keys.contains(key))
+            return true;
+    return false;
+}
+
+SettingsStore::SettingsStore(foundation::UserDefaults& defaults)
+    : defaults_(defaults), main_(Preferences::read(defaults)) {}
+
+const FloatingPreferences& SettingsStore::loadFloating() {
+    if (!floating_) {
+        const FloatingPreferences fallback = floatingFallback(main_);
+        const auto stored = defaults_.dictionaryForKey(FloatingPreferences::defaultsKey);
+        floating_ = stored ? FloatingPreferences(*stored, fallback) : fallback;
+        defaults_.setObject(floating_->dictionaryRepresentation(),
+                            FloatingPreferences::defaultsKey);
+    }
+    return *floating_;
+}
+
+SettingsChange SettingsStore::change(const std::function<void(Preferences&)>& edit) {
+    const foundation::PropertyDictionary before = main_.storedForm();
+    edit(main_);
+    foundation::PropertyDictionary after = main_.storedForm();
+
+    SettingsChange change;
+    for (auto& [key, value] : after) {
+        auto old = before.find(key);
+        if (old != before.end() && old->second == value)
+            continue;
+        change.keys.insert(key);
+        defaults_.setObject(std::move(value), key);
+    }
+    // A switch never stored reads from the first edition's fan style: a new style would turn
+    // the fan back on at the next start, so the switch is written beside it.
+    if (change.touches(PreferenceKey::fanDisplayMode) &&
+        !defaults_.objectForKey(PreferenceKey::fanEnabled))
+        defaults_.setBool(main_.fanEnabled, PreferenceKey::fanEnabled);
+    if (!change.empty())
+        notify(change);
+    return change;
+}
+
+SettingsChange
+SettingsStore::changeFloating(const std::function<void(FloatingPreferences&)>& edit) {
+    loadFloating();
+    const foundation::PropertyDictionary before = floating_->dictionaryRepresentation();
+    edit(*floating_);
+    foundation::PropertyDictionary after = floating_->dictionaryRepresentation();
+
+    SettingsChange change;
+    for (const auto& [entry, value] : after)
+        if (auto old = before.find(entry); old == before.end() || old->second != value)
+            change.floatingEntries.insert(entry);
+    if (change.empty())
+        return change;
+    defaults_.setObject(std::move(after), FloatingPreferences::defaultsKey);
+    notify(change);
+    return change;
+}
+
+void SettingsStore::observe(Observer observer) {
+    observers_.push_back(std::move(observer));
+}
+
+void SettingsStore::notify(const SettingsChange& change) const {
+    for (const auto& observer : observers_)
+        observer(change);
+}
+
+} // namespace pulsedeck

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/Preferences.h"
+#include "floating/FloatingPreferences.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace foundation {
+class UserDefaults;
+}
+
+namespace pulsedeck {
+
+// What one change touched: the main settings' keys, and the entries of the floating bar's record
+// (stored whole under FloatingPreferences::defaultsKey).
+struct SettingsChange {
+    std::set<std::string, std::less<>> keys;
+    std::set<std::string, std::less<>> floatingEntries;
+
+    bool empty() const { return keys.empty() && floatingEntries.empty(); }
+    bool touches(std::string_view key) const { return keys.contains(key); }
+    bool touchesAny(std::initializer_list<std::string_view> some) const;
+};
+
+// The one holder of both preference sets. Every change goes through `change` or
+// `changeFloating`: the store writes what changed, in the stored formats the settings are read
+// back from, and then tells each observer which keys changed. A change that changes nothing
+// writes nothing and tells nobody. Main thread only.
+class SettingsStore {
+public:
+    using Observer = std::function<void(const SettingsChange&)>;
+
+    // Reads the main settings; the bar's record waits for loadFloating.
+    explicit SettingsStore(foundation::UserDefaults& defaults);
+
+    const Preferences& main() const { return main_; }
+    // None until the floating bar first needs its record.
+    const std::optional<FloatingPreferences>& floating() const { return floating_; }
+    // Loads the bar's record once: the stored one over the main strip's look, written back so
+    // the record stands from then on.
+    const FloatingPreferences& loadFloating();
+
+    SettingsChange change(const std::function<void(Preferences&)>& edit);
+    // Loads the record first when it is not loaded yet.
+    SettingsChange changeFloating(const std::function<void(FloatingPreferences&)>& edit);
+
+    void observe(Observer observer);
+
+    foundation::UserDefaults& defaults() const { return defaults_; }
+
+private:
+    void notify(const SettingsChange& change) const;
+
+    foundation::UserDefaults& defaults_;
+    Preferences main_;
+    std::optional<FloatingPreferences> floating_;
+    std::vector<Observer> observers_;
+};
+
+// A view's closure that applies its choice to the main settings, or to the bar's record. It
+// holds the store, so a choice reported while the controller is taken apart (the sections the
+// closing details report) is still kept.
+template <typename Edit> auto mainChoice(std::shared_ptr<SettingsStore> store, Edit edit) {
+    return [store = std::move(store), edit](auto... value) {
+        store->change([&](Preferences& p) { edit(p, value...); });
+    };
+}
+
+template <typename Edit> auto floatingChoice(std::shared_ptr<SettingsStore> store, Edit edit) {
+    return [store = std::move(store), edit](auto... value) {
+        store->changeFloating([&](FloatingPreferences& p) { edit(p, value...); });
+    };
+}
+
+} // namespace pulsedeck
