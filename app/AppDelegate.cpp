@@ -82,7 +82,16 @@ AppDelegate::AppDelegate(Environment environment)
       settings_(std::make_shared<SettingsStore>(*environment_.defaults)) {
     popover = std::make_unique<ui::Popover>();
     details = std::make_shared<DetailView>(DetailView::initialFrame);
-    updateNotifications.setCenter(environment_.notificationCenter);
+    updates_ = std::make_shared<AppUpdates>(
+        *environment_.defaults, *environment_.loop, environment_.fetchManifest,
+        environment_.notificationCenter,
+        AppUpdates::Hooks{.language = [this] { return resolvedLanguage(); },
+                          .closeDetails =
+                              [this] {
+                                  if (popover->isShown())
+                                      popover->performClose();
+                              },
+                          .frequencyChanged = [this] { refreshStatus(false); }});
     auto resources = environment_.makeResources();
     statusView = std::make_shared<MenuBarContentView>(stripFrame);
     sampling_.fanAvailable = !environment_.fanless;
@@ -122,12 +131,6 @@ AppLanguage AppDelegate::resolvedLanguage() const {
     return resolve(prefs().languageSelection, environment_.preferredLanguages
                                                   ? environment_.preferredLanguages()
                                                   : std::vector<std::string>{});
-}
-
-UpdateController& AppDelegate::updates() {
-    if (!updates_)
-        updates_ = makeUpdateController();
-    return *updates_;
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -200,7 +203,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     installSettingsActions();
     installClickActions();
-    installUpdateActions();
+    updates_->install(*details);
     installEditingPanels();
     fullscreenMonitor->changed = [weak] {
         if (auto self = weak.lock())

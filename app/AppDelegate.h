@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppUpdates.h"
 #include "app/LoginItem.h"
 #include "app/Preferences.h"
 #include "app/Sampler.h"
@@ -21,7 +22,6 @@
 #include "statusbar/MenuBarContentView.h"
 #include "updates/MenuBarTipWindow.h"
 #include "updates/UpdateController.h"
-#include "updates/UpdateNotifications.h"
 
 #include <any>
 #include <functional>
@@ -260,16 +260,8 @@ public:
 
     // The language the interface speaks now: the stored choice, else the user's languages.
     AppLanguage resolvedLanguage() const;
-    UpdateController& updates();
-    std::shared_ptr<UpdateController> makeUpdateController();
-    // The controller's `present`: closes the popover, runs the outcome's alert and opens the
-    // download when its first button accepts an acceptable release.
-    void presentUpdateOutcome(const UpdateOutcome& outcome);
-    // The controller's `notify`: a notification, else the alert.
-    void notifyUpdate(const AppRelease& release, const std::string& runningVersion);
-    // The alert in place of a notification, unless checks have meanwhile been turned off.
-    void notifyFallback(const AppRelease& release);
-    void installUpdateActions();
+    // The update checker, made at its first use.
+    UpdateController& updates() { return updates_->checker(); }
 
     Sampler& sampler() { return *sampler_; }
     const std::shared_ptr<SamplingResources>& samplingResources() const {
@@ -318,7 +310,6 @@ public:
     // The application's icon as the last appearance change set it.
     std::optional<gfx::Image> applicationIcon;
 
-    UpdateNotifications updateNotifications;
     std::unique_ptr<MenuBarTipWindow> menuBarTip;
 
 private:
@@ -358,7 +349,7 @@ private:
     // the readings they skip while closed.
     bool detailsOpening_ = false;
     std::unique_ptr<Sampler> sampler_;
-    std::shared_ptr<UpdateController> updates_;
+    std::shared_ptr<AppUpdates> updates_;
 };
 
 // The strip height from every screen's menu-bar height (the frame's top less the visible
