@@ -169,9 +169,10 @@ void AppDelegate::layoutFloatingPanel() {
     if (const auto& content = floatingPanel->contentView()) {
         const std::string& label = floatingView->accessibility().label;
         content->setAccessibilityLabel(label.empty() ? "Pulsedeck" : label);
+        // The strip has marked what changed in it; the surface repaints beyond that only when
+        // its material changed.
         if (surface)
             surface->applyMaterial();
-        content->setNeedsDisplay(true);
         floatingPanel->invalidateCursorRectsForView(content.get());
     }
     if (settings_->floating() && settings_->floating()->hideInFullscreen &&

@@ -121,12 +121,18 @@ void StatusEditingSurface::setOpacity(double opacity) {
 
 void StatusEditingSurface::applyMaterial() {
     const auto strip = owner();
+    const Material material{clampedOpacity(opacity_),
+                            strip ? std::optional(strip->effectiveAppearance()) : std::nullopt,
+                            bounds().height() * cornerFactor(), reduceTransparency()};
+    if (appliedMaterial_ == material)
+        return;
+    appliedMaterial_ = material;
     glass_->blendingMode = behindWindowBlending;
     glass_->material = hudWindowMaterial;
     glass_->state = activeMaterialState;
-    glass_->setAlphaValue(clampedOpacity(opacity_));
-    setAppearance(strip ? std::optional(strip->effectiveAppearance()) : std::nullopt);
-    setCornerRadius(bounds().height() * cornerFactor());
+    glass_->setAlphaValue(material.opacity);
+    setAppearance(material.appearance);
+    setCornerRadius(material.cornerRadius);
     setNeedsDisplay(true);
 }
 

@@ -54,7 +54,8 @@ public:
     // value applies the material again.
     double opacity() const { return opacity_; }
     void setOpacity(double opacity);
-    // Material and opacity, with the owner's appearance and corner radius.
+    // Material and opacity, with the owner's appearance and corner radius; marks the surface
+    // only when one of them changed, so applying it after every rebuild repaints nothing.
     virtual void applyMaterial();
     // What the rounded strip background is drawn from; two equal looks draw the same pixels.
     // A surface that draws another background overrides both.
@@ -121,6 +122,15 @@ private:
         bool operator==(const OwnLook&) const = default;
     };
     std::optional<OwnLook> markedLook_;
+    // What applyMaterial last applied.
+    struct Material {
+        double opacity = 1;
+        std::optional<gfx::Appearance> appearance;
+        double cornerRadius = 0;
+        bool reduceTransparency = false;
+        bool operator==(const Material&) const = default;
+    };
+    std::optional<Material> appliedMaterial_;
     // The background as device pixels, and the look they were painted from.
     KeptLayer keptBackground_;
     std::optional<BackgroundLook> keptLook_;

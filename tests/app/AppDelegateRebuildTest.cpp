@@ -100,15 +100,6 @@ TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOr
     EXPECT_EQ(std::count(order.begin(), order.end(), ModuleKind::fan), 1);
 }
 
-TEST_F(AppDelegateRebuildTest, AStoredHiddenFanStyleWithTheFanOnDrawsTheRing) {
-    change([](Preferences& p) { p.fanMode = FanDisplayMode::hidden; });
-    EXPECT_EQ(delegate->statusView->fanMode(), FanDisplayMode::ring);
-    change([](Preferences& p) { p.fanMode = FanDisplayMode::graph; });
-    EXPECT_EQ(delegate->statusView->fanMode(), FanDisplayMode::graph);
-    change([](Preferences& p) { p.fanEnabled = false; });
-    EXPECT_EQ(delegate->statusView->fanMode(), FanDisplayMode::hidden);
-}
-
 TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionElseAnimates) {
     MenuBarContentView& strip = *delegate->statusView;
     change([](Preferences& p) { p.computeMode = ComputeDisplayMode::chart; });
@@ -160,15 +151,11 @@ TEST_F(AppDelegateRebuildTest, AMissingIconLeavesTheIconAndStillAppliesTheAppear
     EXPECT_EQ(delegate->renderedDark, false);
 }
 
-TEST_F(AppDelegateRebuildTest, TheAccentFollowsTheThemeAndTheGPUTakesOnlyItsOwnColour) {
+TEST_F(AppDelegateRebuildTest, TheAccentAndTheStripFollowTheTheme) {
     delegate->details->moduleColorAction(ColorSlot::theme, PaletteColor::purple);
     EXPECT_EQ(accentColor(), toColor(PaletteColor::purple));
     EXPECT_EQ(Probe::computePicture(*delegate->statusView).colors.cpu,
-              toColor(PaletteColor::purple))
-        << "an unset slot takes the theme";
-    EXPECT_FALSE(Probe::computePicture(*delegate->statusView).colors.gpu);
-    delegate->details->moduleColorAction(ColorSlot::gpu, PaletteColor::red);
-    EXPECT_EQ(Probe::computePicture(*delegate->statusView).colors.gpu, toColor(PaletteColor::red));
+              toColor(PaletteColor::purple));
 }
 
 TEST_F(AppDelegateRebuildTest, TheItemsLengthFollowsTheStripAndTheNetworkGraph) {

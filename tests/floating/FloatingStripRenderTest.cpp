@@ -70,6 +70,7 @@ protected:
         surface->setOpacity(preferences.opacity);
         strip->setEditingSurfacePresented(true);
         strip->editingDisplayAction = [surface] { surface->redraw(); };
+        strip->editingRectAction = [surface](const gfx::Rect& rect) { surface->redraw(rect); };
         surface->applyMaterial();
         panel->setContentView(surface);
         panel->orderFront();
@@ -103,6 +104,27 @@ TEST_F(FloatingStripRender, TheStoredBarInLightAndDark) {
         // The ends are round: the corners stay clear.
         EXPECT_EQ(image.pixelAtPoint({0.5, 0.5}).alpha, 0);
     }
+}
+
+// A new memory reading repaints the memory module's column of the bar and nothing else, though
+// the bar's material is applied again after every rebuild.
+TEST_F(FloatingStripRender, ANewReadingRepaintsOnlyItsModule) {
+    present(false);
+    const gfx::Point memory{strip->rect(ModuleKind::memory).midX(), 14};
+    const gfx::Point network{strip->rect(ModuleKind::network).midX(), 14};
+    const gfx::Rgba8 magenta{255, 0, 255, 255};
+    striptest::poison(*panel, memory);
+    striptest::poison(*panel, network);
+
+    StripReadings later = readings();
+    later.memory.used = "19.01 GB";
+    StripEnvironment environment = floatingStripEnvironment(24);
+    strip->setInputs(stripInputs(floatingStripSettings(preferences, PaletteColor::blue, true),
+                                 later, environment));
+    dynamic_cast<FloatingSurface&>(*panel->contentView()).applyMaterial();
+    loop.runUntilIdle();
+    EXPECT_NE(panel->backing()->pixelAtPoint(memory), magenta);
+    EXPECT_EQ(panel->backing()->pixelAtPoint(network), magenta);
 }
 
 } // namespace

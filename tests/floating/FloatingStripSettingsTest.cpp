@@ -5,23 +5,19 @@
 namespace pulsedeck {
 namespace {
 
-// The floating bar's record as strip settings: its hidden modules, the fan only with fans, the
-// menu bar's theme for every slot without a colour.
+// The floating bar's record as strip settings: its hidden modules, no fan without fans, the menu
+// bar's theme for every slot without a colour; the strip 5 points taller with wider ends.
 TEST(FloatingStripSettings, FollowTheBarsRecord) {
     FloatingPreferences record;
     record.hidden = {ModuleKind::network};
     record.colors.values = {{"memory", rawValue(PaletteColor::red)}};
-    record.gap = 3;
-    for (const bool fans : {true, false}) {
-        const StripSettings settings = floatingStripSettings(record, PaletteColor::blue, fans);
-        EXPECT_FALSE(settings.shown.contains(ModuleKind::network));
-        EXPECT_EQ(settings.shown.contains(ModuleKind::fan), fans);
-        EXPECT_EQ(settings.order, record.order) << "a hidden module keeps its place";
-        EXPECT_EQ(settings.colors.color(ColorSlot::cpu, false), PaletteColor::blue);
-        EXPECT_EQ(settings.colors.color(ColorSlot::memory, false), PaletteColor::red);
-        EXPECT_TRUE(settings.normalBlue);
-        EXPECT_EQ(settings.gap, 3);
-    }
+    const StripSettings settings = floatingStripSettings(record, PaletteColor::blue, false);
+    EXPECT_EQ(settings.shown, (std::set{ModuleKind::memory, ModuleKind::temperature,
+                                        ModuleKind::compute, ModuleKind::devices}));
+    EXPECT_EQ(settings.order, record.order) << "a hidden module keeps its place";
+    EXPECT_EQ(settings.colors.color(ColorSlot::cpu, false), PaletteColor::blue);
+    EXPECT_EQ(settings.colors.color(ColorSlot::memory, false), PaletteColor::red);
+    EXPECT_TRUE(settings.normalBlue);
     EXPECT_FALSE(floatingStripSettings(record, PaletteColor::teal, true).normalBlue);
     const StripEnvironment environment = floatingStripEnvironment(24);
     EXPECT_EQ(environment.height, 29);

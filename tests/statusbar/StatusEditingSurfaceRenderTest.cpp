@@ -9,6 +9,7 @@
 namespace pulsedeck {
 namespace {
 
+using striptest::poison;
 using striptest::StripFixture;
 
 // The whole sample strip in the status item, drawn by an editing panel over it.
@@ -86,18 +87,6 @@ TEST_F(EditingSurfaceRender, ALowOpacityLetsTheTintedGlassThrough) {
     // Glass 0.3 × tint 0.72, then the background at 0.3³ over it.
     const double expected = 1 - (1 - 0.3 * 0.72) * (1 - 0.027);
     EXPECT_NEAR(image.pixelAtPoint(gapAfter(ModuleKind::memory)).alpha, 255 * expected, 3);
-}
-
-// Marks a pixel of the panel's backing behind the toolkit's back: it stays only where the
-// panel is not drawn again.
-void poison(const ui::Window& panel, gfx::Point point) {
-    cairo_surface_t* surface = panel.backing()->surface();
-    cairo_surface_flush(surface);
-    const int row = int(panel.frame().height() - point.y);
-    auto* pixels = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) +
-                                                    row * cairo_image_surface_get_stride(surface));
-    pixels[int(point.x)] = 0xffff00ffu;
-    cairo_surface_mark_dirty(surface);
 }
 
 TEST_F(EditingSurfaceRender, ARebuildRepaintsOnlyTheModulesWhosePicturesChanged) {

@@ -5,9 +5,12 @@
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Image.h"
 #include "platform/toolkit/Application.h"
+#include "platform/toolkit/Window.h"
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
 #include "statusbar/MenuBarContentView.h"
 
+#include <cairo.h>
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -17,6 +20,18 @@ extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
 }
 
 namespace striptest {
+
+// Marks a pixel of a window's backing behind the toolkit's back: it stays only where the window
+// is not drawn again.
+inline void poison(const ui::Window& window, gfx::Point point) {
+    cairo_surface_t* surface = window.backing()->surface();
+    cairo_surface_flush(surface);
+    const int row = int(window.frame().height() - point.y);
+    auto* pixels = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) +
+                                                    row * cairo_image_surface_get_stride(surface));
+    pixels[int(point.x)] = 0xffff00ffu;
+    cairo_surface_mark_dirty(surface);
+}
 
 // A headless application on a virtual clock with one 1440 × 900 screen, and a strip view.
 class StripFixture : public ::testing::Test {

@@ -1,14 +1,10 @@
 #include "statusbar/StripInputs.h"
 
-#include "StripFixture.h"
-#include "support/MenuBarContentViewProbe.h"
-
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace pulsedeck {
 namespace {
-
-using Probe = MenuBarContentViewProbe;
 
 ExternalDevice drive() {
     ExternalDevice device;
@@ -83,13 +79,6 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
              EXPECT_EQ(in.fan.color, PaletteColor::purple);
              EXPECT_FALSE(in.compute->colors.blue);
          }},
-        {"the GPU's own colour",
-         [](StripSettings& s, auto&, auto&) {
-             s.colors.values = {{"gpu", rawValue(PaletteColor::red)}};
-         },
-         [](const StripInputs& in) {
-             EXPECT_EQ(in.compute->colors.gpu, toColor(PaletteColor::red));
-         }},
         {"blue by default", [](StripSettings& s, auto&, auto&) { s.normalBlue = true; },
          [](const StripInputs& in) {
              EXPECT_EQ(in.devicesTint, toColor(PaletteColor::blue));
@@ -143,81 +132,6 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
         SCOPED_TRACE(c.name);
         c.check(stripInputs(settings, readings, environment));
     }
-}
-
-class StripInputsApplied : public striptest::StripFixture {
-protected:
-    std::shared_ptr<MenuBarContentView> strip = makeStrip();
-    StripSettings settings = everyModule();
-    StripReadings readings;
-    std::vector<PressurePoint> memoryHistory;
-
-    void apply() { strip->setInputs(stripInputs(settings, readings, {})); }
-};
-
-// Applied again, the same inputs mark nothing and keep every picture; a new memory reading marks
-// the memory column alone; a new style marks the whole strip.
-TEST_F(StripInputsApplied, OnlyWhatChangedIsRedrawn) {
-    settings.fanAnimation = FanAnimationMode::off;
-    readings.memory.used = "8.00 GB";
-    memoryHistory = {{0.4, 1}, {0.5, 1}};
-    readings.memoryHistory = memoryHistory;
-    apply();
-    int whole = 0;
-    std::vector<gfx::Rect> columns;
-    strip->editingDisplayAction = [&] { ++whole; };
-    strip->editingRectAction = [&](const gfx::Rect& rect) { columns.push_back(rect); };
-    const auto marks = [&](const std::function<void()>& change) {
-        whole = 0;
-        columns.clear();
-        strip->setNeedsDisplay(false);
-        change();
-        return std::pair{whole, columns};
-    };
-    using Marks = std::pair<int, std::vector<gfx::Rect>>;
-    const gfx::Image memory = *strip->moduleImage(ModuleKind::memory);
-
-    EXPECT_EQ(marks([&] { apply(); }), (Marks{0, {}}));
-    EXPECT_TRUE(strip->moduleImage(ModuleKind::memory)->sharesContent(memory));
-
-    memoryHistory.push_back({0.6, 1});
-    readings.memoryHistory = memoryHistory;
-    EXPECT_EQ(marks([&] { apply(); }), (Marks{0, {strip->rect(ModuleKind::memory)}}));
-
-    settings.memoryMode = DisplayMode::automatic;
-    EXPECT_GE(marks([&] { apply(); }).first, 1);
-
-    settings.shown.clear();
-    apply();
-    const gfx::Image mark = *strip->moduleImage(ModuleKind::memory);
-    EXPECT_TRUE(strip->displaysAppMark());
-    EXPECT_EQ(mark.size(), (gfx::Size{24, 24}));
-    EXPECT_EQ(marks([&] { apply(); }), (Marks{0, {}})) << "the app mark is kept";
-    EXPECT_TRUE(strip->moduleImage(ModuleKind::memory)->sharesContent(mark));
-}
-
-TEST_F(StripInputsApplied, AComputeStyleChangeStartsOneMorph) {
-    apply();
-    EXPECT_FALSE(Probe::metricPlan(*strip, ModuleKind::compute)) << "the first showing jumps";
-
-    settings.computeMode = ComputeDisplayMode::chart;
-    apply();
-    ASSERT_TRUE(Probe::metricPlan(*strip, ModuleKind::compute));
-    const FanMorph morph = Probe::metricPlan(*strip, ModuleKind::compute)->morph;
-    EXPECT_DOUBLE_EQ(morph.duration, 0.78);
-
-    loop.advanceAndRunDue(0.3);
-    apply();
-    ASSERT_TRUE(Probe::metricPlan(*strip, ModuleKind::compute));
-    EXPECT_EQ(Probe::metricPlan(*strip, ModuleKind::compute)->morph.started, morph.started)
-        << "the same style again leaves the running morph alone";
-    loop.advanceAndRunDue(0.6);
-    EXPECT_EQ(Probe::computePicture(*strip).progress, 1);
-
-    settings.computeMode = ComputeDisplayMode::compact;
-    strip->setInputs(stripInputs(settings, readings, {.reduceMotion = true}));
-    EXPECT_FALSE(Probe::metricPlan(*strip, ModuleKind::compute));
-    EXPECT_EQ(Probe::computePicture(*strip).compactProgress, 1);
 }
 
 } // namespace
