@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/SensorHelperAlertPresentation.h"
 #include "platform/foundation/UserDefaults.h"
 #include "sources/SensorClient.h"
 
@@ -169,7 +170,9 @@ void AppDelegate::clearHistory(ModuleKind kind) {
 }
 
 void AppDelegate::showSensorHelp() {
-    SensorClient::shared().presentHelperAlert(resolvedLanguage());
+    presentSensorHelperAlert(SensorClient::shared(), [language = resolvedLanguage()](Copy key) {
+        return text(key, language);
+    });
 }
 
 void AppDelegate::beginSorting() {

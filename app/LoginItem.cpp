@@ -1,25 +1,17 @@
 #include "app/LoginItem.h"
 
+#include "model/LoginItemEntry.h"
 #include "platform/foundation/AtomicFile.h"
 #include "platform/foundation/Bundle.h"
-#include "platform/foundation/HomeDirectory.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <optional>
 #include <system_error>
 
 namespace pulsedeck {
 
 namespace {
-
-std::optional<std::filesystem::path> configHome() {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
-        return config;
-    auto home = foundation::homeDirectory();
-    return home ? std::optional(*home / ".config") : std::nullopt;
-}
 
 bool needsNoQuotes(const std::string& argument) {
     return !argument.empty() && std::all_of(argument.begin(), argument.end(), [](char c) {
@@ -55,9 +47,8 @@ LoginItem::LoginItem(std::filesystem::path entryFile, std::filesystem::path comm
 LoginItem LoginItem::live() {
     std::error_code error;
     auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    auto config = configHome();
     const char* searchPath = std::getenv("PATH");
-    return LoginItem(config ? *config / "autostart" / entryName : std::filesystem::path(),
+    return LoginItem(liveLoginItemEntry().value_or(std::filesystem::path()),
                      error ? "pulsedeck" : commandFor(executable, searchPath ? searchPath : ""));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/LoginItemEntry.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -28,7 +30,7 @@ public:
     // the package's upgrades and moves; else the executable's own path (a build folder).
     static std::filesystem::path commandFor(const std::filesystem::path& executable,
                                             std::string_view searchPath);
-    static constexpr const char* entryName = "pulsedeck.desktop";
+    static constexpr const char* entryName = loginItemEntryName;
 
     Status status() const;
     // Writes the entry atomically, making its folder when needed; false when it cannot be

@@ -1,24 +1,8 @@
 #include "app/SampleJob.h"
 
 #include "app/SamplingResources.h"
-#include "platform/foundation/ProcessInfo.h"
-
-#include <chrono>
 
 namespace pulsedeck {
-
-MemorySnapshot memoryPlaceholder() {
-    MemorySnapshot placeholder;
-    placeholder.sampledAt = std::chrono::system_clock::now();
-    placeholder.explanation = Copy::waiting;
-    return placeholder;
-}
-
-ComputeSnapshot computePlaceholder() {
-    ComputeSnapshot placeholder;
-    placeholder.cpuCores = foundation::processInfo::processorCount();
-    return placeholder;
-}
 
 SampleResult runSampleJob(SamplingResources& resources, const SampleFlags& flags, double now) {
     SampleResult result;

@@ -35,12 +35,6 @@ struct SampleResult {
     ExternalDevicesSnapshot devices;
 };
 
-// "—" for every figure, no pressure, waiting; stamped with the current wall-clock time.
-MemorySnapshot memoryPlaceholder();
-
-// No load figures; the processor count of this machine.
-ComputeSnapshot computePlaceholder();
-
 // Reads the modules in the fixed order memory, fan, network, temperature, compute, devices. The
 // network and compute readers are always called and told whether their module is on; the
 // others only when flagged. `now` is the system uptime handed to the devices reader. Runs on

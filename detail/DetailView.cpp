@@ -1,5 +1,6 @@
 #include "detail/DetailView.h"
 
+#include "controls/ThemeSlider.h"
 #include "detail/ActivityIconButton.h"
 #include "detail/CompactSwitch.h"
 #include "detail/DetailDocumentView.h"
@@ -9,9 +10,8 @@
 #include "detail/SettingsMenu.h"
 #include "detail/SlimScroller.h"
 #include "detail/ThemeSegments.h"
-#include "detail/ThemeSlider.h"
-#include "floating/AnimationFrameClock.h"
 #include "model/SafeWebURL.h"
+#include "platform/animation/AnimationFrameClock.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/PreferredLanguages.h"
@@ -260,7 +260,7 @@ void DetailView::startDeviceCardClock() {
     // Ages are measured from the clock's frames: start from now, not from a frame long past.
     deviceCardNow = dispatch::RunLoop::main().clock().now();
     std::weak_ptr<View> weak = weak_from_this();
-    deviceCardClock_ = std::make_unique<AnimationFrameClock>([weak](double now) {
+    deviceCardClock_ = std::make_unique<anim::AnimationFrameClock>([weak](double now) {
         if (auto view = std::static_pointer_cast<DetailView>(weak.lock()))
             view->tickDeviceCardClock(now);
     });
@@ -281,7 +281,7 @@ void DetailView::stopDeviceCardClock() {
     deviceCardClock_->stop();
     // Dropped on the next turn: this may run inside the clock's own handler.
     dispatch::RunLoop::main().queue().async(
-        [clock = std::shared_ptr<AnimationFrameClock>(std::move(deviceCardClock_))] {});
+        [clock = std::shared_ptr<anim::AnimationFrameClock>(std::move(deviceCardClock_))] {});
 }
 
 void DetailView::viewDidMoveToWindow() {

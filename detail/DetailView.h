@@ -32,6 +32,10 @@
 #include <string>
 #include <vector>
 
+namespace anim {
+class AnimationFrameClock;
+}
+
 namespace pulsedeck {
 
 class ActivityIconButton;
@@ -43,7 +47,6 @@ class SettingsIconButton;
 class SlimScroller;
 class ThemeSegments;
 class ThemeSlider;
-class AnimationFrameClock;
 
 // The detail popover's content: a top band (title, presentation switch, theme colour), the
 // module cards in a scroll view, and a bottom band of strip sliders and the gear button. The view
@@ -335,7 +338,7 @@ private:
 
     std::vector<ExternalDevice> devicesSnapshot_;
     std::map<std::string, double> deviceArrivals_;
-    std::unique_ptr<AnimationFrameClock> deviceCardClock_;
+    std::unique_ptr<anim::AnimationFrameClock> deviceCardClock_;
     bool initializedLayout_ = false;
     bool lastLayoutRequestedAnimation_ = false;
     // A focus asked for before the view had the presentation's width: the cards move when the

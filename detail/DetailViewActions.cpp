@@ -1,9 +1,9 @@
-#include "app/LoginItem.h"
+#include "controls/ThemeSlider.h"
 #include "detail/CompactSwitch.h"
 #include "detail/DetailView.h"
 #include "detail/SettingsIconButton.h"
 #include "detail/ThemeSegments.h"
-#include "detail/ThemeSlider.h"
+#include "model/LoginItemEntry.h"
 #include "model/PrivacyPolicy.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/foundation/Bundle.h"
@@ -207,8 +207,9 @@ void DetailView::doCheckUpdates() {
 
 void DetailView::doApproval() {
     // The login item is an autostart entry: its folder is where the user approves or removes it.
-    if (ui::Application* app = ui::Application::current())
-        app->workspace().openURL("file://" + LoginItem::live().entryFile().parent_path().string());
+    ui::Application* app = ui::Application::current();
+    if (const auto entry = liveLoginItemEntry(); app && entry)
+        app->workspace().openURL("file://" + entry->parent_path().string());
 }
 
 std::function<void(bool)>& DetailView::switchAction(ModuleKind module) {

@@ -1,3 +1,4 @@
+#include "controls/ThemeSlider.h"
 #include "detail/ActivityIconButton.h"
 #include "detail/CompactSwitch.h"
 #include "detail/DetailDocumentView.h"
@@ -7,7 +8,6 @@
 #include "detail/SettingsIconButton.h"
 #include "detail/SlimScroller.h"
 #include "detail/ThemeSegments.h"
-#include "detail/ThemeSlider.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/toolkit/Screen.h"
 #include "platform/toolkit/Window.h"

@@ -1,3 +1,4 @@
+#include "controls/ThemeSlider.h"
 #include "detail/ActivityIconButton.h"
 #include "detail/CompactSwitch.h"
 #include "detail/DetailView.h"
@@ -5,7 +6,6 @@
 #include "detail/ModuleSectionView.h"
 #include "detail/SettingsIconButton.h"
 #include "detail/ThemeSegments.h"
-#include "detail/ThemeSlider.h"
 #include "model/AccentColor.h"
 
 #include <initializer_list>

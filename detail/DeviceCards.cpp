@@ -1,10 +1,10 @@
 #include "detail/DeviceCards.h"
 
+#include "drawing/DeviceDrawing.h"
 #include "model/MenuBarGeometry.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Path.h"
 #include "platform/graphics/SymbolImage.h"
-#include "sources/DeviceDrawing.h"
 
 #include <algorithm>
 #include <string_view>

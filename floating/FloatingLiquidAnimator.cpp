@@ -257,8 +257,8 @@ void FloatingLiquidAnimator::startTimer() {
     if (clock_)
         return;
     lastTick_ = now();
-    clock_ = std::make_unique<AnimationFrameClock>([this](double) { tick(); },
-                                                   AnimationFrameClock::Source::timer);
+    clock_ = std::make_unique<anim::AnimationFrameClock>([this](double) { tick(); },
+                                                         anim::AnimationFrameClock::Source::timer);
 }
 
 void FloatingLiquidAnimator::finish() {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "floating/AnimationFrameClock.h"
 #include "floating/LiquidScene.h"
+#include "platform/animation/AnimationFrameClock.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
 
@@ -95,7 +95,7 @@ private:
     std::shared_ptr<FloatingPanel> overlay_;
     std::shared_ptr<FloatingLiquidView> view_;
     std::shared_ptr<FloatingLiquidInkView> ink_;
-    std::unique_ptr<AnimationFrameClock> clock_;
+    std::unique_ptr<anim::AnimationFrameClock> clock_;
     std::weak_ptr<ui::Window> hiddenPanel_;
     Phase phase_ = Phase::free;
     LiquidSpring spring_;

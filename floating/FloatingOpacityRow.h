@@ -1,6 +1,6 @@
 #pragma once
 
-#include "detail/ThemeSlider.h"
+#include "controls/ThemeSlider.h"
 #include "model/Localization.h"
 #include "platform/toolkit/TextField.h"
 #include "platform/toolkit/View.h"

@@ -1,7 +1,5 @@
 #include "floating/FloatingReadings.h"
 
-#include "app/SampleJob.h"
-
 namespace pulsedeck {
 
 FloatingReadings FloatingReadings::placeholder() {

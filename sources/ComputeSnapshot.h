@@ -20,4 +20,7 @@ struct ComputeSnapshot {
     bool operator==(const ComputeSnapshot&) const = default;
 };
 
+// No load figures; the processor count of this machine.
+ComputeSnapshot computePlaceholder();
+
 } // namespace pulsedeck

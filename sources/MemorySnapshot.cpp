@@ -10,12 +10,6 @@ namespace {
 constexpr std::uint64_t mebibyte = 1ull << 20;
 constexpr std::uint64_t gibibyte = 1ull << 30;
 
-// The blue and green palette entries and the two warning colours.
-constexpr gfx::Color highPressureColor = gfx::Color::srgb(1.0, 0.24, 0.22);
-constexpr gfx::Color elevatedPressureColor = gfx::Color::srgb(1.0, 0.79, 0.0);
-constexpr gfx::Color normalBlueColor = gfx::Color::srgb(0.16, 0.58, 1.0);
-constexpr gfx::Color normalGreenColor = gfx::Color::srgb(0.0, 0.82, 0.09);
-
 // The length in bytes of the separator character at the start of `text`, or 0.
 std::size_t separatorLength(std::string_view text) {
     constexpr std::string_view noBreakSpace = "\u00A0";
@@ -73,16 +67,6 @@ std::string MemorySnapshot::pressureText(AppLanguage language) const {
     return text(key, language);
 }
 
-gfx::Color MemorySnapshot::pressureColor(std::optional<std::int32_t> level, bool blueDefault) {
-    if (level == 4)
-        return highPressureColor;
-    if (level == 2)
-        return elevatedPressureColor;
-    if (level == 1)
-        return blueDefault ? normalBlueColor : normalGreenColor;
-    return gfx::Color::secondaryLabel();
-}
-
 std::string MemorySnapshot::summaryText(AppLanguage language) const {
     std::string summary;
     auto add = [&](Copy label, std::string_view value) {
@@ -102,6 +86,13 @@ std::string MemorySnapshot::summaryText(AppLanguage language) const {
 
 std::string MemorySnapshot::secondaryLabel(AppLanguage language) const {
     return text(isZeroAmountText(swap) ? Copy::shortUsed : Copy::shortSwap, language);
+}
+
+MemorySnapshot memoryPlaceholder() {
+    MemorySnapshot placeholder;
+    placeholder.sampledAt = std::chrono::system_clock::now();
+    placeholder.explanation = Copy::waiting;
+    return placeholder;
 }
 
 } // namespace pulsedeck

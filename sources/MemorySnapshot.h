@@ -1,7 +1,6 @@
 #pragma once
 
 #include "model/Localization.h"
-#include "platform/graphics/Color.h"
 
 #include <chrono>
 #include <cstdint>
@@ -44,10 +43,6 @@ struct MemorySnapshot {
     // `normal`, `elevated` or `high` for levels 1, 2 and 4; `unknown` for anything else.
     std::string pressureText(AppLanguage language) const;
 
-    // Red for high, yellow for elevated, blue or green for normal, the secondary label colour
-    // for anything else.
-    static gfx::Color pressureColor(std::optional<std::int32_t> level, bool blueDefault);
-
     // The memory part of the status item's tooltip and accessibility text:
     // "<pressure>: <level>. <physical>: …. <used>: …. <cached>: …. <swap>: …. <explanation>",
     // the swap figure as "—" when it is a zero amount.
@@ -57,6 +52,9 @@ struct MemorySnapshot {
     // is in use, else `shortSwap`.
     std::string secondaryLabel(AppLanguage language) const;
 };
+
+// "—" for every figure, no pressure, waiting; stamped with the current wall-clock time.
+MemorySnapshot memoryPlaceholder();
 
 // One entry of the memory history: the snapshot's height (not its used fraction) and its
 // pressure level.

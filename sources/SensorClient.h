@@ -96,12 +96,6 @@ public:
     // thread.
     void retryFromAlert();
 
-    // Explains the companion in a modal alert in `language` and acts on the button pressed:
-    // opens the companion's web page, retries the link, or launches the companion. Main thread.
-    void presentHelperAlert(AppLanguage language);
-    // The same with the texts from `texts`.
-    void presentHelperAlert(const std::function<std::string(Copy)>& texts);
-
     // Called on the main queue when the published link changes. Set and read on the main thread.
     std::function<void()> changed;
 

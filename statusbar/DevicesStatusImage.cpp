@@ -1,6 +1,6 @@
 #include "statusbar/DevicesStatusImage.h"
 
-#include "sources/DeviceDrawing.h"
+#include "drawing/DeviceDrawing.h"
 #include "statusbar/CapsuleImage.h"
 #include "statusbar/MetricStatusDrawing.h"
 

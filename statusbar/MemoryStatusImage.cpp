@@ -134,8 +134,8 @@ void drawRing(gfx::Context& context, const Palette& palette, const MemoryStatusC
             arc.appendArc(ringCenter, ringRadius, 90, 90 - 360 * *fraction, true);
             arc.setLineWidth(ringLineWidth);
             arc.setLineCap(gfx::LineCap::round);
-            context.setStrokeColor(content.tint.value_or(
-                MemorySnapshot::pressureColor(content.snapshot.pressure, content.blue)));
+            context.setStrokeColor(
+                content.tint.value_or(pressureLevelColor(content.snapshot.pressure, content.blue)));
             arc.stroke(context);
         }
     }

@@ -471,7 +471,7 @@ void MenuBarContentView::startMetricLink() {
     if (metricLink_ || !animationScreen())
         return;
     std::weak_ptr<ui::View> weak = weak_from_this();
-    metricLink_ = std::make_unique<AnimationFrameClock>([weak](double time) {
+    metricLink_ = std::make_unique<anim::AnimationFrameClock>([weak](double time) {
         if (auto strong = weak.lock())
             static_cast<MenuBarContentView&>(*strong).advanceMetricPlans(time);
     });

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "floating/AnimationFrameClock.h"
 #include "model/Localization.h"
 #include "model/Modules.h"
 #include "model/StatusPressSession.h"
+#include "platform/animation/AnimationFrameClock.h"
 #include "platform/dispatch/Timer.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Context.h"
@@ -361,7 +361,7 @@ private:
     int timerFrameRate_ = 0;
     FanPhaseClock phase_;
     std::unique_ptr<dispatch::Timer> animationTimer_;
-    std::unique_ptr<AnimationFrameClock> morphTimer_;
+    std::unique_ptr<anim::AnimationFrameClock> morphTimer_;
     std::optional<FanDisplayMode> previousMode_;
     double graphProgress_ = 0;
     std::optional<gfx::Image> ringBackdrop_;
@@ -388,7 +388,7 @@ private:
     KeptStatusImage<ComputePicture> keptComputeImage_;
 
     // Steps metricPlans_ on the screen's frames while any runs.
-    std::unique_ptr<AnimationFrameClock> metricLink_;
+    std::unique_ptr<anim::AnimationFrameClock> metricLink_;
     std::map<ModuleKind, MetricPlan> metricPlans_;
 
     // Temperature state.

@@ -158,7 +158,7 @@ void MenuBarContentView::updateFanMorph() {
     const FanMorph morph{graphProgress_, decision.target, now(), modeMorphDuration,
                          fanMotionProfile(picture)};
     std::weak_ptr<ui::View> weak = weak_from_this();
-    morphTimer_ = std::make_unique<AnimationFrameClock>([weak, morph, picture](double time) {
+    morphTimer_ = std::make_unique<anim::AnimationFrameClock>([weak, morph, picture](double time) {
         if (auto strong = weak.lock())
             static_cast<MenuBarContentView&>(*strong).stepFanMorph(morph, picture, time);
     });

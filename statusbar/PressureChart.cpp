@@ -13,6 +13,12 @@ namespace {
 constexpr double pressureFillAlpha = 0.28;
 constexpr std::int32_t normalLevel = 1;
 
+// The blue and green palette entries and the two warning colours.
+constexpr gfx::Color highPressureColor = gfx::Color::srgb(1.0, 0.24, 0.22);
+constexpr gfx::Color elevatedPressureColor = gfx::Color::srgb(1.0, 0.79, 0.0);
+constexpr gfx::Color normalBlueColor = gfx::Color::srgb(0.16, 0.58, 1.0);
+constexpr gfx::Color normalGreenColor = gfx::Color::srgb(0.0, 0.82, 0.09);
+
 } // namespace
 
 gfx::Color pressureLevelColor(std::optional<std::int32_t> level, bool blue,
@@ -20,7 +26,13 @@ gfx::Color pressureLevelColor(std::optional<std::int32_t> level, bool blue,
     if (level == normalLevel && tint) {
         return *tint;
     }
-    return MemorySnapshot::pressureColor(level, blue);
+    if (level == 4)
+        return highPressureColor;
+    if (level == 2)
+        return elevatedPressureColor;
+    if (level == normalLevel)
+        return blue ? normalBlueColor : normalGreenColor;
+    return gfx::Color::secondaryLabel();
 }
 
 void drawPressureChart(gfx::Context& context, std::span<const PressurePoint> history, int capacity,

@@ -15,7 +15,7 @@ namespace pulsedeck {
 // shared pressure colours (blue or green for normal, yellow for 2, red for 4, the secondary label
 // colour for anything else).
 gfx::Color pressureLevelColor(std::optional<std::int32_t> level, bool blue,
-                              std::optional<gfx::Color> tint);
+                              std::optional<gfx::Color> tint = std::nullopt);
 
 // The memory history as an area chart in rect: `capacity` samples across the width (fewer than 2
 // count as 2), the newest on the right edge, each step coloured by its point's level (a point

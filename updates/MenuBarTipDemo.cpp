@@ -1,7 +1,7 @@
 #include "updates/MenuBarTipDemo.h"
 
 #include "drawing/RenderedBitmapImage.h"
-#include "floating/AnimationFrameClock.h"
+#include "platform/animation/AnimationFrameClock.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/foundation/ProcessInfo.h"
 #include "platform/graphics/AttributedString.h"
@@ -141,12 +141,12 @@ void MenuBarTipDemo::startClock() {
         return;
     started_ = uptime();
     std::weak_ptr<View> weak = weak_from_this();
-    clock_ = std::make_unique<AnimationFrameClock>(
+    clock_ = std::make_unique<anim::AnimationFrameClock>(
         [weak](double) {
             if (auto view = weak.lock())
                 view->setNeedsDisplay(true);
         },
-        AnimationFrameClock::Source::timer);
+        anim::AnimationFrameClock::Source::timer);
 }
 
 void MenuBarTipDemo::stopClock() {

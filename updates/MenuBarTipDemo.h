@@ -7,9 +7,11 @@
 #include <memory>
 #include <optional>
 
-namespace pulsedeck {
-
+namespace anim {
 class AnimationFrameClock;
+}
+
+namespace pulsedeck {
 
 // The first-run tip's looping picture of a miniature menu bar: a pointer holding Command drags
 // an icon out of the bar, the icons to its left close the gap and the application's strip slides
@@ -48,7 +50,7 @@ protected:
 private:
     double animationTime() const;
 
-    std::unique_ptr<AnimationFrameClock> clock_;
+    std::unique_ptr<anim::AnimationFrameClock> clock_;
     // Uptime at which the loop began.
     double started_;
     struct Strip {

@@ -2,9 +2,9 @@
 // its compositor off. What the screen shows is read back while the program runs.
 
 #include "app/Preferences.h"
+#include "controls/SliderTracking.h"
+#include "controls/ThemeSlider.h"
 #include "detail/DetailView.h"
-#include "detail/SliderTracking.h"
-#include "detail/ThemeSlider.h"
 #include "floating/FloatingMode.h"
 #include "sources/DisplayMode.h"
 #include "statusbar/MenuBarContentView.h"

@@ -1,8 +1,8 @@
+#include "controls/ThemeSlider.h"
 #include "detail/CompactSwitch.h"
 #include "detail/DetailDocumentView.h"
 #include "detail/SlimScroller.h"
 #include "detail/ThemeSegments.h"
-#include "detail/ThemeSlider.h"
 #include "platform/toolkit/ScrollView.h"
 #include "platform/toolkit/Window.h"
 

@@ -1,3 +1,4 @@
+#include "controls/ThemeSlider.h"
 #include "detail/CompactSwitch.h"
 #include "detail/DetailDocumentView.h"
 #include "detail/DetailView.h"
@@ -5,7 +6,6 @@
 #include "detail/ModuleSectionView.h"
 #include "detail/SlimScroller.h"
 #include "detail/ThemeSegments.h"
-#include "detail/ThemeSlider.h"
 #include "platform/toolkit/ImageView.h"
 #include "platform/toolkit/ToolkitFixture.h"
 #include "platform/toolkit/Window.h"

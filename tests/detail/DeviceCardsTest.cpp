@@ -1,7 +1,7 @@
 #include "detail/DeviceCards.h"
 
+#include "drawing/DeviceDrawing.h"
 #include "platform/graphics/RecordingContext.h"
-#include "sources/DeviceDrawing.h"
 
 #include <gtest/gtest.h>
 

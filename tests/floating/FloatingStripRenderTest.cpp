@@ -1,11 +1,11 @@
 #include "../statusbar/SampleStrip.h"
 #include "../statusbar/StripFixture.h"
-#include "app/SampleJob.h"
 #include "floating/FloatingPanel.h"
 #include "floating/FloatingStripSettings.h"
 #include "floating/FloatingSurface.h"
 #include "platform/foundation/PropertyListCoding.h"
 #include "platform/foundation/TextFile.h"
+#include "sources/MemorySnapshot.h"
 #include "statusbar/StripInputs.h"
 #include "support/TestPaths.h"
 

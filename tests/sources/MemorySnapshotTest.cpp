@@ -38,7 +38,7 @@ TEST(MemoryBytes, ZeroAmountTest) {
     EXPECT_FALSE(isZeroAmountText("\xC2"));
 }
 
-TEST(MemorySnapshot, PressureLabelAndColour) {
+TEST(MemorySnapshot, PressureLabel) {
     MemorySnapshot snapshot;
     const auto language = AppLanguage::english;
     EXPECT_EQ(snapshot.pressureText(language), text(Copy::unknown, language));
@@ -50,13 +50,6 @@ TEST(MemorySnapshot, PressureLabelAndColour) {
     EXPECT_EQ(snapshot.pressureText(AppLanguage::german), text(Copy::high, AppLanguage::german));
     snapshot.pressure = 3;
     EXPECT_EQ(snapshot.pressureText(language), text(Copy::unknown, language));
-
-    EXPECT_EQ(MemorySnapshot::pressureColor(4, true), gfx::Color::srgb(1.0, 0.24, 0.22));
-    EXPECT_EQ(MemorySnapshot::pressureColor(2, false), gfx::Color::srgb(1.0, 0.79, 0.0));
-    EXPECT_EQ(MemorySnapshot::pressureColor(1, true), gfx::Color::srgb(0.16, 0.58, 1.0));
-    EXPECT_EQ(MemorySnapshot::pressureColor(1, false), gfx::Color::srgb(0.0, 0.82, 0.09));
-    EXPECT_EQ(MemorySnapshot::pressureColor(3, true), gfx::Color::secondaryLabel());
-    EXPECT_EQ(MemorySnapshot::pressureColor(std::nullopt, false), gfx::Color::secondaryLabel());
 }
 
 TEST(MemorySnapshot, SummaryHidesZeroSwapAndSecondLabelFollowsIt) {

@@ -1,6 +1,6 @@
+#include "drawing/DeviceDrawing.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Context.h"
-#include "sources/DeviceDrawing.h"
 #include "statusbar/DevicesStatusImage.h"
 #include "support/TestPaths.h"
 

@@ -275,9 +275,13 @@ TEST(PressureChart, ColoursEachStepByItsLevel) {
     EXPECT_NEAR(fills[3].bounds.maxX(), 5 + 58 * step, 1e-9);
 
     EXPECT_EQ(pressureLevelColor(1, true, gfx::Color::srgb(1, 0, 1)), gfx::Color::srgb(1, 0, 1));
-    EXPECT_EQ(pressureLevelColor(1, true, std::nullopt), gfx::Color::srgb(0.16, 0.58, 1.0));
+    EXPECT_EQ(pressureLevelColor(1, true), gfx::Color::srgb(0.16, 0.58, 1.0));
+    EXPECT_EQ(pressureLevelColor(1, false), gfx::Color::srgb(0.0, 0.82, 0.09));
     EXPECT_EQ(pressureLevelColor(2, true, gfx::Color::srgb(1, 0, 1)),
               gfx::Color::srgb(1.0, 0.79, 0.0));
+    EXPECT_EQ(pressureLevelColor(4, false), gfx::Color::srgb(1.0, 0.24, 0.22));
+    EXPECT_EQ(pressureLevelColor(3, true), gfx::Color::secondaryLabel());
+    EXPECT_EQ(pressureLevelColor(std::nullopt, false), gfx::Color::secondaryLabel());
 }
 
 TEST(PressureChart, CapacityBelowTwoCountsAsTwo) {

@@ -1,3 +1,5 @@
+#include "app/SensorHelperAlertPresentation.h"
+
 #include "model/LinkOpening.h"
 #include "model/SafeWebURL.h"
 #include "platform/toolkit/Alert.h"
@@ -6,12 +8,9 @@
 
 namespace pulsedeck {
 
-void SensorClient::presentHelperAlert(AppLanguage language) {
-    presentHelperAlert([language](Copy key) { return text(key, language); });
-}
-
-void SensorClient::presentHelperAlert(const std::function<std::string(Copy)>& texts) {
-    const auto contents = SensorHelperAlert::make(currentState(), locateHelper().has_value());
+void presentSensorHelperAlert(SensorClient& client, const std::function<std::string(Copy)>& texts) {
+    const auto contents =
+        SensorHelperAlert::make(client.currentState(), client.locateHelper().has_value());
     ui::Alert alert;
     alert.setMessageText(texts(contents.message));
     alert.setInformativeText(texts(contents.informative));
@@ -27,11 +26,11 @@ void SensorClient::presentHelperAlert(const std::function<std::string(Copy)>& te
             openLinkTellingOfFailure(*page, texts);
         break;
     case SensorAlertAction::retry:
-        retryFromAlert();
+        client.retryFromAlert();
         break;
     case SensorAlertAction::launchCompanion:
         // The companion may have gone while the alert was open.
-        if (auto entry = locateHelper())
+        if (auto entry = client.locateHelper())
             openLinkTellingOfFailure("file://" + entry->string(), texts);
         break;
     case SensorAlertAction::nothing:

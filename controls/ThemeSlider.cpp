@@ -1,6 +1,6 @@
-#include "detail/ThemeSlider.h"
+#include "controls/ThemeSlider.h"
 
-#include "detail/SliderTracking.h"
+#include "controls/SliderTracking.h"
 #include "model/AccentColor.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Path.h"

@@ -1,4 +1,4 @@
-#include "sources/DeviceDrawing.h"
+#include "drawing/DeviceDrawing.h"
 
 #include "drawing/CenteredTextOrigin.h"
 #include "model/AccentColor.h"

@@ -1,4 +1,4 @@
-#include "floating/AnimationFrameClock.h"
+#include "platform/animation/AnimationFrameClock.h"
 
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-namespace pulsedeck {
+namespace anim {
 namespace {
 
 constexpr double inf = std::numeric_limits<double>::infinity();
@@ -108,4 +108,4 @@ TEST_F(AnimationFrameClockTest, AHandlerMayStopAndReleaseItsOwnClock) {
 }
 
 } // namespace
-} // namespace pulsedeck
+} // namespace anim

@@ -1,4 +1,4 @@
-#include "floating/AnimationFrameClock.h"
+#include "platform/animation/AnimationFrameClock.h"
 
 #include "platform/animation/DisplayLink.h"
 #include "platform/dispatch/RunLoop.h"
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace pulsedeck {
+namespace anim {
 
 namespace {
 
@@ -21,8 +21,7 @@ constexpr double maximumLead = 1.0 / 30.0;
 class DisplayFrameClock final : public FrameClockDriver {
 public:
     explicit DisplayFrameClock(AnimationFrameClock::FrameHandler frame) : frame_(std::move(frame)) {
-        link_ = std::make_unique<anim::DisplayLink>(
-            [this](const anim::DisplayLink& link) { tick(link); });
+        link_ = std::make_unique<DisplayLink>([this](const DisplayLink& link) { tick(link); });
         link_->setPreferredFrameRateRange({framesPerSecond, framesPerSecond, framesPerSecond});
         dispatch::RunLoop& loop = dispatch::RunLoop::main();
         link_->add(loop, dispatch::commonModes);
@@ -36,7 +35,7 @@ public:
     }
 
 private:
-    void tick(const anim::DisplayLink& link) {
+    void tick(const DisplayLink& link) {
         const double uptime = dispatch::RunLoop::main().clock().now();
         // The handler may stop the clock and so destroy this driver; keep it alive for the call.
         const AnimationFrameClock::FrameHandler frame = frame_;
@@ -44,7 +43,7 @@ private:
     }
 
     AnimationFrameClock::FrameHandler frame_;
-    std::unique_ptr<anim::DisplayLink> link_;
+    std::unique_ptr<DisplayLink> link_;
 };
 
 } // namespace
@@ -81,4 +80,4 @@ void AnimationFrameClock::stop() {
         timer->invalidate();
 }
 
-} // namespace pulsedeck
+} // namespace anim

@@ -1,3 +1,5 @@
+#include "app/SensorHelperAlertPresentation.h"
+
 #include "platform/toolkit/Alert.h"
 #include "platform/toolkit/ToolkitFixture.h"
 #include "platform/toolkit/Workspace.h"
@@ -59,7 +61,7 @@ protected:
     std::vector<std::string> present(Copy key) {
         server.answerNextModal(keyName(key));
         std::vector<std::string> shown;
-        client->presentHelperAlert([&](Copy copy) {
+        pulsedeck::presentSensorHelperAlert(*client, [&](Copy copy) {
             shown.push_back(keyName(copy));
             return keyName(copy);
         });
@@ -141,7 +143,7 @@ TEST_F(SensorClientAlertTest, AnOpenThatFailsIsToldWithTheAddress) {
         return keyName(copy);
     };
     server.answerNextModal(keyName(Copy::sensorGet));
-    client->presentHelperAlert(texts);
+    pulsedeck::presentSensorHelperAlert(*client, texts);
     ASSERT_EQ(launchesAfterWaiting(1).size(), 1u);
 
     server.answerNextModal(keyName(Copy::okay));

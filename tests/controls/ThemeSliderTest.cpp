@@ -1,6 +1,6 @@
-#include "detail/ThemeSlider.h"
+#include "controls/ThemeSlider.h"
 
-#include "detail/SliderTracking.h"
+#include "controls/SliderTracking.h"
 #include "platform/toolkit/ToolkitFixture.h"
 #include "platform/toolkit/Window.h"
 

@@ -1,4 +1,4 @@
-#include "detail/SliderTracking.h"
+#include "controls/SliderTracking.h"
 
 #include <algorithm>
 #include <cmath>

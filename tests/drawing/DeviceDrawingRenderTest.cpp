@@ -1,6 +1,6 @@
+#include "drawing/DeviceDrawing.h"
 #include "model/AccentColor.h"
 #include "platform/graphics/RecordingContext.h"
-#include "sources/DeviceDrawing.h"
 #include "support/TestPaths.h"
 
 #include <cmath>

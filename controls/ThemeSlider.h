@@ -4,12 +4,13 @@
 
 namespace pulsedeck {
 
-// The detail view's slider: a thin rounded track filled up to the value in the accent colour,
-// under the standard knob, with its own tracking. A press on the knob (within 11 points of its
-// drawn centre) keeps the knob under the pointer where it was grabbed; a press elsewhere brings
-// the knob's centre to the pointer. The action is sent on the press, on every drag and on the
-// release, each time with the new, unrounded value. A disabled slider, or one outside a window,
-// ignores presses; one 20 points wide or narrower, or with an empty range, never changes value.
+// The slider of the detail view and the floating bar: a thin rounded track filled up to the value
+// in the accent colour, under the standard knob, with its own tracking. A press on the knob (within
+// 11 points of its drawn centre) keeps the knob under the pointer where it was grabbed; a press
+// elsewhere brings the knob's centre to the pointer. The action is sent on the press, on every drag
+// and on the release, each time with the new, unrounded value. A disabled slider, or one outside a
+// window, ignores presses; one 20 points wide or narrower, or with an empty range, never changes
+// value.
 class ThemeSlider : public ui::Slider {
 public:
     using Slider::Slider;

@@ -7,7 +7,7 @@ namespace dispatch {
 class Timer;
 }
 
-namespace pulsedeck {
+namespace anim {
 
 // A source of frames that can be stopped for good.
 class FrameClockDriver {
@@ -54,4 +54,4 @@ private:
     std::unique_ptr<dispatch::Timer> timer_;
 };
 
-} // namespace pulsedeck
+} // namespace anim
