@@ -158,10 +158,7 @@ X11WindowServer::~X11WindowServer() {
     clipboard_.reset();
     inputMethod_.reset();
     for (auto& [id, window] : windows_) {
-        if (window->surface) {
-            cairo_surface_destroy(window->surface);
-            window->surface = nullptr;
-        }
+        window->surface.reset();
         XDestroyWindow(display_, window->xid);
     }
     windows_.clear();

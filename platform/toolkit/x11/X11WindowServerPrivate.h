@@ -3,6 +3,7 @@
 // The X11 window server's own parts, shared by the files that implement it by concern. Brings
 // Xlib, whose macros (None, Bool, Status) break other headers: include it last.
 
+#include "platform/graphics/SurfacePointer.h"
 #include "platform/toolkit/x11/SolidShape.h"
 #include "platform/toolkit/x11/WindowKind.h"
 #include "platform/toolkit/x11/X11WindowServer.h"
@@ -111,6 +112,18 @@ struct X11WindowServer::Atoms {
     Atom operator[](AtomIndex index) const { return atoms[index]; }
 };
 
+// A cairo surface a window holds: destroyed when replaced and with the window. It reads as the
+// bare surface, which cairo's calls borrow.
+class HeldSurface {
+public:
+    // Takes over `surface` (none: holds nothing), destroying the one held before.
+    void reset(cairo_surface_t* surface = nullptr) { surface_.reset(surface); }
+    operator cairo_surface_t*() const { return surface_.get(); }
+
+private:
+    gfx::SurfacePointer surface_;
+};
+
 struct X11WindowServer::NativeWindow {
     NativeWindowId id = 0;
     ::Window xid = 0;
@@ -163,15 +176,15 @@ struct X11WindowServer::NativeWindow {
     unsigned long backgroundPixmap = 0;
     // The desktop's picture under a shaped window (RGB24, the window's size), where it lies and
     // for which reading of the desktop.
-    cairo_surface_t* backdrop = nullptr;
+    HeldSurface backdrop;
     RootGeometry::PixelRect backdropArea;
     std::uint64_t backdropSerial = 0;
-    cairo_surface_t* surface = nullptr;
+    HeldSurface surface;
     // The last backing the toolkit presented, kept to answer exposures.
-    cairo_surface_t* backing = nullptr;
+    HeldSurface backing;
     // A shaped window's backing as last drawn solid (RGB24, the backing's size): exposures
     // copy from it instead of solidifying again.
-    cairo_surface_t* solid = nullptr;
+    HeldSurface solid;
     // The solid copy as an image the server is sent from, made again when the copy is.
     std::unique_ptr<XImage, ImageHeaderRelease> solidImage;
     // What the window's bounding shape holds now, to send only shapes that change it.
@@ -181,24 +194,11 @@ struct X11WindowServer::NativeWindow {
     // places it, hides it or offers actions for it.
     NativeWindowId host = 0;
     // A host's backing with its guests drawn over it (the backing's size), what the host shows.
-    cairo_surface_t* composed = nullptr;
+    HeldSurface composed;
     // Whether every pixel of the backing is clear, worked out when first asked after a present.
     std::optional<bool> backingClear;
     // The union of an exposure series not yet repainted (x, y, right, bottom).
     std::optional<std::array<int, 4>> exposed;
-
-    ~NativeWindow() {
-        if (surface)
-            cairo_surface_destroy(surface);
-        if (backing)
-            cairo_surface_destroy(backing);
-        if (solid)
-            cairo_surface_destroy(solid);
-        if (composed)
-            cairo_surface_destroy(composed);
-        if (backdrop)
-            cairo_surface_destroy(backdrop);
-    }
 };
 
 // A property of a window as raw bytes (32-bit items as longs, as Xlib hands them over); empty

@@ -122,8 +122,8 @@ void X11WindowServer::makeXWindow(NativeWindow& window) {
     window.sentPixels = pixels;
     window.xid = XCreateWindow(display_, root_, pixels.x, pixels.y, unsigned(pixels.width),
                                unsigned(pixels.height), 0, depth, InputOutput, visual, mask, &set);
-    window.surface =
-        cairo_xlib_surface_create(display_, window.xid, visual, pixels.width, pixels.height);
+    window.surface.reset(
+        cairo_xlib_surface_create(display_, window.xid, visual, pixels.width, pixels.height));
     if (!cairoDevice_)
         cairoDevice_.reset(cairo_device_reference(cairo_surface_get_device(window.surface)));
     if (window.shaped) {
@@ -159,9 +159,8 @@ void X11WindowServer::followCompositor() {
 void X11WindowServer::remakeXWindow(NativeWindow& window) {
     const ::Window old = window.xid;
     const unsigned long oldColormap = std::exchange(window.colormap, 0);
-    cairo_surface_destroy(std::exchange(window.surface, nullptr));
-    if (window.solid)
-        cairo_surface_destroy(std::exchange(window.solid, nullptr));
+    window.surface.reset();
+    window.solid.reset();
     window.shape = KeptPixels{};
     window.exposed.reset();
     if (window.backgroundPixmap)
@@ -549,12 +548,7 @@ void X11WindowServer::repaintHostUnder(const NativeWindow& guest, std::optional<
 cairo_surface_t* X11WindowServer::shownPixels(NativeWindow& window, int& x, int& y, int& width,
                                               int& height) {
     const NativeWindowId id = window.id;
-    const auto dropComposed = [&window] {
-        if (window.composed) {
-            cairo_surface_destroy(window.composed);
-            window.composed = nullptr;
-        }
-    };
+    const auto dropComposed = [&window] { window.composed.reset(); };
     if (!hasGuests(id)) {
         dropComposed();
         return window.backing;
@@ -587,12 +581,10 @@ cairo_surface_t* X11WindowServer::shownPixels(NativeWindow& window, int& x, int&
         return guests[0]->backing;
     }
     if (window.composed && (cairo_image_surface_get_width(window.composed) != wide ||
-                            cairo_image_surface_get_height(window.composed) != high)) {
-        cairo_surface_destroy(window.composed);
-        window.composed = nullptr;
-    }
+                            cairo_image_surface_get_height(window.composed) != high))
+        window.composed.reset();
     if (!window.composed) {
-        window.composed = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wide, high);
+        window.composed.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wide, high));
         x = 0;
         y = 0;
         width = wide;
@@ -1065,15 +1057,13 @@ Backdrop X11WindowServer::backdropFor(NativeWindow& window, bool& renewed) {
     }
     const RootGeometry::PixelRect area = window.pendingPixels.value_or(window.pixels);
     if (!desktopPicture_) {
-        if (window.backdrop)
-            cairo_surface_destroy(std::exchange(window.backdrop, nullptr));
+        window.backdrop.reset();
         return {nullptr, desktopColour_};
     }
     if (window.backdrop && window.backdropArea == area && window.backdropSerial == desktopSerial_)
         return {window.backdrop, desktopColour_};
     renewed = true;
-    if (window.backdrop)
-        cairo_surface_destroy(std::exchange(window.backdrop, nullptr));
+    window.backdrop.reset();
     // The picture tiles the root from its corner, as the root shows it.
     const unsigned depth = unsigned(DefaultDepth(display_, screenNumber_));
     const Pixmap scratch =
@@ -1092,7 +1082,7 @@ Backdrop X11WindowServer::backdropFor(NativeWindow& window, bool& renewed) {
     XFreePixmap(display_, scratch);
     if (!image)
         return {nullptr, desktopColour_};
-    window.backdrop = cairo_image_surface_create(CAIRO_FORMAT_RGB24, area.width, area.height);
+    window.backdrop.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, area.width, area.height));
     unsigned char* data = cairo_image_surface_get_data(window.backdrop);
     const int stride = cairo_image_surface_get_stride(window.backdrop);
     for (int row = 0; row < area.height; ++row) {
@@ -1112,15 +1102,9 @@ void X11WindowServer::present(NativeWindowId id, cairo_surface_t* backing, const
     if (!window || !backing)
         return;
     if (window->backing != backing) {
-        cairo_surface_reference(backing);
-        if (window->backing)
-            cairo_surface_destroy(window->backing);
-        window->backing = backing;
+        window->backing.reset(cairo_surface_reference(backing));
         // Solid pixels drawn from another backing no longer answer exposures.
-        if (window->solid) {
-            cairo_surface_destroy(window->solid);
-            window->solid = nullptr;
-        }
+        window->solid.reset();
     }
     window->backingClear.reset();
     window->drawnSize = window->frame.size;
@@ -1164,8 +1148,7 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
         width = cairo_image_surface_get_width(window.backing);
         height = cairo_image_surface_get_height(window.backing);
         reshape = true;
-        if (window.solid)
-            cairo_surface_destroy(std::exchange(window.solid, nullptr));
+        window.solid.reset();
     }
     cairo_surface_t* pixels = shownPixels(window, x, y, width, height);
     std::vector<PixelSpan> spans;
@@ -1187,7 +1170,7 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
         const bool whole = x == 0 && y == 0 && width == wide && height == high;
         const bool fresh = !window.solid;
         if (fresh) {
-            window.solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, wide, high);
+            window.solid.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, wide, high));
             // Exposures may ask for any part of it later.
             if (!reshape || !whole)
                 solidifyTranslucentPixels(pixels, 0, 0, wide, high, window.solid, backdrop);
