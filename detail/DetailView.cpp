@@ -64,7 +64,7 @@ DetailView::DetailView(const gfx::Rect& frame)
     language = resolve("system", foundation::preferredLanguages());
     snapshot.sampledAt = std::chrono::system_clock::now();
     computeSnapshot.cpuCores = foundation::processInfo::processorCount();
-    // 1. The controls, with empty texts; refreshControls gives them their words.
+    // The controls, with empty texts; refreshControls gives them their words.
     memorySwitch = std::make_shared<CompactSwitch>(gfx::Point{});
     fanSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
     networkSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
@@ -95,7 +95,7 @@ DetailView::DetailView(const gfx::Rect& frame)
     const std::string bundleName = foundation::Bundle::main().displayName();
     appTitle = bundleName.empty() ? "Pulsedeck" : bundleName;
 
-    // 3. The scroll view: no background, no border, a slim scroller that never hides itself.
+    // The scroll view: no background, no border, a slim scroller that never hides itself.
     scroll->setDrawsBackground(false);
     scroll->setHasVerticalScroller(true);
     scroll->setAutohidesScrollers(false);
@@ -106,7 +106,7 @@ DetailView::DetailView(const gfx::Rect& frame)
     scroll->contentView().setPostsBoundsChangedNotifications(true);
     scroll->contentView().boundsChangedAction = [this] { syncScroller(); };
 
-    // 4. One card per module, each with its switch.
+    // One card per module, each with its switch.
     const std::pair<ModuleKind, std::shared_ptr<CompactSwitch>> toggles[] = {
         {ModuleKind::memory, memorySwitch},   {ModuleKind::fan, fanSwitch},
         {ModuleKind::network, networkSwitch}, {ModuleKind::temperature, temperatureSwitch},
@@ -117,7 +117,7 @@ DetailView::DetailView(const gfx::Rect& frame)
         body->addSubview(card);
     }
 
-    // 5. The memory card's status line and activity button.
+    // The memory card's status line and activity button.
     ui::View& memoryContent = cards.at(ModuleKind::memory)->content();
     syncStatus->setAlignment(ui::TextAlignment::right);
     memoryContent.addSubview(syncStatus);
@@ -125,7 +125,7 @@ DetailView::DetailView(const gfx::Rect& frame)
     activityIcon->setBordered(false);
     memoryContent.addSubview(activityIcon);
 
-    // 6. The cards' choices.
+    // The cards' choices.
     const std::pair<std::shared_ptr<ThemeSegments>, ModuleKind> choices[] = {
         {displayChoice, ModuleKind::memory},
         {memoryChartChoice, ModuleKind::memory},
@@ -141,13 +141,13 @@ DetailView::DetailView(const gfx::Rect& frame)
             choice->setWidth(fullChoiceWidth / choice->segmentCount(), segment);
     }
 
-    // 7. The theme colour button and its caption.
+    // The theme colour button and its caption.
     colorChoice = std::make_shared<ModuleColorButton>(ColorSlot::theme, this);
     body->addSubview(colorChoice);
     themeColorLabel->setTextColor(gfx::Color::secondaryLabel());
     body->addSubview(themeColorLabel);
 
-    // 8. Every control reports to its action method.
+    // Every control reports to its action method.
     const std::pair<std::shared_ptr<ui::Control>, void (DetailView::*)()> targets[] = {
         {memorySwitch, &DetailView::doMemory},
         {fanSwitch, &DetailView::doEnabled},
@@ -173,22 +173,22 @@ DetailView::DetailView(const gfx::Rect& frame)
     for (const auto& [control, method] : targets)
         control->setAction([this, method = method](ui::Control&) { (this->*method)(); });
 
-    // 9. The network card's chart switch, the small neutral kind.
+    // The network card's chart switch, the small neutral kind.
     networkChartSwitch->setSecondary(true);
     networkChartSwitch->setFrameSize({34, 15});
     cards.at(ModuleKind::network)->content().addSubview(networkChartSwitch);
 
-    // 10. The strip sliders live in the view (the layout places them).
+    // The strip sliders live in the view (the layout places them).
     addSubview(chartLengthSlider);
     addSubview(gapSlider);
 
-    // 11. The finish-sorting button and the opacity slider.
+    // The finish-sorting button and the opacity slider.
     sortDone->setFont(gfx::Font::system(cardChoiceFontSize));
     sortDone->setWidth(56, 0);
     addSubview(sortDone);
     addSubview(opacitySlider);
 
-    // 12. The gear and the presentation switch.
+    // The gear and the presentation switch.
     settingsButton->setImage(gfx::symbolImage("gearshape", {.pointSize = 14}));
     settingsButton->setBordered(false);
     settingsButton->setImagePosition(ui::ImagePosition::imageOnly);
@@ -196,7 +196,7 @@ DetailView::DetailView(const gfx::Rect& frame)
     presentationChoice->setFont(gfx::Font::system(10));
     addSubview(presentationChoice);
 
-    // 13. One colour button per module slot, on its module's card.
+    // One colour button per module slot, on its module's card.
     for (ModuleKind kind : allModuleKinds) {
         for (ColorSlot slot : colorSlots(kind)) {
             auto button = std::make_shared<ModuleColorButton>(slot, this);

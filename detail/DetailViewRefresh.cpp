@@ -45,10 +45,10 @@ void DetailView::refreshControls() {
     const AppLanguage lang = language;
     auto say = [lang](Copy key) { return text(key, lang); };
 
-    // 1. The theme colour is every custom control's accent; windows redraw only on a change.
+    // The theme colour is every custom control's accent; windows redraw only on a change.
     applyAccentColor(toColor(moduleColors.color(ColorSlot::theme, normalBlue)));
 
-    // 2–4. The top and bottom bands.
+    // The top and bottom bands.
     opacitySlider->setDoubleValue(stripOpacity);
     opacitySlider->setAccessibilityLabel(say(Copy::opacity));
     themeColorLabel->setStringValue(say(Copy::themeColor));
@@ -60,7 +60,7 @@ void DetailView::refreshControls() {
     for (auto& [slot, button] : colorButtons)
         button->updateTitle();
 
-    // 6–10. The cards' choices.
+    // The cards' choices.
     memoryChartChoice->setSelectedSegment(memoryShowChart ? 0 : 1);
     setSwitch(*networkChartSwitch, networkShowChart);
     setLabels(*memoryChartChoice, {Copy::chartAndValues, Copy::valuesOnly}, lang);
@@ -85,13 +85,13 @@ void DetailView::refreshControls() {
     fanChoice->setAccessibilityLabel(say(Copy::fanDisplay));
     fanChoice->setSelectedSegment(fanMode == FanDisplayMode::graph ? 1 : 0);
 
-    // 11. The devices card reads as one text.
+    // The devices card reads as one text.
     ui::View& devicesContent = cards.at(ModuleKind::devices)->content();
     devicesContent.setAccessibilityElement(true);
     devicesContent.setAccessibilityRole(ui::AccessibilityRole::staticText);
     devicesContent.setAccessibilityLabel(devicesAccessibilityLabel(devicesSnapshot_, lang));
 
-    // 12. Each card's switch follows its module.
+    // Each card's switch follows its module.
     const std::pair<ModuleKind, Copy> switchNames[] = {
         {ModuleKind::memory, Copy::memoryEnabled},
         {ModuleKind::fan, Copy::fanEnabled},
@@ -127,7 +127,7 @@ void DetailView::refreshControls() {
     activityIcon->setToolTip(say(Copy::open));
     activityIcon->setAccessibilityLabel(say(Copy::open));
 
-    // 19. The memory card's status line.
+    // The memory card's status line.
     const gfx::Font statusFont = gfx::Font::system(10);
     if (!(syncStatus->font() == statusFont))
         syncStatus->setFont(statusFont);
@@ -135,7 +135,7 @@ void DetailView::refreshControls() {
         syncStatus->setTextColor(gfx::Color::secondaryLabel());
     syncStatus->setStringValue(say(snapshot.explanation));
 
-    // 21–22. Lay out, start the device cards' entrance, and redraw everything that shows a
+    // Lay out, start the device cards' entrance, and redraw everything that shows a
     // reading or a control.
     layoutSections();
     startDeviceCardClock();
