@@ -108,21 +108,12 @@ public:
     void popoverDidClose(ui::Popover& closed) override;
 
     // Launch and shut-down.
-    // Command-Q (Control-Q on X11) terminates and is swallowed; every other key passes.
-    std::optional<ui::Event> handleQuitKey(const ui::Event& event);
-    // The status view's width report: the item's length follows the strip's required width.
-    void statusWidthChanged();
-    void updateItemLength();
     void surfacesReady();
-    // The first launch's popover, retried while the status item has no place on screen.
-    void presentFirstLaunchDetails(int attempt);
-    void showMenuBarTip();
 
     // The sampling loop.
     void startTimer();
     void requestSample();
     bool isModuleActive(ModuleKind kind) const;
-    void applySample(const SampleResult& sample);
 
     // Rebuilds the status item from the current state, with no dirty flags of its own: the
     // strip's height, order, accent, appearance and every module image, the tooltip and the
@@ -136,39 +127,17 @@ public:
     // The latest snapshots and histories.
     const SamplingState& sampling() const { return sampling_; }
 
-    // The settings actions: the views' choice closures change the store; what a change brings
-    // about follows in settingsChanged.
-    void installSettingsActions();
-    void showSensorHelp();
-    void beginSorting();
     void setLaunchAtLogin(bool on);
-    void statusOrderChanged(const std::vector<ModuleKind>& order);
-    void hideModuleFromStatus(ModuleKind kind);
-    void finishSorting();
     // The login item's status number; 3 (not found) without a login item.
     int loginState() const;
 
-    // Clicks on the status item and the detail popover.
-    void installClickActions();
-    void setClickedModule(std::optional<ModuleKind> module);
     // Opens, refocuses or closes the popover for a click at `point` (screen coordinates) on
     // the strip, or beside `anchor` (the detached floating bar's frame).
     void showDetails(std::optional<gfx::Point> point,
                      std::optional<gfx::Rect> anchor = std::nullopt);
-    bool hoverDetailsAllowed() const;
     void hoverModule(ModuleKind module, gfx::Point point);
-    void showContextMenu(const ui::Event& event);
     std::shared_ptr<ui::Menu> makeSettingsMenu();
-    void openActivityMonitor();
-    void dismissDetails(ui::Popover& shown);
     void handleOutsideClick();
-    void scheduleOutsideClose();
-    // The details take the keyboard, so Escape and the quit key reach them.
-    void makeDetailsKey();
-    // Where the shown module's left edge is on screen, as its layout puts it.
-    std::optional<double> moduleScreenLeft(ModuleKind module) const;
-    // Moves the open details with their module when the strip changes width or order.
-    void followDetailsAnchor();
     void updatePopoverSize(double height, bool animated);
 
     // The floating bar
@@ -176,17 +145,9 @@ public:
     // of detached, then drops the panel, or places it (at the drop frame, where it was, where it
     // was last saved, else below the status item) and saves where it ended.
     void setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame);
-    // A floating panel; a preview draws the status strip and lets every click through.
-    std::shared_ptr<ui::Window> makeFloatingPanel(bool preview, const gfx::Rect& frame);
-    // The closures of a floating panel's surface, each holding the controller weakly.
-    void installFloatingSurfaceActions(FloatingSurface& surface);
-    // The surface's report of a moved panel.
-    void saveFloatingFrame(const gfx::Rect& frame);
     // The status item, the bar and the popover after the full-screen state, the mode or a
     // setting changed.
     void applyFullscreenVisibility();
-    // In detached mode a shown bar replaces the status item.
-    bool floatingBarStandsIn() const;
     // Menu actions: close the bar; choose the mode named by the item's represented object
     // ("none", "copy", "detached"; anything else does nothing).
     void closeFloating();
@@ -197,22 +158,11 @@ public:
     // The floating details' colour choice: the theme is the menu bar's, shared with the bar, so
     // it changes the main colours; every other slot changes the bar's own.
     void chooseFloatingColor(ColorSlot slot, std::optional<PaletteColor> color);
-    // The latest readings and histories, at most one chart's worth each.
-    FloatingReadings makeFloatingReadings() const;
-    void refreshFloatingView();
-    // Sizes the panel to the floating strip and keeps it on screen; nothing while there is no
-    // panel or the liquid animation moves it.
-    void layoutFloatingPanel();
     // The floating panel's content; none without a panel.
     FloatingSurface* floatingSurface() const;
 
-    // The editing panels over the strip (one per menu-bar display), the dock anchors they leave
-    // behind, docking the floating bar back into the menu bar and dragging a module out of it.
-    void installEditingPanels();
     // Keeps the panels over the strip and the anchors where the strip now sits.
     void refreshEditingPanels();
-    // Stores where the strip sits on the screen, when that changed.
-    void recordDockAnchor(const ui::Screen& screen, const gfx::Rect& strip);
     // Where the floating bar, at its current size, docks on the screen; none without a
     // plausible stored anchor or while the screen shows a full-screen window and hiding is on.
     std::optional<gfx::Rect> dockAnchorFrame(const ui::Screen& screen) const;
@@ -223,25 +173,10 @@ public:
     // True when the floating bar at `frame` docks into an anchor (the mode then becomes none,
     // after the docking animation unless Reduce Motion is on).
     bool dockFloatingPanel(const gfx::Rect& frame);
-    // A module dragged out of the status item: a preview of the strip follows the pointer and
-    // the liquid pull-out stretches it from the menu bar, tears it off or springs it back. A
-    // strip torn off and dropped away from the menu bar (anywhere, in detached mode) offers a
-    // floating bar there.
-    void handleStatusDragOut(gfx::Point start, gfx::Point current, bool ended);
-    // The modal copy-or-move menu at a drop point.
-    void offerFloatingDrop(gfx::Point point);
-    void clearFloatingPreview();
-    // Repaint the strip wherever the editing panels and the drag-out preview draw it: all of
-    // it, or the column under a rect of the strip.
-    void redrawEditingSurfaces();
-    void redrawEditingSurfaces(const gfx::Rect& rect);
 
     // The floating bar's own details popover and context menu.
     // Wires the floating details and their popover; once.
     void makeFloatingPopover();
-    // Feeds the floating details from the bar's record and the latest readings; nothing before
-    // the popover is prepared or the record loaded.
-    void refreshFloatingDetails();
     // Opens the floating details on `module` beside the bar (`panelFrame`) under `point` (screen
     // coordinates); a second click on the module shown closes them.
     void toggleFloatingDetails(ModuleKind module, gfx::Point point, const gfx::Rect& panelFrame);
@@ -250,23 +185,15 @@ public:
     void floatingModulePressed(std::optional<ModuleKind> module, bool hovering, gfx::Point point,
                                const gfx::Rect& panelFrame);
     std::shared_ptr<LiveSettingsMenu> makeFloatingMenu();
-    void showFloatingMenu(const ui::Event& event);
     // Menu items carry their choice as a raw name; one that names no choice does nothing.
     void floatingAppearance(const std::any& representedObject);
     void floatingModule(const std::any& representedObject);
-    void toggleFloatingTop();
-    void floatingFeedback();
     void sortFloating();
 
-    // The language the interface speaks now: the stored choice, else the user's languages.
-    AppLanguage resolvedLanguage() const;
     // The update checker, made at its first use.
     UpdateController& updates() { return updates_->checker(); }
 
     Sampler& sampler() { return *sampler_; }
-    const std::shared_ptr<SamplingResources>& samplingResources() const {
-        return sampler_->resources();
-    }
     dispatch::SerialQueue& samplingQueue() { return sampler_->samplingQueue(); }
     const dispatch::TimerSource* timer() const { return sampler_->timer(); }
     bool sampleInFlight() const { return sampler_->sampleInFlight(); }
@@ -315,6 +242,79 @@ public:
 private:
     friend struct testing::AppDelegateProbe;
     explicit AppDelegate(Environment environment);
+    // Command-Q (Control-Q on X11) terminates and is swallowed; every other key passes.
+    std::optional<ui::Event> handleQuitKey(const ui::Event& event);
+    // The status view's width report: the item's length follows the strip's required width.
+    void statusWidthChanged();
+    void updateItemLength();
+    // The first launch's popover, retried while the status item has no place on screen.
+    void presentFirstLaunchDetails(int attempt);
+    void showMenuBarTip();
+    void applySample(const SampleResult& sample);
+    // The settings actions: the views' choice closures change the store; what a change brings
+    // about follows in settingsChanged.
+    void installSettingsActions();
+    void showSensorHelp();
+    void beginSorting();
+    void statusOrderChanged(const std::vector<ModuleKind>& order);
+    void hideModuleFromStatus(ModuleKind kind);
+    void finishSorting();
+    // Clicks on the status item and the detail popover.
+    void installClickActions();
+    void setClickedModule(std::optional<ModuleKind> module);
+    bool hoverDetailsAllowed() const;
+    void showContextMenu(const ui::Event& event);
+    void openActivityMonitor();
+    void dismissDetails(ui::Popover& shown);
+    void scheduleOutsideClose();
+    // The details take the keyboard, so Escape and the quit key reach them.
+    void makeDetailsKey();
+    // Where the shown module's left edge is on screen, as its layout puts it.
+    std::optional<double> moduleScreenLeft(ModuleKind module) const;
+    // Moves the open details with their module when the strip changes width or order.
+    void followDetailsAnchor();
+    // A floating panel; a preview draws the status strip and lets every click through.
+    std::shared_ptr<ui::Window> makeFloatingPanel(bool preview, const gfx::Rect& frame);
+    // The closures of a floating panel's surface, each holding the controller weakly.
+    void installFloatingSurfaceActions(FloatingSurface& surface);
+    // The surface's report of a moved panel.
+    void saveFloatingFrame(const gfx::Rect& frame);
+    // In detached mode a shown bar replaces the status item.
+    bool floatingBarStandsIn() const;
+    // The latest readings and histories, at most one chart's worth each.
+    FloatingReadings makeFloatingReadings() const;
+    void refreshFloatingView();
+    // Sizes the panel to the floating strip and keeps it on screen; nothing while there is no
+    // panel or the liquid animation moves it.
+    void layoutFloatingPanel();
+    // The editing panels over the strip (one per menu-bar display), the dock anchors they leave
+    // behind, docking the floating bar back into the menu bar and dragging a module out of it.
+    void installEditingPanels();
+    // Stores where the strip sits on the screen, when that changed.
+    void recordDockAnchor(const ui::Screen& screen, const gfx::Rect& strip);
+    // A module dragged out of the status item: a preview of the strip follows the pointer and
+    // the liquid pull-out stretches it from the menu bar, tears it off or springs it back. A
+    // strip torn off and dropped away from the menu bar (anywhere, in detached mode) offers a
+    // floating bar there.
+    void handleStatusDragOut(gfx::Point start, gfx::Point current, bool ended);
+    // The modal copy-or-move menu at a drop point.
+    void offerFloatingDrop(gfx::Point point);
+    void clearFloatingPreview();
+    // Repaint the strip wherever the editing panels and the drag-out preview draw it: all of
+    // it, or the column under a rect of the strip.
+    void redrawEditingSurfaces();
+    void redrawEditingSurfaces(const gfx::Rect& rect);
+    // Feeds the floating details from the bar's record and the latest readings; nothing before
+    // the popover is prepared or the record loaded.
+    void refreshFloatingDetails();
+    void showFloatingMenu(const ui::Event& event);
+    void toggleFloatingTop();
+    void floatingFeedback();
+    // The language the interface speaks now: the stored choice, else the user's languages.
+    AppLanguage resolvedLanguage() const;
+    const std::shared_ptr<SamplingResources>& samplingResources() const {
+        return sampler_->resources();
+    }
     ui::Application& application() const;
     dispatch::Queue& mainQueue() const { return environment_.loop->queue(); }
     double now() const { return environment_.loop->clock().now(); }
