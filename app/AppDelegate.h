@@ -205,39 +205,12 @@ public:
     // The detail popover.
     std::unique_ptr<ui::Popover> popover;
     std::shared_ptr<DetailView> details;
-    std::optional<ModuleKind> clickedModule;
-    double lastStatusActivation = -std::numeric_limits<double>::infinity();
-    std::optional<ui::EventMonitorToken> outsideClickMonitor;
-    std::shared_ptr<ui::Window> anchorPanel;
-    // How far right of the left edge of the module they show the details hang from the strip;
-    // none when they hang from elsewhere.
-    std::optional<double> detailsAnchorOffset;
-    std::optional<gfx::Rect> detailFloatingFrame;
-    // The appearance the last rebuild applied; none before the first.
-    std::optional<bool> renderedDark;
-    std::optional<bool> renderedPanelDark;
-    std::optional<ui::Application::Observation> appearanceObservation;
-    std::optional<ui::EventMonitorToken> quitMonitor;
 
     // The floating bar.
     std::shared_ptr<ui::Window> floatingPanel;
     std::shared_ptr<MenuBarContentView> floatingView;
     std::shared_ptr<DetailView> floatingDetails;
     std::unique_ptr<ui::Popover> floatingPopover;
-    bool floatingDetailsReady = false;
-    std::optional<gfx::Rect> floatingDropFrame;
-    std::shared_ptr<ui::Window> floatingPreview;
-    FloatingLiquidAnimator floatingMotion;
-    bool floatingDockArmed = false;
-    // Set 0.25 s after launch, once the status item has found its place.
-    bool nativeSurfacesReady = false;
-
-    std::unique_ptr<EditingPanels> editingPanels;
-    std::unique_ptr<FullscreenMonitor> fullscreenMonitor;
-    // The application's icon as the last appearance change set it.
-    std::optional<gfx::Image> applicationIcon;
-
-    std::unique_ptr<MenuBarTipWindow> menuBarTip;
 
 private:
     friend struct testing::AppDelegateProbe;
@@ -333,6 +306,37 @@ private:
     // The monitor runs while the strip, or a shown floating bar, hides for full-screen windows.
     void updateFullscreenMonitoring();
     void showFloatingPanel(std::optional<gfx::Rect> dropFrame);
+
+    // The detail popover's state.
+    std::optional<ModuleKind> clickedModule;
+    double lastStatusActivation = -std::numeric_limits<double>::infinity();
+    std::optional<ui::EventMonitorToken> outsideClickMonitor;
+    std::shared_ptr<ui::Window> anchorPanel;
+    // How far right of the left edge of the module they show the details hang from the strip;
+    // none when they hang from elsewhere.
+    std::optional<double> detailsAnchorOffset;
+    std::optional<gfx::Rect> detailFloatingFrame;
+    // The appearance the last rebuild applied; none before the first.
+    std::optional<bool> renderedDark;
+    std::optional<bool> renderedPanelDark;
+    std::optional<ui::Application::Observation> appearanceObservation;
+    std::optional<ui::EventMonitorToken> quitMonitor;
+
+    // The floating bar's state.
+    bool floatingDetailsReady = false;
+    std::optional<gfx::Rect> floatingDropFrame;
+    std::shared_ptr<ui::Window> floatingPreview;
+    FloatingLiquidAnimator floatingMotion;
+    bool floatingDockArmed = false;
+    // Set 0.25 s after launch, once the status item has found its place.
+    bool nativeSurfacesReady = false;
+
+    std::unique_ptr<EditingPanels> editingPanels;
+    std::unique_ptr<FullscreenMonitor> fullscreenMonitor;
+    // The application's icon as the last appearance change set it.
+    std::optional<gfx::Image> applicationIcon;
+
+    std::unique_ptr<MenuBarTipWindow> menuBarTip;
 
     Environment environment_;
     // Shared with the detail view's disclosure closure, which stores its sections even while the

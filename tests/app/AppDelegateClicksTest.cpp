@@ -44,18 +44,18 @@ TEST_F(AppDelegateClicksTest, AClickOnAModuleOpensThePopoverAnchoredUnderIt) {
     EXPECT_EQ(delegate->details->priority, ModuleKind::network);
     EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::network);
     EXPECT_FALSE(delegate->details->lastLayoutRequestedAnimation());
-    EXPECT_FALSE(delegate->clickedModule) << "consumed by the showing";
-    EXPECT_EQ(delegate->lastStatusActivation, clock.now());
+    EXPECT_FALSE(inside(*delegate).clickedModule) << "consumed by the showing";
+    EXPECT_EQ(inside(*delegate).lastStatusActivation, clock.now());
 
-    ASSERT_TRUE(delegate->anchorPanel);
-    const ui::Window& anchor = *delegate->anchorPanel;
+    ASSERT_TRUE(inside(*delegate).anchorPanel);
+    const ui::Window& anchor = *inside(*delegate).anchorPanel;
     EXPECT_EQ(anchor.frame(), (gfx::Rect{point.x - 0.5, strip().minY(), 1, 1}));
     EXPECT_EQ(anchor.level(), ui::WindowLevel::status);
     EXPECT_EQ(anchor.collectionBehavior(), 0x148u);
     EXPECT_TRUE(anchor.ignoresMouseEvents());
     EXPECT_EQ(anchor.styleMask(), ui::Style::nonactivatingPanel);
     EXPECT_FALSE(anchor.isAccessibilityElement());
-    EXPECT_TRUE(delegate->outsideClickMonitor);
+    EXPECT_TRUE(inside(*delegate).outsideClickMonitor);
 
     // The popover hangs below the menu bar, its top at the anchor.
     const auto& window = delegate->popover->window();
@@ -67,20 +67,21 @@ TEST_F(AppDelegateClicksTest, AClickOnAModuleOpensThePopoverAnchoredUnderIt) {
 
 TEST_F(AppDelegateClicksTest, AnotherModuleRefocusesAndTheSameModuleCloses) {
     clickModule(ModuleKind::network);
-    const auto anchor = delegate->anchorPanel;
+    const auto anchor = inside(*delegate).anchorPanel;
     const gfx::Point memory = moduleCenter(ModuleKind::memory);
     clickModule(ModuleKind::memory);
     ASSERT_TRUE(shown());
     EXPECT_EQ(delegate->details->priority, ModuleKind::memory);
     EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::memory);
     EXPECT_TRUE(delegate->details->lastLayoutRequestedAnimation());
-    EXPECT_EQ(delegate->anchorPanel, anchor) << "the same anchor moves";
-    EXPECT_EQ(delegate->anchorPanel->frame().origin, (gfx::Point{memory.x - 0.5, strip().minY()}));
+    EXPECT_EQ(inside(*delegate).anchorPanel, anchor) << "the same anchor moves";
+    EXPECT_EQ(inside(*delegate).anchorPanel->frame().origin,
+              (gfx::Point{memory.x - 0.5, strip().minY()}));
 
     clickModule(ModuleKind::memory);
     EXPECT_FALSE(shown());
-    EXPECT_FALSE(delegate->anchorPanel);
-    EXPECT_FALSE(delegate->outsideClickMonitor);
+    EXPECT_FALSE(inside(*delegate).anchorPanel);
+    EXPECT_FALSE(inside(*delegate).outsideClickMonitor);
     EXPECT_FALSE(delegate->statusView->activeModule());
     EXPECT_FALSE(anchor->isVisible());
 }
@@ -116,11 +117,11 @@ TEST_F(AppDelegateClicksTest, TheOpenPopoverFollowsItsModuleWhenTheStripChangesW
         ASSERT_TRUE(shown());
         const gfx::Point after = moduleCenter(ModuleKind::network);
         EXPECT_NE(after.x, before.x) << "the module moved";
-        EXPECT_DOUBLE_EQ(delegate->anchorPanel->frame().minX(), after.x + 3 - 0.5);
+        EXPECT_DOUBLE_EQ(inside(*delegate).anchorPanel->frame().minX(), after.x + 3 - 0.5);
         // Beside its anchor, moved in from the screen's edge where it would pass it.
         const gfx::Rect popover = delegate->popover->window()->frame();
-        EXPECT_LE(popover.minX(), delegate->anchorPanel->frame().minX());
-        EXPECT_GE(popover.maxX(), delegate->anchorPanel->frame().maxX());
+        EXPECT_LE(popover.minX(), inside(*delegate).anchorPanel->frame().minX());
+        EXPECT_GE(popover.maxX(), inside(*delegate).anchorPanel->frame().maxX());
 
         delegate->popover->performClose();
         loop.runUntilIdle();
@@ -191,8 +192,8 @@ TEST_F(AppDelegateClicksTest, HoverRefocusesModuleByModuleOnlyWhileShownAndAllow
     // Closing leaves no surface hovering.
     server.movePointer(moduleCenter(ModuleKind::network));
     loop.runUntilIdle();
-    ASSERT_FALSE(delegate->editingPanels->panels().empty());
-    const auto& panel = *delegate->editingPanels->panels().begin()->second;
+    ASSERT_FALSE(inside(*delegate).editingPanels->panels().empty());
+    const auto& panel = *inside(*delegate).editingPanels->panels().begin()->second;
     ASSERT_TRUE(EditingPanels::surfaceOf(panel)->hoveredModule());
     delegate->details->dismissAction();
     EXPECT_FALSE(EditingPanels::surfaceOf(panel)->hoveredModule());
@@ -250,8 +251,8 @@ TEST_F(AppDelegateClicksTest, ClosingResetsSortingFocusSizeAndTheOutsideMonitor)
     EXPECT_FALSE(delegate->details->isSorting);
     EXPECT_FALSE(delegate->statusView->isSorting());
     EXPECT_FALSE(delegate->statusView->activeModule());
-    EXPECT_FALSE(delegate->detailFloatingFrame);
-    EXPECT_FALSE(delegate->outsideClickMonitor);
+    EXPECT_FALSE(inside(*delegate).detailFloatingFrame);
+    EXPECT_FALSE(inside(*delegate).outsideClickMonitor);
     EXPECT_EQ(delegate->popover->contentSize(),
               (gfx::Size{delegate->details->contentWidth(), delegate->details->preferredHeight()}));
 }
@@ -282,7 +283,7 @@ TEST_F(AppDelegateClicksTest, AClickBesideEveryModuleFallsBackToThePriority) {
     delegate->showDetails(std::nullopt, std::nullopt);
     EXPECT_TRUE(shown());
     EXPECT_EQ(delegate->details->priority, ModuleKind::compute);
-    EXPECT_EQ(delegate->anchorPanel->frame().origin,
+    EXPECT_EQ(inside(*delegate).anchorPanel->frame().origin,
               (gfx::Point{strip().midX() - 0.5, strip().minY()}));
 }
 
@@ -290,7 +291,7 @@ TEST_F(AppDelegateClicksTest, NothingIsHighlightedWhenThereIsNoPlaceToShowThePop
     server.setScreens({});
     delegate->showDetails(std::nullopt, std::nullopt);
     EXPECT_FALSE(shown());
-    EXPECT_FALSE(delegate->anchorPanel);
+    EXPECT_FALSE(inside(*delegate).anchorPanel);
     EXPECT_FALSE(delegate->statusView->activeModule());
     EXPECT_EQ(delegate->details->priority, ModuleKind::memory) << "the focus still moves";
 }
@@ -299,8 +300,8 @@ TEST_F(AppDelegateClicksTest, ShownBesideAnAnchorRectangleThePopoverFitsTheRoomT
     const gfx::Rect bar{400, 500, 300, 30};
     delegate->showDetails(std::nullopt, bar);
     ASSERT_TRUE(shown());
-    EXPECT_EQ(delegate->detailFloatingFrame, bar);
-    EXPECT_EQ(delegate->anchorPanel->frame().x(), bar.midX() - 0.5);
+    EXPECT_EQ(inside(*delegate).detailFloatingFrame, bar);
+    EXPECT_EQ(inside(*delegate).anchorPanel->frame().x(), bar.midX() - 0.5);
     // Below the bar is 500 − 0 points of room, less 20.
     delegate->updatePopoverSize(2000, false);
     EXPECT_EQ(delegate->popover->contentSize().height, 480);
@@ -364,17 +365,17 @@ TEST_F(AppDelegateClicksTest, AFullScreenWindowHidesTheItemAndClosesThePopoverWh
     clickModule(ModuleKind::network);
     windows->setWindows({{.bounds = {0, 0, 1440, 900}, .ownerPID = 1}});
     delegate->details->hideInFullscreenAction(true);
-    EXPECT_EQ(delegate->fullscreenMonitor->displayIDs(), std::set<int>{1});
+    EXPECT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{1});
     EXPECT_FALSE(delegate->item->isVisible());
     EXPECT_FALSE(shown());
 
     windows->setWindows({});
     loop.advanceAndRunDue(FullscreenMonitor::scanInterval + FullscreenMonitor::scanTolerance);
-    EXPECT_TRUE(delegate->fullscreenMonitor->displayIDs().empty());
+    EXPECT_TRUE(inside(*delegate).fullscreenMonitor->displayIDs().empty());
     EXPECT_TRUE(delegate->item->isVisible());
 
     delegate->details->hideInFullscreenAction(false);
-    EXPECT_FALSE(delegate->fullscreenMonitor->isEnabled());
+    EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
 }
 
 } // namespace

@@ -42,7 +42,7 @@ protected:
 
 TEST_F(AppDelegateDockingTest, EveryMenuBarDisplayGetsAPanelAndAStoredAnchorAtItsStrip) {
     twoDisplays();
-    EXPECT_EQ(delegate->editingPanels->panels().size(), 2u);
+    EXPECT_EQ(inside(*delegate).editingPanels->panels().size(), 2u);
     const std::vector<ui::Screen> screens = ui::Screen::screens();
     const std::vector<gfx::Rect> frames = delegate->dockAnchorFrames();
     ASSERT_EQ(frames.size(), 2u);
@@ -70,12 +70,13 @@ TEST_F(AppDelegateDockingTest, AnAnchorOutsideTheMenuBarOrUnderAFullScreenWindow
     twoDisplays();
     windows->setWindows({{.bounds = {1440, -180, 1920, 1080}, .ownerPID = 1}});
     delegate->details->hideInFullscreenAction(true);
-    ASSERT_EQ(delegate->fullscreenMonitor->displayIDs(), std::set<int>{2});
+    ASSERT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{2});
     const std::vector<gfx::Rect> frames = delegate->dockAnchorFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_LE(frames[0].maxX(), 1440);
-    EXPECT_TRUE(delegate->editingPanels->panels().at("{{0, 0}, {1440, 900}}")->isVisible());
-    EXPECT_FALSE(delegate->editingPanels->panels().at("{{1440, -180}, {1920, 1080}}")->isVisible());
+    EXPECT_TRUE(inside(*delegate).editingPanels->panels().at("{{0, 0}, {1440, 900}}")->isVisible());
+    EXPECT_FALSE(
+        inside(*delegate).editingPanels->panels().at("{{1440, -180}, {1920, 1080}}")->isVisible());
 }
 
 TEST_F(AppDelegateDockingTest, ABarPickedUpAtItsAnchorDocksOnlyOnceItHasLeftIt) {
@@ -106,11 +107,11 @@ TEST_F(AppDelegateDockingTest, ABarPickedUpAtItsAnchorDocksOnlyOnceItHasLeftIt) 
 
     // Away and back: it docks at once under Reduce Motion, and the press ends there.
     dragBy(-300, -300);
-    EXPECT_TRUE(delegate->floatingDockArmed);
+    EXPECT_TRUE(inside(*delegate).floatingDockArmed);
     dragBy(toAnchorX - 8, toAnchorY - 4);
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
     EXPECT_FALSE(delegate->floatingPanel);
-    EXPECT_FALSE(delegate->floatingDockArmed);
+    EXPECT_FALSE(inside(*delegate).floatingDockArmed);
     server.mouseUp(grip);
     loop.runUntilIdle();
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
@@ -120,19 +121,19 @@ TEST_F(AppDelegateDockingTest, ADragBegunAwayDocksWithTheLiquidAndEndsTheBarAfte
     const gfx::Rect anchor = makeBar();
     moveBar(anchor.offsetBy(0, -200));
     delegate->floatingDragBegan();
-    EXPECT_TRUE(delegate->floatingDockArmed);
+    EXPECT_TRUE(inside(*delegate).floatingDockArmed);
 
     const gfx::Rect dropped = anchor.offsetBy(10, -15);
     EXPECT_TRUE(delegate->dockFloatingPanel(dropped));
-    EXPECT_EQ(delegate->floatingMotion.phase(), FloatingLiquidAnimator::Phase::docking);
+    EXPECT_EQ(inside(*delegate).floatingMotion.phase(), FloatingLiquidAnimator::Phase::docking);
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::copy);
     // While the liquid runs nothing else docks.
-    delegate->floatingDockArmed = true;
+    inside(*delegate).floatingDockArmed = true;
     EXPECT_FALSE(delegate->dockFloatingPanel(dropped));
 
     const std::weak_ptr<ui::Window> bar = delegate->floatingPanel;
     advance(1.2);
-    EXPECT_FALSE(delegate->floatingMotion.isRunning());
+    EXPECT_FALSE(inside(*delegate).floatingMotion.isRunning());
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
     EXPECT_FALSE(delegate->floatingPanel);
     EXPECT_TRUE(bar.expired());

@@ -35,11 +35,11 @@ protected:
     bool releaseAnswering(std::vector<int> keys) {
         bool offered = false;
         loop.queue().asyncAfter(0.1, [&, keys] {
-            phaseAfterRelease = delegate->floatingMotion.phase();
+            phaseAfterRelease = inside(*delegate).floatingMotion.phase();
             offered = app.trackingSession() != nullptr;
             if (!offered)
                 return;
-            offeredDropFrame = delegate->floatingDropFrame;
+            offeredDropFrame = inside(*delegate).floatingDropFrame;
             for (int key : keys)
                 server.key(key, key == ui::KeyCode::returnKey ? "\r" : "");
         });
@@ -63,8 +63,8 @@ protected:
 
 TEST_F(AppDelegateDragOutTest, APreviewOfTheStripHangsFromTheMenuBarAndTearsOff) {
     dragBy(-10, -60);
-    ASSERT_TRUE(delegate->floatingPreview);
-    const ui::Window& preview = *delegate->floatingPreview;
+    ASSERT_TRUE(inside(*delegate).floatingPreview);
+    const ui::Window& preview = *inside(*delegate).floatingPreview;
     EXPECT_TRUE(preview.ignoresMouseEvents());
     EXPECT_TRUE(std::dynamic_pointer_cast<FloatingSurface>(preview.contentView()));
     // The strip moves with the pointer from where it was held.
@@ -73,40 +73,40 @@ TEST_F(AppDelegateDragOutTest, APreviewOfTheStripHangsFromTheMenuBarAndTearsOff)
     EXPECT_NEAR(preview.frame().minY(), strip.minY() - 60, 1e-9);
     // The overlay stands in for it while the liquid stretches.
     EXPECT_EQ(preview.alphaValue(), 0);
-    EXPECT_TRUE(delegate->floatingMotion.isRunning());
-    EXPECT_EQ(delegate->floatingMotion.phase(), FloatingLiquidAnimator::Phase::attached);
+    EXPECT_TRUE(inside(*delegate).floatingMotion.isRunning());
+    EXPECT_EQ(inside(*delegate).floatingMotion.phase(), FloatingLiquidAnimator::Phase::attached);
 
     dragBy(-40, -200);
-    EXPECT_EQ(delegate->floatingMotion.phase(), FloatingLiquidAnimator::Phase::breaking);
-    const gfx::Rect torn = delegate->floatingPreview->frame();
+    EXPECT_EQ(inside(*delegate).floatingMotion.phase(), FloatingLiquidAnimator::Phase::breaking);
+    const gfx::Rect torn = inside(*delegate).floatingPreview->frame();
     EXPECT_TRUE(releaseDismissing());
     EXPECT_EQ(offeredDropFrame, torn);
-    EXPECT_FALSE(delegate->floatingDropFrame);
-    EXPECT_FALSE(delegate->floatingPreview);
+    EXPECT_FALSE(inside(*delegate).floatingDropFrame);
+    EXPECT_FALSE(inside(*delegate).floatingPreview);
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
-    EXPECT_FALSE(delegate->floatingMotion.isRunning());
-    EXPECT_FALSE(delegate->floatingMotion.overlay());
+    EXPECT_FALSE(inside(*delegate).floatingMotion.isRunning());
+    EXPECT_FALSE(inside(*delegate).floatingMotion.overlay());
 }
 
 TEST_F(AppDelegateDragOutTest, AShortPullSpringsBackAfterTheReleaseAndOffersNothing) {
     dragBy(0, -50);
-    ASSERT_TRUE(delegate->floatingPreview);
+    ASSERT_TRUE(inside(*delegate).floatingPreview);
     EXPECT_FALSE(releaseDismissing());
-    EXPECT_FALSE(delegate->floatingPreview);
+    EXPECT_FALSE(inside(*delegate).floatingPreview);
     EXPECT_EQ(phaseAfterRelease, FloatingLiquidAnimator::Phase::returning);
     advance(2);
-    EXPECT_FALSE(delegate->floatingMotion.isRunning());
-    EXPECT_FALSE(delegate->floatingMotion.overlay());
+    EXPECT_FALSE(inside(*delegate).floatingMotion.isRunning());
+    EXPECT_FALSE(inside(*delegate).floatingMotion.overlay());
 }
 
 TEST_F(AppDelegateDragOutTest, UnderReduceMotionThePreviewFollowsWithoutLiquidAndAnyDropOffers) {
     app.workspace().setReduceMotion(true);
     dragBy(0, -60);
-    ASSERT_TRUE(delegate->floatingPreview);
-    EXPECT_EQ(delegate->floatingPreview->alphaValue(), 1);
-    EXPECT_FALSE(delegate->floatingMotion.isRunning());
+    ASSERT_TRUE(inside(*delegate).floatingPreview);
+    EXPECT_EQ(inside(*delegate).floatingPreview->alphaValue(), 1);
+    EXPECT_FALSE(inside(*delegate).floatingMotion.isRunning());
     EXPECT_TRUE(releaseDismissing());
-    EXPECT_FALSE(delegate->floatingPreview);
+    EXPECT_FALSE(inside(*delegate).floatingPreview);
 }
 
 TEST_F(AppDelegateDragOutTest, ADropOnTheStripOffersABarOnlyWhenTheBarWouldReplaceIt) {
@@ -125,7 +125,7 @@ TEST_F(AppDelegateDragOutTest, ADropOnTheStripOffersABarOnlyWhenTheBarWouldRepla
         server.movePointer(onStrip);
         advance(0.05);
         EXPECT_EQ(releaseDismissing(), offered) << toString(mode);
-        EXPECT_FALSE(delegate->floatingPreview);
+        EXPECT_FALSE(inside(*delegate).floatingPreview);
     }
 }
 
@@ -133,7 +133,7 @@ TEST_F(AppDelegateDragOutTest, TheChosenBarIsMadeWhileTheDropFrameIsStillSet) {
     dragBy(-40, -200);
     dragBy(-500, -200);
     advance(0.6);
-    const gfx::Rect dropped = delegate->floatingPreview->frame();
+    const gfx::Rect dropped = inside(*delegate).floatingPreview->frame();
     EXPECT_TRUE(releaseAnswering({ui::KeyCode::downArrow, ui::KeyCode::returnKey}));
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::copy);
     ASSERT_TRUE(delegate->floatingPanel);
@@ -141,7 +141,7 @@ TEST_F(AppDelegateDragOutTest, TheChosenBarIsMadeWhileTheDropFrameIsStillSet) {
     const gfx::Rect bar = delegate->floatingPanel->frame();
     EXPECT_EQ(bar.origin, keepFrameOnScreen({dropped.origin, bar.size}).origin);
     EXPECT_EQ(bar.origin, dropped.origin);
-    EXPECT_FALSE(delegate->floatingDropFrame);
+    EXPECT_FALSE(inside(*delegate).floatingDropFrame);
 }
 
 } // namespace

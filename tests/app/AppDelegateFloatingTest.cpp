@@ -151,7 +151,7 @@ TEST_F(AppDelegateFloatingTest, ADroppedBarSettlesFromJustAboveUnlessMotionIsRed
         delegate->setFloatingMode(FloatingMode::copy, gfx::Rect{400, 500, 1, 1});
         const gfx::Rect frame = delegate->floatingPanel->frame();
         EXPECT_EQ(frame.origin, (gfx::Point{400, 500}));
-        const FloatingLiquidAnimator& motion = delegate->floatingMotion;
+        const FloatingLiquidAnimator& motion = inside(*delegate).floatingMotion;
         EXPECT_EQ(motion.isRunning(), !reduceMotion);
         if (!reduceMotion) {
             EXPECT_EQ(motion.phase(), FloatingLiquidAnimator::Phase::handoff);
@@ -175,7 +175,7 @@ TEST_F(AppDelegateFloatingTest, FullScreenVisibilityOverTwoScreens) {
     delegate->details->hideInFullscreenAction(true);
 
     fullscreenOn({leftScreen});
-    EXPECT_EQ(delegate->fullscreenMonitor->displayIDs(), std::set<int>{1});
+    EXPECT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{1});
     EXPECT_TRUE(delegate->item->isVisible());
     fullscreenOn({leftScreen, rightScreen});
     EXPECT_FALSE(delegate->item->isVisible());
@@ -188,8 +188,8 @@ TEST_F(AppDelegateFloatingTest, FullScreenVisibilityOverTwoScreens) {
     EXPECT_FALSE(delegate->item->isVisible());
 
     // The bar's own hiding: out while its screen is full-screen, back when it no longer is.
-    delegate->floatingMotion.stop();
-    delegate->nativeSurfacesReady = true;
+    inside(*delegate).floatingMotion.stop();
+    inside(*delegate).nativeSurfacesReady = true;
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.hideInFullscreen = true; });
     EXPECT_TRUE(barShown()) << "the bar sits on the left screen";
     fullscreenOn({leftScreen});
@@ -201,13 +201,13 @@ TEST_F(AppDelegateFloatingTest, FullScreenVisibilityOverTwoScreens) {
 TEST_F(AppDelegateFloatingTest, TheBarsOwnFullScreenHidingRunsTheMonitorOnlyWhileABarShows) {
     launch();
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.hideInFullscreen = true; });
-    EXPECT_FALSE(delegate->fullscreenMonitor->isEnabled());
+    EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
     delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
-    EXPECT_TRUE(delegate->fullscreenMonitor->isEnabled());
+    EXPECT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
     delegate->setFloatingMode(FloatingMode::none, std::nullopt);
-    EXPECT_FALSE(delegate->fullscreenMonitor->isEnabled());
+    EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
     delegate->details->hideInFullscreenAction(true);
-    EXPECT_TRUE(delegate->fullscreenMonitor->isEnabled());
+    EXPECT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
 }
 
 // Detached hides the status item only while a bar can stand in for it: before the bar is
@@ -231,7 +231,7 @@ TEST_F(AppDelegateFloatingTest, TheStatusItemComesBackWhenNoBarCanStandInForIt) 
 
 TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
     launch();
-    delegate->floatingDropFrame = gfx::Rect{400, 300, 1, 1};
+    inside(*delegate).floatingDropFrame = gfx::Rect{400, 300, 1, 1};
     for (const std::any& object : {std::any(), std::any(3), std::any(std::string("sideways")),
                                    std::any(std::string_view("copy"))}) {
         delegate->chooseFloating(object);
@@ -241,7 +241,7 @@ TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
     delegate->chooseFloating(std::string("copy"));
     ASSERT_TRUE(barShown());
     EXPECT_EQ(delegate->floatingPanel->frame().origin, (gfx::Point{400, 300}));
-    delegate->floatingMotion.stop();
+    inside(*delegate).floatingMotion.stop();
 
     FloatingSurface* surface = delegate->floatingSurface();
     ASSERT_TRUE(surface);

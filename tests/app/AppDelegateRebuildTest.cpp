@@ -5,7 +5,6 @@
 #include "statusbar/EditingPanels.h"
 #include "statusbar/StatusEditingSurface.h"
 #include "statusbar/StripForeground.h"
-#include "support/AppDelegateProbe.h"
 #include "support/MenuBarContentViewProbe.h"
 
 namespace pulsedeck {
@@ -31,7 +30,7 @@ protected:
         delegate->settings().change(edit);
     }
 
-    SamplingState& sampled() { return testing::AppDelegateProbe::sampling(*delegate); }
+    SamplingState& sampled() { return inside(*delegate).sampling; }
 
     std::string tip() const { return delegate->statusView->toolTip(); }
     static std::string words(Copy key) { return text(key, AppLanguage::english); }
@@ -123,7 +122,7 @@ TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionEls
 
 TEST_F(AppDelegateRebuildTest, AppearanceAndIconFollowOnlyAFlipOfTheDarkFlag) {
     EXPECT_EQ(iconRequests, std::vector<bool>{false}) << "the first run applies the icon";
-    EXPECT_TRUE(delegate->applicationIcon);
+    EXPECT_TRUE(inside(*delegate).applicationIcon);
     delegate->refreshStatus(false);
     EXPECT_EQ(iconRequests.size(), 1u);
 
@@ -138,17 +137,17 @@ TEST_F(AppDelegateRebuildTest, AppearanceAndIconFollowOnlyAFlipOfTheDarkFlag) {
     delegate->refreshStatus(false);
     EXPECT_EQ(iconRequests, (std::vector<bool>{false, true, false}))
         << "a light setting ignores the desktop's dark";
-    EXPECT_EQ(delegate->renderedDark, false);
+    EXPECT_EQ(inside(*delegate).renderedDark, false);
 }
 
 TEST_F(AppDelegateRebuildTest, AMissingIconLeavesTheIconAndStillAppliesTheAppearance) {
     delegate->details->appearanceAction(AppearanceMode::dark);
-    const auto icon = delegate->applicationIcon;
+    const auto icon = inside(*delegate).applicationIcon;
     ASSERT_TRUE(icon);
-    delegate->applicationIcon.reset();
+    inside(*delegate).applicationIcon.reset();
     delegate->details->appearanceAction(AppearanceMode::light);
-    EXPECT_TRUE(delegate->applicationIcon) << "the light icon arrived";
-    EXPECT_EQ(delegate->renderedDark, false);
+    EXPECT_TRUE(inside(*delegate).applicationIcon) << "the light icon arrived";
+    EXPECT_EQ(inside(*delegate).renderedDark, false);
 }
 
 TEST_F(AppDelegateRebuildTest, TheAccentAndTheStripFollowTheTheme) {
@@ -266,9 +265,9 @@ TEST_F(AppDelegateRebuildTest, ARebuildThatChangedNothingLeavesTheStripUnmarked)
     MenuBarContentView& strip = *delegate->statusView;
     // The surfaces laid over the strip draw it; the strip under them shows nothing of its own.
     ASSERT_TRUE(strip.editingSurfacePresented());
-    ASSERT_FALSE(delegate->editingPanels->panels().empty());
+    ASSERT_FALSE(inside(*delegate).editingPanels->panels().empty());
     const auto* surface =
-        EditingPanels::surfaceOf(*delegate->editingPanels->panels().begin()->second);
+        EditingPanels::surfaceOf(*inside(*delegate).editingPanels->panels().begin()->second);
     ASSERT_TRUE(surface);
     const ui::View& painted = *surface->foreground();
     ASSERT_FALSE(strip.needsDisplay() || painted.needsDisplay()) << "the windows drew the strip";
@@ -339,7 +338,7 @@ TEST_F(AppDelegateRebuildTest, NothingIsTouchedBeforeTheItemExists) {
     EXPECT_FALSE(unlaunched->statusView->moduleImage(ModuleKind::memory));
     EXPECT_TRUE(unlaunched->statusView->toolTip().empty());
     EXPECT_FALSE(unlaunched->details->lastLayoutRequestedAnimation());
-    EXPECT_FALSE(unlaunched->renderedDark);
+    EXPECT_FALSE(inside(*unlaunched).renderedDark);
 }
 
 } // namespace

@@ -122,7 +122,8 @@ std::vector<SettingsCase> settingsCases() {
          "language", P("de"), false, std::nullopt, false},
         {"hide in full screen", [](DetailView& v) { v.hideInFullscreenAction(true); },
          [](const AppDelegate& d) {
-             return d.settings().main().hideInFullscreen && d.fullscreenMonitor->isEnabled();
+             return d.settings().main().hideInFullscreen &&
+                    inside(d).fullscreenMonitor->isEnabled();
          },
          "hideInFullscreen", P(true), false, std::nullopt, false},
         {"memory off", [](DetailView& v) { v.memoryAction(false); },

@@ -6,6 +6,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
 #include "statusbar/StatusLayout.h"
+#include "support/AppDelegateProbe.h"
 #include "support/MenuBarContentViewProbe.h"
 #include "support/TestPaths.h"
 
@@ -98,7 +99,7 @@ TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce
     EXPECT_EQ(delegate_->statusView->presentationHeight(), 24);
     EXPECT_TRUE(Probe::monitorsPointerEverywhere(*delegate_->statusView))
         << "presses elsewhere reach the strip";
-    EXPECT_TRUE(delegate_->quitMonitor);
+    EXPECT_TRUE(inside(*delegate_).quitMonitor);
 
     // Before the first sample the strip is measured on the placeholder.
     const double measured = StatusLayout::measure(DisplayMode::four, AppLanguage::english,
@@ -189,23 +190,23 @@ TEST_F(AppDelegateTest, DelayedStepsFireOnTime) {
     EXPECT_FALSE(defaults_->boolForKey(PreferenceKey::menuBarTipShown));
 
     advance(0.24);
-    EXPECT_FALSE(delegate_->nativeSurfacesReady);
+    EXPECT_FALSE(inside(*delegate_).nativeSurfacesReady);
     advance(0.02);
-    EXPECT_TRUE(delegate_->nativeSurfacesReady);
+    EXPECT_TRUE(inside(*delegate_).nativeSurfacesReady);
 
     EXPECT_FALSE(delegate_->popover->isShown());
     advance(0.25);
     EXPECT_TRUE(delegate_->popover->isShown()) << "the first launch opens the details at 0.5 s";
 
     advance(0.68);
-    EXPECT_FALSE(delegate_->menuBarTip);
+    EXPECT_FALSE(inside(*delegate_).menuBarTip);
     advance(0.02);
-    ASSERT_TRUE(delegate_->menuBarTip);
-    EXPECT_TRUE(delegate_->menuBarTip->window()->isVisible());
+    ASSERT_TRUE(inside(*delegate_).menuBarTip);
+    EXPECT_TRUE(inside(*delegate_).menuBarTip->window()->isVisible());
     EXPECT_TRUE(defaults_->boolForKey(PreferenceKey::menuBarTipShown));
-    delegate_->menuBarTip->done();
+    inside(*delegate_).menuBarTip->done();
     loop_.runUntilIdle();
-    EXPECT_FALSE(delegate_->menuBarTip);
+    EXPECT_FALSE(inside(*delegate_).menuBarTip);
 }
 
 TEST_F(AppDelegateTest, LaterLaunchesShowNeitherThePopoverNorTheTip) {
@@ -214,7 +215,7 @@ TEST_F(AppDelegateTest, LaterLaunchesShowNeitherThePopoverNorTheTip) {
     launch();
     advance(3);
     EXPECT_FALSE(delegate_->popover->isShown());
-    EXPECT_FALSE(delegate_->menuBarTip);
+    EXPECT_FALSE(inside(*delegate_).menuBarTip);
 }
 
 TEST_F(AppDelegateTest, FirstLaunchRetriesWhileTheItemHasNoPlaceThenGivesUp) {
@@ -275,7 +276,7 @@ TEST_F(AppDelegateTest, TheStoredFloatingModeIsRestoredWhenTheSurfacesAreReady) 
     EXPECT_EQ(delegate_->details->floatingMode, FloatingMode::copy);
     EXPECT_FALSE(delegate_->floatingPanel);
     advance(0.3);
-    EXPECT_TRUE(delegate_->nativeSurfacesReady);
+    EXPECT_TRUE(inside(*delegate_).nativeSurfacesReady);
     EXPECT_TRUE(delegate_->floatingPanel);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/headless/HeadlessWindowList.h"
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
+#include "support/AppDelegateProbe.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>

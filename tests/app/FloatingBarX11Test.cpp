@@ -100,7 +100,7 @@ TEST_F(FloatingBarX11, ABarHidingInFullScreenStepsAsideAndComesBack) {
     const auto panel = delegate->floatingPanel;
     ASSERT_TRUE(runUntil([&] { return viewable(*panel); }));
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.hideInFullscreen = true; });
-    ASSERT_TRUE(delegate->fullscreenMonitor->isEnabled());
+    ASSERT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
 
     const ::Window other = XCreateSimpleWindow(user, DefaultRootWindow(user), 0, 0, screenWidth,
                                                screenHeight, 0, 0, 0);

@@ -3,6 +3,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/Alert.h"
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
+#include "support/AppDelegateProbe.h"
 #include "support/TestPaths.h"
 
 #include <cstdlib>
@@ -75,8 +76,8 @@ TEST(LaunchRender, FirstLaunchShowsTheStripTheDetailsAndTheTip) {
     EXPECT_LE(details.maxY(), bar.minY() + 1);
 
     // The tip's OK button wears the accent.
-    ASSERT_TRUE(delegate->menuBarTip);
-    const auto& tip = delegate->menuBarTip->window();
+    ASSERT_TRUE(inside(*delegate).menuBarTip);
+    const auto& tip = inside(*delegate).menuBarTip->window();
     ui::AlertButton* ok = nullptr;
     for (const auto& row : tip->contentView()->subviews())
         for (const auto& child : row->subviews())
@@ -92,8 +93,8 @@ TEST(LaunchRender, FirstLaunchShowsTheStripTheDetailsAndTheTip) {
 // running into its right inset.
 TEST(LaunchRender, TheJapaneseTipWrapsItsBodyInsideTheTip) {
     FirstLaunch launch("ja");
-    ASSERT_TRUE(launch.delegate->menuBarTip);
-    const auto& window = launch.delegate->menuBarTip->window();
+    ASSERT_TRUE(inside(*launch.delegate).menuBarTip);
+    const auto& window = inside(*launch.delegate).menuBarTip->window();
     const gfx::Bitmap tip = *launch.server.windowImage(*window->windowNumber());
     ASSERT_TRUE(tip.writePng(testsupport::artifactPath("app-first-launch-tip-ja.png").string()));
 

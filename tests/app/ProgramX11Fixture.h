@@ -2,6 +2,7 @@
 
 // clang-format off
 #include "app/AppDelegate.h"
+#include "support/AppDelegateProbe.h"
 #include "detail/PersistentMenuOption.h"
 #include "platform/dispatch/Timer.h"
 #include "platform/foundation/UserDefaults.h"

@@ -3,6 +3,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/x11/X11WindowList.h"
+#include "support/AppDelegateProbe.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -130,13 +131,13 @@ TEST_P(FullscreenDesktopX11, AFullScreenWindowHidesTheStatusBarUntilItCloses) {
 
     const ::Window window = mapFullscreenWindow();
     EXPECT_TRUE(runUntil([&] { return !barShows(); }));
-    EXPECT_EQ(delegate->fullscreenMonitor->displayIDs(),
+    EXPECT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(),
               std::set<int>{screens.front().displayNumber()});
 
     XDestroyWindow(user, window);
     XSync(user, False);
     EXPECT_TRUE(runUntil([&] { return barShows(); }));
-    EXPECT_TRUE(delegate->fullscreenMonitor->displayIDs().empty());
+    EXPECT_TRUE(inside(*delegate).fullscreenMonitor->displayIDs().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, FullscreenDesktopX11, ::testing::Values(false, true),

@@ -2,12 +2,52 @@
 
 #include "app/AppDelegate.h"
 
-namespace pulsedeck::testing {
+namespace pulsedeck {
+namespace testing {
 
 // What tests may reach inside the controller beyond its interface: the readings it keeps, set
-// by hand to draw a chosen state.
+// by hand to draw a chosen state, and the state of its windows and monitors.
 struct AppDelegateProbe {
-    static SamplingState& sampling(AppDelegate& delegate) { return delegate.sampling_; }
+    explicit AppDelegateProbe(AppDelegate& delegate)
+        : clickedModule(delegate.clickedModule),
+          lastStatusActivation(delegate.lastStatusActivation),
+          outsideClickMonitor(delegate.outsideClickMonitor), anchorPanel(delegate.anchorPanel),
+          detailFloatingFrame(delegate.detailFloatingFrame), renderedDark(delegate.renderedDark),
+          quitMonitor(delegate.quitMonitor), floatingDropFrame(delegate.floatingDropFrame),
+          floatingPreview(delegate.floatingPreview), floatingMotion(delegate.floatingMotion),
+          floatingDockArmed(delegate.floatingDockArmed),
+          nativeSurfacesReady(delegate.nativeSurfacesReady), editingPanels(delegate.editingPanels),
+          fullscreenMonitor(delegate.fullscreenMonitor), applicationIcon(delegate.applicationIcon),
+          menuBarTip(delegate.menuBarTip), sampling(delegate.sampling_) {}
+
+    std::optional<ModuleKind>& clickedModule;
+    double& lastStatusActivation;
+    std::optional<ui::EventMonitorToken>& outsideClickMonitor;
+    std::shared_ptr<ui::Window>& anchorPanel;
+    std::optional<gfx::Rect>& detailFloatingFrame;
+    std::optional<bool>& renderedDark;
+    std::optional<ui::EventMonitorToken>& quitMonitor;
+    std::optional<gfx::Rect>& floatingDropFrame;
+    std::shared_ptr<ui::Window>& floatingPreview;
+    FloatingLiquidAnimator& floatingMotion;
+    bool& floatingDockArmed;
+    bool& nativeSurfacesReady;
+    std::unique_ptr<EditingPanels>& editingPanels;
+    std::unique_ptr<FullscreenMonitor>& fullscreenMonitor;
+    std::optional<gfx::Image>& applicationIcon;
+    std::unique_ptr<MenuBarTipWindow>& menuBarTip;
+    SamplingState& sampling;
 };
 
-} // namespace pulsedeck::testing
+} // namespace testing
+
+inline testing::AppDelegateProbe inside(AppDelegate& delegate) {
+    return testing::AppDelegateProbe(delegate);
+}
+
+// For the table tests that look at a controller they are handed as const.
+inline testing::AppDelegateProbe inside(const AppDelegate& delegate) {
+    return testing::AppDelegateProbe(const_cast<AppDelegate&>(delegate));
+}
+
+} // namespace pulsedeck
