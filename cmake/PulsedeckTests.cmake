@@ -7,6 +7,11 @@
 #   *Test.cpp        unit
 # Files sharing an executable share its symbols: a file's helpers and fixtures live in an
 # anonymous namespace, and a fixture's name is unique in its folder.
+# The files of an executable compile in batches of eight, each batch one translation unit, so the
+# test framework and the headers they share are parsed once a batch, not once a file: a name in
+# one file's anonymous namespace must not be defined again by another file of its folder. Files
+# that include Xlib (whose macros would break the files after them) compile alone, and so do the
+# x11 executables' files.
 include(GoogleTest)
 file(GLOB_RECURSE support_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 add_library(pd_testsupport STATIC ${support_sources})
@@ -58,11 +63,16 @@ foreach(source IN LISTS test_sources)
     pulsedeck_library_for("${rel}" ${target}_lib)
   endif()
   list(APPEND ${target}_sources ${source})
+  # Xlib's macros (None, Status, WindingRule) would break the files after it in a batch.
+  file(STRINGS ${source} includes_xlib REGEX "^#include <X11/")
+  if(includes_xlib)
+    set_source_files_properties(${source} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+  endif()
 endforeach()
 
 set(unit_test_targets "")
 foreach(target IN LISTS test_targets)
-  add_executable(${target} ${${target}_sources})
+  add_executable(${target} ${${target}_sources} ${CMAKE_SOURCE_DIR}/tests/LeakSuppressions.cpp)
   target_link_libraries(${target} PRIVATE ${${target}_lib} pd_testsupport GTest::gtest_main)
   if(test_pch)
     target_precompile_headers(${target} REUSE_FROM pd_testsupport)
@@ -70,6 +80,9 @@ foreach(target IN LISTS test_targets)
   # The libraries keep the build's optimisation; the tests' own code compiles faster at -O1.
   target_compile_options(${target} PRIVATE $<$<CONFIG:Release,RelWithDebInfo>:-O1>)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(NOT ${target}_label STREQUAL "x11")
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+  endif()
   if(TARGET pulsedeck_resources)
     add_dependencies(${target} pulsedeck_resources)
   endif()

@@ -5,10 +5,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace pulsedeck {
 namespace {
 

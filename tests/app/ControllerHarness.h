@@ -11,12 +11,12 @@
 
 #include <gtest/gtest.h>
 
-// Leak checking: fontconfig keeps the configuration pango loads for the life of the process.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace pulsedeck::testing {
+
+// A pixel's brightness, 0 to 255, weighted as the eye sees the channels.
+inline int luminance(gfx::Rgba8 pixel) {
+    return (pixel.red * 3 + pixel.green * 6 + pixel.blue) / 10;
+}
 
 // The controller launched on the headless window server (one 1440 × 900 screen), a virtual
 // clock, fake readers with the sampling queue run by hand, preferences and the login item in a

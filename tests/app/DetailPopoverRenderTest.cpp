@@ -11,9 +11,7 @@
 namespace pulsedeck {
 namespace {
 
-int luminance(gfx::Rgba8 pixel) {
-    return (pixel.red * 3 + pixel.green * 6 + pixel.blue) / 10;
-}
+using testing::luminance;
 
 gfx::Rect onScreen(const ui::View& view) {
     return view.window()->convertRectToScreen(view.convertRectToView(view.bounds(), nullptr));

@@ -21,10 +21,6 @@
 #include <X11/keysym.h>
 // clang-format on
 
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace pulsedeck {
 namespace {
 

@@ -17,9 +17,7 @@ bool near(gfx::Rgba8 pixel, gfx::Color color, int tolerance = 24) {
            close(pixel.blue, color.blue());
 }
 
-int luminance(gfx::Rgba8 pixel) {
-    return (pixel.red * 3 + pixel.green * 6 + pixel.blue) / 10;
-}
+using testing::luminance;
 
 // Pixels of a rectangle of the screen that pass a test.
 int countPixels(const gfx::Bitmap& screen, const gfx::Rect& rect,

@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace pulsedeck {
 namespace {
 

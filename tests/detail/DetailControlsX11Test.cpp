@@ -15,10 +15,6 @@
 #include "support/X11TestSupport.h"
 // clang-format on
 
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace pulsedeck {
 namespace {
 

@@ -8,7 +8,7 @@
 namespace pulsedeck {
 namespace {
 
-constexpr double width = 282;
+constexpr double deviceCardWidth = 282;
 
 ExternalDevice device(std::string id, std::string connection,
                       ExternalDeviceKind kind = ExternalDeviceKind::storage) {
@@ -34,12 +34,12 @@ struct DevicesCard {
         content.presentation = presentation;
         content.devices = devices;
         content.regions = sectionRegions(
-            ModuleKind::devices, presentation, width,
+            ModuleKind::devices, presentation, deviceCardWidth,
             detailSectionHeight(ModuleKind::devices, presentation, capacities), capacities);
     }
 
     gfx::DrawingRecorder draw() const {
-        gfx::RecordingContext context({width, 400});
+        gfx::RecordingContext context({deviceCardWidth, 400});
         drawSectionContent(context, ModuleKind::devices, content);
         return context.log();
     }

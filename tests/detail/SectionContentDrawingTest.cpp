@@ -12,18 +12,18 @@
 namespace pulsedeck {
 namespace {
 
-constexpr double width = 282;
+constexpr double cardWidth = 282;
 
 SectionContent laidOut(ModuleKind kind, DetailPresentation presentation) {
     SectionContent content;
     content.presentation = presentation;
-    content.regions =
-        sectionRegions(kind, presentation, width, detailSectionHeight(kind, presentation, {}), {});
+    content.regions = sectionRegions(kind, presentation, cardWidth,
+                                     detailSectionHeight(kind, presentation, {}), {});
     return content;
 }
 
 gfx::DrawingRecorder drawn(ModuleKind kind, const SectionContent& content) {
-    gfx::RecordingContext context({width, 400});
+    gfx::RecordingContext context({cardWidth, 400});
     drawSectionContent(context, kind, content);
     return context.log();
 }
@@ -160,7 +160,7 @@ TEST(SectionContentDrawingTest, FanRowsMessagesAndTheirColumn) {
     EXPECT_FALSE(log.text(fan + " 3"));
     EXPECT_FALSE(log.text("900"));
     EXPECT_FALSE(log.text(noFans));
-    EXPECT_NEAR(log.text("5800")->bounds.maxX(), width, 0.01);
+    EXPECT_NEAR(log.text("5800")->bounds.maxX(), cardWidth, 0.01);
 
     // The suffix keeps its place for speeds up to four digits and moves for a fifth.
     const std::string suffix = "RPM \u00b7 " + text(Copy::fanMaximum, AppLanguage::english);
@@ -187,7 +187,7 @@ TEST(SectionContentDrawingTest, AZeroSwapReadsZeroBytes) {
         const auto log = drawn(ModuleKind::memory, content);
         const gfx::TextRecord* value = log.text(c.shown);
         ASSERT_TRUE(value) << c.swap;
-        EXPECT_NEAR(value->bounds.maxX(), width, 0.01);
+        EXPECT_NEAR(value->bounds.maxX(), cardWidth, 0.01);
         EXPECT_NEAR(value->bounds.midY(), content.regions.at("memoryRow3").midY(), 0.01);
     }
 }
@@ -269,10 +269,11 @@ TEST(SectionContentDrawingTest, NetworkAndComputeRowsShowValuesAndPeaks) {
     const auto log = drawn(ModuleKind::network, network);
     const std::string peak = text(Copy::peak, AppLanguage::english) + " ";
     ASSERT_TRUE(log.text(peak + NetworkReader::rateText(1'500'000.0)));
-    EXPECT_NEAR(log.text(peak + NetworkReader::rateText(1'500'000.0))->bounds.maxX(), width, 0.01);
+    EXPECT_NEAR(log.text(peak + NetworkReader::rateText(1'500'000.0))->bounds.maxX(), cardWidth,
+                0.01);
     EXPECT_TRUE(log.text(peak + NetworkReader::rateText(500.0)));
     ASSERT_TRUE(log.text("\u2014"));
-    EXPECT_NEAR(log.text("\u2014")->bounds.maxX(), 0.56 * width, 0.01);
+    EXPECT_NEAR(log.text("\u2014")->bounds.maxX(), 0.56 * cardWidth, 0.01);
     // Plain colours: download in the module colour, upload the same at 0.4.
     const gfx::TextRecord* upload = log.text(text(Copy::upload, AppLanguage::english));
     ASSERT_TRUE(upload);
@@ -300,13 +301,13 @@ TEST(SectionContentDrawingTest, TemperatureFiguresAndTheirEmptyForms) {
     content.temperature.sensorCount = 5;
     const auto log = drawn(ModuleKind::temperature, content);
     ASSERT_TRUE(log.text("71 \u00b0C"));
-    EXPECT_NEAR(log.text("71 \u00b0C")->bounds.maxX(), width, 0.01);
+    EXPECT_NEAR(log.text("71 \u00b0C")->bounds.maxX(), cardWidth, 0.01);
     EXPECT_TRUE(log.text("5"));
     EXPECT_TRUE(log.text("40\u201371 \u00b0C"));
     // The title beside the choice uses the compute display wording and leaves the choice room.
     const gfx::TextRecord* title = log.text(text(Copy::computeDisplay, AppLanguage::english));
     ASSERT_TRUE(title);
-    EXPECT_LE(title->bounds.maxX(), width - 180 + 0.01);
+    EXPECT_LE(title->bounds.maxX(), cardWidth - 180 + 0.01);
 }
 
 } // namespace

@@ -150,8 +150,6 @@ protected:
     std::uint64_t filled = 0;
 };
 
-} // namespace
-
 TEST_F(FixtureMachine, ScanListsEveryExternalDeviceWithExactFields) {
     auto reader = makeReader(testsupport::fixturePath("devices"));
 
@@ -576,3 +574,5 @@ TEST(ThunderboltInventory, ProfilerScriptsGiveTheDockOrNothing) {
     EXPECT_TRUE(inventory("deep.sh").empty()) << "10,000 levels deep is unparsable";
     EXPECT_TRUE(inventory("missing.sh").empty());
 }
+
+} // namespace

@@ -11,11 +11,6 @@
 #include <gtest/gtest.h>
 #include <numbers>
 
-// fontconfig keeps the configuration pango loads for the life of the process; not our leak.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace pulsedeck {
 namespace {
 

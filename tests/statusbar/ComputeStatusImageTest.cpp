@@ -4,21 +4,17 @@
 #include "statusbar/MetricStatusDrawing.h"
 #include "statusbar/StatusText.h"
 #include "support/KeptImageSequence.h"
+#include "support/NonFinite.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 
-// fontconfig keeps the configuration pango loads for the life of the process; not our leak.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace pulsedeck {
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
+using testsupport::inf;
+using testsupport::nan;
 
 ComputeSnapshot loads(std::optional<double> cpu, std::optional<double> gpu) {
     ComputeSnapshot snapshot;

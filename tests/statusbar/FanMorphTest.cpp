@@ -1,5 +1,7 @@
 #include "statusbar/FanMorph.h"
 
+#include "support/NonFinite.h"
+
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -7,7 +9,7 @@
 namespace pulsedeck {
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+using testsupport::nan;
 
 TEST(FanMorph, ValueHoldsFromBeforeTheStartAndToFromTheEnd) {
     const FanMorph morph{0.2, 0.8, 10, 2, std::nullopt};

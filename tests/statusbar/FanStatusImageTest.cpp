@@ -2,22 +2,18 @@
 
 #include "platform/graphics/RecordingContext.h"
 #include "sources/FanReading.h"
+#include "support/NonFinite.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 #include <numbers>
 
-// fontconfig keeps the configuration pango loads for the life of the process; not our leak.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace pulsedeck {
 namespace {
 
-constexpr double inf = std::numeric_limits<double>::infinity();
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+using testsupport::inf;
+using testsupport::nan;
 
 FanSnapshot oneFan(std::optional<double> rpm, std::optional<double> maximum,
                    std::optional<int> count = 1) {

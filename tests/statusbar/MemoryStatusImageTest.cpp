@@ -5,6 +5,7 @@
 #include "statusbar/PressureChart.h"
 #include "statusbar/StatusFonts.h"
 #include "statusbar/StatusText.h"
+#include "support/NonFinite.h"
 
 #include <gtest/gtest.h>
 #include <limits>
@@ -13,7 +14,7 @@
 namespace pulsedeck {
 namespace {
 
-constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+using testsupport::nan;
 
 MemorySnapshot sample() {
     MemorySnapshot snapshot;
@@ -241,8 +242,7 @@ TEST(MemoryStatusImage, RingShowsTheUsedFraction) {
 
 TEST(MemoryStatusImage, RingWithoutAUsableFractionShowsTheDash) {
     for (std::optional<double> fraction :
-         {std::optional<double>(1.01), std::optional<double>(notANumber),
-          std::optional<double>(-0.01),
+         {std::optional<double>(1.01), std::optional<double>(nan), std::optional<double>(-0.01),
           std::optional<double>(std::numeric_limits<double>::infinity()),
           std::optional<double>()}) {
         Ring ring = ringFor(fraction);

@@ -18,11 +18,6 @@
 #include "support/X11TestSupport.h"
 // clang-format on
 
-// fontconfig keeps the configuration pango loads for the life of the process; not our leak.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace pulsedeck {
 namespace {
 

@@ -4,6 +4,7 @@
 #include "sources/NetworkReader.h"
 #include "statusbar/StatusFonts.h"
 #include "statusbar/StatusText.h"
+#include "support/NonFinite.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@
 namespace pulsedeck {
 namespace {
 
-constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+using testsupport::nan;
 
 void expectColor(const gfx::Color& actual, double red, double green, double blue,
                  double alpha = 1) {
@@ -42,13 +43,13 @@ TEST(TemperatureColor, AlphaIsAlwaysOpaque) {
 
 TEST(TemperatureColor, MissingOrUnusableBaseIsGreen) {
     expectColor(temperatureColor(50.0, std::nullopt), 0.12, 0.8, 0.32);
-    expectColor(temperatureColor(50.0, gfx::Color::srgb(notANumber, 0, 0)), 0.12, 0.8, 0.32);
+    expectColor(temperatureColor(50.0, gfx::Color::srgb(nan, 0, 0)), 0.12, 0.8, 0.32);
     expectColor(temperatureColor(67.5, std::nullopt), 0.56, 0.69, 0.22);
 }
 
 TEST(TemperatureColor, NoReadingIsTheSecondaryLabel) {
     EXPECT_EQ(temperatureColor(std::nullopt, paletteBlue), gfx::Color::secondaryLabel());
-    EXPECT_EQ(temperatureColor(notANumber, paletteBlue), gfx::Color::secondaryLabel());
+    EXPECT_EQ(temperatureColor(nan, paletteBlue), gfx::Color::secondaryLabel());
 }
 
 NetworkSnapshot rates(std::optional<double> download, std::optional<double> upload) {
@@ -63,7 +64,7 @@ TEST(NetworkScale, NeverBelowTheFloor) {
     EXPECT_DOUBLE_EQ(networkScale(busy), 2.3e6);
     std::vector<NetworkSnapshot> uploading{rates(std::nullopt, 3e6)};
     EXPECT_DOUBLE_EQ(networkScale(uploading), 3.45e6);
-    std::vector<NetworkSnapshot> broken{rates(notANumber, std::numeric_limits<double>::infinity()),
+    std::vector<NetworkSnapshot> broken{rates(nan, std::numeric_limits<double>::infinity()),
                                         rates(4096, 0)};
     EXPECT_DOUBLE_EQ(networkScale(broken), 4096 * 1.15);
 }

@@ -2,6 +2,7 @@
 
 #include "statusbar/StatusFonts.h"
 #include "statusbar/StatusText.h"
+#include "support/NonFinite.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,8 +12,8 @@
 namespace pulsedeck {
 namespace {
 
-constexpr double infinity = std::numeric_limits<double>::infinity();
-constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+using testsupport::inf;
+using testsupport::nan;
 
 MemorySnapshot sample() {
     MemorySnapshot snapshot;
@@ -32,9 +33,9 @@ double figureWidth(std::string_view figure) {
 }
 
 TEST(StatusLayout, ChartWidthRoundsHalfAwayAndClamps) {
-    EXPECT_EQ(statusChartWidth(infinity), 85);
-    EXPECT_EQ(statusChartWidth(-infinity), 85);
-    EXPECT_EQ(statusChartWidth(notANumber), 85);
+    EXPECT_EQ(statusChartWidth(inf), 85);
+    EXPECT_EQ(statusChartWidth(-inf), 85);
+    EXPECT_EQ(statusChartWidth(nan), 85);
     EXPECT_EQ(statusChartWidth(10), 16);
     EXPECT_EQ(statusChartWidth(170.2), 160);
     EXPECT_EQ(statusChartWidth(84.5), 85);
@@ -50,8 +51,8 @@ TEST(StatusLayout, ChartColumnFollowsTheChartLength) {
         double column;
     };
     for (Case c : {Case{true, 85, 100}, Case{true, 10, 31}, Case{true, 500, 175},
-                   Case{true, infinity, 100}, Case{true, notANumber, 100}, Case{false, 85, 6},
-                   Case{false, infinity, 6}, Case{true, 15.49, 31}, Case{true, 160.4, 175}}) {
+                   Case{true, inf, 100}, Case{true, nan, 100}, Case{false, 85, 6},
+                   Case{false, inf, 6}, Case{true, 15.49, 31}, Case{true, 160.4, 175}}) {
         EXPECT_EQ(chartColumnWidth(c.showsChart, c.chartLength), c.column)
             << c.showsChart << " " << c.chartLength;
         for (DisplayMode style : {DisplayMode::four, DisplayMode::automatic, DisplayMode::pair}) {

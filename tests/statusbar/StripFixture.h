@@ -14,11 +14,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-// fontconfig keeps the configuration pango loads for the life of the process; not our leak.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace striptest {
 
 // Marks a pixel of a window's backing behind the toolkit's back: it stays only where the window

@@ -1,5 +1,7 @@
 #include "statusbar/StripMetrics.h"
 
+#include "support/NonFinite.h"
+
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -7,8 +9,8 @@
 namespace pulsedeck {
 namespace {
 
-constexpr double inf = std::numeric_limits<double>::infinity();
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+using testsupport::inf;
+using testsupport::nan;
 
 StripMetrics atHeight(double height) {
     StripMetrics metrics;

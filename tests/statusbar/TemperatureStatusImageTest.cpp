@@ -9,22 +9,18 @@
 #include "statusbar/StatusFonts.h"
 #include "statusbar/StatusText.h"
 #include "statusbar/ThermometerLiquid.h"
+#include "support/NonFinite.h"
 
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 
-// fontconfig keeps the configuration pango loads for the life of the process; not our leak.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace pulsedeck {
 namespace {
 
-constexpr double inf = std::numeric_limits<double>::infinity();
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+using testsupport::inf;
+using testsupport::nan;
 
 TEST(TemperatureStatusImage, HeatFractionFillsAThirdAt55AndAllFrom95) {
     EXPECT_DOUBLE_EQ(heatFraction(0.0), 0);

@@ -1,6 +1,7 @@
 #include "updates/UpdateCheckCommand.h"
 
 #include "support/LoopbackHTTPSServer.h"
+#include "updates/ReleaseManifest.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -9,15 +10,6 @@
 
 namespace pulsedeck {
 namespace {
-
-std::string manifest(const std::string& version, std::int64_t build,
-                     std::optional<std::string> minimum = std::nullopt) {
-    return AppRelease{version, build,
-                      "https://pulsedeck.dorvettin.net/downloads/Pulsedeck-" + version + "-" +
-                          std::to_string(build) + ".zip",
-                      std::move(minimum), std::nullopt}
-        .encode();
-}
 
 std::string padded(std::string body, std::size_t size) {
     body.resize(size, ' ');
@@ -33,11 +25,11 @@ TEST(UpdateCheckCommand, PrintsTheOutcomeOfOneCheck) {
     const auto server = testsupport::LoopbackHTTPSServer::start();
     if (!server)
         GTEST_SKIP() << "python3 with ssl and openssl are needed for the HTTPS server";
-    server->serve("newer.json", manifest("9.0.0", 1));
-    server->serve("older.json", manifest("0.0.1", 900));
-    server->serve("system.json", manifest("9.0.0", 1, "999"));
-    server->serve("exact.json", padded(manifest("9.0.0", 2), maximumManifestSize));
-    server->serve("over.json", padded(manifest("9.0.0", 3), maximumManifestSize + 1));
+    server->serve("newer.json", releaseManifest("9.0.0", 1));
+    server->serve("older.json", releaseManifest("0.0.1", 900));
+    server->serve("system.json", releaseManifest("9.0.0", 1, "999"));
+    server->serve("exact.json", padded(releaseManifest("9.0.0", 2), maximumManifestSize));
+    server->serve("over.json", padded(releaseManifest("9.0.0", 3), maximumManifestSize + 1));
     server->serve(
         "elsewhere.json",
         R"({"version": "9.0.0", "build": 1, "url": "https://evil.example/downloads/Pulsedeck-9.0.0-1.zip"})");

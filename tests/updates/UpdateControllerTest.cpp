@@ -5,6 +5,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "support/ScopedTimeZone.h"
 #include "support/TestPaths.h"
+#include "updates/ReleaseManifest.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -17,15 +18,6 @@ namespace {
 constexpr double hour = 3600;
 constexpr double day = 24 * hour;
 const std::string manifestAddress = "https://pulsedeck.dorvettin.net/latest.json";
-
-std::string manifest(const std::string& version, std::int64_t build,
-                     std::optional<std::string> minimum = std::nullopt) {
-    AppRelease release{version, build,
-                       "https://pulsedeck.dorvettin.net/downloads/Pulsedeck-" + version + "-" +
-                           std::to_string(build) + ".zip",
-                       std::move(minimum), std::nullopt};
-    return release.encode();
-}
 
 foundation::Date utc(int year, int month, int dayOfMonth, int hourOfDay) {
     return foundation::Date{testsupport::utcSeconds(year, month, dayOfMonth, hourOfDay)};
@@ -169,14 +161,14 @@ TEST_F(UpdateControllerTest, OneFetchAtATimeAndAJoiningManualCheckSeesItsResult)
     controller->check(true);
     controller->check(true);
     EXPECT_EQ(requests.size(), 1u);
-    answer(std::string(manifest("2.0.0", 50)));
+    answer(std::string(releaseManifest("2.0.0", 50)));
     ASSERT_EQ(presented.size(), 1u);
     EXPECT_EQ(presented[0], UpdateOutcome::current());
 
     // The next manual check starts a fetch of its own and is not shown as the previous one.
     controller->check(true);
     ASSERT_EQ(requests.size(), 2u);
-    answer(std::string(manifest("2.0.0", 50)), 1);
+    answer(std::string(releaseManifest("2.0.0", 50)), 1);
     EXPECT_EQ(presented.size(), 2u);
 }
 
@@ -192,7 +184,7 @@ TEST_F(UpdateControllerTest, NeverStopsTheScheduleButNotTheUser) {
     EXPECT_TRUE(requests.empty());
     controller->check(true);
     ASSERT_EQ(requests.size(), 1u);
-    answer(std::string(manifest("2.1.0", 57)));
+    answer(std::string(releaseManifest("2.1.0", 57)));
     ASSERT_EQ(presented.size(), 1u);
     EXPECT_EQ(presented[0].kind, UpdateOutcome::Kind::available);
 }
@@ -205,18 +197,19 @@ TEST_F(UpdateControllerTest, EvaluationComparesVersionThenBuildThenSystem) {
     };
     const auto release = [](const std::string& version, std::int64_t build,
                             std::optional<std::string> minimum = std::nullopt) {
-        return std::get<AppRelease>(AppRelease::decode(manifest(version, build, minimum)));
+        return std::get<AppRelease>(AppRelease::decode(releaseManifest(version, build, minimum)));
     };
     const std::vector<Case> cases = {
-        {manifest("2.0.0", 51), UpdateOutcome::available(release("2.0.0", 51))},
-        {manifest("2.0", 50), UpdateOutcome::current()},
-        {manifest("1.9.9", 99), UpdateOutcome::current()},
-        {manifest("2.0.1", 1), UpdateOutcome::available(release("2.0.1", 1))},
-        {manifest("2.1.0", 57, "13.4"), UpdateOutcome::available(release("2.1.0", 57, "13.4"))},
-        {manifest("2.1.0", 57, "13.5"), UpdateOutcome::requiresSystem("13.5")},
-        {manifest("1.0.0", 1, "99"), UpdateOutcome::current()},
-        {manifest("2.1.0", 57, "13.x"), UpdateOutcome::failed("")},
-        {manifest("2.1.0", 0), UpdateOutcome::failed("")},
+        {releaseManifest("2.0.0", 51), UpdateOutcome::available(release("2.0.0", 51))},
+        {releaseManifest("2.0", 50), UpdateOutcome::current()},
+        {releaseManifest("1.9.9", 99), UpdateOutcome::current()},
+        {releaseManifest("2.0.1", 1), UpdateOutcome::available(release("2.0.1", 1))},
+        {releaseManifest("2.1.0", 57, "13.4"),
+         UpdateOutcome::available(release("2.1.0", 57, "13.4"))},
+        {releaseManifest("2.1.0", 57, "13.5"), UpdateOutcome::requiresSystem("13.5")},
+        {releaseManifest("1.0.0", 1, "99"), UpdateOutcome::current()},
+        {releaseManifest("2.1.0", 57, "13.x"), UpdateOutcome::failed("")},
+        {releaseManifest("2.1.0", 0), UpdateOutcome::failed("")},
         {std::string(R"({"version": "2.1.0", "build": 57.0, "url": "https://x.example/"})"),
          UpdateOutcome::failed("")},
         {std::string("{}"), UpdateOutcome::failed("")},
@@ -235,7 +228,7 @@ TEST_F(UpdateControllerTest, EvaluationComparesVersionThenBuildThenSystem) {
     strict.source = manifestAddress;
     strict.version = "2.0.0";
     strict.fetch = [](const std::string&, ManifestCompletion completion) {
-        completion(std::string(manifest("3.0.0", 60)));
+        completion(std::string(releaseManifest("3.0.0", 60)));
     };
     strict.acceptRelease = [](const AppRelease&) { return false; };
     strict.loop = &loop;
@@ -249,8 +242,8 @@ TEST_F(UpdateControllerTest, EvaluationComparesVersionThenBuildThenSystem) {
 
 TEST_F(UpdateControllerTest, AutomaticChecksAnnounceOnlyAnAvailableRelease) {
     make();
-    const std::vector<std::string> quiet = {manifest("2.0.0", 50), manifest("2.1.0", 57, "14"),
-                                            "not json"};
+    const std::vector<std::string> quiet = {releaseManifest("2.0.0", 50),
+                                            releaseManifest("2.1.0", 57, "14"), "not json"};
     for (const auto& body : quiet) {
         defaults.removeObjectForKey(updateLastAttemptKey);
         controller->check(false);
@@ -261,7 +254,7 @@ TEST_F(UpdateControllerTest, AutomaticChecksAnnounceOnlyAnAvailableRelease) {
 
     defaults.removeObjectForKey(updateLastAttemptKey);
     controller->check(false);
-    answer(manifest("2.1.0", 57), requests.size() - 1);
+    answer(releaseManifest("2.1.0", 57), requests.size() - 1);
     ASSERT_EQ(notified.size(), 1u);
     EXPECT_EQ(notified[0].build, 57);
     EXPECT_TRUE(presented.empty());
@@ -270,12 +263,12 @@ TEST_F(UpdateControllerTest, AutomaticChecksAnnounceOnlyAnAvailableRelease) {
     controller->notify = nullptr;
     defaults.removeObjectForKey(updateLastAttemptKey);
     controller->check(false);
-    answer(manifest("2.1.0", 57), requests.size() - 1);
+    answer(releaseManifest("2.1.0", 57), requests.size() - 1);
     EXPECT_EQ(presented.size(), 1u);
     defaults.removeObjectForKey(updateLastAttemptKey);
     controller->check(false);
     defaults.setObject("never", updateCheckFrequencyKey);
-    answer(manifest("2.1.0", 57), requests.size() - 1);
+    answer(releaseManifest("2.1.0", 57), requests.size() - 1);
     EXPECT_EQ(presented.size(), 1u);
 }
 
@@ -314,13 +307,13 @@ TEST_F(UpdateControllerTest, ACompletionArrivesOnceOnTheLoopAndNeverAfterTheCont
     controller->check(true);
     ASSERT_EQ(requests.size(), 1u);
     // From another thread the result waits for the loop.
-    std::thread([&] { requests[0].completion(std::string(manifest("2.0.0", 50))); }).join();
+    std::thread([&] { requests[0].completion(std::string(releaseManifest("2.0.0", 50))); }).join();
     EXPECT_TRUE(controller->isChecking());
     loop.runUntilIdle();
     EXPECT_FALSE(controller->isChecking());
     ASSERT_EQ(presented.size(), 1u);
     // A second call of the same completion is ignored.
-    requests[0].completion(std::string(manifest("2.1.0", 57)));
+    requests[0].completion(std::string(releaseManifest("2.1.0", 57)));
     loop.runUntilIdle();
     EXPECT_EQ(presented.size(), 1u);
 
@@ -338,7 +331,7 @@ TEST_F(UpdateControllerTest, ACompletionArrivesOnceOnTheLoopAndNeverAfterTheCont
     std::weak_ptr<UpdateController> gone = controller;
     controller.reset();
     EXPECT_TRUE(gone.expired());
-    std::thread([&] { requests[1].completion(std::string(manifest("2.1.0", 57))); }).join();
+    std::thread([&] { requests[1].completion(std::string(releaseManifest("2.1.0", 57))); }).join();
     loop.runUntilIdle();
     EXPECT_EQ(presented.size(), 2u);
 }

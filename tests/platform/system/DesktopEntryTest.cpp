@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 using sys::DesktopEntry;
 using Arguments = std::vector<std::string>;
 
-void write(const fs::path& path, std::string_view text) {
+void writeFile(const fs::path& path, std::string_view text) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::trunc) << text;
 }
@@ -87,15 +87,15 @@ TEST(DesktopEntry, RefusesHiddenNonApplicationsAndEmptyCommands) {
 TEST(DesktopEntry, FirstDataDirectoryWithTheEntryDecides) {
     testsupport::TemporaryDirectory root;
     auto home = root.path() / "home", shared = root.path() / "shared";
-    write(shared / "applications/org.example.App.desktop",
-          "[Desktop Entry]\nType=Application\nExec=/usr/bin/app\n");
+    writeFile(shared / "applications/org.example.App.desktop",
+              "[Desktop Entry]\nType=Application\nExec=/usr/bin/app\n");
     auto found = DesktopEntry::find("org.example.App", {home, shared});
     ASSERT_TRUE(found);
     EXPECT_EQ(found->file, shared / "applications/org.example.App.desktop");
 
     // The user's own entry hides the shared one.
-    write(home / "applications/org.example.App.desktop",
-          "[Desktop Entry]\nType=Application\nHidden=true\n");
+    writeFile(home / "applications/org.example.App.desktop",
+              "[Desktop Entry]\nType=Application\nHidden=true\n");
     EXPECT_FALSE(DesktopEntry::find("org.example.App", {home, shared}));
     EXPECT_FALSE(DesktopEntry::find("../applications/org.example.App", {home, shared}));
     EXPECT_FALSE(DesktopEntry::find("", {home, shared}));
@@ -117,7 +117,7 @@ TEST(DesktopEntry, DataDirectoriesFollowTheEnvironment) {
 
 TEST(DesktopEntry, ExecutableIsAnAbsolutePathOrFoundOnPath) {
     testsupport::TemporaryDirectory root;
-    write(root.path() / "bin/companion", "#!/bin/sh\n");
+    writeFile(root.path() / "bin/companion", "#!/bin/sh\n");
     fs::permissions(root.path() / "bin/companion", fs::perms(0755));
     ScopedEnvironment path("PATH", (root.path() / "bin").c_str());
 
@@ -130,7 +130,7 @@ TEST(DesktopEntry, ExecutableIsAnAbsolutePathOrFoundOnPath) {
 TEST(TrustedExecutable, OwnedAndNotWritableByOthers) {
     testsupport::TemporaryDirectory root;
     auto program = root.path() / "companion";
-    write(program, "#!/bin/sh\n");
+    writeFile(program, "#!/bin/sh\n");
     fs::permissions(program, fs::perms(0755));
     EXPECT_TRUE(sys::isTrustedExecutable(program));
 

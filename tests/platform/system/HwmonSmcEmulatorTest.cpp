@@ -51,7 +51,7 @@ struct MachineCopy {
     sys::SystemRoots roots() const { return sys::SystemRoots::under(folder.path()); }
 };
 
-void write(const fs::path& path, std::string_view text) {
+void writeAttribute(const fs::path& path, std::string_view text) {
     std::ofstream(path, std::ios::trunc) << text;
 }
 
@@ -128,13 +128,13 @@ TEST(HwmonCatalog, ClassifiesProcessorDriversAndThermalZones) {
                     std::vector<std::pair<std::string, std::string>> labels) {
         fs::path folder = root.path() / "sys/class/hwmon" / name;
         fs::create_directories(folder);
-        write(folder / "name", std::string(driver) + "\n");
+        writeAttribute(folder / "name", std::string(driver) + "\n");
         int channel = 1;
         for (const auto& [stem, label] : labels) {
             std::string base = stem + std::to_string(channel++);
-            write(folder / (base + "_input"), "40000\n");
+            writeAttribute(folder / (base + "_input"), "40000\n");
             if (!label.empty())
-                write(folder / (base + "_label"), label + "\n");
+                writeAttribute(folder / (base + "_label"), label + "\n");
         }
     };
     node("hwmon0", "k10temp", {{"temp", "Tctl"}, {"temp", "Tccd1"}, {"temp", "Tccd2"}});
@@ -144,8 +144,8 @@ TEST(HwmonCatalog, ClassifiesProcessorDriversAndThermalZones) {
     node("hwmon4", "soc_thermal", {{"temp", ""}});
     node("hwmon5", "nct6775", {{"fan", ""}, {"fan", ""}});
     // Attributes that are not channel inputs are ignored.
-    write(root.path() / "sys/class/hwmon/hwmon5/fan1_min", "0\n");
-    write(root.path() / "sys/class/hwmon/hwmon5/temp_input", "1\n");
+    writeAttribute(root.path() / "sys/class/hwmon/hwmon5/fan1_min", "0\n");
+    writeAttribute(root.path() / "sys/class/hwmon/hwmon5/temp_input", "1\n");
 
     auto catalog = HwmonCatalog::discover(sys::SystemRoots::under(root.path()));
     EXPECT_EQ(identities(catalog.packageTemperatures),
@@ -162,9 +162,9 @@ TEST(HwmonCatalog, AnAmdTctlAloneStandsForTheProcessor) {
     testsupport::TemporaryDirectory root;
     fs::path folder = root.path() / "sys/class/hwmon/hwmon0";
     fs::create_directories(folder);
-    write(folder / "name", "k10temp\n");
-    write(folder / "temp1_input", "48000\n");
-    write(folder / "temp1_label", "Tctl\n");
+    writeAttribute(folder / "name", "k10temp\n");
+    writeAttribute(folder / "temp1_input", "48000\n");
+    writeAttribute(folder / "temp1_label", "Tctl\n");
     auto catalog = HwmonCatalog::discover(sys::SystemRoots::under(root.path()));
     EXPECT_EQ(identities(catalog.packageTemperatures), std::vector<std::string>{"k10temp/Tctl"});
 }
@@ -237,14 +237,14 @@ TEST(HwmonSmcEmulator, RereadsKeptFilesAndRefusesUnreadableSensors) {
     EXPECT_FLOAT_EQ(floatValue(call(*connection, smc::readBytes, "F0Ac", 4)), 2400.0f);
 
     // sysfs rewrites attributes in place; the kept descriptor sees the new value.
-    write(machine.hwmon("hwmon0") / "fan1_input", "3100\n");
+    writeAttribute(machine.hwmon("hwmon0") / "fan1_input", "3100\n");
     EXPECT_FLOAT_EQ(floatValue(call(*connection, smc::readBytes, "F0Ac", 4)), 3100.0f);
 
-    write(machine.hwmon("hwmon1") / "temp1_input", "garbage\n");
+    writeAttribute(machine.hwmon("hwmon1") / "temp1_input", "garbage\n");
     EXPECT_EQ(call(*connection, smc::readBytes, "Tp00", 4).result(), smc::resultError);
-    write(machine.hwmon("hwmon1") / "temp1_input", "");
+    writeAttribute(machine.hwmon("hwmon1") / "temp1_input", "");
     EXPECT_EQ(call(*connection, smc::readBytes, "Tp00", 4).result(), smc::resultError);
-    write(machine.hwmon("hwmon1") / "temp1_input", "-5000\n");
+    writeAttribute(machine.hwmon("hwmon1") / "temp1_input", "-5000\n");
     EXPECT_FLOAT_EQ(floatValue(call(*connection, smc::readBytes, "Tp00", 4)), -5.0f);
 }
 
@@ -276,7 +276,9 @@ TEST(HwmonSmcEmulator, ASlowSensorIsReadLessOften) {
     HwmonSmcEmulator emulator(machine.roots(), clock);
     auto connection = emulator.open();
     auto fan = [&] { return floatValue(call(*connection, smc::readBytes, "F0Ac", 4)); };
-    auto setFan = [&](std::string_view rpm) { write(machine.hwmon("hwmon0") / "fan1_input", rpm); };
+    auto setFan = [&](std::string_view rpm) {
+        writeAttribute(machine.hwmon("hwmon0") / "fan1_input", rpm);
+    };
 
     setFan("1000\n");
     EXPECT_FLOAT_EQ(fan(), 1000.0f);
@@ -296,7 +298,7 @@ TEST(HwmonSmcEmulator, FastSensorsAreReadEveryTime) {
     HwmonSmcEmulator emulator(machine.roots(), clock);
     auto connection = emulator.open();
     for (int rpm = 1000; rpm < 1010; ++rpm) {
-        write(machine.hwmon("hwmon0") / "fan1_input", std::to_string(rpm));
+        writeAttribute(machine.hwmon("hwmon0") / "fan1_input", std::to_string(rpm));
         EXPECT_FLOAT_EQ(floatValue(call(*connection, smc::readBytes, "F0Ac", 4)),
                         static_cast<float>(rpm));
     }

@@ -2,10 +2,11 @@
 
 #include <cstring>
 #include <gtest/gtest.h>
-#include <linux/if_arp.h>
 #include <linux/if_link.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
+#include <net/if.h>
+#include <net/if_arp.h>
 
 namespace {
 

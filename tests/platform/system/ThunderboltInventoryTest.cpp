@@ -11,7 +11,7 @@ using nlohmann::json;
 
 namespace {
 
-void write(const fs::path& file, const std::string& text) {
+void writeLine(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
     std::ofstream(file) << text << "\n";
 }
@@ -21,9 +21,9 @@ fs::path addSwitch(const fs::path& sys, const fs::path& relative, const std::str
                    const std::map<std::string, std::string>& attributes,
                    const char* type = "thunderbolt_device") {
     const fs::path folder = sys / "devices" / relative;
-    write(folder / "uevent", std::string("DEVTYPE=") + type);
+    writeLine(folder / "uevent", std::string("DEVTYPE=") + type);
     for (const auto& [name, value] : attributes) {
-        write(folder / name, value);
+        writeLine(folder / name, value);
     }
     fs::create_directories(sys / "bus/thunderbolt/devices");
     fs::create_directory_symlink(folder, sys / "bus/thunderbolt/devices" / busName);
@@ -57,7 +57,7 @@ TEST(ThunderboltInventory, DaisyChainsNestAndOlderGenerationsNameTheirVersion) {
     testsupport::TemporaryDirectory root;
     const fs::path sys = root.path() / "sys";
     const fs::path domain = "pci0000:00/0000:00:0d.2/domain1";
-    write(sys / "devices" / domain / "uevent", "DEVTYPE=thunderbolt_domain");
+    writeLine(sys / "devices" / domain / "uevent", "DEVTYPE=thunderbolt_domain");
     addSwitch(sys, domain / "1-0", "1-0", {{"device_name", "Host"}, {"generation", "3"}});
     addSwitch(sys, domain / "1-0/1-3", "1-3",
               {{"device_name", "Display"},

@@ -7,12 +7,6 @@
 
 #include <gtest/gtest.h>
 
-// Leak checking: fontconfig keeps the configuration pango loads for the life of the process and
-// never frees it; that is not a leak of ours, and the menus, alerts and tool tips measure text.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace toolkittest {
 
 // A headless application on a virtual clock: one 1440 × 900 screen unless a test sets others.
