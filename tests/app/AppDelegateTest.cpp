@@ -11,6 +11,7 @@
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace pulsedeck {
 namespace {
@@ -318,11 +319,15 @@ TEST(StatusItemVisibility, FollowsTheFloatingBarAndFullScreenHiding) {
     EXPECT_TRUE(statusItemVisible(false, true, {0, 1}, {0, 1}));
 }
 
+// The name the start tests hold: another test program running at the same time on this machine
+// (another build's) must not hold it too.
+const std::string startIdentifier = "test.ApplicationStart-" + std::to_string(getpid());
+
 // Starting: a second copy quits before it makes anything.
 TEST(ApplicationStart, ASecondCopyCreatesNothing) {
     testsupport::TemporaryDirectory config;
     foundation::UserDefaults defaults(config.path(), "local.dorvettin.Pulsedeck");
-    const auto first = foundation::SingleInstance::claim("test.ApplicationStart", ":42");
+    const auto first = foundation::SingleInstance::claim(startIdentifier, ":42");
     ASSERT_EQ(first.outcome(), foundation::SingleInstance::Outcome::acquired);
 
     dispatch::VirtualClock clock;
@@ -337,7 +342,7 @@ TEST(ApplicationStart, ASecondCopyCreatesNothing) {
         ++made;
         return fakes::FakeReaders{}.make();
     };
-    EXPECT_EQ(startApplication(server, environment, {"test.ApplicationStart", ":42"}),
+    EXPECT_EQ(startApplication(server, environment, {startIdentifier, ":42"}),
               StartOutcome::anotherCopyRuns);
     EXPECT_EQ(made, 0);
     EXPECT_EQ(ui::Application::current(), nullptr);
@@ -358,7 +363,7 @@ TEST(ApplicationStart, TheCopyHoldingTheLockRunsUntilTerminated) {
     environment.makeResources = [] { return fakes::FakeReaders{}.make(); };
     int applied = 0;
     const auto outcome =
-        startApplication(server, environment, {"test.ApplicationStart", ":43"},
+        startApplication(server, environment, {startIdentifier, ":43"},
                          [&](ui::Application& app, AppDelegate& delegate) {
                              loop.queue().asyncAfter(1.3, [&] {
                                  applied = static_cast<int>(delegate.sampling().history.size());

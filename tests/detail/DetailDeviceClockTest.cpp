@@ -8,7 +8,7 @@
 namespace pulsedeck {
 namespace {
 
-ExternalDevice device(std::string id) {
+ExternalDevice disk(std::string id) {
     ExternalDevice listed;
     listed.id = std::move(id);
     listed.name = "Disk";
@@ -29,13 +29,13 @@ protected:
 };
 
 TEST_F(DetailDeviceClockTest, AnArrivalRunsTheClockUntilItIsOlderThanItsEntrance) {
-    view->setDevicesSnapshot({device("a")});
+    view->setDevicesSnapshot({disk("a")});
     ASSERT_TRUE(view->deviceCardClockRunning());
     EXPECT_EQ(view->deviceArrivals().at("a"), 1000);
     loop.advanceAndRunDue(0.5);
     EXPECT_TRUE(view->deviceCardClockRunning());
     EXPECT_NEAR(view->deviceCardNow, 1000.5, 1.0 / 30);
-    view->setDevicesSnapshot({device("a"), device("b")});
+    view->setDevicesSnapshot({disk("a"), disk("b")});
     EXPECT_EQ(view->deviceArrivals().at("b"), 1000.5) << "a known device keeps its arrival";
     loop.advanceAndRunDue(0.4);
     EXPECT_FALSE(view->deviceArrivals().contains("a")) << "dropped once 0.72 s old";
@@ -47,21 +47,21 @@ TEST_F(DetailDeviceClockTest, AnArrivalRunsTheClockUntilItIsOlderThanItsEntrance
 
 TEST_F(DetailDeviceClockTest, NoClockWithoutSomethingToShow) {
     app.workspace().setReduceMotion(true);
-    view->setDevicesSnapshot({device("a")});
+    view->setDevicesSnapshot({disk("a")});
     EXPECT_FALSE(view->deviceCardClockRunning()) << "Reduce Motion";
     app.workspace().setReduceMotion(false);
 
     view->collapsed = {ModuleKind::devices};
-    view->setDevicesSnapshot({device("b")});
+    view->setDevicesSnapshot({disk("b")});
     EXPECT_FALSE(view->deviceCardClockRunning()) << "collapsed";
     view->collapsed.clear();
     view->devicesEnabled = false;
-    view->setDevicesSnapshot({device("c")});
+    view->setDevicesSnapshot({disk("c")});
     EXPECT_FALSE(view->deviceCardClockRunning()) << "switched off";
     view->devicesEnabled = true;
 
     auto alone = std::make_shared<DetailView>(DetailView::initialFrame);
-    alone->setDevicesSnapshot({device("d")});
+    alone->setDevicesSnapshot({disk("d")});
     EXPECT_FALSE(alone->deviceCardClockRunning()) << "in no window";
     EXPECT_EQ(alone->deviceArrivals().size(), 1u) << "the arrival is still noted";
 
@@ -99,7 +99,7 @@ TEST_F(DetailDeviceClockTest, SettingsOpenOnlyFromAViewInAWindow) {
 TEST_F(DetailDeviceClockTest, OpeningOrFocusingTheDevicesCardStartsAPendingEntrance) {
     view->refreshControls();
     view->collapsed = {ModuleKind::devices};
-    view->setDevicesSnapshot({device("a")});
+    view->setDevicesSnapshot({disk("a")});
     ASSERT_FALSE(view->deviceCardClockRunning());
     view->toggleSection(ModuleKind::devices);
     EXPECT_TRUE(view->deviceCardClockRunning()) << "opened with the arrival still young";

@@ -56,8 +56,8 @@ sys::AcceleratorEntry accelerator(std::optional<sys::RegistryScalar> utilization
     return entry;
 }
 
-struct Machine {
-    explicit Machine(std::optional<std::vector<sys::AcceleratorEntry>> accelerators = {})
+struct ComputeMachine {
+    explicit ComputeMachine(std::optional<std::vector<sys::AcceleratorEntry>> accelerators = {})
         : queue(std::make_shared<std::deque<std::optional<Ticks>>>()),
           reader(std::make_unique<ScriptedTicks>(queue),
                  std::make_unique<FixedAccelerators>(std::move(accelerators)), clock) {}
@@ -110,7 +110,7 @@ TEST(CPUUsageState, EmptyOrImplausibleIntervalsReseed) {
 }
 
 TEST(ComputeReader, FirstSampleSeedsThenReportsLoad) {
-    Machine machine({{accelerator(40.0, 8.0, std::string("Test GPU"))}});
+    ComputeMachine machine({{accelerator(40.0, 8.0, std::string("Test GPU"))}});
     auto first = machine.sampleAfter(0, Ticks{0, 0, 0, 0});
     EXPECT_FALSE(first.cpu);
     EXPECT_EQ(first.cpuCores, 6);
@@ -121,7 +121,7 @@ TEST(ComputeReader, FirstSampleSeedsThenReportsLoad) {
 }
 
 TEST(ComputeReader, DisabledSampleReportsOnlyCoresAndForgetsTheCounters) {
-    Machine machine({{accelerator(40.0)}});
+    ComputeMachine machine({{accelerator(40.0)}});
     machine.sampleAfter(0, Ticks{0, 0, 0, 0});
     auto off = machine.sampleAfter(1, std::nullopt, false);
     EXPECT_EQ(off, (ComputeSnapshot{std::nullopt, std::nullopt, 6, std::nullopt, std::nullopt}));
@@ -132,7 +132,7 @@ TEST(ComputeReader, DisabledSampleReportsOnlyCoresAndForgetsTheCounters) {
 }
 
 TEST(ComputeReader, FailedCounterReadEmptiesTheState) {
-    Machine machine;
+    ComputeMachine machine;
     machine.sampleAfter(0, Ticks{0, 0, 0, 0});
     auto failed = machine.sampleAfter(1, std::nullopt);
     EXPECT_FALSE(failed.cpu);
@@ -189,7 +189,7 @@ TEST(ComputeReader, AcceleratorPropertiesOfTheWrongKindAreIgnored) {
     EXPECT_EQ(chooseAccelerator({accelerator(50.0, 7.9)}).gpuCores, 7);
     EXPECT_EQ(chooseAccelerator({accelerator(50.0, 1e300)}).gpuCores, std::nullopt);
 
-    Machine failing(std::nullopt);
+    ComputeMachine failing(std::nullopt);
     auto snapshot = failing.sampleAfter(0, Ticks{0, 0, 0, 0});
     EXPECT_FALSE(snapshot.gpu);
     EXPECT_EQ(snapshot.cpuCores, 6);

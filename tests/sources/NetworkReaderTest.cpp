@@ -37,8 +37,8 @@ sys::InterfaceLink link(std::uint32_t index, std::string name, std::uint64_t rec
 
 // A reader over the fixture machine's sysfs (eth0, enp3s0, wlp2s0 have devices; lo, docker0,
 // veth12ab do not), a scripted link list and a clock stepped by hand.
-struct Machine {
-    Machine()
+struct NetworkMachine {
+    NetworkMachine()
         : script(std::make_shared<ScriptedDump::Script>(std::vector<sys::InterfaceLink>{})),
           reader(sys::InterfaceList(sys::SystemRoots::under(testsupport::fixturePath("network")),
                                     std::make_unique<ScriptedDump>(script)),
@@ -56,7 +56,7 @@ struct Machine {
 };
 
 TEST(NetworkReader, FirstSampleNamesInterfacesSecondGivesRates) {
-    Machine machine;
+    NetworkMachine machine;
     auto first = machine.sampleAfter(0, {link(2, "eth0", 1000, 500), link(3, "wlp2s0", 0, 0),
                                          link(1, "lo", 9000, 9000), link(4, "docker0", 7, 7)});
     EXPECT_EQ(first.interfaces, (std::vector<std::string>{"eth0", "wlp2s0"}));
@@ -74,7 +74,7 @@ TEST(NetworkReader, FirstSampleNamesInterfacesSecondGivesRates) {
 }
 
 TEST(NetworkReader, AGapOfMoreThanFiveSecondsSkipsOneRate) {
-    Machine machine;
+    NetworkMachine machine;
     machine.sampleAfter(0, {link(2, "eth0", 0, 0)});
     EXPECT_FALSE(machine.sampleAfter(6, {link(2, "eth0", 6000, 600)}).download);
     auto third = machine.sampleAfter(1, {link(2, "eth0", 7000, 700)});
@@ -87,7 +87,7 @@ TEST(NetworkReader, AGapOfMoreThanFiveSecondsSkipsOneRate) {
 }
 
 TEST(NetworkReader, NewInterfaceOrBackwardsCounterSuppressesOnlyThatSample) {
-    Machine machine;
+    NetworkMachine machine;
     machine.sampleAfter(0, {link(2, "eth0", 100, 100)});
     auto grown = machine.sampleAfter(1, {link(2, "eth0", 200, 200), link(5, "enp3s0", 50, 50)});
     EXPECT_EQ(grown.interfaces, (std::vector<std::string>{"enp3s0", "eth0"}));
@@ -113,7 +113,7 @@ TEST(NetworkReader, NewInterfaceOrBackwardsCounterSuppressesOnlyThatSample) {
 }
 
 TEST(NetworkReader, InterfacesThatAreNotUpAndRunningAreNotCounted) {
-    Machine machine;
+    NetworkMachine machine;
     auto first =
         machine.sampleAfter(0, {link(2, "eth0", 100, 100, up), link(3, "wlp2s0", 5, 5, 0)});
     EXPECT_TRUE(first.interfaces.empty());
@@ -128,7 +128,7 @@ TEST(NetworkReader, InterfacesThatAreNotUpAndRunningAreNotCounted) {
 }
 
 TEST(NetworkReader, DisabledSamplesAndFailedListsClearTheBaseline) {
-    Machine machine;
+    NetworkMachine machine;
     machine.sampleAfter(0, {link(2, "eth0", 0, 0)});
     auto off = machine.sampleAfter(1, {link(2, "eth0", 10, 10)}, false);
     EXPECT_EQ(off, NetworkSnapshot{});
@@ -143,7 +143,7 @@ TEST(NetworkReader, DisabledSamplesAndFailedListsClearTheBaseline) {
 }
 
 TEST(NetworkReader, AMachineWithoutAHardwareLinkShowsNoTraffic) {
-    Machine machine;
+    NetworkMachine machine;
     EXPECT_EQ(machine.sampleAfter(0, {link(1, "lo", 60, 60), link(4, "docker0", 9, 9)}),
               NetworkSnapshot{});
     auto second = machine.sampleAfter(1, {link(1, "lo", 900, 900), link(4, "docker0", 99, 99)});

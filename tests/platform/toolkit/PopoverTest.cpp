@@ -5,17 +5,12 @@
 
 namespace {
 
+using toolkittest::FlippedView;
 using toolkittest::ToolkitFixture;
 
 struct CountingDelegate : ui::PopoverDelegate {
     void popoverDidClose(ui::Popover&) override { ++closes; }
     int closes = 0;
-};
-
-class FlippedView : public ui::View {
-public:
-    using View::View;
-    bool isFlipped() const override { return true; }
 };
 
 class PopoverTest : public ToolkitFixture {

@@ -3,6 +3,7 @@
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/toolkit/Application.h"
+#include "platform/toolkit/View.h"
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,13 @@ protected:
     dispatch::ScopedMainRunLoop scopedLoop{loop};
     ui::HeadlessWindowServer server{clock};
     ui::Application app{server, loop};
+};
+
+// A view whose y axis runs downwards, its minimum y edge at the top.
+class FlippedView : public ui::View {
+public:
+    using View::View;
+    bool isFlipped() const override { return true; }
 };
 
 } // namespace toolkittest

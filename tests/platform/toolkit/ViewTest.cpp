@@ -10,6 +10,7 @@
 
 namespace {
 
+using toolkittest::FlippedView;
 using toolkittest::ToolkitFixture;
 
 struct DrawCall {
@@ -35,12 +36,6 @@ private:
     std::string name_;
     gfx::Color color_;
     std::vector<DrawCall>& log_;
-};
-
-class FlippedView : public ui::View {
-public:
-    using View::View;
-    bool isFlipped() const override { return true; }
 };
 
 // Counts every invalidation it sees and passes each on to the base.
