@@ -118,6 +118,10 @@ endif()
 add_custom_target(unit_tests)
 if(unit_test_targets)
   add_dependencies(unit_tests ${unit_test_targets})
+  # Their paths, one a line, for a stage that runs each program whole rather than case by case.
+  list(TRANSFORM unit_test_targets REPLACE ".+" "$<TARGET_FILE:\\0>" OUTPUT_VARIABLE unit_programs)
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tests/unit-programs
+    CONTENT "$<JOIN:${unit_programs},\n>\n")
 endif()
 
 # `ninja pulsedeck` alone must give a program that starts: it depends on its resources.
