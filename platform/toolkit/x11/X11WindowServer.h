@@ -10,6 +10,7 @@
 #include <bitset>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <memory>
 #include <optional>
 #include <string>
@@ -192,6 +193,8 @@ private:
     // The status bar is made again at the place its manager refused, if it still stands where
     // the manager kept it.
     void placeRefused(NativeWindowId id);
+    // The bar still stands at `top`, where its manager put it: the screen's top follows it.
+    void barPlaced(NativeWindowId id, long top);
     // Where an X window lies on the root, in pixels; none once it is gone.
     std::optional<RootGeometry::PixelRect> rootArea(unsigned long xid) const;
     void readXSettings();
@@ -262,6 +265,10 @@ private:
     mutable std::optional<long> windowlessTop_;
     mutable long reservedBarTop_ = -1;
     mutable std::optional<long> placedBarTop_;
+    // Every bottom edge the bar's strut has reserved: the window manager's work area follows the
+    // strut later than the bar's own frame does, so a work area ending at one of them is ours
+    // even while the frame has moved on.
+    std::set<long> reservedStrutBottoms_;
 
     std::optional<XSettings> xsettings_;
     unsigned long xsettingsOwner_ = 0;

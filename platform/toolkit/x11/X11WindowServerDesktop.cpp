@@ -152,12 +152,9 @@ std::optional<long> X11WindowServer::windowlessTop(const std::vector<Dock>& dock
     // The work area leaves out every strut, ours included: a top where some dock's strut ends
     // says nothing of a panel without a window, and what such a panel was seen to reserve stands.
     const long top = areas[first + 1];
-    bool explained = std::any_of(docks.begin(), docks.end(),
-                                 [top](const Dock& dock) { return dock.strut.top == top; });
-    for (const auto& [id, window] : windows_)
-        explained =
-            explained || (window->attributes.role == WindowRole::statusBar && window->mapped &&
-                          window->pixels.y + window->pixels.height == top);
+    const bool explained = reservedStrutBottoms_.count(top) ||
+                           std::any_of(docks.begin(), docks.end(),
+                                       [top](const Dock& dock) { return dock.strut.top == top; });
     if (!explained)
         windowlessTop_ = top;
     return windowlessTop_;

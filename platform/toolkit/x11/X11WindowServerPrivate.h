@@ -148,6 +148,8 @@ struct X11WindowServer::NativeWindow {
     // keeping the bar where it was: a manager that moves no shown window (weston's) places a
     // window only when it maps.
     std::optional<RootGeometry::PixelRect> refusedPlace;
+    // The top the bar's manager put it at when it was last asked once more for ours.
+    std::optional<long> insistedTop;
     // The window manager's frame that holds the window, watched for its moves: a manager may
     // move its frame without telling the window (weston's).
     unsigned long managerFrame = 0;

@@ -20,8 +20,9 @@ namespace ui::x11 {
 
 namespace {
 
-// How long a manager's answer that kept a shown window in place must stand before the window is
-// made again where it was asked: a manager may resize a window and move it in two steps.
+// How long a manager's answer must stand before it is taken as the manager's will: before the
+// window is made again where it was asked (a manager may resize a window and move it in two
+// steps), or before the bar's place sets the screen's top.
 constexpr double refusalPatience = 0.3;
 
 // Whether every pixel of an ARGB32 image surface is fully transparent.
@@ -407,9 +408,19 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
     const bool resized =
         shown->width != window.pixels.width || shown->height != window.pixels.height;
     if (window.attributes.role == WindowRole::statusBar && shown->y != window.pixels.y) {
-        // The window manager stacks docks itself: the screen's top follows the bar.
-        placedBarTop_ = shown->y;
-        screens_.reset();
+        // A window manager that stacks docks itself keeps the bar where it put it, and the
+        // screen's top then follows the bar; one that only answers late (a stale place before
+        // ours lands) has moved on by the time this looks again.
+        loop_.queue().asyncAfter(refusalPatience, [this, alive = std::weak_ptr<int>(alive_),
+                                                   id = window.id, top = shown->y] {
+            if (!alive.expired())
+                barPlaced(id, top);
+        });
+        loop_.queue().asyncAfter(2 * refusalPatience, [this, alive = std::weak_ptr<int>(alive_),
+                                                       id = window.id, top = shown->y] {
+            if (!alive.expired())
+                barPlaced(id, top);
+        });
     }
     window.pixels = *shown;
     window.pixelsAsked = false;
@@ -433,6 +444,25 @@ void X11WindowServer::placeRefused(NativeWindowId id) {
                                              window->pixels.width, window->pixels.height);
     remakeXWindow(*window);
     reportFrame(id, window->frame);
+    refreshScreens();
+}
+
+void X11WindowServer::barPlaced(NativeWindowId id, long top) {
+    NativeWindow* window = find(id);
+    if (!window || !window->mapped || !window->lastShown || window->lastShown->y != top ||
+        window->sentPixels.y == top || placedBarTop_ == top)
+        return;
+    // A manager may place a window as it maps it and still honour a later move (openbox): it
+    // is asked once more for the bar's place, and only a manager that keeps the bar where it put
+    // it even so sets the screen's top.
+    if (window->insistedTop != top) {
+        window->insistedTop = top;
+        const RootGeometry::PixelRect& wanted = window->sentPixels;
+        XMoveResizeWindow(display_, window->xid, wanted.x, wanted.y, unsigned(wanted.width),
+                          unsigned(wanted.height));
+        return;
+    }
+    placedBarTop_ = top;
     refreshScreens();
 }
 
@@ -636,6 +666,7 @@ void X11WindowServer::updateStrut(NativeWindow& window) {
     strut[2] = window.pixels.y + window.pixels.height;
     strut[8] = window.pixels.x;
     strut[9] = window.pixels.x + window.pixels.width - 1;
+    reservedStrutBottoms_.insert(strut[2]);
     XChangeProperty(display_, window.xid, (*atoms_)[wmStrutPartial], XA_CARDINAL, 32,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(strut), 12);
     XChangeProperty(display_, window.xid, (*atoms_)[wmStrut], XA_CARDINAL, 32, PropModeReplace,
