@@ -185,9 +185,6 @@ public:
     void floatingModulePressed(std::optional<ModuleKind> module, bool hovering, gfx::Point point,
                                const gfx::Rect& panelFrame);
     std::shared_ptr<LiveSettingsMenu> makeFloatingMenu();
-    // Menu items carry their choice as a raw name; one that names no choice does nothing.
-    void floatingAppearance(const std::any& representedObject);
-    void floatingModule(const std::any& representedObject);
     void sortFloating();
 
     // The update checker, made at its first use.
@@ -281,8 +278,6 @@ private:
     // the popover is prepared or the record loaded.
     void refreshFloatingDetails();
     void showFloatingMenu(const ui::Event& event);
-    void toggleFloatingTop();
-    void floatingFeedback();
     // The language the interface speaks now: the stored choice, else the user's languages.
     AppLanguage resolvedLanguage() const;
     const std::shared_ptr<SamplingResources>& samplingResources() const {
