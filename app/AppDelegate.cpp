@@ -147,7 +147,6 @@ void AppDelegate::applicationDidFinishLaunching() {
                                           return event;
                                       });
 
-    details->presentation = prefs().detailPresentation;
     samplingResources()->devicesReader->setChangedAction([weak] {
         if (auto self = weak.lock())
             self->requestSample();
@@ -210,7 +209,6 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->applyFullscreenVisibility();
     };
 
-    details->collapsed = prefs().collapsedSections;
     settings_->observe([weak](const SettingsChange& change) {
         if (auto self = weak.lock())
             self->settingsChanged(change);

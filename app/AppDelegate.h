@@ -274,9 +274,10 @@ private:
     // it, or the column under a rect of the strip.
     void redrawEditingSurfaces();
     void redrawEditingSurfaces(const gfx::Rect& rect);
-    // Feeds the floating details from the bar's record and the latest readings; nothing before
-    // the popover is prepared or the record loaded.
-    void refreshFloatingDetails();
+    // Feeds the open (or `opening`) floating details from the bar's record and the latest
+    // readings; nothing before the popover is prepared or the record loaded. `animated`: a
+    // relayout this causes animates.
+    void refreshFloatingDetails(bool opening = false, bool animated = false);
     void showFloatingMenu(const ui::Event& event);
     // The language the interface speaks now: the stored choice, else the user's languages.
     AppLanguage resolvedLanguage() const;
@@ -295,6 +296,10 @@ private:
     void floatingSettingsChanged(const SettingsChange& change);
     bool isDark() const;
     void handOffToDetails(bool animated, AppLanguage language);
+    // Hands one preference set (the floating bar's, or with none the main one) and, while `open`,
+    // the readings to a detail view.
+    void handOffToDetails(DetailView& view, const FloatingPreferences* floating, bool open,
+                          bool animated, AppLanguage language);
     bool isShownFloating(ModuleKind kind) const;
     void clearHistory(ModuleKind kind);
     std::optional<ModuleKind> detailsModule(std::optional<gfx::Point> point) const;
@@ -347,6 +352,9 @@ private:
     // Set while showDetails rebuilds for the popover it is about to open, so the details take
     // the readings they skip while closed.
     bool detailsOpening_ = false;
+    // The login item's state the details last showed, and whether the latest change failed.
+    int shownLoginState_ = 0;
+    bool loginFailed_ = false;
     std::unique_ptr<Sampler> sampler_;
     std::shared_ptr<AppUpdates> updates_;
 };

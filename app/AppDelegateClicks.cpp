@@ -71,8 +71,8 @@ std::optional<ModuleKind> AppDelegate::detailsModule(std::optional<gfx::Point> p
                 return module;
         }
     }
-    if (details->priority && statusView->moduleWidth(*details->priority))
-        return details->priority;
+    if (const auto focused = details->priority(); focused && statusView->moduleWidth(*focused))
+        return focused;
     for (auto kind : statusView->order())
         if (statusView->moduleWidth(kind))
             return kind;
@@ -85,7 +85,7 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
     lastStatusActivation = now();
     detailFloatingFrame = anchor;
 
-    const auto outcome = resolveStatusClick(popover->isShown(), details->priority, module);
+    const auto outcome = resolveStatusClick(popover->isShown(), details->priority(), module);
     if (outcome.action == StatusClickOutcome::Action::close) {
         popover->performClose();
         return;
@@ -96,8 +96,6 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
     const bool canShow = anchor || stripFrame;
     const bool refocus = outcome.action == StatusClickOutcome::Action::refocus;
     statusView->setActiveModule(canShow || popover->isShown() ? module : std::nullopt);
-    if (refocus)
-        details->animatedLayout = true;
     details->prioritize(module);
     detailsOpening_ = true;
     refreshStatus(refocus);
@@ -237,14 +235,14 @@ bool AppDelegate::hoverDetailsAllowed() const {
 
 void AppDelegate::hoverModule(ModuleKind module, gfx::Point point) {
     const auto& allowed = statusView->hoverDetailsEnabled;
-    if (!allowed || !allowed() || statusView->holdsPointer() || details->priority == module)
+    if (!allowed || !allowed() || statusView->holdsPointer() || details->priority() == module)
         return;
     clickedModule = module;
     showDetails(point, std::nullopt);
 }
 
 void AppDelegate::showContextMenu(const ui::Event& event) {
-    if (!details->isSorting)
+    if (!details->isSorting())
         popover->performClose();
     auto menu = makeSettingsMenu();
     ui::View* over = statusView.get();
@@ -310,10 +308,7 @@ void AppDelegate::popoverDidClose(ui::Popover& closed) {
             if (auto* surface = EditingPanels::surfaceOf(*panel))
                 surface->updateHover({}, true);
     detailFloatingFrame.reset();
-    if (details->isSorting) {
-        details->isSorting = false;
-        details->refreshControls();
-    }
+    details->setSorting(false);
     if (statusView->isSorting())
         statusView->setSorting(false);
     statusView->setActiveModule(std::nullopt);

@@ -49,14 +49,10 @@ void AppDelegate::setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dr
         popover->performClose();
 
     quietly([this, mode] { settings_->change([mode](Preferences& p) { p.floatingMode = mode; }); });
-    details->floatingMode = mode;
 
     if (mode == FloatingMode::none) {
         floatingPopover->close();
-        if (floatingDetails->isSorting) {
-            floatingDetails->isSorting = false;
-            floatingDetails->refreshControls();
-        }
+        floatingDetails->setSorting(false);
         if (floatingView->isSorting())
             floatingView->setSorting(false);
         // The bar's fan rotor must not keep turning for a strip nobody sees.
@@ -71,7 +67,7 @@ void AppDelegate::setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dr
     }
 
     refreshEditingPanels();
-    details->refreshControls();
+    handOffToDetails(false, resolvedLanguage());
 
     if (mode == FloatingMode::none && old == FloatingMode::detached) {
         refreshStatus(false);
@@ -130,9 +126,8 @@ void AppDelegate::showFloatingPanel(std::optional<gfx::Rect> dropFrame) {
 
     if (prefs().floatingMode == FloatingMode::detached) {
         popover->performClose();
-        if (details->isSorting) {
-            details->isSorting = false;
-            details->refreshControls();
+        if (details->isSorting()) {
+            details->setSorting(false);
             if (details->sortingAction)
                 details->sortingAction();
         }

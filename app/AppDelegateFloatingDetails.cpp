@@ -1,5 +1,4 @@
 #include "app/AppDelegate.h"
-#include "detail/ThemeSegments.h"
 #include "floating/DetailPlacement.h"
 #include "floating/FloatingGeometry.h"
 #include "platform/toolkit/Workspace.h"
@@ -41,13 +40,12 @@ void AppDelegate::makeFloatingPopover() {
     view.orderAction = choice([](FloatingPreferences& p, const std::vector<ModuleKind>& order) {
         p.order = completeOrder(order);
     });
-    for (auto kind : allModuleKinds)
-        view.switchAction(kind) = choice([kind](FloatingPreferences& p, bool on) {
-            if (on)
-                p.hidden.erase(kind);
-            else
-                p.hidden.insert(kind);
-        });
+    view.switchAction = choice([](FloatingPreferences& p, ModuleKind kind, bool on) {
+        if (on)
+            p.hidden.erase(kind);
+        else
+            p.hidden.insert(kind);
+    });
     view.opacityAction = choice([](FloatingPreferences& p, double opacity) {
         p.opacity = clampedFloatingOpacity(opacity);
     });
@@ -87,8 +85,8 @@ void AppDelegate::makeFloatingPopover() {
     };
     view.sortingAction = [weak] {
         auto self = weak.lock();
-        if (self && self->floatingView->isSorting() != self->floatingDetails->isSorting)
-            self->floatingView->setSorting(self->floatingDetails->isSorting);
+        if (self && self->floatingView->isSorting() != self->floatingDetails->isSorting())
+            self->floatingView->setSorting(self->floatingDetails->isSorting());
     };
     view.moduleColorAction = [weak](ColorSlot slot, std::optional<PaletteColor> color) {
         if (auto self = weak.lock())
@@ -96,74 +94,14 @@ void AppDelegate::makeFloatingPopover() {
     };
 }
 
-void AppDelegate::refreshFloatingDetails() {
+void AppDelegate::refreshFloatingDetails(bool opening, bool animated) {
     if (!floatingDetailsReady || !settings_->floating())
         return;
-    const FloatingPreferences& record = *settings_->floating();
     DetailView& view = *floatingDetails;
     view.setAppearance(floatingView->appearance());
     floatingPopover->setAppearance(floatingView->appearance());
-
-    view.appearanceMode = record.appearance;
-    view.presentation = record.presentation;
-    view.order = record.order;
-    view.collapsed = record.collapsed;
-    view.fanAvailable = sampling_.fanAvailable;
-    view.temperatureAvailable = true;
-    const auto shown = [&](ModuleKind kind) { return !record.hidden.contains(kind); };
-    view.memoryEnabled = shown(ModuleKind::memory);
-    view.fanEnabled = shown(ModuleKind::fan) && sampling_.fanAvailable;
-    view.networkEnabled = shown(ModuleKind::network);
-    view.temperatureEnabled = shown(ModuleKind::temperature);
-    view.computeEnabled = shown(ModuleKind::compute);
-    view.devicesEnabled = shown(ModuleKind::devices);
-
-    // A module the bar hides shows no figure and no chart, whatever the menu bar samples for it.
-    FloatingReadings readings = makeFloatingReadings();
-    view.snapshot = view.memoryEnabled ? std::move(readings.memory) : memoryPlaceholder();
-    view.history =
-        view.memoryEnabled ? std::move(readings.memoryHistory) : std::vector<PressurePoint>{};
-    view.fanSnapshot = view.fanEnabled ? std::move(readings.fan) : FanSnapshot{};
-    view.fanHistory =
-        view.fanEnabled ? std::move(readings.fanHistory) : std::vector<std::optional<double>>{};
-    view.networkSnapshot = view.networkEnabled ? std::move(readings.network) : NetworkSnapshot{};
-    view.networkHistory =
-        view.networkEnabled ? std::move(readings.networkHistory) : std::vector<NetworkSnapshot>{};
-    view.temperatureSnapshot =
-        view.temperatureEnabled ? std::move(readings.temperature) : TemperatureSnapshot{};
-    view.temperatureHistory = view.temperatureEnabled ? std::move(readings.temperatureHistory)
-                                                      : std::vector<std::optional<double>>{};
-    view.computeSnapshot = view.computeEnabled ? std::move(readings.compute) : computePlaceholder();
-    view.computeHistory =
-        view.computeEnabled ? std::move(readings.computeHistory) : std::vector<ComputeSnapshot>{};
-    // Handed on only when it differs: an equal list changes no arrival time.
-    std::vector<ExternalDevice> devices =
-        view.devicesEnabled ? std::move(readings.devices) : std::vector<ExternalDevice>{};
-    if (view.devicesSnapshot() != devices)
-        view.setDevicesSnapshot(std::move(devices));
-
-    view.displayChoice->setSelectedSegment(rawValue(record.displayMode));
-    view.fanMode = record.fanMode;
-    view.fanAnimation = record.fanAnimation;
-    view.computeMode = record.computeMode;
-    view.temperatureMode = record.temperatureMode;
-    view.memoryShowChart = record.memoryShowChart;
-    view.networkShowChart = record.networkShowChart;
-    view.networkColored = record.networkColored;
-
-    // The theme is the menu bar's: the bar has no theme colour of its own.
-    view.moduleColors = record.colors;
-    view.moduleColors.setColor(prefs().moduleColors.color(ColorSlot::theme, prefs().normalBlue),
-                               ColorSlot::theme);
-    view.stripOpacity = record.opacity;
-    view.chartLength = record.chartLength;
-    view.fanGap = record.gap;
-    view.historyCapacity = static_cast<int>(sampling_.historyCapacity);
-    view.normalBlue = prefs().normalBlue;
-    view.language = resolvedLanguage();
-    view.floatingMode = prefs().floatingMode;
-    view.hideInFullscreen = record.hideInFullscreen;
-    view.refreshControls();
+    handOffToDetails(view, &*settings_->floating(), opening || floatingPopover->isShown(), animated,
+                     resolvedLanguage());
 
     if (!floatingPopover->isShown())
         return;
@@ -180,15 +118,14 @@ void AppDelegate::toggleFloatingDetails(ModuleKind module, gfx::Point point,
         return;
     makeFloatingPopover();
     popover->performClose();
-    if (floatingPopover->isShown() && floatingDetails->priority == module) {
+    if (floatingPopover->isShown() && floatingDetails->priority() == module) {
         floatingPopover->performClose();
         return;
     }
 
     floatingDetails->prioritize(module);
     floatingView->setActiveModule(module);
-    floatingDetails->animatedLayout = true;
-    refreshFloatingDetails();
+    refreshFloatingDetails(true, true);
 
     const auto placement =
         detailPlacement(panelFrame, floatingDetails->preferredHeight(), visibleScreenFrames());
@@ -209,7 +146,7 @@ void AppDelegate::floatingModulePressed(std::optional<ModuleKind> module, bool h
                                         gfx::Point point, const gfx::Rect& panelFrame) {
     if (!module || floatingView->isSorting())
         return;
-    if (hovering && (!floatingPopover->isShown() || floatingDetails->priority == module))
+    if (hovering && (!floatingPopover->isShown() || floatingDetails->priority() == module))
         return;
     toggleFloatingDetails(*module, point, panelFrame);
 }

@@ -48,10 +48,7 @@ void AppDelegate::showFloatingMenu(const ui::Event& event) {
 void AppDelegate::sortFloating() {
     floatingPopover->performClose();
     floatingView->setSorting(!floatingView->isSorting());
-    if (floatingDetails->isSorting != floatingView->isSorting()) {
-        floatingDetails->isSorting = floatingView->isSorting();
-        floatingDetails->refreshControls();
-    }
+    floatingDetails->setSorting(floatingView->isSorting());
     floatingView->setActiveModule(std::nullopt);
     // The strip's own redraw request repaints the bar's surface at once.
     if (floatingView->editingDisplayAction)

@@ -68,10 +68,7 @@ void AppDelegate::loadFloatingPreferences() {
             return;
         if (self->floatingView->isSorting())
             self->floatingView->setSorting(false);
-        if (self->floatingDetails->isSorting) {
-            self->floatingDetails->isSorting = false;
-            self->floatingDetails->refreshControls();
-        }
+        self->floatingDetails->setSorting(false);
     };
     strip.hoverDetailsEnabled = [weak] {
         auto self = weak.lock();
@@ -91,8 +88,10 @@ void AppDelegate::floatingSettingsChanged(const SettingsChange& change) {
     loadFloatingPreferences();
     if (FloatingSurface* surface = floatingSurface())
         surface->setOpacity(settings_->floating()->opacity);
-    floatingDetails->animatedLayout = true;
     updateFullscreenMonitoring();
+    // The open details show the change first, animated; the strip's refresh then finds them
+    // up to date.
+    refreshFloatingDetails(false, true);
     refreshFloatingView();
     applyFullscreenVisibility();
     // Only a module the bar shows or hides may change what is sampled: a purely visual setting

@@ -1,6 +1,6 @@
 #include "app/AppDelegate.h"
+#include "app/DetailStateBuilder.h"
 #include "app/StatusToolTip.h"
-#include "detail/ThemeSegments.h"
 #include "model/AccentColor.h"
 #include "platform/toolkit/Workspace.h"
 #include "statusbar/StripInputs.h"
@@ -69,82 +69,34 @@ void AppDelegate::refreshStatus(bool animated) {
     // marked what changed in it, and tell the editing surfaces that draw it.
     updateItemLength();
 
+    layoutFloatingPanel();
     handOffToDetails(animated, language);
-    // Closed, the details take only their settings: refreshing and laying out every control
-    // each second for nobody cost a twentieth of the program. The rebuild that opens them brings
-    // the controls up to date before they are measured.
-    if (popover->isShown() || detailsOpening_) {
-        if (!popover->isShown())
-            details->refreshControls();
+    if (popover->isShown() || detailsOpening_)
         updatePopoverSize(details->preferredHeight(), animated);
-        details->refreshControls();
-        details->setNeedsDisplay(true);
-    }
     refreshFloatingView();
 }
 
 void AppDelegate::handOffToDetails(bool animated, AppLanguage language) {
-    const bool fanShown = sampling_.fanAvailable && prefs().fanEnabled;
-    DetailView& view = *details;
-    view.memoryShowChart = prefs().memoryShowChart;
-    view.networkShowChart = prefs().networkShowChart;
-    view.temperatureMode = prefs().temperatureMode;
-    view.stripOpacity = prefs().floatingOpacity;
-    view.floatingMode = prefs().floatingMode;
-    layoutFloatingPanel();
-    view.devicesEnabled = prefs().devicesEnabled;
-    // The list is handed on only when it differs: an equal list changes no arrival time.
-    const std::vector<ExternalDevice> noDevices;
-    const std::vector<ExternalDevice>& devices =
-        prefs().devicesEnabled ? sampling_.devicesSnapshot.devices : noDevices;
-    if (view.devicesSnapshot() != devices)
-        view.setDevicesSnapshot(devices);
-    view.computeEnabled = prefs().computeEnabled;
-    view.computeMode = prefs().computeMode;
-    view.appearanceMode = prefs().appearanceMode;
-    view.hideInFullscreen = prefs().hideInFullscreen;
-    view.updateFrequency = updates().frequency();
-    view.moduleColors = prefs().moduleColors;
-    view.fanAnimation = prefs().fanAnimation;
-    view.order = prefs().moduleOrder;
-    view.fanAvailable = sampling_.fanAvailable;
-    view.temperatureAvailable = true;
-    view.networkColored = prefs().networkColored;
-    if (animated)
-        view.animatedLayout = true;
-    view.memoryEnabled = prefs().memoryEnabled;
-    view.networkEnabled = prefs().networkEnabled;
-    view.temperatureEnabled = prefs().temperatureEnabled;
-    view.fanEnabled = fanShown;
-    view.fanMode = prefs().fanMode;
-    view.fanGap = prefs().fanGap;
-    view.normalBlue = prefs().normalBlue;
-    view.chartLength = prefs().chartLength;
-    view.language = language;
-    view.historyCapacity = static_cast<int>(sampling_.historyCapacity);
-    view.languageSelection = prefs().languageSelection;
-    view.displayChoice->setSelectedSegment(rawValue(prefs().displayMode));
+    handOffToDetails(*details, nullptr, popover->isShown() || detailsOpening_, animated, language);
+}
 
-    // The readings, their histories and the login item's state are shown only in the open
-    // popover; while it is closed they wait for the rebuild that opens it.
-    if (!popover->isShown() && !detailsOpening_)
-        return;
-    view.computeSnapshot =
-        prefs().computeEnabled ? sampling_.computeSnapshot : computePlaceholder();
-    view.computeHistory =
-        prefs().computeEnabled ? sampling_.computeHistory : std::vector<ComputeSnapshot>{};
-    view.networkSnapshot = prefs().networkEnabled ? sampling_.networkSnapshot : NetworkSnapshot{};
-    view.temperatureSnapshot =
-        prefs().temperatureEnabled ? sampling_.temperatureSnapshot : TemperatureSnapshot{};
-    view.networkHistory =
-        prefs().networkEnabled ? sampling_.networkHistory : std::vector<NetworkSnapshot>{};
-    view.temperatureHistory = prefs().temperatureEnabled ? sampling_.temperatureHistory
-                                                         : std::vector<std::optional<double>>{};
-    view.fanHistory = fanShown ? sampling_.fanHistory : std::vector<std::optional<double>>{};
-    view.fanSnapshot = fanShown ? sampling_.fanSnapshot : FanSnapshot{};
-    view.snapshot = prefs().memoryEnabled ? sampling_.latest : memoryPlaceholder();
-    view.history = prefs().memoryEnabled ? sampling_.history : std::vector<PressurePoint>{};
-    view.loginState = loginState();
+void AppDelegate::handOffToDetails(DetailView& view, const FloatingPreferences* floating, bool open,
+                                   bool animated, AppLanguage language) {
+    // Closed, the details take their settings and the device list (so an arrival is dated by its
+    // sample) but no reading or login state: nothing is refreshed each second for nobody, and
+    // the rebuild that opens them brings the rest before they are measured.
+    if (open)
+        shownLoginState_ = loginState();
+    DetailReadings readings = open ? detailReadings(sampling_) : view.state().readings;
+    if (!open)
+        readings.devices = sampling_.devicesSnapshot.devices;
+    const DetailContext context{.language = language,
+                                .fanAvailable = sampling_.fanAvailable,
+                                .historyCapacity = static_cast<int>(sampling_.historyCapacity),
+                                .updateFrequency = updates().frequency(),
+                                .loginState = shownLoginState_,
+                                .loginFailed = loginFailed_};
+    view.setState(detailState(prefs(), floating, context, std::move(readings)), animated);
 }
 
 } // namespace pulsedeck

@@ -8,28 +8,6 @@
 
 namespace pulsedeck {
 
-namespace {
-
-bool DetailView::*detailSwitch(ModuleKind kind) {
-    switch (kind) {
-    case ModuleKind::memory:
-        return &DetailView::memoryEnabled;
-    case ModuleKind::fan:
-        return &DetailView::fanEnabled;
-    case ModuleKind::network:
-        return &DetailView::networkEnabled;
-    case ModuleKind::temperature:
-        return &DetailView::temperatureEnabled;
-    case ModuleKind::compute:
-        return &DetailView::computeEnabled;
-    case ModuleKind::devices:
-        return &DetailView::devicesEnabled;
-    }
-    return &DetailView::memoryEnabled;
-}
-
-} // namespace
-
 void AppDelegate::installSettingsActions() {
     const std::weak_ptr<AppDelegate> weak = weak_from_this();
     // Wraps a member call in a closure that holds the controller weakly.
@@ -80,9 +58,8 @@ void AppDelegate::installSettingsActions() {
     view.languageAction = choice(
         [](Preferences& p, const std::string& selection) { p.languageSelection = selection; });
     view.loginAction = action([](AppDelegate& self, bool on) { self.setLaunchAtLogin(on); });
-    for (auto kind : allModuleKinds)
-        view.switchAction(kind) =
-            choice([kind](Preferences& p, bool on) { p.*enabledSwitch(kind) = on; });
+    view.switchAction =
+        choice([](Preferences& p, ModuleKind kind, bool on) { p.*enabledSwitch(kind) = on; });
 
     statusView->statusOrderAction =
         action([](AppDelegate& self, const std::vector<ModuleKind>& order) {
@@ -105,11 +82,11 @@ void AppDelegate::settingsChanged(const SettingsChange& change) {
                                                       : ui::WindowLevel::normal);
     if (change.touches(Key::detailPresentation)) {
         details->fadeFromSnapshot();
-        details->presentation = prefs().detailPresentation;
-        details->prioritize(details->priority);
+        handOffToDetails(false, resolvedLanguage());
+        details->prioritize(details->priority());
     }
     if (change.touches(Key::collapsedSections))
-        statusView->setActiveModule(details->priority);
+        statusView->setActiveModule(details->priority());
     bool sampleNow = false;
     bool moduleSwitched = false;
     for (auto kind : allModuleKinds) {
@@ -117,7 +94,6 @@ void AppDelegate::settingsChanged(const SettingsChange& change) {
             continue;
         moduleSwitched = true;
         const bool enabled = prefs().*enabledSwitch(kind);
-        details.get()->*detailSwitch(kind) = enabled;
         if (enabled)
             details->expandSection(kind);
         if (!isShownFloating(kind))
@@ -176,8 +152,8 @@ void AppDelegate::showSensorHelp() {
 }
 
 void AppDelegate::beginSorting() {
-    statusView->setSorting(details->isSorting);
-    statusView->setActiveModule(details->isSorting ? std::nullopt : details->priority);
+    statusView->setSorting(details->isSorting());
+    statusView->setActiveModule(details->isSorting() ? std::nullopt : details->priority());
     refreshStatus(true);
     refreshEditingPanels();
 }
@@ -189,13 +165,13 @@ int AppDelegate::loginState() const {
 
 void AppDelegate::setLaunchAtLogin(bool on) {
     if (environment_.loginItem) {
-        details->loginFailed = pulsedeck::setLaunchAtLogin(*environment_.loginItem, on).failed;
+        loginFailed_ = pulsedeck::setLaunchAtLogin(*environment_.loginItem, on).failed;
     } else {
         // Without the service every needed call fails; none is needed only when the wanted
         // state already holds, which "not found" never is.
-        details->loginFailed = true;
+        loginFailed_ = true;
     }
-    details->loginState = loginState();
+    shownLoginState_ = loginState();
     refreshStatus(false);
 }
 
@@ -208,10 +184,9 @@ void AppDelegate::hideModuleFromStatus(ModuleKind kind) {
 }
 
 void AppDelegate::finishSorting() {
-    if (!details->isSorting)
+    if (!details->isSorting())
         return;
-    details->isSorting = false;
-    details->refreshControls();
+    details->setSorting(false);
     if (details->sortingAction)
         details->sortingAction();
 }

@@ -23,6 +23,7 @@
 #include "platform/toolkit/Workspace.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace pulsedeck {
@@ -58,154 +59,148 @@ std::shared_ptr<ui::TextField> makeLabel() {
 } // namespace
 
 DetailView::DetailView(const gfx::Rect& frame)
-    : View(frame), deviceCardNow(dispatch::RunLoop::main().clock().now()) {
+    : View(frame), deviceCardNow_(dispatch::RunLoop::main().clock().now()) {
     // Until the controller feeds it, the view speaks the desktop's language and describes an
     // empty reading of this machine taken now.
-    language = resolve("system", foundation::preferredLanguages());
-    snapshot.sampledAt = std::chrono::system_clock::now();
-    computeSnapshot.cpuCores = foundation::processInfo::processorCount();
-    // The controls, with empty texts; refreshControls gives them their words.
-    memorySwitch = std::make_shared<CompactSwitch>(gfx::Point{});
-    fanSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
-    networkSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
-    temperatureSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
-    computeSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
-    devicesSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
-    networkChartSwitch = std::make_shared<CompactSwitch>(gfx::Point{});
-    presentationChoice = makeSegments(2);
-    memoryChartChoice = makeSegments(2);
-    temperatureChoice = makeSegments(2);
-    fanChoice = makeSegments(2);
-    networkColorChoice = makeSegments(2);
-    computeChoice = makeSegments(3);
-    animationChoice = makeSegments(3);
-    displayChoice = makeSegments(3);
-    sortDone = makeSegments(1);
-    sortDone->setTrackingMode(ui::SegmentTracking::momentary);
-    chartLengthSlider = makeSlider(85, 16, 160);
-    gapSlider = makeSlider(8, 0, 32);
-    opacitySlider = makeSlider(1, 0.2, 1);
-    syncStatus = makeLabel();
-    themeColorLabel = makeLabel();
-    activityIcon = std::make_shared<ActivityIconButton>(gfx::Rect{0, 0, 24, 24});
-    settingsButton = std::make_shared<SettingsIconButton>(gfx::Rect{0, 0, 26, 26});
-    scroll = std::make_shared<ui::ScrollView>();
-    slimScroller = std::make_shared<SlimScroller>();
-    body = std::make_shared<DetailDocumentView>();
+    state_.language = resolve("system", foundation::preferredLanguages());
+    state_.readings.memory.sampledAt = std::chrono::system_clock::now();
+    state_.readings.compute.cpuCores = foundation::processInfo::processorCount();
+    // The controls, with empty texts until the first refresh gives them their words.
+    networkChartSwitch_ = std::make_shared<CompactSwitch>(gfx::Point{});
+    presentationChoice_ = makeSegments(2);
+    memoryChartChoice_ = makeSegments(2);
+    temperatureChoice_ = makeSegments(2);
+    fanChoice_ = makeSegments(2);
+    networkColorChoice_ = makeSegments(2);
+    computeChoice_ = makeSegments(3);
+    animationChoice_ = makeSegments(3);
+    displayChoice_ = makeSegments(3);
+    sortDone_ = makeSegments(1);
+    sortDone_->setTrackingMode(ui::SegmentTracking::momentary);
+    chartLengthSlider_ = makeSlider(85, 16, 160);
+    gapSlider_ = makeSlider(8, 0, 32);
+    opacitySlider_ = makeSlider(1, 0.2, 1);
+    syncStatus_ = makeLabel();
+    themeColorLabel_ = makeLabel();
+    activityIcon_ = std::make_shared<ActivityIconButton>(gfx::Rect{0, 0, 24, 24});
+    settingsButton_ = std::make_shared<SettingsIconButton>(gfx::Rect{0, 0, 26, 26});
+    scroll_ = std::make_shared<ui::ScrollView>();
+    slimScroller_ = std::make_shared<SlimScroller>();
+    body_ = std::make_shared<DetailDocumentView>();
     const std::string bundleName = foundation::Bundle::main().displayName();
-    appTitle = bundleName.empty() ? "Pulsedeck" : bundleName;
+    appTitle_ = bundleName.empty() ? "Pulsedeck" : bundleName;
 
     // The scroll view: no background, no border, a slim scroller that never hides itself.
-    scroll->setDrawsBackground(false);
-    scroll->setHasVerticalScroller(true);
-    scroll->setAutohidesScrollers(false);
-    scroll->setScrollerStyle(ui::ScrollerStyle::legacy);
-    scroll->setVerticalScroller(slimScroller);
-    scroll->setDocumentView(body);
-    addSubview(scroll);
-    scroll->contentView().setPostsBoundsChangedNotifications(true);
-    scroll->contentView().boundsChangedAction = [this] { syncScroller(); };
+    scroll_->setDrawsBackground(false);
+    scroll_->setHasVerticalScroller(true);
+    scroll_->setAutohidesScrollers(false);
+    scroll_->setScrollerStyle(ui::ScrollerStyle::legacy);
+    scroll_->setVerticalScroller(slimScroller_);
+    scroll_->setDocumentView(body_);
+    addSubview(scroll_);
+    scroll_->contentView().setPostsBoundsChangedNotifications(true);
+    scroll_->contentView().boundsChangedAction = [this] { syncScroller(); };
 
     // One card per module, each with its switch.
-    const std::pair<ModuleKind, std::shared_ptr<CompactSwitch>> toggles[] = {
-        {ModuleKind::memory, memorySwitch},   {ModuleKind::fan, fanSwitch},
-        {ModuleKind::network, networkSwitch}, {ModuleKind::temperature, temperatureSwitch},
-        {ModuleKind::compute, computeSwitch}, {ModuleKind::devices, devicesSwitch}};
-    for (const auto& [kind, toggle] : toggles) {
-        auto card = std::make_shared<ModuleSectionView>(kind, toggle, this);
-        cards.emplace(kind, card);
-        body->addSubview(card);
+    for (ModuleKind kind : allModuleKinds) {
+        auto toggle = std::make_shared<CompactSwitch>(gfx::Point{});
+        toggle->setAction([this, kind](ui::Control&) { doSwitch(kind); });
+        auto card = std::make_shared<ModuleSectionView>(kind, std::move(toggle), this);
+        cards_.emplace(kind, card);
+        body_->addSubview(card);
     }
 
     // The memory card's status line and activity button.
-    ui::View& memoryContent = cards.at(ModuleKind::memory)->content();
-    syncStatus->setAlignment(ui::TextAlignment::right);
-    memoryContent.addSubview(syncStatus);
-    activityIcon->setImageScaling(ui::ImageScaling::proportionallyDown);
-    activityIcon->setBordered(false);
-    memoryContent.addSubview(activityIcon);
+    ui::View& memoryContent = cards_.at(ModuleKind::memory)->content();
+    syncStatus_->setAlignment(ui::TextAlignment::right);
+    syncStatus_->setFont(gfx::Font::system(10));
+    syncStatus_->setTextColor(gfx::Color::secondaryLabel());
+    memoryContent.addSubview(syncStatus_);
+    activityIcon_->setImageScaling(ui::ImageScaling::proportionallyDown);
+    activityIcon_->setBordered(false);
+    memoryContent.addSubview(activityIcon_);
+
+    // The devices card reads as one text.
+    ui::View& devicesContent = cards_.at(ModuleKind::devices)->content();
+    devicesContent.setAccessibilityElement(true);
+    devicesContent.setAccessibilityRole(ui::AccessibilityRole::staticText);
 
     // The cards' choices.
     const std::pair<std::shared_ptr<ThemeSegments>, ModuleKind> choices[] = {
-        {displayChoice, ModuleKind::memory},
-        {memoryChartChoice, ModuleKind::memory},
-        {fanChoice, ModuleKind::fan},
-        {animationChoice, ModuleKind::fan},
-        {networkColorChoice, ModuleKind::network},
-        {computeChoice, ModuleKind::compute},
-        {temperatureChoice, ModuleKind::temperature}};
+        {displayChoice_, ModuleKind::memory},
+        {memoryChartChoice_, ModuleKind::memory},
+        {fanChoice_, ModuleKind::fan},
+        {animationChoice_, ModuleKind::fan},
+        {networkColorChoice_, ModuleKind::network},
+        {computeChoice_, ModuleKind::compute},
+        {temperatureChoice_, ModuleKind::temperature}};
     for (const auto& [choice, kind] : choices) {
-        cards.at(kind)->content().addSubview(choice);
+        cards_.at(kind)->content().addSubview(choice);
         choice->setFont(gfx::Font::system(cardChoiceFontSize));
         for (int segment = 0; segment < choice->segmentCount(); ++segment)
             choice->setWidth(fullChoiceWidth / choice->segmentCount(), segment);
     }
 
     // The theme colour button and its caption.
-    colorChoice = std::make_shared<ModuleColorButton>(ColorSlot::theme, this);
-    body->addSubview(colorChoice);
-    themeColorLabel->setTextColor(gfx::Color::secondaryLabel());
-    body->addSubview(themeColorLabel);
+    colorChoice_ = std::make_shared<ModuleColorButton>(ColorSlot::theme, this);
+    body_->addSubview(colorChoice_);
+    themeColorLabel_->setTextColor(gfx::Color::secondaryLabel());
+    body_->addSubview(themeColorLabel_);
 
     // Every control reports to its action method.
     const std::pair<std::shared_ptr<ui::Control>, void (DetailView::*)()> targets[] = {
-        {memorySwitch, &DetailView::doMemory},
-        {fanSwitch, &DetailView::doEnabled},
-        {networkSwitch, &DetailView::doNetwork},
-        {temperatureSwitch, &DetailView::doTemperature},
-        {computeSwitch, &DetailView::doCompute},
-        {devicesSwitch, &DetailView::doDevices},
-        {displayChoice, &DetailView::doDisplay},
-        {fanChoice, &DetailView::doFan},
-        {animationChoice, &DetailView::doAnimation},
-        {networkColorChoice, &DetailView::doNetworkColor},
-        {memoryChartChoice, &DetailView::doMemoryChart},
-        {networkChartSwitch, &DetailView::doNetworkChart},
-        {temperatureChoice, &DetailView::doTemperatureDisplay},
-        {computeChoice, &DetailView::doComputeDisplay},
-        {chartLengthSlider, &DetailView::doChartLength},
-        {gapSlider, &DetailView::doGap},
-        {sortDone, &DetailView::doFinishSorting},
-        {opacitySlider, &DetailView::doOpacity},
-        {settingsButton, &DetailView::doSettings},
-        {presentationChoice, &DetailView::doPresentation},
-        {activityIcon, &DetailView::doOpen}};
+        {displayChoice_, &DetailView::doDisplay},
+        {fanChoice_, &DetailView::doFan},
+        {animationChoice_, &DetailView::doAnimation},
+        {networkColorChoice_, &DetailView::doNetworkColor},
+        {memoryChartChoice_, &DetailView::doMemoryChart},
+        {networkChartSwitch_, &DetailView::doNetworkChart},
+        {temperatureChoice_, &DetailView::doTemperatureDisplay},
+        {computeChoice_, &DetailView::doComputeDisplay},
+        {chartLengthSlider_, &DetailView::doChartLength},
+        {gapSlider_, &DetailView::doGap},
+        {sortDone_, &DetailView::doFinishSorting},
+        {opacitySlider_, &DetailView::doOpacity},
+        {settingsButton_, &DetailView::doSettings},
+        {presentationChoice_, &DetailView::doPresentation},
+        {activityIcon_, &DetailView::doOpen}};
     for (const auto& [control, method] : targets)
         control->setAction([this, method = method](ui::Control&) { (this->*method)(); });
 
     // The network card's chart switch, the small neutral kind.
-    networkChartSwitch->setSecondary(true);
-    networkChartSwitch->setFrameSize({34, 15});
-    cards.at(ModuleKind::network)->content().addSubview(networkChartSwitch);
+    networkChartSwitch_->setSecondary(true);
+    networkChartSwitch_->setFrameSize({34, 15});
+    cards_.at(ModuleKind::network)->content().addSubview(networkChartSwitch_);
 
     // The strip sliders live in the view (the layout places them).
-    addSubview(chartLengthSlider);
-    addSubview(gapSlider);
+    addSubview(chartLengthSlider_);
+    addSubview(gapSlider_);
 
     // The finish-sorting button and the opacity slider.
-    sortDone->setFont(gfx::Font::system(cardChoiceFontSize));
-    sortDone->setWidth(56, 0);
-    addSubview(sortDone);
-    addSubview(opacitySlider);
+    sortDone_->setFont(gfx::Font::system(cardChoiceFontSize));
+    sortDone_->setWidth(56, 0);
+    sortDone_->setSelectedSegment(0);
+    addSubview(sortDone_);
+    addSubview(opacitySlider_);
 
     // The gear and the presentation switch.
-    settingsButton->setImage(gfx::symbolImage("gearshape", {.pointSize = 14}));
-    settingsButton->setBordered(false);
-    settingsButton->setImagePosition(ui::ImagePosition::imageOnly);
-    addSubview(settingsButton);
-    presentationChoice->setFont(gfx::Font::system(10));
-    addSubview(presentationChoice);
+    settingsButton_->setImage(gfx::symbolImage("gearshape", {.pointSize = 14}));
+    settingsButton_->setBordered(false);
+    settingsButton_->setImagePosition(ui::ImagePosition::imageOnly);
+    addSubview(settingsButton_);
+    presentationChoice_->setFont(gfx::Font::system(10));
+    addSubview(presentationChoice_);
 
     // One colour button per module slot, on its module's card.
     for (ModuleKind kind : allModuleKinds) {
         for (ColorSlot slot : colorSlots(kind)) {
             auto button = std::make_shared<ModuleColorButton>(slot, this);
-            colorButtons.emplace(slot, button);
-            cards.at(kind)->addSubview(button);
+            colorButtons_.emplace(slot, button);
+            cards_.at(kind)->addSubview(button);
         }
     }
 
-    layoutSections();
+    refresh(DetailChanges::all(), false);
 }
 
 bool DetailView::reduceMotionOn() {
@@ -215,32 +210,31 @@ bool DetailView::reduceMotionOn() {
 
 DetailView::~DetailView() {
     stopDeviceCardClock();
-    scroll->contentView().boundsChangedAction = nullptr;
+    scroll_->contentView().boundsChangedAction = nullptr;
     for (auto& control : allControls())
         control->setAction(nullptr);
-    for (auto& [kind, card] : cards)
+    for (auto& [kind, card] : cards_) {
+        card->toggle()->setAction(nullptr);
         card->owner = nullptr;
-    for (auto& [slot, button] : colorButtons)
+    }
+    for (auto& [slot, button] : colorButtons_)
         button->owner = nullptr;
-    colorChoice->owner = nullptr;
+    colorChoice_->owner = nullptr;
 }
 
 std::vector<std::shared_ptr<ui::Control>> DetailView::allControls() const {
-    return {memorySwitch,       fanSwitch,         networkSwitch,      temperatureSwitch,
-            computeSwitch,      devicesSwitch,     networkChartSwitch, presentationChoice,
-            displayChoice,      memoryChartChoice, fanChoice,          animationChoice,
-            networkColorChoice, temperatureChoice, computeChoice,      sortDone,
-            chartLengthSlider,  gapSlider,         opacitySlider,      activityIcon,
-            settingsButton};
+    return {networkChartSwitch_, presentationChoice_, displayChoice_,      memoryChartChoice_,
+            fanChoice_,          animationChoice_,    networkColorChoice_, temperatureChoice_,
+            computeChoice_,      sortDone_,           chartLengthSlider_,  gapSlider_,
+            opacitySlider_,      activityIcon_,       settingsButton_};
 }
 
-void DetailView::setDevicesSnapshot(std::vector<ExternalDevice> devices) {
-    const auto previous = std::exchange(devicesSnapshot_, std::move(devices));
+void DetailView::noteDeviceArrivals(const std::vector<ExternalDevice>& previous) {
     std::set<std::string> previousIDs;
     for (const auto& device : previous)
         previousIDs.insert(device.id);
     std::set<std::string> currentIDs;
-    for (const auto& device : devicesSnapshot_)
+    for (const auto& device : state_.readings.devices)
         currentIDs.insert(device.id);
     std::erase_if(deviceArrivals_,
                   [&](const auto& entry) { return !currentIDs.contains(entry.first); });
@@ -248,7 +242,6 @@ void DetailView::setDevicesSnapshot(std::vector<ExternalDevice> devices) {
     for (const auto& id : currentIDs)
         if (!previousIDs.contains(id))
             deviceArrivals_.try_emplace(id, now);
-    startDeviceCardClock();
 }
 
 void DetailView::startDeviceCardClock() {
@@ -258,7 +251,7 @@ void DetailView::startDeviceCardClock() {
     if (!window()->screen() && !ui::Screen::mainScreen())
         return;
     // Ages are measured from the clock's frames: start from now, not from a frame long past.
-    deviceCardNow = dispatch::RunLoop::main().clock().now();
+    deviceCardNow_ = dispatch::RunLoop::main().clock().now();
     std::weak_ptr<View> weak = weak_from_this();
     deviceCardClock_ = std::make_unique<anim::AnimationFrameClock>([weak](double now) {
         if (auto view = std::static_pointer_cast<DetailView>(weak.lock()))
@@ -267,10 +260,10 @@ void DetailView::startDeviceCardClock() {
 }
 
 void DetailView::tickDeviceCardClock(double now) {
-    deviceCardNow = now;
+    deviceCardNow_ = now;
     std::erase_if(deviceArrivals_,
                   [now](const auto& entry) { return now - entry.second >= deviceArrivalDuration; });
-    cards.at(ModuleKind::devices)->content().setNeedsDisplay(true);
+    cards_.at(ModuleKind::devices)->content().setNeedsDisplay(true);
     if (deviceArrivals_.empty() || !window() || !isSectionExpanded(ModuleKind::devices))
         stopDeviceCardClock();
 }
@@ -295,9 +288,8 @@ void DetailView::viewDidMoveToWindow() {
 }
 
 void DetailView::cancelOperation(const ui::Event&) {
-    if (isSorting) {
-        isSorting = false;
-        refreshControls();
+    if (isSorting_) {
+        setSorting(false);
         if (sortingAction)
             sortingAction();
         return;
@@ -310,7 +302,7 @@ void DetailView::setFrameSize(gfx::Size size) {
     const bool changed = size != frame().size;
     View::setFrameSize(size);
     if (changed) {
-        layoutSections();
+        layoutSections(false);
         if (focusAwaitsWidth_ && size.width == contentWidth()) {
             focusAwaitsWidth_ = false;
             scrollToPriority();
@@ -320,22 +312,17 @@ void DetailView::setFrameSize(gfx::Size size) {
 }
 
 void DetailView::prioritize(std::optional<ModuleKind> module) {
-    if (isSorting) {
-        isSorting = false;
-        refreshControls();
-    }
-    priority = module;
+    setSorting(false);
+    priority_ = module;
+    temporarilyCollapsed_.clear();
     if (module) {
-        temporarilyCollapsed.clear();
         for (auto kind : allModuleKinds)
             if (kind != *module)
-                temporarilyCollapsed.insert(kind);
-        collapsed.erase(*module);
-    } else {
-        temporarilyCollapsed.clear();
+                temporarilyCollapsed_.insert(kind);
+        if (state_.collapsed.contains(*module))
+            openedByFocus_.insert(*module);
     }
-    animatedLayout = false;
-    layoutSections();
+    layoutSections(false);
     scrollToPriority();
     // A presentation change asks for a new width after this: the overview's grid places the
     // card anew at that width, and only then is its place known.
@@ -345,76 +332,68 @@ void DetailView::prioritize(std::optional<ModuleKind> module) {
 
 void DetailView::scrollToPriority() {
     double offset = 0;
-    if (priority && cards.contains(*priority) && cards.at(*priority)->superview())
-        offset = std::max(0.0, std::min(contentHeight() - scroll->contentView().bounds().height(),
-                                        cards.at(*priority)->frame().minY()));
-    scroll->scrollTo({0, offset});
+    if (priority_ && cards_.contains(*priority_) && cards_.at(*priority_)->superview())
+        offset = std::max(0.0, std::min(contentHeight() - scroll_->contentView().bounds().height(),
+                                        cards_.at(*priority_)->frame().minY()));
+    scroll_->scrollTo({0, offset});
     syncScroller();
 }
 
+std::set<ModuleKind> DetailView::shownCollapsed() const {
+    std::set<ModuleKind> shown;
+    std::set_difference(state_.collapsed.begin(), state_.collapsed.end(), openedByFocus_.begin(),
+                        openedByFocus_.end(), std::inserter(shown, shown.end()));
+    return shown;
+}
+
+void DetailView::reportCollapsed(std::set<ModuleKind> collapsed) {
+    state_.collapsed = std::move(collapsed);
+    openedByFocus_.clear();
+    if (disclosureAction)
+        disclosureAction(state_.collapsed);
+}
+
 void DetailView::toggleSection(ModuleKind module) {
-    if (!isModuleEnabled(module) || presentation != DetailPresentation::details)
+    if (!state_.modules[module].on() || state_.presentation != DetailPresentation::details)
         return;
+    std::set<ModuleKind> collapsed = shownCollapsed();
     if (isSectionExpanded(module)) {
         collapsed.insert(module);
     } else {
-        temporarilyCollapsed.erase(module);
+        temporarilyCollapsed_.erase(module);
         collapsed.erase(module);
     }
-    if (disclosureAction)
-        disclosureAction(collapsed);
-    animatedLayout = true;
-    layoutSections();
+    reportCollapsed(std::move(collapsed));
+    layoutSections(true);
     // A device that arrived while its card was closed still comes in when the card opens.
     startDeviceCardClock();
 }
 
 void DetailView::expandSection(ModuleKind module) {
-    const bool wasTemporary = temporarilyCollapsed.erase(module) > 0;
+    const bool wasTemporary = temporarilyCollapsed_.erase(module) > 0;
+    std::set<ModuleKind> collapsed = shownCollapsed();
     const bool wasCollapsed = collapsed.erase(module) > 0;
-    if ((wasTemporary || wasCollapsed) && disclosureAction)
-        disclosureAction(collapsed);
+    if (!wasTemporary && !wasCollapsed)
+        return;
+    reportCollapsed(std::move(collapsed));
+    layoutSections(true);
 }
 
 void DetailView::adoptStatusOrder(const std::vector<ModuleKind>& newOrder) {
-    if (!isSorting)
+    if (!isSorting_)
         return;
     std::vector<std::string> names;
     for (auto kind : newOrder)
         names.emplace_back(toString(kind));
-    order = parseOrder(names);
+    state_.order = parseOrder(names);
     if (orderAction)
-        orderAction(order);
-    animatedLayout = true;
-    layoutSections();
+        orderAction(state_.order);
+    layoutSections(true);
 }
 
 void DetailView::hideModuleWhileSorting(ModuleKind module) {
-    if (!isSorting || !isModuleEnabled(module))
-        return;
-    const std::function<void(bool)>* action = nullptr;
-    switch (module) {
-    case ModuleKind::memory:
-        action = &memoryAction;
-        break;
-    case ModuleKind::fan:
-        action = &enabledAction;
-        break;
-    case ModuleKind::network:
-        action = &networkAction;
-        break;
-    case ModuleKind::temperature:
-        action = &temperatureAction;
-        break;
-    case ModuleKind::compute:
-        action = &computeAction;
-        break;
-    case ModuleKind::devices:
-        action = &devicesAction;
-        break;
-    }
-    if (action && *action)
-        (*action)(false);
+    if (isSorting_ && state_.modules[module].on() && switchAction)
+        switchAction(module, false);
 }
 
 std::shared_ptr<LiveSettingsMenu> DetailView::makeSettingsMenu() {

@@ -1,27 +1,13 @@
 #pragma once
 
 #include "detail/DetailGeometry.h"
+#include "detail/DetailState.h"
 #include "detail/LiveSettingsMenu.h"
-#include "floating/FloatingMode.h"
 #include "model/DetailLayout.h"
-#include "model/Localization.h"
-#include "model/ModuleColors.h"
-#include "model/Modules.h"
 #include "platform/toolkit/Control.h"
 #include "platform/toolkit/ScrollView.h"
 #include "platform/toolkit/TextField.h"
 #include "platform/toolkit/View.h"
-#include "sources/ComputeDisplayMode.h"
-#include "sources/ComputeSnapshot.h"
-#include "sources/DisplayMode.h"
-#include "sources/ExternalDevice.h"
-#include "sources/FanDisplayMode.h"
-#include "sources/FanSnapshot.h"
-#include "sources/MemorySnapshot.h"
-#include "sources/NetworkSnapshot.h"
-#include "sources/TemperatureDisplayMode.h"
-#include "sources/TemperatureSnapshot.h"
-#include "updates/UpdateFrequency.h"
 
 #include <any>
 #include <functional>
@@ -47,15 +33,16 @@ class SettingsIconButton;
 class SlimScroller;
 class ThemeSegments;
 class ThemeSlider;
+struct SectionContent;
 
 // The detail popover's content: a top band (title, presentation switch, theme colour), the
 // module cards in a scroll view, and a bottom band of strip sliders and the gear button. The view
-// never stores preferences: the controller writes every field below after each sample and each
-// settings change and then calls refreshControls(); each control reports through one ...Action
-// closure the controller fills (none: the choice does nothing).
+// takes what it shows as one value, setState(), and refreshes only the parts that differ; each
+// control reports through one ...Action closure the controller fills (none: the choice does
+// nothing). What the user changes in the view itself (sections, order) it shows at once and
+// reports, and the controller's next state agrees with it.
 //
-// Every control is made once, here, with empty texts; refreshControls() gives them their texts
-// and values, and layoutSections() their places. Make it with std::make_shared. Main thread only.
+// Every control is made once, here. Make it with std::make_shared. Main thread only.
 class DetailView : public ui::View, public DetailSectionMetrics {
 public:
     // The frame the controller makes both detail views with.
@@ -66,121 +53,17 @@ public:
     explicit DetailView(const gfx::Rect& frame);
     ~DetailView() override;
 
-    // What the view shows and how.
-    DetailPresentation presentation = DetailPresentation::details;
-    std::set<ModuleKind> collapsed;
-    // Collapsed only while the details are focused on one module.
-    std::set<ModuleKind> temporarilyCollapsed;
-    std::optional<ModuleKind> priority;
-    bool isSorting = false;
-    bool loginFailed = false;
-    bool memoryShowChart = true;
-    bool networkShowChart = true;
-    bool networkColored = false;
-    bool normalBlue = false;
-    TemperatureDisplayMode temperatureMode = TemperatureDisplayMode::chart;
-    ComputeDisplayMode computeMode = ComputeDisplayMode::bars;
-    FanDisplayMode fanMode = FanDisplayMode::ring;
-    FanAnimationMode fanAnimation = FanAnimationMode::smooth;
-    AppearanceMode appearanceMode = AppearanceMode::system;
-    FloatingMode floatingMode = FloatingMode::none;
-    double stripOpacity = 1;
-    double fanGap = 8;
-    double chartLength = 85;
-    int historyCapacity = 60;
-    bool memoryEnabled = true;
-    bool fanEnabled = true;
-    bool networkEnabled = true;
-    bool temperatureEnabled = true;
-    bool computeEnabled = true;
-    bool devicesEnabled = true;
-    bool fanAvailable = true;
-    bool temperatureAvailable = true;
-    bool hideInFullscreen = false;
-    // The next layout change animates; a one-shot request the layout consumes.
-    bool animatedLayout = false;
-    // Whether the latest layout was asked to animate (it animates only in a window, after the
-    // first layout, without Reduce Motion).
-    bool lastLayoutRequestedAnimation() const { return lastLayoutRequestedAnimation_; }
-    ModuleColors moduleColors;
-    std::vector<ModuleKind> order{allModuleKinds.begin(), allModuleKinds.end()};
-    AppLanguage language = AppLanguage::english;
-    std::string languageSelection = "system";
-    // The title drawn in the top band: the bundle's display name.
-    std::string appTitle;
-    UpdateFrequency updateFrequency = UpdateFrequency::weekly;
-    // The login item's status: 0 not registered, 1 enabled, 2 requires approval, 3 not found.
-    int loginState = 0;
+    const DetailState& state() const { return state_; }
+    // Shows `state`: texts anew only for a new language, a relayout only when the cards move
+    // (animated when asked), a control touched only when its value changed, a card redrawn only
+    // when its reading or look changed. A slider being dragged keeps the value under the pointer.
+    void setState(DetailState state, bool animated = false);
 
-    // The readings, oldest history entry first.
-    MemorySnapshot snapshot;
-    std::vector<PressurePoint> history;
-    NetworkSnapshot networkSnapshot;
-    std::vector<NetworkSnapshot> networkHistory;
-    TemperatureSnapshot temperatureSnapshot;
-    std::vector<std::optional<double>> temperatureHistory;
-    ComputeSnapshot computeSnapshot;
-    std::vector<ComputeSnapshot> computeHistory;
-    FanSnapshot fanSnapshot;
-    std::vector<std::optional<double>> fanHistory;
-
-    // The device list, observed: storing it notes when each newly listed device arrived and
-    // starts the cards' entrance clock.
-    const std::vector<ExternalDevice>& devicesSnapshot() const { return devicesSnapshot_; }
-    void setDevicesSnapshot(std::vector<ExternalDevice> devices);
-    // Uptime at which each listed device was first seen in a row of lists.
-    const std::map<std::string, double>& deviceArrivals() const { return deviceArrivals_; }
-    // The uptime of the entrance clock's latest frame; device cards measure their age from it.
-    double deviceCardNow = 0;
-    bool deviceCardClockRunning() const { return deviceCardClock_ != nullptr; }
-    // Starts the device cards' entrance clock when it has work: in a window with a screen, the
-    // devices card expanded, an arrival pending, Reduce Motion off and no clock running.
-    void startDeviceCardClock();
-
-    // The controls. Module switches, then the choices, sliders, labels and buttons.
-    std::shared_ptr<CompactSwitch> memorySwitch;
-    std::shared_ptr<CompactSwitch> fanSwitch;
-    std::shared_ptr<CompactSwitch> networkSwitch;
-    std::shared_ptr<CompactSwitch> temperatureSwitch;
-    std::shared_ptr<CompactSwitch> computeSwitch;
-    std::shared_ptr<CompactSwitch> devicesSwitch;
-    std::shared_ptr<CompactSwitch> networkChartSwitch;
-    std::shared_ptr<ThemeSegments> presentationChoice;
-    // The memory style; the controller selects its segment (the DisplayMode's number).
-    std::shared_ptr<ThemeSegments> displayChoice;
-    std::shared_ptr<ThemeSegments> memoryChartChoice;
-    std::shared_ptr<ThemeSegments> fanChoice;
-    std::shared_ptr<ThemeSegments> animationChoice;
-    std::shared_ptr<ThemeSegments> networkColorChoice;
-    std::shared_ptr<ThemeSegments> temperatureChoice;
-    std::shared_ptr<ThemeSegments> computeChoice;
-    // Finishes sorting; kept hidden (the strip has its own finish button).
-    std::shared_ptr<ThemeSegments> sortDone;
-    std::shared_ptr<ThemeSlider> chartLengthSlider;
-    std::shared_ptr<ThemeSlider> gapSlider;
-    std::shared_ptr<ThemeSlider> opacitySlider;
-    std::shared_ptr<ui::TextField> syncStatus;
-    std::shared_ptr<ui::TextField> themeColorLabel;
-    std::shared_ptr<ActivityIconButton> activityIcon;
-    std::shared_ptr<SettingsIconButton> settingsButton;
-    std::shared_ptr<ModuleColorButton> colorChoice;
-    std::map<ColorSlot, std::shared_ptr<ModuleColorButton>> colorButtons;
-
-    // The scrolling card list.
-    std::shared_ptr<ui::ScrollView> scroll;
-    std::shared_ptr<SlimScroller> slimScroller;
-    std::shared_ptr<DetailDocumentView> body;
-    std::map<ModuleKind, std::shared_ptr<ModuleSectionView>> cards;
-    // Named rectangles of each card's content, in its content view's space; the cards draw in
-    // them.
-    std::map<ModuleKind, SectionRegions> sectionRegions;
-    // Transient image views over the cards (a drag ghost, a fading snapshot): the layout keeps
-    // them in the body until their owner removes them.
-    std::shared_ptr<ui::View> dragGhost;
-    // The card being dragged to a new place in the order; none between drags.
-    std::optional<ModuleKind> draggedModule;
-    // Where the pointer holds the dragged card, from the card's top-left.
-    gfx::Point dragOffset;
+    // The module the details are focused on.
+    std::optional<ModuleKind> priority() const { return priority_; }
+    bool isSorting() const { return isSorting_; }
+    // Enters or leaves sorting without reporting it.
+    void setSorting(bool sorting);
 
     // The user's choices; each is skipped when not set.
     std::function<void(DetailPresentation)> presentationAction;
@@ -200,76 +83,42 @@ public:
     std::function<void(bool)> memoryChartAction;
     std::function<void(bool)> networkChartAction;
     std::function<void(TemperatureDisplayMode)> temperatureDisplayAction;
-    std::function<void(bool)> devicesAction;
-    std::function<void(bool)> computeAction;
     std::function<void(ComputeDisplayMode)> computeDisplayAction;
     std::function<void(bool)> networkColorAction;
-    std::function<void(bool)> memoryAction;
-    std::function<void(bool)> networkAction;
-    std::function<void(bool)> temperatureAction;
+    // A module's card switch.
+    std::function<void(ModuleKind, bool)> switchAction;
     std::function<void(DisplayMode)> displayAction;
     std::function<void(double)> chartLengthAction;
     std::function<void(FanAnimationMode)> fanAnimationAction;
     std::function<void(FanDisplayMode)> fanAction;
-    // The fan module's switch.
-    std::function<void(bool)> enabledAction;
     std::function<void(double)> gapAction;
     // A language code or "system".
     std::function<void(const std::string&)> languageAction;
     std::function<void(bool)> loginAction;
     // The floating bar's details only: the settings menu its gear button shows.
     std::function<std::shared_ptr<ui::Menu>()> settingsMenuProvider;
-    // The switch closure of a module's card: memoryAction, …, enabledAction for the fan.
-    std::function<void(bool)>& switchAction(ModuleKind module);
 
     // Focuses the details on one module (collapsing the others for now) or on none; leaves
     // sorting first.
     void prioritize(std::optional<ModuleKind> module);
     // The chevron: closes an open section or opens a closed one of a module that is on, in the
-    // details only; reports the stored collapsed set and relays out with animation.
+    // details only; reports the collapsed set and relays out with animation.
     void toggleSection(ModuleKind module);
-    // Shows a module's section again; reports the stored collapsed set when it changed.
+    // Shows a module's section again; reports the collapsed set when it changed.
     void expandSection(ModuleKind module);
     // While sorting: takes the strip's new order and reports it.
     void adoptStatusOrder(const std::vector<ModuleKind>& order);
     // While sorting: switches a module that is on off through its switch's closure.
     void hideModuleWhileSorting(ModuleKind module);
-    // A card's header was dragged from a point in the body: the card dims, a picture of it
-    // follows the pointer. False while another drag is under way or for a module without a card.
-    bool beginCardDrag(ModuleKind module, gfx::Point point);
-    // Moves the picture; crossing another card moves the dragged module to that card's place,
-    // relays out with animation and reports the new order at once.
-    void moveCardDrag(gfx::Point point);
-    // Drops the picture back onto the card's place; nothing without a drag.
-    void endCardDrag();
     // Lays a picture of the cards as they are over them and fades it out, so the presentation
     // the caller switches to next shows through it; nothing outside a window or under Reduce
     // Motion.
     void fadeFromSnapshot();
-    // Brings every control in line with the stored fields and language, replaces the accent
-    // colour, lays out and redraws: the path by which new readings reach the screen.
-    void refreshControls();
-
-    // Geometry.
-    // Places every card, control and region for the current state. A relayout of an unchanged
-    // state changes no view.
-    void layoutSections();
-    // The scroller's visibility, knob and value for the clip view's offset.
-    void syncScroller();
 
     // DetailSectionMetrics
     bool isSectionExpanded(ModuleKind module) const override;
     double sectionHeight(ModuleKind module) const override;
 
-    bool isModuleEnabled(ModuleKind module) const;
-    // The order without the modules this machine cannot show.
-    std::vector<ModuleKind> availableModules() const;
-    // The available modules that are switched on.
-    int visibleModuleCount() const;
-    // The cards' total height.
-    double contentHeight() const;
-    // The bottom band's height: the sliders' rows.
-    double footerHeight() const;
     // The height the popover asks for, capped by the screen.
     double preferredHeight() const;
     // 318 in the details; in the overview the width of up to two columns of cards that fit.
@@ -278,33 +127,12 @@ public:
     // The settings menu for the current settings and language.
     std::shared_ptr<LiveSettingsMenu> makeSettingsMenu();
 
-    // The actions the controls and menu items run.
-    void doMemory();
-    void doEnabled();
-    void doNetwork();
-    void doTemperature();
-    void doCompute();
-    void doDevices();
-    void doNetworkChart();
-    void doDisplay();
-    void doComputeDisplay();
-    void doAnimation();
-    void doMemoryChart();
-    void doTemperatureDisplay();
-    void doFan();
-    void doNetworkColor();
-    void doChartLength();
-    void doGap();
-    void doOpacity();
-    void doPresentation();
+    // The actions the settings menu's items run.
     void doSensors();
-    void doOpen();
-    void doFinishSorting();
     void doCheckUpdates();
     void doApproval();
     void doFeedback();
     void doPrivacy();
-    void doSettings();
     void menuLogin();
     void menuFullscreen();
     // Menu items carry their choice as a text; a text that names no choice does nothing.
@@ -323,23 +151,134 @@ protected:
     void viewDidMoveToWindow() override;
 
 private:
+    friend class ModuleSectionView;
+    friend class DetailViewProbe;
+    friend SectionContent sectionContent(const DetailView& view, ModuleKind kind, double width,
+                                         double now);
+
     static bool reduceMotionOn();
+    void refresh(const DetailChanges& changes, bool animated);
+    void relabel();
+    void showValues(const DetailChanges& changes);
+    // Notes when each newly listed device arrived, against the list shown before.
+    void noteDeviceArrivals(const std::vector<ExternalDevice>& previous);
+    // Starts the device cards' entrance clock when it has work: in a window with a screen, the
+    // devices card expanded, an arrival pending, Reduce Motion off and no clock running.
+    void startDeviceCardClock();
+    void tickDeviceCardClock(double now);
+    void stopDeviceCardClock();
+    // The collapsed set as shown: the stored one less the sections a focus opened.
+    std::set<ModuleKind> shownCollapsed() const;
+    // Shows and reports a new collapsed set.
+    void reportCollapsed(std::set<ModuleKind> collapsed);
+    // Scrolls the focused card's top to the top of the visible area as far as the document
+    // allows; to the top without a focused card.
+    void scrollToPriority();
+
+    // A card's header was dragged from a point in the body: the card dims, a picture of it
+    // follows the pointer. False while another drag is under way or for a module without a card.
+    bool beginCardDrag(ModuleKind module, gfx::Point point);
+    // Moves the picture; crossing another card moves the dragged module to that card's place,
+    // relays out with animation and reports the new order at once.
+    void moveCardDrag(gfx::Point point);
+    // Drops the picture back onto the card's place; nothing without a drag.
+    void endCardDrag();
+
+    // Geometry. Places every card, control and region for the current state. A relayout of an
+    // unchanged state changes no view.
+    void layoutSections(bool animated);
+    // The scroller's visibility, knob and value for the clip view's offset.
+    void syncScroller();
+    // The order without the modules this machine cannot show.
+    std::vector<ModuleKind> availableModules() const;
+    // The available modules that are switched on.
+    int visibleModuleCount() const;
+    // The cards' total height.
+    double contentHeight() const;
+    // The bottom band's height: the sliders' rows.
+    double footerHeight() const;
     std::optional<gfx::Rect> screenVisibleFrame() const;
     std::vector<bool> devicesWithCapacity() const;
     void layoutSection(ModuleKind kind, double width, bool animated);
     void placeCardControls(ModuleKind kind, const SectionRegions& regions, double width);
     void placeColorRows(ModuleKind kind, const SectionRegions& regions, double width);
     std::vector<std::shared_ptr<ui::Control>> allControls() const;
-    void tickDeviceCardClock(double now);
-    // Scrolls the focused card's top to the top of the visible area as far as the document
-    // allows; to the top without a focused card.
-    void scrollToPriority();
-    void stopDeviceCardClock();
 
-    std::vector<ExternalDevice> devicesSnapshot_;
+    // The controls' actions.
+    void doSwitch(ModuleKind module);
+    void doNetworkChart();
+    void doDisplay();
+    void doComputeDisplay();
+    void doAnimation();
+    void doMemoryChart();
+    void doTemperatureDisplay();
+    void doFan();
+    void doNetworkColor();
+    void doChartLength();
+    void doGap();
+    void doOpacity();
+    void doPresentation();
+    void doOpen();
+    void doFinishSorting();
+    void doSettings();
+
+    DetailState state_;
+    // The title drawn in the top band: the bundle's display name.
+    std::string appTitle_;
+    std::optional<ModuleKind> priority_;
+    // Collapsed only while the details are focused on one module.
+    std::set<ModuleKind> temporarilyCollapsed_;
+    // Stored as collapsed, opened by a focus on them until the next report of the set.
+    std::set<ModuleKind> openedByFocus_;
+    bool isSorting_ = false;
+
+    // The controls: the cards' own (their switches are the cards'), then the bands'.
+    std::shared_ptr<CompactSwitch> networkChartSwitch_;
+    std::shared_ptr<ThemeSegments> presentationChoice_;
+    // The memory style: its segment is the DisplayMode's number.
+    std::shared_ptr<ThemeSegments> displayChoice_;
+    std::shared_ptr<ThemeSegments> memoryChartChoice_;
+    std::shared_ptr<ThemeSegments> fanChoice_;
+    std::shared_ptr<ThemeSegments> animationChoice_;
+    std::shared_ptr<ThemeSegments> networkColorChoice_;
+    std::shared_ptr<ThemeSegments> temperatureChoice_;
+    std::shared_ptr<ThemeSegments> computeChoice_;
+    // Finishes sorting; kept hidden (the strip has its own finish button).
+    std::shared_ptr<ThemeSegments> sortDone_;
+    std::shared_ptr<ThemeSlider> chartLengthSlider_;
+    std::shared_ptr<ThemeSlider> gapSlider_;
+    std::shared_ptr<ThemeSlider> opacitySlider_;
+    std::shared_ptr<ui::TextField> syncStatus_;
+    std::shared_ptr<ui::TextField> themeColorLabel_;
+    std::shared_ptr<ActivityIconButton> activityIcon_;
+    std::shared_ptr<SettingsIconButton> settingsButton_;
+    std::shared_ptr<ModuleColorButton> colorChoice_;
+    std::map<ColorSlot, std::shared_ptr<ModuleColorButton>> colorButtons_;
+
+    // The scrolling card list.
+    std::shared_ptr<ui::ScrollView> scroll_;
+    std::shared_ptr<SlimScroller> slimScroller_;
+    std::shared_ptr<DetailDocumentView> body_;
+    std::map<ModuleKind, std::shared_ptr<ModuleSectionView>> cards_;
+    // Named rectangles of each card's content, in its content view's space; the cards draw in
+    // them.
+    std::map<ModuleKind, SectionRegions> sectionRegions_;
+    // Transient image views over the cards (a drag ghost, a fading snapshot): the layout keeps
+    // them in the body until their owner removes them.
+    std::shared_ptr<ui::View> dragGhost_;
+    // The card being dragged to a new place in the order; none between drags.
+    std::optional<ModuleKind> draggedModule_;
+    // Where the pointer holds the dragged card, from the card's top-left.
+    gfx::Point dragOffset_;
+
+    // Uptime at which each listed device was first seen in a row of lists.
     std::map<std::string, double> deviceArrivals_;
+    // The uptime of the entrance clock's latest frame; device cards measure their age from it.
+    double deviceCardNow_ = 0;
     std::unique_ptr<anim::AnimationFrameClock> deviceCardClock_;
     bool initializedLayout_ = false;
+    // Whether the latest layout was asked to animate (it animates only in a window, after the
+    // first layout, without Reduce Motion).
     bool lastLayoutRequestedAnimation_ = false;
     // A focus asked for before the view had the presentation's width: the cards move when the
     // width arrives, so the scroll to the focused card waits for it.

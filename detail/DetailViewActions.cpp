@@ -1,6 +1,7 @@
 #include "controls/ThemeSlider.h"
 #include "detail/CompactSwitch.h"
 #include "detail/DetailView.h"
+#include "detail/ModuleSectionView.h"
 #include "detail/SettingsIconButton.h"
 #include "detail/ThemeSegments.h"
 #include "model/LoginItemEntry.h"
@@ -93,84 +94,65 @@ std::string pointsText(double value) {
     return std::to_string(static_cast<long long>(std::trunc(value))) + " pt";
 }
 
-void DetailView::doMemory() {
-    report(memoryAction, isOn(*memorySwitch));
-}
-
-void DetailView::doEnabled() {
-    report(enabledAction, isOn(*fanSwitch));
-}
-
-void DetailView::doNetwork() {
-    report(networkAction, isOn(*networkSwitch));
-}
-
-void DetailView::doTemperature() {
-    report(temperatureAction, isOn(*temperatureSwitch));
-}
-
-void DetailView::doCompute() {
-    report(computeAction, isOn(*computeSwitch));
-}
-
-void DetailView::doDevices() {
-    report(devicesAction, isOn(*devicesSwitch));
+void DetailView::doSwitch(ModuleKind module) {
+    if (switchAction)
+        switchAction(module, isOn(*cards_.at(module)->toggle()));
 }
 
 void DetailView::doNetworkChart() {
-    report(networkChartAction, isOn(*networkChartSwitch));
+    report(networkChartAction, isOn(*networkChartSwitch_));
 }
 
 void DetailView::doDisplay() {
-    if (auto mode = threeWay(*displayChoice, allDisplayModes))
+    if (auto mode = threeWay(*displayChoice_, allDisplayModes))
         report(displayAction, *mode);
 }
 
 void DetailView::doComputeDisplay() {
-    if (auto mode = threeWay(*computeChoice, allComputeDisplayModes))
+    if (auto mode = threeWay(*computeChoice_, allComputeDisplayModes))
         report(computeDisplayAction, *mode);
 }
 
 void DetailView::doAnimation() {
     static constexpr std::array<FanAnimationMode, 3> modes = {
         FanAnimationMode::off, FanAnimationMode::efficient, FanAnimationMode::smooth};
-    if (auto mode = threeWay(*animationChoice, modes))
+    if (auto mode = threeWay(*animationChoice_, modes))
         report(fanAnimationAction, *mode);
 }
 
 void DetailView::doMemoryChart() {
-    report(memoryChartAction, memoryChartChoice->selectedSegment() == 0);
+    report(memoryChartAction, memoryChartChoice_->selectedSegment() == 0);
 }
 
 void DetailView::doTemperatureDisplay() {
-    report(temperatureDisplayAction, temperatureChoice->selectedSegment() == 0
+    report(temperatureDisplayAction, temperatureChoice_->selectedSegment() == 0
                                          ? TemperatureDisplayMode::thermometer
                                          : TemperatureDisplayMode::chart);
 }
 
 void DetailView::doFan() {
     report(fanAction,
-           fanChoice->selectedSegment() == 1 ? FanDisplayMode::graph : FanDisplayMode::ring);
+           fanChoice_->selectedSegment() == 1 ? FanDisplayMode::graph : FanDisplayMode::ring);
 }
 
 void DetailView::doNetworkColor() {
-    report(networkColorAction, networkColorChoice->selectedSegment() == 1);
+    report(networkColorAction, networkColorChoice_->selectedSegment() == 1);
 }
 
 void DetailView::doChartLength() {
-    report(chartLengthAction, std::round(chartLengthSlider->doubleValue()));
+    report(chartLengthAction, std::round(chartLengthSlider_->doubleValue()));
 }
 
 void DetailView::doGap() {
-    report(gapAction, std::round(gapSlider->doubleValue()));
+    report(gapAction, std::round(gapSlider_->doubleValue()));
 }
 
 void DetailView::doOpacity() {
-    report(opacityAction, opacitySlider->doubleValue());
+    report(opacityAction, opacitySlider_->doubleValue());
 }
 
 void DetailView::doPresentation() {
-    report(presentationAction, presentationChoice->selectedSegment() == 1
+    report(presentationAction, presentationChoice_->selectedSegment() == 1
                                    ? DetailPresentation::overview
                                    : DetailPresentation::details);
 }
@@ -186,8 +168,8 @@ void DetailView::doOpen() {
 }
 
 void DetailView::doFinishSorting() {
-    isSorting = !isSorting;
-    refreshControls();
+    setSorting(!isSorting_);
+    sortDone_->setSelectedSegment(0);
     if (sortingAction)
         sortingAction();
 }
@@ -198,10 +180,10 @@ void DetailView::doCheckUpdates() {
         return;
     }
     ui::Alert alert;
-    alert.setMessageText(text(Copy::checkUpdates, language));
-    alert.setInformativeText(text(Copy::updatesUnavailable, language) + "\n" +
-                             text(Copy::currentVersion, language) + ": " + versionText());
-    alert.addButton(text(Copy::okay, language));
+    alert.setMessageText(text(Copy::checkUpdates, state_.language));
+    alert.setInformativeText(text(Copy::updatesUnavailable, state_.language) + "\n" +
+                             text(Copy::currentVersion, state_.language) + ": " + versionText());
+    alert.addButton(text(Copy::okay, state_.language));
     alert.runModal();
 }
 
@@ -212,26 +194,8 @@ void DetailView::doApproval() {
         app->workspace().openURL("file://" + entry->parent_path().string());
 }
 
-std::function<void(bool)>& DetailView::switchAction(ModuleKind module) {
-    switch (module) {
-    case ModuleKind::memory:
-        return memoryAction;
-    case ModuleKind::fan:
-        return enabledAction;
-    case ModuleKind::network:
-        return networkAction;
-    case ModuleKind::temperature:
-        return temperatureAction;
-    case ModuleKind::compute:
-        return computeAction;
-    case ModuleKind::devices:
-        return devicesAction;
-    }
-    return memoryAction;
-}
-
 void DetailView::doFeedback() {
-    SupportFeedback::shared().show(language);
+    SupportFeedback::shared().show(state_.language);
 }
 
 void DetailView::doPrivacy() {
@@ -246,17 +210,17 @@ void DetailView::doSettings() {
         auto view = std::static_pointer_cast<DetailView>(weak.lock());
         if (!view || !view->window() || !menu)
             return;
-        const gfx::Rect gear = view->settingsButton->bounds();
-        ui::Menu::popUp(menu, {gear.maxX(), gear.maxY()}, *view->settingsButton);
+        const gfx::Rect gear = view->settingsButton_->bounds();
+        ui::Menu::popUp(menu, {gear.maxX(), gear.maxY()}, *view->settingsButton_);
     });
 }
 
 void DetailView::menuLogin() {
-    report(loginAction, !(loginState == 1 || loginState == 2));
+    report(loginAction, !(state_.loginState == 1 || state_.loginState == 2));
 }
 
 void DetailView::menuFullscreen() {
-    report(hideInFullscreenAction, !hideInFullscreen);
+    report(hideInFullscreenAction, !state_.hideInFullscreen);
 }
 
 void DetailView::menuLanguage(const std::any& representedObject) {
@@ -292,28 +256,28 @@ void DetailView::drawRect(gfx::Context& context, const gfx::Rect&) {
                   {bandInset, 22 - gfx::textSize(version, versionAttributes).height / 2},
                   versionAttributes);
 
-    const gfx::Rect opacityRow = opacitySlider->frame();
-    drawCaption(context, text(Copy::opacity, language),
+    const gfx::Rect opacityRow = opacitySlider_->frame();
+    drawCaption(context, text(Copy::opacity, state_.language),
                 {bandInset, opacityRow.minY(), captionWidth, 22}, captionFontSize,
                 gfx::FontWeight::medium, secondary);
-    drawValueEndingAt(context, percentText(stripOpacity), view.maxX() - bandInset,
+    drawValueEndingAt(context, percentText(state_.stripOpacity), view.maxX() - bandInset,
                       opacityRow.minY() + valueRaise);
 
     const std::tuple<Copy, const ThemeSlider*, double> rows[] = {
-        {Copy::chartLength, chartLengthSlider.get(), chartLength},
-        {Copy::blockSpacing, gapSlider.get(), fanGap}};
+        {Copy::chartLength, chartLengthSlider_.get(), state_.chartLength},
+        {Copy::blockSpacing, gapSlider_.get(), state_.fanGap}};
     for (const auto& [key, slider, value] : rows) {
         if (slider->isHidden())
             continue;
         const gfx::Rect row = slider->frame();
-        drawCaption(context, text(key, language),
+        drawCaption(context, text(key, state_.language),
                     {row.minX() - captionOffset, row.minY(), captionWidth, 22}, captionFontSize,
                     gfx::FontWeight::medium, secondary);
         drawValueEndingAt(context, pointsText(value), row.maxX() + valueReach,
                           row.minY() + valueRaise);
     }
 
-    drawCaption(context, appTitle, {bandInset, view.height() - 38, 96, 28}, titleFontSize,
+    drawCaption(context, appTitle_, {bandInset, view.height() - 38, 96, 28}, titleFontSize,
                 gfx::FontWeight::semibold, gfx::Color::label());
 
     context.setColor(gfx::Color::separator());

@@ -21,22 +21,22 @@ constexpr double dropDuration = 0.2;
 } // namespace
 
 bool DetailView::beginCardDrag(ModuleKind module, gfx::Point point) {
-    if (draggedModule)
+    if (draggedModule_)
         return false;
     const std::vector<ModuleKind> available = availableModules();
     if (std::find(available.begin(), available.end(), module) == available.end() ||
-        !cards.contains(module))
+        !cards_.contains(module))
         return false;
-    ModuleSectionView& card = *cards.at(module);
-    draggedModule = module;
-    dragOffset = {point.x - card.frame().minX(), point.y - card.frame().minY()};
+    ModuleSectionView& card = *cards_.at(module);
+    draggedModule_ = module;
+    dragOffset_ = {point.x - card.frame().minX(), point.y - card.frame().minY()};
     // Without a picture of the card the drag still reorders; only the ghost is missing.
     if (std::optional<gfx::Image> picture = ui::snapshotImage(card)) {
         auto ghost = makeTransitionImageView(card.frame(), std::move(*picture));
         ghost->setAlphaValue(ghostAlpha);
         ghost->layer()->setShadow({.opacity = 0.24, .radius = 10});
-        body->addSubview(ghost);
-        dragGhost = std::move(ghost);
+        body_->addSubview(ghost);
+        dragGhost_ = std::move(ghost);
     }
     card.setAlphaValue(draggedCardAlpha);
     ui::Cursor::closedHand().push();
@@ -44,47 +44,47 @@ bool DetailView::beginCardDrag(ModuleKind module, gfx::Point point) {
 }
 
 void DetailView::moveCardDrag(gfx::Point point) {
-    if (!draggedModule || !cards.contains(*draggedModule))
+    if (!draggedModule_ || !cards_.contains(*draggedModule_))
         return;
-    const ModuleSectionView& dragged = *cards.at(*draggedModule);
-    if (dragGhost)
-        dragGhost->setFrameOrigin({point.x - dragOffset.x, point.y - dragOffset.y});
+    const ModuleSectionView& dragged = *cards_.at(*draggedModule_);
+    if (dragGhost_)
+        dragGhost_->setFrameOrigin({point.x - dragOffset_.x, point.y - dragOffset_.y});
     // In one column only the height counts, so a pointer beside the cards still sorts them.
-    const gfx::Point probe = presentation == DetailPresentation::overview
+    const gfx::Point probe = state_.presentation == DetailPresentation::overview
                                  ? point
                                  : gfx::Point{dragged.frame().midX(), point.y};
     std::optional<ModuleKind> target;
     for (ModuleKind kind : availableModules())
-        if (kind != *draggedModule && cards.contains(kind) &&
-            cards.at(kind)->frame().contains(probe)) {
+        if (kind != *draggedModule_ && cards_.contains(kind) &&
+            cards_.at(kind)->frame().contains(probe)) {
             target = kind;
             break;
         }
     if (!target)
         return;
-    const auto from = std::find(order.begin(), order.end(), *draggedModule);
+    std::vector<ModuleKind>& order = state_.order;
+    const auto from = std::find(order.begin(), order.end(), *draggedModule_);
     const auto to = std::find(order.begin(), order.end(), *target);
     if (from == order.end() || to == order.end() || from == to)
         return;
     const auto toIndex = to - order.begin();
     order.erase(from);
-    order.insert(order.begin() + toIndex, *draggedModule);
-    animatedLayout = true;
-    layoutSections();
+    order.insert(order.begin() + toIndex, *draggedModule_);
+    layoutSections(true);
     if (orderAction)
         orderAction(order);
 }
 
 void DetailView::endCardDrag() {
-    if (!draggedModule)
+    if (!draggedModule_)
         return;
-    const ModuleKind module = *std::exchange(draggedModule, std::nullopt);
+    const ModuleKind module = *std::exchange(draggedModule_, std::nullopt);
     const std::shared_ptr<ModuleSectionView> card =
-        cards.contains(module) ? cards.at(module) : nullptr;
+        cards_.contains(module) ? cards_.at(module) : nullptr;
     if (card)
         card->setAlphaValue(1);
     ui::Cursor::pop();
-    const std::shared_ptr<ui::View> ghost = std::exchange(dragGhost, nullptr);
+    const std::shared_ptr<ui::View> ghost = std::exchange(dragGhost_, nullptr);
     if (!ghost)
         return;
     if (!card || reduceMotionOn()) {

@@ -17,12 +17,12 @@ constexpr double fadeRemoval = 0.3;
 void DetailView::fadeFromSnapshot() {
     if (!window() || reduceMotionOn())
         return;
-    std::optional<gfx::Image> picture = ui::snapshotImage(*scroll);
+    std::optional<gfx::Image> picture = ui::snapshotImage(*scroll_);
     if (!picture)
         return;
-    auto image = makeTransitionImageView(scroll->frame(), std::move(*picture));
+    auto image = makeTransitionImageView(scroll_->frame(), std::move(*picture));
     image->setAutoresizingMask(ui::Autoresizing::widthSizable | ui::Autoresizing::heightSizable);
-    addSubview(image, ui::Ordering::above, scroll.get());
+    addSubview(image, ui::Ordering::above, scroll_.get());
     anim::BasicAnimation fade;
     fade.keyPath = anim::KeyPath::opacity;
     fade.fromValue = 1.0;

@@ -44,67 +44,46 @@ const gfx::Rect& region(const SectionRegions& regions, std::string_view name) {
 
 } // namespace
 
-bool DetailView::isModuleEnabled(ModuleKind module) const {
-    switch (module) {
-    case ModuleKind::memory:
-        return memoryEnabled;
-    case ModuleKind::fan:
-        return fanEnabled;
-    case ModuleKind::network:
-        return networkEnabled;
-    case ModuleKind::temperature:
-        return temperatureEnabled;
-    case ModuleKind::compute:
-        return computeEnabled;
-    case ModuleKind::devices:
-        return devicesEnabled;
-    }
-    return false;
-}
-
 bool DetailView::isSectionExpanded(ModuleKind module) const {
-    if (!isModuleEnabled(module))
+    if (!state_.modules[module].on())
         return false;
-    if (presentation == DetailPresentation::overview)
+    if (state_.presentation == DetailPresentation::overview)
         return true;
-    return !collapsed.contains(module) && !temporarilyCollapsed.contains(module);
+    return (!state_.collapsed.contains(module) || openedByFocus_.contains(module)) &&
+           !temporarilyCollapsed_.contains(module);
 }
 
 std::vector<bool> DetailView::devicesWithCapacity() const {
     std::vector<bool> capacities;
-    capacities.reserve(devicesSnapshot_.size());
-    for (const auto& device : devicesSnapshot_)
+    capacities.reserve(state_.readings.devices.size());
+    for (const auto& device : state_.readings.devices)
         capacities.push_back(device.capacity.has_value());
     return capacities;
 }
 
 double DetailView::sectionHeight(ModuleKind module) const {
-    return detailSectionHeight(module, presentation,
+    return detailSectionHeight(module, state_.presentation,
                                module == ModuleKind::devices ? devicesWithCapacity()
                                                              : std::vector<bool>{});
 }
 
 std::vector<ModuleKind> DetailView::availableModules() const {
     std::vector<ModuleKind> modules;
-    for (auto kind : order) {
-        if (kind == ModuleKind::fan && !fanAvailable)
-            continue;
-        if (kind == ModuleKind::temperature && !temperatureAvailable)
-            continue;
-        modules.push_back(kind);
-    }
+    for (auto kind : state_.order)
+        if (state_.modules[kind].available)
+            modules.push_back(kind);
     return modules;
 }
 
 int DetailView::visibleModuleCount() const {
     const auto modules = availableModules();
     return static_cast<int>(std::count_if(modules.begin(), modules.end(),
-                                          [&](auto kind) { return isModuleEnabled(kind); }));
+                                          [&](auto kind) { return state_.modules[kind].on(); }));
 }
 
 double DetailView::contentHeight() const {
     const auto modules = availableModules();
-    if (presentation == DetailPresentation::details) {
+    if (state_.presentation == DetailPresentation::details) {
         if (modules.empty())
             return 28;
         double height = 16;
@@ -124,7 +103,7 @@ double DetailView::contentHeight() const {
 }
 
 double DetailView::footerHeight() const {
-    return detailFooterHeight(visibleModuleCount(), presentation, contentWidth());
+    return detailFooterHeight(visibleModuleCount(), state_.presentation, contentWidth());
 }
 
 std::optional<gfx::Rect> DetailView::screenVisibleFrame() const {
@@ -137,7 +116,7 @@ std::optional<gfx::Rect> DetailView::screenVisibleFrame() const {
 }
 
 double DetailView::preferredHeight() const {
-    const bool overview = presentation == DetailPresentation::overview;
+    const bool overview = state_.presentation == DetailPresentation::overview;
     double cap;
     if (auto area = screenVisibleFrame())
         cap = std::max(std::min(area->height() - 80, overview ? 860.0 : 760.0), 360.0);
@@ -147,7 +126,7 @@ double DetailView::preferredHeight() const {
 }
 
 double DetailView::contentWidth() const {
-    if (presentation == DetailPresentation::details)
+    if (state_.presentation == DetailPresentation::details)
         return detailsColumnWidth;
     const auto area = screenVisibleFrame();
     const double available = area ? area->width() - 60 - 8 : screenlessAvailableWidth;
@@ -155,26 +134,26 @@ double DetailView::contentWidth() const {
 }
 
 void DetailView::syncScroller() {
-    const ui::ClipView& clip = scroll->contentView();
+    const ui::ClipView& clip = scroll_->contentView();
     const ui::View* document = clip.documentView();
     const ScrollerFigures figures = scrollerFigures(
         clip.bounds().height(), document ? document->frame().height() : 0, clip.bounds().minY());
-    if (scroll->hasVerticalScroller() != figures.needed)
-        scroll->setHasVerticalScroller(figures.needed);
-    if (figures.needed && scroll->verticalScroller() != slimScroller.get())
-        scroll->setVerticalScroller(slimScroller);
-    slimScroller->setHidden(!figures.needed);
-    if (slimScroller->knobProportion() != figures.knobProportion)
-        slimScroller->setKnobProportion(figures.knobProportion);
-    if (slimScroller->doubleValue() != figures.value)
-        slimScroller->setDoubleValue(figures.value);
-    slimScroller->setNeedsDisplay(true);
+    if (scroll_->hasVerticalScroller() != figures.needed)
+        scroll_->setHasVerticalScroller(figures.needed);
+    if (figures.needed && scroll_->verticalScroller() != slimScroller_.get())
+        scroll_->setVerticalScroller(slimScroller_);
+    slimScroller_->setHidden(!figures.needed);
+    if (slimScroller_->knobProportion() != figures.knobProportion)
+        slimScroller_->setKnobProportion(figures.knobProportion);
+    if (slimScroller_->doubleValue() != figures.value)
+        slimScroller_->setDoubleValue(figures.value);
+    slimScroller_->setNeedsDisplay(true);
 }
 
 void DetailView::placeColorRows(ModuleKind kind, const SectionRegions& regions, double width) {
-    ui::View& content = cards.at(kind)->content();
+    ui::View& content = cards_.at(kind)->content();
     for (ColorSlot slot : colorSlots(kind)) {
-        const auto& button = colorButtons.at(slot);
+        const auto& button = colorButtons_.at(slot);
         button->setHidden(false);
         moveInto(content, button);
         const gfx::Rect& row = region(regions, "color-" + std::string(toString(slot)));
@@ -183,8 +162,8 @@ void DetailView::placeColorRows(ModuleKind kind, const SectionRegions& regions, 
 }
 
 void DetailView::placeCardControls(ModuleKind kind, const SectionRegions& regions, double width) {
-    const bool off = !isModuleEnabled(kind);
-    ui::View& content = cards.at(kind)->content();
+    const bool off = !state_.modules[kind].on();
+    ui::View& content = cards_.at(kind)->content();
     auto rightChoice = [&](ThemeSegments& choice, std::string_view name, double segmentWidth) {
         choice.setFrame(
             {width - cardChoiceWidth, region(regions, name).minY(), cardChoiceWidth, 27});
@@ -193,64 +172,64 @@ void DetailView::placeCardControls(ModuleKind kind, const SectionRegions& region
     switch (kind) {
     case ModuleKind::memory: {
         const gfx::Rect& sync = region(regions, "sync");
-        syncStatus->setFrame({0, sync.minY(), width - 28, 17});
-        activityIcon->setFrame({width - 24, sync.minY() - 3, 24, 24});
-        displayChoice->setFrame(region(regions, "display"));
-        memoryChartChoice->setFrame(region(regions, "memoryChartChoice"));
+        syncStatus_->setFrame({0, sync.minY(), width - 28, 17});
+        activityIcon_->setFrame({width - 24, sync.minY() - 3, 24, 24});
+        displayChoice_->setFrame(region(regions, "display"));
+        memoryChartChoice_->setFrame(region(regions, "memoryChartChoice"));
         const std::array<ui::View*, 4> memoryControls = {
-            syncStatus.get(), activityIcon.get(), displayChoice.get(), memoryChartChoice.get()};
+            syncStatus_.get(), activityIcon_.get(), displayChoice_.get(), memoryChartChoice_.get()};
         for (ui::View* view : memoryControls)
             view->setHidden(off);
         break;
     }
     case ModuleKind::fan:
-        rightChoice(*fanChoice, "fanTitle", cardChoiceWidth / 2);
-        animationChoice->setFrame(region(regions, "animation"));
-        fanChoice->setHidden(off);
-        animationChoice->setHidden(off);
+        rightChoice(*fanChoice_, "fanTitle", cardChoiceWidth / 2);
+        animationChoice_->setFrame(region(regions, "animation"));
+        fanChoice_->setHidden(off);
+        animationChoice_->setHidden(off);
         break;
     case ModuleKind::network: {
-        networkColorChoice->setFrame(region(regions, "networkColorChoice"));
+        networkColorChoice_->setFrame(region(regions, "networkColorChoice"));
         const gfx::Rect& row = region(regions, "networkShowChart");
-        const gfx::Size size = networkChartSwitch->frame().size;
-        networkChartSwitch->setFrameOrigin({width - size.width, row.midY() - size.height / 2});
-        networkColorChoice->setHidden(off);
-        networkChartSwitch->setHidden(off);
+        const gfx::Size size = networkChartSwitch_->frame().size;
+        networkChartSwitch_->setFrameOrigin({width - size.width, row.midY() - size.height / 2});
+        networkColorChoice_->setHidden(off);
+        networkChartSwitch_->setHidden(off);
         break;
     }
     case ModuleKind::temperature:
-        rightChoice(*temperatureChoice, "temperatureDisplay", cardChoiceWidth / 2);
-        temperatureChoice->setHidden(off);
+        rightChoice(*temperatureChoice_, "temperatureDisplay", cardChoiceWidth / 2);
+        temperatureChoice_->setHidden(off);
         break;
     case ModuleKind::compute:
-        rightChoice(*computeChoice, "computeDisplay", cardChoiceWidth / 3);
-        computeChoice->setHidden(off);
+        rightChoice(*computeChoice_, "computeDisplay", cardChoiceWidth / 3);
+        computeChoice_->setHidden(off);
         break;
     case ModuleKind::devices:
         break;
     }
-    for (ThemeSegments* choice : {displayChoice.get(), memoryChartChoice.get(),
-                                  animationChoice.get(), networkColorChoice.get()})
+    for (ThemeSegments* choice : {displayChoice_.get(), memoryChartChoice_.get(),
+                                  animationChoice_.get(), networkColorChoice_.get()})
         if (choice->superview() == &content)
             setSegmentWidths(*choice, choice->frame().width() / choice->segmentCount());
 }
 
 void DetailView::layoutSection(ModuleKind kind, double width, bool animated) {
-    ModuleSectionView& card = *cards.at(kind);
+    ModuleSectionView& card = *cards_.at(kind);
     const bool expanded = isSectionExpanded(kind);
     card.animateContent(expanded, animated);
     const double height = sectionHeight(kind);
     card.content().setFrame({cardContentX, cardHeaderHeight, width, height});
     card.content().setHidden(!expanded);
     SectionRegions regions = pulsedeck::sectionRegions(
-        kind, presentation, width, height,
+        kind, state_.presentation, width, height,
         kind == ModuleKind::devices ? devicesWithCapacity() : std::vector<bool>{});
     placeColorRows(kind, regions, width);
     placeCardControls(kind, regions, width);
-    sectionRegions[kind] = std::move(regions);
+    sectionRegions_[kind] = std::move(regions);
 }
 
-void DetailView::layoutSections() {
+void DetailView::layoutSections(bool animated) {
     const double width = bounds().width();
     const double height = bounds().height();
     const double footer = footerHeight();
@@ -258,27 +237,26 @@ void DetailView::layoutSections() {
                                 std::max(0.0, height - footer - detailTopBandHeight)};
 
     // The bands' fixed controls.
-    scroll->setFrame(scrollFrame);
-    settingsButton->setFrame({width - 44, 9, 26, 26});
-    sortDone->setHidden(true);
-    sortDone->setFrame({width - 74, height - 37, 56, 26});
-    presentationChoice->setFrame({18, height - 72, width - 36, 25});
-    setSegmentWidths(*presentationChoice, (width - 36) / 2);
+    scroll_->setFrame(scrollFrame);
+    settingsButton_->setFrame({width - 44, 9, 26, 26});
+    sortDone_->setHidden(true);
+    sortDone_->setFrame({width - 74, height - 37, 56, 26});
+    presentationChoice_->setFrame({18, height - 72, width - 36, 25});
+    setSegmentWidths(*presentationChoice_, (width - 36) / 2);
     syncScroller();
     setNeedsDisplay(true);
 
-    const bool animated = animatedLayout && initializedLayout_ && window() && !reduceMotionOn();
-    lastLayoutRequestedAnimation_ = animatedLayout;
-    animatedLayout = false;
-    const double remembered = scroll->contentView().bounds().minY();
+    lastLayoutRequestedAnimation_ = animated;
+    animated = animated && initializedLayout_ && window() && !reduceMotionOn();
+    const double remembered = scroll_->contentView().bounds().minY();
 
     // The cards.
     const double documentHeight = contentHeight();
-    body->setFrame({body->frame().origin, {width - 8, documentHeight}});
-    cards.at(ModuleKind::fan)->setHidden(!fanAvailable);
-    cards.at(ModuleKind::temperature)->setHidden(!temperatureAvailable);
+    body_->setFrame({body_->frame().origin, {width - 8, documentHeight}});
+    for (auto& [kind, card] : cards_)
+        card->setHidden(!state_.modules[kind].available);
     const auto modules = availableModules();
-    const bool overview = presentation == DetailPresentation::overview;
+    const bool overview = state_.presentation == DetailPresentation::overview;
     std::map<ModuleKind, gfx::Rect> grid;
     if (overview)
         grid = DetailLayout::cardFrames(modules, DetailLayout::contentWidth(2, width - 8).columns,
@@ -287,8 +265,8 @@ void DetailView::layoutSections() {
     for (ModuleKind kind : modules) {
         auto gridFrame = grid.find(kind);
         const gfx::Rect* frame = gridFrame == grid.end() ? nullptr : &gridFrame->second;
-        layoutSection(kind, cardContentWidth(presentation, frame), animated);
-        ModuleSectionView& card = *cards.at(kind);
+        layoutSection(kind, cardContentWidth(state_.presentation, frame), animated);
+        ModuleSectionView& card = *cards_.at(kind);
         if (overview) {
             if (frame)
                 card.animateCard(*frame, animated);
@@ -301,57 +279,57 @@ void DetailView::layoutSections() {
         }
         card.updateDisclosure();
     }
-    colorChoice->setHidden(false);
+    colorChoice_->setHidden(false);
 
     // The bottom band.
-    settingsButton->setFrame({width - 44, 9, 26, 26});
-    opacitySlider->setFrame({132, 49, std::max(width - 192, 50.0), 22});
-    const ui::ClipView& clip = scroll->contentView();
+    settingsButton_->setFrame({width - 44, 9, 26, 26});
+    opacitySlider_->setFrame({132, 49, std::max(width - 192, 50.0), 22});
+    const ui::ClipView& clip = scroll_->contentView();
     const double offset = clampedScrollOffset(remembered, documentHeight, clip.bounds().height());
     if (clip.bounds().minY() != offset)
-        scroll->scrollTo({clip.bounds().minX(), offset});
+        scroll_->scrollTo({clip.bounds().minX(), offset});
     syncScroller();
-    moveInto(*this, chartLengthSlider);
-    moveInto(*this, gapSlider);
+    moveInto(*this, chartLengthSlider_);
+    moveInto(*this, gapSlider_);
     const int visible = visibleModuleCount();
     const StripSliderFrames sliders =
-        stripSliderFrames(width, presentation, contentWidth(), visible);
-    chartLengthSlider->setFrame(sliders.chartLength);
-    gapSlider->setFrame(sliders.gap);
-    chartLengthSlider->setHidden(sliders.chartLengthHidden);
-    gapSlider->setHidden(sliders.gapHidden);
+        stripSliderFrames(width, state_.presentation, contentWidth(), visible);
+    chartLengthSlider_->setFrame(sliders.chartLength);
+    gapSlider_->setFrame(sliders.gap);
+    chartLengthSlider_->setHidden(sliders.chartLengthHidden);
+    gapSlider_->setHidden(sliders.gapHidden);
 
     // The theme colour row of the top band.
-    moveInto(*this, themeColorLabel);
-    moveInto(*this, colorChoice);
-    colorChoice->setFrame({width - 180, height - 105, 162, 26});
-    themeColorLabel->setFrame({18, colorChoice->frame().minY() + 5, themeLabelWidth, 17});
+    moveInto(*this, themeColorLabel_);
+    moveInto(*this, colorChoice_);
+    colorChoice_->setFrame({width - 180, height - 105, 162, 26});
+    themeColorLabel_->setFrame({18, colorChoice_->frame().minY() + 5, themeLabelWidth, 17});
     const gfx::Font natural = gfx::Font::system(themeLabelFontSize, gfx::FontWeight::medium);
     const double labelWidth =
-        gfx::textSize(themeColorLabel->stringValue(), {.font = natural}).width;
+        gfx::textSize(themeColorLabel_->stringValue(), {.font = natural}).width;
     const gfx::Font fitted = gfx::Font::system(
         fittedFontSize(labelWidth, themeLabelWidth, themeLabelFontSize), gfx::FontWeight::medium);
-    if (!(themeColorLabel->font() == fitted))
-        themeColorLabel->setFont(fitted);
+    if (!(themeColorLabel_->font() == fitted))
+        themeColorLabel_->setFont(fitted);
 
     // The body holds the shown cards in order, then what passes over them: a drag ghost and
     // any fading snapshot still in its animation stay until their owner takes them away.
     std::vector<std::shared_ptr<ui::View>> held;
     for (ModuleKind kind : modules)
-        held.push_back(cards.at(kind));
-    for (const auto& subview : body->subviews()) {
-        const bool isCard = std::any_of(cards.begin(), cards.end(),
+        held.push_back(cards_.at(kind));
+    for (const auto& subview : body_->subviews()) {
+        const bool isCard = std::any_of(cards_.begin(), cards_.end(),
                                         [&](const auto& entry) { return entry.second == subview; });
-        if (!isCard && subview != dragGhost)
+        if (!isCard && subview != dragGhost_)
             held.push_back(subview);
     }
-    if (dragGhost)
-        held.push_back(dragGhost);
-    if (held != body->subviews())
-        body->setSubviews(std::move(held));
+    if (dragGhost_)
+        held.push_back(dragGhost_);
+    if (held != body_->subviews())
+        body_->setSubviews(std::move(held));
 
     initializedLayout_ = true;
-    body->setNeedsDisplay(true);
+    body_->setNeedsDisplay(true);
 }
 
 } // namespace pulsedeck

@@ -41,57 +41,95 @@ std::string devicesAccessibilityLabel(const std::vector<ExternalDevice>& devices
     return label;
 }
 
-void DetailView::refreshControls() {
-    const AppLanguage lang = language;
-    auto say = [lang](Copy key) { return text(key, lang); };
+void DetailView::setState(DetailState state, bool animated) {
+    const DetailChanges changes = detailChanges(state_, state);
+    std::vector<ExternalDevice> previousDevices = std::move(state_.readings.devices);
+    state_ = std::move(state);
+    if (changes == DetailChanges{})
+        return;
+    if (changes.readings[ModuleKind::devices])
+        noteDeviceArrivals(previousDevices);
+    refresh(changes, animated);
+}
 
+void DetailView::setSorting(bool sorting) {
+    if (sorting == isSorting_)
+        return;
+    isSorting_ = sorting;
+    const Copy key = isSorting_ ? Copy::finishSorting : Copy::sortShort;
+    sortDone_->setLabel(text(key, state_.language), 0);
+    sortDone_->setAccessibilityLabel(text(key, state_.language));
+}
+
+void DetailView::refresh(const DetailChanges& changes, bool animated) {
     // The theme colour is every custom control's accent; windows redraw only on a change.
-    applyAccentColor(toColor(moduleColors.color(ColorSlot::theme, normalBlue)));
+    if (changes.colors)
+        applyAccentColor(toColor(state_.moduleColors.color(ColorSlot::theme, state_.normalBlue)));
+    if (changes.language)
+        relabel();
+    if (changes.language || changes.colors || changes.layout) {
+        // The colour buttons name their colour in the current language.
+        for (auto& [slot, button] : colorButtons_)
+            button->updateTitle();
+        colorChoice_->updateTitle();
+        for (auto& control : allControls())
+            control->setNeedsDisplay(true);
+    }
+    showValues(changes);
+    if (changes.readings[ModuleKind::devices] || changes.language)
+        cards_.at(ModuleKind::devices)
+            ->content()
+            .setAccessibilityLabel(
+                devicesAccessibilityLabel(state_.readings.devices, state_.language));
+    if (changes.readings[ModuleKind::memory] || changes.language)
+        syncStatus_->setStringValue(text(state_.readings.memory.explanation, state_.language));
 
-    // The top and bottom bands.
-    opacitySlider->setDoubleValue(stripOpacity);
-    opacitySlider->setAccessibilityLabel(say(Copy::opacity));
-    themeColorLabel->setStringValue(say(Copy::themeColor));
-    presentationChoice->setSelectedSegment(presentation == DetailPresentation::overview ? 1 : 0);
-    setLabels(*presentationChoice, {Copy::detailView, Copy::overview}, lang);
-    presentationChoice->setAccessibilityLabel(say(Copy::viewLayout));
+    if (changes.layout)
+        layoutSections(animated);
+    startDeviceCardClock();
+    // The band's captions and values, and the cards that show a changed reading or look.
+    if (changes.layout || changes.sliders || changes.colors)
+        setNeedsDisplay(true);
+    for (auto& [kind, card] : cards_) {
+        if (changes.cardLook || changes.readings[kind])
+            card->content().setNeedsDisplay(true);
+        if (changes.cardLook)
+            card->setNeedsDisplay(true);
+    }
+}
 
-    // The colour buttons name their colour in the language just set.
-    for (auto& [slot, button] : colorButtons)
-        button->updateTitle();
+void DetailView::relabel() {
+    const AppLanguage lang = state_.language;
+    auto say = [lang](Copy key) { return text(key, lang); };
+    opacitySlider_->setAccessibilityLabel(say(Copy::opacity));
+    themeColorLabel_->setStringValue(say(Copy::themeColor));
+    setLabels(*presentationChoice_, {Copy::detailView, Copy::overview}, lang);
+    presentationChoice_->setAccessibilityLabel(say(Copy::viewLayout));
+    setLabels(*memoryChartChoice_, {Copy::chartAndValues, Copy::valuesOnly}, lang);
+    memoryChartChoice_->setAccessibilityLabel(say(Copy::showChart));
+    networkChartSwitch_->setAccessibilityLabel(say(Copy::showChart));
+    setLabels(*temperatureChoice_, {Copy::thermometer, Copy::fanGraph}, lang);
+    temperatureChoice_->setAccessibilityLabel(say(Copy::computeDisplay));
+    setLabels(*computeChoice_, {Copy::bars, Copy::fanGraph, Copy::compact}, lang);
+    computeChoice_->setAccessibilityLabel(say(Copy::computeDisplay));
+    setLabels(*animationChoice_, {Copy::fanAnimationOff, Copy::efficient, Copy::smooth}, lang);
+    animationChoice_->setAccessibilityLabel(say(Copy::fanAnimation));
+    setLabels(*fanChoice_, {Copy::fanRing, Copy::fanGraph}, lang);
+    fanChoice_->setAccessibilityLabel(say(Copy::fanDisplay));
+    setLabels(*networkColorChoice_, {Copy::followTheme, Copy::colorfulMode}, lang);
+    networkColorChoice_->setAccessibilityLabel(say(Copy::networkColors));
+    chartLengthSlider_->setAccessibilityLabel(say(Copy::chartLength));
+    gapSlider_->setAccessibilityLabel(say(Copy::blockSpacing));
+    setLabels(*displayChoice_, {Copy::allFour, Copy::automatic, Copy::twoValues}, lang);
+    displayChoice_->setAccessibilityLabel(say(Copy::display));
+    const Copy sortKey = isSorting_ ? Copy::finishSorting : Copy::sortShort;
+    sortDone_->setLabel(say(sortKey), 0);
+    sortDone_->setAccessibilityLabel(say(sortKey));
+    settingsButton_->setToolTip(say(Copy::settings));
+    settingsButton_->setAccessibilityLabel(say(Copy::settings));
+    activityIcon_->setToolTip(say(Copy::open));
+    activityIcon_->setAccessibilityLabel(say(Copy::open));
 
-    // The cards' choices.
-    memoryChartChoice->setSelectedSegment(memoryShowChart ? 0 : 1);
-    setSwitch(*networkChartSwitch, networkShowChart);
-    setLabels(*memoryChartChoice, {Copy::chartAndValues, Copy::valuesOnly}, lang);
-    memoryChartChoice->setAccessibilityLabel(say(Copy::showChart));
-    networkChartSwitch->setAccessibilityLabel(say(Copy::showChart));
-
-    setLabels(*temperatureChoice, {Copy::thermometer, Copy::fanGraph}, lang);
-    temperatureChoice->setSelectedSegment(
-        temperatureMode == TemperatureDisplayMode::thermometer ? 0 : 1);
-    temperatureChoice->setAccessibilityLabel(say(Copy::computeDisplay));
-
-    setLabels(*computeChoice, {Copy::bars, Copy::fanGraph, Copy::compact}, lang);
-    computeChoice->setSelectedSegment(rawValue(computeMode));
-    computeChoice->setAccessibilityLabel(say(Copy::computeDisplay));
-
-    setLabels(*animationChoice, {Copy::fanAnimationOff, Copy::efficient, Copy::smooth}, lang);
-    animationChoice->setSelectedSegment(rawValue(fanAnimation));
-    animationChoice->setAccessibilityLabel(say(Copy::fanAnimation));
-    animationChoice->setHidden(!fanEnabled);
-
-    setLabels(*fanChoice, {Copy::fanRing, Copy::fanGraph}, lang);
-    fanChoice->setAccessibilityLabel(say(Copy::fanDisplay));
-    fanChoice->setSelectedSegment(fanMode == FanDisplayMode::graph ? 1 : 0);
-
-    // The devices card reads as one text.
-    ui::View& devicesContent = cards.at(ModuleKind::devices)->content();
-    devicesContent.setAccessibilityElement(true);
-    devicesContent.setAccessibilityRole(ui::AccessibilityRole::staticText);
-    devicesContent.setAccessibilityLabel(devicesAccessibilityLabel(devicesSnapshot_, lang));
-
-    // Each card's switch follows its module.
     const std::pair<ModuleKind, Copy> switchNames[] = {
         {ModuleKind::memory, Copy::memoryEnabled},
         {ModuleKind::fan, Copy::fanEnabled},
@@ -99,51 +137,39 @@ void DetailView::refreshControls() {
         {ModuleKind::temperature, Copy::temperatureEnabled},
         {ModuleKind::compute, Copy::computeEnabled},
         {ModuleKind::devices, Copy::devicesEnabled}};
-    for (const auto& [kind, name] : switchNames) {
-        ModuleSectionView& card = *cards.at(kind);
-        setSwitch(*card.toggle(), isModuleEnabled(kind));
-        card.toggle()->setAccessibilityLabel(say(name));
-        card.updateDisclosure();
-        card.setNeedsDisplay(true);
+    for (const auto& [kind, name] : switchNames)
+        cards_.at(kind)->toggle()->setAccessibilityLabel(say(name));
+}
+
+void DetailView::showValues(const DetailChanges& changes) {
+    const DetailStyles& styles = state_.styles;
+    if (changes.sliders) {
+        // A slider under the pointer is the authority on its value until it is let go.
+        const std::pair<ThemeSlider*, double> sliders[] = {
+            {opacitySlider_.get(), state_.stripOpacity},
+            {chartLengthSlider_.get(), state_.chartLength},
+            {gapSlider_.get(), state_.fanGap}};
+        for (const auto& [slider, value] : sliders)
+            if (!slider->isDragging() && slider->doubleValue() != value)
+                slider->setDoubleValue(value);
     }
-
-    // The shared controls: their values, labels and spoken names in the current language.
-    networkColorChoice->setSelectedSegment(networkColored ? 1 : 0);
-    setLabels(*networkColorChoice, {Copy::followTheme, Copy::colorfulMode}, lang);
-    networkColorChoice->setAccessibilityLabel(say(Copy::networkColors));
-    chartLengthSlider->setAccessibilityLabel(say(Copy::chartLength));
-    chartLengthSlider->setDoubleValue(chartLength);
-    gapSlider->setAccessibilityLabel(say(Copy::blockSpacing));
-    gapSlider->setDoubleValue(fanGap);
-    setLabels(*displayChoice, {Copy::allFour, Copy::automatic, Copy::twoValues}, lang);
-    displayChoice->setAccessibilityLabel(say(Copy::display));
-    colorChoice->updateTitle();
-    const Copy sortKey = isSorting ? Copy::finishSorting : Copy::sortShort;
-    sortDone->setLabel(say(sortKey), 0);
-    sortDone->setAccessibilityLabel(say(sortKey));
-    sortDone->setSelectedSegment(0);
-    settingsButton->setToolTip(say(Copy::settings));
-    settingsButton->setAccessibilityLabel(say(Copy::settings));
-    activityIcon->setToolTip(say(Copy::open));
-    activityIcon->setAccessibilityLabel(say(Copy::open));
-
-    // The memory card's status line.
-    const gfx::Font statusFont = gfx::Font::system(10);
-    if (!(syncStatus->font() == statusFont))
-        syncStatus->setFont(statusFont);
-    if (!(syncStatus->textColor() == gfx::Color::secondaryLabel()))
-        syncStatus->setTextColor(gfx::Color::secondaryLabel());
-    syncStatus->setStringValue(say(snapshot.explanation));
-
-    // Lay out, start the device cards' entrance, and redraw everything that shows a
-    // reading or a control.
-    layoutSections();
-    startDeviceCardClock();
-    setNeedsDisplay(true);
-    for (auto& [kind, card] : cards)
-        card->content().setNeedsDisplay(true);
-    for (auto& control : allControls())
-        control->setNeedsDisplay(true);
+    if (changes.layout)
+        presentationChoice_->setSelectedSegment(
+            state_.presentation == DetailPresentation::overview ? 1 : 0);
+    if (changes.styles) {
+        displayChoice_->setSelectedSegment(rawValue(styles.memory));
+        memoryChartChoice_->setSelectedSegment(styles.memoryShowChart ? 0 : 1);
+        setSwitch(*networkChartSwitch_, styles.networkShowChart);
+        temperatureChoice_->setSelectedSegment(
+            styles.temperature == TemperatureDisplayMode::thermometer ? 0 : 1);
+        computeChoice_->setSelectedSegment(rawValue(styles.compute));
+        animationChoice_->setSelectedSegment(rawValue(styles.fanAnimation));
+        fanChoice_->setSelectedSegment(styles.fan == FanDisplayMode::graph ? 1 : 0);
+        networkColorChoice_->setSelectedSegment(styles.networkColored ? 1 : 0);
+    }
+    if (changes.switches)
+        for (auto& [kind, card] : cards_)
+            setSwitch(*card->toggle(), state_.modules[kind].on());
 }
 
 } // namespace pulsedeck

@@ -89,17 +89,17 @@ ModuleColorButton::ModuleColorButton(ColorSlot slot, DetailView* owner)
 PaletteColor ModuleColorButton::shownColor() const {
     if (!owner)
         return PaletteColor::blue;
-    return owner->moduleColors.color(slot_, owner->normalBlue);
+    return owner->state().moduleColors.color(slot_, owner->state().normalBlue);
 }
 
 void ModuleColorButton::updateTitle() {
     if (!owner)
         return;
-    const AppLanguage language = owner->language;
+    const AppLanguage language = owner->state().language;
     std::string title;
     if (slot_ == ColorSlot::theme)
         title = text(paletteColorName(shownColor()), language);
-    else if (auto color = owner->moduleColors.explicitColor(slot_))
+    else if (auto color = owner->state().moduleColors.explicitColor(slot_))
         title = text(paletteColorName(*color), language);
     else
         title = text(Copy::followTheme, language);
@@ -135,7 +135,7 @@ std::shared_ptr<ui::Menu> ModuleColorButton::makeColorMenu() {
     if (!owner)
         return menu;
     menu->setHighlight(accentHighlight());
-    const AppLanguage language = owner->language;
+    const AppLanguage language = owner->state().language;
     const std::weak_ptr<View> weak = weak_from_this();
     // The button, while it is still its owner's.
     auto live = [weak]() -> ModuleColorButton* {
@@ -152,7 +152,7 @@ std::shared_ptr<ui::Menu> ModuleColorButton::makeColorMenu() {
             return std::nullopt;
         if (button->slot() == ColorSlot::theme)
             return button->shownColor();
-        return button->owner->moduleColors.explicitColor(button->slot());
+        return button->owner->state().moduleColors.explicitColor(button->slot());
     };
     auto add = [&](std::string title, int tag, PaletteColor swatch, std::function<bool()> checked) {
         auto item = std::make_shared<ui::MenuItem>(std::move(title), select);
@@ -164,7 +164,7 @@ std::shared_ptr<ui::Menu> ModuleColorButton::makeColorMenu() {
     };
     if (slot_ != ColorSlot::theme)
         add(text(Copy::followTheme, language), followThemeTag,
-            owner->moduleColors.color(ColorSlot::theme, owner->normalBlue),
+            owner->state().moduleColors.color(ColorSlot::theme, owner->state().normalBlue),
             [live, current] { return live() && !current(); });
     for (int raw = 0; auto color = paletteColor(raw); ++raw)
         add(text(paletteColorName(*color), language), raw, *color,

@@ -193,7 +193,7 @@ void ModuleSectionView::toggleDetails() {
 }
 
 void ModuleSectionView::updateDisclosure() {
-    disclosure_->setHidden(owner && owner->presentation == DetailPresentation::overview);
+    disclosure_->setHidden(owner && owner->state().presentation == DetailPresentation::overview);
     const bool expanded = owner && owner->isSectionExpanded(kind_);
     disclosure_->setImage(gfx::symbolImage(expanded ? "chevron.down" : "chevron.right",
                                            {.pointSize = 10, .weight = gfx::FontWeight::medium}));
@@ -202,14 +202,14 @@ void ModuleSectionView::updateDisclosure() {
         toggle_->setFrameOrigin(
             {bounds().width() - toggleInset, headerHeight / 2 - size.height / 2});
     }
-    const AppLanguage language = owner ? owner->language : AppLanguage::english;
+    const AppLanguage language = owner ? owner->state().language : AppLanguage::english;
     const FittedTitle title = fittedTitle(text(moduleTitleKey(kind_), language), bounds().width());
     const double titleWidth = std::ceil(gfx::textSize(title.text, title.attributes).width);
     const double x = std::min(titleWidth, title.room) + titleX + disclosureGap;
     const gfx::Rect place{x, 8, disclosureSide, disclosureSide};
     if (disclosure_->frame() != place)
         disclosure_->setFrame(place);
-    disclosure_->setEnabled(owner && owner->isModuleEnabled(kind_));
+    disclosure_->setEnabled(owner && owner->state().modules[kind_].on());
     disclosure_->setAccessibilityLabel(
         text(expanded ? Copy::collapseDetails : Copy::expandDetails, language) + " " + title.text);
 }
@@ -223,7 +223,7 @@ void ModuleSectionView::mouseDown(const ui::Event& event) {
     }
     if (!owner || !owner->window())
         return;
-    pressStart_ = owner->body->convertPointFromView(event.locationInWindow(), nullptr);
+    pressStart_ = owner->body_->convertPointFromView(event.locationInWindow(), nullptr);
 }
 
 void ModuleSectionView::mouseDragged(const ui::Event& event) {
@@ -231,9 +231,9 @@ void ModuleSectionView::mouseDragged(const ui::Event& event) {
         View::mouseDragged(event);
         return;
     }
-    if (!owner->draggedModule) {
+    if (!owner->draggedModule_) {
         const gfx::Point point =
-            owner->body->convertPointFromView(event.locationInWindow(), nullptr);
+            owner->body_->convertPointFromView(event.locationInWindow(), nullptr);
         if (std::hypot(point.x - pressStart_->x, point.y - pressStart_->y) < dragThreshold)
             return;
         if (!owner->beginCardDrag(kind_, *pressStart_)) {
@@ -241,8 +241,8 @@ void ModuleSectionView::mouseDragged(const ui::Event& event) {
             return;
         }
     }
-    owner->scroll->autoscroll(event);
-    owner->moveCardDrag(owner->body->convertPointFromView(event.locationInWindow(), nullptr));
+    owner->scroll_->autoscroll(event);
+    owner->moveCardDrag(owner->body_->convertPointFromView(event.locationInWindow(), nullptr));
 }
 
 void ModuleSectionView::mouseUp(const ui::Event& event) {
@@ -263,7 +263,7 @@ void ModuleSectionView::resetCursorRects() {
 }
 
 void ModuleSectionView::drawRect(gfx::Context& context, const gfx::Rect&) {
-    const bool overview = owner && owner->presentation == DetailPresentation::overview;
+    const bool overview = owner && owner->state().presentation == DetailPresentation::overview;
     const gfx::Rect card = bounds();
     if (overview) {
         const auto outline = gfx::Path::roundedRect(card.insetBy(0.5, 0.5), overviewCornerRadius,
@@ -288,7 +288,7 @@ void ModuleSectionView::drawRect(gfx::Context& context, const gfx::Rect&) {
     }
     if (owner) {
         const FittedTitle title =
-            fittedTitle(text(moduleTitleKey(kind_), owner->language), card.width());
+            fittedTitle(text(moduleTitleKey(kind_), owner->state().language), card.width());
         const double height =
             std::min(gfx::textSize(title.text, title.attributes).height, headerHeight);
         gfx::drawText(context, title.text,

@@ -21,30 +21,32 @@ void SectionContentView::drawRect(gfx::Context& context, const gfx::Rect&) {
 }
 
 SectionContent sectionContent(const DetailView& view, ModuleKind kind, double width, double now) {
+    const DetailState& state = view.state_;
+    const DetailReadings& readings = state.readings;
     SectionContent content;
-    if (const auto found = view.sectionRegions.find(kind); found != view.sectionRegions.end())
+    if (const auto found = view.sectionRegions_.find(kind); found != view.sectionRegions_.end())
         content.regions = found->second;
     content.width = width;
-    content.presentation = view.presentation;
-    content.language = view.language;
-    content.moduleColors = view.moduleColors;
-    content.normalBlue = view.normalBlue;
-    content.memory = view.snapshot;
-    content.memoryHistory = view.history;
-    content.historyCapacity = view.historyCapacity;
-    content.fan = view.fanSnapshot;
-    content.fanHistory = view.fanHistory;
-    content.fanEnabled = view.fanEnabled;
-    content.network = view.networkSnapshot;
-    content.networkHistory = view.networkHistory;
-    content.networkColored = view.networkColored;
-    content.compute = view.computeSnapshot;
-    content.computeHistory = view.computeHistory;
-    content.temperature = view.temperatureSnapshot;
-    content.temperatureHistory = view.temperatureHistory;
-    content.devices = view.devicesSnapshot();
-    content.deviceArrivals = view.deviceArrivals();
-    content.deviceCardNow = view.deviceCardClockRunning() ? view.deviceCardNow : now;
+    content.presentation = state.presentation;
+    content.language = state.language;
+    content.moduleColors = state.moduleColors;
+    content.normalBlue = state.normalBlue;
+    content.memory = readings.memory;
+    content.memoryHistory = readings.memoryHistory;
+    content.historyCapacity = state.historyCapacity;
+    content.fan = readings.fan;
+    content.fanHistory = readings.fanHistory;
+    content.fanEnabled = state.modules[ModuleKind::fan].on();
+    content.network = readings.network;
+    content.networkHistory = readings.networkHistory;
+    content.networkColored = state.styles.networkColored;
+    content.compute = readings.compute;
+    content.computeHistory = readings.computeHistory;
+    content.temperature = readings.temperature;
+    content.temperatureHistory = readings.temperatureHistory;
+    content.devices = readings.devices;
+    content.deviceArrivals = view.deviceArrivals_;
+    content.deviceCardNow = view.deviceCardClock_ ? view.deviceCardNow_ : now;
     return content;
 }
 

@@ -69,7 +69,7 @@ std::shared_ptr<ui::Menu> languageMenu(const WeakView& weak, AppLanguage languag
     auto add = [&](std::string title, std::string code) {
         addOption(*menu, choiceItem(weak, std::move(title), code, &DetailView::menuLanguage), true,
                   whileViewLives(weak, [code](const DetailView& view) {
-                      return view.languageSelection == code;
+                      return view.state().languageSelection == code;
                   }));
     };
     add(text(Copy::systemLanguage, language), "system");
@@ -88,7 +88,7 @@ std::shared_ptr<ui::Menu> appearanceMenu(const WeakView& weak, AppLanguage langu
                   choiceItem(weak, text(key, language), std::string(toString(mode)),
                              &DetailView::menuAppearance),
                   true, whileViewLives(weak, [mode = mode](const DetailView& view) {
-                      return view.appearanceMode == mode;
+                      return view.state().appearanceMode == mode;
                   }));
     }
     return menu;
@@ -96,18 +96,18 @@ std::shared_ptr<ui::Menu> appearanceMenu(const WeakView& weak, AppLanguage langu
 
 std::shared_ptr<ui::Menu> floatingMenu(const WeakView& weak, const DetailView& view) {
     auto menu = plainSubmenu();
-    const AppLanguage language = view.language;
+    const AppLanguage language = view.state().language;
     auto add = [&](Copy key, FloatingMode mode) {
         auto item = choiceItem(weak, text(key, language), std::string(toString(mode)),
                                &DetailView::doFloating);
-        item->setState(mode != FloatingMode::none && view.floatingMode == mode
+        item->setState(mode != FloatingMode::none && view.state().floatingMode == mode
                            ? ui::ControlState::on
                            : ui::ControlState::off);
         menu->addItem(item);
     };
     add(Copy::floatingCopy, FloatingMode::copy);
     add(Copy::floatingMove, FloatingMode::detached);
-    if (view.floatingMode != FloatingMode::none) {
+    if (view.state().floatingMode != FloatingMode::none) {
         menu->addItem(ui::MenuItem::separator());
         add(Copy::closeFloating, FloatingMode::none);
     }
@@ -126,7 +126,7 @@ std::shared_ptr<ui::Menu> updatesMenu(const WeakView& weak, AppLanguage language
                   choiceItem(weak, text(key, language), std::string(toString(frequency)),
                              &DetailView::menuUpdateFrequency),
                   false, whileViewLives(weak, [frequency = frequency](const DetailView& view) {
-                      return view.updateFrequency == frequency;
+                      return view.state().updateFrequency == frequency;
                   }));
     }
     return menu;
@@ -157,15 +157,16 @@ std::shared_ptr<LiveSettingsMenu> makeSettingsMenu(const std::shared_ptr<DetailV
     };
     if (!view)
         return menu;
-    const AppLanguage language = view->language;
+    const AppLanguage language = view->state().language;
 
-    addOption(
-        *menu, viewItem(weak, text(Copy::launchAtLogin, language), &DetailView::menuLogin), false,
-        whileViewLives(weak, [](const DetailView& live) { return loginOn(live.loginState); }));
-    if (view->loginState == 2)
+    addOption(*menu, viewItem(weak, text(Copy::launchAtLogin, language), &DetailView::menuLogin),
+              false, whileViewLives(weak, [](const DetailView& live) {
+                  return loginOn(live.state().loginState);
+              }));
+    if (view->state().loginState == 2)
         menu->addItem(
             viewItem(weak, text(Copy::systemSettings, language), &DetailView::doApproval));
-    if (view->loginFailed) {
+    if (view->state().loginFailed) {
         auto error = std::make_shared<ui::MenuItem>(text(Copy::loginError, language));
         error->setEnabled(false);
         menu->addItem(error);
@@ -175,7 +176,8 @@ std::shared_ptr<LiveSettingsMenu> makeSettingsMenu(const std::shared_ptr<DetailV
     menu->addItem(holder(text(Copy::floating, language), floatingMenu(weak, *view)));
     addOption(
         *menu, viewItem(weak, text(Copy::hideInFullscreen, language), &DetailView::menuFullscreen),
-        false, whileViewLives(weak, [](const DetailView& live) { return live.hideInFullscreen; }));
+        false,
+        whileViewLives(weak, [](const DetailView& live) { return live.state().hideInFullscreen; }));
     menu->addItem(viewItem(weak, text(Copy::checkUpdates, language), &DetailView::doCheckUpdates));
     menu->addItem(holder(text(Copy::automaticUpdates, language), updatesMenu(weak, language)));
     auto privacy = viewItem(weak, text(Copy::privacyPolicy, language), &DetailView::doPrivacy);

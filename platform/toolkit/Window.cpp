@@ -343,10 +343,15 @@ void Window::displayIfNeeded() {
     const gfx::Rect frameBounds{{0, 0}, frame_.size};
     DirtyRegion area;
     area.add(ownDirty_);
+    // Only what shows of a view is drawn again: a card scrolled under a band must not redraw the
+    // band's controls over it.
     forEachView([&](View& view) {
+        if (view.dirty_.isEmpty())
+            return;
         const gfx::AffineTransform toWindow = view.transformToWindow();
+        const gfx::Rect shown = toWindow.apply(view.visibleRect());
         for (const gfx::Rect& part : view.dirty_.parts())
-            area.add(toWindow.apply(part).intersection(frameBounds));
+            area.add(toWindow.apply(part).intersection(shown));
     });
     dirty_ = {};
     ownDirty_ = {};

@@ -3,6 +3,7 @@
 #include "platform/toolkit/Menu.h"
 #include "platform/toolkit/Workspace.h"
 #include "statusbar/StatusEditingSurface.h"
+#include "support/DetailViewProbe.h"
 
 #include <chrono>
 #include <fstream>
@@ -41,9 +42,9 @@ TEST_F(AppDelegateClicksTest, AClickOnAModuleOpensThePopoverAnchoredUnderIt) {
     const gfx::Point point = moduleCenter(ModuleKind::network);
     clickModule(ModuleKind::network);
     ASSERT_TRUE(shown());
-    EXPECT_EQ(delegate->details->priority, ModuleKind::network);
+    EXPECT_EQ(delegate->details->priority(), ModuleKind::network);
     EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::network);
-    EXPECT_FALSE(delegate->details->lastLayoutRequestedAnimation());
+    EXPECT_FALSE(DetailViewProbe(*delegate->details).lastLayoutRequestedAnimation());
     EXPECT_FALSE(inside(*delegate).clickedModule) << "consumed by the showing";
     EXPECT_EQ(inside(*delegate).lastStatusActivation, clock.now());
 
@@ -71,9 +72,8 @@ TEST_F(AppDelegateClicksTest, AnotherModuleRefocusesAndTheSameModuleCloses) {
     const gfx::Point memory = moduleCenter(ModuleKind::memory);
     clickModule(ModuleKind::memory);
     ASSERT_TRUE(shown());
-    EXPECT_EQ(delegate->details->priority, ModuleKind::memory);
+    EXPECT_EQ(delegate->details->priority(), ModuleKind::memory);
     EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::memory);
-    EXPECT_TRUE(delegate->details->lastLayoutRequestedAnimation());
     EXPECT_EQ(inside(*delegate).anchorPanel, anchor) << "the same anchor moves";
     EXPECT_EQ(inside(*delegate).anchorPanel->frame().origin,
               (gfx::Point{memory.x - 0.5, strip().minY()}));
@@ -93,9 +93,9 @@ TEST_F(AppDelegateClicksTest, TheOpenPopoverFollowsItsModuleWhenTheStripChangesW
     };
     const std::vector<Change> changes = {
         {"a module right of it switched off",
-         [](AppDelegate& app) { app.details->switchAction(ModuleKind::compute)(false); }},
+         [](AppDelegate& app) { app.details->switchAction(ModuleKind::compute, false); }},
         {"the module right of it switched on again",
-         [](AppDelegate& app) { app.details->switchAction(ModuleKind::compute)(true); }},
+         [](AppDelegate& app) { app.details->switchAction(ModuleKind::compute, true); }},
         {"moved to the right end",
          [](AppDelegate& app) {
              app.details->orderAction({ModuleKind::memory, ModuleKind::fan, ModuleKind::temperature,
@@ -145,7 +145,7 @@ TEST_F(AppDelegateClicksTest, AClickElsewhereClosesAfterTheDelayUnlessTheStripSa
     delegate->showDetails(moduleCenter(ModuleKind::memory), std::nullopt);
     loop.advanceAndRunDue(0.1);
     EXPECT_TRUE(shown());
-    EXPECT_EQ(delegate->details->priority, ModuleKind::memory);
+    EXPECT_EQ(delegate->details->priority(), ModuleKind::memory);
 }
 
 TEST_F(AppDelegateClicksTest, PressesOnOrJustBesideTheStripOrInThePopoverAreNotOutside) {
@@ -174,20 +174,20 @@ TEST_F(AppDelegateClicksTest, HoverRefocusesModuleByModuleOnlyWhileShownAndAllow
     clickModule(ModuleKind::network);
     server.movePointer(moduleCenter(ModuleKind::temperature));
     loop.advanceAndRunDue(0.2);
-    EXPECT_EQ(delegate->details->priority, ModuleKind::temperature);
+    EXPECT_EQ(delegate->details->priority(), ModuleKind::temperature);
     server.movePointer(moduleCenter(ModuleKind::compute));
     loop.advanceAndRunDue(0.2);
-    EXPECT_EQ(delegate->details->priority, ModuleKind::compute);
+    EXPECT_EQ(delegate->details->priority(), ModuleKind::compute);
     EXPECT_TRUE(shown());
 
     // While a press is tracked or the strip sorts, hovering does nothing.
     delegate->statusView->setSorting(true);
     ASSERT_TRUE(delegate->statusView->holdsPointer());
     delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
-    EXPECT_EQ(delegate->details->priority, ModuleKind::compute);
+    EXPECT_EQ(delegate->details->priority(), ModuleKind::compute);
     delegate->statusView->setSorting(false);
     delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
-    EXPECT_EQ(delegate->details->priority, ModuleKind::memory);
+    EXPECT_EQ(delegate->details->priority(), ModuleKind::memory);
 
     // Closing leaves no surface hovering.
     server.movePointer(moduleCenter(ModuleKind::network));
@@ -216,7 +216,7 @@ TEST_F(AppDelegateClicksTest, TheSecondaryClickClosesThePopoverAndPopsTheSetting
 
 TEST_F(AppDelegateClicksTest, WhileSortingTheSecondaryClickLeavesThePopoverOpen) {
     clickModule(ModuleKind::network);
-    delegate->details->isSorting = true;
+    delegate->details->setSorting(true);
     bool popoverShownUnderMenu = false;
     loop.queue().asyncAfter(0.2, [&] {
         popoverShownUnderMenu = app.trackingSession() != nullptr && shown();
@@ -229,13 +229,12 @@ TEST_F(AppDelegateClicksTest, WhileSortingTheSecondaryClickLeavesThePopoverOpen)
 
 TEST_F(AppDelegateClicksTest, EscapeWhileSortingEndsSortingOnBothSidesAndKeepsThePopover) {
     clickModule(ModuleKind::network);
-    delegate->details->isSorting = true;
+    delegate->details->setSorting(true);
     delegate->details->sortingAction();
     ASSERT_TRUE(delegate->statusView->isSorting());
-    delegate->details->priority = ModuleKind::network;
     server.key(ui::KeyCode::escape, "\x1b");
     loop.runUntilIdle();
-    EXPECT_FALSE(delegate->details->isSorting);
+    EXPECT_FALSE(delegate->details->isSorting());
     EXPECT_FALSE(delegate->statusView->isSorting());
     EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::network);
     EXPECT_TRUE(shown());
@@ -243,12 +242,12 @@ TEST_F(AppDelegateClicksTest, EscapeWhileSortingEndsSortingOnBothSidesAndKeepsTh
 
 TEST_F(AppDelegateClicksTest, ClosingResetsSortingFocusSizeAndTheOutsideMonitor) {
     clickModule(ModuleKind::network);
-    delegate->details->isSorting = true;
+    delegate->details->setSorting(true);
     delegate->details->sortingAction();
     ASSERT_TRUE(delegate->statusView->isSorting());
     delegate->details->dismissAction();
     EXPECT_FALSE(shown());
-    EXPECT_FALSE(delegate->details->isSorting);
+    EXPECT_FALSE(delegate->details->isSorting());
     EXPECT_FALSE(delegate->statusView->isSorting());
     EXPECT_FALSE(delegate->statusView->activeModule());
     EXPECT_FALSE(inside(*delegate).detailFloatingFrame);
@@ -259,14 +258,14 @@ TEST_F(AppDelegateClicksTest, ClosingResetsSortingFocusSizeAndTheOutsideMonitor)
 
 TEST_F(AppDelegateClicksTest, ClosingMidCardDragEndsTheDrag) {
     clickModule(ModuleKind::network);
-    DetailView& view = *delegate->details;
-    const ModuleSectionView& card = *view.cards.at(ModuleKind::memory);
+    DetailViewProbe view{*delegate->details};
+    const ModuleSectionView& card = view.card(ModuleKind::memory);
     ASSERT_TRUE(
         view.beginCardDrag(ModuleKind::memory, {card.frame().midX(), card.frame().minY() + 8}));
     ASSERT_EQ(card.alphaValue(), 0.2);
     delegate->details->dismissAction();
     EXPECT_FALSE(shown());
-    EXPECT_FALSE(view.draggedModule);
+    EXPECT_FALSE(view.draggedModule());
     EXPECT_EQ(card.alphaValue(), 1);
     EXPECT_TRUE(view.beginCardDrag(ModuleKind::memory, {card.frame().midX(), 8}))
         << "a new drag may begin";
@@ -279,10 +278,10 @@ TEST_F(AppDelegateClicksTest, AClickBesideEveryModuleFallsBackToThePriority) {
     delegate->showDetails(gfx::Point{strip().maxX() + 40, strip().midY()}, std::nullopt);
     EXPECT_FALSE(shown());
     // Closed, no point: the priority when the strip shows it, else the first shown module.
-    delegate->details->priority = ModuleKind::compute;
+    delegate->details->prioritize(ModuleKind::compute);
     delegate->showDetails(std::nullopt, std::nullopt);
     EXPECT_TRUE(shown());
-    EXPECT_EQ(delegate->details->priority, ModuleKind::compute);
+    EXPECT_EQ(delegate->details->priority(), ModuleKind::compute);
     EXPECT_EQ(inside(*delegate).anchorPanel->frame().origin,
               (gfx::Point{strip().midX() - 0.5, strip().minY()}));
 }
@@ -293,7 +292,7 @@ TEST_F(AppDelegateClicksTest, NothingIsHighlightedWhenThereIsNoPlaceToShowThePop
     EXPECT_FALSE(shown());
     EXPECT_FALSE(inside(*delegate).anchorPanel);
     EXPECT_FALSE(delegate->statusView->activeModule());
-    EXPECT_EQ(delegate->details->priority, ModuleKind::memory) << "the focus still moves";
+    EXPECT_EQ(delegate->details->priority(), ModuleKind::memory) << "the focus still moves";
 }
 
 TEST_F(AppDelegateClicksTest, ShownBesideAnAnchorRectangleThePopoverFitsTheRoomThere) {

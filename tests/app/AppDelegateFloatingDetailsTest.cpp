@@ -3,6 +3,7 @@
 #include "detail/PersistentMenuOption.h"
 #include "floating/FloatingOpacityRow.h"
 #include "floating/FloatingSurface.h"
+#include "support/DetailViewProbe.h"
 #include "updates/SupportFeedback.h"
 
 #include <any>
@@ -42,7 +43,7 @@ protected:
     std::optional<ModuleKind> shownDetails() const {
         if (!delegate->floatingPopover->isShown())
             return std::nullopt;
-        return delegate->floatingDetails->priority;
+        return delegate->floatingDetails->priority();
     }
 
     const FloatingPreferences& record() const { return *delegate->settings().floating(); }
@@ -98,7 +99,7 @@ TEST_F(AppDelegateFloatingDetailsTest, HoverMovesOnlyOpenDetailsAndSortingTakesN
     delegate->sortFloating();
     EXPECT_FALSE(delegate->floatingPopover->isShown());
     EXPECT_TRUE(delegate->floatingView->isSorting());
-    EXPECT_TRUE(delegate->floatingDetails->isSorting);
+    EXPECT_TRUE(delegate->floatingDetails->isSorting());
     EXPECT_EQ(delegate->floatingView->activeModule(), std::nullopt);
     delegate->floatingModulePressed(ModuleKind::memory, false, onBar(ModuleKind::memory),
                                     delegate->floatingPanel->frame());
@@ -106,7 +107,7 @@ TEST_F(AppDelegateFloatingDetailsTest, HoverMovesOnlyOpenDetailsAndSortingTakesN
 
     delegate->sortFloating();
     EXPECT_FALSE(delegate->floatingView->isSorting());
-    EXPECT_FALSE(delegate->floatingDetails->isSorting);
+    EXPECT_FALSE(delegate->floatingDetails->isSorting());
     click(ModuleKind::memory);
     EXPECT_EQ(shownDetails(), ModuleKind::memory);
 }
@@ -122,13 +123,19 @@ TEST_F(AppDelegateFloatingDetailsTest, TheDetailsChoicesReachTheBarsOwnSettings)
          [](auto& r) {
              r.order = {K::devices, K::memory, K::fan, K::network, K::temperature, K::compute};
          }},
-        {[&] { v.memoryAction(false); }, [](auto& r) { r.hidden.insert(K::memory); }},
-        {[&] { v.enabledAction(false); }, [](auto& r) { r.hidden.insert(K::fan); }},
-        {[&] { v.networkAction(false); }, [](auto& r) { r.hidden.insert(K::network); }},
-        {[&] { v.temperatureAction(false); }, [](auto& r) { r.hidden.insert(K::temperature); }},
-        {[&] { v.computeAction(false); }, [](auto& r) { r.hidden.insert(K::compute); }},
-        {[&] { v.devicesAction(false); }, [](auto& r) { r.hidden.insert(K::devices); }},
-        {[&] { v.memoryAction(true); }, [](auto& r) { r.hidden.erase(K::memory); }},
+        {[&] { v.switchAction(ModuleKind::memory, false); },
+         [](auto& r) { r.hidden.insert(K::memory); }},
+        {[&] { v.switchAction(ModuleKind::fan, false); }, [](auto& r) { r.hidden.insert(K::fan); }},
+        {[&] { v.switchAction(ModuleKind::network, false); },
+         [](auto& r) { r.hidden.insert(K::network); }},
+        {[&] { v.switchAction(ModuleKind::temperature, false); },
+         [](auto& r) { r.hidden.insert(K::temperature); }},
+        {[&] { v.switchAction(ModuleKind::compute, false); },
+         [](auto& r) { r.hidden.insert(K::compute); }},
+        {[&] { v.switchAction(ModuleKind::devices, false); },
+         [](auto& r) { r.hidden.insert(K::devices); }},
+        {[&] { v.switchAction(ModuleKind::memory, true); },
+         [](auto& r) { r.hidden.erase(K::memory); }},
         {[&] { v.opacityAction(0.1); }, [](auto& r) { r.opacity = 0.2; }},
         {[&] { v.appearanceAction(AppearanceMode::light); },
          [](auto& r) { r.appearance = AppearanceMode::light; }},
@@ -165,7 +172,7 @@ TEST_F(AppDelegateFloatingDetailsTest, TheDetailsChoicesReachTheBarsOwnSettings)
     EXPECT_EQ(delegate->settings().main().moduleColors.explicitColor(ColorSlot::theme),
               PaletteColor::purple);
 
-    v.isSorting = true;
+    v.setSorting(true);
     v.sortingAction();
     EXPECT_TRUE(delegate->floatingView->isSorting());
 
@@ -185,43 +192,47 @@ struct ModuleReadings {
 TEST_F(AppDelegateFloatingDetailsTest, AModuleTheBarHidesShowsNoFiguresAndNoHistory) {
     launch();
     showBar();
+    click(ModuleKind::network);
     const std::vector<ModuleReadings> modules = {
-        {ModuleKind::memory, [](const DetailView& v) { return v.snapshot.used != "—"; },
-         [](const DetailView& v) { return !v.history.empty(); }},
-        {ModuleKind::fan, [](const DetailView& v) { return !v.fanSnapshot.fans.empty(); },
-         [](const DetailView& v) { return !v.fanHistory.empty(); }},
+        {ModuleKind::memory,
+         [](const DetailView& v) { return v.state().readings.memory.used != "—"; },
+         [](const DetailView& v) { return !v.state().readings.memoryHistory.empty(); }},
+        {ModuleKind::fan, [](const DetailView& v) { return !v.state().readings.fan.fans.empty(); },
+         [](const DetailView& v) { return !v.state().readings.fanHistory.empty(); }},
         {ModuleKind::network,
-         [](const DetailView& v) { return v.networkSnapshot.download.has_value(); },
-         [](const DetailView& v) { return !v.networkHistory.empty(); }},
+         [](const DetailView& v) { return v.state().readings.network.download.has_value(); },
+         [](const DetailView& v) { return !v.state().readings.networkHistory.empty(); }},
         {ModuleKind::temperature,
-         [](const DetailView& v) { return v.temperatureSnapshot.celsius.has_value(); },
-         [](const DetailView& v) { return !v.temperatureHistory.empty(); }},
-        {ModuleKind::compute, [](const DetailView& v) { return v.computeSnapshot.cpu.has_value(); },
-         [](const DetailView& v) { return !v.computeHistory.empty(); }},
+         [](const DetailView& v) { return v.state().readings.temperature.celsius.has_value(); },
+         [](const DetailView& v) { return !v.state().readings.temperatureHistory.empty(); }},
+        {ModuleKind::compute,
+         [](const DetailView& v) { return v.state().readings.compute.cpu.has_value(); },
+         [](const DetailView& v) { return !v.state().readings.computeHistory.empty(); }},
         // The devices keep no history.
-        {ModuleKind::devices, [](const DetailView& v) { return !v.devicesSnapshot().empty(); },
-         nullptr},
+        {ModuleKind::devices,
+         [](const DetailView& v) { return !v.state().readings.devices.empty(); }, nullptr},
     };
     // Every other module hidden, then the other half: each module is seen both ways.
     for (bool hideEven : {true, false}) {
         for (std::size_t i = 0; i < modules.size(); ++i) {
             const bool hide = (i % 2 == 0) == hideEven;
             if (record().hidden.contains(modules[i].kind) != hide)
-                delegate->floatingDetails->switchAction(modules[i].kind)(!hide);
+                delegate->floatingDetails->switchAction(modules[i].kind, !hide);
         }
         advance(1.0);
         const DetailView& view = *delegate->floatingDetails;
         for (const auto& module : modules) {
             const bool shown = !record().hidden.contains(module.kind);
             SCOPED_TRACE(std::string(toString(module.kind)) + (shown ? " shown" : " hidden"));
-            EXPECT_EQ(view.isModuleEnabled(module.kind), shown);
+            EXPECT_EQ(view.state().modules[module.kind].on(), shown);
             EXPECT_EQ(module.hasFigures(view), shown);
             if (module.hasHistory) {
                 EXPECT_EQ(module.hasHistory(view), shown);
             }
         }
         if (record().hidden.contains(ModuleKind::compute)) {
-            EXPECT_EQ(view.computeSnapshot, computePlaceholder()) << "the core count stays";
+            EXPECT_EQ(view.state().readings.compute, computePlaceholder())
+                << "the core count stays";
         }
     }
 }
@@ -246,8 +257,8 @@ TEST_F(AppDelegateFloatingDetailsTest, WithoutFansTheFanIsNeitherListedNorOnInTh
               (std::vector<std::string>{"memory", "network", "temperature", "compute", "devices"}));
 
     click(ModuleKind::memory);
-    EXPECT_FALSE(delegate->floatingDetails->fanEnabled);
-    EXPECT_TRUE(delegate->floatingDetails->cards.at(ModuleKind::fan)->isHidden());
+    EXPECT_FALSE(delegate->floatingDetails->state().modules[ModuleKind::fan].on());
+    EXPECT_TRUE(DetailViewProbe(*delegate->floatingDetails).card(ModuleKind::fan).isHidden());
 }
 
 // One row of the context menu as it is shown.

@@ -3,6 +3,7 @@
 #include "floating/FloatingSurface.h"
 #include "platform/graphics/RectText.h"
 #include "statusbar/PassiveStripMaterial.h"
+#include "support/DetailViewProbe.h"
 
 #include <any>
 
@@ -73,7 +74,9 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.memoryShowChart = false; });
     pump();
     ASSERT_FALSE(delegate->sampleInFlight());
-    delegate->details->languageSelection = "unrefreshed";
+    DetailViewProbe(*delegate->details).change([](DetailState& s) {
+        s.languageSelection = "unrefreshed";
+    });
 
     delegate->setFloatingMode(FloatingMode::none, std::nullopt);
     EXPECT_FALSE(delegate->floatingPanel);
@@ -87,7 +90,8 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     EXPECT_EQ(read.doubleForKey(PreferenceKey::fanGap), 3);
     EXPECT_FALSE(read.boolForKey(PreferenceKey::memoryShowChart));
     EXPECT_EQ(read.stringForKey(PreferenceKey::floatingMode), "none");
-    EXPECT_NE(delegate->details->languageSelection, "unrefreshed") << "the strip was rebuilt";
+    EXPECT_NE(delegate->details->state().languageSelection, "unrefreshed")
+        << "the strip was rebuilt";
     EXPECT_TRUE(delegate->sampleInFlight());
     EXPECT_EQ(delegate->floatingView->fanMode(), FanDisplayMode::hidden);
     EXPECT_TRUE(delegate->settings().floating()) << "kept for the next bar";

@@ -5,6 +5,8 @@
 #include "statusbar/EditingPanels.h"
 #include "statusbar/StatusEditingSurface.h"
 #include "statusbar/StripForeground.h"
+#include "support/AppDelegateProbe.h"
+#include "support/DetailViewProbe.h"
 #include "support/MenuBarContentViewProbe.h"
 
 namespace pulsedeck {
@@ -94,8 +96,8 @@ TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOr
     EXPECT_FALSE(delegate->statusView->editableModules().contains(ModuleKind::fan));
     EXPECT_EQ(delegate->statusView->fanMode(), FanDisplayMode::hidden);
     EXPECT_EQ(tip().find("Board"), std::string::npos);
-    EXPECT_FALSE(delegate->details->fanEnabled);
-    const auto& order = delegate->details->order;
+    EXPECT_FALSE(delegate->details->state().modules[ModuleKind::fan].on());
+    const auto& order = delegate->details->state().order;
     EXPECT_EQ(std::count(order.begin(), order.end(), ModuleKind::fan), 1);
 }
 
@@ -175,28 +177,30 @@ TEST_F(AppDelegateRebuildTest, TheDetailsGetPlaceholdersForHiddenModulesAndTheLo
     ASSERT_TRUE(delegate->popover->isShown());
     change([](Preferences& p) { p.memoryEnabled = p.networkEnabled = false; });
     const DetailView& view = *delegate->details;
-    EXPECT_EQ(view.snapshot.used, "\u2014");
-    EXPECT_TRUE(view.history.empty());
-    EXPECT_FALSE(view.networkSnapshot.download);
-    EXPECT_TRUE(view.temperatureAvailable);
-    EXPECT_EQ(view.historyCapacity, 60);
-    EXPECT_EQ(view.loginState, 0);
+    EXPECT_EQ(view.state().readings.memory.used, "\u2014");
+    EXPECT_TRUE(view.state().readings.memoryHistory.empty());
+    EXPECT_FALSE(view.state().readings.network.download);
+    EXPECT_TRUE(view.state().modules[ModuleKind::temperature].available);
+    EXPECT_EQ(view.state().historyCapacity, 60);
+    EXPECT_EQ(view.state().loginState, 0);
     EXPECT_EQ(delegate->popover->contentSize().height, view.preferredHeight());
 }
 
-// Closed, the details take the settings but leave their controls alone; the rebuild that opens
-// them brings the controls up to date before the popover is sized.
+// Closed, the details take the settings but no reading; the rebuild that opens them brings the
+// readings before the popover is sized.
 TEST_F(AppDelegateRebuildTest, ClosedDetailsCatchUpWhenOpened) {
     advance(1);
     const DetailView& view = *delegate->details;
-    ASSERT_FALSE(view.animationChoice->isHidden());
     change([](Preferences& p) { p.fanEnabled = false; });
-    EXPECT_FALSE(view.fanEnabled);
-    EXPECT_FALSE(view.animationChoice->isHidden()) << "no control refreshed for nobody";
+    advance(1);
+    EXPECT_FALSE(view.state().modules[ModuleKind::fan].on());
+    EXPECT_NE(view.state().readings.memoryHistory, delegate->sampling().history)
+        << "no reading handed to nobody";
 
     delegate->showDetails(std::nullopt);
     ASSERT_TRUE(delegate->popover->isShown());
-    EXPECT_TRUE(view.animationChoice->isHidden());
+    EXPECT_TRUE(DetailViewProbe(const_cast<DetailView&>(view)).animationChoice().isHidden());
+    EXPECT_EQ(view.state().readings.memoryHistory, delegate->sampling().history);
     EXPECT_EQ(delegate->popover->contentSize().height, view.preferredHeight());
 }
 
@@ -311,25 +315,25 @@ TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestF
     delegate->showDetails(std::nullopt);
     ASSERT_TRUE(delegate->popover->isShown());
     const DetailView& view = *delegate->details;
-    EXPECT_EQ(view.snapshot, delegate->sampling().latest);
-    EXPECT_EQ(view.history, delegate->sampling().history);
-    EXPECT_EQ(view.networkSnapshot, delegate->sampling().networkSnapshot);
-    EXPECT_EQ(view.networkHistory, delegate->sampling().networkHistory);
-    EXPECT_EQ(view.temperatureSnapshot, delegate->sampling().temperatureSnapshot);
-    EXPECT_EQ(view.temperatureHistory, delegate->sampling().temperatureHistory);
-    EXPECT_EQ(view.computeSnapshot, delegate->sampling().computeSnapshot);
-    EXPECT_EQ(view.computeHistory, delegate->sampling().computeHistory);
-    EXPECT_EQ(view.fanSnapshot, delegate->sampling().fanSnapshot);
-    EXPECT_EQ(view.fanHistory, delegate->sampling().fanHistory);
-    EXPECT_EQ(view.devicesSnapshot(), delegate->sampling().devicesSnapshot.devices);
-    EXPECT_EQ(view.deviceArrivals().at(device), sampled)
+    EXPECT_EQ(view.state().readings.memory, delegate->sampling().latest);
+    EXPECT_EQ(view.state().readings.memoryHistory, delegate->sampling().history);
+    EXPECT_EQ(view.state().readings.network, delegate->sampling().networkSnapshot);
+    EXPECT_EQ(view.state().readings.networkHistory, delegate->sampling().networkHistory);
+    EXPECT_EQ(view.state().readings.temperature, delegate->sampling().temperatureSnapshot);
+    EXPECT_EQ(view.state().readings.temperatureHistory, delegate->sampling().temperatureHistory);
+    EXPECT_EQ(view.state().readings.compute, delegate->sampling().computeSnapshot);
+    EXPECT_EQ(view.state().readings.computeHistory, delegate->sampling().computeHistory);
+    EXPECT_EQ(view.state().readings.fan, delegate->sampling().fanSnapshot);
+    EXPECT_EQ(view.state().readings.fanHistory, delegate->sampling().fanHistory);
+    EXPECT_EQ(view.state().readings.devices, delegate->sampling().devicesSnapshot.devices);
+    EXPECT_EQ(DetailViewProbe(const_cast<DetailView&>(view)).deviceArrivals().at(device), sampled)
         << "the device arrived with its sample, not when the popover opened";
-    EXPECT_EQ(view.loginState, 1);
+    EXPECT_EQ(view.state().loginState, 1);
 
     advance(1);
-    EXPECT_EQ(view.snapshot, delegate->sampling().latest)
+    EXPECT_EQ(view.state().readings.memory, delegate->sampling().latest)
         << "the open popover follows every second";
-    EXPECT_EQ(view.history.size(), delegate->sampling().history.size());
+    EXPECT_EQ(view.state().readings.memoryHistory.size(), delegate->sampling().history.size());
 }
 
 TEST_F(AppDelegateRebuildTest, NothingIsTouchedBeforeTheItemExists) {
@@ -337,7 +341,7 @@ TEST_F(AppDelegateRebuildTest, NothingIsTouchedBeforeTheItemExists) {
     unlaunched->refreshStatus(true);
     EXPECT_FALSE(unlaunched->statusView->moduleImage(ModuleKind::memory));
     EXPECT_TRUE(unlaunched->statusView->toolTip().empty());
-    EXPECT_FALSE(unlaunched->details->lastLayoutRequestedAnimation());
+    EXPECT_FALSE(DetailViewProbe(*unlaunched->details).lastLayoutRequestedAnimation());
     EXPECT_FALSE(inside(*unlaunched).renderedDark);
 }
 

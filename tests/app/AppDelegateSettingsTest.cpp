@@ -1,5 +1,6 @@
 #include "app/ControllerHarness.h"
 #include "sources/SensorHelperAlert.h"
+#include "support/DetailViewProbe.h"
 
 #include <cmath>
 #include <fstream>
@@ -17,6 +18,7 @@ struct SettingsCase {
     const char* key;
     // None: the choice changed nothing, so nothing is written or rebuilt.
     std::optional<foundation::PropertyValue> written;
+    // The cards move, with animation.
     bool animated;
     // The history emptied by the choice, when one is.
     std::optional<ModuleKind> clears;
@@ -31,7 +33,7 @@ std::vector<SettingsCase> settingsCases() {
          [](const AppDelegate& d) {
              return d.settings().main().detailPresentation == DetailPresentation::overview;
          },
-         "detailPresentation", P("overview"), true, std::nullopt, false},
+         "detailPresentation", P("overview"), false, std::nullopt, false},
         {"colour",
          [](DetailView& v) { v.moduleColorAction(ColorSlot::memory, PaletteColor::pink); },
          [](const AppDelegate& d) {
@@ -78,7 +80,7 @@ std::vector<SettingsCase> settingsCases() {
          "networkShowChart", P(false), false, std::nullopt, false},
         {"network colour", [](DetailView& v) { v.networkColorAction(true); },
          [](const AppDelegate& d) { return d.settings().main().networkColored; }, "networkColored",
-         P(true), true, std::nullopt, false},
+         P(true), false, std::nullopt, false},
         {"temperature style",
          [](DetailView& v) { v.temperatureDisplayAction(TemperatureDisplayMode::thermometer); },
          [](const AppDelegate& d) {
@@ -126,29 +128,31 @@ std::vector<SettingsCase> settingsCases() {
                     inside(d).fullscreenMonitor->isEnabled();
          },
          "hideInFullscreen", P(true), false, std::nullopt, false},
-        {"memory off", [](DetailView& v) { v.memoryAction(false); },
+        {"memory off", [](DetailView& v) { v.switchAction(ModuleKind::memory, false); },
          [](const AppDelegate& d) {
-             return !d.settings().main().memoryEnabled && !d.details->memoryEnabled;
+             return !d.settings().main().memoryEnabled &&
+                    !d.details->state().modules[ModuleKind::memory].on();
          },
          "memoryEnabled", P(false), true, ModuleKind::memory, true},
-        {"fan off", [](DetailView& v) { v.enabledAction(false); },
+        {"fan off", [](DetailView& v) { v.switchAction(ModuleKind::fan, false); },
          [](const AppDelegate& d) {
-             return !d.settings().main().fanEnabled && !d.details->fanEnabled;
+             return !d.settings().main().fanEnabled &&
+                    !d.details->state().modules[ModuleKind::fan].on();
          },
          "fanEnabled", P(false), true, ModuleKind::fan, false},
-        {"network off", [](DetailView& v) { v.networkAction(false); },
+        {"network off", [](DetailView& v) { v.switchAction(ModuleKind::network, false); },
          [](const AppDelegate& d) {
              return !d.settings().main().networkEnabled && !d.sampling().networkSnapshot.download &&
                     d.sampling().networkSnapshot.interfaces.empty();
          },
          "networkEnabled", P(false), true, ModuleKind::network, true},
-        {"temperature off", [](DetailView& v) { v.temperatureAction(false); },
+        {"temperature off", [](DetailView& v) { v.switchAction(ModuleKind::temperature, false); },
          [](const AppDelegate& d) { return !d.settings().main().temperatureEnabled; },
          "temperatureEnabled", P(false), true, ModuleKind::temperature, true},
-        {"compute off", [](DetailView& v) { v.computeAction(false); },
+        {"compute off", [](DetailView& v) { v.switchAction(ModuleKind::compute, false); },
          [](const AppDelegate& d) { return !d.settings().main().computeEnabled; }, "computeEnabled",
          P(false), true, ModuleKind::compute, true},
-        {"devices off", [](DetailView& v) { v.devicesAction(false); },
+        {"devices off", [](DetailView& v) { v.switchAction(ModuleKind::devices, false); },
          [](const AppDelegate& d) { return !d.settings().main().devicesEnabled; }, "devicesEnabled",
          P(false), true, std::nullopt, true},
     };
@@ -189,14 +193,13 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
         ASSERT_TRUE(delegate->popover->isShown());
 
         DetailView& view = *delegate->details;
-        view.animatedLayout = false;
-        view.languageSelection = "unrefreshed";
+        DetailViewProbe(view).change([](DetailState& s) { s.languageSelection = "unrefreshed"; });
         row.choose(view);
 
         EXPECT_TRUE(row.stored(*delegate));
-        EXPECT_EQ(view.languageSelection != "unrefreshed", row.written.has_value())
+        EXPECT_EQ(view.state().languageSelection != "unrefreshed", row.written.has_value())
             << "the status item was rebuilt";
-        EXPECT_EQ(view.lastLayoutRequestedAnimation(), row.animated);
+        EXPECT_EQ(DetailViewProbe(view).lastLayoutRequestedAnimation(), row.animated);
         EXPECT_EQ(delegate->sampleInFlight(), row.samples);
         for (auto kind : allModuleKinds) {
             if (kind == ModuleKind::devices)
@@ -222,7 +225,7 @@ TEST_F(AppDelegateSettingsTest, WrittenChoicesReadBackAsTheSameSettings) {
     DetailView& view = *delegate->details;
     view.chartLengthAction(100.5);
     view.gapAction(12);
-    view.memoryAction(false);
+    view.switchAction(ModuleKind::memory, false);
     view.displayAction(DisplayMode::automatic);
     view.orderAction({ModuleKind::devices});
     view.moduleColorAction(ColorSlot::theme, PaletteColor::orange);
@@ -241,9 +244,9 @@ TEST_F(AppDelegateSettingsTest, WrittenChoicesReadBackAsTheSameSettings) {
 TEST_F(AppDelegateSettingsTest, TheSamePresentationAgainDoesNothing) {
     launch();
     DetailView& view = *delegate->details;
-    view.languageSelection = "unrefreshed";
+    DetailViewProbe(view).change([](DetailState& s) { s.languageSelection = "unrefreshed"; });
     view.presentationAction(DetailPresentation::details);
-    EXPECT_EQ(view.languageSelection, "unrefreshed");
+    EXPECT_EQ(view.state().languageSelection, "unrefreshed");
     EXPECT_FALSE(reloaded().objectForKey(PreferenceKey::detailPresentation));
 }
 
@@ -252,21 +255,22 @@ TEST_F(AppDelegateSettingsTest, AModuleShownFloatingKeepsItsHistoryAndIsStillSam
     advance(1);
     delegate->settings().change([](Preferences& p) { p.floatingMode = FloatingMode::copy; });
     delegate->settings().changeFloating([](FloatingPreferences&) {});
-    delegate->details->memoryAction(false);
+    delegate->details->switchAction(ModuleKind::memory, false);
     EXPECT_FALSE(delegate->settings().main().memoryEnabled);
     EXPECT_FALSE(delegate->sampling().history.empty());
     EXPECT_TRUE(delegate->isModuleActive(ModuleKind::memory));
 
     delegate->settings().changeFloating(
         [](FloatingPreferences& p) { p.hidden = {ModuleKind::network}; });
-    delegate->details->networkAction(false);
+    delegate->details->switchAction(ModuleKind::network, false);
     EXPECT_TRUE(delegate->sampling().networkHistory.empty());
 }
 
 TEST_F(AppDelegateSettingsTest, SwitchingOnEmptiesTheHistoryExpandsTheSectionAndSamples) {
     launch();
     advance(1);
-    delegate->details->collapsed = {ModuleKind::compute};
+    delegate->settings().change(
+        [](Preferences& p) { p.collapsedSections = {ModuleKind::compute}; });
     std::optional<std::set<ModuleKind>> reported;
     auto disclosure = delegate->details->disclosureAction;
     delegate->details->disclosureAction = [&](const std::set<ModuleKind>& sections) {
@@ -274,16 +278,16 @@ TEST_F(AppDelegateSettingsTest, SwitchingOnEmptiesTheHistoryExpandsTheSectionAnd
         disclosure(sections);
     };
     delegate->settings().change([](Preferences& p) { p.computeEnabled = false; });
-    delegate->details->computeAction(true);
+    delegate->details->switchAction(ModuleKind::compute, true);
     EXPECT_TRUE(delegate->settings().main().computeEnabled);
     EXPECT_TRUE(delegate->sampling().computeHistory.empty());
     EXPECT_TRUE(delegate->sampleInFlight());
     ASSERT_TRUE(reported);
     EXPECT_TRUE(reported->empty());
 
-    delegate->details->enabledAction(false);
+    delegate->details->switchAction(ModuleKind::fan, false);
     pump();
-    delegate->details->enabledAction(true);
+    delegate->details->switchAction(ModuleKind::fan, true);
     EXPECT_TRUE(delegate->sampleInFlight()) << "the fan switched on samples";
 }
 
@@ -306,18 +310,15 @@ TEST_F(AppDelegateSettingsTest, SortingIsHandedOverBetweenTheDetailsAndTheStrip)
     delegate->showDetails(std::nullopt);
     ASSERT_TRUE(delegate->popover->isShown());
     DetailView& view = *delegate->details;
-    view.priority = ModuleKind::network;
-    view.isSorting = true;
-    view.animatedLayout = false;
+    view.prioritize(ModuleKind::network);
+    view.setSorting(true);
     view.sortingAction();
     EXPECT_TRUE(delegate->statusView->isSorting());
     EXPECT_FALSE(delegate->statusView->activeModule());
-    EXPECT_TRUE(view.lastLayoutRequestedAnimation());
 
     // The strip's done press leaves sorting on both sides and brings the focus back.
-    view.priority = ModuleKind::network;
     delegate->statusView->finishSortingAction();
-    EXPECT_FALSE(view.isSorting);
+    EXPECT_FALSE(view.isSorting());
     EXPECT_FALSE(delegate->statusView->isSorting());
     EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::network);
 
@@ -335,7 +336,7 @@ TEST_F(AppDelegateSettingsTest, TheStripsOrderAndHidingReachTheDetailsOnlyWhileS
     delegate->statusView->statusHideAction(ModuleKind::memory);
     EXPECT_TRUE(delegate->settings().main().memoryEnabled);
 
-    view.isSorting = true;
+    view.setSorting(true);
     delegate->statusView->statusOrderAction({ModuleKind::devices});
     EXPECT_EQ(delegate->settings().main().moduleOrder.front(), ModuleKind::devices);
     delegate->statusView->statusHideAction(ModuleKind::memory);
@@ -360,26 +361,26 @@ TEST_F(AppDelegateSettingsTest, LoginItemMatrix) {
 
     view.loginAction(true);
     EXPECT_TRUE(std::filesystem::exists(entry));
-    EXPECT_FALSE(view.loginFailed);
-    EXPECT_EQ(view.loginState, 1);
+    EXPECT_FALSE(view.state().loginFailed);
+    EXPECT_EQ(view.state().loginState, 1);
 
     view.loginAction(true);
-    EXPECT_FALSE(view.loginFailed) << "already enabled: no call";
+    EXPECT_FALSE(view.state().loginFailed) << "already enabled: no call";
 
     view.loginAction(false);
     EXPECT_FALSE(std::filesystem::exists(entry));
-    EXPECT_FALSE(view.loginFailed);
-    EXPECT_EQ(view.loginState, 0);
+    EXPECT_FALSE(view.state().loginFailed);
+    EXPECT_EQ(view.state().loginState, 0);
 
     view.loginAction(false);
-    EXPECT_FALSE(view.loginFailed) << "already off: no call";
+    EXPECT_FALSE(view.state().loginFailed) << "already off: no call";
 
     // The autostart folder cannot be made: registering fails.
     std::filesystem::remove_all(config.path() / "autostart");
     std::ofstream(config.path() / "autostart") << "not a folder";
     view.loginAction(true);
-    EXPECT_TRUE(view.loginFailed);
-    EXPECT_EQ(view.loginState, 0);
+    EXPECT_TRUE(view.state().loginFailed);
+    EXPECT_EQ(view.state().loginState, 0);
 }
 
 } // namespace

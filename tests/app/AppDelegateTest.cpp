@@ -123,7 +123,8 @@ TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce
     EXPECT_EQ(delegate_->statusView->accessibility().label, tip);
     delegate_->showDetails(std::nullopt);
     ASSERT_TRUE(delegate_->popover->isShown());
-    EXPECT_EQ(delegate_->details->snapshot.used, "1") << "the details open on the latest reading";
+    EXPECT_EQ(delegate_->details->state().readings.memory.used, "1")
+        << "the details open on the latest reading";
     EXPECT_EQ(delegate_->item->length(), delegate_->statusView->requiredWidth());
 
     advance(1);
@@ -267,14 +268,14 @@ TEST_F(AppDelegateTest, HotPlugRequestsASampleAndFloatingModeIsStored) {
     delegate_->details->floatingAction(FloatingMode::copy);
     EXPECT_EQ(delegate_->settings().main().floatingMode, FloatingMode::copy);
     EXPECT_EQ(defaults_->stringForKey(PreferenceKey::floatingMode), "copy");
-    EXPECT_EQ(delegate_->details->floatingMode, FloatingMode::copy);
+    EXPECT_EQ(delegate_->details->state().floatingMode, FloatingMode::copy);
 }
 
 TEST_F(AppDelegateTest, TheStoredFloatingModeIsRestoredWhenTheSurfacesAreReady) {
     defaults_->setObject("copy", PreferenceKey::floatingMode);
     launch();
     EXPECT_EQ(delegate_->settings().main().floatingMode, FloatingMode::copy);
-    EXPECT_EQ(delegate_->details->floatingMode, FloatingMode::copy);
+    EXPECT_EQ(delegate_->details->state().floatingMode, FloatingMode::copy);
     EXPECT_FALSE(delegate_->floatingPanel);
     advance(0.3);
     EXPECT_TRUE(inside(*delegate_).nativeSurfacesReady);

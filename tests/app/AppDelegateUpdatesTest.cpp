@@ -56,11 +56,11 @@ TEST_F(AppDelegateUpdatesTest, LaunchChecksTheProductManifestAndTheMenuReachesTh
     pump();
     EXPECT_EQ(defaults->stringForKey(updateCheckFrequencyKey), "never");
     EXPECT_EQ(updates.timer(), nullptr);
-    EXPECT_EQ(delegate->details->updateFrequency, UpdateFrequency::never);
+    EXPECT_EQ(delegate->details->state().updateFrequency, UpdateFrequency::never);
     delegate->details->updateFrequencyAction(UpdateFrequency::monthly);
     pump();
     EXPECT_NE(updates.timer(), nullptr);
-    EXPECT_EQ(delegate->details->updateFrequency, UpdateFrequency::monthly);
+    EXPECT_EQ(delegate->details->state().updateFrequency, UpdateFrequency::monthly);
     // Checked a moment ago: the new schedule does not fetch again.
     EXPECT_EQ(sources.size(), 1u);
 }

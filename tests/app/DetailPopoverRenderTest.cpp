@@ -5,6 +5,7 @@
 #include "detail/SettingsIconButton.h"
 #include "model/AccentColor.h"
 #include "platform/toolkit/MenuTracker.h"
+#include "support/DetailViewProbe.h"
 
 #include <any>
 
@@ -57,7 +58,7 @@ TEST_F(DetailPopoverRender, TheOverviewKeepsTheFocusedCardInView) {
         SCOPED_TRACE(toString(module));
         open(module);
         DetailView& view = *delegate->details;
-        ASSERT_EQ(view.priority, module);
+        ASSERT_EQ(view.priority(), module);
         view.presentationAction(DetailPresentation::overview);
         advance(1.0);
         ASSERT_EQ(view.bounds().width(), view.contentWidth()) << "the overview's width";
@@ -66,9 +67,11 @@ TEST_F(DetailPopoverRender, TheOverviewKeepsTheFocusedCardInView) {
         ASSERT_TRUE(shot.writePng(
             testsupport::artifactPath("overview-from-" + std::string(toString(module)) + ".png")
                 .string()));
-        const ui::ClipView& clip = view.scroll->contentView();
-        const ModuleSectionView& card = *view.cards.at(module);
-        const double reachable = view.contentHeight() - clip.bounds().height();
+        const ui::ClipView& clip =
+            DetailViewProbe(const_cast<DetailView&>(view)).scroll().contentView();
+        const ModuleSectionView& card = DetailViewProbe(const_cast<DetailView&>(view)).card(module);
+        const double reachable =
+            DetailViewProbe(const_cast<DetailView&>(view)).contentHeight() - clip.bounds().height();
         const double wanted = std::max(0.0, std::min(reachable, card.frame().minY()));
         EXPECT_NEAR(clip.bounds().minY(), wanted, 0.5);
         const gfx::Rect visible = onScreen(clip);
@@ -93,7 +96,7 @@ TEST_F(DetailPopoverRender, TheReopenedSettingsMenuTakesTheAppsAppearance) {
             for (const auto& choice : item->submenu()->items())
                 if (const auto* name = std::any_cast<std::string>(&choice->representedObject());
                     name && *name == "dark" &&
-                    item->title() == text(Copy::appearanceTheme, view.language))
+                    item->title() == text(Copy::appearanceTheme, view.state().language))
                     dark = std::dynamic_pointer_cast<PersistentMenuOption>(choice->view());
     ASSERT_TRUE(dark);
 
@@ -110,7 +113,7 @@ TEST_F(DetailPopoverRender, TheReopenedSettingsMenuTakesTheAppsAppearance) {
         }
         server.key(ui::KeyCode::escape, "\x1b");
     });
-    ui::Menu::popUp(menu, {0, 0}, *view.settingsButton);
+    ui::Menu::popUp(menu, {0, 0}, DetailViewProbe(const_cast<DetailView&>(view)).settingsButton());
     loop.advanceAndRunDue(1.0);
 
     EXPECT_EQ(delegate->settings().main().appearanceMode, AppearanceMode::dark);
@@ -125,7 +128,7 @@ TEST_F(DetailPopoverRender, TheReopenedSettingsMenuTakesTheAppsAppearance) {
 TEST_F(DetailPopoverRender, TheColourMenuRowsShowSwatchesAndOneWideHighlight) {
     open(ModuleKind::memory);
     DetailView& view = *delegate->details;
-    ModuleColorButton& button = *view.colorChoice;
+    ModuleColorButton& button = DetailViewProbe(const_cast<DetailView&>(view)).colorChoice();
     std::optional<gfx::Rect> frame;
     std::optional<gfx::Bitmap> shot;
     loop.queue().asyncAfter(0.2, [&] {

@@ -8,6 +8,7 @@
 #include "platform/toolkit/ViewController.h"
 #include "platform/toolkit/Window.h"
 #include "platform/toolkit/x11/X11WindowList.h"
+#include "support/DetailViewProbe.h"
 #include "support/TestPaths.h"
 
 #include <fstream>
@@ -78,18 +79,23 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     photograph("DetailPopoverX11-details-light.png");
 
     // The memory card's switch turns the module off on the strip and in the preferences file.
-    ASSERT_TRUE(view.memorySwitch->window());
-    clickView(*view.memorySwitch);
+    ASSERT_TRUE(
+        DetailViewProbe(const_cast<DetailView&>(view)).moduleSwitch(ModuleKind::memory).window());
+    clickView(DetailViewProbe(const_cast<DetailView&>(view)).moduleSwitch(ModuleKind::memory));
     ASSERT_TRUE(runUntil([&] { return !delegate->settings().main().memoryEnabled; }));
     EXPECT_FALSE(delegate->statusView->moduleWidth(ModuleKind::memory));
-    EXPECT_EQ(view.memorySwitch->state(), ui::ControlState::off);
+    EXPECT_EQ(
+        DetailViewProbe(const_cast<DetailView&>(view)).moduleSwitch(ModuleKind::memory).state(),
+        ui::ControlState::off);
     EXPECT_TRUE(runUntil([&] { return storedMemorySwitch() == false; }));
     EXPECT_TRUE(delegate->popover->isShown()) << "the popover stays open for the next choice";
 
     // The overview asks for a wider popover (once the popover has taken its new height).
     settle(0.5);
-    const gfx::Rect choice = view.presentationChoice->bounds();
-    clickPoint(*view.presentationChoice, {choice.maxX() - 20, choice.midY()});
+    const gfx::Rect choice =
+        DetailViewProbe(const_cast<DetailView&>(view)).presentationChoice().bounds();
+    clickPoint(DetailViewProbe(const_cast<DetailView&>(view)).presentationChoice(),
+               {choice.maxX() - 20, choice.midY()});
     ASSERT_TRUE(runUntil(
         [&] {
             return delegate->settings().main().detailPresentation == DetailPresentation::overview;
@@ -104,7 +110,9 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     delegate->details->appearanceAction(AppearanceMode::dark);
     settle(0.4);
     photograph("DetailPopoverX11-overview-dark.png");
-    clickPoint(*view.presentationChoice, {20, view.presentationChoice->bounds().midY()});
+    clickPoint(
+        DetailViewProbe(const_cast<DetailView&>(view)).presentationChoice(),
+        {20, DetailViewProbe(const_cast<DetailView&>(view)).presentationChoice().bounds().midY()});
     ASSERT_TRUE(runUntil([&] { return popoverSize().width == 318; }));
     settle(0.4);
     photograph("DetailPopoverX11-details-dark.png");
@@ -128,20 +136,24 @@ TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
 
     DetailView& view = *delegate->details;
     // The memory card's figures are the machine's, not the empty dashes.
-    EXPECT_NE(view.snapshot.physical, "\u2014");
-    const std::size_t samples = view.history.size();
+    EXPECT_NE(view.state().readings.memory.physical, "\u2014");
+    const std::size_t samples = view.state().readings.memoryHistory.size();
     const gfx::Rect frame = delegate->popover->window()->frame();
     const auto pixels = server->geometry().pixelsFromRect(frame);
     const auto first = captureRoot(pixels.x, pixels.y, pixels.width, pixels.height);
     EXPECT_TRUE(first.bitmap().writePng(testsupport::artifactPath("DetailCardsX11-first.png")));
-    ASSERT_TRUE(runUntil([&] { return view.history.size() >= samples + 3; }, 6));
+    ASSERT_TRUE(
+        runUntil([&] { return view.state().readings.memoryHistory.size() >= samples + 3; }, 6));
     settle(0.3);
     const auto later = captureRoot(pixels.x, pixels.y, pixels.width, pixels.height);
     EXPECT_TRUE(later.bitmap().writePng(testsupport::artifactPath("DetailCardsX11-later.png")));
 
     // The memory chart took three more samples: its card shows them.
-    const gfx::Rect chart = view.sectionRegions.at(ModuleKind::memory).at("memoryChart");
-    const ui::View& content = view.cards.at(ModuleKind::memory)->content();
+    const gfx::Rect chart = DetailViewProbe(const_cast<DetailView&>(view))
+                                .regions(ModuleKind::memory)
+                                .at("memoryChart");
+    const ui::View& content =
+        DetailViewProbe(const_cast<DetailView&>(view)).card(ModuleKind::memory).content();
     const gfx::Rect onScreen =
         delegate->popover->window()->convertRectToScreen(content.convertRectToView(chart, nullptr));
     const auto area = server->geometry().pixelsFromRect(onScreen);
@@ -169,7 +181,8 @@ TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
 
     // Focused on memory, the other cards show only their headers; the chevron closes memory's.
     DetailView& view = *delegate->details;
-    ModuleSectionView& memoryCard = *view.cards.at(ModuleKind::memory);
+    ModuleSectionView& memoryCard =
+        DetailViewProbe(const_cast<DetailView&>(view)).card(ModuleKind::memory);
     clickView(*memoryCard.disclosure());
     ASSERT_TRUE(runUntil([&] { return !view.isSectionExpanded(ModuleKind::memory); }));
     settle(0.5);
@@ -178,10 +191,13 @@ TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
     // Press on the memory header's icon and drag it over the fan's header, then the network's.
     auto onScreen = [&](gfx::Point inBody) {
         return pixel(
-            view.window()->convertPointToScreen(view.body->convertPointToView(inBody, nullptr)));
+            view.window()->convertPointToScreen(DetailViewProbe(const_cast<DetailView&>(view))
+                                                    .body()
+                                                    .convertPointToView(inBody, nullptr)));
     };
     auto headerOf = [&](ModuleKind kind) {
-        return gfx::Point{27, view.cards.at(kind)->frame().minY() + 20};
+        return gfx::Point{
+            27, DetailViewProbe(const_cast<DetailView&>(view)).card(kind).frame().minY() + 20};
     };
     const gfx::Point start = headerOf(ModuleKind::memory);
     const gfx::Point overFan = headerOf(ModuleKind::fan);
@@ -198,16 +214,18 @@ TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
         if (step == overFan)
             photograph("CardDragX11-1-over-fan.png");
     }
-    EXPECT_EQ(view.draggedModule, ModuleKind::memory);
+    EXPECT_EQ(DetailViewProbe(const_cast<DetailView&>(view)).draggedModule(), ModuleKind::memory);
     photograph("CardDragX11-2-over-network.png");
     button(1, false);
-    ASSERT_TRUE(runUntil([&] { return !view.draggedModule; }));
+    ASSERT_TRUE(
+        runUntil([&] { return !DetailViewProbe(const_cast<DetailView&>(view)).draggedModule(); }));
     settle(0.4);
     photograph("CardDragX11-3-dropped.png");
 
     const std::vector<ModuleKind> leading{ModuleKind::fan, ModuleKind::network, ModuleKind::memory};
-    ASSERT_GE(view.order.size(), 3u);
-    EXPECT_EQ(std::vector<ModuleKind>(view.order.begin(), view.order.begin() + 3), leading);
+    ASSERT_GE(view.state().order.size(), 3u);
+    EXPECT_EQ(std::vector<ModuleKind>(view.state().order.begin(), view.state().order.begin() + 3),
+              leading);
     EXPECT_TRUE(runUntil(
         [&] {
             const auto stored = defaults->stringArrayForKey(PreferenceKey::moduleOrder);

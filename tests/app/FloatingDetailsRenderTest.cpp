@@ -3,6 +3,7 @@
 #include "detail/ModuleSectionView.h"
 #include "model/AccentColor.h"
 #include "platform/toolkit/MenuTracker.h"
+#include "support/DetailViewProbe.h"
 
 #include <cmath>
 
@@ -86,9 +87,11 @@ TEST_F(FloatingDetailsRender, TheDetailsHangDarkFromTheBarInTheMenuBarsTheme) {
         return view.window()->convertRectToScreen(view.convertRectToView(view.bounds(), nullptr));
     };
     const DetailView& view = *delegate->floatingDetails;
-    EXPECT_NEAR(onScreen(*view.cards.at(ModuleKind::network)).maxY(),
-                onScreen(view.scroll->contentView()).maxY(), 1);
-    const gfx::Rect switchOnScreen = onScreen(*view.networkSwitch);
+    EXPECT_NEAR(
+        onScreen(DetailViewProbe(const_cast<DetailView&>(view)).card(ModuleKind::network)).maxY(),
+        onScreen(DetailViewProbe(const_cast<DetailView&>(view)).scroll().contentView()).maxY(), 1);
+    const gfx::Rect switchOnScreen =
+        onScreen(DetailViewProbe(const_cast<DetailView&>(view)).moduleSwitch(ModuleKind::network));
     const gfx::Color orange = toColor(PaletteColor::orange);
     EXPECT_GT(countPixels(shot, switchOnScreen, [&](gfx::Rgba8 p) { return near(p, orange); }), 20);
     for (PaletteColor other : {PaletteColor::pink, PaletteColor::blue})

@@ -38,7 +38,7 @@ TEST_F(FloatingDetailsX11, ClicksOnTheBarOpenAndCloseItsDetailsAndARightClickIts
     const auto& details = *delegate->floatingPopover;
     ASSERT_TRUE(runUntil([&] { return details.isShown() && viewable(*details.window()); }));
     settle(0.4);
-    EXPECT_EQ(delegate->floatingDetails->priority, ModuleKind::network);
+    EXPECT_EQ(delegate->floatingDetails->priority(), ModuleKind::network);
     const gfx::Rect shown = details.window()->frame();
     EXPECT_EQ(shown.maxY(), panel->frame().minY()) << "hangs from the bar";
     const gfx::Rect both = shown.unionWith(panel->frame()).insetBy(-8, -8);

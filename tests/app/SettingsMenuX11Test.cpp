@@ -11,6 +11,7 @@
 #include "platform/toolkit/Screen.h"
 #include "platform/toolkit/Window.h"
 #include "platform/toolkit/x11/X11WindowList.h"
+#include "support/DetailViewProbe.h"
 #include "support/TestPaths.h"
 
 #include <algorithm>
@@ -83,7 +84,9 @@ protected:
         return sixths * 60;
     }
 
-    std::string text(Copy key) const { return pulsedeck::text(key, delegate->details->language); }
+    std::string text(Copy key) const {
+        return pulsedeck::text(key, delegate->details->state().language);
+    }
 };
 
 TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLanguage) {
@@ -103,7 +106,10 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
 
     std::vector<Step> steps = {
         {"the gear opens the menu", [] { return true; },
-         [&] { clickScreen(centreOnScreen(*view.settingsButton)); }},
+         [&] {
+             clickScreen(
+                 centreOnScreen(DetailViewProbe(const_cast<DetailView&>(view)).settingsButton()));
+         }},
         {"the menu is shown", [&] { return option(english) != nullptr; },
          [&] {
              firstFrame = menuWindows().front()->frame();
@@ -113,7 +119,7 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
         {"full-screen hiding is on and the menu stays",
          [&] {
              auto hide = option(english);
-             return view.hideInFullscreen && hide &&
+             return view.state().hideInFullscreen && hide &&
                     hide->menuItem()->state() == ui::ControlState::on;
          },
          [&] {
@@ -132,14 +138,14 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
         {"the menu reopens in German", [&] { return option(germanLogin) != nullptr; },
          [&] {
              reopenedAt = loop.clock().now();
-             EXPECT_EQ(view.language, AppLanguage::german);
+             EXPECT_EQ(view.state().language, AppLanguage::german);
              EXPECT_EQ(menuWindows().front()->frame().origin.x, firstFrame->origin.x);
              EXPECT_EQ(menuWindows().front()->frame().maxY(), firstFrame->maxY());
              EXPECT_FALSE(std::filesystem::exists(autostart()));
              clickScreen(centreOnScreen(*option(germanLogin)));
          }},
         {"launch at login writes the autostart entry",
-         [&] { return std::filesystem::exists(autostart()) && view.loginState == 1; },
+         [&] { return std::filesystem::exists(autostart()) && view.state().loginState == 1; },
          [&] { clickScreen(centreOnScreen(*option(germanLogin))); }},
         {"and removes it", [&] { return !std::filesystem::exists(autostart()); },
          [&] {
@@ -172,8 +178,9 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
     ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
     settle(0.5);
     DetailView& view = *delegate->details;
-    ASSERT_TRUE(view.colorChoice->window());
-    const auto memoryPill = view.colorButtons.at(ColorSlot::memory);
+    ASSERT_TRUE(DetailViewProbe(const_cast<DetailView&>(view)).colorChoice().window());
+    const auto memoryPill =
+        &DetailViewProbe(const_cast<DetailView&>(view)).colorButton(ColorSlot::memory);
     ASSERT_TRUE(memoryPill->window()) << "the memory card shows its colour row";
     const std::string red = text(Copy::red);
     const gfx::Color chosen = toColor(PaletteColor::red);
@@ -187,7 +194,10 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
     EXPECT_LT(pixelsTinted(before, chosen).size(), figure) << "and nothing red";
     std::vector<Step> steps = {
         {"the pill opens the palette", [] { return true; },
-         [&] { clickScreen(centreOnScreen(*view.colorChoice)); }},
+         [&] {
+             clickScreen(
+                 centreOnScreen(DetailViewProbe(const_cast<DetailView&>(view)).colorChoice()));
+         }},
         {"the palette is shown", [&] { return option(red) != nullptr; },
          [&] {
              moveScreen(centreOnScreen(*option(red)));
@@ -200,7 +210,9 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
              return choice && choice->menuItem()->state() == ui::ControlState::on;
          },
          [&] {
-             EXPECT_EQ(view.moduleColors.color(view.colorChoice->slot(), view.normalBlue),
+             EXPECT_EQ(view.state().moduleColors.color(
+                           DetailViewProbe(const_cast<DetailView&>(view)).colorChoice().slot(),
+                           view.state().normalBlue),
                        PaletteColor::red);
              EXPECT_EQ(delegate->settings().main().moduleColors.color(
                            ColorSlot::theme, delegate->settings().main().normalBlue),

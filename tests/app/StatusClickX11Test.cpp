@@ -38,7 +38,7 @@ TEST_F(StatusClickX11, LiveFiguresAndAClickOpensThePopoverBelowTheModule) {
     ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
     settle(0.5);
 
-    EXPECT_EQ(delegate->details->priority, ModuleKind::network);
+    EXPECT_EQ(delegate->details->priority(), ModuleKind::network);
     const auto& window = delegate->popover->window();
     ASSERT_TRUE(window);
     const auto xid = xWindow(*window);

@@ -8,6 +8,7 @@
 #include "floating/FloatingMode.h"
 #include "sources/DisplayMode.h"
 #include "statusbar/MenuBarContentView.h"
+#include "support/DetailViewProbe.h"
 
 #include <algorithm>
 #include <atomic>
@@ -195,7 +196,7 @@ TEST_P(StripWithoutCompositor, WidthChangesNeverShowForeignPixels) {
     delegate->showDetails(std::nullopt);
     ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
     settle(0.6);
-    const auto& slider = delegate->details->chartLengthSlider;
+    ThemeSlider* slider = &DetailViewProbe(*delegate->details).chartLengthSlider();
     ASSERT_TRUE(slider && slider->window());
     const gfx::Rect track = slider->convertRectToView(slider->bounds(), nullptr);
     const gfx::Rect onScreen = slider->window()->convertRectToScreen(track);

@@ -2,6 +2,7 @@
 #include "platform/toolkit/ToolkitFixture.h"
 #include "platform/toolkit/Window.h"
 #include "platform/toolkit/Workspace.h"
+#include "support/DetailViewProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -26,51 +27,57 @@ protected:
 
     std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
     std::shared_ptr<ui::Window> window;
+    DetailViewProbe probe{*view};
+
+    void show(std::vector<ExternalDevice> devices) {
+        probe.change([&](DetailState& s) { s.readings.devices = std::move(devices); });
+    }
 };
 
 TEST_F(DetailDeviceClockTest, AnArrivalRunsTheClockUntilItIsOlderThanItsEntrance) {
-    view->setDevicesSnapshot({disk("a")});
-    ASSERT_TRUE(view->deviceCardClockRunning());
-    EXPECT_EQ(view->deviceArrivals().at("a"), 1000);
+    show({disk("a")});
+    ASSERT_TRUE(probe.deviceCardClockRunning());
+    EXPECT_EQ(probe.deviceArrivals().at("a"), 1000);
     loop.advanceAndRunDue(0.5);
-    EXPECT_TRUE(view->deviceCardClockRunning());
-    EXPECT_NEAR(view->deviceCardNow, 1000.5, 1.0 / 30);
-    view->setDevicesSnapshot({disk("a"), disk("b")});
-    EXPECT_EQ(view->deviceArrivals().at("b"), 1000.5) << "a known device keeps its arrival";
+    EXPECT_TRUE(probe.deviceCardClockRunning());
+    EXPECT_NEAR(probe.deviceCardNow(), 1000.5, 1.0 / 30);
+    show({disk("a"), disk("b")});
+    EXPECT_EQ(probe.deviceArrivals().at("b"), 1000.5) << "a known device keeps its arrival";
     loop.advanceAndRunDue(0.4);
-    EXPECT_FALSE(view->deviceArrivals().contains("a")) << "dropped once 0.72 s old";
-    EXPECT_TRUE(view->deviceCardClockRunning());
+    EXPECT_FALSE(probe.deviceArrivals().contains("a")) << "dropped once 0.72 s old";
+    EXPECT_TRUE(probe.deviceCardClockRunning());
     loop.advanceAndRunDue(0.4);
-    EXPECT_TRUE(view->deviceArrivals().empty());
-    EXPECT_FALSE(view->deviceCardClockRunning()) << "stopped on the tick that drops the last";
+    EXPECT_TRUE(probe.deviceArrivals().empty());
+    EXPECT_FALSE(probe.deviceCardClockRunning()) << "stopped on the tick that drops the last";
 }
 
 TEST_F(DetailDeviceClockTest, NoClockWithoutSomethingToShow) {
     app.workspace().setReduceMotion(true);
-    view->setDevicesSnapshot({disk("a")});
-    EXPECT_FALSE(view->deviceCardClockRunning()) << "Reduce Motion";
+    show({disk("a")});
+    EXPECT_FALSE(probe.deviceCardClockRunning()) << "Reduce Motion";
     app.workspace().setReduceMotion(false);
 
-    view->collapsed = {ModuleKind::devices};
-    view->setDevicesSnapshot({disk("b")});
-    EXPECT_FALSE(view->deviceCardClockRunning()) << "collapsed";
-    view->collapsed.clear();
-    view->devicesEnabled = false;
-    view->setDevicesSnapshot({disk("c")});
-    EXPECT_FALSE(view->deviceCardClockRunning()) << "switched off";
-    view->devicesEnabled = true;
-
-    auto alone = std::make_shared<DetailView>(DetailView::initialFrame);
-    alone->setDevicesSnapshot({disk("d")});
-    EXPECT_FALSE(alone->deviceCardClockRunning()) << "in no window";
-    EXPECT_EQ(alone->deviceArrivals().size(), 1u) << "the arrival is still noted";
+    probe.change([](DetailState& s) { s.collapsed = {ModuleKind::devices}; });
+    show({disk("b")});
+    EXPECT_FALSE(probe.deviceCardClockRunning()) << "collapsed";
+    probe.change([](DetailState& s) {
+        s.collapsed.clear();
+        s.modules[ModuleKind::devices].enabled = false;
+    });
+    show({disk("c")});
+    EXPECT_FALSE(probe.deviceCardClockRunning()) << "switched off";
+    window->setContentView(nullptr);
+    probe.change([](DetailState& s) { s.modules[ModuleKind::devices].enabled = true; });
+    show({disk("d")});
+    EXPECT_FALSE(probe.deviceCardClockRunning()) << "in no window";
+    EXPECT_EQ(probe.deviceArrivals().size(), 1u) << "the arrival is still noted";
 
     // Shown again with an arrival pending: the clock starts from now, not from a stale frame.
-    view->startDeviceCardClock();
-    EXPECT_TRUE(view->deviceCardClockRunning());
-    EXPECT_EQ(view->deviceCardNow, 1000);
+    window->setContentView(view);
+    EXPECT_TRUE(probe.deviceCardClockRunning());
+    EXPECT_EQ(probe.deviceCardNow(), 1000);
     window->setContentView(nullptr);
-    EXPECT_FALSE(view->deviceCardClockRunning()) << "leaving the window stops it";
+    EXPECT_FALSE(probe.deviceCardClockRunning()) << "leaving the window stops it";
 }
 
 // The gear's menu shows under the gear of a view in a window; from a view in none, nothing shows.
@@ -86,7 +93,7 @@ TEST_F(DetailDeviceClockTest, SettingsOpenOnlyFromAViewInAWindow) {
                     menuFrame = shown->frame();
             server.key(ui::KeyCode::escape, "\x1b");
         });
-        asking->doSettings();
+        DetailViewProbe(*asking).settingsButton().sendAction();
         loop.advanceAndRunDue(0.2);
         EXPECT_EQ(menuFrame.has_value(), inWindow);
         if (menuFrame) {
@@ -97,27 +104,26 @@ TEST_F(DetailDeviceClockTest, SettingsOpenOnlyFromAViewInAWindow) {
 }
 
 TEST_F(DetailDeviceClockTest, OpeningOrFocusingTheDevicesCardStartsAPendingEntrance) {
-    view->refreshControls();
-    view->collapsed = {ModuleKind::devices};
-    view->setDevicesSnapshot({disk("a")});
-    ASSERT_FALSE(view->deviceCardClockRunning());
+    probe.change([](DetailState& s) { s.collapsed = {ModuleKind::devices}; });
+    show({disk("a")});
+    ASSERT_FALSE(probe.deviceCardClockRunning());
     view->toggleSection(ModuleKind::devices);
-    EXPECT_TRUE(view->deviceCardClockRunning()) << "opened with the arrival still young";
+    EXPECT_TRUE(probe.deviceCardClockRunning()) << "opened with the arrival still young";
     view->toggleSection(ModuleKind::devices);
     loop.advanceAndRunDue(0.05);
-    EXPECT_FALSE(view->deviceCardClockRunning()) << "closed: the next tick stops it";
+    EXPECT_FALSE(probe.deviceCardClockRunning()) << "closed: the next tick stops it";
 
     view->prioritize(ModuleKind::devices);
-    EXPECT_TRUE(view->deviceCardClockRunning()) << "focused on the devices";
+    EXPECT_TRUE(probe.deviceCardClockRunning()) << "focused on the devices";
     view->prioritize(ModuleKind::memory);
     loop.advanceAndRunDue(0.05);
-    EXPECT_FALSE(view->deviceCardClockRunning());
+    EXPECT_FALSE(probe.deviceCardClockRunning());
     loop.advanceAndRunDue(1);
     view->prioritize(std::nullopt);
     EXPECT_TRUE(view->isSectionExpanded(ModuleKind::devices)) << "focusing took it from collapsed";
     loop.advanceAndRunDue(0.05);
-    EXPECT_TRUE(view->deviceArrivals().empty()) << "the arrival is old by now";
-    EXPECT_FALSE(view->deviceCardClockRunning());
+    EXPECT_TRUE(probe.deviceArrivals().empty()) << "the arrival is old by now";
+    EXPECT_FALSE(probe.deviceCardClockRunning());
 }
 
 } // namespace

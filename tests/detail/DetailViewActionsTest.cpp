@@ -1,14 +1,10 @@
-#include "controls/ThemeSlider.h"
-#include "detail/ActivityIconButton.h"
-#include "detail/CompactSwitch.h"
 #include "detail/DetailView.h"
-#include "detail/ModuleSectionView.h"
-#include "detail/SettingsIconButton.h"
-#include "detail/ThemeSegments.h"
 #include "model/AccentColor.h"
+#include "platform/foundation/Bundle.h"
 #include "platform/graphics/RecordingContext.h"
 #include "platform/toolkit/ToolkitFixture.h"
 #include "platform/toolkit/Window.h"
+#include "support/DetailViewProbe.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -31,12 +27,9 @@ struct Recorder {
         auto record = [this](std::string name) {
             return [this, name](auto value) { calls.emplace_back(name, Reported(value)); };
         };
-        view.memoryAction = record("memory");
-        view.enabledAction = record("fan");
-        view.networkAction = record("network");
-        view.temperatureAction = record("temperature");
-        view.computeAction = record("compute");
-        view.devicesAction = record("devices");
+        view.switchAction = [this](ModuleKind kind, bool on) {
+            calls.emplace_back(std::string(toString(kind)), Reported(on));
+        };
         view.networkChartAction = record("networkChart");
         view.memoryChartAction = record("memoryChart");
         view.networkColorAction = record("networkColor");
@@ -75,7 +68,6 @@ protected:
     void SetUp() override {
         window = std::make_shared<ui::Window>(gfx::Rect{100, 100, 318, 667}, ui::Style::borderless);
         window->setContentView(view);
-        view->refreshControls();
     }
     static void flip(CompactSwitch& toggle, bool on) {
         toggle.setState(on ? ui::ControlState::on : ui::ControlState::off);
@@ -93,55 +85,75 @@ protected:
     std::shared_ptr<DrawnDetailView> view =
         std::make_shared<DrawnDetailView>(DetailView::initialFrame);
     std::shared_ptr<ui::Window> window;
+    DetailViewProbe probe{*view};
     Recorder recorder;
 };
 
 TEST_F(DetailViewActionsTest, EveryControlReportsItsValueToItsClosure) {
     recorder.install(*view);
     struct Case {
-        std::function<void(DetailView&)> operate;
+        std::function<void(DetailView&, DetailViewProbe&)> operate;
         std::string closure;
         Reported value;
     };
     const std::vector<Case> cases = {
-        {[](DetailView& v) { flip(*v.memorySwitch, false); }, "memory", false},
-        {[](DetailView& v) { flip(*v.fanSwitch, false); }, "fan", false},
-        {[](DetailView& v) { flip(*v.networkSwitch, false); }, "network", false},
-        {[](DetailView& v) { flip(*v.temperatureSwitch, true); }, "temperature", true},
-        {[](DetailView& v) { flip(*v.computeSwitch, false); }, "compute", false},
-        {[](DetailView& v) { flip(*v.devicesSwitch, false); }, "devices", false},
-        {[](DetailView& v) { flip(*v.networkChartSwitch, false); }, "networkChart", false},
-        {[](DetailView& v) { pick(*v.memoryChartChoice, 1); }, "memoryChart", false},
-        {[](DetailView& v) { pick(*v.memoryChartChoice, 0); }, "memoryChart", true},
-        {[](DetailView& v) { pick(*v.networkColorChoice, 1); }, "networkColor", true},
-        {[](DetailView& v) { pick(*v.displayChoice, 2); }, "display", DisplayMode::pair},
-        {[](DetailView& v) { pick(*v.computeChoice, 1); }, "computeDisplay",
+        {[](DetailView&, DetailViewProbe& p) { flip(p.moduleSwitch(ModuleKind::memory), false); },
+         "memory", false},
+        {[](DetailView&, DetailViewProbe& p) { flip(p.moduleSwitch(ModuleKind::fan), false); },
+         "fan", false},
+        {[](DetailView&, DetailViewProbe& p) { flip(p.moduleSwitch(ModuleKind::network), false); },
+         "network", false},
+        {[](DetailView&, DetailViewProbe& p) {
+             flip(p.moduleSwitch(ModuleKind::temperature), true);
+         },
+         "temperature", true},
+        {[](DetailView&, DetailViewProbe& p) { flip(p.moduleSwitch(ModuleKind::compute), false); },
+         "compute", false},
+        {[](DetailView&, DetailViewProbe& p) { flip(p.moduleSwitch(ModuleKind::devices), false); },
+         "devices", false},
+        {[](DetailView&, DetailViewProbe& p) { flip(p.networkChartSwitch(), false); },
+         "networkChart", false},
+        {[](DetailView&, DetailViewProbe& p) { pick(p.memoryChartChoice(), 1); }, "memoryChart",
+         false},
+        {[](DetailView&, DetailViewProbe& p) { pick(p.memoryChartChoice(), 0); }, "memoryChart",
+         true},
+        {[](DetailView&, DetailViewProbe& p) { pick(p.networkColorChoice(), 1); }, "networkColor",
+         true},
+        {[](DetailView&, DetailViewProbe& p) { pick(p.displayChoice(), 2); }, "display",
+         DisplayMode::pair},
+        {[](DetailView&, DetailViewProbe& p) { pick(p.computeChoice(), 1); }, "computeDisplay",
          ComputeDisplayMode::chart},
-        {[](DetailView& v) { pick(*v.animationChoice, 1); }, "fanAnimation",
+        {[](DetailView&, DetailViewProbe& p) { pick(p.animationChoice(), 1); }, "fanAnimation",
          FanAnimationMode::efficient},
-        {[](DetailView& v) { pick(*v.fanChoice, 1); }, "fanMode", FanDisplayMode::graph},
-        {[](DetailView& v) { pick(*v.fanChoice, 0); }, "fanMode", FanDisplayMode::ring},
-        {[](DetailView& v) { pick(*v.temperatureChoice, 0); }, "temperatureDisplay",
-         TemperatureDisplayMode::thermometer},
-        {[](DetailView& v) { pick(*v.temperatureChoice, 1); }, "temperatureDisplay",
-         TemperatureDisplayMode::chart},
-        {[](DetailView& v) { pick(*v.presentationChoice, 1); }, "presentation",
+        {[](DetailView&, DetailViewProbe& p) { pick(p.fanChoice(), 1); }, "fanMode",
+         FanDisplayMode::graph},
+        {[](DetailView&, DetailViewProbe& p) { pick(p.fanChoice(), 0); }, "fanMode",
+         FanDisplayMode::ring},
+        {[](DetailView&, DetailViewProbe& p) { pick(p.temperatureChoice(), 0); },
+         "temperatureDisplay", TemperatureDisplayMode::thermometer},
+        {[](DetailView&, DetailViewProbe& p) { pick(p.temperatureChoice(), 1); },
+         "temperatureDisplay", TemperatureDisplayMode::chart},
+        {[](DetailView&, DetailViewProbe& p) { pick(p.presentationChoice(), 1); }, "presentation",
          DetailPresentation::overview},
-        {[](DetailView& v) { slide(*v.chartLengthSlider, 84.5); }, "chartLength", 85.0},
-        {[](DetailView& v) { slide(*v.gapSlider, 12.4); }, "gap", 12.0},
-        {[](DetailView& v) { slide(*v.opacitySlider, 0.55); }, "opacity", 0.55},
-        {[](DetailView& v) { v.menuFullscreen(); }, "fullscreen", true},
-        {[](DetailView& v) { v.menuLanguage(std::string("de")); }, "language", std::string("de")},
-        {[](DetailView& v) { v.menuAppearance(std::string("dark")); }, "appearance",
-         AppearanceMode::dark},
-        {[](DetailView& v) { v.doFloating(std::string("none")); }, "floating", FloatingMode::none},
-        {[](DetailView& v) { v.menuUpdateFrequency(std::string("quarterly")); }, "updateFrequency",
-         UpdateFrequency::quarterly},
-        {[](DetailView& v) { v.activityIcon->sendAction(); }, "open", std::monostate{}},
+        {[](DetailView&, DetailViewProbe& p) { slide(p.chartLengthSlider(), 84.5); }, "chartLength",
+         85.0},
+        {[](DetailView&, DetailViewProbe& p) { slide(p.gapSlider(), 12.4); }, "gap", 12.0},
+        {[](DetailView&, DetailViewProbe& p) { slide(p.opacitySlider(), 0.55); }, "opacity", 0.55},
+        {[](DetailView& v, DetailViewProbe&) { v.menuFullscreen(); }, "fullscreen", true},
+        {[](DetailView& v, DetailViewProbe&) { v.menuLanguage(std::string("de")); }, "language",
+         std::string("de")},
+        {[](DetailView& v, DetailViewProbe&) { v.menuAppearance(std::string("dark")); },
+         "appearance", AppearanceMode::dark},
+        {[](DetailView& v, DetailViewProbe&) { v.doFloating(std::string("none")); }, "floating",
+         FloatingMode::none},
+        {[](DetailView& v, DetailViewProbe&) { v.menuUpdateFrequency(std::string("quarterly")); },
+         "updateFrequency", UpdateFrequency::quarterly},
+        {[](DetailView&, DetailViewProbe& p) { p.activityIcon().sendAction(); }, "open",
+         std::monostate{}},
     };
     for (const auto& c : cases) {
         recorder.calls.clear();
-        c.operate(*view);
+        c.operate(*view, probe);
         ASSERT_EQ(recorder.calls.size(), 1u) << c.closure;
         EXPECT_EQ(recorder.calls[0].first, c.closure);
         EXPECT_EQ(recorder.calls[0].second, c.value) << c.closure;
@@ -150,8 +162,8 @@ TEST_F(DetailViewActionsTest, EveryControlReportsItsValueToItsClosure) {
 
 TEST_F(DetailViewActionsTest, ChoicesThatNameNothingReportNothing) {
     recorder.install(*view);
-    pick(*view->displayChoice, -1);
-    pick(*view->computeChoice, -1);
+    pick(probe.displayChoice(), -1);
+    pick(probe.computeChoice(), -1);
     view->menuAppearance(std::string("sepia"));
     view->doFloating(42);
     view->menuUpdateFrequency(std::any());
@@ -159,18 +171,19 @@ TEST_F(DetailViewActionsTest, ChoicesThatNameNothingReportNothing) {
 
     // A view no one gave closures shows everything and ignores every action.
     auto bare = std::make_shared<DetailView>(DetailView::initialFrame);
-    flip(*bare->memorySwitch, false);
-    slide(*bare->gapSlider, 3);
+    DetailViewProbe bareProbe{*bare};
+    flip(bareProbe.moduleSwitch(ModuleKind::memory), false);
+    slide(bareProbe.gapSlider(), 3);
     bare->menuLogin();
     bare->cancelOperation(ui::Event());
-    EXPECT_FALSE(bare->memorySwitch->isHidden());
+    EXPECT_FALSE(bareProbe.moduleSwitch(ModuleKind::memory).isHidden());
 }
 
 TEST_F(DetailViewActionsTest, LaunchAtLoginTogglesFromTheLoginState) {
     recorder.install(*view);
     for (auto [state, asked] : {std::pair{0, true}, {1, false}, {2, false}, {3, true}}) {
         recorder.calls.clear();
-        view->loginState = state;
+        probe.change([state = state](DetailState& s) { s.loginState = state; });
         view->menuLogin();
         ASSERT_EQ(recorder.calls.size(), 1u);
         EXPECT_EQ(recorder.calls[0].second, Reported(asked)) << "state " << state;
@@ -190,9 +203,9 @@ TEST_F(DetailViewActionsTest, CheckingForUpdatesFallsBackToAnAlertOnlyWithoutThe
 
 TEST_F(DetailViewActionsTest, EscapeEndsSortingFirstThenCloses) {
     recorder.install(*view);
-    view->isSorting = true;
+    view->setSorting(true);
     view->cancelOperation(ui::Event());
-    EXPECT_FALSE(view->isSorting);
+    EXPECT_FALSE(view->isSorting());
     ASSERT_EQ(recorder.calls.size(), 1u);
     EXPECT_EQ(recorder.calls[0].first, "sorting");
     view->cancelOperation(ui::Event());
@@ -201,39 +214,78 @@ TEST_F(DetailViewActionsTest, EscapeEndsSortingFirstThenCloses) {
 }
 
 TEST_F(DetailViewActionsTest, ALanguageSwitchRelabelsEveryControlAndKeepsTheSelections) {
-    view->computeMode = ComputeDisplayMode::compact;
-    view->presentation = DetailPresentation::overview;
-    view->displayChoice->setSelectedSegment(1);
-    view->refreshControls();
-    view->language = AppLanguage::german;
-    view->refreshControls();
+    probe.change([](DetailState& s) {
+        s.styles.compute = ComputeDisplayMode::compact;
+        s.styles.memory = DisplayMode::automatic;
+        s.presentation = DetailPresentation::overview;
+    });
+    probe.change([](DetailState& s) { s.language = AppLanguage::german; });
     const auto de = [](Copy key) { return text(key, AppLanguage::german); };
-    EXPECT_EQ(view->presentationChoice->label(1), de(Copy::overview));
-    EXPECT_EQ(view->computeChoice->label(1), de(Copy::fanGraph));
-    EXPECT_EQ(view->temperatureChoice->label(1), de(Copy::fanGraph)) << "the chart's shared word";
-    EXPECT_EQ(view->displayChoice->label(0), de(Copy::allFour));
-    EXPECT_EQ(view->animationChoice->label(0), de(Copy::fanAnimationOff));
-    EXPECT_EQ(view->settingsButton->toolTip(), de(Copy::settings));
-    EXPECT_EQ(view->gapSlider->accessibility().label, de(Copy::blockSpacing));
-    EXPECT_EQ(view->devicesSwitch->accessibility().label, de(Copy::devicesEnabled));
-    EXPECT_EQ(view->themeColorLabel->stringValue(), de(Copy::themeColor));
-    EXPECT_EQ(view->computeChoice->selectedSegment(), 2);
-    EXPECT_EQ(view->presentationChoice->selectedSegment(), 1);
-    EXPECT_EQ(view->displayChoice->selectedSegment(), 1) << "the controller's selection stays";
+    EXPECT_EQ(probe.presentationChoice().label(1), de(Copy::overview));
+    EXPECT_EQ(probe.computeChoice().label(1), de(Copy::fanGraph));
+    EXPECT_EQ(probe.temperatureChoice().label(1), de(Copy::fanGraph)) << "the chart's shared word";
+    EXPECT_EQ(probe.displayChoice().label(0), de(Copy::allFour));
+    EXPECT_EQ(probe.animationChoice().label(0), de(Copy::fanAnimationOff));
+    EXPECT_EQ(probe.settingsButton().toolTip(), de(Copy::settings));
+    EXPECT_EQ(probe.gapSlider().accessibility().label, de(Copy::blockSpacing));
+    EXPECT_EQ(probe.moduleSwitch(ModuleKind::devices).accessibility().label,
+              de(Copy::devicesEnabled));
+    EXPECT_EQ(probe.themeColorLabel().stringValue(), de(Copy::themeColor));
+    EXPECT_EQ(probe.computeChoice().selectedSegment(), 2);
+    EXPECT_EQ(probe.presentationChoice().selectedSegment(), 1);
+    EXPECT_EQ(probe.displayChoice().selectedSegment(), 1);
+}
+
+// A new value touches only the controls that show it, and no text is given anew.
+TEST_F(DetailViewActionsTest, ANewStateRedrawsOnlyTheControlsItChanges) {
+    window->makeKeyAndOrderFront();
+    window->displayIfNeeded();
+    for (const auto& control : probe.controls())
+        ASSERT_FALSE(control->needsDisplay());
+    probe.change([](DetailState& s) {
+        s.chartLength = 120;
+        s.styles.fan = FanDisplayMode::graph;
+    });
+    std::vector<ui::Control*> dirty;
+    for (const auto& control : probe.controls())
+        if (control->needsDisplay())
+            dirty.push_back(control.get());
+    EXPECT_EQ(dirty, (std::vector<ui::Control*>{&probe.fanChoice(), &probe.chartLengthSlider()}));
+    EXPECT_EQ(probe.chartLengthSlider().doubleValue(), 120);
+    EXPECT_EQ(probe.fanChoice().selectedSegment(), 1);
+}
+
+// The refresh after each step of a drag brings the stored value, which may lag or be clamped:
+// the knob stays under the pointer until it is let go.
+TEST_F(DetailViewActionsTest, ASliderBeingDraggedKeepsItsValue) {
+    window->makeKeyAndOrderFront();
+    ThemeSlider& slider = probe.opacitySlider();
+    const gfx::Rect knob = slider.convertRectToView(slider.knobRect(), nullptr);
+    const gfx::Point grab{window->frame().minX() + knob.midX(),
+                          window->frame().minY() + knob.midY()};
+    server.mouseDown(grab);
+    server.inject(ui::EventType::leftMouseDragged, {grab.x - 60, grab.y});
+    const double dragged = slider.doubleValue();
+    ASSERT_LT(dragged, 1);
+    probe.change([](DetailState& s) { s.stripOpacity = 0.9; });
+    EXPECT_EQ(slider.doubleValue(), dragged);
+    server.mouseUp({grab.x - 60, grab.y});
+    probe.change([](DetailState& s) { s.stripOpacity = 0.4; });
+    EXPECT_EQ(slider.doubleValue(), 0.4);
 }
 
 TEST_F(DetailViewActionsTest, FansOffHidesTheAnimationChoiceAndSwitchesFollowTheFlags) {
-    view->fanEnabled = false;
-    view->devicesEnabled = false;
-    view->refreshControls();
-    EXPECT_TRUE(view->animationChoice->isHidden());
-    EXPECT_TRUE(view->fanChoice->isHidden());
-    EXPECT_EQ(view->fanSwitch->state(), ui::ControlState::off);
-    EXPECT_EQ(view->devicesSwitch->state(), ui::ControlState::off);
-    EXPECT_EQ(view->memorySwitch->state(), ui::ControlState::on);
-    view->fanEnabled = true;
-    view->refreshControls();
-    EXPECT_FALSE(view->animationChoice->isHidden());
+    probe.change([](DetailState& s) {
+        s.modules[ModuleKind::fan].enabled = false;
+        s.modules[ModuleKind::devices].enabled = false;
+    });
+    EXPECT_TRUE(probe.animationChoice().isHidden());
+    EXPECT_TRUE(probe.fanChoice().isHidden());
+    EXPECT_EQ(probe.moduleSwitch(ModuleKind::fan).state(), ui::ControlState::off);
+    EXPECT_EQ(probe.moduleSwitch(ModuleKind::devices).state(), ui::ControlState::off);
+    EXPECT_EQ(probe.moduleSwitch(ModuleKind::memory).state(), ui::ControlState::on);
+    probe.change([](DetailState& s) { s.modules[ModuleKind::fan].enabled = true; });
+    EXPECT_FALSE(probe.animationChoice().isHidden());
 }
 
 TEST_F(DetailViewActionsTest, TheAccentFollowsTheThemeAndRedrawsOnlyOnAChange) {
@@ -242,20 +294,21 @@ TEST_F(DetailViewActionsTest, TheAccentFollowsTheThemeAndRedrawsOnlyOnAChange) {
     auto bystander = std::make_shared<ui::View>(gfx::Rect{0, 0, 50, 50});
     other->contentView()->addSubview(bystander);
     other->makeKeyAndOrderFront();
-    view->moduleColors.setColor(PaletteColor::orange, ColorSlot::theme);
-    view->refreshControls();
+    const auto theme = [&](PaletteColor color) {
+        probe.change([color](DetailState& s) { s.moduleColors.setColor(color, ColorSlot::theme); });
+    };
+    theme(PaletteColor::orange);
     EXPECT_EQ(accentColor(), toColor(PaletteColor::orange));
     other->displayIfNeeded();
     ASSERT_FALSE(bystander->needsDisplay());
-    view->refreshControls();
+    theme(PaletteColor::orange);
     EXPECT_FALSE(bystander->needsDisplay()) << "an equal accent redraws no window";
-    view->moduleColors.setColor(PaletteColor::teal, ColorSlot::theme);
-    view->refreshControls();
+    theme(PaletteColor::teal);
     EXPECT_TRUE(bystander->needsDisplay());
 }
 
 TEST_F(DetailViewActionsTest, TheDevicesCardSpeaksItsList) {
-    EXPECT_EQ(view->cards.at(ModuleKind::devices)->content().accessibility().label,
+    EXPECT_EQ(probe.card(ModuleKind::devices).content().accessibility().label,
               text(Copy::noDevices, AppLanguage::english));
     ExternalDevice disk;
     disk.id = "a";
@@ -287,19 +340,19 @@ TEST_F(DetailViewActionsTest, TheBandsDrawTheFiguresAndOnlyTheShownSliderRows) {
     auto has = [](const std::vector<std::string>& texts, const std::string& wanted) {
         return std::find(texts.begin(), texts.end(), wanted) != texts.end();
     };
-    view->stripOpacity = 0.625;
-    view->refreshControls();
+    probe.change([](DetailState& s) { s.stripOpacity = 0.625; });
     auto texts = drawnTexts();
     EXPECT_TRUE(has(texts, "63%"));
     EXPECT_TRUE(has(texts, "85 pt"));
     EXPECT_TRUE(has(texts, "8 pt"));
-    EXPECT_TRUE(has(texts, view->appTitle));
+    EXPECT_TRUE(has(texts, foundation::Bundle::main().displayName()));
     EXPECT_TRUE(has(texts, text(Copy::blockSpacing, AppLanguage::english)));
 
     // One module on: the gap row goes, the opacity row stays.
-    view->fanEnabled = view->networkEnabled = view->temperatureEnabled = false;
-    view->computeEnabled = view->devicesEnabled = false;
-    view->refreshControls();
+    probe.change([](DetailState& s) {
+        for (ModuleKind kind : allModuleKinds)
+            s.modules[kind].enabled = kind == ModuleKind::memory;
+    });
     texts = drawnTexts();
     EXPECT_FALSE(has(texts, text(Copy::blockSpacing, AppLanguage::english)));
     EXPECT_FALSE(has(texts, "8 pt"));

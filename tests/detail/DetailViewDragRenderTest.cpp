@@ -6,6 +6,7 @@
 #include "platform/graphics/Image.h"
 #include "platform/toolkit/ToolkitFixture.h"
 #include "platform/toolkit/Window.h"
+#include "support/DetailViewProbe.h"
 #include "support/TestPaths.h"
 
 #include <algorithm>
@@ -21,8 +22,9 @@ class DetailViewDragRenderTest : public toolkittest::ToolkitFixture {
 protected:
     void SetUp() override {
         window->setContentView(view);
-        view->collapsed = {allModuleKinds.begin(), allModuleKinds.end()};
-        view->refreshControls();
+        probe.change([&](DetailState& s) {
+            s.collapsed = {allModuleKinds.begin(), allModuleKinds.end()};
+        });
         loop.advanceAndRunDue(0.3);
     }
     gfx::Image frame(const std::string& name) {
@@ -39,12 +41,12 @@ protected:
     }
     // The ink under a point of the body.
     int inkAt(const gfx::Image& image, gfx::Point inBody) const {
-        const gfx::Point at = view->body->convertPointToView(inBody, view.get());
+        const gfx::Point at = probe.body().convertPointToView(inBody, view.get());
         return ink(image, int(at.x), int(view->bounds().height() - at.y));
     }
     // All the ink over the cards' area.
     long cardsInk(const gfx::Image& image) const {
-        const gfx::Rect area = view->scroll->frame();
+        const gfx::Rect area = probe.scroll().frame();
         long total = 0;
         for (int y = int(view->bounds().height() - area.maxY());
              y < int(view->bounds().height() - area.minY()); ++y)
@@ -54,6 +56,8 @@ protected:
     }
 
     std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
+
+    DetailViewProbe probe{*view};
     std::shared_ptr<ui::Window> window =
         std::make_shared<ui::Window>(gfx::Rect{0, 0, 318, 667}, ui::Style::borderless);
 };
@@ -62,18 +66,18 @@ TEST_F(DetailViewDragRenderTest, ADraggedCardIsFaintWhileItsShadowedPictureFollo
     const gfx::Point icon{27, 8 + 20};
     const gfx::Image before = frame("CardDrag-0-before.png");
     const int restingInk = inkAt(before, icon);
-    ASSERT_TRUE(view->beginCardDrag(ModuleKind::memory, icon));
+    ASSERT_TRUE(probe.beginCardDrag(ModuleKind::memory, icon));
     // Half way over the fan's header: nothing has moved yet.
-    view->moveCardDrag({icon.x + 6, icon.y + 20});
+    probe.moveCardDrag({icon.x + 6, icon.y + 20});
     const gfx::Image halfway = frame("CardDrag-1-halfway.png");
     // Over the fan: the cards trade places while the picture stays under the pointer.
-    view->moveCardDrag({icon.x + 6, icon.y + 45});
+    probe.moveCardDrag({icon.x + 6, icon.y + 45});
     loop.advanceAndRunDue(0.16);
     frame("CardDrag-2-crossing.png");
     loop.advanceAndRunDue(0.2);
     const gfx::Image crossed = frame("CardDrag-3-crossed.png");
-    const gfx::Rect slot = view->cards.at(ModuleKind::memory)->frame();
-    const gfx::Rect ghost = view->dragGhost->frame();
+    const gfx::Rect slot = probe.card(ModuleKind::memory).frame();
+    const gfx::Rect ghost = probe.dragGhost()->frame();
     EXPECT_EQ(slot.minY(), 48);
     // The card in its new slot is faint, the picture over it strong.
     EXPECT_LT(inkAt(crossed, {27, slot.minY() + 20}) * 2, restingInk)
@@ -81,11 +85,11 @@ TEST_F(DetailViewDragRenderTest, ADraggedCardIsFaintWhileItsShadowedPictureFollo
     EXPECT_GT(inkAt(halfway, {ghost.minX() + 27, 8 + 40}), restingInk / 2)
         << "the picture shows the icon at the pointer";
     // The picture's switch casts a soft shadow below itself.
-    const gfx::Rect switchFrame = view->cards.at(ModuleKind::memory)->toggle()->frame();
+    const gfx::Rect switchFrame = probe.card(ModuleKind::memory).toggle()->frame();
     const gfx::Point underSwitch{ghost.minX() + switchFrame.midX(),
                                  ghost.minY() + switchFrame.maxY() + 3};
     EXPECT_GT(inkAt(crossed, underSwitch), inkAt(before, underSwitch) + 8);
-    view->endCardDrag();
+    probe.endCardDrag();
     loop.advanceAndRunDue(0.1);
     frame("CardDrag-5-dropping.png");
     loop.advanceAndRunDue(0.2);
@@ -93,11 +97,10 @@ TEST_F(DetailViewDragRenderTest, ADraggedCardIsFaintWhileItsShadowedPictureFollo
 }
 
 TEST_F(DetailViewDragRenderTest, TheOldPresentationFadesOverTheNew) {
-    view->collapsed.clear();
-    view->refreshControls();
+    probe.change([](DetailState& s) { s.collapsed.clear(); });
     frame("PresentationFade-0-details.png");
     view->fadeFromSnapshot();
-    view->presentation = DetailPresentation::overview;
+    probe.change([&](DetailState& s) { s.presentation = DetailPresentation::overview; });
     view->prioritize(std::nullopt);
     const gfx::Image start = frame("PresentationFade-1-start.png");
     loop.advanceAndRunDue(0.12);

@@ -5,6 +5,7 @@
 #include "platform/toolkit/ToolkitFixture.h"
 #include "platform/toolkit/Window.h"
 #include "platform/toolkit/Workspace.h"
+#include "support/DetailViewProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,6 @@ protected:
     void SetUp() override {
         window = std::make_shared<ui::Window>(gfx::Rect{100, 100, 318, 667}, ui::Style::borderless);
         window->setContentView(view);
-        view->refreshControls();
     }
     // The picture laid over the scroll view, if any.
     std::shared_ptr<ui::ImageView> fadingPicture() const {
@@ -27,13 +27,15 @@ protected:
     }
 
     std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
+
+    DetailViewProbe probe{*view};
     std::shared_ptr<ui::Window> window;
 };
 
 TEST_F(DetailViewFadeTest, TheOldPictureFadesAlongItsCurveOverTheNewPresentationThenGoes) {
-    const gfx::Rect oldCards = view->scroll->frame();
+    const gfx::Rect oldCards = probe.scroll().frame();
     view->fadeFromSnapshot();
-    view->presentation = DetailPresentation::overview;
+    probe.change([&](DetailState& s) { s.presentation = DetailPresentation::overview; });
     view->prioritize(std::nullopt);
     const auto picture = fadingPicture();
     ASSERT_TRUE(picture);
@@ -41,7 +43,9 @@ TEST_F(DetailViewFadeTest, TheOldPictureFadesAlongItsCurveOverTheNewPresentation
     EXPECT_EQ(picture->hitTest(picture->frame().center()), nullptr);
     const auto& subviews = view->subviews();
     EXPECT_EQ(std::find(subviews.begin(), subviews.end(), picture) - subviews.begin(),
-              std::find(subviews.begin(), subviews.end(), view->scroll) - subviews.begin() + 1)
+              std::find_if(subviews.begin(), subviews.end(),
+                           [&](const auto& each) { return each.get() == &probe.scroll(); }) -
+                  subviews.begin() + 1)
         << "just above the cards";
     struct Sample {
         double at, opacity;
@@ -66,7 +70,6 @@ TEST_F(DetailViewFadeTest, NoFadeUnderReduceMotionOrOutsideAWindow) {
     EXPECT_FALSE(fadingPicture());
     app.workspace().setReduceMotion(false);
     auto loose = std::make_shared<DetailView>(DetailView::initialFrame);
-    loose->refreshControls();
     loose->fadeFromSnapshot();
     EXPECT_EQ(loose->subviews().size(), view->subviews().size());
 }

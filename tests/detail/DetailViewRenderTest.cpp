@@ -7,6 +7,7 @@
 #include "platform/toolkit/ToolkitFixture.h"
 #include "platform/toolkit/Window.h"
 #include "support/DetailReadings.h"
+#include "support/DetailViewProbe.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -31,15 +32,13 @@ protected:
 class DetailViewRenderTest : public toolkittest::ToolkitFixture {
 protected:
     std::optional<gfx::Image> render(DetailPresentation presentation, gfx::Appearance appearance) {
-        view->presentation = presentation;
+        probe.change([&](DetailState& s) { s.presentation = presentation; });
         backdrop->setAppearance(appearance);
-        view->refreshControls();
         // The overview's column count follows the width, so the width settles before the height.
         view->setFrameSize({view->contentWidth(), view->frame().height()});
         view->setFrameSize(
-            {view->contentWidth(), view->contentHeight() + 112 + view->footerHeight()});
+            {view->contentWidth(), probe.contentHeight() + 112 + probe.footerHeight()});
         backdrop->setFrameSize(view->frame().size);
-        view->refreshControls();
         // The switches slide to their states first.
         loop.advanceAndRunDue(0.3);
         return ui::snapshotImage(*backdrop, 1);
@@ -50,23 +49,25 @@ protected:
         return image.bitmap()->pixel(int(at.x), int(view->bounds().height() - at.y));
     }
     void show(const detailreadings::Readings& r, std::size_t deviceCount) {
-        view->snapshot = r.memory;
-        view->history = r.memoryHistory;
-        view->fanSnapshot = r.fan;
-        view->fanHistory = r.fanHistory;
-        view->networkSnapshot = r.network;
-        view->networkHistory = r.networkHistory;
-        view->computeSnapshot = r.compute;
-        view->computeHistory = r.computeHistory;
-        view->temperatureSnapshot = r.temperature;
-        view->temperatureHistory = r.temperatureHistory;
-        view->setDevicesSnapshot(detailreadings::deviceFixture(deviceCount));
+        probe.change([&](DetailState& s) { s.readings.memory = r.memory; });
+        probe.change([&](DetailState& s) { s.readings.memoryHistory = r.memoryHistory; });
+        probe.change([&](DetailState& s) { s.readings.fan = r.fan; });
+        probe.change([&](DetailState& s) { s.readings.fanHistory = r.fanHistory; });
+        probe.change([&](DetailState& s) { s.readings.network = r.network; });
+        probe.change([&](DetailState& s) { s.readings.networkHistory = r.networkHistory; });
+        probe.change([&](DetailState& s) { s.readings.compute = r.compute; });
+        probe.change([&](DetailState& s) { s.readings.computeHistory = r.computeHistory; });
+        probe.change([&](DetailState& s) { s.readings.temperature = r.temperature; });
+        probe.change([&](DetailState& s) { s.readings.temperatureHistory = r.temperatureHistory; });
+        probe.change([&](DetailState& s) {
+            s.readings.devices = detailreadings::deviceFixture(deviceCount);
+        });
     }
     // The widest channel spread over the half of a chart region away from its title: a flat
     // card fill spreads by a few steps, a plotted line or area by far more.
     int inkIn(const gfx::Image& image, ModuleKind kind, std::string_view region) const {
-        const ui::View& content = view->cards.at(kind)->content();
-        const gfx::Rect* r = findRegion(view->sectionRegions.at(kind), region);
+        const ui::View& content = probe.card(kind).content();
+        const gfx::Rect* r = findRegion(probe.regions(kind), region);
         if (r == nullptr)
             return -1;
         int low = 255;
@@ -80,6 +81,7 @@ protected:
         return high - low;
     }
     std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
+    DetailViewProbe probe{*view};
     std::shared_ptr<PopoverBackdrop> backdrop =
         std::make_shared<PopoverBackdrop>(DetailView::initialFrame);
     std::shared_ptr<ui::Window> window =
@@ -104,7 +106,7 @@ TEST_F(DetailViewRenderTest, BothPresentationsInLightAndDarkOverEveryReadingsFix
     std::map<std::pair<DetailPresentation, std::size_t>, double> devicesCardHeight;
     for (const auto& f : fixtures) {
         show(f.readings, f.devices);
-        view->networkEnabled = f.network;
+        probe.change([&](DetailState& s) { s.modules[ModuleKind::network].enabled = f.network; });
         for (const auto presentation : {DetailPresentation::details, DetailPresentation::overview})
             for (const auto appearance : {gfx::Appearance::light, gfx::Appearance::dark}) {
                 const std::string name =
@@ -117,11 +119,11 @@ TEST_F(DetailViewRenderTest, BothPresentationsInLightAndDarkOverEveryReadingsFix
                 const gfx::Image& image = *rendered;
                 EXPECT_TRUE(image.writePng(testsupport::artifactPath(name), 1));
                 // The scroller has nothing to do when the whole document shows.
-                EXPECT_FALSE(view->scroll->hasVerticalScroller());
+                EXPECT_FALSE(probe.scroll().hasVerticalScroller());
                 // A switch that is on fills its track with the theme's green; one that is off
                 // does not.
-                const auto& on = *view->memorySwitch;
-                const auto& off = *view->networkSwitch;
+                const auto& on = probe.moduleSwitch(ModuleKind::memory);
+                const auto& off = probe.moduleSwitch(ModuleKind::network);
                 const gfx::Point trackLeft{on.bounds().minX() + 8, on.bounds().midY()};
                 const gfx::Rgba8 lit = pixelAt(image, on, trackLeft);
                 EXPECT_GT(lit.green, lit.red + 60);
@@ -131,7 +133,7 @@ TEST_F(DetailViewRenderTest, BothPresentationsInLightAndDarkOverEveryReadingsFix
                 else
                     EXPECT_LT(unlit.green, unlit.red + 30);
                 devicesCardHeight[{presentation, f.devices}] =
-                    view->cards.at(ModuleKind::devices)->frame().height();
+                    probe.card(ModuleKind::devices).frame().height();
                 // Without readings the charts stay bare; with them they carry ink.
                 const int ink = inkIn(image, ModuleKind::compute, "computeChart");
                 if (f.readings.computeHistory.empty())

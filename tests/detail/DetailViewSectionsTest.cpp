@@ -7,6 +7,7 @@
 #include "platform/toolkit/ToolkitFixture.h"
 #include "platform/toolkit/Window.h"
 #include "platform/toolkit/Workspace.h"
+#include "support/DetailViewProbe.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -23,12 +24,13 @@ protected:
         view->disclosureAction = [this](const std::set<ModuleKind>& set) {
             reports.push_back(set);
         };
-        view->refreshControls();
     }
-    ModuleSectionView& card(ModuleKind kind) const { return *view->cards.at(kind); }
-    double scrollOffset() const { return view->scroll->contentView().bounds().minY(); }
+    ModuleSectionView& card(ModuleKind kind) const { return probe.card(kind); }
+    double scrollOffset() const { return probe.scroll().contentView().bounds().minY(); }
 
     std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
+
+    DetailViewProbe probe{*view};
     std::shared_ptr<ui::Window> window;
     std::vector<std::set<ModuleKind>> reports;
 };
@@ -56,14 +58,14 @@ TEST_F(DetailViewSectionsTest, AQuickCollapseExpandCollapseKeepsOneSnapshotUntil
     EXPECT_FALSE(card(network).closingImage());
     EXPECT_EQ(second->superview(), nullptr);
     EXPECT_EQ(reports, (std::vector<std::set<ModuleKind>>{{network}, {}, {network}}));
-    EXPECT_TRUE(view->lastLayoutRequestedAnimation());
+    EXPECT_TRUE(probe.lastLayoutRequestedAnimation());
 }
 
 TEST_F(DetailViewSectionsTest, TheChevronFollowsTheSectionAndIgnoresOffModulesAndTheOverview) {
     ModuleSectionView& memory = card(ModuleKind::memory);
-    const std::string title = text(Copy::memoryEnabled, view->language);
+    const std::string title = text(Copy::memoryEnabled, view->state().language);
     EXPECT_EQ(memory.disclosure()->accessibility().label,
-              text(Copy::collapseDetails, view->language) + " " + title);
+              text(Copy::collapseDetails, view->state().language) + " " + title);
     const auto openImage = memory.disclosure()->image();
     ASSERT_TRUE(openImage);
     EXPECT_GT(openImage->size().width, openImage->size().height) << "pointing down";
@@ -74,42 +76,40 @@ TEST_F(DetailViewSectionsTest, TheChevronFollowsTheSectionAndIgnoresOffModulesAn
 
     view->toggleSection(ModuleKind::memory);
     EXPECT_EQ(memory.disclosure()->accessibility().label,
-              text(Copy::expandDetails, view->language) + " " + title);
+              text(Copy::expandDetails, view->state().language) + " " + title);
     EXPECT_LT(memory.disclosure()->image()->size().width,
               memory.disclosure()->image()->size().height)
         << "pointing right";
 
-    view->fanEnabled = false;
-    view->refreshControls();
+    probe.change([&](DetailState& s) { s.modules[ModuleKind::fan].enabled = false; });
     EXPECT_FALSE(card(ModuleKind::fan).disclosure()->isEnabled());
     view->toggleSection(ModuleKind::fan);
-    EXPECT_FALSE(view->collapsed.contains(ModuleKind::fan));
+    EXPECT_FALSE(view->state().collapsed.contains(ModuleKind::fan));
 
-    view->presentation = DetailPresentation::overview;
-    view->refreshControls();
+    probe.change([&](DetailState& s) { s.presentation = DetailPresentation::overview; });
     EXPECT_TRUE(memory.disclosure()->isHidden());
     EXPECT_TRUE(view->isSectionExpanded(ModuleKind::memory)) << "the overview shows every card";
     view->toggleSection(ModuleKind::network);
-    EXPECT_EQ(view->collapsed, (std::set<ModuleKind>{ModuleKind::memory}));
+    EXPECT_EQ(view->state().collapsed, (std::set<ModuleKind>{ModuleKind::memory}));
     EXPECT_EQ(reports.size(), 1u);
 }
 
 TEST_F(DetailViewSectionsTest, PrioritizeFocusesOneCardWithoutTouchingTheUsersChoices) {
-    view->collapsed = {ModuleKind::temperature, ModuleKind::fan};
-    view->isSorting = true;
+    probe.change([&](DetailState& s) { s.collapsed = {ModuleKind::temperature, ModuleKind::fan}; });
+    view->setSorting(true);
     view->prioritize(ModuleKind::temperature);
-    EXPECT_FALSE(view->isSorting);
-    EXPECT_EQ(view->collapsed, (std::set<ModuleKind>{ModuleKind::fan}));
+    EXPECT_FALSE(view->isSorting());
+    EXPECT_TRUE(view->isSectionExpanded(ModuleKind::temperature));
     EXPECT_TRUE(reports.empty()) << "focusing reports nothing";
     for (auto kind : allModuleKinds)
         EXPECT_EQ(view->isSectionExpanded(kind), kind == ModuleKind::temperature);
     // The focused card's top at the top of the visible area, as far as the document allows.
     const double expected =
         std::min(card(ModuleKind::temperature).frame().minY(),
-                 view->contentHeight() - view->scroll->contentView().bounds().height());
+                 probe.contentHeight() - probe.scroll().contentView().bounds().height());
     EXPECT_GT(expected, 0);
     EXPECT_DOUBLE_EQ(scrollOffset(), expected);
-    EXPECT_FALSE(view->lastLayoutRequestedAnimation());
+    EXPECT_FALSE(probe.lastLayoutRequestedAnimation());
 
     // Opening a temporarily collapsed card reports the stored set unchanged.
     view->toggleSection(ModuleKind::memory);
@@ -117,7 +117,7 @@ TEST_F(DetailViewSectionsTest, PrioritizeFocusesOneCardWithoutTouchingTheUsersCh
     EXPECT_EQ(reports, (std::vector<std::set<ModuleKind>>{{ModuleKind::fan}}));
 
     view->prioritize(std::nullopt);
-    EXPECT_TRUE(view->temporarilyCollapsed.empty());
+    EXPECT_TRUE(probe.temporarilyCollapsed().empty());
     EXPECT_FALSE(view->isSectionExpanded(ModuleKind::fan));
     EXPECT_TRUE(view->isSectionExpanded(ModuleKind::compute));
     EXPECT_DOUBLE_EQ(scrollOffset(), 0);
@@ -126,7 +126,7 @@ TEST_F(DetailViewSectionsTest, PrioritizeFocusesOneCardWithoutTouchingTheUsersCh
     view->prioritize(ModuleKind::devices);
     EXPECT_DOUBLE_EQ(
         scrollOffset(),
-        std::max(0.0, view->contentHeight() - view->scroll->contentView().bounds().height()));
+        std::max(0.0, probe.contentHeight() - probe.scroll().contentView().bounds().height()));
 }
 
 TEST_F(DetailViewSectionsTest, ReduceMotionGivesTheEndStateAtOnce) {

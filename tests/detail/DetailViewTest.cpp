@@ -4,6 +4,7 @@
 #include "platform/foundation/ProcessInfo.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
+#include "support/DetailViewProbe.h"
 #include "support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +12,26 @@
 namespace pulsedeck {
 namespace {
 
+ExternalDevice namedDevice(std::string id, std::string name = "",
+                      std::optional<std::uint64_t> capacity = std::nullopt) {
+    ExternalDevice listed;
+    listed.id = std::move(id);
+    listed.name = std::move(name);
+    listed.capacity = capacity;
+    return listed;
+}
+
 class DetailViewTest : public ::testing::Test {
 protected:
     std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
+    DetailViewProbe probe{*view};
+
+    void switchOff(std::initializer_list<ModuleKind> kinds) {
+        probe.change([&](DetailState& s) {
+            for (ModuleKind kind : kinds)
+                s.modules[kind].enabled = false;
+        });
+    }
 };
 
 // Before the controller feeds it, a view speaks the desktop's language, dates its empty memory
@@ -23,116 +41,116 @@ TEST(DetailViewDefaults, LanguageTimeAndCoresComeFromTheMachine) {
     const auto before = std::chrono::system_clock::now();
     const DetailView view(DetailView::initialFrame);
     const auto after = std::chrono::system_clock::now();
-    EXPECT_EQ(view.language, AppLanguage::german);
-    EXPECT_GE(view.snapshot.sampledAt, before);
-    EXPECT_LE(view.snapshot.sampledAt, after);
-    EXPECT_EQ(view.computeSnapshot.cpuCores, foundation::processInfo::processorCount());
-    EXPECT_GT(view.computeSnapshot.cpuCores, 0);
+    EXPECT_EQ(view.state().language, AppLanguage::german);
+    EXPECT_GE(view.state().readings.memory.sampledAt, before);
+    EXPECT_LE(view.state().readings.memory.sampledAt, after);
+    EXPECT_EQ(view.state().readings.compute.cpuCores, foundation::processInfo::processorCount());
+    EXPECT_GT(view.state().readings.compute.cpuCores, 0);
 }
 
 TEST_F(DetailViewTest, FocusCollapsesTheOthersForNowAndLeavesSorting) {
-    view->collapsed = {ModuleKind::network, ModuleKind::fan};
-    view->isSorting = true;
+    probe.change([](DetailState& s) { s.collapsed = {ModuleKind::network, ModuleKind::fan}; });
+    view->setSorting(true);
     view->prioritize(ModuleKind::network);
-    EXPECT_FALSE(view->isSorting);
-    EXPECT_EQ(view->priority, ModuleKind::network);
-    EXPECT_EQ(view->collapsed, std::set<ModuleKind>{ModuleKind::fan});
-    EXPECT_TRUE(view->isSectionExpanded(ModuleKind::network));
+    EXPECT_FALSE(view->isSorting());
+    EXPECT_EQ(view->priority(), ModuleKind::network);
+    EXPECT_TRUE(view->isSectionExpanded(ModuleKind::network)) << "the focus opens its section";
     EXPECT_FALSE(view->isSectionExpanded(ModuleKind::memory));
 
     view->prioritize(std::nullopt);
-    EXPECT_FALSE(view->priority);
-    EXPECT_TRUE(view->temporarilyCollapsed.empty());
+    EXPECT_FALSE(view->priority());
+    EXPECT_TRUE(probe.temporarilyCollapsed().empty());
     EXPECT_TRUE(view->isSectionExpanded(ModuleKind::memory));
+    EXPECT_TRUE(view->isSectionExpanded(ModuleKind::network));
     EXPECT_FALSE(view->isSectionExpanded(ModuleKind::fan)) << "the user's own choice stays";
 }
 
 TEST_F(DetailViewTest, SectionsAreExpandedOnlyWhenSwitchedOn) {
-    view->memoryEnabled = false;
+    switchOff({ModuleKind::memory});
     EXPECT_FALSE(view->isSectionExpanded(ModuleKind::memory));
-    view->collapsed = {ModuleKind::fan};
-    view->presentation = DetailPresentation::overview;
+    probe.change([](DetailState& s) {
+        s.collapsed = {ModuleKind::fan};
+        s.presentation = DetailPresentation::overview;
+    });
     EXPECT_TRUE(view->isSectionExpanded(ModuleKind::fan));
     EXPECT_FALSE(view->isSectionExpanded(ModuleKind::memory));
 }
 
+// The view reports the collapsed set as shown: the stored one less what a focus opened.
 TEST_F(DetailViewTest, ExpandingReportsOnlyAChange) {
     std::vector<std::set<ModuleKind>> reports;
     view->disclosureAction = [&](const std::set<ModuleKind>& set) { reports.push_back(set); };
     view->expandSection(ModuleKind::memory);
     EXPECT_TRUE(reports.empty());
-    view->collapsed = {ModuleKind::memory, ModuleKind::devices};
+    probe.change([](DetailState& s) {
+        s.collapsed = {ModuleKind::memory, ModuleKind::devices, ModuleKind::network};
+    });
     view->expandSection(ModuleKind::memory);
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0], std::set<ModuleKind>{ModuleKind::devices});
-    // Collapsed only for the focus: reported all the same, with the stored set unchanged.
-    view->prioritize(ModuleKind::fan);
+    EXPECT_EQ(reports[0], (std::set<ModuleKind>{ModuleKind::devices, ModuleKind::network}));
+    view->prioritize(ModuleKind::network);
     view->expandSection(ModuleKind::compute);
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[1], std::set<ModuleKind>{ModuleKind::devices});
+    EXPECT_EQ(view->state().collapsed, reports[1]);
 }
 
 TEST_F(DetailViewTest, StatusOrderAndHidingApplyOnlyWhileSorting) {
     std::vector<std::vector<ModuleKind>> orders;
-    std::vector<bool> computeSwitches;
+    std::vector<std::pair<ModuleKind, bool>> switches;
     view->orderAction = [&](const std::vector<ModuleKind>& order) { orders.push_back(order); };
-    view->computeAction = [&](bool on) { computeSwitches.push_back(on); };
+    view->switchAction = [&](ModuleKind kind, bool on) { switches.emplace_back(kind, on); };
     view->adoptStatusOrder({ModuleKind::devices});
     view->hideModuleWhileSorting(ModuleKind::compute);
     EXPECT_TRUE(orders.empty());
-    EXPECT_TRUE(computeSwitches.empty());
+    EXPECT_TRUE(switches.empty());
 
-    view->isSorting = true;
+    view->setSorting(true);
     view->adoptStatusOrder({ModuleKind::devices, ModuleKind::devices, ModuleKind::fan});
     ASSERT_EQ(orders.size(), 1u);
     EXPECT_EQ(orders[0], (std::vector<ModuleKind>{ModuleKind::devices, ModuleKind::fan,
                                                   ModuleKind::memory, ModuleKind::network,
                                                   ModuleKind::temperature, ModuleKind::compute}));
-    EXPECT_EQ(view->order, orders[0]);
-    EXPECT_TRUE(view->lastLayoutRequestedAnimation());
-    view->hideModuleWhileSorting(ModuleKind::compute);
-    EXPECT_EQ(computeSwitches, std::vector<bool>{false});
-    view->computeEnabled = false;
-    view->hideModuleWhileSorting(ModuleKind::compute);
-    EXPECT_EQ(computeSwitches.size(), 1u);
-
-    // The fan's switch is enabledAction.
-    bool fanSwitch = true;
-    view->enabledAction = [&](bool on) { fanSwitch = on; };
+    EXPECT_EQ(view->state().order, orders[0]);
+    EXPECT_TRUE(probe.lastLayoutRequestedAnimation());
     view->hideModuleWhileSorting(ModuleKind::fan);
-    EXPECT_FALSE(fanSwitch);
+    switchOff({ModuleKind::compute});
+    view->hideModuleWhileSorting(ModuleKind::compute);
+    EXPECT_EQ(switches, (std::vector<std::pair<ModuleKind, bool>>{{ModuleKind::fan, false}}));
 }
 
 TEST_F(DetailViewTest, DeviceArrivalsFollowTheListsIds) {
     dispatch::VirtualClock clock{50};
     dispatch::RunLoop loop{clock};
     dispatch::ScopedMainRunLoop main{loop};
-    auto device = [](std::string id) {
-        ExternalDevice d;
-        d.id = std::move(id);
-        return d;
+    auto show = [&](std::vector<std::string> ids) {
+        probe.change([&](DetailState& s) {
+            s.readings.devices.clear();
+            for (auto& id : ids)
+                s.readings.devices.push_back(namedDevice(id));
+        });
     };
-    view->setDevicesSnapshot({device("a"), device("b")});
-    EXPECT_EQ(view->deviceArrivals(), (std::map<std::string, double>{{"a", 50}, {"b", 50}}));
+    show({"a", "b"});
+    EXPECT_EQ(probe.deviceArrivals(), (std::map<std::string, double>{{"a", 50}, {"b", 50}}));
     clock.advance(2);
-    view->setDevicesSnapshot({device("b"), device("c")});
-    EXPECT_EQ(view->deviceArrivals(), (std::map<std::string, double>{{"b", 50}, {"c", 52}}));
+    show({"b", "c"});
+    EXPECT_EQ(probe.deviceArrivals(), (std::map<std::string, double>{{"b", 50}, {"c", 52}}));
     clock.advance(1);
-    view->setDevicesSnapshot({device("b"), device("c")});
-    EXPECT_EQ(view->deviceArrivals().at("c"), 52) << "the same ids add no arrival";
-    view->setDevicesSnapshot({});
-    EXPECT_TRUE(view->deviceArrivals().empty());
+    show({"b", "c"});
+    EXPECT_EQ(probe.deviceArrivals().at("c"), 52) << "the same ids add no arrival";
+    show({});
+    EXPECT_TRUE(probe.deviceArrivals().empty());
 }
 
 TEST_F(DetailViewTest, SectionHeightsFollowThePresentationAndTheDevices) {
     EXPECT_EQ(view->sectionHeight(ModuleKind::memory), 379);
     EXPECT_EQ(view->sectionHeight(ModuleKind::compute), 249);
     EXPECT_EQ(view->sectionHeight(ModuleKind::devices), 124);
-    ExternalDevice disk;
-    disk.capacity = 1000;
-    view->setDevicesSnapshot({disk, ExternalDevice{}});
+    probe.change([](DetailState& s) {
+        s.readings.devices = {namedDevice("disk", "", 1000), ExternalDevice{}};
+    });
     EXPECT_EQ(view->sectionHeight(ModuleKind::devices), 24 + 76 + 64 + 36);
-    view->presentation = DetailPresentation::overview;
+    probe.change([](DetailState& s) { s.presentation = DetailPresentation::overview; });
     EXPECT_EQ(view->sectionHeight(ModuleKind::memory), 264);
     EXPECT_EQ(view->sectionHeight(ModuleKind::devices), 8 + 64 + 52 + 32);
 }
@@ -140,25 +158,29 @@ TEST_F(DetailViewTest, SectionHeightsFollowThePresentationAndTheDevices) {
 TEST_F(DetailViewTest, SizeWithoutAScreen) {
     // Details: 16 + five expanded cards + devices + 12, capped at 760.
     EXPECT_EQ(view->contentWidth(), 318);
-    EXPECT_EQ(view->footerHeight(), 152);
+    EXPECT_EQ(probe.footerHeight(), 152);
     EXPECT_EQ(view->preferredHeight(), 760);
-    view->collapsed = {allModuleKinds.begin(), allModuleKinds.end()};
-    EXPECT_EQ(view->contentHeight(), 16 + 6 * 40 + 12);
+    probe.change([](DetailState& s) {
+        s.collapsed = {allModuleKinds.begin(), allModuleKinds.end()};
+    });
+    EXPECT_EQ(probe.contentHeight(), 16 + 6 * 40 + 12);
     EXPECT_EQ(view->preferredHeight(), 268 + 112 + 152);
 
-    view->memoryEnabled = view->fanEnabled = view->networkEnabled = false;
-    view->temperatureEnabled = view->computeEnabled = false;
-    EXPECT_EQ(view->footerHeight(), 116);
-    view->devicesEnabled = false;
-    EXPECT_EQ(view->footerHeight(), 80);
+    switchOff({ModuleKind::memory, ModuleKind::fan, ModuleKind::network, ModuleKind::temperature,
+               ModuleKind::compute});
+    EXPECT_EQ(probe.footerHeight(), 116);
+    switchOff({ModuleKind::devices});
+    EXPECT_EQ(probe.footerHeight(), 80);
 
-    view->fanAvailable = view->temperatureAvailable = false;
-    EXPECT_EQ(view->availableModules(),
+    probe.change([](DetailState& s) {
+        s.modules[ModuleKind::fan].available = s.modules[ModuleKind::temperature].available = false;
+    });
+    EXPECT_EQ(probe.availableModules(),
               (std::vector<ModuleKind>{ModuleKind::memory, ModuleKind::network, ModuleKind::compute,
                                        ModuleKind::devices}));
 
     // Overview: two columns fit the fallback width.
-    view->presentation = DetailPresentation::overview;
+    probe.change([](DetailState& s) { s.presentation = DetailPresentation::overview; });
     EXPECT_EQ(view->contentWidth(), 8 + 2 * 280 + 8 + 20);
     EXPECT_LE(view->preferredHeight(), 820);
 }
@@ -171,7 +193,7 @@ TEST_F(DetailViewTest, SizeFollowsTheScreen) {
     ui::Application app(server, loop);
     // 576 visible: 496 tall at most; only one column fits 432 points.
     EXPECT_EQ(view->preferredHeight(), 496);
-    view->presentation = DetailPresentation::overview;
+    probe.change([](DetailState& s) { s.presentation = DetailPresentation::overview; });
     EXPECT_EQ(view->contentWidth(), 8 + 280 + 20);
     server.setScreens({ui::HeadlessWindowServer::makeScreen({0, 0, 500, 400}, 1)});
     EXPECT_EQ(view->preferredHeight(), 360) << "never below 360";

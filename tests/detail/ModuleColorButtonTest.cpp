@@ -6,6 +6,7 @@
 #include "platform/graphics/RecordingContext.h"
 #include "platform/toolkit/ToolkitFixture.h"
 #include "platform/toolkit/Window.h"
+#include "support/DetailViewProbe.h"
 
 #include <any>
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@ public:
 
 class ColorButtonTest : public toolkittest::ToolkitFixture {
 protected:
-    std::string t(Copy key) const { return text(key, view->language); }
+    std::string t(Copy key) const { return text(key, view->state().language); }
 
     std::shared_ptr<PersistentMenuOption> optionOf(const std::shared_ptr<ui::MenuItem>& item) {
         return std::dynamic_pointer_cast<PersistentMenuOption>(item->view());
@@ -34,6 +35,8 @@ protected:
     }
 
     std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
+
+    DetailViewProbe probe{*view};
 };
 
 TEST_F(ColorButtonTest, ModuleSlotsOfferTheThemeFirstAndTheThemeSlotOnlyColours) {
@@ -55,7 +58,7 @@ TEST_F(ColorButtonTest, ModuleSlotsOfferTheThemeFirstAndTheThemeSlotOnlyColours)
     std::vector<std::pair<ColorSlot, std::optional<PaletteColor>>> reports;
     view->moduleColorAction = [&](ColorSlot slot, std::optional<PaletteColor> color) {
         reports.emplace_back(slot, color);
-        view->moduleColors.setColor(color, slot);
+        probe.change([&](DetailState& s) { s.moduleColors.setColor(color, slot); });
     };
     const auto& red = menu->itemAt(1 + std::size_t(PaletteColor::red));
     optionOf(red)->activateOption();
@@ -77,7 +80,8 @@ TEST_F(ColorButtonTest, ChoicesReportTheirSlotAndColour) {
     view->moduleColorAction = [&](ColorSlot slot, std::optional<PaletteColor> color) {
         reports.emplace_back(slot, color);
     };
-    view->moduleColors.setColor(PaletteColor::pink, ColorSlot::network);
+    probe.change(
+        [](DetailState& s) { s.moduleColors.setColor(PaletteColor::pink, ColorSlot::network); });
     auto button = std::make_shared<ModuleColorButton>(ColorSlot::network, view.get());
     struct Case {
         const char* name;
@@ -108,7 +112,7 @@ TEST_F(ColorButtonTest, ChoicesReportTheirSlotAndColour) {
 // The theme with no colour stored checks its default: blue or green as the machine says.
 TEST_F(ColorButtonTest, TheThemeSlotChecksItsDefaultColour) {
     for (bool blue : {true, false}) {
-        view->normalBlue = blue;
+        probe.change([&](DetailState& s) { s.normalBlue = blue; });
         auto theme = std::make_shared<ModuleColorButton>(ColorSlot::theme, view.get());
         auto palette = theme->makeColorMenu();
         ASSERT_EQ(palette->numberOfItems(), 9u);
@@ -123,7 +127,8 @@ TEST_F(ColorButtonTest, TheThemeSlotChecksItsDefaultColour) {
 // The pill: an 8-pt dot at (10, midY − 4) in the slot's colour, then the name in the room
 // W − 32 from x 25, shrunk toward 8 pt before it is cut.
 TEST_F(ColorButtonTest, ThePillDrawsItsDotAndFitsItsName) {
-    view->moduleColors.setColor(PaletteColor::orange, ColorSlot::memory);
+    probe.change(
+        [](DetailState& s) { s.moduleColors.setColor(PaletteColor::orange, ColorSlot::memory); });
     struct Case {
         const char* name;
         double width;

@@ -6,6 +6,7 @@
 #include "platform/graphics/RecordingContext.h"
 #include "platform/toolkit/Button.h"
 #include "platform/toolkit/ToolkitFixture.h"
+#include "support/DetailViewProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -119,9 +120,9 @@ public:
 // speicher") shrinks to 8 pt, then is cut, and the chevron follows it but never passes M + 45.
 TEST_F(ModuleSectionViewTest, ALongTitleShrinksToEightPointsAndTheChevronStopsAtItsRoom) {
     auto owner = std::make_shared<DetailView>(DetailView::initialFrame);
-    owner->language = AppLanguage::german;
+    DetailViewProbe(*owner).change([](DetailState& s) { s.language = AppLanguage::german; });
     const gfx::Font natural = gfx::Font::system(11, gfx::FontWeight::medium);
-    const std::string title = text(Copy::memoryEnabled, owner->language);
+    const std::string title = text(Copy::memoryEnabled, owner->state().language);
     const double width = gfx::textSize(title, {.font = natural}).width;
     struct Case {
         const char* name;

@@ -7,6 +7,7 @@
 #include "platform/graphics/Image.h"
 #include "platform/graphics/RecordingContext.h"
 #include "platform/toolkit/ToolkitFixture.h"
+#include "support/DetailViewProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +17,17 @@ namespace {
 class SectionContentViewTest : public toolkittest::ToolkitFixture {
 protected:
     std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
+    DetailViewProbe probe{*view};
 };
 
 TEST_F(SectionContentViewTest, ADeviceThatCameInWithoutAClockIsDrawnAtItsTrueAge) {
     ExternalDevice disk;
     disk.id = "disk:1";
     disk.name = "Disk";
-    view->setDevicesSnapshot({disk});
+    probe.change([&](DetailState& s) { s.readings.devices = {disk}; });
     // Not in a window: no entrance clock runs, so the view's frame time stays where it was.
-    ASSERT_FALSE(view->deviceCardClockRunning());
+    ASSERT_FALSE(probe.deviceCardClockRunning());
     loop.advanceAndRunDue(1.0);
-    view->refreshControls();
     const double now = clock.now();
     const SectionContent content = sectionContent(*view, ModuleKind::devices, 282, now);
     EXPECT_EQ(content.deviceCardNow, now);
@@ -41,14 +42,13 @@ TEST_F(SectionContentViewTest, ADeviceThatCameInWithoutAClockIsDrawnAtItsTrueAge
 }
 
 TEST_F(SectionContentViewTest, TheCardsContentDrawsTheViewsFiguresUntilTheOwnerGoes) {
-    view->snapshot.physical = "32.00 GB";
-    view->refreshControls();
+    probe.change([](DetailState& s) { s.readings.memory.physical = "32.00 GB"; });
     const SectionContent content = sectionContent(*view, ModuleKind::memory, 282, 0);
     EXPECT_EQ(content.memory.physical, "32.00 GB");
     ASSERT_TRUE(content.regions.contains("memoryRow0"));
     const gfx::Rect row = content.regions.at("memoryRow0");
 
-    ModuleSectionView& card = *view->cards.at(ModuleKind::memory);
+    ModuleSectionView& card = probe.card(ModuleKind::memory);
     const auto inkInRow = [&] {
         const std::optional<gfx::Image> image = ui::snapshotImage(card.content(), 1);
         if (!image)
@@ -72,7 +72,7 @@ TEST_F(SectionContentViewTest, EveryHeaderShowsItsModulesIconFaintlyInTheIconBox
         ASSERT_TRUE(icon) << toString(kind);
         EXPECT_GT(icon->size().width, 0);
 
-        ModuleSectionView& card = *view->cards.at(kind);
+        ModuleSectionView& card = probe.card(kind);
         const std::optional<gfx::Image> image = ui::snapshotImage(card, 1);
         ASSERT_TRUE(image);
         // The card is flipped: rows from the top are its y.

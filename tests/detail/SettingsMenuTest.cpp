@@ -5,6 +5,7 @@
 #include "floating/FloatingMode.h"
 #include "platform/toolkit/MenuTracker.h"
 #include "platform/toolkit/ToolkitFixture.h"
+#include "support/DetailViewProbe.h"
 #include "updates/UpdateFrequency.h"
 
 #include <any>
@@ -26,7 +27,7 @@ protected:
         return all;
     }
 
-    std::string t(Copy key) const { return text(key, view->language); }
+    std::string t(Copy key) const { return text(key, view->state().language); }
 
     std::shared_ptr<ui::MenuItem> titled(const ui::Menu& menu, Copy key) const {
         for (const auto& item : menu.items())
@@ -36,17 +37,19 @@ protected:
     }
 
     std::shared_ptr<DetailView> view = std::make_shared<DetailView>(DetailView::initialFrame);
+
+    DetailViewProbe probe{*view};
 };
 
 TEST_F(SettingsMenuTest, LaunchAtLoginWaitingForApprovalAddsTheSettingsLine) {
-    view->loginState = 2;
+    probe.change([&](DetailState& s) { s.loginState = 2; });
     auto menu = build();
     EXPECT_EQ(menu->itemAt(0)->title(), t(Copy::launchAtLogin));
     EXPECT_EQ(menu->itemAt(0)->state(), ui::ControlState::on);
     EXPECT_EQ(menu->itemAt(1)->title(), t(Copy::systemSettings));
 
-    view->loginState = 1;
-    view->loginFailed = true;
+    probe.change([&](DetailState& s) { s.loginState = 1; });
+    probe.change([&](DetailState& s) { s.loginFailed = true; });
     menu = build();
     EXPECT_EQ(menu->itemAt(0)->state(), ui::ControlState::on);
     EXPECT_EQ(menu->itemAt(1)->title(), t(Copy::loginError));
@@ -55,7 +58,7 @@ TEST_F(SettingsMenuTest, LaunchAtLoginWaitingForApprovalAddsTheSettingsLine) {
     std::vector<bool> wanted;
     view->loginAction = [&](bool on) { wanted.push_back(on); };
     menu->itemAt(0)->action()(*menu->itemAt(0));
-    view->loginState = 0;
+    probe.change([&](DetailState& s) { s.loginState = 0; });
     build()->itemAt(0)->action()(*menu->itemAt(0));
     EXPECT_EQ(wanted, (std::vector<bool>{false, true}));
 }
@@ -64,7 +67,7 @@ TEST_F(SettingsMenuTest, TheFloatingSubmenuOffersClosingOnlyWhileTheBarIsOut) {
     auto floating = titled(*build(), Copy::floating)->submenu();
     EXPECT_EQ(titles(*floating),
               (std::vector<std::string>{t(Copy::floatingCopy), t(Copy::floatingMove)}));
-    view->floatingMode = FloatingMode::detached;
+    probe.change([&](DetailState& s) { s.floatingMode = FloatingMode::detached; });
     floating = titled(*build(), Copy::floating)->submenu();
     ASSERT_EQ(floating->numberOfItems(), 4u);
     EXPECT_TRUE(floating->itemAt(2)->isSeparatorItem());
@@ -97,7 +100,7 @@ TEST_F(SettingsMenuTest, OnlyQuitHasAKeyEquivalentAndAnUnsafePrivacyLinkIsDisabl
 }
 
 TEST_F(SettingsMenuTest, LanguageAndAppearanceOptionsReturnAndCarryTheirCodes) {
-    view->languageSelection = "de";
+    probe.change([&](DetailState& s) { s.languageSelection = "de"; });
     auto menu = build();
     auto languages = titled(*menu, Copy::language)->submenu();
     ASSERT_EQ(languages->numberOfItems(), 9u);
@@ -121,7 +124,7 @@ TEST_F(SettingsMenuTest, LanguageAndAppearanceOptionsReturnAndCarryTheirCodes) {
 
 TEST_F(SettingsMenuTest, EveryMonthMovesTheCheckInsideTheOpenSubmenu) {
     view->updateFrequencyAction = [&](UpdateFrequency frequency) {
-        view->updateFrequency = frequency;
+        probe.change([&](DetailState& s) { s.updateFrequency = frequency; });
     };
     auto menu = build();
     auto holder = titled(*menu, Copy::automaticUpdates);
@@ -146,11 +149,11 @@ TEST_F(SettingsMenuTest, EveryMonthMovesTheCheckInsideTheOpenSubmenu) {
     });
     server.movePointer(origin);
     ui::Menu::popUpAtScreenPoint(menu, origin, gfx::Appearance::light);
-    EXPECT_EQ(view->updateFrequency, UpdateFrequency::monthly);
+    EXPECT_EQ(view->state().updateFrequency, UpdateFrequency::monthly);
 }
 
 TEST_F(SettingsMenuTest, WithTheViewGoneTheMenuRebuildsEmptyAndOptionsReadUnchecked) {
-    view->hideInFullscreen = true;
+    probe.change([&](DetailState& s) { s.hideInFullscreen = true; });
     auto menu = build();
     auto hide = titled(*menu, Copy::hideInFullscreen);
     auto option = std::dynamic_pointer_cast<PersistentMenuOption>(hide->view());

@@ -1,0 +1,138 @@
+#pragma once
+
+#include "floating/FloatingMode.h"
+#include "model/Localization.h"
+#include "model/ModuleColors.h"
+#include "model/Modules.h"
+#include "sources/ComputeDisplayMode.h"
+#include "sources/ComputeSnapshot.h"
+#include "sources/DisplayMode.h"
+#include "sources/ExternalDevice.h"
+#include "sources/FanDisplayMode.h"
+#include "sources/FanSnapshot.h"
+#include "sources/MemorySnapshot.h"
+#include "sources/NetworkSnapshot.h"
+#include "sources/TemperatureDisplayMode.h"
+#include "sources/TemperatureSnapshot.h"
+#include "updates/UpdateFrequency.h"
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace pulsedeck {
+
+// One value per module, looked up by its kind.
+template <typename Value> struct ModuleTable {
+    std::array<Value, allModuleKinds.size()> values{};
+
+    Value& operator[](ModuleKind kind) { return values[static_cast<std::size_t>(kind)]; }
+    const Value& operator[](ModuleKind kind) const {
+        return values[static_cast<std::size_t>(kind)];
+    }
+    bool operator==(const ModuleTable&) const = default;
+};
+
+// A module's card: whether this machine can show it and whether the settings switch it on.
+struct DetailModule {
+    bool available = true;
+    bool enabled = true;
+
+    // Shown with its figures and controls: the only answer to "is this module on?".
+    bool on() const { return available && enabled; }
+    bool operator==(const DetailModule&) const = default;
+};
+
+// How each card draws its module.
+struct DetailStyles {
+    DisplayMode memory = DisplayMode::four;
+    bool memoryShowChart = true;
+    FanDisplayMode fan = FanDisplayMode::ring;
+    FanAnimationMode fanAnimation = FanAnimationMode::smooth;
+    bool networkShowChart = true;
+    bool networkColored = false;
+    TemperatureDisplayMode temperature = TemperatureDisplayMode::chart;
+    ComputeDisplayMode compute = ComputeDisplayMode::bars;
+
+    bool operator==(const DetailStyles&) const = default;
+};
+
+// The latest reading of every module and its history, oldest entry first. A module that is off
+// reads as nothing (memory and compute as their placeholders).
+struct DetailReadings {
+    MemorySnapshot memory;
+    std::vector<PressurePoint> memoryHistory;
+    FanSnapshot fan;
+    std::vector<std::optional<double>> fanHistory;
+    NetworkSnapshot network;
+    std::vector<NetworkSnapshot> networkHistory;
+    TemperatureSnapshot temperature;
+    std::vector<std::optional<double>> temperatureHistory;
+    ComputeSnapshot compute;
+    std::vector<ComputeSnapshot> computeHistory;
+    std::vector<ExternalDevice> devices;
+
+    bool operator==(const DetailReadings&) const = default;
+};
+
+// Everything the detail view shows: one preference set's settings, the app-wide ones and the
+// readings. A value: the view compares it with the one it shows and refreshes what differs.
+struct DetailState {
+    // Where the cards go.
+    DetailPresentation presentation = DetailPresentation::details;
+    std::vector<ModuleKind> order{allModuleKinds.begin(), allModuleKinds.end()};
+    std::set<ModuleKind> collapsed;
+    ModuleTable<DetailModule> modules{};
+
+    DetailStyles styles;
+    ModuleColors moduleColors;
+    bool normalBlue = false;
+    // The bottom band's sliders, in points and as a fraction.
+    double stripOpacity = 1;
+    double chartLength = 85;
+    double fanGap = 8;
+    int historyCapacity = 60;
+    AppLanguage language = AppLanguage::english;
+
+    // Only the settings menu shows these.
+    std::string languageSelection = "system";
+    AppearanceMode appearanceMode = AppearanceMode::system;
+    FloatingMode floatingMode = FloatingMode::none;
+    bool hideInFullscreen = false;
+    UpdateFrequency updateFrequency = UpdateFrequency::weekly;
+    // The login item's status: 0 not registered, 1 enabled, 2 requires approval, 3 not found.
+    int loginState = 0;
+    // The latest change of the login item failed.
+    bool loginFailed = false;
+
+    DetailReadings readings;
+
+    bool operator==(const DetailState&) const = default;
+};
+
+// What differs between two states, by what each difference makes the view do.
+struct DetailChanges {
+    // Cards move, open, close or change height.
+    bool layout = false;
+    // Every text is given anew.
+    bool language = false;
+    bool switches = false;
+    bool styles = false;
+    bool colors = false;
+    bool sliders = false;
+    // Every card's drawing depends on it (presentation, colours, language, history length).
+    bool cardLook = false;
+    // The cards whose reading changed.
+    ModuleTable<bool> readings{};
+
+    // Every part changed: the first showing.
+    static DetailChanges all();
+    bool operator==(const DetailChanges&) const = default;
+};
+
+DetailChanges detailChanges(const DetailState& before, const DetailState& after);
+
+} // namespace pulsedeck

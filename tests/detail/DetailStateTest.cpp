@@ -1,0 +1,84 @@
+#include "detail/DetailState.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace pulsedeck {
+namespace {
+
+ExternalDevice listedDevice(std::string id, std::string name = "",
+                      std::optional<std::uint64_t> capacity = std::nullopt) {
+    ExternalDevice listed;
+    listed.id = std::move(id);
+    listed.name = std::move(name);
+    listed.capacity = capacity;
+    return listed;
+}
+
+// Each change marks only the parts whose refresh it needs.
+TEST(DetailState, ChangesNameWhatEachDifferenceRefreshes) {
+    using Edit = std::function<void(DetailState&)>;
+    const auto readingOf = [](ModuleKind kind) {
+        DetailChanges changes;
+        changes.readings[kind] = true;
+        return changes;
+    };
+    const DetailChanges layout{.layout = true, .cardLook = true};
+    const struct {
+        const char* name;
+        Edit edit;
+        DetailChanges expected;
+    } rows[] = {
+        {"nothing", [](DetailState&) {}, {}},
+        {"presentation", [](DetailState& s) { s.presentation = DetailPresentation::overview; },
+         layout},
+        {"order", [](DetailState& s) { s.order = {ModuleKind::devices}; }, layout},
+        {"collapsed", [](DetailState& s) { s.collapsed = {ModuleKind::fan}; }, layout},
+        {"module off",
+         [](DetailState& s) { s.modules[ModuleKind::network].enabled = false; },
+         {.layout = true, .switches = true, .cardLook = true}},
+        {"language",
+         [](DetailState& s) { s.language = AppLanguage::german; },
+         {.layout = true, .language = true, .cardLook = true}},
+        {"style",
+         [](DetailState& s) { s.styles.fan = FanDisplayMode::graph; },
+         {.styles = true, .cardLook = true}},
+        {"theme", [](DetailState& s) { s.normalBlue = true; }, {.colors = true, .cardLook = true}},
+        {"history length", [](DetailState& s) { s.historyCapacity = 30; }, {.cardLook = true}},
+        {"slider", [](DetailState& s) { s.stripOpacity = 0.5; }, {.sliders = true}},
+        {"menu only", [](DetailState& s) { s.loginState = 2; }, {}},
+        {"memory reading", [](DetailState& s) { s.readings.memory.used = "2 GB"; },
+         readingOf(ModuleKind::memory)},
+        {"fan history", [](DetailState& s) { s.readings.fanHistory = {0.5}; },
+         readingOf(ModuleKind::fan)},
+        {"device renamed", [](DetailState& s) { s.readings.devices = {listedDevice("a", "b")}; },
+         [&] {
+             // A new row moves the cards below it.
+             DetailChanges changes = readingOf(ModuleKind::devices);
+             changes.layout = changes.cardLook = true;
+             return changes;
+         }()},
+    };
+    for (const auto& row : rows) {
+        DetailState after;
+        row.edit(after);
+        EXPECT_EQ(detailChanges(DetailState{}, after), row.expected) << row.name;
+    }
+
+    DetailState oneDevice;
+    oneDevice.readings.devices = {listedDevice("a")};
+    DetailState renamed = oneDevice;
+    renamed.readings.devices[0].name = "Disk";
+    EXPECT_EQ(detailChanges(oneDevice, renamed), readingOf(ModuleKind::devices))
+        << "the same rows need no relayout";
+    EXPECT_EQ(detailChanges(DetailState{}, DetailState{}), DetailChanges{});
+}
+
+TEST(DetailState, AModuleIsOnOnlyWhereItIsAvailable) {
+    EXPECT_TRUE((DetailModule{}.on()));
+    EXPECT_FALSE((DetailModule{.available = false}.on()));
+    EXPECT_FALSE((DetailModule{.enabled = false}.on()));
+}
+
+} // namespace
+} // namespace pulsedeck
