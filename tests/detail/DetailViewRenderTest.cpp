@@ -49,18 +49,18 @@ protected:
         return image.bitmap()->pixel(int(at.x), int(view->bounds().height() - at.y));
     }
     void show(const detailreadings::Readings& r, std::size_t deviceCount) {
-        probe.change([&](DetailState& s) { s.readings.memory = r.memory; });
-        probe.change([&](DetailState& s) { s.readings.memoryHistory = r.memoryHistory; });
-        probe.change([&](DetailState& s) { s.readings.fan = r.fan; });
-        probe.change([&](DetailState& s) { s.readings.fanHistory = r.fanHistory; });
-        probe.change([&](DetailState& s) { s.readings.network = r.network; });
-        probe.change([&](DetailState& s) { s.readings.networkHistory = r.networkHistory; });
-        probe.change([&](DetailState& s) { s.readings.compute = r.compute; });
-        probe.change([&](DetailState& s) { s.readings.computeHistory = r.computeHistory; });
-        probe.change([&](DetailState& s) { s.readings.temperature = r.temperature; });
-        probe.change([&](DetailState& s) { s.readings.temperatureHistory = r.temperatureHistory; });
         probe.change([&](DetailState& s) {
-            s.readings.devices = detailreadings::deviceFixture(deviceCount);
+            s.readings = {r.memory,
+                          r.memoryHistory,
+                          r.fan,
+                          r.fanHistory,
+                          r.network,
+                          r.networkHistory,
+                          r.temperature,
+                          r.temperatureHistory,
+                          r.compute,
+                          r.computeHistory,
+                          detailreadings::deviceFixture(deviceCount)};
         });
     }
     // The widest channel spread over the half of a chart region away from its title: a flat

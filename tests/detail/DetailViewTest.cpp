@@ -13,7 +13,7 @@ namespace pulsedeck {
 namespace {
 
 ExternalDevice namedDevice(std::string id, std::string name = "",
-                      std::optional<std::uint64_t> capacity = std::nullopt) {
+                           std::optional<std::uint64_t> capacity = std::nullopt) {
     ExternalDevice listed;
     listed.id = std::move(id);
     listed.name = std::move(name);
@@ -46,23 +46,6 @@ TEST(DetailViewDefaults, LanguageTimeAndCoresComeFromTheMachine) {
     EXPECT_LE(view.state().readings.memory.sampledAt, after);
     EXPECT_EQ(view.state().readings.compute.cpuCores, foundation::processInfo::processorCount());
     EXPECT_GT(view.state().readings.compute.cpuCores, 0);
-}
-
-TEST_F(DetailViewTest, FocusCollapsesTheOthersForNowAndLeavesSorting) {
-    probe.change([](DetailState& s) { s.collapsed = {ModuleKind::network, ModuleKind::fan}; });
-    view->setSorting(true);
-    view->prioritize(ModuleKind::network);
-    EXPECT_FALSE(view->isSorting());
-    EXPECT_EQ(view->priority(), ModuleKind::network);
-    EXPECT_TRUE(view->isSectionExpanded(ModuleKind::network)) << "the focus opens its section";
-    EXPECT_FALSE(view->isSectionExpanded(ModuleKind::memory));
-
-    view->prioritize(std::nullopt);
-    EXPECT_FALSE(view->priority());
-    EXPECT_TRUE(probe.temporarilyCollapsed().empty());
-    EXPECT_TRUE(view->isSectionExpanded(ModuleKind::memory));
-    EXPECT_TRUE(view->isSectionExpanded(ModuleKind::network));
-    EXPECT_FALSE(view->isSectionExpanded(ModuleKind::fan)) << "the user's own choice stays";
 }
 
 TEST_F(DetailViewTest, SectionsAreExpandedOnlyWhenSwitchedOn) {
