@@ -4,6 +4,7 @@
 #include "platform/graphics/Context.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/headless/HeadlessWindowServer.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/ComputeStatusImage.h"
 #include "statusbar/FanModeMorph.h"
 #include "statusbar/FanStatusImage.h"
@@ -70,31 +71,34 @@ void BM_FanMorphFrame(benchmark::State& state) {
 BENCHMARK(BM_FanMorphFrame)->Arg(20)->Arg(50)->Arg(90)->Unit(benchmark::kMicrosecond);
 
 void BM_TemperatureMorphFrame(benchmark::State& state) {
+    pulsedeck::CapsuleCache capsules;
     const TemperaturePicture picture = temperaturePicture();
     const double p = progressArgument(state);
     for (auto _ : state) {
-        gfx::Image frame = temperatureStatusImage(picture, p, 0.6);
+        gfx::Image frame = temperatureStatusImage(capsules, picture, p, 0.6);
         benchmark::DoNotOptimize(frame.bitmap());
     }
 }
 BENCHMARK(BM_TemperatureMorphFrame)->Arg(20)->Arg(50)->Arg(90)->Unit(benchmark::kMicrosecond);
 
 void BM_ComputeMorphFrame(benchmark::State& state) {
+    pulsedeck::CapsuleCache capsules;
     ComputePicture picture = computePicture();
     picture.progress = progressArgument(state);
     for (auto _ : state) {
-        gfx::Image frame = computeStatusImage(picture);
+        gfx::Image frame = computeStatusImage(capsules, picture);
         benchmark::DoNotOptimize(frame.bitmap());
     }
 }
 BENCHMARK(BM_ComputeMorphFrame)->Arg(20)->Arg(50)->Arg(90)->Unit(benchmark::kMicrosecond);
 
 void BM_ComputeCrossFadeFrame(benchmark::State& state) {
+    pulsedeck::CapsuleCache capsules;
     ComputePicture picture = computePicture();
     picture.progress = 1;
     picture.compactProgress = progressArgument(state);
     for (auto _ : state) {
-        gfx::Image frame = computeStatusImage(picture);
+        gfx::Image frame = computeStatusImage(capsules, picture);
         benchmark::DoNotOptimize(frame.bitmap());
     }
 }

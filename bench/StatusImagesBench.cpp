@@ -1,4 +1,5 @@
 #include "drawing/RenderedBitmapImage.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/FanBladeGlyph.h"
 #include "statusbar/MemoryStatusImage.h"
 #include "statusbar/MetricStatusDrawing.h"
@@ -29,6 +30,7 @@ MemorySnapshot memorySnapshot() {
 }
 
 void BM_MemoryImage(benchmark::State& state) {
+    pulsedeck::CapsuleCache capsules;
     DisplayMode mode = static_cast<DisplayMode>(state.range(0));
     bool chart = state.range(1) != 0;
     std::deque<PressurePoint> ring;
@@ -42,12 +44,12 @@ void BM_MemoryImage(benchmark::State& state) {
         ring.pop_front();
         ring.push_back({0.3 + 0.2 * std::sin(tick++ / 7.0), 1});
         history.assign(ring.begin(), ring.end());
-        gfx::Image image = memoryStatusImage({.dark = true,
-                                              .showChart = chart,
-                                              .history = history,
-                                              .snapshot = snapshot,
-                                              .mode = mode,
-                                              .chartLength = 85});
+        gfx::Image image = memoryStatusImage(capsules, {.dark = true,
+                                                        .showChart = chart,
+                                                        .history = history,
+                                                        .snapshot = snapshot,
+                                                        .mode = mode,
+                                                        .chartLength = 85});
         benchmark::DoNotOptimize(image.bitmap());
     }
 }
@@ -57,6 +59,7 @@ BENCHMARK(BM_MemoryImage)
     ->Unit(benchmark::kMicrosecond);
 
 void BM_NetworkImage(benchmark::State& state) {
+    pulsedeck::CapsuleCache capsules;
     bool graph = state.range(0) != 0;
     std::deque<NetworkSnapshot> ring;
     for (int i = 0; i < 60; ++i) {
@@ -68,13 +71,13 @@ void BM_NetworkImage(benchmark::State& state) {
         ring.pop_front();
         ring.push_back({2e6 * std::fabs(std::sin(tick++ / 5.0)), 3e5, {"eth0"}});
         history.assign(ring.begin(), ring.end());
-        gfx::Image image = networkStatusImage({.dark = false,
-                                               .showsGraph = graph,
-                                               .history = history,
-                                               .colors = {.blue = true, .colored = true},
-                                               .download = history.back().download,
-                                               .upload = history.back().upload,
-                                               .chartLength = 85});
+        gfx::Image image = networkStatusImage(capsules, {.dark = false,
+                                                         .showsGraph = graph,
+                                                         .history = history,
+                                                         .colors = {.blue = true, .colored = true},
+                                                         .download = history.back().download,
+                                                         .upload = history.back().upload,
+                                                         .chartLength = 85});
         benchmark::DoNotOptimize(image.bitmap());
     }
 }

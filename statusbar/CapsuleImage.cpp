@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cairo.h>
-#include <list>
 
 namespace pulsedeck {
 
@@ -17,54 +16,45 @@ constexpr double imageScale = 2;
 // More than the strip has modules, so each keeps its own from one second to the next.
 constexpr std::size_t keptSizes = 8;
 
-struct KeptCapsule {
-    gfx::Size size;
-    bool dark = false;
-    gfx::Image image;
-};
+} // namespace
 
-// The capsule alone in an image of the size, rendered as every module image is; nothing when the
-// image has no pixels.
-const gfx::Bitmap* keptCapsule(gfx::Size size, bool dark) {
-    // Most recently used first.
-    thread_local std::list<KeptCapsule> kept;
-    auto found = std::find_if(kept.begin(), kept.end(), [&](const KeptCapsule& capsule) {
+const gfx::Bitmap* CapsuleCache::capsule(gfx::Size size, bool dark) {
+    auto found = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& capsule) {
         return capsule.size == size && capsule.dark == dark;
     });
-    if (found != kept.end()) {
-        kept.splice(kept.begin(), kept, found);
+    if (found != kept_.end()) {
+        kept_.splice(kept_.begin(), kept_, found);
     } else {
         gfx::Image capsule = gfx::Image::withDrawingHandler(
             size, false, [dark](gfx::Context& context, const gfx::Rect& rect) {
                 fillCapsule(context, dark, rect);
                 return true;
             });
-        kept.push_front({size, dark, renderedBitmapImage(capsule, imageScale, dark)});
-        if (kept.size() > keptSizes) {
-            kept.pop_back();
+        kept_.push_front({size, dark, renderedBitmapImage(capsule, imageScale, dark)});
+        if (kept_.size() > keptSizes) {
+            kept_.pop_back();
         }
     }
-    const gfx::Bitmap* pixels = kept.front().image.bitmap();
+    const gfx::Bitmap* pixels = kept_.front().image.bitmap();
     return pixels && !pixels->isEmpty() ? pixels : nullptr;
 }
 
-} // namespace
-
-gfx::Image renderedCapsuleImage(gfx::Size size, bool dark, const OverCapsule& over) {
+gfx::Image renderedCapsuleImage(CapsuleCache& capsules, gfx::Size size, bool dark,
+                                const OverCapsule& over) {
     gfx::Image image = gfx::Image::withDrawingHandler(size, false, over);
-    if (const gfx::Bitmap* capsule = keptCapsule(size, dark)) {
+    if (const gfx::Bitmap* capsule = capsules.capsule(size, dark)) {
         return gfx::renderedBitmapImage(image, *capsule,
                                         dark ? gfx::Appearance::dark : gfx::Appearance::light);
     }
     return renderedBitmapImage(image, imageScale, dark);
 }
 
-std::optional<gfx::Image> redrawnCapsuleAreas(gfx::Image previous, bool dark,
-                                              std::span<const gfx::Rect> areas,
+std::optional<gfx::Image> redrawnCapsuleAreas(CapsuleCache& capsules, gfx::Image previous,
+                                              bool dark, std::span<const gfx::Rect> areas,
                                               const OverCapsule& over) {
     const gfx::Size size = previous.size();
     const gfx::Bitmap* before = previous.bitmap();
-    const gfx::Bitmap* capsule = keptCapsule(size, dark);
+    const gfx::Bitmap* capsule = capsules.capsule(size, dark);
     if (!before || !capsule || before->pixelsWide() != capsule->pixelsWide() ||
         before->pixelsHigh() != capsule->pixelsHigh() || before->size() != size) {
         return std::nullopt;

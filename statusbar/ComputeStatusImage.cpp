@@ -470,11 +470,11 @@ double computeImageWidth(const ComputePicture& picture) {
     return main + q * (computeCompactWidth() - main);
 }
 
-gfx::Image computeStatusImage(const ComputePicture& picture) {
+gfx::Image computeStatusImage(CapsuleCache& capsules, const ComputePicture& picture) {
     const double q = picture.compactProgress;
     if (!(q > 0) || q >= 1) {
         const CapsuleDrawing drawing = restingDrawing(picture);
-        return renderedCapsuleImage(drawing.size, picture.dark, drawing.over);
+        return renderedCapsuleImage(capsules, drawing.size, picture.dark, drawing.over);
     }
     gfx::Image main = drawCompute(picture.snapshot, picture.history, picture.dark, picture.colors,
                                   picture.progress, picture.chartLength);
@@ -489,8 +489,8 @@ gfx::Image computeStatusImage(const ComputePicture& picture) {
     return renderedBitmapImage(blend, 2, picture.dark);
 }
 
-gfx::Image computeStatusImage(const ComputePicture& picture, const ComputePicture& previous,
-                              gfx::Image previousImage) {
+gfx::Image computeStatusImage(CapsuleCache& capsules, const ComputePicture& picture,
+                              const ComputePicture& previous, gfx::Image previousImage) {
     if (picture.dark == previous.dark && picture.colors == previous.colors &&
         picture.progress == previous.progress &&
         picture.compactProgress == previous.compactProgress &&
@@ -503,14 +503,15 @@ gfx::Image computeStatusImage(const ComputePicture& picture, const ComputePictur
                 areas.push_back(*now->plot);
             }
             addChangedFigureAreas(areas, now->texts, before->texts);
-            std::optional<gfx::Image> image = redrawnCapsuleAreas(
-                std::move(previousImage), picture.dark, areas, restingDrawing(picture).over);
+            std::optional<gfx::Image> image =
+                redrawnCapsuleAreas(capsules, std::move(previousImage), picture.dark, areas,
+                                    restingDrawing(picture).over);
             if (image) {
                 return std::move(*image);
             }
         }
     }
-    return computeStatusImage(picture);
+    return computeStatusImage(capsules, picture);
 }
 
 } // namespace pulsedeck

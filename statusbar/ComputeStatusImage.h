@@ -20,6 +20,8 @@
 // thread: text is measured on the thread that draws.
 namespace pulsedeck {
 
+class CapsuleCache;
+
 // "%.0f%%" of a load that is present, finite and within 0…100; "—" otherwise.
 std::string percentText(std::optional<double> value);
 
@@ -121,7 +123,7 @@ double computeImageWidth(const ComputePicture& picture);
 
 // The picture as the strip shows it: the main image, the compact image, or both cross-faded and
 // scaled to the width between them; rendered at scale 2.
-gfx::Image computeStatusImage(const ComputePicture& picture);
+gfx::Image computeStatusImage(CapsuleCache& capsules, const ComputePicture& picture);
 
 // The same image, given the one drawn for `previous`. From one second to the next at rest in a
 // mode, the bars or the chart move and a figure or two reads differently: then only those are
@@ -130,7 +132,7 @@ gfx::Image computeStatusImage(const ComputePicture& picture);
 // of each second, the compute image took 245 → 189 and 165 → 147 perf samples of the program on
 // an X server (two runs side by side with the build without it), 6.5–7.5 % of its processor
 // time instead of 8.0–8.2 %.
-gfx::Image computeStatusImage(const ComputePicture& picture, const ComputePicture& previous,
-                              gfx::Image previousImage);
+gfx::Image computeStatusImage(CapsuleCache& capsules, const ComputePicture& picture,
+                              const ComputePicture& previous, gfx::Image previousImage);
 
 } // namespace pulsedeck

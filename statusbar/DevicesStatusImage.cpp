@@ -8,10 +8,10 @@
 
 namespace pulsedeck {
 
-gfx::Image devicesStatusImage(const std::vector<ExternalDevice>& devices, bool dark,
-                              std::optional<gfx::Color> tint) {
+gfx::Image devicesStatusImage(CapsuleCache& capsules, const std::vector<ExternalDevice>& devices,
+                              bool dark, std::optional<gfx::Color> tint) {
     return renderedCapsuleImage(
-        devicesImageSize, dark,
+        capsules, devicesImageSize, dark,
         [&devices, dark, tint](gfx::Context& context, const gfx::Rect& rect) {
             return drawInCapsule(context, dark, rect,
                                  [&](const gfx::Color& foreground, const gfx::Rect&) {
@@ -20,7 +20,8 @@ gfx::Image devicesStatusImage(const std::vector<ExternalDevice>& devices, bool d
         });
 }
 
-DevicesStatusUpdate updateDevicesStatus(const std::optional<std::set<std::string>>& previousIDs,
+DevicesStatusUpdate updateDevicesStatus(CapsuleCache& capsules,
+                                        const std::optional<std::set<std::string>>& previousIDs,
                                         const std::optional<std::vector<ExternalDevice>>& devices,
                                         bool dark, std::optional<gfx::Color> tint,
                                         bool animationsEnabled, bool reduceMotion) {
@@ -39,7 +40,7 @@ DevicesStatusUpdate updateDevicesStatus(const std::optional<std::set<std::string
         });
     update.deviceIDs = std::move(ids);
     if (!devices->empty()) {
-        update.image = devicesStatusImage(*devices, dark, tint);
+        update.image = devicesStatusImage(capsules, *devices, dark, tint);
     }
     update.startsPulse = arrived && animationsEnabled && !reduceMotion;
     return update;

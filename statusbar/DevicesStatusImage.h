@@ -11,12 +11,14 @@
 
 namespace pulsedeck {
 
+class CapsuleCache;
+
 inline constexpr gfx::Size devicesImageSize{34, 24};
 
 // The devices module's image as the strip shows it: the capsule around the drive symbol (in the
 // slot colour, else the accent) and the count badge, 34 × 24 pt, rendered at scale 2.
-gfx::Image devicesStatusImage(const std::vector<ExternalDevice>& devices, bool dark,
-                              std::optional<gfx::Color> tint);
+gfx::Image devicesStatusImage(CapsuleCache& capsules, const std::vector<ExternalDevice>& devices,
+                              bool dark, std::optional<gfx::Color> tint);
 
 // What one device list does to the strip's devices module.
 struct DevicesStatusUpdate {
@@ -33,7 +35,8 @@ struct DevicesStatusUpdate {
 // The strip's update of its devices module from the identifiers it showed before and the new
 // list (none when the module is not shown). A device arrives when its identifier was not shown
 // before; the first list after the module appears, and removals, never pulse.
-DevicesStatusUpdate updateDevicesStatus(const std::optional<std::set<std::string>>& previousIDs,
+DevicesStatusUpdate updateDevicesStatus(CapsuleCache& capsules,
+                                        const std::optional<std::set<std::string>>& previousIDs,
                                         const std::optional<std::vector<ExternalDevice>>& devices,
                                         bool dark, std::optional<gfx::Color> tint,
                                         bool animationsEnabled, bool reduceMotion);

@@ -202,15 +202,15 @@ bool drawMemoryStatus(gfx::Context& context, const MemoryStatusContent& content,
     return drawOverCapsule(context, content, layout);
 }
 
-gfx::Image memoryStatusImage(const MemoryStatusContent& content) {
+gfx::Image memoryStatusImage(CapsuleCache& capsules, const MemoryStatusContent& content) {
     const StatusLayout layout = layoutOf(content);
-    return renderedCapsuleImage({layout.width, imageHeight}, content.dark,
+    return renderedCapsuleImage(capsules, {layout.width, imageHeight}, content.dark,
                                 [&content, &layout](gfx::Context& context, const gfx::Rect&) {
                                     return drawOverCapsule(context, content, layout);
                                 });
 }
 
-gfx::Image memoryStatusImage(const MemoryStatusContent& content,
+gfx::Image memoryStatusImage(CapsuleCache& capsules, const MemoryStatusContent& content,
                              const MemoryStatusContent& previous, gfx::Image previousImage) {
     const StatusLayout layout = layoutOf(content);
     const bool sameFrame = content.showChart && previous.showChart &&
@@ -225,7 +225,7 @@ gfx::Image memoryStatusImage(const MemoryStatusContent& content,
         std::vector<gfx::Rect> areas{chartRect(content)};
         addChangedFigureAreas(areas, texts, before);
         std::optional<gfx::Image> image = redrawnCapsuleAreas(
-            std::move(previousImage), content.dark, areas,
+            capsules, std::move(previousImage), content.dark, areas,
             [&content, &layout, &areas](gfx::Context& context, const gfx::Rect&) {
                 return drawOverCapsule(context, content, layout, areas);
             });
@@ -233,7 +233,7 @@ gfx::Image memoryStatusImage(const MemoryStatusContent& content,
             return std::move(*image);
         }
     }
-    return memoryStatusImage(content);
+    return memoryStatusImage(capsules, content);
 }
 
 bool operator==(const MemoryStatusContent& left, const MemoryStatusContent& right) {

@@ -14,6 +14,8 @@
 
 namespace pulsedeck {
 
+class CapsuleCache;
+
 // What the memory module's image shows. The history is only read while the image is drawn.
 struct MemoryStatusContent {
     bool dark = false;
@@ -46,7 +48,7 @@ bool drawMemoryStatus(gfx::Context& context, const MemoryStatusContent& content,
 
 // The memory module's image as the strip shows it: measured, (layout width × 24) pt, drawn once
 // and rendered at scale 2. The first-run tip's demo builds its sample with it too.
-gfx::Image memoryStatusImage(const MemoryStatusContent& content);
+gfx::Image memoryStatusImage(CapsuleCache& capsules, const MemoryStatusContent& content);
 
 // The same image, given the one last drawn for `previous`. From one second to the next the chart
 // moves and a figure or two reads differently while the layout and the look stay: then the
@@ -56,7 +58,7 @@ gfx::Image memoryStatusImage(const MemoryStatusContent& content);
 // the program on an X server, beside the same build without it, the memory image took 27.2 M
 // instructions instead of 34.2 M and the whole program 153.8 M instead of 165.5 M (callgrind,
 // one core busy a random 0–400 ms a second); the hot-cache bench cannot tell them apart.
-gfx::Image memoryStatusImage(const MemoryStatusContent& content,
+gfx::Image memoryStatusImage(CapsuleCache& capsules, const MemoryStatusContent& content,
                              const MemoryStatusContent& previous, gfx::Image previousImage);
 
 } // namespace pulsedeck

@@ -20,6 +20,7 @@
 #include "sources/FanSnapshot.h"
 #include "sources/TemperatureDisplayMode.h"
 #include "sources/TemperatureSnapshot.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/ComputeStatusImage.h"
 #include "statusbar/FanMorph.h"
 #include "statusbar/FanPhaseClock.h"
@@ -338,6 +339,8 @@ private:
     std::optional<gfx::Image> networkImage_;
     // The memory and network images with what they were drawn from, the memory image's layout,
     // and the app mark with its appearance.
+    // The capsules the module images are drawn on, kept as long as the strip shows them.
+    CapsuleCache capsules_;
     KeptStatusImage<MemoryStatusContent> keptMemoryImage_;
     KeptStatusImage<NetworkStatusContent> keptNetworkImage_;
     KeptStatusLayout keptMemoryLayout_;

@@ -71,9 +71,12 @@ void MenuBarContentView::renderComputeImage() {
     setModuleImage(
         ModuleKind::compute,
         keptComputeImage_.image(
-            compute_, [](const ComputePicture& picture) { return computeStatusImage(picture); },
-            [](const ComputePicture& picture, const ComputePicture& before, gfx::Image image) {
-                return computeStatusImage(picture, before, std::move(image));
+            compute_,
+            [this](const ComputePicture& picture) {
+                return computeStatusImage(capsules_, picture);
+            },
+            [this](const ComputePicture& picture, const ComputePicture& before, gfx::Image image) {
+                return computeStatusImage(capsules_, picture, before, std::move(image));
             }));
 }
 

@@ -12,8 +12,8 @@ void MenuBarContentView::updateDevices(const std::optional<std::vector<ExternalD
         devicesShown_->dark == dark && devicesShown_->tint == tint &&
         devicesShown_->accent == accent)
         return;
-    DevicesStatusUpdate update =
-        updateDevicesStatus(deviceIDs_, devices, dark, tint, animationsEnabled_, reduceMotion());
+    DevicesStatusUpdate update = updateDevicesStatus(capsules_, deviceIDs_, devices, dark, tint,
+                                                     animationsEnabled_, reduceMotion());
     setModuleImage(ModuleKind::devices, std::move(update.image));
     deviceIDs_ = std::move(update.deviceIDs);
     if (devices)

@@ -23,18 +23,27 @@ void MenuBarContentView::setInputs(StripInputs inputs) {
         content.layout = keptMemoryLayout_.measure(content.mode, content.language, content.snapshot,
                                                    content.showChart, content.chartLength);
         memoryPicture = keptMemoryImage_.image(
-            content, [](const MemoryStatusContent& drawn) { return memoryStatusImage(drawn); },
-            [](const MemoryStatusContent& drawn, const MemoryStatusContent& before,
-               gfx::Image image) { return memoryStatusImage(drawn, before, std::move(image)); });
+            content,
+            [this](const MemoryStatusContent& drawn) {
+                return memoryStatusImage(capsules_, drawn);
+            },
+            [this](const MemoryStatusContent& drawn, const MemoryStatusContent& before,
+                   gfx::Image image) {
+                return memoryStatusImage(capsules_, drawn, before, std::move(image));
+            });
     }
 
     std::optional<gfx::Image> networkPicture;
     if (inputs.network)
         networkPicture = keptNetworkImage_.image(
             *inputs.network,
-            [](const NetworkStatusContent& drawn) { return networkStatusImage(drawn); },
-            [](const NetworkStatusContent& drawn, const NetworkStatusContent& before,
-               gfx::Image image) { return networkStatusImage(drawn, before, std::move(image)); });
+            [this](const NetworkStatusContent& drawn) {
+                return networkStatusImage(capsules_, drawn);
+            },
+            [this](const NetworkStatusContent& drawn, const NetworkStatusContent& before,
+                   gfx::Image image) {
+                return networkStatusImage(capsules_, drawn, before, std::move(image));
+            });
     setModuleImage(ModuleKind::network, std::move(networkPicture));
 
     if (inputs.temperature)

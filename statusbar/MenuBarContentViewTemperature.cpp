@@ -107,8 +107,8 @@ void MenuBarContentView::renderTemperatureImage() {
     if (temperatureImage_ && temperatureRendered_ == inputs)
         return;
     temperatureRendered_ = inputs;
-    setModuleImage(ModuleKind::temperature,
-                   temperatureStatusImage(inputs.picture, inputs.progress, inputs.level));
+    setModuleImage(ModuleKind::temperature, temperatureStatusImage(capsules_, inputs.picture,
+                                                                   inputs.progress, inputs.level));
 }
 
 } // namespace pulsedeck

@@ -67,12 +67,13 @@ OverCapsule drawingOver(const NetworkStatusContent& content, const NetworkSegmen
 
 } // namespace
 
-gfx::Image networkStatusImage(const NetworkStatusContent& content) {
+gfx::Image networkStatusImage(CapsuleCache& capsules, const NetworkStatusContent& content) {
     const NetworkSegment segment = segmentOf(content);
-    return renderedCapsuleImage(imageSize(segment), content.dark, drawingOver(content, segment));
+    return renderedCapsuleImage(capsules, imageSize(segment), content.dark,
+                                drawingOver(content, segment));
 }
 
-gfx::Image networkStatusImage(const NetworkStatusContent& content,
+gfx::Image networkStatusImage(CapsuleCache& capsules, const NetworkStatusContent& content,
                               const NetworkStatusContent& previous, gfx::Image previousImage) {
     if (content.dark == previous.dark && content.showsGraph == previous.showsGraph &&
         content.colors == previous.colors && content.chartLength == previous.chartLength) {
@@ -87,12 +88,12 @@ gfx::Image networkStatusImage(const NetworkStatusContent& content,
             areas, networkTexts(foreground, imageRect, segment, content.colors),
             networkTexts(foreground, imageRect, segmentOf(previous), previous.colors));
         std::optional<gfx::Image> image = redrawnCapsuleAreas(
-            std::move(previousImage), content.dark, areas, drawingOver(content, segment));
+            capsules, std::move(previousImage), content.dark, areas, drawingOver(content, segment));
         if (image) {
             return std::move(*image);
         }
     }
-    return networkStatusImage(content);
+    return networkStatusImage(capsules, content);
 }
 
 bool operator==(const NetworkStatusContent& left, const NetworkStatusContent& right) {

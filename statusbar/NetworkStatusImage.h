@@ -9,6 +9,8 @@
 
 namespace pulsedeck {
 
+class CapsuleCache;
+
 // What the network module's image shows.
 struct NetworkStatusContent {
     bool dark = false;
@@ -31,7 +33,7 @@ double networkRateBudget();
 // The network module's image as the strip shows it: the capsule around the network segment,
 // (budget + text column x + 29) × 24 pt, where the text column x is the graph's right edge
 // (5 + chart width) with the graph and −1 without; rendered at scale 2.
-gfx::Image networkStatusImage(const NetworkStatusContent& content);
+gfx::Image networkStatusImage(CapsuleCache& capsules, const NetworkStatusContent& content);
 
 // The same image, given the one drawn for `previous`. While a machine is at work the graph moves
 // and a rate or two reads differently every second, the rest stays: then only those are drawn
@@ -39,7 +41,7 @@ gfx::Image networkStatusImage(const NetworkStatusContent& content);
 // Kept because it pays on a network in use: with rates changing every second, the network image
 // took 285 perf samples of the program on an X server instead of 328 (a minute side by side with
 // the build without it, one core busy a random 0–400 ms of each second).
-gfx::Image networkStatusImage(const NetworkStatusContent& content,
+gfx::Image networkStatusImage(CapsuleCache& capsules, const NetworkStatusContent& content,
                               const NetworkStatusContent& previous, gfx::Image previousImage);
 
 } // namespace pulsedeck

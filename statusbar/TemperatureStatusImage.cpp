@@ -110,9 +110,10 @@ gfx::Path glyphOutline() {
     return outline;
 }
 
-gfx::Image chartImage(const TemperaturePicture& picture, double width) {
+gfx::Image chartImage(CapsuleCache& capsules, const TemperaturePicture& picture, double width) {
     return renderedCapsuleImage(
-        {width, gaugeSide}, picture.dark, [&picture](gfx::Context& context, const gfx::Rect& rect) {
+        capsules, {width, gaugeSide}, picture.dark,
+        [&picture](gfx::Context& context, const gfx::Rect& rect) {
             const gfx::Rect chart{chartX, plotBottom, statusChartWidth(picture.chartLength),
                                   plotHeight};
             return drawInCapsule(context, picture.dark, rect,
@@ -278,8 +279,8 @@ bool drawTemperatureMorph(gfx::Context& context, const TemperaturePicture& pictu
     return true;
 }
 
-gfx::Image temperatureStatusImage(const TemperaturePicture& picture, double progress,
-                                  double level) {
+gfx::Image temperatureStatusImage(CapsuleCache& capsules, const TemperaturePicture& picture,
+                                  double progress, double level) {
     const double p = std::isnan(progress) ? 0 : std::clamp(progress, 0.0, 1.0);
     if (p <= 0) {
         const gfx::Image gauge = gfx::Image::withDrawingHandler(
@@ -292,7 +293,7 @@ gfx::Image temperatureStatusImage(const TemperaturePicture& picture, double prog
     }
     const double chartWidth = temperatureChartWidth(picture);
     if (p >= 1) {
-        return chartImage(picture, chartWidth);
+        return chartImage(capsules, picture, chartWidth);
     }
     const gfx::Image morph = gfx::Image::withDrawingHandler(
         {gaugeSide + p * (chartWidth - gaugeSide), gaugeSide}, false,

@@ -17,6 +17,8 @@
 // text is measured on the thread that draws.
 namespace pulsedeck {
 
+class CapsuleCache;
+
 // How full the gauge is for a reading: a third at 55 °C (linear from 0 °C), then a smoothstep to
 // full at 95 °C; 0 without a finite reading.
 double heatFraction(std::optional<double> celsius);
@@ -56,7 +58,8 @@ bool drawTemperatureMorph(gfx::Context& context, const TemperaturePicture& pictu
 
 // The picture as the strip shows it at a progress (0 thermometer, 1 chart) and liquid level,
 // rendered at scale 2: 24 pt wide as a thermometer, the chart's width as a chart, linear between.
-gfx::Image temperatureStatusImage(const TemperaturePicture& picture, double progress, double level);
+gfx::Image temperatureStatusImage(CapsuleCache& capsules, const TemperaturePicture& picture,
+                                  double progress, double level);
 
 // The pace of the morph for a gauge level: the line's points and the width from 24 to the
 // chart's.

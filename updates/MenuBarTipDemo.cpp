@@ -12,6 +12,7 @@
 #include "platform/toolkit/Cursor.h"
 #include "platform/toolkit/Window.h"
 #include "platform/toolkit/Workspace.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/ComputeStatusImage.h"
 #include "statusbar/MemoryStatusImage.h"
 #include "updates/MenuBarTipTimeline.h"
@@ -114,7 +115,9 @@ gfx::Image MenuBarTipDemo::demoStrip(bool dark, AppLanguage language) {
     memory.chartLength = chartLength;
     memory.layout = StatusLayout::measure(memory.mode, language, memory.snapshot, memory.showChart,
                                           chartLength);
-    const gfx::Image memoryImage = memoryStatusImage(memory);
+    // Drawn once: nothing to keep the capsule for.
+    CapsuleCache capsules;
+    const gfx::Image memoryImage = memoryStatusImage(capsules, memory);
 
     ComputeSnapshot compute;
     compute.cpu = 12;

@@ -1,5 +1,6 @@
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Context.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/ComputeStatusImage.h"
 #include "statusbar/FanModeMorph.h"
 #include "statusbar/FanStatusImage.h"
@@ -129,6 +130,7 @@ TEST(AnimatedModulesRender, FanRingToGraphFilmstrip) {
 // By progress rather than time, so the frames show the gauge fading out first and the texts
 // fading in after it.
 TEST(AnimatedModulesRender, TemperatureThermometerToChartFilmstrip) {
+    CapsuleCache capsules;
     constexpr double progresses[] = {0, 0.15, 0.5, 0.8, 0.86, 0.92, 1};
     Filmstrip strip(2, 7);
     for (bool dark : {false, true}) {
@@ -136,7 +138,7 @@ TEST(AnimatedModulesRender, TemperatureThermometerToChartFilmstrip) {
         const double level = heatFraction(picture.celsius);
         std::vector<gfx::Image> frames;
         for (double p : progresses) {
-            frames.push_back(temperatureStatusImage(picture, p, level));
+            frames.push_back(temperatureStatusImage(capsules, picture, p, level));
         }
         EXPECT_EQ(frames.front().size().width, 24);
         EXPECT_EQ(frames.back().size().width, temperatureChartWidth(picture));
@@ -146,6 +148,7 @@ TEST(AnimatedModulesRender, TemperatureThermometerToChartFilmstrip) {
 }
 
 TEST(AnimatedModulesRender, ComputeBarsToChartAndCompactFilmstrip) {
+    CapsuleCache capsules;
     Filmstrip strip(4);
     for (bool dark : {false, true}) {
         ComputePicture picture = computePicture(dark);
@@ -155,10 +158,10 @@ TEST(AnimatedModulesRender, ComputeBarsToChartAndCompactFilmstrip) {
         for (double t : filmstripTimes) {
             picture.progress = morph.value(t);
             picture.compactProgress = 0;
-            chart.push_back(computeStatusImage(picture));
+            chart.push_back(computeStatusImage(capsules, picture));
             picture.progress = 1 - morph.value(t);
             picture.compactProgress = morph.value(t);
-            compact.push_back(computeStatusImage(picture));
+            compact.push_back(computeStatusImage(capsules, picture));
         }
         EXPECT_EQ(chart.front().size().width, computeBarsWidth());
         EXPECT_EQ(chart.back().size().width, computeChartWidth(85));
@@ -181,8 +184,9 @@ TEST(AnimatedModulesRender, TheFanRingsLoadArcRunsClockwiseFromTheLowerLeft) {
 }
 
 TEST(AnimatedModulesRender, TheThermometerBulbRoundsTheBottomOfTheGlyph) {
+    CapsuleCache capsules;
     const TemperaturePicture picture = temperaturePicture(true);
-    const gfx::Image gauge = temperatureStatusImage(picture, 0, 1);
+    const gfx::Image gauge = temperatureStatusImage(capsules, picture, 0, 1);
     // The liquid fills the bulb's lower half (below its centre at y 14.35): only an arc that
     // runs clockwise from 57° round the bottom to 123° encloses it.
     const gfx::Rgba8 bulb = pixel(gauge, {12, 13.6});
@@ -191,15 +195,16 @@ TEST(AnimatedModulesRender, TheThermometerBulbRoundsTheBottomOfTheGlyph) {
     // Outside the glyph, left of the stem, nothing but the transparent middle of the ring.
     EXPECT_LT(pixel(gauge, {9.6, 17}).alpha, 30);
     // A level of 0 leaves the bulb empty inside its outline.
-    const gfx::Image empty = temperatureStatusImage(picture, 0, 0);
+    const gfx::Image empty = temperatureStatusImage(capsules, picture, 0, 0);
     EXPECT_LT(pixel(empty, {12, 14.2}).alpha, 60);
 }
 
 TEST(AnimatedModulesRender, TheThermometerArcFillsClockwiseToTheLevel) {
+    CapsuleCache capsules;
     TemperaturePicture picture = temperaturePicture(false);
     picture.celsius = 40;
     picture.tint = gfx::Color::srgb(0, 0, 1);
-    const gfx::Image gauge = temperatureStatusImage(picture, 0, 0.25);
+    const gfx::Image gauge = temperatureStatusImage(capsules, picture, 0, 0.25);
     // A quarter of 270°: from 225° to 157.5°, up the left side.
     EXPECT_TRUE(isBlue(pixel(gauge, onCircle(9.9, 190))));
     EXPECT_FALSE(isBlue(pixel(gauge, onCircle(9.9, 90))));
@@ -207,11 +212,12 @@ TEST(AnimatedModulesRender, TheThermometerArcFillsClockwiseToTheLevel) {
 }
 
 TEST(AnimatedModulesRender, LoadBarsFillFromTheBottomToTheirLoad) {
+    CapsuleCache capsules;
     ComputePicture picture = computePicture(false);
     picture.history.clear();
     picture.snapshot.cpu = 50;
     picture.snapshot.gpu = 150;
-    const gfx::Image bars = computeStatusImage(picture);
+    const gfx::Image bars = computeStatusImage(capsules, picture);
     EXPECT_TRUE(isBlue(pixel(bars, {11, 5})));
     EXPECT_TRUE(isBlue(pixel(bars, {11, 11})));
     EXPECT_FALSE(isBlue(pixel(bars, {11, 16})));

@@ -45,11 +45,12 @@ gfx::Image drawnWhole(gfx::Size size, bool dark) {
 }
 
 TEST(CapsuleImageRender, TheKeptCapsuleGivesThePixelsOfFillingItAgain) {
+    CapsuleCache capsules;
     for (bool dark : {false, true}) {
         for (double width : {60.0, 61.3, 140.0, 60.0}) {
             gfx::Size size{width, 24};
             gfx::Image kept = renderedCapsuleImage(
-                size, dark, [dark](gfx::Context& context, const gfx::Rect& rect) {
+                capsules, size, dark, [dark](gfx::Context& context, const gfx::Rect& rect) {
                     return drawInCapsule(context, dark, rect, content(context));
                 });
             gfx::Image whole = drawnWhole(size, dark);
@@ -69,24 +70,26 @@ TEST(CapsuleImageRender, TheKeptCapsuleGivesThePixelsOfFillingItAgain) {
 }
 
 TEST(CapsuleImageRender, EachImageStartsFromACleanCapsule) {
+    CapsuleCache capsules;
     // What one image drew over the capsule does not show in the next of the same size.
     gfx::Size size{80, 24};
     gfx::Image inked =
-        renderedCapsuleImage(size, false, [](gfx::Context& context, const gfx::Rect&) {
+        renderedCapsuleImage(capsules, size, false, [](gfx::Context& context, const gfx::Rect&) {
             context.setFillColor(gfx::Color::black());
             context.fillRect({10, 4, 30, 16});
             return true;
         });
-    gfx::Image bare =
-        renderedCapsuleImage(size, false, [](gfx::Context&, const gfx::Rect&) { return true; });
+    gfx::Image bare = renderedCapsuleImage(capsules, size, false,
+                                           [](gfx::Context&, const gfx::Rect&) { return true; });
     ASSERT_TRUE(inked.bitmap() && bare.bitmap());
     EXPECT_EQ(inked.bitmap()->pixelAtPoint({20, 12}).alpha, 255);
     EXPECT_EQ(bare.bitmap()->pixelAtPoint({20, 12}).alpha, std::lround(0.06 * 255));
 }
 
 TEST(CapsuleImageRender, AnImageTooSmallForAPixelIsEmpty) {
-    gfx::Image image =
-        renderedCapsuleImage({0, 24}, false, [](gfx::Context&, const gfx::Rect&) { return true; });
+    CapsuleCache capsules;
+    gfx::Image image = renderedCapsuleImage(capsules, {0, 24}, false,
+                                            [](gfx::Context&, const gfx::Rect&) { return true; });
     ASSERT_TRUE(image.bitmap());
     EXPECT_TRUE(image.bitmap()->isEmpty());
 }

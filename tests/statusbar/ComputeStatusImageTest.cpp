@@ -1,6 +1,7 @@
 #include "statusbar/ComputeStatusImage.h"
 
 #include "platform/graphics/RecordingContext.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "statusbar/StatusText.h"
 #include "support/KeptImageSequence.h"
@@ -89,6 +90,7 @@ TEST(ComputeStatusImage, WidthsFollowTheChartLengthAndMoveLinearlyThroughTheMorp
 }
 
 TEST(ComputeStatusImage, TheCrossFadeToCompactMovesTheWidthLinearly) {
+    CapsuleCache capsules;
     ComputePicture picture;
     picture.progress = 1;
     picture.chartLength = 60;
@@ -97,7 +99,8 @@ TEST(ComputeStatusImage, TheCrossFadeToCompactMovesTheWidthLinearly) {
     for (double q : {0.0, 0.25, 0.5, 0.9, 1.0}) {
         picture.compactProgress = q;
         EXPECT_DOUBLE_EQ(computeImageWidth(picture), main + q * (compact - main)) << q;
-        EXPECT_DOUBLE_EQ(computeStatusImage(picture).size().width, computeImageWidth(picture));
+        EXPECT_DOUBLE_EQ(computeStatusImage(capsules, picture).size().width,
+                         computeImageWidth(picture));
     }
 }
 
@@ -221,6 +224,7 @@ TEST(ComputeStatusImage, CompactRowsSitAtTheirColumns) {
 // in every mode at rest and through a change of mode: the bars and the chart move, figures grow
 // to "100%" in a smaller font, fall to "—", come back.
 TEST(ComputeStatusImage, AnImageDrawnFromAnEarlierOneShowsTheNewSecond) {
+    CapsuleCache capsules;
     const std::vector<std::pair<std::optional<double>, std::optional<double>>> loadsEachSecond{
         {12, 3}, {12, 3}, {47, 3}, {100, 8}, {100, std::nullopt}, {9, 0}, {9.4, 0}, {63, 99},
     };
@@ -243,9 +247,12 @@ TEST(ComputeStatusImage, AnImageDrawnFromAnEarlierOneShowsTheNewSecond) {
         }
         testsupport::expectKeptImagesDrawnFresh(
             std::span<const ComputePicture>(pictures),
-            [](const ComputePicture& drawn) { return computeStatusImage(drawn); },
-            [](const ComputePicture& drawn, const ComputePicture& before, gfx::Image image) {
-                return computeStatusImage(drawn, before, std::move(image));
+            [&capsules](const ComputePicture& drawn) {
+                return computeStatusImage(capsules, drawn);
+            },
+            [&capsules](const ComputePicture& drawn, const ComputePicture& before,
+                        gfx::Image image) {
+                return computeStatusImage(capsules, drawn, before, std::move(image));
             });
     }
 }

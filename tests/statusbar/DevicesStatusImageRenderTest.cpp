@@ -1,6 +1,7 @@
 #include "drawing/DeviceDrawing.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Context.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/DevicesStatusImage.h"
 #include "support/TestPaths.h"
 
@@ -36,7 +37,9 @@ using IDs = std::optional<std::set<std::string>>;
 DevicesStatusUpdate update(const IDs& previous,
                            const std::optional<std::vector<ExternalDevice>>& list,
                            bool animations = true, bool reduceMotion = false) {
-    return updateDevicesStatus(previous, list, false, std::nullopt, animations, reduceMotion);
+    CapsuleCache capsules;
+    return updateDevicesStatus(capsules, previous, list, false, std::nullopt, animations,
+                               reduceMotion);
 }
 
 } // namespace
@@ -79,7 +82,8 @@ TEST(DevicesStatus, TheModuleAppearingForgetsWhatWasShown) {
 }
 
 TEST(DevicesStatusImage, IsACapsuleAtTwiceItsPointSize) {
-    const gfx::Image image = devicesStatusImage(manyDevices(7), true, std::nullopt);
+    CapsuleCache capsules;
+    const gfx::Image image = devicesStatusImage(capsules, manyDevices(7), true, std::nullopt);
     EXPECT_EQ(image.size(), devicesImageSize);
     ASSERT_TRUE(image.bitmap());
     EXPECT_EQ(image.bitmap()->pixelsWide(), 68);
@@ -97,6 +101,7 @@ TEST(DevicesStatusImage, IsACapsuleAtTwiceItsPointSize) {
 }
 
 TEST(DevicesStatusImage, SheetOfCountsInBothAppearances) {
+    CapsuleCache capsules;
     // One, seven and a hundred devices, light above dark, on their menu-bar backgrounds.
     constexpr double cell = 44;
     gfx::Bitmap sheet = gfx::Bitmap::forPointSize({3 * cell, 2 * 32}, 4);
@@ -108,7 +113,7 @@ TEST(DevicesStatusImage, SheetOfCountsInBothAppearances) {
         context.fillRect(gfx::Rect(0, (1 - row) * 32, 3 * cell, 32));
         for (int column = 0; column < 3; ++column) {
             const gfx::Image image = devicesStatusImage(
-                manyDevices(counts[column]), dark,
+                capsules, manyDevices(counts[column]), dark,
                 column == 2 ? std::optional(gfx::Color::srgb(1.0, 0.58, 0.12)) : std::nullopt);
             image.draw(context, gfx::Point{column * cell + 5, (1 - row) * 32 + 4.0});
         }

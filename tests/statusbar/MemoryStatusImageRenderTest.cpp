@@ -1,4 +1,5 @@
 #include "drawing/RenderedBitmapImage.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/MemoryStatusImage.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "support/KeptImageSequence.h"
@@ -36,13 +37,14 @@ gfx::Point onRing(double degrees) {
 }
 
 gfx::Image ring(std::optional<double> fraction, bool dark = false) {
+    CapsuleCache capsules;
     MemorySnapshot snapshot = sample();
     snapshot.usedFraction = fraction;
-    return memoryStatusImage({.dark = dark,
-                              .showChart = false,
-                              .tint = gfx::Color::srgb(1, 0, 0),
-                              .snapshot = snapshot,
-                              .mode = DisplayMode::automatic});
+    return memoryStatusImage(capsules, {.dark = dark,
+                                        .showChart = false,
+                                        .tint = gfx::Color::srgb(1, 0, 0),
+                                        .snapshot = snapshot,
+                                        .mode = DisplayMode::automatic});
 }
 
 bool isArcRed(gfx::Rgba8 pixel) {
@@ -85,8 +87,10 @@ TEST(MemoryStatusImageRender, UnusableFractionsDrawNoArc) {
 }
 
 TEST(MemoryStatusImageRender, CapsuleAlphaByAppearance) {
+    CapsuleCache capsules;
     for (bool dark : {false, true}) {
         gfx::Image image = memoryStatusImage(
+            capsules,
             {.dark = dark, .showChart = false, .snapshot = sample(), .mode = DisplayMode::pair});
         double width = image.size().width;
         // Right of the figures, inside the capsule.
@@ -101,13 +105,14 @@ TEST(MemoryStatusImageRender, CapsuleAlphaByAppearance) {
 }
 
 TEST(MemoryStatusImageRender, StatusDotAndSeparatorBesideTheChart) {
+    CapsuleCache capsules;
     for (std::size_t count : {0u, 1u, 2u}) {
         std::vector<PressurePoint> history(count, PressurePoint{0.1, 1});
-        gfx::Image image = memoryStatusImage({.history = history,
-                                              .blue = false,
-                                              .snapshot = sample(),
-                                              .mode = DisplayMode::pair,
-                                              .chartLength = 40});
+        gfx::Image image = memoryStatusImage(capsules, {.history = history,
+                                                        .blue = false,
+                                                        .snapshot = sample(),
+                                                        .mode = DisplayMode::pair,
+                                                        .chartLength = 40});
         // The dot at (w − 5, 9), 5 × 5, in the normal green.
         gfx::Rgba8 dot = probe(image, {37.5, 11.5});
         bool green = dot.alpha > 240 && dot.green > 180 && dot.red < 30;
@@ -120,12 +125,13 @@ TEST(MemoryStatusImageRender, StatusDotAndSeparatorBesideTheChart) {
 }
 
 TEST(MemoryStatusImageRender, GridSeparatorIsFaintWithoutTheChart) {
+    CapsuleCache capsules;
     MemorySnapshot snapshot = sample();
     for (bool chart : {false, true}) {
         StatusLayout layout =
             StatusLayout::measure(DisplayMode::four, AppLanguage::english, snapshot, chart, 85);
         gfx::Image image = memoryStatusImage(
-            {.showChart = chart, .snapshot = snapshot, .mode = DisplayMode::four});
+            capsules, {.showChart = chart, .snapshot = snapshot, .mode = DisplayMode::four});
         gfx::Rgba8 separator = probe(image, {layout.rightStart - 5.75, 20});
         // Capsule fill twice without the chart; the 0.15 rule over it with the chart.
         double alpha = chart ? 0.06 + 0.15 * 0.94 : 0.06 + 0.06 * 0.94;
@@ -134,12 +140,13 @@ TEST(MemoryStatusImageRender, GridSeparatorIsFaintWithoutTheChart) {
 }
 
 TEST(MemoryStatusImageRender, ChartIsRoundedOnTheLeftOnly) {
+    CapsuleCache capsules;
     std::vector<PressurePoint> full(60, PressurePoint{1.0, 1});
-    gfx::Image image = memoryStatusImage({.history = full,
-                                          .blue = true,
-                                          .snapshot = sample(),
-                                          .mode = DisplayMode::pair,
-                                          .chartLength = 85});
+    gfx::Image image = memoryStatusImage(capsules, {.history = full,
+                                                    .blue = true,
+                                                    .snapshot = sample(),
+                                                    .mode = DisplayMode::pair,
+                                                    .chartLength = 85});
     int capsuleAlpha = static_cast<int>(std::lround(0.06 * 255));
     // The corners left of the radius-9 rounding stay bare capsule.
     EXPECT_NEAR(probe(image, {5.25, 3.25}).alpha, capsuleAlpha, 1);
@@ -158,16 +165,17 @@ TEST(MemoryStatusImageRender, ChartIsRoundedOnTheLeftOnly) {
 }
 
 TEST(MemoryStatusImageRender, ImageWidthIsTheMeasuredWidthAtScaleTwo) {
+    CapsuleCache capsules;
     MemorySnapshot snapshot = sample();
     for (DisplayMode mode : {DisplayMode::four, DisplayMode::automatic, DisplayMode::pair}) {
         for (bool chart : {false, true}) {
             StatusLayout layout =
                 StatusLayout::measure(mode, AppLanguage::french, snapshot, chart, 22);
-            gfx::Image image = memoryStatusImage({.showChart = chart,
-                                                  .snapshot = snapshot,
-                                                  .mode = mode,
-                                                  .language = AppLanguage::french,
-                                                  .chartLength = 22});
+            gfx::Image image = memoryStatusImage(capsules, {.showChart = chart,
+                                                            .snapshot = snapshot,
+                                                            .mode = mode,
+                                                            .language = AppLanguage::french,
+                                                            .chartLength = 22});
             EXPECT_EQ(image.size(), (gfx::Size{layout.width, 24}));
             EXPECT_EQ(image.bitmap()->pixelsWide(), static_cast<int>(std::ceil(layout.width * 2)));
             EXPECT_EQ(image.bitmap()->pixelsHigh(), 48);
@@ -176,6 +184,7 @@ TEST(MemoryStatusImageRender, ImageWidthIsTheMeasuredWidthAtScaleTwo) {
 }
 
 TEST(MemoryStatusImageRender, TheImageIsItsDrawingOnAFreshBitmap) {
+    CapsuleCache capsules;
     // Its capsule is copied from the one kept, not filled again.
     MemorySnapshot snapshot = sample();
     std::vector<PressurePoint> history;
@@ -190,7 +199,7 @@ TEST(MemoryStatusImageRender, TheImageIsItsDrawingOnAFreshBitmap) {
                                     .chartLength = 85};
         const StatusLayout layout = StatusLayout::measure(content.mode, content.language, snapshot,
                                                           content.showChart, content.chartLength);
-        gfx::Image image = memoryStatusImage(content);
+        gfx::Image image = memoryStatusImage(capsules, content);
         gfx::Image direct = renderedBitmapImage(
             gfx::Image::withDrawingHandler({layout.width, 24}, false,
                                            [&](gfx::Context& context, const gfx::Rect& rect) {
@@ -217,6 +226,7 @@ TEST(MemoryStatusImageRender, TheImageIsItsDrawingOnAFreshBitmap) {
 // the chart moves, its dot goes, its colour turns, and a figure that reads differently brings
 // the whole image back.
 TEST(MemoryStatusImageRender, AnImageDrawnFromAnEarlierOneShowsTheNewSecond) {
+    CapsuleCache capsules;
     struct Second {
         std::vector<PressurePoint> history;
         std::string used;
@@ -250,15 +260,17 @@ TEST(MemoryStatusImageRender, AnImageDrawnFromAnEarlierOneShowsTheNewSecond) {
             }
             const std::vector<const void*> storage = testsupport::expectKeptImagesDrawnFresh(
                 std::span<const MemoryStatusContent>(contents),
-                [](const MemoryStatusContent& drawn) { return memoryStatusImage(drawn); },
-                [](const MemoryStatusContent& drawn, const MemoryStatusContent& before,
-                   gfx::Image image) {
-                    return memoryStatusImage(drawn, before, std::move(image));
+                [&capsules](const MemoryStatusContent& drawn) {
+                    return memoryStatusImage(capsules, drawn);
+                },
+                [&capsules](const MemoryStatusContent& drawn, const MemoryStatusContent& before,
+                            gfx::Image image) {
+                    return memoryStatusImage(capsules, drawn, before, std::move(image));
                 });
             // Each second changes what the image shows.
             for (std::size_t second = 1; second < contents.size(); ++second) {
-                const gfx::Image now = memoryStatusImage(contents[second]);
-                const gfx::Image before = memoryStatusImage(contents[second - 1]);
+                const gfx::Image now = memoryStatusImage(capsules, contents[second]);
+                const gfx::Image before = memoryStatusImage(capsules, contents[second - 1]);
                 if (now.size() == before.size()) {
                     EXPECT_GT(testsupport::differingPixels(now, before), 0) << second;
                 }

@@ -1,5 +1,6 @@
 #include "statusbar/NetworkStatusImage.h"
 
+#include "statusbar/CapsuleImage.h"
 #include "support/KeptImageSequence.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@ namespace {
 // the graph moves and rescales, rates change unit, vanish to "—" and return, with and without the
 // graph.
 TEST(NetworkStatusImage, AnImageDrawnFromAnEarlierOneShowsTheNewSecond) {
+    CapsuleCache capsules;
     const std::vector<std::pair<std::optional<double>, std::optional<double>>> rates{
         {1200, 300}, {1200, 300}, {86000, 300},        {1.2e6, 86000}, {std::nullopt, 86000},
         {9.9e9, 0},  {0, 0},      {512, std::nullopt}, {2.5e6, 2.5e6}, {2.5e6, 2.4e6},
@@ -39,10 +41,12 @@ TEST(NetworkStatusImage, AnImageDrawnFromAnEarlierOneShowsTheNewSecond) {
             }
             testsupport::expectKeptImagesDrawnFresh(
                 std::span<const NetworkStatusContent>(contents),
-                [](const NetworkStatusContent& drawn) { return networkStatusImage(drawn); },
-                [](const NetworkStatusContent& drawn, const NetworkStatusContent& before,
-                   gfx::Image image) {
-                    return networkStatusImage(drawn, before, std::move(image));
+                [&capsules](const NetworkStatusContent& drawn) {
+                    return networkStatusImage(capsules, drawn);
+                },
+                [&capsules](const NetworkStatusContent& drawn, const NetworkStatusContent& before,
+                            gfx::Image image) {
+                    return networkStatusImage(capsules, drawn, before, std::move(image));
                 });
         }
     }

@@ -3,6 +3,7 @@
 #include "drawing/RenderedBitmapImage.h"
 #include "platform/dispatch/Clock.h"
 #include "sources/ExternalDeviceKind.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/ComputeStatusImage.h"
 #include "statusbar/DevicesStatusImage.h"
 #include "statusbar/FanStatusImage.h"
@@ -61,6 +62,7 @@ inline gfx::Image temperatureChartImage(const SampleReadings& readings, bool dar
 inline void fillSampleStrip(pulsedeck::MenuBarContentView& strip, const SampleReadings& readings,
                             bool dark, dispatch::VirtualClock* clock = nullptr) {
     using namespace pulsedeck;
+    CapsuleCache capsules;
     MemoryStatusContent memory;
     memory.dark = dark;
     memory.history = readings.memoryHistory;
@@ -72,14 +74,14 @@ inline void fillSampleStrip(pulsedeck::MenuBarContentView& strip, const SampleRe
     memory.snapshot.height = 0.58;
     memory.snapshot.usedFraction = 0.58;
     memory.mode = DisplayMode::pair;
-    strip.setModuleImage(ModuleKind::memory, memoryStatusImage(memory));
+    strip.setModuleImage(ModuleKind::memory, memoryStatusImage(capsules, memory));
 
     NetworkStatusContent network;
     network.dark = dark;
     network.history = readings.networkHistory;
     network.download = 1.2e6;
     network.upload = 86000;
-    strip.setModuleImage(ModuleKind::network, networkStatusImage(network));
+    strip.setModuleImage(ModuleKind::network, networkStatusImage(capsules, network));
 
     strip.setModuleImage(ModuleKind::temperature, temperatureChartImage(readings, dark));
 
@@ -87,7 +89,7 @@ inline void fillSampleStrip(pulsedeck::MenuBarContentView& strip, const SampleRe
     compute.snapshot = {43.0, 12.0, 8, 32, "GPU"};
     compute.history = readings.computeHistory;
     compute.dark = dark;
-    strip.setModuleImage(ModuleKind::compute, computeStatusImage(compute));
+    strip.setModuleImage(ModuleKind::compute, computeStatusImage(capsules, compute));
 
     std::vector<ExternalDevice> devices(2);
     devices[0].id = "usb:1";
@@ -95,7 +97,8 @@ inline void fillSampleStrip(pulsedeck::MenuBarContentView& strip, const SampleRe
     devices[1].id = "disk:2";
     devices[1].name = "Backup";
     devices[1].kind = ExternalDeviceKind::storage;
-    strip.setModuleImage(ModuleKind::devices, devicesStatusImage(devices, dark, std::nullopt));
+    strip.setModuleImage(ModuleKind::devices,
+                         devicesStatusImage(capsules, devices, dark, std::nullopt));
 
     MenuBarContentView::FanInputs fan;
     fan.snapshot.model = "Desktop";

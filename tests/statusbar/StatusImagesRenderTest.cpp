@@ -3,6 +3,7 @@
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Image.h"
 #include "sources/MemoryReader.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/FanBladeGlyph.h"
 #include "statusbar/MemoryStatusImage.h"
 #include "statusbar/MetricStatusDrawing.h"
@@ -116,6 +117,7 @@ bool hasInk(const gfx::Image& image) {
 }
 
 TEST(StatusImagesRender, SheetOfEveryImageInBothAppearances) {
+    CapsuleCache capsules;
     MemorySnapshot memory = liveMemory();
     MemorySnapshot emptyMemory;
     std::vector<PressurePoint> pressure = pressureHistory();
@@ -137,16 +139,16 @@ TEST(StatusImagesRender, SheetOfEveryImageInBothAppearances) {
                          MemoryCase{"four", DisplayMode::four, false}}) {
         for (bool empty : {false, true}) {
             auto make = [&](bool dark) {
-                return memoryStatusImage({.dark = dark,
-                                          .showChart = c.chart,
-                                          .history = empty
-                                                         ? std::span<const PressurePoint>(onePoint)
-                                                         : std::span<const PressurePoint>(pressure),
-                                          .blue = true,
-                                          .snapshot = empty ? emptyMemory : memory,
-                                          .mode = c.mode,
-                                          .language = AppLanguage::english,
-                                          .chartLength = empty ? 22.0 : 85.0});
+                return memoryStatusImage(
+                    capsules, {.dark = dark,
+                               .showChart = c.chart,
+                               .history = empty ? std::span<const PressurePoint>(onePoint)
+                                                : std::span<const PressurePoint>(pressure),
+                               .blue = true,
+                               .snapshot = empty ? emptyMemory : memory,
+                               .mode = c.mode,
+                               .language = AppLanguage::english,
+                               .chartLength = empty ? 22.0 : 85.0});
             };
             entries.push_back({std::string("memory ") + c.name + (empty ? " (empty)" : ""),
                                make(false), make(true)});
@@ -163,17 +165,17 @@ TEST(StatusImagesRender, SheetOfEveryImageInBothAppearances) {
         for (bool empty : {false, true}) {
             auto make = [&](bool dark) {
                 return networkStatusImage(
-                    {.dark = dark,
-                     .showsGraph = c.graph,
-                     .history = empty ? std::span<const NetworkSnapshot>()
-                                      : std::span<const NetworkSnapshot>(network),
-                     .colors = {.blue = false,
-                                .colored = c.colored,
-                                .download = paletteBlue,
-                                .upload = gfx::Color::systemRed()},
-                     .download = empty ? std::nullopt : std::optional<double>(1.234e6),
-                     .upload = empty ? std::nullopt : std::optional<double>(5.6e3),
-                     .chartLength = 85});
+                    capsules, {.dark = dark,
+                               .showsGraph = c.graph,
+                               .history = empty ? std::span<const NetworkSnapshot>()
+                                                : std::span<const NetworkSnapshot>(network),
+                               .colors = {.blue = false,
+                                          .colored = c.colored,
+                                          .download = paletteBlue,
+                                          .upload = gfx::Color::systemRed()},
+                               .download = empty ? std::nullopt : std::optional<double>(1.234e6),
+                               .upload = empty ? std::nullopt : std::optional<double>(5.6e3),
+                               .chartLength = 85});
             };
             entries.push_back(
                 {std::string(c.name) + (empty ? " (empty)" : ""), make(false), make(true)});

@@ -5,6 +5,7 @@
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/RecordingContext.h"
+#include "statusbar/CapsuleImage.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "statusbar/StatusFonts.h"
 #include "statusbar/StatusText.h"
@@ -116,20 +117,22 @@ TEST(TemperatureStatusImage, ChartWidthDoesNotFollowAValueNoWiderThanItsTemplate
 }
 
 TEST(TemperatureStatusImage, ImageWidthMovesFromTheGaugeToTheChart) {
+    CapsuleCache capsules;
     TemperaturePicture picture;
     picture.celsius = 61;
     picture.history = {40.0, 50.0, std::nullopt, 61.0};
     const double chart = temperatureChartWidth(picture);
-    EXPECT_DOUBLE_EQ(temperatureStatusImage(picture, 0, 0.4).size().width, 24);
-    EXPECT_DOUBLE_EQ(temperatureStatusImage(picture, -1, 0.4).size().width, 24);
-    EXPECT_DOUBLE_EQ(temperatureStatusImage(picture, 1, 0.4).size().width, chart);
-    EXPECT_DOUBLE_EQ(temperatureStatusImage(picture, 0.25, 0.4).size().width,
+    EXPECT_DOUBLE_EQ(temperatureStatusImage(capsules, picture, 0, 0.4).size().width, 24);
+    EXPECT_DOUBLE_EQ(temperatureStatusImage(capsules, picture, -1, 0.4).size().width, 24);
+    EXPECT_DOUBLE_EQ(temperatureStatusImage(capsules, picture, 1, 0.4).size().width, chart);
+    EXPECT_DOUBLE_EQ(temperatureStatusImage(capsules, picture, 0.25, 0.4).size().width,
                      24 + 0.25 * (chart - 24));
 }
 
 // Pixels, not recorded colours: the thermometer before the morph draws its figure and degree sign
 // at two alphas, and the texts that follow must still show at their own.
 TEST(TemperatureStatusImage, TheMorphFadesTheGaugeOutAndTheTextsIn) {
+    CapsuleCache capsules;
     TemperaturePicture picture;
     picture.celsius = 70;
     picture.dark = false;
@@ -142,7 +145,7 @@ TEST(TemperatureStatusImage, TheMorphFadesTheGaugeOutAndTheTextsIn) {
     };
     // The strongest ink over the value text, above the capsule's own alpha just left of it.
     auto valueInk = [&](double p) {
-        const gfx::Image frame = temperatureStatusImage(picture, p, level);
+        const gfx::Image frame = temperatureStatusImage(capsules, picture, p, level);
         gfx::Bitmap bitmap = gfx::Bitmap::forPointSize(frame.size(), 2);
         gfx::Context context(bitmap);
         frame.draw(context, gfx::Point{0, 0});
@@ -161,7 +164,7 @@ TEST(TemperatureStatusImage, TheMorphFadesTheGaugeOutAndTheTextsIn) {
         }
         return strongest;
     };
-    ASSERT_TRUE(temperatureStatusImage(picture, 0, level).bitmap());
+    ASSERT_TRUE(temperatureStatusImage(capsules, picture, 0, level).bitmap());
     EXPECT_LE(valueInk(0.35), 2);
     EXPECT_LE(valueInk(0.6), 2);
     EXPECT_GT(valueInk(0.999), 150);
