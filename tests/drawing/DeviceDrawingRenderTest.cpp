@@ -186,6 +186,22 @@ TEST(USBSymbol, StrokesTheTridentAndFillsItsEnds) {
     EXPECT_GT(context.bitmap().pixelAtPoint({11, 10}).blue, 200) << "the square end";
     EXPECT_GT(context.bitmap().pixelAtPoint({7, 2}).blue, 200) << "the round foot";
     EXPECT_EQ(context.bitmap().pixelAtPoint({12, 2}).alpha, 0);
+    // The sheet people look at, at scale 4: bars a quarter used, three quarters used, free space
+    // above capacity and free space unknown; then the trident.
+    gfx::Bitmap sheet = gfx::Bitmap::forPointSize({160, 70}, 4);
+    gfx::Context sheetContext(sheet);
+    sheetContext.setFillColor(gfx::Color::white());
+    sheetContext.fillRect(gfx::Rect(0, 0, 160, 70));
+    const std::array<ExternalDevice, 4> bars = {
+        disk(400 * gigabyte, 300 * gigabyte), disk(400 * gigabyte, 100 * gigabyte),
+        disk(500 * gigabyte, 600 * gigabyte), disk(500 * gigabyte, std::nullopt)};
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        drawCapacityBar(sheetContext, bars[i], initialAccentColor,
+                        gfx::Rect(6, 58 - 12.0 * static_cast<double>(i), 120, 6));
+    }
+    sheetContext.translate(136, 6);
+    drawUSBSymbol(sheetContext, gfx::Color::grey(0.2));
+    ASSERT_TRUE(sheet.writePng(testsupport::artifactPath("device-drawing.png").string()));
 }
 
 TEST(SameList, ComparesElementsInOrder) {
@@ -201,23 +217,4 @@ TEST(SameList, ComparesElementsInOrder) {
     int a = 0, b = 0;
     EXPECT_FALSE(sameList(std::vector<const int*>{&a}, std::vector<const int*>{&b}))
         << "views compare by identity";
-}
-
-TEST(DeviceDrawingSheet, BarsAndTridentForPeopleToLookAt) {
-    // Bars: a quarter used, three quarters used, free space above capacity, free space unknown;
-    // then the USB trident.
-    gfx::Bitmap sheet = gfx::Bitmap::forPointSize({160, 70}, 4);
-    gfx::Context context(sheet);
-    context.setFillColor(gfx::Color::white());
-    context.fillRect(gfx::Rect(0, 0, 160, 70));
-    const std::array<ExternalDevice, 4> bars = {
-        disk(400 * gigabyte, 300 * gigabyte), disk(400 * gigabyte, 100 * gigabyte),
-        disk(500 * gigabyte, 600 * gigabyte), disk(500 * gigabyte, std::nullopt)};
-    for (std::size_t i = 0; i < bars.size(); ++i) {
-        drawCapacityBar(context, bars[i], initialAccentColor,
-                        gfx::Rect(6, 58 - 12.0 * static_cast<double>(i), 120, 6));
-    }
-    context.translate(136, 6);
-    drawUSBSymbol(context, gfx::Color::grey(0.2));
-    ASSERT_TRUE(sheet.writePng(testsupport::artifactPath("device-drawing.png").string()));
 }

@@ -98,11 +98,8 @@ TEST(DevicesStatusImage, IsACapsuleAtTwiceItsPointSize) {
     const DeviceCountBadge badge = deviceCountBadge(7);
     EXPECT_EQ(image.bitmap()->pixelAtPoint({badge.rect.minX() + 1.2, badge.rect.midY()}).alpha,
               255);
-}
-
-TEST(DevicesStatusImage, SheetOfCountsInBothAppearances) {
-    CapsuleCache capsules;
-    // One, seven and a hundred devices, light above dark, on their menu-bar backgrounds.
+    // The sheet people look at: one, seven and a hundred devices (the last in a slot colour), light
+    // above dark, on their menu-bar backgrounds.
     constexpr double cell = 44;
     gfx::Bitmap sheet = gfx::Bitmap::forPointSize({3 * cell, 2 * 32}, 4);
     gfx::Context context(sheet);
@@ -112,13 +109,11 @@ TEST(DevicesStatusImage, SheetOfCountsInBothAppearances) {
         context.setFillColor(dark ? gfx::Color::grey(0.16) : gfx::Color::grey(0.93));
         context.fillRect(gfx::Rect(0, (1 - row) * 32, 3 * cell, 32));
         for (int column = 0; column < 3; ++column) {
-            const gfx::Image image = devicesStatusImage(
+            const gfx::Image cellImage = devicesStatusImage(
                 capsules, manyDevices(counts[column]), dark,
                 column == 2 ? std::optional(gfx::Color::srgb(1.0, 0.58, 0.12)) : std::nullopt);
-            image.draw(context, gfx::Point{column * cell + 5, (1 - row) * 32 + 4.0});
+            cellImage.draw(context, gfx::Point{column * cell + 5, (1 - row) * 32 + 4.0});
         }
     }
-    const auto path = testsupport::artifactPath("devices-status-image.png");
-    ASSERT_TRUE(sheet.writePng(path.string()));
-    EXPECT_GT(sheet.pixelAtPoint({5 + 16, 32 + 4 + 12}).alpha, 0);
+    ASSERT_TRUE(sheet.writePng(testsupport::artifactPath("devices-status-image.png").string()));
 }

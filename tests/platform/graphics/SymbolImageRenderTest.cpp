@@ -88,6 +88,33 @@ TEST(SymbolImageRender, EveryNameTheProgramUsesDrawsInkInsideItsImage) {
         EXPECT_EQ(edge, 0) << name;
     }
     EXPECT_EQ(symbolNames().size(), std::size(usedByTheProgram));
+    // The sheet people look at: the 16-pt symbols as their pixels really are at scale 2, blown up
+    // four times.
+    std::vector<std::string_view> names = symbolNames();
+    constexpr double cell = 28 * 4, zoom = 4;
+    constexpr std::size_t columns = 7;
+    std::size_t rows = (names.size() + columns - 1) / columns;
+    Size sheet{cell * columns, 2 * cell * double(rows)};
+    Bitmap bitmap = Bitmap::forPointSize(sheet, 1);
+    Context context(bitmap);
+    for (int panel = 0; panel < 2; ++panel) {
+        bool dark = panel == 1;
+        Color background = dark ? Color::grey(0.16) : Color::grey(0.97);
+        Color foreground = dark ? Color::grey(0.92) : Color::grey(0.1);
+        double panelTop = sheet.height - panel * cell * double(rows);
+        context.setFillColor(background);
+        context.fillRect({0, panelTop - cell * double(rows), sheet.width, cell * double(rows)});
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            Image symbol = *symbolImage(names[i], {.pointSize = 16, .palette = {foreground}});
+            Image pixels = renderedBitmapImage(symbol, 2);
+            Size size{symbol.size().width * zoom, symbol.size().height * zoom};
+            double cellX = cell * double(i % columns);
+            double cellY = panelTop - cell * double(i / columns + 1);
+            Point origin{cellX + (cell - size.width) / 2, cellY + (cell - size.height) / 2};
+            pixels.draw(context, Rect{origin, size}, {.interpolation = ImageInterpolation::none});
+        }
+    }
+    EXPECT_TRUE(bitmap.writePng(testsupport::artifactPath("symbol-pixels-16pt.png").string()));
 }
 
 TEST(SymbolImageRender, UnknownNameGivesNoImage) {
@@ -125,10 +152,7 @@ TEST(SymbolImageRender, PaletteColoursTheLayers) {
     EXPECT_GT(layered.primary, 0);
     EXPECT_GT(layered.secondary, 0);
     EXPECT_TRUE(symbolImage("cpu", {.pointSize = 24})->isTemplate());
-}
-
-// The sheet people look at: every symbol at 16 pt and 40 pt, light and dark, at scale 2.
-TEST(SymbolImageRender, GallerySheet) {
+    // The sheet people look at: every symbol at 16 pt and 40 pt, light and dark, at scale 2.
     std::vector<std::string_view> names = symbolNames();
     constexpr double rowHeight = 48, labelWidth = 130, panelWidth = 260;
     Size sheet{2 * panelWidth, rowHeight * double(names.size()) + 10};
@@ -157,35 +181,6 @@ TEST(SymbolImageRender, GallerySheet) {
         }
     }
     EXPECT_TRUE(bitmap.writePng(testsupport::artifactPath("symbol-gallery.png").string()));
-}
-
-// The 16-pt symbols as their pixels really are at scale 2, blown up four times.
-TEST(SymbolImageRender, PixelSheetAtSixteenPoints) {
-    std::vector<std::string_view> names = symbolNames();
-    constexpr double cell = 28 * 4, zoom = 4;
-    constexpr std::size_t columns = 7;
-    std::size_t rows = (names.size() + columns - 1) / columns;
-    Size sheet{cell * columns, 2 * cell * double(rows)};
-    Bitmap bitmap = Bitmap::forPointSize(sheet, 1);
-    Context context(bitmap);
-    for (int panel = 0; panel < 2; ++panel) {
-        bool dark = panel == 1;
-        Color background = dark ? Color::grey(0.16) : Color::grey(0.97);
-        Color foreground = dark ? Color::grey(0.92) : Color::grey(0.1);
-        double panelTop = sheet.height - panel * cell * double(rows);
-        context.setFillColor(background);
-        context.fillRect({0, panelTop - cell * double(rows), sheet.width, cell * double(rows)});
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            Image symbol = *symbolImage(names[i], {.pointSize = 16, .palette = {foreground}});
-            Image pixels = renderedBitmapImage(symbol, 2);
-            Size size{symbol.size().width * zoom, symbol.size().height * zoom};
-            double cellX = cell * double(i % columns);
-            double cellY = panelTop - cell * double(i / columns + 1);
-            Point origin{cellX + (cell - size.width) / 2, cellY + (cell - size.height) / 2};
-            pixels.draw(context, Rect{origin, size}, {.interpolation = ImageInterpolation::none});
-        }
-    }
-    EXPECT_TRUE(bitmap.writePng(testsupport::artifactPath("symbol-pixels-16pt.png").string()));
 }
 
 } // namespace
