@@ -37,12 +37,15 @@ const Rgb rootRgb{0xc0, 0x20, 0x8f};
 
 // What is wrong in one look at the top-right of the screen, where the strip lies flush with the
 // right edge: black, or the desktop showing, inside the strip's rounded rectangle (its round
-// ends, 12 pixels each, left out), or a piece of strip standing apart from the rest.
+// ends, 12 pixels each, left out), a piece of strip standing apart from the rest, or the strip at
+// the wrong offset: short of the screen's edge, or cut off square where a round end belongs.
 struct StripFault {
     int black = 0;
     int desktop = 0;
     int stray = 0;
-    bool any() const { return black + desktop + stray > 0; }
+    int shortOfEdge = 0;
+    int squareEnds = 0;
+    bool any() const { return black + desktop + stray + shortOfEdge + squareEnds > 0; }
 };
 
 StripFault faultsIn(const Capture& shown) {
@@ -61,6 +64,14 @@ StripFault faultsIn(const Capture& shown) {
         --left;
     for (int column = 0; column < left; ++column)
         fault.stray += isDesktop(shown.at(column, middle)) ? 0 : 1;
+    fault.shortOfEdge = right < shown.width - 2 ? 1 : 0;
+    // A round end leaves the desktop in the corners of its first and last rows.
+    constexpr int corner = 4;
+    for (const int row : {1, shown.height - 2}) {
+        fault.squareEnds += isDesktop(shown.at(right - corner, row)) ? 0 : 1;
+        if (left > 0)
+            fault.squareEnds += isDesktop(shown.at(left + corner, row)) ? 0 : 1;
+    }
     constexpr int roundEnd = 12;
     for (int row = 3; row < shown.height - 3; ++row)
         for (int column = left + roundEnd; column <= right - roundEnd; ++column) {
@@ -227,17 +238,18 @@ TEST_P(StripWithoutCompositor, WidthChangesNeverShowForeignPixels) {
     if (auto fault = poller.firstFault()) {
         const StripFault found = faultsIn(*fault);
         ADD_FAILURE() << "first fault: " << found.black << " black, " << found.desktop
-                      << " desktop, " << found.stray << " stray pixels";
+                      << " desktop, " << found.stray << " stray pixels, " << found.shortOfEdge
+                      << " short of the edge, " << found.squareEnds << " square corners";
         fault->writePng(testsupport::artifactPath("strip-no-compositor-fault-" +
                                                   desktopName(desktopKind()) + ".png"));
     }
 }
 
-// Under openbox and xfwm4 the manager applies a new size after we ask, moving its frame and our
-// window in steps of its own: a look between them may still catch the strip's old pixels moved
-// with the frame, so only the bare server, where the size and pixels land in one request, is held
-// to no faulty look at all.
-INSTANTIATE_TEST_SUITE_P(Desktops, StripWithoutCompositor, ::testing::Values(Desktop::bare),
+// On a bare server the size and pixels land in one request; openbox and xfwm4 apply a new size in
+// steps of their own (frame and window moved and resized apart, drawing of theirs between).
+INSTANTIATE_TEST_SUITE_P(Desktops, StripWithoutCompositor,
+                         ::testing::Values(Desktop::bare, Desktop::openbox,
+                                           Desktop::xfwm4WithoutCompositor),
                          [](const auto& info) { return desktopName(info.param); });
 
 // Whether a window's shape of the given kind holds every pixel of a rectangle (window pixels).

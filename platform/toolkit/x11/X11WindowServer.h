@@ -149,6 +149,8 @@ private:
     // without a window manager.
     bool coveredByAnotherProgram(const NativeWindow& window) const;
     void setSizeHints(NativeWindow& window);
+    // Sends a new size or place that waited for the window manager to apply the last one.
+    void landWaitingResize(NativeWindow& window);
     // Makes the X window behind a native window, with alpha where a compositor blends it.
     void makeXWindow(NativeWindow& window);
     // Maps a shown window's X window, made again first where it was never shown at its place.

@@ -4,6 +4,7 @@
 // Xlib, whose macros (None, Bool, Status) break other headers: include it last.
 
 #include "platform/graphics/SurfacePointer.h"
+#include "platform/toolkit/x11/ResizeVeil.h"
 #include "platform/toolkit/x11/SolidShape.h"
 #include "platform/toolkit/x11/WindowKind.h"
 #include "platform/toolkit/x11/X11WindowServer.h"
@@ -153,6 +154,11 @@ struct X11WindowServer::NativeWindow {
     // The window manager's frame that holds the window, watched for its moves: a manager may
     // move its frame without telling the window (weston's).
     unsigned long managerFrame = 0;
+    // Whether the window manager put the window where it was last asked to be.
+    bool managerFollows = false;
+    // Over the window while its manager applies a resize (landResize).
+    std::unique_ptr<ResizeVeil> veil;
+    std::uint64_t veilSerial = 0;
     int level = 0;
     double alpha = 1;
     bool ignoresMouseEvents = false;

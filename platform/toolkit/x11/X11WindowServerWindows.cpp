@@ -164,6 +164,7 @@ void X11WindowServer::remakeXWindow(NativeWindow& window) {
     window.solid.reset();
     window.shape = KeptPixels{};
     window.exposed.reset();
+    window.veil.reset();
     if (window.backgroundPixmap)
         XFreePixmap(display_, std::exchange(window.backgroundPixmap, 0));
     makeXWindow(window);
@@ -324,7 +325,13 @@ void X11WindowServer::placeWindow(NativeWindow& window) {
     // A window on show takes a new size only with the pixels drawn at it: the next present at
     // that size sends both (paint). Sent apart, the screen showed the old pixels at the new
     // size, with the desktop or black where they did not reach.
-    if (window.pendingPixels || (resized && window.mapped && window.backing && !window.host)) {
+    // While a window manager applies the last resize, the next waits for it (landWaitingResize).
+    if (window.veil && pixels == window.pixels) {
+        window.pendingPixels.reset();
+        return;
+    }
+    if (window.pendingPixels || window.veil ||
+        (resized && window.mapped && window.backing && !window.host)) {
         window.pendingPixels = pixels;
         return;
     }
@@ -375,9 +382,21 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
     const std::optional<RootGeometry::PixelRect> shown = rootArea(window.xid);
     if (!shown)
         return;
+    // Under a veil, the manager's steps on its way to the place asked for are not where the
+    // window stays.
+    if (window.veil && *shown != window.pixels)
+        return;
     const std::optional<RootGeometry::PixelRect> before = std::exchange(window.lastShown, shown);
     if (*shown == window.pixels) {
         window.pendingPlaces.clear();
+        // A manager that moved the window its own way (i3 stretches docks) is not taken to
+        // follow the next request because the window still stands where it put it.
+        if (window.pixelsAsked)
+            window.managerFollows = true;
+        if (window.veil) {
+            window.veil.reset();
+            landWaitingResize(window);
+        }
         return;
     }
     // The answer to an earlier request of ours that a later one overtook: its own answer follows.
@@ -405,6 +424,7 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
     }
     // The window manager's place wins over a resize still waiting for its pixels.
     window.pendingPixels.reset();
+    window.managerFollows = false;
     const bool resized =
         shown->width != window.pixels.width || shown->height != window.pixels.height;
     if (window.attributes.role == WindowRole::statusBar && shown->y != window.pixels.y) {
@@ -499,6 +519,36 @@ void X11WindowServer::landResize(NativeWindow& window, cairo_surface_t* pixels,
     window.backgroundPixmap = background;
 
     const bool outlined = window.shaped && !window.hiddenByAlpha;
+    // A window manager that has put the window where it was asked before applies this resize in
+    // steps the screen would show: a veil shows the outcome meanwhile. (A compositor shows only
+    // what the window has drawn, and a manager that places the window elsewhere is not waited
+    // for.)
+    if (hasWindowManager_ && !window.overrideRedirect && !composited_ && window.managerFollows &&
+        !window.hiddenByAlpha) {
+        std::vector<PixelBox> outline;
+        if (window.shaped)
+            for (const PixelSpan& span : spans)
+                outline.push_back({span.x, span.y, span.width, 1});
+        else
+            outline.push_back({0, 0, wide, high});
+        window.veil.reset();
+        window.veil = std::make_unique<ResizeVeil>(display_, window.pixels, *window.pendingPixels,
+                                                   outline, background);
+        const std::uint64_t serial = ++window.veilSerial;
+        // Bounded: a manager that never applies the resize leaves the window as it put it.
+        constexpr double veilLimit = 0.5;
+        loop_.queue().asyncAfter(
+            veilLimit, [this, alive = std::weak_ptr<int>(alive_), id = window.id, serial] {
+                if (alive.expired())
+                    return;
+                NativeWindow* veiled = find(id);
+                if (!veiled || !veiled->veil || veiled->veilSerial != serial)
+                    return;
+                veiled->veil.reset();
+                followPlacement(*veiled);
+                landWaitingResize(*veiled);
+            });
+    }
     if (outlined)
         window.shape.replace(0, 0, wide, high, spans);
     // Where nothing stands between us and the server, the outline and the size go as one step
@@ -534,6 +584,13 @@ void X11WindowServer::setSizeHints(NativeWindow& window) {
         size.min_height = size.max_height = window.pixels.height;
     }
     XSetWMNormalHints(display_, window.xid, &size);
+}
+
+void X11WindowServer::landWaitingResize(NativeWindow& window) {
+    if (window.pendingPixels && window.backing && window.mapped)
+        paint(window, 0, 0, cairo_image_surface_get_width(window.backing),
+              cairo_image_surface_get_height(window.backing), true);
+    XFlush(display_);
 }
 
 NativeWindowId X11WindowServer::hostFor(const NativeWindow& window) const {
@@ -883,6 +940,7 @@ void X11WindowServer::orderOut(NativeWindowId id) {
         return;
     window->mapped = false;
     window->focusWhenMapped = false;
+    window->veil.reset();
     if (window->pendingPixels)
         sendGeometry(*window, *window->pendingPixels);
     if (keyWindow_ == id) {
@@ -1171,8 +1229,9 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
     if (landing || renewed) {
         // Until every part of a resized window has been drawn at its new size, the screen keeps
         // what it shows; then the whole window goes at once. Over a desktop read again, every
-        // pixel changes.
-        if (landing && !drawnAtFrame(window))
+        // pixel changes. A window manager still applying the last resize gets the next one when
+        // it is done.
+        if (landing && (!drawnAtFrame(window) || window.veil))
             return;
         x = 0;
         y = 0;
