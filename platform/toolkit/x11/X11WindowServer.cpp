@@ -10,6 +10,7 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/shape.h>
 #include <bit>
 #include <fcntl.h>
 #include <poll.h>
@@ -90,6 +91,8 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
                                        XFixesSelectionClientCloseNotifyMask);
     } else
         xfixesEventBase_ = -1;
+    if (int shapeError = 0; !XShapeQueryExtension(display_, &shapeEventBase_, &shapeError))
+        shapeEventBase_ = -1;
     XkbSetDetectableAutoRepeat(display_, True, nullptr);
 
     // Solid copies (RGB24, 32 bits a pixel in host order) go to the server as they are when the

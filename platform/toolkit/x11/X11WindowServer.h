@@ -151,6 +151,9 @@ private:
     void setSizeHints(NativeWindow& window);
     // Sends a new size or place that waited for the window manager to apply the last one.
     void landWaitingResize(NativeWindow& window);
+    // Lifts a window's veil once the window stands where it was asked to be and its manager's
+    // frame shows it in its new outline.
+    void liftVeilWhenLanded(NativeWindow& window);
     // Makes the X window behind a native window, with alpha where a compositor blends it.
     void makeXWindow(NativeWindow& window);
     // Maps a shown window's X window, made again first where it was never shown at its place.
@@ -239,6 +242,7 @@ private:
     int xinputOpcode_ = -1;
     int randrEventBase_ = -1;
     int xfixesEventBase_ = -1;
+    int shapeEventBase_ = -1;
     bool hasWindowManager_ = false;
     // The desktop's background: read when first needed and again when a setter publishes
     // another picture; each reading has its serial.

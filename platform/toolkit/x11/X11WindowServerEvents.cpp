@@ -8,6 +8,7 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/shape.h>
 #include <algorithm>
 #include <utility>
 
@@ -118,6 +119,13 @@ void X11WindowServer::handleEvent(XEvent& event) {
         readDesktop();
         refreshScreens();
         post(ServerNotice::desktopSettingsChanged);
+        return;
+    }
+    if (shapeEventBase_ >= 0 && event.type == shapeEventBase_ + ShapeNotify) {
+        const auto& notify = reinterpret_cast<const XShapeEvent&>(event);
+        for (auto& [id, window] : windows_)
+            if (window->veil && window->managerFrame == notify.window)
+                liftVeilWhenLanded(*window);
         return;
     }
     switch (event.type) {
@@ -439,8 +447,12 @@ void X11WindowServer::handleStructureChange(XEvent& event) {
             break;
         if (NativeWindow* window = find(windowFor(event.xreparent.window))) {
             const ::Window frame = event.xreparent.parent == root_ ? 0 : event.xreparent.parent;
-            if (frame && frame != window->managerFrame)
+            if (frame && frame != window->managerFrame) {
                 XSelectInput(display_, frame, StructureNotifyMask);
+                // A manager shapes its frame after its client, in a step of its own.
+                if (shapeEventBase_ >= 0)
+                    XShapeSelectInput(display_, frame, ShapeNotifyMask);
+            }
             window->managerFrame = frame;
             followPlacement(*window);
         }

@@ -393,10 +393,7 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         // follow the next request because the window still stands where it put it.
         if (window.pixelsAsked)
             window.managerFollows = true;
-        if (window.veil) {
-            window.veil.reset();
-            landWaitingResize(window);
-        }
+        liftVeilWhenLanded(window);
         return;
     }
     // The answer to an earlier request of ours that a later one overtook: its own answer follows.
@@ -584,6 +581,32 @@ void X11WindowServer::setSizeHints(NativeWindow& window) {
         size.min_height = size.max_height = window.pixels.height;
     }
     XSetWMNormalHints(display_, window.xid, &size);
+}
+
+void X11WindowServer::liftVeilWhenLanded(NativeWindow& window) {
+    if (!window.veil || rootArea(window.xid) != window.pixels)
+        return;
+    if (window.shaped && window.managerFrame) {
+        // The frame's outline, where the window lies in it, is the window's own.
+        int boundingShaped = 0, clipShaped = 0, x = 0, y = 0, frameX = 0, frameY = 0;
+        unsigned width = 0, height = 0, frameWidth = 0, frameHeight = 0, clipWidth = 0,
+                 clipHeight = 0;
+        int clipX = 0, clipY = 0;
+        ::Window child = 0;
+        int dx = 0, dy = 0;
+        if (!XShapeQueryExtents(display_, window.xid, &boundingShaped, &x, &y, &width, &height,
+                                &clipShaped, &clipX, &clipY, &clipWidth, &clipHeight) ||
+            !XShapeQueryExtents(display_, window.managerFrame, &boundingShaped, &frameX, &frameY,
+                                &frameWidth, &frameHeight, &clipShaped, &clipX, &clipY, &clipWidth,
+                                &clipHeight) ||
+            !XTranslateCoordinates(display_, window.xid, window.managerFrame, 0, 0, &dx, &dy,
+                                   &child))
+            return;
+        if (frameX != x + dx || frameY != y + dy || frameWidth != width || frameHeight != height)
+            return;
+    }
+    window.veil.reset();
+    landWaitingResize(window);
 }
 
 void X11WindowServer::landWaitingResize(NativeWindow& window) {
