@@ -63,7 +63,7 @@ TEST_F(AppDelegateDockingTest, AnAnchorOutsideTheMenuBarOrUnderAFullScreenWindow
          {std::pair{"{{10, 0}, {200, 24}}", false}, std::pair{"{{10, 80}, {200, 24}}", false},
           std::pair{"{{10, 79.5}, {200, 24}}", true}, std::pair{"{{-1, 12}, {200, 24}}", false}}) {
         delegate->settings().change(
-            [text](Preferences& p) { p.floatingDockAnchors["Optional(1)"] = text; });
+            [text = text](Preferences& p) { p.floatingDockAnchors["Optional(1)"] = text; });
         EXPECT_EQ(delegate->dockAnchorFrame(screen).has_value(), accepted) << text;
     }
 

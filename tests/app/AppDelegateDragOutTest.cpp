@@ -117,7 +117,7 @@ TEST_F(AppDelegateDragOutTest, ADropOnTheStripOffersABarOnlyWhenTheBarWouldRepla
     for (const auto& [mode, offered] :
          {std::pair{FloatingMode::none, false}, std::pair{FloatingMode::copy, false},
           std::pair{FloatingMode::detached, true}}) {
-        delegate->settings().change([mode](Preferences& p) { p.floatingMode = mode; });
+        delegate->settings().change([mode = mode](Preferences& p) { p.floatingMode = mode; });
         server.movePointer(start);
         server.mouseDown(start);
         loop.runUntilIdle();
