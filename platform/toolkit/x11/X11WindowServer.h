@@ -10,9 +10,9 @@
 #include <bitset>
 #include <cstdint>
 #include <map>
-#include <set>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -149,6 +149,8 @@ private:
     // without a window manager.
     bool coveredByAnotherProgram(const NativeWindow& window) const;
     void setSizeHints(NativeWindow& window);
+    // Asks again for a first map a window manager dropped (one starting as we map), a few times.
+    void mapAgainUnlessShown(NativeWindowId id, int attemptsLeft);
     // Sends a new size or place that waited for the window manager to apply the last one.
     void landWaitingResize(NativeWindow& window);
     // Lifts a window's veil once the window stands where it was asked to be and its manager's

@@ -421,6 +421,7 @@ void X11WindowServer::handleStructureChange(XEvent& event) {
             if (!event.xmap.override_redirect && !isOurs(event.xmap.window))
                 refreshScreens();
         } else if (NativeWindow* window = find(windowFor(event.xmap.window))) {
+            window->everViewable = true;
             followPlacement(*window);
             if (!window->focusWhenMapped)
                 break;

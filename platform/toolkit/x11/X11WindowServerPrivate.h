@@ -154,6 +154,8 @@ struct X11WindowServer::NativeWindow {
     // The window manager's frame that holds the window, watched for its moves: a manager may
     // move its frame without telling the window (weston's).
     unsigned long managerFrame = 0;
+    // Whether the server has shown the window at least once (its first MapNotify).
+    bool everViewable = false;
     // Whether the window manager put the window where it was last asked to be.
     bool managerFollows = false;
     // Over the window while its manager applies a resize (landResize).

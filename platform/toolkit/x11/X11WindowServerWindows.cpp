@@ -944,6 +944,28 @@ void X11WindowServer::mapXWindow(NativeWindow& window) {
         remakeXWindow(window);
     else
         XMapWindow(display_, window.xid);
+    // A window manager that is still starting may drop a map request (openbox at login, when
+    // the program starts beside it): one never shown is asked for again, a bounded few times.
+    if (hasWindowManager_ && !window.overrideRedirect && !window.everViewable)
+        mapAgainUnlessShown(window.id, 5);
+}
+
+void X11WindowServer::mapAgainUnlessShown(NativeWindowId id, int attemptsLeft) {
+    constexpr double mapPatience = 1.0;
+    loop_.queue().asyncAfter(
+        mapPatience, [this, alive = std::weak_ptr<int>(alive_), id, attemptsLeft] {
+            NativeWindow* window = alive.expired() ? nullptr : find(id);
+            if (!window || !window->mapped || window->mapHeld || window->everViewable)
+                return;
+            XWindowAttributes attributes{};
+            if (!XGetWindowAttributes(display_, window->xid, &attributes) ||
+                attributes.map_state != IsUnmapped)
+                return;
+            XMapWindow(display_, window->xid);
+            XFlush(display_);
+            if (attemptsLeft > 1)
+                mapAgainUnlessShown(id, attemptsLeft - 1);
+        });
 }
 
 void X11WindowServer::mapHeldWindows() {

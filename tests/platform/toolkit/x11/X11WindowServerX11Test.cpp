@@ -376,6 +376,44 @@ TEST_F(X11Server, StatusBarStaysAtTheTopBelowAPanelThatClaimsMoreThanTheScreen) 
     EXPECT_EQ(screens.front().visibleFrame.height(), 800 - 30 - 24);
 }
 
+// A window manager still starting drops the bar's map request (openbox at login, started beside
+// the program): the bar asks again and shows.
+TEST_F(X11Server, AStatusBarWhoseMapAStartingWindowManagerDroppedAsksAgainAndShows) {
+    const ::Window root = DefaultRootWindow(user);
+    XSelectInput(user, root, SubstructureRedirectMask);
+    const ::Window check = XCreateSimpleWindow(user, root, 0, 0, 1, 1, 0, 0, 0);
+    testsupport::setWindowProperty(user, root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW,
+                                   {long(check)});
+    XSync(user, False);
+    settle();
+
+    auto bar = statusBarShowing(std::make_shared<RecordingView>(gfx::Rect{0, 0, 40, 24}));
+    int dropped = 0;
+    const auto manage = [&] {
+        while (XPending(user)) {
+            XEvent event{};
+            XNextEvent(user, &event);
+            if (event.type == MapRequest && dropped++ == 0)
+                continue;
+            if (event.type == MapRequest)
+                XMapWindow(user, event.xmaprequest.window);
+            if (event.type == ConfigureRequest) {
+                const XConfigureRequestEvent& asked = event.xconfigurerequest;
+                XWindowChanges changes{
+                    asked.x,     asked.y,     asked.width, asked.height, asked.border_width,
+                    asked.above, asked.detail};
+                XConfigureWindow(user, asked.window, unsigned(asked.value_mask), &changes);
+            }
+        }
+        XSync(user, False);
+        return dropped > 0 && viewable(*bar);
+    };
+    EXPECT_TRUE(runUntil(manage, 5)) << dropped << " map requests";
+    EXPECT_EQ(dropped, 2) << "one dropped, one honoured";
+    XDestroyWindow(user, check);
+    XSync(user, False);
+}
+
 // A window manager that stacks docks itself (a tiling one) moves the bar below its own bar and
 // stretches it over the screen's width: the bar is where the server shows it, its items at its
 // right end, clicks read there, and the screen's top follows it.
