@@ -104,9 +104,28 @@ AppDelegate::AppDelegate(Environment environment)
                            },
                        .apply = [this](const SampleResult& sample) { applySample(sample); }},
         environment_.samplingExecution);
-    floatingView = std::make_shared<MenuBarContentView>(stripFrame);
-    floatingDetails = std::make_shared<DetailView>(DetailView::initialFrame);
-    floatingPopover = std::make_unique<ui::Popover>();
+    floatingBar_ = std::make_shared<FloatingBarController>(
+        settings_, sampling_, *environment_.defaults, stripFrame,
+        FloatingBarController::Hooks{
+            .language = [this] { return resolvedLanguage(); },
+            .statusStrip = [this] { return statusView; },
+            .statusDetails = [this]() -> const DetailView& { return *details; },
+            .closeStatusDetails =
+                [this] {
+                    if (popover && popover->isShown())
+                        popover->performClose();
+                },
+            .fullscreen = [this]() -> FullscreenMonitor& { return *fullscreenMonitor; },
+            .handOff =
+                [this](DetailView& view, const FloatingPreferences& floating, bool open,
+                       bool animated) {
+                    handOffToDetails(view, &floating, open, animated, resolvedLanguage());
+                },
+            .setMode =
+                [this](FloatingMode mode, std::optional<gfx::Rect> dropFrame) {
+                    setFloatingMode(mode, dropFrame);
+                },
+            .moved = [this] { applyFullscreenVisibility(); }});
     fullscreenMonitor = std::make_unique<FullscreenMonitor>(
         environment_.windowList, FullscreenMonitor::currentPID(), *environment_.loop);
 }
@@ -193,7 +212,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     statusView->floatingDragAction = [weak](gfx::Point start, gfx::Point current, bool ended) {
         if (auto self = weak.lock())
-            self->handleStatusDragOut(start, current, ended);
+            self->floatingBar_->dragOut(start, current, ended);
     };
     details->floatingAction = [weak](FloatingMode mode) {
         if (auto self = weak.lock())
@@ -285,8 +304,8 @@ void AppDelegate::showMenuBarTip() {
 
 bool AppDelegate::applicationShouldHandleReopen(bool) {
     if (prefs().floatingMode == FloatingMode::detached) {
-        if (floatingPanel)
-            floatingPanel->orderFrontRegardless();
+        if (floatingBar_->panel())
+            floatingBar_->panel()->orderFrontRegardless();
     } else if (!popover->isShown()) {
         showDetails(std::nullopt);
     }
@@ -294,7 +313,7 @@ bool AppDelegate::applicationShouldHandleReopen(bool) {
 }
 
 void AppDelegate::applicationWillTerminate() {
-    floatingMotion.stop();
+    floatingBar_->stopMotion();
     if (environment_.stopSensorClient)
         environment_.stopSensorClient();
     fullscreenMonitor->stop();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppUpdates.h"
+#include "app/FloatingBarController.h"
 #include "app/LoginItem.h"
 #include "app/Preferences.h"
 #include "app/Sampler.h"
@@ -9,9 +10,7 @@
 #include "app/SettingsStore.h"
 #include "app/StatusToolTip.h"
 #include "detail/DetailView.h"
-#include "floating/FloatingLiquidAnimator.h"
 #include "floating/FloatingPreferences.h"
-#include "floating/FloatingReadings.h"
 #include "floating/FullscreenMonitor.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/toolkit/Application.h"
@@ -40,7 +39,6 @@ class UserDefaults;
 
 namespace pulsedeck {
 
-class FloatingSurface;
 namespace testing {
 struct AppDelegateProbe;
 }
@@ -148,44 +146,11 @@ public:
     // The status item, the bar and the popover after the full-screen state, the mode or a
     // setting changed.
     void applyFullscreenVisibility();
-    // Menu actions: close the bar; choose the mode named by the item's represented object
-    // ("none", "copy", "detached"; anything else does nothing).
-    void closeFloating();
-    void chooseFloating(const std::any& representedObject);
-    // The bar's own settings record, loaded once by the store; the floating strip's closures,
-    // wired once.
-    void loadFloatingPreferences();
-    // The floating details' colour choice: the theme is the menu bar's, shared with the bar, so
-    // it changes the main colours; every other slot changes the bar's own.
-    void chooseFloatingColor(ColorSlot slot, std::optional<PaletteColor> color);
-    // The floating panel's content; none without a panel.
-    FloatingSurface* floatingSurface() const;
+    // The floating bar's objects, its details, its menu and docking.
+    FloatingBarController& floatingBar() { return *floatingBar_; }
 
     // Keeps the panels over the strip and the anchors where the strip now sits.
     void refreshEditingPanels();
-    // Where the floating bar, at its current size, docks on the screen; none without a
-    // plausible stored anchor or while the screen shows a full-screen window and hiding is on.
-    std::optional<gfx::Rect> dockAnchorFrame(const ui::Screen& screen) const;
-    // Every screen's anchor, in screen order.
-    std::vector<gfx::Rect> dockAnchorFrames() const;
-    // A move of the floating bar began: docking is armed only when it began off every anchor.
-    void floatingDragBegan();
-    // True when the floating bar at `frame` docks into an anchor (the mode then becomes none,
-    // after the docking animation unless Reduce Motion is on).
-    bool dockFloatingPanel(const gfx::Rect& frame);
-
-    // The floating bar's own details popover and context menu.
-    // Wires the floating details and their popover; once.
-    void makeFloatingPopover();
-    // Opens the floating details on `module` beside the bar (`panelFrame`) under `point` (screen
-    // coordinates); a second click on the module shown closes them.
-    void toggleFloatingDetails(ModuleKind module, gfx::Point point, const gfx::Rect& panelFrame);
-    // The floating surface's report of a module clicked or hovered: nothing while the bar sorts;
-    // a hover only moves details that are open to another module.
-    void floatingModulePressed(std::optional<ModuleKind> module, bool hovering, gfx::Point point,
-                               const gfx::Rect& panelFrame);
-    std::shared_ptr<LiveSettingsMenu> makeFloatingMenu();
-    void sortFloating();
 
     // The update checker, made at its first use.
     UpdateController& updates() { return updates_->checker(); }
@@ -202,12 +167,6 @@ public:
     // The detail popover.
     std::unique_ptr<ui::Popover> popover;
     std::shared_ptr<DetailView> details;
-
-    // The floating bar.
-    std::shared_ptr<ui::Window> floatingPanel;
-    std::shared_ptr<MenuBarContentView> floatingView;
-    std::shared_ptr<DetailView> floatingDetails;
-    std::unique_ptr<ui::Popover> floatingPopover;
 
 private:
     friend struct testing::AppDelegateProbe;
@@ -243,42 +202,17 @@ private:
     std::optional<double> moduleScreenLeft(ModuleKind module) const;
     // Moves the open details with their module when the strip changes width or order.
     void followDetailsAnchor();
-    // A floating panel; a preview draws the status strip and lets every click through.
-    std::shared_ptr<ui::Window> makeFloatingPanel(bool preview, const gfx::Rect& frame);
-    // The closures of a floating panel's surface, each holding the controller weakly.
-    void installFloatingSurfaceActions(FloatingSurface& surface);
-    // The surface's report of a moved panel.
-    void saveFloatingFrame(const gfx::Rect& frame);
     // In detached mode a shown bar replaces the status item.
     bool floatingBarStandsIn() const;
-    // The latest readings and histories, at most one chart's worth each.
-    FloatingReadings makeFloatingReadings() const;
-    void refreshFloatingView();
-    // Sizes the panel to the floating strip and keeps it on screen; nothing while there is no
-    // panel or the liquid animation moves it.
-    void layoutFloatingPanel();
     // The editing panels over the strip (one per menu-bar display), the dock anchors they leave
     // behind, docking the floating bar back into the menu bar and dragging a module out of it.
     void installEditingPanels();
     // Stores where the strip sits on the screen, when that changed.
     void recordDockAnchor(const ui::Screen& screen, const gfx::Rect& strip);
-    // A module dragged out of the status item: a preview of the strip follows the pointer and
-    // the liquid pull-out stretches it from the menu bar, tears it off or springs it back. A
-    // strip torn off and dropped away from the menu bar (anywhere, in detached mode) offers a
-    // floating bar there.
-    void handleStatusDragOut(gfx::Point start, gfx::Point current, bool ended);
-    // The modal copy-or-move menu at a drop point.
-    void offerFloatingDrop(gfx::Point point);
-    void clearFloatingPreview();
     // Repaint the strip wherever the editing panels and the drag-out preview draw it: all of
     // it, or the column under a rect of the strip.
     void redrawEditingSurfaces();
     void redrawEditingSurfaces(const gfx::Rect& rect);
-    // Feeds the open (or `opening`) floating details from the bar's record and the latest
-    // readings; nothing before the popover is prepared or the record loaded. `animated`: a
-    // relayout this causes animates.
-    void refreshFloatingDetails(bool opening = false, bool animated = false);
-    void showFloatingMenu(const ui::Event& event);
     // The language the interface speaks now: the stored choice, else the user's languages.
     AppLanguage resolvedLanguage() const;
     const std::shared_ptr<SamplingResources>& samplingResources() const {
@@ -322,12 +256,6 @@ private:
     std::optional<ui::Application::Observation> appearanceObservation;
     std::optional<ui::EventMonitorToken> quitMonitor;
 
-    // The floating bar's state.
-    bool floatingDetailsReady = false;
-    std::optional<gfx::Rect> floatingDropFrame;
-    std::shared_ptr<ui::Window> floatingPreview;
-    FloatingLiquidAnimator floatingMotion;
-    bool floatingDockArmed = false;
     // Set 0.25 s after launch, once the status item has found its place.
     bool nativeSurfacesReady = false;
 
@@ -343,7 +271,6 @@ private:
     // controller is being taken apart.
     std::shared_ptr<SettingsStore> settings_;
     SamplingState sampling_;
-    bool floatingStripWired_ = false;
     // Set while setFloatingMode carries out a change of mode, which applies the settings it
     // changes itself.
     bool changingFloatingMode_ = false;
@@ -357,6 +284,7 @@ private:
     bool loginFailed_ = false;
     std::unique_ptr<Sampler> sampler_;
     std::shared_ptr<AppUpdates> updates_;
+    std::shared_ptr<FloatingBarController> floatingBar_;
 };
 
 // The strip height from every screen's menu-bar height (the frame's top less the visible

@@ -205,8 +205,8 @@ void AppDelegate::applicationDidResignActive() {
     // tells that the user went elsewhere.
     if (popover->isShown())
         popover->performClose();
-    if (floatingPopover && floatingPopover->isShown())
-        floatingPopover->performClose();
+    if (floatingBar_->popover()->isShown())
+        floatingBar_->popover()->performClose();
 }
 
 void AppDelegate::handleOutsideClick() {
@@ -214,7 +214,7 @@ void AppDelegate::handleOutsideClick() {
     if (prefs().floatingMode != FloatingMode::detached &&
         statusView->menuBarFrame(location, stripMargin))
         return;
-    if (floatingPanel && floatingPanel->frame().contains(location))
+    if (floatingBar_->panel() && floatingBar_->panel()->frame().contains(location))
         return;
     if (ui::Window* window = details->window(); window && window->frame().contains(location))
         return;
@@ -292,16 +292,7 @@ void AppDelegate::updatePopoverSize(double height, bool animated) {
     popover->setAnimates(!reduceMotion);
 }
 
-void AppDelegate::popoverDidClose(ui::Popover& closed) {
-    if (&closed == floatingPopover.get()) {
-        // A hover already under way must not bring the details straight back.
-        if (floatingPanel)
-            if (auto* surface =
-                    dynamic_cast<StatusEditingSurface*>(floatingPanel->contentView().get()))
-                surface->updateHover({}, true);
-        floatingView->setActiveModule(std::nullopt);
-        return;
-    }
+void AppDelegate::popoverDidClose(ui::Popover&) {
     // The surfaces forget their hover: no hover survives a held button.
     if (editingPanels)
         for (const auto& [key, panel] : editingPanels->panels())

@@ -69,11 +69,11 @@ void AppDelegate::refreshStatus(bool animated) {
     // marked what changed in it, and tell the editing surfaces that draw it.
     updateItemLength();
 
-    layoutFloatingPanel();
+    floatingBar_->layoutPanel();
     handOffToDetails(animated, language);
     if (popover->isShown() || detailsOpening_)
         updatePopoverSize(details->preferredHeight(), animated);
-    refreshFloatingView();
+    floatingBar_->refreshStrip();
 }
 
 void AppDelegate::handOffToDetails(bool animated, AppLanguage language) {

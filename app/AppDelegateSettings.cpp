@@ -77,9 +77,9 @@ void AppDelegate::settingsChanged(const SettingsChange& change) {
     // The mode's own steps apply what a change of mode brings along.
     if (change.keys.empty() || changingFloatingMode_)
         return;
-    if (change.touches(Key::floatingOnTop) && floatingPanel)
-        floatingPanel->setLevel(prefs().floatingOnTop ? ui::WindowLevel::floating
-                                                      : ui::WindowLevel::normal);
+    if (change.touches(Key::floatingOnTop) && floatingBar_->panel())
+        floatingBar_->panel()->setLevel(prefs().floatingOnTop ? ui::WindowLevel::floating
+                                                              : ui::WindowLevel::normal);
     if (change.touches(Key::detailPresentation)) {
         details->fadeFromSnapshot();
         handOffToDetails(false, resolvedLanguage());

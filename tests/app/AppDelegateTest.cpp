@@ -276,10 +276,10 @@ TEST_F(AppDelegateTest, TheStoredFloatingModeIsRestoredWhenTheSurfacesAreReady) 
     launch();
     EXPECT_EQ(delegate_->settings().main().floatingMode, FloatingMode::copy);
     EXPECT_EQ(delegate_->details->state().floatingMode, FloatingMode::copy);
-    EXPECT_FALSE(delegate_->floatingPanel);
+    EXPECT_FALSE(delegate_->floatingBar().panel());
     advance(0.3);
     EXPECT_TRUE(inside(*delegate_).nativeSurfacesReady);
-    EXPECT_TRUE(delegate_->floatingPanel);
+    EXPECT_TRUE(delegate_->floatingBar().panel());
 }
 
 TEST_F(AppDelegateTest, ClosuresAndDelayedStepsDoNothingOnceTheControllerIsGone) {

@@ -24,17 +24,17 @@ protected:
 };
 
 TEST_F(FloatingBarX11, ABarLeftOutLastTimeComesBackWhereItWasShowingTheLiveStrip) {
-    ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }));
-    const auto panel = delegate->floatingPanel;
+    ASSERT_TRUE(runUntil([&] { return delegate->floatingBar().panel() != nullptr; }));
+    const auto panel = delegate->floatingBar().panel();
     ASSERT_TRUE(
         runUntil([&] { return viewable(*panel) && delegate->sampling().history.size() >= 2; }));
     settle(0.5);
 
     EXPECT_TRUE(delegate->item->isVisible()) << "a copy leaves the status item in place";
     EXPECT_EQ(panel->frame().origin, (gfx::Point{200, 300}));
-    EXPECT_EQ(panel->frame().width(), delegate->floatingView->requiredWidth());
-    ASSERT_TRUE(delegate->floatingView->moduleImage(ModuleKind::memory));
-    ASSERT_TRUE(delegate->floatingView->moduleImage(ModuleKind::network));
+    EXPECT_EQ(panel->frame().width(), delegate->floatingBar().strip()->requiredWidth());
+    ASSERT_TRUE(delegate->floatingBar().strip()->moduleImage(ModuleKind::memory));
+    ASSERT_TRUE(delegate->floatingBar().strip()->moduleImage(ModuleKind::network));
 
     // The bar's window on the root: drawn over the desktop, with lighter and darker ink than
     // its own background (figures and charts), while the desktop beside it stays plain.
@@ -92,8 +92,8 @@ TEST_F(FloatingBarX11, ABarLeftOutLastTimeComesBackWhereItWasShowingTheLiveStrip
 // Another application goes full screen over the bar, which the user asked to step aside then;
 // the status item stays, since the menu bar's own hiding is off.
 TEST_F(FloatingBarX11, ABarHidingInFullScreenStepsAsideAndComesBack) {
-    ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }));
-    const auto panel = delegate->floatingPanel;
+    ASSERT_TRUE(runUntil([&] { return delegate->floatingBar().panel() != nullptr; }));
+    const auto panel = delegate->floatingBar().panel();
     ASSERT_TRUE(runUntil([&] { return viewable(*panel); }));
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.hideInFullscreen = true; });
     ASSERT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());

@@ -45,14 +45,14 @@ protected:
         delegate->settings().changeFloating([](FloatingPreferences& p) {
             p.colors.setColor(PaletteColor::pink, ColorSlot::theme);
         });
-        delegate->floatingPanel->setFrameOrigin({420, 640});
+        delegate->floatingBar().panel()->setFrameOrigin({420, 640});
         for (int tick = 0; tick < 5; ++tick)
             advance(1.0);
     }
 
     gfx::Point onBar(ModuleKind kind) const {
-        const gfx::Rect panel = delegate->floatingPanel->frame();
-        const gfx::Rect rect = delegate->floatingView->rect(kind);
+        const gfx::Rect panel = delegate->floatingBar().panel()->frame();
+        const gfx::Rect rect = delegate->floatingBar().strip()->rect(kind);
         return {panel.x() + rect.midX(), panel.y() + rect.midY()};
     }
 
@@ -67,12 +67,12 @@ TEST_F(FloatingDetailsRender, TheDetailsHangDarkFromTheBarInTheMenuBarsTheme) {
     server.click(onBar(ModuleKind::network));
     pump();
     advance(1.0);
-    ASSERT_TRUE(delegate->floatingPopover->isShown());
+    ASSERT_TRUE(delegate->floatingBar().popover()->isShown());
     const gfx::Bitmap shot = screen();
     ASSERT_TRUE(shot.writePng(testsupport::artifactPath("floating-details.png").string()));
 
-    const gfx::Rect bar = delegate->floatingPanel->frame();
-    const gfx::Rect details = delegate->floatingPopover->window()->frame();
+    const gfx::Rect bar = delegate->floatingBar().panel()->frame();
+    const gfx::Rect details = delegate->floatingBar().popover()->window()->frame();
     EXPECT_EQ(details.maxY(), bar.minY());
     // The bar's dark record: a dark backdrop just under the bar, though the menu bar is light.
     EXPECT_LT(luminance(shot.pixelAtPoint({details.minX() + 6, details.maxY() - 6})), 70);
@@ -86,7 +86,7 @@ TEST_F(FloatingDetailsRender, TheDetailsHangDarkFromTheBarInTheMenuBarsTheme) {
     auto onScreen = [](const ui::View& view) {
         return view.window()->convertRectToScreen(view.convertRectToView(view.bounds(), nullptr));
     };
-    const DetailView& view = *delegate->floatingDetails;
+    const DetailView& view = *delegate->floatingBar().details();
     EXPECT_NEAR(
         onScreen(DetailViewProbe(const_cast<DetailView&>(view)).card(ModuleKind::network)).maxY(),
         onScreen(DetailViewProbe(const_cast<DetailView&>(view)).scroll().contentView()).maxY(), 1);
@@ -115,7 +115,7 @@ TEST_F(FloatingDetailsRender, TheContextMenuShowsTheOpacityRowChecksAndTheCloseS
     server.rightClick(onBar(ModuleKind::memory));
     ASSERT_TRUE(shot && frame);
 
-    auto menu = delegate->makeFloatingMenu();
+    auto menu = delegate->floatingBar().makeMenu();
     ASSERT_TRUE(menu->appearance);
     EXPECT_EQ(menu->appearance(), gfx::Appearance::dark)
         << "reopened, the menu keeps the bar's dark over the light desktop";

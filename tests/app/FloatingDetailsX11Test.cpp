@@ -16,8 +16,8 @@ protected:
     }
 
     gfx::Point onBar(ModuleKind kind) const {
-        const gfx::Rect panel = delegate->floatingPanel->frame();
-        const gfx::Rect rect = delegate->floatingView->rect(kind);
+        const gfx::Rect panel = delegate->floatingBar().panel()->frame();
+        const gfx::Rect rect = delegate->floatingBar().strip()->rect(kind);
         return {panel.x() + rect.midX(), panel.y() + rect.midY()};
     }
 
@@ -28,17 +28,17 @@ protected:
 };
 
 TEST_F(FloatingDetailsX11, ClicksOnTheBarOpenAndCloseItsDetailsAndARightClickItsMenu) {
-    ASSERT_TRUE(runUntil([&] { return delegate->floatingPanel != nullptr; }));
-    const auto panel = delegate->floatingPanel;
+    ASSERT_TRUE(runUntil([&] { return delegate->floatingBar().panel() != nullptr; }));
+    const auto panel = delegate->floatingBar().panel();
     ASSERT_TRUE(
         runUntil([&] { return viewable(*panel) && delegate->sampling().history.size() >= 2; }));
     settle(0.3);
 
     clickScreen(onBar(ModuleKind::network));
-    const auto& details = *delegate->floatingPopover;
+    const auto& details = *delegate->floatingBar().popover();
     ASSERT_TRUE(runUntil([&] { return details.isShown() && viewable(*details.window()); }));
     settle(0.4);
-    EXPECT_EQ(delegate->floatingDetails->priority(), ModuleKind::network);
+    EXPECT_EQ(delegate->floatingBar().details()->priority(), ModuleKind::network);
     const gfx::Rect shown = details.window()->frame();
     EXPECT_EQ(shown.maxY(), panel->frame().minY()) << "hangs from the bar";
     const gfx::Rect both = shown.unionWith(panel->frame()).insetBy(-8, -8);

@@ -275,10 +275,11 @@ TEST_F(WithoutCompositor, AFaintFloatingBarStaysWholeAndTakesItsClicks) {
     ASSERT_TRUE(runUntil([&] { return stripShown(); }, 10));
     delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.opacity = 0.37; });
-    ASSERT_TRUE(
-        runUntil([&] { return delegate->floatingPanel && viewable(*delegate->floatingPanel); }));
+    ASSERT_TRUE(runUntil([&] {
+        return delegate->floatingBar().panel() && viewable(*delegate->floatingBar().panel());
+    }));
     settle(0.5);
-    const ::Window xid = *xWindow(*delegate->floatingPanel);
+    const ::Window xid = *xWindow(*delegate->floatingBar().panel());
     const auto area = testsupport::rootArea(user, xid);
     // The rounded rectangle: the band through its middle from end to end, and every row
     // between its round ends.
@@ -294,7 +295,7 @@ TEST_F(WithoutCompositor, AFaintFloatingBarStaysWholeAndTakesItsClicks) {
 
     // Between the first two modules, where only the glass is.
     std::vector<gfx::Rect> modules;
-    for (const auto& [kind, rect] : delegate->floatingView->displayedRects())
+    for (const auto& [kind, rect] : delegate->floatingBar().strip()->displayedRects())
         modules.push_back(rect);
     ASSERT_GE(modules.size(), 2u);
     std::sort(modules.begin(), modules.end(),

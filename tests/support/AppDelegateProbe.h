@@ -13,9 +13,10 @@ struct AppDelegateProbe {
           lastStatusActivation(delegate.lastStatusActivation),
           outsideClickMonitor(delegate.outsideClickMonitor), anchorPanel(delegate.anchorPanel),
           detailFloatingFrame(delegate.detailFloatingFrame), renderedDark(delegate.renderedDark),
-          quitMonitor(delegate.quitMonitor), floatingDropFrame(delegate.floatingDropFrame),
-          floatingPreview(delegate.floatingPreview), floatingMotion(delegate.floatingMotion),
-          floatingDockArmed(delegate.floatingDockArmed),
+          quitMonitor(delegate.quitMonitor), floatingDropFrame(delegate.floatingBar_->dropFrame_),
+          floatingPreview(delegate.floatingBar_->preview_),
+          floatingMotion(delegate.floatingBar_->motion_),
+          floatingDockArmed(delegate.floatingBar_->dockArmed_),
           nativeSurfacesReady(delegate.nativeSurfacesReady), editingPanels(delegate.editingPanels),
           fullscreenMonitor(delegate.fullscreenMonitor), applicationIcon(delegate.applicationIcon),
           menuBarTip(delegate.menuBarTip), sampling(delegate.sampling_) {}

@@ -1,0 +1,634 @@
+#include "app/FloatingBarController.h"
+
+#include "app/FloatingBarMenu.h"
+#include "floating/DetailPlacement.h"
+#include "floating/DockAnchors.h"
+#include "floating/FloatingGeometry.h"
+#include "floating/FloatingPanel.h"
+#include "floating/FloatingStripSettings.h"
+#include "floating/FloatingSurface.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/graphics/RectText.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Menu.h"
+#include "platform/toolkit/Workspace.h"
+#include "statusbar/StripInputs.h"
+#include "statusbar/StripMetrics.h"
+
+#include <algorithm>
+
+namespace pulsedeck {
+
+namespace {
+
+constexpr std::string_view floatingFrameKey = "floatingFrame";
+// A new bar without a place of its own hangs this far below the status item.
+constexpr double dropBelowStatusItem = 60;
+// The hand-off drops the bar into place from this far above.
+constexpr double handoffLift = 3;
+// Where the bar goes when there is no screen to measure.
+constexpr gfx::Rect screenlessBase{0, 0, 800, 600};
+// A drop this close to a strip still counts as a drop on it.
+constexpr double stripDropMargin = 2;
+
+gfx::Size stripSize(const MenuBarContentView& strip) {
+    return {strip.requiredWidth(), strip.presentationHeight().value_or(strip.bounds().height())};
+}
+
+bool reduceMotion() {
+    return ui::Application::shared().workspace().accessibilityDisplayShouldReduceMotion();
+}
+
+} // namespace
+
+FloatingBarController::FloatingBarController(std::shared_ptr<SettingsStore> settings,
+                                             const SamplingState& sampling,
+                                             foundation::UserDefaults& defaults,
+                                             gfx::Rect stripFrame, Hooks hooks)
+    : settings_(std::move(settings)), sampling_(sampling), defaults_(defaults),
+      hooks_(std::move(hooks)), strip_(std::make_shared<MenuBarContentView>(stripFrame)),
+      details_(std::make_shared<DetailView>(DetailView::initialFrame)),
+      popover_(std::make_unique<ui::Popover>()) {}
+
+ui::Application& FloatingBarController::application() {
+    return ui::Application::shared();
+}
+
+FloatingSurface* FloatingBarController::surface() const {
+    return panel_ ? dynamic_cast<FloatingSurface*>(panel_->contentView().get()) : nullptr;
+}
+
+void FloatingBarController::load() {
+    settings_->loadFloating();
+    if (stripWired_)
+        return;
+    stripWired_ = true;
+    const std::weak_ptr<FloatingBarController> weak = weak_from_this();
+    MenuBarContentView& strip = *strip_;
+    strip.editingDisplayAction = [weak] {
+        auto self = weak.lock();
+        FloatingSurface* surface = self ? self->surface() : nullptr;
+        if (!surface)
+            return;
+        surface->redraw();
+        if (self->panel_->isVisible())
+            self->panel_->displayIfNeeded();
+    };
+    strip.editingRectAction = [weak](const gfx::Rect& rect) {
+        if (auto self = weak.lock())
+            if (FloatingSurface* surface = self->surface())
+                surface->redraw(rect);
+    };
+    strip.widthChangedAction = [weak] {
+        if (auto self = weak.lock())
+            self->layoutPanel();
+    };
+    strip.statusOrderAction =
+        floatingChoice(settings_, [](FloatingPreferences& p, const std::vector<ModuleKind>& order) {
+            p.order = completeOrder(order);
+        });
+    strip.statusHideAction = floatingChoice(
+        settings_, [](FloatingPreferences& p, ModuleKind kind) { p.hidden.insert(kind); });
+    strip.finishSortingAction = [weak] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        if (self->strip_->isSorting())
+            self->strip_->setSorting(false);
+        self->details_->setSorting(false);
+    };
+    strip.hoverDetailsEnabled = [weak] {
+        auto self = weak.lock();
+        return self && self->popover_->isShown();
+    };
+}
+
+void FloatingBarController::show(std::optional<gfx::Rect> dropFrame) {
+    load();
+    makePopover();
+    refreshStrip();
+
+    const gfx::Size size = stripSize(*strip_);
+    gfx::Rect base = screenlessBase;
+    if (auto itemFrame = hooks_.statusStrip()->statusItemScreenFrame())
+        base = *itemFrame;
+    else if (auto screen = ui::Screen::mainScreen())
+        base = screen->visibleFrame();
+
+    gfx::Point origin{base.minX(), base.minY() - dropBelowStatusItem};
+    if (dropFrame)
+        origin = dropFrame->origin;
+    else if (panel_)
+        origin = panel_->frame().origin;
+    else if (auto stored = defaults_.stringForKey(floatingFrameKey))
+        origin = gfx::rectFromString(*stored).value_or(gfx::Rect{}).origin;
+    const gfx::Rect frame = keepFrameOnScreen({origin, size});
+
+    if (!panel_)
+        panel_ = makePanel(false, frame);
+    else if (FloatingSurface* shown = surface())
+        shown->setOpacity(settings_->floating()->opacity);
+    panel_->setFrame(frame, true);
+    panel_->orderFrontRegardless();
+
+    if (dropFrame) {
+        motion_.stop();
+        if (!reduceMotion() && motion_.begin(panel_)) {
+            motion_.startHandoff(frame.offsetBy(0, handoffLift), frame,
+                                 [panel = std::weak_ptr<ui::Window>(panel_), frame] {
+                                     if (auto shown = panel.lock())
+                                         shown->setFrame(frame, true);
+                                 });
+        } else {
+            panel_->setFrame(frame, false);
+        }
+    }
+    defaults_.setObject(gfx::stringFromRect(frame), floatingFrameKey);
+}
+
+void FloatingBarController::hide() {
+    popover_->close();
+    details_->setSorting(false);
+    if (strip_->isSorting())
+        strip_->setSorting(false);
+    // The bar's fan rotor must not keep turning for a strip nobody sees.
+    strip_->setFanMode(FanDisplayMode::hidden);
+    strip_->renderFanImage();
+    if (panel_)
+        panel_->orderOut();
+    panel_.reset();
+}
+
+std::shared_ptr<ui::Window> FloatingBarController::makePanel(bool preview, const gfx::Rect& frame) {
+    auto panel = std::make_shared<FloatingPanel>(frame, ui::Style::nonactivatingPanel,
+                                                 ui::BackingStoreType::buffered, false);
+    panel->setReleasedWhenClosed(false);
+    panel->setOpaque(false);
+    panel->setBackgroundColor(gfx::Color::clear());
+    panel->setHasShadow(true);
+    panel->setHidesOnDeactivate(false);
+    panel->setLevel(prefs().floatingOnTop ? ui::WindowLevel::floating : ui::WindowLevel::normal);
+    panel->setAlphaValue(1.0);
+    panel->setCollectionBehavior(ui::Collection::canJoinAllSpaces | ui::Collection::ignoresCycle |
+                                 ui::Collection::fullScreenAuxiliary);
+    panel->setTitle("Pulsedeck Floating Bar");
+    panel->setExcludedFromWindowsMenu(true);
+    panel->setAcceptsMouseMovedEvents(true);
+    panel->setAccessibilityElement(true);
+
+    auto surface = std::make_shared<FloatingSurface>(gfx::Rect{{}, frame.size});
+    // A preview draws the status strip, over the menu bar's opacity.
+    if (preview) {
+        surface->setOwner(hooks_.statusStrip());
+        surface->setOpacity(prefs().floatingOpacity);
+    } else {
+        surface->setOwner(strip_);
+        surface->setOpacity(settings_->floating() ? settings_->floating()->opacity : 1.0);
+    }
+    surface->applyMaterial();
+    panel->setContentView(surface);
+    if (!preview)
+        panel->setAppearance(strip_->appearance());
+    panel->setIgnoresMouseEvents(preview);
+    installSurfaceActions(*surface);
+    return panel;
+}
+
+void FloatingBarController::installSurfaceActions(FloatingSurface& surface) {
+    const std::weak_ptr<FloatingBarController> weak = weak_from_this();
+    surface.movedAction = [weak](const gfx::Rect& frame) {
+        if (auto self = weak.lock())
+            self->saveFrame(frame);
+    };
+    surface.dragBeganAction = [weak] {
+        if (auto self = weak.lock())
+            self->dragBegan();
+    };
+    surface.dockingAction = [weak](const gfx::Rect& frame) {
+        auto self = weak.lock();
+        return self && self->dock(frame);
+    };
+    surface.moduleAction = [weak](std::optional<ModuleKind> module, bool hovering, gfx::Point point,
+                                  const gfx::Rect& panelFrame) {
+        if (auto self = weak.lock())
+            self->modulePressed(module, hovering, point, panelFrame);
+    };
+    surface.contextAction = [weak](const ui::Event& event) {
+        if (auto self = weak.lock())
+            self->showMenu(event);
+    };
+}
+
+void FloatingBarController::saveFrame(const gfx::Rect& frame) {
+    defaults_.setObject(gfx::stringFromRect(frame), floatingFrameKey);
+    hooks_.moved();
+}
+
+void FloatingBarController::refreshStrip() {
+    if (prefs().floatingMode == FloatingMode::none || !settings_->floating())
+        return;
+    ui::Application& app = application();
+    const std::shared_ptr<MenuBarContentView> status = hooks_.statusStrip();
+    StripEnvironment environment =
+        floatingStripEnvironment(status->presentationHeight().value_or(status->bounds().height()));
+    environment.systemDark = app.effectiveAppearance() == gfx::Appearance::dark;
+    environment.reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion();
+    environment.language = hooks_.language();
+    const StripReadings readings = sampling_.stripReadings();
+    strip_->setInputs(stripInputs(
+        floatingStripSettings(*settings_->floating(),
+                              prefs().moduleColors.color(ColorSlot::theme, prefs().normalBlue),
+                              sampling_.fanAvailable),
+        readings, environment));
+    strip_->setAccessibilityLabel("Pulsedeck · " +
+                                  std::string(text(Copy::floating, environment.language)));
+    layoutPanel();
+    refreshDetails();
+}
+
+void FloatingBarController::layoutPanel() {
+    if (!panel_ || motion_.isRunning())
+        return;
+    FloatingSurface* shown = surface();
+    const gfx::Rect wanted{panel_->frame().origin, stripSize(*strip_)};
+    gfx::Rect frame;
+    if (shown && shown->pressPoint()) {
+        // While the bar is held it may sit over the menu bar; it settles when released.
+        std::vector<gfx::Rect> screens;
+        for (const auto& screen : ui::Screen::screens())
+            screens.push_back(screen.frame());
+        frame = clampFrame(wanted, screens);
+    } else {
+        frame = keepFrameOnScreen(wanted);
+    }
+    if (frame != panel_->frame())
+        panel_->setFrame(frame, false);
+    panel_->setAppearance(strip_->appearance());
+    if (const auto& content = panel_->contentView()) {
+        const std::string& label = strip_->accessibility().label;
+        content->setAccessibilityLabel(label.empty() ? "Pulsedeck" : label);
+        // The strip has marked what changed in it; the surface repaints beyond that only when
+        // its material changed.
+        if (shown)
+            shown->applyMaterial();
+        panel_->invalidateCursorRectsForView(content.get());
+    }
+    if (settings_->floating() && settings_->floating()->hideInFullscreen &&
+        hooks_.fullscreen().isFullscreen(panel_->frame()))
+        panel_->orderOut();
+}
+
+void FloatingBarController::chooseColor(ColorSlot slot, std::optional<PaletteColor> color) {
+    if (slot == ColorSlot::theme)
+        settings_->change([&](Preferences& p) { p.moduleColors.setColor(color, slot); });
+    else
+        settings_->changeFloating([&](FloatingPreferences& p) { p.colors.setColor(color, slot); });
+}
+
+std::optional<gfx::Rect> FloatingBarController::dockAnchorFrame(const ui::Screen& screen) const {
+    if (prefs().hideInFullscreen && hooks_.fullscreen().isFullscreen(screen))
+        return std::nullopt;
+    const auto entry = prefs().floatingDockAnchors.find(dockAnchorKey(screen.displayNumber()));
+    if (entry == prefs().floatingDockAnchors.end())
+        return std::nullopt;
+    const std::optional<DockAnchor> anchor = DockAnchor::parse(entry->second);
+    if (!anchor)
+        return std::nullopt;
+    return anchor->frame(screen.frame(), stripSize(*strip_));
+}
+
+std::vector<gfx::Rect> FloatingBarController::dockAnchorFrames() const {
+    std::vector<gfx::Rect> frames;
+    for (const auto& screen : ui::Screen::screens())
+        if (auto frame = dockAnchorFrame(screen))
+            frames.push_back(*frame);
+    return frames;
+}
+
+void FloatingBarController::dragBegan() {
+    motion_.stop();
+    popover_->close();
+    // A drag that starts on an anchor would dock at its first step; it must leave first.
+    dockArmed_ = !panel_ || !dockAnchor(panel_->frame(), dockAnchorFrames()).has_value();
+}
+
+bool FloatingBarController::dock(const gfx::Rect& frame) {
+    if (motion_.isRunning())
+        return false;
+    const std::optional<gfx::Rect> anchor = dockAnchor(frame, dockAnchorFrames());
+    if (!anchor) {
+        dockArmed_ = true;
+        return false;
+    }
+    if (!dockArmed_)
+        return false;
+    dockArmed_ = false;
+    popover_->close();
+    motion_.stop();
+    const std::shared_ptr<ui::Window> panel = panel_;
+    if (panel && !reduceMotion() && motion_.begin(panel)) {
+        motion_.startDocking(frame, *anchor,
+                             [weak = weak_from_this(), weakPanel = std::weak_ptr<ui::Window>(panel),
+                              target = *anchor] {
+                                 if (auto docked = weakPanel.lock())
+                                     docked->setFrame(target, false);
+                                 if (auto self = weak.lock())
+                                     self->hooks_.setMode(FloatingMode::none, std::nullopt);
+                             });
+        return true;
+    }
+    if (panel)
+        panel->setFrame(*anchor, false);
+    hooks_.setMode(FloatingMode::none, std::nullopt);
+    return true;
+}
+
+void FloatingBarController::dragOut(gfx::Point start, gfx::Point current, bool ended) {
+    const std::shared_ptr<MenuBarContentView> status = hooks_.statusStrip();
+    const std::optional<gfx::Rect> itemFrame = status->statusItemScreenFrame();
+    if (!itemFrame) {
+        // The item left the screen under the drag: let go of what it pulled out.
+        if (ended) {
+            motion_.stop();
+            clearPreview();
+        }
+        return;
+    }
+    const gfx::Rect source = status->menuBarFrame(start, 0).value_or(*itemFrame);
+    std::vector<gfx::Rect> screens;
+    for (const auto& screen : ui::Screen::screens())
+        screens.push_back(screen.frame());
+    const gfx::Rect frame =
+        clampFrame({{current.x - (start.x - source.minX()), current.y - (start.y - source.minY())},
+                    stripSize(*status)},
+                   screens);
+    if (ended) {
+        const bool brokeFree = motion_.cancel();
+        if (brokeFree && (prefs().floatingMode == FloatingMode::detached ||
+                          !status->menuBarFrame(current, stripDropMargin))) {
+            dropFrame_ = frame;
+            offerDrop(current);
+        }
+        clearPreview();
+        return;
+    }
+    if (!preview_) {
+        hooks_.closeStatusDetails();
+        motion_.stop();
+        motion_.setHasBrokenFree(false);
+        preview_ = makePanel(true, frame);
+        if (!preview_)
+            return;
+    }
+    preview_->setFrame(frame, true);
+    preview_->orderFrontRegardless();
+    const double grab = source.width() > 0 ? (start.x - source.minX()) / source.width() : 0.5;
+    motion_.update(preview_, source, grab, !reduceMotion());
+}
+
+void FloatingBarController::offerDrop(gfx::Point point) {
+    auto menu = std::make_shared<ui::Menu>();
+    menu->setAutoenablesItems(false);
+    const AppLanguage language = hooks_.language();
+    const std::weak_ptr<FloatingBarController> weak = weak_from_this();
+    for (const auto& [key, mode] : {std::pair{Copy::floatingCopy, FloatingMode::copy},
+                                    std::pair{Copy::floatingMove, FloatingMode::detached}}) {
+        auto item =
+            std::make_shared<ui::MenuItem>(text(key, language), [weak](ui::MenuItem& sender) {
+                if (auto self = weak.lock())
+                    self->choose(sender.representedObject());
+            });
+        item->setRepresentedObject(std::string(toString(mode)));
+        menu->addItem(item);
+    }
+    // Runs modally: the choice reaches choose while the drop frame is still set.
+    ui::Menu::popUpAtScreenPoint(menu, point, hooks_.statusStrip()->effectiveAppearance());
+}
+
+void FloatingBarController::choose(const std::any& representedObject) {
+    const auto* name = std::any_cast<std::string>(&representedObject);
+    if (!name)
+        return;
+    if (auto mode = parseFloatingMode(*name))
+        hooks_.setMode(*mode, dropFrame_);
+}
+
+void FloatingBarController::clearPreview() {
+    if (preview_)
+        preview_->orderOut();
+    preview_.reset();
+    dropFrame_.reset();
+}
+
+void FloatingBarController::redrawPreview() {
+    if (preview_)
+        if (auto* surface = dynamic_cast<StatusEditingSurface*>(preview_->contentView().get()))
+            surface->redraw();
+}
+
+void FloatingBarController::redrawPreview(const gfx::Rect& rect) {
+    if (preview_)
+        if (auto* surface = dynamic_cast<StatusEditingSurface*>(preview_->contentView().get()))
+            surface->redraw(rect);
+}
+
+void FloatingBarController::makePopover() {
+    if (detailsReady_)
+        return;
+    detailsReady_ = true;
+    const std::weak_ptr<FloatingBarController> weak = weak_from_this();
+
+    details_->setAutoresizingMask(ui::Autoresizing::widthSizable | ui::Autoresizing::heightSizable);
+    popover_->setContentViewController(std::make_shared<ui::ViewController>(details_));
+    popover_->setContentSize(details_->frame().size);
+    popover_->setBehavior(ui::PopoverBehavior::transient);
+    popover_->setDelegate(weak);
+    popover_->setAnimates(!application().workspace().accessibilityDisplayShouldReduceMotion());
+
+    DetailView& view = *details_;
+    view.settingsMenuProvider = [weak]() -> std::shared_ptr<ui::Menu> {
+        if (auto self = weak.lock())
+            return self->makeMenu();
+        return std::make_shared<ui::Menu>();
+    };
+    view.dismissAction = [weak] {
+        if (auto self = weak.lock())
+            self->popover_->performClose();
+    };
+    view.openAction = hooks_.statusDetails().openAction;
+    view.sensorAction = hooks_.statusDetails().sensorAction;
+
+    auto choice = [this](auto edit) { return floatingChoice(settings_, edit); };
+    view.orderAction = choice([](FloatingPreferences& p, const std::vector<ModuleKind>& order) {
+        p.order = completeOrder(order);
+    });
+    view.switchAction = choice([](FloatingPreferences& p, ModuleKind kind, bool on) {
+        if (on)
+            p.hidden.erase(kind);
+        else
+            p.hidden.insert(kind);
+    });
+    view.opacityAction = choice([](FloatingPreferences& p, double opacity) {
+        p.opacity = clampedFloatingOpacity(opacity);
+    });
+    view.appearanceAction =
+        choice([](FloatingPreferences& p, AppearanceMode mode) { p.appearance = mode; });
+    view.displayAction =
+        choice([](FloatingPreferences& p, DisplayMode mode) { p.displayMode = mode; });
+    view.fanAction = choice([](FloatingPreferences& p, FanDisplayMode mode) { p.fanMode = mode; });
+    view.fanAnimationAction =
+        choice([](FloatingPreferences& p, FanAnimationMode mode) { p.fanAnimation = mode; });
+    view.computeDisplayAction =
+        choice([](FloatingPreferences& p, ComputeDisplayMode mode) { p.computeMode = mode; });
+    view.temperatureDisplayAction = choice(
+        [](FloatingPreferences& p, TemperatureDisplayMode mode) { p.temperatureMode = mode; });
+    view.memoryChartAction =
+        choice([](FloatingPreferences& p, bool on) { p.memoryShowChart = on; });
+    view.networkChartAction =
+        choice([](FloatingPreferences& p, bool on) { p.networkShowChart = on; });
+    view.networkColorAction =
+        choice([](FloatingPreferences& p, bool on) { p.networkColored = on; });
+    view.chartLengthAction = choice(
+        [](FloatingPreferences& p, double length) { p.chartLength = clampedChartLength(length); });
+    view.gapAction = choice([](FloatingPreferences& p, double gap) { p.gap = clampedFanGap(gap); });
+    view.hideInFullscreenAction =
+        choice([](FloatingPreferences& p, bool on) { p.hideInFullscreen = on; });
+    view.disclosureAction =
+        choice([](FloatingPreferences& p, const std::set<ModuleKind>& sections) {
+            p.collapsed = sections;
+        });
+    view.presentationAction = [weak](DetailPresentation presentation) {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        self->details_->fadeFromSnapshot();
+        self->settings_->changeFloating(
+            [presentation](FloatingPreferences& p) { p.presentation = presentation; });
+    };
+    view.sortingAction = [weak] {
+        auto self = weak.lock();
+        if (self && self->strip_->isSorting() != self->details_->isSorting())
+            self->strip_->setSorting(self->details_->isSorting());
+    };
+    view.moduleColorAction = [weak](ColorSlot slot, std::optional<PaletteColor> color) {
+        if (auto self = weak.lock())
+            self->chooseColor(slot, color);
+    };
+}
+
+void FloatingBarController::refreshDetails(bool opening, bool animated) {
+    if (!detailsReady_ || !settings_->floating())
+        return;
+    DetailView& view = *details_;
+    view.setAppearance(strip_->appearance());
+    popover_->setAppearance(strip_->appearance());
+    hooks_.handOff(view, *settings_->floating(), opening || popover_->isShown(), animated);
+
+    if (!popover_->isShown())
+        return;
+    const gfx::Rect anchor = panel_ ? panel_->frame() : gfx::Rect{};
+    const auto placement = detailPlacement(anchor, view.preferredHeight(), visibleScreenFrames());
+    popover_->setAnimates(!application().workspace().accessibilityDisplayShouldReduceMotion());
+    popover_->setContentSize({view.contentWidth(), placement.height});
+}
+
+void FloatingBarController::toggleDetails(ModuleKind module, gfx::Point point,
+                                          const gfx::Rect& panelFrame) {
+    if (!panel_ || !panel_->contentView())
+        return;
+    makePopover();
+    hooks_.closeStatusDetails();
+    if (popover_->isShown() && details_->priority() == module) {
+        popover_->performClose();
+        return;
+    }
+
+    details_->prioritize(module);
+    strip_->setActiveModule(module);
+    refreshDetails(true, true);
+
+    const auto placement =
+        detailPlacement(panelFrame, details_->preferredHeight(), visibleScreenFrames());
+    popover_->setContentSize({details_->contentWidth(), placement.height});
+    // A point's width above or below the module pressed, inside the bar.
+    const double x = std::clamp(point.x - panelFrame.minX(), 0.0, panelFrame.width());
+    const double y = placement.edge == ui::RectEdge::minY ? 0 : panelFrame.height();
+    ui::View* surface = panel_->contentView().get();
+    popover_->showRelativeToRect({x, y, 1, 1}, surface, placement.edge);
+    application().activateIgnoringOtherApps(true);
+    if (ui::Window* window = details_->window()) {
+        window->makeKeyWindow();
+        window->makeFirstResponder(details_.get());
+    }
+}
+
+void FloatingBarController::modulePressed(std::optional<ModuleKind> module, bool hovering,
+                                          gfx::Point point, const gfx::Rect& panelFrame) {
+    if (!module || strip_->isSorting())
+        return;
+    if (hovering && (!popover_->isShown() || details_->priority() == module))
+        return;
+    toggleDetails(*module, point, panelFrame);
+}
+
+std::shared_ptr<LiveSettingsMenu> FloatingBarController::makeMenu() {
+    load();
+    const std::weak_ptr<FloatingBarController> weak = weak_from_this();
+    auto menu = makeFloatingBarMenu(
+        settings_, {.language =
+                        [weak] {
+                            auto self = weak.lock();
+                            return self ? self->hooks_.language() : AppLanguage::english;
+                        },
+                    .fanAvailable =
+                        [weak] {
+                            auto self = weak.lock();
+                            return self && self->sampling_.fanAvailable;
+                        },
+                    .appearance =
+                        [weak] {
+                            if (auto self = weak.lock())
+                                return self->strip_->effectiveAppearance();
+                            return ui::Application::shared().effectiveAppearance();
+                        },
+                    .closeBar =
+                        [weak] {
+                            if (auto self = weak.lock())
+                                self->hooks_.setMode(FloatingMode::none, std::nullopt);
+                        }});
+    menu->rebuild = [weak]() -> std::shared_ptr<ui::Menu> {
+        if (auto self = weak.lock())
+            return self->makeMenu();
+        return std::make_shared<ui::Menu>();
+    };
+    return menu;
+}
+
+void FloatingBarController::showMenu(const ui::Event& event) {
+    popover_->performClose();
+    auto menu = makeMenu();
+    ui::View* over = panel_ ? panel_->contentView().get() : nullptr;
+    if (auto window = event.window(); window && window->contentView())
+        over = window->contentView().get();
+    ui::Menu::popUpContextMenu(menu, event, over);
+}
+
+void FloatingBarController::sort() {
+    popover_->performClose();
+    strip_->setSorting(!strip_->isSorting());
+    details_->setSorting(strip_->isSorting());
+    strip_->setActiveModule(std::nullopt);
+    // The strip's own redraw request repaints the bar's surface at once.
+    if (strip_->editingDisplayAction)
+        strip_->editingDisplayAction();
+}
+
+void FloatingBarController::popoverDidClose(ui::Popover&) {
+    // A hover already under way must not bring the details straight back.
+    if (panel_)
+        if (auto* surface = dynamic_cast<StatusEditingSurface*>(panel_->contentView().get()))
+            surface->updateHover({}, true);
+    strip_->setActiveModule(std::nullopt);
+}
+
+} // namespace pulsedeck
