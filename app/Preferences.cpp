@@ -1,5 +1,7 @@
 #include "app/Preferences.h"
 
+#include "app/FloatingSettingsTransfer.h"
+#include "floating/FloatingStripSettings.h"
 #include "platform/foundation/UserDefaults.h"
 
 #include <algorithm>
@@ -180,26 +182,12 @@ Preferences Preferences::read(const foundation::UserDefaults& defaults) {
 }
 
 StripSettings statusStripSettings(const Preferences& preferences, bool fanAvailable) {
-    StripSettings settings;
-    for (ModuleKind kind : allModuleKinds)
-        if (preferences.*enabledSwitch(kind) && (kind != ModuleKind::fan || fanAvailable))
-            settings.shown.insert(kind);
-    for (ModuleKind kind : preferences.moduleOrder)
-        if (kind != ModuleKind::fan || fanAvailable)
-            settings.order.push_back(kind);
+    StripSettings settings = stripSettings(floatingFallback(preferences), fanAvailable);
+    // Without fans the status strip's order has no place for the fan either.
+    if (!fanAvailable)
+        std::erase(settings.order, ModuleKind::fan);
     settings.colors = preferences.moduleColors;
     settings.normalBlue = preferences.normalBlue;
-    settings.memoryMode = preferences.displayMode;
-    settings.memoryShowChart = preferences.memoryShowChart;
-    settings.networkShowChart = preferences.networkShowChart;
-    settings.networkColored = preferences.networkColored;
-    settings.temperatureMode = preferences.temperatureMode;
-    settings.computeMode = preferences.computeMode;
-    settings.fanMode = preferences.fanMode;
-    settings.fanAnimation = preferences.fanAnimation;
-    settings.chartLength = preferences.chartLength;
-    settings.gap = preferences.fanGap;
-    settings.appearance = preferences.appearanceMode;
     return settings;
 }
 

@@ -128,7 +128,6 @@ public:
     std::shared_ptr<LiveSettingsMenu> makeSettingsMenu();
 
     // The actions the settings menu's items run.
-    void doSensors();
     void doCheckUpdates();
     void doApproval();
     void doFeedback();

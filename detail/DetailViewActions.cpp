@@ -157,11 +157,6 @@ void DetailView::doPresentation() {
                                    : DetailPresentation::details);
 }
 
-void DetailView::doSensors() {
-    if (sensorAction)
-        sensorAction();
-}
-
 void DetailView::doOpen() {
     if (openAction)
         openAction();

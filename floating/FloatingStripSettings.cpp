@@ -9,28 +9,33 @@ constexpr double extraHeight = 5;
 
 } // namespace
 
-StripSettings floatingStripSettings(const FloatingPreferences& preferences, PaletteColor theme,
-                                    bool fanAvailable) {
+StripSettings stripSettings(const FloatingPreferences& look, bool fanAvailable) {
     StripSettings settings;
     for (ModuleKind kind : allModuleKinds)
-        if (!preferences.hidden.contains(kind) && (kind != ModuleKind::fan || fanAvailable))
+        if (!look.hidden.contains(kind) && (kind != ModuleKind::fan || fanAvailable))
             settings.shown.insert(kind);
-    settings.order = preferences.order;
-    settings.colors = preferences.colors;
+    settings.order = look.order;
+    settings.colors = look.colors;
+    settings.memoryMode = look.displayMode;
+    settings.memoryShowChart = look.memoryShowChart;
+    settings.networkShowChart = look.networkShowChart;
+    settings.networkColored = look.networkColored;
+    settings.temperatureMode = look.temperatureMode;
+    settings.computeMode = look.computeMode;
+    settings.fanMode = look.fanMode;
+    settings.fanAnimation = look.fanAnimation;
+    settings.chartLength = look.chartLength;
+    settings.gap = look.gap;
+    settings.appearance = look.appearance;
+    return settings;
+}
+
+StripSettings floatingStripSettings(const FloatingPreferences& preferences, PaletteColor theme,
+                                    bool fanAvailable) {
+    StripSettings settings = stripSettings(preferences, fanAvailable);
     settings.colors.values.insert_or_assign(std::string(toString(ColorSlot::theme)),
                                             rawValue(theme));
     settings.normalBlue = theme == PaletteColor::blue;
-    settings.memoryMode = preferences.displayMode;
-    settings.memoryShowChart = preferences.memoryShowChart;
-    settings.networkShowChart = preferences.networkShowChart;
-    settings.networkColored = preferences.networkColored;
-    settings.temperatureMode = preferences.temperatureMode;
-    settings.computeMode = preferences.computeMode;
-    settings.fanMode = preferences.fanMode;
-    settings.fanAnimation = preferences.fanAnimation;
-    settings.chartLength = preferences.chartLength;
-    settings.gap = preferences.gap;
-    settings.appearance = preferences.appearance;
     return settings;
 }
 

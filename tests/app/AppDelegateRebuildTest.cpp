@@ -1,4 +1,5 @@
 #include "app/ControllerHarness.h"
+#include "app/DetailStateBuilder.h"
 #include "detail/ThemeSegments.h"
 #include "model/AccentColor.h"
 #include "platform/toolkit/Workspace.h"
@@ -190,7 +191,8 @@ TEST_F(AppDelegateRebuildTest, TheDetailsGetPlaceholdersForHiddenModulesAndTheLo
 // readings before the popover is sized.
 TEST_F(AppDelegateRebuildTest, ClosedDetailsCatchUpWhenOpened) {
     advance(1);
-    const DetailView& view = *delegate->details;
+    DetailView& view = *delegate->details;
+    const DetailViewProbe probe(view);
     change([](Preferences& p) { p.fanEnabled = false; });
     advance(1);
     EXPECT_FALSE(view.state().modules[ModuleKind::fan].on());
@@ -199,7 +201,7 @@ TEST_F(AppDelegateRebuildTest, ClosedDetailsCatchUpWhenOpened) {
 
     delegate->showDetails(std::nullopt);
     ASSERT_TRUE(delegate->popover->isShown());
-    EXPECT_TRUE(DetailViewProbe(const_cast<DetailView&>(view)).animationChoice().isHidden());
+    EXPECT_TRUE(probe.animationChoice().isHidden());
     EXPECT_EQ(view.state().readings.memoryHistory, delegate->sampling().history);
     EXPECT_EQ(delegate->popover->contentSize().height, view.preferredHeight());
 }
@@ -314,19 +316,10 @@ TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestF
 
     delegate->showDetails(std::nullopt);
     ASSERT_TRUE(delegate->popover->isShown());
-    const DetailView& view = *delegate->details;
-    EXPECT_EQ(view.state().readings.memory, delegate->sampling().latest);
-    EXPECT_EQ(view.state().readings.memoryHistory, delegate->sampling().history);
-    EXPECT_EQ(view.state().readings.network, delegate->sampling().networkSnapshot);
-    EXPECT_EQ(view.state().readings.networkHistory, delegate->sampling().networkHistory);
-    EXPECT_EQ(view.state().readings.temperature, delegate->sampling().temperatureSnapshot);
-    EXPECT_EQ(view.state().readings.temperatureHistory, delegate->sampling().temperatureHistory);
-    EXPECT_EQ(view.state().readings.compute, delegate->sampling().computeSnapshot);
-    EXPECT_EQ(view.state().readings.computeHistory, delegate->sampling().computeHistory);
-    EXPECT_EQ(view.state().readings.fan, delegate->sampling().fanSnapshot);
-    EXPECT_EQ(view.state().readings.fanHistory, delegate->sampling().fanHistory);
-    EXPECT_EQ(view.state().readings.devices, delegate->sampling().devicesSnapshot.devices);
-    EXPECT_EQ(DetailViewProbe(const_cast<DetailView&>(view)).deviceArrivals().at(device), sampled)
+    DetailView& view = *delegate->details;
+    const DetailViewProbe probe(view);
+    EXPECT_EQ(view.state().readings, detailReadings(delegate->sampling()));
+    EXPECT_EQ(probe.deviceArrivals().at(device), sampled)
         << "the device arrived with its sample, not when the popover opened";
     EXPECT_EQ(view.state().loginState, 1);
 

@@ -58,6 +58,7 @@ TEST_F(DetailPopoverRender, TheOverviewKeepsTheFocusedCardInView) {
         SCOPED_TRACE(toString(module));
         open(module);
         DetailView& view = *delegate->details;
+        const DetailViewProbe probe(view);
         ASSERT_EQ(view.priority(), module);
         view.presentationAction(DetailPresentation::overview);
         advance(1.0);
@@ -67,11 +68,9 @@ TEST_F(DetailPopoverRender, TheOverviewKeepsTheFocusedCardInView) {
         ASSERT_TRUE(shot.writePng(
             testsupport::artifactPath("overview-from-" + std::string(toString(module)) + ".png")
                 .string()));
-        const ui::ClipView& clip =
-            DetailViewProbe(const_cast<DetailView&>(view)).scroll().contentView();
-        const ModuleSectionView& card = DetailViewProbe(const_cast<DetailView&>(view)).card(module);
-        const double reachable =
-            DetailViewProbe(const_cast<DetailView&>(view)).contentHeight() - clip.bounds().height();
+        const ui::ClipView& clip = probe.scroll().contentView();
+        const ModuleSectionView& card = probe.card(module);
+        const double reachable = probe.contentHeight() - clip.bounds().height();
         const double wanted = std::max(0.0, std::min(reachable, card.frame().minY()));
         EXPECT_NEAR(clip.bounds().minY(), wanted, 0.5);
         const gfx::Rect visible = onScreen(clip);
@@ -89,6 +88,7 @@ TEST_F(DetailPopoverRender, TheOverviewKeepsTheFocusedCardInView) {
 TEST_F(DetailPopoverRender, TheReopenedSettingsMenuTakesTheAppsAppearance) {
     open(ModuleKind::memory);
     DetailView& view = *delegate->details;
+    const DetailViewProbe probe(view);
     auto menu = view.makeSettingsMenu();
     std::shared_ptr<PersistentMenuOption> dark;
     for (const auto& item : menu->items())
@@ -113,7 +113,7 @@ TEST_F(DetailPopoverRender, TheReopenedSettingsMenuTakesTheAppsAppearance) {
         }
         server.key(ui::KeyCode::escape, "\x1b");
     });
-    ui::Menu::popUp(menu, {0, 0}, DetailViewProbe(const_cast<DetailView&>(view)).settingsButton());
+    ui::Menu::popUp(menu, {0, 0}, probe.settingsButton());
     loop.advanceAndRunDue(1.0);
 
     EXPECT_EQ(delegate->settings().main().appearanceMode, AppearanceMode::dark);
@@ -127,8 +127,7 @@ TEST_F(DetailPopoverRender, TheReopenedSettingsMenuTakesTheAppsAppearance) {
 // The theme's colour menu open under its button, the pointer on its third row.
 TEST_F(DetailPopoverRender, TheColourMenuRowsShowSwatchesAndOneWideHighlight) {
     open(ModuleKind::memory);
-    DetailView& view = *delegate->details;
-    ModuleColorButton& button = DetailViewProbe(const_cast<DetailView&>(view)).colorChoice();
+    ModuleColorButton& button = DetailViewProbe(*delegate->details).colorChoice();
     std::optional<gfx::Rect> frame;
     std::optional<gfx::Bitmap> shot;
     loop.queue().asyncAfter(0.2, [&] {

@@ -42,6 +42,18 @@ protected:
             pixel(view.window()->convertPointToScreen(view.convertPointToView(point, nullptr)));
         click(x, y);
     }
+    // Two samples in, a click on the strip's memory module opens the popover.
+    void openFromMemory() {
+        ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
+        const auto strip = delegate->statusView->statusItemScreenFrame();
+        ASSERT_TRUE(strip);
+        const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
+        const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
+        click(x, y);
+        ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
+        ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }));
+        settle(0.5);
+    }
     gfx::Size popoverSize() const { return delegate->popover->window()->frame().size; }
     void photograph(const std::string& name) {
         const gfx::Rect frame = delegate->popover->window()->frame();
@@ -61,17 +73,11 @@ protected:
 };
 
 TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgram) {
-    ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
-    const auto strip = delegate->statusView->statusItemScreenFrame();
-    ASSERT_TRUE(strip);
-    const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
-    const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
-    click(x, y);
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
-    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }));
-    settle(0.5);
+    ASSERT_NO_FATAL_FAILURE(openFromMemory());
 
     DetailView& view = *delegate->details;
+
+    const DetailViewProbe probe(view);
     EXPECT_EQ(delegate->popover->contentViewController()->view().get(), &view);
     EXPECT_EQ(view.window(), delegate->popover->window().get());
     EXPECT_EQ(popoverSize().width, 318);
@@ -79,23 +85,18 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     photograph("DetailPopoverX11-details-light.png");
 
     // The memory card's switch turns the module off on the strip and in the preferences file.
-    ASSERT_TRUE(
-        DetailViewProbe(const_cast<DetailView&>(view)).moduleSwitch(ModuleKind::memory).window());
-    clickView(DetailViewProbe(const_cast<DetailView&>(view)).moduleSwitch(ModuleKind::memory));
+    ASSERT_TRUE(probe.moduleSwitch(ModuleKind::memory).window());
+    clickView(probe.moduleSwitch(ModuleKind::memory));
     ASSERT_TRUE(runUntil([&] { return !delegate->settings().main().memoryEnabled; }));
     EXPECT_FALSE(delegate->statusView->moduleWidth(ModuleKind::memory));
-    EXPECT_EQ(
-        DetailViewProbe(const_cast<DetailView&>(view)).moduleSwitch(ModuleKind::memory).state(),
-        ui::ControlState::off);
+    EXPECT_EQ(probe.moduleSwitch(ModuleKind::memory).state(), ui::ControlState::off);
     EXPECT_TRUE(runUntil([&] { return storedMemorySwitch() == false; }));
     EXPECT_TRUE(delegate->popover->isShown()) << "the popover stays open for the next choice";
 
     // The overview asks for a wider popover (once the popover has taken its new height).
     settle(0.5);
-    const gfx::Rect choice =
-        DetailViewProbe(const_cast<DetailView&>(view)).presentationChoice().bounds();
-    clickPoint(DetailViewProbe(const_cast<DetailView&>(view)).presentationChoice(),
-               {choice.maxX() - 20, choice.midY()});
+    const gfx::Rect choice = probe.presentationChoice().bounds();
+    clickPoint(probe.presentationChoice(), {choice.maxX() - 20, choice.midY()});
     ASSERT_TRUE(runUntil(
         [&] {
             return delegate->settings().main().detailPresentation == DetailPresentation::overview;
@@ -110,9 +111,7 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     delegate->details->appearanceAction(AppearanceMode::dark);
     settle(0.4);
     photograph("DetailPopoverX11-overview-dark.png");
-    clickPoint(
-        DetailViewProbe(const_cast<DetailView&>(view)).presentationChoice(),
-        {20, DetailViewProbe(const_cast<DetailView&>(view)).presentationChoice().bounds().midY()});
+    clickPoint(probe.presentationChoice(), {20, probe.presentationChoice().bounds().midY()});
     ASSERT_TRUE(runUntil([&] { return popoverSize().width == 318; }));
     settle(0.4);
     photograph("DetailPopoverX11-details-dark.png");
@@ -124,17 +123,11 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
 }
 
 TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
-    ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
-    const auto strip = delegate->statusView->statusItemScreenFrame();
-    ASSERT_TRUE(strip);
-    const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
-    const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
-    click(x, y);
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
-    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }));
-    settle(0.5);
+    ASSERT_NO_FATAL_FAILURE(openFromMemory());
 
     DetailView& view = *delegate->details;
+
+    const DetailViewProbe probe(view);
     // The memory card's figures are the machine's, not the empty dashes.
     EXPECT_NE(view.state().readings.memory.physical, "\u2014");
     const std::size_t samples = view.state().readings.memoryHistory.size();
@@ -149,11 +142,8 @@ TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
     EXPECT_TRUE(later.bitmap().writePng(testsupport::artifactPath("DetailCardsX11-later.png")));
 
     // The memory chart took three more samples: its card shows them.
-    const gfx::Rect chart = DetailViewProbe(const_cast<DetailView&>(view))
-                                .regions(ModuleKind::memory)
-                                .at("memoryChart");
-    const ui::View& content =
-        DetailViewProbe(const_cast<DetailView&>(view)).card(ModuleKind::memory).content();
+    const gfx::Rect chart = probe.regions(ModuleKind::memory).at("memoryChart");
+    const ui::View& content = probe.card(ModuleKind::memory).content();
     const gfx::Rect onScreen =
         delegate->popover->window()->convertRectToScreen(content.convertRectToView(chart, nullptr));
     const auto area = server->geometry().pixelsFromRect(onScreen);
@@ -169,20 +159,12 @@ TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
 }
 
 TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
-    ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
-    const auto strip = delegate->statusView->statusItemScreenFrame();
-    ASSERT_TRUE(strip);
-    const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
-    const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
-    click(x, y);
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
-    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }));
-    settle(0.5);
+    ASSERT_NO_FATAL_FAILURE(openFromMemory());
 
     // Focused on memory, the other cards show only their headers; the chevron closes memory's.
     DetailView& view = *delegate->details;
-    ModuleSectionView& memoryCard =
-        DetailViewProbe(const_cast<DetailView&>(view)).card(ModuleKind::memory);
+    const DetailViewProbe probe(view);
+    ModuleSectionView& memoryCard = probe.card(ModuleKind::memory);
     clickView(*memoryCard.disclosure());
     ASSERT_TRUE(runUntil([&] { return !view.isSectionExpanded(ModuleKind::memory); }));
     settle(0.5);
@@ -191,13 +173,10 @@ TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
     // Press on the memory header's icon and drag it over the fan's header, then the network's.
     auto onScreen = [&](gfx::Point inBody) {
         return pixel(
-            view.window()->convertPointToScreen(DetailViewProbe(const_cast<DetailView&>(view))
-                                                    .body()
-                                                    .convertPointToView(inBody, nullptr)));
+            view.window()->convertPointToScreen(probe.body().convertPointToView(inBody, nullptr)));
     };
     auto headerOf = [&](ModuleKind kind) {
-        return gfx::Point{
-            27, DetailViewProbe(const_cast<DetailView&>(view)).card(kind).frame().minY() + 20};
+        return gfx::Point{27, probe.card(kind).frame().minY() + 20};
     };
     const gfx::Point start = headerOf(ModuleKind::memory);
     const gfx::Point overFan = headerOf(ModuleKind::fan);
@@ -214,11 +193,10 @@ TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
         if (step == overFan)
             photograph("CardDragX11-1-over-fan.png");
     }
-    EXPECT_EQ(DetailViewProbe(const_cast<DetailView&>(view)).draggedModule(), ModuleKind::memory);
+    EXPECT_EQ(probe.draggedModule(), ModuleKind::memory);
     photograph("CardDragX11-2-over-network.png");
     button(1, false);
-    ASSERT_TRUE(
-        runUntil([&] { return !DetailViewProbe(const_cast<DetailView&>(view)).draggedModule(); }));
+    ASSERT_TRUE(runUntil([&] { return !probe.draggedModule(); }));
     settle(0.4);
     photograph("CardDragX11-3-dropped.png");
 

@@ -86,12 +86,10 @@ TEST_F(FloatingDetailsRender, TheDetailsHangDarkFromTheBarInTheMenuBarsTheme) {
     auto onScreen = [](const ui::View& view) {
         return view.window()->convertRectToScreen(view.convertRectToView(view.bounds(), nullptr));
     };
-    const DetailView& view = *delegate->floatingBar().details();
-    EXPECT_NEAR(
-        onScreen(DetailViewProbe(const_cast<DetailView&>(view)).card(ModuleKind::network)).maxY(),
-        onScreen(DetailViewProbe(const_cast<DetailView&>(view)).scroll().contentView()).maxY(), 1);
-    const gfx::Rect switchOnScreen =
-        onScreen(DetailViewProbe(const_cast<DetailView&>(view)).moduleSwitch(ModuleKind::network));
+    const DetailViewProbe probe(*delegate->floatingBar().details());
+    EXPECT_NEAR(onScreen(probe.card(ModuleKind::network)).maxY(),
+                onScreen(probe.scroll().contentView()).maxY(), 1);
+    const gfx::Rect switchOnScreen = onScreen(probe.moduleSwitch(ModuleKind::network));
     const gfx::Color orange = toColor(PaletteColor::orange);
     EXPECT_GT(countPixels(shot, switchOnScreen, [&](gfx::Rgba8 p) { return near(p, orange); }), 20);
     for (PaletteColor other : {PaletteColor::pink, PaletteColor::blue})

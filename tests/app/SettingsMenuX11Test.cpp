@@ -99,6 +99,7 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
     ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }));
     settle(0.5);
     DetailView& view = *delegate->details;
+    const DetailViewProbe probe(view);
     const std::string english = text(Copy::hideInFullscreen);
     const std::string germanLogin = pulsedeck::text(Copy::launchAtLogin, AppLanguage::german);
     std::optional<gfx::Rect> firstFrame;
@@ -106,10 +107,7 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
 
     std::vector<Step> steps = {
         {"the gear opens the menu", [] { return true; },
-         [&] {
-             clickScreen(
-                 centreOnScreen(DetailViewProbe(const_cast<DetailView&>(view)).settingsButton()));
-         }},
+         [&] { clickScreen(centreOnScreen(probe.settingsButton())); }},
         {"the menu is shown", [&] { return option(english) != nullptr; },
          [&] {
              firstFrame = menuWindows().front()->frame();
@@ -178,9 +176,9 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
     ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
     settle(0.5);
     DetailView& view = *delegate->details;
-    ASSERT_TRUE(DetailViewProbe(const_cast<DetailView&>(view)).colorChoice().window());
-    const auto memoryPill =
-        &DetailViewProbe(const_cast<DetailView&>(view)).colorButton(ColorSlot::memory);
+    const DetailViewProbe probe(view);
+    ASSERT_TRUE(probe.colorChoice().window());
+    const auto memoryPill = &probe.colorButton(ColorSlot::memory);
     ASSERT_TRUE(memoryPill->window()) << "the memory card shows its colour row";
     const std::string red = text(Copy::red);
     const gfx::Color chosen = toColor(PaletteColor::red);
@@ -194,10 +192,7 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
     EXPECT_LT(pixelsTinted(before, chosen).size(), figure) << "and nothing red";
     std::vector<Step> steps = {
         {"the pill opens the palette", [] { return true; },
-         [&] {
-             clickScreen(
-                 centreOnScreen(DetailViewProbe(const_cast<DetailView&>(view)).colorChoice()));
-         }},
+         [&] { clickScreen(centreOnScreen(probe.colorChoice())); }},
         {"the palette is shown", [&] { return option(red) != nullptr; },
          [&] {
              moveScreen(centreOnScreen(*option(red)));
@@ -210,9 +205,8 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
              return choice && choice->menuItem()->state() == ui::ControlState::on;
          },
          [&] {
-             EXPECT_EQ(view.state().moduleColors.color(
-                           DetailViewProbe(const_cast<DetailView&>(view)).colorChoice().slot(),
-                           view.state().normalBlue),
+             EXPECT_EQ(view.state().moduleColors.color(probe.colorChoice().slot(),
+                                                       view.state().normalBlue),
                        PaletteColor::red);
              EXPECT_EQ(delegate->settings().main().moduleColors.color(
                            ColorSlot::theme, delegate->settings().main().normalBlue),

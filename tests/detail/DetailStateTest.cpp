@@ -6,12 +6,10 @@
 namespace pulsedeck {
 namespace {
 
-ExternalDevice listedDevice(std::string id, std::string name = "",
-                      std::optional<std::uint64_t> capacity = std::nullopt) {
+ExternalDevice listedDevice(std::string id, std::string name = "") {
     ExternalDevice listed;
     listed.id = std::move(id);
     listed.name = std::move(name);
-    listed.capacity = capacity;
     return listed;
 }
 
@@ -51,7 +49,7 @@ TEST(DetailState, ChangesNameWhatEachDifferenceRefreshes) {
          readingOf(ModuleKind::memory)},
         {"fan history", [](DetailState& s) { s.readings.fanHistory = {0.5}; },
          readingOf(ModuleKind::fan)},
-        {"device renamed", [](DetailState& s) { s.readings.devices = {listedDevice("a", "b")}; },
+        {"device added", [](DetailState& s) { s.readings.devices = {listedDevice("a", "b")}; },
          [&] {
              // A new row moves the cards below it.
              DetailChanges changes = readingOf(ModuleKind::devices);
@@ -71,13 +69,6 @@ TEST(DetailState, ChangesNameWhatEachDifferenceRefreshes) {
     renamed.readings.devices[0].name = "Disk";
     EXPECT_EQ(detailChanges(oneDevice, renamed), readingOf(ModuleKind::devices))
         << "the same rows need no relayout";
-    EXPECT_EQ(detailChanges(DetailState{}, DetailState{}), DetailChanges{});
-}
-
-TEST(DetailState, AModuleIsOnOnlyWhereItIsAvailable) {
-    EXPECT_TRUE((DetailModule{}.on()));
-    EXPECT_FALSE((DetailModule{.available = false}.on()));
-    EXPECT_FALSE((DetailModule{.enabled = false}.on()));
 }
 
 } // namespace

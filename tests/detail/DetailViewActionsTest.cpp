@@ -96,17 +96,7 @@ TEST_F(DetailViewActionsTest, EveryControlReportsItsValueToItsClosure) {
         std::string closure;
         Reported value;
     };
-    const std::vector<Case> cases = {
-        {[](auto&, auto& p) { flip(p.moduleSwitch(ModuleKind::memory), false); }, "memory", false},
-        {[](auto&, auto& p) { flip(p.moduleSwitch(ModuleKind::fan), false); }, "fan", false},
-        {[](auto&, auto& p) { flip(p.moduleSwitch(ModuleKind::network), false); }, "network",
-         false},
-        {[](auto&, auto& p) { flip(p.moduleSwitch(ModuleKind::temperature), true); }, "temperature",
-         true},
-        {[](auto&, auto& p) { flip(p.moduleSwitch(ModuleKind::compute), false); }, "compute",
-         false},
-        {[](auto&, auto& p) { flip(p.moduleSwitch(ModuleKind::devices), false); }, "devices",
-         false},
+    std::vector<Case> cases = {
         {[](auto&, auto& p) { flip(p.networkChartSwitch(), false); }, "networkChart", false},
         {[](auto&, auto& p) { pick(p.memoryChartChoice(), 1); }, "memoryChart", false},
         {[](auto&, auto& p) { pick(p.memoryChartChoice(), 0); }, "memoryChart", true},
@@ -138,6 +128,12 @@ TEST_F(DetailViewActionsTest, EveryControlReportsItsValueToItsClosure) {
          "updateFrequency", UpdateFrequency::quarterly},
         {[](auto&, auto& p) { p.activityIcon().sendAction(); }, "open", std::monostate{}},
     };
+    // Each module's switch turned away from where it stands.
+    for (ModuleKind kind : allModuleKinds) {
+        const bool on = probe.moduleSwitch(kind).state() == ui::ControlState::off;
+        cases.push_back({[kind, on](auto&, auto& p) { flip(p.moduleSwitch(kind), on); },
+                         std::string(toString(kind)), on});
+    }
     for (const auto& c : cases) {
         recorder.calls.clear();
         c.operate(*view, probe);

@@ -38,7 +38,6 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
              EXPECT_EQ(in.editable.size(), allModuleKinds.size());
              EXPECT_EQ(in.memory->history.size(), 3u) << "the memory chart reads the history";
              EXPECT_EQ(in.fanMode, FanDisplayMode::ring);
-             EXPECT_EQ(in.fan.historyCapacity, 60);
          }},
         {"nothing", [](StripSettings& s, auto&, auto&) { s.shown.clear(); },
          [](const StripInputs& in) {
@@ -64,9 +63,6 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
         {"a hidden fan style shows as the ring",
          [](StripSettings& s, auto&, auto&) { s.fanMode = FanDisplayMode::hidden; },
          [](const StripInputs& in) { EXPECT_EQ(in.fanMode, FanDisplayMode::ring); }},
-        {"the graph fan style",
-         [](StripSettings& s, auto&, auto&) { s.fanMode = FanDisplayMode::graph; },
-         [](const StripInputs& in) { EXPECT_EQ(in.fanMode, FanDisplayMode::graph); }},
         {"slots without a colour take the theme, the GPU none",
          [](StripSettings& s, auto&, auto&) {
              s.colors.values = {{"theme", rawValue(PaletteColor::teal)},
@@ -106,21 +102,17 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
         {"the layout settings",
          [](StripSettings& s, auto&, StripEnvironment& f) {
              s.order = {ModuleKind::network, ModuleKind::memory};
-             s.gap = 3;
              s.chartLength = 40;
              s.memoryMode = DisplayMode::pair;
              f.height = 29;
-             f.edgePadding = 2.5;
          },
          [](const StripInputs& in) {
              EXPECT_EQ(in.order, (std::vector{ModuleKind::network, ModuleKind::memory}));
-             EXPECT_EQ(in.gap, 3);
              EXPECT_EQ(in.chartLength, 40);
              EXPECT_EQ(in.network->chartLength, 40);
              EXPECT_EQ(in.compute->chartLength, 40);
              EXPECT_EQ(in.memory->mode, DisplayMode::pair);
              EXPECT_EQ(in.presentationHeight, 29);
-             EXPECT_EQ(in.edgePadding, 2.5);
          }},
     };
     for (const auto& c : cases) {
