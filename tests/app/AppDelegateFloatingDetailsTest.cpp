@@ -118,24 +118,11 @@ TEST_F(AppDelegateFloatingDetailsTest, TheDetailsChoicesReachTheBarsOwnSettings)
     DetailView& v = *delegate->floatingBar().details();
     using K = ModuleKind;
     using Change = std::function<void(FloatingPreferences&)>;
-    const std::vector<std::pair<std::function<void()>, Change>> cases = {
+    std::vector<std::pair<std::function<void()>, Change>> cases = {
         {[&] { v.orderAction({K::devices}); },
          [](auto& r) {
              r.order = {K::devices, K::memory, K::fan, K::network, K::temperature, K::compute};
          }},
-        {[&] { v.switchAction(ModuleKind::memory, false); },
-         [](auto& r) { r.hidden.insert(K::memory); }},
-        {[&] { v.switchAction(ModuleKind::fan, false); }, [](auto& r) { r.hidden.insert(K::fan); }},
-        {[&] { v.switchAction(ModuleKind::network, false); },
-         [](auto& r) { r.hidden.insert(K::network); }},
-        {[&] { v.switchAction(ModuleKind::temperature, false); },
-         [](auto& r) { r.hidden.insert(K::temperature); }},
-        {[&] { v.switchAction(ModuleKind::compute, false); },
-         [](auto& r) { r.hidden.insert(K::compute); }},
-        {[&] { v.switchAction(ModuleKind::devices, false); },
-         [](auto& r) { r.hidden.insert(K::devices); }},
-        {[&] { v.switchAction(ModuleKind::memory, true); },
-         [](auto& r) { r.hidden.erase(K::memory); }},
         {[&] { v.opacityAction(0.1); }, [](auto& r) { r.opacity = 0.2; }},
         {[&] { v.appearanceAction(AppearanceMode::light); },
          [](auto& r) { r.appearance = AppearanceMode::light; }},
@@ -163,6 +150,12 @@ TEST_F(AppDelegateFloatingDetailsTest, TheDetailsChoicesReachTheBarsOwnSettings)
         // The theme is the menu bar's: the bar's record stays as it was.
         {[&] { v.moduleColorAction(ColorSlot::theme, PaletteColor::purple); }, [](auto&) {}},
     };
+    // Every module's switch off, then one back on.
+    for (ModuleKind kind : allModuleKinds)
+        cases.emplace_back([&v, kind] { v.switchAction(kind, false); },
+                           [kind](auto& r) { r.hidden.insert(kind); });
+    cases.emplace_back([&] { v.switchAction(K::memory, true); },
+                       [](auto& r) { r.hidden.erase(K::memory); });
     for (std::size_t i = 0; i < cases.size(); ++i) {
         FloatingPreferences expected = record();
         cases[i].second(expected);
