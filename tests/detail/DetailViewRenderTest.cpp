@@ -50,17 +50,8 @@ protected:
     }
     void show(const detailreadings::Readings& r, std::size_t deviceCount) {
         probe.change([&](DetailState& s) {
-            s.readings = {r.memory,
-                          r.memoryHistory,
-                          r.fan,
-                          r.fanHistory,
-                          r.network,
-                          r.networkHistory,
-                          r.temperature,
-                          r.temperatureHistory,
-                          r.compute,
-                          r.computeHistory,
-                          detailreadings::deviceFixture(deviceCount)};
+            s.readings = r;
+            s.readings.devices = detailreadings::deviceFixture(deviceCount);
         });
     }
     // The widest channel spread over the half of a chart region away from its title: a flat

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "detail/DetailGeometry.h"
+#include "detail/DetailState.h"
 #include "detail/SectionContentDrawing.h"
 #include "sources/ExternalDevice.h"
 
@@ -12,19 +13,9 @@
 
 namespace pulsedeck::detailreadings {
 
-// Readings of a busy laptop over the last minute.
-struct Readings {
+// Readings of a busy laptop over the last minute, with the name their sheets carry.
+struct Readings : DetailReadings {
     std::string name;
-    MemorySnapshot memory;
-    std::vector<PressurePoint> memoryHistory;
-    FanSnapshot fan;
-    std::vector<std::optional<double>> fanHistory;
-    NetworkSnapshot network;
-    std::vector<NetworkSnapshot> networkHistory;
-    ComputeSnapshot compute;
-    std::vector<ComputeSnapshot> computeHistory;
-    TemperatureSnapshot temperature;
-    std::vector<std::optional<double>> temperatureHistory;
 
     SectionContent content(ModuleKind kind, DetailPresentation presentation) const {
         SectionContent c;
