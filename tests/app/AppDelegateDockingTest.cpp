@@ -34,19 +34,17 @@ protected:
     // The floating bar, made by choosing it; its anchor at its own size.
     gfx::Rect makeBar() {
         delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
-        EXPECT_TRUE(delegate->floatingBar().panel());
-        return delegate->floatingBar().dockAnchorFrames().at(0);
+        EXPECT_TRUE(floatingBar().panel());
+        return floatingBar().dockAnchorFrames().at(0);
     }
-    void moveBar(const gfx::Rect& frame) {
-        delegate->floatingBar().panel()->setFrame(frame, false);
-    }
+    void moveBar(const gfx::Rect& frame) { floatingBar().panel()->setFrame(frame, false); }
 };
 
 TEST_F(AppDelegateDockingTest, EveryMenuBarDisplayGetsAPanelAndAStoredAnchorAtItsStrip) {
     twoDisplays();
     EXPECT_EQ(inside(*delegate).editingPanels->panels().size(), 2u);
     const std::vector<ui::Screen> screens = ui::Screen::screens();
-    const std::vector<gfx::Rect> frames = delegate->floatingBar().dockAnchorFrames();
+    const std::vector<gfx::Rect> frames = floatingBar().dockAnchorFrames();
     ASSERT_EQ(frames.size(), 2u);
     for (std::size_t index = 0; index < 2; ++index) {
         const auto anchor = storedAnchor("Optional(" + std::to_string(index + 1) + ")");
@@ -66,14 +64,14 @@ TEST_F(AppDelegateDockingTest, AnAnchorOutsideTheMenuBarOrUnderAFullScreenWindow
           std::pair{"{{10, 79.5}, {200, 24}}", true}, std::pair{"{{-1, 12}, {200, 24}}", false}}) {
         delegate->settings().change(
             [text = text](Preferences& p) { p.floatingDockAnchors["Optional(1)"] = text; });
-        EXPECT_EQ(delegate->floatingBar().dockAnchorFrame(screen).has_value(), accepted) << text;
+        EXPECT_EQ(floatingBar().dockAnchorFrame(screen).has_value(), accepted) << text;
     }
 
     twoDisplays();
     windows->setWindows({{.bounds = {1440, -180, 1920, 1080}, .ownerPID = 1}});
     delegate->details->hideInFullscreenAction(true);
     ASSERT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{2});
-    const std::vector<gfx::Rect> frames = delegate->floatingBar().dockAnchorFrames();
+    const std::vector<gfx::Rect> frames = floatingBar().dockAnchorFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_LE(frames[0].maxX(), 1440);
     EXPECT_TRUE(inside(*delegate).editingPanels->panels().at("{{0, 0}, {1440, 900}}")->isVisible());
@@ -102,8 +100,8 @@ TEST_F(AppDelegateDockingTest, ABarPickedUpAtItsAnchorDocksOnlyOnceItHasLeftIt) 
     dragBy(0, 10);
     dragBy(toAnchorX, toAnchorY);
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::copy);
-    ASSERT_TRUE(delegate->floatingBar().panel());
-    const gfx::Rect held = delegate->floatingBar().panel()->frame();
+    ASSERT_TRUE(floatingBar().panel());
+    const gfx::Rect held = floatingBar().panel()->frame();
     EXPECT_GT(held.maxY(), ui::Screen::screens().at(0).visibleFrame().maxY());
     EXPECT_TRUE(dockAnchor(held, {anchor}));
 
@@ -112,7 +110,7 @@ TEST_F(AppDelegateDockingTest, ABarPickedUpAtItsAnchorDocksOnlyOnceItHasLeftIt) 
     EXPECT_TRUE(inside(*delegate).floatingDockArmed);
     dragBy(toAnchorX - 8, toAnchorY - 4);
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
-    EXPECT_FALSE(delegate->floatingBar().panel());
+    EXPECT_FALSE(floatingBar().panel());
     EXPECT_FALSE(inside(*delegate).floatingDockArmed);
     server.mouseUp(grip);
     loop.runUntilIdle();
@@ -122,22 +120,22 @@ TEST_F(AppDelegateDockingTest, ABarPickedUpAtItsAnchorDocksOnlyOnceItHasLeftIt) 
 TEST_F(AppDelegateDockingTest, ADragBegunAwayDocksWithTheLiquidAndEndsTheBarAfterIt) {
     const gfx::Rect anchor = makeBar();
     moveBar(anchor.offsetBy(0, -200));
-    delegate->floatingBar().dragBegan();
+    floatingBar().dragBegan();
     EXPECT_TRUE(inside(*delegate).floatingDockArmed);
 
     const gfx::Rect dropped = anchor.offsetBy(10, -15);
-    EXPECT_TRUE(delegate->floatingBar().dock(dropped));
+    EXPECT_TRUE(floatingBar().dock(dropped));
     EXPECT_EQ(inside(*delegate).floatingMotion.phase(), FloatingLiquidAnimator::Phase::docking);
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::copy);
     // While the liquid runs nothing else docks.
     inside(*delegate).floatingDockArmed = true;
-    EXPECT_FALSE(delegate->floatingBar().dock(dropped));
+    EXPECT_FALSE(floatingBar().dock(dropped));
 
-    const std::weak_ptr<ui::Window> bar = delegate->floatingBar().panel();
+    const std::weak_ptr<ui::Window> bar = floatingBar().panel();
     advance(1.2);
     EXPECT_FALSE(inside(*delegate).floatingMotion.isRunning());
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
-    EXPECT_FALSE(delegate->floatingBar().panel());
+    EXPECT_FALSE(floatingBar().panel());
     EXPECT_TRUE(bar.expired());
 }
 

@@ -136,9 +136,9 @@ TEST_F(AppDelegateDragOutTest, TheChosenBarIsMadeWhileTheDropFrameIsStillSet) {
     const gfx::Rect dropped = inside(*delegate).floatingPreview->frame();
     EXPECT_TRUE(releaseAnswering({ui::KeyCode::downArrow, ui::KeyCode::returnKey}));
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::copy);
-    ASSERT_TRUE(delegate->floatingBar().panel());
+    ASSERT_TRUE(floatingBar().panel());
     // The bar has its own strip's size; where that fits, it stands where the preview fell.
-    const gfx::Rect bar = delegate->floatingBar().panel()->frame();
+    const gfx::Rect bar = floatingBar().panel()->frame();
     EXPECT_EQ(bar.origin, keepFrameOnScreen({dropped.origin, bar.size}).origin);
     EXPECT_EQ(bar.origin, dropped.origin);
     EXPECT_FALSE(inside(*delegate).floatingDropFrame);

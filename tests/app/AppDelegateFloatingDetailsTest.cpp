@@ -17,16 +17,16 @@ protected:
         delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
         for (int tick = 0; tick < 4; ++tick)
             advance(1.0);
-        ASSERT_TRUE(delegate->floatingBar().panel());
+        ASSERT_TRUE(floatingBar().panel());
     }
 
     FloatingSurface& surface() const {
-        return dynamic_cast<FloatingSurface&>(*delegate->floatingBar().panel()->contentView());
+        return dynamic_cast<FloatingSurface&>(*floatingBar().panel()->contentView());
     }
 
     gfx::Point onBar(ModuleKind kind) const {
-        const gfx::Rect panel = delegate->floatingBar().panel()->frame();
-        const gfx::Rect rect = delegate->floatingBar().strip()->rect(kind);
+        const gfx::Rect panel = floatingBar().panel()->frame();
+        const gfx::Rect rect = floatingBar().strip()->rect(kind);
         return {panel.x() + rect.midX(), panel.y() + rect.midY()};
     }
 
@@ -41,9 +41,9 @@ protected:
     }
 
     std::optional<ModuleKind> shownDetails() const {
-        if (!delegate->floatingBar().popover()->isShown())
+        if (!floatingBar().popover()->isShown())
             return std::nullopt;
-        return delegate->floatingBar().details()->priority();
+        return floatingBar().details()->priority();
     }
 
     const FloatingPreferences& record() const { return *delegate->settings().floating(); }
@@ -54,34 +54,34 @@ TEST_F(AppDelegateFloatingDetailsTest,
     launch();
     showBar();
     // Away from the menu bar's details, which hang where a new bar first appears.
-    delegate->floatingBar().panel()->setFrameOrigin({200, 600});
+    floatingBar().panel()->setFrameOrigin({200, 600});
     delegate->showDetails(std::nullopt);
     ASSERT_TRUE(delegate->popover->isShown());
 
     click(ModuleKind::network);
     EXPECT_EQ(shownDetails(), ModuleKind::network);
     EXPECT_FALSE(delegate->popover->isShown()) << "the menu bar's details make way";
-    EXPECT_EQ(delegate->floatingBar().strip()->activeModule(), ModuleKind::network);
-    const gfx::Rect bar = delegate->floatingBar().panel()->frame();
-    const gfx::Rect shown = delegate->floatingBar().popover()->window()->frame();
+    EXPECT_EQ(floatingBar().strip()->activeModule(), ModuleKind::network);
+    const gfx::Rect bar = floatingBar().panel()->frame();
+    const gfx::Rect shown = floatingBar().popover()->window()->frame();
     EXPECT_EQ(shown.maxY(), bar.minY()) << "hangs from the bar's lower edge";
     EXPECT_NEAR(shown.midX(), onBar(ModuleKind::network).x, 1);
-    EXPECT_EQ(shown.width(), delegate->floatingBar().details()->contentWidth());
-    EXPECT_TRUE(delegate->floatingBar().popover()->window()->isKeyWindow());
+    EXPECT_EQ(shown.width(), floatingBar().details()->contentWidth());
+    EXPECT_TRUE(floatingBar().popover()->window()->isKeyWindow());
 
     click(ModuleKind::memory);
     EXPECT_EQ(shownDetails(), ModuleKind::memory);
-    EXPECT_EQ(delegate->floatingBar().strip()->activeModule(), ModuleKind::memory);
+    EXPECT_EQ(floatingBar().strip()->activeModule(), ModuleKind::memory);
 
     click(ModuleKind::memory);
-    EXPECT_FALSE(delegate->floatingBar().popover()->isShown());
-    EXPECT_EQ(delegate->floatingBar().strip()->activeModule(), std::nullopt);
+    EXPECT_FALSE(floatingBar().popover()->isShown());
+    EXPECT_EQ(floatingBar().strip()->activeModule(), std::nullopt);
 
     // Near the bottom of the screen they open above the bar, from just over its top edge.
-    delegate->floatingBar().panel()->setFrameOrigin({300, 40});
+    floatingBar().panel()->setFrameOrigin({300, 40});
     click(ModuleKind::compute);
-    EXPECT_EQ(delegate->floatingBar().popover()->window()->frame().minY(),
-              delegate->floatingBar().panel()->frame().maxY() + 1);
+    EXPECT_EQ(floatingBar().popover()->window()->frame().minY(),
+              floatingBar().panel()->frame().maxY() + 1);
 }
 
 TEST_F(AppDelegateFloatingDetailsTest, HoverMovesOnlyOpenDetailsAndSortingTakesNoClicks) {
@@ -96,18 +96,18 @@ TEST_F(AppDelegateFloatingDetailsTest, HoverMovesOnlyOpenDetailsAndSortingTakesN
     hover(ModuleKind::network);
     EXPECT_EQ(shownDetails(), ModuleKind::network) << "hovering never closes them";
 
-    delegate->floatingBar().sort();
-    EXPECT_FALSE(delegate->floatingBar().popover()->isShown());
-    EXPECT_TRUE(delegate->floatingBar().strip()->isSorting());
-    EXPECT_TRUE(delegate->floatingBar().details()->isSorting());
-    EXPECT_EQ(delegate->floatingBar().strip()->activeModule(), std::nullopt);
-    delegate->floatingBar().modulePressed(ModuleKind::memory, false, onBar(ModuleKind::memory),
-                                          delegate->floatingBar().panel()->frame());
+    floatingBar().sort();
+    EXPECT_FALSE(floatingBar().popover()->isShown());
+    EXPECT_TRUE(floatingBar().strip()->isSorting());
+    EXPECT_TRUE(floatingBar().details()->isSorting());
+    EXPECT_EQ(floatingBar().strip()->activeModule(), std::nullopt);
+    floatingBar().modulePressed(ModuleKind::memory, false, onBar(ModuleKind::memory),
+                                floatingBar().panel()->frame());
     EXPECT_EQ(shownDetails(), std::nullopt) << "a sorting bar opens nothing";
 
-    delegate->floatingBar().sort();
-    EXPECT_FALSE(delegate->floatingBar().strip()->isSorting());
-    EXPECT_FALSE(delegate->floatingBar().details()->isSorting());
+    floatingBar().sort();
+    EXPECT_FALSE(floatingBar().strip()->isSorting());
+    EXPECT_FALSE(floatingBar().details()->isSorting());
     click(ModuleKind::memory);
     EXPECT_EQ(shownDetails(), ModuleKind::memory);
 }
@@ -115,7 +115,7 @@ TEST_F(AppDelegateFloatingDetailsTest, HoverMovesOnlyOpenDetailsAndSortingTakesN
 TEST_F(AppDelegateFloatingDetailsTest, TheDetailsChoicesReachTheBarsOwnSettings) {
     launch();
     showBar();
-    DetailView& v = *delegate->floatingBar().details();
+    DetailView& v = *floatingBar().details();
     using K = ModuleKind;
     using Change = std::function<void(FloatingPreferences&)>;
     std::vector<std::pair<std::function<void()>, Change>> cases = {
@@ -167,10 +167,10 @@ TEST_F(AppDelegateFloatingDetailsTest, TheDetailsChoicesReachTheBarsOwnSettings)
 
     v.setSorting(true);
     v.sortingAction();
-    EXPECT_TRUE(delegate->floatingBar().strip()->isSorting());
+    EXPECT_TRUE(floatingBar().strip()->isSorting());
 
     // The context menu's row stores what its slider gives, unclamped.
-    auto menu = delegate->floatingBar().makeMenu();
+    auto menu = floatingBar().makeMenu();
     dynamic_cast<FloatingOpacityRow&>(*menu->itemAt(0)->view()).changed(0.1);
     EXPECT_EQ(record().opacity, 0.1);
 }
@@ -210,10 +210,10 @@ TEST_F(AppDelegateFloatingDetailsTest, AModuleTheBarHidesShowsNoFiguresAndNoHist
         for (std::size_t i = 0; i < modules.size(); ++i) {
             const bool hide = (i % 2 == 0) == hideEven;
             if (record().hidden.contains(modules[i].kind) != hide)
-                delegate->floatingBar().details()->switchAction(modules[i].kind, !hide);
+                floatingBar().details()->switchAction(modules[i].kind, !hide);
         }
         advance(1.0);
-        const DetailView& view = *delegate->floatingBar().details();
+        const DetailView& view = *floatingBar().details();
         for (const auto& module : modules) {
             const bool shown = !record().hidden.contains(module.kind);
             SCOPED_TRACE(std::string(toString(module.kind)) + (shown ? " shown" : " hidden"));
@@ -242,7 +242,7 @@ TEST_F(AppDelegateFloatingDetailsTest, WithoutFansTheFanIsNeitherListedNorOnInTh
     showBar();
     ASSERT_FALSE(record().hidden.contains(ModuleKind::fan));
 
-    auto menu = delegate->floatingBar().makeMenu();
+    auto menu = floatingBar().makeMenu();
     std::vector<std::string> listed;
     for (const auto& item : menu->itemAt(6)->submenu()->items())
         listed.push_back(std::any_cast<std::string>(item->representedObject()));
@@ -250,9 +250,8 @@ TEST_F(AppDelegateFloatingDetailsTest, WithoutFansTheFanIsNeitherListedNorOnInTh
               (std::vector<std::string>{"memory", "network", "temperature", "compute", "devices"}));
 
     click(ModuleKind::memory);
-    EXPECT_FALSE(delegate->floatingBar().details()->state().modules[ModuleKind::fan].on());
-    EXPECT_TRUE(
-        DetailViewProbe(*delegate->floatingBar().details()).card(ModuleKind::fan).isHidden());
+    EXPECT_FALSE(floatingBar().details()->state().modules[ModuleKind::fan].on());
+    EXPECT_TRUE(DetailViewProbe(*floatingBar().details()).card(ModuleKind::fan).isHidden());
 }
 
 // One row of the context menu as it is shown.
@@ -278,7 +277,7 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenuListsItsItemsInOrderWithThe
         [](FloatingPreferences& p) { p.hidden.insert(ModuleKind::network); });
     const auto t = [](Copy key) { return text(key, AppLanguage::english); };
 
-    auto menu = delegate->floatingBar().makeMenu();
+    auto menu = floatingBar().makeMenu();
     EXPECT_EQ(menu->title(), t(Copy::floating));
     EXPECT_FALSE(menu->autoenablesItems());
     const std::vector<Row> expected = {
@@ -345,7 +344,7 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenuListsItsItemsInOrderWithThe
 TEST_F(AppDelegateFloatingDetailsTest, TheContextMenusChoicesChangeTheBarAndUnknownOnesNothing) {
     launch();
     showBar();
-    auto menu = delegate->floatingBar().makeMenu();
+    auto menu = floatingBar().makeMenu();
     const auto appearanceItem = menu->itemAt(3)->submenu()->itemAt(0);
     const auto moduleItem = menu->itemAt(6)->submenu()->itemAt(0);
     struct Case {
@@ -383,7 +382,7 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenusChoicesChangeTheBarAndUnkn
     }
 
     // The checks follow the record while the menu stays open.
-    auto fresh = delegate->floatingBar().makeMenu();
+    auto fresh = floatingBar().makeMenu();
     auto* devices = dynamic_cast<PersistentMenuOption*>(
         fresh->itemAt(6)->submenu()->items().back()->view().get());
     ASSERT_TRUE(devices);
@@ -396,7 +395,7 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenusChoicesChangeTheBarAndUnkn
     for (bool expected : {false, true, false}) {
         onTop->action()(*onTop);
         EXPECT_EQ(delegate->settings().main().floatingOnTop, expected);
-        EXPECT_EQ(delegate->floatingBar().panel()->level(),
+        EXPECT_EQ(floatingBar().panel()->level(),
                   expected ? ui::WindowLevel::floating : ui::WindowLevel::normal);
         EXPECT_EQ(reloaded().boolForKey(PreferenceKey::floatingOnTop), expected);
         EXPECT_EQ(dynamic_cast<PersistentMenuOption&>(*onTop->view()).checked()(), expected);
@@ -410,21 +409,21 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenusChoicesChangeTheBarAndUnkn
     const auto close = fresh->itemAt(10);
     close->action()(*close);
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
-    EXPECT_FALSE(delegate->floatingBar().panel());
-    delegate->floatingBar().toggleDetails(ModuleKind::memory, {300, 300}, {200, 280, 400, 29});
-    EXPECT_FALSE(delegate->floatingBar().popover()->isShown()) << "no bar, no details";
+    EXPECT_FALSE(floatingBar().panel());
+    floatingBar().toggleDetails(ModuleKind::memory, {300, 300}, {200, 280, 400, 29});
+    EXPECT_FALSE(floatingBar().popover()->isShown()) << "no bar, no details";
 }
 
 TEST_F(AppDelegateFloatingDetailsTest, ARightClickClosesTheDetailsAndTheMenuRebuildsItself) {
     launch();
     showBar();
     click(ModuleKind::memory);
-    ASSERT_TRUE(delegate->floatingBar().popover()->isShown());
+    ASSERT_TRUE(floatingBar().popover()->isShown());
     loop.queue().asyncAfter(0.1, [&] { server.key(ui::KeyCode::escape, "\x1b"); });
     server.rightClick(onBar(ModuleKind::network));
-    EXPECT_FALSE(delegate->floatingBar().popover()->isShown());
+    EXPECT_FALSE(floatingBar().popover()->isShown());
 
-    auto menu = delegate->floatingBar().makeMenu();
+    auto menu = floatingBar().makeMenu();
     ASSERT_TRUE(menu->rebuild);
     EXPECT_EQ(menu->rebuild()->numberOfItems(), 11u);
     std::weak_ptr<AppDelegate> gone = delegate;

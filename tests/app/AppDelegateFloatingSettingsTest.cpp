@@ -123,9 +123,9 @@ TEST_F(AppDelegateFloatingSettingsTest, EveryChoiceFollowsItsValueRuleAndTheComm
         launch();
         advance(1);
         ASSERT_FALSE(delegate->sampleInFlight());
-        delegate->floatingBar().makePopover();
+        floatingBar().makePopover();
 
-        row.choose(*delegate->floatingBar().details());
+        row.choose(*floatingBar().details());
 
         Record expected;
         row.expected(expected);
@@ -180,7 +180,7 @@ TEST_F(AppDelegateFloatingSettingsTest, AStoredRecordWinsOverTheMainSettingsAndI
     defaults->setDouble(40, PreferenceKey::chartLength);
     launch();
 
-    delegate->floatingBar().load();
+    floatingBar().load();
     Record expected = kept;
     expected.chartLength = 40; // the unreadable entry falls back to the main setting
     EXPECT_EQ(*delegate->settings().floating(), expected);
@@ -188,16 +188,16 @@ TEST_F(AppDelegateFloatingSettingsTest, AStoredRecordWinsOverTheMainSettingsAndI
 
     // Loaded once: a later stored record is not read again.
     defaults->removeObjectForKey(FloatingPreferences::defaultsKey);
-    delegate->floatingBar().load();
+    floatingBar().load();
     EXPECT_FALSE(storedRecord());
 }
 
 TEST_F(AppDelegateFloatingSettingsTest, TheThemeColourIsTheMenuBarsAndLeavesTheRecordAlone) {
     launch();
-    delegate->floatingBar().load();
+    floatingBar().load();
     const Record before = *delegate->settings().floating();
 
-    delegate->floatingBar().chooseColor(ColorSlot::theme, PaletteColor::purple);
+    floatingBar().chooseColor(ColorSlot::theme, PaletteColor::purple);
     EXPECT_EQ(*delegate->settings().floating(), before);
     EXPECT_EQ(delegate->settings().main().moduleColors.explicitColor(ColorSlot::theme),
               PaletteColor::purple);
@@ -205,7 +205,7 @@ TEST_F(AppDelegateFloatingSettingsTest, TheThemeColourIsTheMenuBarsAndLeavesTheR
                 foundation::PropertyValue(
                     foundation::PropertyDictionary{{"theme", rawValue(PaletteColor::purple)}}));
 
-    delegate->floatingBar().chooseColor(ColorSlot::fan, PaletteColor::red);
+    floatingBar().chooseColor(ColorSlot::fan, PaletteColor::red);
     EXPECT_EQ(delegate->settings().floating()->colors.explicitColor(ColorSlot::fan),
               PaletteColor::red);
     EXPECT_FALSE(delegate->settings().main().moduleColors.explicitColor(ColorSlot::fan));

@@ -31,9 +31,7 @@ protected:
         windows->setWindows(entries);
         loop.advanceAndRunDue(FullscreenMonitor::scanInterval + FullscreenMonitor::scanTolerance);
     }
-    bool barShown() const {
-        return delegate->floatingBar().panel() && delegate->floatingBar().panel()->isVisible();
-    }
+    bool barShown() const { return floatingBar().panel() && floatingBar().panel()->isVisible(); }
 };
 
 // copy → detached seeds the bar from the strip, detached → copy leaves both alone, and
@@ -45,14 +43,14 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
 
     delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
     ASSERT_TRUE(barShown());
-    const auto panel = delegate->floatingBar().panel();
+    const auto panel = floatingBar().panel();
     EXPECT_TRUE(delegate->item->isVisible());
     EXPECT_EQ(delegate->settings().floating()->hidden, std::set<ModuleKind>{ModuleKind::fan});
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
     delegate->details->chartLengthAction(40);
 
     delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
-    EXPECT_EQ(delegate->floatingBar().panel(), panel) << "the panel survives the switch";
+    EXPECT_EQ(floatingBar().panel(), panel) << "the panel survives the switch";
     EXPECT_FALSE(delegate->item->isVisible());
     EXPECT_EQ(delegate->settings().floating()->chartLength, 40) << "seeded";
     EXPECT_EQ(delegate->settings().floating()->gap, 8) << "seeded";
@@ -79,7 +77,7 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     });
 
     delegate->setFloatingMode(FloatingMode::none, std::nullopt);
-    EXPECT_FALSE(delegate->floatingBar().panel());
+    EXPECT_FALSE(floatingBar().panel());
     EXPECT_FALSE(panel->isVisible());
     EXPECT_TRUE(delegate->item->isVisible());
     EXPECT_TRUE(delegate->settings().main().fanEnabled);
@@ -93,29 +91,29 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     EXPECT_NE(delegate->details->state().languageSelection, "unrefreshed")
         << "the strip was rebuilt";
     EXPECT_TRUE(delegate->sampleInFlight());
-    EXPECT_EQ(delegate->floatingBar().strip()->fanMode(), FanDisplayMode::hidden);
+    EXPECT_EQ(floatingBar().strip()->fanMode(), FanDisplayMode::hidden);
     EXPECT_TRUE(delegate->settings().floating()) << "kept for the next bar";
 }
 
 TEST_F(AppDelegateFloatingTest, TheBarsOriginComesFromTheDropTheOldPanelTheStoreOrTheItem) {
     launch();
-    const auto size = [&] { return delegate->floatingBar().panel()->frame().size; };
+    const auto size = [&] { return floatingBar().panel()->frame().size; };
 
     defaults->setObject(gfx::stringFromRect({300, 200, 5, 5}), "floatingFrame");
     delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
-    EXPECT_EQ(delegate->floatingBar().panel()->frame().origin, (gfx::Point{300, 200}));
-    EXPECT_EQ(size(), (gfx::Size{delegate->floatingBar().strip()->requiredWidth(),
-                                 *delegate->floatingBar().strip()->presentationHeight()}))
+    EXPECT_EQ(floatingBar().panel()->frame().origin, (gfx::Point{300, 200}));
+    EXPECT_EQ(size(), (gfx::Size{floatingBar().strip()->requiredWidth(),
+                                 *floatingBar().strip()->presentationHeight()}))
         << "the size follows the strip, never the store";
 
     // Choosing the mode again keeps the panel where it is and saves that place.
-    delegate->floatingBar().panel()->setFrame({{500, 300}, size()}, false);
+    floatingBar().panel()->setFrame({{500, 300}, size()}, false);
     delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
-    EXPECT_EQ(delegate->floatingBar().panel()->frame().origin, (gfx::Point{500, 300}));
-    EXPECT_EQ(storedFrame(), delegate->floatingBar().panel()->frame());
+    EXPECT_EQ(floatingBar().panel()->frame().origin, (gfx::Point{500, 300}));
+    EXPECT_EQ(storedFrame(), floatingBar().panel()->frame());
 
     delegate->setFloatingMode(FloatingMode::detached, gfx::Rect{100, 400, 1, 1});
-    EXPECT_EQ(delegate->floatingBar().panel()->frame().origin, (gfx::Point{100, 400}));
+    EXPECT_EQ(floatingBar().panel()->frame().origin, (gfx::Point{100, 400}));
     EXPECT_EQ(storedFrame()->origin, (gfx::Point{100, 400}));
 
     // Without a stored place: 60 points below the status item, left-aligned with it as far as
@@ -125,24 +123,23 @@ TEST_F(AppDelegateFloatingTest, TheBarsOriginComesFromTheDropTheOldPanelTheStore
     delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
     const auto item = delegate->statusView->statusItemScreenFrame();
     ASSERT_TRUE(item);
-    EXPECT_EQ(delegate->floatingBar().panel()->frame(),
+    EXPECT_EQ(floatingBar().panel()->frame(),
               keepFrameOnScreen({{item->minX(), item->minY() - 60}, size()}));
-    EXPECT_EQ(delegate->floatingBar().panel()->frame().minY(), item->minY() - 60);
+    EXPECT_EQ(floatingBar().panel()->frame().minY(), item->minY() - 60);
 
     // Unreadable text is the origin (0, 0), then kept on the screen's usable area.
     delegate->setFloatingMode(FloatingMode::none, std::nullopt);
     for (const char* text : {"{{nan, 3}, {1, 1}}", "somewhere"}) {
         defaults->setObject(std::string(text), "floatingFrame");
         delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
-        EXPECT_EQ(delegate->floatingBar().panel()->frame(), keepFrameOnScreen({{0, 0}, size()}))
-            << text;
-        EXPECT_EQ(delegate->floatingBar().panel()->frame().origin, (gfx::Point{6, 6})) << text;
+        EXPECT_EQ(floatingBar().panel()->frame(), keepFrameOnScreen({{0, 0}, size()})) << text;
+        EXPECT_EQ(floatingBar().panel()->frame().origin, (gfx::Point{6, 6})) << text;
         delegate->setFloatingMode(FloatingMode::none, std::nullopt);
     }
 
     // A drop off every screen is brought back onto one.
     delegate->setFloatingMode(FloatingMode::copy, gfx::Rect{-5000, 5000, 1, 1});
-    const gfx::Rect frame = delegate->floatingBar().panel()->frame();
+    const gfx::Rect frame = floatingBar().panel()->frame();
     EXPECT_TRUE(leftScreen.contains(frame.origin));
 }
 
@@ -154,21 +151,20 @@ TEST_F(AppDelegateFloatingTest, ADroppedBarSettlesFromJustAboveUnlessMotionIsRed
         SCOPED_TRACE(reduceMotion);
         app.workspace().setReduceMotion(reduceMotion);
         delegate->setFloatingMode(FloatingMode::copy, gfx::Rect{400, 500, 1, 1});
-        const gfx::Rect frame = delegate->floatingBar().panel()->frame();
+        const gfx::Rect frame = floatingBar().panel()->frame();
         EXPECT_EQ(frame.origin, (gfx::Point{400, 500}));
         const FloatingLiquidAnimator& motion = inside(*delegate).floatingMotion;
         EXPECT_EQ(motion.isRunning(), !reduceMotion);
         if (!reduceMotion) {
             EXPECT_EQ(motion.phase(), FloatingLiquidAnimator::Phase::handoff);
             EXPECT_EQ(motion.spring().position, (gfx::Point{400, 503}));
-            EXPECT_EQ(delegate->floatingBar().panel()->alphaValue(), 0)
-                << "the liquid shows it meanwhile";
+            EXPECT_EQ(floatingBar().panel()->alphaValue(), 0) << "the liquid shows it meanwhile";
         }
         for (int frames = 0; frames < 120 && motion.isRunning(); ++frames)
             advance(1.0 / 60);
         EXPECT_FALSE(motion.isRunning());
-        EXPECT_EQ(delegate->floatingBar().panel()->frame(), frame);
-        EXPECT_EQ(delegate->floatingBar().panel()->alphaValue(), 1);
+        EXPECT_EQ(floatingBar().panel()->frame(), frame);
+        EXPECT_EQ(floatingBar().panel()->alphaValue(), 1);
         delegate->setFloatingMode(FloatingMode::none, std::nullopt);
     }
 }
@@ -240,33 +236,33 @@ TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
     inside(*delegate).floatingDropFrame = gfx::Rect{400, 300, 1, 1};
     for (const std::any& object : {std::any(), std::any(3), std::any(std::string("sideways")),
                                    std::any(std::string_view("copy"))}) {
-        delegate->floatingBar().choose(object);
+        floatingBar().choose(object);
         EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
-        EXPECT_FALSE(delegate->floatingBar().panel());
+        EXPECT_FALSE(floatingBar().panel());
     }
-    delegate->floatingBar().choose(std::string("copy"));
+    floatingBar().choose(std::string("copy"));
     ASSERT_TRUE(barShown());
-    EXPECT_EQ(delegate->floatingBar().panel()->frame().origin, (gfx::Point{400, 300}));
+    EXPECT_EQ(floatingBar().panel()->frame().origin, (gfx::Point{400, 300}));
     inside(*delegate).floatingMotion.stop();
 
-    FloatingSurface* surface = delegate->floatingBar().surface();
+    FloatingSurface* surface = floatingBar().surface();
     ASSERT_TRUE(surface);
-    EXPECT_EQ(surface->owner(), delegate->floatingBar().strip());
-    EXPECT_FALSE(delegate->floatingBar().panel()->ignoresMouseEvents());
-    EXPECT_EQ(delegate->floatingBar().panel()->level(), ui::WindowLevel::floating);
+    EXPECT_EQ(surface->owner(), floatingBar().strip());
+    EXPECT_FALSE(floatingBar().panel()->ignoresMouseEvents());
+    EXPECT_EQ(floatingBar().panel()->level(), ui::WindowLevel::floating);
     ASSERT_TRUE(surface->movedAction);
     surface->movedAction({250, 150, 90, 29});
     EXPECT_EQ(storedFrame(), (gfx::Rect{250, 150, 90, 29}));
     // The bar's opacity is its surface's; the menu bar's is the editing panels' and the
     // preview's.
     EXPECT_EQ(surface->opacity(), delegate->settings().floating()->opacity);
-    delegate->floatingBar().details()->opacityAction(0.5);
+    floatingBar().details()->opacityAction(0.5);
     EXPECT_EQ(surface->opacity(), 0.5);
     EXPECT_DOUBLE_EQ(surface->glass()->alphaValue(), 0.5);
     delegate->details->opacityAction(0.3);
     EXPECT_EQ(surface->opacity(), 0.5);
 
-    MenuBarContentView& strip = *delegate->floatingBar().strip();
+    MenuBarContentView& strip = *floatingBar().strip();
     strip.statusOrderAction({ModuleKind::devices});
     EXPECT_EQ(delegate->settings().floating()->order.front(), ModuleKind::devices);
     strip.statusHideAction(ModuleKind::network);
@@ -276,7 +272,7 @@ TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
 
     delegate->setFloatingMode(FloatingMode::none, std::nullopt);
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
-    EXPECT_FALSE(delegate->floatingBar().panel());
+    EXPECT_FALSE(floatingBar().panel());
 }
 
 } // namespace

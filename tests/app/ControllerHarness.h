@@ -95,6 +95,7 @@ protected:
     std::shared_ptr<ui::HeadlessWindowList> windows = std::make_shared<ui::HeadlessWindowList>();
     std::vector<bool> iconRequests;
     std::shared_ptr<AppDelegate> delegate;
+    FloatingBarController& floatingBar() const { return delegate->floatingBar(); }
 };
 
 } // namespace pulsedeck::testing

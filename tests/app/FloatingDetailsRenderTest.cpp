@@ -45,14 +45,14 @@ protected:
         delegate->settings().changeFloating([](FloatingPreferences& p) {
             p.colors.setColor(PaletteColor::pink, ColorSlot::theme);
         });
-        delegate->floatingBar().panel()->setFrameOrigin({420, 640});
+        floatingBar().panel()->setFrameOrigin({420, 640});
         for (int tick = 0; tick < 5; ++tick)
             advance(1.0);
     }
 
     gfx::Point onBar(ModuleKind kind) const {
-        const gfx::Rect panel = delegate->floatingBar().panel()->frame();
-        const gfx::Rect rect = delegate->floatingBar().strip()->rect(kind);
+        const gfx::Rect panel = floatingBar().panel()->frame();
+        const gfx::Rect rect = floatingBar().strip()->rect(kind);
         return {panel.x() + rect.midX(), panel.y() + rect.midY()};
     }
 
@@ -67,12 +67,12 @@ TEST_F(FloatingDetailsRender, TheDetailsHangDarkFromTheBarInTheMenuBarsTheme) {
     server.click(onBar(ModuleKind::network));
     pump();
     advance(1.0);
-    ASSERT_TRUE(delegate->floatingBar().popover()->isShown());
+    ASSERT_TRUE(floatingBar().popover()->isShown());
     const gfx::Bitmap shot = screen();
     ASSERT_TRUE(shot.writePng(testsupport::artifactPath("floating-details.png").string()));
 
-    const gfx::Rect bar = delegate->floatingBar().panel()->frame();
-    const gfx::Rect details = delegate->floatingBar().popover()->window()->frame();
+    const gfx::Rect bar = floatingBar().panel()->frame();
+    const gfx::Rect details = floatingBar().popover()->window()->frame();
     EXPECT_EQ(details.maxY(), bar.minY());
     // The bar's dark record: a dark backdrop just under the bar, though the menu bar is light.
     EXPECT_LT(luminance(shot.pixelAtPoint({details.minX() + 6, details.maxY() - 6})), 70);
@@ -86,7 +86,7 @@ TEST_F(FloatingDetailsRender, TheDetailsHangDarkFromTheBarInTheMenuBarsTheme) {
     auto onScreen = [](const ui::View& view) {
         return view.window()->convertRectToScreen(view.convertRectToView(view.bounds(), nullptr));
     };
-    const DetailViewProbe probe(*delegate->floatingBar().details());
+    const DetailViewProbe probe(*floatingBar().details());
     EXPECT_NEAR(onScreen(probe.card(ModuleKind::network)).maxY(),
                 onScreen(probe.scroll().contentView()).maxY(), 1);
     const gfx::Rect switchOnScreen = onScreen(probe.moduleSwitch(ModuleKind::network));
@@ -113,7 +113,7 @@ TEST_F(FloatingDetailsRender, TheContextMenuShowsTheOpacityRowChecksAndTheCloseS
     server.rightClick(onBar(ModuleKind::memory));
     ASSERT_TRUE(shot && frame);
 
-    auto menu = delegate->floatingBar().makeMenu();
+    auto menu = floatingBar().makeMenu();
     ASSERT_TRUE(menu->appearance);
     EXPECT_EQ(menu->appearance(), gfx::Appearance::dark)
         << "reopened, the menu keeps the bar's dark over the light desktop";
