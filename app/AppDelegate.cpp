@@ -18,8 +18,6 @@ namespace pulsedeck {
 namespace {
 
 constexpr gfx::Rect stripFrame{0, 0, 300, 24};
-constexpr ui::EventMask pointerMonitorMask =
-    ui::EventMasks::leftMouseDown | ui::EventMasks::leftMouseUp | ui::EventMasks::leftMouseDragged;
 // A menu-bar height outside these bounds is not believed.
 constexpr double plausibleMenuBarMinimum = 18;
 constexpr double plausibleMenuBarMaximum = 80;
@@ -93,7 +91,21 @@ AppDelegate::AppDelegate(Environment environment)
                               },
                           .frequencyChanged = [this] { refreshStatus(false); }});
     auto resources = environment_.makeResources();
-    statusView = std::make_shared<MenuBarContentView>(stripFrame);
+    statusStrip_ = std::make_shared<StatusStripController>(
+        settings_, sampling_, stripFrame,
+        StatusStripController::Hooks{
+            .surfacesReady = [this] { return nativeSurfacesReady; },
+            .fullscreenDisplays = [this] { return fullscreenMonitor->displayIDs(); },
+            .widthChanged = [this] { followDetailsAnchor(); },
+            .dragOut = [this](gfx::Point start, gfx::Point current,
+                              bool ended) { floatingBar_->dragOut(start, current, ended); },
+            .redrawPreview =
+                [this](std::optional<gfx::Rect> rect) {
+                    if (rect)
+                        floatingBar_->redrawPreview(*rect);
+                    else
+                        floatingBar_->redrawPreview();
+                }});
     sampling_.fanAvailable = !environment_.fanless;
     sampler_ = std::make_unique<Sampler>(
         std::move(resources), mainQueue(),
@@ -108,7 +120,7 @@ AppDelegate::AppDelegate(Environment environment)
         settings_, sampling_, *environment_.defaults, stripFrame,
         FloatingBarController::Hooks{
             .language = [this] { return resolvedLanguage(); },
-            .statusStrip = [this] { return statusView; },
+            .statusStrip = [this] { return statusStrip_->view(); },
             .statusDetails = [this]() -> const DetailView& { return *details; },
             .closeStatusDetails =
                 [this] {
@@ -171,29 +183,16 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->requestSample();
     });
 
-    statusView->setPresentationHeight(
+    statusStrip_->view()->setPresentationHeight(
         statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness()));
 
     const StatusLayout layout =
         StatusLayout::measure(prefs().displayMode, resolvedLanguage(), sampling_.latest,
                               prefs().memoryShowChart, prefs().chartLength);
-    item = app.statusBar().statusItem(layout.width);
-    item->setView(statusView);
-    if (auto* button = item->button()) {
-        if (auto* cell = button->cell())
-            cell->setHighlightsBy(0);
-        button->setBordered(false);
-    }
+    statusStrip_->install(app, layout.width);
 
     if (!defaults().boolForKey(PreferenceKey::menuBarTipShown))
         after(menuBarTipDelay, [](AppDelegate& self) { self.showMenuBarTip(); });
-
-    statusView->monitorPointerEverywhere(app, pointerMonitorMask);
-
-    statusView->widthChangedAction = [weak] {
-        if (auto self = weak.lock())
-            self->statusWidthChanged();
-    };
 
     appearanceObservation = app.observeEffectiveAppearance([weak, this](gfx::Appearance) {
         mainQueue().async([weak] {
@@ -210,10 +209,6 @@ void AppDelegate::applicationDidFinishLaunching() {
     popover->setAnimates(true);
     popover->setDelegate(weak);
 
-    statusView->floatingDragAction = [weak](gfx::Point start, gfx::Point current, bool ended) {
-        if (auto self = weak.lock())
-            self->floatingBar_->dragOut(start, current, ended);
-    };
     details->floatingAction = [weak](FloatingMode mode) {
         if (auto self = weak.lock())
             self->setFloatingMode(mode, std::nullopt);
@@ -222,7 +217,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     installSettingsActions();
     installClickActions();
     updates_->install(*details);
-    installEditingPanels();
+    statusStrip_->installEditingPanels();
     fullscreenMonitor->changed = [weak] {
         if (auto self = weak.lock())
             self->applyFullscreenVisibility();
@@ -255,31 +250,15 @@ std::optional<ui::Event> AppDelegate::handleQuitKey(const ui::Event& event) {
     return event;
 }
 
-void AppDelegate::statusWidthChanged() {
-    updateItemLength();
-}
-
-void AppDelegate::updateItemLength() {
-    if (!item)
-        return;
-    const double width = statusView->requiredWidth();
-    if (item->length() != width)
-        item->setLength(width);
-    if (statusView->frame().width() != width)
-        statusView->View::setFrameSize({width, statusView->frame().height()});
-    refreshEditingPanels();
-    followDetailsAnchor();
-}
-
 void AppDelegate::surfacesReady() {
     nativeSurfacesReady = true;
-    refreshEditingPanels();
+    statusStrip_->refreshEditingPanels();
     if (prefs().floatingMode != FloatingMode::none)
         setFloatingMode(prefs().floatingMode, std::nullopt);
 }
 
 void AppDelegate::presentFirstLaunchDetails(int attempt) {
-    if (statusView->statusItemScreenFrame()) {
+    if (statusStrip_->view()->statusItemScreenFrame()) {
         if (!popover->isShown())
             showDetails(std::nullopt);
         return;

@@ -8,7 +8,7 @@
 #include "app/SamplingResources.h"
 #include "app/SamplingState.h"
 #include "app/SettingsStore.h"
-#include "app/StatusToolTip.h"
+#include "app/StatusStripController.h"
 #include "detail/DetailView.h"
 #include "floating/FloatingPreferences.h"
 #include "floating/FullscreenMonitor.h"
@@ -17,8 +17,6 @@
 #include "platform/toolkit/Popover.h"
 #include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/WindowList.h"
-#include "statusbar/EditingPanels.h"
-#include "statusbar/MenuBarContentView.h"
 #include "updates/MenuBarTipWindow.h"
 #include "updates/UpdateController.h"
 
@@ -43,9 +41,9 @@ namespace testing {
 struct AppDelegateProbe;
 }
 
-// The application controller: the one owner of every long-lived object (the status item and its
-// strip, the detail popover, the readers and the sampling loop, the floating bar's objects, the
-// update objects, the settings store) and the holder of the latest snapshots and histories
+// The application controller: the one owner of every long-lived object (the status strip's
+// controller, the detail popover, the readers and the sampling loop, the floating bar's objects,
+// the update objects, the settings store) and the holder of the latest snapshots and histories
 // (SamplingState). Views report to it through closures that hold it weakly; settings changes
 // reach it from the store.
 //
@@ -149,8 +147,9 @@ public:
     // The floating bar's objects, its details, its menu and docking.
     FloatingBarController& floatingBar() { return *floatingBar_; }
 
-    // Keeps the panels over the strip and the anchors where the strip now sits.
-    void refreshEditingPanels();
+    // The status item, its strip and the editing panels over it.
+    StatusStripController& statusStrip() { return *statusStrip_; }
+    const StatusStripController& statusStrip() const { return *statusStrip_; }
 
     // The update checker, made at its first use.
     UpdateController& updates() { return updates_->checker(); }
@@ -161,9 +160,6 @@ public:
     bool sampleInFlight() const { return sampler_->sampleInFlight(); }
     foundation::UserDefaults& defaults() const { return *environment_.defaults; }
 
-    // The status item and its strip.
-    std::shared_ptr<ui::StatusItem> item;
-    std::shared_ptr<MenuBarContentView> statusView;
     // The detail popover.
     std::unique_ptr<ui::Popover> popover;
     std::shared_ptr<DetailView> details;
@@ -173,9 +169,6 @@ private:
     explicit AppDelegate(Environment environment);
     // Command-Q (Control-Q on X11) terminates and is swallowed; every other key passes.
     std::optional<ui::Event> handleQuitKey(const ui::Event& event);
-    // The status view's width report: the item's length follows the strip's required width.
-    void statusWidthChanged();
-    void updateItemLength();
     // The first launch's popover, retried while the status item has no place on screen.
     void presentFirstLaunchDetails(int attempt);
     void showMenuBarTip();
@@ -204,15 +197,6 @@ private:
     void followDetailsAnchor();
     // In detached mode a shown bar replaces the status item.
     bool floatingBarStandsIn() const;
-    // The editing panels over the strip (one per menu-bar display), the dock anchors they leave
-    // behind, docking the floating bar back into the menu bar and dragging a module out of it.
-    void installEditingPanels();
-    // Stores where the strip sits on the screen, when that changed.
-    void recordDockAnchor(const ui::Screen& screen, const gfx::Rect& strip);
-    // Repaint the strip wherever the editing panels and the drag-out preview draw it: all of
-    // it, or the column under a rect of the strip.
-    void redrawEditingSurfaces();
-    void redrawEditingSurfaces(const gfx::Rect& rect);
     // The language the interface speaks now: the stored choice, else the user's languages.
     AppLanguage resolvedLanguage() const;
     const std::shared_ptr<SamplingResources>& samplingResources() const {
@@ -259,7 +243,6 @@ private:
     // Set 0.25 s after launch, once the status item has found its place.
     bool nativeSurfacesReady = false;
 
-    std::unique_ptr<EditingPanels> editingPanels;
     std::unique_ptr<FullscreenMonitor> fullscreenMonitor;
     // The application's icon as the last appearance change set it.
     std::optional<gfx::Image> applicationIcon;
@@ -271,11 +254,10 @@ private:
     // controller is being taken apart.
     std::shared_ptr<SettingsStore> settings_;
     SamplingState sampling_;
+    std::shared_ptr<StatusStripController> statusStrip_;
     // Set while setFloatingMode carries out a change of mode, which applies the settings it
     // changes itself.
     bool changingFloatingMode_ = false;
-    // What the tooltip and accessibility label were last written from.
-    std::optional<StatusToolTipContent> toolTipShown_;
     // Set while showDetails rebuilds for the popover it is about to open, so the details take
     // the readings they skip while closed.
     bool detailsOpening_ = false;

@@ -5,7 +5,6 @@
 #include "model/StatusClick.h"
 #include "platform/toolkit/AnimationContext.h"
 #include "platform/toolkit/Workspace.h"
-#include "statusbar/StatusEditingSurface.h"
 
 namespace pulsedeck {
 
@@ -27,23 +26,23 @@ constexpr const char* activityMonitors[] = {"org.gnome.SystemMonitor", "gnome-sy
 
 void AppDelegate::installClickActions() {
     const std::weak_ptr<AppDelegate> weak = weak_from_this();
-    statusView->moduleClickAction = [weak](std::optional<ModuleKind> module) {
+    statusStrip_->view()->moduleClickAction = [weak](std::optional<ModuleKind> module) {
         if (auto self = weak.lock())
             self->setClickedModule(module);
     };
-    statusView->clickAction = [weak](std::optional<gfx::Point> point) {
+    statusStrip_->view()->clickAction = [weak](std::optional<gfx::Point> point) {
         if (auto self = weak.lock())
             self->showDetails(point, std::nullopt);
     };
-    statusView->hoverDetailsEnabled = [weak] {
+    statusStrip_->view()->hoverDetailsEnabled = [weak] {
         auto self = weak.lock();
         return self && self->hoverDetailsAllowed();
     };
-    statusView->moduleHoverAction = [weak](ModuleKind module, gfx::Point point) {
+    statusStrip_->view()->moduleHoverAction = [weak](ModuleKind module, gfx::Point point) {
         if (auto self = weak.lock())
             self->hoverModule(module, point);
     };
-    statusView->contextMenuAction = [weak](const ui::Event& event) {
+    statusStrip_->view()->contextMenuAction = [weak](const ui::Event& event) {
         if (auto self = weak.lock())
             self->showContextMenu(event);
     };
@@ -65,16 +64,17 @@ std::optional<ModuleKind> AppDelegate::detailsModule(std::optional<gfx::Point> p
     if (clickedModule)
         return clickedModule;
     if (point) {
-        if (auto frame = statusView->menuBarFrame(*point, 0)) {
+        if (auto frame = statusStrip_->view()->menuBarFrame(*point, 0)) {
             const gfx::Point local{point->x - frame->x(), point->y - frame->y()};
-            if (auto module = statusView->module(local))
+            if (auto module = statusStrip_->view()->module(local))
                 return module;
         }
     }
-    if (const auto focused = details->priority(); focused && statusView->moduleWidth(*focused))
+    if (const auto focused = details->priority();
+        focused && statusStrip_->view()->moduleWidth(*focused))
         return focused;
-    for (auto kind : statusView->order())
-        if (statusView->moduleWidth(kind))
+    for (auto kind : statusStrip_->view()->order())
+        if (statusStrip_->view()->moduleWidth(kind))
             return kind;
     return std::nullopt;
 }
@@ -90,12 +90,12 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
         popover->performClose();
         return;
     }
-    const auto stripFrame = statusView->statusItemScreenFrame();
+    const auto stripFrame = statusStrip_->view()->statusItemScreenFrame();
     // Nothing will be shown without a place to show it from; a closed popover must then not
     // leave its module highlighted on the strip.
     const bool canShow = anchor || stripFrame;
     const bool refocus = outcome.action == StatusClickOutcome::Action::refocus;
-    statusView->setActiveModule(canShow || popover->isShown() ? module : std::nullopt);
+    statusStrip_->view()->setActiveModule(canShow || popover->isShown() ? module : std::nullopt);
     details->prioritize(module);
     detailsOpening_ = true;
     refreshStatus(refocus);
@@ -107,7 +107,7 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
     ui::RectEdge edge = ui::RectEdge::minY;
     if (!anchor) {
         if (point) {
-            const auto containing = statusView->menuBarFrame(*point, 0);
+            const auto containing = statusStrip_->view()->menuBarFrame(*point, 0);
             origin = {point->x, (containing ? *containing : *stripFrame).minY()};
         } else {
             origin = {stripFrame->midX(), stripFrame->minY()};
@@ -120,7 +120,7 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
     }
     const gfx::Point panelOrigin{origin.x - 0.5, origin.y};
     detailsAnchorOffset.reset();
-    if (const auto shown = statusView->activeModule(); shown && !anchor)
+    if (const auto shown = statusStrip_->view()->activeModule(); shown && !anchor)
         if (const auto left = moduleScreenLeft(*shown))
             detailsAnchorOffset = panelOrigin.x - *left;
 
@@ -176,17 +176,18 @@ void AppDelegate::makeDetailsKey() {
 }
 
 std::optional<double> AppDelegate::moduleScreenLeft(ModuleKind module) const {
-    const ui::Window* window = statusView->window();
-    const auto rects = statusView->layoutModuleRects();
+    const ui::Window* window = statusStrip_->view()->window();
+    const auto rects = statusStrip_->view()->layoutModuleRects();
     const auto found = rects.find(module);
     if (!window || found == rects.end())
         return std::nullopt;
-    return window->convertRectToScreen(statusView->convertRectToView(found->second, nullptr))
+    return window
+        ->convertRectToScreen(statusStrip_->view()->convertRectToView(found->second, nullptr))
         .minX();
 }
 
 void AppDelegate::followDetailsAnchor() {
-    const auto module = statusView->activeModule();
+    const auto module = statusStrip_->view()->activeModule();
     if (!popover->isShown() || !anchorPanel || detailFloatingFrame || !detailsAnchorOffset ||
         !module)
         return;
@@ -212,7 +213,7 @@ void AppDelegate::applicationDidResignActive() {
 void AppDelegate::handleOutsideClick() {
     const gfx::Point location = application().mouseLocation();
     if (prefs().floatingMode != FloatingMode::detached &&
-        statusView->menuBarFrame(location, stripMargin))
+        statusStrip_->view()->menuBarFrame(location, stripMargin))
         return;
     if (floatingBar_->panel() && floatingBar_->panel()->frame().contains(location))
         return;
@@ -234,8 +235,9 @@ bool AppDelegate::hoverDetailsAllowed() const {
 }
 
 void AppDelegate::hoverModule(ModuleKind module, gfx::Point point) {
-    const auto& allowed = statusView->hoverDetailsEnabled;
-    if (!allowed || !allowed() || statusView->holdsPointer() || details->priority() == module)
+    const auto& allowed = statusStrip_->view()->hoverDetailsEnabled;
+    if (!allowed || !allowed() || statusStrip_->view()->holdsPointer() ||
+        details->priority() == module)
         return;
     clickedModule = module;
     showDetails(point, std::nullopt);
@@ -245,7 +247,7 @@ void AppDelegate::showContextMenu(const ui::Event& event) {
     if (!details->isSorting())
         popover->performClose();
     auto menu = makeSettingsMenu();
-    ui::View* over = statusView.get();
+    ui::View* over = statusStrip_->view().get();
     if (auto window = event.window(); window && window->contentView())
         over = window->contentView().get();
     ui::Menu::popUpContextMenu(menu, event, over);
@@ -293,16 +295,12 @@ void AppDelegate::updatePopoverSize(double height, bool animated) {
 }
 
 void AppDelegate::popoverDidClose(ui::Popover&) {
-    // The surfaces forget their hover: no hover survives a held button.
-    if (editingPanels)
-        for (const auto& [key, panel] : editingPanels->panels())
-            if (auto* surface = EditingPanels::surfaceOf(*panel))
-                surface->updateHover({}, true);
+    statusStrip_->forgetHover();
     detailFloatingFrame.reset();
     details->setSorting(false);
-    if (statusView->isSorting())
-        statusView->setSorting(false);
-    statusView->setActiveModule(std::nullopt);
+    if (statusStrip_->view()->isSorting())
+        statusStrip_->view()->setSorting(false);
+    statusStrip_->view()->setActiveModule(std::nullopt);
     popover->setAnimates(!application().workspace().accessibilityDisplayShouldReduceMotion());
     updatePopoverSize(details->preferredHeight(), false);
     removeOutsideClickMonitor();

@@ -38,7 +38,7 @@ void AppDelegate::setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dr
         showFloatingPanel(dropFrame);
     }
 
-    refreshEditingPanels();
+    statusStrip_->refreshEditingPanels();
     handOffToDetails(false, resolvedLanguage());
 
     if (mode == FloatingMode::none && old == FloatingMode::detached) {
@@ -61,7 +61,7 @@ void AppDelegate::showFloatingPanel(std::optional<gfx::Rect> dropFrame) {
             if (details->sortingAction)
                 details->sortingAction();
         }
-        statusView->setActiveModule(std::nullopt);
+        statusStrip_->view()->setActiveModule(std::nullopt);
     }
 }
 
@@ -73,15 +73,15 @@ bool AppDelegate::floatingBarStandsIn() const {
 }
 
 void AppDelegate::applyFullscreenVisibility() {
-    if (!item)
+    if (!statusStrip_->item())
         return;
     std::vector<int> displayNumbers;
     for (const auto& screen : ui::Screen::screens())
         displayNumbers.push_back(screen.displayNumber());
     const bool itemVisible = statusItemVisible(floatingBarStandsIn(), prefs().hideInFullscreen,
                                                displayNumbers, fullscreenMonitor->displayIDs());
-    if (item->isVisible() != itemVisible)
-        item->setVisible(itemVisible);
+    if (statusStrip_->item()->isVisible() != itemVisible)
+        statusStrip_->item()->setVisible(itemVisible);
 
     if (const std::shared_ptr<ui::Window>& panel = floatingBar_->panel()) {
         const bool barHides = settings_->floating() && settings_->floating()->hideInFullscreen &&
@@ -97,15 +97,15 @@ void AppDelegate::applyFullscreenVisibility() {
         if (!shownAt && anchorPanel)
             shownAt = anchorPanel->frame();
         if (!shownAt)
-            shownAt = statusView->statusItemScreenFrame();
+            shownAt = statusStrip_->view()->statusItemScreenFrame();
         if (!shownAt) {
-            refreshEditingPanels();
+            statusStrip_->refreshEditingPanels();
             return;
         }
         if (prefs().hideInFullscreen && fullscreenMonitor->isFullscreen(*shownAt))
             popover->performClose();
     }
-    refreshEditingPanels();
+    statusStrip_->refreshEditingPanels();
 }
 
 void AppDelegate::updateFullscreenMonitoring() {

@@ -1,9 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/DetailStateBuilder.h"
-#include "app/StatusToolTip.h"
 #include "model/AccentColor.h"
 #include "platform/toolkit/Workspace.h"
-#include "statusbar/StripInputs.h"
 
 namespace pulsedeck {
 
@@ -13,7 +11,7 @@ bool AppDelegate::isDark() const {
 }
 
 void AppDelegate::refreshStatus(bool animated) {
-    if (!item)
+    if (!statusStrip_->item())
         return;
     ui::Application& app = application();
     const StripSettings settings = statusStripSettings(prefs(), sampling_.fanAvailable);
@@ -34,40 +32,13 @@ void AppDelegate::refreshStatus(bool animated) {
     renderedPanelDark = dark;
 
     const AppLanguage language = resolvedLanguage();
-    const StripReadings readings = sampling_.stripReadings();
-    statusView->setInputs(stripInputs(
-        settings, readings,
+    statusStrip_->refresh(
+        settings,
         {.height = statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness()),
          .systemDark = app.effectiveAppearance() == gfx::Appearance::dark,
          .reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion(),
          .language = language,
-         .historyCapacity = static_cast<int>(sampling_.historyCapacity)}));
-
-    const auto shows = [&settings](ModuleKind kind) { return settings.shown.contains(kind); };
-    StatusToolTipContent tip;
-    tip.language = language;
-    if (shows(ModuleKind::memory))
-        tip.memory = sampling_.latest;
-    if (shows(ModuleKind::fan))
-        tip.fan = sampling_.fanSnapshot;
-    if (shows(ModuleKind::network))
-        tip.network = sampling_.networkSnapshot;
-    if (shows(ModuleKind::temperature))
-        tip.temperature = sampling_.temperatureSnapshot;
-    if (shows(ModuleKind::devices))
-        tip.devices = sampling_.devicesSnapshot.devices;
-    if (shows(ModuleKind::compute))
-        tip.compute = sampling_.computeSnapshot;
-    if (toolTipShown_ != tip) {
-        const std::string text = statusToolTip(tip);
-        statusView->setToolTip(text);
-        statusView->setAccessibilityLabel(text);
-        toolTipShown_ = std::move(tip);
-    }
-
-    // Also places the editing panels over the strip's new width. The strip's setters have
-    // marked what changed in it, and tell the editing surfaces that draw it.
-    updateItemLength();
+         .historyCapacity = static_cast<int>(sampling_.historyCapacity)});
 
     floatingBar_->layoutPanel();
     handOffToDetails(animated, language);

@@ -61,13 +61,14 @@ void AppDelegate::installSettingsActions() {
     view.switchAction =
         choice([](Preferences& p, ModuleKind kind, bool on) { p.*enabledSwitch(kind) = on; });
 
-    statusView->statusOrderAction =
+    statusStrip_->view()->statusOrderAction =
         action([](AppDelegate& self, const std::vector<ModuleKind>& order) {
             self.statusOrderChanged(order);
         });
-    statusView->statusHideAction =
+    statusStrip_->view()->statusHideAction =
         action([](AppDelegate& self, ModuleKind kind) { self.hideModuleFromStatus(kind); });
-    statusView->finishSortingAction = action([](AppDelegate& self) { self.finishSorting(); });
+    statusStrip_->view()->finishSortingAction =
+        action([](AppDelegate& self) { self.finishSorting(); });
 }
 
 void AppDelegate::settingsChanged(const SettingsChange& change) {
@@ -86,7 +87,7 @@ void AppDelegate::settingsChanged(const SettingsChange& change) {
         details->prioritize(details->priority());
     }
     if (change.touches(Key::collapsedSections))
-        statusView->setActiveModule(details->priority());
+        statusStrip_->view()->setActiveModule(details->priority());
     bool sampleNow = false;
     bool moduleSwitched = false;
     for (auto kind : allModuleKinds) {
@@ -152,10 +153,11 @@ void AppDelegate::showSensorHelp() {
 }
 
 void AppDelegate::beginSorting() {
-    statusView->setSorting(details->isSorting());
-    statusView->setActiveModule(details->isSorting() ? std::nullopt : details->priority());
+    statusStrip_->view()->setSorting(details->isSorting());
+    statusStrip_->view()->setActiveModule(details->isSorting() ? std::nullopt
+                                                               : details->priority());
     refreshStatus(true);
-    refreshEditingPanels();
+    statusStrip_->refreshEditingPanels();
 }
 
 int AppDelegate::loginState() const {

@@ -238,7 +238,7 @@ BENCHMARK(BM_QuietSecondOfTheProgram)->Unit(benchmark::kMicrosecond);
 // given scale, as the status item's window paints it.
 static void BM_StatusStripDrawAllModules(benchmark::State& state) {
     WholeProgram program;
-    MenuBarContentView& strip = *program.delegate().statusView;
+    MenuBarContentView& strip = *program.delegate().statusStrip().view();
     gfx::Bitmap backing =
         gfx::Bitmap::forPointSize(strip.bounds().size, static_cast<double>(state.range(0)));
     for (auto _ : state) {

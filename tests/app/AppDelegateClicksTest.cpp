@@ -21,10 +21,10 @@ protected:
     void SetUp() override {
         launch();
         advance(0.3);
-        ASSERT_TRUE(delegate->statusView->statusItemScreenFrame());
+        ASSERT_TRUE(delegate->statusStrip().view()->statusItemScreenFrame());
     }
 
-    gfx::Rect strip() const { return *delegate->statusView->statusItemScreenFrame(); }
+    gfx::Rect strip() const { return *delegate->statusStrip().view()->statusItemScreenFrame(); }
 
     // A moment after whatever came before, as no hand clicks twice at one instant.
     void clickModule(ModuleKind kind) {
@@ -43,7 +43,7 @@ TEST_F(AppDelegateClicksTest, AClickOnAModuleOpensThePopoverAnchoredUnderIt) {
     clickModule(ModuleKind::network);
     ASSERT_TRUE(shown());
     EXPECT_EQ(delegate->details->priority(), ModuleKind::network);
-    EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::network);
+    EXPECT_EQ(delegate->statusStrip().view()->activeModule(), ModuleKind::network);
     EXPECT_FALSE(DetailViewProbe(*delegate->details).lastLayoutRequestedAnimation());
     EXPECT_FALSE(inside(*delegate).clickedModule) << "consumed by the showing";
     EXPECT_EQ(inside(*delegate).lastStatusActivation, clock.now());
@@ -73,7 +73,7 @@ TEST_F(AppDelegateClicksTest, AnotherModuleRefocusesAndTheSameModuleCloses) {
     clickModule(ModuleKind::memory);
     ASSERT_TRUE(shown());
     EXPECT_EQ(delegate->details->priority(), ModuleKind::memory);
-    EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::memory);
+    EXPECT_EQ(delegate->statusStrip().view()->activeModule(), ModuleKind::memory);
     EXPECT_EQ(inside(*delegate).anchorPanel, anchor) << "the same anchor moves";
     EXPECT_EQ(inside(*delegate).anchorPanel->frame().origin,
               (gfx::Point{memory.x - 0.5, strip().minY()}));
@@ -82,7 +82,7 @@ TEST_F(AppDelegateClicksTest, AnotherModuleRefocusesAndTheSameModuleCloses) {
     EXPECT_FALSE(shown());
     EXPECT_FALSE(inside(*delegate).anchorPanel);
     EXPECT_FALSE(inside(*delegate).outsideClickMonitor);
-    EXPECT_FALSE(delegate->statusView->activeModule());
+    EXPECT_FALSE(delegate->statusStrip().view()->activeModule());
     EXPECT_FALSE(anchor->isVisible());
 }
 
@@ -181,11 +181,11 @@ TEST_F(AppDelegateClicksTest, HoverRefocusesModuleByModuleOnlyWhileShownAndAllow
     EXPECT_TRUE(shown());
 
     // While a press is tracked or the strip sorts, hovering does nothing.
-    delegate->statusView->setSorting(true);
-    ASSERT_TRUE(delegate->statusView->holdsPointer());
+    delegate->statusStrip().view()->setSorting(true);
+    ASSERT_TRUE(delegate->statusStrip().view()->holdsPointer());
     delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
     EXPECT_EQ(delegate->details->priority(), ModuleKind::compute);
-    delegate->statusView->setSorting(false);
+    delegate->statusStrip().view()->setSorting(false);
     delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
     EXPECT_EQ(delegate->details->priority(), ModuleKind::memory);
 
@@ -231,12 +231,12 @@ TEST_F(AppDelegateClicksTest, EscapeWhileSortingEndsSortingOnBothSidesAndKeepsTh
     clickModule(ModuleKind::network);
     delegate->details->setSorting(true);
     delegate->details->sortingAction();
-    ASSERT_TRUE(delegate->statusView->isSorting());
+    ASSERT_TRUE(delegate->statusStrip().view()->isSorting());
     server.key(ui::KeyCode::escape, "\x1b");
     loop.runUntilIdle();
     EXPECT_FALSE(delegate->details->isSorting());
-    EXPECT_FALSE(delegate->statusView->isSorting());
-    EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::network);
+    EXPECT_FALSE(delegate->statusStrip().view()->isSorting());
+    EXPECT_EQ(delegate->statusStrip().view()->activeModule(), ModuleKind::network);
     EXPECT_TRUE(shown());
 }
 
@@ -244,12 +244,12 @@ TEST_F(AppDelegateClicksTest, ClosingResetsSortingFocusSizeAndTheOutsideMonitor)
     clickModule(ModuleKind::network);
     delegate->details->setSorting(true);
     delegate->details->sortingAction();
-    ASSERT_TRUE(delegate->statusView->isSorting());
+    ASSERT_TRUE(delegate->statusStrip().view()->isSorting());
     delegate->details->dismissAction();
     EXPECT_FALSE(shown());
     EXPECT_FALSE(delegate->details->isSorting());
-    EXPECT_FALSE(delegate->statusView->isSorting());
-    EXPECT_FALSE(delegate->statusView->activeModule());
+    EXPECT_FALSE(delegate->statusStrip().view()->isSorting());
+    EXPECT_FALSE(delegate->statusStrip().view()->activeModule());
     EXPECT_FALSE(inside(*delegate).detailFloatingFrame);
     EXPECT_FALSE(inside(*delegate).outsideClickMonitor);
     EXPECT_EQ(delegate->popover->contentSize(),
@@ -291,7 +291,7 @@ TEST_F(AppDelegateClicksTest, NothingIsHighlightedWhenThereIsNoPlaceToShowThePop
     delegate->showDetails(std::nullopt, std::nullopt);
     EXPECT_FALSE(shown());
     EXPECT_FALSE(inside(*delegate).anchorPanel);
-    EXPECT_FALSE(delegate->statusView->activeModule());
+    EXPECT_FALSE(delegate->statusStrip().view()->activeModule());
     EXPECT_EQ(delegate->details->priority(), ModuleKind::memory) << "the focus still moves";
 }
 
@@ -365,13 +365,13 @@ TEST_F(AppDelegateClicksTest, AFullScreenWindowHidesTheItemAndClosesThePopoverWh
     windows->setWindows({{.bounds = {0, 0, 1440, 900}, .ownerPID = 1}});
     delegate->details->hideInFullscreenAction(true);
     EXPECT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{1});
-    EXPECT_FALSE(delegate->item->isVisible());
+    EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
     EXPECT_FALSE(shown());
 
     windows->setWindows({});
     loop.advanceAndRunDue(FullscreenMonitor::scanInterval + FullscreenMonitor::scanTolerance);
     EXPECT_TRUE(inside(*delegate).fullscreenMonitor->displayIDs().empty());
-    EXPECT_TRUE(delegate->item->isVisible());
+    EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
 
     delegate->details->hideInFullscreenAction(false);
     EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());

@@ -13,14 +13,14 @@ protected:
     void SetUp() override {
         launch();
         advance(0.3);
-        ASSERT_TRUE(delegate->statusView->statusItemScreenFrame());
+        ASSERT_TRUE(delegate->statusStrip().view()->statusItemScreenFrame());
     }
 
     void twoDisplays() {
         server.setScreens({ui::HeadlessWindowServer::makeScreen({0, 0, 1440, 900}, 1),
                            ui::HeadlessWindowServer::makeScreen({1440, -180, 1920, 1080}, 2)});
         ui::StatusBar::system().relayout();
-        delegate->refreshEditingPanels();
+        delegate->statusStrip().refreshEditingPanels();
     }
 
     std::optional<DockAnchor> storedAnchor(const std::string& key) {
@@ -49,7 +49,7 @@ TEST_F(AppDelegateDockingTest, EveryMenuBarDisplayGetsAPanelAndAStoredAnchorAtIt
     for (std::size_t index = 0; index < 2; ++index) {
         const auto anchor = storedAnchor("Optional(" + std::to_string(index + 1) + ")");
         ASSERT_TRUE(anchor) << index;
-        const gfx::Rect strip = *delegate->statusView->stripFrame(screens[index]);
+        const gfx::Rect strip = *delegate->statusStrip().view()->stripFrame(screens[index]);
         EXPECT_EQ(*anchor, DockAnchor::measure(screens[index].frame(), strip));
         // A bar docked there ends where the strip ends, level with its middle.
         EXPECT_DOUBLE_EQ(frames[index].maxX(), strip.maxX());

@@ -13,7 +13,7 @@ protected:
     void SetUp() override {
         launch();
         advance(0.3);
-        ASSERT_TRUE(delegate->statusView->statusItemScreenFrame());
+        ASSERT_TRUE(delegate->statusStrip().view()->statusItemScreenFrame());
         start = moduleCenter(ModuleKind::memory);
         server.movePointer(start);
         server.mouseDown(start);
@@ -68,7 +68,7 @@ TEST_F(AppDelegateDragOutTest, APreviewOfTheStripHangsFromTheMenuBarAndTearsOff)
     EXPECT_TRUE(preview.ignoresMouseEvents());
     EXPECT_TRUE(std::dynamic_pointer_cast<FloatingSurface>(preview.contentView()));
     // The strip moves with the pointer from where it was held.
-    const gfx::Rect strip = *delegate->statusView->statusItemScreenFrame();
+    const gfx::Rect strip = *delegate->statusStrip().view()->statusItemScreenFrame();
     EXPECT_NEAR(preview.frame().minX(), strip.minX() - 10, 1e-9);
     EXPECT_NEAR(preview.frame().minY(), strip.minY() - 60, 1e-9);
     // The overlay stands in for it while the liquid stretches.
@@ -112,7 +112,7 @@ TEST_F(AppDelegateDragOutTest, UnderReduceMotionThePreviewFollowsWithoutLiquidAn
 TEST_F(AppDelegateDragOutTest, ADropOnTheStripOffersABarOnlyWhenTheBarWouldReplaceIt) {
     // Without the liquid every release counts as torn off; the drop point alone decides.
     app.workspace().setReduceMotion(true);
-    const gfx::Rect strip = *delegate->statusView->statusItemScreenFrame();
+    const gfx::Rect strip = *delegate->statusStrip().view()->statusItemScreenFrame();
     const gfx::Point onStrip{strip.minX() + 1, strip.maxY() + 1.5};
     for (const auto& [mode, offered] :
          {std::pair{FloatingMode::none, false}, std::pair{FloatingMode::copy, false},

@@ -44,14 +44,14 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
     ASSERT_TRUE(barShown());
     const auto panel = floatingBar().panel();
-    EXPECT_TRUE(delegate->item->isVisible());
+    EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
     EXPECT_EQ(delegate->settings().floating()->hidden, std::set<ModuleKind>{ModuleKind::fan});
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
     delegate->details->chartLengthAction(40);
 
     delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
     EXPECT_EQ(floatingBar().panel(), panel) << "the panel survives the switch";
-    EXPECT_FALSE(delegate->item->isVisible());
+    EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
     EXPECT_EQ(delegate->settings().floating()->chartLength, 40) << "seeded";
     EXPECT_EQ(delegate->settings().floating()->gap, 8) << "seeded";
 
@@ -59,7 +59,7 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
         [](FloatingPreferences& p) { p.hidden.erase(ModuleKind::fan); });
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
     delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
-    EXPECT_TRUE(delegate->item->isVisible());
+    EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
     EXPECT_EQ(delegate->settings().floating()->gap, 3) << "not seeded";
     EXPECT_FALSE(delegate->settings().main().fanEnabled) << "not written back";
     EXPECT_EQ(delegate->settings().main().fanGap, 8);
@@ -79,7 +79,7 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     delegate->setFloatingMode(FloatingMode::none, std::nullopt);
     EXPECT_FALSE(floatingBar().panel());
     EXPECT_FALSE(panel->isVisible());
-    EXPECT_TRUE(delegate->item->isVisible());
+    EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
     EXPECT_TRUE(delegate->settings().main().fanEnabled);
     EXPECT_EQ(delegate->settings().main().fanGap, 3);
     EXPECT_FALSE(delegate->settings().main().memoryShowChart);
@@ -121,7 +121,7 @@ TEST_F(AppDelegateFloatingTest, TheBarsOriginComesFromTheDropTheOldPanelTheStore
     delegate->setFloatingMode(FloatingMode::none, std::nullopt);
     defaults->removeObjectForKey("floatingFrame");
     delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
-    const auto item = delegate->statusView->statusItemScreenFrame();
+    const auto item = delegate->statusStrip().view()->statusItemScreenFrame();
     ASSERT_TRUE(item);
     EXPECT_EQ(floatingBar().panel()->frame(),
               keepFrameOnScreen({{item->minX(), item->minY() - 60}, size()}));
@@ -178,16 +178,16 @@ TEST_F(AppDelegateFloatingTest, FullScreenVisibilityOverTwoScreens) {
 
     fullscreenOn({leftScreen});
     EXPECT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{1});
-    EXPECT_TRUE(delegate->item->isVisible());
+    EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
     fullscreenOn({leftScreen, rightScreen});
-    EXPECT_FALSE(delegate->item->isVisible());
+    EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
     fullscreenOn({});
-    EXPECT_TRUE(delegate->item->isVisible());
+    EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
 
     delegate->setFloatingMode(FloatingMode::detached, gfx::Rect{100, 100, 1, 1});
-    EXPECT_FALSE(delegate->item->isVisible());
+    EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
     fullscreenOn({rightScreen});
-    EXPECT_FALSE(delegate->item->isVisible());
+    EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
 
     // The bar's own hiding: out while its screen is full-screen, back when it no longer is.
     inside(*delegate).floatingMotion.stop();
@@ -218,17 +218,17 @@ TEST_F(AppDelegateFloatingTest, TheStatusItemComesBackWhenNoBarCanStandInForIt) 
     defaults->setObject(std::string("detached"), PreferenceKey::floatingMode);
     launch();
     delegate->applyFullscreenVisibility();
-    EXPECT_TRUE(delegate->item->isVisible()) << "no bar yet";
+    EXPECT_TRUE(delegate->statusStrip().item()->isVisible()) << "no bar yet";
     advance(AppDelegate::surfacesReadyDelay);
     ASSERT_TRUE(barShown()) << "restored";
-    EXPECT_FALSE(delegate->item->isVisible());
+    EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
     EXPECT_EQ(defaults->stringForKey(PreferenceKey::floatingMode), "detached");
 
     server.setScreens({});
     delegate->applyFullscreenVisibility();
-    EXPECT_TRUE(delegate->item->isVisible());
+    EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
     delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
-    EXPECT_TRUE(delegate->item->isVisible());
+    EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
 }
 
 TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {

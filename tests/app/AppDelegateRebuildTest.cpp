@@ -35,20 +35,20 @@ protected:
 
     SamplingState& sampled() { return inside(*delegate).sampling; }
 
-    std::string tip() const { return delegate->statusView->toolTip(); }
+    std::string tip() const { return delegate->statusStrip().view()->toolTip(); }
     static std::string words(Copy key) { return text(key, AppLanguage::english); }
 };
 
 TEST_F(AppDelegateRebuildTest, TooltipEdgeCases) {
     only({});
     EXPECT_EQ(tip(), "Pulsedeck. ");
-    EXPECT_EQ(delegate->statusView->accessibility().label, "Pulsedeck. ");
-    EXPECT_TRUE(delegate->statusView->displaysAppMark());
+    EXPECT_EQ(delegate->statusStrip().view()->accessibility().label, "Pulsedeck. ");
+    EXPECT_TRUE(delegate->statusStrip().view()->displaysAppMark());
 
     sampled().devicesSnapshot.devices.clear();
     only({ModuleKind::devices});
     EXPECT_EQ(tip(), "Pulsedeck.  ") << "devices on with none attached leave one blank";
-    EXPECT_TRUE(delegate->statusView->displaysAppMark());
+    EXPECT_TRUE(delegate->statusStrip().view()->displaysAppMark());
 
     ExternalDevice stick;
     stick.id = "usb:1";
@@ -58,7 +58,7 @@ TEST_F(AppDelegateRebuildTest, TooltipEdgeCases) {
     sampled().devicesSnapshot.devices = {stick};
     only({ModuleKind::devices});
     EXPECT_EQ(tip(), "Pulsedeck.  Stick: USB, 480 Mbps");
-    EXPECT_FALSE(delegate->statusView->displaysAppMark());
+    EXPECT_FALSE(delegate->statusStrip().view()->displaysAppMark());
 
     sampled().temperatureSnapshot = TemperatureSnapshot{};
     only({ModuleKind::temperature});
@@ -92,10 +92,10 @@ TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOr
     sampled().fanSnapshot =
         FanSnapshot{.model = "Board", .fans = {FanReading{0, 1200, 3000}}, .detectedCount = 1};
     delegate->refreshStatus(false);
-    const auto& strip = delegate->statusView->order();
+    const auto& strip = delegate->statusStrip().view()->order();
     EXPECT_EQ(std::count(strip.begin(), strip.end(), ModuleKind::fan), 0);
-    EXPECT_FALSE(delegate->statusView->editableModules().contains(ModuleKind::fan));
-    EXPECT_EQ(delegate->statusView->fanMode(), FanDisplayMode::hidden);
+    EXPECT_FALSE(delegate->statusStrip().view()->editableModules().contains(ModuleKind::fan));
+    EXPECT_EQ(delegate->statusStrip().view()->fanMode(), FanDisplayMode::hidden);
     EXPECT_EQ(tip().find("Board"), std::string::npos);
     EXPECT_FALSE(delegate->details->state().modules[ModuleKind::fan].on());
     const auto& order = delegate->details->state().order;
@@ -103,7 +103,7 @@ TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOr
 }
 
 TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionElseAnimates) {
-    MenuBarContentView& strip = *delegate->statusView;
+    MenuBarContentView& strip = *delegate->statusStrip().view();
     change([](Preferences& p) { p.computeMode = ComputeDisplayMode::chart; });
     EXPECT_EQ(Probe::computePicture(strip).progress, 0) << "the module showed from launch in bars";
     EXPECT_TRUE(Probe::metricPlan(strip, ModuleKind::compute)) << "a change animates";
@@ -131,7 +131,7 @@ TEST_F(AppDelegateRebuildTest, AppearanceAndIconFollowOnlyAFlipOfTheDarkFlag) {
 
     delegate->details->appearanceAction(AppearanceMode::dark);
     EXPECT_EQ(iconRequests, (std::vector<bool>{false, true}));
-    EXPECT_EQ(delegate->statusView->appearance(), gfx::Appearance::dark);
+    EXPECT_EQ(delegate->statusStrip().view()->appearance(), gfx::Appearance::dark);
     EXPECT_EQ(delegate->popover->appearance(), gfx::Appearance::dark);
 
     delegate->details->appearanceAction(AppearanceMode::light);
@@ -156,19 +156,19 @@ TEST_F(AppDelegateRebuildTest, AMissingIconLeavesTheIconAndStillAppliesTheAppear
 TEST_F(AppDelegateRebuildTest, TheAccentAndTheStripFollowTheTheme) {
     delegate->details->moduleColorAction(ColorSlot::theme, PaletteColor::purple);
     EXPECT_EQ(accentColor(), toColor(PaletteColor::purple));
-    EXPECT_EQ(Probe::computePicture(*delegate->statusView).colors.cpu,
+    EXPECT_EQ(Probe::computePicture(*delegate->statusStrip().view()).colors.cpu,
               toColor(PaletteColor::purple));
 }
 
 TEST_F(AppDelegateRebuildTest, TheItemsLengthFollowsTheStripAndTheNetworkGraph) {
     only({ModuleKind::network});
-    const double withGraph = delegate->statusView->moduleImage(ModuleKind::network)->size().width;
-    EXPECT_EQ(delegate->item->length(), delegate->statusView->requiredWidth());
+    MenuBarContentView& strip = *delegate->statusStrip().view();
+    const double withGraph = strip.moduleImage(ModuleKind::network)->size().width;
+    EXPECT_EQ(delegate->statusStrip().item()->length(), strip.requiredWidth());
     delegate->details->networkChartAction(false);
-    const double withoutGraph =
-        delegate->statusView->moduleImage(ModuleKind::network)->size().width;
+    const double withoutGraph = strip.moduleImage(ModuleKind::network)->size().width;
     EXPECT_EQ(withGraph - withoutGraph, 85 + 6) << "graph width plus its margins";
-    EXPECT_EQ(delegate->item->length(), delegate->statusView->requiredWidth());
+    EXPECT_EQ(delegate->statusStrip().item()->length(), strip.requiredWidth());
 }
 
 TEST_F(AppDelegateRebuildTest, TheDetailsGetPlaceholdersForHiddenModulesAndTheLoginState) {
@@ -213,7 +213,7 @@ const gfx::Bitmap* pixels(const std::optional<gfx::Image>& image) {
 
 TEST_F(AppDelegateRebuildTest, AnUnchangedModuleKeepsItsImageAndAChangedOneIsDrawnAgain) {
     advance(1);
-    MenuBarContentView& strip = *delegate->statusView;
+    MenuBarContentView& strip = *delegate->statusStrip().view();
     // Held so that no new image can take a released one's address.
     std::vector<std::optional<gfx::Image>> held;
     auto images = [&] {
@@ -268,7 +268,7 @@ TEST_F(AppDelegateRebuildTest, AnUnchangedModuleKeepsItsImageAndAChangedOneIsDra
 TEST_F(AppDelegateRebuildTest, ARebuildThatChangedNothingLeavesTheStripUnmarked) {
     advance(1);
     loop.runUntilIdle();
-    MenuBarContentView& strip = *delegate->statusView;
+    MenuBarContentView& strip = *delegate->statusStrip().view();
     // The surfaces laid over the strip draw it; the strip under them shows nothing of its own.
     ASSERT_TRUE(strip.editingSurfacePresented());
     ASSERT_FALSE(inside(*delegate).editingPanels->panels().empty());
@@ -332,8 +332,8 @@ TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestF
 TEST_F(AppDelegateRebuildTest, NothingIsTouchedBeforeTheItemExists) {
     auto unlaunched = AppDelegate::create(environment());
     unlaunched->refreshStatus(true);
-    EXPECT_FALSE(unlaunched->statusView->moduleImage(ModuleKind::memory));
-    EXPECT_TRUE(unlaunched->statusView->toolTip().empty());
+    EXPECT_FALSE(unlaunched->statusStrip().view()->moduleImage(ModuleKind::memory));
+    EXPECT_TRUE(unlaunched->statusStrip().view()->toolTip().empty());
     EXPECT_FALSE(DetailViewProbe(*unlaunched->details).lastLayoutRequestedAnimation());
     EXPECT_FALSE(inside(*unlaunched).renderedDark);
 }

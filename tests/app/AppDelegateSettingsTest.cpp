@@ -214,7 +214,7 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
         }
         // The next launch's item takes this one's place on the bar, where the details hang.
         delegate->popover->close();
-        app.statusBar().removeStatusItem(delegate->item);
+        app.statusBar().removeStatusItem(delegate->statusStrip().item());
         delegate->applicationWillTerminate();
         delegate.reset();
     }
@@ -313,33 +313,33 @@ TEST_F(AppDelegateSettingsTest, SortingIsHandedOverBetweenTheDetailsAndTheStrip)
     view.prioritize(ModuleKind::network);
     view.setSorting(true);
     view.sortingAction();
-    EXPECT_TRUE(delegate->statusView->isSorting());
-    EXPECT_FALSE(delegate->statusView->activeModule());
+    EXPECT_TRUE(delegate->statusStrip().view()->isSorting());
+    EXPECT_FALSE(delegate->statusStrip().view()->activeModule());
 
     // The strip's done press leaves sorting on both sides and brings the focus back.
-    delegate->statusView->finishSortingAction();
+    delegate->statusStrip().view()->finishSortingAction();
     EXPECT_FALSE(view.isSorting());
-    EXPECT_FALSE(delegate->statusView->isSorting());
-    EXPECT_EQ(delegate->statusView->activeModule(), ModuleKind::network);
+    EXPECT_FALSE(delegate->statusStrip().view()->isSorting());
+    EXPECT_EQ(delegate->statusStrip().view()->activeModule(), ModuleKind::network);
 
     // Not sorting: nothing to finish.
-    delegate->statusView->setActiveModule(std::nullopt);
-    delegate->statusView->finishSortingAction();
-    EXPECT_FALSE(delegate->statusView->activeModule());
+    delegate->statusStrip().view()->setActiveModule(std::nullopt);
+    delegate->statusStrip().view()->finishSortingAction();
+    EXPECT_FALSE(delegate->statusStrip().view()->activeModule());
 }
 
 TEST_F(AppDelegateSettingsTest, TheStripsOrderAndHidingReachTheDetailsOnlyWhileSorting) {
     launch();
     DetailView& view = *delegate->details;
-    delegate->statusView->statusOrderAction({ModuleKind::devices});
+    delegate->statusStrip().view()->statusOrderAction({ModuleKind::devices});
     EXPECT_EQ(delegate->settings().main().moduleOrder.front(), ModuleKind::memory);
-    delegate->statusView->statusHideAction(ModuleKind::memory);
+    delegate->statusStrip().view()->statusHideAction(ModuleKind::memory);
     EXPECT_TRUE(delegate->settings().main().memoryEnabled);
 
     view.setSorting(true);
-    delegate->statusView->statusOrderAction({ModuleKind::devices});
+    delegate->statusStrip().view()->statusOrderAction({ModuleKind::devices});
     EXPECT_EQ(delegate->settings().main().moduleOrder.front(), ModuleKind::devices);
-    delegate->statusView->statusHideAction(ModuleKind::memory);
+    delegate->statusStrip().view()->statusHideAction(ModuleKind::memory);
     EXPECT_FALSE(delegate->settings().main().memoryEnabled);
     EXPECT_FALSE(*reloaded().objectForKey(PreferenceKey::memoryEnabled)->asBool());
 }

@@ -79,37 +79,37 @@ TEST_F(AppDelegateTest, TheConstructorReadsTheSettingsAndShowsNothing) {
     defaults_->setBool(false, PreferenceKey::networkEnabled);
     delegate_ = AppDelegate::create(environment());
     EXPECT_FALSE(delegate_->settings().main().networkEnabled);
-    EXPECT_FALSE(delegate_->item);
+    EXPECT_FALSE(delegate_->statusStrip().item());
     EXPECT_TRUE(server_.visibleWindows().empty());
     EXPECT_FALSE(delegate_->timer());
     EXPECT_EQ(resourcesMade_, 1);
     EXPECT_EQ(delegate_->sampling().latest.explanation, Copy::waiting);
     EXPECT_GT(delegate_->sampling().computeSnapshot.cpuCores, 0);
     EXPECT_EQ(delegate_->details->frame(), DetailView::initialFrame);
-    EXPECT_EQ(delegate_->statusView->frame(), (gfx::Rect{0, 0, 300, 24}));
+    EXPECT_EQ(delegate_->statusStrip().view()->frame(), (gfx::Rect{0, 0, 300, 24}));
 }
 
 TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce) {
     launch();
     EXPECT_EQ(app_.activationPolicy(), ui::ActivationPolicy::accessory);
-    ASSERT_TRUE(delegate_->item);
-    EXPECT_EQ(delegate_->item->view(), delegate_->statusView);
-    EXPECT_EQ(delegate_->item->button()->cell()->highlightsBy(), 0);
-    EXPECT_FALSE(delegate_->item->button()->isBordered());
+    ASSERT_TRUE(delegate_->statusStrip().item());
+    MenuBarContentView& strip = *delegate_->statusStrip().view();
+    EXPECT_EQ(delegate_->statusStrip().item()->view().get(), &strip);
+    EXPECT_EQ(delegate_->statusStrip().item()->button()->cell()->highlightsBy(), 0);
+    EXPECT_FALSE(delegate_->statusStrip().item()->button()->isBordered());
     EXPECT_EQ(server_.visibleWindows().size(), 1u) << "only the status bar";
-    EXPECT_EQ(delegate_->statusView->presentationHeight(), 24);
-    EXPECT_TRUE(Probe::monitorsPointerEverywhere(*delegate_->statusView))
-        << "presses elsewhere reach the strip";
+    EXPECT_EQ(strip.presentationHeight(), 24);
+    EXPECT_TRUE(Probe::monitorsPointerEverywhere(strip)) << "presses elsewhere reach the strip";
     EXPECT_TRUE(inside(*delegate_).quitMonitor);
 
     // Before the first sample the strip is measured on the placeholder.
     const double measured = StatusLayout::measure(DisplayMode::four, AppLanguage::english,
                                                   memoryPlaceholder(), true, 85)
                                 .width;
-    ASSERT_TRUE(delegate_->statusView->moduleImage(ModuleKind::memory));
-    EXPECT_EQ(delegate_->statusView->moduleImage(ModuleKind::memory)->size().width, measured);
-    EXPECT_EQ(delegate_->item->length(), delegate_->statusView->requiredWidth());
-    EXPECT_EQ(delegate_->statusView->frame().width(), delegate_->statusView->requiredWidth());
+    ASSERT_TRUE(strip.moduleImage(ModuleKind::memory));
+    EXPECT_EQ(strip.moduleImage(ModuleKind::memory)->size().width, measured);
+    EXPECT_EQ(delegate_->statusStrip().item()->length(), strip.requiredWidth());
+    EXPECT_EQ(strip.frame().width(), strip.requiredWidth());
 
     EXPECT_TRUE(delegate_->sampling().history.empty());
     loop_.runUntilIdle();
@@ -117,15 +117,15 @@ TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce
     pump();
     EXPECT_EQ(delegate_->sampling().history.size(), 1u);
     EXPECT_EQ(delegate_->sampling().latest.used, "1");
-    const std::string tip = delegate_->statusView->toolTip();
+    const std::string tip = strip.toolTip();
     EXPECT_EQ(tip.rfind("Pulsedeck. ", 0), 0u);
     EXPECT_NE(tip.find(" CPU: "), std::string::npos);
-    EXPECT_EQ(delegate_->statusView->accessibility().label, tip);
+    EXPECT_EQ(strip.accessibility().label, tip);
     delegate_->showDetails(std::nullopt);
     ASSERT_TRUE(delegate_->popover->isShown());
     EXPECT_EQ(delegate_->details->state().readings.memory.used, "1")
         << "the details open on the latest reading";
-    EXPECT_EQ(delegate_->item->length(), delegate_->statusView->requiredWidth());
+    EXPECT_EQ(delegate_->statusStrip().item()->length(), strip.requiredWidth());
 
     advance(1);
     EXPECT_EQ(delegate_->sampling().history.size(), 2u);
@@ -138,10 +138,11 @@ TEST_F(AppDelegateTest, EveryModuleOffShowsTheAppMark) {
         defaults_->setBool(false, key);
     launch();
     pump();
-    EXPECT_TRUE(delegate_->statusView->displaysAppMark());
-    EXPECT_EQ(delegate_->statusView->toolTip(), "Pulsedeck. ");
-    ASSERT_TRUE(delegate_->statusView->moduleImage(ModuleKind::memory));
-    EXPECT_EQ(delegate_->statusView->moduleImage(ModuleKind::memory)->size(), (gfx::Size{24, 24}));
+    MenuBarContentView& strip = *delegate_->statusStrip().view();
+    EXPECT_TRUE(strip.displaysAppMark());
+    EXPECT_EQ(strip.toolTip(), "Pulsedeck. ");
+    ASSERT_TRUE(strip.moduleImage(ModuleKind::memory));
+    EXPECT_EQ(strip.moduleImage(ModuleKind::memory)->size(), (gfx::Size{24, 24}));
 }
 
 TEST_F(AppDelegateTest, QuitKeyTerminatesWithTheStopsInOrderAndOtherChordsPass) {
@@ -285,7 +286,7 @@ TEST_F(AppDelegateTest, TheStoredFloatingModeIsRestoredWhenTheSurfacesAreReady) 
 TEST_F(AppDelegateTest, ClosuresAndDelayedStepsDoNothingOnceTheControllerIsGone) {
     launch();
     auto changed = *readers_.devicesChanged;
-    auto width = delegate_->statusView->widthChangedAction;
+    auto width = delegate_->statusStrip().view()->widthChangedAction;
     delegate_.reset();
     changed();
     width();

@@ -68,9 +68,9 @@ protected:
 
     // The centre of a module on the strip, in screen coordinates.
     gfx::Point moduleCenter(ModuleKind kind) const {
-        const auto strip = delegate->statusView->statusItemScreenFrame();
+        const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
         EXPECT_TRUE(strip);
-        const gfx::Rect rect = delegate->statusView->rect(kind);
+        const gfx::Rect rect = delegate->statusStrip().view()->rect(kind);
         return {strip->x() + rect.midX(), strip->y() + rect.midY()};
     }
 

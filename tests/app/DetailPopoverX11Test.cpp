@@ -45,9 +45,9 @@ protected:
     // Two samples in, a click on the strip's memory module opens the popover.
     void openFromMemory() {
         ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
-        const auto strip = delegate->statusView->statusItemScreenFrame();
+        const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
         ASSERT_TRUE(strip);
-        const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
+        const gfx::Rect memory = delegate->statusStrip().view()->rect(ModuleKind::memory);
         const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
         click(x, y);
         ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
@@ -88,7 +88,7 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     ASSERT_TRUE(probe.moduleSwitch(ModuleKind::memory).window());
     clickView(probe.moduleSwitch(ModuleKind::memory));
     ASSERT_TRUE(runUntil([&] { return !delegate->settings().main().memoryEnabled; }));
-    EXPECT_FALSE(delegate->statusView->moduleWidth(ModuleKind::memory));
+    EXPECT_FALSE(delegate->statusStrip().view()->moduleWidth(ModuleKind::memory));
     EXPECT_EQ(probe.moduleSwitch(ModuleKind::memory).state(), ui::ControlState::off);
     EXPECT_TRUE(runUntil([&] { return storedMemorySwitch() == false; }));
     EXPECT_TRUE(delegate->popover->isShown()) << "the popover stays open for the next choice";
@@ -213,8 +213,8 @@ TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
         3));
     EXPECT_TRUE(runUntil(
         [&] {
-            return delegate->statusView->rect(ModuleKind::network).minX() <
-                   delegate->statusView->rect(ModuleKind::memory).minX();
+            return delegate->statusStrip().view()->rect(ModuleKind::network).minX() <
+                   delegate->statusStrip().view()->rect(ModuleKind::memory).minX();
         },
         3))
         << "the strip follows";

@@ -215,7 +215,7 @@ protected:
     }
 
     gfx::Bitmap paint(bool dark, double scale = 2) {
-        MenuBarContentView& strip = *delegate->statusView;
+        MenuBarContentView& strip = *delegate->statusStrip().view();
         const double height = strip.presentationHeight().value_or(strip.bounds().height());
         gfx::Bitmap bitmap = gfx::Bitmap::forPointSize({strip.requiredWidth(), height}, scale);
         gfx::Context context(bitmap, dark ? gfx::Appearance::dark : gfx::Appearance::light);
@@ -303,7 +303,7 @@ TEST_F(FixtureStripRenderTest, TheReadersFiguresReachTheStrip) {
 
     // The rebuild put them on the strip: every module has its place, and the label says what
     // the images show.
-    const MenuBarContentView& strip = *delegate->statusView;
+    const MenuBarContentView& strip = *delegate->statusStrip().view();
     EXPECT_EQ(strip.fanMode(), FanDisplayMode::ring);
     for (ModuleKind kind : allModuleKinds)
         EXPECT_TRUE(strip.moduleWidth(kind)) << toString(kind);
@@ -317,7 +317,7 @@ TEST_F(FixtureStripRenderTest, EveryModuleDrawsItsFiguresLightAndDark) {
     for (bool dark : {false, true}) {
         delegate->details->appearanceAction(dark ? AppearanceMode::dark : AppearanceMode::light);
         pump();
-        MenuBarContentView& strip = *delegate->statusView;
+        MenuBarContentView& strip = *delegate->statusStrip().view();
         const double height = strip.presentationHeight().value_or(strip.bounds().height());
 
         // One image per module at its own rect, the fan as its ring with a rotor on it.

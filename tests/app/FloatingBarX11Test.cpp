@@ -30,7 +30,7 @@ TEST_F(FloatingBarX11, ABarLeftOutLastTimeComesBackWhereItWasShowingTheLiveStrip
         runUntil([&] { return viewable(*panel) && delegate->sampling().history.size() >= 2; }));
     settle(0.5);
 
-    EXPECT_TRUE(delegate->item->isVisible()) << "a copy leaves the status item in place";
+    EXPECT_TRUE(delegate->statusStrip().item()->isVisible()) << "a copy leaves the item in place";
     EXPECT_EQ(panel->frame().origin, (gfx::Point{200, 300}));
     EXPECT_EQ(panel->frame().width(), delegate->floatingBar().strip()->requiredWidth());
     ASSERT_TRUE(delegate->floatingBar().strip()->moduleImage(ModuleKind::memory));
@@ -104,7 +104,7 @@ TEST_F(FloatingBarX11, ABarHidingInFullScreenStepsAsideAndComesBack) {
     XMapWindow(user, other);
     XSync(user, False);
     EXPECT_TRUE(runUntil([&] { return !viewable(*panel); }));
-    EXPECT_TRUE(delegate->item->isVisible());
+    EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
 
     XUnmapWindow(user, other);
     XSync(user, False);

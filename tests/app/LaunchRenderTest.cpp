@@ -59,7 +59,7 @@ TEST(LaunchRender, FirstLaunchShowsTheStripTheDetailsAndTheTip) {
     ASSERT_TRUE(screen.writePng(testsupport::artifactPath("app-first-launch.png").string()));
 
     // The strip: the status bar at the top right holds drawn figures.
-    const gfx::Rect bar = delegate->statusView->statusItemScreenFrame().value_or(gfx::Rect{});
+    const auto bar = delegate->statusStrip().view()->statusItemScreenFrame().value_or(gfx::Rect{});
     ASSERT_FALSE(bar.isEmpty());
     EXPECT_EQ(bar.maxX(), 1280);
     int drawn = 0;

@@ -46,7 +46,7 @@ protected:
 
     // The status strip as the screen shows it.
     testsupport::Capture captureStrip() const {
-        const auto strip = delegate->statusView->statusItemScreenFrame();
+        const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
         if (!strip)
             return {};
         const auto pixels = server->geometry().pixelsFromRect(*strip);
@@ -91,9 +91,9 @@ protected:
 
 TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLanguage) {
     ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
-    const auto strip = delegate->statusView->statusItemScreenFrame();
+    const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
     ASSERT_TRUE(strip);
-    const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
+    const gfx::Rect memory = delegate->statusStrip().view()->rect(ModuleKind::memory);
     clickScreen({strip->x() + memory.midX(), strip->y() + memory.midY()});
     ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
     ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }));
@@ -164,14 +164,14 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
     };
     play(std::move(steps), 20);
     EXPECT_GE(reopenedAt - chosenAt, PersistentMenuOption::reopenDelay);
-    EXPECT_EQ(delegate->statusView->fanInputs().language, AppLanguage::german);
+    EXPECT_EQ(delegate->statusStrip().view()->fanInputs().language, AppLanguage::german);
 }
 
 TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip) {
     ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
-    const auto strip = delegate->statusView->statusItemScreenFrame();
+    const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
     ASSERT_TRUE(strip);
-    const gfx::Rect memory = delegate->statusView->rect(ModuleKind::memory);
+    const gfx::Rect memory = delegate->statusStrip().view()->rect(ModuleKind::memory);
     clickScreen({strip->x() + memory.midX(), strip->y() + memory.midY()});
     ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
     settle(0.5);

@@ -23,15 +23,15 @@ TEST_F(StatusClickX11, LiveFiguresAndAClickOpensThePopoverBelowTheModule) {
     // Two samples give the network and compute modules rates to show.
     ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
     settle(0.4);
-    const std::string tip = delegate->statusView->toolTip();
+    const std::string tip = delegate->statusStrip().view()->toolTip();
     EXPECT_NE(tip.find(" CPU: "), std::string::npos) << tip;
     EXPECT_NE(tip.find("%"), std::string::npos) << tip;
-    ASSERT_TRUE(delegate->statusView->moduleImage(ModuleKind::memory));
-    ASSERT_TRUE(delegate->statusView->moduleImage(ModuleKind::network));
-    const auto strip = delegate->statusView->statusItemScreenFrame();
+    ASSERT_TRUE(delegate->statusStrip().view()->moduleImage(ModuleKind::memory));
+    ASSERT_TRUE(delegate->statusStrip().view()->moduleImage(ModuleKind::network));
+    const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
     ASSERT_TRUE(strip);
 
-    const gfx::Rect network = delegate->statusView->rect(ModuleKind::network);
+    const gfx::Rect network = delegate->statusStrip().view()->rect(ModuleKind::network);
     const gfx::Point target{strip->x() + network.midX(), strip->y() + network.midY()};
     const auto [x, y] = pixel(target);
     click(x, y);

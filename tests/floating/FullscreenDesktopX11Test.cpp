@@ -80,7 +80,7 @@ protected:
         const auto number = window->windowNumber();
         const auto xid = number ? server->xWindow(*number) : std::nullopt;
         XWindowAttributes attributes{};
-        return delegate->item->isVisible() && xid &&
+        return delegate->statusStrip().item()->isVisible() && xid &&
                XGetWindowAttributes(server->display(), *xid, &attributes) &&
                attributes.map_state == IsViewable;
     }

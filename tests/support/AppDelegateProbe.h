@@ -17,7 +17,8 @@ struct AppDelegateProbe {
           floatingPreview(delegate.floatingBar_->preview_),
           floatingMotion(delegate.floatingBar_->motion_),
           floatingDockArmed(delegate.floatingBar_->dockArmed_),
-          nativeSurfacesReady(delegate.nativeSurfacesReady), editingPanels(delegate.editingPanels),
+          nativeSurfacesReady(delegate.nativeSurfacesReady),
+          editingPanels(delegate.statusStrip_->editingPanels_),
           fullscreenMonitor(delegate.fullscreenMonitor), applicationIcon(delegate.applicationIcon),
           menuBarTip(delegate.menuBarTip), sampling(delegate.sampling_) {}
 
