@@ -295,7 +295,14 @@ TEST_F(DesktopPlacement, UnderWestonsXWaylandTheStripMenuAndDetailsLandWhereThey
             << drawn << " of the strip's " << strip->area.width << " columns show, " << beside
             << " beside it";
     };
-    const auto dock = settledDock(xwayland.get());
+    // A new reading can change the strip's width at any time; weston's answer to that lands a
+    // moment later, so the strip is looked at once it stands at the right end.
+    std::optional<Placed> dock;
+    waitFor(
+        [&] {
+            return (dock = settledDock(xwayland.get())) && dock->area.x + dock->area.width == 1440;
+        },
+        10s);
     ASSERT_NO_FATAL_FAILURE(expectWholeAtTheTopRight(dock));
     const int middle = dock->area.height / 2;
     screenshot("placement-weston-strip.png");
