@@ -78,17 +78,11 @@ std::shared_ptr<AppDelegate> AppDelegate::create(Environment environment) {
 AppDelegate::AppDelegate(Environment environment)
     : environment_(std::move(environment)),
       settings_(std::make_shared<SettingsStore>(*environment_.defaults)) {
-    popover = std::make_unique<ui::Popover>();
-    details = std::make_shared<DetailView>(DetailView::initialFrame);
     updates_ = std::make_shared<AppUpdates>(
         *environment_.defaults, *environment_.loop, environment_.fetchManifest,
         environment_.notificationCenter,
         AppUpdates::Hooks{.language = [this] { return resolvedLanguage(); },
-                          .closeDetails =
-                              [this] {
-                                  if (popover->isShown())
-                                      popover->performClose();
-                              },
+                          .closeDetails = [this] { details_->close(); },
                           .frequencyChanged = [this] { refreshStatus(false); }});
     auto resources = environment_.makeResources();
     statusStrip_ = std::make_shared<StatusStripController>(
@@ -96,7 +90,7 @@ AppDelegate::AppDelegate(Environment environment)
         StatusStripController::Hooks{
             .surfacesReady = [this] { return nativeSurfacesReady; },
             .fullscreenDisplays = [this] { return fullscreenMonitor->displayIDs(); },
-            .widthChanged = [this] { followDetailsAnchor(); },
+            .widthChanged = [this] { details_->followAnchor(); },
             .dragOut = [this](gfx::Point start, gfx::Point current,
                               bool ended) { floatingBar_->dragOut(start, current, ended); },
             .redrawPreview =
@@ -106,6 +100,14 @@ AppDelegate::AppDelegate(Environment environment)
                     else
                         floatingBar_->redrawPreview();
                 }});
+    details_ = std::make_shared<DetailsController>(
+        settings_, statusStrip_, *environment_.loop,
+        DetailsController::Hooks{.refresh = [this](bool animated) { refreshStatus(animated); },
+                                 .insideFloatingBar =
+                                     [this](gfx::Point point) {
+                                         return floatingBar_->panel() &&
+                                                floatingBar_->panel()->frame().contains(point);
+                                     }});
     sampling_.fanAvailable = !environment_.fanless;
     sampler_ = std::make_unique<Sampler>(
         std::move(resources), mainQueue(),
@@ -121,12 +123,8 @@ AppDelegate::AppDelegate(Environment environment)
         FloatingBarController::Hooks{
             .language = [this] { return resolvedLanguage(); },
             .statusStrip = [this] { return statusStrip_->view(); },
-            .statusDetails = [this]() -> const DetailView& { return *details; },
-            .closeStatusDetails =
-                [this] {
-                    if (popover && popover->isShown())
-                        popover->performClose();
-                },
+            .statusDetails = [this]() -> const DetailView& { return *details_->view(); },
+            .closeStatusDetails = [this] { details_->close(); },
             .fullscreen = [this]() -> FullscreenMonitor& { return *fullscreenMonitor; },
             .handOff =
                 [this](DetailView& view, const FloatingPreferences& floating, bool open,
@@ -201,22 +199,14 @@ void AppDelegate::applicationDidFinishLaunching() {
         });
     });
 
-    auto controller = std::make_shared<ui::ViewController>(details);
-    details->setAutoresizingMask(ui::Autoresizing::widthSizable | ui::Autoresizing::heightSizable);
-    popover->setContentViewController(controller);
-    popover->setContentSize(details->frame().size);
-    popover->setBehavior(ui::PopoverBehavior::applicationDefined);
-    popover->setAnimates(true);
-    popover->setDelegate(weak);
-
-    details->floatingAction = [weak](FloatingMode mode) {
+    details_->install();
+    details_->view()->floatingAction = [weak](FloatingMode mode) {
         if (auto self = weak.lock())
             self->setFloatingMode(mode, std::nullopt);
     };
 
     installSettingsActions();
-    installClickActions();
-    updates_->install(*details);
+    updates_->install(*details_->view());
     statusStrip_->installEditingPanels();
     fullscreenMonitor->changed = [weak] {
         if (auto self = weak.lock())
@@ -259,8 +249,8 @@ void AppDelegate::surfacesReady() {
 
 void AppDelegate::presentFirstLaunchDetails(int attempt) {
     if (statusStrip_->view()->statusItemScreenFrame()) {
-        if (!popover->isShown())
-            showDetails(std::nullopt);
+        if (!details_->popover()->isShown())
+            details_->show(std::nullopt);
         return;
     }
     if (attempt < firstLaunchAttempts)
@@ -285,8 +275,8 @@ bool AppDelegate::applicationShouldHandleReopen(bool) {
     if (prefs().floatingMode == FloatingMode::detached) {
         if (floatingBar_->panel())
             floatingBar_->panel()->orderFrontRegardless();
-    } else if (!popover->isShown()) {
-        showDetails(std::nullopt);
+    } else if (!details_->popover()->isShown()) {
+        details_->show(std::nullopt);
     }
     return false;
 }
@@ -298,14 +288,15 @@ void AppDelegate::applicationWillTerminate() {
     fullscreenMonitor->stop();
     // Cancels the timer, joins the sampling worker and drops a sample that is still on its way.
     sampler_->stop();
-    removeOutsideClickMonitor();
+    details_->removeOutsideClickMonitor();
 }
 
-void AppDelegate::removeOutsideClickMonitor() {
-    if (!outsideClickMonitor)
-        return;
-    application().removeMonitor(*outsideClickMonitor);
-    outsideClickMonitor.reset();
+void AppDelegate::applicationDidResignActive() {
+    // Under XWayland a click on a native window reaches none of ours: the focus leaving is what
+    // tells that the user went elsewhere.
+    details_->close();
+    if (floatingBar_->popover()->isShown())
+        floatingBar_->popover()->performClose();
 }
 
 void AppDelegate::startTimer() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppUpdates.h"
+#include "app/DetailsController.h"
 #include "app/FloatingBarController.h"
 #include "app/LoginItem.h"
 #include "app/Preferences.h"
@@ -42,15 +43,14 @@ struct AppDelegateProbe;
 }
 
 // The application controller: the one owner of every long-lived object (the status strip's
-// controller, the detail popover, the readers and the sampling loop, the floating bar's objects,
-// the update objects, the settings store) and the holder of the latest snapshots and histories
-// (SamplingState). Views report to it through closures that hold it weakly; settings changes
-// reach it from the store.
+// controller, the details' controller, the readers and the sampling loop, the floating bar's
+// objects, the update objects, the settings store) and the holder of the latest snapshots and
+// histories (SamplingState). Views report to it through closures that hold it weakly; settings
+// changes reach it from the store.
 //
 // Made with create(); the constructor reads the settings and builds everything, shows nothing
 // and starts no timer. Main thread only, except what the sampling job does on its queue.
 class AppDelegate final : public ui::ApplicationDelegate,
-                          public ui::PopoverDelegate,
                           public std::enable_shared_from_this<AppDelegate> {
 public:
     // What the controller runs on; tests replace the readers, the clock and the sampling thread.
@@ -100,8 +100,6 @@ public:
     bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
     void applicationWillTerminate() override;
     void applicationDidResignActive() override;
-    // ui::PopoverDelegate
-    void popoverDidClose(ui::Popover& closed) override;
 
     // Launch and shut-down.
     void surfacesReady();
@@ -127,15 +125,6 @@ public:
     // The login item's status number; 3 (not found) without a login item.
     int loginState() const;
 
-    // Opens, refocuses or closes the popover for a click at `point` (screen coordinates) on
-    // the strip, or beside `anchor` (the detached floating bar's frame).
-    void showDetails(std::optional<gfx::Point> point,
-                     std::optional<gfx::Rect> anchor = std::nullopt);
-    void hoverModule(ModuleKind module, gfx::Point point);
-    std::shared_ptr<ui::Menu> makeSettingsMenu();
-    void handleOutsideClick();
-    void updatePopoverSize(double height, bool animated);
-
     // The floating bar
     // The only way the mode changes: seeds or returns the bar's settings on the way into or out
     // of detached, then drops the panel, or places it (at the drop frame, where it was, where it
@@ -160,9 +149,9 @@ public:
     bool sampleInFlight() const { return sampler_->sampleInFlight(); }
     foundation::UserDefaults& defaults() const { return *environment_.defaults; }
 
-    // The detail popover.
-    std::unique_ptr<ui::Popover> popover;
-    std::shared_ptr<DetailView> details;
+    // The status item's detail popover, the clicks that open it and the anchor it hangs from.
+    DetailsController& details() { return *details_; }
+    const DetailsController& details() const { return *details_; }
 
 private:
     friend struct testing::AppDelegateProbe;
@@ -181,20 +170,6 @@ private:
     void statusOrderChanged(const std::vector<ModuleKind>& order);
     void hideModuleFromStatus(ModuleKind kind);
     void finishSorting();
-    // Clicks on the status item and the detail popover.
-    void installClickActions();
-    void setClickedModule(std::optional<ModuleKind> module);
-    bool hoverDetailsAllowed() const;
-    void showContextMenu(const ui::Event& event);
-    void openActivityMonitor();
-    void dismissDetails(ui::Popover& shown);
-    void scheduleOutsideClose();
-    // The details take the keyboard, so Escape and the quit key reach them.
-    void makeDetailsKey();
-    // Where the shown module's left edge is on screen, as its layout puts it.
-    std::optional<double> moduleScreenLeft(ModuleKind module) const;
-    // Moves the open details with their module when the strip changes width or order.
-    void followDetailsAnchor();
     // In detached mode a shown bar replaces the status item.
     bool floatingBarStandsIn() const;
     // The language the interface speaks now: the stored choice, else the user's languages.
@@ -207,7 +182,6 @@ private:
     double now() const { return environment_.loop->clock().now(); }
     // Runs `step` on the main queue after `seconds` while the controller still exists.
     void after(double seconds, std::function<void(AppDelegate&)> step);
-    void removeOutsideClickMonitor();
     const Preferences& prefs() const { return settings_->main(); }
     // The steps a settings change brings about beyond the rebuild.
     void settingsChanged(const SettingsChange& change);
@@ -220,20 +194,10 @@ private:
                           bool animated, AppLanguage language);
     bool isShownFloating(ModuleKind kind) const;
     void clearHistory(ModuleKind kind);
-    std::optional<ModuleKind> detailsModule(std::optional<gfx::Point> point) const;
     // The monitor runs while the strip, or a shown floating bar, hides for full-screen windows.
     void updateFullscreenMonitoring();
     void showFloatingPanel(std::optional<gfx::Rect> dropFrame);
 
-    // The detail popover's state.
-    std::optional<ModuleKind> clickedModule;
-    double lastStatusActivation = -std::numeric_limits<double>::infinity();
-    std::optional<ui::EventMonitorToken> outsideClickMonitor;
-    std::shared_ptr<ui::Window> anchorPanel;
-    // How far right of the left edge of the module they show the details hang from the strip;
-    // none when they hang from elsewhere.
-    std::optional<double> detailsAnchorOffset;
-    std::optional<gfx::Rect> detailFloatingFrame;
     // The appearance the last rebuild applied; none before the first.
     std::optional<bool> renderedDark;
     std::optional<bool> renderedPanelDark;
@@ -255,12 +219,10 @@ private:
     std::shared_ptr<SettingsStore> settings_;
     SamplingState sampling_;
     std::shared_ptr<StatusStripController> statusStrip_;
+    std::shared_ptr<DetailsController> details_;
     // Set while setFloatingMode carries out a change of mode, which applies the settings it
     // changes itself.
     bool changingFloatingMode_ = false;
-    // Set while showDetails rebuilds for the popover it is about to open, so the details take
-    // the readings they skip while closed.
-    bool detailsOpening_ = false;
     // The login item's state the details last showed, and whether the latest change failed.
     int shownLoginState_ = 0;
     bool loginFailed_ = false;

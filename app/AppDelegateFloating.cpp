@@ -26,8 +26,8 @@ void AppDelegate::setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dr
                 [this](Preferences& p) { returnFloatingToMain(*settings_->floating(), p); });
         });
     }
-    if (mode == FloatingMode::none && detailFloatingFrame && popover->isShown())
-        popover->performClose();
+    if (mode == FloatingMode::none && details_->floatingFrame() && details_->popover()->isShown())
+        details_->popover()->performClose();
 
     quietly([this, mode] { settings_->change([mode](Preferences& p) { p.floatingMode = mode; }); });
 
@@ -55,11 +55,11 @@ void AppDelegate::showFloatingPanel(std::optional<gfx::Rect> dropFrame) {
     applyFullscreenVisibility();
 
     if (prefs().floatingMode == FloatingMode::detached) {
-        popover->performClose();
-        if (details->isSorting()) {
-            details->setSorting(false);
-            if (details->sortingAction)
-                details->sortingAction();
+        details_->popover()->performClose();
+        if (details_->view()->isSorting()) {
+            details_->view()->setSorting(false);
+            if (details_->view()->sortingAction)
+                details_->view()->sortingAction();
         }
         statusStrip_->view()->setActiveModule(std::nullopt);
     }
@@ -92,10 +92,10 @@ void AppDelegate::applyFullscreenVisibility() {
             panel->orderFrontRegardless();
     }
 
-    if (popover->isShown()) {
-        std::optional<gfx::Rect> shownAt = detailFloatingFrame;
-        if (!shownAt && anchorPanel)
-            shownAt = anchorPanel->frame();
+    if (details_->popover()->isShown()) {
+        std::optional<gfx::Rect> shownAt = details_->floatingFrame();
+        if (!shownAt)
+            shownAt = details_->anchorFrame();
         if (!shownAt)
             shownAt = statusStrip_->view()->statusItemScreenFrame();
         if (!shownAt) {
@@ -103,7 +103,7 @@ void AppDelegate::applyFullscreenVisibility() {
             return;
         }
         if (prefs().hideInFullscreen && fullscreenMonitor->isFullscreen(*shownAt))
-            popover->performClose();
+            details_->popover()->performClose();
     }
     statusStrip_->refreshEditingPanels();
 }

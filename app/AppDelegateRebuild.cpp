@@ -20,8 +20,8 @@ void AppDelegate::refreshStatus(bool animated) {
     const bool dark = isDark();
     if (renderedDark != dark || renderedPanelDark != dark) {
         const auto appearance = dark ? gfx::Appearance::dark : gfx::Appearance::light;
-        popover->setAppearance(appearance);
-        details->setAppearance(appearance);
+        details_->popover()->setAppearance(appearance);
+        details_->view()->setAppearance(appearance);
         if (menuBarTip)
             menuBarTip->window()->setAppearance(appearance);
         if (environment_.appIcon)
@@ -42,13 +42,14 @@ void AppDelegate::refreshStatus(bool animated) {
 
     floatingBar_->layoutPanel();
     handOffToDetails(animated, language);
-    if (popover->isShown() || detailsOpening_)
-        updatePopoverSize(details->preferredHeight(), animated);
+    if (details_->popover()->isShown() || details_->opening())
+        details_->updatePopoverSize(details_->view()->preferredHeight(), animated);
     floatingBar_->refreshStrip();
 }
 
 void AppDelegate::handOffToDetails(bool animated, AppLanguage language) {
-    handOffToDetails(*details, nullptr, popover->isShown() || detailsOpening_, animated, language);
+    handOffToDetails(*details_->view(), nullptr,
+                     details_->popover()->isShown() || details_->opening(), animated, language);
 }
 
 void AppDelegate::handOffToDetails(DetailView& view, const FloatingPreferences* floating, bool open,

@@ -18,7 +18,7 @@ void AppDelegate::installSettingsActions() {
         };
     };
     auto choice = [this](auto edit) { return mainChoice(settings_, edit); };
-    DetailView& view = *details;
+    DetailView& view = *details_->view();
 
     view.presentationAction =
         choice([](Preferences& p, DetailPresentation chosen) { p.detailPresentation = chosen; });
@@ -82,12 +82,12 @@ void AppDelegate::settingsChanged(const SettingsChange& change) {
         floatingBar_->panel()->setLevel(prefs().floatingOnTop ? ui::WindowLevel::floating
                                                               : ui::WindowLevel::normal);
     if (change.touches(Key::detailPresentation)) {
-        details->fadeFromSnapshot();
+        details_->view()->fadeFromSnapshot();
         handOffToDetails(false, resolvedLanguage());
-        details->prioritize(details->priority());
+        details_->view()->prioritize(details_->view()->priority());
     }
     if (change.touches(Key::collapsedSections))
-        statusStrip_->view()->setActiveModule(details->priority());
+        statusStrip_->view()->setActiveModule(details_->view()->priority());
     bool sampleNow = false;
     bool moduleSwitched = false;
     for (auto kind : allModuleKinds) {
@@ -96,7 +96,7 @@ void AppDelegate::settingsChanged(const SettingsChange& change) {
         moduleSwitched = true;
         const bool enabled = prefs().*enabledSwitch(kind);
         if (enabled)
-            details->expandSection(kind);
+            details_->view()->expandSection(kind);
         if (!isShownFloating(kind))
             clearHistory(kind);
         sampleNow = sampleNow || kind != ModuleKind::fan || enabled;
@@ -153,9 +153,9 @@ void AppDelegate::showSensorHelp() {
 }
 
 void AppDelegate::beginSorting() {
-    statusStrip_->view()->setSorting(details->isSorting());
-    statusStrip_->view()->setActiveModule(details->isSorting() ? std::nullopt
-                                                               : details->priority());
+    statusStrip_->view()->setSorting(details_->view()->isSorting());
+    statusStrip_->view()->setActiveModule(
+        details_->view()->isSorting() ? std::nullopt : details_->view()->priority());
     refreshStatus(true);
     statusStrip_->refreshEditingPanels();
 }
@@ -178,19 +178,19 @@ void AppDelegate::setLaunchAtLogin(bool on) {
 }
 
 void AppDelegate::statusOrderChanged(const std::vector<ModuleKind>& order) {
-    details->adoptStatusOrder(order);
+    details_->view()->adoptStatusOrder(order);
 }
 
 void AppDelegate::hideModuleFromStatus(ModuleKind kind) {
-    details->hideModuleWhileSorting(kind);
+    details_->view()->hideModuleWhileSorting(kind);
 }
 
 void AppDelegate::finishSorting() {
-    if (!details->isSorting())
+    if (!details_->view()->isSorting())
         return;
-    details->setSorting(false);
-    if (details->sortingAction)
-        details->sortingAction();
+    details_->view()->setSorting(false);
+    if (details_->view()->sortingAction)
+        details_->view()->sortingAction();
 }
 
 } // namespace pulsedeck

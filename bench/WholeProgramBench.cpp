@@ -208,8 +208,8 @@ BENCHMARK(BM_StatusRebuildAllModules)->Unit(benchmark::kMicrosecond);
 // The same rebuild with the detail popover open: the details take every reading and history.
 static void BM_StatusRebuildDetailsOpen(benchmark::State& state) {
     WholeProgram program;
-    program.delegate().showDetails(std::nullopt);
-    if (!program.delegate().popover->isShown())
+    program.delegate().details().show(std::nullopt);
+    if (!program.delegate().details().popover()->isShown())
         state.SkipWithError("the popover did not open");
     for (auto _ : state)
         program.delegate().refreshStatus(false);

@@ -35,16 +35,16 @@ protected:
         loop.runUntilIdle();
     }
 
-    bool shown() const { return delegate->popover->isShown(); }
+    bool shown() const { return popover()->isShown(); }
 };
 
 TEST_F(AppDelegateClicksTest, AClickOnAModuleOpensThePopoverAnchoredUnderIt) {
     const gfx::Point point = moduleCenter(ModuleKind::network);
     clickModule(ModuleKind::network);
     ASSERT_TRUE(shown());
-    EXPECT_EQ(delegate->details->priority(), ModuleKind::network);
+    EXPECT_EQ(details()->priority(), ModuleKind::network);
     EXPECT_EQ(delegate->statusStrip().view()->activeModule(), ModuleKind::network);
-    EXPECT_FALSE(DetailViewProbe(*delegate->details).lastLayoutRequestedAnimation());
+    EXPECT_FALSE(DetailViewProbe(*details()).lastLayoutRequestedAnimation());
     EXPECT_FALSE(inside(*delegate).clickedModule) << "consumed by the showing";
     EXPECT_EQ(inside(*delegate).lastStatusActivation, clock.now());
 
@@ -59,7 +59,7 @@ TEST_F(AppDelegateClicksTest, AClickOnAModuleOpensThePopoverAnchoredUnderIt) {
     EXPECT_TRUE(inside(*delegate).outsideClickMonitor);
 
     // The popover hangs below the menu bar, its top at the anchor.
-    const auto& window = delegate->popover->window();
+    const auto& window = popover()->window();
     ASSERT_TRUE(window);
     EXPECT_LE(window->frame().maxY(), strip().minY() + 0.5);
     EXPECT_LT(window->frame().minX(), point.x);
@@ -72,7 +72,7 @@ TEST_F(AppDelegateClicksTest, AnotherModuleRefocusesAndTheSameModuleCloses) {
     const gfx::Point memory = moduleCenter(ModuleKind::memory);
     clickModule(ModuleKind::memory);
     ASSERT_TRUE(shown());
-    EXPECT_EQ(delegate->details->priority(), ModuleKind::memory);
+    EXPECT_EQ(details()->priority(), ModuleKind::memory);
     EXPECT_EQ(delegate->statusStrip().view()->activeModule(), ModuleKind::memory);
     EXPECT_EQ(inside(*delegate).anchorPanel, anchor) << "the same anchor moves";
     EXPECT_EQ(inside(*delegate).anchorPanel->frame().origin,
@@ -93,14 +93,14 @@ TEST_F(AppDelegateClicksTest, TheOpenPopoverFollowsItsModuleWhenTheStripChangesW
     };
     const std::vector<Change> changes = {
         {"a module right of it switched off",
-         [](AppDelegate& app) { app.details->switchAction(ModuleKind::compute, false); }},
+         [](AppDelegate& app) { app.details().view()->switchAction(ModuleKind::compute, false); }},
         {"the module right of it switched on again",
-         [](AppDelegate& app) { app.details->switchAction(ModuleKind::compute, true); }},
+         [](AppDelegate& app) { app.details().view()->switchAction(ModuleKind::compute, true); }},
         {"moved to the right end",
          [](AppDelegate& app) {
-             app.details->orderAction({ModuleKind::memory, ModuleKind::fan, ModuleKind::temperature,
-                                       ModuleKind::compute, ModuleKind::devices,
-                                       ModuleKind::network});
+             app.details().view()->orderAction({ModuleKind::memory, ModuleKind::fan,
+                                                ModuleKind::temperature, ModuleKind::compute,
+                                                ModuleKind::devices, ModuleKind::network});
          }},
     };
     for (const auto& change : changes) {
@@ -119,11 +119,11 @@ TEST_F(AppDelegateClicksTest, TheOpenPopoverFollowsItsModuleWhenTheStripChangesW
         EXPECT_NE(after.x, before.x) << "the module moved";
         EXPECT_DOUBLE_EQ(inside(*delegate).anchorPanel->frame().minX(), after.x + 3 - 0.5);
         // Beside its anchor, moved in from the screen's edge where it would pass it.
-        const gfx::Rect popover = delegate->popover->window()->frame();
-        EXPECT_LE(popover.minX(), inside(*delegate).anchorPanel->frame().minX());
-        EXPECT_GE(popover.maxX(), inside(*delegate).anchorPanel->frame().maxX());
+        const gfx::Rect shownFrame = popover()->window()->frame();
+        EXPECT_LE(shownFrame.minX(), inside(*delegate).anchorPanel->frame().minX());
+        EXPECT_GE(shownFrame.maxX(), inside(*delegate).anchorPanel->frame().maxX());
 
-        delegate->popover->performClose();
+        popover()->performClose();
         loop.runUntilIdle();
     }
 }
@@ -142,25 +142,25 @@ TEST_F(AppDelegateClicksTest, AClickElsewhereClosesAfterTheDelayUnlessTheStripSa
     clickModule(ModuleKind::network);
     server.click({200, 200});
     loop.advanceAndRunDue(0.03);
-    delegate->showDetails(moduleCenter(ModuleKind::memory), std::nullopt);
+    delegate->details().show(moduleCenter(ModuleKind::memory), std::nullopt);
     loop.advanceAndRunDue(0.1);
     EXPECT_TRUE(shown());
-    EXPECT_EQ(delegate->details->priority(), ModuleKind::memory);
+    EXPECT_EQ(details()->priority(), ModuleKind::memory);
 }
 
 TEST_F(AppDelegateClicksTest, PressesOnOrJustBesideTheStripOrInThePopoverAreNotOutside) {
     clickModule(ModuleKind::network);
     const gfx::Rect frame = strip();
-    for (gfx::Point point : {gfx::Point{frame.minX() - 1.5, frame.midY()},
-                             gfx::Point{frame.midX(), frame.minY() - 1.5},
-                             delegate->popover->window()->frame().center()}) {
+    for (gfx::Point point :
+         {gfx::Point{frame.minX() - 1.5, frame.midY()},
+          gfx::Point{frame.midX(), frame.minY() - 1.5}, popover()->window()->frame().center()}) {
         server.movePointer(point);
-        delegate->handleOutsideClick();
+        delegate->details().handleOutsideClick();
         loop.advanceAndRunDue(0.1);
         EXPECT_TRUE(shown());
     }
     server.movePointer({frame.minX() - 3, frame.midY()});
-    delegate->handleOutsideClick();
+    delegate->details().handleOutsideClick();
     loop.advanceAndRunDue(0.1);
     EXPECT_FALSE(shown());
 }
@@ -174,20 +174,20 @@ TEST_F(AppDelegateClicksTest, HoverRefocusesModuleByModuleOnlyWhileShownAndAllow
     clickModule(ModuleKind::network);
     server.movePointer(moduleCenter(ModuleKind::temperature));
     loop.advanceAndRunDue(0.2);
-    EXPECT_EQ(delegate->details->priority(), ModuleKind::temperature);
+    EXPECT_EQ(details()->priority(), ModuleKind::temperature);
     server.movePointer(moduleCenter(ModuleKind::compute));
     loop.advanceAndRunDue(0.2);
-    EXPECT_EQ(delegate->details->priority(), ModuleKind::compute);
+    EXPECT_EQ(details()->priority(), ModuleKind::compute);
     EXPECT_TRUE(shown());
 
     // While a press is tracked or the strip sorts, hovering does nothing.
     delegate->statusStrip().view()->setSorting(true);
     ASSERT_TRUE(delegate->statusStrip().view()->holdsPointer());
-    delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
-    EXPECT_EQ(delegate->details->priority(), ModuleKind::compute);
+    delegate->details().hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
+    EXPECT_EQ(details()->priority(), ModuleKind::compute);
     delegate->statusStrip().view()->setSorting(false);
-    delegate->hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
-    EXPECT_EQ(delegate->details->priority(), ModuleKind::memory);
+    delegate->details().hoverModule(ModuleKind::memory, moduleCenter(ModuleKind::memory));
+    EXPECT_EQ(details()->priority(), ModuleKind::memory);
 
     // Closing leaves no surface hovering.
     server.movePointer(moduleCenter(ModuleKind::network));
@@ -195,7 +195,7 @@ TEST_F(AppDelegateClicksTest, HoverRefocusesModuleByModuleOnlyWhileShownAndAllow
     ASSERT_FALSE(inside(*delegate).editingPanels->panels().empty());
     const auto& panel = *inside(*delegate).editingPanels->panels().begin()->second;
     ASSERT_TRUE(EditingPanels::surfaceOf(panel)->hoveredModule());
-    delegate->details->dismissAction();
+    details()->dismissAction();
     EXPECT_FALSE(EditingPanels::surfaceOf(panel)->hoveredModule());
     EXPECT_FALSE(EditingPanels::surfaceOf(panel)->hoverPending());
 }
@@ -216,7 +216,7 @@ TEST_F(AppDelegateClicksTest, TheSecondaryClickClosesThePopoverAndPopsTheSetting
 
 TEST_F(AppDelegateClicksTest, WhileSortingTheSecondaryClickLeavesThePopoverOpen) {
     clickModule(ModuleKind::network);
-    delegate->details->setSorting(true);
+    details()->setSorting(true);
     bool popoverShownUnderMenu = false;
     loop.queue().asyncAfter(0.2, [&] {
         popoverShownUnderMenu = app.trackingSession() != nullptr && shown();
@@ -229,12 +229,12 @@ TEST_F(AppDelegateClicksTest, WhileSortingTheSecondaryClickLeavesThePopoverOpen)
 
 TEST_F(AppDelegateClicksTest, EscapeWhileSortingEndsSortingOnBothSidesAndKeepsThePopover) {
     clickModule(ModuleKind::network);
-    delegate->details->setSorting(true);
-    delegate->details->sortingAction();
+    details()->setSorting(true);
+    details()->sortingAction();
     ASSERT_TRUE(delegate->statusStrip().view()->isSorting());
     server.key(ui::KeyCode::escape, "\x1b");
     loop.runUntilIdle();
-    EXPECT_FALSE(delegate->details->isSorting());
+    EXPECT_FALSE(details()->isSorting());
     EXPECT_FALSE(delegate->statusStrip().view()->isSorting());
     EXPECT_EQ(delegate->statusStrip().view()->activeModule(), ModuleKind::network);
     EXPECT_TRUE(shown());
@@ -242,28 +242,28 @@ TEST_F(AppDelegateClicksTest, EscapeWhileSortingEndsSortingOnBothSidesAndKeepsTh
 
 TEST_F(AppDelegateClicksTest, ClosingResetsSortingFocusSizeAndTheOutsideMonitor) {
     clickModule(ModuleKind::network);
-    delegate->details->setSorting(true);
-    delegate->details->sortingAction();
+    details()->setSorting(true);
+    details()->sortingAction();
     ASSERT_TRUE(delegate->statusStrip().view()->isSorting());
-    delegate->details->dismissAction();
+    details()->dismissAction();
     EXPECT_FALSE(shown());
-    EXPECT_FALSE(delegate->details->isSorting());
+    EXPECT_FALSE(details()->isSorting());
     EXPECT_FALSE(delegate->statusStrip().view()->isSorting());
     EXPECT_FALSE(delegate->statusStrip().view()->activeModule());
     EXPECT_FALSE(inside(*delegate).detailFloatingFrame);
     EXPECT_FALSE(inside(*delegate).outsideClickMonitor);
-    EXPECT_EQ(delegate->popover->contentSize(),
-              (gfx::Size{delegate->details->contentWidth(), delegate->details->preferredHeight()}));
+    EXPECT_EQ(popover()->contentSize(),
+              (gfx::Size{details()->contentWidth(), details()->preferredHeight()}));
 }
 
 TEST_F(AppDelegateClicksTest, ClosingMidCardDragEndsTheDrag) {
     clickModule(ModuleKind::network);
-    DetailViewProbe view{*delegate->details};
+    DetailViewProbe view{*details()};
     const ModuleSectionView& card = view.card(ModuleKind::memory);
     ASSERT_TRUE(
         view.beginCardDrag(ModuleKind::memory, {card.frame().midX(), card.frame().minY() + 8}));
     ASSERT_EQ(card.alphaValue(), 0.2);
-    delegate->details->dismissAction();
+    details()->dismissAction();
     EXPECT_FALSE(shown());
     EXPECT_FALSE(view.draggedModule());
     EXPECT_EQ(card.alphaValue(), 1);
@@ -275,49 +275,49 @@ TEST_F(AppDelegateClicksTest, ClosingMidCardDragEndsTheDrag) {
 TEST_F(AppDelegateClicksTest, AClickBesideEveryModuleFallsBackToThePriority) {
     clickModule(ModuleKind::network);
     // No module under the point: the priority, which closes.
-    delegate->showDetails(gfx::Point{strip().maxX() + 40, strip().midY()}, std::nullopt);
+    delegate->details().show(gfx::Point{strip().maxX() + 40, strip().midY()}, std::nullopt);
     EXPECT_FALSE(shown());
     // Closed, no point: the priority when the strip shows it, else the first shown module.
-    delegate->details->prioritize(ModuleKind::compute);
-    delegate->showDetails(std::nullopt, std::nullopt);
+    details()->prioritize(ModuleKind::compute);
+    delegate->details().show(std::nullopt, std::nullopt);
     EXPECT_TRUE(shown());
-    EXPECT_EQ(delegate->details->priority(), ModuleKind::compute);
+    EXPECT_EQ(details()->priority(), ModuleKind::compute);
     EXPECT_EQ(inside(*delegate).anchorPanel->frame().origin,
               (gfx::Point{strip().midX() - 0.5, strip().minY()}));
 }
 
 TEST_F(AppDelegateClicksTest, NothingIsHighlightedWhenThereIsNoPlaceToShowThePopover) {
     server.setScreens({});
-    delegate->showDetails(std::nullopt, std::nullopt);
+    delegate->details().show(std::nullopt, std::nullopt);
     EXPECT_FALSE(shown());
     EXPECT_FALSE(inside(*delegate).anchorPanel);
     EXPECT_FALSE(delegate->statusStrip().view()->activeModule());
-    EXPECT_EQ(delegate->details->priority(), ModuleKind::memory) << "the focus still moves";
+    EXPECT_EQ(details()->priority(), ModuleKind::memory) << "the focus still moves";
 }
 
 TEST_F(AppDelegateClicksTest, ShownBesideAnAnchorRectangleThePopoverFitsTheRoomThere) {
     const gfx::Rect bar{400, 500, 300, 30};
-    delegate->showDetails(std::nullopt, bar);
+    delegate->details().show(std::nullopt, bar);
     ASSERT_TRUE(shown());
     EXPECT_EQ(inside(*delegate).detailFloatingFrame, bar);
     EXPECT_EQ(inside(*delegate).anchorPanel->frame().x(), bar.midX() - 0.5);
     // Below the bar is 500 − 0 points of room, less 20.
-    delegate->updatePopoverSize(2000, false);
-    EXPECT_EQ(delegate->popover->contentSize().height, 480);
+    delegate->details().updatePopoverSize(2000, false);
+    EXPECT_EQ(popover()->contentSize().height, 480);
 }
 
 TEST_F(AppDelegateClicksTest, SizeChangesAnimateOnlyWhenShownAndMotionIsAllowed) {
-    const gfx::Size before = delegate->popover->contentSize();
-    delegate->updatePopoverSize(before.height, true);
-    EXPECT_TRUE(delegate->popover->animates());
+    const gfx::Size before = popover()->contentSize();
+    delegate->details().updatePopoverSize(before.height, true);
+    EXPECT_TRUE(popover()->animates());
 
     clickModule(ModuleKind::network);
     app.workspace().setReduceMotion(true);
-    delegate->updatePopoverSize(delegate->popover->contentSize().height - 40, true);
-    EXPECT_FALSE(delegate->popover->animates());
+    delegate->details().updatePopoverSize(popover()->contentSize().height - 40, true);
+    EXPECT_FALSE(popover()->animates());
     app.workspace().setReduceMotion(false);
-    delegate->updatePopoverSize(delegate->popover->contentSize().height - 40, true);
-    EXPECT_TRUE(delegate->popover->animates());
+    delegate->details().updatePopoverSize(popover()->contentSize().height - 40, true);
+    EXPECT_TRUE(popover()->animates());
 }
 
 TEST_F(AppDelegateClicksTest, TheActivityMonitorButtonOpensTheDesktopsSystemMonitor) {
@@ -334,7 +334,7 @@ TEST_F(AppDelegateClicksTest, TheActivityMonitorButtonOpensTheDesktopsSystemMoni
     });
     testsupport::TemporaryDirectory data;
     app.workspace().setDataDirectories({data.path()});
-    delegate->details->openAction();
+    details()->openAction();
     {
         std::lock_guard lock(mutex);
         EXPECT_TRUE(opened.empty()) << "none installed: nothing is handed to the opener";
@@ -343,7 +343,7 @@ TEST_F(AppDelegateClicksTest, TheActivityMonitorButtonOpensTheDesktopsSystemMoni
     std::filesystem::create_directories(data.path() / "applications");
     std::ofstream(data.path() / "applications" / "xfce4-taskmanager.desktop")
         << "[Desktop Entry]\nType=Application\nName=Task Manager\nExec=xfce4-taskmanager\n";
-    delegate->details->openAction();
+    details()->openAction();
     ASSERT_EQ(first.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
     std::lock_guard lock(mutex);
     ASSERT_EQ(opened.size(), 1u);
@@ -351,7 +351,7 @@ TEST_F(AppDelegateClicksTest, TheActivityMonitorButtonOpensTheDesktopsSystemMoni
 }
 
 TEST_F(AppDelegateClicksTest, TheSettingsMenuRebuildsItselfAndIsEmptyOnceTheControllerIsGone) {
-    auto menu = std::static_pointer_cast<LiveSettingsMenu>(delegate->makeSettingsMenu());
+    auto menu = std::static_pointer_cast<LiveSettingsMenu>(delegate->details().makeSettingsMenu());
     ASSERT_TRUE(menu);
     ASSERT_TRUE(menu->rebuild);
     EXPECT_FALSE(menu->rebuild()->items().empty());
@@ -363,7 +363,7 @@ TEST_F(AppDelegateClicksTest, TheSettingsMenuRebuildsItselfAndIsEmptyOnceTheCont
 TEST_F(AppDelegateClicksTest, AFullScreenWindowHidesTheItemAndClosesThePopoverWhenHidingIsOn) {
     clickModule(ModuleKind::network);
     windows->setWindows({{.bounds = {0, 0, 1440, 900}, .ownerPID = 1}});
-    delegate->details->hideInFullscreenAction(true);
+    details()->hideInFullscreenAction(true);
     EXPECT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{1});
     EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
     EXPECT_FALSE(shown());
@@ -373,7 +373,7 @@ TEST_F(AppDelegateClicksTest, AFullScreenWindowHidesTheItemAndClosesThePopoverWh
     EXPECT_TRUE(inside(*delegate).fullscreenMonitor->displayIDs().empty());
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
 
-    delegate->details->hideInFullscreenAction(false);
+    details()->hideInFullscreenAction(false);
     EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
 }
 

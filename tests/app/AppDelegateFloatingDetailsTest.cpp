@@ -55,12 +55,12 @@ TEST_F(AppDelegateFloatingDetailsTest,
     showBar();
     // Away from the menu bar's details, which hang where a new bar first appears.
     floatingBar().panel()->setFrameOrigin({200, 600});
-    delegate->showDetails(std::nullopt);
-    ASSERT_TRUE(delegate->popover->isShown());
+    delegate->details().show(std::nullopt);
+    ASSERT_TRUE(popover()->isShown());
 
     click(ModuleKind::network);
     EXPECT_EQ(shownDetails(), ModuleKind::network);
-    EXPECT_FALSE(delegate->popover->isShown()) << "the menu bar's details make way";
+    EXPECT_FALSE(popover()->isShown()) << "the menu bar's details make way";
     EXPECT_EQ(floatingBar().strip()->activeModule(), ModuleKind::network);
     const gfx::Rect bar = floatingBar().panel()->frame();
     const gfx::Rect shown = floatingBar().popover()->window()->frame();

@@ -47,7 +47,7 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
     EXPECT_EQ(delegate->settings().floating()->hidden, std::set<ModuleKind>{ModuleKind::fan});
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
-    delegate->details->chartLengthAction(40);
+    details()->chartLengthAction(40);
 
     delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
     EXPECT_EQ(floatingBar().panel(), panel) << "the panel survives the switch";
@@ -72,9 +72,7 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.memoryShowChart = false; });
     pump();
     ASSERT_FALSE(delegate->sampleInFlight());
-    DetailViewProbe(*delegate->details).change([](DetailState& s) {
-        s.languageSelection = "unrefreshed";
-    });
+    DetailViewProbe(*details()).change([](DetailState& s) { s.languageSelection = "unrefreshed"; });
 
     delegate->setFloatingMode(FloatingMode::none, std::nullopt);
     EXPECT_FALSE(floatingBar().panel());
@@ -88,8 +86,7 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     EXPECT_EQ(read.doubleForKey(PreferenceKey::fanGap), 3);
     EXPECT_FALSE(read.boolForKey(PreferenceKey::memoryShowChart));
     EXPECT_EQ(read.stringForKey(PreferenceKey::floatingMode), "none");
-    EXPECT_NE(delegate->details->state().languageSelection, "unrefreshed")
-        << "the strip was rebuilt";
+    EXPECT_NE(details()->state().languageSelection, "unrefreshed") << "the strip was rebuilt";
     EXPECT_TRUE(delegate->sampleInFlight());
     EXPECT_EQ(floatingBar().strip()->fanMode(), FanDisplayMode::hidden);
     EXPECT_TRUE(delegate->settings().floating()) << "kept for the next bar";
@@ -174,7 +171,7 @@ TEST_F(AppDelegateFloatingTest, ADroppedBarSettlesFromJustAboveUnlessMotionIsRed
 TEST_F(AppDelegateFloatingTest, FullScreenVisibilityOverTwoScreens) {
     useTwoScreens();
     launch();
-    delegate->details->hideInFullscreenAction(true);
+    details()->hideInFullscreenAction(true);
 
     fullscreenOn({leftScreen});
     EXPECT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{1});
@@ -208,7 +205,7 @@ TEST_F(AppDelegateFloatingTest, TheBarsOwnFullScreenHidingRunsTheMonitorOnlyWhil
     EXPECT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
     delegate->setFloatingMode(FloatingMode::none, std::nullopt);
     EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
-    delegate->details->hideInFullscreenAction(true);
+    details()->hideInFullscreenAction(true);
     EXPECT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
 }
 
@@ -259,7 +256,7 @@ TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
     floatingBar().details()->opacityAction(0.5);
     EXPECT_EQ(surface->opacity(), 0.5);
     EXPECT_DOUBLE_EQ(surface->glass()->alphaValue(), 0.5);
-    delegate->details->opacityAction(0.3);
+    details()->opacityAction(0.3);
     EXPECT_EQ(surface->opacity(), 0.5);
 
     MenuBarContentView& strip = *floatingBar().strip();

@@ -97,8 +97,8 @@ TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOr
     EXPECT_FALSE(delegate->statusStrip().view()->editableModules().contains(ModuleKind::fan));
     EXPECT_EQ(delegate->statusStrip().view()->fanMode(), FanDisplayMode::hidden);
     EXPECT_EQ(tip().find("Board"), std::string::npos);
-    EXPECT_FALSE(delegate->details->state().modules[ModuleKind::fan].on());
-    const auto& order = delegate->details->state().order;
+    EXPECT_FALSE(details()->state().modules[ModuleKind::fan].on());
+    const auto& order = details()->state().order;
     EXPECT_EQ(std::count(order.begin(), order.end(), ModuleKind::fan), 1);
 }
 
@@ -129,12 +129,12 @@ TEST_F(AppDelegateRebuildTest, AppearanceAndIconFollowOnlyAFlipOfTheDarkFlag) {
     delegate->refreshStatus(false);
     EXPECT_EQ(iconRequests.size(), 1u);
 
-    delegate->details->appearanceAction(AppearanceMode::dark);
+    details()->appearanceAction(AppearanceMode::dark);
     EXPECT_EQ(iconRequests, (std::vector<bool>{false, true}));
     EXPECT_EQ(delegate->statusStrip().view()->appearance(), gfx::Appearance::dark);
-    EXPECT_EQ(delegate->popover->appearance(), gfx::Appearance::dark);
+    EXPECT_EQ(popover()->appearance(), gfx::Appearance::dark);
 
-    delegate->details->appearanceAction(AppearanceMode::light);
+    details()->appearanceAction(AppearanceMode::light);
     app.setSystemAppearance(gfx::Appearance::dark);
     loop.runUntilIdle();
     delegate->refreshStatus(false);
@@ -144,17 +144,17 @@ TEST_F(AppDelegateRebuildTest, AppearanceAndIconFollowOnlyAFlipOfTheDarkFlag) {
 }
 
 TEST_F(AppDelegateRebuildTest, AMissingIconLeavesTheIconAndStillAppliesTheAppearance) {
-    delegate->details->appearanceAction(AppearanceMode::dark);
+    details()->appearanceAction(AppearanceMode::dark);
     const auto icon = inside(*delegate).applicationIcon;
     ASSERT_TRUE(icon);
     inside(*delegate).applicationIcon.reset();
-    delegate->details->appearanceAction(AppearanceMode::light);
+    details()->appearanceAction(AppearanceMode::light);
     EXPECT_TRUE(inside(*delegate).applicationIcon) << "the light icon arrived";
     EXPECT_EQ(inside(*delegate).renderedDark, false);
 }
 
 TEST_F(AppDelegateRebuildTest, TheAccentAndTheStripFollowTheTheme) {
-    delegate->details->moduleColorAction(ColorSlot::theme, PaletteColor::purple);
+    details()->moduleColorAction(ColorSlot::theme, PaletteColor::purple);
     EXPECT_EQ(accentColor(), toColor(PaletteColor::purple));
     EXPECT_EQ(Probe::computePicture(*delegate->statusStrip().view()).colors.cpu,
               toColor(PaletteColor::purple));
@@ -165,7 +165,7 @@ TEST_F(AppDelegateRebuildTest, TheItemsLengthFollowsTheStripAndTheNetworkGraph) 
     MenuBarContentView& strip = *delegate->statusStrip().view();
     const double withGraph = strip.moduleImage(ModuleKind::network)->size().width;
     EXPECT_EQ(delegate->statusStrip().item()->length(), strip.requiredWidth());
-    delegate->details->networkChartAction(false);
+    details()->networkChartAction(false);
     const double withoutGraph = strip.moduleImage(ModuleKind::network)->size().width;
     EXPECT_EQ(withGraph - withoutGraph, 85 + 6) << "graph width plus its margins";
     EXPECT_EQ(delegate->statusStrip().item()->length(), strip.requiredWidth());
@@ -174,24 +174,24 @@ TEST_F(AppDelegateRebuildTest, TheItemsLengthFollowsTheStripAndTheNetworkGraph) 
 TEST_F(AppDelegateRebuildTest, TheDetailsGetPlaceholdersForHiddenModulesAndTheLoginState) {
     advance(1);
     ASSERT_FALSE(delegate->sampling().history.empty());
-    delegate->showDetails(std::nullopt);
-    ASSERT_TRUE(delegate->popover->isShown());
+    delegate->details().show(std::nullopt);
+    ASSERT_TRUE(popover()->isShown());
     change([](Preferences& p) { p.memoryEnabled = p.networkEnabled = false; });
-    const DetailView& view = *delegate->details;
+    const DetailView& view = *details();
     EXPECT_EQ(view.state().readings.memory.used, "\u2014");
     EXPECT_TRUE(view.state().readings.memoryHistory.empty());
     EXPECT_FALSE(view.state().readings.network.download);
     EXPECT_TRUE(view.state().modules[ModuleKind::temperature].available);
     EXPECT_EQ(view.state().historyCapacity, 60);
     EXPECT_EQ(view.state().loginState, 0);
-    EXPECT_EQ(delegate->popover->contentSize().height, view.preferredHeight());
+    EXPECT_EQ(popover()->contentSize().height, view.preferredHeight());
 }
 
 // Closed, the details take the settings but no reading; the rebuild that opens them brings the
 // readings before the popover is sized.
 TEST_F(AppDelegateRebuildTest, ClosedDetailsCatchUpWhenOpened) {
     advance(1);
-    DetailView& view = *delegate->details;
+    DetailView& view = *details();
     const DetailViewProbe probe(view);
     change([](Preferences& p) { p.fanEnabled = false; });
     advance(1);
@@ -199,11 +199,11 @@ TEST_F(AppDelegateRebuildTest, ClosedDetailsCatchUpWhenOpened) {
     EXPECT_NE(view.state().readings.memoryHistory, delegate->sampling().history)
         << "no reading handed to nobody";
 
-    delegate->showDetails(std::nullopt);
-    ASSERT_TRUE(delegate->popover->isShown());
+    delegate->details().show(std::nullopt);
+    ASSERT_TRUE(popover()->isShown());
     EXPECT_TRUE(probe.animationChoice().isHidden());
     EXPECT_EQ(view.state().readings.memoryHistory, delegate->sampling().history);
-    EXPECT_EQ(delegate->popover->contentSize().height, view.preferredHeight());
+    EXPECT_EQ(popover()->contentSize().height, view.preferredHeight());
 }
 
 // The pixels behind a module image: the same address while the image object is kept.
@@ -259,7 +259,7 @@ TEST_F(AppDelegateRebuildTest, AnUnchangedModuleKeepsItsImageAndAChangedOneIsDra
         previous = now;
     }
 
-    delegate->details->appearanceAction(AppearanceMode::dark);
+    details()->appearanceAction(AppearanceMode::dark);
     const auto dark = images();
     for (std::size_t module = 0; module < dark.size(); ++module)
         EXPECT_NE(dark[module], previous[module]) << "module " << module << " in the dark";
@@ -300,10 +300,10 @@ TEST_F(AppDelegateRebuildTest, ARebuildThatChangedNothingLeavesTheStripUnmarked)
 
 TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestFigures) {
     advance(1);
-    delegate->showDetails(std::nullopt);
-    ASSERT_TRUE(delegate->popover->isShown());
-    delegate->popover->performClose();
-    ASSERT_FALSE(delegate->popover->isShown());
+    delegate->details().show(std::nullopt);
+    ASSERT_TRUE(popover()->isShown());
+    popover()->performClose();
+    ASSERT_FALSE(popover()->isShown());
 
     for (int second = 0; second < 3; ++second)
         advance(1);
@@ -314,9 +314,9 @@ TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestF
         .registerItem();
     clock.advance(30);
 
-    delegate->showDetails(std::nullopt);
-    ASSERT_TRUE(delegate->popover->isShown());
-    DetailView& view = *delegate->details;
+    delegate->details().show(std::nullopt);
+    ASSERT_TRUE(popover()->isShown());
+    DetailView& view = *details();
     const DetailViewProbe probe(view);
     EXPECT_EQ(view.state().readings, detailReadings(delegate->sampling()));
     EXPECT_EQ(probe.deviceArrivals().at(device), sampled)
@@ -334,7 +334,7 @@ TEST_F(AppDelegateRebuildTest, NothingIsTouchedBeforeTheItemExists) {
     unlaunched->refreshStatus(true);
     EXPECT_FALSE(unlaunched->statusStrip().view()->moduleImage(ModuleKind::memory));
     EXPECT_TRUE(unlaunched->statusStrip().view()->toolTip().empty());
-    EXPECT_FALSE(DetailViewProbe(*unlaunched->details).lastLayoutRequestedAnimation());
+    EXPECT_FALSE(DetailViewProbe(*unlaunched->details().view()).lastLayoutRequestedAnimation());
     EXPECT_FALSE(inside(*unlaunched).renderedDark);
 }
 

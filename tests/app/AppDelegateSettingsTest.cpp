@@ -131,13 +131,13 @@ std::vector<SettingsCase> settingsCases() {
         {"memory off", [](DetailView& v) { v.switchAction(ModuleKind::memory, false); },
          [](const AppDelegate& d) {
              return !d.settings().main().memoryEnabled &&
-                    !d.details->state().modules[ModuleKind::memory].on();
+                    !d.details().view()->state().modules[ModuleKind::memory].on();
          },
          "memoryEnabled", P(false), true, ModuleKind::memory, true},
         {"fan off", [](DetailView& v) { v.switchAction(ModuleKind::fan, false); },
          [](const AppDelegate& d) {
              return !d.settings().main().fanEnabled &&
-                    !d.details->state().modules[ModuleKind::fan].on();
+                    !d.details().view()->state().modules[ModuleKind::fan].on();
          },
          "fanEnabled", P(false), true, ModuleKind::fan, false},
         {"network off", [](DetailView& v) { v.switchAction(ModuleKind::network, false); },
@@ -189,10 +189,10 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
         ASSERT_FALSE(delegate->sampling().history.empty());
         ASSERT_FALSE(delegate->sampleInFlight());
         // The choices are made in the open details.
-        delegate->showDetails(std::nullopt);
-        ASSERT_TRUE(delegate->popover->isShown());
+        delegate->details().show(std::nullopt);
+        ASSERT_TRUE(popover()->isShown());
 
-        DetailView& view = *delegate->details;
+        DetailView& view = *details();
         DetailViewProbe(view).change([](DetailState& s) { s.languageSelection = "unrefreshed"; });
         row.choose(view);
 
@@ -213,7 +213,7 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
             EXPECT_TRUE(*stored == *row.written);
         }
         // The next launch's item takes this one's place on the bar, where the details hang.
-        delegate->popover->close();
+        popover()->close();
         app.statusBar().removeStatusItem(delegate->statusStrip().item());
         delegate->applicationWillTerminate();
         delegate.reset();
@@ -222,7 +222,7 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
 
 TEST_F(AppDelegateSettingsTest, WrittenChoicesReadBackAsTheSameSettings) {
     launch();
-    DetailView& view = *delegate->details;
+    DetailView& view = *details();
     view.chartLengthAction(100.5);
     view.gapAction(12);
     view.switchAction(ModuleKind::memory, false);
@@ -243,7 +243,7 @@ TEST_F(AppDelegateSettingsTest, WrittenChoicesReadBackAsTheSameSettings) {
 
 TEST_F(AppDelegateSettingsTest, TheSamePresentationAgainDoesNothing) {
     launch();
-    DetailView& view = *delegate->details;
+    DetailView& view = *details();
     DetailViewProbe(view).change([](DetailState& s) { s.languageSelection = "unrefreshed"; });
     view.presentationAction(DetailPresentation::details);
     EXPECT_EQ(view.state().languageSelection, "unrefreshed");
@@ -255,14 +255,14 @@ TEST_F(AppDelegateSettingsTest, AModuleShownFloatingKeepsItsHistoryAndIsStillSam
     advance(1);
     delegate->settings().change([](Preferences& p) { p.floatingMode = FloatingMode::copy; });
     delegate->settings().changeFloating([](FloatingPreferences&) {});
-    delegate->details->switchAction(ModuleKind::memory, false);
+    details()->switchAction(ModuleKind::memory, false);
     EXPECT_FALSE(delegate->settings().main().memoryEnabled);
     EXPECT_FALSE(delegate->sampling().history.empty());
     EXPECT_TRUE(delegate->isModuleActive(ModuleKind::memory));
 
     delegate->settings().changeFloating(
         [](FloatingPreferences& p) { p.hidden = {ModuleKind::network}; });
-    delegate->details->switchAction(ModuleKind::network, false);
+    details()->switchAction(ModuleKind::network, false);
     EXPECT_TRUE(delegate->sampling().networkHistory.empty());
 }
 
@@ -272,28 +272,28 @@ TEST_F(AppDelegateSettingsTest, SwitchingOnEmptiesTheHistoryExpandsTheSectionAnd
     delegate->settings().change(
         [](Preferences& p) { p.collapsedSections = {ModuleKind::compute}; });
     std::optional<std::set<ModuleKind>> reported;
-    auto disclosure = delegate->details->disclosureAction;
-    delegate->details->disclosureAction = [&](const std::set<ModuleKind>& sections) {
+    auto disclosure = details()->disclosureAction;
+    details()->disclosureAction = [&](const std::set<ModuleKind>& sections) {
         reported = sections;
         disclosure(sections);
     };
     delegate->settings().change([](Preferences& p) { p.computeEnabled = false; });
-    delegate->details->switchAction(ModuleKind::compute, true);
+    details()->switchAction(ModuleKind::compute, true);
     EXPECT_TRUE(delegate->settings().main().computeEnabled);
     EXPECT_TRUE(delegate->sampling().computeHistory.empty());
     EXPECT_TRUE(delegate->sampleInFlight());
     ASSERT_TRUE(reported);
     EXPECT_TRUE(reported->empty());
 
-    delegate->details->switchAction(ModuleKind::fan, false);
+    details()->switchAction(ModuleKind::fan, false);
     pump();
-    delegate->details->switchAction(ModuleKind::fan, true);
+    details()->switchAction(ModuleKind::fan, true);
     EXPECT_TRUE(delegate->sampleInFlight()) << "the fan switched on samples";
 }
 
 TEST_F(AppDelegateSettingsTest, ChoicesAreWrittenEvenWhenTheControllerIsGone) {
     launch();
-    auto view = delegate->details;
+    auto view = details();
     delegate->applicationWillTerminate();
     delegate.reset();
     view->disclosureAction({ModuleKind::network, ModuleKind::devices});
@@ -307,9 +307,9 @@ TEST_F(AppDelegateSettingsTest, ChoicesAreWrittenEvenWhenTheControllerIsGone) {
 
 TEST_F(AppDelegateSettingsTest, SortingIsHandedOverBetweenTheDetailsAndTheStrip) {
     launch();
-    delegate->showDetails(std::nullopt);
-    ASSERT_TRUE(delegate->popover->isShown());
-    DetailView& view = *delegate->details;
+    delegate->details().show(std::nullopt);
+    ASSERT_TRUE(popover()->isShown());
+    DetailView& view = *details();
     view.prioritize(ModuleKind::network);
     view.setSorting(true);
     view.sortingAction();
@@ -330,7 +330,7 @@ TEST_F(AppDelegateSettingsTest, SortingIsHandedOverBetweenTheDetailsAndTheStrip)
 
 TEST_F(AppDelegateSettingsTest, TheStripsOrderAndHidingReachTheDetailsOnlyWhileSorting) {
     launch();
-    DetailView& view = *delegate->details;
+    DetailView& view = *details();
     delegate->statusStrip().view()->statusOrderAction({ModuleKind::devices});
     EXPECT_EQ(delegate->settings().main().moduleOrder.front(), ModuleKind::memory);
     delegate->statusStrip().view()->statusHideAction(ModuleKind::memory);
@@ -348,7 +348,7 @@ TEST_F(AppDelegateSettingsTest, SensorHelpShowsTheCompanionAlertInTheInterfaceLa
     launch();
     const auto before = server.modalSessions().size();
     server.answerNextModal(text(title(SensorAlertButton::okay), AppLanguage::english));
-    delegate->details->sensorAction();
+    details()->sensorAction();
     EXPECT_EQ(server.modalSessions().size(), before + 1);
 }
 
@@ -356,7 +356,7 @@ TEST_F(AppDelegateSettingsTest, SensorHelpShowsTheCompanionAlertInTheInterfaceLa
 // call was made and failed.
 TEST_F(AppDelegateSettingsTest, LoginItemMatrix) {
     launch();
-    DetailView& view = *delegate->details;
+    DetailView& view = *details();
     const auto entry = config.path() / "autostart" / LoginItem::entryName;
 
     view.loginAction(true);

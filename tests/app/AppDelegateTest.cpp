@@ -85,7 +85,7 @@ TEST_F(AppDelegateTest, TheConstructorReadsTheSettingsAndShowsNothing) {
     EXPECT_EQ(resourcesMade_, 1);
     EXPECT_EQ(delegate_->sampling().latest.explanation, Copy::waiting);
     EXPECT_GT(delegate_->sampling().computeSnapshot.cpuCores, 0);
-    EXPECT_EQ(delegate_->details->frame(), DetailView::initialFrame);
+    EXPECT_EQ(delegate_->details().view()->frame(), DetailView::initialFrame);
     EXPECT_EQ(delegate_->statusStrip().view()->frame(), (gfx::Rect{0, 0, 300, 24}));
 }
 
@@ -121,9 +121,9 @@ TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce
     EXPECT_EQ(tip.rfind("Pulsedeck. ", 0), 0u);
     EXPECT_NE(tip.find(" CPU: "), std::string::npos);
     EXPECT_EQ(strip.accessibility().label, tip);
-    delegate_->showDetails(std::nullopt);
-    ASSERT_TRUE(delegate_->popover->isShown());
-    EXPECT_EQ(delegate_->details->state().readings.memory.used, "1")
+    delegate_->details().show(std::nullopt);
+    ASSERT_TRUE(delegate_->details().popover()->isShown());
+    EXPECT_EQ(delegate_->details().view()->state().readings.memory.used, "1")
         << "the details open on the latest reading";
     EXPECT_EQ(delegate_->statusStrip().item()->length(), strip.requiredWidth());
 
@@ -197,9 +197,10 @@ TEST_F(AppDelegateTest, DelayedStepsFireOnTime) {
     advance(0.02);
     EXPECT_TRUE(inside(*delegate_).nativeSurfacesReady);
 
-    EXPECT_FALSE(delegate_->popover->isShown());
+    EXPECT_FALSE(delegate_->details().popover()->isShown());
     advance(0.25);
-    EXPECT_TRUE(delegate_->popover->isShown()) << "the first launch opens the details at 0.5 s";
+    EXPECT_TRUE(delegate_->details().popover()->isShown())
+        << "the first launch opens the details at 0.5 s";
 
     advance(0.68);
     EXPECT_FALSE(inside(*delegate_).menuBarTip);
@@ -217,7 +218,7 @@ TEST_F(AppDelegateTest, LaterLaunchesShowNeitherThePopoverNorTheTip) {
     defaults_->setBool(true, PreferenceKey::menuBarTipShown);
     launch();
     advance(3);
-    EXPECT_FALSE(delegate_->popover->isShown());
+    EXPECT_FALSE(delegate_->details().popover()->isShown());
     EXPECT_FALSE(inside(*delegate_).menuBarTip);
 }
 
@@ -230,7 +231,7 @@ TEST_F(AppDelegateTest, FirstLaunchRetriesWhileTheItemHasNoPlaceThenGivesUp) {
     server_.setScreens({ui::HeadlessWindowServer::makeScreen({0, 0, 1440, 900}, 1)});
     app_.statusBar().relayout();
     advance(1);
-    EXPECT_FALSE(delegate_->popover->isShown());
+    EXPECT_FALSE(delegate_->details().popover()->isShown());
     EXPECT_TRUE(defaults_->boolForKey(PreferenceKey::hasLaunched));
 }
 
@@ -238,11 +239,11 @@ TEST_F(AppDelegateTest, FirstLaunchFindsTheItemOnALaterTry) {
     server_.setScreens({});
     launch();
     advance(0.5 + 10 * 0.1);
-    EXPECT_FALSE(delegate_->popover->isShown());
+    EXPECT_FALSE(delegate_->details().popover()->isShown());
     server_.setScreens({ui::HeadlessWindowServer::makeScreen({0, 0, 1440, 900}, 1)});
     app_.statusBar().relayout();
     advance(0.1);
-    EXPECT_TRUE(delegate_->popover->isShown());
+    EXPECT_TRUE(delegate_->details().popover()->isShown());
 }
 
 TEST_F(AppDelegateTest, ReopenOpensThePopoverUnlessDetachedAndAnswersFalse) {
@@ -250,11 +251,11 @@ TEST_F(AppDelegateTest, ReopenOpensThePopoverUnlessDetachedAndAnswersFalse) {
     launch();
     pump();
     EXPECT_FALSE(app_.reopen());
-    EXPECT_TRUE(delegate_->popover->isShown());
-    delegate_->popover->close();
+    EXPECT_TRUE(delegate_->details().popover()->isShown());
+    delegate_->details().popover()->close();
     delegate_->settings().change([](Preferences& p) { p.floatingMode = FloatingMode::detached; });
     EXPECT_FALSE(app_.reopen());
-    EXPECT_FALSE(delegate_->popover->isShown());
+    EXPECT_FALSE(delegate_->details().popover()->isShown());
 }
 
 TEST_F(AppDelegateTest, HotPlugRequestsASampleAndFloatingModeIsStored) {
@@ -266,17 +267,17 @@ TEST_F(AppDelegateTest, HotPlugRequestsASampleAndFloatingModeIsStored) {
     pump();
     EXPECT_EQ(readers_.log->take().size(), 6u);
 
-    delegate_->details->floatingAction(FloatingMode::copy);
+    delegate_->details().view()->floatingAction(FloatingMode::copy);
     EXPECT_EQ(delegate_->settings().main().floatingMode, FloatingMode::copy);
     EXPECT_EQ(defaults_->stringForKey(PreferenceKey::floatingMode), "copy");
-    EXPECT_EQ(delegate_->details->state().floatingMode, FloatingMode::copy);
+    EXPECT_EQ(delegate_->details().view()->state().floatingMode, FloatingMode::copy);
 }
 
 TEST_F(AppDelegateTest, TheStoredFloatingModeIsRestoredWhenTheSurfacesAreReady) {
     defaults_->setObject("copy", PreferenceKey::floatingMode);
     launch();
     EXPECT_EQ(delegate_->settings().main().floatingMode, FloatingMode::copy);
-    EXPECT_EQ(delegate_->details->state().floatingMode, FloatingMode::copy);
+    EXPECT_EQ(delegate_->details().view()->state().floatingMode, FloatingMode::copy);
     EXPECT_FALSE(delegate_->floatingBar().panel());
     advance(0.3);
     EXPECT_TRUE(inside(*delegate_).nativeSurfacesReady);

@@ -53,14 +53,14 @@ protected:
 TEST_F(AppDelegateUpdateAlertsTest, AnAutomaticReleaseShowsTheAlertUntilNotificationsAreAllowed) {
     launchWith(sys::NotificationAuthorization::notDetermined);
     ASSERT_EQ(completions.size(), 1u) << "launch checks";
-    delegate->showDetails(std::nullopt, std::nullopt);
+    delegate->details().show(std::nullopt, std::nullopt);
     pump();
-    ASSERT_TRUE(delegate->popover->isShown());
+    ASSERT_TRUE(popover()->isShown());
     server.answerNextModal(text(Copy::updateNow, AppLanguage::english));
     completions[0](std::string(newerManifest));
     pump();
     EXPECT_EQ(server.modalSessions().size(), 1u);
-    EXPECT_FALSE(delegate->popover->isShown()) << "the alert closes the popover first";
+    EXPECT_FALSE(popover()->isShown()) << "the alert closes the popover first";
     EXPECT_TRUE(center->added.empty());
     testsupport::runUntil(
         loop, [&] { return !openedURLs().empty(); }, 3);
@@ -78,10 +78,10 @@ TEST_F(AppDelegateUpdateAlertsTest, AllowedNotificationsTakeTheReleaseInsteadOfT
     EXPECT_EQ(center->added[0].identifier, "pulsedeck-update-9999");
 
     // The frequency asks to announce releases, except when checks are turned off.
-    delegate->details->updateFrequencyAction(UpdateFrequency::never);
+    details()->updateFrequencyAction(UpdateFrequency::never);
     pump();
     EXPECT_EQ(center->authorizationRequests, 0);
-    delegate->details->updateFrequencyAction(UpdateFrequency::monthly);
+    details()->updateFrequencyAction(UpdateFrequency::monthly);
     pump();
     EXPECT_EQ(center->authorizationRequests, 1);
 }
@@ -89,7 +89,7 @@ TEST_F(AppDelegateUpdateAlertsTest, AllowedNotificationsTakeTheReleaseInsteadOfT
 TEST_F(AppDelegateUpdateAlertsTest, AManualCheckShowsItsOutcomeAndLaterOpensNothing) {
     launchWith(sys::NotificationAuthorization::authorized);
     server.answerNextModal(text(Copy::okay, AppLanguage::english));
-    delegate->details->checkUpdatesAction();
+    details()->checkUpdatesAction();
     completions[0](UpdateError{"PulsedeckUpdates", 1, "HTTP status 404"});
     pump();
     EXPECT_EQ(server.modalSessions().size(), 1u);

@@ -45,22 +45,22 @@ TEST_F(AppDelegateUpdatesTest, LaunchChecksTheProductManifestAndTheMenuReachesTh
     // A manual check joins the launch check; its result arrives for it.
     std::vector<UpdateOutcome> shown;
     updates.present = [&shown](const UpdateOutcome& outcome) { shown.push_back(outcome); };
-    delegate->details->checkUpdatesAction();
+    details()->checkUpdatesAction();
     EXPECT_EQ(sources.size(), 1u);
     completions[0](UpdateError{"PulsedeckUpdates", 1, "HTTP status 404"});
     pump();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].kind, UpdateOutcome::Kind::failed);
 
-    delegate->details->updateFrequencyAction(UpdateFrequency::never);
+    details()->updateFrequencyAction(UpdateFrequency::never);
     pump();
     EXPECT_EQ(defaults->stringForKey(updateCheckFrequencyKey), "never");
     EXPECT_EQ(updates.timer(), nullptr);
-    EXPECT_EQ(delegate->details->state().updateFrequency, UpdateFrequency::never);
-    delegate->details->updateFrequencyAction(UpdateFrequency::monthly);
+    EXPECT_EQ(details()->state().updateFrequency, UpdateFrequency::never);
+    details()->updateFrequencyAction(UpdateFrequency::monthly);
     pump();
     EXPECT_NE(updates.timer(), nullptr);
-    EXPECT_EQ(delegate->details->state().updateFrequency, UpdateFrequency::monthly);
+    EXPECT_EQ(details()->state().updateFrequency, UpdateFrequency::monthly);
     // Checked a moment ago: the new schedule does not fetch again.
     EXPECT_EQ(sources.size(), 1u);
 }

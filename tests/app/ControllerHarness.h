@@ -96,6 +96,8 @@ protected:
     std::vector<bool> iconRequests;
     std::shared_ptr<AppDelegate> delegate;
     FloatingBarController& floatingBar() const { return delegate->floatingBar(); }
+    const std::unique_ptr<ui::Popover>& popover() const { return delegate->details().popover(); }
+    const std::shared_ptr<DetailView>& details() const { return delegate->details().view(); }
 };
 
 } // namespace pulsedeck::testing

@@ -32,7 +32,7 @@ protected:
         server.click(point);
         pump();
         advance(1.0);
-        ASSERT_TRUE(delegate->popover->isShown());
+        ASSERT_TRUE(popover()->isShown());
     }
 
     gfx::Bitmap screen() {
@@ -45,7 +45,7 @@ protected:
     std::shared_ptr<ui::Window> shownMenuWindow() const {
         for (const auto& window : app.windows())
             if (window->level() == ui::WindowLevel::popUpMenu && window->isVisible() &&
-                window != delegate->popover->window())
+                window != popover()->window())
                 return window;
         return nullptr;
     }
@@ -57,7 +57,7 @@ TEST_F(DetailPopoverRender, TheOverviewKeepsTheFocusedCardInView) {
     for (ModuleKind module : {ModuleKind::network, ModuleKind::temperature}) {
         SCOPED_TRACE(toString(module));
         open(module);
-        DetailView& view = *delegate->details;
+        DetailView& view = *details();
         const DetailViewProbe probe(view);
         ASSERT_EQ(view.priority(), module);
         view.presentationAction(DetailPresentation::overview);
@@ -79,7 +79,7 @@ TEST_F(DetailPopoverRender, TheOverviewKeepsTheFocusedCardInView) {
         EXPECT_LE(shown.maxY(), visible.maxY() + 0.5);
 
         view.presentationAction(DetailPresentation::details);
-        delegate->popover->performClose();
+        popover()->performClose();
         advance(1.0);
     }
 }
@@ -87,7 +87,7 @@ TEST_F(DetailPopoverRender, TheOverviewKeepsTheFocusedCardInView) {
 // The settings menu, reopened after choosing Dark on a light desktop, comes back dark.
 TEST_F(DetailPopoverRender, TheReopenedSettingsMenuTakesTheAppsAppearance) {
     open(ModuleKind::memory);
-    DetailView& view = *delegate->details;
+    DetailView& view = *details();
     const DetailViewProbe probe(view);
     auto menu = view.makeSettingsMenu();
     std::shared_ptr<PersistentMenuOption> dark;
@@ -127,7 +127,7 @@ TEST_F(DetailPopoverRender, TheReopenedSettingsMenuTakesTheAppsAppearance) {
 // The theme's colour menu open under its button, the pointer on its third row.
 TEST_F(DetailPopoverRender, TheColourMenuRowsShowSwatchesAndOneWideHighlight) {
     open(ModuleKind::memory);
-    ModuleColorButton& button = DetailViewProbe(*delegate->details).colorChoice();
+    ModuleColorButton& button = DetailViewProbe(*details()).colorChoice();
     std::optional<gfx::Rect> frame;
     std::optional<gfx::Bitmap> shot;
     loop.queue().asyncAfter(0.2, [&] {

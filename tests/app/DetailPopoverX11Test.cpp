@@ -50,13 +50,13 @@ protected:
         const gfx::Rect memory = delegate->statusStrip().view()->rect(ModuleKind::memory);
         const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
         click(x, y);
-        ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
-        ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }));
+        ASSERT_TRUE(runUntil([&] { return delegate->details().popover()->isShown(); }));
+        ASSERT_TRUE(runUntil([&] { return viewable(*delegate->details().popover()->window()); }));
         settle(0.5);
     }
-    gfx::Size popoverSize() const { return delegate->popover->window()->frame().size; }
+    gfx::Size popoverSize() const { return delegate->details().popover()->window()->frame().size; }
     void photograph(const std::string& name) {
-        const gfx::Rect frame = delegate->popover->window()->frame();
+        const gfx::Rect frame = delegate->details().popover()->window()->frame();
         const auto pixels = server->geometry().pixelsFromRect(frame);
         EXPECT_TRUE(captureRoot(pixels.x, pixels.y, pixels.width, pixels.height)
                         .writePng(testsupport::artifactPath(name)));
@@ -75,11 +75,11 @@ protected:
 TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgram) {
     ASSERT_NO_FATAL_FAILURE(openFromMemory());
 
-    DetailView& view = *delegate->details;
+    DetailView& view = *delegate->details().view();
 
     const DetailViewProbe probe(view);
-    EXPECT_EQ(delegate->popover->contentViewController()->view().get(), &view);
-    EXPECT_EQ(view.window(), delegate->popover->window().get());
+    EXPECT_EQ(delegate->details().popover()->contentViewController()->view().get(), &view);
+    EXPECT_EQ(view.window(), delegate->details().popover()->window().get());
     EXPECT_EQ(popoverSize().width, 318);
     EXPECT_EQ(popoverSize().height, view.preferredHeight());
     photograph("DetailPopoverX11-details-light.png");
@@ -91,7 +91,8 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     EXPECT_FALSE(delegate->statusStrip().view()->moduleWidth(ModuleKind::memory));
     EXPECT_EQ(probe.moduleSwitch(ModuleKind::memory).state(), ui::ControlState::off);
     EXPECT_TRUE(runUntil([&] { return storedMemorySwitch() == false; }));
-    EXPECT_TRUE(delegate->popover->isShown()) << "the popover stays open for the next choice";
+    EXPECT_TRUE(delegate->details().popover()->isShown())
+        << "the popover stays open for the next choice";
 
     // The overview asks for a wider popover (once the popover has taken its new height).
     settle(0.5);
@@ -108,7 +109,7 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     settle(0.4);
     photograph("DetailPopoverX11-overview-light.png");
 
-    delegate->details->appearanceAction(AppearanceMode::dark);
+    delegate->details().view()->appearanceAction(AppearanceMode::dark);
     settle(0.4);
     photograph("DetailPopoverX11-overview-dark.png");
     clickPoint(probe.presentationChoice(), {20, probe.presentationChoice().bounds().midY()});
@@ -119,19 +120,19 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     // Escape closes it.
     key(XK_Escape, true);
     key(XK_Escape, false);
-    EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }));
+    EXPECT_TRUE(runUntil([&] { return !delegate->details().popover()->isShown(); }));
 }
 
 TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
     ASSERT_NO_FATAL_FAILURE(openFromMemory());
 
-    DetailView& view = *delegate->details;
+    DetailView& view = *delegate->details().view();
 
     const DetailViewProbe probe(view);
     // The memory card's figures are the machine's, not the empty dashes.
     EXPECT_NE(view.state().readings.memory.physical, "\u2014");
     const std::size_t samples = view.state().readings.memoryHistory.size();
-    const gfx::Rect frame = delegate->popover->window()->frame();
+    const gfx::Rect frame = delegate->details().popover()->window()->frame();
     const auto pixels = server->geometry().pixelsFromRect(frame);
     const auto first = captureRoot(pixels.x, pixels.y, pixels.width, pixels.height);
     EXPECT_TRUE(first.bitmap().writePng(testsupport::artifactPath("DetailCardsX11-first.png")));
@@ -144,8 +145,8 @@ TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
     // The memory chart took three more samples: its card shows them.
     const gfx::Rect chart = probe.regions(ModuleKind::memory).at("memoryChart");
     const ui::View& content = probe.card(ModuleKind::memory).content();
-    const gfx::Rect onScreen =
-        delegate->popover->window()->convertRectToScreen(content.convertRectToView(chart, nullptr));
+    const gfx::Rect onScreen = delegate->details().popover()->window()->convertRectToScreen(
+        content.convertRectToView(chart, nullptr));
     const auto area = server->geometry().pixelsFromRect(onScreen);
     int changed = 0;
     for (int row = area.y - pixels.y; row < area.y - pixels.y + area.height; ++row) {
@@ -155,14 +156,14 @@ TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
     EXPECT_GT(changed, 10);
     key(XK_Escape, true);
     key(XK_Escape, false);
-    EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }));
+    EXPECT_TRUE(runUntil([&] { return !delegate->details().popover()->isShown(); }));
 }
 
 TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
     ASSERT_NO_FATAL_FAILURE(openFromMemory());
 
     // Focused on memory, the other cards show only their headers; the chevron closes memory's.
-    DetailView& view = *delegate->details;
+    DetailView& view = *delegate->details().view();
     const DetailViewProbe probe(view);
     ModuleSectionView& memoryCard = probe.card(ModuleKind::memory);
     clickView(*memoryCard.disclosure());
@@ -220,7 +221,7 @@ TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
         << "the strip follows";
     key(XK_Escape, true);
     key(XK_Escape, false);
-    EXPECT_TRUE(runUntil([&] { return !delegate->popover->isShown(); }));
+    EXPECT_TRUE(runUntil([&] { return !delegate->details().popover()->isShown(); }));
 }
 
 } // namespace

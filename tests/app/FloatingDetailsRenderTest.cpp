@@ -37,7 +37,7 @@ protected:
     void SetUp() override {
         defaults->setObject("light", PreferenceKey::appAppearance);
         launch();
-        delegate->details->moduleColorAction(ColorSlot::theme, PaletteColor::orange);
+        details()->moduleColorAction(ColorSlot::theme, PaletteColor::orange);
         delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
         delegate->settings().changeFloating(
             [](FloatingPreferences& p) { p.appearance = AppearanceMode::dark; });

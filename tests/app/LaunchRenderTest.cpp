@@ -71,8 +71,8 @@ TEST(LaunchRender, FirstLaunchShowsTheStripTheDetailsAndTheTip) {
     EXPECT_GT(drawn, 20) << "light figures on the dark strip";
 
     // The details hang below the strip.
-    ASSERT_TRUE(delegate->popover->isShown());
-    const gfx::Rect details = delegate->popover->window()->frame();
+    ASSERT_TRUE(delegate->details().popover()->isShown());
+    const gfx::Rect details = delegate->details().popover()->window()->frame();
     EXPECT_LE(details.maxY(), bar.minY() + 1);
 
     // The tip's OK button wears the accent.

@@ -85,7 +85,7 @@ protected:
     }
 
     std::string text(Copy key) const {
-        return pulsedeck::text(key, delegate->details->state().language);
+        return pulsedeck::text(key, delegate->details().view()->state().language);
     }
 };
 
@@ -95,10 +95,10 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
     ASSERT_TRUE(strip);
     const gfx::Rect memory = delegate->statusStrip().view()->rect(ModuleKind::memory);
     clickScreen({strip->x() + memory.midX(), strip->y() + memory.midY()});
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
-    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->popover->window()); }));
+    ASSERT_TRUE(runUntil([&] { return delegate->details().popover()->isShown(); }));
+    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->details().popover()->window()); }));
     settle(0.5);
-    DetailView& view = *delegate->details;
+    DetailView& view = *delegate->details().view();
     const DetailViewProbe probe(view);
     const std::string english = text(Copy::hideInFullscreen);
     const std::string germanLogin = pulsedeck::text(Copy::launchAtLogin, AppLanguage::german);
@@ -148,7 +148,7 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
         {"and removes it", [&] { return !std::filesystem::exists(autostart()); },
          [&] {
              EXPECT_TRUE(option(germanLogin)) << "the menu stayed open";
-             delegate->details->appearanceAction(AppearanceMode::dark);
+             delegate->details().view()->appearanceAction(AppearanceMode::dark);
          }},
         {"dark", [] { return true; },
          [&] {
@@ -173,9 +173,9 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
     ASSERT_TRUE(strip);
     const gfx::Rect memory = delegate->statusStrip().view()->rect(ModuleKind::memory);
     clickScreen({strip->x() + memory.midX(), strip->y() + memory.midY()});
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
+    ASSERT_TRUE(runUntil([&] { return delegate->details().popover()->isShown(); }));
     settle(0.5);
-    DetailView& view = *delegate->details;
+    DetailView& view = *delegate->details().view();
     const DetailViewProbe probe(view);
     ASSERT_TRUE(probe.colorChoice().window());
     const auto memoryPill = &probe.colorButton(ColorSlot::memory);
@@ -222,7 +222,7 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
              EXPECT_TRUE(
                  after.writePng(testsupport::artifactPath("SettingsMenuX11-strip-after.png")));
              EXPECT_LT(pixelsTinted(after, previous).size(), figure);
-             delegate->details->appearanceAction(AppearanceMode::dark);
+             delegate->details().view()->appearanceAction(AppearanceMode::dark);
          }},
         {"dark", [] { return true; },
          [&] {

@@ -35,11 +35,11 @@ TEST_F(StatusClickX11, LiveFiguresAndAClickOpensThePopoverBelowTheModule) {
     const gfx::Point target{strip->x() + network.midX(), strip->y() + network.midY()};
     const auto [x, y] = pixel(target);
     click(x, y);
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }));
+    ASSERT_TRUE(runUntil([&] { return delegate->details().popover()->isShown(); }));
     settle(0.5);
 
-    EXPECT_EQ(delegate->details->priority(), ModuleKind::network);
-    const auto& window = delegate->popover->window();
+    EXPECT_EQ(delegate->details().view()->priority(), ModuleKind::network);
+    const auto& window = delegate->details().popover()->window();
     ASSERT_TRUE(window);
     const auto xid = xWindow(*window);
     ASSERT_TRUE(xid);

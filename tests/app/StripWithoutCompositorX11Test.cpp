@@ -196,7 +196,8 @@ TEST_P(StripWithoutCompositor, WidthChangesNeverShowForeignPixels) {
     int changes = 0;
     for (int change = 0; change < 12; ++change) {
         const double before = stripWidth();
-        delegate->details->displayAction(change % 2 ? DisplayMode::four : DisplayMode::pair);
+        delegate->details().view()->displayAction(change % 2 ? DisplayMode::four
+                                                             : DisplayMode::pair);
         changes += runUntil([&] { return stripWidth() != before; }, 2) ? 1 : 0;
         settle(0.2);
     }
@@ -204,10 +205,10 @@ TEST_P(StripWithoutCompositor, WidthChangesNeverShowForeignPixels) {
     photograph("strip-no-compositor-styles");
 
     // The slider dragged as a hand drags it, through the details it sits in.
-    delegate->showDetails(std::nullopt);
-    ASSERT_TRUE(runUntil([&] { return delegate->popover->isShown(); }, 3));
+    delegate->details().show(std::nullopt);
+    ASSERT_TRUE(runUntil([&] { return delegate->details().popover()->isShown(); }, 3));
     settle(0.6);
-    ThemeSlider* slider = &DetailViewProbe(*delegate->details).chartLengthSlider();
+    ThemeSlider* slider = &DetailViewProbe(*delegate->details().view()).chartLengthSlider();
     ASSERT_TRUE(slider && slider->window());
     const gfx::Rect track = slider->convertRectToView(slider->bounds(), nullptr);
     const gfx::Rect onScreen = slider->window()->convertRectToScreen(track);
@@ -330,7 +331,8 @@ TEST_F(WithoutCompositor, AClickOnAWindowOverTheStripIsThatWindowsAndTheStripCom
     ASSERT_TRUE(runUntil([&] { return near(rootPixel(x, y), {0x20, 0x60, 0xc0}, 2); }));
     click(x, y);
     settle(0.5);
-    EXPECT_FALSE(delegate->popover->isShown()) << "a click on the other window opened the details";
+    EXPECT_FALSE(delegate->details().popover()->isShown())
+        << "a click on the other window opened the details";
     EXPECT_TRUE(captureRoot(screenWidth - 700, 0, 700, 80)
                     .writePng(testsupport::artifactPath("strip-under-pop-up-BareServer.png")));
     XDestroyWindow(user, popUp);
@@ -348,7 +350,7 @@ TEST_F(WithoutCompositor, AClickOnAWindowOverTheStripIsThatWindowsAndTheStripCom
     EXPECT_TRUE(captureRoot(screenWidth - 700, 0, 700, 80)
                     .writePng(testsupport::artifactPath("strip-back-above-BareServer.png")));
     click(x, y);
-    EXPECT_TRUE(runUntil([&] { return delegate->popover->isShown(); }))
+    EXPECT_TRUE(runUntil([&] { return delegate->details().popover()->isShown(); }))
         << "clicked there now, the strip answers";
     XDestroyWindow(user, other);
     XSync(user, False);

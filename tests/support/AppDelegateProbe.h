@@ -9,11 +9,13 @@ namespace testing {
 // by hand to draw a chosen state, and the state of its windows and monitors.
 struct AppDelegateProbe {
     explicit AppDelegateProbe(AppDelegate& delegate)
-        : clickedModule(delegate.clickedModule),
-          lastStatusActivation(delegate.lastStatusActivation),
-          outsideClickMonitor(delegate.outsideClickMonitor), anchorPanel(delegate.anchorPanel),
-          detailFloatingFrame(delegate.detailFloatingFrame), renderedDark(delegate.renderedDark),
-          quitMonitor(delegate.quitMonitor), floatingDropFrame(delegate.floatingBar_->dropFrame_),
+        : clickedModule(delegate.details_->clickedModule),
+          lastStatusActivation(delegate.details_->lastStatusActivation),
+          outsideClickMonitor(delegate.details_->outsideClickMonitor),
+          anchorPanel(delegate.details_->anchorPanel),
+          detailFloatingFrame(delegate.details_->detailFloatingFrame),
+          renderedDark(delegate.renderedDark), quitMonitor(delegate.quitMonitor),
+          floatingDropFrame(delegate.floatingBar_->dropFrame_),
           floatingPreview(delegate.floatingBar_->preview_),
           floatingMotion(delegate.floatingBar_->motion_),
           floatingDockArmed(delegate.floatingBar_->dockArmed_),

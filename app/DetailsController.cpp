@@ -1,4 +1,5 @@
-#include "app/AppDelegate.h"
+#include "app/DetailsController.h"
+
 #include "detail/PersistentMenuOption.h"
 #include "floating/DetailPlacement.h"
 #include "floating/FloatingGeometry.h"
@@ -7,6 +8,13 @@
 #include "platform/toolkit/Workspace.h"
 
 namespace pulsedeck {
+
+DetailsController::DetailsController(std::shared_ptr<SettingsStore> settings,
+                                     std::shared_ptr<StatusStripController> statusStrip,
+                                     dispatch::RunLoop& loop, Hooks hooks)
+    : settings_(std::move(settings)), statusStrip_(std::move(statusStrip)), loop_(loop),
+      hooks_(std::move(hooks)), popover_(std::make_unique<ui::Popover>()),
+      view_(std::make_shared<DetailView>(DetailView::initialFrame)) {}
 
 namespace {
 
@@ -24,15 +32,23 @@ constexpr const char* activityMonitors[] = {"org.gnome.SystemMonitor", "gnome-sy
 
 } // namespace
 
-void AppDelegate::installClickActions() {
-    const std::weak_ptr<AppDelegate> weak = weak_from_this();
+void DetailsController::install() {
+    const std::weak_ptr<DetailsController> weak = weak_from_this();
+    auto controller = std::make_shared<ui::ViewController>(view_);
+    view_->setAutoresizingMask(ui::Autoresizing::widthSizable | ui::Autoresizing::heightSizable);
+    popover_->setContentViewController(controller);
+    popover_->setContentSize(view_->frame().size);
+    popover_->setBehavior(ui::PopoverBehavior::applicationDefined);
+    popover_->setAnimates(true);
+    popover_->setDelegate(weak);
+
     statusStrip_->view()->moduleClickAction = [weak](std::optional<ModuleKind> module) {
         if (auto self = weak.lock())
             self->setClickedModule(module);
     };
     statusStrip_->view()->clickAction = [weak](std::optional<gfx::Point> point) {
         if (auto self = weak.lock())
-            self->showDetails(point, std::nullopt);
+            self->show(point, std::nullopt);
     };
     statusStrip_->view()->hoverDetailsEnabled = [weak] {
         auto self = weak.lock();
@@ -46,21 +62,21 @@ void AppDelegate::installClickActions() {
         if (auto self = weak.lock())
             self->showContextMenu(event);
     };
-    details->openAction = [weak] {
+    view_->openAction = [weak] {
         if (auto self = weak.lock())
             self->openActivityMonitor();
     };
-    details->dismissAction = [weak] {
+    view_->dismissAction = [weak] {
         if (auto self = weak.lock())
-            self->dismissDetails(*self->popover);
+            self->dismissDetails(*self->popover_);
     };
 }
 
-void AppDelegate::setClickedModule(std::optional<ModuleKind> module) {
+void DetailsController::setClickedModule(std::optional<ModuleKind> module) {
     clickedModule = module;
 }
 
-std::optional<ModuleKind> AppDelegate::detailsModule(std::optional<gfx::Point> point) const {
+std::optional<ModuleKind> DetailsController::detailsModule(std::optional<gfx::Point> point) const {
     if (clickedModule)
         return clickedModule;
     if (point) {
@@ -70,7 +86,7 @@ std::optional<ModuleKind> AppDelegate::detailsModule(std::optional<gfx::Point> p
                 return module;
         }
     }
-    if (const auto focused = details->priority();
+    if (const auto focused = view_->priority();
         focused && statusStrip_->view()->moduleWidth(*focused))
         return focused;
     for (auto kind : statusStrip_->view()->order())
@@ -79,15 +95,15 @@ std::optional<ModuleKind> AppDelegate::detailsModule(std::optional<gfx::Point> p
     return std::nullopt;
 }
 
-void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx::Rect> anchor) {
+void DetailsController::show(std::optional<gfx::Point> point, std::optional<gfx::Rect> anchor) {
     const auto module = detailsModule(point);
     clickedModule.reset();
     lastStatusActivation = now();
     detailFloatingFrame = anchor;
 
-    const auto outcome = resolveStatusClick(popover->isShown(), details->priority(), module);
+    const auto outcome = resolveStatusClick(popover_->isShown(), view_->priority(), module);
     if (outcome.action == StatusClickOutcome::Action::close) {
-        popover->performClose();
+        popover_->performClose();
         return;
     }
     const auto stripFrame = statusStrip_->view()->statusItemScreenFrame();
@@ -95,11 +111,11 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
     // leave its module highlighted on the strip.
     const bool canShow = anchor || stripFrame;
     const bool refocus = outcome.action == StatusClickOutcome::Action::refocus;
-    statusStrip_->view()->setActiveModule(canShow || popover->isShown() ? module : std::nullopt);
-    details->prioritize(module);
-    detailsOpening_ = true;
-    refreshStatus(refocus);
-    detailsOpening_ = false;
+    statusStrip_->view()->setActiveModule(canShow || popover_->isShown() ? module : std::nullopt);
+    view_->prioritize(module);
+    opening_ = true;
+    hooks_.refresh(refocus);
+    opening_ = false;
     if (!canShow)
         return;
 
@@ -114,7 +130,7 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
         }
     } else {
         const auto placement =
-            detailPlacement(*anchor, popover->contentSize().height, visibleScreenFrames());
+            detailPlacement(*anchor, popover_->contentSize().height, visibleScreenFrames());
         origin = {point ? point->x : anchor->midX(), placement.edgeY};
         edge = placement.edge;
     }
@@ -129,7 +145,7 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
     if (anchorPanel) {
         anchorPanel->setFrameOrigin(panelOrigin);
         ui::View* anchorView = anchorPanel->contentView().get();
-        popover->showRelativeToRect(anchorView->bounds(), anchorView, edge);
+        popover_->showRelativeToRect(anchorView->bounds(), anchorView, edge);
         makeDetailsKey();
         return;
     }
@@ -154,8 +170,8 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
     anchorPanel = panel;
     panel->orderFrontRegardless();
 
-    popover->setAnimates(!application().workspace().accessibilityDisplayShouldReduceMotion());
-    popover->showRelativeToRect(anchorView->bounds(), anchorView.get(), edge);
+    popover_->setAnimates(!application().workspace().accessibilityDisplayShouldReduceMotion());
+    popover_->showRelativeToRect(anchorView->bounds(), anchorView.get(), edge);
     makeDetailsKey();
 
     removeOutsideClickMonitor();
@@ -168,14 +184,14 @@ void AppDelegate::showDetails(std::optional<gfx::Point> point, std::optional<gfx
         });
 }
 
-void AppDelegate::makeDetailsKey() {
-    if (ui::Window* window = details->window()) {
+void DetailsController::makeDetailsKey() {
+    if (ui::Window* window = view_->window()) {
         window->makeKeyWindow();
-        window->makeFirstResponder(details.get());
+        window->makeFirstResponder(view_.get());
     }
 }
 
-std::optional<double> AppDelegate::moduleScreenLeft(ModuleKind module) const {
+std::optional<double> DetailsController::moduleScreenLeft(ModuleKind module) const {
     const ui::Window* window = statusStrip_->view()->window();
     const auto rects = statusStrip_->view()->layoutModuleRects();
     const auto found = rects.find(module);
@@ -186,9 +202,9 @@ std::optional<double> AppDelegate::moduleScreenLeft(ModuleKind module) const {
         .minX();
 }
 
-void AppDelegate::followDetailsAnchor() {
+void DetailsController::followAnchor() {
     const auto module = statusStrip_->view()->activeModule();
-    if (!popover->isShown() || !anchorPanel || detailFloatingFrame || !detailsAnchorOffset ||
+    if (!popover_->isShown() || !anchorPanel || detailFloatingFrame || !detailsAnchorOffset ||
         !module)
         return;
     const auto left = moduleScreenLeft(*module);
@@ -198,54 +214,46 @@ void AppDelegate::followDetailsAnchor() {
     if (origin == anchorPanel->frame().origin)
         return;
     anchorPanel->setFrameOrigin(origin);
-    popover->setPositioningRect(anchorPanel->contentView()->bounds());
+    popover_->setPositioningRect(anchorPanel->contentView()->bounds());
 }
 
-void AppDelegate::applicationDidResignActive() {
-    // Under XWayland a click on a native window reaches none of ours: the focus leaving is what
-    // tells that the user went elsewhere.
-    if (popover->isShown())
-        popover->performClose();
-    if (floatingBar_->popover()->isShown())
-        floatingBar_->popover()->performClose();
-}
-
-void AppDelegate::handleOutsideClick() {
+void DetailsController::handleOutsideClick() {
     const gfx::Point location = application().mouseLocation();
-    if (prefs().floatingMode != FloatingMode::detached &&
+    if (settings_->main().floatingMode != FloatingMode::detached &&
         statusStrip_->view()->menuBarFrame(location, stripMargin))
         return;
-    if (floatingBar_->panel() && floatingBar_->panel()->frame().contains(location))
+    if (hooks_.insideFloatingBar(location))
         return;
-    if (ui::Window* window = details->window(); window && window->frame().contains(location))
+    if (ui::Window* window = view_->window(); window && window->frame().contains(location))
         return;
     scheduleOutsideClose();
 }
 
-void AppDelegate::scheduleOutsideClose() {
+void DetailsController::scheduleOutsideClose() {
     const double pressed = now();
-    after(outsideCloseDelay, [pressed](AppDelegate& self) {
-        if (self.popover->isShown() && self.lastStatusActivation <= pressed)
-            self.popover->performClose();
+    loop_.queue().asyncAfter(outsideCloseDelay, [weak = weak_from_this(), pressed] {
+        auto self = weak.lock();
+        if (self && self->popover_->isShown() && self->lastStatusActivation <= pressed)
+            self->popover_->performClose();
     });
 }
 
-bool AppDelegate::hoverDetailsAllowed() const {
-    return popover->isShown();
+bool DetailsController::hoverDetailsAllowed() const {
+    return popover_->isShown();
 }
 
-void AppDelegate::hoverModule(ModuleKind module, gfx::Point point) {
+void DetailsController::hoverModule(ModuleKind module, gfx::Point point) {
     const auto& allowed = statusStrip_->view()->hoverDetailsEnabled;
     if (!allowed || !allowed() || statusStrip_->view()->holdsPointer() ||
-        details->priority() == module)
+        view_->priority() == module)
         return;
     clickedModule = module;
-    showDetails(point, std::nullopt);
+    show(point, std::nullopt);
 }
 
-void AppDelegate::showContextMenu(const ui::Event& event) {
-    if (!details->isSorting())
-        popover->performClose();
+void DetailsController::showContextMenu(const ui::Event& event) {
+    if (!view_->isSorting())
+        popover_->performClose();
     auto menu = makeSettingsMenu();
     ui::View* over = statusStrip_->view().get();
     if (auto window = event.window(); window && window->contentView())
@@ -253,8 +261,8 @@ void AppDelegate::showContextMenu(const ui::Event& event) {
     ui::Menu::popUpContextMenu(menu, event, over);
 }
 
-std::shared_ptr<ui::Menu> AppDelegate::makeSettingsMenu() {
-    auto menu = details->makeSettingsMenu();
+std::shared_ptr<ui::Menu> DetailsController::makeSettingsMenu() {
+    auto menu = view_->makeSettingsMenu();
     menu->rebuild = [weak = weak_from_this()]() -> std::shared_ptr<ui::Menu> {
         if (auto self = weak.lock())
             return self->makeSettingsMenu();
@@ -264,7 +272,7 @@ std::shared_ptr<ui::Menu> AppDelegate::makeSettingsMenu() {
     return menu;
 }
 
-void AppDelegate::openActivityMonitor() {
+void DetailsController::openActivityMonitor() {
     ui::Workspace& workspace = application().workspace();
     for (const char* identifier : activityMonitors) {
         if (auto url = workspace.urlForApplication(identifier)) {
@@ -274,40 +282,58 @@ void AppDelegate::openActivityMonitor() {
     }
 }
 
-void AppDelegate::dismissDetails(ui::Popover& shown) {
+void DetailsController::dismissDetails(ui::Popover& shown) {
     shown.performClose();
 }
 
-void AppDelegate::updatePopoverSize(double height, bool animated) {
+void DetailsController::updatePopoverSize(double height, bool animated) {
     if (detailFloatingFrame)
         height = detailPlacement(*detailFloatingFrame, height, visibleScreenFrames()).height;
-    const gfx::Size size{details->contentWidth(), height};
-    if (popover->contentSize() == size)
+    const gfx::Size size{view_->contentWidth(), height};
+    if (popover_->contentSize() == size)
         return;
     const bool reduceMotion = application().workspace().accessibilityDisplayShouldReduceMotion();
-    popover->setAnimates(!reduceMotion && animated ? popover->isShown() : false);
+    popover_->setAnimates(!reduceMotion && animated ? popover_->isShown() : false);
     ui::AnimationContext::runAnimationGroup([&](ui::AnimationContext& context) {
         context.setDuration(popoverResizeDuration);
         context.setTimingFunction(ui::TimingFunction::easeInEaseOut);
-        popover->setContentSize(size);
+        popover_->setContentSize(size);
     });
-    popover->setAnimates(!reduceMotion);
+    popover_->setAnimates(!reduceMotion);
 }
 
-void AppDelegate::popoverDidClose(ui::Popover&) {
+void DetailsController::popoverDidClose(ui::Popover&) {
     statusStrip_->forgetHover();
     detailFloatingFrame.reset();
-    details->setSorting(false);
+    view_->setSorting(false);
     if (statusStrip_->view()->isSorting())
         statusStrip_->view()->setSorting(false);
     statusStrip_->view()->setActiveModule(std::nullopt);
-    popover->setAnimates(!application().workspace().accessibilityDisplayShouldReduceMotion());
-    updatePopoverSize(details->preferredHeight(), false);
+    popover_->setAnimates(!application().workspace().accessibilityDisplayShouldReduceMotion());
+    updatePopoverSize(view_->preferredHeight(), false);
     removeOutsideClickMonitor();
     if (anchorPanel) {
         anchorPanel->orderOut();
         anchorPanel.reset();
     }
+}
+
+void DetailsController::removeOutsideClickMonitor() {
+    if (!outsideClickMonitor)
+        return;
+    application().removeMonitor(*outsideClickMonitor);
+    outsideClickMonitor.reset();
+}
+
+std::optional<gfx::Rect> DetailsController::anchorFrame() const {
+    if (!anchorPanel)
+        return std::nullopt;
+    return anchorPanel->frame();
+}
+
+void DetailsController::close() {
+    if (popover_->isShown())
+        popover_->performClose();
 }
 
 } // namespace pulsedeck

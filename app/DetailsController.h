@@ -1,0 +1,100 @@
+#pragma once
+
+#include "app/SettingsStore.h"
+#include "app/StatusStripController.h"
+#include "detail/DetailView.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/toolkit/Application.h"
+#include "platform/toolkit/Popover.h"
+
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+
+namespace pulsedeck {
+
+namespace testing {
+struct AppDelegateProbe;
+}
+
+// The status item's detail popover: the detail view in it, the clicks on the strip that open,
+// refocus or close it, the presses outside and the focus that close it, and the anchor it hangs
+// from, which follows its module along the strip. What the details show belongs to its owner,
+// which it asks through Hooks.
+class DetailsController final : public ui::PopoverDelegate,
+                                public std::enable_shared_from_this<DetailsController> {
+public:
+    struct Hooks {
+        // Rebuilds everything for the details about to open (or refocus, animated).
+        std::function<void(bool animated)> refresh;
+        // The floating bar's panel holds the point.
+        std::function<bool(gfx::Point)> insideFloatingBar;
+    };
+
+    DetailsController(std::shared_ptr<SettingsStore> settings,
+                      std::shared_ptr<StatusStripController> statusStrip, dispatch::RunLoop& loop,
+                      Hooks hooks);
+
+    const std::unique_ptr<ui::Popover>& popover() const { return popover_; }
+    const std::shared_ptr<DetailView>& view() const { return view_; }
+    // Set while show() rebuilds for the popover it is about to open, so the details take the
+    // readings they skip while closed.
+    bool opening() const { return opening_; }
+    // Where the details hang from while beside the detached floating bar; none on the strip.
+    const std::optional<gfx::Rect>& floatingFrame() const { return detailFloatingFrame; }
+    // The frame of the window the details hang from, while they hang from the strip.
+    std::optional<gfx::Rect> anchorFrame() const;
+
+    // Puts the detail view in the popover and wires the strip's and the details' clicks.
+    void install();
+    // Opens, refocuses or closes the popover for a click at `point` (screen coordinates) on
+    // the strip, or beside `anchor` (the detached floating bar's frame).
+    void show(std::optional<gfx::Point> point, std::optional<gfx::Rect> anchor = std::nullopt);
+    void close();
+    void hoverModule(ModuleKind module, gfx::Point point);
+    std::shared_ptr<ui::Menu> makeSettingsMenu();
+    void handleOutsideClick();
+    void updatePopoverSize(double height, bool animated);
+    // Moves the open details with their module when the strip changes width or order.
+    void followAnchor();
+    void removeOutsideClickMonitor();
+
+    // ui::PopoverDelegate
+    void popoverDidClose(ui::Popover& closed) override;
+
+private:
+    friend struct testing::AppDelegateProbe;
+    void setClickedModule(std::optional<ModuleKind> module);
+    bool hoverDetailsAllowed() const;
+    void showContextMenu(const ui::Event& event);
+    void openActivityMonitor();
+    void dismissDetails(ui::Popover& shown);
+    void scheduleOutsideClose();
+    // The details take the keyboard, so Escape and the quit key reach them.
+    void makeDetailsKey();
+    // Where the shown module's left edge is on screen, as its layout puts it.
+    std::optional<double> moduleScreenLeft(ModuleKind module) const;
+    std::optional<ModuleKind> detailsModule(std::optional<gfx::Point> point) const;
+    ui::Application& application() const { return ui::Application::shared(); }
+    double now() const { return loop_.clock().now(); }
+
+    std::shared_ptr<SettingsStore> settings_;
+    std::shared_ptr<StatusStripController> statusStrip_;
+    dispatch::RunLoop& loop_;
+    Hooks hooks_;
+
+    std::unique_ptr<ui::Popover> popover_;
+    std::shared_ptr<DetailView> view_;
+    std::optional<ModuleKind> clickedModule;
+    double lastStatusActivation = -std::numeric_limits<double>::infinity();
+    std::optional<ui::EventMonitorToken> outsideClickMonitor;
+    std::shared_ptr<ui::Window> anchorPanel;
+    // How far right of the left edge of the module they show the details hang from the strip;
+    // none when they hang from elsewhere.
+    std::optional<double> detailsAnchorOffset;
+    std::optional<gfx::Rect> detailFloatingFrame;
+    bool opening_ = false;
+};
+
+} // namespace pulsedeck
