@@ -199,8 +199,7 @@ TEST_F(AppDelegateTest, DelayedStepsFireOnTime) {
 
     EXPECT_FALSE(delegate_->details().popover()->isShown());
     advance(0.25);
-    EXPECT_TRUE(delegate_->details().popover()->isShown())
-        << "the first launch opens the details at 0.5 s";
+    EXPECT_TRUE(delegate_->details().popover()->isShown()) << "the first launch opens at 0.5 s";
 
     advance(0.68);
     EXPECT_FALSE(inside(*delegate_).menuBarTip);

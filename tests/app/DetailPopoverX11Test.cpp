@@ -91,8 +91,7 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     EXPECT_FALSE(delegate->statusStrip().view()->moduleWidth(ModuleKind::memory));
     EXPECT_EQ(probe.moduleSwitch(ModuleKind::memory).state(), ui::ControlState::off);
     EXPECT_TRUE(runUntil([&] { return storedMemorySwitch() == false; }));
-    EXPECT_TRUE(delegate->details().popover()->isShown())
-        << "the popover stays open for the next choice";
+    EXPECT_TRUE(delegate->details().popover()->isShown()) << "it stays for the next choice";
 
     // The overview asks for a wider popover (once the popover has taken its new height).
     settle(0.5);

@@ -332,7 +332,7 @@ TEST_F(WithoutCompositor, AClickOnAWindowOverTheStripIsThatWindowsAndTheStripCom
     click(x, y);
     settle(0.5);
     EXPECT_FALSE(delegate->details().popover()->isShown())
-        << "a click on the other window opened the details";
+        << "the other window's click opened them";
     EXPECT_TRUE(captureRoot(screenWidth - 700, 0, 700, 80)
                     .writePng(testsupport::artifactPath("strip-under-pop-up-BareServer.png")));
     XDestroyWindow(user, popUp);
