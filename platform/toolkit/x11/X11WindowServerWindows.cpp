@@ -404,16 +404,19 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         return;
     }
     window.pendingPlaces.clear();
-    // Resized to the size last asked but left where it was: a manager that moves no shown window.
-    // A moment later, if nothing has moved it meanwhile, the bar is made again where it belongs,
-    // and the manager places it there as it maps it. The last request is the measure, as answers
-    // to earlier ones may have been taken in between.
+    // Resized to the size last asked but left where it was (or, for the first place shown, where
+    // it was made): a manager that moves no shown window. A moment later, if nothing has moved it
+    // meanwhile, the bar is made again where it belongs, and the manager places it there as it
+    // maps it. The last request is the measure, as answers to earlier ones may have been taken in
+    // between.
     window.refusedPlace.reset();
     const RootGeometry::PixelRect& asked = window.sentPixels;
-    if (window.attributes.role == WindowRole::statusBar && before && shown->x == before->x &&
-        shown->y == before->y && shown->width == asked.width && shown->height == asked.height &&
-        (shown->x != asked.x || shown->y != asked.y) &&
-        (before->width != shown->width || before->height != shown->height)) {
+    const bool leftInPlace =
+        !before || (shown->x == before->x && shown->y == before->y &&
+                    (before->width != shown->width || before->height != shown->height));
+    if (window.attributes.role == WindowRole::statusBar && leftInPlace &&
+        shown->width == asked.width && shown->height == asked.height &&
+        (shown->x != asked.x || shown->y != asked.y)) {
         window.refusedPlace = asked;
         loop_.queue().asyncAfter(refusalPatience,
                                  [this, alive = std::weak_ptr<int>(alive_), id = window.id] {
