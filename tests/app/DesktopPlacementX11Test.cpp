@@ -110,8 +110,6 @@ protected:
         markLaunchedBefore(config_.path());
     }
 
-    Display* display() const { return display_.get(); }
-
     void moveTo(int x, int y) {
         XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
         XFlush(display());
@@ -127,12 +125,6 @@ protected:
             moveTo(fromX + (toX - fromX) * step / steps, fromY + (toY - fromY) * step / steps);
             std::this_thread::sleep_for(15ms);
         }
-    }
-
-    void screenshot(const std::string& name) {
-        const auto captured = testsupport::capture(display(), DefaultRootWindow(display()), 0, 0,
-                                                   xvfb_.width(), xvfb_.height());
-        EXPECT_TRUE(captured.writePng(testsupport::artifactPath(name)));
     }
 
     // The one dock of ours (on the program's display when it is not the test's), once it has
@@ -255,8 +247,7 @@ TEST_F(DesktopPlacement, OnABareServerTheStripSitsBelowTheWorkAreasTop) {
 TEST_F(DesktopPlacement, UnderWestonsXWaylandTheStripMenuAndDetailsLandWhereTheyBelong) {
     testsupport::DesktopSession desktop(xvfb_, Desktop::westonXWayland);
     ASSERT_TRUE(desktop.isReady()) << desktop.failure();
-    const std::unique_ptr<Display, DisplayCloser> xwayland(
-        XOpenDisplay(desktop.displayName().c_str()));
+    const DisplayConnection xwayland(XOpenDisplay(desktop.displayName().c_str()));
     ASSERT_TRUE(xwayland);
     Program program(environmentFor(xvfb_, config_.path(), desktop.displayName()));
     ASSERT_TRUE(program.started());

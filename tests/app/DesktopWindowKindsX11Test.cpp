@@ -118,11 +118,8 @@ class DesktopWindowKinds : public ::testing::TestWithParam<DesktopCase> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
-        ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
-        connection = lookingConnection(xvfb);
-        ASSERT_TRUE(connection);
+        ASSERT_NO_FATAL_FAILURE(testsupport::lookAtServer(xvfb, connection, 0x2e6b8f));
         display = connection.get();
-        testsupport::setDesktopColour(display, 0x2e6b8f);
         session.emplace(xvfb, GetParam().desktop);
         ASSERT_TRUE(session->isReady()) << session->failure();
     }
@@ -241,7 +238,7 @@ protected:
 
     testsupport::XvfbServer xvfb{1280, 800};
     testsupport::TemporaryDirectory config;
-    std::unique_ptr<Display, DisplayCloser> connection;
+    DisplayConnection connection;
     Display* display = nullptr;
     std::optional<testsupport::DesktopSession> session;
     std::optional<testsupport::ChildProcess> user;

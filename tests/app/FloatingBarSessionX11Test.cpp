@@ -40,11 +40,8 @@ class FloatingBarSessionX11 : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
-        ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
-        connection = lookingConnection(xvfb);
-        ASSERT_TRUE(connection);
+        ASSERT_NO_FATAL_FAILURE(testsupport::lookAtServer(xvfb, connection, 0x2e6b8f));
         display = connection.get();
-        testsupport::setDesktopColour(display, 0x2e6b8f);
         std::filesystem::create_directories(preferences().parent_path());
         std::ofstream(preferences())
             << R"({"hasLaunched": true, "menuBarTipShown": true, "hideInFullscreen": true})";
@@ -254,7 +251,7 @@ protected:
 
     testsupport::XvfbServer xvfb;
     testsupport::TemporaryDirectory config;
-    std::unique_ptr<Display, DisplayCloser> connection;
+    DisplayConnection connection;
     Display* display = nullptr;
     std::unique_ptr<Program> program;
     TopLevel bar{};

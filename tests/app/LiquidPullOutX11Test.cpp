@@ -53,12 +53,9 @@ gfx::Bitmap filmstrip(const std::vector<testsupport::Capture>& frames) {
 
 TEST(LiquidPullOutX11, AModuleDraggedOutStretchesTearsOffAndLeavesTheBarClean) {
     testsupport::XvfbServer xvfb;
-    ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    std::unique_ptr<Display, DisplayCloser> connection(XOpenDisplay(xvfb.displayName().c_str()));
-    ASSERT_TRUE(connection);
+    DisplayConnection connection;
+    ASSERT_NO_FATAL_FAILURE(testsupport::lookAtServer(xvfb, connection, 0x2e6b8f));
     Display* display = connection.get();
-    testsupport::setDesktopColour(display, 0x2e6b8f);
     testsupport::ChildProcess compositor({"picom", "--backend", "xrender", "--config", "/dev/null"},
                                          {{"DISPLAY", xvfb.displayName()}});
     const Atom compositorSelection = XInternAtom(display, "_NET_WM_CM_S0", False);

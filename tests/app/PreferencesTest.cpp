@@ -55,11 +55,6 @@ protected:
         return Preferences::read(*defaults_);
     }
 
-    Preferences readWith(std::string_view key, PropertyValue value) {
-        defaults_->setObject(std::move(value), key);
-        return Preferences::read(*defaults_);
-    }
-
     testsupport::TemporaryDirectory config_;
     std::optional<std::string> previousConfigHome_;
     std::unique_ptr<UserDefaults> defaults_;
@@ -108,6 +103,8 @@ TEST_F(PreferencesTest, StoredValuesSurviveARestart) {
     defaults_->setObject("detached", PreferenceKey::floatingMode);
     defaults_->setDouble(0.5, PreferenceKey::floatingOpacity);
     defaults_->setBool(true, PreferenceKey::hideInFullscreen);
+    // A non-finite value survives the file and reads within its range.
+    defaults_->setDouble(nan, PreferenceKey::fanGap);
     auto p = readAfterRestart();
     EXPECT_FALSE(p.memoryEnabled);
     EXPECT_EQ(p.computeMode, ComputeDisplayMode::compact);
@@ -121,125 +118,115 @@ TEST_F(PreferencesTest, StoredValuesSurviveARestart) {
     EXPECT_EQ(p.floatingMode, FloatingMode::detached);
     EXPECT_EQ(p.floatingOpacity, 0.5);
     EXPECT_TRUE(p.hideInFullscreen);
+    EXPECT_EQ(p.fanGap, 0);
 }
 
-TEST_F(PreferencesTest, ChartLengthRoundsHalfAwayAndClamps) {
-    EXPECT_EQ(readWith(PreferenceKey::chartLength, 15.4).chartLength, 16);
-    EXPECT_EQ(readWith(PreferenceKey::chartLength, 100.5).chartLength, 101);
-    EXPECT_EQ(readWith(PreferenceKey::chartLength, 1000.0).chartLength, 160);
-    EXPECT_EQ(readWith(PreferenceKey::chartLength, infinity).chartLength, 85);
-    EXPECT_EQ(readWith(PreferenceKey::chartLength, -infinity).chartLength, 85);
-    EXPECT_EQ(readWith(PreferenceKey::chartLength, nan).chartLength, 85);
-    EXPECT_EQ(readWith(PreferenceKey::chartLength, 40).chartLength, 40);
-    EXPECT_EQ(readWith(PreferenceKey::chartLength, "long").chartLength, 85);
-    // Non-finite values survive the file and still read as the default.
-    defaults_->setDouble(nan, PreferenceKey::chartLength);
-    EXPECT_EQ(readAfterRestart().chartLength, 85);
-}
-
-TEST_F(PreferencesTest, FanGapClampsToItsRange) {
-    EXPECT_EQ(readWith(PreferenceKey::fanGap, -3.0).fanGap, 0);
-    EXPECT_EQ(readWith(PreferenceKey::fanGap, 40.0).fanGap, 32);
-    EXPECT_EQ(readWith(PreferenceKey::fanGap, nan).fanGap, 0);
-    EXPECT_EQ(readWith(PreferenceKey::fanGap, infinity).fanGap, 32);
-    EXPECT_EQ(readWith(PreferenceKey::fanGap, 12.5).fanGap, 12.5);
-}
-
-TEST_F(PreferencesTest, FloatingOpacityClampsAndANonFiniteValueReadsAsOpaque) {
-    EXPECT_EQ(readWith(PreferenceKey::floatingOpacity, 0.05).floatingOpacity, 0.2);
-    EXPECT_EQ(readWith(PreferenceKey::floatingOpacity, 3.0).floatingOpacity, 1.0);
-    EXPECT_EQ(readWith(PreferenceKey::floatingOpacity, nan).floatingOpacity, 1.0);
-    EXPECT_EQ(readWith(PreferenceKey::floatingOpacity, -infinity).floatingOpacity, 1.0);
+// What one stored domain reads as: every field not named keeps its default.
+TEST_F(PreferencesTest, EachStoredValueReadsInItsRangeOrFallsBack) {
+    using P = Preferences;
+    using K = ModuleKind;
+    const struct {
+        const char* name;
+        PropertyDictionary stored;
+        std::function<void(Preferences&)> expected;
+    } rows[] = {
+        {"chart length rounds half away",
+         {{"chartLength", 15.4}},
+         [](P& p) { p.chartLength = 16; }},
+        {"chart length at a half", {{"chartLength", 100.5}}, [](P& p) { p.chartLength = 101; }},
+        {"chart length too long", {{"chartLength", 1000.0}}, [](P& p) { p.chartLength = 160; }},
+        {"chart length whole", {{"chartLength", 40}}, [](P& p) { p.chartLength = 40; }},
+        {"chart length infinite", {{"chartLength", infinity}}, [](P&) {}},
+        {"chart length below infinity", {{"chartLength", -infinity}}, [](P&) {}},
+        {"chart length nan", {{"chartLength", nan}}, [](P&) {}},
+        {"chart length a word", {{"chartLength", "long"}}, [](P&) {}},
+        {"gap below", {{"fanGap", -3.0}}, [](P& p) { p.fanGap = 0; }},
+        {"gap above", {{"fanGap", 40.0}}, [](P& p) { p.fanGap = 32; }},
+        {"gap nan", {{"fanGap", nan}}, [](P& p) { p.fanGap = 0; }},
+        {"gap infinite", {{"fanGap", infinity}}, [](P& p) { p.fanGap = 32; }},
+        {"gap in range", {{"fanGap", 12.5}}, [](P& p) { p.fanGap = 12.5; }},
+        {"opacity below", {{"floatingOpacity", 0.05}}, [](P& p) { p.floatingOpacity = 0.2; }},
+        {"opacity above", {{"floatingOpacity", 3.0}}, [](P&) {}},
+        {"opacity nan", {{"floatingOpacity", nan}}, [](P&) {}},
+        {"opacity below infinity", {{"floatingOpacity", -infinity}}, [](P&) {}},
+        {"compute style unknown", {{"computeDisplay", 7}}, [](P&) {}},
+        {"compute style a word", {{"computeDisplay", "2"}}, [](P&) {}},
+        {"compute chart",
+         {{"computeDisplay", 1}},
+         [](P& p) { p.computeMode = ComputeDisplayMode::chart; }},
+        {"temperature style unknown", {{"temperatureDisplay", 2}}, [](P&) {}},
+        {"animation negative", {{"fanAnimation", -1}}, [](P&) {}},
+        {"animation huge", {{"fanAnimation", std::int64_t{1} << 40}}, [](P&) {}},
+        {"animation off",
+         {{"fanAnimation", 0}},
+         [](P& p) { p.fanAnimation = FanAnimationMode::off; }},
+        {"fan style unknown", {{"fanDisplayMode", 3}}, [](P&) {}},
+        {"fan graph", {{"fanDisplayMode", 2}}, [](P& p) { p.fanMode = FanDisplayMode::graph; }},
+        {"display pair", {{"displayMode", 2}}, [](P& p) { p.displayMode = DisplayMode::pair; }},
+        {"appearance unknown", {{"appAppearance", "sepia"}}, [](P&) {}},
+        {"presentation unknown", {{"detailPresentation", "grid"}}, [](P&) {}},
+        {"floating mode in the wrong case", {{"floatingMode", "Copy"}}, [](P&) {}},
+        {"switch a word", {{"memoryEnabled", "no"}}, [](P&) {}},
+        // The first edition turned the fan off with style 0; a switch stored since wins.
+        {"fan hidden by its legacy style",
+         {{"fanDisplayMode", 0}},
+         [](P& p) {
+             p.fanEnabled = false;
+             p.fanMode = FanDisplayMode::hidden;
+         }},
+        {"fan switched on over the legacy style",
+         {{"fanDisplayMode", 0}, {"fanEnabled", true}},
+         [](P& p) { p.fanMode = FanDisplayMode::hidden; }},
+        {"legacy swap only",
+         {{"swapOnly", true}},
+         [](P& p) { p.displayMode = DisplayMode::automatic; }},
+        {"legacy swap only under an unknown style",
+         {{"swapOnly", true}, {"displayMode", 9}},
+         [](P& p) { p.displayMode = DisplayMode::automatic; }},
+        {"a style over legacy swap only",
+         {{"swapOnly", true}, {"displayMode", 2}},
+         [](P& p) { p.displayMode = DisplayMode::pair; }},
+        {"legacy swap only off", {{"swapOnly", false}}, [](P&) {}},
+        {"blue by the current key", {{"themeBlue", true}}, [](P& p) { p.normalBlue = true; }},
+        {"blue by the legacy key", {{"normalBlue", true}}, [](P& p) { p.normalBlue = true; }},
+        {"the current blue key wins", {{"normalBlue", true}, {"themeBlue", false}}, [](P&) {}},
+        {"colours drop unknown slots and numbers",
+         {{"moduleColors", PropertyDictionary{{"memory", 3}, {"cpu", 12}, {"junk", 1}}}},
+         [](P& p) {
+             p.moduleColors.values = {{"memory", 3}};
+         }},
+        {"colours take a whole real",
+         {{"moduleColors", PropertyDictionary{{"theme", 4.0}, {"gpu", -1}}}},
+         [](P& p) {
+             p.moduleColors.values = {{"theme", 4}};
+         }},
+        {"colours with a word",
+         {{"moduleColors", PropertyDictionary{{"memory", 3}, {"fan", "x"}}}},
+         [](P&) {}},
+        {"colours as a list", {{"moduleColors", PropertyArray{1, 2}}}, [](P&) {}},
+        {"order keeps first occurrences then adds the missing",
+         {{"moduleOrder", PropertyArray{"network", "network", "junk"}}},
+         [](P& p) {
+             p.moduleOrder = {K::network,     K::memory,  K::fan,
+                              K::temperature, K::compute, K::devices};
+         }},
+        {"order with a number", {{"moduleOrder", PropertyArray{"devices", 3}}}, [](P&) {}},
+        {"dock anchors",
+         {{"floatingDockAnchors", PropertyDictionary{{"1", "right"}}}},
+         [](P& p) {
+             p.floatingDockAnchors = {{"1", "right"}};
+         }},
+        {"dock anchors with a number",
+         {{"floatingDockAnchors", PropertyDictionary{{"1", "right"}, {"2", 4}}}},
+         [](P&) {}},
+    };
+    for (const auto& row : rows) {
+        defaults_->setPersistentDomain(row.stored, applicationIdentifier);
+        Preferences expected;
+        row.expected(expected);
+        EXPECT_TRUE(Preferences::read(*defaults_) == expected) << row.name;
+    }
     EXPECT_EQ(clampedFloatingOpacity(nan), 1.0);
-}
-
-TEST_F(PreferencesTest, DisplayStylesOutsideTheirRangesFallBack) {
-    EXPECT_EQ(readWith(PreferenceKey::computeDisplay, 7).computeMode, ComputeDisplayMode::bars);
-    EXPECT_EQ(readWith(PreferenceKey::computeDisplay, 1).computeMode, ComputeDisplayMode::chart);
-    EXPECT_EQ(readWith(PreferenceKey::temperatureDisplay, 2).temperatureMode,
-              TemperatureDisplayMode::chart);
-    EXPECT_EQ(readWith(PreferenceKey::fanAnimation, -1).fanAnimation, FanAnimationMode::smooth);
-    EXPECT_EQ(readWith(PreferenceKey::fanAnimation, 0).fanAnimation, FanAnimationMode::off);
-    EXPECT_EQ(readWith(PreferenceKey::fanAnimation, std::int64_t{1} << 40).fanAnimation,
-              FanAnimationMode::smooth);
-    EXPECT_EQ(readWith(PreferenceKey::fanDisplayMode, 3).fanMode, FanDisplayMode::ring);
-    EXPECT_EQ(readWith(PreferenceKey::fanDisplayMode, 2).fanMode, FanDisplayMode::graph);
-    EXPECT_EQ(readWith(PreferenceKey::displayMode, 2).displayMode, DisplayMode::pair);
-    EXPECT_EQ(readWith(PreferenceKey::appAppearance, "sepia").appearanceMode,
-              AppearanceMode::system);
-    EXPECT_EQ(readWith(PreferenceKey::detailPresentation, "grid").detailPresentation,
-              DetailPresentation::details);
-    EXPECT_EQ(readWith(PreferenceKey::floatingMode, "Copy").floatingMode, FloatingMode::none);
-    // A value of another type reads as absent.
-    EXPECT_EQ(readWith(PreferenceKey::computeDisplay, "2").computeMode, ComputeDisplayMode::bars);
-    EXPECT_TRUE(readWith(PreferenceKey::memoryEnabled, "no").memoryEnabled);
-}
-
-TEST_F(PreferencesTest, ModuleColorsRejectTheWholeMapForOneNonInteger) {
-    defaults_->setObject(PropertyDictionary{{"memory", 3}, {"cpu", 12}, {"junk", 1}},
-                         PreferenceKey::moduleColors);
-    auto p = readAfterRestart();
-    EXPECT_EQ(p.moduleColors.values, (decltype(p.moduleColors.values){{"memory", 3}}));
-
-    defaults_->setObject(PropertyDictionary{{"memory", 3}, {"fan", "x"}},
-                         PreferenceKey::moduleColors);
-    EXPECT_TRUE(Preferences::read(*defaults_).moduleColors.values.empty());
-
-    defaults_->setObject(PropertyDictionary{{"theme", 4.0}, {"gpu", -1}},
-                         PreferenceKey::moduleColors);
-    EXPECT_EQ(Preferences::read(*defaults_).moduleColors.values,
-              (decltype(p.moduleColors.values){{"theme", 4}}));
-
-    defaults_->setObject(PropertyArray{1, 2}, PreferenceKey::moduleColors);
-    EXPECT_TRUE(Preferences::read(*defaults_).moduleColors.values.empty());
-}
-
-TEST_F(PreferencesTest, OrderKeepsFirstOccurrencesThenAddsTheMissing) {
-    defaults_->setObject(PropertyArray{"network", "network", "junk"}, PreferenceKey::moduleOrder);
-    EXPECT_EQ(Preferences::read(*defaults_).moduleOrder,
-              (std::vector<ModuleKind>{ModuleKind::network, ModuleKind::memory, ModuleKind::fan,
-                                       ModuleKind::temperature, ModuleKind::compute,
-                                       ModuleKind::devices}));
-    // One element that is not a text makes the whole list unreadable.
-    defaults_->setObject(PropertyArray{"devices", 3}, PreferenceKey::moduleOrder);
-    EXPECT_EQ(Preferences::read(*defaults_).moduleOrder.front(), ModuleKind::memory);
-}
-
-TEST_F(PreferencesTest, FanSwitchFallsBackOnTheLegacyHiddenStyle) {
-    defaults_->setInteger(0, PreferenceKey::fanDisplayMode);
-    auto p = Preferences::read(*defaults_);
-    EXPECT_FALSE(p.fanEnabled);
-    EXPECT_EQ(p.fanMode, FanDisplayMode::hidden);
-
-    defaults_->setInteger(2, PreferenceKey::fanDisplayMode);
-    EXPECT_TRUE(Preferences::read(*defaults_).fanEnabled);
-
-    defaults_->setInteger(0, PreferenceKey::fanDisplayMode);
-    defaults_->setBool(true, PreferenceKey::fanEnabled);
-    EXPECT_TRUE(Preferences::read(*defaults_).fanEnabled);
-}
-
-TEST_F(PreferencesTest, DisplayModeFallsBackOnTheLegacySwapOnlyFlag) {
-    defaults_->setBool(true, PreferenceKey::swapOnly);
-    EXPECT_EQ(Preferences::read(*defaults_).displayMode, DisplayMode::automatic);
-    EXPECT_EQ(readWith(PreferenceKey::displayMode, 9).displayMode, DisplayMode::automatic);
-    EXPECT_EQ(readWith(PreferenceKey::displayMode, 2).displayMode, DisplayMode::pair);
-    defaults_->removeObjectForKey(PreferenceKey::displayMode);
-    defaults_->setBool(false, PreferenceKey::swapOnly);
-    EXPECT_EQ(Preferences::read(*defaults_).displayMode, DisplayMode::four);
-}
-
-TEST_F(PreferencesTest, BlueDefaultFallsBackOnTheLegacyKey) {
-    defaults_->setBool(true, PreferenceKey::normalBlue);
-    EXPECT_TRUE(Preferences::read(*defaults_).normalBlue);
-    EXPECT_FALSE(readWith(PreferenceKey::themeBlue, false).normalBlue);
-}
-
-TEST_F(PreferencesTest, DockAnchorsNeedEveryValueToBeText) {
-    auto p = readWith(PreferenceKey::floatingDockAnchors, PropertyDictionary{{"1", "right"}});
-    EXPECT_EQ(p.floatingDockAnchors.at("1"), "right");
-    p = readWith(PreferenceKey::floatingDockAnchors, PropertyDictionary{{"1", "right"}, {"2", 4}});
-    EXPECT_TRUE(p.floatingDockAnchors.empty());
 }
 
 TEST_F(PreferencesTest, CollapsedSectionsDropUnknownNames) {

@@ -119,17 +119,8 @@ void sendToRoot(Display* display, ::Window window, const char* message, std::vec
 
 enum class PanelEdge { top, bottom };
 
-class PulsedeckDesktop : public ::testing::Test {
+class PulsedeckDesktop : public ProgramOnDisplay {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
-        ASSERT_TRUE(xvfb_.isRunning()) << xvfb_.failure();
-        display_ = lookingConnection(xvfb_);
-        ASSERT_TRUE(display_);
-    }
-
-    Display* display() const { return display_.get(); }
-
     // openbox, with its configuration and caches in the test's folder.
     void startWindowManager() {
         manager_ = std::make_unique<ChildProcess>(
@@ -223,16 +214,7 @@ protected:
         XFlush(display());
     }
 
-    void screenshot(const char* name) {
-        const auto captured = testsupport::capture(display(), DefaultRootWindow(display()), 0, 0,
-                                                   xvfb_.width(), xvfb_.height());
-        EXPECT_TRUE(captured.writePng(testsupport::artifactPath(name)));
-    }
-
-    testsupport::XvfbServer xvfb_{1280, 800};
     testsupport::TemporaryDirectory home_;
-    testsupport::TemporaryDirectory config_;
-    std::unique_ptr<Display, DisplayCloser> display_;
     std::unique_ptr<ChildProcess> manager_;
     std::unique_ptr<ChildProcess> panel_;
     std::unique_ptr<ChildProcess> compositor_;

@@ -32,6 +32,7 @@ namespace pulsedecktest {
 
 using namespace std::chrono_literals;
 
+using testsupport::DisplayConnection;
 using testsupport::programPath;
 
 // The variables of a run of the program on the test's X server, with its own preferences folder.
@@ -155,18 +156,6 @@ inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds
     return true;
 }
 
-struct DisplayCloser {
-    void operator()(Display* display) const { XCloseDisplay(display); }
-};
-
-// A connection of the test's own to the program's server, as the user's side looks at it: windows
-// come and go while they are looked at, so errors about vanished ones are ignored.
-inline std::unique_ptr<Display, DisplayCloser>
-lookingConnection(const testsupport::XvfbServer& server) {
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    return std::unique_ptr<Display, DisplayCloser>(XOpenDisplay(server.displayName().c_str()));
-}
-
 // The top-level windows of the program: (window, geometry).
 struct TopLevel {
     ::Window window;
@@ -213,12 +202,16 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
-        ASSERT_TRUE(xvfb_.isRunning()) << xvfb_.failure();
-        // The program's windows come and go while they are looked at: a window gone before its
-        // property is read is no fault of the test's.
-        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        display_.reset(XOpenDisplay(xvfb_.displayName().c_str()));
-        ASSERT_TRUE(display_);
+        ASSERT_NO_FATAL_FAILURE(testsupport::lookAtServer(xvfb_, display_));
+    }
+
+    Display* display() const { return display_.get(); }
+
+    // The whole screen as the user sees it, into the test's artifacts.
+    void screenshot(const std::string& name) const {
+        const auto captured = testsupport::capture(display(), DefaultRootWindow(display()), 0, 0,
+                                                   xvfb_.width(), xvfb_.height());
+        EXPECT_TRUE(captured.writePng(testsupport::artifactPath(name)));
     }
 
     // Our mapped dock windows: one per running copy.
@@ -231,7 +224,7 @@ protected:
 
     testsupport::XvfbServer xvfb_;
     testsupport::TemporaryDirectory config_;
-    std::unique_ptr<Display, DisplayCloser> display_;
+    testsupport::DisplayConnection display_;
 };
 
 // The status bar: our mapped dock window along the top edge, 24 points tall.

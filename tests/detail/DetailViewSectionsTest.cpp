@@ -44,6 +44,7 @@ TEST_F(DetailViewSectionsTest, AQuickCollapseExpandCollapseKeepsOneSnapshotUntil
     loop.advanceAndRunDue(0.1);
     card(network).disclosure()->performClick();
     EXPECT_FALSE(card(network).closingImage()) << "reopening takes the fading snapshot away";
+    EXPECT_EQ(first->superview(), nullptr);
     EXPECT_FALSE(card(network).content().isHidden());
     loop.advanceAndRunDue(0.1);
     card(network).disclosure()->performClick();

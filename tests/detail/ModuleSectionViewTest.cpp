@@ -60,27 +60,6 @@ TEST_F(ModuleSectionViewTest, OpeningFadesTheContentInAndOnlyAnimatedChangesLeav
     EXPECT_FALSE(showsInCard(snapshot));
 }
 
-TEST_F(ModuleSectionViewTest, AQuickCloseOpenCloseLeavesOnlyTheLatestSnapshotToItsOwnRemoval) {
-    setExpanded(false, true);
-    const auto first = card->closingImage();
-    ASSERT_TRUE(first);
-    loop.advanceAndRunDue(0.1);
-    setExpanded(true, true);
-    EXPECT_FALSE(showsInCard(first)) << "the opening removes the first snapshot at once";
-    loop.advanceAndRunDue(0.1);
-    setExpanded(false, true);
-    const auto second = card->closingImage();
-    ASSERT_TRUE(second);
-    ASSERT_NE(second, first);
-    // 0.34 s after the first closing: its removal leaves the second alone.
-    loop.advanceAndRunDue(0.15);
-    EXPECT_TRUE(showsInCard(second));
-    EXPECT_EQ(card->closingImage(), second);
-    loop.advanceAndRunDue(0.2);
-    EXPECT_FALSE(showsInCard(second));
-    EXPECT_FALSE(card->closingImage());
-}
-
 TEST_F(ModuleSectionViewTest, ContentWithoutAreaClosesWithoutASnapshot) {
     card->content().setFrame({18, 40, 282, 0});
     setExpanded(false, true);

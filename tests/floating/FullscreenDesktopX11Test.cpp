@@ -24,23 +24,18 @@ constexpr int displayHeight = 900;
 
 // The controller, hiding in full-screen spaces, on a private 1440 × 900 X server: bare, or as
 // part of a desktop with a window manager and a panel along the top.
-class FullscreenDesktopX11 : public ::testing::TestWithParam<bool> {
+class FullscreenDesktopX11 : public testsupport::X11Fixture,
+                             public ::testing::WithParamInterface<bool> {
 protected:
+    FullscreenDesktopX11() : X11Fixture(displayWidth, displayHeight) {}
+
     void SetUp() override {
-        ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
         if (withDesktop()) {
+            ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
             desktop.emplace(xvfb);
             ASSERT_TRUE(desktop->isReady()) << desktop->failure();
         }
-        ui::x11::X11WindowServer::Options options;
-        options.displayName = xvfb.displayName();
-        options.backingScale = 1;
-        options.usePortal = false;
-        server = ui::x11::X11WindowServer::open(loop, options);
-        ASSERT_TRUE(server);
-        app = std::make_unique<ui::Application>(*server, loop);
-        user = XOpenDisplay(xvfb.displayName().c_str());
-        ASSERT_NE(user, nullptr);
+        ASSERT_NO_FATAL_FAILURE(openServer(1));
 
         defaults =
             std::make_unique<foundation::UserDefaults>(config.path(), "local.dorvettin.Pulsedeck");
@@ -62,27 +57,15 @@ protected:
             delegate->applicationWillTerminate();
             delegate.reset();
         }
-        app.reset();
-        server.reset();
-        if (user)
-            XCloseDisplay(user);
+        X11Fixture::TearDown();
     }
 
     bool withDesktop() const { return GetParam(); }
 
-    bool runUntil(const std::function<bool()>& done, double seconds = testsupport::patience) {
-        return testsupport::runUntil(loop, done, seconds);
-    }
-
     // The status bar as the user sees it: its item shown and its window mapped.
     bool barShows() const {
-        const auto& window = ui::StatusBar::system().window();
-        const auto number = window->windowNumber();
-        const auto xid = number ? server->xWindow(*number) : std::nullopt;
-        XWindowAttributes attributes{};
-        return delegate->statusStrip().item()->isVisible() && xid &&
-               XGetWindowAttributes(server->display(), *xid, &attributes) &&
-               attributes.map_state == IsViewable;
+        return delegate->statusStrip().item()->isVisible() &&
+               viewable(*ui::StatusBar::system().window());
     }
 
     // A window of another program that asks to cover its monitor, as a video player does.
@@ -99,13 +82,7 @@ protected:
         return window;
     }
 
-    testsupport::XvfbServer xvfb{displayWidth, displayHeight};
     std::optional<testsupport::DesktopSession> desktop;
-    dispatch::RunLoop loop;
-    dispatch::ScopedMainRunLoop scopedLoop{loop};
-    std::unique_ptr<ui::x11::X11WindowServer> server;
-    std::unique_ptr<ui::Application> app;
-    Display* user = nullptr;
     testsupport::TemporaryDirectory config;
     std::unique_ptr<foundation::UserDefaults> defaults;
     std::shared_ptr<AppDelegate> delegate;
@@ -118,10 +95,9 @@ TEST_P(FullscreenDesktopX11, AFullScreenWindowHidesTheStatusBarUntilItCloses) {
     EXPECT_EQ(screens.front().frame().height(),
               displayHeight - (withDesktop() ? testsupport::DesktopSession::panelHeight : 0));
     ASSERT_TRUE(runUntil([&] { return barShows() && !delegate->sampling().history.empty(); }));
-    testsupport::settle(loop, 0.3);
+    settle(0.3);
     EXPECT_TRUE(
-        testsupport::capture(server->display(), DefaultRootWindow(server->display()), 0, 0,
-                             displayWidth, 80)
+        captureRoot(0, 0, displayWidth, 80)
             .writePng(testsupport::artifactPath(withDesktop() ? "FullscreenDesktopX11-openbox.png"
                                                               : "FullscreenDesktopX11-bare.png")));
 

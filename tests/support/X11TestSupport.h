@@ -164,6 +164,24 @@ inline void setDesktopColour(Display* display, unsigned long colour) {
     XSync(display, False);
 }
 
+struct DisplayCloser {
+    void operator()(Display* display) const { XCloseDisplay(display); }
+};
+using DisplayConnection = std::unique_ptr<Display, DisplayCloser>;
+
+// A connection of the test's own to its running server, as the user's side looks at it, the
+// desktop painted one colour if asked. Windows come and go while they are looked at, so errors
+// about vanished ones are ignored. Call in ASSERT_NO_FATAL_FAILURE.
+inline void lookAtServer(const XvfbServer& xvfb, DisplayConnection& connection,
+                         std::optional<unsigned long> desktopColour = std::nullopt) {
+    ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    connection.reset(XOpenDisplay(xvfb.displayName().c_str()));
+    ASSERT_TRUE(connection) << "no connection to " << xvfb.displayName();
+    if (desktopColour)
+        setDesktopColour(connection.get(), *desktopColour);
+}
+
 // A key as the keyboard would send it, through the given connection.
 inline void fakeKey(Display* display, KeySym symbol, bool down) {
     XTestFakeKeyEvent(display, XKeysymToKeycode(display, symbol), down ? True : False, CurrentTime);
@@ -176,6 +194,8 @@ class X11Fixture : public ::testing::Test {
 protected:
     static constexpr int screenWidth = 1280;
     static constexpr int screenHeight = 800;
+
+    explicit X11Fixture(int width = screenWidth, int height = screenHeight) : xvfb(width, height) {}
 
     void SetUp() override { openServer(1); }
 
@@ -238,8 +258,8 @@ protected:
     Capture captureRoot(int x, int y, int width, int height) const {
         const int left = std::max(x, 0);
         const int top = std::max(y, 0);
-        const int right = std::min(x + width, screenWidth);
-        const int bottom = std::min(y + height, screenHeight);
+        const int right = std::min(x + width, xvfb.width());
+        const int bottom = std::min(y + height, xvfb.height());
         return capture(server->display(), DefaultRootWindow(server->display()), left, top,
                        std::max(right - left, 0), std::max(bottom - top, 0));
     }
@@ -247,7 +267,7 @@ protected:
         return pixelAt(server->display(), DefaultRootWindow(server->display()), x, y);
     }
 
-    XvfbServer xvfb{screenWidth, screenHeight};
+    XvfbServer xvfb;
     dispatch::RunLoop loop;
     dispatch::ScopedMainRunLoop scopedLoop{loop};
     std::unique_ptr<ui::x11::X11WindowServer> server;
