@@ -59,18 +59,6 @@ double statusPresentationHeight(const std::vector<ui::Screen>& screens, double t
     return statusHeight(heights);
 }
 
-bool statusItemVisible(bool floatingBarStandsIn, bool hideInFullscreen,
-                       const std::vector<int>& displayNumbers,
-                       const std::set<int>& fullscreenDisplays) {
-    if (floatingBarStandsIn)
-        return false;
-    const bool everyDisplayFullscreen =
-        !displayNumbers.empty() &&
-        std::all_of(displayNumbers.begin(), displayNumbers.end(),
-                    [&](int number) { return number != 0 && fullscreenDisplays.contains(number); });
-    return !(hideInFullscreen && everyDisplayFullscreen);
-}
-
 std::shared_ptr<AppDelegate> AppDelegate::create(Environment environment) {
     return std::shared_ptr<AppDelegate>(new AppDelegate(std::move(environment)));
 }
@@ -89,7 +77,7 @@ AppDelegate::AppDelegate(Environment environment)
         settings_, sampling_, stripFrame,
         StatusStripController::Hooks{
             .surfacesReady = [this] { return nativeSurfacesReady; },
-            .fullscreenDisplays = [this] { return fullscreenMonitor->displayIDs(); },
+            .fullscreenDisplays = [this] { return floatingMode_->fullscreen().displayIDs(); },
             .widthChanged = [this] { details_->followAnchor(); },
             .dragOut = [this](gfx::Point start, gfx::Point current,
                               bool ended) { floatingBar_->dragOut(start, current, ended); },
@@ -107,6 +95,12 @@ AppDelegate::AppDelegate(Environment environment)
                                      [this](gfx::Point point) {
                                          return floatingBar_->panel() &&
                                                 floatingBar_->panel()->frame().contains(point);
+                                     },
+                                 .language = [this] { return resolvedLanguage(); },
+                                 .login = [this](bool on) { setLaunchAtLogin(on); },
+                                 .setFloatingMode =
+                                     [this](FloatingMode mode, std::optional<gfx::Rect> dropFrame) {
+                                         floatingMode_->set(mode, dropFrame);
                                      }});
     sampling_.fanAvailable = !environment_.fanless;
     sampler_ = std::make_unique<Sampler>(
@@ -125,7 +119,7 @@ AppDelegate::AppDelegate(Environment environment)
             .statusStrip = [this] { return statusStrip_->view(); },
             .statusDetails = [this]() -> const DetailView& { return *details_->view(); },
             .closeStatusDetails = [this] { details_->close(); },
-            .fullscreen = [this]() -> FullscreenMonitor& { return *fullscreenMonitor; },
+            .fullscreen = [this]() -> FullscreenMonitor& { return floatingMode_->fullscreen(); },
             .handOff =
                 [this](DetailView& view, const FloatingPreferences& floating, bool open,
                        bool animated) {
@@ -133,11 +127,17 @@ AppDelegate::AppDelegate(Environment environment)
                 },
             .setMode =
                 [this](FloatingMode mode, std::optional<gfx::Rect> dropFrame) {
-                    setFloatingMode(mode, dropFrame);
+                    floatingMode_->set(mode, dropFrame);
                 },
-            .moved = [this] { applyFullscreenVisibility(); }});
-    fullscreenMonitor = std::make_unique<FullscreenMonitor>(
-        environment_.windowList, FullscreenMonitor::currentPID(), *environment_.loop);
+            .moved = [this] { floatingMode_->applyVisibility(); }});
+    floatingMode_ = std::make_unique<FloatingModeController>(
+        settings_, statusStrip_, details_, floatingBar_, environment_.windowList,
+        *environment_.loop,
+        FloatingModeController::Hooks{
+            .surfacesReady = [this] { return nativeSurfacesReady; },
+            .refresh = [this] { refreshStatus(false); },
+            .handOff = [this] { handOffToDetails(false, resolvedLanguage()); },
+            .requestSample = [this] { sampler_->requestSample(); }});
 }
 
 AppDelegate::~AppDelegate() {
@@ -178,7 +178,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     samplingResources()->devicesReader->setChangedAction([weak] {
         if (auto self = weak.lock())
-            self->requestSample();
+            self->sampler_->requestSample();
     });
 
     statusStrip_->view()->setPresentationHeight(
@@ -200,18 +200,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     });
 
     details_->install();
-    details_->view()->floatingAction = [weak](FloatingMode mode) {
-        if (auto self = weak.lock())
-            self->setFloatingMode(mode, std::nullopt);
-    };
-
-    installSettingsActions();
     updates_->install(*details_->view());
     statusStrip_->installEditingPanels();
-    fullscreenMonitor->changed = [weak] {
-        if (auto self = weak.lock())
-            self->applyFullscreenVisibility();
-    };
 
     settings_->observe([weak](const SettingsChange& change) {
         if (auto self = weak.lock())
@@ -219,9 +209,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     });
 
     refreshStatus(false);
-    startTimer();
-    if (prefs().hideInFullscreen)
-        fullscreenMonitor->setEnabled(true);
+    sampler_->startTimer();
+    floatingMode_->start();
     updates().schedule();
     after(surfacesReadyDelay, [](AppDelegate& self) { self.surfacesReady(); });
 
@@ -244,7 +233,7 @@ void AppDelegate::surfacesReady() {
     nativeSurfacesReady = true;
     statusStrip_->refreshEditingPanels();
     if (prefs().floatingMode != FloatingMode::none)
-        setFloatingMode(prefs().floatingMode, std::nullopt);
+        floatingMode_->set(prefs().floatingMode, std::nullopt);
 }
 
 void AppDelegate::presentFirstLaunchDetails(int attempt) {
@@ -285,7 +274,7 @@ void AppDelegate::applicationWillTerminate() {
     floatingBar_->stopMotion();
     if (environment_.stopSensorClient)
         environment_.stopSensorClient();
-    fullscreenMonitor->stop();
+    floatingMode_->stop();
     // Cancels the timer, joins the sampling worker and drops a sample that is still on its way.
     sampler_->stop();
     details_->removeOutsideClickMonitor();
@@ -297,18 +286,6 @@ void AppDelegate::applicationDidResignActive() {
     details_->close();
     if (floatingBar_->popover()->isShown())
         floatingBar_->popover()->performClose();
-}
-
-void AppDelegate::startTimer() {
-    sampler_->startTimer();
-}
-
-void AppDelegate::requestSample() {
-    sampler_->requestSample();
-}
-
-bool AppDelegate::isModuleActive(ModuleKind kind) const {
-    return pulsedeck::isModuleActive(kind, prefs(), settings_->floating());
 }
 
 void AppDelegate::applySample(const SampleResult& sample) {

@@ -3,6 +3,7 @@
 #include "app/AppUpdates.h"
 #include "app/DetailsController.h"
 #include "app/FloatingBarController.h"
+#include "app/FloatingModeController.h"
 #include "app/LoginItem.h"
 #include "app/Preferences.h"
 #include "app/Sampler.h"
@@ -12,24 +13,16 @@
 #include "app/StatusStripController.h"
 #include "detail/DetailView.h"
 #include "floating/FloatingPreferences.h"
-#include "floating/FullscreenMonitor.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/toolkit/Application.h"
-#include "platform/toolkit/Popover.h"
-#include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/WindowList.h"
 #include "updates/MenuBarTipWindow.h"
 #include "updates/UpdateController.h"
 
-#include <any>
 #include <functional>
-#include <limits>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 namespace foundation {
@@ -44,9 +37,9 @@ struct AppDelegateProbe;
 
 // The application controller: the one owner of every long-lived object (the status strip's
 // controller, the details' controller, the readers and the sampling loop, the floating bar's
-// objects, the update objects, the settings store) and the holder of the latest snapshots and
-// histories (SamplingState). Views report to it through closures that hold it weakly; settings
-// changes reach it from the store.
+// controller and the floating mode's, the update objects, the settings store) and the holder of the
+// latest snapshots and histories (SamplingState). Views report to it through closures that hold it
+// weakly; settings changes reach it from the store.
 //
 // Made with create(); the constructor reads the settings and builds everything, shows nothing
 // and starts no timer. Main thread only, except what the sampling job does on its queue.
@@ -101,14 +94,6 @@ public:
     void applicationWillTerminate() override;
     void applicationDidResignActive() override;
 
-    // Launch and shut-down.
-    void surfacesReady();
-
-    // The sampling loop.
-    void startTimer();
-    void requestSample();
-    bool isModuleActive(ModuleKind kind) const;
-
     // Rebuilds the status item from the current state, with no dirty flags of its own: the
     // strip's height, order, accent, appearance and every module image, the tooltip and the
     // item's length, the editing panels; then hands everything to the detail view and sizes the
@@ -121,20 +106,10 @@ public:
     // The latest snapshots and histories.
     const SamplingState& sampling() const { return sampling_; }
 
-    void setLaunchAtLogin(bool on);
-    // The login item's status number; 3 (not found) without a login item.
-    int loginState() const;
-
-    // The floating bar
-    // The only way the mode changes: seeds or returns the bar's settings on the way into or out
-    // of detached, then drops the panel, or places it (at the drop frame, where it was, where it
-    // was last saved, else below the status item) and saves where it ended.
-    void setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame);
-    // The status item, the bar and the popover after the full-screen state, the mode or a
-    // setting changed.
-    void applyFullscreenVisibility();
     // The floating bar's objects, its details, its menu and docking.
     FloatingBarController& floatingBar() { return *floatingBar_; }
+    // The floating mode's changes and what stays visible over full-screen windows.
+    FloatingModeController& floatingMode() { return *floatingMode_; }
 
     // The status item, its strip and the editing panels over it.
     StatusStripController& statusStrip() { return *statusStrip_; }
@@ -143,11 +118,8 @@ public:
     // The update checker, made at its first use.
     UpdateController& updates() { return updates_->checker(); }
 
+    // The readers and the sampling loop.
     Sampler& sampler() { return *sampler_; }
-    dispatch::SerialQueue& samplingQueue() { return sampler_->samplingQueue(); }
-    const dispatch::TimerSource* timer() const { return sampler_->timer(); }
-    bool sampleInFlight() const { return sampler_->sampleInFlight(); }
-    foundation::UserDefaults& defaults() const { return *environment_.defaults; }
 
     // The status item's detail popover, the clicks that open it and the anchor it hangs from.
     DetailsController& details() { return *details_; }
@@ -158,20 +130,16 @@ private:
     explicit AppDelegate(Environment environment);
     // Command-Q (Control-Q on X11) terminates and is swallowed; every other key passes.
     std::optional<ui::Event> handleQuitKey(const ui::Event& event);
+    // The status item has found its place: the panels over it, and the floating bar where the
+    // last run left it.
+    void surfacesReady();
     // The first launch's popover, retried while the status item has no place on screen.
     void presentFirstLaunchDetails(int attempt);
     void showMenuBarTip();
     void applySample(const SampleResult& sample);
-    // The settings actions: the views' choice closures change the store; what a change brings
-    // about follows in settingsChanged.
-    void installSettingsActions();
-    void showSensorHelp();
-    void beginSorting();
-    void statusOrderChanged(const std::vector<ModuleKind>& order);
-    void hideModuleFromStatus(ModuleKind kind);
-    void finishSorting();
-    // In detached mode a shown bar replaces the status item.
-    bool floatingBarStandsIn() const;
+    void setLaunchAtLogin(bool on);
+    // The login item's status number; 3 (not found) without a login item.
+    int loginState() const;
     // The language the interface speaks now: the stored choice, else the user's languages.
     AppLanguage resolvedLanguage() const;
     const std::shared_ptr<SamplingResources>& samplingResources() const {
@@ -183,20 +151,15 @@ private:
     // Runs `step` on the main queue after `seconds` while the controller still exists.
     void after(double seconds, std::function<void(AppDelegate&)> step);
     const Preferences& prefs() const { return settings_->main(); }
+    foundation::UserDefaults& defaults() const { return *environment_.defaults; }
     // The steps a settings change brings about beyond the rebuild.
     void settingsChanged(const SettingsChange& change);
-    void floatingSettingsChanged(const SettingsChange& change);
     bool isDark() const;
     void handOffToDetails(bool animated, AppLanguage language);
     // Hands one preference set (the floating bar's, or with none the main one) and, while `open`,
     // the readings to a detail view.
     void handOffToDetails(DetailView& view, const FloatingPreferences* floating, bool open,
                           bool animated, AppLanguage language);
-    bool isShownFloating(ModuleKind kind) const;
-    void clearHistory(ModuleKind kind);
-    // The monitor runs while the strip, or a shown floating bar, hides for full-screen windows.
-    void updateFullscreenMonitoring();
-    void showFloatingPanel(std::optional<gfx::Rect> dropFrame);
 
     // The appearance the last rebuild applied; none before the first.
     std::optional<bool> renderedDark;
@@ -207,7 +170,6 @@ private:
     // Set 0.25 s after launch, once the status item has found its place.
     bool nativeSurfacesReady = false;
 
-    std::unique_ptr<FullscreenMonitor> fullscreenMonitor;
     // The application's icon as the last appearance change set it.
     std::optional<gfx::Image> applicationIcon;
 
@@ -220,27 +182,18 @@ private:
     SamplingState sampling_;
     std::shared_ptr<StatusStripController> statusStrip_;
     std::shared_ptr<DetailsController> details_;
-    // Set while setFloatingMode carries out a change of mode, which applies the settings it
-    // changes itself.
-    bool changingFloatingMode_ = false;
     // The login item's state the details last showed, and whether the latest change failed.
     int shownLoginState_ = 0;
     bool loginFailed_ = false;
     std::unique_ptr<Sampler> sampler_;
     std::shared_ptr<AppUpdates> updates_;
     std::shared_ptr<FloatingBarController> floatingBar_;
+    std::unique_ptr<FloatingModeController> floatingMode_;
 };
 
 // The strip height from every screen's menu-bar height (the frame's top less the visible
 // frame's), where one outside 18…80 is replaced by a fallback from the screen's safe-area top
 // and the status bar's thickness.
 double statusPresentationHeight(const std::vector<ui::Screen>& screens, double thickness);
-
-// Whether the status item shows: not while the floating bar stands in for it, nor, with
-// full-screen hiding on, while every display (at least one; a display without a number never
-// counts as full-screen) shows a full-screen window.
-bool statusItemVisible(bool floatingBarStandsIn, bool hideInFullscreen,
-                       const std::vector<int>& displayNumbers,
-                       const std::set<int>& fullscreenDisplays);
 
 } // namespace pulsedeck

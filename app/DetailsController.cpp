@@ -70,6 +70,7 @@ void DetailsController::install() {
         if (auto self = weak.lock())
             self->dismissDetails(*self->popover_);
     };
+    installSettingsActions();
 }
 
 void DetailsController::setClickedModule(std::optional<ModuleKind> module) {

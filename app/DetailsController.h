@@ -30,6 +30,10 @@ public:
         std::function<void(bool animated)> refresh;
         // The floating bar's panel holds the point.
         std::function<bool(gfx::Point)> insideFloatingBar;
+        std::function<AppLanguage()> language;
+        // The login switch: registers or removes the login item.
+        std::function<void(bool on)> login;
+        std::function<void(FloatingMode, std::optional<gfx::Rect> dropFrame)> setFloatingMode;
     };
 
     DetailsController(std::shared_ptr<SettingsStore> settings,
@@ -46,7 +50,8 @@ public:
     // The frame of the window the details hang from, while they hang from the strip.
     std::optional<gfx::Rect> anchorFrame() const;
 
-    // Puts the detail view in the popover and wires the strip's and the details' clicks.
+    // Puts the detail view in the popover and wires the strip's and the details' clicks, and
+    // the settings the details offer, which change the store.
     void install();
     // Opens, refocuses or closes the popover for a click at `point` (screen coordinates) on
     // the strip, or beside `anchor` (the detached floating bar's frame).
@@ -59,12 +64,23 @@ public:
     // Moves the open details with their module when the strip changes width or order.
     void followAnchor();
     void removeOutsideClickMonitor();
+    // Ends the sorting the details began, and tells the strip.
+    void finishSorting();
+    // The sections follow the collapsed set, and a module switched on opens its section.
+    void settingsChanged(const SettingsChange& change);
 
     // ui::PopoverDelegate
     void popoverDidClose(ui::Popover& closed) override;
 
 private:
     friend struct testing::AppDelegateProbe;
+    // The details' choice closures put each choice into the store; what a change brings about
+    // follows from the store's report.
+    void installSettingsActions();
+    void showSensorHelp();
+    // The details' sort button: the strip sorts with them.
+    void beginSorting();
+    const Preferences& prefs() const { return settings_->main(); }
     void setClickedModule(std::optional<ModuleKind> module);
     bool hoverDetailsAllowed() const;
     void showContextMenu(const ui::Event& event);

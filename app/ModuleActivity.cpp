@@ -2,34 +2,15 @@
 
 namespace pulsedeck {
 
-namespace {
-
-bool switchOf(ModuleKind kind, const Preferences& settings) {
-    switch (kind) {
-    case ModuleKind::memory:
-        return settings.memoryEnabled;
-    case ModuleKind::fan:
-        return settings.fanEnabled;
-    case ModuleKind::network:
-        return settings.networkEnabled;
-    case ModuleKind::temperature:
-        return settings.temperatureEnabled;
-    case ModuleKind::compute:
-        return settings.computeEnabled;
-    case ModuleKind::devices:
-        return settings.devicesEnabled;
-    }
-    return false;
+bool isShownFloating(ModuleKind kind, const Preferences& settings,
+                     const std::optional<FloatingPreferences>& floating) {
+    return settings.floatingMode != FloatingMode::none && floating &&
+           !floating->hidden.contains(kind);
 }
-
-} // namespace
 
 bool isModuleActive(ModuleKind kind, const Preferences& settings,
                     const std::optional<FloatingPreferences>& floating) {
-    if (switchOf(kind, settings))
-        return true;
-    return settings.floatingMode != FloatingMode::none && floating &&
-           !floating->hidden.contains(kind);
+    return settings.*enabledSwitch(kind) || isShownFloating(kind, settings, floating);
 }
 
 SampleFlags activeModules(const Preferences& settings,

@@ -8,6 +8,11 @@
 
 namespace pulsedeck {
 
+// Whether the floating bar shows a module: a floating mode, the bar's preferences loaded, the
+// module not hidden there.
+bool isShownFloating(ModuleKind kind, const Preferences& settings,
+                     const std::optional<FloatingPreferences>& floating);
+
 // Whether a module must be sampled and recorded: its switch is on, or the floating bar shows it
 // (a floating mode, the bar's preferences loaded, the module not hidden there).
 bool isModuleActive(ModuleKind kind, const Preferences& settings,

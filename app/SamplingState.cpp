@@ -74,4 +74,27 @@ StripReadings SamplingState::stripReadings() const {
             .devices = devicesSnapshot.devices};
 }
 
+void SamplingState::clearHistory(ModuleKind kind) {
+    switch (kind) {
+    case ModuleKind::memory:
+        history.clear();
+        break;
+    case ModuleKind::fan:
+        fanHistory.clear();
+        break;
+    case ModuleKind::network:
+        networkHistory.clear();
+        networkSnapshot = NetworkSnapshot{};
+        break;
+    case ModuleKind::temperature:
+        temperatureHistory.clear();
+        break;
+    case ModuleKind::compute:
+        computeHistory.clear();
+        break;
+    case ModuleKind::devices:
+        break;
+    }
+}
+
 } // namespace pulsedeck

@@ -43,6 +43,10 @@ struct SamplingState {
     // historyCapacity entries. Answers whether the histories grew. `now` is the uptime.
     bool apply(const SampleResult& sample, const SampleFlags& activeNow, double now);
 
+    // Forgets a module's history (and the network's last counters, so its next rate starts
+    // afresh).
+    void clearHistory(ModuleKind kind);
+
     // The latest snapshots with views into the histories, for building a strip.
     StripReadings stripReadings() const;
 };

@@ -176,7 +176,7 @@ public:
     // everything it touches is rebuilt and drawn.
     void step() {
         loop_.advanceAndRunDue(1);
-        delegate_->samplingQueue().runPending();
+        delegate_->sampler().samplingQueue().runPending();
         loop_.runUntilIdle();
     }
 

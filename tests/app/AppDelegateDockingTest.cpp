@@ -33,7 +33,7 @@ protected:
 
     // The floating bar, made by choosing it; its anchor at its own size.
     gfx::Rect makeBar() {
-        delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+        delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
         EXPECT_TRUE(floatingBar().panel());
         return floatingBar().dockAnchorFrames().at(0);
     }

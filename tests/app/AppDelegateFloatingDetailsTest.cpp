@@ -14,7 +14,7 @@ namespace {
 class AppDelegateFloatingDetailsTest : public testing::ControllerHarness {
 protected:
     void showBar() {
-        delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+        delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
         for (int tick = 0; tick < 4; ++tick)
             advance(1.0);
         ASSERT_TRUE(floatingBar().panel());

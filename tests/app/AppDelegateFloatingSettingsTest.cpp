@@ -122,7 +122,7 @@ TEST_F(AppDelegateFloatingSettingsTest, EveryChoiceFollowsItsValueRuleAndTheComm
         freshPreferences("prefs-" + std::to_string(++run));
         launch();
         advance(1);
-        ASSERT_FALSE(delegate->sampleInFlight());
+        ASSERT_FALSE(delegate->sampler().sampleInFlight());
         floatingBar().makePopover();
 
         row.choose(*floatingBar().details());
@@ -135,7 +135,7 @@ TEST_F(AppDelegateFloatingSettingsTest, EveryChoiceFollowsItsValueRuleAndTheComm
         ASSERT_TRUE(stored);
         EXPECT_TRUE(*stored == expected.dictionaryRepresentation());
         // A choice that changes nothing does nothing else either.
-        EXPECT_EQ(delegate->sampleInFlight(), expected.hidden != Record{}.hidden);
+        EXPECT_EQ(delegate->sampler().sampleInFlight(), expected.hidden != Record{}.hidden);
         EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
         delegate->applicationWillTerminate();
         delegate.reset();

@@ -41,7 +41,7 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     launch();
     advance(1);
 
-    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
     ASSERT_TRUE(barShown());
     const auto panel = floatingBar().panel();
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
@@ -49,7 +49,7 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
     details()->chartLengthAction(40);
 
-    delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::detached, std::nullopt);
     EXPECT_EQ(floatingBar().panel(), panel) << "the panel survives the switch";
     EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
     EXPECT_EQ(delegate->settings().floating()->chartLength, 40) << "seeded";
@@ -58,23 +58,23 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     delegate->settings().changeFloating(
         [](FloatingPreferences& p) { p.hidden.erase(ModuleKind::fan); });
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
-    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
     EXPECT_EQ(delegate->settings().floating()->gap, 3) << "not seeded";
     EXPECT_FALSE(delegate->settings().main().fanEnabled) << "not written back";
     EXPECT_EQ(delegate->settings().main().fanGap, 8);
 
-    delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::detached, std::nullopt);
     EXPECT_TRUE(delegate->settings().floating()->hidden.contains(ModuleKind::fan)) << "seeded";
     delegate->settings().changeFloating(
         [](FloatingPreferences& p) { p.hidden.erase(ModuleKind::fan); });
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.memoryShowChart = false; });
     pump();
-    ASSERT_FALSE(delegate->sampleInFlight());
+    ASSERT_FALSE(delegate->sampler().sampleInFlight());
     DetailViewProbe(*details()).change([](DetailState& s) { s.languageSelection = "unrefreshed"; });
 
-    delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::none, std::nullopt);
     EXPECT_FALSE(floatingBar().panel());
     EXPECT_FALSE(panel->isVisible());
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
@@ -87,7 +87,7 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     EXPECT_FALSE(read.boolForKey(PreferenceKey::memoryShowChart));
     EXPECT_EQ(read.stringForKey(PreferenceKey::floatingMode), "none");
     EXPECT_NE(details()->state().languageSelection, "unrefreshed") << "the strip was rebuilt";
-    EXPECT_TRUE(delegate->sampleInFlight());
+    EXPECT_TRUE(delegate->sampler().sampleInFlight());
     EXPECT_EQ(floatingBar().strip()->fanMode(), FanDisplayMode::hidden);
     EXPECT_TRUE(delegate->settings().floating()) << "kept for the next bar";
 }
@@ -97,7 +97,7 @@ TEST_F(AppDelegateFloatingTest, TheBarsOriginComesFromTheDropTheOldPanelTheStore
     const auto size = [&] { return floatingBar().panel()->frame().size; };
 
     defaults->setObject(gfx::stringFromRect({300, 200, 5, 5}), "floatingFrame");
-    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
     EXPECT_EQ(floatingBar().panel()->frame().origin, (gfx::Point{300, 200}));
     EXPECT_EQ(size(), (gfx::Size{floatingBar().strip()->requiredWidth(),
                                  *floatingBar().strip()->presentationHeight()}))
@@ -105,19 +105,19 @@ TEST_F(AppDelegateFloatingTest, TheBarsOriginComesFromTheDropTheOldPanelTheStore
 
     // Choosing the mode again keeps the panel where it is and saves that place.
     floatingBar().panel()->setFrame({{500, 300}, size()}, false);
-    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
     EXPECT_EQ(floatingBar().panel()->frame().origin, (gfx::Point{500, 300}));
     EXPECT_EQ(storedFrame(), floatingBar().panel()->frame());
 
-    delegate->setFloatingMode(FloatingMode::detached, gfx::Rect{100, 400, 1, 1});
+    delegate->floatingMode().set(FloatingMode::detached, gfx::Rect{100, 400, 1, 1});
     EXPECT_EQ(floatingBar().panel()->frame().origin, (gfx::Point{100, 400}));
     EXPECT_EQ(storedFrame()->origin, (gfx::Point{100, 400}));
 
     // Without a stored place: 60 points below the status item, left-aligned with it as far as
     // the screen allows.
-    delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::none, std::nullopt);
     defaults->removeObjectForKey("floatingFrame");
-    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
     const auto item = delegate->statusStrip().view()->statusItemScreenFrame();
     ASSERT_TRUE(item);
     EXPECT_EQ(floatingBar().panel()->frame(),
@@ -125,17 +125,17 @@ TEST_F(AppDelegateFloatingTest, TheBarsOriginComesFromTheDropTheOldPanelTheStore
     EXPECT_EQ(floatingBar().panel()->frame().minY(), item->minY() - 60);
 
     // Unreadable text is the origin (0, 0), then kept on the screen's usable area.
-    delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::none, std::nullopt);
     for (const char* text : {"{{nan, 3}, {1, 1}}", "somewhere"}) {
         defaults->setObject(std::string(text), "floatingFrame");
-        delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+        delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
         EXPECT_EQ(floatingBar().panel()->frame(), keepFrameOnScreen({{0, 0}, size()})) << text;
         EXPECT_EQ(floatingBar().panel()->frame().origin, (gfx::Point{6, 6})) << text;
-        delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+        delegate->floatingMode().set(FloatingMode::none, std::nullopt);
     }
 
     // A drop off every screen is brought back onto one.
-    delegate->setFloatingMode(FloatingMode::copy, gfx::Rect{-5000, 5000, 1, 1});
+    delegate->floatingMode().set(FloatingMode::copy, gfx::Rect{-5000, 5000, 1, 1});
     const gfx::Rect frame = floatingBar().panel()->frame();
     EXPECT_TRUE(leftScreen.contains(frame.origin));
 }
@@ -147,7 +147,7 @@ TEST_F(AppDelegateFloatingTest, ADroppedBarSettlesFromJustAboveUnlessMotionIsRed
     for (bool reduceMotion : {false, true}) {
         SCOPED_TRACE(reduceMotion);
         app.workspace().setReduceMotion(reduceMotion);
-        delegate->setFloatingMode(FloatingMode::copy, gfx::Rect{400, 500, 1, 1});
+        delegate->floatingMode().set(FloatingMode::copy, gfx::Rect{400, 500, 1, 1});
         const gfx::Rect frame = floatingBar().panel()->frame();
         EXPECT_EQ(frame.origin, (gfx::Point{400, 500}));
         const FloatingLiquidAnimator& motion = inside(*delegate).floatingMotion;
@@ -162,7 +162,7 @@ TEST_F(AppDelegateFloatingTest, ADroppedBarSettlesFromJustAboveUnlessMotionIsRed
         EXPECT_FALSE(motion.isRunning());
         EXPECT_EQ(floatingBar().panel()->frame(), frame);
         EXPECT_EQ(floatingBar().panel()->alphaValue(), 1);
-        delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+        delegate->floatingMode().set(FloatingMode::none, std::nullopt);
     }
 }
 
@@ -181,7 +181,7 @@ TEST_F(AppDelegateFloatingTest, FullScreenVisibilityOverTwoScreens) {
     fullscreenOn({});
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
 
-    delegate->setFloatingMode(FloatingMode::detached, gfx::Rect{100, 100, 1, 1});
+    delegate->floatingMode().set(FloatingMode::detached, gfx::Rect{100, 100, 1, 1});
     EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
     fullscreenOn({rightScreen});
     EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
@@ -201,9 +201,9 @@ TEST_F(AppDelegateFloatingTest, TheBarsOwnFullScreenHidingRunsTheMonitorOnlyWhil
     launch();
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.hideInFullscreen = true; });
     EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
-    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
     EXPECT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
-    delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::none, std::nullopt);
     EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
     details()->hideInFullscreenAction(true);
     EXPECT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
@@ -214,7 +214,7 @@ TEST_F(AppDelegateFloatingTest, TheBarsOwnFullScreenHidingRunsTheMonitorOnlyWhil
 TEST_F(AppDelegateFloatingTest, TheStatusItemComesBackWhenNoBarCanStandInForIt) {
     defaults->setObject(std::string("detached"), PreferenceKey::floatingMode);
     launch();
-    delegate->applyFullscreenVisibility();
+    delegate->floatingMode().applyVisibility();
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible()) << "no bar yet";
     advance(AppDelegate::surfacesReadyDelay);
     ASSERT_TRUE(barShown()) << "restored";
@@ -222,9 +222,9 @@ TEST_F(AppDelegateFloatingTest, TheStatusItemComesBackWhenNoBarCanStandInForIt) 
     EXPECT_EQ(defaults->stringForKey(PreferenceKey::floatingMode), "detached");
 
     server.setScreens({});
-    delegate->applyFullscreenVisibility();
+    delegate->floatingMode().applyVisibility();
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
-    delegate->setFloatingMode(FloatingMode::detached, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::detached, std::nullopt);
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
 }
 
@@ -267,7 +267,7 @@ TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
     EXPECT_FALSE(strip.hoverDetailsEnabled());
     EXPECT_EQ(strip.accessibility().label, "Pulsedeck · Floating Bar");
 
-    delegate->setFloatingMode(FloatingMode::none, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::none, std::nullopt);
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
     EXPECT_FALSE(floatingBar().panel());
 }

@@ -1,4 +1,5 @@
 #include "app/ControllerHarness.h"
+#include "app/ModuleActivity.h"
 #include "sources/SensorHelperAlert.h"
 #include "support/DetailViewProbe.h"
 
@@ -187,7 +188,7 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
         advance(1);
         advance(1);
         ASSERT_FALSE(delegate->sampling().history.empty());
-        ASSERT_FALSE(delegate->sampleInFlight());
+        ASSERT_FALSE(delegate->sampler().sampleInFlight());
         // The choices are made in the open details.
         delegate->details().show(std::nullopt);
         ASSERT_TRUE(popover()->isShown());
@@ -200,7 +201,7 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
         EXPECT_EQ(view.state().languageSelection != "unrefreshed", row.written.has_value())
             << "the status item was rebuilt";
         EXPECT_EQ(DetailViewProbe(view).lastLayoutRequestedAnimation(), row.animated);
-        EXPECT_EQ(delegate->sampleInFlight(), row.samples);
+        EXPECT_EQ(delegate->sampler().sampleInFlight(), row.samples);
         for (auto kind : allModuleKinds) {
             if (kind == ModuleKind::devices)
                 continue;
@@ -258,7 +259,8 @@ TEST_F(AppDelegateSettingsTest, AModuleShownFloatingKeepsItsHistoryAndIsStillSam
     details()->switchAction(ModuleKind::memory, false);
     EXPECT_FALSE(delegate->settings().main().memoryEnabled);
     EXPECT_FALSE(delegate->sampling().history.empty());
-    EXPECT_TRUE(delegate->isModuleActive(ModuleKind::memory));
+    EXPECT_TRUE(isModuleActive(ModuleKind::memory, delegate->settings().main(),
+                               delegate->settings().floating()));
 
     delegate->settings().changeFloating(
         [](FloatingPreferences& p) { p.hidden = {ModuleKind::network}; });
@@ -281,14 +283,14 @@ TEST_F(AppDelegateSettingsTest, SwitchingOnEmptiesTheHistoryExpandsTheSectionAnd
     details()->switchAction(ModuleKind::compute, true);
     EXPECT_TRUE(delegate->settings().main().computeEnabled);
     EXPECT_TRUE(delegate->sampling().computeHistory.empty());
-    EXPECT_TRUE(delegate->sampleInFlight());
+    EXPECT_TRUE(delegate->sampler().sampleInFlight());
     ASSERT_TRUE(reported);
     EXPECT_TRUE(reported->empty());
 
     details()->switchAction(ModuleKind::fan, false);
     pump();
     details()->switchAction(ModuleKind::fan, true);
-    EXPECT_TRUE(delegate->sampleInFlight()) << "the fan switched on samples";
+    EXPECT_TRUE(delegate->sampler().sampleInFlight()) << "the fan switched on samples";
 }
 
 TEST_F(AppDelegateSettingsTest, ChoicesAreWrittenEvenWhenTheControllerIsGone) {

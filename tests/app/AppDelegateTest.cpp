@@ -36,7 +36,8 @@ protected:
         environment.preferredLanguages = [] { return std::vector<std::string>{"en-GB"}; };
         environment.stopSensorClient = [this] {
             // The sensor link stops before the timer is cancelled.
-            stops_.push_back(delegate_->timer() && !delegate_->timer()->isCancelled()
+            stops_.push_back(delegate_->sampler().timer() &&
+                                     !delegate_->sampler().timer()->isCancelled()
                                  ? "sensor, timer running"
                                  : "sensor, timer cancelled");
         };
@@ -51,7 +52,7 @@ protected:
 
     void pump() {
         loop_.runUntilIdle();
-        delegate_->samplingQueue().runPending();
+        delegate_->sampler().samplingQueue().runPending();
         loop_.runUntilIdle();
     }
 
@@ -81,7 +82,7 @@ TEST_F(AppDelegateTest, TheConstructorReadsTheSettingsAndShowsNothing) {
     EXPECT_FALSE(delegate_->settings().main().networkEnabled);
     EXPECT_FALSE(delegate_->statusStrip().item());
     EXPECT_TRUE(server_.visibleWindows().empty());
-    EXPECT_FALSE(delegate_->timer());
+    EXPECT_FALSE(delegate_->sampler().timer());
     EXPECT_EQ(resourcesMade_, 1);
     EXPECT_EQ(delegate_->sampling().latest.explanation, Copy::waiting);
     EXPECT_GT(delegate_->sampling().computeSnapshot.cpuCores, 0);
@@ -113,7 +114,7 @@ TEST_F(AppDelegateTest, LaunchShowsOneStatusItemAtTheStripsWidthAndSamplesAtOnce
 
     EXPECT_TRUE(delegate_->sampling().history.empty());
     loop_.runUntilIdle();
-    EXPECT_TRUE(delegate_->sampleInFlight()) << "the timer fired at once";
+    EXPECT_TRUE(delegate_->sampler().sampleInFlight()) << "the timer fired at once";
     pump();
     EXPECT_EQ(delegate_->sampling().history.size(), 1u);
     EXPECT_EQ(delegate_->sampling().latest.used, "1");
@@ -167,8 +168,8 @@ TEST_F(AppDelegateTest, QuitKeyTerminatesWithTheStopsInOrderAndOtherChordsPass) 
     EXPECT_EQ(passed, 4) << "swallowed";
     EXPECT_TRUE(app_.isTerminating());
     EXPECT_EQ(stops_, Calls{"sensor, timer running"});
-    ASSERT_TRUE(delegate_->timer());
-    EXPECT_TRUE(delegate_->timer()->isCancelled());
+    ASSERT_TRUE(delegate_->sampler().timer());
+    EXPECT_TRUE(delegate_->sampler().timer()->isCancelled());
     EXPECT_TRUE(delegate_->sampler().isStopped());
     app_.removeMonitor(counter);
 }
@@ -177,8 +178,8 @@ TEST_F(AppDelegateTest, ASampleCompletingAfterTerminationIsDropped) {
     launch();
     pump();
     clock_.advance(1);
-    delegate_->requestSample();
-    delegate_->samplingQueue().runPending();
+    delegate_->sampler().requestSample();
+    delegate_->sampler().samplingQueue().runPending();
     app_.terminate();
     loop_.runUntilIdle();
     EXPECT_EQ(delegate_->sampling().history.size(), 1u);

@@ -51,7 +51,7 @@ protected:
 
     void pump() {
         loop.runUntilIdle();
-        delegate->samplingQueue().runPending();
+        delegate->sampler().samplingQueue().runPending();
         loop.runUntilIdle();
     }
 

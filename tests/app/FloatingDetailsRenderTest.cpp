@@ -38,7 +38,7 @@ protected:
         defaults->setObject("light", PreferenceKey::appAppearance);
         launch();
         details()->moduleColorAction(ColorSlot::theme, PaletteColor::orange);
-        delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+        delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
         delegate->settings().changeFloating(
             [](FloatingPreferences& p) { p.appearance = AppearanceMode::dark; });
         // The bar never shows a theme of its own: the menu bar's stands.

@@ -30,7 +30,7 @@ struct FirstLaunch {
         app.finishLaunching();
         for (int tick = 0; tick < 30; ++tick) {
             loop.advanceAndRunDue(0.1);
-            delegate->samplingQueue().runPending();
+            delegate->sampler().samplingQueue().runPending();
             loop.runUntilIdle();
         }
         for (const auto& window : app.windows())

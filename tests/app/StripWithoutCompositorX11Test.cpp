@@ -274,7 +274,7 @@ bool shapeHolds(Display* display, ::Window window, int kind, int x, int y, int w
 // its menu.
 TEST_F(WithoutCompositor, AFaintFloatingBarStaysWholeAndTakesItsClicks) {
     ASSERT_TRUE(runUntil([&] { return stripShown(); }, 10));
-    delegate->setFloatingMode(FloatingMode::copy, std::nullopt);
+    delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.opacity = 0.37; });
     ASSERT_TRUE(runUntil([&] {
         return delegate->floatingBar().panel() && viewable(*delegate->floatingBar().panel());

@@ -21,7 +21,7 @@ struct AppDelegateProbe {
           floatingDockArmed(delegate.floatingBar_->dockArmed_),
           nativeSurfacesReady(delegate.nativeSurfacesReady),
           editingPanels(delegate.statusStrip_->editingPanels_),
-          fullscreenMonitor(delegate.fullscreenMonitor), applicationIcon(delegate.applicationIcon),
+          fullscreenMonitor(delegate.floatingMode_->monitor_), applicationIcon(delegate.applicationIcon),
           menuBarTip(delegate.menuBarTip), sampling(delegate.sampling_) {}
 
     std::optional<ModuleKind>& clickedModule;

@@ -1,17 +1,51 @@
-#include "app/AppDelegate.h"
+#include "app/FloatingModeController.h"
+
 #include "app/FloatingSettingsTransfer.h"
 #include "floating/FloatingSurface.h"
 
+#include <algorithm>
+
 namespace pulsedeck {
 
-void AppDelegate::setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame) {
+bool statusItemVisible(bool floatingBarStandsIn, bool hideInFullscreen,
+                       const std::vector<int>& displayNumbers,
+                       const std::set<int>& fullscreenDisplays) {
+    if (floatingBarStandsIn)
+        return false;
+    const bool everyDisplayFullscreen =
+        !displayNumbers.empty() &&
+        std::all_of(displayNumbers.begin(), displayNumbers.end(),
+                    [&](int number) { return number != 0 && fullscreenDisplays.contains(number); });
+    return !(hideInFullscreen && everyDisplayFullscreen);
+}
+
+FloatingModeController::FloatingModeController(std::shared_ptr<SettingsStore> settings,
+                                               std::shared_ptr<StatusStripController> statusStrip,
+                                               std::shared_ptr<DetailsController> details,
+                                               std::shared_ptr<FloatingBarController> floatingBar,
+                                               std::shared_ptr<ui::WindowList> windowList,
+                                               dispatch::RunLoop& loop, Hooks hooks)
+    : settings_(std::move(settings)), statusStrip_(std::move(statusStrip)),
+      details_(std::move(details)), floatingBar_(std::move(floatingBar)), hooks_(std::move(hooks)),
+      monitor_(std::make_unique<FullscreenMonitor>(std::move(windowList),
+                                                   FullscreenMonitor::currentPID(), loop)) {
+    // The monitor is ours, so its report never outlives this controller.
+    monitor_->changed = [this] { applyVisibility(); };
+}
+
+void FloatingModeController::start() {
+    if (prefs().hideInFullscreen)
+        monitor_->setEnabled(true);
+}
+
+void FloatingModeController::set(FloatingMode mode, std::optional<gfx::Rect> dropFrame) {
     floatingBar_->stopMotion();
     const FloatingMode old = prefs().floatingMode;
     // The steps below apply what the mode's settings changes bring along.
     const auto quietly = [this](auto change) {
-        changingFloatingMode_ = true;
+        changing_ = true;
         change();
-        changingFloatingMode_ = false;
+        changing_ = false;
     };
     if (mode == FloatingMode::detached && old != FloatingMode::detached) {
         // Detaching, the bar takes over the strip's modules and styles.
@@ -33,62 +67,58 @@ void AppDelegate::setFloatingMode(FloatingMode mode, std::optional<gfx::Rect> dr
 
     if (mode == FloatingMode::none) {
         floatingBar_->hide();
-        applyFullscreenVisibility();
+        applyVisibility();
     } else {
-        showFloatingPanel(dropFrame);
+        showPanel(dropFrame);
     }
 
     statusStrip_->refreshEditingPanels();
-    handOffToDetails(false, resolvedLanguage());
+    hooks_.handOff();
 
     if (mode == FloatingMode::none && old == FloatingMode::detached) {
-        refreshStatus(false);
-        requestSample();
-        fullscreenMonitor->setEnabled(prefs().hideInFullscreen);
+        hooks_.refresh();
+        hooks_.requestSample();
+        monitor_->setEnabled(prefs().hideInFullscreen);
     } else {
-        updateFullscreenMonitoring();
+        updateMonitoring();
     }
 }
 
-void AppDelegate::showFloatingPanel(std::optional<gfx::Rect> dropFrame) {
+void FloatingModeController::showPanel(std::optional<gfx::Rect> dropFrame) {
     floatingBar_->show(dropFrame);
-    applyFullscreenVisibility();
+    applyVisibility();
 
     if (prefs().floatingMode == FloatingMode::detached) {
         details_->popover()->performClose();
-        if (details_->view()->isSorting()) {
-            details_->view()->setSorting(false);
-            if (details_->view()->sortingAction)
-                details_->view()->sortingAction();
-        }
+        details_->finishSorting();
         statusStrip_->view()->setActiveModule(std::nullopt);
     }
 }
 
-bool AppDelegate::floatingBarStandsIn() const {
+bool FloatingModeController::barStandsIn() const {
     // Without a bar to show, or a screen to show it on, the status item is the only way back to
     // the program, so it stays.
     return prefs().floatingMode == FloatingMode::detached && floatingBar_->panel() &&
            !ui::Screen::screens().empty();
 }
 
-void AppDelegate::applyFullscreenVisibility() {
+void FloatingModeController::applyVisibility() {
     if (!statusStrip_->item())
         return;
     std::vector<int> displayNumbers;
     for (const auto& screen : ui::Screen::screens())
         displayNumbers.push_back(screen.displayNumber());
-    const bool itemVisible = statusItemVisible(floatingBarStandsIn(), prefs().hideInFullscreen,
-                                               displayNumbers, fullscreenMonitor->displayIDs());
+    const bool itemVisible = statusItemVisible(barStandsIn(), prefs().hideInFullscreen,
+                                               displayNumbers, monitor_->displayIDs());
     if (statusStrip_->item()->isVisible() != itemVisible)
         statusStrip_->item()->setVisible(itemVisible);
 
     if (const std::shared_ptr<ui::Window>& panel = floatingBar_->panel()) {
         const bool barHides = settings_->floating() && settings_->floating()->hideInFullscreen &&
-                              fullscreenMonitor->isFullscreen(panel->frame());
+                              monitor_->isFullscreen(panel->frame());
         if (barHides)
             panel->orderOut();
-        else if (nativeSurfacesReady)
+        else if (hooks_.surfacesReady())
             panel->orderFrontRegardless();
     }
 
@@ -98,38 +128,39 @@ void AppDelegate::applyFullscreenVisibility() {
             shownAt = details_->anchorFrame();
         if (!shownAt)
             shownAt = statusStrip_->view()->statusItemScreenFrame();
-        if (!shownAt) {
-            statusStrip_->refreshEditingPanels();
-            return;
-        }
-        if (prefs().hideInFullscreen && fullscreenMonitor->isFullscreen(*shownAt))
+        if (shownAt && prefs().hideInFullscreen && monitor_->isFullscreen(*shownAt))
             details_->popover()->performClose();
     }
     statusStrip_->refreshEditingPanels();
 }
 
-void AppDelegate::updateFullscreenMonitoring() {
+void FloatingModeController::updateMonitoring() {
     const bool floatingHides = prefs().floatingMode != FloatingMode::none &&
                                settings_->floating() && settings_->floating()->hideInFullscreen;
-    fullscreenMonitor->setEnabled(prefs().hideInFullscreen || floatingHides);
+    monitor_->setEnabled(prefs().hideInFullscreen || floatingHides);
 }
 
-void AppDelegate::floatingSettingsChanged(const SettingsChange& change) {
-    if (changingFloatingMode_)
+void FloatingModeController::hidingChanged() {
+    updateMonitoring();
+    applyVisibility();
+}
+
+void FloatingModeController::barSettingsChanged(const SettingsChange& change) {
+    if (changing_)
         return;
     floatingBar_->load();
     if (FloatingSurface* surface = floatingBar_->surface())
         surface->setOpacity(settings_->floating()->opacity);
-    updateFullscreenMonitoring();
+    updateMonitoring();
     // The open details show the change first, animated; the strip's refresh then finds them
     // up to date.
     floatingBar_->refreshDetails(false, true);
     floatingBar_->refreshStrip();
-    applyFullscreenVisibility();
+    applyVisibility();
     // Only a module the bar shows or hides may change what is sampled: a purely visual setting
     // reads no sensor.
     if (change.floatingEntries.contains("hidden"))
-        requestSample();
+        hooks_.requestSample();
 }
 
 } // namespace pulsedeck

@@ -1,0 +1,102 @@
+#include "app/DetailsController.h"
+#include "app/SensorHelperAlertPresentation.h"
+#include "sources/SensorClient.h"
+
+namespace pulsedeck {
+
+void DetailsController::installSettingsActions() {
+    const std::weak_ptr<DetailsController> weak = weak_from_this();
+    // Wraps a member call in a closure that holds the controller weakly.
+    auto action = [weak](auto body) {
+        return [weak, body](auto&&... arguments) {
+            if (auto self = weak.lock())
+                body(*self, arguments...);
+        };
+    };
+    auto choice = [this](auto edit) { return mainChoice(settings_, edit); };
+    DetailView& view = *view_;
+
+    view.presentationAction =
+        choice([](Preferences& p, DetailPresentation chosen) { p.detailPresentation = chosen; });
+    view.moduleColorAction =
+        choice([](Preferences& p, ColorSlot slot, std::optional<PaletteColor> color) {
+            p.moduleColors.setColor(color, slot);
+        });
+    view.hideInFullscreenAction = choice([](Preferences& p, bool on) { p.hideInFullscreen = on; });
+    view.sensorAction = action([](DetailsController& self) { self.showSensorHelp(); });
+    view.sortingAction = action([](DetailsController& self) { self.beginSorting(); });
+    // The menu-bar strip's opacity, kept under "floatingOpacity".
+    view.opacityAction = choice([](Preferences& p, double opacity) {
+        p.floatingOpacity = clampedFloatingOpacity(opacity);
+    });
+    view.orderAction = choice([](Preferences& p, const std::vector<ModuleKind>& order) {
+        p.moduleOrder = completeOrder(order);
+    });
+    view.disclosureAction = choice([](Preferences& p, const std::set<ModuleKind>& sections) {
+        p.collapsedSections = sections;
+    });
+    view.appearanceAction =
+        choice([](Preferences& p, AppearanceMode mode) { p.appearanceMode = mode; });
+    view.memoryChartAction = choice([](Preferences& p, bool on) { p.memoryShowChart = on; });
+    view.networkChartAction = choice([](Preferences& p, bool on) { p.networkShowChart = on; });
+    view.networkColorAction = choice([](Preferences& p, bool on) { p.networkColored = on; });
+    view.temperatureDisplayAction =
+        choice([](Preferences& p, TemperatureDisplayMode mode) { p.temperatureMode = mode; });
+    view.computeDisplayAction =
+        choice([](Preferences& p, ComputeDisplayMode mode) { p.computeMode = mode; });
+    view.displayAction = choice([](Preferences& p, DisplayMode mode) { p.displayMode = mode; });
+    view.fanAnimationAction =
+        choice([](Preferences& p, FanAnimationMode mode) { p.fanAnimation = mode; });
+    view.fanAction = choice([](Preferences& p, FanDisplayMode mode) { p.fanMode = mode; });
+    view.chartLengthAction =
+        choice([](Preferences& p, double length) { p.chartLength = clampedChartLength(length); });
+    view.gapAction = choice([](Preferences& p, double gap) { p.fanGap = clampedFanGap(gap); });
+    view.languageAction = choice(
+        [](Preferences& p, const std::string& selection) { p.languageSelection = selection; });
+    view.loginAction = action([](DetailsController& self, bool on) { self.hooks_.login(on); });
+    view.floatingAction = action([](DetailsController& self, FloatingMode mode) {
+        self.hooks_.setFloatingMode(mode, std::nullopt);
+    });
+    view.switchAction =
+        choice([](Preferences& p, ModuleKind kind, bool on) { p.*enabledSwitch(kind) = on; });
+
+    MenuBarContentView& strip = *statusStrip_->view();
+    strip.statusOrderAction =
+        action([](DetailsController& self, const std::vector<ModuleKind>& order) {
+            self.view_->adoptStatusOrder(order);
+        });
+    strip.statusHideAction = action(
+        [](DetailsController& self, ModuleKind kind) { self.view_->hideModuleWhileSorting(kind); });
+    strip.finishSortingAction = action([](DetailsController& self) { self.finishSorting(); });
+}
+
+void DetailsController::showSensorHelp() {
+    presentSensorHelperAlert(SensorClient::shared(), [language = hooks_.language()](Copy key) {
+        return text(key, language);
+    });
+}
+
+void DetailsController::beginSorting() {
+    statusStrip_->view()->setSorting(view_->isSorting());
+    statusStrip_->view()->setActiveModule(view_->isSorting() ? std::nullopt : view_->priority());
+    hooks_.refresh(true);
+    statusStrip_->refreshEditingPanels();
+}
+
+void DetailsController::finishSorting() {
+    if (!view_->isSorting())
+        return;
+    view_->setSorting(false);
+    if (view_->sortingAction)
+        view_->sortingAction();
+}
+
+void DetailsController::settingsChanged(const SettingsChange& change) {
+    if (change.touches(PreferenceKey::collapsedSections))
+        statusStrip_->view()->setActiveModule(view_->priority());
+    for (auto kind : allModuleKinds)
+        if (change.touches(enabledKey(kind)) && prefs().*enabledSwitch(kind))
+            view_->expandSection(kind);
+}
+
+} // namespace pulsedeck
