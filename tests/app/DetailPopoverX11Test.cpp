@@ -29,30 +29,10 @@ namespace {
 // controls and closes it with Escape.
 class DetailPopoverX11 : public testing::ProgramX11Fixture {
 protected:
-    // A click on the middle of a view, through the X server like the user's.
-    void clickView(const ui::View& view) {
-        const gfx::Rect bounds = view.bounds();
-        const gfx::Point centre = view.window()->convertPointToScreen(
-            view.convertPointToView({bounds.midX(), bounds.midY()}, nullptr));
-        const auto [x, y] = pixel(centre);
-        click(x, y);
-    }
     void clickPoint(const ui::View& view, gfx::Point point) {
         const auto [x, y] =
             pixel(view.window()->convertPointToScreen(view.convertPointToView(point, nullptr)));
         click(x, y);
-    }
-    // Two samples in, a click on the strip's memory module opens the popover.
-    void openFromMemory() {
-        ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
-        const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
-        ASSERT_TRUE(strip);
-        const gfx::Rect memory = delegate->statusStrip().view()->rect(ModuleKind::memory);
-        const auto [x, y] = pixel({strip->x() + memory.midX(), strip->y() + memory.midY()});
-        click(x, y);
-        ASSERT_TRUE(runUntil([&] { return delegate->details().popover()->isShown(); }));
-        ASSERT_TRUE(runUntil([&] { return viewable(*delegate->details().popover()->window()); }));
-        settle(0.5);
     }
     gfx::Size popoverSize() const { return delegate->details().popover()->window()->frame().size; }
     void photograph(const std::string& name) {
@@ -73,7 +53,7 @@ protected:
 };
 
 TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgram) {
-    ASSERT_NO_FATAL_FAILURE(openFromMemory());
+    ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::memory));
 
     DetailView& view = *delegate->details().view();
 
@@ -86,7 +66,7 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
 
     // The memory card's switch turns the module off on the strip and in the preferences file.
     ASSERT_TRUE(probe.moduleSwitch(ModuleKind::memory).window());
-    clickView(probe.moduleSwitch(ModuleKind::memory));
+    clickScreen(centreOnScreen(probe.moduleSwitch(ModuleKind::memory)));
     ASSERT_TRUE(runUntil([&] { return !delegate->settings().main().memoryEnabled; }));
     EXPECT_FALSE(delegate->statusStrip().view()->moduleWidth(ModuleKind::memory));
     EXPECT_EQ(probe.moduleSwitch(ModuleKind::memory).state(), ui::ControlState::off);
@@ -117,13 +97,12 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     photograph("DetailPopoverX11-details-dark.png");
 
     // Escape closes it.
-    key(XK_Escape, true);
-    key(XK_Escape, false);
+    escape();
     EXPECT_TRUE(runUntil([&] { return !delegate->details().popover()->isShown(); }));
 }
 
 TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
-    ASSERT_NO_FATAL_FAILURE(openFromMemory());
+    ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::memory));
 
     DetailView& view = *delegate->details().view();
 
@@ -153,19 +132,16 @@ TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
             changed += !(first.at(column, row) == later.at(column, row));
     }
     EXPECT_GT(changed, 10);
-    key(XK_Escape, true);
-    key(XK_Escape, false);
-    EXPECT_TRUE(runUntil([&] { return !delegate->details().popover()->isShown(); }));
 }
 
 TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
-    ASSERT_NO_FATAL_FAILURE(openFromMemory());
+    ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::memory));
 
     // Focused on memory, the other cards show only their headers; the chevron closes memory's.
     DetailView& view = *delegate->details().view();
     const DetailViewProbe probe(view);
     ModuleSectionView& memoryCard = probe.card(ModuleKind::memory);
-    clickView(*memoryCard.disclosure());
+    clickScreen(centreOnScreen(*memoryCard.disclosure()));
     ASSERT_TRUE(runUntil([&] { return !view.isSectionExpanded(ModuleKind::memory); }));
     settle(0.5);
     photograph("CardDragX11-0-headers.png");
@@ -218,9 +194,6 @@ TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
         },
         3))
         << "the strip follows";
-    key(XK_Escape, true);
-    key(XK_Escape, false);
-    EXPECT_TRUE(runUntil([&] { return !delegate->details().popover()->isShown(); }));
 }
 
 } // namespace

@@ -40,28 +40,23 @@ TEST_F(FloatingBarX11, ABarLeftOutLastTimeComesBackWhereItWasShowingTheLiveStrip
     // its own background (figures and charts), while the desktop beside it stays plain.
     const auto xid = xWindow(*panel);
     ASSERT_TRUE(xid);
-    XWindowAttributes attributes{};
-    ASSERT_TRUE(XGetWindowAttributes(user, *xid, &attributes));
-    int rootX = 0, rootY = 0;
-    ::Window child = 0;
-    XTranslateCoordinates(user, *xid, DefaultRootWindow(user), 0, 0, &rootX, &rootY, &child);
+    const testsupport::PixelArea onRoot = testsupport::rootArea(user, *xid);
     const auto [expectedX, expectedTop] = pixel({200, panel->frame().maxY()});
-    EXPECT_EQ(rootX, expectedX);
-    EXPECT_NEAR(rootY, expectedTop, 1) << "a fractional height rounds either way";
+    EXPECT_EQ(onRoot.x, expectedX);
+    EXPECT_NEAR(onRoot.y, expectedTop, 1) << "a fractional height rounds either way";
 
     const int margin = 12;
     const auto shot =
-        testsupport::capture(user, DefaultRootWindow(user), rootX - margin, rootY - margin,
-                             attributes.width + 2 * margin, attributes.height + 2 * margin);
+        testsupport::capture(user, DefaultRootWindow(user), onRoot.x - margin, onRoot.y - margin,
+                             onRoot.width + 2 * margin, onRoot.height + 2 * margin);
     ASSERT_FALSE(shot.pixels.empty());
     EXPECT_TRUE(shot.writePng(testsupport::artifactPath("floating-bar-x11.png")));
     const testsupport::Rgb desktop = shot.at(2, 2);
-    const testsupport::Rgb background = shot.at(margin + attributes.height / 2, margin + 2);
+    const testsupport::Rgb background = shot.at(margin + onRoot.height / 2, margin + 2);
     EXPECT_NE(background, desktop) << "the bar's own background";
     int ink = 0;
-    for (int row = margin + 3; row < margin + attributes.height - 3; ++row)
-        for (int column = margin + attributes.height; column < margin + attributes.width - 8;
-             ++column)
+    for (int row = margin + 3; row < margin + onRoot.height - 3; ++row)
+        for (int column = margin + onRoot.height; column < margin + onRoot.width - 8; ++column)
             if (!testsupport::near(shot.at(column, row), background, 40))
                 ++ink;
     EXPECT_GT(ink, 200) << "figures and charts on the bar";

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/TextFile.h"
 #include "platform/system/DesktopEntry.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestPaths.h"
 
 #include <fstream>
@@ -114,15 +115,8 @@ TEST(LoginItem, OnlyTheNeededCallIsMadeAndFailuresAreReported) {
 
 TEST(LoginItem, TheLiveEntryIsUnderTheConfigHome) {
     testsupport::TemporaryDirectory config;
-    const char* previous = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = previous ? previous : "";
-    setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
-    const LoginItem item = LoginItem::live();
-    EXPECT_EQ(item.entryFile(), config.path() / "autostart" / "pulsedeck.desktop");
-    if (previous)
-        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else
-        unsetenv("XDG_CONFIG_HOME");
+    const testsupport::ScopedEnvironment home("XDG_CONFIG_HOME", config.path().string());
+    EXPECT_EQ(LoginItem::live().entryFile(), config.path() / "autostart" / "pulsedeck.desktop");
 }
 
 } // namespace

@@ -3,10 +3,10 @@
 #include "app/LegacyMigration.h"
 #include "platform/foundation/PropertyListCoding.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestPaths.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -28,20 +28,7 @@ constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 // Preferences kept under a temporary XDG_CONFIG_HOME, as the program finds them.
 class PreferencesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* previous = std::getenv("XDG_CONFIG_HOME");
-        if (previous)
-            previousConfigHome_ = previous;
-        setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
-        defaults_ = open();
-    }
-    void TearDown() override {
-        defaults_.reset();
-        if (previousConfigHome_)
-            setenv("XDG_CONFIG_HOME", previousConfigHome_->c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-    }
+    void SetUp() override { defaults_ = open(); }
 
     static std::unique_ptr<UserDefaults> open() {
         return std::make_unique<UserDefaults>(UserDefaults::defaultDirectory().value(),
@@ -56,7 +43,7 @@ protected:
     }
 
     testsupport::TemporaryDirectory config_;
-    std::optional<std::string> previousConfigHome_;
+    const testsupport::ScopedEnvironment configHome_{"XDG_CONFIG_HOME", config_.path().string()};
     std::unique_ptr<UserDefaults> defaults_;
 };
 

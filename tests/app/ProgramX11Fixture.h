@@ -77,6 +77,18 @@ protected:
             view.convertPointToView({bounds.midX(), bounds.midY()}, nullptr));
     }
 
+    // A click on a module of the status strip, once two samples are in, opens the details.
+    void openDetailsFrom(ModuleKind kind) {
+        ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
+        const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
+        ASSERT_TRUE(strip);
+        const gfx::Rect module = delegate->statusStrip().view()->rect(kind);
+        clickScreen({strip->x() + module.midX(), strip->y() + module.midY()});
+        ASSERT_TRUE(runUntil([&] { return delegate->details().popover()->isShown(); }));
+        ASSERT_TRUE(runUntil([&] { return viewable(*delegate->details().popover()->window()); }));
+        settle(0.5);
+    }
+
     // The open menu windows, top level first.
     std::vector<std::shared_ptr<ui::Window>> menuWindows() const {
         std::vector<std::shared_ptr<ui::Window>> open;

@@ -90,14 +90,7 @@ protected:
 };
 
 TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLanguage) {
-    ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
-    const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
-    ASSERT_TRUE(strip);
-    const gfx::Rect memory = delegate->statusStrip().view()->rect(ModuleKind::memory);
-    clickScreen({strip->x() + memory.midX(), strip->y() + memory.midY()});
-    ASSERT_TRUE(runUntil([&] { return delegate->details().popover()->isShown(); }));
-    ASSERT_TRUE(runUntil([&] { return viewable(*delegate->details().popover()->window()); }));
-    settle(0.5);
+    ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::memory));
     DetailView& view = *delegate->details().view();
     const DetailViewProbe probe(view);
     const std::string english = text(Copy::hideInFullscreen);
@@ -168,13 +161,7 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
 }
 
 TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip) {
-    ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
-    const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
-    ASSERT_TRUE(strip);
-    const gfx::Rect memory = delegate->statusStrip().view()->rect(ModuleKind::memory);
-    clickScreen({strip->x() + memory.midX(), strip->y() + memory.midY()});
-    ASSERT_TRUE(runUntil([&] { return delegate->details().popover()->isShown(); }));
-    settle(0.5);
+    ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::memory));
     DetailView& view = *delegate->details().view();
     const DetailViewProbe probe(view);
     ASSERT_TRUE(probe.colorChoice().window());

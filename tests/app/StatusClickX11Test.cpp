@@ -28,32 +28,18 @@ TEST_F(StatusClickX11, LiveFiguresAndAClickOpensThePopoverBelowTheModule) {
     EXPECT_NE(tip.find("%"), std::string::npos) << tip;
     ASSERT_TRUE(delegate->statusStrip().view()->moduleImage(ModuleKind::memory));
     ASSERT_TRUE(delegate->statusStrip().view()->moduleImage(ModuleKind::network));
-    const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
-    ASSERT_TRUE(strip);
-
-    const gfx::Rect network = delegate->statusStrip().view()->rect(ModuleKind::network);
-    const gfx::Point target{strip->x() + network.midX(), strip->y() + network.midY()};
-    const auto [x, y] = pixel(target);
-    click(x, y);
-    ASSERT_TRUE(runUntil([&] { return delegate->details().popover()->isShown(); }));
-    settle(0.5);
+    ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::network));
 
     EXPECT_EQ(delegate->details().view()->priority(), ModuleKind::network);
-    const auto& window = delegate->details().popover()->window();
-    ASSERT_TRUE(window);
-    const auto xid = xWindow(*window);
+    const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
+    const gfx::Rect network = delegate->statusStrip().view()->rect(ModuleKind::network);
+    const auto [x, stripBottom] = pixel({strip->x() + network.midX(), strip->minY()});
+    const auto xid = xWindow(*delegate->details().popover()->window());
     ASSERT_TRUE(xid);
-    XWindowAttributes attributes{};
-    ASSERT_TRUE(XGetWindowAttributes(user, *xid, &attributes));
-    int rootX = 0, rootY = 0;
-    ::Window child = 0;
-    XTranslateCoordinates(user, *xid, DefaultRootWindow(user), 0, 0, &rootX, &rootY, &child);
-    const auto [stripX, stripBottom] = pixel({strip->x(), strip->minY()});
-    (void)stripX;
-    EXPECT_EQ(attributes.map_state, IsViewable);
-    EXPECT_GE(rootY, stripBottom - 1) << "the popover hangs below the menu bar";
-    EXPECT_LE(rootX, x);
-    EXPECT_GE(rootX + attributes.width, x);
+    const testsupport::PixelArea popover = testsupport::rootArea(user, *xid);
+    EXPECT_GE(popover.y, stripBottom - 1) << "the popover hangs below the menu bar";
+    EXPECT_LE(popover.x, x);
+    EXPECT_GE(popover.x + popover.width, x);
 
     EXPECT_TRUE(captureRoot(0, 0, screenWidth, screenHeight)
                     .writePng(testsupport::artifactPath("StatusClickX11.png")));
