@@ -138,6 +138,19 @@ AppDelegate::AppDelegate(Environment environment)
             .refresh = [this] { refreshStatus(false); },
             .handOff = [this] { handOffToDetails(false, resolvedLanguage()); },
             .requestSample = [this] { sampler_->requestSample(); }});
+    launchSequence_ = std::make_shared<LaunchSequence>(
+        *environment_.defaults, *environment_.loop,
+        LaunchSequence::Hooks{
+            .itemPlaced =
+                [this] { return statusStrip_->view()->statusItemScreenFrame().has_value(); },
+            .showDetails =
+                [this] {
+                    if (!details_->popover()->isShown())
+                        details_->show(std::nullopt);
+                },
+            .language = [this] { return resolvedLanguage(); },
+            .dark = [this] { return isDark(); },
+            .icon = [this] { return applicationIcon.value_or(appIconImage(isDark())); }});
 }
 
 AppDelegate::~AppDelegate() {
@@ -189,9 +202,6 @@ void AppDelegate::applicationDidFinishLaunching() {
                               prefs().memoryShowChart, prefs().chartLength);
     statusStrip_->install(app, layout.width);
 
-    if (!defaults().boolForKey(PreferenceKey::menuBarTipShown))
-        after(menuBarTipDelay, [](AppDelegate& self) { self.showMenuBarTip(); });
-
     appearanceObservation = app.observeEffectiveAppearance([weak, this](gfx::Appearance) {
         mainQueue().async([weak] {
             if (auto self = weak.lock())
@@ -213,11 +223,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     floatingMode_->start();
     updates().schedule();
     after(surfacesReadyDelay, [](AppDelegate& self) { self.surfacesReady(); });
-
-    if (!defaults().boolForKey(PreferenceKey::hasLaunched)) {
-        defaults().setBool(true, PreferenceKey::hasLaunched);
-        after(firstLaunchDelay, [](AppDelegate& self) { self.presentFirstLaunchDetails(0); });
-    }
+    launchSequence_->start();
 }
 
 std::optional<ui::Event> AppDelegate::handleQuitKey(const ui::Event& event) {
@@ -234,30 +240,6 @@ void AppDelegate::surfacesReady() {
     statusStrip_->refreshEditingPanels();
     if (prefs().floatingMode != FloatingMode::none)
         floatingMode_->set(prefs().floatingMode, std::nullopt);
-}
-
-void AppDelegate::presentFirstLaunchDetails(int attempt) {
-    if (statusStrip_->view()->statusItemScreenFrame()) {
-        if (!details_->popover()->isShown())
-            details_->show(std::nullopt);
-        return;
-    }
-    if (attempt < firstLaunchAttempts)
-        after(firstLaunchRetryDelay,
-              [attempt](AppDelegate& self) { self.presentFirstLaunchDetails(attempt + 1); });
-}
-
-void AppDelegate::showMenuBarTip() {
-    defaults().setBool(true, PreferenceKey::menuBarTipShown);
-    menuBarTip = std::make_unique<MenuBarTipWindow>(
-        resolvedLanguage(), applicationIcon.value_or(appIconImage(isDark())));
-    menuBarTip->window()->setAppearance(isDark() ? gfx::Appearance::dark : gfx::Appearance::light);
-    menuBarTip->finish = [weak = weak_from_this()] {
-        if (auto self = weak.lock())
-            self->menuBarTip.reset();
-    };
-    application().activateIgnoringOtherApps(true);
-    menuBarTip->window()->makeKeyAndOrderFront();
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool) {

@@ -4,6 +4,7 @@
 #include "app/DetailsController.h"
 #include "app/FloatingBarController.h"
 #include "app/FloatingModeController.h"
+#include "app/LaunchSequence.h"
 #include "app/LoginItem.h"
 #include "app/Preferences.h"
 #include "app/Sampler.h"
@@ -16,7 +17,6 @@
 #include "platform/dispatch/RunLoop.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/WindowList.h"
-#include "updates/MenuBarTipWindow.h"
 #include "updates/UpdateController.h"
 
 #include <functional>
@@ -76,12 +76,8 @@ public:
         static Environment live(foundation::UserDefaults& defaults);
     };
 
-    // Delays of the steps after launch, in seconds.
+    // After launch, in seconds: the status item has found its place.
     static constexpr double surfacesReadyDelay = 0.25;
-    static constexpr double firstLaunchDelay = 0.5;
-    static constexpr double firstLaunchRetryDelay = 0.1;
-    static constexpr int firstLaunchAttempts = 40;
-    static constexpr double menuBarTipDelay = 1.2;
 
     static std::shared_ptr<AppDelegate> create(Environment environment);
     ~AppDelegate() override;
@@ -133,9 +129,6 @@ private:
     // The status item has found its place: the panels over it, and the floating bar where the
     // last run left it.
     void surfacesReady();
-    // The first launch's popover, retried while the status item has no place on screen.
-    void presentFirstLaunchDetails(int attempt);
-    void showMenuBarTip();
     void applySample(const SampleResult& sample);
     void setLaunchAtLogin(bool on);
     // The login item's status number; 3 (not found) without a login item.
@@ -151,7 +144,6 @@ private:
     // Runs `step` on the main queue after `seconds` while the controller still exists.
     void after(double seconds, std::function<void(AppDelegate&)> step);
     const Preferences& prefs() const { return settings_->main(); }
-    foundation::UserDefaults& defaults() const { return *environment_.defaults; }
     // The steps a settings change brings about beyond the rebuild.
     void settingsChanged(const SettingsChange& change);
     bool isDark() const;
@@ -173,8 +165,6 @@ private:
     // The application's icon as the last appearance change set it.
     std::optional<gfx::Image> applicationIcon;
 
-    std::unique_ptr<MenuBarTipWindow> menuBarTip;
-
     Environment environment_;
     // Shared with the detail view's disclosure closure, which stores its sections even while the
     // controller is being taken apart.
@@ -189,6 +179,7 @@ private:
     std::shared_ptr<AppUpdates> updates_;
     std::shared_ptr<FloatingBarController> floatingBar_;
     std::unique_ptr<FloatingModeController> floatingMode_;
+    std::shared_ptr<LaunchSequence> launchSequence_;
 };
 
 // The strip height from every screen's menu-bar height (the frame's top less the visible

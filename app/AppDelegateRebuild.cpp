@@ -22,8 +22,7 @@ void AppDelegate::refreshStatus(bool animated) {
         const auto appearance = dark ? gfx::Appearance::dark : gfx::Appearance::light;
         details_->popover()->setAppearance(appearance);
         details_->view()->setAppearance(appearance);
-        if (menuBarTip)
-            menuBarTip->window()->setAppearance(appearance);
+        launchSequence_->setAppearance(appearance);
         if (environment_.appIcon)
             if (auto icon = environment_.appIcon(dark))
                 applicationIcon = std::move(icon);

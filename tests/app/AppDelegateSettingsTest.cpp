@@ -35,6 +35,12 @@ std::vector<SettingsCase> settingsCases() {
              return d.settings().main().detailPresentation == DetailPresentation::overview;
          },
          "detailPresentation", P("overview"), false, std::nullopt, false},
+        {"presentation unchanged",
+         [](DetailView& v) { v.presentationAction(DetailPresentation::details); },
+         [](const AppDelegate& d) {
+             return d.settings().main().detailPresentation == DetailPresentation::details;
+         },
+         "detailPresentation", std::nullopt, false, std::nullopt, false},
         {"colour",
          [](DetailView& v) { v.moduleColorAction(ColorSlot::memory, PaletteColor::pink); },
          [](const AppDelegate& d) {
@@ -242,15 +248,6 @@ TEST_F(AppDelegateSettingsTest, WrittenChoicesReadBackAsTheSameSettings) {
     EXPECT_FALSE(read.moduleColors.values.contains("theme"));
 }
 
-TEST_F(AppDelegateSettingsTest, TheSamePresentationAgainDoesNothing) {
-    launch();
-    DetailView& view = *details();
-    DetailViewProbe(view).change([](DetailState& s) { s.languageSelection = "unrefreshed"; });
-    view.presentationAction(DetailPresentation::details);
-    EXPECT_EQ(view.state().languageSelection, "unrefreshed");
-    EXPECT_FALSE(reloaded().objectForKey(PreferenceKey::detailPresentation));
-}
-
 TEST_F(AppDelegateSettingsTest, AModuleShownFloatingKeepsItsHistoryAndIsStillSampled) {
     launch();
     advance(1);
@@ -307,43 +304,37 @@ TEST_F(AppDelegateSettingsTest, ChoicesAreWrittenEvenWhenTheControllerIsGone) {
                 foundation::PropertyValue(20.0));
 }
 
-TEST_F(AppDelegateSettingsTest, SortingIsHandedOverBetweenTheDetailsAndTheStrip) {
+// The details and the strip sort together; the strip's order and hiding reach the settings only
+// while they do, and its done press ends sorting on both sides with the focus back.
+TEST_F(AppDelegateSettingsTest, SortingRunsOnBothSidesAndOnlyThenTheStripReorders) {
     launch();
     delegate->details().show(std::nullopt);
     ASSERT_TRUE(popover()->isShown());
     DetailView& view = *details();
+    MenuBarContentView& strip = *delegate->statusStrip().view();
+    strip.statusOrderAction({ModuleKind::devices});
+    strip.statusHideAction(ModuleKind::memory);
+    EXPECT_EQ(delegate->settings().main().moduleOrder.front(), ModuleKind::memory);
+    EXPECT_TRUE(delegate->settings().main().memoryEnabled);
+
     view.prioritize(ModuleKind::network);
     view.setSorting(true);
     view.sortingAction();
-    EXPECT_TRUE(delegate->statusStrip().view()->isSorting());
-    EXPECT_FALSE(delegate->statusStrip().view()->activeModule());
-
-    // The strip's done press leaves sorting on both sides and brings the focus back.
-    delegate->statusStrip().view()->finishSortingAction();
-    EXPECT_FALSE(view.isSorting());
-    EXPECT_FALSE(delegate->statusStrip().view()->isSorting());
-    EXPECT_EQ(delegate->statusStrip().view()->activeModule(), ModuleKind::network);
-
-    // Not sorting: nothing to finish.
-    delegate->statusStrip().view()->setActiveModule(std::nullopt);
-    delegate->statusStrip().view()->finishSortingAction();
-    EXPECT_FALSE(delegate->statusStrip().view()->activeModule());
-}
-
-TEST_F(AppDelegateSettingsTest, TheStripsOrderAndHidingReachTheDetailsOnlyWhileSorting) {
-    launch();
-    DetailView& view = *details();
-    delegate->statusStrip().view()->statusOrderAction({ModuleKind::devices});
-    EXPECT_EQ(delegate->settings().main().moduleOrder.front(), ModuleKind::memory);
-    delegate->statusStrip().view()->statusHideAction(ModuleKind::memory);
-    EXPECT_TRUE(delegate->settings().main().memoryEnabled);
-
-    view.setSorting(true);
-    delegate->statusStrip().view()->statusOrderAction({ModuleKind::devices});
+    EXPECT_TRUE(strip.isSorting());
+    EXPECT_FALSE(strip.activeModule());
+    strip.statusOrderAction({ModuleKind::devices});
+    strip.statusHideAction(ModuleKind::memory);
     EXPECT_EQ(delegate->settings().main().moduleOrder.front(), ModuleKind::devices);
-    delegate->statusStrip().view()->statusHideAction(ModuleKind::memory);
-    EXPECT_FALSE(delegate->settings().main().memoryEnabled);
     EXPECT_FALSE(*reloaded().objectForKey(PreferenceKey::memoryEnabled)->asBool());
+
+    strip.finishSortingAction();
+    EXPECT_FALSE(view.isSorting());
+    EXPECT_FALSE(strip.isSorting());
+    EXPECT_EQ(strip.activeModule(), ModuleKind::network);
+    // Not sorting: nothing to finish.
+    strip.setActiveModule(std::nullopt);
+    strip.finishSortingAction();
+    EXPECT_FALSE(strip.activeModule());
 }
 
 TEST_F(AppDelegateSettingsTest, SensorHelpShowsTheCompanionAlertInTheInterfaceLanguage) {

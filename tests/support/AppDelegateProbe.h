@@ -21,8 +21,9 @@ struct AppDelegateProbe {
           floatingDockArmed(delegate.floatingBar_->dockArmed_),
           nativeSurfacesReady(delegate.nativeSurfacesReady),
           editingPanels(delegate.statusStrip_->editingPanels_),
-          fullscreenMonitor(delegate.floatingMode_->monitor_), applicationIcon(delegate.applicationIcon),
-          menuBarTip(delegate.menuBarTip), sampling(delegate.sampling_) {}
+          fullscreenMonitor(delegate.floatingMode_->monitor_),
+          applicationIcon(delegate.applicationIcon), menuBarTip(delegate.launchSequence_->tip_),
+          sampling(delegate.sampling_) {}
 
     std::optional<ModuleKind>& clickedModule;
     double& lastStatusActivation;

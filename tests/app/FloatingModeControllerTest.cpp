@@ -13,7 +13,7 @@ namespace {
 constexpr gfx::Rect leftScreen{0, 0, 1440, 900};
 constexpr gfx::Rect rightScreen{1440, 0, 1280, 800};
 
-class AppDelegateFloatingTest : public testing::ControllerHarness {
+class FloatingModeControllerTest : public testing::ControllerHarness {
 protected:
     std::optional<gfx::Rect> storedFrame() {
         const auto text = defaults->stringForKey("floatingFrame");
@@ -36,7 +36,7 @@ protected:
 
 // copy → detached seeds the bar from the strip, detached → copy leaves both alone, and
 // detached → none hands the bar's settings back, rebuilds the strip and samples.
-TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
+TEST_F(FloatingModeControllerTest, TheTransitionTable) {
     defaults->setBool(false, PreferenceKey::fanEnabled);
     launch();
     advance(1);
@@ -92,7 +92,7 @@ TEST_F(AppDelegateFloatingTest, TheTransitionTable) {
     EXPECT_TRUE(delegate->settings().floating()) << "kept for the next bar";
 }
 
-TEST_F(AppDelegateFloatingTest, TheBarsOriginComesFromTheDropTheOldPanelTheStoreOrTheItem) {
+TEST_F(FloatingModeControllerTest, TheBarsOriginComesFromTheDropTheOldPanelTheStoreOrTheItem) {
     launch();
     const auto size = [&] { return floatingBar().panel()->frame().size; };
 
@@ -142,7 +142,7 @@ TEST_F(AppDelegateFloatingTest, TheBarsOriginComesFromTheDropTheOldPanelTheStore
 
 // A bar dropped from a drag-out settles into place from 3 points above it; under Reduce Motion
 // it stands there at once.
-TEST_F(AppDelegateFloatingTest, ADroppedBarSettlesFromJustAboveUnlessMotionIsReduced) {
+TEST_F(FloatingModeControllerTest, ADroppedBarSettlesFromJustAboveUnlessMotionIsReduced) {
     launch();
     for (bool reduceMotion : {false, true}) {
         SCOPED_TRACE(reduceMotion);
@@ -168,7 +168,7 @@ TEST_F(AppDelegateFloatingTest, ADroppedBarSettlesFromJustAboveUnlessMotionIsRed
 
 // With full-screen hiding on, the item hides only when every screen is full-screen; the bar
 // stands in for it in detached mode whatever the screens show.
-TEST_F(AppDelegateFloatingTest, FullScreenVisibilityOverTwoScreens) {
+TEST_F(FloatingModeControllerTest, FullScreenVisibilityOverTwoScreens) {
     useTwoScreens();
     launch();
     details()->hideInFullscreenAction(true);
@@ -197,7 +197,7 @@ TEST_F(AppDelegateFloatingTest, FullScreenVisibilityOverTwoScreens) {
     EXPECT_TRUE(barShown());
 }
 
-TEST_F(AppDelegateFloatingTest, TheBarsOwnFullScreenHidingRunsTheMonitorOnlyWhileABarShows) {
+TEST_F(FloatingModeControllerTest, TheBarsOwnFullScreenHidingRunsTheMonitorOnlyWhileABarShows) {
     launch();
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.hideInFullscreen = true; });
     EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
@@ -209,11 +209,14 @@ TEST_F(AppDelegateFloatingTest, TheBarsOwnFullScreenHidingRunsTheMonitorOnlyWhil
     EXPECT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
 }
 
-// Detached hides the status item only while a bar can stand in for it: before the bar is
-// restored, and when there is no screen to show it on, the item stays.
-TEST_F(AppDelegateFloatingTest, TheStatusItemComesBackWhenNoBarCanStandInForIt) {
+// The stored mode is restored once the surfaces are ready. Detached hides the status item only
+// while a bar can stand in for it: before the bar is restored, and when there is no screen to
+// show it on, the item stays.
+TEST_F(FloatingModeControllerTest, TheStatusItemComesBackWhenNoBarCanStandInForIt) {
     defaults->setObject(std::string("detached"), PreferenceKey::floatingMode);
     launch();
+    EXPECT_EQ(details()->state().floatingMode, FloatingMode::detached);
+    EXPECT_FALSE(floatingBar().panel());
     delegate->floatingMode().applyVisibility();
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible()) << "no bar yet";
     advance(AppDelegate::surfacesReadyDelay);
@@ -228,7 +231,7 @@ TEST_F(AppDelegateFloatingTest, TheStatusItemComesBackWhenNoBarCanStandInForIt) 
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
 }
 
-TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
+TEST_F(FloatingModeControllerTest, MenuChoicesAndTheBarsClosures) {
     launch();
     inside(*delegate).floatingDropFrame = gfx::Rect{400, 300, 1, 1};
     for (const std::any& object : {std::any(), std::any(3), std::any(std::string("sideways")),
@@ -270,6 +273,16 @@ TEST_F(AppDelegateFloatingTest, MenuChoicesAndTheBarsClosures) {
     delegate->floatingMode().set(FloatingMode::none, std::nullopt);
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
     EXPECT_FALSE(floatingBar().panel());
+}
+
+TEST(StatusItemVisibility, FollowsTheFloatingBarAndFullScreenHiding) {
+    EXPECT_TRUE(statusItemVisible(false, false, {1, 2}, {1, 2}));
+    EXPECT_TRUE(statusItemVisible(false, true, {1, 2}, {1}));
+    EXPECT_FALSE(statusItemVisible(false, true, {1, 2}, {1, 2}));
+    EXPECT_FALSE(statusItemVisible(true, false, {1}, {}));
+    // No screen, or one without a number, is never all full-screen.
+    EXPECT_TRUE(statusItemVisible(false, true, {}, {}));
+    EXPECT_TRUE(statusItemVisible(false, true, {0, 1}, {0, 1}));
 }
 
 } // namespace

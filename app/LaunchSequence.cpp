@@ -1,0 +1,56 @@
+#include "app/LaunchSequence.h"
+
+#include "app/Preferences.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/toolkit/Application.h"
+
+namespace pulsedeck {
+
+LaunchSequence::LaunchSequence(foundation::UserDefaults& defaults, dispatch::RunLoop& loop,
+                               Hooks hooks)
+    : defaults_(defaults), loop_(loop), hooks_(std::move(hooks)) {}
+
+void LaunchSequence::after(double seconds, std::function<void(LaunchSequence&)> step) {
+    loop_.queue().asyncAfter(seconds, [weak = weak_from_this(), step = std::move(step)] {
+        if (auto self = weak.lock())
+            step(*self);
+    });
+}
+
+void LaunchSequence::start() {
+    if (!defaults_.boolForKey(PreferenceKey::menuBarTipShown))
+        after(menuBarTipDelay, [](LaunchSequence& self) { self.showMenuBarTip(); });
+    if (!defaults_.boolForKey(PreferenceKey::hasLaunched)) {
+        defaults_.setBool(true, PreferenceKey::hasLaunched);
+        after(firstLaunchDelay, [](LaunchSequence& self) { self.presentFirstLaunchDetails(0); });
+    }
+}
+
+void LaunchSequence::presentFirstLaunchDetails(int attempt) {
+    if (hooks_.itemPlaced()) {
+        hooks_.showDetails();
+        return;
+    }
+    if (attempt < firstLaunchAttempts)
+        after(firstLaunchRetryDelay,
+              [attempt](LaunchSequence& self) { self.presentFirstLaunchDetails(attempt + 1); });
+}
+
+void LaunchSequence::showMenuBarTip() {
+    defaults_.setBool(true, PreferenceKey::menuBarTipShown);
+    tip_ = std::make_unique<MenuBarTipWindow>(hooks_.language(), hooks_.icon());
+    setAppearance(hooks_.dark() ? gfx::Appearance::dark : gfx::Appearance::light);
+    tip_->finish = [weak = weak_from_this()] {
+        if (auto self = weak.lock())
+            self->tip_.reset();
+    };
+    ui::Application::shared().activateIgnoringOtherApps(true);
+    tip_->window()->makeKeyAndOrderFront();
+}
+
+void LaunchSequence::setAppearance(gfx::Appearance appearance) {
+    if (tip_)
+        tip_->window()->setAppearance(appearance);
+}
+
+} // namespace pulsedeck
