@@ -77,90 +77,71 @@ protected:
     }
 };
 
-TEST_F(FanBackdropCache, TheRingIsRenderedOnlyWhenAFigureItDrawsChanges) {
-    render();
-    ASSERT_TRUE(Probe::fanRingBackdrop(*strip));
-    // The graph is not the shown mode and the progress is at the ring: nothing draws it.
-    EXPECT_FALSE(Probe::fanGraphBackdrop(*strip));
-    gfx::Image ring = *Probe::fanRingBackdrop(*strip);
-
-    render();
-    EXPECT_TRUE(sameImage(Probe::fanRingBackdrop(*strip), ring));
-
-    // The ring draws neither the history, the language nor the chart.
-    change([](auto& fan) {
-        fan.history.push_back(0.9);
-        fan.language = AppLanguage::german;
-    });
-    strip->setChartLength(120);
-    render();
-    EXPECT_TRUE(sameImage(Probe::fanRingBackdrop(*strip), ring));
-    EXPECT_FALSE(Probe::fanGraphBackdrop(*strip));
-
-    struct Change {
+// Each mode's backdrop is rendered again exactly when a figure it draws changes, and always shows
+// what a fresh render of the strip's state shows. The ring draws the load, whether the busiest fan
+// reports a speed, the colour and whether there is no fan; the graph the history, the speed as
+// text, the language, the capacity, the chart's length and the colour.
+TEST_F(FanBackdropCache, EachBackdropIsRenderedOnlyWhenAFigureItDrawsChanges) {
+    using Fan = MenuBarContentView::FanInputs;
+    const struct {
         const char* what;
-        std::function<void(MenuBarContentView::FanInputs&)> apply;
-    };
-    const std::vector<Change> changes{
-        {"load", [](auto& fan) { fan.snapshot = turningFan(4500); }},
-        {"colour", [](auto& fan) { fan.color = PaletteColor::red; }},
-        {"no speed", [](auto& fan) { fan.snapshot.fans[0].rpm.reset(); }},
+        std::function<void(MenuBarContentView&, Fan&)> apply;
+        bool ringRedraws;
+        bool graphRedraws;
+    } steps[] = {
+        {"history value", [](auto&, Fan& fan) { fan.history.back() = 0.25; }, false, true},
+        {"history length", [](auto&, Fan& fan) { fan.history.push_back(std::nullopt); }, false,
+         true},
+        {"language", [](auto&, Fan& fan) { fan.language = AppLanguage::german; }, false, true},
+        {"chart length", [](MenuBarContentView& view, auto&) { view.setChartLength(120); }, false,
+         true},
+        {"capacity", [](auto&, Fan& fan) { fan.historyCapacity = 30; }, false, true},
+        {"speed", [](auto&, Fan& fan) { fan.snapshot = turningFan(3100); }, true, true},
+        {"colour", [](auto&, Fan& fan) { fan.color = PaletteColor::red; }, true, true},
+        {"no speed", [](auto&, Fan& fan) { fan.snapshot.fans[0].rpm.reset(); }, true, true},
+        // Without a speed or without a fan, the graph's text reads the same.
         {"fanless",
-         [](auto& fan) {
+         [](auto&, Fan& fan) {
              fan.snapshot = {"Test", {}, 0};
-         }},
-        {"count unknown", [](auto& fan) { fan.snapshot.detectedCount.reset(); }},
+         },
+         true, false},
+        {"count unknown", [](auto&, Fan& fan) { fan.snapshot.detectedCount.reset(); }, true, false},
     };
-    for (const Change& step : changes) {
-        SCOPED_TRACE(step.what);
-        this->change(step.apply);
+    for (const FanDisplayMode mode : {FanDisplayMode::ring, FanDisplayMode::graph}) {
+        const bool graph = mode == FanDisplayMode::graph;
+        SCOPED_TRACE(graph ? "graph" : "ring");
+        strip = makeStrip();
+        inputs = standingFan();
+        fresh = true;
+        strip->setFanMode(mode);
         render();
-        ASSERT_TRUE(Probe::fanRingBackdrop(*strip));
-        EXPECT_FALSE(sameImage(Probe::fanRingBackdrop(*strip), ring));
-        EXPECT_TRUE(samePixels(*Probe::fanRingBackdrop(*strip), fanRingImage(currentPicture())));
-        ring = *Probe::fanRingBackdrop(*strip);
-        render();
-        EXPECT_TRUE(sameImage(Probe::fanRingBackdrop(*strip), ring));
+        ASSERT_DOUBLE_EQ(Probe::fanGraphProgress(*strip), graph ? 1 : 0);
+        const auto shown = [&] {
+            return graph ? Probe::fanGraphBackdrop(*strip) : Probe::fanRingBackdrop(*strip);
+        };
+        const auto rendered = [&] {
+            return graph ? fanGraphImage(currentPicture()) : fanRingImage(currentPicture());
+        };
+        ASSERT_TRUE(shown() && Probe::fanRingBackdrop(*strip));
+        const gfx::Image ring = *Probe::fanRingBackdrop(*strip);
+        gfx::Image kept = *shown();
+        for (const auto& step : steps) {
+            SCOPED_TRACE(step.what);
+            change([&](Fan& fan) { step.apply(*strip, fan); });
+            render();
+            ASSERT_TRUE(shown());
+            EXPECT_EQ(!sameImage(shown(), kept), graph ? step.graphRedraws : step.ringRedraws);
+            EXPECT_TRUE(samePixels(*shown(), rendered()));
+            kept = *shown();
+            render();
+            EXPECT_TRUE(sameImage(shown(), kept)) << "the same figures again";
+        }
+        // Neither mode draws the other's backdrop while it shows.
+        if (graph)
+            EXPECT_TRUE(sameImage(Probe::fanRingBackdrop(*strip), ring));
+        else
+            EXPECT_FALSE(Probe::fanGraphBackdrop(*strip));
     }
-}
-
-TEST_F(FanBackdropCache, TheGraphIsRenderedOnlyWhenAFigureItDrawsChanges) {
-    strip->setFanMode(FanDisplayMode::graph);
-    render();
-    ASSERT_TRUE(Probe::fanGraphBackdrop(*strip));
-    ASSERT_DOUBLE_EQ(Probe::fanGraphProgress(*strip), 1);
-    gfx::Image graph = *Probe::fanGraphBackdrop(*strip);
-    const gfx::Image ring = *Probe::fanRingBackdrop(*strip);
-
-    render();
-    EXPECT_TRUE(sameImage(Probe::fanGraphBackdrop(*strip), graph));
-
-    struct Change {
-        const char* what;
-        std::function<void(MenuBarContentView::FanInputs&)> apply;
-    };
-    const std::vector<Change> changes{
-        {"history value", [](auto& fan) { fan.history.back() = 0.25; }},
-        {"history length", [](auto& fan) { fan.history.push_back(std::nullopt); }},
-        {"speed", [](auto& fan) { fan.snapshot = turningFan(3100); }},
-        {"language", [](auto& fan) { fan.language = AppLanguage::german; }},
-        {"chart length", [this](auto&) { strip->setChartLength(120); }},
-        {"capacity", [](auto& fan) { fan.historyCapacity = 30; }},
-        {"colour", [](auto& fan) { fan.color = PaletteColor::red; }},
-    };
-    for (const Change& step : changes) {
-        SCOPED_TRACE(step.what);
-        this->change(step.apply);
-        render();
-        ASSERT_TRUE(Probe::fanGraphBackdrop(*strip));
-        EXPECT_FALSE(sameImage(Probe::fanGraphBackdrop(*strip), graph));
-        EXPECT_TRUE(samePixels(*Probe::fanGraphBackdrop(*strip), fanGraphImage(currentPicture())));
-        graph = *Probe::fanGraphBackdrop(*strip);
-        render();
-        EXPECT_TRUE(sameImage(Probe::fanGraphBackdrop(*strip), graph));
-    }
-    // The ring is not drawn while the graph shows, so none of that rendered it again.
-    EXPECT_TRUE(sameImage(Probe::fanRingBackdrop(*strip), ring));
 }
 
 TEST_F(FanBackdropCache, ASwitchOfModeShowsBothEndsWithTheFiguresOfThatRebuild) {

@@ -17,6 +17,7 @@ namespace {
 
 using Probe = MenuBarContentViewProbe;
 
+using striptest::Marks;
 using striptest::StripFixture;
 
 // Memory 40, network 60, devices 34; the fan as a ring (24).
@@ -258,18 +259,7 @@ TEST_F(StripFixture, SettersMarkExactlyWhatChanges) {
     strip->setModuleImage(ModuleKind::memory, memory);
     strip->setModuleImage(ModuleKind::network, blankImage(60));
     strip->relayout();
-    int whole = 0;
-    std::vector<gfx::Rect> columns;
-    strip->editingDisplayAction = [&] { ++whole; };
-    strip->editingRectAction = [&](const gfx::Rect& rect) { columns.push_back(rect); };
-    auto marks = [&](const std::function<void()>& change) {
-        whole = 0;
-        columns.clear();
-        strip->setNeedsDisplay(false);
-        change();
-        return std::pair{whole, columns};
-    };
-    using Marks = std::pair<int, std::vector<gfx::Rect>>;
+    striptest::MarkRecorder marks(*strip);
     const gfx::Rect memoryColumn = strip->rect(ModuleKind::memory);
 
     EXPECT_EQ(marks([&] { strip->setModuleImage(ModuleKind::memory, memory); }), (Marks{0, {}}));
@@ -329,19 +319,7 @@ TEST_F(StripFixture, AModulesNewInputMarksOnlyItsColumn) {
     devices[0].name = "Keyboard";
     strip->updateDevices(devices, true, std::nullopt);
     strip->relayout();
-
-    int whole = 0;
-    std::vector<gfx::Rect> columns;
-    strip->editingDisplayAction = [&] { ++whole; };
-    strip->editingRectAction = [&](const gfx::Rect& rect) { columns.push_back(rect); };
-    using Marks = std::pair<int, std::vector<gfx::Rect>>;
-    auto marks = [&](const std::function<void()>& change) {
-        whole = 0;
-        columns.clear();
-        strip->setNeedsDisplay(false);
-        change();
-        return Marks{whole, columns};
-    };
+    striptest::MarkRecorder marks(*strip);
 
     const std::vector<std::tuple<const char*, ModuleKind, std::function<void()>>> changes{
         {"memory picture", ModuleKind::memory,
@@ -421,10 +399,8 @@ TEST_F(StripFixture, TheDevicePulseRedrawsOnlyTheDevicesModule) {
     auto strip = makeStrip();
     giveImages(*strip);
     strip->relayout();
-    std::vector<gfx::Rect> parts;
-    int whole = 0;
-    strip->editingRectAction = [&](const gfx::Rect& rect) { parts.push_back(rect); };
-    strip->editingDisplayAction = [&] { ++whole; };
+    const striptest::MarkRecorder recorder(*strip);
+    const auto& [whole, parts] = recorder.marks();
     Probe::startDeviceAttentionPulse(*strip);
     EXPECT_EQ(Probe::deviceAttentionProgress(*strip), 0);
     loop.advanceAndRunDue(0.36);

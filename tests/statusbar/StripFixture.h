@@ -11,8 +11,11 @@
 
 #include <cairo.h>
 #include <cstdint>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace striptest {
 
@@ -27,6 +30,31 @@ inline void poison(const ui::Window& window, gfx::Point point) {
     pixels[int(point.x)] = 0xffff00ffu;
     cairo_surface_mark_dirty(surface);
 }
+
+// What a strip asks of the surfaces that draw it: whole redraws, and the rects of partial ones.
+using Marks = std::pair<int, std::vector<gfx::Rect>>;
+
+class MarkRecorder {
+public:
+    explicit MarkRecorder(pulsedeck::MenuBarContentView& strip) : strip_(strip) {
+        strip.editingDisplayAction = [this] { ++marks_.first; };
+        strip.editingRectAction = [this](const gfx::Rect& rect) { marks_.second.push_back(rect); };
+    }
+    MarkRecorder(const MarkRecorder&) = delete;
+    MarkRecorder& operator=(const MarkRecorder&) = delete;
+    // What one change asks for, the strip unmarked before it.
+    Marks operator()(const std::function<void()>& change) {
+        marks_ = {};
+        strip_.setNeedsDisplay(false);
+        change();
+        return marks_;
+    }
+    const Marks& marks() const { return marks_; }
+
+private:
+    pulsedeck::MenuBarContentView& strip_;
+    Marks marks_;
+};
 
 // A headless application on a virtual clock with one 1440 × 900 screen, and a strip view.
 class StripFixture : public ::testing::Test {
