@@ -40,10 +40,11 @@ protected:
         return environment;
     }
 
-    void launch() {
+    void launch() { launch(environment()); }
+    void launch(AppDelegate::Environment environment) {
         defaults->setBool(true, PreferenceKey::hasLaunched);
         defaults->setBool(true, PreferenceKey::menuBarTipShown);
-        delegate = AppDelegate::create(environment());
+        delegate = AppDelegate::create(std::move(environment));
         app.setDelegate(delegate);
         app.finishLaunching();
         pump();
