@@ -20,8 +20,9 @@ struct AppDelegateProbe;
 
 // The status item's detail popover: the detail view in it, the clicks on the strip that open,
 // refocus or close it, the presses outside and the focus that close it, and the anchor it hangs
-// from, which follows its module along the strip. What the details show belongs to its owner,
-// which it asks through Hooks.
+// from, which follows its module along the strip; the choices the details offer, which it puts
+// into the store, and the sorting the details and the strip do together. What the details show
+// belongs to its owner, which it asks through Hooks.
 class DetailsController final : public ui::PopoverDelegate,
                                 public std::enable_shared_from_this<DetailsController> {
 public:
