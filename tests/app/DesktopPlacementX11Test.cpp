@@ -34,71 +34,8 @@ using namespace std::chrono_literals;
 using namespace pulsedecktest;
 using testsupport::Desktop;
 
-struct Placed {
-    ::Window window = 0;
-    testsupport::PixelArea area;
-    bool dock = false;
-};
-
-// Our viewable windows, however deep a window manager holds them in frames of its own (a tiling
-// manager reparents its docks and lists none of them among its clients).
-void collect(Display* display, ::Window parent, int depth, std::vector<Placed>& found) {
-    ::Window root = 0, up = 0, *children = nullptr;
-    unsigned count = 0;
-    if (depth == 0 || !XQueryTree(display, parent, &root, &up, &children, &count))
-        return;
-    for (unsigned i = 0; i < count; ++i) {
-        XClassHint hint{};
-        XWindowAttributes attributes{};
-        const bool ours = XGetClassHint(display, children[i], &hint) && hint.res_name &&
-                          std::string(hint.res_name) == "pulsedeck";
-        if (hint.res_name)
-            XFree(hint.res_name);
-        if (hint.res_class)
-            XFree(hint.res_class);
-        if (ours && XGetWindowAttributes(display, children[i], &attributes) &&
-            attributes.map_state == IsViewable)
-            found.push_back({children[i], testsupport::rootArea(display, children[i]),
-                             isDock(display, children[i])});
-        else if (!ours)
-            collect(display, children[i], depth - 1, found);
-    }
-    if (children)
-        XFree(children);
-}
-
-std::vector<Placed> placedWindows(Display* display) {
-    std::vector<Placed> found;
-    collect(display, DefaultRootWindow(display), 3, found);
-    return found;
-}
-
-std::vector<Placed> docks(Display* display) {
-    std::vector<Placed> found;
-    for (const auto& window : placedWindows(display))
-        if (window.dock)
-            found.push_back(window);
-    return found;
-}
-
-// Our shown windows that are neither a dock nor the few-pixel anchor: menus, previews, panels.
-std::vector<Placed> shownPanels(Display* display) {
-    std::vector<Placed> found;
-    for (const auto& window : placedWindows(display))
-        if (!window.dock && window.area.height > 2)
-            found.push_back(window);
-    return found;
-}
-
 bool contains(const testsupport::PixelArea& area, int x, int y) {
     return x >= area.x && x < area.x + area.width && y >= area.y && y < area.y + area.height;
-}
-
-// A run that is not the first, so nothing opens by itself.
-void markLaunchedBefore(const std::filesystem::path& config) {
-    std::filesystem::create_directories(config / "pulsedeck");
-    std::ofstream(config / "pulsedeck" / "local.dorvettin.Pulsedeck.json")
-        << R"({"hasLaunched": true, "menuBarTipShown": true})";
 }
 
 class DesktopPlacement : public ProgramOnDisplay {

@@ -42,9 +42,7 @@ protected:
         ASSERT_TRUE(std::filesystem::exists(programPath())) << "build the pulsedeck target";
         ASSERT_NO_FATAL_FAILURE(testsupport::lookAtServer(xvfb, connection, 0x2e6b8f));
         display = connection.get();
-        std::filesystem::create_directories(preferences().parent_path());
-        std::ofstream(preferences())
-            << R"({"hasLaunched": true, "menuBarTipShown": true, "hideInFullscreen": true})";
+        markLaunchedBefore(config.path(), R"(, "hideInFullscreen": true)");
     }
 
     std::filesystem::path preferences() const {

@@ -1,6 +1,6 @@
-#include "ProgramX11Fixture.h"
 #include "floating/FloatingSurface.h"
 #include "platform/graphics/RectText.h"
+#include "support/ProgramX11Fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "ProgramX11Fixture.h"
 #include "platform/graphics/RectText.h"
+#include "support/ProgramX11Fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -45,9 +45,7 @@ using HostileStart = ProgramOnDisplay;
 // Every launch finds the running copy by the user and the display alone, whatever runtime folder
 // it was given, and hands its request over.
 TEST_F(HostileStart, OneCopyRunsWhateverRuntimeFolderALaunchSees) {
-    std::filesystem::create_directories(config_.path() / "pulsedeck");
-    std::ofstream(config_.path() / "pulsedeck" / "local.dorvettin.Pulsedeck.json")
-        << R"({"hasLaunched": true, "menuBarTipShown": true})";
+    markLaunchedBefore(config_.path());
     Program running(xvfb_, config_.path());
     ASSERT_TRUE(waitForStatusBar(display_.get(), 5s));
 

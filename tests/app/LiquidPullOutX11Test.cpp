@@ -65,9 +65,7 @@ TEST(LiquidPullOutX11, AModuleDraggedOutStretchesTearsOffAndLeavesTheBarClean) {
     ASSERT_NE(XGetSelectionOwner(display, compositorSelection), None) << "picom owns the screen";
 
     testsupport::TemporaryDirectory config;
-    std::filesystem::create_directories(config.path() / "pulsedeck");
-    std::ofstream(config.path() / "pulsedeck" / "local.dorvettin.Pulsedeck.json")
-        << R"({"hasLaunched": true, "menuBarTipShown": true})";
+    markLaunchedBefore(config.path());
     Program program(xvfb, config.path());
     ASSERT_TRUE(program.started());
     const auto bar = waitForStatusBar(display, 30s);

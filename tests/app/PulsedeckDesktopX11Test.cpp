@@ -33,76 +33,22 @@ using namespace std::chrono_literals;
 using namespace pulsedecktest;
 using testsupport::ChildProcess;
 
-// A managed or unmanaged window of the program, found through the window manager's client list
-// (a manager holds its clients inside frames of its own) or among the root's children.
-struct ProgramWindow {
-    ::Window window = 0;
-    testsupport::PixelArea area;
-    bool viewable = false;
-    bool dock = false;
-};
+std::optional<Placed> ourDock(Display* display) {
+    const auto found = docks(display);
+    return found.empty() ? std::nullopt : std::optional(found.front());
+}
 
-std::vector<ProgramWindow> ourWindows(Display* display) {
-    std::vector<::Window> candidates;
-    for (long client : testsupport::windowProperty(display, DefaultRootWindow(display),
-                                                   "_NET_CLIENT_LIST", XA_WINDOW, 1024))
-        candidates.push_back(::Window(client));
-    ::Window root = 0, parent = 0, *children = nullptr;
-    unsigned count = 0;
-    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
-        candidates.insert(candidates.end(), children, children + count);
-        XFree(children);
-    }
-    std::vector<ProgramWindow> found;
-    for (::Window candidate : candidates) {
-        XClassHint hint{};
-        if (!XGetClassHint(display, candidate, &hint))
-            continue;
-        const bool ours = hint.res_name && std::string(hint.res_name) == "pulsedeck";
-        XFree(hint.res_name);
-        XFree(hint.res_class);
-        XWindowAttributes attributes{};
-        if (!ours || !XGetWindowAttributes(display, candidate, &attributes))
-            continue;
-        if (std::any_of(found.begin(), found.end(),
-                        [&](const ProgramWindow& seen) { return seen.window == candidate; }))
-            continue;
-        found.push_back({candidate, testsupport::rootArea(display, candidate),
-                         attributes.map_state == IsViewable, isDock(display, candidate)});
-    }
+// How many pixels of a captured row are exactly `colour`.
+int inRow(const testsupport::Capture& captured, int row, testsupport::Rgb colour) {
+    int found = 0;
+    for (int column = 0; column < captured.width; ++column)
+        found += captured.at(column, row) == colour ? 1 : 0;
     return found;
 }
 
-std::optional<ProgramWindow> ourDock(Display* display) {
-    for (const auto& window : ourWindows(display))
-        if (window.dock && window.viewable)
-            return window;
-    return std::nullopt;
-}
-
-// Our viewable windows that are neither the dock nor the few-pixel anchor: the details, the tip.
-int ourShownPanels(Display* display) {
-    int count = 0;
-    for (const auto& window : ourWindows(display))
-        count += window.viewable && !window.dock && window.area.height > 2 ? 1 : 0;
-    return count;
-}
-
-// How many pixels of a root row are pure black.
-int blackInRow(const testsupport::Capture& captured, int row) {
-    int black = 0;
-    for (int column = 0; column < captured.width; ++column)
-        black += captured.at(column, row) == testsupport::Rgb{0, 0, 0} ? 1 : 0;
-    return black;
-}
-
-// How many pixels of a row show the bare desktop (Xvfb's white root).
-int desktopInRow(const testsupport::Capture& captured, int row) {
-    int desktop = 0;
-    for (int column = 0; column < captured.width; ++column)
-        desktop += captured.at(column, row) == testsupport::Rgb{255, 255, 255} ? 1 : 0;
-    return desktop;
-}
+constexpr testsupport::Rgb black{0, 0, 0};
+// Xvfb's bare root.
+constexpr testsupport::Rgb white{255, 255, 255};
 
 void sendToRoot(Display* display, ::Window window, const char* message, std::vector<long> data) {
     XEvent event{};
@@ -158,25 +104,10 @@ protected:
                                                        "_NET_CLIENT_LIST", XA_WINDOW, 1024)) {
             const auto strut = testsupport::windowProperty(
                 display(), ::Window(client), "_NET_WM_STRUT_PARTIAL", XA_CARDINAL, 12);
-            if (strut.size() == 12 && !isOurs(::Window(client)))
+            if (strut.size() == 12 && !isProgramWindow(display(), ::Window(client)))
                 return edge == PanelEdge::top ? strut[2] : strut[3];
         }
         return 0;
-    }
-
-    bool isOurs(::Window window) {
-        for (const auto& ours : ourWindows(display()))
-            if (ours.window == window)
-                return true;
-        return false;
-    }
-
-    // A run that is not the first: no details or tip open by themselves.
-    void markLaunchedBefore() {
-        const auto folder = config_.path() / "pulsedeck";
-        std::filesystem::create_directories(folder);
-        std::ofstream(folder / "local.dorvettin.Pulsedeck.json")
-            << R"({"hasLaunched": true, "menuBarTipShown": true})";
     }
 
     // picom compositing the screen, with no configuration of the user's.
@@ -194,7 +125,7 @@ protected:
     }
 
     // The four corners of the dock's area, where the strip's rounded ends leave the desktop.
-    std::vector<testsupport::Rgb> dockCorners(const ProgramWindow& dock) {
+    std::vector<testsupport::Rgb> dockCorners(const Placed& dock) {
         const auto shown =
             testsupport::capture(display(), DefaultRootWindow(display()), dock.area.x, dock.area.y,
                                  dock.area.width, dock.area.height);
@@ -231,10 +162,10 @@ TEST_P(PulsedeckDesktopPanel, UnderOpenboxTheStripSitsAtTheTopAndStaysThere) {
     const std::string name = edge == PanelEdge::top ? "top" : "bottom";
     ASSERT_NO_FATAL_FAILURE(startWindowManager());
     ASSERT_NO_FATAL_FAILURE(startPanel(edge));
-    markLaunchedBefore();
+    markLaunchedBefore(config_.path());
     Program program(xvfb_, config_.path());
     ASSERT_TRUE(program.started());
-    std::optional<ProgramWindow> dock;
+    std::optional<Placed> dock;
     ASSERT_TRUE(waitFor([&] { return (dock = ourDock(display())).has_value(); }, 20s));
     // Directly below tint2, with no window of ours laid over it for the manager to move.
     EXPECT_TRUE(waitFor([&] { return ourDock(display())->area.y == expectedTop; }, 20s))
@@ -242,11 +173,11 @@ TEST_P(PulsedeckDesktopPanel, UnderOpenboxTheStripSitsAtTheTopAndStaysThere) {
     std::this_thread::sleep_for(1500ms);
     dock = ourDock(display());
     ASSERT_TRUE(dock);
-    EXPECT_EQ(ourShownPanels(display()), 0);
+    EXPECT_TRUE(shownPanels(display()).empty());
     const auto strip = testsupport::capture(display(), DefaultRootWindow(display()), dock->area.x,
                                             dock->area.y, dock->area.width, dock->area.height);
-    EXPECT_EQ(blackInRow(strip, 0), 0) << "the strip's top row shows the strip";
-    EXPECT_EQ(blackInRow(strip, dock->area.height / 2), 0);
+    EXPECT_EQ(inRow(strip, 0, black), 0) << "the strip's top row shows the strip";
+    EXPECT_EQ(inRow(strip, dock->area.height / 2, black), 0);
     screenshot(("desktop-openbox-tint2-" + name + ".png").c_str());
 
     // "Show desktop" hides windows, not the docks.
@@ -257,8 +188,8 @@ TEST_P(PulsedeckDesktopPanel, UnderOpenboxTheStripSitsAtTheTopAndStaysThere) {
     const auto shown = testsupport::capture(display(), DefaultRootWindow(display()), dock->area.x,
                                             dock->area.y, dock->area.width, dock->area.height);
     // The figures move on with each sample; the strip is still what shows there.
-    EXPECT_EQ(blackInRow(shown, dock->area.height / 2), 0);
-    EXPECT_LT(desktopInRow(shown, dock->area.height / 2), dock->area.width / 4);
+    EXPECT_EQ(inRow(shown, dock->area.height / 2, black), 0);
+    EXPECT_LT(inRow(shown, dock->area.height / 2, white), dock->area.width / 4);
     screenshot(("desktop-openbox-tint2-" + name + "-show-desktop.png").c_str());
     sendToRoot(display(), DefaultRootWindow(display()), "_NET_SHOWING_DESKTOP", {0});
 
@@ -291,10 +222,10 @@ INSTANTIATE_TEST_SUITE_P(PanelEdges, PulsedeckDesktopPanel,
 // Control-Q quits with the preferences saved.
 TEST_F(PulsedeckDesktop, UnderOpenboxTheDetailsTakeTheKeyboardForEscapeAndTheQuitKey) {
     ASSERT_NO_FATAL_FAILURE(startWindowManager());
-    markLaunchedBefore();
+    markLaunchedBefore(config_.path());
     Program program(xvfb_, config_.path());
     ASSERT_TRUE(program.started());
-    std::optional<ProgramWindow> dock;
+    std::optional<Placed> dock;
     ASSERT_TRUE(waitFor([&] { return (dock = ourDock(display())).has_value(); }, 20s));
     std::this_thread::sleep_for(1500ms);
     dock = ourDock(display());
@@ -302,16 +233,18 @@ TEST_F(PulsedeckDesktop, UnderOpenboxTheDetailsTakeTheKeyboardForEscapeAndTheQui
     const int stripY = dock->area.y + dock->area.height / 2;
 
     clickAt(stripX, stripY);
-    ASSERT_TRUE(waitFor([&] { return ourShownPanels(display()) == 1; }, 20s)) << "details open";
+    ASSERT_TRUE(waitFor([&] { return shownPanels(display()).size() == 1u; }, 20s))
+        << "details open";
     std::this_thread::sleep_for(800ms);
     screenshot("desktop-openbox-details.png");
     press(XK_Escape, true);
     press(XK_Escape, false);
-    EXPECT_TRUE(waitFor([&] { return ourShownPanels(display()) == 0; }, 20s))
+    EXPECT_TRUE(waitFor([&] { return shownPanels(display()).empty(); }, 20s))
         << "Escape closes the details";
 
     clickAt(stripX, stripY);
-    ASSERT_TRUE(waitFor([&] { return ourShownPanels(display()) == 1; }, 20s)) << "details open";
+    ASSERT_TRUE(waitFor([&] { return shownPanels(display()).size() == 1u; }, 20s))
+        << "details open";
     std::this_thread::sleep_for(800ms);
     press(XK_Control_L, true);
     press(XK_q, true);
@@ -337,10 +270,10 @@ TEST_P(PulsedeckComposited, AroundTheStripTheDesktopShows) {
     if (compositorFirst) {
         ASSERT_NO_FATAL_FAILURE(startCompositor());
     }
-    markLaunchedBefore();
+    markLaunchedBefore(config_.path());
     Program program(xvfb_, config_.path());
     ASSERT_TRUE(program.started());
-    std::optional<ProgramWindow> dock;
+    std::optional<Placed> dock;
     ASSERT_TRUE(waitFor([&] { return (dock = ourDock(display())).has_value(); }, 20s));
     std::this_thread::sleep_for(1500ms);
     if (!compositorFirst) {
@@ -355,8 +288,8 @@ TEST_P(PulsedeckComposited, AroundTheStripTheDesktopShows) {
         EXPECT_TRUE(testsupport::near(corner, desktopColour, 6)) << corner;
     const auto strip = testsupport::capture(display(), DefaultRootWindow(display()), dock->area.x,
                                             dock->area.y, dock->area.width, dock->area.height);
-    EXPECT_EQ(blackInRow(strip, 0), 0);
-    EXPECT_EQ(blackInRow(strip, dock->area.height - 1), 0);
+    EXPECT_EQ(inRow(strip, 0, black), 0);
+    EXPECT_EQ(inRow(strip, dock->area.height - 1, black), 0);
     screenshot(compositorFirst ? "desktop-picom-first.png" : "desktop-picom-after.png");
 }
 

@@ -156,6 +156,23 @@ inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds
     return true;
 }
 
+// Preferences of a run that is not the first, so nothing opens by itself; `more` adds entries.
+inline void markLaunchedBefore(const std::filesystem::path& config, const std::string& more = "") {
+    std::filesystem::create_directories(config / "pulsedeck");
+    std::ofstream(config / "pulsedeck" / "local.dorvettin.Pulsedeck.json")
+        << R"({"hasLaunched": true, "menuBarTipShown": true)" << more << "}";
+}
+
+inline bool isProgramWindow(Display* display, ::Window window) {
+    XClassHint hint{};
+    if (!XGetClassHint(display, window, &hint))
+        return false;
+    const bool ours = hint.res_name && std::string(hint.res_name) == "pulsedeck";
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return ours;
+}
+
 // The top-level windows of the program: (window, geometry).
 struct TopLevel {
     ::Window window;
@@ -171,14 +188,9 @@ inline std::vector<TopLevel> programWindows(Display* display) {
     if (!XQueryTree(display, root, &root, &parent, &children, &count))
         return found;
     for (unsigned i = 0; i < count; ++i) {
-        XClassHint hint{};
-        if (!XGetClassHint(display, children[i], &hint))
-            continue;
-        const bool ours = hint.res_name && std::string(hint.res_name) == "pulsedeck";
-        XFree(hint.res_name);
-        XFree(hint.res_class);
         XWindowAttributes attributes{};
-        if (ours && XGetWindowAttributes(display, children[i], &attributes))
+        if (isProgramWindow(display, children[i]) &&
+            XGetWindowAttributes(display, children[i], &attributes))
             found.push_back(
                 {children[i], attributes.x, attributes.y, static_cast<unsigned>(attributes.width),
                  static_cast<unsigned>(attributes.height), attributes.map_state == IsViewable});
@@ -192,6 +204,58 @@ inline bool isDock(Display* display, ::Window window) {
     const auto types =
         testsupport::windowProperty(display, window, "_NET_WM_WINDOW_TYPE", XA_ATOM, 8);
     return std::find(types.begin(), types.end(), dock) != types.end();
+}
+
+// A shown window of the program, where it stands on the root.
+struct Placed {
+    ::Window window = 0;
+    testsupport::PixelArea area;
+    bool dock = false;
+};
+
+// Our viewable windows, however deep a window manager holds them in frames of its own (a tiling
+// manager reparents its docks and lists none of them among its clients).
+inline void collectPlaced(Display* display, ::Window parent, int depth,
+                          std::vector<Placed>& found) {
+    ::Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    if (depth == 0 || !XQueryTree(display, parent, &root, &up, &children, &count))
+        return;
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes attributes{};
+        const bool ours = isProgramWindow(display, children[i]);
+        if (ours && XGetWindowAttributes(display, children[i], &attributes) &&
+            attributes.map_state == IsViewable)
+            found.push_back({children[i], testsupport::rootArea(display, children[i]),
+                             isDock(display, children[i])});
+        else if (!ours)
+            collectPlaced(display, children[i], depth - 1, found);
+    }
+    if (children)
+        XFree(children);
+}
+
+inline std::vector<Placed> placedWindows(Display* display) {
+    std::vector<Placed> found;
+    collectPlaced(display, DefaultRootWindow(display), 3, found);
+    return found;
+}
+
+inline std::vector<Placed> docks(Display* display) {
+    std::vector<Placed> found;
+    for (const auto& window : placedWindows(display))
+        if (window.dock)
+            found.push_back(window);
+    return found;
+}
+
+// Our shown windows that are neither a dock nor the few-pixel anchor: menus, previews, panels.
+inline std::vector<Placed> shownPanels(Display* display) {
+    std::vector<Placed> found;
+    for (const auto& window : placedWindows(display))
+        if (!window.dock && window.area.height > 2)
+            found.push_back(window);
+    return found;
 }
 
 // A test that runs the built program on an X server of its own, with a preferences folder of its

@@ -116,8 +116,7 @@ TEST_F(PulsedeckX11, OfTwoCopiesStartedTogetherExactlyOneStays) {
 
 TEST_F(PulsedeckX11, ASecondStartByAnyNameOfTheDisplayOpensTheRunningCopyAndEnds) {
     // Not the first launch, so nothing opens below the bar on its own.
-    std::filesystem::create_directories(preferences().parent_path());
-    std::ofstream(preferences()) << "{\"hasLaunched\": true, \"menuBarTipShown\": true}";
+    markLaunchedBefore(config_.path());
     Program running(xvfb_, config_.path());
     const auto bar = waitForStatusBar(display_.get(), bound);
     ASSERT_TRUE(bar);
@@ -169,8 +168,7 @@ bool hasSanitizerReport(const std::string& errors) {
 // Clicks, drags, menus and Escape at random over the strip, what it opens and the screen around,
 // from one seed so a failure replays; then Control-Q must end the program cleanly.
 TEST_F(PulsedeckX11, AScriptedSessionOfClicksDragsMenusAndEscapeEndsCleanlyOnTheQuitKey) {
-    std::filesystem::create_directories(preferences().parent_path());
-    std::ofstream(preferences()) << "{\"hasLaunched\": true, \"menuBarTipShown\": true}";
+    markLaunchedBefore(config_.path());
     const auto errors = config_.path() / "errors";
     Program program(environmentFor(xvfb_, config_.path(), xvfb_.displayName()),
                     {.errors = errors, .fromLauncher = false});

@@ -1,4 +1,3 @@
-#include "ProgramX11Fixture.h"
 #include "app/AppDelegate.h"
 #include "detail/ModuleColorButton.h"
 #include "detail/PersistentMenuOption.h"
@@ -12,6 +11,7 @@
 #include "platform/toolkit/Window.h"
 #include "platform/toolkit/x11/X11WindowList.h"
 #include "support/DetailViewProbe.h"
+#include "support/ProgramX11Fixture.h"
 #include "support/TestPaths.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
-#include "ProgramX11Fixture.h"
 #include "app/AppDelegate.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/x11/X11WindowList.h"
+#include "support/ProgramX11Fixture.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>

@@ -20,7 +20,7 @@
 #include <thread>
 
 // clang-format off
-#include "ProgramX11Fixture.h"
+#include "support/ProgramX11Fixture.h"
 #include "support/DesktopSession.h"
 #include <X11/extensions/shape.h>
 // clang-format on

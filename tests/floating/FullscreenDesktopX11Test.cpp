@@ -1,19 +1,15 @@
-#include "app/AppDelegate.h"
 #include "floating/FullscreenMonitor.h"
-#include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/StatusBar.h"
-#include "platform/toolkit/x11/X11WindowList.h"
 #include "support/AppDelegateProbe.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
-#include <memory>
 #include <optional>
 
 // Xlib's macros must come after every other header.
 // clang-format off
 #include "support/DesktopSession.h"
-#include "support/X11TestSupport.h"
+#include "support/ProgramX11Fixture.h"
 // clang-format on
 
 namespace pulsedeck {
@@ -24,10 +20,10 @@ constexpr int displayHeight = 900;
 
 // The controller, hiding in full-screen spaces, on a private 1440 × 900 X server: bare, or as
 // part of a desktop with a window manager and a panel along the top.
-class FullscreenDesktopX11 : public testsupport::X11Fixture,
+class FullscreenDesktopX11 : public testing::ProgramX11Fixture,
                              public ::testing::WithParamInterface<bool> {
 protected:
-    FullscreenDesktopX11() : X11Fixture(displayWidth, displayHeight) {}
+    FullscreenDesktopX11() : ProgramX11Fixture(displayWidth, displayHeight) {}
 
     void SetUp() override {
         if (withDesktop()) {
@@ -35,29 +31,11 @@ protected:
             desktop.emplace(xvfb);
             ASSERT_TRUE(desktop->isReady()) << desktop->failure();
         }
-        ASSERT_NO_FATAL_FAILURE(openServer(1));
-
-        defaults =
-            std::make_unique<foundation::UserDefaults>(config.path(), "local.dorvettin.Pulsedeck");
-        defaults->setBool(true, PreferenceKey::hasLaunched);
-        defaults->setBool(true, PreferenceKey::menuBarTipShown);
-        defaults->setBool(true, PreferenceKey::hideInFullscreen);
-        AppDelegate::Environment environment;
-        environment.defaults = defaults.get();
-        environment.loop = &loop;
-        environment.preferredLanguages = [] { return std::vector<std::string>{"en"}; };
-        environment.windowList = std::make_shared<ui::x11::X11WindowList>(*server);
-        delegate = AppDelegate::create(environment);
-        app->setDelegate(delegate);
-        app->finishLaunching();
+        ASSERT_NO_FATAL_FAILURE(ProgramX11Fixture::SetUp());
     }
 
-    void TearDown() override {
-        if (delegate) {
-            delegate->applicationWillTerminate();
-            delegate.reset();
-        }
-        X11Fixture::TearDown();
+    void prepare(AppDelegate::Environment&) override {
+        defaults->setBool(true, PreferenceKey::hideInFullscreen);
     }
 
     bool withDesktop() const { return GetParam(); }
@@ -83,9 +61,6 @@ protected:
     }
 
     std::optional<testsupport::DesktopSession> desktop;
-    testsupport::TemporaryDirectory config;
-    std::unique_ptr<foundation::UserDefaults> defaults;
-    std::shared_ptr<AppDelegate> delegate;
 };
 
 TEST_P(FullscreenDesktopX11, AFullScreenWindowHidesTheStatusBarUntilItCloses) {

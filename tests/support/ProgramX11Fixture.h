@@ -27,6 +27,8 @@ namespace pulsedeck::testing {
 // tip already, in English, with its preferences in a folder of the test's own.
 class ProgramX11Fixture : public testsupport::X11Fixture {
 protected:
+    using X11Fixture::X11Fixture;
+
     static constexpr const char* domain = "local.dorvettin.Pulsedeck";
 
     void SetUp() override {
