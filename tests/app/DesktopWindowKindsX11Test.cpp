@@ -53,35 +53,16 @@ std::string typeOf(Display* display, ::Window window) {
     return type.substr(std::string("_NET_WM_WINDOW_TYPE_").size());
 }
 
-// The windows whose class is `program`, three levels deep at most (managers reparent).
+// The windows whose class is `program`.
 std::vector<ClientWindow> windowsOf(Display* display, const std::string& program) {
     std::vector<ClientWindow> found;
-    std::function<void(::Window, int)> walk = [&](::Window parentWindow, int depth) {
-        ::Window root = 0, parent = 0, *children = nullptr;
-        unsigned count = 0;
-        if (depth == 0 || !XQueryTree(display, parentWindow, &root, &parent, &children, &count))
-            return;
-        for (unsigned i = 0; i < count; ++i) {
-            XClassHint hint{};
-            bool matches = false;
-            if (XGetClassHint(display, children[i], &hint)) {
-                matches = hint.res_name && program == hint.res_name;
-                XFree(hint.res_name);
-                XFree(hint.res_class);
-            }
-            XWindowAttributes attributes{};
-            if (matches && XGetWindowAttributes(display, children[i], &attributes))
-                found.push_back({children[i], testsupport::rootArea(display, children[i]),
-                                 attributes.map_state == IsViewable,
-                                 attributes.override_redirect == True,
-                                 typeOf(display, children[i])});
-            else
-                walk(children[i], depth - 1);
-        }
-        if (children)
-            XFree(children);
-    };
-    walk(DefaultRootWindow(display), 3);
+    for (const ::Window window : windowsNamed(display, program, DefaultRootWindow(display))) {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display, window, &attributes))
+            found.push_back({window, testsupport::rootArea(display, window),
+                             attributes.map_state == IsViewable,
+                             attributes.override_redirect == True, typeOf(display, window)});
+    }
     return found;
 }
 

@@ -163,14 +163,42 @@ inline void markLaunchedBefore(const std::filesystem::path& config, const std::s
         << R"({"hasLaunched": true, "menuBarTipShown": true)" << more << "}";
 }
 
-inline bool isProgramWindow(Display* display, ::Window window) {
+// The class name a window gives, empty without one.
+inline std::string windowClassName(Display* display, ::Window window) {
     XClassHint hint{};
     if (!XGetClassHint(display, window, &hint))
-        return false;
-    const bool ours = hint.res_name && std::string(hint.res_name) == "pulsedeck";
+        return "";
+    const std::string name = hint.res_name ? hint.res_name : "";
     XFree(hint.res_name);
     XFree(hint.res_class);
-    return ours;
+    return name;
+}
+
+inline bool isProgramWindow(Display* display, ::Window window) {
+    return windowClassName(display, window) == "pulsedeck";
+}
+
+// The windows of a class under `parent`, however deep (to `depth` levels) window managers hold
+// them in frames of their own: a tiling manager reparents its docks and lists none among its
+// clients.
+inline std::vector<::Window> windowsNamed(Display* display, const std::string& name,
+                                          ::Window parent, int depth = 3) {
+    std::vector<::Window> found;
+    ::Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    if (depth == 0 || !XQueryTree(display, parent, &root, &up, &children, &count))
+        return found;
+    for (unsigned i = 0; i < count; ++i) {
+        if (windowClassName(display, children[i]) == name) {
+            found.push_back(children[i]);
+            continue;
+        }
+        const auto inside = windowsNamed(display, name, children[i], depth - 1);
+        found.insert(found.end(), inside.begin(), inside.end());
+    }
+    if (children)
+        XFree(children);
+    return found;
 }
 
 // The top-level windows of the program: (window, geometry).
@@ -213,31 +241,16 @@ struct Placed {
     bool dock = false;
 };
 
-// Our viewable windows, however deep a window manager holds them in frames of its own (a tiling
-// manager reparents its docks and lists none of them among its clients).
-inline void collectPlaced(Display* display, ::Window parent, int depth,
-                          std::vector<Placed>& found) {
-    ::Window root = 0, up = 0, *children = nullptr;
-    unsigned count = 0;
-    if (depth == 0 || !XQueryTree(display, parent, &root, &up, &children, &count))
-        return;
-    for (unsigned i = 0; i < count; ++i) {
-        XWindowAttributes attributes{};
-        const bool ours = isProgramWindow(display, children[i]);
-        if (ours && XGetWindowAttributes(display, children[i], &attributes) &&
-            attributes.map_state == IsViewable)
-            found.push_back({children[i], testsupport::rootArea(display, children[i]),
-                             isDock(display, children[i])});
-        else if (!ours)
-            collectPlaced(display, children[i], depth - 1, found);
-    }
-    if (children)
-        XFree(children);
-}
-
+// Our viewable windows.
 inline std::vector<Placed> placedWindows(Display* display) {
     std::vector<Placed> found;
-    collectPlaced(display, DefaultRootWindow(display), 3, found);
+    for (const ::Window window : windowsNamed(display, "pulsedeck", DefaultRootWindow(display))) {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display, window, &attributes) &&
+            attributes.map_state == IsViewable)
+            found.push_back(
+                {window, testsupport::rootArea(display, window), isDock(display, window)});
+    }
     return found;
 }
 
