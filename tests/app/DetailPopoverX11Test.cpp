@@ -36,9 +36,7 @@ protected:
     }
     gfx::Size popoverSize() const { return delegate->details().popover()->window()->frame().size; }
     void photograph(const std::string& name) {
-        const gfx::Rect frame = delegate->details().popover()->window()->frame();
-        const auto pixels = server->geometry().pixelsFromRect(frame);
-        EXPECT_TRUE(captureRoot(pixels.x, pixels.y, pixels.width, pixels.height)
+        EXPECT_TRUE(captureScreen(delegate->details().popover()->window()->frame())
                         .writePng(testsupport::artifactPath(name)));
     }
     std::optional<bool> storedMemorySwitch() const {
@@ -56,7 +54,6 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::memory));
 
     DetailView& view = *delegate->details().view();
-
     const DetailViewProbe probe(view);
     EXPECT_EQ(delegate->details().popover()->contentViewController()->view().get(), &view);
     EXPECT_EQ(view.window(), delegate->details().popover()->window().get());
@@ -105,32 +102,26 @@ TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
     ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::memory));
 
     DetailView& view = *delegate->details().view();
-
     const DetailViewProbe probe(view);
     // The memory card's figures are the machine's, not the empty dashes.
     EXPECT_NE(view.state().readings.memory.physical, "\u2014");
     const std::size_t samples = view.state().readings.memoryHistory.size();
-    const gfx::Rect frame = delegate->details().popover()->window()->frame();
-    const auto pixels = server->geometry().pixelsFromRect(frame);
-    const auto first = captureRoot(pixels.x, pixels.y, pixels.width, pixels.height);
-    EXPECT_TRUE(first.bitmap().writePng(testsupport::artifactPath("DetailCardsX11-first.png")));
+    const gfx::Rect chart = probe.regions(ModuleKind::memory).at("memoryChart");
+    const gfx::Rect onScreen = delegate->details().popover()->window()->convertRectToScreen(
+        probe.card(ModuleKind::memory).content().convertRectToView(chart, nullptr));
+    photograph("DetailCardsX11-first.png");
+    const auto first = captureScreen(onScreen);
     ASSERT_TRUE(
         runUntil([&] { return view.state().readings.memoryHistory.size() >= samples + 3; }, 6));
     settle(0.3);
-    const auto later = captureRoot(pixels.x, pixels.y, pixels.width, pixels.height);
-    EXPECT_TRUE(later.bitmap().writePng(testsupport::artifactPath("DetailCardsX11-later.png")));
+    photograph("DetailCardsX11-later.png");
 
     // The memory chart took three more samples: its card shows them.
-    const gfx::Rect chart = probe.regions(ModuleKind::memory).at("memoryChart");
-    const ui::View& content = probe.card(ModuleKind::memory).content();
-    const gfx::Rect onScreen = delegate->details().popover()->window()->convertRectToScreen(
-        content.convertRectToView(chart, nullptr));
-    const auto area = server->geometry().pixelsFromRect(onScreen);
+    const auto later = captureScreen(onScreen);
     int changed = 0;
-    for (int row = area.y - pixels.y; row < area.y - pixels.y + area.height; ++row) {
-        for (int column = area.x - pixels.x; column < area.x - pixels.x + area.width; ++column)
+    for (int row = 0; row < first.height; ++row)
+        for (int column = 0; column < first.width; ++column)
             changed += !(first.at(column, row) == later.at(column, row));
-    }
     EXPECT_GT(changed, 10);
 }
 

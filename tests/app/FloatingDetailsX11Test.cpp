@@ -41,9 +41,7 @@ TEST_F(FloatingDetailsX11, ClicksOnTheBarOpenAndCloseItsDetailsAndARightClickIts
     EXPECT_EQ(delegate->floatingBar().details()->priority(), ModuleKind::network);
     const gfx::Rect shown = details.window()->frame();
     EXPECT_EQ(shown.maxY(), panel->frame().minY()) << "hangs from the bar";
-    const gfx::Rect both = shown.unionWith(panel->frame()).insetBy(-8, -8);
-    const auto pixels = server->geometry().pixelsFromRect(both);
-    EXPECT_TRUE(captureRoot(pixels.x, pixels.y, pixels.width, pixels.height)
+    EXPECT_TRUE(captureScreen(shown.unionWith(panel->frame()).insetBy(-8, -8))
                     .writePng(testsupport::artifactPath("floating-details-x11.png")));
 
     // The press on the bar is the bar's: the same module closes the details, none reopen.

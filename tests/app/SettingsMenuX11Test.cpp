@@ -49,8 +49,7 @@ protected:
         const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
         if (!strip)
             return {};
-        const auto pixels = server->geometry().pixelsFromRect(*strip);
-        return captureRoot(pixels.x, pixels.y, pixels.width, pixels.height);
+        return captureScreen(*strip);
     }
     // The places in the strip's pixels drawn in `color`, whole or blended with the strip's grey.
     // Blending with a grey keeps a colour's hue, so anti-aliased text counts as well as a full

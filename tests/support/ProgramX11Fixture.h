@@ -132,9 +132,12 @@ protected:
         gfx::Rect area = all->insetBy(-8, -8);
         if (auto screen = ui::Screen::mainScreen())
             area = area.intersection(screen->frame());
+        EXPECT_TRUE(captureScreen(area).writePng(testsupport::artifactPath(name)));
+    }
+    // What the screen shows over an area in screen points.
+    testsupport::Capture captureScreen(const gfx::Rect& area) const {
         const auto pixels = server->geometry().pixelsFromRect(area);
-        EXPECT_TRUE(captureRoot(pixels.x, pixels.y, pixels.width, pixels.height)
-                        .writePng(testsupport::artifactPath(name)));
+        return captureRoot(pixels.x, pixels.y, pixels.width, pixels.height);
     }
 
     // Steps run in order from a common-modes timer, so they go on inside a menu's tracking loop:
