@@ -137,8 +137,10 @@ struct X11WindowServer::NativeWindow {
     bool pixelsAsked = true;
     // Earlier requests whose answers may still come, overtaken by the one in pixels.
     std::vector<RootGeometry::PixelRect> pendingPlaces;
-    // Where the X window was made, or last sent while it has never been shown.
+    // The place last asked of the server for the X window: where it was made, or the last sent.
     RootGeometry::PixelRect sentPixels;
+    // Where the X window was made: a manager that moves no shown window maps it there.
+    RootGeometry::PixelRect madeAt;
     // Whether the window has been mapped on its own at least once.
     bool everShown = false;
     // Shown to the toolkit, and mapped on the server at the end of the loop's turn.

@@ -121,6 +121,7 @@ void X11WindowServer::makeXWindow(NativeWindow& window) {
     }
     const RootGeometry::PixelRect& pixels = window.pixels;
     window.sentPixels = pixels;
+    window.madeAt = pixels;
     window.xid = XCreateWindow(display_, root_, pixels.x, pixels.y, unsigned(pixels.width),
                                unsigned(pixels.height), 0, depth, InputOutput, visual, mask, &set);
     window.surface.reset(
@@ -404,16 +405,19 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         return;
     }
     window.pendingPlaces.clear();
-    // Resized to the size last asked but left where it was (or, for the first place shown, where
-    // it was made): a manager that moves no shown window. A moment later, if nothing has moved it
-    // meanwhile, the bar is made again where it belongs, and the manager places it there as it
-    // maps it. The last request is the measure, as answers to earlier ones may have been taken in
-    // between.
+    // At the size last asked but not at its place: resized where it stood before, or shown where
+    // the X window was made. So does a manager that moves no shown window: it places a window
+    // only as it maps it, where the window stood when it asked for that, and takes only the size
+    // of later requests, those sent before it had mapped the window too. A moment later, if
+    // nothing has moved it meanwhile, the bar is made again where it belongs, and the manager
+    // places it there as it maps it. The last request is the measure, as answers to earlier ones
+    // may have been taken in between. This never repeats itself: the new X window is made at the
+    // place asked last, so only a new request can find it elsewhere.
     window.refusedPlace.reset();
     const RootGeometry::PixelRect& asked = window.sentPixels;
-    const bool leftInPlace =
-        !before || (shown->x == before->x && shown->y == before->y &&
-                    (before->width != shown->width || before->height != shown->height));
+    const bool leftInPlace = (shown->x == window.madeAt.x && shown->y == window.madeAt.y) ||
+                             (before && shown->x == before->x && shown->y == before->y &&
+                              (before->width != shown->width || before->height != shown->height));
     if (window.attributes.role == WindowRole::statusBar && leftInPlace &&
         shown->width == asked.width && shown->height == asked.height &&
         (shown->x != asked.x || shown->y != asked.y)) {

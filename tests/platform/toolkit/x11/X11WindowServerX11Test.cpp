@@ -153,6 +153,18 @@ protected:
         return panel;
     }
 
+    // The user's connection takes the window manager's part: every map and configure request of
+    // a top-level window comes to it. The window that says so, which the test destroys.
+    ::Window actAsWindowManager() {
+        const ::Window root = DefaultRootWindow(user);
+        XSelectInput(user, root, SubstructureRedirectMask);
+        const ::Window check = XCreateSimpleWindow(user, root, 0, 0, 1, 1, 0, 0, 0);
+        testsupport::setWindowProperty(user, root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW,
+                                       {long(check)});
+        XSync(user, False);
+        return check;
+    }
+
     // Records in `seen` what a global monitor for `mask` is handed; the test removes it.
     ui::EventMonitorToken recordGlobally(ui::EventMask mask) {
         return app->addGlobalMonitor(mask,
@@ -379,12 +391,7 @@ TEST_F(X11Server, StatusBarStaysAtTheTopBelowAPanelThatClaimsMoreThanTheScreen) 
 // A window manager still starting drops the bar's map request (openbox at login, started beside
 // the program): the bar asks again and shows.
 TEST_F(X11Server, AStatusBarWhoseMapAStartingWindowManagerDroppedAsksAgainAndShows) {
-    const ::Window root = DefaultRootWindow(user);
-    XSelectInput(user, root, SubstructureRedirectMask);
-    const ::Window check = XCreateSimpleWindow(user, root, 0, 0, 1, 1, 0, 0, 0);
-    testsupport::setWindowProperty(user, root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW,
-                                   {long(check)});
-    XSync(user, False);
+    const ::Window check = actAsWindowManager();
     settle();
 
     auto bar = statusBarShowing(std::make_shared<RecordingView>(gfx::Rect{0, 0, 40, 24}));
@@ -452,6 +459,89 @@ TEST_F(X11Server, AStatusBarTheWindowManagerMovesAndStretchesKeepsItsItemsAtTheR
     click(1230, 21 + 10);
     ASSERT_TRUE(runUntil([&] { return !content->events.empty(); }));
     EXPECT_EQ(content->events.front().locationInWindow(), (gfx::Point{1230, 14}));
+}
+
+// A manager as weston's XWayland one: it shows a window first at its frame's inner corner, then
+// where the window stood when it asked to be mapped, and of a shown window's requests it honours
+// the size only. The bar stands whole at the top right however its width changes: also when
+// the change comes while the manager is still placing a bar it has just mapped.
+TEST_F(X11Server, UnderAManagerThatMovesNoShownWindowTheBarEndsAtTheTopRightThroughWidthChanges) {
+    const ::Window check = actAsWindowManager();
+    XSetSelectionOwner(user, XInternAtom(user, "_NET_WM_CM_S0", False), check, CurrentTime);
+    XSync(user, False);
+    settle();
+
+    // The windows mapped in this turn of the manager, with the place each stood at when mapped.
+    std::vector<std::pair<::Window, testsupport::PixelArea>> unplaced;
+    const auto manage = [&] {
+        while (XPending(user)) {
+            XEvent event{};
+            XNextEvent(user, &event);
+            if (event.type == MapRequest) {
+                const ::Window mapped = event.xmaprequest.window;
+                unplaced.emplace_back(mapped, testsupport::rootArea(user, mapped));
+                XMoveWindow(user, mapped, 32, 32);
+                XMapWindow(user, mapped);
+            } else if (event.type == ConfigureRequest) {
+                const XConfigureRequestEvent& asked = event.xconfigurerequest;
+                XWindowChanges changes{0, 0,           asked.width, asked.height,
+                                       0, asked.above, asked.detail};
+                XConfigureWindow(user, asked.window,
+                                 unsigned(asked.value_mask) & ~unsigned(CWX | CWY | CWBorderWidth),
+                                 &changes);
+            }
+        }
+        for (const auto& [mapped, place] : unplaced)
+            XMoveWindow(user, mapped, place.x, place.y);
+        unplaced.clear();
+        XSync(user, False);
+    };
+    const auto shownAt = [&](const ui::Window& bar, testsupport::PixelArea wanted) {
+        return [&, wanted] {
+            manage();
+            const auto xid = xWindow(bar);
+            if (!xid || !viewable(bar))
+                return false;
+            const auto area = testsupport::rootArea(user, *xid);
+            return area.x == wanted.x && area.y == wanted.y && area.width == wanted.width &&
+                   area.height == wanted.height;
+        };
+    };
+    const auto where = [&](const ui::Window& bar) {
+        const auto area =
+            testsupport::rootArea(user, xWindow(bar).value_or(DefaultRootWindow(user)));
+        return std::to_string(area.x) + "," + std::to_string(area.y) + " " +
+               std::to_string(area.width) + "x" + std::to_string(area.height);
+    };
+
+    auto item = app->statusBar().statusItem(40);
+    item->setView(std::make_shared<RecordingView>(gfx::Rect{0, 0, 40, 24}));
+    auto bar = app->statusBar().window();
+    ASSERT_TRUE(runUntil(shownAt(*bar, {1240, 0, 40, 24}), 5)) << where(*bar);
+
+    // Wider: resized where it stood, then made again where it belongs.
+    item->setLength(60);
+    EXPECT_TRUE(runUntil(shownAt(*bar, {1220, 0, 60, 24}), 5)) << where(*bar);
+
+    // Wider again, the manager busy as it is made again, and wider once more before the manager
+    // answers: the manager maps it where it was made, at the width asked last.
+    item->setLength(80);
+    ASSERT_TRUE(runUntil(
+        [&] {
+            manage();
+            return testsupport::rootArea(user, *xWindow(*bar)).width == 80;
+        },
+        5))
+        << where(*bar);
+    const ::Window resized = *xWindow(*bar);
+    ASSERT_TRUE(runUntil([&] { return xWindow(*bar) != resized; }, 5)) << "made again";
+    item->setLength(100);
+    settle(0.1);
+    EXPECT_TRUE(runUntil(shownAt(*bar, {1180, 0, 100, 24}), 5)) << where(*bar);
+    settle(1);
+    EXPECT_TRUE(shownAt(*bar, {1180, 0, 100, 24})()) << "and stays there: " << where(*bar);
+    XDestroyWindow(user, check);
+    XSync(user, False);
 }
 
 // A desktop whose panel has no X window of its own (a shell drawing its bar itself) says so only
