@@ -198,8 +198,8 @@ void AppDelegate::applicationDidFinishLaunching() {
         statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness()));
 
     const StatusLayout layout =
-        StatusLayout::measure(prefs().displayMode, resolvedLanguage(), sampling_.latest,
-                              prefs().memoryShowChart, prefs().chartLength);
+        StatusLayout::measure(prefs().styles.memoryMode, resolvedLanguage(), sampling_.latest,
+                              prefs().styles.memoryShowChart, prefs().chartLength);
     statusStrip_->install(app, layout.width);
 
     appearanceObservation = app.observeEffectiveAppearance([weak, this](gfx::Appearance) {

@@ -53,14 +53,7 @@ DetailState detailState(const Preferences& main, const FloatingPreferences* floa
     for (ModuleKind kind : allModuleKinds)
         state.modules[kind] = {.available = kind != ModuleKind::fan || context.fanAvailable,
                                .enabled = !look.hidden.contains(kind)};
-    state.styles = {.memory = look.displayMode,
-                    .memoryShowChart = look.memoryShowChart,
-                    .fan = look.fanMode,
-                    .fanAnimation = look.fanAnimation,
-                    .networkShowChart = look.networkShowChart,
-                    .networkColored = look.networkColored,
-                    .temperature = look.temperatureMode,
-                    .compute = look.computeMode};
+    state.styles = look.styles;
     state.moduleColors = look.colors;
     // The bar has no theme colour of its own: it shows the menu bar's.
     if (floating)

@@ -1,5 +1,6 @@
 #include "app/DetailsController.h"
 #include "app/SensorHelperAlertPresentation.h"
+#include "app/StyleChoices.h"
 #include "sources/SensorClient.h"
 
 namespace pulsedeck {
@@ -37,17 +38,7 @@ void DetailsController::installSettingsActions() {
     });
     view.appearanceAction =
         choice([](Preferences& p, AppearanceMode mode) { p.appearanceMode = mode; });
-    view.memoryChartAction = choice([](Preferences& p, bool on) { p.memoryShowChart = on; });
-    view.networkChartAction = choice([](Preferences& p, bool on) { p.networkShowChart = on; });
-    view.networkColorAction = choice([](Preferences& p, bool on) { p.networkColored = on; });
-    view.temperatureDisplayAction =
-        choice([](Preferences& p, TemperatureDisplayMode mode) { p.temperatureMode = mode; });
-    view.computeDisplayAction =
-        choice([](Preferences& p, ComputeDisplayMode mode) { p.computeMode = mode; });
-    view.displayAction = choice([](Preferences& p, DisplayMode mode) { p.displayMode = mode; });
-    view.fanAnimationAction =
-        choice([](Preferences& p, FanAnimationMode mode) { p.fanAnimation = mode; });
-    view.fanAction = choice([](Preferences& p, FanDisplayMode mode) { p.fanMode = mode; });
+    installStyleChoices(view, choice);
     view.chartLengthAction =
         choice([](Preferences& p, double length) { p.chartLength = clampedChartLength(length); });
     view.gapAction = choice([](Preferences& p, double gap) { p.fanGap = clampedFanGap(gap); });

@@ -1,6 +1,7 @@
 #include "app/FloatingBarController.h"
 
 #include "app/FloatingBarMenu.h"
+#include "app/StyleChoices.h"
 #include "floating/DetailPlacement.h"
 #include "floating/DockAnchors.h"
 #include "floating/FloatingGeometry.h"
@@ -473,21 +474,7 @@ void FloatingBarController::makePopover() {
     });
     view.appearanceAction =
         choice([](FloatingPreferences& p, AppearanceMode mode) { p.appearance = mode; });
-    view.displayAction =
-        choice([](FloatingPreferences& p, DisplayMode mode) { p.displayMode = mode; });
-    view.fanAction = choice([](FloatingPreferences& p, FanDisplayMode mode) { p.fanMode = mode; });
-    view.fanAnimationAction =
-        choice([](FloatingPreferences& p, FanAnimationMode mode) { p.fanAnimation = mode; });
-    view.computeDisplayAction =
-        choice([](FloatingPreferences& p, ComputeDisplayMode mode) { p.computeMode = mode; });
-    view.temperatureDisplayAction = choice(
-        [](FloatingPreferences& p, TemperatureDisplayMode mode) { p.temperatureMode = mode; });
-    view.memoryChartAction =
-        choice([](FloatingPreferences& p, bool on) { p.memoryShowChart = on; });
-    view.networkChartAction =
-        choice([](FloatingPreferences& p, bool on) { p.networkShowChart = on; });
-    view.networkColorAction =
-        choice([](FloatingPreferences& p, bool on) { p.networkColored = on; });
+    installStyleChoices(view, choice);
     view.chartLengthAction = choice(
         [](FloatingPreferences& p, double length) { p.chartLength = clampedChartLength(length); });
     view.gapAction = choice([](FloatingPreferences& p, double gap) { p.gap = clampedFanGap(gap); });

@@ -35,16 +35,9 @@ void seedFloating(FloatingPreferences& floating, const Preferences& main) {
         else
             floating.hidden.insert(kind);
     }
-    floating.displayMode = main.displayMode;
-    floating.fanMode = main.fanMode;
-    floating.fanAnimation = main.fanAnimation;
-    floating.computeMode = main.computeMode;
-    floating.temperatureMode = main.temperatureMode;
+    floating.styles = main.styles;
     floating.chartLength = main.chartLength;
     floating.gap = main.fanGap;
-    floating.memoryShowChart = main.memoryShowChart;
-    floating.networkShowChart = main.networkShowChart;
-    floating.networkColored = main.networkColored;
     floating.colors = withThemeOf(main.moduleColors, floating.colors);
 }
 
@@ -52,16 +45,9 @@ void returnFloatingToMain(const FloatingPreferences& floating, Preferences& main
     main.moduleOrder = floating.order;
     for (ModuleKind kind : allModuleKinds)
         main.*enabledSwitch(kind) = !floating.hidden.contains(kind);
-    main.displayMode = floating.displayMode;
-    main.fanMode = floating.fanMode;
-    main.fanAnimation = floating.fanAnimation;
-    main.computeMode = floating.computeMode;
-    main.temperatureMode = floating.temperatureMode;
+    main.styles = floating.styles;
     main.chartLength = floating.chartLength;
     main.fanGap = floating.gap;
-    main.memoryShowChart = floating.memoryShowChart;
-    main.networkShowChart = floating.networkShowChart;
-    main.networkColored = floating.networkColored;
     main.moduleColors = withThemeOf(floating.colors, main.moduleColors);
 }
 

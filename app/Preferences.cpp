@@ -133,12 +133,14 @@ Preferences Preferences::read(const foundation::UserDefaults& defaults) {
     Preferences p;
     p.devicesEnabled = storedBool(defaults, Key::devicesEnabled).value_or(true);
     p.computeEnabled = storedBool(defaults, Key::computeEnabled).value_or(true);
-    p.memoryShowChart = storedBool(defaults, Key::memoryShowChart).value_or(true);
-    p.networkShowChart = storedBool(defaults, Key::networkShowChart).value_or(true);
-    p.temperatureMode = storedInteger(defaults, Key::temperatureDisplay).value_or(0) == 1
-                            ? TemperatureDisplayMode::thermometer
-                            : TemperatureDisplayMode::chart;
-    p.computeMode = computeDisplayMode(storedInteger(defaults, Key::computeDisplay).value_or(0));
+    ModuleStyles& styles = p.styles;
+    styles.memoryShowChart = storedBool(defaults, Key::memoryShowChart).value_or(true);
+    styles.networkShowChart = storedBool(defaults, Key::networkShowChart).value_or(true);
+    styles.temperatureMode = storedInteger(defaults, Key::temperatureDisplay).value_or(0) == 1
+                                 ? TemperatureDisplayMode::thermometer
+                                 : TemperatureDisplayMode::chart;
+    styles.computeMode =
+        computeDisplayMode(storedInteger(defaults, Key::computeDisplay).value_or(0));
     p.memoryEnabled = storedBool(defaults, Key::memoryEnabled).value_or(true);
     p.networkEnabled = storedBool(defaults, Key::networkEnabled).value_or(true);
     p.temperatureEnabled = storedBool(defaults, Key::temperatureEnabled).value_or(true);
@@ -157,14 +159,14 @@ Preferences Preferences::read(const foundation::UserDefaults& defaults) {
     p.detailPresentation = defaults.stringForKey(Key::detailPresentation) == "overview"
                                ? DetailPresentation::overview
                                : DetailPresentation::details;
-    p.networkColored = storedBool(defaults, Key::networkColored).value_or(false);
-    p.fanAnimation = storedFanAnimation(storedInteger(defaults, Key::fanAnimation));
-    p.fanMode = fanDisplayMode(storedInteger(defaults, Key::fanDisplayMode).value_or(1));
+    styles.networkColored = storedBool(defaults, Key::networkColored).value_or(false);
+    styles.fanAnimation = storedFanAnimation(storedInteger(defaults, Key::fanAnimation));
+    styles.fanMode = fanDisplayMode(storedInteger(defaults, Key::fanDisplayMode).value_or(1));
     p.chartLength = clampedChartLength(storedDouble(defaults, Key::chartLength).value_or(85));
     p.fanGap = clampedFanGap(storedDouble(defaults, Key::fanGap).value_or(8));
     p.appearanceMode = parseAppearanceMode(defaults.stringForKey(Key::appAppearance).value_or(""))
                            .value_or(AppearanceMode::system);
-    p.displayMode = storedDisplayMode(defaults);
+    styles.memoryMode = storedDisplayMode(defaults);
     if (auto stored = storedBool(defaults, Key::themeBlue))
         p.normalBlue = *stored;
     else
@@ -200,10 +202,10 @@ foundation::PropertyDictionary Preferences::storedForm() const {
     };
     for (ModuleKind kind : allModuleKinds)
         put(enabledKey(kind), this->*enabledSwitch(kind));
-    put(Key::memoryShowChart, memoryShowChart);
-    put(Key::networkShowChart, networkShowChart);
-    put(Key::temperatureDisplay, std::int64_t{rawValue(temperatureMode)});
-    put(Key::computeDisplay, std::int64_t{rawValue(computeMode)});
+    put(Key::memoryShowChart, styles.memoryShowChart);
+    put(Key::networkShowChart, styles.networkShowChart);
+    put(Key::temperatureDisplay, std::int64_t{rawValue(styles.temperatureMode)});
+    put(Key::computeDisplay, std::int64_t{rawValue(styles.computeMode)});
     foundation::PropertyArray order;
     for (ModuleKind kind : moduleOrder)
         order.emplace_back(std::string(toString(kind)));
@@ -213,13 +215,13 @@ foundation::PropertyDictionary Preferences::storedForm() const {
         colors.emplace(slot, color);
     put(Key::moduleColors, std::move(colors));
     put(Key::detailPresentation, std::string(toString(detailPresentation)));
-    put(Key::networkColored, networkColored);
-    put(Key::fanAnimation, std::int64_t{rawValue(fanAnimation)});
-    put(Key::fanDisplayMode, std::int64_t{rawValue(fanMode)});
+    put(Key::networkColored, styles.networkColored);
+    put(Key::fanAnimation, std::int64_t{rawValue(styles.fanAnimation)});
+    put(Key::fanDisplayMode, std::int64_t{rawValue(styles.fanMode)});
     put(Key::chartLength, chartLength);
     put(Key::fanGap, fanGap);
     put(Key::appAppearance, std::string(toString(appearanceMode)));
-    put(Key::displayMode, std::int64_t{rawValue(displayMode)});
+    put(Key::displayMode, std::int64_t{rawValue(styles.memoryMode)});
     put(Key::themeBlue, normalBlue);
     put(Key::language, languageSelection);
     put(Key::floatingMode, std::string(toString(floatingMode)));

@@ -5,10 +5,8 @@
 #include "model/ModuleColors.h"
 #include "model/Modules.h"
 #include "platform/foundation/PropertyValue.h"
-#include "sources/ComputeDisplayMode.h"
 #include "sources/DisplayMode.h"
-#include "sources/FanDisplayMode.h"
-#include "sources/TemperatureDisplayMode.h"
+#include "sources/ModuleStyles.h"
 #include "statusbar/StripMetrics.h"
 #include "statusbar/StripSettings.h"
 
@@ -68,10 +66,7 @@ inline constexpr std::string_view normalBlue = "normalBlue";
 struct Preferences {
     bool devicesEnabled = true;
     bool computeEnabled = true;
-    bool memoryShowChart = true;
-    bool networkShowChart = true;
-    TemperatureDisplayMode temperatureMode = TemperatureDisplayMode::chart;
-    ComputeDisplayMode computeMode = ComputeDisplayMode::bars;
+    ModuleStyles styles;
     bool memoryEnabled = true;
     bool networkEnabled = true;
     bool temperatureEnabled = true;
@@ -79,13 +74,9 @@ struct Preferences {
     std::vector<ModuleKind> moduleOrder{allModuleKinds.begin(), allModuleKinds.end()};
     ModuleColors moduleColors;
     DetailPresentation detailPresentation = DetailPresentation::details;
-    bool networkColored = false;
-    FanAnimationMode fanAnimation = FanAnimationMode::smooth;
-    FanDisplayMode fanMode = FanDisplayMode::ring;
     double chartLength = 85;
     double fanGap = 8;
     AppearanceMode appearanceMode = AppearanceMode::system;
-    DisplayMode displayMode = DisplayMode::four;
     bool normalBlue = false;
     // "system" or a language code; resolved at each use.
     std::string languageSelection = "system";

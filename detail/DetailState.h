@@ -4,15 +4,12 @@
 #include "model/Localization.h"
 #include "model/ModuleColors.h"
 #include "model/Modules.h"
-#include "sources/ComputeDisplayMode.h"
 #include "sources/ComputeSnapshot.h"
-#include "sources/DisplayMode.h"
 #include "sources/ExternalDevice.h"
-#include "sources/FanDisplayMode.h"
 #include "sources/FanSnapshot.h"
 #include "sources/MemorySnapshot.h"
+#include "sources/ModuleStyles.h"
 #include "sources/NetworkSnapshot.h"
-#include "sources/TemperatureDisplayMode.h"
 #include "sources/TemperatureSnapshot.h"
 #include "updates/UpdateFrequency.h"
 
@@ -46,20 +43,6 @@ struct DetailModule {
     bool operator==(const DetailModule&) const = default;
 };
 
-// How each card draws its module.
-struct DetailStyles {
-    DisplayMode memory = DisplayMode::four;
-    bool memoryShowChart = true;
-    FanDisplayMode fan = FanDisplayMode::ring;
-    FanAnimationMode fanAnimation = FanAnimationMode::smooth;
-    bool networkShowChart = true;
-    bool networkColored = false;
-    TemperatureDisplayMode temperature = TemperatureDisplayMode::chart;
-    ComputeDisplayMode compute = ComputeDisplayMode::bars;
-
-    bool operator==(const DetailStyles&) const = default;
-};
-
 // The latest reading of every module and its history, oldest entry first. A module that is off
 // reads as nothing (memory and compute as their placeholders).
 struct DetailReadings {
@@ -87,7 +70,7 @@ struct DetailState {
     std::set<ModuleKind> collapsed;
     ModuleTable<DetailModule> modules{};
 
-    DetailStyles styles;
+    ModuleStyles styles;
     ModuleColors moduleColors;
     bool normalBlue = false;
     // The bottom band's sliders, in points and as a fraction.

@@ -142,7 +142,7 @@ void DetailView::relabel() {
 }
 
 void DetailView::showValues(const DetailChanges& changes) {
-    const DetailStyles& styles = state_.styles;
+    const ModuleStyles& styles = state_.styles;
     if (changes.sliders) {
         // A slider under the pointer is the authority on its value until it is let go.
         const std::pair<ThemeSlider*, double> sliders[] = {
@@ -157,14 +157,14 @@ void DetailView::showValues(const DetailChanges& changes) {
         presentationChoice_->setSelectedSegment(
             state_.presentation == DetailPresentation::overview ? 1 : 0);
     if (changes.styles) {
-        displayChoice_->setSelectedSegment(rawValue(styles.memory));
+        displayChoice_->setSelectedSegment(rawValue(styles.memoryMode));
         memoryChartChoice_->setSelectedSegment(styles.memoryShowChart ? 0 : 1);
         setSwitch(*networkChartSwitch_, styles.networkShowChart);
         temperatureChoice_->setSelectedSegment(
-            styles.temperature == TemperatureDisplayMode::thermometer ? 0 : 1);
-        computeChoice_->setSelectedSegment(rawValue(styles.compute));
+            styles.temperatureMode == TemperatureDisplayMode::thermometer ? 0 : 1);
+        computeChoice_->setSelectedSegment(rawValue(styles.computeMode));
         animationChoice_->setSelectedSegment(rawValue(styles.fanAnimation));
-        fanChoice_->setSelectedSegment(styles.fan == FanDisplayMode::graph ? 1 : 0);
+        fanChoice_->setSelectedSegment(styles.fanMode == FanDisplayMode::graph ? 1 : 0);
         networkColorChoice_->setSelectedSegment(styles.networkColored ? 1 : 0);
     }
     if (changes.switches)

@@ -204,19 +204,20 @@ FloatingPreferences::FloatingPreferences(const foundation::PropertyDictionary& d
     if (auto text = stored.string(Key::presentation))
         presentation = parseDetailPresentation(*text).value_or(fallback.presentation);
 
-    displayMode =
-        modeNumber<DisplayMode>(stored.integer(Key::display), 2).value_or(fallback.displayMode);
-    fanMode = modeNumber<FanDisplayMode>(stored.integer(Key::fan), 2).value_or(fallback.fanMode);
-    fanAnimation = modeNumber<FanAnimationMode>(stored.integer(Key::fanAnimation), 2)
-                       .value_or(fallback.fanAnimation);
-    computeMode = modeNumber<ComputeDisplayMode>(stored.integer(Key::compute), 2)
-                      .value_or(fallback.computeMode);
-    temperatureMode = modeNumber<TemperatureDisplayMode>(stored.integer(Key::temperature), 1)
-                          .value_or(fallback.temperatureMode);
+    const ModuleStyles& was = fallback.styles;
+    styles.memoryMode =
+        modeNumber<DisplayMode>(stored.integer(Key::display), 2).value_or(was.memoryMode);
+    styles.fanMode = modeNumber<FanDisplayMode>(stored.integer(Key::fan), 2).value_or(was.fanMode);
+    styles.fanAnimation = modeNumber<FanAnimationMode>(stored.integer(Key::fanAnimation), 2)
+                              .value_or(was.fanAnimation);
+    styles.computeMode =
+        modeNumber<ComputeDisplayMode>(stored.integer(Key::compute), 2).value_or(was.computeMode);
+    styles.temperatureMode = modeNumber<TemperatureDisplayMode>(stored.integer(Key::temperature), 1)
+                                 .value_or(was.temperatureMode);
 
-    memoryShowChart = stored.boolean(Key::memoryChart).value_or(fallback.memoryShowChart);
-    networkShowChart = stored.boolean(Key::networkChart).value_or(fallback.networkShowChart);
-    networkColored = stored.boolean(Key::networkColored).value_or(fallback.networkColored);
+    styles.memoryShowChart = stored.boolean(Key::memoryChart).value_or(was.memoryShowChart);
+    styles.networkShowChart = stored.boolean(Key::networkChart).value_or(was.networkShowChart);
+    styles.networkColored = stored.boolean(Key::networkColored).value_or(was.networkColored);
     hideInFullscreen = stored.boolean(Key::hideInFullscreen).value_or(fallback.hideInFullscreen);
 
     opacity = boundedOpacity(stored.real(Key::opacity).value_or(fallback.opacity));
@@ -240,16 +241,16 @@ foundation::PropertyDictionary FloatingPreferences::dictionaryRepresentation() c
     entries.emplace(Key::hidden, sortedNames(hidden));
     entries.emplace(Key::appearance, PropertyValue(std::string(toString(appearance))));
     entries.emplace(Key::opacity, PropertyValue(opacity));
-    entries.emplace(Key::display, PropertyValue(rawValue(displayMode)));
-    entries.emplace(Key::fan, PropertyValue(rawValue(fanMode)));
-    entries.emplace(Key::fanAnimation, PropertyValue(rawValue(fanAnimation)));
-    entries.emplace(Key::compute, PropertyValue(rawValue(computeMode)));
-    entries.emplace(Key::temperature, PropertyValue(rawValue(temperatureMode)));
+    entries.emplace(Key::display, PropertyValue(rawValue(styles.memoryMode)));
+    entries.emplace(Key::fan, PropertyValue(rawValue(styles.fanMode)));
+    entries.emplace(Key::fanAnimation, PropertyValue(rawValue(styles.fanAnimation)));
+    entries.emplace(Key::compute, PropertyValue(rawValue(styles.computeMode)));
+    entries.emplace(Key::temperature, PropertyValue(rawValue(styles.temperatureMode)));
     entries.emplace(Key::chartLength, PropertyValue(chartLength));
     entries.emplace(Key::gap, PropertyValue(gap));
-    entries.emplace(Key::memoryChart, PropertyValue(memoryShowChart));
-    entries.emplace(Key::networkChart, PropertyValue(networkShowChart));
-    entries.emplace(Key::networkColored, PropertyValue(networkColored));
+    entries.emplace(Key::memoryChart, PropertyValue(styles.memoryShowChart));
+    entries.emplace(Key::networkChart, PropertyValue(styles.networkShowChart));
+    entries.emplace(Key::networkColored, PropertyValue(styles.networkColored));
     foundation::PropertyDictionary colorEntries;
     for (const auto& [slot, number] : colors.values)
         if (slot != toString(ColorSlot::theme))

@@ -3,10 +3,7 @@
 #include "model/ModuleColors.h"
 #include "model/Modules.h"
 #include "platform/foundation/PropertyValue.h"
-#include "sources/ComputeDisplayMode.h"
-#include "sources/DisplayMode.h"
-#include "sources/FanDisplayMode.h"
-#include "sources/TemperatureDisplayMode.h"
+#include "sources/ModuleStyles.h"
 
 #include <set>
 #include <string_view>
@@ -21,17 +18,10 @@ struct FloatingPreferences {
     std::set<ModuleKind> hidden;
     AppearanceMode appearance = AppearanceMode::system;
     double opacity = 1.0;
-    DisplayMode displayMode = DisplayMode::four;
-    FanDisplayMode fanMode = FanDisplayMode::ring;
-    FanAnimationMode fanAnimation = FanAnimationMode::smooth;
-    ComputeDisplayMode computeMode = ComputeDisplayMode::bars;
-    TemperatureDisplayMode temperatureMode = TemperatureDisplayMode::chart;
+    ModuleStyles styles;
     // Points.
     double chartLength = 85;
     double gap = 8;
-    bool memoryShowChart = true;
-    bool networkShowChart = true;
-    bool networkColored = false;
     // Never holds a "theme" entry when read: the bar's theme is the main settings' theme.
     ModuleColors colors;
     DetailPresentation presentation = DetailPresentation::details;

@@ -16,14 +16,7 @@ StripSettings stripSettings(const FloatingPreferences& look, bool fanAvailable) 
             settings.shown.insert(kind);
     settings.order = look.order;
     settings.colors = look.colors;
-    settings.memoryMode = look.displayMode;
-    settings.memoryShowChart = look.memoryShowChart;
-    settings.networkShowChart = look.networkShowChart;
-    settings.networkColored = look.networkColored;
-    settings.temperatureMode = look.temperatureMode;
-    settings.computeMode = look.computeMode;
-    settings.fanMode = look.fanMode;
-    settings.fanAnimation = look.fanAnimation;
+    settings.styles = look.styles;
     settings.chartLength = look.chartLength;
     settings.gap = look.gap;
     settings.appearance = look.appearance;

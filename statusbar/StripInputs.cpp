@@ -16,6 +16,7 @@ StripInputs stripInputs(const StripSettings& settings, const StripReadings& read
         return toColor(settings.colors.color(slot, settings.normalBlue));
     };
     const bool dark = appearsDark(settings.appearance, environment.systemDark);
+    const ModuleStyles& styles = settings.styles;
 
     StripInputs inputs;
     inputs.presentationHeight = environment.height;
@@ -31,21 +32,21 @@ StripInputs stripInputs(const StripSettings& settings, const StripReadings& read
 
     if (shows(ModuleKind::memory))
         inputs.memory = MemoryStatusContent{.dark = dark,
-                                            .showChart = settings.memoryShowChart,
+                                            .showChart = styles.memoryShowChart,
                                             .history = readings.memoryHistory,
                                             .capacity = environment.historyCapacity,
                                             .blue = settings.normalBlue,
                                             .tint = colorOf(ColorSlot::memory),
                                             .snapshot = readings.memory,
-                                            .mode = settings.memoryMode,
+                                            .mode = styles.memoryMode,
                                             .language = environment.language,
                                             .chartLength = settings.chartLength};
     if (shows(ModuleKind::network))
         inputs.network = NetworkStatusContent{
             .dark = dark,
-            .showsGraph = settings.networkShowChart,
+            .showsGraph = styles.networkShowChart,
             .history = readings.networkHistory,
-            .colors = NetworkColors{settings.normalBlue, settings.networkColored, downloadColor,
+            .colors = NetworkColors{settings.normalBlue, styles.networkColored, downloadColor,
                                     gfx::Color::systemRed(), colorOf(ColorSlot::network)},
             .download = readings.network.download,
             .upload = readings.network.upload,
@@ -54,7 +55,7 @@ StripInputs stripInputs(const StripSettings& settings, const StripReadings& read
         inputs.temperature = StripInputs::Temperature{
             readings.temperature,
             {readings.temperatureHistory.begin(), readings.temperatureHistory.end()},
-            settings.temperatureMode,
+            styles.temperatureMode,
             colorOf(ColorSlot::temperature)};
     if (shows(ModuleKind::compute)) {
         // The GPU takes only its own colour: no theme or default stands in for it.
@@ -67,21 +68,21 @@ StripInputs stripInputs(const StripSettings& settings, const StripReadings& read
                        settings.normalBlue},
             .chartLength = settings.chartLength};
     }
-    inputs.computeMode = settings.computeMode;
+    inputs.computeMode = styles.computeMode;
     if (shows(ModuleKind::devices))
         inputs.devices = readings.devices;
     inputs.devicesTint = colorOf(ColorSlot::devices);
 
     const bool fanShown = shows(ModuleKind::fan);
     if (fanShown)
-        inputs.fanMode = settings.fanMode == FanDisplayMode::graph ? FanDisplayMode::graph
-                                                                   : FanDisplayMode::ring;
+        inputs.fanMode =
+            styles.fanMode == FanDisplayMode::graph ? FanDisplayMode::graph : FanDisplayMode::ring;
     inputs.fan = {.snapshot = fanShown ? readings.fan : FanSnapshot{},
                   .history = fanShown ? std::vector<std::optional<double>>(
                                             readings.fanHistory.begin(), readings.fanHistory.end())
                                       : std::vector<std::optional<double>>{},
                   .color = settings.colors.color(ColorSlot::fan, settings.normalBlue),
-                  .animation = settings.fanAnimation,
+                  .animation = styles.fanAnimation,
                   .language = environment.language,
                   .historyCapacity = environment.historyCapacity};
 

@@ -3,15 +3,12 @@
 #include "model/Localization.h"
 #include "model/ModuleColors.h"
 #include "model/Modules.h"
-#include "sources/ComputeDisplayMode.h"
 #include "sources/ComputeSnapshot.h"
-#include "sources/DisplayMode.h"
 #include "sources/ExternalDevice.h"
-#include "sources/FanDisplayMode.h"
 #include "sources/FanSnapshot.h"
 #include "sources/MemorySnapshot.h"
+#include "sources/ModuleStyles.h"
 #include "sources/NetworkSnapshot.h"
-#include "sources/TemperatureDisplayMode.h"
 #include "sources/TemperatureSnapshot.h"
 
 #include <optional>
@@ -31,14 +28,7 @@ struct StripSettings {
     // A slot without a colour of its own, nor a theme, is blue rather than green; also the
     // blue rather than green normal level of the memory and network pictures.
     bool normalBlue = false;
-    DisplayMode memoryMode = DisplayMode::four;
-    bool memoryShowChart = true;
-    bool networkShowChart = true;
-    bool networkColored = false;
-    TemperatureDisplayMode temperatureMode = TemperatureDisplayMode::thermometer;
-    ComputeDisplayMode computeMode = ComputeDisplayMode::bars;
-    FanDisplayMode fanMode = FanDisplayMode::ring;
-    FanAnimationMode fanAnimation = FanAnimationMode::smooth;
+    ModuleStyles styles;
     double chartLength = 85;
     double gap = 8;
     AppearanceMode appearance = AppearanceMode::system;

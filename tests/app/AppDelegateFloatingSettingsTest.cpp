@@ -1,6 +1,7 @@
 #include "app/ControllerHarness.h"
 #include "app/FloatingSettingsTransfer.h"
 #include "platform/foundation/PropertyListCoding.h"
+#include "support/OtherStyles.h"
 
 #include <cmath>
 #include <functional>
@@ -64,27 +65,13 @@ std::vector<ChoiceCase> choiceCases() {
              v.fanAnimationAction(FanAnimationMode::off);
              v.computeDisplayAction(ComputeDisplayMode::compact);
              v.temperatureDisplayAction(TemperatureDisplayMode::thermometer);
-         },
-         [](Record& r) {
-             r.displayMode = DisplayMode::pair;
-             r.fanMode = FanDisplayMode::graph;
-             r.fanAnimation = FanAnimationMode::off;
-             r.computeMode = ComputeDisplayMode::compact;
-             r.temperatureMode = TemperatureDisplayMode::thermometer;
-         }},
-        {"flags",
-         [](DetailView& v) {
              v.memoryChartAction(false);
              v.networkChartAction(false);
              v.networkColorAction(true);
-             v.hideInFullscreenAction(true);
          },
-         [](Record& r) {
-             r.memoryShowChart = false;
-             r.networkShowChart = false;
-             r.networkColored = true;
-             r.hideInFullscreen = true;
-         }},
+         [](Record& r) { r.styles = testsupport::otherStyles; }},
+        {"hidden in full screen", [](DetailView& v) { v.hideInFullscreenAction(true); },
+         [](Record& r) { r.hideInFullscreen = true; }},
         {"colour set and removed",
          [](DetailView& v) {
              v.moduleColorAction(ColorSlot::cpu, PaletteColor::pink);
@@ -219,6 +206,7 @@ TEST(FloatingSettingsTransfer, SeedKeepsTheBarsOwnAndTheCopyBackKeepsTheStripsTh
                         ModuleKind::network, ModuleKind::temperature, ModuleKind::compute};
     main.moduleColors.values = {{"theme", 2}, {"memory", 5}};
     main.chartLength = 60;
+    main.styles = testsupport::otherStyles;
 
     Record floating;
     floating.hidden = {ModuleKind::network};
@@ -230,6 +218,7 @@ TEST(FloatingSettingsTransfer, SeedKeepsTheBarsOwnAndTheCopyBackKeepsTheStripsTh
     EXPECT_EQ(floating.hidden, std::set<ModuleKind>{ModuleKind::fan});
     EXPECT_EQ(floating.order, main.moduleOrder);
     EXPECT_EQ(floating.chartLength, 60);
+    EXPECT_EQ(floating.styles, main.styles);
     EXPECT_EQ(floating.appearance, AppearanceMode::light);
     EXPECT_EQ(floating.opacity, 0.5);
     EXPECT_TRUE(floating.hideInFullscreen);
@@ -239,11 +228,11 @@ TEST(FloatingSettingsTransfer, SeedKeepsTheBarsOwnAndTheCopyBackKeepsTheStripsTh
     // The fan shown on the bar comes back switched on; the strip keeps its own theme.
     floating.hidden = {ModuleKind::devices};
     floating.gap = 3;
-    floating.fanMode = FanDisplayMode::graph;
+    floating.styles = ModuleStyles{};
     returnFloatingToMain(floating, main);
     EXPECT_TRUE(main.fanEnabled);
     EXPECT_FALSE(main.devicesEnabled);
-    EXPECT_EQ(main.fanMode, FanDisplayMode::graph);
+    EXPECT_EQ(main.styles, ModuleStyles{});
     EXPECT_EQ(main.fanGap, 3);
     EXPECT_EQ(main.moduleColors.values,
               (std::map<std::string, std::int64_t, std::less<>>{{"theme", 2}, {"memory", 5}}));

@@ -104,7 +104,7 @@ TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOr
 
 TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionElseAnimates) {
     MenuBarContentView& strip = *delegate->statusStrip().view();
-    change([](Preferences& p) { p.computeMode = ComputeDisplayMode::chart; });
+    change([](Preferences& p) { p.styles.computeMode = ComputeDisplayMode::chart; });
     EXPECT_EQ(Probe::computePicture(strip).progress, 0) << "the module showed from launch in bars";
     EXPECT_TRUE(Probe::metricPlan(strip, ModuleKind::compute)) << "a change animates";
 
@@ -117,7 +117,7 @@ TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionEls
     EXPECT_TRUE(strip.moduleImage(ModuleKind::compute));
 
     app.workspace().setReduceMotion(true);
-    change([](Preferences& p) { p.computeMode = ComputeDisplayMode::compact; });
+    change([](Preferences& p) { p.styles.computeMode = ComputeDisplayMode::compact; });
     EXPECT_FALSE(Probe::metricPlan(strip, ModuleKind::compute));
     EXPECT_EQ(Probe::computePicture(strip).compactProgress, 1);
     EXPECT_FALSE(strip.animationsEnabled());

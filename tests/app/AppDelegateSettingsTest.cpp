@@ -80,36 +80,41 @@ std::vector<SettingsCase> settingsCases() {
          },
          "appAppearance", P("dark"), false, std::nullopt, false},
         {"memory chart", [](DetailView& v) { v.memoryChartAction(false); },
-         [](const AppDelegate& d) { return !d.settings().main().memoryShowChart; },
+         [](const AppDelegate& d) { return !d.settings().main().styles.memoryShowChart; },
          "memoryShowChart", P(false), false, std::nullopt, false},
         {"network chart", [](DetailView& v) { v.networkChartAction(false); },
-         [](const AppDelegate& d) { return !d.settings().main().networkShowChart; },
+         [](const AppDelegate& d) { return !d.settings().main().styles.networkShowChart; },
          "networkShowChart", P(false), false, std::nullopt, false},
         {"network colour", [](DetailView& v) { v.networkColorAction(true); },
-         [](const AppDelegate& d) { return d.settings().main().networkColored; }, "networkColored",
-         P(true), false, std::nullopt, false},
+         [](const AppDelegate& d) { return d.settings().main().styles.networkColored; },
+         "networkColored", P(true), false, std::nullopt, false},
         {"temperature style",
          [](DetailView& v) { v.temperatureDisplayAction(TemperatureDisplayMode::thermometer); },
          [](const AppDelegate& d) {
-             return d.settings().main().temperatureMode == TemperatureDisplayMode::thermometer;
+             return d.settings().main().styles.temperatureMode ==
+                    TemperatureDisplayMode::thermometer;
          },
          "temperatureDisplay", P(1), false, std::nullopt, false},
         {"compute style",
          [](DetailView& v) { v.computeDisplayAction(ComputeDisplayMode::compact); },
          [](const AppDelegate& d) {
-             return d.settings().main().computeMode == ComputeDisplayMode::compact;
+             return d.settings().main().styles.computeMode == ComputeDisplayMode::compact;
          },
          "computeDisplay", P(2), false, std::nullopt, false},
         {"memory style", [](DetailView& v) { v.displayAction(DisplayMode::pair); },
-         [](const AppDelegate& d) { return d.settings().main().displayMode == DisplayMode::pair; },
+         [](const AppDelegate& d) {
+             return d.settings().main().styles.memoryMode == DisplayMode::pair;
+         },
          "displayMode", P(2), false, std::nullopt, false},
         {"fan animation", [](DetailView& v) { v.fanAnimationAction(FanAnimationMode::off); },
          [](const AppDelegate& d) {
-             return d.settings().main().fanAnimation == FanAnimationMode::off;
+             return d.settings().main().styles.fanAnimation == FanAnimationMode::off;
          },
          "fanAnimation", P(0), false, std::nullopt, false},
         {"fan style", [](DetailView& v) { v.fanAction(FanDisplayMode::graph); },
-         [](const AppDelegate& d) { return d.settings().main().fanMode == FanDisplayMode::graph; },
+         [](const AppDelegate& d) {
+             return d.settings().main().styles.fanMode == FanDisplayMode::graph;
+         },
          "fanDisplayMode", P(2), false, std::nullopt, false},
         {"chart length 200", [](DetailView& v) { v.chartLengthAction(200); },
          [](const AppDelegate& d) { return d.settings().main().chartLength == 160; }, "chartLength",
@@ -242,7 +247,7 @@ TEST_F(AppDelegateSettingsTest, WrittenChoicesReadBackAsTheSameSettings) {
     EXPECT_EQ(read.chartLength, 101);
     EXPECT_EQ(read.fanGap, 12);
     EXPECT_FALSE(read.memoryEnabled);
-    EXPECT_EQ(read.displayMode, DisplayMode::automatic);
+    EXPECT_EQ(read.styles.memoryMode, DisplayMode::automatic);
     EXPECT_EQ(read.moduleOrder.front(), ModuleKind::devices);
     EXPECT_EQ(read.moduleColors, delegate->settings().main().moduleColors);
     EXPECT_FALSE(read.moduleColors.values.contains("theme"));

@@ -69,7 +69,8 @@ TEST_F(FloatingModeControllerTest, TheTransitionTable) {
     delegate->settings().changeFloating(
         [](FloatingPreferences& p) { p.hidden.erase(ModuleKind::fan); });
     delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
-    delegate->settings().changeFloating([](FloatingPreferences& p) { p.memoryShowChart = false; });
+    delegate->settings().changeFloating(
+        [](FloatingPreferences& p) { p.styles.memoryShowChart = false; });
     pump();
     ASSERT_FALSE(delegate->sampler().sampleInFlight());
     DetailViewProbe(*details()).change([](DetailState& s) { s.languageSelection = "unrefreshed"; });
@@ -80,7 +81,7 @@ TEST_F(FloatingModeControllerTest, TheTransitionTable) {
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
     EXPECT_TRUE(delegate->settings().main().fanEnabled);
     EXPECT_EQ(delegate->settings().main().fanGap, 3);
-    EXPECT_FALSE(delegate->settings().main().memoryShowChart);
+    EXPECT_FALSE(delegate->settings().main().styles.memoryShowChart);
     const auto read = reloaded();
     EXPECT_TRUE(read.boolForKey(PreferenceKey::fanEnabled));
     EXPECT_EQ(read.doubleForKey(PreferenceKey::fanGap), 3);

@@ -51,16 +51,16 @@ TEST_F(PreferencesTest, EmptyStoreGivesEveryDefault) {
     auto p = Preferences::read(*defaults_);
     EXPECT_TRUE(p.memoryEnabled && p.fanEnabled && p.networkEnabled && p.temperatureEnabled &&
                 p.computeEnabled && p.devicesEnabled);
-    EXPECT_TRUE(p.memoryShowChart);
-    EXPECT_TRUE(p.networkShowChart);
-    EXPECT_FALSE(p.networkColored);
-    EXPECT_EQ(p.temperatureMode, TemperatureDisplayMode::chart);
-    EXPECT_EQ(p.computeMode, ComputeDisplayMode::bars);
-    EXPECT_EQ(p.fanMode, FanDisplayMode::ring);
-    EXPECT_EQ(p.fanAnimation, FanAnimationMode::smooth);
+    EXPECT_TRUE(p.styles.memoryShowChart);
+    EXPECT_TRUE(p.styles.networkShowChart);
+    EXPECT_FALSE(p.styles.networkColored);
+    EXPECT_EQ(p.styles.temperatureMode, TemperatureDisplayMode::chart);
+    EXPECT_EQ(p.styles.computeMode, ComputeDisplayMode::bars);
+    EXPECT_EQ(p.styles.fanMode, FanDisplayMode::ring);
+    EXPECT_EQ(p.styles.fanAnimation, FanAnimationMode::smooth);
     EXPECT_EQ(p.chartLength, 85);
     EXPECT_EQ(p.fanGap, 8);
-    EXPECT_EQ(p.displayMode, DisplayMode::four);
+    EXPECT_EQ(p.styles.memoryMode, DisplayMode::four);
     EXPECT_EQ(p.detailPresentation, DetailPresentation::details);
     EXPECT_EQ(p.appearanceMode, AppearanceMode::system);
     EXPECT_EQ(p.languageSelection, "system");
@@ -94,8 +94,8 @@ TEST_F(PreferencesTest, StoredValuesSurviveARestart) {
     defaults_->setDouble(nan, PreferenceKey::fanGap);
     auto p = readAfterRestart();
     EXPECT_FALSE(p.memoryEnabled);
-    EXPECT_EQ(p.computeMode, ComputeDisplayMode::compact);
-    EXPECT_EQ(p.temperatureMode, TemperatureDisplayMode::thermometer);
+    EXPECT_EQ(p.styles.computeMode, ComputeDisplayMode::compact);
+    EXPECT_EQ(p.styles.temperatureMode, TemperatureDisplayMode::thermometer);
     EXPECT_EQ(p.chartLength, 120);
     EXPECT_EQ(p.moduleOrder.front(), ModuleKind::devices);
     EXPECT_EQ(p.moduleOrder[1], ModuleKind::memory);
@@ -140,16 +140,20 @@ TEST_F(PreferencesTest, EachStoredValueReadsInItsRangeOrFallsBack) {
         {"compute style a word", {{"computeDisplay", "2"}}, [](P&) {}},
         {"compute chart",
          {{"computeDisplay", 1}},
-         [](P& p) { p.computeMode = ComputeDisplayMode::chart; }},
+         [](P& p) { p.styles.computeMode = ComputeDisplayMode::chart; }},
         {"temperature style unknown", {{"temperatureDisplay", 2}}, [](P&) {}},
         {"animation negative", {{"fanAnimation", -1}}, [](P&) {}},
         {"animation huge", {{"fanAnimation", std::int64_t{1} << 40}}, [](P&) {}},
         {"animation off",
          {{"fanAnimation", 0}},
-         [](P& p) { p.fanAnimation = FanAnimationMode::off; }},
+         [](P& p) { p.styles.fanAnimation = FanAnimationMode::off; }},
         {"fan style unknown", {{"fanDisplayMode", 3}}, [](P&) {}},
-        {"fan graph", {{"fanDisplayMode", 2}}, [](P& p) { p.fanMode = FanDisplayMode::graph; }},
-        {"display pair", {{"displayMode", 2}}, [](P& p) { p.displayMode = DisplayMode::pair; }},
+        {"fan graph",
+         {{"fanDisplayMode", 2}},
+         [](P& p) { p.styles.fanMode = FanDisplayMode::graph; }},
+        {"display pair",
+         {{"displayMode", 2}},
+         [](P& p) { p.styles.memoryMode = DisplayMode::pair; }},
         {"appearance unknown", {{"appAppearance", "sepia"}}, [](P&) {}},
         {"presentation unknown", {{"detailPresentation", "grid"}}, [](P&) {}},
         {"floating mode in the wrong case", {{"floatingMode", "Copy"}}, [](P&) {}},
@@ -159,20 +163,20 @@ TEST_F(PreferencesTest, EachStoredValueReadsInItsRangeOrFallsBack) {
          {{"fanDisplayMode", 0}},
          [](P& p) {
              p.fanEnabled = false;
-             p.fanMode = FanDisplayMode::hidden;
+             p.styles.fanMode = FanDisplayMode::hidden;
          }},
         {"fan switched on over the legacy style",
          {{"fanDisplayMode", 0}, {"fanEnabled", true}},
-         [](P& p) { p.fanMode = FanDisplayMode::hidden; }},
+         [](P& p) { p.styles.fanMode = FanDisplayMode::hidden; }},
         {"legacy swap only",
          {{"swapOnly", true}},
-         [](P& p) { p.displayMode = DisplayMode::automatic; }},
+         [](P& p) { p.styles.memoryMode = DisplayMode::automatic; }},
         {"legacy swap only under an unknown style",
          {{"swapOnly", true}, {"displayMode", 9}},
-         [](P& p) { p.displayMode = DisplayMode::automatic; }},
+         [](P& p) { p.styles.memoryMode = DisplayMode::automatic; }},
         {"a style over legacy swap only",
          {{"swapOnly", true}, {"displayMode", 2}},
-         [](P& p) { p.displayMode = DisplayMode::pair; }},
+         [](P& p) { p.styles.memoryMode = DisplayMode::pair; }},
         {"legacy swap only off", {{"swapOnly", false}}, [](P&) {}},
         {"blue by the current key", {{"themeBlue", true}}, [](P& p) { p.normalBlue = true; }},
         {"blue by the legacy key", {{"normalBlue", true}}, [](P& p) { p.normalBlue = true; }},
@@ -276,7 +280,7 @@ TEST_F(PreferencesTest, MigrationMergesOnceWithTheCurrentDomainWinning) {
 
     auto p = readAfterRestart();
     EXPECT_EQ(p.chartLength, 120);
-    EXPECT_EQ(p.displayMode, DisplayMode::automatic);
+    EXPECT_EQ(p.styles.memoryMode, DisplayMode::automatic);
     EXPECT_EQ(defaults_->persistentDomainForName(legacyDomainName), legacy);
 
     // A second run changes nothing, even when the legacy domain changed since.

@@ -48,7 +48,9 @@ std::vector<StoreCase> storeCases() {
          {{"memoryEnabled", false}}},
         {"the value it already has",
          {},
-         [](SettingsStore& s) { s.change([](Preferences& p) { p.memoryShowChart = true; }); },
+         [](SettingsStore& s) {
+             s.change([](Preferences& p) { p.styles.memoryShowChart = true; });
+         },
          {},
          {},
          {}},
@@ -59,10 +61,10 @@ std::vector<StoreCase> storeCases() {
                  p.chartLength = 120;
                  p.fanGap = 3;
                  p.floatingOpacity = 0.5;
-                 p.displayMode = DisplayMode::pair;
-                 p.temperatureMode = TemperatureDisplayMode::thermometer;
-                 p.computeMode = ComputeDisplayMode::chart;
-                 p.fanAnimation = FanAnimationMode::off;
+                 p.styles.memoryMode = DisplayMode::pair;
+                 p.styles.temperatureMode = TemperatureDisplayMode::thermometer;
+                 p.styles.computeMode = ComputeDisplayMode::chart;
+                 p.styles.fanAnimation = FanAnimationMode::off;
              });
          },
          {"chartLength", "fanGap", "floatingOpacity", "displayMode", "temperatureDisplay",
@@ -113,7 +115,7 @@ std::vector<StoreCase> storeCases() {
         {"a fan style over a switch never stored",
          {{"fanDisplayMode", 0}},
          [](SettingsStore& s) {
-             s.change([](Preferences& p) { p.fanMode = FanDisplayMode::graph; });
+             s.change([](Preferences& p) { p.styles.fanMode = FanDisplayMode::graph; });
          },
          {"fanDisplayMode"},
          {},

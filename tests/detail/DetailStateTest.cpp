@@ -39,7 +39,7 @@ TEST(DetailState, ChangesNameWhatEachDifferenceRefreshes) {
          [](DetailState& s) { s.language = AppLanguage::german; },
          {.layout = true, .language = true, .cardLook = true}},
         {"style",
-         [](DetailState& s) { s.styles.fan = FanDisplayMode::graph; },
+         [](DetailState& s) { s.styles.fanMode = FanDisplayMode::graph; },
          {.styles = true, .cardLook = true}},
         {"theme", [](DetailState& s) { s.normalBlue = true; }, {.colors = true, .cardLook = true}},
         {"history length", [](DetailState& s) { s.historyCapacity = 30; }, {.cardLook = true}},

@@ -198,8 +198,8 @@ TEST_F(DetailViewActionsTest, EscapeEndsSortingFirstThenCloses) {
 
 TEST_F(DetailViewActionsTest, ALanguageSwitchRelabelsEveryControlAndKeepsTheSelections) {
     probe.change([](DetailState& s) {
-        s.styles.compute = ComputeDisplayMode::compact;
-        s.styles.memory = DisplayMode::automatic;
+        s.styles.computeMode = ComputeDisplayMode::compact;
+        s.styles.memoryMode = DisplayMode::automatic;
         s.presentation = DetailPresentation::overview;
     });
     probe.change([](DetailState& s) { s.language = AppLanguage::german; });
@@ -227,7 +227,7 @@ TEST_F(DetailViewActionsTest, ANewStateRedrawsOnlyTheControlsItChanges) {
         ASSERT_FALSE(control->needsDisplay());
     probe.change([](DetailState& s) {
         s.chartLength = 120;
-        s.styles.fan = FanDisplayMode::graph;
+        s.styles.fanMode = FanDisplayMode::graph;
     });
     std::vector<ui::Control*> dirty;
     for (const auto& control : probe.controls())

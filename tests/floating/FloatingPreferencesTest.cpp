@@ -1,5 +1,7 @@
 #include "floating/FloatingPreferences.h"
 
+#include "support/OtherStyles.h"
+
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
@@ -22,16 +24,9 @@ FloatingPreferences customFallback() {
     p.hidden = {ModuleKind::compute};
     p.appearance = AppearanceMode::dark;
     p.opacity = 0.5;
-    p.displayMode = DisplayMode::pair;
-    p.fanMode = FanDisplayMode::graph;
-    p.fanAnimation = FanAnimationMode::off;
-    p.computeMode = ComputeDisplayMode::compact;
-    p.temperatureMode = TemperatureDisplayMode::thermometer;
+    p.styles = testsupport::otherStyles;
     p.chartLength = 40;
     p.gap = 12;
-    p.memoryShowChart = false;
-    p.networkShowChart = false;
-    p.networkColored = true;
     p.colors.values = {{"memory", 4}};
     p.presentation = DetailPresentation::overview;
     p.hideInFullscreen = true;
@@ -86,18 +81,18 @@ std::vector<ReadCase> readCases() {
         {"fan negative", schemaOne({{"fan", -1}}), [](P&) {}},
         {"display Boolean", schemaOne({{"display", true}}), [](P&) {}},
         {"display integral real", schemaOne({{"display", 1.0}}),
-         [](P& p) { p.displayMode = DisplayMode::automatic; }},
+         [](P& p) { p.styles.memoryMode = DisplayMode::automatic; }},
         {"compute fraction", schemaOne({{"compute", 1.5}}), [](P&) {}},
         {"modes in range", schemaOne({{"fan", 0}, {"fanAnimation", 1}, {"compute", 1}}),
          [](P& p) {
-             p.fanMode = FanDisplayMode::hidden;
-             p.fanAnimation = FanAnimationMode::efficient;
-             p.computeMode = ComputeDisplayMode::chart;
+             p.styles.fanMode = FanDisplayMode::hidden;
+             p.styles.fanAnimation = FanAnimationMode::efficient;
+             p.styles.computeMode = ComputeDisplayMode::chart;
          }},
         {"Booleans", schemaOne({{"memoryChart", true}, {"networkColored", false}}),
          [](P& p) {
-             p.memoryShowChart = true;
-             p.networkColored = false;
+             p.styles.memoryShowChart = true;
+             p.styles.networkColored = false;
          }},
         {"Boolean as number", schemaOne({{"networkChart", 1}, {"hideInFullscreen", 0}}), [](P&) {}},
         {"colors filtered",

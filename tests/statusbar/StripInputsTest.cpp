@@ -61,7 +61,7 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
          },
          [](const StripInputs& in) { EXPECT_FALSE(in.appMark); }},
         {"a hidden fan style shows as the ring",
-         [](StripSettings& s, auto&, auto&) { s.fanMode = FanDisplayMode::hidden; },
+         [](StripSettings& s, auto&, auto&) { s.styles.fanMode = FanDisplayMode::hidden; },
          [](const StripInputs& in) { EXPECT_EQ(in.fanMode, FanDisplayMode::ring); }},
         {"slots without a colour take the theme, the GPU none",
          [](StripSettings& s, auto&, auto&) {
@@ -103,7 +103,7 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
          [](StripSettings& s, auto&, StripEnvironment& f) {
              s.order = {ModuleKind::network, ModuleKind::memory};
              s.chartLength = 40;
-             s.memoryMode = DisplayMode::pair;
+             s.styles.memoryMode = DisplayMode::pair;
              f.height = 29;
          },
          [](const StripInputs& in) {
