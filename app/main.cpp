@@ -6,6 +6,7 @@
 #include "platform/foundation/OpenFileLimit.h"
 #include "platform/foundation/TerminationSignals.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/graphics/TextShaper.h"
 #include "platform/toolkit/x11/X11WindowList.h"
 #include "platform/toolkit/x11/X11WindowServer.h"
 #include "updates/UpdateCheckCommand.h"
@@ -115,6 +116,8 @@ int main(int argc, char** argv) {
         shutdown->defaults = defaults;
         shutdown->running = true;
     }
+    // Every text the program measures and draws, all on this thread, is shaped by this one.
+    gfx::TextShaper shaper;
     auto environment = AppDelegate::Environment::live(*defaults);
     environment.windowList = windowList;
     const auto outcome =

@@ -32,9 +32,13 @@ void drawClipped(std::span<const std::uint8_t> control, std::vector<gfx::Point> 
     gfx::Bitmap bitmap = gfx::Bitmap::forPointSize({width, height}, scale);
     const gfx::Rect clip{double(control[1] % 40), double(control[2] % 30), double(control[3] % 41),
                          double(control[4] % 31)};
+    gfx::ShapeMaskCache masks;
     {
         gfx::Context context(bitmap,
                              control[0] & 2 ? gfx::Appearance::dark : gfx::Appearance::light);
+        // Masks kept from one draw to the next, or made for each.
+        if (control[0] & 4)
+            context.setShapeMasks(&masks);
         context.clipToRect(clip);
         const int mode = control[5];
         switch (mode % 4) {
@@ -98,8 +102,8 @@ void drawClipped(std::span<const std::uint8_t> control, std::vector<gfx::Point> 
         path.close();
         context.fill(path, control[12] & 8 ? gfx::WindingRule::evenOdd : gfx::WindingRule::nonZero);
         context.stroke(path);
-        if (auto mask = gfx::ShapeMaskCache::forThisThread().mask(
-                gfx::FlatPath(path, context.currentTransform()))) {
+        if (const gfx::ShapeMask* mask =
+                masks.mask(gfx::FlatPath(path, context.currentTransform()))) {
             if (!mask->surface)
                 __builtin_trap();
         }

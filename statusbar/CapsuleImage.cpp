@@ -44,7 +44,8 @@ gfx::Image renderedCapsuleImage(CapsuleCache& capsules, gfx::Size size, bool dar
     gfx::Image image = gfx::Image::withDrawingHandler(size, false, over);
     if (const gfx::Bitmap* capsule = capsules.capsule(size, dark)) {
         return gfx::renderedBitmapImage(image, *capsule,
-                                        dark ? gfx::Appearance::dark : gfx::Appearance::light);
+                                        dark ? gfx::Appearance::dark : gfx::Appearance::light,
+                                        &capsules.shapeMasks());
     }
     return renderedBitmapImage(image, imageScale, dark);
 }
@@ -62,6 +63,7 @@ std::optional<gfx::Image> redrawnCapsuleAreas(CapsuleCache& capsules, gfx::Image
     gfx::Bitmap bitmap = std::move(previous).takeBitmap();
     {
         gfx::Context context(bitmap, dark ? gfx::Appearance::dark : gfx::Appearance::light);
+        context.setShapeMasks(&capsules.shapeMasks());
         // Whole pixels, so that the capsule comes back whole in each and nothing is drawn over
         // what was already there.
         const auto toPixels = gfx::AffineTransform::scaling(imageScale, imageScale);

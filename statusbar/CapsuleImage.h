@@ -3,6 +3,7 @@
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
+#include "platform/graphics/ShapeMaskCache.h"
 
 #include <functional>
 #include <list>
@@ -18,13 +19,16 @@ using OverCapsule = std::function<bool(gfx::Context& context, const gfx::Rect& r
 // The bare capsules module images are drawn on, one per size and appearance, kept by the strip
 // that shows the images. The modules' images are drawn anew every second, each on the same
 // capsule: filling it each time costs 1,013–1,104 µs of processor time a second of the program
-// instead of 930–1,001 (bench/WholeProgramBench, medians of three runs side by side). Main
-// thread.
+// instead of 930–1,001 (bench/WholeProgramBench, medians of three runs side by side). The masks
+// of the shapes the images' charts are painted through, the same every second, are kept here as
+// well. Main thread.
 class CapsuleCache {
 public:
     // The capsule alone in an image of the size, rendered as every module image is; nothing when
     // the image has no pixels.
     const gfx::Bitmap* capsule(gfx::Size size, bool dark);
+    // Where the module images drawn on these capsules keep their shapes' masks.
+    gfx::ShapeMaskCache& shapeMasks() { return shapeMasks_; }
 
 private:
     struct Kept {
@@ -34,6 +38,7 @@ private:
     };
     // Most recently used first.
     std::list<Kept> kept_;
+    gfx::ShapeMaskCache shapeMasks_;
 };
 
 // A module image of the size rendered at scale 2 on its capsule (fillCapsule): the pixels of

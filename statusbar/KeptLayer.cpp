@@ -66,6 +66,7 @@ void KeptLayer::render(const gfx::Context& context, const Placement& placement,
                        {placement.width / scale, placement.height / scale});
     {
         gfx::Context layer(bitmap, placement.appearance);
+        layer.setShapeMasks(context.shapeMasks());
         // The layer's base space is the window's, moved so that the kept area's top-left
         // device pixel is the layer's first: both are y-up at the same scale.
         layer.concat(gfx::AffineTransform::translation(-placement.x / scale,

@@ -28,9 +28,9 @@ struct TextAttributes {
 // puts the line box's min-y corner there — its bottom-left in y-up space, its top-left in a
 // flipped context — with the glyphs upright either way.
 //
-// Shaped layouts are kept in a small per-thread cache keyed by the text and its layout
-// attributes, so text that is redrawn every second with the same content is not reshaped.
-// Measuring works on any thread (pango's font map and the cache are per thread); drawing goes
+// Text is shaped by the thread's installed TextShaper, which keeps it, so text that is redrawn
+// every second with the same content is not reshaped; with none installed it is shaped anew.
+// Measuring works on any thread (pango's font map and the shapers are per thread); drawing goes
 // with its context's thread.
 class AttributedString {
 public:

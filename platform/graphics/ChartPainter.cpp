@@ -461,23 +461,24 @@ void ChartPainter::compositeClipLayer() {
     cairo_surface_flush(pixels);
     cairo_t* cr = context_.cairo();
     cairo_save(cr);
-    if (std::optional<ShapeMaskCache::Mask> mask =
-            ShapeMaskCache::forThisThread().mask(layer.deviceShape)) {
+    std::optional<ShapeMask> made;
+    if (const ShapeMask* mask = shapeMask(context_.shapeMasks(), layer.deviceShape, made)) {
+        cairo_surface_t* coverageSurface = mask->surface.get();
         const CoverageMask::Box coverage{mask->x, mask->y,
-                                         cairo_image_surface_get_width(mask->surface),
-                                         cairo_image_surface_get_height(mask->surface)};
-        cairo_surface_flush(mask->surface);
+                                         cairo_image_surface_get_width(coverageSurface),
+                                         cairo_image_surface_get_height(coverageSurface)};
+        cairo_surface_flush(coverageSurface);
         CoverageMask::multiplyByCoverage(
             cairo_image_surface_get_data(pixels), cairo_image_surface_get_stride(pixels), layer.box,
-            cairo_image_surface_get_data(mask->surface),
-            cairo_image_surface_get_stride(mask->surface), coverage, mask->solid);
+            cairo_image_surface_get_data(coverageSurface),
+            cairo_image_surface_get_stride(coverageSurface), coverage, mask->solid);
         cairo_surface_mark_dirty(pixels);
         cairo_identity_matrix(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
         cairo_set_source_surface(cr, pixels, 0, 0);
         cairo_paint(cr);
     } else {
-        // A shape too large to keep: cairo clips to it.
+        // A shape too large for a mask: cairo clips to it.
         cairo_surface_mark_dirty(pixels);
         cairo_identity_matrix(cr);
         cairo_set_source_surface(cr, pixels, 0, 0);

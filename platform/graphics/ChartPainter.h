@@ -39,7 +39,7 @@ public:
     // over it: composited once through the shape when the painter goes, so that the shape's
     // anti-aliased rim is covered once. Source over without a shadow on an axis-aligned
     // transform, the runs are composited into a layer of the painter's own, whose pixels that the
-    // shape does not wholly cover are multiplied by the shape's kept coverage (ShapeMaskCache)
+    // shape does not wholly cover are multiplied by the shape's coverage mask (ShapeMaskCache.h)
     // before the layer is painted plainly. A chart cost two nested offscreen layers and a masked
     // composite a second: the memory chart took 7.0 % of the program's time instead of 6.2 (perf,
     // a minute of the program on Xvfb, medians of three), and the memory image 48.4 µs instead of

@@ -63,28 +63,30 @@ template <typename Paint> void paintInside(cairo_t* cr, const CoverageMask::Box&
     cairo_restore(cr);
 }
 
-// Paints cr's source through the shape's kept coverage mask (ShapeMaskCache.h); false when the
-// shape is not one to keep and cairo has to draw it.
-bool paintKeptMask(cairo_t* cr, const FlatPath& flat) {
-    std::optional<ShapeMaskCache::Mask> mask = ShapeMaskCache::forThisThread().mask(flat);
+// Paints cr's source through the shape's coverage mask (ShapeMaskCache.h), kept in masks when
+// given; false when the shape has no mask and cairo has to draw it.
+bool paintMask(cairo_t* cr, ShapeMaskCache* masks, const FlatPath& flat) {
+    std::optional<ShapeMask> made;
+    const ShapeMask* mask = shapeMask(masks, flat, made);
     if (!mask) {
         return false;
     }
+    cairo_surface_t* surface = mask->surface.get();
     cairo_save(cr);
     cairo_identity_matrix(cr);
-    if (clipOver(cr, mask->x, mask->y, cairo_image_surface_get_width(mask->surface),
-                 cairo_image_surface_get_height(mask->surface)) == ClipOver::nothing) {
+    if (clipOver(cr, mask->x, mask->y, cairo_image_surface_get_width(surface),
+                 cairo_image_surface_get_height(surface)) == ClipOver::nothing) {
         cairo_reset_clip(cr);
     }
     // Compositing through a mask is several times dearer than a plain one, and a capsule's mask
     // is solid but for its round ends: only the pixels around the solid core pay for the mask.
     // Painted whole through the mask, a module's capsule layer cost more than the clipping it
     // saved (the network image with its graph 85 → 105 µs).
-    const CoverageMask::Box whole{mask->x, mask->y, cairo_image_surface_get_width(mask->surface),
-                                  cairo_image_surface_get_height(mask->surface)};
+    const CoverageMask::Box whole{mask->x, mask->y, cairo_image_surface_get_width(surface),
+                                  cairo_image_surface_get_height(surface)};
     const CoverageMask::Box& core = mask->solid;
     if (core.isEmpty()) {
-        cairo_mask_surface(cr, mask->surface, mask->x, mask->y);
+        cairo_mask_surface(cr, surface, mask->x, mask->y);
     } else {
         paintInside(cr, core, [cr] { cairo_paint(cr); });
         const int coreRight = core.x + core.width, coreBottom = core.y + core.height;
@@ -95,7 +97,7 @@ bool paintKeptMask(cairo_t* cr, const FlatPath& flat) {
             {coreRight, core.y, whole.x + whole.width - coreRight, core.height},
         };
         for (const CoverageMask::Box& part : rim) {
-            paintInside(cr, part, [&] { cairo_mask_surface(cr, mask->surface, mask->x, mask->y); });
+            paintInside(cr, part, [&] { cairo_mask_surface(cr, surface, mask->x, mask->y); });
         }
     }
     cairo_restore(cr);
@@ -402,7 +404,7 @@ void Context::paintThrough(const Path& path) {
         path.isFinite() && path.windingRule() == WindingRule::nonZero
             ? CoverageMask::maskableTransform(cr)
             : std::nullopt;
-    if (!toDevice || !paintKeptMask(cr, FlatPath(path, *toDevice))) {
+    if (!toDevice || !paintMask(cr, shapeMasks_, FlatPath(path, *toDevice))) {
         cairo_new_path(cr);
         if (path.isFinite()) {
             appendToCairo(cr, path);

@@ -16,6 +16,7 @@ namespace gfx {
 
 class Bitmap;
 class DrawingRecorder;
+class ShapeMaskCache;
 
 // The platform's compositing operations that drawing code uses, mapped onto cairo's operators.
 enum class CompositingOperation {
@@ -153,9 +154,15 @@ public:
     Rect clipBoundingBox() const;
     // Paints cairo's current source, source over, through the path's coverage under its winding
     // rule: what clipping to the path and painting gives, but under the non-zero rule through a
-    // kept mask where the transform keeps the axes aligned, so that a curved clip that is the same
-    // every time costs only its compositing. A layer painted back through a rounded clip uses it.
+    // coverage mask where the transform keeps the axes aligned, kept in the context's shape masks
+    // so that a curved clip that is the same every time costs only its compositing. A layer
+    // painted back through a rounded clip uses it.
     void paintThrough(const Path& path);
+    // Where painting through keeps the masks it makes, for a drawing whose shapes come back
+    // (ShapeMaskCache.h); without one, each is made for its draw alone, to the same pixels. Not
+    // owned; it must outlive its use.
+    void setShapeMasks(ShapeMaskCache* masks) { shapeMasks_ = masks; }
+    ShapeMaskCache* shapeMasks() const { return shapeMasks_; }
 
     // Runs draw with a shadow under it when the state has one: draw is called once into a mask
     // for the shadow and once for the real drawing, each time with a cairo_t in this context's
@@ -208,6 +215,7 @@ private:
     State state_;
     std::vector<State> savedStates_;
     DrawingRecorder* recorder_ = nullptr;
+    ShapeMaskCache* shapeMasks_ = nullptr;
 };
 
 cairo_operator_t cairoOperator(CompositingOperation operation);

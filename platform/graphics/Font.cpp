@@ -94,7 +94,8 @@ const PangoFontDescription* Font::description() const {
 
 FontMetrics Font::metrics() const {
     std::call_once(shared_->metricsOnce, [this] {
-        std::unique_ptr<PangoLayout, LayoutDeleter> layout(pango_layout_new(shapingContext()));
+        std::unique_ptr<PangoLayout, LayoutDeleter> layout(
+            pango_layout_new(shapingContext().get()));
         pango_layout_set_font_description(layout.get(), shared_->description);
         pango_layout_set_text(layout.get(), "H", -1);
         PangoRectangle ink, logical;
@@ -111,7 +112,8 @@ FontMetrics Font::metrics() const {
 
 double Font::digitAdvance() const {
     std::call_once(shared_->digitOnce, [this] {
-        std::unique_ptr<PangoLayout, LayoutDeleter> layout(pango_layout_new(shapingContext()));
+        std::unique_ptr<PangoLayout, LayoutDeleter> layout(
+            pango_layout_new(shapingContext().get()));
         pango_layout_set_font_description(layout.get(), shared_->description);
         PangoAttrList* list = pango_attr_list_new();
         pango_attr_list_insert(list, pango_attr_font_features_new("tnum 1"));
@@ -126,7 +128,7 @@ double Font::digitAdvance() const {
 }
 
 std::string Font::resolvedFamily() const {
-    PangoFont* font = pango_context_load_font(shapingContext(), shared_->description);
+    PangoFont* font = pango_context_load_font(shapingContext().get(), shared_->description);
     if (!font) {
         return {};
     }

@@ -252,22 +252,26 @@ bool Image::writePng(const std::string& path, double scale) const {
     return rendered.bitmap()->writePng(path);
 }
 
-Image renderedBitmapImage(const Image& image, double scale, Appearance appearance) {
+Image renderedBitmapImage(const Image& image, double scale, Appearance appearance,
+                          ShapeMaskCache* masks) {
     Bitmap bitmap = Bitmap::forPointSize(image.size(), scale);
     if (!bitmap.isEmpty()) {
         // Into a fresh transparent bitmap the handler needs no isolating group: what it draws
         // there is already the image alone.
         Context context(bitmap, appearance);
+        context.setShapeMasks(masks);
         Rect bounds{Point{}, image.size()};
         image.drawContent(context, bounds, bounds, ImageInterpolation::high);
     }
     return Image::withBitmap(std::move(bitmap));
 }
 
-Image renderedBitmapImage(const Image& image, const Bitmap& backdrop, Appearance appearance) {
+Image renderedBitmapImage(const Image& image, const Bitmap& backdrop, Appearance appearance,
+                          ShapeMaskCache* masks) {
     Bitmap bitmap = backdrop.copy();
     if (!bitmap.isEmpty()) {
         Context context(bitmap, appearance);
+        context.setShapeMasks(masks);
         Rect bounds{Point{}, image.size()};
         image.drawContent(context, bounds, bounds, ImageInterpolation::high);
     }

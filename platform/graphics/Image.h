@@ -71,9 +71,10 @@ public:
     bool writePng(const std::string& path, double scale = 2) const;
 
 private:
-    friend Image renderedBitmapImage(const Image& image, double scale, Appearance appearance);
+    friend Image renderedBitmapImage(const Image& image, double scale, Appearance appearance,
+                                     ShapeMaskCache* masks);
     friend Image renderedBitmapImage(const Image& image, const Bitmap& backdrop,
-                                     Appearance appearance);
+                                     Appearance appearance, ShapeMaskCache* masks);
     struct Content;
     explicit Image(std::shared_ptr<const Content> content) : content_(std::move(content)) {}
 
@@ -87,12 +88,15 @@ private:
 // The image drawn once into a new bitmap at the scale: (width × scale) by (height × scale)
 // pixels rounded up, RGBA 8-bit premultiplied, representation size = the point size, not a
 // template. An image too small for one pixel gives an empty bitmap. Dynamic colours drawn by a
-// handler resolve against the given appearance.
+// handler resolve against the given appearance. A handler painting through shapes keeps their
+// masks in `masks` when given (Context::setShapeMasks).
 Image renderedBitmapImage(const Image& image, double scale,
-                          Appearance appearance = Appearance::light);
+                          Appearance appearance = Appearance::light,
+                          ShapeMaskCache* masks = nullptr);
 // The same, drawn over a copy of backdrop's pixels at backdrop's scale instead of into a cleared
 // bitmap: an image that always begins with the same picture (a module's capsule) copies it rather
 // than drawing it again. Backdrop's point size is the image's.
-Image renderedBitmapImage(const Image& image, const Bitmap& backdrop, Appearance appearance);
+Image renderedBitmapImage(const Image& image, const Bitmap& backdrop, Appearance appearance,
+                          ShapeMaskCache* masks = nullptr);
 
 } // namespace gfx

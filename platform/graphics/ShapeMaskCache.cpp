@@ -69,20 +69,7 @@ CoverageMask::Box solidBox(const std::uint8_t* pixels, int stride, const Coverag
 
 } // namespace
 
-ShapeMaskCache::ShapeMaskCache(std::size_t byteBudget) : byteBudget_(byteBudget) {}
-
-ShapeMaskCache& ShapeMaskCache::forThisThread() {
-    thread_local ShapeMaskCache cache;
-    return cache;
-}
-
-std::optional<ShapeMaskCache::Mask> ShapeMaskCache::mask(const FlatPath& shape) {
-    std::string key = keyOf(shape);
-    if (auto found = index_.find(key); found != index_.end()) {
-        order_.splice(order_.begin(), order_, found->second);
-        const Entry& entry = order_.front();
-        return Mask{entry.surface.get(), entry.x, entry.y, entry.solid};
-    }
+std::optional<ShapeMask> ShapeMask::of(const FlatPath& shape) {
     if (!allFinite(shape)) {
         return std::nullopt;
     }
@@ -99,17 +86,31 @@ std::optional<ShapeMaskCache::Mask> ShapeMaskCache::mask(const FlatPath& shape) 
         return std::nullopt;
     }
     cairo_surface_flush(surface.get());
-    coverage.resolve(cairo_image_surface_get_data(surface.get()),
-                     cairo_image_surface_get_stride(surface.get()));
+    unsigned char* pixels = cairo_image_surface_get_data(surface.get());
+    const int stride = cairo_image_surface_get_stride(surface.get());
+    coverage.resolve(pixels, stride);
     cairo_surface_mark_dirty(surface.get());
-    ++renders_;
-    CoverageMask::Box solid = solidBox(cairo_image_surface_get_data(surface.get()),
-                                       cairo_image_surface_get_stride(surface.get()), box);
+    CoverageMask::Box solid = solidBox(pixels, stride, box);
+    return ShapeMask{std::move(surface), box.x, box.y, solid};
+}
 
-    std::size_t bytes =
-        std::size_t(cairo_image_surface_get_stride(surface.get())) * std::size_t(box.height) +
-        key.size() + sizeof(Entry);
-    order_.push_front(Entry{std::move(key), std::move(surface), box.x, box.y, solid, bytes});
+ShapeMaskCache::ShapeMaskCache(std::size_t byteBudget) : byteBudget_(byteBudget) {}
+
+const ShapeMask* ShapeMaskCache::mask(const FlatPath& shape) {
+    std::string key = keyOf(shape);
+    if (auto found = index_.find(key); found != index_.end()) {
+        order_.splice(order_.begin(), order_, found->second);
+        return &order_.front().mask;
+    }
+    std::optional<ShapeMask> made = ShapeMask::of(shape);
+    if (!made) {
+        return nullptr;
+    }
+    ++renders_;
+    std::size_t bytes = std::size_t(cairo_image_surface_get_stride(made->surface.get())) *
+                            std::size_t(cairo_image_surface_get_height(made->surface.get())) +
+                        key.size() + sizeof(Entry);
+    order_.push_front(Entry{std::move(key), std::move(*made), bytes});
     index_.emplace(order_.front().key, order_.begin());
     bytes_ += bytes;
     // The newest entry stays even alone over the budget: its surface is handed out.
@@ -119,8 +120,16 @@ std::optional<ShapeMaskCache::Mask> ShapeMaskCache::mask(const FlatPath& shape) 
         index_.erase(oldest.key);
         order_.pop_back();
     }
-    const Entry& entry = order_.front();
-    return Mask{entry.surface.get(), entry.x, entry.y, entry.solid};
+    return &order_.front().mask;
+}
+
+const ShapeMask* shapeMask(ShapeMaskCache* cache, const FlatPath& shape,
+                           std::optional<ShapeMask>& made) {
+    if (cache) {
+        return cache->mask(shape);
+    }
+    made = ShapeMask::of(shape);
+    return made ? &*made : nullptr;
 }
 
 } // namespace gfx

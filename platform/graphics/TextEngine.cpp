@@ -1,96 +1,16 @@
 #include "platform/graphics/TextEngine.h"
 
-#include "platform/graphics/PlanShaper.h"
+#include "platform/graphics/TextShaper.h"
 
-#include <array>
 #include <cmath>
-#include <cstring>
 #include <hb.h>
-#include <list>
 #include <pango/pangocairo.h>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 namespace gfx {
 
 namespace {
-
-struct ContextDeleter {
-    void operator()(PangoContext* context) const { g_object_unref(context); }
-};
-
-std::unique_ptr<PangoContext, ContextDeleter> makeShapingContext() {
-    PangoFontMap* fontMap = pango_cairo_font_map_get_default();
-    std::unique_ptr<PangoContext, ContextDeleter> context(pango_font_map_create_context(fontMap));
-    cairo_font_options_t* options = cairo_font_options_create();
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
-    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-    pango_cairo_context_set_font_options(context.get(), options);
-    cairo_font_options_destroy(options);
-    pango_cairo_context_set_resolution(context.get(), 72);
-    pango_context_set_round_glyph_positions(context.get(), FALSE);
-    return context;
-}
-
-template <typename Runs> bool hasSeveralColours(const Runs& runs) {
-    for (const auto& run : runs) {
-        if (!(run.attributes.color == std::begin(runs)->attributes.color)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// One run as measuring sees it: the text and attributes of the caller, not yet copied.
-struct RunView {
-    std::string_view text;
-    const TextAttributes& attributes;
-};
-
-std::size_t mixed(std::size_t seed, std::size_t value) {
-    return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
-}
-
-// What the shaping depends on: texts, fonts, spacing, width, and the colours when they differ.
-template <typename Runs>
-std::size_t shapingHash(const Runs& runs, bool coloured, std::optional<double> maxWidth) {
-    std::hash<double> number;
-    std::size_t hash = maxWidth ? number(*maxWidth) : 0;
-    for (const auto& run : runs) {
-        const TextAttributes& a = run.attributes;
-        hash = mixed(hash, std::hash<std::string_view>{}(run.text));
-        hash = mixed(hash, number(a.font.pointSize()));
-        hash = mixed(hash, a.font.families().size() * 8 + std::size_t(a.font.weight()) * 2 +
-                               std::size_t(a.font.monospacedDigits()));
-        hash = mixed(hash, number(a.kern) ^ (number(a.baselineOffset) << 1));
-        if (coloured) {
-            const Color& c = a.color;
-            hash = mixed(hash, number(c.red()) ^ (number(c.green()) << 1) ^
-                                   (number(c.blue()) << 2) ^ (number(c.alpha()) << 3));
-        }
-    }
-    return hash;
-}
-
-template <typename Runs>
-bool shapeAlike(const Runs& runs, const std::vector<AttributedString::Run>& kept, bool coloured) {
-    if (std::size(runs) != kept.size()) {
-        return false;
-    }
-    auto other = kept.begin();
-    for (const auto& run : runs) {
-        const TextAttributes& a = run.attributes;
-        const TextAttributes& b = other->attributes;
-        if (std::string_view(run.text) != other->text || !(a.font == b.font) || a.kern != b.kern ||
-            a.baselineOffset != b.baselineOffset || (coloured && !(a.color == b.color))) {
-            return false;
-        }
-        ++other;
-    }
-    return true;
-}
 
 guint16 colourChannel(double value) {
     double clamped = value < 0 ? 0 : value > 1 ? 1 : value;
@@ -195,29 +115,16 @@ struct ItemDeleter {
 };
 using ItemPointer = std::unique_ptr<PangoItem, ItemDeleter>;
 
-// What a text shapes under: a template's analysis, shared, or that of the text's own item; with
-// the template's HarfBuzz shaper when it has one, whose font has every character of the text.
-struct Shaping {
-    ItemPointer item;
-    const PangoAnalysis* analysis = nullptr;
-    PlanShaper* shaper = nullptr;
-};
-
-Shaping ownShaping(ItemPointer item) {
-    const PangoAnalysis* analysis = item ? &item->analysis : nullptr;
-    return {std::move(item), analysis};
-}
-
 // The text as the one item a layout would make of it, or nothing when it would make several, or
 // one running right to left.
-ItemPointer itemize(const std::string& text, const Font& font) {
+ItemPointer itemize(PangoContext* context, const std::string& text, const Font& font) {
     std::unique_ptr<PangoAttrList, AttrListDeleter> list(pango_attr_list_new());
     pango_attr_list_insert(list.get(), pango_attr_font_desc_new(font.description()));
     if (font.monospacedDigits()) {
         pango_attr_list_insert(list.get(), pango_attr_font_features_new("tnum 1"));
     }
     std::unique_ptr<GList, ItemsDeleter> items(
-        pango_itemize(shapingContext(), text.c_str(), 0, int(text.size()), list.get(), nullptr));
+        pango_itemize(context, text.c_str(), 0, int(text.size()), list.get(), nullptr));
     if (!items || items->next) {
         return nullptr;
     }
@@ -229,155 +136,31 @@ ItemPointer itemize(const std::string& text, const Font& font) {
     return item;
 }
 
-// Whether c itemizes as every other such character in a font that has it: left to right, no
-// emoji presentation, no break or format character, of the Latin script or none (common). A
-// figure, a unit and a Latin label are made of these.
-bool plainCharacter(gunichar c) {
-    return (c >= 0x20 && c < 0x7f) || (c >= 0xa0 && c <= 0xff && c != 0xad) || c == 0x2013 ||
-           c == 0x2014 || c == 0x2026;
-}
-
-// Plain text in one font itemizes alike whatever its characters but for the script: Latin with
-// a Latin letter in it, common without. When the font pango chose is the description's first
-// one, every character that font has would get it again, so the item of one such text serves for
-// all others of the same script and font. A new figure every second then pays for shaping alone:
-// 3.1 µs instead of 4.1 with warm caches (bench/GraphicsBench), and far more in the real program,
-// which wakes once a second to caches others have emptied: on an X server with a memory figure
-// that changed every second, pango_itemize took 4.1 % of the program's processor time and a new
-// text's shaping 12.1 %; with the templates 0 % and 8.0 % (perf, two minutes each). The
-// whole-program benchmark's steady figures repeat and run warm, so it cannot tell.
-class ItemTemplates {
-public:
-    // Whether the item's font is the description's first, asked of the fontset itemizing just
-    // loaded: its description is the context's with the font's fields over it, as itemizing
-    // builds it, so pango's fontset cache answers. Loading the font alone builds another fontset,
-    // a fontconfig sort each time.
-    static bool isFirstFont(const Font& font, const PangoAnalysis& analysis) {
-        PangoContext* context = shapingContext();
-        PangoFontDescription* description =
-            pango_font_description_copy(pango_context_get_font_description(context));
-        pango_font_description_merge(description, font.description(), TRUE);
-        PangoFontset* fontset = pango_context_load_fontset(context, description, analysis.language);
-        pango_font_description_free(description);
-        if (!fontset) {
-            return false;
-        }
-        PangoFont* first = nullptr;
-        pango_fontset_foreach(
-            fontset,
-            [](PangoFontset*, PangoFont* candidate, gpointer data) -> gboolean {
-                *static_cast<PangoFont**>(data) = candidate;
-                return TRUE;
-            },
-            &first);
-        bool isFirst = first == analysis.font;
-        g_object_unref(fontset);
-        return isFirst;
-    }
-
-    // A template's analysis serves as it is: shaping a whole text reads nothing of the item but
-    // its analysis, and copying the item (its attributes, its font reference) for every new
-    // figure took 1.0-1.6 % of the real program's processor time (perf).
-    Shaping shapingFor(const std::string& text, const Font& font) {
-        bool latin = false;
-        bool visible = false;
-        for (const char* p = text.c_str(); *p; p = g_utf8_next_char(p)) {
-            gunichar c = g_utf8_get_char(p);
-            if (!plainCharacter(c)) {
-                return ownShaping(itemize(text, font));
-            }
-            latin = latin || g_unichar_get_script(c) == G_UNICODE_SCRIPT_LATIN;
-            // Spaces take their neighbours' font, and a text of spaces alone another's.
-            visible = visible || (c != ' ' && c != 0xa0);
-        }
-        if (!visible) {
-            return ownShaping(itemize(text, font));
-        }
-        for (Template& entry : templates_) {
-            if (entry.latin == latin && entry.font == font) {
-                if (!entry.item || !entry.hasAll(text)) {
-                    return ownShaping(itemize(text, font));
-                }
-                return {nullptr, &entry.item->analysis, entry.shaper.get()};
-            }
-        }
-        ItemPointer item = itemize(text, font);
-        if (templates_.size() < capacity) {
-            templates_.push_back(Template{font, latin, nullptr, nullptr, {}});
-            if (item && isFirstFont(font, item->analysis)) {
-                templates_.back().item.reset(pango_item_copy(item.get()));
-                templates_.back().shaper = PlanShaper::make(templates_.back().item->analysis);
-            }
-        }
-        return ownShaping(std::move(item));
-    }
-
-private:
-    struct Template {
-        Font font;
-        bool latin = false;
-        ItemPointer item;
-        std::unique_ptr<PlanShaper> shaper;
-        // Per Latin-1 character: 0 not yet asked, 1 in the font, 2 not.
-        std::array<unsigned char, 256> coverage;
-
-        // Whether itemizing would give every character this font: pango's coverage decides
-        // that, and the font must have a glyph as well.
-        bool hasAll(const std::string& text) {
-            for (const char* p = text.c_str(); *p; p = g_utf8_next_char(p)) {
-                gunichar c = g_utf8_get_char(p);
-                unsigned char known = c < coverage.size() ? coverage[c] : 0;
-                if (known == 0) {
-                    hb_codepoint_t glyph = 0;
-                    hb_font_t* hbFont = pango_font_get_hb_font(item->analysis.font);
-                    bool has = pango_font_has_char(item->analysis.font, c) && hbFont &&
-                               hb_font_get_nominal_glyph(hbFont, c, &glyph);
-                    known = has ? 1 : 2;
-                    if (c < coverage.size()) {
-                        coverage[c] = known;
-                    }
-                }
-                if (known != 1) {
-                    return false;
-                }
-            }
-            return true;
-        }
-    };
-    static constexpr std::size_t capacity = 32;
-    std::vector<Template> templates_;
-};
-
 // One run with no width to fit, in one font, left to right, into a glyph string; nothing when
 // the text needs the layout (several items, fallback fonts, missing glyphs, controls).
-std::shared_ptr<ShapedText> shapeGlyphs(const AttributedString::Run& run) {
+std::shared_ptr<ShapedText> shapeGlyphs(PangoContext* context, const AttributedString::Run& run) {
     const std::string& text = run.text;
     if (text.empty() || !g_utf8_validate(text.data(), gssize(text.size()), nullptr) ||
         hasControls(text)) {
         return nullptr;
     }
-    thread_local ItemTemplates templates;
-    Shaping shaping = templates.shapingFor(text, run.attributes.font);
-    const PangoAnalysis* analysis = shaping.analysis;
-    if (!analysis) {
+    ItemPointer item = itemize(context, text, run.attributes.font);
+    if (!item) {
         return nullptr;
     }
-    if (!shaping.shaper) {
-        hb_font_t* hbFont = pango_font_get_hb_font(analysis->font);
-        for (const char* p = text.c_str(); *p; p = g_utf8_next_char(p)) {
-            hb_codepoint_t glyph = 0;
-            if (!hbFont || !hb_font_get_nominal_glyph(hbFont, g_utf8_get_char(p), &glyph)) {
-                return nullptr;
-            }
+    const PangoAnalysis* analysis = &item->analysis;
+    hb_font_t* hbFont = pango_font_get_hb_font(analysis->font);
+    for (const char* p = text.c_str(); *p; p = g_utf8_next_char(p)) {
+        hb_codepoint_t glyph = 0;
+        if (!hbFont || !hb_font_get_nominal_glyph(hbFont, g_utf8_get_char(p), &glyph)) {
+            return nullptr;
         }
     }
     auto shaped = std::make_shared<ShapedText>();
     shaped->glyphs = pango_glyph_string_new();
     shaped->font = PANGO_FONT(g_object_ref(analysis->font));
-    if (!shaping.shaper || !shaping.shaper->shape(text, shaped->glyphs)) {
-        pango_shape_with_flags(text.c_str(), int(text.size()), text.c_str(), int(text.size()),
-                               analysis, shaped->glyphs, PANGO_SHAPE_NONE);
-    }
+    pango_shape_with_flags(text.c_str(), int(text.size()), text.c_str(), int(text.size()), analysis,
+                           shaped->glyphs, PANGO_SHAPE_NONE);
     for (int i = 0; i < shaped->glyphs->num_glyphs; ++i) {
         if (shaped->glyphs->glyphs[i].glyph & PANGO_GLYPH_UNKNOWN_FLAG) {
             return nullptr;
@@ -402,11 +185,12 @@ std::shared_ptr<ShapedText> shapeGlyphs(const AttributedString::Run& run) {
     return shaped;
 }
 
-std::shared_ptr<ShapedText> shape(const std::vector<AttributedString::Run>& runs, bool coloured,
+std::shared_ptr<ShapedText> shape(PangoContext* context,
+                                  const std::vector<AttributedString::Run>& runs, bool coloured,
                                   std::optional<double> maxWidth) {
     auto shaped = std::make_shared<ShapedText>();
     shaped->coloured = coloured;
-    shaped->layout = pango_layout_new(shapingContext());
+    shaped->layout = pango_layout_new(context);
     std::string text;
     PangoAttrList* list = pango_attr_list_new();
     std::vector<guint> starts;
@@ -455,71 +239,6 @@ std::shared_ptr<ShapedText> shape(const std::vector<AttributedString::Run>& runs
     return shaped;
 }
 
-// Least recently used layouts of one thread. The strip draws a few dozen texts a second, most
-// of them unchanged from the second before: shaping them all again costs 1,170–1,260 µs a second
-// of the whole program instead of 900–940 (bench/WholeProgramBench). Entries are found by a hash
-// of the runs and compared run by run, so a lookup builds no key string and copies no text: a hit
-// costs 29 ns instead of 88 (bench/GraphicsBench), a steady second of the program 13.30 M
-// instructions instead of 13.35 M (bench/WholeProgramBench under callgrind), and the real
-// program's text measuring and shaping 0.6 % of its instructions less.
-class ShapedTextCache {
-public:
-    template <typename Runs>
-    std::shared_ptr<const ShapedText> find(const Runs& runs, std::optional<double> maxWidth) {
-        bool coloured = hasSeveralColours(runs);
-        std::size_t hash = shapingHash(runs, coloured, maxWidth);
-        auto [first, last] = index_.equal_range(hash);
-        for (auto found = first; found != last; ++found) {
-            Entry& entry = *found->second;
-            if (entry.coloured == coloured && entry.maxWidth == maxWidth &&
-                shapeAlike(runs, entry.runs, coloured)) {
-                order_.splice(order_.begin(), order_, found->second);
-                return entry.shaped;
-            }
-        }
-        std::vector<AttributedString::Run> kept;
-        kept.reserve(std::size(runs));
-        for (const auto& run : runs) {
-            kept.push_back({std::string(run.text), run.attributes});
-        }
-        std::shared_ptr<const ShapedText> shaped;
-        if (kept.size() == 1 && !maxWidth) {
-            shaped = shapeGlyphs(kept.front());
-        }
-        if (!shaped) {
-            shaped = shape(kept, coloured, maxWidth);
-        }
-        order_.push_front({std::move(kept), coloured, maxWidth, hash, shaped});
-        index_.emplace(hash, order_.begin());
-        if (order_.size() > capacity) {
-            auto [oldest, end] = index_.equal_range(order_.back().hash);
-            while (oldest->second != std::prev(order_.end())) {
-                ++oldest;
-            }
-            index_.erase(oldest);
-            order_.pop_back();
-        }
-        return shaped;
-    }
-
-private:
-    static constexpr std::size_t capacity = 128;
-    struct Entry {
-        std::vector<AttributedString::Run> runs;
-        bool coloured = false;
-        std::optional<double> maxWidth;
-        std::size_t hash = 0;
-        std::shared_ptr<const ShapedText> shaped;
-    };
-    std::list<Entry> order_;
-    std::unordered_multimap<std::size_t, std::list<Entry>::iterator> index_;
-};
-
-ShapedTextCache& shapedTextCache() {
-    thread_local ShapedTextCache cache;
-    return cache;
-}
-
 } // namespace
 
 ShapedText::~ShapedText() {
@@ -534,25 +253,65 @@ ShapedText::~ShapedText() {
     }
 }
 
-PangoContext* shapingContext() {
-    thread_local std::unique_ptr<PangoContext, ContextDeleter> context = makeShapingContext();
-    return context.get();
+ShapingContext newShapingContext() {
+    PangoFontMap* fontMap = pango_cairo_font_map_get_default();
+    ShapingContext context(pango_font_map_create_context(fontMap));
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+    pango_cairo_context_set_font_options(context.get(), options);
+    cairo_font_options_destroy(options);
+    pango_cairo_context_set_resolution(context.get(), 72);
+    pango_context_set_round_glyph_positions(context.get(), FALSE);
+    return context;
+}
+
+ShapingContext shapingContext() {
+    if (TextShaper* shaper = TextShaper::installed()) {
+        return ShapingContext(PANGO_CONTEXT(g_object_ref(shaper->context())));
+    }
+    return newShapingContext();
+}
+
+bool hasSeveralColours(const std::vector<AttributedString::Run>& runs) {
+    for (const AttributedString::Run& run : runs) {
+        if (!(run.attributes.color == runs.front().attributes.color)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::shared_ptr<const ShapedText> shapeText(const std::vector<AttributedString::Run>& runs,
                                             std::optional<double> maxWidth) {
-    return shapedTextCache().find(runs, maxWidth);
+    if (TextShaper* shaper = TextShaper::installed()) {
+        return shaper->shape(runs, maxWidth);
+    }
+    return shapeTextIn(newShapingContext().get(), runs, maxWidth);
 }
 
 std::shared_ptr<const ShapedText> shapeText(std::string_view text,
                                             const TextAttributes& attributes) {
-    return shapedTextCache().find(std::array<RunView, 1>{RunView{text, attributes}}, std::nullopt);
+    if (TextShaper* shaper = TextShaper::installed()) {
+        return shaper->shape(text, attributes);
+    }
+    return shapeTextIn(newShapingContext().get(), {{std::string(text), attributes}}, std::nullopt);
+}
+
+std::shared_ptr<const ShapedText> shapeTextIn(PangoContext* context,
+                                              const std::vector<AttributedString::Run>& runs,
+                                              std::optional<double> maxWidth) {
+    std::shared_ptr<const ShapedText> shaped;
+    if (runs.size() == 1 && !maxWidth) {
+        shaped = shapeGlyphs(context, runs.front());
+    }
+    return shaped ? shaped : shape(context, runs, hasSeveralColours(runs), maxWidth);
 }
 
 std::shared_ptr<const ShapedText> shapeTextInLayout(const std::vector<AttributedString::Run>& runs,
                                                     std::optional<double> maxWidth) {
-    bool coloured = hasSeveralColours(runs);
-    return shape(runs, coloured, maxWidth);
+    return shape(newShapingContext().get(), runs, hasSeveralColours(runs), maxWidth);
 }
 
 void showShapedText(cairo_t* cr, const ShapedText& shaped) {

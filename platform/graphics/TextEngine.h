@@ -12,11 +12,20 @@
 
 namespace gfx {
 
-// The pango context text is shaped in: the default cairo font map of this thread, 72 dpi (so a
+struct ShapingContextDeleter {
+    void operator()(PangoContext* context) const { g_object_unref(context); }
+};
+using ShapingContext = std::unique_ptr<PangoContext, ShapingContextDeleter>;
+
+// A pango context to shape text in: the default cairo font map of this thread, 72 dpi (so a
 // pango point is one user unit), metrics unhinted so that positions do not depend on the scale
-// a layout is later drawn at. One per thread, made on first use; pango's font map is itself per
-// thread, so this adds no sharing.
-PangoContext* shapingContext();
+// a layout is later drawn at. Pango's font map is itself per thread, so contexts share only
+// that thread's fonts.
+ShapingContext newShapingContext();
+
+// A reference to the context of the shaper installed on this thread (TextShaper.h), or a new one
+// when there is none.
+ShapingContext shapingContext();
 
 // Runs shaped into a pango layout, or for a single run that one font covers, left to right, into
 // one glyph string: figures change every second, and a layout costs several times the shaping.
@@ -43,20 +52,30 @@ struct ShapedText {
     bool coloured = false;
 };
 
-// The runs shaped on this thread, cut at maxWidth with an ellipsis when given. Results come
-// from a small per-thread cache; the returned pointer stays valid while it is held.
+// The runs shaped, cut at maxWidth with an ellipsis when given, by the shaper installed on this
+// thread (TextShaper.h), which may answer with a text it kept; with none installed, shaped anew.
+// The returned text stays valid while it is held.
 std::shared_ptr<const ShapedText> shapeText(const std::vector<AttributedString::Run>& runs,
                                             std::optional<double> maxWidth = std::nullopt);
 
-// One run of non-empty text shaped on this thread, from the same cache, without copying the text
-// unless it is new: measuring wrappers ask this for every label and figure.
+// One run of non-empty text shaped the same way, without copying the text when the installed
+// shaper kept it: measuring wrappers ask this for every label and figure.
 std::shared_ptr<const ShapedText> shapeText(std::string_view text,
                                             const TextAttributes& attributes);
 
-// The runs shaped into a layout whatever they are, uncached: what the glyph-string form must
-// equal.
+// The runs shaped anew in the context: a single run with no width to fit, in one font, left to
+// right, into one glyph string, anything else into a layout.
+std::shared_ptr<const ShapedText> shapeTextIn(PangoContext* context,
+                                              const std::vector<AttributedString::Run>& runs,
+                                              std::optional<double> maxWidth);
+
+// The runs shaped into a layout whatever they are, in a new context: what the glyph-string form
+// must equal.
 std::shared_ptr<const ShapedText> shapeTextInLayout(const std::vector<AttributedString::Run>& runs,
                                                     std::optional<double> maxWidth = std::nullopt);
+
+// Whether the runs differ in colour, which a shaped text then carries.
+bool hasSeveralColours(const std::vector<AttributedString::Run>& runs);
 
 // Draws the line with its layout origin (the line box's top-left less logicalX) at the current
 // point, in the source and colours the layout form would use. The glyph form draws in cr's source

@@ -123,7 +123,7 @@ void TextView::invalidateLayout() {
 
 PangoLayout* TextView::layout() {
     if (!layout_) {
-        layout_ = pango_layout_new(gfx::shapingContext());
+        layout_ = pango_layout_new(gfx::shapingContext().get());
         pango_layout_set_font_description(layout_, font_.description());
         pango_layout_set_wrap(layout_, longestRunWithoutSpace(editing_.text()) > longestWordWrapped
                                            ? PANGO_WRAP_CHAR

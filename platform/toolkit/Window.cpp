@@ -379,6 +379,7 @@ void Window::redraw(const gfx::Rect& area) {
         return;
     {
         gfx::Context context(*backing_, effectiveAppearance());
+        context.setShapeMasks(&shapeMasks_);
         context.clipToRect(dirty);
         context.clearRect(dirty);
         // A clear background (every panel over the bar) would cost a pass over the area for

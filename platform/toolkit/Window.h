@@ -3,6 +3,7 @@
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Geometry.h"
+#include "platform/graphics/ShapeMaskCache.h"
 #include "platform/toolkit/Event.h"
 #include "platform/toolkit/Screen.h"
 #include "platform/toolkit/View.h"
@@ -229,6 +230,9 @@ private:
     Application* app_;
     std::optional<NativeWindowId> native_;
     std::unique_ptr<gfx::Bitmap> backing_;
+    // The masks of the shapes its views paint through (round ends, kept layers), which come back
+    // at every display.
+    gfx::ShapeMaskCache shapeMasks_;
 };
 
 // A window that can work without activating the application (style bit nonactivatingPanel).

@@ -1,5 +1,4 @@
 #include "platform/graphics/AttributedString.h"
-#include "platform/graphics/PlanShaper.h"
 #include "platform/graphics/TextEngine.h"
 #include "tests/support/TestPaths.h"
 
@@ -78,10 +77,10 @@ TEST(GlyphStringText, MeasuresAsTheLayoutDoesToTheUnit) {
     EXPECT_GE(quick, int(figures().size() * 7));
 }
 
-// Plain characters (printable ASCII and Latin-1, dashes, the ellipsis) reuse one itemization per
-// font and script; their neighbours (the soft hyphen, other punctuation, arrows) do not. Every
-// one alone, among digits and after a letter, in turns of the two scripts, in a font that has
-// them and in one found only after a missing family.
+// Every character of printable ASCII and Latin-1, the dashes, the ellipsis and a few neighbours
+// (the soft hyphen, other punctuation, arrows): alone, among digits and after a letter, in turns
+// of the Latin and common scripts, in a font that has them and in one found only after a missing
+// family.
 TEST(GlyphStringText, EveryPlainCharacterMeasuresAsInTheLayout) {
     std::vector<gunichar> characters;
     for (gunichar c = ' '; c <= 0x17f; ++c) {
@@ -132,119 +131,6 @@ TEST(GlyphStringText, LeavesWhatNeedsALayoutToTheLayout) {
     EXPECT_EQ(plain->layout, nullptr);
     ASSERT_NE(plain->glyphs, nullptr);
     EXPECT_EQ(unknownGlyphCount(*plain), 0);
-}
-
-struct GlyphStringDeleter {
-    void operator()(PangoGlyphString* glyphs) const { pango_glyph_string_free(glyphs); }
-};
-using GlyphStringPointer = std::unique_ptr<PangoGlyphString, GlyphStringDeleter>;
-
-struct ItemsDeleter {
-    void operator()(GList* items) const {
-        g_list_free_full(items,
-                         [](gpointer item) { pango_item_free(static_cast<PangoItem*>(item)); });
-    }
-};
-using Items = std::unique_ptr<GList, ItemsDeleter>;
-
-// The items pango makes of text in font, with tabular figures and letter spacing as asked.
-Items itemize(const std::string& text, const Font& font, bool letterSpacing = false) {
-    PangoAttrList* list = pango_attr_list_new();
-    pango_attr_list_insert(list, pango_attr_font_desc_new(font.description()));
-    if (font.monospacedDigits()) {
-        pango_attr_list_insert(list, pango_attr_font_features_new("tnum 1"));
-    }
-    if (letterSpacing) {
-        pango_attr_list_insert(list, pango_attr_letter_spacing_new(PANGO_SCALE));
-    }
-    Items items(pango_itemize(shapingContext(), text.c_str(), 0, int(text.size()), list, nullptr));
-    pango_attr_list_unref(list);
-    return items;
-}
-
-bool fontHasAll(const PangoAnalysis& analysis, const std::string& text) {
-    hb_font_t* font = pango_font_get_hb_font(analysis.font);
-    for (const char* p = text.c_str(); *p; p = g_utf8_next_char(p)) {
-        hb_codepoint_t glyph = 0;
-        if (!hb_font_get_nominal_glyph(font, g_utf8_get_char(p), &glyph)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Shapes text under analysis both ways and compares every glyph.
-void expectShapedAlike(PlanShaper& shaper, const PangoAnalysis& analysis, const std::string& text,
-                       const std::string& name) {
-    GlyphStringPointer ours(pango_glyph_string_new());
-    GlyphStringPointer pangos(pango_glyph_string_new());
-    ASSERT_TRUE(shaper.shape(text, ours.get())) << name;
-    pango_shape_with_flags(text.c_str(), int(text.size()), text.c_str(), int(text.size()),
-                           &analysis, pangos.get(), PANGO_SHAPE_NONE);
-    ASSERT_EQ(ours->num_glyphs, pangos->num_glyphs) << name;
-    for (int i = 0; i < ours->num_glyphs; ++i) {
-        const PangoGlyphInfo& a = ours->glyphs[i];
-        const PangoGlyphInfo& b = pangos->glyphs[i];
-        std::string where = name + " glyph " + std::to_string(i);
-        EXPECT_EQ(a.glyph, b.glyph) << where;
-        EXPECT_EQ(a.geometry.width, b.geometry.width) << where;
-        EXPECT_EQ(a.geometry.x_offset, b.geometry.x_offset) << where;
-        EXPECT_EQ(a.geometry.y_offset, b.geometry.y_offset) << where;
-        EXPECT_EQ(a.attr.is_cluster_start, b.attr.is_cluster_start) << where;
-        EXPECT_EQ(a.attr.is_color, b.attr.is_color) << where;
-        EXPECT_EQ(ours->log_clusters[i], pangos->log_clusters[i]) << where;
-    }
-}
-
-// For every font, the analysis of each text (as the glyph form keeps one of a figure and one of
-// a Latin word) shapes every text that font has, in every script, and the plan's glyphs are
-// pango's own.
-TEST(GlyphStringText, PlanShaperShapesAsPangoDoesUnderEveryAnalysis) {
-    int compared = 0;
-    std::vector<Font> all = fonts();
-    all.push_back(Font("DejaVu Sans Mono", 9, FontWeight::regular, true));
-    all.push_back(Font("Noto Sans CJK SC", 10));
-    std::vector<std::string> texts = figures();
-    texts.insert(texts.end(), {"88.88 GB", "— °C", "Used:", "Cache:", "fi ffi", "Straße", "1.0 ¾ ½",
-                               "Mémoire", "Größe", "Память", "Ωμέγα", "内存 8.0 GB", "メモリ",
-                               "메모리", "नमस्ते", "ภาษาไทย", "e\u0301", "x\u0327\u0301"});
-    for (const Font& font : all) {
-        for (const std::string& source : texts) {
-            Items items = itemize(source, font);
-            for (GList* l = items.get(); l; l = l->next) {
-                const PangoAnalysis& analysis = static_cast<PangoItem*>(l->data)->analysis;
-                std::unique_ptr<PlanShaper> shaper = PlanShaper::make(analysis);
-                if (analysis.level % 2 != 0) {
-                    EXPECT_EQ(shaper, nullptr) << source;
-                    continue;
-                }
-                ASSERT_NE(shaper, nullptr) << source;
-                for (const std::string& text : texts) {
-                    if (fontHasAll(analysis, text)) {
-                        expectShapedAlike(*shaper, analysis, text,
-                                          text + " under " + source + " in " + font.families() +
-                                              " " + std::to_string(font.pointSize()));
-                        ++compared;
-                    }
-                }
-            }
-        }
-    }
-    // The comparisons cover far more than the Latin figures alone.
-    EXPECT_GT(compared, 5000);
-}
-
-TEST(GlyphStringText, PlanShaperLeavesToPangoWhatItShapesOtherwise) {
-    Font font = Font::system(10);
-    for (const char* text : {"שלום", "مرحبا"}) {
-        Items items = itemize(text, font);
-        ASSERT_NE(items, nullptr);
-        EXPECT_EQ(PlanShaper::make(static_cast<PangoItem*>(items->data)->analysis), nullptr)
-            << text;
-    }
-    Items spaced = itemize("6.61 GB", font, true);
-    ASSERT_NE(spaced, nullptr);
-    EXPECT_EQ(PlanShaper::make(static_cast<PangoItem*>(spaced->data)->analysis), nullptr);
 }
 
 using SurfacePointer = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;

@@ -18,8 +18,8 @@ FlatPath capsuleAt(double x, double width = 100) {
                     AffineTransform::scaling(2, 2));
 }
 
-std::vector<std::uint8_t> pixelsOf(const ShapeMaskCache::Mask& mask) {
-    cairo_surface_t* surface = mask.surface;
+std::vector<std::uint8_t> pixelsOf(const ShapeMask& mask) {
+    cairo_surface_t* surface = mask.surface.get();
     int width = cairo_image_surface_get_width(surface);
     int height = cairo_image_surface_get_height(surface);
     int stride = cairo_image_surface_get_stride(surface);
@@ -31,16 +31,15 @@ std::vector<std::uint8_t> pixelsOf(const ShapeMaskCache::Mask& mask) {
     return pixels;
 }
 
-TEST(ShapeMaskCache, AMaskIsTheShapesCoverageOverTheWholePixelsItTouches) {
-    ShapeMaskCache cache;
+TEST(ShapeMask, IsTheShapesCoverageOverTheWholePixelsItTouches) {
     FlatPath shape = capsuleAt(1.25);
-    std::optional<ShapeMaskCache::Mask> mask = cache.mask(shape);
+    std::optional<ShapeMask> mask = ShapeMask::of(shape);
     ASSERT_TRUE(mask);
     CoverageMask::Box box = CoverageMask::Box::around(shape.bounds());
     EXPECT_EQ(mask->x, box.x);
     EXPECT_EQ(mask->y, box.y);
-    ASSERT_EQ(cairo_image_surface_get_width(mask->surface), box.width);
-    ASSERT_EQ(cairo_image_surface_get_height(mask->surface), box.height);
+    ASSERT_EQ(cairo_image_surface_get_width(mask->surface.get()), box.width);
+    ASSERT_EQ(cairo_image_surface_get_height(mask->surface.get()), box.height);
     CoverageMask coverage(box);
     for (const FlatPath::Subpath& subpath : shape.subpaths()) {
         coverage.addPolygon(shape.points(subpath));
@@ -51,18 +50,18 @@ TEST(ShapeMaskCache, AMaskIsTheShapesCoverageOverTheWholePixelsItTouches) {
     EXPECT_NEAR(pixelsOf(*mask)[100], 128, 1);
 }
 
-TEST(ShapeMaskCache, TheSameShapeIsRasterisedOnceAndAMovedOneAgain) {
-    ShapeMaskCache cache;
-    ASSERT_TRUE(cache.mask(capsuleAt(1.25)));
-    ASSERT_TRUE(cache.mask(capsuleAt(1.25)));
-    EXPECT_EQ(cache.renderCount(), 1u);
-    EXPECT_EQ(cache.entryCount(), 1u);
-    ASSERT_TRUE(cache.mask(capsuleAt(1.3)));
-    EXPECT_EQ(cache.renderCount(), 2u);
-    EXPECT_EQ(cache.entryCount(), 2u);
-}
+TEST(ShapeMaskCache, KeepsEachShapeOnceAndDropsTheLeastRecentlyUsedBeyondTheBudget) {
+    ShapeMaskCache kept;
+    const ShapeMask* first = kept.mask(capsuleAt(1.25));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(pixelsOf(*first), pixelsOf(*ShapeMask::of(capsuleAt(1.25))));
+    EXPECT_EQ(kept.mask(capsuleAt(1.25)), first);
+    EXPECT_EQ(kept.renderCount(), 1u);
+    // Moved by a twentieth of a point, it is another shape.
+    ASSERT_TRUE(kept.mask(capsuleAt(1.3)));
+    EXPECT_EQ(kept.renderCount(), 2u);
+    EXPECT_EQ(kept.entryCount(), 2u);
 
-TEST(ShapeMaskCache, TheLeastRecentlyUsedGoBeyondTheBudget) {
     // Room for two capsules of about 200 × 49 pixels and their keys, not three.
     ShapeMaskCache cache(2 * 210 * 48 + 8000);
     ASSERT_TRUE(cache.mask(capsuleAt(1)));
@@ -79,20 +78,19 @@ TEST(ShapeMaskCache, TheLeastRecentlyUsedGoBeyondTheBudget) {
 
     // A shape larger than the budget is still handed out, alone.
     ShapeMaskCache tiny(100);
-    std::optional<ShapeMaskCache::Mask> mask = tiny.mask(capsuleAt(1));
+    const ShapeMask* mask = tiny.mask(capsuleAt(1));
     ASSERT_TRUE(mask);
-    EXPECT_EQ(cairo_image_surface_get_width(mask->surface),
+    EXPECT_EQ(cairo_image_surface_get_width(mask->surface.get()),
               CoverageMask::Box::around(capsuleAt(1).bounds()).width);
     EXPECT_EQ(tiny.entryCount(), 1u);
 }
 
-TEST(ShapeMaskCache, TheSolidCoreIsWhollyCoveredAndAsLargeAsTheShapeAllows) {
-    ShapeMaskCache cache;
+TEST(ShapeMask, TheSolidCoreIsWhollyCoveredAndAsLargeAsTheShapeAllows) {
     FlatPath capsule = capsuleAt(1.25);
-    std::optional<ShapeMaskCache::Mask> mask = cache.mask(capsule);
+    std::optional<ShapeMask> mask = ShapeMask::of(capsule);
     ASSERT_TRUE(mask);
     const CoverageMask::Box& solid = mask->solid;
-    int width = cairo_image_surface_get_width(mask->surface);
+    int width = cairo_image_surface_get_width(mask->surface.get());
     std::vector<std::uint8_t> pixels = pixelsOf(*mask);
     ASSERT_FALSE(solid.isEmpty());
     for (int row = solid.y; row < solid.y + solid.height; ++row) {
@@ -108,31 +106,33 @@ TEST(ShapeMaskCache, TheSolidCoreIsWhollyCoveredAndAsLargeAsTheShapeAllows) {
     EXPECT_EQ(solid.intersection(straight), straight);
 
     // A rect on whole pixels is solid throughout; one thinner than a pixel nowhere.
-    std::optional<ShapeMaskCache::Mask> whole =
-        cache.mask(FlatPath(Path::rect({2, 3, 10, 5}), AffineTransform{}));
+    std::optional<ShapeMask> whole =
+        ShapeMask::of(FlatPath(Path::rect({2, 3, 10, 5}), AffineTransform{}));
     ASSERT_TRUE(whole);
     EXPECT_EQ(whole->solid, (CoverageMask::Box{2, 3, 10, 5}));
-    std::optional<ShapeMaskCache::Mask> sliver =
-        cache.mask(FlatPath(Path::rect({2, 3.25, 10, 0.5}), AffineTransform{}));
+    std::optional<ShapeMask> sliver =
+        ShapeMask::of(FlatPath(Path::rect({2, 3.25, 10, 0.5}), AffineTransform{}));
     ASSERT_TRUE(sliver);
     EXPECT_TRUE(sliver->solid.isEmpty());
 }
 
-TEST(ShapeMaskCache, NothingForShapesWithoutAreaTooLargeOrNotFinite) {
+TEST(ShapeMask, NothingForShapesWithoutAreaTooLargeOrNotFinite) {
+    auto triangleTo = [](double x) {
+        Path path;
+        path.moveTo({0, 0});
+        path.lineTo({x, 4});
+        path.lineTo({4, 4});
+        return path;
+    };
     ShapeMaskCache cache;
-    EXPECT_FALSE(cache.mask(FlatPath(Path(), AffineTransform{})));
-    EXPECT_FALSE(cache.mask(FlatPath(Path::rect({5, 5, 0, 0}), AffineTransform{})));
-    EXPECT_FALSE(cache.mask(FlatPath(Path::rect({0, 0, 300, 300}), AffineTransform{})));
-    Path broken;
-    broken.moveTo({0, 0});
-    broken.lineTo({std::numeric_limits<double>::quiet_NaN(), 4});
-    broken.lineTo({4, 4});
-    EXPECT_FALSE(cache.mask(FlatPath(broken, AffineTransform{})));
-    Path far;
-    far.moveTo({0, 0});
-    far.lineTo({std::numeric_limits<double>::infinity(), 4});
-    far.lineTo({4, 4});
-    EXPECT_FALSE(cache.mask(FlatPath(far, AffineTransform{})));
+    for (const Path& path : {Path(), Path::rect({5, 5, 0, 0}), Path::rect({0, 0, 300, 300}),
+                             triangleTo(std::numeric_limits<double>::quiet_NaN()),
+                             triangleTo(std::numeric_limits<double>::infinity())}) {
+        EXPECT_FALSE(ShapeMask::of(FlatPath(path, AffineTransform{})));
+        EXPECT_FALSE(cache.mask(FlatPath(path, AffineTransform{})));
+    }
+    // Just within the largest area, there is one.
+    EXPECT_TRUE(ShapeMask::of(FlatPath(Path::rect({0, 0, 256, 256}), AffineTransform{})));
     EXPECT_EQ(cache.entryCount(), 0u);
 }
 
