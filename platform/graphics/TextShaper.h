@@ -21,10 +21,10 @@ namespace gfx {
 // each run). A kept text is found by a hash of its runs and compared run by run, so a lookup
 // builds no key string and copies no text.
 //
-// Its owner is the owner of the thread that draws: the program's main, the profiler, a benchmark
-// or a test. A shaper installs itself as its thread's shaper for its lifetime, which shapeText
-// and shapingContext (TextEngine.h) then use: text is measured deep inside view layout (a label's
-// fitting size, a button's intrinsic size) with no drawing context at hand, and passing the
+// Its owner is the owner of the thread that draws: the program's main, a benchmark's main, a test
+// of what is kept. A shaper installs itself as its thread's shaper for its lifetime, which
+// shapeText and shapingContext (TextEngine.h) then use: text is measured deep inside view layout (a
+// label's fitting size, a button's intrinsic size) with no drawing context at hand, and passing the
 // shaper explicitly would thread a parameter through every view. Text shaped with no shaper
 // installed is shaped on a context made for it and kept nowhere: the same pixels, nothing kept.
 // Shapers on one thread end in the reverse order they began, as scopes do.
