@@ -232,10 +232,13 @@ TEST_F(PulsedeckDesktop, UnderOpenboxTheDetailsTakeTheKeyboardForEscapeAndTheQui
     const int stripX = dock->area.x + dock->area.width - 40;
     const int stripY = dock->area.y + dock->area.height / 2;
 
+    // The keys go to the details once the window manager has handed them the keyboard.
+    const auto detailsHoldTheKeyboard = [&] {
+        const auto panels = shownPanels(display());
+        return panels.size() == 1u && holdsKeyboard(display(), panels.front().window);
+    };
     clickAt(stripX, stripY);
-    ASSERT_TRUE(waitFor([&] { return shownPanels(display()).size() == 1u; }, 20s))
-        << "details open";
-    std::this_thread::sleep_for(800ms);
+    ASSERT_TRUE(waitFor(detailsHoldTheKeyboard, 20s)) << "details open with the keyboard";
     screenshot("desktop-openbox-details.png");
     press(XK_Escape, true);
     press(XK_Escape, false);
@@ -243,9 +246,7 @@ TEST_F(PulsedeckDesktop, UnderOpenboxTheDetailsTakeTheKeyboardForEscapeAndTheQui
         << "Escape closes the details";
 
     clickAt(stripX, stripY);
-    ASSERT_TRUE(waitFor([&] { return shownPanels(display()).size() == 1u; }, 20s))
-        << "details open";
-    std::this_thread::sleep_for(800ms);
+    ASSERT_TRUE(waitFor(detailsHoldTheKeyboard, 20s)) << "details open with the keyboard";
     press(XK_Control_L, true);
     press(XK_q, true);
     press(XK_q, false);

@@ -271,6 +271,27 @@ inline std::vector<Placed> shownPanels(Display* display) {
     return found;
 }
 
+// Whether the keyboard's focus is in `window` or a window inside it.
+inline bool holdsKeyboard(Display* display, ::Window window) {
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    while (focus != 0 && focus != PointerRoot) {
+        if (focus == window)
+            return true;
+        ::Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, focus, &root, &parent, &children, &count))
+            return false;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            return false;
+        focus = parent;
+    }
+    return false;
+}
+
 // A test that runs the built program on an X server of its own, with a preferences folder of its
 // own, and looks at the server through a connection of its own.
 class ProgramOnDisplay : public ::testing::Test {
