@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppUpdates.h"
+#include "app/DetailStateBuilder.h"
 #include "app/DetailsController.h"
 #include "app/FloatingBarController.h"
 #include "app/FloatingModeController.h"
@@ -175,6 +176,16 @@ private:
     // The login item's state the details last showed, and whether the latest change failed.
     int shownLoginState_ = 0;
     bool loginFailed_ = false;
+    // What a closed detail view was last handed, the menu bar's and the floating bar's: a sample
+    // that changes none of it hands the view nothing, so a closed view costs nothing each
+    // second. None after an open hand-off, whose readings the next closed one keeps.
+    struct ClosedHandOff {
+        std::uint64_t settingsRevision = 0;
+        DetailContext context;
+        std::vector<ExternalDevice> devices;
+    };
+    std::optional<ClosedHandOff> statusHandedOff_;
+    std::optional<ClosedHandOff> floatingHandedOff_;
     std::unique_ptr<Sampler> sampler_;
     std::shared_ptr<AppUpdates> updates_;
     std::shared_ptr<FloatingBarController> floatingBar_;

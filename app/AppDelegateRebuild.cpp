@@ -58,15 +58,26 @@ void AppDelegate::handOffToDetails(DetailView& view, const FloatingPreferences* 
     // the rebuild that opens them brings the rest before they are measured.
     if (open)
         shownLoginState_ = loginState();
-    DetailReadings readings = open ? detailReadings(sampling_) : view.state().readings;
-    if (!open)
-        readings.devices = sampling_.devicesSnapshot.devices;
     const DetailContext context{.language = language,
                                 .fanAvailable = sampling_.fanAvailable,
                                 .historyCapacity = static_cast<int>(sampling_.historyCapacity),
                                 .updateFrequency = updates().frequency(),
                                 .loginState = shownLoginState_,
                                 .loginFailed = loginFailed_};
+    std::optional<ClosedHandOff>& handed = floating ? floatingHandedOff_ : statusHandedOff_;
+    if (open) {
+        handed.reset();
+    } else {
+        const std::vector<ExternalDevice>& devices = sampling_.devicesSnapshot.devices;
+        if (handed && handed->settingsRevision == settings_->revision() &&
+            handed->context == context && handed->devices == devices)
+            return;
+        handed = ClosedHandOff{
+            .settingsRevision = settings_->revision(), .context = context, .devices = devices};
+    }
+    DetailReadings readings = open ? detailReadings(sampling_) : view.state().readings;
+    if (!open)
+        readings.devices = sampling_.devicesSnapshot.devices;
     view.setState(detailState(prefs(), floating, context, std::move(readings)), animated);
 }
 

@@ -16,6 +16,8 @@ struct DetailContext {
     // The login item's status as DetailState keeps it, and whether its latest change failed.
     int loginState = 0;
     bool loginFailed = false;
+
+    bool operator==(const DetailContext&) const = default;
 };
 
 // The state of the menu bar's details, or, given the floating bar's own settings, of the bar's

@@ -22,6 +22,7 @@ const FloatingPreferences& SettingsStore::loadFloating() {
         floating_ = stored ? FloatingPreferences(*stored, fallback) : fallback;
         defaults_.setObject(floating_->dictionaryRepresentation(),
                             FloatingPreferences::defaultsKey);
+        ++revision_;
     }
     return *floating_;
 }
@@ -71,7 +72,8 @@ void SettingsStore::observe(Observer observer) {
     observers_.push_back(std::move(observer));
 }
 
-void SettingsStore::notify(const SettingsChange& change) const {
+void SettingsStore::notify(const SettingsChange& change) {
+    ++revision_;
     for (const auto& observer : observers_)
         observer(change);
 }

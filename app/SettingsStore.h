@@ -3,6 +3,7 @@
 #include "app/Preferences.h"
 #include "floating/FloatingPreferences.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,16 +52,20 @@ public:
     SettingsChange changeFloating(const std::function<void(FloatingPreferences&)>& edit);
 
     void observe(Observer observer);
+    // Counts the changes so far (the bar's record loading counts as one): the same count means
+    // the same settings.
+    std::uint64_t revision() const { return revision_; }
 
     foundation::UserDefaults& defaults() const { return defaults_; }
 
 private:
-    void notify(const SettingsChange& change) const;
+    void notify(const SettingsChange& change);
 
     foundation::UserDefaults& defaults_;
     Preferences main_;
     std::optional<FloatingPreferences> floating_;
     std::vector<Observer> observers_;
+    std::uint64_t revision_ = 0;
 };
 
 // A view's closure that applies its choice to the main settings, or to the bar's record. It

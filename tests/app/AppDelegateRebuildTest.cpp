@@ -199,6 +199,26 @@ TEST_F(AppDelegateRebuildTest, ClosedDetailsCatchUpWhenOpened) {
     EXPECT_NE(view.state().readings.memoryHistory, delegate->sampling().history)
         << "no reading handed to nobody";
 
+    // Whatever a closed view takes still reaches it with the rebuild after it changed.
+    const struct {
+        const char* what;
+        std::function<void()> alter;
+        std::function<bool()> shown;
+    } takes[] = {
+        {"a setting", [&] { change([](Preferences& p) { p.networkEnabled = false; }); },
+         [&] { return !view.state().modules[ModuleKind::network].on(); }},
+        {"the fan going", [&] { sampled().fanAvailable = false; },
+         [&] { return !view.state().modules[ModuleKind::fan].available; }},
+        {"a device renamed", [&] { sampled().devicesSnapshot.devices.front().name = "Renamed"; },
+         [&] { return view.state().readings.devices.front().name == "Renamed"; }},
+    };
+    for (const auto& take : takes) {
+        ASSERT_FALSE(take.shown()) << take.what;
+        take.alter();
+        delegate->refreshStatus(false);
+        EXPECT_TRUE(take.shown()) << take.what;
+    }
+
     delegate->details().show(std::nullopt);
     ASSERT_TRUE(popover()->isShown());
     EXPECT_TRUE(probe.animationChoice().isHidden());
