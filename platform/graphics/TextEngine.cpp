@@ -1,5 +1,6 @@
 #include "platform/graphics/TextEngine.h"
 
+#include "platform/graphics/ItemTemplates.h"
 #include "platform/graphics/TextShaper.h"
 
 #include <cmath>
@@ -87,17 +88,6 @@ void applyPlatformSpacing(PangoLayout* layout, const std::string& text,
     pango_layout_iter_free(iter);
 }
 
-struct AttrListDeleter {
-    void operator()(PangoAttrList* list) const { pango_attr_list_unref(list); }
-};
-
-struct ItemsDeleter {
-    void operator()(GList* items) const {
-        g_list_free_full(items,
-                         [](gpointer item) { pango_item_free(static_cast<PangoItem*>(item)); });
-    }
-};
-
 // Controls and separators, which a layout may break lines at (tabs, newlines, next line, line
 // and paragraph separators), are left to the layout. The text is valid UTF-8.
 bool hasControls(const std::string& text) {
@@ -110,57 +100,42 @@ bool hasControls(const std::string& text) {
     return false;
 }
 
-struct ItemDeleter {
-    void operator()(PangoItem* item) const { pango_item_free(item); }
-};
-using ItemPointer = std::unique_ptr<PangoItem, ItemDeleter>;
-
-// The text as the one item a layout would make of it, or nothing when it would make several, or
-// one running right to left.
-ItemPointer itemize(PangoContext* context, const std::string& text, const Font& font) {
-    std::unique_ptr<PangoAttrList, AttrListDeleter> list(pango_attr_list_new());
-    pango_attr_list_insert(list.get(), pango_attr_font_desc_new(font.description()));
-    if (font.monospacedDigits()) {
-        pango_attr_list_insert(list.get(), pango_attr_font_features_new("tnum 1"));
-    }
-    std::unique_ptr<GList, ItemsDeleter> items(
-        pango_itemize(context, text.c_str(), 0, int(text.size()), list.get(), nullptr));
-    if (!items || items->next) {
-        return nullptr;
-    }
-    ItemPointer item(static_cast<PangoItem*>(items->data));
-    items->data = nullptr;
-    if (item->length != int(text.size()) || item->analysis.level % 2 != 0 || !item->analysis.font) {
-        return nullptr;
-    }
-    return item;
-}
-
 // One run with no width to fit, in one font, left to right, into a glyph string; nothing when
 // the text needs the layout (several items, fallback fonts, missing glyphs, controls).
-std::shared_ptr<ShapedText> shapeGlyphs(PangoContext* context, const AttributedString::Run& run) {
+std::shared_ptr<ShapedText> shapeGlyphs(PangoContext* context, const AttributedString::Run& run,
+                                        ItemTemplates* templates) {
     const std::string& text = run.text;
     if (text.empty() || !g_utf8_validate(text.data(), gssize(text.size()), nullptr) ||
         hasControls(text)) {
         return nullptr;
     }
-    ItemPointer item = itemize(context, text, run.attributes.font);
-    if (!item) {
+    Shaping shaping;
+    if (templates) {
+        shaping = templates->shapingFor(context, text, run.attributes.font);
+    } else if (ItemPointer item = itemize(context, text, run.attributes.font)) {
+        shaping.analysis = &item->analysis;
+        shaping.item = std::move(item);
+    }
+    const PangoAnalysis* analysis = shaping.analysis;
+    if (!analysis) {
         return nullptr;
     }
-    const PangoAnalysis* analysis = &item->analysis;
-    hb_font_t* hbFont = pango_font_get_hb_font(analysis->font);
-    for (const char* p = text.c_str(); *p; p = g_utf8_next_char(p)) {
-        hb_codepoint_t glyph = 0;
-        if (!hbFont || !hb_font_get_nominal_glyph(hbFont, g_utf8_get_char(p), &glyph)) {
-            return nullptr;
+    if (!shaping.shaper) {
+        hb_font_t* hbFont = pango_font_get_hb_font(analysis->font);
+        for (const char* p = text.c_str(); *p; p = g_utf8_next_char(p)) {
+            hb_codepoint_t glyph = 0;
+            if (!hbFont || !hb_font_get_nominal_glyph(hbFont, g_utf8_get_char(p), &glyph)) {
+                return nullptr;
+            }
         }
     }
     auto shaped = std::make_shared<ShapedText>();
     shaped->glyphs = pango_glyph_string_new();
     shaped->font = PANGO_FONT(g_object_ref(analysis->font));
-    pango_shape_with_flags(text.c_str(), int(text.size()), text.c_str(), int(text.size()), analysis,
-                           shaped->glyphs, PANGO_SHAPE_NONE);
+    if (!shaping.shaper || !shaping.shaper->shape(text, shaped->glyphs)) {
+        pango_shape_with_flags(text.c_str(), int(text.size()), text.c_str(), int(text.size()),
+                               analysis, shaped->glyphs, PANGO_SHAPE_NONE);
+    }
     for (int i = 0; i < shaped->glyphs->num_glyphs; ++i) {
         if (shaped->glyphs->glyphs[i].glyph & PANGO_GLYPH_UNKNOWN_FLAG) {
             return nullptr;
@@ -301,10 +276,11 @@ std::shared_ptr<const ShapedText> shapeText(std::string_view text,
 
 std::shared_ptr<const ShapedText> shapeTextIn(PangoContext* context,
                                               const std::vector<AttributedString::Run>& runs,
-                                              std::optional<double> maxWidth) {
+                                              std::optional<double> maxWidth,
+                                              ItemTemplates* templates) {
     std::shared_ptr<const ShapedText> shaped;
     if (runs.size() == 1 && !maxWidth) {
-        shaped = shapeGlyphs(context, runs.front());
+        shaped = shapeGlyphs(context, runs.front(), templates);
     }
     return shaped ? shaped : shape(context, runs, hasSeveralColours(runs), maxWidth);
 }

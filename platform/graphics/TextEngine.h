@@ -63,11 +63,15 @@ std::shared_ptr<const ShapedText> shapeText(const std::vector<AttributedString::
 std::shared_ptr<const ShapedText> shapeText(std::string_view text,
                                             const TextAttributes& attributes);
 
+class ItemTemplates;
+
 // The runs shaped anew in the context: a single run with no width to fit, in one font, left to
-// right, into one glyph string, anything else into a layout.
+// right, into one glyph string (itemized after the templates when given), anything else into a
+// layout.
 std::shared_ptr<const ShapedText> shapeTextIn(PangoContext* context,
                                               const std::vector<AttributedString::Run>& runs,
-                                              std::optional<double> maxWidth);
+                                              std::optional<double> maxWidth,
+                                              ItemTemplates* templates = nullptr);
 
 // The runs shaped into a layout whatever they are, in a new context: what the glyph-string form
 // must equal.

@@ -110,7 +110,7 @@ std::shared_ptr<const ShapedText> TextShaper::find(const Runs& runs,
     for (const auto& run : runs) {
         kept.push_back({std::string(run.text), run.attributes});
     }
-    std::shared_ptr<const ShapedText> shaped = shapeTextIn(context_.get(), kept, maxWidth);
+    std::shared_ptr<const ShapedText> shaped = shapeTextIn(context_.get(), kept, maxWidth, &templates_);
     ++shaped_;
     order_.push_front({std::move(kept), coloured, maxWidth, hash, shaped});
     index_.emplace(hash, order_.begin());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/graphics/AttributedString.h"
+#include "platform/graphics/ItemTemplates.h"
 #include "platform/graphics/TextEngine.h"
 
 #include <cstddef>
@@ -13,8 +14,8 @@
 
 namespace gfx {
 
-// Text shaping with what it keeps between texts: the pango context, and the shaped texts
-// themselves, least recently used dropped beyond a count. The strip draws a few dozen texts a
+// Text shaping with what it keeps between texts: the pango context, the item templates
+// (ItemTemplates.h), and the shaped texts themselves, least recently used dropped beyond a count. The strip draws a few dozen texts a
 // second, most of them unchanged from the second before: shaping them all again costs the whole
 // program about a third more, 0.124–0.133 % of a core instead of 0.079–0.111 (scripts/measure
 // --load both, twice, the program built with and without kept texts measured side by side in
@@ -67,6 +68,7 @@ private:
     };
 
     ShapingContext context_;
+    ItemTemplates templates_;
     TextShaper* previous_;
     std::size_t shaped_ = 0;
     // Most recently used first.

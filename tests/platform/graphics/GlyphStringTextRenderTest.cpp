@@ -1,5 +1,6 @@
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/TextEngine.h"
+#include "platform/graphics/TextShaper.h"
 #include "tests/support/TestPaths.h"
 
 #include <cairo.h>
@@ -47,7 +48,10 @@ std::vector<TextAttributes> styles() {
     return all;
 }
 
+// Both through the program's shaper, whose item templates serve every text after the first of a
+// font and script.
 TEST(GlyphStringText, MeasuresAsTheLayoutDoesToTheUnit) {
+    const TextShaper shaper;
     int quick = 0;
     for (const TextAttributes& style : styles()) {
         for (const std::string& text : figures()) {
@@ -82,6 +86,7 @@ TEST(GlyphStringText, MeasuresAsTheLayoutDoesToTheUnit) {
 // of the Latin and common scripts, in a font that has them and in one found only after a missing
 // family.
 TEST(GlyphStringText, EveryPlainCharacterMeasuresAsInTheLayout) {
+    const TextShaper shaper;
     std::vector<gunichar> characters;
     for (gunichar c = ' '; c <= 0x17f; ++c) {
         if (c < 0x7f || c >= 0xa0) {
