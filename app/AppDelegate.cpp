@@ -78,7 +78,6 @@ AppDelegate::AppDelegate(Environment environment)
         StatusStripController::Hooks{
             .surfacesReady = [this] { return nativeSurfacesReady; },
             .fullscreenDisplays = [this] { return floatingMode_->fullscreen().displayIDs(); },
-            .widthChanged = [this] { details_->followAnchor(); },
             .dragOut = [this](gfx::Point start, gfx::Point current,
                               bool ended) { floatingBar_->dragOut(start, current, ended); },
             .redrawPreview =

@@ -136,10 +136,6 @@ void DetailsController::show(std::optional<gfx::Point> point, std::optional<gfx:
         edge = placement.edge;
     }
     const gfx::Point panelOrigin{origin.x - 0.5, origin.y};
-    detailsAnchorOffset.reset();
-    if (const auto shown = statusStrip_->view()->activeModule(); shown && !anchor)
-        if (const auto left = moduleScreenLeft(*shown))
-            detailsAnchorOffset = panelOrigin.x - *left;
 
     // Each opening takes the keyboard, so the user's going to another program closes it again.
     application().activateIgnoringOtherApps(true);
@@ -190,32 +186,6 @@ void DetailsController::makeDetailsKey() {
         window->makeKeyWindow();
         window->makeFirstResponder(view_.get());
     }
-}
-
-std::optional<double> DetailsController::moduleScreenLeft(ModuleKind module) const {
-    const ui::Window* window = statusStrip_->view()->window();
-    const auto rects = statusStrip_->view()->layoutModuleRects();
-    const auto found = rects.find(module);
-    if (!window || found == rects.end())
-        return std::nullopt;
-    return window
-        ->convertRectToScreen(statusStrip_->view()->convertRectToView(found->second, nullptr))
-        .minX();
-}
-
-void DetailsController::followAnchor() {
-    const auto module = statusStrip_->view()->activeModule();
-    if (!popover_->isShown() || !anchorPanel || detailFloatingFrame || !detailsAnchorOffset ||
-        !module)
-        return;
-    const auto left = moduleScreenLeft(*module);
-    if (!left)
-        return;
-    const gfx::Point origin{*left + *detailsAnchorOffset, anchorPanel->frame().minY()};
-    if (origin == anchorPanel->frame().origin)
-        return;
-    anchorPanel->setFrameOrigin(origin);
-    popover_->setPositioningRect(anchorPanel->contentView()->bounds());
 }
 
 void DetailsController::handleOutsideClick() {

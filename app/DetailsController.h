@@ -20,9 +20,9 @@ struct AppDelegateProbe;
 
 // The status item's detail popover: the detail view in it, the clicks on the strip that open,
 // refocus or close it, the presses outside and the focus that close it, and the anchor it hangs
-// from, which follows its module along the strip; the choices the details offer, which it puts
-// into the store, and the sorting the details and the strip do together. What the details show
-// belongs to its owner, which it asks through Hooks.
+// from, which stays where the click was until the next click moves it; the choices the details
+// offer, which it puts into the store, and the sorting the details and the strip do together. What
+// the details show belongs to its owner, which it asks through Hooks.
 class DetailsController final : public ui::PopoverDelegate,
                                 public std::enable_shared_from_this<DetailsController> {
 public:
@@ -62,8 +62,6 @@ public:
     std::shared_ptr<ui::Menu> makeSettingsMenu();
     void handleOutsideClick();
     void updatePopoverSize(double height, bool animated);
-    // Moves the open details with their module when the strip changes width or order.
-    void followAnchor();
     void removeOutsideClickMonitor();
     // Ends the sorting the details began, and tells the strip.
     void finishSorting();
@@ -90,8 +88,6 @@ private:
     void scheduleOutsideClose();
     // The details take the keyboard, so Escape and the quit key reach them.
     void makeDetailsKey();
-    // Where the shown module's left edge is on screen, as its layout puts it.
-    std::optional<double> moduleScreenLeft(ModuleKind module) const;
     std::optional<ModuleKind> detailsModule(std::optional<gfx::Point> point) const;
     ui::Application& application() const { return ui::Application::shared(); }
     double now() const { return loop_.clock().now(); }
@@ -107,9 +103,6 @@ private:
     double lastStatusActivation = -std::numeric_limits<double>::infinity();
     std::optional<ui::EventMonitorToken> outsideClickMonitor;
     std::shared_ptr<ui::Window> anchorPanel;
-    // How far right of the left edge of the module they show the details hang from the strip;
-    // none when they hang from elsewhere.
-    std::optional<double> detailsAnchorOffset;
     std::optional<gfx::Rect> detailFloatingFrame;
     bool opening_ = false;
 };

@@ -82,7 +82,6 @@ void StatusStripController::updateItemLength() {
     if (view_->frame().width() != width)
         view_->View::setFrameSize({width, view_->frame().height()});
     refreshEditingPanels();
-    hooks_.widthChanged();
 }
 
 void StatusStripController::installEditingPanels() {

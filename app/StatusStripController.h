@@ -23,7 +23,7 @@ struct AppDelegateProbe;
 
 // The status item and its strip: the item's length, the tooltip, the strip's rebuild, and the
 // editing panels over the strip with the dock anchors they leave behind. It owns those objects;
-// what a click or a change of width brings about belongs to its owner, which it asks through
+// what a click brings about belongs to its owner, which it asks through
 // Hooks.
 class StatusStripController final : public std::enable_shared_from_this<StatusStripController> {
 public:
@@ -31,8 +31,6 @@ public:
         // Set once the status item has found its place, shortly after launch.
         std::function<bool()> surfacesReady;
         std::function<std::set<int>()> fullscreenDisplays;
-        // The strip's width changed, after the item and the panels followed it.
-        std::function<void()> widthChanged;
         // A module dragged out of the strip.
         std::function<void(gfx::Point start, gfx::Point current, bool ended)> dragOut;
         // Repaints the drag-out preview: all of it, or the column under a rect of the strip.

@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "controls/SliderTracking.h"
 #include "detail/CompactSwitch.h"
 #include "detail/DetailDocumentView.h"
 #include "detail/ModuleSectionView.h"
@@ -123,6 +124,55 @@ TEST_F(DetailPopoverX11, TheCardsShowLiveFiguresThatMoveOnFromSecondToSecond) {
         for (int column = 0; column < first.width; ++column)
             changed += !(first.at(column, row) == later.at(column, row));
     EXPECT_GT(changed, 10);
+}
+
+// The chart length widens the strip, which grows leftwards under the details: the details stay
+// where the click put them, so the knob stays under the pointer through the whole drag.
+TEST_F(DetailPopoverX11, TheChartLengthKnobStaysUnderThePointerWhileTheStripWidens) {
+    ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::memory));
+    const DetailViewProbe probe(*delegate->details().view());
+    ThemeSlider& slider = probe.chartLengthSlider();
+    ASSERT_EQ(slider.doubleValue(), 85);
+    const gfx::Rect popoverBefore = delegate->details().popover()->window()->frame();
+    const double stripBefore = delegate->statusStrip().view()->frame().width();
+    const auto knobOnScreen = [&](double value) {
+        const gfx::Rect bounds = slider.bounds();
+        const double centre =
+            sliderKnobCentre(value, slider.minValue(), slider.maxValue(), bounds.width());
+        return slider.window()->convertPointToScreen(
+            slider.convertPointToView({bounds.minX() + centre, bounds.midY()}, nullptr));
+    };
+    const gfx::Point start = knobOnScreen(85);
+    const gfx::Point end = knobOnScreen(120);
+    moveScreen(start);
+    settle(0.05);
+    button(1, true);
+    constexpr int steps = 12;
+    for (int step = 1; step <= steps; ++step) {
+        const double x = start.x + (end.x - start.x) * step / steps;
+        moveScreen({x, start.y});
+        settle(0.12);
+        SCOPED_TRACE(step);
+        EXPECT_NEAR(knobOnScreen(slider.doubleValue()).x, x, 1) << "the knob is under the pointer";
+        EXPECT_EQ(delegate->details().popover()->window()->frame(), popoverBefore);
+    }
+    // The strip and the details, with the pointer (which a capture leaves out) drawn as a red
+    // cross.
+    const gfx::Rect area = delegate->details().popover()->window()->frame().unionWith(
+        *delegate->statusStrip().view()->statusItemScreenFrame());
+    auto shot = captureScreen(area);
+    const auto [areaX, areaY] = pixel({area.minX(), area.maxY() - 1});
+    const auto [pointerX, pointerY] = pixel({end.x, end.y});
+    for (int d = -8; d <= 8; ++d)
+        for (const auto& [column, row] : {std::pair{pointerX - areaX + d, pointerY - areaY},
+                                          std::pair{pointerX - areaX, pointerY - areaY + d}})
+            if (column >= 0 && row >= 0 && column < shot.width && row < shot.height)
+                shot.pixels[std::size_t(row * shot.width + column)] = 0xff0000;
+    EXPECT_TRUE(shot.writePng(testsupport::artifactPath("DetailPopoverX11-chart-length-120.png")));
+    button(1, false);
+    EXPECT_TRUE(runUntil([&] { return delegate->settings().main().chartLength == 120; }, 3))
+        << delegate->settings().main().chartLength;
+    EXPECT_GT(delegate->statusStrip().view()->frame().width(), stripBefore) << "the strip widened";
 }
 
 TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
