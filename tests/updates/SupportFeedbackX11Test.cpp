@@ -85,6 +85,16 @@ TEST_F(SupportFeedbackX11Test, TypedMessageIsCopiedToTheClipboardAndPastedBack) 
     ASSERT_TRUE(copied.succeeded()) << copied.standardOutput;
     EXPECT_EQ(copied.standardOutput, "Pulsedeck 2.1.0\n" + systemLine + "\n\nHi é");
 
+    // Copied again, the clipboard holds the new text: the server's word that the first copy was
+    // cleared comes after the second one took the clipboard, and must not drop it.
+    type("a");
+    click(copyX, copyY);
+    ASSERT_TRUE(runUntil([&] { return feedback.message().string() == "Hi éa"; }));
+    settle(0.2);
+    const auto again = runWhileServing({"xclip", "-o", "-selection", "clipboard"});
+    ASSERT_TRUE(again.succeeded()) << again.standardOutput << again.standardError;
+    EXPECT_EQ(again.standardOutput, "Pulsedeck 2.1.0\n" + systemLine + "\n\nHi éa");
+
     panel->display();
     settle(0.2);
     const gfx::Rect frame = panel->frame();
@@ -108,7 +118,7 @@ TEST_F(SupportFeedbackX11Test, TypedMessageIsCopiedToTheClipboardAndPastedBack) 
     key(XK_v, true);
     key(XK_v, false);
     key(XK_Control_L, false);
-    EXPECT_TRUE(runUntil([&] { return feedback.message().string() == "Hi é — pasted ✓"; }, 5))
+    EXPECT_TRUE(runUntil([&] { return feedback.message().string() == "Hi éa — pasted ✓"; }, 5))
         << feedback.message().string();
     runUntil([&] { return offer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
              6);

@@ -97,7 +97,11 @@ bool X11Clipboard::handleEvent(XEvent& event) {
     case SelectionClear:
         if (event.xselectionclear.window != window_)
             return false;
-        if (event.xselectionclear.selection == clipboard_)
+        // Giving the clipboard up and taking it again (a copy clears it first) leaves the clear
+        // of the first on its way after the second took it: only a clear that left the
+        // selection to someone else ends what we hold.
+        if (event.xselectionclear.selection == clipboard_ &&
+            XGetSelectionOwner(display_, clipboard_) != window_)
             owned_.reset();
         return true;
     case SelectionNotify: {
