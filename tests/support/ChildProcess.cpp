@@ -16,13 +16,17 @@ constexpr int stopPatienceMilliseconds = 1000;
 } // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
-                           const std::vector<std::pair<std::string, std::string>>& environment) {
+                           const std::vector<std::pair<std::string, std::string>>& environment,
+                           const std::filesystem::path& output) {
     std::vector<std::string> args = arguments;
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
     const int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
+    const int written = output.empty()
+                            ? devNull
+                            : open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ == 0) {
@@ -31,10 +35,11 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
             _exit(127);
         // Its own group, so stopping it also stops what it started (a session bus, a bar).
         setpgid(0, 0);
-        if (devNull >= 0) {
+        if (devNull >= 0)
             dup2(devNull, STDIN_FILENO);
-            dup2(devNull, STDOUT_FILENO);
-            dup2(devNull, STDERR_FILENO);
+        if (written >= 0) {
+            dup2(written, STDOUT_FILENO);
+            dup2(written, STDERR_FILENO);
         }
         for (const auto& [name, value] : environment)
             setenv(name.c_str(), value.c_str(), 1);
@@ -43,6 +48,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments,
     }
     if (pid_ > 0)
         setpgid(pid_, pid_);
+    if (written >= 0 && written != devNull)
+        close(written);
     if (devNull >= 0)
         close(devNull);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <sys/types.h>
 #include <utility>
@@ -7,15 +8,18 @@
 
 namespace testsupport {
 
-// A helper program a test runs beside itself (a window manager, a panel), its output discarded.
+// A helper program a test runs beside itself (a window manager, a panel), its output discarded or
+// kept in a file.
 // It dies with the test process, and is stopped on destruction with every process it started
 // (its own process group): SIGTERM, then SIGKILL if it has not gone within a second; always
 // reaped.
 class ChildProcess {
 public:
-    // Runs `arguments` (found on PATH) with the given variables added to the environment.
+    // Runs `arguments` (found on PATH) with the given variables added to the environment; its
+    // standard output and error go to `output` when one is given.
     ChildProcess(const std::vector<std::string>& arguments,
-                 const std::vector<std::pair<std::string, std::string>>& environment = {});
+                 const std::vector<std::pair<std::string, std::string>>& environment = {},
+                 const std::filesystem::path& output = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

@@ -3,11 +3,13 @@
 // Header-only, like X11TestSupport.h: it brings Xlib, so include it after every other header.
 
 #include "support/ChildProcess.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TestPaths.h"
 #include "support/XvfbServer.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -42,6 +44,11 @@ enum class Desktop {
     // places their windows, and the user's pointer and keys and the pictures of the screen are
     // the X server's.
     westonXWayland,
+    // GNOME's compositor, mutter, without its shell, nested in a window over the whole X server
+    // with XWayland, as weston is.
+    mutterXWayland,
+    // KDE's compositor, KWin, without Plasma, nested likewise.
+    kwinXWayland,
 };
 
 // A real desktop on a private X server. Its window manager (and panel) are started at
@@ -53,14 +60,13 @@ public:
 
     explicit DesktopSession(const XvfbServer& xvfb, Desktop desktop = Desktop::openboxWithPanel)
         : displayName_(xvfb.displayName()) {
-        const auto runtime = home_.path() / "run";
-        std::filesystem::create_directory(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        std::filesystem::create_directory(runtime_);
+        std::filesystem::permissions(runtime_, std::filesystem::perms::owner_all);
         const std::vector<std::pair<std::string, std::string>> environment = {
             {"DISPLAY", xvfb.displayName()},
             {"HOME", home_.path().string()},
             {"XDG_CONFIG_HOME", (home_.path() / "config").string()},
-            {"XDG_RUNTIME_DIR", runtime.string()}};
+            {"XDG_RUNTIME_DIR", runtime_.string()}};
         // Other programs' windows come and go while they are looked at (a panel starting): a
         // window gone before its property is read is nobody's fault.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
@@ -102,13 +108,19 @@ public:
         case Desktop::westonXWayland:
             startWeston(xvfb, environment);
             break;
+        case Desktop::mutterXWayland:
+            startMutter(xvfb, environment);
+            break;
+        case Desktop::kwinXWayland:
+            startKWin(xvfb, environment);
+            break;
         }
         XCloseDisplay(display);
     }
 
     // The display programs of this desktop run on: the X server's own, or XWayland's.
     const std::string& displayName() const { return displayName_; }
-    // The variables a native Wayland program needs to show on this desktop (weston's only).
+    // The variables a native Wayland program needs to show on this desktop (a compositor's only).
     const std::vector<std::pair<std::string, std::string>>& waylandEnvironment() const {
         return waylandEnvironment_;
     }
@@ -119,10 +131,13 @@ public:
 
 private:
     static constexpr auto patience = std::chrono::seconds(10);
+    // A compositor drawing with the processor on a loaded machine starts slower.
+    static constexpr auto compositorPatience = std::chrono::seconds(30);
     static constexpr const char* waylandSocket = "wayland-desktop";
 
-    template <typename Condition> bool waitFor(Condition condition) {
-        const auto deadline = std::chrono::steady_clock::now() + patience;
+    template <typename Condition>
+    static bool waitFor(Condition condition, std::chrono::seconds bound = patience) {
+        const auto deadline = std::chrono::steady_clock::now() + bound;
         while (std::chrono::steady_clock::now() < deadline) {
             if (condition())
                 return true;
@@ -157,29 +172,34 @@ private:
             failure_ = name + " did not take over the display";
             return;
         }
-        // A stacking manager announces itself before it manages: a window mapped in between may
-        // never be shown. Ready means a probe window has been taken into its client list. (i3
-        // takes windows at once, and its bar shows when it is ready.)
-        if (name == "i3")
-            return;
+        // i3 takes windows at once, and its bar shows when it is ready.
+        if (name != "i3")
+            waitUntilManaging(display, name, patience);
+    }
+
+    // A stacking manager announces itself before it manages: a window mapped in between may
+    // never be shown. Ready means a probe window has been taken into its client list.
+    void waitUntilManaging(Display* display, const std::string& name, std::chrono::seconds bound) {
         const ::Window probe =
             XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
         XMapWindow(display, probe);
         XFlush(display);
         int looks = 0;
-        const bool manages = waitFor([&] {
-            const auto clients =
-                property(display, DefaultRootWindow(display), "_NET_CLIENT_LIST", XA_WINDOW);
-            if (std::find(clients.begin(), clients.end(), long(probe)) != clients.end())
-                return true;
-            // A map request it dropped while starting is asked again.
-            if (++looks % 10 == 0) {
-                XUnmapWindow(display, probe);
-                XMapWindow(display, probe);
-                XFlush(display);
-            }
-            return false;
-        });
+        const bool manages = waitFor(
+            [&] {
+                const auto clients =
+                    property(display, DefaultRootWindow(display), "_NET_CLIENT_LIST", XA_WINDOW);
+                if (std::find(clients.begin(), clients.end(), long(probe)) != clients.end())
+                    return true;
+                // A map request it dropped while starting is asked again.
+                if (++looks % 10 == 0) {
+                    XUnmapWindow(display, probe);
+                    XMapWindow(display, probe);
+                    XFlush(display);
+                }
+                return false;
+            },
+            bound);
         XDestroyWindow(display, probe);
         XSync(display, False);
         if (!manages)
@@ -240,19 +260,130 @@ private:
             failure_ = "XWayland did not start on " + displayName_;
             return;
         }
-        Display* display = XOpenDisplay(displayName_.c_str());
-        if (!display) {
-            failure_ = "cannot open XWayland's display " + displayName_;
+        // weston keeps no client list on the root window to probe.
+        finishXWayland(xvfb, "weston", false);
+    }
+
+    void startMutter(const XvfbServer& xvfb,
+                     std::vector<std::pair<std::string, std::string>> environment) {
+        const auto log = home_.path() / "mutter.log";
+        // Settings from memory: nothing asks the bus to start dconf's service. mutter's nested
+        // window takes the size of its one pretend monitor.
+        environment.push_back({"GSETTINGS_BACKEND", "memory"});
+        environment.push_back({"MUTTER_DEBUG_DUMMY_MODE_SPECS",
+                               std::to_string(xvfb.width()) + "x" + std::to_string(xvfb.height())});
+        // mutter will not start without a session bus; it and the bus leave with the session.
+        windowManager_.emplace(
+            std::vector<std::string>{"dbus-run-session", "--", "mutter", "--nested", "--sm-disable",
+                                     "--wayland-display=" + std::string(waylandSocket)},
+            environment, log);
+        const std::string announced = "Using public X11 display ";
+        if (!waitFor(
+                [&] {
+                    const std::string text = fileText(log);
+                    const auto at = text.find(announced);
+                    const auto end = text.find(',', at);
+                    if (at == std::string::npos || end == std::string::npos)
+                        return false;
+                    displayName_ = text.substr(at + announced.size(), end - at - announced.size());
+                    return true;
+                },
+                compositorPatience)) {
+            failure_ = "mutter offered no XWayland display";
             return;
         }
-        if (!waitFor([&] { return hasWindowManager(display); }))
-            failure_ = "weston's window manager did not take XWayland's display";
+        // mutter's XWayland lets in only clients that show the key it keeps in the runtime folder;
+        // the session shows it once and opens the display to the machine's other clients, as the
+        // test's own X server is.
+        std::filesystem::path key;
+        for (const auto& entry : std::filesystem::directory_iterator(runtime_))
+            if (entry.path().filename().string().starts_with(".mutter-Xwaylandauth."))
+                key = entry.path();
+        if (key.empty()) {
+            failure_ = "mutter keeps no key to its XWayland display";
+            return;
+        }
+        {
+            const ScopedEnvironment authority("XAUTHORITY", key.string());
+            Display* display = XOpenDisplay(displayName_.c_str());
+            if (!display) {
+                failure_ = "cannot open mutter's XWayland display " + displayName_;
+                return;
+            }
+            XSetAccessControl(display, DisableAccess);
+            XCloseDisplay(display);
+        }
+        finishXWayland(xvfb, "mutter", true);
+    }
+
+    void startKWin(const XvfbServer& xvfb,
+                   const std::vector<std::pair<std::string, std::string>>& environment) {
+        // kwin_wayland carries a file capability (CAP_SYS_RESOURCE); where the bounding set
+        // lacks it, as in many containers, the kernel refuses to run it at all. A copy carries
+        // none, and keeps the name its own Qt platform plugin insists on.
+        const auto kwin = home_.path() / "kwin_wayland";
+        std::error_code error;
+        std::filesystem::copy_file(onPath("kwin_wayland"), kwin, error);
+        if (error) {
+            failure_ = "kwin_wayland is not installed";
+            return;
+        }
+        // KWin starts the programs it is given in sessions of their own, past the reach of a
+        // stop: the one given only writes down the display XWayland serves, and leaves.
+        const auto reporter = home_.path() / "report-display";
+        const auto report = home_.path() / "display";
+        std::ofstream(reporter) << "#!/bin/sh\nprintf %s \"$DISPLAY\" >'" << report.string()
+                                << ".new' && mv '" << report.string() << ".new' '"
+                                << report.string() << "'\n";
+        std::filesystem::permissions(reporter, std::filesystem::perms::owner_all);
+        windowManager_.emplace(
+            std::vector<std::string>{
+                "dbus-run-session", "--", kwin.string(), "--x11-display", xvfb.displayName(),
+                "--width", std::to_string(xvfb.width()), "--height", std::to_string(xvfb.height()),
+                "--xwayland", "--socket", waylandSocket, "--no-lockscreen", reporter.string()},
+            environment, home_.path() / "kwin.log");
+        if (!waitFor(
+                [&] {
+                    displayName_ = fileText(report);
+                    return !displayName_.empty();
+                },
+                compositorPatience)) {
+            failure_ = "KWin offered no XWayland display";
+            return;
+        }
+        finishXWayland(xvfb, "KWin", true);
+    }
+
+    // Ready once the compositor's window manager has taken XWayland's display and, where it
+    // lists its clients, manages windows there.
+    void finishXWayland(const XvfbServer& xvfb, const std::string& name, bool listsClients) {
+        Display* display = XOpenDisplay(displayName_.c_str());
+        if (!display) {
+            failure_ = "cannot open " + name + "'s XWayland display " + displayName_;
+            return;
+        }
+        if (!waitFor([&] { return hasWindowManager(display); }, compositorPatience))
+            failure_ = name + "'s window manager did not take XWayland's display";
+        else if (listsClients)
+            waitUntilManaging(display, name, compositorPatience);
         XCloseDisplay(display);
-        waylandEnvironment_ = {{"WAYLAND_DISPLAY", waylandSocket}};
-        for (const auto& variable : environment)
-            if (variable.first == "XDG_RUNTIME_DIR")
-                waylandEnvironment_.push_back(variable);
+        waylandEnvironment_ = {{"WAYLAND_DISPLAY", waylandSocket},
+                               {"XDG_RUNTIME_DIR", runtime_.string()}};
         enterOutput(xvfb);
+    }
+
+    static std::filesystem::path onPath(const std::string& program) {
+        const char* path = std::getenv("PATH");
+        std::string folders = path ? path : "/usr/bin";
+        for (std::size_t start = 0; start <= folders.size();) {
+            const auto end = std::min(folders.find(':', start), folders.size());
+            const auto candidate =
+                std::filesystem::path(folders.substr(start, end - start)) / program;
+            if (access(candidate.c_str(), X_OK) == 0)
+                return candidate;
+            start = end + 1;
+        }
+        return program;
     }
 
     // weston follows the X server's pointer over its output from the moment it enters there:
@@ -336,6 +467,7 @@ private:
     }
 
     TemporaryDirectory home_;
+    const std::filesystem::path runtime_ = home_.path() / "run";
     std::string displayName_;
     std::vector<std::pair<std::string, std::string>> waylandEnvironment_;
     std::optional<ChildProcess> windowManager_;
