@@ -164,6 +164,8 @@ TEST_F(AppDelegateFloatingDetailsTest, TheDetailsChoicesReachTheBarsOwnSettings)
     }
     EXPECT_EQ(delegate->settings().main().moduleColors.explicitColor(ColorSlot::theme),
               PaletteColor::purple);
+    EXPECT_EQ(v.state().moduleColors.explicitColor(ColorSlot::theme), PaletteColor::purple)
+        << "the bar's details show the menu bar's theme";
 
     v.setSorting(true);
     v.sortingAction();

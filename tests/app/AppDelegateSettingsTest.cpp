@@ -129,8 +129,10 @@ std::vector<SettingsCase> settingsCases() {
          [](const AppDelegate& d) { return d.settings().main().fanGap == 0; }, "fanGap", P(0.0),
          false, std::nullopt, false},
         {"gap 40", [](DetailView& v) { v.gapAction(40); },
-         [](const AppDelegate& d) { return d.settings().main().fanGap == 32; }, "fanGap", P(32.0),
-         false, std::nullopt, false},
+         [](const AppDelegate& d) {
+             return d.settings().main().fanGap == 32 && d.statusStrip().view()->fanGap() == 32;
+         },
+         "fanGap", P(32.0), false, std::nullopt, false},
         {"language", [](DetailView& v) { v.languageAction("de"); },
          [](const AppDelegate& d) { return d.settings().main().languageSelection == "de"; },
          "language", P("de"), false, std::nullopt, false},

@@ -22,6 +22,9 @@ TEST(DetailState, ChangesNameWhatEachDifferenceRefreshes) {
         return changes;
     };
     const DetailChanges layout{.layout = true, .cardLook = true};
+    // A new row or capacity bar moves the cards below it.
+    DetailChanges deviceRows = readingOf(ModuleKind::devices);
+    deviceRows.layout = deviceRows.cardLook = true;
     const struct {
         const char* name;
         Edit edit;
@@ -44,18 +47,16 @@ TEST(DetailState, ChangesNameWhatEachDifferenceRefreshes) {
         {"theme", [](DetailState& s) { s.normalBlue = true; }, {.colors = true, .cardLook = true}},
         {"history length", [](DetailState& s) { s.historyCapacity = 30; }, {.cardLook = true}},
         {"slider", [](DetailState& s) { s.stripOpacity = 0.5; }, {.sliders = true}},
+        {"gap", [](DetailState& s) { s.fanGap = 4; }, {.sliders = true}},
         {"menu only", [](DetailState& s) { s.loginState = 2; }, {}},
         {"memory reading", [](DetailState& s) { s.readings.memory.used = "2 GB"; },
          readingOf(ModuleKind::memory)},
         {"fan history", [](DetailState& s) { s.readings.fanHistory = {0.5}; },
          readingOf(ModuleKind::fan)},
+        {"compute history", [](DetailState& s) { s.readings.computeHistory.resize(1); },
+         readingOf(ModuleKind::compute)},
         {"device added", [](DetailState& s) { s.readings.devices = {listedDevice("a", "b")}; },
-         [&] {
-             // A new row moves the cards below it.
-             DetailChanges changes = readingOf(ModuleKind::devices);
-             changes.layout = changes.cardLook = true;
-             return changes;
-         }()},
+         deviceRows},
     };
     for (const auto& row : rows) {
         DetailState after;
@@ -69,6 +70,9 @@ TEST(DetailState, ChangesNameWhatEachDifferenceRefreshes) {
     renamed.readings.devices[0].name = "Disk";
     EXPECT_EQ(detailChanges(oneDevice, renamed), readingOf(ModuleKind::devices))
         << "the same rows need no relayout";
+    DetailState measured = oneDevice;
+    measured.readings.devices[0].capacity = 1;
+    EXPECT_EQ(detailChanges(oneDevice, measured), deviceRows);
 }
 
 } // namespace

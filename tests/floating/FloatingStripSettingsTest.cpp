@@ -14,11 +14,13 @@ TEST(FloatingStripSettings, FollowTheBarsRecord) {
     record.hidden = {ModuleKind::network};
     record.colors.values = {{"memory", rawValue(PaletteColor::red)}};
     record.styles = testsupport::otherStyles;
+    record.gap = 5;
     const StripSettings settings = floatingStripSettings(record, PaletteColor::blue, false);
     EXPECT_EQ(settings.shown, (std::set{ModuleKind::memory, ModuleKind::temperature,
                                         ModuleKind::compute, ModuleKind::devices}));
     EXPECT_EQ(settings.order, record.order) << "a hidden module keeps its place";
     EXPECT_EQ(settings.styles, record.styles);
+    EXPECT_EQ(settings.gap, 5);
     EXPECT_EQ(settings.colors.color(ColorSlot::cpu, false), PaletteColor::blue);
     EXPECT_EQ(settings.colors.color(ColorSlot::memory, false), PaletteColor::red);
     EXPECT_TRUE(settings.normalBlue);

@@ -75,6 +75,23 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
              EXPECT_EQ(in.fan.color, PaletteColor::purple);
              EXPECT_FALSE(in.compute->colors.blue);
          }},
+        {"each module its own colour",
+         [](StripSettings& s, auto&, auto&) {
+             s.colors.values = {{"memory", rawValue(PaletteColor::red)},
+                                {"network", rawValue(PaletteColor::orange)},
+                                {"temperature", rawValue(PaletteColor::yellow)},
+                                {"cpu", rawValue(PaletteColor::pink)},
+                                {"gpu", rawValue(PaletteColor::indigo)},
+                                {"devices", rawValue(PaletteColor::purple)}};
+         },
+         [](const StripInputs& in) {
+             EXPECT_EQ(in.memory->tint, toColor(PaletteColor::red));
+             EXPECT_EQ(in.network->colors.module, toColor(PaletteColor::orange));
+             EXPECT_EQ(in.temperature->tint, toColor(PaletteColor::yellow));
+             EXPECT_EQ(in.compute->colors.cpu, toColor(PaletteColor::pink));
+             EXPECT_EQ(in.compute->colors.gpu, toColor(PaletteColor::indigo));
+             EXPECT_EQ(in.devicesTint, toColor(PaletteColor::purple));
+         }},
         {"blue by default", [](StripSettings& s, auto&, auto&) { s.normalBlue = true; },
          [](const StripInputs& in) {
              EXPECT_EQ(in.devicesTint, toColor(PaletteColor::blue));
@@ -103,12 +120,14 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
          [](StripSettings& s, auto&, StripEnvironment& f) {
              s.order = {ModuleKind::network, ModuleKind::memory};
              s.chartLength = 40;
+             s.gap = 3;
              s.styles.memoryMode = DisplayMode::pair;
              f.height = 29;
          },
          [](const StripInputs& in) {
              EXPECT_EQ(in.order, (std::vector{ModuleKind::network, ModuleKind::memory}));
              EXPECT_EQ(in.chartLength, 40);
+             EXPECT_EQ(in.gap, 3);
              EXPECT_EQ(in.network->chartLength, 40);
              EXPECT_EQ(in.compute->chartLength, 40);
              EXPECT_EQ(in.memory->mode, DisplayMode::pair);
