@@ -347,14 +347,20 @@ TEST(UserDefaults, AFileThatIsNotOneObjectIsKeptAsideSaidOnceAndTheDomainStartsE
 // One bad value costs only its own entry: every other setting, the floating bar's place and the
 // first-launch flags included, is kept, and nothing is moved aside.
 TEST(UserDefaults, AnEntryThatDoesNotDecodeIsDroppedAndTheOthersKept) {
-    const std::string deep = std::string(300, '[') + "1" + std::string(300, ']');
+    // The file's object counts as one of the 256 levels a value may take.
+    const auto nested = [](int levels) {
+        return std::string(levels, '[') + "1" + std::string(levels, ']');
+    };
+    PropertyValue deepest = 1;
+    for (int level = 0; level < 255; ++level)
+        deepest = PropertyArray{deepest};
     const std::string texts[] = {
         "{\"a\": \"caf\xe9\", \"chartLength\": 40}",               // a text that is not UTF-8
         "{\"caf\xe9\": 1, \"chartLength\": 40}",                   // a key that is not UTF-8
         "{\"a\": \"\\ud800\", \"chartLength\": 40}",               // a lone surrogate escape
         "{\"a\": [\"\\udc00x\"], \"chartLength\": 40}",            // one further in
         "{\"a\": \"\xed\xa0\x80\", \"chartLength\": 40}",          // an encoded surrogate
-        "{\"a\": " + deep + ", \"chartLength\": 40}",              // nested deeper than 256
+        "{\"a\": " + nested(256) + ", \"chartLength\": 40}",       // nested deeper than 256
         "{\"a\": \"tab\there\", \"chartLength\": 40}",             // a raw control character
         "{\"a\": tru, \"chartLength\": 40}",                       // not a JSON value
         "{\"a\": null, \"chartLength\": 40}",                      // a kind that is never stored
@@ -365,7 +371,9 @@ TEST(UserDefaults, AnEntryThatDoesNotDecodeIsDroppedAndTheOthersKept) {
         "{\"a\": 1, \"chartLength\": 40, \"a\": 2}",               // the same key twice
         "{\"a\": {\"b\": 1, \"b\": 2}, \"chartLength\": 40}",      // twice, further in
     };
-    const std::string kept = R"("hasLaunched": true, "floatingDockAnchors": {"1": "top-left"})";
+    const std::string kept = R"("hasLaunched": true, "floatingDockAnchors": {"1": "top-left"})"
+                             ", \"deepest\": " +
+                             nested(255);
     for (const auto& text : texts) {
         testsupport::TemporaryDirectory dir;
         std::ofstream(dir.path() / "local.dorvettin.Pulsedeck.json", std::ios::binary)
@@ -375,6 +383,7 @@ TEST(UserDefaults, AnEntryThatDoesNotDecodeIsDroppedAndTheOthersKept) {
             defaults.persistentDomainForName(appDomain),
             (PropertyDictionary{{"chartLength", 40},
                                 {"hasLaunched", true},
+                                {"deepest", deepest},
                                 {"floatingDockAnchors", PropertyDictionary{{"1", "top-left"}}}}))
             << text.substr(0, 40);
         EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"local.dorvettin.Pulsedeck.json"});
@@ -506,9 +515,11 @@ TEST(UserDefaults, AnUnwritableFolderKeepsTheChangeRetriesRarelyAndWritesOnceItC
                 PropertyValue(true));
 }
 
-TEST(UserDefaults, ASaveThatKeepsFailingIsSaidOnceWithThePathAndTheReason) {
+// Failing saves are said once, and again after a save in between succeeded.
+TEST(UserDefaults, EachRunOfFailingSavesIsSaidOnceWithThePathAndTheReason) {
     testsupport::TemporaryDirectory dir;
     const auto folder = dir.path() / "config";
+    const auto file = folder / "local.dorvettin.Pulsedeck.json";
     std::ofstream(folder) << "x";
     const auto errors = dir.path() / "errors";
     auto status = inChild(errors, std::chrono::seconds(20), [&] {
@@ -518,12 +529,19 @@ TEST(UserDefaults, ASaveThatKeepsFailingIsSaidOnceWithThePathAndTheReason) {
             defaults.setInteger(attempt, "chartLength");
             failed = !defaults.synchronize() && failed;
         }
-        return failed ? 0 : 1;
+        fs::remove(folder);
+        defaults.setInteger(3, "chartLength");
+        const bool saved = defaults.synchronize();
+        fs::remove(file);
+        fs::create_directory(file);
+        defaults.setInteger(4, "chartLength");
+        return failed && saved && !defaults.synchronize() ? 0 : 1;
     });
     EXPECT_EQ(status, 0);
     const auto said = foundation::readTextFile(errors).value_or("");
-    EXPECT_EQ(occurrences(said, (folder / "local.dorvettin.Pulsedeck.json").string()), 1u) << said;
+    EXPECT_EQ(occurrences(said, file.string()), 2u) << said;
     EXPECT_NE(said.find(std::strerror(ENOTDIR)), std::string::npos) << said;
+    EXPECT_NE(said.find(std::strerror(EISDIR)), std::string::npos) << said;
 }
 
 TEST(UserDefaults, WithoutAFolderNothingIsReadOrWritten) {
