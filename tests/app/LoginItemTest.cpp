@@ -65,6 +65,10 @@ TEST(LoginItem, AnInstalledProgramOnThePathIsStartedByNameAndAnyOtherByItsPath) 
     const std::string usrBin = (root.path() / "usr/bin").string();
     const std::string bin = (root.path() / "bin").string();
     const std::string localBin = (root.path() / "usr/local/bin").string();
+    // Relative folders and empty entries of the PATH would find these from the working folder.
+    const auto workingFolder = fs::current_path();
+    fs::current_path(root.path());
+    std::ofstream(root.path() / "pulsedeck") << "#!/bin/sh\n";
 
     const struct {
         fs::path executable;
@@ -72,7 +76,8 @@ TEST(LoginItem, AnInstalledProgramOnThePathIsStartedByNameAndAnyOtherByItsPath) 
         fs::path command;
     } cases[] = {
         {usr, usrBin, "pulsedeck"},
-        {usr, "relative/bin:" + bin + ":" + localBin, "pulsedeck"},
+        {usr, "usr/local/bin:" + bin + ":" + localBin, "pulsedeck"},
+        {usr, ":" + usrBin, "pulsedeck"},
         {usr, localBin + ":" + usrBin, usr},
         {usr, "", usr},
         {local, localBin + ":" + usrBin, "pulsedeck"},
@@ -83,6 +88,7 @@ TEST(LoginItem, AnInstalledProgramOnThePathIsStartedByNameAndAnyOtherByItsPath) 
         SCOPED_TRACE(test.executable.string() + " on " + test.searchPath);
         EXPECT_EQ(LoginItem::commandFor(test.executable, test.searchPath), test.command);
     }
+    fs::current_path(workingFolder);
 
     const LoginItem item(root.path() / LoginItem::entryName, LoginItem::commandFor(usr, usrBin));
     EXPECT_NE(item.entryText().find("\nExec=pulsedeck\n"), std::string::npos) << item.entryText();

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <future>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -106,9 +107,17 @@ TEST(SingleInstance, EachRequestReopensTheRunningCopyOnItsLoop) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
 }
 
-TEST(SingleInstance, ANameTakenByAnotherUserIsNotTakenForACopy) {
+// The address of the abstract name `name`, and its length.
+std::pair<sockaddr_un, socklen_t> abstractAddress(const std::string& name) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    return {address, static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())};
+}
+
+TEST(SingleInstance, AnotherUsersNameIsNoCopyAndTheirRequestReopensNothing) {
     if (getuid() != 0)
-        GTEST_SKIP() << "taking the name as another user needs root";
+        GTEST_SKIP() << "acting as another user needs root";
     const auto name = SingleInstance::nameFor(identifier, ":6");
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
@@ -119,13 +128,9 @@ TEST(SingleInstance, ANameTakenByAnotherUserIsNotTakenForACopy) {
         if (setgid(65534) != 0 || setuid(65534) != 0)
             _exit(1);
         const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path + 1, name.data(), name.size());
-        const auto length =
-            static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-        const bool bound =
-            bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(fd, 4) == 0;
+        const auto [address, length] = abstractAddress(name);
+        const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
+                           listen(fd, 4) == 0;
         const char byte = bound ? 'y' : 'n';
         (void)!write(ready[1], &byte, 1);
         while (true) {
@@ -144,6 +149,29 @@ TEST(SingleInstance, ANameTakenByAnotherUserIsNotTakenForACopy) {
     waitpid(child, nullptr, 0);
     close(ready[0]);
     close(ready[1]);
+
+    // Another user asks our running copy to reopen: the connection closes unanswered.
+    dispatch::RunLoop loop;
+    auto running = SingleInstance::claim(identifier, ":7");
+    int reopened = 0;
+    running.serveReopenRequests(loop, [&] { ++reopened; });
+    const pid_t asker = fork();
+    ASSERT_GE(asker, 0);
+    if (asker == 0) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        const auto [address, length] = abstractAddress(running.name());
+        pollfd answer{fd, POLLIN, 0};
+        char byte = 0;
+        const bool refused =
+            setuid(65534) == 0 &&
+            connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
+            poll(&answer, 1, 20000) == 1 && recv(fd, &byte, 1, 0) == 0;
+        _exit(refused ? 0 : 1);
+    }
+    int status = -1;
+    EXPECT_TRUE(testsupport::runUntil(loop, [&] { return waitpid(asker, &status, WNOHANG) != 0; }));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(reopened, 0);
 }
 
 } // namespace
