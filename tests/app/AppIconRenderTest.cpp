@@ -65,7 +65,12 @@ TEST(AppIcon, ImagesAndBundledResources) {
     const auto dark = loadAppIcon(shipped, true);
     ASSERT_TRUE(light);
     ASSERT_TRUE(dark);
-    EXPECT_GT(light->size().width, 0);
+    for (const auto& [icon, isDark] : {std::pair{*light, false}, std::pair{*dark, true}}) {
+        gfx::Bitmap drawn(64, 64, {64, 64});
+        gfx::Context context(drawn);
+        icon.draw(context, {0, 0, 64, 64});
+        EXPECT_EQ(brightness(drawn.pixelAtPoint({10, 32})) > 128, !isDark) << "the tile";
+    }
 
     // Notification services take the icon as a URI: a space in the path is escaped there.
     EXPECT_EQ(appIconURI(empty), "");

@@ -19,7 +19,7 @@ namespace {
 
 using ui::x11::windowIconCardinals;
 
-// Its top-left quarter half-transparent red, the rest opaque blue.
+// Its top-left quarter half-transparent orange, the rest opaque blue.
 gfx::Image quarters() {
     return gfx::Image::withDrawingHandler(
         {8, 8}, false, [](gfx::Context& context, const gfx::Rect& rect) {
@@ -27,7 +27,7 @@ gfx::Image quarters() {
             context.fillRect(rect);
             const gfx::Rect topLeft{rect.minX(), rect.midY(), rect.width() / 2, rect.height() / 2};
             context.fillRect(topLeft, gfx::CompositingOperation::clear);
-            context.setFillColor(gfx::Color::srgb(1, 0, 0).withAlpha(0.5));
+            context.setFillColor(gfx::Color::srgb(1, 0.5, 0).withAlpha(0.5));
             context.fillRect(topLeft);
             return true;
         });
@@ -41,15 +41,16 @@ TEST(WindowIcon, EachSizeIsItsSideTwiceThenItsRowsFromTheTopInPlainArgb) {
     EXPECT_EQ(cardinals[0], 4);
     EXPECT_EQ(cardinals[1], 4);
     const long* small = &cardinals[2];
-    const long halfRed = small[0];
-    EXPECT_NEAR(halfRed >> 24 & 0xff, 128, 1);
-    EXPECT_EQ(halfRed & 0xffffff, 0xff0000) << "colour undone from its alpha";
+    const long halfOrange = small[0];
+    EXPECT_EQ(halfOrange >> 24 & 0xff, 128);
+    // Stored as 64 of 128, the half green is 127.5 undone: rounded, not cut.
+    EXPECT_EQ(halfOrange & 0xffffff, 0xff8000) << "colour undone from its alpha";
     EXPECT_EQ(small[3], 0xff0000ffL) << "top right";
     EXPECT_EQ(small[4 * 3], 0xff0000ffL) << "bottom left";
 
     const long* large = &cardinals[2 + 16 + 2];
     EXPECT_EQ(cardinals[2 + 16], 16);
-    EXPECT_EQ(large[16 * 7 + 7] & 0xffffff, 0xff0000) << "inside the quarter";
+    EXPECT_EQ(large[16 * 7 + 7] & 0xffffff, 0xff8000) << "inside the quarter";
     EXPECT_EQ(large[16 * 8 + 8], 0xff0000ffL);
     EXPECT_TRUE(windowIconCardinals(quarters(), {}).empty());
 }
