@@ -22,5 +22,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto again = foundation::decodePropertyList(written);
     if (!again || foundation::encodePropertyList(*again) != written)
         std::abort();
+    // Within a limit it does not fit, what is written still fits and decodes whole to the
+    // entries kept.
+    const std::size_t limit = 3 + size / 2;
+    auto bounded = foundation::encodePropertyList(
+        entries->values, limit, [](std::string_view key) { return key.size() % 2 == 0; });
+    auto kept = entries->values;
+    for (const auto& key : bounded.leftOut)
+        kept.erase(key);
+    const auto decoded = foundation::decodePropertyList(bounded.text);
+    if (bounded.text.size() > limit || !decoded ||
+        foundation::encodePropertyList(*decoded) != foundation::encodePropertyList(kept))
+        std::abort();
     return 0;
 }

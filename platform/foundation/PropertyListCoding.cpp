@@ -2,6 +2,7 @@
 
 #include "platform/foundation/JSON.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -25,6 +26,12 @@ json tagged(std::string_view tag, json value) {
 }
 
 json encodeValue(const PropertyValue& value);
+
+// Texts that are not valid UTF-8 cannot be JSON; their bad bytes become U+FFFD rather than losing
+// the whole file. An indent of -1 writes everything on one line.
+std::string dumped(const json& value, int indent) {
+    return value.dump(indent, ' ', false, json::error_handler_t::replace);
+}
 
 json encodeDictionary(const PropertyDictionary& dictionary) {
     json object = json::object();
@@ -159,9 +166,59 @@ std::optional<PropertyValue> decodeValue(const json& value) {
 } // namespace
 
 std::string encodePropertyList(const PropertyDictionary& dictionary) {
-    // Texts that are not valid UTF-8 cannot be JSON; their bad bytes become U+FFFD rather than
-    // losing the whole file.
-    return encodeDictionary(dictionary).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    return dumped(encodeDictionary(dictionary), 2) + "\n";
+}
+
+BoundedPropertyList encodePropertyList(const PropertyDictionary& dictionary, std::size_t maxSize,
+                                       const std::function<bool(std::string_view key)>& used) {
+    auto indented = encodePropertyList(dictionary);
+    if (indented.size() <= maxSize)
+        return {std::move(indented), {}};
+    indented = {};
+
+    // Each entry as it stands on one line, and what the braces, commas and end of line add.
+    struct Entry {
+        const std::string* key;
+        std::string text;
+        bool used;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(dictionary.size());
+    std::size_t size = 3;
+    for (const auto& [key, value] : dictionary) {
+        auto text = dumped(json(key.starts_with('$') ? "$" + key : key), -1) + ":" +
+                    dumped(encodeValue(value), -1);
+        size += text.size() + (entries.empty() ? 0 : 1);
+        entries.push_back({&key, std::move(text), used(key)});
+    }
+    BoundedPropertyList result;
+    if (size > maxSize) {
+        std::vector<Entry*> byCost;
+        for (auto& entry : entries)
+            byCost.push_back(&entry);
+        std::sort(byCost.begin(), byCost.end(), [](const Entry* a, const Entry* b) {
+            return a->used != b->used ? !a->used : a->text.size() > b->text.size();
+        });
+        std::size_t remaining = entries.size();
+        for (Entry* entry : byCost) {
+            if (size <= maxSize)
+                break;
+            size -= entry->text.size() + (--remaining > 0 ? 1 : 0);
+            result.leftOut.push_back(*entry->key);
+            entry->key = nullptr;
+        }
+    }
+    result.text.reserve(size);
+    result.text += '{';
+    for (const auto& entry : entries) {
+        if (!entry.key)
+            continue;
+        if (result.text.size() > 1)
+            result.text += ',';
+        result.text += entry.text;
+    }
+    result.text += "}\n";
+    return result;
 }
 
 std::optional<PropertyDictionary> decodePropertyList(std::string_view text, std::size_t maxDepth) {

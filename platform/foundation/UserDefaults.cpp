@@ -20,10 +20,6 @@
 namespace foundation {
 namespace {
 
-// A real preferences file is a few kilobytes; a far bigger one is not ours and is set aside
-// unread, since decoding it would cost many times its size in memory.
-constexpr std::size_t maxFileSize = 4u << 20;
-
 // A failed write is tried again after a wait that doubles from the first to the last, so a folder
 // that stays read-only, full or gone costs a wake-up a minute, not four a second.
 constexpr std::chrono::milliseconds firstRetryInterval = std::chrono::seconds(1);
@@ -60,13 +56,13 @@ struct FileRead {
     enum class Result { missing, read, tooLarge, unreadable };
     Result result;
     std::string text;
-    // Why it could not be read, for the message.
+    // Why it could not be read, or how large a file too large for reading is, for the message.
     std::string reason;
 };
 
 // Opens without blocking (a FIFO put in the file's place would block open() for ever) and reads
 // only a regular file.
-FileRead readPreferencesFile(const std::filesystem::path& file) {
+FileRead readPreferencesFile(const std::filesystem::path& file, std::size_t maxFileSize) {
     int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         // No such file, or no such folder (a file in the folder's place is found when writing).
@@ -81,13 +77,15 @@ FileRead readPreferencesFile(const std::filesystem::path& file) {
     if (!regular)
         return {FileRead::Result::unreadable, {}, "not a regular file"};
     if (tooLarge)
-        return {FileRead::Result::tooLarge, {}, {}};
+        return {FileRead::Result::tooLarge, {}, std::to_string(info.st_size) + " bytes"};
     errno = 0;
     auto text = readTextFile(file, maxFileSize + 1);
     if (!text)
         return {FileRead::Result::unreadable, {}, std::strerror(errno ? errno : EIO)};
+    // It grew while it was read.
     if (text->size() > maxFileSize)
-        return {FileRead::Result::tooLarge, {}, {}};
+        return {
+            FileRead::Result::tooLarge, {}, "more than " + std::to_string(maxFileSize) + " bytes"};
     return {FileRead::Result::read, std::move(*text), {}};
 }
 
@@ -146,7 +144,7 @@ UserDefaults::Domain UserDefaults::loadDomain(std::string_view name) const {
     }
     auto file = fileFor(name);
     removeStaleTemporaryFiles(file);
-    auto read = readPreferencesFile(file);
+    auto read = readPreferencesFile(file, options_.maxFileSize);
     if (read.result == FileRead::Result::missing)
         return domain;
     if (read.result == FileRead::Result::unreadable) {
@@ -169,15 +167,19 @@ UserDefaults::Domain UserDefaults::loadDomain(std::string_view name) const {
         domain.exists = true;
         return domain;
     }
+    // What the file is, for the message: a file refused for its size alone may be sound.
+    const auto what = read.result == FileRead::Result::tooLarge
+                          ? "is larger than a preferences file can be (" + read.reason +
+                                ", at most " + std::to_string(options_.maxFileSize) + ")"
+                          : std::string("is not a preferences file");
     auto aside = moveAside(file);
     if (aside)
-        std::fprintf(stderr, "%s is not a preferences file: moved aside to %s\n", file.c_str(),
+        std::fprintf(stderr, "%s %s: moved aside to %s\n", file.c_str(), what.c_str(),
                      aside->c_str());
     else
         std::fprintf(stderr,
-                     "%s is not a preferences file and cannot be moved aside: settings "
-                     "changed now will not be saved\n",
-                     file.c_str());
+                     "%s %s and cannot be moved aside: settings changed now will not be saved\n",
+                     file.c_str(), what.c_str());
     domain.writable = aside.has_value();
     return domain;
 }
@@ -196,6 +198,8 @@ void UserDefaults::changedLocked(std::string_view name) {
 
 std::optional<PropertyValue> UserDefaults::objectForKey(std::string_view key) const {
     std::lock_guard lock(stateMutex_);
+    if (!usedKeys_.contains(key))
+        usedKeys_.emplace(key);
     const auto& values = domainLocked(domainName_).values;
     if (auto found = values.find(key); found != values.end())
         return found->second;
@@ -264,6 +268,7 @@ std::optional<Data> UserDefaults::dataForKey(std::string_view key) const {
 
 void UserDefaults::setObject(PropertyValue value, std::string_view key) {
     std::lock_guard lock(stateMutex_);
+    usedKeys_.emplace(key);
     auto& domain = domainLocked(domainName_);
     domain.values.insert_or_assign(std::string(key), std::move(value));
     domain.exists = true;
@@ -326,20 +331,30 @@ bool UserDefaults::writePending() {
     struct Snapshot {
         std::string name;
         std::optional<std::string> contents;
+        std::size_t leftOut = 0;
     };
     std::vector<Snapshot> snapshots;
     bool unsaved = false;
     {
         std::lock_guard lock(stateMutex_);
         for (const auto& name : pending_) {
-            const auto& domain = domains_.at(name);
+            auto& domain = domains_.at(name);
             if (!domain.writable) {
                 unsavedDomains_.insert(name);
                 continue;
             }
-            snapshots.push_back({name, domain.exists
-                                           ? std::optional(encodePropertyList(domain.values))
-                                           : std::nullopt});
+            if (!domain.exists) {
+                snapshots.push_back({name, std::nullopt});
+                continue;
+            }
+            auto encoded =
+                encodePropertyList(domain.values, options_.maxFileSize, [&](std::string_view key) {
+                    return name == domainName_ && usedKeys_.contains(key);
+                });
+            // Memory holds what the file will: the next write says nothing again.
+            for (const auto& key : encoded.leftOut)
+                domain.values.erase(key);
+            snapshots.push_back({name, std::move(encoded.text), encoded.leftOut.size()});
         }
         pending_.clear();
         unsaved = !unsavedDomains_.empty();
@@ -354,6 +369,12 @@ bool UserDefaults::writePending() {
         ::chmod(directory_.c_str(), 0700);
     for (const auto& snapshot : snapshots) {
         auto file = fileFor(snapshot.name);
+        if (snapshot.leftOut > 0)
+            std::fprintf(stderr,
+                         "%s would be larger than %zu bytes: %zu %s left out, first those this "
+                         "program does not use\n",
+                         file.c_str(), options_.maxFileSize, snapshot.leftOut,
+                         snapshot.leftOut == 1 ? "entry is" : "entries are");
         std::string reason;
         if (snapshot.contents) {
             errno = 0;

@@ -30,11 +30,17 @@ namespace foundation {
 //
 // Reading a file keeps every top-level entry that decodes and drops only those that don't (a bad
 // text, a lone surrogate or too deep a nesting costs only its own entry), saying how many on
-// standard error. A file that is not one JSON object at all (or is larger than any preferences
-// file) is renamed aside to
-// "<domain>.json.corrupt-<UTC time>", said once on standard error, and its domain starts empty,
-// so nothing the user had is overwritten; when it cannot be moved aside the domain is never
-// written. A file that cannot be read at all (no permission, no descriptors left, not a regular
+// standard error. A file that is not one JSON object at all, or is larger than `maxFileSize`, is
+// renamed aside to "<domain>.json.corrupt-<UTC time>", said once on standard error (with which of
+// the two it was), and its domain starts empty, so nothing the user had is overwritten; when it
+// cannot be moved aside the domain is never written.
+//
+// What is written is always read back whole: a file is indented while that fits `maxFileSize`,
+// else written on one line with every entry (a file full of entries from elsewhere — another
+// version, another tool — keeps them all). Only when even that is too large are entries left out,
+// first those this run has neither read nor set, largest first, so the settings the program uses
+// are the last to go; they are dropped from memory as well, and how many is said on standard
+// error. A file that cannot be read at all (no permission, no descriptors left, not a regular
 // file — a FIFO is never waited on) is left as it is: its domain starts empty and is not written
 // for the rest of the run, which is said once on standard error.
 //
@@ -46,6 +52,9 @@ public:
         std::chrono::milliseconds writeInterval{250};
         // How deeply arrays and dictionaries may nest in a file that is read.
         std::size_t maxDepth = 256;
+        // The largest file that is read, and so the largest that is written. A real preferences
+        // file is a few kilobytes; decoding a far bigger one would cost many times its size.
+        std::size_t maxFileSize = 4u << 20;
     };
 
     // "$XDG_CONFIG_HOME/pulsedeck", else "<home>/.config/pulsedeck"; nothing when the user has
@@ -125,6 +134,8 @@ private:
 
     mutable std::mutex stateMutex_;
     mutable std::map<std::string, Domain, std::less<>> domains_;
+    // The keys of the application's domain read or set in this run: the settings it uses.
+    mutable std::set<std::string, std::less<>> usedKeys_;
     PropertyDictionary registered_;
     std::set<std::string, std::less<>> pending_;
     // Domains changed in this run that are never written (see above).

@@ -344,6 +344,85 @@ TEST(UserDefaults, AFileThatIsNotOneObjectIsKeptAsideSaidOnceAndTheDomainStartsE
     }
 }
 
+// Whatever a file held, what is written is read back whole at the next start: indented while that
+// fits the reader's limit, on one line with every entry when only that fits, and without the
+// entries the program does not use, largest first, when even that would not; a file refused for
+// its size alone is said to be too large.
+TEST(UserDefaults, WhatIsWrittenIsReadBackWholeFromUnknownKeysUpToTheLimitAndOverIt) {
+    constexpr std::size_t limit = 64u << 10;
+    // `count` entries no program setting reads, the two the run below uses, and a text padding
+    // the file to `size` bytes.
+    auto fileOf = [](int count, const std::string& value, std::size_t size = 0) {
+        std::string text = R"({"moduleOrder":["memory","fan","network","temperature","compute",)"
+                           R"("devices"],"chartLength":40,"$$tagLike":{"$real":"inf"})";
+        char key[16];
+        for (int n = 0; n < count; ++n) {
+            std::snprintf(key, sizeof key, ",\"k%05d\":", n);
+            text += key + value;
+        }
+        const std::size_t padding = std::string(R"(,"padding":""})").size() + 1;
+        if (size > 0)
+            text += R"(,"padding":")" + std::string(size - text.size() - padding, 'x') + "\"";
+        return text + "}\n";
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        bool indented;
+        bool keepsEveryEntry;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"a few unknown keys", fileOf(10, "[1,1]"), true, true, ""},
+        {"unknown keys filling the limit on one line", fileOf(3000, "[1,1]", limit), false, true,
+         ""},
+        {"unknown keys too many to indent", fileOf(3500, "[1,1]"), false, true, ""},
+        {"numbers written longer than they were read", fileOf(5000, "1e9"), false, false,
+         "entries are left out, first those this program does not use"},
+        {"one byte over the limit", fileOf(3000, "[1,1]", limit + 1), true, false,
+         "is larger than a preferences file can be (65537 bytes, at most 65536): moved aside"},
+    };
+    UserDefaults::Options options;
+    options.maxFileSize = limit;
+    for (const auto& test : cases) {
+        testsupport::TemporaryDirectory dir;
+        const auto file = dir.path() / "local.dorvettin.Pulsedeck.json";
+        std::ofstream(file, std::ios::binary) << test.text;
+        ASSERT_LE(test.text.size(), limit + (test.text.size() > limit)) << test.name;
+        const auto status = inChild(dir.path() / "errors", std::chrono::seconds(20), [&] {
+            UserDefaults defaults(dir.path(), appDomain, options);
+            defaults.objectForKey("moduleOrder");
+            defaults.setInteger(50, "chartLength");
+            return defaults.synchronize() ? 0 : 1;
+        });
+        EXPECT_EQ(status, 0) << test.name;
+
+        const auto written = foundation::readTextFile(file, 2 * limit).value_or("");
+        EXPECT_LE(written.size(), limit) << test.name;
+        EXPECT_EQ(written.find("\n  ") != std::string::npos, test.indented) << test.name;
+        const auto decoded = foundation::decodePropertyListEntries(written);
+        ASSERT_TRUE(decoded) << test.name;
+        EXPECT_EQ(decoded->droppedEntries, 0u) << test.name;
+        EXPECT_EQ(decoded->values.at("chartLength"), PropertyValue(50)) << test.name;
+        const bool setAside = test.text.size() > limit;
+        EXPECT_EQ(decoded->values.contains("moduleOrder"), !setAside) << test.name;
+        if (test.keepsEveryEntry) {
+            auto expected = foundation::decodePropertyListEntries(test.text)->values;
+            expected.insert_or_assign("chartLength", 50);
+            EXPECT_EQ(decoded->values, expected) << test.name;
+        }
+        {
+            UserDefaults reloaded(dir.path(), appDomain, options);
+            EXPECT_EQ(reloaded.persistentDomainForName(appDomain), decoded->values) << test.name;
+        }
+        EXPECT_EQ(filesIn(dir.path()).size(), setAside ? 3u : 2u) << test.name;
+        const auto errors = foundation::readTextFile(dir.path() / "errors").value_or("");
+        EXPECT_NE(errors.find(test.said), std::string::npos) << test.name << ": " << errors;
+        EXPECT_EQ(errors.find("not a preferences file"), std::string::npos) << test.name;
+        EXPECT_EQ(errors.empty(), *test.said == 0) << test.name << ": " << errors;
+    }
+}
+
 // One bad value costs only its own entry: every other setting, the floating bar's place and the
 // first-launch flags included, is kept, and nothing is moved aside.
 TEST(UserDefaults, AnEntryThatDoesNotDecodeIsDroppedAndTheOthersKept) {
