@@ -3,6 +3,7 @@
 #include "platform/dispatch/RunLoop.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/HTTPHelper.h"
+#include "platform/foundation/HomeDirectory.h"
 #include "platform/foundation/OpenFileLimit.h"
 #include "platform/foundation/TerminationSignals.h"
 #include "platform/foundation/UserDefaults.h"
@@ -51,7 +52,7 @@ struct Shutdown {
         auto preferences = defaults;
         lock.unlock();
         if (preferences)
-            preferences->synchronize();
+            preferences->synchronizeBeforeExit();
     }
 };
 
@@ -104,9 +105,9 @@ int main(int argc, char** argv) {
     const auto bundle = foundation::Bundle::main();
     auto directory = foundation::UserDefaults::defaultDirectory();
     if (!directory)
-        std::fputs("Pulsedeck: there is no home folder (HOME is not set and the user has none), so "
-                   "settings will not be saved\n",
-                   stderr);
+        std::fprintf(stderr,
+                     "Pulsedeck: there is no home folder (%s), so settings will not be saved\n",
+                     foundation::HomeDirectory::current().problem.c_str());
     auto defaults = std::make_shared<foundation::UserDefaults>(
         directory.value_or(std::filesystem::path()), bundle.identifier());
     migrateLegacyPreferences(*defaults, bundle.identifier());
@@ -122,7 +123,7 @@ int main(int argc, char** argv) {
     environment.windowList = windowList;
     const auto outcome =
         startApplication(*server, std::move(environment), {bundle.identifier(), display});
-    defaults->synchronize();
+    defaults->synchronizeBeforeExit();
     {
         std::lock_guard lock(shutdown->mutex);
         shutdown->finished = true;

@@ -124,7 +124,7 @@ UserDefaults::~UserDefaults() {
     }
     changed_.notify_all();
     worker_.join();
-    writePending();
+    synchronizeBeforeExit();
 }
 
 bool UserDefaults::isValidDomainName(std::string_view name) {
@@ -367,6 +367,9 @@ bool UserDefaults::writePending() {
     bool madeDirectory = std::filesystem::create_directories(directory_, error);
     if (madeDirectory)
         ::chmod(directory_.c_str(), 0700);
+    // Why the folder cannot be made says more than the write's own "No such file or directory".
+    const std::string folderProblem =
+        error ? "the folder " + directory_.string() + " cannot be made: " + error.message() : "";
     for (const auto& snapshot : snapshots) {
         auto file = fileFor(snapshot.name);
         if (snapshot.leftOut > 0)
@@ -376,7 +379,9 @@ bool UserDefaults::writePending() {
                          file.c_str(), options_.maxFileSize, snapshot.leftOut,
                          snapshot.leftOut == 1 ? "entry is" : "entries are");
         std::string reason;
-        if (snapshot.contents) {
+        if (snapshot.contents && !folderProblem.empty()) {
+            reason = folderProblem;
+        } else if (snapshot.contents) {
             errno = 0;
             if (!writeFileAtomically(file, *snapshot.contents))
                 reason = std::strerror(errno ? errno : EIO);
@@ -389,7 +394,8 @@ bool UserDefaults::writePending() {
         }
         failed.push_back(snapshot.name);
         // Said at the first failure only: the retries that follow would repeat it every minute.
-        if (failingFiles_.insert(snapshot.name).second)
+        const auto [failing, first] = failingFiles_.insert_or_assign(snapshot.name, reason);
+        if (first)
             std::fprintf(stderr,
                          "%s cannot be saved (%s): settings are kept in memory and saving is "
                          "tried again\n",
@@ -408,6 +414,26 @@ bool UserDefaults::writePending() {
     for (auto& name : failed)
         pending_.insert(std::move(name));
     return failed.empty() && !unsaved;
+}
+
+bool UserDefaults::synchronizeBeforeExit() {
+    if (writePending())
+        return true;
+    std::lock_guard writing(writeMutex_);
+    std::lock_guard lock(stateMutex_);
+    // The failure said before promised another try; there will be none.
+    for (const auto& [name, reason] : failingFiles_)
+        if (lossSaid_.insert(name).second)
+            std::fprintf(stderr,
+                         "%s was not saved (%s): the settings changed since it was last saved "
+                         "are lost\n",
+                         fileFor(name).c_str(), reason.c_str());
+    // Without a folder nothing was ever to be saved, as the program said at start.
+    for (const auto& name : unsavedDomains_)
+        if (!directory_.empty() && lossSaid_.insert(name).second)
+            std::fprintf(stderr, "%s was not saved: the settings changed in this run are lost\n",
+                         fileFor(name).c_str());
+    return false;
 }
 
 void UserDefaults::runWorker() {

@@ -24,8 +24,9 @@ namespace foundation {
 // coalesced (at most one write per `writeInterval`), each atomically (a reader or a crash sees
 // the old file or the new one, whole; a symbolic link is written through to its target). A
 // failed write keeps the change and is tried again after a wait that grows to a minute; the first
-// failure of a run of them is said on standard error, with the file and the reason.
-// synchronize() writes what is pending before it returns, and so does the destructor;
+// failure of a run of them is said on standard error, with the file and the reason (a folder that
+// cannot be made is named as the reason); if it still fails as the program quits, the loss is
+// said too. synchronize() writes what is pending before it returns, and so does the destructor;
 // TerminationSignals.h flushes on SIGTERM, SIGINT and SIGHUP.
 //
 // Reading a file keeps every top-level entry that decodes and drops only those that don't (a bad
@@ -109,6 +110,9 @@ public:
     // Writes every pending change now and waits for it. False when a file could not be written
     // (it stays pending and is tried again) or a changed domain is never written (see above).
     bool synchronize();
+    // synchronize() for the last time, as the program quits: each domain whose changes still
+    // cannot be written is said on standard error to be lost, once. The destructor calls it.
+    bool synchronizeBeforeExit();
 
 private:
     struct Domain {
@@ -148,8 +152,10 @@ private:
     std::chrono::steady_clock::time_point lastWrite_{};
     // Zero after a write that succeeded; the wait before the next try after one that failed.
     std::chrono::milliseconds retryInterval_{0};
-    // Under writeMutex_: the domains whose last write failed, each said once on standard error.
-    std::set<std::string, std::less<>> failingFiles_;
+    // Under writeMutex_: the domains whose last write failed, with why, each said once on
+    // standard error; and those said at exit to be lost.
+    std::map<std::string, std::string, std::less<>> failingFiles_;
+    std::set<std::string, std::less<>> lossSaid_;
 
     std::thread worker_;
 };

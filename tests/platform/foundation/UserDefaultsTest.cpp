@@ -618,9 +618,60 @@ TEST(UserDefaults, EachRunOfFailingSavesIsSaidOnceWithThePathAndTheReason) {
     });
     EXPECT_EQ(status, 0);
     const auto said = foundation::readTextFile(errors).value_or("");
-    EXPECT_EQ(occurrences(said, file.string()), 2u) << said;
+    EXPECT_EQ(occurrences(said, file.string() + " cannot be saved"), 2u) << said;
     EXPECT_NE(said.find(std::strerror(ENOTDIR)), std::string::npos) << said;
     EXPECT_NE(said.find(std::strerror(EISDIR)), std::string::npos) << said;
+}
+
+// A save that fails for a folder that cannot be made names that as the reason, not the write's
+// "No such file or directory" after it; as the program quits, a change that could not be saved is
+// said to be lost, once, since the message before promised another try.
+TEST(UserDefaults, AFolderThatCannotBeMadeIsTheReasonAndAnUnsavedChangeIsSaidLostAtQuit) {
+    struct Case {
+        const char* name;
+        // Makes what stands in the way; gives the settings folder.
+        std::function<fs::path(const fs::path& dir)> prepare;
+    };
+    const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_exec;
+    const Case cases[] = {
+        {"a home that does not exist, in a folder the user cannot write",
+         [&](const fs::path& dir) {
+             fs::create_directory(dir / "home");
+             fs::permissions(dir / "home", readOnly);
+             return dir / "home" / "missing" / ".config" / "pulsedeck";
+         }},
+        {"a read-only settings folder",
+         [&](const fs::path& dir) {
+             fs::create_directory(dir / "config");
+             fs::permissions(dir / "config", readOnly);
+             return dir / "config";
+         }},
+    };
+    for (const auto& test : cases) {
+        testsupport::TemporaryDirectory dir;
+        fs::permissions(dir.path(), fs::perms::others_exec, fs::perm_options::add);
+        const auto folder = test.prepare(dir.path());
+        const auto errors = dir.path() / "errors";
+        auto status = inChild(errors, std::chrono::seconds(20), [&] {
+            // The superuser writes anywhere: run as nobody.
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                return 2;
+            UserDefaults defaults(folder, appDomain);
+            defaults.setInteger(40, "chartLength");
+            const bool failed = !defaults.synchronize();
+            defaults.setInteger(50, "chartLength");
+            // Quitting; the destructor tries once more.
+            return failed && !defaults.synchronizeBeforeExit() ? 0 : 1;
+        });
+        EXPECT_EQ(status, 0) << test.name;
+        const auto said = foundation::readTextFile(errors).value_or("");
+        const auto file = (folder / "local.dorvettin.Pulsedeck.json").string();
+        const std::string reason = std::strerror(EACCES);
+        EXPECT_EQ(occurrences(said, file + " cannot be saved ("), 1u) << test.name << ": " << said;
+        EXPECT_EQ(occurrences(said, file + " was not saved ("), 1u) << test.name << ": " << said;
+        EXPECT_EQ(occurrences(said, reason), 2u) << test.name << ": " << said;
+        EXPECT_EQ(said.find(std::strerror(ENOENT)), std::string::npos) << test.name << ": " << said;
+    }
 }
 
 TEST(UserDefaults, WithoutAFolderNothingIsReadOrWritten) {
@@ -670,7 +721,7 @@ TEST(UserDefaults, DefaultDirectoryFollowsXdgConfigHomeThenTheHomeFolder) {
     EXPECT_EQ(UserDefaults::defaultDirectory(), fs::path("/home/someone/.config/pulsedeck"));
 
     // Without HOME the password database names the folder; never the root of the file system.
-    for (const char* unusable : {static_cast<const char*>(nullptr), "", "relative"}) {
+    for (const char* unusable : {static_cast<const char*>(nullptr), "", "relative", "/", "//"}) {
         ScopedVariable noHome("HOME", unusable);
         const passwd* user = getpwuid(getuid());
         ASSERT_TRUE(user);
