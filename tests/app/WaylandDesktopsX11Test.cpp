@@ -27,7 +27,7 @@ using namespace std::chrono_literals;
 using namespace pulsedecktest;
 using testsupport::Desktop;
 
-class WaylandDesktops : public ProgramOnDisplay, public ::testing::WithParamInterface<Desktop> {
+class OnWaylandDesktop : public ProgramOnDisplay {
 protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(ProgramOnDisplay::SetUp());
@@ -58,20 +58,45 @@ protected:
             10s);
     }
 
-    // The one dock of ours on `programs`, once it stands whole at the top right of the screen.
-    std::optional<Placed> stripAtTheTopRight(Display* programs) {
+    // The one dock of ours on `programs`, once it stands whole at the right end of the screen
+    // with its top at `top`.
+    std::optional<Placed> stripAtTheRight(Display* programs, int top) {
         std::optional<Placed> strip;
-        waitFor(
+        const bool placed = waitFor(
             [&] {
                 const auto found = docks(programs);
                 strip = found.size() == 1 ? std::optional(found[0]) : std::nullopt;
-                return strip && strip->area.y == 0 && strip->area.x > 0 &&
+                return strip && strip->area.y == top && strip->area.x > 0 &&
                        strip->area.x + strip->area.width == xvfb_.width();
             },
             20s);
-        return strip;
+        EXPECT_TRUE(placed) << "the strip at the right end, its top at " << top << "; last seen "
+                            << (strip ? std::to_string(strip->area.x) + "," +
+                                            std::to_string(strip->area.y) + " " +
+                                            std::to_string(strip->area.width) + " wide"
+                                      : std::string("none"));
+        return placed ? strip : std::nullopt;
+    }
+
+    // A click amid the strip opens the details, hanging from the strip's bottom edge; the
+    // compositor shows them.
+    void clickOpensTheDetailsUnder(const Placed& strip, Display* programs) {
+        const auto before = screen();
+        click(strip.area.x + 40, strip.area.y + strip.area.height / 2);
+        std::vector<Placed> details;
+        ASSERT_TRUE(waitFor(
+            [&] {
+                details = shownPanels(programs);
+                return details.size() == 1 && details[0].area.height > 150;
+            },
+            10s))
+            << "the details open";
+        EXPECT_EQ(details[0].area.y, strip.area.y + strip.area.height);
+        EXPECT_TRUE(showsAnew(details[0].area, before)) << "the compositor shows the details";
     }
 };
+
+class WaylandDesktops : public OnWaylandDesktop, public ::testing::WithParamInterface<Desktop> {};
 
 // The strip stands at the top right, reserves the top edge over its own columns only, and a click
 // that passes through the compositor opens the details under it.
@@ -82,7 +107,7 @@ TEST_P(WaylandDesktops, TheStripReservesItsColumnsAndOpensTheDetailsUnderIt) {
     ASSERT_TRUE(xwayland);
     Program program(environmentFor(xvfb_, config_.path(), desktop.displayName()));
     ASSERT_TRUE(program.started());
-    const auto strip = stripAtTheTopRight(xwayland.get());
+    const auto strip = stripAtTheRight(xwayland.get(), 0);
     ASSERT_TRUE(strip) << "the strip whole at the top right";
     const auto& area = strip->area;
     const std::vector<long> strut = {
@@ -94,18 +119,7 @@ TEST_P(WaylandDesktops, TheStripReservesItsColumnsAndOpensTheDetailsUnderIt) {
         },
         5s));
 
-    const auto before = screen();
-    click(area.x + 40, area.height / 2);
-    std::vector<Placed> details;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            details = shownPanels(xwayland.get());
-            return details.size() == 1 && details[0].area.height > 150;
-        },
-        10s))
-        << "the details open";
-    EXPECT_EQ(details[0].area.y, area.y + area.height);
-    EXPECT_TRUE(showsAnew(details[0].area, before)) << "the compositor shows the details";
+    clickOpensTheDetailsUnder(*strip, xwayland.get());
     screenshot(std::string("wayland-") +
                (GetParam() == Desktop::mutterXWayland ? "mutter" : "kwin") + "-details.png");
 }
@@ -115,5 +129,37 @@ INSTANTIATE_TEST_SUITE_P(Compositors, WaylandDesktops,
                          [](const auto& info) {
                              return info.param == Desktop::mutterXWayland ? "mutter" : "KWin";
                          });
+
+// weston's own panel along the top is no X window, and weston publishes no work area: the strip
+// stands right below the panel's 32 rows, shown there whole, and takes a click. (Without the
+// panel, the weston test of the desktop placements finds it at the very top.)
+TEST_F(OnWaylandDesktop, UnderWestonsPanelTheStripStandsBelowItShownAndClickable) {
+    testsupport::DesktopSession desktop(xvfb_, Desktop::westonWithPanel);
+    ASSERT_TRUE(desktop.isReady()) << desktop.failure();
+    const DisplayConnection xwayland(XOpenDisplay(desktop.displayName().c_str()));
+    ASSERT_TRUE(xwayland);
+    Program program(environmentFor(xvfb_, config_.path(), desktop.displayName()));
+    ASSERT_TRUE(program.started());
+    constexpr int panelHeight = 32;
+    std::optional<Placed> strip = stripAtTheRight(xwayland.get(), panelHeight);
+    ASSERT_TRUE(strip) << "the strip below weston's panel at the right end";
+    // Shown: across the strip's middle row, weston draws it over its desktop's colour.
+    const auto desktopColour =
+        testsupport::pixelAt(display(), DefaultRootWindow(display()), 8, xvfb_.height() - 8);
+    const int middle = strip->area.y + strip->area.height / 2;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const auto row = testsupport::capture(display(), DefaultRootWindow(display()),
+                                                  strip->area.x, middle, strip->area.width, 1);
+            int drawn = 0;
+            for (int column = 0; column < row.width; ++column)
+                drawn += row.at(column, 0) != desktopColour ? 1 : 0;
+            return drawn > row.width * 9 / 10;
+        },
+        10s));
+    screenshot("wayland-weston-panel-strip.png");
+    clickOpensTheDetailsUnder(*strip, xwayland.get());
+    screenshot("wayland-weston-panel-details.png");
+}
 
 } // namespace

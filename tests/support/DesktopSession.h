@@ -44,6 +44,8 @@ enum class Desktop {
     // places their windows, and the user's pointer and keys and the pictures of the screen are
     // the X server's.
     westonXWayland,
+    // The same with weston's own panel where its configuration puts it by default, along the top.
+    westonWithPanel,
     // GNOME's compositor, mutter, without its shell, nested in a window over the whole X server
     // with XWayland, as weston is.
     mutterXWayland,
@@ -106,7 +108,8 @@ public:
         case Desktop::bare:
             break;
         case Desktop::westonXWayland:
-            startWeston(xvfb, environment);
+        case Desktop::westonWithPanel:
+            startWeston(xvfb, environment, desktop == Desktop::westonWithPanel);
             break;
         case Desktop::mutterXWayland:
             startMutter(xvfb, environment);
@@ -223,13 +226,15 @@ private:
     }
 
     void startWeston(const XvfbServer& xvfb,
-                     const std::vector<std::pair<std::string, std::string>>& environment) {
+                     const std::vector<std::pair<std::string, std::string>>& environment,
+                     bool panel) {
         const auto config = home_.path() / "weston.ini";
         const auto log = home_.path() / "weston.log";
         // Never idle: weston would lock the screen after five minutes.
         std::ofstream(config) << "[core]\nxwayland=true\nidle-time=0\n"
-                              << "[shell]\npanel-position=none\nbackground-color=0xff2e6b8f\n"
-                              << "startup-animation=none\n"
+                              << "[shell]\n"
+                              << (panel ? "" : "panel-position=none\n")
+                              << "background-color=0xff2e6b8f\nstartup-animation=none\n"
                               << "[input-method]\npath=\n";
         windowManager_.emplace(
             std::vector<std::string>{"weston", "--backend=x11-backend.so", "--xwayland",

@@ -189,7 +189,10 @@ private:
     void paint(NativeWindow& window, int x, int y, int width, int height, bool reshape);
 
     void readDesktop();
+    // The name the window manager gives itself; empty without one.
+    std::string windowManagerName() const;
     void refreshScreens();
+    // The docks of other programs, and the panels a compositor draws itself.
     std::vector<Dock> otherDocks() const;
     // The top of the primary monitor's work area where no dock's strut accounts for it: a panel
     // without an X window reserves the rows above it.
@@ -265,6 +268,8 @@ private:
     std::vector<MonitorArea> monitors_;
     int rootWidth_ = 0;
     int rootHeight_ = 0;
+    // The panels the compositor draws without an X window (weston's), as docks of the monitors.
+    std::vector<Dock> compositorPanels_;
     RootGeometry geometry_;
     mutable std::optional<std::vector<ScreenDescription>> screens_;
     // Worked out with the screens, which are read lazily: what a windowless panel was last seen

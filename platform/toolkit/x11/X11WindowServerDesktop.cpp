@@ -1,5 +1,6 @@
 #include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/x11/SettingsPortal.h"
+#include "platform/toolkit/x11/WestonPanel.h"
 #include "platform/toolkit/x11/X11WindowServerPrivate.h"
 
 #include <X11/Xatom.h>
@@ -91,7 +92,22 @@ void X11WindowServer::readDesktop() {
         scale = backingScaleFrom(xsettings_, dpi);
     }
     geometry_ = RootGeometry(monitors_.front(), scale);
+    compositorPanels_.clear();
+    if (hasWindowManager_ && windowManagerName() == "Weston WM")
+        if (const auto weston = serverProcess(ConnectionNumber(display_)))
+            if (const auto panel = runningWestonPanel(*weston))
+                compositorPanels_ = westonPanelDocks(*panel, monitors_, rootWidth_, rootHeight_);
     screens_.reset();
+}
+
+std::string X11WindowServer::windowManagerName() const {
+    const auto check = cardinals(display_, root_, (*atoms_)[supportingWmCheck], XA_WINDOW);
+    if (check.empty())
+        return {};
+    int format = 0;
+    const auto name = windowProperty(display_, ::Window(check[0]), (*atoms_)[wmName],
+                                     (*atoms_)[utf8String], format);
+    return format == 8 ? std::string(name.begin(), name.end()) : std::string();
 }
 
 void X11WindowServer::refreshScreens() {
@@ -136,6 +152,7 @@ std::vector<Dock> X11WindowServer::otherDocks() const {
         if (const auto area = strut ? rootArea(candidate) : std::nullopt)
             docks.push_back({clampedStrut(*strut, *area, rootWidth_, rootHeight_), *area});
     }
+    docks.insert(docks.end(), compositorPanels_.begin(), compositorPanels_.end());
     return docks;
 }
 
