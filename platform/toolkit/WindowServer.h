@@ -74,7 +74,9 @@ enum class ServerNotice {
     activeSpaceChanged,
     applicationActivated,
     didWake,
-    // The keyboard focus went from our windows to another program.
+    // The user went to another program with a click no window of ours or global monitor saw
+    // (under XWayland, on a native Wayland window): the keyboard focus or the active window
+    // went to it.
     focusLeftApplication,
 };
 

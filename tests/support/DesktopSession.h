@@ -35,6 +35,8 @@ enum class Desktop {
     openbox,
     // xfwm4 with its compositor off.
     xfwm4WithoutCompositor,
+    // xfwm4 compositing the screen, as Xfce runs it by default.
+    xfwm4WithCompositor,
     // i3, a tiling manager, with i3bar docked along the top edge.
     i3WithBar,
     // No window manager at all: every window stacks and places itself.
@@ -85,12 +87,21 @@ public:
                 startTint2(display, environment);
             break;
         case Desktop::xfwm4WithoutCompositor:
+        case Desktop::xfwm4WithCompositor: {
+            const bool compositing = desktop == Desktop::xfwm4WithCompositor;
             // xfwm4 reads its settings over a session bus and gives up without one.
-            startWindowManager(
-                display,
-                {"dbus-run-session", "--", "xfwm4", "--compositor=off", "--sm-client-disable"},
-                environment);
+            startWindowManager(display,
+                               {"dbus-run-session", "--", "xfwm4",
+                                compositing ? "--compositor=on" : "--compositor=off",
+                                "--sm-client-disable"},
+                               environment);
+            if (isReady() && compositing && !waitFor([&] {
+                    return XGetSelectionOwner(display,
+                                              XInternAtom(display, "_NET_WM_CM_S0", False)) != None;
+                }))
+                failure_ = "xfwm4 did not take the screen's compositing";
             break;
+        }
         case Desktop::i3WithBar: {
             const auto config = home_.path() / "i3config";
             std::ofstream(config) << "# i3 config file (v4)\n"

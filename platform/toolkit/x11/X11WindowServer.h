@@ -220,6 +220,10 @@ private:
     bool retakeFocus();
     // Tells the application when the window manager makes another program's window active.
     void followActiveWindow();
+    // Whether the focus leaving our windows now tells of a click the global monitors could not
+    // see: only under XWayland, where clicks on native Wayland windows never reach X clients, and
+    // not just after a press we saw, which may be what moved the focus (it decides for itself).
+    bool focusLossIsAnUnseenClick() const;
     void handleClientMessage(_XEvent& event);
     void handlePropertyChange(_XEvent& event);
     void handleStructureChange(_XEvent& event);
@@ -312,6 +316,10 @@ private:
     bool grabbing_ = false;
     bool rawMotionSelected_ = false;
     unsigned rawButtonsDown_ = 0;
+    // When a button last went down or up anywhere on the server, as the raw events tell.
+    double lastRawButton_ = -1e9;
+    // The server is XWayland, inside a Wayland compositor (its outputs are named so).
+    bool xwayland_ = false;
     std::bitset<256> keysDown_;
     struct LastClick {
         int button = 0;

@@ -7,6 +7,7 @@
 #include <X11/extensions/Xrandr.h>
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 // The desktop around our windows: the monitors and what other panels reserve on them, the
 // desktop's settings, and the notices the desktop sends (space, activation, wake).
@@ -70,12 +71,18 @@ void X11WindowServer::readDesktop() {
     rootWidth_ = DisplayWidth(display_, screenNumber_);
     rootHeight_ = DisplayHeight(display_, screenNumber_);
     monitors_.clear();
+    xwayland_ = false;
     if (randrEventBase_ >= 0) {
         int count = 0;
         if (XRRMonitorInfo* info = XRRGetMonitors(display_, root_, True, &count)) {
-            for (int i = 0; i < count; ++i)
+            for (int i = 0; i < count; ++i) {
                 monitors_.push_back(
                     {info[i].x, info[i].y, info[i].width, info[i].height, info[i].primary != 0});
+                if (char* name = info[i].name ? XGetAtomName(display_, info[i].name) : nullptr) {
+                    xwayland_ = xwayland_ || std::string_view(name).starts_with("XWAYLAND");
+                    XFree(name);
+                }
+            }
             XRRFreeMonitors(info);
         }
     }

@@ -22,6 +22,9 @@ namespace {
 // The platform's double-click interval and how far the pointer may stray between the clicks.
 constexpr double doubleClickInterval = 0.5;
 constexpr double doubleClickDistance = 4;
+// How long after a press or release a window manager moves the focus for it. (XWayland may never
+// tell of a release: a press that went on to a native window ends there.)
+constexpr double pressFocusGrace = 0.25;
 
 EventType pressType(int button) {
     return button == 1 ? EventType::leftMouseDown
@@ -352,9 +355,15 @@ void X11WindowServer::handleFocusOut(XEvent& event) {
     ::Window focused = None;
     int revert = 0;
     XGetInputFocus(display_, &focused, &revert);
-    if (isOurs(focused) || retakeFocus())
+    if (isOurs(focused) || retakeFocus() || !focusLossIsAnUnseenClick())
         return;
     post(ServerNotice::focusLeftApplication);
+}
+
+bool X11WindowServer::focusLossIsAnUnseenClick() const {
+    // On X11 the global monitors see every press: a manager moving the focus for one (to the
+    // desktop, to the window clicked) or a keyboard switch is no reason to close anything.
+    return xwayland_ && clock_.now() - lastRawButton_ > pressFocusGrace;
 }
 
 bool X11WindowServer::retakeFocus() {
@@ -380,7 +389,7 @@ void X11WindowServer::followActiveWindow() {
         return;
     // The manager naming its next window active after one of ours was withdrawn is no choice of
     // the user's.
-    if (keyWindow_ && clock_.now() <= focusSettling_.until)
+    if ((keyWindow_ && clock_.now() <= focusSettling_.until) || !focusLossIsAnUnseenClick())
         return;
     post(ServerNotice::focusLeftApplication);
 }
@@ -509,6 +518,8 @@ void X11WindowServer::handleRawEvent(void* data) {
         rawButtonsDown_ |= 1u << button;
     if (release)
         rawButtonsDown_ &= ~(1u << button);
+    if (press || release)
+        lastRawButton_ = clock_.now();
     // Drags are watched only while a button is down: motion selected always would wake the
     // process on every pointer move anywhere on the desktop.
     selectRawMotion(rawButtonsDown_ != 0);

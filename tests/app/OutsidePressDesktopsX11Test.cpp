@@ -1,0 +1,110 @@
+// The details under real window managers, which move the keyboard focus on presses of their own
+// accord: only a press away from the strip closes them, a short delay after it, and the focus
+// moving elsewhere without a press leaves them open.
+
+#include "support/ProgramX11Fixture.h"
+
+#include <gtest/gtest.h>
+#include <optional>
+#include <string>
+
+// clang-format off
+#include "support/DesktopSession.h"
+// clang-format on
+
+namespace pulsedeck {
+namespace {
+
+using testsupport::Desktop;
+
+struct DesktopCase {
+    const char* name;
+    Desktop desktop;
+};
+
+class OutsidePresses : public testing::ProgramX11Fixture,
+                       public ::testing::WithParamInterface<DesktopCase> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
+        desktop.emplace(xvfb, GetParam().desktop);
+        ASSERT_TRUE(desktop->isReady()) << desktop->failure();
+        ASSERT_NO_FATAL_FAILURE(ProgramX11Fixture::SetUp());
+        app->addGlobalMonitor(ui::EventMasks::leftMouseDown,
+                              [this](const ui::Event&) { pressedAt = loop.clock().now(); });
+    }
+
+    bool shown() const { return delegate->details().popover()->isShown(); }
+    gfx::Rect strip() const { return *delegate->statusStrip().view()->statusItemScreenFrame(); }
+
+    // A press outside our windows, once the program has seen it and the manager has had time to
+    // move the focus for it.
+    void pressOutside(gfx::Point point) {
+        if (const auto& window = delegate->details().popover()->window(); window && shown()) {
+            ASSERT_FALSE(window->frame().contains(point));
+        }
+        pressedAt.reset();
+        clickScreen(point);
+        ASSERT_TRUE(runUntil([&] { return pressedAt.has_value(); })) << "the press was seen";
+    }
+
+    // How long after the press the details closed; none when they stayed open.
+    std::optional<double> closedAfterPress() {
+        if (!runUntil([&] { return !shown(); }, 1))
+            return std::nullopt;
+        return loop.clock().now() - *pressedAt;
+    }
+
+    std::optional<testsupport::DesktopSession> desktop;
+    std::optional<double> pressedAt;
+};
+
+TEST_P(OutsidePresses, OnlyAPressAwayFromTheStripClosesTheDetailsAfterTheDelay) {
+    // The details hang from the strip's right end; its left end has nothing of ours below it.
+    ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::compute));
+    ASSERT_NO_FATAL_FAILURE(pressOutside({strip().minX() + 4, strip().minY() - 1}));
+    EXPECT_FALSE(closedAfterPress()) << "a press 1 px under the strip is left to the strip";
+
+    const auto screen = ui::Screen::mainScreen()->frame();
+    ASSERT_NO_FATAL_FAILURE(pressOutside({screen.minX() + 40, screen.minY() + 40}));
+    const auto onDesktop = closedAfterPress();
+    ASSERT_TRUE(onDesktop) << "a press on the desktop closes the details";
+    EXPECT_GE(*onDesktop, 0.06) << "only after the delay that lets the strip see its own click";
+
+    // Another program's window (tiled over the whole desktop under i3).
+    const ::Window other =
+        XCreateSimpleWindow(user, DefaultRootWindow(user), 40, 420, 400, 300, 0, 0, 0x336699);
+    XMapWindow(user, other);
+    XSync(user, False);
+    ASSERT_TRUE(runUntil([&] {
+        XWindowAttributes attributes{};
+        return XGetWindowAttributes(user, other, &attributes) && attributes.map_state == IsViewable;
+    }));
+    settle(0.3);
+    ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::compute));
+    ASSERT_NO_FATAL_FAILURE(pressOutside({screen.minX() + 60, screen.minY() + 100}));
+    EXPECT_TRUE(closedAfterPress()) << "a click on another program's window closes the details";
+
+    // The focus going to the other program without a press leaves the details open.
+    ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::compute));
+    XSetInputFocus(user, other, RevertToPointerRoot, CurrentTime);
+    XSync(user, False);
+    ASSERT_TRUE(runUntil([&] {
+        ::Window focused = 0;
+        int revert = 0;
+        XGetInputFocus(user, &focused, &revert);
+        return focused == other;
+    }));
+    settle(0.3);
+    EXPECT_TRUE(shown());
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, OutsidePresses,
+                         ::testing::Values(DesktopCase{"i3", Desktop::i3WithBar},
+                                           DesktopCase{"openbox", Desktop::openbox},
+                                           DesktopCase{"xfwm4Composited",
+                                                       Desktop::xfwm4WithCompositor}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace pulsedeck
