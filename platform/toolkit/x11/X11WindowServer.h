@@ -42,8 +42,9 @@ struct WindowKind;
 // application that installs itself as their handler.
 //
 // Implemented by concern: the connection (X11WindowServer.cpp), events
-// (X11WindowServerEvents.cpp), windows and presenting (X11WindowServerWindows.cpp), and the
-// desktop (X11WindowServerDesktop.cpp).
+// (X11WindowServerEvents.cpp), windows and presenting (X11WindowServerWindows.cpp), windows
+// other programs move, stretch or unmap (X11WindowServerForeignChanges.cpp), and the desktop
+// (X11WindowServerDesktop.cpp).
 class X11WindowServer final : public WindowServer {
 public:
     struct Options {
@@ -200,6 +201,15 @@ private:
     // Takes where the server shows one of our windows as its frame, telling the application when
     // that is not where it put it.
     void followPlacement(NativeWindow& window);
+    // Whether a window manager places the window; one it does not stands only where we put it.
+    bool placedByManager(const NativeWindow& window) const;
+    // Whether the window draws at the size it asks for, whatever size the server gives it.
+    bool keepsOwnSize(const NativeWindow& window) const;
+    // Moves where the window's pixels lie inside its X window, outline and all, and shows them
+    // there.
+    void setInset(NativeWindow& window, int x, int y);
+    // Fills what an area of the X window (in its own pixels) holds beyond the window's pixels.
+    void fillBeyond(NativeWindow& window, int x, int y, int width, int height);
     // The status bar is made again at the place its manager refused, if it still stands where
     // the manager kept it.
     void placeRefused(NativeWindowId id);

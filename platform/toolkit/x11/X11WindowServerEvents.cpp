@@ -177,8 +177,8 @@ gfx::Point X11WindowServer::locate(unsigned long xid, int x, int y, int rootX, i
     if (!window)
         return geometry_.pointFromPixel(rootX, rootY);
     const double scale = geometry_.scale();
-    return gfx::Point{window->frame.minX() + x / scale,
-                      window->frame.minY() + window->frame.height() - y / scale};
+    return gfx::Point{window->frame.minX() + (x - window->insetX) / scale,
+                      window->frame.minY() + window->frame.height() - (y - window->insetY) / scale};
 }
 
 std::optional<NativeWindowId> X11WindowServer::target(unsigned long xid) const {
@@ -225,7 +225,17 @@ void X11WindowServer::handleExpose(XEvent& event) {
         focus(*window);
     if (expose.count == 0) {
         window->exposed.reset();
-        paint(*window, area[0], area[1], area[2] - area[0], area[3] - area[1], false);
+        fillBeyond(*window, area[0], area[1], area[2] - area[0], area[3] - area[1]);
+        if (!window->backing)
+            return;
+        // In the window's own pixels, which may lie inside a larger X window.
+        const int left = std::max(area[0] - window->insetX, 0);
+        const int top = std::max(area[1] - window->insetY, 0);
+        const int right =
+            std::min(area[2] - window->insetX, cairo_image_surface_get_width(window->backing));
+        const int bottom =
+            std::min(area[3] - window->insetY, cairo_image_surface_get_height(window->backing));
+        paint(*window, left, top, right - left, bottom - top, false);
     }
 }
 

@@ -106,6 +106,11 @@ enum AtomIndex {
     atomCount
 };
 
+// How long a window manager's answer must stand before it is taken as the manager's will: before
+// a window is made again where it was asked (a manager may resize a window and move it in two
+// steps), or before the bar's place sets the screen's top.
+inline constexpr double refusalPatience = 0.3;
+
 struct X11WindowServer::Atoms {
     Atom atoms[atomCount] = {};
     Atom compositorSelection = 0;
@@ -147,6 +152,10 @@ struct X11WindowServer::NativeWindow {
     bool mapHeld = false;
     // Where the server last showed the window.
     std::optional<RootGeometry::PixelRect> lastShown;
+    // Where the window's own pixels begin inside its X window: off its corner while the server
+    // shows the X window larger than the window draws (DrawnArea.h).
+    int insetX = 0;
+    int insetY = 0;
     // A place asked for the shown status bar that its manager answered with the size alone,
     // keeping the bar where it was: a manager that moves no shown window (weston's) places a
     // window only when it maps.

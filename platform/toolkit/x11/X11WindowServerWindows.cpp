@@ -1,3 +1,4 @@
+#include "platform/toolkit/x11/DrawnArea.h"
 #include "platform/toolkit/x11/InputMethod.h"
 #include "platform/toolkit/x11/X11WindowServerPrivate.h"
 
@@ -19,11 +20,6 @@
 namespace ui::x11 {
 
 namespace {
-
-// How long a manager's answer must stand before it is taken as the manager's will: before the
-// window is made again where it was asked (a manager may resize a window and move it in two
-// steps), or before the bar's place sets the screen's top.
-constexpr double refusalPatience = 0.3;
 
 // Whether every pixel of an ARGB32 image surface is fully transparent.
 bool isClear(cairo_surface_t* surface) {
@@ -122,6 +118,8 @@ void X11WindowServer::makeXWindow(NativeWindow& window) {
     const RootGeometry::PixelRect& pixels = window.pixels;
     window.sentPixels = pixels;
     window.madeAt = pixels;
+    window.insetX = 0;
+    window.insetY = 0;
     window.xid = XCreateWindow(display_, root_, pixels.x, pixels.y, unsigned(pixels.width),
                                unsigned(pixels.height), 0, depth, InputOutput, visual, mask, &set);
     window.surface.reset(
@@ -372,6 +370,9 @@ void X11WindowServer::sendGeometry(NativeWindow& window, RootGeometry::PixelRect
     }
     if (resized)
         cairo_xlib_surface_set_size(window.surface, pixels.width, pixels.height);
+    // Where nothing stands between us and the server, the X window is what was asked.
+    if (send && !placedByManager(window))
+        setInset(window, 0, 0);
     if (window.attributes.role == WindowRole::statusBar)
         updateStrut(window);
 }
@@ -388,7 +389,12 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
     if (window.veil && *shown != window.pixels)
         return;
     const std::optional<RootGeometry::PixelRect> before = std::exchange(window.lastShown, shown);
+    // Only a clip: the X window's size costs nothing here.
+    if (cairo_xlib_surface_get_width(window.surface) != shown->width ||
+        cairo_xlib_surface_get_height(window.surface) != shown->height)
+        cairo_xlib_surface_set_size(window.surface, shown->width, shown->height);
     if (*shown == window.pixels) {
+        setInset(window, 0, 0);
         window.pendingPlaces.clear();
         // A manager that moved the window its own way (i3 stretches docks) is not taken to
         // follow the next request because the window still stands where it put it.
@@ -405,6 +411,8 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         return;
     }
     window.pendingPlaces.clear();
+    const DrawnArea drawn =
+        drawnArea(window.sentPixels, *shown, keepsOwnSize(window), {0, 0, rootWidth_, rootHeight_});
     // At the size last asked but not at its place: resized where it stood before, or shown where
     // the X window was made. So does a manager that moves no shown window: it places a window
     // only as it maps it, where the window stood when it asked for that, and takes only the size
@@ -431,8 +439,6 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
     // The window manager's place wins over a resize still waiting for its pixels.
     window.pendingPixels.reset();
     window.managerFollows = false;
-    const bool resized =
-        shown->width != window.pixels.width || shown->height != window.pixels.height;
     if (window.attributes.role == WindowRole::statusBar && shown->y != window.pixels.y) {
         // A window manager that stacks docks itself keeps the bar where it put it, and the
         // screen's top then follows the bar; one that only answers late (a stale place before
@@ -448,11 +454,11 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
                 barPlaced(id, top);
         });
     }
-    window.pixels = *shown;
+    window.pixels = drawn.onRoot;
     window.pixelsAsked = false;
-    window.frame = geometry_.rectFromPixels(shown->x, shown->y, shown->width, shown->height);
-    if (resized)
-        cairo_xlib_surface_set_size(window.surface, shown->width, shown->height);
+    window.frame = geometry_.rectFromPixels(drawn.onRoot.x, drawn.onRoot.y, drawn.onRoot.width,
+                                            drawn.onRoot.height);
+    setInset(window, drawn.insetX, drawn.insetY);
     if (window.attributes.role == WindowRole::statusBar)
         updateStrut(window);
     reportFrame(window.id, window.frame);
@@ -568,8 +574,8 @@ void X11WindowServer::landResize(NativeWindow& window, cairo_surface_t* pixels,
         for (const PixelSpan& span : spans)
             kept.push_back(
                 {short(span.x), short(span.y), static_cast<unsigned short>(span.width), 1});
-        XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, kept.data(),
-                                int(kept.size()), ShapeSet, YSorted);
+        XShapeCombineRectangles(display_, window.xid, ShapeBounding, window.insetX, window.insetY,
+                                kept.data(), int(kept.size()), ShapeSet, YSorted);
     }
     sendGeometry(window, *window.pendingPixels);
     if (atOnce)
@@ -1370,8 +1376,9 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
             if (paintParts.empty())
                 paintParts.push_back(paintArea);
             for (const PixelBox& part : paintParts)
-                XPutImage(display_, window.xid, solidGC_, image, part.x, part.y, part.x, part.y,
-                          unsigned(part.width), unsigned(part.height));
+                XPutImage(display_, window.xid, solidGC_, image, part.x, part.y,
+                          part.x + window.insetX, part.y + window.insetY, unsigned(part.width),
+                          unsigned(part.height));
             paintArea = {};
         }
     }
@@ -1391,16 +1398,17 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
         window.shape.replace(x, y, width, height, spans)) {
         XRectangle area{short(x), short(y), static_cast<unsigned short>(width),
                         static_cast<unsigned short>(height)};
-        XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, &area, 1, ShapeSubtract,
-                                Unsorted);
+        XShapeCombineRectangles(display_, window.xid, ShapeBounding, window.insetX, window.insetY,
+                                &area, 1, ShapeSubtract, Unsorted);
         std::vector<XRectangle> kept;
         kept.reserve(spans.size());
         for (const PixelSpan& span : spans)
             kept.push_back(
                 {short(x + span.x), short(y + span.y), static_cast<unsigned short>(span.width), 1});
         if (!kept.empty())
-            XShapeCombineRectangles(display_, window.xid, ShapeBounding, 0, 0, kept.data(),
-                                    int(kept.size()), ShapeUnion, YSorted);
+            XShapeCombineRectangles(display_, window.xid, ShapeBounding, window.insetX,
+                                    window.insetY, kept.data(), int(kept.size()), ShapeUnion,
+                                    YSorted);
     }
 }
 

@@ -422,20 +422,39 @@ TEST_F(X11Server, AStatusBarWhoseMapAStartingWindowManagerDroppedAsksAgainAndSho
 }
 
 // A window manager that stacks docks itself (a tiling one) moves the bar below its own bar and
-// stretches it over the screen's width: the bar is where the server shows it, its items at its
-// right end, clicks read there, and the screen's top follows it.
+// stretches it over the screen's width: the bar is as wide as its items, at the right end of the
+// window the server shows, clicks read there, and the screen's top follows it.
 TEST_F(X11Server, AStatusBarTheWindowManagerMovesAndStretchesKeepsItsItemsAtTheRightEnd) {
+    const ::Window check = actAsWindowManager();
+    settle();
     auto content = std::make_shared<RecordingView>(gfx::Rect{0, 0, 60, 24});
     auto bar = statusBarShowing(content);
-    ASSERT_TRUE(runUntil([&] { return viewable(*bar); }));
-    // The manager answers every request of the bar with the place it chose.
+    // The manager maps the bar at the place it chose, and answers every request with that place,
+    // told in a configure event of its own when nothing moves.
+    double width = 60;
     const auto managed = [&] {
-        const auto area = testsupport::rootArea(user, *xWindow(*bar));
-        if (area.x != 0 || area.y != 21 || area.width != 1280) {
-            XMoveResizeWindow(user, *xWindow(*bar), 0, 21, 1280, 24);
-            XSync(user, False);
+        while (XPending(user)) {
+            XEvent event{};
+            XNextEvent(user, &event);
+            if (event.type == ConfigureRequest) {
+                const ::Window asking = event.xconfigurerequest.window;
+                XMoveResizeWindow(user, asking, 0, 21, 1280, 24);
+                XEvent told{};
+                XConfigureEvent& configure = told.xconfigure;
+                configure.type = ConfigureNotify;
+                configure.event = configure.window = asking;
+                configure.y = 21;
+                configure.width = 1280;
+                configure.height = 24;
+                XSendEvent(user, asking, False, StructureNotifyMask, &told);
+            }
+            if (event.type == MapRequest) {
+                XMoveResizeWindow(user, event.xmaprequest.window, 0, 21, 1280, 24);
+                XMapWindow(user, event.xmaprequest.window);
+            }
         }
-        return bar->frame() == gfx::Rect{0, 800 - 21 - 24, 1280, 24};
+        XSync(user, False);
+        return viewable(*bar) && bar->frame() == gfx::Rect{1280 - width, 800 - 21 - 24, width, 24};
     };
     // The bar asks once more for its own place; the manager's answer holds, and then the screen's
     // top follows the bar.
@@ -452,13 +471,16 @@ TEST_F(X11Server, AStatusBarTheWindowManagerMovesAndStretchesKeepsItsItemsAtTheR
     // Another item changes the bar's width: asked for its own width again, the manager's answer
     // holds, and the first item stays at the right end.
     app->statusBar().statusItem(30);
+    width = 90;
     settle();
     ASSERT_TRUE(runUntil(held)) << gfx::stringFromRect(bar->frame());
     settle();
     ASSERT_TRUE(runUntil(held)) << gfx::stringFromRect(bar->frame());
     click(1230, 21 + 10);
     ASSERT_TRUE(runUntil([&] { return !content->events.empty(); }));
-    EXPECT_EQ(content->events.front().locationInWindow(), (gfx::Point{1230, 14}));
+    EXPECT_EQ(content->events.front().locationInWindow(), (gfx::Point{1230 - (1280 - width), 14}));
+    XDestroyWindow(user, check);
+    XSync(user, False);
 }
 
 // A manager as weston's XWayland one: it shows a window first at its frame's inner corner, then
