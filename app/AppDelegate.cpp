@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace pulsedeck {
 
@@ -179,6 +180,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     const std::weak_ptr<AppDelegate> weak = weak_from_this();
 
     app.setActivationPolicy(ui::ActivationPolicy::accessory);
+    if (std::string error;
+        environment_.loginItem && !environment_.loginItem->moveLegacyEntry(&error))
+        std::fprintf(stderr,
+                     "Pulsedeck: the login item of an earlier version stays as it was: %s\n",
+                     error.c_str());
     // Drawn at each size the desktop is given, so even the task list's 16 pixels stay sharp.
     app.setApplicationIconImage(appIconImage(false));
     quitMonitor = app.addLocalMonitor(ui::EventMasks::keyDown,

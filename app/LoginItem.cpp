@@ -39,6 +39,39 @@ std::string quotedExecArgument(const std::string& argument) {
     return quoted + "\"";
 }
 
+// A desktop-entry string value: backslash and the control characters the format names escaped,
+// and a leading space kept.
+std::string escapedValue(const std::string& value) {
+    std::string escaped;
+    for (char c : value) {
+        switch (c) {
+        case '\\':
+            escaped += "\\\\";
+            break;
+        case '\n':
+            escaped += "\\n";
+            break;
+        case '\t':
+            escaped += "\\t";
+            break;
+        case '\r':
+            escaped += "\\r";
+            break;
+        case ' ':
+            escaped += escaped.empty() ? "\\s" : " ";
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+bool isRegularFile(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
 } // namespace
 
 LoginItem::LoginItem(std::filesystem::path entryFile, std::filesystem::path command)
@@ -79,18 +112,19 @@ std::filesystem::path LoginItem::commandFor(const std::filesystem::path& executa
 }
 
 LoginItem::Status LoginItem::status() const {
-    std::error_code error;
-    return std::filesystem::is_regular_file(entryFile_, error) ? Status::enabled
-                                                               : Status::notRegistered;
+    return isRegularFile(entryFile_) ? Status::enabled : Status::notRegistered;
 }
 
 std::string LoginItem::entryText() const {
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Pulsedeck\n"
-           "Comment=System monitor in the menu bar\n"
+           "Comment=System monitor in a status bar at the top of the screen\n"
            "Exec=" +
            quotedExecArgument(command_.string()) +
+           "\n"
+           "TryExec=" +
+           escapedValue(command_.string()) +
            "\n"
            "Terminal=false\n"
            "NoDisplay=true\n"
@@ -124,6 +158,24 @@ bool LoginItem::unregisterItem(std::string* error) {
     if (code) {
         if (error)
             *error = code.message();
+        return false;
+    }
+    return true;
+}
+
+bool LoginItem::moveLegacyEntry(std::string* error) {
+    if (entryFile_.empty())
+        return true;
+    const auto legacy = entryFile_.parent_path() / legacyLoginItemEntryName;
+    if (legacy == entryFile_ || !isRegularFile(legacy))
+        return true;
+    if (status() != Status::enabled && !registerItem(error))
+        return false;
+    std::error_code code;
+    std::filesystem::remove(legacy, code);
+    if (code) {
+        if (error)
+            *error = "cannot remove " + legacy.string() + ": " + code.message();
         return false;
     }
     return true;

@@ -10,9 +10,11 @@
 namespace pulsedeck {
 
 // The application's login item, an XDG autostart entry
-// ($XDG_CONFIG_HOME/autostart/pulsedeck.desktop) that starts the program when the user logs in:
-// by its command name when it runs installed and the PATH finds it there, else by the running
-// executable's path. Its status comes from the entry's presence, read afresh on every ask.
+// ($XDG_CONFIG_HOME/autostart/local.dorvettin.Pulsedeck.desktop) that starts the program when the
+// user logs in: by its command name when it runs installed and the PATH finds it there, else by
+// the running executable's path. The entry names that command as its TryExec too, so once the
+// program is removed the session skips the entry instead of failing to start it. Its status comes
+// from the entry's presence, read afresh on every ask.
 class LoginItem {
 public:
     // The platform's status numbers.
@@ -38,6 +40,11 @@ public:
     bool registerItem(std::string* error = nullptr);
     // Removes the entry; false when it is there and cannot be removed.
     bool unregisterItem(std::string* error = nullptr);
+    // An entry an earlier version wrote beside this one under the legacy name becomes this one,
+    // written anew (a second entry would start a second copy at login, which opens the details);
+    // when this one is there already, the legacy one only goes. False, with the reason in
+    // `error` and the legacy entry left as it is, when that cannot be done.
+    bool moveLegacyEntry(std::string* error = nullptr);
 
     const std::filesystem::path& entryFile() const { return entryFile_; }
     // The entry's text: an application started by the command, quoted where it needs to be.

@@ -5,11 +5,14 @@
 
 namespace pulsedeck {
 
-inline constexpr const char* loginItemEntryName = "pulsedeck.desktop";
+// Named after the application's identifier, as its menu entry is.
+inline constexpr const char* loginItemEntryName = "local.dorvettin.Pulsedeck.desktop";
+// The name earlier versions gave it.
+inline constexpr const char* legacyLoginItemEntryName = "pulsedeck.desktop";
 
 // Where the application's login item lives: the XDG autostart entry
-// $XDG_CONFIG_HOME/autostart/pulsedeck.desktop (default ~/.config); none when the user has no
-// home folder.
+// $XDG_CONFIG_HOME/autostart/local.dorvettin.Pulsedeck.desktop (default ~/.config); none when the
+// user has no home folder.
 std::optional<std::filesystem::path> liveLoginItemEntry();
 
 } // namespace pulsedeck

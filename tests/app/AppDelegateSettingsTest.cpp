@@ -352,20 +352,22 @@ TEST_F(AppDelegateSettingsTest, SensorHelpShowsTheCompanionAlertInTheInterfaceLa
     EXPECT_EQ(server.modalSessions().size(), before + 1);
 }
 
-// The login item: a call only when the wanted state differs, and loginFailed exactly when a
-// call was made and failed.
+// The login item: the entry an earlier version wrote is taken over at launch; a call only when the
+// wanted state differs, and loginFailed exactly when a call was made and failed.
 TEST_F(AppDelegateSettingsTest, LoginItemMatrix) {
+    const auto entry = config.path() / "autostart" / LoginItem::entryName;
+    const auto earlier = entry.parent_path() / "pulsedeck.desktop";
+    std::filesystem::create_directories(entry.parent_path());
+    std::ofstream(earlier) << "[Desktop Entry]\nType=Application\nExec=pulsedeck\n";
     launch();
     DetailView& view = *details();
-    const auto entry = config.path() / "autostart" / LoginItem::entryName;
+    EXPECT_TRUE(std::filesystem::exists(entry));
+    EXPECT_FALSE(std::filesystem::exists(earlier));
 
     view.loginAction(true);
     EXPECT_TRUE(std::filesystem::exists(entry));
-    EXPECT_FALSE(view.state().loginFailed);
-    EXPECT_EQ(view.state().loginState, 1);
-
-    view.loginAction(true);
     EXPECT_FALSE(view.state().loginFailed) << "already enabled: no call";
+    EXPECT_EQ(view.state().loginState, 1);
 
     view.loginAction(false);
     EXPECT_FALSE(std::filesystem::exists(entry));
@@ -374,6 +376,11 @@ TEST_F(AppDelegateSettingsTest, LoginItemMatrix) {
 
     view.loginAction(false);
     EXPECT_FALSE(view.state().loginFailed) << "already off: no call";
+
+    view.loginAction(true);
+    EXPECT_TRUE(std::filesystem::exists(entry));
+    EXPECT_FALSE(view.state().loginFailed);
+    EXPECT_EQ(view.state().loginState, 1);
 
     // The autostart folder cannot be made: registering fails.
     std::filesystem::remove_all(config.path() / "autostart");

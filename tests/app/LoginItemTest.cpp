@@ -7,6 +7,9 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <regex>
+#include <sstream>
+#include <unistd.h>
 
 namespace pulsedeck {
 namespace {
@@ -119,10 +122,91 @@ TEST(LoginItem, OnlyTheNeededCallIsMadeAndFailuresAreReported) {
     EXPECT_NE(error.find("no home folder"), std::string::npos) << error;
 }
 
+namespace fs = std::filesystem;
+
+// Whether a login session starts the autostart entry, by the rule sessions apply before starting
+// one: its TryExec (a value with the format's escapes) names a program that is there, as a path or
+// a name found on `path`.
+bool startsAtLogin(const fs::path& entry, const std::string& path) {
+    std::istringstream lines(foundation::readTextFile(entry).value_or(""));
+    std::string line, program;
+    while (std::getline(lines, line))
+        if (line.starts_with("TryExec="))
+            program = std::regex_replace(line.substr(8), std::regex(R"(\\(.))"), "$1");
+    const auto runnable = [](const fs::path& file) {
+        return fs::is_regular_file(file) && access(file.c_str(), X_OK) == 0;
+    };
+    if (program.find('/') != std::string::npos)
+        return runnable(program);
+    std::istringstream folders(path);
+    for (std::string folder; std::getline(folders, folder, ':');)
+        if (!program.empty() && runnable(fs::path(folder) / program))
+            return true;
+    return false;
+}
+
+// Launch at login, then the program removed (the package purged): the entry stays behind, and
+// the session starts it while its command is there and skips it once the command is gone.
+TEST(LoginItem, TheSessionSkipsTheEntryOnceItsProgramIsGone) {
+    testsupport::TemporaryDirectory root;
+    const auto bin = root.path() / "bin";
+    const auto built = root.path() / "a build\\2/pulsedeck";
+    for (const auto& [command, program] :
+         {std::pair{fs::path("pulsedeck"), bin / "pulsedeck"}, std::pair{built, built}}) {
+        SCOPED_TRACE(command);
+        fs::create_directories(program.parent_path());
+        std::ofstream(program) << "#!/bin/sh\n";
+        fs::permissions(program, fs::perms::owner_all);
+        LoginItem item(root.path() / "autostart" / LoginItem::entryName, command);
+        ASSERT_TRUE(item.registerItem());
+        EXPECT_TRUE(startsAtLogin(item.entryFile(), bin.string()));
+
+        fs::remove(program);
+        EXPECT_EQ(item.status(), LoginItem::Status::enabled);
+        EXPECT_FALSE(startsAtLogin(item.entryFile(), bin.string()));
+    }
+}
+
+// An earlier version's entry becomes this one's; a second entry would start a second copy at
+// login. What cannot be moved stays where it was.
+TEST(LoginItem, AnEntryUnderTheEarlierNameMovesToTheNewOne) {
+    testsupport::TemporaryDirectory config;
+    const auto folder = config.path() / "autostart";
+    const auto earlier = folder / "pulsedeck.desktop";
+    const std::string earlierText = "[Desktop Entry]\nType=Application\nExec=/old/pulsedeck\n";
+    LoginItem item(folder / LoginItem::entryName, "pulsedeck");
+    EXPECT_TRUE(item.moveLegacyEntry()) << "nothing to move, not even a folder";
+    EXPECT_FALSE(fs::exists(folder));
+
+    fs::create_directories(folder);
+    std::ofstream(earlier) << earlierText;
+    ASSERT_TRUE(item.moveLegacyEntry());
+    EXPECT_FALSE(fs::exists(earlier));
+    EXPECT_EQ(foundation::readTextFile(item.entryFile()), item.entryText());
+
+    // Both there: the earlier one goes, the current one stays as it is.
+    std::ofstream(earlier) << earlierText;
+    std::ofstream(item.entryFile()) << "[Desktop Entry]\nType=Application\nExec=pulsedeck --x\n";
+    ASSERT_TRUE(item.moveLegacyEntry());
+    EXPECT_FALSE(fs::exists(earlier));
+    EXPECT_EQ(foundation::readTextFile(item.entryFile()),
+              "[Desktop Entry]\nType=Application\nExec=pulsedeck --x\n");
+
+    // The new name taken by a folder: the earlier entry is kept and the failure said.
+    fs::remove(item.entryFile());
+    fs::create_directory(item.entryFile());
+    std::ofstream(earlier) << earlierText;
+    std::string error;
+    EXPECT_FALSE(item.moveLegacyEntry(&error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(foundation::readTextFile(earlier), earlierText);
+}
+
 TEST(LoginItem, TheLiveEntryIsUnderTheConfigHome) {
     testsupport::TemporaryDirectory config;
     const testsupport::ScopedEnvironment home("XDG_CONFIG_HOME", config.path().string());
-    EXPECT_EQ(LoginItem::live().entryFile(), config.path() / "autostart" / "pulsedeck.desktop");
+    EXPECT_EQ(LoginItem::live().entryFile(),
+              config.path() / "autostart" / "local.dorvettin.Pulsedeck.desktop");
 }
 
 } // namespace
