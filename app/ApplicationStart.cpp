@@ -25,10 +25,9 @@ StartOutcome startApplication(ui::WindowServer& server, AppDelegate::Environment
         // As a desktop reopens an application that runs: the running copy shows its details.
         switch (instanceName.requestReopen(reopenTimeout)) {
         case SingleInstance::ReopenAnswer::answered:
-            return StartOutcome::anotherCopyRuns;
+            return StartOutcome::anotherCopyOpened;
         case SingleInstance::ReopenAnswer::noAnswer:
-            std::fputs("Pulsedeck is already running on this display\n", stderr);
-            return StartOutcome::anotherCopyRuns;
+            return StartOutcome::anotherCopyDidNotAnswer;
         case SingleInstance::ReopenAnswer::heldByAnotherUser:
             // Any user can take an abstract name; one who does must not keep us from running.
             std::fprintf(stderr,

@@ -17,8 +17,10 @@ struct SingleInstanceOptions {
 enum class StartOutcome {
     // The application ran until it was terminated.
     ran,
-    // Another copy runs: this one asked it to reopen (show its details), created nothing and quit.
-    anotherCopyRuns,
+    // Another copy runs: this one asked it to reopen (show its details), created nothing and quit;
+    // the other copy took the request, or did not answer in time.
+    anotherCopyOpened,
+    anotherCopyDidNotAnswer,
 };
 
 // Decides first, atomically, whether this copy may run (a second copy asks the running one to

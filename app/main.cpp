@@ -1,4 +1,5 @@
 #include "app/ApplicationStart.h"
+#include "app/CommandLine.h"
 #include "app/LegacyMigration.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/foundation/Bundle.h"
@@ -17,7 +18,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -64,6 +64,24 @@ int main(int argc, char** argv) {
     // the long-lived program.
     if (argc >= 2 && argv[1] == foundation::httpHelperMode)
         return foundation::runHTTPHelper(std::span<const char* const>(argv + 2, argc - 2), stdout);
+    const auto line = CommandLine::parse(std::span<const char* const>(argv, argc));
+    // None of these looks at the display or the settings.
+    switch (line.action) {
+    case CommandLine::Action::help:
+        std::cout << usageText(UserFiles::live());
+        return 0;
+    case CommandLine::Action::version: {
+        const auto bundle = foundation::Bundle::main();
+        std::cout << versionText(bundle.shortVersion(), bundle.buildVersion());
+        return 0;
+    }
+    case CommandLine::Action::invalid:
+        std::cerr << errorText(line.error);
+        return 2;
+    case CommandLine::Action::run:
+    case CommandLine::Action::checkUpdates:
+        break;
+    }
     // Checked before anything is opened: a limit too low would fail some read or write at
     // random later on (the texts, the display, the preferences) instead of saying why.
     if (const auto limit = foundation::raiseOpenFileLimit(neededDescriptors);
@@ -75,8 +93,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     // A debugging aid: one update check against the given manifest, printed, and nothing else.
-    if (argc == 3 && std::strcmp(argv[1], "--check-updates") == 0)
-        return runUpdateCheckCommand(argv[2], UpdateController::liveFetch(), std::cout);
+    if (line.action == CommandLine::Action::checkUpdates)
+        return runUpdateCheckCommand(line.manifestURL, UpdateController::liveFetch(), std::cout);
 
     // Checked before anything is read or written: a run without a display would sample unseen
     // for ever and use up the first launch's details and tip.
@@ -130,6 +148,13 @@ int main(int argc, char** argv) {
     }
     shutdown->finishedChanged.notify_all();
     // A second copy quitting is no failure.
-    (void)outcome;
+    if (outcome == StartOutcome::anotherCopyOpened)
+        std::fputs("Pulsedeck is already running on this display; it was asked to open its "
+                   "details\n",
+                   stderr);
+    else if (outcome == StartOutcome::anotherCopyDidNotAnswer)
+        std::fputs("Pulsedeck is already running on this display; it was asked to open its "
+                   "details and did not answer\n",
+                   stderr);
     return 0;
 }

@@ -326,7 +326,7 @@ TEST(ApplicationStart, ASecondCopyCreatesNothing) {
         return fakes::FakeReaders{}.make();
     };
     EXPECT_EQ(startApplication(server, environment, {startIdentifier, ":42"}),
-              StartOutcome::anotherCopyRuns);
+              StartOutcome::anotherCopyDidNotAnswer);
     EXPECT_EQ(made, 0);
     EXPECT_EQ(ui::Application::current(), nullptr);
     EXPECT_TRUE(server.visibleWindows().empty());

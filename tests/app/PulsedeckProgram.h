@@ -54,6 +54,8 @@ inline std::vector<std::string> environmentFor(const testsupport::XvfbServer& se
 struct Start {
     // Its standard error goes here when one is given.
     std::filesystem::path errors;
+    // Its standard output goes here when one is given (not with fromLauncher).
+    std::filesystem::path output = {};
     // As a desktop's launcher starts it: a session of its own, no terminal, nothing to read.
     bool fromLauncher = false;
     // What follows the program's name.
@@ -101,6 +103,9 @@ public:
         posix_spawnattr_init(&attributes);
         if (!start.errors.empty())
             posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, start.errors.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (!start.output.empty())
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, start.output.c_str(),
                                              O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (!start.workingFolder.empty())
             posix_spawn_file_actions_addchdir_np(&actions, start.workingFolder.c_str());
