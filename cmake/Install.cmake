@@ -17,6 +17,17 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/${PULSEDECK_APP_ID}.desktop
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/${PULSEDECK_APP_ID}.svg
   DESTINATION share/icons/hicolor/scalable/apps)
 
+# The manual page, naming the version it describes, compressed as Debian's policy asks (-n: the
+# same bytes at every build).
+set(manual ${CMAKE_BINARY_DIR}/man/pulsedeck.1)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/pulsedeck.1.in ${manual} @ONLY)
+add_custom_command(OUTPUT ${manual}.gz
+  COMMAND gzip -9nkf ${manual}
+  DEPENDS ${manual}
+  COMMENT "Compressing the manual page")
+add_custom_target(pulsedeck_manual ALL DEPENDS ${manual}.gz)
+install(FILES ${manual}.gz DESTINATION share/man/man1)
+
 # The fixed sizes are drawn at build time by the program's own drawing of its mark.
 add_executable(pulsedeck-icon tools/pulsedeck-icon.cpp)
 target_link_libraries(pulsedeck-icon PRIVATE pulsedeck_core)

@@ -1,6 +1,10 @@
 #include "app/CommandLine.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <regex>
+#include <sstream>
 #include <vector>
 
 namespace pulsedeck {
@@ -62,6 +66,29 @@ TEST(CommandLine, TheUsageNamesTheUsersFiles) {
     EXPECT_NE(homeless.find("settings                 none: there is no home folder"),
               std::string::npos)
         << homeless;
+}
+
+// The manual page and --help describe the same options and files.
+TEST(CommandLine, TheManualPageNamesEveryOptionAndFileTheUsageNames) {
+    std::ifstream in(std::filesystem::path(PULSEDECK_SOURCE_DIR) / "packaging/pulsedeck.1.in");
+    std::stringstream manual;
+    manual << in.rdbuf();
+    // The page writes "-" as "\-".
+    const std::string page = std::regex_replace(manual.str(), std::regex(R"(\\-)"), "-");
+    ASSERT_FALSE(page.empty());
+
+    const auto usage = usageText({"/home/u/.config/pulsedeck/local.dorvettin.Pulsedeck.json",
+                                  "/home/u/.config/autostart/local.dorvettin.Pulsedeck.desktop"});
+    const std::regex option(R"((^|[ ,])(--?[a-z][a-z-]*))");
+    int options = 0;
+    for (std::sregex_iterator it(usage.begin(), usage.end(), option), end; it != end; ++it) {
+        ++options;
+        EXPECT_NE(page.find((*it)[2].str()), std::string::npos) << (*it)[2];
+    }
+    EXPECT_EQ(options, 4) << usage;
+    for (const char* file : {"pulsedeck/local.dorvettin.Pulsedeck.json",
+                             "autostart/local.dorvettin.Pulsedeck.desktop"})
+        EXPECT_NE(page.find(file), std::string::npos) << file;
 }
 
 } // namespace
