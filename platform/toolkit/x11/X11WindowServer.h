@@ -210,6 +210,13 @@ private:
     void setInset(NativeWindow& window, int x, int y);
     // Fills what an area of the X window (in its own pixels) holds beyond the window's pixels.
     void fillBeyond(NativeWindow& window, int x, int y, int width, int height);
+    // Another program changed the window's place or size against its hints: asked for again, at
+    // once where no manager places it, else once the manager's steps have settled; a bounded
+    // few times.
+    void askAgain(NativeWindow& window);
+    // Maps a shown window again once another program unmapped it (a window manager that hides
+    // it says so in WM_STATE), a bounded few times.
+    void mapAgainAfterUnmap(NativeWindowId id);
     // The status bar is made again at the place its manager refused, if it still stands where
     // the manager kept it.
     void placeRefused(NativeWindowId id);

@@ -451,8 +451,17 @@ void X11WindowServer::handleStructureChange(XEvent& event) {
         }
         break;
     case UnmapNotify:
-        if (event.xunmap.event == root_ && !isOurs(event.xunmap.window))
-            refreshScreens();
+        if (event.xunmap.event == root_) {
+            if (!isOurs(event.xunmap.window))
+                refreshScreens();
+        } else if (const NativeWindowId id = windowFor(event.xunmap.window)) {
+            // Still shown as far as the toolkit knows: another program unmapped it. One that no
+            // manager places takes the keyboard back with it, if it held it.
+            if (NativeWindow* window = find(id); window->mapped && !window->mapHeld) {
+                window->focusWhenMapped = keyWindow_ == id && !placedByManager(*window);
+                mapAgainAfterUnmap(id);
+            }
+        }
         break;
     case DestroyNotify:
         if (event.xdestroywindow.event == root_ && !isOurs(event.xdestroywindow.window))

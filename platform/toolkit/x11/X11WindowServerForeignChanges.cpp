@@ -6,7 +6,7 @@
 
 // Our windows as other programs change them: any client may move, resize or unmap any window on
 // the server, and a window manager may stretch one. A window keeps drawing its own size where it
-// belongs and fills what lies beyond.
+// belongs, fills what lies beyond, and asks again for what it was given against its hints.
 
 namespace ui::x11 {
 
@@ -75,6 +75,73 @@ void X11WindowServer::fillBeyond(NativeWindow& window, int x, int y, int width, 
     cairo_fill(cr);
     cairo_destroy(cr);
     cairo_surface_flush(window.surface);
+}
+
+void X11WindowServer::askAgain(NativeWindow& window) {
+    if (!placedByManager(window)) {
+        --window.asksLeft;
+        const RootGeometry::PixelRect& pixels = window.pixels;
+        XMoveResizeWindow(display_, window.xid, pixels.x, pixels.y, unsigned(pixels.width),
+                          unsigned(pixels.height));
+        XFlush(display_);
+        return;
+    }
+    if (window.askWaiting)
+        return;
+    window.askWaiting = true;
+    // A manager's place is its own; only the size goes against the hints.
+    loop_.queue().asyncAfter(
+        refusalPatience, [this, alive = std::weak_ptr<int>(alive_), id = window.id] {
+            NativeWindow* waiting = alive.expired() ? nullptr : find(id);
+            if (!waiting)
+                return;
+            waiting->askWaiting = false;
+            const std::optional<RootGeometry::PixelRect>& shown = waiting->lastShown;
+            if (!waiting->mapped || waiting->host || !shown || waiting->asksLeft <= 0 ||
+                (shown->width == waiting->pixels.width && shown->height == waiting->pixels.height))
+                return;
+            --waiting->asksLeft;
+            XResizeWindow(display_, waiting->xid, unsigned(waiting->pixels.width),
+                          unsigned(waiting->pixels.height));
+            XFlush(display_);
+        });
+}
+
+void X11WindowServer::mapAgainAfterUnmap(NativeWindowId id) {
+    // A manager reparenting a shown window unmaps it for a moment; what still stands unmapped a
+    // moment later was taken away.
+    loop_.queue().asyncAfter(refusalPatience, [this, alive = std::weak_ptr<int>(alive_), id] {
+        NativeWindow* unmapped = alive.expired() ? nullptr : find(id);
+        if (!unmapped || !unmapped->mapped || unmapped->mapHeld || unmapped->host)
+            return;
+        // Unmapped again at once, by a manager that will have it so, it is left unmapped after a
+        // few tries; one that stood shown a while is mapped again.
+        constexpr double shownAWhile = 2;
+        if (clock_.now() - unmapped->lastRemap > shownAWhile)
+            unmapped->remapsLeft = placeAsks;
+        if (unmapped->remapsLeft <= 0)
+            return;
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display_, unmapped->xid, &attributes) ||
+            attributes.map_state != IsUnmapped)
+            return;
+        // A manager that iconifies a window, or hides it with its desktop, leaves its WM_STATE
+        // standing; a window withdrawn behind our back has none, or a withdrawn one.
+        constexpr long withdrawnState = 0;
+        const Atom property = (*atoms_)[managedState];
+        const std::vector<long> state = cardinals(display_, unmapped->xid, property, property);
+        if (!state.empty() && state.front() != withdrawnState)
+            return;
+        --unmapped->remapsLeft;
+        unmapped->lastRemap = clock_.now();
+        if (!placedByManager(*unmapped)) {
+            const RootGeometry::PixelRect& pixels = unmapped->pixels;
+            XMoveResizeWindow(display_, unmapped->xid, pixels.x, pixels.y, unsigned(pixels.width),
+                              unsigned(pixels.height));
+        }
+        XMapWindow(display_, unmapped->xid);
+        XFlush(display_);
+    });
 }
 
 } // namespace ui::x11

@@ -66,6 +66,7 @@ inline constexpr const char* atomNames[] = {
     "WM_TAKE_FOCUS",
     "_XROOTPMAP_ID",
     "ESETROOT_PMAP_ID",
+    "WM_STATE",
 };
 
 enum AtomIndex {
@@ -103,13 +104,18 @@ enum AtomIndex {
     wmTakeFocus,
     rootPicture,
     rootPictureSetter,
+    // ICCCM's WM_STATE, which a window manager keeps on the windows it manages.
+    managedState,
     atomCount
 };
 
 // How long a window manager's answer must stand before it is taken as the manager's will: before
 // a window is made again where it was asked (a manager may resize a window and move it in two
-// steps), or before the bar's place sets the screen's top.
+// steps), before the bar's place sets the screen's top, or before a size the manager gave against
+// the hints is asked for again.
 inline constexpr double refusalPatience = 0.3;
+// How many times a window asks again for what another program changed, or maps itself again.
+inline constexpr int placeAsks = 3;
 
 struct X11WindowServer::Atoms {
     Atom atoms[atomCount] = {};
@@ -156,6 +162,15 @@ struct X11WindowServer::NativeWindow {
     // shows the X window larger than the window draws (DrawnArea.h).
     int insetX = 0;
     int insetY = 0;
+    // How many more times the window asks again for the place and size it asked for when another
+    // program changes them against its hints; renewed whenever it stands as asked.
+    int asksLeft = placeAsks;
+    // A request to ask again waits for a window manager's steps to settle.
+    bool askWaiting = false;
+    // How many more times a window another program unmapped maps itself again, and when it last
+    // did: renewed when it shows, or once it has stood shown a while.
+    int remapsLeft = placeAsks;
+    double lastRemap = 0;
     // A place asked for the shown status bar that its manager answered with the size alone,
     // keeping the bar where it was: a manager that moves no shown window (weston's) places a
     // window only when it maps.

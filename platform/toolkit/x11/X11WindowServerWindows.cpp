@@ -394,6 +394,7 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         cairo_xlib_surface_get_height(window.surface) != shown->height)
         cairo_xlib_surface_set_size(window.surface, shown->width, shown->height);
     if (*shown == window.pixels) {
+        window.asksLeft = placeAsks;
         setInset(window, 0, 0);
         window.pendingPlaces.clear();
         // A manager that moved the window its own way (i3 stretches docks) is not taken to
@@ -411,8 +412,18 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         return;
     }
     window.pendingPlaces.clear();
+    const bool managed = placedByManager(window);
     const DrawnArea drawn =
         drawnArea(window.sentPixels, *shown, keepsOwnSize(window), {0, 0, rootWidth_, rootHeight_});
+    const bool ownSize = shown->width == drawn.onRoot.width && shown->height == drawn.onRoot.height;
+    if ((!managed || !ownSize) && window.asksLeft > 0) {
+        askAgain(window);
+        // Back at once where nothing but another program moves it: the frame stays.
+        if (!managed) {
+            setInset(window, drawn.insetX, drawn.insetY);
+            return;
+        }
+    }
     // At the size last asked but not at its place: resized where it stood before, or shown where
     // the X window was made. So does a manager that moves no shown window: it places a window
     // only as it maps it, where the window stood when it asked for that, and takes only the size
@@ -955,6 +966,8 @@ void X11WindowServer::mapXWindow(NativeWindow& window) {
     if (window.pendingPixels)
         sendGeometry(window, *window.pendingPixels);
     const bool firstShown = !std::exchange(window.everShown, true);
+    window.asksLeft = placeAsks;
+    window.remapsLeft = placeAsks;
     if (firstShown && window.sentPixels != window.pixels)
         remakeXWindow(window);
     else

@@ -432,11 +432,14 @@ TEST_F(X11Server, AStatusBarTheWindowManagerMovesAndStretchesKeepsItsItemsAtTheR
     // The manager maps the bar at the place it chose, and answers every request with that place,
     // told in a configure event of its own when nothing moves.
     double width = 60;
+    // The bar asks again for its own size, as its hints say, but only a few times.
+    int sizeAsks = 0;
     const auto managed = [&] {
         while (XPending(user)) {
             XEvent event{};
             XNextEvent(user, &event);
             if (event.type == ConfigureRequest) {
+                sizeAsks += (event.xconfigurerequest.value_mask & (CWX | CWY)) == 0;
                 const ::Window asking = event.xconfigurerequest.window;
                 XMoveResizeWindow(user, asking, 0, 21, 1280, 24);
                 XEvent told{};
@@ -479,6 +482,15 @@ TEST_F(X11Server, AStatusBarTheWindowManagerMovesAndStretchesKeepsItsItemsAtTheR
     click(1230, 21 + 10);
     ASSERT_TRUE(runUntil([&] { return !content->events.empty(); }));
     EXPECT_EQ(content->events.front().locationInWindow(), (gfx::Point{1230 - (1280 - width), 14}));
+    // The manager goes on answering for a while; no more asks come.
+    runUntil(
+        [&] {
+            managed();
+            return false;
+        },
+        1.5);
+    EXPECT_GE(sizeAsks, 1);
+    EXPECT_LE(sizeAsks, 3);
     XDestroyWindow(user, check);
     XSync(user, False);
 }

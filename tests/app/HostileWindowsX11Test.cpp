@@ -1,0 +1,119 @@
+// Another program on the display moves, resizes and unmaps the program's windows, as any X client
+// may: each window comes back where and as large as it was, and none of it costs memory.
+
+#include "support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+// After gtest: the X headers define macros (None, Bool) that gtest's own names would hit.
+// clang-format off
+#include "PulsedeckProgram.h"
+#include "support/X11TestSupport.h"
+#include <X11/Xatom.h>
+#include <X11/extensions/XTest.h>
+// clang-format on
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <optional>
+#include <string>
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace pulsedecktest;
+
+long residentKilobytes(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmRSS:"))
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+// Our shown window of a _NET_WM_WINDOW_TYPE, other than the details' one-pixel anchor.
+std::optional<Placed> shownOfType(Display* display, const char* type) {
+    const long wanted = long(XInternAtom(display, type, False));
+    for (const Placed& window : placedWindows(display))
+        if (window.area.height > 2 &&
+            testsupport::windowProperty(display, window.window, "_NET_WM_WINDOW_TYPE", XA_ATOM,
+                                        8) == std::vector<long>{wanted})
+            return window;
+    return std::nullopt;
+}
+
+std::string describe(const std::optional<Placed>& window) {
+    if (!window)
+        return "not shown";
+    const auto& area = window->area;
+    return std::to_string(area.width) + "x" + std::to_string(area.height) + " at " +
+           std::to_string(area.x) + "," + std::to_string(area.y);
+}
+
+// A click on the middle of the strip, which opens the details.
+void clickStrip(Display* display, const TopLevel& bar) {
+    XTestFakeMotionEvent(display, -1, bar.x + int(bar.width) / 2, bar.y + 12, CurrentTime);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XFlush(display);
+}
+
+using HostileClient = ProgramOnDisplay;
+
+TEST_F(HostileClient, WindowsComeBackAsTheyWereAndCostNoMemory) {
+    markLaunchedBefore(config_.path(),
+                       R"(, "floatingMode": "copy", "floatingFrame": "{{200, 500}, {0, 0}}")");
+    Program program(xvfb_, config_.path());
+    const auto bar = waitForStatusBar(display(), 30s);
+    ASSERT_TRUE(bar);
+    ASSERT_TRUE(waitForSample(display(), *bar, 10s));
+    clickStrip(display(), *bar);
+
+    const std::pair<const char*, const char*> windows[] = {
+        {"strip", "_NET_WM_WINDOW_TYPE_DOCK"},
+        {"details", "_NET_WM_WINDOW_TYPE_POPUP_MENU"},
+        {"floating bar", "_NET_WM_WINDOW_TYPE_UTILITY"}};
+    const std::pair<const char*, std::function<void(::Window)>> attacks[] = {
+        {"XResizeWindow 32767x32767",
+         [&](::Window w) { XResizeWindow(display(), w, 32767, 32767); }},
+        {"XResizeWindow 1280x800", [&](::Window w) { XResizeWindow(display(), w, 1280, 800); }},
+        {"XResizeWindow 1x1", [&](::Window w) { XResizeWindow(display(), w, 1, 1); }},
+        {"XMoveWindow -30000,-30000",
+         [&](::Window w) { XMoveWindow(display(), w, -30000, -30000); }},
+        {"XUnmapWindow", [&](::Window w) { XUnmapWindow(display(), w); }}};
+    for (const auto& [window, type] : windows)
+        ASSERT_TRUE(waitFor([&] { return shownOfType(display(), type).has_value(); }, 10s))
+            << window << " shows";
+    std::this_thread::sleep_for(500ms);
+    const long before = residentKilobytes(program.pid());
+    constexpr long allowance = 10 * 1024;
+    for (const auto& [window, type] : windows)
+        for (const auto& [attack, act] : attacks) {
+            const auto target = shownOfType(display(), type);
+            ASSERT_TRUE(target) << window << " shows before " << attack;
+            act(target->window);
+            XSync(display(), False);
+            long resident = before;
+            std::optional<Placed> now;
+            const bool back = waitFor(
+                [&] {
+                    resident = residentKilobytes(program.pid());
+                    now = shownOfType(display(), type);
+                    return resident - before > allowance ||
+                           (now && now->window == target->window && now->area.x == target->area.x &&
+                            now->area.y == target->area.y &&
+                            now->area.width == target->area.width &&
+                            now->area.height == target->area.height);
+                },
+                2s);
+            std::cout << attack << " on the " << window << ": " << describe(target) << " -> "
+                      << describe(now) << ", resident " << before << " -> " << resident << " kB\n";
+            ASSERT_LE(resident - before, allowance) << attack << " on the " << window;
+            ASSERT_TRUE(program.isRunning()) << attack << " on the " << window;
+            EXPECT_TRUE(back) << attack << " on the " << window << ": " << describe(now);
+        }
+}
+
+} // namespace
