@@ -113,6 +113,10 @@ public:
         // another program's window under the pointer, not to the desktop: a window of ours may
         // lie at the same place beneath it.
         bool overAnotherProgram = false;
+        // A crossing the window system reported because a window came, went or was restacked
+        // under a pointer that stayed where it was: it tells which window is under the pointer,
+        // not that the user moved it.
+        bool pointerStill = false;
     };
 
     Event() = default;
@@ -133,6 +137,7 @@ public:
     double scrollingDeltaY() const { return fields_.scrollingDeltaY; }
     bool hasPreciseScrollingDeltas() const { return fields_.hasPreciseScrollingDeltas; }
     bool overAnotherProgram() const { return fields_.overAnotherProgram; }
+    bool isPointerStill() const { return fields_.pointerStill; }
 
     // The window the event belongs to; none for an event outside the application's windows
     // (as a global monitor sees them) or once that window is gone.

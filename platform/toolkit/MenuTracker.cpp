@@ -233,6 +233,7 @@ std::shared_ptr<MenuItem> MenuTracker::run(const std::shared_ptr<Menu>& menu, gf
                                            gfx::Appearance appearance) {
     appearance_ = appearance;
     openedAt_ = app_.mouseLocation();
+    lastPointer_ = openedAt_;
     openLevel(menu, topLeft, std::nullopt);
     EventTrackingSession* outer = app_.trackingSession();
     app_.setTrackingSession(this);
@@ -374,19 +375,31 @@ void MenuTracker::openSubmenu(std::size_t level, std::size_t item) {
 }
 
 void MenuTracker::pointerMovedTo(gfx::Point screenPoint, const Event& event) {
-    if (screenPoint != openedAt_)
-        pointerMoved_ = true;
+    // A window that came, went or was raised under a still pointer (a submenu of ours over the
+    // details) moved nothing: taken as the user's motion it would rebuild what it just showed.
+    if (event.isPointerStill() || screenPoint == lastPointer_)
+        return;
+    lastPointer_ = screenPoint;
+    pointerMoved_ = true;
     const auto hit = itemAt(screenPoint);
     if (!hit) {
         // The deepest level holds no open submenu, so nothing there needs to stay lit.
         highlight(levels_.size() - 1, std::nullopt);
         return;
     }
-    closeLevelsAbove(hit->level);
     const auto& item = levels_[hit->level].menu->items()[hit->item];
+    // The row of the open submenu keeps it, unlit while the pointer is on that row; only the
+    // levels beyond close.
+    const bool holdsOpenSubmenu =
+        levels_.size() > hit->level + 1 && levels_[hit->level + 1].menu == item->submenu();
+    closeLevelsAbove(holdsOpenSubmenu ? hit->level + 1 : hit->level);
+    if (holdsOpenSubmenu)
+        highlight(hit->level + 1, std::nullopt);
+    // Item views light themselves from the pointer, so they see it over every row of their
+    // menu: one row lit at a time.
+    forwardToLevel(hit->level, event);
     if (item->view()) {
         highlight(hit->level, std::nullopt);
-        forwardToView(*hit, event);
         return;
     }
     highlight(hit->level, isChoosable(*item) || (item->hasSubmenu() && item->isEnabled())
@@ -395,10 +408,9 @@ void MenuTracker::pointerMovedTo(gfx::Point screenPoint, const Event& event) {
     openSubmenu(hit->level, hit->item);
 }
 
-bool MenuTracker::forwardToView(const Hit& hit, const Event& event) {
-    const auto& window = levels_[hit.level].window;
+void MenuTracker::forwardToLevel(std::size_t level, const Event& event) {
+    const auto& window = levels_[level].window;
     window->sendEvent(event.withWindow(window));
-    return true;
 }
 
 void MenuTracker::choose(const std::shared_ptr<MenuItem>& item) {
@@ -452,7 +464,7 @@ bool MenuTracker::handleTrackingEvent(const Event& event) {
                    hit && levels_[hit->level].menu->items()[hit->item]->view()) {
             if (event.type() == EventType::leftMouseDown)
                 pressedWindow_ = levels_[hit->level].window;
-            forwardToView(*hit, event);
+            forwardToLevel(hit->level, event);
         }
         break;
     case EventType::leftMouseUp:
@@ -468,7 +480,7 @@ bool MenuTracker::handleTrackingEvent(const Event& event) {
         if (hit) {
             const auto& item = levels_[hit->level].menu->items()[hit->item];
             if (item->view())
-                forwardToView(*hit, event);
+                forwardToLevel(hit->level, event);
             else if (pointerMoved_ || location != openedAt_)
                 choose(item);
         } else if (pointerMoved_ && !insideAnyMenu(location)) {

@@ -83,7 +83,7 @@ private:
     void moveHighlight(int step);
     void choose(const std::shared_ptr<MenuItem>& item);
     void finish(std::shared_ptr<MenuItem> chosen);
-    bool forwardToView(const Hit& hit, const Event& event);
+    void forwardToLevel(std::size_t level, const Event& event);
 
     Application& app_;
     gfx::Appearance appearance_ = gfx::Appearance::light;
@@ -91,6 +91,9 @@ private:
     bool finished_ = false;
     std::shared_ptr<MenuItem> chosen_;
     gfx::Point openedAt_;
+    // The pointer's place as last moved by the user, and whether it has moved since the menu
+    // appeared.
+    gfx::Point lastPointer_;
     bool pointerMoved_ = false;
     // The window of the item view a press went to: it sees the press's drags and release
     // wherever the pointer goes, until the release or until its level closes.

@@ -118,13 +118,21 @@ TEST_F(PersistentMenuOptionTest, AReleaseOffTheOptionOrAfterTheMenuClosedSendsNo
     EXPECT_EQ(actions, 0);
 }
 
-TEST_F(PersistentMenuOptionTest, OnlyOneOptionIsLitAtATime) {
+// Options light themselves, plain rows are lit by the menu: the pointer moving between the two
+// kinds never leaves two rows lit, not even until the next hover poll.
+TEST_F(PersistentMenuOptionTest, OnlyOneRowIsLitAtATime) {
     loop.queue().asyncAfter(0.1, [&] {
         server.movePointer(centreOf(0));
         EXPECT_TRUE(options[0]->isHovering());
         server.movePointer(centreOf(1));
         EXPECT_FALSE(options[0]->isHovering());
         EXPECT_TRUE(options[1]->isHovering());
+        server.movePointer(centreOf(3));
+        EXPECT_TRUE(menu->itemAt(3)->isHighlighted());
+        EXPECT_FALSE(options[1]->isHovering());
+        server.movePointer(centreOf(2));
+        EXPECT_FALSE(menu->itemAt(3)->isHighlighted());
+        EXPECT_TRUE(options[2]->isHovering());
         server.key(ui::KeyCode::escape, "\x1b");
     });
     popUp();

@@ -166,6 +166,9 @@ protected:
                                   << (app->trackingSession() != nullptr);
                     next = steps.size();
                     dismiss();
+                    // A menu that no longer answers the user must still end for the test to.
+                    if (ui::EventTrackingSession* session = app->trackingSession())
+                        session->cancel();
                     return;
                 }
                 if (!steps[next].ready()) {

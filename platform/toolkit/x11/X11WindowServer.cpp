@@ -149,7 +149,9 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
             loop_.queue().async([] {});
         }
         mapHeldWindows();
-        XFlush(display_);
+        // Flushing may read events in as well, which poll() would not see either.
+        if (XEventsQueued(display_, QueuedAfterFlush) > 0)
+            loop_.queue().async([] {});
         checkWake();
     });
 }

@@ -14,6 +14,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct _XDisplay;
@@ -26,6 +27,12 @@ class InputMethod;
 class SettingsPortal;
 class X11Clipboard;
 struct WindowKind;
+
+// How a pointer event came about, beyond where it happened (the event's fields of the same names).
+struct PointerCause {
+    bool overAnotherProgram = false;
+    bool pointerStill = false;
+};
 
 // The toolkit's windows on a real X display (Xlib, drawn through cairo-xlib).
 //
@@ -255,7 +262,7 @@ private:
     std::optional<NativeWindowId> pointerTarget(unsigned long xid, gfx::Point location) const;
     void selectRawMotion(bool select);
     void deliverPointer(EventType type, std::optional<NativeWindowId> window, gfx::Point location,
-                        unsigned state, int button, bool overAnotherProgram = false);
+                        unsigned state, int button, PointerCause cause = {});
     void checkWake();
 
     _XDisplay* display_;
@@ -317,6 +324,9 @@ private:
     std::vector<long> iconCardinals_;
     // The guest a press went to: the drag and the release follow it, wherever they go.
     std::optional<NativeWindowId> pressedGuest_;
+    // Where the server last reported the pointer in an event to one of our windows, in root
+    // pixels: a crossing at the same place is a window moving under it, not the user's hand.
+    std::optional<std::pair<int, int>> lastPointerPixel_;
     // Another program's window that held the focus before ours took it.
     unsigned long previousFocus_ = 0;
     // The window manager's active window when last read.

@@ -54,7 +54,11 @@ EventType motionType(unsigned state) {
 } // namespace
 
 void X11WindowServer::drainEvents() {
-    while (XPending(display_) > 0) {
+    // What is queued now, not what handling it brings on: events our own requests cause (a
+    // window raised under the pointer crosses it) must never keep the loop from its timers and
+    // its conditions (a menu dismissed). The rest waits for the next pass, which the loop's
+    // observer keeps from sleeping.
+    for (int pending = XPending(display_); pending > 0 && XPending(display_) > 0; --pending) {
         XEvent event;
         XNextEvent(display_, &event);
         handleEvent(event);
@@ -63,11 +67,12 @@ void X11WindowServer::drainEvents() {
 
 void X11WindowServer::deliverPointer(EventType type, std::optional<NativeWindowId> window,
                                      gfx::Point location, unsigned state, int button,
-                                     bool overAnotherProgram) {
+                                     PointerCause cause) {
     NativeEvent native;
     Event::Fields& fields = native.fields;
     fields.type = type;
-    fields.overAnotherProgram = overAnotherProgram;
+    fields.overAnotherProgram = cause.overAnotherProgram;
+    fields.pointerStill = cause.pointerStill;
     fields.timestamp = clock_.now();
     fields.screenLocation = location;
     if (!monitors_.empty()) {
@@ -259,6 +264,7 @@ void X11WindowServer::handlePointerEvent(XEvent& event) {
         }
         if (button.button > 3)
             break;
+        lastPointerPixel_ = std::pair{button.x_root, button.y_root};
         const gfx::Point location =
             locate(button.window, button.x, button.y, button.x_root, button.y_root);
         std::optional<NativeWindowId> window = pointerTarget(button.window, location);
@@ -278,6 +284,7 @@ void X11WindowServer::handlePointerEvent(XEvent& event) {
         while (XCheckTypedWindowEvent(display_, event.xany.window, MotionNotify, &event)) {
         }
         const XMotionEvent& motion = event.xmotion;
+        lastPointerPixel_ = std::pair{motion.x_root, motion.y_root};
         const gfx::Point location =
             locate(motion.window, motion.x, motion.y, motion.x_root, motion.y_root);
         deliverPointer(motionType(motion.state),
@@ -287,6 +294,11 @@ void X11WindowServer::handlePointerEvent(XEvent& event) {
     }
     default: {
         const XCrossingEvent& crossing = event.xcrossing;
+        const auto pixel = std::pair{crossing.x_root, crossing.y_root};
+        // A grab or its end moves the pointer nowhere; nor does a window mapped, unmapped or
+        // restacked under it (ours too: a menu raised over the details), which the server
+        // reports as an ordinary crossing at the place of the last event.
+        const bool still = std::exchange(lastPointerPixel_, pixel) == pixel;
         if (crossing.mode != NotifyNormal)
             break;
         // Entering reports the position inside the window; leaving reports it as outside every
@@ -298,7 +310,7 @@ void X11WindowServer::handlePointerEvent(XEvent& event) {
                 : geometry_.pointFromPixel(crossing.x_root, crossing.y_root);
         deliverPointer(motionType(crossing.state),
                        entering ? pointerTarget(crossing.window, location) : std::nullopt, location,
-                       crossing.state, 0);
+                       crossing.state, 0, {.pointerStill = still});
         break;
     }
     }
@@ -570,15 +582,15 @@ void X11WindowServer::handleRawEvent(void* data) {
     // while it is being pressed; the type says which. Over another program's window the event
     // went to that window, wherever ours lie beneath it.
     const gfx::Point location = geometry_.pointFromPixel(rootX, rootY);
-    const bool overAnotherProgram = child != None;
+    const PointerCause cause{.overAnotherProgram = child != None};
     if (press)
         deliverPointer(pressType(int(button)), std::nullopt, location, state,
-                       platformButton(button), overAnotherProgram);
+                       platformButton(button), cause);
     else if (release)
         deliverPointer(releaseType(int(button)), std::nullopt, location, state,
-                       platformButton(button), overAnotherProgram);
+                       platformButton(button), cause);
     else
-        deliverPointer(motionType(state), std::nullopt, location, state, 0, overAnotherProgram);
+        deliverPointer(motionType(state), std::nullopt, location, state, 0, cause);
 }
 
 void X11WindowServer::handleVisibility(XEvent& event) {

@@ -176,6 +176,28 @@ TEST_F(MenuTest, SubmenusOpenOnHoverAndTheirItemsCanBeChosen) {
     EXPECT_EQ(performed, (std::vector<std::string>{"Deep"}));
 }
 
+// The pointer wandering over the row of an open submenu, and windows coming and going under a
+// still pointer, keep the submenu and its window as they are.
+TEST_F(MenuTest, AnOpenSubmenuStaysWhileThePointerIsOnItsRow) {
+    loop.queue().asyncAfter(0.1, [&] {
+        server.movePointer(centreOf(4));
+        const auto shown = server.visibleWindows();
+        ASSERT_EQ(shown.size(), 2u);
+        for (int step = 1; step <= 10; ++step)
+            server.movePointer(centreOf(4).offsetBy(step * 3.0, step % 5 - 2));
+        EXPECT_EQ(server.visibleWindows(), shown) << "one submenu window throughout";
+        ui::Event::Fields still;
+        still.screenLocation = centreOf(0);
+        still.pointerStill = true;
+        server.inject(ui::NativeEvent{still, std::nullopt});
+        EXPECT_EQ(server.visibleWindows(), shown) << "a still crossing is no motion";
+        EXPECT_TRUE(more->isHighlighted());
+        EXPECT_FALSE(alpha->isHighlighted());
+        server.key(ui::KeyCode::escape, "\x1b");
+    });
+    EXPECT_EQ(popUp(), nullptr);
+}
+
 TEST_F(MenuTest, KeysMoveTheHighlightAndChoose) {
     loop.queue().asyncAfter(0.1, [&] {
         server.key(ui::KeyCode::downArrow, "");

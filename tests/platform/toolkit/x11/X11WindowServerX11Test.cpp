@@ -1017,6 +1017,42 @@ TEST_F(X11Server, KeysReachTheKeyWindowWithThePlatformsCodes) {
     EXPECT_FALSE(view->events[0].isARepeat());
 }
 
+// A window of ours shown or withdrawn under a pointer that stays put crosses it, which tells the
+// toolkit where the pointer is but is no motion of the user's; the next move of the hand is.
+TEST_F(X11Server, CrossingsOfWindowsComingAndGoingUnderAStillPointerAreNoMotion) {
+    makeRecordingWindow({100, 400, 200, 100});
+    window->orderFront();
+    ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
+    std::vector<ui::Event> moves;
+    const auto monitor =
+        app->addLocalMonitor(ui::EventMasks::mouseMoved, [&](const ui::Event& event) {
+            moves.push_back(event);
+            return std::optional(event);
+        });
+    moveTo(150, 350);
+    ASSERT_TRUE(runUntil([&] { return !moves.empty(); }));
+    settle();
+    EXPECT_FALSE(moves.back().isPointerStill()) << "the hand moved the pointer in";
+
+    auto cover = std::make_shared<ui::Window>(gfx::Rect{120, 420, 100, 60}, ui::Style::borderless);
+    cover->setContentView(std::make_shared<RecordingView>(gfx::Rect{0, 0, 100, 60}));
+    for (const bool shown : {true, false}) {
+        moves.clear();
+        shown ? cover->orderFront() : cover->orderOut();
+        ASSERT_TRUE(runUntil([&] {
+            return !moves.empty() && moves.back().window() == (shown ? cover : window);
+        })) << (shown ? "the cover" : "the window")
+            << " under the pointer";
+        for (const ui::Event& crossing : moves)
+            EXPECT_TRUE(crossing.isPointerStill());
+    }
+    moves.clear();
+    moveTo(152, 351);
+    ASSERT_TRUE(runUntil([&] { return !moves.empty(); }));
+    EXPECT_FALSE(moves.back().isPointerStill());
+    app->removeMonitor(monitor);
+}
+
 TEST_F(X11Server, EscapeClosesAnOpenMenu) {
     makeRecordingWindow({100, 400, 200, 100});
     window->orderFront();
