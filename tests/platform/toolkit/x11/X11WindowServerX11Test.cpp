@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -32,6 +33,7 @@
 // Xlib's macros (None, Bool, Status) must come after every other header.
 // clang-format off
 #include "support/X11TestSupport.h"
+#include "support/ScriptedWindowManager.h"
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
 // clang-format on
@@ -388,39 +390,6 @@ TEST_F(X11Server, StatusBarStaysAtTheTopBelowAPanelThatClaimsMoreThanTheScreen) 
     EXPECT_EQ(screens.front().visibleFrame.height(), 800 - 30 - 24);
 }
 
-// A window manager still starting drops the bar's map request (openbox at login, started beside
-// the program): the bar asks again and shows.
-TEST_F(X11Server, AStatusBarWhoseMapAStartingWindowManagerDroppedAsksAgainAndShows) {
-    const ::Window check = actAsWindowManager();
-    settle();
-
-    auto bar = statusBarShowing(std::make_shared<RecordingView>(gfx::Rect{0, 0, 40, 24}));
-    int dropped = 0;
-    const auto manage = [&] {
-        while (XPending(user)) {
-            XEvent event{};
-            XNextEvent(user, &event);
-            if (event.type == MapRequest && dropped++ == 0)
-                continue;
-            if (event.type == MapRequest)
-                XMapWindow(user, event.xmaprequest.window);
-            if (event.type == ConfigureRequest) {
-                const XConfigureRequestEvent& asked = event.xconfigurerequest;
-                XWindowChanges changes{
-                    asked.x,     asked.y,     asked.width, asked.height, asked.border_width,
-                    asked.above, asked.detail};
-                XConfigureWindow(user, asked.window, unsigned(asked.value_mask), &changes);
-            }
-        }
-        XSync(user, False);
-        return dropped > 0 && viewable(*bar);
-    };
-    EXPECT_TRUE(runUntil(manage, 5)) << dropped << " map requests";
-    EXPECT_EQ(dropped, 2) << "one dropped, one honoured";
-    XDestroyWindow(user, check);
-    XSync(user, False);
-}
-
 // A window manager that stacks docks itself (a tiling one) moves the bar below its own bar and
 // stretches it over the screen's width: the bar is as wide as its items, at the right end of the
 // window the server shows, clicks read there, and the screen's top follows it.
@@ -578,11 +547,170 @@ TEST_F(X11Server, UnderAManagerThatMovesNoShownWindowTheBarEndsAtTheTopRightThro
     XSync(user, False);
 }
 
+// The status bar, one item of `length` filled by a RecordingView, shown under `manager`.
+class UnderAScriptedManager : public X11Server {
+protected:
+    void show(testsupport::ScriptedWindowManager& manager, double length) {
+        settle();
+        content = std::make_shared<RecordingView>(gfx::Rect{0, 0, length, 24});
+        item = app->statusBar().statusItem(length);
+        item->setView(content);
+        bar = app->statusBar().window();
+        ASSERT_TRUE(runUntil([&] {
+            manager.answer();
+            return viewable(*bar) && near(rootPixel(1280 - 10, 12), {242, 217, 51}, 3);
+        }));
+    }
+    // Both the item and its view take the new length.
+    void lengthen(double length) {
+        content->setFrameSize({length, 24});
+        item->setLength(length);
+    }
+    testsupport::PixelArea barArea() const { return testsupport::rootArea(user, *xWindow(*bar)); }
+    // Whether the bar stands at the top right, `width` wide.
+    bool atTopRight(int width) const {
+        const auto area = barArea();
+        return area.x == 1280 - width && area.y == 0 && area.width == width && area.height == 24;
+    }
+    // The manager answers whatever comes for a while; the screen's tops seen meanwhile.
+    std::set<double> managed(testsupport::ScriptedWindowManager& manager, double seconds) {
+        std::set<double> tops;
+        runUntil(
+            [&] {
+                manager.answer();
+                tops.insert(server->screens().front().frame.maxY());
+                return false;
+            },
+            seconds);
+        return tops;
+    }
+
+    std::shared_ptr<RecordingView> content;
+    std::shared_ptr<ui::StatusItem> item;
+    std::shared_ptr<ui::Window> bar;
+};
+
+// A window manager still starting drops the bar's map request (openbox at login, started beside
+// the program): the bar asks again and shows.
+TEST_F(UnderAScriptedManager, ABarWhoseMapAStartingManagerDroppedAsksAgainAndShows) {
+    testsupport::ScriptedWindowManager manager(xvfb.displayName());
+    int maps = 0;
+    manager.placeOnMap = [&](const testsupport::PixelArea& standing) {
+        return ++maps == 1 ? std::nullopt : std::optional(standing);
+    };
+    show(manager, 40);
+    EXPECT_EQ(maps, 2) << "one dropped, one honoured";
+}
+
+// A manager that keeps the bar where it stands at a width of its own has not refused a place:
+// the bar draws its own width where the manager keeps it and is not made again.
+TEST_F(UnderAScriptedManager, ABarKeptInPlaceAtAnotherSizeIsNotMadeAgain) {
+    testsupport::ScriptedWindowManager manager(xvfb.displayName());
+    show(manager, 40);
+    manager.placeOnRequest = [](const testsupport::PixelArea& standing,
+                                const testsupport::PixelArea& asked) {
+        return testsupport::PixelArea{standing.x, standing.y, asked.width + 10, asked.height};
+    };
+    const ::Window made = *xWindow(*bar);
+    lengthen(60);
+    const gfx::Rect kept{1240, 800 - 24, 60, 24};
+    ASSERT_TRUE(runUntil([&] {
+        manager.answer();
+        return barArea().width == 70 && bar->frame() == kept;
+    })) << gfx::stringFromRect(bar->frame());
+    managed(manager, 1);
+    EXPECT_EQ(xWindow(*bar), made);
+    EXPECT_EQ(bar->frame(), kept);
+}
+
+// A manager that takes only the size of a shown window's request: a width asked while its
+// answer to the one before is still to be undone wins, however long the manager takes.
+TEST_F(UnderAScriptedManager, AWidthAskedAfterARefusalWins) {
+    testsupport::ScriptedWindowManager manager(xvfb.displayName(), {.composites = true});
+    show(manager, 40);
+    manager.placeOnRequest = [](const testsupport::PixelArea& standing,
+                                const testsupport::PixelArea& asked) {
+        return testsupport::PixelArea{standing.x, standing.y, asked.width, asked.height};
+    };
+    lengthen(60);
+    ASSERT_TRUE(runUntil([&] {
+        manager.answer();
+        return bar->frame() == gfx::Rect{1240, 800 - 24, 60, 24};
+    })) << gfx::stringFromRect(bar->frame());
+    lengthen(80);
+    ASSERT_TRUE(runUntil([&] { return manager.collect() > 0; }));
+    // Longer than the bar waits before it undoes a refusal.
+    settle(0.5);
+    EXPECT_TRUE(runUntil([&] {
+        manager.answer();
+        return atTopRight(80);
+    })) << barArea().x
+        << " " << barArea().width;
+    managed(manager, 1);
+    EXPECT_TRUE(atTopRight(80)) << barArea().x << " " << barArea().width;
+}
+
+// Two widths asked before the manager answers either: its late answer to the first is not taken
+// for a place of its own, so the bar's frame never goes back to it.
+TEST_F(UnderAScriptedManager, LateAnswersToQuickRequestsNeverTakeTheFrameBack) {
+    testsupport::ScriptedWindowManager manager(xvfb.displayName(), {.composites = true});
+    show(manager, 40);
+    std::vector<gfx::Rect> reported;
+    bar->frameChangedAction = [&, layout = bar->frameChangedAction] {
+        reported.push_back(bar->frame());
+        layout();
+    };
+    lengthen(60);
+    ASSERT_TRUE(runUntil([&] { return manager.collect() == 1; }));
+    lengthen(80);
+    ASSERT_TRUE(runUntil([&] { return manager.collect() == 2; }));
+    manager.answer(1);
+    server->sync();
+    manager.answer();
+    const gfx::Rect last{1200, 800 - 24, 80, 24};
+    EXPECT_TRUE(runUntil([&] { return atTopRight(80) && bar->frame() == last; }));
+    managed(manager, 0.5);
+    for (const gfx::Rect& frame : reported)
+        EXPECT_EQ(frame, last);
+}
+
+// A manager that places the bar lower as it maps it but then honours every request: asked once
+// more, the bar goes back to the top, and the screen's top stays where it was.
+TEST_F(UnderAScriptedManager, ABarMovedOnlyAsItWasMappedGoesBackAndLeavesTheScreensTop) {
+    testsupport::ScriptedWindowManager manager(xvfb.displayName());
+    manager.placeOnMap = [](const testsupport::PixelArea& standing) {
+        return testsupport::PixelArea{standing.x, 40, standing.width, standing.height};
+    };
+    show(manager, 40);
+    EXPECT_EQ(managed(manager, 1), std::set<double>{800});
+    EXPECT_TRUE(atTopRight(40)) << barArea().y;
+}
+
+// A framing manager applies a new width in two steps, its frame first: the screen shows the bar's
+// new picture throughout, never the manager's frame, on each of several changes.
+TEST_F(UnderAScriptedManager, ThroughAFramingManagersStepsTheScreenShowsTheNewPicture) {
+    testsupport::ScriptedWindowManager manager(xvfb.displayName(), {.frames = true});
+    show(manager, 40);
+    for (const int width : {60, 90, 120}) {
+        lengthen(width);
+        ASSERT_TRUE(runUntil([&] { return manager.collect() == 1; })) << width;
+        manager.answer();
+        server->sync();
+        EXPECT_TRUE(near(rootPixel(1280 - 5, 12), {242, 217, 51}, 3))
+            << width << ": " << rootPixel(1280 - 5, 12) << " between the manager's steps";
+        manager.answer();
+        EXPECT_TRUE(runUntil([&] { return atTopRight(width); })) << width;
+    }
+}
+
 // A desktop whose panel has no X window of its own (a shell drawing its bar itself) says so only
 // in the work area: the bar sits below it, and a dock lying lower than the bar does not push it.
 TEST_F(X11Server, StatusBarSitsBelowTheWorkAreasTopAndAboveALowerDock) {
+    // The second desktop's area is the one that holds.
+    testsupport::setWindowProperty(user, DefaultRootWindow(user), "_NET_CURRENT_DESKTOP",
+                                   XA_CARDINAL, {1});
     testsupport::setWindowProperty(user, DefaultRootWindow(user), "_NET_WORKAREA", XA_CARDINAL,
-                                   {0, 32, 1280, 768});
+                                   {0, 0, 1280, 800, 0, 32, 1280, 768});
     // Another copy's bar, placed below ours.
     otherPanel(1100, 56, 180, 24, 80);
     settle();

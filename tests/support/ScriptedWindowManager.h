@@ -1,0 +1,144 @@
+#pragma once
+
+// Header-only, as X11TestSupport.h, which it follows: include it last.
+
+#include "support/X11TestSupport.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// clang-format off
+#include <X11/extensions/shape.h>
+// clang-format on
+
+namespace testsupport {
+
+struct ScriptedWindowManagerOptions {
+    bool frames = false;
+    // Claims the compositing manager's selection: the toolkit then draws nothing over a manager's
+    // steps.
+    bool composites = false;
+};
+
+// A window manager the test scripts, on a connection of its own: every map and configure request
+// of a top-level window comes to it and waits until the test has it answered, as its script
+// says. A framing manager holds each window in a frame of its own and applies a new place in two
+// steps the screen shows, its frame (in a loud colour, shaped anew) before the window.
+class ScriptedWindowManager {
+public:
+    using Options = ScriptedWindowManagerOptions;
+
+    static constexpr unsigned long frameColour = 0x00ff00;
+
+    explicit ScriptedWindowManager(const std::string& displayName, Options options = {})
+        : display_(XOpenDisplay(displayName.c_str())), options_(options) {
+        const ::Window root = DefaultRootWindow(display_);
+        XSelectInput(display_, root, SubstructureRedirectMask);
+        check_ = XCreateSimpleWindow(display_, root, 0, 0, 1, 1, 0, 0, 0);
+        setWindowProperty(display_, root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, {long(check_)});
+        if (options.composites)
+            XSetSelectionOwner(display_, XInternAtom(display_, "_NET_WM_CM_S0", False), check_,
+                               CurrentTime);
+        XSync(display_, False);
+    }
+    ~ScriptedWindowManager() {
+        XDeleteProperty(display_, DefaultRootWindow(display_),
+                        XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False));
+        XCloseDisplay(display_);
+    }
+    ScriptedWindowManager(const ScriptedWindowManager&) = delete;
+    ScriptedWindowManager& operator=(const ScriptedWindowManager&) = delete;
+
+    // Where a window asked to be mapped shows, given where it stands; none drops the request.
+    std::function<std::optional<PixelArea>(const PixelArea& standing)> placeOnMap =
+        [](const PixelArea& standing) { return standing; };
+    // Where a window shown at `standing` goes when it asks for `asked`.
+    std::function<PixelArea(const PixelArea& standing, const PixelArea& asked)> placeOnRequest =
+        [](const PixelArea&, const PixelArea& asked) { return asked; };
+
+    // Takes the requests that have come; answers how many wait.
+    std::size_t collect() {
+        while (XPending(display_)) {
+            XEvent event{};
+            XNextEvent(display_, &event);
+            if (event.type == MapRequest || event.type == ConfigureRequest)
+                waiting_.push_back(event);
+        }
+        return waiting_.size();
+    }
+
+    // Finishes the steps begun at the last answer, then answers the requests waiting, in order:
+    // all of them, or the first `most`.
+    void answer(std::size_t most = std::size_t(-1)) {
+        for (const auto& [client, place] : std::exchange(secondSteps_, {}))
+            XResizeWindow(display_, client, unsigned(place.width), unsigned(place.height));
+        collect();
+        for (; !waiting_.empty() && most > 0; waiting_.pop_front(), --most) {
+            const XEvent& event = waiting_.front();
+            if (event.type == MapRequest)
+                map(event.xmaprequest.window);
+            else
+                configure(event.xconfigurerequest);
+        }
+        XSync(display_, False);
+    }
+
+private:
+    void map(::Window client) {
+        const auto place = placeOnMap(rootArea(display_, client));
+        if (!place)
+            return;
+        if (!options_.frames) {
+            XMoveWindow(display_, client, place->x, place->y);
+            XMapWindow(display_, client);
+            return;
+        }
+        const ::Window frame =
+            XCreateSimpleWindow(display_, DefaultRootWindow(display_), place->x, place->y,
+                                unsigned(place->width), unsigned(place->height), 0, 0, frameColour);
+        XSelectInput(display_, frame, SubstructureRedirectMask);
+        // Back on the root when the manager goes, as a manager that ends leaves its windows.
+        XAddToSaveSet(display_, client);
+        XReparentWindow(display_, client, frame, 0, 0);
+        frames_[client] = frame;
+        XMapWindow(display_, client);
+        XMapWindow(display_, frame);
+    }
+
+    void configure(const XConfigureRequestEvent& asked) {
+        const PixelArea now = rootArea(display_, asked.window);
+        const auto given = [&](unsigned long field, int value, int current) {
+            return (asked.value_mask & field) ? value : current;
+        };
+        const PixelArea place =
+            placeOnRequest(now, {given(CWX, asked.x, now.x), given(CWY, asked.y, now.y),
+                                 given(CWWidth, asked.width, now.width),
+                                 given(CWHeight, asked.height, now.height)});
+        const auto frame = frames_.find(asked.window);
+        if (frame == frames_.end()) {
+            XMoveResizeWindow(display_, asked.window, place.x, place.y, unsigned(place.width),
+                              unsigned(place.height));
+            return;
+        }
+        XMoveResizeWindow(display_, frame->second, place.x, place.y, unsigned(place.width),
+                          unsigned(place.height));
+        XRectangle outline{0, 0, static_cast<unsigned short>(place.width),
+                           static_cast<unsigned short>(place.height)};
+        XShapeCombineRectangles(display_, frame->second, ShapeBounding, 0, 0, &outline, 1, ShapeSet,
+                                YXBanded);
+        secondSteps_.emplace_back(asked.window, place);
+    }
+
+    Display* display_;
+    Options options_;
+    ::Window check_ = 0;
+    std::deque<XEvent> waiting_;
+    std::map<::Window, ::Window> frames_;
+    std::vector<std::pair<::Window, PixelArea>> secondSteps_;
+};
+
+} // namespace testsupport
