@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <utility>
 
 namespace pulsedeck {
 
@@ -214,6 +215,14 @@ void AppDelegate::applicationDidFinishLaunching() {
         });
     });
 
+    screensObservation =
+        app.workspace().addObserver(ui::WorkspaceNotification::screenParametersDidChange, [weak] {
+            if (auto self = weak.lock()) {
+                self->details_->followScreens();
+                self->floatingBar_->layoutPanel();
+            }
+        });
+
     details_->install();
     updates_->install(*details_->view());
     statusStrip_->installEditingPanels();
@@ -258,6 +267,8 @@ bool AppDelegate::applicationShouldHandleReopen(bool) {
 }
 
 void AppDelegate::applicationWillTerminate() {
+    if (screensObservation)
+        application().workspace().removeObserver(*std::exchange(screensObservation, std::nullopt));
     floatingBar_->stopMotion();
     if (environment_.stopSensorClient)
         environment_.stopSensorClient();

@@ -18,6 +18,7 @@
 #include "platform/dispatch/RunLoop.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/WindowList.h"
+#include "platform/toolkit/Workspace.h"
 #include "updates/UpdateController.h"
 
 #include <functional>
@@ -158,6 +159,7 @@ private:
     std::optional<bool> renderedDark;
     std::optional<bool> renderedPanelDark;
     std::optional<ui::Application::Observation> appearanceObservation;
+    std::optional<ui::Workspace::ObserverToken> screensObservation;
     std::optional<ui::EventMonitorToken> quitMonitor;
 
     // Set 0.25 s after launch, once the status item has found its place.

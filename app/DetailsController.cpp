@@ -136,6 +136,8 @@ void DetailsController::show(std::optional<gfx::Point> point, std::optional<gfx:
         edge = placement.edge;
     }
     const gfx::Point panelOrigin{origin.x - 0.5, origin.y};
+    if (!anchor)
+        anchorFromStripEnd = stripFrame->maxX() - panelOrigin.x;
 
     // Each opening takes the keyboard, so the user's going to another program closes it again.
     application().activateIgnoringOtherApps(true);
@@ -186,6 +188,15 @@ void DetailsController::makeDetailsKey() {
         window->makeKeyWindow();
         window->makeFirstResponder(view_.get());
     }
+}
+
+void DetailsController::followScreens() {
+    if (!popover_->isShown() || !anchorPanel)
+        return;
+    if (const auto strip = statusStrip_->view()->statusItemScreenFrame();
+        strip && !detailFloatingFrame)
+        anchorPanel->setFrameOrigin({strip->maxX() - anchorFromStripEnd, strip->minY()});
+    popover_->setPositioningRect(anchorPanel->contentView()->bounds());
 }
 
 void DetailsController::handleOutsideClick() {

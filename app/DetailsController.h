@@ -62,6 +62,9 @@ public:
     std::shared_ptr<ui::Menu> makeSettingsMenu();
     void handleOutsideClick();
     void updatePopoverSize(double height, bool animated);
+    // The screens changed: open details hang from the strip where it stands now, as far from its
+    // right end as before, and stay on the screen.
+    void followScreens();
     void removeOutsideClickMonitor();
     // Ends the sorting the details began, and tells the strip.
     void finishSorting();
@@ -103,6 +106,8 @@ private:
     double lastStatusActivation = -std::numeric_limits<double>::infinity();
     std::optional<ui::EventMonitorToken> outsideClickMonitor;
     std::shared_ptr<ui::Window> anchorPanel;
+    // How far left of the strip's right end the anchor stands, while the details hang from it.
+    double anchorFromStripEnd = 0;
     std::optional<gfx::Rect> detailFloatingFrame;
     bool opening_ = false;
 };

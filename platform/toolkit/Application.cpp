@@ -143,6 +143,7 @@ void Application::handleServerNotice(ServerNotice notice) {
         // changed.
         if (statusBar_)
             statusBar_->relayout();
+        workspace_->post(WorkspaceNotification::screenParametersDidChange);
         break;
     case ServerNotice::desktopSettingsChanged:
         if (const auto settings = server_.desktopSettings())

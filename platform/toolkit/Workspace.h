@@ -11,7 +11,13 @@
 
 namespace ui {
 
-enum class WorkspaceNotification { activeSpaceDidChange, didActivateApplication, didWake };
+enum class WorkspaceNotification {
+    activeSpaceDidChange,
+    didActivateApplication,
+    didWake,
+    // The screens, or what other panels reserve on them, changed; the status bar has followed.
+    screenParametersDidChange,
+};
 
 // The desktop around the application: opening URLs and applications, the accessibility display
 // options, and the desktop's notifications. Opening runs a desktop helper (xdg-open, xdg-email,

@@ -1,5 +1,6 @@
 // Another program on the display moves, resizes and unmaps the program's windows, as any X client
-// may: each window comes back where and as large as it was, and none of it costs memory.
+// may: each window comes back where and as large as it was, and none of it costs memory. The
+// screen shrinks under open details: they stay on it, hanging from the strip.
 
 #include "support/TestPaths.h"
 
@@ -11,6 +12,7 @@
 #include "support/X11TestSupport.h"
 #include <X11/Xatom.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 // clang-format on
 
 #include <chrono>
@@ -58,6 +60,31 @@ void clickStrip(Display* display, const TopLevel& bar) {
     XTestFakeButtonEvent(display, 1, True, CurrentTime);
     XTestFakeButtonEvent(display, 1, False, CurrentTime);
     XFlush(display);
+}
+
+// Shrinks the screen of a server with one output to width × height, as `xrandr --fb` with the
+// output's mode changed to match.
+void shrinkScreen(Display* display, int width, int height) {
+    const ::Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResources(display, root);
+    std::string name = std::to_string(width) + "x" + std::to_string(height);
+    XRRModeInfo info{};
+    info.width = unsigned(width);
+    info.height = unsigned(height);
+    info.name = name.data();
+    info.nameLength = unsigned(name.size());
+    info.dotClock = 60ul * unsigned(width) * unsigned(height);
+    info.hTotal = unsigned(width);
+    info.vTotal = unsigned(height);
+    const RRMode mode = XRRCreateMode(display, root, &info);
+    XRRAddOutputMode(display, resources->outputs[0], mode);
+    XRRSetCrtcConfig(display, resources, resources->crtcs[0], CurrentTime, 0, 0, None, RR_Rotate_0,
+                     nullptr, 0);
+    XRRSetScreenSize(display, root, width, height, width / 4, height / 4);
+    XRRSetCrtcConfig(display, resources, resources->crtcs[0], CurrentTime, 0, 0, mode, RR_Rotate_0,
+                     resources->outputs, 1);
+    XRRFreeScreenResources(resources);
+    XSync(display, False);
 }
 
 using HostileClient = ProgramOnDisplay;
@@ -114,6 +141,37 @@ TEST_F(HostileClient, WindowsComeBackAsTheyWereAndCostNoMemory) {
             ASSERT_TRUE(program.isRunning()) << attack << " on the " << window;
             EXPECT_TRUE(back) << attack << " on the " << window << ": " << describe(now);
         }
+}
+
+// How far left of the strip's right end the details stand while they show whole on a screen of
+// this size, hanging from the strip at its right end.
+std::optional<int> detailsFromStripEnd(Display* display, int width, int height) {
+    const auto strip = shownOfType(display, "_NET_WM_WINDOW_TYPE_DOCK");
+    const auto details = shownOfType(display, "_NET_WM_WINDOW_TYPE_POPUP_MENU");
+    if (!strip || !details || strip->area.x < 0 || strip->area.x + strip->area.width != width ||
+        details->area.y != strip->area.y + strip->area.height || details->area.x < 0 ||
+        details->area.x + details->area.width > width ||
+        details->area.y + details->area.height > height)
+        return std::nullopt;
+    return width - details->area.x;
+}
+
+TEST_F(HostileClient, OpenDetailsFollowTheStripWhenTheScreenShrinks) {
+    markLaunchedBefore(config_.path());
+    Program program(xvfb_, config_.path());
+    const auto bar = waitForStatusBar(display(), 30s);
+    ASSERT_TRUE(bar && waitForSample(display(), *bar, 10s));
+    clickStrip(display(), *bar);
+    std::optional<int> fromEnd;
+    ASSERT_TRUE(waitFor(
+        [&] { return (fromEnd = detailsFromStripEnd(display(), 1280, 800)).has_value(); }, 10s));
+    shrinkScreen(display(), 800, 600);
+    EXPECT_TRUE(waitFor([&] { return detailsFromStripEnd(display(), 800, 600) == fromEnd; }, 10s))
+        << describe(shownOfType(display(), "_NET_WM_WINDOW_TYPE_POPUP_MENU"));
+    if (const auto moved = statusBar(display()))
+        waitForSample(display(), *moved, 5s);
+    EXPECT_TRUE(testsupport::capture(display(), DefaultRootWindow(display()), 0, 0, 800, 600)
+                    .writePng(testsupport::artifactPath("hostile-shrunk-screen.png")));
 }
 
 } // namespace
