@@ -15,6 +15,7 @@
 #include <X11/extensions/XTest.h>
 // clang-format on
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -34,9 +35,12 @@ protected:
         markLaunchedBefore(config_.path());
     }
 
-    void click(int x, int y) {
+    void moveTo(int x, int y) {
         XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
         XFlush(display());
+    }
+    void click(int x, int y) {
+        moveTo(x, y);
         std::this_thread::sleep_for(100ms);
         XTestFakeButtonEvent(display(), 1, True, CurrentTime);
         XTestFakeButtonEvent(display(), 1, False, CurrentTime);
@@ -160,6 +164,141 @@ TEST_F(OnWaylandDesktop, UnderWestonsPanelTheStripStandsBelowItShownAndClickable
     screenshot("wayland-weston-panel-strip.png");
     clickOpensTheDetailsUnder(*strip, xwayland.get());
     screenshot("wayland-weston-panel-details.png");
+}
+
+// Under weston, a module pulled out of the strip comes along under the pointer and leaves no copy
+// of the strip where the pull began (weston keeps a window it took for a managed one where it
+// first showed it), with no tooltip on the way; moved into a floating bar and dragged back, the
+// strip shows again at the top right.
+TEST_F(OnWaylandDesktop, UnderWestonAPulledOutStripFollowsThePointerAndDocksBack) {
+    testsupport::DesktopSession desktop(xvfb_, Desktop::westonXWayland);
+    ASSERT_TRUE(desktop.isReady()) << desktop.failure();
+    const DisplayConnection xwayland(XOpenDisplay(desktop.displayName().c_str()));
+    ASSERT_TRUE(xwayland);
+    Program program(environmentFor(xvfb_, config_.path(), desktop.displayName()));
+    ASSERT_TRUE(program.started());
+    const auto strip = stripAtTheRight(xwayland.get(), 0);
+    ASSERT_TRUE(strip);
+    const auto desktopColour =
+        testsupport::pixelAt(display(), DefaultRootWindow(display()), 8, xvfb_.height() - 8);
+    // How many columns of a screen row show something over the desktop.
+    const auto drawnAlong = [&](int x, int y, int width) {
+        const auto row =
+            testsupport::capture(display(), DefaultRootWindow(display()), x, y, width, 1);
+        int drawn = 0;
+        for (int column = 0; column < row.width; ++column)
+            drawn += row.at(column, 0) != desktopColour ? 1 : 0;
+        return drawn;
+    };
+    const auto tooltips = [&] {
+        const long tooltip =
+            long(XInternAtom(xwayland.get(), "_NET_WM_WINDOW_TYPE_TOOLTIP", False));
+        int shown = 0;
+        for (const auto& window : shownPanels(xwayland.get()))
+            shown += testsupport::windowProperty(xwayland.get(), window.window,
+                                                 "_NET_WM_WINDOW_TYPE", XA_ATOM, 8)
+                                 .front() == tooltip
+                         ? 1
+                         : 0;
+        return shown;
+    };
+    const int pressX = strip->area.x + 14, pressY = strip->area.height / 2;
+    const int step = 40;
+    moveTo(pressX, pressY);
+    std::this_thread::sleep_for(100ms);
+    XTestFakeButtonEvent(display(), 1, True, CurrentTime);
+    XFlush(display());
+    int seenTooltips = 0;
+    for (int i = 1; i <= 10; ++i) {
+        moveTo(pressX - i * step, pressY + i * step);
+        std::this_thread::sleep_for(60ms);
+        seenTooltips += tooltips();
+    }
+    const int holdX = pressX - 10 * step, holdY = pressY + 10 * step;
+    // Torn off: the preview alone stands under the pointer.
+    std::vector<Placed> preview;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            preview = shownPanels(xwayland.get());
+            return preview.size() == 1 &&
+                   drawnAlong(holdX, holdY, preview[0].area.width / 2) > preview[0].area.width / 3;
+        },
+        10s))
+        << "weston shows the preview under the pointer";
+    const int firstRow = pressY + step;
+    EXPECT_TRUE(waitFor([&] { return drawnAlong(0, firstRow, xvfb_.width()) == 0; }, 5s))
+        << "nothing is left where the pull began";
+    EXPECT_EQ(seenTooltips, 0) << "no tooltip on the way";
+    screenshot("wayland-weston-pull-out.png");
+    XTestFakeButtonEvent(display(), 1, False, CurrentTime);
+    XFlush(display());
+
+    // "Move to Floating Bar": the strip leaves the menu bar for a bar where it fell.
+    std::vector<Placed> menu;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            menu = shownPanels(xwayland.get());
+            return menu.size() == 2 && std::any_of(menu.begin(), menu.end(), [](const Placed& p) {
+                       return p.area.height > 40;
+                   });
+        },
+        10s))
+        << "the drop menu";
+    const auto dropMenu =
+        *std::find_if(menu.begin(), menu.end(), [](const Placed& p) { return p.area.height > 40; });
+    click(dropMenu.area.x + 40, dropMenu.area.y + 5 + 22 + 11);
+    ASSERT_TRUE(waitFor([&] { return docks(xwayland.get()).empty(); }, 10s))
+        << "the strip leaves the menu bar";
+    std::vector<Placed> bar;
+    ASSERT_TRUE(waitFor([&] { return (bar = shownPanels(xwayland.get())).size() == 1; }, 10s));
+    // weston shows the bar about where the drop left it, whatever XWayland says of its place:
+    // the bar is taken where the screen shows it, once its drop has settled.
+    const int grabX = holdX + 60;
+    int grabY = -1;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const auto column = testsupport::capture(display(), DefaultRootWindow(display()), grabX,
+                                                     holdY - 60, 1, 120);
+            std::vector<int> drawn;
+            // The bar's light body, not the shadow weston draws around it.
+            for (int row = 0; row < column.height; ++row)
+                if (const auto pixel = column.at(0, row);
+                    pixel.red > 180 && pixel.green > 180 && pixel.blue > 180)
+                    drawn.push_back(holdY - 60 + row);
+            const bool one = !drawn.empty() && drawn.back() - drawn.front() < 40;
+            grabY = one ? (drawn.front() + drawn.back()) / 2 : -1;
+            return one;
+        },
+        10s))
+        << "weston shows the bar near the drop";
+    screenshot("wayland-weston-floating-bar.png");
+    moveTo(grabX, grabY);
+    std::this_thread::sleep_for(100ms);
+    XTestFakeButtonEvent(display(), 1, True, CurrentTime);
+    XFlush(display());
+    const int dockX = strip->area.x + strip->area.width / 2, dockY = strip->area.height / 2;
+    for (int i = 1; i <= 16; ++i) {
+        moveTo(grabX + (dockX - grabX) * i / 16, grabY + (dockY - grabY) * i / 16);
+        std::this_thread::sleep_for(60ms);
+    }
+    XTestFakeButtonEvent(display(), 1, False, CurrentTime);
+    XFlush(display());
+    EXPECT_TRUE(stripAtTheRight(xwayland.get(), 0)) << "docked, the strip shows again";
+    EXPECT_TRUE(waitFor([&] { return drawnAlong(strip->area.x, pressY, 100) > 90; }, 10s))
+        << "weston shows it";
+    // The bar is gone once weston has played its closing.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const auto row = testsupport::capture(display(), DefaultRootWindow(display()), 0, grabY,
+                                                  xvfb_.width(), 1);
+            return std::all_of(row.pixels.begin(), row.pixels.end(), [&](unsigned long pixel) {
+                return testsupport::Rgb{int((pixel >> 16) & 0xff), int((pixel >> 8) & 0xff),
+                                        int(pixel & 0xff)} == desktopColour;
+            });
+        },
+        10s))
+        << "the bar is gone";
+    screenshot("wayland-weston-docked-again.png");
 }
 
 } // namespace

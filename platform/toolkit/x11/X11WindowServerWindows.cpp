@@ -934,13 +934,13 @@ void X11WindowServer::orderFront(NativeWindowId id) {
     }
     window->stackOrder = nextStackOrder_++;
     if (!window->mapped) {
-        // Whether a panel only shows something under the pointer is known once it is made.
+        // Whether a panel only shows something under the pointer is known once it is made. A
+        // window manager may read the flag only as the X window is made (weston's keeps such a
+        // window where it first maps it, and each showing leaves a copy there): it is made again.
         if (const bool overrideRedirect = kindOf(*window).overrideRedirect;
             overrideRedirect != window->overrideRedirect) {
             window->overrideRedirect = overrideRedirect;
-            XSetWindowAttributes set{};
-            set.override_redirect = overrideRedirect ? True : False;
-            XChangeWindowAttributes(display_, window->xid, CWOverrideRedirect, &set);
+            remakeXWindow(*window);
         }
         setWindowProperties(*window);
         placeWindow(*window);
@@ -968,7 +968,11 @@ void X11WindowServer::mapXWindow(NativeWindow& window) {
     const bool firstShown = !std::exchange(window.everShown, true);
     window.asksLeft = placeAsks;
     window.remapsLeft = placeAsks;
-    if (firstShown && window.sentPixels != window.pixels)
+    // A window manager places a window it maps again as it likes too (weston's puts it at the
+    // corner of the frame it had, off the screen): a managed window is made again each time it
+    // shows again, where it belongs.
+    const bool shownAgain = !firstShown && hasWindowManager_ && !window.overrideRedirect;
+    if ((firstShown && window.sentPixels != window.pixels) || shownAgain)
         remakeXWindow(window);
     else
         XMapWindow(display_, window.xid);
