@@ -54,6 +54,25 @@ Strut clampedStrut(const Strut& strut, const RootGeometry::PixelRect& dock, int 
     return clamped;
 }
 
+Strut statusBarStrut(const RootGeometry::PixelRect& bar, const std::vector<MonitorArea>& monitors,
+                     long thickness) {
+    // Panels stacked along a monitor's top never take more than this share of its height.
+    constexpr double stackLimit = 0.25;
+    Strut strut;
+    for (const MonitorArea& monitor : monitors) {
+        const bool hangsFrom = bar.x < monitor.x + monitor.width && bar.x + bar.width > monitor.x &&
+                               bar.y >= monitor.y &&
+                               bar.y - monitor.y <= long(stackLimit * monitor.height);
+        if (!hangsFrom)
+            continue;
+        strut.top = long(bar.y) + std::min<long>(bar.height, thickness);
+        strut.topStartX = bar.x;
+        strut.topEndX = long(bar.x) + bar.width - 1;
+        break;
+    }
+    return strut;
+}
+
 std::vector<MonitorArea> primaryFirst(std::vector<MonitorArea> monitors) {
     auto primary = std::find_if(monitors.begin(), monitors.end(),
                                 [](const MonitorArea& monitor) { return monitor.primary; });

@@ -60,6 +60,14 @@ private:
 Strut clampedStrut(const Strut& strut, const RootGeometry::PixelRect& dock, int rootWidth,
                    int rootHeight);
 
+// The strut our status bar advertises where it stands (`bar`, in root pixels): the top edge of
+// the monitor it hangs from, down to its bottom, over its own columns, and no deeper than its own
+// `thickness` below where it stands. A bar a manager floats away from the top (one that ignores
+// the dock type) reserves nothing: it lies below the panels that may stack at a monitor's top,
+// which take no more than a quarter of its height.
+Strut statusBarStrut(const RootGeometry::PixelRect& bar, const std::vector<MonitorArea>& monitors,
+                     long thickness);
+
 // The monitors with the primary first (the first monitor when none is marked primary).
 std::vector<MonitorArea> primaryFirst(std::vector<MonitorArea> monitors);
 

@@ -1,3 +1,4 @@
+#include "platform/toolkit/StatusBar.h"
 #include "platform/toolkit/x11/DrawnArea.h"
 #include "platform/toolkit/x11/InputMethod.h"
 #include "platform/toolkit/x11/X11WindowServerPrivate.h"
@@ -766,13 +767,15 @@ std::optional<NativeWindowId> X11WindowServer::guestAt(NativeWindowId host,
 }
 
 void X11WindowServer::updateStrut(NativeWindow& window) {
-    // left, right, top, bottom, then the start and end of each: the bar reserves the top edge
-    // down to its own bottom, over its own width only.
+    // left, right, top, bottom, then the start and end of each.
+    const Strut reserved = statusBarStrut(window.pixels, monitors_,
+                                          std::lround(StatusBar::barThickness * geometry_.scale()));
     long strut[12] = {};
-    strut[2] = window.pixels.y + window.pixels.height;
-    strut[8] = window.pixels.x;
-    strut[9] = window.pixels.x + window.pixels.width - 1;
-    reservedStrutBottoms_.insert(strut[2]);
+    strut[2] = reserved.top;
+    strut[8] = reserved.topStartX;
+    strut[9] = reserved.topEndX;
+    if (reserved.top > 0)
+        reservedStrutBottoms_.insert(strut[2]);
     XChangeProperty(display_, window.xid, (*atoms_)[wmStrutPartial], XA_CARDINAL, 32,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(strut), 12);
     XChangeProperty(display_, window.xid, (*atoms_)[wmStrut], XA_CARDINAL, 32, PropModeReplace,

@@ -164,4 +164,24 @@ TEST(ScreenLayout, TheStatusBarsTopHonoursDocksAboveItAndAWindowlessPanel) {
     EXPECT_EQ(screens.front().visibleFrame.maxY(), 900 - 32 - 24);
 }
 
+// The bar reserves the top over its own columns down to its bottom where it hangs from a monitor's
+// top, below other panels; floated mid-screen at a size a manager chose (sway's, which ignores
+// the dock type), it reserves nothing.
+TEST(ScreenLayout, TheBarsStrutComesOnlyFromTheTopOfAMonitor) {
+    const std::vector<MonitorArea> monitors = {{0, 0, 1280, 800, true},
+                                               {1280, 0, 1024, 768, false}};
+    const auto strut = [&](RootGeometry::PixelRect bar) {
+        const Strut reserved = statusBarStrut(bar, monitors, 24);
+        return std::vector<long>{reserved.top, reserved.topStartX, reserved.topEndX};
+    };
+    EXPECT_EQ(strut({690, 0, 590, 24}), (std::vector<long>{24, 690, 1279}));
+    EXPECT_EQ(strut({690, 56, 590, 24}), (std::vector<long>{80, 690, 1279})) << "below a panel";
+    EXPECT_EQ(strut({1600, 30, 704, 24}), (std::vector<long>{54, 1600, 2303})) << "the second";
+    EXPECT_EQ(strut({690, 200, 590, 24}), (std::vector<long>{80 + 144, 690, 1279}))
+        << "a quarter down";
+    EXPECT_EQ(strut({345, 375, 590, 50}), (std::vector<long>{0, 0, 0})) << "floated mid-screen";
+    EXPECT_EQ(strut({690, 0, 590, 50}), (std::vector<long>{24, 690, 1279}))
+        << "no deeper than the bar's own thickness";
+}
+
 } // namespace
