@@ -18,7 +18,8 @@ namespace foundation {
 // connection from the same user is one request to reopen, answered with one byte.
 //
 // Abstract names belong to the network namespace: copies in sandboxes with a network of their
-// own do not see one another. The socket is close-on-exec, so a spawned program never holds the
+// own do not see one another, and any user may bind a name first; the X server's selection
+// (X11InstanceSelection.h) settles both. The socket is close-on-exec, so a spawned program never holds the
 // name. No step waits without a bound.
 class SingleInstance {
 public:

@@ -325,7 +325,7 @@ TEST(ApplicationStart, ASecondCopyCreatesNothing) {
         ++made;
         return fakes::FakeReaders{}.make();
     };
-    EXPECT_EQ(startApplication(server, environment, {startIdentifier, ":42"}),
+    EXPECT_EQ(startApplication(server, environment, {startIdentifier, ":42", false}),
               StartOutcome::anotherCopyDidNotAnswer);
     EXPECT_EQ(made, 0);
     EXPECT_EQ(ui::Application::current(), nullptr);
@@ -346,7 +346,7 @@ TEST(ApplicationStart, TheCopyHoldingTheLockRunsUntilTerminated) {
     environment.makeResources = [] { return fakes::FakeReaders{}.make(); };
     int applied = 0;
     const auto outcome =
-        startApplication(server, environment, {startIdentifier, ":43"},
+        startApplication(server, environment, {startIdentifier, ":43", false},
                          [&](ui::Application& app, AppDelegate& delegate) {
                              loop.queue().asyncAfter(1.3, [&] {
                                  applied = static_cast<int>(delegate.sampling().history.size());

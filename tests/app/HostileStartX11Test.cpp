@@ -1,3 +1,4 @@
+#include "platform/foundation/SingleInstance.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +24,7 @@
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -121,6 +124,97 @@ TEST_F(HostileStart, WithoutAHomeNothingIsCreatedInTheWorkingFolder) {
     EXPECT_TRUE(entriesOf(working.path()).empty());
     EXPECT_NE(fileText(errors).find("settings will not be saved"), std::string::npos)
         << fileText(errors);
+}
+
+// Another user's process that binds `name` in the abstract namespace before us and answers every
+// request as a running copy would, until it is destroyed.
+class Squatter {
+public:
+    explicit Squatter(const std::string& name) {
+        int ready[2];
+        if (pipe(ready) != 0)
+            return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::memcpy(address.sun_path + 1, name.data(), name.size());
+            const auto length =
+                static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+            const bool bound = setgid(65534) == 0 && setuid(65534) == 0 &&
+                               bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                               listen(fd, 8) == 0;
+            (void)!write(ready[1], bound ? "y" : "n", 1);
+            while (bound) {
+                const int peer = accept(fd, nullptr, nullptr);
+                (void)!write(peer, "!", 1);
+                close(peer);
+            }
+            _exit(0);
+        }
+        char byte = 0;
+        bound_ = pid_ > 0 && read(ready[0], &byte, 1) == 1 && byte == 'y';
+        close(ready[0]);
+        close(ready[1]);
+    }
+    ~Squatter() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool bound() const { return bound_; }
+
+private:
+    pid_t pid_ = -1;
+    bool bound_ = false;
+};
+
+// Where a second copy could not see the first by its socket name (a network namespace of its
+// own, as sandboxes start programs; the name taken first by another user), the display still
+// holds one copy: the second ends at once, and the first opens its details.
+TEST_F(HostileStart, OneCopyRunsAcrossNetworkNamespacesAndASquattedName) {
+    if (getuid() != 0)
+        GTEST_SKIP() << "network namespaces and another user's process need root";
+    struct Case {
+        const char* name;
+        std::vector<std::string> launcher;
+        bool squatted;
+    };
+    const Case cases[] = {
+        {"two network namespaces", {"unshare", "--net", "--"}, false},
+        {"the name taken by another user", {}, true},
+    };
+    markLaunchedBefore(config_.path());
+    const auto errors = config_.path() / "errors";
+    const auto variables = environmentFor(xvfb_, config_.path(), xvfb_.displayName());
+    for (const auto& test : cases) {
+        std::optional<Squatter> squatter;
+        if (test.squatted) {
+            squatter.emplace(foundation::SingleInstance::nameFor("local.dorvettin.Pulsedeck",
+                                                                 xvfb_.displayName()));
+            ASSERT_TRUE(squatter->bound()) << test.name;
+        }
+        Program running(variables, {.errors = errors, .launcher = test.launcher});
+        ASSERT_TRUE(waitForStatusBar(display_.get(), 10s)) << test.name << fileText(errors);
+        const auto secondErrors = config_.path() / "second-errors";
+        Program second(variables, {.errors = secondErrors, .launcher = test.launcher});
+        const auto status = second.waitForExit(10s);
+        ASSERT_TRUE(status) << test.name << ": the second copy ends";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << test.name;
+        EXPECT_EQ(fileText(secondErrors),
+                  "Pulsedeck is already running on this display; it was asked to open its "
+                  "details\n")
+            << test.name;
+        EXPECT_TRUE(waitFor([&] { return windowsBelowTheBar(display_.get()) == 1; }, 5s))
+            << test.name;
+        EXPECT_EQ(mappedDocks(), 1) << test.name;
+        EXPECT_TRUE(running.isRunning()) << test.name;
+        running.signal(SIGTERM);
+        ASSERT_TRUE(running.waitForExit(10s)) << test.name;
+        ASSERT_TRUE(waitFor([&] { return mappedDocks() == 0; }, 5s)) << test.name;
+    }
 }
 
 // The descriptor limit: too low even for its hard limit, the program says so and ends; a low
