@@ -28,6 +28,19 @@ double rowHeight(const Menu& menu, const MenuItem& item) {
                                   : menu.itemHeight().value_or(MenuLayout::itemHeight);
 }
 
+unsigned mouseButtonOf(EventType type) {
+    switch (type) {
+    case EventType::leftMouseDown:
+    case EventType::leftMouseUp:
+        return MouseButton::left;
+    case EventType::rightMouseDown:
+    case EventType::rightMouseUp:
+        return MouseButton::right;
+    default:
+        return MouseButton::other;
+    }
+}
+
 bool isChoosable(const MenuItem& item) {
     return item.isEnabled() && !item.isSeparatorItem() && !item.view();
 }
@@ -235,6 +248,7 @@ std::shared_ptr<MenuItem> MenuTracker::run(const std::shared_ptr<Menu>& menu, gf
     openedAt_ = app_.mouseLocation();
     lastPointer_ = openedAt_;
     openLevel(menu, topLeft, std::nullopt);
+    openingHit_ = itemAt(openedAt_);
     EventTrackingSession* outer = app_.trackingSession();
     app_.setTrackingSession(this);
     app_.windowServer().setInputGrab(true);
@@ -382,6 +396,8 @@ void MenuTracker::pointerMovedTo(gfx::Point screenPoint, const Event& event) {
     lastPointer_ = screenPoint;
     pointerMoved_ = true;
     const auto hit = itemAt(screenPoint);
+    if (hit != openingHit_)
+        leftOpeningRow_ = true;
     if (!hit) {
         // The deepest level holds no open submenu, so nothing there needs to stay lit.
         highlight(levels_.size() - 1, std::nullopt);
@@ -411,6 +427,23 @@ void MenuTracker::pointerMovedTo(gfx::Point screenPoint, const Event& event) {
 void MenuTracker::forwardToLevel(std::size_t level, const Event& event) {
     const auto& window = levels_[level].window;
     window->sendEvent(event.withWindow(window));
+}
+
+void MenuTracker::buttonReleased(gfx::Point location, const Event& event) {
+    const unsigned button = mouseButtonOf(event.type());
+    const bool pressedHere = (pressedInMenu_ & button) != 0;
+    pressedInMenu_ &= ~button;
+    const auto hit = itemAt(location);
+    if (!hit) {
+        if (pointerMoved_ && !insideAnyMenu(location))
+            finish(nullptr);
+        return;
+    }
+    const auto& item = levels_[hit->level].menu->items()[hit->item];
+    if (item->view())
+        forwardToLevel(hit->level, event);
+    else if (pressedHere || leftOpeningRow_)
+        choose(item);
 }
 
 void MenuTracker::choose(const std::shared_ptr<MenuItem>& item) {
@@ -460,8 +493,11 @@ bool MenuTracker::handleTrackingEvent(const Event& event) {
     case EventType::otherMouseDown:
         if (!insideAnyMenu(location)) {
             finish(nullptr);
-        } else if (auto hit = itemAt(location);
-                   hit && levels_[hit->level].menu->items()[hit->item]->view()) {
+            break;
+        }
+        pressedInMenu_ |= mouseButtonOf(event.type());
+        if (auto hit = itemAt(location);
+            hit && levels_[hit->level].menu->items()[hit->item]->view()) {
             if (event.type() == EventType::leftMouseDown)
                 pressedWindow_ = levels_[hit->level].window;
             forwardToLevel(hit->level, event);
@@ -469,25 +505,16 @@ bool MenuTracker::handleTrackingEvent(const Event& event) {
         break;
     case EventType::leftMouseUp:
         if (pressedWindow_) {
+            pressedInMenu_ &= ~MouseButton::left;
             const auto window = std::exchange(pressedWindow_, nullptr);
             window->sendEvent(event.withWindow(window));
             break;
         }
         [[fallthrough]];
     case EventType::rightMouseUp:
-    case EventType::otherMouseUp: {
-        const auto hit = itemAt(location);
-        if (hit) {
-            const auto& item = levels_[hit->level].menu->items()[hit->item];
-            if (item->view())
-                forwardToLevel(hit->level, event);
-            else if (pointerMoved_ || location != openedAt_)
-                choose(item);
-        } else if (pointerMoved_ && !insideAnyMenu(location)) {
-            finish(nullptr);
-        }
+    case EventType::otherMouseUp:
+        buttonReleased(location, event);
         break;
-    }
     case EventType::keyDown:
         switch (event.keyCode()) {
         case KeyCode::escape:

@@ -69,6 +69,7 @@ private:
     struct Hit {
         std::size_t level;
         std::size_t item;
+        friend bool operator==(const Hit&, const Hit&) = default;
     };
 
     void openLevel(const std::shared_ptr<Menu>& menu, gfx::Point topLeft,
@@ -84,6 +85,9 @@ private:
     void choose(const std::shared_ptr<MenuItem>& item);
     void finish(std::shared_ptr<MenuItem> chosen);
     void forwardToLevel(std::size_t level, const Event& event);
+    // What a button's release chooses: the item under it, when its press was made in the open
+    // menu or the pointer moved onto an item since the menu appeared.
+    void buttonReleased(gfx::Point location, const Event& event);
 
     Application& app_;
     gfx::Appearance appearance_ = gfx::Appearance::light;
@@ -91,10 +95,15 @@ private:
     bool finished_ = false;
     std::shared_ptr<MenuItem> chosen_;
     gfx::Point openedAt_;
-    // The pointer's place as last moved by the user, and whether it has moved since the menu
-    // appeared.
+    // The row under the pointer when the menu appeared, the pointer's place as last moved by the
+    // user, and whether it has since been moved at all and off that row.
+    std::optional<Hit> openingHit_;
     gfx::Point lastPointer_;
     bool pointerMoved_ = false;
+    bool leftOpeningRow_ = false;
+    // The buttons pressed while the menu was open (MouseButton bits): a press from before, the one
+    // that opened the menu, chooses nothing by its release alone.
+    unsigned pressedInMenu_ = 0;
     // The window of the item view a press went to: it sees the press's drags and release
     // wherever the pointer goes, until the release or until its level closes.
     std::shared_ptr<Window> pressedWindow_;

@@ -198,6 +198,46 @@ TEST_F(MenuTest, AnOpenSubmenuStaysWhileThePointerIsOnItsRow) {
     EXPECT_EQ(popUp(), nullptr);
 }
 
+// Near the bottom edge the menu opened by a press stands over the pointer, a row under the press:
+// that press's release chooses only a row the pointer was moved onto since the menu appeared;
+// otherwise the menu stays, and a click on a row chooses it.
+TEST_F(MenuTest, TheOpeningPressReleasedChoosesOnlyARowThePointerMovedOnto) {
+    origin = {300, 60};
+    struct Case {
+        const char* name;
+        std::vector<std::size_t> movesOnto;
+        std::shared_ptr<ui::MenuItem> chosen;
+    };
+    const Case cases[] = {
+        {"released where it was pressed", {}, nullptr},
+        {"moved within the row it opened on", {2}, nullptr},
+        {"moved onto another row", {0}, alpha},
+        {"moved off its row and back", {0, 2}, beta},
+    };
+    for (const Case& c : cases) {
+        performed.clear();
+        loop.queue().asyncAfter(0.1, [&] {
+            const gfx::Rect frame = *menu->frameOnScreen();
+            const auto rows = ui::MenuLayout::itemRects(*menu, frame.width());
+            ASSERT_TRUE(rows[2].offsetBy(frame.x(), frame.y()).contains(origin))
+                << "the menu opened over the press, on Beta";
+            gfx::Point at = origin;
+            for (std::size_t row : c.movesOnto) {
+                at = {frame.minX() + 20, frame.minY() + rows[row].midY()};
+                server.movePointer(at);
+            }
+            server.inject(ui::EventType::rightMouseUp, at);
+            if (!c.chosen)
+                server.click({frame.minX() + 20, frame.minY() + rows[0].midY()});
+            // Ends a menu that neither chose.
+            server.key(ui::KeyCode::escape, "\x1b");
+        });
+        const auto chosen = popUp();
+        EXPECT_EQ(chosen, c.chosen ? c.chosen : alpha)
+            << c.name << ": " << (chosen ? chosen->title() : "nothing");
+    }
+}
+
 TEST_F(MenuTest, KeysMoveTheHighlightAndChoose) {
     loop.queue().asyncAfter(0.1, [&] {
         server.key(ui::KeyCode::downArrow, "");
