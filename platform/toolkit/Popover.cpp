@@ -68,6 +68,25 @@ double clampInto(double origin, double length, double low, double high) {
     return std::max(low, std::min(origin, high - length));
 }
 
+// The frame beside the anchor on `edge` no deeper than the area's room on that side.
+gfx::Rect cutToRoom(const gfx::Rect& anchor, gfx::Size size, RectEdge edge, const gfx::Rect& area) {
+    switch (edge) {
+    case RectEdge::minY:
+        size.height = std::max(0.0, std::min(size.height, anchor.minY() - area.minY()));
+        break;
+    case RectEdge::maxY:
+        size.height = std::max(0.0, std::min(size.height, area.maxY() - anchor.maxY()));
+        break;
+    case RectEdge::minX:
+        size.width = std::max(0.0, std::min(size.width, anchor.minX() - area.minX()));
+        break;
+    case RectEdge::maxX:
+        size.width = std::max(0.0, std::min(size.width, area.maxX() - anchor.maxX()));
+        break;
+    }
+    return besideEdge(anchor, size, edge);
+}
+
 } // namespace
 
 gfx::Rect popoverFrame(const gfx::Rect& anchor, gfx::Size contentSize, RectEdge preferredEdge,
@@ -79,8 +98,9 @@ gfx::Rect popoverFrame(const gfx::Rect& anchor, gfx::Size contentSize, RectEdge 
     if (!fits(frame, preferredEdge, area)) {
         const RectEdge other = opposite(preferredEdge);
         const gfx::Rect flipped = besideEdge(anchor, contentSize, other);
-        if (fits(flipped, other, area))
-            frame = flipped;
+        // A popover larger than the screen never reaches past its edge.
+        frame = fits(flipped, other, area) ? flipped
+                                           : cutToRoom(anchor, contentSize, preferredEdge, area);
     }
     if (preferredEdge == RectEdge::minY || preferredEdge == RectEdge::maxY)
         frame.origin.x = clampInto(frame.x(), frame.width(), area.minX(), area.maxX());
@@ -134,7 +154,11 @@ void Popover::place(gfx::Size size) {
             break;
         }
     }
-    window_->setFrame(popoverFrame(anchor, size, edge, area), false);
+    const gfx::Rect frame = popoverFrame(anchor, size, edge, area);
+    window_->setFrame(frame, false);
+    // Cut to a screen with too little room, the content keeps its size and shows its top.
+    if (const auto& content = window_->contentView())
+        content->setFrame({0, frame.height() - size.height, size.width, size.height});
 }
 
 void Popover::showRelativeToRect(const gfx::Rect& rect, View* view, RectEdge preferredEdge) {
@@ -206,8 +230,9 @@ void Popover::pressSeen(const Event& event) {
 
 void Popover::setPositioningRect(const gfx::Rect& rect) {
     positioningRect_ = rect;
+    // The content size, not a frame cut to a smaller screen's room.
     if (shown_)
-        place(window_->frame().size);
+        place(resize_ ? window_->frame().size : contentSize_);
 }
 
 void Popover::setContentSize(gfx::Size size) {

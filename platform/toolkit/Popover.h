@@ -32,7 +32,7 @@ public:
 
 // Where a popover of a content size goes next to an anchor rectangle (screen points), on the
 // preferred edge unless only the opposite side has room, kept inside the visible area across
-// that edge.
+// that edge, and cut to the room on its side where it has too little.
 gfx::Rect popoverFrame(const gfx::Rect& anchor, gfx::Size contentSize, RectEdge preferredEdge,
                        const std::optional<gfx::Rect>& visibleArea);
 

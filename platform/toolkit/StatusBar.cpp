@@ -70,7 +70,10 @@ void StatusBar::relayout() {
         return;
     }
     const gfx::Rect primary = screens.front().frame();
-    window_->setFrame({primary.maxX() - total, primary.maxY() - barThickness, total, barThickness},
+    // Items wider than the screen keep their right end at its edge and lose what lies beyond
+    // its left one: the bar is never wider than the screen.
+    const double width = std::min(total, primary.width());
+    window_->setFrame({primary.maxX() - width, primary.maxY() - barThickness, width, barThickness},
                       false);
     layoutItems();
     window_->orderFrontRegardless();

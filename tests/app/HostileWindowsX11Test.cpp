@@ -1,6 +1,6 @@
 // Another program on the display moves, resizes and unmaps the program's windows, as any X client
 // may: each window comes back where and as large as it was, and none of it costs memory. The
-// screen shrinks under open details: they stay on it, hanging from the strip.
+// screen shrinks under open details, or is tiny from the start: every window stays on it.
 
 #include "support/TestPaths.h"
 
@@ -172,6 +172,33 @@ TEST_F(HostileClient, OpenDetailsFollowTheStripWhenTheScreenShrinks) {
         waitForSample(display(), *moved, 5s);
     EXPECT_TRUE(testsupport::capture(display(), DefaultRootWindow(display()), 0, 0, 800, 600)
                     .writePng(testsupport::artifactPath("hostile-shrunk-screen.png")));
+}
+
+class TinyScreen : public ProgramOnDisplay {
+protected:
+    TinyScreen() : ProgramOnDisplay(320, 200) {}
+};
+
+// The strip is wider than the screen: its right end stays at the screen's edge, no window is
+// wider than the screen, and the details are no taller than the room below the strip.
+TEST_F(TinyScreen, TheStripAndTheDetailsStayOnIt) {
+    markLaunchedBefore(config_.path());
+    Program program(xvfb_, config_.path());
+    std::optional<TopLevel> bar;
+    // Once its figures are in, the strip is wider than the screen.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            bar = statusBar(display());
+            return bar && bar->x == 0 && bar->width == 320;
+        },
+        30s));
+    ASSERT_TRUE(bar && waitForSample(display(), *bar, 10s));
+    for (const Placed& window : placedWindows(display()))
+        EXPECT_LE(window.area.width, 320) << "no window is wider than the screen";
+    clickStrip(display(), *bar);
+    EXPECT_TRUE(waitFor([&] { return detailsFromStripEnd(display(), 320, 200).has_value(); }, 10s))
+        << describe(shownOfType(display(), "_NET_WM_WINDOW_TYPE_POPUP_MENU"));
+    screenshot("hostile-tiny-screen.png");
 }
 
 } // namespace

@@ -649,10 +649,14 @@ NativeWindowId X11WindowServer::hostFor(const NativeWindow& window) const {
         return 0;
     // Half a point of slack for frames rounded on their way through the layout.
     constexpr double slack = 0.5;
+    // A panel over a strip wider than the screen reaches past the screen's edge with the strip:
+    // what the screen shows of it lies on the bar.
+    const gfx::Rect shown =
+        window.frame.intersection(geometry_.rectFromPixels(0, 0, rootWidth_, rootHeight_));
     for (const auto& [id, candidate] : windows_) {
         if (candidate->attributes.role != WindowRole::statusBar || !candidate->mapped)
             continue;
-        if (candidate->frame.insetBy(-slack, -slack).contains(window.frame))
+        if (!shown.isEmpty() && candidate->frame.insetBy(-slack, -slack).contains(shown))
             return id;
     }
     return 0;

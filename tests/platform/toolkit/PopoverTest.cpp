@@ -58,6 +58,21 @@ TEST_F(PopoverTest, MovingThePositioningRectMovesTheShownPopover) {
     EXPECT_EQ(delegate->closes, 0);
 }
 
+// Too tall for either side of its anchor, the popover is cut at the screen's edge and its content
+// shows its top; given the room again, it shows whole.
+TEST_F(PopoverTest, ACutPopoverShowsTheTopOfItsContentUntilItHasRoomAgain) {
+    popover.setContentSize({318, 800});
+    anchor->setFrameOrigin({699.5, 150});
+    popover.showRelativeToRect(anchor->contentView()->bounds(), anchor->contentView().get(),
+                               ui::RectEdge::minY);
+    EXPECT_EQ(shownFrame(), (gfx::Rect{700 - 159, 0, 318, 150}));
+    EXPECT_EQ(content->frame(), (gfx::Rect{0, 150 - 800, 318, 800}));
+    anchor->setFrameOrigin({699.5, 876});
+    popover.setPositioningRect(anchor->contentView()->bounds());
+    EXPECT_EQ(shownFrame(), (gfx::Rect{700 - 159, 876 - 800, 318, 800}));
+    EXPECT_EQ(content->frame(), (gfx::Rect{0, 0, 318, 800}));
+}
+
 TEST_F(PopoverTest, ClosesOnceAndTellsItsDelegateOnce) {
     popover.showRelativeToRect(anchor->contentView()->bounds(), anchor->contentView().get(),
                                ui::RectEdge::minY);
@@ -172,8 +187,9 @@ TEST(PopoverPlacement, PreferredEdgeFlipsOnlyWhenTheOtherSideHasRoom) {
     const gfx::Rect nearBottom{500, 100, 10, 10};
     EXPECT_EQ(ui::popoverFrame(nearBottom, {200, 300}, ui::RectEdge::minY, area),
               (gfx::Rect{405, 110, 200, 300}));
+    // Too tall for either side: cut to the room below.
     EXPECT_EQ(ui::popoverFrame(nearBottom, {200, 900}, ui::RectEdge::minY, area),
-              (gfx::Rect{405, -800, 200, 900}));
+              (gfx::Rect{405, 0, 200, 100}));
     EXPECT_EQ(ui::popoverFrame({500, 400, 10, 10}, {200, 300}, ui::RectEdge::maxY, area),
               (gfx::Rect{405, 410, 200, 300}));
     EXPECT_EQ(ui::popoverFrame({500, 400, 10, 10}, {100, 50}, ui::RectEdge::maxX, area),
