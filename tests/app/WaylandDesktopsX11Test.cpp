@@ -13,6 +13,7 @@
 #include "support/X11TestSupport.h"
 #include <X11/Xatom.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 // clang-format on
 
 #include <algorithm>
@@ -39,11 +40,11 @@ protected:
         XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
         XFlush(display());
     }
-    void click(int x, int y) {
+    void click(int x, int y, unsigned button = 1) {
         moveTo(x, y);
         std::this_thread::sleep_for(100ms);
-        XTestFakeButtonEvent(display(), 1, True, CurrentTime);
-        XTestFakeButtonEvent(display(), 1, False, CurrentTime);
+        XTestFakeButtonEvent(display(), button, True, CurrentTime);
+        XTestFakeButtonEvent(display(), button, False, CurrentTime);
         XFlush(display());
     }
 
@@ -132,6 +133,119 @@ INSTANTIATE_TEST_SUITE_P(Compositors, WaylandDesktops,
                          ::testing::Values(Desktop::mutterXWayland, Desktop::kwinXWayland),
                          [](const auto& info) {
                              return info.param == Desktop::mutterXWayland ? "mutter" : "KWin";
+                         });
+
+// The user's terminal, a native Wayland program, holds the keyboard.
+// A click on the strip opens the details with the keyboard (Escape closes them, Control-Q quits),
+// and a click on the terminal, which no X client sees, closes the details and a menu.
+class WaylandKeyboard : public OnWaylandDesktop, public ::testing::WithParamInterface<Desktop> {
+public:
+    static std::string compositorName(Desktop desktop) {
+        return desktop == Desktop::westonXWayland   ? "weston"
+               : desktop == Desktop::mutterXWayland ? "mutter"
+                                                    : "KWin";
+    }
+
+protected:
+    // The box of what the screen shows anew below a row since `before`; none while nothing.
+    std::optional<testsupport::PixelArea> changedBelow(const testsupport::Capture& before,
+                                                       int top) const {
+        const auto now = screen();
+        int left = now.width, right = -1, upper = now.height, lower = -1;
+        for (int row = top; row < now.height; ++row)
+            for (int column = 0; column < now.width; ++column)
+                if (!(now.at(column, row) == before.at(column, row))) {
+                    left = std::min(left, column);
+                    right = std::max(right, column);
+                    upper = std::min(upper, row);
+                    lower = std::max(lower, row);
+                }
+        if (right < 0)
+            return std::nullopt;
+        return testsupport::PixelArea{left, upper, right - left + 1, lower - upper + 1};
+    }
+    void key(KeySym symbol, bool control = false) {
+        if (control)
+            testsupport::fakeKey(display(), XK_Control_L, true);
+        testsupport::fakeKey(display(), symbol, true);
+        testsupport::fakeKey(display(), symbol, false);
+        if (control)
+            testsupport::fakeKey(display(), XK_Control_L, false);
+    }
+};
+
+TEST_P(WaylandKeyboard, TheDetailsTakeTheKeysAndAClickOnANativeWindowClosesThemAndAMenu) {
+    testsupport::DesktopSession desktop(xvfb_, GetParam());
+    ASSERT_TRUE(desktop.isReady()) << desktop.failure();
+    const DisplayConnection xwayland(XOpenDisplay(desktop.displayName().c_str()));
+    ASSERT_TRUE(xwayland);
+    Program program(environmentFor(xvfb_, config_.path(), desktop.displayName()));
+    ASSERT_TRUE(program.started());
+    const auto strip = stripAtTheRight(xwayland.get(), 0);
+    ASSERT_TRUE(strip);
+    const int stripX = strip->area.x + 40, stripY = strip->area.y + strip->area.height / 2;
+    const std::string name = std::string("wayland-keys-") + compositorName(GetParam());
+
+    // The terminal, found by what it changes on the screen below the strip.
+    const auto empty = screen();
+    testsupport::ChildProcess terminal({"weston-terminal"}, desktop.waylandEnvironment());
+    std::optional<testsupport::PixelArea> shown;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            shown = changedBelow(empty, strip->area.y + strip->area.height);
+            return shown && shown->width > 100 && shown->height > 100;
+        },
+        20s))
+        << "the terminal shows";
+    // Its left part: the details will hang over its middle.
+    const int terminalX = shown->x + 40, terminalY = shown->y + shown->height / 2;
+    screenshot(name + "-terminal.png");
+    const auto closed = [&] {
+        return waitFor([&] { return shownPanels(xwayland.get()).empty(); }, 10s);
+    };
+    // Open, and ours to type in once the compositor has made our window active.
+    const auto opens = [&](unsigned button) {
+        click(stripX, stripY, button);
+        return waitFor(
+            [&] {
+                const auto active =
+                    testsupport::windowProperty(xwayland.get(), DefaultRootWindow(xwayland.get()),
+                                                "_NET_ACTIVE_WINDOW", XA_WINDOW, 1);
+                return !shownPanels(xwayland.get()).empty() && !active.empty() &&
+                       isProgramWindow(xwayland.get(), ::Window(active.front()));
+            },
+            10s);
+    };
+
+    ASSERT_TRUE(opens(1)) << "the details";
+    screenshot(name + "-details.png");
+    key(XK_Escape);
+    EXPECT_TRUE(closed()) << "Escape reached the details";
+
+    ASSERT_TRUE(opens(1)) << "the details";
+    click(terminalX, terminalY);
+    EXPECT_TRUE(closed()) << "a click on the terminal closes the details";
+
+    ASSERT_TRUE(opens(3)) << "a menu";
+    screenshot(name + "-menu.png");
+    key(XK_Escape);
+    EXPECT_TRUE(closed()) << "Escape reached the menu";
+    ASSERT_TRUE(opens(3)) << "a menu";
+    click(terminalX, terminalY);
+    EXPECT_TRUE(closed()) << "a click on the terminal closes the menu";
+
+    ASSERT_TRUE(opens(1)) << "the details";
+    key(XK_q, true);
+    const auto status = program.waitForExit(10s);
+    ASSERT_TRUE(status) << "Control-Q quits";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Compositors, WaylandKeyboard,
+                         ::testing::Values(Desktop::westonXWayland, Desktop::mutterXWayland,
+                                           Desktop::kwinXWayland),
+                         [](const auto& info) {
+                             return WaylandKeyboard::compositorName(info.param);
                          });
 
 // weston's own panel along the top is no X window, and weston publishes no work area: the strip

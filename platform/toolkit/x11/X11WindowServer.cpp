@@ -274,6 +274,9 @@ void X11WindowServer::setInputGrab(bool grab) {
     const int pointer =
         XGrabPointer(display_, root_, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
                      GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    // Under XWayland a grab sees the keyboard only while the compositor gives it to us.
+    if (xwayland_)
+        focusThroughPressedWindow();
     XGrabKeyboard(display_, root_, True, GrabModeAsync, GrabModeAsync, CurrentTime);
     grabbing_ = pointer == GrabSuccess;
 }

@@ -179,6 +179,10 @@ private:
     void applyAlphaVisibility(NativeWindow& window);
     // Gives a shown window the keyboard focus (through the window manager where there is one).
     void focus(NativeWindow& window);
+    // Under XWayland the compositor gives the keyboard only to a managed window it activated:
+    // a pop-up's keys come through the managed window of ours the user's press went to, made
+    // active with that press's time. Whether there is one.
+    bool focusThroughPressedWindow();
     // Hands the focus back to the window that held it before ours took it, when the window
     // leaving (an X window) or another of ours holds it now.
     void giveFocusBack(unsigned long leaving);
@@ -244,10 +248,6 @@ private:
     bool retakeFocus();
     // Tells the application when the window manager makes another program's window active.
     void followActiveWindow();
-    // Whether the focus leaving our windows now tells of a click the global monitors could not
-    // see: only under XWayland, where clicks on native Wayland windows never reach X clients, and
-    // not just after a press we saw, which may be what moved the focus (it decides for itself).
-    bool focusLossIsAnUnseenClick() const;
     void handleClientMessage(_XEvent& event);
     void handlePropertyChange(_XEvent& event);
     void handleStructureChange(_XEvent& event);
@@ -343,10 +343,16 @@ private:
     bool grabbing_ = false;
     bool rawMotionSelected_ = false;
     unsigned rawButtonsDown_ = 0;
-    // When a button last went down or up anywhere on the server, as the raw events tell.
-    double lastRawButton_ = -1e9;
-    // The server is XWayland, inside a Wayland compositor (its outputs are named so).
+    // The server is XWayland, inside a Wayland compositor (its outputs are named so): clicks on
+    // native windows reach no X client, and the focus or the active window leaving ours is what
+    // tells that the user went elsewhere. On an X server of its own the global monitors see
+    // every press, and a manager moving the focus (for a press on the desktop, say) or a
+    // keyboard switch closes nothing.
     bool xwayland_ = false;
+    // The server time of the user's last press or key, and the managed window of ours the last
+    // press went to: the window that takes the keyboard for a pop-up that press opened.
+    unsigned long lastUserTime_ = 0;
+    NativeWindowId lastPressedManaged_ = 0;
     std::bitset<256> keysDown_;
     struct LastClick {
         int button = 0;

@@ -22,9 +22,6 @@ namespace {
 // The platform's double-click interval and how far the pointer may stray between the clicks.
 constexpr double doubleClickInterval = 0.5;
 constexpr double doubleClickDistance = 4;
-// How long after a press or release a window manager moves the focus for it. (XWayland may never
-// tell of a release: a press that went on to a native window ends there.)
-constexpr double pressFocusGrace = 0.25;
 
 EventType pressType(int button) {
     return button == 1 ? EventType::leftMouseDown
@@ -268,7 +265,11 @@ void X11WindowServer::handlePointerEvent(XEvent& event) {
         const gfx::Point location =
             locate(button.window, button.x, button.y, button.x_root, button.y_root);
         std::optional<NativeWindowId> window = pointerTarget(button.window, location);
+        lastUserTime_ = button.time;
         if (event.type == ButtonPress) {
+            if (const NativeWindow* pressed = find(windowFor(button.window));
+                pressed && !pressed->overrideRedirect)
+                lastPressedManaged_ = pressed->id;
             if (window && find(*window) && find(*window)->host)
                 pressedGuest_ = window;
         } else if (pressedGuest_) {
@@ -319,6 +320,7 @@ void X11WindowServer::handlePointerEvent(XEvent& event) {
 void X11WindowServer::handleKeyEvent(XEvent& event) {
     XKeyEvent& key = event.xkey;
     const bool press = event.type == KeyPress;
+    lastUserTime_ = key.time;
     NativeEvent native;
     Event::Fields& fields = native.fields;
     fields.timestamp = clock_.now();
@@ -377,15 +379,9 @@ void X11WindowServer::handleFocusOut(XEvent& event) {
     ::Window focused = None;
     int revert = 0;
     XGetInputFocus(display_, &focused, &revert);
-    if (isOurs(focused) || retakeFocus() || !focusLossIsAnUnseenClick())
+    if (isOurs(focused) || retakeFocus() || !xwayland_)
         return;
     post(ServerNotice::focusLeftApplication);
-}
-
-bool X11WindowServer::focusLossIsAnUnseenClick() const {
-    // On X11 the global monitors see every press: a manager moving the focus for one (to the
-    // desktop, to the window clicked) or a keyboard switch is no reason to close anything.
-    return xwayland_ && clock_.now() - lastRawButton_ > pressFocusGrace;
 }
 
 bool X11WindowServer::retakeFocus() {
@@ -405,13 +401,14 @@ void X11WindowServer::followActiveWindow() {
     const auto active = cardinals(display_, root_, (*atoms_)[activeWindow], XA_WINDOW);
     const unsigned long now = active.empty() ? None : static_cast<unsigned long>(active.front());
     const unsigned long before = std::exchange(activeWindow_, now);
-    // Under XWayland a click on a native window reaches no X window of ours; the manager's
-    // active window is what tells that the user went to another program.
-    if (now == before || now == None || isOurs(now) || (!keyWindow_ && !grabbing_))
+    // Under XWayland a click on a native window reaches no X window of ours, and our window may
+    // keep the X focus while the compositor gives the keys to the native one: the active window
+    // becoming another program's, or none (a native window is no X window), is what tells.
+    if (now == before || isOurs(now) || (!keyWindow_ && !grabbing_))
         return;
     // The manager naming its next window active after one of ours was withdrawn is no choice of
     // the user's.
-    if ((keyWindow_ && clock_.now() <= focusSettling_.until) || !focusLossIsAnUnseenClick())
+    if ((keyWindow_ && clock_.now() <= focusSettling_.until) || !xwayland_)
         return;
     post(ServerNotice::focusLeftApplication);
 }
@@ -549,8 +546,6 @@ void X11WindowServer::handleRawEvent(void* data) {
         rawButtonsDown_ |= 1u << button;
     if (release)
         rawButtonsDown_ &= ~(1u << button);
-    if (press || release)
-        lastRawButton_ = clock_.now();
     // Drags are watched only while a button is down: motion selected always would wake the
     // process on every pointer move anywhere on the desktop.
     selectRawMotion(rawButtonsDown_ != 0);

@@ -1151,6 +1151,8 @@ void X11WindowServer::giveFocusBack(unsigned long leaving) {
 
 void X11WindowServer::focus(NativeWindow& window) {
     window.focusWhenMapped = false;
+    if (window.overrideRedirect && xwayland_ && focusThroughPressedWindow())
+        return;
     if (hasWindowManager_ && !window.overrideRedirect) {
         XEvent message{};
         message.xclient.type = ClientMessage;
@@ -1165,6 +1167,28 @@ void X11WindowServer::focus(NativeWindow& window) {
     XSetInputFocus(display_, window.xid, RevertToParent, CurrentTime);
     if (inputMethod_)
         inputMethod_->windowGainedFocus(window.xid);
+}
+
+bool X11WindowServer::focusThroughPressedWindow() {
+    NativeWindow* pressed = find(lastPressedManaged_);
+    if (!pressed || !pressed->mapped || pressed->overrideRedirect || pressed->host ||
+        lastUserTime_ == 0)
+        return false;
+    const long time = long(lastUserTime_);
+    XChangeProperty(display_, pressed->xid, (*atoms_)[wmUserTime], XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&time), 1);
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = pressed->xid;
+    message.xclient.message_type = (*atoms_)[activeWindow];
+    message.xclient.format = 32;
+    message.xclient.data.l[0] = 1; // from an application
+    message.xclient.data.l[1] = time;
+    XSendEvent(display_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &message);
+    XSetInputFocus(display_, pressed->xid, RevertToParent, lastUserTime_);
+    if (inputMethod_)
+        inputMethod_->windowGainedFocus(pressed->xid);
+    return true;
 }
 
 void X11WindowServer::setTitle(NativeWindowId id, const std::string& title) {

@@ -35,6 +35,7 @@
 #include "support/X11TestSupport.h"
 #include "support/ScriptedWindowManager.h"
 #include <X11/Xatom.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 // clang-format on
 
@@ -1231,6 +1232,57 @@ TEST_F(X11Server, DesktopChangesReachTheWorkspaceObservers) {
     EXPECT_EQ(spaces, 1);
     app->workspace().removeObserver(spaceToken);
     app->workspace().removeObserver(activeToken);
+}
+
+// Under XWayland a click on a native window reaches no X client: the compositor's active window
+// leaving ours, for none (a native window) or another program's, is what tells that the user
+// went elsewhere. On an X server of its own every press is seen, and the same changes (a manager
+// activating what a press on the desktop hit) deactivate nothing.
+TEST_F(X11Server, OnlyUnderXWaylandTheActiveWindowLeavingOursDeactivates) {
+    makeRecordingWindow({300, 300, 160, 80}, ui::Style::titled);
+    window->makeKeyAndOrderFront();
+    ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
+    int activations = 0;
+    auto token = app->workspace().addObserver(ui::WorkspaceNotification::didActivateApplication,
+                                              [&] { ++activations; });
+    const ::Window root = DefaultRootWindow(user);
+    const long other = long(XCreateSimpleWindow(user, root, 0, 0, 10, 10, 0, 0, 0));
+    const auto activeBecomes = [&](long active) {
+        const int seen = activations;
+        testsupport::setWindowProperty(user, root, "_NET_ACTIVE_WINDOW", XA_WINDOW, {active});
+        XFlush(user);
+        return runUntil([&] { return activations > seen; });
+    };
+    struct Row {
+        const char* what;
+        bool xwayland;
+        long next;
+    };
+    for (const Row& row :
+         {Row{"X11, none", false, 0}, Row{"X11, another's", false, other},
+          Row{"XWayland, none", true, 0}, Row{"XWayland, another's", true, other}}) {
+        SCOPED_TRACE(row.what);
+        if (row.xwayland && server->screens().size() == 1) {
+            // XWayland names its outputs so.
+            XRRMonitorInfo monitor{};
+            monitor.name = XInternAtom(user, "XWAYLAND0", False);
+            monitor.width = screenWidth;
+            monitor.height = screenHeight;
+            XRRSetMonitor(user, root, &monitor);
+            // The server tells of no new monitor: a change of the desktop's resources has the
+            // screens read again.
+            XChangeProperty(user, root, XInternAtom(user, "RESOURCE_MANAGER", False), XA_STRING, 8,
+                            PropModeAppend, nullptr, 0);
+            XFlush(user);
+            ASSERT_TRUE(runUntil([&] { return server->screens().size() == 2; }));
+        }
+        app->activateIgnoringOtherApps(true);
+        ASSERT_TRUE(activeBecomes(long(*xWindow(*window))));
+        ASSERT_TRUE(app->isActive());
+        ASSERT_TRUE(activeBecomes(row.next));
+        EXPECT_EQ(app->isActive(), !row.xwayland);
+    }
+    app->workspace().removeObserver(token);
 }
 
 // An XSETTINGS blob (little-endian) holding the theme name and the animations switch.
