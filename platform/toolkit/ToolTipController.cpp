@@ -2,10 +2,14 @@
 
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Context.h"
+#include "platform/toolkit/Alert.h"
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Window.h"
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
+#include <vector>
 
 namespace ui {
 
@@ -13,16 +17,25 @@ namespace {
 
 constexpr double tipFontSize = 11;
 constexpr double tipPadding = 5;
-// How far below the pointer the tip's top edge sits, clear of the arrow cursor.
+// Lines wrap at about fifty characters of the tip's font, as toolkits wrap their tips.
+constexpr double tipWrapWidth = 300;
+// How far below the pointer the tip's top edge sits, clear of the arrow cursor, and how far
+// above it the tip ends where there is no room below.
 constexpr double tipOffsetBelowPointer = 20;
+constexpr double tipOffsetAbovePointer = 4;
 
 gfx::TextAttributes tipAttributes() {
     return {gfx::Font::system(tipFontSize), gfx::Color::label()};
 }
 
+double lineHeight(const std::string& line) {
+    return gfx::textSize(line.empty() ? " " : line, tipAttributes()).height;
+}
+
 class ToolTipView final : public View {
 public:
-    ToolTipView(const gfx::Rect& frame, std::string text) : View(frame), text_(std::move(text)) {}
+    ToolTipView(const gfx::Rect& frame, std::vector<std::string> lines)
+        : View(frame), lines_(std::move(lines)) {}
 
 protected:
     void drawRect(gfx::Context& context, const gfx::Rect&) override {
@@ -33,11 +46,15 @@ protected:
         context.setStrokeColor(gfx::Color::grey(dark ? 1 : 0, 0.2));
         context.setLineWidth(1);
         context.strokeRect(panel.insetBy(0.5, 0.5));
-        gfx::drawText(context, text_, {tipPadding, tipPadding / 2}, tipAttributes());
+        double top = panel.maxY() - tipPadding / 2;
+        for (const auto& line : lines_) {
+            top -= lineHeight(line);
+            gfx::drawText(context, line, {tipPadding, top}, tipAttributes());
+        }
     }
 
 private:
-    std::string text_;
+    std::vector<std::string> lines_;
 };
 
 class ToolTipWindow final : public Panel {
@@ -81,21 +98,36 @@ void ToolTipController::show() {
     if (!view || !view->window() || view->toolTip().empty())
         return;
     shownText_ = view->toolTip();
-    const gfx::Size text = gfx::textSize(shownText_, tipAttributes());
-    gfx::Rect frame(location_.x, location_.y - tipOffsetBelowPointer - text.height - tipPadding,
-                    std::ceil(text.width + 2 * tipPadding), std::ceil(text.height + tipPadding));
-    if (auto screen = view->window()->screen()) {
-        const gfx::Rect area = screen->visibleFrame();
-        frame.origin.x =
-            std::clamp(frame.x(), area.minX(), std::max(area.minX(), area.maxX() - frame.width()));
-        frame.origin.y = std::max(frame.y(), area.minY());
+    const auto screen = view->window()->screen();
+    const std::optional<gfx::Rect> area =
+        screen ? std::optional(screen->visibleFrame()) : std::nullopt;
+    const double wrapWidth =
+        std::min(tipWrapWidth, area ? area->width() - 2 * tipPadding : tipWrapWidth);
+    const auto lines = wrapText(shownText_, wrapWidth, [](const std::string& line) {
+        return gfx::textSize(line, tipAttributes()).width;
+    });
+    gfx::Size text;
+    for (const auto& line : lines)
+        text = {std::max(text.width, gfx::textSize(line, tipAttributes()).width),
+                text.height + lineHeight(line)};
+    const gfx::Size size{std::ceil(std::min(text.width, wrapWidth) + 2 * tipPadding),
+                         std::ceil(text.height + tipPadding)};
+    gfx::Rect frame({location_.x, location_.y - tipOffsetBelowPointer - size.height}, size);
+    // Wholly on the screen of the view it tells of: above the pointer where there is no room
+    // below, and as far left as the screen's right edge asks.
+    if (area) {
+        if (frame.minY() < area->minY())
+            frame.origin.y = location_.y + tipOffsetAbovePointer;
+        frame.origin.x = std::clamp(frame.x(), area->minX(),
+                                    std::max(area->minX(), area->maxX() - frame.width()));
+        frame.origin.y = std::clamp(frame.y(), area->minY(),
+                                    std::max(area->minY(), area->maxY() - frame.height()));
     }
     window_ = std::make_shared<ToolTipWindow>(frame, Style::borderless);
-    window_->setLevel(WindowLevel::popUpMenu);
+    window_->setLevel(WindowLevel::toolTip);
     window_->setIgnoresMouseEvents(true);
     window_->setAppearance(view->effectiveAppearance());
-    window_->setContentView(
-        std::make_shared<ToolTipView>(gfx::Rect{{0, 0}, frame.size}, shownText_));
+    window_->setContentView(std::make_shared<ToolTipView>(gfx::Rect{{0, 0}, frame.size}, lines));
     window_->orderFront();
 }
 

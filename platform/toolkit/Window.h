@@ -42,6 +42,8 @@ inline constexpr int modalPanel = 8;
 inline constexpr int mainMenu = 24;
 inline constexpr int status = 25;
 inline constexpr int popUpMenu = 101;
+// The platform's help level, where tool tips stand: over menus and the popover.
+inline constexpr int toolTip = 200;
 inline constexpr int screenSaver = 1000;
 } // namespace WindowLevel
 

@@ -179,4 +179,43 @@ TEST_F(ToolkitFixture, ToolTipsShowAfterTheDelayAndHideOnLeaving) {
     EXPECT_EQ(app.toolTips().window(), nullptr);
 }
 
+// A long tip wraps at a reading width and stays wholly on the screen of its view, over menus and
+// the popover, wherever on that screen the pointer rests.
+TEST_F(ToolkitFixture, ALongToolTipWrapsAndStaysOnItsViewsScreenAboveOurWindows) {
+    server.setScreens({{{0, 0, 1440, 900}, {0, 0, 1440, 876}, 0, 1, 1},
+                       {{1440, 0, 1280, 800}, {1440, 0, 1280, 800}, 0, 2, 1}});
+    const std::string tip(400, 'x');
+    std::string words;
+    for (int i = 0; i < 40; ++i)
+        words += "Memory 8.1 GB ";
+    struct Case {
+        const char* name;
+        gfx::Rect view;
+        gfx::Point pointer;
+        std::string tip;
+    };
+    const Case cases[] = {
+        {"at the right end of the top", {1240, 852, 200, 24}, {1435, 864}, words},
+        {"at the bottom left", {0, 0, 200, 24}, {2, 2}, words},
+        {"at the left edge of the second screen", {1440, 700, 200, 24}, {1442, 710}, words},
+        {"one word wider than the screen", {1240, 852, 200, 24}, {1435, 864}, tip},
+    };
+    for (const Case& c : cases) {
+        auto window = std::make_shared<ui::Window>(c.view, ui::Style::borderless);
+        window->contentView()->setToolTip(c.tip);
+        window->orderFront();
+        server.movePointer(c.pointer);
+        loop.advanceAndRunDue(ui::ToolTipController::delay + 0.01);
+        ASSERT_NE(app.toolTips().window(), nullptr) << c.name;
+        const gfx::Rect frame = app.toolTips().window()->frame();
+        const gfx::Rect area = window->screen()->visibleFrame();
+        EXPECT_TRUE(area.contains(frame)) << c.name;
+        EXPECT_LE(frame.width(), 320) << c.name;
+        EXPECT_FALSE(frame.contains(c.pointer)) << c.name << ": clear of the pointer";
+        EXPECT_GT(app.toolTips().window()->level(), ui::WindowLevel::popUpMenu) << c.name;
+        window->orderOut();
+        server.movePointer({700, 400});
+    }
+}
+
 } // namespace
