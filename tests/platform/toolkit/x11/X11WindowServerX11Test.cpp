@@ -465,6 +465,40 @@ TEST_F(X11Server, AStatusBarTheWindowManagerMovesAndStretchesKeepsItsItemsAtTheR
     XSync(user, False);
 }
 
+// A manager that stretches a window of fixed size over another program's black window: the
+// window draws at its own size at its corner, and the rest shows the desktop, not what lay there.
+TEST_F(X11Server, AStretchedWindowFillsWhatLiesBeyondItsPixelsWithTheDesktop) {
+    const ::Window below = XCreateSimpleWindow(user, DefaultRootWindow(user), 700, 200, 200, 200, 0,
+                                               0, BlackPixel(user, 0));
+    XMapWindow(user, below);
+    const ::Window check = actAsWindowManager();
+    settle();
+    makeRecordingWindow({600, 500, 100, 100});
+    window->orderFront();
+    const auto stretched = [&] {
+        while (XPending(user)) {
+            XEvent event{};
+            XNextEvent(user, &event);
+            const ::Window asking = event.type == MapRequest ? event.xmaprequest.window
+                                    : event.type == ConfigureRequest
+                                        ? event.xconfigurerequest.window
+                                        : None;
+            if (asking != None)
+                XMoveResizeWindow(user, asking, 600, 200, 400, 300);
+            if (event.type == MapRequest)
+                XMapWindow(user, asking);
+        }
+        XSync(user, False);
+        return viewable(*window) && near(rootPixel(650, 250), {242, 217, 51}, 3) &&
+               rootPixel(750, 350) == Rgb{255, 255, 255};
+    };
+    EXPECT_TRUE(runUntil(stretched)) << rootPixel(650, 250) << rootPixel(750, 350);
+    EXPECT_EQ(window->frame(), (gfx::Rect{600, 500, 100, 100}));
+    XDestroyWindow(user, below);
+    XDestroyWindow(user, check);
+    XSync(user, False);
+}
+
 // A manager as weston's XWayland one: it shows a window first at its frame's inner corner, then
 // where the window stood when it asked to be mapped, and of a shown window's requests it honours
 // the size only. The bar stands whole at the top right however its width changes: also when
