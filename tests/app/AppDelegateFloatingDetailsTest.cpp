@@ -166,6 +166,11 @@ TEST_F(AppDelegateFloatingDetailsTest, TheDetailsChoicesReachTheBarsOwnSettings)
               PaletteColor::purple);
     EXPECT_EQ(v.state().moduleColors.explicitColor(ColorSlot::theme), PaletteColor::purple)
         << "the bar's details show the menu bar's theme";
+    // The rest is the bar's own, where the menu bar's differs.
+    EXPECT_EQ(v.state().stripOpacity, record().opacity);
+    EXPECT_EQ(v.state().chartLength, record().chartLength);
+    EXPECT_EQ(v.state().appearanceMode, record().appearance);
+    EXPECT_TRUE(v.state().hideInFullscreen);
 
     v.setSorting(true);
     v.sortingAction();

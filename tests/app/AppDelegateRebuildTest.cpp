@@ -210,7 +210,10 @@ TEST_F(AppDelegateRebuildTest, ClosedDetailsCatchUpWhenOpened) {
         {"the fan going", [&] { sampled().fanAvailable = false; },
          [&] { return !view.state().modules[ModuleKind::fan].available; }},
         {"a device renamed", [&] { sampled().devicesSnapshot.devices.front().name = "Renamed"; },
-         [&] { return view.state().readings.devices.front().name == "Renamed"; }},
+         [&] {
+             const auto& devices = view.state().readings.devices;
+             return !devices.empty() && devices.front().name == "Renamed";
+         }},
     };
     for (const auto& take : takes) {
         ASSERT_FALSE(take.shown()) << take.what;
@@ -339,6 +342,8 @@ TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestF
     DetailView& view = *details();
     const DetailViewProbe probe(view);
     EXPECT_EQ(view.state().readings, detailReadings(delegate->sampling()));
+    EXPECT_EQ(view.state().readings.fanHistory, delegate->sampling().fanHistory);
+    EXPECT_EQ(view.state().readings.temperatureHistory, delegate->sampling().temperatureHistory);
     EXPECT_EQ(probe.deviceArrivals().at(device), sampled)
         << "the device arrived with its sample, not when the popover opened";
     EXPECT_EQ(view.state().loginState, 1);

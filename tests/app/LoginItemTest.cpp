@@ -64,6 +64,7 @@ TEST(LoginItem, AnInstalledProgramOnThePathIsStartedByNameAndAnyOtherByItsPath) 
     const auto build = program("src/build/pulsedeck", false);
     const auto local = program("usr/local/bin/pulsedeck", true);
     const auto opt = program("opt/pulsedeck/bin/pulsedeck", true);
+    const auto libexec = program("opt/pulsedeck/libexec/pulsedeck", true);
     fs::create_directory_symlink(root.path() / "usr/bin", root.path() / "bin");
     const std::string usrBin = (root.path() / "usr/bin").string();
     const std::string bin = (root.path() / "bin").string();
@@ -85,6 +86,7 @@ TEST(LoginItem, AnInstalledProgramOnThePathIsStartedByNameAndAnyOtherByItsPath) 
         {usr, "", usr},
         {local, localBin + ":" + usrBin, "pulsedeck"},
         {opt, usrBin, opt},
+        {libexec, (root.path() / "opt/pulsedeck/libexec").string(), libexec},
         {build, (root.path() / "src/build").string(), build},
     };
     for (const auto& test : cases) {

@@ -30,6 +30,7 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
         std::function<void(const StripInputs&)> check;
     };
     const std::vector<PressurePoint> memoryHistory(3);
+    const std::vector<ComputeSnapshot> computeHistory(2);
     const Case cases[] = {
         {"every module", [](auto&, auto&, auto&) {},
          [&](const StripInputs& in) {
@@ -37,6 +38,7 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
              ASSERT_TRUE(in.memory && in.network && in.temperature && in.compute && in.devices);
              EXPECT_EQ(in.editable.size(), allModuleKinds.size());
              EXPECT_EQ(in.memory->history.size(), 3u) << "the memory chart reads the history";
+             EXPECT_EQ(in.compute->history.size(), 2u);
              EXPECT_EQ(in.fanMode, FanDisplayMode::ring);
          }},
         {"nothing", [](StripSettings& s, auto&, auto&) { s.shown.clear(); },
@@ -111,10 +113,29 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
              f.systemDark = true;
          },
          [](const StripInputs& in) { EXPECT_FALSE(in.dark); }},
-        {"reduce motion", [](auto&, auto&, StripEnvironment& f) { f.reduceMotion = true; },
+        {"reduce motion, another language and history length",
+         [](auto&, auto&, StripEnvironment& f) {
+             f.reduceMotion = true;
+             f.language = AppLanguage::german;
+             f.historyCapacity = 30;
+         },
          [](const StripInputs& in) {
              EXPECT_FALSE(in.animationsEnabled);
              EXPECT_TRUE(in.reduceMotion);
+             EXPECT_EQ(in.fan.language, AppLanguage::german);
+             EXPECT_EQ(in.memory->capacity, 30);
+             EXPECT_EQ(in.fan.historyCapacity, 30);
+         }},
+        {"each module its own style",
+         [](StripSettings& s, auto&, auto&) {
+             s.styles.memoryShowChart = false;
+             s.styles.fanAnimation = FanAnimationMode::off;
+         },
+         [](const StripInputs& in) {
+             EXPECT_FALSE(in.memory->showChart);
+             EXPECT_TRUE(in.network->showsGraph);
+             EXPECT_EQ(in.temperature->mode, TemperatureDisplayMode::chart);
+             EXPECT_EQ(in.fan.animation, FanAnimationMode::off);
          }},
         {"the layout settings",
          [](StripSettings& s, auto&, StripEnvironment& f) {
@@ -138,6 +159,7 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
         StripSettings settings = everyModule();
         StripReadings readings;
         readings.memoryHistory = memoryHistory;
+        readings.computeHistory = computeHistory;
         StripEnvironment environment;
         c.change(settings, readings, environment);
         SCOPED_TRACE(c.name);

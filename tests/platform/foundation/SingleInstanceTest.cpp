@@ -26,6 +26,14 @@ using testsupport::ScopedEnvironment;
 // Names of the tests' own, so a copy of the program running on this machine is never met.
 const std::string identifier = "test.SingleInstance-" + std::to_string(getpid());
 
+// The address of the abstract name `name`, and its length.
+std::pair<sockaddr_un, socklen_t> abstractAddress(const std::string& name) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, name.data(), name.size());
+    return {address, static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())};
+}
+
 TEST(SingleInstance, OneCopyPerUserAndServerWhateverTheEnvironment) {
     {
         const auto first = SingleInstance::claim(identifier, ":0");
@@ -55,6 +63,11 @@ TEST(SingleInstance, OneCopyPerUserAndServerWhateverTheEnvironment) {
     auto remote = SingleInstance::claim(identifier, longHost + ":3");
     EXPECT_EQ(remote.outcome(), Outcome::acquired);
     EXPECT_EQ(SingleInstance::claim(identifier, longHost + ":3").outcome(), Outcome::heldElsewhere);
+    // A name that just fits is kept whole.
+    const std::string uid = std::to_string(getuid());
+    const std::string fits(sizeof(sockaddr_un::sun_path) - 1 - uid.size() - 4, 'i');
+    EXPECT_EQ(SingleInstance::nameFor(fits, ":0"), fits + "-" + uid + "-_0");
+    EXPECT_NE(SingleInstance::nameFor(fits + "i", ":0"), fits + "i-" + uid + "-_0");
 }
 
 TEST(SingleInstance, AKilledHolderFreesTheNameAtOnce) {
@@ -105,14 +118,20 @@ TEST(SingleInstance, EachRequestReopensTheRunningCopyOnItsLoop) {
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(asking.requestReopen(300ms), Answer::noAnswer);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
-}
 
-// The address of the abstract name `name`, and its length.
-std::pair<sockaddr_un, socklen_t> abstractAddress(const std::string& name) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path + 1, name.data(), name.size());
-    return {address, static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())};
+    // A holder that answers anything but the answer has not taken the request.
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    const auto [address, length] = abstractAddress(SingleInstance::nameFor(identifier, ":8"));
+    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    auto wrong = std::async(std::launch::async, [] {
+        return SingleInstance::claim(identifier, ":8").requestReopen(3s);
+    });
+    const int peer = accept(listener, nullptr, nullptr);
+    (void)!write(peer, "?", 1);
+    EXPECT_EQ(wrong.get(), Answer::noAnswer);
+    close(peer);
+    close(listener);
 }
 
 TEST(SingleInstance, AnotherUsersNameIsNoCopyAndTheirRequestReopensNothing) {

@@ -45,6 +45,7 @@ TEST(TextShaper, KeepsATextUntilSomethingItsShapingDependsOnChanges) {
         {"proportional digits", {{"6.61 GB", {.font = Font::system(9.3)}}}, std::nullopt, true},
         {"kerned", {{"6.61 GB", kerned}}, std::nullopt, true},
         {"raised", {{"6.61 GB", raised}}, std::nullopt, true},
+        {"cut at no width at all", figure, 0.0, true},
         {"cut at a width", figure, 20.0, true},
         {"cut at another width", figure, 21.0, true},
         // One run draws in the context's colour, so its own colour shapes nothing.
