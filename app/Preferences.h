@@ -1,12 +1,12 @@
 #pragma once
 
 #include "floating/DockAnchors.h"
-#include "floating/FloatingMode.h"
+#include "model/DisplayMode.h"
+#include "model/FloatingMode.h"
 #include "model/ModuleColors.h"
+#include "model/ModuleStyles.h"
 #include "model/Modules.h"
 #include "platform/foundation/PropertyValue.h"
-#include "sources/DisplayMode.h"
-#include "sources/ModuleStyles.h"
 #include "statusbar/StripMetrics.h"
 #include "statusbar/StripSettings.h"
 

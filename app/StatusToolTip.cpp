@@ -1,7 +1,7 @@
 #include "app/StatusToolTip.h"
 
 #include "platform/foundation/NumberFormatting.h"
-#include "sources/NetworkReader.h"
+#include "sources/NetworkSnapshot.h"
 #include "statusbar/ComputeStatusImage.h"
 
 #include <cmath>
@@ -60,10 +60,9 @@ std::string statusToolTip(const StatusToolTipContent& content) {
         tip += " " + content.fan->model + ". " + joined(fans, "; ");
     }
     if (content.network)
-        tip += " " + text(Copy::download, language) + ": " +
-               NetworkReader::rateText(content.network->download) + ", " +
-               text(Copy::upload, language) + ": " +
-               NetworkReader::rateText(content.network->upload) + ".";
+        tip += " " + text(Copy::download, language) + ": " + formatRate(content.network->download) +
+               ", " + text(Copy::upload, language) + ": " + formatRate(content.network->upload) +
+               ".";
     if (content.temperature) {
         const auto celsius = content.temperature->celsius;
         tip += " " + text(Copy::cpuTemperature, language) + ": " +

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "detail/DetailView.h"
-#include "sources/ModuleStyles.h"
+#include "model/ModuleStyles.h"
 
 namespace pulsedeck {
 

@@ -1,6 +1,6 @@
+#include "drawing/FanBladeGlyph.h"
 #include "drawing/RenderedBitmapImage.h"
 #include "statusbar/CapsuleImage.h"
-#include "statusbar/FanBladeGlyph.h"
 #include "statusbar/MemoryStatusImage.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "statusbar/NetworkStatusImage.h"

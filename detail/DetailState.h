@@ -1,17 +1,17 @@
 #pragma once
 
-#include "floating/FloatingMode.h"
+#include "model/FloatingMode.h"
 #include "model/Localization.h"
 #include "model/ModuleColors.h"
+#include "model/ModuleStyles.h"
 #include "model/Modules.h"
+#include "model/UpdateFrequency.h"
 #include "sources/ComputeSnapshot.h"
 #include "sources/ExternalDevice.h"
 #include "sources/FanSnapshot.h"
 #include "sources/MemorySnapshot.h"
-#include "sources/ModuleStyles.h"
 #include "sources/NetworkSnapshot.h"
 #include "sources/TemperatureSnapshot.h"
-#include "updates/UpdateFrequency.h"
 
 #include <array>
 #include <cstddef>

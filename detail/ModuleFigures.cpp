@@ -3,7 +3,7 @@
 #include "drawing/CenteredTextOrigin.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/Path.h"
-#include "sources/NetworkReader.h"
+#include "sources/NetworkSnapshot.h"
 #include "statusbar/ComputeStatusImage.h"
 #include "statusbar/MetricStatusDrawing.h"
 #include "statusbar/PressureChart.h"
@@ -253,8 +253,8 @@ void drawNetworkFigures(gfx::Context& context, const SectionContent& content,
     }};
     for (const Row& row : rows) {
         if (const gfx::Rect* r = findRegion(content.regions, row.region)) {
-            drawValueAndPeak(context, content, colors, *r, NetworkReader::rateText(row.rate),
-                             NetworkReader::rateText(row.peak));
+            drawValueAndPeak(context, content, colors, *r, formatRate(row.rate),
+                             formatRate(row.peak));
         }
     }
     for (const Row& row : rows)

@@ -1,7 +1,7 @@
 #include "detail/ModuleIcon.h"
 
+#include "drawing/FanBladeGlyph.h"
 #include "platform/graphics/SymbolImage.h"
-#include "statusbar/FanBladeGlyph.h"
 
 #include <string_view>
 

@@ -2,10 +2,10 @@
 
 #include "detail/DetailView.h"
 #include "detail/PersistentMenuOption.h"
-#include "floating/FloatingMode.h"
+#include "model/FloatingMode.h"
 #include "model/SafeWebURL.h"
+#include "model/UpdateFrequency.h"
 #include "platform/toolkit/Application.h"
-#include "updates/UpdateFrequency.h"
 
 #include <any>
 #include <string>

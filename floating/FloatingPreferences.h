@@ -1,9 +1,9 @@
 #pragma once
 
 #include "model/ModuleColors.h"
+#include "model/ModuleStyles.h"
 #include "model/Modules.h"
 #include "platform/foundation/PropertyValue.h"
-#include "sources/ModuleStyles.h"
 
 #include <set>
 #include <string_view>

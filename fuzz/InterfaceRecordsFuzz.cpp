@@ -164,7 +164,7 @@ void checkRates(const pulsedeck::NetworkSnapshot& snapshot, double interval,
         if (!std::isfinite(*rate) || *rate < 0 || interval <= 0 || interval > 5 ||
             *rate * interval > counted * (1 + 1e-9))
             std::abort();
-        if (pulsedeck::NetworkReader::rateText(rate) == "\u2014")
+        if (pulsedeck::formatRate(rate) == "\u2014")
             std::abort();
     }
 }

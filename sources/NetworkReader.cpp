@@ -1,10 +1,5 @@
 #include "sources/NetworkReader.h"
 
-#include "platform/foundation/NumberFormatting.h"
-
-#include <array>
-#include <cmath>
-
 namespace pulsedeck {
 
 namespace {
@@ -172,20 +167,6 @@ NetworkSnapshot NetworkReader::sample(bool enabled) {
     }
     state_ = {};
     return {};
-}
-
-std::string NetworkReader::rateText(std::optional<double> bytesPerSecond) {
-    if (!bytesPerSecond || *bytesPerSecond < 0 || !std::isfinite(*bytesPerSecond))
-        return "\u2014";
-    static constexpr std::array<const char*, 4> units = {"B/s", "KB/s", "MB/s", "GB/s"};
-    double value = *bytesPerSecond;
-    std::size_t divisions = 0;
-    while (value >= 1000 && divisions < 3) {
-        value /= 1000;
-        ++divisions;
-    }
-    int fractionDigits = divisions > 0 && value < 10 ? 1 : 0;
-    return foundation::formatFixed(value, fractionDigits) + " " + units[divisions];
 }
 
 } // namespace pulsedeck

@@ -62,10 +62,6 @@ public:
     // returns no rates and no interfaces.
     NetworkSnapshot sample(bool enabled);
 
-    // "—" for an absent, negative or non-finite rate; else B/s, KB/s, MB/s or GB/s in 1000s,
-    // one decimal below 10 of a scaled unit, none otherwise. Pure; any thread.
-    static std::string rateText(std::optional<double> bytesPerSecond);
-
 private:
     sys::InterfaceList list_;
     const dispatch::Clock& clock_;

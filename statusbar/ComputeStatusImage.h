@@ -1,11 +1,11 @@
 #pragma once
 
+#include "model/ComputeDisplayMode.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Font.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
-#include "sources/ComputeDisplayMode.h"
 #include "sources/ComputeSnapshot.h"
 
 #include <optional>

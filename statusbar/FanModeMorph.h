@@ -1,7 +1,7 @@
 #pragma once
 
+#include "model/FanDisplayMode.h"
 #include "platform/graphics/Geometry.h"
-#include "sources/FanDisplayMode.h"
 #include "statusbar/FanMorph.h"
 #include "statusbar/FanStatusImage.h"
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "model/FanDisplayMode.h"
 #include "model/Localization.h"
 #include "model/Modules.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
-#include "sources/FanDisplayMode.h"
 #include "sources/FanSnapshot.h"
 #include "statusbar/FanPhaseClock.h"
 

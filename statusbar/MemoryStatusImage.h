@@ -1,11 +1,11 @@
 #pragma once
 
+#include "model/DisplayMode.h"
 #include "model/Localization.h"
 #include "platform/graphics/Color.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Geometry.h"
 #include "platform/graphics/Image.h"
-#include "sources/DisplayMode.h"
 #include "sources/MemorySnapshot.h"
 #include "statusbar/StatusLayout.h"
 

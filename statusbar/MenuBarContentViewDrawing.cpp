@@ -1,5 +1,5 @@
+#include "drawing/FanBladeGlyph.h"
 #include "model/AccentColor.h"
-#include "statusbar/FanBladeGlyph.h"
 #include "statusbar/MenuBarContentView.h"
 #include "statusbar/StripOrnaments.h"
 

@@ -3,7 +3,7 @@
 #include "drawing/RenderedBitmapImage.h"
 #include "platform/foundation/NumberFormatting.h"
 #include "platform/graphics/Path.h"
-#include "sources/NetworkReader.h"
+#include "sources/NetworkSnapshot.h"
 #include "statusbar/ClippedLayer.h"
 #include "statusbar/FigureText.h"
 #include "statusbar/HistorySegments.h"
@@ -237,7 +237,7 @@ std::vector<FigureText> networkTexts(const gfx::Color& foreground, const gfx::Re
     for (const Row& row : rows) {
         texts.push_back(
             {row.arrow, statusArrowFont(), row.arrowColor, segment.textX + arrowOffset, row.y});
-        std::string value = NetworkReader::rateText(row.rate);
+        std::string value = formatRate(row.rate);
         double measured = textWidth(value, segment.referenceFont);
         double factor = std::min(1.0, segment.valueBudget / std::max(measured, 1.0));
         if (!(factor > 0)) {

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "model/DisplayMode.h"
 #include "model/Localization.h"
-#include "sources/DisplayMode.h"
 #include "sources/MemorySnapshot.h"
 
 #include <optional>

@@ -2,12 +2,12 @@
 
 #include "model/Localization.h"
 #include "model/ModuleColors.h"
+#include "model/ModuleStyles.h"
 #include "model/Modules.h"
 #include "sources/ComputeSnapshot.h"
 #include "sources/ExternalDevice.h"
 #include "sources/FanSnapshot.h"
 #include "sources/MemorySnapshot.h"
-#include "sources/ModuleStyles.h"
 #include "sources/NetworkSnapshot.h"
 #include "sources/TemperatureSnapshot.h"
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "model/UpdateFrequency.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/HTTPProcessClient.h"
 #include "updates/AppRelease.h"
-#include "updates/UpdateFrequency.h"
 #include "updates/UpdateOutcome.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "app/StatusToolTip.h"
 
-#include "sources/NetworkReader.h"
+#include "sources/NetworkSnapshot.h"
 
 #include <gtest/gtest.h>
 #include <limits>
@@ -32,7 +32,7 @@ TEST(StatusToolTip, PartsComeInTheirOwnOrder) {
               "Pulsedeck.  Desk. " + text(Copy::fanShort, en) + " 1: 2400 RPM, " +
                   text(Copy::fanMaximum, en) + ": 6000 RPM; " + text(Copy::fanShort, en) +
                   " 2: \u2014 RPM, " + text(Copy::fanMaximum, en) + ": \u2014 " +
-                  text(Copy::download, en) + ": " + NetworkReader::rateText(1500.0) + ", " +
+                  text(Copy::download, en) + ": " + formatRate(1500.0) + ", " +
                   text(Copy::upload, en) + ": \u2014. " + text(Copy::cpuTemperature, en) +
                   ": \u2014 \u00b0C. CPU: 12%, GPU: \u2014.");
 }

@@ -5,8 +5,8 @@
 #include "controls/SliderTracking.h"
 #include "controls/ThemeSlider.h"
 #include "detail/DetailView.h"
-#include "floating/FloatingMode.h"
-#include "sources/DisplayMode.h"
+#include "model/DisplayMode.h"
+#include "model/FloatingMode.h"
 #include "statusbar/MenuBarContentView.h"
 #include "support/DetailViewProbe.h"
 

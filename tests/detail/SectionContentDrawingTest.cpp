@@ -3,7 +3,7 @@
 #include "detail/ModuleFigures.h"
 #include "platform/graphics/AttributedString.h"
 #include "platform/graphics/RecordingContext.h"
-#include "sources/NetworkReader.h"
+#include "sources/NetworkSnapshot.h"
 
 #include <algorithm>
 #include <cmath>
@@ -268,10 +268,9 @@ TEST(SectionContentDrawingTest, NetworkAndComputeRowsShowValuesAndPeaks) {
     network.network = rates.back();
     const auto log = drawn(ModuleKind::network, network);
     const std::string peak = text(Copy::peak, AppLanguage::english) + " ";
-    ASSERT_TRUE(log.text(peak + NetworkReader::rateText(1'500'000.0)));
-    EXPECT_NEAR(log.text(peak + NetworkReader::rateText(1'500'000.0))->bounds.maxX(), cardWidth,
-                0.01);
-    EXPECT_TRUE(log.text(peak + NetworkReader::rateText(500.0)));
+    ASSERT_TRUE(log.text(peak + formatRate(1'500'000.0)));
+    EXPECT_NEAR(log.text(peak + formatRate(1'500'000.0))->bounds.maxX(), cardWidth, 0.01);
+    EXPECT_TRUE(log.text(peak + formatRate(500.0)));
     ASSERT_TRUE(log.text("\u2014"));
     EXPECT_NEAR(log.text("\u2014")->bounds.maxX(), 0.56 * cardWidth, 0.01);
     // Plain colours: download in the module colour, upload the same at 0.4.

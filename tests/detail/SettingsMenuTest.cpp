@@ -2,11 +2,11 @@
 
 #include "detail/DetailView.h"
 #include "detail/PersistentMenuOption.h"
-#include "floating/FloatingMode.h"
+#include "model/FloatingMode.h"
+#include "model/UpdateFrequency.h"
 #include "platform/toolkit/MenuTracker.h"
 #include "platform/toolkit/ToolkitFixture.h"
 #include "support/DetailViewProbe.h"
-#include "updates/UpdateFrequency.h"
 
 #include <any>
 #include <gtest/gtest.h>

@@ -1,7 +1,5 @@
 #include "floating/DetailPlacement.h"
 
-#include "floating/FloatingMode.h"
-
 #include <gtest/gtest.h>
 
 namespace pulsedeck {
@@ -46,13 +44,6 @@ TEST(DetailPlacement, UsesTheAreaHoldingTheAnchorElseTheNearest) {
               (DetailPlacementResult{110, ui::RectEdge::maxY, 170}));
     EXPECT_EQ(detailPlacement(anchorWith(100, 600), 400, {}),
               (DetailPlacementResult{100, ui::RectEdge::minY, 400}));
-}
-
-TEST(FloatingModeNames, OnlyTheThreeNamesParse) {
-    for (auto mode : {FloatingMode::none, FloatingMode::copy, FloatingMode::detached})
-        EXPECT_EQ(parseFloatingMode(toString(mode)), mode);
-    EXPECT_FALSE(parseFloatingMode("Detached"));
-    EXPECT_FALSE(parseFloatingMode(""));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "model/Modules.h"
 
+#include "model/FloatingMode.h"
+
 #include <gtest/gtest.h>
 
 namespace pulsedeck {
@@ -68,6 +70,10 @@ TEST(StoredChoices, UnknownWordsAndNumbersGiveNothing) {
     EXPECT_EQ(fanAnimationMode(2), FanAnimationMode::smooth);
     EXPECT_EQ(fanAnimationMode(3), std::nullopt);
     EXPECT_EQ(fanAnimationMode(-1), std::nullopt);
+    for (auto mode : {FloatingMode::none, FloatingMode::copy, FloatingMode::detached})
+        EXPECT_EQ(parseFloatingMode(toString(mode)), mode);
+    EXPECT_EQ(parseFloatingMode("Detached"), std::nullopt);
+    EXPECT_EQ(parseFloatingMode(""), std::nullopt);
 }
 
 } // namespace

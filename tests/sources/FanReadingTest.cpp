@@ -1,7 +1,7 @@
 #include "sources/FanReading.h"
 
-#include "sources/FanDisplayMode.h"
-#include "sources/TemperatureDisplayMode.h"
+#include "model/FanDisplayMode.h"
+#include "model/TemperatureDisplayMode.h"
 
 #include <gtest/gtest.h>
 #include <limits>

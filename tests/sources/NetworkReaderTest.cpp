@@ -155,23 +155,6 @@ TEST(NetworkReader, AMachineWithoutAHardwareLinkShowsNoTraffic) {
     EXPECT_EQ(machine.sampleAfter(1, {link(2, "eth0", 160, 60)}).download, 100.0);
 }
 
-TEST(NetworkReader, RateText) {
-    const std::string dash = "\u2014";
-    EXPECT_EQ(NetworkReader::rateText(std::nullopt), dash);
-    EXPECT_EQ(NetworkReader::rateText(-1), dash);
-    EXPECT_EQ(NetworkReader::rateText(std::nan("")), dash);
-    EXPECT_EQ(NetworkReader::rateText(std::numeric_limits<double>::infinity()), dash);
-    EXPECT_EQ(NetworkReader::rateText(0), "0 B/s");
-    EXPECT_EQ(NetworkReader::rateText(999), "999 B/s");
-    EXPECT_EQ(NetworkReader::rateText(999.6), "1000 B/s");
-    EXPECT_EQ(NetworkReader::rateText(1000), "1.0 KB/s");
-    EXPECT_EQ(NetworkReader::rateText(9949), "9.9 KB/s");
-    EXPECT_EQ(NetworkReader::rateText(10000), "10 KB/s");
-    EXPECT_EQ(NetworkReader::rateText(2.5e6), "2.5 MB/s");
-    EXPECT_EQ(NetworkReader::rateText(123e6), "123 MB/s");
-    EXPECT_EQ(NetworkReader::rateText(5e12), "5000 GB/s");
-}
-
 // Builds raw records for the walk.
 struct Records {
     Records& add(std::uint16_t index, std::uint32_t flags, std::uint64_t received,

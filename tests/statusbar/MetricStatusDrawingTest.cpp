@@ -1,7 +1,7 @@
 #include "statusbar/MetricStatusDrawing.h"
 
 #include "platform/graphics/RecordingContext.h"
-#include "sources/NetworkReader.h"
+#include "sources/NetworkSnapshot.h"
 #include "statusbar/StatusFonts.h"
 #include "statusbar/StatusText.h"
 #include "support/NonFinite.h"
@@ -165,7 +165,7 @@ TEST(NetworkSegment, RowsAndSeparatorWithTheGraph) {
     EXPECT_EQ(up->color, gfx::Color::srgb(1, 1, 0));
     EXPECT_EQ(down->font, statusArrowFont());
 
-    std::string downText = NetworkReader::rateText(1500);
+    std::string downText = formatRate(1500);
     const gfx::TextRecord* downValue = context.log().text(downText);
     const gfx::TextRecord* upValue = context.log().text("\u2014");
     ASSERT_TRUE(downValue && upValue);
@@ -192,7 +192,7 @@ TEST(NetworkSegment, PlainRowsWithoutTheGraphDrawNoSeparator) {
 
 TEST(NetworkSegment, ARateWiderThanItsBudgetShrinksItsFont) {
     gfx::RecordingContext context({100, 24});
-    std::string wide = NetworkReader::rateText(123.4e9);
+    std::string wide = formatRate(123.4e9);
     double measured = textWidth(wide, statusFigureFont());
     NetworkSegment segment{.showsGraph = false,
                            .download = 123.4e9,
@@ -203,10 +203,10 @@ TEST(NetworkSegment, ARateWiderThanItsBudgetShrinksItsFont) {
     const gfx::TextRecord* value = context.log().text(wide);
     ASSERT_TRUE(value);
     EXPECT_NEAR(value->font.pointSize(), 9.3 * 0.8, 1e-9);
-    ASSERT_LT(textWidth(NetworkReader::rateText(10), statusFigureFont()), measured * 0.8);
+    ASSERT_LT(textWidth(formatRate(10), statusFigureFont()), measured * 0.8);
     EXPECT_NEAR(value->bounds.maxX(), 92, 1e-6);
     // Narrower rates keep the full size.
-    EXPECT_NEAR(context.log().text(NetworkReader::rateText(10))->font.pointSize(), 9.3, 1e-9);
+    EXPECT_NEAR(context.log().text(formatRate(10))->font.pointSize(), 9.3, 1e-9);
 }
 
 TEST(GraphWithValue, EmptyHistoryStillDrawsSeparatorTitleAndValue) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sources/ModuleStyles.h"
+#include "model/ModuleStyles.h"
 
 namespace testsupport {
 

@@ -1,7 +1,7 @@
-#include "sources/ComputeDisplayMode.h"
-#include "sources/DisplayMode.h"
-#include "sources/FanDisplayMode.h"
-#include "sources/TemperatureDisplayMode.h"
+#include "model/ComputeDisplayMode.h"
+#include "model/DisplayMode.h"
+#include "model/FanDisplayMode.h"
+#include "model/TemperatureDisplayMode.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "floating/FloatingMode.h"
+#include "model/FloatingMode.h"
 
 namespace pulsedeck {
 

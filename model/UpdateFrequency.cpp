@@ -1,4 +1,4 @@
-#include "updates/UpdateFrequency.h"
+#include "model/UpdateFrequency.h"
 
 #include "platform/foundation/Calendar.h"
 #include "platform/foundation/UserDefaults.h"

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "model/ComputeDisplayMode.h"
+#include "model/DisplayMode.h"
+#include "model/FanDisplayMode.h"
 #include "model/Modules.h"
-#include "sources/ComputeDisplayMode.h"
-#include "sources/DisplayMode.h"
-#include "sources/FanDisplayMode.h"
-#include "sources/TemperatureDisplayMode.h"
+#include "model/TemperatureDisplayMode.h"
 
 namespace pulsedeck {
 

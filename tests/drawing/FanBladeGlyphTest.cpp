@@ -1,4 +1,4 @@
-#include "statusbar/FanBladeGlyph.h"
+#include "drawing/FanBladeGlyph.h"
 
 #include "platform/graphics/RecordingContext.h"
 
