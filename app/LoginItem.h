@@ -17,7 +17,7 @@ namespace pulsedeck {
 // from the entry's presence, read afresh on every ask.
 class LoginItem {
 public:
-    // The platform's status numbers.
+    // The status as the details show it.
     enum class Status { notRegistered = 0, enabled = 1, requiresApproval = 2, notFound = 3 };
 
     // `command`: the program's path, or a bare name the login session's PATH finds.

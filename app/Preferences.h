@@ -56,7 +56,7 @@ inline constexpr std::string_view collapsedSections = "collapsedSections";
 inline constexpr std::string_view menuBarTipShown = "menuBarTipShown";
 inline constexpr std::string_view hasLaunched = "hasLaunched";
 inline constexpr std::string_view didMigrateLegacyPreferences = "didMigrateLegacyPreferences";
-// Written by the first edition only; read as fallbacks.
+// Written by earlier versions only; read as fallbacks.
 inline constexpr std::string_view swapOnly = "swapOnly";
 inline constexpr std::string_view normalBlue = "normalBlue";
 } // namespace PreferenceKey
@@ -93,7 +93,7 @@ struct Preferences {
     // reads as the default.
     static Preferences read(const foundation::UserDefaults& defaults);
 
-    // Every key with the value it is stored as; the first edition's keys are never written.
+    // Every key with the value it is stored as; the keys of earlier versions are never written.
     foundation::PropertyDictionary storedForm() const;
 };
 
@@ -115,7 +115,7 @@ double clampedFloatingOpacity(double value);
 // known slots with a palette number are kept.
 ModuleColors decodeModuleColors(const std::optional<foundation::PropertyDictionary>& stored);
 
-// The memory style: a stored 0…2, else the first edition's "swapOnly" (on → automatic).
+// The memory style: a stored 0…2, else the "swapOnly" of earlier versions (on → automatic).
 DisplayMode storedDisplayMode(const foundation::UserDefaults& defaults);
 
 // "collapsedSections": the known module names among the stored texts.

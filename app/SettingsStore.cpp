@@ -40,7 +40,7 @@ SettingsChange SettingsStore::change(const std::function<void(Preferences&)>& ed
         change.keys.insert(key);
         defaults_.setObject(std::move(value), key);
     }
-    // A switch never stored reads from the first edition's fan style: a new style would turn
+    // A switch never stored reads from the fan style earlier versions wrote: a new style would turn
     // the fan back on at the next start, so the switch is written beside it.
     if (change.touches(PreferenceKey::fanDisplayMode) &&
         !defaults_.objectForKey(PreferenceKey::fanEnabled))

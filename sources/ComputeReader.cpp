@@ -14,7 +14,7 @@ const double* numberValue(const sys::RegistryScalar& value) {
     return std::get_if<double>(&value);
 }
 
-// A registry number as the platform's integer conversion gives it: truncated toward zero.
+// A registry number as an integer: truncated toward zero.
 std::optional<int> integerValue(const sys::RegistryValue& value) {
     const double* number = std::get_if<double>(&value);
     if (!number || !std::isfinite(*number))

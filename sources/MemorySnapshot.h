@@ -10,8 +10,8 @@
 
 namespace pulsedeck {
 
-// A byte count as the memory figures show it: "0 bytes"; below 1 MiB the platform's memory-style
-// byte text; below 1 GiB "%.1f MB"; from 1 GiB on "%.2f GB" (binary units, always ".").
+// A byte count as the memory figures show it: "0 bytes"; below 1 MiB the memory-style byte text
+// of ByteCountFormatter; below 1 GiB "%.1f MB"; from 1 GiB on "%.2f GB" (binary units, always ".").
 std::string formatMemoryBytes(std::uint64_t bytes);
 
 // True when the text's leading run of digits, ".", ",", space, no-break space and narrow

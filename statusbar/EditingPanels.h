@@ -69,7 +69,7 @@ public:
     }
     static StatusEditingSurface* surfaceOf(const StatusEditingPanel& panel);
 
-    // The platform's text form of a rectangle, "{{x, y}, {w, h}}", that keys the panels.
+    // The stored text form of a rectangle, "{{x, y}, {w, h}}", that keys the panels.
     static std::string frameKey(const gfx::Rect& frame);
 
 private:

@@ -5,10 +5,9 @@
 
 namespace pulsedeck {
 
-// Stand-in for the platform's frosted material view. The platform blurs what lies behind the
-// window; X11 has no such blur, so the material is a translucent tint of its appearance, which
-// the view's alpha scales. The blending mode, material and state are kept with the platform's
-// numbers for the callers that set them.
+// A frosted material view. X11 has no blur of what lies behind a window, so the material is a
+// translucent tint of its appearance, which the view's alpha scales. The blending mode, material
+// and state are kept as the numbers the callers set.
 class FrostedMaterial : public ui::View {
 public:
     using ui::View::View;

@@ -6,8 +6,8 @@
 namespace pulsedeck {
 
 void StripForeground::drawRect(gfx::Context& context, const gfx::Rect& dirtyRect) {
-    // Our views share one backing, so the layer of its own that this view would have on the
-    // platform is a group: clearing inside it leaves the glass below untouched.
+    // Our views share one backing, so the layer of its own this view needs is a group: clearing
+    // inside it leaves the glass below untouched.
     cairo_push_group(context.cairo());
     context.clearRect(dirtyRect);
     if (surface) {

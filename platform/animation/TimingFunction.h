@@ -2,8 +2,8 @@
 
 namespace anim {
 
-// A cubic Bézier timing curve from (0, 0) to (1, 1) through two control points, as the platform's
-// media timing functions are: value(t) is the progress at time fraction t.
+// A cubic Bézier timing curve from (0, 0) to (1, 1) through two control points: value(t) is the
+// progress at time fraction t.
 class TimingFunction {
 public:
     constexpr TimingFunction(double x1, double y1, double x2, double y2)
@@ -13,7 +13,7 @@ public:
     static constexpr TimingFunction easeIn() { return {0.42, 0, 1, 1}; }
     static constexpr TimingFunction easeOut() { return {0, 0, 0.58, 1}; }
     static constexpr TimingFunction easeInEaseOut() { return {0.42, 0, 0.58, 1}; }
-    // The platform's default curve for view animations.
+    // The default curve for view animations.
     static constexpr TimingFunction defaultTiming() { return {0.25, 0.1, 0.25, 1}; }
 
     // 0 at or before the start (and for a t that is not a number), 1 at or after the end.

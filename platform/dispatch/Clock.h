@@ -33,7 +33,7 @@ private:
 // The live uptime clock shared by everything that is not handed another one.
 const Clock& uptimeClock();
 
-// Shorthand for uptimeClock().now(): the platform's system uptime in seconds.
+// Shorthand for uptimeClock().now(): the system's uptime in seconds, suspends included.
 double systemUptime();
 
 } // namespace dispatch

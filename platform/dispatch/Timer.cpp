@@ -9,7 +9,7 @@ namespace dispatch {
 
 namespace {
 
-// The platform's floor for a timer interval; a zero interval would spin the loop.
+// The floor for a timer interval; a zero interval would spin the loop.
 constexpr double minimumInterval = 0.0001;
 
 } // namespace

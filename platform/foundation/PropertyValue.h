@@ -19,7 +19,7 @@ using Data = std::vector<std::uint8_t>;
 // One stored preference: a Boolean, integer, real, text, date, data, array or dictionary. The
 // kinds stay distinct (true is not 1, 3 is not 3.0) so a value reads back as what was stored.
 //
-// The as...() readers follow the platform's typed getters: a value of another kind reads as
+// The as...() readers are the typed getters of the settings: a value of another kind reads as
 // absent, except that numbers convert where nothing is lost — an integral real reads as an
 // integer, an integer reads as a real, a Boolean reads as 0 or 1, and a number reads as a
 // Boolean (non-zero is true; NaN has no truth value).

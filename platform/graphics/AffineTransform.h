@@ -6,9 +6,9 @@
 
 namespace gfx {
 
-// x' = a·x + c·y + tx, y' = b·x + d·y + ty — the platform's (and cairo's) layout of the six
+// x' = a·x + c·y + tx, y' = b·x + d·y + ty — cairo's layout of the six
 // numbers. Operations that return a transform apply the new step first, then this one, the way
-// the platform's translateBy/rotateBy/scaleBy do on a context's current transform.
+// the context's translateBy/rotateBy/scaleBy do on its current transform.
 struct AffineTransform {
     double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
 

@@ -175,7 +175,7 @@ int boxRadiusForBlur(double blurPixels) {
     if (!(blurPixels > 0)) {
         return 0;
     }
-    // Three passes of radius r have a variance of r(r+1); the platform's blur radius b spreads
+    // Three passes of radius r have a variance of r(r+1); a shadow's blur radius b spreads
     // like a Gaussian of σ = b/2.
     double sigma = blurPixels / 2;
     return std::max(1, int(std::lround((std::sqrt(1 + 4 * sigma * sigma) - 1) / 2)));

@@ -15,7 +15,7 @@ void upsampleAlphaMask(const std::uint8_t* source, int sourceWidth, int sourceHe
                        int sourceStride, int factor, std::uint8_t* target, int targetWidth,
                        int targetHeight, int targetStride);
 
-// The box radius (pixels) whose triple pass spreads like the platform's shadow blur radius.
+// The box radius (pixels) whose triple pass spreads like a shadow of this blur radius.
 int boxRadiusForBlur(double blurPixels);
 
 } // namespace gfx

@@ -30,7 +30,7 @@ bool drawableSize(const Context& context, const std::vector<AttributedString::Ru
 }
 
 // Draws a shaped line with its line box's origin corner at origin: the bottom-left in y-up
-// space, the top-left in a flipped context (the min-y corner either way, as on the platform).
+// space, the top-left in a flipped context (the min-y corner either way).
 void drawShaped(Context& context, const std::vector<AttributedString::Run>& runs,
                 const ShapedText& shaped, Point origin, std::optional<Rect> clip) {
     if (runs.empty() || !std::isfinite(origin.x) || !std::isfinite(origin.y) ||

@@ -23,10 +23,10 @@ struct TextAttributes {
     friend bool operator==(const TextAttributes&, const TextAttributes&) = default;
 };
 
-// UTF-8 text in runs of attributes, measured and drawn on one line through pango, with the
-// platform's meanings: the size is the line box (advance width × line height); drawing at a point
-// puts the line box's min-y corner there — its bottom-left in y-up space, its top-left in a
-// flipped context — with the glyphs upright either way.
+// UTF-8 text in runs of attributes, measured and drawn on one line through pango: the size is the
+// line box (advance width × line height); drawing at a point puts the line box's min-y corner there
+// — its bottom-left in y-up space, its top-left in a flipped context — with the glyphs upright
+// either way.
 //
 // Text is shaped by the thread's installed TextShaper, which keeps it, so text that is redrawn
 // every second with the same content is not reshaped; with none installed it is shaped anew.
@@ -57,7 +57,7 @@ private:
     std::vector<Run> runs_;
 };
 
-// The platform's string measuring and drawing with one set of attributes.
+// Measuring and drawing a string with one set of attributes.
 Size textSize(std::string_view text, const TextAttributes& attributes);
 void drawText(Context& context, std::string_view text, Point point,
               const TextAttributes& attributes);

@@ -8,7 +8,7 @@ namespace gfx {
 
 // An sRGB colour with alpha, components 0…1 (not premultiplied). A colour may be dynamic: it then
 // holds one resolution per appearance and the drawing context picks the one for its appearance
-// when the colour is set, the way the platform's semantic colours behave. Plain colours hold the
+// when the colour is set, so one semantic colour serves both appearances. Plain colours hold the
 // same value for both. Calibrated and device grey are both treated as sRGB grey.
 class Color {
 public:

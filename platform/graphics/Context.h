@@ -18,7 +18,7 @@ class Bitmap;
 class DrawingRecorder;
 class ShapeMaskCache;
 
-// The platform's compositing operations that drawing code uses, mapped onto cairo's operators.
+// The compositing operations that drawing code uses, mapped onto cairo's operators.
 enum class CompositingOperation {
     sourceOver,
     copy,
@@ -37,14 +37,14 @@ enum class CompositingOperation {
 struct Shadow {
     Color color = Color::black().withAlpha(1.0 / 3.0);
     // The blur radius and offset are in the context's base space (points), not affected by the
-    // current transform, as the platform's shadows are.
+    // current transform, so a shadow looks the same however its shape is scaled.
     double blurRadius = 0;
     Size offset;
 
     friend bool operator==(const Shadow&, const Shadow&) = default;
 };
 
-// A drawing context in the platform's conventions over a cairo_t: user space is in points with
+// A drawing context in the toolkit's conventions over a cairo_t: user space is in points with
 // the origin at the bottom left and y up (the context flips once, at its base), and the graphics
 // state (transform, clip, fill and stroke colours, line state, global alpha, compositing
 // operation, shadow) is saved and restored as one stack.
@@ -109,7 +109,7 @@ public:
     // Colours are resolved against the context's appearance when set.
     void setFillColor(const Color& color);
     void setStrokeColor(const Color& color);
-    // Sets both, like the platform's colour set().
+    // Sets both.
     void setColor(const Color& color);
     Color fillColor() const { return state_.fillColor; }
     Color strokeColor() const { return state_.strokeColor; }
@@ -139,7 +139,7 @@ public:
     void fill(const Path& path, WindingRule rule = WindingRule::nonZero);
     void stroke(const Path& path);
     void fillRect(const Rect& rect);
-    // A rect fill with its own operation (the platform's rect-fill-using-operation).
+    // A rect fill with its own compositing operation.
     void fillRect(const Rect& rect, CompositingOperation operation);
     void strokeRect(const Rect& rect);
     void fillEllipse(const Rect& rect);

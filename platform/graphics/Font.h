@@ -14,7 +14,7 @@ enum class FontWeight { regular, medium, semibold, bold };
 // (Noto CJK for the CJK languages, symbols for arrows) glyph by glyph.
 inline constexpr const char* systemFontFamilies = "Inter, DejaVu Sans";
 
-// Metrics in points; the descender is negative (below the baseline), as on the platform.
+// Metrics in points; the descender is negative (below the baseline).
 struct FontMetrics {
     double ascender = 0;
     double descender = 0;
@@ -23,7 +23,7 @@ struct FontMetrics {
 };
 
 // A font by family list, size in points, weight, and whether digits are tabular (the `tnum`
-// feature, the platform's monospaced-digit variant). A cheap value to copy: the pango
+// feature, so changing figures keep their width). A cheap value to copy: the pango
 // description and the metrics are made once per Font and shared by its copies. Metrics need a
 // pango font map, which is per thread; query them on the thread that draws.
 class Font {
@@ -34,7 +34,7 @@ public:
     static Font system(double pointSize, FontWeight weight = FontWeight::regular);
     static Font monospacedDigitSystem(double pointSize, FontWeight weight = FontWeight::regular);
     // The rounded design of the system font. Inter has none, so this answers nothing, which
-    // callers handle as the platform allows.
+    // callers must handle.
     static std::optional<Font> roundedSystem(double pointSize,
                                              FontWeight weight = FontWeight::regular);
 

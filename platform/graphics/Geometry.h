@@ -3,12 +3,12 @@
 #include <cmath>
 #include <span>
 
-// Points, sizes and rectangles in points. The platform's space has its origin at the bottom
+// Points, sizes and rectangles in points. The toolkit's space has its origin at the bottom
 // left and y growing upwards; nothing here depends on that, except the names minY and maxY, which
 // are the bottom and the top edge of a rectangle in that space.
 namespace gfx {
 
-// Rounds halves away from zero (2.5 → 3, −2.5 → −3), as the platform's rounding does; std::round
+// Rounds halves away from zero (2.5 → 3, −2.5 → −3), as the drawing code expects; std::round
 // does the same, named here so callers say which rounding they mean.
 inline double roundHalfAwayFromZero(double value) {
     return std::round(value);
@@ -68,7 +68,7 @@ struct Rect {
     // The common part, or the zero rectangle when they do not overlap.
     Rect intersection(const Rect& other) const;
     bool intersects(const Rect& other) const { return !intersection(other).isEmpty(); }
-    // Half-open on the max edges, as the platform's point-in-rect test is.
+    // Half-open on the max edges, so rects that share an edge never both hold a point.
     bool contains(Point point) const;
     bool contains(const Rect& other) const;
     // The smallest rectangle of whole numbers holding this one.

@@ -12,7 +12,7 @@
 namespace gfx {
 
 // Draws an image's content into rect (the image's bounds, in its own point space) and answers
-// whether it drew; the platform's lazy drawing handler.
+// whether it drew; drawn lazily, each time the image is drawn.
 using DrawingHandler = std::function<bool(Context& context, const Rect& rect)>;
 
 enum class ImageInterpolation { none, low, high };
@@ -25,7 +25,7 @@ struct ImageDrawOptions {
     double fraction = 1;
     ImageInterpolation interpolation = ImageInterpolation::high;
     // Keep the image upright in a flipped context; otherwise it is mirrored with the context,
-    // as the platform's plain draw-in-rect does.
+    // as a plain draw in a rect is.
     bool respectFlipped = false;
 };
 

@@ -17,7 +17,7 @@ enum class WindingRule { nonZero, evenOdd };
 
 // A bezier path in user space (points, y up), made of subpaths of lines and cubic curves. Arcs,
 // ovals and rounded rects are stored as cubic curves, so a path is independent of any context
-// and can be measured, transformed and copied freely. Like the platform's bezier path it carries
+// and can be measured, transformed and copied freely. It carries
 // its own line width, cap, join and winding rule, which fill and stroke use.
 class Path {
 public:

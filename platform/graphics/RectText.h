@@ -8,7 +8,7 @@
 
 namespace gfx {
 
-// The platform's text form of a rectangle, "{{x, y}, {w, h}}": each number in its shortest form
+// The stored text form of a rectangle, "{{x, y}, {w, h}}": each number in its shortest form
 // that reads back as the same value, with "." whatever the locale.
 std::string stringFromRect(const Rect& rect);
 

@@ -29,11 +29,11 @@ void addAttribute(PangoAttrList* list, PangoAttribute* attribute, guint start, g
 // - tabular figures in a font may still differ by a unit or two (Inter's static instances do),
 //   so every digit of a monospaced-digit run gets exactly the font's digit advance, centred, and
 //   changing numbers never shift;
-// - the platform's kerning attribute adds its amount after every character, the last one
+// - our kerning attribute adds its amount after every character, the last one
 //   included, where pango's letter spacing only goes between characters;
 // - a baseline offset raises the glyphs and leaves the line box alone, where pango's rise
 //   also reshapes the line's extents.
-bool needsPlatformSpacing(const std::vector<AttributedString::Run>& runs) {
+bool needsGlyphAdjustments(const std::vector<AttributedString::Run>& runs) {
     for (const AttributedString::Run& run : runs) {
         if (run.attributes.font.monospacedDigits() || run.attributes.kern != 0 ||
             run.attributes.baselineOffset != 0) {
@@ -73,10 +73,10 @@ void spaceGlyphs(PangoGlyphString* glyphs, int itemOffset, const std::string& te
     }
 }
 
-void applyPlatformSpacing(PangoLayout* layout, const std::string& text,
-                          const std::vector<AttributedString::Run>& runs,
-                          const std::vector<guint>& starts) {
-    if (!needsPlatformSpacing(runs)) {
+void applyGlyphAdjustments(PangoLayout* layout, const std::string& text,
+                           const std::vector<AttributedString::Run>& runs,
+                           const std::vector<guint>& starts) {
+    if (!needsGlyphAdjustments(runs)) {
         return;
     }
     PangoLayoutIter* iter = pango_layout_get_iter(layout);
@@ -141,7 +141,7 @@ std::shared_ptr<ShapedText> shapeGlyphs(PangoContext* context, const AttributedS
             return nullptr;
         }
     }
-    if (needsPlatformSpacing({run})) {
+    if (needsGlyphAdjustments({run})) {
         spaceGlyphs(shaped->glyphs, 0, text, {run}, {0});
     }
     PangoRectangle logical;
@@ -196,7 +196,7 @@ std::shared_ptr<ShapedText> shape(PangoContext* context,
     pango_layout_set_text(shaped->layout, text.c_str(), int(text.size()));
     pango_layout_set_attributes(shaped->layout, list);
     pango_attr_list_unref(list);
-    applyPlatformSpacing(shaped->layout, text, runs, starts);
+    applyGlyphAdjustments(shaped->layout, text, runs, starts);
     if (maxWidth) {
         pango_layout_set_width(shaped->layout, int(*maxWidth * PANGO_SCALE));
         pango_layout_set_ellipsize(shaped->layout, PANGO_ELLIPSIZE_END);

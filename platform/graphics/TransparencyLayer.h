@@ -7,7 +7,7 @@
 namespace gfx {
 
 // Everything drawn while it lives goes into an offscreen group, composited onto the context at
-// the end as one image with the given alpha, as the platform's transparency layers are. Inside,
+// the end as one image with the given alpha. Inside,
 // the alpha starts at 1, and clear erases only what the layer itself drew. A layer given the
 // bounds of what it draws (in user space) only sets aside that part of the target, which is
 // much cheaper than a whole window when the drawing is small.

@@ -17,7 +17,7 @@
 namespace sys {
 
 // A registry property: a number, a text, or a dictionary of numbers and texts. Callers check the
-// type of what they find, as they would with the platform's registry.
+// type of what they find: a driver may publish any of them.
 using RegistryScalar = std::variant<double, std::string>;
 using RegistryDictionary = std::map<std::string, RegistryScalar, std::less<>>;
 using RegistryValue = std::variant<double, std::string, RegistryDictionary>;

@@ -16,8 +16,8 @@
 
 namespace sys {
 
-// The record layout of the interface list: one message per interface, little-endian, laid out as
-// the platform's interface-information messages are, which is what the network reader walks.
+// The record layout of the interface list: one fixed-size record per interface, little-endian,
+// which is what the network reader walks.
 namespace interfacerecord {
 inline constexpr std::size_t length = 160;
 inline constexpr std::uint8_t typeInterfaceInfo = 18;
@@ -36,13 +36,12 @@ inline constexpr std::uint32_t interfaceFlagRunning = 0x40;
 void appendInterfaceRecord(std::vector<std::uint8_t>& records, std::uint16_t index,
                            std::uint32_t flags, std::uint64_t received, std::uint64_t sent);
 
-// The machine's links that carry the user's own traffic, as interface records; they stand in for
-// the platform's Ethernet-family interfaces. Listed are links of type Ethernet (Wi-Fi included)
-// or a cellular modem's raw-IP type with a `device` link in /sys/class/net/<name>, and dial-up
-// (PPP) links unless a PPPoE session runs, whose traffic the Ethernet link below it already
-// counts. Each interface index is judged once. So eth0, enp3s0, wlp2s0, wwan0 and ppp0 are
-// listed, while lo, bridges, veth, tun, WireGuard and docker interfaces are not: their traffic
-// also crosses a listed link, or never leaves the machine.
+// The machine's links that carry the user's own traffic, as interface records. Listed are links of
+// type Ethernet (Wi-Fi included) or a cellular modem's raw-IP type with a `device` link in
+// /sys/class/net/<name>, and dial-up (PPP) links unless a PPPoE session runs, whose traffic the
+// Ethernet link below it already counts. Each interface index is judged once. So eth0, enp3s0,
+// wlp2s0, wwan0 and ppp0 are listed, while lo, bridges, veth, tun, WireGuard and docker interfaces
+// are not: their traffic also crosses a listed link, or never leaves the machine.
 // After a first full list, each read asks the source for the hardware interfaces of the last
 // list alone and lists them afresh, and lists everything again whenever the source says the
 // interfaces may have changed.

@@ -8,7 +8,7 @@
 
 namespace sys {
 
-// Whether the application may post notifications, with the platform's five answers.
+// Whether the application may post notifications: the five answers callers tell apart.
 enum class NotificationAuthorization { notDetermined, denied, authorized, provisional, ephemeral };
 
 // One notification to show at once: an identifier (a second request with the same identifier

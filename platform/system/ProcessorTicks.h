@@ -37,7 +37,7 @@ public:
 };
 
 // The live source: /proc/stat under the given roots, read with one pread of a kept descriptor;
-// the processor count is taken once, as the platform's process information does.
+// the processor count is taken once: the online count is read once per process.
 class ProcessorTicks final : public ProcessorTicksSource {
 public:
     explicit ProcessorTicks(const SystemRoots& roots,

@@ -4,7 +4,7 @@
 
 namespace ui {
 
-// Accessibility roles as the platform names them.
+// Accessibility roles by the names assistive technology reads.
 namespace AccessibilityRole {
 inline constexpr const char* button = "AXButton";
 inline constexpr const char* checkBox = "AXCheckBox";

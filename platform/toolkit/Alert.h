@@ -12,7 +12,7 @@ namespace ui {
 
 enum class AlertStyle { warning = 0, informational = 1, critical = 2 };
 
-// Modal responses with the platform's numbers: the n-th button added answers 1000 + n.
+// Modal responses as fixed numbers: the n-th button added answers 1000 + n.
 namespace ModalResponse {
 inline constexpr long alertFirstButton = 1000;
 inline constexpr long alertSecondButton = 1001;

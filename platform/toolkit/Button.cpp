@@ -84,7 +84,7 @@ void Button::performClick() {
     if (!isEnabled())
         return;
     if (isStateful(type_)) {
-        // Off → on → (mixed, when allowed) → off, as the platform steps a check box.
+        // Off → on → (mixed, when allowed) → off, as a check box steps.
         if (state_ == ControlState::off)
             setState(ControlState::on);
         else if (state_ == ControlState::on && allowsMixedState_)

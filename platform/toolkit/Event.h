@@ -11,7 +11,7 @@ namespace ui {
 
 class Window;
 
-// Event types with the platform's numbers, so masks built as 1 << type match the callers' plain
+// Event types with fixed numbers, so masks built as 1 << type match the callers' plain
 // numbers (0x46 is left down, left up and left dragged).
 enum class EventType : int {
     leftMouseDown = 1,
@@ -51,7 +51,7 @@ inline constexpr EventMask otherMouseDown = eventMaskFor(EventType::otherMouseDo
 inline constexpr EventMask any = ~EventMask{0};
 } // namespace EventMasks
 
-// Modifier flags with the platform's bit values. The low 16 bits are device-dependent; callers
+// Modifier flags as fixed bits. The low 16 bits are device-dependent; callers
 // compare flags & deviceIndependentMask.
 using ModifierFlags = std::uint32_t;
 
@@ -64,7 +64,7 @@ inline constexpr ModifierFlags command = 1u << 20;
 inline constexpr ModifierFlags deviceIndependentMask = 0xffff0000u;
 } // namespace Modifier
 
-// Virtual key codes with the platform's numbers; backends map their own key symbols onto them.
+// Virtual key codes as fixed numbers; backends map their own key symbols onto them.
 namespace KeyCode {
 inline constexpr int returnKey = 36;
 inline constexpr int tab = 48;

@@ -72,8 +72,8 @@ void MenuItem::setView(std::shared_ptr<View> view) {
     changed();
 }
 
-// On this desktop the platform's Command is the Control key, its Control is Super and its
-// Option is Alt, so the labels name the keys the user presses.
+// The toolkit's command modifier is the Control key, its control modifier Super and its option
+// modifier Alt, so the labels name the keys the user presses.
 std::string MenuItem::keyEquivalentLabel() const {
     if (keyEquivalent_.empty())
         return {};

@@ -26,7 +26,7 @@ public:
 
     const std::string& title() const { return title_; }
     void setTitle(std::string title);
-    // The action stands for the platform's target and selector: it runs when the item is chosen.
+    // The action runs when the item is chosen.
     const Action& action() const { return action_; }
     void setAction(Action action) { action_ = std::move(action); }
     const std::any& representedObject() const { return representedObject_; }

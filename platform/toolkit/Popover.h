@@ -14,7 +14,7 @@
 
 namespace ui {
 
-// Rectangle edges with the platform's numbers; minY is below in a plain (y-up) view.
+// Rectangle edges as fixed numbers; minY is below in a plain (y-up) view.
 enum class RectEdge { minX = 0, minY = 1, maxX = 2, maxY = 3 };
 
 // Application-defined popovers close only when told; transient ones also close at a press

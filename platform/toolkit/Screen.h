@@ -21,9 +21,9 @@ public:
 
     const gfx::Rect& frame() const { return description_.frame; }
     const gfx::Rect& visibleFrame() const { return description_.visibleFrame; }
-    // The platform's safeAreaInsets.top.
+    // The top inset no window should cover (a notch or a camera housing); 0 on most screens.
     double safeAreaTop() const { return description_.safeAreaTop; }
-    // The display number the platform files in the screen's device description.
+    // The screen's display number, the same for the same monitor while it stays connected.
     int displayNumber() const { return description_.displayNumber; }
     double backingScaleFactor() const { return description_.backingScale; }
 

@@ -20,7 +20,7 @@ enum class SegmentTracking { selectOne, momentary };
 class SegmentedControl : public Control {
 public:
     explicit SegmentedControl(const gfx::Rect& frame = {});
-    // The platform's constructor from labels, tracking mode and action.
+    // From labels, tracking mode and action.
     SegmentedControl(const std::vector<std::string>& labels, SegmentTracking tracking,
                      Action action);
 

@@ -45,7 +45,7 @@ private:
 // The parts of a button's cell the callers set.
 class ButtonCell {
 public:
-    // The platform's highlight mask; 0 is no highlight.
+    // The highlight mask; 0 is no highlight.
     int highlightsBy() const { return highlightsBy_; }
     void setHighlightsBy(int mask) { highlightsBy_ = mask; }
 
@@ -66,7 +66,7 @@ private:
     ButtonCell cell_;
 };
 
-// Status item lengths with the platform's special values.
+// Status item lengths: the special values that are no length.
 namespace StatusItemLength {
 inline constexpr double variable = -1;
 inline constexpr double square = -2;

@@ -17,7 +17,7 @@ enum class LineBreakMode { clipping, truncatingTail };
 class TextField : public View {
 public:
     explicit TextField(const gfx::Rect& frame = {});
-    // The platform's label constructor: an empty frame, the system font at 13 points.
+    // A label: an empty frame, the system font at 13 points.
     static std::shared_ptr<TextField> labelWithString(std::string text);
 
     const std::string& stringValue() const { return text_; }

@@ -14,7 +14,7 @@ namespace ui {
 
 namespace {
 
-// The platform's key codes for the keys only text editing needs.
+// The toolkit's key codes for the keys only text editing needs.
 namespace Keys {
 constexpr int a = 0;
 constexpr int x = 7;
@@ -51,7 +51,7 @@ void setSource(cairo_t* cr, const gfx::Color& color, gfx::Appearance appearance)
     cairo_set_source_rgba(cr, plain.red(), plain.green(), plain.blue(), plain.alpha());
 }
 
-// Printable text: no control characters and none of the platform's private-use function-key
+// Printable text: no control characters and none of the toolkit's private-use function-key
 // characters (arrows, Home, F-keys).
 bool isTypedText(const std::string& characters) {
     if (characters.empty())

@@ -14,7 +14,7 @@ namespace ui {
 
 // An editable, scrolling, multi-line plain-text view: typing (composed characters arrive from
 // the window server's input method as the key event's characters), a caret and a selection made
-// with the keys or the pointer, the clipboard (Control-C, -X, -V, -A as the platform's Command
+// with the keys or the pointer, the clipboard (Control-C, -X, -V, -A, the toolkit's command
 // keys), and a slim scroll indicator once the text is taller than the view. Text wraps at the
 // view's width inside its inset. Main thread only.
 class TextView final : public View {

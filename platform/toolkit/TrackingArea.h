@@ -8,8 +8,8 @@ namespace ui {
 
 class View;
 
-// Tracking-area options with the platform's bit values (0x283 is entered/exited, moved, always
-// active, in the visible rect).
+// Tracking-area options as fixed bits callers may write plainly (0x283 is entered/exited, moved,
+// always active, in the visible rect).
 using TrackingOptions = std::uint32_t;
 
 namespace Tracking {

@@ -31,7 +31,7 @@ class Window;
 // in the view's appearance; none when the bounds have no width or no height.
 std::optional<gfx::Image> snapshotImage(View& view, double scale = 2);
 
-// Autoresizing bits with the platform's values (18 is width and height sizable).
+// Autoresizing bits as fixed numbers callers may write plainly (18 is width and height sizable).
 using AutoresizingMask = unsigned;
 namespace Autoresizing {
 inline constexpr AutoresizingMask none = 0;
@@ -54,7 +54,7 @@ enum class Ordering { below = -1, above = 1 };
 //
 // Subclasses customise through protected hooks with empty defaults (drawRect, the mouse and key
 // handlers, resetCursorRects, ...). The mouse and key handlers' defaults pass the event on to the
-// superview, as the platform's responder chain does, so an override that does not call the base
+// superview, as a responder chain does, so an override that does not call the base
 // swallows the event. The bookkeeping around them (dirty regions, clipping and translation into
 // child coordinates, tracking) lives in private wrappers.
 class View : public std::enable_shared_from_this<View> {

@@ -226,7 +226,7 @@ void Window::orderOut() {
     if (!visible_)
         return;
     visible_ = false;
-    // As on the platform, the window that was key before takes the keyboard back while the
+    // The window that was key before takes the keyboard back while the
     // application is active (the details under the first-run tip), before this one leaves the
     // screen, so the focus never passes through another program.
     if (app_ && app_->keyWindow() == this && app_->isActive())

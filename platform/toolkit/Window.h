@@ -18,7 +18,7 @@ namespace ui {
 
 class Application;
 
-// Style-mask bits with the platform's values.
+// Style-mask bits as fixed numbers callers may write plainly.
 using StyleMask = unsigned;
 namespace Style {
 inline constexpr StyleMask borderless = 0;
@@ -34,7 +34,7 @@ inline constexpr StyleMask fullSizeContentView = 1u << 15;
 
 enum class BackingStoreType { retained = 0, nonretained = 1, buffered = 2 };
 
-// Window levels with the platform's numbers.
+// Window levels as fixed numbers callers may write plainly (a panel at 26 sits above the strip).
 namespace WindowLevel {
 inline constexpr int normal = 0;
 inline constexpr int floating = 3;
@@ -42,13 +42,13 @@ inline constexpr int modalPanel = 8;
 inline constexpr int mainMenu = 24;
 inline constexpr int status = 25;
 inline constexpr int popUpMenu = 101;
-// The platform's help level, where tool tips stand: over menus and the popover.
+// The help level, where tool tips stand: over menus and the popover.
 inline constexpr int toolTip = 200;
 inline constexpr int screenSaver = 1000;
 } // namespace WindowLevel
 
-// Collection-behaviour bits with the platform's values (0x148 is transient, ignores cycle,
-// full-screen auxiliary).
+// Collection-behaviour bits as fixed numbers callers may write plainly (0x148 is transient, ignores
+// cycle, full-screen auxiliary).
 using CollectionBehavior = unsigned;
 namespace Collection {
 inline constexpr CollectionBehavior canJoinAllSpaces = 1u << 0;

@@ -9,7 +9,7 @@ namespace ui {
 
 class Window;
 
-// The platform's animated setFrame: the window's frame moves to a target over a short time,
+// An animated setFrame: the window's frame moves to a target over a short time,
 // easing in and out, redrawn at 60 frames a second on the main run loop (common modes). One
 // animation per owner: starting another, or destroying this, stops the one running; the frame
 // then stays where it got to. Holds the window weakly. Main thread only.

@@ -25,7 +25,7 @@ inline constexpr std::string_view onScreen = "onScreen";
 } // namespace WindowInfoKey
 
 // Window layers: ordinary windows sit on layer 0; docks, panels kept above and menus sit on
-// others, as on the platform.
+// others.
 namespace WindowLayer {
 inline constexpr int normal = 0;
 inline constexpr int dock = 20;

@@ -41,7 +41,7 @@ struct NativeWindowAttributes {
     bool opaque = true;
     // The user may resize it (style bit resizable); other windows keep the size they are given.
     bool resizable = false;
-    // The platform's collection-behaviour bits (on every desktop, transient, ...), which a
+    // The toolkit's collection-behaviour bits (on every desktop, transient, ...), which a
     // backend maps onto its window manager's states.
     unsigned collectionBehavior = 0;
 };

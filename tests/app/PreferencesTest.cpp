@@ -158,7 +158,7 @@ TEST_F(PreferencesTest, EachStoredValueReadsInItsRangeOrFallsBack) {
         {"presentation unknown", {{"detailPresentation", "grid"}}, [](P&) {}},
         {"floating mode in the wrong case", {{"floatingMode", "Copy"}}, [](P&) {}},
         {"switch a word", {{"memoryEnabled", "no"}}, [](P&) {}},
-        // The first edition turned the fan off with style 0; a switch stored since wins.
+        // Earlier versions turned the fan off with style 0; a switch stored since wins.
         {"fan hidden by its legacy style",
          {{"fanDisplayMode", 0}},
          [](P& p) {

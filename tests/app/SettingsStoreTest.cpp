@@ -111,7 +111,7 @@ std::vector<StoreCase> storeCases() {
          {"floatingDockAnchors"},
          {},
          {{"floatingDockAnchors", anchors}}},
-        // The first edition turned the fan off with style 0: a new style must not turn it on.
+        // Earlier versions turned the fan off with style 0: a new style must not turn it on.
         {"a fan style over a switch never stored",
          {{"fanDisplayMode", 0}},
          [](SettingsStore& s) {

@@ -22,7 +22,7 @@ TEST(TextFormat, FillsPlaceholdersAndNeverInterpretsAnythingElse) {
          "Pulsedeck 2.1.0 is available. You have 2.0."},
         {"%2$@ before %1$@", {"one", "two"}, "two before one"},
         {"%1$@ and %1$@ again", {"x"}, "x and x again"},
-        // Sequential and positional placeholders count apart, as the platform's formatter does.
+        // Sequential and positional placeholders count apart, as translators expect.
         {"%@ %2$@ %@", {"a", "b"}, "a b b"},
         {"100%% sure: %@", {"yes"}, "100% sure: yes"},
         // Missing arguments leave the placeholder empty; extra arguments are dropped.

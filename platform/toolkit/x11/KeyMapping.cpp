@@ -55,7 +55,7 @@ unsigned modifierMaskForKeysym(unsigned long keysym) {
 
 namespace {
 
-// The platform's codes follow the keys' places on an ANSI keyboard, not the letters' order.
+// The toolkit's key codes follow the keys' places on an ANSI keyboard, not the letters' order.
 constexpr std::pair<unsigned long, int> keyCodes[] = {
     {XK_a, 0},
     {XK_s, 1},
@@ -152,7 +152,7 @@ void appendUtf8(std::string& text, char32_t code) {
     }
 }
 
-// The platform's private-use characters for the arrow keys.
+// The private-use characters the toolkit reports for the arrow keys.
 constexpr char32_t upArrowCharacter = 0xf700;
 constexpr char32_t downArrowCharacter = 0xf701;
 constexpr char32_t leftArrowCharacter = 0xf702;

@@ -7,9 +7,9 @@
 
 namespace ui::x11 {
 
-// X's modifier state bits as the toolkit's modifier flags. X Control is the platform's Command
-// (so Control-Q quits, as Linux users expect), Super is its Control (Super-click is the
-// Control-click context menu), Alt is Option, Shift and Caps Lock are themselves.
+// X's modifier state bits as the toolkit's modifier flags. X Control is the toolkit's command
+// modifier (so Control-Q quits, as Linux users expect), Super is its control modifier (Super-click
+// opens the context menu), Alt is option, Shift and Caps Lock are themselves.
 ModifierFlags modifierFlagsFromState(unsigned state);
 
 // The state with the bits that must not change the characters a key types taken out (Control,
@@ -21,12 +21,12 @@ unsigned characterState(unsigned state, bool ignoringOption);
 // key.
 unsigned modifierMaskForKeysym(unsigned long keysym);
 
-// The platform's virtual key code for the key that types this keysym without modifiers
+// The toolkit's virtual key code for the key that types this keysym without modifiers
 // (Escape is 53), or none for a key the toolkit has no code for.
 std::optional<int> keyCodeForKeysym(unsigned long keysym);
 
 // The text a keysym types, as UTF-8: printable Latin-1 and Unicode keysyms, and the control
-// characters and function-key characters the platform reports for Return, Tab, Escape,
+// characters and function-key characters the toolkit reports for Return, Tab, Escape,
 // Backspace and the arrows. Empty for keys that type nothing.
 std::string charactersForKeysym(unsigned long keysym);
 

@@ -19,7 +19,7 @@ namespace ui::x11 {
 
 namespace {
 
-// The platform's double-click interval and how far the pointer may stray between the clicks.
+// The toolkit's double-click interval and how far the pointer may stray between the clicks.
 constexpr double doubleClickInterval = 0.5;
 constexpr double doubleClickDistance = 4;
 
@@ -33,7 +33,7 @@ EventType releaseType(int button) {
                        : (button == 3 ? EventType::rightMouseUp : EventType::otherMouseUp);
 }
 
-// The platform's button numbers: 0 left, 1 right, 2 the middle one.
+// The toolkit's button numbers: 0 left, 1 right, 2 the middle one.
 int platformButton(unsigned xButton) {
     return xButton == 1 ? 0 : (xButton == 3 ? 1 : 2);
 }
@@ -325,7 +325,7 @@ void X11WindowServer::handleKeyEvent(XEvent& event) {
     Event::Fields& fields = native.fields;
     fields.timestamp = clock_.now();
     fields.screenLocation = geometry_.pointFromPixel(key.x_root, key.y_root);
-    // Keys belong to the key window, as the platform's do, whatever X focused.
+    // Keys belong to the toolkit's key window, whatever X focused.
     native.window = keyWindow_ ? keyWindow_ : target(key.window);
     const KeySym plainSymbol = XLookupKeysym(&key, 0);
     fields.keyCode = keyCodeForKeysym(plainSymbol).value_or(-1);

@@ -281,7 +281,7 @@ bool X11WindowServer::keepsAbove(const NativeWindow& window) const {
 }
 
 bool X11WindowServer::isSticky(const NativeWindow& window) const {
-    // The platform's "can join all spaces" is X's "on every desktop".
+    // The toolkit's "can join all spaces" is X's "on every desktop".
     constexpr unsigned canJoinAllSpaces = 1u << 0;
     return window.attributes.role == WindowRole::statusBar ||
            (window.attributes.collectionBehavior & canJoinAllSpaces) != 0;

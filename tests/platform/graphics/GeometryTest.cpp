@@ -80,7 +80,7 @@ TEST(Geometry, BoundingRectHoldsEveryPointAndNoneGivesZero) {
     EXPECT_EQ(gfx::boundingRect({}), gfx::Rect{});
 }
 
-TEST(AffineTransform, StepsApplyInThePlatformsOrder) {
+TEST(AffineTransform, ALaterStepAppliesInTheSpaceOfTheEarlier) {
     // translate then rotate, as a context's translateBy followed by rotateBy: the rotation
     // happens in the translated space.
     AffineTransform t = AffineTransform::identity().translatedBy(10, 0).rotatedByDegrees(90);

@@ -55,7 +55,7 @@ TEST(TextRender, MonospacedDigitsShareOneAdvance) {
               textSize("8888", {.font = proportional}).width);
 }
 
-TEST(TextRender, MetricsFollowThePlatformSigns) {
+TEST(TextRender, TheDescenderIsNegativeAndTheLineSpansBoth) {
     Font font = Font::system(10);
     EXPECT_GT(font.ascender(), 0);
     EXPECT_LT(font.descender(), 0);

@@ -19,7 +19,7 @@ TEST(KeyMapping, ControlIsCommandSuperIsControlAltIsOption) {
     EXPECT_EQ(modifierFlagsFromState(LockMask), ui::Modifier::capsLock);
     EXPECT_EQ(modifierFlagsFromState(ControlMask | ShiftMask | Button1Mask),
               ui::Modifier::command | ui::Modifier::shift);
-    // Num Lock (Mod2) and the buttons are no modifiers of the platform's.
+    // Num Lock (Mod2) and the buttons are no modifiers of the toolkit's.
     EXPECT_EQ(modifierFlagsFromState(Mod2Mask | Button3Mask), 0u);
 }
 
@@ -39,7 +39,7 @@ TEST(KeyMapping, ModifierKeysNameTheirBits) {
     EXPECT_EQ(modifierMaskForKeysym(XK_Escape), 0u);
 }
 
-TEST(KeyMapping, KeysymsGiveThePlatformsKeyCodes) {
+TEST(KeyMapping, KeysymsGiveTheToolkitsKeyCodes) {
     EXPECT_EQ(keyCodeForKeysym(XK_Escape), 53);
     EXPECT_EQ(keyCodeForKeysym(XK_q), 12);
     EXPECT_EQ(keyCodeForKeysym(XK_Q), 12);

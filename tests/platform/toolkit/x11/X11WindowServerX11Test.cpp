@@ -257,7 +257,7 @@ TEST_F(X11Server, ClickReachesTheViewWithLocationButtonModifiersAndUptimeStamp) 
     EXPECT_EQ(view->events[4].clickCount(), 2);
     EXPECT_EQ(view->events[5].clickCount(), 2);
 
-    // Super is the platform's Control; with Alt, its Option.
+    // Super is the toolkit's control modifier; with Alt, its option modifier.
     view->events.clear();
     key(XK_Super_L, true);
     key(XK_Alt_L, true);
@@ -1144,7 +1144,7 @@ TEST_F(X11Server, StatusBarScreenshot) {
     EXPECT_EQ(rgbOf(shot.pixel(wide - 5, 40)), (Rgb{255, 255, 255}));
 }
 
-TEST_F(X11Server, KeysReachTheKeyWindowWithThePlatformsCodes) {
+TEST_F(X11Server, KeysReachTheKeyWindowWithTheToolkitsCodes) {
     makeRecordingWindow({300, 300, 160, 80}, ui::Style::titled);
     window->makeKeyAndOrderFront();
     ASSERT_TRUE(runUntil([&] { return viewable(*window); }));
