@@ -180,7 +180,7 @@ void BM_SolidifyStripColumns(benchmark::State& state) {
         }
         ui::x11::PixelBox changed;
         auto spans = ui::x11::solidifyTranslucentPixels(
-            seconds[second].surface(), x, 0, width, height, solid, {nullptr, 0x2e6b8f}, &changed);
+            seconds[second].surface(), x, 0, width, height, solid, {}, &changed);
         benchmark::DoNotOptimize(spans.data());
         second ^= state.range(1);
     }

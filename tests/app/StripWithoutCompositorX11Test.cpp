@@ -137,6 +137,8 @@ std::string desktopName(Desktop desktop) {
         return "Openbox";
     case Desktop::xfwm4WithoutCompositor:
         return "Xfwm4";
+    case Desktop::i3WithBar:
+        return "I3";
     default:
         return "BareServer";
     }
@@ -145,6 +147,8 @@ std::string desktopName(Desktop desktop) {
 // The program on a desktop of one colour, as `xsetroot -solid` sets it: no picture to read.
 class WithoutCompositor : public testing::ProgramX11Fixture {
 protected:
+    using ProgramX11Fixture::ProgramX11Fixture;
+
     virtual Desktop desktopKind() const { return Desktop::bare; }
 
     void SetUp() override {
@@ -310,6 +314,111 @@ TEST_F(WithoutCompositor, AFaintFloatingBarStaysWholeAndTakesItsClicks) {
          4);
     EXPECT_TRUE(opened) << "a right click between the modules opens the bar's menu";
 }
+
+// A point between two neighbouring modules of a strip, where only its glass is, on the screen.
+gfx::Point betweenModules(const MenuBarContentView& strip, gfx::Point origin) {
+    std::vector<gfx::Rect> modules;
+    for (const auto& [kind, rect] : strip.displayedRects())
+        modules.push_back(rect);
+    std::sort(modules.begin(), modules.end(),
+              [](const gfx::Rect& a, const gfx::Rect& b) { return a.minX() < b.minX(); });
+    if (modules.size() < 2)
+        return origin;
+    return {origin.x + (modules[0].maxX() + modules[1].minX()) / 2,
+            origin.y + strip.bounds().height() / 2};
+}
+
+int lightness(const Rgb& pixel) {
+    return (pixel.red + pixel.green + pixel.blue) / 3;
+}
+
+// The strip at 20 % opacity and a floating bar at 39 % over a white terminal, in the light
+// appearance. Nothing shows what lies behind them until a wallpaper is set: their glass is drawn
+// solid, light under dark figures, never blended with the root's colour. Once a setter publishes
+// its picture the glass is laid over it, and when the setter takes it back the glass is solid
+// again.
+class GlassWithoutCompositor : public WithoutCompositor,
+                               public ::testing::WithParamInterface<Desktop> {
+protected:
+    GlassWithoutCompositor() : WithoutCompositor(1440, 900) {}
+    Desktop desktopKind() const override { return GetParam(); }
+    void prepare(AppDelegate::Environment& environment) override {
+        defaults->setObject(std::string("light"), PreferenceKey::appAppearance);
+        WithoutCompositor::prepare(environment);
+    }
+};
+
+TEST_P(GlassWithoutCompositor, TheGlassShowsTheWallpaperOrStaysSolid) {
+    testsupport::ChildProcess terminal(
+        {"xterm", "-bg", "white", "-geometry", "200x50+0+120", "-e", "sleep", "600"},
+        {{"DISPLAY", xvfb.displayName()}});
+    ASSERT_TRUE(runUntil([&] {
+        return viewable(*app->statusBar().window()) && delegate->sampling().history.size() >= 2;
+    }));
+    delegate->details().view()->opacityAction(0.2);
+    delegate->floatingMode().set(FloatingMode::copy, gfx::Rect{300, 500, 1, 1});
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.opacity = 0.39; });
+    ASSERT_TRUE(runUntil([&] {
+        return delegate->floatingBar().panel() && viewable(*delegate->floatingBar().panel());
+    }));
+    const auto glass = [&] {
+        const auto strip = delegate->statusStrip().view();
+        const auto bar = delegate->floatingBar().strip();
+        const auto stripPoint = betweenModules(*strip, strip->statusItemScreenFrame()->origin);
+        const auto barPoint = betweenModules(*bar, delegate->floatingBar().panel()->frame().origin);
+        const auto [stripX, stripY] = pixel(stripPoint);
+        const auto [barX, barY] = pixel(barPoint);
+        return std::pair{rootPixel(stripX, stripY), rootPixel(barX, barY)};
+    };
+    const auto photograph = [&](const std::string& name) {
+        EXPECT_TRUE(captureRoot(0, 0, xvfb.width(), xvfb.height())
+                        .writePng(testsupport::artifactPath("glass-" + name + "-" +
+                                                            desktopName(desktopKind()) + ".png")));
+    };
+    // Solid and light: over the magenta root or the white terminal a blend would show either.
+    EXPECT_TRUE(runUntil(
+        [&] {
+            const auto [strip, bar] = glass();
+            return lightness(strip) > 200 && lightness(bar) > 200 && !near(strip, rootRgb, 40) &&
+                   strip != Rgb{255, 255, 255} && bar != Rgb{255, 255, 255};
+        },
+        5))
+        << glass().first << " " << glass().second;
+    settle(0.3);
+    photograph("solid");
+
+    // A wallpaper: the glass shows it through, faintly tinted.
+    const Rgb wallpaper{0x2e, 0x8f, 0x5a};
+    Display* setter = XOpenDisplay(xvfb.displayName().c_str());
+    ASSERT_NE(setter, nullptr);
+    testsupport::setDesktopColour(setter, 0x2e8f5a);
+    EXPECT_TRUE(runUntil(
+        [&] {
+            const auto [strip, bar] = glass();
+            return near(strip, wallpaper, 60) && near(bar, wallpaper, 90) && strip != wallpaper &&
+                   bar != wallpaper;
+        },
+        5))
+        << glass().first << " " << glass().second;
+    settle(0.3);
+    photograph("over-wallpaper");
+
+    // The setter takes its picture back: solid again.
+    for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"})
+        XDeleteProperty(setter, DefaultRootWindow(setter), XInternAtom(setter, name, False));
+    XCloseDisplay(setter);
+    EXPECT_TRUE(runUntil(
+        [&] {
+            const auto [strip, bar] = glass();
+            return lightness(strip) > 200 && lightness(bar) > 200;
+        },
+        5))
+        << glass().first << " " << glass().second;
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, GlassWithoutCompositor,
+                         ::testing::Values(Desktop::openbox, Desktop::i3WithBar),
+                         [](const auto& info) { return desktopName(info.param); });
 
 // A click on another program's window over the strip is that window's; a window it raises over
 // the strip sees the strip come back above it.

@@ -38,17 +38,16 @@ int chroma(const Rgb& rgb) {
 // and a cut-away pixel cannot pass for a drawn one.
 constexpr Rgb rootColour{64, 96, 128};
 
-// Without a compositing manager the bar is drawn solid over the desktop's colour and shaped to
-// the pixels it covers at all: a pixel shows its own colour plus the root's times what it leaves
-// uncovered, and a wholly clear one is cut away, where the root shows.
+// Without a compositing manager, and with no wallpaper published to lay it over, nothing tells
+// what lies behind the bar: a pixel covering at least half shows its own colour at full strength,
+// and any other is cut away, where the root shows.
 Rgb expectedOnDisplay(const gfx::Rgba8& pixel) {
-    auto over = [&](int channel, int root) {
-        return std::min(255, channel + (root * (255 - pixel.alpha) * 2 + 255) / 510);
-    };
-    if (pixel.alpha == 0)
+    if (pixel.alpha < 128)
         return rootColour;
-    return {over(pixel.red, rootColour.red), over(pixel.green, rootColour.green),
-            over(pixel.blue, rootColour.blue)};
+    auto full = [&](int channel) {
+        return std::min(255, (channel * 255 + pixel.alpha / 2) / pixel.alpha);
+    };
+    return {full(pixel.red), full(pixel.green), full(pixel.blue)};
 }
 
 struct Look {

@@ -25,6 +25,18 @@ std::uint32_t over(std::uint32_t pixel, std::uint32_t under) {
     return colour;
 }
 
+// A premultiplied pixel at full strength: each channel divided by the pixel's alpha, rounded to
+// nearest (at most 255).
+std::uint32_t unblended(std::uint32_t pixel) {
+    const std::uint32_t alpha = pixel >> 24;
+    std::uint32_t colour = opaque;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const std::uint32_t value = (((pixel >> shift) & 0xffu) * 255 + alpha / 2) / alpha;
+        colour |= std::min<std::uint32_t>(255, value) << shift;
+    }
+    return colour;
+}
+
 // Two pixels at once: a strip's rows are compared eight bytes at a time.
 std::uint64_t pair(const std::uint32_t* pixels) {
     std::uint64_t both;
@@ -73,8 +85,8 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
     unsigned char* solidData = cairo_image_surface_get_data(solid);
     const int sourceStride = cairo_image_surface_get_stride(source);
     const int solidStride = cairo_image_surface_get_stride(solid);
-    // The backdrop's row under the source's, read at column × step: a picture steps along, one
-    // colour is four of the same that every column reads.
+    // The backdrop's row under the source's, read at column × step: a picture steps along;
+    // without one, a cut pixel holds the colour, four of which every column reads.
     cairo_surface_t* picture = backdrop.picture;
     if (picture && (cairo_image_surface_get_width(picture) < right ||
                     cairo_image_surface_get_height(picture) < bottom))
@@ -82,6 +94,7 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
     const std::uint32_t uniform[4] = {backdrop.colour, backdrop.colour, backdrop.colour,
                                       backdrop.colour};
     const int underStep = picture ? 1 : 0;
+    const std::uint32_t leastKept = picture ? 1 : keptCoverage;
     if (picture)
         cairo_surface_flush(picture);
     // A strip's rows are mostly one run of kept pixels, a round end some two.
@@ -142,16 +155,16 @@ std::vector<PixelSpan> solidifyTranslucentPixels(cairo_surface_t* source, int x,
             // The four that were not passed, one by one.
             for (const int end = std::min(column + 4, count); column < end; ++column) {
                 const std::uint32_t pixel = in[column];
-                const bool kept = (pixel >> 24) != 0;
+                const bool kept = (pixel >> 24) >= leastKept;
                 std::uint32_t colour = pixel;
                 if (pixel >> 24 != 255) {
-                    // A wholly clear pixel shows the desktop, whatever colour it carries.
+                    // A pixel cut away shows the desktop, whatever colour it carries.
                     const std::uint32_t below = under[column * underStep];
                     const std::uint32_t blended = kept ? pixel : 0;
                     if (blended != lastPixel || below != lastUnder) {
                         lastPixel = blended;
                         lastUnder = below;
-                        lastColour = over(blended, below);
+                        lastColour = picture || !kept ? over(blended, below) : unblended(blended);
                     }
                     colour = lastColour;
                 }

@@ -116,6 +116,7 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
     inputMethod_ = InputMethod::open(display_);
 
     composited_ = hasCompositor();
+    readDesktopBackground();
     readXSettings();
     readDesktop();
     bootMinusMonotonic_ = clockSeconds(CLOCK_BOOTTIME) - clockSeconds(CLOCK_MONOTONIC);

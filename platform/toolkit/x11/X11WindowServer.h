@@ -138,14 +138,18 @@ private:
     // which the server paints as it resizes the window, and the outline goes with them.
     void landResize(NativeWindow& window, cairo_surface_t* pixels,
                     const std::vector<PixelSpan>& spans);
-    // What lies under a shaped window: the desktop's picture where it is, else its colour.
+    // What lies under a shaped window: the desktop's picture where it is, if it publishes one.
     // `renewed` is set when the picture had to be read again (every pixel then changes).
     Backdrop backdropFor(NativeWindow& window, bool& renewed);
-    // Reads the desktop's own background: the picture a desktop setter published on the root,
-    // else the colour the server paints the root with.
+    // Reads the desktop's own background: the picture a desktop setter published on the root.
     void readDesktopBackground();
     // The desktop's background changed: shaped windows are drawn over it again.
     void desktopBackgroundChanged();
+    // Whether a translucent window shows what lies behind it: a compositor blends it, or the
+    // desktop's picture is known to lay it over.
+    bool showsWhatLiesBehind() const;
+    // The colour the server paints the root with, read when first asked after a change.
+    std::uint32_t rootColour();
     void setWindowProperties(NativeWindow& window);
     // _NET_WM_ICON from the application's icon (X11WindowServerIcon.cpp).
     void setIconProperty(const NativeWindow& window);
@@ -277,12 +281,11 @@ private:
     int xfixesEventBase_ = -1;
     int shapeEventBase_ = -1;
     bool hasWindowManager_ = false;
-    // The desktop's background: read when first needed and again when a setter publishes
-    // another picture; each reading has its serial.
-    bool desktopRead_ = false;
+    // The picture a desktop setter published as the root's background (none: 0): read at the
+    // start and again when a setter publishes another; each reading has its serial.
     std::uint64_t desktopSerial_ = 0;
     unsigned long desktopPicture_ = 0;
-    std::uint32_t desktopColour_ = 0;
+    std::optional<std::uint32_t> rootColour_;
     // Whether a compositing manager owned the screen when last looked.
     bool composited_ = false;
     // Draws a shaped window's solid pixels with plain image requests; none when the server keeps

@@ -235,8 +235,10 @@ std::optional<DesktopSettings> X11WindowServer::desktopSettings() const {
         dark.value_or(themeIsDark(xsettings_)) ? gfx::Appearance::dark : gfx::Appearance::light;
     const std::optional<bool> animations = portal_ ? portal_->animationsEnabled() : std::nullopt;
     settings.reduceMotion = animations ? !*animations : animationsDisabled(xsettings_);
-    // Translucency costs contrast; a user who asked for more contrast gets solid backgrounds.
-    settings.reduceTransparency = portal_ && portal_->prefersHigherContrast().value_or(false);
+    // Translucency costs contrast; a user who asked for more contrast gets solid backgrounds,
+    // and so does every user whose desktop cannot show what lies behind a window.
+    settings.reduceTransparency =
+        (portal_ && portal_->prefersHigherContrast().value_or(false)) || !showsWhatLiesBehind();
     return settings;
 }
 

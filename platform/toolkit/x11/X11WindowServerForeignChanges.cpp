@@ -62,11 +62,9 @@ void X11WindowServer::fillBeyond(NativeWindow& window, int x, int y, int width, 
     if (window.argb) {
         cairo_set_source_rgba(cr, 0, 0, 0, 0);
     } else {
-        if (!desktopRead_)
-            readDesktopBackground();
-        cairo_set_source_rgb(cr, ((desktopColour_ >> 16) & 0xff) / 255.0,
-                             ((desktopColour_ >> 8) & 0xff) / 255.0,
-                             (desktopColour_ & 0xff) / 255.0);
+        const std::uint32_t colour = rootColour();
+        cairo_set_source_rgb(cr, ((colour >> 16) & 0xff) / 255.0, ((colour >> 8) & 0xff) / 255.0,
+                             (colour & 0xff) / 255.0);
     }
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
     cairo_rectangle(cr, left, top, right - left, bottom - top);

@@ -141,6 +141,10 @@ void X11WindowServer::followCompositor() {
     if (composited == composited_)
         return;
     composited_ = composited;
+    // Without a compositor and the desktop's picture, nothing can show through a translucent
+    // window: the application draws its glass solid.
+    if (!desktopPicture_)
+        post(ServerNotice::desktopSettingsChanged);
     std::vector<NativeWindowId> translucent;
     for (const auto& [id, window] : windows_) {
         if (!window->attributes.opaque)
@@ -1205,7 +1209,6 @@ void X11WindowServer::setTitle(NativeWindowId id, const std::string& title) {
 // MARK: Drawing
 
 void X11WindowServer::readDesktopBackground() {
-    desktopRead_ = true;
     ++desktopSerial_;
     desktopPicture_ = 0;
     const int depth = DefaultDepth(display_, screenNumber_);
@@ -1223,8 +1226,13 @@ void X11WindowServer::readDesktopBackground() {
             break;
         }
     }
-    // Without a picture the root is painted with a colour (or a pattern) no property tells: a
-    // pixel-sized window whose background is its parent's shows it, for the moment it is read.
+}
+
+std::uint32_t X11WindowServer::rootColour() {
+    if (rootColour_)
+        return *rootColour_;
+    // No property tells the colour (or pattern) the server paints the root with: a pixel-sized
+    // window whose background is its parent's shows it, for the moment it is read.
     XSetWindowAttributes set{};
     set.background_pixmap = ParentRelative;
     set.override_redirect = True;
@@ -1232,33 +1240,41 @@ void X11WindowServer::readDesktopBackground() {
         XCreateWindow(display_, root_, 0, 0, 1, 1, 0, CopyFromParent, InputOutput, CopyFromParent,
                       CWBackPixmap | CWOverrideRedirect, &set);
     XMapRaised(display_, probe);
+    rootColour_ = 0;
     if (XImage* image = XGetImage(display_, probe, 0, 0, 1, 1, AllPlanes, ZPixmap)) {
-        desktopColour_ = std::uint32_t(XGetPixel(image, 0, 0)) & 0xffffffu;
+        rootColour_ = std::uint32_t(XGetPixel(image, 0, 0)) & 0xffffffu;
         XDestroyImage(image);
     }
     XDestroyWindow(display_, probe);
+    return *rootColour_;
 }
 
 void X11WindowServer::desktopBackgroundChanged() {
-    desktopRead_ = false;
+    const bool showedBehind = showsWhatLiesBehind();
+    rootColour_.reset();
+    readDesktopBackground();
     for (auto& [id, window] : windows_)
         if (window->shaped && window->mapped && !window->host && window->backing)
             paint(*window, 0, 0, cairo_image_surface_get_width(window->backing),
                   cairo_image_surface_get_height(window->backing), true);
+    if (showsWhatLiesBehind() != showedBehind)
+        post(ServerNotice::desktopSettingsChanged);
+}
+
+bool X11WindowServer::showsWhatLiesBehind() const {
+    return composited_ || desktopPicture_ != 0;
 }
 
 Backdrop X11WindowServer::backdropFor(NativeWindow& window, bool& renewed) {
-    if (!desktopRead_) {
-        readDesktopBackground();
-        renewed = true;
-    }
     const RootGeometry::PixelRect area = window.pendingPixels.value_or(window.pixels);
     if (!desktopPicture_) {
+        // Read over a picture before, every pixel may change.
+        renewed = window.backdrop != nullptr;
         window.backdrop.reset();
-        return {nullptr, desktopColour_};
+        return {nullptr, rootColour()};
     }
     if (window.backdrop && window.backdropArea == area && window.backdropSerial == desktopSerial_)
-        return {window.backdrop, desktopColour_};
+        return {window.backdrop};
     renewed = true;
     window.backdrop.reset();
     // The picture tiles the root from its corner, as the root shows it.
@@ -1278,7 +1294,7 @@ Backdrop X11WindowServer::backdropFor(NativeWindow& window, bool& renewed) {
                               AllPlanes, ZPixmap);
     XFreePixmap(display_, scratch);
     if (!image)
-        return {nullptr, desktopColour_};
+        return {nullptr, rootColour()};
     window.backdrop.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, area.width, area.height));
     unsigned char* data = cairo_image_surface_get_data(window.backdrop);
     const int stride = cairo_image_surface_get_stride(window.backdrop);
@@ -1291,7 +1307,7 @@ Backdrop X11WindowServer::backdropFor(NativeWindow& window, bool& renewed) {
     cairo_surface_mark_dirty(window.backdrop);
     window.backdropArea = area;
     window.backdropSerial = desktopSerial_;
-    return {window.backdrop, desktopColour_};
+    return {window.backdrop};
 }
 
 void X11WindowServer::present(NativeWindowId id, cairo_surface_t* backing, const gfx::Rect& dirty) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -13,6 +15,26 @@ std::uint32_t& pixel(cairo_surface_t* surface, int x, int y) {
     auto* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
     return reinterpret_cast<std::uint32_t*>(row)[x];
 }
+
+// The desktop's picture, of one colour (0xRRGGBB), as large as the sources it lies under.
+class Picture {
+public:
+    Picture(int width, int height, std::uint32_t colour)
+        : surface_(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height)) {
+        cairo_surface_flush(surface_);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                pixel(surface_, x, y) = colour;
+        cairo_surface_mark_dirty(surface_);
+    }
+    ~Picture() { cairo_surface_destroy(surface_); }
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+    operator Backdrop() const { return {surface_}; }
+
+private:
+    cairo_surface_t* surface_;
+};
 
 class SolidShape : public ::testing::Test {
 protected:
@@ -29,26 +51,37 @@ protected:
     }
     cairo_surface_t* source = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 4);
     cairo_surface_t* solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 8, 4);
-    const Backdrop desktop{nullptr, 0x204060u};
+    const Picture desktop{8, 4, 0x204060u};
 };
 
-TEST_F(SolidShape, ClearPixelsAreCutAndCoveredOnesAreLaidOverTheDesktop) {
-    // Row 1: an opaque red pixel, a half-covered blue (premultiplied), a faint shadow, a clear
-    // pixel, a glass of a fifth; over a desktop of 0x204060.
+// Row 1: an opaque red pixel, a half-covered blue (premultiplied), a faint shadow, a clear pixel,
+// a glass of a fifth. Over the desktop's picture each is laid over it and only the clear one is
+// cut; without one, the shadow and the glass are cut too (holding the root's colour) and the blue
+// shows at full strength.
+TEST_F(SolidShape, ClearPixelsAreCutAndCoveredOnesAreLaidOverThePictureOrShownWhole) {
     pixel(source, 2, 1) = 0xffff0000u;
     pixel(source, 3, 1) = 0x80000080u;
     pixel(source, 4, 1) = 0x10000000u;
     pixel(source, 6, 1) = 0x33333333u;
     cairo_surface_mark_dirty(source);
-    const auto spans = solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, desktop);
-    ASSERT_EQ(spans.size(), 2u);
-    EXPECT_EQ(spans[0], (PixelSpan{2, 1, 3}));
-    EXPECT_EQ(spans[1], (PixelSpan{6, 1, 1}));
-    EXPECT_EQ(pixel(solid, 2, 1) & 0xffffffu, 0xff0000u);
-    EXPECT_EQ(pixel(solid, 3, 1) & 0xffffffu, 0x1020b0u); // the blue plus 0x204060 × 127 / 255
-    EXPECT_EQ(pixel(solid, 4, 1) & 0xffffffu, 0x1e3c5au);
-    EXPECT_EQ(pixel(solid, 5, 1) & 0xffffffu, 0x204060u);
-    EXPECT_EQ(pixel(solid, 6, 1) & 0xffffffu, 0x4d6680u);
+    struct Case {
+        Backdrop backdrop;
+        std::vector<PixelSpan> spans;
+        std::vector<std::uint32_t> colours; // columns 2 to 6
+    };
+    const Case cases[] = {
+        // The blue plus 0x204060 × 127 / 255, and so on.
+        {desktop, {{2, 1, 3}, {6, 1, 1}}, {0xff0000u, 0x1020b0u, 0x1e3c5au, 0x204060u, 0x4d6680u}},
+        {{nullptr, 0x204060u},
+         {{2, 1, 2}},
+         {0xff0000u, 0x0000ffu, 0x204060u, 0x204060u, 0x204060u}},
+    };
+    for (const Case& test : cases) {
+        EXPECT_EQ(solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, test.backdrop), test.spans);
+        for (int x = 2; x <= 6; ++x)
+            EXPECT_EQ(pixel(solid, x, 1) & 0xffffffu, test.colours[std::size_t(x - 2)])
+                << x << (test.backdrop.picture ? " over the picture" : " without one");
+    }
 }
 
 TEST_F(SolidShape, RunsOfOneValueAndTheValuesAfterThemEachGetTheirOwnColour) {
@@ -66,7 +99,7 @@ TEST_F(SolidShape, RunsOfOneValueAndTheValuesAfterThemEachGetTheirOwnColour) {
         for (int x = 0; x < 8; ++x)
             pixel(picture, x, y) = x < 6 ? 0x000000u : 0xffffffu;
     cairo_surface_mark_dirty(picture);
-    const auto spans = solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, {picture, 0x123456u});
+    const auto spans = solidifyTranslucentPixels(source, 0, 0, 8, 4, solid, {picture});
     ASSERT_EQ(spans.size(), 2u);
     EXPECT_EQ(spans[0], (PixelSpan{0, 2, 4}));
     EXPECT_EQ(spans[1], (PixelSpan{5, 2, 3}));
@@ -185,10 +218,12 @@ TEST_F(SolidShape, AnOpaquePixelChangingToAnotherIsSeenAndARepeatIsNot) {
 }
 
 // Every alpha against every channel value (even those above the alpha, which no premultiplied
-// pixel should carry but a drawing may), over two desktops: the colour must match the pixel
-// plus the desktop times what the pixel leaves uncovered, rounded to nearest (at most 255), a
-// wholly clear pixel shows the desktop alone, and every row but the wholly clear one is kept.
-TEST(SolidShapeColours, MatchAPlainBlendOverTheDesktopForEveryAlphaAndChannel) {
+// pixel should carry but a drawing may), over two pictures of the desktop and over none. Over a
+// picture the colour must match the pixel plus the picture times what the pixel leaves uncovered,
+// rounded to nearest (at most 255), a wholly clear pixel shows the picture alone, and every row
+// but the wholly clear one is kept. Over none, a pixel covering less than half is cut (black in
+// the copy), and any other shows its channels divided by its alpha, rounded (at most 255).
+TEST(SolidShapeColours, MatchAPlainBlendOverThePictureOrFullStrengthWithoutOne) {
     cairo_surface_t* source = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 256, 256);
     cairo_surface_t* solid = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 256, 256);
     cairo_surface_flush(source);
@@ -197,27 +232,35 @@ TEST(SolidShapeColours, MatchAPlainBlendOverTheDesktopForEveryAlphaAndChannel) {
             pixel(source, int(channel), int(alpha)) =
                 alpha << 24 | channel << 16 | (255 - channel) << 8 | (channel * 7 & 0xffu);
     cairo_surface_mark_dirty(source);
-    for (const std::uint32_t under : {0x000000u, 0xc0208fu}) {
-        const auto spans = solidifyTranslucentPixels(source, 0, 0, 256, 256, solid, {{}, under});
-        ASSERT_EQ(spans.size(), 255u);
-        for (int row = 1; row < 256; ++row)
-            EXPECT_EQ(spans[std::size_t(row - 1)], (PixelSpan{0, row, 256}));
+    for (const std::optional<std::uint32_t> under :
+         {std::optional<std::uint32_t>{0x000000u}, std::optional<std::uint32_t>{0xc0208fu},
+          std::optional<std::uint32_t>{}}) {
+        const auto picture = under ? std::make_unique<Picture>(256, 256, *under) : nullptr;
+        const auto spans = solidifyTranslucentPixels(source, 0, 0, 256, 256, solid,
+                                                     picture ? Backdrop(*picture) : Backdrop{});
+        const int firstKept = under ? 1 : int(keptCoverage);
+        ASSERT_EQ(spans.size(), std::size_t(256 - firstKept));
+        for (int row = firstKept; row < 256; ++row)
+            EXPECT_EQ(spans[std::size_t(row - firstKept)], (PixelSpan{0, row, 256}));
         int mismatches = 0;
         for (std::uint32_t alpha = 0; alpha < 256; ++alpha)
             for (std::uint32_t channel = 0; channel < 256; ++channel) {
                 const std::uint32_t in = pixel(source, int(channel), int(alpha));
                 std::uint32_t expected = 0;
-                for (int shift = 0; shift < 24; shift += 8) {
-                    const std::uint32_t below = (under >> shift) & 0xffu;
+                for (int shift = 0; shift < 24 && (under || alpha >= keptCoverage); shift += 8) {
                     const std::uint32_t own = alpha == 0 ? 0 : (in >> shift) & 0xffu;
-                    const std::uint32_t value =
-                        alpha == 255 ? own : own + (below * (255 - alpha) * 2 + 255) / 510;
+                    const std::uint32_t below = under ? (*under >> shift) & 0xffu : 0;
+                    const std::uint32_t value = alpha == 255 ? own
+                                                : under
+                                                    ? own + (below * (255 - alpha) * 2 + 255) / 510
+                                                    : (own * 255 * 2 + alpha) / (2 * alpha);
                     expected |= std::min<std::uint32_t>(255, value) << shift;
                 }
                 const std::uint32_t got = pixel(solid, int(channel), int(alpha)) & 0xffffffu;
                 if (got != expected && ++mismatches <= 5)
-                    ADD_FAILURE() << std::hex << "pixel " << in << " over " << under << " gave "
-                                  << got << ", not " << expected;
+                    ADD_FAILURE() << std::hex << "pixel " << in << " over "
+                                  << (under ? *under : 0xffffffffu) << " gave " << got << ", not "
+                                  << expected;
             }
         EXPECT_EQ(mismatches, 0);
     }
@@ -261,12 +304,13 @@ TEST(SolidShapeSettledCopy, KeepsSpansAndFindsEachEditAmongShownPixels) {
          {{0, 0, 11}, {4, 1, 7}, {0, 2, 6}, {0, 3, 2}, {3, 3, 1}, {8, 3, 3}},
          {6, 1, 5, 2}},
     };
+    const Picture black{11, 4, 0};
     for (std::size_t index = 0; index < passes.size(); ++index) {
         for (const Edit& edit : passes[index].edits)
             pixel(source, edit.x, edit.y) = edit.value;
         cairo_surface_mark_dirty(source);
         PixelBox changed{1, 1, 1, 1};
-        EXPECT_EQ(solidifyTranslucentPixels(source, 0, 0, 11, 4, solid, {}, &changed),
+        EXPECT_EQ(solidifyTranslucentPixels(source, 0, 0, 11, 4, solid, black, &changed),
                   passes[index].spans)
             << "pass " << index;
         EXPECT_EQ(changed, passes[index].changed) << "pass " << index;
