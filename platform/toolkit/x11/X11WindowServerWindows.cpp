@@ -1415,6 +1415,36 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
         landResize(window, window.shaped ? window.solid : pixels, spans);
         return;
     }
+    // Every change of the bounding shape makes the server expose the window again, so the
+    // shape is sent only when the kept pixels differ from what it holds.
+    const bool reshaping = window.shaped && reshape && !window.hiddenByAlpha &&
+                           window.shape.replace(x, y, width, height, spans);
+    // New pixels in the old outline, or the new outline over old pixels, show a slice of the
+    // picture, or pixels cut away as black: the screen sees both change at once. Pixels a new
+    // outline takes in were never kept by the server (nothing is, outside a window's shape), and
+    // it paints them with the window's background as the shape changes: every pixel of the area
+    // goes again, after the outline.
+    const bool atOnce = reshaping && window.mapped;
+    if (atOnce) {
+        XGrabServer(display_);
+        paintParts.clear();
+        paintArea = {x, y, width, height};
+    }
+    if (reshaping) {
+        XRectangle area{short(x), short(y), static_cast<unsigned short>(width),
+                        static_cast<unsigned short>(height)};
+        XShapeCombineRectangles(display_, window.xid, ShapeBounding, window.insetX, window.insetY,
+                                &area, 1, ShapeSubtract, Unsorted);
+        std::vector<XRectangle> kept;
+        kept.reserve(spans.size());
+        for (const PixelSpan& span : spans)
+            kept.push_back(
+                {short(x + span.x), short(y + span.y), static_cast<unsigned short>(span.width), 1});
+        if (!kept.empty())
+            XShapeCombineRectangles(display_, window.xid, ShapeBounding, window.insetX,
+                                    window.insetY, kept.data(), int(kept.size()), ShapeUnion,
+                                    YSorted);
+    }
     if (!paintArea.isEmpty() && window.shaped && solidGC_) {
         // Straight from the solid copy: no shared-memory upload, whose completion event would
         // wake the loop once more for every present.
@@ -1456,23 +1486,9 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
         cairo_destroy(cr);
         cairo_surface_flush(window.surface);
     }
-    // Every change of the bounding shape makes the server expose the window again, so the
-    // shape is sent only when the kept pixels differ from what it holds.
-    if (window.shaped && reshape && !window.hiddenByAlpha &&
-        window.shape.replace(x, y, width, height, spans)) {
-        XRectangle area{short(x), short(y), static_cast<unsigned short>(width),
-                        static_cast<unsigned short>(height)};
-        XShapeCombineRectangles(display_, window.xid, ShapeBounding, window.insetX, window.insetY,
-                                &area, 1, ShapeSubtract, Unsorted);
-        std::vector<XRectangle> kept;
-        kept.reserve(spans.size());
-        for (const PixelSpan& span : spans)
-            kept.push_back(
-                {short(x + span.x), short(y + span.y), static_cast<unsigned short>(span.width), 1});
-        if (!kept.empty())
-            XShapeCombineRectangles(display_, window.xid, ShapeBounding, window.insetX,
-                                    window.insetY, kept.data(), int(kept.size()), ShapeUnion,
-                                    YSorted);
+    if (atOnce) {
+        XUngrabServer(display_);
+        XFlush(display_);
     }
 }
 

@@ -781,7 +781,8 @@ TEST_F(X11Server, APanelOverTheStatusBarIsDrawnInsideItAndTakesItsClicks) {
         return window != bar && window != panel && viewable(*window);
     }));
     // The bar's own drawing still shows beside it.
-    EXPECT_TRUE(near(rootPixel(1280 - 90 + 5, 20), {230, 51, 26}, 3)) << rootPixel(1195, 20);
+    EXPECT_TRUE(runUntil([&] { return near(rootPixel(1280 - 90 + 5, 20), {230, 51, 26}, 3); }))
+        << rootPixel(1195, 20);
 
     click(1280 - 20, 12);
     ASSERT_TRUE(runUntil([&] { return !content->events.empty(); }));
