@@ -247,10 +247,12 @@ void FloatingLiquidAnimator::stop() {
 }
 
 void FloatingLiquidAnimator::hideOverlay() {
-    if (overlay_)
-        overlay_->orderOut();
+    // The panel shows before the overlay goes: the other way round, a frame between the two
+    // would show no strip at all.
     if (auto panel = hiddenPanel_.lock())
         panel->setAlphaValue(1);
+    if (overlay_)
+        overlay_->orderOut();
 }
 
 void FloatingLiquidAnimator::startTimer() {
