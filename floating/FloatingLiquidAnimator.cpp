@@ -21,7 +21,6 @@ constexpr ui::CollectionBehavior overlayCollection = ui::Collection::canJoinAllS
                                                      ui::Collection::ignoresCycle |
                                                      ui::Collection::fullScreenAuxiliary;
 constexpr double snapshotScale = 2;
-constexpr double overlayMargin = 60;
 
 constexpr double minimumStep = 1.0 / 240;
 constexpr double maximumStep = 1.0 / 30;
@@ -428,8 +427,9 @@ void FloatingLiquidAnimator::render() {
     if (!overlay_ || !view_)
         return;
     LiquidScene scene = this->scene(now());
-    const gfx::Rect frame =
-        scene.bounds().unionWith(pointerFrame_).insetBy(-overlayMargin, -overlayMargin).integral();
+    // No larger than what it paints: a compositor casts a shadow of the overlay's whole window,
+    // and every pixel of it is sent again at each frame.
+    const gfx::Rect frame = scene.drawnBounds().integral();
     overlay_->setFrame(frame, false);
 
     scene.anchor = scene.anchor.offsetBy(-frame.x(), -frame.y());

@@ -50,6 +50,9 @@ struct LiquidScene {
     gfx::Point anchorAttachment() const;
     // Anchor, body and, with a bubble, a square of six radii around it: what any frame touches.
     gfx::Rect bounds() const;
+    // What draw() paints: the shapes with their rim, the body's shadow and the bubble's ring.
+    // Empty when it paints nothing.
+    gfx::Rect drawnBounds() const;
 
     // The closed paths of the liquid shape in the order body, neck, anchor bump, strip bump,
     // bubble; each only when present.

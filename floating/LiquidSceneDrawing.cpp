@@ -19,6 +19,12 @@ constexpr double ringStartLife = 0.7;
 // than that keeps the per-frame clearing and compositing to what the shadow touches.
 constexpr double shadowReach = 1.5 * shadowBlur + shadowDrop + 3;
 
+// The pop ring's radius once the bubble is past ringStartLife of its life: it grows as it fades.
+double ringRadius(const LiquidBubble& bubble) {
+    const double p = (bubble.life - ringStartLife) / (1 - ringStartLife);
+    return bubble.radius * 1.35 * (1 + 1.4 * p);
+}
+
 gfx::Path pill(const gfx::Rect& rect, double radius) {
     return gfx::Path::roundedRect(rect, radius, radius);
 }
@@ -51,6 +57,22 @@ void drawRim(gfx::Context& context, const std::vector<gfx::Path>& paths, const g
 }
 
 } // namespace
+
+gfx::Rect LiquidScene::drawnBounds() const {
+    gfx::Rect drawn;
+    for (const gfx::Path& path : outline())
+        drawn = drawn.unionWith(path.bounds());
+    // The rim's stroke reaches half its width beyond the shapes.
+    drawn = drawn.isEmpty() ? drawn : drawn.insetBy(-1, -1);
+    if (showsShadow)
+        drawn = drawn.unionWith(body().insetBy(-shadowReach, -shadowReach));
+    if (bubble && bubble->life >= ringStartLife && bubble->life < 1) {
+        const double reach = ringRadius(*bubble) + 1;
+        drawn = drawn.unionWith(
+            {bubble->center.x - reach, bubble->center.y - reach, 2 * reach, 2 * reach});
+    }
+    return drawn;
+}
 
 void LiquidScene::draw(gfx::Context& context, const gfx::Image* image, bool dark, double opacity,
                        bool reduceTransparency) const {
@@ -93,7 +115,7 @@ void LiquidScene::draw(gfx::Context& context, const gfx::Image* image, bool dark
 
     if (bubble && bubble->life >= ringStartLife && bubble->life < 1) {
         const double p = (bubble->life - ringStartLife) / (1 - ringStartLife);
-        const double r = bubble->radius * 1.35 * (1 + 1.4 * p);
+        const double r = ringRadius(*bubble);
         gfx::Context::SavedState saved(context);
         context.setStrokeColor(
             (dark ? gfx::Color::white() : gfx::Color::black()).withAlpha((1 - p) * 0.28));

@@ -227,19 +227,33 @@ TEST_F(FloatingLiquidAnimatorTest, ADockingDipsFliesAndEndsAtItsScriptedLength) 
     EXPECT_EQ(panel->alphaValue(), 1);
 }
 
+// The overlay holds what the scene paints and no more: the strip with its shadow, the neck up
+// into the anchor while attached, and the tear's ring once torn; never a wide margin around them.
 TEST_F(FloatingLiquidAnimatorTest, TheFrameClockDrivesTheAnimationAndTheOverlayFollowsTheShape) {
     pullTo(0, -60);
     loop.advanceAndRunDue(0.5);
     const gfx::Rect strip{animator.spring().position, anchor.size};
     EXPECT_LT(strip.y(), anchor.y() - 30);
     const gfx::Rect frame = animator.overlay()->frame();
-    EXPECT_TRUE(frame.contains(anchor.insetBy(-60, -60)));
-    EXPECT_TRUE(frame.contains(strip.insetBy(-59, -59)));
+    EXPECT_TRUE(frame.contains(strip.insetBy(-15, -15)));
+    EXPECT_TRUE(frame.intersects(anchor)) << "the neck";
+    EXPECT_TRUE(strip.unionWith(anchor).insetBy(-25, -25).contains(frame));
     EXPECT_EQ(frame, frame.integral());
     ASSERT_TRUE(animator.ink()->scene);
     EXPECT_EQ(animator.ink()->scene->anchor.origin,
               (gfx::Point{anchor.x() - frame.x(), anchor.y() - frame.y()}));
-    EXPECT_FALSE(animator.cancel());
+
+    pullTo(-300, -300);
+    loop.advanceAndRunDue(0.4);
+    ASSERT_TRUE(animator.hasBrokenFree());
+    ASSERT_TRUE(animator.overlay() && animator.ink()->scene && animator.ink()->scene->bubble);
+    const gfx::Rect hanging{animator.spring().position, anchor.size};
+    const gfx::Rect torn = animator.overlay()->frame();
+    EXPECT_TRUE(torn.contains(hanging.insetBy(-15, -15)));
+    const LiquidBubble& bubble = *animator.ink()->scene->bubble;
+    const gfx::Rect ring{torn.x() + bubble.center.x - 12, torn.y() + bubble.center.y - 12, 24, 24};
+    EXPECT_TRUE(hanging.unionWith(ring).insetBy(-25, -25).contains(torn));
+    EXPECT_TRUE(animator.cancel());
     loop.advanceAndRunDue(3);
     EXPECT_FALSE(animator.isRunning());
     EXPECT_TRUE(loopIsIdle());

@@ -5,6 +5,7 @@
 #include "floating/FloatingPanel.h"
 #include "floating/FloatingSurface.h"
 #include "platform/graphics/Context.h"
+#include "platform/graphics/RectText.h"
 #include "support/TestPaths.h"
 
 namespace pulsedeck {
@@ -202,6 +203,52 @@ TEST(LiquidSceneDraw, JellyBeyondItsClampDrawsAsTheClamp) {
         }
         EXPECT_EQ(differences, 0);
         EXPECT_GT(changed, 100);
+    }
+}
+
+// The overlay is framed to what a scene paints: every painted pixel lies inside its drawn
+// bounds, and those reach past the outermost one by no more than the shadow's blur, whatever the
+// scene holds (a neck up to the anchor, the tear's bumps and bubble ring, a shadow or none).
+TEST(LiquidSceneDraw, DrawnBoundsHoldEveryPaintedPixelAndLittleMore) {
+    LiquidScene hanging;
+    hanging.anchor = {300, 400, 200, 24};
+    hanging.strip = {220, 300, 200, 24};
+    hanging.neck = 0.6;
+    hanging.jelly = 0.05;
+    LiquidScene torn = hanging;
+    torn.neck = 0;
+    torn.anchorBump = 0.8;
+    torn.stripBump = 0.7;
+    torn.bubble = LiquidBubble{{330, 360}, 4, 0.85};
+    LiquidScene bare = torn;
+    bare.anchorBump = 0;
+    bare.stripBump = 0;
+    bare.bubble.reset();
+    bare.showsShadow = false;
+    for (const LiquidScene& scene : {hanging, torn, bare}) {
+        constexpr double scale = 2;
+        gfx::Bitmap bitmap = gfx::Bitmap::forPointSize({700, 600}, scale);
+        {
+            gfx::Context context(bitmap);
+            scene.draw(context, nullptr, false, 1, false);
+        }
+        int left = bitmap.pixelsWide(), right = -1, top = bitmap.pixelsHigh(), bottom = -1;
+        for (int row = 0; row < bitmap.pixelsHigh(); ++row)
+            for (int column = 0; column < bitmap.pixelsWide(); ++column)
+                if (bitmap.pixel(column, row).alpha > 0) {
+                    left = std::min(left, column);
+                    right = std::max(right, column);
+                    top = std::min(top, row);
+                    bottom = std::max(bottom, row);
+                }
+        ASSERT_GE(right, 0);
+        const gfx::Rect painted{left / scale, 600 - (bottom + 1) / scale,
+                                (right + 1 - left) / scale, (bottom + 1 - top) / scale};
+        const gfx::Rect drawn = scene.drawnBounds();
+        EXPECT_TRUE(drawn.contains(painted))
+            << gfx::stringFromRect(drawn) << " " << gfx::stringFromRect(painted);
+        EXPECT_TRUE(painted.insetBy(-12, -12).contains(drawn))
+            << gfx::stringFromRect(drawn) << " " << gfx::stringFromRect(painted);
     }
 }
 

@@ -67,6 +67,7 @@ inline constexpr const char* atomNames[] = {
     "_XROOTPMAP_ID",
     "ESETROOT_PMAP_ID",
     "WM_STATE",
+    "_COMPTON_SHADOW",
 };
 
 enum AtomIndex {
@@ -106,6 +107,7 @@ enum AtomIndex {
     rootPictureSetter,
     // ICCCM's WM_STATE, which a window manager keeps on the windows it manages.
     managedState,
+    compositorShadow,
     atomCount
 };
 

@@ -243,6 +243,15 @@ void X11WindowServer::setWindowProperties(NativeWindow& window) {
     Atom protocols[] = {(*atoms_)[wmDeleteWindow], (*atoms_)[wmTakeFocus]};
     XSetWMProtocols(display_, xid, protocols, kind.acceptsFocus ? 1 : 2);
 
+    // A compositor casts a shadow under every window it draws, those without one of their own
+    // too: the drag's overlay would throw a box of shadow around the strip it carries. A window
+    // without a shadow says so in the property the compositors of the compton line read.
+    if (!window.attributes.hasShadow) {
+        const long noShadow = 0;
+        XChangeProperty(display_, xid, (*atoms_)[compositorShadow], XA_CARDINAL, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&noShadow), 1);
+    }
+
     // Our windows draw everything themselves; no window manager decoration.
     const long motif[5] = {2, 0, 0, 0, 0};
     XChangeProperty(display_, xid, (*atoms_)[motifWmHints], (*atoms_)[motifWmHints], 32,
