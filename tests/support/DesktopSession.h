@@ -41,6 +41,9 @@ enum class Desktop {
     i3WithBar,
     // No window manager at all: every window stacks and places itself.
     bare,
+    // No window manager, and picom compositing with its shadows on, as it starts without a
+    // configuration of the user's: every window it composites casts one.
+    picomWithShadows,
     // weston, a Wayland compositor, drawing its output on the X server (its X11 back end) with
     // XWayland: X programs run on XWayland's own display (displayName()), weston's window manager
     // places their windows, and the user's pointer and keys and the pictures of the screen are
@@ -118,6 +121,15 @@ public:
         }
         case Desktop::bare:
             break;
+        case Desktop::picomWithShadows: {
+            windowManager_.emplace(std::vector<std::string>{"picom", "--backend", "xrender",
+                                                            "--shadow", "--config", "/dev/null"},
+                                   environment);
+            const Atom selection = XInternAtom(display, "_NET_WM_CM_S0", False);
+            if (!waitFor([&] { return XGetSelectionOwner(display, selection) != None; }))
+                failure_ = "picom did not take the screen";
+            break;
+        }
         case Desktop::westonXWayland:
         case Desktop::westonWithPanel:
             startWeston(xvfb, environment, desktop == Desktop::westonWithPanel);

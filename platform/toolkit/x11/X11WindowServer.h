@@ -138,6 +138,14 @@ private:
     // which the server paints as it resizes the window, and the outline goes with them.
     void landResize(NativeWindow& window, cairo_surface_t* pixels,
                     const std::vector<PixelSpan>& spans);
+    // A pending resize of a window its manager shows larger than it draws lands inside the X
+    // window as it stands, without waiting for the manager; whether it did.
+    bool landInsideStretched(NativeWindow& window, cairo_surface_t* pixels,
+                             const std::vector<PixelSpan>& spans);
+    // Makes `pixels` at (x, y) of a `width` × `height` picture, clear around them, the window's
+    // background, which the server paints as the window is resized or exposed.
+    void holdAsBackground(NativeWindow& window, cairo_surface_t* pixels, int width, int height,
+                          int x, int y);
     // What lies under a shaped window: the desktop's picture where it is, if it publishes one.
     // `renewed` is set when the picture had to be read again (every pixel then changes).
     Backdrop backdropFor(NativeWindow& window, bool& renewed);

@@ -1,3 +1,4 @@
+#include "platform/toolkit/x11/DrawnArea.h"
 #include "platform/toolkit/x11/X11WindowServerPrivate.h"
 
 #include <X11/extensions/shape.h>
@@ -33,6 +34,51 @@ void X11WindowServer::setInset(NativeWindow& window, int x, int y) {
     if (window.backing)
         paint(window, 0, 0, cairo_image_surface_get_width(window.backing),
               cairo_image_surface_get_height(window.backing), false);
+}
+
+bool X11WindowServer::landInsideStretched(NativeWindow& window, cairo_surface_t* pixels,
+                                          const std::vector<PixelSpan>& spans) {
+    if (!window.mapped || !window.lastShown || !window.pendingPixels || !placedByManager(window) ||
+        !keepsOwnSize(window))
+        return false;
+    const RootGeometry::PixelRect shown = *window.lastShown;
+    const RootGeometry::PixelRect wanted = *window.pendingPixels;
+    const bool stretched = shown.width > window.pixels.width || shown.height > window.pixels.height;
+    const bool inside = wanted.x >= shown.x && wanted.y >= shown.y &&
+                        wanted.x + wanted.width <= shown.x + shown.width &&
+                        wanted.y + wanted.height <= shown.y + shown.height;
+    if (!stretched || !inside)
+        return false;
+    // The manager keeps the X window as it stretched it (i3 gives docks the screen's width), so
+    // a new size is drawn inside it where it belongs, in one step: the outline, the pixels and
+    // what lies beyond them change together, and the background holds the same picture.
+    const DrawnArea drawn = drawnArea(wanted, shown, true, {0, 0, rootWidth_, rootHeight_});
+    // An X window of any size costs a background of the screen's size at most.
+    const int wide = std::min(shown.width, std::max(rootWidth_, drawn.insetX + wanted.width));
+    const int high = std::min(shown.height, std::max(rootHeight_, drawn.insetY + wanted.height));
+    holdAsBackground(window, pixels, wide, high, drawn.insetX, drawn.insetY);
+    XGrabServer(display_);
+    if (window.shaped && !window.hiddenByAlpha) {
+        window.shape = KeptPixels{};
+        window.shape.replace(0, 0, wanted.width, wanted.height, spans);
+        std::vector<XRectangle> kept;
+        kept.reserve(spans.size());
+        for (const PixelSpan& span : spans)
+            kept.push_back(
+                {short(span.x), short(span.y), static_cast<unsigned short>(span.width), 1});
+        XShapeCombineRectangles(display_, window.xid, ShapeBounding, drawn.insetX, drawn.insetY,
+                                kept.data(), int(kept.size()), ShapeSet, YSorted);
+    }
+    window.insetX = drawn.insetX;
+    window.insetY = drawn.insetY;
+    cairo_surface_set_device_offset(window.surface, drawn.insetX, drawn.insetY);
+    XClearWindow(display_, window.xid);
+    XUngrabServer(display_);
+    // Asked all the same: the manager answers with where it keeps the window.
+    sendGeometry(window, wanted);
+    cairo_xlib_surface_set_size(window.surface, shown.width, shown.height);
+    XFlush(display_);
+    return true;
 }
 
 void X11WindowServer::fillBeyond(NativeWindow& window, int x, int y, int width, int height) {

@@ -533,20 +533,24 @@ bool X11WindowServer::drawnAtFrame(const NativeWindow& window) const {
     });
 }
 
-void X11WindowServer::landResize(NativeWindow& window, cairo_surface_t* pixels,
-                                 const std::vector<PixelSpan>& spans) {
-    const int wide = cairo_image_surface_get_width(pixels);
-    const int high = cairo_image_surface_get_height(pixels);
-    // The server paints a window's background in the very request that resizes it, whoever
-    // sends that request: we, or a window manager once it has handled ours.
-    const Pixmap background = XCreatePixmap(display_, window.xid, unsigned(wide), unsigned(high),
+void X11WindowServer::holdAsBackground(NativeWindow& window, cairo_surface_t* pixels, int width,
+                                       int height, int x, int y) {
+    const Pixmap background = XCreatePixmap(display_, window.xid, unsigned(width), unsigned(height),
                                             unsigned(cairo_xlib_surface_get_depth(window.surface)));
     cairo_surface_t* target = cairo_xlib_surface_create(
-        display_, background, cairo_xlib_surface_get_visual(window.surface), wide, high);
+        display_, background, cairo_xlib_surface_get_visual(window.surface), width, height);
     cairo_t* cr = cairo_create(target);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, pixels, 0, 0);
-    cairo_paint(cr);
+    if (x != 0 || y != 0 || width != cairo_image_surface_get_width(pixels) ||
+        height != cairo_image_surface_get_height(pixels)) {
+        // Clear, or cut away by a shaped window's outline, beyond the pixels.
+        cairo_set_source_rgba(cr, 0, 0, 0, 0);
+        cairo_paint(cr);
+    }
+    cairo_set_source_surface(cr, pixels, x, y);
+    cairo_rectangle(cr, x, y, cairo_image_surface_get_width(pixels),
+                    cairo_image_surface_get_height(pixels));
+    cairo_fill(cr);
     cairo_destroy(cr);
     cairo_surface_finish(target);
     cairo_surface_destroy(target);
@@ -554,6 +558,17 @@ void X11WindowServer::landResize(NativeWindow& window, cairo_surface_t* pixels,
     if (window.backgroundPixmap)
         XFreePixmap(display_, window.backgroundPixmap);
     window.backgroundPixmap = background;
+}
+
+void X11WindowServer::landResize(NativeWindow& window, cairo_surface_t* pixels,
+                                 const std::vector<PixelSpan>& spans) {
+    if (landInsideStretched(window, pixels, spans))
+        return;
+    const int wide = cairo_image_surface_get_width(pixels);
+    const int high = cairo_image_surface_get_height(pixels);
+    // The server paints a window's background in the very request that resizes it, whoever
+    // sends that request: we, or a window manager once it has handled ours.
+    holdAsBackground(window, pixels, wide, high, 0, 0);
 
     const bool outlined = window.shaped && !window.hiddenByAlpha;
     // A window manager that has put the window where it was asked before applies this resize in
@@ -570,7 +585,7 @@ void X11WindowServer::landResize(NativeWindow& window, cairo_surface_t* pixels,
             outline.push_back({0, 0, wide, high});
         window.veil.reset();
         window.veil = std::make_unique<ResizeVeil>(display_, window.pixels, *window.pendingPixels,
-                                                   outline, background);
+                                                   outline, window.backgroundPixmap);
         const std::uint64_t serial = ++window.veilSerial;
         // Bounded: a manager that never applies the resize leaves the window as it put it.
         constexpr double veilLimit = 0.5;
