@@ -117,10 +117,12 @@ void FloatingBarController::show(std::optional<gfx::Rect> dropFrame) {
         base = screen->visibleFrame();
 
     gfx::Point origin{base.minX(), base.minY() - dropBelowStatusItem};
+    // Where the bar was put, not where a window manager shows it: its decoration, or a height it
+    // gives every window while mapping it, is no choice of the user's, to be kept.
     if (dropFrame)
         origin = dropFrame->origin;
     else if (panel_)
-        origin = panel_->frame().origin;
+        origin = panel_->requestedFrame().origin;
     else if (auto stored = defaults_.stringForKey(floatingFrameKey))
         origin = gfx::rectFromString(*stored).value_or(gfx::Rect{}).origin;
     const gfx::Rect frame = keepFrameOnScreen({origin, size});

@@ -88,6 +88,9 @@ public:
     // Where the window is: what the program last asked for, or where the window system put it
     // instead (a window manager may move or stretch a window).
     const gfx::Rect& frame() const { return frame_; }
+    // The frame the program last asked for. A window manager may show the window elsewhere
+    // (frame() says where), which is no choice of the program's or of its user's.
+    const gfx::Rect& requestedFrame() const { return requestedFrame_; }
     void setFrame(const gfx::Rect& frame, bool display);
     // Runs when the window system moved or resized the window by itself.
     std::function<void()> frameChangedAction;

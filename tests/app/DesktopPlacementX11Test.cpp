@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,6 +35,10 @@ namespace {
 using namespace std::chrono_literals;
 using namespace pulsedecktest;
 using testsupport::Desktop;
+
+std::string desktopName(Desktop desktop) {
+    return desktop == Desktop::i3WithBar ? "I3" : "Openbox";
+}
 
 bool contains(const testsupport::PixelArea& area, int x, int y) {
     return x >= area.x && x < area.x + area.width && y >= area.y && y < area.y + area.height;
@@ -393,5 +398,106 @@ TEST_F(DesktopPlacement, TwoCopiesOnOneDisplaySettleAndStayOnScreen) {
         << "one above the other, neither covering the other";
     screenshot("placement-two-copies.png");
 }
+
+class FloatingBarPlacement : public DesktopPlacement,
+                             public ::testing::WithParamInterface<Desktop> {
+protected:
+    void start() {
+        program = std::make_unique<Program>(xvfb_, config_.path());
+        ASSERT_TRUE(program->started());
+        ASSERT_TRUE(settledDock());
+    }
+
+    // A window of ours below the docks, as tall as a strip and at rest: the dragged strip's
+    // preview, or the floating bar.
+    std::optional<Placed> restingStrip(int top) {
+        std::optional<Placed> last;
+        int still = 0;
+        waitFor(
+            [&] {
+                std::optional<Placed> now;
+                for (const auto& window : shownPanels(display()))
+                    if (window.area.y > top && window.area.height >= 20 && window.area.height <= 44)
+                        now = window;
+                still = now && last && now->area.x == last->area.x && now->area.y == last->area.y
+                            ? still + 1
+                            : 0;
+                last = now;
+                return still >= 3;
+            },
+            20s);
+        return still >= 3 ? last : std::nullopt;
+    }
+
+    std::unique_ptr<Program> program;
+};
+
+// A module dragged off the strip and dropped as a floating bar: the bar stands where its preview
+// stood when it was let go (its left and bottom edges, within 2 pixels, as the bar may be of
+// another size), whatever the window manager would add, and after a restart at the same place.
+TEST_P(FloatingBarPlacement, ADroppedBarStandsWhereItsPreviewStoodAndComesBackThere) {
+    testsupport::DesktopSession desktop(xvfb_, GetParam());
+    ASSERT_TRUE(desktop.isReady()) << desktop.failure();
+    ASSERT_NO_FATAL_FAILURE(start());
+    const auto dock = settledDock();
+    std::this_thread::sleep_for(1500ms);
+    // The strip's left end: where the dock's middle row first shows the strip, from the right.
+    const auto band = testsupport::capture(display(), DefaultRootWindow(display()), 0, dock->area.y,
+                                           1440, dock->area.height);
+    const int middle = dock->area.height / 2;
+    const testsupport::Rgb beside = band.at(2, middle);
+    int left = 1439;
+    while (left > 0 && !testsupport::near(band.at(left - 1, middle), beside, 8))
+        --left;
+    const int pressX = left + 30;
+    const int pressY = dock->area.y + middle;
+    moveTo(pressX, pressY);
+    std::this_thread::sleep_for(150ms);
+    button(1, true);
+    std::this_thread::sleep_for(100ms);
+    glide(pressX, pressY, 520, 480);
+    const int belowDocks = dock->area.y + dock->area.height;
+    const auto preview = restingStrip(belowDocks);
+    ASSERT_TRUE(preview) << "the dragged strip at rest under the pointer";
+    button(1, false);
+    const long popUpMenu = long(XInternAtom(display(), "_NET_WM_WINDOW_TYPE_POPUP_MENU", False));
+    std::vector<Placed> menu;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            menu.clear();
+            for (const auto& window : shownPanels(display()))
+                if (testsupport::windowProperty(display(), window.window, "_NET_WM_WINDOW_TYPE",
+                                                XA_ATOM, 1) == std::vector<long>{popUpMenu})
+                    menu.push_back(window);
+            return menu.size() == 1;
+        },
+        10s))
+        << "the drop menu";
+    std::this_thread::sleep_for(300ms);
+    moveTo(menu[0].area.x + 40, menu[0].area.y + 16);
+    std::this_thread::sleep_for(150ms);
+    button(1, true);
+    button(1, false);
+
+    const auto bar = restingStrip(belowDocks);
+    screenshot("placement-" + desktopName(GetParam()) + "-dropped-bar.png");
+    ASSERT_TRUE(bar) << "a floating bar";
+    EXPECT_NEAR(bar->area.x, preview->area.x, 2);
+    EXPECT_NEAR(bar->area.y + bar->area.height, preview->area.y + preview->area.height, 2)
+        << "preview at " << preview->area.x << ", " << preview->area.y << ", bar at " << bar->area.x
+        << ", " << bar->area.y;
+
+    program->signal(SIGTERM);
+    ASSERT_TRUE(program->waitForExit(10s));
+    ASSERT_NO_FATAL_FAILURE(start());
+    const auto again = restingStrip(belowDocks);
+    ASSERT_TRUE(again) << "the bar after a restart";
+    EXPECT_NEAR(again->area.x, bar->area.x, 2);
+    EXPECT_NEAR(again->area.y, bar->area.y, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, FloatingBarPlacement,
+                         ::testing::Values(Desktop::i3WithBar, Desktop::openbox),
+                         [](const auto& info) { return desktopName(info.param); });
 
 } // namespace

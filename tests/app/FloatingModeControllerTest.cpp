@@ -110,6 +110,13 @@ TEST_F(FloatingModeControllerTest, TheBarsOriginComesFromTheDropTheOldPanelTheSt
     EXPECT_EQ(floatingBar().panel()->frame().origin, (gfx::Point{500, 300}));
     EXPECT_EQ(storedFrame(), floatingBar().panel()->frame());
 
+    // A window manager that shows it lower (by a decoration it would have drawn) chose nothing:
+    // the mode chosen again puts it back, and the user's place is what stays saved.
+    server.placeFromDesktop(*floatingBar().panel()->windowNumber(), {{502, 259}, size()});
+    ASSERT_EQ(floatingBar().panel()->frame().origin, (gfx::Point{502, 259}));
+    delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
+    EXPECT_EQ(storedFrame()->origin, (gfx::Point{500, 300}));
+
     delegate->floatingMode().set(FloatingMode::detached, gfx::Rect{100, 400, 1, 1});
     EXPECT_EQ(floatingBar().panel()->frame().origin, (gfx::Point{100, 400}));
     EXPECT_EQ(storedFrame()->origin, (gfx::Point{100, 400}));

@@ -90,6 +90,11 @@ public:
     void inject(NativeEvent event);
     // The desktop asks to close the window, as a window manager's close does.
     void closeFromDesktop(NativeWindowId window) { requestClose(window); }
+    // The desktop shows the window elsewhere, as a window manager that moves it its own way does.
+    void placeFromDesktop(NativeWindowId window, const gfx::Rect& frame) {
+        setFrame(window, frame);
+        reportFrame(window, frame);
+    }
 
     // Composition: the screen's desktop with every visible window on it, by level and order.
     gfx::Bitmap composeScreen(std::size_t index) const;

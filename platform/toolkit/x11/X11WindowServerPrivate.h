@@ -186,6 +186,9 @@ struct X11WindowServer::NativeWindow {
     bool everViewable = false;
     // Whether the window manager put the window where it was last asked to be.
     bool managerFollows = false;
+    // Mapped, and not yet found anywhere but where it was asked to be: a manager's first other
+    // place for it is answered by asking once more.
+    bool placeToInsist = false;
     // Over the window while its manager applies a resize (landResize).
     std::unique_ptr<ResizeVeil> veil;
     std::uint64_t veilSerial = 0;

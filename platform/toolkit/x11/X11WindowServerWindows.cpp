@@ -410,6 +410,7 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
     if (*shown == window.pixels) {
         window.asksLeft = placeAsks;
         setInset(window, 0, 0);
+        window.placeToInsist = false;
         window.pendingPlaces.clear();
         // A manager that moved the window its own way (i3 stretches docks) is not taken to
         // follow the next request because the window still stands where it put it.
@@ -427,6 +428,23 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
     }
     window.pendingPlaces.clear();
     const bool managed = placedByManager(window);
+    // A manager may put a window it maps where it likes, and honour a move once it manages the
+    // window (i3 floats it lower by the decoration it would have drawn): the place of a window
+    // the user put somewhere (a floating bar dropped where its preview stood) is asked once more,
+    // and the manager's place is taken only if it stands a moment later.
+    if (window.placeToInsist && managed && window.attributes.role != WindowRole::statusBar) {
+        window.placeToInsist = false;
+        const RootGeometry::PixelRect& wanted = window.sentPixels;
+        XMoveResizeWindow(display_, window.xid, wanted.x, wanted.y, unsigned(wanted.width),
+                          unsigned(wanted.height));
+        XFlush(display_);
+        loop_.queue().asyncAfter(
+            refusalPatience, [this, alive = std::weak_ptr<int>(alive_), id = window.id] {
+                if (NativeWindow* placed = alive.expired() ? nullptr : find(id))
+                    followPlacement(*placed);
+            });
+        return;
+    }
     const DrawnArea drawn =
         drawnArea(window.sentPixels, *shown, keepsOwnSize(window), {0, 0, rootWidth_, rootHeight_});
     const bool ownSize = shown->width == drawn.onRoot.width && shown->height == drawn.onRoot.height;
@@ -998,6 +1016,7 @@ void X11WindowServer::orderFront(NativeWindowId id) {
 
 void X11WindowServer::mapXWindow(NativeWindow& window) {
     window.mapHeld = false;
+    window.placeToInsist = true;
     if (window.pendingPixels)
         sendGeometry(window, *window.pendingPixels);
     const bool firstShown = !std::exchange(window.everShown, true);
