@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <thread>
@@ -46,6 +47,16 @@ protected:
         XTestFakeButtonEvent(display(), button, True, CurrentTime);
         XTestFakeButtonEvent(display(), button, False, CurrentTime);
         XFlush(display());
+    }
+
+    // The light body of a menu or a bar, not the desktop nor the shadow weston draws around it.
+    static bool light(const testsupport::Rgb& pixel) {
+        return pixel.red > 180 && pixel.green > 180 && pixel.blue > 180;
+    }
+    // What X says is shown reaches the screen, and takes the pointer there, only once the
+    // compositor has drawn it.
+    bool showsLightAt(int x, int y) const {
+        return light(testsupport::pixelAt(display(), DefaultRootWindow(display()), x, y));
     }
 
     testsupport::Capture screen() const {
@@ -318,6 +329,13 @@ TEST_F(OnWaylandDesktop, UnderWestonAPulledOutStripFollowsThePointerAndDocksBack
     };
     const int pressX = strip->area.x + 14, pressY = strip->area.height / 2;
     const int step = 40;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return drawnAlong(strip->area.x, pressY, strip->area.width) >
+                   strip->area.width * 9 / 10;
+        },
+        10s))
+        << "weston shows the strip";
     moveTo(pressX, pressY);
     std::this_thread::sleep_for(100ms);
     XTestFakeButtonEvent(display(), 1, True, CurrentTime);
@@ -360,7 +378,10 @@ TEST_F(OnWaylandDesktop, UnderWestonAPulledOutStripFollowsThePointerAndDocksBack
         << "the drop menu";
     const auto dropMenu =
         *std::find_if(menu.begin(), menu.end(), [](const Placed& p) { return p.area.height > 40; });
-    click(dropMenu.area.x + 40, dropMenu.area.y + 5 + 22 + 11);
+    const int chooseX = dropMenu.area.x + 40, chooseY = dropMenu.area.y + 5 + 22 + 11;
+    ASSERT_TRUE(waitFor([&] { return showsLightAt(chooseX, chooseY); }, 10s))
+        << "weston shows the drop menu";
+    click(chooseX, chooseY);
     ASSERT_TRUE(waitFor([&] { return docks(xwayland.get()).empty(); }, 10s))
         << "the strip leaves the menu bar";
     std::vector<Placed> bar;
@@ -374,14 +395,26 @@ TEST_F(OnWaylandDesktop, UnderWestonAPulledOutStripFollowsThePointerAndDocksBack
             const auto column = testsupport::capture(display(), DefaultRootWindow(display()), grabX,
                                                      holdY - 60, 1, 120);
             std::vector<int> drawn;
-            // The bar's light body, not the shadow weston draws around it.
             for (int row = 0; row < column.height; ++row)
-                if (const auto pixel = column.at(0, row);
-                    pixel.red > 180 && pixel.green > 180 && pixel.blue > 180)
+                if (light(column.at(0, row)))
                     drawn.push_back(holdY - 60 + row);
-            const bool one = !drawn.empty() && drawn.back() - drawn.front() < 40;
-            grabY = one ? (drawn.front() + drawn.back()) / 2 : -1;
-            return one;
+            if (drawn.empty() || drawn.back() - drawn.front() >= 40)
+                return false;
+            grabY = (drawn.front() + drawn.back()) / 2;
+            // As wide as the bar: weston may still show the preview where the pull ended, light
+            // too, while it has not drawn the new bar yet. (The bar's figures change its width
+            // by a few pixels from one second to the next, the preview's narrower by ~100.)
+            const auto row = testsupport::capture(display(), DefaultRootWindow(display()), 0, grabY,
+                                                  xvfb_.width(), 1);
+            int left = -1, right = -1;
+            for (int x = 0; x < row.width; ++x)
+                if (light(row.at(x, 0))) {
+                    left = left < 0 ? x : left;
+                    right = x;
+                }
+            const auto shown = shownPanels(xwayland.get());
+            return left >= 0 && shown.size() == 1 &&
+                   std::abs(right - left + 1 - shown[0].area.width) <= 16;
         },
         10s))
         << "weston shows the bar near the drop";
