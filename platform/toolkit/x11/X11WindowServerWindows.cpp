@@ -426,6 +426,12 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         window.pendingPlaces.erase(window.pendingPlaces.begin(), earlier + 1);
         return;
     }
+    // Nor can the manager have answered a resize still waiting for its pixels: it has not seen
+    // it yet, and its answer follows once the resize lands. Taken now, an answer to an earlier
+    // request would drop that resize, and the toolkit, which asks for a frame once, would keep
+    // the old size (a bar that grew kept showing its items cut at the old width).
+    if (window.pendingPixels)
+        return;
     window.pendingPlaces.clear();
     const bool managed = placedByManager(window);
     // A manager may put a window it maps where it likes, and honour a move once it manages the
@@ -479,8 +485,6 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
                                          placeRefused(id);
                                  });
     }
-    // The window manager's place wins over a resize still waiting for its pixels.
-    window.pendingPixels.reset();
     window.managerFollows = false;
     if (window.attributes.role == WindowRole::statusBar && shown->y != window.pixels.y) {
         // A window manager that stacks docks itself keeps the bar where it put it, and the
