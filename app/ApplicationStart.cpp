@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/MainThread.h"
 #include "platform/foundation/SingleInstance.h"
+#include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/x11/X11InstanceSelection.h"
 
 #include <cstdio>
@@ -64,6 +65,7 @@ StartOutcome startApplication(ui::WindowServer& server, AppDelegate::Environment
         std::abort();
     }
     auto& loop = *environment.loop;
+    foundation::UserDefaults* defaults = environment.defaults;
     ui::Application application(server, loop);
     auto delegate = AppDelegate::create(std::move(environment));
     application.setDelegate(delegate);
@@ -73,6 +75,12 @@ StartOutcome startApplication(ui::WindowServer& server, AppDelegate::Environment
     if (running)
         running(application, *delegate);
     application.run();
+    // What the user set is on disk, then the name and the display are free, before anything is
+    // torn down: a copy started the moment the windows go runs, and reads every setting.
+    if (defaults)
+        defaults->synchronizeBeforeExit();
+    display.reset();
+    instanceName.release();
     delegate.reset();
     return StartOutcome::ran;
 }

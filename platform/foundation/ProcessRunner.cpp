@@ -235,6 +235,8 @@ ProcessResult runProcess(const std::vector<std::string>& arguments, const Proces
                 readAvailable(stream, options.outputLimit, result.outputTruncated);
     }
 
+    if (result.cancelled && !options.killWhenCancelled)
+        return result;
     if (!exited) {
         // Past the time limit, cancelled, or poll failed: kill it and wait, so it never lingers
         // as a zombie.

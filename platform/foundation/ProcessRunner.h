@@ -22,6 +22,9 @@ struct ProcessOptions {
     bool captureOutput = true;
     // Ends the child early when cancelled from another thread; none: only the time limit does.
     const ProcessCancellation* cancellation = nullptr;
+    // False: a cancellation only ends the wait, and the child runs on unreaped (a launcher whose
+    // program the user asked for, when the process that started it is about to end).
+    bool killWhenCancelled = true;
 };
 
 struct ProcessResult {
@@ -52,6 +55,9 @@ struct ProcessResult {
 //
 // Blocks the calling thread until the child ends, the time limit passes or the cancellation
 // comes; call it off the main thread. Any thread.
+//
+// A child left running by a cancellation (ProcessOptions::killWhenCancelled) is the exception to
+// the reaping: it stays this process's child until it ends or this process does.
 ProcessResult runProcess(const std::vector<std::string>& arguments,
                          const ProcessOptions& options = {});
 

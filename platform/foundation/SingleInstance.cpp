@@ -111,9 +111,13 @@ SingleInstance SingleInstance::claim(std::string_view identifier, std::string_vi
 }
 
 SingleInstance::~SingleInstance() {
+    release();
+}
+
+void SingleInstance::release() {
     source_.reset();
     if (fd_ >= 0)
-        ::close(fd_);
+        ::close(std::exchange(fd_, -1));
 }
 
 void SingleInstance::serveReopenRequests(dispatch::RunLoop& loop,

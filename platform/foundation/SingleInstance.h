@@ -19,8 +19,8 @@ namespace foundation {
 //
 // Abstract names belong to the network namespace: copies in sandboxes with a network of their
 // own do not see one another, and any user may bind a name first; the X server's selection
-// (X11InstanceSelection.h) settles both. The socket is close-on-exec, so a spawned program never holds the
-// name. No step waits without a bound.
+// (X11InstanceSelection.h) settles both. The socket is close-on-exec, so a spawned program never
+// holds the name. No step waits without a bound.
 class SingleInstance {
 public:
     enum class Outcome {
@@ -62,6 +62,9 @@ public:
     // for its answer. Any thread.
     ReopenAnswer requestReopen(std::chrono::milliseconds timeout) const;
 
+    // Gives the name up now, so a copy started from here on runs; serving ends with it.
+    void release();
+
 private:
     SingleInstance(Outcome outcome, std::string name, int fd)
         : outcome_(outcome), name_(std::move(name)), fd_(fd) {}
@@ -70,7 +73,7 @@ private:
     const Outcome outcome_;
     const std::string name_;
     // The listening socket while the name is held.
-    const int fd_;
+    int fd_;
     std::function<void()> reopenAction_;
     dispatch::RunLoop::Registration source_;
 };

@@ -88,6 +88,7 @@ void Application::terminate() {
     if (terminating_)
         return;
     terminating_ = true;
+    workspace_->letGoOfLaunchers();
     if (auto delegate = delegate_.lock())
         delegate->applicationWillTerminate();
     loop_.stop();

@@ -15,10 +15,14 @@ namespace ui {
 namespace {
 
 // The desktop's launchers return once the program is on its way; their children may keep
-// running long after, so their output is not captured.
-bool runLauncher(const std::vector<std::string>& argv) {
+// running long after, so their output is not captured. One still running when the workspace goes
+// (the program quits while xdg-open looks for a browser) runs on unwaited for.
+bool runLauncher(const std::vector<std::string>& argv,
+                 const foundation::ProcessCancellation& letGo) {
     foundation::ProcessOptions options;
     options.captureOutput = false;
+    options.cancellation = &letGo;
+    options.killWhenCancelled = false;
     return foundation::runProcess(argv, options).succeeded();
 }
 
@@ -61,7 +65,13 @@ bool endsWith(const std::string& text, std::string_view suffix) {
 
 } // namespace
 
-Workspace::Workspace() : opener_(runLauncher), dataDirectories_(xdgDataDirectories()) {}
+Workspace::Workspace()
+    : letGoOfLaunchers_(std::make_shared<foundation::ProcessCancellation>()),
+      opener_([letGo = letGoOfLaunchers_](const std::vector<std::string>& argv) {
+          return runLauncher(argv, *letGo);
+      }),
+      dataDirectories_(xdgDataDirectories()) {}
+
 
 Workspace& Workspace::shared() {
     return Application::shared().workspace();

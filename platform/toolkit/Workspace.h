@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/foundation/ProcessCancellation.h"
 #include "platform/graphics/Image.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +45,9 @@ public:
     // whether it succeeded (false at once when the URL was not handed on). The main run loop
     // must outlive a pending completion.
     bool openURL(const std::string& url, std::function<void(bool succeeded)> completion = {});
+    // Launchers still running (xdg-open looking for a browser) are no longer waited for, and
+    // later ones not at all: the application is ending, and what they start runs on.
+    void letGoOfLaunchers() { letGoOfLaunchers_->cancel(); }
 
     // The file URL of the application's desktop entry (<identifier>.desktop in the XDG data
     // folders' applications/), or none when it is not installed.
@@ -70,6 +75,7 @@ public:
     void post(WorkspaceNotification name);
 
 private:
+    std::shared_ptr<foundation::ProcessCancellation> letGoOfLaunchers_;
     Opener opener_;
     bool checkHelperOnPath_ = true;
     std::vector<std::filesystem::path> dataDirectories_;

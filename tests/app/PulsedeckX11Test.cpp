@@ -1,3 +1,5 @@
+#include "detail/PersistentMenuOption.h"
+#include "platform/toolkit/MenuTracker.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +16,9 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -240,6 +244,66 @@ TEST_F(PulsedeckX11, AScriptedSessionOfClicksDragsMenusAndEscapeEndsCleanlyOnThe
     ASSERT_TRUE(status) << "the quit key ends the program";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << fileText(errors);
     EXPECT_FALSE(hasSanitizerReport(fileText(errors))) << fileText(errors);
+}
+
+// A link's opener still looking for a browser when the user quits: the program ends at once and
+// leaves it running, and a copy started the moment the windows go is the one that runs.
+TEST_F(PulsedeckX11, TheQuitKeyEndsAtOnceWhileALinkIsStillOpeningAndARelaunchRuns) {
+    markLaunchedBefore(config_.path());
+    const auto bin = config_.path() / "bin";
+    std::filesystem::create_directories(bin);
+    std::ofstream(bin / "xdg-open") << "#!/bin/sh\necho $$ > \"$0.pid\"\nexec sleep 30\n";
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    auto variables = environmentFor(xvfb_, config_.path(), xvfb_.displayName());
+    variables.push_back("PATH=" + bin.string() + ":" + std::getenv("PATH"));
+    Program first(variables);
+    auto bar = waitForStatusBar(display_.get(), bound);
+    ASSERT_TRUE(bar);
+    ASSERT_TRUE(waitForSample(display_.get(), *bar, bound));
+    Display* display = display_.get();
+    const int stripY = bar->y + int(bar->height) / 2;
+    const int stripX = bar->x + int(bar->width) - 60;
+
+    // The strip's menu opens at the pointer; Privacy Policy is its eighth row.
+    const long popUp = long(XInternAtom(display, "_NET_WM_WINDOW_TYPE_POPUP_MENU", False));
+    std::optional<Placed> menu;
+    const auto menuShown = [&] {
+        for (const auto& panel : shownPanels(display)) {
+            const auto types = testsupport::windowProperty(display, panel.window,
+                                                           "_NET_WM_WINDOW_TYPE", XA_ATOM, 8);
+            if (std::find(types.begin(), types.end(), popUp) != types.end())
+                menu = panel;
+        }
+        return menu.has_value();
+    };
+    for (int tries = 0; tries < 5 && !menu; ++tries) {
+        fakeMotion(display, stripX, stripY);
+        fakeButton(display, 3, true);
+        fakeButton(display, 3, false);
+        waitFor(menuShown, 3s);
+    }
+    ASSERT_TRUE(menu) << "the strip's menu opens";
+    const int row = menu->area.y + int(ui::MenuLayout::verticalPadding) +
+                    int(7.5 * pulsedeck::PersistentMenuOption::height);
+    fakeMotion(display, menu->area.x + 40, row);
+    fakeButton(display, 1, true);
+    fakeButton(display, 1, false);
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(bin / "xdg-open.pid"); }, bound))
+        << "the opener runs";
+
+    fakeMotion(display, stripX, stripY);
+    XSync(display, False);
+    pressControlQ();
+    ASSERT_TRUE(waitFor([&] { return mappedDocks() == 0; }, bound)) << "the windows go";
+    Program second(variables);
+    const auto status = first.waitForExit(5s);
+    ASSERT_TRUE(status) << "the opener is not waited for";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    EXPECT_TRUE(waitForStatusBar(display, bound)) << "the relaunched copy runs";
+    EXPECT_TRUE(second.isRunning());
+    const auto opener = std::stoi(fileText(bin / "xdg-open.pid"));
+    EXPECT_EQ(kill(opener, 0), 0) << "the opener runs on";
+    kill(opener, SIGKILL);
 }
 
 TEST(Pulsedeck, WithoutADisplayItSaysSoAndEndsWritingNothing) {

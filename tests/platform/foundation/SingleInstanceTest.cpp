@@ -70,7 +70,7 @@ TEST(SingleInstance, OneCopyPerUserAndServerWhateverTheEnvironment) {
     EXPECT_NE(SingleInstance::nameFor(fits + "i", ":0"), fits + "i-" + uid + "-_0");
 }
 
-TEST(SingleInstance, AKilledHolderFreesTheNameAtOnce) {
+TEST(SingleInstance, AKilledOrReleasedHolderFreesTheNameAtOnce) {
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     const pid_t child = fork();
@@ -91,6 +91,11 @@ TEST(SingleInstance, AKilledHolderFreesTheNameAtOnce) {
     EXPECT_EQ(SingleInstance::claim(identifier, ":1").outcome(), Outcome::acquired);
     close(ready[0]);
     close(ready[1]);
+
+    auto quitting = SingleInstance::claim(identifier, ":1");
+    ASSERT_EQ(quitting.outcome(), Outcome::acquired);
+    quitting.release();
+    EXPECT_EQ(SingleInstance::claim(identifier, ":1").outcome(), Outcome::acquired);
 }
 
 TEST(SingleInstance, EachRequestReopensTheRunningCopyOnItsLoop) {
