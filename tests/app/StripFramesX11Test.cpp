@@ -9,6 +9,7 @@
 #include "statusbar/MenuBarContentView.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <memory>
@@ -240,8 +241,10 @@ protected:
         return {strip->x() + first.midX(), strip->y() + first.midY()};
     }
 
-    // The strip's first module pressed and moved to `to` (root pixels) in `steps` steps.
-    void dragOut(std::pair<int, int> to, int steps) {
+    // The strip's first module pressed and moved to `to` (root pixels) in `steps` steps, with a
+    // look after each.
+    void dragOut(
+        std::pair<int, int> to, int steps, const std::function<void()>& look = [] {}) {
         const auto [fromX, fromY] = pixel(firstModule());
         moveTo(fromX, fromY);
         settle(0.1);
@@ -251,6 +254,7 @@ protected:
             moveTo(fromX + (to.first - fromX) * step / steps,
                    fromY + (to.second - fromY) * step / steps);
             settle(0.016);
+            look();
         }
     }
     // Let go: the drop menu opens, and Escape declines it.
@@ -372,16 +376,7 @@ TEST_F(StripFramesUnderPicom, TheDragsWindowsWithoutAShadowCastNone) {
                     shaded += testsupport::near(beside.at(column, row), white, 3) ? 0 : 1;
         }
     };
-    const auto [fromX, fromY] = pixel(firstModule());
-    moveTo(fromX, fromY);
-    settle(0.1);
-    button(1, true);
-    settle(0.05);
-    for (int step = 1; step <= 20; ++step) {
-        moveTo(fromX + (560 - fromX) * step / 20, fromY + (400 - fromY) * step / 20);
-        settle(0.016);
-        lookBeside();
-    }
+    ASSERT_NO_FATAL_FAILURE(dragOut({560, 400}, 20, lookBeside));
     photograph("pulled");
     for (int look = 0; look < 20; ++look) {
         settle(0.05);
