@@ -1,12 +1,12 @@
 #include "app/AppUpdates.h"
 
 #include "detail/DetailView.h"
+#include "model/LinkOpening.h"
 #include "model/SafeWebURL.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/ProcessInfo.h"
 #include "platform/toolkit/Alert.h"
 #include "platform/toolkit/Application.h"
-#include "platform/toolkit/Workspace.h"
 #include "updates/UpdateAlert.h"
 #include "updates/Version.h"
 
@@ -29,6 +29,9 @@ AppUpdates::AppUpdates(foundation::UserDefaults& defaults, dispatch::RunLoop& lo
                        Hooks hooks)
     : defaults_(defaults), loop_(loop), fetch_(std::move(fetch)), hooks_(std::move(hooks)) {
     notifications_.setCenter(std::move(center));
+    notifications_.openRelease = [language = hooks_.language](const std::string& url) {
+        openLinkTellingOfFailure(url, language ? language() : AppLanguage::english);
+    };
 }
 
 UpdateController& AppUpdates::checker() {
@@ -82,7 +85,7 @@ void AppUpdates::present(const UpdateOutcome& outcome) {
                                  shortVersion.empty() ? std::string("—") : shortVersion);
     ui::Application::shared().activateIgnoringOtherApps(true);
     if (alertAnswerOpensDownload(outcome, alert->runModal()))
-        ui::Workspace::shared().openURL(outcome.release->downloadURL());
+        openLinkTellingOfFailure(outcome.release->downloadURL(), hooks_.language());
 }
 
 void AppUpdates::notify(const AppRelease& release, const std::string& runningVersion) {

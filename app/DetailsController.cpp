@@ -3,6 +3,7 @@
 #include "detail/PersistentMenuOption.h"
 #include "floating/DetailPlacement.h"
 #include "floating/FloatingGeometry.h"
+#include "model/LinkOpening.h"
 #include "model/StatusClick.h"
 #include "platform/toolkit/AnimationContext.h"
 #include "platform/toolkit/Workspace.h"
@@ -258,7 +259,7 @@ void DetailsController::openActivityMonitor() {
     ui::Workspace& workspace = application().workspace();
     for (const char* identifier : activityMonitors) {
         if (auto url = workspace.urlForApplication(identifier)) {
-            workspace.openURL(*url);
+            openLinkTellingOfFailure(*url, view_->state().language);
             return;
         }
     }

@@ -4,6 +4,7 @@
 #include "detail/ModuleSectionView.h"
 #include "detail/SettingsIconButton.h"
 #include "detail/ThemeSegments.h"
+#include "model/LinkOpening.h"
 #include "model/LoginItemEntry.h"
 #include "model/PrivacyPolicy.h"
 #include "platform/dispatch/RunLoop.h"
@@ -186,7 +187,7 @@ void DetailView::doApproval() {
     // The login item is an autostart entry: its folder is where the user approves or removes it.
     ui::Application* app = ui::Application::current();
     if (const auto entry = liveLoginItemEntry(); app && entry)
-        app->workspace().openURL("file://" + entry->parent_path().string());
+        openLinkTellingOfFailure("file://" + entry->parent_path().string(), state_.language);
 }
 
 void DetailView::doFeedback() {
@@ -194,7 +195,7 @@ void DetailView::doFeedback() {
 }
 
 void DetailView::doPrivacy() {
-    openPrivacyPolicy();
+    openPrivacyPolicy(state_.language);
 }
 
 void DetailView::doSettings() {

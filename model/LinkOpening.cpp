@@ -5,8 +5,8 @@
 
 namespace pulsedeck {
 
-void openLinkTellingOfFailure(const std::string& url, std::function<std::string(Copy)> texts) {
-    ui::Workspace::shared().openURL(url, [url, texts = std::move(texts)](bool succeeded) {
+bool openLinkTellingOfFailure(const std::string& url, std::function<std::string(Copy)> texts) {
+    return ui::Workspace::shared().openURL(url, [url, texts = std::move(texts)](bool succeeded) {
         if (succeeded)
             return;
         ui::Alert alert;
@@ -15,6 +15,10 @@ void openLinkTellingOfFailure(const std::string& url, std::function<std::string(
         alert.addButton(texts(Copy::okay));
         alert.runModal();
     });
+}
+
+bool openLinkTellingOfFailure(const std::string& url, AppLanguage language) {
+    return openLinkTellingOfFailure(url, [language](Copy key) { return text(key, language); });
 }
 
 } // namespace pulsedeck

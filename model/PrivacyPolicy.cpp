@@ -1,13 +1,13 @@
 #include "model/PrivacyPolicy.h"
 
+#include "model/LinkOpening.h"
 #include "model/SafeWebURL.h"
-#include "platform/toolkit/Workspace.h"
 
 namespace pulsedeck {
 
-bool openPrivacyPolicy() {
+bool openPrivacyPolicy(AppLanguage language) {
     auto url = productPageURL("/privacy");
-    return url && ui::Workspace::shared().openURL(*url);
+    return url && openLinkTellingOfFailure(*url, language);
 }
 
 } // namespace pulsedeck

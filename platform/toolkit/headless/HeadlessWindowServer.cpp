@@ -137,6 +137,11 @@ View* buttonTitled(View& view, const std::string& title) {
 void HeadlessWindowServer::modalSessionBegan(NativeWindowId window) {
     modalSessions_.push_back(window);
     Application* app = Application::current();
+    const auto shown = app ? app->windowWithNumber(window) : nullptr;
+    const auto* content = shown ? shown->contentView().get() : nullptr;
+    modalTexts_.push_back(content ? content->accessibility().label + "\n" +
+                                        content->accessibility().value
+                                  : std::string());
     if (modalAnswers_.empty() || !app)
         return;
     std::string title = std::move(modalAnswers_.front());

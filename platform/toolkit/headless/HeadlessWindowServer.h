@@ -70,6 +70,9 @@ public:
     CursorKind cursor() const { return cursor_; }
     // Modal sessions begun, oldest first.
     const std::vector<NativeWindowId>& modalSessions() const { return modalSessions_; }
+    // What each modal session's window said, as it tells assistive clients: its message, a line
+    // break, its informative text.
+    const std::vector<std::string>& modalTexts() const { return modalTexts_; }
     // Scripted answers: each modal session that begins presses, right after it starts, the
     // button titled with the next queued title, as an assistive client would.
     void answerNextModal(std::string buttonTitle) {
@@ -117,6 +120,7 @@ private:
     unsigned buttons_ = 0;
     CursorKind cursor_ = CursorKind::arrow;
     std::vector<NativeWindowId> modalSessions_;
+    std::vector<std::string> modalTexts_;
     std::deque<std::string> modalAnswers_;
 };
 
