@@ -57,7 +57,8 @@ namespace pulsedeck {
     X(welcomeTitle) X(welcomeBody) X(welcomeOK) X(fan) \
     X(fanShort) X(fanDisplay) X(fanOff) X(fanRing) \
     X(fanGraph) X(blockSpacing) X(fanUnavailable) X(noFans) \
-    X(fanMaximum) X(fanHardwareHint) X(linkOpenFailed) X(linkOpenFailedInfo)
+    X(fanMaximum) X(fanHardwareHint) X(linkOpenFailed) X(linkOpenFailedInfo) \
+    X(updatesUnsupported)
 // clang-format on
 
 enum class Copy {
@@ -66,7 +67,7 @@ enum class Copy {
 #undef PULSEDECK_COPY_CASE
 };
 
-inline constexpr std::size_t copyCount = 180;
+inline constexpr std::size_t copyCount = 181;
 
 // Every key in declaration order.
 const std::array<Copy, copyCount>& allCopies();

@@ -24,6 +24,9 @@ UpdateAlertContent updateAlertContent(const UpdateOutcome& outcome, AppLanguage 
     case Kind::unavailable:
         informative = text(Copy::updatesUnavailable, language);
         break;
+    case Kind::unsupported:
+        informative = text(Copy::updatesUnsupported, language);
+        break;
     case Kind::current:
         informative = text(Copy::upToDate, language);
         break;

@@ -52,7 +52,8 @@ int runUpdateCheckCommand(const std::string& manifestURL, ManifestFetch fetch, s
     }
     out << describe(*outcome) << "\n";
     const auto kind = outcome->kind;
-    return kind == UpdateOutcome::Kind::failed || kind == UpdateOutcome::Kind::unavailable ? 1 : 0;
+    using Kind = UpdateOutcome::Kind;
+    return kind == Kind::failed || kind == Kind::unavailable || kind == Kind::unsupported ? 1 : 0;
 }
 
 } // namespace pulsedeck

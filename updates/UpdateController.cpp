@@ -102,24 +102,27 @@ void UpdateController::fetchManifest(foundation::HTTPProcessClient& client,
                                      const std::string& source,
                                      const foundation::HTTPRequestOptions& options,
                                      ManifestCompletion completion) {
-    client.get(source, options,
-               [completion = std::move(completion)](foundation::HTTPResult result) {
-                   if (const auto* error = std::get_if<foundation::HTTPError>(&result)) {
-                       if (error->failure == foundation::HTTPFailure::transport)
-                           return completion(UpdateError{"curl", error->code, error->description});
-                       return completion(updateError(error->description));
-                   }
-                   auto& response = std::get<foundation::HTTPResponse>(result);
-                   if (response.statusCode < httpSuccessMinimum ||
-                       response.statusCode > httpSuccessMaximum)
-                       return completion(
-                           updateError("HTTP status " + std::to_string(response.statusCode)));
-                   if (response.body.empty())
-                       return completion(updateError("no body"));
-                   if (response.body.size() > maximumManifestSize)
-                       return completion(updateError("the body is too large"));
-                   completion(std::move(response.body));
-               });
+    client.get(
+        source, options, [completion = std::move(completion)](foundation::HTTPResult result) {
+            if (const auto* error = std::get_if<foundation::HTTPError>(&result)) {
+                if (error->failure == foundation::HTTPFailure::transport)
+                    return completion(UpdateError{"curl", error->code, error->description});
+                if (error->failure == foundation::HTTPFailure::unsupported)
+                    return completion(UpdateError{std::string(updateErrorDomain),
+                                                  updateUnsupportedCode, error->description});
+                return completion(updateError(error->description));
+            }
+            auto& response = std::get<foundation::HTTPResponse>(result);
+            if (response.statusCode < httpSuccessMinimum ||
+                response.statusCode > httpSuccessMaximum)
+                return completion(
+                    updateError("HTTP status " + std::to_string(response.statusCode)));
+            if (response.body.empty())
+                return completion(updateError("no body"));
+            if (response.body.size() > maximumManifestSize)
+                return completion(updateError("the body is too large"));
+            completion(std::move(response.body));
+        });
 }
 
 ManifestFetch UpdateController::liveFetch(foundation::HTTPRequestOptions options,
@@ -209,6 +212,9 @@ void UpdateController::finishCheck(const ManifestResult& result) {
 }
 
 UpdateOutcome UpdateController::evaluate(const ManifestResult& result) const {
+    if (const auto* error = std::get_if<UpdateError>(&result);
+        error && error->domain == updateErrorDomain && error->code == updateUnsupportedCode)
+        return UpdateOutcome::unsupported(error->description);
     if (const auto* error = std::get_if<UpdateError>(&result))
         return UpdateOutcome::failed(error->domain + " " + std::to_string(error->code) + ": " +
                                      error->description);

@@ -30,6 +30,10 @@ inline constexpr std::string_view updateLastAttemptKey = "updateLastAttempt";
 // The one error the checker makes of its own: a response that is not a usable manifest.
 inline constexpr std::string_view updateErrorDomain = "PulsedeckUpdates";
 
+// The code of an error in that domain from a system that can fetch nothing (libcurl is not
+// installed): no later check would fare better.
+inline constexpr long updateUnsupportedCode = 2;
+
 struct UpdateError {
     std::string domain;
     long code = 0;

@@ -22,6 +22,13 @@ UpdateOutcome UpdateOutcome::unavailable() {
     return outcome;
 }
 
+UpdateOutcome UpdateOutcome::unsupported(std::string why) {
+    UpdateOutcome outcome;
+    outcome.kind = Kind::unsupported;
+    outcome.failure = std::move(why);
+    return outcome;
+}
+
 UpdateOutcome UpdateOutcome::current() {
     UpdateOutcome outcome;
     outcome.kind = Kind::current;
@@ -46,6 +53,8 @@ std::string describe(const UpdateOutcome& outcome) {
                std::to_string(outcome.release->build) + ") " + outcome.release->downloadURL();
     case UpdateOutcome::Kind::unavailable:
         return "unavailable";
+    case UpdateOutcome::Kind::unsupported:
+        return "unsupported: " + outcome.failure;
     case UpdateOutcome::Kind::current:
         return "current";
     case UpdateOutcome::Kind::failed:

@@ -16,6 +16,8 @@ struct UpdateOutcome {
         available,
         // There is no usable manifest address, so nothing can be checked.
         unavailable,
+        // This system cannot fetch the manifest (libcurl is not installed).
+        unsupported,
         // The running version is the newest.
         current,
         // The manifest could not be fetched, decoded or accepted.
@@ -31,6 +33,7 @@ struct UpdateOutcome {
     static UpdateOutcome requiresSystem(std::string minimum);
     static UpdateOutcome available(AppRelease release);
     static UpdateOutcome unavailable();
+    static UpdateOutcome unsupported(std::string why);
     static UpdateOutcome current();
     static UpdateOutcome failed(std::string why);
 
@@ -40,7 +43,8 @@ struct UpdateOutcome {
     }
 };
 
-// One line: "available 2.1.0 (57) https://…", "current", "failed: HTTP status 404".
+// One line: "available 2.1.0 (57) https://…", "current", "failed: HTTP status 404",
+// "unsupported: libcurl could not be loaded: …".
 std::string describe(const UpdateOutcome& outcome);
 
 } // namespace pulsedeck

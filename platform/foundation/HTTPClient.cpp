@@ -76,7 +76,7 @@ HTTPResult HTTPClient::Request::perform(const std::string& url, const HTTPReques
     std::string failure;
     const Libcurl* library = Libcurl::shared(failure);
     if (!library)
-        return HTTPError{HTTPFailure::transport, static_cast<int>(CURLE_FAILED_INIT), failure};
+        return HTTPError{HTTPFailure::unsupported, static_cast<int>(CURLE_FAILED_INIT), failure};
     const Libcurl& curl = *library;
     std::unique_ptr<CURL, EasyDeleter> easy(curl.easyInit(), EasyDeleter{library});
     std::unique_ptr<CURLM, MultiDeleter> multi(curl.multiInit(), MultiDeleter{library});

@@ -46,6 +46,9 @@ enum class HTTPFailure {
     bodyTooLarge,
     // The client was destroyed first.
     cancelled,
+    // This system has nothing to make requests with (libcurl is not installed): no later request
+    // would fare better.
+    unsupported,
 };
 
 struct HTTPError {

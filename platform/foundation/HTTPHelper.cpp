@@ -21,10 +21,11 @@ constexpr std::size_t requestArgumentCount = 8;
 // "error bodyTooLarge <int> <length>" with room to spare; a longer first line is no header.
 constexpr std::size_t maximumHeaderLength = 64;
 
-constexpr std::array<std::pair<HTTPFailure, std::string_view>, 3> failureNames = {{
+constexpr std::array<std::pair<HTTPFailure, std::string_view>, 4> failureNames = {{
     {HTTPFailure::transport, "transport"},
     {HTTPFailure::bodyTooLarge, "bodyTooLarge"},
     {HTTPFailure::cancelled, "cancelled"},
+    {HTTPFailure::unsupported, "unsupported"},
 }};
 
 std::string_view nameOf(HTTPFailure failure) {

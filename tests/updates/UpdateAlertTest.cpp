@@ -32,6 +32,8 @@ TEST(UpdateAlert, EachOutcomeHasItsTextsAndButtons) {
         {UpdateOutcome::requiresSystem("13.4"),
          {check, "Die neue Version benötigt Systemversion 13.4 oder neuer." + running, okay}},
         {UpdateOutcome::unavailable(), {check, text(Copy::updatesUnavailable, de) + running, okay}},
+        {UpdateOutcome::unsupported("libcurl could not be loaded"),
+         {check, text(Copy::updatesUnsupported, de) + running, okay}},
         {UpdateOutcome::current(), {check, text(Copy::upToDate, de) + running, okay}},
         {UpdateOutcome::failed("HTTP status 404"),
          {check, text(Copy::updatesFailed, de) + running, okay}},

@@ -1,8 +1,12 @@
 #include "updates/UpdateCheckCommand.h"
 
 #include "support/LoopbackHTTPSServer.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TestPaths.h"
 #include "updates/ReleaseManifest.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -71,6 +75,24 @@ TEST(UpdateCheckCommand, PrintsTheOutcomeOfOneCheck) {
         EXPECT_TRUE(out.str().starts_with(c.printed)) << c.url << " printed " << out.str();
         EXPECT_TRUE(out.str().ends_with("\n"));
     }
+}
+
+// Where libcurl cannot be loaded (the package is only recommended), the check says the system
+// cannot check, not that it failed this time.
+TEST(UpdateCheckCommand, WithoutLibcurlSaysTheSystemCannotCheck) {
+    ASSERT_TRUE(std::filesystem::exists(testsupport::programPath()))
+        << "build the pulsedeck target";
+    testsupport::TemporaryDirectory libraries;
+    std::ofstream(libraries.path() / "libcurl.so.4") << "not a library";
+    const testsupport::ScopedEnvironment path("LD_LIBRARY_PATH", libraries.path().string());
+    std::ostringstream out;
+    const int status = runUpdateCheckCommand(
+        "https://127.0.0.1:1/latest.json",
+        UpdateController::liveFetch(UpdateController::manifestRequestOptions(),
+                                    {testsupport::programPath().string()}),
+        out);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(out.str().starts_with("unsupported: libcurl could not be loaded")) << out.str();
 }
 
 } // namespace

@@ -16,6 +16,7 @@ TEST(HTTPHelper, EveryResultComesBackAsItWent) {
         HTTPError{HTTPFailure::transport, 60, "SSL peer certificate was not OK"},
         HTTPError{HTTPFailure::bodyTooLarge, 63, "the body is longer than 10 bytes"},
         HTTPError{HTTPFailure::cancelled, 0, ""},
+        HTTPError{HTTPFailure::unsupported, 2, "libcurl could not be loaded"},
     };
     for (const auto& result : results) {
         const auto reply = encodeHTTPReply(result);
