@@ -110,14 +110,17 @@ TEST_F(HostileClient, WindowsComeBackAsTheyWereAndCostNoMemory) {
         {"XMoveWindow -30000,-30000",
          [&](::Window w) { XMoveWindow(display(), w, -30000, -30000); }},
         {"XUnmapWindow", [&](::Window w) { XUnmapWindow(display(), w); }}};
-    for (const auto& [window, type] : windows)
+    for (const auto& [window, kind] : windows) {
+        const char* type = kind; // clang 14 lets no lambda capture a structured binding
         ASSERT_TRUE(waitFor([&] { return shownOfType(display(), type).has_value(); }, 10s))
             << window << " shows";
+    }
     std::this_thread::sleep_for(500ms);
     const long before = residentKilobytes(program.pid());
     constexpr long allowance = 10 * 1024;
-    for (const auto& [window, type] : windows)
+    for (const auto& [window, kind] : windows)
         for (const auto& [attack, act] : attacks) {
+            const char* type = kind;
             const auto target = shownOfType(display(), type);
             ASSERT_TRUE(target) << window << " shows before " << attack;
             act(target->window);
