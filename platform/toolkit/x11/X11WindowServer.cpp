@@ -63,7 +63,10 @@ X11WindowServer::X11WindowServer(Display* display, dispatch::RunLoop& loop, cons
 
     int event = 0, error = 0;
     if (XQueryExtension(display_, "XInputExtension", &xinputOpcode_, &event, &error)) {
-        int major = 2, minor = 0;
+        // 2.1 at least: to an older client the server sends no raw event while any grab holds
+        // the pointer, and each press on another program's window starts one, which holds it
+        // until the release.
+        int major = 2, minor = 1;
         if (XIQueryVersion(display_, &major, &minor) != Success)
             xinputOpcode_ = -1;
     } else {

@@ -273,6 +273,9 @@ private:
     // else the window itself.
     std::optional<NativeWindowId> pointerTarget(unsigned long xid, gfx::Point location) const;
     void selectRawMotion(bool select);
+    // Keeps to the raw buttons down only those the server's pointer state holds (and the one
+    // pressed now), and watches drags only while one is.
+    void followHeldButtons(unsigned state, unsigned pressedNow);
     void deliverPointer(EventType type, std::optional<NativeWindowId> window, gfx::Point location,
                         unsigned state, int button, PointerCause cause = {});
     void checkWake();
@@ -354,6 +357,8 @@ private:
     bool grabbing_ = false;
     bool rawMotionSelected_ = false;
     unsigned rawButtonsDown_ = 0;
+    // A look at the pointer's buttons is due: a raw button is down.
+    bool watchingHeldButtons_ = false;
     // The server is XWayland, inside a Wayland compositor (its outputs are named so): clicks on
     // native windows reach no X client, and the focus or the active window leaving ours is what
     // tells that the user went elsewhere. On an X server of its own the global monitors see

@@ -38,6 +38,12 @@ int platformButton(unsigned xButton) {
     return xButton == 1 ? 0 : (xButton == 3 ? 1 : 2);
 }
 
+// The buttons (as bits 1 << button) a pointer state holds down.
+unsigned heldButtons(unsigned state) {
+    return (state & Button1Mask ? 1u << 1 : 0) | (state & Button2Mask ? 1u << 2 : 0) |
+           (state & Button3Mask ? 1u << 3 : 0);
+}
+
 EventType motionType(unsigned state) {
     if (state & Button1Mask)
         return EventType::leftMouseDragged;
@@ -531,6 +537,32 @@ void X11WindowServer::selectRawMotion(bool select) {
     XISelectEvents(display_, root_, &mask, 1);
 }
 
+void X11WindowServer::followHeldButtons(unsigned state, unsigned pressedNow) {
+    // A raw release may never come: the server keeps it from us while our own grab (an open
+    // menu) holds the pointer, a server older than XInput 2.1 while any grab does, and XWayland
+    // sees no release that a native Wayland window took. What the server says is held wins.
+    rawButtonsDown_ &= heldButtons(state) | pressedNow;
+    // Drags are watched only while a button is down: motion selected always would wake the
+    // process on every pointer move anywhere on the desktop.
+    selectRawMotion(rawButtonsDown_ != 0);
+    if (rawButtonsDown_ == 0 || watchingHeldButtons_)
+        return;
+    // With no event to tell, a look a moment later, again while a button is really held, ends
+    // the watch of a drag whose release never came.
+    watchingHeldButtons_ = true;
+    loop_.queue().asyncAfter(heldButtonsPatience, [this, alive = std::weak_ptr<int>(alive_)] {
+        if (alive.expired())
+            return;
+        watchingHeldButtons_ = false;
+        ::Window rootReturn = 0, child = 0;
+        int rootX = 0, rootY = 0, x = 0, y = 0;
+        unsigned held = 0;
+        XQueryPointer(display_, root_, &rootReturn, &child, &rootX, &rootY, &x, &y, &held);
+        followHeldButtons(held, 0);
+        XFlush(display_);
+    });
+}
+
 void X11WindowServer::handleRawEvent(void* data) {
     const XGenericEventCookie& cookie = *static_cast<XGenericEventCookie*>(data);
     const auto* raw = static_cast<const XIRawEvent*>(cookie.data);
@@ -542,21 +574,23 @@ void X11WindowServer::handleRawEvent(void* data) {
     const unsigned button = unsigned(raw->detail);
     if ((press || release) && (button < 1 || button > 3))
         return;
-    if (press)
-        rawButtonsDown_ |= 1u << button;
-    if (release)
-        rawButtonsDown_ &= ~(1u << button);
-    // Drags are watched only while a button is down: motion selected always would wake the
-    // process on every pointer move anywhere on the desktop.
-    selectRawMotion(rawButtonsDown_ != 0);
-    // While a menu grabs the pointer, the same click also arrives as a core event.
-    if (grabbing_)
-        return;
-
     ::Window rootReturn = 0, child = 0;
     int rootX = 0, rootY = 0, x = 0, y = 0;
     unsigned state = 0;
     XQueryPointer(display_, root_, &rootReturn, &child, &rootX, &rootY, &x, &y, &state);
+    if (press)
+        rawButtonsDown_ |= 1u << button;
+    if (release)
+        rawButtonsDown_ &= ~(1u << button);
+    // The button pressed now may be up again already when the state is read; its release follows.
+    followHeldButtons(state, press ? 1u << button : 0);
+    // A move with no button really down is no drag: it only woke the process.
+    if (motion && rawButtonsDown_ == 0)
+        return;
+    // While a menu grabs the pointer, the same click also arrives as a core event.
+    if (grabbing_)
+        return;
+
     // The application's own windows get their events as core events; global monitors never see
     // them. A window manager's frame holds our window one or two levels down.
     auto ours = [&](::Window candidate) {

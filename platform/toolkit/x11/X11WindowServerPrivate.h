@@ -118,6 +118,9 @@ enum AtomIndex {
 inline constexpr double refusalPatience = 0.3;
 // How many times a window asks again for what another program changed, or maps itself again.
 inline constexpr int placeAsks = 3;
+// How often the pointer's buttons are looked at while a raw button is down and no release came:
+// a drag's watch outlives the drag's end by no more.
+inline constexpr double heldButtonsPatience = 0.5;
 
 struct X11WindowServer::Atoms {
     Atom atoms[atomCount] = {};

@@ -35,6 +35,7 @@
 #include "support/X11TestSupport.h"
 #include "support/ScriptedWindowManager.h"
 #include <X11/Xatom.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 // clang-format on
@@ -174,6 +175,21 @@ protected:
                                      [this](const ui::Event& event) { seen.push_back(event); });
     }
 
+    // Whether the server sends the program every pointer move on the desktop, as it does while
+    // the global monitors watch a drag.
+    bool watchesEveryMove() const {
+        Display* display = server->display();
+        int count = 0;
+        XIEventMask* masks = XIGetSelectedEvents(display, DefaultRootWindow(display), &count);
+        bool selected = false;
+        for (int i = 0; i < count; ++i)
+            selected = selected || (masks[i].mask_len > XI_RawMotion / 8 &&
+                                    XIMaskIsSet(masks[i].mask, XI_RawMotion));
+        if (masks)
+            XFree(masks);
+        return selected;
+    }
+
     // Whether one of our windows other than `window` is on the display: an open menu.
     bool anotherWindowShows() {
         const auto windows = app->windows();
@@ -307,6 +323,61 @@ TEST_F(X11Server, GlobalMonitorSeesClicksOutsideOurWindowsOnly) {
     settle();
     EXPECT_TRUE(seen.empty());
     app->removeMonitor(token);
+}
+
+// The desktop's pointer moves reach the program while a button is down, and only then: a press
+// on another program's window, which that program holds until the release, ends with it, and so
+// does one whose raw release never comes.
+TEST_F(X11Server, TheProgramWatchesPointerMovesOnlyWhileAButtonIsReallyDown) {
+    // Another program's window, which takes presses: root pixels (700, 200) to (900, 350).
+    const ::Window other =
+        XCreateSimpleWindow(user, DefaultRootWindow(user), 700, 200, 200, 150, 0, 0, 0x336699);
+    XSelectInput(user, other, ButtonPressMask | ButtonReleaseMask);
+    XMapWindow(user, other);
+    XSync(user, False);
+    auto token = recordGlobally(ui::EventMasks::leftMouseDown | ui::EventMasks::leftMouseUp |
+                                ui::EventMasks::leftMouseDragged | ui::EventMasks::mouseMoved);
+    EXPECT_FALSE(watchesEveryMove());
+
+    // Held over the other window past a look at the buttons, dragged, and released there.
+    moveTo(800, 300);
+    button(1, true);
+    ASSERT_TRUE(runUntil([&] { return !seen.empty(); }));
+    EXPECT_EQ(seen.front().type(), ui::EventType::leftMouseDown);
+    settle(1);
+    moveTo(820, 310);
+    EXPECT_TRUE(runUntil([&] { return seen.back().type() == ui::EventType::leftMouseDragged; }));
+    EXPECT_TRUE(watchesEveryMove());
+    button(1, false);
+    EXPECT_TRUE(runUntil([&] { return seen.back().type() == ui::EventType::leftMouseUp; }))
+        << "the release of a press another program held";
+    EXPECT_TRUE(runUntil([&] { return !watchesEveryMove(); }));
+
+    // Pressed over the desktop, and released while a grab of the program's own connection that
+    // passes nothing on holds the pointer: the server keeps that raw release from the program, as
+    // one older than XInput 2.1 does under any grab. The watch ends all the same.
+    moveTo(500, 500);
+    button(1, true);
+    ASSERT_TRUE(runUntil([&] { return watchesEveryMove(); }));
+    Display* own = server->display();
+    ASSERT_EQ(XGrabPointer(own, DefaultRootWindow(own), False, 0, GrabModeAsync, GrabModeAsync,
+                           None, None, CurrentTime),
+              GrabSuccess);
+    XSync(own, False);
+    button(1, false);
+    XSync(user, False);
+    XUngrabPointer(own, CurrentTime);
+    XSync(own, False);
+    EXPECT_TRUE(runUntil([&] { return !watchesEveryMove(); }));
+    // The pointer's moves over the desktop wake the program no more.
+    seen.clear();
+    moveTo(620, 610);
+    moveTo(640, 620);
+    settle(0.5);
+    EXPECT_TRUE(seen.empty()) << seen.size() << " events";
+    app->removeMonitor(token);
+    XDestroyWindow(user, other);
+    XSync(user, False);
 }
 
 TEST_F(X11Server, StatusBarSitsAtTheTopRightWithTheItemsLengthAndAStrut) {
@@ -789,8 +860,9 @@ TEST_F(X11Server, APanelOverTheStatusBarIsDrawnInsideItAndTakesItsClicks) {
         return window != bar && window != panel && viewable(*window);
     }));
     // The bar's own drawing still shows beside it.
-    EXPECT_TRUE(runUntil([&] { return near(rootPixel(1280 - 90 + 5, 20), {230, 51, 26}, 3); }))
-        << rootPixel(1195, 20);
+    EXPECT_TRUE(runUntil([&] {
+        return near(rootPixel(1280 - 90 + 5, 20), {230, 51, 26}, 3);
+    })) << rootPixel(1195, 20);
 
     click(1280 - 20, 12);
     ASSERT_TRUE(runUntil([&] { return !content->events.empty(); }));
