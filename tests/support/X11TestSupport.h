@@ -106,6 +106,7 @@ inline Rgb pixelAt(Display* display, Drawable drawable, int x, int y) {
 // A window's place on the root, in pixels.
 struct PixelArea {
     int x = 0, y = 0, width = 0, height = 0;
+    friend bool operator==(const PixelArea&, const PixelArea&) = default;
 };
 
 inline PixelArea rootArea(Display* display, ::Window window) {
