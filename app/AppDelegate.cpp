@@ -203,9 +203,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     statusStrip_->view()->setPresentationHeight(
         statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness()));
 
-    const StatusLayout layout =
-        StatusLayout::measure(prefs().styles.memoryMode, resolvedLanguage(), sampling_.latest,
-                              prefs().styles.memoryShowChart, prefs().chartLength);
+    const StatusLayout layout = StatusLayout::measure(
+        prefs().look.modules.styles.memoryMode, resolvedLanguage(), sampling_.latest,
+        prefs().look.modules.styles.memoryShowChart, prefs().look.modules.chartLength);
     statusStrip_->install(app, layout.width);
 
     appearanceObservation = app.observeEffectiveAppearance([weak, this](gfx::Appearance) {

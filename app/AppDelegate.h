@@ -133,8 +133,8 @@ private:
     void surfacesReady();
     void applySample(const SampleResult& sample);
     void setLaunchAtLogin(bool on);
-    // The login item's status number; 3 (not found) without a login item.
-    int loginState() const;
+    // Not found without a login item.
+    LoginItemStatus loginStatus() const;
     // The language the interface speaks now: the stored choice, else the user's languages.
     AppLanguage resolvedLanguage() const;
     const std::shared_ptr<SamplingResources>& samplingResources() const {
@@ -176,7 +176,7 @@ private:
     std::shared_ptr<StatusStripController> statusStrip_;
     std::shared_ptr<DetailsController> details_;
     // The login item's state the details last showed, and whether the latest change failed.
-    int shownLoginState_ = 0;
+    LoginItemStatus shownLoginStatus_ = LoginItemStatus::notRegistered;
     bool loginFailed_ = false;
     // What a closed detail view was last handed, the menu bar's and the floating bar's: a sample
     // that changes none of it hands the view nothing, so a closed view costs nothing each

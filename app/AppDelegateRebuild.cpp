@@ -6,7 +6,7 @@
 namespace pulsedeck {
 
 bool AppDelegate::isDark() const {
-    return appearsDark(prefs().appearanceMode,
+    return appearsDark(prefs().look.appearance,
                        application().effectiveAppearance() == gfx::Appearance::dark);
 }
 
@@ -15,7 +15,8 @@ void AppDelegate::refreshStatus(bool animated) {
         return;
     ui::Application& app = application();
     const StripSettings settings = statusStripSettings(prefs(), sampling_.fanAvailable);
-    applyAccentColor(toColor(prefs().moduleColors.color(ColorSlot::theme, prefs().normalBlue)));
+    applyAccentColor(
+        toColor(prefs().look.modules.colors.color(ColorSlot::theme, prefs().normalBlue)));
 
     const bool dark = isDark();
     if (renderedDark != dark || renderedPanelDark != dark) {
@@ -57,12 +58,12 @@ void AppDelegate::handOffToDetails(DetailView& view, const FloatingPreferences* 
     // sample) but no reading or login state: nothing is refreshed each second for nobody, and
     // the rebuild that opens them brings the rest before they are measured.
     if (open)
-        shownLoginState_ = loginState();
+        shownLoginStatus_ = loginStatus();
     const DetailContext context{.language = language,
                                 .fanAvailable = sampling_.fanAvailable,
                                 .historyCapacity = static_cast<int>(sampling_.historyCapacity),
                                 .updateFrequency = updates().frequency(),
-                                .loginState = shownLoginState_,
+                                .loginStatus = shownLoginStatus_,
                                 .loginFailed = loginFailed_};
     std::optional<ClosedHandOff>& handed = floating ? floatingHandedOff_ : statusHandedOff_;
     if (open) {
@@ -78,7 +79,11 @@ void AppDelegate::handOffToDetails(DetailView& view, const FloatingPreferences* 
     DetailReadings readings = open ? detailReadings(sampling_) : view.state().readings;
     if (!open)
         readings.devices = sampling_.devicesSnapshot.devices;
-    view.setState(detailState(prefs(), floating, context, std::move(readings)), animated);
+    const StripLook look =
+        floating ? withThemeColor(floating->look, prefs().look.modules.colors.color(
+                                                      ColorSlot::theme, prefs().normalBlue))
+                 : prefs().look;
+    view.setState(detailState(look, prefs(), context, std::move(readings)), animated);
 }
 
 } // namespace pulsedeck

@@ -29,7 +29,7 @@ void AppDelegate::settingsChanged(const SettingsChange& change) {
         moduleSwitched = true;
         if (!isShownFloating(kind, prefs(), settings_->floating()))
             sampling_.clearHistory(kind);
-        sampleNow = sampleNow || kind != ModuleKind::fan || prefs().fanEnabled;
+        sampleNow = sampleNow || kind != ModuleKind::fan || prefs().look.modules.shows(kind);
     }
     if (change.touches(Key::hideInFullscreen))
         floatingMode_->hidingChanged();
@@ -46,9 +46,8 @@ void AppDelegate::settingsChanged(const SettingsChange& change) {
         sampler_->requestSample();
 }
 
-int AppDelegate::loginState() const {
-    return environment_.loginItem ? static_cast<int>(environment_.loginItem->status())
-                                  : static_cast<int>(LoginItem::Status::notFound);
+LoginItemStatus AppDelegate::loginStatus() const {
+    return environment_.loginItem ? environment_.loginItem->status() : LoginItemStatus::notFound;
 }
 
 void AppDelegate::setLaunchAtLogin(bool on) {
@@ -59,7 +58,7 @@ void AppDelegate::setLaunchAtLogin(bool on) {
         // state already holds, which "not found" never is.
         loginFailed_ = true;
     }
-    shownLoginState_ = loginState();
+    shownLoginStatus_ = loginStatus();
     refreshStatus(false);
 }
 

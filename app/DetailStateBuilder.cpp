@@ -1,22 +1,11 @@
 #include "app/DetailStateBuilder.h"
 
-#include "app/FloatingSettingsTransfer.h"
-
 namespace pulsedeck {
 
 namespace {
 
-// The menu bar's look in the floating bar's terms.
-FloatingPreferences mainLook(const Preferences& main) {
-    FloatingPreferences look = floatingFallback(main);
-    look.presentation = main.detailPresentation;
-    look.collapsed = main.collapsedSections;
-    look.colors = main.moduleColors;
-    return look;
-}
-
-void blankOffModules(DetailReadings& readings, const ModuleTable<DetailModule>& modules) {
-    const auto off = [&](ModuleKind kind) { return !modules[kind].on(); };
+void blankOffModules(DetailReadings& readings, const DetailState& state) {
+    const auto off = [&](ModuleKind kind) { return !state.module(kind).on(); };
     if (off(ModuleKind::memory)) {
         readings.memory = memoryPlaceholder();
         readings.memoryHistory.clear();
@@ -43,37 +32,20 @@ void blankOffModules(DetailReadings& readings, const ModuleTable<DetailModule>& 
 
 } // namespace
 
-DetailState detailState(const Preferences& main, const FloatingPreferences* floating,
+DetailState detailState(const StripLook& look, const Preferences& main,
                         const DetailContext& context, DetailReadings readings) {
-    const FloatingPreferences look = floating ? *floating : mainLook(main);
-    DetailState state;
-    state.presentation = look.presentation;
-    state.order = look.order;
-    state.collapsed = look.collapsed;
-    for (ModuleKind kind : allModuleKinds)
-        state.modules[kind] = {.available = kind != ModuleKind::fan || context.fanAvailable,
-                               .enabled = !look.hidden.contains(kind)};
-    state.styles = look.styles;
-    state.moduleColors = look.colors;
-    // The bar has no theme colour of its own: it shows the menu bar's.
-    if (floating)
-        state.moduleColors.setColor(main.moduleColors.color(ColorSlot::theme, main.normalBlue),
-                                    ColorSlot::theme);
-    state.normalBlue = main.normalBlue;
-    state.stripOpacity = look.opacity;
-    state.chartLength = look.chartLength;
-    state.fanGap = look.gap;
-    state.historyCapacity = context.historyCapacity;
-    state.language = context.language;
-    state.languageSelection = main.languageSelection;
-    state.appearanceMode = look.appearance;
-    state.floatingMode = main.floatingMode;
-    state.hideInFullscreen = look.hideInFullscreen;
-    state.updateFrequency = context.updateFrequency;
-    state.loginState = context.loginState;
-    state.loginFailed = context.loginFailed;
-    blankOffModules(readings, state.modules);
-    state.readings = std::move(readings);
+    DetailState state{.look = look,
+                      .fanAvailable = context.fanAvailable,
+                      .normalBlue = main.normalBlue,
+                      .historyCapacity = context.historyCapacity,
+                      .language = context.language,
+                      .languageSelection = main.languageSelection,
+                      .floatingMode = main.floatingMode,
+                      .updateFrequency = context.updateFrequency,
+                      .loginStatus = context.loginStatus,
+                      .loginFailed = context.loginFailed,
+                      .readings = std::move(readings)};
+    blankOffModules(state.readings, state);
     return state;
 }
 

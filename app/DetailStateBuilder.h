@@ -3,7 +3,6 @@
 #include "app/Preferences.h"
 #include "app/SamplingState.h"
 #include "detail/DetailState.h"
-#include "floating/FloatingPreferences.h"
 
 namespace pulsedeck {
 
@@ -13,18 +12,16 @@ struct DetailContext {
     bool fanAvailable = true;
     int historyCapacity = 60;
     UpdateFrequency updateFrequency = UpdateFrequency::weekly;
-    // The login item's status as DetailState keeps it, and whether its latest change failed.
-    int loginState = 0;
+    // The login item's status, and whether its latest change failed.
+    LoginItemStatus loginStatus = LoginItemStatus::notRegistered;
     bool loginFailed = false;
 
     bool operator==(const DetailContext&) const = default;
 };
 
-// The state of the menu bar's details, or, given the floating bar's own settings, of the bar's
-// details: the bar's settings then decide the modules, styles, colours (but the theme), sliders,
-// presentation and sections, and the rest stays the menu bar's. A module that is off shows no
-// reading.
-DetailState detailState(const Preferences& main, const FloatingPreferences* floating,
+// The state of details that show `look`, whole: the menu bar's, or the floating bar's as it shows
+// it; the rest is the menu bar's. A module that is off shows no reading.
+DetailState detailState(const StripLook& look, const Preferences& main,
                         const DetailContext& context, DetailReadings readings);
 
 // The latest readings and their histories as the controller keeps them.

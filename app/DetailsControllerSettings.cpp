@@ -1,6 +1,5 @@
 #include "app/DetailsController.h"
 #include "app/SensorHelperAlertPresentation.h"
-#include "app/StyleChoices.h"
 #include "sources/SensorClient.h"
 
 namespace pulsedeck {
@@ -14,42 +13,17 @@ void DetailsController::installSettingsActions() {
                 body(*self, arguments...);
         };
     };
-    auto choice = [this](auto edit) { return mainChoice(settings_, edit); };
     DetailView& view = *view_;
-
-    view.presentationAction =
-        choice([](Preferences& p, DetailPresentation chosen) { p.detailPresentation = chosen; });
-    view.moduleColorAction =
-        choice([](Preferences& p, ColorSlot slot, std::optional<PaletteColor> color) {
-            p.moduleColors.setColor(color, slot);
-        });
-    view.hideInFullscreenAction = choice([](Preferences& p, bool on) { p.hideInFullscreen = on; });
+    view.lookAction = menuBarLookEditor(settings_);
     view.sensorAction = action([](DetailsController& self) { self.showSensorHelp(); });
     view.sortingAction = action([](DetailsController& self) { self.beginSorting(); });
-    // The menu-bar strip's opacity, kept under "floatingOpacity".
-    view.opacityAction = choice([](Preferences& p, double opacity) {
-        p.floatingOpacity = clampedFloatingOpacity(opacity);
-    });
-    view.orderAction = choice([](Preferences& p, const std::vector<ModuleKind>& order) {
-        p.moduleOrder = completeOrder(order);
-    });
-    view.disclosureAction = choice([](Preferences& p, const std::set<ModuleKind>& sections) {
-        p.collapsedSections = sections;
-    });
-    view.appearanceAction =
-        choice([](Preferences& p, AppearanceMode mode) { p.appearanceMode = mode; });
-    installStyleChoices(view, choice);
-    view.chartLengthAction =
-        choice([](Preferences& p, double length) { p.chartLength = clampedChartLength(length); });
-    view.gapAction = choice([](Preferences& p, double gap) { p.fanGap = clampedFanGap(gap); });
-    view.languageAction = choice(
-        [](Preferences& p, const std::string& selection) { p.languageSelection = selection; });
+    view.languageAction = [store = settings_](const std::string& selection) {
+        store->change([&selection](Preferences& p) { p.languageSelection = selection; });
+    };
     view.loginAction = action([](DetailsController& self, bool on) { self.hooks_.login(on); });
     view.floatingAction = action([](DetailsController& self, FloatingMode mode) {
         self.hooks_.setFloatingMode(mode, std::nullopt);
     });
-    view.switchAction =
-        choice([](Preferences& p, ModuleKind kind, bool on) { p.*enabledSwitch(kind) = on; });
 
     MenuBarContentView& strip = *statusStrip_->view();
     strip.statusOrderAction =
@@ -86,7 +60,7 @@ void DetailsController::settingsChanged(const SettingsChange& change) {
     if (change.touches(PreferenceKey::collapsedSections))
         statusStrip_->view()->setActiveModule(view_->priority());
     for (auto kind : allModuleKinds)
-        if (change.touches(enabledKey(kind)) && prefs().*enabledSwitch(kind))
+        if (change.touches(enabledKey(kind)) && prefs().look.modules.shows(kind))
             view_->expandSection(kind);
 }
 

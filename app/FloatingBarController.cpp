@@ -1,7 +1,6 @@
 #include "app/FloatingBarController.h"
 
 #include "app/FloatingBarMenu.h"
-#include "app/StyleChoices.h"
 #include "floating/DetailPlacement.h"
 #include "floating/DockAnchors.h"
 #include "floating/FloatingGeometry.h"
@@ -84,12 +83,14 @@ void FloatingBarController::load() {
         if (auto self = weak.lock())
             self->layoutPanel();
     };
-    strip.statusOrderAction =
-        floatingChoice(settings_, [](FloatingPreferences& p, const std::vector<ModuleKind>& order) {
-            p.order = completeOrder(order);
-        });
-    strip.statusHideAction = floatingChoice(
-        settings_, [](FloatingPreferences& p, ModuleKind kind) { p.hidden.insert(kind); });
+    strip.statusOrderAction = [store = settings_](const std::vector<ModuleKind>& order) {
+        store->changeFloating(
+            [&order](FloatingPreferences& p) { p.look.modules.order = completeOrder(order); });
+    };
+    strip.statusHideAction = [store = settings_](ModuleKind kind) {
+        store->changeFloating(
+            [kind](FloatingPreferences& p) { p.look.modules.setShown(kind, false); });
+    };
     strip.finishSortingAction = [weak] {
         auto self = weak.lock();
         if (!self)
@@ -130,7 +131,7 @@ void FloatingBarController::show(std::optional<gfx::Rect> dropFrame) {
     if (!panel_)
         panel_ = makePanel(false, frame);
     else if (FloatingSurface* shown = surface())
-        shown->setOpacity(settings_->floating()->opacity);
+        shown->setOpacity(settings_->floating()->look.opacity);
     panel_->setFrame(frame, true);
     panel_->orderFrontRegardless();
 
@@ -183,10 +184,10 @@ std::shared_ptr<ui::Window> FloatingBarController::makePanel(bool preview, const
     // A preview draws the status strip, over the menu bar's opacity.
     if (preview) {
         surface->setOwner(hooks_.statusStrip());
-        surface->setOpacity(prefs().floatingOpacity);
+        surface->setOpacity(prefs().look.opacity);
     } else {
         surface->setOwner(strip_);
-        surface->setOpacity(settings_->floating() ? settings_->floating()->opacity : 1.0);
+        surface->setOpacity(settings_->floating() ? settings_->floating()->look.opacity : 1.0);
     }
     surface->applyMaterial();
     panel->setContentView(surface);
@@ -238,11 +239,11 @@ void FloatingBarController::refreshStrip() {
     environment.reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion();
     environment.language = hooks_.language();
     const StripReadings readings = sampling_.stripReadings();
-    strip_->setInputs(stripInputs(
-        floatingStripSettings(*settings_->floating(),
-                              prefs().moduleColors.color(ColorSlot::theme, prefs().normalBlue),
-                              sampling_.fanAvailable),
-        readings, environment));
+    strip_->setInputs(stripInputs(floatingStripSettings(settings_->floating()->look,
+                                                        prefs().look.modules.colors.color(
+                                                            ColorSlot::theme, prefs().normalBlue),
+                                                        sampling_.fanAvailable),
+                                  readings, environment));
     strip_->setAccessibilityLabel("Pulsedeck · " +
                                   std::string(text(Copy::floating, environment.language)));
     layoutPanel();
@@ -276,20 +277,13 @@ void FloatingBarController::layoutPanel() {
             shown->applyMaterial();
         panel_->invalidateCursorRectsForView(content.get());
     }
-    if (settings_->floating() && settings_->floating()->hideInFullscreen &&
+    if (settings_->floating() && settings_->floating()->look.hideInFullscreen &&
         hooks_.fullscreen().isFullscreen(panel_->frame()))
         panel_->orderOut();
 }
 
-void FloatingBarController::chooseColor(ColorSlot slot, std::optional<PaletteColor> color) {
-    if (slot == ColorSlot::theme)
-        settings_->change([&](Preferences& p) { p.moduleColors.setColor(color, slot); });
-    else
-        settings_->changeFloating([&](FloatingPreferences& p) { p.colors.setColor(color, slot); });
-}
-
 std::optional<gfx::Rect> FloatingBarController::dockAnchorFrame(const ui::Screen& screen) const {
-    if (prefs().hideInFullscreen && hooks_.fullscreen().isFullscreen(screen))
+    if (prefs().look.hideInFullscreen && hooks_.fullscreen().isFullscreen(screen))
         return std::nullopt;
     const auto entry = prefs().floatingDockAnchors.find(dockAnchorKey(screen.displayNumber()));
     if (entry == prefs().floatingDockAnchors.end())
@@ -461,47 +455,11 @@ void FloatingBarController::makePopover() {
     view.openAction = hooks_.statusDetails().openAction;
     view.sensorAction = hooks_.statusDetails().sensorAction;
 
-    auto choice = [this](auto edit) { return floatingChoice(settings_, edit); };
-    view.orderAction = choice([](FloatingPreferences& p, const std::vector<ModuleKind>& order) {
-        p.order = completeOrder(order);
-    });
-    view.switchAction = choice([](FloatingPreferences& p, ModuleKind kind, bool on) {
-        if (on)
-            p.hidden.erase(kind);
-        else
-            p.hidden.insert(kind);
-    });
-    view.opacityAction = choice([](FloatingPreferences& p, double opacity) {
-        p.opacity = clampedFloatingOpacity(opacity);
-    });
-    view.appearanceAction =
-        choice([](FloatingPreferences& p, AppearanceMode mode) { p.appearance = mode; });
-    installStyleChoices(view, choice);
-    view.chartLengthAction = choice(
-        [](FloatingPreferences& p, double length) { p.chartLength = clampedChartLength(length); });
-    view.gapAction = choice([](FloatingPreferences& p, double gap) { p.gap = clampedFanGap(gap); });
-    view.hideInFullscreenAction =
-        choice([](FloatingPreferences& p, bool on) { p.hideInFullscreen = on; });
-    view.disclosureAction =
-        choice([](FloatingPreferences& p, const std::set<ModuleKind>& sections) {
-            p.collapsed = sections;
-        });
-    view.presentationAction = [weak](DetailPresentation presentation) {
-        auto self = weak.lock();
-        if (!self)
-            return;
-        self->details_->fadeFromSnapshot();
-        self->settings_->changeFloating(
-            [presentation](FloatingPreferences& p) { p.presentation = presentation; });
-    };
+    view.lookAction = floatingLookEditor(settings_);
     view.sortingAction = [weak] {
         auto self = weak.lock();
         if (self && self->strip_->isSorting() != self->details_->isSorting())
             self->strip_->setSorting(self->details_->isSorting());
-    };
-    view.moduleColorAction = [weak](ColorSlot slot, std::optional<PaletteColor> color) {
-        if (auto self = weak.lock())
-            self->chooseColor(slot, color);
     };
 }
 

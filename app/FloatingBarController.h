@@ -112,9 +112,6 @@ public:
     // only moves details that are open to another module.
     void modulePressed(std::optional<ModuleKind> module, bool hovering, gfx::Point point,
                        const gfx::Rect& panelFrame);
-    // The details' colour choice: the theme is the menu bar's, shared with the bar, so it changes
-    // the main colours; every other slot changes the bar's own.
-    void chooseColor(ColorSlot slot, std::optional<PaletteColor> color);
     std::shared_ptr<LiveSettingsMenu> makeMenu();
     void sort();
 

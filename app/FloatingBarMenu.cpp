@@ -30,9 +30,9 @@ std::shared_ptr<ui::MenuItem> choiceItem(std::string title, std::string choice,
     return item;
 }
 
-// The record as the store holds it now: an open menu outlives the state it was built from.
-FloatingPreferences currentRecord(const Store& store) {
-    return store->floating() ? *store->floating() : FloatingPreferences::standard();
+// The bar's look as the store holds it now: an open menu outlives the state it was built from.
+StripLook currentLook(const Store& store) {
+    return store->floating() ? store->floating()->look : StripLook{};
 }
 
 ui::ControlState stateFor(bool on) {
@@ -45,7 +45,7 @@ std::shared_ptr<ui::Menu> plainSubmenu() {
     return menu;
 }
 
-std::shared_ptr<ui::Menu> appearanceMenu(const Store& store, const FloatingPreferences& record,
+std::shared_ptr<ui::Menu> appearanceMenu(const Store& store, const StripLook& look,
                                          AppLanguage language) {
     auto menu = plainSubmenu();
     const std::pair<Copy, AppearanceMode> modes[] = {{Copy::systemLanguage, AppearanceMode::system},
@@ -53,38 +53,35 @@ std::shared_ptr<ui::Menu> appearanceMenu(const Store& store, const FloatingPrefe
                                                      {Copy::darkAppearance, AppearanceMode::dark}};
     for (const auto& [key, mode] : modes) {
         auto item = choiceItem(text(key, language), std::string(toString(mode)),
-                               [store](const std::string& name) {
+                               [edit = floatingLookEditor(store)](const std::string& name) {
                                    if (auto chosen = parseAppearanceMode(name))
-                                       store->changeFloating([chosen](FloatingPreferences& p) {
-                                           p.appearance = *chosen;
-                                       });
+                                       edit([chosen](StripLook& l) { l.appearance = *chosen; });
                                });
-        item->setState(stateFor(record.appearance == mode));
+        item->setState(stateFor(look.appearance == mode));
         PersistentMenuOption::attach(item, std::nullopt, true, [store, mode = mode] {
-            return currentRecord(store).appearance == mode;
+            return currentLook(store).appearance == mode;
         });
         menu->addItem(item);
     }
     return menu;
 }
 
-std::shared_ptr<ui::Menu> modulesMenu(const Store& store, const FloatingPreferences& record,
-                                      bool fanAvailable, AppLanguage language) {
+std::shared_ptr<ui::Menu> modulesMenu(const Store& store, const StripLook& look, bool fanAvailable,
+                                      AppLanguage language) {
     auto menu = plainSubmenu();
-    for (ModuleKind kind : record.order) {
+    for (ModuleKind kind : look.modules.order) {
         if (kind == ModuleKind::fan && !fanAvailable)
             continue;
         auto item = choiceItem(text(moduleTitleKey(kind), language), std::string(toString(kind)),
-                               [store](const std::string& name) {
+                               [edit = floatingLookEditor(store)](const std::string& name) {
                                    if (auto chosen = parseModuleKind(name))
-                                       store->changeFloating([chosen](FloatingPreferences& p) {
-                                           if (!p.hidden.erase(*chosen))
-                                               p.hidden.insert(*chosen);
+                                       edit([chosen](StripLook& l) {
+                                           l.modules.setShown(*chosen, !l.modules.shows(*chosen));
                                        });
                                });
-        item->setState(stateFor(!record.hidden.contains(kind)));
+        item->setState(stateFor(look.modules.shows(kind)));
         PersistentMenuOption::attach(item, std::nullopt, false, [store, kind] {
-            return !currentRecord(store).hidden.contains(kind);
+            return currentLook(store).modules.shows(kind);
         });
         menu->addItem(item);
     }
@@ -101,7 +98,7 @@ std::shared_ptr<ui::MenuItem> holder(std::string title, std::shared_ptr<ui::Menu
 
 std::shared_ptr<LiveSettingsMenu> makeFloatingBarMenu(const Store& store,
                                                       const FloatingBarMenuHooks& hooks) {
-    const FloatingPreferences record = currentRecord(store);
+    const StripLook look = currentLook(store);
     const AppLanguage language = hooks.language();
 
     auto menu = std::make_shared<LiveSettingsMenu>(text(Copy::floating, language));
@@ -109,9 +106,9 @@ std::shared_ptr<LiveSettingsMenu> makeFloatingBarMenu(const Store& store,
     menu->setHighlight(accentHighlight());
 
     auto opacity = std::make_shared<ui::MenuItem>(text(Copy::opacity, language));
-    auto row = std::make_shared<FloatingOpacityRow>(language, record.opacity);
-    row->changed = [store](double value) {
-        store->changeFloating([value](FloatingPreferences& p) { p.opacity = value; });
+    auto row = std::make_shared<FloatingOpacityRow>(language, look.opacity);
+    row->changed = [edit = floatingLookEditor(store)](double value) {
+        edit([value](StripLook& l) { l.opacity = clampedOpacity(value); });
     };
     opacity->setView(row);
     menu->addItem(opacity);
@@ -121,7 +118,7 @@ std::shared_ptr<LiveSettingsMenu> makeFloatingBarMenu(const Store& store,
     heading->setEnabled(false);
     menu->addItem(heading);
     menu->addItem(
-        holder(text(Copy::appearanceTheme, language), appearanceMenu(store, record, language)));
+        holder(text(Copy::appearanceTheme, language), appearanceMenu(store, look, language)));
     auto onTop =
         std::make_shared<ui::MenuItem>(text(Copy::alwaysOnTop, language), [store](ui::MenuItem&) {
             store->change([](Preferences& p) { p.floatingOnTop = !p.floatingOnTop; });
@@ -133,7 +130,7 @@ std::shared_ptr<LiveSettingsMenu> makeFloatingBarMenu(const Store& store,
     menu->addItem(ui::MenuItem::separator());
 
     menu->addItem(holder(text(Copy::floatingModules, language),
-                         modulesMenu(store, record, hooks.fanAvailable(), language)));
+                         modulesMenu(store, look, hooks.fanAvailable(), language)));
     menu->addItem(ui::MenuItem::separator());
     menu->addItem(std::make_shared<ui::MenuItem>(text(Copy::feedback, language),
                                                  [language = hooks.language](ui::MenuItem&) {

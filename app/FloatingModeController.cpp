@@ -1,6 +1,5 @@
 #include "app/FloatingModeController.h"
 
-#include "app/FloatingSettingsTransfer.h"
 #include "floating/FloatingSurface.h"
 
 #include <algorithm>
@@ -34,7 +33,7 @@ FloatingModeController::FloatingModeController(std::shared_ptr<SettingsStore> se
 }
 
 void FloatingModeController::start() {
-    if (prefs().hideInFullscreen)
+    if (prefs().look.hideInFullscreen)
         monitor_->setEnabled(true);
 }
 
@@ -51,13 +50,17 @@ void FloatingModeController::set(FloatingMode mode, std::optional<gfx::Rect> dro
         // Detaching, the bar takes over the strip's modules and styles.
         floatingBar_->load();
         quietly([this] {
-            settings_->changeFloating([this](FloatingPreferences& p) { seedFloating(p, prefs()); });
+            settings_->changeFloating([this](FloatingPreferences& p) {
+                p.look.modules = withThemeOf(prefs().look.modules, p.look.modules.colors);
+            });
         });
     } else if (mode == FloatingMode::none && old == FloatingMode::detached &&
                settings_->floating()) {
         quietly([this] {
-            settings_->change(
-                [this](Preferences& p) { returnFloatingToMain(*settings_->floating(), p); });
+            settings_->change([this](Preferences& p) {
+                p.look.modules =
+                    withThemeOf(settings_->floating()->look.modules, p.look.modules.colors);
+            });
         });
     }
     if (mode == FloatingMode::none && details_->floatingFrame() && details_->popover()->isShown())
@@ -78,7 +81,7 @@ void FloatingModeController::set(FloatingMode mode, std::optional<gfx::Rect> dro
     if (mode == FloatingMode::none && old == FloatingMode::detached) {
         hooks_.refresh();
         hooks_.requestSample();
-        monitor_->setEnabled(prefs().hideInFullscreen);
+        monitor_->setEnabled(prefs().look.hideInFullscreen);
     } else {
         updateMonitoring();
     }
@@ -108,13 +111,14 @@ void FloatingModeController::applyVisibility() {
     std::vector<int> displayNumbers;
     for (const auto& screen : ui::Screen::screens())
         displayNumbers.push_back(screen.displayNumber());
-    const bool itemVisible = statusItemVisible(barStandsIn(), prefs().hideInFullscreen,
+    const bool itemVisible = statusItemVisible(barStandsIn(), prefs().look.hideInFullscreen,
                                                displayNumbers, monitor_->displayIDs());
     if (statusStrip_->item()->isVisible() != itemVisible)
         statusStrip_->item()->setVisible(itemVisible);
 
     if (const std::shared_ptr<ui::Window>& panel = floatingBar_->panel()) {
-        const bool barHides = settings_->floating() && settings_->floating()->hideInFullscreen &&
+        const bool barHides = settings_->floating() &&
+                              settings_->floating()->look.hideInFullscreen &&
                               monitor_->isFullscreen(panel->frame());
         if (barHides)
             panel->orderOut();
@@ -128,7 +132,7 @@ void FloatingModeController::applyVisibility() {
             shownAt = details_->anchorFrame();
         if (!shownAt)
             shownAt = statusStrip_->view()->statusItemScreenFrame();
-        if (shownAt && prefs().hideInFullscreen && monitor_->isFullscreen(*shownAt))
+        if (shownAt && prefs().look.hideInFullscreen && monitor_->isFullscreen(*shownAt))
             details_->popover()->performClose();
     }
     statusStrip_->refreshEditingPanels();
@@ -136,8 +140,9 @@ void FloatingModeController::applyVisibility() {
 
 void FloatingModeController::updateMonitoring() {
     const bool floatingHides = prefs().floatingMode != FloatingMode::none &&
-                               settings_->floating() && settings_->floating()->hideInFullscreen;
-    monitor_->setEnabled(prefs().hideInFullscreen || floatingHides);
+                               settings_->floating() &&
+                               settings_->floating()->look.hideInFullscreen;
+    monitor_->setEnabled(prefs().look.hideInFullscreen || floatingHides);
 }
 
 void FloatingModeController::hidingChanged() {
@@ -150,7 +155,7 @@ void FloatingModeController::barSettingsChanged(const SettingsChange& change) {
         return;
     floatingBar_->load();
     if (FloatingSurface* surface = floatingBar_->surface())
-        surface->setOpacity(settings_->floating()->opacity);
+        surface->setOpacity(settings_->floating()->look.opacity);
     updateMonitoring();
     // The open details show the change first, animated; the strip's refresh then finds them
     // up to date.

@@ -17,8 +17,7 @@ namespace pulsedeck {
 // from the entry's presence, read afresh on every ask.
 class LoginItem {
 public:
-    // The status as the details show it.
-    enum class Status { notRegistered = 0, enabled = 1, requiresApproval = 2, notFound = 3 };
+    using Status = LoginItemStatus;
 
     // `command`: the program's path, or a bare name the login session's PATH finds.
     LoginItem(std::filesystem::path entryFile, std::filesystem::path command);

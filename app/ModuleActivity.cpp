@@ -5,12 +5,12 @@ namespace pulsedeck {
 bool isShownFloating(ModuleKind kind, const Preferences& settings,
                      const std::optional<FloatingPreferences>& floating) {
     return settings.floatingMode != FloatingMode::none && floating &&
-           !floating->hidden.contains(kind);
+           floating->look.modules.shows(kind);
 }
 
 bool isModuleActive(ModuleKind kind, const Preferences& settings,
                     const std::optional<FloatingPreferences>& floating) {
-    return settings.*enabledSwitch(kind) || isShownFloating(kind, settings, floating);
+    return settings.look.modules.shows(kind) || isShownFloating(kind, settings, floating);
 }
 
 SampleFlags activeModules(const Preferences& settings,

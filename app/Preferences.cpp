@@ -1,7 +1,5 @@
 #include "app/Preferences.h"
 
-#include "app/FloatingSettingsTransfer.h"
-#include "floating/FloatingStripSettings.h"
 #include "platform/foundation/UserDefaults.h"
 
 #include <algorithm>
@@ -36,18 +34,6 @@ FanAnimationMode storedFanAnimation(std::optional<std::int64_t> stored) {
 
 } // namespace
 
-double clampedFanGap(double value) {
-    if (std::isnan(value) || value < 0)
-        return 0;
-    return std::min(value, 32.0);
-}
-
-double clampedFloatingOpacity(double value) {
-    if (!std::isfinite(value))
-        return 1.0;
-    return std::clamp(value, 0.2, 1.0);
-}
-
 ModuleColors decodeModuleColors(const std::optional<foundation::PropertyDictionary>& stored) {
     if (!stored)
         return {};
@@ -78,24 +64,6 @@ std::set<ModuleKind> storedCollapsedSections(const foundation::UserDefaults& def
     return collapsed;
 }
 
-bool Preferences::*enabledSwitch(ModuleKind kind) {
-    switch (kind) {
-    case ModuleKind::memory:
-        return &Preferences::memoryEnabled;
-    case ModuleKind::fan:
-        return &Preferences::fanEnabled;
-    case ModuleKind::network:
-        return &Preferences::networkEnabled;
-    case ModuleKind::temperature:
-        return &Preferences::temperatureEnabled;
-    case ModuleKind::compute:
-        return &Preferences::computeEnabled;
-    case ModuleKind::devices:
-        return &Preferences::devicesEnabled;
-    }
-    return &Preferences::memoryEnabled;
-}
-
 std::string_view enabledKey(ModuleKind kind) {
     switch (kind) {
     case ModuleKind::memory:
@@ -114,13 +82,6 @@ std::string_view enabledKey(ModuleKind kind) {
     return PreferenceKey::memoryEnabled;
 }
 
-std::vector<ModuleKind> completeOrder(const std::vector<ModuleKind>& order) {
-    std::vector<std::string> names;
-    for (auto kind : order)
-        names.emplace_back(toString(kind));
-    return parseOrder(names);
-}
-
 std::vector<std::string> rawNames(const std::set<ModuleKind>& modules) {
     std::vector<std::string> names;
     for (auto kind : modules)
@@ -131,9 +92,13 @@ std::vector<std::string> rawNames(const std::set<ModuleKind>& modules) {
 Preferences Preferences::read(const foundation::UserDefaults& defaults) {
     namespace Key = PreferenceKey;
     Preferences p;
-    p.devicesEnabled = storedBool(defaults, Key::devicesEnabled).value_or(true);
-    p.computeEnabled = storedBool(defaults, Key::computeEnabled).value_or(true);
-    ModuleStyles& styles = p.styles;
+    ModuleLook& modules = p.look.modules;
+    ModuleStyles& styles = modules.styles;
+    const auto readSwitch = [&](ModuleKind kind, bool standard) {
+        modules.setShown(kind, storedBool(defaults, enabledKey(kind)).value_or(standard));
+    };
+    readSwitch(ModuleKind::devices, true);
+    readSwitch(ModuleKind::compute, true);
     styles.memoryShowChart = storedBool(defaults, Key::memoryShowChart).value_or(true);
     styles.networkShowChart = storedBool(defaults, Key::networkShowChart).value_or(true);
     styles.temperatureMode = storedInteger(defaults, Key::temperatureDisplay).value_or(0) == 1
@@ -141,31 +106,30 @@ Preferences Preferences::read(const foundation::UserDefaults& defaults) {
                                  : TemperatureDisplayMode::chart;
     styles.computeMode =
         computeDisplayMode(storedInteger(defaults, Key::computeDisplay).value_or(0));
-    p.memoryEnabled = storedBool(defaults, Key::memoryEnabled).value_or(true);
-    p.networkEnabled = storedBool(defaults, Key::networkEnabled).value_or(true);
-    p.temperatureEnabled = storedBool(defaults, Key::temperatureEnabled).value_or(true);
+    readSwitch(ModuleKind::memory, true);
+    readSwitch(ModuleKind::network, true);
+    readSwitch(ModuleKind::temperature, true);
 
     // Before the switch existed the fan was turned off by choosing the hidden style.
     if (auto stored = storedBool(defaults, Key::fanEnabled))
-        p.fanEnabled = *stored;
+        modules.setShown(ModuleKind::fan, *stored);
     else if (auto style = storedInteger(defaults, Key::fanDisplayMode))
-        p.fanEnabled = *style != 0;
-    else
-        p.fanEnabled = true;
+        modules.setShown(ModuleKind::fan, *style != 0);
 
-    p.moduleOrder = parseOrder(
+    modules.order = parseOrder(
         defaults.stringArrayForKey(Key::moduleOrder).value_or(std::vector<std::string>{}));
-    p.moduleColors = decodeModuleColors(defaults.dictionaryForKey(Key::moduleColors));
-    p.detailPresentation = defaults.stringForKey(Key::detailPresentation) == "overview"
-                               ? DetailPresentation::overview
-                               : DetailPresentation::details;
+    modules.colors = decodeModuleColors(defaults.dictionaryForKey(Key::moduleColors));
+    p.look.presentation = defaults.stringForKey(Key::detailPresentation) == "overview"
+                              ? DetailPresentation::overview
+                              : DetailPresentation::details;
     styles.networkColored = storedBool(defaults, Key::networkColored).value_or(false);
     styles.fanAnimation = storedFanAnimation(storedInteger(defaults, Key::fanAnimation));
     styles.fanMode = fanDisplayMode(storedInteger(defaults, Key::fanDisplayMode).value_or(1));
-    p.chartLength = clampedChartLength(storedDouble(defaults, Key::chartLength).value_or(85));
-    p.fanGap = clampedFanGap(storedDouble(defaults, Key::fanGap).value_or(8));
-    p.appearanceMode = parseAppearanceMode(defaults.stringForKey(Key::appAppearance).value_or(""))
-                           .value_or(AppearanceMode::system);
+    modules.chartLength = clampedChartLength(
+        storedDouble(defaults, Key::chartLength).value_or(LookBounds::standardChart));
+    modules.gap = clampedGap(storedDouble(defaults, Key::fanGap).value_or(LookBounds::standardGap));
+    p.look.appearance = parseAppearanceMode(defaults.stringForKey(Key::appAppearance).value_or(""))
+                            .value_or(AppearanceMode::system);
     styles.memoryMode = storedDisplayMode(defaults);
     if (auto stored = storedBool(defaults, Key::themeBlue))
         p.normalBlue = *stored;
@@ -175,62 +139,63 @@ Preferences Preferences::read(const foundation::UserDefaults& defaults) {
     p.floatingMode = parseFloatingMode(defaults.stringForKey(Key::floatingMode).value_or(""))
                          .value_or(FloatingMode::none);
     p.floatingDockAnchors = decodeDockAnchors(defaults.dictionaryForKey(Key::floatingDockAnchors));
-    p.floatingOpacity =
-        clampedFloatingOpacity(storedDouble(defaults, Key::floatingOpacity).value_or(1.0));
+    p.look.opacity = clampedOpacity(
+        storedDouble(defaults, Key::floatingOpacity).value_or(LookBounds::maximumOpacity));
     p.floatingOnTop = storedBool(defaults, Key::floatingOnTop).value_or(true);
-    p.hideInFullscreen = defaults.boolForKey(Key::hideInFullscreen);
-    p.collapsedSections = storedCollapsedSections(defaults);
+    p.look.hideInFullscreen = defaults.boolForKey(Key::hideInFullscreen);
+    p.look.collapsed = storedCollapsedSections(defaults);
     return p;
 }
 
 StripSettings statusStripSettings(const Preferences& preferences, bool fanAvailable) {
-    StripSettings settings = stripSettings(floatingFallback(preferences), fanAvailable);
-    // Without fans the status strip's order has no place for the fan either.
+    StripSettings settings{.look = preferences.look,
+                           .normalBlue = preferences.normalBlue,
+                           .fanAvailable = fanAvailable};
     if (!fanAvailable)
-        std::erase(settings.order, ModuleKind::fan);
-    settings.colors = preferences.moduleColors;
-    settings.normalBlue = preferences.normalBlue;
+        std::erase(settings.look.modules.order, ModuleKind::fan);
     return settings;
 }
 
 foundation::PropertyDictionary Preferences::storedForm() const {
     namespace Key = PreferenceKey;
     using foundation::PropertyValue;
+    const ModuleLook& modules = look.modules;
+    const ModuleStyles& styles = modules.styles;
     foundation::PropertyDictionary stored;
     const auto put = [&stored](std::string_view key, PropertyValue value) {
         stored.insert_or_assign(std::string(key), std::move(value));
     };
     for (ModuleKind kind : allModuleKinds)
-        put(enabledKey(kind), this->*enabledSwitch(kind));
+        put(enabledKey(kind), modules.shows(kind));
     put(Key::memoryShowChart, styles.memoryShowChart);
     put(Key::networkShowChart, styles.networkShowChart);
     put(Key::temperatureDisplay, std::int64_t{rawValue(styles.temperatureMode)});
     put(Key::computeDisplay, std::int64_t{rawValue(styles.computeMode)});
     foundation::PropertyArray order;
-    for (ModuleKind kind : moduleOrder)
+    for (ModuleKind kind : modules.order)
         order.emplace_back(std::string(toString(kind)));
     put(Key::moduleOrder, std::move(order));
     foundation::PropertyDictionary colors;
-    for (const auto& [slot, color] : moduleColors.values)
+    for (const auto& [slot, color] : modules.colors.values)
         colors.emplace(slot, color);
     put(Key::moduleColors, std::move(colors));
-    put(Key::detailPresentation, std::string(toString(detailPresentation)));
+    put(Key::detailPresentation, std::string(toString(look.presentation)));
     put(Key::networkColored, styles.networkColored);
     put(Key::fanAnimation, std::int64_t{rawValue(styles.fanAnimation)});
     put(Key::fanDisplayMode, std::int64_t{rawValue(styles.fanMode)});
-    put(Key::chartLength, chartLength);
-    put(Key::fanGap, fanGap);
-    put(Key::appAppearance, std::string(toString(appearanceMode)));
+    put(Key::chartLength, modules.chartLength);
+    put(Key::fanGap, modules.gap);
+    put(Key::appAppearance, std::string(toString(look.appearance)));
     put(Key::displayMode, std::int64_t{rawValue(styles.memoryMode)});
     put(Key::themeBlue, normalBlue);
     put(Key::language, languageSelection);
     put(Key::floatingMode, std::string(toString(floatingMode)));
     put(Key::floatingDockAnchors, encodeDockAnchors(floatingDockAnchors));
-    put(Key::floatingOpacity, floatingOpacity);
+    put(Key::floatingOpacity, look.opacity);
     put(Key::floatingOnTop, floatingOnTop);
-    put(Key::hideInFullscreen, hideInFullscreen);
+    put(Key::hideInFullscreen, look.hideInFullscreen);
     // Ascending, so one set always writes one array.
-    auto names = rawNames(collapsedSections);
+    auto names = rawNames(look.collapsed);
     std::sort(names.begin(), names.end());
     put(Key::collapsedSections, foundation::PropertyArray(names.begin(), names.end()));
     return stored;

@@ -3,11 +3,8 @@
 #include "floating/DockAnchors.h"
 #include "model/DisplayMode.h"
 #include "model/FloatingMode.h"
-#include "model/ModuleColors.h"
-#include "model/ModuleStyles.h"
-#include "model/Modules.h"
+#include "model/StripLook.h"
 #include "platform/foundation/PropertyValue.h"
-#include "statusbar/StripMetrics.h"
 #include "statusbar/StripSettings.h"
 
 #include <map>
@@ -64,28 +61,14 @@ inline constexpr std::string_view normalBlue = "normalBlue";
 // The main settings, each read once at start-up with its default, clamp and legacy fallback.
 // From then on the values are the truth; the settings store writes the key of each change.
 struct Preferences {
-    bool devicesEnabled = true;
-    bool computeEnabled = true;
-    ModuleStyles styles;
-    bool memoryEnabled = true;
-    bool networkEnabled = true;
-    bool temperatureEnabled = true;
-    bool fanEnabled = true;
-    std::vector<ModuleKind> moduleOrder{allModuleKinds.begin(), allModuleKinds.end()};
-    ModuleColors moduleColors;
-    DetailPresentation detailPresentation = DetailPresentation::details;
-    double chartLength = 85;
-    double fanGap = 8;
-    AppearanceMode appearanceMode = AppearanceMode::system;
+    // The menu bar's strip and details, stored under the keys of their parts.
+    StripLook look;
     bool normalBlue = false;
     // "system" or a language code; resolved at each use.
     std::string languageSelection = "system";
     FloatingMode floatingMode = FloatingMode::none;
     DockAnchorTexts floatingDockAnchors;
-    double floatingOpacity = 1.0;
     bool floatingOnTop = true;
-    bool hideInFullscreen = false;
-    std::set<ModuleKind> collapsedSections;
 
     bool operator==(const Preferences&) const = default;
 
@@ -97,19 +80,12 @@ struct Preferences {
     foundation::PropertyDictionary storedForm() const;
 };
 
-// The status strip's settings: the modules switched on (the fan only on a machine with fans) in
-// the stored order, less the fan where there is none.
+// The status strip's settings: the menu bar's look with its own theme; without fans the order
+// has no place for the fan either.
 StripSettings statusStripSettings(const Preferences& preferences, bool fanAvailable);
 
-// A module's main switch and the key it is stored under.
-bool Preferences::*enabledSwitch(ModuleKind kind);
+// A module's main switch is stored under this key.
 std::string_view enabledKey(ModuleKind kind);
-
-// Below 0 or NaN → 0; above 32 → 32.
-double clampedFanGap(double value);
-// 0.2…1.0; a value that is not finite reads as 1.0 (a NaN would pass a plain clamp and be
-// written back).
-double clampedFloatingOpacity(double value);
 
 // The stored colour map: nothing survives when any value is not an integer; of the rest only
 // known slots with a palette number are kept.
@@ -120,9 +96,6 @@ DisplayMode storedDisplayMode(const foundation::UserDefaults& defaults);
 
 // "collapsedSections": the known module names among the stored texts.
 std::set<ModuleKind> storedCollapsedSections(const foundation::UserDefaults& defaults);
-
-// An order as it is stored: every module once, the missing ones appended.
-std::vector<ModuleKind> completeOrder(const std::vector<ModuleKind>& order);
 
 // The modules' raw names, in the set's order.
 std::vector<std::string> rawNames(const std::set<ModuleKind>& modules);

@@ -1,6 +1,5 @@
 #include "app/SettingsStore.h"
 
-#include "app/FloatingSettingsTransfer.h"
 #include "platform/foundation/UserDefaults.h"
 
 namespace pulsedeck {
@@ -17,7 +16,13 @@ SettingsStore::SettingsStore(foundation::UserDefaults& defaults)
 
 const FloatingPreferences& SettingsStore::loadFloating() {
     if (!floating_) {
-        const FloatingPreferences fallback = floatingFallback(main_);
+        // Before it has stored any, the bar looks like the menu-bar strip, with the standard
+        // presentation and every section open.
+        StripLook look = main_.look;
+        look.modules = withThemeOf(std::move(look.modules), ModuleColors{});
+        look.presentation = StripLook{}.presentation;
+        look.collapsed.clear();
+        const FloatingPreferences fallback(std::move(look));
         const auto stored = defaults_.dictionaryForKey(FloatingPreferences::defaultsKey);
         floating_ = stored ? FloatingPreferences(*stored, fallback) : fallback;
         defaults_.setObject(floating_->dictionaryRepresentation(),
@@ -44,7 +49,7 @@ SettingsChange SettingsStore::change(const std::function<void(Preferences&)>& ed
     // the fan back on at the next start, so the switch is written beside it.
     if (change.touches(PreferenceKey::fanDisplayMode) &&
         !defaults_.objectForKey(PreferenceKey::fanEnabled))
-        defaults_.setBool(main_.fanEnabled, PreferenceKey::fanEnabled);
+        defaults_.setBool(main_.look.modules.shows(ModuleKind::fan), PreferenceKey::fanEnabled);
     if (!change.empty())
         notify(change);
     return change;
@@ -76,6 +81,33 @@ void SettingsStore::notify(const SettingsChange& change) {
     ++revision_;
     for (const auto& observer : observers_)
         observer(change);
+}
+
+std::function<void(const LookEdit&)> menuBarLookEditor(std::shared_ptr<SettingsStore> store) {
+    return [store = std::move(store)](const LookEdit& edit) {
+        store->change([&edit](Preferences& p) { edit(p.look); });
+    };
+}
+
+StripLook shownFloatingLook(SettingsStore& store) {
+    const Preferences& main = store.main();
+    return withThemeColor(store.loadFloating().look,
+                          main.look.modules.colors.color(ColorSlot::theme, main.normalBlue));
+}
+
+std::function<void(const LookEdit&)> floatingLookEditor(std::shared_ptr<SettingsStore> store) {
+    return [store = std::move(store)](const LookEdit& edit) {
+        const StripLook shown = shownFloatingLook(*store);
+        StripLook chosen = shown;
+        edit(chosen);
+        const ColorSlot theme = ColorSlot::theme;
+        if (const auto color = chosen.modules.colors.explicitColor(theme);
+            color != shown.modules.colors.explicitColor(theme))
+            store->change(
+                [color](Preferences& p) { p.look.modules.colors.setColor(color, theme); });
+        chosen.modules = withThemeOf(std::move(chosen.modules), ModuleColors{});
+        store->changeFloating([&chosen](FloatingPreferences& p) { p.look = chosen; });
+    };
 }
 
 } // namespace pulsedeck

@@ -68,19 +68,17 @@ private:
     std::uint64_t revision_ = 0;
 };
 
-// A view's closure that applies its choice to the main settings, or to the bar's record. It
-// holds the store, so a choice reported while the controller is taken apart (the sections the
-// closing details report) is still kept.
-template <typename Edit> auto mainChoice(std::shared_ptr<SettingsStore> store, Edit edit) {
-    return [store = std::move(store), edit](auto... value) {
-        store->change([&](Preferences& p) { edit(p, value...); });
-    };
-}
+// The details' look choices, applied to the menu bar's look. The closure holds the store, so a
+// choice reported while the controllers are taken apart (the sections the closing details
+// report) is still kept.
+std::function<void(const LookEdit&)> menuBarLookEditor(std::shared_ptr<SettingsStore> store);
 
-template <typename Edit> auto floatingChoice(std::shared_ptr<SettingsStore> store, Edit edit) {
-    return [store = std::move(store), edit](auto... value) {
-        store->changeFloating([&](FloatingPreferences& p) { edit(p, value...); });
-    };
-}
+// The floating bar's details' look choices, applied to the bar's look as they show it: with the
+// menu bar's theme colour, which a choice of the theme changes.
+std::function<void(const LookEdit&)> floatingLookEditor(std::shared_ptr<SettingsStore> store);
+
+// The bar's look as its strip and details show it, with the menu bar's theme colour; loads the
+// bar's record first when it is not loaded yet.
+StripLook shownFloatingLook(SettingsStore& store);
 
 } // namespace pulsedeck

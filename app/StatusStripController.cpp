@@ -46,7 +46,7 @@ void StatusStripController::refresh(const StripSettings& settings,
         return;
     view_->setInputs(stripInputs(settings, sampling_.stripReadings(), environment));
 
-    const auto shows = [&settings](ModuleKind kind) { return settings.shown.contains(kind); };
+    const auto shows = [&settings](ModuleKind kind) { return settings.shows(kind); };
     StatusToolTipContent tip;
     tip.language = environment.language;
     if (shows(ModuleKind::memory))
@@ -107,8 +107,8 @@ void StatusStripController::refreshEditingPanels() {
     EditingPanels::Conditions conditions;
     conditions.surfacesReady = hooks_.surfacesReady();
     conditions.statusHidden = prefs().floatingMode == FloatingMode::detached || !item_->isVisible();
-    conditions.hideInFullscreen = prefs().hideInFullscreen;
-    conditions.opacity = prefs().floatingOpacity;
+    conditions.hideInFullscreen = prefs().look.hideInFullscreen;
+    conditions.opacity = prefs().look.opacity;
     conditions.fullscreenDisplays = hooks_.fullscreenDisplays();
     editingPanels_->refresh(conditions);
 }

@@ -23,7 +23,7 @@ void BM_DetailRefreshAndRedraw(benchmark::State& state) {
     ui::Application app{server, loop};
     auto view = std::make_shared<DetailView>(DetailView::initialFrame);
     pulsedeck::DetailState shown = view->state();
-    shown.presentation =
+    shown.look.presentation =
         state.range(0) == 1 ? DetailPresentation::overview : DetailPresentation::details;
     view->setState(shown);
     auto window = std::make_shared<ui::Window>(

@@ -34,15 +34,19 @@ DetailChanges detailChanges(const DetailState& before, const DetailState& after)
     const DetailReadings& is = after.readings;
     DetailChanges changes;
     changes.language = before.language != after.language;
-    changes.switches = before.modules != after.modules;
-    changes.styles = before.styles != after.styles;
+    const StripLook& look = before.look;
+    const StripLook& next = after.look;
+    changes.switches =
+        look.modules.hidden != next.modules.hidden || before.fanAvailable != after.fanAvailable;
+    changes.styles = look.modules.styles != next.modules.styles;
     changes.colors =
-        before.moduleColors != after.moduleColors || before.normalBlue != after.normalBlue;
-    changes.sliders = before.stripOpacity != after.stripOpacity ||
-                      before.chartLength != after.chartLength || before.fanGap != after.fanGap;
+        look.modules.colors != next.modules.colors || before.normalBlue != after.normalBlue;
+    changes.sliders = look.opacity != next.opacity ||
+                      look.modules.chartLength != next.modules.chartLength ||
+                      look.modules.gap != next.modules.gap;
     changes.layout = changes.language || changes.switches ||
-                     before.presentation != after.presentation || before.order != after.order ||
-                     before.collapsed != after.collapsed ||
+                     look.presentation != next.presentation ||
+                     look.modules.order != next.modules.order || look.collapsed != next.collapsed ||
                      !sameDeviceRows(was.devices, is.devices);
     changes.cardLook = changes.layout || changes.styles || changes.colors ||
                        before.historyCapacity != after.historyCapacity;

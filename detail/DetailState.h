@@ -2,9 +2,9 @@
 
 #include "model/FloatingMode.h"
 #include "model/Localization.h"
-#include "model/ModuleColors.h"
-#include "model/ModuleStyles.h"
+#include "model/LoginItemEntry.h"
 #include "model/Modules.h"
+#include "model/StripLook.h"
 #include "model/UpdateFrequency.h"
 #include "sources/ComputeSnapshot.h"
 #include "sources/ExternalDevice.h"
@@ -61,37 +61,31 @@ struct DetailReadings {
     bool operator==(const DetailReadings&) const = default;
 };
 
-// Everything the detail view shows: one preference set's settings, the app-wide ones and the
+// Everything the detail view shows: one preference set's look, the app-wide settings and the
 // readings. A value: the view compares it with the one it shows and refreshes what differs.
 struct DetailState {
-    // Where the cards go.
-    DetailPresentation presentation = DetailPresentation::details;
-    std::vector<ModuleKind> order{allModuleKinds.begin(), allModuleKinds.end()};
-    std::set<ModuleKind> collapsed;
-    ModuleTable<DetailModule> modules{};
-
-    ModuleStyles styles;
-    ModuleColors moduleColors;
+    // Whole, as the preference set holds it; the floating bar's shows the menu bar's theme.
+    StripLook look;
+    bool fanAvailable = true;
     bool normalBlue = false;
-    // The bottom band's sliders, in points and as a fraction.
-    double stripOpacity = 1;
-    double chartLength = 85;
-    double fanGap = 8;
     int historyCapacity = 60;
     AppLanguage language = AppLanguage::english;
 
     // Only the settings menu shows these.
     std::string languageSelection = "system";
-    AppearanceMode appearanceMode = AppearanceMode::system;
     FloatingMode floatingMode = FloatingMode::none;
-    bool hideInFullscreen = false;
     UpdateFrequency updateFrequency = UpdateFrequency::weekly;
-    // The login item's status: 0 not registered, 1 enabled, 2 requires approval, 3 not found.
-    int loginState = 0;
+    LoginItemStatus loginStatus = LoginItemStatus::notRegistered;
     // The latest change of the login item failed.
     bool loginFailed = false;
 
     DetailReadings readings;
+
+    // A module's card: the fan only on a machine with fans, each switched on by the look.
+    DetailModule module(ModuleKind kind) const {
+        return {.available = kind != ModuleKind::fan || fanAvailable,
+                .enabled = look.modules.shows(kind)};
+    }
 
     bool operator==(const DetailState&) const = default;
 };

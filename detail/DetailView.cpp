@@ -77,9 +77,11 @@ DetailView::DetailView(const gfx::Rect& frame)
     displayChoice_ = makeSegments(3);
     sortDone_ = makeSegments(1);
     sortDone_->setTrackingMode(ui::SegmentTracking::momentary);
-    chartLengthSlider_ = makeSlider(85, 16, 160);
-    gapSlider_ = makeSlider(8, 0, 32);
-    opacitySlider_ = makeSlider(1, 0.2, 1);
+    chartLengthSlider_ =
+        makeSlider(LookBounds::standardChart, LookBounds::shortestChart, LookBounds::longestChart);
+    gapSlider_ = makeSlider(LookBounds::standardGap, 0, LookBounds::widestGap);
+    opacitySlider_ = makeSlider(LookBounds::maximumOpacity, LookBounds::minimumOpacity,
+                                LookBounds::maximumOpacity);
     syncStatus_ = makeLabel();
     themeColorLabel_ = makeLabel();
     activityIcon_ = std::make_shared<ActivityIconButton>(gfx::Rect{0, 0, 24, 24});
@@ -319,7 +321,7 @@ void DetailView::prioritize(std::optional<ModuleKind> module) {
         for (auto kind : allModuleKinds)
             if (kind != *module)
                 temporarilyCollapsed_.insert(kind);
-        if (state_.collapsed.contains(*module))
+        if (state_.look.collapsed.contains(*module))
             openedByFocus_.insert(*module);
     }
     layoutSections(false);
@@ -341,20 +343,20 @@ void DetailView::scrollToPriority() {
 
 std::set<ModuleKind> DetailView::shownCollapsed() const {
     std::set<ModuleKind> shown;
-    std::set_difference(state_.collapsed.begin(), state_.collapsed.end(), openedByFocus_.begin(),
-                        openedByFocus_.end(), std::inserter(shown, shown.end()));
+    std::set_difference(state_.look.collapsed.begin(), state_.look.collapsed.end(),
+                        openedByFocus_.begin(), openedByFocus_.end(),
+                        std::inserter(shown, shown.end()));
     return shown;
 }
 
 void DetailView::reportCollapsed(std::set<ModuleKind> collapsed) {
-    state_.collapsed = std::move(collapsed);
+    state_.look.collapsed = std::move(collapsed);
     openedByFocus_.clear();
-    if (disclosureAction)
-        disclosureAction(state_.collapsed);
+    editLook([collapsed = state_.look.collapsed](StripLook& look) { look.collapsed = collapsed; });
 }
 
 void DetailView::toggleSection(ModuleKind module) {
-    if (!state_.modules[module].on() || state_.presentation != DetailPresentation::details)
+    if (!state_.module(module).on() || state_.look.presentation != DetailPresentation::details)
         return;
     std::set<ModuleKind> collapsed = shownCollapsed();
     if (isSectionExpanded(module)) {
@@ -385,15 +387,14 @@ void DetailView::adoptStatusOrder(const std::vector<ModuleKind>& newOrder) {
     std::vector<std::string> names;
     for (auto kind : newOrder)
         names.emplace_back(toString(kind));
-    state_.order = parseOrder(names);
-    if (orderAction)
-        orderAction(state_.order);
+    state_.look.modules.order = parseOrder(names);
+    editLook([order = state_.look.modules.order](StripLook& look) { look.modules.order = order; });
     layoutSections(true);
 }
 
 void DetailView::hideModuleWhileSorting(ModuleKind module) {
-    if (isSorting_ && state_.modules[module].on() && switchAction)
-        switchAction(module, false);
+    if (isSorting_ && state_.module(module).on())
+        editLook([module](StripLook& look) { look.modules.setShown(module, false); });
 }
 
 std::shared_ptr<LiveSettingsMenu> DetailView::makeSettingsMenu() {

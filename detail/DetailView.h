@@ -66,35 +66,21 @@ public:
     void setSorting(bool sorting);
 
     // The user's choices; each is skipped when not set.
-    std::function<void(DetailPresentation)> presentationAction;
-    std::function<void(ColorSlot, std::optional<PaletteColor>)> moduleColorAction;
-    std::function<void(bool)> hideInFullscreenAction;
+    // Every choice of the look the details show: a module's switch, a style, a colour, a slider,
+    // the order, the open sections, the presentation, the appearance and full-screen hiding.
+    std::function<void(const LookEdit&)> lookAction;
     std::function<void()> sensorAction;
     std::function<void()> dismissAction;
     std::function<void()> openAction;
     std::function<void(FloatingMode)> floatingAction;
     std::function<void()> sortingAction;
-    std::function<void(double)> opacityAction;
-    std::function<void(const std::vector<ModuleKind>&)> orderAction;
-    std::function<void(const std::set<ModuleKind>&)> disclosureAction;
-    std::function<void(AppearanceMode)> appearanceAction;
     std::function<void()> checkUpdatesAction;
     std::function<void(UpdateFrequency)> updateFrequencyAction;
-    std::function<void(bool)> memoryChartAction;
-    std::function<void(bool)> networkChartAction;
-    std::function<void(TemperatureDisplayMode)> temperatureDisplayAction;
-    std::function<void(ComputeDisplayMode)> computeDisplayAction;
-    std::function<void(bool)> networkColorAction;
-    // A module's card switch.
-    std::function<void(ModuleKind, bool)> switchAction;
-    std::function<void(DisplayMode)> displayAction;
-    std::function<void(double)> chartLengthAction;
-    std::function<void(FanAnimationMode)> fanAnimationAction;
-    std::function<void(FanDisplayMode)> fanAction;
-    std::function<void(double)> gapAction;
     // A language code or "system".
     std::function<void(const std::string&)> languageAction;
     std::function<void(bool)> loginAction;
+    // Reports a choice of the look to the owner, when there is one.
+    void editLook(LookEdit edit) const;
     // The floating bar's details only: the settings menu its gear button shows.
     std::function<std::shared_ptr<ui::Menu>()> settingsMenuProvider;
 

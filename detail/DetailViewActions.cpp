@@ -95,67 +95,90 @@ std::string pointsText(double value) {
     return std::to_string(static_cast<long long>(std::trunc(value))) + " pt";
 }
 
+void DetailView::editLook(LookEdit edit) const {
+    if (lookAction)
+        lookAction(edit);
+}
+
 void DetailView::doSwitch(ModuleKind module) {
-    if (switchAction)
-        switchAction(module, isOn(*cards_.at(module)->toggle()));
+    editLook([module, on = isOn(*cards_.at(module)->toggle())](StripLook& look) {
+        look.modules.setShown(module, on);
+    });
 }
 
 void DetailView::doNetworkChart() {
-    report(networkChartAction, isOn(*networkChartSwitch_));
+    editLook([on = isOn(*networkChartSwitch_)](StripLook& look) {
+        look.modules.styles.networkShowChart = on;
+    });
 }
 
 void DetailView::doDisplay() {
     if (auto mode = threeWay(*displayChoice_, allDisplayModes))
-        report(displayAction, *mode);
+        editLook([mode = *mode](StripLook& look) { look.modules.styles.memoryMode = mode; });
 }
 
 void DetailView::doComputeDisplay() {
     if (auto mode = threeWay(*computeChoice_, allComputeDisplayModes))
-        report(computeDisplayAction, *mode);
+        editLook([mode = *mode](StripLook& look) { look.modules.styles.computeMode = mode; });
 }
 
 void DetailView::doAnimation() {
     static constexpr std::array<FanAnimationMode, 3> modes = {
         FanAnimationMode::off, FanAnimationMode::efficient, FanAnimationMode::smooth};
     if (auto mode = threeWay(*animationChoice_, modes))
-        report(fanAnimationAction, *mode);
+        editLook([mode = *mode](StripLook& look) { look.modules.styles.fanAnimation = mode; });
 }
 
 void DetailView::doMemoryChart() {
-    report(memoryChartAction, memoryChartChoice_->selectedSegment() == 0);
+    editLook([on = memoryChartChoice_->selectedSegment() == 0](StripLook& look) {
+        look.modules.styles.memoryShowChart = on;
+    });
 }
 
 void DetailView::doTemperatureDisplay() {
-    report(temperatureDisplayAction, temperatureChoice_->selectedSegment() == 0
-                                         ? TemperatureDisplayMode::thermometer
-                                         : TemperatureDisplayMode::chart);
+    const auto mode = temperatureChoice_->selectedSegment() == 0
+                          ? TemperatureDisplayMode::thermometer
+                          : TemperatureDisplayMode::chart;
+    editLook([mode](StripLook& look) { look.modules.styles.temperatureMode = mode; });
 }
 
 void DetailView::doFan() {
-    report(fanAction,
-           fanChoice_->selectedSegment() == 1 ? FanDisplayMode::graph : FanDisplayMode::ring);
+    const auto mode =
+        fanChoice_->selectedSegment() == 1 ? FanDisplayMode::graph : FanDisplayMode::ring;
+    editLook([mode](StripLook& look) { look.modules.styles.fanMode = mode; });
 }
 
 void DetailView::doNetworkColor() {
-    report(networkColorAction, networkColorChoice_->selectedSegment() == 1);
+    editLook([on = networkColorChoice_->selectedSegment() == 1](StripLook& look) {
+        look.modules.styles.networkColored = on;
+    });
 }
 
 void DetailView::doChartLength() {
-    report(chartLengthAction, std::round(chartLengthSlider_->doubleValue()));
+    editLook([length = chartLengthSlider_->doubleValue()](StripLook& look) {
+        look.modules.chartLength = clampedChartLength(length);
+    });
 }
 
 void DetailView::doGap() {
-    report(gapAction, std::round(gapSlider_->doubleValue()));
+    editLook([gap = std::round(gapSlider_->doubleValue())](StripLook& look) {
+        look.modules.gap = clampedGap(gap);
+    });
 }
 
 void DetailView::doOpacity() {
-    report(opacityAction, opacitySlider_->doubleValue());
+    editLook([opacity = opacitySlider_->doubleValue()](StripLook& look) {
+        look.opacity = clampedOpacity(opacity);
+    });
 }
 
 void DetailView::doPresentation() {
-    report(presentationAction, presentationChoice_->selectedSegment() == 1
-                                   ? DetailPresentation::overview
-                                   : DetailPresentation::details);
+    const auto presentation = presentationChoice_->selectedSegment() == 1
+                                  ? DetailPresentation::overview
+                                  : DetailPresentation::details;
+    // The cards as they are fade out over the presentation the owner hands back.
+    fadeFromSnapshot();
+    editLook([presentation](StripLook& look) { look.presentation = presentation; });
 }
 
 void DetailView::doOpen() {
@@ -212,11 +235,11 @@ void DetailView::doSettings() {
 }
 
 void DetailView::menuLogin() {
-    report(loginAction, !(state_.loginState == 1 || state_.loginState == 2));
+    report(loginAction, !startsAtLogin(state_.loginStatus));
 }
 
 void DetailView::menuFullscreen() {
-    report(hideInFullscreenAction, !state_.hideInFullscreen);
+    editLook([on = !state_.look.hideInFullscreen](StripLook& look) { look.hideInFullscreen = on; });
 }
 
 void DetailView::menuLanguage(const std::any& representedObject) {
@@ -227,7 +250,7 @@ void DetailView::menuLanguage(const std::any& representedObject) {
 void DetailView::menuAppearance(const std::any& representedObject) {
     if (const std::string* name = representedText(representedObject))
         if (auto mode = parseAppearanceMode(*name))
-            report(appearanceAction, *mode);
+            editLook([mode = *mode](StripLook& look) { look.appearance = mode; });
 }
 
 void DetailView::doFloating(const std::any& representedObject) {
@@ -256,12 +279,12 @@ void DetailView::drawRect(gfx::Context& context, const gfx::Rect&) {
     drawCaption(context, text(Copy::opacity, state_.language),
                 {bandInset, opacityRow.minY(), captionWidth, 22}, captionFontSize,
                 gfx::FontWeight::medium, secondary);
-    drawValueEndingAt(context, percentText(state_.stripOpacity), view.maxX() - bandInset,
+    drawValueEndingAt(context, percentText(state_.look.opacity), view.maxX() - bandInset,
                       opacityRow.minY() + valueRaise);
 
     const std::tuple<Copy, const ThemeSlider*, double> rows[] = {
-        {Copy::chartLength, chartLengthSlider_.get(), state_.chartLength},
-        {Copy::blockSpacing, gapSlider_.get(), state_.fanGap}};
+        {Copy::chartLength, chartLengthSlider_.get(), state_.look.modules.chartLength},
+        {Copy::blockSpacing, gapSlider_.get(), state_.look.modules.gap}};
     for (const auto& [key, slider, value] : rows) {
         if (slider->isHidden())
             continue;

@@ -50,7 +50,7 @@ void DetailView::moveCardDrag(gfx::Point point) {
     if (dragGhost_)
         dragGhost_->setFrameOrigin({point.x - dragOffset_.x, point.y - dragOffset_.y});
     // In one column only the height counts, so a pointer beside the cards still sorts them.
-    const gfx::Point probe = state_.presentation == DetailPresentation::overview
+    const gfx::Point probe = state_.look.presentation == DetailPresentation::overview
                                  ? point
                                  : gfx::Point{dragged.frame().midX(), point.y};
     std::optional<ModuleKind> target;
@@ -62,7 +62,7 @@ void DetailView::moveCardDrag(gfx::Point point) {
         }
     if (!target)
         return;
-    std::vector<ModuleKind>& order = state_.order;
+    std::vector<ModuleKind>& order = state_.look.modules.order;
     const auto from = std::find(order.begin(), order.end(), *draggedModule_);
     const auto to = std::find(order.begin(), order.end(), *target);
     if (from == order.end() || to == order.end() || from == to)
@@ -71,8 +71,7 @@ void DetailView::moveCardDrag(gfx::Point point) {
     order.erase(from);
     order.insert(order.begin() + toIndex, *draggedModule_);
     layoutSections(true);
-    if (orderAction)
-        orderAction(order);
+    editLook([order](StripLook& look) { look.modules.order = completeOrder(order); });
 }
 
 void DetailView::endCardDrag() {

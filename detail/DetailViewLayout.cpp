@@ -45,11 +45,11 @@ const gfx::Rect& region(const SectionRegions& regions, std::string_view name) {
 } // namespace
 
 bool DetailView::isSectionExpanded(ModuleKind module) const {
-    if (!state_.modules[module].on())
+    if (!state_.module(module).on())
         return false;
-    if (state_.presentation == DetailPresentation::overview)
+    if (state_.look.presentation == DetailPresentation::overview)
         return true;
-    return (!state_.collapsed.contains(module) || openedByFocus_.contains(module)) &&
+    return (!state_.look.collapsed.contains(module) || openedByFocus_.contains(module)) &&
            !temporarilyCollapsed_.contains(module);
 }
 
@@ -62,15 +62,15 @@ std::vector<bool> DetailView::devicesWithCapacity() const {
 }
 
 double DetailView::sectionHeight(ModuleKind module) const {
-    return detailSectionHeight(module, state_.presentation,
+    return detailSectionHeight(module, state_.look.presentation,
                                module == ModuleKind::devices ? devicesWithCapacity()
                                                              : std::vector<bool>{});
 }
 
 std::vector<ModuleKind> DetailView::availableModules() const {
     std::vector<ModuleKind> modules;
-    for (auto kind : state_.order)
-        if (state_.modules[kind].available)
+    for (auto kind : state_.look.modules.order)
+        if (state_.module(kind).available)
             modules.push_back(kind);
     return modules;
 }
@@ -78,12 +78,12 @@ std::vector<ModuleKind> DetailView::availableModules() const {
 int DetailView::visibleModuleCount() const {
     const auto modules = availableModules();
     return static_cast<int>(std::count_if(modules.begin(), modules.end(),
-                                          [&](auto kind) { return state_.modules[kind].on(); }));
+                                          [&](auto kind) { return state_.module(kind).on(); }));
 }
 
 double DetailView::contentHeight() const {
     const auto modules = availableModules();
-    if (state_.presentation == DetailPresentation::details) {
+    if (state_.look.presentation == DetailPresentation::details) {
         if (modules.empty())
             return 28;
         double height = 16;
@@ -103,7 +103,7 @@ double DetailView::contentHeight() const {
 }
 
 double DetailView::footerHeight() const {
-    return detailFooterHeight(visibleModuleCount(), state_.presentation, contentWidth());
+    return detailFooterHeight(visibleModuleCount(), state_.look.presentation, contentWidth());
 }
 
 std::optional<gfx::Rect> DetailView::screenVisibleFrame() const {
@@ -116,7 +116,7 @@ std::optional<gfx::Rect> DetailView::screenVisibleFrame() const {
 }
 
 double DetailView::preferredHeight() const {
-    const bool overview = state_.presentation == DetailPresentation::overview;
+    const bool overview = state_.look.presentation == DetailPresentation::overview;
     double cap;
     if (auto area = screenVisibleFrame())
         cap = std::max(std::min(area->height() - 80, overview ? 860.0 : 760.0), 360.0);
@@ -126,7 +126,7 @@ double DetailView::preferredHeight() const {
 }
 
 double DetailView::contentWidth() const {
-    if (state_.presentation == DetailPresentation::details)
+    if (state_.look.presentation == DetailPresentation::details)
         return detailsColumnWidth;
     const auto area = screenVisibleFrame();
     const double available = area ? area->width() - 60 - 8 : screenlessAvailableWidth;
@@ -162,7 +162,7 @@ void DetailView::placeColorRows(ModuleKind kind, const SectionRegions& regions, 
 }
 
 void DetailView::placeCardControls(ModuleKind kind, const SectionRegions& regions, double width) {
-    const bool off = !state_.modules[kind].on();
+    const bool off = !state_.module(kind).on();
     ui::View& content = cards_.at(kind)->content();
     auto rightChoice = [&](ThemeSegments& choice, std::string_view name, double segmentWidth) {
         choice.setFrame(
@@ -222,7 +222,7 @@ void DetailView::layoutSection(ModuleKind kind, double width, bool animated) {
     card.content().setFrame({cardContentX, cardHeaderHeight, width, height});
     card.content().setHidden(!expanded);
     SectionRegions regions = pulsedeck::sectionRegions(
-        kind, state_.presentation, width, height,
+        kind, state_.look.presentation, width, height,
         kind == ModuleKind::devices ? devicesWithCapacity() : std::vector<bool>{});
     placeColorRows(kind, regions, width);
     placeCardControls(kind, regions, width);
@@ -254,9 +254,9 @@ void DetailView::layoutSections(bool animated) {
     const double documentHeight = contentHeight();
     body_->setFrame({body_->frame().origin, {width - 8, documentHeight}});
     for (auto& [kind, card] : cards_)
-        card->setHidden(!state_.modules[kind].available);
+        card->setHidden(!state_.module(kind).available);
     const auto modules = availableModules();
-    const bool overview = state_.presentation == DetailPresentation::overview;
+    const bool overview = state_.look.presentation == DetailPresentation::overview;
     std::map<ModuleKind, gfx::Rect> grid;
     if (overview)
         grid = DetailLayout::cardFrames(modules, DetailLayout::contentWidth(2, width - 8).columns,
@@ -265,7 +265,7 @@ void DetailView::layoutSections(bool animated) {
     for (ModuleKind kind : modules) {
         auto gridFrame = grid.find(kind);
         const gfx::Rect* frame = gridFrame == grid.end() ? nullptr : &gridFrame->second;
-        layoutSection(kind, cardContentWidth(state_.presentation, frame), animated);
+        layoutSection(kind, cardContentWidth(state_.look.presentation, frame), animated);
         ModuleSectionView& card = *cards_.at(kind);
         if (overview) {
             if (frame)
@@ -293,7 +293,7 @@ void DetailView::layoutSections(bool animated) {
     moveInto(*this, gapSlider_);
     const int visible = visibleModuleCount();
     const StripSliderFrames sliders =
-        stripSliderFrames(width, state_.presentation, contentWidth(), visible);
+        stripSliderFrames(width, state_.look.presentation, contentWidth(), visible);
     chartLengthSlider_->setFrame(sliders.chartLength);
     gapSlider_->setFrame(sliders.gap);
     chartLengthSlider_->setHidden(sliders.chartLengthHidden);

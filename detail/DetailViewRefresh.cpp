@@ -64,7 +64,8 @@ void DetailView::setSorting(bool sorting) {
 void DetailView::refresh(const DetailChanges& changes, bool animated) {
     // The theme colour is every custom control's accent; windows redraw only on a change.
     if (changes.colors)
-        applyAccentColor(toColor(state_.moduleColors.color(ColorSlot::theme, state_.normalBlue)));
+        applyAccentColor(
+            toColor(state_.look.modules.colors.color(ColorSlot::theme, state_.normalBlue)));
     if (changes.language)
         relabel();
     if (changes.language || changes.colors || changes.layout) {
@@ -142,20 +143,20 @@ void DetailView::relabel() {
 }
 
 void DetailView::showValues(const DetailChanges& changes) {
-    const ModuleStyles& styles = state_.styles;
+    const ModuleStyles& styles = state_.look.modules.styles;
     if (changes.sliders) {
         // A slider under the pointer is the authority on its value until it is let go.
         const std::pair<ThemeSlider*, double> sliders[] = {
-            {opacitySlider_.get(), state_.stripOpacity},
-            {chartLengthSlider_.get(), state_.chartLength},
-            {gapSlider_.get(), state_.fanGap}};
+            {opacitySlider_.get(), state_.look.opacity},
+            {chartLengthSlider_.get(), state_.look.modules.chartLength},
+            {gapSlider_.get(), state_.look.modules.gap}};
         for (const auto& [slider, value] : sliders)
             if (!slider->isDragging() && slider->doubleValue() != value)
                 slider->setDoubleValue(value);
     }
     if (changes.layout)
         presentationChoice_->setSelectedSegment(
-            state_.presentation == DetailPresentation::overview ? 1 : 0);
+            state_.look.presentation == DetailPresentation::overview ? 1 : 0);
     if (changes.styles) {
         displayChoice_->setSelectedSegment(rawValue(styles.memoryMode));
         memoryChartChoice_->setSelectedSegment(styles.memoryShowChart ? 0 : 1);
@@ -169,7 +170,7 @@ void DetailView::showValues(const DetailChanges& changes) {
     }
     if (changes.switches)
         for (auto& [kind, card] : cards_)
-            setSwitch(*card->toggle(), state_.modules[kind].on());
+            setSwitch(*card->toggle(), state_.module(kind).on());
 }
 
 } // namespace pulsedeck

@@ -89,7 +89,7 @@ ModuleColorButton::ModuleColorButton(ColorSlot slot, DetailView* owner)
 PaletteColor ModuleColorButton::shownColor() const {
     if (!owner)
         return PaletteColor::blue;
-    return owner->state().moduleColors.color(slot_, owner->state().normalBlue);
+    return owner->state().look.modules.colors.color(slot_, owner->state().normalBlue);
 }
 
 void ModuleColorButton::updateTitle() {
@@ -99,7 +99,7 @@ void ModuleColorButton::updateTitle() {
     std::string title;
     if (slot_ == ColorSlot::theme)
         title = text(paletteColorName(shownColor()), language);
-    else if (auto color = owner->state().moduleColors.explicitColor(slot_))
+    else if (auto color = owner->state().look.modules.colors.explicitColor(slot_))
         title = text(paletteColorName(*color), language);
     else
         title = text(Copy::followTheme, language);
@@ -152,7 +152,7 @@ std::shared_ptr<ui::Menu> ModuleColorButton::makeColorMenu() {
             return std::nullopt;
         if (button->slot() == ColorSlot::theme)
             return button->shownColor();
-        return button->owner->state().moduleColors.explicitColor(button->slot());
+        return button->owner->state().look.modules.colors.explicitColor(button->slot());
     };
     auto add = [&](std::string title, int tag, PaletteColor swatch, std::function<bool()> checked) {
         auto item = std::make_shared<ui::MenuItem>(std::move(title), select);
@@ -164,7 +164,7 @@ std::shared_ptr<ui::Menu> ModuleColorButton::makeColorMenu() {
     };
     if (slot_ != ColorSlot::theme)
         add(text(Copy::followTheme, language), followThemeTag,
-            owner->state().moduleColors.color(ColorSlot::theme, owner->state().normalBlue),
+            owner->state().look.modules.colors.color(ColorSlot::theme, owner->state().normalBlue),
             [live, current] { return live() && !current(); });
     for (int raw = 0; auto color = paletteColor(raw); ++raw)
         add(text(paletteColorName(*color), language), raw, *color,
@@ -179,8 +179,9 @@ void ModuleColorButton::selectColor(const ui::MenuItem& item) {
     ColorSlot slot = slot_;
     if (const auto* name = std::any_cast<std::string>(&item.representedObject()))
         slot = parseColorSlot(*name).value_or(slot_);
-    if (owner->moduleColorAction)
-        owner->moduleColorAction(slot, paletteColor(item.tag()));
+    owner->editLook([slot, color = paletteColor(item.tag())](StripLook& look) {
+        look.modules.colors.setColor(color, slot);
+    });
 }
 
 void ModuleColorButton::choose() {

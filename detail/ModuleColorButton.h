@@ -13,7 +13,7 @@ namespace pulsedeck {
 class DetailView;
 
 // The pill that shows one colour slot's colour (a dot and the colour's name) and, when pressed,
-// offers the palette in a menu; a choice reaches the owner's moduleColorAction. The owner (the
+// offers the palette in a menu; a choice reaches the owner as an edit of its look. The owner (the
 // detail view that owns the button) clears `owner` before it goes.
 class ModuleColorButton : public ui::Button {
 public:

@@ -193,7 +193,8 @@ void ModuleSectionView::toggleDetails() {
 }
 
 void ModuleSectionView::updateDisclosure() {
-    disclosure_->setHidden(owner && owner->state().presentation == DetailPresentation::overview);
+    disclosure_->setHidden(owner &&
+                           owner->state().look.presentation == DetailPresentation::overview);
     const bool expanded = owner && owner->isSectionExpanded(kind_);
     disclosure_->setImage(gfx::symbolImage(expanded ? "chevron.down" : "chevron.right",
                                            {.pointSize = 10, .weight = gfx::FontWeight::medium}));
@@ -209,7 +210,7 @@ void ModuleSectionView::updateDisclosure() {
     const gfx::Rect place{x, 8, disclosureSide, disclosureSide};
     if (disclosure_->frame() != place)
         disclosure_->setFrame(place);
-    disclosure_->setEnabled(owner && owner->state().modules[kind_].on());
+    disclosure_->setEnabled(owner && owner->state().module(kind_).on());
     disclosure_->setAccessibilityLabel(
         text(expanded ? Copy::collapseDetails : Copy::expandDetails, language) + " " + title.text);
 }
@@ -263,7 +264,7 @@ void ModuleSectionView::resetCursorRects() {
 }
 
 void ModuleSectionView::drawRect(gfx::Context& context, const gfx::Rect&) {
-    const bool overview = owner && owner->state().presentation == DetailPresentation::overview;
+    const bool overview = owner && owner->state().look.presentation == DetailPresentation::overview;
     const gfx::Rect card = bounds();
     if (overview) {
         const auto outline = gfx::Path::roundedRect(card.insetBy(0.5, 0.5), overviewCornerRadius,

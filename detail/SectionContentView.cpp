@@ -27,19 +27,19 @@ SectionContent sectionContent(const DetailView& view, ModuleKind kind, double wi
     if (const auto found = view.sectionRegions_.find(kind); found != view.sectionRegions_.end())
         content.regions = found->second;
     content.width = width;
-    content.presentation = state.presentation;
+    content.presentation = state.look.presentation;
     content.language = state.language;
-    content.moduleColors = state.moduleColors;
+    content.moduleColors = state.look.modules.colors;
     content.normalBlue = state.normalBlue;
     content.memory = readings.memory;
     content.memoryHistory = readings.memoryHistory;
     content.historyCapacity = state.historyCapacity;
     content.fan = readings.fan;
     content.fanHistory = readings.fanHistory;
-    content.fanEnabled = state.modules[ModuleKind::fan].on();
+    content.fanEnabled = state.module(ModuleKind::fan).on();
     content.network = readings.network;
     content.networkHistory = readings.networkHistory;
-    content.networkColored = state.styles.networkColored;
+    content.networkColored = state.look.modules.styles.networkColored;
     content.compute = readings.compute;
     content.computeHistory = readings.computeHistory;
     content.temperature = readings.temperature;

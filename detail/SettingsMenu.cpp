@@ -88,7 +88,7 @@ std::shared_ptr<ui::Menu> appearanceMenu(const WeakView& weak, AppLanguage langu
                   choiceItem(weak, text(key, language), std::string(toString(mode)),
                              &DetailView::menuAppearance),
                   true, whileViewLives(weak, [mode = mode](const DetailView& view) {
-                      return view.state().appearanceMode == mode;
+                      return view.state().look.appearance == mode;
                   }));
     }
     return menu;
@@ -132,10 +132,6 @@ std::shared_ptr<ui::Menu> updatesMenu(const WeakView& weak, AppLanguage language
     return menu;
 }
 
-bool loginOn(int state) {
-    return state == 1 || state == 2;
-}
-
 } // namespace
 
 std::shared_ptr<LiveSettingsMenu> makeSettingsMenu(const std::shared_ptr<DetailView>& view,
@@ -161,9 +157,9 @@ std::shared_ptr<LiveSettingsMenu> makeSettingsMenu(const std::shared_ptr<DetailV
 
     addOption(*menu, viewItem(weak, text(Copy::launchAtLogin, language), &DetailView::menuLogin),
               false, whileViewLives(weak, [](const DetailView& live) {
-                  return loginOn(live.state().loginState);
+                  return startsAtLogin(live.state().loginStatus);
               }));
-    if (view->state().loginState == 2)
+    if (view->state().loginStatus == LoginItemStatus::requiresApproval)
         menu->addItem(
             viewItem(weak, text(Copy::systemSettings, language), &DetailView::doApproval));
     if (view->state().loginFailed) {
@@ -174,10 +170,11 @@ std::shared_ptr<LiveSettingsMenu> makeSettingsMenu(const std::shared_ptr<DetailV
     menu->addItem(holder(text(Copy::language, language), languageMenu(weak, language)));
     menu->addItem(holder(text(Copy::appearanceTheme, language), appearanceMenu(weak, language)));
     menu->addItem(holder(text(Copy::floating, language), floatingMenu(weak, *view)));
-    addOption(
-        *menu, viewItem(weak, text(Copy::hideInFullscreen, language), &DetailView::menuFullscreen),
-        false,
-        whileViewLives(weak, [](const DetailView& live) { return live.state().hideInFullscreen; }));
+    addOption(*menu,
+              viewItem(weak, text(Copy::hideInFullscreen, language), &DetailView::menuFullscreen),
+              false, whileViewLives(weak, [](const DetailView& live) {
+                  return live.state().look.hideInFullscreen;
+              }));
     menu->addItem(viewItem(weak, text(Copy::checkUpdates, language), &DetailView::doCheckUpdates));
     menu->addItem(holder(text(Copy::automaticUpdates, language), updatesMenu(weak, language)));
     auto privacy = viewItem(weak, text(Copy::privacyPolicy, language), &DetailView::doPrivacy);

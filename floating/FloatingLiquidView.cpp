@@ -1,5 +1,6 @@
 #include "floating/FloatingLiquidView.h"
 
+#include "model/StripLook.h"
 #include "platform/graphics/Context.h"
 #include "platform/toolkit/Workspace.h"
 #include "statusbar/PassiveStripMaterial.h"
@@ -29,7 +30,7 @@ FloatingLiquidView::FloatingLiquidView(const gfx::Rect& frame)
 void FloatingLiquidView::applyScene() {
     if (!scene)
         return;
-    material_->setAlphaValue(std::clamp(opacity, 0.2, 1.0));
+    material_->setAlphaValue(clampedOpacity(opacity));
     std::vector<gfx::Path> paths = scene->outline();
     gfx::Rect extent;
     for (const gfx::Path& path : paths)

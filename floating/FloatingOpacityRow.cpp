@@ -30,9 +30,9 @@ FloatingOpacityRow::FloatingOpacityRow(AppLanguage language, double opacity)
     const double width = rowFrame.width();
     const std::string title = text(Copy::opacity, language);
 
-    slider_->setMinValue(minimumOpacity);
-    slider_->setMaxValue(maximumOpacity);
-    slider_->setDoubleValue(maximumOpacity);
+    slider_->setMinValue(LookBounds::minimumOpacity);
+    slider_->setMaxValue(LookBounds::maximumOpacity);
+    slider_->setDoubleValue(LookBounds::maximumOpacity);
 
     auto titleLabel = std::make_shared<ui::TextField>(titleFrame);
     titleLabel->setStringValue(title);

@@ -2,6 +2,7 @@
 
 #include "controls/ThemeSlider.h"
 #include "model/Localization.h"
+#include "model/StripLook.h"
 #include "platform/toolkit/TextField.h"
 #include "platform/toolkit/View.h"
 
@@ -15,9 +16,6 @@ namespace pulsedeck {
 // value as a whole percentage at the right.
 class FloatingOpacityRow : public ui::View {
 public:
-    static constexpr double minimumOpacity = 0.2;
-    static constexpr double maximumOpacity = 1.0;
-
     FloatingOpacityRow(AppLanguage language, double opacity);
 
     const std::shared_ptr<ThemeSlider>& slider() const { return slider_; }

@@ -1,7 +1,5 @@
 #include "floating/FloatingPreferences.h"
 
-#include "platform/graphics/Geometry.h"
-
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -31,12 +29,6 @@ constexpr std::string_view presentation = "presentation";
 constexpr std::string_view collapsed = "collapsed";
 constexpr std::string_view hideInFullscreen = "hideInFullscreen";
 } // namespace Key
-
-constexpr double minimumOpacity = 0.2;
-constexpr double maximumOpacity = 1.0;
-constexpr double minimumChartLength = 16;
-constexpr double maximumChartLength = 160;
-constexpr double maximumGap = 32;
 
 // The stored entries, read with the strict kinds of the stored form.
 class StoredEntries {
@@ -160,26 +152,6 @@ std::optional<Mode> modeNumber(std::optional<std::int64_t> stored, std::int64_t 
     return static_cast<Mode>(*stored);
 }
 
-// A bound that has no finite value to work on falls back to the standard record's: a NaN opacity
-// or gap from a damaged fallback would otherwise reach the panel and be written back forever.
-double boundedOpacity(double value) {
-    if (!std::isfinite(value))
-        return FloatingPreferences::standard().opacity;
-    return std::clamp(value, minimumOpacity, maximumOpacity);
-}
-
-double boundedChartLength(double value) {
-    if (!std::isfinite(value))
-        return FloatingPreferences::standard().chartLength;
-    return std::clamp(gfx::roundHalfAwayFromZero(value), minimumChartLength, maximumChartLength);
-}
-
-double boundedGap(double value) {
-    if (!std::isfinite(value))
-        return FloatingPreferences::standard().gap;
-    return std::clamp(value, 0.0, maximumGap);
-}
-
 ModuleColors withoutTheme(const ModuleColors& colors) {
     ModuleColors filtered = ModuleColors::fromStored(colors.values);
     filtered.values.erase(std::string(toString(ColorSlot::theme)));
@@ -195,72 +167,79 @@ FloatingPreferences::FloatingPreferences(const foundation::PropertyDictionary& d
     if (stored.integer(Key::schema) != schema)
         return;
 
-    order = parseOrder(stored.strings(Key::order).value_or(orderNames(fallback.order)));
-    hidden = knownModules(stored.strings(Key::hidden)).value_or(fallback.hidden);
-    collapsed = knownModules(stored.strings(Key::collapsed)).value_or(std::set<ModuleKind>{});
+    const StripLook& was = fallback.look;
+    ModuleLook& modules = look.modules;
+    modules.order = parseOrder(stored.strings(Key::order).value_or(orderNames(was.modules.order)));
+    modules.hidden = knownModules(stored.strings(Key::hidden)).value_or(was.modules.hidden);
+    look.collapsed = knownModules(stored.strings(Key::collapsed)).value_or(std::set<ModuleKind>{});
 
     if (auto text = stored.string(Key::appearance))
-        appearance = parseAppearanceMode(*text).value_or(fallback.appearance);
+        look.appearance = parseAppearanceMode(*text).value_or(was.appearance);
     if (auto text = stored.string(Key::presentation))
-        presentation = parseDetailPresentation(*text).value_or(fallback.presentation);
+        look.presentation = parseDetailPresentation(*text).value_or(was.presentation);
 
-    const ModuleStyles& was = fallback.styles;
+    const ModuleStyles& wasStyles = was.modules.styles;
+    ModuleStyles& styles = modules.styles;
     styles.memoryMode =
-        modeNumber<DisplayMode>(stored.integer(Key::display), 2).value_or(was.memoryMode);
-    styles.fanMode = modeNumber<FanDisplayMode>(stored.integer(Key::fan), 2).value_or(was.fanMode);
+        modeNumber<DisplayMode>(stored.integer(Key::display), 2).value_or(wasStyles.memoryMode);
+    styles.fanMode =
+        modeNumber<FanDisplayMode>(stored.integer(Key::fan), 2).value_or(wasStyles.fanMode);
     styles.fanAnimation = modeNumber<FanAnimationMode>(stored.integer(Key::fanAnimation), 2)
-                              .value_or(was.fanAnimation);
-    styles.computeMode =
-        modeNumber<ComputeDisplayMode>(stored.integer(Key::compute), 2).value_or(was.computeMode);
+                              .value_or(wasStyles.fanAnimation);
+    styles.computeMode = modeNumber<ComputeDisplayMode>(stored.integer(Key::compute), 2)
+                             .value_or(wasStyles.computeMode);
     styles.temperatureMode = modeNumber<TemperatureDisplayMode>(stored.integer(Key::temperature), 1)
-                                 .value_or(was.temperatureMode);
+                                 .value_or(wasStyles.temperatureMode);
 
-    styles.memoryShowChart = stored.boolean(Key::memoryChart).value_or(was.memoryShowChart);
-    styles.networkShowChart = stored.boolean(Key::networkChart).value_or(was.networkShowChart);
-    styles.networkColored = stored.boolean(Key::networkColored).value_or(was.networkColored);
-    hideInFullscreen = stored.boolean(Key::hideInFullscreen).value_or(fallback.hideInFullscreen);
+    styles.memoryShowChart = stored.boolean(Key::memoryChart).value_or(wasStyles.memoryShowChart);
+    styles.networkShowChart =
+        stored.boolean(Key::networkChart).value_or(wasStyles.networkShowChart);
+    styles.networkColored = stored.boolean(Key::networkColored).value_or(wasStyles.networkColored);
+    look.hideInFullscreen = stored.boolean(Key::hideInFullscreen).value_or(was.hideInFullscreen);
 
-    opacity = boundedOpacity(stored.real(Key::opacity).value_or(fallback.opacity));
+    look.opacity = clampedOpacity(stored.real(Key::opacity).value_or(was.opacity));
     // A stored ±∞ or NaN reads as the standard length, not as the fallback's.
-    chartLength =
-        boundedChartLength(stored.number(Key::chartLength).value_or(fallback.chartLength));
-    gap = boundedGap(stored.real(Key::gap).value_or(fallback.gap));
+    modules.chartLength =
+        clampedChartLength(stored.number(Key::chartLength).value_or(was.modules.chartLength));
+    modules.gap = clampedGap(stored.real(Key::gap).value_or(was.modules.gap));
 
     if (auto numbers = stored.integers(Key::colors))
-        colors = withoutTheme(ModuleColors{*numbers});
+        modules.colors = withoutTheme(ModuleColors{*numbers});
     else
-        colors = withoutTheme(fallback.colors);
+        modules.colors = withoutTheme(was.modules.colors);
 }
 
 foundation::PropertyDictionary FloatingPreferences::dictionaryRepresentation() const {
     using foundation::PropertyValue;
+    const ModuleLook& modules = look.modules;
+    const ModuleStyles& styles = modules.styles;
     foundation::PropertyDictionary entries;
     entries.emplace(Key::schema, PropertyValue(schema));
-    const auto names = orderNames(order);
+    const auto names = orderNames(modules.order);
     entries.emplace(Key::order, foundation::PropertyArray(names.begin(), names.end()));
-    entries.emplace(Key::hidden, sortedNames(hidden));
-    entries.emplace(Key::appearance, PropertyValue(std::string(toString(appearance))));
-    entries.emplace(Key::opacity, PropertyValue(opacity));
+    entries.emplace(Key::hidden, sortedNames(modules.hidden));
+    entries.emplace(Key::appearance, PropertyValue(std::string(toString(look.appearance))));
+    entries.emplace(Key::opacity, PropertyValue(look.opacity));
     entries.emplace(Key::display, PropertyValue(rawValue(styles.memoryMode)));
     entries.emplace(Key::fan, PropertyValue(rawValue(styles.fanMode)));
     entries.emplace(Key::fanAnimation, PropertyValue(rawValue(styles.fanAnimation)));
     entries.emplace(Key::compute, PropertyValue(rawValue(styles.computeMode)));
     entries.emplace(Key::temperature, PropertyValue(rawValue(styles.temperatureMode)));
-    entries.emplace(Key::chartLength, PropertyValue(chartLength));
-    entries.emplace(Key::gap, PropertyValue(gap));
+    entries.emplace(Key::chartLength, PropertyValue(modules.chartLength));
+    entries.emplace(Key::gap, PropertyValue(modules.gap));
     entries.emplace(Key::memoryChart, PropertyValue(styles.memoryShowChart));
     entries.emplace(Key::networkChart, PropertyValue(styles.networkShowChart));
     entries.emplace(Key::networkColored, PropertyValue(styles.networkColored));
     foundation::PropertyDictionary colorEntries;
-    for (const auto& [slot, number] : colors.values)
+    for (const auto& [slot, number] : modules.colors.values)
         if (slot != toString(ColorSlot::theme))
             colorEntries.emplace(slot, PropertyValue(number));
     entries.emplace(Key::colors, std::move(colorEntries));
     entries.emplace(
         Key::presentation,
-        PropertyValue(presentation == DetailPresentation::overview ? "overview" : "details"));
-    entries.emplace(Key::collapsed, sortedNames(collapsed));
-    entries.emplace(Key::hideInFullscreen, PropertyValue(hideInFullscreen));
+        PropertyValue(look.presentation == DetailPresentation::overview ? "overview" : "details"));
+    entries.emplace(Key::collapsed, sortedNames(look.collapsed));
+    entries.emplace(Key::hideInFullscreen, PropertyValue(look.hideInFullscreen));
     return entries;
 }
 

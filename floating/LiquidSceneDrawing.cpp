@@ -1,4 +1,5 @@
 #include "floating/LiquidScene.h"
+#include "model/StripLook.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Image.h"
 #include "platform/graphics/TransparencyLayer.h"
@@ -90,7 +91,7 @@ void LiquidScene::draw(gfx::Context& context, const gfx::Image* image, bool dark
     }
 
     const double level = dark ? 0.1 : 0.94;
-    const double tintAlpha = reduceTransparency ? 1 : std::pow(std::clamp(opacity, 0.2, 1.0), 3);
+    const double tintAlpha = reduceTransparency ? 1 : std::pow(clampedOpacity(opacity), 3);
     {
         // Opaque, the overlapping fills look the same without setting the layer aside.
         std::optional<gfx::TransparencyLayer> layer;

@@ -116,11 +116,14 @@ foundation::PropertyDictionary storedDictionary(FuzzedDataProvider& input) {
 }
 
 bool bounded(const pulsedeck::FloatingPreferences& p) {
-    const std::set<pulsedeck::ModuleKind> order(p.order.begin(), p.order.end());
-    bool sound = p.order.size() == 6 && order.size() == 6 && p.opacity >= 0.2 && p.opacity <= 1.0 &&
-                 p.chartLength >= 16 && p.chartLength <= 160 &&
-                 std::trunc(p.chartLength) == p.chartLength && p.gap >= 0 && p.gap <= 32;
-    for (const auto& [slot, number] : p.colors.values)
+    const std::set<pulsedeck::ModuleKind> order(p.look.modules.order.begin(),
+                                                p.look.modules.order.end());
+    bool sound = p.look.modules.order.size() == 6 && order.size() == 6 && p.look.opacity >= 0.2 &&
+                 p.look.opacity <= 1.0 && p.look.modules.chartLength >= 16 &&
+                 p.look.modules.chartLength <= 160 &&
+                 std::trunc(p.look.modules.chartLength) == p.look.modules.chartLength &&
+                 p.look.modules.gap >= 0 && p.look.modules.gap <= 32;
+    for (const auto& [slot, number] : p.look.modules.colors.values)
         sound = sound && slot != "theme" && pulsedeck::parseColorSlot(slot) && number >= 0 &&
                 number <= 8;
     return sound;
@@ -133,13 +136,13 @@ bool bounded(const pulsedeck::FloatingPreferences& p) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     using pulsedeck::FloatingPreferences;
-    const FloatingPreferences fallback(storedDictionary(input), FloatingPreferences::standard());
+    const FloatingPreferences fallback(storedDictionary(input), FloatingPreferences());
     const FloatingPreferences read(storedDictionary(input), fallback);
     if (!bounded(fallback) || !bounded(read))
         std::abort();
     const auto written = read.dictionaryRepresentation();
     if (written.size() != 19 || FloatingPreferences(written, fallback) != read ||
-        FloatingPreferences(written, FloatingPreferences::standard()) != read)
+        FloatingPreferences(written, FloatingPreferences()) != read)
         std::abort();
     return 0;
 }

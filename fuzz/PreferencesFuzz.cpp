@@ -36,12 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     defaults.setPersistentDomain(std::move(decoded->values), defaults.domainName());
     const auto settings = pulsedeck::Preferences::read(defaults);
 
-    const std::set<pulsedeck::ModuleKind> order(settings.moduleOrder.begin(),
-                                                settings.moduleOrder.end());
-    bool sound = settings.moduleOrder.size() == 6 && order.size() == 6 &&
-                 within(settings.chartLength, 16, 160) && within(settings.fanGap, 0, 32) &&
-                 within(settings.floatingOpacity, 0.2, 1.0);
-    for (const auto& [slot, number] : settings.moduleColors.values)
+    const std::set<pulsedeck::ModuleKind> order(settings.look.modules.order.begin(),
+                                                settings.look.modules.order.end());
+    bool sound = settings.look.modules.order.size() == 6 && order.size() == 6 &&
+                 within(settings.look.modules.chartLength, 16, 160) &&
+                 within(settings.look.modules.gap, 0, 32) &&
+                 within(settings.look.opacity, 0.2, 1.0);
+    for (const auto& [slot, number] : settings.look.modules.colors.values)
         sound =
             sound && pulsedeck::parseColorSlot(slot) && within(static_cast<double>(number), 0, 8);
     // A stored anchor either reads as a plausible place that docks a bar at a finite frame, or

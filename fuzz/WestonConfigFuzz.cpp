@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<ui::x11::MonitorArea> monitors = {{0, 0, 1280, 800, true},
                                                         {1280, 100, 1024, 768, false}};
     for (const auto& dock : ui::x11::westonPanelDocks(*panel, monitors, 2304, 868)) {
-        const auto insets = ui::x11::reservedEdges(monitors[dock.area.x < 1280 ? 0 : 1], 2304,
-                                                   868, {dock.strut});
+        const auto insets =
+            ui::x11::reservedEdges(monitors[dock.area.x < 1280 ? 0 : 1], 2304, 868, {dock.strut});
         if (insets.left + insets.right + insets.top + insets.bottom != panel->thickness)
             __builtin_trap();
     }

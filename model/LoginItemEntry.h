@@ -5,6 +5,15 @@
 
 namespace pulsedeck {
 
+// Whether the program starts at login, as the details show it: not found is a session without
+// an autostart folder to hold the entry.
+enum class LoginItemStatus { notRegistered, enabled, requiresApproval, notFound };
+
+// Enabled, or waiting for the user's approval: the switch shows on.
+inline bool startsAtLogin(LoginItemStatus status) {
+    return status == LoginItemStatus::enabled || status == LoginItemStatus::requiresApproval;
+}
+
 // Named after the application's identifier, as its menu entry is.
 inline constexpr const char* loginItemEntryName = "local.dorvettin.Pulsedeck.desktop";
 // The name earlier versions gave it.

@@ -58,6 +58,13 @@ std::vector<ModuleKind> parseOrder(const std::vector<std::string>& stored) {
     return order;
 }
 
+std::vector<ModuleKind> completeOrder(const std::vector<ModuleKind>& order) {
+    std::vector<std::string> names;
+    for (auto kind : order)
+        names.emplace_back(toString(kind));
+    return parseOrder(names);
+}
+
 std::string_view toString(ColorSlot slot) {
     switch (slot) {
     case ColorSlot::theme:

@@ -27,6 +27,7 @@ std::optional<ModuleKind> parseModuleKind(std::string_view rawName);
 // A stored or reported order made whole: known names in their first occurrence, then every
 // module not yet named in canonical order. Always six entries.
 std::vector<ModuleKind> parseOrder(const std::vector<std::string>& stored);
+std::vector<ModuleKind> completeOrder(const std::vector<ModuleKind>& order);
 
 // The colourable elements. `theme` is the colour every other slot falls back to, and the accent.
 enum class ColorSlot { theme, memory, fan, network, temperature, cpu, gpu, devices };

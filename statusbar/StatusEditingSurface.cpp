@@ -1,5 +1,6 @@
 #include "statusbar/StatusEditingSurface.h"
 
+#include "model/StripLook.h"
 #include "platform/graphics/Context.h"
 #include "platform/graphics/Path.h"
 #include "platform/toolkit/Application.h"
@@ -25,7 +26,6 @@ constexpr int behindWindowBlending = 0;
 constexpr int hudWindowMaterial = 13;
 constexpr int activeMaterialState = 1;
 
-constexpr double minimumOpacity = 0.2;
 constexpr double backgroundWhiteDark = 0.1;
 constexpr double backgroundWhiteLight = 0.94;
 constexpr double outlineAlpha = 0.12;
@@ -39,10 +39,6 @@ constexpr ui::TrackingOptions trackingOptions =
     ui::Tracking::inVisibleRect;
 
 constexpr const char* accessibilityLabel = "Pulsedeck";
-
-double clampedOpacity(double opacity) {
-    return std::clamp(opacity, minimumOpacity, 1.0);
-}
 
 bool reduceTransparency() {
     ui::Application* app = ui::Application::current();

@@ -11,12 +11,14 @@ constexpr gfx::Color downloadColor = gfx::Color::srgb(0.16, 0.58, 1.0);
 
 StripInputs stripInputs(const StripSettings& settings, const StripReadings& readings,
                         const StripEnvironment& environment) {
-    const auto shows = [&settings](ModuleKind kind) { return settings.shown.contains(kind); };
-    const auto colorOf = [&settings](ColorSlot slot) {
-        return toColor(settings.colors.color(slot, settings.normalBlue));
+    const auto shows = [&settings](ModuleKind kind) { return settings.shows(kind); };
+    const ModuleLook& modules = settings.look.modules;
+    const auto colorOf = [&](ColorSlot slot) {
+        return toColor(modules.colors.color(slot, settings.normalBlue));
     };
-    const bool dark = appearsDark(settings.appearance, environment.systemDark);
-    const ModuleStyles& styles = settings.styles;
+    const bool dark = appearsDark(settings.look.appearance, environment.systemDark);
+    const ModuleStyles& styles = modules.styles;
+    const std::set<ModuleKind> shown = settings.shown();
 
     StripInputs inputs;
     inputs.presentationHeight = environment.height;
@@ -24,10 +26,10 @@ StripInputs stripInputs(const StripSettings& settings, const StripReadings& read
     inputs.dark = dark;
     inputs.animationsEnabled = !environment.reduceMotion;
     inputs.reduceMotion = environment.reduceMotion;
-    inputs.order = settings.order;
-    inputs.editable = settings.shown;
-    inputs.chartLength = settings.chartLength;
-    inputs.gap = settings.gap;
+    inputs.order = modules.order;
+    inputs.editable = shown;
+    inputs.chartLength = modules.chartLength;
+    inputs.gap = modules.gap;
     inputs.language = environment.language;
 
     if (shows(ModuleKind::memory))
@@ -40,7 +42,7 @@ StripInputs stripInputs(const StripSettings& settings, const StripReadings& read
                                             .snapshot = readings.memory,
                                             .mode = styles.memoryMode,
                                             .language = environment.language,
-                                            .chartLength = settings.chartLength};
+                                            .chartLength = modules.chartLength};
     if (shows(ModuleKind::network))
         inputs.network = NetworkStatusContent{
             .dark = dark,
@@ -50,7 +52,7 @@ StripInputs stripInputs(const StripSettings& settings, const StripReadings& read
                                     gfx::Color::systemRed(), colorOf(ColorSlot::network)},
             .download = readings.network.download,
             .upload = readings.network.upload,
-            .chartLength = settings.chartLength};
+            .chartLength = modules.chartLength};
     if (shows(ModuleKind::temperature))
         inputs.temperature = StripInputs::Temperature{
             readings.temperature,
@@ -59,14 +61,14 @@ StripInputs stripInputs(const StripSettings& settings, const StripReadings& read
             colorOf(ColorSlot::temperature)};
     if (shows(ModuleKind::compute)) {
         // The GPU takes only its own colour: no theme or default stands in for it.
-        const auto gpu = settings.colors.explicitColor(ColorSlot::gpu);
+        const auto gpu = modules.colors.explicitColor(ColorSlot::gpu);
         inputs.compute = MenuBarContentView::ComputeInputs{
             .snapshot = readings.compute,
             .history = {readings.computeHistory.begin(), readings.computeHistory.end()},
             .dark = dark,
             .colors = {colorOf(ColorSlot::cpu), gpu ? std::optional(toColor(*gpu)) : std::nullopt,
                        settings.normalBlue},
-            .chartLength = settings.chartLength};
+            .chartLength = modules.chartLength};
     }
     inputs.computeMode = styles.computeMode;
     if (shows(ModuleKind::devices))
@@ -81,14 +83,13 @@ StripInputs stripInputs(const StripSettings& settings, const StripReadings& read
                   .history = fanShown ? std::vector<std::optional<double>>(
                                             readings.fanHistory.begin(), readings.fanHistory.end())
                                       : std::vector<std::optional<double>>{},
-                  .color = settings.colors.color(ColorSlot::fan, settings.normalBlue),
+                  .color = modules.colors.color(ColorSlot::fan, settings.normalBlue),
                   .animation = styles.fanAnimation,
                   .language = environment.language,
                   .historyCapacity = environment.historyCapacity};
 
-    inputs.appMark =
-        settings.shown.empty() ||
-        (settings.shown == std::set<ModuleKind>{ModuleKind::devices} && readings.devices.empty());
+    inputs.appMark = shown.empty() || (shown == std::set<ModuleKind>{ModuleKind::devices} &&
+                                       readings.devices.empty());
     return inputs;
 }
 

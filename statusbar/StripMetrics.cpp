@@ -7,9 +7,6 @@ namespace pulsedeck {
 
 namespace {
 
-constexpr double shortestChart = 16;
-constexpr double longestChart = 160;
-constexpr double defaultChart = 85;
 constexpr double ringWidth = 24;
 // What a graph adds to the ring besides its chart: the rotor, the title and the speed.
 constexpr double graphExtra = 72;
@@ -17,12 +14,6 @@ constexpr double graphExtra = 72;
 constexpr double roundingSlack = 0.001;
 
 } // namespace
-
-double clampedChartLength(double chartLength) {
-    if (!std::isfinite(chartLength))
-        return defaultChart;
-    return std::clamp(gfx::roundHalfAwayFromZero(chartLength), shortestChart, longestChart);
-}
 
 double fanModuleWidth(double chartLength, double graphProgress) {
     const double g = std::isnan(graphProgress) ? 0 : std::clamp(graphProgress, 0.0, 1.0);

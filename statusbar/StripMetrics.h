@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Modules.h"
+#include "model/StripLook.h"
 #include "platform/graphics/Geometry.h"
 
 #include <map>
@@ -14,10 +15,6 @@ using ModuleRects = std::map<ModuleKind, gfx::Rect>;
 // Every module image is 24 pt high at scale 1; the strip never draws them taller than 28 pt.
 inline constexpr double moduleReferenceHeight = 24;
 inline constexpr double maximumHeightScale = 7.0 / 6.0;
-
-// A chart length setting as drawn: rounded half away from zero and clamped to 16…160; 85 when
-// it is not a finite number.
-double clampedChartLength(double chartLength);
 
 // The fan module's unscaled width at graph progress g (clamped to 0…1, 0 when not a number):
 // a 24-pt ring that grows by the chart length plus 72 as it becomes a graph.

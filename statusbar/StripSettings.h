@@ -1,9 +1,7 @@
 #pragma once
 
 #include "model/Localization.h"
-#include "model/ModuleColors.h"
-#include "model/ModuleStyles.h"
-#include "model/Modules.h"
+#include "model/StripLook.h"
 #include "sources/ComputeSnapshot.h"
 #include "sources/ExternalDevice.h"
 #include "sources/FanSnapshot.h"
@@ -18,20 +16,26 @@
 
 namespace pulsedeck {
 
-// What one preference set says about a strip: the menu bar's settings for the status strip, the
-// bar's own record for the floating strip.
+// What one preference set says about a strip, handed on whole: the menu bar's look for the
+// status strip, the bar's own for the floating strip.
 struct StripSettings {
-    std::set<ModuleKind> shown;
-    // Left to right; a module not shown takes no room.
-    std::vector<ModuleKind> order;
-    ModuleColors colors;
+    StripLook look;
     // A slot without a colour of its own, nor a theme, is blue rather than green; also the
     // blue rather than green normal level of the memory and network pictures.
     bool normalBlue = false;
-    ModuleStyles styles;
-    double chartLength = 85;
-    double gap = 8;
-    AppearanceMode appearance = AppearanceMode::system;
+    // Without fans the fan is never shown, whatever the look says.
+    bool fanAvailable = true;
+
+    bool shows(ModuleKind kind) const {
+        return look.modules.shows(kind) && (kind != ModuleKind::fan || fanAvailable);
+    }
+    std::set<ModuleKind> shown() const {
+        std::set<ModuleKind> modules;
+        for (ModuleKind kind : allModuleKinds)
+            if (shows(kind))
+                modules.insert(kind);
+        return modules;
+    }
 };
 
 // The latest readings and their histories, oldest first. The histories are views into the

@@ -93,16 +93,28 @@ TEST_F(AppDelegateClicksTest, TheOpenPopoverStaysWhereTheClickWasWhenTheStripCha
     };
     const std::vector<Change> changes = {
         {"a module right of it switched off",
-         [](AppDelegate& app) { app.details().view()->switchAction(ModuleKind::compute, false); }},
+         [](AppDelegate& app) {
+             app.details().view()->editLook(
+                 [=](StripLook& l) { l.modules.setShown(ModuleKind::compute, false); });
+         }},
         {"the module right of it switched on again",
-         [](AppDelegate& app) { app.details().view()->switchAction(ModuleKind::compute, true); }},
+         [](AppDelegate& app) {
+             app.details().view()->editLook(
+                 [=](StripLook& l) { l.modules.setShown(ModuleKind::compute, true); });
+         }},
         {"moved to the right end",
          [](AppDelegate& app) {
-             app.details().view()->orderAction({ModuleKind::memory, ModuleKind::fan,
-                                                ModuleKind::temperature, ModuleKind::compute,
-                                                ModuleKind::devices, ModuleKind::network});
+             app.details().view()->editLook([=](StripLook& l) {
+                 l.modules.order =
+                     completeOrder({ModuleKind::memory, ModuleKind::fan, ModuleKind::temperature,
+                                    ModuleKind::compute, ModuleKind::devices, ModuleKind::network});
+             });
          }},
-        {"a longer chart", [](AppDelegate& app) { app.details().view()->chartLengthAction(150); }},
+        {"a longer chart",
+         [](AppDelegate& app) {
+             app.details().view()->editLook(
+                 [=](StripLook& l) { l.modules.chartLength = clampedChartLength(150); });
+         }},
     };
     for (const auto& change : changes) {
         SCOPED_TRACE(change.what);
@@ -361,7 +373,7 @@ TEST_F(AppDelegateClicksTest, TheSettingsMenuRebuildsItselfAndIsEmptyOnceTheCont
 TEST_F(AppDelegateClicksTest, AFullScreenWindowHidesTheItemAndClosesThePopoverWhenHidingIsOn) {
     clickModule(ModuleKind::network);
     windows->setWindows({{.bounds = {0, 0, 1440, 900}, .ownerPID = 1}});
-    details()->hideInFullscreenAction(true);
+    details()->editLook([=](StripLook& l) { l.hideInFullscreen = true; });
     EXPECT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{1});
     EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
     EXPECT_FALSE(shown());
@@ -371,7 +383,7 @@ TEST_F(AppDelegateClicksTest, AFullScreenWindowHidesTheItemAndClosesThePopoverWh
     EXPECT_TRUE(inside(*delegate).fullscreenMonitor->displayIDs().empty());
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
 
-    details()->hideInFullscreenAction(false);
+    details()->editLook([=](StripLook& l) { l.hideInFullscreen = false; });
     EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
 }
 

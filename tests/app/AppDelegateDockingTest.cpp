@@ -69,7 +69,7 @@ TEST_F(AppDelegateDockingTest, AnAnchorOutsideTheMenuBarOrUnderAFullScreenWindow
 
     twoDisplays();
     windows->setWindows({{.bounds = {1440, -180, 1920, 1080}, .ownerPID = 1}});
-    details()->hideInFullscreenAction(true);
+    details()->editLook([=](StripLook& l) { l.hideInFullscreen = true; });
     ASSERT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{2});
     const std::vector<gfx::Rect> frames = floatingBar().dockAnchorFrames();
     ASSERT_EQ(frames.size(), 1u);

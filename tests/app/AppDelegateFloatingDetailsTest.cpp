@@ -4,6 +4,7 @@
 #include "floating/FloatingOpacityRow.h"
 #include "floating/FloatingSurface.h"
 #include "support/DetailViewProbe.h"
+#include "support/OtherStyles.h"
 #include "updates/SupportFeedback.h"
 
 #include <any>
@@ -119,67 +120,73 @@ TEST_F(AppDelegateFloatingDetailsTest, TheDetailsChoicesReachTheBarsOwnSettings)
     using K = ModuleKind;
     using Change = std::function<void(FloatingPreferences&)>;
     std::vector<std::pair<std::function<void()>, Change>> cases = {
-        {[&] { v.orderAction({K::devices}); },
+        {[&] {
+             v.editLook([](StripLook& l) {
+                 l.modules.order = completeOrder({K::devices});
+                 l.modules.styles = testsupport::otherStyles;
+                 l.modules.chartLength = 120;
+                 l.opacity = 0.2;
+                 l.appearance = AppearanceMode::light;
+                 l.hideInFullscreen = true;
+                 l.collapsed = {K::fan};
+                 l.presentation = DetailPresentation::overview;
+                 l.modules.colors.setColor(PaletteColor::pink, ColorSlot::cpu);
+             });
+         },
          [](auto& r) {
-             r.order = {K::devices, K::memory, K::fan, K::network, K::temperature, K::compute};
+             r.look.modules.order = {K::devices, K::memory,      K::fan,
+                                     K::network, K::temperature, K::compute};
+             r.look.modules.styles = testsupport::otherStyles;
+             r.look.modules.chartLength = 120;
+             r.look.opacity = 0.2;
+             r.look.appearance = AppearanceMode::light;
+             r.look.hideInFullscreen = true;
+             r.look.collapsed = {K::fan};
+             r.look.presentation = DetailPresentation::overview;
+             r.look.modules.colors.setColor(PaletteColor::pink, ColorSlot::cpu);
          }},
-        {[&] { v.opacityAction(0.1); }, [](auto& r) { r.opacity = 0.2; }},
-        {[&] { v.appearanceAction(AppearanceMode::light); },
-         [](auto& r) { r.appearance = AppearanceMode::light; }},
-        {[&] { v.displayAction(DisplayMode::pair); },
-         [](auto& r) { r.styles.memoryMode = DisplayMode::pair; }},
-        {[&] { v.fanAction(FanDisplayMode::graph); },
-         [](auto& r) { r.styles.fanMode = FanDisplayMode::graph; }},
-        {[&] { v.fanAnimationAction(FanAnimationMode::off); },
-         [](auto& r) { r.styles.fanAnimation = FanAnimationMode::off; }},
-        {[&] { v.computeDisplayAction(ComputeDisplayMode::compact); },
-         [](auto& r) { r.styles.computeMode = ComputeDisplayMode::compact; }},
-        {[&] { v.temperatureDisplayAction(TemperatureDisplayMode::thermometer); },
-         [](auto& r) { r.styles.temperatureMode = TemperatureDisplayMode::thermometer; }},
-        {[&] { v.memoryChartAction(false); }, [](auto& r) { r.styles.memoryShowChart = false; }},
-        {[&] { v.networkChartAction(false); }, [](auto& r) { r.styles.networkShowChart = false; }},
-        {[&] { v.networkColorAction(true); }, [](auto& r) { r.styles.networkColored = true; }},
-        {[&] { v.chartLengthAction(200); }, [](auto& r) { r.chartLength = 160; }},
-        {[&] { v.gapAction(40); }, [](auto& r) { r.gap = 32; }},
-        {[&] { v.hideInFullscreenAction(true); }, [](auto& r) { r.hideInFullscreen = true; }},
-        {[&] { v.disclosureAction({K::fan}); }, [](auto& r) { r.collapsed = {K::fan}; }},
-        {[&] { v.presentationAction(DetailPresentation::overview); },
-         [](auto& r) { r.presentation = DetailPresentation::overview; }},
-        {[&] { v.moduleColorAction(ColorSlot::cpu, PaletteColor::pink); },
-         [](auto& r) { r.colors.setColor(PaletteColor::pink, ColorSlot::cpu); }},
         // The theme is the menu bar's: the bar's record stays as it was.
-        {[&] { v.moduleColorAction(ColorSlot::theme, PaletteColor::purple); }, [](auto&) {}},
+        {[&] {
+             v.editLook([](StripLook& l) {
+                 l.modules.colors.setColor(PaletteColor::purple, ColorSlot::theme);
+             });
+         },
+         [](auto&) {}},
     };
     // Every module's switch off, then one back on.
     for (ModuleKind kind : allModuleKinds)
-        cases.emplace_back([&v, kind] { v.switchAction(kind, false); },
-                           [kind](auto& r) { r.hidden.insert(kind); });
-    cases.emplace_back([&] { v.switchAction(K::memory, true); },
-                       [](auto& r) { r.hidden.erase(K::memory); });
+        cases.emplace_back(
+            [&v, kind] { v.editLook([=](StripLook& l) { l.modules.setShown(kind, false); }); },
+            [kind](auto& r) { r.look.modules.hidden.insert(kind); });
+    cases.emplace_back(
+        [&] { v.editLook([=](StripLook& l) { l.modules.setShown(K::memory, true); }); },
+        [](auto& r) { r.look.modules.hidden.erase(K::memory); });
     for (std::size_t i = 0; i < cases.size(); ++i) {
         FloatingPreferences expected = record();
         cases[i].second(expected);
         cases[i].first();
         EXPECT_EQ(record(), expected) << "choice " << i;
     }
-    EXPECT_EQ(delegate->settings().main().moduleColors.explicitColor(ColorSlot::theme),
+    EXPECT_EQ(delegate->settings().main().look.modules.colors.explicitColor(ColorSlot::theme),
               PaletteColor::purple);
-    EXPECT_EQ(v.state().moduleColors.explicitColor(ColorSlot::theme), PaletteColor::purple)
+    EXPECT_EQ(v.state().look.modules.colors.explicitColor(ColorSlot::theme), PaletteColor::purple)
         << "the bar's details show the menu bar's theme";
     // The rest is the bar's own, where the menu bar's differs.
-    EXPECT_EQ(v.state().stripOpacity, record().opacity);
-    EXPECT_EQ(v.state().chartLength, record().chartLength);
-    EXPECT_EQ(v.state().appearanceMode, record().appearance);
-    EXPECT_TRUE(v.state().hideInFullscreen);
+    EXPECT_EQ(v.state().look.opacity, record().look.opacity);
+    EXPECT_EQ(v.state().look.modules.chartLength, record().look.modules.chartLength);
+    EXPECT_EQ(v.state().look.appearance, record().look.appearance);
+    EXPECT_TRUE(v.state().look.hideInFullscreen);
 
     v.setSorting(true);
     v.sortingAction();
     EXPECT_TRUE(floatingBar().strip()->isSorting());
 
-    // The context menu's row stores what its slider gives, unclamped.
+    // The context menu's row keeps to the same bounds as the details' slider.
     auto menu = floatingBar().makeMenu();
     dynamic_cast<FloatingOpacityRow&>(*menu->itemAt(0)->view()).changed(0.1);
-    EXPECT_EQ(record().opacity, 0.1);
+    EXPECT_EQ(record().look.opacity, 0.2);
+    dynamic_cast<FloatingOpacityRow&>(*menu->itemAt(0)->view()).changed(0.7);
+    EXPECT_EQ(record().look.opacity, 0.7);
 }
 
 // What the floating details show of one module: its figures and history, or nothing.
@@ -216,21 +223,22 @@ TEST_F(AppDelegateFloatingDetailsTest, AModuleTheBarHidesShowsNoFiguresAndNoHist
     for (bool hideEven : {true, false}) {
         for (std::size_t i = 0; i < modules.size(); ++i) {
             const bool hide = (i % 2 == 0) == hideEven;
-            if (record().hidden.contains(modules[i].kind) != hide)
-                floatingBar().details()->switchAction(modules[i].kind, !hide);
+            if (record().look.modules.hidden.contains(modules[i].kind) != hide)
+                floatingBar().details()->editLook(
+                    [=](StripLook& l) { l.modules.setShown(modules[i].kind, !hide); });
         }
         advance(1.0);
         const DetailView& view = *floatingBar().details();
         for (const auto& module : modules) {
-            const bool shown = !record().hidden.contains(module.kind);
+            const bool shown = !record().look.modules.hidden.contains(module.kind);
             SCOPED_TRACE(std::string(toString(module.kind)) + (shown ? " shown" : " hidden"));
-            EXPECT_EQ(view.state().modules[module.kind].on(), shown);
+            EXPECT_EQ(view.state().module(module.kind).on(), shown);
             EXPECT_EQ(module.hasFigures(view), shown);
             if (module.hasHistory) {
                 EXPECT_EQ(module.hasHistory(view), shown);
             }
         }
-        if (record().hidden.contains(ModuleKind::compute)) {
+        if (record().look.modules.hidden.contains(ModuleKind::compute)) {
             EXPECT_EQ(view.state().readings.compute, computePlaceholder())
                 << "the core count stays";
         }
@@ -247,7 +255,7 @@ TEST_F(AppDelegateFloatingDetailsTest, WithoutFansTheFanIsNeitherListedNorOnInTh
     app.finishLaunching();
     pump();
     showBar();
-    ASSERT_FALSE(record().hidden.contains(ModuleKind::fan));
+    ASSERT_FALSE(record().look.modules.hidden.contains(ModuleKind::fan));
 
     auto menu = floatingBar().makeMenu();
     std::vector<std::string> listed;
@@ -257,7 +265,7 @@ TEST_F(AppDelegateFloatingDetailsTest, WithoutFansTheFanIsNeitherListedNorOnInTh
               (std::vector<std::string>{"memory", "network", "temperature", "compute", "devices"}));
 
     click(ModuleKind::memory);
-    EXPECT_FALSE(floatingBar().details()->state().modules[ModuleKind::fan].on());
+    EXPECT_FALSE(floatingBar().details()->state().module(ModuleKind::fan).on());
     EXPECT_TRUE(DetailViewProbe(*floatingBar().details()).card(ModuleKind::fan).isHidden());
 }
 
@@ -276,12 +284,12 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenuListsItsItemsInOrderWithThe
     launch();
     showBar();
     delegate->settings().changeFloating(
-        [](FloatingPreferences& p) { p.appearance = AppearanceMode::dark; });
+        [](FloatingPreferences& p) { p.look.appearance = AppearanceMode::dark; });
     delegate->settings().changeFloating([](FloatingPreferences& p) {
-        p.order = completeOrder({ModuleKind::compute, ModuleKind::memory});
+        p.look.modules.order = completeOrder({ModuleKind::compute, ModuleKind::memory});
     });
     delegate->settings().changeFloating(
-        [](FloatingPreferences& p) { p.hidden.insert(ModuleKind::network); });
+        [](FloatingPreferences& p) { p.look.modules.hidden.insert(ModuleKind::network); });
     const auto t = [](Copy key) { return text(key, AppLanguage::english); };
 
     auto menu = floatingBar().makeMenu();
@@ -317,7 +325,7 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenuListsItsItemsInOrderWithThe
     }
     auto* opacity = dynamic_cast<FloatingOpacityRow*>(menu->itemAt(0)->view().get());
     ASSERT_TRUE(opacity);
-    EXPECT_EQ(opacity->slider()->doubleValue(), record().opacity);
+    EXPECT_EQ(opacity->slider()->doubleValue(), record().look.opacity);
 
     const auto& appearance = menu->itemAt(3)->submenu();
     EXPECT_FALSE(appearance->autoenablesItems());
@@ -361,20 +369,20 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenusChoicesChangeTheBarAndUnkn
     };
     const std::vector<Case> cases = {
         {appearanceItem, std::string("light"),
-         [](FloatingPreferences& r) { r.appearance = AppearanceMode::light; }},
+         [](FloatingPreferences& r) { r.look.appearance = AppearanceMode::light; }},
         {appearanceItem, std::string("dark"),
-         [](FloatingPreferences& r) { r.appearance = AppearanceMode::dark; }},
+         [](FloatingPreferences& r) { r.look.appearance = AppearanceMode::dark; }},
         {appearanceItem, std::string("system"),
-         [](FloatingPreferences& r) { r.appearance = AppearanceMode::system; }},
+         [](FloatingPreferences& r) { r.look.appearance = AppearanceMode::system; }},
         {appearanceItem, std::string("Dark"), [](FloatingPreferences&) {}},
         {appearanceItem, std::string("memory"), [](FloatingPreferences&) {}},
         {appearanceItem, 2, [](FloatingPreferences&) {}},
         {moduleItem, std::string("network"),
-         [](FloatingPreferences& r) { r.hidden.insert(ModuleKind::network); }},
+         [](FloatingPreferences& r) { r.look.modules.hidden.insert(ModuleKind::network); }},
         {moduleItem, std::string("network"),
-         [](FloatingPreferences& r) { r.hidden.erase(ModuleKind::network); }},
+         [](FloatingPreferences& r) { r.look.modules.hidden.erase(ModuleKind::network); }},
         {moduleItem, std::string("devices"),
-         [](FloatingPreferences& r) { r.hidden.insert(ModuleKind::devices); }},
+         [](FloatingPreferences& r) { r.look.modules.hidden.insert(ModuleKind::devices); }},
         {moduleItem, std::string("cpu"), [](FloatingPreferences&) {}},
         {moduleItem, std::string("dark"), [](FloatingPreferences&) {}},
         {moduleItem, std::any(), [](FloatingPreferences&) {}},
@@ -396,7 +404,7 @@ TEST_F(AppDelegateFloatingDetailsTest, TheContextMenusChoicesChangeTheBarAndUnkn
     EXPECT_FALSE(devices->checked()());
     devices->activateOption();
     EXPECT_TRUE(devices->checked()());
-    EXPECT_FALSE(record().hidden.contains(ModuleKind::devices));
+    EXPECT_FALSE(record().look.modules.hidden.contains(ModuleKind::devices));
 
     const auto onTop = fresh->itemAt(4);
     for (bool expected : {false, true, false}) {

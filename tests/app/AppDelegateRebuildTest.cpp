@@ -24,7 +24,8 @@ protected:
     void only(std::initializer_list<ModuleKind> kinds) {
         change([&](Preferences& p) {
             for (auto kind : allModuleKinds)
-                p.*enabledSwitch(kind) = std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
+                p.look.modules.setShown(kind,
+                                        std::find(kinds.begin(), kinds.end(), kind) != kinds.end());
         });
         delegate->refreshStatus(false);
     }
@@ -97,27 +98,27 @@ TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOr
     EXPECT_FALSE(delegate->statusStrip().view()->editableModules().contains(ModuleKind::fan));
     EXPECT_EQ(delegate->statusStrip().view()->fanMode(), FanDisplayMode::hidden);
     EXPECT_EQ(tip().find("Board"), std::string::npos);
-    EXPECT_FALSE(details()->state().modules[ModuleKind::fan].on());
-    const auto& order = details()->state().order;
+    EXPECT_FALSE(details()->state().module(ModuleKind::fan).on());
+    const auto& order = details()->state().look.modules.order;
     EXPECT_EQ(std::count(order.begin(), order.end(), ModuleKind::fan), 1);
 }
 
 TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionElseAnimates) {
     MenuBarContentView& strip = *delegate->statusStrip().view();
-    change([](Preferences& p) { p.styles.computeMode = ComputeDisplayMode::chart; });
+    change([](Preferences& p) { p.look.modules.styles.computeMode = ComputeDisplayMode::chart; });
     EXPECT_EQ(Probe::computePicture(strip).progress, 0) << "the module showed from launch in bars";
     EXPECT_TRUE(Probe::metricPlan(strip, ModuleKind::compute)) << "a change animates";
 
-    change([](Preferences& p) { p.computeEnabled = false; });
+    change([](Preferences& p) { p.look.modules.setShown(ModuleKind::compute, false); });
     EXPECT_FALSE(Probe::metricPlan(strip, ModuleKind::compute));
     EXPECT_FALSE(strip.moduleImage(ModuleKind::compute));
-    change([](Preferences& p) { p.computeEnabled = true; });
+    change([](Preferences& p) { p.look.modules.setShown(ModuleKind::compute, true); });
     EXPECT_FALSE(Probe::metricPlan(strip, ModuleKind::compute)) << "shown again: it jumps";
     EXPECT_EQ(Probe::computePicture(strip).progress, 1);
     EXPECT_TRUE(strip.moduleImage(ModuleKind::compute));
 
     app.workspace().setReduceMotion(true);
-    change([](Preferences& p) { p.styles.computeMode = ComputeDisplayMode::compact; });
+    change([](Preferences& p) { p.look.modules.styles.computeMode = ComputeDisplayMode::compact; });
     EXPECT_FALSE(Probe::metricPlan(strip, ModuleKind::compute));
     EXPECT_EQ(Probe::computePicture(strip).compactProgress, 1);
     EXPECT_FALSE(strip.animationsEnabled());
@@ -129,12 +130,12 @@ TEST_F(AppDelegateRebuildTest, AppearanceAndIconFollowOnlyAFlipOfTheDarkFlag) {
     delegate->refreshStatus(false);
     EXPECT_EQ(iconRequests.size(), 1u);
 
-    details()->appearanceAction(AppearanceMode::dark);
+    details()->editLook([=](StripLook& l) { l.appearance = AppearanceMode::dark; });
     EXPECT_EQ(iconRequests, (std::vector<bool>{false, true}));
     EXPECT_EQ(delegate->statusStrip().view()->appearance(), gfx::Appearance::dark);
     EXPECT_EQ(popover()->appearance(), gfx::Appearance::dark);
 
-    details()->appearanceAction(AppearanceMode::light);
+    details()->editLook([=](StripLook& l) { l.appearance = AppearanceMode::light; });
     app.setSystemAppearance(gfx::Appearance::dark);
     loop.runUntilIdle();
     delegate->refreshStatus(false);
@@ -144,17 +145,18 @@ TEST_F(AppDelegateRebuildTest, AppearanceAndIconFollowOnlyAFlipOfTheDarkFlag) {
 }
 
 TEST_F(AppDelegateRebuildTest, AMissingIconLeavesTheIconAndStillAppliesTheAppearance) {
-    details()->appearanceAction(AppearanceMode::dark);
+    details()->editLook([=](StripLook& l) { l.appearance = AppearanceMode::dark; });
     const auto icon = inside(*delegate).applicationIcon;
     ASSERT_TRUE(icon);
     inside(*delegate).applicationIcon.reset();
-    details()->appearanceAction(AppearanceMode::light);
+    details()->editLook([=](StripLook& l) { l.appearance = AppearanceMode::light; });
     EXPECT_TRUE(inside(*delegate).applicationIcon) << "the light icon arrived";
     EXPECT_EQ(inside(*delegate).renderedDark, false);
 }
 
 TEST_F(AppDelegateRebuildTest, TheAccentAndTheStripFollowTheTheme) {
-    details()->moduleColorAction(ColorSlot::theme, PaletteColor::purple);
+    details()->editLook(
+        [=](StripLook& l) { l.modules.colors.setColor(PaletteColor::purple, ColorSlot::theme); });
     EXPECT_EQ(accentColor(), toColor(PaletteColor::purple));
     EXPECT_EQ(Probe::computePicture(*delegate->statusStrip().view()).colors.cpu,
               toColor(PaletteColor::purple));
@@ -165,7 +167,7 @@ TEST_F(AppDelegateRebuildTest, TheItemsLengthFollowsTheStripAndTheNetworkGraph) 
     MenuBarContentView& strip = *delegate->statusStrip().view();
     const double withGraph = strip.moduleImage(ModuleKind::network)->size().width;
     EXPECT_EQ(delegate->statusStrip().item()->length(), strip.requiredWidth());
-    details()->networkChartAction(false);
+    details()->editLook([=](StripLook& l) { l.modules.styles.networkShowChart = false; });
     const double withoutGraph = strip.moduleImage(ModuleKind::network)->size().width;
     EXPECT_EQ(withGraph - withoutGraph, 85 + 6) << "graph width plus its margins";
     EXPECT_EQ(delegate->statusStrip().item()->length(), strip.requiredWidth());
@@ -176,14 +178,17 @@ TEST_F(AppDelegateRebuildTest, TheDetailsGetPlaceholdersForHiddenModulesAndTheLo
     ASSERT_FALSE(delegate->sampling().history.empty());
     delegate->details().show(std::nullopt);
     ASSERT_TRUE(popover()->isShown());
-    change([](Preferences& p) { p.memoryEnabled = p.networkEnabled = false; });
+    change([](Preferences& p) {
+        p.look.modules.setShown(ModuleKind::memory, false);
+        p.look.modules.setShown(ModuleKind::network, false);
+    });
     const DetailView& view = *details();
     EXPECT_EQ(view.state().readings.memory.used, "\u2014");
     EXPECT_TRUE(view.state().readings.memoryHistory.empty());
     EXPECT_FALSE(view.state().readings.network.download);
-    EXPECT_TRUE(view.state().modules[ModuleKind::temperature].available);
+    EXPECT_TRUE(view.state().module(ModuleKind::temperature).available);
     EXPECT_EQ(view.state().historyCapacity, 60);
-    EXPECT_EQ(view.state().loginState, 0);
+    EXPECT_EQ(view.state().loginStatus, LoginItemStatus::notRegistered);
     EXPECT_EQ(popover()->contentSize().height, view.preferredHeight());
 }
 
@@ -193,9 +198,9 @@ TEST_F(AppDelegateRebuildTest, ClosedDetailsCatchUpWhenOpened) {
     advance(1);
     DetailView& view = *details();
     const DetailViewProbe probe(view);
-    change([](Preferences& p) { p.fanEnabled = false; });
+    change([](Preferences& p) { p.look.modules.setShown(ModuleKind::fan, false); });
     advance(1);
-    EXPECT_FALSE(view.state().modules[ModuleKind::fan].on());
+    EXPECT_FALSE(view.state().module(ModuleKind::fan).on());
     EXPECT_NE(view.state().readings.memoryHistory, delegate->sampling().history)
         << "no reading handed to nobody";
 
@@ -205,10 +210,13 @@ TEST_F(AppDelegateRebuildTest, ClosedDetailsCatchUpWhenOpened) {
         std::function<void()> alter;
         std::function<bool()> shown;
     } takes[] = {
-        {"a setting", [&] { change([](Preferences& p) { p.networkEnabled = false; }); },
-         [&] { return !view.state().modules[ModuleKind::network].on(); }},
+        {"a setting",
+         [&] {
+             change([](Preferences& p) { p.look.modules.setShown(ModuleKind::network, false); });
+         },
+         [&] { return !view.state().module(ModuleKind::network).on(); }},
         {"the fan going", [&] { sampled().fanAvailable = false; },
-         [&] { return !view.state().modules[ModuleKind::fan].available; }},
+         [&] { return !view.state().module(ModuleKind::fan).available; }},
         {"a device renamed", [&] { sampled().devicesSnapshot.devices.front().name = "Renamed"; },
          [&] {
              const auto& devices = view.state().readings.devices;
@@ -282,7 +290,7 @@ TEST_F(AppDelegateRebuildTest, AnUnchangedModuleKeepsItsImageAndAChangedOneIsDra
         previous = now;
     }
 
-    details()->appearanceAction(AppearanceMode::dark);
+    details()->editLook([=](StripLook& l) { l.appearance = AppearanceMode::dark; });
     const auto dark = images();
     for (std::size_t module = 0; module < dark.size(); ++module)
         EXPECT_NE(dark[module], previous[module]) << "module " << module << " in the dark";
@@ -316,7 +324,7 @@ TEST_F(AppDelegateRebuildTest, ARebuildThatChangedNothingLeavesTheStripUnmarked)
     EXPECT_LE(painted.dirtyRect().maxX(), network.maxX() + 6);
     loop.runUntilIdle();
 
-    change([](Preferences& p) { p.chartLength = 60; });
+    change([](Preferences& p) { p.look.modules.chartLength = 60; });
     EXPECT_TRUE(strip.dirtyRect().contains(strip.bounds()))
         << "a new layout repaints the whole strip";
 }
@@ -346,7 +354,7 @@ TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestF
     EXPECT_EQ(view.state().readings.temperatureHistory, delegate->sampling().temperatureHistory);
     EXPECT_EQ(probe.deviceArrivals().at(device), sampled)
         << "the device arrived with its sample, not when the popover opened";
-    EXPECT_EQ(view.state().loginState, 1);
+    EXPECT_EQ(view.state().loginStatus, LoginItemStatus::enabled);
 
     advance(1);
     EXPECT_EQ(view.state().readings.memory, delegate->sampling().latest)

@@ -28,38 +28,46 @@ struct SettingsCase {
 
 std::vector<SettingsCase> settingsCases() {
     using P = foundation::PropertyValue;
-    const double nan = std::numeric_limits<double>::quiet_NaN();
     return {
-        {"presentation", [](DetailView& v) { v.presentationAction(DetailPresentation::overview); },
+        {"presentation",
+         [](DetailView& v) {
+             v.editLook([=](StripLook& l) { l.presentation = DetailPresentation::overview; });
+         },
          [](const AppDelegate& d) {
-             return d.settings().main().detailPresentation == DetailPresentation::overview;
+             return d.settings().main().look.presentation == DetailPresentation::overview;
          },
          "detailPresentation", P("overview"), false, std::nullopt, false},
         {"presentation unchanged",
-         [](DetailView& v) { v.presentationAction(DetailPresentation::details); },
+         [](DetailView& v) {
+             v.editLook([=](StripLook& l) { l.presentation = DetailPresentation::details; });
+         },
          [](const AppDelegate& d) {
-             return d.settings().main().detailPresentation == DetailPresentation::details;
+             return d.settings().main().look.presentation == DetailPresentation::details;
          },
          "detailPresentation", std::nullopt, false, std::nullopt, false},
         {"colour",
-         [](DetailView& v) { v.moduleColorAction(ColorSlot::memory, PaletteColor::pink); },
+         [](DetailView& v) {
+             v.editLook([=](StripLook& l) {
+                 l.modules.colors.setColor(PaletteColor::pink, ColorSlot::memory);
+             });
+         },
          [](const AppDelegate& d) {
-             return d.settings().main().moduleColors.values.at("memory") == 4;
+             return d.settings().main().look.modules.colors.values.at("memory") == 4;
          },
          "moduleColors", P(foundation::PropertyDictionary{{"memory", 4}}), false, std::nullopt,
          false},
-        {"opacity", [](DetailView& v) { v.opacityAction(0.05); },
-         [](const AppDelegate& d) { return d.settings().main().floatingOpacity == 0.2; },
+        {"opacity", [](DetailView& v) { v.editLook([](StripLook& l) { l.opacity = 0.2; }); },
+         [](const AppDelegate& d) { return d.settings().main().look.opacity == 0.2; },
          "floatingOpacity", P(0.2), false, std::nullopt, false},
-        {"opacity NaN", [nan](DetailView& v) { v.opacityAction(nan); },
-         [](const AppDelegate& d) { return d.settings().main().floatingOpacity == 1.0; },
-         "floatingOpacity", std::nullopt, false, std::nullopt, false},
         {"order",
          [](DetailView& v) {
-             v.orderAction({ModuleKind::network, ModuleKind::network, ModuleKind::compute});
+             v.editLook([=](StripLook& l) {
+                 l.modules.order =
+                     completeOrder({ModuleKind::network, ModuleKind::network, ModuleKind::compute});
+             });
          },
          [](const AppDelegate& d) {
-             return d.settings().main().moduleOrder ==
+             return d.settings().main().look.modules.order ==
                     std::vector<ModuleKind>{ModuleKind::network,     ModuleKind::compute,
                                             ModuleKind::memory,      ModuleKind::fan,
                                             ModuleKind::temperature, ModuleKind::devices};
@@ -70,105 +78,108 @@ std::vector<SettingsCase> settingsCases() {
          true, std::nullopt, false},
         {"disclosure",
          [](DetailView& v) {
-             v.disclosureAction({ModuleKind::memory, ModuleKind::compute});
+             v.editLook([=](StripLook& l) {
+                 l.collapsed = {ModuleKind::memory, ModuleKind::compute};
+             });
          },
          [](const AppDelegate&) { return true; }, "collapsedSections",
          P(foundation::PropertyArray{"compute", "memory"}), true, std::nullopt, false},
-        {"appearance", [](DetailView& v) { v.appearanceAction(AppearanceMode::dark); },
+        {"appearance",
+         [](DetailView& v) {
+             v.editLook([=](StripLook& l) { l.appearance = AppearanceMode::dark; });
+         },
          [](const AppDelegate& d) {
-             return d.settings().main().appearanceMode == AppearanceMode::dark;
+             return d.settings().main().look.appearance == AppearanceMode::dark;
          },
          "appAppearance", P("dark"), false, std::nullopt, false},
-        {"memory chart", [](DetailView& v) { v.memoryChartAction(false); },
-         [](const AppDelegate& d) { return !d.settings().main().styles.memoryShowChart; },
-         "memoryShowChart", P(false), false, std::nullopt, false},
-        {"network chart", [](DetailView& v) { v.networkChartAction(false); },
-         [](const AppDelegate& d) { return !d.settings().main().styles.networkShowChart; },
-         "networkShowChart", P(false), false, std::nullopt, false},
-        {"network colour", [](DetailView& v) { v.networkColorAction(true); },
-         [](const AppDelegate& d) { return d.settings().main().styles.networkColored; },
+        {"network colour",
+         [](DetailView& v) {
+             v.editLook([=](StripLook& l) { l.modules.styles.networkColored = true; });
+         },
+         [](const AppDelegate& d) {
+             return d.settings().main().look.modules.styles.networkColored;
+         },
          "networkColored", P(true), false, std::nullopt, false},
-        {"temperature style",
-         [](DetailView& v) { v.temperatureDisplayAction(TemperatureDisplayMode::thermometer); },
-         [](const AppDelegate& d) {
-             return d.settings().main().styles.temperatureMode ==
-                    TemperatureDisplayMode::thermometer;
+        {"memory style",
+         [](DetailView& v) {
+             v.editLook([=](StripLook& l) { l.modules.styles.memoryMode = DisplayMode::pair; });
          },
-         "temperatureDisplay", P(1), false, std::nullopt, false},
-        {"compute style",
-         [](DetailView& v) { v.computeDisplayAction(ComputeDisplayMode::compact); },
          [](const AppDelegate& d) {
-             return d.settings().main().styles.computeMode == ComputeDisplayMode::compact;
-         },
-         "computeDisplay", P(2), false, std::nullopt, false},
-        {"memory style", [](DetailView& v) { v.displayAction(DisplayMode::pair); },
-         [](const AppDelegate& d) {
-             return d.settings().main().styles.memoryMode == DisplayMode::pair;
+             return d.settings().main().look.modules.styles.memoryMode == DisplayMode::pair;
          },
          "displayMode", P(2), false, std::nullopt, false},
-        {"fan animation", [](DetailView& v) { v.fanAnimationAction(FanAnimationMode::off); },
+        {"chart length",
+         [](DetailView& v) { v.editLook([=](StripLook& l) { l.modules.chartLength = 160; }); },
+         [](const AppDelegate& d) { return d.settings().main().look.modules.chartLength == 160; },
+         "chartLength", P(160.0), false, std::nullopt, false},
+        {"gap", [](DetailView& v) { v.editLook([=](StripLook& l) { l.modules.gap = 32; }); },
          [](const AppDelegate& d) {
-             return d.settings().main().styles.fanAnimation == FanAnimationMode::off;
-         },
-         "fanAnimation", P(0), false, std::nullopt, false},
-        {"fan style", [](DetailView& v) { v.fanAction(FanDisplayMode::graph); },
-         [](const AppDelegate& d) {
-             return d.settings().main().styles.fanMode == FanDisplayMode::graph;
-         },
-         "fanDisplayMode", P(2), false, std::nullopt, false},
-        {"chart length 200", [](DetailView& v) { v.chartLengthAction(200); },
-         [](const AppDelegate& d) { return d.settings().main().chartLength == 160; }, "chartLength",
-         P(160.0), false, std::nullopt, false},
-        {"chart length 15.5", [](DetailView& v) { v.chartLengthAction(15.5); },
-         [](const AppDelegate& d) { return d.settings().main().chartLength == 16; }, "chartLength",
-         P(16.0), false, std::nullopt, false},
-        {"chart length NaN", [nan](DetailView& v) { v.chartLengthAction(nan); },
-         [](const AppDelegate& d) { return d.settings().main().chartLength == 85; }, "chartLength",
-         std::nullopt, false, std::nullopt, false},
-        {"gap NaN", [nan](DetailView& v) { v.gapAction(nan); },
-         [](const AppDelegate& d) { return d.settings().main().fanGap == 0; }, "fanGap", P(0.0),
-         false, std::nullopt, false},
-        {"gap 40", [](DetailView& v) { v.gapAction(40); },
-         [](const AppDelegate& d) {
-             return d.settings().main().fanGap == 32 && d.statusStrip().view()->fanGap() == 32;
+             return d.settings().main().look.modules.gap == 32 &&
+                    d.statusStrip().view()->fanGap() == 32;
          },
          "fanGap", P(32.0), false, std::nullopt, false},
         {"language", [](DetailView& v) { v.languageAction("de"); },
          [](const AppDelegate& d) { return d.settings().main().languageSelection == "de"; },
          "language", P("de"), false, std::nullopt, false},
-        {"hide in full screen", [](DetailView& v) { v.hideInFullscreenAction(true); },
+        {"hide in full screen",
+         [](DetailView& v) { v.editLook([=](StripLook& l) { l.hideInFullscreen = true; }); },
          [](const AppDelegate& d) {
-             return d.settings().main().hideInFullscreen &&
+             return d.settings().main().look.hideInFullscreen &&
                     inside(d).fullscreenMonitor->isEnabled();
          },
          "hideInFullscreen", P(true), false, std::nullopt, false},
-        {"memory off", [](DetailView& v) { v.switchAction(ModuleKind::memory, false); },
+        {"memory off",
+         [](DetailView& v) {
+             v.editLook([=](StripLook& l) { l.modules.setShown(ModuleKind::memory, false); });
+         },
          [](const AppDelegate& d) {
-             return !d.settings().main().memoryEnabled &&
-                    !d.details().view()->state().modules[ModuleKind::memory].on();
+             return !d.settings().main().look.modules.shows(ModuleKind::memory) &&
+                    !d.details().view()->state().module(ModuleKind::memory).on();
          },
          "memoryEnabled", P(false), true, ModuleKind::memory, true},
-        {"fan off", [](DetailView& v) { v.switchAction(ModuleKind::fan, false); },
+        {"fan off",
+         [](DetailView& v) {
+             v.editLook([=](StripLook& l) { l.modules.setShown(ModuleKind::fan, false); });
+         },
          [](const AppDelegate& d) {
-             return !d.settings().main().fanEnabled &&
-                    !d.details().view()->state().modules[ModuleKind::fan].on();
+             return !d.settings().main().look.modules.shows(ModuleKind::fan) &&
+                    !d.details().view()->state().module(ModuleKind::fan).on();
          },
          "fanEnabled", P(false), true, ModuleKind::fan, false},
-        {"network off", [](DetailView& v) { v.switchAction(ModuleKind::network, false); },
+        {"network off",
+         [](DetailView& v) {
+             v.editLook([=](StripLook& l) { l.modules.setShown(ModuleKind::network, false); });
+         },
          [](const AppDelegate& d) {
-             return !d.settings().main().networkEnabled && !d.sampling().networkSnapshot.download &&
+             return !d.settings().main().look.modules.shows(ModuleKind::network) &&
+                    !d.sampling().networkSnapshot.download &&
                     d.sampling().networkSnapshot.interfaces.empty();
          },
          "networkEnabled", P(false), true, ModuleKind::network, true},
-        {"temperature off", [](DetailView& v) { v.switchAction(ModuleKind::temperature, false); },
-         [](const AppDelegate& d) { return !d.settings().main().temperatureEnabled; },
+        {"temperature off",
+         [](DetailView& v) {
+             v.editLook([=](StripLook& l) { l.modules.setShown(ModuleKind::temperature, false); });
+         },
+         [](const AppDelegate& d) {
+             return !d.settings().main().look.modules.shows(ModuleKind::temperature);
+         },
          "temperatureEnabled", P(false), true, ModuleKind::temperature, true},
-        {"compute off", [](DetailView& v) { v.switchAction(ModuleKind::compute, false); },
-         [](const AppDelegate& d) { return !d.settings().main().computeEnabled; }, "computeEnabled",
-         P(false), true, ModuleKind::compute, true},
-        {"devices off", [](DetailView& v) { v.switchAction(ModuleKind::devices, false); },
-         [](const AppDelegate& d) { return !d.settings().main().devicesEnabled; }, "devicesEnabled",
-         P(false), true, std::nullopt, true},
+        {"compute off",
+         [](DetailView& v) {
+             v.editLook([=](StripLook& l) { l.modules.setShown(ModuleKind::compute, false); });
+         },
+         [](const AppDelegate& d) {
+             return !d.settings().main().look.modules.shows(ModuleKind::compute);
+         },
+         "computeEnabled", P(false), true, ModuleKind::compute, true},
+        {"devices off",
+         [](DetailView& v) {
+             v.editLook([=](StripLook& l) { l.modules.setShown(ModuleKind::devices, false); });
+         },
+         [](const AppDelegate& d) {
+             return !d.settings().main().look.modules.shows(ModuleKind::devices);
+         },
+         "devicesEnabled", P(false), true, std::nullopt, true},
     };
 }
 
@@ -237,22 +248,20 @@ TEST_F(AppDelegateSettingsTest, EveryChoiceStoresWritesRefreshesClearsAndSamples
 TEST_F(AppDelegateSettingsTest, WrittenChoicesReadBackAsTheSameSettings) {
     launch();
     DetailView& view = *details();
-    view.chartLengthAction(100.5);
-    view.gapAction(12);
-    view.switchAction(ModuleKind::memory, false);
-    view.displayAction(DisplayMode::automatic);
-    view.orderAction({ModuleKind::devices});
-    view.moduleColorAction(ColorSlot::theme, PaletteColor::orange);
-    view.moduleColorAction(ColorSlot::theme, std::nullopt);
-    view.moduleColorAction(ColorSlot::gpu, PaletteColor::red);
+    view.editLook([](StripLook& l) {
+        l.modules.chartLength = 101;
+        l.modules.gap = 12;
+        l.modules.setShown(ModuleKind::memory, false);
+        l.modules.styles.memoryMode = DisplayMode::automatic;
+        l.modules.order = completeOrder({ModuleKind::devices});
+        l.modules.colors.setColor(PaletteColor::red, ColorSlot::gpu);
+    });
+    view.editLook(
+        [](StripLook& l) { l.modules.colors.setColor(PaletteColor::orange, ColorSlot::theme); });
+    view.editLook([](StripLook& l) { l.modules.colors.setColor(std::nullopt, ColorSlot::theme); });
     const Preferences read = Preferences::read(reloaded());
-    EXPECT_EQ(read.chartLength, 101);
-    EXPECT_EQ(read.fanGap, 12);
-    EXPECT_FALSE(read.memoryEnabled);
-    EXPECT_EQ(read.styles.memoryMode, DisplayMode::automatic);
-    EXPECT_EQ(read.moduleOrder.front(), ModuleKind::devices);
-    EXPECT_EQ(read.moduleColors, delegate->settings().main().moduleColors);
-    EXPECT_FALSE(read.moduleColors.values.contains("theme"));
+    EXPECT_EQ(read.look, delegate->settings().main().look);
+    EXPECT_FALSE(read.look.modules.colors.values.contains("theme"));
 }
 
 TEST_F(AppDelegateSettingsTest, AModuleShownFloatingKeepsItsHistoryAndIsStillSampled) {
@@ -260,40 +269,44 @@ TEST_F(AppDelegateSettingsTest, AModuleShownFloatingKeepsItsHistoryAndIsStillSam
     advance(1);
     delegate->settings().change([](Preferences& p) { p.floatingMode = FloatingMode::copy; });
     delegate->settings().changeFloating([](FloatingPreferences&) {});
-    details()->switchAction(ModuleKind::memory, false);
-    EXPECT_FALSE(delegate->settings().main().memoryEnabled);
+    details()->editLook([=](StripLook& l) { l.modules.setShown(ModuleKind::memory, false); });
+    EXPECT_FALSE(delegate->settings().main().look.modules.shows(ModuleKind::memory));
     EXPECT_FALSE(delegate->sampling().history.empty());
     EXPECT_TRUE(isModuleActive(ModuleKind::memory, delegate->settings().main(),
                                delegate->settings().floating()));
 
     delegate->settings().changeFloating(
-        [](FloatingPreferences& p) { p.hidden = {ModuleKind::network}; });
-    details()->switchAction(ModuleKind::network, false);
+        [](FloatingPreferences& p) { p.look.modules.hidden = {ModuleKind::network}; });
+    details()->editLook([=](StripLook& l) { l.modules.setShown(ModuleKind::network, false); });
     EXPECT_TRUE(delegate->sampling().networkHistory.empty());
 }
 
 TEST_F(AppDelegateSettingsTest, SwitchingOnEmptiesTheHistoryExpandsTheSectionAndSamples) {
     launch();
     advance(1);
-    delegate->settings().change(
-        [](Preferences& p) { p.collapsedSections = {ModuleKind::compute}; });
+    delegate->settings().change([](Preferences& p) { p.look.collapsed = {ModuleKind::compute}; });
     std::optional<std::set<ModuleKind>> reported;
-    auto disclosure = details()->disclosureAction;
-    details()->disclosureAction = [&](const std::set<ModuleKind>& sections) {
-        reported = sections;
-        disclosure(sections);
+    auto choose = details()->lookAction;
+    details()->lookAction = [&](const LookEdit& edit) {
+        StripLook look;
+        look.collapsed = {ModuleKind::devices};
+        edit(look);
+        if (look.collapsed != std::set{ModuleKind::devices})
+            reported = look.collapsed;
+        choose(edit);
     };
-    delegate->settings().change([](Preferences& p) { p.computeEnabled = false; });
-    details()->switchAction(ModuleKind::compute, true);
-    EXPECT_TRUE(delegate->settings().main().computeEnabled);
+    delegate->settings().change(
+        [](Preferences& p) { p.look.modules.setShown(ModuleKind::compute, false); });
+    details()->editLook([=](StripLook& l) { l.modules.setShown(ModuleKind::compute, true); });
+    EXPECT_TRUE(delegate->settings().main().look.modules.shows(ModuleKind::compute));
     EXPECT_TRUE(delegate->sampling().computeHistory.empty());
     EXPECT_TRUE(delegate->sampler().sampleInFlight());
     ASSERT_TRUE(reported);
     EXPECT_TRUE(reported->empty());
 
-    details()->switchAction(ModuleKind::fan, false);
+    details()->editLook([=](StripLook& l) { l.modules.setShown(ModuleKind::fan, false); });
     pump();
-    details()->switchAction(ModuleKind::fan, true);
+    details()->editLook([=](StripLook& l) { l.modules.setShown(ModuleKind::fan, true); });
     EXPECT_TRUE(delegate->sampler().sampleInFlight()) << "the fan switched on samples";
 }
 
@@ -302,11 +315,11 @@ TEST_F(AppDelegateSettingsTest, ChoicesAreWrittenEvenWhenTheControllerIsGone) {
     auto view = details();
     delegate->applicationWillTerminate();
     delegate.reset();
-    view->disclosureAction({ModuleKind::network, ModuleKind::devices});
+    view->editLook([=](StripLook& l) { l.collapsed = {ModuleKind::network, ModuleKind::devices}; });
     EXPECT_TRUE(*reloaded().objectForKey(PreferenceKey::collapsedSections) ==
                 foundation::PropertyValue(foundation::PropertyArray{"devices", "network"}));
     // Every other choice is kept as well.
-    view->chartLengthAction(20);
+    view->editLook([=](StripLook& l) { l.modules.chartLength = clampedChartLength(20); });
     EXPECT_TRUE(*reloaded().objectForKey(PreferenceKey::chartLength) ==
                 foundation::PropertyValue(20.0));
 }
@@ -321,8 +334,8 @@ TEST_F(AppDelegateSettingsTest, SortingRunsOnBothSidesAndOnlyThenTheStripReorder
     MenuBarContentView& strip = *delegate->statusStrip().view();
     strip.statusOrderAction({ModuleKind::devices});
     strip.statusHideAction(ModuleKind::memory);
-    EXPECT_EQ(delegate->settings().main().moduleOrder.front(), ModuleKind::memory);
-    EXPECT_TRUE(delegate->settings().main().memoryEnabled);
+    EXPECT_EQ(delegate->settings().main().look.modules.order.front(), ModuleKind::memory);
+    EXPECT_TRUE(delegate->settings().main().look.modules.shows(ModuleKind::memory));
 
     view.prioritize(ModuleKind::network);
     view.setSorting(true);
@@ -331,7 +344,7 @@ TEST_F(AppDelegateSettingsTest, SortingRunsOnBothSidesAndOnlyThenTheStripReorder
     EXPECT_FALSE(strip.activeModule());
     strip.statusOrderAction({ModuleKind::devices});
     strip.statusHideAction(ModuleKind::memory);
-    EXPECT_EQ(delegate->settings().main().moduleOrder.front(), ModuleKind::devices);
+    EXPECT_EQ(delegate->settings().main().look.modules.order.front(), ModuleKind::devices);
     EXPECT_FALSE(*reloaded().objectForKey(PreferenceKey::memoryEnabled)->asBool());
 
     strip.finishSortingAction();
@@ -367,12 +380,12 @@ TEST_F(AppDelegateSettingsTest, LoginItemMatrix) {
     view.loginAction(true);
     EXPECT_TRUE(std::filesystem::exists(entry));
     EXPECT_FALSE(view.state().loginFailed) << "already enabled: no call";
-    EXPECT_EQ(view.state().loginState, 1);
+    EXPECT_EQ(view.state().loginStatus, LoginItemStatus::enabled);
 
     view.loginAction(false);
     EXPECT_FALSE(std::filesystem::exists(entry));
     EXPECT_FALSE(view.state().loginFailed);
-    EXPECT_EQ(view.state().loginState, 0);
+    EXPECT_EQ(view.state().loginStatus, LoginItemStatus::notRegistered);
 
     view.loginAction(false);
     EXPECT_FALSE(view.state().loginFailed) << "already off: no call";
@@ -380,14 +393,14 @@ TEST_F(AppDelegateSettingsTest, LoginItemMatrix) {
     view.loginAction(true);
     EXPECT_TRUE(std::filesystem::exists(entry));
     EXPECT_FALSE(view.state().loginFailed);
-    EXPECT_EQ(view.state().loginState, 1);
+    EXPECT_EQ(view.state().loginStatus, LoginItemStatus::enabled);
 
     // The autostart folder cannot be made: registering fails.
     std::filesystem::remove_all(config.path() / "autostart");
     std::ofstream(config.path() / "autostart") << "not a folder";
     view.loginAction(true);
     EXPECT_TRUE(view.state().loginFailed);
-    EXPECT_EQ(view.state().loginState, 0);
+    EXPECT_EQ(view.state().loginStatus, LoginItemStatus::notRegistered);
 }
 
 } // namespace

@@ -79,7 +79,7 @@ protected:
 TEST_F(AppDelegateTest, TheConstructorReadsTheSettingsAndShowsNothing) {
     defaults_->setBool(false, PreferenceKey::networkEnabled);
     delegate_ = AppDelegate::create(environment());
-    EXPECT_FALSE(delegate_->settings().main().networkEnabled);
+    EXPECT_FALSE(delegate_->settings().main().look.modules.shows(ModuleKind::network));
     EXPECT_FALSE(delegate_->statusStrip().item());
     EXPECT_TRUE(server_.visibleWindows().empty());
     EXPECT_FALSE(delegate_->sampler().timer());

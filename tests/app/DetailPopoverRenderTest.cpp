@@ -60,7 +60,7 @@ TEST_F(DetailPopoverRender, TheOverviewKeepsTheFocusedCardInView) {
         DetailView& view = *details();
         const DetailViewProbe probe(view);
         ASSERT_EQ(view.priority(), module);
-        view.presentationAction(DetailPresentation::overview);
+        view.editLook([=](StripLook& l) { l.presentation = DetailPresentation::overview; });
         advance(1.0);
         ASSERT_EQ(view.bounds().width(), view.contentWidth()) << "the overview's width";
 
@@ -78,7 +78,7 @@ TEST_F(DetailPopoverRender, TheOverviewKeepsTheFocusedCardInView) {
         EXPECT_GE(shown.minY(), visible.minY() - 0.5) << "the whole card in view";
         EXPECT_LE(shown.maxY(), visible.maxY() + 0.5);
 
-        view.presentationAction(DetailPresentation::details);
+        view.editLook([=](StripLook& l) { l.presentation = DetailPresentation::details; });
         popover()->performClose();
         advance(1.0);
     }
@@ -116,7 +116,7 @@ TEST_F(DetailPopoverRender, TheReopenedSettingsMenuTakesTheAppsAppearance) {
     ui::Menu::popUp(menu, {0, 0}, probe.settingsButton());
     loop.advanceAndRunDue(1.0);
 
-    EXPECT_EQ(delegate->settings().main().appearanceMode, AppearanceMode::dark);
+    EXPECT_EQ(delegate->settings().main().look.appearance, AppearanceMode::dark);
     EXPECT_EQ(app.effectiveAppearance(), gfx::Appearance::light) << "the desktop stays light";
     ASSERT_TRUE(reopened) << "the menu came back";
     EXPECT_EQ(*reopened, gfx::Appearance::dark);

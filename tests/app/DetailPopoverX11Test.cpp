@@ -65,7 +65,8 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     // The memory card's switch turns the module off on the strip and in the preferences file.
     ASSERT_TRUE(probe.moduleSwitch(ModuleKind::memory).window());
     clickScreen(centreOnScreen(probe.moduleSwitch(ModuleKind::memory)));
-    ASSERT_TRUE(runUntil([&] { return !delegate->settings().main().memoryEnabled; }));
+    ASSERT_TRUE(runUntil(
+        [&] { return !delegate->settings().main().look.modules.shows(ModuleKind::memory); }));
     EXPECT_FALSE(delegate->statusStrip().view()->moduleWidth(ModuleKind::memory));
     EXPECT_EQ(probe.moduleSwitch(ModuleKind::memory).state(), ui::ControlState::off);
     EXPECT_TRUE(runUntil([&] { return storedMemorySwitch() == false; }));
@@ -77,7 +78,7 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     clickPoint(probe.presentationChoice(), {choice.maxX() - 20, choice.midY()});
     ASSERT_TRUE(runUntil(
         [&] {
-            return delegate->settings().main().detailPresentation == DetailPresentation::overview;
+            return delegate->settings().main().look.presentation == DetailPresentation::overview;
         },
         3));
     ASSERT_TRUE(runUntil([&] { return popoverSize().width == view.contentWidth(); }));
@@ -86,7 +87,8 @@ TEST_F(DetailPopoverX11, ThePopoverShowsTheDetailsAndEveryChoiceReachesTheProgra
     settle(0.4);
     photograph("DetailPopoverX11-overview-light.png");
 
-    delegate->details().view()->appearanceAction(AppearanceMode::dark);
+    delegate->details().view()->editLook(
+        [=](StripLook& l) { l.appearance = AppearanceMode::dark; });
     settle(0.4);
     photograph("DetailPopoverX11-overview-dark.png");
     clickPoint(probe.presentationChoice(), {20, probe.presentationChoice().bounds().midY()});
@@ -170,8 +172,9 @@ TEST_F(DetailPopoverX11, TheChartLengthKnobStaysUnderThePointerWhileTheStripWide
                 shot.pixels[std::size_t(row * shot.width + column)] = 0xff0000;
     EXPECT_TRUE(shot.writePng(testsupport::artifactPath("DetailPopoverX11-chart-length-120.png")));
     button(1, false);
-    EXPECT_TRUE(runUntil([&] { return delegate->settings().main().chartLength == 120; }, 3))
-        << delegate->settings().main().chartLength;
+    EXPECT_TRUE(
+        runUntil([&] { return delegate->settings().main().look.modules.chartLength == 120; }, 3))
+        << delegate->settings().main().look.modules.chartLength;
     EXPECT_GT(delegate->statusStrip().view()->frame().width(), stripBefore) << "the strip widened";
 }
 
@@ -218,8 +221,9 @@ TEST_F(DetailPopoverX11, AHeaderDragReordersTheCardsTheStripAndThePreferences) {
     photograph("CardDragX11-3-dropped.png");
 
     const std::vector<ModuleKind> leading{ModuleKind::fan, ModuleKind::network, ModuleKind::memory};
-    ASSERT_GE(view.state().order.size(), 3u);
-    EXPECT_EQ(std::vector<ModuleKind>(view.state().order.begin(), view.state().order.begin() + 3),
+    ASSERT_GE(view.state().look.modules.order.size(), 3u);
+    EXPECT_EQ(std::vector<ModuleKind>(view.state().look.modules.order.begin(),
+                                      view.state().look.modules.order.begin() + 3),
               leading);
     EXPECT_TRUE(runUntil(
         [&] {

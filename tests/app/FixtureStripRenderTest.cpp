@@ -315,7 +315,9 @@ TEST_F(FixtureStripRenderTest, TheReadersFiguresReachTheStrip) {
 
 TEST_F(FixtureStripRenderTest, EveryModuleDrawsItsFiguresLightAndDark) {
     for (bool dark : {false, true}) {
-        details()->appearanceAction(dark ? AppearanceMode::dark : AppearanceMode::light);
+        details()->editLook([=](StripLook& l) {
+            l.appearance = dark ? AppearanceMode::dark : AppearanceMode::light;
+        });
         pump();
         MenuBarContentView& strip = *delegate->statusStrip().view();
         const double height = strip.presentationHeight().value_or(strip.bounds().height());

@@ -90,7 +90,8 @@ TEST_F(FloatingBarX11, ABarHidingInFullScreenStepsAsideAndComesBack) {
     ASSERT_TRUE(runUntil([&] { return delegate->floatingBar().panel() != nullptr; }));
     const auto panel = delegate->floatingBar().panel();
     ASSERT_TRUE(runUntil([&] { return viewable(*panel); }));
-    delegate->settings().changeFloating([](FloatingPreferences& p) { p.hideInFullscreen = true; });
+    delegate->settings().changeFloating(
+        [](FloatingPreferences& p) { p.look.hideInFullscreen = true; });
     ASSERT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
 
     const ::Window other = XCreateSimpleWindow(user, DefaultRootWindow(user), 0, 0, screenWidth,

@@ -37,13 +37,15 @@ protected:
     void SetUp() override {
         defaults->setObject("light", PreferenceKey::appAppearance);
         launch();
-        details()->moduleColorAction(ColorSlot::theme, PaletteColor::orange);
+        details()->editLook([=](StripLook& l) {
+            l.modules.colors.setColor(PaletteColor::orange, ColorSlot::theme);
+        });
         delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
         delegate->settings().changeFloating(
-            [](FloatingPreferences& p) { p.appearance = AppearanceMode::dark; });
+            [](FloatingPreferences& p) { p.look.appearance = AppearanceMode::dark; });
         // The bar never shows a theme of its own: the menu bar's stands.
         delegate->settings().changeFloating([](FloatingPreferences& p) {
-            p.colors.setColor(PaletteColor::pink, ColorSlot::theme);
+            p.look.modules.colors.setColor(PaletteColor::pink, ColorSlot::theme);
         });
         floatingBar().panel()->setFrameOrigin({420, 640});
         for (int tick = 0; tick < 5; ++tick)

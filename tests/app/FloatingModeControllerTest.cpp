@@ -45,32 +45,35 @@ TEST_F(FloatingModeControllerTest, TheTransitionTable) {
     ASSERT_TRUE(barShown());
     const auto panel = floatingBar().panel();
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
-    EXPECT_EQ(delegate->settings().floating()->hidden, std::set<ModuleKind>{ModuleKind::fan});
-    delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
-    details()->chartLengthAction(40);
+    EXPECT_EQ(delegate->settings().floating()->look.modules.hidden,
+              std::set<ModuleKind>{ModuleKind::fan});
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.look.modules.gap = 3; });
+    details()->editLook([=](StripLook& l) { l.modules.chartLength = clampedChartLength(40); });
 
     delegate->floatingMode().set(FloatingMode::detached, std::nullopt);
     EXPECT_EQ(floatingBar().panel(), panel) << "the panel survives the switch";
     EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
-    EXPECT_EQ(delegate->settings().floating()->chartLength, 40) << "seeded";
-    EXPECT_EQ(delegate->settings().floating()->gap, 8) << "seeded";
+    EXPECT_EQ(delegate->settings().floating()->look.modules.chartLength, 40) << "seeded";
+    EXPECT_EQ(delegate->settings().floating()->look.modules.gap, 8) << "seeded";
 
     delegate->settings().changeFloating(
-        [](FloatingPreferences& p) { p.hidden.erase(ModuleKind::fan); });
-    delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
+        [](FloatingPreferences& p) { p.look.modules.hidden.erase(ModuleKind::fan); });
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.look.modules.gap = 3; });
     delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
-    EXPECT_EQ(delegate->settings().floating()->gap, 3) << "not seeded";
-    EXPECT_FALSE(delegate->settings().main().fanEnabled) << "not written back";
-    EXPECT_EQ(delegate->settings().main().fanGap, 8);
+    EXPECT_EQ(delegate->settings().floating()->look.modules.gap, 3) << "not seeded";
+    EXPECT_FALSE(delegate->settings().main().look.modules.shows(ModuleKind::fan))
+        << "not written back";
+    EXPECT_EQ(delegate->settings().main().look.modules.gap, 8);
 
     delegate->floatingMode().set(FloatingMode::detached, std::nullopt);
-    EXPECT_TRUE(delegate->settings().floating()->hidden.contains(ModuleKind::fan)) << "seeded";
+    EXPECT_TRUE(delegate->settings().floating()->look.modules.hidden.contains(ModuleKind::fan))
+        << "seeded";
     delegate->settings().changeFloating(
-        [](FloatingPreferences& p) { p.hidden.erase(ModuleKind::fan); });
-    delegate->settings().changeFloating([](FloatingPreferences& p) { p.gap = 3; });
+        [](FloatingPreferences& p) { p.look.modules.hidden.erase(ModuleKind::fan); });
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.look.modules.gap = 3; });
     delegate->settings().changeFloating(
-        [](FloatingPreferences& p) { p.styles.memoryShowChart = false; });
+        [](FloatingPreferences& p) { p.look.modules.styles.memoryShowChart = false; });
     pump();
     ASSERT_FALSE(delegate->sampler().sampleInFlight());
     DetailViewProbe(*details()).change([](DetailState& s) { s.languageSelection = "unrefreshed"; });
@@ -79,9 +82,9 @@ TEST_F(FloatingModeControllerTest, TheTransitionTable) {
     EXPECT_FALSE(floatingBar().panel());
     EXPECT_FALSE(panel->isVisible());
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
-    EXPECT_TRUE(delegate->settings().main().fanEnabled);
-    EXPECT_EQ(delegate->settings().main().fanGap, 3);
-    EXPECT_FALSE(delegate->settings().main().styles.memoryShowChart);
+    EXPECT_TRUE(delegate->settings().main().look.modules.shows(ModuleKind::fan));
+    EXPECT_EQ(delegate->settings().main().look.modules.gap, 3);
+    EXPECT_FALSE(delegate->settings().main().look.modules.styles.memoryShowChart);
     const auto read = reloaded();
     EXPECT_TRUE(read.boolForKey(PreferenceKey::fanEnabled));
     EXPECT_EQ(read.doubleForKey(PreferenceKey::fanGap), 3);
@@ -179,7 +182,7 @@ TEST_F(FloatingModeControllerTest, ADroppedBarSettlesFromJustAboveUnlessMotionIs
 TEST_F(FloatingModeControllerTest, FullScreenVisibilityOverTwoScreens) {
     useTwoScreens();
     launch();
-    details()->hideInFullscreenAction(true);
+    details()->editLook([=](StripLook& l) { l.hideInFullscreen = true; });
 
     fullscreenOn({leftScreen});
     EXPECT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{1});
@@ -197,7 +200,8 @@ TEST_F(FloatingModeControllerTest, FullScreenVisibilityOverTwoScreens) {
     // The bar's own hiding: out while its screen is full-screen, back when it no longer is.
     inside(*delegate).floatingMotion.stop();
     inside(*delegate).nativeSurfacesReady = true;
-    delegate->settings().changeFloating([](FloatingPreferences& p) { p.hideInFullscreen = true; });
+    delegate->settings().changeFloating(
+        [](FloatingPreferences& p) { p.look.hideInFullscreen = true; });
     EXPECT_TRUE(barShown()) << "the bar sits on the left screen";
     fullscreenOn({leftScreen});
     EXPECT_FALSE(barShown());
@@ -207,13 +211,14 @@ TEST_F(FloatingModeControllerTest, FullScreenVisibilityOverTwoScreens) {
 
 TEST_F(FloatingModeControllerTest, TheBarsOwnFullScreenHidingRunsTheMonitorOnlyWhileABarShows) {
     launch();
-    delegate->settings().changeFloating([](FloatingPreferences& p) { p.hideInFullscreen = true; });
+    delegate->settings().changeFloating(
+        [](FloatingPreferences& p) { p.look.hideInFullscreen = true; });
     EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
     delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
     EXPECT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
     delegate->floatingMode().set(FloatingMode::none, std::nullopt);
     EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
-    details()->hideInFullscreenAction(true);
+    details()->editLook([=](StripLook& l) { l.hideInFullscreen = true; });
     EXPECT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
 }
 
@@ -263,18 +268,18 @@ TEST_F(FloatingModeControllerTest, MenuChoicesAndTheBarsClosures) {
     EXPECT_EQ(storedFrame(), (gfx::Rect{250, 150, 90, 29}));
     // The bar's opacity is its surface's; the menu bar's is the editing panels' and the
     // preview's.
-    EXPECT_EQ(surface->opacity(), delegate->settings().floating()->opacity);
-    floatingBar().details()->opacityAction(0.5);
+    EXPECT_EQ(surface->opacity(), delegate->settings().floating()->look.opacity);
+    floatingBar().details()->editLook([=](StripLook& l) { l.opacity = clampedOpacity(0.5); });
     EXPECT_EQ(surface->opacity(), 0.5);
     EXPECT_DOUBLE_EQ(surface->glass()->alphaValue(), 0.5);
-    details()->opacityAction(0.3);
+    details()->editLook([=](StripLook& l) { l.opacity = clampedOpacity(0.3); });
     EXPECT_EQ(surface->opacity(), 0.5);
 
     MenuBarContentView& strip = *floatingBar().strip();
     strip.statusOrderAction({ModuleKind::devices});
-    EXPECT_EQ(delegate->settings().floating()->order.front(), ModuleKind::devices);
+    EXPECT_EQ(delegate->settings().floating()->look.modules.order.front(), ModuleKind::devices);
     strip.statusHideAction(ModuleKind::network);
-    EXPECT_TRUE(delegate->settings().floating()->hidden.contains(ModuleKind::network));
+    EXPECT_TRUE(delegate->settings().floating()->look.modules.hidden.contains(ModuleKind::network));
     EXPECT_FALSE(strip.hoverDetailsEnabled());
     EXPECT_EQ(strip.accessibility().label, "Pulsedeck · Floating Bar");
 

@@ -49,32 +49,36 @@ protected:
 
 TEST_F(PreferencesTest, EmptyStoreGivesEveryDefault) {
     auto p = Preferences::read(*defaults_);
-    EXPECT_TRUE(p.memoryEnabled && p.fanEnabled && p.networkEnabled && p.temperatureEnabled &&
-                p.computeEnabled && p.devicesEnabled);
-    EXPECT_TRUE(p.styles.memoryShowChart);
-    EXPECT_TRUE(p.styles.networkShowChart);
-    EXPECT_FALSE(p.styles.networkColored);
-    EXPECT_EQ(p.styles.temperatureMode, TemperatureDisplayMode::chart);
-    EXPECT_EQ(p.styles.computeMode, ComputeDisplayMode::bars);
-    EXPECT_EQ(p.styles.fanMode, FanDisplayMode::ring);
-    EXPECT_EQ(p.styles.fanAnimation, FanAnimationMode::smooth);
-    EXPECT_EQ(p.chartLength, 85);
-    EXPECT_EQ(p.fanGap, 8);
-    EXPECT_EQ(p.styles.memoryMode, DisplayMode::four);
-    EXPECT_EQ(p.detailPresentation, DetailPresentation::details);
-    EXPECT_EQ(p.appearanceMode, AppearanceMode::system);
+    EXPECT_TRUE(p.look.modules.shows(ModuleKind::memory) && p.look.modules.shows(ModuleKind::fan) &&
+                p.look.modules.shows(ModuleKind::network) &&
+                p.look.modules.shows(ModuleKind::temperature) &&
+                p.look.modules.shows(ModuleKind::compute) &&
+                p.look.modules.shows(ModuleKind::devices));
+    EXPECT_TRUE(p.look.modules.styles.memoryShowChart);
+    EXPECT_TRUE(p.look.modules.styles.networkShowChart);
+    EXPECT_FALSE(p.look.modules.styles.networkColored);
+    EXPECT_EQ(p.look.modules.styles.temperatureMode, TemperatureDisplayMode::chart);
+    EXPECT_EQ(p.look.modules.styles.computeMode, ComputeDisplayMode::bars);
+    EXPECT_EQ(p.look.modules.styles.fanMode, FanDisplayMode::ring);
+    EXPECT_EQ(p.look.modules.styles.fanAnimation, FanAnimationMode::smooth);
+    EXPECT_EQ(p.look.modules.chartLength, 85);
+    EXPECT_EQ(p.look.modules.gap, 8);
+    EXPECT_EQ(p.look.modules.styles.memoryMode, DisplayMode::four);
+    EXPECT_EQ(p.look.presentation, DetailPresentation::details);
+    EXPECT_EQ(p.look.appearance, AppearanceMode::system);
     EXPECT_EQ(p.languageSelection, "system");
-    EXPECT_EQ(p.moduleOrder, (std::vector<ModuleKind>{ModuleKind::memory, ModuleKind::fan,
-                                                      ModuleKind::network, ModuleKind::temperature,
-                                                      ModuleKind::compute, ModuleKind::devices}));
-    EXPECT_TRUE(p.moduleColors.values.empty());
+    EXPECT_EQ(p.look.modules.order,
+              (std::vector<ModuleKind>{ModuleKind::memory, ModuleKind::fan, ModuleKind::network,
+                                       ModuleKind::temperature, ModuleKind::compute,
+                                       ModuleKind::devices}));
+    EXPECT_TRUE(p.look.modules.colors.values.empty());
     EXPECT_FALSE(p.normalBlue);
-    EXPECT_EQ(p.moduleColors.color(ColorSlot::memory, p.normalBlue), PaletteColor::green);
+    EXPECT_EQ(p.look.modules.colors.color(ColorSlot::memory, p.normalBlue), PaletteColor::green);
     EXPECT_EQ(p.floatingMode, FloatingMode::none);
-    EXPECT_EQ(p.floatingOpacity, 1.0);
+    EXPECT_EQ(p.look.opacity, 1.0);
     EXPECT_TRUE(p.floatingOnTop);
     EXPECT_TRUE(p.floatingDockAnchors.empty());
-    EXPECT_FALSE(p.hideInFullscreen);
+    EXPECT_FALSE(p.look.hideInFullscreen);
     EXPECT_EQ(p, Preferences{});
 }
 
@@ -93,19 +97,80 @@ TEST_F(PreferencesTest, StoredValuesSurviveARestart) {
     // A non-finite value survives the file and reads within its range.
     defaults_->setDouble(nan, PreferenceKey::fanGap);
     auto p = readAfterRestart();
-    EXPECT_FALSE(p.memoryEnabled);
-    EXPECT_EQ(p.styles.computeMode, ComputeDisplayMode::compact);
-    EXPECT_EQ(p.styles.temperatureMode, TemperatureDisplayMode::thermometer);
-    EXPECT_EQ(p.chartLength, 120);
-    EXPECT_EQ(p.moduleOrder.front(), ModuleKind::devices);
-    EXPECT_EQ(p.moduleOrder[1], ModuleKind::memory);
-    EXPECT_EQ(p.appearanceMode, AppearanceMode::dark);
-    EXPECT_EQ(p.detailPresentation, DetailPresentation::overview);
+    EXPECT_FALSE(p.look.modules.shows(ModuleKind::memory));
+    EXPECT_EQ(p.look.modules.styles.computeMode, ComputeDisplayMode::compact);
+    EXPECT_EQ(p.look.modules.styles.temperatureMode, TemperatureDisplayMode::thermometer);
+    EXPECT_EQ(p.look.modules.chartLength, 120);
+    EXPECT_EQ(p.look.modules.order.front(), ModuleKind::devices);
+    EXPECT_EQ(p.look.modules.order[1], ModuleKind::memory);
+    EXPECT_EQ(p.look.appearance, AppearanceMode::dark);
+    EXPECT_EQ(p.look.presentation, DetailPresentation::overview);
     EXPECT_EQ(p.languageSelection, "de");
     EXPECT_EQ(p.floatingMode, FloatingMode::detached);
-    EXPECT_EQ(p.floatingOpacity, 0.5);
-    EXPECT_TRUE(p.hideInFullscreen);
-    EXPECT_EQ(p.fanGap, 0);
+    EXPECT_EQ(p.look.opacity, 0.5);
+    EXPECT_TRUE(p.look.hideInFullscreen);
+    EXPECT_EQ(p.look.modules.gap, 0);
+}
+
+// A file the program wrote before both preference sets held their look whole, with every
+// setting away from its default, loads into the same settings and is written back unchanged.
+TEST_F(PreferencesTest, FilesWrittenBeforeTheLookWasOneValueKeepLoading) {
+    const auto fixture = testsupport::fixturePath("settings");
+    const UserDefaults stored(fixture, std::string(applicationIdentifier));
+    const Preferences p = Preferences::read(stored);
+    using K = ModuleKind;
+    const ModuleLook& modules = p.look.modules;
+    EXPECT_EQ(modules.hidden, (std::set{K::temperature, K::devices}));
+    EXPECT_EQ(modules.order,
+              (std::vector{K::network, K::memory, K::compute, K::fan, K::devices, K::temperature}));
+    EXPECT_EQ(modules.styles, (ModuleStyles{.memoryMode = DisplayMode::pair,
+                                            .memoryShowChart = false,
+                                            .fanMode = FanDisplayMode::graph,
+                                            .fanAnimation = FanAnimationMode::off,
+                                            .networkShowChart = false,
+                                            .networkColored = true,
+                                            .temperatureMode = TemperatureDisplayMode::thermometer,
+                                            .computeMode = ComputeDisplayMode::chart}));
+    EXPECT_EQ(modules.colors.values,
+              (std::map<std::string, std::int64_t, std::less<>>{{"theme", 3}, {"memory", 5}}));
+    EXPECT_EQ(modules.chartLength, 120);
+    EXPECT_EQ(modules.gap, 3);
+    EXPECT_EQ(p.look.appearance, AppearanceMode::dark);
+    EXPECT_EQ(p.look.opacity, 0.55);
+    EXPECT_EQ(p.look.presentation, DetailPresentation::overview);
+    EXPECT_EQ(p.look.collapsed, (std::set{K::fan, K::network}));
+    EXPECT_TRUE(p.look.hideInFullscreen);
+    EXPECT_TRUE(p.normalBlue);
+    EXPECT_EQ(p.languageSelection, "de");
+    EXPECT_EQ(p.floatingMode, FloatingMode::copy);
+    EXPECT_FALSE(p.floatingOnTop);
+
+    const auto record = stored.dictionaryForKey(FloatingPreferences::defaultsKey);
+    ASSERT_TRUE(record);
+    const StripLook bar = FloatingPreferences(*record, FloatingPreferences()).look;
+    EXPECT_EQ(bar.modules.hidden, (std::set{K::fan, K::devices}));
+    EXPECT_EQ(bar.modules.order.front(), K::compute);
+    EXPECT_EQ(bar.modules.styles.memoryMode, DisplayMode::automatic);
+    EXPECT_EQ(bar.modules.styles.fanAnimation, FanAnimationMode::efficient);
+    EXPECT_EQ(bar.modules.colors.values,
+              (std::map<std::string, std::int64_t, std::less<>>{{"memory", 5}, {"network", 1}}));
+    EXPECT_EQ(bar.modules.chartLength, 64);
+    EXPECT_EQ(bar.modules.gap, 12);
+    EXPECT_EQ(bar.appearance, AppearanceMode::light);
+    EXPECT_EQ(bar.opacity, 0.4);
+    EXPECT_EQ(bar.collapsed, std::set{K::memory});
+
+    // Written back under the same keys, in the same form (the file holds what was changed).
+    const foundation::PropertyDictionary written = p.storedForm();
+    const auto file = stored.persistentDomainForName(applicationIdentifier);
+    ASSERT_TRUE(file);
+    for (const auto& [key, value] : *file) {
+        if (key == FloatingPreferences::defaultsKey)
+            continue;
+        ASSERT_TRUE(written.contains(key)) << key;
+        EXPECT_TRUE(written.at(key) == value) << key;
+    }
+    EXPECT_TRUE(FloatingPreferences(bar).dictionaryRepresentation() == *record);
 }
 
 // What one stored domain reads as: every field not named keeps its default.
@@ -119,20 +184,26 @@ TEST_F(PreferencesTest, EachStoredValueReadsInItsRangeOrFallsBack) {
     } rows[] = {
         {"chart length rounds half away",
          {{"chartLength", 15.4}},
-         [](P& p) { p.chartLength = 16; }},
-        {"chart length at a half", {{"chartLength", 100.5}}, [](P& p) { p.chartLength = 101; }},
-        {"chart length too long", {{"chartLength", 1000.0}}, [](P& p) { p.chartLength = 160; }},
-        {"chart length whole", {{"chartLength", 40}}, [](P& p) { p.chartLength = 40; }},
+         [](P& p) { p.look.modules.chartLength = 16; }},
+        {"chart length at a half",
+         {{"chartLength", 100.5}},
+         [](P& p) { p.look.modules.chartLength = 101; }},
+        {"chart length too long",
+         {{"chartLength", 1000.0}},
+         [](P& p) { p.look.modules.chartLength = 160; }},
+        {"chart length whole",
+         {{"chartLength", 40}},
+         [](P& p) { p.look.modules.chartLength = 40; }},
         {"chart length infinite", {{"chartLength", infinity}}, [](P&) {}},
         {"chart length below infinity", {{"chartLength", -infinity}}, [](P&) {}},
         {"chart length nan", {{"chartLength", nan}}, [](P&) {}},
         {"chart length a word", {{"chartLength", "long"}}, [](P&) {}},
-        {"gap below", {{"fanGap", -3.0}}, [](P& p) { p.fanGap = 0; }},
-        {"gap above", {{"fanGap", 40.0}}, [](P& p) { p.fanGap = 32; }},
-        {"gap nan", {{"fanGap", nan}}, [](P& p) { p.fanGap = 0; }},
-        {"gap infinite", {{"fanGap", infinity}}, [](P& p) { p.fanGap = 32; }},
-        {"gap in range", {{"fanGap", 12.5}}, [](P& p) { p.fanGap = 12.5; }},
-        {"opacity below", {{"floatingOpacity", 0.05}}, [](P& p) { p.floatingOpacity = 0.2; }},
+        {"gap below", {{"fanGap", -3.0}}, [](P& p) { p.look.modules.gap = 0; }},
+        {"gap above", {{"fanGap", 40.0}}, [](P& p) { p.look.modules.gap = 32; }},
+        {"gap nan", {{"fanGap", nan}}, [](P& p) { p.look.modules.gap = 0; }},
+        {"gap infinite", {{"fanGap", infinity}}, [](P& p) { p.look.modules.gap = 32; }},
+        {"gap in range", {{"fanGap", 12.5}}, [](P& p) { p.look.modules.gap = 12.5; }},
+        {"opacity below", {{"floatingOpacity", 0.05}}, [](P& p) { p.look.opacity = 0.2; }},
         {"opacity above", {{"floatingOpacity", 3.0}}, [](P&) {}},
         {"opacity nan", {{"floatingOpacity", nan}}, [](P&) {}},
         {"opacity below infinity", {{"floatingOpacity", -infinity}}, [](P&) {}},
@@ -140,20 +211,20 @@ TEST_F(PreferencesTest, EachStoredValueReadsInItsRangeOrFallsBack) {
         {"compute style a word", {{"computeDisplay", "2"}}, [](P&) {}},
         {"compute chart",
          {{"computeDisplay", 1}},
-         [](P& p) { p.styles.computeMode = ComputeDisplayMode::chart; }},
+         [](P& p) { p.look.modules.styles.computeMode = ComputeDisplayMode::chart; }},
         {"temperature style unknown", {{"temperatureDisplay", 2}}, [](P&) {}},
         {"animation negative", {{"fanAnimation", -1}}, [](P&) {}},
         {"animation huge", {{"fanAnimation", std::int64_t{1} << 40}}, [](P&) {}},
         {"animation off",
          {{"fanAnimation", 0}},
-         [](P& p) { p.styles.fanAnimation = FanAnimationMode::off; }},
+         [](P& p) { p.look.modules.styles.fanAnimation = FanAnimationMode::off; }},
         {"fan style unknown", {{"fanDisplayMode", 3}}, [](P&) {}},
         {"fan graph",
          {{"fanDisplayMode", 2}},
-         [](P& p) { p.styles.fanMode = FanDisplayMode::graph; }},
+         [](P& p) { p.look.modules.styles.fanMode = FanDisplayMode::graph; }},
         {"display pair",
          {{"displayMode", 2}},
-         [](P& p) { p.styles.memoryMode = DisplayMode::pair; }},
+         [](P& p) { p.look.modules.styles.memoryMode = DisplayMode::pair; }},
         {"appearance unknown", {{"appAppearance", "sepia"}}, [](P&) {}},
         {"presentation unknown", {{"detailPresentation", "grid"}}, [](P&) {}},
         {"floating mode in the wrong case", {{"floatingMode", "Copy"}}, [](P&) {}},
@@ -162,21 +233,21 @@ TEST_F(PreferencesTest, EachStoredValueReadsInItsRangeOrFallsBack) {
         {"fan hidden by its legacy style",
          {{"fanDisplayMode", 0}},
          [](P& p) {
-             p.fanEnabled = false;
-             p.styles.fanMode = FanDisplayMode::hidden;
+             p.look.modules.setShown(ModuleKind::fan, false);
+             p.look.modules.styles.fanMode = FanDisplayMode::hidden;
          }},
         {"fan switched on over the legacy style",
          {{"fanDisplayMode", 0}, {"fanEnabled", true}},
-         [](P& p) { p.styles.fanMode = FanDisplayMode::hidden; }},
+         [](P& p) { p.look.modules.styles.fanMode = FanDisplayMode::hidden; }},
         {"legacy swap only",
          {{"swapOnly", true}},
-         [](P& p) { p.styles.memoryMode = DisplayMode::automatic; }},
+         [](P& p) { p.look.modules.styles.memoryMode = DisplayMode::automatic; }},
         {"legacy swap only under an unknown style",
          {{"swapOnly", true}, {"displayMode", 9}},
-         [](P& p) { p.styles.memoryMode = DisplayMode::automatic; }},
+         [](P& p) { p.look.modules.styles.memoryMode = DisplayMode::automatic; }},
         {"a style over legacy swap only",
          {{"swapOnly", true}, {"displayMode", 2}},
-         [](P& p) { p.styles.memoryMode = DisplayMode::pair; }},
+         [](P& p) { p.look.modules.styles.memoryMode = DisplayMode::pair; }},
         {"legacy swap only off", {{"swapOnly", false}}, [](P&) {}},
         {"blue by the current key", {{"themeBlue", true}}, [](P& p) { p.normalBlue = true; }},
         {"blue by the legacy key", {{"normalBlue", true}}, [](P& p) { p.normalBlue = true; }},
@@ -184,12 +255,12 @@ TEST_F(PreferencesTest, EachStoredValueReadsInItsRangeOrFallsBack) {
         {"colours drop unknown slots and numbers",
          {{"moduleColors", PropertyDictionary{{"memory", 3}, {"cpu", 12}, {"junk", 1}}}},
          [](P& p) {
-             p.moduleColors.values = {{"memory", 3}};
+             p.look.modules.colors.values = {{"memory", 3}};
          }},
         {"colours take a whole real",
          {{"moduleColors", PropertyDictionary{{"theme", 4.0}, {"gpu", -1}}}},
          [](P& p) {
-             p.moduleColors.values = {{"theme", 4}};
+             p.look.modules.colors.values = {{"theme", 4}};
          }},
         {"colours with a word",
          {{"moduleColors", PropertyDictionary{{"memory", 3}, {"fan", "x"}}}},
@@ -198,8 +269,8 @@ TEST_F(PreferencesTest, EachStoredValueReadsInItsRangeOrFallsBack) {
         {"order keeps first occurrences then adds the missing",
          {{"moduleOrder", PropertyArray{"network", "network", "junk"}}},
          [](P& p) {
-             p.moduleOrder = {K::network,     K::memory,  K::fan,
-                              K::temperature, K::compute, K::devices};
+             p.look.modules.order = {K::network,     K::memory,  K::fan,
+                                     K::temperature, K::compute, K::devices};
          }},
         {"order with a number", {{"moduleOrder", PropertyArray{"devices", 3}}}, [](P&) {}},
         {"dock anchors",
@@ -217,7 +288,6 @@ TEST_F(PreferencesTest, EachStoredValueReadsInItsRangeOrFallsBack) {
         row.expected(expected);
         EXPECT_TRUE(Preferences::read(*defaults_) == expected) << row.name;
     }
-    EXPECT_EQ(clampedFloatingOpacity(nan), 1.0);
 }
 
 TEST_F(PreferencesTest, CollapsedSectionsDropUnknownNames) {
@@ -240,14 +310,16 @@ TEST_F(PreferencesTest, DamagedFilesReadWithinEveryBound) {
         ASSERT_TRUE(domain) << entry.path();
         defaults_->setPersistentDomain(domain->values, applicationIdentifier);
         const auto p = Preferences::read(*defaults_);
-        EXPECT_GE(p.chartLength, 16) << entry.path();
-        EXPECT_LE(p.chartLength, 160) << entry.path();
-        EXPECT_GE(p.fanGap, 0) << entry.path();
-        EXPECT_LE(p.fanGap, 32) << entry.path();
-        EXPECT_GE(p.floatingOpacity, 0.2) << entry.path();
-        EXPECT_LE(p.floatingOpacity, 1.0) << entry.path();
-        EXPECT_EQ(std::set<ModuleKind>(p.moduleOrder.begin(), p.moduleOrder.end()).size(), 6u);
-        for (const auto& [slot, number] : p.moduleColors.values) {
+        EXPECT_GE(p.look.modules.chartLength, 16) << entry.path();
+        EXPECT_LE(p.look.modules.chartLength, 160) << entry.path();
+        EXPECT_GE(p.look.modules.gap, 0) << entry.path();
+        EXPECT_LE(p.look.modules.gap, 32) << entry.path();
+        EXPECT_GE(p.look.opacity, 0.2) << entry.path();
+        EXPECT_LE(p.look.opacity, 1.0) << entry.path();
+        EXPECT_EQ(
+            std::set<ModuleKind>(p.look.modules.order.begin(), p.look.modules.order.end()).size(),
+            6u);
+        for (const auto& [slot, number] : p.look.modules.colors.values) {
             EXPECT_TRUE(parseColorSlot(slot)) << slot;
             EXPECT_TRUE(number >= 0 && number <= 8) << slot;
         }
@@ -257,8 +329,8 @@ TEST_F(PreferencesTest, DamagedFilesReadWithinEveryBound) {
         R"({"chartLength": {"$real": "nan"}, "floatingOpacity": {"$real": "nan"}})");
     ASSERT_TRUE(damaged);
     defaults_->setPersistentDomain(*damaged, applicationIdentifier);
-    EXPECT_EQ(Preferences::read(*defaults_).chartLength, 85);
-    EXPECT_EQ(Preferences::read(*defaults_).floatingOpacity, 1.0);
+    EXPECT_EQ(Preferences::read(*defaults_).look.modules.chartLength, 85);
+    EXPECT_EQ(Preferences::read(*defaults_).look.opacity, 1.0);
 }
 
 // The legacy migration.
@@ -279,8 +351,8 @@ TEST_F(PreferencesTest, MigrationMergesOnceWithTheCurrentDomainWinning) {
     EXPECT_EQ(defaults_->persistentDomainForName(legacyDomainName), legacy);
 
     auto p = readAfterRestart();
-    EXPECT_EQ(p.chartLength, 120);
-    EXPECT_EQ(p.styles.memoryMode, DisplayMode::automatic);
+    EXPECT_EQ(p.look.modules.chartLength, 120);
+    EXPECT_EQ(p.look.modules.styles.memoryMode, DisplayMode::automatic);
     EXPECT_EQ(defaults_->persistentDomainForName(legacyDomainName), legacy);
 
     // A second run changes nothing, even when the legacy domain changed since.
@@ -317,8 +389,8 @@ TEST_F(PreferencesTest, MigrationIntoAnEmptyDomainTakesTheLegacyValues) {
     writeLegacyDomain(*defaults_, {{"memoryEnabled", false}, {"fanDisplayMode", 0}});
     migrateLegacyPreferences(*defaults_, applicationIdentifier);
     auto p = readAfterRestart();
-    EXPECT_FALSE(p.memoryEnabled);
-    EXPECT_FALSE(p.fanEnabled);
+    EXPECT_FALSE(p.look.modules.shows(ModuleKind::memory));
+    EXPECT_FALSE(p.look.modules.shows(ModuleKind::fan));
 }
 
 } // namespace

@@ -86,8 +86,7 @@ TEST_F(SamplerTest, ReadersRunInTheFixedOrderWithTheirFlags) {
               (Calls{"memory", "fan", "network:1", "temperature", "compute:1", "devices@1000"}));
 
     // Switched-off modules cost nothing but the network and compute calls that clear them.
-    settings_.memoryEnabled = settings_.fanEnabled = settings_.networkEnabled = false;
-    settings_.temperatureEnabled = settings_.computeEnabled = settings_.devicesEnabled = false;
+    settings_.look.modules.hidden = {allModuleKinds.begin(), allModuleKinds.end()};
     clock_.advance(1);
     sampleOnce();
     EXPECT_EQ(readers_.log->take(), (Calls{"network:0", "compute:0"}));
@@ -124,7 +123,7 @@ TEST_F(SamplerTest, HistoriesGrowAtMostOncePerNinetyFiveHundredths) {
 }
 
 TEST_F(SamplerTest, WithoutAMemoryHistoryEverySampleAppends) {
-    settings_.memoryEnabled = false;
+    settings_.look.modules.setShown(ModuleKind::memory, false);
     sampleOnce();
     sampleOnce();
     sampleOnce();
@@ -160,8 +159,8 @@ TEST_F(SamplerTest, AModuleSwitchedOffWhileItsSampleRunsIsNotStored) {
     const auto network = state_.networkSnapshot;
     clock_.advance(1);
     sampler_->requestSample();
-    settings_.networkEnabled = false;
-    settings_.memoryEnabled = false;
+    settings_.look.modules.setShown(ModuleKind::network, false);
+    settings_.look.modules.setShown(ModuleKind::memory, false);
     pump();
     EXPECT_EQ(state_.networkSnapshot, network);
     EXPECT_EQ(state_.networkHistory.size(), 1u);
@@ -170,14 +169,14 @@ TEST_F(SamplerTest, AModuleSwitchedOffWhileItsSampleRunsIsNotStored) {
     EXPECT_EQ(state_.temperatureHistory.size(), 2u);
 
     // One switched on while its sample runs gets its first snapshot from the next one.
-    settings_.networkEnabled = true;
+    settings_.look.modules.setShown(ModuleKind::network, true);
     clock_.advance(1);
     sampleOnce();
     EXPECT_EQ(state_.networkHistory.size(), 2u);
 }
 
 TEST_F(SamplerTest, AModuleShownOnlyByTheFloatingBarIsStillSampled) {
-    settings_.memoryEnabled = false;
+    settings_.look.modules.setShown(ModuleKind::memory, false);
     settings_.floatingMode = FloatingMode::copy;
     sampleOnce();
     EXPECT_TRUE(state_.history.empty()) << "no floating preferences loaded yet";
@@ -187,7 +186,7 @@ TEST_F(SamplerTest, AModuleShownOnlyByTheFloatingBarIsStillSampled) {
     sampleOnce();
     EXPECT_EQ(state_.history.size(), 1u);
 
-    floating_->hidden.insert(ModuleKind::memory);
+    floating_->look.modules.hidden.insert(ModuleKind::memory);
     clock_.advance(1);
     sampleOnce();
     EXPECT_EQ(state_.history.size(), 1u);

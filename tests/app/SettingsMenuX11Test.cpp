@@ -116,11 +116,11 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
         {"full-screen hiding is on and the menu stays",
          [&] {
              auto hide = option(english);
-             return view.state().hideInFullscreen && hide &&
+             return view.state().look.hideInFullscreen && hide &&
                     hide->menuItem()->state() == ui::ControlState::on;
          },
          [&] {
-             EXPECT_TRUE(delegate->settings().main().hideInFullscreen);
+             EXPECT_TRUE(delegate->settings().main().look.hideInFullscreen);
              auto centre = itemCentre(*option(english), text(Copy::language));
              ASSERT_TRUE(centre);
              moveScreen(*centre);
@@ -142,12 +142,16 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
              clickScreen(centreOnScreen(*option(germanLogin)));
          }},
         {"launch at login writes the autostart entry",
-         [&] { return std::filesystem::exists(autostart()) && view.state().loginState == 1; },
+         [&] {
+             return std::filesystem::exists(autostart()) &&
+                    view.state().loginStatus == LoginItemStatus::enabled;
+         },
          [&] { clickScreen(centreOnScreen(*option(germanLogin))); }},
         {"and removes it", [&] { return !std::filesystem::exists(autostart()); },
          [&] {
              EXPECT_TRUE(option(germanLogin)) << "the menu stayed open";
-             delegate->details().view()->appearanceAction(AppearanceMode::dark);
+             delegate->details().view()->editLook(
+                 [=](StripLook& l) { l.appearance = AppearanceMode::dark; });
          }},
         {"dark", [] { return true; },
          [&] {
@@ -175,7 +179,7 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
     ASSERT_TRUE(memoryPill->window()) << "the memory card shows its colour row";
     const std::string red = text(Copy::red);
     const gfx::Color chosen = toColor(PaletteColor::red);
-    const gfx::Color previous = toColor(delegate->settings().main().moduleColors.color(
+    const gfx::Color previous = toColor(delegate->settings().main().look.modules.colors.color(
         ColorSlot::theme, delegate->settings().main().normalBlue));
     ASSERT_NE(previous, chosen);
     const std::size_t figure = 24;
@@ -198,10 +202,10 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
              return choice && choice->menuItem()->state() == ui::ControlState::on;
          },
          [&] {
-             EXPECT_EQ(view.state().moduleColors.color(probe.colorChoice().slot(),
-                                                       view.state().normalBlue),
+             EXPECT_EQ(view.state().look.modules.colors.color(probe.colorChoice().slot(),
+                                                              view.state().normalBlue),
                        PaletteColor::red);
-             EXPECT_EQ(delegate->settings().main().moduleColors.color(
+             EXPECT_EQ(delegate->settings().main().look.modules.colors.color(
                            ColorSlot::theme, delegate->settings().main().normalBlue),
                        PaletteColor::red);
              EXPECT_EQ(accentColor(), chosen) << "the accent follows";
@@ -215,7 +219,8 @@ TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip
              EXPECT_TRUE(
                  after.writePng(testsupport::artifactPath("SettingsMenuX11-strip-after.png")));
              EXPECT_LT(pixelsTinted(after, previous).size(), figure);
-             delegate->details().view()->appearanceAction(AppearanceMode::dark);
+             delegate->details().view()->editLook(
+                 [=](StripLook& l) { l.appearance = AppearanceMode::dark; });
          }},
         {"dark", [] { return true; },
          [&] {

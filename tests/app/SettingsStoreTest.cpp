@@ -1,6 +1,5 @@
 #include "app/SettingsStore.h"
 
-#include "app/FloatingSettingsTransfer.h"
 #include "platform/foundation/PropertyListCoding.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TestPaths.h"
@@ -31,8 +30,8 @@ struct StoreCase {
 std::vector<StoreCase> storeCases() {
     using K = ModuleKind;
     const FloatingPreferences barWithGap = [] {
-        FloatingPreferences record = floatingFallback(Preferences{});
-        record.gap = 5;
+        FloatingPreferences record;
+        record.look.modules.gap = 5;
         return record;
     }();
     const auto anchors = [] {
@@ -42,14 +41,16 @@ std::vector<StoreCase> storeCases() {
     return {
         {"a switch",
          {},
-         [](SettingsStore& s) { s.change([](Preferences& p) { p.memoryEnabled = false; }); },
+         [](SettingsStore& s) {
+             s.change([](Preferences& p) { p.look.modules.setShown(ModuleKind::memory, false); });
+         },
          {"memoryEnabled"},
          {},
          {{"memoryEnabled", false}}},
         {"the value it already has",
          {},
          [](SettingsStore& s) {
-             s.change([](Preferences& p) { p.styles.memoryShowChart = true; });
+             s.change([](Preferences& p) { p.look.modules.styles.memoryShowChart = true; });
          },
          {},
          {},
@@ -58,13 +59,13 @@ std::vector<StoreCase> storeCases() {
          {},
          [](SettingsStore& s) {
              s.change([](Preferences& p) {
-                 p.chartLength = 120;
-                 p.fanGap = 3;
-                 p.floatingOpacity = 0.5;
-                 p.styles.memoryMode = DisplayMode::pair;
-                 p.styles.temperatureMode = TemperatureDisplayMode::thermometer;
-                 p.styles.computeMode = ComputeDisplayMode::chart;
-                 p.styles.fanAnimation = FanAnimationMode::off;
+                 p.look.modules.chartLength = 120;
+                 p.look.modules.gap = 3;
+                 p.look.opacity = 0.5;
+                 p.look.modules.styles.memoryMode = DisplayMode::pair;
+                 p.look.modules.styles.temperatureMode = TemperatureDisplayMode::thermometer;
+                 p.look.modules.styles.computeMode = ComputeDisplayMode::chart;
+                 p.look.modules.styles.fanAnimation = FanAnimationMode::off;
              });
          },
          {"chartLength", "fanGap", "floatingOpacity", "displayMode", "temperatureDisplay",
@@ -81,13 +82,13 @@ std::vector<StoreCase> storeCases() {
          {},
          [](SettingsStore& s) {
              s.change([](Preferences& p) {
-                 p.detailPresentation = DetailPresentation::overview;
-                 p.appearanceMode = AppearanceMode::dark;
+                 p.look.presentation = DetailPresentation::overview;
+                 p.look.appearance = AppearanceMode::dark;
                  p.languageSelection = "de";
                  p.floatingMode = FloatingMode::copy;
-                 p.moduleOrder = completeOrder({K::devices});
-                 p.moduleColors.setColor(PaletteColor::red, ColorSlot::gpu);
-                 p.collapsedSections = {K::network, K::devices};
+                 p.look.modules.order = completeOrder({K::devices});
+                 p.look.modules.colors.setColor(PaletteColor::red, ColorSlot::gpu);
+                 p.look.collapsed = {K::network, K::devices};
              });
          },
          {"detailPresentation", "appAppearance", "language", "floatingMode", "moduleOrder",
@@ -115,23 +116,28 @@ std::vector<StoreCase> storeCases() {
         {"a fan style over a switch never stored",
          {{"fanDisplayMode", 0}},
          [](SettingsStore& s) {
-             s.change([](Preferences& p) { p.styles.fanMode = FanDisplayMode::graph; });
+             s.change(
+                 [](Preferences& p) { p.look.modules.styles.fanMode = FanDisplayMode::graph; });
          },
          {"fanDisplayMode"},
          {},
          {{"fanDisplayMode", 2}, {"fanEnabled", false}}},
         {"the bar's gap",
          {},
-         [](SettingsStore& s) { s.changeFloating([](FloatingPreferences& p) { p.gap = 5; }); },
+         [](SettingsStore& s) {
+             s.changeFloating([](FloatingPreferences& p) { p.look.modules.gap = 5; });
+         },
          {},
          {"gap"},
          {{"floatingPreferences", barWithGap.dictionaryRepresentation()}}},
         {"the bar unchanged",
          {},
-         [](SettingsStore& s) { s.changeFloating([](FloatingPreferences& p) { p.gap = 8; }); },
+         [](SettingsStore& s) {
+             s.changeFloating([](FloatingPreferences& p) { p.look.modules.gap = 8; });
+         },
          {},
          {},
-         {{"floatingPreferences", floatingFallback(Preferences{}).dictionaryRepresentation()}}},
+         {{"floatingPreferences", FloatingPreferences().dictionaryRepresentation()}}},
     };
 }
 

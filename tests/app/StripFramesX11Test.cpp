@@ -314,7 +314,8 @@ TEST_P(StripFramesOnDesktops, NoFrameShowsAWrongPicture) {
         const auto stripWidth = [&] { return delegate->statusStrip().view()->bounds().width(); };
         for (int change = 0; change < 10; ++change) {
             const double before = stripWidth();
-            delegate->details().view()->switchAction(ModuleKind::network, change % 2 == 1);
+            delegate->details().view()->editLook(
+                [=](StripLook& l) { l.modules.setShown(ModuleKind::network, change % 2 == 1); });
             EXPECT_TRUE(runUntil([&] { return stripWidth() != before; }, 3));
             settle(0.4);
         }

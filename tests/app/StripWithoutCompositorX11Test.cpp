@@ -200,8 +200,9 @@ TEST_P(StripWithoutCompositor, WidthChangesNeverShowForeignPixels) {
     int changes = 0;
     for (int change = 0; change < 12; ++change) {
         const double before = stripWidth();
-        delegate->details().view()->displayAction(change % 2 ? DisplayMode::four
-                                                             : DisplayMode::pair);
+        delegate->details().view()->editLook([=](StripLook& l) {
+            l.modules.styles.memoryMode = change % 2 ? DisplayMode::four : DisplayMode::pair;
+        });
         changes += runUntil([&] { return stripWidth() != before; }, 2) ? 1 : 0;
         settle(0.2);
     }
@@ -279,7 +280,7 @@ bool shapeHolds(Display* display, ::Window window, int kind, int x, int y, int w
 TEST_F(WithoutCompositor, AFaintFloatingBarStaysWholeAndTakesItsClicks) {
     ASSERT_TRUE(runUntil([&] { return stripShown(); }, 10));
     delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
-    delegate->settings().changeFloating([](FloatingPreferences& p) { p.opacity = 0.37; });
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.look.opacity = 0.37; });
     ASSERT_TRUE(runUntil([&] {
         return delegate->floatingBar().panel() && viewable(*delegate->floatingBar().panel());
     }));
@@ -355,9 +356,9 @@ TEST_P(GlassWithoutCompositor, TheGlassShowsTheWallpaperOrStaysSolid) {
     ASSERT_TRUE(runUntil([&] {
         return viewable(*app->statusBar().window()) && delegate->sampling().history.size() >= 2;
     }));
-    delegate->details().view()->opacityAction(0.2);
+    delegate->details().view()->editLook([=](StripLook& l) { l.opacity = clampedOpacity(0.2); });
     delegate->floatingMode().set(FloatingMode::copy, gfx::Rect{300, 500, 1, 1});
-    delegate->settings().changeFloating([](FloatingPreferences& p) { p.opacity = 0.39; });
+    delegate->settings().changeFloating([](FloatingPreferences& p) { p.look.opacity = 0.39; });
     ASSERT_TRUE(runUntil([&] {
         return delegate->floatingBar().panel() && viewable(*delegate->floatingBar().panel());
     }));

@@ -57,17 +57,17 @@ TEST_F(DetailDeviceClockTest, NoClockWithoutSomethingToShow) {
     EXPECT_FALSE(probe.deviceCardClockRunning()) << "Reduce Motion";
     app.workspace().setReduceMotion(false);
 
-    probe.change([](DetailState& s) { s.collapsed = {ModuleKind::devices}; });
+    probe.change([](DetailState& s) { s.look.collapsed = {ModuleKind::devices}; });
     show({disk("b")});
     EXPECT_FALSE(probe.deviceCardClockRunning()) << "collapsed";
     probe.change([](DetailState& s) {
-        s.collapsed.clear();
-        s.modules[ModuleKind::devices].enabled = false;
+        s.look.collapsed.clear();
+        s.look.modules.setShown(ModuleKind::devices, false);
     });
     show({disk("c")});
     EXPECT_FALSE(probe.deviceCardClockRunning()) << "switched off";
     window->setContentView(nullptr);
-    probe.change([](DetailState& s) { s.modules[ModuleKind::devices].enabled = true; });
+    probe.change([](DetailState& s) { s.look.modules.setShown(ModuleKind::devices, true); });
     show({disk("d")});
     EXPECT_FALSE(probe.deviceCardClockRunning()) << "in no window";
     EXPECT_EQ(probe.deviceArrivals().size(), 1u) << "the arrival is still noted";
@@ -104,7 +104,7 @@ TEST_F(DetailDeviceClockTest, SettingsOpenOnlyFromAViewInAWindow) {
 }
 
 TEST_F(DetailDeviceClockTest, OpeningOrFocusingTheDevicesCardStartsAPendingEntrance) {
-    probe.change([](DetailState& s) { s.collapsed = {ModuleKind::devices}; });
+    probe.change([](DetailState& s) { s.look.collapsed = {ModuleKind::devices}; });
     show({disk("a")});
     ASSERT_FALSE(probe.deviceCardClockRunning());
     view->toggleSection(ModuleKind::devices);

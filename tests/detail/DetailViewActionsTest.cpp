@@ -14,39 +14,26 @@
 namespace pulsedeck {
 namespace {
 
-using Reported =
-    std::variant<std::monostate, bool, double, DetailPresentation, DisplayMode, ComputeDisplayMode,
-                 FanAnimationMode, FanDisplayMode, TemperatureDisplayMode, AppearanceMode,
-                 FloatingMode, UpdateFrequency, std::string>;
+using Reported = std::variant<std::monostate, bool, FloatingMode, UpdateFrequency, std::string>;
 
-// Every closure of a view, each recording what it was called with.
+// Every closure of a view, each recording what it was called with; a choice of the look is kept
+// as the look it makes of the one the view shows.
 struct Recorder {
     std::vector<std::pair<std::string, Reported>> calls;
+    std::vector<StripLook> looks;
 
     void install(DetailView& view) {
         auto record = [this](std::string name) {
             return [this, name](auto value) { calls.emplace_back(name, Reported(value)); };
         };
-        view.switchAction = [this](ModuleKind kind, bool on) {
-            calls.emplace_back(std::string(toString(kind)), Reported(on));
+        view.lookAction = [this, &view](const LookEdit& edit) {
+            StripLook look = view.state().look;
+            edit(look);
+            looks.push_back(std::move(look));
         };
-        view.networkChartAction = record("networkChart");
-        view.memoryChartAction = record("memoryChart");
-        view.networkColorAction = record("networkColor");
-        view.displayAction = record("display");
-        view.computeDisplayAction = record("computeDisplay");
-        view.fanAnimationAction = record("fanAnimation");
-        view.fanAction = record("fanMode");
-        view.temperatureDisplayAction = record("temperatureDisplay");
-        view.chartLengthAction = record("chartLength");
-        view.gapAction = record("gap");
-        view.opacityAction = record("opacity");
-        view.presentationAction = record("presentation");
-        view.appearanceAction = record("appearance");
         view.floatingAction = record("floating");
         view.updateFrequencyAction = record("updateFrequency");
         view.loginAction = record("login");
-        view.hideInFullscreenAction = record("fullscreen");
         view.languageAction = [this](const std::string& code) {
             calls.emplace_back("language", Reported(code));
         };
@@ -89,57 +76,85 @@ protected:
     Recorder recorder;
 };
 
-TEST_F(DetailViewActionsTest, EveryControlReportsItsValueToItsClosure) {
+TEST_F(DetailViewActionsTest, EveryLookControlReportsItsChoiceAsAnEditOfTheLook) {
     recorder.install(*view);
     struct Case {
+        const char* name;
+        std::function<void(DetailView&, DetailViewProbe&)> operate;
+        // What the choice makes of the look shown.
+        LookEdit expected;
+    };
+    std::vector<Case> cases = {
+        {"network chart", [](auto&, auto& p) { flip(p.networkChartSwitch(), false); },
+         [](StripLook& l) { l.modules.styles.networkShowChart = false; }},
+        {"memory chart off", [](auto&, auto& p) { pick(p.memoryChartChoice(), 1); },
+         [](StripLook& l) { l.modules.styles.memoryShowChart = false; }},
+        {"network colour", [](auto&, auto& p) { pick(p.networkColorChoice(), 1); },
+         [](StripLook& l) { l.modules.styles.networkColored = true; }},
+        {"memory style", [](auto&, auto& p) { pick(p.displayChoice(), 2); },
+         [](StripLook& l) { l.modules.styles.memoryMode = DisplayMode::pair; }},
+        {"compute style", [](auto&, auto& p) { pick(p.computeChoice(), 1); },
+         [](StripLook& l) { l.modules.styles.computeMode = ComputeDisplayMode::chart; }},
+        {"fan animation", [](auto&, auto& p) { pick(p.animationChoice(), 1); },
+         [](StripLook& l) { l.modules.styles.fanAnimation = FanAnimationMode::efficient; }},
+        {"fan graph", [](auto&, auto& p) { pick(p.fanChoice(), 1); },
+         [](StripLook& l) { l.modules.styles.fanMode = FanDisplayMode::graph; }},
+        {"thermometer", [](auto&, auto& p) { pick(p.temperatureChoice(), 0); },
+         [](StripLook& l) {
+             l.modules.styles.temperatureMode = TemperatureDisplayMode::thermometer;
+         }},
+        {"overview", [](auto&, auto& p) { pick(p.presentationChoice(), 1); },
+         [](StripLook& l) { l.presentation = DetailPresentation::overview; }},
+        {"chart length rounded", [](auto&, auto& p) { slide(p.chartLengthSlider(), 84.5); },
+         [](StripLook& l) { l.modules.chartLength = 85; }},
+        {"gap rounded", [](auto&, auto& p) { slide(p.gapSlider(), 12.4); },
+         [](StripLook& l) { l.modules.gap = 12; }},
+        {"opacity", [](auto&, auto& p) { slide(p.opacitySlider(), 0.55); },
+         [](StripLook& l) { l.opacity = 0.55; }},
+        {"full-screen hiding", [](DetailView& v, auto&) { v.menuFullscreen(); },
+         [](StripLook& l) { l.hideInFullscreen = true; }},
+        {"appearance", [](DetailView& v, auto&) { v.menuAppearance(std::string("dark")); },
+         [](StripLook& l) { l.appearance = AppearanceMode::dark; }},
+    };
+    // Each module's switch turned away from where it stands.
+    for (ModuleKind kind : allModuleKinds) {
+        const bool on = probe.moduleSwitch(kind).state() == ui::ControlState::off;
+        cases.push_back({"switch", [kind, on](auto&, auto& p) { flip(p.moduleSwitch(kind), on); },
+                         [kind, on](StripLook& l) { l.modules.setShown(kind, on); }});
+    }
+    for (const auto& c : cases) {
+        recorder.looks.clear();
+        c.operate(*view, probe);
+        StripLook expected = view->state().look;
+        c.expected(expected);
+        ASSERT_EQ(recorder.looks.size(), 1u) << c.name;
+        EXPECT_EQ(recorder.looks[0], expected) << c.name;
+        EXPECT_TRUE(recorder.calls.empty()) << c.name;
+    }
+}
+
+TEST_F(DetailViewActionsTest, EveryOtherControlReportsItsValueToItsClosure) {
+    recorder.install(*view);
+    const struct {
         std::function<void(DetailView&, DetailViewProbe&)> operate;
         std::string closure;
         Reported value;
-    };
-    std::vector<Case> cases = {
-        {[](auto&, auto& p) { flip(p.networkChartSwitch(), false); }, "networkChart", false},
-        {[](auto&, auto& p) { pick(p.memoryChartChoice(), 1); }, "memoryChart", false},
-        {[](auto&, auto& p) { pick(p.memoryChartChoice(), 0); }, "memoryChart", true},
-        {[](auto&, auto& p) { pick(p.networkColorChoice(), 1); }, "networkColor", true},
-        {[](auto&, auto& p) { pick(p.displayChoice(), 2); }, "display", DisplayMode::pair},
-        {[](auto&, auto& p) { pick(p.computeChoice(), 1); }, "computeDisplay",
-         ComputeDisplayMode::chart},
-        {[](auto&, auto& p) { pick(p.animationChoice(), 1); }, "fanAnimation",
-         FanAnimationMode::efficient},
-        {[](auto&, auto& p) { pick(p.fanChoice(), 1); }, "fanMode", FanDisplayMode::graph},
-        {[](auto&, auto& p) { pick(p.fanChoice(), 0); }, "fanMode", FanDisplayMode::ring},
-        {[](auto&, auto& p) { pick(p.temperatureChoice(), 0); }, "temperatureDisplay",
-         TemperatureDisplayMode::thermometer},
-        {[](auto&, auto& p) { pick(p.temperatureChoice(), 1); }, "temperatureDisplay",
-         TemperatureDisplayMode::chart},
-        {[](auto&, auto& p) { pick(p.presentationChoice(), 1); }, "presentation",
-         DetailPresentation::overview},
-        {[](auto&, auto& p) { slide(p.chartLengthSlider(), 84.5); }, "chartLength", 85.0},
-        {[](auto&, auto& p) { slide(p.gapSlider(), 12.4); }, "gap", 12.0},
-        {[](auto&, auto& p) { slide(p.opacitySlider(), 0.55); }, "opacity", 0.55},
-        {[](DetailView& v, auto&) { v.menuFullscreen(); }, "fullscreen", true},
+    } cases[] = {
         {[](DetailView& v, auto&) { v.menuLanguage(std::string("de")); }, "language",
          std::string("de")},
-        {[](DetailView& v, auto&) { v.menuAppearance(std::string("dark")); }, "appearance",
-         AppearanceMode::dark},
         {[](DetailView& v, auto&) { v.doFloating(std::string("none")); }, "floating",
          FloatingMode::none},
         {[](DetailView& v, auto&) { v.menuUpdateFrequency(std::string("quarterly")); },
          "updateFrequency", UpdateFrequency::quarterly},
         {[](auto&, auto& p) { p.activityIcon().sendAction(); }, "open", std::monostate{}},
     };
-    // Each module's switch turned away from where it stands.
-    for (ModuleKind kind : allModuleKinds) {
-        const bool on = probe.moduleSwitch(kind).state() == ui::ControlState::off;
-        cases.push_back({[kind, on](auto&, auto& p) { flip(p.moduleSwitch(kind), on); },
-                         std::string(toString(kind)), on});
-    }
     for (const auto& c : cases) {
         recorder.calls.clear();
         c.operate(*view, probe);
         ASSERT_EQ(recorder.calls.size(), 1u) << c.closure;
         EXPECT_EQ(recorder.calls[0].first, c.closure);
         EXPECT_EQ(recorder.calls[0].second, c.value) << c.closure;
+        EXPECT_TRUE(recorder.looks.empty()) << c.closure;
     }
 }
 
@@ -151,6 +166,7 @@ TEST_F(DetailViewActionsTest, ChoicesThatNameNothingReportNothing) {
     view->doFloating(42);
     view->menuUpdateFrequency(std::any());
     EXPECT_TRUE(recorder.calls.empty());
+    EXPECT_TRUE(recorder.looks.empty());
 
     // A view no one gave closures shows everything and ignores every action.
     auto bare = std::make_shared<DetailView>(DetailView::initialFrame);
@@ -164,12 +180,16 @@ TEST_F(DetailViewActionsTest, ChoicesThatNameNothingReportNothing) {
 
 TEST_F(DetailViewActionsTest, LaunchAtLoginTogglesFromTheLoginState) {
     recorder.install(*view);
-    for (auto [state, asked] : {std::pair{0, true}, {1, false}, {2, false}, {3, true}}) {
+    using S = LoginItemStatus;
+    for (auto [status, asked] : {std::pair{S::notRegistered, true},
+                                 {S::enabled, false},
+                                 {S::requiresApproval, false},
+                                 {S::notFound, true}}) {
         recorder.calls.clear();
-        probe.change([state = state](DetailState& s) { s.loginState = state; });
+        probe.change([status = status](DetailState& s) { s.loginStatus = status; });
         view->menuLogin();
         ASSERT_EQ(recorder.calls.size(), 1u);
-        EXPECT_EQ(recorder.calls[0].second, Reported(asked)) << "state " << state;
+        EXPECT_EQ(recorder.calls[0].second, Reported(asked)) << static_cast<int>(status);
     }
 }
 
@@ -198,9 +218,9 @@ TEST_F(DetailViewActionsTest, EscapeEndsSortingFirstThenCloses) {
 
 TEST_F(DetailViewActionsTest, ALanguageSwitchRelabelsEveryControlAndKeepsTheSelections) {
     probe.change([](DetailState& s) {
-        s.styles.computeMode = ComputeDisplayMode::compact;
-        s.styles.memoryMode = DisplayMode::automatic;
-        s.presentation = DetailPresentation::overview;
+        s.look.modules.styles.computeMode = ComputeDisplayMode::compact;
+        s.look.modules.styles.memoryMode = DisplayMode::automatic;
+        s.look.presentation = DetailPresentation::overview;
     });
     probe.change([](DetailState& s) { s.language = AppLanguage::german; });
     const auto de = [](Copy key) { return text(key, AppLanguage::german); };
@@ -226,8 +246,8 @@ TEST_F(DetailViewActionsTest, ANewStateRedrawsOnlyTheControlsItChanges) {
     for (const auto& control : probe.controls())
         ASSERT_FALSE(control->needsDisplay());
     probe.change([](DetailState& s) {
-        s.chartLength = 120;
-        s.styles.fanMode = FanDisplayMode::graph;
+        s.look.modules.chartLength = 120;
+        s.look.modules.styles.fanMode = FanDisplayMode::graph;
     });
     std::vector<ui::Control*> dirty;
     for (const auto& control : probe.controls())
@@ -250,24 +270,24 @@ TEST_F(DetailViewActionsTest, ASliderBeingDraggedKeepsItsValue) {
     server.inject(ui::EventType::leftMouseDragged, {grab.x - 60, grab.y});
     const double dragged = slider.doubleValue();
     ASSERT_LT(dragged, 1);
-    probe.change([](DetailState& s) { s.stripOpacity = 0.9; });
+    probe.change([](DetailState& s) { s.look.opacity = 0.9; });
     EXPECT_EQ(slider.doubleValue(), dragged);
     server.mouseUp({grab.x - 60, grab.y});
-    probe.change([](DetailState& s) { s.stripOpacity = 0.4; });
+    probe.change([](DetailState& s) { s.look.opacity = 0.4; });
     EXPECT_EQ(slider.doubleValue(), 0.4);
 }
 
 TEST_F(DetailViewActionsTest, FansOffHidesTheAnimationChoiceAndSwitchesFollowTheFlags) {
     probe.change([](DetailState& s) {
-        s.modules[ModuleKind::fan].enabled = false;
-        s.modules[ModuleKind::devices].enabled = false;
+        s.look.modules.setShown(ModuleKind::fan, false);
+        s.look.modules.setShown(ModuleKind::devices, false);
     });
     EXPECT_TRUE(probe.animationChoice().isHidden());
     EXPECT_TRUE(probe.fanChoice().isHidden());
     EXPECT_EQ(probe.moduleSwitch(ModuleKind::fan).state(), ui::ControlState::off);
     EXPECT_EQ(probe.moduleSwitch(ModuleKind::devices).state(), ui::ControlState::off);
     EXPECT_EQ(probe.moduleSwitch(ModuleKind::memory).state(), ui::ControlState::on);
-    probe.change([](DetailState& s) { s.modules[ModuleKind::fan].enabled = true; });
+    probe.change([](DetailState& s) { s.look.modules.setShown(ModuleKind::fan, true); });
     EXPECT_FALSE(probe.animationChoice().isHidden());
 }
 
@@ -278,7 +298,8 @@ TEST_F(DetailViewActionsTest, TheAccentFollowsTheThemeAndRedrawsOnlyOnAChange) {
     other->contentView()->addSubview(bystander);
     other->makeKeyAndOrderFront();
     const auto theme = [&](PaletteColor color) {
-        probe.change([color](DetailState& s) { s.moduleColors.setColor(color, ColorSlot::theme); });
+        probe.change(
+            [color](DetailState& s) { s.look.modules.colors.setColor(color, ColorSlot::theme); });
     };
     theme(PaletteColor::orange);
     EXPECT_EQ(accentColor(), toColor(PaletteColor::orange));
@@ -323,7 +344,7 @@ TEST_F(DetailViewActionsTest, TheBandsDrawTheFiguresAndOnlyTheShownSliderRows) {
     auto has = [](const std::vector<std::string>& texts, const std::string& wanted) {
         return std::find(texts.begin(), texts.end(), wanted) != texts.end();
     };
-    probe.change([](DetailState& s) { s.stripOpacity = 0.625; });
+    probe.change([](DetailState& s) { s.look.opacity = 0.625; });
     auto texts = drawnTexts();
     EXPECT_TRUE(has(texts, "63%"));
     EXPECT_TRUE(has(texts, "85 pt"));
@@ -334,7 +355,7 @@ TEST_F(DetailViewActionsTest, TheBandsDrawTheFiguresAndOnlyTheShownSliderRows) {
     // One module on: the gap row goes, the opacity row stays.
     probe.change([](DetailState& s) {
         for (ModuleKind kind : allModuleKinds)
-            s.modules[kind].enabled = kind == ModuleKind::memory;
+            s.look.modules.setShown(kind, kind == ModuleKind::memory);
     });
     texts = drawnTexts();
     EXPECT_FALSE(has(texts, text(Copy::blockSpacing, AppLanguage::english)));

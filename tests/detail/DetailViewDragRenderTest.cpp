@@ -23,7 +23,7 @@ protected:
     void SetUp() override {
         window->setContentView(view);
         probe.change([&](DetailState& s) {
-            s.collapsed = {allModuleKinds.begin(), allModuleKinds.end()};
+            s.look.collapsed = {allModuleKinds.begin(), allModuleKinds.end()};
         });
         loop.advanceAndRunDue(0.3);
     }
@@ -97,10 +97,10 @@ TEST_F(DetailViewDragRenderTest, ADraggedCardIsFaintWhileItsShadowedPictureFollo
 }
 
 TEST_F(DetailViewDragRenderTest, TheOldPresentationFadesOverTheNew) {
-    probe.change([](DetailState& s) { s.collapsed.clear(); });
+    probe.change([](DetailState& s) { s.look.collapsed.clear(); });
     frame("PresentationFade-0-details.png");
     view->fadeFromSnapshot();
-    probe.change([&](DetailState& s) { s.presentation = DetailPresentation::overview; });
+    probe.change([&](DetailState& s) { s.look.presentation = DetailPresentation::overview; });
     view->prioritize(std::nullopt);
     const gfx::Image start = frame("PresentationFade-1-start.png");
     loop.advanceAndRunDue(0.12);

@@ -31,9 +31,13 @@ protected:
         window->makeKeyAndOrderFront();
         window->setContentView(view);
         probe.change([&](DetailState& s) {
-            s.collapsed = {allModuleKinds.begin(), allModuleKinds.end()};
+            s.look.collapsed = {allModuleKinds.begin(), allModuleKinds.end()};
         });
-        view->orderAction = [this](const Order& order) { reports.push_back(order); };
+        view->lookAction = [this](const LookEdit& edit) {
+            StripLook look = view->state().look;
+            edit(look);
+            reports.push_back(look.modules.order);
+        };
     }
     // A point of the body on the screen, where the pointer is injected.
     gfx::Point onScreen(gfx::Point inBody) const {
@@ -83,7 +87,7 @@ TEST_F(DetailViewDragTest, AHeaderDragReordersOncePerCrossingAndDropsBackIntoPla
     EXPECT_EQ(ghost->frame().origin, (gfx::Point{0, overFan.y - 20}));
     dragTo(headerCentre(network));
     const Order expected{fan, network, memory, temperature, compute, devices};
-    EXPECT_EQ(view->state().order, expected);
+    EXPECT_EQ(view->state().look.modules.order, expected);
     EXPECT_EQ(reports, (std::vector<Order>{{fan, memory, network, temperature, compute, devices},
                                            expected}));
     EXPECT_TRUE(probe.lastLayoutRequestedAnimation());
@@ -93,7 +97,7 @@ TEST_F(DetailViewDragTest, AHeaderDragReordersOncePerCrossingAndDropsBackIntoPla
     dragTo({305, card.frame().midY()});
     dragTo({100, probe.card(devices).frame().maxY() + 30});
     EXPECT_EQ(reports.size(), 2u);
-    EXPECT_EQ(view->state().order, expected);
+    EXPECT_EQ(view->state().look.modules.order, expected);
 
     server.mouseUp(onScreen({100, 400}));
     EXPECT_FALSE(probe.draggedModule());
@@ -111,7 +115,7 @@ TEST_F(DetailViewDragTest, AHeaderDragReordersOncePerCrossingAndDropsBackIntoPla
 }
 
 TEST_F(DetailViewDragTest, PressesOutsideTheHeaderOrOnTheSwitchColumnNeverDrag) {
-    probe.change([](DetailState& s) { s.collapsed.clear(); });
+    probe.change([](DetailState& s) { s.look.collapsed.clear(); });
     const double top = probe.card(memory).frame().minY();
     for (gfx::Point press : {gfx::Point{257, top + 20}, gfx::Point{27, top + 40.5}}) {
         server.mouseDown(onScreen(press));
@@ -123,7 +127,7 @@ TEST_F(DetailViewDragTest, PressesOutsideTheHeaderOrOnTheSwitchColumnNeverDrag) 
 }
 
 TEST_F(DetailViewDragTest, RefusedBeginsAndDragsWithoutAPicture) {
-    probe.change([&](DetailState& s) { s.modules[ModuleKind::fan].available = false; });
+    probe.change([&](DetailState& s) { s.fanAvailable = false; });
     EXPECT_FALSE(probe.beginCardDrag(fan, {10, 10})) << "a module this machine cannot show";
     probe.moveCardDrag({10, 100});
     probe.endCardDrag();
@@ -140,7 +144,7 @@ TEST_F(DetailViewDragTest, RefusedBeginsAndDragsWithoutAPicture) {
     EXPECT_EQ(probe.draggedModule(), memory);
     probe.moveCardDrag({0, probe.card(network).frame().midY()});
     const Order expected{fan, network, memory, temperature, compute, devices};
-    EXPECT_EQ(view->state().order, expected);
+    EXPECT_EQ(view->state().look.modules.order, expected);
     EXPECT_EQ(reports, std::vector<Order>{expected});
     probe.endCardDrag();
     EXPECT_DOUBLE_EQ(card.alphaValue(), 1);
@@ -148,7 +152,7 @@ TEST_F(DetailViewDragTest, RefusedBeginsAndDragsWithoutAPicture) {
 
 TEST_F(DetailViewDragTest, TheOverviewSortsByContainmentAndReduceMotionDropsAtOnce) {
     app.workspace().setReduceMotion(true);
-    probe.change([&](DetailState& s) { s.presentation = DetailPresentation::overview; });
+    probe.change([&](DetailState& s) { s.look.presentation = DetailPresentation::overview; });
     view->setFrameSize({view->contentWidth(), view->preferredHeight()});
     const gfx::Rect fanFrame = probe.card(fan).frame();
     const gfx::Rect memoryFrame = probe.card(memory).frame();

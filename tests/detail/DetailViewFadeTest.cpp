@@ -35,7 +35,7 @@ protected:
 TEST_F(DetailViewFadeTest, TheOldPictureFadesAlongItsCurveOverTheNewPresentationThenGoes) {
     const gfx::Rect oldCards = probe.scroll().frame();
     view->fadeFromSnapshot();
-    probe.change([&](DetailState& s) { s.presentation = DetailPresentation::overview; });
+    probe.change([&](DetailState& s) { s.look.presentation = DetailPresentation::overview; });
     view->prioritize(std::nullopt);
     const auto picture = fadingPicture();
     ASSERT_TRUE(picture);

@@ -48,13 +48,13 @@ TEST_F(DetailViewLayoutTest, SixExpandedModulesMakeA1786PointDocument) {
 }
 
 TEST_F(DetailViewLayoutTest, AnOffModuleKeepsItsHeaderCardInBothPresentations) {
-    probe.change([](DetailState& s) { s.modules[ModuleKind::network].enabled = false; });
+    probe.change([](DetailState& s) { s.look.modules.setShown(ModuleKind::network, false); });
     EXPECT_EQ(cardFrame(ModuleKind::network).height(), 40);
     EXPECT_TRUE(probe.card(ModuleKind::network).content().isHidden());
     EXPECT_TRUE(probe.networkColorChoice().isHidden());
     EXPECT_EQ(probe.body().frame().height(), 1786 - 267 - 12);
 
-    probe.change([](DetailState& s) { s.presentation = DetailPresentation::overview; });
+    probe.change([](DetailState& s) { s.look.presentation = DetailPresentation::overview; });
     showAtPreferredSize();
     EXPECT_EQ(cardFrame(ModuleKind::network).height(), 40);
     EXPECT_EQ(cardFrame(ModuleKind::memory).height(), 40 + 264 + 12);
@@ -62,10 +62,10 @@ TEST_F(DetailViewLayoutTest, AnOffModuleKeepsItsHeaderCardInBothPresentations) {
 
 TEST_F(DetailViewLayoutTest, OverviewDealsCardsToColumnsInTurnAndSharesTheSliderRow) {
     probe.change([](DetailState& s) {
-        s.presentation = DetailPresentation::overview;
-        s.modules[ModuleKind::fan].available = s.modules[ModuleKind::temperature].available = false;
-        s.order = {ModuleKind::memory,  ModuleKind::network, ModuleKind::compute,
-                   ModuleKind::devices, ModuleKind::fan,     ModuleKind::temperature};
+        s.look.presentation = DetailPresentation::overview;
+        s.fanAvailable = false;
+        s.look.modules.order = {ModuleKind::memory,  ModuleKind::network, ModuleKind::compute,
+                                ModuleKind::devices, ModuleKind::fan,     ModuleKind::temperature};
     });
     showAtPreferredSize();
     ASSERT_EQ(view->contentWidth(), 8 + 2 * 280 + 8 + 20);
@@ -73,9 +73,10 @@ TEST_F(DetailViewLayoutTest, OverviewDealsCardsToColumnsInTurnAndSharesTheSlider
     EXPECT_EQ(cardFrame(ModuleKind::network).x(), 298);
     EXPECT_EQ(cardFrame(ModuleKind::compute).x(), 10) << "the third card goes back to column 0";
     EXPECT_EQ(cardFrame(ModuleKind::compute).y(), cardFrame(ModuleKind::memory).maxY() + 8);
+    EXPECT_EQ(cardFrame(ModuleKind::temperature).x(), 10) << "the fifth card too";
     EXPECT_EQ(probe.card(ModuleKind::memory).content().frame().width(), 244);
     EXPECT_TRUE(probe.card(ModuleKind::fan).isHidden());
-    EXPECT_EQ(probe.body().subviews().size(), 4u) << "unavailable cards leave the body";
+    EXPECT_EQ(probe.body().subviews().size(), 5u) << "an unavailable card leaves the body";
     // Width 596 ≥ 480: both strip sliders in one row, one footer row.
     EXPECT_EQ(probe.footerHeight(), 116);
     EXPECT_EQ(probe.chartLengthSlider().frame().y(), probe.gapSlider().frame().y());
@@ -86,13 +87,13 @@ TEST_F(DetailViewLayoutTest, TheScrollOffsetIsClampedAndTheScrollerHidesWhenEver
     probe.scroll().scrollTo({0, 1200});
     ASSERT_EQ(probe.scroll().contentView().bounds().y(), 1200);
     probe.change([](DetailState& s) {
-        s.collapsed = {ModuleKind::memory, ModuleKind::fan, ModuleKind::network};
+        s.look.collapsed = {ModuleKind::memory, ModuleKind::fan, ModuleKind::network};
     });
     const double clip = probe.scroll().contentView().bounds().height();
     EXPECT_EQ(probe.scroll().contentView().bounds().y(), probe.body().frame().height() - clip);
 
     probe.change([](DetailState& s) {
-        s.collapsed = {allModuleKinds.begin(), allModuleKinds.end()};
+        s.look.collapsed = {allModuleKinds.begin(), allModuleKinds.end()};
     });
     EXPECT_EQ(probe.scroll().contentView().bounds().y(), 0);
     EXPECT_TRUE(probe.slimScroller().isHidden());
@@ -108,7 +109,7 @@ TEST_F(DetailViewLayoutTest, ASteadyRelayoutChangesNoView) {
     EXPECT_EQ(treeMutations(*view), before);
 
     // A change does move views, so the count does see it.
-    probe.change([](DetailState& s) { s.modules[ModuleKind::fan].enabled = false; });
+    probe.change([](DetailState& s) { s.look.modules.setShown(ModuleKind::fan, false); });
     EXPECT_GT(treeMutations(*view), before);
 }
 

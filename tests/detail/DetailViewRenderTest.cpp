@@ -32,7 +32,7 @@ protected:
 class DetailViewRenderTest : public toolkittest::ToolkitFixture {
 protected:
     std::optional<gfx::Image> render(DetailPresentation presentation, gfx::Appearance appearance) {
-        probe.change([&](DetailState& s) { s.presentation = presentation; });
+        probe.change([&](DetailState& s) { s.look.presentation = presentation; });
         backdrop->setAppearance(appearance);
         // The overview's column count follows the width, so the width settles before the height.
         view->setFrameSize({view->contentWidth(), view->frame().height()});
@@ -97,7 +97,8 @@ TEST_F(DetailViewRenderTest, BothPresentationsInLightAndDarkOverEveryReadingsFix
     std::map<std::pair<DetailPresentation, std::size_t>, double> devicesCardHeight;
     for (const auto& f : fixtures) {
         show(f.readings, f.devices);
-        probe.change([&](DetailState& s) { s.modules[ModuleKind::network].enabled = f.network; });
+        probe.change(
+            [&](DetailState& s) { s.look.modules.setShown(ModuleKind::network, f.network); });
         for (const auto presentation : {DetailPresentation::details, DetailPresentation::overview})
             for (const auto appearance : {gfx::Appearance::light, gfx::Appearance::dark}) {
                 const std::string name =

@@ -21,8 +21,10 @@ protected:
     void SetUp() override {
         window = std::make_shared<ui::Window>(gfx::Rect{100, 100, 318, 667}, ui::Style::borderless);
         window->setContentView(view);
-        view->disclosureAction = [this](const std::set<ModuleKind>& set) {
-            reports.push_back(set);
+        view->lookAction = [this](const LookEdit& edit) {
+            StripLook look = view->state().look;
+            edit(look);
+            reports.push_back(look.collapsed);
         };
     }
     ModuleSectionView& card(ModuleKind kind) const { return probe.card(kind); }
@@ -82,21 +84,23 @@ TEST_F(DetailViewSectionsTest, TheChevronFollowsTheSectionAndIgnoresOffModulesAn
               memory.disclosure()->image()->size().height)
         << "pointing right";
 
-    probe.change([&](DetailState& s) { s.modules[ModuleKind::fan].enabled = false; });
+    probe.change([&](DetailState& s) { s.look.modules.setShown(ModuleKind::fan, false); });
     EXPECT_FALSE(card(ModuleKind::fan).disclosure()->isEnabled());
     view->toggleSection(ModuleKind::fan);
-    EXPECT_FALSE(view->state().collapsed.contains(ModuleKind::fan));
+    EXPECT_FALSE(view->state().look.collapsed.contains(ModuleKind::fan));
 
-    probe.change([&](DetailState& s) { s.presentation = DetailPresentation::overview; });
+    probe.change([&](DetailState& s) { s.look.presentation = DetailPresentation::overview; });
     EXPECT_TRUE(memory.disclosure()->isHidden());
     EXPECT_TRUE(view->isSectionExpanded(ModuleKind::memory)) << "the overview shows every card";
     view->toggleSection(ModuleKind::network);
-    EXPECT_EQ(view->state().collapsed, (std::set<ModuleKind>{ModuleKind::memory}));
+    EXPECT_EQ(view->state().look.collapsed, (std::set<ModuleKind>{ModuleKind::memory}));
     EXPECT_EQ(reports.size(), 1u);
 }
 
 TEST_F(DetailViewSectionsTest, PrioritizeFocusesOneCardWithoutTouchingTheUsersChoices) {
-    probe.change([&](DetailState& s) { s.collapsed = {ModuleKind::temperature, ModuleKind::fan}; });
+    probe.change([&](DetailState& s) {
+        s.look.collapsed = {ModuleKind::temperature, ModuleKind::fan};
+    });
     view->setSorting(true);
     view->prioritize(ModuleKind::temperature);
     EXPECT_FALSE(view->isSorting());

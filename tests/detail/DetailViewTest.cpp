@@ -29,7 +29,7 @@ protected:
     void switchOff(std::initializer_list<ModuleKind> kinds) {
         probe.change([&](DetailState& s) {
             for (ModuleKind kind : kinds)
-                s.modules[kind].enabled = false;
+                s.look.modules.setShown(kind, false);
         });
     }
 };
@@ -52,8 +52,8 @@ TEST_F(DetailViewTest, SectionsAreExpandedOnlyWhenSwitchedOn) {
     switchOff({ModuleKind::memory});
     EXPECT_FALSE(view->isSectionExpanded(ModuleKind::memory));
     probe.change([](DetailState& s) {
-        s.collapsed = {ModuleKind::fan};
-        s.presentation = DetailPresentation::overview;
+        s.look.collapsed = {ModuleKind::fan};
+        s.look.presentation = DetailPresentation::overview;
     });
     EXPECT_TRUE(view->isSectionExpanded(ModuleKind::fan));
     EXPECT_FALSE(view->isSectionExpanded(ModuleKind::memory));
@@ -61,45 +61,46 @@ TEST_F(DetailViewTest, SectionsAreExpandedOnlyWhenSwitchedOn) {
 
 // The view reports the collapsed set as shown: the stored one less what a focus opened.
 TEST_F(DetailViewTest, ExpandingReportsOnlyAChange) {
-    std::vector<std::set<ModuleKind>> reports;
-    view->disclosureAction = [&](const std::set<ModuleKind>& set) { reports.push_back(set); };
+    std::vector<StripLook> reports;
+    recordLooks(*view, reports);
     view->expandSection(ModuleKind::memory);
     EXPECT_TRUE(reports.empty());
     probe.change([](DetailState& s) {
-        s.collapsed = {ModuleKind::memory, ModuleKind::devices, ModuleKind::network};
+        s.look.collapsed = {ModuleKind::memory, ModuleKind::devices, ModuleKind::network};
     });
     view->expandSection(ModuleKind::memory);
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0], (std::set<ModuleKind>{ModuleKind::devices, ModuleKind::network}));
+    EXPECT_EQ(reports[0].collapsed,
+              (std::set<ModuleKind>{ModuleKind::devices, ModuleKind::network}));
     view->prioritize(ModuleKind::network);
     view->expandSection(ModuleKind::compute);
     ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[1], std::set<ModuleKind>{ModuleKind::devices});
-    EXPECT_EQ(view->state().collapsed, reports[1]);
+    EXPECT_EQ(reports[1].collapsed, std::set<ModuleKind>{ModuleKind::devices});
+    EXPECT_EQ(view->state().look.collapsed, reports[1].collapsed);
 }
 
 TEST_F(DetailViewTest, StatusOrderAndHidingApplyOnlyWhileSorting) {
-    std::vector<std::vector<ModuleKind>> orders;
-    std::vector<std::pair<ModuleKind, bool>> switches;
-    view->orderAction = [&](const std::vector<ModuleKind>& order) { orders.push_back(order); };
-    view->switchAction = [&](ModuleKind kind, bool on) { switches.emplace_back(kind, on); };
+    std::vector<StripLook> looks;
+    recordLooks(*view, looks);
     view->adoptStatusOrder({ModuleKind::devices});
     view->hideModuleWhileSorting(ModuleKind::compute);
-    EXPECT_TRUE(orders.empty());
-    EXPECT_TRUE(switches.empty());
+    EXPECT_TRUE(looks.empty());
 
     view->setSorting(true);
     view->adoptStatusOrder({ModuleKind::devices, ModuleKind::devices, ModuleKind::fan});
-    ASSERT_EQ(orders.size(), 1u);
-    EXPECT_EQ(orders[0], (std::vector<ModuleKind>{ModuleKind::devices, ModuleKind::fan,
-                                                  ModuleKind::memory, ModuleKind::network,
-                                                  ModuleKind::temperature, ModuleKind::compute}));
-    EXPECT_EQ(view->state().order, orders[0]);
+    ASSERT_EQ(looks.size(), 1u);
+    EXPECT_EQ(looks[0].modules.order,
+              (std::vector<ModuleKind>{ModuleKind::devices, ModuleKind::fan, ModuleKind::memory,
+                                       ModuleKind::network, ModuleKind::temperature,
+                                       ModuleKind::compute}));
+    EXPECT_EQ(view->state().look.modules.order, looks[0].modules.order);
     EXPECT_TRUE(probe.lastLayoutRequestedAnimation());
     view->hideModuleWhileSorting(ModuleKind::fan);
+    ASSERT_EQ(looks.size(), 2u);
+    EXPECT_EQ(looks[1].modules.hidden, std::set<ModuleKind>{ModuleKind::fan});
     switchOff({ModuleKind::compute});
     view->hideModuleWhileSorting(ModuleKind::compute);
-    EXPECT_EQ(switches, (std::vector<std::pair<ModuleKind, bool>>{{ModuleKind::fan, false}}));
+    EXPECT_EQ(looks.size(), 2u) << "a module already off is not hidden again";
 }
 
 TEST_F(DetailViewTest, DeviceArrivalsFollowTheListsIds) {
@@ -133,7 +134,7 @@ TEST_F(DetailViewTest, SectionHeightsFollowThePresentationAndTheDevices) {
         s.readings.devices = {namedDevice("disk", "", 1000), ExternalDevice{}};
     });
     EXPECT_EQ(view->sectionHeight(ModuleKind::devices), 24 + 76 + 64 + 36);
-    probe.change([](DetailState& s) { s.presentation = DetailPresentation::overview; });
+    probe.change([](DetailState& s) { s.look.presentation = DetailPresentation::overview; });
     EXPECT_EQ(view->sectionHeight(ModuleKind::memory), 264);
     EXPECT_EQ(view->sectionHeight(ModuleKind::devices), 8 + 64 + 52 + 32);
 }
@@ -144,7 +145,7 @@ TEST_F(DetailViewTest, SizeWithoutAScreen) {
     EXPECT_EQ(probe.footerHeight(), 152);
     EXPECT_EQ(view->preferredHeight(), 760);
     probe.change([](DetailState& s) {
-        s.collapsed = {allModuleKinds.begin(), allModuleKinds.end()};
+        s.look.collapsed = {allModuleKinds.begin(), allModuleKinds.end()};
     });
     EXPECT_EQ(probe.contentHeight(), 16 + 6 * 40 + 12);
     EXPECT_EQ(view->preferredHeight(), 268 + 112 + 152);
@@ -155,15 +156,14 @@ TEST_F(DetailViewTest, SizeWithoutAScreen) {
     switchOff({ModuleKind::devices});
     EXPECT_EQ(probe.footerHeight(), 80);
 
-    probe.change([](DetailState& s) {
-        s.modules[ModuleKind::fan].available = s.modules[ModuleKind::temperature].available = false;
-    });
-    EXPECT_EQ(probe.availableModules(),
-              (std::vector<ModuleKind>{ModuleKind::memory, ModuleKind::network, ModuleKind::compute,
-                                       ModuleKind::devices}));
+    probe.change([](DetailState& s) { s.fanAvailable = false; });
+    EXPECT_EQ(
+        probe.availableModules(),
+        (std::vector<ModuleKind>{ModuleKind::memory, ModuleKind::network, ModuleKind::temperature,
+                                 ModuleKind::compute, ModuleKind::devices}));
 
     // Overview: two columns fit the fallback width.
-    probe.change([](DetailState& s) { s.presentation = DetailPresentation::overview; });
+    probe.change([](DetailState& s) { s.look.presentation = DetailPresentation::overview; });
     EXPECT_EQ(view->contentWidth(), 8 + 2 * 280 + 8 + 20);
     EXPECT_LE(view->preferredHeight(), 820);
 }
@@ -176,7 +176,7 @@ TEST_F(DetailViewTest, SizeFollowsTheScreen) {
     ui::Application app(server, loop);
     // 576 visible: 496 tall at most; only one column fits 432 points.
     EXPECT_EQ(view->preferredHeight(), 496);
-    probe.change([](DetailState& s) { s.presentation = DetailPresentation::overview; });
+    probe.change([](DetailState& s) { s.look.presentation = DetailPresentation::overview; });
     EXPECT_EQ(view->contentWidth(), 8 + 280 + 20);
     server.setScreens({ui::HeadlessWindowServer::makeScreen({0, 0, 500, 400}, 1)});
     EXPECT_EQ(view->preferredHeight(), 360) << "never below 360";

@@ -14,6 +14,21 @@
 namespace pulsedeck {
 namespace {
 
+// The slot and colour a choice sets: of a look whose every slot is yellow, the slot it changes
+// and the colour it leaves there (none: the slot follows the theme).
+std::pair<ColorSlot, std::optional<PaletteColor>> colourChoice(const LookEdit& edit) {
+    StripLook look;
+    for (ColorSlot slot : allColorSlots)
+        look.modules.colors.setColor(PaletteColor::yellow, slot);
+    edit(look);
+    for (ColorSlot slot : allColorSlots)
+        if (const auto color = look.modules.colors.explicitColor(slot);
+            color != PaletteColor::yellow)
+            return {slot, color};
+    ADD_FAILURE() << "the choice changed no colour";
+    return {ColorSlot::theme, PaletteColor::yellow};
+}
+
 class DrawnColorButton : public ModuleColorButton {
 public:
     using ModuleColorButton::drawRect;
@@ -56,9 +71,9 @@ TEST_F(ColorButtonTest, ModuleSlotsOfferTheThemeFirstAndTheThemeSlotOnlyColours)
     }
 
     std::vector<std::pair<ColorSlot, std::optional<PaletteColor>>> reports;
-    view->moduleColorAction = [&](ColorSlot slot, std::optional<PaletteColor> color) {
-        reports.emplace_back(slot, color);
-        probe.change([&](DetailState& s) { s.moduleColors.setColor(color, slot); });
+    view->lookAction = [&](const LookEdit& edit) {
+        reports.push_back(colourChoice(edit));
+        probe.change([&](DetailState& s) { edit(s.look); });
     };
     const auto& red = menu->itemAt(1 + std::size_t(PaletteColor::red));
     optionOf(red)->activateOption();
@@ -77,11 +92,10 @@ TEST_F(ColorButtonTest, ModuleSlotsOfferTheThemeFirstAndTheThemeSlotOnlyColours)
 // for following the theme).
 TEST_F(ColorButtonTest, ChoicesReportTheirSlotAndColour) {
     std::vector<std::pair<ColorSlot, std::optional<PaletteColor>>> reports;
-    view->moduleColorAction = [&](ColorSlot slot, std::optional<PaletteColor> color) {
-        reports.emplace_back(slot, color);
-    };
-    probe.change(
-        [](DetailState& s) { s.moduleColors.setColor(PaletteColor::pink, ColorSlot::network); });
+    view->lookAction = [&](const LookEdit& edit) { reports.push_back(colourChoice(edit)); };
+    probe.change([](DetailState& s) {
+        s.look.modules.colors.setColor(PaletteColor::pink, ColorSlot::network);
+    });
     auto button = std::make_shared<ModuleColorButton>(ColorSlot::network, view.get());
     struct Case {
         const char* name;
@@ -127,8 +141,9 @@ TEST_F(ColorButtonTest, TheThemeSlotChecksItsDefaultColour) {
 // The pill: an 8-pt dot at (10, midY − 4) in the slot's colour, then the name in the room
 // W − 32 from x 25, shrunk toward 8 pt before it is cut.
 TEST_F(ColorButtonTest, ThePillDrawsItsDotAndFitsItsName) {
-    probe.change(
-        [](DetailState& s) { s.moduleColors.setColor(PaletteColor::orange, ColorSlot::memory); });
+    probe.change([](DetailState& s) {
+        s.look.modules.colors.setColor(PaletteColor::orange, ColorSlot::memory);
+    });
     struct Case {
         const char* name;
         double width;

@@ -42,13 +42,13 @@ protected:
 };
 
 TEST_F(SettingsMenuTest, LaunchAtLoginWaitingForApprovalAddsTheSettingsLine) {
-    probe.change([&](DetailState& s) { s.loginState = 2; });
+    probe.change([&](DetailState& s) { s.loginStatus = LoginItemStatus::requiresApproval; });
     auto menu = build();
     EXPECT_EQ(menu->itemAt(0)->title(), t(Copy::launchAtLogin));
     EXPECT_EQ(menu->itemAt(0)->state(), ui::ControlState::on);
     EXPECT_EQ(menu->itemAt(1)->title(), t(Copy::systemSettings));
 
-    probe.change([&](DetailState& s) { s.loginState = 1; });
+    probe.change([&](DetailState& s) { s.loginStatus = LoginItemStatus::enabled; });
     probe.change([&](DetailState& s) { s.loginFailed = true; });
     menu = build();
     EXPECT_EQ(menu->itemAt(0)->state(), ui::ControlState::on);
@@ -58,7 +58,7 @@ TEST_F(SettingsMenuTest, LaunchAtLoginWaitingForApprovalAddsTheSettingsLine) {
     std::vector<bool> wanted;
     view->loginAction = [&](bool on) { wanted.push_back(on); };
     menu->itemAt(0)->action()(*menu->itemAt(0));
-    probe.change([&](DetailState& s) { s.loginState = 0; });
+    probe.change([&](DetailState& s) { s.loginStatus = LoginItemStatus::notRegistered; });
     build()->itemAt(0)->action()(*menu->itemAt(0));
     EXPECT_EQ(wanted, (std::vector<bool>{false, true}));
 }
@@ -153,7 +153,7 @@ TEST_F(SettingsMenuTest, EveryMonthMovesTheCheckInsideTheOpenSubmenu) {
 }
 
 TEST_F(SettingsMenuTest, WithTheViewGoneTheMenuRebuildsEmptyAndOptionsReadUnchecked) {
-    probe.change([&](DetailState& s) { s.hideInFullscreen = true; });
+    probe.change([&](DetailState& s) { s.look.hideInFullscreen = true; });
     auto menu = build();
     auto hide = titled(*menu, Copy::hideInFullscreen);
     auto option = std::dynamic_pointer_cast<PersistentMenuOption>(hide->view());

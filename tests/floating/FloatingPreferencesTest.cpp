@@ -16,28 +16,32 @@ using foundation::PropertyValue;
 const double nan = std::numeric_limits<double>::quiet_NaN();
 const double infinity = std::numeric_limits<double>::infinity();
 
-// A fallback unlike the standard record in every field, so a field that fell back shows it.
+// A fallback unlike the standard look in every field, so a field that fell back shows it.
+StripLook customLook() {
+    StripLook look;
+    look.modules.order = {ModuleKind::devices, ModuleKind::compute, ModuleKind::temperature,
+                          ModuleKind::network, ModuleKind::fan,     ModuleKind::memory};
+    look.modules.hidden = {ModuleKind::compute};
+    look.appearance = AppearanceMode::dark;
+    look.opacity = 0.5;
+    look.modules.styles = testsupport::otherStyles;
+    look.modules.chartLength = 40;
+    look.modules.gap = 12;
+    look.modules.colors.values = {{"memory", 4}};
+    look.presentation = DetailPresentation::overview;
+    look.hideInFullscreen = true;
+    return look;
+}
+
 FloatingPreferences customFallback() {
-    FloatingPreferences p;
-    p.order = {ModuleKind::devices, ModuleKind::compute, ModuleKind::temperature,
-               ModuleKind::network, ModuleKind::fan,     ModuleKind::memory};
-    p.hidden = {ModuleKind::compute};
-    p.appearance = AppearanceMode::dark;
-    p.opacity = 0.5;
-    p.styles = testsupport::otherStyles;
-    p.chartLength = 40;
-    p.gap = 12;
-    p.colors.values = {{"memory", 4}};
-    p.presentation = DetailPresentation::overview;
-    p.hideInFullscreen = true;
-    return p;
+    return FloatingPreferences(customLook());
 }
 
 struct ReadCase {
     const char* name;
     PropertyDictionary stored;
-    // The fallback with the fields the stored entries set changed.
-    std::function<void(FloatingPreferences&)> expected;
+    // The fallback's look with the fields the stored entries set changed.
+    LookEdit expected;
 };
 
 PropertyDictionary schemaOne(PropertyDictionary entries) {
@@ -53,12 +57,12 @@ PropertyArray names(std::initializer_list<const char*> list) {
 }
 
 std::vector<ReadCase> readCases() {
-    using P = FloatingPreferences;
+    using P = StripLook;
     return {
         {"order normalised", schemaOne({{"order", names({"fan", "cpu", "fan", "memory"})}}),
          [](P& p) {
-             p.order = {ModuleKind::fan,         ModuleKind::memory,  ModuleKind::network,
-                        ModuleKind::temperature, ModuleKind::compute, ModuleKind::devices};
+             p.modules.order = {ModuleKind::fan,         ModuleKind::memory,  ModuleKind::network,
+                                ModuleKind::temperature, ModuleKind::compute, ModuleKind::devices};
          }},
         {"order not all texts", schemaOne({{"order", PropertyArray{"fan", 3}}}), [](P&) {}},
         {"opacity below", schemaOne({{"opacity", 0.05}}), [](P& p) { p.opacity = 0.2; }},
@@ -66,33 +70,34 @@ std::vector<ReadCase> readCases() {
         {"opacity Boolean", schemaOne({{"opacity", true}}), [](P&) {}},
         {"opacity NaN", schemaOne({{"opacity", nan}}), [](P&) {}},
         {"chartLength half up", schemaOne({{"chartLength", 16.5}}),
-         [](P& p) { p.chartLength = 17; }},
+         [](P& p) { p.modules.chartLength = 17; }},
         {"chartLength raised", schemaOne({{"chartLength", 15.4}}),
-         [](P& p) { p.chartLength = 16; }},
+         [](P& p) { p.modules.chartLength = 16; }},
         {"chartLength lowered", schemaOne({{"chartLength", 400}}),
-         [](P& p) { p.chartLength = 160; }},
+         [](P& p) { p.modules.chartLength = 160; }},
         {"chartLength infinite", schemaOne({{"chartLength", -infinity}}),
-         [](P& p) { p.chartLength = 85; }},
-        {"chartLength NaN", schemaOne({{"chartLength", nan}}), [](P& p) { p.chartLength = 85; }},
+         [](P& p) { p.modules.chartLength = 85; }},
+        {"chartLength NaN", schemaOne({{"chartLength", nan}}),
+         [](P& p) { p.modules.chartLength = 85; }},
         {"chartLength text", schemaOne({{"chartLength", "long"}}), [](P&) {}},
-        {"gap negative", schemaOne({{"gap", -4}}), [](P& p) { p.gap = 0; }},
-        {"gap above", schemaOne({{"gap", 50.0}}), [](P& p) { p.gap = 32; }},
+        {"gap negative", schemaOne({{"gap", -4}}), [](P& p) { p.modules.gap = 0; }},
+        {"gap above", schemaOne({{"gap", 50.0}}), [](P& p) { p.modules.gap = 32; }},
         {"temperature outside", schemaOne({{"temperature", 2}}), [](P&) {}},
         {"fan negative", schemaOne({{"fan", -1}}), [](P&) {}},
         {"display Boolean", schemaOne({{"display", true}}), [](P&) {}},
         {"display integral real", schemaOne({{"display", 1.0}}),
-         [](P& p) { p.styles.memoryMode = DisplayMode::automatic; }},
+         [](P& p) { p.modules.styles.memoryMode = DisplayMode::automatic; }},
         {"compute fraction", schemaOne({{"compute", 1.5}}), [](P&) {}},
         {"modes in range", schemaOne({{"fan", 0}, {"fanAnimation", 1}, {"compute", 1}}),
          [](P& p) {
-             p.styles.fanMode = FanDisplayMode::hidden;
-             p.styles.fanAnimation = FanAnimationMode::efficient;
-             p.styles.computeMode = ComputeDisplayMode::chart;
+             p.modules.styles.fanMode = FanDisplayMode::hidden;
+             p.modules.styles.fanAnimation = FanAnimationMode::efficient;
+             p.modules.styles.computeMode = ComputeDisplayMode::chart;
          }},
         {"Booleans", schemaOne({{"memoryChart", true}, {"networkColored", false}}),
          [](P& p) {
-             p.styles.memoryShowChart = true;
-             p.styles.networkColored = false;
+             p.modules.styles.memoryShowChart = true;
+             p.modules.styles.networkColored = false;
          }},
         {"Boolean as number", schemaOne({{"networkChart", 1}, {"hideInFullscreen", 0}}), [](P&) {}},
         {"colors filtered",
@@ -100,13 +105,13 @@ std::vector<ReadCase> readCases() {
                      PropertyDictionary{
                          {"theme", 3}, {"memory", 9}, {"fan", 2}, {"cpu", -1}, {"wallpaper", 1}}}}),
          [](P& p) {
-             p.colors.values = {{"fan", 2}};
+             p.modules.colors.values = {{"fan", 2}};
          }},
         {"colors with a Boolean", schemaOne({{"colors", PropertyDictionary{{"fan", true}}}}),
          [](P&) {}},
         {"hidden drops unknown names", schemaOne({{"hidden", names({"network", "cpu", "fan"})}}),
          [](P& p) {
-             p.hidden = {ModuleKind::network, ModuleKind::fan};
+             p.modules.hidden = {ModuleKind::network, ModuleKind::fan};
          }},
         {"hidden mistyped", schemaOne({{"hidden", "network"}}), [](P&) {}},
         {"collapsed read", schemaOne({{"collapsed", names({"devices"})}}),
@@ -119,24 +124,24 @@ std::vector<ReadCase> readCases() {
              p.presentation = DetailPresentation::details;
          }},
         {"words outside", schemaOne({{"appearance", "Dark"}, {"presentation", 1}}), [](P&) {}},
-        {"schema as integral real", {{"schema", 1.0}, {"gap", 3}}, [](P& p) { p.gap = 3; }},
+        {"schema as integral real", {{"schema", 1.0}, {"gap", 3}}, [](P& p) { p.modules.gap = 3; }},
     };
 }
 
 TEST(FloatingPreferences, ReadsEachEntryOverTheFallback) {
     auto fallback = customFallback();
-    fallback.collapsed = {ModuleKind::memory};
+    fallback.look.collapsed = {ModuleKind::memory};
     for (const auto& c : readCases()) {
-        auto expected = customFallback();
+        auto expected = customLook();
         c.expected(expected);
-        EXPECT_EQ(FloatingPreferences(c.stored, fallback), expected) << c.name;
+        EXPECT_EQ(FloatingPreferences(c.stored, fallback).look, expected) << c.name;
     }
 }
 
 TEST(FloatingPreferences, AnotherSchemaGivesTheFallbackUnbounded) {
     auto fallback = customFallback();
-    fallback.opacity = 7;
-    fallback.colors.values = {{"theme", 3}};
+    fallback.look.opacity = 7;
+    fallback.look.modules.colors.values = {{"theme", 3}};
     const std::vector<PropertyDictionary> others = {
         {},
         {{"gap", 3}},
@@ -149,38 +154,35 @@ TEST(FloatingPreferences, AnotherSchemaGivesTheFallbackUnbounded) {
         EXPECT_EQ(FloatingPreferences(stored, fallback), fallback);
 }
 
+// A damaged fallback's numbers, non-finite ones included, must not reach the panel or be written
+// back: they are brought into the look's bounds as stored ones are.
 TEST(FloatingPreferences, FallbackValuesAreBoundedToo) {
-    auto fallback = customFallback();
-    fallback.opacity = 0.1;
-    fallback.chartLength = 15.4;
-    fallback.gap = 40;
-    fallback.colors.values = {{"theme", 3}, {"gpu", 12}, {"fan", 6}};
-    const FloatingPreferences read(schemaOne({}), fallback);
-    EXPECT_EQ(read.opacity, 0.2);
-    EXPECT_EQ(read.chartLength, 16);
-    EXPECT_EQ(read.gap, 32);
-    EXPECT_EQ(read.colors.values, (std::map<std::string, std::int64_t, std::less<>>{{"fan", 6}}));
-}
-
-// A damaged fallback's non-finite numbers must not reach the panel or be written back.
-TEST(FloatingPreferences, NonFiniteFallbackNumbersTakeTheStandardValues) {
-    auto fallback = customFallback();
-    fallback.opacity = nan;
-    fallback.chartLength = infinity;
-    fallback.gap = nan;
-    const FloatingPreferences read(schemaOne({{"opacity", nan}}), fallback);
-    EXPECT_EQ(read.opacity, 1.0);
-    EXPECT_EQ(read.chartLength, 85);
-    EXPECT_EQ(read.gap, 8);
+    const struct {
+        double opacity, chartLength, gap;
+        double readOpacity, readChartLength, readGap;
+    } cases[] = {{0.1, 15.4, 40, 0.2, 16, 32}, {nan, infinity, nan, 1.0, 85, 0}};
+    for (const auto& c : cases) {
+        auto fallback = customFallback();
+        fallback.look.opacity = c.opacity;
+        fallback.look.modules.chartLength = c.chartLength;
+        fallback.look.modules.gap = c.gap;
+        fallback.look.modules.colors.values = {{"theme", 3}, {"gpu", 12}, {"fan", 6}};
+        const StripLook read = FloatingPreferences(schemaOne({{"opacity", nan}}), fallback).look;
+        EXPECT_EQ(read.opacity, c.readOpacity);
+        EXPECT_EQ(read.modules.chartLength, c.readChartLength);
+        EXPECT_EQ(read.modules.gap, c.readGap);
+        EXPECT_EQ(read.modules.colors.values,
+                  (std::map<std::string, std::int64_t, std::less<>>{{"fan", 6}}));
+    }
 }
 
 TEST(FloatingPreferences, WritesNineteenEntriesThatReadBackAsTheRecord) {
-    EXPECT_EQ(FloatingPreferences::standard().dictionaryRepresentation().size(), 19u);
+    EXPECT_EQ(FloatingPreferences().dictionaryRepresentation().size(), 19u);
 
     auto record = customFallback();
-    record.hidden = {ModuleKind::network, ModuleKind::fan};
-    record.collapsed = {ModuleKind::temperature, ModuleKind::compute};
-    record.colors.values = {{"theme", 2}, {"gpu", 7}};
+    record.look.modules.hidden = {ModuleKind::network, ModuleKind::fan};
+    record.look.collapsed = {ModuleKind::temperature, ModuleKind::compute};
+    record.look.modules.colors.values = {{"theme", 2}, {"gpu", 7}};
     const auto written = record.dictionaryRepresentation();
     EXPECT_EQ(written.at("hidden"), PropertyValue(names({"fan", "network"})));
     EXPECT_EQ(written.at("collapsed"), PropertyValue(names({"compute", "temperature"})));
@@ -190,8 +192,8 @@ TEST(FloatingPreferences, WritesNineteenEntriesThatReadBackAsTheRecord) {
     EXPECT_TRUE(written.at("chartLength").isReal());
     EXPECT_TRUE(written.at("display").isInteger());
 
-    const FloatingPreferences read(written, FloatingPreferences::standard());
-    record.colors.values.erase("theme");
+    const FloatingPreferences read(written, FloatingPreferences());
+    record.look.modules.colors.values.erase("theme");
     EXPECT_EQ(read, record);
     EXPECT_EQ(FloatingPreferences(read.dictionaryRepresentation(), customFallback()), read);
 }

@@ -1,6 +1,7 @@
 #include "../statusbar/SampleStrip.h"
 #include "../statusbar/StripFixture.h"
 #include "floating/FloatingPanel.h"
+#include "floating/FloatingPreferences.h"
 #include "floating/FloatingStripSettings.h"
 #include "floating/FloatingSurface.h"
 #include "platform/foundation/PropertyListCoding.h"
@@ -27,7 +28,7 @@ protected:
         ASSERT_TRUE(stored);
         const auto dictionary = foundation::decodePropertyList(*stored);
         ASSERT_TRUE(dictionary);
-        preferences = FloatingPreferences(*dictionary, FloatingPreferences::standard());
+        preferences = FloatingPreferences(*dictionary, FloatingPreferences());
     }
 
     StripReadings readings() const {
@@ -58,7 +59,7 @@ protected:
     gfx::Bitmap present(bool systemDark) {
         StripEnvironment environment = floatingStripEnvironment(24);
         environment.systemDark = systemDark;
-        strip->setInputs(stripInputs(floatingStripSettings(preferences, PaletteColor::blue, true),
+        strip->setInputs(stripInputs(floatingStripSettings(preferences.look, PaletteColor::blue, true),
                                      readings(), environment));
         const gfx::Rect frame{200, 500, strip->requiredWidth(), *strip->presentationHeight()};
         strip->setFrameSize(frame.size);
@@ -67,7 +68,7 @@ protected:
         panel->setBackgroundColor(gfx::Color::clear());
         auto surface = std::make_shared<FloatingSurface>(gfx::Rect{{}, frame.size});
         surface->setOwner(strip);
-        surface->setOpacity(preferences.opacity);
+        surface->setOpacity(preferences.look.opacity);
         strip->setEditingSurfacePresented(true);
         strip->editingDisplayAction = [surface] { surface->redraw(); };
         strip->editingRectAction = [surface](const gfx::Rect& rect) { surface->redraw(rect); };
@@ -119,7 +120,7 @@ TEST_F(FloatingStripRender, ANewReadingRepaintsOnlyItsModule) {
     StripReadings later = readings();
     later.memory.used = "19.01 GB";
     StripEnvironment environment = floatingStripEnvironment(24);
-    strip->setInputs(stripInputs(floatingStripSettings(preferences, PaletteColor::blue, true),
+    strip->setInputs(stripInputs(floatingStripSettings(preferences.look, PaletteColor::blue, true),
                                  later, environment));
     dynamic_cast<FloatingSurface&>(*panel->contentView()).applyMaterial();
     loop.runUntilIdle();

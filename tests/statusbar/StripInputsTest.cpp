@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace pulsedeck {
 namespace {
@@ -14,11 +15,10 @@ ExternalDevice drive() {
     return device;
 }
 
-StripSettings everyModule() {
-    StripSettings settings;
-    settings.shown = {allModuleKinds.begin(), allModuleKinds.end()};
-    settings.order = {allModuleKinds.begin(), allModuleKinds.end()};
-    return settings;
+// Shows those modules alone.
+void showOnly(StripSettings& settings, const std::set<ModuleKind>& shown) {
+    for (ModuleKind kind : allModuleKinds)
+        settings.look.modules.setShown(kind, shown.contains(kind));
 }
 
 // One table over the builder: each case changes the settings, readings or surface of a strip
@@ -41,7 +41,7 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
              EXPECT_EQ(in.compute->history.size(), 2u);
              EXPECT_EQ(in.fanMode, FanDisplayMode::ring);
          }},
-        {"nothing", [](StripSettings& s, auto&, auto&) { s.shown.clear(); },
+        {"nothing", [](StripSettings& s, auto&, auto&) { showOnly(s, {}); },
          [](const StripInputs& in) {
              EXPECT_TRUE(in.appMark);
              EXPECT_FALSE(in.memory || in.network || in.temperature || in.compute || in.devices);
@@ -51,24 +51,33 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
              EXPECT_TRUE(in.editable.empty());
          }},
         {"only devices, none attached",
-         [](StripSettings& s, auto&, auto&) { s.shown = {ModuleKind::devices}; },
+         [](StripSettings& s, auto&, auto&) { showOnly(s, {ModuleKind::devices}); },
          [](const StripInputs& in) {
              EXPECT_TRUE(in.appMark);
              EXPECT_EQ(in.devices, std::vector<ExternalDevice>{});
          }},
         {"only devices, one attached",
          [](StripSettings& s, StripReadings& r, auto&) {
-             s.shown = {ModuleKind::devices};
+             showOnly(s, {ModuleKind::devices});
              r.devices = {drive()};
          },
          [](const StripInputs& in) { EXPECT_FALSE(in.appMark); }},
+        {"no fans: no fan, whatever the look says",
+         [](StripSettings& s, auto&, auto&) { s.fanAvailable = false; },
+         [](const StripInputs& in) {
+             EXPECT_EQ(in.fanMode, FanDisplayMode::hidden);
+             EXPECT_FALSE(in.editable.contains(ModuleKind::fan));
+             EXPECT_EQ(in.editable.size(), allModuleKinds.size() - 1);
+         }},
         {"a hidden fan style shows as the ring",
-         [](StripSettings& s, auto&, auto&) { s.styles.fanMode = FanDisplayMode::hidden; },
+         [](StripSettings& s, auto&, auto&) {
+             s.look.modules.styles.fanMode = FanDisplayMode::hidden;
+         },
          [](const StripInputs& in) { EXPECT_EQ(in.fanMode, FanDisplayMode::ring); }},
         {"slots without a colour take the theme, the GPU none",
          [](StripSettings& s, auto&, auto&) {
-             s.colors.values = {{"theme", rawValue(PaletteColor::teal)},
-                                {"fan", rawValue(PaletteColor::purple)}};
+             s.look.modules.colors.values = {{"theme", rawValue(PaletteColor::teal)},
+                                             {"fan", rawValue(PaletteColor::purple)}};
          },
          [](const StripInputs& in) {
              EXPECT_EQ(in.compute->colors.cpu, toColor(PaletteColor::teal));
@@ -79,12 +88,12 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
          }},
         {"each module its own colour",
          [](StripSettings& s, auto&, auto&) {
-             s.colors.values = {{"memory", rawValue(PaletteColor::red)},
-                                {"network", rawValue(PaletteColor::orange)},
-                                {"temperature", rawValue(PaletteColor::yellow)},
-                                {"cpu", rawValue(PaletteColor::pink)},
-                                {"gpu", rawValue(PaletteColor::indigo)},
-                                {"devices", rawValue(PaletteColor::purple)}};
+             s.look.modules.colors.values = {{"memory", rawValue(PaletteColor::red)},
+                                             {"network", rawValue(PaletteColor::orange)},
+                                             {"temperature", rawValue(PaletteColor::yellow)},
+                                             {"cpu", rawValue(PaletteColor::pink)},
+                                             {"gpu", rawValue(PaletteColor::indigo)},
+                                             {"devices", rawValue(PaletteColor::purple)}};
          },
          [](const StripInputs& in) {
              EXPECT_EQ(in.memory->tint, toColor(PaletteColor::red));
@@ -109,7 +118,7 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
          }},
         {"light whatever the system says",
          [](StripSettings& s, auto&, StripEnvironment& f) {
-             s.appearance = AppearanceMode::light;
+             s.look.appearance = AppearanceMode::light;
              f.systemDark = true;
          },
          [](const StripInputs& in) { EXPECT_FALSE(in.dark); }},
@@ -128,8 +137,8 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
          }},
         {"each module its own style",
          [](StripSettings& s, auto&, auto&) {
-             s.styles.memoryShowChart = false;
-             s.styles.fanAnimation = FanAnimationMode::off;
+             s.look.modules.styles.memoryShowChart = false;
+             s.look.modules.styles.fanAnimation = FanAnimationMode::off;
          },
          [](const StripInputs& in) {
              EXPECT_FALSE(in.memory->showChart);
@@ -139,10 +148,10 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
          }},
         {"the layout settings",
          [](StripSettings& s, auto&, StripEnvironment& f) {
-             s.order = {ModuleKind::network, ModuleKind::memory};
-             s.chartLength = 40;
-             s.gap = 3;
-             s.styles.memoryMode = DisplayMode::pair;
+             s.look.modules.order = {ModuleKind::network, ModuleKind::memory};
+             s.look.modules.chartLength = 40;
+             s.look.modules.gap = 3;
+             s.look.modules.styles.memoryMode = DisplayMode::pair;
              f.height = 29;
          },
          [](const StripInputs& in) {
@@ -156,7 +165,7 @@ TEST(StripInputs, FollowSettingsReadingsAndSurface) {
          }},
     };
     for (const auto& c : cases) {
-        StripSettings settings = everyModule();
+        StripSettings settings;
         StripReadings readings;
         readings.memoryHistory = memoryHistory;
         readings.computeHistory = computeHistory;

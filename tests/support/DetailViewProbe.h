@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/ThemeSlider.h"
 #include "detail/ActivityIconButton.h"
 #include "detail/CompactSwitch.h"
 #include "detail/DetailDocumentView.h"
@@ -9,7 +10,6 @@
 #include "detail/SettingsIconButton.h"
 #include "detail/SlimScroller.h"
 #include "detail/ThemeSegments.h"
-#include "controls/ThemeSlider.h"
 
 #include <utility>
 
@@ -76,5 +76,14 @@ public:
 private:
     DetailView& view_;
 };
+
+// Keeps each look the view's choices make of the look it shows at the time.
+inline void recordLooks(DetailView& view, std::vector<StripLook>& looks) {
+    view.lookAction = [&view, &looks](const LookEdit& edit) {
+        StripLook look = view.state().look;
+        edit(look);
+        looks.push_back(std::move(look));
+    };
+}
 
 } // namespace pulsedeck
