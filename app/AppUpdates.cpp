@@ -24,13 +24,12 @@ std::string systemVersionText() {
 
 } // namespace
 
-AppUpdates::AppUpdates(foundation::UserDefaults& defaults, dispatch::RunLoop& loop,
-                       ManifestFetch fetch, std::shared_ptr<sys::NotificationCenter> center,
-                       Hooks hooks)
-    : defaults_(defaults), loop_(loop), fetch_(std::move(fetch)), hooks_(std::move(hooks)) {
+AppUpdates::AppUpdates(std::shared_ptr<const SettingsStore> settings, dispatch::RunLoop& loop,
+                       ManifestFetch fetch, std::shared_ptr<sys::NotificationCenter> center)
+    : settings_(std::move(settings)), loop_(loop), fetch_(std::move(fetch)) {
     notifications_.setCenter(std::move(center));
-    notifications_.openRelease = [language = hooks_.language](const std::string& url) {
-        openLinkTellingOfFailure(url, language ? language() : AppLanguage::english);
+    notifications_.openRelease = [settings = settings_](const std::string& url) {
+        openLinkTellingOfFailure(url, settings->language());
     };
 }
 
@@ -39,7 +38,7 @@ UpdateController& AppUpdates::checker() {
         return *checker_;
     const auto bundle = foundation::Bundle::main();
     UpdateController::Configuration configuration;
-    configuration.defaults = &defaults_;
+    configuration.defaults = &settings_->defaults();
     configuration.version = bundle.shortVersion().empty() ? "0" : bundle.shortVersion();
     configuration.build = buildNumber(bundle.buildVersion().value_or(""));
     configuration.source = safeWebURL(std::string(productWebsite) + std::string(manifestPath));
@@ -59,7 +58,8 @@ UpdateController& AppUpdates::checker() {
     return *checker_;
 }
 
-void AppUpdates::install(DetailView& details) {
+void AppUpdates::install(DetailView& details, Hooks hooks) {
+    hooks_ = std::move(hooks);
     const std::weak_ptr<AppUpdates> weak = weak_from_this();
     details.checkUpdatesAction = [weak] {
         if (auto self = weak.lock())
@@ -74,23 +74,25 @@ void AppUpdates::install(DetailView& details) {
         if (frequency != UpdateFrequency::never && self->notifications_.center())
             self->notifications_.center()->requestAuthorization([](bool) {});
         self->checker().setFrequency(frequency);
-        self->hooks_.frequencyChanged();
+        if (self->hooks_.frequencyChanged)
+            self->hooks_.frequencyChanged();
     };
 }
 
 void AppUpdates::present(const UpdateOutcome& outcome) {
-    hooks_.closeDetails();
+    if (hooks_.closeDetails)
+        hooks_.closeDetails();
     const std::string shortVersion = foundation::Bundle::main().shortVersion();
-    auto alert = makeUpdateAlert(outcome, hooks_.language(),
+    auto alert = makeUpdateAlert(outcome, settings_->language(),
                                  shortVersion.empty() ? std::string("—") : shortVersion);
     ui::Application::shared().activateIgnoringOtherApps(true);
     if (alertAnswerOpensDownload(outcome, alert->runModal()))
-        openLinkTellingOfFailure(outcome.release->downloadURL(), hooks_.language());
+        openLinkTellingOfFailure(outcome.release->downloadURL(), settings_->language());
 }
 
 void AppUpdates::notify(const AppRelease& release, const std::string& runningVersion) {
     const std::weak_ptr<AppUpdates> weak = weak_from_this();
-    notifications_.post(release, hooks_.language(), runningVersion, [weak, release] {
+    notifications_.post(release, settings_->language(), runningVersion, [weak, release] {
         if (auto self = weak.lock())
             if (self->checker().frequency() != UpdateFrequency::never)
                 self->present(UpdateOutcome::available(release));

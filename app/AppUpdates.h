@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Localization.h"
+#include "app/SettingsStore.h"
 #include "updates/UpdateController.h"
 #include "updates/UpdateNotifications.h"
 
@@ -8,9 +8,6 @@
 #include <memory>
 #include <string>
 
-namespace foundation {
-class UserDefaults;
-}
 namespace dispatch {
 class RunLoop;
 }
@@ -23,21 +20,22 @@ class DetailView;
 // details' check button and frequency choice. Main thread only.
 class AppUpdates : public std::enable_shared_from_this<AppUpdates> {
 public:
+    // What the details' owner does for the update controls it wires; each holds it weakly.
     struct Hooks {
-        std::function<AppLanguage()> language;
         // An alert is about to run: the details make way.
         std::function<void()> closeDetails;
         // The frequency changed: the details show it.
         std::function<void()> frequencyChanged;
     };
 
-    AppUpdates(foundation::UserDefaults& defaults, dispatch::RunLoop& loop, ManifestFetch fetch,
-               std::shared_ptr<sys::NotificationCenter> center, Hooks hooks);
+    // The alerts and notifications speak the settings' language.
+    AppUpdates(std::shared_ptr<const SettingsStore> settings, dispatch::RunLoop& loop,
+               ManifestFetch fetch, std::shared_ptr<sys::NotificationCenter> center);
 
     // Made at the first use, so a controller never launched reaches no network.
     UpdateController& checker();
     // Wires the details' check button and frequency choice.
-    void install(DetailView& details);
+    void install(DetailView& details, Hooks hooks);
 
     // The checker's `present`: runs the outcome's alert and opens the download when its first
     // button accepts an acceptable release.
@@ -47,7 +45,7 @@ public:
     void notify(const AppRelease& release, const std::string& runningVersion);
 
 private:
-    foundation::UserDefaults& defaults_;
+    std::shared_ptr<const SettingsStore> settings_;
     dispatch::RunLoop& loop_;
     ManifestFetch fetch_;
     UpdateNotifications notifications_;

@@ -1,5 +1,7 @@
 #include "app/DetailsController.h"
 
+#include "app/FloatingModeController.h"
+#include "detail/ActivityMonitorLocator.h"
 #include "detail/PersistentMenuOption.h"
 #include "floating/DetailPlacement.h"
 #include "floating/FloatingGeometry.h"
@@ -8,13 +10,18 @@
 #include "platform/toolkit/AnimationContext.h"
 #include "platform/toolkit/Workspace.h"
 
+#include <cstdio>
+
 namespace pulsedeck {
 
 DetailsController::DetailsController(std::shared_ptr<SettingsStore> settings,
                                      std::shared_ptr<StatusStripController> statusStrip,
-                                     dispatch::RunLoop& loop, Hooks hooks)
-    : settings_(std::move(settings)), statusStrip_(std::move(statusStrip)), loop_(loop),
-      hooks_(std::move(hooks)), popover_(std::make_unique<ui::Popover>()),
+                                     const SamplingState& sampling,
+                                     std::shared_ptr<AppUpdates> updates,
+                                     std::optional<LoginItem> loginItem, dispatch::RunLoop& loop)
+    : settings_(settings), statusStrip_(std::move(statusStrip)), updates_(std::move(updates)),
+      loop_(loop), handOff_(std::move(settings), sampling), loginItem_(std::move(loginItem)),
+      popover_(std::make_unique<ui::Popover>()),
       view_(std::make_shared<DetailView>(DetailView::initialFrame)) {}
 
 namespace {
@@ -26,14 +33,18 @@ constexpr double outsideCloseDelay = 0.06;
 constexpr double stripMargin = 2.0;
 constexpr double popoverResizeDuration = 0.24;
 
-// The desktop's system monitors, in the order they are preferred.
-constexpr const char* activityMonitors[] = {"org.gnome.SystemMonitor", "gnome-system-monitor",
-                                            "org.kde.plasma-systemmonitor", "xfce4-taskmanager",
-                                            "lxtask"};
-
 } // namespace
 
+void openProcessMonitor(AppLanguage language) {
+    if (auto url = ActivityMonitorLocator::desktop().applicationURL())
+        openLinkTellingOfFailure(*url, language);
+}
+
 void DetailsController::install() {
+    if (std::string error; loginItem_ && !loginItem_->moveLegacyEntry(&error))
+        std::fprintf(stderr,
+                     "Pulsedeck: the login item of an earlier version stays as it was: %s\n",
+                     error.c_str());
     const std::weak_ptr<DetailsController> weak = weak_from_this();
     auto controller = std::make_shared<ui::ViewController>(view_);
     view_->setAutoresizingMask(ui::Autoresizing::widthSizable | ui::Autoresizing::heightSizable);
@@ -43,39 +54,58 @@ void DetailsController::install() {
     popover_->setAnimates(true);
     popover_->setDelegate(weak);
 
-    statusStrip_->view()->moduleClickAction = [weak](std::optional<ModuleKind> module) {
-        if (auto self = weak.lock())
-            self->setClickedModule(module);
-    };
-    statusStrip_->view()->clickAction = [weak](std::optional<gfx::Point> point) {
-        if (auto self = weak.lock())
-            self->show(point, std::nullopt);
-    };
-    statusStrip_->view()->hoverDetailsEnabled = [weak] {
-        auto self = weak.lock();
-        return self && self->hoverDetailsAllowed();
-    };
-    statusStrip_->view()->moduleHoverAction = [weak](ModuleKind module, gfx::Point point) {
-        if (auto self = weak.lock())
-            self->hoverModule(module, point);
-    };
-    statusStrip_->view()->contextMenuAction = [weak](const ui::Event& event) {
-        if (auto self = weak.lock())
-            self->showContextMenu(event);
-    };
-    view_->openAction = [weak] {
-        if (auto self = weak.lock())
-            self->openActivityMonitor();
-    };
+    view_->openAction = [store = settings_] { openProcessMonitor(store->language()); };
     view_->dismissAction = [weak] {
         if (auto self = weak.lock())
-            self->dismissDetails(*self->popover_);
+            self->popover_->performClose();
     };
     installSettingsActions();
+    updates_->install(*view_, AppUpdates::Hooks{.closeDetails =
+                                                    [weak] {
+                                                        if (auto self = weak.lock())
+                                                            self->close();
+                                                    },
+                                                .frequencyChanged =
+                                                    [weak] {
+                                                        if (auto self = weak.lock())
+                                                            self->refresh();
+                                                    }});
+    settings_->observe([weak](const SettingsChange& change) {
+        if (auto self = weak.lock())
+            self->settingsChanged(change);
+    });
+    refresh();
 }
 
-void DetailsController::setClickedModule(std::optional<ModuleKind> module) {
+void DetailsController::refresh(bool animated) {
+    const bool open = popover_->isShown();
+    // Closed, the details show no login state: it is read as they open.
+    if (open)
+        shownLoginStatus_ = loginStatus();
+    handOff_.handOff(*view_, prefs().look, open, animated, shownLoginStatus_, loginFailed_);
+    if (open)
+        updatePopoverSize(view_->preferredHeight(), animated);
+}
+
+void DetailsController::setAppearance(gfx::Appearance appearance) {
+    popover_->setAppearance(appearance);
+    view_->setAppearance(appearance);
+}
+
+void DetailsController::stripClicked(std::optional<gfx::Point> point) {
+    show(point, std::nullopt);
+}
+
+void DetailsController::stripModulePressed(std::optional<ModuleKind> module) {
     clickedModule = module;
+}
+
+void DetailsController::stripModuleHovered(ModuleKind module, gfx::Point point) {
+    hoverModule(module, point);
+}
+
+bool DetailsController::showsDetailsOnHover() const {
+    return popover_->isShown();
 }
 
 std::optional<ModuleKind> DetailsController::detailsModule(std::optional<gfx::Point> point) const {
@@ -115,9 +145,11 @@ void DetailsController::show(std::optional<gfx::Point> point, std::optional<gfx:
     const bool refocus = outcome.action == StatusClickOutcome::Action::refocus;
     statusStrip_->view()->setActiveModule(canShow || popover_->isShown() ? module : std::nullopt);
     view_->prioritize(module);
-    opening_ = true;
-    hooks_.refresh(refocus);
-    opening_ = false;
+    // The details about to open take the readings they skip while closed, before they are
+    // measured.
+    shownLoginStatus_ = loginStatus();
+    handOff_.handOff(*view_, prefs().look, true, refocus, shownLoginStatus_, loginFailed_);
+    updatePopoverSize(view_->preferredHeight(), refocus);
     if (!canShow)
         return;
 
@@ -205,7 +237,7 @@ void DetailsController::handleOutsideClick() {
     if (settings_->main().floatingMode != FloatingMode::detached &&
         statusStrip_->view()->menuBarFrame(location, stripMargin))
         return;
-    if (hooks_.insideFloatingBar(location))
+    if (auto modes = modes_.lock(); modes && modes->barHolds(location))
         return;
     if (ui::Window* window = view_->window(); window && window->frame().contains(location))
         return;
@@ -221,20 +253,15 @@ void DetailsController::scheduleOutsideClose() {
     });
 }
 
-bool DetailsController::hoverDetailsAllowed() const {
-    return popover_->isShown();
-}
-
 void DetailsController::hoverModule(ModuleKind module, gfx::Point point) {
-    const auto& allowed = statusStrip_->view()->hoverDetailsEnabled;
-    if (!allowed || !allowed() || statusStrip_->view()->holdsPointer() ||
+    if (!showsDetailsOnHover() || statusStrip_->view()->holdsPointer() ||
         view_->priority() == module)
         return;
     clickedModule = module;
     show(point, std::nullopt);
 }
 
-void DetailsController::showContextMenu(const ui::Event& event) {
+void DetailsController::stripContextMenu(const ui::Event& event) {
     if (!view_->isSorting())
         popover_->performClose();
     auto menu = makeSettingsMenu();
@@ -253,20 +280,6 @@ std::shared_ptr<ui::Menu> DetailsController::makeSettingsMenu() {
     };
     fitMenuWidth(*menu);
     return menu;
-}
-
-void DetailsController::openActivityMonitor() {
-    ui::Workspace& workspace = application().workspace();
-    for (const char* identifier : activityMonitors) {
-        if (auto url = workspace.urlForApplication(identifier)) {
-            openLinkTellingOfFailure(*url, view_->state().language);
-            return;
-        }
-    }
-}
-
-void DetailsController::dismissDetails(ui::Popover& shown) {
-    shown.performClose();
 }
 
 void DetailsController::updatePopoverSize(double height, bool animated) {
@@ -288,9 +301,7 @@ void DetailsController::updatePopoverSize(double height, bool animated) {
 void DetailsController::popoverDidClose(ui::Popover&) {
     statusStrip_->forgetHover();
     detailFloatingFrame.reset();
-    view_->setSorting(false);
-    if (statusStrip_->view()->isSorting())
-        statusStrip_->view()->setSorting(false);
+    setSorting(false);
     statusStrip_->view()->setActiveModule(std::nullopt);
     popover_->setAnimates(!application().workspace().accessibilityDisplayShouldReduceMotion());
     updatePopoverSize(view_->preferredHeight(), false);

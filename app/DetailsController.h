@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/AppUpdates.h"
+#include "app/DetailsHandOff.h"
+#include "app/LoginItem.h"
 #include "app/SettingsStore.h"
 #include "app/StatusStripController.h"
 #include "detail/DetailView.h"
@@ -7,55 +10,55 @@
 #include "platform/toolkit/Application.h"
 #include "platform/toolkit/Popover.h"
 
-#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
 
 namespace pulsedeck {
 
+class FloatingModeController;
 namespace testing {
 struct AppDelegateProbe;
 }
 
-// The status item's detail popover: the detail view in it, the clicks on the strip that open,
-// refocus or close it, the presses outside and the focus that close it, and the anchor it hangs
-// from, which stays where the click was until the next click moves it; the choices the details
-// offer, which it puts into the store, and the sorting the details and the strip do together. What
-// the details show belongs to its owner, which it asks through Hooks.
+// The status item's detail popover: the detail view in it, which it alone feeds and wires; the
+// presses on the strip that open, refocus or close it, the presses outside and the focus that
+// close it, and the anchor it hangs from, which stays where the press was until the next one
+// moves it; the sorting the details and the strip do together; the login switch. It observes the
+// settings for the menu bar's look and hands the details what changed; the floating-mode choice
+// goes to the floating mode. Main thread only.
 class DetailsController final : public ui::PopoverDelegate,
+                                public StripPresses,
                                 public std::enable_shared_from_this<DetailsController> {
 public:
-    struct Hooks {
-        // Rebuilds everything for the details about to open (or refocus, animated).
-        std::function<void(bool animated)> refresh;
-        // The floating bar's panel holds the point.
-        std::function<bool(gfx::Point)> insideFloatingBar;
-        std::function<AppLanguage()> language;
-        // The login switch: registers or removes the login item.
-        std::function<void(bool on)> login;
-        std::function<void(FloatingMode, std::optional<gfx::Rect> dropFrame)> setFloatingMode;
-    };
-
+    // `loginItem`: none, the service is not found and cannot be changed.
     DetailsController(std::shared_ptr<SettingsStore> settings,
-                      std::shared_ptr<StatusStripController> statusStrip, dispatch::RunLoop& loop,
-                      Hooks hooks);
+                      std::shared_ptr<StatusStripController> statusStrip,
+                      const SamplingState& sampling, std::shared_ptr<AppUpdates> updates,
+                      std::optional<LoginItem> loginItem, dispatch::RunLoop& loop);
 
     const std::unique_ptr<ui::Popover>& popover() const { return popover_; }
     const std::shared_ptr<DetailView>& view() const { return view_; }
-    // Set while show() rebuilds for the popover it is about to open, so the details take the
-    // readings they skip while closed.
-    bool opening() const { return opening_; }
     // Where the details hang from while beside the detached floating bar; none on the strip.
     const std::optional<gfx::Rect>& floatingFrame() const { return detailFloatingFrame; }
     // The frame of the window the details hang from, while they hang from the strip.
     std::optional<gfx::Rect> anchorFrame() const;
 
-    // Puts the detail view in the popover and wires the strip's and the details' clicks, and
-    // the settings the details offer, which change the store.
+    // The floating mode the details' choice sets, and whose bar a press outside may fall on.
+    void setFloatingModes(std::weak_ptr<FloatingModeController> modes) {
+        modes_ = std::move(modes);
+    }
+    // Takes over the login entry an earlier version wrote, puts the detail view in the popover,
+    // wires it and its update controls, follows the settings and hands the details their first
+    // state.
     void install();
-    // Opens, refocuses or closes the popover for a click at `point` (screen coordinates) on
-    // the strip, or beside `anchor` (the detached floating bar's frame).
+    // Hands the details the menu bar's look, and the readings while they are open; sizes the
+    // open popover. `animated`: a relayout this causes animates.
+    void refresh(bool animated = false);
+    // The program's appearance.
+    void setAppearance(gfx::Appearance appearance);
+    // Opens, refocuses or closes the popover for a press at `point` (screen coordinates) on the
+    // strip, or beside `anchor` (the detached floating bar's frame).
     void show(std::optional<gfx::Point> point, std::optional<gfx::Rect> anchor = std::nullopt);
     void close();
     void hoverModule(ModuleKind module, gfx::Point point);
@@ -66,39 +69,52 @@ public:
     // right end as before, and stay on the screen.
     void followScreens();
     void removeOutsideClickMonitor();
-    // Ends the sorting the details began, and tells the strip.
+    // Ends the sorting the details began, on both sides.
     void finishSorting();
-    // The sections follow the collapsed set, and a module switched on opens its section.
-    void settingsChanged(const SettingsChange& change);
+
+    // StripPresses
+    void stripClicked(std::optional<gfx::Point> point) override;
+    void stripModulePressed(std::optional<ModuleKind> module) override;
+    void stripModuleHovered(ModuleKind module, gfx::Point point) override;
+    bool showsDetailsOnHover() const override;
+    void stripContextMenu(const ui::Event& event) override;
+    void stripReordered(const std::vector<ModuleKind>& order) override;
+    void stripHid(ModuleKind module) override;
+    void stripSortingFinished() override;
 
     // ui::PopoverDelegate
     void popoverDidClose(ui::Popover& closed) override;
 
 private:
     friend struct testing::AppDelegateProbe;
-    // The details' choice closures put each choice into the store; what a change brings about
-    // follows from the store's report.
+    void settingsChanged(const SettingsChange& change);
+    // The details' choices: the look into the store, the rest where it belongs.
     void installSettingsActions();
     void showSensorHelp();
     // The details' sort button: the strip sorts with them.
-    void beginSorting();
+    void sortingChosen();
+    // Both sides sort, or neither.
+    void setSorting(bool sorting);
+    void setLaunchAtLogin(bool on);
+    LoginItemStatus loginStatus() const;
     const Preferences& prefs() const { return settings_->main(); }
-    void setClickedModule(std::optional<ModuleKind> module);
-    bool hoverDetailsAllowed() const;
-    void showContextMenu(const ui::Event& event);
-    void openActivityMonitor();
-    void dismissDetails(ui::Popover& shown);
+    std::optional<ModuleKind> detailsModule(std::optional<gfx::Point> point) const;
     void scheduleOutsideClose();
     // The details take the keyboard, so Escape and the quit key reach them.
     void makeDetailsKey();
-    std::optional<ModuleKind> detailsModule(std::optional<gfx::Point> point) const;
     ui::Application& application() const { return ui::Application::shared(); }
     double now() const { return loop_.clock().now(); }
 
     std::shared_ptr<SettingsStore> settings_;
     std::shared_ptr<StatusStripController> statusStrip_;
+    std::shared_ptr<AppUpdates> updates_;
     dispatch::RunLoop& loop_;
-    Hooks hooks_;
+    std::weak_ptr<FloatingModeController> modes_;
+    DetailsHandOff handOff_;
+    std::optional<LoginItem> loginItem_;
+    // The login item's state the details last showed, and whether the latest change failed.
+    LoginItemStatus shownLoginStatus_ = LoginItemStatus::notRegistered;
+    bool loginFailed_ = false;
 
     std::unique_ptr<ui::Popover> popover_;
     std::shared_ptr<DetailView> view_;
@@ -109,7 +125,10 @@ private:
     // How far left of the strip's right end the anchor stands, while the details hang from it.
     double anchorFromStripEnd = 0;
     std::optional<gfx::Rect> detailFloatingFrame;
-    bool opening_ = false;
 };
+
+// Opens the desktop's process monitor, the first one installed; says so in `language` when nothing
+// opens it.
+void openProcessMonitor(AppLanguage language);
 
 } // namespace pulsedeck

@@ -1,6 +1,9 @@
 #include "app/FloatingBarController.h"
 
+#include "app/DetailsController.h"
 #include "app/FloatingBarMenu.h"
+#include "app/FloatingModeController.h"
+#include "app/SensorHelperAlertPresentation.h"
 #include "floating/DetailPlacement.h"
 #include "floating/DockAnchors.h"
 #include "floating/FloatingGeometry.h"
@@ -43,12 +46,51 @@ bool reduceMotion() {
 
 FloatingBarController::FloatingBarController(std::shared_ptr<SettingsStore> settings,
                                              const SamplingState& sampling,
-                                             foundation::UserDefaults& defaults,
-                                             gfx::Rect stripFrame, Hooks hooks)
-    : settings_(std::move(settings)), sampling_(sampling), defaults_(defaults),
-      hooks_(std::move(hooks)), strip_(std::make_shared<MenuBarContentView>(stripFrame)),
+                                             std::shared_ptr<StatusStripController> statusStrip,
+                                             std::shared_ptr<const FullscreenMonitor> fullscreen,
+                                             gfx::Rect stripFrame)
+    : settings_(settings), sampling_(sampling), statusStrip_(std::move(statusStrip)),
+      fullscreen_(std::move(fullscreen)), handOff_(std::move(settings), sampling),
+      strip_(std::make_shared<MenuBarContentView>(stripFrame)),
       details_(std::make_shared<DetailView>(DetailView::initialFrame)),
       popover_(std::make_unique<ui::Popover>()) {}
+
+void FloatingBarController::install(std::weak_ptr<FloatingModeController> owner) {
+    owner_ = std::move(owner);
+    settings_->observe([weak = weak_from_this()](const SettingsChange& change) {
+        if (auto self = weak.lock())
+            self->settingsChanged(change);
+    });
+}
+
+void FloatingBarController::settingsChanged(const SettingsChange& change) {
+    namespace Key = PreferenceKey;
+    if (change.touches(Key::floatingOnTop) && panel_)
+        panel_->setLevel(prefs().floatingOnTop ? ui::WindowLevel::floating
+                                               : ui::WindowLevel::normal);
+    // What the bar shows of the menu bar's settings: its theme, its language, the mode.
+    const bool menuBarShown =
+        change.touchesAny({Key::moduleColors, Key::themeBlue, Key::language, Key::floatingMode});
+    const auto& entries = change.floatingEntries;
+    if (entries.contains("opacity"))
+        applyOpacity();
+    // The bar's opacity shows on its surface and its details' slider alone.
+    const bool stripShown =
+        menuBarShown || std::any_of(entries.begin(), entries.end(),
+                                    [](const std::string& entry) { return entry != "opacity"; });
+    if (!stripShown && entries.empty())
+        return;
+    // The open details show the change first, animated; the strip's refresh then finds them up
+    // to date.
+    refreshDetails(false, !entries.empty());
+    if (stripShown)
+        refreshStrip();
+}
+
+void FloatingBarController::setMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame) {
+    if (auto owner = owner_.lock())
+        owner->set(mode, dropFrame);
+}
 
 ui::Application& FloatingBarController::application() {
     return ui::Application::shared();
@@ -92,12 +134,8 @@ void FloatingBarController::load() {
             [kind](FloatingPreferences& p) { p.look.modules.setShown(kind, false); });
     };
     strip.finishSortingAction = [weak] {
-        auto self = weak.lock();
-        if (!self)
-            return;
-        if (self->strip_->isSorting())
-            self->strip_->setSorting(false);
-        self->details_->setSorting(false);
+        if (auto self = weak.lock())
+            self->setSorting(false);
     };
     strip.hoverDetailsEnabled = [weak] {
         auto self = weak.lock();
@@ -112,7 +150,7 @@ void FloatingBarController::show(std::optional<gfx::Rect> dropFrame) {
 
     const gfx::Size size = stripSize(*strip_);
     gfx::Rect base = screenlessBase;
-    if (auto itemFrame = hooks_.statusStrip()->statusItemScreenFrame())
+    if (auto itemFrame = statusStrip_->view()->statusItemScreenFrame())
         base = *itemFrame;
     else if (auto screen = ui::Screen::mainScreen())
         base = screen->visibleFrame();
@@ -124,14 +162,13 @@ void FloatingBarController::show(std::optional<gfx::Rect> dropFrame) {
         origin = dropFrame->origin;
     else if (panel_)
         origin = panel_->requestedFrame().origin;
-    else if (auto stored = defaults_.stringForKey(floatingFrameKey))
+    else if (auto stored = settings_->defaults().stringForKey(floatingFrameKey))
         origin = gfx::rectFromString(*stored).value_or(gfx::Rect{}).origin;
     const gfx::Rect frame = keepFrameOnScreen({origin, size});
 
     if (!panel_)
         panel_ = makePanel(false, frame);
-    else if (FloatingSurface* shown = surface())
-        shown->setOpacity(settings_->floating()->look.opacity);
+    applyOpacity();
     panel_->setFrame(frame, true);
     panel_->orderFrontRegardless();
 
@@ -147,14 +184,12 @@ void FloatingBarController::show(std::optional<gfx::Rect> dropFrame) {
             panel_->setFrame(frame, false);
         }
     }
-    defaults_.setObject(gfx::stringFromRect(frame), floatingFrameKey);
+    settings_->defaults().setObject(gfx::stringFromRect(frame), floatingFrameKey);
 }
 
 void FloatingBarController::hide() {
     popover_->close();
-    details_->setSorting(false);
-    if (strip_->isSorting())
-        strip_->setSorting(false);
+    setSorting(false);
     // The bar's fan rotor must not keep turning for a strip nobody sees.
     strip_->setFanMode(FanDisplayMode::hidden);
     strip_->renderFanImage();
@@ -182,13 +217,9 @@ std::shared_ptr<ui::Window> FloatingBarController::makePanel(bool preview, const
 
     auto surface = std::make_shared<FloatingSurface>(gfx::Rect{{}, frame.size});
     // A preview draws the status strip, over the menu bar's opacity.
-    if (preview) {
-        surface->setOwner(hooks_.statusStrip());
+    surface->setOwner(preview ? statusStrip_->view() : strip_);
+    if (preview)
         surface->setOpacity(prefs().look.opacity);
-    } else {
-        surface->setOwner(strip_);
-        surface->setOpacity(settings_->floating() ? settings_->floating()->look.opacity : 1.0);
-    }
     surface->applyMaterial();
     panel->setContentView(surface);
     if (!preview)
@@ -196,6 +227,17 @@ std::shared_ptr<ui::Window> FloatingBarController::makePanel(bool preview, const
     panel->setIgnoresMouseEvents(preview);
     installSurfaceActions(*surface);
     return panel;
+}
+
+void FloatingBarController::applyOpacity() {
+    if (FloatingSurface* shown = surface(); shown && settings_->floating())
+        shown->setOpacity(settings_->floating()->look.opacity);
+}
+
+void FloatingBarController::setSorting(bool sorting) {
+    details_->setSorting(sorting);
+    if (strip_->isSorting() != sorting)
+        strip_->setSorting(sorting);
 }
 
 void FloatingBarController::installSurfaceActions(FloatingSurface& surface) {
@@ -224,20 +266,21 @@ void FloatingBarController::installSurfaceActions(FloatingSurface& surface) {
 }
 
 void FloatingBarController::saveFrame(const gfx::Rect& frame) {
-    defaults_.setObject(gfx::stringFromRect(frame), floatingFrameKey);
-    hooks_.moved();
+    settings_->defaults().setObject(gfx::stringFromRect(frame), floatingFrameKey);
+    if (auto owner = owner_.lock())
+        owner->applyVisibility();
 }
 
 void FloatingBarController::refreshStrip() {
     if (prefs().floatingMode == FloatingMode::none || !settings_->floating())
         return;
     ui::Application& app = application();
-    const std::shared_ptr<MenuBarContentView> status = hooks_.statusStrip();
+    const MenuBarContentView& status = *statusStrip_->view();
     StripEnvironment environment =
-        floatingStripEnvironment(status->presentationHeight().value_or(status->bounds().height()));
+        floatingStripEnvironment(status.presentationHeight().value_or(status.bounds().height()));
     environment.systemDark = app.effectiveAppearance() == gfx::Appearance::dark;
     environment.reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion();
-    environment.language = hooks_.language();
+    environment.language = settings_->language();
     const StripReadings readings = sampling_.stripReadings();
     strip_->setInputs(stripInputs(floatingStripSettings(settings_->floating()->look,
                                                         prefs().look.modules.colors.color(
@@ -265,7 +308,8 @@ void FloatingBarController::layoutPanel() {
     } else {
         frame = keepFrameOnScreen(wanted);
     }
-    if (frame != panel_->frame())
+    const bool moved = frame != panel_->frame();
+    if (moved)
         panel_->setFrame(frame, false);
     panel_->setAppearance(strip_->appearance());
     if (const auto& content = panel_->contentView()) {
@@ -277,13 +321,13 @@ void FloatingBarController::layoutPanel() {
             shown->applyMaterial();
         panel_->invalidateCursorRectsForView(content.get());
     }
-    if (settings_->floating() && settings_->floating()->look.hideInFullscreen &&
-        hooks_.fullscreen().isFullscreen(panel_->frame()))
-        panel_->orderOut();
+    // Moved onto a screen with a full-screen window, the bar may have to step aside there.
+    if (auto owner = owner_.lock(); owner && moved)
+        owner->applyVisibility();
 }
 
 std::optional<gfx::Rect> FloatingBarController::dockAnchorFrame(const ui::Screen& screen) const {
-    if (prefs().look.hideInFullscreen && hooks_.fullscreen().isFullscreen(screen))
+    if (prefs().look.hideInFullscreen && fullscreen_->isFullscreen(screen))
         return std::nullopt;
     const auto entry = prefs().floatingDockAnchors.find(dockAnchorKey(screen.displayNumber()));
     if (entry == prefs().floatingDockAnchors.end())
@@ -330,18 +374,18 @@ bool FloatingBarController::dock(const gfx::Rect& frame) {
                                  if (auto docked = weakPanel.lock())
                                      docked->setFrame(target, false);
                                  if (auto self = weak.lock())
-                                     self->hooks_.setMode(FloatingMode::none, std::nullopt);
+                                     self->setMode(FloatingMode::none, std::nullopt);
                              });
         return true;
     }
     if (panel)
         panel->setFrame(*anchor, false);
-    hooks_.setMode(FloatingMode::none, std::nullopt);
+    setMode(FloatingMode::none, std::nullopt);
     return true;
 }
 
 void FloatingBarController::dragOut(gfx::Point start, gfx::Point current, bool ended) {
-    const std::shared_ptr<MenuBarContentView> status = hooks_.statusStrip();
+    const std::shared_ptr<MenuBarContentView>& status = statusStrip_->view();
     const std::optional<gfx::Rect> itemFrame = status->statusItemScreenFrame();
     if (!itemFrame) {
         // The item left the screen under the drag: let go of what it pulled out.
@@ -370,7 +414,8 @@ void FloatingBarController::dragOut(gfx::Point start, gfx::Point current, bool e
         return;
     }
     if (!preview_) {
-        hooks_.closeStatusDetails();
+        if (auto owner = owner_.lock())
+            owner->closeStatusDetails();
         motion_.stop();
         motion_.setHasBrokenFree(false);
         preview_ = makePanel(true, frame);
@@ -386,7 +431,7 @@ void FloatingBarController::dragOut(gfx::Point start, gfx::Point current, bool e
 void FloatingBarController::offerDrop(gfx::Point point) {
     auto menu = std::make_shared<ui::Menu>();
     menu->setAutoenablesItems(false);
-    const AppLanguage language = hooks_.language();
+    const AppLanguage language = settings_->language();
     const std::weak_ptr<FloatingBarController> weak = weak_from_this();
     for (const auto& [key, mode] : {std::pair{Copy::floatingCopy, FloatingMode::copy},
                                     std::pair{Copy::floatingMove, FloatingMode::detached}}) {
@@ -399,7 +444,7 @@ void FloatingBarController::offerDrop(gfx::Point point) {
         menu->addItem(item);
     }
     // Runs modally: the choice reaches choose while the drop frame is still set.
-    ui::Menu::popUpAtScreenPoint(menu, point, hooks_.statusStrip()->effectiveAppearance());
+    ui::Menu::popUpAtScreenPoint(menu, point, statusStrip_->view()->effectiveAppearance());
 }
 
 void FloatingBarController::choose(const std::any& representedObject) {
@@ -407,7 +452,7 @@ void FloatingBarController::choose(const std::any& representedObject) {
     if (!name)
         return;
     if (auto mode = parseFloatingMode(*name))
-        hooks_.setMode(*mode, dropFrame_);
+        setMode(*mode, dropFrame_);
 }
 
 void FloatingBarController::clearPreview() {
@@ -417,16 +462,15 @@ void FloatingBarController::clearPreview() {
     dropFrame_.reset();
 }
 
-void FloatingBarController::redrawPreview() {
-    if (preview_)
-        if (auto* surface = dynamic_cast<StatusEditingSurface*>(preview_->contentView().get()))
-            surface->redraw();
-}
-
-void FloatingBarController::redrawPreview(const gfx::Rect& rect) {
-    if (preview_)
-        if (auto* surface = dynamic_cast<StatusEditingSurface*>(preview_->contentView().get()))
-            surface->redraw(rect);
+void FloatingBarController::redrawPreview(std::optional<gfx::Rect> rect) {
+    auto* surface =
+        preview_ ? dynamic_cast<StatusEditingSurface*>(preview_->contentView().get()) : nullptr;
+    if (!surface)
+        return;
+    if (rect)
+        surface->redraw(*rect);
+    else
+        surface->redraw();
 }
 
 void FloatingBarController::makePopover() {
@@ -452,14 +496,13 @@ void FloatingBarController::makePopover() {
         if (auto self = weak.lock())
             self->popover_->performClose();
     };
-    view.openAction = hooks_.statusDetails().openAction;
-    view.sensorAction = hooks_.statusDetails().sensorAction;
+    view.openAction = [store = settings_] { openProcessMonitor(store->language()); };
+    view.sensorAction = [store = settings_] { presentSensorHelp(store->language()); };
 
     view.lookAction = floatingLookEditor(settings_);
     view.sortingAction = [weak] {
-        auto self = weak.lock();
-        if (self && self->strip_->isSorting() != self->details_->isSorting())
-            self->strip_->setSorting(self->details_->isSorting());
+        if (auto self = weak.lock())
+            self->setSorting(self->details_->isSorting());
     };
 }
 
@@ -469,7 +512,7 @@ void FloatingBarController::refreshDetails(bool opening, bool animated) {
     DetailView& view = *details_;
     view.setAppearance(strip_->appearance());
     popover_->setAppearance(strip_->appearance());
-    hooks_.handOff(view, *settings_->floating(), opening || popover_->isShown(), animated);
+    handOff_.handOff(view, shownFloatingLook(*settings_), opening || popover_->isShown(), animated);
 
     if (!popover_->isShown())
         return;
@@ -484,7 +527,8 @@ void FloatingBarController::toggleDetails(ModuleKind module, gfx::Point point,
     if (!panel_ || !panel_->contentView())
         return;
     makePopover();
-    hooks_.closeStatusDetails();
+    if (auto owner = owner_.lock())
+        owner->closeStatusDetails();
     if (popover_->isShown() && details_->priority() == module) {
         popover_->performClose();
         return;
@@ -521,28 +565,23 @@ void FloatingBarController::modulePressed(std::optional<ModuleKind> module, bool
 std::shared_ptr<LiveSettingsMenu> FloatingBarController::makeMenu() {
     load();
     const std::weak_ptr<FloatingBarController> weak = weak_from_this();
-    auto menu = makeFloatingBarMenu(
-        settings_, {.language =
-                        [weak] {
-                            auto self = weak.lock();
-                            return self ? self->hooks_.language() : AppLanguage::english;
-                        },
-                    .fanAvailable =
-                        [weak] {
-                            auto self = weak.lock();
-                            return self && self->sampling_.fanAvailable;
-                        },
-                    .appearance =
-                        [weak] {
-                            if (auto self = weak.lock())
-                                return self->strip_->effectiveAppearance();
-                            return ui::Application::shared().effectiveAppearance();
-                        },
-                    .closeBar =
-                        [weak] {
-                            if (auto self = weak.lock())
-                                self->hooks_.setMode(FloatingMode::none, std::nullopt);
-                        }});
+    auto menu = makeFloatingBarMenu(settings_,
+                                    {.fanAvailable =
+                                         [weak] {
+                                             auto self = weak.lock();
+                                             return self && self->sampling_.fanAvailable;
+                                         },
+                                     .appearance =
+                                         [weak] {
+                                             if (auto self = weak.lock())
+                                                 return self->strip_->effectiveAppearance();
+                                             return ui::Application::shared().effectiveAppearance();
+                                         },
+                                     .closeBar =
+                                         [weak] {
+                                             if (auto self = weak.lock())
+                                                 self->setMode(FloatingMode::none, std::nullopt);
+                                         }});
     menu->rebuild = [weak]() -> std::shared_ptr<ui::Menu> {
         if (auto self = weak.lock())
             return self->makeMenu();
@@ -562,8 +601,7 @@ void FloatingBarController::showMenu(const ui::Event& event) {
 
 void FloatingBarController::sort() {
     popover_->performClose();
-    strip_->setSorting(!strip_->isSorting());
-    details_->setSorting(strip_->isSorting());
+    setSorting(!strip_->isSorting());
     strip_->setActiveModule(std::nullopt);
     // The strip's own redraw request repaints the bar's surface at once.
     if (strip_->editingDisplayAction)

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/DetailsHandOff.h"
 #include "app/SamplingState.h"
 #include "app/SettingsStore.h"
+#include "app/StatusStripController.h"
 #include "detail/DetailView.h"
 #include "detail/LiveSettingsMenu.h"
 #include "floating/FloatingLiquidAnimator.h"
@@ -16,12 +18,9 @@
 #include <optional>
 #include <vector>
 
-namespace foundation {
-class UserDefaults;
-}
-
 namespace pulsedeck {
 
+class FloatingModeController;
 class FloatingSurface;
 namespace testing {
 struct AppDelegateProbe;
@@ -29,29 +28,18 @@ struct AppDelegateProbe;
 
 // The floating bar: its panel and surface, its strip, its own details popover and context menu,
 // the preview a module dragged out of the status strip pulls along, and docking back into the
-// menu bar. It owns those objects; the mode, and what the rest of the program does about it,
-// belong to its owner, which it asks through Hooks.
+// menu bar. It owns those objects and observes the settings for its own look (and the menu bar's
+// theme and language, which it shows). It is owned by the floating mode, which it asks for a
+// change of mode and tells when the panel moved; it holds it weakly. Main thread only.
 class FloatingBarController final : public ui::PopoverDelegate,
+                                    public StripPullOut,
                                     public std::enable_shared_from_this<FloatingBarController> {
 public:
-    struct Hooks {
-        std::function<AppLanguage()> language;
-        // The status strip, which a preview draws and whose height the bar takes.
-        std::function<std::shared_ptr<MenuBarContentView>()> statusStrip;
-        // The status details, whose open and sensor actions the bar's details share.
-        std::function<const DetailView&()> statusDetails;
-        std::function<void()> closeStatusDetails;
-        std::function<FullscreenMonitor&()> fullscreen;
-        // Hands the bar's record and, while `open`, the readings to the bar's details.
-        std::function<void(DetailView&, const FloatingPreferences&, bool open, bool animated)>
-            handOff;
-        std::function<void(FloatingMode, std::optional<gfx::Rect> dropFrame)> setMode;
-        // The panel moved, or was placed.
-        std::function<void()> moved;
-    };
-
+    // `statusStrip`: the status strip a preview draws and whose height the bar takes.
     FloatingBarController(std::shared_ptr<SettingsStore> settings, const SamplingState& sampling,
-                          foundation::UserDefaults& defaults, gfx::Rect stripFrame, Hooks hooks);
+                          std::shared_ptr<StatusStripController> statusStrip,
+                          std::shared_ptr<const FullscreenMonitor> fullscreen,
+                          gfx::Rect stripFrame);
 
     const std::shared_ptr<ui::Window>& panel() const { return panel_; }
     const std::shared_ptr<MenuBarContentView>& strip() const { return strip_; }
@@ -60,6 +48,8 @@ public:
     // The panel's content; none without a panel.
     FloatingSurface* surface() const;
 
+    // The floating mode that owns the bar; follows the settings.
+    void install(std::weak_ptr<FloatingModeController> owner);
     // Loads the bar's own settings record once through the store and wires the strip's closures,
     // once.
     void load();
@@ -72,8 +62,8 @@ public:
     void stopMotion() { motion_.stop(); }
     // Rebuilds the strip from the bar's record and the readings, with the status strip's height.
     void refreshStrip();
-    // Sizes the panel to the strip and keeps it on screen; nothing while there is no panel or the
-    // liquid animation moves it.
+    // Sizes the panel to the strip and keeps it on screen (the owner decides again whether it
+    // shows where it moved); nothing while there is no panel or the liquid animation moves it.
     void layoutPanel();
     // Feeds the open (or `opening`) details from the bar's record and the latest readings; nothing
     // before the popover is prepared or the record loaded. `animated`: a relayout this causes
@@ -95,13 +85,12 @@ public:
     // liquid pull-out stretches it from the menu bar, tears it off or springs it back. A strip
     // torn off and dropped away from the menu bar (anywhere, in detached mode) offers a floating
     // bar there.
-    void dragOut(gfx::Point start, gfx::Point current, bool ended);
+    void dragOut(gfx::Point start, gfx::Point current, bool ended) override;
     // Menu action: choose the mode named by the item's represented object ("none", "copy",
     // "detached"; anything else does nothing), at the drop frame while one is set.
     void choose(const std::any& representedObject);
     // Repaints the drag-out preview: all of it, or the column under a rect of the strip.
-    void redrawPreview();
-    void redrawPreview(const gfx::Rect& rect);
+    void redrawPreview(std::optional<gfx::Rect> rect) override;
 
     // Wires the details and their popover; once.
     void makePopover();
@@ -120,8 +109,15 @@ public:
 
 private:
     friend struct testing::AppDelegateProbe;
+    void settingsChanged(const SettingsChange& change);
     // A panel; a preview draws the status strip and lets every click through.
     std::shared_ptr<ui::Window> makePanel(bool preview, const gfx::Rect& frame);
+    // The panel's surface takes the bar's opacity.
+    void applyOpacity();
+    // The bar's strip and details sort together, or neither does.
+    void setSorting(bool sorting);
+    // Asks the owner to change the mode.
+    void setMode(FloatingMode mode, std::optional<gfx::Rect> dropFrame);
     // The closures of a panel's surface, each holding the controller weakly.
     void installSurfaceActions(FloatingSurface& surface);
     void saveFrame(const gfx::Rect& frame);
@@ -134,8 +130,10 @@ private:
 
     std::shared_ptr<SettingsStore> settings_;
     const SamplingState& sampling_;
-    foundation::UserDefaults& defaults_;
-    Hooks hooks_;
+    std::shared_ptr<StatusStripController> statusStrip_;
+    std::shared_ptr<const FullscreenMonitor> fullscreen_;
+    std::weak_ptr<FloatingModeController> owner_;
+    DetailsHandOff handOff_;
 
     std::shared_ptr<ui::Window> panel_;
     std::shared_ptr<MenuBarContentView> strip_;

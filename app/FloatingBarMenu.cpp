@@ -99,7 +99,7 @@ std::shared_ptr<ui::MenuItem> holder(std::string title, std::shared_ptr<ui::Menu
 std::shared_ptr<LiveSettingsMenu> makeFloatingBarMenu(const Store& store,
                                                       const FloatingBarMenuHooks& hooks) {
     const StripLook look = currentLook(store);
-    const AppLanguage language = hooks.language();
+    const AppLanguage language = store->language();
 
     auto menu = std::make_shared<LiveSettingsMenu>(text(Copy::floating, language));
     menu->setAutoenablesItems(false);
@@ -132,10 +132,10 @@ std::shared_ptr<LiveSettingsMenu> makeFloatingBarMenu(const Store& store,
     menu->addItem(holder(text(Copy::floatingModules, language),
                          modulesMenu(store, look, hooks.fanAvailable(), language)));
     menu->addItem(ui::MenuItem::separator());
-    menu->addItem(std::make_shared<ui::MenuItem>(text(Copy::feedback, language),
-                                                 [language = hooks.language](ui::MenuItem&) {
-                                                     SupportFeedback::shared().show(language());
-                                                 }));
+    menu->addItem(
+        std::make_shared<ui::MenuItem>(text(Copy::feedback, language), [store](ui::MenuItem&) {
+            SupportFeedback::shared().show(store->language());
+        }));
     menu->addItem(ui::MenuItem::separator());
     auto close =
         std::make_shared<ui::MenuItem>(text(Copy::closeFloating, language),

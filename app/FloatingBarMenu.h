@@ -11,7 +11,6 @@ namespace pulsedeck {
 
 // What the floating bar's context menu asks of its owner.
 struct FloatingBarMenuHooks {
-    std::function<AppLanguage()> language;
     std::function<bool()> fanAvailable;
     // The bar's own appearance, which the menu shows in.
     std::function<gfx::Appearance()> appearance;

@@ -1,7 +1,5 @@
 #include "app/FloatingModeController.h"
 
-#include "floating/FloatingSurface.h"
-
 #include <algorithm>
 
 namespace pulsedeck {
@@ -21,74 +19,74 @@ bool statusItemVisible(bool floatingBarStandsIn, bool hideInFullscreen,
 FloatingModeController::FloatingModeController(std::shared_ptr<SettingsStore> settings,
                                                std::shared_ptr<StatusStripController> statusStrip,
                                                std::shared_ptr<DetailsController> details,
-                                               std::shared_ptr<FloatingBarController> floatingBar,
-                                               std::shared_ptr<ui::WindowList> windowList,
-                                               dispatch::RunLoop& loop, Hooks hooks)
-    : settings_(std::move(settings)), statusStrip_(std::move(statusStrip)),
-      details_(std::move(details)), floatingBar_(std::move(floatingBar)), hooks_(std::move(hooks)),
-      monitor_(std::make_unique<FullscreenMonitor>(std::move(windowList),
-                                                   FullscreenMonitor::currentPID(), loop)) {
-    // The monitor is ours, so its report never outlives this controller.
-    monitor_->changed = [this] { applyVisibility(); };
+                                               std::shared_ptr<FullscreenMonitor> fullscreen,
+                                               const SamplingState& sampling, gfx::Rect stripFrame)
+    : settings_(settings), statusStrip_(statusStrip), details_(std::move(details)),
+      fullscreen_(std::move(fullscreen)),
+      bar_(std::make_shared<FloatingBarController>(
+          std::move(settings), sampling, std::move(statusStrip), fullscreen_, stripFrame)) {}
+
+void FloatingModeController::install() {
+    const std::weak_ptr<FloatingModeController> weak = weak_from_this();
+    bar_->install(weak);
+    fullscreen_->changed = [weak] {
+        if (auto self = weak.lock())
+            self->applyVisibility();
+    };
+    settings_->observe([weak](const SettingsChange& change) {
+        if (auto self = weak.lock())
+            self->settingsChanged(change);
+    });
+    if (prefs().look.hideInFullscreen)
+        fullscreen_->setEnabled(true);
 }
 
-void FloatingModeController::start() {
-    if (prefs().look.hideInFullscreen)
-        monitor_->setEnabled(true);
+void FloatingModeController::restore() {
+    if (prefs().floatingMode != FloatingMode::none)
+        set(prefs().floatingMode, std::nullopt);
+}
+
+void FloatingModeController::settingsChanged(const SettingsChange& change) {
+    if (change.touches(PreferenceKey::hideInFullscreen) ||
+        change.floatingEntries.contains("hideInFullscreen")) {
+        updateMonitoring();
+        applyVisibility();
+    }
 }
 
 void FloatingModeController::set(FloatingMode mode, std::optional<gfx::Rect> dropFrame) {
-    floatingBar_->stopMotion();
+    bar_->stopMotion();
     const FloatingMode old = prefs().floatingMode;
-    // The steps below apply what the mode's settings changes bring along.
-    const auto quietly = [this](auto change) {
-        changing_ = true;
-        change();
-        changing_ = false;
-    };
     if (mode == FloatingMode::detached && old != FloatingMode::detached) {
         // Detaching, the bar takes over the strip's modules and styles.
-        floatingBar_->load();
-        quietly([this] {
-            settings_->changeFloating([this](FloatingPreferences& p) {
-                p.look.modules = withThemeOf(prefs().look.modules, p.look.modules.colors);
-            });
+        bar_->load();
+        settings_->changeFloating([this](FloatingPreferences& p) {
+            p.look.modules = withThemeOf(prefs().look.modules, p.look.modules.colors);
         });
     } else if (mode == FloatingMode::none && old == FloatingMode::detached &&
                settings_->floating()) {
-        quietly([this] {
-            settings_->change([this](Preferences& p) {
-                p.look.modules =
-                    withThemeOf(settings_->floating()->look.modules, p.look.modules.colors);
-            });
+        settings_->change([this](Preferences& p) {
+            p.look.modules =
+                withThemeOf(settings_->floating()->look.modules, p.look.modules.colors);
         });
     }
     if (mode == FloatingMode::none && details_->floatingFrame() && details_->popover()->isShown())
         details_->popover()->performClose();
 
-    quietly([this, mode] { settings_->change([mode](Preferences& p) { p.floatingMode = mode; }); });
+    settings_->change([mode](Preferences& p) { p.floatingMode = mode; });
 
     if (mode == FloatingMode::none) {
-        floatingBar_->hide();
+        bar_->hide();
         applyVisibility();
     } else {
         showPanel(dropFrame);
     }
-
     statusStrip_->refreshEditingPanels();
-    hooks_.handOff();
-
-    if (mode == FloatingMode::none && old == FloatingMode::detached) {
-        hooks_.refresh();
-        hooks_.requestSample();
-        monitor_->setEnabled(prefs().look.hideInFullscreen);
-    } else {
-        updateMonitoring();
-    }
+    updateMonitoring();
 }
 
 void FloatingModeController::showPanel(std::optional<gfx::Rect> dropFrame) {
-    floatingBar_->show(dropFrame);
+    bar_->show(dropFrame);
     applyVisibility();
 
     if (prefs().floatingMode == FloatingMode::detached) {
@@ -101,8 +99,16 @@ void FloatingModeController::showPanel(std::optional<gfx::Rect> dropFrame) {
 bool FloatingModeController::barStandsIn() const {
     // Without a bar to show, or a screen to show it on, the status item is the only way back to
     // the program, so it stays.
-    return prefs().floatingMode == FloatingMode::detached && floatingBar_->panel() &&
+    return prefs().floatingMode == FloatingMode::detached && bar_->panel() &&
            !ui::Screen::screens().empty();
+}
+
+bool FloatingModeController::barHolds(gfx::Point point) const {
+    return bar_->panel() && bar_->panel()->frame().contains(point);
+}
+
+void FloatingModeController::closeStatusDetails() {
+    details_->close();
 }
 
 void FloatingModeController::applyVisibility() {
@@ -112,17 +118,17 @@ void FloatingModeController::applyVisibility() {
     for (const auto& screen : ui::Screen::screens())
         displayNumbers.push_back(screen.displayNumber());
     const bool itemVisible = statusItemVisible(barStandsIn(), prefs().look.hideInFullscreen,
-                                               displayNumbers, monitor_->displayIDs());
+                                               displayNumbers, fullscreen_->displayIDs());
     if (statusStrip_->item()->isVisible() != itemVisible)
         statusStrip_->item()->setVisible(itemVisible);
 
-    if (const std::shared_ptr<ui::Window>& panel = floatingBar_->panel()) {
+    if (const std::shared_ptr<ui::Window>& panel = bar_->panel()) {
         const bool barHides = settings_->floating() &&
                               settings_->floating()->look.hideInFullscreen &&
-                              monitor_->isFullscreen(panel->frame());
+                              fullscreen_->isFullscreen(panel->frame());
         if (barHides)
             panel->orderOut();
-        else if (hooks_.surfacesReady())
+        else if (statusStrip_->surfacesReady())
             panel->orderFrontRegardless();
     }
 
@@ -132,7 +138,7 @@ void FloatingModeController::applyVisibility() {
             shownAt = details_->anchorFrame();
         if (!shownAt)
             shownAt = statusStrip_->view()->statusItemScreenFrame();
-        if (shownAt && prefs().look.hideInFullscreen && monitor_->isFullscreen(*shownAt))
+        if (shownAt && prefs().look.hideInFullscreen && fullscreen_->isFullscreen(*shownAt))
             details_->popover()->performClose();
     }
     statusStrip_->refreshEditingPanels();
@@ -142,30 +148,7 @@ void FloatingModeController::updateMonitoring() {
     const bool floatingHides = prefs().floatingMode != FloatingMode::none &&
                                settings_->floating() &&
                                settings_->floating()->look.hideInFullscreen;
-    monitor_->setEnabled(prefs().look.hideInFullscreen || floatingHides);
-}
-
-void FloatingModeController::hidingChanged() {
-    updateMonitoring();
-    applyVisibility();
-}
-
-void FloatingModeController::barSettingsChanged(const SettingsChange& change) {
-    if (changing_)
-        return;
-    floatingBar_->load();
-    if (FloatingSurface* surface = floatingBar_->surface())
-        surface->setOpacity(settings_->floating()->look.opacity);
-    updateMonitoring();
-    // The open details show the change first, animated; the strip's refresh then finds them
-    // up to date.
-    floatingBar_->refreshDetails(false, true);
-    floatingBar_->refreshStrip();
-    applyVisibility();
-    // Only a module the bar shows or hides may change what is sampled: a purely visual setting
-    // reads no sensor.
-    if (change.floatingEntries.contains("hidden"))
-        hooks_.requestSample();
+    fullscreen_->setEnabled(prefs().look.hideInFullscreen || floatingHides);
 }
 
 } // namespace pulsedeck

@@ -1,14 +1,17 @@
 #include "app/LaunchSequence.h"
 
+#include "app/AppIcon.h"
 #include "app/Preferences.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/toolkit/Application.h"
 
 namespace pulsedeck {
 
-LaunchSequence::LaunchSequence(foundation::UserDefaults& defaults, dispatch::RunLoop& loop,
-                               Hooks hooks)
-    : defaults_(defaults), loop_(loop), hooks_(std::move(hooks)) {}
+LaunchSequence::LaunchSequence(std::shared_ptr<const SettingsStore> settings,
+                               std::shared_ptr<const ProgramAppearance> appearance,
+                               dispatch::RunLoop& loop, Hooks hooks)
+    : defaults_(settings->defaults()), settings_(std::move(settings)),
+      appearance_(std::move(appearance)), loop_(loop), hooks_(std::move(hooks)) {}
 
 void LaunchSequence::after(double seconds, std::function<void(LaunchSequence&)> step) {
     loop_.queue().asyncAfter(seconds, [weak = weak_from_this(), step = std::move(step)] {
@@ -38,8 +41,10 @@ void LaunchSequence::presentFirstLaunchDetails(int attempt) {
 
 void LaunchSequence::showMenuBarTip() {
     defaults_.setBool(true, PreferenceKey::menuBarTipShown);
-    tip_ = std::make_unique<MenuBarTipWindow>(hooks_.language(), hooks_.icon());
-    setAppearance(hooks_.dark() ? gfx::Appearance::dark : gfx::Appearance::light);
+    const bool dark = appearance_->isDark();
+    tip_ = std::make_unique<MenuBarTipWindow>(settings_->language(),
+                                              appearance_->icon().value_or(appIconImage(dark)));
+    setAppearance(dark ? gfx::Appearance::dark : gfx::Appearance::light);
     tip_->finish = [weak = weak_from_this()] {
         if (auto self = weak.lock())
             self->tip_.reset();

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "model/Localization.h"
+#include "app/ProgramAppearance.h"
+#include "app/SettingsStore.h"
 #include "platform/dispatch/RunLoop.h"
 #include "platform/graphics/Image.h"
 #include "updates/MenuBarTipWindow.h"
@@ -19,9 +20,9 @@ struct AppDelegateProbe;
 }
 
 // What a user sees once, shortly after launch: the details opened at the very first launch, and
-// the tip that points at the menu bar. Each is remembered in the defaults as soon as it is
-// scheduled or shown, so a crash never shows it twice. The details and the icon belong to the
-// owner, which it asks through Hooks.
+// the tip that points at the menu bar, in the program's appearance and language. Each is
+// remembered in the defaults as soon as it is scheduled or shown, so a crash never shows it twice.
+// The details belong to the owner, which it asks through Hooks that hold them weakly.
 class LaunchSequence final : public std::enable_shared_from_this<LaunchSequence> {
 public:
     struct Hooks {
@@ -29,9 +30,6 @@ public:
         std::function<bool()> itemPlaced;
         // Opens the status details, unless they are open.
         std::function<void()> showDetails;
-        std::function<AppLanguage()> language;
-        std::function<bool()> dark;
-        std::function<gfx::Image()> icon;
     };
 
     // Delays after launch, in seconds.
@@ -40,7 +38,9 @@ public:
     static constexpr int firstLaunchAttempts = 40;
     static constexpr double menuBarTipDelay = 1.2;
 
-    LaunchSequence(foundation::UserDefaults& defaults, dispatch::RunLoop& loop, Hooks hooks);
+    LaunchSequence(std::shared_ptr<const SettingsStore> settings,
+                   std::shared_ptr<const ProgramAppearance> appearance, dispatch::RunLoop& loop,
+                   Hooks hooks);
 
     // Schedules the tip and the first launch's details, each unless already seen.
     void start();
@@ -56,6 +56,8 @@ private:
     void after(double seconds, std::function<void(LaunchSequence&)> step);
 
     foundation::UserDefaults& defaults_;
+    std::shared_ptr<const SettingsStore> settings_;
+    std::shared_ptr<const ProgramAppearance> appearance_;
     dispatch::RunLoop& loop_;
     Hooks hooks_;
     std::unique_ptr<MenuBarTipWindow> tip_;

@@ -38,4 +38,9 @@ void presentSensorHelperAlert(SensorClient& client, const std::function<std::str
     }
 }
 
+void presentSensorHelp(AppLanguage language) {
+    presentSensorHelperAlert(SensorClient::shared(),
+                             [language](Copy key) { return text(key, language); });
+}
+
 } // namespace pulsedeck

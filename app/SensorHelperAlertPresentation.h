@@ -14,4 +14,7 @@ class SensorClient;
 // companion. Main thread.
 void presentSensorHelperAlert(SensorClient& client, const std::function<std::string(Copy)>& texts);
 
+// The alert for the shared sensor client, in `language`: what the details' sensor button shows.
+void presentSensorHelp(AppLanguage language);
+
 } // namespace pulsedeck

@@ -11,8 +11,15 @@ bool SettingsChange::touchesAny(std::initializer_list<std::string_view> some) co
     return false;
 }
 
-SettingsStore::SettingsStore(foundation::UserDefaults& defaults)
-    : defaults_(defaults), main_(Preferences::read(defaults)) {}
+SettingsStore::SettingsStore(foundation::UserDefaults& defaults,
+                             std::function<std::vector<std::string>()> preferredLanguages)
+    : defaults_(defaults), preferredLanguages_(std::move(preferredLanguages)),
+      main_(Preferences::read(defaults)) {}
+
+AppLanguage SettingsStore::language() const {
+    return resolve(main_.languageSelection,
+                   preferredLanguages_ ? preferredLanguages_() : std::vector<std::string>{});
+}
 
 const FloatingPreferences& SettingsStore::loadFloating() {
     if (!floating_) {

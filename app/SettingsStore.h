@@ -31,14 +31,17 @@ struct SettingsChange {
 
 // The one holder of both preference sets. Every change goes through `change` or
 // `changeFloating`: the store writes what changed, in the stored formats the settings are read
-// back from, and then tells each observer which keys changed. A change that changes nothing
-// writes nothing and tells nobody. Main thread only.
+// back from, and then tells each observer, in the order they came, which keys changed; each
+// controller observes it for the keys it owns. A change that changes nothing writes nothing and
+// tells nobody. Main thread only.
 class SettingsStore {
 public:
     using Observer = std::function<void(const SettingsChange&)>;
 
-    // Reads the main settings; the bar's record waits for loadFloating.
-    explicit SettingsStore(foundation::UserDefaults& defaults);
+    // Reads the main settings; the bar's record waits for loadFloating. `preferredLanguages`
+    // lists the user's languages, most preferred first; none: English.
+    explicit SettingsStore(foundation::UserDefaults& defaults,
+                           std::function<std::vector<std::string>()> preferredLanguages = {});
 
     const Preferences& main() const { return main_; }
     // None until the floating bar first needs its record.
@@ -57,11 +60,14 @@ public:
     std::uint64_t revision() const { return revision_; }
 
     foundation::UserDefaults& defaults() const { return defaults_; }
+    // The language the interface speaks now: the stored choice, else the user's languages.
+    AppLanguage language() const;
 
 private:
     void notify(const SettingsChange& change);
 
     foundation::UserDefaults& defaults_;
+    std::function<std::vector<std::string>()> preferredLanguages_;
     Preferences main_;
     std::optional<FloatingPreferences> floating_;
     std::vector<Observer> observers_;

@@ -1,7 +1,14 @@
 #include "app/StatusStripController.h"
 
 #include "floating/DockAnchors.h"
+#include "model/AccentColor.h"
+#include "model/MenuBarGeometry.h"
+#include "platform/toolkit/Workspace.h"
 #include "statusbar/StatusEditingSurface.h"
+#include "statusbar/StatusLayout.h"
+
+#include <algorithm>
+#include <span>
 
 namespace pulsedeck {
 
@@ -9,57 +16,167 @@ namespace {
 
 constexpr ui::EventMask pointerMonitorMask =
     ui::EventMasks::leftMouseDown | ui::EventMasks::leftMouseUp | ui::EventMasks::leftMouseDragged;
+// A menu-bar height outside these bounds is not believed.
+constexpr double plausibleMenuBarMinimum = 18;
+constexpr double plausibleMenuBarMaximum = 80;
+
+namespace Key = PreferenceKey;
+// What only the editing panels over the strip show.
+constexpr std::string_view panelKeys[] = {Key::floatingOpacity, Key::hideInFullscreen,
+                                          Key::floatingMode};
+// What neither the strip nor the panels show.
+constexpr std::string_view unseenKeys[] = {Key::detailPresentation, Key::collapsedSections,
+                                           Key::floatingDockAnchors, Key::floatingOnTop};
+
+bool listed(std::string_view key, std::span<const std::string_view> keys) {
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
 
 } // namespace
 
-StatusStripController::StatusStripController(std::shared_ptr<SettingsStore> settings,
-                                             const SamplingState& sampling, gfx::Rect stripFrame,
-                                             Hooks hooks)
-    : settings_(std::move(settings)), sampling_(sampling), hooks_(std::move(hooks)),
-      view_(std::make_shared<MenuBarContentView>(stripFrame)) {}
+double statusPresentationHeight(const std::vector<ui::Screen>& screens, double thickness) {
+    std::vector<double> heights;
+    for (const auto& screen : screens) {
+        double height = screen.frame().maxY() - screen.visibleFrame().maxY();
+        if (height < plausibleMenuBarMinimum || height > plausibleMenuBarMaximum) {
+            const double top = screen.safeAreaTop();
+            height = top < 24 ? std::max(thickness, 24.0) : std::max(top, thickness);
+        }
+        heights.push_back(height);
+    }
+    return statusHeight(heights);
+}
 
-void StatusStripController::install(ui::Application& app, double length) {
-    item_ = app.statusBar().statusItem(length);
+StatusStripController::StatusStripController(std::shared_ptr<SettingsStore> settings,
+                                             const SamplingState& sampling,
+                                             std::shared_ptr<const FullscreenMonitor> fullscreen,
+                                             dispatch::RunLoop& loop, gfx::Rect stripFrame)
+    : settings_(std::move(settings)), sampling_(sampling), fullscreen_(std::move(fullscreen)),
+      loop_(loop), view_(std::make_shared<MenuBarContentView>(stripFrame)) {}
+
+void StatusStripController::install(ui::Application& app, std::function<void()> ready) {
+    view_->setPresentationHeight(
+        statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness()));
+    const ModuleLook& look = prefs().look.modules;
+    const StatusLayout layout =
+        StatusLayout::measure(look.styles.memoryMode, settings_->language(), sampling_.latest,
+                              look.styles.memoryShowChart, look.chartLength);
+    item_ = app.statusBar().statusItem(layout.width);
     item_->setView(view_);
     if (auto* button = item_->button()) {
         if (auto* cell = button->cell())
             cell->setHighlightsBy(0);
         button->setBordered(false);
     }
-
     view_->monitorPointerEverywhere(app, pointerMonitorMask);
+    wireStrip();
 
     const std::weak_ptr<StatusStripController> weak = weak_from_this();
-    view_->widthChangedAction = [weak] {
+    settings_->observe([weak](const SettingsChange& change) {
+        if (auto self = weak.lock())
+            self->settingsChanged(change);
+    });
+    refresh();
+    loop_.queue().asyncAfter(surfacesReadyDelay, [weak, ready = std::move(ready)] {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        self->placeSurfaces();
+        if (ready)
+            ready();
+    });
+}
+
+void StatusStripController::wireStrip() {
+    const std::weak_ptr<StatusStripController> weak = weak_from_this();
+    // Each of the strip's reports goes to this controller while it lives, and on to what it
+    // reaches while that lives.
+    const auto presses = [weak](auto report) {
+        return [weak, report](auto&&... arguments) {
+            auto self = weak.lock();
+            if (auto presses = self ? self->presses_.lock() : nullptr)
+                report(*presses, arguments...);
+        };
+    };
+    MenuBarContentView& strip = *view_;
+    strip.widthChangedAction = [weak] {
         if (auto self = weak.lock())
             self->updateItemLength();
     };
-    view_->floatingDragAction = [weak](gfx::Point start, gfx::Point current, bool ended) {
-        if (auto self = weak.lock())
-            self->hooks_.dragOut(start, current, ended);
+    strip.floatingDragAction = [weak](gfx::Point start, gfx::Point current, bool ended) {
+        auto self = weak.lock();
+        if (auto pullOut = self ? self->pullOut_.lock() : nullptr)
+            pullOut->dragOut(start, current, ended);
     };
+    strip.editingDisplayAction = [weak] {
+        if (auto self = weak.lock())
+            self->redrawEditingSurfaces(std::nullopt);
+    };
+    strip.editingRectAction = [weak](const gfx::Rect& rect) {
+        if (auto self = weak.lock())
+            self->redrawEditingSurfaces(rect);
+    };
+    strip.clickAction =
+        presses([](StripPresses& p, std::optional<gfx::Point> point) { p.stripClicked(point); });
+    strip.moduleClickAction = presses(
+        [](StripPresses& p, std::optional<ModuleKind> module) { p.stripModulePressed(module); });
+    strip.moduleHoverAction = presses([](StripPresses& p, ModuleKind module, gfx::Point point) {
+        p.stripModuleHovered(module, point);
+    });
+    strip.hoverDetailsEnabled = [weak] {
+        auto self = weak.lock();
+        auto presses = self ? self->presses_.lock() : nullptr;
+        return presses && presses->showsDetailsOnHover();
+    };
+    strip.contextMenuAction =
+        presses([](StripPresses& p, const ui::Event& event) { p.stripContextMenu(event); });
+    strip.statusOrderAction = presses(
+        [](StripPresses& p, const std::vector<ModuleKind>& order) { p.stripReordered(order); });
+    strip.statusHideAction = presses([](StripPresses& p, ModuleKind kind) { p.stripHid(kind); });
+    strip.finishSortingAction = presses([](StripPresses& p) { p.stripSortingFinished(); });
 }
 
-void StatusStripController::refresh(const StripSettings& settings,
-                                    const StripEnvironment& environment) {
+void StatusStripController::settingsChanged(const SettingsChange& change) {
+    const auto& keys = change.keys;
+    if (std::any_of(keys.begin(), keys.end(), [](const std::string& key) {
+            return !listed(key, panelKeys) && !listed(key, unseenKeys);
+        }))
+        refresh();
+    else if (std::any_of(keys.begin(), keys.end(),
+                         [](const std::string& key) { return listed(key, panelKeys); }))
+        refreshEditingPanels();
+}
+
+void StatusStripController::refresh() {
     if (!item_)
         return;
+    const Preferences& p = prefs();
+    // The theme is every custom control's accent, the strip's devices picture among them.
+    applyAccentColor(toColor(p.look.modules.colors.color(ColorSlot::theme, p.normalBlue)));
+
+    ui::Application& app = ui::Application::shared();
+    const StripSettings settings = statusStripSettings(p, sampling_.fanAvailable);
+    const StripEnvironment environment{
+        .height = statusPresentationHeight(ui::Screen::screens(), app.statusBar().thickness()),
+        .systemDark = app.effectiveAppearance() == gfx::Appearance::dark,
+        .reduceMotion = app.workspace().accessibilityDisplayShouldReduceMotion(),
+        .language = settings_->language(),
+        .historyCapacity = static_cast<int>(sampling_.historyCapacity)};
     view_->setInputs(stripInputs(settings, sampling_.stripReadings(), environment));
 
-    const auto shows = [&settings](ModuleKind kind) { return settings.shows(kind); };
     StatusToolTipContent tip;
     tip.language = environment.language;
-    if (shows(ModuleKind::memory))
+    if (settings.shows(ModuleKind::memory))
         tip.memory = sampling_.latest;
-    if (shows(ModuleKind::fan))
+    if (settings.shows(ModuleKind::fan))
         tip.fan = sampling_.fanSnapshot;
-    if (shows(ModuleKind::network))
+    if (settings.shows(ModuleKind::network))
         tip.network = sampling_.networkSnapshot;
-    if (shows(ModuleKind::temperature))
+    if (settings.shows(ModuleKind::temperature))
         tip.temperature = sampling_.temperatureSnapshot;
-    if (shows(ModuleKind::devices))
+    if (settings.shows(ModuleKind::devices))
         tip.devices = sampling_.devicesSnapshot.devices;
-    if (shows(ModuleKind::compute))
+    if (settings.shows(ModuleKind::compute))
         tip.compute = sampling_.computeSnapshot;
     if (toolTipShown_ != tip) {
         const std::string text = statusToolTip(tip);
@@ -84,33 +201,27 @@ void StatusStripController::updateItemLength() {
     refreshEditingPanels();
 }
 
-void StatusStripController::installEditingPanels() {
+void StatusStripController::placeSurfaces() {
+    surfacesReady_ = true;
     editingPanels_ = std::make_unique<EditingPanels>(view_);
     const std::weak_ptr<StatusStripController> weak = weak_from_this();
     editingPanels_->stripPlacedAction = [weak](const ui::Screen& screen, const gfx::Rect& strip) {
         if (auto self = weak.lock())
             self->recordDockAnchor(screen, strip);
     };
-    view_->editingDisplayAction = [weak] {
-        if (auto self = weak.lock())
-            self->redrawEditingSurfaces(std::nullopt);
-    };
-    view_->editingRectAction = [weak](const gfx::Rect& rect) {
-        if (auto self = weak.lock())
-            self->redrawEditingSurfaces(rect);
-    };
+    refreshEditingPanels();
 }
 
 void StatusStripController::refreshEditingPanels() {
     if (!editingPanels_ || !item_)
         return;
-    EditingPanels::Conditions conditions;
-    conditions.surfacesReady = hooks_.surfacesReady();
-    conditions.statusHidden = prefs().floatingMode == FloatingMode::detached || !item_->isVisible();
-    conditions.hideInFullscreen = prefs().look.hideInFullscreen;
-    conditions.opacity = prefs().look.opacity;
-    conditions.fullscreenDisplays = hooks_.fullscreenDisplays();
-    editingPanels_->refresh(conditions);
+    const Preferences& p = prefs();
+    editingPanels_->refresh(
+        {.surfacesReady = surfacesReady_,
+         .statusHidden = p.floatingMode == FloatingMode::detached || !item_->isVisible(),
+         .hideInFullscreen = p.look.hideInFullscreen,
+         .opacity = p.look.opacity,
+         .fullscreenDisplays = fullscreen_->displayIDs()});
 }
 
 void StatusStripController::forgetHover() {
@@ -135,7 +246,8 @@ void StatusStripController::redrawEditingSurfaces(std::optional<gfx::Rect> rect)
         else
             editingPanels_->redrawSurfaces();
     }
-    hooks_.redrawPreview(rect);
+    if (auto pullOut = pullOut_.lock())
+        pullOut->redrawPreview(rect);
 }
 
 } // namespace pulsedeck

@@ -201,7 +201,7 @@ private:
 static void BM_StatusRebuildAllModules(benchmark::State& state) {
     WholeProgram program;
     for (auto _ : state)
-        program.delegate().refreshStatus(false);
+        program.delegate().refresh();
 }
 BENCHMARK(BM_StatusRebuildAllModules)->Unit(benchmark::kMicrosecond);
 
@@ -212,7 +212,7 @@ static void BM_StatusRebuildDetailsOpen(benchmark::State& state) {
     if (!program.delegate().details().popover()->isShown())
         state.SkipWithError("the popover did not open");
     for (auto _ : state)
-        program.delegate().refreshStatus(false);
+        program.delegate().refresh();
 }
 BENCHMARK(BM_StatusRebuildDetailsOpen)->Unit(benchmark::kMicrosecond);
 

@@ -202,8 +202,8 @@ TEST_F(AppDelegateClicksTest, HoverRefocusesModuleByModuleOnlyWhileShownAndAllow
     // Closing leaves no surface hovering.
     server.movePointer(moduleCenter(ModuleKind::network));
     loop.runUntilIdle();
-    ASSERT_FALSE(inside(*delegate).editingPanels->panels().empty());
-    const auto& panel = *inside(*delegate).editingPanels->panels().begin()->second;
+    ASSERT_FALSE(delegate->statusStrip().editingPanels()->panels().empty());
+    const auto& panel = *delegate->statusStrip().editingPanels()->panels().begin()->second;
     ASSERT_TRUE(EditingPanels::surfaceOf(panel)->hoveredModule());
     details()->dismissAction();
     EXPECT_FALSE(EditingPanels::surfaceOf(panel)->hoveredModule());
@@ -260,7 +260,7 @@ TEST_F(AppDelegateClicksTest, ClosingResetsSortingFocusSizeAndTheOutsideMonitor)
     EXPECT_FALSE(details()->isSorting());
     EXPECT_FALSE(delegate->statusStrip().view()->isSorting());
     EXPECT_FALSE(delegate->statusStrip().view()->activeModule());
-    EXPECT_FALSE(inside(*delegate).detailFloatingFrame);
+    EXPECT_FALSE(delegate->details().floatingFrame());
     EXPECT_FALSE(inside(*delegate).outsideClickMonitor);
     EXPECT_EQ(popover()->contentSize(),
               (gfx::Size{details()->contentWidth(), details()->preferredHeight()}));
@@ -309,7 +309,7 @@ TEST_F(AppDelegateClicksTest, ShownBesideAnAnchorRectangleThePopoverFitsTheRoomT
     const gfx::Rect bar{400, 500, 300, 30};
     delegate->details().show(std::nullopt, bar);
     ASSERT_TRUE(shown());
-    EXPECT_EQ(inside(*delegate).detailFloatingFrame, bar);
+    EXPECT_EQ(delegate->details().floatingFrame(), bar);
     EXPECT_EQ(inside(*delegate).anchorPanel->frame().x(), bar.midX() - 0.5);
     // Below the bar is 500 − 0 points of room, less 20.
     delegate->details().updatePopoverSize(2000, false);
@@ -374,17 +374,17 @@ TEST_F(AppDelegateClicksTest, AFullScreenWindowHidesTheItemAndClosesThePopoverWh
     clickModule(ModuleKind::network);
     windows->setWindows({{.bounds = {0, 0, 1440, 900}, .ownerPID = 1}});
     details()->editLook([=](StripLook& l) { l.hideInFullscreen = true; });
-    EXPECT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{1});
+    EXPECT_EQ(delegate->floatingMode().fullscreen().displayIDs(), std::set<int>{1});
     EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
     EXPECT_FALSE(shown());
 
     windows->setWindows({});
     loop.advanceAndRunDue(FullscreenMonitor::scanInterval + FullscreenMonitor::scanTolerance);
-    EXPECT_TRUE(inside(*delegate).fullscreenMonitor->displayIDs().empty());
+    EXPECT_TRUE(delegate->floatingMode().fullscreen().displayIDs().empty());
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
 
     details()->editLook([=](StripLook& l) { l.hideInFullscreen = false; });
-    EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
+    EXPECT_FALSE(delegate->floatingMode().fullscreen().isEnabled());
 }
 
 } // namespace

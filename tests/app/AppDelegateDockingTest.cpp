@@ -42,7 +42,7 @@ protected:
 
 TEST_F(AppDelegateDockingTest, EveryMenuBarDisplayGetsAPanelAndAStoredAnchorAtItsStrip) {
     twoDisplays();
-    EXPECT_EQ(inside(*delegate).editingPanels->panels().size(), 2u);
+    EXPECT_EQ(delegate->statusStrip().editingPanels()->panels().size(), 2u);
     const std::vector<ui::Screen> screens = ui::Screen::screens();
     const std::vector<gfx::Rect> frames = floatingBar().dockAnchorFrames();
     ASSERT_EQ(frames.size(), 2u);
@@ -70,13 +70,17 @@ TEST_F(AppDelegateDockingTest, AnAnchorOutsideTheMenuBarOrUnderAFullScreenWindow
     twoDisplays();
     windows->setWindows({{.bounds = {1440, -180, 1920, 1080}, .ownerPID = 1}});
     details()->editLook([=](StripLook& l) { l.hideInFullscreen = true; });
-    ASSERT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{2});
+    ASSERT_EQ(delegate->floatingMode().fullscreen().displayIDs(), std::set<int>{2});
     const std::vector<gfx::Rect> frames = floatingBar().dockAnchorFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_LE(frames[0].maxX(), 1440);
-    EXPECT_TRUE(inside(*delegate).editingPanels->panels().at("{{0, 0}, {1440, 900}}")->isVisible());
-    EXPECT_FALSE(
-        inside(*delegate).editingPanels->panels().at("{{1440, -180}, {1920, 1080}}")->isVisible());
+    EXPECT_TRUE(
+        delegate->statusStrip().editingPanels()->panels().at("{{0, 0}, {1440, 900}}")->isVisible());
+    EXPECT_FALSE(delegate->statusStrip()
+                     .editingPanels()
+                     ->panels()
+                     .at("{{1440, -180}, {1920, 1080}}")
+                     ->isVisible());
 }
 
 TEST_F(AppDelegateDockingTest, ABarPickedUpAtItsAnchorDocksOnlyOnceItHasLeftIt) {

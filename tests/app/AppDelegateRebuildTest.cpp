@@ -27,7 +27,7 @@ protected:
                 p.look.modules.setShown(kind,
                                         std::find(kinds.begin(), kinds.end(), kind) != kinds.end());
         });
-        delegate->refreshStatus(false);
+        delegate->refresh();
     }
 
     void change(const std::function<void(Preferences&)>& edit) {
@@ -92,7 +92,7 @@ TEST_F(AppDelegateRebuildTest, WithoutFansTheFanIsHiddenEverywhereButTheDetailOr
     sampled().fanAvailable = false;
     sampled().fanSnapshot =
         FanSnapshot{.model = "Board", .fans = {FanReading{0, 1200, 3000}}, .detectedCount = 1};
-    delegate->refreshStatus(false);
+    delegate->refresh();
     const auto& strip = delegate->statusStrip().view()->order();
     EXPECT_EQ(std::count(strip.begin(), strip.end(), ModuleKind::fan), 0);
     EXPECT_FALSE(delegate->statusStrip().view()->editableModules().contains(ModuleKind::fan));
@@ -126,8 +126,8 @@ TEST_F(AppDelegateRebuildTest, ComputeJumpsOnFirstShowingAndUnderReduceMotionEls
 
 TEST_F(AppDelegateRebuildTest, AppearanceAndIconFollowOnlyAFlipOfTheDarkFlag) {
     EXPECT_EQ(iconRequests, std::vector<bool>{false}) << "the first run applies the icon";
-    EXPECT_TRUE(inside(*delegate).applicationIcon);
-    delegate->refreshStatus(false);
+    EXPECT_TRUE(delegate->appearance().icon());
+    delegate->refresh();
     EXPECT_EQ(iconRequests.size(), 1u);
 
     details()->editLook([=](StripLook& l) { l.appearance = AppearanceMode::dark; });
@@ -138,20 +138,31 @@ TEST_F(AppDelegateRebuildTest, AppearanceAndIconFollowOnlyAFlipOfTheDarkFlag) {
     details()->editLook([=](StripLook& l) { l.appearance = AppearanceMode::light; });
     app.setSystemAppearance(gfx::Appearance::dark);
     loop.runUntilIdle();
-    delegate->refreshStatus(false);
+    delegate->refresh();
     EXPECT_EQ(iconRequests, (std::vector<bool>{false, true, false}))
         << "a light setting ignores the desktop's dark";
-    EXPECT_EQ(inside(*delegate).renderedDark, false);
+    EXPECT_FALSE(delegate->appearance().isDark());
+    EXPECT_EQ(popover()->appearance(), gfx::Appearance::light);
 }
 
 TEST_F(AppDelegateRebuildTest, AMissingIconLeavesTheIconAndStillAppliesTheAppearance) {
+    app.statusBar().removeStatusItem(delegate->statusStrip().item());
+    delegate->applicationWillTerminate();
+    delegate.reset();
+    auto lacking = environment();
+    lacking.appIcon = [this](bool dark) -> std::optional<gfx::Image> {
+        iconRequests.push_back(dark);
+        return dark ? std::nullopt : std::optional(appIconImage(false, 32));
+    };
+    launch(std::move(lacking));
+    const auto light = delegate->appearance().icon();
+    ASSERT_TRUE(light);
     details()->editLook([=](StripLook& l) { l.appearance = AppearanceMode::dark; });
-    const auto icon = inside(*delegate).applicationIcon;
-    ASSERT_TRUE(icon);
-    inside(*delegate).applicationIcon.reset();
-    details()->editLook([=](StripLook& l) { l.appearance = AppearanceMode::light; });
-    EXPECT_TRUE(inside(*delegate).applicationIcon) << "the light icon arrived";
-    EXPECT_EQ(inside(*delegate).renderedDark, false);
+    EXPECT_EQ(iconRequests.back(), true);
+    ASSERT_TRUE(delegate->appearance().icon());
+    EXPECT_EQ(delegate->appearance().icon()->size(), light->size()) << "the light icon stays";
+    EXPECT_TRUE(delegate->appearance().isDark());
+    EXPECT_EQ(popover()->appearance(), gfx::Appearance::dark);
 }
 
 TEST_F(AppDelegateRebuildTest, TheAccentAndTheStripFollowTheTheme) {
@@ -226,7 +237,7 @@ TEST_F(AppDelegateRebuildTest, ClosedDetailsCatchUpWhenOpened) {
     for (const auto& take : takes) {
         ASSERT_FALSE(take.shown()) << take.what;
         take.alter();
-        delegate->refreshStatus(false);
+        delegate->refresh();
         EXPECT_TRUE(take.shown()) << take.what;
     }
 
@@ -264,7 +275,7 @@ TEST_F(AppDelegateRebuildTest, AnUnchangedModuleKeepsItsImageAndAChangedOneIsDra
     for (const gfx::Bitmap* image : first)
         ASSERT_NE(image, nullptr);
 
-    delegate->refreshStatus(false);
+    delegate->refresh();
     EXPECT_EQ(images(), first) << "nothing changed: every image is kept";
 
     // One module's content at a time; only its image is drawn again.
@@ -278,7 +289,7 @@ TEST_F(AppDelegateRebuildTest, AnUnchangedModuleKeepsItsImageAndAChangedOneIsDra
     auto previous = first;
     for (std::size_t changed = 0; changed < changes.size(); ++changed) {
         changes[changed]();
-        delegate->refreshStatus(false);
+        delegate->refresh();
         const auto now = images();
         for (std::size_t module = 0; module < now.size(); ++module) {
             if (module == changed)
@@ -302,18 +313,18 @@ TEST_F(AppDelegateRebuildTest, ARebuildThatChangedNothingLeavesTheStripUnmarked)
     MenuBarContentView& strip = *delegate->statusStrip().view();
     // The surfaces laid over the strip draw it; the strip under them shows nothing of its own.
     ASSERT_TRUE(strip.editingSurfacePresented());
-    ASSERT_FALSE(inside(*delegate).editingPanels->panels().empty());
-    const auto* surface =
-        EditingPanels::surfaceOf(*inside(*delegate).editingPanels->panels().begin()->second);
+    ASSERT_FALSE(delegate->statusStrip().editingPanels()->panels().empty());
+    const auto* surface = EditingPanels::surfaceOf(
+        *delegate->statusStrip().editingPanels()->panels().begin()->second);
     ASSERT_TRUE(surface);
     const ui::View& painted = *surface->foreground();
     ASSERT_FALSE(strip.needsDisplay() || painted.needsDisplay()) << "the windows drew the strip";
 
-    delegate->refreshStatus(false);
+    delegate->refresh();
     EXPECT_FALSE(strip.needsDisplay() || painted.needsDisplay());
 
     sampled().networkSnapshot.download = 654321.0;
-    delegate->refreshStatus(false);
+    delegate->refresh();
     EXPECT_TRUE(painted.needsDisplay()) << "a new network image is painted";
     EXPECT_FALSE(strip.needsDisplay()) << "by the surfaces alone";
     const gfx::Rect network = strip.rect(ModuleKind::network);
@@ -364,11 +375,11 @@ TEST_F(AppDelegateRebuildTest, ThePopoverOpenedAfterClosedSecondsShowsTheLatestF
 
 TEST_F(AppDelegateRebuildTest, NothingIsTouchedBeforeTheItemExists) {
     auto unlaunched = AppDelegate::create(environment());
-    unlaunched->refreshStatus(true);
+    unlaunched->refresh();
     EXPECT_FALSE(unlaunched->statusStrip().view()->moduleImage(ModuleKind::memory));
     EXPECT_TRUE(unlaunched->statusStrip().view()->toolTip().empty());
     EXPECT_FALSE(DetailViewProbe(*unlaunched->details().view()).lastLayoutRequestedAnimation());
-    EXPECT_FALSE(inside(*unlaunched).renderedDark);
+    EXPECT_FALSE(unlaunched->appearance().icon()) << "no appearance is applied before launch";
 }
 
 } // namespace

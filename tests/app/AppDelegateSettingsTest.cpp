@@ -1,6 +1,8 @@
 #include "app/ControllerHarness.h"
 #include "app/ModuleActivity.h"
 #include "sources/SensorHelperAlert.h"
+#include "statusbar/PassiveStripMaterial.h"
+#include "statusbar/StatusEditingSurface.h"
 #include "support/DetailViewProbe.h"
 
 #include <cmath>
@@ -25,6 +27,16 @@ struct SettingsCase {
     std::optional<ModuleKind> clears;
     bool samples;
 };
+
+// The editing panels over the strip stand, and their glass shows the menu bar's opacity.
+bool panelsShowOpacity(const AppDelegate& d, double opacity) {
+    const EditingPanels* panels = d.statusStrip().editingPanels();
+    return panels && !panels->panels().empty() &&
+           std::all_of(panels->panels().begin(), panels->panels().end(), [&](const auto& entry) {
+               const StatusEditingSurface* surface = EditingPanels::surfaceOf(*entry.second);
+               return surface && surface->glass()->alphaValue() == opacity;
+           });
+}
 
 std::vector<SettingsCase> settingsCases() {
     using P = foundation::PropertyValue;
@@ -57,7 +69,9 @@ std::vector<SettingsCase> settingsCases() {
          "moduleColors", P(foundation::PropertyDictionary{{"memory", 4}}), false, std::nullopt,
          false},
         {"opacity", [](DetailView& v) { v.editLook([](StripLook& l) { l.opacity = 0.2; }); },
-         [](const AppDelegate& d) { return d.settings().main().look.opacity == 0.2; },
+         [](const AppDelegate& d) {
+             return d.settings().main().look.opacity == 0.2 && panelsShowOpacity(d, 0.2);
+         },
          "floatingOpacity", P(0.2), false, std::nullopt, false},
         {"order",
          [](DetailView& v) {
@@ -125,7 +139,7 @@ std::vector<SettingsCase> settingsCases() {
          [](DetailView& v) { v.editLook([=](StripLook& l) { l.hideInFullscreen = true; }); },
          [](const AppDelegate& d) {
              return d.settings().main().look.hideInFullscreen &&
-                    inside(d).fullscreenMonitor->isEnabled();
+                    d.floatingMode().fullscreen().isEnabled();
          },
          "hideInFullscreen", P(true), false, std::nullopt, false},
         {"memory off",

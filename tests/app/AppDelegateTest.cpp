@@ -194,9 +194,9 @@ TEST_F(AppDelegateTest, DelayedStepsFireOnTime) {
     EXPECT_FALSE(defaults_->boolForKey(PreferenceKey::menuBarTipShown));
 
     advance(0.24);
-    EXPECT_FALSE(inside(*delegate_).nativeSurfacesReady);
+    EXPECT_FALSE(delegate_->statusStrip().surfacesReady());
     advance(0.02);
-    EXPECT_TRUE(inside(*delegate_).nativeSurfacesReady);
+    EXPECT_TRUE(delegate_->statusStrip().surfacesReady());
 
     EXPECT_FALSE(delegate_->details().popover()->isShown());
     advance(0.25);
@@ -277,11 +277,24 @@ TEST_F(AppDelegateTest, HotPlugRequestsASampleAndFloatingModeIsStored) {
 TEST_F(AppDelegateTest, ClosuresAndDelayedStepsDoNothingOnceTheControllerIsGone) {
     launch();
     auto changed = *readers_.devicesChanged;
-    auto width = delegate_->statusStrip().view()->widthChangedAction;
+    const MenuBarContentView& strip = *delegate_->statusStrip().view();
+    auto width = strip.widthChangedAction;
+    auto click = strip.clickAction;
+    auto pull = strip.floatingDragAction;
+    auto redraw = strip.editingDisplayAction;
+    auto hover = strip.hoverDetailsEnabled;
+    // A choice the details report still reaches the store, which tells no controller that is gone.
+    auto choose = delegate_->details().view()->lookAction;
     delegate_.reset();
     changed();
     width();
+    click(gfx::Point{1400, 890});
+    pull({1400, 890}, {1000, 500}, false);
+    redraw();
+    EXPECT_FALSE(hover());
+    choose([](StripLook& look) { look.opacity = 0.5; });
     loop_.advanceAndRunDue(2);
+    EXPECT_EQ(defaults_->doubleForKey(PreferenceKey::floatingOpacity), 0.5);
     EXPECT_TRUE(defaults_->boolForKey(PreferenceKey::hasLaunched));
     EXPECT_FALSE(defaults_->boolForKey(PreferenceKey::menuBarTipShown))
         << "the tip's step found no controller";

@@ -92,7 +92,7 @@ TEST_F(FloatingBarX11, ABarHidingInFullScreenStepsAsideAndComesBack) {
     ASSERT_TRUE(runUntil([&] { return viewable(*panel); }));
     delegate->settings().changeFloating(
         [](FloatingPreferences& p) { p.look.hideInFullscreen = true; });
-    ASSERT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
+    ASSERT_TRUE(delegate->floatingMode().fullscreen().isEnabled());
 
     const ::Window other = XCreateSimpleWindow(user, DefaultRootWindow(user), 0, 0, screenWidth,
                                                screenHeight, 0, 0, 0);

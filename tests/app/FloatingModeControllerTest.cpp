@@ -185,7 +185,7 @@ TEST_F(FloatingModeControllerTest, FullScreenVisibilityOverTwoScreens) {
     details()->editLook([=](StripLook& l) { l.hideInFullscreen = true; });
 
     fullscreenOn({leftScreen});
-    EXPECT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(), std::set<int>{1});
+    EXPECT_EQ(delegate->floatingMode().fullscreen().displayIDs(), std::set<int>{1});
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
     fullscreenOn({leftScreen, rightScreen});
     EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
@@ -199,7 +199,7 @@ TEST_F(FloatingModeControllerTest, FullScreenVisibilityOverTwoScreens) {
 
     // The bar's own hiding: out while its screen is full-screen, back when it no longer is.
     inside(*delegate).floatingMotion.stop();
-    inside(*delegate).nativeSurfacesReady = true;
+    advance(StatusStripController::surfacesReadyDelay);
     delegate->settings().changeFloating(
         [](FloatingPreferences& p) { p.look.hideInFullscreen = true; });
     EXPECT_TRUE(barShown()) << "the bar sits on the left screen";
@@ -213,13 +213,13 @@ TEST_F(FloatingModeControllerTest, TheBarsOwnFullScreenHidingRunsTheMonitorOnlyW
     launch();
     delegate->settings().changeFloating(
         [](FloatingPreferences& p) { p.look.hideInFullscreen = true; });
-    EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
+    EXPECT_FALSE(delegate->floatingMode().fullscreen().isEnabled());
     delegate->floatingMode().set(FloatingMode::copy, std::nullopt);
-    EXPECT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
+    EXPECT_TRUE(delegate->floatingMode().fullscreen().isEnabled());
     delegate->floatingMode().set(FloatingMode::none, std::nullopt);
-    EXPECT_FALSE(inside(*delegate).fullscreenMonitor->isEnabled());
+    EXPECT_FALSE(delegate->floatingMode().fullscreen().isEnabled());
     details()->editLook([=](StripLook& l) { l.hideInFullscreen = true; });
-    EXPECT_TRUE(inside(*delegate).fullscreenMonitor->isEnabled());
+    EXPECT_TRUE(delegate->floatingMode().fullscreen().isEnabled());
 }
 
 // The stored mode is restored once the surfaces are ready. Detached hides the status item only
@@ -232,7 +232,7 @@ TEST_F(FloatingModeControllerTest, TheStatusItemComesBackWhenNoBarCanStandInForI
     EXPECT_FALSE(floatingBar().panel());
     delegate->floatingMode().applyVisibility();
     EXPECT_TRUE(delegate->statusStrip().item()->isVisible()) << "no bar yet";
-    advance(AppDelegate::surfacesReadyDelay);
+    advance(StatusStripController::surfacesReadyDelay);
     ASSERT_TRUE(barShown()) << "restored";
     EXPECT_FALSE(delegate->statusStrip().item()->isVisible());
     EXPECT_EQ(defaults->stringForKey(PreferenceKey::floatingMode), "detached");

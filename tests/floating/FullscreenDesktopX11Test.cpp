@@ -78,13 +78,13 @@ TEST_P(FullscreenDesktopX11, AFullScreenWindowHidesTheStatusBarUntilItCloses) {
 
     const ::Window window = mapFullscreenWindow();
     EXPECT_TRUE(runUntil([&] { return !barShows(); }));
-    EXPECT_EQ(inside(*delegate).fullscreenMonitor->displayIDs(),
+    EXPECT_EQ(delegate->floatingMode().fullscreen().displayIDs(),
               std::set<int>{screens.front().displayNumber()});
 
     XDestroyWindow(user, window);
     XSync(user, False);
     EXPECT_TRUE(runUntil([&] { return barShows(); }));
-    EXPECT_TRUE(inside(*delegate).fullscreenMonitor->displayIDs().empty());
+    EXPECT_TRUE(delegate->floatingMode().fullscreen().displayIDs().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, FullscreenDesktopX11, ::testing::Values(false, true),

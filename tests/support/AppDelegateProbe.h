@@ -5,41 +5,29 @@
 namespace pulsedeck {
 namespace testing {
 
-// What tests may reach inside the controller beyond its interface: the readings it keeps, set
-// by hand to draw a chosen state, and the state of its windows and monitors.
+// What tests may reach inside the controllers beyond their interfaces: the readings kept, set by
+// hand to draw a chosen state, and the state of their windows and monitors.
 struct AppDelegateProbe {
     explicit AppDelegateProbe(AppDelegate& delegate)
         : clickedModule(delegate.details_->clickedModule),
           lastStatusActivation(delegate.details_->lastStatusActivation),
           outsideClickMonitor(delegate.details_->outsideClickMonitor),
-          anchorPanel(delegate.details_->anchorPanel),
-          detailFloatingFrame(delegate.details_->detailFloatingFrame),
-          renderedDark(delegate.renderedDark), quitMonitor(delegate.quitMonitor),
-          floatingDropFrame(delegate.floatingBar_->dropFrame_),
-          floatingPreview(delegate.floatingBar_->preview_),
-          floatingMotion(delegate.floatingBar_->motion_),
-          floatingDockArmed(delegate.floatingBar_->dockArmed_),
-          nativeSurfacesReady(delegate.nativeSurfacesReady),
-          editingPanels(delegate.statusStrip_->editingPanels_),
-          fullscreenMonitor(delegate.floatingMode_->monitor_),
-          applicationIcon(delegate.applicationIcon), menuBarTip(delegate.launchSequence_->tip_),
-          sampling(delegate.sampling_) {}
+          anchorPanel(delegate.details_->anchorPanel), quitMonitor(delegate.quitMonitor),
+          floatingDropFrame(delegate.floatingMode_->bar()->dropFrame_),
+          floatingPreview(delegate.floatingMode_->bar()->preview_),
+          floatingMotion(delegate.floatingMode_->bar()->motion_),
+          floatingDockArmed(delegate.floatingMode_->bar()->dockArmed_),
+          menuBarTip(delegate.launchSequence_->tip_), sampling(delegate.sampling_) {}
 
     std::optional<ModuleKind>& clickedModule;
     double& lastStatusActivation;
     std::optional<ui::EventMonitorToken>& outsideClickMonitor;
     std::shared_ptr<ui::Window>& anchorPanel;
-    std::optional<gfx::Rect>& detailFloatingFrame;
-    std::optional<bool>& renderedDark;
     std::optional<ui::EventMonitorToken>& quitMonitor;
     std::optional<gfx::Rect>& floatingDropFrame;
     std::shared_ptr<ui::Window>& floatingPreview;
     FloatingLiquidAnimator& floatingMotion;
     bool& floatingDockArmed;
-    bool& nativeSurfacesReady;
-    std::unique_ptr<EditingPanels>& editingPanels;
-    std::unique_ptr<FullscreenMonitor>& fullscreenMonitor;
-    std::optional<gfx::Image>& applicationIcon;
     std::unique_ptr<MenuBarTipWindow>& menuBarTip;
     SamplingState& sampling;
 };
