@@ -49,9 +49,12 @@ struct PointerCause {
 // application that installs itself as their handler.
 //
 // Implemented by concern: the connection (X11WindowServer.cpp), events
-// (X11WindowServerEvents.cpp), windows and presenting (X11WindowServerWindows.cpp), windows
-// other programs move, stretch or unmap (X11WindowServerForeignChanges.cpp), and the desktop
-// (X11WindowServerDesktop.cpp).
+// (X11WindowServerEvents.cpp), the windows and their states (X11WindowServerWindows.cpp), where
+// they stand and what a window manager refuses (X11WindowServerPlacement.cpp), the veil over a
+// resize (X11WindowServerResizeVeil.cpp), mapping, stacking and focus
+// (X11WindowServerMapping.cpp), presenting their pixels (X11WindowServerDrawing.cpp), their icon
+// (X11WindowServerIcon.cpp), windows other programs move, stretch or unmap
+// (X11WindowServerForeignChanges.cpp), and the desktop (X11WindowServerDesktop.cpp).
 class X11WindowServer final : public WindowServer {
 public:
     struct Options {
