@@ -19,6 +19,10 @@ namespace testsupport {
 
 struct ScriptedWindowManagerOptions {
     bool frames = false;
+    // The frame holds the window in a plate of its own, as openbox's does: a new place is the
+    // window and the plate resized first, then the frame moved, which tells the window nothing,
+    // and the plate shaped anew last.
+    bool plates = false;
     // Claims the compositing manager's selection: the toolkit then draws nothing over a manager's
     // steps.
     bool composites = false;
@@ -74,8 +78,8 @@ public:
     // Finishes the steps begun at the last answer, then answers the requests waiting, in order:
     // all of them, or the first `most`.
     void answer(std::size_t most = std::size_t(-1)) {
-        for (const auto& [client, place] : std::exchange(secondSteps_, {}))
-            XResizeWindow(display_, client, unsigned(place.width), unsigned(place.height));
+        for (const auto& step : std::exchange(secondSteps_, {}))
+            step();
         collect();
         for (; !waiting_.empty() && most > 0; waiting_.pop_front(), --most) {
             const XEvent& event = waiting_.front();
@@ -101,9 +105,17 @@ private:
             XCreateSimpleWindow(display_, DefaultRootWindow(display_), place->x, place->y,
                                 unsigned(place->width), unsigned(place->height), 0, 0, frameColour);
         XSelectInput(display_, frame, SubstructureRedirectMask);
+        ::Window holder = frame;
+        if (options_.plates) {
+            holder = XCreateSimpleWindow(display_, frame, 0, 0, unsigned(place->width),
+                                         unsigned(place->height), 0, 0, frameColour);
+            XSelectInput(display_, holder, SubstructureRedirectMask);
+            XMapWindow(display_, holder);
+            plates_[client] = holder;
+        }
         // Back on the root when the manager goes, as a manager that ends leaves its windows.
         XAddToSaveSet(display_, client);
-        XReparentWindow(display_, client, frame, 0, 0);
+        XReparentWindow(display_, client, holder, 0, 0);
         frames_[client] = frame;
         XMapWindow(display_, client);
         XMapWindow(display_, frame);
@@ -124,13 +136,28 @@ private:
                               unsigned(place.height));
             return;
         }
-        XMoveResizeWindow(display_, frame->second, place.x, place.y, unsigned(place.width),
-                          unsigned(place.height));
+        const ::Window client = asked.window, outer = frame->second;
         XRectangle outline{0, 0, static_cast<unsigned short>(place.width),
                            static_cast<unsigned short>(place.height)};
-        XShapeCombineRectangles(display_, frame->second, ShapeBounding, 0, 0, &outline, 1, ShapeSet,
+        if (const auto plate = plates_.find(client); plate != plates_.end()) {
+            const ::Window inner = plate->second;
+            XResizeWindow(display_, inner, unsigned(place.width), unsigned(place.height));
+            XResizeWindow(display_, client, unsigned(place.width), unsigned(place.height));
+            secondSteps_.push_back([this, outer, inner, place, outline]() mutable {
+                XMoveResizeWindow(display_, outer, place.x, place.y, unsigned(place.width),
+                                  unsigned(place.height));
+                XShapeCombineRectangles(display_, inner, ShapeBounding, 0, 0, &outline, 1, ShapeSet,
+                                        YXBanded);
+            });
+            return;
+        }
+        XMoveResizeWindow(display_, outer, place.x, place.y, unsigned(place.width),
+                          unsigned(place.height));
+        XShapeCombineRectangles(display_, outer, ShapeBounding, 0, 0, &outline, 1, ShapeSet,
                                 YXBanded);
-        secondSteps_.emplace_back(asked.window, place);
+        secondSteps_.push_back([this, client, place] {
+            XResizeWindow(display_, client, unsigned(place.width), unsigned(place.height));
+        });
     }
 
     Display* display_;
@@ -138,7 +165,8 @@ private:
     ::Window check_ = 0;
     std::deque<XEvent> waiting_;
     std::map<::Window, ::Window> frames_;
-    std::vector<std::pair<::Window, PixelArea>> secondSteps_;
+    std::map<::Window, ::Window> plates_;
+    std::vector<std::function<void()>> secondSteps_;
 };
 
 } // namespace testsupport

@@ -134,9 +134,12 @@ void X11WindowServer::handleEvent(XEvent& event) {
     }
     if (shapeEventBase_ >= 0 && event.type == shapeEventBase_ + ShapeNotify) {
         const auto& notify = reinterpret_cast<const XShapeEvent&>(event);
+        // The manager's last step, which lifts the veil: where the window stands is read with
+        // it, or the next resize would start from a place the window has left (and take the
+        // manager for one that stretches it).
         for (auto& [id, window] : windows_)
             if (window->veil && window->managerFrame == notify.window)
-                liftVeilWhenLanded(*window);
+                followPlacement(*window);
         return;
     }
     switch (event.type) {

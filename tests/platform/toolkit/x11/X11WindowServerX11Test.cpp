@@ -817,6 +817,31 @@ TEST_F(UnderAScriptedManager, ThroughAFramingManagersStepsTheScreenShowsTheNewPi
     }
 }
 
+// A manager that holds the bar in a plate inside its frame (openbox) tells of its last step, the
+// frame's move, only by the plate's new outline: the bar takes where it stands from that, and each
+// narrower width after lands at the top right, not inside the place the bar had left (which it
+// took for a stretched window).
+TEST_F(UnderAScriptedManager, ThroughAPlatingManagersStepsTheBarNarrowsAtTheTopRight) {
+    testsupport::ScriptedWindowManager manager(xvfb.displayName(),
+                                               {.frames = true, .plates = true});
+    show(manager, 120);
+    for (const int width : {90, 60, 30}) {
+        lengthen(width);
+        ASSERT_TRUE(runUntil([&] { return manager.collect() == 1; })) << width;
+        // Asked for, and shown from its new left end while the manager works.
+        EXPECT_TRUE(near(rootPixel(1280 - width + 5, 12), {242, 217, 51}, 3))
+            << width << ": " << rootPixel(1280 - width + 5, 12);
+        manager.answer();
+        server->sync();
+        manager.answer();
+        EXPECT_TRUE(runUntil([&] {
+            return atTopRight(width) && near(rootPixel(1280 - 5, 12), {242, 217, 51}, 3);
+        })) << width
+            << ": " << barArea().x << ", " << barArea().width << " wide, "
+            << rootPixel(1280 - 5, 12);
+    }
+}
+
 // A desktop whose panel has no X window of its own (a shell drawing its bar itself) says so only
 // in the work area: the bar sits below it, and a dock lying lower than the bar does not push it.
 TEST_F(X11Server, StatusBarSitsBelowTheWorkAreasTopAndAboveALowerDock) {
