@@ -1,6 +1,5 @@
 #include "app/DetailsController.h"
 
-#include "app/FloatingModeController.h"
 #include "detail/ActivityMonitorLocator.h"
 #include "detail/PersistentMenuOption.h"
 #include "floating/DetailPlacement.h"

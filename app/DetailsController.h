@@ -16,10 +16,18 @@
 
 namespace pulsedeck {
 
-class FloatingModeController;
 namespace testing {
 struct AppDelegateProbe;
 }
+
+// The floating mode as the details see it: the mode they choose, and the bar a press outside them
+// may fall on.
+class FloatingModes {
+public:
+    virtual ~FloatingModes() = default;
+    virtual void set(FloatingMode mode, std::optional<gfx::Rect> dropFrame) = 0;
+    virtual bool barHolds(gfx::Point point) const = 0;
+};
 
 // The status item's detail popover: the detail view in it, which it alone feeds and wires; the
 // presses on the strip that open, refocus or close it, the presses outside and the focus that
@@ -45,7 +53,7 @@ public:
     std::optional<gfx::Rect> anchorFrame() const;
 
     // The floating mode the details' choice sets, and whose bar a press outside may fall on.
-    void setFloatingModes(std::weak_ptr<FloatingModeController> modes) {
+    void setFloatingModes(std::weak_ptr<FloatingModes> modes) {
         modes_ = std::move(modes);
     }
     // Takes over the login entry an earlier version wrote, puts the detail view in the popover,
@@ -109,7 +117,7 @@ private:
     std::shared_ptr<StatusStripController> statusStrip_;
     std::shared_ptr<AppUpdates> updates_;
     dispatch::RunLoop& loop_;
-    std::weak_ptr<FloatingModeController> modes_;
+    std::weak_ptr<FloatingModes> modes_;
     DetailsHandOff handOff_;
     std::optional<LoginItem> loginItem_;
     // The login item's state the details last showed, and whether the latest change failed.

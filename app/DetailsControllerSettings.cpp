@@ -1,5 +1,4 @@
 #include "app/DetailsController.h"
-#include "app/FloatingModeController.h"
 #include "app/SensorHelperAlertPresentation.h"
 
 namespace pulsedeck {

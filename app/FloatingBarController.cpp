@@ -2,7 +2,6 @@
 
 #include "app/DetailsController.h"
 #include "app/FloatingBarMenu.h"
-#include "app/FloatingModeController.h"
 #include "app/SensorHelperAlertPresentation.h"
 #include "floating/DetailPlacement.h"
 #include "floating/DockAnchors.h"
@@ -55,7 +54,7 @@ FloatingBarController::FloatingBarController(std::shared_ptr<SettingsStore> sett
       details_(std::make_shared<DetailView>(DetailView::initialFrame)),
       popover_(std::make_unique<ui::Popover>()) {}
 
-void FloatingBarController::install(std::weak_ptr<FloatingModeController> owner) {
+void FloatingBarController::install(std::weak_ptr<FloatingBarOwner> owner) {
     owner_ = std::move(owner);
     settings_->observe([weak = weak_from_this()](const SettingsChange& change) {
         if (auto self = weak.lock())

@@ -20,11 +20,21 @@
 
 namespace pulsedeck {
 
-class FloatingModeController;
 class FloatingSurface;
 namespace testing {
 struct AppDelegateProbe;
 }
+
+// What the floating bar asks of the floating mode that owns it.
+class FloatingBarOwner {
+public:
+    virtual ~FloatingBarOwner() = default;
+    virtual void set(FloatingMode mode, std::optional<gfx::Rect> dropFrame) = 0;
+    // The panel moved or was placed: whether it shows is decided again.
+    virtual void applyVisibility() = 0;
+    // The bar's details or a module pulled out of the strip take the status details' place.
+    virtual void closeStatusDetails() = 0;
+};
 
 // The floating bar: its panel and surface, its strip, its own details popover and context menu,
 // the preview a module dragged out of the status strip pulls along, and docking back into the
@@ -49,7 +59,7 @@ public:
     FloatingSurface* surface() const;
 
     // The floating mode that owns the bar; follows the settings.
-    void install(std::weak_ptr<FloatingModeController> owner);
+    void install(std::weak_ptr<FloatingBarOwner> owner);
     // Loads the bar's own settings record once through the store and wires the strip's closures,
     // once.
     void load();
@@ -132,7 +142,7 @@ private:
     const SamplingState& sampling_;
     std::shared_ptr<StatusStripController> statusStrip_;
     std::shared_ptr<const FullscreenMonitor> fullscreen_;
-    std::weak_ptr<FloatingModeController> owner_;
+    std::weak_ptr<FloatingBarOwner> owner_;
     DetailsHandOff handOff_;
 
     std::shared_ptr<ui::Window> panel_;

@@ -18,7 +18,9 @@ namespace pulsedeck {
 // settings and the full-screen windows change; the only place that decides it. It owns the
 // floating bar, and follows the full-screen monitor it shares with the strip. It observes the
 // settings for full-screen hiding. Main thread only.
-class FloatingModeController final : public std::enable_shared_from_this<FloatingModeController> {
+class FloatingModeController final : public FloatingBarOwner,
+                                     public FloatingModes,
+                                     public std::enable_shared_from_this<FloatingModeController> {
 public:
     FloatingModeController(std::shared_ptr<SettingsStore> settings,
                            std::shared_ptr<StatusStripController> statusStrip,
@@ -38,15 +40,15 @@ public:
     // detached and back on the way out, then drops the panel, or places it (at the drop frame,
     // where it was, where it was last saved, else below the status item) and saves where it
     // ended.
-    void set(FloatingMode mode, std::optional<gfx::Rect> dropFrame);
+    void set(FloatingMode mode, std::optional<gfx::Rect> dropFrame) override;
     // The status item, the bar and the popover after the full-screen state, the mode, a setting
     // or the bar's place changed.
-    void applyVisibility();
+    void applyVisibility() override;
     // The bar's panel holds the point.
-    bool barHolds(gfx::Point point) const;
+    bool barHolds(gfx::Point point) const override;
     // The bar's details or a module pulled out of the strip take the place of the status
     // details.
-    void closeStatusDetails();
+    void closeStatusDetails() override;
     void stop() { fullscreen_->stop(); }
 
 private:
