@@ -36,10 +36,6 @@ using namespace std::chrono_literals;
 using namespace pulsedecktest;
 using testsupport::Desktop;
 
-std::string desktopName(Desktop desktop) {
-    return desktop == Desktop::i3WithBar ? "I3" : "Openbox";
-}
-
 bool contains(const testsupport::PixelArea& area, int x, int y) {
     return x >= area.x && x < area.x + area.width && y >= area.y && y < area.y + area.height;
 }

@@ -190,19 +190,6 @@ std::string describe(const FrameGrabber& grabber) {
     return out.str();
 }
 
-std::string desktopName(Desktop desktop) {
-    switch (desktop) {
-    case Desktop::i3WithBar:
-        return "I3";
-    case Desktop::openbox:
-        return "Openbox";
-    case Desktop::picomWithShadows:
-        return "Picom";
-    default:
-        return "BareServer";
-    }
-}
-
 // The whole program on a 1440 × 900 screen of its desktop, above the other program's terminal.
 class StripFrames : public testing::ProgramX11Fixture {
 protected:

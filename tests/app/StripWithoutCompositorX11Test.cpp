@@ -131,19 +131,6 @@ private:
     std::thread thread_;
 };
 
-std::string desktopName(Desktop desktop) {
-    switch (desktop) {
-    case Desktop::openbox:
-        return "Openbox";
-    case Desktop::xfwm4WithoutCompositor:
-        return "Xfwm4";
-    case Desktop::i3WithBar:
-        return "I3";
-    default:
-        return "BareServer";
-    }
-}
-
 // The program on a desktop of one colour, as `xsetroot -solid` sets it: no picture to read.
 class WithoutCompositor : public testing::ProgramX11Fixture {
 protected:

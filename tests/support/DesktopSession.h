@@ -58,6 +58,35 @@ enum class Desktop {
     kwinXWayland,
 };
 
+// The desktop's name in a parameterised test's name and in its screenshots' file names.
+inline std::string desktopName(Desktop desktop) {
+    switch (desktop) {
+    case Desktop::openboxWithPanel:
+        return "OpenboxWithPanel";
+    case Desktop::openbox:
+        return "Openbox";
+    case Desktop::xfwm4WithoutCompositor:
+        return "Xfwm4";
+    case Desktop::xfwm4WithCompositor:
+        return "Xfwm4Compositing";
+    case Desktop::i3WithBar:
+        return "I3";
+    case Desktop::bare:
+        return "BareServer";
+    case Desktop::picomWithShadows:
+        return "Picom";
+    case Desktop::westonXWayland:
+        return "Weston";
+    case Desktop::westonWithPanel:
+        return "WestonWithPanel";
+    case Desktop::mutterXWayland:
+        return "Mutter";
+    case Desktop::kwinXWayland:
+        return "KWin";
+    }
+    return "Unknown";
+}
+
 // A real desktop on a private X server. Its window manager (and panel) are started at
 // construction and ready (or reported failed) within a bound, and stopped with the object; they
 // never read the user's own configuration.

@@ -26,6 +26,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 // clang-format on
 
@@ -184,6 +185,19 @@ inline void lookAtServer(const XvfbServer& xvfb, DisplayConnection& connection,
 }
 
 // A key as the keyboard would send it, through the given connection.
+// Whether the connection has the server send it every raw pointer move on the root window.
+inline bool selectsRawMotion(Display* display) {
+    int count = 0;
+    XIEventMask* masks = XIGetSelectedEvents(display, DefaultRootWindow(display), &count);
+    bool selected = false;
+    for (int i = 0; i < count; ++i)
+        selected = selected || (masks[i].mask_len > XI_RawMotion / 8 &&
+                                XIMaskIsSet(masks[i].mask, XI_RawMotion));
+    if (masks)
+        XFree(masks);
+    return selected;
+}
+
 inline void fakeKey(Display* display, KeySym symbol, bool down) {
     XTestFakeKeyEvent(display, XKeysymToKeycode(display, symbol), down ? True : False, CurrentTime);
     XFlush(display);

@@ -177,18 +177,7 @@ protected:
 
     // Whether the server sends the program every pointer move on the desktop, as it does while
     // the global monitors watch a drag.
-    bool watchesEveryMove() const {
-        Display* display = server->display();
-        int count = 0;
-        XIEventMask* masks = XIGetSelectedEvents(display, DefaultRootWindow(display), &count);
-        bool selected = false;
-        for (int i = 0; i < count; ++i)
-            selected = selected || (masks[i].mask_len > XI_RawMotion / 8 &&
-                                    XIMaskIsSet(masks[i].mask, XI_RawMotion));
-        if (masks)
-            XFree(masks);
-        return selected;
-    }
+    bool watchesEveryMove() const { return testsupport::selectsRawMotion(server->display()); }
 
     // Whether one of our windows other than `window` is on the display: an open menu.
     bool anotherWindowShows() {

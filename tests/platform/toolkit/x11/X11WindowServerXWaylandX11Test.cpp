@@ -66,18 +66,7 @@ protected:
 
     // Whether XWayland sends the program every pointer move over its windows, as it does while
     // the global monitors watch a drag.
-    bool watchesEveryMove() const {
-        Display* display = server->display();
-        int count = 0;
-        XIEventMask* masks = XIGetSelectedEvents(display, DefaultRootWindow(display), &count);
-        bool selected = false;
-        for (int i = 0; i < count; ++i)
-            selected = selected || (masks[i].mask_len > XI_RawMotion / 8 &&
-                                    XIMaskIsSet(masks[i].mask, XI_RawMotion));
-        if (masks)
-            XFree(masks);
-        return selected;
-    }
+    bool watchesEveryMove() const { return testsupport::selectsRawMotion(server->display()); }
 
     std::unique_ptr<testsupport::DesktopSession> session;
 };
