@@ -387,15 +387,9 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
                         static_cast<unsigned short>(height)};
         XShapeCombineRectangles(display_, window.xid, ShapeBounding, window.insetX, window.insetY,
                                 &area, 1, ShapeSubtract, Unsorted);
-        std::vector<XRectangle> kept;
-        kept.reserve(spans.size());
-        for (const PixelSpan& span : spans)
-            kept.push_back(
-                {short(x + span.x), short(y + span.y), static_cast<unsigned short>(span.width), 1});
-        if (!kept.empty())
-            XShapeCombineRectangles(display_, window.xid, ShapeBounding, window.insetX,
-                                    window.insetY, kept.data(), int(kept.size()), ShapeUnion,
-                                    YSorted);
+        if (!spans.empty())
+            combineOutline(display_, window.xid, window.insetX, window.insetY, x, y, spans,
+                           ShapeUnion);
     }
     if (!paintArea.isEmpty() && window.shaped && solidGC_) {
         // Straight from the solid copy: no shared-memory upload, whose completion event would

@@ -61,13 +61,7 @@ bool X11WindowServer::landInsideStretched(NativeWindow& window, cairo_surface_t*
     if (window.shaped && !window.hiddenByAlpha) {
         window.shape = KeptPixels{};
         window.shape.replace(0, 0, wanted.width, wanted.height, spans);
-        std::vector<XRectangle> kept;
-        kept.reserve(spans.size());
-        for (const PixelSpan& span : spans)
-            kept.push_back(
-                {short(span.x), short(span.y), static_cast<unsigned short>(span.width), 1});
-        XShapeCombineRectangles(display_, window.xid, ShapeBounding, drawn.insetX, drawn.insetY,
-                                kept.data(), int(kept.size()), ShapeSet, YSorted);
+        combineOutline(display_, window.xid, drawn.insetX, drawn.insetY, 0, 0, spans, ShapeSet);
     }
     window.insetX = drawn.insetX;
     window.insetY = drawn.insetY;

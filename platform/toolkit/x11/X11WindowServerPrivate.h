@@ -19,6 +19,7 @@
 // clang-format off
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
 // clang-format on
 
 namespace ui::x11 {
@@ -30,6 +31,19 @@ struct ImageHeaderRelease {
         XDestroyImage(image);
     }
 };
+
+// Combines the window's outline with the pixel spans' rows, each moved by (x, y), inside a window
+// whose picture starts at (insetX, insetY).
+inline void combineOutline(Display* display, ::Window xid, int insetX, int insetY, int x, int y,
+                           const std::vector<PixelSpan>& spans, int operation) {
+    std::vector<XRectangle> rows;
+    rows.reserve(spans.size());
+    for (const PixelSpan& span : spans)
+        rows.push_back(
+            {short(x + span.x), short(y + span.y), static_cast<unsigned short>(span.width), 1});
+    XShapeCombineRectangles(display, xid, ShapeBounding, insetX, insetY, rows.data(),
+                            int(rows.size()), operation, YSorted);
+}
 
 inline constexpr const char* atomNames[] = {
     "_NET_WM_WINDOW_TYPE",

@@ -95,15 +95,8 @@ void X11WindowServer::landResize(NativeWindow& window, cairo_surface_t* pixels,
     const bool atOnce = outlined && (!hasWindowManager_ || window.overrideRedirect);
     if (atOnce)
         XGrabServer(display_);
-    if (outlined) {
-        std::vector<XRectangle> kept;
-        kept.reserve(spans.size());
-        for (const PixelSpan& span : spans)
-            kept.push_back(
-                {short(span.x), short(span.y), static_cast<unsigned short>(span.width), 1});
-        XShapeCombineRectangles(display_, window.xid, ShapeBounding, window.insetX, window.insetY,
-                                kept.data(), int(kept.size()), ShapeSet, YSorted);
-    }
+    if (outlined)
+        combineOutline(display_, window.xid, window.insetX, window.insetY, 0, 0, spans, ShapeSet);
     sendGeometry(window, *window.pendingPixels);
     if (atOnce)
         XUngrabServer(display_);
