@@ -230,19 +230,53 @@ TEST_P(WaylandKeyboard, TheDetailsTakeTheKeysAndAClickOnANativeWindowClosesThemA
     // Its left part: the details will hang over its middle.
     const int terminalX = shown->x + 40, terminalY = shown->y + shown->height / 2;
     screenshot(name + "-terminal.png");
-    const auto closed = [&] {
-        return waitFor([&] { return shownPanels(xwayland.get()).empty(); }, 10s);
+    // The area of the latest panel we opened, and what the compositor showed there.
+    testsupport::PixelArea panel;
+    testsupport::Capture panelShown;
+    const auto shownIn = [&](const testsupport::PixelArea& area) {
+        return testsupport::capture(display(), DefaultRootWindow(display()), area.x, area.y,
+                                    area.width, area.height);
     };
-    // Open, and ours to type in once the compositor has made our window active.
+    // Most of an area shows something else: a panel came or went, not a title bar's colour.
+    const auto mostlyOther = [](const testsupport::Capture& a, const testsupport::Capture& b) {
+        std::size_t other = 0;
+        for (std::size_t i = 0; i < a.pixels.size() && i < b.pixels.size(); ++i)
+            other += a.pixels[i] != b.pixels[i];
+        return !a.pixels.empty() && 2 * other > a.pixels.size();
+    };
+    // Closed, and taken off the screen by the compositor.
+    const auto closed = [&] {
+        return waitFor([&] { return shownPanels(xwayland.get()).empty(); }, 10s) &&
+               waitFor([&] { return mostlyOther(shownIn(panel), panelShown); }, 10s);
+    };
+    // Open, shown by the compositor, and ours to type in once it has made our window active.
     const auto opens = [&](unsigned button) {
+        const auto before = screen();
         click(stripX, stripY, button);
-        return waitFor(
+        std::vector<Placed> panels;
+        const bool active = waitFor(
             [&] {
-                const auto active =
+                panels = shownPanels(xwayland.get());
+                const auto window =
                     testsupport::windowProperty(xwayland.get(), DefaultRootWindow(xwayland.get()),
                                                 "_NET_ACTIVE_WINDOW", XA_WINDOW, 1);
-                return !shownPanels(xwayland.get()).empty() && !active.empty() &&
-                       isProgramWindow(xwayland.get(), ::Window(active.front()));
+                return !panels.empty() && !window.empty() &&
+                       isProgramWindow(xwayland.get(), ::Window(window.front()));
+            },
+            10s);
+        if (!active)
+            return false;
+        panel = panels.front().area;
+        testsupport::Capture was{panel.width, panel.height, {}};
+        for (int row = 0; row < panel.height; ++row)
+            for (int column = 0; column < panel.width; ++column)
+                was.pixels.push_back(
+                    before.pixels[std::size_t(panel.y + row) * std::size_t(before.width) +
+                                  std::size_t(panel.x + column)]);
+        return waitFor(
+            [&] {
+                panelShown = shownIn(panel);
+                return mostlyOther(panelShown, was);
             },
             10s);
     };
