@@ -281,22 +281,15 @@ TEST_P(WaylandKeyboard, TheDetailsTakeTheKeysAndAClickOnANativeWindowClosesThemA
             10s);
     };
 
-    ASSERT_TRUE(opens(1)) << "the details";
-    screenshot(name + "-details.png");
-    key(XK_Escape);
-    EXPECT_TRUE(closed()) << "Escape reached the details";
-
-    ASSERT_TRUE(opens(1)) << "the details";
-    click(terminalX, terminalY);
-    EXPECT_TRUE(closed()) << "a click on the terminal closes the details";
-
-    ASSERT_TRUE(opens(3)) << "a menu";
-    screenshot(name + "-menu.png");
-    key(XK_Escape);
-    EXPECT_TRUE(closed()) << "Escape reached the menu";
-    ASSERT_TRUE(opens(3)) << "a menu";
-    click(terminalX, terminalY);
-    EXPECT_TRUE(closed()) << "a click on the terminal closes the menu";
+    for (const auto& [button, what] : {std::pair{1u, "details"}, std::pair{3u, "menu"}}) {
+        ASSERT_TRUE(opens(button)) << what;
+        screenshot(name + "-" + what + ".png");
+        key(XK_Escape);
+        EXPECT_TRUE(closed()) << "Escape reached the " << what;
+        ASSERT_TRUE(opens(button)) << what;
+        click(terminalX, terminalY);
+        EXPECT_TRUE(closed()) << "a click on the terminal closes the " << what;
+    }
 
     ASSERT_TRUE(opens(1)) << "the details";
     key(XK_q, true);
