@@ -326,7 +326,7 @@ bool UserDefaults::synchronize() {
     return writePending();
 }
 
-bool UserDefaults::writePending() {
+bool UserDefaults::writePending(bool onlyWhenDue) {
     std::lock_guard writing(writeMutex_);
     struct Snapshot {
         std::string name;
@@ -337,6 +337,9 @@ bool UserDefaults::writePending() {
     bool unsaved = false;
     {
         std::lock_guard lock(stateMutex_);
+        if (onlyWhenDue && std::chrono::steady_clock::now() <
+                               lastWrite_ + std::max(options_.writeInterval, retryInterval_))
+            return true;
         for (const auto& name : pending_) {
             auto& domain = domains_.at(name);
             if (!domain.writable) {
@@ -448,7 +451,7 @@ void UserDefaults::runWorker() {
         if (changed_.wait_until(lock, due, [&] { return stopping_; }))
             return;
         lock.unlock();
-        writePending();
+        writePending(true);
         lock.lock();
     }
 }

@@ -129,7 +129,9 @@ private:
     Domain& domainLocked(std::string_view name) const;
     Domain loadDomain(std::string_view name) const;
     void changedLocked(std::string_view name);
-    bool writePending();
+    // Writes what changed; with `onlyWhenDue`, only once the interval since the last write has
+    // passed, which another write may have restarted while this one waited for its turn.
+    bool writePending(bool onlyWhenDue = false);
     void runWorker();
 
     const std::filesystem::path directory_;
