@@ -23,6 +23,9 @@ struct ScriptedWindowManagerOptions {
     // window and the plate resized first, then the frame moved, which tells the window nothing,
     // and the plate shaped anew last.
     bool plates = false;
+    // Maps a window's frame at the root's corner and moves it where the window stood only in a
+    // step of its own, as openbox does.
+    bool mapsAtTheCorner = false;
     // Claims the compositing manager's selection: the toolkit then draws nothing over a manager's
     // steps.
     bool composites = false;
@@ -101,9 +104,16 @@ private:
             XMapWindow(display_, client);
             return;
         }
+        const int firstX = options_.mapsAtTheCorner ? 0 : place->x;
+        const int firstY = options_.mapsAtTheCorner ? 0 : place->y;
         const ::Window frame =
-            XCreateSimpleWindow(display_, DefaultRootWindow(display_), place->x, place->y,
+            XCreateSimpleWindow(display_, DefaultRootWindow(display_), firstX, firstY,
                                 unsigned(place->width), unsigned(place->height), 0, 0, frameColour);
+        if (options_.mapsAtTheCorner)
+            secondSteps_.push_back([this, frame, client, place = *place] {
+                XMoveWindow(display_, frame, place.x, place.y);
+                tellPlace(client, place);
+            });
         XSelectInput(display_, frame, SubstructureRedirectMask);
         ::Window holder = frame;
         if (options_.plates) {
@@ -130,6 +140,9 @@ private:
             placeOnRequest(now, {given(CWX, asked.x, now.x), given(CWY, asked.y, now.y),
                                  given(CWWidth, asked.width, now.width),
                                  given(CWHeight, asked.height, now.height)});
+        // As managers do, the window is told where it stands once more, by a configure of
+        // the manager's own: a window that takes every notice for a new one sees each twice.
+        tellPlace(asked.window, place);
         const auto frame = frames_.find(asked.window);
         if (frame == frames_.end()) {
             XMoveResizeWindow(display_, asked.window, place.x, place.y, unsigned(place.width),
@@ -158,6 +171,18 @@ private:
         secondSteps_.push_back([this, client, place] {
             XResizeWindow(display_, client, unsigned(place.width), unsigned(place.height));
         });
+    }
+
+    void tellPlace(::Window client, const PixelArea& place) {
+        XEvent notice{};
+        notice.xconfigure.type = ConfigureNotify;
+        notice.xconfigure.event = client;
+        notice.xconfigure.window = client;
+        notice.xconfigure.x = place.x;
+        notice.xconfigure.y = place.y;
+        notice.xconfigure.width = place.width;
+        notice.xconfigure.height = place.height;
+        XSendEvent(display_, client, False, StructureNotifyMask, &notice);
     }
 
     Display* display_;

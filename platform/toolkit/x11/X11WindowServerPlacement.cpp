@@ -98,17 +98,21 @@ void X11WindowServer::followPlacement(NativeWindow& window) {
         window.placeToInsist = false;
         window.pendingPlaces.clear();
         // A manager that moved the window its own way (i3 stretches docks) is not taken to
-        // follow the next request because the window still stands where it put it.
-        if (window.pixelsAsked)
+        // follow the next request because the window still stands where it put it; one that
+        // put it where it was last asked to be follows, though the window took a place of the
+        // manager's own on the way (a frame mapped at the root's corner first).
+        if (window.pixelsAsked || *shown == window.sentPixels)
             window.managerFollows = true;
         liftVeilWhenLanded(window);
         return;
     }
     // The answer to an earlier request of ours that a later one overtook: its own answer follows.
+    // It stays in mind until then, as the window hears of the same place more than once (the
+    // manager's own notice follows the server's).
     const auto earlier =
         std::find(window.pendingPlaces.begin(), window.pendingPlaces.end(), *shown);
     if (earlier != window.pendingPlaces.end()) {
-        window.pendingPlaces.erase(window.pendingPlaces.begin(), earlier + 1);
+        window.pendingPlaces.erase(window.pendingPlaces.begin(), earlier);
         return;
     }
     // Nor can the manager have answered a resize still waiting for its pixels: it has not seen

@@ -806,6 +806,24 @@ TEST_F(UnderAScriptedManager, ThroughAFramingManagersStepsTheScreenShowsTheNewPi
     }
 }
 
+// A manager that maps the bar's frame at the root's corner and moves it where the bar stood in a
+// step of its own (openbox) has put the bar where it was asked to be: the screen shows the new
+// picture between the manager's steps from the first new width on.
+TEST_F(UnderAScriptedManager, AfterAFrameMappedAtTheCornerTheFirstNewWidthShowsNoStep) {
+    testsupport::ScriptedWindowManager manager(xvfb.displayName(),
+                                               {.frames = true, .mapsAtTheCorner = true});
+    show(manager, 40);
+    managed(manager, 0.3);
+    lengthen(60);
+    ASSERT_TRUE(runUntil([&] { return manager.collect() == 1; }));
+    manager.answer();
+    server->sync();
+    EXPECT_TRUE(near(rootPixel(1280 - 5, 12), {242, 217, 51}, 3))
+        << rootPixel(1280 - 5, 12) << " between the manager's steps";
+    manager.answer();
+    EXPECT_TRUE(runUntil([&] { return atTopRight(60); })) << barArea().x;
+}
+
 // A manager that holds the bar in a plate inside its frame (openbox) tells of its last step, the
 // frame's move, only by the plate's new outline: the bar takes where it stands from that, and each
 // narrower width after lands at the top right, not inside the place the bar had left (which it
