@@ -83,8 +83,10 @@ FrameVerdict judgeDock(const Capture& frame, Rgb beyond) {
 }
 
 // Frames whose strip stands at a width between the ones it settles at: a left edge held for fewer
-// than three frames that is neither the edge before it nor the one after.
+// than three frames that lies between the edge before it and the one after, further from each
+// than a change of the figures moves it (they change every second, a width change or not).
 int inBetweenWidths(const std::vector<FrameVerdict>& verdicts) {
+    constexpr int figureChange = 12;
     std::vector<std::pair<int, int>> runs; // left edge, frames
     for (const FrameVerdict& verdict : verdicts) {
         if (!verdict.fault.empty())
@@ -95,10 +97,12 @@ int inBetweenWidths(const std::vector<FrameVerdict>& verdicts) {
             runs.emplace_back(verdict.measure, 1);
     }
     int frames = 0;
-    for (std::size_t index = 1; index + 1 < runs.size(); ++index)
-        if (runs[index].second < 3 && runs[index].first != runs[index - 1].first &&
-            runs[index].first != runs[index + 1].first)
+    for (std::size_t index = 1; index + 1 < runs.size(); ++index) {
+        const auto [low, high] = std::minmax(runs[index - 1].first, runs[index + 1].first);
+        if (runs[index].second < 3 && runs[index].first > low + figureChange &&
+            runs[index].first < high - figureChange)
             frames += runs[index].second;
+    }
     return frames;
 }
 
