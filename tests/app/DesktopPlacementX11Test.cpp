@@ -162,19 +162,44 @@ TEST_F(DesktopPlacement, UnderI3TheStretchedDockKeepsMenusAndDragsAtThePointer) 
     screenshot("placement-i3-docked.png");
 }
 
-// A bare server whose work area leaves the top 32 rows to a panel that has no window of its own.
+// A bare server whose work area leaves the top 32 rows to a panel that has no window of its own;
+// a work area that leaves the strip no room on the screen is not honoured.
 TEST_F(DesktopPlacement, OnABareServerTheStripSitsBelowTheWorkAreasTop) {
-    testsupport::setWindowProperty(display(), DefaultRootWindow(display()), "_NET_WORKAREA",
-                                   XA_CARDINAL, {0, 32, 1440, 868});
+    const ::Window root = DefaultRootWindow(display());
+    testsupport::setWindowProperty(display(), root, "_NET_WORKAREA", XA_CARDINAL,
+                                   {0, 32, 1440, 868});
     Program program(xvfb_, config_.path());
     ASSERT_TRUE(program.started());
-    const auto dock = settledDock();
+    auto dock = settledDock();
     ASSERT_TRUE(dock);
     EXPECT_EQ(dock->area.y, 32);
     EXPECT_EQ(dock->area.x + dock->area.width, 1440);
     // Once the strip has faded in and shows a sample's figures.
     std::this_thread::sleep_for(1500ms);
     screenshot("placement-bare-workarea.png");
+
+    struct Case {
+        const char* name;
+        long desktop;
+        std::vector<long> areas;
+        int top;
+    };
+    const Case cases[] = {
+        {"the screen's last row", 0, {0, 899, 1440, 1}, 0},
+        {"a top far below the screen, on the second desktop",
+         1,
+         {0, 32, 1440, 868, 0, 2000000000, 1440, 0},
+         0},
+        {"the second desktop's room again", 1, {0, 0, 1440, 900, 0, 40, 1440, 860}, 40},
+    };
+    for (const Case& c : cases) {
+        testsupport::setWindowProperty(display(), root, "_NET_CURRENT_DESKTOP", XA_CARDINAL,
+                                       {c.desktop});
+        testsupport::setWindowProperty(display(), root, "_NET_WORKAREA", XA_CARDINAL, c.areas);
+        XFlush(display());
+        EXPECT_TRUE(waitFor([&] { return (dock = settledDock()) && dock->area.y == c.top; }, 10s))
+            << c.name << ": at " << (dock ? dock->area.y : -1);
+    }
 }
 
 // weston's XWayland, weston drawing on the test's X server: its window manager keeps a window

@@ -115,7 +115,10 @@ EdgeInsets reservedEdges(const MonitorArea& monitor, int rootWidth, int rootHeig
 }
 
 long statusBarTop(const MonitorArea& primary, std::vector<Dock> docks,
-                  std::optional<long> windowlessTop) {
+                  std::optional<long> windowlessTop, long barThickness) {
+    // A work area whose top leaves the bar no rows on the monitor would put it out of reach.
+    if (windowlessTop && *windowlessTop > long(primary.y) + primary.height - barThickness)
+        windowlessTop.reset();
     long top = std::max<long>(primary.y, windowlessTop.value_or(primary.y));
     std::sort(docks.begin(), docks.end(),
               [](const Dock& a, const Dock& b) { return a.area.y < b.area.y; });

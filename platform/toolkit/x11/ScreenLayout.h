@@ -87,11 +87,12 @@ struct Dock {
 
 // The root row where the status bar's top belongs on the primary monitor: below the top struts of
 // the docks that lie at or above that row, and below a panel without a window of its own that
-// reserves the rows above `windowlessTop` (read from the work area). A dock lying lower (another
-// status bar, placed below ours) is not honoured: each bar honouring the other's strut would push
-// both down the screen.
+// reserves the rows above `windowlessTop` (read from the work area) unless that leaves fewer than
+// the bar's `barThickness` rows on the monitor. A dock lying lower (another status bar, placed
+// below ours) is not honoured: each bar honouring the other's strut would push both down the
+// screen.
 long statusBarTop(const MonitorArea& primary, std::vector<Dock> docks,
-                  std::optional<long> windowlessTop);
+                  std::optional<long> windowlessTop, long barThickness);
 
 // The screens the toolkit sees: each monitor (the primary first) less the other docks' struts
 // in its visible frame. The primary's frame begins at `barTop` (a root row; below whatever other

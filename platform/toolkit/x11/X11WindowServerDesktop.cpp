@@ -6,6 +6,7 @@
 #include <X11/Xatom.h>
 #include <X11/extensions/Xrandr.h>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string_view>
 
@@ -202,7 +203,8 @@ std::vector<ScreenDescription> X11WindowServer::screens() const {
         std::vector<Strut> struts;
         for (const Dock& dock : docks)
             struts.push_back(dock.strut);
-        const long top = statusBarTop(monitors_.front(), docks, windowlessTop(docks));
+        const long top = statusBarTop(monitors_.front(), docks, windowlessTop(docks),
+                                      std::lround(StatusBar::barThickness * geometry_.scale()));
         // Where the window manager put the bar holds until what reserves the top changes.
         if (top != reservedBarTop_) {
             reservedBarTop_ = top;

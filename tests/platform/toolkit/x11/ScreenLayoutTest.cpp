@@ -154,10 +154,13 @@ TEST(ScreenLayout, TheStatusBarsTopHonoursDocksAboveItAndAWindowlessPanel) {
         {"a panel over another monitor's top", {dock(0, 30, 1440, 2000)}, std::nullopt, 0},
         {"a panel without a window", {}, 32, 32},
         {"a dock below the windowless panel", {dock(32, 20)}, 32, 52},
-        {"a work area beyond the monitor", {}, 5000, 900},
+        {"a work area leaving the bar just its rows", {}, 876, 876},
+        {"a work area leaving the bar no room is not honoured", {}, 877, 0},
+        {"nor one at the monitor's bottom", {dock(0, 30)}, 899, 30},
+        {"nor one far beyond it", {}, 2000000000, 0},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(statusBarTop(primary, c.docks, c.windowless), c.expected) << c.name;
+        EXPECT_EQ(statusBarTop(primary, c.docks, c.windowless, 24), c.expected) << c.name;
     // The screens begin at the top they are given.
     const auto screens = describeScreens({primary}, 1440, 900, {}, 1, 24, 32);
     EXPECT_EQ(screens.front().frame, (gfx::Rect{0, 0, 1440, 900 - 32}));

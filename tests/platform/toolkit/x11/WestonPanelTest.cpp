@@ -124,7 +124,7 @@ TEST(WestonPanel, EachMonitorLosesItsOwnPanelAlongTheRootsEdges) {
     EXPECT_EQ(visibleWidths({Edge::left, 32}), (std::vector<double>{1920 - 32, 1280}));
     const auto top = westonPanelDocks({Edge::top, 32}, monitors, 3200, 1080);
     ASSERT_EQ(top.size(), 2u);
-    EXPECT_EQ(statusBarTop(monitors[0], top, std::nullopt), 32);
+    EXPECT_EQ(statusBarTop(monitors[0], top, std::nullopt, 24), 32);
     EXPECT_EQ(top[1].strut.top, 56 + 32);
 }
 
