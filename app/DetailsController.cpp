@@ -78,7 +78,7 @@ void DetailsController::install() {
 
 void DetailsController::refresh(bool animated) {
     const bool open = popover_->isShown();
-    // Closed, the details show no login state: it is read as they open.
+    // Closed, the details show no login state: it is read as they or the settings menu open.
     if (open)
         shownLoginStatus_ = loginStatus();
     handOff_.handOff(*view_, prefs().look, open, animated, shownLoginStatus_, loginFailed_);
@@ -271,6 +271,9 @@ void DetailsController::stripContextMenu(const ui::Event& event) {
 }
 
 std::shared_ptr<ui::Menu> DetailsController::makeSettingsMenu() {
+    // The strip's menu opens with the details closed: its login mark is the entry as it is now.
+    shownLoginStatus_ = loginStatus();
+    refresh();
     auto menu = view_->makeSettingsMenu();
     menu->rebuild = [weak = weak_from_this()]() -> std::shared_ptr<ui::Menu> {
         if (auto self = weak.lock())

@@ -1,5 +1,6 @@
 #include "app/ControllerHarness.h"
 #include "app/ModuleActivity.h"
+#include "detail/PersistentMenuOption.h"
 #include "sources/SensorHelperAlert.h"
 #include "statusbar/PassiveStripMaterial.h"
 #include "statusbar/StatusEditingSurface.h"
@@ -415,6 +416,56 @@ TEST_F(AppDelegateSettingsTest, LoginItemMatrix) {
     view.loginAction(true);
     EXPECT_TRUE(view.state().loginFailed);
     EXPECT_EQ(view.state().loginStatus, LoginItemStatus::notRegistered);
+    std::filesystem::remove(config.path() / "autostart");
+
+    // After a restart, each menu's first opening marks the entry as it is, and one click on the
+    // row turns it over.
+    struct Case {
+        const char* name;
+        bool entry;
+        bool fromGear;
+    };
+    const Case cases[] = {{"the strip's menu, entry there", true, false},
+                          {"the strip's menu, no entry", false, false},
+                          {"the gear's menu, entry there", true, true},
+                          {"the gear's menu, no entry", false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        app.statusBar().removeStatusItem(delegate->statusStrip().item());
+        delegate->applicationWillTerminate();
+        delegate.reset();
+        if (c.entry)
+            ASSERT_TRUE(LoginItem(entry, "/usr/bin/true").registerItem());
+        else
+            std::filesystem::remove(entry);
+        launch();
+        advance(0.3);
+        std::optional<bool> marked;
+        loop.queue().asyncAfter(0.2, [&] {
+            for (const auto& window : app.windows())
+                if (window->level() == ui::WindowLevel::popUpMenu && window->contentView())
+                    for (const auto& row : window->contentView()->subviews())
+                        if (auto option = std::dynamic_pointer_cast<PersistentMenuOption>(row);
+                            option &&
+                            option->title() == text(Copy::launchAtLogin, AppLanguage::english)) {
+                            marked = option->menuItem()->state() == ui::ControlState::on;
+                            server.click(window->convertPointToScreen(
+                                {option->frame().midX(), option->frame().midY()}));
+                        }
+            server.key(ui::KeyCode::escape, "\x1b");
+        });
+        if (c.fromGear) {
+            delegate->details().show(std::nullopt);
+            const auto& gear = DetailViewProbe(*details()).settingsButton();
+            server.click(gear.window()->convertPointToScreen(
+                gear.convertPointToView({gear.bounds().midX(), gear.bounds().midY()}, nullptr)));
+        } else {
+            server.rightClick(moduleCenter(ModuleKind::memory));
+        }
+        loop.runUntilIdle();
+        EXPECT_EQ(marked, c.entry);
+        EXPECT_EQ(std::filesystem::exists(entry), !c.entry);
+    }
 }
 
 } // namespace
