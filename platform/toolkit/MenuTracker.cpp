@@ -440,10 +440,15 @@ void MenuTracker::buttonReleased(gfx::Point location, const Event& event) {
         return;
     }
     const auto& item = levels_[hit->level].menu->items()[hit->item];
-    if (item->view())
+    const bool answered = pressedHere || leftOpeningRow_;
+    // A row's view took no press of this button: the release presses it, as it chooses a plain
+    // row; a view that answers no press sees the release itself.
+    if (!item->view()) {
+        if (answered)
+            choose(item);
+    } else if (!answered || !item->view()->accessibilityPerformPress()) {
         forwardToLevel(hit->level, event);
-    else if (pressedHere || leftOpeningRow_)
-        choose(item);
+    }
 }
 
 void MenuTracker::choose(const std::shared_ptr<MenuItem>& item) {

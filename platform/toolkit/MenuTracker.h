@@ -85,8 +85,9 @@ private:
     void choose(const std::shared_ptr<MenuItem>& item);
     void finish(std::shared_ptr<MenuItem> chosen);
     void forwardToLevel(std::size_t level, const Event& event);
-    // What a button's release chooses: the item under it, when its press was made in the open
-    // menu or the pointer moved onto an item since the menu appeared.
+    // What a button's release chooses, or presses when the item has a view: the item under it,
+    // when its press was made in the open menu or the pointer moved onto an item since the menu
+    // appeared.
     void buttonReleased(gfx::Point location, const Event& event);
 
     Application& app_;

@@ -170,6 +170,55 @@ TEST_F(SettingsMenuX11, TheGearMenuChangesSettingsWhileOpenAndReopensInTheNewLan
     EXPECT_EQ(delegate->statusStrip().view()->fanInputs().language, AppLanguage::german);
 }
 
+// The strip's menu opens under a held right button; moved onto a row and let go there, the
+// button chooses it, whatever kind of row it is.
+TEST_F(SettingsMenuX11, TheStripsMenuTakesARowTheHeldButtonIsReleasedOn) {
+    ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
+    const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
+    ASSERT_TRUE(strip);
+    const gfx::Rect memory = delegate->statusStrip().view()->rect(ModuleKind::memory);
+    const Preferences& prefs = delegate->settings().main();
+    struct Row {
+        const char* name;
+        // The submenu holding the row, if any.
+        std::optional<Copy> holder;
+        Copy title;
+        std::function<bool()> took;
+    };
+    const Row rows[] = {
+        {"an option", std::nullopt, Copy::hideInFullscreen,
+         [&] { return prefs.look.hideInFullscreen; }},
+        {"the login option", std::nullopt, Copy::launchAtLogin,
+         [&] { return std::filesystem::exists(autostart()); }},
+        {"an option that reopens its parent", Copy::appearanceTheme, Copy::darkAppearance,
+         [&] { return prefs.look.appearance == AppearanceMode::dark; }},
+    };
+    const std::string first = text(Copy::launchAtLogin);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_FALSE(row.took());
+        std::vector<Step> steps = {
+            {"the held right button opens the strip's menu", [] { return true; },
+             [&] {
+                 moveScreen({strip->x() + memory.midX(), strip->y() + memory.midY()});
+                 button(3, true);
+             }},
+            {"the menu is shown", [&] { return option(first) != nullptr; },
+             [&] {
+                 if (row.holder)
+                     moveScreen(*itemCentre(*option(first), text(*row.holder)));
+             }},
+            {"the row is shown", [&] { return option(text(row.title)) != nullptr; },
+             [&] { moveScreen(centreOnScreen(*option(text(row.title)))); }},
+            {"the row is lit", [&] { return option(text(row.title))->isHovering(); },
+             [&] { button(3, false); }},
+            {"the row took and the menu stands",
+             [&] { return row.took() && option(first) != nullptr; }, [] {}},
+        };
+        play(std::move(steps), 15);
+    }
+}
+
 TEST_F(SettingsMenuX11, TheColourPillOffersThePaletteAndAChoiceRecoloursTheStrip) {
     ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::memory));
     DetailView& view = *delegate->details().view();

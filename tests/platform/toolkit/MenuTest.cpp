@@ -2,9 +2,11 @@
 
 #include "ToolkitFixture.h"
 #include "platform/dispatch/Timer.h"
+#include "platform/toolkit/Button.h"
 #include "platform/toolkit/MenuTracker.h"
 #include "platform/toolkit/Window.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -199,20 +201,34 @@ TEST_F(MenuTest, AnOpenSubmenuStaysWhileThePointerIsOnItsRow) {
 }
 
 // Near the bottom edge the menu opened by a press stands over the pointer, a row under the press:
-// that press's release chooses only a row the pointer was moved onto since the menu appeared;
-// otherwise the menu stays, and a click on a row chooses it.
+// that press's release chooses only a row the pointer was moved onto since the menu appeared, a
+// row of its own or a submenu's, and presses the view of a row that has one, which leaves the menu
+// open; otherwise the menu stays, and a click on a row chooses it.
 TEST_F(MenuTest, TheOpeningPressReleasedChoosesOnlyARowThePointerMovedOnto) {
-    origin = {300, 60};
+    origin = {300, 85};
+    auto withView = [&](ui::Menu& into, const std::string& title) {
+        auto item = std::make_shared<ui::MenuItem>(title);
+        auto view = std::make_shared<ui::Button>(gfx::Rect{0, 0, 180, 25});
+        view->setAction([this, title](ui::Control&) { performed.push_back(title); });
+        item->setView(view);
+        into.addItem(item);
+        return item;
+    };
+    const auto option = withView(*menu, "Option");
+    const auto deepOption = withView(*more->submenu(), "Deep option");
     struct Case {
         const char* name;
-        std::vector<std::size_t> movesOnto;
+        std::vector<std::shared_ptr<ui::MenuItem>> movesOnto;
+        // The row the release chose or, when the row has a view, pressed.
         std::shared_ptr<ui::MenuItem> chosen;
     };
     const Case cases[] = {
         {"released where it was pressed", {}, nullptr},
-        {"moved within the row it opened on", {2}, nullptr},
-        {"moved onto another row", {0}, alpha},
-        {"moved off its row and back", {0, 2}, beta},
+        {"moved within the row it opened on", {beta}, nullptr},
+        {"moved onto another row", {alpha}, alpha},
+        {"moved off its row and back", {alpha, beta}, beta},
+        {"moved onto a row with a view", {option}, option},
+        {"moved onto a submenu's row with a view", {more, deepOption}, deepOption},
     };
     for (const Case& c : cases) {
         performed.clear();
@@ -222,19 +238,30 @@ TEST_F(MenuTest, TheOpeningPressReleasedChoosesOnlyARowThePointerMovedOnto) {
             ASSERT_TRUE(rows[2].offsetBy(frame.x(), frame.y()).contains(origin))
                 << "the menu opened over the press, on Beta";
             gfx::Point at = origin;
-            for (std::size_t row : c.movesOnto) {
-                at = {frame.minX() + 20, frame.minY() + rows[row].midY()};
+            for (const auto& item : c.movesOnto) {
+                const auto& items = item->menu()->items();
+                const gfx::Rect shown = *item->menu()->frameOnScreen();
+                const std::size_t row =
+                    std::size_t(std::find(items.begin(), items.end(), item) - items.begin());
+                at = {shown.minX() + 20,
+                      shown.minY() +
+                          ui::MenuLayout::itemRects(*item->menu(), shown.width())[row].midY()};
                 server.movePointer(at);
             }
             server.inject(ui::EventType::rightMouseUp, at);
-            if (!c.chosen)
+            if (!c.chosen || c.chosen->view())
                 server.click({frame.minX() + 20, frame.minY() + rows[0].midY()});
             // Ends a menu that neither chose.
             server.key(ui::KeyCode::escape, "\x1b");
         });
         const auto chosen = popUp();
-        EXPECT_EQ(chosen, c.chosen ? c.chosen : alpha)
+        const bool pressed = c.chosen && c.chosen->view();
+        EXPECT_EQ(chosen, c.chosen && !pressed ? c.chosen : alpha)
             << c.name << ": " << (chosen ? chosen->title() : "nothing");
+        const std::vector<std::string> ran =
+            pressed ? std::vector<std::string>{c.chosen->title(), "Alpha"}
+                    : std::vector<std::string>{chosen ? chosen->title() : ""};
+        EXPECT_EQ(performed, ran) << c.name;
     }
 }
 
