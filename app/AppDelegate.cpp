@@ -104,16 +104,26 @@ void AppDelegate::connect() {
         whileAlive(shared_from_this(), [](AppDelegate& self) { self.refresh(); }));
     launchSequence_ = std::make_shared<LaunchSequence>(
         settings_, appearance_, *environment_.loop,
-        LaunchSequence::Hooks{.itemPlaced =
-                                  [strip = std::weak_ptr(statusStrip_)] {
-                                      auto shown = strip.lock();
-                                      return shown &&
-                                             shown->view()->statusItemScreenFrame().has_value();
-                                  },
-                              .showDetails = whileAlive(details_, [](DetailsController& details) {
-                                  if (!details.popover()->isShown())
-                                      details.show(std::nullopt);
-                              })});
+        LaunchSequence::Hooks{
+            .itemPlaced =
+                [strip = std::weak_ptr(statusStrip_)] {
+                    auto shown = strip.lock();
+                    return shown && shown->view()->statusItemScreenFrame().has_value();
+                },
+            .showDetails = whileAlive(details_,
+                                      [](DetailsController& details) {
+                                          if (!details.popover()->isShown())
+                                              details.show(std::nullopt);
+                                      }),
+            .detailsFrame =
+                [details = std::weak_ptr(details_)]() {
+                    auto shown = details.lock();
+                    return shown && shown->popover()->isShown()
+                               ? std::optional(shown->popover()->window()->frame())
+                               : std::nullopt;
+                },
+            .closeDetails =
+                whileAlive(details_, [](DetailsController& details) { details.close(); })});
     appearance_->onFlip(
         whileAlive(launchSequence_, [](LaunchSequence& launch, gfx::Appearance appearance) {
             launch.setAppearance(appearance);

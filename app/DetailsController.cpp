@@ -10,6 +10,7 @@
 #include "platform/toolkit/Workspace.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace pulsedeck {
 
@@ -206,12 +207,20 @@ void DetailsController::show(std::optional<gfx::Point> point, std::optional<gfx:
     makeDetailsKey();
 
     removeOutsideClickMonitor();
-    outsideClickMonitor = application().addGlobalMonitor(
-        ui::EventMasks::leftMouseDown | ui::EventMasks::rightMouseDown |
-            ui::EventMasks::otherMouseDown,
-        [weak = weak_from_this()](const ui::Event&) {
+    constexpr ui::EventMask presses = ui::EventMasks::leftMouseDown |
+                                      ui::EventMasks::rightMouseDown |
+                                      ui::EventMasks::otherMouseDown;
+    outsideClickMonitor =
+        application().addGlobalMonitor(presses, [weak = weak_from_this()](const ui::Event&) {
             if (auto self = weak.lock())
                 self->handleOutsideClick();
+        });
+    // A press in another window of ours, such as the first-run tip, is outside the details too.
+    ownWindowsPressMonitor =
+        application().addLocalMonitor(presses, [weak = weak_from_this()](const ui::Event& event) {
+            if (auto self = weak.lock())
+                self->handleOutsideClick();
+            return std::optional(event);
         });
 }
 
@@ -315,10 +324,10 @@ void DetailsController::popoverDidClose(ui::Popover&) {
 }
 
 void DetailsController::removeOutsideClickMonitor() {
-    if (!outsideClickMonitor)
-        return;
-    application().removeMonitor(*outsideClickMonitor);
-    outsideClickMonitor.reset();
+    for (const auto& monitor : {std::exchange(outsideClickMonitor, std::nullopt),
+                                std::exchange(ownWindowsPressMonitor, std::nullopt)})
+        if (monitor)
+            application().removeMonitor(*monitor);
 }
 
 std::optional<gfx::Rect> DetailsController::anchorFrame() const {

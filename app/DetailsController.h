@@ -129,6 +129,7 @@ private:
     std::optional<ModuleKind> clickedModule;
     double lastStatusActivation = -std::numeric_limits<double>::infinity();
     std::optional<ui::EventMonitorToken> outsideClickMonitor;
+    std::optional<ui::EventMonitorToken> ownWindowsPressMonitor;
     std::shared_ptr<ui::Window> anchorPanel;
     // How far left of the strip's right end the anchor stands, while the details hang from it.
     double anchorFromStripEnd = 0;

@@ -32,6 +32,7 @@ void LaunchSequence::start() {
 void LaunchSequence::presentFirstLaunchDetails(int attempt) {
     if (hooks_.itemPlaced()) {
         hooks_.showDetails();
+        keepTipClear();
         return;
     }
     if (attempt < firstLaunchAttempts)
@@ -49,8 +50,15 @@ void LaunchSequence::showMenuBarTip() {
         if (auto self = weak.lock())
             self->tip_.reset();
     };
+    keepTipClear();
     ui::Application::shared().activateIgnoringOtherApps(true);
     tip_->window()->makeKeyAndOrderFront();
+}
+
+void LaunchSequence::keepTipClear() {
+    const auto details = tip_ ? hooks_.detailsFrame() : std::nullopt;
+    if (details && !tip_->standClearOf(*details))
+        hooks_.closeDetails();
 }
 
 void LaunchSequence::setAppearance(gfx::Appearance appearance) {

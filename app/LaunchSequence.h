@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace foundation {
 class UserDefaults;
@@ -30,6 +31,9 @@ public:
         std::function<bool()> itemPlaced;
         // Opens the status details, unless they are open.
         std::function<void()> showDetails;
+        // Where the open status details stand on the screen; none while they are closed.
+        std::function<std::optional<gfx::Rect>()> detailsFrame;
+        std::function<void()> closeDetails;
     };
 
     // Delays after launch, in seconds.
@@ -52,6 +56,9 @@ private:
     // Retried while the status item has no place on screen.
     void presentFirstLaunchDetails(int attempt);
     void showMenuBarTip();
+    // The tip stands beside the details, which open before it or just after; on a screen with no
+    // room for both the details close, as at a press on the tip, so nothing covers its button.
+    void keepTipClear();
     // Runs `step` on the main queue after `seconds` while the sequence still exists.
     void after(double seconds, std::function<void(LaunchSequence&)> step);
 

@@ -30,6 +30,8 @@ constexpr double spacingAfterDemo = 18;
 constexpr double iconSize = 56;
 constexpr gfx::Size demoSize{364, 101.92};
 constexpr gfx::Point closeButtonInset{12, 12};
+// Between the tip and a window it stands clear of.
+constexpr double clearance = 12;
 
 // Centred lines wrapped to the column at the places the text engine allows a break, so
 // Chinese and Japanese, which have no spaces, wrap too.
@@ -172,6 +174,24 @@ MenuBarTipWindow::~MenuBarTipWindow() {
 
 void MenuBarTipWindow::done() {
     window_->close();
+}
+
+bool MenuBarTipWindow::standClearOf(const gfx::Rect& covered) {
+    const auto screen = ui::Screen::mainScreen();
+    gfx::Rect frame = window_->frame();
+    if (!screen || !frame.intersects(covered))
+        return true;
+    const gfx::Rect area = screen->visibleFrame();
+    if (covered.minX() - area.minX() >= area.maxX() - covered.maxX())
+        frame.origin.x =
+            std::max(area.minX(), std::floor(covered.minX() - clearance - frame.width()));
+    else
+        frame.origin.x =
+            std::min(area.maxX() - frame.width(), std::ceil(covered.maxX() + clearance));
+    if (frame.intersects(covered))
+        return false;
+    window_->setFrameOrigin(frame.origin);
+    return true;
 }
 
 void MenuBarTipWindow::windowOrderedOut() {

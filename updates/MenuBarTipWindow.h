@@ -32,6 +32,10 @@ public:
 
     // What the button does: closes the window, which then runs `finish`.
     void done();
+    // Moves the tip beside `covered` (screen points) where that lies over it, on the side with
+    // more room; false, and the tip left where it is, when the screen's visible area has too
+    // little room there.
+    bool standClearOf(const gfx::Rect& covered);
 
 private:
     void windowOrderedOut();

@@ -249,6 +249,9 @@ TEST_P(DesktopWindowKinds, NothingOfOursIsTiledOrHiddenAndTheKeyboardGoesWhereTh
     const auto opened = details();
     EXPECT_TRUE(opened->overrideRedirect) << "no manager places the details";
     EXPECT_LT(opened->area.width, 500) << "the details keep their own size";
+    EXPECT_TRUE(opened->area.x >= tip->area.x + tip->area.width ||
+                opened->area.x + opened->area.width <= tip->area.x)
+        << "the tip stands beside the details, its button in sight";
     EXPECT_EQ(usersWindowWidth(), usersWidth) << "the user's window keeps its width";
     screenshot("1-first-launch-tip");
 

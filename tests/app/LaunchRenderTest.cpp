@@ -18,7 +18,8 @@ bool isBlueish(gfx::Rgba8 pixel) {
 
 // A first launch on a headless screen in `language`, once the delayed steps have run.
 struct FirstLaunch {
-    explicit FirstLaunch(std::string language) {
+    explicit FirstLaunch(std::string language, gfx::Size screen = {1280, 800})
+        : server{{ui::HeadlessWindowServer::makeScreen({{0, 0}, screen}, 1)}, clock} {
         defaults.setObject("dark", PreferenceKey::appAppearance);
         environment.defaults = &defaults;
         environment.loop = &loop;
@@ -42,8 +43,7 @@ struct FirstLaunch {
     dispatch::VirtualClock clock{100};
     dispatch::RunLoop loop{clock};
     dispatch::ScopedMainRunLoop main{loop};
-    ui::HeadlessWindowServer server{{ui::HeadlessWindowServer::makeScreen({0, 0, 1280, 800}, 1)},
-                                    clock};
+    ui::HeadlessWindowServer server;
     ui::Application app{server, loop};
     fakes::FakeReaders readers;
     AppDelegate::Environment environment;
@@ -51,42 +51,62 @@ struct FirstLaunch {
 };
 
 // What a first launch puts on the screen once the delayed steps have run: the strip in the
-// status bar, the details below it and the tip.
+// status bar, the details below it and the tip beside them; a press on the tip is one outside the
+// details. A screen too narrow for both shows the tip alone.
 TEST(LaunchRender, FirstLaunchShowsTheStripTheDetailsAndTheTip) {
-    FirstLaunch launch("en");
-    auto& delegate = launch.delegate;
-    const gfx::Bitmap screen = launch.server.composeScreen(0);
-    ASSERT_TRUE(screen.writePng(testsupport::artifactPath("app-first-launch.png").string()));
+    for (const auto& [size, beside] :
+         {std::pair{gfx::Size{1280, 800}, true}, {{1024, 768}, true}, {{800, 600}, false}}) {
+        const std::string name =
+            std::to_string(int(size.width)) + "x" + std::to_string(int(size.height));
+        SCOPED_TRACE(name);
+        FirstLaunch launch("en", size);
+        auto& delegate = launch.delegate;
+        const gfx::Bitmap screen = launch.server.composeScreen(0);
+        ASSERT_TRUE(screen.writePng(
+            testsupport::artifactPath("app-first-launch-" + name + ".png").string()));
 
-    // The strip: the status bar at the top right holds drawn figures.
-    const auto bar = delegate->statusStrip().view()->statusItemScreenFrame().value_or(gfx::Rect{});
-    ASSERT_FALSE(bar.isEmpty());
-    EXPECT_EQ(bar.maxX(), 1280);
-    int drawn = 0;
-    for (double x = bar.minX() + 1; x < bar.maxX(); x += 1)
-        for (double y = bar.minY() + 2; y < bar.maxY() - 2; y += 1) {
-            const auto pixel = screen.pixelAtPoint({x, y});
-            drawn += pixel.red > 150 && pixel.green > 150 && pixel.blue > 150 ? 1 : 0;
+        // The strip: the status bar at the top right holds drawn figures.
+        const auto bar =
+            delegate->statusStrip().view()->statusItemScreenFrame().value_or(gfx::Rect{});
+        ASSERT_FALSE(bar.isEmpty());
+        EXPECT_EQ(bar.maxX(), size.width);
+        int drawn = 0;
+        for (double x = bar.minX() + 1; x < bar.maxX(); x += 1)
+            for (double y = bar.minY() + 2; y < bar.maxY() - 2; y += 1) {
+                const auto pixel = screen.pixelAtPoint({x, y});
+                drawn += pixel.red > 150 && pixel.green > 150 && pixel.blue > 150 ? 1 : 0;
+            }
+        EXPECT_GT(drawn, 20) << "light figures on the dark strip";
+
+        // The details hang below the strip.
+        ASSERT_EQ(delegate->details().popover()->isShown(), beside);
+        if (beside) {
+            EXPECT_LE(delegate->details().popover()->window()->frame().maxY(), bar.minY() + 1);
         }
-    EXPECT_GT(drawn, 20) << "light figures on the dark strip";
 
-    // The details hang below the strip.
-    ASSERT_TRUE(delegate->details().popover()->isShown());
-    const gfx::Rect details = delegate->details().popover()->window()->frame();
-    EXPECT_LE(details.maxY(), bar.minY() + 1);
+        // The tip's OK button wears the accent: nothing covers it.
+        ASSERT_TRUE(inside(*delegate).menuBarTip);
+        const auto& tip = inside(*delegate).menuBarTip->window();
+        ui::AlertButton* ok = nullptr;
+        for (const auto& row : tip->contentView()->subviews())
+            for (const auto& child : row->subviews())
+                if (auto* button = dynamic_cast<ui::AlertButton*>(child.get()))
+                    ok = button;
+        ASSERT_TRUE(ok);
+        const gfx::Point centre = tip->convertPointToScreen(
+            ok->convertPointToView({ok->bounds().midX(), ok->bounds().midY()}, nullptr));
+        for (const double x :
+             {centre.x - ok->frame().width() / 2 + 4, centre.x + ok->frame().width() / 2 - 4})
+            EXPECT_TRUE(isBlueish(screen.pixelAtPoint({x, centre.y})));
 
-    // The tip's OK button wears the accent.
-    ASSERT_TRUE(inside(*delegate).menuBarTip);
-    const auto& tip = inside(*delegate).menuBarTip->window();
-    ui::AlertButton* ok = nullptr;
-    for (const auto& row : tip->contentView()->subviews())
-        for (const auto& child : row->subviews())
-            if (auto* button = dynamic_cast<ui::AlertButton*>(child.get()))
-                ok = button;
-    ASSERT_TRUE(ok);
-    const gfx::Point centre = tip->convertPointToScreen(
-        ok->convertPointToView({ok->bounds().midX(), ok->bounds().midY()}, nullptr));
-    EXPECT_TRUE(isBlueish(screen.pixelAtPoint({centre.x - ok->frame().width() / 2 + 4, centre.y})));
+        if (!beside)
+            continue;
+        launch.server.click({tip->frame().minX() + 20, tip->frame().maxY() - 40});
+        launch.loop.advanceAndRunDue(0.1);
+        launch.loop.runUntilIdle();
+        EXPECT_FALSE(delegate->details().popover()->isShown()) << "a press on the tip closes them";
+        EXPECT_TRUE(tip->isVisible());
+    }
 }
 
 // Japanese has no spaces: the tip's body must still wrap inside the tip, on several lines, none

@@ -2,7 +2,9 @@
 // accord: only a press away from the strip closes them, a short delay after it, and the focus
 // moving elsewhere without a press leaves them open.
 
+#include "app/AppIcon.h"
 #include "support/ProgramX11Fixture.h"
+#include "updates/MenuBarTipWindow.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -32,6 +34,10 @@ protected:
         ASSERT_NO_FATAL_FAILURE(ProgramX11Fixture::SetUp());
         app->addGlobalMonitor(ui::EventMasks::leftMouseDown,
                               [this](const ui::Event&) { pressedAt = loop.clock().now(); });
+        app->addLocalMonitor(ui::EventMasks::leftMouseDown, [this](const ui::Event& event) {
+            pressedAt = loop.clock().now();
+            return std::optional(event);
+        });
     }
 
     bool shown() const { return delegate->details().popover()->isShown(); }
@@ -84,6 +90,17 @@ TEST_P(OutsidePresses, OnlyAPressAwayFromTheStripClosesTheDetailsAfterTheDelay) 
     ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::compute));
     ASSERT_NO_FATAL_FAILURE(pressOutside({screen.minX() + 60, screen.minY() + 100}));
     EXPECT_TRUE(closedAfterPress()) << "a click on another program's window closes the details";
+
+    // Another window of ours: the first-run tip.
+    MenuBarTipWindow tip(AppLanguage::english, appIconImage(false));
+    tip.window()->makeKeyAndOrderFront();
+    ASSERT_TRUE(runUntil([&] { return viewable(*tip.window()); }));
+    ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::compute));
+    const gfx::Rect onTip = tip.window()->frame();
+    ASSERT_NO_FATAL_FAILURE(pressOutside({onTip.minX() + 30, onTip.maxY() - 60}));
+    EXPECT_TRUE(closedAfterPress()) << "a press on the tip closes the details";
+    EXPECT_TRUE(tip.window()->isVisible());
+    tip.done();
 
     // The focus going to the other program without a press leaves the details open.
     ASSERT_NO_FATAL_FAILURE(openDetailsFrom(ModuleKind::compute));
