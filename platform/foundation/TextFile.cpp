@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -41,10 +42,25 @@ bool readAll(int fd, std::size_t limit, std::string& out, bool shortReadEnds) {
     return true;
 }
 
+// Opens without waiting: a FIFO in a file's place (bound over /proc/meminfo, say) would hold an
+// ordinary open until a writer came, and the caller with it. Anything but a regular file is
+// refused, so no read waits on a writer either; procfs and sysfs files are regular.
+int openRegularFile(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 } // namespace
 
 std::optional<std::string> readTextFile(const std::filesystem::path& path, std::size_t limit) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = openRegularFile(path);
     if (fd < 0)
         return std::nullopt;
     std::string contents;
@@ -79,7 +95,7 @@ KeptFile& KeptFile::operator=(KeptFile&& other) noexcept {
 
 std::optional<std::string_view> KeptFile::read() {
     if (fd_ < 0) {
-        fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        fd_ = openRegularFile(path_);
         if (fd_ < 0)
             return std::nullopt;
     }

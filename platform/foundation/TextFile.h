@@ -9,12 +9,14 @@
 namespace foundation {
 
 // Reads a whole (small) file, such as a procfs or sysfs entry. Empty when it cannot be opened or
-// read; at most `limit` bytes are kept, so a runaway file never grows without bound.
+// read, or is not a regular file (a FIFO or a device in its place is refused at once, never waited
+// on); at most `limit` bytes are kept, so a runaway file never grows without bound.
 std::optional<std::string> readTextFile(const std::filesystem::path& path,
                                         std::size_t limit = 1 << 20);
 
 // A file read again and again (a procfs counter each second): the descriptor stays open and each
-// read is one pread from offset 0 into a buffer that is reused. Close-on-exec.
+// read is one pread from offset 0 into a buffer that is reused. Close-on-exec; opened as
+// readTextFile opens, so only a regular file is read.
 class KeptFile {
 public:
     explicit KeptFile(std::filesystem::path path, std::size_t limit = 1 << 20);

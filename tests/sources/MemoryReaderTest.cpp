@@ -1,8 +1,10 @@
 #include "sources/MemoryReader.h"
 
+#include "support/RunUntil.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -36,12 +38,14 @@ MemorySnapshot sampleOf(sys::VMStatisticsSample counters) {
     return reader.sample();
 }
 
-MemorySnapshot sampleFixture(const char* machine) {
-    auto roots =
-        sys::SystemRoots::under(testsupport::fixturePath(std::string("memory/") + machine));
-    SystemMemoryReader reader(
-        std::make_unique<sys::VMStatistics>(roots, sys::MachineMemory{8 * gib, 4096}));
+MemorySnapshot sampleMachine(const std::filesystem::path& root) {
+    SystemMemoryReader reader(std::make_unique<sys::VMStatistics>(
+        sys::SystemRoots::under(root), sys::MachineMemory{8 * gib, 4096}));
     return reader.sample();
+}
+
+MemorySnapshot sampleFixture(const char* machine) {
+    return sampleMachine(testsupport::fixturePath(std::string("memory/") + machine));
 }
 
 void expectNoUsedFigures(const MemorySnapshot& snapshot) {
@@ -183,8 +187,21 @@ TEST(MemoryReader, OldTruncatedOrGarbageMeminfoWaitsWithoutCrashing) {
     EXPECT_EQ(old.swap, "0 bytes");
     EXPECT_EQ(old.physical, "8.00 GB");
 
-    for (const char* machine : {"truncated", "garbage", "does-not-exist"}) {
-        auto snapshot = sampleFixture(machine);
+    // FIFOs in the files' place (bound over them) are refused at once, never waited on.
+    testsupport::TemporaryDirectory fifoMachine;
+    std::filesystem::create_directories(fifoMachine.path() / "proc/pressure");
+    const std::vector<std::filesystem::path> fifos = {fifoMachine.path() / "proc/meminfo",
+                                                      fifoMachine.path() / "proc/pressure/memory"};
+    for (const auto& fifo : fifos)
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    for (const auto& machine :
+         {testsupport::fixturePath("memory/truncated"), testsupport::fixturePath("memory/garbage"),
+          testsupport::fixturePath("memory/does-not-exist"), fifoMachine.path()}) {
+        MemorySnapshot snapshot;
+        EXPECT_TRUE(testsupport::returnsWithin(
+            2, [&] { snapshot = sampleMachine(machine); }, testsupport::writerComesAndGoes(fifos)))
+            << machine;
         expectNoUsedFigures(snapshot);
         EXPECT_EQ(snapshot.swap, dash) << machine;
         EXPECT_FALSE(snapshot.height) << machine;

@@ -6,7 +6,13 @@
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/RunLoop.h"
 
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
 #include <functional>
+#include <future>
+#include <unistd.h>
+#include <vector>
 
 namespace testsupport {
 
@@ -33,6 +39,29 @@ inline void settle(dispatch::RunLoop& loop, double seconds) {
     const double until = dispatch::systemUptime() + seconds;
     runUntil(
         loop, [&] { return dispatch::systemUptime() >= until; }, seconds + 1);
+}
+
+// Runs `call` on a thread of its own and answers whether it returned within `seconds`. One that
+// has not is then helped along by `release`, again every 10 ms until it returns, so a test of a
+// call that must not wait fails rather than hangs.
+inline bool returnsWithin(double seconds, const std::function<void()>& call,
+                          const std::function<void()>& release) {
+    auto done = std::async(std::launch::async, call);
+    const bool returned =
+        done.wait_for(std::chrono::duration<double>(seconds)) == std::future_status::ready;
+    while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        release();
+    done.get();
+    return returned;
+}
+
+// The release of a call that waits in the open of one of `fifos` for a writer: one comes and goes.
+inline std::function<void()> writerComesAndGoes(std::vector<std::filesystem::path> fifos) {
+    return [fifos = std::move(fifos)] {
+        for (const auto& fifo : fifos)
+            if (int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC); writer >= 0)
+                ::close(writer);
+    };
 }
 
 } // namespace testsupport

@@ -1,9 +1,11 @@
 #include "platform/foundation/TextFile.h"
 
+#include "support/RunUntil.h"
 #include "support/TestPaths.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -24,6 +26,18 @@ TEST(TextFile, LimitCapsWhatIsKept) {
     testsupport::TemporaryDirectory dir;
     write(dir.path() / "a", std::string(100, 'x'));
     EXPECT_EQ(foundation::readTextFile(dir.path() / "a", 10)->size(), 10u);
+}
+
+TEST(TextFile, AFifoInAFilesPlaceIsRefusedWithoutWaitingForAWriter) {
+    testsupport::TemporaryDirectory dir;
+    const auto fifo = dir.path() / "meminfo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    foundation::KeptFile kept(fifo);
+    bool refused = false;
+    EXPECT_TRUE(testsupport::returnsWithin(
+        2, [&] { refused = !foundation::readTextFile(fifo) && !kept.read(); },
+        testsupport::writerComesAndGoes({fifo})));
+    EXPECT_TRUE(refused);
 }
 
 TEST(KeptFile, SeesNewContentsAndRecoversWhenFileReturns) {

@@ -1,10 +1,12 @@
 #include "platform/system/HwmonSmcEmulator.h"
 
+#include "support/RunUntil.h"
 #include "support/TestPaths.h"
 
 #include <bit>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -246,6 +248,18 @@ TEST(HwmonSmcEmulator, RereadsKeptFilesAndRefusesUnreadableSensors) {
     EXPECT_EQ(call(*connection, smc::readBytes, "Tp00", 4).result(), smc::resultError);
     writeAttribute(machine.hwmon("hwmon1") / "temp1_input", "-5000\n");
     EXPECT_FLOAT_EQ(floatValue(call(*connection, smc::readBytes, "Tp00", 4)), -5.0f);
+
+    // A FIFO in a sensor file's place is refused at once; the other sensors still read.
+    const auto fifo = machine.hwmon("hwmon1") / "temp1_input";
+    fs::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto fresh = emulator.open();
+    Call reply;
+    EXPECT_TRUE(testsupport::returnsWithin(
+        2, [&] { reply = call(*fresh, smc::readBytes, "Tp00", 4); },
+        testsupport::writerComesAndGoes({fifo})));
+    EXPECT_EQ(reply.result(), smc::resultError);
+    EXPECT_FLOAT_EQ(floatValue(call(*fresh, smc::readBytes, "F0Ac", 4)), 3100.0f);
 }
 
 TEST(HwmonSmcEmulator, DiscoversOnceForEveryConnection) {
