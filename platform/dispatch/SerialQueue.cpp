@@ -28,8 +28,8 @@ int SerialQueue::runPending() {
     return worker_->runPending();
 }
 
-void SerialQueue::shutDown(PendingWork pending) {
-    worker_->shutDown(pending);
+void SerialQueue::shutDown(PendingWork pending, double longestWait) {
+    worker_->shutDown(pending, longestWait);
 }
 
 void SerialQueue::enqueueTimed(std::shared_ptr<detail::TimedWork> entry) {

@@ -3,6 +3,7 @@
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/Queue.h"
 
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -42,8 +43,11 @@ public:
 
     // Stops taking work, drains or discards what is queued, waits for the running piece and
     // joins the worker. Later async calls drop their work. Idempotent; never from the queue's
-    // own work.
-    void shutDown(PendingWork pending);
+    // own work. For work that may never return (a read a driver holds), the wait lasts at most
+    // `longestWait` seconds: a piece still running then keeps its thread, which ends once the
+    // piece returns, and what the piece captured lives until then.
+    void shutDown(PendingWork pending,
+                  double longestWait = std::numeric_limits<double>::infinity());
 
 protected:
     void enqueueTimed(std::shared_ptr<detail::TimedWork> entry) override;

@@ -15,12 +15,14 @@ std::string threadNameForLabel(std::string_view label) {
 }
 
 WorkerQueue::WorkerQueue(std::string label, int threads, const Clock& clock)
-    : label_(std::move(label)), clock_(clock) {
+    : state_(std::make_shared<State>(std::move(label), clock)) {
+    state_->runningWorkers = threads;
     threads_.reserve(static_cast<std::size_t>(threads));
     for (int i = 0; i < threads; ++i) {
-        threads_.emplace_back([this] { workerLoop(); });
+        threads_.emplace_back([state = state_] { state->workerLoop(); });
         // Named after the queue's job, so a profiler or top shows which queue does what.
-        pthread_setname_np(threads_.back().native_handle(), threadNameForLabel(label_).c_str());
+        pthread_setname_np(threads_.back().native_handle(),
+                           threadNameForLabel(state_->label).c_str());
     }
 }
 
@@ -30,30 +32,30 @@ WorkerQueue::~WorkerQueue() {
 
 void WorkerQueue::async(Work work) {
     {
-        std::lock_guard lock(mutex_);
-        if (!accepting_) {
+        std::lock_guard lock(state_->mutex);
+        if (!state_->accepting) {
             return;
         }
-        posted_.push_back(std::move(work));
+        state_->posted.push_back(std::move(work));
     }
-    changed_.notify_one();
+    state_->changed.notify_one();
 }
 
 void WorkerQueue::enqueueTimed(std::shared_ptr<TimedWork> entry) {
     {
-        std::lock_guard lock(mutex_);
-        if (!accepting_) {
+        std::lock_guard lock(state_->mutex);
+        if (!state_->accepting) {
             return;
         }
-        timed_.add(std::move(entry));
+        state_->timed.add(std::move(entry));
     }
     // A sleeping worker may be waiting for a later deadline than this one.
-    changed_.notify_all();
+    state_->changed.notify_all();
 }
 
-void WorkerQueue::moveDueLocked() {
-    for (auto& entry : timed_.takeDue(clock_.now(), RunLoopMode::defaultMode)) {
-        posted_.push_back([entry] {
+void WorkerQueue::State::moveDueLocked() {
+    for (auto& entry : timed.takeDue(clock.now(), RunLoopMode::defaultMode)) {
+        posted.push_back([entry] {
             if (!entry->cancelled.load()) {
                 entry->work();
             }
@@ -61,15 +63,15 @@ void WorkerQueue::moveDueLocked() {
     }
 }
 
-void WorkerQueue::workerLoop() {
-    std::unique_lock lock(mutex_);
+void WorkerQueue::State::workerLoop() {
+    std::unique_lock lock(mutex);
     for (;;) {
-        if (!stopping_) {
+        if (!stopping) {
             moveDueLocked();
         }
-        if (!posted_.empty() && (!stopping_ || draining_)) {
-            Work work = std::move(posted_.front());
-            posted_.pop_front();
+        if (!posted.empty() && (!stopping || draining)) {
+            Work work = std::move(posted.front());
+            posted.pop_front();
             lock.unlock();
             work();
             // Whatever the work captured is released before the lock is taken again.
@@ -77,28 +79,30 @@ void WorkerQueue::workerLoop() {
             lock.lock();
             continue;
         }
-        if (stopping_) {
+        if (stopping) {
+            --runningWorkers;
+            workerEnded.notify_all();
             return;
         }
-        double wake = timed_.wakeTime(RunLoopMode::defaultMode);
+        double wake = timed.wakeTime(RunLoopMode::defaultMode);
         if (wake == std::numeric_limits<double>::infinity()) {
-            changed_.wait(lock);
+            changed.wait(lock);
         } else {
-            changed_.wait_for(lock, std::chrono::duration<double>(wake - clock_.now()));
+            changed.wait_for(lock, std::chrono::duration<double>(wake - clock.now()));
         }
     }
 }
 
 int WorkerQueue::runPending() {
     int ran = 0;
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(state_->mutex);
     for (;;) {
-        moveDueLocked();
-        if (posted_.empty()) {
+        state_->moveDueLocked();
+        if (state_->posted.empty()) {
             return ran;
         }
-        Work work = std::move(posted_.front());
-        posted_.pop_front();
+        Work work = std::move(state_->posted.front());
+        state_->posted.pop_front();
         lock.unlock();
         work();
         work = nullptr;
@@ -107,33 +111,45 @@ int WorkerQueue::runPending() {
     }
 }
 
-void WorkerQueue::shutDown(PendingWork pending) {
+void WorkerQueue::shutDown(PendingWork pending, double longestWait) {
     std::deque<Work> dropped;
     TimedWorkList droppedTimed;
     {
-        std::lock_guard lock(mutex_);
-        accepting_ = false;
-        stopping_ = true;
-        draining_ = draining_ || pending == PendingWork::drain;
-        if (draining_) {
-            moveDueLocked();
+        std::lock_guard lock(state_->mutex);
+        state_->accepting = false;
+        state_->stopping = true;
+        state_->draining = state_->draining || pending == PendingWork::drain;
+        if (state_->draining) {
+            state_->moveDueLocked();
         } else {
-            dropped.swap(posted_);
+            dropped.swap(state_->posted);
         }
-        std::swap(droppedTimed, timed_);
+        std::swap(droppedTimed, state_->timed);
     }
-    changed_.notify_all();
+    state_->changed.notify_all();
     // Dropped work lets go of what it captured now, not after the running piece ends.
     dropped.clear();
     droppedTimed.clear();
     if (threads_.empty() && pending == PendingWork::drain) {
         runPending();
     }
+    bool ended = true;
+    if (!threads_.empty() && longestWait < std::numeric_limits<double>::infinity()) {
+        // Real time: the workers run in it whatever clock the queue's timed work follows.
+        std::unique_lock lock(state_->mutex);
+        ended = state_->workerEnded.wait_for(lock, std::chrono::duration<double>(longestWait),
+                                             [this] { return state_->runningWorkers == 0; });
+    }
     for (auto& thread : threads_) {
-        if (thread.joinable()) {
+        // A thread blocked in a piece cannot be joined; it holds the state it needs and ends
+        // by itself once the piece returns.
+        if (ended) {
             thread.join();
+        } else {
+            thread.detach();
         }
     }
+    threads_.clear();
 }
 
 } // namespace dispatch::detail

@@ -7,6 +7,8 @@
 
 #include <condition_variable>
 #include <deque>
+#include <limits>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -29,28 +31,40 @@ public:
     WorkerQueue(const WorkerQueue&) = delete;
     WorkerQueue& operator=(const WorkerQueue&) = delete;
 
-    const std::string& label() const { return label_; }
-    const Clock& clock() const { return clock_; }
+    const std::string& label() const { return state_->label; }
+    const Clock& clock() const { return state_->clock; }
 
     void async(Work work);
     void enqueueTimed(std::shared_ptr<TimedWork> entry);
     int runPending();
-    void shutDown(PendingWork pending);
+    // Waits at most `longestWait` seconds (real time) for the workers to end; a worker still in
+    // a piece then is left to it and ends once it returns.
+    void shutDown(PendingWork pending,
+                  double longestWait = std::numeric_limits<double>::infinity());
 
 private:
-    void workerLoop();
-    // Moves timed work whose deadline has passed to the back of the FIFO; mutex held.
-    void moveDueLocked();
+    // What the workers use. Shared with them, so a worker left to a piece that never returns
+    // still has it when the piece does, however long after the queue went.
+    struct State {
+        State(std::string label, const Clock& clock) : label(std::move(label)), clock(clock) {}
+        // Moves timed work whose deadline has passed to the back of the FIFO; mutex held.
+        void moveDueLocked();
+        void workerLoop();
 
-    std::string label_;
-    const Clock& clock_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Work> posted_;
-    TimedWorkList timed_;
-    bool accepting_ = true;
-    bool stopping_ = false;
-    bool draining_ = false;
+        const std::string label;
+        const Clock& clock;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::condition_variable workerEnded;
+        std::deque<Work> posted;
+        TimedWorkList timed;
+        bool accepting = true;
+        bool stopping = false;
+        bool draining = false;
+        int runningWorkers = 0;
+    };
+
+    std::shared_ptr<State> state_;
     std::vector<std::thread> threads_;
 };
 

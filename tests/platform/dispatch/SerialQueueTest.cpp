@@ -89,7 +89,7 @@ TEST(SerialQueue, WorkFromSeveralThreadsKeepsEachSendersOrder) {
     }
 }
 
-TEST(SerialQueue, ShutDownWaitsForTheRunningPieceAndJoins) {
+TEST(SerialQueue, ShutDownWaitsForTheRunningPieceAsLongAsItIsAsked) {
     std::atomic<bool> finished{false};
     std::promise<void> started;
     {
@@ -102,6 +102,31 @@ TEST(SerialQueue, ShutDownWaitsForTheRunningPieceAndJoins) {
         started.get_future().wait();
     }
     EXPECT_TRUE(finished);
+
+    // A piece that does not return within the wait keeps its thread and what it captured, and
+    // the queue goes at once; let go a second later, the piece ends there.
+    auto captured = std::make_shared<std::atomic<bool>>(false);
+    auto letGo = std::async(std::launch::async, [] {
+                     std::this_thread::sleep_for(std::chrono::seconds(1));
+                 }).share();
+    {
+        SerialQueue queue("test.serial");
+        std::promise<void> running;
+        queue.async([&running, letGo, captured] {
+            running.set_value();
+            letGo.wait();
+            *captured = true;
+        });
+        running.get_future().wait();
+        const auto before = std::chrono::steady_clock::now();
+        queue.shutDown(PendingWork::discard, 0.05);
+        EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
+    }
+    EXPECT_FALSE(*captured);
+    for (int i = 0; i < 500 && captured.use_count() > 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(*captured);
+    EXPECT_EQ(captured.use_count(), 1) << "the piece ended and let go of what it held";
 }
 
 TEST(SerialQueue, WorkSentAfterShutDownIsDropped) {
