@@ -135,7 +135,7 @@ void AppDelegate::connect() {
 }
 
 AppDelegate::~AppDelegate() {
-    // No reader may run while the controller is taken apart.
+    // No sample may reach the controller while it is taken apart.
     sampler_->stop();
 }
 
@@ -201,7 +201,8 @@ void AppDelegate::applicationWillTerminate() {
     if (environment_.stopSensorClient)
         environment_.stopSensorClient();
     floatingMode_->stop();
-    // Cancels the timer, joins the sampling worker and drops a sample that is still on its way.
+    // Cancels the timer, joins the sampling worker (or leaves it to a reader that does not answer)
+    // and drops a sample that is still on its way.
     sampler_->stop();
     details_->removeOutsideClickMonitor();
 }

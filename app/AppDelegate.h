@@ -53,8 +53,9 @@ public:
         // The main run loop: its queue takes the timer and the delayed steps, its clock is the
         // uptime.
         dispatch::RunLoop* loop = &dispatch::RunLoop::main();
-        std::function<std::shared_ptr<SamplingResources>()> makeResources =
-            &SamplingResources::live;
+        std::function<std::shared_ptr<SamplingResources>()> makeResources = [] {
+            return SamplingResources::live();
+        };
         dispatch::SerialQueue::Execution samplingExecution =
             dispatch::SerialQueue::Execution::workerThread;
         // The machine has no fans worth asking for.

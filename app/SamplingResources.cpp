@@ -14,6 +14,7 @@ namespace {
 
 class LiveMemory final : public MemorySource {
 public:
+    explicit LiveMemory(const sys::SystemRoots& roots) : reader_(roots) {}
     MemorySnapshot sample() override { return reader_.sample(); }
 
 private:
@@ -32,6 +33,7 @@ private:
 
 class LiveNetwork final : public NetworkSource {
 public:
+    explicit LiveNetwork(const sys::SystemRoots& roots) : reader_(roots) {}
     NetworkSnapshot sample(bool enabled) override { return reader_.sample(enabled); }
 
 private:
@@ -50,6 +52,7 @@ private:
 
 class LiveCompute final : public ComputeSource {
 public:
+    explicit LiveCompute(const sys::SystemRoots& roots) : reader_(roots) {}
     ComputeSnapshot sample(bool enabled) override { return reader_.sample(enabled); }
 
 private:
@@ -58,7 +61,11 @@ private:
 
 class LiveDevices final : public DevicesSource {
 public:
-    LiveDevices() : reader_(ExternalDevicesReader::create()) {}
+    explicit LiveDevices(const sys::SystemRoots& roots) {
+        ExternalDevicesEnvironment environment;
+        environment.roots = roots;
+        reader_ = ExternalDevicesReader::create({}, std::move(environment));
+    }
     ExternalDevicesSnapshot sample(double now) override { return reader_->sample(now); }
     void setChangedAction(std::function<void()> action) override {
         reader_->changedAction = std::move(action);
@@ -80,13 +87,13 @@ SamplingResources::SamplingResources(std::unique_ptr<MemorySource> system,
       networkReader(std::move(networkReader)), temperatureReader(std::move(temperatureReader)),
       computeReader(std::move(computeReader)), devicesReader(std::move(devicesReader)) {}
 
-std::shared_ptr<SamplingResources> SamplingResources::live() {
+std::shared_ptr<SamplingResources> SamplingResources::live(const sys::SystemRoots& roots) {
     // The fan and temperature readers each open their own connection to the one controller.
-    auto controller = std::make_shared<sys::HwmonSmcEmulator>(sys::SystemRoots::live());
+    auto controller = std::make_shared<sys::HwmonSmcEmulator>(roots);
     return std::make_shared<SamplingResources>(
-        std::make_unique<LiveMemory>(), std::make_unique<LiveFan>(controller),
-        std::make_unique<LiveNetwork>(), std::make_unique<LiveTemperature>(controller),
-        std::make_unique<LiveCompute>(), std::make_unique<LiveDevices>());
+        std::make_unique<LiveMemory>(roots), std::make_unique<LiveFan>(controller),
+        std::make_unique<LiveNetwork>(roots), std::make_unique<LiveTemperature>(controller),
+        std::make_unique<LiveCompute>(roots), std::make_unique<LiveDevices>(roots));
 }
 
 } // namespace pulsedeck

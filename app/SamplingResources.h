@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/SampleSources.h"
+#include "platform/system/SystemRoots.h"
 
 #include <memory>
 
@@ -17,9 +18,10 @@ public:
                       std::unique_ptr<ComputeSource> computeReader,
                       std::unique_ptr<DevicesSource> devicesReader);
 
-    // The readers of this machine. The devices reader listens for hot-plug events on the main
-    // run loop from the start: call on the main thread.
-    static std::shared_ptr<SamplingResources> live();
+    // The readers of this machine, their files under `roots`. The devices reader listens for
+    // hot-plug events on the main run loop from the start: call on the main thread.
+    static std::shared_ptr<SamplingResources>
+    live(const sys::SystemRoots& roots = sys::SystemRoots::live());
 
     const std::unique_ptr<MemorySource> system;
     const std::unique_ptr<FanSource> fanReader;

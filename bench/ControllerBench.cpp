@@ -1,6 +1,7 @@
 #include "app/SampleJob.h"
 #include "app/SamplingResources.h"
 #include "app/SamplingState.h"
+#include "app/SourceCalls.h"
 #include "app/StatusToolTip.h"
 #include "platform/dispatch/Clock.h"
 
@@ -32,9 +33,11 @@ BENCHMARK(BM_ApplySampleToFullHistories);
 static void BM_SampleJobLiveReaders(benchmark::State& state) {
     auto resources = SamplingResources::live();
     const SampleFlags all{true, true, true, true, true, true};
+    SourceCalls calls;
+    const auto job = calls.beginJob();
     for (auto _ : state) {
-        auto result = runSampleJob(*resources, all, dispatch::systemUptime());
-        benchmark::DoNotOptimize(result.compute.cpuCores);
+        auto result = runSampleJob(*resources, all, dispatch::systemUptime(), calls, job);
+        benchmark::DoNotOptimize(result->compute.cpuCores);
     }
 }
 BENCHMARK(BM_SampleJobLiveReaders)->Unit(benchmark::kMicrosecond);

@@ -3,11 +3,13 @@
 #include "app/SampleSources.h"
 #include "app/SamplingResources.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -38,15 +40,25 @@ struct FakeReaders {
     std::shared_ptr<std::optional<int>> fanCount = std::make_shared<std::optional<int>>(2);
     std::shared_ptr<std::function<void()>> devicesChanged =
         std::make_shared<std::function<void()>>();
+    // Read by every memory sample before it answers (one byte; logged "memory answered" once
+    // read): the read end of an empty pipe makes a memory reader that never answers. -1: it
+    // answers at once.
+    std::shared_ptr<std::atomic<int>> memoryHeldBy = std::make_shared<std::atomic<int>>(-1);
 
     std::shared_ptr<SamplingResources> make() const;
 };
 
 class FakeMemory final : public MemorySource {
 public:
-    explicit FakeMemory(std::shared_ptr<CallLog> log) : log_(std::move(log)) {}
+    FakeMemory(std::shared_ptr<CallLog> log, std::shared_ptr<std::atomic<int>> heldBy)
+        : log_(std::move(log)), heldBy_(std::move(heldBy)) {}
     MemorySnapshot sample() override {
         log_->add("memory");
+        if (const int fd = *heldBy_; fd >= 0) {
+            char byte = 0;
+            [[maybe_unused]] auto got = ::read(fd, &byte, 1);
+            log_->add("memory answered");
+        }
         MemorySnapshot snapshot;
         snapshot.used = std::to_string(++serial_);
         snapshot.height = serial_ / 1000.0;
@@ -57,6 +69,7 @@ public:
 
 private:
     std::shared_ptr<CallLog> log_;
+    std::shared_ptr<std::atomic<int>> heldBy_;
     int serial_ = 0;
 };
 
@@ -147,7 +160,7 @@ private:
 
 inline std::shared_ptr<SamplingResources> FakeReaders::make() const {
     return std::make_shared<SamplingResources>(
-        std::make_unique<FakeMemory>(log), std::make_unique<FakeFan>(log, fanCount),
+        std::make_unique<FakeMemory>(log, memoryHeldBy), std::make_unique<FakeFan>(log, fanCount),
         std::make_unique<FakeNetwork>(log), std::make_unique<FakeTemperature>(log),
         std::make_unique<FakeCompute>(log), std::make_unique<FakeDevices>(log, devicesChanged));
 }

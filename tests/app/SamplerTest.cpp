@@ -4,9 +4,13 @@
 #include "app/ModuleActivity.h"
 #include "app/SamplingState.h"
 #include "platform/dispatch/RunLoop.h"
+#include "support/RunUntil.h"
 
+#include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
+#include <unistd.h>
 
 namespace pulsedeck {
 namespace {
@@ -258,6 +262,83 @@ TEST(SamplerThreads, JobsRunOnTheWorkerAndApplyOnTheLoopThread) {
     sampler.stop();
     loop.runUntilIdle();
     EXPECT_EQ(applied, 20);
+}
+
+// A memory reader whose read never returns, on the real sampling worker: the other modules keep
+// their figures every second, one thread waits on the reader however often it is due, the reader
+// is asked again once it answers, and quitting does not wait on it.
+TEST(SamplerThreads, AReaderThatNeverAnswersCostsOnlyItsOwnModule) {
+    dispatch::VirtualClock clock{1000.0};
+    dispatch::RunLoop loop{clock};
+    fakes::FakeReaders readers;
+    int held[2];
+    ASSERT_EQ(::pipe2(held, O_CLOEXEC), 0);
+    *readers.memoryHeldBy = held[0];
+    auto letGo = [&held] {
+        if (held[1] >= 0)
+            ::close(std::exchange(held[1], -1));
+    };
+    std::vector<SampleResult> applied;
+    Sampler sampler(
+        readers.make(), loop.queue(),
+        Sampler::Hooks{.flags = [] { return SampleFlags{true, true, true, true, true, true}; },
+                       .apply = [&](const SampleResult& sample) { applied.push_back(sample); }});
+    auto threads = [] {
+        const std::filesystem::directory_iterator tasks("/proc/self/task");
+        return std::distance(begin(tasks), end(tasks));
+    };
+    auto within5s = [](const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        bool holds = false;
+        while (!(holds = done()) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return holds;
+    };
+    // One second of the timer; answers whether it brought a sample.
+    auto tick = [&] {
+        const auto before = applied.size();
+        loop.advanceAndRunDue(1.0);
+        return within5s([&] {
+            loop.runUntilIdle();
+            return applied.size() > before;
+        });
+    };
+    const auto resting = threads();
+
+    sampler.startTimer();
+    loop.runUntilIdle();
+    ASSERT_TRUE(within5s([&] { return !readers.log->take().empty(); })) << "held in the reader";
+    for (int second = 1; second <= 60; ++second)
+        ASSERT_TRUE(tick()) << "second " << second;
+    for (const auto& sample : applied) {
+        EXPECT_EQ(sample.memory.used, "\u2014");
+        EXPECT_TRUE(sample.network.download);
+        EXPECT_TRUE(sample.temperature.celsius);
+        EXPECT_TRUE(sample.compute.cpu);
+    }
+    EXPECT_EQ(threads(), resting + 1) << "one thread waits on the reader, one samples";
+
+    letGo();
+    ASSERT_TRUE(within5s([&] { return threads() == resting; })) << "the held thread ends";
+    ASSERT_TRUE(tick());
+    EXPECT_NE(applied.back().memory.used, "\u2014") << "asked again once it answered";
+
+    // Held again by the job in flight when the program quits.
+    ::close(std::exchange(held[0], -1));
+    ASSERT_EQ(::pipe2(held, O_CLOEXEC), 0);
+    *readers.memoryHeldBy = held[0];
+    readers.log->take();
+    loop.advanceAndRunDue(1.0);
+    ASSERT_TRUE(within5s([&] { return !readers.log->take().empty(); }));
+    EXPECT_TRUE(testsupport::returnsWithin(
+        0.2, [&] { sampler.stop(); }, letGo));
+    const auto count = applied.size();
+    letGo();
+    ASSERT_TRUE(within5s([&] { return threads() == resting - 1; })) << "the held worker ends";
+    loop.runUntilIdle();
+    EXPECT_EQ(readers.log->take(), Calls{"memory answered"}) << "and calls no other reader";
+    EXPECT_EQ(applied.size(), count) << "a job left behind hands nothing back";
+    ::close(held[0]);
 }
 
 } // namespace
