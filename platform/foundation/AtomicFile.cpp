@@ -47,6 +47,15 @@ bool writeAll(int fd, std::string_view contents) {
     return true;
 }
 
+// Gives the new file the owner, group and mode of the one it replaces: the superuser writing a
+// user's file leaves it theirs. A group the user is not in cannot be given, and is no reason to
+// lose the write.
+bool keepOwnerAndMode(int fd, const struct stat& replaced) {
+    if (::fchown(fd, replaced.st_uid, replaced.st_gid) != 0 && replaced.st_uid != ::geteuid())
+        return false;
+    return ::fchmod(fd, replaced.st_mode & 07777) == 0;
+}
+
 std::string temporaryPrefix(const std::filesystem::path& path) {
     return path.filename().string() + ".tmp-";
 }
@@ -73,6 +82,14 @@ std::filesystem::path writeTarget(const std::filesystem::path& path) {
 
 bool writeFileAtomically(const std::filesystem::path& link, std::string_view contents) {
     const auto path = writeTarget(link);
+    struct stat existing {};
+    const bool replacing = ::stat(path.c_str(), &existing) == 0;
+    // Whoever may write through the link (the superuser may write anywhere) must not take over
+    // the file of the user who keeps it.
+    if (replacing && path != link && existing.st_uid != ::geteuid()) {
+        errno = EPERM;
+        return false;
+    }
     auto folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
     std::string temporary =
         (folder / (temporaryPrefix(path) + std::to_string(::getpid()) + "-XXXXXX")).string();
@@ -81,7 +98,8 @@ bool writeFileAtomically(const std::filesystem::path& link, std::string_view con
     FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
     if (file.get() < 0)
         return false;
-    bool written = writeAll(file.get(), contents) && ::fsync(file.get()) == 0;
+    bool written = (!replacing || keepOwnerAndMode(file.get(), existing)) &&
+                   writeAll(file.get(), contents) && ::fsync(file.get()) == 0;
     written = file.close() && written;
     if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
         const int reason = errno;

@@ -387,7 +387,8 @@ bool UserDefaults::writePending(bool onlyWhenDue) {
         } else if (snapshot.contents) {
             errno = 0;
             if (!writeFileAtomically(file, *snapshot.contents))
-                reason = std::strerror(errno ? errno : EIO);
+                reason = errno == EPERM ? "the file belongs to another user"
+                                        : std::strerror(errno ? errno : EIO);
         } else if (std::filesystem::remove(file, error), error) {
             reason = error.message();
         }

@@ -22,10 +22,11 @@ namespace foundation {
 //
 // Every change is visible to every later read at once; the files are written by a worker thread,
 // coalesced (at most one write per `writeInterval`), each atomically (a reader or a crash sees
-// the old file or the new one, whole; a symbolic link is written through to its target). A
-// failed write keeps the change and is tried again after a wait that grows to a minute; the first
-// failure of a run of them is said on standard error, with the file and the reason (a folder that
-// cannot be made is named as the reason); if it still fails as the program quits, the loss is
+// the old file or the new one, whole, with its owner, group and mode; a symbolic link is written
+// through to its target, unless that belongs to another user). A failed write keeps the change
+// and is tried again after a wait that grows to a minute; the first failure of a run of them is
+// said on standard error, with the file and the reason (a folder that cannot be made, or a file
+// of another user, is named as the reason); if it still fails as the program quits, the loss is
 // said too. synchronize() writes what is pending before it returns, and so does the destructor;
 // TerminationSignals.h flushes on SIGTERM, SIGINT and SIGHUP.
 //

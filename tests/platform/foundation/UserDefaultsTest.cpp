@@ -553,22 +553,69 @@ TEST(UserDefaults, AFileThatCannotBeReadIsLeftAloneAndNeverOverwritten) {
     }
 }
 
-TEST(UserDefaults, ASymbolicLinkIsWrittenThrough) {
-    testsupport::TemporaryDirectory dir;
-    fs::create_directories(dir.path() / "dotfiles");
-    auto target = dir.path() / "dotfiles" / "pulsedeck.json";
-    std::ofstream(target) << "{\"chartLength\": 40}";
-    fs::create_directories(dir.path() / "config");
-    auto link = dir.path() / "config" / "local.dorvettin.Pulsedeck.json";
-    fs::create_symlink("../dotfiles/pulsedeck.json", link);
-
-    UserDefaults defaults(dir.path() / "config", appDomain);
-    EXPECT_EQ(defaults.integerForKey("chartLength"), 40);
-    defaults.setInteger(60, "chartLength");
-    ASSERT_TRUE(defaults.synchronize());
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(fileContents(target)->at("chartLength"), PropertyValue(60));
-    EXPECT_EQ(filesIn(dir.path() / "dotfiles"), std::vector<std::string>{"pulsedeck.json"});
+// A file is replaced with its owner, group and mode kept, through a symbolic link too (a dotfiles
+// folder keeps the link); a link to a file of another user is not written through, and the user is
+// told while what they set stays in memory.
+TEST(UserDefaults, AFileKeepsItsOwnerAndModeAndNoLinkLeadsToAnotherUsersFile) {
+    struct Case {
+        const char* name;
+        bool throughLink;
+        // Another user's file: only the superuser can make one.
+        bool ownedByAnother;
+        fs::perms mode;
+        bool written;
+    };
+    const auto readable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    const Case cases[] = {
+        {"a link to the user's own file", true, false, readable, true},
+        {"another user's file run as the superuser", false, true, readable | fs::perms::others_read,
+         true},
+        {"a link to another user's file", true, true,
+         fs::perms::owner_read | fs::perms::owner_write, false},
+    };
+    for (const auto& test : cases) {
+        if (test.ownedByAnother && geteuid() != 0)
+            continue;
+        testsupport::TemporaryDirectory dir;
+        fs::create_directories(dir.path() / "dotfiles");
+        fs::create_directories(dir.path() / "config");
+        const auto file = dir.path() / "config" / "local.dorvettin.Pulsedeck.json";
+        const auto target = test.throughLink ? dir.path() / "dotfiles" / "pulsedeck.json" : file;
+        std::ofstream(target) << "{\"chartLength\": 40}";
+        if (test.throughLink)
+            fs::create_symlink("../dotfiles/pulsedeck.json", file);
+        fs::permissions(target, test.mode);
+        // Owned by nobody, or by a group other than the user's own where the user may give one.
+        const uid_t owner = test.ownedByAnother ? 65534 : geteuid();
+        const gid_t group = geteuid() == 0 ? 65534 : getegid();
+        ASSERT_EQ(chown(target.c_str(), owner, group), 0) << test.name;
+        const auto status = inChild(dir.path() / "errors", std::chrono::seconds(20), [&] {
+            UserDefaults defaults(dir.path() / "config", appDomain);
+            if (defaults.integerForKey("chartLength") != 40)
+                return 2;
+            defaults.setInteger(60, "chartLength");
+            const bool saved = defaults.synchronize();
+            return saved == test.written && defaults.integerForKey("chartLength") == 60 ? 0 : 1;
+        });
+        EXPECT_EQ(status, 0) << test.name;
+        EXPECT_EQ(fs::is_symlink(file), test.throughLink) << test.name;
+        EXPECT_EQ(fileContents(target)->at("chartLength"), PropertyValue(test.written ? 60 : 40))
+            << test.name;
+        struct stat info {};
+        ASSERT_EQ(stat(target.c_str(), &info), 0) << test.name;
+        EXPECT_EQ(info.st_uid, owner) << test.name;
+        EXPECT_EQ(info.st_gid, group) << test.name;
+        EXPECT_EQ(fs::status(target).permissions(), test.mode) << test.name;
+        EXPECT_EQ(filesIn(dir.path() / "dotfiles"), test.throughLink
+                                                        ? std::vector<std::string>{"pulsedeck.json"}
+                                                        : std::vector<std::string>{})
+            << test.name;
+        const auto errors = foundation::readTextFile(dir.path() / "errors").value_or("");
+        EXPECT_EQ(occurrences(errors, file.string() +
+                                          " cannot be saved (the file belongs to another user)"),
+                  test.written ? 0u : 1u)
+            << test.name << ": " << errors;
+    }
 }
 
 TEST(UserDefaults, AnUnwritableFolderKeepsTheChangeRetriesRarelyAndWritesOnceItCan) {
