@@ -173,7 +173,8 @@ private:
 
 // Where a second copy could not see the first by its socket name (a network namespace of its
 // own, as sandboxes start programs; the name taken first by another user), the display still
-// holds one copy: the second ends at once, and the first opens its details.
+// holds one copy: the second ends at once, and the first opens its details. A client that took
+// the display's selection from the first and went away changes nothing: the first took it back.
 TEST_F(HostileStart, OneCopyRunsAcrossNetworkNamespacesAndASquattedName) {
     if (getuid() != 0)
         GTEST_SKIP() << "network namespaces and another user's process need root";
@@ -181,10 +182,12 @@ TEST_F(HostileStart, OneCopyRunsAcrossNetworkNamespacesAndASquattedName) {
         const char* name;
         std::vector<std::string> launcher;
         bool squatted;
+        bool selectionStolen;
     };
     const Case cases[] = {
-        {"two network namespaces", {"unshare", "--net", "--"}, false},
-        {"the name taken by another user", {}, true},
+        {"two network namespaces", {"unshare", "--net", "--"}, false, false},
+        {"the name taken by another user", {}, true, false},
+        {"the selection taken by a client that went", {"unshare", "--net", "--"}, false, true},
     };
     markLaunchedBefore(config_.path());
     const auto errors = config_.path() / "errors";
@@ -198,6 +201,22 @@ TEST_F(HostileStart, OneCopyRunsAcrossNetworkNamespacesAndASquattedName) {
         }
         Program running(variables, {.errors = errors, .launcher = test.launcher});
         ASSERT_TRUE(waitForStatusBar(display_.get(), 10s)) << test.name << fileText(errors);
+        if (test.selectionStolen) {
+            Display* x = display_.get();
+            const Atom selection = XInternAtom(x, "local.dorvettin.Pulsedeck_U0_S0", False);
+            const ::Window owner = XGetSelectionOwner(x, selection);
+            ASSERT_NE(owner, 0u) << test.name;
+            {
+                testsupport::DisplayConnection thief(XOpenDisplay(xvfb_.displayName().c_str()));
+                XSetSelectionOwner(thief.get(), selection,
+                                   XCreateSimpleWindow(thief.get(), DefaultRootWindow(thief.get()),
+                                                       0, 0, 1, 1, 0, 0, 0),
+                                   CurrentTime);
+                XSync(thief.get(), False);
+            }
+            EXPECT_TRUE(waitFor([&] { return XGetSelectionOwner(x, selection) == owner; }, 1s))
+                << test.name;
+        }
         const auto secondErrors = config_.path() / "second-errors";
         Program second(variables, {.errors = secondErrors, .launcher = test.launcher});
         const auto status = second.waitForExit(10s);

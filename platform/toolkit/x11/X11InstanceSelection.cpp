@@ -26,6 +26,10 @@ using Deadline = std::chrono::steady_clock::time_point;
 // How often ownership is tried again when another client changed the selection after the time
 // stamp this copy took (a newer stamp is taken each time).
 constexpr int attempts = 3;
+// The least time between two takings back of the selection from a client that took it, so one
+// that takes it again each time is no tight loop; and the longest wait for the server to say
+// whether a taking back held.
+constexpr std::chrono::seconds retakeInterval{1};
 
 template <typename T> struct Freed {
     void operator()(T* pointer) const { std::free(pointer); }
@@ -190,29 +194,66 @@ X11InstanceSelection::Outcome X11InstanceSelection::take(Deadline deadline) {
             return Outcome::unavailable;
         if (taken->owner != window_)
             continue;
-        time_ = *time;
-        owned_ = true;
-        static_assert(sizeof(xcb_client_message_event_t) == 32);
-        xcb_client_message_event_t announcement{};
-        announcement.response_type = XCB_CLIENT_MESSAGE;
-        announcement.format = 32;
-        announcement.window = root_;
-        announcement.type = atoms_->manager;
-        announcement.data.data32[0] = time_;
-        announcement.data.data32[1] = atoms_->selection;
-        announcement.data.data32[2] = window_;
-        xcb_send_event(connection_, 0, root_, XCB_EVENT_MASK_STRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&announcement));
-        xcb_flush(connection_);
+        owned(*time);
         return Outcome::acquired;
     }
     return Outcome::unavailable;
+}
+
+void X11InstanceSelection::owned(std::uint32_t time) {
+    time_ = time;
+    owned_ = true;
+    static_assert(sizeof(xcb_client_message_event_t) == 32);
+    xcb_client_message_event_t announcement{};
+    announcement.response_type = XCB_CLIENT_MESSAGE;
+    announcement.format = 32;
+    announcement.window = root_;
+    announcement.type = atoms_->manager;
+    announcement.data.data32[0] = time_;
+    announcement.data.data32[1] = atoms_->selection;
+    announcement.data.data32[2] = window_;
+    xcb_send_event(connection_, 0, root_, XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&announcement));
+    xcb_flush(connection_);
+}
+
+void X11InstanceSelection::retakeSoon() {
+    const auto wait = lastRetake_ + retakeInterval - std::chrono::steady_clock::now();
+    if (wait > wait.zero()) {
+        loop_->queue().asyncAfter(std::chrono::duration<double>(wait).count(),
+                                  [this, alive = std::weak_ptr<int>(alive_)] {
+                                      if (!alive.expired())
+                                          retakeSoon();
+                                  });
+        return;
+    }
+    lastRetake_ = std::chrono::steady_clock::now();
+    // Its time stamp comes with the notice of a change of nothing, read with the other events.
+    retaking_ = true;
+    xcb_change_property(connection_, XCB_PROP_MODE_APPEND, window_, atoms_->selection,
+                        XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_flush(connection_);
+}
+
+void X11InstanceSelection::retake(std::uint32_t time) {
+    retaking_ = false;
+    xcb_set_selection_owner(connection_, window_, atoms_->selection, time);
+    const auto check = xcb_get_selection_owner(connection_, atoms_->selection);
+    xcb_flush(connection_);
+    // The client may have taken it again after that time stamp: then the server kept it theirs.
+    const auto owner = replyTo<xcb_get_selection_owner_reply_t>(
+        connection_, check.sequence, std::chrono::steady_clock::now() + retakeInterval);
+    if (owner && owner->owner == window_)
+        owned(time);
+    else if (!xcb_connection_has_error(connection_))
+        retakeSoon();
 }
 
 void X11InstanceSelection::serveReopenRequests(dispatch::RunLoop& loop,
                                                std::function<void()> reopenAction) {
     if (!owned_)
         return;
+    loop_ = &loop;
     reopenAction_ = std::move(reopenAction);
     source_ = loop.addSource(
         xcb_get_file_descriptor(connection_), POLLIN, [this](short) { drainEvents(); },
@@ -230,12 +271,21 @@ void X11InstanceSelection::drainEvents() {
         if (kindOf(*event) == XCB_SELECTION_REQUEST) {
             answer(event);
         } else if (kindOf(*event) == XCB_SELECTION_CLEAR && owned_) {
-            // Only a client that ignores the convention takes it from an owner.
+            // Only a client that ignores the convention takes it from an owner. The name stays
+            // this copy's while it runs, or a later start that cannot see its socket would run
+            // beside it.
             owned_ = false;
-            std::fprintf(stderr,
-                         "The X selection %s was taken by another client: a later start may "
-                         "run beside this one\n",
-                         name_.c_str());
+            if (!theftSaid_)
+                std::fprintf(stderr,
+                             "The X selection %s was taken by another client: it is taken back, "
+                             "at most once a second\n",
+                             name_.c_str());
+            theftSaid_ = true;
+            retakeSoon();
+        } else if (kindOf(*event) == XCB_PROPERTY_NOTIFY && retaking_) {
+            const auto& notice = reinterpret_cast<const xcb_property_notify_event_t&>(*event);
+            if (notice.window == window_ && notice.atom == atoms_->selection)
+                retake(notice.time);
         }
     }
     // A server that went away: the window server ends the application.

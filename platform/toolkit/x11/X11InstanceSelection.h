@@ -24,7 +24,9 @@ namespace ui::x11 {
 // (a zero-length property change, never CurrentTime), only while nobody owns it, checked after it
 // is set, and announced with a MANAGER client message to the root window. Checking and setting
 // happen under a server grab, so of copies started together exactly one owns it. The server frees
-// it the moment the owner's connection ends, however its process ends.
+// it the moment the owner's connection ends, however its process ends. A client that takes it
+// from the owner anyway gets it taken back, at once and then at most once a second, so it stays
+// the owner's while the owner serves.
 //
 // A later copy asks the owner to reopen by converting the selection to the REOPEN target, which
 // the owner answers as the convention answers a target with a side effect (an empty property of
@@ -73,6 +75,11 @@ private:
     std::optional<std::uint32_t> serverTime(std::chrono::steady_clock::time_point deadline);
     void drainEvents();
     void answer(const void* request);
+    // Owns the selection from `time` on, and says so on the root window.
+    void owned(std::uint32_t time);
+    // Takes back the selection that a client took: at once, or a second after the last time.
+    void retakeSoon();
+    void retake(std::uint32_t time);
 
     xcb_connection_t* connection_;
     std::string name_;
@@ -83,6 +90,11 @@ private:
     // The server time ownership was taken at (or, for a copy that asks, of its claim).
     std::uint32_t time_ = 0;
     bool owned_ = false;
+    // While a time stamp to take the selection back with is on its way.
+    bool retaking_ = false;
+    bool theftSaid_ = false;
+    std::chrono::steady_clock::time_point lastRetake_{};
+    dispatch::RunLoop* loop_ = nullptr;
     std::function<void()> reopenAction_;
     dispatch::RunLoop::Registration source_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -40,7 +40,7 @@ protected:
 
 // The owner as another client sees it: the selection's owner, the MANAGER announcement on the
 // root window with a real server time, and the targets it answers; a second claim finds it held
-// and reaches it; the owner's end frees it at once.
+// and reaches it; a client that takes it gets it back; the owner's end frees it at once.
 TEST_F(InstanceSelection, OneOwnerAnnouncedWithAServerTimeAnsweringASecondClaimFreedWithIt) {
     Display* x = display_.get();
     const ::Window root = DefaultRootWindow(x);
@@ -113,6 +113,37 @@ TEST_F(InstanceSelection, OneOwnerAnnouncedWithAServerTimeAnsweringASecondClaimF
         EXPECT_TRUE(testsupport::runUntil(loop, [&] { return reopened == request; }));
         EXPECT_TRUE(answered.get());
     }
+
+    // A client that takes the selection against the convention: the owner takes it back at once,
+    // and a client that keeps taking it is answered a few times a second at most, never in a
+    // tight loop; once it stops the owner holds it, and a second claim still reaches it.
+    XSetSelectionOwner(x, selection, asking, CurrentTime);
+    XSync(x, False);
+    EXPECT_TRUE(testsupport::runUntil(
+        loop, [&] { return XGetSelectionOwner(x, selection) == owner; }, 1));
+    int taken = 0;
+    auto thief = std::async(std::launch::async, [&] {
+        testsupport::DisplayConnection connection(XOpenDisplay(xvfb_.displayName().c_str()));
+        Display* other = connection.get();
+        const ::Window window =
+            XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 1, 1, 0, 0, 0);
+        for (const auto end = std::chrono::steady_clock::now() + 3s;
+             std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(1ms))
+            if (XGetSelectionOwner(other, selection) != window) {
+                XSetSelectionOwner(other, selection, window, CurrentTime);
+                ++taken;
+            }
+    });
+    testsupport::settle(loop, 3);
+    thief.get();
+    EXPECT_GE(taken, 2);
+    EXPECT_LE(taken, 8);
+    EXPECT_TRUE(
+        testsupport::runUntil(loop, [&] { return XGetSelectionOwner(x, selection) == owner; }));
+    ASSERT_EQ(claim()->outcome(), Outcome::heldElsewhere);
+    auto answered = std::async(std::launch::async, [&] { return second->requestReopen(5s); });
+    EXPECT_TRUE(testsupport::runUntil(loop, [&] { return reopened == 3; }));
+    EXPECT_TRUE(answered.get());
 
     first.reset();
     EXPECT_FALSE(second->requestReopen(5s));
