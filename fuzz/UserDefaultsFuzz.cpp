@@ -1,3 +1,4 @@
+#include "platform/foundation/JSON.h"
 #include "platform/foundation/PropertyListCoding.h"
 
 #include <cstddef>
@@ -22,16 +23,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto again = foundation::decodePropertyList(written);
     if (!again || foundation::encodePropertyList(*again) != written)
         std::abort();
-    // Within a limit it does not fit, what is written still fits and decodes whole to the
+    // Indented while that fits, to the byte.
+    const auto every = [](std::string_view) { return true; };
+    if (foundation::encodePropertyList(entries->values, written.size(), SIZE_MAX, every).text !=
+        written)
+        std::abort();
+    // Within limits it does not fit, what is written still fits and decodes whole to the
     // entries kept.
     const std::size_t limit = 3 + size / 2;
-    auto bounded = foundation::encodePropertyList(
-        entries->values, limit, [](std::string_view key) { return key.size() % 2 == 0; });
+    const std::size_t valueLimit = 1 + size / 8;
+    auto bounded =
+        foundation::encodePropertyList(entries->values, limit, valueLimit,
+                                       [](std::string_view key) { return key.size() % 2 == 0; });
     auto kept = entries->values;
     for (const auto& key : bounded.leftOut)
         kept.erase(key);
     const auto decoded = foundation::decodePropertyList(bounded.text);
-    if (bounded.text.size() > limit || !decoded ||
+    if (bounded.text.size() > limit || foundation::jsonValueCount(bounded.text) > valueLimit ||
+        !decoded ||
         foundation::encodePropertyList(*decoded) != foundation::encodePropertyList(kept))
         std::abort();
     return 0;

@@ -34,6 +34,25 @@ std::size_t jsonNestingDepth(std::string_view text, std::size_t limit) {
     return deepest;
 }
 
+std::size_t jsonValueCount(std::string_view text) {
+    std::size_t count = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{' || c == ',') {
+            ++count;
+        }
+    }
+    return count;
+}
+
 namespace {
 
 bool isJSONSpace(char c) {

@@ -33,4 +33,9 @@ std::optional<std::vector<JSONMemberText>> splitJSONObject(std::string_view text
 // counting once past `limit` and answers limit + 1.
 std::size_t jsonNestingDepth(std::string_view text, std::size_t limit);
 
+// About how many values `text` holds, what decoding it costs in memory whatever the bytes it
+// takes: the arrays and objects it opens and the commas between what they hold (outside texts),
+// which is never fewer than half its values.
+std::size_t jsonValueCount(std::string_view text);
+
 } // namespace foundation

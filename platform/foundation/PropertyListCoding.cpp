@@ -33,6 +33,39 @@ std::string dumped(const json& value, int indent) {
     return value.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
+// The size of `text`, one value as dumped() writes it on one line, indented by two spaces a
+// level: a line break and the indent before each element and each closing bracket of a
+// non-empty array or object, and a space after each colon. Known before the indented text is
+// made, which for a deep nesting can be hundreds of times the size of the one line.
+std::size_t indentedSize(std::string_view text) {
+    std::size_t size = text.size();
+    std::size_t depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if ((c == '[' || c == '{') && i + 1 < text.size() &&
+                   (text[i + 1] == ']' || text[i + 1] == '}')) {
+            ++i;
+        } else if (c == '[' || c == '{') {
+            size += 1 + 2 * ++depth;
+        } else if (c == ',') {
+            size += 1 + 2 * depth;
+        } else if (c == ':') {
+            size += 1;
+        } else if (c == ']' || c == '}') {
+            size += 1 + 2 * --depth;
+        }
+    }
+    return size;
+}
+
 json encodeDictionary(const PropertyDictionary& dictionary) {
     json object = json::object();
     for (const auto& [key, member] : dictionary)
@@ -170,29 +203,36 @@ std::string encodePropertyList(const PropertyDictionary& dictionary) {
 }
 
 BoundedPropertyList encodePropertyList(const PropertyDictionary& dictionary, std::size_t maxSize,
+                                       std::size_t maxValues,
                                        const std::function<bool(std::string_view key)>& used) {
-    auto indented = encodePropertyList(dictionary);
-    if (indented.size() <= maxSize)
-        return {std::move(indented), {}};
-    indented = {};
+    {
+        const auto encoded = encodeDictionary(dictionary);
+        const auto line = dumped(encoded, -1);
+        if (indentedSize(line) + 1 <= maxSize && jsonValueCount(line) <= maxValues)
+            return {dumped(encoded, 2) + "\n", {}};
+    }
 
     // Each entry as it stands on one line, and what the braces, commas and end of line add.
     struct Entry {
         const std::string* key;
         std::string text;
+        std::size_t values;
         bool used;
     };
     std::vector<Entry> entries;
     entries.reserve(dictionary.size());
     std::size_t size = 3;
+    std::size_t values = 1;
     for (const auto& [key, value] : dictionary) {
         auto text = dumped(json(key.starts_with('$') ? "$" + key : key), -1) + ":" +
                     dumped(encodeValue(value), -1);
+        const auto count = jsonValueCount(text);
         size += text.size() + (entries.empty() ? 0 : 1);
-        entries.push_back({&key, std::move(text), used(key)});
+        values += count + (entries.empty() ? 0 : 1);
+        entries.push_back({&key, std::move(text), count, used(key)});
     }
     BoundedPropertyList result;
-    if (size > maxSize) {
+    if (size > maxSize || values > maxValues) {
         std::vector<Entry*> byCost;
         for (auto& entry : entries)
             byCost.push_back(&entry);
@@ -201,9 +241,11 @@ BoundedPropertyList encodePropertyList(const PropertyDictionary& dictionary, std
         });
         std::size_t remaining = entries.size();
         for (Entry* entry : byCost) {
-            if (size <= maxSize)
+            if (size <= maxSize && values <= maxValues)
                 break;
-            size -= entry->text.size() + (--remaining > 0 ? 1 : 0);
+            const std::size_t comma = --remaining > 0 ? 1 : 0;
+            size -= entry->text.size() + comma;
+            values -= entry->values + comma;
             result.leftOut.push_back(*entry->key);
             entry->key = nullptr;
         }
@@ -234,10 +276,12 @@ std::optional<DecodedPropertyList> decodePropertyListEntries(std::string_view te
     if (!members)
         return std::nullopt;
     // Each member is parsed on its own, so a bad text, a lone surrogate or too deep a nesting
-    // in one of them costs only that one; the object itself counts as one level.
-    std::map<std::string, std::optional<nlohmann::json>, std::less<>> parsed;
-    std::set<std::string, std::less<>> repeated;
+    // in one of them costs only that one; the object itself counts as one level. It is decoded
+    // at once, straight into the result: the parser's tree of only one member is ever held, and
+    // no entry is held twice.
     DecodedPropertyList decoded;
+    std::set<std::string, std::less<>> failed;
+    std::set<std::string, std::less<>> repeated;
     for (const auto& member : *members) {
         const auto key = parseJSON(member.key, 0);
         if (!key || !key->is_string()) {
@@ -245,28 +289,31 @@ std::optional<DecodedPropertyList> decodePropertyListEntries(std::string_view te
             continue;
         }
         auto name = key->get<std::string>();
-        // A key given twice is ambiguous: neither of its values is trusted.
-        if (parsed.contains(name)) {
-            ++decoded.droppedEntries;
-            repeated.insert(std::move(name));
-            continue;
-        }
-        parsed.emplace(std::move(name),
-                       maxDepth > 0 ? parseJSON(member.value, maxDepth - 1) : std::nullopt);
-    }
-    for (const auto& [key, member] : parsed) {
         // A top-level key that looks like a tag was escaped when written; an unescaped one is
         // not ours.
-        const bool unescapedTag = key.starts_with('$') && !key.starts_with("$$");
-        auto value =
-            unescapedTag || repeated.contains(key) || !member ? std::nullopt : decodeValue(*member);
-        if (!value) {
+        const bool ours = !name.starts_with('$') || name.starts_with("$$");
+        auto stored = name.starts_with('$') ? name.substr(1) : name;
+        // A key given twice is ambiguous: neither of its values is trusted.
+        if (failed.contains(name)) {
             ++decoded.droppedEntries;
             continue;
         }
-        decoded.values.insert_or_assign(key.starts_with('$') ? key.substr(1) : key,
-                                        std::move(*value));
+        if (ours && decoded.values.contains(stored)) {
+            ++decoded.droppedEntries;
+            repeated.insert(std::move(stored));
+            continue;
+        }
+        const auto parsed =
+            ours && maxDepth > 0 ? parseJSON(member.value, maxDepth - 1) : std::nullopt;
+        auto value = parsed ? decodeValue(*parsed) : std::nullopt;
+        if (value)
+            decoded.values.emplace(std::move(stored), std::move(*value));
+        else
+            failed.insert(std::move(name));
     }
+    for (const auto& key : repeated)
+        decoded.values.erase(key);
+    decoded.droppedEntries += repeated.size() + failed.size();
     return decoded;
 }
 

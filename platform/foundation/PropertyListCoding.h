@@ -21,15 +21,17 @@ namespace foundation {
 // Pure; any thread.
 std::string encodePropertyList(const PropertyDictionary& dictionary);
 
-// The file form in at most `maxSize` bytes, for a reader that refuses anything larger: indented
-// when that fits, else on one line (every entry kept); only when even that is too large are
-// entries left out, the largest of those `used` says no to first, then the largest of the rest,
-// until it fits. `leftOut` names them.
+// The file form in at most `maxSize` bytes and `maxValues` values (as JSON.h's jsonValueCount
+// counts them), for a reader that refuses anything larger: indented when that fits, else on one
+// line (every entry kept); only when even that is too large are entries left out, the largest of
+// those `used` says no to first, then the largest of the rest, until it fits. `leftOut` names
+// them.
 struct BoundedPropertyList {
     std::string text;
     std::vector<std::string> leftOut;
 };
 BoundedPropertyList encodePropertyList(const PropertyDictionary& dictionary, std::size_t maxSize,
+                                       std::size_t maxValues,
                                        const std::function<bool(std::string_view key)>& used);
 
 // Empty for anything that is not such an object: bad JSON, a top level that is not an object, a

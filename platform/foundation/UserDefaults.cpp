@@ -2,6 +2,7 @@
 
 #include "platform/foundation/AtomicFile.h"
 #include "platform/foundation/HomeDirectory.h"
+#include "platform/foundation/JSON.h"
 #include "platform/foundation/PropertyListCoding.h"
 #include "platform/foundation/TextFile.h"
 
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +26,8 @@ namespace {
 // that stays read-only, full or gone costs a wake-up a minute, not four a second.
 constexpr std::chrono::milliseconds firstRetryInterval = std::chrono::seconds(1);
 constexpr std::chrono::milliseconds lastRetryInterval = std::chrono::minutes(1);
+// Far more than a real preferences file's few kilobytes.
+constexpr std::size_t largeFile = 64u << 10;
 
 std::string utcTimestamp() {
     std::time_t now = std::time(nullptr);
@@ -56,13 +60,15 @@ struct FileRead {
     enum class Result { missing, read, tooLarge, unreadable };
     Result result;
     std::string text;
-    // Why it could not be read, or how large a file too large for reading is, for the message.
+    // Why it could not be read, or how large a file too large for reading is and what it may be,
+    // for the message.
     std::string reason;
 };
 
 // Opens without blocking (a FIFO put in the file's place would block open() for ever) and reads
 // only a regular file.
-FileRead readPreferencesFile(const std::filesystem::path& file, std::size_t maxFileSize) {
+FileRead readPreferencesFile(const std::filesystem::path& file, std::size_t maxFileSize,
+                             std::size_t maxValues) {
     int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         // No such file, or no such folder (a file in the folder's place is found when writing).
@@ -77,7 +83,9 @@ FileRead readPreferencesFile(const std::filesystem::path& file, std::size_t maxF
     if (!regular)
         return {FileRead::Result::unreadable, {}, "not a regular file"};
     if (tooLarge)
-        return {FileRead::Result::tooLarge, {}, std::to_string(info.st_size) + " bytes"};
+        return {FileRead::Result::tooLarge,
+                {},
+                std::to_string(info.st_size) + " bytes, at most " + std::to_string(maxFileSize)};
     errno = 0;
     auto text = readTextFile(file, maxFileSize + 1);
     if (!text)
@@ -86,6 +94,11 @@ FileRead readPreferencesFile(const std::filesystem::path& file, std::size_t maxF
     if (text->size() > maxFileSize)
         return {
             FileRead::Result::tooLarge, {}, "more than " + std::to_string(maxFileSize) + " bytes"};
+    // Each value costs tens of bytes once decoded, whatever the few it takes in the file.
+    if (const auto values = jsonValueCount(*text); values > maxValues)
+        return {FileRead::Result::tooLarge,
+                {},
+                std::to_string(values) + " values, at most " + std::to_string(maxValues)};
     return {FileRead::Result::read, std::move(*text), {}};
 }
 
@@ -144,7 +157,7 @@ UserDefaults::Domain UserDefaults::loadDomain(std::string_view name) const {
     }
     auto file = fileFor(name);
     removeStaleTemporaryFiles(file);
-    auto read = readPreferencesFile(file, options_.maxFileSize);
+    auto read = readPreferencesFile(file, options_.maxFileSize, options_.maxValues);
     if (read.result == FileRead::Result::missing)
         return domain;
     if (read.result == FileRead::Result::unreadable) {
@@ -157,6 +170,10 @@ UserDefaults::Domain UserDefaults::loadDomain(std::string_view name) const {
     auto decoded = read.result == FileRead::Result::read
                        ? decodePropertyListEntries(read.text, options_.maxDepth)
                        : std::nullopt;
+    // What reading took, the text and the parser's trees, goes back to the system: a large file
+    // would otherwise keep costing its peak for the whole run.
+    read.text = {};
+    ::malloc_trim(0);
     if (decoded) {
         if (decoded->droppedEntries > 0)
             std::fprintf(stderr, "%s: %zu %s could not be read and %s left out\n", file.c_str(),
@@ -169,8 +186,7 @@ UserDefaults::Domain UserDefaults::loadDomain(std::string_view name) const {
     }
     // What the file is, for the message: a file refused for its size alone may be sound.
     const auto what = read.result == FileRead::Result::tooLarge
-                          ? "is larger than a preferences file can be (" + read.reason +
-                                ", at most " + std::to_string(options_.maxFileSize) + ")"
+                          ? "is larger than a preferences file can be (" + read.reason + ")"
                           : std::string("is not a preferences file");
     auto aside = moveAside(file);
     if (aside)
@@ -350,8 +366,8 @@ bool UserDefaults::writePending(bool onlyWhenDue) {
                 snapshots.push_back({name, std::nullopt});
                 continue;
             }
-            auto encoded =
-                encodePropertyList(domain.values, options_.maxFileSize, [&](std::string_view key) {
+            auto encoded = encodePropertyList(
+                domain.values, options_.maxFileSize, options_.maxValues, [&](std::string_view key) {
                     return name == domainName_ && usedKeys_.contains(key);
                 });
             // Memory holds what the file will: the next write says nothing again.
@@ -377,9 +393,9 @@ bool UserDefaults::writePending(bool onlyWhenDue) {
         auto file = fileFor(snapshot.name);
         if (snapshot.leftOut > 0)
             std::fprintf(stderr,
-                         "%s would be larger than %zu bytes: %zu %s left out, first those this "
-                         "program does not use\n",
-                         file.c_str(), options_.maxFileSize, snapshot.leftOut,
+                         "%s would be larger than %zu bytes or %zu values: %zu %s left out, "
+                         "first those this program does not use\n",
+                         file.c_str(), options_.maxFileSize, options_.maxValues, snapshot.leftOut,
                          snapshot.leftOut == 1 ? "entry is" : "entries are");
         std::string reason;
         if (snapshot.contents && !folderProblem.empty()) {
@@ -405,6 +421,15 @@ bool UserDefaults::writePending(bool onlyWhenDue) {
                          "tried again\n",
                          file.c_str(), reason.c_str());
     }
+
+    // Encoding a file far larger than a real one took several times its size, which would
+    // otherwise stay with the writer for the run.
+    const bool large = std::any_of(snapshots.begin(), snapshots.end(), [](const auto& snapshot) {
+        return snapshot.contents && snapshot.contents->size() > largeFile;
+    });
+    snapshots.clear();
+    if (large)
+        ::malloc_trim(0);
 
     std::lock_guard lock(stateMutex_);
     lastWrite_ = std::chrono::steady_clock::now();

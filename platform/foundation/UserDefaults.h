@@ -32,19 +32,20 @@ namespace foundation {
 //
 // Reading a file keeps every top-level entry that decodes and drops only those that don't (a bad
 // text, a lone surrogate or too deep a nesting costs only its own entry), saying how many on
-// standard error. A file that is not one JSON object at all, or is larger than `maxFileSize`, is
-// renamed aside to "<domain>.json.corrupt-<UTC time>", said once on standard error (with which of
-// the two it was), and its domain starts empty, so nothing the user had is overwritten; when it
-// cannot be moved aside the domain is never written.
+// standard error. A file that is not one JSON object at all, or is larger than `maxFileSize` or
+// `maxValues`, is renamed aside to "<domain>.json.corrupt-<UTC time>", said once on standard
+// error (with which of the two it was), and its domain starts empty, so nothing the user had is
+// overwritten; when it cannot be moved aside the domain is never written. What reading a file
+// took beyond its values is given back to the system once it is decoded.
 //
-// What is written is always read back whole: a file is indented while that fits `maxFileSize`,
-// else written on one line with every entry (a file full of entries from elsewhere — another
-// version, another tool — keeps them all). Only when even that is too large are entries left out,
-// first those this run has neither read nor set, largest first, so the settings the program uses
-// are the last to go; they are dropped from memory as well, and how many is said on standard
-// error. A file that cannot be read at all (no permission, no descriptors left, not a regular
-// file — a FIFO is never waited on) is left as it is: its domain starts empty and is not written
-// for the rest of the run, which is said once on standard error.
+// What is written is always read back whole: a file is indented while that fits `maxFileSize`
+// and `maxValues`, else written on one line with every entry (a file full of entries from
+// elsewhere — another version, another tool — keeps them all). Only when even that is too large
+// are entries left out, first those this run has neither read nor set, largest first, so the
+// settings the program uses are the last to go; they are dropped from memory as well, and how
+// many is said on standard error. A file that cannot be read at all (no permission, no
+// descriptors left, not a regular file — a FIFO is never waited on) is left as it is: its domain
+// starts empty and is not written for the rest of the run, which is said once on standard error.
 //
 // Every member is thread-safe.
 class UserDefaults {
@@ -57,6 +58,10 @@ public:
         // The largest file that is read, and so the largest that is written. A real preferences
         // file is a few kilobytes; decoding a far bigger one would cost many times its size.
         std::size_t maxFileSize = 4u << 20;
+        // The most values a file that is read may hold, and so one that is written, as JSON.h's
+        // jsonValueCount counts them: each costs some 60 to 130 bytes once decoded, however few
+        // it takes in the file (an empty array takes two), so this bounds what reading costs.
+        std::size_t maxValues = 1u << 16;
     };
 
     // "$XDG_CONFIG_HOME/pulsedeck", else "<home>/.config/pulsedeck"; nothing when the user has

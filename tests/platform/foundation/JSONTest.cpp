@@ -102,6 +102,15 @@ TEST(PropertyListCoding, FuzzSeedsSurviveASaveAndLoad) {
         auto again = foundation::decodePropertyList(written);
         ASSERT_TRUE(again) << entry.path();
         EXPECT_EQ(foundation::encodePropertyList(*again), written);
+        // Indented exactly while that fits, to the byte.
+        const auto all = [](std::string_view) { return true; };
+        EXPECT_EQ(foundation::encodePropertyList(*values, written.size(), 1u << 16, all).text,
+                  written)
+            << entry.path();
+        EXPECT_LT(
+            foundation::encodePropertyList(*values, written.size() - 1, 1u << 16, all).text.size(),
+            written.size())
+            << entry.path();
         ++decoded;
     }
     EXPECT_GE(decoded, 3);
