@@ -439,9 +439,12 @@ bool UserDefaults::writePending(bool onlyWhenDue) {
         retryInterval_ =
             std::min(lastRetryInterval,
                      retryInterval_.count() == 0 ? firstRetryInterval : retryInterval_ * 2);
-    // A failed domain is tried again, unless a newer change has already queued it.
+    // A failed domain is tried again, unless a newer change has already queued it; the worker
+    // sleeps when a flush took the change before it woke.
     for (auto& name : failed)
         pending_.insert(std::move(name));
+    if (!failed.empty())
+        changed_.notify_all();
     return failed.empty() && !unsaved;
 }
 
@@ -469,12 +472,14 @@ void UserDefaults::runWorker() {
     std::unique_lock lock(stateMutex_);
     while (true) {
         changed_.wait(lock, [&] { return stopping_ || !pending_.empty(); });
-        if (stopping_)
-            return;
         // Changes that arrive within the interval join this write; a failed write waits longer
-        // before it is tried again.
-        auto due = lastWrite_ + std::max(options_.writeInterval, retryInterval_);
-        if (changed_.wait_until(lock, due, [&] { return stopping_; }))
+        // before it is tried again. Each wake-up reckons the wait afresh: a flush that has
+        // written since ends the wait for a retry.
+        auto woken = std::cv_status::no_timeout;
+        while (!stopping_ && woken == std::cv_status::no_timeout)
+            woken = changed_.wait_until(lock, lastWrite_ +
+                                                  std::max(options_.writeInterval, retryInterval_));
+        if (stopping_)
             return;
         lock.unlock();
         writePending(true);

@@ -89,8 +89,18 @@ TEST(PropertyListCoding, HandWrittenValues) {
     EXPECT_EQ(decoded->at("$d"), foundation::PropertyValue(1));
 }
 
-// The preference-file fuzz seeds: every one that decodes is written back unchanged in meaning.
+// The preference-file fuzz seeds: every one that decodes is written back unchanged in meaning,
+// indented exactly while that fits; within a bound of bytes or values the one line does not
+// fit, only the largest entry goes, and no more than it.
 TEST(PropertyListCoding, FuzzSeedsSurviveASaveAndLoad) {
+    using foundation::encodePropertyList;
+    using foundation::PropertyDictionary;
+    const auto all = [](std::string_view) { return true; };
+    // Every entry on one line: the bound lies between that and the indented form.
+    const auto oneLine = [&](const PropertyDictionary& values) {
+        return encodePropertyList(values, encodePropertyList(values).size() - 1, SIZE_MAX, all)
+            .text;
+    };
     int decoded = 0;
     for (const auto& entry :
          std::filesystem::directory_iterator(testsupport::fixturePath("fuzz/UserDefaultsFuzz"))) {
@@ -98,19 +108,39 @@ TEST(PropertyListCoding, FuzzSeedsSurviveASaveAndLoad) {
             foundation::decodePropertyList(foundation::readTextFile(entry.path()).value());
         if (!values)
             continue;
-        auto written = foundation::encodePropertyList(*values);
+        auto written = encodePropertyList(*values);
         auto again = foundation::decodePropertyList(written);
         ASSERT_TRUE(again) << entry.path();
-        EXPECT_EQ(foundation::encodePropertyList(*again), written);
-        // Indented exactly while that fits, to the byte.
-        const auto all = [](std::string_view) { return true; };
-        EXPECT_EQ(foundation::encodePropertyList(*values, written.size(), 1u << 16, all).text,
-                  written)
+        EXPECT_EQ(encodePropertyList(*again), written);
+        EXPECT_EQ(encodePropertyList(*values, written.size(), SIZE_MAX, all).text, written)
             << entry.path();
-        EXPECT_LT(
-            foundation::encodePropertyList(*values, written.size() - 1, 1u << 16, all).text.size(),
-            written.size())
+        const auto line = oneLine(*values);
+        ASSERT_LT(line.size(), written.size()) << entry.path();
+        EXPECT_EQ(encodePropertyList(foundation::decodePropertyList(line).value()), written)
             << entry.path();
+        // The line without its largest entry.
+        auto shortest = line;
+        for (const auto& [key, value] : *values) {
+            auto rest = *values;
+            rest.erase(key);
+            if (auto text = oneLine(rest); text.size() < shortest.size())
+                shortest = std::move(text);
+        }
+        const std::pair<std::size_t, std::size_t> bounds[] = {
+            {line.size() - 1, SIZE_MAX},
+            {shortest.size(), SIZE_MAX},
+            {SIZE_MAX, foundation::jsonValueCount(line) - 1},
+            {SIZE_MAX, foundation::jsonValueCount(shortest)},
+        };
+        for (const auto& [bytes, count] : bounds) {
+            const auto bounded = encodePropertyList(*values, bytes, count, all);
+            ASSERT_EQ(bounded.leftOut.size(), 1u) << entry.path() << " " << bytes << " " << count;
+            auto rest = *values;
+            rest.erase(bounded.leftOut.front());
+            EXPECT_EQ(bounded.text, oneLine(rest)) << entry.path();
+            EXPECT_TRUE(count != SIZE_MAX || bounded.text.size() == shortest.size())
+                << entry.path();
+        }
         ++decoded;
     }
     EXPECT_GE(decoded, 3);
