@@ -20,18 +20,15 @@ bool needsNoQuotes(const std::string& argument) {
     });
 }
 
-// A desktop-entry Exec argument, in double quotes unless it holds only plain characters: the
-// characters the quoting rules reserve are escaped, and the value escape of the backslash doubles
-// every backslash once more.
+// A desktop-entry Exec argument, in double quotes unless it holds only plain characters, with the
+// characters the quoting rules reserve escaped; the value's own escapes come on top.
 std::string quotedExecArgument(const std::string& argument) {
     if (needsNoQuotes(argument))
         return argument;
     std::string quoted = "\"";
     for (char c : argument) {
-        if (c == '"' || c == '`' || c == '$')
-            quoted += "\\\\";
-        else if (c == '\\')
-            quoted += "\\\\\\";
+        if (c == '"' || c == '`' || c == '$' || c == '\\')
+            quoted += '\\';
         else if (c == '%')
             quoted += '%';
         quoted += c;
@@ -121,7 +118,7 @@ std::string LoginItem::entryText() const {
            "Name=Pulsedeck\n"
            "Comment=System monitor in a status bar at the top of the screen\n"
            "Exec=" +
-           quotedExecArgument(command_.string()) +
+           escapedValue(quotedExecArgument(command_.string())) +
            "\n"
            "TryExec=" +
            escapedValue(command_.string()) +

@@ -5,9 +5,9 @@
 #include "support/ScopedEnvironment.h"
 #include "support/TestPaths.h"
 
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <regex>
 #include <sstream>
 #include <unistd.h>
 
@@ -112,7 +112,7 @@ TEST(LoginItem, OnlyTheNeededCallIsMadeAndFailuresAreReported) {
     std::ofstream(config.path() / "autostart") << "in the way";
     std::string error;
     EXPECT_FALSE(item.registerItem(&error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error, std::strerror(ENOTDIR));
     EXPECT_EQ(setLaunchAtLogin(item, true), (LoginChange{true, true}));
     EXPECT_EQ(item.status(), LoginItem::Status::notRegistered);
 
@@ -127,14 +127,29 @@ TEST(LoginItem, OnlyTheNeededCallIsMadeAndFailuresAreReported) {
 namespace fs = std::filesystem;
 
 // Whether a login session starts the autostart entry, by the rule sessions apply before starting
-// one: its TryExec (a value with the format's escapes) names a program that is there, as a path or
-// a name found on `path`.
+// one: its TryExec (a value with the format's escapes, spaces before it dropped) names a program
+// that is there, as a path or a name found on `path`.
 bool startsAtLogin(const fs::path& entry, const std::string& path) {
     std::istringstream lines(foundation::readTextFile(entry).value_or(""));
     std::string line, program;
-    while (std::getline(lines, line))
-        if (line.starts_with("TryExec="))
-            program = std::regex_replace(line.substr(8), std::regex(R"(\\(.))"), "$1");
+    while (std::getline(lines, line)) {
+        if (!line.starts_with("TryExec="))
+            continue;
+        const auto value = line.substr(std::min(line.find_first_not_of(' ', 8), line.size()));
+        program.clear();
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            if (value[i] != '\\' || i + 1 == value.size()) {
+                program += value[i];
+                continue;
+            }
+            const char escaped = value[++i];
+            program += escaped == 's'   ? ' '
+                       : escaped == 'n' ? '\n'
+                       : escaped == 't' ? '\t'
+                       : escaped == 'r' ? '\r'
+                                        : escaped;
+        }
+    }
     const auto runnable = [](const fs::path& file) {
         return fs::is_regular_file(file) && access(file.c_str(), X_OK) == 0;
     };
@@ -153,8 +168,11 @@ TEST(LoginItem, TheSessionSkipsTheEntryOnceItsProgramIsGone) {
     testsupport::TemporaryDirectory root;
     const auto bin = root.path() / "bin";
     const auto built = root.path() / "a build\\2/pulsedeck";
+    const auto oddlyNamed = root.path() / "a\tbuild\nfolder/pulsedeck";
     for (const auto& [command, program] :
-         {std::pair{fs::path("pulsedeck"), bin / "pulsedeck"}, std::pair{built, built}}) {
+         {std::pair{fs::path("pulsedeck"), bin / "pulsedeck"}, std::pair{built, built},
+          std::pair{oddlyNamed, oddlyNamed},
+          std::pair{fs::path(" pulsedeck"), bin / " pulsedeck"}}) {
         SCOPED_TRACE(command);
         fs::create_directories(program.parent_path());
         std::ofstream(program) << "#!/bin/sh\n";
@@ -162,6 +180,9 @@ TEST(LoginItem, TheSessionSkipsTheEntryOnceItsProgramIsGone) {
         LoginItem item(root.path() / "autostart" / LoginItem::entryName, command);
         ASSERT_TRUE(item.registerItem());
         EXPECT_TRUE(startsAtLogin(item.entryFile(), bin.string()));
+        const auto entry = sys::DesktopEntry::parse(item.entryText());
+        ASSERT_TRUE(entry);
+        EXPECT_EQ(entry->command, std::vector<std::string>{command.string()});
 
         fs::remove(program);
         EXPECT_EQ(item.status(), LoginItem::Status::enabled);
