@@ -8,8 +8,10 @@
 #include "statusbar/StatusLayout.h"
 #include "support/AppDelegateProbe.h"
 #include "support/MenuBarContentViewProbe.h"
+#include "support/RunUntil.h"
 #include "support/TestPaths.h"
 
+#include <future>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -319,30 +321,44 @@ TEST(StatusPresentationHeight, ImplausibleHeightsFallBack) {
 // (another build's) must not hold it too.
 const std::string startIdentifier = "test.ApplicationStart-" + std::to_string(getpid());
 
-// Starting: a second copy quits before it makes anything.
+// Starting: a second copy quits before it makes anything, whether the first took its request or
+// never answered.
 TEST(ApplicationStart, ASecondCopyCreatesNothing) {
-    testsupport::TemporaryDirectory config;
-    foundation::UserDefaults defaults(config.path(), "local.dorvettin.Pulsedeck");
-    const auto first = foundation::SingleInstance::claim(startIdentifier, ":42");
-    ASSERT_EQ(first.outcome(), foundation::SingleInstance::Outcome::acquired);
+    for (const bool answering : {false, true}) {
+        testsupport::TemporaryDirectory config;
+        foundation::UserDefaults defaults(config.path(), "local.dorvettin.Pulsedeck");
+        auto first = foundation::SingleInstance::claim(startIdentifier, ":42");
+        ASSERT_EQ(first.outcome(), foundation::SingleInstance::Outcome::acquired);
+        dispatch::RunLoop firstLoop;
+        int reopened = 0;
+        if (answering)
+            first.serveReopenRequests(firstLoop, [&] { ++reopened; });
 
-    dispatch::VirtualClock clock;
-    dispatch::RunLoop loop{clock};
-    ui::HeadlessWindowServer server({ui::HeadlessWindowServer::makeScreen({0, 0, 800, 600}, 1)},
-                                    clock);
-    AppDelegate::Environment environment;
-    environment.defaults = &defaults;
-    environment.loop = &loop;
-    int made = 0;
-    environment.makeResources = [&] {
-        ++made;
-        return fakes::FakeReaders{}.make();
-    };
-    EXPECT_EQ(startApplication(server, environment, {startIdentifier, ":42", false}),
-              StartOutcome::anotherCopyDidNotAnswer);
-    EXPECT_EQ(made, 0);
-    EXPECT_EQ(ui::Application::current(), nullptr);
-    EXPECT_TRUE(server.visibleWindows().empty());
+        dispatch::VirtualClock clock;
+        dispatch::RunLoop loop{clock};
+        ui::HeadlessWindowServer server({ui::HeadlessWindowServer::makeScreen({0, 0, 800, 600}, 1)},
+                                        clock);
+        AppDelegate::Environment environment;
+        environment.defaults = &defaults;
+        environment.loop = &loop;
+        int made = 0;
+        environment.makeResources = [&] {
+            ++made;
+            return fakes::FakeReaders{}.make();
+        };
+        // Not on the main thread: a start that went on to run would stop there.
+        auto outcome = std::async(std::launch::async, [&] {
+            return startApplication(server, environment, {startIdentifier, ":42", false});
+        });
+        if (answering) {
+            EXPECT_TRUE(testsupport::runUntil(firstLoop, [&] { return reopened == 1; }));
+        }
+        EXPECT_EQ(outcome.get(), answering ? StartOutcome::anotherCopyOpened
+                                           : StartOutcome::anotherCopyDidNotAnswer);
+        EXPECT_EQ(made, 0);
+        EXPECT_EQ(ui::Application::current(), nullptr);
+        EXPECT_TRUE(server.visibleWindows().empty());
+    }
 }
 
 TEST(ApplicationStart, TheCopyHoldingTheLockRunsUntilTerminated) {

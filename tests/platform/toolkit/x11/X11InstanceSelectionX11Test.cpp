@@ -73,9 +73,9 @@ TEST_F(InstanceSelection, OneOwnerAnnouncedWithAServerTimeAnsweringASecondClaimF
     // What it answers, asked as any client would.
     const ::Window asking = XCreateSimpleWindow(x, root, 0, 0, 1, 1, 0, 0, 0);
     const Atom property = XInternAtom(x, "ANSWER", False);
-    auto convert = [&](const char* target) -> std::vector<long> {
-        XConvertSelection(x, selection, XInternAtom(x, target, False), property, asking,
-                          event.xclient.data.l[0] + 1);
+    const long owned = event.xclient.data.l[0];
+    auto convert = [&](const char* target, Time time, Atom into) -> std::vector<long> {
+        XConvertSelection(x, selection, XInternAtom(x, target, False), into, asking, time);
         XFlush(x);
         XEvent notice{};
         bool noticed = false;
@@ -90,19 +90,26 @@ TEST_F(InstanceSelection, OneOwnerAnnouncedWithAServerTimeAnsweringASecondClaimF
         int format = 0;
         unsigned long count = 0, after = 0;
         unsigned char* data = nullptr;
-        XGetWindowProperty(x, asking, property, 0, 16, True, AnyPropertyType, &type, &format,
-                           &count, &after, &data);
+        XGetWindowProperty(x, asking, notice.xselection.property, 0, 16, True, AnyPropertyType,
+                           &type, &format, &count, &after, &data);
         const auto* values = reinterpret_cast<long*>(data);
         std::vector<long> answer(values, values + count);
         XFree(data);
         return answer;
     };
-    EXPECT_EQ(convert("TARGETS"),
+    EXPECT_EQ(convert("TARGETS", owned + 1, property),
               (std::vector<long>{static_cast<long>(XInternAtom(x, "TARGETS", False)),
                                  static_cast<long>(XInternAtom(x, "TIMESTAMP", False)),
                                  static_cast<long>(XInternAtom(x, "REOPEN", False))}));
-    EXPECT_EQ(convert("TIMESTAMP"), std::vector<long>{event.xclient.data.l[0]});
-    EXPECT_EQ(convert("UTF8_STRING"), std::vector<long>{});
+    EXPECT_EQ(convert("TIMESTAMP", owned + 1, property), std::vector<long>{owned});
+    EXPECT_EQ(convert("UTF8_STRING", owned + 1, property), std::vector<long>{});
+    // Asked from the moment it was taken on, or at the server's current time; asked for a time
+    // before, it refuses; a requestor from before the convention's second edition names no
+    // property and finds the answer in the target's.
+    EXPECT_EQ(convert("TIMESTAMP", owned, property), std::vector<long>{owned});
+    EXPECT_EQ(convert("TIMESTAMP", CurrentTime, property), std::vector<long>{owned});
+    EXPECT_EQ(convert("TIMESTAMP", owned - 1, property), std::vector<long>{});
+    EXPECT_EQ(convert("TIMESTAMP", owned + 1, None), std::vector<long>{owned});
     EXPECT_EQ(reopened, 0);
 
     // A second claim finds it held and reaches the owner, each time.
