@@ -199,8 +199,12 @@ private:
     // active with that press's time. Whether there is one.
     bool focusThroughPressedWindow();
     // Hands the focus back to the window that held it before ours took it, when the window
-    // leaving (an X window) or another of ours holds it now.
+    // leaving (an X window) or another of ours holds it now. Under XWayland only to another
+    // program's window: the one before may be the compositor's own (KWin keeps the X focus on
+    // one of its windows while a native window has the keys), where keys reach nobody.
     void giveFocusBack(unsigned long leaving);
+    // Whether an X window is, or lies inside, a client the window manager lists.
+    bool insideListedClient(unsigned long xid) const;
     // The status bar that holds the whole of the window's frame, for a panel laid over it.
     NativeWindowId hostFor(const NativeWindow& window) const;
     // Whether the window has guests drawn inside it.

@@ -245,9 +245,25 @@ void X11WindowServer::giveFocusBack(unsigned long leaving) {
         return;
     XWindowAttributes attributes{};
     if (previous == None || !XGetWindowAttributes(display_, previous, &attributes) ||
-        attributes.map_state != IsViewable)
+        attributes.map_state != IsViewable || (xwayland_ && !insideListedClient(previous)))
         return;
     XSetInputFocus(display_, previous, RevertToPointerRoot, CurrentTime);
+}
+
+bool X11WindowServer::insideListedClient(unsigned long xid) const {
+    const auto clients = cardinals(display_, root_, (*atoms_)[clientList], XA_WINDOW);
+    for (::Window window = xid; window != None && window != root_;) {
+        if (std::find(clients.begin(), clients.end(), long(window)) != clients.end())
+            return true;
+        ::Window rootReturn = 0, parent = None, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display_, window, &rootReturn, &parent, &children, &count))
+            return false;
+        if (children)
+            XFree(children);
+        window = parent;
+    }
+    return false;
 }
 
 void X11WindowServer::focus(NativeWindow& window) {
