@@ -39,10 +39,22 @@ TEST(WestonPanel, TheConfigurationPlacesThePanelAsWestonsShellReadsIt) {
          WestonPanel{Edge::top, 32}},
         {"a refused line", weston, "[shell]\npanel-position=none\nnone at all\n",
          WestonPanel{Edge::top, 32}},
+        {"a side without a clock", weston, "[shell]\npanel-position=left\nclock-format=none\n",
+         WestonPanel{Edge::left, 32}},
+        {"a header with more after it", weston, "[shell]\npanel-position=none\n[core] x\n",
+         WestonPanel{Edge::top, 32}},
+        {"an entry without a key", weston, "[shell]\npanel-position=none\n=none\n",
+         WestonPanel{Edge::top, 32}},
+        {"an entry before every section", weston,
+         "panel-position=none\n[shell]\npanel-position=none\n", WestonPanel{Edge::top, 32}},
         {"another shell", weston, "[core]\nshell=kiosk-shell.so\n", std::nullopt},
         {"the shell named on the command line",
          {"weston", "--shell", "desktop-shell.so"},
          "[core]\nshell=kiosk-shell.so\n",
+         WestonPanel{Edge::top, 32}},
+        {"the shell by its path, the last one given",
+         {"weston", "--shell=kiosk-shell.so", "--shell=/usr/lib/weston/desktop-shell.so"},
+         std::nullopt,
          WestonPanel{Edge::top, 32}},
     };
     for (const auto& row : cases)
@@ -72,6 +84,7 @@ TEST(WestonPanel, TheConfigurationFileIsFoundWhereWestonLooks) {
     EXPECT_EQ(westonConfigFile({"weston", "--config=" + given.string()}, variable), given);
     EXPECT_EQ(westonConfigFile({"weston"}, variable), configHome);
     EXPECT_EQ(westonConfigFile({"weston", "-cother.ini"}, variable), home);
+    EXPECT_EQ(westonConfigFile({"weston", "-c", "other.ini"}, variable), home);
     EXPECT_EQ(westonConfigFile({"weston", "--no-config"}, variable), std::nullopt);
     EXPECT_EQ(westonConfigFile({"weston", "--config=" + (root / "gone.ini").string()}, variable),
               std::nullopt);
@@ -97,12 +110,13 @@ TEST(WestonPanel, TheRunningWestonIsReadThroughItsProcessEntries) {
     close(sockets[0]);
     close(sockets[1]);
 
-    const auto ini = proc.path() / "home/weston.ini";
-    std::filesystem::create_directories(ini.parent_path());
-    std::ofstream(ini) << "[shell]\npanel-position=bottom\n";
+    const auto home = proc.path() / "home";
+    std::filesystem::create_directories(home / ".config");
+    std::ofstream(home / ".config/weston.ini")
+        << "# " << std::string(200, '-') << "\n[shell]\npanel-position=bottom\n";
     entry(4242, "cmdline", std::string("weston\0-c\0weston.ini\0", 21));
     entry(4242, "environ",
-          "HOMEY=x" + std::string(1, '\0') + "XDG_CONFIG_HOME=" + ini.parent_path().string());
+          "HOMEY=" + proc.path().string() + std::string(1, '\0') + "HOME=" + home.string());
     EXPECT_EQ(runningWestonPanel(4242, proc.path()), (WestonPanel{Edge::bottom, 32}));
 }
 
@@ -125,7 +139,15 @@ TEST(WestonPanel, EachMonitorLosesItsOwnPanelAlongTheRootsEdges) {
     const auto top = westonPanelDocks({Edge::top, 32}, monitors, 3200, 1080);
     ASSERT_EQ(top.size(), 2u);
     EXPECT_EQ(statusBarTop(monitors[0], top, std::nullopt, 24), 32);
+    EXPECT_EQ(top[0].strut.topEndX, 1919);
     EXPECT_EQ(top[1].strut.top, 56 + 32);
+    const auto bottom = westonPanelDocks({Edge::bottom, 32}, monitors, 3200, 1080);
+    ASSERT_EQ(bottom.size(), 2u);
+    EXPECT_EQ(bottom[1].strut.bottom, 32);
+    EXPECT_EQ(bottom[1].area.y, 1080 - 32);
+    // Two outputs showing the same picture lie at one place: neither lies beyond the other.
+    EXPECT_EQ(westonPanelDocks({Edge::bottom, 32}, {monitors[0], monitors[0]}, 1920, 1080).size(),
+              2u);
 }
 
 } // namespace
