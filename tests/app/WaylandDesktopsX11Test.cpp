@@ -347,7 +347,9 @@ TEST_F(OnWaylandDesktop, UnderWestonsPanelTheStripStandsBelowItShownAndClickable
 // Under weston, a module pulled out of the strip comes along under the pointer and leaves no copy
 // of the strip where the pull began (weston keeps a window it took for a managed one where it
 // first showed it), with no tooltip on the way; moved into a floating bar and dragged back, the
-// strip shows again at the top right.
+// strip shows again at the top right, drawn whole as at a fresh start, and again once a module
+// is switched off in the details: weston shows the strip's window, made again at its new place,
+// only after its first pictures, and fades the window it replaces out over the gaps.
 TEST_F(OnWaylandDesktop, UnderWestonAPulledOutStripFollowsThePointerAndDocksBack) {
     testsupport::DesktopSession desktop(xvfb_, Desktop::westonXWayland);
     ASSERT_TRUE(desktop.isReady()) << desktop.failure();
@@ -483,9 +485,22 @@ TEST_F(OnWaylandDesktop, UnderWestonAPulledOutStripFollowsThePointerAndDocksBack
     }
     XTestFakeButtonEvent(display(), 1, False, CurrentTime);
     XFlush(display());
-    EXPECT_TRUE(stripAtTheRight(xwayland.get(), 0)) << "docked, the strip shows again";
-    EXPECT_TRUE(waitFor([&] { return drawnAlong(strip->area.x, pressY, 100) > 90; }, 10s))
-        << "weston shows it";
+    // Every column of the strip's middle row drawn once weston shows the strip's window made
+    // again at its place (about half a second, more on a loaded machine), and still once weston
+    // has faded out what the strip replaced.
+    const auto drawnWhole = [&](const std::string& after) {
+        std::optional<Placed> shown = stripAtTheRight(xwayland.get(), 0);
+        ASSERT_TRUE(shown) << after;
+        const auto whole = [&] {
+            const auto now = docks(xwayland.get());
+            return now.size() == 1 &&
+                   drawnAlong(now[0].area.x, pressY, now[0].area.width) == now[0].area.width;
+        };
+        EXPECT_TRUE(waitFor(whole, 2s)) << "weston shows the strip whole " << after;
+        std::this_thread::sleep_for(3s);
+        EXPECT_TRUE(waitFor(whole, 1s)) << "and still a while " << after;
+    };
+    drawnWhole("docked");
     // The bar is gone once weston has played its closing.
     EXPECT_TRUE(waitFor(
         [&] {
@@ -499,6 +514,51 @@ TEST_F(OnWaylandDesktop, UnderWestonAPulledOutStripFollowsThePointerAndDocksBack
         10s))
         << "the bar is gone";
     screenshot("wayland-weston-docked-again.png");
+
+    const auto docked = docks(xwayland.get());
+    ASSERT_EQ(docked.size(), 1u);
+    // A click opens the details; one that met the strip while weston was showing it again, at its
+    // new width, is given again.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto panels = shownPanels(xwayland.get());
+            if (std::any_of(panels.begin(), panels.end(),
+                            [](const Placed& panel) { return panel.area.height > 150; }))
+                return true;
+            click(docked[0].area.x + 40, pressY);
+            std::this_thread::sleep_for(1s);
+            return false;
+        },
+        10s))
+        << "the details open";
+    // The module's switch, green at the right of its card's header, where weston shows it.
+    const int switchY = docked[0].area.y + docked[0].area.height + 132;
+    int switchX = -1;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto row = testsupport::capture(display(), DefaultRootWindow(display()), 0,
+                                                  switchY, xvfb_.width(), 1);
+            for (int x = 0; x < row.width; ++x) {
+                const auto pixel = row.at(x, 0);
+                if (pixel.green > 150 && pixel.red < 80)
+                    switchX = x;
+            }
+            return switchX >= 0;
+        },
+        10s))
+        << "weston shows the details";
+    click(switchX - 8, switchY);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto now = docks(xwayland.get());
+            return now.size() == 1 && now[0].area.width < docked[0].area.width;
+        },
+        10s))
+        << "the module's switch narrows the strip";
+    testsupport::fakeKey(display(), XK_Escape, true);
+    testsupport::fakeKey(display(), XK_Escape, false);
+    drawnWhole("after a module's switch");
+    screenshot("wayland-weston-module-off.png");
 }
 
 } // namespace

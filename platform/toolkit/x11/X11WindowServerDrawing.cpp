@@ -299,6 +299,12 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
                             bool reshape) {
     if (!window.backing || width <= 0 || height <= 0)
         return;
+    if (clock_.now() <= window.wholeUntil) {
+        x = 0;
+        y = 0;
+        width = cairo_image_surface_get_width(window.backing);
+        height = cairo_image_surface_get_height(window.backing);
+    }
     const bool landing = window.pendingPixels.has_value();
     bool renewed = false;
     const Backdrop backdrop = window.shaped ? backdropFor(window, renewed) : Backdrop{};

@@ -130,6 +130,9 @@ enum AtomIndex {
 // steps), before the bar's place sets the screen's top, or before a size the manager gave against
 // the hints is asked for again.
 inline constexpr double refusalPatience = 0.3;
+// How long after a window is made again its presents send it whole: past weston's fading of the
+// window it replaces, which shows through where the new one misses pixels.
+inline constexpr double madeAgainSettling = 2.5;
 // How many times a window asks again for what another program changed, or maps itself again.
 inline constexpr int placeAsks = 3;
 // How often the pointer's buttons are looked at while a raw button is down and no release came:
@@ -201,6 +204,9 @@ struct X11WindowServer::NativeWindow {
     unsigned long managerFrame = 0;
     // Whether the server has shown the window at least once (its first MapNotify).
     bool everViewable = false;
+    // Until when every present sends the whole window: weston shows an X window made again only
+    // some presents after it maps, and what it was sent before may never reach the screen.
+    double wholeUntil = -1;
     // Whether the window manager put the window where it was last asked to be.
     bool managerFollows = false;
     // Mapped, and not yet found anywhere but where it was asked to be: a manager's first other

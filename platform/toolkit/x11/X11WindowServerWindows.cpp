@@ -162,6 +162,15 @@ void X11WindowServer::remakeXWindow(NativeWindow& window) {
         updateStrut(window);
     if (window.mapped && !window.host && !window.mapHeld) {
         XMapWindow(display_, window.xid);
+        window.wholeUntil = clock_.now() + madeAgainSettling;
+        // Sent again whole once the manager has shown it, not only with the next new picture (a
+        // resize on its way sends it whole as it lands).
+        loop_.queue().asyncAfter(
+            refusalPatience, [this, alive = std::weak_ptr<int>(alive_), id = window.id] {
+                NativeWindow* shown = alive.expired() ? nullptr : find(id);
+                if (shown && shown->mapped && shown->backing && !shown->pendingPixels)
+                    paint(*shown, 0, 0, 1, 1, false);
+            });
         if (keyWindow_ == window.id)
             window.focusWhenMapped = true;
         // The new window's shape (and, once shown, its pixels) from the last backing.
