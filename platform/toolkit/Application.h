@@ -128,6 +128,7 @@ public:
     void removeMonitor(EventMonitorToken token);
     gfx::Point mouseLocation() const { return server_.pointerLocation(); }
     unsigned pressedMouseButtons() const { return server_.pressedMouseButtons(); }
+    bool reportsPointerLeaving() const { return server_.reportsPointerLeaving(); }
     // Takes one event from the window server.
     void handleNativeEvent(const NativeEvent& native);
     // Takes one notice from the window server.

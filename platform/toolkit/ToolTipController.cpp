@@ -72,8 +72,11 @@ ToolTipController::ToolTipController(Application& app) : app_(app) {}
 ToolTipController::~ToolTipController() = default;
 
 void ToolTipController::pointerOver(std::shared_ptr<View> view, gfx::Point screenLocation) {
-    if (view && view == view_.lock() && (timer_ || window_))
+    if (view && view == view_.lock() && (timer_ || window_)) {
+        if (window_)
+            lingerFor(untoldLinger);
         return;
+    }
     hide();
     if (!view || view->toolTip().empty())
         return;
@@ -85,6 +88,7 @@ void ToolTipController::pointerOver(std::shared_ptr<View> view, gfx::Point scree
 
 void ToolTipController::hide() {
     timer_.reset();
+    linger_.reset();
     view_.reset();
     if (window_)
         window_->orderOut();
@@ -129,6 +133,14 @@ void ToolTipController::show() {
     window_->setAppearance(view->effectiveAppearance());
     window_->setContentView(std::make_shared<ToolTipView>(gfx::Rect{{0, 0}, frame.size}, lines));
     window_->orderFront();
+    lingerFor(untoldLinger - delay);
+}
+
+void ToolTipController::lingerFor(double seconds) {
+    if (app_.reportsPointerLeaving())
+        return;
+    linger_ = std::make_unique<dispatch::Timer>(
+        seconds, false, [this] { hide(); }, dispatch::commonModes, app_.runLoop());
 }
 
 } // namespace ui

@@ -110,6 +110,10 @@ public:
 
     virtual std::vector<ScreenDescription> screens() const = 0;
     virtual gfx::Point pointerLocation() const = 0;
+    // Whether the server tells the application when the pointer leaves its windows. Under
+    // XWayland a compositor may not (mutter and KWin tell nothing when it goes onto a native
+    // window), and the pointer seems to stay where it was last seen.
+    virtual bool reportsPointerLeaving() const { return true; }
     // Bit 0 left, bit 1 right, bit 2 other.
     virtual unsigned pressedMouseButtons() const = 0;
     virtual void setCursor(CursorKind cursor) = 0;

@@ -231,6 +231,26 @@ TEST_P(WaylandKeyboard, TheDetailsTakeTheKeysAndAClickOnANativeWindowClosesThemA
     // Its left part: the details will hang over its middle.
     const int terminalX = shown->x + 40, terminalY = shown->y + shown->height / 2;
     screenshot(name + "-terminal.png");
+
+    // The strip's tip, shown after a rest of the pointer on the strip, goes once the pointer
+    // jumps onto the terminal, which no X window lies under.
+    const auto tipShown = [&] {
+        const long tip = long(XInternAtom(xwayland.get(), "_NET_WM_WINDOW_TYPE_TOOLTIP", False));
+        const auto panels = shownPanels(xwayland.get());
+        return std::any_of(panels.begin(), panels.end(), [&](const Placed& placed) {
+            return testsupport::windowProperty(xwayland.get(), placed.window, "_NET_WM_WINDOW_TYPE",
+                                               XA_ATOM, 1) == std::vector<long>{tip};
+        });
+    };
+    moveTo(stripX, stripY);
+    std::this_thread::sleep_for(100ms);
+    moveTo(stripX + 1, stripY);
+    const auto rested = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitFor(tipShown, 5s)) << "the tip shows";
+    std::this_thread::sleep_until(rested + 3s);
+    moveTo(terminalX, terminalY);
+    EXPECT_TRUE(waitFor([&] { return !tipShown(); }, 1s)) << "the tip goes";
+    screenshot(name + "-tip-gone.png");
     // The area of the latest panel we opened, and what the compositor showed there.
     testsupport::PixelArea panel;
     testsupport::Capture panelShown;

@@ -92,6 +92,7 @@ public:
     void present(NativeWindowId window, cairo_surface_t* backing, const gfx::Rect& dirty) override;
     std::vector<ScreenDescription> screens() const override;
     gfx::Point pointerLocation() const override;
+    bool reportsPointerLeaving() const override { return !xwayland_; }
     unsigned pressedMouseButtons() const override;
     void setCursor(CursorKind cursor) override;
     void setInputGrab(bool grab) override;
