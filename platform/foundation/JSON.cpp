@@ -1,5 +1,6 @@
 #include "platform/foundation/JSON.h"
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -9,47 +10,22 @@ namespace foundation {
 std::size_t jsonNestingDepth(std::string_view text, std::size_t limit) {
     std::size_t depth = 0;
     std::size_t deepest = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > deepest) {
-                deepest = depth;
-                if (deepest > limit)
-                    return limit + 1;
-            }
-        } else if ((c == ']' || c == '}') && depth > 0) {
+    forEachOutsideStrings(text, [&](std::size_t i) {
+        if (text[i] == '[' || text[i] == '{')
+            deepest = std::max(deepest, ++depth);
+        else if ((text[i] == ']' || text[i] == '}') && depth > 0)
             --depth;
-        }
-    }
-    return deepest;
+        return std::size_t{1};
+    });
+    return std::min(deepest, limit + 1);
 }
 
 std::size_t jsonValueCount(std::string_view text) {
     std::size_t count = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{' || c == ',') {
-            ++count;
-        }
-    }
+    forEachOutsideStrings(text, [&](std::size_t i) {
+        count += text[i] == '[' || text[i] == '{' || text[i] == ',';
+        return std::size_t{1};
+    });
     return count;
 }
 

@@ -29,6 +29,24 @@ struct JSONMemberText {
 // parseJSON on its own, so one bad value costs only its own member.
 std::optional<std::vector<JSONMemberText>> splitJSONObject(std::string_view text);
 
+// Calls `visit(i)` for each index of `text` that lies outside its strings (their quotes and
+// escapes left out); `visit` answers how many characters it took, 1 or more.
+template <typename Visit> void forEachOutsideStrings(std::string_view text, Visit visit) {
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (inString) {
+            inString = c != '"';
+            i += c == '\\' ? 2 : 1;
+        } else if (c == '"') {
+            inString = true;
+            ++i;
+        } else {
+            i += visit(i);
+        }
+    }
+}
+
 // How deeply arrays and objects nest in `text` (brackets inside strings do not count); stops
 // counting once past `limit` and answers limit + 1.
 std::size_t jsonNestingDepth(std::string_view text, std::size_t limit);

@@ -40,29 +40,21 @@ std::string dumped(const json& value, int indent) {
 std::size_t indentedSize(std::string_view text) {
     std::size_t size = text.size();
     std::size_t depth = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    forEachOutsideStrings(text, [&](std::size_t i) {
         const char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if ((c == '[' || c == '{') && i + 1 < text.size() &&
-                   (text[i + 1] == ']' || text[i + 1] == '}')) {
-            ++i;
-        } else if (c == '[' || c == '{') {
+        if ((c == '[' || c == '{') && i + 1 < text.size() &&
+            (text[i + 1] == ']' || text[i + 1] == '}'))
+            return std::size_t{2};
+        if (c == '[' || c == '{')
             size += 1 + 2 * ++depth;
-        } else if (c == ',') {
+        else if (c == ',')
             size += 1 + 2 * depth;
-        } else if (c == ':') {
+        else if (c == ':')
             size += 1;
-        } else if (c == ']' || c == '}') {
+        else if (c == ']' || c == '}')
             size += 1 + 2 * --depth;
-        }
-    }
+        return std::size_t{1};
+    });
     return size;
 }
 
