@@ -70,6 +70,8 @@ public:
     void hide();
     // Stops the motion under way; the bar stays where it is.
     void stopMotion() { motion_.stop(); }
+    // The bar docked: its strip has reached the menu bar and only wobbles there.
+    bool isSettlingIntoDock() const { return motion_.isSettlingIntoDock(); }
     // Rebuilds the strip from the bar's record and the readings, with the status strip's height.
     void refreshStrip();
     // Sizes the panel to the strip and keeps it on screen (the owner decides again whether it

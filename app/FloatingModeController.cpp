@@ -55,7 +55,10 @@ void FloatingModeController::settingsChanged(const SettingsChange& change) {
 }
 
 void FloatingModeController::set(FloatingMode mode, std::optional<gfx::Rect> dropFrame) {
-    bar_->stopMotion();
+    // A docking that brought the strip back wobbles there to its end, over the strip returning
+    // under it.
+    if (!bar_->isSettlingIntoDock())
+        bar_->stopMotion();
     const FloatingMode old = prefs().floatingMode;
     if (mode == FloatingMode::detached && old != FloatingMode::detached) {
         // Detaching, the bar takes over the strip's modules and styles.

@@ -126,7 +126,6 @@ bool FloatingLiquidAnimator::begin(const std::shared_ptr<ui::Window>& panel) {
     view_->opacity = surface->opacity();
 
     hiddenPanel_ = panel;
-    panel->setAlphaValue(0);
     overlay_->orderFrontRegardless();
     return true;
 }
@@ -254,6 +253,10 @@ void FloatingLiquidAnimator::hideOverlay() {
         overlay_->orderOut();
 }
 
+bool FloatingLiquidAnimator::isSettlingIntoDock() const {
+    return phase_ == Phase::docking && now() - phaseStart_ >= dipTime + flyTime;
+}
+
 void FloatingLiquidAnimator::startTimer() {
     if (clock_)
         return;
@@ -307,8 +310,18 @@ void FloatingLiquidAnimator::tick() {
         break;
     case Phase::docking:
         if (t - phaseStart_ >= dockingDuration) {
-            finish();
+            stop();
             return;
+        }
+        // The strip is back in place as it reaches the anchor: it comes in under the overlay,
+        // which goes only after its wobble there. Shown as the overlay went, it left the screen
+        // without either while a window manager mapped it.
+        if (completion_ && isSettlingIntoDock()) {
+            std::function<void()> completion = std::move(completion_);
+            completion_ = nullptr;
+            completion();
+            if (!isRunning())
+                return;
         }
         break;
     }
@@ -444,6 +457,12 @@ void FloatingLiquidAnimator::render() {
         ink_->image = image_;
         ink_->opacity = view_->opacity;
         ink_->setNeedsDisplay(true);
+    }
+    // The panel hides once the overlay shows its first frame: the other way round, the screen
+    // showed neither between the two (a press on the bar blanked it).
+    if (auto panel = hiddenPanel_.lock(); panel && panel->alphaValue() != 0) {
+        overlay_->displayIfNeeded();
+        panel->setAlphaValue(0);
     }
 }
 

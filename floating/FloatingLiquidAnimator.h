@@ -46,8 +46,9 @@ public:
     FloatingLiquidAnimator(const FloatingLiquidAnimator&) = delete;
     FloatingLiquidAnimator& operator=(const FloatingLiquidAnimator&) = delete;
 
-    // Takes a snapshot of the panel's strip, puts the overlay up and hides the panel. False, with
-    // nothing changed, when the panel's content is not a floating surface.
+    // Takes a snapshot of the panel's strip and puts the overlay up; the panel hides once the
+    // overlay has drawn its first frame. False, with nothing changed, when the panel's content is
+    // not a floating surface.
     bool begin(const std::shared_ptr<ui::Window>& panel);
     // One pointer step of a drag out of the status item: the preview panel (already following
     // the pointer), the strip's frame in the menu bar and where along it the press was.
@@ -59,11 +60,15 @@ public:
     // After a successful begin: the strip drops from `from` into `to` with a spring.
     void startHandoff(const gfx::Rect& from, const gfx::Rect& to, std::function<void()> completion);
     // After a successful begin: the panel at `from` dips away and flies into the anchor `to`.
+    // The completion runs as the strip reaches the anchor; the overlay wobbles there until the
+    // docking's end, over whatever the completion brought back.
     void startDocking(const gfx::Rect& from, const gfx::Rect& to, std::function<void()> completion);
     // Ends any animation at once without running the completion; safe at any time.
     void stop();
 
     bool isRunning() const { return clock_ != nullptr; }
+    // A docking whose strip has reached the anchor: only its wobble there is left.
+    bool isSettlingIntoDock() const;
     Phase phase() const { return phase_; }
     const LiquidSpring& spring() const { return spring_; }
     bool hasBrokenFree() const { return hasBrokenFree_; }

@@ -1,6 +1,7 @@
 #include "app/ControllerHarness.h"
 #include "floating/DockAnchors.h"
 #include "floating/FloatingGeometry.h"
+#include "floating/FloatingPanel.h"
 #include "floating/FloatingSurface.h"
 #include "platform/toolkit/StatusBar.h"
 
@@ -123,6 +124,7 @@ TEST_F(AppDelegateDockingTest, ABarPickedUpAtItsAnchorDocksOnlyOnceItHasLeftIt) 
 
 TEST_F(AppDelegateDockingTest, ADragBegunAwayDocksWithTheLiquidAndEndsTheBarAfterIt) {
     const gfx::Rect anchor = makeBar();
+    delegate->floatingMode().set(FloatingMode::detached, std::nullopt);
     moveBar(anchor.offsetBy(0, -200));
     floatingBar().dragBegan();
     EXPECT_TRUE(inside(*delegate).floatingDockArmed);
@@ -130,13 +132,21 @@ TEST_F(AppDelegateDockingTest, ADragBegunAwayDocksWithTheLiquidAndEndsTheBarAfte
     const gfx::Rect dropped = anchor.offsetBy(10, -15);
     EXPECT_TRUE(floatingBar().dock(dropped));
     EXPECT_EQ(inside(*delegate).floatingMotion.phase(), FloatingLiquidAnimator::Phase::docking);
-    EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::copy);
+    EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::detached);
     // While the liquid runs nothing else docks.
     inside(*delegate).floatingDockArmed = true;
     EXPECT_FALSE(floatingBar().dock(dropped));
 
+    // The strip is back as the liquid reaches its anchor, under the overlay that wobbles there
+    // a moment longer, and the bar has gone without showing again.
     const std::weak_ptr<ui::Window> bar = floatingBar().panel();
-    advance(1.2);
+    advance(0.7);
+    EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
+    EXPECT_TRUE(delegate->statusStrip().item()->isVisible());
+    EXPECT_TRUE(bar.expired());
+    ASSERT_TRUE(inside(*delegate).floatingMotion.overlay());
+    EXPECT_TRUE(inside(*delegate).floatingMotion.overlay()->isVisible());
+    advance(0.5);
     EXPECT_FALSE(inside(*delegate).floatingMotion.isRunning());
     EXPECT_EQ(delegate->settings().main().floatingMode, FloatingMode::none);
     EXPECT_FALSE(floatingBar().panel());

@@ -197,9 +197,16 @@ TEST_F(FloatingLiquidAnimatorTest, ADockingDipsFliesAndEndsAtItsScriptedLength) 
     const gfx::Rect from{1000, 840, 100, 24};
     const gfx::Rect dock{1020, 852, 80, 22};
     ASSERT_TRUE(animator.begin(panel));
+    EXPECT_EQ(panel->alphaValue(), 1) << "the bar stays until the overlay shows it";
     int completions = 0;
+    double alphaAtCompletion = -1;
     const double started = clock.now();
-    animator.startDocking(from, dock, [&] { ++completions; });
+    animator.startDocking(from, dock, [&] {
+        ++completions;
+        alphaAtCompletion = panel->alphaValue();
+    });
+    EXPECT_EQ(panel->alphaValue(), 0);
+    EXPECT_FALSE(animator.ink()->needsDisplay()) << "the overlay drew its first frame";
 
     // The strip first dips away from the bar so it clears the anchor by 10 points.
     const LiquidScene dipped = animator.scene(started + 0.16);
@@ -216,14 +223,25 @@ TEST_F(FloatingLiquidAnimatorTest, ADockingDipsFliesAndEndsAtItsScriptedLength) 
     EXPECT_EQ(settled.strip, dock);
     EXPECT_FALSE(settled.showsShadow);
 
-    clock.set(started + 0.9199);
+    // The strip comes back as it reaches the anchor, under the overlay, and the bar goes
+    // without showing again; the overlay wobbles there to the end.
+    clock.set(started + 0.5799);
     animator.tick();
     EXPECT_EQ(completions, 0);
+    clock.set(started + 0.5801);
+    animator.tick();
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(alphaAtCompletion, 0);
+    EXPECT_TRUE(animator.isSettlingIntoDock());
+    clock.set(started + 0.9199);
+    animator.tick();
     EXPECT_TRUE(animator.isRunning());
+    EXPECT_TRUE(animator.overlay());
     clock.set(started + 0.9201);
     animator.tick();
     EXPECT_EQ(completions, 1);
     EXPECT_FALSE(animator.isRunning());
+    EXPECT_FALSE(animator.overlay());
     EXPECT_EQ(panel->alphaValue(), 1);
 }
 
