@@ -1,17 +1,23 @@
-// Every frame the screen shows while the strip changes width or is dragged, on desktops that
-// treat it differently: i3 stretches its dock over the screen's width, openbox and a bare server
-// composite nothing, and picom casts a shadow under every window it composites. The root is
-// black, as X leaves it, with a white terminal below the bar; the screen is read back as fast as
-// the server answers.
+// Every frame the screen shows while the strip changes width, is dragged out or docks back, on
+// desktops that treat it differently: i3 stretches its dock over the screen's width, openbox and
+// a bare server composite nothing, and picom casts a shadow under every window it composites. The
+// root is painted one colour, as `xsetroot -solid` paints it, with a white terminal below the
+// bar; the screen is read back as fast as the server answers.
 
 #include "app/Preferences.h"
 #include "detail/DetailView.h"
+#include "floating/FloatingPanel.h"
+#include "platform/foundation/UserDefaults.h"
 #include "statusbar/MenuBarContentView.h"
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -21,6 +27,7 @@
 
 // clang-format off
 #include "support/ProgramX11Fixture.h"
+#include "PulsedeckProgram.h"
 #include "support/ChildProcess.h"
 #include "support/DesktopSession.h"
 #include "support/FrameGrabber.h"
@@ -37,6 +44,8 @@ using testsupport::PixelArea;
 using testsupport::Rgb;
 
 constexpr Rgb white{255, 255, 255};
+constexpr unsigned long rootColour = 0x8f2060;
+constexpr Rgb rootRgb{0x8f, 0x20, 0x60};
 
 bool dark(const Rgb& pixel) {
     return pixel.red <= 60 && pixel.green <= 60 && pixel.blue <= 60;
@@ -81,6 +90,72 @@ FrameVerdict judgeDock(const Capture& frame, Rgb beyond) {
     }
     return {"", left};
 }
+
+// The light glass of the strip, or of the floating bar flying into its place.
+bool glass(const Rgb& pixel) {
+    const int low = std::min({pixel.red, pixel.green, pixel.blue});
+    const int high = std::max({pixel.red, pixel.green, pixel.blue});
+    return low > 150 && high - low < 30;
+}
+
+// The top of the screen while the strip is pulled out of the dock or docks back into it: rows
+// above the dock's band (i3bar's, under i3) and the band, where `beyond` shows beside the strip.
+// Once the strip's glass lies against the screen's right edge it stays there; none shows at the
+// band's left end, where i3's stretched dock begins; the desktop's own colour never shows where
+// it does not show beside the strip (i3's band is its own black); and, where `stripOnly`, the
+// rows above the band show no glass.
+class TopOfScreenJudge {
+public:
+    TopOfScreenJudge(int band, Rgb beyond, bool stripFirst, bool stripOnly)
+        : band_(band), beyond_(beyond), seen_(!stripFirst), stripOnly_(stripOnly) {}
+
+    FrameVerdict operator()(const Capture& frame) {
+        const int middle = band_ + (frame.height - band_) / 2;
+        // The strip's round end (or the program's mark, where the strip shows nothing else), or
+        // the floating bar at rest on its place: its glass fills most of the band's corner.
+        constexpr int corner = 24;
+        int cornerGlass = 0;
+        for (int row = band_; row < frame.height; ++row)
+            cornerGlass += glassIn(frame, row, frame.width - corner, frame.width);
+        const bool atEdge = 5 * cornerGlass >= 2 * corner * (frame.height - band_);
+        if (!seen_ && !atEdge)
+            return {};
+        seen_ = true;
+        if (!atEdge)
+            return {"the top right empty"};
+        if (glassIn(frame, middle, 0, 100) >= 30)
+            return {"a strip at the dock's left"};
+        if (!testsupport::near(beyond_, rootRgb, 40)) {
+            int root = 0;
+            for (int row = 0; row < frame.height; ++row)
+                for (int column = 0; column < frame.width; ++column)
+                    root += testsupport::near(frame.at(column, row), rootRgb, 40) ? 1 : 0;
+            if (root > 4)
+                return {"root colour on the band"};
+        }
+        // i3bar's own: its workspace button at the left, its status text in red.
+        constexpr int workspaceButton = 40;
+        int copy = 0;
+        for (int row = 0; stripOnly_ && row < band_; ++row)
+            copy += glassIn(frame, row, workspaceButton, frame.width);
+        if (copy > 12)
+            return {"a copy of the strip"};
+        return {};
+    }
+
+private:
+    static int glassIn(const Capture& frame, int row, int from, int to) {
+        int count = 0;
+        for (int column = from; column < to; ++column)
+            count += glass(frame.at(column, row)) ? 1 : 0;
+        return count;
+    }
+
+    int band_;
+    Rgb beyond_;
+    bool seen_;
+    bool stripOnly_;
+};
 
 // Frames whose strip stands at a width between the ones it settles at: a left edge held for fewer
 // than three frames that lies between the edge before it and the one after, further from each
@@ -201,24 +276,84 @@ protected:
     virtual Desktop desktopKind() const = 0;
 
     void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(startDesktop());
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+    }
+    void startDesktop() {
         ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
         desktop.emplace(xvfb, desktopKind());
         ASSERT_TRUE(desktop->isReady()) << desktop->failure();
         Display* setter = XOpenDisplay(xvfb.displayName().c_str());
         ASSERT_NE(setter, nullptr);
-        XSetWindowBackground(setter, DefaultRootWindow(setter), 0);
+        XSetWindowBackground(setter, DefaultRootWindow(setter), rootColour);
         XClearWindow(setter, DefaultRootWindow(setter));
         XCloseDisplay(setter);
         terminal.emplace(
             std::vector<std::string>{"xterm", "-bg", "white", "-geometry", "200x50+0+120", "-e",
                                      "sleep", "600"},
             std::vector<std::pair<std::string, std::string>>{{"DISPLAY", xvfb.displayName()}});
+    }
+    void startProgram() {
         ASSERT_NO_FATAL_FAILURE(ProgramX11Fixture::SetUp());
         ASSERT_EQ(server->hasCompositor(), desktopKind() == Desktop::picomWithShadows);
+        ASSERT_NO_FATAL_FAILURE(waitForStrip());
+    }
+    virtual void waitForStrip() {
         ASSERT_TRUE(runUntil([&] {
             return viewable(*app->statusBar().window()) && delegate->sampling().history.size() >= 2;
         }));
         settle(1);
+    }
+
+    // The dock's band and what shows there beside the strip.
+    std::pair<PixelArea, Rgb> band() const {
+        const PixelArea bar = testsupport::rootArea(user, *xWindow(*app->statusBar().window()));
+        return {bar, captureRoot(0, bar.y, xvfb.width(), bar.height).at(2, bar.height / 2)};
+    }
+    // Judges the top of the screen down to the band's bottom.
+    FrameGrabber
+    grabTopOfScreen(PixelArea band, Rgb beyond, bool stripFirst,
+                    std::chrono::steady_clock::duration limit = std::chrono::seconds(60)) {
+        return FrameGrabber(
+            xvfb.displayName(), {0, 0, xvfb.width(), band.y + band.height},
+            [judge = std::make_shared<TopOfScreenJudge>(band.y, beyond, stripFirst, !stripFirst)](
+                const Capture& frame) { return (*judge)(frame); },
+            limit);
+    }
+
+    // The strip detached into a floating bar, unless it stands detached already, and the bar
+    // dragged by the pointer onto the strip's place: the top of the screen from the press until
+    // the strip has settled back.
+    void dockBack(const std::string& what, PixelArea band, Rgb beyond) {
+        if (delegate->settings().main().floatingMode != FloatingMode::detached)
+            delegate->floatingMode().set(FloatingMode::detached, gfx::Rect{500, 500, 1, 1});
+        ASSERT_TRUE(runUntil([&] {
+            const auto& panel = delegate->floatingBar().panel();
+            return panel && viewable(*panel);
+        }));
+        settle(1.2);
+        const gfx::Rect frame = delegate->floatingBar().panel()->frame();
+        const auto anchors = delegate->floatingBar().dockAnchorFrames();
+        ASSERT_FALSE(anchors.empty()) << "the strip's place is known";
+        FrameGrabber grabber = grabTopOfScreen(band, beyond, true);
+        const auto [fromX, fromY] = pixel({frame.midX(), frame.midY()});
+        const auto [toX, toY] = pixel({anchors.front().midX(), anchors.front().midY()});
+        moveTo(fromX, fromY);
+        settle(0.1);
+        button(1, true);
+        settle(0.05);
+        constexpr int steps = 16;
+        for (int step = 1; step <= steps; ++step) {
+            moveTo(fromX + (toX - fromX) * step / steps, fromY + (toY - fromY) * step / steps);
+            settle(0.016);
+        }
+        button(1, false);
+        EXPECT_TRUE(runUntil(
+            [&] { return delegate->settings().main().floatingMode == FloatingMode::none; }, 5))
+            << "docked";
+        settle(1);
+        grabber.stop();
+        report(grabber, what, grabber.faulty());
     }
 
     // The status strip's first module, where it stands now on the screen.
@@ -295,10 +430,13 @@ protected:
 // Ten changes of width (the network module off and on), a module dragged out and held still for
 // two seconds, and one dragged out and straight on across 400 pixels while it still swings on its
 // spring: not one frame shows black that is no part of the picture, a slice of the strip, an
-// empty dock, the picture twice or the strip at a width between the two it goes between.
+// empty dock, the picture twice or the strip at a width between the two it goes between. Under
+// i3 the pull's first 200 ms leave the dock's band as it was but for the strip coming out of it.
+// Then the strip, detached into a floating bar, docks back: from the moment it reaches the top
+// right it never leaves it.
 TEST_P(StripFramesOnDesktops, NoFrameShowsAWrongPicture) {
-    const PixelArea bar = testsupport::rootArea(user, *xWindow(*app->statusBar().window()));
-    const Rgb beyond = captureRoot(0, bar.y, xvfb.width(), bar.height).at(2, bar.height / 2);
+    const PixelArea bar = band().first;
+    const Rgb beyond = band().second;
     {
         FrameGrabber grabber(xvfb.displayName(), {0, bar.y, xvfb.width(), bar.height},
                              [beyond](const Capture& frame) { return judgeDock(frame, beyond); });
@@ -315,12 +453,25 @@ TEST_P(StripFramesOnDesktops, NoFrameShowsAWrongPicture) {
     }
     {
         FrameGrabber grabber = grabBelowTheBar();
-        ASSERT_NO_FATAL_FAILURE(dragOut({560, 400}, 20));
+        // The first 200 ms of the pull under i3, where the dock stretches over the screen.
+        std::optional<FrameGrabber> top;
+        ASSERT_NO_FATAL_FAILURE(dragOut({560, 400}, 20, [&] {
+            if (!top && desktopKind() == Desktop::i3WithBar)
+                top.emplace(
+                    xvfb.displayName(), PixelArea{0, 0, xvfb.width(), bar.y + bar.height},
+                    [judge = std::make_shared<TopOfScreenJudge>(bar.y, beyond, false, true)](
+                        const Capture& frame) { return (*judge)(frame); },
+                    std::chrono::milliseconds(200));
+        }));
         settle(2);
         grabber.stop();
         photograph("hold");
         ASSERT_NO_FATAL_FAILURE(drop());
         report(grabber, "hold", grabber.faulty());
+        if (top) {
+            top->stop();
+            report(*top, "pull", top->faulty());
+        }
     }
     {
         FrameGrabber grabber = grabBelowTheBar();
@@ -334,6 +485,7 @@ TEST_P(StripFramesOnDesktops, NoFrameShowsAWrongPicture) {
         ASSERT_NO_FATAL_FAILURE(drop());
         report(grabber, "across", grabber.faulty());
     }
+    ASSERT_NO_FATAL_FAILURE(dockBack("dock", bar, beyond));
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, StripFramesOnDesktops,
@@ -380,6 +532,100 @@ TEST_F(StripFramesUnderPicom, TheDragsWindowsWithoutAShadowCastNone) {
     EXPECT_EQ(shaded, 0) << "pixels shaded beside windows without a shadow, in " << looks
                          << " looks";
 }
+
+// picom fades nothing here but shows each window's shadow: the strip docking back leaves none
+// beside it, and the top right never empties.
+TEST_F(StripFramesUnderPicom, DockingBackShowsTheStripThroughout) {
+    ASSERT_NO_FATAL_FAILURE(dockBack("dock", band().first, band().second));
+}
+
+// A floating bar the last run left, docked back after a start: its strip shows as a fresh start
+// shows it, in the same glass. The last run is the program itself, started fresh, left to record
+// where its strip sits and quit; this run starts with the strip moved to a floating bar, as the
+// user would have left it.
+class StripFramesAfterARestart : public StripFrames, public ::testing::WithParamInterface<Desktop> {
+protected:
+    Desktop desktopKind() const override { return GetParam(); }
+
+    void prepare(AppDelegate::Environment& environment) override {
+        // The last run's settings, and its floating bar where it was left.
+        const foundation::UserDefaults last(lastRun.path() / "pulsedeck", domain);
+        for (const auto& [key, value] :
+             last.persistentDomainForName(domain).value_or(foundation::PropertyDictionary{}))
+            defaults->setObject(value, key);
+        defaults->setObject(std::string(toString(FloatingMode::detached)),
+                            PreferenceKey::floatingMode);
+        defaults->setObject(std::string("{{500, 500}, {100, 24}}"), "floatingFrame");
+        StripFrames::prepare(environment);
+    }
+
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(startDesktop());
+        pulsedecktest::markLaunchedBefore(lastRun.path(), R"(, "appAppearance": "light")");
+        testsupport::DisplayConnection looking(XOpenDisplay(xvfb.displayName().c_str()));
+        ASSERT_TRUE(looking);
+        {
+            pulsedecktest::Program last(xvfb, lastRun.path());
+            ASSERT_TRUE(pulsedecktest::waitFor(
+                [&] { return pulsedecktest::docks(looking.get()).size() == 1; },
+                std::chrono::seconds(20)));
+            // Its editing panels come a moment after launch and record where the strip sits.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            freshBand = pulsedecktest::docks(looking.get()).front().area;
+            fresh = testsupport::capture(looking.get(), DefaultRootWindow(looking.get()), 0,
+                                         freshBand.y, xvfb.width(), freshBand.height);
+            EXPECT_TRUE(fresh.writePng(testsupport::artifactPath(
+                "strip-frames-" + desktopName(desktopKind()) + "-fresh.png")));
+            last.signal(SIGTERM);
+            ASSERT_TRUE(last.waitForExit(std::chrono::seconds(10)));
+        }
+        ASSERT_NO_FATAL_FAILURE(startProgram());
+    }
+    // The bar the last run left, once it stands where it was.
+    void waitForStrip() override {
+        ASSERT_TRUE(runUntil([&] {
+            const auto& panel = delegate->floatingBar().panel();
+            return panel && viewable(*panel);
+        }));
+        settle(1);
+    }
+
+    testsupport::TemporaryDirectory lastRun;
+    PixelArea freshBand;
+    Capture fresh;
+};
+
+// The commonest colour of the strip in the band (what shows beside it left out), and the share
+// of the band it covers.
+std::pair<unsigned long, double> commonestColour(const Capture& band) {
+    const unsigned long beyond = band.pixels[std::size_t(band.height / 2) * band.width + 2];
+    std::map<unsigned long, int> counts;
+    for (const unsigned long pixel : band.pixels)
+        if (pixel != beyond)
+            ++counts[pixel];
+    const auto commonest = std::max_element(counts.begin(), counts.end(),
+                                            [](auto& a, auto& b) { return a.second < b.second; });
+    if (commonest == counts.end())
+        return {0, 0};
+    return {commonest->first, double(commonest->second) / double(band.pixels.size())};
+}
+
+TEST_P(StripFramesAfterARestart, ARestoredBarDocksBackToTheStripOfAFreshStart) {
+    ASSERT_NO_FATAL_FAILURE(
+        dockBack("restored-dock", freshBand, fresh.at(2, freshBand.height / 2)));
+    photograph("restored-docked");
+    // The figures differ from one second to the next; the glass and the capsules do not.
+    const auto [freshColour, freshShare] = commonestColour(fresh);
+    const Capture docked = captureRoot(0, freshBand.y, xvfb.width(), freshBand.height);
+    const auto [dockedColour, dockedShare] = commonestColour(docked);
+    EXPECT_EQ(dockedColour, freshColour) << "the strip's commonest colour";
+    EXPECT_NEAR(dockedShare, freshShare, 0.1 * freshShare) << "pixels of that colour";
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, StripFramesAfterARestart,
+                         ::testing::Values(Desktop::i3WithBar, Desktop::openbox, Desktop::bare,
+                                           Desktop::picomWithShadows),
+                         [](const auto& info) { return desktopName(info.param); });
 
 } // namespace
 } // namespace pulsedeck

@@ -34,7 +34,7 @@ public:
     static constexpr int keptFaults = 3;
 
     FrameGrabber(const std::string& display, PixelArea area, Judge judge,
-                 std::chrono::seconds limit = std::chrono::seconds(60))
+                 std::chrono::steady_clock::duration limit = std::chrono::seconds(60))
         : judge_(std::move(judge)),
           thread_([this, display, area, limit] { run(display, area, limit); }) {}
     ~FrameGrabber() { stop(); }
@@ -73,7 +73,7 @@ public:
     }
 
 private:
-    void run(const std::string& name, PixelArea area, std::chrono::seconds limit) {
+    void run(const std::string& name, PixelArea area, std::chrono::steady_clock::duration limit) {
         Display* display = XOpenDisplay(name.c_str());
         if (!display)
             return;

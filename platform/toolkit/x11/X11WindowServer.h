@@ -150,6 +150,8 @@ private:
     // background, which the server paints as the window is resized or exposed.
     void holdAsBackground(NativeWindow& window, cairo_surface_t* pixels, int width, int height,
                           int x, int y);
+    // The window's present pixels as the background it already holds.
+    void holdShownAsBackground(NativeWindow& window);
     // What lies under a shaped window: the desktop's picture where it is, if it publishes one.
     // `renewed` is set when the picture had to be read again (every pixel then changes).
     Backdrop backdropFor(NativeWindow& window, bool& renewed);

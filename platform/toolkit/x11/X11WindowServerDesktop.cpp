@@ -127,20 +127,33 @@ void X11WindowServer::refreshScreens() {
 }
 
 std::vector<Dock> X11WindowServer::otherDocks() const {
+    const auto childrenOf = [this](::Window window) {
+        std::vector<::Window> found;
+        ::Window rootReturn = 0, parent = 0;
+        ::Window* children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(display_, window, &rootReturn, &parent, &children, &count)) {
+            found.assign(children, children + count);
+            if (children)
+                XFree(children);
+        }
+        return found;
+    };
     std::vector<::Window> candidates;
     const auto clients = cardinals(display_, root_, (*atoms_)[clientList], XA_WINDOW);
     if (!clients.empty()) {
         candidates.assign(clients.begin(), clients.end());
+        // A tiling manager may list no docks among its clients (i3): it holds them in frames of
+        // its own. Missed, a panel there reserved nothing, and where the bar stood below it was
+        // known only once the manager had shown the bar there and kept it there when asked
+        // again, which a bar hidden from launch (a floating bar standing in) never is.
+        for (const ::Window frame : childrenOf(root_))
+            for (const ::Window inside : childrenOf(frame))
+                if (std::find(clients.begin(), clients.end(), long(inside)) == clients.end())
+                    candidates.push_back(inside);
     } else {
         // Without a window manager the docks are the root's own children.
-        ::Window rootReturn = 0, parent = 0;
-        ::Window* children = nullptr;
-        unsigned count = 0;
-        if (XQueryTree(display_, root_, &rootReturn, &parent, &children, &count)) {
-            candidates.assign(children, children + count);
-            if (children)
-                XFree(children);
-        }
+        candidates = childrenOf(root_);
     }
     std::vector<Dock> docks;
     for (::Window candidate : candidates) {

@@ -438,6 +438,9 @@ void X11WindowServer::paint(NativeWindow& window, int x, int y, int width, int h
         cairo_destroy(cr);
         cairo_surface_flush(window.surface);
     }
+    if (window.shaped && x == 0 && y == 0 && width == cairo_image_surface_get_width(window.solid) &&
+        height == cairo_image_surface_get_height(window.solid))
+        holdShownAsBackground(window);
     if (atOnce) {
         XUngrabServer(display_);
         XFlush(display_);

@@ -459,6 +459,7 @@ void X11WindowServer::handleStructureChange(XEvent& event) {
                 refreshScreens();
         } else if (NativeWindow* window = find(windowFor(event.xmap.window))) {
             window->everViewable = true;
+            window->viewable = true;
             followPlacement(*window);
             if (!window->focusWhenMapped)
                 break;
@@ -473,6 +474,7 @@ void X11WindowServer::handleStructureChange(XEvent& event) {
             if (!isOurs(event.xunmap.window))
                 refreshScreens();
         } else if (const NativeWindowId id = windowFor(event.xunmap.window)) {
+            find(id)->viewable = false;
             // Still shown as far as the toolkit knows: another program unmapped it. One that no
             // manager places takes the keyboard back with it, if it held it.
             if (NativeWindow* window = find(id); window->mapped && !window->mapHeld) {

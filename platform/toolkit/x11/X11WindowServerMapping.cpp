@@ -55,15 +55,13 @@ void X11WindowServer::orderFront(NativeWindowId id) {
         // A window manager may keep a window where it first maps it (weston's moves it no more):
         // the first map waits for the end of the turn, when the place and size a window opening
         // is given (a strip whose items come one by one) are all in.
-        if (!window->everShown && hasWindowManager_ && !window->overrideRedirect)
+        // So does the bar each time it shows, with the panels laid over it then: shown at once,
+        // it showed what it drew without them for a moment (the strip without its glass).
+        if ((!window->everShown && hasWindowManager_ && !window->overrideRedirect) ||
+            window->attributes.role == WindowRole::statusBar)
             window->mapHeld = true;
         else
             mapXWindow(*window);
-        // What was presented before the window showed went nowhere: where nothing redirects
-        // the map, the window is on show now and gets its pixels at once, not at its exposure.
-        if (window->backing && (!hasWindowManager_ || window->overrideRedirect))
-            paint(*window, 0, 0, cairo_image_surface_get_width(window->backing),
-                  cairo_image_surface_get_height(window->backing), false);
     }
     restack();
 }
@@ -80,10 +78,22 @@ void X11WindowServer::mapXWindow(NativeWindow& window) {
     // corner of the frame it had, off the screen): a managed window is made again each time it
     // shows again, where it belongs.
     const bool shownAgain = !firstShown && hasWindowManager_ && !window.overrideRedirect;
-    if ((firstShown && window.sentPixels != window.pixels) || shownAgain)
+    if ((firstShown && window.sentPixels != window.pixels) || shownAgain) {
         remakeXWindow(window);
-    else
+    } else if (!placedByManager(window) && window.backing) {
+        // What was presented before the window showed went nowhere, or stayed with the server
+        // as it was then: where nothing redirects the map, the window is on show at once and
+        // gets its pixels in the same step, not at its exposure (the bar showed the strip it
+        // drew while hidden, without its glass, for a moment).
+        XGrabServer(display_);
         XMapWindow(display_, window.xid);
+        paint(window, 0, 0, cairo_image_surface_get_width(window.backing),
+              cairo_image_surface_get_height(window.backing), false);
+        XUngrabServer(display_);
+        XFlush(display_);
+    } else {
+        XMapWindow(display_, window.xid);
+    }
     // A window manager that is still starting may drop a map request (openbox at login, when
     // the program starts beside it): one never shown is asked for again, a bounded few times.
     if (hasWindowManager_ && !window.overrideRedirect && !window.everViewable)

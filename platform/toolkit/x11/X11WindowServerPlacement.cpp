@@ -77,7 +77,11 @@ void X11WindowServer::sendGeometry(NativeWindow& window, RootGeometry::PixelRect
 }
 
 void X11WindowServer::followPlacement(NativeWindow& window) {
-    if (window.host || !window.mapped)
+    // Until the server shows the window, where it has it says nothing of where it will show it:
+    // the window stands where it was withdrawn, or a manager holds it on its way (i3 puts a dock
+    // at its frame's corner at its own size before it stretches it, and a strip drawn there
+    // showed at the screen's left edge).
+    if (window.host || !window.mapped || !window.viewable)
         return;
     // Measured on the root: a window manager holds a managed window inside a frame of its own.
     const std::optional<RootGeometry::PixelRect> shown = rootArea(window.xid);

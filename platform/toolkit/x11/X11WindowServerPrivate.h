@@ -207,6 +207,8 @@ struct X11WindowServer::NativeWindow {
     // Until when every present sends the whole window: weston shows an X window made again only
     // some presents after it maps, and what it was sent before may never reach the screen.
     double wholeUntil = -1;
+    // Whether the server shows the present X window: mapped by it and not unmapped since.
+    bool viewable = false;
     // Whether the window manager put the window where it was last asked to be.
     bool managerFollows = false;
     // Mapped, and not yet found anywhere but where it was asked to be: a manager's first other

@@ -47,6 +47,17 @@ void X11WindowServer::holdAsBackground(NativeWindow& window, cairo_surface_t* pi
     window.backgroundPixmap = background;
 }
 
+void X11WindowServer::holdShownAsBackground(NativeWindow& window) {
+    // A background held for a resize shows at each exposure until the next resize: a window
+    // above moving away showed what it held then (the strip without its glass, from before the
+    // panels over it came) until it was painted there.
+    if (!window.backgroundPixmap || !window.shaped || !window.solid || window.insetX != 0 ||
+        window.insetY != 0)
+        return;
+    holdAsBackground(window, window.solid, cairo_image_surface_get_width(window.solid),
+                     cairo_image_surface_get_height(window.solid), 0, 0);
+}
+
 void X11WindowServer::landResize(NativeWindow& window, cairo_surface_t* pixels,
                                  const std::vector<PixelSpan>& spans) {
     if (landInsideStretched(window, pixels, spans))

@@ -1,4 +1,5 @@
 #include "platform/toolkit/StatusBar.h"
+#include "platform/toolkit/x11/DrawnArea.h"
 #include "platform/toolkit/x11/InputMethod.h"
 #include "platform/toolkit/x11/X11WindowServerPrivate.h"
 
@@ -99,6 +100,7 @@ void X11WindowServer::makeXWindow(NativeWindow& window) {
     window.madeAt = pixels;
     window.insetX = 0;
     window.insetY = 0;
+    window.viewable = false;
     window.xid = XCreateWindow(display_, root_, pixels.x, pixels.y, unsigned(pixels.width),
                                unsigned(pixels.height), 0, depth, InputOutput, visual, mask, &set);
     window.surface.reset(
@@ -149,7 +151,21 @@ void X11WindowServer::remakeXWindow(NativeWindow& window) {
     window.veil.reset();
     if (window.backgroundPixmap)
         XFreePixmap(display_, std::exchange(window.backgroundPixmap, 0));
+    // A manager that held the window stretched (i3 gives docks the screen's width) holds the new
+    // one so too: its pixels go where they belong in it from the first, not at its left edge
+    // until the manager's answer comes.
+    const std::optional<RootGeometry::PixelRect> held = window.lastShown;
+    const bool stretched =
+        held && placedByManager(window) && keepsOwnSize(window) &&
+        (held->width > window.pixels.width || held->height > window.pixels.height);
     makeXWindow(window);
+    if (stretched) {
+        const DrawnArea drawn =
+            drawnArea(window.pixels, *held, true, {0, 0, rootWidth_, rootHeight_});
+        window.insetX = drawn.insetX;
+        window.insetY = drawn.insetY;
+        cairo_surface_set_device_offset(window.surface, drawn.insetX, drawn.insetY);
+    }
     window.hiddenByAlpha = false;
     setWindowProperties(window);
     if (window.ignoresMouseEvents) {
