@@ -125,7 +125,11 @@ public:
             return {"the top right empty"};
         if (glassIn(frame, middle, 0, 100) >= 30)
             return {"a strip at the dock's left"};
-        if (!testsupport::near(beyond_, rootRgb, 40)) {
+        // The band's left end showing the root is the manager's own step as a dock comes (i3
+        // takes the terminal from the band a moment before it shows the dock's frame there);
+        // our windows never reach it.
+        if (!testsupport::near(beyond_, rootRgb, 40) &&
+            !testsupport::near(frame.at(2, middle), rootRgb, 40)) {
             int root = 0;
             for (int row = 0; row < frame.height; ++row)
                 for (int column = 0; column < frame.width; ++column)
@@ -613,6 +617,9 @@ std::pair<unsigned long, double> commonestColour(const Capture& band) {
 TEST_P(StripFramesAfterARestart, ARestoredBarDocksBackToTheStripOfAFreshStart) {
     ASSERT_NO_FATAL_FAILURE(
         dockBack("restored-dock", freshBand, fresh.at(2, freshBand.height / 2)));
+    // Off the strip, whose module under the pointer would light, and whose tip would show.
+    moveTo(600, 600);
+    settle(0.5);
     photograph("restored-docked");
     // The figures differ from one second to the next; the glass and the capsules do not.
     const auto [freshColour, freshShare] = commonestColour(fresh);
