@@ -21,7 +21,7 @@ struct ScriptedWindowManagerOptions {
     bool frames = false;
     // The frame holds the window in a plate of its own, as openbox's does: a new place is the
     // window and the plate resized first, then the frame moved, which tells the window nothing,
-    // and the plate shaped anew last.
+    // and the plate shaped anew last, each a step of its own.
     bool plates = false;
     // Maps a window's frame at the root's corner and moves it where the window stood only in a
     // step of its own, as openbox does.
@@ -159,8 +159,10 @@ private:
             secondSteps_.push_back([this, outer, inner, place, outline]() mutable {
                 XMoveResizeWindow(display_, outer, place.x, place.y, unsigned(place.width),
                                   unsigned(place.height));
-                XShapeCombineRectangles(display_, inner, ShapeBounding, 0, 0, &outline, 1, ShapeSet,
-                                        YXBanded);
+                secondSteps_.push_back([this, inner, outline]() mutable {
+                    XShapeCombineRectangles(display_, inner, ShapeBounding, 0, 0, &outline, 1,
+                                            ShapeSet, YXBanded);
+                });
             });
             return;
         }

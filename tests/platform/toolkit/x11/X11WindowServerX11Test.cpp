@@ -724,6 +724,10 @@ TEST_F(UnderAScriptedManager, ABarKeptInPlaceAtAnotherSizeIsNotMadeAgain) {
     managed(manager, 1);
     EXPECT_EQ(xWindow(*bar), made);
     EXPECT_EQ(bar->frame(), kept);
+    // Nor is such a manager waited for under a veil: the screen shows where it keeps the bar.
+    lengthen(80);
+    ASSERT_TRUE(runUntil([&] { return manager.collect() > 0; }));
+    EXPECT_FALSE(near(rootPixel(1280 - 80 + 5, 12), {242, 217, 51}, 3));
 }
 
 // A manager that takes only the size of a shown window's request: a width asked while its
@@ -790,13 +794,25 @@ TEST_F(UnderAScriptedManager, ABarMovedOnlyAsItWasMappedGoesBackAndLeavesTheScre
 }
 
 // A framing manager applies a new width in two steps, its frame first: the screen shows the bar's
-// new picture throughout, never the manager's frame, on each of several changes.
+// new picture throughout, never the manager's frame, on each of several changes, while the
+// manager takes a moment to start too (past where the wait for the change before ended); and
+// once that wait's bound has passed, a width asked meanwhile is asked of the manager in turn.
 TEST_F(UnderAScriptedManager, ThroughAFramingManagersStepsTheScreenShowsTheNewPicture) {
     testsupport::ScriptedWindowManager manager(xvfb.displayName(), {.frames = true});
     show(manager, 40);
-    for (const int width : {60, 90, 120}) {
+    struct Change {
+        int width;
+        double standing;
+        double managerTakes;
+    };
+    for (const auto& [width, standing, managerTakes] :
+         {Change{60, 0, 0}, Change{90, 0.45, 0.25}, Change{120, 0, 0}}) {
+        settle(standing);
         lengthen(width);
         ASSERT_TRUE(runUntil([&] { return manager.collect() == 1; })) << width;
+        settle(managerTakes);
+        EXPECT_TRUE(near(rootPixel(1280 - width + 5, 12), {242, 217, 51}, 3))
+            << width << ": " << rootPixel(1280 - width + 5, 12) << " before the manager's steps";
         manager.answer();
         server->sync();
         EXPECT_TRUE(near(rootPixel(1280 - 5, 12), {242, 217, 51}, 3))
@@ -804,6 +820,16 @@ TEST_F(UnderAScriptedManager, ThroughAFramingManagersStepsTheScreenShowsTheNewPi
         manager.answer();
         EXPECT_TRUE(runUntil([&] { return atTopRight(width); })) << width;
     }
+    // Under another program's window nothing shows the bar again as the veil goes.
+    otherPanel(1000, 0, 280, 40, 0);
+    lengthen(150);
+    ASSERT_TRUE(runUntil([&] { return manager.collect() == 1; }));
+    lengthen(180);
+    EXPECT_TRUE(runUntil([&] { return manager.collect() == 2; }, 5)) << "180 never asked";
+    manager.answer();
+    server->sync();
+    manager.answer();
+    EXPECT_TRUE(runUntil([&] { return atTopRight(180); })) << barArea().x << " " << barArea().width;
 }
 
 // A manager that maps the bar's frame at the root's corner and moves it where the bar stood in a
@@ -827,19 +853,24 @@ TEST_F(UnderAScriptedManager, AfterAFrameMappedAtTheCornerTheFirstNewWidthShowsN
 // A manager that holds the bar in a plate inside its frame (openbox) tells of its last step, the
 // frame's move, only by the plate's new outline: the bar takes where it stands from that, and each
 // narrower width after lands at the top right, not inside the place the bar had left (which it
-// took for a stretched window).
+// took for a stretched window). Read only once the frame has moved, the manager's notice of its
+// first step finds the bar in place while the plate's outline is still the old one: the screen
+// shows the new picture whole until that outline comes too.
 TEST_F(UnderAScriptedManager, ThroughAPlatingManagersStepsTheBarNarrowsAtTheTopRight) {
     testsupport::ScriptedWindowManager manager(xvfb.displayName(),
                                                {.frames = true, .plates = true});
     show(manager, 120);
-    for (const int width : {90, 60, 30}) {
+    for (const int width : {90, 60, 30, 90}) {
         lengthen(width);
         ASSERT_TRUE(runUntil([&] { return manager.collect() == 1; })) << width;
         // Asked for, and shown from its new left end while the manager works.
         EXPECT_TRUE(near(rootPixel(1280 - width + 5, 12), {242, 217, 51}, 3))
             << width << ": " << rootPixel(1280 - width + 5, 12);
         manager.answer();
+        manager.answer();
         server->sync();
+        EXPECT_TRUE(near(rootPixel(1280 - 5, 12), {242, 217, 51}, 3))
+            << width << ": " << rootPixel(1280 - 5, 12) << " before the plate's outline";
         manager.answer();
         EXPECT_TRUE(runUntil([&] {
             return atTopRight(width) && near(rootPixel(1280 - 5, 12), {242, 217, 51}, 3);
