@@ -22,6 +22,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -150,6 +151,32 @@ TEST_F(HostileClient, WindowsComeBackAsTheyWereAndCostNoMemory) {
             ASSERT_TRUE(program.isRunning()) << attack << " on the " << window;
             EXPECT_TRUE(back) << attack << " on the " << window << ": " << describe(now);
         }
+
+    // A program that unmaps the floating bar each time it shows, as a manager that will have it
+    // so, wins after a few tries: the bar comes back, but not for ever.
+    const auto floating = shownOfType(display(), "_NET_WM_WINDOW_TYPE_UTILITY");
+    ASSERT_TRUE(floating);
+    XSelectInput(display(), floating->window, StructureNotifyMask);
+    XUnmapWindow(display(), floating->window);
+    XSync(display(), False);
+    int comebacks = 0, counted = 0;
+    auto lastComeback = std::chrono::steady_clock::now();
+    waitFor(
+        [&] {
+            for (XEvent event{}; XPending(display());)
+                if (XNextEvent(display(), &event);
+                    event.type == MapNotify && event.xmap.window == floating->window) {
+                    ++comebacks;
+                    XUnmapWindow(display(), floating->window);
+                }
+            XSync(display(), False);
+            if (std::exchange(counted, comebacks) != comebacks)
+                lastComeback = std::chrono::steady_clock::now();
+            return std::chrono::steady_clock::now() - lastComeback > 2s;
+        },
+        10s);
+    EXPECT_GE(comebacks, 1);
+    EXPECT_LE(comebacks, 3);
 }
 
 // How far left of the strip's right end the details stand while they show whole on a screen of
