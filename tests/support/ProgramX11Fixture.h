@@ -79,11 +79,28 @@ protected:
             view.convertPointToView({bounds.midX(), bounds.midY()}, nullptr));
     }
 
-    // A click on a module of the status strip, once two samples are in, opens the details.
+    // Whether the strip shows where the program has it. A manager that places it elsewhere than
+    // asked (i3 stacks it under its own bar) may take a while on a loaded machine, and until it
+    // has, and the program has heard of it, a click at the strip's frame finds another window.
+    bool stripShownWhereKnown() const {
+        const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
+        const ui::Window* window = delegate->statusStrip().view()->window();
+        const auto xid = window ? xWindow(*window) : std::nullopt;
+        if (!strip || !xid || !viewable(*window))
+            return false;
+        const auto shown = testsupport::rootArea(server->display(), *xid);
+        const auto known = server->geometry().pixelsFromRect(*strip);
+        return known.x >= shown.x && known.y >= shown.y &&
+               known.x + known.width <= shown.x + shown.width &&
+               known.y + known.height <= shown.y + shown.height;
+    }
+
+    // A click on a module of the status strip, once two samples are in and the strip shows where
+    // the program has it, opens the details.
     void openDetailsFrom(ModuleKind kind) {
         ASSERT_TRUE(runUntil([&] { return delegate->sampling().history.size() >= 2; }));
+        ASSERT_TRUE(runUntil([&] { return stripShownWhereKnown(); }));
         const auto strip = delegate->statusStrip().view()->statusItemScreenFrame();
-        ASSERT_TRUE(strip);
         const gfx::Rect module = delegate->statusStrip().view()->rect(kind);
         clickScreen({strip->x() + module.midX(), strip->y() + module.midY()});
         ASSERT_TRUE(runUntil([&] { return delegate->details().popover()->isShown(); }));
