@@ -159,6 +159,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     screensObservation =
         app.workspace().addObserver(ui::WorkspaceNotification::screenParametersDidChange, [weak] {
             if (auto self = weak.lock()) {
+                // The strip's glass, and the surface that takes its clicks, go where the strip
+                // now stands at once, not with the next sample a second later.
+                self->statusStrip_->refreshEditingPanels();
                 self->details_->followScreens();
                 self->floatingMode_->bar()->layoutPanel();
             }

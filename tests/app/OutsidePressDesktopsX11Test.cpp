@@ -22,6 +22,9 @@ using testsupport::Desktop;
 struct DesktopCase {
     const char* name;
     Desktop desktop;
+    // How long the manager is held still as the program starts (a loaded machine): the strip
+    // shows only once it goes on, and the program learns where a moment later.
+    double managerLate = 0;
 };
 
 class OutsidePresses : public testing::ProgramX11Fixture,
@@ -31,7 +34,12 @@ protected:
         ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
         desktop.emplace(xvfb, GetParam().desktop);
         ASSERT_TRUE(desktop->isReady()) << desktop->failure();
+        if (GetParam().managerLate > 0)
+            desktop->pauseWindowManager(true);
         ASSERT_NO_FATAL_FAILURE(ProgramX11Fixture::SetUp());
+        if (GetParam().managerLate > 0)
+            loop.queue().asyncAfter(GetParam().managerLate,
+                                    [this] { desktop->pauseWindowManager(false); });
         app->addGlobalMonitor(ui::EventMasks::leftMouseDown,
                               [this](const ui::Event&) { pressedAt = loop.clock().now(); });
         app->addLocalMonitor(ui::EventMasks::leftMouseDown, [this](const ui::Event& event) {
@@ -118,6 +126,7 @@ TEST_P(OutsidePresses, OnlyAPressAwayFromTheStripClosesTheDetailsAfterTheDelay) 
 
 INSTANTIATE_TEST_SUITE_P(Desktops, OutsidePresses,
                          ::testing::Values(DesktopCase{"i3", Desktop::i3WithBar},
+                                           DesktopCase{"i3Late", Desktop::i3WithBar, 1.5},
                                            DesktopCase{"openbox", Desktop::openbox},
                                            DesktopCase{"xfwm4Composited",
                                                        Desktop::xfwm4WithCompositor}),

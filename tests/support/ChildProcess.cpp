@@ -63,10 +63,17 @@ bool ChildProcess::isRunning() {
     return !reaped_;
 }
 
+void ChildProcess::setPaused(bool paused) {
+    if (pid_ > 0 && !reaped_)
+        kill(-pid_, paused ? SIGSTOP : SIGCONT);
+}
+
 ChildProcess::~ChildProcess() {
     if (pid_ <= 0 || reaped_)
         return;
     kill(-pid_, SIGTERM);
+    // A paused one takes the request once it goes on.
+    kill(-pid_, SIGCONT);
     for (int waited = 0; waited < stopPatienceMilliseconds; waited += 10) {
         int status = 0;
         if (waitpid(pid_, &status, WNOHANG) == pid_) {

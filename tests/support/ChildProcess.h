@@ -26,6 +26,9 @@ public:
 
     // False once the program could not be started or has ended.
     bool isRunning();
+    // Stops it, with every process it started, or lets them go on: a program a loaded machine
+    // keeps from running a while.
+    void setPaused(bool paused);
 
 private:
     pid_t pid_ = -1;

@@ -183,6 +183,12 @@ public:
     const std::string& failure() const { return failure_; }
     // How many pixels the desktop's own panel reserves along the top edge: 0 without one.
     int topReserved() const { return topReserved_; }
+    // Holds the window manager (and its panel) still, or lets it go on: a manager slow to answer
+    // on a loaded machine, which maps and places nothing meanwhile.
+    void pauseWindowManager(bool paused) {
+        if (windowManager_)
+            windowManager_->setPaused(paused);
+    }
 
 private:
     static constexpr auto patience = std::chrono::seconds(10);
