@@ -71,7 +71,7 @@ ToolTipController::ToolTipController(Application& app) : app_(app) {}
 
 ToolTipController::~ToolTipController() = default;
 
-void ToolTipController::pointerOver(std::shared_ptr<View> view, gfx::Point screenLocation) {
+void ToolTipController::pointerOver(std::shared_ptr<View> view) {
     if (view && view == view_.lock() && (timer_ || window_)) {
         if (window_)
             lingerFor(untoldLinger);
@@ -81,7 +81,6 @@ void ToolTipController::pointerOver(std::shared_ptr<View> view, gfx::Point scree
     if (!view || view->toolTip().empty())
         return;
     view_ = view;
-    location_ = screenLocation;
     timer_ = std::make_unique<dispatch::Timer>(
         delay, false, [this] { show(); }, dispatch::commonModes, app_.runLoop());
 }
@@ -116,12 +115,15 @@ void ToolTipController::show() {
                 text.height + lineHeight(line)};
     const gfx::Size size{std::ceil(std::min(text.width, wrapWidth) + 2 * tipPadding),
                          std::ceil(text.height + tipPadding)};
-    gfx::Rect frame({location_.x, location_.y - tipOffsetBelowPointer - size.height}, size);
+    // Where the pointer rests now, not where the event that brought it over the view said: one
+    // measured in a window that a change of the screens was moving put the tip that far away.
+    const gfx::Point pointer = app_.mouseLocation();
+    gfx::Rect frame({pointer.x, pointer.y - tipOffsetBelowPointer - size.height}, size);
     // Wholly on the screen of the view it tells of: above the pointer where there is no room
     // below, and as far left as the screen's right edge asks.
     if (area) {
         if (frame.minY() < area->minY())
-            frame.origin.y = location_.y + tipOffsetAbovePointer;
+            frame.origin.y = pointer.y + tipOffsetAbovePointer;
         frame.origin.x = std::clamp(frame.x(), area->minX(),
                                     std::max(area->minX(), area->maxX() - frame.width()));
         frame.origin.y = std::clamp(frame.y(), area->minY(),

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/dispatch/Timer.h"
-#include "platform/graphics/Geometry.h"
 
 #include <memory>
 #include <string>
@@ -24,8 +23,8 @@ public:
     explicit ToolTipController(Application& app);
     ~ToolTipController();
 
-    // The view under the pointer that has a tool tip (or none), and where the pointer is.
-    void pointerOver(std::shared_ptr<View> view, gfx::Point screenLocation);
+    // The view under the pointer that has a tool tip (or none).
+    void pointerOver(std::shared_ptr<View> view);
     void hide();
 
     // The tip on show, for tests: its window and text.
@@ -40,7 +39,6 @@ private:
 
     Application& app_;
     std::weak_ptr<View> view_;
-    gfx::Point location_;
     std::unique_ptr<dispatch::Timer> timer_;
     std::unique_ptr<dispatch::Timer> linger_;
     std::shared_ptr<Window> window_;

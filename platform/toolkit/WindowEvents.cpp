@@ -136,7 +136,7 @@ void Window::pointerMoved(std::optional<gfx::Point> location, const Event& event
     if (!app_)
         return;
     if (!location) {
-        app_->toolTips().pointerOver(nullptr, {});
+        app_->toolTips().pointerOver(nullptr);
         app_->setRectCursor(Cursor::arrow());
         return;
     }
@@ -145,8 +145,7 @@ void Window::pointerMoved(std::optional<gfx::Point> location, const Event& event
         View* tipped = contentView_->hitTest(*location);
         while (tipped && tipped->toolTip().empty())
             tipped = tipped->superview();
-        app_->toolTips().pointerOver(tipped ? tipped->weak_from_this().lock() : nullptr,
-                                     convertPointToScreen(*location));
+        app_->toolTips().pointerOver(tipped ? tipped->weak_from_this().lock() : nullptr);
     }
 }
 

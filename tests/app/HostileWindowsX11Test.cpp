@@ -204,6 +204,21 @@ TEST_F(HostileClient, OpenDetailsFollowTheStripWhenTheScreenShrinks) {
     shrinkScreen(display(), 800, 600);
     EXPECT_TRUE(waitFor([&] { return detailsFromStripEnd(display(), 800, 600) == fromEnd; }, 10s))
         << describe(shownOfType(display(), "_NET_WM_WINDOW_TYPE_POPUP_MENU"));
+    // The server took the pointer along to the screen's new edge, over the strip's right end,
+    // and the strip's tip shows from there, not from where the pointer stood on it before.
+    std::optional<Placed> tip;
+    EXPECT_TRUE(waitFor(
+        [&] { return (tip = shownOfType(display(), "_NET_WM_WINDOW_TYPE_TOOLTIP")).has_value(); },
+        10s));
+    ::Window root = 0, child = 0;
+    int pointerX = 0, pointerY = 0, x = 0, y = 0;
+    unsigned buttons = 0;
+    XQueryPointer(display(), DefaultRootWindow(display()), &root, &child, &pointerX, &pointerY, &x,
+                  &y, &buttons);
+    if (tip) {
+        EXPECT_TRUE(tip->area.x <= pointerX && pointerX < tip->area.x + tip->area.width)
+            << describe(tip) << ", the pointer at " << pointerX;
+    }
     if (const auto moved = statusBar(display()))
         waitForSample(display(), *moved, 5s);
     EXPECT_TRUE(testsupport::capture(display(), DefaultRootWindow(display()), 0, 0, 800, 600)
