@@ -1,7 +1,9 @@
 // Every frame the screen shows while the strip changes width, is dragged out or docks back, on
 // desktops that treat it differently: i3 stretches its dock over the screen's width, openbox and
 // a bare server composite nothing, and picom casts a shadow under every window it composites. The
-// root is painted one colour, as `xsetroot -solid` paints it, with a white terminal below the
+// root is painted one colour, as `xsetroot -solid` paints it, and published as a desktop setter
+// publishes its picture while the strip is pulled out under i3 (where our windows are translucent
+// they show it, unless a manager shows something else there), with a white terminal below the
 // bar; the screen is read back as fast as the server answers.
 
 #include "app/Preferences.h"
@@ -287,15 +289,25 @@ protected:
         ASSERT_TRUE(xvfb.isRunning()) << xvfb.failure();
         desktop.emplace(xvfb, desktopKind());
         ASSERT_TRUE(desktop->isReady()) << desktop->failure();
-        Display* setter = XOpenDisplay(xvfb.displayName().c_str());
-        ASSERT_NE(setter, nullptr);
-        XSetWindowBackground(setter, DefaultRootWindow(setter), rootColour);
-        XClearWindow(setter, DefaultRootWindow(setter));
-        XCloseDisplay(setter);
+        // A picture it publishes stays the server's while this holds.
+        desktopSetter.reset(XOpenDisplay(xvfb.displayName().c_str()));
+        ASSERT_TRUE(desktopSetter);
+        paintDesktop(false);
         terminal.emplace(
             std::vector<std::string>{"xterm", "-bg", "white", "-geometry", "200x50+0+120", "-e",
                                      "sleep", "600"},
             std::vector<std::pair<std::string, std::string>>{{"DISPLAY", xvfb.displayName()}});
+    }
+    // The root in its colour, published as the desktop's picture or only painted.
+    void paintDesktop(bool published) {
+        Display* setter = desktopSetter.get();
+        if (published)
+            return testsupport::setDesktopColour(setter, rootColour);
+        for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"})
+            XDeleteProperty(setter, DefaultRootWindow(setter), XInternAtom(setter, name, False));
+        XSetWindowBackground(setter, DefaultRootWindow(setter), rootColour);
+        XClearWindow(setter, DefaultRootWindow(setter));
+        XSync(setter, False);
     }
     void startProgram() {
         ASSERT_NO_FATAL_FAILURE(ProgramX11Fixture::SetUp());
@@ -423,6 +435,7 @@ protected:
     }
 
     std::optional<testsupport::DesktopSession> desktop;
+    testsupport::DisplayConnection desktopSetter;
     std::optional<testsupport::ChildProcess> terminal;
 };
 
@@ -441,6 +454,8 @@ protected:
 TEST_P(StripFramesOnDesktops, NoFrameShowsAWrongPicture) {
     const PixelArea bar = band().first;
     const Rgb beyond = band().second;
+    // Under i3 the desktop's picture is published until the strip has been pulled out.
+    paintDesktop(desktopKind() == Desktop::i3WithBar);
     {
         FrameGrabber grabber(xvfb.displayName(), {0, bar.y, xvfb.width(), bar.height},
                              [beyond](const Capture& frame) { return judgeDock(frame, beyond); });
@@ -457,16 +472,17 @@ TEST_P(StripFramesOnDesktops, NoFrameShowsAWrongPicture) {
     }
     {
         FrameGrabber grabber = grabBelowTheBar();
-        // The first 200 ms of the pull under i3, where the dock stretches over the screen.
+        // The first 200 ms of the pull under i3, where the dock stretches over the screen, from
+        // before the press (150 ms ahead of the first step).
         std::optional<FrameGrabber> top;
-        ASSERT_NO_FATAL_FAILURE(dragOut({560, 400}, 20, [&] {
-            if (!top && desktopKind() == Desktop::i3WithBar)
-                top.emplace(
-                    xvfb.displayName(), PixelArea{0, 0, xvfb.width(), bar.y + bar.height},
-                    [judge = std::make_shared<TopOfScreenJudge>(bar.y, beyond, false, true)](
-                        const Capture& frame) { return (*judge)(frame); },
-                    std::chrono::milliseconds(200));
-        }));
+        if (desktopKind() == Desktop::i3WithBar) {
+            top.emplace(
+                xvfb.displayName(), PixelArea{0, 0, xvfb.width(), bar.y + bar.height},
+                [judge = std::make_shared<TopOfScreenJudge>(bar.y, beyond, false, true)](
+                    const Capture& frame) { return (*judge)(frame); },
+                std::chrono::milliseconds(350));
+        }
+        ASSERT_NO_FATAL_FAILURE(dragOut({560, 400}, 20));
         settle(2);
         grabber.stop();
         photograph("hold");
@@ -475,6 +491,7 @@ TEST_P(StripFramesOnDesktops, NoFrameShowsAWrongPicture) {
         if (top) {
             top->stop();
             report(*top, "pull", top->faulty());
+            paintDesktop(false);
         }
     }
     {

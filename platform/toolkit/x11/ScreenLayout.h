@@ -2,6 +2,7 @@
 
 #include "platform/toolkit/WindowServer.h"
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <vector>
@@ -83,6 +84,13 @@ EdgeInsets reservedEdges(const MonitorArea& monitor, int rootWidth, int rootHeig
 struct Dock {
     Strut strut;
     RootGeometry::PixelRect area;
+};
+
+// Rows a window manager shows its own frames in, and their colour (0xRRGGBB).
+struct StretchedBand {
+    RootGeometry::PixelRect area;
+    std::uint32_t colour = 0;
+    friend bool operator==(const StretchedBand&, const StretchedBand&) = default;
 };
 
 // The root row where the status bar's top belongs on the primary monitor: below the top struts of

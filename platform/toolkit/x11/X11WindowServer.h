@@ -155,6 +155,10 @@ private:
     // What lies under a shaped window: the desktop's picture where it is, if it publishes one.
     // `renewed` is set when the picture had to be read again (every pixel then changes).
     Backdrop backdropFor(NativeWindow& window, bool& renewed);
+    // Where a manager that stretches docks (i3 gives them the screen's width) shows its own
+    // frames at the top, over the desktop: around the strip's place, known once the strip has
+    // shown there, and the docks above it. Windows of ours over it show that, not the desktop.
+    std::optional<StretchedBand> stretchedBand(const NativeWindow& painted);
     // Reads the desktop's own background: the picture a desktop setter published on the root.
     void readDesktopBackground();
     // The desktop's background changed: shaped windows are drawn over it again.
@@ -307,6 +311,8 @@ private:
     std::uint64_t desktopSerial_ = 0;
     unsigned long desktopPicture_ = 0;
     std::optional<std::uint32_t> rootColour_;
+    // The colour of the frame a manager stretched the strip's dock in, once read.
+    std::optional<std::uint32_t> bandColour_;
     // Whether a compositing manager owned the screen when last looked.
     bool composited_ = false;
     // Draws a shaped window's solid pixels with plain image requests; none when the server keeps

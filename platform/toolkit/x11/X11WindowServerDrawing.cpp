@@ -225,7 +225,9 @@ Backdrop X11WindowServer::backdropFor(NativeWindow& window, bool& renewed) {
         window.backdrop.reset();
         return {nullptr, rootColour()};
     }
-    if (window.backdrop && window.backdropArea == area && window.backdropSerial == desktopSerial_)
+    const std::optional<StretchedBand> band = stretchedBand(window);
+    if (window.backdrop && window.backdropArea == area && window.backdropSerial == desktopSerial_ &&
+        window.backdropBand == band)
         return {window.backdrop};
     renewed = true;
     window.backdrop.reset();
@@ -242,6 +244,13 @@ Backdrop X11WindowServer::backdropFor(NativeWindow& window, bool& renewed) {
                          GCFillStyle | GCTile | GCTileStipXOrigin | GCTileStipYOrigin, &values);
     XFillRectangle(display_, scratch, tiler, 0, 0, unsigned(area.width), unsigned(area.height));
     XFreeGC(display_, tiler);
+    if (band) {
+        GC filler = XCreateGC(display_, scratch, 0, nullptr);
+        XSetForeground(display_, filler, band->colour);
+        XFillRectangle(display_, scratch, filler, band->area.x - area.x, band->area.y - area.y,
+                       unsigned(band->area.width), unsigned(band->area.height));
+        XFreeGC(display_, filler);
+    }
     XImage* image = XGetImage(display_, scratch, 0, 0, unsigned(area.width), unsigned(area.height),
                               AllPlanes, ZPixmap);
     XFreePixmap(display_, scratch);
@@ -259,7 +268,42 @@ Backdrop X11WindowServer::backdropFor(NativeWindow& window, bool& renewed) {
     cairo_surface_mark_dirty(window.backdrop);
     window.backdropArea = area;
     window.backdropSerial = desktopSerial_;
+    window.backdropBand = band;
     return {window.backdrop};
+}
+
+std::optional<StretchedBand> X11WindowServer::stretchedBand(const NativeWindow& painted) {
+    for (const auto& [id, dock] : windows_) {
+        const std::optional<RootGeometry::PixelRect>& shown = dock->lastShown;
+        if (dock->attributes.role != WindowRole::statusBar || !shown || !placedByManager(*dock) ||
+            !keepsOwnSize(*dock) ||
+            (shown->width <= dock->pixels.width && shown->height <= dock->pixels.height))
+            continue;
+        // The frame's colour, read at the band's end away from the strip as the strip is drawn
+        // while it shows and nothing else of ours lies over that end.
+        const int x = dock->insetX > 0 ? shown->x : shown->x + shown->width - 1;
+        const int y = shown->y + shown->height / 2;
+        const bool covered = std::any_of(windows_.begin(), windows_.end(), [&](const auto& other) {
+            const RootGeometry::PixelRect over =
+                other.second->lastShown.value_or(other.second->pixels);
+            return other.second != dock && other.second->mapped && x >= over.x &&
+                   x < over.x + over.width && y >= over.y && y < over.y + over.height;
+        });
+        if (&painted == dock.get() && dock->viewable && !covered)
+            if (XImage* beside =
+                    XGetImage(display_, root_, std::clamp(x, 0, rootWidth_ - 1),
+                              std::clamp(y, 0, rootHeight_ - 1), 1, 1, AllPlanes, ZPixmap)) {
+                bandColour_ = std::uint32_t(XGetPixel(beside, 0, 0)) & 0xffffffu;
+                XDestroyImage(beside);
+            }
+        if (!bandColour_)
+            return std::nullopt;
+        // The rows above it are the docks' the manager holds there, drawn as their band is.
+        const int top = monitors_.front().y;
+        return StretchedBand{{shown->x, top, shown->width, shown->y + shown->height - top},
+                             *bandColour_};
+    }
+    return std::nullopt;
 }
 
 void X11WindowServer::present(NativeWindowId id, cairo_surface_t* backing, const gfx::Rect& dirty) {

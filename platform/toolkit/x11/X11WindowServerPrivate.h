@@ -245,6 +245,8 @@ struct X11WindowServer::NativeWindow {
     HeldSurface backdrop;
     RootGeometry::PixelRect backdropArea;
     std::uint64_t backdropSerial = 0;
+    // The band a manager stretched a dock of ours over that the backdrop shows.
+    std::optional<StretchedBand> backdropBand;
     HeldSurface surface;
     // The last backing the toolkit presented, kept to answer exposures.
     HeldSurface backing;
