@@ -273,7 +273,8 @@ Backdrop X11WindowServer::backdropFor(NativeWindow& window, bool& renewed) {
 }
 
 std::optional<StretchedBand> X11WindowServer::stretchedBand(const NativeWindow& painted) {
-    for (const auto& [id, dock] : windows_) {
+    for (const auto& entry : windows_) {
+        const auto& dock = entry.second;
         const std::optional<RootGeometry::PixelRect>& shown = dock->lastShown;
         if (dock->attributes.role != WindowRole::statusBar || !shown || !placedByManager(*dock) ||
             !keepsOwnSize(*dock) ||
