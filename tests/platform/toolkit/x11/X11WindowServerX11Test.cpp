@@ -703,6 +703,23 @@ TEST_F(UnderAScriptedManager, ABarWhoseMapAStartingManagerDroppedAsksAgainAndSho
     };
     show(manager, 40);
     EXPECT_EQ(maps, 2) << "one dropped, one honoured";
+    // A manager that gives each new width more height than asked and the bar's own size when
+    // asked again: the bar asks again after each, however many came before.
+    manager.placeOnRequest = [](const testsupport::PixelArea& standing,
+                                const testsupport::PixelArea& asked) {
+        return asked.x == standing.x
+                   ? asked
+                   : testsupport::PixelArea{asked.x, asked.y, asked.width, asked.height + 10};
+    };
+    for (const int width : {50, 60, 50, 60}) {
+        lengthen(width);
+        EXPECT_TRUE(runUntil([&] {
+            manager.answer();
+            return atTopRight(width);
+        })) << width
+            << ": " << barArea().width << "x" << barArea().height;
+        server->sync();
+    }
 }
 
 // A manager that keeps the bar where it stands at a width of its own has not refused a place:
@@ -728,6 +745,32 @@ TEST_F(UnderAScriptedManager, ABarKeptInPlaceAtAnotherSizeIsNotMadeAgain) {
     lengthen(80);
     ASSERT_TRUE(runUntil([&] { return manager.collect() > 0; }));
     EXPECT_FALSE(near(rootPixel(1280 - 80 + 5, 12), {242, 217, 51}, 3));
+    // Nor one that puts the bar further left at the size asked, though the bar stands still
+    // where it put it as the next width comes.
+    manager.placeOnRequest = [](const testsupport::PixelArea&,
+                                const testsupport::PixelArea& asked) {
+        return testsupport::PixelArea{asked.x - 200, asked.y, asked.width, asked.height};
+    };
+    lengthen(100);
+    ASSERT_TRUE(runUntil([&] {
+        manager.answer();
+        return bar->frame() == gfx::Rect{980, 800 - 24, 100, 24};
+    })) << gfx::stringFromRect(bar->frame());
+    managed(manager, 0.5);
+    lengthen(120);
+    ASSERT_TRUE(runUntil([&] { return manager.collect() > 0; }));
+    EXPECT_FALSE(near(rootPixel(1280 - 120 + 5, 12), {242, 217, 51}, 3));
+    // Its answer comes in as the next width is set, and that width it grants where asked: the
+    // bar takes that width, not the place the answer before gave.
+    manager.answer();
+    XSync(server->display(), False);
+    manager.placeOnRequest = [](const testsupport::PixelArea&,
+                                const testsupport::PixelArea& asked) { return asked; };
+    lengthen(140);
+    EXPECT_TRUE(runUntil([&] {
+        manager.answer();
+        return atTopRight(140) && bar->frame() == gfx::Rect{1140, 800 - 24, 140, 24};
+    })) << gfx::stringFromRect(bar->frame());
 }
 
 // A manager that takes only the size of a shown window's request: a width asked while its
