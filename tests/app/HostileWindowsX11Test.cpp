@@ -153,22 +153,32 @@ TEST_F(HostileClient, WindowsComeBackAsTheyWereAndCostNoMemory) {
         }
 
     // A program that unmaps the floating bar each time it shows, as a manager that will have it
-    // so, wins after a few tries: the bar comes back, but not for ever.
+    // so, and moves it away meanwhile, wins after a few tries: the bar comes back, where it
+    // stood before it shows, but not for ever.
     const auto floating = shownOfType(display(), "_NET_WM_WINDOW_TYPE_UTILITY");
     ASSERT_TRUE(floating);
+    const auto takeAway = [&] {
+        XUnmapWindow(display(), floating->window);
+        XMoveWindow(display(), floating->window, -30000, -30000);
+    };
     XSelectInput(display(), floating->window, StructureNotifyMask);
-    XUnmapWindow(display(), floating->window);
+    takeAway();
     XSync(display(), False);
-    int comebacks = 0, counted = 0;
+    int comebacks = 0, counted = 0, shownAway = 0;
+    std::pair<int, int> standing{-30000, -30000};
     auto lastComeback = std::chrono::steady_clock::now();
     waitFor(
         [&] {
-            for (XEvent event{}; XPending(display());)
-                if (XNextEvent(display(), &event);
-                    event.type == MapNotify && event.xmap.window == floating->window) {
+            for (XEvent event{}; XPending(display());) {
+                XNextEvent(display(), &event);
+                if (event.type == ConfigureNotify && event.xconfigure.window == floating->window)
+                    standing = {event.xconfigure.x, event.xconfigure.y};
+                if (event.type == MapNotify && event.xmap.window == floating->window) {
                     ++comebacks;
-                    XUnmapWindow(display(), floating->window);
+                    shownAway += standing != std::pair{floating->area.x, floating->area.y};
+                    takeAway();
                 }
+            }
             XSync(display(), False);
             if (std::exchange(counted, comebacks) != comebacks)
                 lastComeback = std::chrono::steady_clock::now();
@@ -177,6 +187,7 @@ TEST_F(HostileClient, WindowsComeBackAsTheyWereAndCostNoMemory) {
         10s);
     EXPECT_GE(comebacks, 1);
     EXPECT_LE(comebacks, 3);
+    EXPECT_EQ(shownAway, 0);
 }
 
 // How far left of the strip's right end the details stand while they show whole on a screen of
