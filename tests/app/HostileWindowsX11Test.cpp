@@ -188,6 +188,33 @@ TEST_F(HostileClient, WindowsComeBackAsTheyWereAndCostNoMemory) {
     EXPECT_GE(comebacks, 1);
     EXPECT_LE(comebacks, 3);
     EXPECT_EQ(shownAway, 0);
+
+    // One that keeps the details' resizes to itself (as one program may) and answers each with a
+    // size of its own wins after a few tries too: the details ask again for their size, but not
+    // for ever.
+    const auto details = shownOfType(display(), "_NET_WM_WINDOW_TYPE_POPUP_MENU");
+    ASSERT_TRUE(details);
+    XSelectInput(display(), details->window, ResizeRedirectMask);
+    XResizeWindow(display(), details->window, 100, 100);
+    XSync(display(), False);
+    int asks = 0, answers = 0;
+    waitFor(
+        [&] {
+            for (XEvent event{}; XPending(display());) {
+                XNextEvent(display(), &event);
+                const XResizeRequestEvent& asked = event.xresizerequest;
+                if (event.type != ResizeRequest || asked.window != details->window)
+                    continue;
+                // A new sample may change the details' size meanwhile: that is no ask again.
+                asks += asked.width == details->area.width && asked.height == details->area.height;
+                XResizeWindow(display(), details->window, 100 + unsigned(++answers % 2), 100);
+            }
+            XSync(display(), False);
+            return false;
+        },
+        2s);
+    EXPECT_GE(asks, 1);
+    EXPECT_LE(asks, 3);
 }
 
 // How far left of the strip's right end the details stand while they show whole on a screen of
