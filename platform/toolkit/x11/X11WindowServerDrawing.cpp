@@ -284,13 +284,15 @@ std::optional<StretchedBand> X11WindowServer::stretchedBand(const NativeWindow& 
         // while it shows and nothing else of ours lies over that end.
         const int x = dock->insetX > 0 ? shown->x : shown->x + shown->width - 1;
         const int y = shown->y + shown->height / 2;
-        const bool covered = std::any_of(windows_.begin(), windows_.end(), [&](const auto& other) {
-            const RootGeometry::PixelRect over =
-                other.second->lastShown.value_or(other.second->pixels);
-            return other.second != dock && other.second->mapped && x >= over.x &&
-                   x < over.x + over.width && y >= over.y && y < over.y + over.height;
-        });
-        if (&painted == dock.get() && dock->viewable && !covered)
+        const auto covered = [&] {
+            return std::any_of(windows_.begin(), windows_.end(), [&](const auto& other) {
+                const RootGeometry::PixelRect over =
+                    other.second->lastShown.value_or(other.second->pixels);
+                return other.second != dock && other.second->mapped && x >= over.x &&
+                       x < over.x + over.width && y >= over.y && y < over.y + over.height;
+            });
+        };
+        if (&painted == dock.get() && dock->viewable && !covered())
             if (XImage* beside =
                     XGetImage(display_, root_, std::clamp(x, 0, rootWidth_ - 1),
                               std::clamp(y, 0, rootHeight_ - 1), 1, 1, AllPlanes, ZPixmap)) {
